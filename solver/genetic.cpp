@@ -1,0 +1,97 @@
+#include "genetic.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "solver.h"
+
+namespace kelvora {
+
+int CrossoverPairCount(int populationSize, double crossoverRate) {
+    const double product = populationSize * crossoverRate;
+    return static_cast<int>(product) / 2;
+}
+
+void InitPopulation(const SolverState& state, Population& population, CrtRandom& rng) {
+    for (int i = 0; i < state.populationSize; ++i) {
+        for (std::uint8_t& g : population[i].gene) g = static_cast<std::uint8_t>(Rand(rng) % 256);
+    }
+}
+
+int RouletteSelect(const double* prefix, int populationSize, double total, CrtRandom& rng) {
+    const int r = Rand(rng);
+    const double draw = (r * kRandScale) * total;
+    // First prefix sum strictly above the draw. The prefix sums are the running sums of a linear
+    // scan, so this is the scan's answer in log n steps.
+    const double* hit = std::upper_bound(prefix, prefix + populationSize, draw);
+    if (hit == prefix + populationSize) return populationSize - 1;
+    return static_cast<int>(hit - prefix);
+}
+
+int RouletteSelectLinear(const double* fitness, int populationSize, double total, CrtRandom& rng) {
+    const int r = Rand(rng);
+    const double draw = (r * kRandScale) * total;
+    double sum = 0.0;
+    for (int i = 0; i < populationSize; ++i) {
+        sum += fitness[i];
+        if (sum > draw) return i;
+    }
+    return populationSize - 1;
+}
+
+void CrossoverAt(const Chromosome& a, const Chromosome& b, int r, Chromosome& child1, Chromosome& child2) {
+    const std::uint32_t ga = (a.gene[0] << 16) | (a.gene[1] << 8) | a.gene[2];
+    const std::uint32_t gb = (b.gene[0] << 16) | (b.gene[1] << 8) | b.gene[2];
+    const std::uint32_t mask = (1u << (r + 1)) - 1u;  // r + 1 low bits, 1..24
+    const std::uint32_t c1 = (ga & ~mask) | (gb & mask);
+    const std::uint32_t c2 = (gb & ~mask) | (ga & mask);
+    child1 = {{static_cast<std::uint8_t>(c1 >> 16), static_cast<std::uint8_t>(c1 >> 8), static_cast<std::uint8_t>(c1)}};
+    child2 = {{static_cast<std::uint8_t>(c2 >> 16), static_cast<std::uint8_t>(c2 >> 8), static_cast<std::uint8_t>(c2)}};
+}
+
+void Crossover(const Chromosome& a, const Chromosome& b, Chromosome& child1, Chromosome& child2, CrtRandom& rng) {
+    CrossoverAt(a, b, Rand(rng) % 24, child1, child2);
+}
+
+void Mutate(const SolverState& state, Population& population, CrtRandom& rng) {
+    const double p = state.mutationProbability;
+    for (int i = 0; i < state.populationSize; ++i) {
+        for (std::uint8_t& g : population[i].gene) {
+            const double x = Rand(rng) * kRandScale;
+            if (x <= p) g = static_cast<std::uint8_t>(g ^ (1u << (Rand(rng) % 8)));
+        }
+    }
+}
+
+void CopyPopulation(const Population& from, Population& to, int count) {
+    std::memcpy(to.data(), from.data(), static_cast<std::size_t>(count) * sizeof(Chromosome));
+}
+
+void Reproduce(const SolverState& state, Population& population, ReproductionScratch& scratch, CrtRandom& rng) {
+    const int n = state.populationSize;
+    double* prefix = scratch.prefix.data();
+    if (!scratch.evaluated) {
+        double total = 0.0;
+        for (int i = 0; i < n; ++i) {
+            total = Fitness(state, population[i]) + total;
+            prefix[i] = total;
+        }
+    }
+    scratch.evaluated = false;
+    const double total = prefix[n - 1];
+
+    const int pairs = CrossoverPairCount(n, state.crossoverRate);
+    for (int k = 0; k < pairs; ++k) {
+        int e = RouletteSelect(prefix, n, total, rng);
+        int f = RouletteSelect(prefix, n, total, rng);
+        while (e == f) {
+            e = RouletteSelect(prefix, n, total, rng);
+            f = RouletteSelect(prefix, n, total, rng);
+        }
+        Crossover(population[e], population[f], scratch.next[2 * k], scratch.next[2 * k + 1], rng);
+    }
+    for (int i = 2 * pairs; i < n; ++i) scratch.next[i] = population[RouletteSelect(prefix, n, total, rng)];
+    CopyPopulation(scratch.next, population, n);
+}
+
+}  // namespace kelvora

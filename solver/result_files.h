@@ -1,0 +1,79 @@
+#pragma once
+// The two result files of a run: "results.csv" (every individual, one summary line per generation)
+// and "fitness.csv" (best and average per generation). Lines end in CR LF; doubles are written as
+// printf's %g writes them; every line reaches the file in one write(2) as soon as it is complete.
+
+#include <cstddef>
+#include <sys/types.h>
+
+#include "solver_types.h"
+
+namespace kelvora {
+
+struct SolverState;
+
+/// Where a finished line goes: write(2) by default; benchmarks swap in a sink that discards.
+using LineWriter = ssize_t (*)(int fd, const void* data, std::size_t size);
+
+/// Longest line either file holds: "255,255,255,0.00446005\r\n" and "9999,0.493019,0.248739\r\n" fit.
+inline constexpr int kMaxLineLength = 64;
+
+/// One result file. Closed until OpenResultFiles; closes itself when destroyed.
+/// A file that cannot be opened or written does not stop the run: the failure is kept here
+/// (first errno, and whether it happened at open) and the file takes no more lines after it,
+/// so what it holds is always a run of complete lines.
+struct LogFile {
+    explicit LogFile(const char* fileName) : name(fileName) {}
+    ~LogFile();
+    LogFile(const LogFile&) = delete;
+    LogFile& operator=(const LogFile&) = delete;
+
+    const char* name;            ///< bare file name, "results.csv" or "fitness.csv"
+    int fd = -1;                 ///< open descriptor, or -1
+    int error = 0;               ///< errno of the first failure since the last open, 0 if none
+    bool openFailed = false;     ///< the failure happened when opening
+    long long linesWritten = 0;  ///< complete lines that reached the file since the last open
+    LineWriter writer = nullptr; ///< nullptr: write(2)
+    char line[kMaxLineLength] = {};
+    int length = 0;              ///< bytes of the line being assembled
+};
+
+/// A result file that lost lines in the last run, for the caller to report.
+struct ResultFileFailure {
+    const char* name = nullptr;  ///< file name, nullptr when the file is fine
+    int error = 0;               ///< errno
+    bool duringOpen = false;     ///< could not be opened at all (no line reached it)
+    explicit operator bool() const { return name != nullptr; }
+};
+
+/// The failure kept by a log since its last open, if any.
+ResultFileFailure FailureOf(const LogFile& log);
+
+/// Opens "results.csv" and then "fitness.csv" for writing, created if missing, truncated if present,
+/// in directory (nullptr or "": the current directory). A file that cannot be opened is noted in its log.
+void OpenResultFiles(SolverState& state, const char* directory = nullptr);
+
+/// Appends "g0,g1,g2," to the line being assembled in results.csv; LogIndividualFitness ends it.
+void LogIndividual(SolverState& state, const Chromosome& c);
+
+/// Ends an individual line of results.csv with the fitness and CR LF, and writes it out.
+void LogIndividualFitness(SolverState& state, double fitness);
+
+/// Writes a summary line "bestIndex,best,average" CR LF to results.csv.
+void LogSummary(SolverState& state, int bestIndex, double best, double average);
+
+/// Closes results.csv.
+void CloseResultsFile(SolverState& state);
+
+/// Writes history rows 0..generationCount-1 to fitness.csv as "best,average" CR LF, using
+/// state.generation as the row counter (it ends equal to generationCount), then closes the file.
+void WriteFitnessFile(SolverState& state, int generationCount);
+
+/// Writes v as printf("%g") does (6 significant digits, trailing zeros dropped) and returns the end.
+/// out must hold 32 bytes.
+char* FormatG(char* out, double v);
+
+/// Closes a log's descriptor, if open.
+void CloseLog(LogFile& log);
+
+}  // namespace kelvora
