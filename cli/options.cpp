@@ -1,0 +1,150 @@
+#include "options.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace kelvora::cli {
+namespace {
+
+std::string Quote(const std::string& text) { return "'" + text + "'"; }
+
+std::string Bad(const std::string& flag, const std::string& value, const std::string& expected) {
+    return flag + ": " + Quote(value) + " is not " + expected;
+}
+
+bool IntegerIn(const std::string& flag, const std::string& value, long long low, long long high,
+               long long& out, std::string& error) {
+    const auto v = ParseInteger(value);
+    if (!v || *v < low || *v > high) {
+        error = Bad(flag, value, "an integer in " + std::to_string(low) + ".." + std::to_string(high));
+        return false;
+    }
+    out = *v;
+    return true;
+}
+
+bool DoubleIn(const std::string& flag, const std::string& value, double low, const char* lowText, double high,
+              const char* highText, double& out, std::string& error) {
+    const auto v = ParseFiniteDouble(value);
+    if (!v || !(*v >= low && *v <= high)) {
+        error = Bad(flag, value, std::string("a number in ") + lowText + ".." + highText);
+        return false;
+    }
+    out = *v;
+    return true;
+}
+
+bool Target(const std::string& value, CliOptions& options, std::string& error) {
+    const auto comma = value.find(',');
+    const auto x = comma == std::string::npos ? std::nullopt : ParseInteger(value.substr(0, comma));
+    const auto y = comma == std::string::npos ? std::nullopt : ParseInteger(value.substr(comma + 1));
+    if (!x || !y || *x < -199 || *x > 199 || *y < -199 || *y > 199) {
+        error = Bad("--target", value, "X,Y with integers X and Y in -199..199");
+        return false;
+    }
+    options.targetX = static_cast<int>(*x);
+    options.targetY = static_cast<int>(*y);
+    return true;
+}
+
+}  // namespace
+
+std::optional<long long> ParseInteger(const std::string& text) {
+    long long v = 0;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    const auto [end, ec] = std::from_chars(first, last, v);
+    if (text.empty() || ec != std::errc() || end != last) return std::nullopt;
+    return v;
+}
+
+std::optional<double> ParseFiniteDouble(const std::string& text) {
+    double v = 0.0;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    const auto [end, ec] = std::from_chars(first, last, v, std::chars_format::general);
+    if (text.empty() || ec != std::errc() || end != last || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+    ParseResult result;
+    CliOptions& o = result.options;
+    std::string& error = result.error;
+    for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
+        std::string flag = args[i];
+        std::optional<std::string> value;
+        if (const auto eq = flag.find('='); flag.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = flag.substr(eq + 1);
+            flag.resize(eq);
+        }
+        const bool isSwitch = flag == "--json" || flag == "--quiet" || flag == "--help" || flag == "-h" ||
+                              flag == "--version";
+        if (isSwitch) {
+            if (value) {
+                error = flag + " takes no value";
+                break;
+            }
+            if (flag == "--json") o.json = true;
+            if (flag == "--quiet") o.quiet = true;
+            if (flag == "--help" || flag == "-h") o.help = true;
+            if (flag == "--version") o.version = true;
+            continue;
+        }
+        const bool known = flag == "--population" || flag == "--generations" || flag == "--crossover" ||
+                           flag == "--mutation" || flag == "--target" || flag == "--seed" || flag == "--output-dir";
+        if (!known) {
+            error = "unknown argument " + Quote(args[i]) + " (see --help)";
+            break;
+        }
+        if (!value) {
+            if (i + 1 >= args.size()) {
+                error = flag + " needs a value";
+                break;
+            }
+            value = args[++i];
+        }
+        long long n = 0;
+        if (flag == "--population") {
+            if (IntegerIn(flag, *value, 1, kMaxPopulation, n, error)) o.params.populationSize = static_cast<int>(n);
+        } else if (flag == "--generations") {
+            if (IntegerIn(flag, *value, 1, kMaxGenerations, n, error)) o.params.generationCount = static_cast<int>(n);
+        } else if (flag == "--crossover") {
+            DoubleIn(flag, *value, 0.001, "0.001", 1.0, "1", o.params.crossoverRate, error);
+        } else if (flag == "--mutation") {
+            DoubleIn(flag, *value, 0.0, "0", 1.0, "1", o.params.mutationProbability, error);
+        } else if (flag == "--target") {
+            Target(*value, o, error);
+        } else if (flag == "--seed") {
+            if (IntegerIn(flag, *value, 0, std::numeric_limits<std::uint32_t>::max(), n, error))
+                o.seed = static_cast<std::uint32_t>(n);
+        } else if (flag == "--output-dir") {
+            if (value->empty()) error = "--output-dir: the directory name is empty";
+            o.outputDirectory = *value;
+        }
+    }
+    return result;
+}
+
+std::string UsageText() {
+    return "Usage: kelvora-cli [options]\n"
+           "Solves the inverse kinematics of the three-link arm (links 60, 100, 40 px) for a target by a\n"
+           "genetic algorithm and writes results.csv and fitness.csv.\n"
+           "\n"
+           "  --population N     population size, 1..10000 (default 20)\n"
+           "  --generations G    generation count, 1..10000 (default 100)\n"
+           "  --crossover R      crossover rate, 0.001..1 (default 0.5)\n"
+           "  --mutation P       mutation probability per gene, 0..1 (default 0.1)\n"
+           "  --target X,Y       target relative to the base, x right, y up, each -199..199 (default 68,180)\n"
+           "  --seed S           generator seed, 0..4294967295 (default: the current time in seconds)\n"
+           "  --output-dir DIR   where the two CSV files go (default: the current directory)\n"
+           "  --json             print the outcome as one JSON object\n"
+           "  --quiet            no progress bar and no summary; errors only\n"
+           "  --help             this text\n"
+           "  --version          the program's version\n"
+           "\n"
+           "Exit status: 0 done, 1 a result file could not be written, 2 bad arguments.\n";
+}
+
+}  // namespace kelvora::cli
