@@ -1,0 +1,116 @@
+// Command-line parsing: accepted forms, ranges and the messages for bad input.
+
+#include <gtest/gtest.h>
+
+#include "options.h"
+
+using kelvora::cli::ParseCommandLine;
+using kelvora::cli::ParseFiniteDouble;
+using kelvora::cli::ParseInteger;
+
+TEST(CliOptions, DefaultsAreTheDialogsOpeningValues) {
+    const auto r = ParseCommandLine({});
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(r.options.params.populationSize, 20);
+    EXPECT_EQ(r.options.params.generationCount, 100);
+    EXPECT_EQ(r.options.params.crossoverRate, 0.5);
+    EXPECT_EQ(r.options.params.mutationProbability, 0.1);
+    EXPECT_EQ(r.options.targetX, 68);
+    EXPECT_EQ(r.options.targetY, 180);
+    EXPECT_FALSE(r.options.seed.has_value());
+    EXPECT_TRUE(r.options.outputDirectory.empty());
+}
+
+TEST(CliOptions, BothValueFormsAndNegativeTargets) {
+    for (const auto& args : {std::vector<std::string>{"--target=-50,20", "--seed=7", "--population=10000"},
+                             std::vector<std::string>{"--target", "-50,20", "--seed", "7", "--population", "10000"}}) {
+        const auto r = ParseCommandLine(args);
+        ASSERT_TRUE(r.ok()) << r.error;
+        EXPECT_EQ(r.options.targetX, -50);
+        EXPECT_EQ(r.options.targetY, 20);
+        EXPECT_EQ(r.options.seed, 7u);
+        EXPECT_EQ(r.options.params.populationSize, 10000);
+    }
+}
+
+TEST(CliOptions, RangeEndsAreAccepted) {
+    const auto r = ParseCommandLine({"--population", "1", "--generations", "10000", "--crossover", "0.001",
+                                     "--mutation", "0", "--target", "-199,199", "--seed", "4294967295"});
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(r.options.params.populationSize, 1);
+    EXPECT_EQ(r.options.params.generationCount, 10000);
+    EXPECT_EQ(r.options.params.crossoverRate, 0.001);
+    EXPECT_EQ(r.options.params.mutationProbability, 0.0);
+    EXPECT_EQ(r.options.seed, 4294967295u);
+    const auto high = ParseCommandLine({"--crossover", "1", "--mutation", "1", "--target", "199,-199", "--seed", "0"});
+    ASSERT_TRUE(high.ok()) << high.error;
+    EXPECT_EQ(high.options.seed, 0u);
+}
+
+struct BadArgument {
+    std::vector<std::string> args;
+    const char* messagePart;  // the flag, the value and the range must all be named
+};
+
+void PrintTo(const BadArgument& bad, std::ostream* os) {
+    for (const auto& a : bad.args) *os << a << ' ';
+}
+
+class CliOptionsRejects : public testing::TestWithParam<BadArgument> {};
+
+TEST_P(CliOptionsRejects, WithAMessageNamingFlagValueAndRange) {
+    const auto r = ParseCommandLine(GetParam().args);
+    ASSERT_FALSE(r.ok());
+    EXPECT_NE(r.error.find(GetParam().messagePart), std::string::npos) << r.error;
+    EXPECT_EQ(r.error.find('\n'), std::string::npos) << "one line";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BadInput, CliOptionsRejects,
+    testing::Values(BadArgument{{"--population", "0"}, "--population: '0' is not an integer in 1..10000"},
+                    BadArgument{{"--population", "10001"}, "'10001' is not an integer in 1..10000"},
+                    BadArgument{{"--population", "12abc"}, "'12abc'"},
+                    BadArgument{{"--population", ""}, "''"},
+                    BadArgument{{"--population", "2.5"}, "'2.5'"},
+                    BadArgument{{"--population", " 20"}, "' 20'"},
+                    BadArgument{{"--generations", "0"}, "--generations: '0' is not an integer in 1..10000"},
+                    BadArgument{{"--generations", "99999999999999999999"}, "1..10000"},
+                    BadArgument{{"--crossover", "0"}, "--crossover: '0' is not a number in 0.001..1"},
+                    BadArgument{{"--crossover", "0.0009"}, "0.001..1"},
+                    BadArgument{{"--crossover", "nan"}, "'nan'"},
+                    BadArgument{{"--crossover", "1e999"}, "'1e999'"},
+                    BadArgument{{"--mutation", "-0.1"}, "--mutation: '-0.1' is not a number in 0..1"},
+                    BadArgument{{"--mutation", "1.5"}, "0..1"},
+                    BadArgument{{"--mutation", "inf"}, "'inf'"},
+                    BadArgument{{"--mutation", "0.1x"}, "'0.1x'"},
+                    BadArgument{{"--target", "200,0"}, "--target: '200,0' is not X,Y with integers X and Y in -199..199"},
+                    BadArgument{{"--target", "0,-200"}, "-199..199"},
+                    BadArgument{{"--target", "5"}, "'5'"},
+                    BadArgument{{"--target", "1,2,3"}, "'1,2,3'"},
+                    BadArgument{{"--target", "1.5,2"}, "'1.5,2'"},
+                    BadArgument{{"--seed", "-1"}, "--seed: '-1' is not an integer in 0..4294967295"},
+                    BadArgument{{"--seed", "4294967296"}, "0..4294967295"},
+                    BadArgument{{"--population"}, "--population needs a value"},
+                    BadArgument{{"--output-dir="}, "--output-dir"},
+                    BadArgument{{"--json=1"}, "--json takes no value"},
+                    BadArgument{{"--populaton", "5"}, "unknown argument '--populaton'"},
+                    BadArgument{{"stray"}, "unknown argument 'stray'"}));
+
+TEST(CliOptions, FirstBadFlagIsTheOneReported) {
+    const auto r = ParseCommandLine({"--crossover", "0", "--population", "0"});
+    ASSERT_FALSE(r.ok());
+    EXPECT_NE(r.error.find("--crossover"), std::string::npos) << r.error;
+}
+
+TEST(CliNumbers, WholeTextMustConvert) {
+    EXPECT_EQ(ParseInteger("-199"), -199);
+    EXPECT_FALSE(ParseInteger("+5"));
+    EXPECT_FALSE(ParseInteger("0x10"));
+    EXPECT_FALSE(ParseInteger("5 "));
+    EXPECT_EQ(ParseFiniteDouble("1e-3"), 0.001);
+    EXPECT_EQ(ParseFiniteDouble("0.58"), 0.58);
+    EXPECT_FALSE(ParseFiniteDouble("-nan"));
+    EXPECT_FALSE(ParseFiniteDouble("infinity"));
+    EXPECT_FALSE(ParseFiniteDouble("1e999"));
+    EXPECT_FALSE(ParseFiniteDouble("."));
+}

@@ -1,0 +1,199 @@
+// kelvora-cli as a user runs it: exit status, output streams and the files it leaves.
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Runs kelvora-cli with args in directory cwd, stdout and stderr captured to files (so stderr is
+// not a terminal), and waits for it.
+Outcome RunCli(const fs::path& cwd, const std::vector<std::string>& args) {
+    const fs::path outPath = cwd / ".stdout";
+    const fs::path errPath = cwd / ".stderr";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(cwd.c_str()) != 0) _exit(127);
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(KELVORA_CLI_PATH));
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(KELVORA_CLI_PATH, argv.data());
+        _exit(127);
+    }
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    Outcome o;
+    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    o.out = ReadFile(outPath);
+    o.err = ReadFile(errPath);
+    fs::remove(outPath);
+    fs::remove(errPath);
+    return o;
+}
+
+int CountLines(const std::string& text) {
+    int n = 0;
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++n;
+    return n;
+}
+
+class CliProcess : public testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("kelvora-cli-test-" + std::to_string(getpid()) + "-" +
+                testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+        return names;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(CliProcess, SameSeedGivesTheSameBytesAndOutcome) {
+    const std::vector<std::string> args{"--seed", "12345", "--population", "30", "--generations", "40", "--json"};
+    const Outcome first = RunCli(dir_, args);
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.err, "") << "no progress bar when stderr is not a terminal";
+    const std::string results = ReadFile(dir_ / "results.csv");
+    const std::string fitness = ReadFile(dir_ / "fitness.csv");
+    EXPECT_EQ(CountLines(results), 40 * 31);
+    EXPECT_EQ(CountLines(fitness), 40);
+
+    const Outcome second = RunCli(dir_, args);
+    ASSERT_EQ(second.status, 0);
+    EXPECT_EQ(second.out, first.out);
+    EXPECT_EQ(ReadFile(dir_ / "results.csv"), results);
+    EXPECT_EQ(ReadFile(dir_ / "fitness.csv"), fitness);
+}
+
+TEST_F(CliProcess, JsonReportsTheRunItDescribes) {
+    const Outcome o = RunCli(dir_, {"--seed=99", "--population=25", "--generations=7", "--crossover=0.58",
+                                    "--mutation=0.25", "--target=-50,20", "--json"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::regex shape(
+        R"(^\{"seed":99,"population":25,"generations":7,"crossover":0\.58,"mutation":0\.25,"target":\[-50,20\],)"
+        R"("error":([0-9.e+-]+),"currentPose":\[\d+,\d+,\d+\],"elitePose":\[\d+,\d+,\d+\],"eliteFitness":([0-9.e+-]+)\}\n$)");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(o.out, m, shape)) << o.out;
+    // The reported error is the last generation's: 1 / best - 1 of fitness.csv's last row.
+    const std::string fitness = ReadFile(dir_ / "fitness.csv");
+    const auto lastRow = fitness.rfind("\r\n", fitness.size() - 3);
+    const double lastBest = std::stod(fitness.substr(lastRow == std::string::npos ? 0 : lastRow + 2));
+    const double error = std::stod(m[1]);
+    EXPECT_NEAR(error, 1.0 / lastBest - 1.0, 1e-5 * (error + 1.0) * (error + 1.0));
+    // The elite fitness is the highest best of fitness.csv, where it is printed as %g prints it.
+    double highest = 0.0;
+    std::string highestText;
+    std::istringstream rows(fitness);
+    for (std::string row; std::getline(rows, row);) {
+        if (std::stod(row) > highest) {
+            highest = std::stod(row);
+            highestText = row.substr(0, row.find(','));
+        }
+    }
+    char elite[32];
+    std::snprintf(elite, sizeof elite, "%g", std::stod(m[2]));
+    EXPECT_EQ(elite, highestText);
+}
+
+TEST_F(CliProcess, SummaryNamesTheTargetPixelAndTheFiles) {
+    const Outcome o = RunCli(dir_, {"--seed", "3", "--generations", "2", "--target", "-50,20"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("pixel 250,200"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("seed              3"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("results.csv"), std::string::npos);
+    EXPECT_NE(o.out.find("fitness.csv"), std::string::npos);
+}
+
+TEST_F(CliProcess, QuietPrintsNothingAndStillWrites) {
+    const Outcome o = RunCli(dir_, {"--quiet", "--generations", "3"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(CountLines(ReadFile(dir_ / "fitness.csv")), 3);
+}
+
+TEST_F(CliProcess, BadInputExitsTwoAndTouchesNoFile) {
+    std::ofstream(dir_ / "results.csv") << "keep me";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--population", "12abc"}, {"--crossover", "nan"}, {"--mutation", "1e999"},
+          {"--target", "0,200"}, {"--seed", "-3"}, {"--bogus"}, {"--output-dir", "no/such/dir"}}) {
+        const Outcome o = RunCli(dir_, args);
+        EXPECT_EQ(o.status, 2) << args[0];
+        EXPECT_EQ(o.out, "");
+        EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+        EXPECT_NE(o.err.find(args[0].substr(0, args[0].find('='))), std::string::npos) << o.err;
+    }
+    EXPECT_EQ(ReadFile(dir_ / "results.csv"), "keep me");
+    EXPECT_EQ(Entries(), std::vector<std::string>{"results.csv"});
+}
+
+TEST_F(CliProcess, UnopenableResultFileIsNamedAndTheOtherStillWritten) {
+    fs::create_directories(dir_ / "out" / "results.csv");  // a directory where the file should go
+    const Outcome o = RunCli(dir_, {"--output-dir", (dir_ / "out").string(), "--generations", "5", "--quiet"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("results.csv: cannot open: Is a directory"), std::string::npos) << o.err;
+    EXPECT_EQ(o.err.find("fitness.csv"), std::string::npos) << o.err;
+    EXPECT_EQ(CountLines(ReadFile(dir_ / "out" / "fitness.csv")), 5);
+}
+
+TEST_F(CliProcess, FailedWritesAreReported) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    fs::create_symlink("/dev/full", dir_ / "fitness.csv");
+    const Outcome o = RunCli(dir_, {"--generations", "4", "--quiet"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("fitness.csv: write failed, lines lost: No space left on device"), std::string::npos)
+        << o.err;
+    EXPECT_EQ(CountLines(ReadFile(dir_ / "results.csv")), 4 * 21);
+}
+
+TEST_F(CliProcess, HelpAndVersion) {
+    const Outcome help = RunCli(dir_, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* flag : {"--population", "--generations", "--crossover", "--mutation", "--target", "--seed",
+                             "--output-dir", "--json", "--quiet", "--version"})
+        EXPECT_NE(help.out.find(flag), std::string::npos) << flag;
+    const Outcome version = RunCli(dir_, {"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "kelvora-cli 1.0.0.1\n");
+    EXPECT_EQ(Entries(), std::vector<std::string>{}) << "neither writes a file";
+}
+
+}  // namespace
