@@ -22,10 +22,20 @@ int RouletteSelect(const double* prefix, int populationSize, double total, CrtRa
     const int r = Rand(rng);
     const double draw = (r * kRandScale) * total;
     // First prefix sum strictly above the draw. The prefix sums are the running sums of a linear
-    // scan, so this is the scan's answer in log n steps.
-    const double* hit = std::upper_bound(prefix, prefix + populationSize, draw);
-    if (hit == prefix + populationSize) return populationSize - 1;
-    return static_cast<int>(hit - prefix);
+    // scan, so this is the scan's answer, found in log n halvings. The halving loop has no branch
+    // that depends on the data (the step is a multiply by the comparison's 0 or 1), because random
+    // draws would mispredict every other one.
+    const double* base = prefix;
+    int length = populationSize;
+    while (length > 1) {
+        const int half = length / 2;
+        base += static_cast<int>(base[half - 1] <= draw) * half;
+        length -= half;
+    }
+    // base is now the first element above the draw, or the last element when none is.
+    const int index = static_cast<int>(base - prefix);
+    if (*base <= draw) return populationSize - 1;  // no prefix sum exceeds the draw: the wheel's end
+    return index;
 }
 
 int RouletteSelectLinear(const double* fitness, int populationSize, double total, CrtRandom& rng) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
@@ -14,7 +15,7 @@ namespace {
 
 // "0,".."255,": the decimal text of every gene value with its separator, built once.
 struct GeneTexts {
-    char text[256][4];
+    char text[256][4] = {};
     std::uint8_t length[256];
     GeneTexts() {
         for (int v = 0; v < 256; ++v) {
@@ -117,7 +118,40 @@ ResultFileFailure FailureOf(const LogFile& log) {
 }
 
 char* FormatG(char* out, double v) {
-    // std::to_chars in general format at precision 6 gives the bytes of printf("%g") in the C locale.
+    // Every fitness and average lies in (0.002, 1]. For [0.001, 1) %g writes "0.", the zeros after
+    // the point, and the six significant digits rounded half to even from the exact binary value,
+    // trailing zeros dropped. Scaling by a power of ten (exact in a double) errs by at most half an
+    // ulp of a product below 2^20, 2^-33; whenever the product is further than 2^-32 from a
+    // rounding tie, rounding it to nearest rounds the exact value the same way. Anything else,
+    // ties and values outside that range, goes to std::to_chars, which gives %g's bytes always.
+    if (v == 1.0) {
+        *out = '1';
+        return out + 1;
+    }
+    if (v >= 0.001 && v < 1.0) {
+        const int zeros = v >= 0.1 ? 0 : (v >= 0.01 ? 1 : 2);
+        static constexpr double kScale[3] = {1e6, 1e7, 1e8};
+        const double scaled = v * kScale[zeros];
+        const double floor = static_cast<double>(static_cast<std::int64_t>(scaled));
+        const double fraction = scaled - floor;
+        constexpr double kMargin = 0x1p-32;
+        if (fraction < 0.5 - kMargin || fraction > 0.5 + kMargin) {
+            std::int64_t digits = static_cast<std::int64_t>(floor) + (fraction > 0.5 ? 1 : 0);
+            int leading = zeros;
+            if (digits == 1000000) {  // rounded up to the next power of ten: 0.0999999.. -> 0.1
+                digits = 100000;
+                --leading;
+            }
+            if (leading >= 0) {
+                char* p = out;
+                *p++ = '0';
+                *p++ = '.';
+                for (int i = 0; i < leading; ++i) *p++ = '0';
+                while (digits % 10 == 0) digits /= 10;
+                return std::to_chars(p, p + 6, digits).ptr;
+            }
+        }
+    }
     return std::to_chars(out, out + 32, v, std::chars_format::general, 6).ptr;
 }
 
@@ -129,7 +163,14 @@ void OpenResultFiles(SolverState& state, const char* directory) {
 void LogIndividual(SolverState& state, const Chromosome& c) {
     LogFile& log = state.resultsLog;
     const GeneTexts& genes = Genes();
-    for (std::uint8_t g : c.gene) Append(log, genes.text[g], genes.length[g]);
+    // Each entry is 4 bytes ("7," and padding included): copying all 4 is one move, and the line
+    // advances by the text's own length. The line buffer has room to spare for the padding.
+    char* p = log.line + log.length;
+    for (std::uint8_t g : c.gene) {
+        std::memcpy(p, genes.text[g], 4);
+        p += genes.length[g];
+    }
+    log.length = static_cast<int>(p - log.line);
 }
 
 void LogIndividualFitness(SolverState& state, double fitness) {
