@@ -48,11 +48,6 @@ ssize_t WriteAll(LineWriter writer, int fd, const char* data, std::size_t size) 
     return static_cast<ssize_t>(done);
 }
 
-void Append(LogFile& log, const char* text, int size) {
-    std::memcpy(log.line + log.length, text, static_cast<std::size_t>(size));
-    log.length += size;
-}
-
 void AppendDouble(LogFile& log, double v) {
     log.length = static_cast<int>(FormatG(log.line + log.length, v) - log.line);
 }
