@@ -1,0 +1,106 @@
+#include "plotpainter.h"
+
+#include <cmath>
+
+#include <QColor>
+#include <QPainter>
+#include <QPen>
+#include <QVector>
+#include <qdrawutil.h>
+
+#include "arm.h"
+
+// Pixel rules. The plot has always been drawn with the Windows GDI, and its pixels are kept:
+// - A 1-pixel line from a to b there (LineTo) leaves out its end pixel b. Qt's drawLine includes
+//   it with the default square cap, but leaves it out with a flat cap, so the 1-pixel axes pen is
+//   a flat-capped cosmetic pen and its lines are given their true end points.
+// - A rectangle or ellipse given by its box there covers left..right-1 and top..bottom-1; an
+//   aliased Qt outline of QRect(x, y, w, h) covers x..x+w. So boxes are passed one pixel smaller.
+// - A pen wider than one pixel is stroked as an outline with round ends, both ends included, so
+//   the 2-pixel arm pens are round-capped Qt pens and their lines keep their end points.
+// - The dotted 1-pixel pen runs three pixels on, three off.
+// No antialiasing anywhere.
+
+namespace {
+
+// The box left..right-1 x top..bottom-1 of a shape given as the platform's (left, top, right,
+// bottom), as the rectangle whose aliased Qt outline covers exactly those pixels.
+QRect OutlineBox(int left, int top, int right, int bottom) {
+    return QRect(left, top, right - left - 1, bottom - top - 1);
+}
+
+// Angle in 1/16 degree, counter-clockwise from 3 o'clock, of the ray from the centre of box through
+// point: where an arc given by that start point begins.
+int ArcAngle(const QRect& box, QPoint point) {
+    const double cx = (box.left() + box.right() + 1) / 2.0;
+    const double cy = (box.top() + box.bottom() + 1) / 2.0;
+    const double degrees = std::atan2(cy - point.y(), point.x() - cx) * 180.0 / 3.14159265358979323846;
+    return static_cast<int>(std::lround(degrees * 16.0));
+}
+
+QPoint ToQPoint(const kelvora::PixelPoint& p) { return QPoint(p.x, p.y); }
+
+}  // namespace
+
+void DrawArm(QPainter& painter, const kelvora::ArmPose& pose, QPoint base) {
+    const kelvora::ArmJoints joints = kelvora::ArmJointPoints(pose, base.x(), base.y());
+    const QPoint j1 = ToQPoint(joints.j1);
+    const QPoint j2 = ToQPoint(joints.j2);
+    const QPoint j3 = ToQPoint(joints.j3);
+    // Three separate strokes, as three LineTo calls from the moving current position make.
+    painter.drawLine(base, j1);
+    painter.drawLine(j1, j2);
+    painter.drawLine(j2, j3);
+}
+
+void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+
+    const QColor black(0, 0, 0);
+    const QColor blue(0, 0, 255);
+    const QColor red(255, 0, 0);
+    const int left = scene.plot.left();
+    const int top = scene.plot.top();
+    const int right = scene.plot.left() + scene.plot.width();  // one past the last column
+    const int bottom = scene.plot.top() + scene.plot.height();
+    const QPoint base = scene.base;
+
+    // Frame: one pixel along the inside of the plot.
+    qDrawPlainRect(&painter, scene.plot, black, 1, nullptr);
+
+    // Base mark: the bitmap copied pixel for pixel.
+    if (!baseMark.isNull()) {
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(base - QPoint(2, 2), baseMark);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+
+    // Axes through the base, the full width and height of the plot.
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(black, 0, Qt::SolidLine, Qt::FlatCap));
+    painter.drawLine(QPoint(left, base.y()), QPoint(right, base.y()));  // ends at column right - 1
+    painter.drawLine(QPoint(base.x(), top), QPoint(base.x(), bottom));  // ends at row bottom - 1
+
+    // The two arms; where they coincide the red one covers the blue one.
+    painter.setPen(QPen(blue, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    DrawArm(painter, scene.currentPose, base);
+    painter.setPen(QPen(red, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    DrawArm(painter, scene.elitePose, base);
+
+    // Reach circle, radius 200 around the base: a whole dotted ellipse starting and ending at the
+    // ray towards the client area's corner (0, 0), counter-clockwise.
+    QPen dotted(black, 0, Qt::CustomDashLine, Qt::FlatCap);
+    dotted.setDashPattern(QVector<qreal>{3, 3});
+    painter.setPen(dotted);
+    const QRect reach = OutlineBox(base.x() - 200, base.y() - 200, base.x() + 200, base.y() + 200);
+    painter.drawArc(reach, ArcAngle(reach, QPoint(0, 0)), 360 * 16);
+
+    // Target marker, last: a red circle filled white around the target.
+    painter.setPen(QPen(red, 1, Qt::SolidLine));
+    painter.setBrush(QColor(255, 255, 255));
+    const QPoint t = scene.target;
+    painter.drawEllipse(OutlineBox(t.x() - 4, t.y() - 4, t.x() + 4, t.y() + 4));
+
+    painter.restore();
+}

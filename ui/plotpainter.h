@@ -1,0 +1,30 @@
+#pragma once
+// Painting of the plot: frame, base mark, axes, the latest generation's best arm (blue), the run's
+// best arm (red), the reach circle and the target marker, in that order, each over the ones before.
+// It takes everything it draws as parameters and keeps nothing between paints, so it paints into
+// the dialog or, in tests, into a QImage.
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+
+#include "solver_types.h"
+
+class QPainter;
+
+/// What one paint shows, read from the dialog and the solver state.
+struct PlotScene {
+    /// The plot in client pixels; Qt's right() and bottom() are its last column and row (499, 419).
+    QRect plot;
+    QPoint base;                   ///< the arm's base, (baseX, baseY)
+    kelvora::ArmPose currentPose;  ///< best of the latest generation: blue
+    kelvora::ArmPose elitePose;    ///< best of the run: red, over the blue arm
+    QPoint target;                 ///< (targetX, targetY)
+};
+
+/// Paints scene with painter, drawing baseMark (bitmap IDB_BASE_MARK) unchanged with its top-left
+/// pixel at base - (2, 2). A null baseMark leaves the mark out. Leaves painter's state as it was.
+void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark);
+
+/// Draws the links of pose from base through J1 and J2 to the tip with painter's pen.
+void DrawArm(QPainter& painter, const kelvora::ArmPose& pose, QPoint base);

@@ -1,0 +1,39 @@
+#pragma once
+// Resource identifiers of the window: dialog templates, controls, pictures, the About entry.
+// Controls keep their numbers as the "controlId" property and their names as objectName, so
+// code and tests find them by either (CSolverDlg::GetDlgItem).
+
+// Dialog templates.
+#define IDD_ABOUT 100
+#define IDD_MAIN 102
+
+// Strings.
+#define IDS_ABOUT_MENU 101
+
+// Pictures (compiled in from res/kelvora.qrc).
+#define IDC_PICK_CURSOR 105
+#define IDI_APP 128
+#define IDB_BASE_MARK 129
+
+// System-menu command of the About entry: low four bits clear.
+#define IDM_ABOUT 0x0010
+
+// The default push button, Compute.
+#define IDOK 1
+
+// Controls of template 102.
+#define IDC_POPULATION_SIZE 1000
+#define IDC_GENERATION_LIMIT 1001
+#define IDC_CROSSOVER_RATE 1002
+#define IDC_MUTATION_PROBABILITY 1003
+#define IDC_GENERATION 1004
+#define IDC_ERROR 1005
+#define IDC_TARGET_X 1006
+#define IDC_TARGET_Y 1007
+#define IDC_POINTER_X 1008
+#define IDC_POINTER_Y 1009
+
+// Resource paths of the pictures.
+#define RES_APP_ICON_32 ":/kelvora/app-32.xpm"
+#define RES_APP_ICON_16 ":/kelvora/app-16.xpm"
+#define RES_BASE_MARK ":/kelvora/basemark.bmp"

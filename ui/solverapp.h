@@ -1,0 +1,29 @@
+#pragma once
+// The application object: sets the program up and runs the main dialog modally; the program ends
+// when the dialog closes.
+
+#include <QApplication>
+
+#include "solver.h"
+
+class CSolverApp : public QApplication {
+    Q_OBJECT
+
+public:
+    CSolverApp(int& argc, char** argv);
+
+    /// Runs the main dialog modally until it is closed, then returns false: there is no message
+    /// loop of the program's own, and the process ends.
+    bool InitInstance();
+
+    /// Maps the dialog templates' face "ＭＳ Ｐゴシック" (and "MS PGothic") to IPAPGothic, its
+    /// metric twin on Linux.
+    static void InstallFontSubstitutions();
+
+    /// The main dialog while it runs, else nullptr.
+    QWidget* m_pMainWnd = nullptr;
+};
+
+/// The process's one SolverState, created on first use after the application object and destroyed
+/// at exit, which closes a result file still open.
+kelvora::SolverState& TheSolverState();

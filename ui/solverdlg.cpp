@@ -1,0 +1,257 @@
+#include "solverdlg.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <QDir>
+#include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QShowEvent>
+
+#include "dataexchange.h"
+#include "messagebox.h"
+#include "plotpainter.h"
+#include "resourceloader.h"
+#include "solverapp.h"
+
+namespace {
+
+// Kinds of control in template IDD_MAIN.
+enum class ControlKind {
+    DefPushButton,   // the default button
+    ParameterEdit,   // centred text, border, auto-scroll, tab stop
+    OutputEdit,      // centred text, border, disabled
+    ReadoutEdit,     // left-aligned text, border, disabled
+    Static,          // left-aligned text, starts a group
+};
+
+struct ControlTemplate {
+    int id;  // -1 for statics, which have none
+    const char* name;
+    ControlKind kind;
+    const char* text;
+    int x, y, cx, cy;  // dialog units
+};
+
+// Template IDD_MAIN: template order, which is also the tab order.
+constexpr ControlTemplate kMainTemplate[] = {
+    {IDOK, "IDOK", ControlKind::DefPushButton, "計算", 147, 406, 50, 14},
+    {IDC_POPULATION_SIZE, "IDC_POPULATION_SIZE", ControlKind::ParameterEdit, "", 107, 358, 40, 14},
+    {-1, nullptr, ControlKind::Static, "集団サイズ(<10000)", 38, 359, 63, 8},
+    {IDC_GENERATION_LIMIT, "IDC_GENERATION_LIMIT", ControlKind::ParameterEdit, "", 234, 357, 40, 14},
+    {-1, nullptr, ControlKind::Static, "世代数の上限(<10000)", 161, 359, 71, 8},
+    {IDC_CROSSOVER_RATE, "IDC_CROSSOVER_RATE", ControlKind::ParameterEdit, "", 107, 381, 40, 14},
+    {-1, nullptr, ControlKind::Static, "突然変異の確率", 181, 384, 49, 8},
+    {IDC_MUTATION_PROBABILITY, "IDC_MUTATION_PROBABILITY", ControlKind::ParameterEdit, "", 234, 382, 40, 14},
+    {-1, nullptr, ControlKind::Static, "交差率", 77, 383, 22, 8},
+    {-1, nullptr, ControlKind::Static, "エリート解の誤差", 179, 321, 51, 8},
+    {-1, nullptr, ControlKind::Static, "世代", 150, 320, 15, 8},
+    {-1, nullptr, ControlKind::Static, "第", 94, 320, 8, 8},
+    {IDC_GENERATION, "IDC_GENERATION", ControlKind::OutputEdit, "", 106, 318, 40, 14},
+    {IDC_ERROR, "IDC_ERROR", ControlKind::OutputEdit, "", 234, 318, 40, 14},
+    {-1, nullptr, ControlKind::Static, "目標点y座標", 189, 301, 39, 8},
+    {-1, nullptr, ControlKind::Static, "目標点x座標", 64, 303, 39, 8},
+    {IDC_TARGET_X, "IDC_TARGET_X", ControlKind::OutputEdit, "", 106, 301, 40, 14},
+    {IDC_TARGET_Y, "IDC_TARGET_Y", ControlKind::OutputEdit, "", 234, 300, 40, 14},
+    {IDC_POINTER_X, "IDC_POINTER_X", ControlKind::ReadoutEdit, "", 298, 87, 40, 14},
+    {IDC_POINTER_Y, "IDC_POINTER_Y", ControlKind::ReadoutEdit, "", 298, 111, 40, 14},
+};
+
+// Template size in dialog units.
+constexpr int kTemplateWidth = 351;
+constexpr int kTemplateHeight = 445;
+
+// n * numerator / denominator rounded half away from zero.
+int MulDiv(int n, int numerator, int denominator) {
+    const long long product = static_cast<long long>(n) * numerator;
+    const long long half = denominator / 2;
+    return static_cast<int>(product >= 0 ? (product + half) / denominator : -((-product + half) / denominator));
+}
+
+// The opening pose of both arms, whose tip is the opening target.
+constexpr kelvora::ArmPose kOpeningPose{45, 30, 15};
+
+}  // namespace
+
+CSolverDlg::CSolverDlg(QWidget* pParent) : CSolverDlg(TheSolverState(), pParent) {}
+
+CSolverDlg::CSolverDlg(kelvora::SolverState& state, QWidget* pParent)
+    : QDialog(pParent,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                  Qt::WindowCloseButtonHint),
+      m_hIcon(LoadIconResource(IDI_APP)),
+      m_state(state) {
+    setWindowTitle(QStringLiteral("Kelvora"));
+    // The template's face "ＭＳ Ｐゴシック" 9 pt is IPAPGothic here, its metric twin; named outright
+    // so that fontconfig's fallback cannot pick another face.
+    setFont(QFont(QStringLiteral("IPAPGothic"), 9));
+    resize(ClientSize());
+    CreateControls();
+}
+
+QSize CSolverDlg::ClientSize() {
+    return QSize(DialogUnitsToPixelsX(kTemplateWidth), DialogUnitsToPixelsY(kTemplateHeight));
+}
+
+int CSolverDlg::DialogUnitsToPixelsX(int units) { return MulDiv(units, 7, 4); }
+int CSolverDlg::DialogUnitsToPixelsY(int units) { return MulDiv(units, 13, 8); }
+
+void CSolverDlg::CreateControls() {
+    // Widgets are created in template order, so Qt's focus chain is the template's tab order.
+    for (const ControlTemplate& t : kMainTemplate) {
+        QWidget* control = nullptr;
+        const QString text = QString::fromUtf8(t.text);
+        switch (t.kind) {
+        case ControlKind::DefPushButton: {
+            auto* button = new QPushButton(text, this);
+            button->setDefault(true);
+            connect(button, &QPushButton::clicked, this, &CSolverDlg::OnOK);
+            control = button;
+            break;
+        }
+        case ControlKind::ParameterEdit:
+        case ControlKind::OutputEdit:
+        case ControlKind::ReadoutEdit: {
+            auto* edit = new QLineEdit(this);
+            edit->setAlignment(t.kind == ControlKind::ReadoutEdit ? Qt::AlignLeft | Qt::AlignVCenter
+                                                                   : Qt::AlignCenter);
+            edit->setEnabled(t.kind == ControlKind::ParameterEdit);
+            control = edit;
+            break;
+        }
+        case ControlKind::Static: {
+            auto* label = new QLabel(text, this);
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            control = label;
+            break;
+        }
+        }
+        control->setProperty("controlId", t.id);
+        if (t.name) control->setObjectName(QString::fromLatin1(t.name));
+        control->setGeometry(DialogUnitsToPixelsX(t.x), DialogUnitsToPixelsY(t.y), DialogUnitsToPixelsX(t.cx),
+                             DialogUnitsToPixelsY(t.cy));
+    }
+}
+
+QWidget* CSolverDlg::GetDlgItem(int id) const { return FindDlgItem(this, id); }
+
+QIcon CSolverDlg::OnQueryDragIcon() const { return m_hIcon; }
+
+bool CSolverDlg::UpdateData(bool bSaveAndValidate) {
+    CDataExchange dx(this, bSaveAndValidate);
+    DoDataExchange(&dx);
+    dx.Proceed();  // reports a last field whose text did not convert
+    return !dx.Failed();
+}
+
+void CSolverDlg::DoDataExchange(CDataExchange* pDX) {
+    // The mutation probability is exchanged before the crossover rate; the first bad field stops it.
+    DDX_Text(pDX, IDC_POPULATION_SIZE, m_nPopulationSize);
+    DDV_MinMaxInt(pDX, m_nPopulationSize, 1, kelvora::kMaxPopulation);
+    DDX_Text(pDX, IDC_GENERATION_LIMIT, m_nGenerationLimit);
+    DDV_MinMaxInt(pDX, m_nGenerationLimit, 1, kelvora::kMaxGenerations);
+    DDX_Text(pDX, IDC_MUTATION_PROBABILITY, m_dMutationProbability);
+    DDV_MinMaxDouble(pDX, m_dMutationProbability, 0.0, 1.0);
+    DDX_Text(pDX, IDC_CROSSOVER_RATE, m_dCrossoverRate);
+    DDV_MinMaxDouble(pDX, m_dCrossoverRate, 0.001, 1.0);
+    DDX_Text(pDX, IDC_ERROR, m_dError);
+    DDX_Text(pDX, IDC_GENERATION, m_nGeneration);
+    DDV_MinMaxInt(pDX, m_nGeneration, 0, 1000000);
+    DDX_Text(pDX, IDC_TARGET_X, m_nTargetX);
+    DDX_Text(pDX, IDC_TARGET_Y, m_nTargetY);
+}
+
+bool CSolverDlg::OnInitDialog() {
+    // The About entry (IDM_ABOUT) is added with the application shell.
+    setWindowIcon(m_hIcon);  // large and small: the icon holds both sizes
+
+    m_state.currentPose = kOpeningPose;
+    m_state.elitePose = kOpeningPose;
+    m_bPointerInPlot = 0;
+    m_rcPlot = kPlotRect;
+    const int plotBottom = m_rcPlot.top() + m_rcPlot.height();  // one past the last row, 420
+    m_state.baseX = 300;
+    m_state.baseY = (m_rcPlot.top() + plotBottom) / 2;
+    const kelvora::TipPoint tip = kelvora::TipPosition(kOpeningPose, m_state.baseX, m_state.baseY);
+    m_state.targetX = static_cast<int>(tip.x);  // truncated toward zero: (368, 40)
+    m_state.targetY = static_cast<int>(tip.y);
+    m_nTargetX = m_state.targetX - 300;
+    m_nTargetY = m_state.baseY - m_state.targetY;
+
+    m_dMutationProbability = 0.1;
+    m_dCrossoverRate = 0.5;
+    m_nPopulationSize = 20;
+    m_nGenerationLimit = 100;
+    m_nGeneration = 0;
+    UpdateData(false);
+
+    // The keyboard focus starts on the first tab stop, the Compute button.
+    GetDlgItem(IDOK)->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+void CSolverDlg::showEvent(QShowEvent* event) {
+    if (!m_bInitialized && !event->spontaneous()) {
+        m_bInitialized = true;
+        OnInitDialog();
+    }
+    QDialog::showEvent(event);
+}
+
+void CSolverDlg::OnOK() {
+    if (!UpdateData(true)) return;  // the message has been shown and the focus moved; no run, no file
+
+    kelvora::SolverParams params;
+    params.populationSize = m_nPopulationSize;
+    params.generationCount = m_nGenerationLimit;
+    params.crossoverRate = m_dCrossoverRate;
+    params.mutationProbability = m_dMutationProbability;
+
+    const kelvora::RunReport report =
+        kelvora::RunSolver(m_state, params, [this](int generation, double error) { OnGenerationProgress(generation, error); });
+    ReportResultFileFailures(report);
+}
+
+void CSolverDlg::OnGenerationProgress(int generation, double error) {
+    m_nGeneration = generation;
+    m_dError = error;
+    UpdateData(false);
+    update();  // the whole client area, background erased first
+}
+
+void CSolverDlg::ReportResultFileFailures(const kelvora::RunReport& report) {
+    QStringList lines;
+    for (const kelvora::ResultFileFailure& failure : {report.results, report.fitness}) {
+        if (!failure) continue;
+        const QString path = QDir::toNativeSeparators(QDir::current().absoluteFilePath(QString::fromLocal8Bit(failure.name)));
+        const QString reason = QString::fromLocal8Bit(std::strerror(failure.error));
+        lines << (failure.duringOpen ? QStringLiteral("結果ファイル \"%1\" を開けませんでした (%2)。このファイルには何も書かれていません。")
+                                     : QStringLiteral("結果ファイル \"%1\" に書き込めませんでした (%2)。このファイルの内容は途中までです。"))
+                     .arg(path, reason);
+    }
+    if (lines.isEmpty()) return;
+    lines << QStringLiteral("計算は最後まで行われ、結果は画面に表示されています。");
+    ShowMessageBox(this, QMessageBox::Warning, lines.join(QLatin1Char('\n')));
+}
+
+void CSolverDlg::paintEvent(QPaintEvent* event) {
+    OnPaint();
+    QDialog::paintEvent(event);
+}
+
+void CSolverDlg::OnPaint() {
+    QPainter painter(this);
+    PlotScene scene;
+    scene.plot = m_rcPlot;
+    scene.base = QPoint(m_state.baseX, m_state.baseY);
+    scene.currentPose = m_state.currentPose;
+    scene.elitePose = m_state.elitePose;
+    scene.target = QPoint(m_state.targetX, m_state.targetY);
+    // The bitmap is loaded for this paint and released with it; nothing is kept between paints.
+    PaintPlot(painter, scene, LoadBitmapResource(IDB_BASE_MARK));
+}

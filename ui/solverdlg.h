@@ -1,0 +1,87 @@
+#pragma once
+// The main dialog (template IDD_MAIN): the four run parameters, the read-only progress, target and
+// pointer fields, the Compute button "計算" and the plot. It is the program's one window.
+
+#include <QCursor>
+#include <QDialog>
+#include <QIcon>
+#include <QRect>
+
+#include "resource.h"
+#include "solver.h"
+
+class CDataExchange;
+class QPaintEvent;
+class QShowEvent;
+
+class CSolverDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    enum { IDD = IDD_MAIN };
+
+    /// The dialog on the process's SolverState.
+    explicit CSolverDlg(QWidget* pParent = nullptr);
+    /// The dialog on state, which must outlive it (tests pass their own).
+    explicit CSolverDlg(kelvora::SolverState& state, QWidget* pParent = nullptr);
+
+    /// true: reads and checks the fields from the controls in the exchange order, stopping at the
+    /// first bad one (message box, focus into it); false: writes the fields into the controls.
+    /// Returns false when a field was rejected.
+    bool UpdateData(bool bSaveAndValidate = true);
+
+    /// The control with resource id id (IDOK, IDC_*), or nullptr.
+    QWidget* GetDlgItem(int id) const;
+
+    /// The icon shown while the minimised window is dragged: the window's icon.
+    QIcon OnQueryDragIcon() const;
+
+    /// The plot in client pixels, (100, 20)-(500, 420) whatever the dialog-unit scale: Qt's right()
+    /// and bottom() are the last pixel, 499 and 419.
+    static constexpr QRect kPlotRect{100, 20, 400, 400};
+
+    /// Client-area size of template IDD_MAIN (351 x 445 dialog units).
+    static QSize ClientSize();
+    /// Dialog units of the template's font (IPAPGothic 9 pt at 96 DPI: base units 7 x 13) to
+    /// pixels, rounded as MulDiv rounds: half away from zero.
+    static int DialogUnitsToPixelsX(int units);
+    static int DialogUnitsToPixelsY(int units);
+
+protected:
+    virtual void DoDataExchange(CDataExchange* pDX);
+    /// Sets the window up and puts the opening state into SolverState: both poses (45, 30, 15), the
+    /// base (300, 220), the target at the tip (368, 40), the default parameters. Runs once, when
+    /// the dialog is first shown, before it appears.
+    virtual bool OnInitDialog();
+    /// Compute: reads the fields and runs the search; never closes the dialog.
+    virtual void OnOK();
+    /// Paints the plot from m_rcPlot and SolverState.
+    void OnPaint();
+    /// The run's notification after each generation: shows its number and error and asks for a
+    /// repaint. The updates show when Compute returns.
+    void OnGenerationProgress(int generation, double error);
+    /// After a run, warns about a result file that lost lines, naming the file and the reason.
+    void ReportResultFileFailures(const kelvora::RunReport& report);
+
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+    int m_bPointerInPlot = 0;  ///< 1 while the pointer was last strictly inside the plot
+    QCursor m_hCursor;         ///< the cursor the pointer handler last set
+    QRect m_rcPlot;            ///< the plot, kPlotRect once the dialog is open
+    int m_nPopulationSize = 0;
+    int m_nGenerationLimit = 0;
+    double m_dMutationProbability = 0.0;
+    double m_dCrossoverRate = 0.0;
+    double m_dError = 0.0;
+    int m_nGeneration = 0;
+    int m_nTargetX = 0;  ///< target relative to the plot centre, x right
+    int m_nTargetY = 0;  ///< target relative to the plot centre, y up
+    QIcon m_hIcon;       ///< icon IDI_APP
+
+    kelvora::SolverState& m_state;
+
+private:
+    void CreateControls();
+    bool m_bInitialized = false;
+};
