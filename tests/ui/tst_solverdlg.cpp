@@ -1,0 +1,539 @@
+// The main dialog: opening state, layout, data exchange and validation, Compute, painting.
+// Every message box is recorded instead of shown, and each test states which boxes it expects.
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include <QDir>
+#include <QFile>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "dataexchange.h"
+#include "messagebox.h"
+#include "plotpainter.h"
+#include "resourceloader.h"
+#include "solverapp.h"
+#include "solverdlg.h"
+
+namespace {
+
+struct Message {
+    QMessageBox::Icon icon;
+    QString text;
+};
+QList<Message> g_messages;
+
+void RecordMessage(QWidget*, QMessageBox::Icon icon, const QString& text) { g_messages.append({icon, text}); }
+
+QStringList MessageTexts() {
+    QStringList texts;
+    for (const Message& m : g_messages) texts << m.text;
+    return texts;
+}
+
+// Runs a test in a fresh temporary current directory, where Compute writes its two files.
+class TemporaryCurrentDirectory {
+public:
+    TemporaryCurrentDirectory() : m_previous(QDir::currentPath()) { QDir::setCurrent(m_dir.path()); }
+    ~TemporaryCurrentDirectory() { QDir::setCurrent(m_previous); }
+    bool isValid() const { return m_dir.isValid(); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
+
+QByteArray ReadAll(const QString& name) {
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) return QByteArray();
+    return file.readAll();
+}
+
+// Lines of a result file; -1 when a line does not end in CR LF.
+int CrLfLines(const QString& name) {
+    const QByteArray bytes = ReadAll(name);
+    const int lf = static_cast<int>(bytes.count('\n'));
+    const int crlf = static_cast<int>(bytes.count("\r\n"));
+    if (lf != crlf || (!bytes.isEmpty() && !bytes.endsWith("\r\n"))) return -1;
+    return crlf;
+}
+
+int OpenDescriptors() { return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::System).size(); }
+
+// The dialog, opened as InitInstance opens it but without its modal loop, on a state of its own.
+class Fixture {
+public:
+    Fixture() : state(std::make_unique<kelvora::SolverState>()), dlg(std::make_unique<CSolverDlg>(*state)) {
+        dlg->show();
+    }
+    QLineEdit* edit(int id) const { return qobject_cast<QLineEdit*>(dlg->GetDlgItem(id)); }
+    QString text(int id) const { return edit(id) ? edit(id)->text() : QStringLiteral("<no edit %1>").arg(id); }
+    void setText(int id, const QString& text) const { edit(id)->setText(text); }
+    QPushButton* compute() const { return qobject_cast<QPushButton*>(dlg->GetDlgItem(IDOK)); }
+
+    std::unique_ptr<kelvora::SolverState> state;
+    std::unique_ptr<CSolverDlg> dlg;
+};
+
+QString IntRange(int lo, int hi) { return QStringLiteral("%1 から %2 までの整数を入力してください。").arg(lo).arg(hi); }
+QString NumberRange(const char* lo, const char* hi) {
+    return QStringLiteral("%1 から %2 までの数値を入力してください。").arg(QLatin1String(lo), QLatin1String(hi));
+}
+
+}  // namespace
+
+class TestSolverDlg : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void openingTexts_data();
+    void openingTexts();
+    void openingState();
+    void templateFont();
+    void controlGeometry_data();
+    void controlGeometry();
+    void staticTexts();
+    void nothingOverlapsThePlot();
+    void tabOrder();
+
+    void validation_data();
+    void validation();
+    void firstFailureOnly_data();
+    void firstFailureOnly();
+    void rejectedComputeTouchesNoFile();
+    void enterInFieldPressesCompute();
+
+    void computeWithDefaults();
+    void plotFollowsTheRun();
+    void resultFileFailureIsReported_data();
+    void resultFileFailureIsReported();
+
+    void escapeAndCloseEndTheDialog();
+    void repaintsDoNotAccumulate();
+};
+
+void TestSolverDlg::initTestCase() {
+    SetMessageBoxFunction(RecordMessage);
+    CSolverApp::InstallFontSubstitutions();
+}
+
+void TestSolverDlg::init() { g_messages.clear(); }
+
+void TestSolverDlg::openingTexts_data() {
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("1000 population size") << IDC_POPULATION_SIZE << "20";
+    QTest::newRow("1001 generation limit") << IDC_GENERATION_LIMIT << "100";
+    QTest::newRow("1002 crossover rate") << IDC_CROSSOVER_RATE << "0.5";
+    QTest::newRow("1003 mutation probability") << IDC_MUTATION_PROBABILITY << "0.1";
+    QTest::newRow("1004 generation") << IDC_GENERATION << "0";
+    QTest::newRow("1005 error") << IDC_ERROR << "0";
+    QTest::newRow("1006 target x") << IDC_TARGET_X << "68";
+    QTest::newRow("1007 target y") << IDC_TARGET_Y << "180";
+    QTest::newRow("1008 pointer x") << IDC_POINTER_X << "";
+    QTest::newRow("1009 pointer y") << IDC_POINTER_Y << "";
+}
+
+void TestSolverDlg::openingTexts() {
+    QFETCH(int, id);
+    QFETCH(QString, text);
+    Fixture f;
+    QCOMPARE(f.text(id), text);
+    QVERIFY(g_messages.isEmpty());
+}
+
+void TestSolverDlg::openingState() {
+    Fixture f;
+    const kelvora::SolverState& s = *f.state;
+    QCOMPARE(s.baseX, 300);
+    QCOMPARE(s.baseY, 220);
+    QCOMPARE(s.targetX, 368);
+    QCOMPARE(s.targetY, 40);
+    QCOMPARE(s.currentPose, (kelvora::ArmPose{45, 30, 15}));
+    QCOMPARE(s.elitePose, (kelvora::ArmPose{45, 30, 15}));
+    QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora"));
+    const Qt::WindowFlags flags = f.dlg->windowFlags();
+    QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(flags & Qt::WindowTitleHint);
+    QCOMPARE(f.dlg->size(), QSize(614, 723));
+    QVERIFY(f.compute()->isDefault());
+    QCOMPARE(f.dlg->focusWidget(), f.compute());
+    const QList<QSize> sizes = f.dlg->windowIcon().availableSizes();
+    QVERIFY(sizes.contains(QSize(32, 32)));
+    QVERIFY(sizes.contains(QSize(16, 16)));
+    QCOMPARE(f.dlg->OnQueryDragIcon().availableSizes(), sizes);
+    // Opening again does not reset the state.
+    f.state->targetX = 111;
+    f.dlg->hide();
+    f.dlg->show();
+    QCOMPARE(f.state->targetX, 111);
+}
+
+void TestSolverDlg::templateFont() {
+    Fixture f;
+    // The dialog's face is really IPAPGothic 9 pt, not a fallback chosen by fontconfig.
+    QCOMPARE(QFontInfo(f.dlg->font()).family(), QStringLiteral("IPAPGothic"));
+    QCOMPARE(f.dlg->font().pointSize(), 9);
+    QCOMPARE(QFontInfo(f.edit(IDC_POPULATION_SIZE)->font()).family(), QStringLiteral("IPAPGothic"));
+    // The template's face name and its Latin spelling lead to the same font.
+    QCOMPARE(QFontInfo(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9)).family(), QStringLiteral("IPAPGothic"));
+    QCOMPARE(QFontInfo(QFont(QStringLiteral("MS PGothic"), 9)).family(), QStringLiteral("IPAPGothic"));
+}
+
+void TestSolverDlg::controlGeometry_data() {
+    // Dialog units times 7/4 across and 13/8 down, halves rounded away from zero.
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QRect>("pixels");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<int>("alignment");
+    const int centred = Qt::AlignCenter;
+    const int left = Qt::AlignLeft | Qt::AlignVCenter;
+    QTest::newRow("IDOK") << IDOK << QRect(257, 660, 88, 23) << true << 0;
+    QTest::newRow("1000") << IDC_POPULATION_SIZE << QRect(187, 582, 70, 23) << true << centred;
+    QTest::newRow("1001") << IDC_GENERATION_LIMIT << QRect(410, 580, 70, 23) << true << centred;
+    QTest::newRow("1002") << IDC_CROSSOVER_RATE << QRect(187, 619, 70, 23) << true << centred;
+    QTest::newRow("1003") << IDC_MUTATION_PROBABILITY << QRect(410, 621, 70, 23) << true << centred;
+    QTest::newRow("1004") << IDC_GENERATION << QRect(186, 517, 70, 23) << false << centred;
+    QTest::newRow("1005") << IDC_ERROR << QRect(410, 517, 70, 23) << false << centred;
+    QTest::newRow("1006") << IDC_TARGET_X << QRect(186, 489, 70, 23) << false << centred;
+    QTest::newRow("1007") << IDC_TARGET_Y << QRect(410, 488, 70, 23) << false << centred;
+    QTest::newRow("1008") << IDC_POINTER_X << QRect(522, 141, 70, 23) << false << left;
+    QTest::newRow("1009") << IDC_POINTER_Y << QRect(522, 180, 70, 23) << false << left;
+}
+
+void TestSolverDlg::controlGeometry() {
+    QFETCH(int, id);
+    QFETCH(QRect, pixels);
+    QFETCH(bool, enabled);
+    QFETCH(int, alignment);
+    Fixture f;
+    QWidget* control = f.dlg->GetDlgItem(id);
+    QVERIFY(control);
+    QCOMPARE(control->geometry(), pixels);
+    QCOMPARE(control->isEnabled(), enabled);
+    QCOMPARE(control->property("controlId").toInt(), id);
+    QVERIFY(control->objectName().startsWith(id == IDOK ? QStringLiteral("IDOK") : QStringLiteral("IDC_")));
+    if (alignment) QCOMPARE(int(f.edit(id)->alignment()), alignment);
+    else QCOMPARE(qobject_cast<QPushButton*>(control)->text(), QStringLiteral("計算"));
+}
+
+void TestSolverDlg::staticTexts() {
+    Fixture f;
+    QMap<QString, QRect> labels;
+    for (QLabel* label : f.dlg->findChildren<QLabel*>()) labels.insert(label->text(), label->geometry());
+    const QMap<QString, QRect> expected{
+        {QStringLiteral("集団サイズ(<10000)"), QRect(67, 583, 110, 13)},
+        {QStringLiteral("世代数の上限(<10000)"), QRect(282, 583, 124, 13)},
+        {QStringLiteral("突然変異の確率"), QRect(317, 624, 86, 13)},
+        {QStringLiteral("交差率"), QRect(135, 622, 39, 13)},
+        {QStringLiteral("エリート解の誤差"), QRect(313, 522, 89, 13)},
+        {QStringLiteral("世代"), QRect(263, 520, 26, 13)},
+        {QStringLiteral("第"), QRect(165, 520, 14, 13)},
+        {QStringLiteral("目標点y座標"), QRect(331, 489, 68, 13)},
+        {QStringLiteral("目標点x座標"), QRect(112, 492, 68, 13)},
+    };
+    QCOMPARE(labels, expected);
+}
+
+void TestSolverDlg::nothingOverlapsThePlot() {
+    Fixture f;
+    const QList<QWidget*> controls = f.dlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    QCOMPARE(controls.size(), 20);
+    for (QWidget* control : controls)
+        QVERIFY2(!control->geometry().intersects(CSolverDlg::kPlotRect), qPrintable(control->objectName()));
+}
+
+void TestSolverDlg::tabOrder() {
+    Fixture f;
+    QList<QWidget*> stops;
+    QWidget* w = f.compute();
+    do {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w != f.dlg.get()) stops << w;
+        w = w->nextInFocusChain();
+    } while (w != f.compute());
+    const QList<QWidget*> expected{f.compute(), f.edit(IDC_POPULATION_SIZE), f.edit(IDC_GENERATION_LIMIT),
+                                   f.edit(IDC_CROSSOVER_RATE), f.edit(IDC_MUTATION_PROBABILITY)};
+    QCOMPARE(stops, expected);
+}
+
+void TestSolverDlg::validation_data() {
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");   // empty: accepted
+    QTest::addColumn<QString>("readBack");  // the field's text after the value is written back
+
+    const QString population = IntRange(1, 10000);
+    QTest::newRow("population 10000") << IDC_POPULATION_SIZE << "10000" << "" << "10000";
+    QTest::newRow("population 1") << IDC_POPULATION_SIZE << "1" << "" << "1";
+    QTest::newRow("population with spaces") << IDC_POPULATION_SIZE << "  30 " << "" << "30";
+    QTest::newRow("population +20") << IDC_POPULATION_SIZE << "+20" << "" << "20";
+    QTest::newRow("population 10001") << IDC_POPULATION_SIZE << "10001" << population << "";
+    QTest::newRow("population 0") << IDC_POPULATION_SIZE << "0" << population << "";
+    QTest::newRow("population -5") << IDC_POPULATION_SIZE << "-5" << population << "";
+    QTest::newRow("population abc") << IDC_POPULATION_SIZE << "abc" << population << "";
+    QTest::newRow("population 12abc") << IDC_POPULATION_SIZE << "12abc" << population << "";
+    QTest::newRow("population empty") << IDC_POPULATION_SIZE << "" << population << "";
+    QTest::newRow("population 20.5") << IDC_POPULATION_SIZE << "20.5" << population << "";
+    QTest::newRow("population beyond int") << IDC_POPULATION_SIZE << "99999999999" << population << "";
+
+    const QString generations = IntRange(1, 10000);
+    QTest::newRow("generations 10000") << IDC_GENERATION_LIMIT << "10000" << "" << "10000";
+    QTest::newRow("generations 10001") << IDC_GENERATION_LIMIT << "10001" << generations << "";
+    QTest::newRow("generations 0") << IDC_GENERATION_LIMIT << "0" << generations << "";
+    QTest::newRow("generations nan") << IDC_GENERATION_LIMIT << "nan" << generations << "";
+
+    const QString mutation = NumberRange("0", "1");
+    QTest::newRow("mutation 0") << IDC_MUTATION_PROBABILITY << "0" << "" << "0";
+    QTest::newRow("mutation 1") << IDC_MUTATION_PROBABILITY << "1" << "" << "1";
+    QTest::newRow("mutation 1e-2") << IDC_MUTATION_PROBABILITY << "1e-2" << "" << "0.01";
+    QTest::newRow("mutation -0.1") << IDC_MUTATION_PROBABILITY << "-0.1" << mutation << "";
+    QTest::newRow("mutation 1.5") << IDC_MUTATION_PROBABILITY << "1.5" << mutation << "";
+    QTest::newRow("mutation abc") << IDC_MUTATION_PROBABILITY << "abc" << mutation << "";
+    QTest::newRow("mutation nan") << IDC_MUTATION_PROBABILITY << "nan" << mutation << "";
+    QTest::newRow("mutation inf") << IDC_MUTATION_PROBABILITY << "inf" << mutation << "";
+
+    const QString crossover = NumberRange("0.001", "1");
+    QTest::newRow("crossover 0.001") << IDC_CROSSOVER_RATE << "0.001" << "" << "0.001";
+    QTest::newRow("crossover 1") << IDC_CROSSOVER_RATE << "1" << "" << "1";
+    QTest::newRow("crossover .75 with spaces") << IDC_CROSSOVER_RATE << " .75 " << "" << "0.75";
+    QTest::newRow("crossover 0") << IDC_CROSSOVER_RATE << "0" << crossover << "";
+    QTest::newRow("crossover 0.0009") << IDC_CROSSOVER_RATE << "0.0009" << crossover << "";
+    QTest::newRow("crossover 1e999") << IDC_CROSSOVER_RATE << "1e999" << crossover << "";
+    QTest::newRow("crossover 12abc") << IDC_CROSSOVER_RATE << "12abc" << crossover << "";
+    QTest::newRow("crossover decimal comma") << IDC_CROSSOVER_RATE << "0,5" << crossover << "";
+    QTest::newRow("crossover empty") << IDC_CROSSOVER_RATE << "" << crossover << "";
+}
+
+void TestSolverDlg::validation() {
+    QFETCH(int, id);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    QFETCH(QString, readBack);
+    Fixture f;
+    f.setText(id, text);
+    const bool accepted = f.dlg->UpdateData(true);
+    QCOMPARE(accepted, message.isEmpty());
+    if (accepted) {
+        QVERIFY(g_messages.isEmpty());
+        QVERIFY(f.dlg->UpdateData(false));
+        QCOMPARE(f.text(id), readBack);
+        QCOMPARE(f.dlg->focusWidget(), f.compute());
+        return;
+    }
+    QCOMPARE(MessageTexts(), QStringList{message});
+    QCOMPARE(g_messages.first().icon, QMessageBox::Warning);
+    // The focus is in the rejected field, its whole text selected.
+    QCOMPARE(f.dlg->focusWidget(), f.edit(id));
+    QCOMPARE(f.edit(id)->selectedText(), text);
+    QCOMPARE(f.text(id), text);
+}
+
+void TestSolverDlg::firstFailureOnly_data() {
+    QTest::addColumn<QList<int>>("ids");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<int>("reported");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("population and crossover") << QList<int>{IDC_POPULATION_SIZE, IDC_CROSSOVER_RATE}
+                                              << QStringList{"0", "0"} << IDC_POPULATION_SIZE << IntRange(1, 10000);
+    // The mutation probability is read before the crossover rate.
+    QTest::newRow("mutation and crossover") << QList<int>{IDC_CROSSOVER_RATE, IDC_MUTATION_PROBABILITY}
+                                            << QStringList{"0", "1.5"} << IDC_MUTATION_PROBABILITY
+                                            << NumberRange("0", "1");
+    QTest::newRow("generations and mutation") << QList<int>{IDC_MUTATION_PROBABILITY, IDC_GENERATION_LIMIT}
+                                              << QStringList{"abc", "0"} << IDC_GENERATION_LIMIT
+                                              << IntRange(1, 10000);
+    QTest::newRow("all four bad") << QList<int>{IDC_CROSSOVER_RATE, IDC_MUTATION_PROBABILITY, IDC_GENERATION_LIMIT,
+                                                IDC_POPULATION_SIZE}
+                                  << QStringList{"x", "x", "x", "x"} << IDC_POPULATION_SIZE << IntRange(1, 10000);
+}
+
+void TestSolverDlg::firstFailureOnly() {
+    QFETCH(QList<int>, ids);
+    QFETCH(QStringList, texts);
+    QFETCH(int, reported);
+    QFETCH(QString, message);
+    Fixture f;
+    for (int i = 0; i < ids.size(); ++i) f.setText(ids[i], texts[i]);
+    QVERIFY(!f.dlg->UpdateData(true));
+    QCOMPARE(MessageTexts(), QStringList{message});
+    QCOMPARE(f.dlg->focusWidget(), f.edit(reported));
+    QCOMPARE(f.edit(reported)->selectedText(), f.text(reported));
+}
+
+void TestSolverDlg::rejectedComputeTouchesNoFile() {
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    {
+        QFile results(QStringLiteral("results.csv"));
+        QVERIFY(results.open(QIODevice::WriteOnly));
+        results.write("left from before\r\n");
+    }
+    Fixture f;
+    f.setText(IDC_CROSSOVER_RATE, QStringLiteral("0.0009"));
+    f.compute()->click();
+    QCOMPARE(MessageTexts(), QStringList{NumberRange("0.001", "1")});
+    QCOMPARE(ReadAll(QStringLiteral("results.csv")), QByteArray("left from before\r\n"));
+    QVERIFY(!QFile::exists(QStringLiteral("fitness.csv")));
+    QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("0"));
+    QCOMPARE(f.state->currentPose, (kelvora::ArmPose{45, 30, 15}));
+    QVERIFY(f.dlg->isVisible());
+}
+
+void TestSolverDlg::enterInFieldPressesCompute() {
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    // A bad field: Enter in another field runs Compute, which rejects it.
+    f.setText(IDC_POPULATION_SIZE, QStringLiteral("abc"));
+    f.edit(IDC_CROSSOVER_RATE)->setFocus();
+    QTest::keyClick(f.edit(IDC_CROSSOVER_RATE), Qt::Key_Return);
+    QCOMPARE(MessageTexts(), QStringList{IntRange(1, 10000)});
+    QCOMPARE(f.dlg->focusWidget(), f.edit(IDC_POPULATION_SIZE));
+    QVERIFY(!QFile::exists(QStringLiteral("results.csv")));
+    // Good fields: Enter runs a search, and the dialog stays open.
+    g_messages.clear();
+    f.setText(IDC_POPULATION_SIZE, QStringLiteral("5"));
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("1"));
+    f.edit(IDC_MUTATION_PROBABILITY)->setFocus();
+    QTest::keyClick(f.edit(IDC_MUTATION_PROBABILITY), Qt::Key_Enter, Qt::KeypadModifier);
+    QVERIFY(g_messages.isEmpty());
+    QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("1"));
+    QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 6);
+    QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 1);
+    QVERIFY(f.dlg->isVisible());
+}
+
+void TestSolverDlg::computeWithDefaults() {
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    f.compute()->click();
+    QVERIFY(g_messages.isEmpty());
+    QVERIFY(f.dlg->isVisible());
+    QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("100"));
+    // 100 generations of 20: 20 individual lines and a summary line each; one fitness line each.
+    QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 100 * 21);
+    QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 100);
+    QCOMPARE(f.state->generation, 100);
+    // 1005 shows the error of the last generation's best, not of the run's best.
+    const double lastError = kelvora::TipDistance(*f.state, f.state->currentPose);
+    QCOMPARE(f.text(IDC_ERROR), FormatDoubleText(lastError));
+    const QList<QByteArray> lastRow = ReadAll(QStringLiteral("fitness.csv")).trimmed().split('\n').last().trimmed().split(',');
+    QCOMPARE(lastRow.size(), 2);
+    const double best = lastRow[0].toDouble();
+    QVERIFY2(std::abs((1.0 / best - 1.0) - lastError) <= 1e-3 * (1.0 + lastError),
+             qPrintable(QStringLiteral("%1 vs %2").arg(1.0 / best - 1.0).arg(lastError)));
+    // The other fields show what was read.
+    QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("20"));
+    QCOMPARE(f.text(IDC_GENERATION_LIMIT), QStringLiteral("100"));
+    QCOMPARE(f.text(IDC_CROSSOVER_RATE), QStringLiteral("0.5"));
+    QCOMPARE(f.text(IDC_MUTATION_PROBABILITY), QStringLiteral("0.1"));
+    QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("68"));
+    QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("180"));
+    // A second Compute reads the fields written by the first and runs again.
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("3"));
+    f.compute()->click();
+    QVERIFY(g_messages.isEmpty());
+    QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("3"));
+    QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 3 * 21);
+    QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 3);
+}
+
+void TestSolverDlg::plotFollowsTheRun() {
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("5"));
+    f.compute()->click();
+    QVERIFY(g_messages.isEmpty());
+    // The dialog paints exactly what the painter paints from the state after the run.
+    QImage expected(f.dlg->size(), QImage::Format_RGB32);
+    expected.fill(f.dlg->palette().color(QPalette::Window));
+    {
+        QPainter painter(&expected);
+        const kelvora::SolverState& s = *f.state;
+        PaintPlot(painter,
+                  PlotScene{CSolverDlg::kPlotRect, QPoint(s.baseX, s.baseY), s.currentPose, s.elitePose,
+                            QPoint(s.targetX, s.targetY)},
+                  LoadBitmapResource(IDB_BASE_MARK));
+    }
+    const QRect plotArea = CSolverDlg::kPlotRect.adjusted(-2, -2, 2, 2);
+    const QImage shown = f.dlg->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shown.copy(plotArea), expected.copy(plotArea));
+}
+
+void TestSolverDlg::resultFileFailureIsReported_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<int>("error");
+    QTest::newRow("results.csv cannot be opened") << "directory" << EISDIR;
+    QTest::newRow("results.csv cannot be written") << "full device" << ENOSPC;
+}
+
+void TestSolverDlg::resultFileFailureIsReported() {
+    QFETCH(QString, setup);
+    QFETCH(int, error);
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    if (setup == QLatin1String("directory")) {
+        QVERIFY(QDir().mkdir(QStringLiteral("results.csv")));
+    } else {
+        if (!QFile::exists(QStringLiteral("/dev/full"))) QSKIP("no /dev/full here");
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), QStringLiteral("results.csv")));
+    }
+    Fixture f;
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("4"));
+    f.compute()->click();
+    // The run itself went through: all generations, fitness.csv complete.
+    QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("4"));
+    QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 4);
+    // One warning, after the run, naming the file and the reason.
+    QCOMPARE(g_messages.size(), 1);
+    QCOMPARE(g_messages.first().icon, QMessageBox::Warning);
+    const QString text = g_messages.first().text;
+    QVERIFY2(text.contains(QDir::current().absoluteFilePath(QStringLiteral("results.csv"))), qPrintable(text));
+    QVERIFY2(text.contains(QString::fromLocal8Bit(std::strerror(error))), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("fitness.csv")), qPrintable(text));
+}
+
+void TestSolverDlg::escapeAndCloseEndTheDialog() {
+    {
+        Fixture f;
+        QTest::keyClick(f.edit(IDC_POPULATION_SIZE), Qt::Key_Escape);
+        QVERIFY(!f.dlg->isVisible());
+        QCOMPARE(f.dlg->result(), int(QDialog::Rejected));
+    }
+    {
+        Fixture f;
+        QVERIFY(f.dlg->close());
+        QVERIFY(!f.dlg->isVisible());
+        QCOMPARE(f.dlg->result(), int(QDialog::Rejected));
+    }
+    QVERIFY(g_messages.isEmpty());
+}
+
+void TestSolverDlg::repaintsDoNotAccumulate() {
+    Fixture f;
+    QVERIFY(QTest::qWaitForWindowExposed(f.dlg.get()));
+    const QImage before = f.dlg->grab().toImage();
+    const int children = f.dlg->findChildren<QObject*>().size();
+    const int descriptors = OpenDescriptors();
+    for (int i = 0; i < 3000; ++i) f.dlg->repaint();
+    QCOMPARE(f.dlg->findChildren<QObject*>().size(), children);
+    QCOMPARE(OpenDescriptors(), descriptors);
+    QCOMPARE(f.dlg->grab().toImage(), before);
+}
+
+QTEST_MAIN(TestSolverDlg)
+#include "tst_solverdlg.moc"
