@@ -77,6 +77,7 @@ void DDX_Text(CDataExchange* pDX, int id, int& value) {
     if (!edit) return;
     if (!pDX->m_bSaveAndValidate) {
         edit->setText(FormatIntText(value));
+        edit->setCursorPosition(0);  // a text wider than the field shows its start
         return;
     }
     int parsed = 0;
@@ -90,6 +91,7 @@ void DDX_Text(CDataExchange* pDX, int id, double& value) {
     if (!edit) return;
     if (!pDX->m_bSaveAndValidate) {
         edit->setText(FormatDoubleText(value));
+        edit->setCursorPosition(0);  // a text wider than the field shows its start
         return;
     }
     double parsed = 0.0;

@@ -1,9 +1,14 @@
 #include "messagebox.h"
 
+#include <QWidget>
+
 namespace {
 
 void ShowModalMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
     QMessageBox box(icon, QStringLiteral("Kelvora"), text, QMessageBox::Ok, parent);
+    // A box is a window of its own and does not take its parent's font; give it the dialog's face,
+    // which has the Japanese glyphs, rather than whatever fontconfig falls back to.
+    if (parent) box.setFont(parent->window()->font());
     box.exec();
 }
 

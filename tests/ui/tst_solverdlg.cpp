@@ -430,6 +430,7 @@ void TestSolverDlg::computeWithDefaults() {
     // 1005 shows the error of the last generation's best, not of the run's best.
     const double lastError = kelvora::TipDistance(*f.state, f.state->currentPose);
     QCOMPARE(f.text(IDC_ERROR), FormatDoubleText(lastError));
+    QCOMPARE(f.edit(IDC_ERROR)->cursorPosition(), 0);  // a long error shows its leading digits
     const QList<QByteArray> lastRow = ReadAll(QStringLiteral("fitness.csv")).trimmed().split('\n').last().trimmed().split(',');
     QCOMPARE(lastRow.size(), 2);
     const double best = lastRow[0].toDouble();
