@@ -1,6 +1,5 @@
 #include "solverdlg.h"
 
-#include <cerrno>
 #include <cstring>
 
 #include <QDir>
