@@ -1,0 +1,303 @@
+// Costs of the solver: one generation against the plain baseline (linear roulette scan, sine and
+// cosine per call, iostream formatting), a run with real per-line writes against the floor of
+// those writes alone, and the peak memory of the largest run. A summary of the goals follows the
+// table.
+//
+//   kelvora_bench                                   everything (the largest run takes minutes)
+//   kelvora_bench --benchmark_filter=-LargestRun    all but the largest run
+
+#include <benchmark/benchmark.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <streambuf>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "reference_search.h"
+#include "solver.h"
+
+namespace kelvora {
+namespace {
+
+constexpr int kBaseX = 300, kBaseY = 220, kTargetX = 368, kTargetY = 40;  // the window's initial setting
+constexpr const char* kLargestRunFlag = "--largest-run";
+
+/// A directory of its own under the temporary directory, removed with what it holds.
+class ScratchDir {
+public:
+    ScratchDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kelvora-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::perror("kelvora_bench: mkdtemp");
+            std::exit(1);
+        }
+        path_ = pattern;
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const char* c_str() const { return path_.c_str(); }
+    std::string file(const char* name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+ssize_t Discard(int, const void*, std::size_t size) { return static_cast<ssize_t>(size); }
+
+/// A stream buffer that takes every character and keeps none.
+class NullBuffer : public std::streambuf {
+protected:
+    int overflow(int c) override { return c; }
+    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+std::unique_ptr<SolverState> MakeState(int population, double crossover, double mutation) {
+    auto state = std::make_unique<SolverState>();
+    state->baseX = kBaseX;
+    state->baseY = kBaseY;
+    state->targetX = kTargetX;
+    state->targetY = kTargetY;
+    state->populationSize = population;
+    state->crossoverRate = crossover;
+    state->mutationProbability = mutation;
+    return state;
+}
+
+// ---------------------------------------------------------------- one generation
+
+void BM_Generation(benchmark::State& bench) {
+    const int n = static_cast<int>(bench.range(0));
+    auto state = MakeState(n, 0.5, 0.1);
+    ScratchDir dir;
+    state->resultsLog.writer = Discard;  // lines are formatted in full, then dropped
+    state->fitnessLog.writer = Discard;
+    OpenResultFiles(*state, dir.c_str());
+    auto population = std::make_unique<Population>();
+    auto scratch = std::make_unique<ReproductionScratch>();
+    CrtRandom rng;
+    Srand(rng, 1);
+    InitPopulation(*state, *population, rng);
+    int g = 0;
+    for (auto _ : bench) {
+        state->generation = g++ % kMaxGenerations;
+        Reproduce(*state, *population, *scratch, rng);
+        Mutate(*state, *population, rng);
+        EvaluateGeneration(*state, *population, *scratch);
+        benchmark::DoNotOptimize(TipDistance(*state, state->currentPose));
+    }
+    CloseResultsFile(*state);
+    CloseLog(state->fitnessLog);
+    bench.SetItemsProcessed(bench.iterations() * n);
+}
+BENCHMARK(BM_Generation)->Arg(20)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+void BM_GenerationBaseline(benchmark::State& bench) {
+    const int n = static_cast<int>(bench.range(0));
+    NullBuffer nothing;
+    std::ostream sink(&nothing);
+    reference::Search search({kBaseX, kBaseY, kTargetX, kTargetY}, {n, 1, 0.5, 0.1}, 1, sink);
+    for (auto _ : bench) benchmark::DoNotOptimize(search.Step());
+    bench.SetItemsProcessed(bench.iterations() * n);
+}
+BENCHMARK(BM_GenerationBaseline)->Arg(20)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+// ---------------------------------------------------------------- a run with its writes
+
+void RunRepeatedly(benchmark::State& bench, LineWriter writer) {
+    const SolverParams params{static_cast<int>(bench.range(0)), static_cast<int>(bench.range(1)), 0.5, 0.1};
+    auto state = MakeState(0, 0, 0);
+    ScratchDir dir;
+    RunOptions options;
+    options.seed = 1;
+    options.outputDirectory = dir.c_str();
+    options.writer = writer;
+    for (auto _ : bench) {
+        const RunReport report = RunSolver(*state, params, {}, options);
+        if (!report.filesComplete()) bench.SkipWithError("a result file failed");
+    }
+    bench.counters["lines"] = static_cast<double>(params.generationCount) * (params.populationSize + 2);
+}
+
+void BM_RunWithWrites(benchmark::State& bench) { RunRepeatedly(bench, nullptr); }
+BENCHMARK(BM_RunWithWrites)->Args({20, 100})->Args({1000, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same run with every line formatted and then dropped: its computing alone.
+void BM_RunDiscardingLines(benchmark::State& bench) { RunRepeatedly(bench, Discard); }
+BENCHMARK(BM_RunDiscardingLines)->Args({20, 100})->Args({1000, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+/// The lines of one file of a run, each with its line break.
+std::vector<std::string> LinesOf(const std::string& path) {
+    std::vector<std::string> lines;
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) return lines;
+    std::string line;
+    for (int c; (c = std::fgetc(in)) != EOF;) {
+        line.push_back(static_cast<char>(c));
+        if (c == '\n') lines.push_back(std::move(line)), line.clear();
+    }
+    std::fclose(in);
+    return lines;
+}
+
+int OpenTruncated(const std::string& path) { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666); }
+
+// The same lines as the run above, the same bytes in the same order, written one write(2) each to
+// two files opened the same way: what the run would cost if computing and formatting were free.
+void BM_LineWritesFloor(benchmark::State& bench) {
+    const SolverParams params{static_cast<int>(bench.range(0)), static_cast<int>(bench.range(1)), 0.5, 0.1};
+    ScratchDir source, dir;
+    {
+        auto state = MakeState(0, 0, 0);
+        RunOptions options;
+        options.seed = 1;
+        options.outputDirectory = source.c_str();
+        RunSolver(*state, params, {}, options);
+    }
+    const std::vector<std::string> results = LinesOf(source.file("results.csv"));
+    const std::vector<std::string> fitness = LinesOf(source.file("fitness.csv"));
+    if (results.size() != static_cast<std::size_t>(params.generationCount) * (params.populationSize + 1)) {
+        bench.SkipWithError("the source run's results.csv is incomplete");
+        return;
+    }
+    const std::string resultsPath = dir.file("results.csv"), fitnessPath = dir.file("fitness.csv");
+    for (auto _ : bench) {
+        const int r = OpenTruncated(resultsPath);
+        const int f = OpenTruncated(fitnessPath);
+        for (const std::string& line : results) benchmark::DoNotOptimize(::write(r, line.data(), line.size()));
+        ::close(r);
+        for (const std::string& line : fitness) benchmark::DoNotOptimize(::write(f, line.data(), line.size()));
+        ::close(f);
+    }
+    bench.counters["lines"] = static_cast<double>(results.size() + fitness.size());
+}
+BENCHMARK(BM_LineWritesFloor)->Args({20, 100})->Args({1000, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// ---------------------------------------------------------------- the largest run
+
+/// The child's side: one run of 10000 chromosomes for 10000 generations into directory.
+int LargestRun(const char* directory) {
+    auto state = MakeState(0, 0, 0);
+    RunOptions options;
+    options.seed = 1;
+    options.outputDirectory = directory;
+    const RunReport report = RunSolver(*state, {kMaxPopulation, kMaxGenerations, 0.5, 0.1}, {}, options);
+    if (!report.filesComplete()) {
+        const ResultFileFailure& failure = report.results ? report.results : report.fitness;
+        std::fprintf(stderr, "kelvora_bench: %s: %s\n", failure.name, std::strerror(failure.error));
+        return 1;
+    }
+    return report.generationsRun == kMaxGenerations ? 0 : 1;
+}
+
+// Runs the largest run in a fresh process (this program again), so that its peak resident size is
+// the run's own and not the benchmark's, and reads it from the kernel when the process ends.
+void BM_LargestRun(benchmark::State& bench) {
+    for (auto _ : bench) {
+        ScratchDir dir;
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::execl("/proc/self/exe", "kelvora_bench", kLargestRunFlag, dir.c_str(), static_cast<char*>(nullptr));
+            std::_Exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            bench.SkipWithError("the largest run did not complete");
+            return;
+        }
+        bench.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB
+        bench.counters["results_GB"] =
+            static_cast<double>(std::filesystem::file_size(dir.file("results.csv"))) / 1e9;
+    }
+}
+BENCHMARK(BM_LargestRun)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// ---------------------------------------------------------------- the summary of goals
+
+/// The console table, and a record of each benchmark's real time in milliseconds and counters.
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    // With --benchmark_repetitions the median stands for a benchmark, otherwise its one run.
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.error_occurred || !(median || run.run_type == Run::RT_Iteration)) continue;
+            Result& r = results_[run.run_name.str()];
+            if (r.fromMedian && !median) continue;
+            r.fromMedian = median;
+            r.ms = run.GetAdjustedRealTime() * 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            for (const auto& [name, counter] : run.counters) r.counters[name] = counter.value;
+        }
+    }
+
+    void PrintSummary() const {
+        std::printf("\nGoals\n");
+        const Result* fast = Find("BM_Generation/10000");
+        const Result* slow = Find("BM_GenerationBaseline/10000");
+        if (fast) std::printf("  generation at 10000:      %8.3f ms   (goal under 1.5 ms)      %s\n", fast->ms, Verdict(fast->ms < 1.5));
+        if (fast && slow) {
+            const double speedup = slow->ms / fast->ms;
+            std::printf("  baseline at 10000:        %8.3f ms   speed-up %.1fx (goal 50x)  %s\n", slow->ms, speedup,
+                        Verdict(speedup >= 50));
+        }
+        for (const char* args : {"20/100", "1000/100"}) {
+            const Result* run = Find(std::string("BM_RunWithWrites/") + args + "/real_time");
+            const Result* floor = Find(std::string("BM_LineWritesFloor/") + args + "/real_time");
+            const Result* computing = Find(std::string("BM_RunDiscardingLines/") + args + "/real_time");
+            if (run && floor) {
+                const double ratio = run->ms / floor->ms;
+                std::printf("  run %-9s with writes: %8.3f ms   writes alone %.3f ms, ratio %.3f (goal 1.3)  %s\n", args,
+                            run->ms, floor->ms, ratio, Verdict(ratio <= 1.3));
+                if (computing) std::printf("%37s computing alone %.3f ms\n", "", computing->ms);
+            }
+        }
+        if (const Result* largest = Find("BM_LargestRun/iterations:1/real_time")) {
+            const double peak = largest->counters.at("peak_MB");
+            std::printf("  largest run 10000x10000:  %8.1f s    peak %.2f MB (goal under 16 MB)  %s\n", largest->ms / 1e3, peak,
+                        Verdict(peak < 16));
+        }
+    }
+
+private:
+    struct Result {
+        double ms = 0;
+        bool fromMedian = false;
+        std::map<std::string, double> counters;
+    };
+    const Result* Find(const std::string& name) const {
+        const auto it = results_.find(name);
+        return it == results_.end() ? nullptr : &it->second;
+    }
+    static const char* Verdict(bool met) { return met ? "met" : "MISSED"; }
+    std::map<std::string, Result> results_;
+};
+
+}  // namespace
+}  // namespace kelvora
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], kelvora::kLargestRunFlag) == 0) return kelvora::LargestRun(argv[2]);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    kelvora::SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintSummary();
+    benchmark::Shutdown();
+    return 0;
+}
