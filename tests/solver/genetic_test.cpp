@@ -168,41 +168,27 @@ TEST(Mutate, ProbabilityOneFlipsOneBitOfEveryGeneWithTheSecondDraw) {
     EXPECT_EQ(population[40], C(9, 9, 9));
 }
 
-TEST(Mutate, ProbabilityZeroStillMutatesOnADrawOfZero) {
+/// Gene 0 of a one-chromosome population after mutation with probability p and generator rng.
+int MutatedFirstGene(Chromosome c, double p, CrtRandom rng) {
     auto state = MakeState();
     state->populationSize = 1;
-    state->mutationProbability = 0.0;
+    state->mutationProbability = p;
     Population population{};
-
-    population[0] = C(0, 0, 0);
-    CrtRandom rng = RngDrawing(0, [](int v) { return v % 8 == 7; });
+    population[0] = c;
     Mutate(*state, population, rng);
-    EXPECT_EQ(population[0].gene[0], 128);  // 0 with bit 7 flipped
+    return population[0].gene[0];
+}
 
-    population[0] = C(255, 0, 0);
-    rng = RngDrawing(0, [](int v) { return v % 8 == 0; });
-    Mutate(*state, population, rng);
-    EXPECT_EQ(population[0].gene[0], 254);  // 255 with bit 0 flipped
+TEST(Mutate, ProbabilityZeroStillMutatesOnADrawOfZero) {
+    EXPECT_EQ(MutatedFirstGene(C(0, 0, 0), 0.0, RngDrawing(0, [](int v) { return v % 8 == 7; })), 128);  // bit 7
+    EXPECT_EQ(MutatedFirstGene(C(255, 0, 0), 0.0, RngDrawing(0, [](int v) { return v % 8 == 0; })), 254);  // bit 0
 }
 
 TEST(Mutate, ADrawEqualToTheProbabilityMutatesAndOneAboveDoesNot) {
-    auto state = MakeState();
-    state->populationSize = 1;
-    Population population{};
-    const auto bit3 = [](int v) { return v % 8 == 3; };
-
-    // x = 16384 * c; the comparison is "less than or equal".
-    state->mutationProbability = 16384 * kRandScale;
-    population[0] = C(0, 0, 0);
-    CrtRandom rng = RngDrawing(16384, bit3);
-    Mutate(*state, population, rng);
-    EXPECT_EQ(population[0].gene[0], 8);
-
-    state->mutationProbability = std::nextafter(16384 * kRandScale, 0.0);
-    population[0] = C(0, 0, 0);
-    rng = RngDrawing(16384, bit3);
-    Mutate(*state, population, rng);
-    EXPECT_EQ(population[0].gene[0], 0);
+    // x = 16384 c; the comparison is "less than or equal". The bit drawn next is bit 3.
+    const CrtRandom rng = RngDrawing(16384, [](int v) { return v % 8 == 3; });
+    EXPECT_EQ(MutatedFirstGene(C(0, 0, 0), 16384 * kRandScale, rng), 8);
+    EXPECT_EQ(MutatedFirstGene(C(0, 0, 0), std::nextafter(16384 * kRandScale, 0.0), rng), 0);
 }
 
 TEST(Mutate, AFailedTestDrawsNoBit) {

@@ -44,9 +44,7 @@ struct Finished {
 std::unique_ptr<Finished> RunOnce(const SolverParams& params, std::uint32_t seed, int targetX = 368, int targetY = 40) {
     auto run = std::make_unique<Finished>();
     run->state = MakeState(targetX, targetY);
-    RunOptions options;
-    options.seed = seed;
-    options.outputDirectory = run->dir.c_str();
+    const RunOptions options{.seed = seed, .outputDirectory = run->dir.c_str()};
     auto& progress = run->progress;
     run->report = RunSolver(*run->state, params, [&progress](int g, double e) { progress.emplace_back(g, e); }, options);
     return run;
@@ -181,9 +179,7 @@ TEST(RunSolver, TheSameSeedGivesTheSameFilesPosesAndErrors) {
 TEST(RunSolver, ASecondRunReplacesBothFilesCompletely) {
     ScratchDir dir;
     auto state = MakeState();
-    RunOptions options;
-    options.outputDirectory = dir.c_str();
-    options.seed = 3;
+    RunOptions options{.seed = 3, .outputDirectory = dir.c_str()};
     RunSolver(*state, {60, 40, 0.5, 0.1}, {}, options);
     const std::uintmax_t firstSize = std::filesystem::file_size(dir.file("results.csv"));
 
@@ -203,10 +199,7 @@ TEST(RunSolver, EachRunStartsItsEliteAfreshAndLeavesLaterHistoryRowsAlone) {
     state->elitePose = {1, 2, 3};
     state->history[5] = {0.125, 0.0625};
     ScratchDir dir;
-    RunOptions options;
-    options.outputDirectory = dir.c_str();
-    options.seed = 77;
-    RunSolver(*state, {10, 5, 0.5, 0.1}, {}, options);
+    RunSolver(*state, {10, 5, 0.5, 0.1}, {}, {.seed = 77, .outputDirectory = dir.c_str()});
     double best = 0.0;
     for (int g = 0; g < 5; ++g) best = std::max(best, state->history[g].best);
     EXPECT_EQ(state->eliteFitness, best);
@@ -273,9 +266,7 @@ TEST(RunSolver, TheErrorIsOneOverBestMinusOneAndFollowsEachGenerationsBest) {
 TEST(RunSolver, LinesReachTheFileDuringTheRunAndFitnessRowsOnlyAtTheEnd) {
     ScratchDir dir;
     auto state = MakeState();
-    RunOptions options;
-    options.outputDirectory = dir.c_str();
-    options.seed = 5;
+    const RunOptions options{.seed = 5, .outputDirectory = dir.c_str()};
     const int n = 9;
     int calls = 0;
     RunSolver(*state, {n, 12, 0.5, 0.1},
@@ -294,10 +285,8 @@ TEST(RunSolver, LinesReachTheFileDuringTheRunAndFitnessRowsOnlyAtTheEnd) {
 TEST(RunSolver, WithoutASeedTheClockSeedsTheRun) {
     ScratchDir dir;
     auto state = MakeState();
-    RunOptions options;
-    options.outputDirectory = dir.c_str();
     const auto before = static_cast<std::uint32_t>(std::time(nullptr));
-    const RunReport report = RunSolver(*state, {5, 2, 0.5, 0.1}, {}, options);
+    const RunReport report = RunSolver(*state, {5, 2, 0.5, 0.1}, {}, {.seed = std::nullopt, .outputDirectory = dir.c_str()});
     const auto after = static_cast<std::uint32_t>(std::time(nullptr));
     EXPECT_GE(report.seed, before);
     EXPECT_LE(report.seed, after);
@@ -311,10 +300,7 @@ TEST(RunSolver, AStopRequestEndsTheRunAfterTheCurrentGeneration) {
     ScratchDir dir;
     auto state = MakeState();
     volatile bool stop = false;
-    RunOptions options;
-    options.outputDirectory = dir.c_str();
-    options.seed = 31;
-    options.stopRequested = &stop;
+    const RunOptions options{.seed = 31, .outputDirectory = dir.c_str(), .stopRequested = &stop};
     const RunReport report = RunSolver(*state, params, [&](int g, double) { stop = g == 3; }, options);
     EXPECT_TRUE(report.stopped);
     EXPECT_EQ(report.generationsRun, 3);
@@ -375,10 +361,7 @@ TEST(ValidateParams, RejectsValuesJustOutsideAndNotANumber) {
 RunReport RunBeside(const Finished& reference, const char* directory, const SolverParams& params,
                     LineWriter writer = nullptr) {
     auto state = MakeState();
-    RunOptions options;
-    options.outputDirectory = directory;
-    options.seed = reference.report.seed;
-    options.writer = writer;
+    const RunOptions options{.seed = reference.report.seed, .outputDirectory = directory, .writer = writer};
     std::vector<double> errors;
     const RunReport report = RunSolver(*state, params, [&](int, double e) { errors.push_back(e); }, options);
     EXPECT_EQ(errors, Errors(reference));
@@ -477,12 +460,8 @@ TEST(RunSolverFailures, ALaterGoodRunReportsNoFailure) {
     auto state = MakeState();
     ScratchDir dir;
     const std::string missing = dir.file("gone");
-    RunOptions options;
-    options.seed = 1;
-    options.outputDirectory = missing.c_str();
-    EXPECT_FALSE(RunSolver(*state, kSmall, {}, options).filesComplete());
-    options.outputDirectory = dir.c_str();
-    EXPECT_TRUE(RunSolver(*state, kSmall, {}, options).filesComplete());
+    EXPECT_FALSE(RunSolver(*state, kSmall, {}, {.seed = 1, .outputDirectory = missing.c_str()}).filesComplete());
+    EXPECT_TRUE(RunSolver(*state, kSmall, {}, {.seed = 1, .outputDirectory = dir.c_str()}).filesComplete());
 }
 
 }  // namespace
