@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
@@ -118,27 +119,11 @@ BENCHMARK(BM_GenerationBaseline)->Arg(20)->Arg(1000)->Arg(10000)->Unit(benchmark
 
 // ---------------------------------------------------------------- a run with its writes
 
-void RunRepeatedly(benchmark::State& bench, LineWriter writer) {
-    const SolverParams params{static_cast<int>(bench.range(0)), static_cast<int>(bench.range(1)), 0.5, 0.1};
-    auto state = MakeState(0, 0, 0);
-    ScratchDir dir;
-    RunOptions options;
-    options.seed = 1;
-    options.outputDirectory = dir.c_str();
-    options.writer = writer;
-    for (auto _ : bench) {
-        const RunReport report = RunSolver(*state, params, {}, options);
-        if (!report.filesComplete()) bench.SkipWithError("a result file failed");
-    }
-    bench.counters["lines"] = static_cast<double>(params.generationCount) * (params.populationSize + 2);
+double Seconds(clockid_t clock) {
+    timespec t{};
+    ::clock_gettime(clock, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
-
-void BM_RunWithWrites(benchmark::State& bench) { RunRepeatedly(bench, nullptr); }
-BENCHMARK(BM_RunWithWrites)->Args({20, 100})->Args({1000, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// The same run with every line formatted and then dropped: its computing alone.
-void BM_RunDiscardingLines(benchmark::State& bench) { RunRepeatedly(bench, Discard); }
-BENCHMARK(BM_RunDiscardingLines)->Args({20, 100})->Args({1000, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 /// The lines of one file of a run, each with its line break.
 std::vector<std::string> LinesOf(const std::string& path) {
@@ -154,38 +139,66 @@ std::vector<std::string> LinesOf(const std::string& path) {
     return lines;
 }
 
-int OpenTruncated(const std::string& path) { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666); }
+/// Writes lines to path one write(2) each, the file opened as a run opens its files.
+void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    for (const std::string& line : lines) benchmark::DoNotOptimize(::write(fd, line.data(), line.size()));
+    ::close(fd);
+}
 
-// The same lines as the run above, the same bytes in the same order, written one write(2) each to
-// two files opened the same way: what the run would cost if computing and formatting were free.
-void BM_LineWritesFloor(benchmark::State& bench) {
+// A run with real per-line writes, and after each run, with the benchmark's clock stopped, the
+// floor: the run's own lines, the same bytes in the same order, written one write(2) each to two
+// files opened the same way, which is what the run would cost if computing and formatting were
+// free. Timing both in every iteration keeps a busy machine's drift out of their ratio.
+void BM_RunWithWrites(benchmark::State& bench) {
     const SolverParams params{static_cast<int>(bench.range(0)), static_cast<int>(bench.range(1)), 0.5, 0.1};
-    ScratchDir source, dir;
-    {
-        auto state = MakeState(0, 0, 0);
-        RunOptions options;
-        options.seed = 1;
-        options.outputDirectory = source.c_str();
-        RunSolver(*state, params, {}, options);
-    }
-    const std::vector<std::string> results = LinesOf(source.file("results.csv"));
-    const std::vector<std::string> fitness = LinesOf(source.file("fitness.csv"));
+    auto state = MakeState(0, 0, 0);
+    ScratchDir dir, floorDir;
+    RunOptions options;
+    options.seed = 1;
+    options.outputDirectory = dir.c_str();
+    RunSolver(*state, params, {}, options);
+    const std::vector<std::string> results = LinesOf(dir.file("results.csv"));
+    const std::vector<std::string> fitness = LinesOf(dir.file("fitness.csv"));
     if (results.size() != static_cast<std::size_t>(params.generationCount) * (params.populationSize + 1)) {
-        bench.SkipWithError("the source run's results.csv is incomplete");
+        bench.SkipWithError("results.csv is incomplete");
         return;
     }
-    const std::string resultsPath = dir.file("results.csv"), fitnessPath = dir.file("fitness.csv");
+    double runReal = 0, runCpu = 0, floorReal = 0, floorCpu = 0;
     for (auto _ : bench) {
-        const int r = OpenTruncated(resultsPath);
-        const int f = OpenTruncated(fitnessPath);
-        for (const std::string& line : results) benchmark::DoNotOptimize(::write(r, line.data(), line.size()));
-        ::close(r);
-        for (const std::string& line : fitness) benchmark::DoNotOptimize(::write(f, line.data(), line.size()));
-        ::close(f);
+        const double real0 = Seconds(CLOCK_MONOTONIC), cpu0 = Seconds(CLOCK_PROCESS_CPUTIME_ID);
+        const RunReport report = RunSolver(*state, params, {}, options);
+        const double real1 = Seconds(CLOCK_MONOTONIC), cpu1 = Seconds(CLOCK_PROCESS_CPUTIME_ID);
+        bench.PauseTiming();
+        WriteLines(floorDir.file("results.csv"), results);
+        WriteLines(floorDir.file("fitness.csv"), fitness);
+        const double real2 = Seconds(CLOCK_MONOTONIC), cpu2 = Seconds(CLOCK_PROCESS_CPUTIME_ID);
+        bench.ResumeTiming();
+        if (!report.filesComplete()) bench.SkipWithError("a result file failed");
+        runReal += real1 - real0;
+        runCpu += cpu1 - cpu0;
+        floorReal += real2 - real1;
+        floorCpu += cpu2 - cpu1;
     }
     bench.counters["lines"] = static_cast<double>(results.size() + fitness.size());
+    bench.counters["alone_ms"] = floorReal * 1e3 / static_cast<double>(bench.iterations());
+    bench.counters["ratio"] = runReal / floorReal;
+    bench.counters["cpu_ratio"] = runCpu / floorCpu;
 }
-BENCHMARK(BM_LineWritesFloor)->Args({20, 100})->Args({1000, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RunWithWrites)->Args({20, 100})->Args({1000, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same run with every line formatted and then dropped: its computing alone.
+void BM_RunDiscardingLines(benchmark::State& bench) {
+    const SolverParams params{static_cast<int>(bench.range(0)), static_cast<int>(bench.range(1)), 0.5, 0.1};
+    auto state = MakeState(0, 0, 0);
+    ScratchDir dir;
+    RunOptions options;
+    options.seed = 1;
+    options.outputDirectory = dir.c_str();
+    options.writer = Discard;
+    for (auto _ : bench) RunSolver(*state, params, {}, options);
+}
+BENCHMARK(BM_RunDiscardingLines)->Args({20, 100})->Args({1000, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // ---------------------------------------------------------------- the largest run
 
@@ -244,7 +257,6 @@ public:
             if (r.fromMedian && !median) continue;
             r.fromMedian = median;
             r.ms = run.GetAdjustedRealTime() * 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
-            r.cpuMs = run.GetAdjustedCPUTime() * 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
             for (const auto& [name, counter] : run.counters) r.counters[name] = counter.value;
         }
     }
@@ -261,18 +273,15 @@ public:
         }
         for (const char* args : {"20/100", "1000/100"}) {
             const Result* run = Find(std::string("BM_RunWithWrites/") + args + "/real_time");
-            const Result* floor = Find(std::string("BM_LineWritesFloor/") + args + "/real_time");
             const Result* computing = Find(std::string("BM_RunDiscardingLines/") + args + "/real_time");
-            if (run && floor) {
-                // On a busy machine real time also counts waiting for a processor; processor time
-                // does not, so it is shown beside it.
-                const double ratio = run->ms / floor->ms;
-                std::printf("  run %-9s with writes: %8.3f ms   writes alone %.3f ms, ratio %.3f (goal 1.3)  %s\n", args,
-                            run->ms, floor->ms, ratio, Verdict(ratio <= 1.3));
-                std::printf("%37s processor time %.3f ms against %.3f ms, ratio %.3f\n", "", run->cpuMs, floor->cpuMs,
-                            run->cpuMs / floor->cpuMs);
-                if (computing) std::printf("%37s computing alone %.3f ms\n", "", computing->ms);
-            }
+            if (!run) continue;
+            // On a busy machine real time also counts waiting for a processor; processor time does
+            // not, so its ratio is shown beside.
+            const double ratio = run->counters.at("ratio");
+            std::printf("  run %-9s with writes: %8.3f ms   writes alone %.3f ms, ratio %.3f (goal 1.3)  %s\n", args,
+                        run->ms, run->counters.at("alone_ms"), ratio, Verdict(ratio <= 1.3));
+            std::printf("%37s processor-time ratio %.3f\n", "", run->counters.at("cpu_ratio"));
+            if (computing) std::printf("%37s computing alone %.3f ms\n", "", computing->ms);
         }
         if (const Result* largest = Find("BM_LargestRun/iterations:1/real_time")) {
             const double peak = largest->counters.at("peak_MB");
@@ -283,8 +292,7 @@ public:
 
 private:
     struct Result {
-        double ms = 0;     ///< real time
-        double cpuMs = 0;  ///< processor time of the process, user and system
+        double ms = 0;  ///< real time
         bool fromMedian = false;
         std::map<std::string, double> counters;
     };
