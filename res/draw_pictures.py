@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""Draws the window's pictures: icon 128 (app-32.xpm, app-16.xpm) and the base-mark bitmap 129
-(basemark.bmp). The outputs are committed; run this again only to change a picture:
+"""Draws the window's pictures: icon 128 (kelvora-32.png, kelvora-16.png; also the desktop icon),
+the pick cursor 105 (pick-cursor.xbm with its mask pick-cursor-mask.xbm) and the base-mark bitmap
+129 (basemark.bmp). The outputs are committed; run this again only to change a picture:
     python3 res/draw_pictures.py res
 """
 import math
 import struct
 import sys
+import zlib
 from pathlib import Path
 
 # Sixteen colours at most, as the icon's images have always had.
@@ -81,18 +83,93 @@ def draw_arm(size):
     return grid
 
 
-def write_xpm(path, name, grid):
-    used = sorted({c for row in grid for c in row})
-    lines = [
-        "/* XPM */",
-        f"static const char *{name}[] = {{",
-        f'"{len(grid[0])} {len(grid)} {len(used)} 1",',
-    ]
-    for c in used:
-        colour = PALETTE[c]
-        lines.append(f'"{c} c {colour if colour else "None"}",')
-    for i, row in enumerate(grid):
-        lines.append('"' + "".join(row) + '"' + ("," if i + 1 < len(grid) else ""))
+def write_png(path, grid):
+    """An indexed-colour PNG (at most 16 colours, 4 bits a pixel) with "." transparent."""
+    used = sorted({c for row in grid for c in row}, key=lambda c: (c != ".", c))
+    assert len(used) <= 16, "an icon image has sixteen colours at most"
+    index = {c: i for i, c in enumerate(used)}
+    palette = b"".join(bytes.fromhex((PALETTE[c] or "#000000")[1:]) for c in used)
+    alpha = bytes(0 if PALETTE[c] is None else 255 for c in used)
+    width, height = len(grid[0]), len(grid)
+    raw = bytearray()
+    for row in grid:
+        raw.append(0)  # no filter
+        for x in range(0, width, 2):
+            hi = index[row[x]]
+            lo = index[row[x + 1]] if x + 1 < width else 0
+            raw.append(hi << 4 | lo)
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    header = struct.pack(">IIBBBBB", width, height, 4, 3, 0, 0, 0)
+    path.write_bytes(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"PLTE", palette) +
+                     chunk(b"tRNS", alpha) + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+
+
+# The pick cursor, 32 x 32, hot spot (1, 1) at the arrow's tip: "k" black, "w" white, "." clear.
+# An arrow pointing up and left, white with a black edge, and at its upper right a small black plus
+# sign outlined in white, the mark of picking a point.
+PICK_CURSOR_HOT_SPOT = (1, 1)
+PICK_ARROW = [
+    "k...........",
+    "kk..........",
+    "kwk.........",
+    "kwwk........",
+    "kwwwk.......",
+    "kwwwwk......",
+    "kwwwwwk.....",
+    "kwwwwwwk....",
+    "kwwwwwwwk...",
+    "kwwwwwwwwk..",
+    "kwwwwwwwwwk.",
+    "kwwwwwwkkkkk",
+    "kwwwkwwk....",
+    "kwwk.kwwk...",
+    "kwk..kwwk...",
+    "kk....kwwk..",
+    "k.....kwwk..",
+    ".......kwwk.",
+    ".......kwwk.",
+    "........kk..",
+]
+
+
+def draw_pick_cursor():
+    size = 32
+    grid = [["."] * size for _ in range(size)]
+    hx, hy = PICK_CURSOR_HOT_SPOT
+    for y, row in enumerate(PICK_ARROW):
+        for x, c in enumerate(row):
+            if c != ".":
+                grid[hy + y][hx + x] = c
+    # The plus sign: one-pixel black bars seven pixels long centred on (19, 6), then a white pixel
+    # around every black one that is still clear.
+    cx, cy, arm = 19, 6, 3
+    plus = {(cx + d, cy) for d in range(-arm, arm + 1)} | {(cx, cy + d) for d in range(-arm, arm + 1)}
+    for x, y in plus:
+        grid[y][x] = "k"
+    for x, y in plus:
+        for dy in (-1, 0, 1):
+            for dx in (-1, 0, 1):
+                if grid[y + dy][x + dx] == ".":
+                    grid[y + dy][x + dx] = "w"
+    return grid
+
+
+def write_xbm(path, name, bits, hot_spot=None):
+    """A monochrome X bitmap: set bits are 1 (black in a cursor image, opaque in its mask)."""
+    height, width = len(bits), len(bits[0])
+    data = []
+    for row in bits:
+        for x0 in range(0, width, 8):
+            data.append(sum(1 << i for i in range(8) if x0 + i < width and row[x0 + i]))
+    lines = [f"#define {name}_width {width}", f"#define {name}_height {height}"]
+    if hot_spot:
+        lines += [f"#define {name}_x_hot {hot_spot[0]}", f"#define {name}_y_hot {hot_spot[1]}"]
+    lines.append(f"static unsigned char {name}_bits[] = {{")
+    for i in range(0, len(data), 12):
+        lines.append("   " + ", ".join(f"0x{b:02x}" for b in data[i:i + 12]) + ("," if i + 12 < len(data) else ""))
     lines.append("};")
     path.write_text("\n".join(lines) + "\n")
 
@@ -111,8 +188,13 @@ def write_base_mark(path):
 
 def main():
     out = Path(sys.argv[1] if len(sys.argv) > 1 else Path(__file__).parent)
-    write_xpm(out / "app-32.xpm", "app_32", draw_arm(32))
-    write_xpm(out / "app-16.xpm", "app_16", draw_arm(16))
+    write_png(out / "kelvora-32.png", draw_arm(32))
+    write_png(out / "kelvora-16.png", draw_arm(16))
+    cursor = draw_pick_cursor()
+    # Cursor image: black where "k"; mask: opaque where "k" or "w" (white is image 0, mask 1).
+    write_xbm(out / "pick-cursor.xbm", "pick_cursor", [[c == "k" for c in row] for row in cursor],
+              PICK_CURSOR_HOT_SPOT)
+    write_xbm(out / "pick-cursor-mask.xbm", "pick_cursor_mask", [[c != "." for c in row] for row in cursor])
     write_base_mark(out / "basemark.bmp")
 
 

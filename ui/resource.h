@@ -34,6 +34,12 @@
 #define IDC_POINTER_Y 1009
 
 // Resource paths of the pictures.
-#define RES_APP_ICON_32 ":/kelvora/app-32.xpm"
-#define RES_APP_ICON_16 ":/kelvora/app-16.xpm"
+#define RES_APP_ICON_32 ":/kelvora/kelvora-32.png"
+#define RES_APP_ICON_16 ":/kelvora/kelvora-16.png"
+#define RES_PICK_CURSOR ":/kelvora/pick-cursor.xbm"
+#define RES_PICK_CURSOR_MASK ":/kelvora/pick-cursor-mask.xbm"
 #define RES_BASE_MARK ":/kelvora/basemark.bmp"
+
+// Hot spot of the pick cursor: the tip of its arrow.
+#define PICK_CURSOR_HOT_X 1
+#define PICK_CURSOR_HOT_Y 1

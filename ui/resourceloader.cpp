@@ -1,5 +1,10 @@
 #include "resourceloader.h"
 
+#include <optional>
+
+#include <QBitmap>
+#include <QCoreApplication>
+
 #include "resource.h"
 
 // The pictures live in a static library; registering them here also makes the linker keep them.
@@ -25,4 +30,41 @@ QImage LoadBitmapResource(int id) {
     InitPictureResources();
     if (id == IDB_BASE_MARK) return QImage(QStringLiteral(RES_BASE_MARK));
     return QImage();
+}
+
+namespace {
+
+// The shared pick cursor. It holds pixmaps, which must go before the window system does, so the
+// application object's teardown drops it (qAddPostRoutine) rather than the end of the process.
+std::optional<QCursor>& SharedPickCursor() {
+    static std::optional<QCursor> cursor;
+    return cursor;
+}
+
+void DropSharedCursors() { SharedPickCursor().reset(); }
+
+}  // namespace
+
+QCursor LoadCursorResource(int id) {
+    if (id != IDC_PICK_CURSOR) return QCursor(Qt::ArrowCursor);
+    std::optional<QCursor>& cursor = SharedPickCursor();
+    if (!cursor) {
+        InitPictureResources();
+        // Image bit 1 is black, 0 white; mask bit 1 opaque, 0 clear.
+        const QBitmap image = QBitmap::fromImage(QImage(QStringLiteral(RES_PICK_CURSOR)));
+        const QBitmap mask = QBitmap::fromImage(QImage(QStringLiteral(RES_PICK_CURSOR_MASK)));
+        cursor.emplace(image, mask, PICK_CURSOR_HOT_X, PICK_CURSOR_HOT_Y);
+        qAddPostRoutine(DropSharedCursors);
+    }
+    return *cursor;
+}
+
+QString LoadStringResource(int id) {
+    switch (id) {
+    case IDS_ABOUT_MENU:
+        // Half-width katakana, as the entry has always read; "&A" makes A its access key.
+        return QStringLiteral("Kelvora のﾊﾞｰｼﾞｮﾝ情報(&A)...");
+    default:
+        return QString();
+    }
 }

@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -90,6 +91,9 @@ CSolverDlg::CSolverDlg(kelvora::SolverState& state, QWidget* pParent)
     setFont(QFont(QStringLiteral("IPAPGothic"), 9));
     resize(ClientSize());
     CreateControls();
+    // Pointer moves reach OnMouseMove with no button held too. The plot has no control of its own,
+    // so moves over it go to the dialog itself.
+    setMouseTracking(true);
 }
 
 QSize CSolverDlg::ClientSize() {
@@ -253,4 +257,61 @@ void CSolverDlg::OnPaint() {
     scene.target = QPoint(m_state.targetX, m_state.targetY);
     // The bitmap is loaded for this paint and released with it; nothing is kept between paints.
     PaintPlot(painter, scene, LoadBitmapResource(IDB_BASE_MARK));
+}
+
+QPoint CSolverDlg::PlotCentre() const {
+    const int right = m_rcPlot.left() + m_rcPlot.width();
+    const int bottom = m_rcPlot.top() + m_rcPlot.height();
+    return QPoint((m_rcPlot.left() + right) / 2, (m_rcPlot.top() + bottom) / 2);  // (300, 220)
+}
+
+void CSolverDlg::SetDlgItemText(int id, const QString& text) {
+    if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(id))) {
+        edit->setText(text);
+        edit->setCursorPosition(0);  // a text wider than the field shows its start
+    }
+}
+
+bool CSolverDlg::IsInsidePlot(QPoint point) const {
+    const int right = m_rcPlot.left() + m_rcPlot.width();   // 500, one past the last column
+    const int bottom = m_rcPlot.top() + m_rcPlot.height();  // 420, one past the last row
+    return m_rcPlot.left() < point.x() && point.x() < right && m_rcPlot.top() < point.y() && point.y() < bottom;
+}
+
+void CSolverDlg::mouseMoveEvent(QMouseEvent* event) {
+    OnMouseMove(event->buttons(), event->position().toPoint());
+    QDialog::mouseMoveEvent(event);
+}
+
+void CSolverDlg::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) OnLButtonDown(event->buttons(), event->position().toPoint());
+    QDialog::mousePressEvent(event);
+}
+
+void CSolverDlg::OnMouseMove(Qt::MouseButtons /*nFlags*/, QPoint point) {
+    if (IsInsidePlot(point)) {
+        m_bPointerInPlot = 1;
+        SetPlotCursor();
+        const QPoint centre = PlotCentre();
+        SetDlgItemText(IDC_POINTER_X, QString::number(point.x() - centre.x()));
+        SetDlgItemText(IDC_POINTER_Y, QString::number(centre.y() - point.y()));
+    } else {
+        m_bPointerInPlot = 0;
+        SetPlotCursor();
+    }
+}
+
+void CSolverDlg::SetPlotCursor() {
+    m_hCursor = LoadCursorResource(m_bPointerInPlot ? IDC_PICK_CURSOR : 0);
+    setCursor(m_hCursor);
+}
+
+void CSolverDlg::OnLButtonDown(Qt::MouseButtons /*nFlags*/, QPoint point) {
+    if (!IsInsidePlot(point)) return;
+    m_state.targetX = point.x();
+    m_state.targetY = point.y();
+    update();  // the whole client area, background erased first: the marker moves
+    const QPoint centre = PlotCentre();
+    SetDlgItemText(IDC_TARGET_X, QString::number(m_state.targetX - centre.x()));
+    SetDlgItemText(IDC_TARGET_Y, QString::number(centre.y() - m_state.targetY));
 }

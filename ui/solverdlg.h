@@ -11,6 +11,7 @@
 #include "solver.h"
 
 class CDataExchange;
+class QMouseEvent;
 class QPaintEvent;
 class QShowEvent;
 
@@ -40,6 +41,16 @@ public:
     /// and bottom() are the last pixel, 499 and 419.
     static constexpr QRect kPlotRect{100, 20, 400, 400};
 
+    /// Strictly inside m_rcPlot: left < x < right and top < y < bottom, with right and bottom one
+    /// past the plot's last column and row. The frame's left column and top row are outside.
+    bool IsInsidePlot(QPoint point) const;
+
+    /// Centre of the plot in client pixels, (left + right) / 2 and (top + bottom) / 2: (300, 220).
+    QPoint PlotCentre() const;
+
+    /// Sets the text of edit control id (output fields written directly, not through the exchange).
+    void SetDlgItemText(int id, const QString& text);
+
     /// Client-area size of template IDD_MAIN (351 x 445 dialog units).
     static QSize ClientSize();
     /// Dialog units of the template's font (IPAPGothic 9 pt at 96 DPI: base units 7 x 13) to
@@ -59,12 +70,26 @@ protected:
     void OnPaint();
     /// The run's notification after each generation: shows its number and error and asks for a
     /// repaint. The updates show when Compute returns.
-    void OnGenerationProgress(int generation, double error);
+    virtual void OnGenerationProgress(int generation, double error);
     /// After a run, warns about a result file that lost lines, naming the file and the reason.
     void ReportResultFileFailures(const kelvora::RunReport& report);
 
+    /// Pointer move over the dialog: inside the plot, the pick cursor and the pointer's position
+    /// relative to the plot centre (y up) in 1008 and 1009; elsewhere the arrow, the readouts left
+    /// at the last inside point. nFlags (the buttons held) is not used.
+    void OnMouseMove(Qt::MouseButtons nFlags, QPoint point);
+    /// Left press: inside the plot it moves the target of SolverState there, writes its relative
+    /// position into 1006 and 1007 (not into m_nTargetX/m_nTargetY, which take it at the next
+    /// Compute) and has the plot repainted. Outside nothing changes.
+    void OnLButtonDown(Qt::MouseButtons nFlags, QPoint point);
+    /// Makes the cursor that m_bPointerInPlot calls for (pick cursor or arrow) the dialog's, and
+    /// keeps it in m_hCursor.
+    void SetPlotCursor();
+
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
     int m_bPointerInPlot = 0;  ///< 1 while the pointer was last strictly inside the plot
     QCursor m_hCursor;         ///< the cursor the pointer handler last set

@@ -1,0 +1,116 @@
+#pragma once
+// Helpers shared by the window's Qt tests: a dialog whose protected state the tests can read and
+// which counts its paints, a temporary current directory for runs, result-file line counts, and
+// pointer moves that always reach the dialog.
+
+#include <functional>
+#include <memory>
+
+#include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "messagebox.h"
+#include "solverdlg.h"
+
+namespace uitest {
+
+struct Message {
+    QMessageBox::Icon icon;
+    QString text;
+};
+
+/// Message boxes recorded by RecordMessage instead of shown.
+inline QList<Message>& Messages() {
+    static QList<Message> messages;
+    return messages;
+}
+
+inline void RecordMessage(QWidget*, QMessageBox::Icon icon, const QString& text) { Messages().append({icon, text}); }
+
+/// The dialog with its protected state readable, counting paints and generation notifications, and
+/// calling onProgress after each generation has been shown (the run's progress path).
+class ProbeDlg : public CSolverDlg {
+public:
+    explicit ProbeDlg(kelvora::SolverState& state) : CSolverDlg(state) {}
+
+    using CSolverDlg::IsInsidePlot;
+    using CSolverDlg::m_bPointerInPlot;
+    using CSolverDlg::m_hCursor;
+    using CSolverDlg::m_nGeneration;
+    using CSolverDlg::m_nTargetX;
+    using CSolverDlg::m_nTargetY;
+
+    int paints = 0;
+    QList<int> generations;  ///< every notification of every run, in order
+    std::function<void(ProbeDlg& dlg, int generation)> onProgress;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        ++paints;
+        CSolverDlg::paintEvent(event);
+    }
+    void OnGenerationProgress(int generation, double error) override {
+        generations << generation;
+        CSolverDlg::OnGenerationProgress(generation, error);
+        if (onProgress) onProgress(*this, generation);
+    }
+};
+
+/// The dialog, opened as InitInstance opens it but without its modal loop, on a state of its own.
+class Fixture {
+public:
+    Fixture() : state(std::make_unique<kelvora::SolverState>()), dlg(std::make_unique<ProbeDlg>(*state)) {
+        dlg->show();
+    }
+    QLineEdit* edit(int id) const { return qobject_cast<QLineEdit*>(dlg->GetDlgItem(id)); }
+    QString text(int id) const { return edit(id) ? edit(id)->text() : QStringLiteral("<no edit %1>").arg(id); }
+    void setText(int id, const QString& text) const { edit(id)->setText(text); }
+    QPushButton* compute() const { return qobject_cast<QPushButton*>(dlg->GetDlgItem(IDOK)); }
+    /// Waits (bounded) until the window can receive pointer moves and paints.
+    bool exposed() const { return QTest::qWaitForWindowExposed(dlg.get()); }
+
+    std::unique_ptr<kelvora::SolverState> state;
+    std::unique_ptr<ProbeDlg> dlg;
+};
+
+/// Moves the pointer to client point p of widget, as the platform does (a move with no button held,
+/// delivered only to widgets that track the mouse). The platform sends no move to where the pointer
+/// already is, so it first leaves for a point of the dialog that is outside the plot.
+inline void MovePointer(QWidget* widget, QPoint p) {
+    if (QCursor::pos() == widget->mapToGlobal(p)) QTest::mouseMove(widget, p == QPoint(5, 5) ? QPoint(6, 5) : QPoint(5, 5));
+    QTest::mouseMove(widget, p);
+}
+
+/// Runs a test in a fresh temporary current directory, where Compute writes its two files.
+class TemporaryCurrentDirectory {
+public:
+    TemporaryCurrentDirectory() : m_previous(QDir::currentPath()) { QDir::setCurrent(m_dir.path()); }
+    ~TemporaryCurrentDirectory() { QDir::setCurrent(m_previous); }
+    bool isValid() const { return m_dir.isValid(); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
+
+inline QByteArray ReadAll(const QString& name) {
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) return QByteArray();
+    return file.readAll();
+}
+
+/// Lines of a result file; -1 when a line does not end in CR LF (a torn or bare line).
+inline int CrLfLines(const QString& name) {
+    const QByteArray bytes = ReadAll(name);
+    const int lf = static_cast<int>(bytes.count('\n'));
+    const int crlf = static_cast<int>(bytes.count("\r\n"));
+    if (lf != crlf || (!bytes.isEmpty() && !bytes.endsWith("\r\n"))) return -1;
+    return crlf;
+}
+
+}  // namespace uitest
