@@ -15,8 +15,11 @@
 #define IDI_APP 128
 #define IDB_BASE_MARK 129
 
-// System-menu command of the About entry: low four bits clear.
+// System-menu command of the About entry: low four bits clear. System commands compare with
+// their low four bits masked off (SC_MASK).
 #define IDM_ABOUT 0x0010
+#define SC_MASK 0xFFF0
+#define SC_CLOSE 0xF060
 
 // The default push button, Compute.
 #define IDOK 1

@@ -2,9 +2,21 @@
 
 #include <QFont>
 
+#include "resource.h"
+#include "resourceloader.h"
 #include "solverdlg.h"
 
-CSolverApp::CSolverApp(int& argc, char** argv) : QApplication(argc, argv) { InstallFontSubstitutions(); }
+CSolverApp::CSolverApp(int& argc, char** argv) : QApplication(argc, argv) {
+    SetApplicationMetadata();
+    InstallFontSubstitutions();
+}
+
+void CSolverApp::SetApplicationMetadata() {
+    QCoreApplication::setApplicationName(QStringLiteral("Kelvora"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KELVORA_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("kelvora"));  // res/kelvora.desktop
+    QGuiApplication::setWindowIcon(LoadIconResource(IDI_APP));
+}
 
 void CSolverApp::InstallFontSubstitutions() {
     const QString face = QStringLiteral("IPAPGothic");

@@ -3,15 +3,19 @@
 #include <cstring>
 
 #include <QDir>
+#include <QContextMenuEvent>
 #include <QFont>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QShowEvent>
 
+#include "aboutdlg.h"
 #include "dataexchange.h"
 #include "messagebox.h"
 #include "plotpainter.h"
@@ -91,6 +95,15 @@ CSolverDlg::CSolverDlg(kelvora::SolverState& state, QWidget* pParent)
     setFont(QFont(QStringLiteral("IPAPGothic"), 9));
     resize(ClientSize());
     CreateControls();
+
+    // The window's menu starts with what a window menu always has here, Close; OnInitDialog adds
+    // the About entry. A menu is a window of its own: give it the dialog's face explicitly.
+    m_pSystemMenu = new QMenu(this);
+    m_pSystemMenu->setObjectName(QStringLiteral("SystemMenu"));
+    m_pSystemMenu->setFont(font());
+    m_pSystemMenu->addAction(QStringLiteral("閉じる(&C)"))->setData(SC_CLOSE);
+    connect(m_pSystemMenu, &QMenu::triggered, this,
+            [this](QAction* action) { OnSysCommand(action->data().toUInt(), 0); });
     // Pointer moves reach OnMouseMove with no button held too. The plot has no control of its own,
     // so moves over it go to the dialog itself.
     setMouseTracking(true);
@@ -170,7 +183,14 @@ void CSolverDlg::DoDataExchange(CDataExchange* pDX) {
 }
 
 bool CSolverDlg::OnInitDialog() {
-    // The About entry (IDM_ABOUT) is added with the application shell.
+    // The About entry at the end of the window's menu, after a separator.
+    if (QMenu* menu = GetSystemMenu()) {
+        const QString about = LoadStringResource(IDS_ABOUT_MENU);
+        if (!about.isEmpty()) {
+            menu->addSeparator();
+            menu->addAction(about)->setData(IDM_ABOUT);
+        }
+    }
     setWindowIcon(m_hIcon);  // large and small: the icon holds both sizes
 
     m_state.currentPose = kOpeningPose;
@@ -315,3 +335,28 @@ void CSolverDlg::OnLButtonDown(Qt::MouseButtons /*nFlags*/, QPoint point) {
     SetDlgItemText(IDC_TARGET_X, QString::number(m_state.targetX - centre.x()));
     SetDlgItemText(IDC_TARGET_Y, QString::number(centre.y() - m_state.targetY));
 }
+
+void CSolverDlg::contextMenuEvent(QContextMenuEvent* event) {
+    // Not modal: the chosen entry arrives through QMenu::triggered.
+    m_pSystemMenu->popup(event->globalPos());
+}
+
+void CSolverDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::HelpContents)) {
+        OnHelp();
+        return;
+    }
+    QDialog::keyPressEvent(event);  // Enter presses Compute, Escape closes
+}
+
+void CSolverDlg::OnSysCommand(unsigned nID, qintptr /*lParam*/) {
+    if ((nID & SC_MASK) == IDM_ABOUT) {
+        CAboutDlg dlgAbout(this);
+        dlgAbout.DoModal();
+        return;
+    }
+    // What the platform does with the other commands: here only Close means anything.
+    if ((nID & SC_MASK) == SC_CLOSE) close();
+}
+
+void CSolverDlg::OnHelp() { OnSysCommand(IDM_ABOUT, 0); }

@@ -11,6 +11,9 @@
 #include "solver.h"
 
 class CDataExchange;
+class QContextMenuEvent;
+class QKeyEvent;
+class QMenu;
 class QMouseEvent;
 class QPaintEvent;
 class QShowEvent;
@@ -36,6 +39,11 @@ public:
 
     /// The icon shown while the minimised window is dragged: the window's icon.
     QIcon OnQueryDragIcon() const;
+
+    /// The window's own menu, which a right click on the dialog opens: Close, a separator and the
+    /// About entry. Its entries carry their system-command ids as data and go to OnSysCommand.
+    /// (The window manager owns the real window menu; a program cannot add to it.)
+    QMenu* GetSystemMenu() const { return m_pSystemMenu; }
 
     /// The plot in client pixels, (100, 20)-(500, 420) whatever the dialog-unit scale: Qt's right()
     /// and bottom() are the last pixel, 499 and 419.
@@ -82,6 +90,12 @@ protected:
     /// position into 1006 and 1007 (not into m_nTargetX/m_nTargetY, which take it at the next
     /// Compute) and has the plot repainted. Outside nothing changes.
     void OnLButtonDown(Qt::MouseButtons nFlags, QPoint point);
+    /// A system command: IDM_ABOUT, or any id that differs from it only in the low four bits, opens
+    /// the About box modally; SC_CLOSE closes the dialog; every other id does nothing. lParam is
+    /// not used.
+    void OnSysCommand(unsigned nID, qintptr lParam);
+    /// The Help command (F1): the program has no help text of its own and shows the About box.
+    void OnHelp();
     /// Makes the cursor that m_bPointerInPlot calls for (pick cursor or arrow) the dialog's, and
     /// keeps it in m_hCursor.
     void SetPlotCursor();
@@ -90,6 +104,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
     int m_bPointerInPlot = 0;  ///< 1 while the pointer was last strictly inside the plot
     QCursor m_hCursor;         ///< the cursor the pointer handler last set
@@ -103,6 +119,7 @@ protected:
     int m_nTargetX = 0;  ///< target relative to the plot centre, x right
     int m_nTargetY = 0;  ///< target relative to the plot centre, y up
     QIcon m_hIcon;       ///< icon IDI_APP
+    QMenu* m_pSystemMenu = nullptr;  ///< the window's menu, owned by the dialog
 
     kelvora::SolverState& m_state;
 

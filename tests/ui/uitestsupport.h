@@ -44,6 +44,7 @@ public:
     using CSolverDlg::m_nGeneration;
     using CSolverDlg::m_nTargetX;
     using CSolverDlg::m_nTargetY;
+    using CSolverDlg::OnSysCommand;
 
     int paints = 0;
     QList<int> generations;  ///< every notification of every run, in order

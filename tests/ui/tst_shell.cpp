@@ -1,0 +1,310 @@
+// The application shell: the window's menu with the About entry, the routing of system commands,
+// F1, and the About box itself. The About box's modal loop is replaced by one that records the box
+// that was built and closes it as the user would, so no test waits on a modal box.
+
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QtTest>
+
+#include "aboutdlg.h"
+#include "resourceloader.h"
+#include "solverapp.h"
+#include "uitestsupport.h"
+
+using uitest::Fixture;
+
+namespace {
+
+// How the recording modal loop closes the box.
+enum class CloseBy { OkButton, Escape, CloseButton };
+
+struct AboutRecord {
+    QString title;
+    QWidget* parent = nullptr;
+    bool isAboutDlg = false;
+    bool modal = false;
+    bool visibleWhileOpen = false;
+    bool hiddenAfter = false;
+    int result = -1;
+};
+
+QList<AboutRecord> g_abouts;
+CloseBy g_closeBy = CloseBy::OkButton;
+
+int RecordAndClose(QDialog& dialog) {
+    AboutRecord r;
+    r.title = dialog.windowTitle();
+    r.parent = dialog.parentWidget();
+    r.isAboutDlg = qobject_cast<CAboutDlg*>(&dialog) != nullptr;
+    r.modal = dialog.isModal() && dialog.windowModality() == Qt::ApplicationModal;
+    dialog.show();
+    r.visibleWhileOpen = dialog.isVisible();
+    switch (g_closeBy) {
+    case CloseBy::OkButton:
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("IDOK")), Qt::LeftButton);
+        break;
+    case CloseBy::Escape:
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        break;
+    case CloseBy::CloseButton:
+        dialog.close();
+        break;
+    }
+    r.hiddenAfter = !dialog.isVisible();
+    r.result = dialog.result();
+    g_abouts << r;
+    return dialog.result();
+}
+
+QMenu* OpenMenuBySending(QWidget* receiver, QPoint pos) {
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, receiver->mapToGlobal(pos));
+    QApplication::sendEvent(receiver, &event);
+    return receiver->window()->findChild<QMenu*>(QStringLiteral("SystemMenu"));
+}
+
+QLabel* LabelNamed(const QWidget& dialog, const QString& text) {
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+        if (label->text() == text) return label;
+    return nullptr;
+}
+
+}  // namespace
+
+class TestShell : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void systemMenuEntries();
+    void systemCommandRouting_data();
+    void systemCommandRouting();
+    void rightClickOpensTheMenu_data();
+    void rightClickOpensTheMenu();
+    void menuCloseEntryEndsTheDialog();
+    void f1OpensTheAboutBox_data();
+    void f1OpensTheAboutBox();
+
+    void aboutBoxTemplate();
+    void aboutBoxReturns_data();
+    void aboutBoxReturns();
+    void aboutBoxOpensAgain();
+
+    void applicationMetadata();
+};
+
+void TestShell::initTestCase() {
+    SetMessageBoxFunction(uitest::RecordMessage);
+    SetModalLoopFunction(RecordAndClose);
+    CSolverApp::InstallFontSubstitutions();
+}
+
+void TestShell::init() {
+    uitest::Messages().clear();
+    g_abouts.clear();
+    g_closeBy = CloseBy::OkButton;
+}
+
+void TestShell::systemMenuEntries() {
+    Fixture f;
+    const QList<QAction*> actions = f.dlg->GetSystemMenu()->actions();
+    QCOMPARE(actions.size(), 3);
+    QCOMPARE(actions[0]->text(), QStringLiteral("閉じる(&C)"));
+    QCOMPARE(actions[0]->data().toUInt(), 0xF060u);
+    // It ends with a separator and the About entry, whose access key is A.
+    QVERIFY(actions[1]->isSeparator());
+    QCOMPARE(actions[2]->text(), QStringLiteral("Kelvora のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
+    QCOMPARE(actions[2]->data().toUInt(), 0x0010u);
+    QCOMPARE(LoadStringResource(IDS_ABOUT_MENU), actions[2]->text());
+    QCOMPARE(QFontInfo(f.dlg->GetSystemMenu()->font()).family(), QStringLiteral("IPAPGothic"));
+    // Opening the dialog again does not add the entry twice.
+    f.dlg->hide();
+    f.dlg->show();
+    QCOMPARE(f.dlg->GetSystemMenu()->actions().size(), 3);
+}
+
+void TestShell::systemCommandRouting_data() {
+    QTest::addColumn<uint>("id");
+    QTest::addColumn<bool>("opensAbout");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("IDM_ABOUT 0x0010") << 0x0010u << true << false;
+    for (uint id = 0x0011; id <= 0x001F; ++id)
+        QTest::addRow("0x%04X, low bits differ", id) << id << true << false;
+    QTest::newRow("0x0000") << 0x0000u << false << false;
+    QTest::newRow("0x0020") << 0x0020u << false << false;
+    QTest::newRow("0x0110") << 0x0110u << false << false;
+    QTest::newRow("0xF010 move") << 0xF010u << false << false;
+    QTest::newRow("0xF020 minimise") << 0xF020u << false << false;
+    QTest::newRow("0xF060 close") << 0xF060u << false << true;
+    QTest::newRow("0xF063, close with low bits") << 0xF063u << false << true;
+}
+
+void TestShell::systemCommandRouting() {
+    QFETCH(uint, id);
+    QFETCH(bool, opensAbout);
+    QFETCH(bool, closes);
+    Fixture f;
+    f.dlg->OnSysCommand(id, 0x12345678);
+    QCOMPARE(g_abouts.size(), opensAbout ? 1 : 0);
+    if (opensAbout) {
+        const AboutRecord& r = g_abouts.first();
+        QVERIFY(r.isAboutDlg);
+        QCOMPARE(r.title, QStringLiteral("Kelvoraのﾊﾞｰｼﾞｮﾝ情報"));
+        QCOMPARE(r.parent, f.dlg.get());
+        QVERIFY(r.modal);
+        QVERIFY(r.hiddenAfter);
+    }
+    QCOMPARE(f.dlg->isVisible(), !closes);
+    if (closes) QCOMPARE(f.dlg->result(), int(QDialog::Rejected));
+    // The About box leaves the dialog as it was.
+    QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("20"));
+    QVERIFY(uitest::Messages().isEmpty());
+}
+
+void TestShell::rightClickOpensTheMenu_data() {
+    QTest::addColumn<int>("receiverId");  // 0: the dialog itself
+    QTest::addColumn<QPoint>("pos");
+    QTest::newRow("in the plot") << 0 << QPoint(300, 220);
+    QTest::newRow("beside the plot") << 0 << QPoint(40, 300);
+    QTest::newRow("on the disabled generation field") << int(IDC_GENERATION) << QPoint(5, 5);
+    QTest::newRow("on a pointer readout") << int(IDC_POINTER_X) << QPoint(5, 5);
+}
+
+void TestShell::rightClickOpensTheMenu() {
+    QFETCH(int, receiverId);
+    QFETCH(QPoint, pos);
+    Fixture f;
+    QVERIFY(f.exposed());
+    QWidget* receiver = receiverId ? f.dlg->GetDlgItem(receiverId) : f.dlg.get();
+    QMenu* menu = OpenMenuBySending(receiver, pos);
+    QVERIFY(menu);
+    QVERIFY(menu->isVisible());
+    QVERIFY(g_abouts.isEmpty());  // opening the menu opens nothing else
+    // Choosing the About entry opens the box over the dialog, which stays open.
+    QAction* about = menu->actions().last();
+    menu->setActiveAction(about);
+    QTest::keyClick(menu, Qt::Key_Return);
+    QVERIFY(!menu->isVisible());
+    QCOMPARE(g_abouts.size(), 1);
+    QCOMPARE(g_abouts.first().parent, f.dlg.get());
+    QVERIFY(f.dlg->isVisible());
+}
+
+void TestShell::menuCloseEntryEndsTheDialog() {
+    Fixture f;
+    QVERIFY(f.exposed());
+    QMenu* menu = OpenMenuBySending(f.dlg.get(), QPoint(300, 220));
+    QVERIFY(menu && menu->isVisible());
+    menu->actions().first()->trigger();
+    QVERIFY(!f.dlg->isVisible());
+    QCOMPARE(f.dlg->result(), int(QDialog::Rejected));
+    QVERIFY(g_abouts.isEmpty());
+    menu->hide();
+}
+
+void TestShell::f1OpensTheAboutBox_data() {
+    QTest::addColumn<int>("focusId");
+    QTest::newRow("focus on Compute") << int(IDOK);
+    QTest::newRow("focus in the population field") << int(IDC_POPULATION_SIZE);
+    QTest::newRow("focus in the mutation field") << int(IDC_MUTATION_PROBABILITY);
+}
+
+void TestShell::f1OpensTheAboutBox() {
+    QFETCH(int, focusId);
+    Fixture f;
+    QWidget* focus = f.dlg->GetDlgItem(focusId);
+    focus->setFocus();
+    QTest::keyClick(focus, Qt::Key_F1);
+    QCOMPARE(g_abouts.size(), 1);
+    QCOMPARE(g_abouts.first().parent, f.dlg.get());
+    QVERIFY(f.dlg->isVisible());
+    // F1 neither runs Compute nor changes a field.
+    QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("0"));
+    QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("20"));
+    QVERIFY(uitest::Messages().isEmpty());
+}
+
+void TestShell::aboutBoxTemplate() {
+    Fixture f;
+    CAboutDlg about(f.dlg.get());
+    about.show();
+    QCOMPARE(about.windowTitle(), QStringLiteral("Kelvoraのﾊﾞｰｼﾞｮﾝ情報"));
+    // 235 x 55 dialog units at 7 x 13 px base units, halves rounded away from zero.
+    QCOMPARE(about.size(), QSize(411, 89));
+    QCOMPARE(about.minimumSize(), about.maximumSize());
+    QVERIFY(!(about.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QVERIFY(about.windowFlags() & Qt::WindowCloseButtonHint);
+    QVERIFY(about.isModal());
+    QCOMPARE(about.parentWidget(), f.dlg.get());
+    QCOMPARE(QFontInfo(about.font()).family(), QStringLiteral("IPAPGothic"));
+    QCOMPARE(about.font().pointSize(), 9);
+
+    // Icon 128 at (11, 17), 20 x 20 units, its 32 x 32 image drawn from the top left.
+    QLabel* icon = about.findChild<QLabel*>(QStringLiteral("IDI_APP"));
+    QVERIFY(icon);
+    QCOMPARE(icon->geometry(), QRect(19, 28, 35, 33));
+    QCOMPARE(icon->alignment(), Qt::AlignLeft | Qt::AlignTop);
+    const QImage shown = icon->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(shown, QImage(QStringLiteral(RES_APP_ICON_32)).convertToFormat(QImage::Format_ARGB32));
+
+    // The version text at (40, 10), 119 x 8 units, taken as it is.
+    QLabel* version = LabelNamed(about, QStringLiteral("Kelvora Version 1.0"));
+    QVERIFY(version);
+    QCOMPARE(version->geometry(), QRect(70, 16, 208, 13));
+    QCOMPARE(version->textFormat(), Qt::PlainText);
+    QVERIFY(!version->buddy());
+
+    // OK, the default button, at (178, 7), 50 x 14 units, with the focus.
+    auto* ok = about.findChild<QPushButton*>(QStringLiteral("IDOK"));
+    QVERIFY(ok);
+    QCOMPARE(ok->text(), QStringLiteral("OK"));
+    QCOMPARE(ok->geometry(), QRect(312, 11, 88, 23));
+    QVERIFY(ok->isDefault());
+    QCOMPARE(about.focusWidget(), ok);
+    QCOMPARE(about.findChildren<QWidget*>().size(), 3);
+}
+
+void TestShell::aboutBoxReturns_data() {
+    QTest::addColumn<int>("closeBy");
+    QTest::addColumn<int>("result");
+    QTest::newRow("OK") << int(CloseBy::OkButton) << int(QDialog::Accepted);
+    QTest::newRow("Escape") << int(CloseBy::Escape) << int(QDialog::Rejected);
+    QTest::newRow("close button") << int(CloseBy::CloseButton) << int(QDialog::Rejected);
+}
+
+void TestShell::aboutBoxReturns() {
+    QFETCH(int, closeBy);
+    QFETCH(int, result);
+    g_closeBy = CloseBy(closeBy);
+    Fixture f;
+    f.dlg->OnSysCommand(IDM_ABOUT, 0);
+    QCOMPARE(g_abouts.size(), 1);
+    QVERIFY(g_abouts.first().visibleWhileOpen);
+    QVERIFY(g_abouts.first().hiddenAfter);
+    QCOMPARE(g_abouts.first().result, result);
+    // Escape in the About box closes only the box: the main dialog stays.
+    QVERIFY(f.dlg->isVisible());
+    QCOMPARE(f.dlg->findChildren<CAboutDlg*>().size(), 0);  // made for this showing and gone after it
+}
+
+void TestShell::aboutBoxOpensAgain() {
+    Fixture f;
+    for (int i = 0; i < 3; ++i) f.dlg->OnSysCommand(IDM_ABOUT, 0);
+    QCOMPARE(g_abouts.size(), 3);
+    QCOMPARE(f.dlg->findChildren<CAboutDlg*>().size(), 0);
+}
+
+void TestShell::applicationMetadata() {
+    CSolverApp::SetApplicationMetadata();
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Kelvora"));
+    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("1.0.0.1"));
+    QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("kelvora"));
+    const QList<QSize> sizes = QGuiApplication::windowIcon().availableSizes();
+    QVERIFY(sizes.contains(QSize(16, 16)));
+    QVERIFY(sizes.contains(QSize(32, 32)));
+}
+
+QTEST_MAIN(TestShell)
+#include "tst_shell.moc"
