@@ -1,6 +1,7 @@
 #include "solverapp.h"
 
 #include <QFont>
+#include <QToolTip>
 
 #include "resource.h"
 #include "resourceloader.h"
@@ -9,6 +10,8 @@
 CSolverApp::CSolverApp(int& argc, char** argv) : QApplication(argc, argv) {
     SetApplicationMetadata();
     InstallFontSubstitutions();
+    // Tooltips (the seed of the last run) are windows of their own: the dialog's face for them too.
+    QToolTip::setFont(QFont(QStringLiteral("IPAPGothic"), 9));
 }
 
 void CSolverApp::SetApplicationMetadata() {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include <QDir>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QFont>
 #include <QKeyEvent>
@@ -78,6 +79,59 @@ int MulDiv(int n, int numerator, int denominator) {
 
 // The opening pose of both arms, whose tip is the opening target.
 constexpr kelvora::ArmPose kOpeningPose{45, 30, 15};
+
+// While a run goes, swallows the user's input to the dialog and its controls (keys, buttons, moves,
+// wheel, context menus, drops), so that no field, target or button changes under the run; Escape
+// only asks the run to stop. Paints and the window manager's close request still go through.
+// Lives as long as the run, on the application object, which sees every event before its widget.
+class RunInputFilter : public QObject {
+public:
+    RunInputFilter(QWidget* dialog, volatile bool* stopRequested) : m_dialog(dialog), m_stopRequested(stopRequested) {
+        qApp->installEventFilter(this);
+    }
+    ~RunInputFilter() override { qApp->removeEventFilter(this); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && IsDialogWidget(watched))
+                *m_stopRequested = true;
+            return IsDialogWidget(watched);
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::InputMethod:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletMove:
+        case QEvent::TabletRelease:
+            return IsDialogWidget(watched);
+        default:
+            return false;
+        }
+    }
+
+private:
+    bool IsDialogWidget(QObject* object) const {
+        if (!object->isWidgetType()) return false;
+        auto* widget = static_cast<QWidget*>(object);
+        return widget == m_dialog || m_dialog->isAncestorOf(widget);
+    }
+
+    QWidget* m_dialog;
+    volatile bool* m_stopRequested;
+};
 
 }  // namespace
 
@@ -227,6 +281,7 @@ void CSolverDlg::showEvent(QShowEvent* event) {
 }
 
 void CSolverDlg::OnOK() {
+    if (m_bRunning) return;  // never a run inside a run: the run's buffers are one
     if (!UpdateData(true)) return;  // the message has been shown and the focus moved; no run, no file
 
     kelvora::SolverParams params;
@@ -234,10 +289,42 @@ void CSolverDlg::OnOK() {
     params.generationCount = m_nGenerationLimit;
     params.crossoverRate = m_dCrossoverRate;
     params.mutationProbability = m_dMutationProbability;
+    const QPoint target(m_state.targetX - m_state.baseX, m_state.baseY - m_state.targetY);
 
-    const kelvora::RunReport report =
-        kelvora::RunSolver(m_state, params, [this](int generation, double error) { OnGenerationProgress(generation, error); });
+    kelvora::RunOptions options;
+    m_bStopRequested = false;
+    m_bCloseRequested = false;
+    options.stopRequested = &m_bStopRequested;
+    kelvora::RunReport report;
+    {
+        RunInputFilter filter(this, &m_bStopRequested);
+        m_bRunning = true;
+        m_liveClock.start();
+        report = kelvora::RunSolver(m_state, params,
+                                    [this](int generation, double error) { OnGenerationProgress(generation, error); },
+                                    options);
+        // Input that came in during the run, still queued, goes while the filter is on: a late
+        // Escape must not close the dialog, a late click must not move the target.
+        QCoreApplication::processEvents();
+        m_bRunning = false;
+    }
+    if (m_bBusyCursor) {
+        QApplication::restoreOverrideCursor();
+        m_bBusyCursor = false;
+    }
+    update();  // the last finished generation's poses
+    ShowRunSeed(params, report, target);
     ReportResultFileFailures(report);
+    if (m_bCloseRequested) reject();
+}
+
+void CSolverDlg::reject() {
+    if (m_bRunning) {
+        m_bStopRequested = true;
+        m_bCloseRequested = true;
+        return;
+    }
+    QDialog::reject();
 }
 
 void CSolverDlg::OnGenerationProgress(int generation, double error) {
@@ -245,6 +332,32 @@ void CSolverDlg::OnGenerationProgress(int generation, double error) {
     m_dError = error;
     UpdateData(false);
     update();  // the whole client area, background erased first
+    if (m_bRunning && m_liveClock.hasExpired(kLiveInterval)) {
+        m_liveClock.restart();
+        if (!m_bBusyCursor) {
+            QApplication::setOverrideCursor(Qt::BusyCursor);  // the window takes no input now
+            m_bBusyCursor = true;
+        }
+        // Paints the fields and the plot and takes the window's events; input among them is
+        // swallowed by the run's filter, and Escape or a close request ask the run to stop.
+        QCoreApplication::processEvents();
+    }
+}
+
+void CSolverDlg::ShowRunSeed(const kelvora::SolverParams& params, const kelvora::RunReport& report, QPoint target) {
+    // The clock value the generator was seeded with, and the command line that repeats the run
+    // exactly: a stopped run is repeated by its finished generations.
+    QString text = QStringLiteral("シード %1\nkelvora-cli --seed %1 --population %2 --generations %3 --crossover %4 "
+                                  "--mutation %5 --target %6,%7 で再現できます")
+                       .arg(report.seed)
+                       .arg(params.populationSize)
+                       .arg(report.generationsRun)
+                       .arg(FormatDoubleText(params.crossoverRate), FormatDoubleText(params.mutationProbability))
+                       .arg(target.x())
+                       .arg(target.y());
+    if (report.stopped)
+        text += QStringLiteral("\n第 %1 世代で中止しました (上限 %2 世代)").arg(report.generationsRun).arg(params.generationCount);
+    GetDlgItem(IDC_GENERATION)->setToolTip(text);
 }
 
 void CSolverDlg::ReportResultFileFailures(const kelvora::RunReport& report) {
@@ -258,7 +371,9 @@ void CSolverDlg::ReportResultFileFailures(const kelvora::RunReport& report) {
                      .arg(path, reason);
     }
     if (lines.isEmpty()) return;
-    lines << QStringLiteral("計算は最後まで行われ、結果は画面に表示されています。");
+    lines << (report.stopped ? QStringLiteral("計算は第 %1 世代で中止され、そこまでの結果が画面に表示されています。")
+                                   .arg(report.generationsRun)
+                             : QStringLiteral("計算は最後まで行われ、結果は画面に表示されています。"));
     ShowMessageBox(this, QMessageBox::Warning, lines.join(QLatin1Char('\n')));
 }
 

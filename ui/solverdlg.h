@@ -4,6 +4,7 @@
 
 #include <QCursor>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QRect>
 
@@ -72,13 +73,23 @@ protected:
     /// base (300, 220), the target at the tip (368, 40), the default parameters. Runs once, when
     /// the dialog is first shown, before it appears.
     virtual bool OnInitDialog();
-    /// Compute: reads the fields and runs the search; never closes the dialog.
+    /// Compute: reads the fields and runs the search; never closes the dialog, and does nothing
+    /// while a run is going. During a long run the window follows it (see OnGenerationProgress);
+    /// input to the dialog is swallowed but for Escape, which stops the run after the current
+    /// generation, and a close request, which stops it and closes the dialog once it has ended.
     virtual void OnOK();
+    /// Closing the dialog (Escape when idle, the close button, SC_CLOSE): during a run it stops the
+    /// run and closes the dialog when the run has ended.
+    void reject() override;
     /// Paints the plot from m_rcPlot and SolverState.
     void OnPaint();
     /// The run's notification after each generation: shows its number and error and asks for a
-    /// repaint. The updates show when Compute returns.
+    /// repaint. At most every kLiveInterval milliseconds it also lets the window repaint and take
+    /// its events, so that a long run is seen as it goes; a short run shows at its end.
     virtual void OnGenerationProgress(int generation, double error);
+    /// After a run: the seed it used and the kelvora-cli command that repeats it, as the tooltip
+    /// of the generation field 1004.
+    void ShowRunSeed(const kelvora::SolverParams& params, const kelvora::RunReport& report, QPoint target);
     /// After a run, warns about a result file that lost lines, naming the file and the reason.
     void ReportResultFileFailures(const kelvora::RunReport& report);
 
@@ -123,7 +134,16 @@ protected:
 
     kelvora::SolverState& m_state;
 
+    /// Least time between two live repaints of a run: about 30 a second.
+    static constexpr int kLiveInterval = 33;
+
+    bool m_bRunning = false;                ///< inside Compute's run
+    volatile bool m_bStopRequested = false;  ///< the run ends after the current generation
+    bool m_bCloseRequested = false;         ///< close the dialog when the run has ended
+    bool m_bBusyCursor = false;             ///< the run has shown the busy cursor
+
 private:
     void CreateControls();
     bool m_bInitialized = false;
+    QElapsedTimer m_liveClock;  ///< since the run's start or its last live repaint
 };

@@ -1,0 +1,429 @@
+// Runs that keep the window alive: live repaints of a long run, input swallowed while it goes,
+// Escape and close requests stopping it after the current generation with both result files
+// consistent, and the seed shown afterwards as a kelvora-cli command that repeats the run.
+// Everything that happens during a run is done from its progress path (ProbeDlg::onProgress).
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "aboutdlg.h"
+#include "dataexchange.h"
+#include "plotpainter.h"
+#include "resourceloader.h"
+#include "uitestsupport.h"
+
+using uitest::CrLfLines;
+using uitest::Fixture;
+using uitest::ProbeDlg;
+using uitest::ReadAll;
+using uitest::TemporaryCurrentDirectory;
+
+namespace {
+
+int g_aboutBoxes = 0;
+int CountAboutBox(QDialog&) {
+    ++g_aboutBoxes;
+    return QDialog::Rejected;
+}
+
+// How a stop reaches the dialog during a run.
+enum class StopBy {
+    EscapeSent,          // a key press delivered at once to the focused control, as typed
+    EscapePosted,        // a key press queued for the window, handled at the next live repaint
+    EscapeInField,       // the same, with the focus in a parameter field
+    CloseCalled,         // close(), as the close button does
+    CloseButtonPosted,   // the window manager's close request, queued for the window
+    SystemClose,         // SC_CLOSE from the window's menu
+};
+
+void RequestStop(ProbeDlg& dlg, StopBy by) {
+    QWindow* window = dlg.windowHandle();
+    switch (by) {
+    case StopBy::EscapeSent:
+        QTest::keyClick(dlg.focusWidget(), Qt::Key_Escape);
+        break;
+    case StopBy::EscapePosted:
+    case StopBy::EscapeInField:
+        QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier));
+        break;
+    case StopBy::CloseCalled:
+        dlg.close();
+        break;
+    case StopBy::CloseButtonPosted:
+        QCoreApplication::postEvent(window, new QCloseEvent);
+        break;
+    case StopBy::SystemClose:
+        dlg.OnSysCommand(0xF060, 0);
+        break;
+    }
+}
+
+bool Closes(StopBy by) { return by == StopBy::CloseCalled || by == StopBy::CloseButtonPosted || by == StopBy::SystemClose; }
+
+QList<int> OneTo(int n) {
+    QList<int> list;
+    for (int i = 1; i <= n; ++i) list << i;
+    return list;
+}
+
+QList<QByteArray> Lines(const QString& name) {
+    QList<QByteArray> lines = ReadAll(name).split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    for (QByteArray& line : lines) line.chop(1);  // the CR
+    return lines;
+}
+
+// The dialog's plot as PaintPlot paints it from the state.
+QImage ExpectedPlot(const ProbeDlg& dlg, const kelvora::SolverState& s) {
+    QImage image(dlg.size(), QImage::Format_RGB32);
+    image.fill(dlg.palette().color(QPalette::Window));
+    QPainter painter(&image);
+    PaintPlot(painter,
+              PlotScene{CSolverDlg::kPlotRect, QPoint(s.baseX, s.baseY), s.currentPose, s.elitePose,
+                        QPoint(s.targetX, s.targetY)},
+              LoadBitmapResource(IDB_BASE_MARK));
+    return image.copy(CSolverDlg::kPlotRect);
+}
+
+QImage ShownPlot(ProbeDlg& dlg) {
+    return dlg.grab().toImage().convertToFormat(QImage::Format_RGB32).copy(CSolverDlg::kPlotRect);
+}
+
+// The kelvora-cli command of the tooltip: its arguments after the program name.
+QStringList CliArguments(const QString& tooltip) {
+    const QRegularExpression command(QStringLiteral("kelvora-cli ((?:--\\S+ \\S+ ?)+) で再現できます"));
+    const QRegularExpressionMatch match = command.match(tooltip);
+    if (!match.hasMatch()) return {};
+    return match.captured(1).trimmed().split(QLatin1Char(' '));
+}
+
+}  // namespace
+
+class TestLiveRun : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void stopDuringARun_data();
+    void stopDuringARun();
+    void stopOnTheLastGenerationIsNoStop();
+    void longRunRepaintsAsItGoes();
+    void inputIsSwallowedDuringARun_data();
+    void inputIsSwallowedDuringARun();
+    void computeIsNeverReentered();
+    void fileFailureOfAStoppedRun();
+    void seedTooltipRepeatsTheRun_data();
+    void seedTooltipRepeatsTheRun();
+};
+
+void TestLiveRun::initTestCase() {
+    SetMessageBoxFunction(uitest::RecordMessage);
+    SetModalLoopFunction(CountAboutBox);
+}
+
+void TestLiveRun::init() {
+    uitest::Messages().clear();
+    g_aboutBoxes = 0;
+}
+
+void TestLiveRun::stopDuringARun_data() {
+    QTest::addColumn<int>("stopBy");
+    QTest::newRow("Escape typed") << int(StopBy::EscapeSent);
+    QTest::newRow("Escape queued for the window") << int(StopBy::EscapePosted);
+    QTest::newRow("Escape queued, focus in a field") << int(StopBy::EscapeInField);
+    QTest::newRow("close()") << int(StopBy::CloseCalled);
+    QTest::newRow("close button, queued") << int(StopBy::CloseButtonPosted);
+    QTest::newRow("SC_CLOSE") << int(StopBy::SystemClose);
+}
+
+void TestLiveRun::stopDuringARun() {
+    QFETCH(int, stopBy);
+    const StopBy by = StopBy(stopBy);
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    QVERIFY(f.exposed());
+    constexpr int kPopulation = 2000;
+    constexpr int kLimit = 5000;
+    f.setText(IDC_POPULATION_SIZE, QString::number(kPopulation));
+    f.setText(IDC_GENERATION_LIMIT, QString::number(kLimit));
+    if (by == StopBy::EscapeInField) f.edit(IDC_CROSSOVER_RATE)->setFocus();
+
+    // The stop is asked for after generation 3. A queued request is taken at the next live repaint;
+    // should none come, the run is cut short directly at generation 1500 and the test fails.
+    bool forced = false;
+    f.dlg->onProgress = [&](ProbeDlg& dlg, int generation) {
+        if (generation == 3) RequestStop(dlg, by);
+        if (generation == 1500) {
+            forced = true;
+            dlg.close();
+        }
+    };
+    f.compute()->click();
+    QVERIFY2(!forced, "the queued stop was not taken during the run");
+    QVERIFY(uitest::Messages().isEmpty());
+
+    // Stopped after the generation in which the request came, not at the limit.
+    const int k = f.dlg->generations.size();
+    if (by == StopBy::EscapeSent || by == StopBy::CloseCalled || by == StopBy::SystemClose) QCOMPARE(k, 3);
+    QVERIFY2(k >= 3 && k < kLimit, qPrintable(QString::number(k)));
+    QCOMPARE(f.dlg->generations, OneTo(k));
+    QCOMPARE(f.text(IDC_GENERATION), QString::number(k));
+    QCOMPARE(f.dlg->m_nGeneration, k);
+    QCOMPARE(f.state->generation, k);
+
+    // Both files closed and consistent: complete CR LF lines only, k generations of N + 1 lines in
+    // results.csv, k rows in fitness.csv, the summary lines and the rows alike.
+    QCOMPARE(CrLfLines(QStringLiteral("results.csv")), k * (kPopulation + 1));
+    QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), k);
+    const QList<QByteArray> results = Lines(QStringLiteral("results.csv"));
+    const QList<QByteArray> fitness = Lines(QStringLiteral("fitness.csv"));
+    for (int g = 0; g < k; ++g) {
+        const QList<QByteArray> summary = results[(g + 1) * (kPopulation + 1) - 1].split(',');
+        QCOMPARE(summary.size(), 3);
+        QCOMPARE(fitness[g], summary[1] + ',' + summary[2]);
+    }
+    // The poses are those of the last finished generation: its best individual is the blue arm.
+    const int lastSummary = k * (kPopulation + 1) - 1;
+    const int bestIndex = results[lastSummary].split(',')[0].toInt();
+    const QList<QByteArray> best = results[lastSummary - kPopulation + bestIndex].split(',');
+    QCOMPARE(kelvora::ArmPose({best[0].toInt(), best[1].toInt(), best[2].toInt()}), f.state->currentPose);
+    QCOMPARE(f.text(IDC_ERROR), FormatDoubleText(kelvora::TipDistance(*f.state, f.state->currentPose)));
+    QCOMPARE(ShownPlot(*f.dlg), ExpectedPlot(*f.dlg, *f.state));
+
+    // Escape stops the run and leaves the dialog open; a close request closes it after the run.
+    QCOMPARE(f.dlg->isVisible(), !Closes(by));
+    if (Closes(by)) {
+        QCOMPARE(f.dlg->result(), int(QDialog::Rejected));
+        return;
+    }
+    // The dialog is idle again: the next Compute runs to its limit, and Escape ends the dialog.
+    f.dlg->onProgress = nullptr;
+    f.dlg->generations.clear();
+    f.setText(IDC_POPULATION_SIZE, QStringLiteral("20"));
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("4"));
+    f.compute()->click();
+    QCOMPARE(f.dlg->generations, OneTo(4));
+    QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 4 * 21);
+    QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 4);
+    QTest::keyClick(f.compute(), Qt::Key_Escape);
+    QVERIFY(!f.dlg->isVisible());
+}
+
+void TestLiveRun::stopOnTheLastGenerationIsNoStop() {
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("5"));
+    f.dlg->onProgress = [](ProbeDlg& dlg, int generation) {
+        if (generation == 5) QTest::keyClick(dlg.focusWidget(), Qt::Key_Escape);
+    };
+    f.compute()->click();
+    QCOMPARE(f.dlg->generations, OneTo(5));
+    QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 5);
+    QVERIFY(f.dlg->isVisible());  // the Escape stopped the run, which had ended; it did not close
+    const QString tip = f.dlg->GetDlgItem(IDC_GENERATION)->toolTip();
+    QVERIFY2(!tip.contains(QStringLiteral("中止")), qPrintable(tip));
+}
+
+void TestLiveRun::longRunRepaintsAsItGoes() {
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    QVERIFY(f.exposed());
+    f.setText(IDC_POPULATION_SIZE, QStringLiteral("2000"));
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("5000"));
+    QCoreApplication::processEvents();
+    const int paintsBefore = f.dlg->paints;
+    // At each live repaint the fields show the generation just finished and the plot its poses.
+    int livePaints = 0;
+    QStringList mismatches;
+    f.dlg->onProgress = [&](ProbeDlg& dlg, int generation) {
+        if (dlg.paints - paintsBefore > livePaints) {
+            livePaints = dlg.paints - paintsBefore;
+            if (f.text(IDC_GENERATION) != QString::number(generation)) mismatches << f.text(IDC_GENERATION);
+            if (ShownPlot(dlg) != ExpectedPlot(dlg, *f.state)) mismatches << QStringLiteral("plot at %1").arg(generation);
+            if (QApplication::overrideCursor() == nullptr || QApplication::overrideCursor()->shape() != Qt::BusyCursor)
+                mismatches << QStringLiteral("no busy cursor");
+        }
+        // Three live repaints are enough; should none come, stop at generation 3000 all the same.
+        if (livePaints >= 3 || generation == 3000) QTest::keyClick(dlg.focusWidget(), Qt::Key_Escape);
+    };
+    f.compute()->click();
+    QVERIFY2(livePaints >= 3, qPrintable(QStringLiteral("%1 live repaints").arg(livePaints)));
+    QVERIFY2(mismatches.isEmpty(), qPrintable(mismatches.join(QStringLiteral("; "))));
+    QVERIFY(!QApplication::overrideCursor());  // the busy cursor goes with the run
+}
+
+void TestLiveRun::inputIsSwallowedDuringARun_data() {
+    QTest::addColumn<int>("at");  // generation after which the input comes
+    QTest::newRow("early in the run") << 2;
+    QTest::newRow("after the last generation") << 300;
+}
+
+void TestLiveRun::inputIsSwallowedDuringARun() {
+    QFETCH(int, at);
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    QVERIFY(f.exposed());
+    f.setText(IDC_POPULATION_SIZE, QStringLiteral("200"));
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("300"));
+    QSignalSpy edited(f.edit(IDC_GENERATION_LIMIT), &QLineEdit::textEdited);
+    QSignalSpy clicked(f.compute(), &QPushButton::clicked);
+    f.dlg->onProgress = [&](ProbeDlg& dlg, int generation) {
+        if (generation != at) return;
+        QWindow* window = dlg.windowHandle();
+        const QPoint inPlot(150, 100);
+        // Delivered at once, as typed or clicked: a click and a move in the plot, typing into a
+        // field, Enter and a click on 計算, a right click, F1.
+        QTest::mouseClick(&dlg, Qt::LeftButton, Qt::NoModifier, inPlot);
+        QTest::mouseMove(&dlg, inPlot);
+        QTest::keyClicks(f.edit(IDC_GENERATION_LIMIT), QStringLiteral("7"));
+        QTest::keyClick(f.compute(), Qt::Key_Return);
+        QTest::mouseClick(f.compute(), Qt::LeftButton);
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, inPlot, dlg.mapToGlobal(inPlot));
+        QApplication::sendEvent(&dlg, &menu);
+        QTest::keyClick(&dlg, Qt::Key_F1);
+        // Queued for the window, taken at a live repaint or after the run: the same kinds.
+        const QPointF local(inPlot), global(dlg.mapToGlobal(inPlot));
+        QCoreApplication::postEvent(window, new QMouseEvent(QEvent::MouseButtonPress, local, global, Qt::LeftButton,
+                                                            Qt::LeftButton, Qt::NoModifier));
+        QCoreApplication::postEvent(window, new QMouseEvent(QEvent::MouseButtonRelease, local, global, Qt::LeftButton,
+                                                            Qt::NoButton, Qt::NoModifier));
+        f.edit(IDC_GENERATION_LIMIT)->setFocus();
+        QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_9, Qt::NoModifier, QStringLiteral("9")));
+        QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
+        QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier));
+    };
+    f.compute()->click();
+    QCoreApplication::processEvents();  // what the dialog's loop takes next, once the run has returned
+    QCOMPARE(clicked.size(), 1);  // the test's own click
+    QCOMPARE(f.dlg->generations, OneTo(300));
+    QCOMPARE(edited.size(), 0);
+    QCOMPARE(f.text(IDC_GENERATION_LIMIT), QStringLiteral("300"));
+    QCOMPARE(QPoint(f.state->targetX, f.state->targetY), QPoint(368, 40));
+    QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("68"));
+    QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("180"));
+    QCOMPARE(f.text(IDC_POINTER_X), QString());
+    QCOMPARE(f.dlg->m_bPointerInPlot, 0);
+    QCOMPARE(g_aboutBoxes, 0);
+    QVERIFY(!f.dlg->GetSystemMenu()->isVisible());
+    QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 300 * 201);
+    QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 300);
+    QVERIFY(f.dlg->isVisible());
+    QVERIFY(uitest::Messages().isEmpty());
+
+    // After the run the same input works again.
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+    QCOMPARE(QPoint(f.state->targetX, f.state->targetY), QPoint(150, 100));
+    QTest::keyClick(f.dlg.get(), Qt::Key_F1);
+    QCOMPARE(g_aboutBoxes, 1);
+}
+
+void TestLiveRun::computeIsNeverReentered() {
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("6"));
+    // 計算 pressed from the program itself, past any input filter, while the run goes.
+    f.dlg->onProgress = [&](ProbeDlg&, int generation) {
+        if (generation == 2) f.compute()->click();
+    };
+    f.compute()->click();
+    QCOMPARE(f.dlg->generations, OneTo(6));
+    QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 6 * 21);
+    QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 6);
+}
+
+void TestLiveRun::fileFailureOfAStoppedRun() {
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    QVERIFY(QDir().mkdir(QStringLiteral("results.csv")));  // cannot be opened as a file
+    Fixture f;
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("5000"));
+    f.dlg->onProgress = [](ProbeDlg& dlg, int generation) {
+        if (generation == 3) QTest::keyClick(dlg.focusWidget(), Qt::Key_Escape);
+    };
+    f.compute()->click();
+    // One warning after the run, saying where it stopped, not that it went to the end.
+    QCOMPARE(uitest::Messages().size(), 1);
+    const QString text = uitest::Messages().first().text;
+    QVERIFY2(text.contains(QStringLiteral("results.csv")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("第 3 世代で中止")), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("最後まで")), qPrintable(text));
+    QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 3);
+}
+
+void TestLiveRun::seedTooltipRepeatsTheRun_data() {
+    QTest::addColumn<int>("population");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<int>("stopAt");  // 0: runs to its limit
+    QTest::addColumn<QPoint>("pick");  // clicked target, or null for the opening one
+    QTest::newRow("opening target, defaults") << 20 << 100 << 0 << QPoint();
+    QTest::newRow("picked target") << 30 << 40 << 0 << QPoint(150, 100);
+    QTest::newRow("picked target below the base") << 7 << 25 << 0 << QPoint(480, 400);
+    QTest::newRow("stopped at generation 7") << 200 << 5000 << 7 << QPoint(420, 300);
+}
+
+void TestLiveRun::seedTooltipRepeatsTheRun() {
+    QFETCH(int, population);
+    QFETCH(int, limit);
+    QFETCH(int, stopAt);
+    QFETCH(QPoint, pick);
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    QWidget* generationField = f.dlg->GetDlgItem(IDC_GENERATION);
+    QCOMPARE(generationField->toolTip(), QString());  // no run yet, no seed
+    if (!pick.isNull()) QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, pick);
+    f.setText(IDC_POPULATION_SIZE, QString::number(population));
+    f.setText(IDC_GENERATION_LIMIT, QString::number(limit));
+    f.setText(IDC_CROSSOVER_RATE, QStringLiteral("0.35"));
+    f.setText(IDC_MUTATION_PROBABILITY, QStringLiteral("0.02"));
+    f.dlg->onProgress = [&](ProbeDlg& dlg, int generation) {
+        if (generation == stopAt) QTest::keyClick(dlg.focusWidget(), Qt::Key_Escape);
+    };
+    f.compute()->click();
+    const QString tip = generationField->toolTip();
+    const QStringList lines = tip.split(QLatin1Char('\n'));
+    QVERIFY2(lines.size() == (stopAt ? 3 : 2), qPrintable(tip));
+    QVERIFY2(QRegularExpression(QStringLiteral("^シード \\d+$")).match(lines[0]).hasMatch(), qPrintable(tip));
+    const QString seed = lines[0].mid(4);
+    const int generations = stopAt ? stopAt : limit;
+    const QPoint relative = pick.isNull() ? QPoint(68, 180) : QPoint(pick.x() - 300, 220 - pick.y());
+    const QStringList args = CliArguments(tip);
+    QCOMPARE(args, (QStringList{QStringLiteral("--seed"), seed, QStringLiteral("--population"), QString::number(population),
+                                QStringLiteral("--generations"), QString::number(generations),
+                                QStringLiteral("--crossover"), QStringLiteral("0.35"), QStringLiteral("--mutation"),
+                                QStringLiteral("0.02"), QStringLiteral("--target"),
+                                QStringLiteral("%1,%2").arg(relative.x()).arg(relative.y())}));
+    if (stopAt) QCOMPARE(lines[2], QStringLiteral("第 7 世代で中止しました (上限 5000 世代)"));
+
+    // The command, run by the real kelvora-cli elsewhere, writes the very same two files.
+    QTemporaryDir elsewhere;
+    QVERIFY(elsewhere.isValid());
+    QProcess cli;
+    cli.setWorkingDirectory(elsewhere.path());
+    cli.start(QStringLiteral(KELVORA_CLI), args + QStringList{QStringLiteral("--quiet")});
+    QVERIFY(cli.waitForFinished(120000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+    for (const QString& name : {QStringLiteral("results.csv"), QStringLiteral("fitness.csv")}) {
+        const QByteArray mine = ReadAll(name);
+        QVERIFY(!mine.isEmpty());
+        QVERIFY2(ReadAll(elsewhere.filePath(name)) == mine, qPrintable(name));
+    }
+}
+
+QTEST_MAIN(TestLiveRun)
+#include "tst_liverun.moc"
