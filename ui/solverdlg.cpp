@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -76,6 +77,10 @@ int MulDiv(int n, int numerator, int denominator) {
     const long long half = denominator / 2;
     return static_cast<int>(product >= 0 ? (product + half) / denominator : -((-product + half) / denominator));
 }
+
+// The shortest text that reads back as the same double: a rate typed with more digits than the
+// field shows must still repeat the very same run.
+QString RoundTripText(double value) { return QString::number(value, 'g', QLocale::FloatingPointShortest); }
 
 // The opening pose of both arms, whose tip is the opening target.
 constexpr kelvora::ArmPose kOpeningPose{45, 30, 15};
@@ -352,7 +357,7 @@ void CSolverDlg::ShowRunSeed(const kelvora::SolverParams& params, const kelvora:
                        .arg(report.seed)
                        .arg(params.populationSize)
                        .arg(report.generationsRun)
-                       .arg(FormatDoubleText(params.crossoverRate), FormatDoubleText(params.mutationProbability))
+                       .arg(RoundTripText(params.crossoverRate), RoundTripText(params.mutationProbability))
                        .arg(target.x())
                        .arg(target.y());
     if (report.stopped)

@@ -369,10 +369,19 @@ void TestLiveRun::seedTooltipRepeatsTheRun_data() {
     QTest::addColumn<int>("limit");
     QTest::addColumn<int>("stopAt");  // 0: runs to its limit
     QTest::addColumn<QPoint>("pick");  // clicked target, or null for the opening one
-    QTest::newRow("opening target, defaults") << 20 << 100 << 0 << QPoint();
-    QTest::newRow("picked target") << 30 << 40 << 0 << QPoint(150, 100);
-    QTest::newRow("picked target below the base") << 7 << 25 << 0 << QPoint(480, 400);
-    QTest::newRow("stopped at generation 7") << 200 << 5000 << 7 << QPoint(420, 300);
+    QTest::addColumn<QString>("crossover");  // as typed
+    QTest::addColumn<QString>("mutation");
+    QTest::addColumn<QString>("crossoverArg");  // as the command must give it: reads back exactly
+    QTest::addColumn<QString>("mutationArg");
+    const QString c = QStringLiteral("0.35"), m = QStringLiteral("0.02");
+    QTest::newRow("opening target, defaults") << 20 << 100 << 0 << QPoint() << c << m << c << m;
+    QTest::newRow("picked target") << 30 << 40 << 0 << QPoint(150, 100) << c << m << c << m;
+    QTest::newRow("picked target below the base") << 7 << 25 << 0 << QPoint(480, 400) << c << m << c << m;
+    QTest::newRow("stopped at generation 7") << 200 << 5000 << 7 << QPoint(420, 300) << c << m << c << m;
+    // More digits than %.15g keeps: the command must still name the very same doubles.
+    QTest::newRow("rates with 17 digits") << 40 << 30 << 0 << QPoint() << QStringLiteral("0.1234567890123456789")
+                                          << QStringLiteral("1e-2") << QStringLiteral("0.12345678901234568")
+                                          << QStringLiteral("0.01");
 }
 
 void TestLiveRun::seedTooltipRepeatsTheRun() {
@@ -380,6 +389,10 @@ void TestLiveRun::seedTooltipRepeatsTheRun() {
     QFETCH(int, limit);
     QFETCH(int, stopAt);
     QFETCH(QPoint, pick);
+    QFETCH(QString, crossover);
+    QFETCH(QString, mutation);
+    QFETCH(QString, crossoverArg);
+    QFETCH(QString, mutationArg);
     TemporaryCurrentDirectory cwd;
     QVERIFY(cwd.isValid());
     Fixture f;
@@ -388,8 +401,8 @@ void TestLiveRun::seedTooltipRepeatsTheRun() {
     if (!pick.isNull()) QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, pick);
     f.setText(IDC_POPULATION_SIZE, QString::number(population));
     f.setText(IDC_GENERATION_LIMIT, QString::number(limit));
-    f.setText(IDC_CROSSOVER_RATE, QStringLiteral("0.35"));
-    f.setText(IDC_MUTATION_PROBABILITY, QStringLiteral("0.02"));
+    f.setText(IDC_CROSSOVER_RATE, crossover);
+    f.setText(IDC_MUTATION_PROBABILITY, mutation);
     f.dlg->onProgress = [&](ProbeDlg& dlg, int generation) {
         if (generation == stopAt) QTest::keyClick(dlg.focusWidget(), Qt::Key_Escape);
     };
@@ -404,8 +417,8 @@ void TestLiveRun::seedTooltipRepeatsTheRun() {
     const QStringList args = CliArguments(tip);
     QCOMPARE(args, (QStringList{QStringLiteral("--seed"), seed, QStringLiteral("--population"), QString::number(population),
                                 QStringLiteral("--generations"), QString::number(generations),
-                                QStringLiteral("--crossover"), QStringLiteral("0.35"), QStringLiteral("--mutation"),
-                                QStringLiteral("0.02"), QStringLiteral("--target"),
+                                QStringLiteral("--crossover"), crossoverArg, QStringLiteral("--mutation"),
+                                mutationArg, QStringLiteral("--target"),
                                 QStringLiteral("%1,%2").arg(relative.x()).arg(relative.y())}));
     if (stopAt) QCOMPARE(lines[2], QStringLiteral("第 7 世代で中止しました (上限 5000 世代)"));
 
