@@ -21,66 +21,24 @@
 #include "resourceloader.h"
 #include "solverapp.h"
 #include "solverdlg.h"
+#include "uitestsupport.h"
 
 namespace {
 
-struct Message {
-    QMessageBox::Icon icon;
-    QString text;
-};
-QList<Message> g_messages;
-
-void RecordMessage(QWidget*, QMessageBox::Icon icon, const QString& text) { g_messages.append({icon, text}); }
+using uitest::CrLfLines;
+using uitest::Fixture;
+using uitest::Messages;
+using uitest::ReadAll;
+using uitest::RecordMessage;
+using uitest::TemporaryCurrentDirectory;
 
 QStringList MessageTexts() {
     QStringList texts;
-    for (const Message& m : g_messages) texts << m.text;
+    for (const uitest::Message& m : Messages()) texts << m.text;
     return texts;
 }
 
-// Runs a test in a fresh temporary current directory, where Compute writes its two files.
-class TemporaryCurrentDirectory {
-public:
-    TemporaryCurrentDirectory() : m_previous(QDir::currentPath()) { QDir::setCurrent(m_dir.path()); }
-    ~TemporaryCurrentDirectory() { QDir::setCurrent(m_previous); }
-    bool isValid() const { return m_dir.isValid(); }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_previous;
-};
-
-QByteArray ReadAll(const QString& name) {
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) return QByteArray();
-    return file.readAll();
-}
-
-// Lines of a result file; -1 when a line does not end in CR LF.
-int CrLfLines(const QString& name) {
-    const QByteArray bytes = ReadAll(name);
-    const int lf = static_cast<int>(bytes.count('\n'));
-    const int crlf = static_cast<int>(bytes.count("\r\n"));
-    if (lf != crlf || (!bytes.isEmpty() && !bytes.endsWith("\r\n"))) return -1;
-    return crlf;
-}
-
 int OpenDescriptors() { return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::System).size(); }
-
-// The dialog, opened as InitInstance opens it but without its modal loop, on a state of its own.
-class Fixture {
-public:
-    Fixture() : state(std::make_unique<kelvora::SolverState>()), dlg(std::make_unique<CSolverDlg>(*state)) {
-        dlg->show();
-    }
-    QLineEdit* edit(int id) const { return qobject_cast<QLineEdit*>(dlg->GetDlgItem(id)); }
-    QString text(int id) const { return edit(id) ? edit(id)->text() : QStringLiteral("<no edit %1>").arg(id); }
-    void setText(int id, const QString& text) const { edit(id)->setText(text); }
-    QPushButton* compute() const { return qobject_cast<QPushButton*>(dlg->GetDlgItem(IDOK)); }
-
-    std::unique_ptr<kelvora::SolverState> state;
-    std::unique_ptr<CSolverDlg> dlg;
-};
 
 QString IntRange(int lo, int hi) { return QStringLiteral("%1 から %2 までの整数を入力してください。").arg(lo).arg(hi); }
 QString NumberRange(const char* lo, const char* hi) {
@@ -127,7 +85,7 @@ void TestSolverDlg::initTestCase() {
     CSolverApp::InstallFontSubstitutions();
 }
 
-void TestSolverDlg::init() { g_messages.clear(); }
+void TestSolverDlg::init() { Messages().clear(); }
 
 void TestSolverDlg::openingTexts_data() {
     QTest::addColumn<int>("id");
@@ -149,7 +107,7 @@ void TestSolverDlg::openingTexts() {
     QFETCH(QString, text);
     Fixture f;
     QCOMPARE(f.text(id), text);
-    QVERIFY(g_messages.isEmpty());
+    QVERIFY(Messages().isEmpty());
 }
 
 void TestSolverDlg::openingState() {
@@ -327,14 +285,14 @@ void TestSolverDlg::validation() {
     const bool accepted = f.dlg->UpdateData(true);
     QCOMPARE(accepted, message.isEmpty());
     if (accepted) {
-        QVERIFY(g_messages.isEmpty());
+        QVERIFY(Messages().isEmpty());
         QVERIFY(f.dlg->UpdateData(false));
         QCOMPARE(f.text(id), readBack);
         QCOMPARE(f.dlg->focusWidget(), f.compute());
         return;
     }
     QCOMPARE(MessageTexts(), QStringList{message});
-    QCOMPARE(g_messages.first().icon, QMessageBox::Warning);
+    QCOMPARE(Messages().first().icon, QMessageBox::Warning);
     // The focus is in the rejected field, its whole text selected.
     QCOMPARE(f.dlg->focusWidget(), f.edit(id));
     QCOMPARE(f.edit(id)->selectedText(), text);
@@ -404,12 +362,12 @@ void TestSolverDlg::enterInFieldPressesCompute() {
     QCOMPARE(f.dlg->focusWidget(), f.edit(IDC_POPULATION_SIZE));
     QVERIFY(!QFile::exists(QStringLiteral("results.csv")));
     // Good fields: Enter runs a search, and the dialog stays open.
-    g_messages.clear();
+    Messages().clear();
     f.setText(IDC_POPULATION_SIZE, QStringLiteral("5"));
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("1"));
     f.edit(IDC_MUTATION_PROBABILITY)->setFocus();
     QTest::keyClick(f.edit(IDC_MUTATION_PROBABILITY), Qt::Key_Enter, Qt::KeypadModifier);
-    QVERIFY(g_messages.isEmpty());
+    QVERIFY(Messages().isEmpty());
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("1"));
     QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 6);
     QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 1);
@@ -421,7 +379,7 @@ void TestSolverDlg::computeWithDefaults() {
     QVERIFY(cwd.isValid());
     Fixture f;
     f.compute()->click();
-    QVERIFY(g_messages.isEmpty());
+    QVERIFY(Messages().isEmpty());
     QVERIFY(f.dlg->isVisible());
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("100"));
     // 100 generations of 20: 20 individual lines and a summary line each; one fitness line each.
@@ -447,7 +405,7 @@ void TestSolverDlg::computeWithDefaults() {
     // A second Compute reads the fields written by the first and runs again.
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("3"));
     f.compute()->click();
-    QVERIFY(g_messages.isEmpty());
+    QVERIFY(Messages().isEmpty());
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("3"));
     QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 3 * 21);
     QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 3);
@@ -459,7 +417,7 @@ void TestSolverDlg::plotFollowsTheRun() {
     Fixture f;
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("5"));
     f.compute()->click();
-    QVERIFY(g_messages.isEmpty());
+    QVERIFY(Messages().isEmpty());
     // The dialog paints exactly what the painter paints from the state after the run.
     QImage expected(f.dlg->size(), QImage::Format_RGB32);
     expected.fill(f.dlg->palette().color(QPalette::Window));
@@ -501,9 +459,9 @@ void TestSolverDlg::resultFileFailureIsReported() {
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("4"));
     QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 4);
     // One warning, after the run, naming the file and the reason.
-    QCOMPARE(g_messages.size(), 1);
-    QCOMPARE(g_messages.first().icon, QMessageBox::Warning);
-    const QString text = g_messages.first().text;
+    QCOMPARE(Messages().size(), 1);
+    QCOMPARE(Messages().first().icon, QMessageBox::Warning);
+    const QString text = Messages().first().text;
     QVERIFY2(text.contains(QDir::current().absoluteFilePath(QStringLiteral("results.csv"))), qPrintable(text));
     QVERIFY2(text.contains(QString::fromLocal8Bit(std::strerror(error))), qPrintable(text));
     QVERIFY2(!text.contains(QStringLiteral("fitness.csv")), qPrintable(text));
@@ -522,7 +480,7 @@ void TestSolverDlg::escapeAndCloseEndTheDialog() {
         QVERIFY(!f.dlg->isVisible());
         QCOMPARE(f.dlg->result(), int(QDialog::Rejected));
     }
-    QVERIFY(g_messages.isEmpty());
+    QVERIFY(Messages().isEmpty());
 }
 
 void TestSolverDlg::repaintsDoNotAccumulate() {
