@@ -19,9 +19,11 @@
 #include "uitestsupport.h"
 
 using uitest::CrLfLines;
+using uitest::ExpectedPlot;
 using uitest::Fixture;
 using uitest::ProbeDlg;
 using uitest::ReadAll;
+using uitest::ShownPlot;
 using uitest::TemporaryCurrentDirectory;
 
 namespace {
@@ -78,22 +80,6 @@ QList<QByteArray> Lines(const QString& name) {
     if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     for (QByteArray& line : lines) line.chop(1);  // the CR
     return lines;
-}
-
-// The dialog's plot as PaintPlot paints it from the state.
-QImage ExpectedPlot(const ProbeDlg& dlg, const kelvora::SolverState& s) {
-    QImage image(dlg.size(), QImage::Format_RGB32);
-    image.fill(dlg.palette().color(QPalette::Window));
-    QPainter painter(&image);
-    PaintPlot(painter,
-              PlotScene{CSolverDlg::kPlotRect, QPoint(s.baseX, s.baseY), s.currentPose, s.elitePose,
-                        QPoint(s.targetX, s.targetY)},
-              LoadBitmapResource(IDB_BASE_MARK));
-    return image.copy(CSolverDlg::kPlotRect);
-}
-
-QImage ShownPlot(ProbeDlg& dlg) {
-    return dlg.grab().toImage().convertToFormat(QImage::Format_RGB32).copy(CSolverDlg::kPlotRect);
 }
 
 // The kelvora-cli command of the tooltip: its arguments after the program name.

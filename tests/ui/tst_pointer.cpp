@@ -245,18 +245,7 @@ void TestPointer::pickedTargetIsPaintedAndUsedByCompute() {
     QVERIFY(f.exposed());
     QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
     // The plot shows the marker at the picked point, over the opening arms.
-    auto expected = [&] {
-        QImage image(f.dlg->size(), QImage::Format_RGB32);
-        image.fill(f.dlg->palette().color(QPalette::Window));
-        QPainter painter(&image);
-        const kelvora::SolverState& s = *f.state;
-        PaintPlot(painter,
-                  PlotScene{CSolverDlg::kPlotRect, QPoint(s.baseX, s.baseY), s.currentPose, s.elitePose,
-                            QPoint(s.targetX, s.targetY)},
-                  LoadBitmapResource(IDB_BASE_MARK));
-        return image.copy(CSolverDlg::kPlotRect);
-    };
-    QCOMPARE(f.dlg->grab().toImage().convertToFormat(QImage::Format_RGB32).copy(CSolverDlg::kPlotRect), expected());
+    QCOMPARE(uitest::ShownPlot(*f.dlg), uitest::ExpectedPlot(*f.dlg, *f.state));
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), QPoint(150, 100));
 
     // Compute takes the picked target into its fields and searches for it; the texts stay.
@@ -270,7 +259,7 @@ void TestPointer::pickedTargetIsPaintedAndUsedByCompute() {
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), QPoint(150, 100));
     // The error shown is measured to the picked target.
     QCOMPARE(f.text(IDC_ERROR), FormatDoubleText(kelvora::TipDistance(*f.state, f.state->currentPose)));
-    QCOMPARE(f.dlg->grab().toImage().convertToFormat(QImage::Format_RGB32).copy(CSolverDlg::kPlotRect), expected());
+    QCOMPARE(uitest::ShownPlot(*f.dlg), uitest::ExpectedPlot(*f.dlg, *f.state));
 }
 
 QTEST_MAIN(TestPointer)

@@ -10,11 +10,14 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "messagebox.h"
+#include "plotpainter.h"
+#include "resourceloader.h"
 #include "solverdlg.h"
 
 namespace uitest {
@@ -112,6 +115,23 @@ inline int CrLfLines(const QString& name) {
     const int crlf = static_cast<int>(bytes.count("\r\n"));
     if (lf != crlf || (!bytes.isEmpty() && !bytes.endsWith("\r\n"))) return -1;
     return crlf;
+}
+
+/// area of the dialog as PaintPlot paints it from the state on the dialog's background.
+inline QImage ExpectedPlot(const QWidget& dlg, const kelvora::SolverState& s, QRect area = CSolverDlg::kPlotRect) {
+    QImage image(dlg.size(), QImage::Format_RGB32);
+    image.fill(dlg.palette().color(QPalette::Window));
+    QPainter painter(&image);
+    PaintPlot(painter,
+              PlotScene{CSolverDlg::kPlotRect, QPoint(s.baseX, s.baseY), s.currentPose, s.elitePose,
+                        QPoint(s.targetX, s.targetY)},
+              LoadBitmapResource(IDB_BASE_MARK));
+    return image.copy(area);
+}
+
+/// area of the dialog as it shows now.
+inline QImage ShownPlot(QWidget& dlg, QRect area = CSolverDlg::kPlotRect) {
+    return dlg.grab().toImage().convertToFormat(QImage::Format_RGB32).copy(area);
 }
 
 }  // namespace uitest
