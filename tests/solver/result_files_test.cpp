@@ -50,6 +50,28 @@ TEST(FormatG, WritesWhatPrintfGWritesOverTheFitnessRangeAndBeyond) {
     }
 }
 
+// Halfway cases are where a shortcut through a scaled double would round the wrong way: the
+// doubles nearest to m.5 units of the sixth digit, and their neighbours, in each decade of the
+// fitness range, and the values around each power of ten where the digit count changes.
+TEST(FormatG, WritesWhatPrintfGWritesAtRoundingTiesAndDecadeEdges) {
+    for (const double unit : {1e-6, 1e-7, 1e-8}) {
+        for (long m = 100000; m < 1000000; m += 37) {
+            const double tie = (static_cast<double>(m) + 0.5) * unit;
+            for (double v : {std::nextafter(tie, 0.0), tie, std::nextafter(tie, 1.0)})
+                ASSERT_EQ(Formatted(v), PrintfG(v)) << std::hexfloat << v;
+        }
+    }
+    for (double edge : {1.0, 0.1, 0.01, 0.001, 0.9999995, 0.09999995, 0.009999995, 0.0009999995}) {
+        double below = edge, above = edge;
+        for (int i = 0; i < 64; ++i) {
+            ASSERT_EQ(Formatted(below), PrintfG(below)) << std::hexfloat << below;
+            ASSERT_EQ(Formatted(above), PrintfG(above)) << std::hexfloat << above;
+            below = std::nextafter(below, 0.0);
+            above = std::nextafter(above, 2.0);
+        }
+    }
+}
+
 TEST(FormatG, FitnessValuesComeOutInFixedNotationAndExactlyOneAsOneDigit) {
     EXPECT_EQ(Formatted(1.0), "1");
     EXPECT_EQ(Formatted(1.0 / 483.0), "0.00207039");
