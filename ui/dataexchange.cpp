@@ -71,32 +71,34 @@ bool CDataExchange::Proceed() {
     return true;
 }
 
-void DDX_Text(CDataExchange* pDX, int id, int& value) {
+namespace {
+
+// One field's exchange: writes value as text, or reads the text back into value, noting a text
+// that does not convert as the kind of number the field wants.
+template <typename T>
+void ExchangeText(CDataExchange* pDX, int id, T& value, QString (*format)(T), bool (*parse)(const QString&, T*),
+                  CDataExchange::BadText kind) {
     if (!pDX->Proceed()) return;
     QLineEdit* edit = pDX->PrepareEditCtrl(id);
     if (!edit) return;
     if (!pDX->m_bSaveAndValidate) {
-        edit->setText(FormatIntText(value));
+        edit->setText(format(value));
         edit->setCursorPosition(0);  // a text wider than the field shows its start
         return;
     }
-    int parsed = 0;
-    if (ParseIntText(edit->text(), &parsed)) value = parsed;
-    else pDX->m_badText = CDataExchange::BadText::Integer;
+    T parsed{};
+    if (parse(edit->text(), &parsed)) value = parsed;
+    else pDX->m_badText = kind;
+}
+
+}  // namespace
+
+void DDX_Text(CDataExchange* pDX, int id, int& value) {
+    ExchangeText(pDX, id, value, FormatIntText, ParseIntText, CDataExchange::BadText::Integer);
 }
 
 void DDX_Text(CDataExchange* pDX, int id, double& value) {
-    if (!pDX->Proceed()) return;
-    QLineEdit* edit = pDX->PrepareEditCtrl(id);
-    if (!edit) return;
-    if (!pDX->m_bSaveAndValidate) {
-        edit->setText(FormatDoubleText(value));
-        edit->setCursorPosition(0);  // a text wider than the field shows its start
-        return;
-    }
-    double parsed = 0.0;
-    if (ParseDoubleText(edit->text(), &parsed)) value = parsed;
-    else pDX->m_badText = CDataExchange::BadText::Number;
+    ExchangeText(pDX, id, value, FormatDoubleText, ParseDoubleText, CDataExchange::BadText::Number);
 }
 
 void DDV_MinMaxInt(CDataExchange* pDX, int value, int minValue, int maxValue) {
