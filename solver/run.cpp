@@ -1,25 +1,11 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 
 #include "solver.h"
 
 namespace kelvora {
-namespace {
-
-// Storage of one run, sized for the largest run. Kept in static storage rather than on the stack
-// (it is about 200 KB) and reused by every run; a run is never re-entered.
-struct RunBuffers {
-    Population population{};
-    ReproductionScratch scratch{};
-};
-
-RunBuffers& Buffers() {
-    static RunBuffers buffers;
-    return buffers;
-}
-
-}  // namespace
 
 const char* ValidateParams(const SolverParams& params, char* message, int messageSize) {
     // !(a <= x && x <= b) also rejects NaN.
@@ -89,7 +75,11 @@ RunReport RunSolver(SolverState& state, const SolverParams& params, const Genera
     state.fitnessLog.writer = options.writer;
     OpenResultFiles(state, options.outputDirectory);
 
-    RunBuffers& buffers = Buffers();
+    // The population and scratch belong to this run (or to the caller that lends them), so runs on
+    // different threads never share them.
+    std::unique_ptr<RunBuffers> owned;
+    if (!options.buffers) owned = std::make_unique<RunBuffers>();
+    RunBuffers& buffers = options.buffers ? *options.buffers : *owned;
     Population& population = buffers.population;
     ReproductionScratch& scratch = buffers.scratch;
     scratch.evaluated = false;

@@ -39,6 +39,14 @@ struct SolverState {
 /// pixels from that generation's best tip to the target.
 using GenerationProgress = std::function<void(int generation, double error)>;
 
+/// Working storage of one run, sized for the largest run (about 200 KB): the population and the
+/// reproduction scratch. A caller that runs many searches may lend one to each run in turn; two runs
+/// at once need two.
+struct RunBuffers {
+    Population population{};
+    ReproductionScratch scratch{};
+};
+
 /// What a caller may add to a run beyond its parameters.
 struct RunOptions {
     /// Generator seed; without one the run seeds from the clock, time(nullptr), as the dialog does.
@@ -50,6 +58,8 @@ struct RunOptions {
     const volatile bool* stopRequested = nullptr;
     /// Line writer for both files (nullptr: write(2)); benchmarks pass one that discards.
     LineWriter writer = nullptr;
+    /// Storage for the run (nullptr: the run allocates its own, once).
+    RunBuffers* buffers = nullptr;
 };
 
 /// What became of a run.

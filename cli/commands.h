@@ -1,0 +1,20 @@
+#pragma once
+// The commands of kelvora-cli. Each takes the arguments after its name (for the plain run, all of
+// them) and returns the process's exit status: 0 done, 1 an output could not be written, 2 bad
+// arguments.
+
+#include <string>
+#include <vector>
+
+namespace kelvora::cli {
+
+/// One search with the given flags (no subcommand).
+int RunCommand(const std::vector<std::string>& args);
+
+/// A named subcommand: `kelvora-cli NAME ARGS...`.
+struct Subcommand {
+    const char* name;
+    int (*run)(const std::vector<std::string>& args);
+};
+
+}  // namespace kelvora::cli

@@ -1,0 +1,155 @@
+// kelvora-cli without a subcommand: runs one search on the solver library and reports it.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "options.h"
+#include "solver.h"
+
+using namespace kelvora;
+using namespace kelvora::cli;
+
+namespace {
+
+SolverState& State() {
+    static SolverState state;
+    return state;
+}
+
+// Shortest text that reads back as the same double.
+std::string Exact(double v) {
+    char buffer[32];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
+}
+
+std::string PoseJson(const ArmPose& p) {
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "[%d,%d,%d]", p.a1, p.a2, p.a3);
+    return buffer;
+}
+
+std::string FilePath(const std::string& directory, const char* name) {
+    if (directory.empty()) return name;
+    return directory.back() == '/' ? directory + name : directory + "/" + name;
+}
+
+// A one-line progress bar on a terminal's stderr, redrawn at most ten times a second.
+class ProgressBar {
+public:
+    ProgressBar(bool enabled, int generations) : enabled_(enabled), generations_(generations) {}
+
+    void Update(int generation, double error) {
+        if (!enabled_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (generation != generations_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
+        lastDraw_ = now;
+        const double seconds = std::chrono::duration<double>(now - start_).count();
+        constexpr int kWidth = 30;
+        const int filled = static_cast<int>(static_cast<long long>(kWidth) * generation / generations_);
+        std::fprintf(stderr, "\r[%.*s%*s] generation %d/%d  error %.4f  %.1fs", filled,
+                     "##############################", kWidth - filled, "", generation, generations_, error, seconds);
+        std::fflush(stderr);
+        drawn_ = true;
+    }
+
+    void Finish() {
+        if (drawn_) std::fputc('\n', stderr);
+    }
+
+private:
+    bool enabled_;
+    int generations_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point lastDraw_{};
+};
+
+void ReportFailure(const CliOptions& o, const ResultFileFailure& failure) {
+    std::fprintf(stderr, "kelvora-cli: %s: %s: %s\n", FilePath(o.outputDirectory, failure.name).c_str(),
+                 failure.duringOpen ? "cannot open" : "write failed, lines lost", std::strerror(failure.error));
+}
+
+}  // namespace
+
+int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
+    const ParseResult parsed = ParseCommandLine(args);
+    if (!parsed.ok()) {
+        std::fprintf(stderr, "kelvora-cli: %s\n", parsed.error.c_str());
+        return 2;
+    }
+    const CliOptions& o = parsed.options;
+    if (o.help) {
+        std::fputs(UsageText().c_str(), stdout);
+        return 0;
+    }
+    if (o.version) {
+        std::printf("kelvora-cli %s\n", kVersion);
+        return 0;
+    }
+    if (!o.outputDirectory.empty()) {
+        struct stat info {};
+        if (::stat(o.outputDirectory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+            std::fprintf(stderr, "kelvora-cli: --output-dir: '%s' is not an existing directory\n",
+                         o.outputDirectory.c_str());
+            return 2;
+        }
+    }
+
+    SolverState& state = State();
+    state.baseX = kBaseX;
+    state.baseY = kBaseY;
+    state.currentPose = state.elitePose = {45, 30, 15};
+    state.targetX = kBaseX + o.targetX;
+    state.targetY = kBaseY - o.targetY;
+
+    RunOptions run;
+    run.seed = o.seed;
+    run.outputDirectory = o.outputDirectory.c_str();
+    ProgressBar bar(!o.quiet && ::isatty(STDERR_FILENO), o.params.generationCount);
+    double lastError = 0.0;
+    const RunReport report = RunSolver(
+        state, o.params,
+        [&](int generation, double error) {
+            lastError = error;
+            bar.Update(generation, error);
+        },
+        run);
+    bar.Finish();
+
+    if (o.json) {
+        std::printf("{\"seed\":%u,\"population\":%d,\"generations\":%d,\"crossover\":%s,\"mutation\":%s,"
+                    "\"target\":[%d,%d],\"error\":%s,\"currentPose\":%s,\"elitePose\":%s,\"eliteFitness\":%s}\n",
+                    report.seed, o.params.populationSize, o.params.generationCount, Exact(o.params.crossoverRate).c_str(),
+                    Exact(o.params.mutationProbability).c_str(), o.targetX, o.targetY, Exact(lastError).c_str(),
+                    PoseJson(state.currentPose).c_str(), PoseJson(state.elitePose).c_str(),
+                    Exact(state.eliteFitness).c_str());
+    } else if (!o.quiet) {
+        const ArmPose& c = state.currentPose;
+        const ArmPose& e = state.elitePose;
+        std::printf("seed              %u\n"
+                    "generation        %d of %d (population %d, crossover %g, mutation %g)\n"
+                    "target            %d,%d (pixel %d,%d)\n"
+                    "last error        %.6f px\n"
+                    "current pose      %d, %d, %d\n"
+                    "elite pose        %d, %d, %d\n"
+                    "elite fitness     %.6f (error %.6f px)\n"
+                    "results           %s\n"
+                    "fitness           %s\n",
+                    report.seed, report.generationsRun, o.params.generationCount, o.params.populationSize,
+                    o.params.crossoverRate, o.params.mutationProbability, o.targetX, o.targetY, state.targetX,
+                    state.targetY, lastError, c.a1, c.a2, c.a3, e.a1, e.a2, e.a3, state.eliteFitness,
+                    TipDistance(state, e), FilePath(o.outputDirectory, "results.csv").c_str(),
+                    FilePath(o.outputDirectory, "fitness.csv").c_str());
+    }
+    if (report.results) ReportFailure(o, report.results);
+    if (report.fitness) ReportFailure(o, report.fitness);
+    return report.filesComplete() ? 0 : 1;
+}
