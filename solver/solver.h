@@ -10,6 +10,7 @@
 #include "arm.h"
 #include "crt_random.h"
 #include "genetic.h"
+#include "optimum.h"
 #include "result_files.h"
 #include "solver_types.h"
 

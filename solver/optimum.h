@@ -1,0 +1,21 @@
+#pragma once
+// The ground truth of the search space: the best of all 256^3 whole-degree poses for a target.
+
+#include "solver_types.h"
+
+namespace kelvora {
+
+/// The best pose of the whole search space for one target.
+struct Optimum {
+    ArmPose pose{};         ///< genes 0..255 each; ties go to the earliest in gene order
+    double fitness = 0.0;   ///< exactly the solver's fitness of pose, in (0, 1]
+    double distance = 0.0;  ///< tip to target in pixels, 1 / fitness - 1 as the solver computes it
+};
+
+/// The pose with the highest fitness among all genes 0..255, for an arm on base (baseX, baseY) and
+/// a target pixel (targetX, targetY), both in client pixels (x right, y down). Fitness is the
+/// solver's own, bit for bit; a tie goes to the smallest gene0 * 65536 + gene1 * 256 + gene2.
+/// Safe on any thread.
+Optimum FindOptimum(int baseX, int baseY, int targetX, int targetY);
+
+}  // namespace kelvora
