@@ -9,7 +9,7 @@ namespace kelvora {
 struct Optimum {
     ArmPose pose{};         ///< genes 0..255 each; ties go to the earliest in gene order
     double fitness = 0.0;   ///< exactly the solver's fitness of pose, in (0, 1]
-    double distance = 0.0;  ///< tip to target in pixels, 1 / fitness - 1 as the solver computes it
+    double distance = 0.0;  ///< tip to target in pixels, as the solver computes it (TipDistance)
 };
 
 /// The pose with the highest fitness among all genes 0..255, for an arm on base (baseX, baseY) and
