@@ -8,9 +8,28 @@ namespace kelvora {
 
 /// Capacity of a population, in chromosomes. Also the largest accepted population size.
 inline constexpr int kMaxPopulation = 10000;
+/// Smallest accepted population size.
+inline constexpr int kMinPopulation = 1;
 
 /// Capacity of the per-generation history, in rows. Also the largest accepted generation count.
 inline constexpr int kMaxGenerations = 10000;
+/// Smallest accepted generation count.
+inline constexpr int kMinGenerations = 1;
+
+/// Accepted crossover rates, inclusive: the share of the population paired for crossover.
+inline constexpr double kMinCrossoverRate = 0.001;
+inline constexpr double kMaxCrossoverRate = 1.0;
+
+/// Accepted mutation probabilities per gene, inclusive.
+inline constexpr double kMinMutationProbability = 0.0;
+inline constexpr double kMaxMutationProbability = 1.0;
+
+/// The arm's base in client pixels (x right, y down): the centre of the 400 x 400 plot.
+inline constexpr int kBaseX = 300;
+inline constexpr int kBaseY = 220;
+
+/// Largest target offset from the base accepted on either axis, in pixels: the plot's inside.
+inline constexpr int kMaxTargetOffset = 199;
 
 /// Degrees to radians as the arm model has always converted them: 3.1415926 / 180, not pi / 180.
 inline constexpr double kDegToRad = 0.017453292222222222;
@@ -55,6 +74,13 @@ struct SolverParams {
     double crossoverRate = 0.5;             ///< 0.001..1
     double mutationProbability = 0.1;       ///< per gene, 0..1
 };
+
+/// Both poses when the program opens, before any run: the tip lies at (368, 40).
+inline constexpr ArmPose kOpeningPose{45, 30, 15};
+
+/// The target when the program opens, relative to the base (x right, y up): the opening pose's tip.
+inline constexpr int kOpeningTargetX = 68;
+inline constexpr int kOpeningTargetY = 180;
 
 /// A pose as three angles, for functions that accept either a pose or a chromosome's genes.
 inline ArmPose PoseOf(const Chromosome& c) { return {c.gene[0], c.gene[1], c.gene[2]}; }
