@@ -61,7 +61,12 @@ void AppendInt(LogFile& log, int v) {
 void EndLine(LogFile& log) {
     log.line[log.length++] = '\r';
     log.line[log.length++] = '\n';
-    if (log.fd >= 0 && log.error == 0) {
+    if (log.fd >= 0 && log.error == 0 && log.batch) {
+        if (log.batchLength + static_cast<std::size_t>(log.length) > kBatchCapacity) FlushLog(log);
+        std::memcpy(log.batch.get() + log.batchLength, log.line, static_cast<std::size_t>(log.length));
+        log.batchLength += static_cast<std::size_t>(log.length);
+        ++log.batchLines;
+    } else if (log.fd >= 0 && log.error == 0) {
         if (WriteAll(log.writer, log.fd, log.line, static_cast<std::size_t>(log.length)) < 0) {
             log.error = errno;
         } else {
@@ -77,6 +82,10 @@ void OpenLog(LogFile& log, const char* directory) {
     log.openFailed = false;
     log.linesWritten = 0;
     log.length = 0;
+    log.batchLength = 0;
+    log.batchLines = 0;
+    if (log.flush == FlushMode::generation && !log.batch) log.batch = std::make_unique<char[]>(kBatchCapacity);
+    if (log.flush == FlushMode::line) log.batch.reset();
     std::string path;
     if (directory && *directory) {
         path = directory;
@@ -96,7 +105,20 @@ void OpenLog(LogFile& log, const char* directory) {
 
 LogFile::~LogFile() { CloseLog(*this); }
 
+void FlushLog(LogFile& log) {
+    if (log.batchLength > 0 && log.fd >= 0 && log.error == 0) {
+        if (WriteAll(log.writer, log.fd, log.batch.get(), log.batchLength) < 0) {
+            log.error = errno;
+        } else {
+            log.linesWritten += log.batchLines;
+        }
+    }
+    log.batchLength = 0;
+    log.batchLines = 0;
+}
+
 void CloseLog(LogFile& log) {
+    FlushLog(log);
     if (log.fd < 0) return;
     if (::close(log.fd) != 0 && errno != EINTR && log.error == 0) log.error = errno;
     log.fd = -1;

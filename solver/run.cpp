@@ -37,11 +37,12 @@ void EvaluateGeneration(SolverState& state, const Population& population, Reprod
     double total = 0.0;
     double best = 0.0;
     int bestIndex = 0;
+    const bool logging = state.resultsLog.fd >= 0;  // a run without files skips the formatting too
     for (int i = 0; i < n; ++i) {
         const Chromosome& c = population[static_cast<std::size_t>(i)];
-        LogIndividual(state, c);  // the genes go out before the fitness is known
+        if (logging) LogIndividual(state, c);  // the genes go out before the fitness is known
         const double f = Fitness(state, c);
-        LogIndividualFitness(state, f);
+        if (logging) LogIndividualFitness(state, f);
         if (f > best) {
             best = f;
             bestIndex = i;
@@ -51,7 +52,7 @@ void EvaluateGeneration(SolverState& state, const Population& population, Reprod
     }
     scratch.evaluated = true;
     const double average = total / n;
-    LogSummary(state, bestIndex, best, average);
+    if (logging) LogSummary(state, bestIndex, best, average);
     state.history[static_cast<std::size_t>(state.generation)] = {best, average};
     state.currentPose = PoseOf(population[static_cast<std::size_t>(bestIndex)]);
     if (best > state.eliteFitness) {
@@ -73,7 +74,18 @@ RunReport RunSolver(SolverState& state, const SolverParams& params, const Genera
 
     state.resultsLog.writer = options.writer;
     state.fitnessLog.writer = options.writer;
-    OpenResultFiles(state, options.outputDirectory);
+    state.resultsLog.flush = options.flush;
+    state.fitnessLog.flush = options.flush;
+    if (options.writeFiles) {
+        OpenResultFiles(state, options.outputDirectory);
+    } else {
+        for (LogFile* log : {&state.resultsLog, &state.fitnessLog}) {
+            CloseLog(*log);
+            log->error = 0;
+            log->openFailed = false;
+            log->linesWritten = 0;
+        }
+    }
 
     // The population and scratch belong to this run (or to the caller that lends them), so runs on
     // different threads never share them.
@@ -92,6 +104,7 @@ RunReport RunSolver(SolverState& state, const SolverParams& params, const Genera
         Reproduce(state, population, scratch, rng);
         Mutate(state, population, rng);
         EvaluateGeneration(state, population, scratch);
+        FlushLog(state.resultsLog);  // a generation's lines, kept back in generation mode
         const double error = TipDistance(state, state.currentPose);
         finished = g + 1;
         if (progress) progress(g + 1, error);
