@@ -11,6 +11,12 @@ namespace kelvora::cli {
 /// One search with the given flags (no subcommand).
 int RunCommand(const std::vector<std::string>& args);
 
+/// `sweep`: every combination of parameter lists, targets and seeds on several threads.
+int SweepCommand(const std::vector<std::string>& args);
+
+/// `sweep-merge`: a sweep's shard files merged into the unsharded file.
+int SweepMergeCommand(const std::vector<std::string>& args);
+
 /// A named subcommand: `kelvora-cli NAME ARGS...`.
 struct Subcommand {
     const char* name;

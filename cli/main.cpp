@@ -12,7 +12,8 @@ namespace {
 
 // Subcommands by name; anything else is the plain run's flags.
 constexpr Subcommand kSubcommands[] = {
-    {nullptr, nullptr},
+    {"sweep", SweepCommand},
+    {"sweep-merge", SweepMergeCommand},
 };
 
 }  // namespace

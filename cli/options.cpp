@@ -93,7 +93,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             continue;
         }
         const bool known = flag == "--population" || flag == "--generations" || flag == "--crossover" ||
-                           flag == "--mutation" || flag == "--target" || flag == "--seed" || flag == "--output-dir";
+                           flag == "--mutation" || flag == "--target" || flag == "--seed" || flag == "--output-dir" ||
+                           flag == "--flush";
         if (!known) {
             error = "unknown argument " + Quote(args[i]) + " (see --help)";
             break;
@@ -119,6 +120,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         } else if (flag == "--seed") {
             if (IntegerIn(flag, *value, 0, std::numeric_limits<std::uint32_t>::max(), n, error))
                 o.seed = static_cast<std::uint32_t>(n);
+        } else if (flag == "--flush") {
+            if (*value == "generation") o.flush = FlushMode::generation;
+            else if (*value == "line") o.flush = FlushMode::line;
+            else error = Bad(flag, *value, "'generation' or 'line'");
         } else if (flag == "--output-dir") {
             if (value->empty()) error = "--output-dir: the directory name is empty";
             o.outputDirectory = *value;
@@ -139,12 +144,20 @@ std::string UsageText() {
            "  --target X,Y       target relative to the base, x right, y up, each -199..199 (default 68,180)\n"
            "  --seed S           generator seed, 0..4294967295 (default: the current time in seconds)\n"
            "  --output-dir DIR   where the two CSV files go (default: the current directory)\n"
+           "  --flush MODE       generation: a generation's lines reach results.csv in one write at its\n"
+           "                     end (default, fast); line: each line as soon as it is complete; same bytes\n"
            "  --json             print the outcome as one JSON object\n"
            "  --quiet            no progress bar and no summary; errors only\n"
            "  --help             this text\n"
            "  --version          the program's version\n"
            "\n"
-           "Exit status: 0 done, 1 a result file could not be written, 2 bad arguments.\n";
+           "Ctrl-C or SIGTERM ends the run after the current generation with both files whole; a second\n"
+           "signal ends it at once.\n"
+           "\n"
+           "Subcommands: kelvora-cli sweep --help, kelvora-cli sweep-merge --help.\n"
+           "\n"
+           "Exit status: 0 done, 1 a result file could not be written, 2 bad arguments,\n"
+           "130 or 143 stopped by SIGINT or SIGTERM.\n";
 }
 
 }  // namespace kelvora::cli

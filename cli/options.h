@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "result_files.h"
 #include "solver_types.h"
 
 namespace kelvora::cli {
@@ -17,6 +18,7 @@ struct CliOptions {
     int targetY = 180;                   ///< relative to the base, y up, -199..199
     std::optional<std::uint32_t> seed;   ///< none: the clock, in whole seconds
     std::string outputDirectory;         ///< empty: the current directory
+    FlushMode flush = FlushMode::generation;  ///< --flush: a generation's lines in one write, or each line
     bool json = false;
     bool quiet = false;
     bool help = false;
