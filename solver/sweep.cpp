@@ -81,7 +81,6 @@ SweepResult RunCombination(const SweepCombination& combination, double optimumDi
 
     SweepResult result;
     result.combination = combination;
-    result.optimumDistance = optimumDistance;
     volatile bool stopRun = false;
     RunOptions options;
     options.seed = combination.seed;
@@ -95,8 +94,8 @@ SweepResult RunCombination(const SweepCombination& combination, double optimumDi
     const RunReport r = RunSolver(
         state, combination.params,
         [&](int generation, double error) {
-            if (result.firstGenerationAtOptimum == 0 && error <= optimumDistance)
-                result.firstGenerationAtOptimum = generation;
+            if (result.improvements.empty() || error < result.improvements.back().second)
+                result.improvements.emplace_back(generation, error);
             if (result.firstGenerationWithinEpsilon == 0 && error <= epsilon)
                 result.firstGenerationWithinEpsilon = generation;
             if (stop && stop->load(std::memory_order_relaxed)) stopRun = true;
@@ -104,8 +103,20 @@ SweepResult RunCombination(const SweepCombination& combination, double optimumDi
         options);
     result.elitePose = state.elitePose;
     result.eliteDistance = TipDistance(state, state.elitePose);
+    if (!std::isnan(optimumDistance)) MeasureAgainstOptimum(result, optimumDistance);
     if (report) *report = r;
     return result;
+}
+
+void MeasureAgainstOptimum(SweepResult& result, double optimumDistance) {
+    result.optimumDistance = optimumDistance;
+    result.firstGenerationAtOptimum = 0;
+    for (const auto& [generation, error] : result.improvements) {
+        if (error <= optimumDistance) {
+            result.firstGenerationAtOptimum = generation;
+            break;
+        }
+    }
 }
 
 long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
@@ -118,21 +129,6 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
     const int threads = std::max(1, options.threads);
     auto stopped = [&options] { return options.stop && options.stop->load(std::memory_order_relaxed); };
 
-    // The optimum of each target, once per target, shared out among the threads.
-    std::vector<double> optimum(plan.targets.size());
-    {
-        std::atomic<std::size_t> next{0};
-        auto work = [&] {
-            for (std::size_t t; (t = next.fetch_add(1)) < plan.targets.size();) {
-                const SweepTarget& target = plan.targets[t];
-                optimum[t] = FindOptimum(kBaseX, kBaseY, kBaseX + target.x, kBaseY - target.y).distance;
-            }
-        };
-        std::vector<std::thread> pool;
-        for (int i = 1; i < threads; ++i) pool.emplace_back(work);
-        work();
-        for (std::thread& t : pool) t.join();
-    }
     const long long targetStride = static_cast<long long>(plan.seeds.size());
     auto targetOf = [&](long long index) {
         return static_cast<std::size_t>((index / targetStride) % static_cast<long long>(plan.targets.size()));
@@ -142,15 +138,30 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
     std::condition_variable ready;
     std::map<long long, SweepResult> finished;  // by position in the shard, until handed over in order
     std::vector<std::string> failures;
+    // The optimum of each target is searched once, by whichever thread takes that task; the tasks
+    // come first in the queue, but runs start beside them and are measured against it at hand-over.
+    const auto targetCount = static_cast<long long>(plan.targets.size());
+    std::vector<double> optimum(plan.targets.size());
+    std::vector<char> optimumReady(plan.targets.size(), 0);
     int working = threads;
-    std::atomic<long long> next{options.skip};
+    std::atomic<long long> next{0};
 
     auto worker = [&] {
         auto state = std::make_unique<SolverState>();
         auto buffers = std::make_unique<RunBuffers>();
         for (;;) {
             if (stopped()) break;
-            const long long position = next.fetch_add(1);
+            const long long task = next.fetch_add(1);
+            if (task < targetCount) {
+                const SweepTarget& target = plan.targets[static_cast<std::size_t>(task)];
+                const double distance = FindOptimum(kBaseX, kBaseY, kBaseX + target.x, kBaseY - target.y).distance;
+                std::lock_guard lock(mutex);
+                optimum[static_cast<std::size_t>(task)] = distance;
+                optimumReady[static_cast<std::size_t>(task)] = 1;
+                ready.notify_one();
+                continue;
+            }
+            const long long position = task - targetCount + options.skip;
             if (position >= shardRuns) break;
             const long long index = options.shardIndex + position * options.shardCount;
             std::string directory;
@@ -163,9 +174,9 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
                 }
             }
             RunReport report;
-            SweepResult result = RunCombination(CombinationAt(plan, index), optimum[targetOf(index)], plan.epsilon,
-                                                *state, *buffers, options.stop,
-                                                directory.empty() ? nullptr : directory.c_str(), &report);
+            SweepResult result = RunCombination(CombinationAt(plan, index), std::nan(""), plan.epsilon, *state,
+                                                *buffers, options.stop, directory.empty() ? nullptr : directory.c_str(),
+                                                &report);
             std::lock_guard lock(mutex);
             if (report.stopped) break;  // an unfinished run is dropped; a resumed sweep runs it again
             for (const ResultFileFailure& f : {report.results, report.fitness}) {
@@ -185,16 +196,24 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
 
     long long handed = 0;
     long long expected = options.skip;
+    auto indexOf = [&](long long position) { return options.shardIndex + position * options.shardCount; };
+    auto handable = [&] {
+        const auto it = finished.find(expected);
+        return it != finished.end() && optimumReady[targetOf(indexOf(expected))];
+    };
     std::unique_lock lock(mutex);
     for (;;) {
-        ready.wait(lock, [&] { return !failures.empty() || finished.count(expected) || working == 0; });
+        ready.wait(lock, [&] { return !failures.empty() || handable() || working == 0; });
         std::vector<std::string> messages = std::move(failures);
         failures.clear();
         std::vector<std::pair<long long, SweepResult>> batch;
-        for (auto it = finished.find(expected); it != finished.end() && it->first == expected;
-             it = finished.find(++expected)) {
-            batch.emplace_back(options.shardIndex + it->first * options.shardCount, std::move(it->second));
+        while (handable()) {
+            const auto it = finished.find(expected);
+            const long long index = indexOf(expected);
+            MeasureAgainstOptimum(it->second, optimum[targetOf(index)]);
+            batch.emplace_back(index, std::move(it->second));
             finished.erase(it);
+            ++expected;
         }
         const bool over = working == 0 && batch.empty() && messages.empty();
         lock.unlock();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "solver.h"
@@ -53,8 +54,14 @@ struct SweepResult {
     double optimumDistance = 0.0;    ///< pixels from the best pose of all 256^3 to the target
     int firstGenerationAtOptimum = 0;       ///< first generation whose best tip is as close as the optimum's
     int firstGenerationWithinEpsilon = 0;   ///< first generation whose best tip is within epsilon
+    /// Each generation whose best tip came closer than every earlier one's: (generation, pixels).
+    /// The first generation within any distance is among them, so the optimum may come later.
+    std::vector<std::pair<int, double>> improvements;
     bool reachedOptimum() const { return firstGenerationAtOptimum > 0; }
 };
+
+/// Sets optimumDistance and firstGenerationAtOptimum from the run's improvements.
+void MeasureAgainstOptimum(SweepResult& result, double optimumDistance);
 
 /// Draws count distinct targets with integer coordinates inside the arm's reach circle (x^2 + y^2
 /// <= 200^2, each within the plot) from seed, the same ones for the same seed on any machine.
@@ -84,7 +91,8 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
                    const std::function<void(const std::string& message)>& logFailure = {});
 
 /// Runs one combination exactly as kelvora-cli runs it (base kBaseX, kBaseY, both poses kOpeningPose
-/// before the run) and measures it against the optimum's distance and epsilon (pixels). State and
+/// before the run) and measures it against the optimum's distance (pixels; NaN: not yet known, see
+/// MeasureAgainstOptimum) and epsilon (pixels). State and
 /// buffers are the caller's own, one of each per thread. logDirectory: an existing directory for the
 /// two result files, written a generation at a time; nullptr: no files. stop as in SweepOptions.
 /// report, when given, receives the run's report (stopped, file failures).

@@ -121,6 +121,9 @@ TEST(Sweep, AStopRaisedBeforehandRunsNothingAndOneRaisedMidwayKeepsAnOrderedPref
     std::atomic<bool> stop{true};
     EXPECT_EQ(RunSweep(plan, {.threads = 2, .stop = &stop}, [](long long, const SweepResult&) {}), 0);
     stop = false;
+    plan.generations = {1000};  // runs long enough that most are still to come when index 4 is handed over
+    plan.seeds.resize(100);
+    for (std::uint32_t s = 0; s < 100; ++s) plan.seeds[s] = s;
     long long expected = 0;
     const long long handed = RunSweep(plan, {.threads = 2, .stop = &stop}, [&](long long index, const SweepResult&) {
         EXPECT_EQ(index, expected++);
