@@ -307,7 +307,10 @@ public:
         const double seconds = std::chrono::duration<double>(now - start_).count();
         const long long ranHere = done - first_;
         char estimate[32] = "?";
-        if (ranHere > 0) std::snprintf(estimate, sizeof estimate, "%.0fs", seconds / ranHere * (total_ - done));
+        if (ranHere > 0) {
+            const double left = seconds / static_cast<double>(ranHere) * static_cast<double>(total_ - done);
+            std::snprintf(estimate, sizeof estimate, left < 10 ? "%.1fs" : "%.0fs", left);
+        }
         constexpr int kWidth = 30;
         const int filled = total_ > 0 ? static_cast<int>(kWidth * done / total_) : kWidth;
         std::fprintf(stderr, "\r[%.*s%*s] runs %lld/%lld  %.1fs elapsed  about %s left ", filled,
