@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QToolTip>
 
+#include "kelvora_version.h"
 #include "resource.h"
 #include "resourceloader.h"
 #include "solverdlg.h"
