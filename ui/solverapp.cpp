@@ -18,7 +18,7 @@ CSolverApp::CSolverApp(int& argc, char** argv) : QApplication(argc, argv) {
 void CSolverApp::SetApplicationMetadata() {
     QCoreApplication::setApplicationName(QStringLiteral("Kelvora"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KELVORA_VERSION));
-    QGuiApplication::setDesktopFileName(QStringLiteral("kelvora"));  // res/kelvora.desktop
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.kelvora.Kelvora"));  // res/io.github.kelvora.Kelvora.desktop
     QGuiApplication::setWindowIcon(LoadIconResource(IDI_APP));
 }
 

@@ -17,7 +17,7 @@ public:
     bool InitInstance();
 
     /// The program's name "Kelvora", its version (the project's), its desktop entry
-    /// "kelvora" and its icon, on the running application object.
+    /// "io.github.kelvora.Kelvora" and its icon, on the running application object.
     static void SetApplicationMetadata();
 
     /// Maps the dialog templates' face "ＭＳ Ｐゴシック" (and "MS PGothic") to IPAPGothic, its

@@ -301,7 +301,7 @@ void TestShell::applicationMetadata() {
     CSolverApp::SetApplicationMetadata();
     QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Kelvora"));
     QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral(KELVORA_VERSION));  // the project's
-    QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("kelvora"));
+    QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("io.github.kelvora.Kelvora"));
     const QList<QSize> sizes = QGuiApplication::windowIcon().availableSizes();
     QVERIFY(sizes.contains(QSize(16, 16)));
     QVERIFY(sizes.contains(QSize(32, 32)));
