@@ -495,7 +495,7 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
 
     const std::vector<SweepSummaryRow> summary = Summarise(results);
     if (!a.quiet) std::fputs(SummaryText(summary, plan.epsilon).c_str(), stdout);
-    if (!a.summary.empty() && !WriteWholeFile(a.summary, SummaryCsv(summary, plan.epsilon))) {
+    if (!a.summary.empty() && !WriteWholeFile(a.summary, SummaryCsv(summary))) {
         std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write the summary: %s\n", a.summary.c_str(),
                      std::strerror(errno));
         status = 1;

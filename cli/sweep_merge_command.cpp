@@ -150,8 +150,7 @@ int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
         return 1;
     }
     if (!summary.empty()) {
-        // Epsilon is not in the rows; the summary's text does not depend on it.
-        if (!WriteWholeFile(summary, SummaryCsv(Summarise(results), 0.0))) {
+        if (!WriteWholeFile(summary, SummaryCsv(Summarise(results)))) {
             std::fprintf(stderr, "kelvora-cli sweep-merge: %s: cannot write: %s\n", summary.c_str(), std::strerror(errno));
             return 1;
         }

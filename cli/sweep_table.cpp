@@ -130,8 +130,7 @@ std::optional<ParsedSweepRow> ParseSweepRow(const std::string& line) {
     return p;
 }
 
-std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows, double epsilon) {
-    (void)epsilon;
+std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows) {
     std::string out =
         "population,generations,crossover,mutation,runs,"
         "reached_optimum,reached_optimum_rate,reached_optimum_low95,reached_optimum_high95,"

@@ -33,7 +33,7 @@ struct ParsedSweepRow {
 std::optional<ParsedSweepRow> ParseSweepRow(const std::string& line);
 
 /// The summary as CSV (header line, one row per parameter set).
-std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows, double epsilon);
+std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows);
 
 /// The summary as a table for a terminal.
 std::string SummaryText(const std::vector<SweepSummaryRow>& rows, double epsilon);
