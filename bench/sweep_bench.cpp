@@ -43,9 +43,9 @@ private:
     std::string path_;
 };
 
-double Now() {
+double Now(clockid_t clock = CLOCK_MONOTONIC) {
     timespec t{};
-    ::clock_gettime(CLOCK_MONOTONIC, &t);
+    ::clock_gettime(clock, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
@@ -103,15 +103,19 @@ SweepPlan ThousandRuns() {
 // 1000 runs of 100 x 100 on one thread and on two, whole sweeps (optimum search included).
 void BM_SweepThreads(benchmark::State& bench) {
     const SweepPlan plan = ThousandRuns();
-    double seconds[2] = {0, 0};
+    double seconds[2] = {0, 0}, cpu[2] = {0, 0};
     long long rows = 0;
     for (auto _ : bench) {
         for (int threads = 1; threads <= 2; ++threads) {
-            const double start = Now();
+            const double start = Now(), cpuStart = Now(CLOCK_PROCESS_CPUTIME_ID);
             RunSweep(plan, {.threads = threads}, [&](long long, const SweepResult&) { ++rows; });
             seconds[threads - 1] += Now() - start;
+            cpu[threads - 1] += Now(CLOCK_PROCESS_CPUTIME_ID) - cpuStart;
         }
     }
+    // Processor time of both threads together against one thread's: 1 when threading costs nothing,
+    // whatever else the machine is doing. Real-time scaling needs two idle cores.
+    bench.counters["cpu_ratio"] = cpu[1] / cpu[0];
     const auto n = static_cast<double>(bench.iterations());
     bench.counters["one_thread_runs_per_s"] = 1000 * n / seconds[0];
     bench.counters["two_threads_runs_per_s"] = 1000 * n / seconds[1];
@@ -186,6 +190,9 @@ public:
             std::printf("  1000 runs 100x100: %.0f runs/s on 1 thread, %.0f on 2, %.2fx (goal 1.8x)  %s\n",
                         t->at("one_thread_runs_per_s"), t->at("two_threads_runs_per_s"), t->at("scaling"),
                         Verdict(t->at("scaling") >= 1.8));
+        if (const auto* t = Find("BM_SweepThreads"))
+            std::printf("                     processor time on 2 threads / on 1: %.3f (1 = no cost of threading)\n",
+                        t->at("cpu_ratio"));
         if (const auto* o = Find("BM_SweepRunOverhead"))
             std::printf("  a sweep's run:     %.1f us, the library's %.1f us, %+.1f%% (goal at most +5%%)  %s\n"
                         "                     plus the target's optimum search, once per sweep: %.1f ms\n",
