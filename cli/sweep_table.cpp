@@ -37,14 +37,18 @@ std::string SweepHeader() { return std::string(kColumns) + "\n"; }
 
 std::string SweepFingerprint(const SweepPlan& plan) {
     std::string text = "kelvora-sweep-1";
-    auto add = [&text](const std::string& item) { text += item + ";"; };
-    for (int p : plan.populations) add("p" + std::to_string(p));
-    for (int g : plan.generations) add("g" + std::to_string(g));
-    for (double c : plan.crossovers) add("c" + ExactText(c));
-    for (double m : plan.mutations) add("m" + ExactText(m));
-    for (const SweepTarget& t : plan.targets) add("t" + std::to_string(t.x) + "," + std::to_string(t.y));
-    for (std::uint32_t s : plan.seeds) add("s" + std::to_string(s));
-    add("e" + ExactText(plan.epsilon));
+    auto add = [&text](char kind, const std::string& item) {
+        text += kind;
+        text += item;
+        text += ';';
+    };
+    for (int p : plan.populations) add('p', std::to_string(p));
+    for (int g : plan.generations) add('g', std::to_string(g));
+    for (double c : plan.crossovers) add('c', ExactText(c));
+    for (double m : plan.mutations) add('m', ExactText(m));
+    for (const SweepTarget& t : plan.targets) add('t', std::to_string(t.x) + ',' + std::to_string(t.y));
+    for (std::uint32_t s : plan.seeds) add('s', std::to_string(s));
+    add('e', ExactText(plan.epsilon));
     std::uint64_t hash = 0xcbf29ce484222325ULL;  // FNV-1a, 64 bits
     for (unsigned char c : text) {
         hash ^= c;

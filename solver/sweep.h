@@ -78,7 +78,7 @@ struct SweepOptions {
     const std::atomic<bool>* stop = nullptr;
     /// Directory for each run's two result files, one subdirectory per run named "run-<index+1>";
     /// empty: no files at all.
-    std::string logDirectory;
+    std::string logDirectory{};
 };
 
 /// Runs the plan's combinations of this shard, from the skip-th on, on options.threads threads, and
