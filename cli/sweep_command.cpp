@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -29,6 +30,7 @@ using namespace kelvora::cli;
 namespace {
 
 constexpr long long kRunsWithoutYes = 1000000;
+constexpr long long kMaxSeeds = 100000000;  // 400 MB of seeds; larger sweeps are sharded by seed range
 
 const char* const kUsage =
     "Usage: kelvora-cli sweep --seeds A..B [options]\n"
@@ -72,6 +74,7 @@ const char* const kUsage =
 
 struct SweepArgs {
     SweepPlan plan;
+    std::vector<std::pair<long long, long long>> seedRanges;
     int randomTargets = 0;
     std::uint32_t targetSeed = 1;
     int threads = 0;
@@ -146,12 +149,13 @@ bool RealList(const std::string& flag, const std::string& value, double low, con
     return NoDuplicates(flag, out, items, error);
 }
 
-bool Seeds(const std::string& value, std::vector<std::uint32_t>& out, std::string& error) {
+// Reads seeds and ranges A..B into ranges; a seed in two of them is an error. They are expanded only
+// once the sweep's size has been accepted.
+bool Seeds(const std::string& value, std::vector<std::pair<long long, long long>>& ranges, std::string& error) {
     std::vector<std::string> items;
     if (!Items("--seeds", value, items, error)) return false;
     constexpr long long kMax = std::numeric_limits<std::uint32_t>::max();
-    out.clear();
-    std::set<std::uint32_t> seen;
+    ranges.clear();
     for (const std::string& item : items) {
         const std::size_t dots = item.find("..");
         const auto a = ParseInteger(dots == std::string::npos ? item : item.substr(0, dots));
@@ -164,16 +168,14 @@ bool Seeds(const std::string& value, std::vector<std::uint32_t>& out, std::strin
             error = "--seeds: the range " + Quote(item) + " is reversed (it would hold no seed)";
             return false;
         }
-        if (*b - *a >= 100000000) {
-            error = "--seeds: the range " + Quote(item) + " holds more than 100000000 seeds";
+        ranges.emplace_back(*a, *b);
+    }
+    std::vector<std::pair<long long, long long>> sorted = ranges;
+    std::sort(sorted.begin(), sorted.end());
+    for (std::size_t i = 1; i < sorted.size(); ++i) {
+        if (sorted[i].first <= sorted[i - 1].second) {
+            error = "--seeds: seed " + std::to_string(sorted[i].first) + " is listed twice";
             return false;
-        }
-        for (long long s = *a; s <= *b; ++s) {
-            if (!seen.insert(static_cast<std::uint32_t>(s)).second) {
-                error = "--seeds: seed " + std::to_string(s) + " is listed twice";
-                return false;
-            }
-            out.push_back(static_cast<std::uint32_t>(s));
         }
     }
     return true;
@@ -237,7 +239,7 @@ std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
         } else if (flag == "--mutation") {
             RealList(flag, v, kMinMutationProbability, "0..1", a.plan.mutations, error);
         } else if (flag == "--seeds") {
-            seedsGiven = Seeds(v, a.plan.seeds, error);
+            seedsGiven = Seeds(v, a.seedRanges, error);
         } else if (flag == "--target") {
             Target(v, a.plan.targets, error);
         } else if (flag == "--targets") {
@@ -287,10 +289,19 @@ std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
         }
     }
     if (a.plan.targets.empty()) a.plan.targets.push_back({kOpeningTargetX, kOpeningTargetY});
-    const long long runs = CombinationCount(a.plan);
+    long long seeds = 0;
+    for (const auto& [first, last] : a.seedRanges) seeds += last - first + 1;
+    a.plan.seeds = {0};  // one stand-in seed: the size of everything but the seeds
+    const long long perSeed = CombinationCount(a.plan);
+    const long long runs = seeds > (1LL << 62) / perSeed ? (1LL << 62) : seeds * perSeed;
     if (runs > kRunsWithoutYes && !a.yes)
         return "the sweep has " + std::to_string(runs) + " runs, more than " + std::to_string(kRunsWithoutYes) +
                "; add --yes to run it";
+    if (seeds > kMaxSeeds) return "--seeds: " + std::to_string(seeds) + " seeds are more than " + std::to_string(kMaxSeeds);
+    a.plan.seeds.clear();
+    a.plan.seeds.reserve(static_cast<std::size_t>(seeds));
+    for (const auto& [first, last] : a.seedRanges)
+        for (long long seed = first; seed <= last; ++seed) a.plan.seeds.push_back(static_cast<std::uint32_t>(seed));
     return {};
 }
 
@@ -474,6 +485,7 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
         plan, options,
         [&](long long index, const SweepResult& r) {
             results.push_back(r);
+            results.back().improvements = {};  // only the summary's fields are kept
             if (fd >= 0 && !writeFailed && !WriteAllTo(fd, SweepRow(r, index, runs, fingerprint))) {
                 writeFailed = true;
                 bar.Finish();
