@@ -449,6 +449,14 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
             std::fprintf(stderr, "kelvora-cli sweep: '%s' is a directory\n", path->c_str());
             return 2;
         }
+        // The summary is written at the end: a missing directory is found out now, not after the runs.
+        const std::size_t slash = path->rfind('/');
+        const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path->substr(0, slash);
+        if (::stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || ::access(directory.c_str(), W_OK) != 0) {
+            std::fprintf(stderr, "kelvora-cli sweep: '%s': '%s' is not a writable directory\n", path->c_str(),
+                         directory.c_str());
+            return 2;
+        }
     }
 
     InstallStopSignals();

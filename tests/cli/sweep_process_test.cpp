@@ -191,6 +191,7 @@ TEST_F(SweepCli, BadInputExitsWithTwoNamingItAndWritesNothing) {
         {{"--seeds", "1..3", "--resume"}, "--resume needs --output"},
         {{"--seeds", "0..1000000", "--threads", "0"}, "--threads: '0'"},
         {{"--seeds", "0..1000000"}, "the sweep has 1000001 runs, more than 1000000; add --yes"},
+        {{"--seeds", "1..3", "--summary", "missing/summary.csv"}, "'missing' is not a writable directory"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args{"sweep", "--summary", "summary.csv", "--quiet"};
