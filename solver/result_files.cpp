@@ -126,18 +126,13 @@ void AcquireLog(LogFile& log, const char* directory) {
     log.length = 0;
     const std::string path = PathOf(directory, log.name);
     constexpr int kFlags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    for (;;) {
-        log.fd = ::open(path.c_str(), kFlags);
-        if (log.fd >= 0 || errno != ENOENT) {
-            if (log.fd < 0 && errno == EINTR) continue;
-            break;
-        }
+    log.fd = ::open(path.c_str(), kFlags);
+    if (log.fd < 0 && errno == ENOENT) {
         log.fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666);  // O_EXCL: know that it is ours
-        if (log.fd >= 0) {
+        if (log.fd >= 0)
             log.created = true;
-            break;
-        }
-        if (errno != EEXIST && errno != EINTR) break;  // EEXIST: someone made it meanwhile; open that
+        else if (errno == EEXIST)  // made meanwhile, or a link to a file yet to be made
+            log.fd = ::open(path.c_str(), kFlags | O_CREAT, 0666);
     }
     struct stat info {};
     if (log.fd < 0) {
