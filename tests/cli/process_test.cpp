@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -349,6 +352,30 @@ TEST_F(CliProcess, AnOutputDirThatCannotBeEnteredGivesTheSystemsReason) {
         EXPECT_EQ(o.err, "kelvora-cli: --output-dir: '" + name + "': " + reason + "\n");
     }
     if (fs::exists(dir_ / "closed")) fs::permissions(dir_ / "closed", fs::perms::owner_all);
+}
+
+TEST_F(CliProcess, AFullFileSystemLeavesOnlyWholeLines) {
+    const fs::path small = dir_ / "small";
+    fs::create_directory(small);
+    const std::string options = "size=1m";
+    if (mount("tmpfs", small.c_str(), "tmpfs", 0, options.c_str()) != 0)
+        GTEST_SKIP() << "cannot mount a 1 MB tmpfs here (" << std::strerror(errno) << "); the writer seam tests cover it";
+    const std::vector<std::string> run{"--quiet", "--population", "1000", "--generations", "100", "--seed", "9"};
+    std::vector<std::string> intoSmall = run;
+    intoSmall.insert(intoSmall.end(), {"--output-dir", small.string()});
+    const Outcome full = RunCli(dir_, intoSmall);
+    const std::string cut = ReadFile(small / "results.csv");
+    umount(small.c_str());
+    const Outcome roomy = RunCli(dir_, run);
+    ASSERT_EQ(roomy.status, 0) << roomy.err;
+    const std::string whole = ReadFile(dir_ / "results.csv");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("results.csv: write failed, lines lost: No space left on device"), std::string::npos)
+        << full.err;
+    ASSERT_FALSE(cut.empty());
+    ASSERT_LT(cut.size(), whole.size());
+    EXPECT_EQ(cut.substr(cut.size() - 2), "\r\n") << "the file ends in a cut-off line";
+    EXPECT_TRUE(whole.compare(0, cut.size(), cut) == 0) << "not the undisturbed run's first lines";
 }
 
 }  // namespace
