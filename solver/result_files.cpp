@@ -98,11 +98,14 @@ void EndLine(LogFile& log) {
 
 std::string PathOf(const char* directory, const char* name) {
     std::string path;
-    if (directory && *directory) {
+    const std::size_t length = directory ? std::strlen(directory) : 0;
+    path.reserve(length + 1 + std::strlen(name));  // one allocation
+    if (length > 0) {
         path = directory;
         if (path.back() != '/') path += '/';
     }
-    return path += name;
+    path += name;
+    return path;
 }
 
 void NoteOpenFailure(LogFile& log, FileProblem problem, int error) {
