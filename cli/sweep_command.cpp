@@ -20,6 +20,7 @@
 
 #include "commands.h"
 #include "options.h"
+#include "output.h"
 #include "signals.h"
 #include "sweep.h"
 #include "sweep_table.h"
@@ -524,7 +525,8 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "kelvora-cli sweep: %s: stopped with %lld of %lld runs done%s%s%s\n", StopSignalName(),
                      static_cast<long long>(results.size()), shardRuns, a.output.empty() ? "" : " in ",
                      a.output.c_str(), a.output.empty() ? "" : "; add --resume to continue");
+        FinishStdout();
         return StopExitStatus();
     }
-    return status;
+    return std::max(status, FinishStdout());
 }

@@ -71,6 +71,27 @@ RunReport RunSolver(SolverState& state, const SolverParams& params, const Genera
     assert(ValidateParams(params, invalid, sizeof invalid) == nullptr && "RunSolver: params out of range");
 #endif
     RunReport report;
+    // The files first: when another run is writing them, this one is refused before it changes
+    // anything, the state included.
+    state.resultsLog.writer = options.writer;
+    state.fitnessLog.writer = options.writer;
+    state.resultsLog.flush = options.flush;
+    state.fitnessLog.flush = options.flush;
+    if (!options.writeFiles) {
+        for (LogFile* log : {&state.resultsLog, &state.fitnessLog}) {
+            CloseLog(*log);
+            log->error = 0;
+            log->openFailed = false;
+            log->problem = FileProblem::none;
+            log->linesWritten = 0;
+        }
+    } else if (!OpenResultFiles(state, options.outputDirectory)) {
+        report.refused = true;
+        report.results = FailureOf(state.resultsLog);
+        report.fitness = FailureOf(state.fitnessLog);
+        return report;
+    }
+
     state.populationSize = params.populationSize;
     state.crossoverRate = params.crossoverRate;
     state.mutationProbability = params.mutationProbability;
@@ -78,21 +99,6 @@ RunReport RunSolver(SolverState& state, const SolverParams& params, const Genera
     report.seed = options.seed ? *options.seed : static_cast<std::uint32_t>(std::time(nullptr));
     CrtRandom rng;
     Srand(rng, report.seed);
-
-    state.resultsLog.writer = options.writer;
-    state.fitnessLog.writer = options.writer;
-    state.resultsLog.flush = options.flush;
-    state.fitnessLog.flush = options.flush;
-    if (options.writeFiles) {
-        OpenResultFiles(state, options.outputDirectory);
-    } else {
-        for (LogFile* log : {&state.resultsLog, &state.fitnessLog}) {
-            CloseLog(*log);
-            log->error = 0;
-            log->openFailed = false;
-            log->linesWritten = 0;
-        }
-    }
 
     // The population and scratch belong to this run (or to the caller that lends them), so runs on
     // different threads never share them.

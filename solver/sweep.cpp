@@ -177,6 +177,14 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
             SweepResult result = RunCombination(CombinationAt(plan, index), std::nan(""), plan.epsilon, *state,
                                                 *buffers, options.stop, directory.empty() ? nullptr : directory.c_str(),
                                                 &report);
+            if (report.refused) {  // another process writes that directory's files: run without them
+                {
+                    std::lock_guard lock(mutex);
+                    failures.push_back(directory + ": another run is writing its result files; this run's were not written");
+                }
+                result = RunCombination(CombinationAt(plan, index), std::nan(""), plan.epsilon, *state, *buffers,
+                                        options.stop, nullptr, &report);
+            }
             std::lock_guard lock(mutex);
             if (report.stopped) break;  // an unfinished run is dropped; a resumed sweep runs it again
             for (const ResultFileFailure& f : {report.results, report.fitness}) {
