@@ -265,3 +265,41 @@ TEST(RunSolver, WithoutFilesNothingIsCreatedAndTheRunIsTheSame) {
 
 }  // namespace
 }  // namespace kelvora
+
+namespace kelvora {
+namespace {
+
+// Takes what fits in a budget of bytes, then fails as a full disk does.
+std::size_t budget = 0;
+ssize_t FillingWrite(int fd, const void* data, std::size_t size) {
+    if (budget == 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    const std::size_t n = std::min(size, budget);
+    budget -= n;
+    return ::write(fd, data, n);
+}
+
+TEST(Flush, ABatchCutShortByAFullDiskLeavesWholeLinesOnly) {
+    const SolverParams params{50, 5, 0.5, 0.1};
+    ScratchDir whole, cut;
+    auto state = testing_support::MakeState();
+    RunSolver(*state, params, {}, {.seed = 8, .outputDirectory = whole.c_str()});
+    budget = 1500;  // inside the second generation's batch
+    const RunReport report = RunSolver(*state, params, {},
+                                       {.seed = 8, .outputDirectory = cut.c_str(), .writer = FillingWrite,
+                                        .flush = FlushMode::generation});
+    const std::string full = ReadBytes(whole.file("results.csv"));
+    const std::string kept = ReadBytes(cut.file("results.csv"));
+    ASSERT_TRUE(report.results);
+    EXPECT_EQ(report.results.error, ENOSPC);
+    ASSERT_FALSE(kept.empty());
+    EXPECT_LT(kept.size(), 1500u);
+    EXPECT_EQ(kept.substr(kept.size() - 2), "\r\n");
+    EXPECT_EQ(full.substr(0, kept.size()), kept);
+    EXPECT_EQ(state->resultsLog.linesWritten, std::count(kept.begin(), kept.end(), '\n'));
+}
+
+}  // namespace
+}  // namespace kelvora
