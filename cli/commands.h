@@ -11,6 +11,9 @@ namespace kelvora::cli {
 /// One search with the given flags (no subcommand).
 int RunCommand(const std::vector<std::string>& args);
 
+/// `inspect FILE [--json]`: checks a results.csv and prints what it holds; 2 when it is malformed.
+int InspectCommand(const std::vector<std::string>& args);
+
 /// A named subcommand: `kelvora-cli NAME ARGS...`.
 struct Subcommand {
     const char* name;

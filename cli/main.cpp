@@ -12,7 +12,7 @@ namespace {
 
 // Subcommands by name; anything else is the plain run's flags.
 constexpr Subcommand kSubcommands[] = {
-    {nullptr, nullptr},
+    {"inspect", InspectCommand},
 };
 
 }  // namespace

@@ -66,6 +66,7 @@ void EndLine(LogFile& log) {
             log.error = errno;
         } else {
             ++log.linesWritten;
+            log.bytesLogged += log.length;
         }
     }
     log.length = 0;
@@ -76,6 +77,7 @@ void OpenLog(LogFile& log, const char* directory) {
     log.error = 0;
     log.openFailed = false;
     log.linesWritten = 0;
+    log.bytesLogged = 0;
     log.length = 0;
     std::string path;
     if (directory && *directory) {

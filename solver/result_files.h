@@ -33,6 +33,7 @@ struct LogFile {
     int error = 0;               ///< errno of the first failure since the last open, 0 if none
     bool openFailed = false;     ///< the failure happened when opening
     long long linesWritten = 0;  ///< complete lines that reached the file since the last open
+    long long bytesLogged = 0;   ///< bytes of those lines: where the next line starts in the file
     LineWriter writer = nullptr; ///< nullptr: write(2)
     char line[kMaxLineLength] = {};
     int length = 0;              ///< bytes of the line being assembled
