@@ -197,3 +197,44 @@ TEST_F(CliProcess, HelpAndVersion) {
 }
 
 }  // namespace
+
+namespace {
+
+// inspect reads back exactly what the run reported, for several runs; population 1 included.
+TEST_F(CliProcess, InspectAgreesWithTheRunsJson) {
+    const std::regex number(R"re("(population|generations|eliteFitness)":([0-9.e+-]+))re");
+    const std::regex arrays(R"re("(target|elitePose)":\[[-0-9,]+\])re");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--seed", "1", "--population", "1", "--generations", "40", "--target=-50,20"},
+          {"--seed", "77", "--population", "13", "--generations", "9", "--target", "199,-199"},
+          {"--seed", "4242", "--population", "300", "--generations", "25", "--target", "0,0"}}) {
+        std::vector<std::string> run = args;
+        run.push_back("--json");
+        const Outcome written = RunCli(dir_, run);
+        ASSERT_EQ(written.status, 0) << written.err;
+        const Outcome inspected = RunCli(dir_, {"inspect", "results.csv", "--json"});
+        ASSERT_EQ(inspected.status, 0) << inspected.err;
+        EXPECT_NE(inspected.out.find("\"complete\":true"), std::string::npos) << inspected.out;
+        for (const std::regex* r : {&number, &arrays}) {
+            for (std::sregex_iterator it(written.out.begin(), written.out.end(), *r), end; it != end; ++it)
+                EXPECT_NE(inspected.out.find(it->str()), std::string::npos) << it->str() << " in " << inspected.out;
+        }
+    }
+}
+
+TEST_F(CliProcess, InspectOfAMalformedFileExitsTwoNamingFileAndLine) {
+    ASSERT_EQ(RunCli(dir_, {"--seed", "5", "--population", "4", "--generations", "3", "--quiet"}).status, 0);
+    std::string bytes = ReadFile(dir_ / "results.csv");
+    const auto third = bytes.find("\r\n", bytes.find("\r\n") + 2) + 2;  // start of line 3
+    bytes.replace(third, bytes.find(',', third) - third, "300");
+    std::ofstream(dir_ / "bad.csv", std::ios::binary) << bytes;
+    const Outcome o = RunCli(dir_, {"inspect", "bad.csv"});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, "kelvora-cli: bad.csv:3: gene 0 is '300', expected a whole number 0..255\n");
+    const Outcome missing = RunCli(dir_, {"inspect", "nowhere.csv"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err, "kelvora-cli: nowhere.csv: cannot open: No such file or directory\n");
+}
+
+}  // namespace
