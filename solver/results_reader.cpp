@@ -448,25 +448,54 @@ RecoveredTarget RecoverTarget(std::string_view data, const ResultsIndex& index, 
         }
     }
 
-    // Every pixel in reach of the plot: the one that fits the longest run of poses from the start.
+    // The pixels of the plot that lie on the circle of one of the first three tips, radius its
+    // distance as logged (give or take the %g rounding and a pixel): with at most one of the three
+    // logged wrongly, the target is among them. The one that fits the most poses wins, so that its
+    // first misfit names the first bad line; nearest the estimate breaks a tie.
     auto state = StateFor(baseX, baseY, 0, 0);
-    int longest = -1;
+    const int sample = static_cast<int>(std::min<std::size_t>(poses.size(), 64));
+    int bestMisses = sample + 1;
     double nearest = 0.0;
-    for (int y = baseY - kMaxTargetOffset; y <= baseY + kMaxTargetOffset; ++y) {
-        for (int x = baseX - kMaxTargetOffset; x <= baseX + kMaxTargetOffset; ++x) {
-            state->targetX = x;
-            state->targetY = y;
-            int fits = FirstMismatch(*state, poses, nullptr);
-            if (fits < 0) {
-                fits = static_cast<int>(poses.size());
-                ++result.candidates;
-            }
-            const double distance = haveEstimate ? std::hypot(x - ex, y - ey) : 0.0;
-            if (fits > longest || (fits == longest && distance < nearest)) {
-                longest = fits;
-                nearest = distance;
-                result.x = x;
-                result.y = y;
+    const auto consider = [&](int x, int y) {
+        state->targetX = x;
+        state->targetY = y;
+        int misses = 0;
+        for (int k = 0; k < sample && misses <= bestMisses; ++k) {
+            const LoggedIndividual& p = poses[static_cast<std::size_t>(k)];
+            if (!SameText(Fitness(*state, p.genes), p.fitness)) ++misses;
+        }
+        if (misses == 0 && FirstMismatch(*state, poses, nullptr) < 0) ++result.candidates;
+        const double distance = haveEstimate ? std::hypot(x - ex, y - ey) : 0.0;
+        if (misses < bestMisses || (misses == bestMisses && distance < nearest)) {
+            bestMisses = misses;
+            nearest = distance;
+            result.x = x;
+            result.y = y;
+        }
+    };
+    const int left = baseX - kMaxTargetOffset, right = baseX + kMaxTargetOffset;
+    const int top = baseY - kMaxTargetOffset, bottom = baseY + kMaxTargetOffset;
+    std::unordered_set<std::uint32_t> tried;
+    for (std::size_t k = 0; k < std::min<std::size_t>(poses.size(), 3); ++k) {
+        const TipPoint tip = TipPosition(PoseOf(poses[k].genes), baseX, baseY);
+        const double d = 1.0 / poses[k].fitness - 1.0;
+        const double outer = d + 1e-5 * (d + 1.0) + 1.0;
+        const double inner = std::max(0.0, d - 1e-5 * (d + 1.0) - 1.0);
+        const int y0 = std::max(top, static_cast<int>(std::floor(std::max(tip.y - outer, -1e6))));
+        const int y1 = std::min(bottom, static_cast<int>(std::ceil(std::min(tip.y + outer, 1e6))));
+        for (int y = y0; y <= y1; ++y) {
+            const double dy = y - tip.y;
+            const double wOuter = std::sqrt(std::max(0.0, outer * outer - dy * dy));
+            const double wInner = std::sqrt(std::max(0.0, inner * inner - dy * dy));
+            // Two runs of x on this row: left of the tip and right of it.
+            const double runs[2][2] = {{tip.x - wOuter, tip.x - wInner}, {tip.x + wInner, tip.x + wOuter}};
+            for (const auto& run : runs) {
+                const int x0 = std::max(left, static_cast<int>(std::floor(std::max(run[0], -1e6))));
+                const int x1 = std::min(right, static_cast<int>(std::ceil(std::min(run[1], 1e6))));
+                for (int x = x0; x <= x1; ++x) {
+                    if (tried.insert(static_cast<std::uint32_t>(y - top) << 16 | static_cast<std::uint32_t>(x - left)).second)
+                        consider(x, y);
+                }
             }
         }
     }

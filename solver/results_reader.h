@@ -79,7 +79,7 @@ ResultsFault ReadGeneration(std::string_view data, const ResultsIndex& index, lo
 struct RecoveredTarget {
     bool found = false;     ///< some pixel reproduces every logged fitness that was tried
     bool unique = true;     ///< no other pixel in the plot does (false: too few distinct tips)
-    int candidates = 0;     ///< pixels found to fit when the search had to try them all (0: least squares sufficed)
+    int candidates = 0;     ///< pixels found to fit when least squares did not settle it (0: it did)
     int x = 0;              ///< target pixel, x right
     int y = 0;              ///< target pixel, y down
 };
@@ -87,8 +87,9 @@ struct RecoveredTarget {
 /// Recovers the target from the individuals of the first generations that parse (up to a few
 /// thousand distinct poses): the tips' distances d = 1/f - 1 fix it by least squares, rounded to the
 /// pixel and checked by recomputing each fitness with the solver's own Fitness on base
-/// (baseX, baseY). Falls back to trying every pixel within kMaxTargetOffset of the base when the tips
-/// are too few or on one line.
+/// (baseX, baseY). When the tips are too few, on one line, or a logged fitness is wrong, tries the
+/// pixels within kMaxTargetOffset of the base that lie on the first tips' circles and keeps the one
+/// that fits the most (x, y then name the likeliest target even when found is false).
 RecoveredTarget RecoverTarget(std::string_view data, const ResultsIndex& index, int baseX, int baseY);
 
 /// Checks generation g against its genes and target pixel (targetX, targetY) on base
