@@ -582,6 +582,7 @@ ResultsSummary VerifyResults(std::string_view data, int baseX, int baseY, unsign
         }
         summary.lastBestPose = pose;
     }
+    summary.generationBest = std::move(bestPose);
 
     // An incomplete last generation: its whole lines must be individuals of this run.
     if (!index.complete) {

@@ -109,6 +109,7 @@ struct ResultsSummary {
     double eliteFitness = 0.0;     ///< highest generation best; 0 when no generation
     ArmPose elitePose{};           ///< pose that reached eliteFitness first
     ArmPose lastBestPose{};        ///< best pose of the last complete generation
+    std::vector<ArmPose> generationBest;  ///< each complete generation's best pose, by its summary line
 };
 
 /// Indexes data, recovers the target on base (baseX, baseY) and checks every line of every
