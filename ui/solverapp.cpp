@@ -1,6 +1,7 @@
 #include "solverapp.h"
 
 #include <QFont>
+#include <QTimer>
 #include <QToolTip>
 
 #include "resource.h"
@@ -30,6 +31,12 @@ void CSolverApp::InstallFontSubstitutions() {
 bool CSolverApp::InitInstance() {
     CSolverDlg dlg;
     m_pMainWnd = &dlg;
+    // `kelvora FILE`: the window opens with that results.csv.
+    const QStringList args = arguments();
+    if (args.size() > 1) {
+        const QString path = args.at(1);
+        QTimer::singleShot(0, &dlg, [&dlg, path] { dlg.OpenResults(path); });
+    }
     dlg.exec();
     m_pMainWnd = nullptr;
     return false;
