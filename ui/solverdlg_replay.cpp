@@ -27,8 +27,7 @@ CSolverDlg::~CSolverDlg() = default;
 void CSolverDlg::CreateReplayUi() {
     setAcceptDrops(true);
 
-    // Before Close in the window's menu: open a file, and the population layer.
-    QAction* close = m_pSystemMenu->actions().value(0);
+    // After Close in the window's menu (the About entry follows): open a file, the population layer.
     m_pOpenAction = new QAction(tr("結果を開く(&O)..."), this);
     m_pOpenAction->setObjectName(QStringLiteral("OpenResultsAction"));
     m_pOpenAction->setShortcut(QKeySequence::Open);
@@ -40,9 +39,9 @@ void CSolverDlg::CreateReplayUi() {
     m_pPopulationAction->setCheckable(true);
     m_pPopulationAction->setChecked(QSettings().value(kPopulationShownKey, false).toBool());
     connect(m_pPopulationAction, &QAction::toggled, this, &CSolverDlg::SetPopulationShown);
-    m_pSystemMenu->insertAction(close, m_pOpenAction);
-    m_pSystemMenu->insertAction(close, m_pPopulationAction);
-    m_pSystemMenu->insertSeparator(close);
+    m_pSystemMenu->addSeparator();
+    m_pSystemMenu->addAction(m_pOpenAction);
+    m_pSystemMenu->addAction(m_pPopulationAction);
 
     // The scrubber's temporary home: a tool window under the dialog, shown when there is a replay.
     m_pScrubberWindow = new QWidget(this, Qt::Tool);
