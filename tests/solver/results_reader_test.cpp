@@ -154,8 +154,8 @@ struct Broken {
     std::function<std::string()> bytes;
     long long line;           // 0 with an empty message: readable
     const char* message;      // a part of the fault's message
-    long long generations;    // when readable
-    bool truncated;
+    long long generations = 0;  // when readable
+    bool truncated = false;
 };
 
 std::ostream& operator<<(std::ostream& os, const Broken& b) { return os << b.name; }
