@@ -148,6 +148,7 @@ std::string UsageText() {
     std::snprintf(
         text, sizeof text,
         "Usage: kelvora-cli [options]\n"
+        "       kelvora-cli inspect FILE [--json]\n"
         "Solves the inverse kinematics of the three-link arm (links %g, %g, %g px) for a target by a\n"
         "genetic algorithm and writes results.csv and fitness.csv.\n"
         "\n"
@@ -162,6 +163,10 @@ std::string UsageText() {
         "  --quiet            no progress bar and no summary; errors only\n"
         "  --help             this text\n"
         "  --version          the program's version\n"
+        "\n"
+        "inspect checks a results.csv line for line and prints its population, generations, whether\n"
+        "it is complete, the target it was run for, the elite and the optimum for that target; a\n"
+        "malformed file gets exit status 2 and its first bad line on stderr.\n"
         "\n"
         "Exit status: 0 done, 1 a result file could not be written, 2 bad arguments.\n",
         kLink1, kLink2, kLink3, IntegerRange(kMinPopulation, kMaxPopulation).c_str(), d.populationSize,
