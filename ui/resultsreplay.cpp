@@ -11,6 +11,12 @@
 #include <QProgressDialog>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "solver.h"
 
 using namespace kelvora;
@@ -57,11 +63,24 @@ private:
 
 }  // namespace
 
+ResultsReplay::~ResultsReplay() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+bool ResultsReplay::openDescriptor() {
+    do {
+        m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
+    } while (m_fd < 0 && errno == EINTR);
+    return m_fd >= 0;
+}
+
 std::unique_ptr<ResultsReplay> ResultsReplay::Open(QWidget* parent, const QString& path, QString& error) {
     std::unique_ptr<ResultsReplay> replay(new ResultsReplay);
     replay->m_path = path;
     std::string why;
-    if (!replay->m_file.open(QFile::encodeName(path).toStdString(), why)) {
+    MappedResults mapped;
+    if (!replay->openDescriptor() || !mapped.open(QFile::encodeName(path).toStdString(), why)) {
+        if (why.empty()) why = std::strerror(errno);
         error = QCoreApplication::translate("ResultsReplay", "%1 を開けません: %2").arg(path, QString::fromLocal8Bit(why.c_str()));
         return nullptr;
     }
@@ -71,7 +90,7 @@ std::unique_ptr<ResultsReplay> ResultsReplay::Open(QWidget* parent, const QStrin
     std::atomic<bool> cancel{false};
     std::atomic<bool> finished{false};
     ResultsSummary summary;
-    const std::string_view data = replay->m_file.data();
+    const std::string_view data = mapped.data();
     std::thread worker([&] {
         summary = VerifyResults(data, kBaseX, kBaseY, 0, [&](std::uint64_t bytes, std::uint64_t) {
             done.store(bytes);
@@ -129,8 +148,9 @@ std::unique_ptr<ResultsReplay> ResultsReplay::FromRun(const QString& path, int p
     std::unique_ptr<ResultsReplay> replay(new ResultsReplay);
     replay->m_path = path;
     std::string why;
-    if (!replay->m_file.open(QFile::encodeName(path).toStdString(), why)) return nullptr;
-    if (IndexFromOffsets(replay->m_file.data(), population, offsets, replay->m_index)) return nullptr;
+    MappedResults mapped;
+    if (!replay->openDescriptor() || !mapped.open(QFile::encodeName(path).toStdString(), why)) return nullptr;
+    if (IndexFromOffsets(mapped.data(), population, offsets, replay->m_index)) return nullptr;
     replay->m_bests = bests;
     replay->m_base = base;
     replay->m_target = target;
@@ -171,8 +191,23 @@ bool ResultsReplay::population(int generation, PopulationCloud& cloud) const {
     cloud.tips.clear();
     cloud.fitness.clear();
     if (generation < 1 || generation > generationCount()) return false;
+    // The generation's bytes, read now: the file may have changed since it was checked.
+    const std::uint64_t begin = m_index.generationStarts[static_cast<std::size_t>(generation - 1)];
+    const std::uint64_t end = m_index.generationStarts[static_cast<std::size_t>(generation)];
+    std::string bytes(static_cast<std::size_t>(end - begin), '\0');
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pread(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(begin + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    ResultsIndex one;
+    one.population = m_index.population;
+    one.generationStarts = {0, bytes.size()};
+    one.size = bytes.size();
     LoggedGeneration gen;
-    if (ReadGeneration(m_file.data(), m_index, generation - 1, gen)) return false;
+    if (ReadGeneration(bytes, one, 0, gen)) return false;
     cloud.tips.reserve(gen.individuals.size());
     cloud.fitness.reserve(gen.individuals.size());
     for (const LoggedIndividual& individual : gen.individuals) {

@@ -1,7 +1,9 @@
 #pragma once
 // A results.csv to play back in the window: an opened file, checked line for line, or the file the
 // window's last run wrote, indexed while it was written. Any generation's arms come from memory at
-// once; its whole population (for the population layer) is parsed from the mapped file on demand.
+// once; its whole population (for the population layer) is read from the file on demand. The file
+// is mapped only while it is checked: a file that another program cuts short or rewrites later
+// gives an unreadable generation, never a fault of the window.
 
 #include <memory>
 #include <vector>
@@ -51,12 +53,17 @@ public:
     /// generation cannot be read (the file changed under the window).
     bool population(int generation, PopulationCloud& cloud) const;
 
+    ~ResultsReplay();
+    ResultsReplay(const ResultsReplay&) = delete;
+    ResultsReplay& operator=(const ResultsReplay&) = delete;
+
 private:
     ResultsReplay() = default;
     void computeElites();
+    bool openDescriptor();
 
     QString m_path;
-    kelvora::MappedResults m_file;
+    int m_fd = -1;  ///< the file, open for reading generations
     kelvora::ResultsIndex m_index;
     std::vector<kelvora::ArmPose> m_bests;
     std::vector<int> m_eliteGeneration;  ///< 0-based generation holding the elite up to each one

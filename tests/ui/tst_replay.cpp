@@ -66,6 +66,7 @@ private slots:
     void scrubbedGenerationPlot();
     void unreadableFileKeepsTheWindow_data();
     void unreadableFileKeepsTheWindow();
+    void fileCutShortAfterOpening();
     void droppedFileOpens();
     void lastRunReplaysFromItsRecordedIndex();
     void populationToggleIsRemembered();
@@ -308,6 +309,24 @@ void TestReplay::unreadableFileKeepsTheWindow() {
     QCOMPARE(f.text(IDC_POPULATION_SIZE), population);
     QCOMPARE(f.dlg->ReplayGenerationCount(), 30);
     QCOMPARE(uitest::ShownPlot(*f.dlg), before);
+}
+
+void TestReplay::fileCutShortAfterOpening() {
+    // Another program rewrites the opened file (a new run in its directory): scrubbing goes on with
+    // the arms it knows, and the population it can no longer read is left out, never a crash.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("results.csv"));
+    QVERIFY(QFile::copy(m_results, path));
+    Fixture f;
+    QVERIFY(f.dlg->OpenResults(path));
+    f.dlg->SetPopulationShown(true);
+    QFile file(path);
+    QVERIFY(file.resize(file.size() / 3));
+    QTemporaryDir again;
+    const auto run = RunInto(again.path(), 40, 25, kSeed, kTarget);
+    f.dlg->ShowGeneration(25);
+    QVERIFY(f.state->currentPose == run->currentPose);
+    QCOMPARE(uitest::ShownPlot(*f.dlg), uitest::ExpectedPlot(*f.dlg, *run));
 }
 
 void TestReplay::droppedFileOpens() {
