@@ -479,6 +479,7 @@ RecoveredTarget RecoverTarget(std::string_view data, const ResultsIndex& index, 
     for (std::size_t k = 0; k < std::min<std::size_t>(poses.size(), 3); ++k) {
         const TipPoint tip = TipPosition(PoseOf(poses[k].genes), baseX, baseY);
         const double d = 1.0 / poses[k].fitness - 1.0;
+        if (!(d < 1000.0)) continue;  // no pixel of the plot is that far from a tip
         const double outer = d + 1e-5 * (d + 1.0) + 1.0;
         const double inner = std::max(0.0, d - 1e-5 * (d + 1.0) - 1.0);
         const int y0 = std::max(top, static_cast<int>(std::floor(std::max(tip.y - outer, -1e6))));

@@ -202,6 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                "does not match its genes"},
         Broken{"FirstFitnessWrong", [] { return WithField(1, 3, Nudged(Fields(BaseLines()[0])[3])); }, 1,
                "does not match its genes"},
+        Broken{"FitnessFarBelowAnyTip", [] { return WithField(1, 3, "1e-300"); }, 1, "does not match its genes"},
         Broken{"GenesChangedUnderTheirFitness", [] { return WithField(14, 0, Fields(BaseLines()[13])[0] == "9" ? "8" : "9"); },
                14, "does not match its genes"},
         Broken{"MissingCarriageReturn",
