@@ -32,11 +32,13 @@ void CSolverApp::InstallFontSubstitutions() {
 bool CSolverApp::InitInstance() {
     CSolverDlg dlg;
     m_pMainWnd = &dlg;
-    // `kelvora FILE`: the window opens with that results.csv.
-    const QStringList args = arguments();
-    if (args.size() > 1) {
-        const QString path = args.at(1);
-        QTimer::singleShot(0, &dlg, [&dlg, path] { dlg.OpenResults(path); });
+    // `kelvora FILE`: the window opens with that results.csv (the first argument that is not an
+    // option; Qt has taken its own options out already).
+    const QStringList args = arguments().mid(1);
+    for (const QString& arg : args) {
+        if (arg.startsWith(QLatin1Char('-'))) continue;
+        QTimer::singleShot(0, &dlg, [&dlg, arg] { dlg.OpenResults(arg); });
+        break;
     }
     dlg.exec();
     m_pMainWnd = nullptr;
