@@ -228,6 +228,17 @@ TEST_F(CliProcess, InspectAgreesWithTheRunsJson) {
     }
 }
 
+TEST_F(CliProcess, InspectOfAnInterruptedRunReadsItsCompleteGenerations) {
+    ASSERT_EQ(RunCli(dir_, {"--seed", "8", "--population", "6", "--generations", "5", "--quiet"}).status, 0);
+    const std::string bytes = ReadFile(dir_ / "results.csv");
+    std::ofstream(dir_ / "cut.csv", std::ios::binary) << bytes.substr(0, bytes.size() - 30);  // inside generation 5
+    const Outcome o = RunCli(dir_, {"inspect", "cut.csv", "--json"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("\"population\":6,\"generations\":4,\"complete\":false"), std::string::npos) << o.out;
+    const Outcome text = RunCli(dir_, {"inspect", "cut.csv"});
+    EXPECT_NE(text.out.find("cut off"), std::string::npos) << text.out;
+}
+
 TEST_F(CliProcess, InspectOfAMalformedFileExitsTwoNamingFileAndLine) {
     ASSERT_EQ(RunCli(dir_, {"--seed", "5", "--population", "4", "--generations", "3", "--quiet"}).status, 0);
     std::string bytes = ReadFile(dir_ / "results.csv");
