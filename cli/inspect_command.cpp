@@ -1,4 +1,5 @@
 // kelvora-cli inspect FILE [--json]: checks a results.csv line for line and prints what it holds.
+// Exit status: 0 a good file, 1 standard output failed, 2 bad arguments or a malformed file.
 
 #include <charconv>
 #include <cstdio>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "output.h"
 #include "results_reader.h"
 #include "solver.h"
 
@@ -32,7 +34,7 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
             json = true;
         } else if (a == "--help") {
             std::fputs(kUsage, stdout);
-            return 0;
+            return FinishStdout();
         } else if (a.size() > 1 && a[0] == '-' && a != "-") {
             std::fprintf(stderr, "kelvora-cli: inspect: unknown option '%s'\n", a.c_str());
             return 2;
@@ -82,7 +84,7 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
                     s.index.population, s.index.generations(), s.truncated ? "false" : "true", targetX, targetY,
                     s.target.unique ? "true" : "false", e.a1, e.a2, e.a3, Exact(s.eliteFitness).c_str(), o.a1, o.a2,
                     o.a3, Exact(optimum.fitness).c_str(), Exact(optimum.distance).c_str());
-        return 0;
+        return FinishStdout();
     }
     std::printf("file              %s\n"
                 "population        %d\n"
@@ -101,5 +103,5 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
                 "check             every line matches its genes and this target\n",
                 e.a1, e.a2, e.a3, s.eliteFitness, 1.0 / s.eliteFitness - 1.0, o.a1, o.a2, o.a3, optimum.fitness,
                 optimum.distance);
-    return 0;
+    return FinishStdout();
 }

@@ -320,6 +320,7 @@ INSTANTIATE_TEST_SUITE_P(
                     StdoutCase{{"--generations", "3"}, Stdout::full, "No space left on device"},
                     StdoutCase{{"--help"}, Stdout::full, "No space left on device"},
                     StdoutCase{{"--version"}, Stdout::full, "No space left on device"},
+                    StdoutCase{{"inspect", "--help"}, Stdout::full, "No space left on device"},
                     StdoutCase{{"--json", "--generations", "3"}, Stdout::closed, "Bad file descriptor"},
                     StdoutCase{{"--generations", "3"}, Stdout::closed, "Bad file descriptor"},
                     StdoutCase{{"--version"}, Stdout::closed, "Bad file descriptor"}));
