@@ -519,6 +519,7 @@ ResultsSummary VerifyResults(std::string_view data, int baseX, int baseY, unsign
     const long long generations = index.generations();
     std::vector<double> best(static_cast<std::size_t>(generations), 0.0);
     std::vector<ArmPose> bestPose(static_cast<std::size_t>(generations));
+    std::vector<GenerationStat> history(static_cast<std::size_t>(generations));
 
     // Blocks of generations handed out in order; a fault stops work past its generation.
     constexpr long long kBlock = 8;
@@ -548,6 +549,7 @@ ResultsSummary VerifyResults(std::string_view data, int baseX, int baseY, unsign
                 }
                 const int b = gen.bestIndex;
                 best[static_cast<std::size_t>(g)] = gen.best;
+                history[static_cast<std::size_t>(g)] = {gen.best, gen.average};
                 bestPose[static_cast<std::size_t>(g)] = PoseOf(gen.individuals[static_cast<std::size_t>(b)].genes);
             }
             const std::uint64_t done = bytesDone.fetch_add(index.generationStarts[static_cast<std::size_t>(last)] -
@@ -584,6 +586,7 @@ ResultsSummary VerifyResults(std::string_view data, int baseX, int baseY, unsign
         summary.lastBestPose = pose;
     }
     summary.generationBest = std::move(bestPose);
+    summary.history = std::move(history);
 
     // An incomplete last generation: its whole lines must be individuals of this run.
     if (!index.complete) {

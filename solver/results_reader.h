@@ -110,6 +110,7 @@ struct ResultsSummary {
     ArmPose elitePose{};           ///< pose that reached eliteFitness first
     ArmPose lastBestPose{};        ///< best pose of the last complete generation
     std::vector<ArmPose> generationBest;  ///< each complete generation's best pose, by its summary line
+    std::vector<GenerationStat> history;  ///< each complete generation's best and average as logged (fitness.csv's rows)
 };
 
 /// Indexes data, recovers the target on base (baseX, baseY) and checks every line of every

@@ -133,6 +133,7 @@ std::unique_ptr<ResultsReplay> ResultsReplay::Open(QWidget* parent, const QStrin
     }
     replay->m_index = std::move(summary.index);
     replay->m_bests = std::move(summary.generationBest);
+    replay->m_history = std::move(summary.history);
     replay->m_base = QPoint(kBaseX, kBaseY);
     replay->m_target = QPoint(summary.target.x, summary.target.y);
     replay->m_complete = !summary.truncated;

@@ -46,6 +46,9 @@ public:
     QPoint target() const { return m_target; }  ///< pixel, x right, y down
     QPoint base() const { return m_base; }
     bool targetUnique() const { return m_targetUnique; }
+    /// Each generation's best and average fitness as the file logs them, for a chart (an opened
+    /// file only; empty for the last run, whose SolverState history holds them).
+    const std::vector<kelvora::GenerationStat>& history() const { return m_history; }
 
     /// Generation (clamped to 1..generationCount()).
     ReplayFrame frame(int generation) const;
@@ -66,6 +69,7 @@ private:
     int m_fd = -1;  ///< the file, open for reading generations
     kelvora::ResultsIndex m_index;
     std::vector<kelvora::ArmPose> m_bests;
+    std::vector<kelvora::GenerationStat> m_history;
     std::vector<int> m_eliteGeneration;  ///< 0-based generation holding the elite up to each one
     QPoint m_base;
     QPoint m_target;
