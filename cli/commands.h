@@ -11,6 +11,9 @@ namespace kelvora::cli {
 /// One search with the given flags (no subcommand).
 int RunCommand(const std::vector<std::string>& args);
 
+/// `inspect FILE [--json]`: checks a results.csv and prints what it holds; 2 when it is malformed.
+int InspectCommand(const std::vector<std::string>& args);
+
 /// `sweep`: every combination of parameter lists, targets and seeds on several threads.
 int SweepCommand(const std::vector<std::string>& args);
 

@@ -237,6 +237,7 @@ std::string UsageText() {
     std::snprintf(
         text, sizeof text,
         "Usage: kelvora-cli [options]\n"
+        "       kelvora-cli inspect FILE [--json]\n"
         "Solves the inverse kinematics of the three-link arm (links %g, %g, %g px) for a target by a\n"
         "genetic algorithm and writes results.csv and fitness.csv.\n"
         "\n"
@@ -254,6 +255,10 @@ std::string UsageText() {
         "  --quiet            no progress bar and no summary; errors only\n"
         "  --help             this text\n"
         "  --version          the program's version\n"
+        "\n"
+        "inspect checks a results.csv line for line and prints its population, generations, whether\n"
+        "it is complete, the target it was run for, the elite and the optimum for that target; a\n"
+        "malformed file gets exit status 2 and its first bad line on stderr.\n"
         "\n"
         "Ctrl-C or SIGTERM ends the run after the current generation with both files whole; a second\n"
         "signal ends it at once.\n"

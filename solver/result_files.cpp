@@ -97,6 +97,7 @@ void EndLine(LogFile& log) {
             CutToWholeLines(log, log.line, done);
         } else {
             ++log.linesWritten;
+            log.bytesLogged += log.length;
         }
     }
     log.length = 0;
@@ -132,6 +133,7 @@ void AcquireLog(LogFile& log, const char* directory) {
     log.regular = false;
     log.created = false;
     log.linesWritten = 0;
+    log.bytesLogged = 0;
     log.length = 0;
     log.batchLength = 0;
     log.batchLines = 0;
@@ -238,9 +240,15 @@ void FlushLog(LogFile& log) {
             log.error = errno;
             log.problem = FileProblem::writeFailed;
             CutToWholeLines(log, log.batch.get(), done);
-            log.linesWritten += std::count(log.batch.get(), log.batch.get() + done, '\n');  // the whole ones kept
+            // The whole lines kept.
+            const char* begin = log.batch.get();
+            const char* end = begin + done;
+            while (end > begin && end[-1] != '\n') --end;
+            log.linesWritten += std::count(begin, end, '\n');
+            log.bytesLogged += end - begin;
         } else {
             log.linesWritten += log.batchLines;
+            log.bytesLogged += static_cast<long long>(log.batchLength);
         }
     }
     log.batchLength = 0;

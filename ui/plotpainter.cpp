@@ -1,5 +1,6 @@
 #include "plotpainter.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QColor>
@@ -40,7 +41,37 @@ int ArcAngle(const QRect& box, QPoint point) {
 
 QPoint ToQPoint(const kelvora::PixelPoint& p) { return QPoint(p.x, p.y); }
 
+// Viridis at 0, 1/8, ..., 1; between them the map is interpolated linearly.
+constexpr QRgb kViridis[9] = {0x440154, 0x472d7b, 0x3b528b, 0x2c728e, 0x21918c, 0x28ae80, 0x5ec962, 0xaddc30, 0xfde725};
+
+void PaintCloud(QPainter& painter, const PlotScene& scene) {
+    const PopulationCloud& cloud = *scene.cloud;
+    // Inside the one-pixel frame only.
+    painter.save();
+    painter.setClipRect(scene.plot.adjusted(1, 1, -1, -1));
+    painter.setPen(Qt::NoPen);
+    const std::size_t n = std::min(cloud.tips.size(), cloud.fitness.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const kelvora::TipPoint& tip = cloud.tips[i];
+        if (!(std::fabs(tip.x) < 1e6 && std::fabs(tip.y) < 1e6)) continue;
+        painter.fillRect(QRect(static_cast<int>(std::floor(tip.x)) - 1, static_cast<int>(std::floor(tip.y)) - 1, 3, 3),
+                         CloudColor(cloud.fitness[i]));
+    }
+    painter.restore();
+}
+
 }  // namespace
+
+QColor CloudColor(double fitness) {
+    double t = fitness > 0.0 ? 1.0 + std::log10(fitness) / std::log10(401.0) : 0.0;
+    t = std::clamp(std::isfinite(t) ? t : 0.0, 0.0, 1.0);
+    const double at = t * 8.0;
+    const int k = std::min(7, static_cast<int>(at));
+    const double f = at - k;
+    const QColor a(kViridis[k]), b(kViridis[k + 1]);
+    const auto mix = [f](int x, int y) { return static_cast<int>(std::lround(x + (y - x) * f)); };
+    return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()));
+}
 
 void DrawArm(QPainter& painter, const kelvora::ArmPose& pose, QPoint base) {
     const kelvora::ArmJoints joints = kelvora::ArmJointPoints(pose, base.x(), base.y());
@@ -81,6 +112,8 @@ void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark
     painter.setPen(QPen(black, 0, Qt::SolidLine, Qt::FlatCap));
     painter.drawLine(QPoint(left, base.y()), QPoint(right, base.y()));  // ends at column right - 1
     painter.drawLine(QPoint(base.x(), top), QPoint(base.x(), bottom));  // ends at row bottom - 1
+
+    if (scene.cloud) PaintCloud(painter, scene);
 
     // The two arms; where they coincide the red one covers the blue one.
     painter.setPen(QPen(blue, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));

@@ -1,6 +1,7 @@
 #include "solverapp.h"
 
 #include <QFont>
+#include <QTimer>
 #include <QToolTip>
 
 #include "kelvora_version.h"
@@ -31,6 +32,14 @@ void CSolverApp::InstallFontSubstitutions() {
 bool CSolverApp::InitInstance() {
     CSolverDlg dlg;
     m_pMainWnd = &dlg;
+    // `kelvora FILE`: the window opens with that results.csv (the first argument that is not an
+    // option; Qt has taken its own options out already).
+    const QStringList args = arguments().mid(1);
+    for (const QString& arg : args) {
+        if (arg.startsWith(QLatin1Char('-'))) continue;
+        QTimer::singleShot(0, &dlg, [&dlg, arg] { dlg.OpenResults(arg); });
+        break;
+    }
     dlg.exec();
     m_pMainWnd = nullptr;
     return false;

@@ -25,6 +25,7 @@
 #include "messagebox.h"
 #include "plotpainter.h"
 #include "resourceloader.h"
+#include "resultsreplay.h"
 #include "solverapp.h"
 
 namespace {
@@ -163,6 +164,7 @@ CSolverDlg::CSolverDlg(kelvora::SolverState& state, QWidget* pParent)
     m_pSystemMenu->addAction(QStringLiteral("閉じる(&C)"))->setData(SC_CLOSE);
     connect(m_pSystemMenu, &QMenu::triggered, this,
             [this](QAction* action) { OnSysCommand(action->data().toUInt(), 0); });
+    CreateReplayUi();
     // Pointer moves reach OnMouseMove with no button held too. The plot has no control of its own,
     // so moves over it go to the dialog itself.
     setMouseTracking(true);
@@ -309,6 +311,7 @@ void CSolverDlg::OnOK() {
         return;
     }
 
+    BeginRunReplay();
     kelvora::RunOptions options;
     m_bStopRequested = false;
     m_bCloseRequested = false;
@@ -331,6 +334,7 @@ void CSolverDlg::OnOK() {
         m_bBusyCursor = false;
     }
     update();  // the last finished generation's poses
+    if (!report.refused) EndRunReplay(params.populationSize);
     if (!report.refused) ShowRunSeed(params, report, target);
     ReportResultFileFailures(report);
     if (m_bCloseRequested) reject();
@@ -346,6 +350,10 @@ void CSolverDlg::reject() {
 }
 
 void CSolverDlg::OnGenerationProgress(int generation, double error) {
+    if (m_bRunning) {  // the replay's index and arms, as the run writes them
+        m_runOffsets.push_back(static_cast<std::uint64_t>(m_state.resultsLog.bytesLogged));
+        m_runBests.push_back(m_state.currentPose);
+    }
     m_nGeneration = generation;
     m_dError = error;
     UpdateData(false);
@@ -448,6 +456,7 @@ void CSolverDlg::OnPaint() {
     scene.currentPose = m_state.currentPose;
     scene.elitePose = m_state.elitePose;
     scene.target = QPoint(m_state.targetX, m_state.targetY);
+    scene.cloud = IsPopulationShown() ? m_pCloud.get() : nullptr;
     // The bitmap is loaded for this paint and released with it; nothing is kept between paints.
     PaintPlot(painter, scene, LoadBitmapResource(IDB_BASE_MARK));
 }

@@ -320,6 +320,7 @@ INSTANTIATE_TEST_SUITE_P(
                     StdoutCase{{"--generations", "3"}, Stdout::full, "No space left on device"},
                     StdoutCase{{"--help"}, Stdout::full, "No space left on device"},
                     StdoutCase{{"--version"}, Stdout::full, "No space left on device"},
+                    StdoutCase{{"inspect", "--help"}, Stdout::full, "No space left on device"},
                     StdoutCase{{"--json", "--generations", "3"}, Stdout::closed, "Bad file descriptor"},
                     StdoutCase{{"--generations", "3"}, Stdout::closed, "Bad file descriptor"},
                     StdoutCase{{"--version"}, Stdout::closed, "Bad file descriptor"}));
@@ -382,6 +383,58 @@ TEST_F(CliProcess, AFullFileSystemLeavesOnlyWholeLines) {
     ASSERT_LT(cut.size(), whole.size());
     EXPECT_EQ(cut.substr(cut.size() - 2), "\r\n") << "the file ends in a cut-off line";
     EXPECT_TRUE(whole.compare(0, cut.size(), cut) == 0) << "not the undisturbed run's first lines";
+}
+
+}  // namespace
+
+namespace {
+
+// inspect reads back exactly what the run reported, for several runs; population 1 included.
+TEST_F(CliProcess, InspectAgreesWithTheRunsJson) {
+    const std::regex number(R"re("(population|generations|eliteFitness)":([0-9.e+-]+))re");
+    const std::regex arrays(R"re("(target|elitePose)":\[[-0-9,]+\])re");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--seed", "1", "--population", "1", "--generations", "40", "--target=-50,20"},
+          {"--seed", "77", "--population", "13", "--generations", "9", "--target", "199,-199"},
+          {"--seed", "4242", "--population", "300", "--generations", "25", "--target", "0,0"}}) {
+        std::vector<std::string> run = args;
+        run.push_back("--json");
+        const Outcome written = RunCli(dir_, run);
+        ASSERT_EQ(written.status, 0) << written.err;
+        const Outcome inspected = RunCli(dir_, {"inspect", "results.csv", "--json"});
+        ASSERT_EQ(inspected.status, 0) << inspected.err;
+        EXPECT_NE(inspected.out.find("\"complete\":true"), std::string::npos) << inspected.out;
+        for (const std::regex* r : {&number, &arrays}) {
+            for (std::sregex_iterator it(written.out.begin(), written.out.end(), *r), end; it != end; ++it)
+                EXPECT_NE(inspected.out.find(it->str()), std::string::npos) << it->str() << " in " << inspected.out;
+        }
+    }
+}
+
+TEST_F(CliProcess, InspectOfAnInterruptedRunReadsItsCompleteGenerations) {
+    ASSERT_EQ(RunCli(dir_, {"--seed", "8", "--population", "6", "--generations", "5", "--quiet"}).status, 0);
+    const std::string bytes = ReadFile(dir_ / "results.csv");
+    std::ofstream(dir_ / "cut.csv", std::ios::binary) << bytes.substr(0, bytes.size() - 30);  // inside generation 5
+    const Outcome o = RunCli(dir_, {"inspect", "cut.csv", "--json"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("\"population\":6,\"generations\":4,\"complete\":false"), std::string::npos) << o.out;
+    const Outcome text = RunCli(dir_, {"inspect", "cut.csv"});
+    EXPECT_NE(text.out.find("cut off"), std::string::npos) << text.out;
+}
+
+TEST_F(CliProcess, InspectOfAMalformedFileExitsTwoNamingFileAndLine) {
+    ASSERT_EQ(RunCli(dir_, {"--seed", "5", "--population", "4", "--generations", "3", "--quiet"}).status, 0);
+    std::string bytes = ReadFile(dir_ / "results.csv");
+    const auto third = bytes.find("\r\n", bytes.find("\r\n") + 2) + 2;  // start of line 3
+    bytes.replace(third, bytes.find(',', third) - third, "300");
+    std::ofstream(dir_ / "bad.csv", std::ios::binary) << bytes;
+    const Outcome o = RunCli(dir_, {"inspect", "bad.csv"});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, "kelvora-cli: bad.csv:3: gene 0 is '300', expected a whole number 0..255\n");
+    const Outcome missing = RunCli(dir_, {"inspect", "nowhere.csv"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err, "kelvora-cli: nowhere.csv: cannot open: No such file or directory\n");
 }
 
 }  // namespace

@@ -237,6 +237,7 @@ TEST_P(Flush, GenerationModeWritesTheSameBytesOnceAGeneration) {
                   {.seed = 5, .outputDirectory = dir.c_str(), .writer = CountingWrite,
                    .flush = mode ? FlushMode::generation : FlushMode::line});
         counted[mode] = writes;
+        EXPECT_EQ(state->resultsLog.bytesLogged, static_cast<long long>(ReadBytes(dir.file("results.csv")).size()));
         bytes[mode] = ReadBytes(dir.file("results.csv")) + "|" + ReadBytes(dir.file("fitness.csv"));
     }
     EXPECT_EQ(bytes[1], bytes[0]);
@@ -299,6 +300,7 @@ TEST(Flush, ABatchCutShortByAFullDiskLeavesWholeLinesOnly) {
     EXPECT_EQ(kept.substr(kept.size() - 2), "\r\n");
     EXPECT_EQ(full.substr(0, kept.size()), kept);
     EXPECT_EQ(state->resultsLog.linesWritten, std::count(kept.begin(), kept.end(), '\n'));
+    EXPECT_EQ(state->resultsLog.bytesLogged, static_cast<long long>(kept.size()));
 }
 
 }  // namespace

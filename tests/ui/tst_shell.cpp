@@ -111,19 +111,20 @@ void TestShell::init() {
 void TestShell::systemMenuEntries() {
     Fixture f;
     const QList<QAction*> actions = f.dlg->GetSystemMenu()->actions();
-    QCOMPARE(actions.size(), 3);
+    const qsizetype n = actions.size();
+    QVERIFY(n >= 3);
     QCOMPARE(actions[0]->text(), QStringLiteral("閉じる(&C)"));
     QCOMPARE(actions[0]->data().toUInt(), 0xF060u);
     // It ends with a separator and the About entry, whose access key is A.
-    QVERIFY(actions[1]->isSeparator());
-    QCOMPARE(actions[2]->text(), QStringLiteral("Kelvora のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
-    QCOMPARE(actions[2]->data().toUInt(), 0x0010u);
-    QCOMPARE(LoadStringResource(IDS_ABOUT_MENU), actions[2]->text());
+    QVERIFY(actions[n - 2]->isSeparator());
+    QCOMPARE(actions[n - 1]->text(), QStringLiteral("Kelvora のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
+    QCOMPARE(actions[n - 1]->data().toUInt(), 0x0010u);
+    QCOMPARE(LoadStringResource(IDS_ABOUT_MENU), actions[n - 1]->text());
     QCOMPARE(QFontInfo(f.dlg->GetSystemMenu()->font()).family(), QStringLiteral("IPAPGothic"));
     // Opening the dialog again does not add the entry twice.
     f.dlg->hide();
     f.dlg->show();
-    QCOMPARE(f.dlg->GetSystemMenu()->actions().size(), 3);
+    QCOMPARE(f.dlg->GetSystemMenu()->actions().size(), n);
 }
 
 void TestShell::systemCommandRouting_data() {
