@@ -45,6 +45,8 @@ private slots:
 
     void leftPress_data();
     void leftPress();
+    void fractionalPositionsTruncate_data();
+    void fractionalPositionsTruncate();
     void pickedTargetIsPaintedAndUsedByCompute();
 };
 
@@ -236,6 +238,50 @@ void TestPointer::leftPress() {
     if (moves) QVERIFY(f.dlg->paints > paints);
     else QCOMPARE(f.dlg->paints, paints);
     QVERIFY(uitest::Messages().isEmpty());
+}
+
+void TestPointer::fractionalPositionsTruncate_data() {
+    // At a scale factor of 1.5 device pixel d is at d / 1.5 in the window; pointers with sub-pixel
+    // resolution give any fraction. The pixel is the position truncated toward zero.
+    QTest::addColumn<QPointF>("position");
+    QTest::addColumn<QPoint>("pixel");
+    QTest::addColumn<bool>("inside");
+    QTest::newRow("x 100.5: the frame") << QPointF(100.5, 200) << QPoint(100, 200) << false;
+    QTest::newRow("x 499.5: last column inside") << QPointF(499.5, 200) << QPoint(499, 200) << true;
+    QTest::newRow("y 20.5: the frame") << QPointF(300, 20.5) << QPoint(300, 20) << false;
+    QTest::newRow("y 419.5: last row inside") << QPointF(300, 419.5) << QPoint(300, 419) << true;
+    QTest::newRow("device (151, 331) at 1.5") << QPointF(151 / 1.5, 331 / 1.5) << QPoint(100, 220) << false;
+    QTest::newRow("device (152, 32) at 1.5") << QPointF(152 / 1.5, 32 / 1.5) << QPoint(101, 21) << true;
+    QTest::newRow("device (749, 629) at 1.5") << QPointF(749 / 1.5, 629 / 1.5) << QPoint(499, 419) << true;
+    QTest::newRow("device (451, 331) at 1.5: the base") << QPointF(451 / 1.5, 331 / 1.5) << QPoint(300, 220) << true;
+}
+
+void TestPointer::fractionalPositionsTruncate() {
+    QFETCH(QPointF, position);
+    QFETCH(QPoint, pixel);
+    QFETCH(bool, inside);
+    Fixture f;
+    QVERIFY(f.exposed());
+    // ctest runs this at QT_SCALE_FACTOR=1.5 too: the window is then really scaled.
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
+        QCOMPARE(f.dlg->devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
+    // Events as the platform delivers them, with fractional positions.
+    const auto send = [&](QEvent::Type type, QPointF at, Qt::MouseButton button) {
+        QMouseEvent event(type, at, f.dlg->mapToGlobal(at), button, button, Qt::NoModifier);
+        QApplication::sendEvent(f.dlg.get(), &event);
+    };
+    send(QEvent::MouseMove, QPointF(150, 100), Qt::NoButton);  // readouts -150, 120
+    send(QEvent::MouseMove, position, Qt::NoButton);
+    QCOMPARE(f.dlg->m_bPointerInPlot, int(inside));
+    // The readouts, relative to the base (300, 220) with y up, of the pixel, or the last inside move.
+    const QPoint shown = inside ? pixel : QPoint(150, 100);
+    QCOMPARE(f.text(IDC_POINTER_X), QString::number(shown.x() - 300));
+    QCOMPARE(f.text(IDC_POINTER_Y), QString::number(220 - shown.y()));
+
+    send(QEvent::MouseButtonPress, position, Qt::LeftButton);
+    QCOMPARE(QPoint(f.state->targetX, f.state->targetY), inside ? pixel : QPoint(368, 40));
+    QCOMPARE(f.text(IDC_TARGET_X), QString::number((inside ? pixel.x() : 368) - 300));
+    QCOMPARE(f.text(IDC_TARGET_Y), QString::number(220 - (inside ? pixel.y() : 40)));
 }
 
 void TestPointer::pickedTargetIsPaintedAndUsedByCompute() {
