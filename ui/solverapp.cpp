@@ -29,9 +29,13 @@ void CSolverApp::InstallFontSubstitutions() {
 }
 
 bool CSolverApp::InitInstance() {
+    // Shown as the application's own window, not run modally: a modal window is marked as one to
+    // the window manager, which may then keep it off the taskbar. Closing it, the last window, ends
+    // the loop.
     CSolverDlg dlg;
     m_pMainWnd = &dlg;
-    dlg.exec();
+    dlg.show();
+    exec();
     m_pMainWnd = nullptr;
     return false;
 }

@@ -140,8 +140,10 @@ private:
 CSolverDlg::CSolverDlg(QWidget* pParent) : CSolverDlg(TheSolverState(), pParent) {}
 
 CSolverDlg::CSolverDlg(kelvora::SolverState& state, QWidget* pParent)
+    // An application window with a taskbar entry, not a dialog transient for the application; in
+    // its title bar the window menu and the close button, no minimise or maximise button.
     : QDialog(pParent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                   Qt::WindowCloseButtonHint),
       m_hIcon(LoadIconResource(IDI_APP)),
       m_state(state) {
