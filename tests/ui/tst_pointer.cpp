@@ -1,6 +1,9 @@
 // Pointer interaction with the plot: the strict inside test, the pointer readouts 1008 and 1009,
 // the pick cursor and the arrow, and picking the target with a left press.
 
+#include <cstring>
+#include <memory>
+
 #include <QBitmap>
 #include <QPainter>
 #include <QtTest>
@@ -48,6 +51,7 @@ private slots:
     void fractionalPositionsTruncate_data();
     void fractionalPositionsTruncate();
     void pickedTargetIsPaintedAndUsedByCompute();
+    void clickAfterARunKeepsThePosesAndTheHistory();
 };
 
 void TestPointer::initTestCase() { SetMessageBoxFunction(uitest::RecordMessage); }
@@ -306,6 +310,42 @@ void TestPointer::pickedTargetIsPaintedAndUsedByCompute() {
     // The error shown is measured to the picked target.
     QCOMPARE(f.text(IDC_ERROR), FormatDoubleText(kelvora::TipDistance(*f.state, f.state->currentPose)));
     QCOMPARE(uitest::ShownPlot(*f.dlg), uitest::ExpectedPlot(*f.dlg, *f.state));
+}
+
+void TestPointer::clickAfterARunKeepsThePosesAndTheHistory() {
+    uitest::TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    QVERIFY(f.exposed());
+    QLineEdit* generation = f.edit(IDC_GENERATION);
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("30"));
+    f.compute()->click();
+    // The run has ended when its seed shows on the generation field.
+    QTRY_VERIFY_WITH_TIMEOUT(!generation->toolTip().isEmpty(), 60000);
+    const kelvora::ArmPose current = f.state->currentPose;
+    const kelvora::ArmPose elite = f.state->elitePose;
+    const auto history = std::make_unique<decltype(f.state->history)>(f.state->history);
+    const double eliteFitness = f.state->eliteFitness;
+    const QString error = f.text(IDC_ERROR);
+    const QByteArray results = uitest::ReadAll(QStringLiteral("results.csv"));
+
+    // The click moves the target and nothing else: the arms, the history and the files stay.
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+    QCOMPARE(QPoint(f.state->targetX, f.state->targetY), QPoint(150, 100));
+    QCOMPARE(f.state->currentPose, current);
+    QCOMPARE(f.state->elitePose, elite);
+    QVERIFY(std::memcmp(history.get(), &f.state->history, sizeof *history) == 0);
+    QCOMPARE(f.state->eliteFitness, eliteFitness);
+    QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("30"));
+    QCOMPARE(f.text(IDC_ERROR), error);
+    QCOMPARE(uitest::ReadAll(QStringLiteral("results.csv")), results);
+    QTRY_COMPARE(uitest::ShownPlot(*f.dlg), uitest::ExpectedPlot(*f.dlg, *f.state));
+
+    // The next run replaces them, searching for the clicked target.
+    f.compute()->click();
+    QTRY_VERIFY_WITH_TIMEOUT(generation->toolTip().contains(QStringLiteral("--target -150,120")), 60000);
+    QVERIFY(std::memcmp(history.get(), &f.state->history, sizeof *history) != 0);
+    QCOMPARE(f.text(IDC_ERROR), FormatDoubleText(kelvora::TipDistance(*f.state, f.state->currentPose)));
 }
 
 QTEST_MAIN(TestPointer)
