@@ -19,8 +19,8 @@
 // - A pen wider than one pixel is stroked as an outline with round ends, both ends included, so
 //   the 2-pixel arm pens are round-capped Qt pens and their lines keep their end points.
 // - The dotted 1-pixel pen runs three pixels on, three off, and draws its gaps in the background
-//   colour, which is opaque white: the reach circle is black dashes with white gaps, over whatever
-//   lies under it (frame, axes, arms). Qt's opaque background mode with a white background does the same.
+//   colour, opaque white by default: the reach circle is black dashes with white gaps over whatever
+//   lies under it (frame, axes, arms). Qt's opaque background mode, background white, does the same.
 // No antialiasing anywhere.
 
 namespace {
