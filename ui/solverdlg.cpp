@@ -144,8 +144,10 @@ private:
 CSolverDlg::CSolverDlg(QWidget* pParent) : CSolverDlg(TheSolverState(), pParent) {}
 
 CSolverDlg::CSolverDlg(kelvora::SolverState& state, QWidget* pParent)
+    // An application window with a taskbar entry, not a dialog transient for the application; in
+    // its title bar the window menu and the close button, no minimise or maximise button.
     : QDialog(pParent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                   Qt::WindowCloseButtonHint),
       m_hIcon(LoadIconResource(IDI_APP)),
       m_state(state) {
@@ -480,13 +482,24 @@ bool CSolverDlg::IsInsidePlot(QPoint point) const {
     return m_rcPlot.left() < point.x() && point.x() < right && m_rcPlot.top() < point.y() && point.y() < bottom;
 }
 
+namespace {
+
+// The client pixel under a pointer position, each coordinate truncated toward zero: at a fractional
+// scale factor 100.5 is pixel 100 (outside the plot) and 499.5 is pixel 499 (inside), where
+// QPointF::toPoint() would round them to 101 and 500.
+QPoint ClientPixel(QPointF position) {
+    return QPoint(static_cast<int>(position.x()), static_cast<int>(position.y()));
+}
+
+}  // namespace
+
 void CSolverDlg::mouseMoveEvent(QMouseEvent* event) {
-    OnMouseMove(event->buttons(), event->position().toPoint());
+    OnMouseMove(event->buttons(), ClientPixel(event->position()));
     QDialog::mouseMoveEvent(event);
 }
 
 void CSolverDlg::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) OnLButtonDown(event->buttons(), event->position().toPoint());
+    if (event->button() == Qt::LeftButton) OnLButtonDown(event->buttons(), ClientPixel(event->position()));
     QDialog::mousePressEvent(event);
 }
 
