@@ -12,7 +12,8 @@ namespace {
 
 // Subcommands by name; anything else is the plain run's flags.
 constexpr Subcommand kSubcommands[] = {
-    {nullptr, nullptr},
+    {"optimum", OptimumCommand},
+    {"reach-map", ReachMapCommand},
 };
 
 }  // namespace
