@@ -19,6 +19,7 @@
 
 #include "aboutdlg.h"
 #include "dataexchange.h"
+#include "groundtruthoverlay.h"
 #include "messagebox.h"
 #include "plotpainter.h"
 #include "resourceloader.h"
@@ -163,6 +164,9 @@ CSolverDlg::CSolverDlg(kelvora::SolverState& state, QWidget* pParent)
     m_pSystemMenu->addAction(QStringLiteral("閉じる(&C)"))->setData(SC_CLOSE);
     connect(m_pSystemMenu, &QMenu::triggered, this,
             [this](QAction* action) { OnSysCommand(action->data().toUInt(), 0); });
+    // The optimum and the unreachable targets, painted on request (see OnPaint).
+    m_pGroundTruth = new GroundTruthOverlay(this);
+    connect(m_pGroundTruth, &GroundTruthOverlay::changed, this, qOverload<>(&QWidget::update));
     // Pointer moves reach OnMouseMove with no button held too. The plot has no control of its own,
     // so moves over it go to the dialog itself.
     setMouseTracking(true);
@@ -242,8 +246,9 @@ void CSolverDlg::DoDataExchange(CDataExchange* pDX) {
 }
 
 bool CSolverDlg::OnInitDialog() {
-    // The About entry at the end of the window's menu, after a separator.
+    // The overlay entries, then the About entry at the end of the window's menu, after a separator.
     if (QMenu* menu = GetSystemMenu()) {
+        m_pGroundTruth->AddToMenu(menu);
         const QString about = LoadStringResource(IDS_ABOUT_MENU);
         if (!about.isEmpty()) {
             menu->addSeparator();
@@ -319,6 +324,7 @@ void CSolverDlg::OnOK() {
     }
     update();  // the last finished generation's poses
     ShowRunSeed(params, report, target);
+    m_pGroundTruth->ShowRunGap(GetDlgItem(IDC_ERROR), m_state);
     ReportResultFileFailures(report);
     if (m_bCloseRequested) reject();
 }
@@ -396,7 +402,7 @@ void CSolverDlg::OnPaint() {
     scene.elitePose = m_state.elitePose;
     scene.target = QPoint(m_state.targetX, m_state.targetY);
     // The bitmap is loaded for this paint and released with it; nothing is kept between paints.
-    PaintPlot(painter, scene, LoadBitmapResource(IDB_BASE_MARK));
+    PaintPlot(painter, scene, LoadBitmapResource(IDB_BASE_MARK), m_pGroundTruth->Overlays(scene.base, scene.target));
 }
 
 QPoint CSolverDlg::PlotCentre() const {

@@ -12,6 +12,7 @@
 #include "solver.h"
 
 class CDataExchange;
+class GroundTruthOverlay;
 class QContextMenuEvent;
 class QKeyEvent;
 class QMenu;
@@ -131,6 +132,7 @@ protected:
     int m_nTargetY = 0;  ///< target relative to the plot centre, y up
     QIcon m_hIcon;       ///< icon IDI_APP
     QMenu* m_pSystemMenu = nullptr;  ///< the window's menu, owned by the dialog
+    GroundTruthOverlay* m_pGroundTruth = nullptr;  ///< the optimum and reach overlays, owned by the dialog
 
     kelvora::SolverState& m_state;
 

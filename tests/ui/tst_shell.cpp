@@ -110,19 +110,24 @@ void TestShell::init() {
 void TestShell::systemMenuEntries() {
     Fixture f;
     const QList<QAction*> actions = f.dlg->GetSystemMenu()->actions();
-    QCOMPARE(actions.size(), 3);
+    QCOMPARE(actions.size(), 6);
     QCOMPARE(actions[0]->text(), QStringLiteral("閉じる(&C)"));
     QCOMPARE(actions[0]->data().toUInt(), 0xF060u);
-    // It ends with a separator and the About entry, whose access key is A.
+    // Then the two overlay entries, checkable, after a separator (their own suite tests them).
     QVERIFY(actions[1]->isSeparator());
-    QCOMPARE(actions[2]->text(), QStringLiteral("Kelvora のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
-    QCOMPARE(actions[2]->data().toUInt(), 0x0010u);
-    QCOMPARE(LoadStringResource(IDS_ABOUT_MENU), actions[2]->text());
+    QCOMPARE(actions[2]->text(), QStringLiteral("到達できない領域を表示"));
+    QCOMPARE(actions[3]->text(), QStringLiteral("最適解を表示"));
+    QVERIFY(actions[2]->isCheckable() && actions[3]->isCheckable());
+    // It ends with a separator and the About entry, whose access key is A.
+    QVERIFY(actions[4]->isSeparator());
+    QCOMPARE(actions[5]->text(), QStringLiteral("Kelvora のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
+    QCOMPARE(actions[5]->data().toUInt(), 0x0010u);
+    QCOMPARE(LoadStringResource(IDS_ABOUT_MENU), actions[5]->text());
     QCOMPARE(QFontInfo(f.dlg->GetSystemMenu()->font()).family(), QStringLiteral("IPAPGothic"));
     // Opening the dialog again does not add the entry twice.
     f.dlg->hide();
     f.dlg->show();
-    QCOMPARE(f.dlg->GetSystemMenu()->actions().size(), 3);
+    QCOMPARE(f.dlg->GetSystemMenu()->actions().size(), 6);
 }
 
 void TestShell::systemCommandRouting_data() {
