@@ -2,12 +2,22 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace kelvora::cli {
 namespace {
 
 std::string Quote(const std::string& text) { return "'" + text + "'"; }
+
+// "low..high", the numbers as printf's %g writes them ("0.001..1").
+std::string NumberRange(double low, double high) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%g..%g", low, high);
+    return buffer;
+}
+
+std::string IntegerRange(long long low, long long high) { return std::to_string(low) + ".." + std::to_string(high); }
 
 std::string Bad(const std::string& flag, const std::string& value, const std::string& expected) {
     return flag + ": " + Quote(value) + " is not " + expected;
@@ -17,18 +27,18 @@ bool IntegerIn(const std::string& flag, const std::string& value, long long low,
                long long& out, std::string& error) {
     const auto v = ParseInteger(value);
     if (!v || *v < low || *v > high) {
-        error = Bad(flag, value, "an integer in " + std::to_string(low) + ".." + std::to_string(high));
+        error = Bad(flag, value, "an integer in " + IntegerRange(low, high));
         return false;
     }
     out = *v;
     return true;
 }
 
-bool DoubleIn(const std::string& flag, const std::string& value, double low, const char* lowText, double high,
-              const char* highText, double& out, std::string& error) {
+bool DoubleIn(const std::string& flag, const std::string& value, double low, double high, double& out,
+              std::string& error) {
     const auto v = ParseFiniteDouble(value);
     if (!v || !(*v >= low && *v <= high)) {
-        error = Bad(flag, value, std::string("a number in ") + lowText + ".." + highText);
+        error = Bad(flag, value, "a number in " + NumberRange(low, high));
         return false;
     }
     out = *v;
@@ -39,8 +49,11 @@ bool Target(const std::string& value, CliOptions& options, std::string& error) {
     const auto comma = value.find(',');
     const auto x = comma == std::string::npos ? std::nullopt : ParseInteger(value.substr(0, comma));
     const auto y = comma == std::string::npos ? std::nullopt : ParseInteger(value.substr(comma + 1));
-    if (!x || !y || *x < -199 || *x > 199 || *y < -199 || *y > 199) {
-        error = Bad("--target", value, "X,Y with integers X and Y in -199..199");
+    const auto inside = [](const std::optional<long long>& v) {
+        return v && *v >= -kMaxTargetOffset && *v <= kMaxTargetOffset;
+    };
+    if (!inside(x) || !inside(y)) {
+        error = Bad("--target", value, "X,Y with integers X and Y in " + IntegerRange(-kMaxTargetOffset, kMaxTargetOffset));
         return false;
     }
     options.targetX = static_cast<int>(*x);
@@ -107,13 +120,14 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         }
         long long n = 0;
         if (flag == "--population") {
-            if (IntegerIn(flag, *value, 1, kMaxPopulation, n, error)) o.params.populationSize = static_cast<int>(n);
+            if (IntegerIn(flag, *value, kMinPopulation, kMaxPopulation, n, error)) o.params.populationSize = static_cast<int>(n);
         } else if (flag == "--generations") {
-            if (IntegerIn(flag, *value, 1, kMaxGenerations, n, error)) o.params.generationCount = static_cast<int>(n);
+            if (IntegerIn(flag, *value, kMinGenerations, kMaxGenerations, n, error)) o.params.generationCount = static_cast<int>(n);
         } else if (flag == "--crossover") {
-            DoubleIn(flag, *value, 0.001, "0.001", 1.0, "1", o.params.crossoverRate, error);
+            DoubleIn(flag, *value, kMinCrossoverRate, kMaxCrossoverRate, o.params.crossoverRate, error);
         } else if (flag == "--mutation") {
-            DoubleIn(flag, *value, 0.0, "0", 1.0, "1", o.params.mutationProbability, error);
+            DoubleIn(flag, *value, kMinMutationProbability, kMaxMutationProbability, o.params.mutationProbability,
+                     error);
         } else if (flag == "--target") {
             Target(*value, o, error);
         } else if (flag == "--seed") {
@@ -128,23 +142,39 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-    return "Usage: kelvora-cli [options]\n"
-           "Solves the inverse kinematics of the three-link arm (links 60, 100, 40 px) for a target by a\n"
-           "genetic algorithm and writes results.csv and fitness.csv.\n"
-           "\n"
-           "  --population N     population size, 1..10000 (default 20)\n"
-           "  --generations G    generation count, 1..10000 (default 100)\n"
-           "  --crossover R      crossover rate, 0.001..1 (default 0.5)\n"
-           "  --mutation P       mutation probability per gene, 0..1 (default 0.1)\n"
-           "  --target X,Y       target relative to the base, x right, y up, each -199..199 (default 68,180)\n"
-           "  --seed S           generator seed, 0..4294967295 (default: the current time in seconds)\n"
-           "  --output-dir DIR   where the two CSV files go (default: the current directory)\n"
-           "  --json             print the outcome as one JSON object\n"
-           "  --quiet            no progress bar and no summary; errors only\n"
-           "  --help             this text\n"
-           "  --version          the program's version\n"
-           "\n"
-           "Exit status: 0 done, 1 a result file could not be written, 2 bad arguments.\n";
+    const CliOptions defaults;
+    const SolverParams& d = defaults.params;
+    char text[2048];
+    std::snprintf(
+        text, sizeof text,
+        "Usage: kelvora-cli [options]\n"
+        "       kelvora-cli optimum --target X,Y [--json]\n"
+        "       kelvora-cli reach-map --output FILE\n"
+        "Solves the inverse kinematics of the three-link arm (links %g, %g, %g px) for a target by a\n"
+        "genetic algorithm and writes results.csv and fitness.csv. The subcommand optimum prints the best\n"
+        "of all whole-degree poses for a target; reach-map writes the best distance for every target of\n"
+        "the plot as a PNG picture or, for a name ending in .csv, as x,y,distance lines (see their --help).\n"
+        "\n"
+        "  --population N     population size, %s (default %d)\n"
+        "  --generations G    generation count, %s (default %d)\n"
+        "  --crossover R      crossover rate, %s (default %g)\n"
+        "  --mutation P       mutation probability per gene, %s (default %g)\n"
+        "  --target X,Y       target relative to the base, x right, y up, each %s (default %d,%d)\n"
+        "  --seed S           generator seed, 0..%u (default: the current time in seconds)\n"
+        "  --output-dir DIR   where the two CSV files go (default: the current directory)\n"
+        "  --json             print the outcome as one JSON object\n"
+        "  --quiet            no progress bar and no summary; errors only\n"
+        "  --help             this text\n"
+        "  --version          the program's version\n"
+        "\n"
+        "Exit status: 0 done, 1 a result file could not be written, 2 bad arguments.\n",
+        kLink1, kLink2, kLink3, IntegerRange(kMinPopulation, kMaxPopulation).c_str(), d.populationSize,
+        IntegerRange(kMinGenerations, kMaxGenerations).c_str(), d.generationCount,
+        NumberRange(kMinCrossoverRate, kMaxCrossoverRate).c_str(), d.crossoverRate,
+        NumberRange(kMinMutationProbability, kMaxMutationProbability).c_str(), d.mutationProbability,
+        IntegerRange(-kMaxTargetOffset, kMaxTargetOffset).c_str(), defaults.targetX, defaults.targetY,
+        std::numeric_limits<std::uint32_t>::max());
+    return text;
 }
 
 }  // namespace kelvora::cli

@@ -13,8 +13,8 @@ namespace kelvora::cli {
 /// What one invocation asks for.
 struct CliOptions {
     SolverParams params;                 ///< defaults: 20, 100, 0.5, 0.1, as the dialog opens
-    int targetX = 68;                    ///< relative to the base, x right, -199..199
-    int targetY = 180;                   ///< relative to the base, y up, -199..199
+    int targetX = kOpeningTargetX;       ///< relative to the base, x right, within kMaxTargetOffset
+    int targetY = kOpeningTargetY;       ///< relative to the base, y up, within kMaxTargetOffset
     std::optional<std::uint32_t> seed;   ///< none: the clock, in whole seconds
     std::string outputDirectory;         ///< empty: the current directory
     bool json = false;
@@ -39,14 +39,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args);
 std::optional<long long> ParseInteger(const std::string& text);
 std::optional<double> ParseFiniteDouble(const std::string& text);
 
-/// The --help text.
+/// The --help text, with the accepted ranges and the defaults.
 std::string UsageText();
-
-/// The version printed by --version.
-inline constexpr const char* kVersion = "1.0.0.1";
-
-/// Pixel of the target given relative to the base (300, 220), y up.
-inline constexpr int kBaseX = 300;
-inline constexpr int kBaseY = 220;
 
 }  // namespace kelvora::cli

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "kelvora_version.h"
 #include "options.h"
 #include "solver.h"
 
@@ -106,7 +107,7 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     SolverState& state = State();
     state.baseX = kBaseX;
     state.baseY = kBaseY;
-    state.currentPose = state.elitePose = {45, 30, 15};
+    state.currentPose = state.elitePose = kOpeningPose;
     state.targetX = kBaseX + o.targetX;
     state.targetY = kBaseY - o.targetY;
 

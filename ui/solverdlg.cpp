@@ -83,9 +83,6 @@ int MulDiv(int n, int numerator, int denominator) {
 // field shows must still repeat the very same run.
 QString RoundTripText(double value) { return QString::number(value, 'g', QLocale::FloatingPointShortest); }
 
-// The opening pose of both arms, whose tip is the opening target.
-constexpr kelvora::ArmPose kOpeningPose{45, 30, 15};
-
 // While a run goes, swallows the user's input to the dialog and its controls (keys, buttons, moves,
 // wheel, context menus, drops), so that no field, target or button changes under the run; Escape
 // only asks the run to stop. Paints and the window manager's close request still go through.
@@ -231,13 +228,13 @@ bool CSolverDlg::UpdateData(bool bSaveAndValidate) {
 void CSolverDlg::DoDataExchange(CDataExchange* pDX) {
     // The mutation probability is exchanged before the crossover rate; the first bad field stops it.
     DDX_Text(pDX, IDC_POPULATION_SIZE, m_nPopulationSize);
-    DDV_MinMaxInt(pDX, m_nPopulationSize, 1, kelvora::kMaxPopulation);
+    DDV_MinMaxInt(pDX, m_nPopulationSize, kelvora::kMinPopulation, kelvora::kMaxPopulation);
     DDX_Text(pDX, IDC_GENERATION_LIMIT, m_nGenerationLimit);
-    DDV_MinMaxInt(pDX, m_nGenerationLimit, 1, kelvora::kMaxGenerations);
+    DDV_MinMaxInt(pDX, m_nGenerationLimit, kelvora::kMinGenerations, kelvora::kMaxGenerations);
     DDX_Text(pDX, IDC_MUTATION_PROBABILITY, m_dMutationProbability);
-    DDV_MinMaxDouble(pDX, m_dMutationProbability, 0.0, 1.0);
+    DDV_MinMaxDouble(pDX, m_dMutationProbability, kelvora::kMinMutationProbability, kelvora::kMaxMutationProbability);
     DDX_Text(pDX, IDC_CROSSOVER_RATE, m_dCrossoverRate);
-    DDV_MinMaxDouble(pDX, m_dCrossoverRate, 0.001, 1.0);
+    DDV_MinMaxDouble(pDX, m_dCrossoverRate, kelvora::kMinCrossoverRate, kelvora::kMaxCrossoverRate);
     DDX_Text(pDX, IDC_ERROR, m_dError);
     DDX_Text(pDX, IDC_GENERATION, m_nGeneration);
     DDV_MinMaxInt(pDX, m_nGeneration, 0, 1000000);
@@ -257,23 +254,26 @@ bool CSolverDlg::OnInitDialog() {
     }
     setWindowIcon(m_hIcon);  // large and small: the icon holds both sizes
 
-    m_state.currentPose = kOpeningPose;
-    m_state.elitePose = kOpeningPose;
+    m_state.currentPose = kelvora::kOpeningPose;
+    m_state.elitePose = kelvora::kOpeningPose;
     m_bPointerInPlot = 0;
     m_rcPlot = kPlotRect;
-    const int plotBottom = m_rcPlot.top() + m_rcPlot.height();  // one past the last row, 420
-    m_state.baseX = 300;
-    m_state.baseY = (m_rcPlot.top() + plotBottom) / 2;
-    const kelvora::TipPoint tip = kelvora::TipPosition(kOpeningPose, m_state.baseX, m_state.baseY);
-    m_state.targetX = static_cast<int>(tip.x);  // truncated toward zero: (368, 40)
-    m_state.targetY = static_cast<int>(tip.y);
-    m_nTargetX = m_state.targetX - 300;
+    // The base is the plot's centre, (left + right) / 2 and (top + bottom + 1) / 2: (300, 220).
+    static_assert(kPlotRect.left() + kPlotRect.width() / 2 == kelvora::kBaseX &&
+                  (2 * kPlotRect.top() + kPlotRect.height()) / 2 == kelvora::kBaseY);
+    m_state.baseX = kelvora::kBaseX;
+    m_state.baseY = kelvora::kBaseY;
+    // The target at the opening pose's tip, truncated toward zero: (368, 40).
+    m_state.targetX = kelvora::kBaseX + kelvora::kOpeningTargetX;
+    m_state.targetY = kelvora::kBaseY - kelvora::kOpeningTargetY;
+    m_nTargetX = m_state.targetX - m_state.baseX;
     m_nTargetY = m_state.baseY - m_state.targetY;
 
-    m_dMutationProbability = 0.1;
-    m_dCrossoverRate = 0.5;
-    m_nPopulationSize = 20;
-    m_nGenerationLimit = 100;
+    const kelvora::SolverParams defaults;  // 20, 100, 0.5, 0.1
+    m_dMutationProbability = defaults.mutationProbability;
+    m_dCrossoverRate = defaults.crossoverRate;
+    m_nPopulationSize = defaults.populationSize;
+    m_nGenerationLimit = defaults.generationCount;
     m_nGeneration = 0;
     UpdateData(false);
 

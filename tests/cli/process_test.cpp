@@ -14,7 +14,11 @@
 #include <string>
 #include <vector>
 
+<<<<<<< HEAD
 #include "solver.h"
+=======
+#include "kelvora_version.h"
+>>>>>>> main
 
 namespace fs = std::filesystem;
 
@@ -193,9 +197,13 @@ TEST_F(CliProcess, HelpAndVersion) {
     for (const char* flag : {"--population", "--generations", "--crossover", "--mutation", "--target", "--seed",
                              "--output-dir", "--json", "--quiet", "--version"})
         EXPECT_NE(help.out.find(flag), std::string::npos) << flag;
+    for (const char* range : {"population size, 1..10000 (default 20)", "generation count, 1..10000 (default 100)",
+                              "crossover rate, 0.001..1 (default 0.5)", "per gene, 0..1 (default 0.1)",
+                              "each -199..199 (default 68,180)", "seed, 0..4294967295", "links 60, 100, 40 px"})
+        EXPECT_NE(help.out.find(range), std::string::npos) << range;
     const Outcome version = RunCli(dir_, {"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "kelvora-cli 1.0.0.1\n");
+    EXPECT_EQ(version.out, "kelvora-cli " KELVORA_VERSION "\n") << "the project's version";
     EXPECT_EQ(Entries(), std::vector<std::string>{}) << "neither writes a file";
 }
 
