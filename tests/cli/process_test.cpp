@@ -14,11 +14,8 @@
 #include <string>
 #include <vector>
 
-<<<<<<< HEAD
-#include "solver.h"
-=======
 #include "kelvora_version.h"
->>>>>>> main
+#include "solver.h"
 
 namespace fs = std::filesystem;
 
