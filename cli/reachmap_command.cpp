@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <QFile>
 #include <QImage>
 #include <QString>
 
@@ -88,8 +89,17 @@ int WritePng(const ReachMap& map, const std::string& path) {
         QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(row));
         for (int col = 0; col < kReachMapSide; ++col) line[col] = Colour(map.distance[row * kReachMapSide + col]);
     }
-    if (!image.save(QString::fromLocal8Bit(path.c_str()), "PNG")) {
-        std::fprintf(stderr, "kelvora-cli reach-map: %s: cannot write the PNG picture\n", path.c_str());
+    QFile file(QString::fromLocal8Bit(path.c_str()));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        std::fprintf(stderr, "kelvora-cli reach-map: %s: cannot open: %s\n", path.c_str(),
+                     file.errorString().toLocal8Bit().constData());
+        return 1;
+    }
+    const bool written = image.save(&file, "PNG");
+    file.close();
+    if (!written || file.error() != QFileDevice::NoError) {
+        std::fprintf(stderr, "kelvora-cli reach-map: %s: write failed: %s\n", path.c_str(),
+                     written ? file.errorString().toLocal8Bit().constData() : "the PNG writer failed");
         return 1;
     }
     return 0;

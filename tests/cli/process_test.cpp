@@ -291,7 +291,7 @@ TEST_F(CliProcess, ReachMapCsvHoldsEveryPixelsOptimumDistance) {
     EXPECT_EQ(count, 399 * 399);
 }
 
-TEST_F(CliProcess, ReachMapPngIsAPictureOfThePlotOrAFailureNamed) {
+TEST_F(CliProcess, ReachMapPngIsAPictureOfThePlotAndFailuresAreNamed) {
     const Outcome o = RunCli(dir_, {"reach-map", "--output=map.png"});
     ASSERT_EQ(o.status, 0) << o.err;
     const std::string png = ReadFile(dir_ / "map.png");
@@ -304,9 +304,19 @@ TEST_F(CliProcess, ReachMapPngIsAPictureOfThePlotOrAFailureNamed) {
     EXPECT_EQ(be32(16), 399);  // IHDR width
     EXPECT_EQ(be32(20), 399);  // and height
 
-    const Outcome failed = RunCli(dir_, {"reach-map", "--output", (dir_ / "missing" / "map.png").string()});
-    EXPECT_EQ(failed.status, 1);
-    EXPECT_NE(failed.err.find("missing/map.png"), std::string::npos) << failed.err;
+    // A file that cannot be opened, or whose writes fail, is named with the reason and exits 1.
+    fs::create_symlink("/dev/full", dir_ / "full.png");
+    fs::create_symlink("/dev/full", dir_ / "full.csv");
+    const std::vector<std::pair<std::string, std::string>> failures = {
+        {(dir_ / "missing" / "map.png").string(), "cannot open: No such file or directory"},
+        {(dir_ / "missing" / "map.csv").string(), "cannot open: No such file or directory"},
+        {(dir_ / "full.png").string(), "write failed"},
+        {(dir_ / "full.csv").string(), "write failed: No space left on device"}};
+    for (const auto& [path, reason] : failures) {
+        const Outcome failed = RunCli(dir_, {"reach-map", "--output", path});
+        EXPECT_EQ(failed.status, 1) << path;
+        EXPECT_NE(failed.err.find(path + ": " + reason), std::string::npos) << failed.err;
+    }
 }
 
 }  // namespace
