@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include <QFile>
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
-#include <QString>
 
 #include "commands.h"
 #include "reachmap.h"
@@ -42,12 +42,25 @@ bool EndsWith(const std::string& text, const char* suffix) {
     return true;
 }
 
-int WriteCsv(const ReachMap& map, const std::string& path) {
+// Writes bytes to path; on failure names the file and the reason on stderr and returns 1.
+int WriteFile(const std::string& path, const char* data, std::size_t size) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
         std::fprintf(stderr, "kelvora-cli reach-map: %s: cannot open: %s\n", path.c_str(), std::strerror(errno));
         return 1;
     }
+    const bool written = std::fwrite(data, 1, size, file) == size && std::fflush(file) == 0;
+    const int writeError = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) {
+        std::fprintf(stderr, "kelvora-cli reach-map: %s: write failed: %s\n", path.c_str(),
+                     std::strerror(written ? errno : writeError));
+        return 1;
+    }
+    return 0;
+}
+
+int WriteCsv(const ReachMap& map, const std::string& path) {
     std::string text;
     text.reserve(kReachMapSide * kReachMapSide * 32);
     char buffer[64];
@@ -62,14 +75,7 @@ int WriteCsv(const ReachMap& map, const std::string& path) {
             text.append(buffer, p);
         }
     }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int writeError = errno;
-    if (std::fclose(file) != 0 || !written) {
-        std::fprintf(stderr, "kelvora-cli reach-map: %s: write failed: %s\n", path.c_str(),
-                     std::strerror(written ? errno : writeError));
-        return 1;
-    }
-    return 0;
+    return WriteFile(path, text.data(), text.size());
 }
 
 // Grey from white (on the target) to light grey (half a pixel off); beyond, orange darkening to
@@ -89,20 +95,15 @@ int WritePng(const ReachMap& map, const std::string& path) {
         QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(row));
         for (int col = 0; col < kReachMapSide; ++col) line[col] = Colour(map.distance[row * kReachMapSide + col]);
     }
-    QFile file(QString::fromLocal8Bit(path.c_str()));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        std::fprintf(stderr, "kelvora-cli reach-map: %s: cannot open: %s\n", path.c_str(),
-                     file.errorString().toLocal8Bit().constData());
+    // Encoded in memory, so that the file's own errors are reported with their reason.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) {
+        std::fprintf(stderr, "kelvora-cli reach-map: %s: the PNG picture could not be encoded\n", path.c_str());
         return 1;
     }
-    const bool written = image.save(&file, "PNG");
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError) {
-        std::fprintf(stderr, "kelvora-cli reach-map: %s: write failed: %s\n", path.c_str(),
-                     written ? file.errorString().toLocal8Bit().constData() : "the PNG writer failed");
-        return 1;
-    }
-    return 0;
+    return WriteFile(path, png.constData(), static_cast<std::size_t>(png.size()));
 }
 
 }  // namespace

@@ -310,7 +310,7 @@ TEST_F(CliProcess, ReachMapPngIsAPictureOfThePlotAndFailuresAreNamed) {
     const std::vector<std::pair<std::string, std::string>> failures = {
         {(dir_ / "missing" / "map.png").string(), "cannot open: No such file or directory"},
         {(dir_ / "missing" / "map.csv").string(), "cannot open: No such file or directory"},
-        {(dir_ / "full.png").string(), "write failed"},
+        {(dir_ / "full.png").string(), "write failed: No space left on device"},
         {(dir_ / "full.csv").string(), "write failed: No space left on device"}};
     for (const auto& [path, reason] : failures) {
         const Outcome failed = RunCli(dir_, {"reach-map", "--output", path});

@@ -4,6 +4,7 @@
 // outside. Then the reach map against the optimum on a sample of its pixels.
 
 #include <cstdint>
+#include <ostream>
 #include <random>
 #include <vector>
 
@@ -19,6 +20,9 @@ namespace {
 struct Offset {
     int x, y;  // relative to the base, y up
 };
+
+// Rows are named by their target in test listings.
+void PrintTo(const Offset& o, std::ostream* os) { *os << "(" << o.x << "," << o.y << ")"; }
 
 // Every pose through the solver's Fitness; the first of equal fitness wins, as the runs compare.
 Optimum ExhaustiveOptimum(int targetX, int targetY) {
