@@ -7,6 +7,7 @@
 
 #include "commands.h"
 #include "options.h"
+#include "output.h"
 #include "solver.h"
 
 using namespace kelvora;
@@ -21,7 +22,7 @@ constexpr const char* kUsage =
     "  --target X,Y   the target (default 68,180)\n"
     "  --json         one JSON object: {\"target\":[X,Y],\"pose\":[a1,a2,a3],\"distance\":D,\"fitness\":F}\n"
     "\n"
-    "Exit status: 0 done, 2 bad arguments.\n";
+    "Exit status: 0 done, 1 the output could not be printed, 2 bad arguments.\n";
 
 std::string Exact(double v) {
     char buffer[32];
@@ -48,7 +49,7 @@ int kelvora::cli::OptimumCommand(const std::vector<std::string>& args) {
     const CliOptions& o = parsed.options;
     if (o.help) {
         std::fputs(kUsage, stdout);
-        return 0;
+        return FinishStdout();
     }
     const Optimum best = FindOptimum(kBaseX, kBaseY, kBaseX + o.targetX, kBaseY - o.targetY);
     if (o.json) {
@@ -63,5 +64,5 @@ int kelvora::cli::OptimumCommand(const std::vector<std::string>& args) {
                     o.targetX, o.targetY, kBaseX + o.targetX, kBaseY - o.targetY, best.pose.a1, best.pose.a2,
                     best.pose.a3, best.distance, best.fitness);
     }
-    return 0;
+    return FinishStdout();  // 1 when what was printed did not arrive
 }

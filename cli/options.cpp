@@ -4,11 +4,42 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <utility>
 
 namespace kelvora::cli {
 namespace {
 
-std::string Quote(const std::string& text) { return "'" + text + "'"; }
+std::string Quote(const std::string& text) {
+    std::string quoted(1, '\'');
+    quoted += Printable(text);
+    quoted += '\'';
+    return quoted;
+}
+
+// Length of the well-formed UTF-8 sequence at text[at] and its code point, or 0.
+std::size_t Utf8Sequence(const std::string& text, std::size_t at, char32_t& code) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    std::size_t length = 0;
+    char32_t min = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2, code = lead & 0x1Fu, min = 0x80;
+    else if (lead >= 0xE0 && lead <= 0xEF) length = 3, code = lead & 0x0Fu, min = 0x800;
+    else if (lead >= 0xF0 && lead <= 0xF4) length = 4, code = lead & 0x07u, min = 0x10000;
+    else return 0;
+    if (at + length > text.size()) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0u) != 0x80u) return 0;
+        code = (code << 6) | (byte(at + i) & 0x3Fu);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    return length;
+}
+
+// Characters that are well-formed but show nothing or reorder the line around them.
+bool Invisible(char32_t code) {
+    return code < 0xA0 || code == 0xAD || (code >= 0x200B && code <= 0x200F) || (code >= 0x2028 && code <= 0x202E) ||
+           (code >= 0x2060 && code <= 0x206F) || code == 0xFEFF;
+}
 
 // "low..high", the numbers as printf's %g writes them ("0.001..1").
 std::string NumberRange(double low, double high) {
@@ -62,6 +93,59 @@ bool Target(const std::string& value, CliOptions& options, std::string& error) {
 }
 
 }  // namespace
+
+std::string Printable(const std::string& text, std::size_t limit) {
+    // Pieces of the text as shown, each with the columns it takes.
+    std::vector<std::pair<std::string, std::size_t>> pieces;
+    std::size_t width = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[at]);
+        char32_t code = 0;
+        std::string piece;
+        std::size_t length = 1, columns = 0;
+        if (c == '\\') {
+            piece = "\\\\";
+        } else if (c == '\n') {
+            piece = "\\n";
+        } else if (c == '\t') {
+            piece = "\\t";
+        } else if (c == '\r') {
+            piece = "\\r";
+        } else if (c >= 0x20 && c < 0x7F) {
+            piece.assign(1, static_cast<char>(c));
+        } else if (c >= 0x80 && (length = Utf8Sequence(text, at, code)) != 0) {
+            if (Invisible(code)) {
+                char escaped[16];
+                std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(code));
+                piece = escaped;
+            } else {
+                piece = text.substr(at, length);
+                columns = 1;
+            }
+        } else {
+            length = 1;
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            piece = escaped;
+        }
+        if (columns == 0) columns = piece.size();
+        pieces.emplace_back(std::move(piece), columns);
+        width += columns;
+        at += length;
+    }
+    std::string out;
+    if (width <= limit) {
+        for (const auto& piece : pieces) out += piece.first;
+        return out;
+    }
+    std::size_t shown = 0;
+    for (const auto& [piece, columns] : pieces) {
+        if (shown + columns + 3 > limit) break;
+        out += piece;
+        shown += columns;
+    }
+    return out += "...";
+}
 
 std::optional<long long> ParseInteger(const std::string& text) {
     long long v = 0;
@@ -158,16 +242,18 @@ std::string UsageText() {
         "  --population N     population size, %s (default %d)\n"
         "  --generations G    generation count, %s (default %d)\n"
         "  --crossover R      crossover rate, %s (default %g)\n"
-        "  --mutation P       mutation probability per gene, %s (default %g)\n"
+        "  --mutation P       mutation probability per gene, %s (default %g); the draw is compared\n"
+        "                     with <=, so even 0 changes about one gene in 32768, as it always has\n"
         "  --target X,Y       target relative to the base, x right, y up, each %s (default %d,%d)\n"
-        "  --seed S           generator seed, 0..%u (default: the current time in seconds)\n"
+        "  --seed S           generator seed, 0..%u (default: a random seed, printed)\n"
         "  --output-dir DIR   where the two CSV files go (default: the current directory)\n"
         "  --json             print the outcome as one JSON object\n"
         "  --quiet            no progress bar and no summary; errors only\n"
         "  --help             this text\n"
         "  --version          the program's version\n"
         "\n"
-        "Exit status: 0 done, 1 a result file could not be written, 2 bad arguments.\n",
+        "Exit status: 0 done; 1 a result file could not be written, was deleted during the run, or is\n"
+        "being written by another run (then nothing runs), or standard output failed; 2 bad arguments.\n",
         kLink1, kLink2, kLink3, IntegerRange(kMinPopulation, kMaxPopulation).c_str(), d.populationSize,
         IntegerRange(kMinGenerations, kMaxGenerations).c_str(), d.generationCount,
         NumberRange(kMinCrossoverRate, kMaxCrossoverRate).c_str(), d.crossoverRate,

@@ -15,7 +15,7 @@ struct CliOptions {
     SolverParams params;                 ///< defaults: 20, 100, 0.5, 0.1, as the dialog opens
     int targetX = kOpeningTargetX;       ///< relative to the base, x right, within kMaxTargetOffset
     int targetY = kOpeningTargetY;       ///< relative to the base, y up, within kMaxTargetOffset
-    std::optional<std::uint32_t> seed;   ///< none: the clock, in whole seconds
+    std::optional<std::uint32_t> seed;   ///< none: a random seed (std::random_device)
     std::string outputDirectory;         ///< empty: the current directory
     bool json = false;
     bool quiet = false;
@@ -38,6 +38,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args);
 /// out of the type's range, NaN or infinity).
 std::optional<long long> ParseInteger(const std::string& text);
 std::optional<double> ParseFiniteDouble(const std::string& text);
+
+/// text as an error message may echo it: bytes that do not show (controls, malformed UTF-8,
+/// invisible or reordering characters) escaped as \xHH, \uHHHH, \n..., a backslash doubled, and
+/// anything wider than limit columns cut to limit - 3 of them and "...".
+std::string Printable(const std::string& text, std::size_t limit = 80);
 
 /// The --help text, with the accepted ranges and the defaults.
 std::string UsageText();

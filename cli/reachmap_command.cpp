@@ -15,6 +15,7 @@
 #include <QImage>
 
 #include "commands.h"
+#include "output.h"
 #include "reachmap.h"
 #include "solver_types.h"
 
@@ -115,7 +116,7 @@ int kelvora::cli::ReachMapCommand(const std::vector<std::string>& args) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
-            return 0;
+            return FinishStdout();
         }
         if (arg == "--output") {
             if (i + 1 >= args.size()) {

@@ -70,6 +70,17 @@ RunReport RunSolver(SolverState& state, const SolverParams& params, const Genera
     assert(ValidateParams(params, invalid, sizeof invalid) == nullptr && "RunSolver: params out of range");
 #endif
     RunReport report;
+    // The files first: when another run is writing them, this one is refused before it changes
+    // anything, the state included.
+    state.resultsLog.writer = options.writer;
+    state.fitnessLog.writer = options.writer;
+    if (!OpenResultFiles(state, options.outputDirectory)) {
+        report.refused = true;
+        report.results = FailureOf(state.resultsLog);
+        report.fitness = FailureOf(state.fitnessLog);
+        return report;
+    }
+
     state.populationSize = params.populationSize;
     state.crossoverRate = params.crossoverRate;
     state.mutationProbability = params.mutationProbability;
@@ -77,10 +88,6 @@ RunReport RunSolver(SolverState& state, const SolverParams& params, const Genera
     report.seed = options.seed ? *options.seed : static_cast<std::uint32_t>(std::time(nullptr));
     CrtRandom rng;
     Srand(rng, report.seed);
-
-    state.resultsLog.writer = options.writer;
-    state.fitnessLog.writer = options.writer;
-    OpenResultFiles(state, options.outputDirectory);
 
     // The population and scratch belong to this run (or to the caller that lends them), so runs on
     // different threads never share them.

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -301,6 +304,16 @@ void CSolverDlg::OnOK() {
     params.mutationProbability = m_dMutationProbability;
     const QPoint target(m_state.targetX - m_state.baseX, m_state.baseY - m_state.targetY);
 
+    // Another run (a window or kelvora-cli) writing the files here: say so and start nothing.
+    m_runDirectory = CurrentDirectoryName();
+    if (const char* busy = kelvora::ResultFileInUse()) {
+        kelvora::ResultFileFailure failure;
+        failure.name = busy;
+        failure.problem = kelvora::FileProblem::inUse;
+        ShowMessageBox(this, QMessageBox::Warning, ResultFileFailureText(failure));
+        return;
+    }
+
     kelvora::RunOptions options;
     m_bStopRequested = false;
     m_bCloseRequested = false;
@@ -323,8 +336,10 @@ void CSolverDlg::OnOK() {
         m_bBusyCursor = false;
     }
     update();  // the last finished generation's poses
-    ShowRunSeed(params, report, target);
-    m_pGroundTruth->ShowRunGap(GetDlgItem(IDC_ERROR), m_state);
+    if (!report.refused) {
+        ShowRunSeed(params, report, target);
+        m_pGroundTruth->ShowRunGap(GetDlgItem(IDC_ERROR), m_state);
+    }
     ReportResultFileFailures(report);
     if (m_bCloseRequested) reject();
 }
@@ -371,20 +386,60 @@ void CSolverDlg::ShowRunSeed(const kelvora::SolverParams& params, const kelvora:
     GetDlgItem(IDC_GENERATION)->setToolTip(text);
 }
 
+QString CSolverDlg::CurrentDirectoryName() {
+    const QString current = QDir::currentPath();
+    if (!current.isEmpty()) return current;
+    // Deleted: the system still knows the name it had.
+    char link[4096];
+    const ssize_t n = ::readlink("/proc/self/cwd", link, sizeof link - 1);
+    if (n <= 0) return QString();
+    QString name = QString::fromLocal8Bit(link, static_cast<int>(n));
+    const QString deleted = QStringLiteral(" (deleted)");
+    if (name.endsWith(deleted)) name.chop(deleted.size());
+    return name;
+}
+
+QString CSolverDlg::ResultFileFailureText(const kelvora::ResultFileFailure& failure) const {
+    const QString name = QString::fromLocal8Bit(failure.name);
+    const QString path = QDir::toNativeSeparators(m_runDirectory.isEmpty() ? name : m_runDirectory + QLatin1Char('/') + name);
+    const QString reason = QString::fromLocal8Bit(std::strerror(failure.error));
+    switch (failure.problem) {
+    case kelvora::FileProblem::inUse:
+        return tr("結果ファイル \"%1\" には別の計算が書き込み中です。計算は行いませんでした。").arg(path);
+    case kelvora::FileProblem::notAFile: {
+        QString kind;
+        switch (failure.fileType & S_IFMT) {
+        case S_IFIFO: kind = tr("名前付きパイプ"); break;
+        case S_IFSOCK: kind = tr("ソケット"); break;
+        case S_IFBLK: kind = tr("ブロックデバイス"); break;
+        case S_IFDIR: kind = tr("ディレクトリ"); break;
+        default: kind = tr("特殊なファイル"); break;
+        }
+        return tr("結果ファイル \"%1\" は通常のファイルではないため開きませんでした (%2)。このファイルには何も書かれていません。")
+            .arg(path, kind);
+    }
+    case kelvora::FileProblem::lost:
+        return tr("結果ファイル \"%1\" は計算中に削除されました。このファイルの内容は失われました。").arg(path);
+    default:
+        return (failure.duringOpen ? QStringLiteral("結果ファイル \"%1\" を開けませんでした (%2)。このファイルには何も書かれていません。")
+                                   : QStringLiteral("結果ファイル \"%1\" に書き込めませんでした (%2)。このファイルの内容は途中までです。"))
+            .arg(path, reason);
+    }
+}
+
 void CSolverDlg::ReportResultFileFailures(const kelvora::RunReport& report) {
     QStringList lines;
     for (const kelvora::ResultFileFailure& failure : {report.results, report.fitness}) {
         if (!failure) continue;
-        const QString path = QDir::toNativeSeparators(QDir::current().absoluteFilePath(QString::fromLocal8Bit(failure.name)));
-        const QString reason = QString::fromLocal8Bit(std::strerror(failure.error));
-        lines << (failure.duringOpen ? QStringLiteral("結果ファイル \"%1\" を開けませんでした (%2)。このファイルには何も書かれていません。")
-                                     : QStringLiteral("結果ファイル \"%1\" に書き込めませんでした (%2)。このファイルの内容は途中までです。"))
-                     .arg(path, reason);
+        // A refused run names only the busy file: the other was never written.
+        if (report.refused && failure.problem != kelvora::FileProblem::inUse) continue;
+        lines << ResultFileFailureText(failure);
     }
     if (lines.isEmpty()) return;
-    lines << (report.stopped ? QStringLiteral("計算は第 %1 世代で中止され、そこまでの結果が画面に表示されています。")
-                                   .arg(report.generationsRun)
-                             : QStringLiteral("計算は最後まで行われ、結果は画面に表示されています。"));
+    if (!report.refused)
+        lines << (report.stopped ? QStringLiteral("計算は第 %1 世代で中止され、そこまでの結果が画面に表示されています。")
+                                       .arg(report.generationsRun)
+                                 : QStringLiteral("計算は最後まで行われ、結果は画面に表示されています。"));
     ShowMessageBox(this, QMessageBox::Warning, lines.join(QLatin1Char('\n')));
 }
 
