@@ -86,7 +86,7 @@ void DrawArm(QPainter& painter, const kelvora::ArmPose& pose, QPoint base) {
     painter.drawLine(j2, j3);
 }
 
-void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark) {
+void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark, const PlotOverlays& overlays) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
 
@@ -102,6 +102,14 @@ void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark
     // Frame: one pixel along the inside of the plot.
     qDrawPlainRect(&painter, scene.plot, black, 1, nullptr);
 
+    // The unreachable wash, blended over the background inside the frame.
+    if (!overlays.unreachableWash.isNull()) {
+        painter.save();
+        painter.setClipRect(scene.plot.adjusted(1, 1, -1, -1));
+        painter.drawImage(overlays.washOrigin, overlays.unreachableWash);
+        painter.restore();
+    }
+
     // Base mark: the bitmap copied pixel for pixel.
     if (!baseMark.isNull()) {
         painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -116,6 +124,11 @@ void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark
     painter.drawLine(QPoint(base.x(), top), QPoint(base.x(), bottom));  // ends at row bottom - 1
 
     if (scene.cloud) PaintCloud(painter, scene);
+    // The optimum arm, dashed green, under the run's two.
+    if (overlays.optimumPose) {
+        painter.setPen(QPen(QColor(0, 160, 0), 2, Qt::DashLine, Qt::FlatCap, Qt::RoundJoin));
+        DrawArm(painter, *overlays.optimumPose, base);
+    }
 
     // The two arms; where they coincide the red one covers the blue one.
     painter.setPen(QPen(blue, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));

@@ -22,6 +22,7 @@
 
 #include "aboutdlg.h"
 #include "dataexchange.h"
+#include "groundtruthoverlay.h"
 #include "messagebox.h"
 #include "plotpainter.h"
 #include "resourceloader.h"
@@ -167,6 +168,9 @@ CSolverDlg::CSolverDlg(kelvora::SolverState& state, QWidget* pParent)
     connect(m_pSystemMenu, &QMenu::triggered, this,
             [this](QAction* action) { OnSysCommand(action->data().toUInt(), 0); });
     CreateReplayUi();
+    // The optimum and the unreachable targets, painted on request (see OnPaint).
+    m_pGroundTruth = new GroundTruthOverlay(this);
+    connect(m_pGroundTruth, &GroundTruthOverlay::changed, this, qOverload<>(&QWidget::update));
     // Pointer moves reach OnMouseMove with no button held too. The plot has no control of its own,
     // so moves over it go to the dialog itself.
     setMouseTracking(true);
@@ -246,8 +250,9 @@ void CSolverDlg::DoDataExchange(CDataExchange* pDX) {
 }
 
 bool CSolverDlg::OnInitDialog() {
-    // The About entry at the end of the window's menu, after a separator.
+    // The overlay entries, then the About entry at the end of the window's menu, after a separator.
     if (QMenu* menu = GetSystemMenu()) {
+        m_pGroundTruth->AddToMenu(menu);
         const QString about = LoadStringResource(IDS_ABOUT_MENU);
         if (!about.isEmpty()) {
             menu->addSeparator();
@@ -336,8 +341,11 @@ void CSolverDlg::OnOK() {
         m_bBusyCursor = false;
     }
     update();  // the last finished generation's poses
-    if (!report.refused) EndRunReplay(params.populationSize);
-    if (!report.refused) ShowRunSeed(params, report, target);
+    if (!report.refused) {
+        EndRunReplay(params.populationSize);
+        ShowRunSeed(params, report, target);
+        m_pGroundTruth->ShowRunGap(GetDlgItem(IDC_ERROR), m_state);
+    }
     ReportResultFileFailures(report);
     if (m_bCloseRequested) reject();
 }
@@ -460,7 +468,7 @@ void CSolverDlg::OnPaint() {
     scene.target = QPoint(m_state.targetX, m_state.targetY);
     scene.cloud = IsPopulationShown() ? m_pCloud.get() : nullptr;
     // The bitmap is loaded for this paint and released with it; nothing is kept between paints.
-    PaintPlot(painter, scene, LoadBitmapResource(IDB_BASE_MARK));
+    PaintPlot(painter, scene, LoadBitmapResource(IDB_BASE_MARK), m_pGroundTruth->Overlays(scene.base, scene.target));
 }
 
 QPoint CSolverDlg::PlotCentre() const {
