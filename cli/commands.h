@@ -14,6 +14,12 @@ int RunCommand(const std::vector<std::string>& args);
 /// `inspect FILE [--json]`: checks a results.csv and prints what it holds; 2 when it is malformed.
 int InspectCommand(const std::vector<std::string>& args);
 
+/// `kelvora-cli optimum --target X,Y [--json]`: the best pose of the whole search space.
+int OptimumCommand(const std::vector<std::string>& args);
+
+/// `kelvora-cli reach-map --output FILE`: the optimum distance of every target, as PNG or CSV.
+int ReachMapCommand(const std::vector<std::string>& args);
+
 /// `sweep`: every combination of parameter lists, targets and seeds on several threads.
 int SweepCommand(const std::vector<std::string>& args);
 

@@ -14,6 +14,8 @@ namespace {
 // Subcommands by name; anything else is the plain run's flags.
 constexpr Subcommand kSubcommands[] = {
     {"inspect", InspectCommand},
+    {"optimum", OptimumCommand},
+    {"reach-map", ReachMapCommand},
     {"sweep", SweepCommand},
     {"sweep-merge", SweepMergeCommand},
 };

@@ -238,8 +238,12 @@ std::string UsageText() {
         text, sizeof text,
         "Usage: kelvora-cli [options]\n"
         "       kelvora-cli inspect FILE [--json]\n"
+        "       kelvora-cli optimum --target X,Y [--json]\n"
+        "       kelvora-cli reach-map --output FILE\n"
         "Solves the inverse kinematics of the three-link arm (links %g, %g, %g px) for a target by a\n"
-        "genetic algorithm and writes results.csv and fitness.csv.\n"
+        "genetic algorithm and writes results.csv and fitness.csv. The subcommand optimum prints the best\n"
+        "of all whole-degree poses for a target; reach-map writes the best distance for every target of\n"
+        "the plot as a PNG picture or, for a name ending in .csv, as x,y,distance lines (see their --help).\n"
         "\n"
         "  --population N     population size, %s (default %d)\n"
         "  --generations G    generation count, %s (default %d)\n"

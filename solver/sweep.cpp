@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cmath>
 #include <condition_variable>
@@ -81,6 +82,7 @@ SweepResult RunCombination(const SweepCombination& combination, double optimumDi
 
     SweepResult result;
     result.combination = combination;
+    result.improvements.reserve(32);
     volatile bool stopRun = false;
     RunOptions options;
     options.seed = combination.seed;
@@ -191,8 +193,9 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
                 if (f) failures.push_back(directory + "/" + f.name + ": " +
                                           (f.duringOpen ? "cannot open: " : "write failed: ") + std::strerror(f.error));
             }
+            // No wake-up per run: the calling thread looks every few milliseconds, so a short run
+            // does not pay for a context switch.
             finished.emplace(position, std::move(result));
-            ready.notify_one();
         }
         std::lock_guard lock(mutex);
         --working;
@@ -211,7 +214,8 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
     };
     std::unique_lock lock(mutex);
     for (;;) {
-        ready.wait(lock, [&] { return !failures.empty() || handable() || working == 0; });
+        ready.wait_for(lock, std::chrono::milliseconds(20),
+                       [&] { return !failures.empty() || handable() || working == 0; });
         std::vector<std::string> messages = std::move(failures);
         failures.clear();
         std::vector<std::pair<long long, SweepResult>> batch;

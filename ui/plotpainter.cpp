@@ -19,7 +19,9 @@
 //   aliased Qt outline of QRect(x, y, w, h) covers x..x+w. So boxes are passed one pixel smaller.
 // - A pen wider than one pixel is stroked as an outline with round ends, both ends included, so
 //   the 2-pixel arm pens are round-capped Qt pens and their lines keep their end points.
-// - The dotted 1-pixel pen runs three pixels on, three off.
+// - The dotted 1-pixel pen runs three pixels on, three off, and draws its gaps in the background
+//   colour, opaque white by default: the reach circle is black dashes with white gaps over whatever
+//   lies under it (frame, axes, arms). Qt's opaque background mode, background white, does the same.
 // No antialiasing anywhere.
 
 namespace {
@@ -84,7 +86,7 @@ void DrawArm(QPainter& painter, const kelvora::ArmPose& pose, QPoint base) {
     painter.drawLine(j2, j3);
 }
 
-void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark) {
+void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark, const PlotOverlays& overlays) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
 
@@ -100,6 +102,14 @@ void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark
     // Frame: one pixel along the inside of the plot.
     qDrawPlainRect(&painter, scene.plot, black, 1, nullptr);
 
+    // The unreachable wash, blended over the background inside the frame.
+    if (!overlays.unreachableWash.isNull()) {
+        painter.save();
+        painter.setClipRect(scene.plot.adjusted(1, 1, -1, -1));
+        painter.drawImage(overlays.washOrigin, overlays.unreachableWash);
+        painter.restore();
+    }
+
     // Base mark: the bitmap copied pixel for pixel.
     if (!baseMark.isNull()) {
         painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -114,6 +124,11 @@ void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark
     painter.drawLine(QPoint(base.x(), top), QPoint(base.x(), bottom));  // ends at row bottom - 1
 
     if (scene.cloud) PaintCloud(painter, scene);
+    // The optimum arm, dashed green, under the run's two.
+    if (overlays.optimumPose) {
+        painter.setPen(QPen(QColor(0, 160, 0), 2, Qt::DashLine, Qt::FlatCap, Qt::RoundJoin));
+        DrawArm(painter, *overlays.optimumPose, base);
+    }
 
     // The two arms; where they coincide the red one covers the blue one.
     painter.setPen(QPen(blue, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -122,12 +137,15 @@ void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark
     DrawArm(painter, scene.elitePose, base);
 
     // Reach circle, radius 200 around the base: a whole dotted ellipse starting and ending at the
-    // ray towards the client area's corner (0, 0), counter-clockwise.
+    // ray towards the client area's corner (0, 0), counter-clockwise; black dashes, white gaps.
     QPen dotted(black, 0, Qt::CustomDashLine, Qt::FlatCap);
     dotted.setDashPattern(QVector<qreal>{3, 3});
     painter.setPen(dotted);
+    painter.setBackgroundMode(Qt::OpaqueMode);
+    painter.setBackground(QColor(255, 255, 255));
     const QRect reach = OutlineBox(base.x() - 200, base.y() - 200, base.x() + 200, base.y() + 200);
     painter.drawArc(reach, ArcAngle(reach, QPoint(0, 0)), 360 * 16);
+    painter.setBackgroundMode(Qt::TransparentMode);
 
     // Target marker, last: a red circle filled white around the target.
     painter.setPen(QPen(red, 1, Qt::SolidLine));

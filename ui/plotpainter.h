@@ -7,6 +7,8 @@
 #include <vector>
 
 #include <QColor>
+#include <optional>
+
 #include <QImage>
 #include <QPoint>
 #include <QRect>
@@ -40,10 +42,21 @@ struct PlotScene {
 /// yellow) at 1 + log10(fitness) / log10(401), clamped to 0..1, so that a tip 400 px or more from
 /// the target is the darkest and one on it the brightest, with equal steps for equal ratios.
 QColor CloudColor(double fitness);
+/// Optional layers over the plot; without any (the default) the plot is painted exactly as before.
+struct PlotOverlays {
+    /// The targets no pose reaches, a translucent picture drawn with its top-left pixel at
+    /// washOrigin, clipped to the inside of the frame, under the base mark, the axes and the arms.
+    /// Null: none.
+    QImage unreachableWash;
+    QPoint washOrigin;
+    /// The best pose of the whole search space for the target: a dashed green arm under the blue
+    /// and red ones.
+    std::optional<kelvora::ArmPose> optimumPose;
+};
 
 /// Paints scene with painter, drawing baseMark (bitmap IDB_BASE_MARK) unchanged with its top-left
 /// pixel at base - (2, 2). A null baseMark leaves the mark out. Leaves painter's state as it was.
-void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark);
+void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark, const PlotOverlays& overlays = {});
 
 /// Draws the links of pose from base through J1 and J2 to the tip with painter's pen.
 void DrawArm(QPainter& painter, const kelvora::ArmPose& pose, QPoint base);

@@ -30,6 +30,9 @@ void CSolverApp::InstallFontSubstitutions() {
 }
 
 bool CSolverApp::InitInstance() {
+    // Shown as the application's own window, not run modally: a modal window is marked as one to
+    // the window manager, which may then keep it off the taskbar. Closing it, the last window, ends
+    // the loop.
     CSolverDlg dlg;
     m_pMainWnd = &dlg;
     // `kelvora FILE`: the window opens with that results.csv (the first argument that is not an
@@ -40,7 +43,8 @@ bool CSolverApp::InitInstance() {
         QTimer::singleShot(0, &dlg, [&dlg, arg] { dlg.OpenResults(arg); });
         break;
     }
-    dlg.exec();
+    dlg.show();
+    exec();
     m_pMainWnd = nullptr;
     return false;
 }

@@ -22,6 +22,7 @@
 
 #include "aboutdlg.h"
 #include "dataexchange.h"
+#include "groundtruthoverlay.h"
 #include "messagebox.h"
 #include "plotpainter.h"
 #include "resourceloader.h"
@@ -144,8 +145,10 @@ private:
 CSolverDlg::CSolverDlg(QWidget* pParent) : CSolverDlg(TheSolverState(), pParent) {}
 
 CSolverDlg::CSolverDlg(kelvora::SolverState& state, QWidget* pParent)
+    // An application window with a taskbar entry, not a dialog transient for the application; in
+    // its title bar the window menu and the close button, no minimise or maximise button.
     : QDialog(pParent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                   Qt::WindowCloseButtonHint),
       m_hIcon(LoadIconResource(IDI_APP)),
       m_state(state) {
@@ -165,6 +168,9 @@ CSolverDlg::CSolverDlg(kelvora::SolverState& state, QWidget* pParent)
     connect(m_pSystemMenu, &QMenu::triggered, this,
             [this](QAction* action) { OnSysCommand(action->data().toUInt(), 0); });
     CreateReplayUi();
+    // The optimum and the unreachable targets, painted on request (see OnPaint).
+    m_pGroundTruth = new GroundTruthOverlay(this);
+    connect(m_pGroundTruth, &GroundTruthOverlay::changed, this, qOverload<>(&QWidget::update));
     // Pointer moves reach OnMouseMove with no button held too. The plot has no control of its own,
     // so moves over it go to the dialog itself.
     setMouseTracking(true);
@@ -244,8 +250,9 @@ void CSolverDlg::DoDataExchange(CDataExchange* pDX) {
 }
 
 bool CSolverDlg::OnInitDialog() {
-    // The About entry at the end of the window's menu, after a separator.
+    // The overlay entries, then the About entry at the end of the window's menu, after a separator.
     if (QMenu* menu = GetSystemMenu()) {
+        m_pGroundTruth->AddToMenu(menu);
         const QString about = LoadStringResource(IDS_ABOUT_MENU);
         if (!about.isEmpty()) {
             menu->addSeparator();
@@ -334,8 +341,11 @@ void CSolverDlg::OnOK() {
         m_bBusyCursor = false;
     }
     update();  // the last finished generation's poses
-    if (!report.refused) EndRunReplay(params.populationSize);
-    if (!report.refused) ShowRunSeed(params, report, target);
+    if (!report.refused) {
+        EndRunReplay(params.populationSize);
+        ShowRunSeed(params, report, target);
+        m_pGroundTruth->ShowRunGap(GetDlgItem(IDC_ERROR), m_state);
+    }
     ReportResultFileFailures(report);
     if (m_bCloseRequested) reject();
 }
@@ -458,7 +468,7 @@ void CSolverDlg::OnPaint() {
     scene.target = QPoint(m_state.targetX, m_state.targetY);
     scene.cloud = IsPopulationShown() ? m_pCloud.get() : nullptr;
     // The bitmap is loaded for this paint and released with it; nothing is kept between paints.
-    PaintPlot(painter, scene, LoadBitmapResource(IDB_BASE_MARK));
+    PaintPlot(painter, scene, LoadBitmapResource(IDB_BASE_MARK), m_pGroundTruth->Overlays(scene.base, scene.target));
 }
 
 QPoint CSolverDlg::PlotCentre() const {
@@ -480,13 +490,24 @@ bool CSolverDlg::IsInsidePlot(QPoint point) const {
     return m_rcPlot.left() < point.x() && point.x() < right && m_rcPlot.top() < point.y() && point.y() < bottom;
 }
 
+namespace {
+
+// The client pixel under a pointer position, each coordinate truncated toward zero: at a fractional
+// scale factor 100.5 is pixel 100 (outside the plot) and 499.5 is pixel 499 (inside), where
+// QPointF::toPoint() would round them to 101 and 500.
+QPoint ClientPixel(QPointF position) {
+    return QPoint(static_cast<int>(position.x()), static_cast<int>(position.y()));
+}
+
+}  // namespace
+
 void CSolverDlg::mouseMoveEvent(QMouseEvent* event) {
-    OnMouseMove(event->buttons(), event->position().toPoint());
+    OnMouseMove(event->buttons(), ClientPixel(event->position()));
     QDialog::mouseMoveEvent(event);
 }
 
 void CSolverDlg::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) OnLButtonDown(event->buttons(), event->position().toPoint());
+    if (event->button() == Qt::LeftButton) OnLButtonDown(event->buttons(), ClientPixel(event->position()));
     QDialog::mousePressEvent(event);
 }
 

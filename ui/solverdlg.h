@@ -21,6 +21,7 @@ class QDragEnterEvent;
 class QDropEvent;
 class ResultsReplay;
 struct PopulationCloud;
+class GroundTruthOverlay;
 class QContextMenuEvent;
 class QKeyEvent;
 class QMenu;
@@ -172,6 +173,7 @@ protected:
     int m_nTargetY = 0;  ///< target relative to the plot centre, y up
     QIcon m_hIcon;       ///< icon IDI_APP
     QMenu* m_pSystemMenu = nullptr;  ///< the window's menu, owned by the dialog
+    GroundTruthOverlay* m_pGroundTruth = nullptr;  ///< the optimum and reach overlays, owned by the dialog
 
     kelvora::SolverState& m_state;
 

@@ -94,6 +94,7 @@ private slots:
     void aboutBoxOpensAgain();
 
     void applicationMetadata();
+    void mainWindowIsAnApplicationWindow();
 };
 
 void TestShell::initTestCase() {
@@ -308,5 +309,50 @@ void TestShell::applicationMetadata() {
     QVERIFY(sizes.contains(QSize(32, 32)));
 }
 
-QTEST_MAIN(TestShell)
+void TestShell::mainWindowIsAnApplicationWindow() {
+    // The program's own start: the main dialog is a normal top-level window with a taskbar entry,
+    // transient for nothing and not modal, and closing it ends the program's loop.
+    struct Seen {
+        bool visible = false;
+        Qt::WindowType type = Qt::Widget;
+        bool transient = true;
+        bool modal = true;
+    } seen;
+    QTimer look;
+    look.setSingleShot(true);
+    connect(&look, &QTimer::timeout, [&seen] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dlg = qobject_cast<CSolverDlg*>(widget);
+            if (!dlg) continue;
+            seen.visible = dlg->isVisible();
+            seen.type = dlg->windowType();
+            seen.transient = dlg->windowHandle() && dlg->windowHandle()->transientParent();
+            seen.modal = dlg->isModal() || QApplication::activeModalWidget() ||
+                         (dlg->windowHandle() && dlg->windowHandle()->modality() != Qt::NonModal);
+            dlg->close();
+        }
+    });
+    look.start(0);
+    QTimer failSafe;  // a loop that the close does not end is ended here, and fails below
+    failSafe.setSingleShot(true);
+    connect(&failSafe, &QTimer::timeout, qApp, &QCoreApplication::quit);
+    failSafe.start(20000);
+    QCOMPARE(static_cast<CSolverApp*>(qApp)->InitInstance(), false);
+    QVERIFY2(failSafe.isActive(), "closing the window did not end the loop");
+    QVERIFY(seen.visible);
+    QCOMPARE(seen.type, Qt::Window);
+    QVERIFY(!seen.transient);
+    QVERIFY(!seen.modal);
+    QVERIFY(uitest::Messages().isEmpty());
+}
+
+// The application object is the program's own, as InitInstance needs it.
+int main(int argc, char** argv) {
+    CSolverApp app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);  // as QTEST_MAIN does
+    TestShell test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_shell.moc"
