@@ -15,13 +15,17 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QSettings>
 #include <QShowEvent>
+#include <QThread>
 
 #include "aboutdlg.h"
 #include "dataexchange.h"
+#include "evolutionwindow.h"
 #include "messagebox.h"
 #include "plotpainter.h"
 #include "resourceloader.h"
+#include "runworker.h"
 #include "solverapp.h"
 
 namespace {
@@ -88,19 +92,23 @@ constexpr kelvora::ArmPose kOpeningPose{45, 30, 15};
 // While a run goes, swallows the user's input to the dialog and its controls (keys, buttons, moves,
 // wheel, context menus, drops), so that no field, target or button changes under the run; Escape
 // only asks the run to stop. Paints and the window manager's close request still go through.
-// Lives as long as the run, on the application object, which sees every event before its widget.
+// Installed on the dialog and each of its widgets for the run's length; other windows (the
+// evolution window) take their input as usual.
 class RunInputFilter : public QObject {
 public:
-    RunInputFilter(QWidget* dialog, volatile bool* stopRequested) : m_dialog(dialog), m_stopRequested(stopRequested) {
-        qApp->installEventFilter(this);
+    RunInputFilter(QWidget* dialog, std::function<void()> stop) : m_dialog(dialog), m_stop(std::move(stop)) {
+        m_dialog->installEventFilter(this);
+        for (QWidget* child : m_dialog->findChildren<QWidget*>()) child->installEventFilter(this);
     }
-    ~RunInputFilter() override { qApp->removeEventFilter(this); }
+    ~RunInputFilter() override {
+        m_dialog->removeEventFilter(this);
+        for (QWidget* child : m_dialog->findChildren<QWidget*>()) child->removeEventFilter(this);
+    }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         switch (event->type()) {
         case QEvent::KeyPress:
-            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && IsDialogWidget(watched))
-                *m_stopRequested = true;
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && IsDialogWidget(watched)) m_stop();
             return IsDialogWidget(watched);
         case QEvent::KeyRelease:
         case QEvent::ShortcutOverride:
@@ -135,8 +143,12 @@ private:
     }
 
     QWidget* m_dialog;
-    volatile bool* m_stopRequested;
+    std::function<void()> m_stop;
 };
+
+// Where the evolution window's open state is kept.
+QSettings EvolutionSettings() { return QSettings(QStringLiteral("kelvora"), QStringLiteral("kelvora")); }
+constexpr char kEvolutionOpenKey[] = "evolution/open";
 
 }  // namespace
 
@@ -163,6 +175,13 @@ CSolverDlg::CSolverDlg(kelvora::SolverState& state, QWidget* pParent)
     m_pSystemMenu->addAction(QStringLiteral("閉じる(&C)"))->setData(SC_CLOSE);
     connect(m_pSystemMenu, &QMenu::triggered, this,
             [this](QAction* action) { OnSysCommand(action->data().toUInt(), 0); });
+    // The evolution window's entry; its shortcut works with the menu closed, during a run too.
+    QAction* evolution = m_pSystemMenu->addAction(tr("進化のグラフ(&G)..."));
+    evolution->setData(IDM_EVOLUTION);
+    evolution->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    evolution->setShortcutContext(Qt::WindowShortcut);
+    evolution->setObjectName(QStringLiteral("EvolutionAction"));
+    addAction(evolution);
     // Pointer moves reach OnMouseMove with no button held too. The plot has no control of its own,
     // so moves over it go to the dialog itself.
     setMouseTracking(true);
@@ -260,6 +279,7 @@ bool CSolverDlg::OnInitDialog() {
     m_state.baseX = 300;
     m_state.baseY = (m_rcPlot.top() + plotBottom) / 2;
     const kelvora::TipPoint tip = kelvora::TipPosition(kOpeningPose, m_state.baseX, m_state.baseY);
+    m_runParams = kelvora::SolverParams{};
     m_state.targetX = static_cast<int>(tip.x);  // truncated toward zero: (368, 40)
     m_state.targetY = static_cast<int>(tip.y);
     m_nTargetX = m_state.targetX - 300;
@@ -274,6 +294,11 @@ bool CSolverDlg::OnInitDialog() {
 
     // The keyboard focus starts on the first tab stop, the Compute button.
     GetDlgItem(IDOK)->setFocus(Qt::OtherFocusReason);
+    // The evolution window opens again when it was open as the program last ended.
+    if (EvolutionSettings().value(QLatin1String(kEvolutionOpenKey), false).toBool()) {
+        ShowEvolutionWindow();
+        activateWindow();
+    }
     return true;
 }
 
@@ -285,8 +310,20 @@ void CSolverDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+CSolverDlg::~CSolverDlg() {
+    delete m_pInputFilter;
+    if (m_pRunThread) {
+        // No snapshot or end is taken any more; the run ends after its current generation.
+        disconnect(m_pWorker, nullptr, this, nullptr);
+        m_pWorker->requestStop();
+        m_pRunThread->quit();
+        m_pRunThread->wait();
+        delete m_pWorker;
+    }
+}
+
 void CSolverDlg::OnOK() {
-    if (m_bRunning) return;  // never a run inside a run: the run's buffers are one
+    if (m_bRunning) return;  // never a run inside a run
     if (!UpdateData(true)) return;  // the message has been shown and the focus moved; no run, no file
 
     kelvora::SolverParams params;
@@ -294,41 +331,121 @@ void CSolverDlg::OnOK() {
     params.generationCount = m_nGenerationLimit;
     params.crossoverRate = m_dCrossoverRate;
     params.mutationProbability = m_dMutationProbability;
-    const QPoint target(m_state.targetX - m_state.baseX, m_state.baseY - m_state.targetY);
-
-    kelvora::RunOptions options;
-    m_bStopRequested = false;
+    m_runParams = params;
+    m_runTarget = QPoint(m_state.targetX - m_state.baseX, m_state.baseY - m_state.targetY);
     m_bCloseRequested = false;
-    options.stopRequested = &m_bStopRequested;
-    kelvora::RunReport report;
-    {
-        RunInputFilter filter(this, &m_bStopRequested);
-        m_bRunning = true;
-        m_liveClock.start();
-        report = kelvora::RunSolver(m_state, params,
-                                    [this](int generation, double error) { OnGenerationProgress(generation, error); },
-                                    options);
-        // Input that came in during the run, still queued, goes while the filter is on: a late
-        // Escape must not close the dialog, a late click must not move the target.
-        QCoreApplication::processEvents();
-        m_bRunning = false;
+    m_bRan = true;
+
+    // The worker has a state of its own: the window's SolverState is only written here, on the
+    // window's thread, from the worker's snapshots.
+    m_pWorker = new RunWorker(m_state, params);
+    m_pWorker->setEveryGeneration(m_bEveryGeneration);
+    m_pRunThread = new QThread(this);
+    m_pRunThread->setObjectName(QStringLiteral("kelvora run"));
+    m_pWorker->moveToThread(m_pRunThread);
+    connect(m_pRunThread, &QThread::started, m_pWorker, &RunWorker::run);
+    connect(m_pWorker, &RunWorker::progressed, this, &CSolverDlg::OnRunSnapshot,
+            m_bEveryGeneration ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+    connect(m_pWorker, &RunWorker::finished, this, &CSolverDlg::OnRunFinished, Qt::QueuedConnection);
+
+    RunWorker* worker = m_pWorker;
+    m_pInputFilter = new RunInputFilter(this, [worker] { worker->requestStop(); });
+    m_bRunning = true;
+    m_state.populationSize = params.populationSize;
+    m_state.crossoverRate = params.crossoverRate;
+    m_state.mutationProbability = params.mutationProbability;
+    m_state.eliteFitness = 0.0;
+    if (m_pEvolution)
+        m_pEvolution->beginRun(params.generationCount, QPoint(m_state.baseX, m_state.baseY),
+                               QPoint(m_state.targetX, m_state.targetY));
+    m_liveClock.start();
+    m_pRunThread->start();
+}
+
+void CSolverDlg::OnRunSnapshot(const RunSnapshot& snapshot) {
+    if (!m_bRunning) return;
+    m_pWorker->snapshotTaken();
+    m_state.currentPose = snapshot.currentPose;
+    m_state.elitePose = snapshot.elitePose;
+    m_state.eliteFitness = snapshot.eliteFitness;
+    m_state.generation = snapshot.generation;
+    for (int i = 0; i < snapshot.rows.size(); ++i)
+        m_state.history[static_cast<std::size_t>(snapshot.firstRow + i)] = snapshot.rows[i];
+    if (m_pEvolution) m_pEvolution->appendRows(snapshot.firstRow, snapshot.rows, snapshot.eliteDistance);
+    if (!m_bBusyCursor && m_liveClock.hasExpired(kLiveInterval)) {
+        setCursor(Qt::BusyCursor);  // the dialog takes no input now
+        m_bBusyCursor = true;
     }
+    OnGenerationProgress(snapshot.generation, snapshot.error);
+}
+
+void CSolverDlg::OnRunFinished(const kelvora::RunReport& report) {
+    // The thread has nothing more to do; its state is read only now.
+    m_pRunThread->quit();
+    m_pRunThread->wait();
+    const kelvora::SolverState& done = m_pWorker->state();
+    m_state.generation = done.generation;
+    m_state.history = done.history;
+    m_state.eliteFitness = done.eliteFitness;
+    m_state.elitePose = done.elitePose;
+    m_state.currentPose = done.currentPose;
+    const double eliteDistance = kelvora::TipDistance(done, done.elitePose);
+    delete m_pWorker;
+    m_pWorker = nullptr;
+    delete m_pRunThread;
+    m_pRunThread = nullptr;
+
+    // Input that came in during the run, still queued, goes while the filter is on: a late
+    // Escape must not close the dialog, a late click must not move the target.
+    QCoreApplication::processEvents();
+    delete m_pInputFilter;
+    m_pInputFilter = nullptr;
+    m_bRunning = false;
     if (m_bBusyCursor) {
-        QApplication::restoreOverrideCursor();
+        setCursor(m_hCursor);
         m_bBusyCursor = false;
     }
     update();  // the last finished generation's poses
-    ShowRunSeed(params, report, target);
+    if (m_pEvolution) m_pEvolution->finishRun(HistoryRows(), eliteDistance);
+    ShowRunSeed(m_runParams, report, m_runTarget);
     ReportResultFileFailures(report);
+    emit runFinished();
     if (m_bCloseRequested) reject();
+}
+
+QList<kelvora::GenerationStat> CSolverDlg::HistoryRows() const {
+    QList<kelvora::GenerationStat> rows;
+    if (!m_bRan) return rows;
+    rows.reserve(m_state.generation);
+    for (int g = 0; g < m_state.generation && g < kelvora::kMaxGenerations; ++g)
+        rows.append(m_state.history[static_cast<std::size_t>(g)]);
+    return rows;
+}
+
+EvolutionWindow* CSolverDlg::ShowEvolutionWindow() {
+    if (!m_pEvolution) {
+        m_pEvolution = new EvolutionWindow(this);
+        // The last run, or the run going, from what the window has taken of it so far.
+        m_pEvolution->beginRun(m_runParams.generationCount, QPoint(m_state.baseX, m_state.baseY),
+                               QPoint(m_state.targetX, m_state.targetY));
+        if (m_bRan)
+            m_pEvolution->appendRows(0, HistoryRows(), kelvora::TipDistance(m_state, m_state.elitePose));
+    }
+    m_pEvolution->show();
+    m_pEvolution->raise();
+    m_pEvolution->activateWindow();
+    return m_pEvolution;
 }
 
 void CSolverDlg::reject() {
     if (m_bRunning) {
-        m_bStopRequested = true;
+        if (m_pWorker) m_pWorker->requestStop();
         m_bCloseRequested = true;
         return;
     }
+    // Whether the evolution window was open goes with the program's end.
+    EvolutionSettings().setValue(QLatin1String(kEvolutionOpenKey), m_pEvolution && m_pEvolution->isVisible());
+    if (m_pEvolution) m_pEvolution->close();
     QDialog::reject();
 }
 
@@ -337,16 +454,6 @@ void CSolverDlg::OnGenerationProgress(int generation, double error) {
     m_dError = error;
     UpdateData(false);
     update();  // the whole client area, background erased first
-    if (m_bRunning && m_liveClock.hasExpired(kLiveInterval)) {
-        m_liveClock.restart();
-        if (!m_bBusyCursor) {
-            QApplication::setOverrideCursor(Qt::BusyCursor);  // the window takes no input now
-            m_bBusyCursor = true;
-        }
-        // Paints the fields and the plot and takes the window's events; input among them is
-        // swallowed by the run's filter, and Escape or a close request ask the run to stop.
-        QCoreApplication::processEvents();
-    }
 }
 
 void CSolverDlg::ShowRunSeed(const kelvora::SolverParams& params, const kelvora::RunReport& report, QPoint target) {
@@ -470,6 +577,10 @@ void CSolverDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CSolverDlg::OnSysCommand(unsigned nID, qintptr /*lParam*/) {
+    if ((nID & SC_MASK) == IDM_EVOLUTION) {
+        ShowEvolutionWindow();
+        return;
+    }
     if ((nID & SC_MASK) == IDM_ABOUT) {
         CAboutDlg dlgAbout(this);
         dlgAbout.DoModal();
