@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileDialog>
-#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
@@ -13,7 +12,6 @@
 #include <QSettings>
 #include <QSvgGenerator>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "fitnesschart.h"
 #include "messagebox.h"
@@ -73,7 +71,9 @@ EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Wind
     updateReadout();
 }
 
-EvolutionWindow::~EvolutionWindow() = default;
+EvolutionWindow::~EvolutionWindow() {
+    if (m_search.joinable()) m_search.join();
+}
 
 void EvolutionWindow::beginRun(int limit, QPoint base, QPoint target) {
     m_base = base;
@@ -110,22 +110,38 @@ void EvolutionWindow::findOptimum() {
     }
     m_optimum.reset();
     m_chart->setOptimumFitness(std::nullopt);
-    // The exhaustive search takes a moment: off the window's thread, and only the answer for the
-    // target still wanted is kept.
+    // The exhaustive search takes a moment: on a thread of its own, which hands its answer over
+    // under m_searchLock and then tells the window. One search at a time: a new target waits for
+    // the previous search to end.
+    if (m_search.joinable()) m_search.join();
+    takeOptimum();  // the answer of the search just joined, if it still matters
+    if (m_optimum) return;
+    m_searchBase = m_base;
+    m_searchTarget = m_target;
     const QPoint base = m_base, target = m_target;
-    auto* watcher = new QFutureWatcher<kelvora::Optimum>(this);
-    connect(watcher, &QFutureWatcher<kelvora::Optimum>::finished, this, [this, watcher, base, target] {
-        watcher->deleteLater();
-        if (base != m_base || target != m_target) return;
-        m_optimum = watcher->result();
-        m_optimumBase = base;
-        m_optimumTarget = target;
-        m_chart->setOptimumFitness(m_optimum->fitness);
-        updateReadout();
-        emit optimumFound();
+    m_search = std::thread([this, base, target] {
+        const kelvora::Optimum optimum = kelvora::FindOptimum(base.x(), base.y(), target.x(), target.y());
+        {
+            const std::lock_guard<std::mutex> lock(m_searchLock);
+            m_found = optimum;
+        }
+        QMetaObject::invokeMethod(this, &EvolutionWindow::takeOptimum, Qt::QueuedConnection);
     });
-    watcher->setFuture(QtConcurrent::run(
-        [base, target] { return kelvora::FindOptimum(base.x(), base.y(), target.x(), target.y()); }));
+}
+
+void EvolutionWindow::takeOptimum() {
+    std::optional<kelvora::Optimum> found;
+    {
+        const std::lock_guard<std::mutex> lock(m_searchLock);
+        found.swap(m_found);
+    }
+    if (!found || m_searchBase != m_base || m_searchTarget != m_target) return;
+    m_optimum = found;
+    m_optimumBase = m_searchBase;
+    m_optimumTarget = m_searchTarget;
+    m_chart->setOptimumFitness(m_optimum->fitness);
+    updateReadout();
+    emit optimumFound();
 }
 
 int EvolutionWindow::firstGenerationAtOptimum() const {

@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <optional>
 
 #include <QList>
 #include <QObject>
@@ -21,13 +23,42 @@ struct RunSnapshot {
     int firstRow = 0;                    ///< history index of rows.first()
     QList<kelvora::GenerationStat> rows; ///< history rows not posted before, firstRow..generation-1
 };
-Q_DECLARE_METATYPE(RunSnapshot)
-Q_DECLARE_METATYPE(kelvora::RunReport)
+
+/// The end of a run: its report and the state the window keeps of it.
+struct RunResult {
+    kelvora::RunReport report;
+    int generation = 0;                  ///< generations finished and logged
+    std::array<kelvora::GenerationStat, kelvora::kMaxGenerations> history{};  ///< rows 0..generation-1
+    double eliteFitness = 0.0;
+    kelvora::ArmPose elitePose{};
+    kelvora::ArmPose currentPose{};
+    double eliteDistance = 0.0;          ///< px
+};
+
+/// What the window and a run's worker share, and all they share: the stop request, and the
+/// snapshots and the end handed over under a mutex. Both hold it by shared_ptr, so whichever lets
+/// go last frees it, and nothing the worker writes is read by another thread without the mutex.
+struct RunChannel {
+    /// Asks the run to end after the generation it is in. Safe on any thread.
+    void requestStop() { stop.store(true, std::memory_order_release); }
+    /// The snapshot announced last, if not taken yet; the next one may then be announced.
+    std::optional<RunSnapshot> takeSnapshot();
+    /// The run's end, once the worker's finished() has come (once; nullopt after).
+    std::optional<RunResult> takeResult();
+
+    std::atomic<bool> stop{false};
+    std::atomic<bool> snapshotPending{false};
+    std::mutex handOver;                 ///< guards snapshot and result
+    std::optional<RunSnapshot> snapshot;
+    std::unique_ptr<RunResult> result;
+};
 
 /// Runs RunSolver for one set of parameters when run() is called (on the worker's thread) and
-/// posts snapshots through progressed(): at most one every kSnapshotInterval ms and never while the
-/// previous one has not been taken (snapshotTaken()), or after every generation when
-/// setEveryGeneration(true). finished() comes once, after the last snapshot.
+/// announces snapshots through snapshotReady(), to be fetched from channel(): at most one every
+/// kSnapshotInterval ms and never while the previous one has not been taken, or after every
+/// generation when setEveryGeneration(true). finished() comes once, after the last snapshot; the
+/// channel then holds the run's end. Once the run has started, only the channel is touched from
+/// other threads; the worker is best deleted on its own thread (QThread::finished to deleteLater).
 class RunWorker : public QObject {
     Q_OBJECT
 
@@ -41,30 +72,24 @@ public:
 
     /// Post every generation, not at most ~30 a second. Set before the run starts.
     void setEveryGeneration(bool every) { m_everyGeneration = every; }
-    /// Asks the run to end after the generation it is in. Safe on any thread.
-    void requestStop() { m_stop.store(true, std::memory_order_release); }
-    bool stopRequested() const { return m_stop.load(std::memory_order_acquire); }
-    /// The receiver has taken the last snapshot: the next one may be posted. Safe on any thread.
-    void snapshotTaken() { m_snapshotPending.store(false, std::memory_order_release); }
-
-    /// The run's state; read it only after finished() has come.
-    const kelvora::SolverState& state() const { return *m_state; }
+    /// The run's channel; take it before the run starts.
+    const std::shared_ptr<RunChannel>& channel() const { return m_channel; }
 
 public slots:
     void run();
 
 signals:
-    void progressed(const RunSnapshot& snapshot);
-    void finished(const kelvora::RunReport& report);
+    void snapshotReady();
+    void finished();
 
 private:
-    RunSnapshot takeSnapshot(int generation, double error);
+    RunSnapshot makeSnapshot(int generation, double error);
+    void post(RunSnapshot snapshot);
 
     std::unique_ptr<kelvora::SolverState> m_state;
     std::unique_ptr<kelvora::RunBuffers> m_buffers;
     kelvora::SolverParams m_params;
     bool m_everyGeneration = false;
     int m_rowsPosted = 0;
-    std::atomic<bool> m_stop{false};
-    std::atomic<bool> m_snapshotPending{false};
+    std::shared_ptr<RunChannel> m_channel;
 };

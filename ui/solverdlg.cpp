@@ -22,6 +22,7 @@
 #include "aboutdlg.h"
 #include "dataexchange.h"
 #include "evolutionwindow.h"
+#include "fitnesschart.h"
 #include "messagebox.h"
 #include "plotpainter.h"
 #include "resourceloader.h"
@@ -314,11 +315,9 @@ CSolverDlg::~CSolverDlg() {
     delete m_pInputFilter;
     if (m_pRunThread) {
         // No snapshot or end is taken any more; the run ends after its current generation.
-        disconnect(m_pWorker, nullptr, this, nullptr);
-        m_pWorker->requestStop();
+        m_run->requestStop();
         m_pRunThread->quit();
-        m_pRunThread->wait();
-        delete m_pWorker;
+        m_pRunThread->wait();  // the worker deletes itself on its thread as that ends
     }
 }
 
@@ -338,23 +337,29 @@ void CSolverDlg::OnOK() {
 
     // The worker has a state of its own: the window's SolverState is only written here, on the
     // window's thread, from the worker's snapshots.
-    m_pWorker = new RunWorker(m_state, params);
-    m_pWorker->setEveryGeneration(m_bEveryGeneration);
+    // From here on the window touches the run only through m_run.
+    auto* worker = new RunWorker(m_state, params);
+    worker->setEveryGeneration(m_bEveryGeneration);
+    m_run = worker->channel();
     m_pRunThread = new QThread(this);
     m_pRunThread->setObjectName(QStringLiteral("kelvora run"));
-    m_pWorker->moveToThread(m_pRunThread);
-    connect(m_pRunThread, &QThread::started, m_pWorker, &RunWorker::run);
-    connect(m_pWorker, &RunWorker::progressed, this, &CSolverDlg::OnRunSnapshot,
+    worker->moveToThread(m_pRunThread);
+    connect(m_pRunThread, &QThread::started, worker, &RunWorker::run);
+    // The worker ends on its own thread, after its last signal.
+    connect(m_pRunThread, &QThread::finished, worker, &QObject::deleteLater);
+    connect(worker, &RunWorker::snapshotReady, this, &CSolverDlg::OnRunSnapshot,
             m_bEveryGeneration ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
-    connect(m_pWorker, &RunWorker::finished, this, &CSolverDlg::OnRunFinished, Qt::QueuedConnection);
+    connect(worker, &RunWorker::finished, this, &CSolverDlg::OnRunFinished, Qt::QueuedConnection);
 
-    RunWorker* worker = m_pWorker;
-    m_pInputFilter = new RunInputFilter(this, [worker] { worker->requestStop(); });
+    m_pInputFilter = new RunInputFilter(this, [this] {
+        if (m_run) m_run->requestStop();
+    });
     m_bRunning = true;
     m_state.populationSize = params.populationSize;
     m_state.crossoverRate = params.crossoverRate;
     m_state.mutationProbability = params.mutationProbability;
     m_state.eliteFitness = 0.0;
+    m_state.generation = 0;
     if (m_pEvolution)
         m_pEvolution->beginRun(params.generationCount, QPoint(m_state.baseX, m_state.baseY),
                                QPoint(m_state.targetX, m_state.targetY));
@@ -362,36 +367,46 @@ void CSolverDlg::OnOK() {
     m_pRunThread->start();
 }
 
-void CSolverDlg::OnRunSnapshot(const RunSnapshot& snapshot) {
-    if (!m_bRunning) return;
-    m_pWorker->snapshotTaken();
+void CSolverDlg::OnRunSnapshot() {
+    if (!m_bRunning || !m_run) return;
+    const std::optional<RunSnapshot> taken = m_run->takeSnapshot();
+    if (!taken || taken->generation <= m_state.generation) return;
+    const RunSnapshot& snapshot = *taken;
     m_state.currentPose = snapshot.currentPose;
     m_state.elitePose = snapshot.elitePose;
     m_state.eliteFitness = snapshot.eliteFitness;
-    m_state.generation = snapshot.generation;
     for (int i = 0; i < snapshot.rows.size(); ++i)
         m_state.history[static_cast<std::size_t>(snapshot.firstRow + i)] = snapshot.rows[i];
-    if (m_pEvolution) m_pEvolution->appendRows(snapshot.firstRow, snapshot.rows, snapshot.eliteDistance);
-    if (!m_bBusyCursor && m_liveClock.hasExpired(kLiveInterval)) {
+    m_state.generation = snapshot.generation;
+    if (m_pEvolution) {
+        // The rows the chart has not had yet, from the window's own copy of the history.
+        const int from = static_cast<int>(m_pEvolution->chart()->history().size());
+        QList<kelvora::GenerationStat> rows;
+        for (int g = from; g < m_state.generation; ++g) rows.append(m_state.history[static_cast<std::size_t>(g)]);
+        m_pEvolution->appendRows(from, rows, snapshot.eliteDistance);
+    }
+    // Snapshots at the window's pace come no sooner than kLiveInterval into the run.
+    if (!m_bBusyCursor && (!m_bEveryGeneration || m_liveClock.hasExpired(kLiveInterval))) {
         setCursor(Qt::BusyCursor);  // the dialog takes no input now
         m_bBusyCursor = true;
     }
     OnGenerationProgress(snapshot.generation, snapshot.error);
 }
 
-void CSolverDlg::OnRunFinished(const kelvora::RunReport& report) {
-    // The thread has nothing more to do; its state is read only now.
+void CSolverDlg::OnRunFinished() {
+    // The thread has nothing more to do; the worker goes with it.
+    if (!m_run) return;
+    std::optional<RunResult> result = m_run->takeResult();
+    m_run.reset();
     m_pRunThread->quit();
     m_pRunThread->wait();
-    const kelvora::SolverState& done = m_pWorker->state();
-    m_state.generation = done.generation;
-    m_state.history = done.history;
-    m_state.eliteFitness = done.eliteFitness;
-    m_state.elitePose = done.elitePose;
-    m_state.currentPose = done.currentPose;
-    const double eliteDistance = kelvora::TipDistance(done, done.elitePose);
-    delete m_pWorker;
-    m_pWorker = nullptr;
+    const kelvora::RunReport& report = result->report;
+    m_state.generation = result->generation;
+    m_state.history = result->history;
+    m_state.eliteFitness = result->eliteFitness;
+    m_state.elitePose = result->elitePose;
+    m_state.currentPose = result->currentPose;
+    const double eliteDistance = result->eliteDistance;
     delete m_pRunThread;
     m_pRunThread = nullptr;
 
@@ -439,7 +454,7 @@ EvolutionWindow* CSolverDlg::ShowEvolutionWindow() {
 
 void CSolverDlg::reject() {
     if (m_bRunning) {
-        if (m_pWorker) m_pWorker->requestStop();
+        if (m_run) m_run->requestStop();
         m_bCloseRequested = true;
         return;
     }

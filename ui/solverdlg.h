@@ -2,6 +2,8 @@
 // The main dialog (template IDD_MAIN): the four run parameters, the read-only progress, target and
 // pointer fields, the Compute button "計算" and the plot. It is the program's one window.
 
+#include <memory>
+
 #include <QCursor>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -15,8 +17,7 @@
 class CDataExchange;
 class EvolutionWindow;
 class QThread;
-class RunWorker;
-struct RunSnapshot;
+struct RunChannel;
 class QContextMenuEvent;
 class QKeyEvent;
 class QMenu;
@@ -108,12 +109,12 @@ protected:
     /// about 30 a second, and always for the last finished generation): shows the generation's
     /// number and error and asks for a repaint.
     virtual void OnGenerationProgress(int generation, double error);
-    /// Takes a snapshot of the run into SolverState (poses, generation, history rows), feeds the
-    /// evolution window and calls OnGenerationProgress.
-    void OnRunSnapshot(const RunSnapshot& snapshot);
+    /// Takes the worker's snapshot of the run into SolverState (poses, generation, history rows),
+    /// feeds the evolution window and calls OnGenerationProgress.
+    void OnRunSnapshot();
     /// The run has ended: its final state into SolverState, the thread gone, input back, then the
     /// seed tooltip, file warnings and a pending close.
-    void OnRunFinished(const kelvora::RunReport& report);
+    void OnRunFinished();
     /// Tests: the worker posts every generation and waits until the window has taken it, so that
     /// a test acting from OnGenerationProgress acts after a known generation.
     bool m_bEveryGeneration = false;
@@ -173,7 +174,7 @@ protected:
     bool m_bRan = false;                    ///< a run has been started since the dialog opened
     bool m_bCloseRequested = false;         ///< close the dialog when the run has ended
     bool m_bBusyCursor = false;             ///< the run has shown the busy cursor
-    RunWorker* m_pWorker = nullptr;         ///< the run's worker, on m_pRunThread
+    std::shared_ptr<RunChannel> m_run;      ///< shared with the run's worker, on m_pRunThread
     QThread* m_pRunThread = nullptr;        ///< the run's thread
     QObject* m_pInputFilter = nullptr;      ///< swallows input to the dialog during a run
     EvolutionWindow* m_pEvolution = nullptr;  ///< top-level, owned by the dialog

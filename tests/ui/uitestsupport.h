@@ -71,9 +71,12 @@ protected:
     }
 };
 
-/// Settings in the test location, emptied: the tests never read or write the user's.
+/// Settings in a scratch directory of this test program, emptied: the tests never read or write
+/// the user's, nor those of another test program running at the same time.
 inline bool UseScratchSettings() {
+    static QTemporaryDir dir;
     QStandardPaths::setTestModeEnabled(true);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     QSettings(QStringLiteral("kelvora"), QStringLiteral("kelvora")).clear();
     return true;
 }
