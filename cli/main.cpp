@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "output.h"
 
 using namespace kelvora::cli;
 
@@ -18,6 +19,7 @@ constexpr Subcommand kSubcommands[] = {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ReserveStandardDescriptors();
     if (argc > 1) {
         for (const Subcommand& command : kSubcommands) {
             if (command.name && std::strcmp(argv[1], command.name) == 0)

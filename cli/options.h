@@ -13,9 +13,9 @@ namespace kelvora::cli {
 /// What one invocation asks for.
 struct CliOptions {
     SolverParams params;                 ///< defaults: 20, 100, 0.5, 0.1, as the dialog opens
-    int targetX = 68;                    ///< relative to the base, x right, -199..199
-    int targetY = 180;                   ///< relative to the base, y up, -199..199
-    std::optional<std::uint32_t> seed;   ///< none: the clock, in whole seconds
+    int targetX = kOpeningTargetX;       ///< relative to the base, x right, within kMaxTargetOffset
+    int targetY = kOpeningTargetY;       ///< relative to the base, y up, within kMaxTargetOffset
+    std::optional<std::uint32_t> seed;   ///< none: a random seed (std::random_device)
     std::string outputDirectory;         ///< empty: the current directory
     bool json = false;
     bool quiet = false;
@@ -39,14 +39,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args);
 std::optional<long long> ParseInteger(const std::string& text);
 std::optional<double> ParseFiniteDouble(const std::string& text);
 
-/// The --help text.
+/// text as an error message may echo it: bytes that do not show (controls, malformed UTF-8,
+/// invisible or reordering characters) escaped as \xHH, \uHHHH, \n..., a backslash doubled, and
+/// anything wider than limit columns cut to limit - 3 of them and "...".
+std::string Printable(const std::string& text, std::size_t limit = 80);
+
+/// The --help text, with the accepted ranges and the defaults.
 std::string UsageText();
-
-/// The version printed by --version.
-inline constexpr const char* kVersion = "1.0.0.1";
-
-/// Pixel of the target given relative to the base (300, 220), y up.
-inline constexpr int kBaseX = 300;
-inline constexpr int kBaseY = 220;
 
 }  // namespace kelvora::cli

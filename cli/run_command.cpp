@@ -3,15 +3,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "commands.h"
+#include "kelvora_version.h"
 #include "options.h"
+#include "output.h"
 #include "solver.h"
 
 using namespace kelvora;
@@ -72,9 +77,41 @@ private:
     std::chrono::steady_clock::time_point lastDraw_{};
 };
 
+// A result file's path as an error message names it: the directory as it was given, escaped and cut
+// as an echoed argument is.
+std::string ShownPath(const CliOptions& o, const char* name) {
+    if (o.outputDirectory.empty()) return name;
+    const std::string directory = Printable(o.outputDirectory);
+    return directory.back() == '/' ? directory + name : directory + "/" + name;
+}
+
 void ReportFailure(const CliOptions& o, const ResultFileFailure& failure) {
-    std::fprintf(stderr, "kelvora-cli: %s: %s: %s\n", FilePath(o.outputDirectory, failure.name).c_str(),
-                 failure.duringOpen ? "cannot open" : "write failed, lines lost", std::strerror(failure.error));
+    const std::string path = ShownPath(o, failure.name);
+    switch (failure.problem) {
+    case FileProblem::inUse:
+        std::fprintf(stderr, "kelvora-cli: %s: another run is writing this file; nothing was run\n", path.c_str());
+        break;
+    case FileProblem::notAFile:
+        std::fprintf(stderr, "kelvora-cli: %s: cannot open: %s, not a regular file or a character device\n",
+                     path.c_str(), FileTypeName(failure.fileType));
+        break;
+    case FileProblem::lost:
+        std::fprintf(stderr, "kelvora-cli: %s: deleted during the run, its lines are lost\n", path.c_str());
+        break;
+    default:
+        std::fprintf(stderr, "kelvora-cli: %s: %s: %s\n", path.c_str(),
+                     failure.duringOpen ? "cannot open" : "write failed, lines lost", std::strerror(failure.error));
+        break;
+    }
+}
+
+// A seed for a run without --seed: random, so that runs started within the same second differ.
+std::uint32_t FreshSeed() {
+    try {
+        return std::random_device{}();
+    } catch (...) {  // no entropy source: the clock, finer than seconds
+        return static_cast<std::uint32_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    }
 }
 
 }  // namespace
@@ -88,17 +125,24 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     const CliOptions& o = parsed.options;
     if (o.help) {
         std::fputs(UsageText().c_str(), stdout);
-        return 0;
+        return FinishStdout();
     }
     if (o.version) {
         std::printf("kelvora-cli %s\n", kVersion);
-        return 0;
+        return FinishStdout();
     }
     if (!o.outputDirectory.empty()) {
+        // The system's own reason when the directory cannot be reached or entered.
         struct stat info {};
-        if (::stat(o.outputDirectory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-            std::fprintf(stderr, "kelvora-cli: --output-dir: '%s' is not an existing directory\n",
-                         o.outputDirectory.c_str());
+        const char* reason = nullptr;
+        if (::stat(o.outputDirectory.c_str(), &info) != 0)
+            reason = std::strerror(errno);
+        else if (!S_ISDIR(info.st_mode))
+            reason = std::strerror(ENOTDIR);
+        else if (::access(o.outputDirectory.c_str(), X_OK) != 0)
+            reason = std::strerror(errno);
+        if (reason) {
+            std::fprintf(stderr, "kelvora-cli: --output-dir: '%s': %s\n", Printable(o.outputDirectory).c_str(), reason);
             return 2;
         }
     }
@@ -106,12 +150,12 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     SolverState& state = State();
     state.baseX = kBaseX;
     state.baseY = kBaseY;
-    state.currentPose = state.elitePose = {45, 30, 15};
+    state.currentPose = state.elitePose = kOpeningPose;
     state.targetX = kBaseX + o.targetX;
     state.targetY = kBaseY - o.targetY;
 
     RunOptions run;
-    run.seed = o.seed;
+    run.seed = o.seed ? *o.seed : FreshSeed();
     run.outputDirectory = o.outputDirectory.c_str();
     ProgressBar bar(!o.quiet && ::isatty(STDERR_FILENO), o.params.generationCount);
     double lastError = 0.0;
@@ -123,6 +167,11 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
         },
         run);
     bar.Finish();
+    if (report.refused) {  // another run is writing here: nothing ran, nothing to print
+        if (report.results) ReportFailure(o, report.results);
+        if (report.fitness) ReportFailure(o, report.fitness);
+        return 1;
+    }
 
     if (o.json) {
         std::printf("{\"seed\":%u,\"population\":%d,\"generations\":%d,\"crossover\":%s,\"mutation\":%s,"
@@ -151,5 +200,5 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     }
     if (report.results) ReportFailure(o, report.results);
     if (report.fitness) ReportFailure(o, report.fitness);
-    return report.filesComplete() ? 0 : 1;
+    return std::max(report.filesComplete() ? 0 : 1, FinishStdout());
 }

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "solver.h"
@@ -31,21 +33,41 @@ const GeneTexts& Genes() {
     return genes;
 }
 
-ssize_t WriteAll(LineWriter writer, int fd, const char* data, std::size_t size) {
-    std::size_t done = 0;
+// Writes all of data; on failure returns false with errno set and done holding the bytes that did
+// reach the file.
+bool WriteAll(LineWriter writer, int fd, const char* data, std::size_t size, std::size_t& done) {
+    done = 0;
     while (done < size) {
         const ssize_t n = writer ? writer(fd, data + done, size - done) : ::write(fd, data + done, size - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return -1;
+            return false;
         }
         if (n == 0) {
             errno = EIO;
-            return -1;
+            return false;
         }
         done += static_cast<std::size_t>(n);
     }
-    return static_cast<ssize_t>(done);
+    return true;
+}
+
+// After a write that failed part-way (a full disk takes what fits), cuts the file back to the end
+// of the last complete line, so that it never ends in a fragment that would read as data. data is
+// what was being written, done the bytes of it that reached the file.
+void CutToWholeLines(const LogFile& log, const char* data, std::size_t done) {
+    std::size_t whole = done;
+    while (whole > 0 && data[whole - 1] != '\n') --whole;
+    if (whole == done || !log.regular) return;
+    const int savedErrno = errno;
+    const off_t end = ::lseek(log.fd, 0, SEEK_CUR);
+    if (end >= static_cast<off_t>(done - whole)) {
+        const off_t keep = end - static_cast<off_t>(done - whole);
+        while (::ftruncate(log.fd, keep) != 0 && errno == EINTR) {
+        }
+        ::lseek(log.fd, keep, SEEK_SET);
+    }
+    errno = savedErrno;
 }
 
 void AppendDouble(LogFile& log, double v) {
@@ -62,8 +84,11 @@ void EndLine(LogFile& log) {
     log.line[log.length++] = '\r';
     log.line[log.length++] = '\n';
     if (log.fd >= 0 && log.error == 0) {
-        if (WriteAll(log.writer, log.fd, log.line, static_cast<std::size_t>(log.length)) < 0) {
+        std::size_t done = 0;
+        if (!WriteAll(log.writer, log.fd, log.line, static_cast<std::size_t>(log.length), done)) {
             log.error = errno;
+            log.problem = FileProblem::writeFailed;
+            CutToWholeLines(log, log.line, done);
         } else {
             ++log.linesWritten;
         }
@@ -71,25 +96,125 @@ void EndLine(LogFile& log) {
     log.length = 0;
 }
 
-void OpenLog(LogFile& log, const char* directory) {
-    CloseLog(log);
-    log.error = 0;
-    log.openFailed = false;
-    log.linesWritten = 0;
-    log.length = 0;
+std::string PathOf(const char* directory, const char* name) {
     std::string path;
-    if (directory && *directory) {
+    const std::size_t length = directory ? std::strlen(directory) : 0;
+    path.reserve(length + 1 + std::strlen(name));  // one allocation
+    if (length > 0) {
         path = directory;
         if (path.back() != '/') path += '/';
     }
-    path += log.name;
-    do {
-        log.fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    } while (log.fd < 0 && errno == EINTR);
-    if (log.fd < 0) {
-        log.error = errno;
-        log.openFailed = true;
+    path += name;
+    return path;
+}
+
+void NoteOpenFailure(LogFile& log, FileProblem problem, int error) {
+    log.error = error;
+    log.openFailed = true;
+    log.problem = problem;
+}
+
+// Opens a result file for writing without truncating it and without blocking (a FIFO with no
+// reader would otherwise wait forever), refuses what is neither a regular file nor a character
+// device, and locks a regular file. The truncation waits until both files are locked.
+void AcquireLog(LogFile& log, const char* directory) {
+    CloseLog(log);
+    log.error = 0;
+    log.openFailed = false;
+    log.problem = FileProblem::none;
+    log.fileType = 0;
+    log.regular = false;
+    log.created = false;
+    log.linesWritten = 0;
+    log.length = 0;
+    const std::string path = PathOf(directory, log.name);
+    constexpr int kFlags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    log.fd = ::open(path.c_str(), kFlags);
+    if (log.fd < 0 && errno == ENOENT) {
+        log.fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666);  // O_EXCL: know that it is ours
+        if (log.fd >= 0)
+            log.created = true;
+        else if (errno == EEXIST)  // made meanwhile, or a link to a file yet to be made
+            log.fd = ::open(path.c_str(), kFlags | O_CREAT, 0666);
     }
+    struct stat info {};
+    if (log.fd < 0) {
+        const int error = errno;
+        // A FIFO without a reader, or a socket, fails with ENXIO: say what it is.
+        if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISCHR(info.st_mode) &&
+            !S_ISDIR(info.st_mode)) {
+            log.fileType = info.st_mode & S_IFMT;
+            NoteOpenFailure(log, FileProblem::notAFile, ENXIO);
+        } else {
+            NoteOpenFailure(log, FileProblem::cannotOpen, error);
+        }
+        return;
+    }
+    if (::fstat(log.fd, &info) != 0 || (!S_ISREG(info.st_mode) && !S_ISCHR(info.st_mode))) {
+        log.fileType = info.st_mode & S_IFMT;
+        ::close(log.fd);
+        log.fd = -1;
+        NoteOpenFailure(log, FileProblem::notAFile, ENXIO);
+        return;
+    }
+    if (S_ISCHR(info.st_mode)) {
+        // A device (/dev/null to discard, a terminal): written as before, blocking.
+        ::fcntl(log.fd, F_SETFL, ::fcntl(log.fd, F_GETFL) & ~O_NONBLOCK);
+        return;
+    }
+    log.regular = true;
+    int locked;
+    while ((locked = ::flock(log.fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    if (locked != 0 && errno == EWOULDBLOCK) {
+        ::close(log.fd);
+        log.fd = -1;
+        log.regular = false;
+        NoteOpenFailure(log, FileProblem::inUse, EWOULDBLOCK);
+    }
+    // Any other lock failure (a file system without locks) does not keep the user from running.
+}
+
+// Empties a locked regular file, as opening with O_TRUNC would have.
+void Truncate(LogFile& log) {
+    if (log.fd < 0 || !log.regular) return;
+    int result;
+    while ((result = ::ftruncate(log.fd, 0)) != 0 && errno == EINTR) {
+    }
+    if (result != 0) {
+        const int error = errno;
+        ::close(log.fd);
+        log.fd = -1;
+        log.regular = false;
+        NoteOpenFailure(log, FileProblem::cannotOpen, error);
+    }
+}
+
+// Closes a log without a trace: the run was refused. A file it created goes again.
+void Release(LogFile& log, const char* directory) {
+    if (log.fd < 0) return;
+    if (log.created) ::unlink(PathOf(directory, log.name).c_str());
+    ::close(log.fd);
+    log.fd = -1;
+    log.regular = false;
+    log.created = false;
+}
+
+// Whether a run holds the lock of the file at path. A shared lock probes without keeping two
+// probes from each other.
+bool HeldByARun(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    bool held = false;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        int result;
+        while ((result = ::flock(fd, LOCK_SH | LOCK_NB)) != 0 && errno == EINTR) {
+        }
+        held = result != 0 && errno == EWOULDBLOCK;
+    }
+    ::close(fd);  // releases the probe's lock
+    return held;
 }
 
 }  // namespace
@@ -98,8 +223,19 @@ LogFile::~LogFile() { CloseLog(*this); }
 
 void CloseLog(LogFile& log) {
     if (log.fd < 0) return;
-    if (::close(log.fd) != 0 && errno != EINTR && log.error == 0) log.error = errno;
+    // Deleted during the run (its directory removed, say): the lines went into a file nobody can
+    // reach any more. That outweighs an earlier write failure.
+    struct stat info {};
+    if (log.regular && ::fstat(log.fd, &info) == 0 && info.st_nlink == 0) {
+        log.error = ENOENT;
+        log.problem = FileProblem::lost;
+    }
+    if (::close(log.fd) != 0 && errno != EINTR && log.error == 0) {
+        log.error = errno;
+        log.problem = FileProblem::writeFailed;
+    }
     log.fd = -1;
+    log.regular = false;
 }
 
 ResultFileFailure FailureOf(const LogFile& log) {
@@ -108,8 +244,29 @@ ResultFileFailure FailureOf(const LogFile& log) {
         f.name = log.name;
         f.error = log.error;
         f.duringOpen = log.openFailed;
+        f.problem = log.problem != FileProblem::none
+                        ? log.problem
+                        : (log.openFailed ? FileProblem::cannotOpen : FileProblem::writeFailed);
+        f.fileType = log.fileType;
     }
     return f;
+}
+
+const char* FileTypeName(unsigned fileType) {
+    switch (fileType & S_IFMT) {
+    case S_IFIFO: return "a FIFO";
+    case S_IFSOCK: return "a socket";
+    case S_IFDIR: return "a directory";
+    case S_IFBLK: return "a block device";
+    default: return "not a regular file";
+    }
+}
+
+const char* ResultFileInUse(const char* directory) {
+    for (const char* name : {"results.csv", "fitness.csv"}) {
+        if (HeldByARun(PathOf(directory, name))) return name;
+    }
+    return nullptr;
 }
 
 char* FormatG(char* out, double v) {
@@ -150,9 +307,17 @@ char* FormatG(char* out, double v) {
     return std::to_chars(out, out + 32, v, std::chars_format::general, 6).ptr;
 }
 
-void OpenResultFiles(SolverState& state, const char* directory) {
-    OpenLog(state.resultsLog, directory);
-    OpenLog(state.fitnessLog, directory);
+bool OpenResultFiles(SolverState& state, const char* directory) {
+    AcquireLog(state.resultsLog, directory);
+    AcquireLog(state.fitnessLog, directory);
+    if (state.resultsLog.problem == FileProblem::inUse || state.fitnessLog.problem == FileProblem::inUse) {
+        Release(state.resultsLog, directory);
+        Release(state.fitnessLog, directory);
+        return false;
+    }
+    Truncate(state.resultsLog);
+    Truncate(state.fitnessLog);
+    return true;
 }
 
 void LogIndividual(SolverState& state, const Chromosome& c) {

@@ -4,6 +4,7 @@
 // printf's %g writes them; every line reaches the file in one write(2) as soon as it is complete.
 
 #include <cstddef>
+#include <cstdint>
 #include <sys/types.h>
 
 #include "solver_types.h"
@@ -18,10 +19,22 @@ using LineWriter = ssize_t (*)(int fd, const void* data, std::size_t size);
 /// Longest line either file holds: "255,255,255,0.00446005\r\n" and "9999,0.493019,0.248739\r\n" fit.
 inline constexpr int kMaxLineLength = 64;
 
+/// What went wrong with a result file.
+enum class FileProblem : std::uint8_t {
+    none,
+    cannotOpen,   ///< open(2) or the truncation failed; error holds the errno; nothing reached the file
+    notAFile,     ///< neither a regular file nor a character device (a FIFO, a socket...): refused unopened
+    inUse,        ///< another run holds the file's lock: the run was refused and touched nothing
+    writeFailed,  ///< a write failed (error holds the errno); the file holds the complete lines before it
+    lost,         ///< the file's last link was removed before it was closed: nothing of it remains
+};
+
 /// One result file. Closed until OpenResultFiles; closes itself when destroyed.
 /// A file that cannot be opened or written does not stop the run: the failure is kept here
 /// (first errno, and whether it happened at open) and the file takes no more lines after it,
 /// so what it holds is always a run of complete lines.
+/// While open, a regular file carries an exclusive advisory lock (flock(2)), so that no other run
+/// truncates it under this one.
 struct LogFile {
     explicit LogFile(const char* fileName) : name(fileName) {}
     ~LogFile();
@@ -32,6 +45,10 @@ struct LogFile {
     int fd = -1;                 ///< open descriptor, or -1
     int error = 0;               ///< errno of the first failure since the last open, 0 if none
     bool openFailed = false;     ///< the failure happened when opening
+    FileProblem problem = FileProblem::none;  ///< what the failure was
+    unsigned fileType = 0;       ///< st_mode & S_IFMT of what stood at the path, for notAFile
+    bool regular = false;        ///< fd is a regular file (locked, truncated at open, link count checked at close)
+    bool created = false;        ///< this open created the file (removed again if the run is refused)
     long long linesWritten = 0;  ///< complete lines that reached the file since the last open
     LineWriter writer = nullptr; ///< nullptr: write(2)
     char line[kMaxLineLength] = {};
@@ -41,8 +58,10 @@ struct LogFile {
 /// A result file that lost lines in the last run, for the caller to report.
 struct ResultFileFailure {
     const char* name = nullptr;  ///< file name, nullptr when the file is fine
-    int error = 0;               ///< errno
+    int error = 0;               ///< errno (for notAFile, inUse and lost a stand-in: ENXIO, EWOULDBLOCK, ENOENT)
     bool duringOpen = false;     ///< could not be opened at all (no line reached it)
+    FileProblem problem = FileProblem::none;  ///< what went wrong
+    unsigned fileType = 0;       ///< for notAFile: st_mode & S_IFMT of what stood at the path
     explicit operator bool() const { return name != nullptr; }
 };
 
@@ -51,7 +70,19 @@ ResultFileFailure FailureOf(const LogFile& log);
 
 /// Opens "results.csv" and then "fitness.csv" for writing, created if missing, truncated if present,
 /// in directory (nullptr or "": the current directory). A file that cannot be opened is noted in its log.
-void OpenResultFiles(SolverState& state, const char* directory = nullptr);
+/// Neither open blocks: anything but a regular file or a character device (a FIFO, a socket) is
+/// refused unopened. Both files are opened and locked before either is truncated: when another run
+/// holds the lock of either, both are closed again, a file this call created is removed, the busy
+/// one is noted (FileProblem::inUse) and false is returned; nothing else was touched.
+bool OpenResultFiles(SolverState& state, const char* directory = nullptr);
+
+/// The name of a result file in directory (nullptr or "": the current directory) that a run is
+/// writing now, or nullptr. A check before a run, for a front end that must not start one; the run
+/// itself checks again when it opens the files.
+const char* ResultFileInUse(const char* directory = nullptr);
+
+/// "a FIFO", "a socket", "a directory", "a block device" or "not a regular file", for an st_mode file type.
+const char* FileTypeName(unsigned fileType);
 
 /// Appends "g0,g1,g2," to the line being assembled in results.csv; LogIndividualFitness ends it.
 void LogIndividual(SolverState& state, const Chromosome& c);
@@ -73,7 +104,8 @@ void WriteFitnessFile(SolverState& state, int generationCount);
 /// out must hold 32 bytes.
 char* FormatG(char* out, double v);
 
-/// Closes a log's descriptor, if open.
+/// Closes a log's descriptor, if open, releasing its lock. A regular file whose last link is gone
+/// by then (deleted during the run) is noted as lost.
 void CloseLog(LogFile& log);
 
 }  // namespace kelvora

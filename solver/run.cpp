@@ -1,3 +1,4 @@
+#include <cassert>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -8,25 +9,27 @@
 namespace kelvora {
 
 const char* ValidateParams(const SolverParams& params, char* message, int messageSize) {
+    const auto size = static_cast<std::size_t>(messageSize);
     // !(a <= x && x <= b) also rejects NaN.
-    if (params.populationSize < 1 || params.populationSize > kMaxPopulation) {
-        std::snprintf(message, static_cast<std::size_t>(messageSize),
-                      "population size %d is outside 1..%d", params.populationSize, kMaxPopulation);
+    if (params.populationSize < kMinPopulation || params.populationSize > kMaxPopulation) {
+        std::snprintf(message, size, "population size %d is outside %d..%d", params.populationSize, kMinPopulation,
+                      kMaxPopulation);
         return message;
     }
-    if (params.generationCount < 1 || params.generationCount > kMaxGenerations) {
-        std::snprintf(message, static_cast<std::size_t>(messageSize),
-                      "generation count %d is outside 1..%d", params.generationCount, kMaxGenerations);
+    if (params.generationCount < kMinGenerations || params.generationCount > kMaxGenerations) {
+        std::snprintf(message, size, "generation count %d is outside %d..%d", params.generationCount, kMinGenerations,
+                      kMaxGenerations);
         return message;
     }
-    if (!(params.mutationProbability >= 0.0 && params.mutationProbability <= 1.0)) {
-        std::snprintf(message, static_cast<std::size_t>(messageSize),
-                      "mutation probability %.17g is outside 0..1", params.mutationProbability);
+    if (!(params.mutationProbability >= kMinMutationProbability &&
+          params.mutationProbability <= kMaxMutationProbability)) {
+        std::snprintf(message, size, "mutation probability %.17g is outside %g..%g", params.mutationProbability,
+                      kMinMutationProbability, kMaxMutationProbability);
         return message;
     }
-    if (!(params.crossoverRate >= 0.001 && params.crossoverRate <= 1.0)) {
-        std::snprintf(message, static_cast<std::size_t>(messageSize),
-                      "crossover rate %.17g is outside 0.001..1", params.crossoverRate);
+    if (!(params.crossoverRate >= kMinCrossoverRate && params.crossoverRate <= kMaxCrossoverRate)) {
+        std::snprintf(message, size, "crossover rate %.17g is outside %g..%g", params.crossoverRate, kMinCrossoverRate,
+                      kMaxCrossoverRate);
         return message;
     }
     return nullptr;
@@ -62,7 +65,22 @@ void EvaluateGeneration(SolverState& state, const Population& population, Reprod
 
 RunReport RunSolver(SolverState& state, const SolverParams& params, const GenerationProgress& progress,
                     const RunOptions& options) {
+#ifndef NDEBUG
+    char invalid[128];
+    assert(ValidateParams(params, invalid, sizeof invalid) == nullptr && "RunSolver: params out of range");
+#endif
     RunReport report;
+    // The files first: when another run is writing them, this one is refused before it changes
+    // anything, the state included.
+    state.resultsLog.writer = options.writer;
+    state.fitnessLog.writer = options.writer;
+    if (!OpenResultFiles(state, options.outputDirectory)) {
+        report.refused = true;
+        report.results = FailureOf(state.resultsLog);
+        report.fitness = FailureOf(state.fitnessLog);
+        return report;
+    }
+
     state.populationSize = params.populationSize;
     state.crossoverRate = params.crossoverRate;
     state.mutationProbability = params.mutationProbability;
@@ -70,10 +88,6 @@ RunReport RunSolver(SolverState& state, const SolverParams& params, const Genera
     report.seed = options.seed ? *options.seed : static_cast<std::uint32_t>(std::time(nullptr));
     CrtRandom rng;
     Srand(rng, report.seed);
-
-    state.resultsLog.writer = options.writer;
-    state.fitnessLog.writer = options.writer;
-    OpenResultFiles(state, options.outputDirectory);
 
     // The population and scratch belong to this run (or to the caller that lends them), so runs on
     // different threads never share them.

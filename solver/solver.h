@@ -70,6 +70,8 @@ struct RunReport {
     std::uint32_t seed = 0;        ///< the value the generator was seeded with
     int generationsRun = 0;        ///< generations finished and logged
     bool stopped = false;          ///< ended early on request
+    bool refused = false;          ///< another run is writing a result file (its failure says which,
+                                   ///< FileProblem::inUse): nothing ran, no file and no state changed
     ResultFileFailure results;     ///< results.csv lost lines (could not be opened or written)
     ResultFileFailure fitness;     ///< fitness.csv lost lines
     bool filesComplete() const { return !results && !fitness; }
@@ -79,7 +81,8 @@ struct RunReport {
 /// message naming the first bad field, its value and the accepted range.
 const char* ValidateParams(const SolverParams& params, char* message, int messageSize);
 
-/// Runs one whole search for the target in state: seeds the generator, opens both result files,
+/// Runs one whole search for the target in state: opens both result files (refused, returning at
+/// once with report.refused, when another run is writing either), seeds the generator,
 /// evolves params.generationCount generations reporting each to progress (which may be empty),
 /// closes results.csv and writes fitness.csv. params must be valid (ValidateParams); the base and
 /// target must be set. Runs on the calling thread and returns when done.

@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QToolTip>
 
+#include "kelvora_version.h"
 #include "resource.h"
 #include "resourceloader.h"
 #include "solverdlg.h"
@@ -17,7 +18,7 @@ CSolverApp::CSolverApp(int& argc, char** argv) : QApplication(argc, argv) {
 void CSolverApp::SetApplicationMetadata() {
     QCoreApplication::setApplicationName(QStringLiteral("Kelvora"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KELVORA_VERSION));
-    QGuiApplication::setDesktopFileName(QStringLiteral("kelvora"));  // res/kelvora.desktop
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.kelvora.Kelvora"));  // res/io.github.kelvora.Kelvora.desktop
     QGuiApplication::setWindowIcon(LoadIconResource(IDI_APP));
 }
 

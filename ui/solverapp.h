@@ -16,8 +16,8 @@ public:
     /// loop of the program's own, and the process ends.
     bool InitInstance();
 
-    /// The program's name "Kelvora", its version (the project's, 1.0.0.1), its desktop entry
-    /// "kelvora" and its icon, on the running application object.
+    /// The program's name "Kelvora", its version (the project's), its desktop entry
+    /// "io.github.kelvora.Kelvora" and its icon, on the running application object.
     static void SetApplicationMetadata();
 
     /// Maps the dialog templates' face "ＭＳ Ｐゴシック" (and "MS PGothic") to IPAPGothic, its

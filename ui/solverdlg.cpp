@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -86,9 +89,6 @@ int MulDiv(int n, int numerator, int denominator) {
 // The shortest text that reads back as the same double: a rate typed with more digits than the
 // field shows must still repeat the very same run.
 QString RoundTripText(double value) { return QString::number(value, 'g', QLocale::FloatingPointShortest); }
-
-// The opening pose of both arms, whose tip is the opening target.
-constexpr kelvora::ArmPose kOpeningPose{45, 30, 15};
 
 // While a run goes, swallows the user's input to the dialog and its controls (keys, buttons, moves,
 // wheel, context menus, drops), so that no field, target or button changes under the run; Escape
@@ -247,13 +247,13 @@ bool CSolverDlg::UpdateData(bool bSaveAndValidate) {
 void CSolverDlg::DoDataExchange(CDataExchange* pDX) {
     // The mutation probability is exchanged before the crossover rate; the first bad field stops it.
     DDX_Text(pDX, IDC_POPULATION_SIZE, m_nPopulationSize);
-    DDV_MinMaxInt(pDX, m_nPopulationSize, 1, kelvora::kMaxPopulation);
+    DDV_MinMaxInt(pDX, m_nPopulationSize, kelvora::kMinPopulation, kelvora::kMaxPopulation);
     DDX_Text(pDX, IDC_GENERATION_LIMIT, m_nGenerationLimit);
-    DDV_MinMaxInt(pDX, m_nGenerationLimit, 1, kelvora::kMaxGenerations);
+    DDV_MinMaxInt(pDX, m_nGenerationLimit, kelvora::kMinGenerations, kelvora::kMaxGenerations);
     DDX_Text(pDX, IDC_MUTATION_PROBABILITY, m_dMutationProbability);
-    DDV_MinMaxDouble(pDX, m_dMutationProbability, 0.0, 1.0);
+    DDV_MinMaxDouble(pDX, m_dMutationProbability, kelvora::kMinMutationProbability, kelvora::kMaxMutationProbability);
     DDX_Text(pDX, IDC_CROSSOVER_RATE, m_dCrossoverRate);
-    DDV_MinMaxDouble(pDX, m_dCrossoverRate, 0.001, 1.0);
+    DDV_MinMaxDouble(pDX, m_dCrossoverRate, kelvora::kMinCrossoverRate, kelvora::kMaxCrossoverRate);
     DDX_Text(pDX, IDC_ERROR, m_dError);
     DDX_Text(pDX, IDC_GENERATION, m_nGeneration);
     DDV_MinMaxInt(pDX, m_nGeneration, 0, 1000000);
@@ -272,24 +272,27 @@ bool CSolverDlg::OnInitDialog() {
     }
     setWindowIcon(m_hIcon);  // large and small: the icon holds both sizes
 
-    m_state.currentPose = kOpeningPose;
-    m_state.elitePose = kOpeningPose;
+    m_state.currentPose = kelvora::kOpeningPose;
+    m_state.elitePose = kelvora::kOpeningPose;
     m_bPointerInPlot = 0;
     m_rcPlot = kPlotRect;
-    const int plotBottom = m_rcPlot.top() + m_rcPlot.height();  // one past the last row, 420
-    m_state.baseX = 300;
-    m_state.baseY = (m_rcPlot.top() + plotBottom) / 2;
-    const kelvora::TipPoint tip = kelvora::TipPosition(kOpeningPose, m_state.baseX, m_state.baseY);
+    // The base is the plot's centre, (left + right) / 2 and (top + bottom + 1) / 2: (300, 220).
+    static_assert(kPlotRect.left() + kPlotRect.width() / 2 == kelvora::kBaseX &&
+                  (2 * kPlotRect.top() + kPlotRect.height()) / 2 == kelvora::kBaseY);
+    m_state.baseX = kelvora::kBaseX;
+    m_state.baseY = kelvora::kBaseY;
+    // The target at the opening pose's tip, truncated toward zero: (368, 40).
+    m_state.targetX = kelvora::kBaseX + kelvora::kOpeningTargetX;
+    m_state.targetY = kelvora::kBaseY - kelvora::kOpeningTargetY;
+    m_nTargetX = m_state.targetX - m_state.baseX;
     m_runParams = kelvora::SolverParams{};
-    m_state.targetX = static_cast<int>(tip.x);  // truncated toward zero: (368, 40)
-    m_state.targetY = static_cast<int>(tip.y);
-    m_nTargetX = m_state.targetX - 300;
     m_nTargetY = m_state.baseY - m_state.targetY;
 
-    m_dMutationProbability = 0.1;
-    m_dCrossoverRate = 0.5;
-    m_nPopulationSize = 20;
-    m_nGenerationLimit = 100;
+    const kelvora::SolverParams defaults;  // 20, 100, 0.5, 0.1
+    m_dMutationProbability = defaults.mutationProbability;
+    m_dCrossoverRate = defaults.crossoverRate;
+    m_nPopulationSize = defaults.populationSize;
+    m_nGenerationLimit = defaults.generationCount;
     m_nGeneration = 0;
     UpdateData(false);
 
@@ -314,10 +317,13 @@ void CSolverDlg::showEvent(QShowEvent* event) {
 CSolverDlg::~CSolverDlg() {
     delete m_pInputFilter;
     if (m_pRunThread) {
-        // No snapshot or end is taken any more; the run ends after its current generation.
+        // The worker's signals reach this dialog no more, and one it may be waiting on (a late one
+        // too, sent as the connection went) is dropped, so that it runs to its stop.
+        disconnect(m_pRunWorker, nullptr, this, nullptr);
         m_run->requestStop();
         m_pRunThread->quit();
-        m_pRunThread->wait();  // the worker deletes itself on its thread as that ends
+        do QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+        while (!m_pRunThread->wait(20));  // the worker deletes itself on its thread as that ends
     }
 }
 
@@ -332,6 +338,17 @@ void CSolverDlg::OnOK() {
     params.mutationProbability = m_dMutationProbability;
     m_runParams = params;
     m_runTarget = QPoint(m_state.targetX - m_state.baseX, m_state.baseY - m_state.targetY);
+
+    // Another run (a window or kelvora-cli) writing the files here: say so and start nothing.
+    m_runDirectory = CurrentDirectoryName();
+    if (const char* busy = kelvora::ResultFileInUse()) {
+        kelvora::ResultFileFailure failure;
+        failure.name = busy;
+        failure.problem = kelvora::FileProblem::inUse;
+        ShowMessageBox(this, QMessageBox::Warning, ResultFileFailureText(failure));
+        return;
+    }
+
     m_bCloseRequested = false;
     m_bRan = true;
 
@@ -341,6 +358,7 @@ void CSolverDlg::OnOK() {
     auto* worker = new RunWorker(m_state, params);
     worker->setEveryGeneration(m_bEveryGeneration);
     m_run = worker->channel();
+    m_pRunWorker = worker;
     m_pRunThread = new QThread(this);
     m_pRunThread->setObjectName(QStringLiteral("kelvora run"));
     worker->moveToThread(m_pRunThread);
@@ -355,11 +373,7 @@ void CSolverDlg::OnOK() {
         if (m_run) m_run->requestStop();
     });
     m_bRunning = true;
-    m_state.populationSize = params.populationSize;
-    m_state.crossoverRate = params.crossoverRate;
-    m_state.mutationProbability = params.mutationProbability;
-    m_state.eliteFitness = 0.0;
-    m_state.generation = 0;
+    m_shownGeneration = 0;
     if (m_pEvolution)
         m_pEvolution->beginRun(params.generationCount, QPoint(m_state.baseX, m_state.baseY),
                                QPoint(m_state.targetX, m_state.targetY));
@@ -370,8 +384,9 @@ void CSolverDlg::OnOK() {
 void CSolverDlg::OnRunSnapshot() {
     if (!m_bRunning || !m_run) return;
     const std::optional<RunSnapshot> taken = m_run->takeSnapshot();
-    if (!taken || taken->generation <= m_state.generation) return;
+    if (!taken || taken->generation <= m_shownGeneration) return;
     const RunSnapshot& snapshot = *taken;
+    m_shownGeneration = snapshot.generation;
     m_state.currentPose = snapshot.currentPose;
     m_state.elitePose = snapshot.elitePose;
     m_state.eliteFitness = snapshot.eliteFitness;
@@ -398,14 +413,20 @@ void CSolverDlg::OnRunFinished() {
     if (!m_run) return;
     std::optional<RunResult> result = m_run->takeResult();
     m_run.reset();
+    m_pRunWorker = nullptr;
     m_pRunThread->quit();
     m_pRunThread->wait();
     const kelvora::RunReport& report = result->report;
-    m_state.generation = result->generation;
-    m_state.history = result->history;
-    m_state.eliteFitness = result->eliteFitness;
-    m_state.elitePose = result->elitePose;
-    m_state.currentPose = result->currentPose;
+    if (!report.refused) {  // a refused run changed nothing
+        m_state.populationSize = m_runParams.populationSize;
+        m_state.crossoverRate = m_runParams.crossoverRate;
+        m_state.mutationProbability = m_runParams.mutationProbability;
+        m_state.generation = result->generation;
+        m_state.history = result->history;
+        m_state.eliteFitness = result->eliteFitness;
+        m_state.elitePose = result->elitePose;
+        m_state.currentPose = result->currentPose;
+    }
     const double eliteDistance = result->eliteDistance;
     delete m_pRunThread;
     m_pRunThread = nullptr;
@@ -422,7 +443,7 @@ void CSolverDlg::OnRunFinished() {
     }
     update();  // the last finished generation's poses
     if (m_pEvolution) m_pEvolution->finishRun(HistoryRows(), eliteDistance);
-    ShowRunSeed(m_runParams, report, m_runTarget);
+    if (!report.refused) ShowRunSeed(m_runParams, report, m_runTarget);
     ReportResultFileFailures(report);
     emit runFinished();
     if (m_bCloseRequested) reject();
@@ -487,20 +508,60 @@ void CSolverDlg::ShowRunSeed(const kelvora::SolverParams& params, const kelvora:
     GetDlgItem(IDC_GENERATION)->setToolTip(text);
 }
 
+QString CSolverDlg::CurrentDirectoryName() {
+    const QString current = QDir::currentPath();
+    if (!current.isEmpty()) return current;
+    // Deleted: the system still knows the name it had.
+    char link[4096];
+    const ssize_t n = ::readlink("/proc/self/cwd", link, sizeof link - 1);
+    if (n <= 0) return QString();
+    QString name = QString::fromLocal8Bit(link, static_cast<int>(n));
+    const QString deleted = QStringLiteral(" (deleted)");
+    if (name.endsWith(deleted)) name.chop(deleted.size());
+    return name;
+}
+
+QString CSolverDlg::ResultFileFailureText(const kelvora::ResultFileFailure& failure) const {
+    const QString name = QString::fromLocal8Bit(failure.name);
+    const QString path = QDir::toNativeSeparators(m_runDirectory.isEmpty() ? name : m_runDirectory + QLatin1Char('/') + name);
+    const QString reason = QString::fromLocal8Bit(std::strerror(failure.error));
+    switch (failure.problem) {
+    case kelvora::FileProblem::inUse:
+        return tr("結果ファイル \"%1\" には別の計算が書き込み中です。計算は行いませんでした。").arg(path);
+    case kelvora::FileProblem::notAFile: {
+        QString kind;
+        switch (failure.fileType & S_IFMT) {
+        case S_IFIFO: kind = tr("名前付きパイプ"); break;
+        case S_IFSOCK: kind = tr("ソケット"); break;
+        case S_IFBLK: kind = tr("ブロックデバイス"); break;
+        case S_IFDIR: kind = tr("ディレクトリ"); break;
+        default: kind = tr("特殊なファイル"); break;
+        }
+        return tr("結果ファイル \"%1\" は通常のファイルではないため開きませんでした (%2)。このファイルには何も書かれていません。")
+            .arg(path, kind);
+    }
+    case kelvora::FileProblem::lost:
+        return tr("結果ファイル \"%1\" は計算中に削除されました。このファイルの内容は失われました。").arg(path);
+    default:
+        return (failure.duringOpen ? QStringLiteral("結果ファイル \"%1\" を開けませんでした (%2)。このファイルには何も書かれていません。")
+                                   : QStringLiteral("結果ファイル \"%1\" に書き込めませんでした (%2)。このファイルの内容は途中までです。"))
+            .arg(path, reason);
+    }
+}
+
 void CSolverDlg::ReportResultFileFailures(const kelvora::RunReport& report) {
     QStringList lines;
     for (const kelvora::ResultFileFailure& failure : {report.results, report.fitness}) {
         if (!failure) continue;
-        const QString path = QDir::toNativeSeparators(QDir::current().absoluteFilePath(QString::fromLocal8Bit(failure.name)));
-        const QString reason = QString::fromLocal8Bit(std::strerror(failure.error));
-        lines << (failure.duringOpen ? QStringLiteral("結果ファイル \"%1\" を開けませんでした (%2)。このファイルには何も書かれていません。")
-                                     : QStringLiteral("結果ファイル \"%1\" に書き込めませんでした (%2)。このファイルの内容は途中までです。"))
-                     .arg(path, reason);
+        // A refused run names only the busy file: the other was never written.
+        if (report.refused && failure.problem != kelvora::FileProblem::inUse) continue;
+        lines << ResultFileFailureText(failure);
     }
     if (lines.isEmpty()) return;
-    lines << (report.stopped ? QStringLiteral("計算は第 %1 世代で中止され、そこまでの結果が画面に表示されています。")
-                                   .arg(report.generationsRun)
-                             : QStringLiteral("計算は最後まで行われ、結果は画面に表示されています。"));
+    if (!report.refused)
+        lines << (report.stopped ? QStringLiteral("計算は第 %1 世代で中止され、そこまでの結果が画面に表示されています。")
+                                       .arg(report.generationsRun)
+                                 : QStringLiteral("計算は最後まで行われ、結果は画面に表示されています。"));
     ShowMessageBox(this, QMessageBox::Warning, lines.join(QLatin1Char('\n')));
 }
 

@@ -99,6 +99,8 @@ protected:
     /// the worker's snapshots (OnRunSnapshot, about 30 a second); input to the dialog is swallowed
     /// but for Escape, which stops the run after the current generation, and a close request, which
     /// stops it and closes the dialog once it has ended (OnRunFinished). Returns at once.
+    /// When another run (a window or kelvora-cli) is writing the result files here, a warning says
+    /// so and nothing starts.
     virtual void OnOK();
     /// Closing the dialog (Escape when idle, the close button, SC_CLOSE): during a run it stops the
     /// run and closes the dialog when the run has ended.
@@ -123,8 +125,13 @@ protected:
     /// After a run: the seed it used and the kelvora-cli command that repeats it, as the tooltip
     /// of the generation field 1004.
     void ShowRunSeed(const kelvora::SolverParams& params, const kelvora::RunReport& report, QPoint target);
-    /// After a run, warns about a result file that lost lines, naming the file and the reason.
+    /// After a run, warns about a result file that lost lines, naming the file and the reason; for
+    /// a run refused because another run is writing a file, says that nothing ran.
     void ReportResultFileFailures(const kelvora::RunReport& report);
+    /// One line of that warning: the file's path in m_runDirectory and what became of it.
+    QString ResultFileFailureText(const kelvora::ResultFileFailure& failure) const;
+    /// The current directory's absolute name; after it has been deleted, the name it had.
+    static QString CurrentDirectoryName();
 
     /// Pointer move over the dialog: inside the plot, the pick cursor and the pointer's position
     /// relative to the plot centre (y up) in 1008 and 1009; elsewhere the arrow, the readouts left
@@ -172,14 +179,17 @@ protected:
 
     bool m_bRunning = false;                ///< from Compute until the run's end has been shown
     bool m_bRan = false;                    ///< a run has been started since the dialog opened
+    int m_shownGeneration = 0;              ///< the run's latest generation shown
     bool m_bCloseRequested = false;         ///< close the dialog when the run has ended
     bool m_bBusyCursor = false;             ///< the run has shown the busy cursor
     std::shared_ptr<RunChannel> m_run;      ///< shared with the run's worker, on m_pRunThread
     QThread* m_pRunThread = nullptr;        ///< the run's thread
+    QObject* m_pRunWorker = nullptr;        ///< the run's worker, only to disconnect it
     QObject* m_pInputFilter = nullptr;      ///< swallows input to the dialog during a run
     EvolutionWindow* m_pEvolution = nullptr;  ///< top-level, owned by the dialog
     kelvora::SolverParams m_runParams;      ///< parameters of the run going or last run
     QPoint m_runTarget;                     ///< its target relative to the base, y up
+    QString m_runDirectory;                 ///< where the last run wrote (its current directory)
 
 private:
     void CreateControls();

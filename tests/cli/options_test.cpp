@@ -114,3 +114,34 @@ TEST(CliNumbers, WholeTextMustConvert) {
     EXPECT_FALSE(ParseFiniteDouble("1e999"));
     EXPECT_FALSE(ParseFiniteDouble("."));
 }
+
+struct EchoCase {
+    std::string argument;
+    std::string shown;
+};
+
+class CliEcho : public testing::TestWithParam<EchoCase> {};
+
+TEST_P(CliEcho, ArgumentsAreEscapedAndCutAsMessagesEchoThem) {
+    EXPECT_EQ(kelvora::cli::Printable(GetParam().argument), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, CliEcho,
+    testing::Values(EchoCase{"plain-42,7", "plain-42,7"}, EchoCase{"a\x1b[31mb\x7f", "a\\x1B[31mb\\x7F"},
+                    EchoCase{"tab\there\r\n", "tab\\there\\r\\n"}, EchoCase{"back\\slash", "back\\\\slash"},
+                    EchoCase{"日本語", "日本語"}, EchoCase{"\xff\xfe", "\\xFF\\xFE"},
+                    EchoCase{"cut \xe6\x97", "cut \\xE6\\x97"}, EchoCase{"overlong \xc0\xaf", "overlong \\xC0\\xAF"},
+                    EchoCase{"\xe2\x80\xae" "txt.exe", "\\u202Etxt.exe"}, EchoCase{"\xc2\x9b" "c1", "\\u009Bc1"},
+                    EchoCase{std::string(80, 'x'), std::string(80, 'x')},
+                    EchoCase{std::string(81, 'x'), std::string(77, 'x') + "..."},
+                    EchoCase{std::string(79, 'x') + "語", std::string(79, 'x') + "語"},
+                    EchoCase{std::string(76, 'x') + "\n" + std::string(10, 'y'), std::string(76, 'x') + "..."}));
+
+TEST(CliOptions, ALongBinaryArgumentIsEchoedShortAndPrintable) {
+    const auto r = ParseCommandLine({"--population", std::string(5000, '\x01')});
+    ASSERT_FALSE(r.ok());
+    EXPECT_LT(r.error.size(), 200u) << r.error;
+    for (unsigned char c : r.error) EXPECT_TRUE(c >= 0x20 && c < 0x7f) << r.error;
+    EXPECT_NE(r.error.find("'\\x01\\x01"), std::string::npos) << r.error;
+}

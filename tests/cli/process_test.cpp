@@ -1,17 +1,25 @@
 // kelvora-cli as a user runs it: exit status, output streams and the files it leaves.
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "kelvora_version.h"
 
 namespace fs = std::filesystem;
 
@@ -30,18 +38,30 @@ std::string ReadFile(const fs::path& path) {
     return s.str();
 }
 
-// Runs kelvora-cli with args in directory cwd, stdout and stderr captured to files (so stderr is
-// not a terminal), and waits for it.
-Outcome RunCli(const fs::path& cwd, const std::vector<std::string>& args) {
-    const fs::path outPath = cwd / ".stdout";
-    const fs::path errPath = cwd / ".stderr";
+// Where a started kelvora-cli's stdout goes: captured to a file, to /dev/full, or closed.
+enum class Stdout { captured, full, closed };
+
+// Starts kelvora-cli with args in directory cwd, stderr (and stdout, unless told otherwise)
+// captured to files, so stderr is not a terminal. A run that hangs is ended after 60 s.
+pid_t StartCli(const fs::path& cwd, const std::vector<std::string>& args, Stdout out = Stdout::captured,
+               const std::string& tag = "") {
+    const fs::path outPath = cwd / (".stdout" + tag);
+    const fs::path errPath = cwd / (".stderr" + tag);
     const pid_t pid = fork();
     if (pid == 0) {
         if (chdir(cwd.c_str()) != 0) _exit(127);
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, 1);
         dup2(err, 2);
+        close(err);
+        if (out == Stdout::closed) {
+            close(1);
+        } else {
+            const int fd = out == Stdout::full ? open("/dev/full", O_WRONLY)
+                                               : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(fd, 1);
+            close(fd);
+        }
+        alarm(60);  // survives the exec: a hung run dies of SIGALRM and fails its test
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(KELVORA_CLI_PATH));
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -49,15 +69,42 @@ Outcome RunCli(const fs::path& cwd, const std::vector<std::string>& args) {
         execv(KELVORA_CLI_PATH, argv.data());
         _exit(127);
     }
+    return pid;
+}
+
+Outcome WaitCli(pid_t pid, const fs::path& cwd, const std::string& tag = "") {
     int raw = 0;
     waitpid(pid, &raw, 0);
     Outcome o;
     o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    o.out = ReadFile(outPath);
+    const fs::path outPath = cwd / (".stdout" + tag);
+    const fs::path errPath = cwd / (".stderr" + tag);
+    if (fs::exists(outPath)) o.out = ReadFile(outPath);
     o.err = ReadFile(errPath);
     fs::remove(outPath);
     fs::remove(errPath);
     return o;
+}
+
+// Runs kelvora-cli with args in directory cwd and waits for it.
+Outcome RunCli(const fs::path& cwd, const std::vector<std::string>& args, Stdout out = Stdout::captured) {
+    return WaitCli(StartCli(cwd, args, out), cwd);
+}
+
+// Starts a large run writing into dir and freezes it (SIGSTOP) once it has begun writing
+// results.csv: it holds both files, as a run under way does, for as long as the test needs.
+pid_t StartAndFreezeALargeRun(const fs::path& cwd, const fs::path& dir) {
+    const pid_t pid = StartCli(cwd, {"--quiet", "--population", "10000", "--generations", "100", "--seed", "1",
+                                     "--output-dir", dir.string()},
+                               Stdout::captured, "-first");
+    const fs::path results = dir / "results.csv";
+    for (int i = 0; i < 20000; ++i) {
+        std::error_code ec;
+        if (fs::file_size(results, ec) > 0 && !ec) break;
+        usleep(1000);
+    }
+    kill(pid, SIGSTOP);
+    return pid;
 }
 
 int CountLines(const std::string& text) {
@@ -190,10 +237,151 @@ TEST_F(CliProcess, HelpAndVersion) {
     for (const char* flag : {"--population", "--generations", "--crossover", "--mutation", "--target", "--seed",
                              "--output-dir", "--json", "--quiet", "--version"})
         EXPECT_NE(help.out.find(flag), std::string::npos) << flag;
+    for (const char* range : {"population size, 1..10000 (default 20)", "generation count, 1..10000 (default 100)",
+                              "crossover rate, 0.001..1 (default 0.5)", "per gene, 0..1 (default 0.1)",
+                              "each -199..199 (default 68,180)", "seed, 0..4294967295", "links 60, 100, 40 px"})
+        EXPECT_NE(help.out.find(range), std::string::npos) << range;
     const Outcome version = RunCli(dir_, {"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "kelvora-cli 1.0.0.1\n");
+    EXPECT_EQ(version.out, "kelvora-cli " KELVORA_VERSION "\n") << "the project's version";
     EXPECT_EQ(Entries(), std::vector<std::string>{}) << "neither writes a file";
+}
+
+TEST_F(CliProcess, ASecondRunInTheSamePlaceIsRefusedAndTheFirstRunsIntact) {
+    const pid_t first = StartAndFreezeALargeRun(dir_, dir_);
+    const Outcome second = RunCli(dir_, {"--quiet", "--population", "10", "--generations", "5", "--seed", "2"});
+    kill(first, SIGCONT);
+    const Outcome firstOutcome = WaitCli(first, dir_, "-first");
+    EXPECT_EQ(second.status, 1);
+    EXPECT_EQ(second.out, "");
+    EXPECT_NE(second.err.find("results.csv: another run is writing this file"), std::string::npos) << second.err;
+    ASSERT_EQ(firstOutcome.status, 0) << firstOutcome.err;
+    // The first run's files are exactly what the same run writes undisturbed.
+    fs::create_directory(dir_ / "alone");
+    const Outcome alone = RunCli(dir_, {"--quiet", "--population", "10000", "--generations", "100", "--seed", "1",
+                                        "--output-dir", (dir_ / "alone").string()});
+    ASSERT_EQ(alone.status, 0) << alone.err;
+    const std::string results = ReadFile(dir_ / "results.csv");
+    EXPECT_EQ(results.size(), ReadFile(dir_ / "alone" / "results.csv").size());
+    EXPECT_TRUE(results == ReadFile(dir_ / "alone" / "results.csv")) << "results.csv differs from an undisturbed run";
+    EXPECT_EQ(ReadFile(dir_ / "fitness.csv"), ReadFile(dir_ / "alone" / "fitness.csv"));
+}
+
+TEST_F(CliProcess, AFileDeletedDuringTheRunIsReportedLost) {
+    fs::create_directory(dir_ / "out");
+    const pid_t run = StartAndFreezeALargeRun(dir_, dir_ / "out");
+    fs::remove_all(dir_ / "out");
+    kill(run, SIGCONT);
+    const Outcome o = WaitCli(run, dir_, "-first");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("out/results.csv: deleted during the run"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("out/fitness.csv: deleted during the run"), std::string::npos) << o.err;
+}
+
+TEST_F(CliProcess, AFifoIsRefusedAndALinkToDevNullDiscards) {
+    ASSERT_EQ(mkfifo((dir_ / "results.csv").c_str(), 0644), 0);
+    const Outcome fifo = RunCli(dir_, {"--generations", "5", "--quiet"});
+    EXPECT_EQ(fifo.status, 1);
+    EXPECT_NE(fifo.err.find("results.csv: cannot open: a FIFO, not a regular file or a character device"),
+              std::string::npos)
+        << fifo.err;
+    EXPECT_EQ(CountLines(ReadFile(dir_ / "fitness.csv")), 5);
+
+    fs::remove(dir_ / "results.csv");
+    fs::create_symlink("/dev/null", dir_ / "results.csv");
+    const Outcome discarded = RunCli(dir_, {"--generations", "5", "--quiet"});
+    EXPECT_EQ(discarded.status, 0) << discarded.err;
+    EXPECT_EQ(discarded.err, "");
+}
+
+struct StdoutCase {
+    std::vector<std::string> args;
+    Stdout out;
+    const char* reason;
+};
+
+class CliStdout : public CliProcess, public testing::WithParamInterface<StdoutCase> {};
+
+TEST_P(CliStdout, OutputThatCannotBePrintedIsAFailure) {
+    const Outcome o = RunCli(dir_, GetParam().args, GetParam().out);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find(std::string("kelvora-cli: standard output: ") + GetParam().reason), std::string::npos)
+        << o.err;
+    if (fs::exists(dir_ / "results.csv")) {  // nothing printed went into a result file instead
+        const std::string results = ReadFile(dir_ / "results.csv");
+        EXPECT_EQ(CountLines(results), 3 * 21);
+        EXPECT_EQ(results.find('{'), std::string::npos);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, CliStdout,
+    testing::Values(StdoutCase{{"--json", "--generations", "3"}, Stdout::full, "No space left on device"},
+                    StdoutCase{{"--generations", "3"}, Stdout::full, "No space left on device"},
+                    StdoutCase{{"--help"}, Stdout::full, "No space left on device"},
+                    StdoutCase{{"--version"}, Stdout::full, "No space left on device"},
+                    StdoutCase{{"--json", "--generations", "3"}, Stdout::closed, "Bad file descriptor"},
+                    StdoutCase{{"--generations", "3"}, Stdout::closed, "Bad file descriptor"},
+                    StdoutCase{{"--version"}, Stdout::closed, "Bad file descriptor"}));
+
+TEST_F(CliProcess, QuietWithStdoutClosedLosesNothing) {
+    const Outcome o = RunCli(dir_, {"--quiet", "--generations", "3"}, Stdout::closed);
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(CountLines(ReadFile(dir_ / "results.csv")), 3 * 21);
+}
+
+TEST_F(CliProcess, RunsWithoutASeedStartedTogetherDiffer) {
+    const Outcome first = RunCli(dir_, {"--json", "--generations", "1"});
+    const Outcome second = RunCli(dir_, {"--json", "--generations", "1"});
+    ASSERT_EQ(first.status, 0) << first.err;
+    ASSERT_EQ(second.status, 0) << second.err;
+    const auto seed = [](const std::string& json) { return json.substr(0, json.find(',')); };
+    EXPECT_NE(seed(first.out), seed(second.out)) << "within one second, two clock seeds would be equal";
+}
+
+TEST_F(CliProcess, AnOutputDirThatCannotBeEnteredGivesTheSystemsReason) {
+    std::ofstream(dir_ / "plain") << "x";
+    fs::create_symlink("loop", dir_ / "loop");
+    std::vector<std::pair<std::string, std::string>> cases{{"missing", "No such file or directory"},
+                                                           {"plain", "Not a directory"},
+                                                           {"loop", "Too many levels of symbolic links"}};
+    if (geteuid() != 0) {
+        fs::create_directory(dir_ / "closed");
+        fs::permissions(dir_ / "closed", fs::perms::none);
+        cases.emplace_back("closed", "Permission denied");
+    } else {
+        std::printf("(as root a directory without permissions can still be entered: that case is not tried)\n");
+    }
+    for (const auto& [name, reason] : cases) {
+        const Outcome o = RunCli(dir_, {"--output-dir", name});
+        EXPECT_EQ(o.status, 2) << name;
+        EXPECT_EQ(o.err, "kelvora-cli: --output-dir: '" + name + "': " + reason + "\n");
+    }
+    if (fs::exists(dir_ / "closed")) fs::permissions(dir_ / "closed", fs::perms::owner_all);
+}
+
+TEST_F(CliProcess, AFullFileSystemLeavesOnlyWholeLines) {
+    const fs::path small = dir_ / "small";
+    fs::create_directory(small);
+    const std::string options = "size=1m";
+    if (mount("tmpfs", small.c_str(), "tmpfs", 0, options.c_str()) != 0)
+        GTEST_SKIP() << "cannot mount a 1 MB tmpfs here (" << std::strerror(errno) << "); the writer seam tests cover it";
+    const std::vector<std::string> run{"--quiet", "--population", "1000", "--generations", "100", "--seed", "9"};
+    std::vector<std::string> intoSmall = run;
+    intoSmall.insert(intoSmall.end(), {"--output-dir", small.string()});
+    const Outcome full = RunCli(dir_, intoSmall);
+    const std::string cut = ReadFile(small / "results.csv");
+    umount(small.c_str());
+    const Outcome roomy = RunCli(dir_, run);
+    ASSERT_EQ(roomy.status, 0) << roomy.err;
+    const std::string whole = ReadFile(dir_ / "results.csv");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("results.csv: write failed, lines lost: No space left on device"), std::string::npos)
+        << full.err;
+    ASSERT_FALSE(cut.empty());
+    ASSERT_LT(cut.size(), whole.size());
+    EXPECT_EQ(cut.substr(cut.size() - 2), "\r\n") << "the file ends in a cut-off line";
+    EXPECT_TRUE(whole.compare(0, cut.size(), cut) == 0) << "not the undisturbed run's first lines";
 }
 
 }  // namespace

@@ -26,6 +26,10 @@ TEST(ArmModel, InitialPoseTipTruncatesToTheInitialTarget) {
     EXPECT_NEAR(tip.y, 40.9810, 5e-5);
     EXPECT_EQ(static_cast<int>(tip.x), 368);
     EXPECT_EQ(static_cast<int>(tip.y), 40);
+    // The opening constants agree with the pose they name.
+    const TipPoint opening = TipPosition(kOpeningPose, kBaseX, kBaseY);
+    EXPECT_EQ(kBaseX + kOpeningTargetX, static_cast<int>(opening.x));
+    EXPECT_EQ(kBaseY - kOpeningTargetY, static_cast<int>(opening.y));
 }
 
 TEST(ArmModel, DistanceAndFitnessTowardTheInitialTarget) {

@@ -355,6 +355,15 @@ TEST(ValidateParams, RejectsValuesJustOutsideAndNotANumber) {
     EXPECT_NE(Rejection({20, 100, 0.5, INFINITY}), "");
 }
 
+// A run's parameters are its caller's to check: a debug build stops on a bad one rather than
+// overrunning the history (a release build runs it; zero generations is harmless there).
+TEST(RunSolverDeathTest, ADebugBuildStopsOnParametersOutOfRange) {
+    ScratchDir dir;
+    auto state = MakeState();
+    EXPECT_DEBUG_DEATH(RunSolver(*state, {20, 0, 0.5, 0.1}, {}, {.seed = 1, .outputDirectory = dir.c_str()}),
+                       "params out of range");
+}
+
 // ---------------------------------------------------------------- result files that fail
 
 /// Runs with the same seed and parameters as reference, into directory, and checks that the run

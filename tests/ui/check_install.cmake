@@ -1,9 +1,11 @@
 # Installs the build into a scratch prefix and checks what a desktop needs: both programs in the
-# bindir, the desktop entry in applications/ naming the installed program and icon, and the icon's
-# two sizes in the hicolor theme. Runs desktop-file-validate too where it is installed.
-# Usage: cmake -DBUILD_DIR=... -DPREFIX=... -DBINDIR=bin -DDATADIR=share -P check_install.cmake
+# bindir, the desktop entry in applications/ under the application's id, naming the installed
+# program and icon, the icon's two sizes in the hicolor theme, and the AppStream metadata for that
+# id and this version. Runs desktop-file-validate and appstreamcli validate too where installed.
+# Usage: cmake -DBUILD_DIR=... -DPREFIX=... -DBINDIR=bin -DDATADIR=share -DVERSION=1.2.3.4 -P check_install.cmake
 # (BINDIR and DATADIR: the build's CMAKE_INSTALL_BINDIR and CMAKE_INSTALL_DATADIR.)
 cmake_minimum_required(VERSION 3.25)
+set(id io.github.kelvora.Kelvora)
 
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
@@ -19,7 +21,7 @@ foreach(program kelvora kelvora-cli)
     endif()
 endforeach()
 
-set(entry "${PREFIX}/${DATADIR}/applications/kelvora.desktop")
+set(entry "${PREFIX}/${DATADIR}/applications/${id}.desktop")
 if(NOT EXISTS "${entry}")
     message(FATAL_ERROR "no desktop entry at ${entry}")
 endif()
@@ -85,5 +87,26 @@ if(DESKTOP_FILE_VALIDATE)
         message(FATAL_ERROR "desktop-file-validate rejects the entry")
     endif()
 endif()
+
+set(metainfo "${PREFIX}/${DATADIR}/metainfo/${id}.metainfo.xml")
+if(NOT EXISTS "${metainfo}")
+    message(FATAL_ERROR "no AppStream metadata at ${metainfo}")
+endif()
+file(READ "${metainfo}" content)
+foreach(expected "<id>${id}</id>" "<launchable type=\"desktop-id\">${id}.desktop</launchable>"
+                 "<release version=\"${VERSION}\"")
+    string(FIND "${content}" "${expected}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "AppStream metadata: no ${expected}")
+    endif()
+endforeach()
+find_program(APPSTREAMCLI appstreamcli)
+if(APPSTREAMCLI)
+    execute_process(COMMAND "${APPSTREAMCLI}" validate --no-net "${metainfo}" RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+        message(FATAL_ERROR "appstreamcli validate rejects the metadata")
+    endif()
+endif()
+
 file(REMOVE_RECURSE "${PREFIX}")
 message(STATUS "installed layout is complete")

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QtTest>
 
+#include "kelvora_version.h"
 #include "aboutdlg.h"
 #include "evolutionwindow.h"
 #include "resourceloader.h"
@@ -309,8 +310,8 @@ void TestShell::aboutBoxOpensAgain() {
 void TestShell::applicationMetadata() {
     CSolverApp::SetApplicationMetadata();
     QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Kelvora"));
-    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("1.0.0.1"));
-    QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("kelvora"));
+    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral(KELVORA_VERSION));  // the project's
+    QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("io.github.kelvora.Kelvora"));
     const QList<QSize> sizes = QGuiApplication::windowIcon().availableSizes();
     QVERIFY(sizes.contains(QSize(16, 16)));
     QVERIFY(sizes.contains(QSize(32, 32)));

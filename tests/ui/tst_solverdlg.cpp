@@ -1,6 +1,11 @@
 // The main dialog: opening state, layout, data exchange and validation, Compute, painting.
 // Every message box is recorded instead of shown, and each test states which boxes it expects.
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -75,6 +80,8 @@ private slots:
     void plotFollowsTheRun();
     void resultFileFailureIsReported_data();
     void resultFileFailureIsReported();
+    void anotherRunWritingHereRefusesCompute();
+    void warningNamesTheDeletedDirectorysPath();
 
     void escapeAndCloseEndTheDialog();
     void repaintsDoNotAccumulate();
@@ -428,23 +435,32 @@ void TestSolverDlg::plotFollowsTheRun() {
 
 void TestSolverDlg::resultFileFailureIsReported_data() {
     QTest::addColumn<QString>("setup");
-    QTest::addColumn<int>("error");
-    QTest::newRow("results.csv cannot be opened") << "directory" << EISDIR;
-    QTest::newRow("results.csv cannot be written") << "full device" << ENOSPC;
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("results.csv cannot be opened") << "directory" << QString::fromLocal8Bit(std::strerror(EISDIR));
+    QTest::newRow("results.csv cannot be written") << "full device" << QString::fromLocal8Bit(std::strerror(ENOSPC));
+    QTest::newRow("results.csv is a FIFO") << "fifo" << QStringLiteral("名前付きパイプ");
+    QTest::newRow("results.csv deleted during the run") << "deleted" << QStringLiteral("計算中に削除されました");
 }
 
 void TestSolverDlg::resultFileFailureIsReported() {
     QFETCH(QString, setup);
-    QFETCH(int, error);
+    QFETCH(QString, reason);
     TemporaryCurrentDirectory cwd;
     QVERIFY(cwd.isValid());
     if (setup == QLatin1String("directory")) {
         QVERIFY(QDir().mkdir(QStringLiteral("results.csv")));
-    } else {
+    } else if (setup == QLatin1String("full device")) {
         if (!QFile::exists(QStringLiteral("/dev/full"))) QSKIP("no /dev/full here");
         QVERIFY(QFile::link(QStringLiteral("/dev/full"), QStringLiteral("results.csv")));
+    } else if (setup == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo("results.csv", 0644), 0);  // opening it must not block the window
     }
     Fixture f;
+    if (setup == QLatin1String("deleted")) {
+        f.dlg->onProgress = [](uitest::ProbeDlg&, int generation) {
+            if (generation == 2) QFile::remove(QStringLiteral("results.csv"));
+        };
+    }
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("4"));
     QVERIFY(f.run());
     // The run itself went through: all generations, fitness.csv complete.
@@ -455,8 +471,57 @@ void TestSolverDlg::resultFileFailureIsReported() {
     QCOMPARE(Messages().first().icon, QMessageBox::Warning);
     const QString text = Messages().first().text;
     QVERIFY2(text.contains(QDir::current().absoluteFilePath(QStringLiteral("results.csv"))), qPrintable(text));
-    QVERIFY2(text.contains(QString::fromLocal8Bit(std::strerror(error))), qPrintable(text));
+    QVERIFY2(text.contains(reason), qPrintable(text));
     QVERIFY2(!text.contains(QStringLiteral("fitness.csv")), qPrintable(text));
+}
+
+void TestSolverDlg::anotherRunWritingHereRefusesCompute() {
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    const QByteArray soFar("0,1,2,0.5\r\n");  // what the other run has written so far
+    {
+        QFile file(QStringLiteral("results.csv"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(soFar);
+    }
+    const int other = ::open("results.csv", O_WRONLY | O_CLOEXEC);
+    QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), 0);  // as the other run (a window, kelvora-cli) holds it
+
+    Fixture f;
+    QVERIFY(f.run());
+    QCOMPARE(Messages().size(), 1);
+    QCOMPARE(Messages().first().icon, QMessageBox::Warning);
+    const QString text = Messages().first().text;
+    QVERIFY2(text.contains(QDir::current().absoluteFilePath(QStringLiteral("results.csv"))), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("別の計算が書き込み中")), qPrintable(text));
+    // Nothing started and nothing was touched.
+    QVERIFY(f.dlg->generations.isEmpty());
+    QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("0"));
+    QCOMPARE(ReadAll(QStringLiteral("results.csv")), soFar);
+    QVERIFY(!QFile::exists(QStringLiteral("fitness.csv")));
+
+    ::close(other);  // the other run has ended
+    Messages().clear();
+    QVERIFY(f.run());
+    QVERIFY(Messages().isEmpty());
+    QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("100"));
+    QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 100 * 21);
+}
+
+void TestSolverDlg::warningNamesTheDeletedDirectorysPath() {
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    const QString directory = QDir::currentPath();
+    QVERIFY(QDir().rmdir(directory));  // the current directory is gone
+    Fixture f;
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("2"));
+    QVERIFY(f.run());
+    QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("2"));
+    QCOMPARE(Messages().size(), 1);
+    const QString text = Messages().first().text;
+    QVERIFY2(text.contains(QLatin1Char('"') + directory + QStringLiteral("/results.csv\"")), qPrintable(text));
+    QVERIFY2(text.contains(QLatin1Char('"') + directory + QStringLiteral("/fitness.csv\"")), qPrintable(text));
+    QVERIFY2(text.contains(QString::fromLocal8Bit(std::strerror(ENOENT))), qPrintable(text));
 }
 
 void TestSolverDlg::escapeAndCloseEndTheDialog() {

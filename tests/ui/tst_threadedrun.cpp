@@ -70,6 +70,8 @@ private slots:
     void stopKeepsAnUninterruptedRunsPrefix();
     void twoRunsBackToBack();
     void evolutionWindowFollowsTheRun();
+    void destroyingTheWindowMidRunEndsTheRun_data();
+    void destroyingTheWindowMidRunEndsTheRun();
 };
 
 void TestThreadedRun::stopKeepsAnUninterruptedRunsPrefix_data() {
@@ -225,6 +227,30 @@ void TestThreadedRun::evolutionWindowFollowsTheRun() {
     QVERIFY(evolution->isVisible());
     QCOMPARE(chart->history().size(), 5);
     QCOMPARE(chart->bestSeries()->count(), 5);
+}
+
+void TestThreadedRun::destroyingTheWindowMidRunEndsTheRun_data() {
+    QTest::addColumn<bool>("everyGeneration");  // the worker waits for each generation to be shown
+    QTest::newRow("at the window's pace") << false;
+    QTest::newRow("worker waiting on the window") << true;
+}
+
+void TestThreadedRun::destroyingTheWindowMidRunEndsTheRun() {
+    QFETCH(bool, everyGeneration);
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    auto f = std::make_unique<Fixture>();
+    f->dlg->m_bEveryGeneration = everyGeneration;
+    f->setText(IDC_POPULATION_SIZE, QStringLiteral("100"));
+    f->setText(IDC_GENERATION_LIMIT, QStringLiteral("10000"));
+    f->compute()->click();
+    QVERIFY(f->dlg->IsRunning());
+    QTest::qWait(100);  // the run goes on; in the second row the worker now waits on the window
+    f.reset();          // stops the run and waits for it, without hanging
+    // results.csv holds whole generations only (fitness.csv is written as the run ends).
+    const int lines = CrLfLines(QStringLiteral("results.csv"));
+    QVERIFY2(lines > 0 && lines % 101 == 0 && lines < 10000 * 101, qPrintable(QString::number(lines)));
+    QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), lines / 101);
 }
 
 QTEST_MAIN(TestThreadedRun)

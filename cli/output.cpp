@@ -1,0 +1,41 @@
+#include "output.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace kelvora::cli {
+
+void ReserveStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // open() returns the lowest free descriptor: fd itself, as the lower ones are open.
+        const int taken = ::open("/dev/null", O_RDONLY);
+        if (taken >= 0 && taken != fd) {
+            ::dup2(taken, fd);
+            ::close(taken);
+        }
+    }
+}
+
+int FinishStdout() {
+    // A write that failed while printing leaves the error flag; the flush finds what is still buffered.
+    bool failed = std::ferror(stdout) != 0;
+    int error = failed ? EIO : 0;
+    if (std::fflush(stdout) != 0) {
+        failed = true;
+        error = errno;
+    }
+    if (std::fclose(stdout) != 0 && !failed) {
+        failed = true;
+        error = errno;
+    }
+    if (!failed) return 0;
+    std::fprintf(stderr, "kelvora-cli: standard output: %s\n", std::strerror(error));
+    return 1;
+}
+
+}  // namespace kelvora::cli
