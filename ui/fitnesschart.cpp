@@ -6,6 +6,7 @@
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QPen>
+#include <QTimer>
 #include <QValueAxis>
 
 FitnessChart::FitnessChart(QWidget* parent)
@@ -64,6 +65,7 @@ void FitnessChart::setHistory(const QList<kelvora::GenerationStat>& rows) {
     m_rows.clear();
     m_eliteFitness.clear();
     appendRows(0, rows);
+    refresh();
 }
 
 void FitnessChart::appendRows(int firstRow, const QList<kelvora::GenerationStat>& rows) {
@@ -74,7 +76,14 @@ void FitnessChart::appendRows(int firstRow, const QList<kelvora::GenerationStat>
         m_rows.append(row);
         m_eliteFitness.append(std::max(m_eliteFitness.isEmpty() ? 0.0 : m_eliteFitness.last(), row.best));
     }
-    refresh();
+    // Live rows come up to 30 times a second; the series follow them at most every
+    // kLiveRefreshInterval ms, which spares the run's processor time.
+    if (!m_refreshPending) {
+        m_refreshPending = true;
+        QTimer::singleShot(kLiveRefreshInterval, this, [this] {
+            if (m_refreshPending) refresh();
+        });
+    }
 }
 
 void FitnessChart::setOptimumFitness(std::optional<double> fitness) {
@@ -135,6 +144,7 @@ QList<QPointF> FitnessChart::DownsampleExtremes(const QList<QPointF>& points, in
 }
 
 void FitnessChart::refresh() {
+    m_refreshPending = false;
     const int n = static_cast<int>(m_rows.size());
     const int buckets = bucketCount();
     const double lastX = std::max({m_limit, n, 2});

@@ -18,6 +18,8 @@ class FitnessChart : public QChartView {
     Q_OBJECT
 
 public:
+    /// Least time between two redraws of the series from live rows, in ms.
+    static constexpr int kLiveRefreshInterval = 100;
     /// Smallest distance the logarithmic axis shows, px: a tip exactly on the target sits there.
     static constexpr double kMinShownDistance = 1e-3;
 
@@ -27,7 +29,8 @@ public:
     void setGenerationLimit(int limit);
     /// Rebuilds the chart from a complete history: rows[g] is generation g + 1.
     void setHistory(const QList<kelvora::GenerationStat>& rows);
-    /// Live feeding: rows for history indices firstRow.. (earlier rows are kept, later dropped).
+    /// Live feeding: rows for history indices firstRow.. (earlier rows are kept, later dropped);
+    /// the series follow within kLiveRefreshInterval ms.
     void appendRows(int firstRow, const QList<kelvora::GenerationStat>& rows);
     /// The optimum's fitness, in (0, 1], as the dashed line; nullopt removes the line.
     void setOptimumFitness(std::optional<double> fitness);
@@ -64,6 +67,7 @@ private:
     std::optional<double> m_optimum;
     int m_limit = 100;
     bool m_showDistance = false;
+    bool m_refreshPending = false;
     QLineSeries* m_best;
     QLineSeries* m_average;
     QLineSeries* m_distance;
