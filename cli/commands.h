@@ -11,6 +11,15 @@ namespace kelvora::cli {
 /// One search with the given flags (no subcommand).
 int RunCommand(const std::vector<std::string>& args);
 
+/// `inspect FILE [--json]`: checks a results.csv and prints what it holds; 2 when it is malformed.
+int InspectCommand(const std::vector<std::string>& args);
+
+/// `kelvora-cli optimum --target X,Y [--json]`: the best pose of the whole search space.
+int OptimumCommand(const std::vector<std::string>& args);
+
+/// `kelvora-cli reach-map --output FILE`: the optimum distance of every target, as PNG or CSV.
+int ReachMapCommand(const std::vector<std::string>& args);
+
 /// A named subcommand: `kelvora-cli NAME ARGS...`.
 struct Subcommand {
     const char* name;

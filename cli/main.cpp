@@ -13,7 +13,9 @@ namespace {
 
 // Subcommands by name; anything else is the plain run's flags.
 constexpr Subcommand kSubcommands[] = {
-    {nullptr, nullptr},
+    {"inspect", InspectCommand},
+    {"optimum", OptimumCommand},
+    {"reach-map", ReachMapCommand},
 };
 
 }  // namespace

@@ -232,8 +232,13 @@ std::string UsageText() {
     std::snprintf(
         text, sizeof text,
         "Usage: kelvora-cli [options]\n"
+        "       kelvora-cli inspect FILE [--json]\n"
+        "       kelvora-cli optimum --target X,Y [--json]\n"
+        "       kelvora-cli reach-map --output FILE\n"
         "Solves the inverse kinematics of the three-link arm (links %g, %g, %g px) for a target by a\n"
-        "genetic algorithm and writes results.csv and fitness.csv.\n"
+        "genetic algorithm and writes results.csv and fitness.csv. The subcommand optimum prints the best\n"
+        "of all whole-degree poses for a target; reach-map writes the best distance for every target of\n"
+        "the plot as a PNG picture or, for a name ending in .csv, as x,y,distance lines (see their --help).\n"
         "\n"
         "  --population N     population size, %s (default %d)\n"
         "  --generations G    generation count, %s (default %d)\n"
@@ -247,6 +252,10 @@ std::string UsageText() {
         "  --quiet            no progress bar and no summary; errors only\n"
         "  --help             this text\n"
         "  --version          the program's version\n"
+        "\n"
+        "inspect checks a results.csv line for line and prints its population, generations, whether\n"
+        "it is complete, the target it was run for, the elite and the optimum for that target; a\n"
+        "malformed file gets exit status 2 and its first bad line on stderr.\n"
         "\n"
         "Exit status: 0 done; 1 a result file could not be written, was deleted during the run, or is\n"
         "being written by another run (then nothing runs), or standard output failed; 2 bad arguments.\n",

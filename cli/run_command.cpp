@@ -174,12 +174,20 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     }
 
     if (o.json) {
+        // Where the run ended against the best pose of the whole search space.
+        const Optimum optimum = FindOptimum(state.baseX, state.baseY, state.targetX, state.targetY);
+        const double eliteDistance = TipDistance(state, state.elitePose);
         std::printf("{\"seed\":%u,\"population\":%d,\"generations\":%d,\"crossover\":%s,\"mutation\":%s,"
-                    "\"target\":[%d,%d],\"error\":%s,\"currentPose\":%s,\"elitePose\":%s,\"eliteFitness\":%s}\n",
+                    "\"target\":[%d,%d],\"error\":%s,\"currentPose\":%s,\"elitePose\":%s,\"eliteFitness\":%s,"
+                    "\"optimum\":{\"pose\":%s,\"distance\":%s,\"fitness\":%s},\"eliteDistance\":%s,\"gap\":%s,"
+                    "\"reachedOptimum\":%s}\n",
                     report.seed, o.params.populationSize, o.params.generationCount, Exact(o.params.crossoverRate).c_str(),
                     Exact(o.params.mutationProbability).c_str(), o.targetX, o.targetY, Exact(lastError).c_str(),
                     PoseJson(state.currentPose).c_str(), PoseJson(state.elitePose).c_str(),
-                    Exact(state.eliteFitness).c_str());
+                    Exact(state.eliteFitness).c_str(), PoseJson(optimum.pose).c_str(), Exact(optimum.distance).c_str(),
+                    Exact(optimum.fitness).c_str(), Exact(eliteDistance).c_str(),
+                    Exact(eliteDistance - optimum.distance).c_str(),
+                    state.eliteFitness == optimum.fitness ? "true" : "false");
     } else if (!o.quiet) {
         const ArmPose& c = state.currentPose;
         const ArmPose& e = state.elitePose;

@@ -2,52 +2,34 @@
 
 #include <cmath>
 
+#include "link_tables.h"
 #include "solver.h"
 
 namespace kelvora {
-namespace {
-
-// Each link's projections for every whole-degree angle sum 0..765, computed once. The doubles are
-// the ones a per-call link * cos(sum * kDegToRad) would give, so tabulating changes no result.
-struct LinkTables {
-    double cos1[kMaxAngleSum + 1], sin1[kMaxAngleSum + 1];
-    double cos2[kMaxAngleSum + 1], sin2[kMaxAngleSum + 1];
-    double cos3[kMaxAngleSum + 1], sin3[kMaxAngleSum + 1];
-
-    LinkTables() {
-        for (int s = 0; s <= kMaxAngleSum; ++s) {
-            const double theta = s * kDegToRad;
-            const double c = std::cos(theta);
-            const double n = std::sin(theta);
-            cos1[s] = kLink1 * c;
-            sin1[s] = kLink1 * n;
-            cos2[s] = kLink2 * c;
-            sin2[s] = kLink2 * n;
-            cos3[s] = kLink3 * c;
-            sin3[s] = kLink3 * n;
-        }
-    }
-};
 
 const LinkTables& Tables() {
     static const LinkTables tables;
     return tables;
 }
 
-inline TipPoint Tip(const LinkTables& t, int a1, int a2, int a3, int baseX, int baseY) {
-    const int s1 = a1;
-    const int s2 = a1 + a2;
-    const int s3 = a1 + a2 + a3;
-    TipPoint p;
-    p.x = ((t.cos1[s1] + t.cos2[s2]) + t.cos3[s3]) + baseX;
-    p.y = static_cast<double>(baseY) - t.sin1[s1] - t.sin2[s2] - t.sin3[s3];
-    return p;
+LinkTables::LinkTables() {
+    for (int s = 0; s <= kMaxAngleSum; ++s) {
+        const double theta = s * kDegToRad;
+        const double c = std::cos(theta);
+        const double n = std::sin(theta);
+        cos1[s] = kLink1 * c;
+        sin1[s] = kLink1 * n;
+        cos2[s] = kLink2 * c;
+        sin2[s] = kLink2 * n;
+        cos3[s] = kLink3 * c;
+        sin3[s] = kLink3 * n;
+    }
 }
 
+namespace {
+
 inline double Distance(const SolverState& state, const TipPoint& tip) {
-    const double dx = state.targetX - tip.x;
-    const double dy = state.targetY - tip.y;
-    return std::sqrt(dx * dx + dy * dy);
+    return TargetDistance(state.targetX, state.targetY, tip);
 }
 
 }  // namespace
@@ -71,7 +53,7 @@ double TipDistance(const SolverState& state, int a1, int a2, int a3) {
 
 double Fitness(const SolverState& state, const Chromosome& c) {
     const TipPoint tip = Tip(Tables(), c.gene[0], c.gene[1], c.gene[2], state.baseX, state.baseY);
-    return 1.0 / (Distance(state, tip) + 1.0);
+    return FitnessOfDistance(Distance(state, tip));
 }
 
 ArmJoints ArmJointPoints(const ArmPose& pose, int baseX, int baseY) {

@@ -15,7 +15,8 @@ struct Optimum {
 /// The pose with the highest fitness among all genes 0..255, for an arm on base (baseX, baseY) and
 /// a target pixel (targetX, targetY), both in client pixels (x right, y down). Fitness is the
 /// solver's own, bit for bit; a tie goes to the smallest gene0 * 65536 + gene1 * 256 + gene2.
-/// Safe on any thread.
+/// Exact, not sampled: it returns what an exhaustive search with the fitness function returns,
+/// in well under a millisecond for targets in and around the plot. Safe on any thread.
 Optimum FindOptimum(int baseX, int baseY, int targetX, int targetY);
 
 }  // namespace kelvora

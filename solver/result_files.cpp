@@ -91,6 +91,7 @@ void EndLine(LogFile& log) {
             CutToWholeLines(log, log.line, done);
         } else {
             ++log.linesWritten;
+            log.bytesLogged += log.length;
         }
     }
     log.length = 0;
@@ -126,6 +127,7 @@ void AcquireLog(LogFile& log, const char* directory) {
     log.regular = false;
     log.created = false;
     log.linesWritten = 0;
+    log.bytesLogged = 0;
     log.length = 0;
     const std::string path = PathOf(directory, log.name);
     constexpr int kFlags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;

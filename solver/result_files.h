@@ -50,6 +50,7 @@ struct LogFile {
     bool regular = false;        ///< fd is a regular file (locked, truncated at open, link count checked at close)
     bool created = false;        ///< this open created the file (removed again if the run is refused)
     long long linesWritten = 0;  ///< complete lines that reached the file since the last open
+    long long bytesLogged = 0;   ///< bytes of those lines: where the next line starts in the file
     LineWriter writer = nullptr; ///< nullptr: write(2)
     char line[kMaxLineLength] = {};
     int length = 0;              ///< bytes of the line being assembled

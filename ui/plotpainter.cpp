@@ -1,5 +1,6 @@
 #include "plotpainter.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QColor>
@@ -18,7 +19,9 @@
 //   aliased Qt outline of QRect(x, y, w, h) covers x..x+w. So boxes are passed one pixel smaller.
 // - A pen wider than one pixel is stroked as an outline with round ends, both ends included, so
 //   the 2-pixel arm pens are round-capped Qt pens and their lines keep their end points.
-// - The dotted 1-pixel pen runs three pixels on, three off.
+// - The dotted 1-pixel pen runs three pixels on, three off, and draws its gaps in the background
+//   colour, opaque white by default: the reach circle is black dashes with white gaps over whatever
+//   lies under it (frame, axes, arms). Qt's opaque background mode, background white, does the same.
 // No antialiasing anywhere.
 
 namespace {
@@ -40,7 +43,37 @@ int ArcAngle(const QRect& box, QPoint point) {
 
 QPoint ToQPoint(const kelvora::PixelPoint& p) { return QPoint(p.x, p.y); }
 
+// Viridis at 0, 1/8, ..., 1; between them the map is interpolated linearly.
+constexpr QRgb kViridis[9] = {0x440154, 0x472d7b, 0x3b528b, 0x2c728e, 0x21918c, 0x28ae80, 0x5ec962, 0xaddc30, 0xfde725};
+
+void PaintCloud(QPainter& painter, const PlotScene& scene) {
+    const PopulationCloud& cloud = *scene.cloud;
+    // Inside the one-pixel frame only.
+    painter.save();
+    painter.setClipRect(scene.plot.adjusted(1, 1, -1, -1));
+    painter.setPen(Qt::NoPen);
+    const std::size_t n = std::min(cloud.tips.size(), cloud.fitness.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const kelvora::TipPoint& tip = cloud.tips[i];
+        if (!(std::fabs(tip.x) < 1e6 && std::fabs(tip.y) < 1e6)) continue;
+        painter.fillRect(QRect(static_cast<int>(std::floor(tip.x)) - 1, static_cast<int>(std::floor(tip.y)) - 1, 3, 3),
+                         CloudColor(cloud.fitness[i]));
+    }
+    painter.restore();
+}
+
 }  // namespace
+
+QColor CloudColor(double fitness) {
+    double t = fitness > 0.0 ? 1.0 + std::log10(fitness) / std::log10(401.0) : 0.0;
+    t = std::clamp(std::isfinite(t) ? t : 0.0, 0.0, 1.0);
+    const double at = t * 8.0;
+    const int k = std::min(7, static_cast<int>(at));
+    const double f = at - k;
+    const QColor a(kViridis[k]), b(kViridis[k + 1]);
+    const auto mix = [f](int x, int y) { return static_cast<int>(std::lround(x + (y - x) * f)); };
+    return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()));
+}
 
 void DrawArm(QPainter& painter, const kelvora::ArmPose& pose, QPoint base) {
     const kelvora::ArmJoints joints = kelvora::ArmJointPoints(pose, base.x(), base.y());
@@ -53,7 +86,7 @@ void DrawArm(QPainter& painter, const kelvora::ArmPose& pose, QPoint base) {
     painter.drawLine(j2, j3);
 }
 
-void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark) {
+void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark, const PlotOverlays& overlays) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
 
@@ -69,6 +102,14 @@ void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark
     // Frame: one pixel along the inside of the plot.
     qDrawPlainRect(&painter, scene.plot, black, 1, nullptr);
 
+    // The unreachable wash, blended over the background inside the frame.
+    if (!overlays.unreachableWash.isNull()) {
+        painter.save();
+        painter.setClipRect(scene.plot.adjusted(1, 1, -1, -1));
+        painter.drawImage(overlays.washOrigin, overlays.unreachableWash);
+        painter.restore();
+    }
+
     // Base mark: the bitmap copied pixel for pixel.
     if (!baseMark.isNull()) {
         painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -82,6 +123,13 @@ void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark
     painter.drawLine(QPoint(left, base.y()), QPoint(right, base.y()));  // ends at column right - 1
     painter.drawLine(QPoint(base.x(), top), QPoint(base.x(), bottom));  // ends at row bottom - 1
 
+    if (scene.cloud) PaintCloud(painter, scene);
+    // The optimum arm, dashed green, under the run's two.
+    if (overlays.optimumPose) {
+        painter.setPen(QPen(QColor(0, 160, 0), 2, Qt::DashLine, Qt::FlatCap, Qt::RoundJoin));
+        DrawArm(painter, *overlays.optimumPose, base);
+    }
+
     // The two arms; where they coincide the red one covers the blue one.
     painter.setPen(QPen(blue, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     DrawArm(painter, scene.currentPose, base);
@@ -89,12 +137,15 @@ void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark
     DrawArm(painter, scene.elitePose, base);
 
     // Reach circle, radius 200 around the base: a whole dotted ellipse starting and ending at the
-    // ray towards the client area's corner (0, 0), counter-clockwise.
+    // ray towards the client area's corner (0, 0), counter-clockwise; black dashes, white gaps.
     QPen dotted(black, 0, Qt::CustomDashLine, Qt::FlatCap);
     dotted.setDashPattern(QVector<qreal>{3, 3});
     painter.setPen(dotted);
+    painter.setBackgroundMode(Qt::OpaqueMode);
+    painter.setBackground(QColor(255, 255, 255));
     const QRect reach = OutlineBox(base.x() - 200, base.y() - 200, base.x() + 200, base.y() + 200);
     painter.drawArc(reach, ArcAngle(reach, QPoint(0, 0)), 360 * 16);
+    painter.setBackgroundMode(Qt::TransparentMode);
 
     // Target marker, last: a red circle filled white around the target.
     painter.setPen(QPen(red, 1, Qt::SolidLine));

@@ -4,13 +4,26 @@
 // It takes everything it draws as parameters and keeps nothing between paints, so it paints into
 // the dialog or, in tests, into a QImage.
 
+#include <vector>
+
+#include <QColor>
+#include <optional>
+
 #include <QImage>
 #include <QPoint>
 #include <QRect>
 
+#include "arm.h"
 #include "solver_types.h"
 
 class QPainter;
+
+/// Every individual of one generation for the population layer: tips in client pixels (x right,
+/// y down) and fitness in (0, 1], index for index.
+struct PopulationCloud {
+    std::vector<kelvora::TipPoint> tips;
+    std::vector<double> fitness;
+};
 
 /// What one paint shows, read from the dialog and the solver state.
 struct PlotScene {
@@ -20,11 +33,30 @@ struct PlotScene {
     kelvora::ArmPose currentPose;  ///< best of the latest generation: blue
     kelvora::ArmPose elitePose;    ///< best of the run: red, over the blue arm
     QPoint target;                 ///< (targetX, targetY)
+    /// Optional layer under the arms: a 3 x 3 dot at each tip, coloured by CloudColor, clipped to
+    /// the inside of the frame. nullptr (the default) paints exactly the plot without it.
+    const PopulationCloud* cloud = nullptr;
+};
+
+/// Colour of a dot of the population layer: the perceptually uniform viridis map (dark violet to
+/// yellow) at 1 + log10(fitness) / log10(401), clamped to 0..1, so that a tip 400 px or more from
+/// the target is the darkest and one on it the brightest, with equal steps for equal ratios.
+QColor CloudColor(double fitness);
+/// Optional layers over the plot; without any (the default) the plot is painted exactly as before.
+struct PlotOverlays {
+    /// The targets no pose reaches, a translucent picture drawn with its top-left pixel at
+    /// washOrigin, clipped to the inside of the frame, under the base mark, the axes and the arms.
+    /// Null: none.
+    QImage unreachableWash;
+    QPoint washOrigin;
+    /// The best pose of the whole search space for the target: a dashed green arm under the blue
+    /// and red ones.
+    std::optional<kelvora::ArmPose> optimumPose;
 };
 
 /// Paints scene with painter, drawing baseMark (bitmap IDB_BASE_MARK) unchanged with its top-left
 /// pixel at base - (2, 2). A null baseMark leaves the mark out. Leaves painter's state as it was.
-void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark);
+void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark, const PlotOverlays& overlays = {});
 
 /// Draws the links of pose from base through J1 and J2 to the tip with painter's pen.
 void DrawArm(QPainter& painter, const kelvora::ArmPose& pose, QPoint base);

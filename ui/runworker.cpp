@@ -8,6 +8,8 @@ RunWorker::RunWorker(const kelvora::SolverState& start, const kelvora::SolverPar
       m_buffers(std::make_unique<kelvora::RunBuffers>()),
       m_params(params),
       m_channel(std::make_shared<RunChannel>()) {
+    m_resultsEnds.reserve(params.generationCount);
+    m_bests.reserve(params.generationCount);
     m_state->baseX = start.baseX;
     m_state->baseY = start.baseY;
     m_state->targetX = start.targetX;
@@ -30,6 +32,8 @@ RunSnapshot RunWorker::makeSnapshot(int generation, double error) {
     snapshot.firstRow = m_rowsPosted;
     snapshot.rows.reserve(generation - m_rowsPosted);
     for (int g = m_rowsPosted; g < generation; ++g) snapshot.rows.append(s.history[static_cast<std::size_t>(g)]);
+    snapshot.resultsEnds = m_resultsEnds.mid(m_rowsPosted, generation - m_rowsPosted);
+    snapshot.bests = m_bests.mid(m_rowsPosted, generation - m_rowsPosted);
     m_rowsPosted = generation;
     return snapshot;
 }
@@ -43,6 +47,8 @@ void RunWorker::post(RunSnapshot snapshot) {
             // The last one has not been taken yet (the run's last generation is posted regardless
             // of the pace): this one continues it, so that no history row is lost.
             snapshot.rows = c.snapshot->rows + snapshot.rows;
+            snapshot.resultsEnds = c.snapshot->resultsEnds + snapshot.resultsEnds;
+            snapshot.bests = c.snapshot->bests + snapshot.bests;
             snapshot.firstRow = c.snapshot->firstRow;
         }
         c.snapshot = std::move(snapshot);
@@ -79,6 +85,8 @@ void RunWorker::run() {
     const kelvora::RunReport report = kelvora::RunSolver(
         *m_state, m_params,
         [&](int generation, double error) {
+            m_resultsEnds.append(static_cast<std::uint64_t>(m_state->resultsLog.bytesLogged));
+            m_bests.append(m_state->currentPose);
             lastGeneration = generation;
             lastError = error;
             if (!m_everyGeneration) {

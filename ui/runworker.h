@@ -22,6 +22,8 @@ struct RunSnapshot {
     double eliteDistance = 0.0;          ///< its tip's distance to the target, px
     int firstRow = 0;                    ///< history index of rows.first()
     QList<kelvora::GenerationStat> rows; ///< history rows not posted before, firstRow..generation-1
+    QList<std::uint64_t> resultsEnds;    ///< for the same generations: results.csv bytes after each
+    QList<kelvora::ArmPose> bests;       ///< for the same generations: each one's best pose
 };
 
 /// The end of a run: its report and the state the window keeps of it.
@@ -91,5 +93,7 @@ private:
     kelvora::SolverParams m_params;
     bool m_everyGeneration = false;
     int m_rowsPosted = 0;
+    QList<std::uint64_t> m_resultsEnds;  ///< results.csv bytes after each finished generation
+    QList<kelvora::ArmPose> m_bests;     ///< each finished generation's best pose
     std::shared_ptr<RunChannel> m_channel;
 };

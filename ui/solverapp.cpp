@@ -1,6 +1,7 @@
 #include "solverapp.h"
 
 #include <QFont>
+#include <QTimer>
 #include <QToolTip>
 
 #include "kelvora_version.h"
@@ -29,9 +30,21 @@ void CSolverApp::InstallFontSubstitutions() {
 }
 
 bool CSolverApp::InitInstance() {
+    // Shown as the application's own window, not run modally: a modal window is marked as one to
+    // the window manager, which may then keep it off the taskbar. Closing it, the last window, ends
+    // the loop.
     CSolverDlg dlg;
     m_pMainWnd = &dlg;
-    dlg.exec();
+    // `kelvora FILE`: the window opens with that results.csv (the first argument that is not an
+    // option; Qt has taken its own options out already).
+    const QStringList args = arguments().mid(1);
+    for (const QString& arg : args) {
+        if (arg.startsWith(QLatin1Char('-'))) continue;
+        QTimer::singleShot(0, &dlg, [&dlg, arg] { dlg.OpenResults(arg); });
+        break;
+    }
+    dlg.show();
+    exec();
     m_pMainWnd = nullptr;
     return false;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The application object: sets the program up and runs the main dialog modally; the program ends
-// when the dialog closes.
+// The application object: sets the program up and runs the main dialog as its window; the program
+// ends when the dialog closes.
 
 #include <QApplication>
 
@@ -12,8 +12,8 @@ class CSolverApp : public QApplication {
 public:
     CSolverApp(int& argc, char** argv);
 
-    /// Runs the main dialog modally until it is closed, then returns false: there is no message
-    /// loop of the program's own, and the process ends.
+    /// Shows the main dialog and takes the application's events until it is closed, then returns
+    /// false: the process ends.
     bool InitInstance();
 
     /// The program's name "Kelvora", its version (the project's), its desktop entry

@@ -26,9 +26,12 @@
 #include "dataexchange.h"
 #include "evolutionwindow.h"
 #include "fitnesschart.h"
+#include "generationscrubber.h"
+#include "groundtruthoverlay.h"
 #include "messagebox.h"
 #include "plotpainter.h"
 #include "resourceloader.h"
+#include "resultsreplay.h"
 #include "runworker.h"
 #include "solverapp.h"
 
@@ -156,8 +159,10 @@ constexpr char kEvolutionOpenKey[] = "evolution/open";
 CSolverDlg::CSolverDlg(QWidget* pParent) : CSolverDlg(TheSolverState(), pParent) {}
 
 CSolverDlg::CSolverDlg(kelvora::SolverState& state, QWidget* pParent)
+    // An application window with a taskbar entry, not a dialog transient for the application; in
+    // its title bar the window menu and the close button, no minimise or maximise button.
     : QDialog(pParent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                   Qt::WindowCloseButtonHint),
       m_hIcon(LoadIconResource(IDI_APP)),
       m_state(state) {
@@ -183,6 +188,10 @@ CSolverDlg::CSolverDlg(kelvora::SolverState& state, QWidget* pParent)
     evolution->setShortcutContext(Qt::WindowShortcut);
     evolution->setObjectName(QStringLiteral("EvolutionAction"));
     addAction(evolution);
+    CreateReplayUi();
+    // The optimum and the unreachable targets, painted on request (see OnPaint).
+    m_pGroundTruth = new GroundTruthOverlay(this);
+    connect(m_pGroundTruth, &GroundTruthOverlay::changed, this, qOverload<>(&QWidget::update));
     // Pointer moves reach OnMouseMove with no button held too. The plot has no control of its own,
     // so moves over it go to the dialog itself.
     setMouseTracking(true);
@@ -262,8 +271,9 @@ void CSolverDlg::DoDataExchange(CDataExchange* pDX) {
 }
 
 bool CSolverDlg::OnInitDialog() {
-    // The About entry at the end of the window's menu, after a separator.
+    // The overlay entries, then the About entry at the end of the window's menu, after a separator.
     if (QMenu* menu = GetSystemMenu()) {
+        m_pGroundTruth->AddToMenu(menu);
         const QString about = LoadStringResource(IDS_ABOUT_MENU);
         if (!about.isEmpty()) {
             menu->addSeparator();
@@ -349,6 +359,7 @@ void CSolverDlg::OnOK() {
         return;
     }
 
+    BeginRunReplay();
     m_bCloseRequested = false;
     m_bRan = true;
 
@@ -393,6 +404,12 @@ void CSolverDlg::OnRunSnapshot() {
     for (int i = 0; i < snapshot.rows.size(); ++i)
         m_state.history[static_cast<std::size_t>(snapshot.firstRow + i)] = snapshot.rows[i];
     m_state.generation = snapshot.generation;
+    // The replay's index and arms, as the run wrote them, one entry per generation.
+    for (int i = 0; i < snapshot.bests.size(); ++i) {
+        if (static_cast<std::size_t>(snapshot.firstRow + i) != m_runBests.size()) continue;
+        m_runOffsets.push_back(snapshot.resultsEnds[i]);
+        m_runBests.push_back(snapshot.bests[i]);
+    }
     if (m_pEvolution) {
         // The rows the chart has not had yet, from the window's own copy of the history.
         const int from = static_cast<int>(m_pEvolution->chart()->history().size());
@@ -443,7 +460,11 @@ void CSolverDlg::OnRunFinished() {
     }
     update();  // the last finished generation's poses
     if (m_pEvolution) m_pEvolution->finishRun(HistoryRows(), eliteDistance);
-    if (!report.refused) ShowRunSeed(m_runParams, report, m_runTarget);
+    if (!report.refused) {
+        if (!report.results) EndRunReplay(m_runParams.populationSize);
+        ShowRunSeed(m_runParams, report, m_runTarget);
+        m_pGroundTruth->ShowRunGap(GetDlgItem(IDC_ERROR), m_state);
+    }
     ReportResultFileFailures(report);
     emit runFinished();
     if (m_bCloseRequested) reject();
@@ -578,8 +599,9 @@ void CSolverDlg::OnPaint() {
     scene.currentPose = m_state.currentPose;
     scene.elitePose = m_state.elitePose;
     scene.target = QPoint(m_state.targetX, m_state.targetY);
+    scene.cloud = IsPopulationShown() ? m_pCloud.get() : nullptr;
     // The bitmap is loaded for this paint and released with it; nothing is kept between paints.
-    PaintPlot(painter, scene, LoadBitmapResource(IDB_BASE_MARK));
+    PaintPlot(painter, scene, LoadBitmapResource(IDB_BASE_MARK), m_pGroundTruth->Overlays(scene.base, scene.target));
 }
 
 QPoint CSolverDlg::PlotCentre() const {
@@ -601,13 +623,24 @@ bool CSolverDlg::IsInsidePlot(QPoint point) const {
     return m_rcPlot.left() < point.x() && point.x() < right && m_rcPlot.top() < point.y() && point.y() < bottom;
 }
 
+namespace {
+
+// The client pixel under a pointer position, each coordinate truncated toward zero: at a fractional
+// scale factor 100.5 is pixel 100 (outside the plot) and 499.5 is pixel 499 (inside), where
+// QPointF::toPoint() would round them to 101 and 500.
+QPoint ClientPixel(QPointF position) {
+    return QPoint(static_cast<int>(position.x()), static_cast<int>(position.y()));
+}
+
+}  // namespace
+
 void CSolverDlg::mouseMoveEvent(QMouseEvent* event) {
-    OnMouseMove(event->buttons(), event->position().toPoint());
+    OnMouseMove(event->buttons(), ClientPixel(event->position()));
     QDialog::mouseMoveEvent(event);
 }
 
 void CSolverDlg::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) OnLButtonDown(event->buttons(), event->position().toPoint());
+    if (event->button() == Qt::LeftButton) OnLButtonDown(event->buttons(), ClientPixel(event->position()));
     QDialog::mousePressEvent(event);
 }
 

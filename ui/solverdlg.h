@@ -11,6 +11,9 @@
 #include <QList>
 #include <QRect>
 
+#include <memory>
+#include <vector>
+
 #include "resource.h"
 #include "solver.h"
 
@@ -18,6 +21,13 @@ class CDataExchange;
 class EvolutionWindow;
 class QThread;
 struct RunChannel;
+class GenerationScrubber;
+class QAction;
+class QDragEnterEvent;
+class QDropEvent;
+class ResultsReplay;
+struct PopulationCloud;
+class GroundTruthOverlay;
 class QContextMenuEvent;
 class QKeyEvent;
 class QMenu;
@@ -88,6 +98,28 @@ public:
     static int DialogUnitsToPixelsX(int units);
     static int DialogUnitsToPixelsY(int units);
 
+    // ---- replay of a results.csv (solverdlg_replay.cpp) ----
+
+    /// Opens a results.csv (right-click menu "結果を開く(&O)...", Ctrl+O, a drop on the window,
+    /// `kelvora FILE`): checks it off the GUI thread, then shows its recovered target, population,
+    /// generation count and the last generation's arms. A file that cannot be read leaves the
+    /// window as it was and shows the reader's message in a message box; returns false then.
+    bool OpenResults(const QString& path);
+    /// Shows generation (1-based) of the opened file or of the last run: its best arm blue, the best
+    /// arm up to it red, its number and error in the fields, its population when that is shown.
+    void ShowGeneration(int generation);
+    /// Generations there are to replay: of the opened file or the last run, 0 when neither.
+    int ReplayGenerationCount() const;
+    /// The population layer ("集団を表示"): off at start, remembered in the settings.
+    bool IsPopulationShown() const;
+    void SetPopulationShown(bool shown);
+    /// The generation scrubber, in a tool window of its own until it has its place elsewhere.
+    GenerationScrubber* GetScrubber() const { return m_pScrubber; }
+
+signals:
+    /// A replay source came or went: a file was opened or a run finished.
+    void ReplayChanged(int generationCount);
+
 protected:
     virtual void DoDataExchange(CDataExchange* pDX);
     /// Sets the window up and puts the opening state into SolverState: both poses (45, 30, 15), the
@@ -157,6 +189,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
     int m_bPointerInPlot = 0;  ///< 1 while the pointer was last strictly inside the plot
     QCursor m_hCursor;         ///< the cursor the pointer handler last set
@@ -171,6 +205,7 @@ protected:
     int m_nTargetY = 0;  ///< target relative to the plot centre, y up
     QIcon m_hIcon;       ///< icon IDI_APP
     QMenu* m_pSystemMenu = nullptr;  ///< the window's menu, owned by the dialog
+    GroundTruthOverlay* m_pGroundTruth = nullptr;  ///< the optimum and reach overlays, owned by the dialog
 
     kelvora::SolverState& m_state;
 
@@ -193,6 +228,21 @@ protected:
 
 private:
     void CreateControls();
+    // Replay (solverdlg_replay.cpp).
+    void CreateReplayUi();
+    void OnOpenResults();
+    void BeginRunReplay();
+    void EndRunReplay(int populationSize);
+    void SetReplay(std::unique_ptr<ResultsReplay> replay);
+    std::unique_ptr<ResultsReplay> m_pReplay;        ///< what the scrubber plays back, or null
+    std::unique_ptr<PopulationCloud> m_pCloud;       ///< the shown generation's population, when shown
+    std::vector<std::uint64_t> m_runOffsets;         ///< results.csv bytes at each generation start of the run
+    std::vector<kelvora::ArmPose> m_runBests;        ///< each generation's best pose of the run
+    QAction* m_pOpenAction = nullptr;
+    QAction* m_pPopulationAction = nullptr;
+    QWidget* m_pScrubberWindow = nullptr;
+    GenerationScrubber* m_pScrubber = nullptr;
+
     bool m_bInitialized = false;
     QElapsedTimer m_liveClock;  ///< since the run's start
 };

@@ -1,6 +1,8 @@
 // The arm model's numbers: tip positions, distances and fitness for the known poses, the odd
 // degree factor, unreduced angle sums, and the tabulated trigonometry against per-call values.
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include <gtest/gtest.h>
@@ -144,6 +146,29 @@ TEST(ArmJointPoints, EachCoordinateIsComputedAndTruncatedOnItsOwn) {
     EXPECT_EQ(left.j1, (PixelPoint{-59, 0}));
     EXPECT_EQ(left.j2, (PixelPoint{-159, 0}));
     EXPECT_EQ(left.j3, (PixelPoint{-199, 0}));
+}
+
+TEST(ArmJointPoints, EveryJointOfEveryPoseLiesInThePlotRectangle) {
+    // The plot is the base plus or minus the full reach on both axes, edges included (the stretched
+    // pose ends at x = base + 200). Truncation moves a joint by less than a pixel on each axis, so
+    // some joints lie a little beyond the 200 px reach circle, but none leaves the rectangle.
+    const int reach = static_cast<int>(kLink1 + kLink2 + kLink3);
+    double farthest = 0.0;
+    for (int a1 = 0; a1 <= 255; ++a1) {
+        for (int a2 = 0; a2 <= 255; ++a2) {
+            for (int a3 = 0; a3 <= 255; ++a3) {
+                const ArmJoints joints = ArmJointPoints({a1, a2, a3}, kBaseX, kBaseY);
+                for (const PixelPoint& p : {joints.j1, joints.j2, joints.j3}) {
+                    const int dx = p.x - kBaseX, dy = p.y - kBaseY;
+                    ASSERT_TRUE(-reach <= dx && dx <= reach && -reach <= dy && dy <= reach)
+                        << "pose (" << a1 << ", " << a2 << ", " << a3 << "): joint (" << p.x << ", " << p.y << ")";
+                    farthest = std::max(farthest, std::hypot(dx, dy));
+                }
+            }
+        }
+    }
+    EXPECT_GT(farthest, reach);
+    EXPECT_LT(farthest, reach + std::sqrt(2.0));
 }
 
 }  // namespace

@@ -38,6 +38,8 @@ class TestEvolution : public QObject {
 private slots:
     void initTestCase() {
         SetMessageBoxFunction(uitest::RecordMessage);
+        QVERIFY(m_config.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
         uitest::UseScratchSettings();
     }
     void init() { uitest::Messages().clear(); }
@@ -49,6 +51,9 @@ private slots:
     void exportsThePicture_data();
     void exportsThePicture();
     void geometryAndOpenStateAreKept();
+
+private:
+    QTemporaryDir m_config;  ///< this suite's settings
 };
 
 void TestEvolution::downsamplingKeepsEachBucketsExtremes_data() {

@@ -107,6 +107,7 @@ private slots:
     void inputIsSwallowedDuringARun_data();
     void inputIsSwallowedDuringARun();
     void computeIsNeverReentered();
+    void targetFieldsKeepTheClickedTargetDuringARun();
     void fileFailureOfAStoppedRun();
     void seedTooltipRepeatsTheRun_data();
     void seedTooltipRepeatsTheRun();
@@ -341,6 +342,43 @@ void TestLiveRun::computeIsNeverReentered() {
     QCOMPARE(f.dlg->generations, OneTo(6));
     QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 6 * 21);
     QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 6);
+}
+
+void TestLiveRun::targetFieldsKeepTheClickedTargetDuringARun() {
+    // Only what a person sees and does: a target clicked before Compute, then, while the run goes
+    // (the generation field counts and no seed is shown yet), the fields are read, a click elsewhere
+    // in the plot is tried and Escape stops the run.
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    QVERIFY(f.exposed());
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+    f.setText(IDC_POPULATION_SIZE, QStringLiteral("200"));
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("10000"));
+    QLineEdit* generation = f.edit(IDC_GENERATION);
+    QStringList seen;  // 1006,1007 at each look during the run
+    QTimer look;
+    look.setInterval(5);
+    connect(&look, &QTimer::timeout, [&] {
+        if (generation->text() == QLatin1String("0") || !generation->toolTip().isEmpty()) return;
+        seen << f.text(IDC_TARGET_X) + QLatin1Char(',') + f.text(IDC_TARGET_Y);
+        if (seen.size() == 3) QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(450, 380));
+        if (seen.size() == 6) QTest::keyClick(f.dlg.get(), Qt::Key_Escape);
+    });
+    look.start();
+    f.compute()->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!generation->toolTip().isEmpty(), 120000);
+    look.stop();
+    QVERIFY2(seen.size() >= 6, qPrintable(QString::number(seen.size())));
+    for (const QString& fields : seen) QCOMPARE(fields, QStringLiteral("-150,120"));
+    // Stopped by the Escape, with the clicked target still shown and used.
+    const int finished = CrLfLines(QStringLiteral("fitness.csv"));
+    QVERIFY2(finished > 0 && finished < 10000, qPrintable(QString::number(finished)));
+    QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("-150"));
+    QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("120"));
+    QCOMPARE(QPoint(f.state->targetX, f.state->targetY), QPoint(150, 100));
+    QVERIFY(generation->toolTip().contains(QStringLiteral("--target -150,120")));
+    QVERIFY(uitest::Messages().isEmpty());
 }
 
 void TestLiveRun::fileFailureOfAStoppedRun() {

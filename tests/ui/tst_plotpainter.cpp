@@ -1,6 +1,7 @@
 // Pixels of the plot, painted by PaintPlot into an image filled with the dialog's background.
 
 #include <cmath>
+#include <cstdlib>
 
 #include <QApplication>
 #include <QImage>
@@ -70,6 +71,8 @@ private slots:
     void armPoses();
     void eliteCoversCurrent();
     void reachCircleIsDottedRadius200();
+    void reachCircleGapsAreWhiteWhereItCrosses_data();
+    void reachCircleGapsAreWhiteWhereItCrosses();
     void targetMovedOutsideReach();
     void nullBaseMarkLeavesOnlyTheMarkOut();
     void painterStateIsRestored();
@@ -132,8 +135,6 @@ void TestPlotPainter::openingScene_data() {
     QTest::newRow("left of the marker") << QPoint(363, 40) << background;
     QTest::newRow("right of the marker") << QPoint(372, 40) << background;
     QTest::newRow("above the marker") << QPoint(368, 35) << background;
-    // The reach circle touches the frame in the middle of its top side.
-    QTest::newRow("reach circle top") << QPoint(300, 20) << black;
 }
 
 void TestPlotPainter::openingScene() {
@@ -151,13 +152,15 @@ void TestPlotPainter::armPoses_data() {
     QTest::newRow("(0, 0, 0)") << ArmPose{0, 0, 0}
                                << QList<QPoint>{{301, 220}, {360, 220}, {460, 220}, {499, 220}, {400, 219}}
                                << QList<QPoint>{{400, 221}, {400, 218}, {502, 220}};
-    // Pointing left but one row above the axis: 219.99... truncates to 219.
+    // Pointing left but one row above the axis: 219.99... truncates to 219. The tip (100, 219) lies
+    // under the reach circle, which is drawn over the arms.
     QTest::newRow("(180, 0, 0)") << ArmPose{180, 0, 0}
-                                 << QList<QPoint>{{240, 219}, {140, 219}, {100, 219}, {200, 219}}
+                                 << QList<QPoint>{{240, 219}, {140, 219}, {101, 219}, {200, 219}}
                                  << QList<QPoint>{{200, 221}, {200, 217}};
-    // Straight up, the tip on the top row of the frame.
+    // Straight up, the tip (300, 20) on the top row of the frame, under the reach circle; the round
+    // end of the stroke shows above it.
     QTest::newRow("(90, 0, 0)") << ArmPose{90, 0, 0}
-                                << QList<QPoint>{{300, 160}, {300, 60}, {300, 20}, {300, 100}}
+                                << QList<QPoint>{{300, 160}, {300, 60}, {300, 21}, {300, 19}, {300, 100}}
                                 << QList<QPoint>{{302, 100}, {297, 100}};
     // Angle sums up to 765 degrees go into sine and cosine unreduced.
     QTest::newRow("(255, 255, 255)") << ArmPose{255, 255, 255}
@@ -198,22 +201,68 @@ void TestPlotPainter::reachCircleIsDottedRadius200() {
     // The upper-left quarter of the plot holds nothing but the circle in the opening scene.
     const QImage image = Render(OpeningScene());
     int drawn = 0;
+    int gaps = 0;
     int arcPixels = 0;
     for (int y = 22; y <= 217; ++y) {
         for (int x = 102; x <= 297; ++x) {
             const double r = std::hypot(x + 0.5 - 300.0, y + 0.5 - 220.0);
-            const bool onArc = r >= 198.5 && r <= 200.5;
+            const bool onArc = r >= 198.5 && r <= 201.0;
             arcPixels += onArc;
-            if (image.pixel(x, y) == kBlack) {
-                QVERIFY2(onArc, qPrintable(QStringLiteral("black pixel (%1, %2) off the circle").arg(x).arg(y)));
-                ++drawn;
-            }
+            const QRgb pixel = image.pixel(x, y);
+            if (pixel == Background()) continue;
+            QVERIFY2(onArc && (pixel == kBlack || pixel == kWhite),
+                     qPrintable(QStringLiteral("%1 pixel (%2, %3) off the circle").arg(ColourName(pixel)).arg(x).arg(y)));
+            ++(pixel == kBlack ? drawn : gaps);
         }
     }
-    // A quarter of a radius-200 circle is some 300 pixels long; dotted, about half of it is drawn.
+    // A quarter of a radius-200 circle is some 300 pixels long; dotted, about half of it is drawn
+    // black and the other half, the gaps, white.
     QVERIFY2(drawn > 100, qPrintable(QString::number(drawn)));
     QVERIFY2(drawn < 220, qPrintable(QString::number(drawn)));
-    QVERIFY(arcPixels > drawn);
+    QVERIFY2(std::abs(drawn - gaps) <= 6, qPrintable(QStringLiteral("%1 black, %2 white").arg(drawn).arg(gaps)));
+    QVERIFY(arcPixels > drawn + gaps);
+}
+
+void TestPlotPainter::reachCircleGapsAreWhiteWhereItCrosses_data() {
+    // A straight stretch of the circle, 29 pixels from start in steps of step, and pixels beside it
+    // that show, in their own colours, the elements the stretch crosses.
+    QTest::addColumn<QPoint>("start");
+    QTest::addColumn<QPoint>("step");
+    QTest::addColumn<QList<QPoint>>("beside");
+    QTest::addColumn<QStringList>("colours");
+    const QString black = ColourName(kBlack), red = ColourName(kRed), blue = ColourName(kBlue);
+    // Along the frame's top row, across the red arm standing on the vertical axis.
+    QTest::newRow("top: frame, red arm") << QPoint(286, 20) << QPoint(1, 0)
+                                         << QList<QPoint>{{270, 20}, {300, 21}} << QStringList{black, red};
+    // Down the frame's left column, across the horizontal axis and the blue arm one row above it.
+    QTest::newRow("left: frame, axis, blue arm") << QPoint(100, 206) << QPoint(0, 1)
+                                                 << QList<QPoint>{{100, 300}, {101, 220}, {101, 219}}
+                                                 << QStringList{black, black, blue};
+}
+
+void TestPlotPainter::reachCircleGapsAreWhiteWhereItCrosses() {
+    QFETCH(QPoint, start);
+    QFETCH(QPoint, step);
+    QFETCH(QList<QPoint>, beside);
+    QFETCH(QStringList, colours);
+    // Blue (180, 0, 0) to the left, red (90, 0, 0) straight up; the circle is drawn over both.
+    const QImage image = Render(Scene({180, 0, 0}, {90, 0, 0}, QPoint(450, 380)));
+    for (int i = 0; i < beside.size(); ++i) QCOMPARE(ColourName(image.pixel(beside[i])), colours[i]);
+    // The pen's gaps are white over whatever lies under them: along the stretch only black dashes
+    // and white gaps alternate, three pixels each but where the stretch cuts one.
+    QList<int> runs;
+    QRgb previous = 0;
+    for (int i = 0; i < 29; ++i) {
+        const QPoint p = start + i * step;
+        const QRgb pixel = image.pixel(p);
+        QVERIFY2(pixel == kBlack || pixel == kWhite,
+                 qPrintable(QStringLiteral("(%1, %2) is %3").arg(p.x()).arg(p.y()).arg(ColourName(pixel))));
+        if (i > 0 && pixel == previous) ++runs.last();
+        else runs << 1;
+        previous = pixel;
+    }
+    QVERIFY2(runs.size() >= 9, qPrintable(QString::number(runs.size())));
+    for (int i = 1; i + 1 < runs.size(); ++i) QCOMPARE(runs[i], 3);
 }
 
 void TestPlotPainter::targetMovedOutsideReach() {
@@ -256,6 +305,7 @@ void TestPlotPainter::painterStateIsRestored() {
     QCOMPARE(painter.brush(), brush);
     QVERIFY(painter.testRenderHint(QPainter::Antialiasing));
     QCOMPARE(painter.compositionMode(), QPainter::CompositionMode_SourceOver);
+    QCOMPARE(painter.backgroundMode(), Qt::TransparentMode);
 }
 
 void TestPlotPainter::repaintsAreIdentical() {

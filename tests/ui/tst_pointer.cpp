@@ -1,6 +1,9 @@
 // Pointer interaction with the plot: the strict inside test, the pointer readouts 1008 and 1009,
 // the pick cursor and the arrow, and picking the target with a left press.
 
+#include <cstring>
+#include <memory>
+
 #include <QBitmap>
 #include <QPainter>
 #include <QtTest>
@@ -45,7 +48,10 @@ private slots:
 
     void leftPress_data();
     void leftPress();
+    void fractionalPositionsTruncate_data();
+    void fractionalPositionsTruncate();
     void pickedTargetIsPaintedAndUsedByCompute();
+    void clickAfterARunKeepsThePosesAndTheHistory();
 };
 
 void TestPointer::initTestCase() { SetMessageBoxFunction(uitest::RecordMessage); }
@@ -238,6 +244,50 @@ void TestPointer::leftPress() {
     QVERIFY(uitest::Messages().isEmpty());
 }
 
+void TestPointer::fractionalPositionsTruncate_data() {
+    // At a scale factor of 1.5 device pixel d is at d / 1.5 in the window; pointers with sub-pixel
+    // resolution give any fraction. The pixel is the position truncated toward zero.
+    QTest::addColumn<QPointF>("position");
+    QTest::addColumn<QPoint>("pixel");
+    QTest::addColumn<bool>("inside");
+    QTest::newRow("x 100.5: the frame") << QPointF(100.5, 200) << QPoint(100, 200) << false;
+    QTest::newRow("x 499.5: last column inside") << QPointF(499.5, 200) << QPoint(499, 200) << true;
+    QTest::newRow("y 20.5: the frame") << QPointF(300, 20.5) << QPoint(300, 20) << false;
+    QTest::newRow("y 419.5: last row inside") << QPointF(300, 419.5) << QPoint(300, 419) << true;
+    QTest::newRow("device (151, 331) at 1.5") << QPointF(151 / 1.5, 331 / 1.5) << QPoint(100, 220) << false;
+    QTest::newRow("device (152, 32) at 1.5") << QPointF(152 / 1.5, 32 / 1.5) << QPoint(101, 21) << true;
+    QTest::newRow("device (749, 629) at 1.5") << QPointF(749 / 1.5, 629 / 1.5) << QPoint(499, 419) << true;
+    QTest::newRow("device (451, 331) at 1.5: the base") << QPointF(451 / 1.5, 331 / 1.5) << QPoint(300, 220) << true;
+}
+
+void TestPointer::fractionalPositionsTruncate() {
+    QFETCH(QPointF, position);
+    QFETCH(QPoint, pixel);
+    QFETCH(bool, inside);
+    Fixture f;
+    QVERIFY(f.exposed());
+    // ctest runs this at QT_SCALE_FACTOR=1.5 too: the window is then really scaled.
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
+        QCOMPARE(f.dlg->devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
+    // Events as the platform delivers them, with fractional positions.
+    const auto send = [&](QEvent::Type type, QPointF at, Qt::MouseButton button) {
+        QMouseEvent event(type, at, f.dlg->mapToGlobal(at), button, button, Qt::NoModifier);
+        QApplication::sendEvent(f.dlg.get(), &event);
+    };
+    send(QEvent::MouseMove, QPointF(150, 100), Qt::NoButton);  // readouts -150, 120
+    send(QEvent::MouseMove, position, Qt::NoButton);
+    QCOMPARE(f.dlg->m_bPointerInPlot, int(inside));
+    // The readouts, relative to the base (300, 220) with y up, of the pixel, or the last inside move.
+    const QPoint shown = inside ? pixel : QPoint(150, 100);
+    QCOMPARE(f.text(IDC_POINTER_X), QString::number(shown.x() - 300));
+    QCOMPARE(f.text(IDC_POINTER_Y), QString::number(220 - shown.y()));
+
+    send(QEvent::MouseButtonPress, position, Qt::LeftButton);
+    QCOMPARE(QPoint(f.state->targetX, f.state->targetY), inside ? pixel : QPoint(368, 40));
+    QCOMPARE(f.text(IDC_TARGET_X), QString::number((inside ? pixel.x() : 368) - 300));
+    QCOMPARE(f.text(IDC_TARGET_Y), QString::number(220 - (inside ? pixel.y() : 40)));
+}
+
 void TestPointer::pickedTargetIsPaintedAndUsedByCompute() {
     uitest::TemporaryCurrentDirectory cwd;
     QVERIFY(cwd.isValid());
@@ -260,6 +310,42 @@ void TestPointer::pickedTargetIsPaintedAndUsedByCompute() {
     // The error shown is measured to the picked target.
     QCOMPARE(f.text(IDC_ERROR), FormatDoubleText(kelvora::TipDistance(*f.state, f.state->currentPose)));
     QCOMPARE(uitest::ShownPlot(*f.dlg), uitest::ExpectedPlot(*f.dlg, *f.state));
+}
+
+void TestPointer::clickAfterARunKeepsThePosesAndTheHistory() {
+    uitest::TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    QVERIFY(f.exposed());
+    QLineEdit* generation = f.edit(IDC_GENERATION);
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("30"));
+    f.compute()->click();
+    // The run has ended when its seed shows on the generation field.
+    QTRY_VERIFY_WITH_TIMEOUT(!generation->toolTip().isEmpty(), 60000);
+    const kelvora::ArmPose current = f.state->currentPose;
+    const kelvora::ArmPose elite = f.state->elitePose;
+    const auto history = std::make_unique<decltype(f.state->history)>(f.state->history);
+    const double eliteFitness = f.state->eliteFitness;
+    const QString error = f.text(IDC_ERROR);
+    const QByteArray results = uitest::ReadAll(QStringLiteral("results.csv"));
+
+    // The click moves the target and nothing else: the arms, the history and the files stay.
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+    QCOMPARE(QPoint(f.state->targetX, f.state->targetY), QPoint(150, 100));
+    QCOMPARE(f.state->currentPose, current);
+    QCOMPARE(f.state->elitePose, elite);
+    QVERIFY(std::memcmp(history.get(), &f.state->history, sizeof *history) == 0);
+    QCOMPARE(f.state->eliteFitness, eliteFitness);
+    QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("30"));
+    QCOMPARE(f.text(IDC_ERROR), error);
+    QCOMPARE(uitest::ReadAll(QStringLiteral("results.csv")), results);
+    QTRY_COMPARE(uitest::ShownPlot(*f.dlg), uitest::ExpectedPlot(*f.dlg, *f.state));
+
+    // The next run replaces them, searching for the clicked target.
+    f.compute()->click();
+    QTRY_VERIFY_WITH_TIMEOUT(generation->toolTip().contains(QStringLiteral("--target -150,120")), 60000);
+    QVERIFY(std::memcmp(history.get(), &f.state->history, sizeof *history) != 0);
+    QCOMPARE(f.text(IDC_ERROR), FormatDoubleText(kelvora::TipDistance(*f.state, f.state->currentPose)));
 }
 
 QTEST_MAIN(TestPointer)

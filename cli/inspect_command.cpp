@@ -1,0 +1,107 @@
+// kelvora-cli inspect FILE [--json]: checks a results.csv line for line and prints what it holds.
+// Exit status: 0 a good file, 1 standard output failed, 2 bad arguments or a malformed file.
+
+#include <charconv>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "output.h"
+#include "results_reader.h"
+#include "solver.h"
+
+using namespace kelvora;
+
+namespace {
+
+std::string Exact(double v) {
+    char buffer[32];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
+}
+
+constexpr const char* kUsage =
+    "usage: kelvora-cli inspect FILE [--json]\n"
+    "Checks a results.csv and prints its population, generations, target, elite and the optimum.\n";
+
+}  // namespace
+
+int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
+    std::string path;
+    bool json = false;
+    for (const std::string& a : args) {
+        if (a == "--json") {
+            json = true;
+        } else if (a == "--help") {
+            std::fputs(kUsage, stdout);
+            return FinishStdout();
+        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+            std::fprintf(stderr, "kelvora-cli: inspect: unknown option '%s'\n", a.c_str());
+            return 2;
+        } else if (path.empty()) {
+            path = a;
+        } else {
+            std::fprintf(stderr, "kelvora-cli: inspect: one file only, got '%s' and '%s'\n", path.c_str(), a.c_str());
+            return 2;
+        }
+    }
+    if (path.empty()) {
+        std::fputs("kelvora-cli: inspect: no file given\n", stderr);
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+
+    MappedResults file;
+    std::string error;
+    if (!file.open(path, error)) {
+        std::fprintf(stderr, "kelvora-cli: %s: cannot open: %s\n", path.c_str(), error.c_str());
+        return 2;
+    }
+    const ResultsSummary s = VerifyResults(file.data(), kBaseX, kBaseY);
+    if (s.fault) {
+        if (s.fault.line > 0)
+            std::fprintf(stderr, "kelvora-cli: %s:%lld: %s\n", path.c_str(), s.fault.line, s.fault.message.c_str());
+        else
+            std::fprintf(stderr, "kelvora-cli: %s: %s\n", path.c_str(), s.fault.message.c_str());
+        return 2;
+    }
+
+    const int targetX = s.target.x - kBaseX;
+    const int targetY = kBaseY - s.target.y;
+    const Optimum optimum = FindOptimum(kBaseX, kBaseY, s.target.x, s.target.y);
+    const ArmPose& e = s.elitePose;
+    const ArmPose& o = optimum.pose;
+    if (json) {
+        std::printf("{\"file\":\"");
+        for (char c : path) {
+            if (c == '"' || c == '\\') std::printf("\\%c", c);
+            else if (static_cast<unsigned char>(c) < 0x20) std::printf("\\u%04x", static_cast<unsigned char>(c));
+            else std::putchar(c);
+        }
+        std::printf("\",\"population\":%d,\"generations\":%lld,\"complete\":%s,\"target\":[%d,%d],"
+                    "\"targetUnique\":%s,\"elitePose\":[%d,%d,%d],\"eliteFitness\":%s,"
+                    "\"optimumPose\":[%d,%d,%d],\"optimumFitness\":%s,\"optimumDistance\":%s}\n",
+                    s.index.population, s.index.generations(), s.truncated ? "false" : "true", targetX, targetY,
+                    s.target.unique ? "true" : "false", e.a1, e.a2, e.a3, Exact(s.eliteFitness).c_str(), o.a1, o.a2,
+                    o.a3, Exact(optimum.fitness).c_str(), Exact(optimum.distance).c_str());
+        return FinishStdout();
+    }
+    std::printf("file              %s\n"
+                "population        %d\n"
+                "generations       %lld%s\n",
+                path.c_str(), s.index.population, s.index.generations(),
+                s.truncated ? " complete; cut off inside the next one (an interrupted run)" : "");
+    if (s.target.unique)
+        std::printf("target            %d,%d (pixel %d,%d)\n", targetX, targetY, s.target.x, s.target.y);
+    else
+        std::printf("target            %d,%d (pixel %d,%d; one of %d that fit: too few distinct tips)\n", targetX,
+                    targetY, s.target.x, s.target.y, s.target.candidates);
+    std::printf("elite pose        %d, %d, %d\n"
+                "elite fitness     %.6f (error %.6f px)\n"
+                "optimum pose      %d, %d, %d\n"
+                "optimum fitness   %.6f (error %.6f px)\n"
+                "check             every line matches its genes and this target\n",
+                e.a1, e.a2, e.a3, s.eliteFitness, 1.0 / s.eliteFitness - 1.0, o.a1, o.a2, o.a3, optimum.fitness,
+                optimum.distance);
+    return FinishStdout();
+}

@@ -1,0 +1,68 @@
+// kelvora-cli optimum: the best pose of the whole search space for a target.
+
+#include <charconv>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "options.h"
+#include "output.h"
+#include "solver.h"
+
+using namespace kelvora;
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: kelvora-cli optimum --target X,Y [--json]\n"
+    "Prints the best of all 256^3 whole-degree poses for a target (relative to the base, x right,\n"
+    "y up, each -199..199): its genes, its distance to the target in pixels and its fitness.\n"
+    "\n"
+    "  --target X,Y   the target (default 68,180)\n"
+    "  --json         one JSON object: {\"target\":[X,Y],\"pose\":[a1,a2,a3],\"distance\":D,\"fitness\":F}\n"
+    "\n"
+    "Exit status: 0 done, 1 the output could not be printed, 2 bad arguments.\n";
+
+std::string Exact(double v) {
+    char buffer[32];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
+}
+
+}  // namespace
+
+int kelvora::cli::OptimumCommand(const std::vector<std::string>& args) {
+    // Only --target, --json and --help belong here; the run's own parser checks the target.
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string flag = args[i].substr(0, args[i].find('='));
+        if (flag == "--target" && args[i].find('=') == std::string::npos) ++i;  // its value follows
+        else if (flag != "--target" && flag != "--json" && flag != "--help" && flag != "-h") {
+            std::fprintf(stderr, "kelvora-cli optimum: unknown argument '%s' (see --help)\n", args[i].c_str());
+            return 2;
+        }
+    }
+    const ParseResult parsed = ParseCommandLine(args);
+    if (!parsed.ok()) {
+        std::fprintf(stderr, "kelvora-cli optimum: %s\n", parsed.error.c_str());
+        return 2;
+    }
+    const CliOptions& o = parsed.options;
+    if (o.help) {
+        std::fputs(kUsage, stdout);
+        return FinishStdout();
+    }
+    const Optimum best = FindOptimum(kBaseX, kBaseY, kBaseX + o.targetX, kBaseY - o.targetY);
+    if (o.json) {
+        std::printf("{\"target\":[%d,%d],\"pose\":[%d,%d,%d],\"distance\":%s,\"fitness\":%s}\n", o.targetX, o.targetY,
+                    best.pose.a1, best.pose.a2, best.pose.a3, Exact(best.distance).c_str(),
+                    Exact(best.fitness).c_str());
+    } else {
+        std::printf("target            %d,%d (pixel %d,%d)\n"
+                    "optimum pose      %d, %d, %d\n"
+                    "distance          %.6f px\n"
+                    "fitness           %.6f\n",
+                    o.targetX, o.targetY, kBaseX + o.targetX, kBaseY - o.targetY, best.pose.a1, best.pose.a2,
+                    best.pose.a3, best.distance, best.fitness);
+    }
+    return FinishStdout();  // 1 when what was printed did not arrive
+}

@@ -1,0 +1,216 @@
+// The ground truth in the window: the two overlay entries and their settings, the unreachable wash
+// and the optimum arm as painted, and the error field's tooltip after a run.
+
+#include <cmath>
+#include <memory>
+
+#include <QAction>
+#include <QMenu>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QtTest>
+
+#include "groundtruthoverlay.h"
+#include "messagebox.h"
+#include "reachmap.h"
+#include "solver.h"
+#include "solverapp.h"
+#include "uitestsupport.h"
+
+namespace {
+
+QSettings Settings() { return QSettings(QStringLiteral("Kelvora"), QStringLiteral("Kelvora")); }
+
+const kelvora::ReachMap& Map() {
+    static const std::unique_ptr<kelvora::ReachMap> map = kelvora::ComputeReachMap(kelvora::kBaseX, kelvora::kBaseY);
+    return *map;
+}
+
+QImage Paint(const PlotScene& scene, const PlotOverlays& overlays, QColor background) {
+    QImage image(600, 440, QImage::Format_RGB32);
+    image.fill(background);
+    QPainter painter(&image);
+    PaintPlot(painter, scene, LoadBitmapResource(IDB_BASE_MARK), overlays);
+    return image;
+}
+
+PlotScene Scene(kelvora::ArmPose current, kelvora::ArmPose elite, QPoint target) {
+    return PlotScene{CSolverDlg::kPlotRect, QPoint(kelvora::kBaseX, kelvora::kBaseY), current, elite, target};
+}
+
+QAction* Entry(CSolverDlg& dlg, const QString& text) {
+    for (QAction* action : dlg.GetSystemMenu()->actions())
+        if (action->text() == text) return action;
+    return nullptr;
+}
+
+// Distance from p to the segment a-b.
+double ToSegment(QPointF p, QPointF a, QPointF b) {
+    const QPointF ab = b - a;
+    const double len2 = QPointF::dotProduct(ab, ab);
+    const double t = len2 == 0 ? 0 : std::clamp(QPointF::dotProduct(p - a, ab) / len2, 0.0, 1.0);
+    const QPointF d = p - (a + t * ab);
+    return std::hypot(d.x(), d.y());
+}
+
+}  // namespace
+
+class TestGroundTruth : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void entriesStartOffAndAreRemembered();
+    void washCoversExactlyTheUnreachableTargets();
+    void optimumArmIsDashedGreenAlongThePose_data();
+    void optimumArmIsDashedGreenAlongThePose();
+    void windowShowsTheWashWhenTheMapIsReady();
+    void errorTooltipTellsTheGapAfterARun();
+
+private:
+    QTemporaryDir m_config;
+};
+
+void TestGroundTruth::initTestCase() {
+    // Never the user's own settings, nor those of another test run on the same account.
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(m_config.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
+    SetMessageBoxFunction(uitest::RecordMessage);
+    CSolverApp::InstallFontSubstitutions();
+}
+
+void TestGroundTruth::init() {
+    Settings().clear();
+    uitest::Messages().clear();
+}
+
+void TestGroundTruth::entriesStartOffAndAreRemembered() {
+    {
+        uitest::Fixture f;
+        QAction* unreachable = Entry(*f.dlg, QStringLiteral("到達できない領域を表示"));
+        QAction* optimum = Entry(*f.dlg, QStringLiteral("最適解を表示"));
+        QVERIFY(unreachable && optimum);
+        QVERIFY(unreachable->isCheckable() && optimum->isCheckable());
+        QVERIFY(!unreachable->isChecked() && !optimum->isChecked());
+        // With both off the window paints what it always has.
+        QVERIFY(f.exposed());
+        QCOMPARE(uitest::ShownPlot(*f.dlg), uitest::ExpectedPlot(*f.dlg, *f.state));
+        optimum->trigger();  // as a click in the menu does
+        QVERIFY(optimum->isChecked());
+    }
+    QCOMPARE(Settings().value(QLatin1String(GroundTruthOverlay::kShowOptimumKey)).toBool(), true);
+    QVERIFY(Settings().fileName().startsWith(m_config.path()));
+    {
+        uitest::Fixture f;
+        QVERIFY(Entry(*f.dlg, QStringLiteral("最適解を表示"))->isChecked());
+        QVERIFY(!Entry(*f.dlg, QStringLiteral("到達できない領域を表示"))->isChecked());
+        Entry(*f.dlg, QStringLiteral("最適解を表示"))->trigger();
+    }
+    QCOMPARE(Settings().value(QLatin1String(GroundTruthOverlay::kShowOptimumKey)).toBool(), false);
+    QVERIFY(uitest::Messages().isEmpty());
+}
+
+void TestGroundTruth::washCoversExactlyTheUnreachableTargets() {
+    const QColor background(240, 240, 240);
+    const PlotScene scene = Scene({200, 30, 10}, {45, 30, 15}, QPoint(450, 300));
+    PlotOverlays overlays;
+    overlays.unreachableWash = GroundTruthOverlay::UnreachableWash(Map());
+    overlays.washOrigin = scene.base - QPoint(kelvora::kMaxTargetOffset, kelvora::kMaxTargetOffset);
+    const QImage plain = Paint(scene, {}, background);
+    const QImage washed = Paint(scene, overlays, background);
+    int greyed = 0;
+    for (int y = 0; y < plain.height(); ++y) {
+        for (int x = 0; x < plain.width(); ++x) {
+            const QPoint p(x, y);
+            const bool inside = p.x() > 100 && p.x() < 499 && p.y() > 20 && p.y() < 419;
+            const bool unreachable = inside && Map().At(x - kelvora::kBaseX, kelvora::kBaseY - y) > 0.5;
+            const bool uncovered = plain.pixel(p) == background.rgb();
+            // Under everything drawn later; over the background only where no pose comes near.
+            if (!uncovered || !unreachable) {
+                QCOMPARE(washed.pixel(p), plain.pixel(p));
+            } else {
+                QVERIFY(washed.pixel(p) != plain.pixel(p));
+                QCOMPARE(qRed(washed.pixel(p)), qGreen(washed.pixel(p)));  // a grey
+                ++greyed;
+            }
+        }
+    }
+    QVERIFY(greyed > 30000);  // outside the reach circle alone there are more
+}
+
+void TestGroundTruth::optimumArmIsDashedGreenAlongThePose_data() {
+    QTest::addColumn<QPoint>("offset");
+    QTest::newRow("opening target") << QPoint(68, 180);
+    QTest::newRow("unreachable pocket") << QPoint(150, -100);
+    QTest::newRow("left") << QPoint(-120, 30);
+}
+
+void TestGroundTruth::optimumArmIsDashedGreenAlongThePose() {
+    QFETCH(QPoint, offset);
+    const QPoint target(kelvora::kBaseX + offset.x(), kelvora::kBaseY - offset.y());
+    const kelvora::Optimum best = kelvora::FindOptimum(kelvora::kBaseX, kelvora::kBaseY, target.x(), target.y());
+    // The run's arms folded away from the optimum, so that the green is not covered.
+    const PlotScene scene = Scene({0, 180, 0}, {0, 180, 0}, target);
+    PlotOverlays overlays;
+    overlays.optimumPose = best.pose;
+    const QImage image = Paint(scene, overlays, QColor(240, 240, 240));
+    const kelvora::ArmJoints j = kelvora::ArmJointPoints(best.pose, scene.base.x(), scene.base.y());
+    const QPointF joints[] = {scene.base, QPointF(j.j1.x, j.j1.y), QPointF(j.j2.x, j.j2.y), QPointF(j.j3.x, j.j3.y)};
+    int green = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != qRgb(0, 160, 0)) continue;
+            ++green;
+            double nearest = 1e9;
+            for (int k = 0; k < 3; ++k) nearest = std::min(nearest, ToSegment(QPointF(x, y), joints[k], joints[k + 1]));
+            QVERIFY2(nearest <= 2.0, qPrintable(QStringLiteral("green at %1,%2").arg(x).arg(y)));
+        }
+    }
+    // Dashed: a good share of the 200-pixel arm, but well under all of its two-pixel-wide stroke.
+    QVERIFY2(green > 150 && green < 380, qPrintable(QString::number(green)));
+    // Without the layer there is no green at all.
+    const QImage plain = Paint(scene, {}, QColor(240, 240, 240));
+    for (int y = 0; y < plain.height(); ++y)
+        for (int x = 0; x < plain.width(); ++x) QVERIFY(plain.pixel(x, y) != qRgb(0, 160, 0));
+}
+
+void TestGroundTruth::windowShowsTheWashWhenTheMapIsReady() {
+    Settings().setValue(QLatin1String(GroundTruthOverlay::kShowUnreachableKey), true);
+    uitest::Fixture f;
+    QVERIFY(f.exposed());
+    // A target in the pocket the genes leave, and one well inside the reach, both clear of the arms.
+    const QPoint pocket(kelvora::kBaseX + 150, kelvora::kBaseY + 100);
+    const QPoint reachable(kelvora::kBaseX - 60, kelvora::kBaseY + 60);
+    const QPoint origin = CSolverDlg::kPlotRect.topLeft();
+    QTRY_VERIFY_WITH_TIMEOUT(uitest::ShownPlot(*f.dlg).pixel(pocket - origin) !=
+                                 uitest::ExpectedPlot(*f.dlg, *f.state).pixel(pocket - origin),
+                             20000);
+    QCOMPARE(uitest::ShownPlot(*f.dlg).pixel(reachable - origin), uitest::ExpectedPlot(*f.dlg, *f.state).pixel(reachable - origin));
+    Entry(*f.dlg, QStringLiteral("到達できない領域を表示"))->trigger();
+    QTRY_COMPARE(uitest::ShownPlot(*f.dlg), uitest::ExpectedPlot(*f.dlg, *f.state));
+}
+
+void TestGroundTruth::errorTooltipTellsTheGapAfterARun() {
+    uitest::TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    uitest::Fixture f;
+    QVERIFY(f.exposed());
+    QVERIFY(f.dlg->GetDlgItem(IDC_ERROR)->toolTip().isEmpty());
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("5"));
+    QVERIFY(f.run());
+    const kelvora::Optimum best = kelvora::FindOptimum(300, 220, 368, 40);
+    const double eliteDistance = kelvora::TipDistance(*f.state, f.state->elitePose);
+    const QString tip = f.dlg->GetDlgItem(IDC_ERROR)->toolTip();
+    QVERIFY2(tip.contains(QStringLiteral("最適解 (%1, %2, %3): 目標点まで %4 px")
+                              .arg(best.pose.a1).arg(best.pose.a2).arg(best.pose.a3)
+                              .arg(best.distance, 0, 'f', 4)), qPrintable(tip));
+    QVERIFY2(tip.contains(QStringLiteral("最適解との差 %1 px").arg(eliteDistance - best.distance, 0, 'f', 4)), qPrintable(tip));
+    // Five generations of twenty cannot be expected to reach it; the text follows the fitness.
+    QCOMPARE(tip.contains(QStringLiteral("到達しました")), f.state->eliteFitness == best.fitness);
+    QVERIFY(uitest::Messages().isEmpty());
+}
+
+QTEST_MAIN(TestGroundTruth)
+#include "tst_groundtruth.moc"

@@ -1,0 +1,388 @@
+// Replay in the window: opening a results.csv, the generation scrubber, the plot of a scrubbed
+// generation, the population layer and its setting, unreadable files.
+
+#include <memory>
+
+#include <QMenu>
+#include <QMimeData>
+#include <QSpinBox>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include "generationscrubber.h"
+#include "results_reader.h"
+#include "resultsreplay.h"
+#include "solver.h"
+#include "uitestsupport.h"
+
+using uitest::Fixture;
+
+namespace {
+
+struct WrittenRun {
+    QString path;
+    std::unique_ptr<kelvora::SolverState> state;
+};
+
+kelvora::SolverParams Params(int population, int generations) { return {population, generations, 0.5, 0.1}; }
+
+// A run of the solver itself, as the window or kelvora-cli makes it, writing into directory.
+std::unique_ptr<kelvora::SolverState> RunInto(const QString& directory, int population, int generations,
+                                              std::uint32_t seed, QPoint target) {
+    auto state = std::make_unique<kelvora::SolverState>();
+    state->baseX = kelvora::kBaseX;
+    state->baseY = kelvora::kBaseY;
+    state->targetX = target.x();
+    state->targetY = target.y();
+    kelvora::RunOptions options;
+    options.seed = seed;
+    const QByteArray dir = QFile::encodeName(directory);
+    options.outputDirectory = dir.constData();
+    kelvora::RunSolver(*state, Params(population, generations), {}, options);
+    return state;
+}
+
+constexpr std::uint32_t kSeed = 2718;
+const QPoint kTarget(240, 130);  // -60, 90 from the base
+
+}  // namespace
+
+class TestReplay : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void scrubberKeys_data();
+    void scrubberKeys();
+    void scrubberCountChanges();
+    void populationLayerPixels();
+    void cloudColourEnds();
+    void openedFileShowsItsRun();
+    void scrubbedGenerationPlot_data();
+    void scrubbedGenerationPlot();
+    void unreadableFileKeepsTheWindow_data();
+    void unreadableFileKeepsTheWindow();
+    void fileCutShortAfterOpening();
+    void droppedFileOpens();
+    void lastRunReplaysFromItsRecordedIndex();
+    void populationToggleIsRemembered();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_results;  // a run of 40 x 30 towards kTarget, seed kSeed
+};
+
+void TestReplay::initTestCase() {
+    QStandardPaths::setTestModeEnabled(true);
+    SetMessageBoxFunction(uitest::RecordMessage);
+    QVERIFY(m_dir.isValid());
+    RunInto(m_dir.path(), 40, 30, kSeed, kTarget);
+    m_results = m_dir.filePath(QStringLiteral("results.csv"));
+}
+
+void TestReplay::init() { QSettings().remove(QStringLiteral("view/showPopulation")); }
+
+void TestReplay::cleanup() {
+    QVERIFY2(uitest::Messages().isEmpty() || QTest::currentTestFunction() == QByteArray("unreadableFileKeepsTheWindow"),
+             "a stray message box");
+    uitest::Messages().clear();
+}
+
+void TestReplay::scrubberKeys_data() {
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("right steps up") << 5 << int(Qt::Key_Right) << 6;
+    QTest::newRow("left steps down") << 5 << int(Qt::Key_Left) << 4;
+    QTest::newRow("left stops at 1") << 1 << int(Qt::Key_Left) << 1;
+    QTest::newRow("right stops at the last") << 37 << int(Qt::Key_Right) << 37;
+    QTest::newRow("page up by ten") << 5 << int(Qt::Key_PageUp) << 15;
+    QTest::newRow("page down by ten") << 25 << int(Qt::Key_PageDown) << 15;
+    QTest::newRow("page up stops at the last") << 30 << int(Qt::Key_PageUp) << 37;
+    QTest::newRow("page down stops at 1") << 4 << int(Qt::Key_PageDown) << 1;
+    QTest::newRow("home") << 20 << int(Qt::Key_Home) << 1;
+    QTest::newRow("end") << 3 << int(Qt::Key_End) << 37;
+}
+
+void TestReplay::scrubberKeys() {
+    QFETCH(int, start);
+    QFETCH(int, key);
+    QFETCH(int, expected);
+    GenerationScrubber scrubber;
+    scrubber.setGenerationCount(37);
+    scrubber.setGeneration(start);
+    QSignalSpy spy(&scrubber, &GenerationScrubber::generationChanged);
+    // The same key on the scrubber and on its slider, which has the focus.
+    QWidget* slider = scrubber.findChild<QWidget*>(QStringLiteral("GenerationSlider"));
+    QVERIFY(slider);
+    for (QWidget* target : {static_cast<QWidget*>(&scrubber), slider}) {
+        scrubber.setGeneration(start);
+        spy.clear();
+        QTest::keyClick(target, Qt::Key(key));
+        QCOMPARE(scrubber.generation(), expected);
+        QCOMPARE(spy.size(), expected == start ? 0 : 1);
+        if (!spy.isEmpty()) QCOMPARE(spy.first().first().toInt(), expected);
+        QCOMPARE(scrubber.findChild<QSpinBox*>()->value(), expected);
+    }
+}
+
+void TestReplay::scrubberCountChanges() {
+    GenerationScrubber scrubber;
+    QSignalSpy spy(&scrubber, &GenerationScrubber::generationChanged);
+    QCOMPARE(scrubber.generation(), 0);
+    QVERIFY(!scrubber.isEnabled());
+    scrubber.setGenerationCount(12);  // a new source starts at its last generation
+    QCOMPARE(scrubber.generation(), 12);
+    QCOMPARE(spy.size(), 1);
+    scrubber.setGeneration(4);
+    scrubber.setGenerationCount(20);  // still there: stays, no signal
+    QCOMPARE(scrubber.generation(), 4);
+    QCOMPARE(spy.size(), 2);
+    scrubber.setGenerationCount(3);  // gone: moves to the last one
+    QCOMPARE(scrubber.generation(), 3);
+    QCOMPARE(spy.last().first().toInt(), 3);
+    scrubber.setGenerationCount(0);
+    QVERIFY(!scrubber.isEnabled());
+    QCOMPARE(scrubber.generation(), 0);
+}
+
+void TestReplay::populationLayerPixels() {
+    const QSize size = CSolverDlg::ClientSize();
+    PlotScene scene{CSolverDlg::kPlotRect, QPoint(300, 220), {0, 0, 0}, {0, 0, 0}, QPoint(368, 40)};
+    const auto render = [&](const PlotScene& s) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        PaintPlot(painter, s, QImage());
+        return image;
+    };
+    const QImage plain = render(scene);
+    PopulationCloud cloud;
+    // A dot in the open, one under the red arm (pose 0,0,0 runs along y = 220 to x = 500), one
+    // straddling the frame's left column, one outside the plot altogether.
+    cloud.tips = {{150.5, 100.5}, {420.5, 220.5}, {100.5, 300.5}, {60.5, 60.5}};
+    cloud.fitness = {0.5, 1.0, 0.01, 0.2};
+    scene.cloud = &cloud;
+    const QImage layered = render(scene);
+    // Expected: each dot's 3 x 3 pixels inside the frame take its colour, except where the red arm
+    // (drawn over the layer) already is; nothing else changes.
+    QImage expected = plain;
+    const QRect inside = CSolverDlg::kPlotRect.adjusted(1, 1, -1, -1);
+    for (std::size_t k = 0; k < cloud.tips.size(); ++k) {
+        const QPoint c(static_cast<int>(cloud.tips[k].x), static_cast<int>(cloud.tips[k].y));
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                const QPoint p = c + QPoint(dx, dy);
+                if (inside.contains(p) && plain.pixel(p) != qRgb(255, 0, 0))
+                    expected.setPixel(p, CloudColor(cloud.fitness[k]).rgb());
+            }
+    }
+    QCOMPARE(layered, expected);
+    QCOMPARE(QColor(layered.pixel(420, 220)), QColor(Qt::red));       // the arm over its dot
+    QCOMPARE(QColor(layered.pixel(100, 300)), QColor(Qt::black));     // the frame keeps its column
+    QCOMPARE(QColor(layered.pixel(101, 300)), CloudColor(0.01));      // the dot starts inside it
+    QCOMPARE(QColor(layered.pixel(60, 60)), QColor(plain.pixel(60, 60)));  // outside the plot: nothing
+}
+
+void TestReplay::cloudColourEnds() {
+    QCOMPARE(CloudColor(1.0), QColor(0xfd, 0xe7, 0x25));
+    QCOMPARE(CloudColor(1.0 / 401.0), QColor(0x44, 0x01, 0x54));
+    QCOMPARE(CloudColor(1e-9), QColor(0x44, 0x01, 0x54));
+    QCOMPARE(CloudColor(0.0), QColor(0x44, 0x01, 0x54));
+    // Luminance grows with fitness: each threefold in fitness is brighter.
+    double last = -1;
+    for (double f : {0.003, 0.01, 0.03, 0.1, 0.3, 1.0}) {
+        const QColor c = CloudColor(f);
+        const double l = 0.2126 * c.redF() + 0.7152 * c.greenF() + 0.0722 * c.blueF();
+        QVERIFY2(l > last, qPrintable(QString::number(f)));
+        last = l;
+    }
+}
+
+void TestReplay::openedFileShowsItsRun() {
+    Fixture f;
+    QVERIFY(f.dlg->OpenResults(m_results));
+    QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("40"));
+    QCOMPARE(f.text(IDC_GENERATION_LIMIT), QStringLiteral("30"));
+    QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("30"));
+    QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("-60"));
+    QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("90"));
+    QCOMPARE(QPoint(f.state->targetX, f.state->targetY), kTarget);
+    QCOMPARE(f.dlg->ReplayGenerationCount(), 30);
+    QCOMPARE(f.dlg->GetScrubber()->generation(), 30);
+    // The last generation's arms, as the run left them in its own state.
+    QTemporaryDir again;
+    const auto run = RunInto(again.path(), 40, 30, kSeed, kTarget);
+    QVERIFY(f.state->currentPose == run->currentPose);
+    QVERIFY(f.state->elitePose == run->elitePose);
+}
+
+void TestReplay::scrubbedGenerationPlot_data() {
+    QTest::addColumn<int>("generation");
+    QTest::addColumn<bool>("population");
+    QTest::newRow("first") << 1 << false;
+    QTest::newRow("middle") << 13 << false;
+    QTest::newRow("middle with its population") << 13 << true;
+    QTest::newRow("last") << 30 << true;
+}
+
+void TestReplay::scrubbedGenerationPlot() {
+    QFETCH(int, generation);
+    QFETCH(bool, population);
+    Fixture f;
+    QVERIFY(f.exposed());
+    QVERIFY(f.dlg->OpenResults(m_results));
+    f.dlg->SetPopulationShown(population);
+    f.dlg->GetScrubber()->setGeneration(1);
+    f.dlg->GetScrubber()->setGeneration(generation);
+    // Independently: the same run stopped at that generation leaves these arms and this error.
+    QTemporaryDir dir;
+    const auto run = RunInto(dir.path(), 40, generation, kSeed, kTarget);
+    QCOMPARE(f.text(IDC_GENERATION), QString::number(generation));
+    QCOMPARE(f.text(IDC_ERROR).toDouble(), kelvora::TipDistance(*run, run->currentPose));
+    QVERIFY(f.state->currentPose == run->currentPose);
+    QVERIFY(f.state->elitePose == run->elitePose);
+    QImage expected = uitest::ExpectedPlot(*f.dlg, *run, QRect(QPoint(0, 0), f.dlg->size()));
+    if (population) {
+        // Its population, from the run's own file at that generation.
+        PopulationCloud cloud;
+        const std::vector<std::string> lines = [&] {
+            std::vector<std::string> out;
+            const QByteArray bytes = uitest::ReadAll(dir.filePath(QStringLiteral("results.csv")));
+            const QList<QByteArray> all = bytes.split('\n');
+            for (qsizetype i = all.size() - 42; i < all.size() - 2; ++i) out.push_back(all[i].trimmed().toStdString());
+            return out;
+        }();
+        for (const std::string& line : lines) {
+            int a = 0, b = 0, c = 0;
+            double fit = 0;
+            QCOMPARE(std::sscanf(line.c_str(), "%d,%d,%d,%lf", &a, &b, &c, &fit), 4);
+            cloud.tips.push_back(kelvora::TipPosition(a, b, c, kelvora::kBaseX, kelvora::kBaseY));
+            cloud.fitness.push_back(fit);
+        }
+        expected.fill(f.dlg->palette().color(QPalette::Window));
+        QPainter painter(&expected);
+        PaintPlot(painter,
+                  PlotScene{CSolverDlg::kPlotRect, QPoint(run->baseX, run->baseY), run->currentPose, run->elitePose,
+                            QPoint(run->targetX, run->targetY), &cloud},
+                  LoadBitmapResource(IDB_BASE_MARK));
+    }
+    QCOMPARE(uitest::ShownPlot(*f.dlg), expected.copy(CSolverDlg::kPlotRect));
+}
+
+void TestReplay::unreadableFileKeepsTheWindow_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message");
+    const QByteArray good = uitest::ReadAll(m_results);
+    QByteArray gene = good;
+    gene.replace(0, gene.indexOf(','), "256");
+    QTest::newRow("gene out of range") << gene << QStringLiteral("の 1 行目: gene 0 is '256'");
+    QTest::newRow("empty") << QByteArray() << QStringLiteral("の 1 行目: the file is empty");
+    QTest::newRow("binary") << QByteArray(500, '\xff') << QStringLiteral("の 1 行目: line is longer than 64 bytes");
+    QTest::newRow("missing") << QByteArray("<none>") << QStringLiteral("を開けません");
+}
+
+void TestReplay::unreadableFileKeepsTheWindow() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bad.csv"));
+    if (bytes != "<none>") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    Fixture f;
+    QVERIFY(f.dlg->OpenResults(m_results));
+    f.dlg->GetScrubber()->setGeneration(7);
+    const QImage before = uitest::ShownPlot(*f.dlg);
+    const QString generation = f.text(IDC_GENERATION), population = f.text(IDC_POPULATION_SIZE);
+    QVERIFY(!f.dlg->OpenResults(path));
+    QCOMPARE(uitest::Messages().size(), 1);
+    QVERIFY2(uitest::Messages().first().text.contains(message), qPrintable(uitest::Messages().first().text));
+    QVERIFY(uitest::Messages().first().text.contains(path));
+    QCOMPARE(f.text(IDC_GENERATION), generation);
+    QCOMPARE(f.text(IDC_POPULATION_SIZE), population);
+    QCOMPARE(f.dlg->ReplayGenerationCount(), 30);
+    QCOMPARE(uitest::ShownPlot(*f.dlg), before);
+}
+
+void TestReplay::fileCutShortAfterOpening() {
+    // Another program rewrites the opened file (a new run in its directory): scrubbing goes on with
+    // the arms it knows, and the population it can no longer read is left out, never a crash.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("results.csv"));
+    QVERIFY(QFile::copy(m_results, path));
+    Fixture f;
+    QVERIFY(f.dlg->OpenResults(path));
+    f.dlg->SetPopulationShown(true);
+    QFile file(path);
+    QVERIFY(file.resize(file.size() / 3));
+    QTemporaryDir again;
+    const auto run = RunInto(again.path(), 40, 25, kSeed, kTarget);
+    f.dlg->ShowGeneration(25);
+    QVERIFY(f.state->currentPose == run->currentPose);
+    QCOMPARE(uitest::ShownPlot(*f.dlg), uitest::ExpectedPlot(*f.dlg, *run));
+}
+
+void TestReplay::droppedFileOpens() {
+    Fixture f;
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(m_results)});
+    QDragEnterEvent enter(QPoint(300, 220), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.dlg.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(300, 220), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.dlg.get(), &drop);
+    QTRY_COMPARE(f.dlg->ReplayGenerationCount(), 30);
+    QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("40"));
+}
+
+void TestReplay::lastRunReplaysFromItsRecordedIndex() {
+    uitest::TemporaryCurrentDirectory cwd;
+    Fixture f;
+    f.setText(IDC_POPULATION_SIZE, QStringLiteral("9"));
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("21"));
+    QTest::mouseClick(f.compute(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.dlg->IsRunning(), 60000);  // the run goes on its own thread
+    QCOMPARE(f.dlg->ReplayGenerationCount(), 21);
+    // The arms the window recorded while running against the reader's own check of the file.
+    kelvora::MappedResults file;
+    std::string error;
+    QVERIFY(file.open("results.csv", error));
+    const kelvora::ResultsSummary s = kelvora::VerifyResults(file.data(), kelvora::kBaseX, kelvora::kBaseY);
+    QVERIFY2(!s.fault, s.fault.message.c_str());
+    for (int g : {1, 8, 21}) {
+        f.dlg->ShowGeneration(g);
+        QVERIFY(f.state->currentPose == s.generationBest[static_cast<std::size_t>(g - 1)]);
+        QCOMPARE(f.text(IDC_GENERATION), QString::number(g));
+    }
+    QVERIFY(f.state->elitePose == s.elitePose);
+}
+
+void TestReplay::populationToggleIsRemembered() {
+    {
+        Fixture f;
+        QVERIFY(!f.dlg->IsPopulationShown());  // off at start
+        QAction* toggle = f.dlg->findChild<QAction*>(QStringLiteral("ShowPopulationAction"));
+        QVERIFY(toggle);
+        QCOMPARE(toggle->text(), QStringLiteral("集団を表示"));
+        QVERIFY(f.dlg->GetSystemMenu()->actions().contains(toggle));
+        toggle->trigger();
+        QVERIFY(f.dlg->IsPopulationShown());
+    }
+    {
+        Fixture f;
+        QVERIFY(f.dlg->IsPopulationShown());
+        f.dlg->SetPopulationShown(false);
+    }
+    Fixture f;
+    QVERIFY(!f.dlg->IsPopulationShown());
+}
+
+QTEST_MAIN(TestReplay)
+#include "tst_replay.moc"

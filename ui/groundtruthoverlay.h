@@ -1,0 +1,68 @@
+#pragma once
+// The ground truth in the window: the menu entries that show the unreachable targets and the
+// optimum arm in the plot (both remembered between sessions), the layers they paint, and after a
+// run the error field's tooltip telling how far the run's elite is from the optimum.
+
+#include <QImage>
+#include <QObject>
+#include <QPoint>
+
+#include "optimum.h"
+#include "plotpainter.h"
+
+class QAction;
+class QMenu;
+
+namespace kelvora {
+struct ReachMap;
+struct SolverState;
+}  // namespace kelvora
+
+class GroundTruthOverlay : public QObject {
+    Q_OBJECT
+
+public:
+    /// Settings keys of the two entries (QSettings organisation and application "Kelvora").
+    static constexpr const char* kShowUnreachableKey = "plot/showUnreachable";
+    static constexpr const char* kShowOptimumKey = "plot/showOptimum";
+    /// Targets whose optimum lies farther than this, in pixels, are washed grey.
+    static constexpr double kReachLimit = 0.5;
+
+    /// Entries checked as last saved (off the first time). parent owns the overlay.
+    explicit GroundTruthOverlay(QObject* parent);
+
+    /// The checkable entries "到達できない領域を表示" and "最適解を表示".
+    QAction* unreachableAction() const { return m_unreachable; }
+    QAction* optimumAction() const { return m_optimum; }
+    /// Appends a separator and both entries to menu.
+    void AddToMenu(QMenu* menu);
+
+    /// The layers the checked entries ask for, for an arm on base and a target, in client pixels.
+    /// The wash is left out until the reach map is ready (changed() follows then).
+    PlotOverlays Overlays(QPoint base, QPoint target);
+
+    /// After a run on state: sets field's tooltip to the optimum for the state's target, its
+    /// distance, the elite's distance and the gap, and whether the run reached the optimum.
+    void ShowRunGap(QWidget* field, const kelvora::SolverState& state);
+
+    /// The tooltip text for an optimum and a run's elite distance and fitness.
+    static QString GapText(const kelvora::Optimum& optimum, double eliteDistance, double eliteFitness);
+    /// Translucent grey where map's distance exceeds kReachLimit, clear elsewhere: one pixel per
+    /// target, the top-left one at offset (-kMaxTargetOffset, +kMaxTargetOffset) from the base.
+    static QImage UnreachableWash(const kelvora::ReachMap& map);
+
+signals:
+    /// What the overlays paint has changed: an entry was toggled, or the reach map became ready.
+    void changed();
+
+private:
+    void Save(const char* key, bool on);
+    void RequestMap();
+
+    QAction* m_unreachable = nullptr;
+    QAction* m_optimum = nullptr;
+    QImage m_wash;                  ///< built once the map is ready
+    bool m_haveOptimum = false;     ///< m_lastOptimum is for m_lastBase, m_lastTarget
+    QPoint m_lastBase, m_lastTarget;
+    kelvora::Optimum m_lastOptimum;
+};

@@ -1,0 +1,78 @@
+#pragma once
+// A results.csv to play back in the window: an opened file, checked line for line, or the file the
+// window's last run wrote, indexed while it was written. Any generation's arms come from memory at
+// once; its whole population (for the population layer) is read from the file on demand. The file
+// is mapped only while it is checked: a file that another program cuts short or rewrites later
+// gives an unreadable generation, never a fault of the window.
+
+#include <memory>
+#include <vector>
+
+#include <QPoint>
+#include <QString>
+
+#include "plotpainter.h"
+#include "results_reader.h"
+
+class QWidget;
+
+/// The arms and the error of one generation of a replay.
+struct ReplayFrame {
+    int generation = 0;          ///< 1-based
+    kelvora::ArmPose currentPose;  ///< that generation's best
+    kelvora::ArmPose elitePose;    ///< the best of the run up to and including it
+    double error = 0.0;          ///< distance in pixels from currentPose's tip to the target
+};
+
+class ResultsReplay {
+public:
+    /// Maps path and checks all of it off the GUI thread, with a progress dialog over parent when it
+    /// takes long (it can be cancelled). Returns nullptr and the reader's message, naming the line,
+    /// in error when the file cannot be read.
+    static std::unique_ptr<ResultsReplay> Open(QWidget* parent, const QString& path, QString& error);
+
+    /// The file a run has just written: population, the byte offsets of its generations (recorded
+    /// while writing, starting with 0), each generation's best pose, the base and target pixels.
+    /// nullptr when the file cannot be mapped or does not fit the offsets.
+    static std::unique_ptr<ResultsReplay> FromRun(const QString& path, int population,
+                                                  const std::vector<std::uint64_t>& offsets,
+                                                  const std::vector<kelvora::ArmPose>& bests, QPoint base,
+                                                  QPoint target);
+
+    QString path() const { return m_path; }
+    int population() const { return m_index.population; }
+    int generationCount() const { return static_cast<int>(m_bests.size()); }
+    bool complete() const { return m_complete; }
+    QPoint target() const { return m_target; }  ///< pixel, x right, y down
+    QPoint base() const { return m_base; }
+    bool targetUnique() const { return m_targetUnique; }
+    /// Each generation's best and average fitness as the file logs them, for a chart (an opened
+    /// file only; empty for the last run, whose SolverState history holds them).
+    const std::vector<kelvora::GenerationStat>& history() const { return m_history; }
+
+    /// Generation (clamped to 1..generationCount()).
+    ReplayFrame frame(int generation) const;
+    /// Every individual's tip and fitness of generation (1-based) into cloud. False when the
+    /// generation cannot be read (the file changed under the window).
+    bool population(int generation, PopulationCloud& cloud) const;
+
+    ~ResultsReplay();
+    ResultsReplay(const ResultsReplay&) = delete;
+    ResultsReplay& operator=(const ResultsReplay&) = delete;
+
+private:
+    ResultsReplay() = default;
+    void computeElites();
+    bool openDescriptor();
+
+    QString m_path;
+    int m_fd = -1;  ///< the file, open for reading generations
+    kelvora::ResultsIndex m_index;
+    std::vector<kelvora::ArmPose> m_bests;
+    std::vector<kelvora::GenerationStat> m_history;
+    std::vector<int> m_eliteGeneration;  ///< 0-based generation holding the elite up to each one
+    QPoint m_base;
+    QPoint m_target;
+    bool m_complete = true;
+    bool m_targetUnique = true;
+};

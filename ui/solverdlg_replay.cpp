@@ -1,0 +1,155 @@
+// The main dialog's replay of a results.csv: opening a file (menu, Ctrl+O, drop, command line),
+// the generation scrubber and the population layer.
+
+#include <QAction>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMimeData>
+#include <QSettings>
+#include <QVBoxLayout>
+
+#include "generationscrubber.h"
+#include "messagebox.h"
+#include "plotpainter.h"
+#include "resultsreplay.h"
+#include "solverdlg.h"
+
+namespace {
+const QString kPopulationShownKey = QStringLiteral("view/showPopulation");
+}
+
+void CSolverDlg::CreateReplayUi() {
+    setAcceptDrops(true);
+
+    // After Close in the window's menu (the About entry follows): open a file, the population layer.
+    m_pOpenAction = new QAction(tr("結果を開く(&O)..."), this);
+    m_pOpenAction->setObjectName(QStringLiteral("OpenResultsAction"));
+    m_pOpenAction->setShortcut(QKeySequence::Open);
+    m_pOpenAction->setShortcutContext(Qt::WindowShortcut);
+    connect(m_pOpenAction, &QAction::triggered, this, &CSolverDlg::OnOpenResults);
+    addAction(m_pOpenAction);  // Ctrl+O works with the menu closed
+    m_pPopulationAction = new QAction(tr("集団を表示"), this);
+    m_pPopulationAction->setObjectName(QStringLiteral("ShowPopulationAction"));
+    m_pPopulationAction->setCheckable(true);
+    m_pPopulationAction->setChecked(QSettings().value(kPopulationShownKey, false).toBool());
+    connect(m_pPopulationAction, &QAction::toggled, this, &CSolverDlg::SetPopulationShown);
+    m_pSystemMenu->addSeparator();
+    m_pSystemMenu->addAction(m_pOpenAction);
+    m_pSystemMenu->addAction(m_pPopulationAction);
+
+    // The scrubber's temporary home: a tool window under the dialog, shown when there is a replay.
+    m_pScrubberWindow = new QWidget(this, Qt::Tool);
+    m_pScrubberWindow->setObjectName(QStringLiteral("ReplayWindow"));
+    m_pScrubberWindow->setWindowTitle(tr("世代"));
+    m_pScrubber = new GenerationScrubber(m_pScrubberWindow);
+    auto* layout = new QVBoxLayout(m_pScrubberWindow);
+    layout->addWidget(m_pScrubber);
+    m_pScrubberWindow->resize(420, m_pScrubberWindow->sizeHint().height());
+    connect(m_pScrubber, &GenerationScrubber::generationChanged, this, &CSolverDlg::ShowGeneration);
+}
+
+int CSolverDlg::ReplayGenerationCount() const { return m_pReplay ? m_pReplay->generationCount() : 0; }
+
+bool CSolverDlg::IsPopulationShown() const { return m_pPopulationAction && m_pPopulationAction->isChecked(); }
+
+void CSolverDlg::SetPopulationShown(bool shown) {
+    if (m_pPopulationAction->isChecked() != shown) m_pPopulationAction->setChecked(shown);  // toggles back here
+    QSettings().setValue(kPopulationShownKey, shown);
+    if (shown && m_pReplay && m_pScrubber->generation() > 0) {
+        ShowGeneration(m_pScrubber->generation());
+    } else if (!shown) {
+        m_pCloud.reset();
+    }
+    update();
+}
+
+void CSolverDlg::OnOpenResults() {
+    if (m_bRunning) return;
+    const QString path = QFileDialog::getOpenFileName(this, tr("結果を開く"), QDir::currentPath(),
+                                                      tr("結果ファイル (*.csv);;すべてのファイル (*)"));
+    if (!path.isEmpty()) OpenResults(path);
+}
+
+bool CSolverDlg::OpenResults(const QString& path) {
+    if (m_bRunning) return false;
+    QString error;
+    std::unique_ptr<ResultsReplay> replay = ResultsReplay::Open(this, path, error);
+    if (!replay) {
+        ShowMessageBox(this, QMessageBox::Warning, error);
+        return false;
+    }
+    m_nPopulationSize = replay->population();
+    m_nGenerationLimit = replay->generationCount();
+    SetReplay(std::move(replay));
+    return true;
+}
+
+void CSolverDlg::SetReplay(std::unique_ptr<ResultsReplay> replay) {
+    m_pReplay = std::move(replay);
+    m_pCloud.reset();
+    m_pScrubber->setGenerationCount(0);
+    if (m_pReplay) {
+        const QPoint t = m_pReplay->target();
+        m_state.targetX = t.x();
+        m_state.targetY = t.y();
+        m_nTargetX = t.x() - m_state.baseX;
+        m_nTargetY = m_state.baseY - t.y();
+        m_pScrubberWindow->setWindowTitle(tr("世代 - %1").arg(QFileInfo(m_pReplay->path()).fileName()));
+        m_pScrubber->setGenerationCount(m_pReplay->generationCount());  // shows the last generation
+        if (isVisible() && !m_pScrubberWindow->isVisible()) {
+            m_pScrubberWindow->move(mapToGlobal(QPoint(0, height() + 8)));
+            m_pScrubberWindow->show();
+        }
+    } else {
+        m_pScrubberWindow->hide();
+    }
+    emit ReplayChanged(ReplayGenerationCount());
+}
+
+void CSolverDlg::ShowGeneration(int generation) {
+    if (!m_pReplay || m_bRunning) return;
+    const ReplayFrame frame = m_pReplay->frame(generation);
+    m_state.currentPose = frame.currentPose;
+    m_state.elitePose = frame.elitePose;
+    m_nGeneration = frame.generation;
+    m_dError = frame.error;
+    if (IsPopulationShown()) {
+        if (!m_pCloud) m_pCloud = std::make_unique<PopulationCloud>();
+        if (!m_pReplay->population(frame.generation, *m_pCloud)) m_pCloud.reset();
+    }
+    UpdateData(false);
+    if (m_pScrubber->generation() != frame.generation) m_pScrubber->setGeneration(frame.generation);
+    update();
+}
+
+void CSolverDlg::BeginRunReplay() {
+    // The run rewrites results.csv: let go of any mapping first.
+    SetReplay(nullptr);
+    m_runOffsets.assign(1, 0);
+    m_runBests.clear();
+}
+
+void CSolverDlg::EndRunReplay(int populationSize) {
+    if (m_runBests.empty() || m_state.resultsLog.error != 0) return;
+    SetReplay(ResultsReplay::FromRun(QDir::current().absoluteFilePath(QString::fromLocal8Bit(m_state.resultsLog.name)),
+                                     populationSize, m_runOffsets, m_runBests, QPoint(m_state.baseX, m_state.baseY),
+                                     QPoint(m_state.targetX, m_state.targetY)));
+}
+
+void CSolverDlg::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!m_bRunning && urls.size() == 1 && urls.first().isLocalFile()) event->acceptProposedAction();
+}
+
+void CSolverDlg::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (m_bRunning || urls.size() != 1 || !urls.first().isLocalFile()) return;
+    event->acceptProposedAction();
+    const QString path = urls.first().toLocalFile();
+    // After the drop has finished: the file's check may take a while and shows its progress.
+    QMetaObject::invokeMethod(this, [this, path] { OpenResults(path); }, Qt::QueuedConnection);
+}
