@@ -110,6 +110,8 @@ void EvolutionWindow::findOptimum() {
     }
     m_optimum.reset();
     m_chart->setOptimumFitness(std::nullopt);
+    // The search under way is for this very target already: its answer is on its way.
+    if (m_search.joinable() && m_searchBase == m_base && m_searchTarget == m_target) return;
     // The exhaustive search takes a moment: on a thread of its own, which hands its answer over
     // under m_searchLock and then tells the window. One search at a time: a new target waits for
     // the previous search to end.

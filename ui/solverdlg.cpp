@@ -482,6 +482,7 @@ QList<kelvora::GenerationStat> CSolverDlg::HistoryRows() const {
 EvolutionWindow* CSolverDlg::ShowEvolutionWindow() {
     if (!m_pEvolution) {
         m_pEvolution = new EvolutionWindow(this);
+        PlaceScrubber(m_pEvolution);
         // The last run, or the run going, from what the window has taken of it so far.
         m_pEvolution->beginRun(m_runParams.generationCount, QPoint(m_state.baseX, m_state.baseY),
                                QPoint(m_state.targetX, m_state.targetY));

@@ -113,7 +113,7 @@ public:
     /// The population layer ("集団を表示"): off at start, remembered in the settings.
     bool IsPopulationShown() const;
     void SetPopulationShown(bool shown);
-    /// The generation scrubber, in a tool window of its own until it has its place elsewhere.
+    /// The generation scrubber, in the evolution window's scrubber slot once that window exists.
     GenerationScrubber* GetScrubber() const { return m_pScrubber; }
 
 signals:
@@ -234,13 +234,13 @@ private:
     void BeginRunReplay();
     void EndRunReplay(int populationSize);
     void SetReplay(std::unique_ptr<ResultsReplay> replay);
+    void PlaceScrubber(EvolutionWindow* evolution);  ///< into the new evolution window's scrubber slot
     std::unique_ptr<ResultsReplay> m_pReplay;        ///< what the scrubber plays back, or null
     std::unique_ptr<PopulationCloud> m_pCloud;       ///< the shown generation's population, when shown
     std::vector<std::uint64_t> m_runOffsets;         ///< results.csv bytes at each generation start of the run
     std::vector<kelvora::ArmPose> m_runBests;        ///< each generation's best pose of the run
     QAction* m_pOpenAction = nullptr;
     QAction* m_pPopulationAction = nullptr;
-    QWidget* m_pScrubberWindow = nullptr;
     GenerationScrubber* m_pScrubber = nullptr;
 
     bool m_bInitialized = false;

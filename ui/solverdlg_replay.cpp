@@ -6,12 +6,13 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
 #include <QSettings>
 #include <QVBoxLayout>
 
+#include "arm.h"
+#include "evolutionwindow.h"
 #include "generationscrubber.h"
 #include "messagebox.h"
 #include "plotpainter.h"
@@ -41,15 +42,21 @@ void CSolverDlg::CreateReplayUi() {
     m_pSystemMenu->addAction(m_pOpenAction);
     m_pSystemMenu->addAction(m_pPopulationAction);
 
-    // The scrubber's temporary home: a tool window under the dialog, shown when there is a replay.
-    m_pScrubberWindow = new QWidget(this, Qt::Tool);
-    m_pScrubberWindow->setObjectName(QStringLiteral("ReplayWindow"));
-    m_pScrubberWindow->setWindowTitle(tr("世代"));
-    m_pScrubber = new GenerationScrubber(m_pScrubberWindow);
-    auto* layout = new QVBoxLayout(m_pScrubberWindow);
-    layout->addWidget(m_pScrubber);
-    m_pScrubberWindow->resize(420, m_pScrubberWindow->sizeHint().height());
+    // The scrubber lives in the evolution window's scrubber slot (PlaceScrubber); until that window
+    // exists it waits hidden. A new replay source puts it on its last generation.
+    m_pScrubber = new GenerationScrubber(this);
+    m_pScrubber->setObjectName(QStringLiteral("GenerationScrubber"));
+    m_pScrubber->hide();
     connect(m_pScrubber, &GenerationScrubber::generationChanged, this, &CSolverDlg::ShowGeneration);
+    connect(this, &CSolverDlg::ReplayChanged, m_pScrubber, [this](int count) {
+        m_pScrubber->setGenerationCount(0);
+        m_pScrubber->setGenerationCount(count);  // the last generation, announced
+    });
+}
+
+void CSolverDlg::PlaceScrubber(EvolutionWindow* evolution) {
+    evolution->scrubberSlot()->addWidget(m_pScrubber);
+    m_pScrubber->show();
 }
 
 int CSolverDlg::ReplayGenerationCount() const { return m_pReplay ? m_pReplay->generationCount() : 0; }
@@ -85,29 +92,27 @@ bool CSolverDlg::OpenResults(const QString& path) {
     m_nPopulationSize = replay->population();
     m_nGenerationLimit = replay->generationCount();
     SetReplay(std::move(replay));
+    // The evolution window shows the file's run as after a live one, and holds the scrubber.
+    const int count = m_pReplay->generationCount();
+    const std::vector<kelvora::GenerationStat>& history = m_pReplay->history();
+    EvolutionWindow* evolution = ShowEvolutionWindow();
+    evolution->beginRun(count, QPoint(m_state.baseX, m_state.baseY), QPoint(m_state.targetX, m_state.targetY));
+    evolution->finishRun(QList<kelvora::GenerationStat>(history.begin(), history.end()),
+                         kelvora::TipDistance(m_state, m_pReplay->frame(count).elitePose));
     return true;
 }
 
 void CSolverDlg::SetReplay(std::unique_ptr<ResultsReplay> replay) {
     m_pReplay = std::move(replay);
     m_pCloud.reset();
-    m_pScrubber->setGenerationCount(0);
     if (m_pReplay) {
         const QPoint t = m_pReplay->target();
         m_state.targetX = t.x();
         m_state.targetY = t.y();
         m_nTargetX = t.x() - m_state.baseX;
         m_nTargetY = m_state.baseY - t.y();
-        m_pScrubberWindow->setWindowTitle(tr("世代 - %1").arg(QFileInfo(m_pReplay->path()).fileName()));
-        m_pScrubber->setGenerationCount(m_pReplay->generationCount());  // shows the last generation
-        if (isVisible() && !m_pScrubberWindow->isVisible()) {
-            m_pScrubberWindow->move(mapToGlobal(QPoint(0, height() + 8)));
-            m_pScrubberWindow->show();
-        }
-    } else {
-        m_pScrubberWindow->hide();
     }
-    emit ReplayChanged(ReplayGenerationCount());
+    emit ReplayChanged(ReplayGenerationCount());  // the scrubber goes to the last generation
 }
 
 void CSolverDlg::ShowGeneration(int generation) {

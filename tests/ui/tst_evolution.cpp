@@ -12,6 +12,8 @@
 #include "evolutionwindow.h"
 #include "fitnesschart.h"
 #include "reference_search.h"
+#include "results_reader.h"
+#include "solver.h"
 #include "uitestsupport.h"
 
 using uitest::Fixture;
@@ -51,6 +53,8 @@ private slots:
     void exportsThePicture_data();
     void exportsThePicture();
     void geometryAndOpenStateAreKept();
+    void openedFileFillsTheWindow_data();
+    void openedFileFillsTheWindow();
 
 private:
     QTemporaryDir m_config;  ///< this suite's settings
@@ -252,6 +256,75 @@ void TestEvolution::geometryAndOpenStateAreKept() {
     }
     Fixture f(false);
     QVERIFY(!f.dlg->GetEvolutionWindow());
+}
+
+void TestEvolution::openedFileFillsTheWindow_data() {
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("population");
+    QTest::addColumn<int>("generations");
+    QTest::addColumn<QPoint>("target");  // client pixels
+    QTest::addColumn<bool>("reaches");
+    QTest::newRow("a short run that stays short of the optimum") << 7u << 6 << 4 << QPoint(368, 40) << false;
+    QTest::newRow("a large population that reaches it") << 2u << 1000 << 30 << QPoint(368, 40) << true;
+}
+
+void TestEvolution::openedFileFillsTheWindow() {
+    QFETCH(quint32, seed);
+    QFETCH(int, population);
+    QFETCH(int, generations);
+    QFETCH(QPoint, target);
+    QFETCH(bool, reaches);
+    QTemporaryDir dir;
+    kelvora::SolverState run;
+    run.baseX = kelvora::kBaseX;
+    run.baseY = kelvora::kBaseY;
+    run.targetX = target.x();
+    run.targetY = target.y();
+    kelvora::RunOptions options;
+    options.seed = seed;
+    const QByteArray directory = QFile::encodeName(dir.path());
+    options.outputDirectory = directory.constData();
+    kelvora::RunSolver(run, {population, generations, 0.5, 0.1}, {}, options);
+    const QString path = dir.filePath(QStringLiteral("results.csv"));
+
+    Fixture f;  // the evolution window closed
+    QVERIFY(f.dlg->OpenResults(path));
+    EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
+    QVERIFY(evolution && evolution->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(evolution->optimum().has_value(), 60000);
+    // The chart: the file's logged rows, by the reader's own pass over the file.
+    kelvora::MappedResults file;
+    std::string error;
+    QVERIFY(file.open(QFile::encodeName(path).toStdString(), error));
+    const kelvora::ResultsSummary s = kelvora::VerifyResults(file.data(), kelvora::kBaseX, kelvora::kBaseY);
+    QVERIFY2(!s.fault, s.fault.message.c_str());
+    QCOMPARE(int(s.history.size()), generations);
+    const QList<kelvora::GenerationStat>& rows = evolution->chart()->history();
+    QCOMPARE(rows.size(), generations);
+    const QList<QPointF> best = evolution->chart()->bestSeries()->points();
+    QCOMPARE(best.size(), generations);  // few enough to be plotted one by one
+    for (int g = 0; g < generations; ++g) {
+        QCOMPARE(rows[g].best, s.history[std::size_t(g)].best);
+        QCOMPARE(rows[g].average, s.history[std::size_t(g)].average);
+        QCOMPARE(best[g], QPointF(g + 1, s.history[std::size_t(g)].best));
+    }
+    // The readout: the optimum of the recovered target, the run's elite against it.
+    QCOMPARE(QPoint(f.state->targetX, f.state->targetY), target);
+    const kelvora::Optimum optimum = kelvora::FindOptimum(kelvora::kBaseX, kelvora::kBaseY, target.x(), target.y());
+    const double eliteDistance = kelvora::TipDistance(run, run.elitePose);
+    int reached = 0;
+    for (std::size_t g = 0; g < s.history.size() && !reached; ++g)
+        if (s.history[g].best >= optimum.fitness) reached = static_cast<int>(g) + 1;
+    QCOMPARE(reached > 0, reaches);
+    const QString text = evolution->readoutText();
+    const QList<double> n = Numbers(text);
+    QCOMPARE(n.size(), reached ? 7 : 6);
+    QCOMPARE(kelvora::ArmPose({int(n[0]), int(n[1]), int(n[2])}), optimum.pose);
+    QVERIFY2(std::abs(n[3] - optimum.distance) < 5.1e-5, qPrintable(text));
+    QVERIFY2(std::abs(n[4] - eliteDistance) < 5.1e-5, qPrintable(text));
+    QVERIFY2(std::abs(n[5] - (eliteDistance - optimum.distance)) < 5.1e-5, qPrintable(text));
+    if (reached) QCOMPARE(int(n[6]), reached);
+    else QVERIFY2(text.contains(QStringLiteral("最適解には到達しませんでした")), qPrintable(text));
 }
 
 QTEST_MAIN(TestEvolution)

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "evolutionwindow.h"
 #include "generationscrubber.h"
 #include "results_reader.h"
 #include "resultsreplay.h"
@@ -237,8 +238,15 @@ void TestReplay::scrubbedGenerationPlot() {
     QVERIFY(f.exposed());
     QVERIFY(f.dlg->OpenResults(m_results));
     f.dlg->SetPopulationShown(population);
-    f.dlg->GetScrubber()->setGeneration(1);
-    f.dlg->GetScrubber()->setGeneration(generation);
+    // The scrubber in the evolution window, which opening the file has shown.
+    EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
+    QVERIFY(evolution && evolution->isVisible());
+    auto* scrubber = evolution->findChild<GenerationScrubber*>();
+    QVERIFY(scrubber && scrubber->isVisible() && scrubber->isEnabled());
+    QCOMPARE(scrubber, f.dlg->GetScrubber());
+    QTest::keyClick(scrubber, Qt::Key_Home);
+    QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("1"));
+    scrubber->setGeneration(generation);
     // Independently: the same run stopped at that generation leaves these arms and this error.
     QTemporaryDir dir;
     const auto run = RunInto(dir.path(), 40, generation, kSeed, kTarget);
