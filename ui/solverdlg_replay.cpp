@@ -96,6 +96,7 @@ bool CSolverDlg::OpenResults(const QString& path) {
     const int count = m_pReplay->generationCount();
     const std::vector<kelvora::GenerationStat>& history = m_pReplay->history();
     EvolutionWindow* evolution = ShowEvolutionWindow();
+    m_pScrubber->setFocus(Qt::OtherFocusReason);  // ←/→ move through the file at once
     evolution->beginRun(count, QPoint(m_state.baseX, m_state.baseY), QPoint(m_state.targetX, m_state.targetY));
     evolution->finishRun(QList<kelvora::GenerationStat>(history.begin(), history.end()),
                          kelvora::TipDistance(m_state, m_pReplay->frame(count).elitePose));
