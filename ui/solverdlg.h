@@ -242,6 +242,7 @@ private:
     QAction* m_pOpenAction = nullptr;
     QAction* m_pPopulationAction = nullptr;
     GenerationScrubber* m_pScrubber = nullptr;
+    std::unique_ptr<GenerationScrubber> m_pUnplacedScrubber;  ///< owns m_pScrubber until PlaceScrubber
 
     bool m_bInitialized = false;
     QElapsedTimer m_liveClock;  ///< since the run's start

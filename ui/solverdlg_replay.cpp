@@ -43,10 +43,11 @@ void CSolverDlg::CreateReplayUi() {
     m_pSystemMenu->addAction(m_pPopulationAction);
 
     // The scrubber lives in the evolution window's scrubber slot (PlaceScrubber); until that window
-    // exists it waits hidden. A new replay source puts it on its last generation.
-    m_pScrubber = new GenerationScrubber(this);
+    // exists it waits unparented, no control of the dialog. A new replay source puts it on its last
+    // generation.
+    m_pUnplacedScrubber = std::make_unique<GenerationScrubber>();
+    m_pScrubber = m_pUnplacedScrubber.get();
     m_pScrubber->setObjectName(QStringLiteral("GenerationScrubber"));
-    m_pScrubber->hide();
     connect(m_pScrubber, &GenerationScrubber::generationChanged, this, &CSolverDlg::ShowGeneration);
     connect(this, &CSolverDlg::ReplayChanged, m_pScrubber, [this](int count) {
         m_pScrubber->setGenerationCount(0);
@@ -55,8 +56,7 @@ void CSolverDlg::CreateReplayUi() {
 }
 
 void CSolverDlg::PlaceScrubber(EvolutionWindow* evolution) {
-    evolution->scrubberSlot()->addWidget(m_pScrubber);
-    m_pScrubber->show();
+    evolution->scrubberSlot()->addWidget(m_pUnplacedScrubber.release());
 }
 
 int CSolverDlg::ReplayGenerationCount() const { return m_pReplay ? m_pReplay->generationCount() : 0; }
