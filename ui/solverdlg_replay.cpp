@@ -46,7 +46,7 @@ void CSolverDlg::CreateReplayUi() {
     // The scrubber's temporary home: a tool window under the dialog, shown when there is a replay.
     m_pScrubberWindow = new QWidget(this, Qt::Tool);
     m_pScrubberWindow->setObjectName(QStringLiteral("ReplayWindow"));
-    m_pScrubberWindow->setWindowTitle(tr("世代"));
+    m_pScrubberWindow->setWindowTitle(tr("世代", "window title"));
     m_pScrubber = new GenerationScrubber(m_pScrubberWindow);
     auto* layout = new QVBoxLayout(m_pScrubberWindow);
     layout->addWidget(m_pScrubber);
