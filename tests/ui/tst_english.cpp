@@ -2,6 +2,10 @@
 // controls, menus, boxes and messages, and that every control's English text fits the control at
 // the template's size. The test sets its own environment; the machine's LANG does not matter.
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -76,6 +80,16 @@ QString ShownText(const QString& key) {
         Messages().clear();
         QTest::mouseClick(f.compute(), Qt::LeftButton);
         return Messages().size() == 1 ? Messages().first().text : QStringLiteral("<%1 boxes>").arg(Messages().size());
+    }
+    if (what == QLatin1String("busy")) {  // Compute while another run holds results.csv here
+        uitest::TemporaryCurrentDirectory cwd;
+        const int other = ::open("results.csv", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (other < 0 || ::flock(other, LOCK_EX | LOCK_NB) != 0) return QStringLiteral("<cannot lock>");
+        Messages().clear();
+        f.compute()->click();
+        ::close(other);
+        if (Messages().size() != 1) return QStringLiteral("<%1 boxes>").arg(Messages().size());
+        return Messages().first().text.replace(QDir::currentPath(), QStringLiteral("<dir>"));
     }
     if (what == QLatin1String("gap")) {  // gap:<elite distance>
         kelvora::Optimum optimum;
@@ -194,6 +208,7 @@ void TestEnglish::englishTexts_data() {
     row("validation:1001:10001", "Enter a whole number from 1 to 10000.");
     row("validation:1002:2", "Enter a number from 0.001 to 1.");
     row("validation:1003:-0.5", "Enter a number from 0 to 1.");
+    row("busy", "Another run is writing the result file \"<dir>/results.csv\". Nothing was computed.");
     // The error field's tooltip after a run.
     row("gap:0.25", "Optimum (58, 6, 37): 0.2500 px from the target\n"
                     "Elite: 0.2500 px from the target, 0.0000 px more than the optimum\n"
