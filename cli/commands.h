@@ -20,6 +20,12 @@ int OptimumCommand(const std::vector<std::string>& args);
 /// `kelvora-cli reach-map --output FILE`: the optimum distance of every target, as PNG or CSV.
 int ReachMapCommand(const std::vector<std::string>& args);
 
+/// `sweep`: every combination of parameter lists, targets and seeds on several threads.
+int SweepCommand(const std::vector<std::string>& args);
+
+/// `sweep-merge`: a sweep's shard files merged into the unsharded file.
+int SweepMergeCommand(const std::vector<std::string>& args);
+
 /// A named subcommand: `kelvora-cli NAME ARGS...`.
 struct Subcommand {
     const char* name;

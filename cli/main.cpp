@@ -16,6 +16,8 @@ constexpr Subcommand kSubcommands[] = {
     {"inspect", InspectCommand},
     {"optimum", OptimumCommand},
     {"reach-map", ReachMapCommand},
+    {"sweep", SweepCommand},
+    {"sweep-merge", SweepMergeCommand},
 };
 
 }  // namespace

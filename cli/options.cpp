@@ -190,7 +190,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             continue;
         }
         const bool known = flag == "--population" || flag == "--generations" || flag == "--crossover" ||
-                           flag == "--mutation" || flag == "--target" || flag == "--seed" || flag == "--output-dir";
+                           flag == "--mutation" || flag == "--target" || flag == "--seed" || flag == "--output-dir" ||
+                           flag == "--flush";
         if (!known) {
             error = "unknown argument " + Quote(args[i]) + " (see --help)";
             break;
@@ -217,6 +218,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         } else if (flag == "--seed") {
             if (IntegerIn(flag, *value, 0, std::numeric_limits<std::uint32_t>::max(), n, error))
                 o.seed = static_cast<std::uint32_t>(n);
+        } else if (flag == "--flush") {
+            if (*value == "generation") o.flush = FlushMode::generation;
+            else if (*value == "line") o.flush = FlushMode::line;
+            else error = Bad(flag, *value, "'generation' or 'line'");
         } else if (flag == "--output-dir") {
             if (value->empty()) error = "--output-dir: the directory name is empty";
             o.outputDirectory = *value;
@@ -228,7 +233,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText() {
     const CliOptions defaults;
     const SolverParams& d = defaults.params;
-    char text[2048];
+    char text[3072];
     std::snprintf(
         text, sizeof text,
         "Usage: kelvora-cli [options]\n"
@@ -248,6 +253,8 @@ std::string UsageText() {
         "  --target X,Y       target relative to the base, x right, y up, each %s (default %d,%d)\n"
         "  --seed S           generator seed, 0..%u (default: a random seed, printed)\n"
         "  --output-dir DIR   where the two CSV files go (default: the current directory)\n"
+        "  --flush MODE       generation: a generation's lines reach results.csv in one write at its\n"
+        "                     end (default, fast); line: each line as soon as it is complete; same bytes\n"
         "  --json             print the outcome as one JSON object\n"
         "  --quiet            no progress bar and no summary; errors only\n"
         "  --help             this text\n"
@@ -257,8 +264,14 @@ std::string UsageText() {
         "it is complete, the target it was run for, the elite and the optimum for that target; a\n"
         "malformed file gets exit status 2 and its first bad line on stderr.\n"
         "\n"
+        "Ctrl-C or SIGTERM ends the run after the current generation with both files whole; a second\n"
+        "signal ends it at once.\n"
+        "\n"
+        "Subcommands: kelvora-cli sweep --help, kelvora-cli sweep-merge --help.\n"
+        "\n"
         "Exit status: 0 done; 1 a result file could not be written, was deleted during the run, or is\n"
-        "being written by another run (then nothing runs), or standard output failed; 2 bad arguments.\n",
+        "being written by another run (then nothing runs), or standard output failed; 2 bad arguments;\n"
+        "130 or 143 stopped by SIGINT or SIGTERM.\n",
         kLink1, kLink2, kLink3, IntegerRange(kMinPopulation, kMaxPopulation).c_str(), d.populationSize,
         IntegerRange(kMinGenerations, kMaxGenerations).c_str(), d.generationCount,
         NumberRange(kMinCrossoverRate, kMaxCrossoverRate).c_str(), d.crossoverRate,

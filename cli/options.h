@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "result_files.h"
 #include "solver_types.h"
 
 namespace kelvora::cli {
@@ -17,6 +18,7 @@ struct CliOptions {
     int targetY = kOpeningTargetY;       ///< relative to the base, y up, within kMaxTargetOffset
     std::optional<std::uint32_t> seed;   ///< none: a random seed (std::random_device)
     std::string outputDirectory;         ///< empty: the current directory
+    FlushMode flush = FlushMode::generation;  ///< --flush: a generation's lines in one write, or each line
     bool json = false;
     bool quiet = false;
     bool help = false;

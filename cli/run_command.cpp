@@ -17,6 +17,7 @@
 #include "kelvora_version.h"
 #include "options.h"
 #include "output.h"
+#include "signals.h"
 #include "solver.h"
 
 using namespace kelvora;
@@ -157,6 +158,10 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     RunOptions run;
     run.seed = o.seed ? *o.seed : FreshSeed();
     run.outputDirectory = o.outputDirectory.c_str();
+    run.flush = o.flush;
+    volatile bool stop = false;  // raised from the progress call once a signal has come
+    run.stopRequested = &stop;
+    InstallStopSignals();
     ProgressBar bar(!o.quiet && ::isatty(STDERR_FILENO), o.params.generationCount);
     double lastError = 0.0;
     const RunReport report = RunSolver(
@@ -164,6 +169,7 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
         [&](int generation, double error) {
             lastError = error;
             bar.Update(generation, error);
+            if (StopFlag().load()) stop = true;
         },
         run);
     bar.Finish();
@@ -208,5 +214,12 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     }
     if (report.results) ReportFailure(o, report.results);
     if (report.fitness) ReportFailure(o, report.fitness);
+    if (StopExitStatus() != 0) {
+        std::fprintf(stderr, "kelvora-cli: %s: stopped after generation %d of %d; %s and %s hold the finished "
+                     "generations\n", StopSignalName(), report.generationsRun, o.params.generationCount,
+                     FilePath(o.outputDirectory, "results.csv").c_str(), FilePath(o.outputDirectory, "fitness.csv").c_str());
+        FinishStdout();
+        return StopExitStatus();
+    }
     return std::max(report.filesComplete() ? 0 : 1, FinishStdout());
 }

@@ -1,5 +1,6 @@
 #include "result_files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -83,7 +84,12 @@ void AppendInt(LogFile& log, int v) {
 void EndLine(LogFile& log) {
     log.line[log.length++] = '\r';
     log.line[log.length++] = '\n';
-    if (log.fd >= 0 && log.error == 0) {
+    if (log.fd >= 0 && log.error == 0 && log.batch) {
+        if (log.batchLength + static_cast<std::size_t>(log.length) > kBatchCapacity) FlushLog(log);
+        std::memcpy(log.batch.get() + log.batchLength, log.line, static_cast<std::size_t>(log.length));
+        log.batchLength += static_cast<std::size_t>(log.length);
+        ++log.batchLines;
+    } else if (log.fd >= 0 && log.error == 0) {
         std::size_t done = 0;
         if (!WriteAll(log.writer, log.fd, log.line, static_cast<std::size_t>(log.length), done)) {
             log.error = errno;
@@ -129,6 +135,10 @@ void AcquireLog(LogFile& log, const char* directory) {
     log.linesWritten = 0;
     log.bytesLogged = 0;
     log.length = 0;
+    log.batchLength = 0;
+    log.batchLines = 0;
+    if (log.flush == FlushMode::generation && !log.batch) log.batch = std::make_unique<char[]>(kBatchCapacity);
+    if (log.flush == FlushMode::line) log.batch.reset();
     const std::string path = PathOf(directory, log.name);
     constexpr int kFlags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     log.fd = ::open(path.c_str(), kFlags);
@@ -223,7 +233,30 @@ bool HeldByARun(const std::string& path) {
 
 LogFile::~LogFile() { CloseLog(*this); }
 
+void FlushLog(LogFile& log) {
+    if (log.batchLength > 0 && log.fd >= 0 && log.error == 0) {
+        std::size_t done = 0;
+        if (!WriteAll(log.writer, log.fd, log.batch.get(), log.batchLength, done)) {
+            log.error = errno;
+            log.problem = FileProblem::writeFailed;
+            CutToWholeLines(log, log.batch.get(), done);
+            // The whole lines kept.
+            const char* begin = log.batch.get();
+            const char* end = begin + done;
+            while (end > begin && end[-1] != '\n') --end;
+            log.linesWritten += std::count(begin, end, '\n');
+            log.bytesLogged += end - begin;
+        } else {
+            log.linesWritten += log.batchLines;
+            log.bytesLogged += static_cast<long long>(log.batchLength);
+        }
+    }
+    log.batchLength = 0;
+    log.batchLines = 0;
+}
+
 void CloseLog(LogFile& log) {
+    FlushLog(log);
     if (log.fd < 0) return;
     // Deleted during the run (its directory removed, say): the lines went into a file nobody can
     // reach any more. That outweighs an earlier write failure.

@@ -4,6 +4,7 @@
 // printf's %g writes them; every line reaches the file in one write(2) as soon as it is complete.
 
 #include <cstddef>
+#include <memory>
 #include <cstdint>
 #include <sys/types.h>
 
@@ -18,6 +19,15 @@ using LineWriter = ssize_t (*)(int fd, const void* data, std::size_t size);
 
 /// Longest line either file holds: "255,255,255,0.00446005\r\n" and "9999,0.493019,0.248739\r\n" fit.
 inline constexpr int kMaxLineLength = 64;
+
+/// When a log's lines reach its file.
+enum class FlushMode {
+    line,        ///< each line in one write(2) as soon as it is complete (a file can be followed live)
+    generation,  ///< lines are kept back and reach the file in one write at FlushLog (a generation's end)
+};
+
+/// Bytes a batched log keeps back at most: a whole generation of the largest population, 640 KB.
+inline constexpr std::size_t kBatchCapacity = static_cast<std::size_t>(kMaxPopulation + 1) * kMaxLineLength;
 
 /// What went wrong with a result file.
 enum class FileProblem : std::uint8_t {
@@ -54,6 +64,10 @@ struct LogFile {
     LineWriter writer = nullptr; ///< nullptr: write(2)
     char line[kMaxLineLength] = {};
     int length = 0;              ///< bytes of the line being assembled
+    FlushMode flush = FlushMode::line;  ///< set before opening; generation mode allocates batch once
+    std::unique_ptr<char[]> batch;      ///< kBatchCapacity bytes of complete lines kept back, or null
+    std::size_t batchLength = 0;        ///< bytes in batch
+    long long batchLines = 0;           ///< complete lines in batch
 };
 
 /// A result file that lost lines in the last run, for the caller to report.
@@ -105,8 +119,11 @@ void WriteFitnessFile(SolverState& state, int generationCount);
 /// out must hold 32 bytes.
 char* FormatG(char* out, double v);
 
-/// Closes a log's descriptor, if open, releasing its lock. A regular file whose last link is gone
-/// by then (deleted during the run) is noted as lost.
+/// Closes a log's descriptor, if open, after writing the lines it holds back, releasing its lock.
+/// A regular file whose last link is gone by then (deleted during the run) is noted as lost.
 void CloseLog(LogFile& log);
+
+/// Writes the complete lines a batched log holds back in one write; nothing to do in line mode.
+void FlushLog(LogFile& log);
 
 }  // namespace kelvora

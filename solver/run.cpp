@@ -40,11 +40,12 @@ void EvaluateGeneration(SolverState& state, const Population& population, Reprod
     double total = 0.0;
     double best = 0.0;
     int bestIndex = 0;
+    const bool logging = state.resultsLog.fd >= 0;  // a run without files skips the formatting too
     for (int i = 0; i < n; ++i) {
         const Chromosome& c = population[static_cast<std::size_t>(i)];
-        LogIndividual(state, c);  // the genes go out before the fitness is known
+        if (logging) LogIndividual(state, c);  // the genes go out before the fitness is known
         const double f = Fitness(state, c);
-        LogIndividualFitness(state, f);
+        if (logging) LogIndividualFitness(state, f);
         if (f > best) {
             best = f;
             bestIndex = i;
@@ -54,7 +55,7 @@ void EvaluateGeneration(SolverState& state, const Population& population, Reprod
     }
     scratch.evaluated = true;
     const double average = total / n;
-    LogSummary(state, bestIndex, best, average);
+    if (logging) LogSummary(state, bestIndex, best, average);
     state.history[static_cast<std::size_t>(state.generation)] = {best, average};
     state.currentPose = PoseOf(population[static_cast<std::size_t>(bestIndex)]);
     if (best > state.eliteFitness) {
@@ -74,7 +75,17 @@ RunReport RunSolver(SolverState& state, const SolverParams& params, const Genera
     // anything, the state included.
     state.resultsLog.writer = options.writer;
     state.fitnessLog.writer = options.writer;
-    if (!OpenResultFiles(state, options.outputDirectory)) {
+    state.resultsLog.flush = options.flush;
+    state.fitnessLog.flush = options.flush;
+    if (!options.writeFiles) {
+        for (LogFile* log : {&state.resultsLog, &state.fitnessLog}) {
+            CloseLog(*log);
+            log->error = 0;
+            log->openFailed = false;
+            log->problem = FileProblem::none;
+            log->linesWritten = 0;
+        }
+    } else if (!OpenResultFiles(state, options.outputDirectory)) {
         report.refused = true;
         report.results = FailureOf(state.resultsLog);
         report.fitness = FailureOf(state.fitnessLog);
@@ -106,6 +117,7 @@ RunReport RunSolver(SolverState& state, const SolverParams& params, const Genera
         Reproduce(state, population, scratch, rng);
         Mutate(state, population, rng);
         EvaluateGeneration(state, population, scratch);
+        FlushLog(state.resultsLog);  // a generation's lines, kept back in generation mode
         const double error = TipDistance(state, state.currentPose);
         finished = g + 1;
         if (progress) progress(g + 1, error);

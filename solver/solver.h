@@ -61,6 +61,13 @@ struct RunOptions {
     LineWriter writer = nullptr;
     /// Storage for the run (nullptr: the run allocates its own, once).
     RunBuffers* buffers = nullptr;
+    /// line: every line reaches its file as soon as it is complete (the window's choice, a file can be
+    /// followed live); generation: a generation's lines reach results.csv in one write at its end, and
+    /// fitness.csv in one write at the run's end. The bytes are the same either way.
+    FlushMode flush = FlushMode::line;
+    /// false: neither result file is opened, formatted or written (batch runs that keep only the
+    /// numbers); the run and its state are otherwise exactly the same.
+    bool writeFiles = true;
 };
 
 /// What became of a run.

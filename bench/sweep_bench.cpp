@@ -1,0 +1,225 @@
+// Costs of batch work: a large run's files written a generation at a time against line by line,
+// a sweep's throughput on one thread against two, and a sweep's run against the same run through the
+// library alone. Each pair is timed inside the same iterations, so a busy machine's drift falls on
+// both sides of a ratio. A summary of the goals follows the table.
+//
+//   kelvora_sweep_bench
+//   kelvora_sweep_bench --benchmark_repetitions=5   medians of five
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+#include "solver.h"
+#include "sweep.h"
+
+namespace kelvora {
+namespace {
+
+class ScratchDir {
+public:
+    ScratchDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kelvora-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::perror("kelvora_sweep_bench: mkdtemp");
+            std::exit(1);
+        }
+        path_ = pattern;
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const char* c_str() const { return path_.c_str(); }
+
+private:
+    std::string path_;
+};
+
+double Now(clockid_t clock = CLOCK_MONOTONIC) {
+    timespec t{};
+    ::clock_gettime(clock, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// ---------------------------------------------------------------- flush modes
+
+ssize_t Discard(int, const void*, std::size_t size) { return static_cast<ssize_t>(size); }
+
+// A population-10000, 100-generation run into real files, once with each flush mode per iteration,
+// and once more with every line formatted and dropped: the floor no flushing can go below.
+void BM_FlushModes(benchmark::State& bench) {
+    const SolverParams params{kMaxPopulation, 100, 0.5, 0.1};
+    auto state = std::make_unique<SolverState>();
+    state->baseX = kBaseX;
+    state->baseY = kBaseY;
+    state->targetX = kBaseX + kOpeningTargetX;
+    state->targetY = kBaseY - kOpeningTargetY;
+    auto buffers = std::make_unique<RunBuffers>();
+    ScratchDir dir;
+    double seconds[3] = {0, 0, 0};
+    for (auto _ : bench) {
+        for (int mode = 0; mode < 3; ++mode) {
+            RunOptions options;
+            options.seed = 1;
+            options.outputDirectory = dir.c_str();
+            options.buffers = buffers.get();
+            options.flush = mode == 1 ? FlushMode::generation : FlushMode::line;
+            if (mode == 2) options.writer = Discard;
+            const double start = Now();
+            const RunReport report = RunSolver(*state, params, {}, options);
+            seconds[mode] += Now() - start;
+            if (!report.filesComplete()) bench.SkipWithError("a result file failed");
+        }
+    }
+    const auto n = static_cast<double>(bench.iterations());
+    bench.counters["line_ms"] = seconds[0] * 1e3 / n;
+    bench.counters["generation_ms"] = seconds[1] * 1e3 / n;
+    bench.counters["discarding_ms"] = seconds[2] * 1e3 / n;
+    bench.counters["speedup"] = seconds[0] / seconds[1];
+}
+BENCHMARK(BM_FlushModes)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// ---------------------------------------------------------------- sweeps
+
+SweepPlan ThousandRuns() {
+    SweepPlan plan;
+    plan.populations = {100};
+    plan.generations = {100};
+    plan.crossovers = {0.5};
+    plan.mutations = {0.1};
+    plan.targets = {{kOpeningTargetX, kOpeningTargetY}};
+    for (std::uint32_t s = 1; s <= 1000; ++s) plan.seeds.push_back(s);
+    return plan;
+}
+
+// 1000 runs of 100 x 100 on one thread and on two, whole sweeps (optimum search included).
+void BM_SweepThreads(benchmark::State& bench) {
+    const SweepPlan plan = ThousandRuns();
+    double seconds[2] = {0, 0}, cpu[2] = {0, 0};
+    long long rows = 0;
+    for (auto _ : bench) {
+        for (int threads = 1; threads <= 2; ++threads) {
+            const double start = Now(), cpuStart = Now(CLOCK_PROCESS_CPUTIME_ID);
+            RunSweep(plan, {.threads = threads}, [&](long long, const SweepResult&) { ++rows; });
+            seconds[threads - 1] += Now() - start;
+            cpu[threads - 1] += Now(CLOCK_PROCESS_CPUTIME_ID) - cpuStart;
+        }
+    }
+    // Processor time of both threads together against one thread's: 1 when threading costs nothing,
+    // whatever else the machine is doing. Real-time scaling needs two idle cores.
+    bench.counters["cpu_ratio"] = cpu[1] / cpu[0];
+    const auto n = static_cast<double>(bench.iterations());
+    bench.counters["one_thread_runs_per_s"] = 1000 * n / seconds[0];
+    bench.counters["two_threads_runs_per_s"] = 1000 * n / seconds[1];
+    bench.counters["scaling"] = seconds[0] / seconds[1];
+    if (rows != 2000 * bench.iterations()) bench.SkipWithError("a sweep lost rows");
+}
+BENCHMARK(BM_SweepThreads)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The sweep's cost per run on one thread (optimum search, ordering, measuring included) against
+// the same 1000 runs through RunSolver alone, without files, one state and buffers lent throughout.
+void BM_SweepRunOverhead(benchmark::State& bench) {
+    const SweepPlan plan = ThousandRuns();
+    auto state = std::make_unique<SolverState>();
+    auto buffers = std::make_unique<RunBuffers>();
+    double sweep = 0, library = 0, optimum = 0;
+    for (auto _ : bench) {
+        double start = Now();
+        benchmark::DoNotOptimize(FindOptimum(kBaseX, kBaseY, kBaseX + kOpeningTargetX, kBaseY - kOpeningTargetY));
+        optimum += Now() - start;
+        start = Now();
+        RunSweep(plan, {.threads = 1}, [](long long, const SweepResult& r) { benchmark::DoNotOptimize(r.eliteDistance); });
+        sweep += Now() - start;
+        start = Now();
+        for (std::uint32_t seed : plan.seeds) {
+            state->baseX = kBaseX;
+            state->baseY = kBaseY;
+            state->targetX = kBaseX + kOpeningTargetX;
+            state->targetY = kBaseY - kOpeningTargetY;
+            RunOptions options;
+            options.seed = seed;
+            options.buffers = buffers.get();
+            options.writeFiles = false;
+            RunSolver(*state, {100, 100, 0.5, 0.1}, {}, options);
+            benchmark::DoNotOptimize(state->eliteFitness);
+        }
+        library += Now() - start;
+    }
+    const auto n = static_cast<double>(bench.iterations());
+    // The target's optimum is searched once per sweep, not per run: it is shown apart.
+    bench.counters["optimum_ms"] = optimum * 1e3 / n;
+    bench.counters["sweep_us_per_run"] = (sweep - optimum) * 1e6 / (1000 * n);
+    bench.counters["library_us_per_run"] = library * 1e6 / (1000 * n);
+    bench.counters["overhead"] = (sweep - optimum) / library - 1.0;
+}
+BENCHMARK(BM_SweepRunOverhead)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// ---------------------------------------------------------------- the summary of goals
+
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    using ConsoleReporter::ConsoleReporter;
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.error_occurred || !(median || run.run_type == Run::RT_Iteration)) continue;
+            std::map<std::string, double>& r = counters_[run.run_name.function_name];
+            if (fromMedian_[run.run_name.function_name] && !median) continue;
+            fromMedian_[run.run_name.function_name] = median;
+            for (const auto& [name, counter] : run.counters) r[name] = counter.value;
+        }
+    }
+
+    void PrintSummary() const {
+        std::printf("\nGoals\n");
+        if (const auto* f = Find("BM_FlushModes"))
+            std::printf("  10000 x 100 run:   line %.0f ms, generation %.0f ms, %.1fx (goal 5x)  %s\n"
+                        "                     lines formatted and dropped %.0f ms\n", f->at("line_ms"),
+                        f->at("generation_ms"), f->at("speedup"), Verdict(f->at("speedup") >= 5), f->at("discarding_ms"));
+        if (const auto* t = Find("BM_SweepThreads"))
+            std::printf("  1000 runs 100x100: %.0f runs/s on 1 thread, %.0f on 2, %.2fx (goal 1.8x)  %s\n",
+                        t->at("one_thread_runs_per_s"), t->at("two_threads_runs_per_s"), t->at("scaling"),
+                        Verdict(t->at("scaling") >= 1.8));
+        if (const auto* t = Find("BM_SweepThreads"))
+            std::printf("                     processor time on 2 threads / on 1: %.3f (1 = no cost of threading)\n",
+                        t->at("cpu_ratio"));
+        if (const auto* o = Find("BM_SweepRunOverhead"))
+            std::printf("  a sweep's run:     %.1f us, the library's %.1f us, %+.1f%% (goal at most +5%%)  %s\n"
+                        "                     plus the target's optimum search, once per sweep: %.1f ms\n",
+                        o->at("sweep_us_per_run"), o->at("library_us_per_run"), 100 * o->at("overhead"),
+                        Verdict(o->at("overhead") <= 0.05), o->at("optimum_ms"));
+    }
+
+private:
+    const std::map<std::string, double>* Find(const std::string& name) const {
+        const auto it = counters_.find(name);
+        return it == counters_.end() ? nullptr : &it->second;
+    }
+    static const char* Verdict(bool met) { return met ? "met" : "MISSED"; }
+    std::map<std::string, std::map<std::string, double>> counters_;
+    std::map<std::string, bool> fromMedian_;
+};
+
+}  // namespace
+}  // namespace kelvora
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    kelvora::SummaryReporter reporter(::isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults
+                                                               : benchmark::ConsoleReporter::OO_Tabular);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintSummary();
+    benchmark::Shutdown();
+    return 0;
+}

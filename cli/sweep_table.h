@@ -1,0 +1,44 @@
+#pragma once
+// The sweep's tidy CSV: its header, one row per run and back, the sweep's fingerprint, and the
+// summary table. Shared by `sweep` (writing and resuming) and `sweep-merge`.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sweep.h"
+
+namespace kelvora::cli {
+
+/// The header line, LF included.
+std::string SweepHeader();
+
+/// A sweep's identity: 16 hex digits hashed from its lists, targets, seeds and epsilon (not the
+/// shard, the threads or the files), so that shards and resumed files can be told apart.
+std::string SweepFingerprint(const SweepPlan& plan);
+
+/// One row, LF included; index is the combination's 0-based index (the row says index + 1).
+std::string SweepRow(const SweepResult& r, long long index, long long runs, const std::string& fingerprint);
+
+/// The fields a row carries besides the result.
+struct ParsedSweepRow {
+    SweepResult result;
+    long long run = 0;        ///< 1-based combination index
+    long long runs = 0;       ///< combinations in the sweep
+    std::string fingerprint;
+};
+
+/// Reads a row back (without its LF); nullopt when it is not one.
+std::optional<ParsedSweepRow> ParseSweepRow(const std::string& line);
+
+/// The summary as CSV (header line, one row per parameter set).
+std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows);
+
+/// The summary as a table for a terminal.
+std::string SummaryText(const std::vector<SweepSummaryRow>& rows, double epsilon);
+
+/// Shortest text that reads back as the same double.
+std::string ExactText(double v);
+
+}  // namespace kelvora::cli

@@ -1,0 +1,260 @@
+// kelvora-cli sweep, sweep-merge and the signals, as a user runs them: exit status, the files left.
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> Lines(const std::string& text, char end = '\n') {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line, end);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    for (std::string f; std::getline(in, f, ',');) fields.push_back(f);
+    if (!line.empty() && line.back() == ',') fields.emplace_back();
+    return fields;
+}
+
+class SweepCli : public testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("kelvora-sweep-test-" + std::to_string(getpid()) + "-" +
+                                            testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // Starts kelvora-cli in dir_ with stdout and stderr going to files there.
+    pid_t Start(const std::vector<std::string>& args) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(dir_.c_str()) != 0) _exit(127);
+            if (!freopen(".stdout", "w", stdout) || !freopen(".stderr", "w", stderr)) _exit(127);
+            std::vector<char*> argv{const_cast<char*>(KELVORA_CLI_PATH)};
+            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(KELVORA_CLI_PATH, argv.data());
+            _exit(127);
+        }
+        return pid;
+    }
+    int Wait(pid_t pid) {
+        int raw = 0;
+        waitpid(pid, &raw, 0);
+        err_ = ReadFile(dir_ / ".stderr");
+        out_ = ReadFile(dir_ / ".stdout");
+        fs::remove(dir_ / ".stderr");
+        fs::remove(dir_ / ".stdout");
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : 1000 + WTERMSIG(raw);
+    }
+    int Run(const std::vector<std::string>& args) { return Wait(Start(args)); }
+
+    // Waits until path holds more than bytes bytes (or 20 s pass).
+    void WaitForSize(const fs::path& path, std::uintmax_t bytes) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        std::error_code ec;
+        while (std::chrono::steady_clock::now() < until && !(fs::exists(path) && fs::file_size(path, ec) > bytes))
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+
+    fs::path dir_;
+    std::string out_, err_;
+};
+
+const std::vector<std::string> kSweep{"sweep",         "--population", "20,60",  "--generations", "30",
+                                      "--seeds",       "1..6",         "--target", "68,180",        "--target=-50,20",
+                                      "--crossover",   "0.5,0.9",      "--quiet"};
+
+std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+TEST_F(SweepCli, TheFileIsTheSameOnAnyThreadCountAndItsRowsAreTheSingleRunsOutcome) {
+    ASSERT_EQ(Run(With(kSweep, {"--threads", "1", "--output", "one.csv"})), 0) << err_;
+    ASSERT_EQ(Run(With(kSweep, {"--threads", "3", "--output", "three.csv"})), 0) << err_;
+    const std::string one = ReadFile(dir_ / "one.csv");
+    EXPECT_EQ(ReadFile(dir_ / "three.csv"), one);
+    const std::vector<std::string> lines = Lines(one);
+    ASSERT_EQ(lines.size(), 1u + 2 * 2 * 2 * 6);
+    EXPECT_EQ(lines[0].rfind("seed,population,generations,crossover,mutation,target_x,target_y,elite_a1,elite_a2,"
+                             "elite_a3,elite_distance,optimum_distance,gap,reached_optimum,first_generation_at_optimum,"
+                             "first_generation_within_epsilon",
+                             0),
+              0u);
+    // Rows 1, 8 and 24 (other seeds, targets, crossover and population) against kelvora-cli --json.
+    const std::regex json(R"("elitePose":\[(\d+),(\d+),(\d+)\],"eliteFitness":([0-9.e+-]+))");
+    for (int row : {1, 8, 24}) {
+        const std::vector<std::string> f = Fields(lines[static_cast<std::size_t>(row)]);
+        ASSERT_GE(f.size(), 16u);
+        ASSERT_EQ(Run({"--seed", f[0], "--population", f[1], "--generations", f[2], "--crossover", f[3], "--mutation",
+                       f[4], "--target=" + f[5] + "," + f[6], "--json", "--output-dir", dir_.string()}),
+                  0);
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(out_, m, json)) << out_;
+        EXPECT_EQ(m[1].str() + "," + m[2].str() + "," + m[3].str(), f[7] + "," + f[8] + "," + f[9]) << "row " << row;
+        EXPECT_NEAR(1.0 / std::stod(m[4]) - 1.0, std::stod(f[10]), 1e-9);
+        EXPECT_EQ(std::stod(f[12]), std::stod(f[10]) - std::stod(f[11]));
+        EXPECT_EQ(f[13] == "true", !f[14].empty());
+        EXPECT_EQ(std::stod(f[10]) <= 0.5, !f[15].empty());
+    }
+}
+
+TEST_F(SweepCli, ShardsRunThroughGnuParallelMergeToTheUnshardedBytes) {
+    if (std::system("command -v parallel >/dev/null 2>&1") != 0) GTEST_SKIP() << "GNU parallel is not installed";
+    ASSERT_EQ(Run(With(kSweep, {"--output", "whole.csv", "--summary", "whole-summary.csv"})), 0) << err_;
+    std::string command = "cd '" + dir_.string() + "' && parallel --will-cite --halt now,fail=1 '" KELVORA_CLI_PATH;
+    for (const std::string& a : kSweep) command += " '\\''" + a + "'\\''";
+    command += " --threads 1 --shard {}/3 --output shard-{}.csv' ::: 1 2 3";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ASSERT_EQ(Run({"sweep-merge", "--output", "merged.csv", "--summary", "merged-summary.csv", "shard-3.csv",
+                   "shard-1.csv", "shard-2.csv"}),
+              0)
+        << err_;
+    EXPECT_EQ(ReadFile(dir_ / "merged.csv"), ReadFile(dir_ / "whole.csv"));
+    EXPECT_EQ(ReadFile(dir_ / "merged-summary.csv"), ReadFile(dir_ / "whole-summary.csv"));
+    EXPECT_LT(ReadFile(dir_ / "shard-1.csv").size(), ReadFile(dir_ / "whole.csv").size() / 2);
+}
+
+TEST_F(SweepCli, MergeRefusesOtherSweepsOverlapsAndGapsNamingThem) {
+    ASSERT_EQ(Run(With(kSweep, {"--shard", "1/2", "--output", "a1.csv"})), 0);
+    ASSERT_EQ(Run(With(kSweep, {"--shard", "2/2", "--output", "a2.csv"})), 0);
+    ASSERT_EQ(Run(With(kSweep, {"--epsilon", "1", "--shard", "2/2", "--output", "b2.csv"})), 0);
+    {
+        std::ofstream cut(dir_ / "cut.csv", std::ios::binary);
+        const std::string a2 = ReadFile(dir_ / "a2.csv");
+        cut << a2.substr(0, a2.size() - 5);
+    }
+    struct Case {
+        std::vector<std::string> files;
+        std::string says;
+    };
+    for (const Case& c : std::vector<Case>{{{"a1.csv", "b2.csv"}, "b2.csv and a1.csv are shards of different sweeps"},
+                                           {{"a1.csv", "a2.csv", "a1.csv"}, "overlapping shards: run 1 is in a1.csv"},
+                                           {{"a2.csv"}, "missing rows: 24 of 48 runs"},
+                                           {{"a1.csv", "cut.csv"}, "cut.csv: line 25 is cut short"},
+                                           {{"a1.csv", "nothere.csv"}, "nothere.csv: cannot read"}}) {
+        std::vector<std::string> args{"sweep-merge", "--output", "merged.csv"};
+        args.insert(args.end(), c.files.begin(), c.files.end());
+        EXPECT_EQ(Run(args), 2) << c.says;
+        EXPECT_NE(err_.find(c.says), std::string::npos) << err_;
+        EXPECT_FALSE(fs::exists(dir_ / "merged.csv"));
+    }
+}
+
+TEST_F(SweepCli, BadInputExitsWithTwoNamingItAndWritesNothing) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string says;
+    };
+    const std::vector<Case> cases{
+        {{"--seeds", "1..3", "--population", ""}, "--population: the list is empty"},
+        {{"--seeds", "1..3", "--population", "20,,30"}, "--population: empty item"},
+        {{"--seeds", "1..3", "--population", "20,x"}, "--population: 'x' is not an integer in 1..10000"},
+        {{"--seeds", "1..3", "--mutation", "0.1,1.5"}, "--mutation: '1.5'"},
+        {{"--seeds", "5..1"}, "--seeds: the range '5..1' is reversed"},
+        {{"--seeds", "3.."}, "--seeds: '3..'"},
+        {{"--seeds", "1..3,2"}, "seed 2 is listed twice"},
+        {{"--population", "20"}, "--seeds is required"},
+        {{"--seeds", "1..3", "--shard", "4/3"}, "--shard: '4/3'"},
+        {{"--seeds", "1..3", "--shard", "0/2"}, "--shard: '0/2'"},
+        {{"--seeds", "1..3", "--targets", "random:0"}, "--targets: 'random:0'"},
+        {{"--seeds", "1..3", "--target", "200,0"}, "--target: '200,0'"},
+        {{"--seeds", "1..3", "--resume"}, "--resume needs --output"},
+        {{"--seeds", "0..1000000", "--threads", "0"}, "--threads: '0'"},
+        {{"--seeds", "0..1000000"}, "the sweep has 1000001 runs, more than 1000000; add --yes"},
+        {{"--seeds", "1..3", "--summary", "missing/summary.csv"}, "'missing' is not a writable directory"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"sweep", "--summary", "summary.csv", "--quiet"};
+        if (c.says.find("--resume") == std::string::npos) args.insert(args.end(), {"--output", "out.csv"});
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        EXPECT_EQ(Run(args), 2) << c.says;
+        EXPECT_NE(err_.find(c.says), std::string::npos) << err_;
+        EXPECT_TRUE(fs::is_empty(dir_)) << c.says;
+    }
+}
+
+TEST_F(SweepCli, AnInterruptedSweepKeepsWholeRowsAndResumesToTheUninterruptedBytes) {
+    const std::vector<std::string> sweep{"sweep", "--population", "400", "--generations", "100", "--seeds",
+                                         "1..400", "--threads",   "2",   "--quiet",       "--output", "s.csv"};
+    const pid_t pid = Start(sweep);
+    WaitForSize(dir_ / "s.csv", 2000);
+    kill(pid, SIGINT);
+    ASSERT_EQ(Wait(pid), 130) << err_;
+    EXPECT_NE(err_.find("add --resume to continue"), std::string::npos) << err_;
+    std::string stopped = ReadFile(dir_ / "s.csv");
+    ASSERT_FALSE(stopped.empty());
+    EXPECT_EQ(stopped.back(), '\n');
+    const std::size_t kept = Lines(stopped).size();
+    EXPECT_LT(kept, 401u) << "the sweep ended before the signal; nothing was interrupted";
+    {
+        std::ofstream cut(dir_ / "s.csv", std::ios::binary | std::ios::app);
+        cut << "17,400,1";  // a row cut short, as a second signal or a crash may leave one
+    }
+    ASSERT_EQ(Run(With(sweep, {"--resume"})), 0) << err_;
+    const std::string resumed = ReadFile(dir_ / "s.csv");
+    ASSERT_EQ(Run(With(sweep, {"--output", "whole.csv"})), 0);
+    EXPECT_EQ(resumed, ReadFile(dir_ / "whole.csv"));
+
+    // Resuming with other arguments is refused and leaves the file alone.
+    EXPECT_EQ(Run({"sweep", "--population", "401", "--generations", "100", "--seeds", "1..400", "--output", "s.csv",
+                   "--resume"}),
+              2);
+    EXPECT_NE(err_.find("belongs to a different sweep"), std::string::npos) << err_;
+    EXPECT_EQ(ReadFile(dir_ / "s.csv"), resumed);
+}
+
+class SingleRunSignal : public SweepCli, public testing::WithParamInterface<std::pair<int, int>> {};
+
+TEST_P(SingleRunSignal, StopsAtAGenerationBoundaryWithFilesEqualToAShorterRun) {
+    const auto [signal, status] = GetParam();
+    fs::create_directories(dir_ / "stopped");
+    fs::create_directories(dir_ / "short");
+    const pid_t pid = Start({"--seed", "77", "--population", "3000", "--generations", "10000", "--output-dir", "stopped"});
+    WaitForSize(dir_ / "stopped" / "results.csv", 0);
+    kill(pid, signal);
+    ASSERT_EQ(Wait(pid), status) << err_;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(err_, m, std::regex("stopped after generation (\\d+) of 10000"))) << err_;
+    const std::string generations = m[1];
+    const std::string fitness = ReadFile(dir_ / "stopped" / "fitness.csv");
+    EXPECT_EQ(Lines(fitness).size(), std::stoul(generations));
+    ASSERT_EQ(Run({"--seed", "77", "--population", "3000", "--generations", generations, "--output-dir", "short",
+                   "--quiet"}),
+              0);
+    EXPECT_EQ(fitness, ReadFile(dir_ / "short" / "fitness.csv"));
+    EXPECT_TRUE(ReadFile(dir_ / "stopped" / "results.csv") == ReadFile(dir_ / "short" / "results.csv"));
+}
+INSTANTIATE_TEST_SUITE_P(Signals, SingleRunSignal,
+                         testing::Values(std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}));
+
+}  // namespace
