@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -159,7 +160,7 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     run.seed = o.seed ? *o.seed : FreshSeed();
     run.outputDirectory = o.outputDirectory.c_str();
     run.flush = o.flush;
-    volatile bool stop = false;  // raised from the progress call once a signal has come
+    std::atomic<bool> stop{false};  // raised from the progress call once a signal has come
     run.stopRequested = &stop;
     InstallStopSignals();
     ProgressBar bar(!o.quiet && ::isatty(STDERR_FILENO), o.params.generationCount);

@@ -121,7 +121,7 @@ RunReport RunSolver(SolverState& state, const SolverParams& params, const Genera
         const double error = TipDistance(state, state.currentPose);
         finished = g + 1;
         if (progress) progress(g + 1, error);
-        if (options.stopRequested && *options.stopRequested && finished < params.generationCount) {
+        if (options.stopRequested && options.stopRequested->load(std::memory_order_acquire) && finished < params.generationCount) {
             report.stopped = true;
             break;
         }

@@ -3,6 +3,7 @@
 // operators and the run driver. No user-interface dependency.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -55,8 +56,9 @@ struct RunOptions {
     /// Directory for the two result files; nullptr or "" is the current directory.
     const char* outputDirectory = nullptr;
     /// Checked after every progress call: when true the run ends after that generation, with
-    /// results.csv closed and fitness.csv holding the finished generations' rows.
-    const volatile bool* stopRequested = nullptr;
+    /// results.csv closed and fitness.csv holding the finished generations' rows. Another thread
+    /// may set it at any time (it is read with acquire order).
+    const std::atomic<bool>* stopRequested = nullptr;
     /// Line writer for both files (nullptr: write(2)); benchmarks pass one that discards.
     LineWriter writer = nullptr;
     /// Storage for the run (nullptr: the run allocates its own, once).

@@ -83,7 +83,7 @@ SweepResult RunCombination(const SweepCombination& combination, double optimumDi
     SweepResult result;
     result.combination = combination;
     result.improvements.reserve(32);
-    volatile bool stopRun = false;
+    std::atomic<bool> stopRun{false};
     RunOptions options;
     options.seed = combination.seed;
     options.buffers = &buffers;

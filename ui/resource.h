@@ -18,6 +18,8 @@
 // System-menu command of the About entry: low four bits clear. System commands compare with
 // their low four bits masked off (SC_MASK).
 #define IDM_ABOUT 0x0010
+// System-menu command of the evolution window's entry (Ctrl+G).
+#define IDM_EVOLUTION 0x0020
 #define SC_MASK 0xFFF0
 #define SC_CLOSE 0xF060
 

@@ -18,15 +18,21 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QSettings>
 #include <QShowEvent>
+#include <QThread>
 
 #include "aboutdlg.h"
 #include "dataexchange.h"
+#include "evolutionwindow.h"
+#include "fitnesschart.h"
+#include "generationscrubber.h"
 #include "groundtruthoverlay.h"
 #include "messagebox.h"
 #include "plotpainter.h"
 #include "resourceloader.h"
 #include "resultsreplay.h"
+#include "runworker.h"
 #include "solverapp.h"
 
 namespace {
@@ -90,19 +96,23 @@ QString RoundTripText(double value) { return QString::number(value, 'g', QLocale
 // While a run goes, swallows the user's input to the dialog and its controls (keys, buttons, moves,
 // wheel, context menus, drops), so that no field, target or button changes under the run; Escape
 // only asks the run to stop. Paints and the window manager's close request still go through.
-// Lives as long as the run, on the application object, which sees every event before its widget.
+// Installed on the dialog and each of its widgets for the run's length; other windows (the
+// evolution window) take their input as usual.
 class RunInputFilter : public QObject {
 public:
-    RunInputFilter(QWidget* dialog, volatile bool* stopRequested) : m_dialog(dialog), m_stopRequested(stopRequested) {
-        qApp->installEventFilter(this);
+    RunInputFilter(QWidget* dialog, std::function<void()> stop) : m_dialog(dialog), m_stop(std::move(stop)) {
+        m_dialog->installEventFilter(this);
+        for (QWidget* child : m_dialog->findChildren<QWidget*>()) child->installEventFilter(this);
     }
-    ~RunInputFilter() override { qApp->removeEventFilter(this); }
+    ~RunInputFilter() override {
+        m_dialog->removeEventFilter(this);
+        for (QWidget* child : m_dialog->findChildren<QWidget*>()) child->removeEventFilter(this);
+    }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         switch (event->type()) {
         case QEvent::KeyPress:
-            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && IsDialogWidget(watched))
-                *m_stopRequested = true;
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && IsDialogWidget(watched)) m_stop();
             return IsDialogWidget(watched);
         case QEvent::KeyRelease:
         case QEvent::ShortcutOverride:
@@ -137,8 +147,12 @@ private:
     }
 
     QWidget* m_dialog;
-    volatile bool* m_stopRequested;
+    std::function<void()> m_stop;
 };
+
+// Where the evolution window's open state is kept.
+QSettings EvolutionSettings() { return QSettings(QStringLiteral("kelvora"), QStringLiteral("kelvora")); }
+constexpr char kEvolutionOpenKey[] = "evolution/open";
 
 }  // namespace
 
@@ -167,6 +181,13 @@ CSolverDlg::CSolverDlg(kelvora::SolverState& state, QWidget* pParent)
     m_pSystemMenu->addAction(tr("閉じる(&C)"))->setData(SC_CLOSE);
     connect(m_pSystemMenu, &QMenu::triggered, this,
             [this](QAction* action) { OnSysCommand(action->data().toUInt(), 0); });
+    // The evolution window's entry; its shortcut works with the menu closed, during a run too.
+    QAction* evolution = m_pSystemMenu->addAction(tr("進化のグラフ(&G)..."));
+    evolution->setData(IDM_EVOLUTION);
+    evolution->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    evolution->setShortcutContext(Qt::WindowShortcut);
+    evolution->setObjectName(QStringLiteral("EvolutionAction"));
+    addAction(evolution);
     CreateReplayUi();
     // The optimum and the unreachable targets, painted on request (see OnPaint).
     m_pGroundTruth = new GroundTruthOverlay(this);
@@ -274,6 +295,7 @@ bool CSolverDlg::OnInitDialog() {
     m_state.targetX = kelvora::kBaseX + kelvora::kOpeningTargetX;
     m_state.targetY = kelvora::kBaseY - kelvora::kOpeningTargetY;
     m_nTargetX = m_state.targetX - m_state.baseX;
+    m_runParams = kelvora::SolverParams{};
     m_nTargetY = m_state.baseY - m_state.targetY;
 
     const kelvora::SolverParams defaults;  // 20, 100, 0.5, 0.1
@@ -286,6 +308,11 @@ bool CSolverDlg::OnInitDialog() {
 
     // The keyboard focus starts on the first tab stop, the Compute button.
     GetDlgItem(IDOK)->setFocus(Qt::OtherFocusReason);
+    // The evolution window opens again when it was open as the program last ended.
+    if (EvolutionSettings().value(QLatin1String(kEvolutionOpenKey), false).toBool()) {
+        ShowEvolutionWindow();
+        activateWindow();
+    }
     return true;
 }
 
@@ -297,8 +324,21 @@ void CSolverDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+CSolverDlg::~CSolverDlg() {
+    delete m_pInputFilter;
+    if (m_pRunThread) {
+        // The worker's signals reach this dialog no more, and one it may be waiting on (a late one
+        // too, sent as the connection went) is dropped, so that it runs to its stop.
+        disconnect(m_pRunWorker, nullptr, this, nullptr);
+        m_run->requestStop();
+        m_pRunThread->quit();
+        do QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+        while (!m_pRunThread->wait(20));  // the worker deletes itself on its thread as that ends
+    }
+}
+
 void CSolverDlg::OnOK() {
-    if (m_bRunning) return;  // never a run inside a run: the run's buffers are one
+    if (m_bRunning) return;  // never a run inside a run
     if (!UpdateData(true)) return;  // the message has been shown and the focus moved; no run, no file
 
     kelvora::SolverParams params;
@@ -306,7 +346,8 @@ void CSolverDlg::OnOK() {
     params.generationCount = m_nGenerationLimit;
     params.crossoverRate = m_dCrossoverRate;
     params.mutationProbability = m_dMutationProbability;
-    const QPoint target(m_state.targetX - m_state.baseX, m_state.baseY - m_state.targetY);
+    m_runParams = params;
+    m_runTarget = QPoint(m_state.targetX - m_state.baseX, m_state.baseY - m_state.targetY);
 
     // Another run (a window or kelvora-cli) writing the files here: say so and start nothing.
     m_runDirectory = CurrentDirectoryName();
@@ -319,65 +360,157 @@ void CSolverDlg::OnOK() {
     }
 
     BeginRunReplay();
-    kelvora::RunOptions options;
-    m_bStopRequested = false;
     m_bCloseRequested = false;
-    options.stopRequested = &m_bStopRequested;
-    kelvora::RunReport report;
-    {
-        RunInputFilter filter(this, &m_bStopRequested);
-        m_bRunning = true;
-        m_liveClock.start();
-        report = kelvora::RunSolver(m_state, params,
-                                    [this](int generation, double error) { OnGenerationProgress(generation, error); },
-                                    options);
-        // Input that came in during the run, still queued, goes while the filter is on: a late
-        // Escape must not close the dialog, a late click must not move the target.
-        QCoreApplication::processEvents();
-        m_bRunning = false;
+    m_bRan = true;
+
+    // The worker has a state of its own: the window's SolverState is only written here, on the
+    // window's thread, from the worker's snapshots.
+    // From here on the window touches the run only through m_run.
+    auto* worker = new RunWorker(m_state, params);
+    worker->setEveryGeneration(m_bEveryGeneration);
+    m_run = worker->channel();
+    m_pRunWorker = worker;
+    m_pRunThread = new QThread(this);
+    m_pRunThread->setObjectName(QStringLiteral("kelvora run"));
+    worker->moveToThread(m_pRunThread);
+    connect(m_pRunThread, &QThread::started, worker, &RunWorker::run);
+    // The worker ends on its own thread, after its last signal.
+    connect(m_pRunThread, &QThread::finished, worker, &QObject::deleteLater);
+    connect(worker, &RunWorker::snapshotReady, this, &CSolverDlg::OnRunSnapshot,
+            m_bEveryGeneration ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+    connect(worker, &RunWorker::finished, this, &CSolverDlg::OnRunFinished, Qt::QueuedConnection);
+
+    m_pInputFilter = new RunInputFilter(this, [this] {
+        if (m_run) m_run->requestStop();
+    });
+    m_bRunning = true;
+    m_shownGeneration = 0;
+    if (m_pEvolution)
+        m_pEvolution->beginRun(params.generationCount, QPoint(m_state.baseX, m_state.baseY),
+                               QPoint(m_state.targetX, m_state.targetY));
+    m_liveClock.start();
+    m_pRunThread->start();
+}
+
+void CSolverDlg::OnRunSnapshot() {
+    if (!m_bRunning || !m_run) return;
+    const std::optional<RunSnapshot> taken = m_run->takeSnapshot();
+    if (!taken || taken->generation <= m_shownGeneration) return;
+    const RunSnapshot& snapshot = *taken;
+    m_shownGeneration = snapshot.generation;
+    m_state.currentPose = snapshot.currentPose;
+    m_state.elitePose = snapshot.elitePose;
+    m_state.eliteFitness = snapshot.eliteFitness;
+    for (int i = 0; i < snapshot.rows.size(); ++i)
+        m_state.history[static_cast<std::size_t>(snapshot.firstRow + i)] = snapshot.rows[i];
+    m_state.generation = snapshot.generation;
+    // The replay's index and arms, as the run wrote them, one entry per generation.
+    for (int i = 0; i < snapshot.bests.size(); ++i) {
+        if (static_cast<std::size_t>(snapshot.firstRow + i) != m_runBests.size()) continue;
+        m_runOffsets.push_back(snapshot.resultsEnds[i]);
+        m_runBests.push_back(snapshot.bests[i]);
     }
+    if (m_pEvolution) {
+        // The rows the chart has not had yet, from the window's own copy of the history.
+        const int from = static_cast<int>(m_pEvolution->chart()->history().size());
+        QList<kelvora::GenerationStat> rows;
+        for (int g = from; g < m_state.generation; ++g) rows.append(m_state.history[static_cast<std::size_t>(g)]);
+        m_pEvolution->appendRows(from, rows, snapshot.eliteDistance);
+    }
+    // Snapshots at the window's pace come no sooner than kLiveInterval into the run.
+    if (!m_bBusyCursor && (!m_bEveryGeneration || m_liveClock.hasExpired(kLiveInterval))) {
+        setCursor(Qt::BusyCursor);  // the dialog takes no input now
+        m_bBusyCursor = true;
+    }
+    OnGenerationProgress(snapshot.generation, snapshot.error);
+}
+
+void CSolverDlg::OnRunFinished() {
+    // The thread has nothing more to do; the worker goes with it.
+    if (!m_run) return;
+    std::optional<RunResult> result = m_run->takeResult();
+    m_run.reset();
+    m_pRunWorker = nullptr;
+    m_pRunThread->quit();
+    m_pRunThread->wait();
+    const kelvora::RunReport& report = result->report;
+    if (!report.refused) {  // a refused run changed nothing
+        m_state.populationSize = m_runParams.populationSize;
+        m_state.crossoverRate = m_runParams.crossoverRate;
+        m_state.mutationProbability = m_runParams.mutationProbability;
+        m_state.generation = result->generation;
+        m_state.history = result->history;
+        m_state.eliteFitness = result->eliteFitness;
+        m_state.elitePose = result->elitePose;
+        m_state.currentPose = result->currentPose;
+    }
+    const double eliteDistance = result->eliteDistance;
+    delete m_pRunThread;
+    m_pRunThread = nullptr;
+
+    // Input that came in during the run, still queued, goes while the filter is on: a late
+    // Escape must not close the dialog, a late click must not move the target.
+    QCoreApplication::processEvents();
+    delete m_pInputFilter;
+    m_pInputFilter = nullptr;
+    m_bRunning = false;
     if (m_bBusyCursor) {
-        QApplication::restoreOverrideCursor();
+        setCursor(m_hCursor);
         m_bBusyCursor = false;
     }
     update();  // the last finished generation's poses
+    if (m_pEvolution) m_pEvolution->finishRun(HistoryRows(), eliteDistance);
     if (!report.refused) {
-        EndRunReplay(params.populationSize);
-        ShowRunSeed(params, report, target);
+        if (!report.results) EndRunReplay(m_runParams.populationSize);
+        ShowRunSeed(m_runParams, report, m_runTarget);
         m_pGroundTruth->ShowRunGap(GetDlgItem(IDC_ERROR), m_state);
     }
     ReportResultFileFailures(report);
+    emit runFinished();
     if (m_bCloseRequested) reject();
+}
+
+QList<kelvora::GenerationStat> CSolverDlg::HistoryRows() const {
+    QList<kelvora::GenerationStat> rows;
+    if (!m_bRan) return rows;
+    rows.reserve(m_state.generation);
+    for (int g = 0; g < m_state.generation && g < kelvora::kMaxGenerations; ++g)
+        rows.append(m_state.history[static_cast<std::size_t>(g)]);
+    return rows;
+}
+
+EvolutionWindow* CSolverDlg::ShowEvolutionWindow() {
+    if (!m_pEvolution) {
+        m_pEvolution = new EvolutionWindow(this);
+        // The last run, or the run going, from what the window has taken of it so far.
+        m_pEvolution->beginRun(m_runParams.generationCount, QPoint(m_state.baseX, m_state.baseY),
+                               QPoint(m_state.targetX, m_state.targetY));
+        if (m_bRan)
+            m_pEvolution->appendRows(0, HistoryRows(), kelvora::TipDistance(m_state, m_state.elitePose));
+    }
+    m_pEvolution->show();
+    m_pEvolution->raise();
+    m_pEvolution->activateWindow();
+    return m_pEvolution;
 }
 
 void CSolverDlg::reject() {
     if (m_bRunning) {
-        m_bStopRequested = true;
+        if (m_run) m_run->requestStop();
         m_bCloseRequested = true;
         return;
     }
+    // Whether the evolution window was open goes with the program's end.
+    EvolutionSettings().setValue(QLatin1String(kEvolutionOpenKey), m_pEvolution && m_pEvolution->isVisible());
+    if (m_pEvolution) m_pEvolution->close();
     QDialog::reject();
 }
 
 void CSolverDlg::OnGenerationProgress(int generation, double error) {
-    if (m_bRunning) {  // the replay's index and arms, as the run writes them
-        m_runOffsets.push_back(static_cast<std::uint64_t>(m_state.resultsLog.bytesLogged));
-        m_runBests.push_back(m_state.currentPose);
-    }
     m_nGeneration = generation;
     m_dError = error;
     UpdateData(false);
     update();  // the whole client area, background erased first
-    if (m_bRunning && m_liveClock.hasExpired(kLiveInterval)) {
-        m_liveClock.restart();
-        if (!m_bBusyCursor) {
-            QApplication::setOverrideCursor(Qt::BusyCursor);  // the window takes no input now
-            m_bBusyCursor = true;
-        }
-        // Paints the fields and the plot and takes the window's events; input among them is
-        // swallowed by the run's filter, and Escape or a close request ask the run to stop.
-        QCoreApplication::processEvents();
-    }
 }
 
 void CSolverDlg::ShowRunSeed(const kelvora::SolverParams& params, const kelvora::RunReport& report, QPoint target) {
@@ -553,6 +686,10 @@ void CSolverDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CSolverDlg::OnSysCommand(unsigned nID, qintptr /*lParam*/) {
+    if ((nID & SC_MASK) == IDM_EVOLUTION) {
+        ShowEvolutionWindow();
+        return;
+    }
     if ((nID & SC_MASK) == IDM_ABOUT) {
         CAboutDlg dlgAbout(this);
         dlgAbout.DoModal();

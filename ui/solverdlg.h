@@ -2,10 +2,13 @@
 // The main dialog (template IDD_MAIN): the four run parameters, the read-only progress, target and
 // pointer fields, the Compute button "計算" and the plot. It is the program's one window.
 
+#include <memory>
+
 #include <QCursor>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QIcon>
+#include <QList>
 #include <QRect>
 
 #include <memory>
@@ -15,6 +18,9 @@
 #include "solver.h"
 
 class CDataExchange;
+class EvolutionWindow;
+class QThread;
+struct RunChannel;
 class GenerationScrubber;
 class QAction;
 class QDragEnterEvent;
@@ -39,8 +45,22 @@ public:
     explicit CSolverDlg(QWidget* pParent = nullptr);
     /// The dialog on state, which must outlive it (tests pass their own).
     explicit CSolverDlg(kelvora::SolverState& state, QWidget* pParent = nullptr);
+    /// Stops a run that is still going and waits for its thread.
     ~CSolverDlg() override;
 
+    /// A run is going (between Compute and runFinished()).
+    bool IsRunning() const { return m_bRunning; }
+
+    /// The evolution window, created and shown on first use ("進化のグラフ(&G)...", Ctrl+G).
+    EvolutionWindow* ShowEvolutionWindow();
+    /// The evolution window if it has been created, else nullptr.
+    EvolutionWindow* GetEvolutionWindow() const { return m_pEvolution; }
+
+signals:
+    /// A run has ended and the dialog shows its outcome (fields, plot, seed tooltip, warnings).
+    void runFinished();
+
+public:
     /// true: reads and checks the fields from the controls in the exchange order, stopping at the
     /// first bad one (message box, focus into it); false: writes the fields into the controls.
     /// Returns false when a field was rejected.
@@ -106,10 +126,11 @@ protected:
     /// base (300, 220), the target at the tip (368, 40), the default parameters. Runs once, when
     /// the dialog is first shown, before it appears.
     virtual bool OnInitDialog();
-    /// Compute: reads the fields and runs the search; never closes the dialog, and does nothing
-    /// while a run is going. During a long run the window follows it (see OnGenerationProgress);
-    /// input to the dialog is swallowed but for Escape, which stops the run after the current
-    /// generation, and a close request, which stops it and closes the dialog once it has ended.
+    /// Compute: reads the fields and starts the search on a thread of its own (RunWorker); never
+    /// closes the dialog, and does nothing while a run is going. The window follows the run through
+    /// the worker's snapshots (OnRunSnapshot, about 30 a second); input to the dialog is swallowed
+    /// but for Escape, which stops the run after the current generation, and a close request, which
+    /// stops it and closes the dialog once it has ended (OnRunFinished). Returns at once.
     /// When another run (a window or kelvora-cli) is writing the result files here, a warning says
     /// so and nothing starts.
     virtual void OnOK();
@@ -118,10 +139,21 @@ protected:
     void reject() override;
     /// Paints the plot from m_rcPlot and SolverState.
     void OnPaint();
-    /// The run's notification after each generation: shows its number and error and asks for a
-    /// repaint. At most every kLiveInterval milliseconds it also lets the window repaint and take
-    /// its events, so that a long run is seen as it goes; a short run shows at its end.
+    /// A run's notification, on the window's thread, for each snapshot the worker posts (at most
+    /// about 30 a second, and always for the last finished generation): shows the generation's
+    /// number and error and asks for a repaint.
     virtual void OnGenerationProgress(int generation, double error);
+    /// Takes the worker's snapshot of the run into SolverState (poses, generation, history rows),
+    /// feeds the evolution window and calls OnGenerationProgress.
+    void OnRunSnapshot();
+    /// The run has ended: its final state into SolverState, the thread gone, input back, then the
+    /// seed tooltip, file warnings and a pending close.
+    void OnRunFinished();
+    /// Tests: the worker posts every generation and waits until the window has taken it, so that
+    /// a test acting from OnGenerationProgress acts after a known generation.
+    bool m_bEveryGeneration = false;
+    /// History rows 0..generation-1 of the last run (or of the run going, as far as shown).
+    QList<kelvora::GenerationStat> HistoryRows() const;
     /// After a run: the seed it used and the kelvora-cli command that repeats it, as the tooltip
     /// of the generation field 1004.
     void ShowRunSeed(const kelvora::SolverParams& params, const kelvora::RunReport& report, QPoint target);
@@ -177,13 +209,21 @@ protected:
 
     kelvora::SolverState& m_state;
 
-    /// Least time between two live repaints of a run: about 30 a second.
+    /// A run that has gone this long, in ms, shows the busy cursor over the dialog.
     static constexpr int kLiveInterval = 33;
 
-    bool m_bRunning = false;                ///< inside Compute's run
-    volatile bool m_bStopRequested = false;  ///< the run ends after the current generation
+    bool m_bRunning = false;                ///< from Compute until the run's end has been shown
+    bool m_bRan = false;                    ///< a run has been started since the dialog opened
+    int m_shownGeneration = 0;              ///< the run's latest generation shown
     bool m_bCloseRequested = false;         ///< close the dialog when the run has ended
     bool m_bBusyCursor = false;             ///< the run has shown the busy cursor
+    std::shared_ptr<RunChannel> m_run;      ///< shared with the run's worker, on m_pRunThread
+    QThread* m_pRunThread = nullptr;        ///< the run's thread
+    QObject* m_pRunWorker = nullptr;        ///< the run's worker, only to disconnect it
+    QObject* m_pInputFilter = nullptr;      ///< swallows input to the dialog during a run
+    EvolutionWindow* m_pEvolution = nullptr;  ///< top-level, owned by the dialog
+    kelvora::SolverParams m_runParams;      ///< parameters of the run going or last run
+    QPoint m_runTarget;                     ///< its target relative to the base, y up
     QString m_runDirectory;                 ///< where the last run wrote (its current directory)
 
 private:
@@ -204,5 +244,5 @@ private:
     GenerationScrubber* m_pScrubber = nullptr;
 
     bool m_bInitialized = false;
-    QElapsedTimer m_liveClock;  ///< since the run's start or its last live repaint
+    QElapsedTimer m_liveClock;  ///< since the run's start
 };

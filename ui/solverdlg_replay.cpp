@@ -22,8 +22,6 @@ namespace {
 const QString kPopulationShownKey = QStringLiteral("view/showPopulation");
 }
 
-CSolverDlg::~CSolverDlg() = default;
-
 void CSolverDlg::CreateReplayUi() {
     setAcceptDrops(true);
 

@@ -164,6 +164,124 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <comment>window title</comment>
         <translation>Generation</translation>
     </message>
+    <message>
+        <source>進化のグラフ(&amp;G)...</source>
+        <translation>Evolution &amp;Graph...</translation>
+    </message>
+</context>
+<context>
+    <name>EvolutionWindow</name>
+    <message>
+        <source>Kelvora — 進化</source>
+        <translation>Kelvora — Evolution</translation>
+    </message>
+    <message>
+        <source>エリート解の誤差 (px, 対数軸)</source>
+        <translation>Elite error (px, log axis)</translation>
+    </message>
+    <message>
+        <source>ファイル(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>PNG として保存(&amp;P)...</source>
+        <translation>Save as &amp;PNG...</translation>
+    </message>
+    <message>
+        <source>SVG として保存(&amp;S)...</source>
+        <translation>Save as &amp;SVG...</translation>
+    </message>
+    <message>
+        <source>閉じる(&amp;C)</source>
+        <translation>&amp;Close</translation>
+    </message>
+    <message>
+        <source>表示(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>エリート解の誤差を対数軸で表示(&amp;D)</source>
+        <translation>Elite Error on a Log Axis (&amp;D)</translation>
+    </message>
+    <message>
+        <source>最適解: (%1, %2, %3)  誤差 %4 px</source>
+        <translation>Optimum: (%1, %2, %3)  error %4 px</translation>
+    </message>
+    <message>
+        <source>最適解: 探索中...</source>
+        <translation>Optimum: searching...</translation>
+    </message>
+    <message>
+        <source>エリート解: まだありません</source>
+        <translation>Elite: none yet</translation>
+    </message>
+    <message>
+        <source>エリート解: 誤差 %1 px</source>
+        <translation>Elite: error %1 px</translation>
+    </message>
+    <message>
+        <source>  (最適解との差 %1 px)</source>
+        <translation>  (%1 px more than the optimum)</translation>
+    </message>
+    <message>
+        <source>最適解に到達: 第 %1 世代</source>
+        <translation>Optimum reached: generation %1</translation>
+    </message>
+    <message>
+        <source>最適解にはまだ到達していません</source>
+        <translation>Optimum not reached yet</translation>
+    </message>
+    <message>
+        <source>最適解には到達しませんでした</source>
+        <translation>Optimum not reached</translation>
+    </message>
+    <message>
+        <source>グラフを &quot;%1&quot; に保存できませんでした。</source>
+        <translation>The graph could not be saved to &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>SVG として保存</source>
+        <translation>Save as SVG</translation>
+    </message>
+    <message>
+        <source>PNG として保存</source>
+        <translation>Save as PNG</translation>
+    </message>
+    <message>
+        <source>SVG 画像 (*.svg)</source>
+        <translation>SVG images (*.svg)</translation>
+    </message>
+    <message>
+        <source>PNG 画像 (*.png)</source>
+        <translation>PNG images (*.png)</translation>
+    </message>
+</context>
+<context>
+    <name>FitnessChart</name>
+    <message>
+        <source>最良の適応度</source>
+        <translation>Best fitness</translation>
+    </message>
+    <message>
+        <source>平均の適応度</source>
+        <translation>Average fitness</translation>
+    </message>
+    <message>
+        <source>エリート解の誤差 (px)</source>
+        <translation>Elite error (px)</translation>
+    </message>
+    <message>
+        <source>最適解</source>
+        <translation>Optimum</translation>
+    </message>
+    <message>
+        <source>世代</source>
+        <translation>Generation</translation>
+    </message>
+    <message>
+        <source>適応度</source>
+        <translation>Fitness</translation>
+    </message>
 </context>
 <context>
     <name>GroundTruthOverlay</name>

@@ -3,6 +3,7 @@
 // per-line flushing, early stop, and result files that cannot be opened or written.
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -299,7 +300,7 @@ TEST(RunSolver, AStopRequestEndsTheRunAfterTheCurrentGeneration) {
     const auto full = RunOnce(params, 31);
     ScratchDir dir;
     auto state = MakeState();
-    volatile bool stop = false;
+    std::atomic<bool> stop = false;
     const RunOptions options{.seed = 31, .outputDirectory = dir.c_str(), .stopRequested = &stop};
     const RunReport report = RunSolver(*state, params, [&](int g, double) { stop = g == 3; }, options);
     EXPECT_TRUE(report.stopped);

@@ -8,11 +8,13 @@
 
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStyleOptionButton>
 #include <QtTest>
 
 #include "aboutdlg.h"
+#include "evolutionwindow.h"
 #include "groundtruthoverlay.h"
 #include "solverapp.h"
 #include "uilanguage.h"
@@ -73,6 +75,13 @@ QString ShownText(const QString& key) {
         if (const auto* button = qobject_cast<const QPushButton*>(widget)) return button->text();
         const QLabel* label = LabelAt(about, QPoint(70, 16));  // the version text
         return label ? label->text() : QString();
+    }
+    if (what == QLatin1String("evolution")) {
+        const EvolutionWindow evolution;
+        if (parts[1] == QLatin1String("title")) return evolution.windowTitle();
+        QStringList menus;
+        for (const QAction* menu : evolution.menuBar()->actions()) menus << menu->text();
+        return menus.join(QLatin1Char('|'));
     }
     if (what == QLatin1String("window")) return f.dlg->findChild<QWidget*>(parts[1])->windowTitle();
     if (what == QLatin1String("validation")) {  // validation:<field id>:<text typed>
@@ -193,16 +202,19 @@ void TestEnglish::englishTexts_data() {
     row("label:331,489", "Target y");
     // The window's menu, in order.
     row("menu:0", "&Close");
-    row("menu:1", "&Open Results...");
-    row("menu:2", "Show Population");
-    row("menu:3", "Show Unreachable Region");
-    row("menu:4", "Show Optimum");
-    row("menu:5", "&About Kelvora...");
+    row("menu:1", "Evolution &Graph...");
+    row("menu:2", "&Open Results...");
+    row("menu:3", "Show Population");
+    row("menu:4", "Show Unreachable Region");
+    row("menu:5", "Show Optimum");
+    row("menu:6", "&About Kelvora...");
     // The About box; its version text is the box's own in every language.
     row("about:title", "About Kelvora");
     row("about:version", "Kelvora Version 1.0");
     row("about:IDOK", "OK");
     row("window:ReplayWindow", "Generation");
+    row("evolution:title", "Kelvora — Evolution");
+    row("evolution:menus", "&File|&View");
     // Validation, the first bad field's range.
     row("validation:1000:0", "Enter a whole number from 1 to 10000.");
     row("validation:1001:10001", "Enter a whole number from 1 to 10000.");

@@ -199,7 +199,7 @@ void TestGroundTruth::errorTooltipTellsTheGapAfterARun() {
     QVERIFY(f.exposed());
     QVERIFY(f.dlg->GetDlgItem(IDC_ERROR)->toolTip().isEmpty());
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("5"));
-    f.compute()->click();
+    QVERIFY(f.run());
     const kelvora::Optimum best = kelvora::FindOptimum(300, 220, 368, 40);
     const double eliteDistance = kelvora::TipDistance(*f.state, f.state->elitePose);
     const QString tip = f.dlg->GetDlgItem(IDC_ERROR)->toolTip();

@@ -1,7 +1,8 @@
 // Runs that keep the window alive: live repaints of a long run, input swallowed while it goes,
 // Escape and close requests stopping it after the current generation with both result files
 // consistent, and the seed shown afterwards as a kelvora-cli command that repeats the run.
-// Everything that happens during a run is done from its progress path (ProbeDlg::onProgress).
+// Everything that happens during a run is done from its progress path (ProbeDlg::onProgress),
+// which, but where a test says otherwise, the run's thread waits for after every generation.
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -37,7 +38,7 @@ int CountAboutBox(QDialog&) {
 // How a stop reaches the dialog during a run.
 enum class StopBy {
     EscapeSent,          // a key press delivered at once to the focused control, as typed
-    EscapePosted,        // a key press queued for the window, handled at the next live repaint
+    EscapePosted,        // a key press queued for the window, handled while the run goes on
     EscapeInField,       // the same, with the focus in a parameter field
     CloseCalled,         // close(), as the close button does
     CloseButtonPosted,   // the window manager's close request, queued for the window
@@ -145,8 +146,8 @@ void TestLiveRun::stopDuringARun() {
     f.setText(IDC_GENERATION_LIMIT, QString::number(kLimit));
     if (by == StopBy::EscapeInField) f.edit(IDC_CROSSOVER_RATE)->setFocus();
 
-    // The stop is asked for after generation 3. A queued request is taken at the next live repaint;
-    // should none come, the run is cut short directly at generation 1500 and the test fails.
+    // The stop is asked for after generation 3. A queued request is taken while the run goes on;
+    // should it not be, the run is cut short directly at generation 1500 and the test fails.
     bool forced = false;
     f.dlg->onProgress = [&](ProbeDlg& dlg, int generation) {
         if (generation == 3) RequestStop(dlg, by);
@@ -155,7 +156,7 @@ void TestLiveRun::stopDuringARun() {
             dlg.close();
         }
     };
-    f.compute()->click();
+    QVERIFY(f.run());
     QVERIFY2(!forced, "the queued stop was not taken during the run");
     QVERIFY(uitest::Messages().isEmpty());
 
@@ -198,7 +199,7 @@ void TestLiveRun::stopDuringARun() {
     f.dlg->generations.clear();
     f.setText(IDC_POPULATION_SIZE, QStringLiteral("20"));
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("4"));
-    f.compute()->click();
+    QVERIFY(f.run());
     QCOMPARE(f.dlg->generations, OneTo(4));
     QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 4 * 21);
     QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 4);
@@ -214,7 +215,7 @@ void TestLiveRun::stopOnTheLastGenerationIsNoStop() {
     f.dlg->onProgress = [](ProbeDlg& dlg, int generation) {
         if (generation == 5) QTest::keyClick(dlg.focusWidget(), Qt::Key_Escape);
     };
-    f.compute()->click();
+    QVERIFY(f.run());
     QCOMPARE(f.dlg->generations, OneTo(5));
     QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 5);
     QVERIFY(f.dlg->isVisible());  // the Escape stopped the run, which had ended; it did not close
@@ -227,28 +228,39 @@ void TestLiveRun::longRunRepaintsAsItGoes() {
     QVERIFY(cwd.isValid());
     Fixture f;
     QVERIFY(f.exposed());
+    f.dlg->m_bEveryGeneration = false;  // the window's own pace
     f.setText(IDC_POPULATION_SIZE, QStringLiteral("2000"));
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("5000"));
     QCoreApplication::processEvents();
     const int paintsBefore = f.dlg->paints;
-    // At each live repaint the fields show the generation just finished and the plot its poses.
+    // Each notification shows the generation just finished in the fields and its poses in the
+    // plot, later generations each time, with the busy cursor over the dialog; between them the
+    // window repaints, which it can only do while the run goes on elsewhere.
+    int notifications = 0;
+    int lastGeneration = 0;
     int livePaints = 0;
     QStringList mismatches;
     f.dlg->onProgress = [&](ProbeDlg& dlg, int generation) {
-        if (dlg.paints - paintsBefore > livePaints) {
-            livePaints = dlg.paints - paintsBefore;
-            if (f.text(IDC_GENERATION) != QString::number(generation)) mismatches << f.text(IDC_GENERATION);
-            if (ShownPlot(dlg) != ExpectedPlot(dlg, *f.state)) mismatches << QStringLiteral("plot at %1").arg(generation);
-            if (QApplication::overrideCursor() == nullptr || QApplication::overrideCursor()->shape() != Qt::BusyCursor)
-                mismatches << QStringLiteral("no busy cursor");
-        }
+        ++notifications;
+        if (generation <= lastGeneration) mismatches << QStringLiteral("generation %1 after %2").arg(generation).arg(lastGeneration);
+        lastGeneration = generation;
+        if (f.text(IDC_GENERATION) != QString::number(generation)) mismatches << f.text(IDC_GENERATION);
+        if (ShownPlot(dlg) != ExpectedPlot(dlg, *f.state)) mismatches << QStringLiteral("plot at %1").arg(generation);
+        if (dlg.cursor().shape() != Qt::BusyCursor) mismatches << QStringLiteral("no busy cursor");
+        livePaints = dlg.paints - paintsBefore;
         // Three live repaints are enough; should none come, stop at generation 3000 all the same.
-        if (livePaints >= 3 || generation == 3000) QTest::keyClick(dlg.focusWidget(), Qt::Key_Escape);
+        if (livePaints >= 3 || generation >= 3000) QTest::keyClick(dlg.focusWidget(), Qt::Key_Escape);
     };
-    f.compute()->click();
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(f.run());
+    const qint64 elapsed = clock.elapsed();
     QVERIFY2(livePaints >= 3, qPrintable(QStringLiteral("%1 live repaints").arg(livePaints)));
     QVERIFY2(mismatches.isEmpty(), qPrintable(mismatches.join(QStringLiteral("; "))));
-    QVERIFY(!QApplication::overrideCursor());  // the busy cursor goes with the run
+    // At most about 30 notifications a second, plus the last generation's.
+    QVERIFY2(notifications <= elapsed / 33 + 2, qPrintable(QStringLiteral("%1 in %2 ms").arg(notifications).arg(elapsed)));
+    QCOMPARE(lastGeneration, f.state->generation);  // the last finished generation is always shown
+    QCOMPARE(f.dlg->cursor().shape(), f.dlg->m_hCursor.shape());  // the busy cursor goes with the run
 }
 
 void TestLiveRun::inputIsSwallowedDuringARun_data() {
@@ -292,7 +304,7 @@ void TestLiveRun::inputIsSwallowedDuringARun() {
         QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
         QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier));
     };
-    f.compute()->click();
+    QVERIFY(f.run());
     QCoreApplication::processEvents();  // what the dialog's loop takes next, once the run has returned
     QCOMPARE(clicked.size(), 1);  // the test's own click
     QCOMPARE(f.dlg->generations, OneTo(300));
@@ -326,7 +338,7 @@ void TestLiveRun::computeIsNeverReentered() {
     f.dlg->onProgress = [&](ProbeDlg&, int generation) {
         if (generation == 2) f.compute()->click();
     };
-    f.compute()->click();
+    QVERIFY(f.run());
     QCOMPARE(f.dlg->generations, OneTo(6));
     QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 6 * 21);
     QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 6);
@@ -378,7 +390,7 @@ void TestLiveRun::fileFailureOfAStoppedRun() {
     f.dlg->onProgress = [](ProbeDlg& dlg, int generation) {
         if (generation == 3) QTest::keyClick(dlg.focusWidget(), Qt::Key_Escape);
     };
-    f.compute()->click();
+    QVERIFY(f.run());
     // One warning after the run, saying where it stopped, not that it went to the end.
     QCOMPARE(uitest::Messages().size(), 1);
     const QString text = uitest::Messages().first().text;
@@ -430,7 +442,7 @@ void TestLiveRun::seedTooltipRepeatsTheRun() {
     f.dlg->onProgress = [&](ProbeDlg& dlg, int generation) {
         if (generation == stopAt) QTest::keyClick(dlg.focusWidget(), Qt::Key_Escape);
     };
-    f.compute()->click();
+    QVERIFY(f.run());
     const QString tip = generationField->toolTip();
     const QStringList lines = tip.split(QLatin1Char('\n'));
     QVERIFY2(lines.size() == (stopAt ? 3 : 2), qPrintable(tip));

@@ -348,6 +348,7 @@ void TestReplay::lastRunReplaysFromItsRecordedIndex() {
     f.setText(IDC_POPULATION_SIZE, QStringLiteral("9"));
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("21"));
     QTest::mouseClick(f.compute(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.dlg->IsRunning(), 60000);  // the run goes on its own thread
     QCOMPARE(f.dlg->ReplayGenerationCount(), 21);
     // The arms the window recorded while running against the reader's own check of the file.
     kelvora::MappedResults file;

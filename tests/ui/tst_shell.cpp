@@ -9,6 +9,7 @@
 
 #include "kelvora_version.h"
 #include "aboutdlg.h"
+#include "evolutionwindow.h"
 #include "resourceloader.h"
 #include "solverapp.h"
 #include "uitestsupport.h"
@@ -113,9 +114,13 @@ void TestShell::systemMenuEntries() {
     Fixture f;
     const QList<QAction*> actions = f.dlg->GetSystemMenu()->actions();
     const qsizetype n = actions.size();
-    QVERIFY(n >= 3);
+    QVERIFY(n >= 4);
     QCOMPARE(actions[0]->text(), QStringLiteral("閉じる(&C)"));
     QCOMPARE(actions[0]->data().toUInt(), 0xF060u);
+    // The evolution window's entry, access key G, also Ctrl+G.
+    QCOMPARE(actions[1]->text(), QStringLiteral("進化のグラフ(&G)..."));
+    QCOMPARE(actions[1]->data().toUInt(), 0x0020u);
+    QCOMPARE(actions[1]->shortcut(), QKeySequence(QStringLiteral("Ctrl+G")));
     // It ends with a separator and the About entry, whose access key is A.
     QVERIFY(actions[n - 2]->isSeparator());
     QCOMPARE(actions[n - 1]->text(), QStringLiteral("Kelvora のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
@@ -136,7 +141,9 @@ void TestShell::systemCommandRouting_data() {
     for (uint id = 0x0011; id <= 0x001F; ++id)
         QTest::addRow("0x%04X, low bits differ", id) << id << true << false;
     QTest::newRow("0x0000") << 0x0000u << false << false;
-    QTest::newRow("0x0020") << 0x0020u << false << false;
+    QTest::newRow("0x0020 evolution window") << 0x0020u << false << false;
+    QTest::newRow("0x002F evolution window, low bits") << 0x002Fu << false << false;
+    QTest::newRow("0x0030") << 0x0030u << false << false;
     QTest::newRow("0x0110") << 0x0110u << false << false;
     QTest::newRow("0xF010 move") << 0xF010u << false << false;
     QTest::newRow("0xF020 minimise") << 0xF020u << false << false;
@@ -161,6 +168,9 @@ void TestShell::systemCommandRouting() {
     }
     QCOMPARE(f.dlg->isVisible(), !closes);
     if (closes) QCOMPARE(f.dlg->result(), int(QDialog::Rejected));
+    // Only the evolution window's id, low bits aside, opens it.
+    const bool opensEvolution = (id & 0xFFF0u) == 0x0020u;
+    QCOMPARE(f.dlg->GetEvolutionWindow() != nullptr && f.dlg->GetEvolutionWindow()->isVisible(), opensEvolution);
     // The About box leaves the dialog as it was.
     QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("20"));
     QVERIFY(uitest::Messages().isEmpty());

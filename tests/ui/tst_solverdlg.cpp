@@ -348,7 +348,7 @@ void TestSolverDlg::rejectedComputeTouchesNoFile() {
     }
     Fixture f;
     f.setText(IDC_CROSSOVER_RATE, QStringLiteral("0.0009"));
-    f.compute()->click();
+    QVERIFY(f.run());
     QCOMPARE(MessageTexts(), QStringList{NumberRange("0.001", "1")});
     QCOMPARE(ReadAll(QStringLiteral("results.csv")), QByteArray("left from before\r\n"));
     QVERIFY(!QFile::exists(QStringLiteral("fitness.csv")));
@@ -374,6 +374,8 @@ void TestSolverDlg::enterInFieldPressesCompute() {
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("1"));
     f.edit(IDC_MUTATION_PROBABILITY)->setFocus();
     QTest::keyClick(f.edit(IDC_MUTATION_PROBABILITY), Qt::Key_Enter, Qt::KeypadModifier);
+    QVERIFY(f.dlg->IsRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(!f.dlg->IsRunning(), 60000);
     QVERIFY(Messages().isEmpty());
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("1"));
     QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 6);
@@ -385,7 +387,7 @@ void TestSolverDlg::computeWithDefaults() {
     TemporaryCurrentDirectory cwd;
     QVERIFY(cwd.isValid());
     Fixture f;
-    f.compute()->click();
+    QVERIFY(f.run());
     QVERIFY(Messages().isEmpty());
     QVERIFY(f.dlg->isVisible());
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("100"));
@@ -411,7 +413,7 @@ void TestSolverDlg::computeWithDefaults() {
     QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("180"));
     // A second Compute reads the fields written by the first and runs again.
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("3"));
-    f.compute()->click();
+    QVERIFY(f.run());
     QVERIFY(Messages().isEmpty());
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("3"));
     QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 3 * 21);
@@ -423,7 +425,7 @@ void TestSolverDlg::plotFollowsTheRun() {
     QVERIFY(cwd.isValid());
     Fixture f;
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("5"));
-    f.compute()->click();
+    QVERIFY(f.run());
     QVERIFY(Messages().isEmpty());
     // The dialog paints exactly what the painter paints from the state after the run, the arms'
     // round caps just outside the frame included.
@@ -460,7 +462,7 @@ void TestSolverDlg::resultFileFailureIsReported() {
         };
     }
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("4"));
-    f.compute()->click();
+    QVERIFY(f.run());
     // The run itself went through: all generations, fitness.csv complete.
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("4"));
     QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 4);
@@ -486,7 +488,7 @@ void TestSolverDlg::anotherRunWritingHereRefusesCompute() {
     QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), 0);  // as the other run (a window, kelvora-cli) holds it
 
     Fixture f;
-    f.compute()->click();
+    QVERIFY(f.run());
     QCOMPARE(Messages().size(), 1);
     QCOMPARE(Messages().first().icon, QMessageBox::Warning);
     const QString text = Messages().first().text;
@@ -500,7 +502,7 @@ void TestSolverDlg::anotherRunWritingHereRefusesCompute() {
 
     ::close(other);  // the other run has ended
     Messages().clear();
-    f.compute()->click();
+    QVERIFY(f.run());
     QVERIFY(Messages().isEmpty());
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("100"));
     QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 100 * 21);
@@ -513,7 +515,7 @@ void TestSolverDlg::warningNamesTheDeletedDirectorysPath() {
     QVERIFY(QDir().rmdir(directory));  // the current directory is gone
     Fixture f;
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("2"));
-    f.compute()->click();
+    QVERIFY(f.run());
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("2"));
     QCOMPARE(Messages().size(), 1);
     const QString text = Messages().first().text;

@@ -12,6 +12,9 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -36,10 +39,12 @@ inline QList<Message>& Messages() {
 inline void RecordMessage(QWidget*, QMessageBox::Icon icon, const QString& text) { Messages().append({icon, text}); }
 
 /// The dialog with its protected state readable, counting paints and generation notifications, and
-/// calling onProgress after each generation has been shown (the run's progress path).
+/// calling onProgress after each notification has been shown (the run's progress path). By default
+/// the run's worker posts every generation and waits until it has been shown, so that onProgress
+/// acts after a known generation; clear m_bEveryGeneration for the window's own pace.
 class ProbeDlg : public CSolverDlg {
 public:
-    explicit ProbeDlg(kelvora::SolverState& state) : CSolverDlg(state) {}
+    explicit ProbeDlg(kelvora::SolverState& state) : CSolverDlg(state) { m_bEveryGeneration = true; }
 
     using CSolverDlg::IsInsidePlot;
     using CSolverDlg::m_bPointerInPlot;
@@ -48,6 +53,7 @@ public:
     using CSolverDlg::m_nTargetX;
     using CSolverDlg::m_nTargetY;
     using CSolverDlg::OnSysCommand;
+    using CSolverDlg::m_bEveryGeneration;
 
     int paints = 0;
     QList<int> generations;  ///< every notification of every run, in order
@@ -65,11 +71,29 @@ protected:
     }
 };
 
+/// Settings in the test location, the evolution window's emptied: the tests never read or write
+/// the user's. (A suite that keeps settings between dialogs also gives them a directory of its own
+/// with QSettings::setPath, so that suites running at the same time do not meet.)
+inline bool UseScratchSettings() {
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings(QStringLiteral("kelvora"), QStringLiteral("kelvora")).remove(QStringLiteral("evolution"));
+    return true;
+}
+
 /// The dialog, opened as InitInstance opens it but without its modal loop, on a state of its own.
 class Fixture {
 public:
-    Fixture() : state(std::make_unique<kelvora::SolverState>()), dlg(std::make_unique<ProbeDlg>(*state)) {
+    explicit Fixture(bool scratchSettings = true)
+        : state(std::make_unique<kelvora::SolverState>()),
+          dlg((scratchSettings && UseScratchSettings(), std::make_unique<ProbeDlg>(*state))) {
         dlg->show();
+    }
+    /// Presses 計算 and, when that started a run, waits (bounded) until the run has ended and
+    /// the dialog shows its outcome. false if it did not end in time.
+    bool run(int timeoutMs = 300000) const {
+        QSignalSpy done(dlg.get(), &CSolverDlg::runFinished);
+        compute()->click();
+        return !dlg->IsRunning() || done.size() > 0 || done.wait(timeoutMs);
     }
     QLineEdit* edit(int id) const { return qobject_cast<QLineEdit*>(dlg->GetDlgItem(id)); }
     QString text(int id) const { return edit(id) ? edit(id)->text() : QStringLiteral("<no edit %1>").arg(id); }

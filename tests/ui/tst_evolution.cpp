@@ -1,0 +1,258 @@
+// The evolution window on its own: the chart's downsampling, the optimum readout for known
+// seeds, export of the chart, and the window's geometry and open state kept across sessions.
+
+#include <QLabel>
+#include <QLineSeries>
+#include <QSvgRenderer>
+#include <QtTest>
+
+#include <cmath>
+#include <random>
+
+#include "evolutionwindow.h"
+#include "fitnesschart.h"
+#include "reference_search.h"
+#include "uitestsupport.h"
+
+using uitest::Fixture;
+
+namespace {
+
+QList<kelvora::GenerationStat> ToRows(const std::vector<kelvora::GenerationStat>& history) {
+    return QList<kelvora::GenerationStat>(history.begin(), history.end());
+}
+
+// The readout's numbers, in the order they appear.
+QList<double> Numbers(const QString& text) {
+    QList<double> numbers;
+    QRegularExpressionMatchIterator it = QRegularExpression(QStringLiteral("-?\\d+(\\.\\d+)?")).globalMatch(text);
+    while (it.hasNext()) numbers << it.next().captured(0).toDouble();
+    return numbers;
+}
+
+}  // namespace
+
+class TestEvolution : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        SetMessageBoxFunction(uitest::RecordMessage);
+        QVERIFY(m_config.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_config.path());
+        uitest::UseScratchSettings();
+    }
+    void init() { uitest::Messages().clear(); }
+
+    void downsamplingKeepsEachBucketsExtremes_data();
+    void downsamplingKeepsEachBucketsExtremes();
+    void readoutForAKnownSeed_data();
+    void readoutForAKnownSeed();
+    void exportsThePicture_data();
+    void exportsThePicture();
+    void geometryAndOpenStateAreKept();
+
+private:
+    QTemporaryDir m_config;  ///< this suite's settings
+};
+
+void TestEvolution::downsamplingKeepsEachBucketsExtremes_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("buckets");
+    QTest::addColumn<QString>("shape");
+    QTest::newRow("fewer than twice the buckets: unchanged") << 600 << 300 << "noise";
+    QTest::newRow("one more than twice the buckets") << 601 << 300 << "noise";
+    QTest::newRow("10000 noisy generations, 600 px") << 10000 << 600 << "noise";
+    QTest::newRow("rising, 10000 over 437 px") << 10000 << 437 << "ramp";
+    QTest::newRow("flat with lone spikes") << 10000 << 500 << "spikes";
+    QTest::newRow("constant") << 5000 << 100 << "constant";
+    QTest::newRow("one bucket") << 50 << 1 << "noise";
+    QTest::newRow("no buckets: unchanged") << 50 << 0 << "noise";
+}
+
+void TestEvolution::downsamplingKeepsEachBucketsExtremes() {
+    QFETCH(int, count);
+    QFETCH(int, buckets);
+    QFETCH(QString, shape);
+    std::mt19937 random(12345);
+    std::uniform_real_distribution<double> uniform(0.0, 1.0);
+    QList<QPointF> points;
+    for (int i = 0; i < count; ++i) {
+        double y = 0.5;
+        if (shape == QLatin1String("noise")) y = uniform(random);
+        if (shape == QLatin1String("ramp")) y = i / double(count);
+        if (shape == QLatin1String("spikes")) y = i % 997 == 13 ? 0.9 : (i % 1511 == 7 ? 0.1 : 0.5);
+        points << QPointF(i + 1, y);
+    }
+    const QList<QPointF> out = FitnessChart::DownsampleExtremes(points, buckets);
+    if (buckets < 1 || count <= 2 * buckets) {
+        QCOMPARE(out, points);
+        return;
+    }
+    QVERIFY(out.size() <= 2 * buckets + 2);
+    QCOMPARE(out.first(), points.first());
+    QCOMPARE(out.last(), points.last());
+    // A subsequence of the points, in their order.
+    qsizetype at = 0;
+    for (const QPointF& p : out) {
+        while (at < count && points[at] != p) ++at;
+        QVERIFY2(at < count, "a point not in the input, or out of order");
+        ++at;
+    }
+    // Each bucket's lowest and highest value are there, within the bucket's x range.
+    for (int b = 0; b < buckets; ++b) {
+        const qsizetype lo = qsizetype(count) * b / buckets, hi = qsizetype(count) * (b + 1) / buckets;
+        double low = points[lo].y(), high = low;
+        for (qsizetype i = lo; i < hi; ++i) {
+            low = std::min(low, points[i].y());
+            high = std::max(high, points[i].y());
+        }
+        bool foundLow = false, foundHigh = false;
+        for (const QPointF& p : out) {
+            if (p.x() < points[lo].x() || p.x() > points[hi - 1].x()) continue;
+            foundLow = foundLow || p.y() == low;
+            foundHigh = foundHigh || p.y() == high;
+        }
+        QVERIFY2(foundLow && foundHigh, qPrintable(QStringLiteral("bucket %1").arg(b)));
+    }
+}
+
+void TestEvolution::readoutForAKnownSeed_data() {
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("population");
+    QTest::addColumn<int>("generations");
+    QTest::addColumn<QPoint>("target");  // client pixels
+    QTest::addColumn<bool>("reaches");   // the rows cover both outcomes
+    QTest::newRow("a short run that stays short of the optimum") << 7u << 6 << 4 << QPoint(368, 40) << false;
+    QTest::newRow("a large population that reaches it") << 2u << 1000 << 30 << QPoint(368, 40) << true;
+}
+
+void TestEvolution::readoutForAKnownSeed() {
+    QFETCH(quint32, seed);
+    QFETCH(int, population);
+    QFETCH(int, generations);
+    QFETCH(QPoint, target);
+    QFETCH(bool, reaches);
+    const kelvora::reference::Geometry geometry{300, 220, target.x(), target.y()};
+    const kelvora::reference::RunOutcome run = kelvora::reference::Run(geometry, {population, generations, 0.5, 0.1}, seed);
+
+    EvolutionWindow window;
+    window.show();
+    QSignalSpy found(&window, &EvolutionWindow::optimumFound);
+    window.beginRun(generations, QPoint(300, 220), target);
+    QVERIFY(found.wait(60000));
+    const double eliteDistance = kelvora::reference::Distance(geometry, run.elitePose.a1, run.elitePose.a2, run.elitePose.a3);
+    window.finishRun(ToRows(run.history), eliteDistance);
+
+    // The optimum by plain search over every pose: the least distance (ties to the first), the
+    // reference's tip formula term for term with its sines and cosines looked up.
+    double cosine[766], sine[766];
+    for (int k = 0; k < 766; ++k) {
+        cosine[k] = std::cos(k * kelvora::kDegToRad);
+        sine[k] = std::sin(k * kelvora::kDegToRad);
+    }
+    double optimumDistance = INFINITY;
+    kelvora::ArmPose optimumPose;
+    for (int a1 = 0; a1 < 256; ++a1)
+        for (int a2 = 0; a2 < 256; ++a2) {
+            const double x12 = 60 * cosine[a1] + 100 * cosine[a1 + a2];
+            const double y12 = geometry.baseY - 60 * sine[a1] - 100 * sine[a1 + a2];
+            for (int a3 = 0; a3 < 256; ++a3) {
+                const double dx = geometry.targetX - ((x12 + 40 * cosine[a1 + a2 + a3]) + geometry.baseX);
+                const double dy = geometry.targetY - (y12 - 40 * sine[a1 + a2 + a3]);
+                const double d = std::sqrt(dx * dx + dy * dy);
+                if (d < optimumDistance) {
+                    optimumDistance = d;
+                    optimumPose = {a1, a2, a3};
+                }
+            }
+        }
+    QCOMPARE(optimumDistance, kelvora::reference::Distance(geometry, optimumPose.a1, optimumPose.a2, optimumPose.a3));
+    // The first generation whose best tip is as close as the optimum's.
+    int reached = 0;
+    for (std::size_t g = 0; g < run.errors.size() && !reached; ++g)
+        if (run.errors[g] <= optimumDistance) reached = static_cast<int>(g) + 1;
+
+    QCOMPARE(reached > 0, reaches);
+    const QString text = window.readoutText();
+    const QList<double> n = Numbers(text);
+    // (a1, a2, a3) distance, elite distance, gap, [first generation]
+    QCOMPARE(n.size(), reached ? 7 : 6);
+    QCOMPARE(kelvora::ArmPose({int(n[0]), int(n[1]), int(n[2])}), optimumPose);
+    QVERIFY2(std::abs(n[3] - optimumDistance) < 5.1e-5, qPrintable(text));
+    QVERIFY2(std::abs(n[4] - eliteDistance) < 5.1e-5, qPrintable(text));
+    QVERIFY2(std::abs(n[5] - (eliteDistance - optimumDistance)) < 5.1e-5, qPrintable(text));
+    QCOMPARE(window.firstGenerationAtOptimum(), reached);
+    if (reached) QCOMPARE(int(n[6]), reached);
+    else QVERIFY2(text.contains(QStringLiteral("最適解には到達しませんでした")), qPrintable(text));
+    // The dashed line stands at the optimum's fitness.
+    const QList<QPointF> line = window.chart()->optimumSeries()->points();
+    QCOMPARE(line.size(), 2);
+    QVERIFY(std::abs(line[0].y() - 1.0 / (optimumDistance + 1.0)) < 1e-12);
+}
+
+void TestEvolution::exportsThePicture_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("writable");
+    QTest::newRow("PNG") << "png" << true;
+    QTest::newRow("SVG") << "svg" << true;
+    QTest::newRow("PNG into a missing directory") << "png" << false;
+    QTest::newRow("SVG into a missing directory") << "svg" << false;
+}
+
+void TestEvolution::exportsThePicture() {
+    QFETCH(QString, format);
+    QFETCH(bool, writable);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(writable ? QStringLiteral("chart.") + format : QStringLiteral("missing/chart.") + format);
+    EvolutionWindow window;
+    window.show();
+    const kelvora::reference::RunOutcome run = kelvora::reference::Run({}, {30, 50, 0.5, 0.1}, 3);
+    window.setHistory(ToRows(run.history), 1.0);
+    const bool ok = format == QLatin1String("png") ? window.exportPng(path) : window.exportSvg(path);
+    QCOMPARE(ok, writable);
+    QCOMPARE(uitest::Messages().size(), writable ? 0 : 1);
+    if (!writable) {
+        QVERIFY(uitest::Messages().first().text.contains(path));
+        return;
+    }
+    if (format == QLatin1String("png")) {
+        const QImage image(path);
+        QCOMPARE(image.size(), window.chart()->size());
+        QVERIFY(image.pixelColor(image.width() / 2, image.height() / 2).isValid());
+    } else {
+        QSvgRenderer svg(path);
+        QVERIFY(svg.isValid());
+        QCOMPARE(svg.viewBox().size(), window.chart()->size());
+    }
+}
+
+void TestEvolution::geometryAndOpenStateAreKept() {
+    QRect shown;
+    {
+        Fixture f;  // settings emptied
+        QVERIFY(!f.dlg->GetEvolutionWindow());
+        f.dlg->OnSysCommand(IDM_EVOLUTION, 0);
+        EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
+        QVERIFY(evolution && evolution->isVisible());
+        evolution->setGeometry(140, 90, 700, 520);
+        QVERIFY(QTest::qWaitForWindowExposed(evolution));
+        shown = evolution->geometry();
+        f.dlg->close();  // the program ends with the window open
+        QVERIFY(!evolution->isVisible());
+    }
+    {
+        Fixture f(false);
+        EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
+        QVERIFY(evolution && evolution->isVisible());  // open again, where it was
+        QCOMPARE(evolution->geometry(), shown);
+        evolution->close();
+        f.dlg->close();  // the program ends with it closed
+    }
+    Fixture f(false);
+    QVERIFY(!f.dlg->GetEvolutionWindow());
+}
+
+QTEST_MAIN(TestEvolution)
+#include "tst_evolution.moc"

@@ -1,0 +1,257 @@
+// The window's run on its worker thread at the window's own pace (a snapshot about 30 times a
+// second): stopped by Escape or a close request while it goes, two runs back to back, and the
+// evolution window following a run while it stays usable. The files are checked against the
+// plain reference search with the seed the window reports. These tests also run under
+// ThreadSanitizer (scripts/test).
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLineSeries>
+#include <QtTest>
+
+#include <sstream>
+
+#include "evolutionwindow.h"
+#include "fitnesschart.h"
+#include "reference_search.h"
+#include "uitestsupport.h"
+
+using uitest::CrLfLines;
+using uitest::Fixture;
+using uitest::ProbeDlg;
+using uitest::ReadAll;
+using uitest::TemporaryCurrentDirectory;
+
+namespace {
+
+enum class StopBy { EscapeTyped, EscapePosted, CloseCalled, CloseButtonPosted };
+
+// The seed of the last run, from the generation field's tooltip.
+quint32 TooltipSeed(const Fixture& f) {
+    const QString tip = f.dlg->GetDlgItem(IDC_GENERATION)->toolTip();
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^シード (\\d+)\\n")).match(tip);
+    return m.hasMatch() ? m.captured(1).toUInt() : 0;
+}
+
+// The first n CR LF lines of text.
+QByteArray FirstLines(const std::string& text, qsizetype n) {
+    qsizetype end = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const std::size_t next = text.find("\r\n", static_cast<std::size_t>(end));
+        if (next == std::string::npos) return QByteArray();
+        end = static_cast<qsizetype>(next) + 2;
+    }
+    return QByteArray(text.data(), end);
+}
+
+QList<kelvora::GenerationStat> Rows(const kelvora::SolverState& state) {
+    QList<kelvora::GenerationStat> rows;
+    for (int g = 0; g < state.generation; ++g) rows.append(state.history[static_cast<std::size_t>(g)]);
+    return rows;
+}
+
+bool SameRows(const QList<kelvora::GenerationStat>& a, const std::vector<kelvora::GenerationStat>& b) {
+    if (static_cast<std::size_t>(a.size()) != b.size()) return false;
+    for (std::size_t i = 0; i < b.size(); ++i)
+        if (a[static_cast<qsizetype>(i)].best != b[i].best || a[static_cast<qsizetype>(i)].average != b[i].average) return false;
+    return true;
+}
+
+}  // namespace
+
+class TestThreadedRun : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { SetMessageBoxFunction(uitest::RecordMessage); }
+    void init() { uitest::Messages().clear(); }
+
+    void stopKeepsAnUninterruptedRunsPrefix_data();
+    void stopKeepsAnUninterruptedRunsPrefix();
+    void twoRunsBackToBack();
+    void evolutionWindowFollowsTheRun();
+    void destroyingTheWindowMidRunEndsTheRun_data();
+    void destroyingTheWindowMidRunEndsTheRun();
+};
+
+void TestThreadedRun::stopKeepsAnUninterruptedRunsPrefix_data() {
+    QTest::addColumn<int>("stopBy");
+    QTest::newRow("Escape typed") << int(StopBy::EscapeTyped);
+    QTest::newRow("Escape queued for the window") << int(StopBy::EscapePosted);
+    QTest::newRow("close()") << int(StopBy::CloseCalled);
+    QTest::newRow("close button, queued") << int(StopBy::CloseButtonPosted);
+}
+
+void TestThreadedRun::stopKeepsAnUninterruptedRunsPrefix() {
+    QFETCH(int, stopBy);
+    const StopBy by = StopBy(stopBy);
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    QVERIFY(f.exposed());
+    f.dlg->m_bEveryGeneration = false;
+    constexpr int kPopulation = 200;
+    constexpr int kLimit = 3000;
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(170, 90));
+    f.setText(IDC_POPULATION_SIZE, QString::number(kPopulation));
+    f.setText(IDC_GENERATION_LIMIT, QString::number(kLimit));
+    int askedAt = 0;
+    f.dlg->onProgress = [&](ProbeDlg& dlg, int generation) {
+        if (askedAt) return;
+        askedAt = generation;
+        switch (by) {
+        case StopBy::EscapeTyped: QTest::keyClick(dlg.focusWidget(), Qt::Key_Escape); break;
+        case StopBy::EscapePosted:
+            QCoreApplication::postEvent(dlg.windowHandle(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+            break;
+        case StopBy::CloseCalled: dlg.close(); break;
+        case StopBy::CloseButtonPosted: QCoreApplication::postEvent(dlg.windowHandle(), new QCloseEvent); break;
+        }
+    };
+    QVERIFY(f.run());
+    QVERIFY(askedAt > 0);
+    const int k = f.state->generation;
+    QVERIFY2(k >= askedAt && k < kLimit, qPrintable(QStringLiteral("asked at %1, stopped at %2").arg(askedAt).arg(k)));
+    QCOMPARE(f.dlg->isVisible(), by == StopBy::EscapeTyped || by == StopBy::EscapePosted);
+    QVERIFY(uitest::Messages().isEmpty());
+
+    // Both files hold exactly the first k generations of the same run left to its limit.
+    const quint32 seed = TooltipSeed(f);
+    QVERIFY(seed != 0);
+    const kelvora::reference::RunOutcome full =
+        kelvora::reference::Run({300, 220, 170, 90}, {kPopulation, kLimit, 0.5, 0.1}, seed);
+    QCOMPARE(CrLfLines(QStringLiteral("results.csv")), k * (kPopulation + 1));
+    QVERIFY(ReadAll(QStringLiteral("results.csv")) == FirstLines(full.results, k * (kPopulation + 1)));
+    QVERIFY(ReadAll(QStringLiteral("fitness.csv")) == FirstLines(full.fitness, k));
+    QVERIFY(SameRows(Rows(*f.state), std::vector<kelvora::GenerationStat>(full.history.begin(), full.history.begin() + k)));
+}
+
+void TestThreadedRun::twoRunsBackToBack() {
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    f.dlg->m_bEveryGeneration = false;
+    f.setText(IDC_POPULATION_SIZE, QStringLiteral("40"));
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("300"));
+    // The second run starts from the first one's end, before anything else happens.
+    int ended = 0;
+    QByteArray firstResults, firstFitness;
+    quint32 firstSeed = 0;
+    connect(f.dlg.get(), &CSolverDlg::runFinished, this, [&] {
+        if (++ended != 1) return;
+        firstResults = ReadAll(QStringLiteral("results.csv"));
+        firstFitness = ReadAll(QStringLiteral("fitness.csv"));
+        firstSeed = TooltipSeed(f);
+        f.setText(IDC_POPULATION_SIZE, QStringLiteral("25"));
+        f.setText(IDC_GENERATION_LIMIT, QStringLiteral("120"));
+        f.setText(IDC_MUTATION_PROBABILITY, QStringLiteral("0.3"));
+        f.compute()->click();
+        QVERIFY(f.dlg->IsRunning());
+    });
+    QVERIFY(f.run());
+    QTRY_COMPARE_WITH_TIMEOUT(ended, 2, 60000);
+    QVERIFY(!f.dlg->IsRunning());
+
+    const kelvora::reference::RunOutcome first = kelvora::reference::Run({}, {40, 300, 0.5, 0.1}, firstSeed);
+    QVERIFY(firstResults == QByteArray::fromStdString(first.results));
+    QVERIFY(firstFitness == QByteArray::fromStdString(first.fitness));
+    const kelvora::reference::RunOutcome second = kelvora::reference::Run({}, {25, 120, 0.5, 0.3}, TooltipSeed(f));
+    QVERIFY(ReadAll(QStringLiteral("results.csv")) == QByteArray::fromStdString(second.results));
+    QVERIFY(ReadAll(QStringLiteral("fitness.csv")) == QByteArray::fromStdString(second.fitness));
+    QCOMPARE(f.state->generation, 120);
+    QVERIFY(SameRows(Rows(*f.state), second.history));
+    QCOMPARE(f.state->elitePose, second.elitePose);
+    QCOMPARE(f.state->currentPose, second.currentPose);
+    QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("120"));
+}
+
+void TestThreadedRun::evolutionWindowFollowsTheRun() {
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    QVERIFY(f.exposed());
+    f.dlg->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.dlg.get()));
+    f.dlg->m_bEveryGeneration = false;
+    QTest::keyClick(f.dlg.get(), Qt::Key_G, Qt::ControlModifier);
+    EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
+    QVERIFY(evolution && evolution->isVisible());
+    FitnessChart* chart = evolution->chart();
+    QCOMPARE(chart->history().size(), 0);  // no run yet
+
+    constexpr int kLimit = 600;
+    f.setText(IDC_POPULATION_SIZE, QStringLiteral("300"));
+    f.setText(IDC_GENERATION_LIMIT, QString::number(kLimit));
+    // During the run the chart grows with the run, and the evolution window takes input.
+    QList<int> chartRows;
+    QStringList mismatches;
+    QCheckBox* toggle = evolution->findChild<QCheckBox*>();
+    QVERIFY(toggle);
+    f.dlg->onProgress = [&](ProbeDlg&, int generation) {
+        if (chart->history().size() != generation)
+            mismatches << QStringLiteral("%1 rows at generation %2").arg(chart->history().size()).arg(generation);
+        chartRows << int(chart->history().size());
+        if (chartRows.size() == 2) QTest::mouseClick(toggle, Qt::LeftButton);
+    };
+    QVERIFY(f.run());
+    QVERIFY2(mismatches.isEmpty(), qPrintable(mismatches.join(QStringLiteral("; "))));
+    QVERIFY(chartRows.size() >= 2);
+    QVERIFY(toggle->isChecked());
+    QVERIFY(chart->showsDistance());
+    QVERIFY(evolution->distanceAction()->isChecked());
+
+    // After the run: the chart's history is the run's, and, at fewer points than twice the plot's
+    // width, the series hold every generation as it is.
+    const kelvora::reference::RunOutcome ref = kelvora::reference::Run({}, {300, kLimit, 0.5, 0.1}, TooltipSeed(f));
+    QVERIFY(SameRows(chart->history(), ref.history));
+    QVERIFY(2 * chart->bucketCount() >= kLimit);
+    QList<QPointF> distance;
+    double elite = 0.0;
+    for (int g = 0; g < kLimit; ++g) {
+        elite = std::max(elite, ref.history[static_cast<std::size_t>(g)].best);
+        distance << QPointF(g + 1, std::max(1.0 / elite - 1.0, FitnessChart::kMinShownDistance));
+    }
+    QCOMPARE(chart->distanceSeries()->points(), distance);
+    toggle->click();
+    QVERIFY(!chart->showsDistance());
+    QList<QPointF> best, average;
+    for (int g = 0; g < kLimit; ++g) {
+        best << QPointF(g + 1, ref.history[static_cast<std::size_t>(g)].best);
+        average << QPointF(g + 1, ref.history[static_cast<std::size_t>(g)].average);
+    }
+    QCOMPARE(chart->bestSeries()->points(), best);
+    QCOMPARE(chart->averageSeries()->points(), average);
+    // The evolution window stays open across runs and a second run starts its chart afresh.
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("5"));
+    QVERIFY(f.run());
+    QVERIFY(evolution->isVisible());
+    QCOMPARE(chart->history().size(), 5);
+    QCOMPARE(chart->bestSeries()->count(), 5);
+}
+
+void TestThreadedRun::destroyingTheWindowMidRunEndsTheRun_data() {
+    QTest::addColumn<bool>("everyGeneration");  // the worker waits for each generation to be shown
+    QTest::newRow("at the window's pace") << false;
+    QTest::newRow("worker waiting on the window") << true;
+}
+
+void TestThreadedRun::destroyingTheWindowMidRunEndsTheRun() {
+    QFETCH(bool, everyGeneration);
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    auto f = std::make_unique<Fixture>();
+    f->dlg->m_bEveryGeneration = everyGeneration;
+    f->setText(IDC_POPULATION_SIZE, QStringLiteral("100"));
+    f->setText(IDC_GENERATION_LIMIT, QStringLiteral("10000"));
+    f->compute()->click();
+    QVERIFY(f->dlg->IsRunning());
+    QTest::qWait(100);  // the run goes on; in the second row the worker now waits on the window
+    f.reset();          // stops the run and waits for it, without hanging
+    // results.csv holds whole generations only (fitness.csv is written as the run ends).
+    const int lines = CrLfLines(QStringLiteral("results.csv"));
+    QVERIFY2(lines > 0 && lines % 101 == 0 && lines < 10000 * 101, qPrintable(QString::number(lines)));
+    QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), lines / 101);
+}
+
+QTEST_MAIN(TestThreadedRun)
+#include "tst_threadedrun.moc"

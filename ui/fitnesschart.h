@@ -1,0 +1,79 @@
+#pragma once
+// The chart of a run's history: best and average fitness of every generation, or the elite's
+// distance to the target on a logarithmic axis, with the optimum as a dashed reference line.
+
+#include <optional>
+
+#include <QChartView>
+#include <QList>
+#include <QPointF>
+
+#include "solver_types.h"
+
+class QLineSeries;
+class QLogValueAxis;
+class QValueAxis;
+
+class FitnessChart : public QChartView {
+    Q_OBJECT
+
+public:
+    /// Least time between two redraws of the series from live rows, in ms.
+    static constexpr int kLiveRefreshInterval = 100;
+    /// Smallest distance the logarithmic axis shows, px: a tip exactly on the target sits there.
+    static constexpr double kMinShownDistance = 1e-3;
+
+    explicit FitnessChart(QWidget* parent = nullptr);
+
+    /// The x axis spans generations 1..limit (1..kMaxGenerations).
+    void setGenerationLimit(int limit);
+    /// Rebuilds the chart from a complete history: rows[g] is generation g + 1.
+    void setHistory(const QList<kelvora::GenerationStat>& rows);
+    /// Live feeding: rows for history indices firstRow.. (earlier rows are kept, later dropped);
+    /// the series follow within kLiveRefreshInterval ms.
+    void appendRows(int firstRow, const QList<kelvora::GenerationStat>& rows);
+    /// The optimum's fitness, in (0, 1], as the dashed line; nullopt removes the line.
+    void setOptimumFitness(std::optional<double> fitness);
+    /// Shows the elite's distance in px on a logarithmic axis instead of fitness.
+    void setShowDistance(bool show);
+    bool showsDistance() const { return m_showDistance; }
+
+    /// The history as fed, one row per generation.
+    const QList<kelvora::GenerationStat>& history() const { return m_rows; }
+    /// The series as plotted (after downsampling), for export and tests.
+    QLineSeries* bestSeries() const { return m_best; }
+    QLineSeries* averageSeries() const { return m_average; }
+    QLineSeries* distanceSeries() const { return m_distance; }
+    QLineSeries* optimumSeries() const { return m_showDistance ? m_optimumDistance : m_optimumFitness; }
+    /// Buckets the series are downsampled to: the plot area's width in pixels.
+    int bucketCount() const;
+
+    /// At most about 2 * buckets points of points (ordered by x): points itself when it has no
+    /// more than 2 * buckets; otherwise, for each of buckets equal runs of consecutive points, its
+    /// lowest and highest point in their order, and the first and last point of all.
+    static QList<QPointF> DownsampleExtremes(const QList<QPointF>& points, int buckets);
+
+    /// Distance in px of a fitness 1 / (distance + 1), at least kMinShownDistance.
+    static double DistanceOf(double fitness);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void refresh();
+
+    QList<kelvora::GenerationStat> m_rows;
+    QList<double> m_eliteFitness;  ///< running highest best, row by row
+    std::optional<double> m_optimum;
+    int m_limit = 100;
+    bool m_showDistance = false;
+    bool m_refreshPending = false;
+    QLineSeries* m_best;
+    QLineSeries* m_average;
+    QLineSeries* m_distance;
+    QLineSeries* m_optimumFitness;
+    QLineSeries* m_optimumDistance;
+    QValueAxis* m_axisX;
+    QValueAxis* m_axisFitness;
+    QLogValueAxis* m_axisDistance;
+};
