@@ -33,7 +33,7 @@ ModalLoopFunction SetModalLoopFunction(ModalLoopFunction function) {
 CAboutDlg::CAboutDlg(QWidget* pParent)
     : QDialog(pParent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint) {
-    setWindowTitle(QStringLiteral("Kelvoraのﾊﾞｰｼﾞｮﾝ情報"));
+    setWindowTitle(tr("Kelvoraのﾊﾞｰｼﾞｮﾝ情報"));
     setFont(QFont(QStringLiteral("IPAPGothic"), 9));  // the template's "ＭＳ Ｐゴシック" 9 pt, as in the main dialog
     setModal(true);
     setFixedSize(ClientSize());  // a modal frame: no sizing border
@@ -46,12 +46,12 @@ CAboutDlg::CAboutDlg(QWidget* pParent)
     icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     icon->setGeometry(DialogUnitsToPixels(11, 17, 20, 20));
 
-    auto* version = new QLabel(QStringLiteral("Kelvora Version 1.0"), this);
+    auto* version = new QLabel(tr("Kelvora Version 1.0"), this);
     version->setTextFormat(Qt::PlainText);  // no access-key prefix
     version->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     version->setGeometry(DialogUnitsToPixels(40, 10, 119, 8));
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(tr("OK"), this);
     ok->setObjectName(QStringLiteral("IDOK"));
     ok->setProperty("controlId", IDOK);
     ok->setDefault(true);

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QVariant>
 
@@ -22,14 +23,14 @@ QByteArray NumberBytes(const QString& text) {
 
 QString RangeMessage(CDataExchange::BadText kind, const QString& minText, const QString& maxText) {
     return kind == CDataExchange::BadText::Integer
-               ? QStringLiteral("%1 から %2 までの整数を入力してください。").arg(minText, maxText)
-               : QStringLiteral("%1 から %2 までの数値を入力してください。").arg(minText, maxText);
+               ? QCoreApplication::translate("CDataExchange", "%1 から %2 までの整数を入力してください。").arg(minText, maxText)
+               : QCoreApplication::translate("CDataExchange", "%1 から %2 までの数値を入力してください。").arg(minText, maxText);
 }
 
 void ReportBadText(CDataExchange* pDX, CDataExchange::BadText kind) {
     ShowMessageBox(pDX->m_pDlgWnd, QMessageBox::Warning,
-                   kind == CDataExchange::BadText::Integer ? QStringLiteral("整数を入力してください。")
-                                                           : QStringLiteral("数値を入力してください。"));
+                   kind == CDataExchange::BadText::Integer ? QCoreApplication::translate("CDataExchange", "整数を入力してください。")
+                                                           : QCoreApplication::translate("CDataExchange", "数値を入力してください。"));
     pDX->Fail();
 }
 

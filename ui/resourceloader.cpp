@@ -62,8 +62,9 @@ QCursor LoadCursorResource(int id) {
 QString LoadStringResource(int id) {
     switch (id) {
     case IDS_ABOUT_MENU:
-        // Half-width katakana, as the entry has always read; "&A" makes A its access key.
-        return QStringLiteral("Kelvora のﾊﾞｰｼﾞｮﾝ情報(&A)...");
+        // Half-width katakana, as the entry has always read; "&A" makes A its access key. The string
+        // table's texts are translated in the context "StringTable".
+        return QCoreApplication::translate("StringTable", "Kelvora のﾊﾞｰｼﾞｮﾝ情報(&A)...");
     default:
         return QString();
     }

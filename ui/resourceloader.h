@@ -18,5 +18,5 @@ QImage LoadBitmapResource(int id);
 /// cursor, which lives until the application object goes. Any other id gives the standard arrow.
 QCursor LoadCursorResource(int id);
 
-/// String IDS_ABOUT_MENU; empty for an unknown id.
+/// String IDS_ABOUT_MENU in the window's language (see uilanguage.h); empty for an unknown id.
 QString LoadStringResource(int id);

@@ -8,10 +8,12 @@
 #include "resource.h"
 #include "resourceloader.h"
 #include "solverdlg.h"
+#include "uilanguage.h"
 
 CSolverApp::CSolverApp(int& argc, char** argv) : QApplication(argc, argv) {
     SetApplicationMetadata();
     InstallFontSubstitutions();
+    InstallUiTranslation();  // English for an English UI language, else the Japanese source texts
     // Tooltips (the seed of the last run) are windows of their own: the dialog's face for them too.
     QToolTip::setFont(QFont(QStringLiteral("IPAPGothic"), 9));
 }

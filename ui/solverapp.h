@@ -10,6 +10,8 @@ class CSolverApp : public QApplication {
     Q_OBJECT
 
 public:
+    /// Sets the program up: its metadata, the dialog face's substitutions and the window's language
+    /// (English or Japanese from the environment, see uilanguage.h).
     CSolverApp(int& argc, char** argv);
 
     /// Shows the main dialog and takes the application's events until it is closed, then returns

@@ -56,22 +56,22 @@ struct ControlTemplate {
 
 // Template IDD_MAIN: template order, which is also the tab order.
 constexpr ControlTemplate kMainTemplate[] = {
-    {IDOK, "IDOK", ControlKind::DefPushButton, "計算", 147, 406, 50, 14},
+    {IDOK, "IDOK", ControlKind::DefPushButton, QT_TRANSLATE_NOOP("CSolverDlg", "計算"), 147, 406, 50, 14},
     {IDC_POPULATION_SIZE, "IDC_POPULATION_SIZE", ControlKind::ParameterEdit, "", 107, 358, 40, 14},
-    {-1, nullptr, ControlKind::Static, "集団サイズ(<10000)", 38, 359, 63, 8},
+    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("CSolverDlg", "集団サイズ(<10000)"), 38, 359, 63, 8},
     {IDC_GENERATION_LIMIT, "IDC_GENERATION_LIMIT", ControlKind::ParameterEdit, "", 234, 357, 40, 14},
-    {-1, nullptr, ControlKind::Static, "世代数の上限(<10000)", 161, 359, 71, 8},
+    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("CSolverDlg", "世代数の上限(<10000)"), 161, 359, 71, 8},
     {IDC_CROSSOVER_RATE, "IDC_CROSSOVER_RATE", ControlKind::ParameterEdit, "", 107, 381, 40, 14},
-    {-1, nullptr, ControlKind::Static, "突然変異の確率", 181, 384, 49, 8},
+    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("CSolverDlg", "突然変異の確率"), 181, 384, 49, 8},
     {IDC_MUTATION_PROBABILITY, "IDC_MUTATION_PROBABILITY", ControlKind::ParameterEdit, "", 234, 382, 40, 14},
-    {-1, nullptr, ControlKind::Static, "交差率", 77, 383, 22, 8},
-    {-1, nullptr, ControlKind::Static, "エリート解の誤差", 179, 321, 51, 8},
-    {-1, nullptr, ControlKind::Static, "世代", 150, 320, 15, 8},
-    {-1, nullptr, ControlKind::Static, "第", 94, 320, 8, 8},
+    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("CSolverDlg", "交差率"), 77, 383, 22, 8},
+    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("CSolverDlg", "エリート解の誤差"), 179, 321, 51, 8},
+    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("CSolverDlg", "世代"), 150, 320, 15, 8},
+    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("CSolverDlg", "第"), 94, 320, 8, 8},
     {IDC_GENERATION, "IDC_GENERATION", ControlKind::OutputEdit, "", 106, 318, 40, 14},
     {IDC_ERROR, "IDC_ERROR", ControlKind::OutputEdit, "", 234, 318, 40, 14},
-    {-1, nullptr, ControlKind::Static, "目標点y座標", 189, 301, 39, 8},
-    {-1, nullptr, ControlKind::Static, "目標点x座標", 64, 303, 39, 8},
+    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("CSolverDlg", "目標点y座標"), 189, 301, 39, 8},
+    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("CSolverDlg", "目標点x座標"), 64, 303, 39, 8},
     {IDC_TARGET_X, "IDC_TARGET_X", ControlKind::OutputEdit, "", 106, 301, 40, 14},
     {IDC_TARGET_Y, "IDC_TARGET_Y", ControlKind::OutputEdit, "", 234, 300, 40, 14},
     {IDC_POINTER_X, "IDC_POINTER_X", ControlKind::ReadoutEdit, "", 298, 87, 40, 14},
@@ -178,7 +178,7 @@ CSolverDlg::CSolverDlg(kelvora::SolverState& state, QWidget* pParent)
     m_pSystemMenu = new QMenu(this);
     m_pSystemMenu->setObjectName(QStringLiteral("SystemMenu"));
     m_pSystemMenu->setFont(font());
-    m_pSystemMenu->addAction(QStringLiteral("閉じる(&C)"))->setData(SC_CLOSE);
+    m_pSystemMenu->addAction(tr("閉じる(&C)"))->setData(SC_CLOSE);
     connect(m_pSystemMenu, &QMenu::triggered, this,
             [this](QAction* action) { OnSysCommand(action->data().toUInt(), 0); });
     // The evolution window's entry; its shortcut works with the menu closed, during a run too.
@@ -208,7 +208,7 @@ void CSolverDlg::CreateControls() {
     // Widgets are created in template order, so Qt's focus chain is the template's tab order.
     for (const ControlTemplate& t : kMainTemplate) {
         QWidget* control = nullptr;
-        const QString text = QString::fromUtf8(t.text);
+        const QString text = tr(t.text);  // the template's Japanese, or its translation
         switch (t.kind) {
         case ControlKind::DefPushButton: {
             auto* button = new QPushButton(text, this);
@@ -517,8 +517,8 @@ void CSolverDlg::OnGenerationProgress(int generation, double error) {
 void CSolverDlg::ShowRunSeed(const kelvora::SolverParams& params, const kelvora::RunReport& report, QPoint target) {
     // The clock value the generator was seeded with, and the command line that repeats the run
     // exactly: a stopped run is repeated by its finished generations.
-    QString text = QStringLiteral("シード %1\nkelvora-cli --seed %1 --population %2 --generations %3 --crossover %4 "
-                                  "--mutation %5 --target %6,%7 で再現できます")
+    QString text = tr("シード %1\nkelvora-cli --seed %1 --population %2 --generations %3 --crossover %4 "
+                       "--mutation %5 --target %6,%7 で再現できます")
                        .arg(report.seed)
                        .arg(params.populationSize)
                        .arg(report.generationsRun)
@@ -526,7 +526,7 @@ void CSolverDlg::ShowRunSeed(const kelvora::SolverParams& params, const kelvora:
                        .arg(target.x())
                        .arg(target.y());
     if (report.stopped)
-        text += QStringLiteral("\n第 %1 世代で中止しました (上限 %2 世代)").arg(report.generationsRun).arg(params.generationCount);
+        text += QLatin1Char('\n') + tr("第 %1 世代で中止しました (上限 %2 世代)").arg(report.generationsRun).arg(params.generationCount);
     GetDlgItem(IDC_GENERATION)->setToolTip(text);
 }
 
@@ -565,8 +565,8 @@ QString CSolverDlg::ResultFileFailureText(const kelvora::ResultFileFailure& fail
     case kelvora::FileProblem::lost:
         return tr("結果ファイル \"%1\" は計算中に削除されました。このファイルの内容は失われました。").arg(path);
     default:
-        return (failure.duringOpen ? QStringLiteral("結果ファイル \"%1\" を開けませんでした (%2)。このファイルには何も書かれていません。")
-                                   : QStringLiteral("結果ファイル \"%1\" に書き込めませんでした (%2)。このファイルの内容は途中までです。"))
+        return (failure.duringOpen ? tr("結果ファイル \"%1\" を開けませんでした (%2)。このファイルには何も書かれていません。")
+                                   : tr("結果ファイル \"%1\" に書き込めませんでした (%2)。このファイルの内容は途中までです。"))
             .arg(path, reason);
     }
 }
@@ -581,9 +581,9 @@ void CSolverDlg::ReportResultFileFailures(const kelvora::RunReport& report) {
     }
     if (lines.isEmpty()) return;
     if (!report.refused)
-        lines << (report.stopped ? QStringLiteral("計算は第 %1 世代で中止され、そこまでの結果が画面に表示されています。")
+        lines << (report.stopped ? tr("計算は第 %1 世代で中止され、そこまでの結果が画面に表示されています。")
                                        .arg(report.generationsRun)
-                                 : QStringLiteral("計算は最後まで行われ、結果は画面に表示されています。"));
+                                 : tr("計算は最後まで行われ、結果は画面に表示されています。"));
     ShowMessageBox(this, QMessageBox::Warning, lines.join(QLatin1Char('\n')));
 }
 

@@ -358,6 +358,10 @@ void TestShell::mainWindowIsAnApplicationWindow() {
 
 // The application object is the program's own, as InitInstance needs it.
 int main(int argc, char** argv) {
+    // The application object chooses the language from the environment: Japanese here, the texts
+    // the tests pin, whatever the machine's language (tst_english tests the choice).
+    qputenv("LANG", "C.UTF-8");
+    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) qunsetenv(name);
     CSolverApp app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);  // as QTEST_MAIN does
     TestShell test;

@@ -1,0 +1,334 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="ja">
+<context>
+    <name>CAboutDlg</name>
+    <message>
+        <source>Kelvoraのﾊﾞｰｼﾞｮﾝ情報</source>
+        <translation>About Kelvora</translation>
+    </message>
+    <message>
+        <source>Kelvora Version 1.0</source>
+        <translation>Kelvora Version 1.0</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>CDataExchange</name>
+    <message>
+        <source>%1 から %2 までの整数を入力してください。</source>
+        <translation>Enter a whole number from %1 to %2.</translation>
+    </message>
+    <message>
+        <source>%1 から %2 までの数値を入力してください。</source>
+        <translation>Enter a number from %1 to %2.</translation>
+    </message>
+    <message>
+        <source>整数を入力してください。</source>
+        <translation>Enter a whole number.</translation>
+    </message>
+    <message>
+        <source>数値を入力してください。</source>
+        <translation>Enter a number.</translation>
+    </message>
+</context>
+<context>
+    <name>CSolverDlg</name>
+    <message>
+        <source>計算</source>
+        <translation>Compute</translation>
+    </message>
+    <message>
+        <source>集団サイズ(&lt;10000)</source>
+        <translation>Pop. size(&lt;10000)</translation>
+    </message>
+    <message>
+        <source>世代数の上限(&lt;10000)</source>
+        <translation>Generations(&lt;10000)</translation>
+    </message>
+    <message>
+        <source>突然変異の確率</source>
+        <translation>Mutation prob.</translation>
+    </message>
+    <message>
+        <source>交差率</source>
+        <translation>Cross.</translation>
+    </message>
+    <message>
+        <source>エリート解の誤差</source>
+        <translation>Elite error</translation>
+    </message>
+    <message>
+        <source>世代</source>
+        <translation>gen.</translation>
+    </message>
+    <message>
+        <source>第</source>
+        <translation>#</translation>
+    </message>
+    <message>
+        <source>目標点y座標</source>
+        <translation>Target y</translation>
+    </message>
+    <message>
+        <source>目標点x座標</source>
+        <translation>Target x</translation>
+    </message>
+    <message>
+        <source>閉じる(&amp;C)</source>
+        <translation>&amp;Close</translation>
+    </message>
+    <message>
+        <source>シード %1
+kelvora-cli --seed %1 --population %2 --generations %3 --crossover %4 --mutation %5 --target %6,%7 で再現できます</source>
+        <translation>Seed %1
+Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossover %4 --mutation %5 --target %6,%7</translation>
+    </message>
+    <message>
+        <source>第 %1 世代で中止しました (上限 %2 世代)</source>
+        <translation>Stopped at generation %1 (limit %2 generations)</translation>
+    </message>
+    <message>
+        <source>結果ファイル &quot;%1&quot; には別の計算が書き込み中です。計算は行いませんでした。</source>
+        <translation>Another run is writing the result file &quot;%1&quot;. Nothing was computed.</translation>
+    </message>
+    <message>
+        <source>名前付きパイプ</source>
+        <translation>a named pipe</translation>
+    </message>
+    <message>
+        <source>ソケット</source>
+        <translation>a socket</translation>
+    </message>
+    <message>
+        <source>ブロックデバイス</source>
+        <translation>a block device</translation>
+    </message>
+    <message>
+        <source>ディレクトリ</source>
+        <translation>a directory</translation>
+    </message>
+    <message>
+        <source>特殊なファイル</source>
+        <translation>a special file</translation>
+    </message>
+    <message>
+        <source>結果ファイル &quot;%1&quot; は通常のファイルではないため開きませんでした (%2)。このファイルには何も書かれていません。</source>
+        <translation>The result file &quot;%1&quot; was not opened: it is not a regular file (%2). Nothing was written to it.</translation>
+    </message>
+    <message>
+        <source>結果ファイル &quot;%1&quot; は計算中に削除されました。このファイルの内容は失われました。</source>
+        <translation>The result file &quot;%1&quot; was deleted during the run. What it held is lost.</translation>
+    </message>
+    <message>
+        <source>結果ファイル &quot;%1&quot; を開けませんでした (%2)。このファイルには何も書かれていません。</source>
+        <translation>The result file &quot;%1&quot; could not be opened (%2). Nothing was written to it.</translation>
+    </message>
+    <message>
+        <source>結果ファイル &quot;%1&quot; に書き込めませんでした (%2)。このファイルの内容は途中までです。</source>
+        <translation>The result file &quot;%1&quot; could not be written (%2). It holds only the start of the run.</translation>
+    </message>
+    <message>
+        <source>計算は第 %1 世代で中止され、そこまでの結果が画面に表示されています。</source>
+        <translation>The run was stopped at generation %1; the window shows its results up to there.</translation>
+    </message>
+    <message>
+        <source>計算は最後まで行われ、結果は画面に表示されています。</source>
+        <translation>The run went to its end; the window shows its results.</translation>
+    </message>
+    <message>
+        <source>結果を開く(&amp;O)...</source>
+        <translation>&amp;Open Results...</translation>
+    </message>
+    <message>
+        <source>集団を表示</source>
+        <translation>Show Population</translation>
+    </message>
+    <message>
+        <source>結果を開く</source>
+        <translation>Open Results</translation>
+    </message>
+    <message>
+        <source>結果ファイル (*.csv);;すべてのファイル (*)</source>
+        <translation>Result files (*.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <source>進化のグラフ(&amp;G)...</source>
+        <translation>Evolution &amp;Graph...</translation>
+    </message>
+</context>
+<context>
+    <name>EvolutionWindow</name>
+    <message>
+        <source>Kelvora — 進化</source>
+        <translation>Kelvora — Evolution</translation>
+    </message>
+    <message>
+        <source>エリート解の誤差 (px, 対数軸)</source>
+        <translation>Elite error (px, log axis)</translation>
+    </message>
+    <message>
+        <source>ファイル(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>PNG として保存(&amp;P)...</source>
+        <translation>Save as &amp;PNG...</translation>
+    </message>
+    <message>
+        <source>SVG として保存(&amp;S)...</source>
+        <translation>Save as &amp;SVG...</translation>
+    </message>
+    <message>
+        <source>閉じる(&amp;C)</source>
+        <translation>&amp;Close</translation>
+    </message>
+    <message>
+        <source>表示(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>エリート解の誤差を対数軸で表示(&amp;D)</source>
+        <translation>Elite Error on a Log Axis (&amp;D)</translation>
+    </message>
+    <message>
+        <source>最適解: (%1, %2, %3)  誤差 %4 px</source>
+        <translation>Optimum: (%1, %2, %3)  error %4 px</translation>
+    </message>
+    <message>
+        <source>最適解: 探索中...</source>
+        <translation>Optimum: searching...</translation>
+    </message>
+    <message>
+        <source>エリート解: まだありません</source>
+        <translation>Elite: none yet</translation>
+    </message>
+    <message>
+        <source>エリート解: 誤差 %1 px</source>
+        <translation>Elite: error %1 px</translation>
+    </message>
+    <message>
+        <source>  (最適解との差 %1 px)</source>
+        <translation>  (%1 px more than the optimum)</translation>
+    </message>
+    <message>
+        <source>最適解に到達: 第 %1 世代</source>
+        <translation>Optimum reached: generation %1</translation>
+    </message>
+    <message>
+        <source>最適解にはまだ到達していません</source>
+        <translation>Optimum not reached yet</translation>
+    </message>
+    <message>
+        <source>最適解には到達しませんでした</source>
+        <translation>Optimum not reached</translation>
+    </message>
+    <message>
+        <source>グラフを &quot;%1&quot; に保存できませんでした。</source>
+        <translation>The graph could not be saved to &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>SVG として保存</source>
+        <translation>Save as SVG</translation>
+    </message>
+    <message>
+        <source>PNG として保存</source>
+        <translation>Save as PNG</translation>
+    </message>
+    <message>
+        <source>SVG 画像 (*.svg)</source>
+        <translation>SVG images (*.svg)</translation>
+    </message>
+    <message>
+        <source>PNG 画像 (*.png)</source>
+        <translation>PNG images (*.png)</translation>
+    </message>
+</context>
+<context>
+    <name>FitnessChart</name>
+    <message>
+        <source>最良の適応度</source>
+        <translation>Best fitness</translation>
+    </message>
+    <message>
+        <source>平均の適応度</source>
+        <translation>Average fitness</translation>
+    </message>
+    <message>
+        <source>エリート解の誤差 (px)</source>
+        <translation>Elite error (px)</translation>
+    </message>
+    <message>
+        <source>最適解</source>
+        <translation>Optimum</translation>
+    </message>
+    <message>
+        <source>世代</source>
+        <translation>Generation</translation>
+    </message>
+    <message>
+        <source>適応度</source>
+        <translation>Fitness</translation>
+    </message>
+</context>
+<context>
+    <name>GroundTruthOverlay</name>
+    <message>
+        <source>到達できない領域を表示</source>
+        <translation>Show Unreachable Region</translation>
+    </message>
+    <message>
+        <source>最適解を表示</source>
+        <translation>Show Optimum</translation>
+    </message>
+    <message>
+        <source>最適解 (%1, %2, %3): 目標点まで %4 px</source>
+        <translation>Optimum (%1, %2, %3): %4 px from the target</translation>
+    </message>
+    <message>
+        <source>エリート解: 目標点まで %1 px、最適解との差 %2 px</source>
+        <translation>Elite: %1 px from the target, %2 px more than the optimum</translation>
+    </message>
+    <message>
+        <source>この計算は最適解に到達しました</source>
+        <translation>This run reached the optimum</translation>
+    </message>
+    <message>
+        <source>この計算は最適解に到達していません</source>
+        <translation>This run did not reach the optimum</translation>
+    </message>
+</context>
+<context>
+    <name>ResultsReplay</name>
+    <message>
+        <source>%1 を開けません: %2</source>
+        <translation>Cannot open %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 を調べています...</source>
+        <translation>Checking %1...</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>%1 の %2 行目: %3</source>
+        <translation>%1, line %2: %3</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>StringTable</name>
+    <message>
+        <source>Kelvora のﾊﾞｰｼﾞｮﾝ情報(&amp;A)...</source>
+        <translation>&amp;About Kelvora...</translation>
+    </message>
+</context>
+</TS>

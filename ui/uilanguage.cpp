@@ -1,0 +1,57 @@
+#include "uilanguage.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QList>
+#include <QTranslator>
+
+namespace {
+
+// The language part of a locale or LANGUAGE entry: "en" of "en_US.UTF-8@euro", lower case.
+QByteArray LanguageOf(const QByteArray& name) {
+    qsizetype end = 0;
+    while (end < name.size() && name[end] != '_' && name[end] != '.' && name[end] != '@') ++end;
+    return name.left(end).toLower();
+}
+
+}  // namespace
+
+UiLanguage UiLanguageFromEnvironment() {
+    QByteArray locale;
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        locale = qgetenv(variable);
+        if (!locale.isEmpty()) break;
+    }
+    if (locale.isEmpty() || locale == "C" || locale == "POSIX") return UiLanguage::Japanese;
+    const QByteArray languages = qgetenv("LANGUAGE");
+    if (!languages.isEmpty()) {
+        for (const QByteArray& entry : languages.split(':')) {
+            const QByteArray language = LanguageOf(entry);
+            if (language == "en") return UiLanguage::English;
+            if (language == "ja") return UiLanguage::Japanese;
+        }
+        return UiLanguage::Japanese;
+    }
+    return LanguageOf(locale) == "en" ? UiLanguage::English : UiLanguage::Japanese;
+}
+
+UiLanguage InstallUiTranslation() {
+    // Owned here: the application keeps only a pointer.
+    static QTranslator* installed = nullptr;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+        installed = nullptr;
+    }
+    const UiLanguage language = UiLanguageFromEnvironment();
+    if (language == UiLanguage::English) {
+        auto* translator = new QTranslator;
+        // Compiled in by qt_add_translations (ui/CMakeLists.txt) under the prefix /i18n.
+        if (translator->load(QStringLiteral(":/i18n/kelvora_en.qm")) && QCoreApplication::installTranslator(translator)) {
+            installed = translator;
+            return UiLanguage::English;
+        }
+        delete translator;
+    }
+    return UiLanguage::Japanese;
+}
