@@ -1,5 +1,7 @@
 #include "runworker.h"
 
+#include <sched.h>
+
 #include <chrono>
 
 RunWorker::RunWorker(const kelvora::SolverState& start, const kelvora::SolverParams& params, QObject* parent)
@@ -75,6 +77,16 @@ std::optional<RunResult> RunChannel::takeResult() {
 }
 
 void RunWorker::run() {
+    // The run's results go out one write(2) per line, ten million of them at population 1000 x
+    // 10000 generations. While a process's descriptor table is shared among threads (a window's
+    // always is), each of them takes a reference on the file and its position lock: some 15% more
+    // CPU than kelvora-cli spends. This thread takes a table of its own, so the files the run opens
+    // next are in it alone and are written as a single-threaded process writes them. Descriptors
+    // are numbered per table: nothing opened on this thread from here on is seen by another, and
+    // the run closes its files itself before this thread ends. The descriptors the process had
+    // before are shared, not moved: one the window closes during the run is let go when this thread
+    // ends. Should the call fail, the run is only slower.
+    ::unshare(CLONE_FILES);
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastPost = Clock::now();
     int lastGeneration = 0;
@@ -99,6 +111,9 @@ void RunWorker::run() {
             post(makeSnapshot(generation, error));
         },
         options);
+    // Closed on this thread, in whose table they are (RunSolver has closed them unless refused).
+    kelvora::CloseLog(m_state->resultsLog);
+    kelvora::CloseLog(m_state->fitnessLog);
     // The last finished generation is always shown, whatever the pace let through.
     if (m_rowsPosted < lastGeneration) post(makeSnapshot(lastGeneration, lastError));
 
