@@ -212,7 +212,6 @@ void TestEnglish::englishTexts_data() {
     row("about:title", "About Kelvora");
     row("about:version", "Kelvora Version 1.0");
     row("about:IDOK", "OK");
-    row("window:ReplayWindow", "Generation");
     row("evolution:title", "Kelvora — Evolution");
     row("evolution:menus", "&File|&View");
     // Validation, the first bad field's range.
