@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "dialogunits.h"
 #include "resourceloader.h"
-#include "solverdlg.h"
 
 namespace {
 
@@ -16,11 +16,6 @@ ModalLoopFunction g_modalLoop = RunExec;
 // Template IDD_ABOUT in dialog units.
 constexpr int kTemplateWidth = 235;
 constexpr int kTemplateHeight = 55;
-
-QRect DialogUnitsToPixels(int x, int y, int cx, int cy) {
-    return QRect(CSolverDlg::DialogUnitsToPixelsX(x), CSolverDlg::DialogUnitsToPixelsY(y),
-                 CSolverDlg::DialogUnitsToPixelsX(cx), CSolverDlg::DialogUnitsToPixelsY(cy));
-}
 
 }  // namespace
 
@@ -61,7 +56,7 @@ CAboutDlg::CAboutDlg(QWidget* pParent)
 }
 
 QSize CAboutDlg::ClientSize() {
-    return QSize(CSolverDlg::DialogUnitsToPixelsX(kTemplateWidth), CSolverDlg::DialogUnitsToPixelsY(kTemplateHeight));
+    return QSize(DialogUnitsToPixelsX(kTemplateWidth), DialogUnitsToPixelsY(kTemplateHeight));
 }
 
 int CAboutDlg::DoModal() { return g_modalLoop(*this); }

@@ -10,8 +10,6 @@ class CAboutDlg : public QDialog {
     Q_OBJECT
 
 public:
-    enum { IDD = IDD_ABOUT };
-
     /// The box over pParent (the main dialog), modal.
     explicit CAboutDlg(QWidget* pParent = nullptr);
 

@@ -4,7 +4,10 @@
 #include "solverapp.h"
 
 int main(int argc, char* argv[]) {
+    // The run state lives as long as the program: made before the application object, so that it
+    // is destroyed after the window, closing a result file still open.
+    kelvora::SolverState state;
     CSolverApp app(argc, argv);
-    app.InitInstance();
+    app.InitInstance(state);
     return 0;
 }

@@ -20,15 +20,15 @@ QIcon LoadIconResource(int id) {
     InitPictureResources();
     QIcon icon;
     if (id == IDI_APP) {
-        icon.addFile(QStringLiteral(RES_APP_ICON_32), QSize(32, 32));
-        icon.addFile(QStringLiteral(RES_APP_ICON_16), QSize(16, 16));
+        icon.addFile(QString::fromLatin1(RES_APP_ICON_32), QSize(32, 32));
+        icon.addFile(QString::fromLatin1(RES_APP_ICON_16), QSize(16, 16));
     }
     return icon;
 }
 
 QImage LoadBitmapResource(int id) {
     InitPictureResources();
-    if (id == IDB_BASE_MARK) return QImage(QStringLiteral(RES_BASE_MARK));
+    if (id == IDB_BASE_MARK) return QImage(QString::fromLatin1(RES_BASE_MARK));
     return QImage();
 }
 
@@ -51,8 +51,8 @@ QCursor LoadCursorResource(int id) {
     if (!cursor) {
         InitPictureResources();
         // Image bit 1 is black, 0 white; mask bit 1 opaque, 0 clear.
-        const QBitmap image = QBitmap::fromImage(QImage(QStringLiteral(RES_PICK_CURSOR)));
-        const QBitmap mask = QBitmap::fromImage(QImage(QStringLiteral(RES_PICK_CURSOR_MASK)));
+        const QBitmap image = QBitmap::fromImage(QImage(QString::fromLatin1(RES_PICK_CURSOR)));
+        const QBitmap mask = QBitmap::fromImage(QImage(QString::fromLatin1(RES_PICK_CURSOR_MASK)));
         cursor.emplace(image, mask, PICK_CURSOR_HOT_X, PICK_CURSOR_HOT_Y);
         qAddPostRoutine(DropSharedCursors);
     }

@@ -31,12 +31,11 @@ void CSolverApp::InstallFontSubstitutions() {
     QFont::insertSubstitution(QStringLiteral("MS PGothic"), face);
 }
 
-bool CSolverApp::InitInstance() {
+bool CSolverApp::InitInstance(kelvora::SolverState& state) {
     // Shown as the application's own window, not run modally: a modal window is marked as one to
     // the window manager, which may then keep it off the taskbar. Closing it, the last window, ends
     // the loop.
-    CSolverDlg dlg;
-    m_pMainWnd = &dlg;
+    CSolverDlg dlg(state);
     // `kelvora FILE`: the window opens with that results.csv (the first argument that is not an
     // option; Qt has taken its own options out already).
     const QStringList args = arguments().mid(1);
@@ -47,11 +46,5 @@ bool CSolverApp::InitInstance() {
     }
     dlg.show();
     exec();
-    m_pMainWnd = nullptr;
     return false;
-}
-
-kelvora::SolverState& TheSolverState() {
-    static kelvora::SolverState state;
-    return state;
 }

@@ -14,9 +14,9 @@ public:
     /// (English or Japanese from the environment, see uilanguage.h).
     CSolverApp(int& argc, char** argv);
 
-    /// Shows the main dialog and takes the application's events until it is closed, then returns
-    /// false: the process ends.
-    bool InitInstance();
+    /// Shows the main dialog on state (which must outlive it) and takes the application's events
+    /// until it is closed, then returns false: the process ends.
+    bool InitInstance(kelvora::SolverState& state);
 
     /// The program's name "Kelvora", its version (the project's), its desktop entry
     /// "io.github.kelvora.Kelvora" and its icon, on the running application object.
@@ -25,11 +25,4 @@ public:
     /// Maps the dialog templates' face "ＭＳ Ｐゴシック" (and "MS PGothic") to IPAPGothic, its
     /// metric twin on Linux.
     static void InstallFontSubstitutions();
-
-    /// The main dialog while it runs, else nullptr.
-    QWidget* m_pMainWnd = nullptr;
 };
-
-/// The process's one SolverState, created on first use after the application object and destroyed
-/// at exit, which closes a result file still open.
-kelvora::SolverState& TheSolverState();

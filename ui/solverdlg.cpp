@@ -24,6 +24,7 @@
 
 #include "aboutdlg.h"
 #include "dataexchange.h"
+#include "dialogunits.h"
 #include "evolutionwindow.h"
 #include "fitnesschart.h"
 #include "generationscrubber.h"
@@ -33,7 +34,6 @@
 #include "resourceloader.h"
 #include "resultsreplay.h"
 #include "runworker.h"
-#include "solverapp.h"
 
 namespace {
 
@@ -81,13 +81,6 @@ constexpr ControlTemplate kMainTemplate[] = {
 // Template size in dialog units.
 constexpr int kTemplateWidth = 351;
 constexpr int kTemplateHeight = 445;
-
-// n * numerator / denominator rounded half away from zero.
-int MulDiv(int n, int numerator, int denominator) {
-    const long long product = static_cast<long long>(n) * numerator;
-    const long long half = denominator / 2;
-    return static_cast<int>(product >= 0 ? (product + half) / denominator : -((-product + half) / denominator));
-}
 
 // The shortest text that reads back as the same double: a rate typed with more digits than the
 // field shows must still repeat the very same run.
@@ -156,7 +149,6 @@ constexpr char kEvolutionOpenKey[] = "evolution/open";
 
 }  // namespace
 
-CSolverDlg::CSolverDlg(QWidget* pParent) : CSolverDlg(TheSolverState(), pParent) {}
 
 CSolverDlg::CSolverDlg(kelvora::SolverState& state, QWidget* pParent)
     // An application window with a taskbar entry, not a dialog transient for the application; in
@@ -201,8 +193,6 @@ QSize CSolverDlg::ClientSize() {
     return QSize(DialogUnitsToPixelsX(kTemplateWidth), DialogUnitsToPixelsY(kTemplateHeight));
 }
 
-int CSolverDlg::DialogUnitsToPixelsX(int units) { return MulDiv(units, 7, 4); }
-int CSolverDlg::DialogUnitsToPixelsY(int units) { return MulDiv(units, 13, 8); }
 
 void CSolverDlg::CreateControls() {
     // Widgets are created in template order, so Qt's focus chain is the template's tab order.

@@ -39,11 +39,7 @@ class CSolverDlg : public QDialog {
     Q_OBJECT
 
 public:
-    enum { IDD = IDD_MAIN };
-
-    /// The dialog on the process's SolverState.
-    explicit CSolverDlg(QWidget* pParent = nullptr);
-    /// The dialog on state, which must outlive it (tests pass their own).
+    /// The dialog on state, which must outlive it: the program's main() owns it; tests pass their own.
     explicit CSolverDlg(kelvora::SolverState& state, QWidget* pParent = nullptr);
     /// Stops a run that is still going and waits for its thread.
     ~CSolverDlg() override;
@@ -91,12 +87,8 @@ public:
     /// Sets the text of edit control id (output fields written directly, not through the exchange).
     void SetDlgItemText(int id, const QString& text);
 
-    /// Client-area size of template IDD_MAIN (351 x 445 dialog units).
+    /// Client-area size of template IDD_MAIN (351 x 445 dialog units, see dialogunits.h).
     static QSize ClientSize();
-    /// Dialog units of the template's font (IPAPGothic 9 pt at 96 DPI: base units 7 x 13) to
-    /// pixels, rounded as MulDiv rounds: half away from zero.
-    static int DialogUnitsToPixelsX(int units);
-    static int DialogUnitsToPixelsY(int units);
 
     // ---- replay of a results.csv (solverdlg_replay.cpp) ----
 

@@ -2,6 +2,8 @@
 // F1, and the About box itself. The About box's modal loop is replaced by one that records the box
 // that was built and closes it as the user would, so no test waits on a modal box.
 
+#include <memory>
+
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QMenu>
@@ -260,7 +262,7 @@ void TestShell::aboutBoxTemplate() {
     QCOMPARE(icon->geometry(), QRect(19, 28, 35, 33));
     QCOMPARE(icon->alignment(), Qt::AlignLeft | Qt::AlignTop);
     const QImage shown = icon->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
-    QCOMPARE(shown, QImage(QStringLiteral(RES_APP_ICON_32)).convertToFormat(QImage::Format_ARGB32));
+    QCOMPARE(shown, QImage(QString::fromLatin1(RES_APP_ICON_32)).convertToFormat(QImage::Format_ARGB32));
 
     // The version text at (40, 10), 119 x 8 units, taken as it is.
     QLabel* version = LabelNamed(about, QStringLiteral("Kelvora Version 1.0"));
@@ -347,7 +349,8 @@ void TestShell::mainWindowIsAnApplicationWindow() {
     failSafe.setSingleShot(true);
     connect(&failSafe, &QTimer::timeout, qApp, &QCoreApplication::quit);
     failSafe.start(20000);
-    QCOMPARE(static_cast<CSolverApp*>(qApp)->InitInstance(), false);
+    const auto state = std::make_unique<kelvora::SolverState>();
+    QCOMPARE(static_cast<CSolverApp*>(qApp)->InitInstance(*state), false);
     QVERIFY2(failSafe.isActive(), "closing the window did not end the loop");
     QVERIFY(seen.visible);
     QCOMPARE(seen.type, Qt::Window);
