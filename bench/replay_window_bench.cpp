@@ -19,6 +19,8 @@
 #include "solver.h"
 #include "solverdlg.h"
 
+using namespace kelvora::ui;
+
 namespace {
 
 int g_generations = 300;

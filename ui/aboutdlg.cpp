@@ -7,6 +7,8 @@
 #include "dialogunits.h"
 #include "resourceloader.h"
 
+namespace kelvora::ui {
+
 namespace {
 
 int RunExec(QDialog& dialog) { return dialog.exec(); }
@@ -60,3 +62,5 @@ QSize CAboutDlg::ClientSize() {
 }
 
 int CAboutDlg::DoModal() { return g_modalLoop(*this); }
+
+}  // namespace kelvora::ui

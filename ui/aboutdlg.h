@@ -6,6 +6,8 @@
 
 #include "resource.h"
 
+namespace kelvora::ui {
+
 class CAboutDlg : public QDialog {
     Q_OBJECT
 
@@ -27,3 +29,5 @@ using ModalLoopFunction = int (*)(QDialog& dialog);
 
 /// Replaces the modal-loop function and returns the one it replaced; nullptr restores exec.
 ModalLoopFunction SetModalLoopFunction(ModalLoopFunction function);
+
+}  // namespace kelvora::ui

@@ -11,6 +11,8 @@
 
 #include "messagebox.h"
 
+namespace kelvora::ui {
+
 namespace {
 
 // The text of a field, trimmed, as bytes for std::from_chars (which ignores the locale). A single
@@ -149,3 +151,5 @@ bool ParseDoubleText(const QString& text, double* value) {
     *value = parsed;
     return true;
 }
+
+}  // namespace kelvora::ui

@@ -9,6 +9,8 @@
 class QLineEdit;
 class QWidget;
 
+namespace kelvora::ui {
+
 /// The control of dialog whose "controlId" property is id, or nullptr.
 QWidget* FindDlgItem(const QWidget* dialog, int id);
 
@@ -59,3 +61,5 @@ bool ParseIntText(const QString& text, int* value);
 /// number (fixed or exponent form). C locale: the decimal point is '.', whatever the user's locale.
 /// nan, inf and values beyond double's range (1e999) are rejected.
 bool ParseDoubleText(const QString& text, double* value);
+
+}  // namespace kelvora::ui

@@ -1,5 +1,7 @@
 #include "dialogunits.h"
 
+namespace kelvora::ui {
+
 int MulDiv(int n, int numerator, int denominator) {
     const long long product = static_cast<long long>(n) * numerator;
     const long long half = denominator / 2;
@@ -12,3 +14,5 @@ int DialogUnitsToPixelsY(int units) { return MulDiv(units, 13, 8); }
 QRect DialogUnitsToPixels(int x, int y, int cx, int cy) {
     return QRect(DialogUnitsToPixelsX(x), DialogUnitsToPixelsY(y), DialogUnitsToPixelsX(cx), DialogUnitsToPixelsY(cy));
 }
+
+}  // namespace kelvora::ui

@@ -4,6 +4,8 @@
 
 #include <QRect>
 
+namespace kelvora::ui {
+
 /// n * numerator / denominator rounded half away from zero.
 int MulDiv(int n, int numerator, int denominator);
 
@@ -13,3 +15,5 @@ int DialogUnitsToPixelsX(int units);
 int DialogUnitsToPixelsY(int units);
 /// A template rectangle (x, y, width, height in dialog units) in pixels.
 QRect DialogUnitsToPixels(int x, int y, int cx, int cy);
+
+}  // namespace kelvora::ui

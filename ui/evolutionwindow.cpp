@@ -16,6 +16,8 @@
 #include "fitnesschart.h"
 #include "messagebox.h"
 
+namespace kelvora::ui {
+
 namespace {
 
 QSettings Settings() { return QSettings(QStringLiteral("kelvora"), QStringLiteral("kelvora")); }
@@ -224,3 +226,5 @@ void EvolutionWindow::hideEvent(QHideEvent* event) {
     saveGeometry();
     QMainWindow::hideEvent(event);
 }
+
+}  // namespace kelvora::ui

@@ -14,11 +14,14 @@
 #include "optimum.h"
 #include "solver_types.h"
 
-class FitnessChart;
 class QAction;
 class QCheckBox;
 class QLabel;
 class QVBoxLayout;
+
+namespace kelvora::ui {
+
+class FitnessChart;
 
 class EvolutionWindow : public QMainWindow {
     Q_OBJECT
@@ -87,3 +90,5 @@ private:
     QPoint m_searchTarget{-1, -1};
     bool m_running = false;
 };
+
+}  // namespace kelvora::ui

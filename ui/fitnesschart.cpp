@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QValueAxis>
 
+namespace kelvora::ui {
+
 FitnessChart::FitnessChart(QWidget* parent)
     : QChartView(parent),
       m_best(new QLineSeries),
@@ -190,3 +192,5 @@ void FitnessChart::resizeEvent(QResizeEvent* event) {
     QChartView::resizeEvent(event);
     refresh();  // the buckets follow the plot's width
 }
+
+}  // namespace kelvora::ui

@@ -14,6 +14,8 @@ class QLineSeries;
 class QLogValueAxis;
 class QValueAxis;
 
+namespace kelvora::ui {
+
 class FitnessChart : public QChartView {
     Q_OBJECT
 
@@ -77,3 +79,5 @@ private:
     QValueAxis* m_axisFitness;
     QLogValueAxis* m_axisDistance;
 };
+
+}  // namespace kelvora::ui

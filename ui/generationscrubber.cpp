@@ -8,6 +8,8 @@
 #include <QSlider>
 #include <QSpinBox>
 
+namespace kelvora::ui {
+
 namespace {
 constexpr int kPageStep = 10;
 }
@@ -74,3 +76,5 @@ void GenerationScrubber::keyPressEvent(QKeyEvent* event) {
     }
     event->accept();
 }
+
+}  // namespace kelvora::ui

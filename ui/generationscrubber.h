@@ -8,6 +8,8 @@
 class QSlider;
 class QSpinBox;
 
+namespace kelvora::ui {
+
 class GenerationScrubber : public QWidget {
     Q_OBJECT
 
@@ -38,3 +40,5 @@ private:
     int m_count = 0;
     int m_last = 0;  ///< the generation last announced
 };
+
+}  // namespace kelvora::ui

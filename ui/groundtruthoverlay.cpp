@@ -9,6 +9,8 @@
 #include "reachmaploader.h"
 #include "solver.h"
 
+namespace kelvora::ui {
+
 namespace {
 
 QSettings Settings() { return QSettings(QStringLiteral("Kelvora"), QStringLiteral("Kelvora")); }
@@ -103,3 +105,5 @@ QImage GroundTruthOverlay::UnreachableWash(const kelvora::ReachMap& map) {
     }
     return wash;
 }
+
+}  // namespace kelvora::ui

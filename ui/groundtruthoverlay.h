@@ -18,6 +18,8 @@ struct ReachMap;
 struct SolverState;
 }  // namespace kelvora
 
+namespace kelvora::ui {
+
 class GroundTruthOverlay : public QObject {
     Q_OBJECT
 
@@ -66,3 +68,5 @@ private:
     QPoint m_lastBase, m_lastTarget;
     kelvora::Optimum m_lastOptimum;
 };
+
+}  // namespace kelvora::ui

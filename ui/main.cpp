@@ -3,6 +3,8 @@
 
 #include "solverapp.h"
 
+using namespace kelvora::ui;
+
 int main(int argc, char* argv[]) {
     // The run state lives as long as the program: made before the application object, so that it
     // is destroyed after the window, closing a result file still open.

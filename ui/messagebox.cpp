@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+namespace kelvora::ui {
+
 namespace {
 
 void ShowModalMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
@@ -25,3 +27,5 @@ MessageBoxFunction SetMessageBoxFunction(MessageBoxFunction function) {
     g_messageBox = function ? function : ShowModalMessageBox;
     return previous;
 }
+
+}  // namespace kelvora::ui

@@ -7,6 +7,8 @@
 
 class QWidget;
 
+namespace kelvora::ui {
+
 /// Shows a message box with an OK button over parent and returns when it is closed.
 using MessageBoxFunction = void (*)(QWidget* parent, QMessageBox::Icon icon, const QString& text);
 
@@ -16,3 +18,5 @@ void ShowMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& text
 
 /// Replaces the message-box function and returns the one it replaced; nullptr restores the modal box.
 MessageBoxFunction SetMessageBoxFunction(MessageBoxFunction function);
+
+}  // namespace kelvora::ui

@@ -24,6 +24,8 @@
 //   lies under it (frame, axes, arms). Qt's opaque background mode, background white, does the same.
 // No antialiasing anywhere.
 
+namespace kelvora::ui {
+
 namespace {
 
 // The box left..right-1 x top..bottom-1 of a shape given as the platform's (left, top, right,
@@ -155,3 +157,5 @@ void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark
 
     painter.restore();
 }
+
+}  // namespace kelvora::ui

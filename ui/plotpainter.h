@@ -18,6 +18,8 @@
 
 class QPainter;
 
+namespace kelvora::ui {
+
 /// Every individual of one generation for the population layer: tips in client pixels (x right,
 /// y down) and fitness in (0, 1], index for index.
 struct PopulationCloud {
@@ -60,3 +62,5 @@ void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark
 
 /// Draws the links of pose from base through J1 and J2 to the tip with painter's pen.
 void DrawArm(QPainter& painter, const kelvora::ArmPose& pose, QPoint base);
+
+}  // namespace kelvora::ui

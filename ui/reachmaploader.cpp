@@ -11,6 +11,8 @@
 
 #include "reachmap.h"
 
+namespace kelvora::ui {
+
 namespace {
 
 struct Waiter {
@@ -63,3 +65,5 @@ const kelvora::ReachMap* ReachMapLoader::Request(QObject* receiver, std::functio
     }
     return nullptr;
 }
+
+}  // namespace kelvora::ui

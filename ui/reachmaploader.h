@@ -9,6 +9,8 @@ namespace kelvora {
 struct ReachMap;
 }
 
+namespace kelvora::ui {
+
 /// The process's one reach map for the base (kBaseX, kBaseY). Call from the GUI thread.
 class ReachMapLoader {
 public:
@@ -17,3 +19,5 @@ public:
     /// once it is, on receiver's thread, unless receiver has been destroyed by then.
     static const kelvora::ReachMap* Request(QObject* receiver, std::function<void()> ready);
 };
+
+}  // namespace kelvora::ui

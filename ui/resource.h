@@ -3,6 +3,8 @@
 // Controls keep their numbers as the "controlId" property and their names as objectName, so
 // code and tests find them by either (CSolverDlg::GetDlgItem).
 
+namespace kelvora::ui {
+
 // Dialog templates.
 inline constexpr int IDD_ABOUT = 100;
 inline constexpr int IDD_MAIN = 102;
@@ -48,3 +50,5 @@ inline constexpr char RES_BASE_MARK[] = ":/kelvora/basemark.bmp";
 // Hot spot of the pick cursor: the tip of its arrow.
 inline constexpr int PICK_CURSOR_HOT_X = 1;
 inline constexpr int PICK_CURSOR_HOT_Y = 1;
+
+}  // namespace kelvora::ui

@@ -7,7 +7,8 @@
 
 #include "resource.h"
 
-// The pictures live in a static library; registering them here also makes the linker keep them.
+// The pictures live in a static library; registering them here also makes the linker keep them. Outside
+// any namespace, as Q_INIT_RESOURCE must be.
 static void InitPictureResources() {
     static const bool registered = [] {
         Q_INIT_RESOURCE(kelvora);
@@ -15,6 +16,8 @@ static void InitPictureResources() {
     }();
     (void)registered;
 }
+
+namespace kelvora::ui {
 
 QIcon LoadIconResource(int id) {
     InitPictureResources();
@@ -69,3 +72,5 @@ QString LoadStringResource(int id) {
         return QString();
     }
 }
+
+}  // namespace kelvora::ui

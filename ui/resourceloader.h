@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QString>
 
+namespace kelvora::ui {
+
 /// Icon IDI_APP: its 32 x 32 and 16 x 16 images. Null for an unknown id.
 QIcon LoadIconResource(int id);
 
@@ -20,3 +22,5 @@ QCursor LoadCursorResource(int id);
 
 /// String IDS_ABOUT_MENU in the window's language (see uilanguage.h); empty for an unknown id.
 QString LoadStringResource(int id);
+
+}  // namespace kelvora::ui

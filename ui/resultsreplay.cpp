@@ -19,6 +19,8 @@
 
 #include "solver.h"
 
+namespace kelvora::ui {
+
 using namespace kelvora;
 
 namespace {
@@ -217,3 +219,5 @@ bool ResultsReplay::population(int generation, PopulationCloud& cloud) const {
     }
     return true;
 }
+
+}  // namespace kelvora::ui

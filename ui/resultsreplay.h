@@ -16,6 +16,8 @@
 
 class QWidget;
 
+namespace kelvora::ui {
+
 /// The arms and the error of one generation of a replay.
 struct ReplayFrame {
     int generation = 0;          ///< 1-based
@@ -76,3 +78,5 @@ private:
     bool m_complete = true;
     bool m_targetUnique = true;
 };
+
+}  // namespace kelvora::ui

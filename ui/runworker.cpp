@@ -4,6 +4,8 @@
 
 #include <chrono>
 
+namespace kelvora::ui {
+
 RunWorker::RunWorker(const kelvora::SolverState& start, const kelvora::SolverParams& params, QObject* parent)
     : QObject(parent),
       m_state(std::make_unique<kelvora::SolverState>()),
@@ -132,3 +134,5 @@ void RunWorker::run() {
     }
     emit finished();
 }
+
+}  // namespace kelvora::ui

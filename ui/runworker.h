@@ -12,6 +12,8 @@
 
 #include "solver.h"
 
+namespace kelvora::ui {
+
 /// What the window shows of a run at one moment, copied out of the worker's state.
 struct RunSnapshot {
     int generation = 0;                  ///< generations finished, 1..generationCount
@@ -97,3 +99,5 @@ private:
     QList<kelvora::ArmPose> m_bests;     ///< each finished generation's best pose
     std::shared_ptr<RunChannel> m_channel;
 };
+
+}  // namespace kelvora::ui

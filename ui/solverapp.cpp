@@ -10,6 +10,8 @@
 #include "solverdlg.h"
 #include "uilanguage.h"
 
+namespace kelvora::ui {
+
 CSolverApp::CSolverApp(int& argc, char** argv) : QApplication(argc, argv) {
     SetApplicationMetadata();
     InstallFontSubstitutions();
@@ -48,3 +50,5 @@ bool CSolverApp::InitInstance(kelvora::SolverState& state) {
     exec();
     return false;
 }
+
+}  // namespace kelvora::ui

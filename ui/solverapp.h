@@ -6,6 +6,8 @@
 
 #include "solver.h"
 
+namespace kelvora::ui {
+
 class CSolverApp : public QApplication {
     Q_OBJECT
 
@@ -26,3 +28,5 @@ public:
     /// metric twin on Linux.
     static void InstallFontSubstitutions();
 };
+
+}  // namespace kelvora::ui

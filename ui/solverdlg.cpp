@@ -35,6 +35,8 @@
 #include "resultsreplay.h"
 #include "runworker.h"
 
+namespace kelvora::ui {
+
 namespace {
 
 // Kinds of control in template IDD_MAIN.
@@ -56,22 +58,22 @@ struct ControlTemplate {
 
 // Template IDD_MAIN: template order, which is also the tab order.
 constexpr ControlTemplate kMainTemplate[] = {
-    {IDOK, "IDOK", ControlKind::DefPushButton, QT_TRANSLATE_NOOP("CSolverDlg", "計算"), 147, 406, 50, 14},
+    {IDOK, "IDOK", ControlKind::DefPushButton, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "計算"), 147, 406, 50, 14},
     {IDC_POPULATION_SIZE, "IDC_POPULATION_SIZE", ControlKind::ParameterEdit, "", 107, 358, 40, 14},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("CSolverDlg", "集団サイズ(<10000)"), 38, 359, 63, 8},
+    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "集団サイズ(<10000)"), 38, 359, 63, 8},
     {IDC_GENERATION_LIMIT, "IDC_GENERATION_LIMIT", ControlKind::ParameterEdit, "", 234, 357, 40, 14},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("CSolverDlg", "世代数の上限(<10000)"), 161, 359, 71, 8},
+    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "世代数の上限(<10000)"), 161, 359, 71, 8},
     {IDC_CROSSOVER_RATE, "IDC_CROSSOVER_RATE", ControlKind::ParameterEdit, "", 107, 381, 40, 14},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("CSolverDlg", "突然変異の確率"), 181, 384, 49, 8},
+    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "突然変異の確率"), 181, 384, 49, 8},
     {IDC_MUTATION_PROBABILITY, "IDC_MUTATION_PROBABILITY", ControlKind::ParameterEdit, "", 234, 382, 40, 14},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("CSolverDlg", "交差率"), 77, 383, 22, 8},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("CSolverDlg", "エリート解の誤差"), 179, 321, 51, 8},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("CSolverDlg", "世代"), 150, 320, 15, 8},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("CSolverDlg", "第"), 94, 320, 8, 8},
+    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "交差率"), 77, 383, 22, 8},
+    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "エリート解の誤差"), 179, 321, 51, 8},
+    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "世代"), 150, 320, 15, 8},
+    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "第"), 94, 320, 8, 8},
     {IDC_GENERATION, "IDC_GENERATION", ControlKind::OutputEdit, "", 106, 318, 40, 14},
     {IDC_ERROR, "IDC_ERROR", ControlKind::OutputEdit, "", 234, 318, 40, 14},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("CSolverDlg", "目標点y座標"), 189, 301, 39, 8},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("CSolverDlg", "目標点x座標"), 64, 303, 39, 8},
+    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "目標点y座標"), 189, 301, 39, 8},
+    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "目標点x座標"), 64, 303, 39, 8},
     {IDC_TARGET_X, "IDC_TARGET_X", ControlKind::OutputEdit, "", 106, 301, 40, 14},
     {IDC_TARGET_Y, "IDC_TARGET_Y", ControlKind::OutputEdit, "", 234, 300, 40, 14},
     {IDC_POINTER_X, "IDC_POINTER_X", ControlKind::ReadoutEdit, "", 298, 87, 40, 14},
@@ -691,3 +693,5 @@ void CSolverDlg::OnSysCommand(unsigned nID, qintptr /*lParam*/) {
 }
 
 void CSolverDlg::OnHelp() { OnSysCommand(IDM_ABOUT, 0); }
+
+}  // namespace kelvora::ui

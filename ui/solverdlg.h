@@ -17,23 +17,26 @@
 #include "resource.h"
 #include "solver.h"
 
-class CDataExchange;
-class EvolutionWindow;
 class QThread;
-struct RunChannel;
-class GenerationScrubber;
 class QAction;
 class QDragEnterEvent;
 class QDropEvent;
-class ResultsReplay;
-struct PopulationCloud;
-class GroundTruthOverlay;
 class QContextMenuEvent;
 class QKeyEvent;
 class QMenu;
 class QMouseEvent;
 class QPaintEvent;
 class QShowEvent;
+
+namespace kelvora::ui {
+
+class CDataExchange;
+class EvolutionWindow;
+struct RunChannel;
+class GenerationScrubber;
+class ResultsReplay;
+struct PopulationCloud;
+class GroundTruthOverlay;
 
 class CSolverDlg : public QDialog {
     Q_OBJECT
@@ -239,3 +242,5 @@ private:
     bool m_bInitialized = false;
     QElapsedTimer m_liveClock;  ///< since the run's start
 };
+
+}  // namespace kelvora::ui

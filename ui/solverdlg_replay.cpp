@@ -19,6 +19,8 @@
 #include "resultsreplay.h"
 #include "solverdlg.h"
 
+namespace kelvora::ui {
+
 namespace {
 const QString kPopulationShownKey = QStringLiteral("view/showPopulation");
 }
@@ -159,3 +161,5 @@ void CSolverDlg::dropEvent(QDropEvent* event) {
     // After the drop has finished: the file's check may take a while and shows its progress.
     QMetaObject::invokeMethod(this, [this, path] { OpenResults(path); }, Qt::QueuedConnection);
 }
+
+}  // namespace kelvora::ui

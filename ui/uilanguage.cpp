@@ -5,6 +5,8 @@
 #include <QList>
 #include <QTranslator>
 
+namespace kelvora::ui {
+
 namespace {
 
 // The language part of a locale or LANGUAGE entry: "en" of "en_US.UTF-8@euro", lower case.
@@ -55,3 +57,5 @@ UiLanguage InstallUiTranslation() {
     }
     return UiLanguage::Japanese;
 }
+
+}  // namespace kelvora::ui

@@ -2,6 +2,8 @@
 // The language of the window's texts. Japanese is the source text and the default; English comes
 // from the translation compiled into the program (res/translations/kelvora_en.ts).
 
+namespace kelvora::ui {
+
 /// The languages the window speaks.
 enum class UiLanguage { Japanese, English };
 
@@ -18,3 +20,5 @@ UiLanguage UiLanguageFromEnvironment();
 /// (Japanese when the translation could not be loaded). Call it before the first
 /// window is built.
 UiLanguage InstallUiTranslation();
+
+}  // namespace kelvora::ui

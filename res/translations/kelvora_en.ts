@@ -2,7 +2,7 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
-    <name>CAboutDlg</name>
+    <name>kelvora::ui::CAboutDlg</name>
     <message>
         <source>Kelvoraのﾊﾞｰｼﾞｮﾝ情報</source>
         <translation>About Kelvora</translation>
@@ -36,7 +36,7 @@
     </message>
 </context>
 <context>
-    <name>CSolverDlg</name>
+    <name>kelvora::ui::CSolverDlg</name>
     <message>
         <source>計算</source>
         <translation>Compute</translation>
@@ -161,7 +161,7 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     </message>
 </context>
 <context>
-    <name>EvolutionWindow</name>
+    <name>kelvora::ui::EvolutionWindow</name>
     <message>
         <source>Kelvora — 進化</source>
         <translation>Kelvora — Evolution</translation>
@@ -248,7 +248,7 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     </message>
 </context>
 <context>
-    <name>FitnessChart</name>
+    <name>kelvora::ui::FitnessChart</name>
     <message>
         <source>最良の適応度</source>
         <translation>Best fitness</translation>
@@ -275,7 +275,7 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     </message>
 </context>
 <context>
-    <name>GroundTruthOverlay</name>
+    <name>kelvora::ui::GroundTruthOverlay</name>
     <message>
         <source>到達できない領域を表示</source>
         <translation>Show Unreachable Region</translation>

@@ -7,6 +7,8 @@
 
 #include "dataexchange.h"
 
+using namespace kelvora::ui;
+
 class TestDataExchange : public QObject {
     Q_OBJECT
 

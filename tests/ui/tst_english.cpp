@@ -20,6 +20,8 @@
 #include "uilanguage.h"
 #include "uitestsupport.h"
 
+using namespace kelvora::ui;
+
 namespace {
 
 using uitest::Fixture;

@@ -16,6 +16,8 @@
 #include "solver.h"
 #include "uitestsupport.h"
 
+using namespace kelvora::ui;
+
 using uitest::Fixture;
 
 namespace {

@@ -17,6 +17,8 @@
 #include "solverapp.h"
 #include "uitestsupport.h"
 
+using namespace kelvora::ui;
+
 namespace {
 
 QSettings Settings() { return QSettings(QStringLiteral("Kelvora"), QStringLiteral("Kelvora")); }

@@ -19,6 +19,8 @@
 #include "resourceloader.h"
 #include "uitestsupport.h"
 
+using namespace kelvora::ui;
+
 using uitest::CrLfLines;
 using uitest::ExpectedPlot;
 using uitest::Fixture;

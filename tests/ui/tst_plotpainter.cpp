@@ -14,6 +14,8 @@
 #include "resourceloader.h"
 #include "solverdlg.h"
 
+using namespace kelvora::ui;
+
 Q_DECLARE_METATYPE(kelvora::ArmPose)
 
 namespace {

@@ -13,6 +13,8 @@
 #include "resourceloader.h"
 #include "uitestsupport.h"
 
+using namespace kelvora::ui;
+
 using uitest::Fixture;
 using uitest::MovePointer;
 

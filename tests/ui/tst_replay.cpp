@@ -18,6 +18,8 @@
 #include "solver.h"
 #include "uitestsupport.h"
 
+using namespace kelvora::ui;
+
 using uitest::Fixture;
 
 namespace {

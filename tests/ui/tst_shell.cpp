@@ -16,6 +16,8 @@
 #include "solverapp.h"
 #include "uitestsupport.h"
 
+using namespace kelvora::ui;
+
 using uitest::Fixture;
 
 namespace {

@@ -28,6 +28,8 @@
 #include "solverdlg.h"
 #include "uitestsupport.h"
 
+using namespace kelvora::ui;
+
 namespace {
 
 using uitest::CrLfLines;

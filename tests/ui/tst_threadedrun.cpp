@@ -16,6 +16,8 @@
 #include "reference_search.h"
 #include "uitestsupport.h"
 
+using namespace kelvora::ui;
+
 using uitest::CrLfLines;
 using uitest::Fixture;
 using uitest::ProbeDlg;

@@ -23,6 +23,8 @@
 #include "resourceloader.h"
 #include "solverdlg.h"
 
+using namespace kelvora::ui;
+
 namespace uitest {
 
 struct Message {
