@@ -26,38 +26,18 @@
 #include <vector>
 
 #include "reference_search.h"
+#include "bench_support.h"
 #include "solver.h"
 
 namespace kelvora {
 namespace {
 
+using bench::ScratchDir;
+using bench::Seconds;
+
 // The window's opening target, as a pixel.
 constexpr int kTargetX = kBaseX + kOpeningTargetX, kTargetY = kBaseY - kOpeningTargetY;
 constexpr const char* kLargestRunFlag = "--largest-run";
-
-/// A directory of its own under the temporary directory, removed with what it holds.
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kelvora-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::perror("kelvora_bench: mkdtemp");
-            std::exit(1);
-        }
-        path_ = pattern;
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const char* c_str() const { return path_.c_str(); }
-    std::string file(const char* name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 ssize_t Discard(int, const void*, std::size_t size) { return static_cast<ssize_t>(size); }
 
@@ -119,12 +99,6 @@ void BM_GenerationBaseline(benchmark::State& bench) {
 BENCHMARK(BM_GenerationBaseline)->Arg(20)->Arg(1000)->Arg(kMaxPopulation)->Unit(benchmark::kMicrosecond);
 
 // ---------------------------------------------------------------- a run with its writes
-
-double Seconds(clockid_t clock) {
-    timespec t{};
-    ::clock_gettime(clock, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 /// The lines of one file of a run, each with its line break.
 std::vector<std::string> LinesOf(const std::string& path) {

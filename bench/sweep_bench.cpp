@@ -17,37 +17,15 @@
 #include <string>
 #include <unistd.h>
 
+#include "bench_support.h"
 #include "solver.h"
 #include "sweep.h"
 
 namespace kelvora {
 namespace {
 
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kelvora-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::perror("kelvora_sweep_bench: mkdtemp");
-            std::exit(1);
-        }
-        path_ = pattern;
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const char* c_str() const { return path_.c_str(); }
-
-private:
-    std::string path_;
-};
-
-double Now(clockid_t clock = CLOCK_MONOTONIC) {
-    timespec t{};
-    ::clock_gettime(clock, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
+using bench::ScratchDir;
+using bench::Seconds;
 
 // ---------------------------------------------------------------- flush modes
 
@@ -73,9 +51,9 @@ void BM_FlushModes(benchmark::State& bench) {
             options.buffers = buffers.get();
             options.flush = mode == 1 ? FlushMode::generation : FlushMode::line;
             if (mode == 2) options.writer = Discard;
-            const double start = Now();
+            const double start = Seconds();
             const RunReport report = RunSolver(*state, params, {}, options);
-            seconds[mode] += Now() - start;
+            seconds[mode] += Seconds() - start;
             if (!report.filesComplete()) bench.SkipWithError("a result file failed");
         }
     }
@@ -107,10 +85,10 @@ void BM_SweepThreads(benchmark::State& bench) {
     long long rows = 0;
     for (auto _ : bench) {
         for (int threads = 1; threads <= 2; ++threads) {
-            const double start = Now(), cpuStart = Now(CLOCK_PROCESS_CPUTIME_ID);
+            const double start = Seconds(), cpuStart = Seconds(CLOCK_PROCESS_CPUTIME_ID);
             RunSweep(plan, {.threads = threads}, [&](long long, const SweepResult&) { ++rows; });
-            seconds[threads - 1] += Now() - start;
-            cpu[threads - 1] += Now(CLOCK_PROCESS_CPUTIME_ID) - cpuStart;
+            seconds[threads - 1] += Seconds() - start;
+            cpu[threads - 1] += Seconds(CLOCK_PROCESS_CPUTIME_ID) - cpuStart;
         }
     }
     // Processor time of both threads together against one thread's: 1 when threading costs nothing,
@@ -132,13 +110,13 @@ void BM_SweepRunOverhead(benchmark::State& bench) {
     auto buffers = std::make_unique<RunBuffers>();
     double sweep = 0, library = 0, optimum = 0;
     for (auto _ : bench) {
-        double start = Now();
+        double start = Seconds();
         benchmark::DoNotOptimize(FindOptimum(kBaseX, kBaseY, kBaseX + kOpeningTargetX, kBaseY - kOpeningTargetY));
-        optimum += Now() - start;
-        start = Now();
+        optimum += Seconds() - start;
+        start = Seconds();
         RunSweep(plan, {.threads = 1}, [](long long, const SweepResult& r) { benchmark::DoNotOptimize(r.eliteDistance); });
-        sweep += Now() - start;
-        start = Now();
+        sweep += Seconds() - start;
+        start = Seconds();
         for (std::uint32_t seed : plan.seeds) {
             state->baseX = kBaseX;
             state->baseY = kBaseY;
@@ -151,7 +129,7 @@ void BM_SweepRunOverhead(benchmark::State& bench) {
             RunSolver(*state, {100, 100, 0.5, 0.1}, {}, options);
             benchmark::DoNotOptimize(state->eliteFitness);
         }
-        library += Now() - start;
+        library += Seconds() - start;
     }
     const auto n = static_cast<double>(bench.iterations());
     // The target's optimum is searched once per sweep, not per run: it is shown apart.

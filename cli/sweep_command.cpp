@@ -203,10 +203,11 @@ bool Target(const std::string& value, std::vector<SweepTarget>& targets, std::st
 std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
     std::string error;
     bool seedsGiven = false;
-    a.plan.populations = {20};
-    a.plan.generations = {100};
-    a.plan.crossovers = {0.5};
-    a.plan.mutations = {0.1};
+    constexpr SolverParams kDefaults{};  // the single run's defaults, as the window opens
+    a.plan.populations = {kDefaults.populationSize};
+    a.plan.generations = {kDefaults.generationCount};
+    a.plan.crossovers = {kDefaults.crossoverRate};
+    a.plan.mutations = {kDefaults.mutationProbability};
     for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
         std::string flag = args[i];
         std::optional<std::string> value;
