@@ -195,18 +195,25 @@ bool ResultsReplay::population(int generation, PopulationCloud& cloud) const {
     cloud.fitness.clear();
     if (generation < 1 || generation > generationCount()) return false;
     // The generation's bytes, read now: the file may have changed since it was checked.
-    const std::uint64_t begin = m_index.generationStarts[static_cast<std::size_t>(generation - 1)];
-    const std::uint64_t end = m_index.generationStarts[static_cast<std::size_t>(generation)];
+    return ReadPopulation(m_fd, m_index.population, m_index.generationStarts[static_cast<std::size_t>(generation - 1)],
+                          m_index.generationStarts[static_cast<std::size_t>(generation)], m_base, cloud);
+}
+
+bool ResultsReplay::ReadPopulation(int fd, int population, std::uint64_t begin, std::uint64_t end, QPoint base,
+                                   PopulationCloud& cloud) {
+    cloud.tips.clear();
+    cloud.fitness.clear();
+    if (end <= begin || end - begin > std::uint64_t{kMaxPopulation + 1} * kMaxLineLength) return false;
     std::string bytes(static_cast<std::size_t>(end - begin), '\0');
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::pread(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(begin + done));
+        const ssize_t n = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(begin + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += static_cast<std::size_t>(n);
     }
     ResultsIndex one;
-    one.population = m_index.population;
+    one.population = population;
     one.generationStarts = {0, bytes.size()};
     one.size = bytes.size();
     LoggedGeneration gen;
@@ -214,7 +221,7 @@ bool ResultsReplay::population(int generation, PopulationCloud& cloud) const {
     cloud.tips.reserve(gen.individuals.size());
     cloud.fitness.reserve(gen.individuals.size());
     for (const LoggedIndividual& individual : gen.individuals) {
-        cloud.tips.push_back(TipPosition(PoseOf(individual.genes), m_base.x(), m_base.y()));
+        cloud.tips.push_back(TipPosition(PoseOf(individual.genes), base.x(), base.y()));
         cloud.fitness.push_back(individual.fitness);
     }
     return true;

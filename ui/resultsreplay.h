@@ -57,6 +57,11 @@ public:
     /// Every individual's tip and fitness of generation (1-based) into cloud. False when the
     /// generation cannot be read (the file changed under the window).
     bool population(int generation, PopulationCloud& cloud) const;
+    /// The individuals of one generation of population, the bytes [begin, end) of the results.csv
+    /// open as fd, as tips on base and their logged fitness, into cloud. False when those bytes
+    /// cannot be read or are not one whole generation.
+    static bool ReadPopulation(int fd, int population, std::uint64_t begin, std::uint64_t end, QPoint base,
+                               PopulationCloud& cloud);
 
     ~ResultsReplay();
     ResultsReplay(const ResultsReplay&) = delete;

@@ -402,6 +402,7 @@ void CSolverDlg::OnRunSnapshot() {
         m_runOffsets.push_back(snapshot.resultsEnds[i]);
         m_runBests.push_back(snapshot.bests[i]);
     }
+    if (IsPopulationShown()) ShowRunPopulation();
     if (m_pEvolution) {
         // The rows the chart has not had yet, from the window's own copy of the history.
         const int from = static_cast<int>(m_pEvolution->chart()->history().size());

@@ -228,6 +228,9 @@ private:
     void OnOpenResults();
     void BeginRunReplay();
     void EndRunReplay(int populationSize);
+    /// During a run with the population layer on: the latest generation's individuals, read back
+    /// from the lines the run has written to results.csv, become the layer.
+    void ShowRunPopulation();
     void SetReplay(std::unique_ptr<ResultsReplay> replay);
     void PlaceScrubber(EvolutionWindow* evolution);  ///< into the new evolution window's scrubber slot
     std::unique_ptr<ResultsReplay> m_pReplay;        ///< what the scrubber plays back, or null

@@ -1,10 +1,14 @@
 // The main dialog's replay of a results.csv: opening a file (menu, Ctrl+O, drop, command line),
 // the generation scrubber and the population layer.
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMimeData>
@@ -146,6 +150,19 @@ void CSolverDlg::EndRunReplay(int populationSize) {
     SetReplay(ResultsReplay::FromRun(QDir::current().absoluteFilePath(QString::fromLocal8Bit(m_state.resultsLog.name)),
                                      populationSize, m_runOffsets, m_runBests, QPoint(m_state.baseX, m_state.baseY),
                                      QPoint(m_state.targetX, m_state.targetY)));
+}
+
+void CSolverDlg::ShowRunPopulation() {
+    const std::size_t generations = m_runBests.size();
+    if (generations == 0 || m_runOffsets.size() != generations + 1) return;
+    if (!m_pCloud) m_pCloud = std::make_unique<PopulationCloud>();
+    const QByteArray path = QFile::encodeName(QDir::current().absoluteFilePath(QString::fromLocal8Bit(m_state.resultsLog.name)));
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const bool read = fd >= 0 && ResultsReplay::ReadPopulation(fd, m_runParams.populationSize, m_runOffsets[generations - 1],
+                                                               m_runOffsets[generations],
+                                                               QPoint(m_state.baseX, m_state.baseY), *m_pCloud);
+    if (fd >= 0) ::close(fd);
+    if (!read) m_pCloud.reset();  // the file is not readable here (a device, or gone): no layer
 }
 
 void CSolverDlg::dragEnterEvent(QDragEnterEvent* event) {

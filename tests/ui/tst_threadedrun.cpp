@@ -13,6 +13,8 @@
 
 #include "evolutionwindow.h"
 #include "fitnesschart.h"
+#include "plotpainter.h"
+#include "resourceloader.h"
 #include "reference_search.h"
 #include "uitestsupport.h"
 
@@ -72,6 +74,8 @@ private slots:
     void stopKeepsAnUninterruptedRunsPrefix();
     void twoRunsBackToBack();
     void evolutionWindowFollowsTheRun();
+    void populationLayerFollowsTheRun_data();
+    void populationLayerFollowsTheRun();
     void destroyingTheWindowMidRunEndsTheRun_data();
     void destroyingTheWindowMidRunEndsTheRun();
 };
@@ -253,6 +257,61 @@ void TestThreadedRun::destroyingTheWindowMidRunEndsTheRun() {
     const int lines = CrLfLines(QStringLiteral("results.csv"));
     QVERIFY2(lines > 0 && lines % 101 == 0 && lines < 10000 * 101, qPrintable(QString::number(lines)));
     QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), lines / 101);
+}
+
+void TestThreadedRun::populationLayerFollowsTheRun_data() {
+    QTest::addColumn<bool>("everyGeneration");
+    QTest::newRow("window's pace") << false;
+    QTest::newRow("every generation") << true;
+}
+
+// With the population layer on, the plot shows the population of the generation on screen while
+// the run goes, and the last generation's at its end: compared, pixel for pixel, with the plot
+// painted from that generation's lines in results.csv and the reference search's arms.
+void TestThreadedRun::populationLayerFollowsTheRun() {
+    QFETCH(bool, everyGeneration);
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    QVERIFY(f.exposed());
+    f.dlg->m_bEveryGeneration = everyGeneration;
+    f.dlg->SetPopulationShown(true);
+    constexpr int kPopulation = 100, kLimit = 2000;  // long enough for a snapshot at the window's pace before the end
+    f.setText(IDC_POPULATION_SIZE, QString::number(kPopulation));
+    f.setText(IDC_GENERATION_LIMIT, QString::number(kLimit));
+    QMap<int, QImage> shown;  // generation -> the plot as it was then
+    f.dlg->onProgress = [&](ProbeDlg& dlg, int generation) {
+        if ((shown.isEmpty() && generation < kLimit) || generation == kLimit) shown[generation] = uitest::ShownPlot(dlg);
+    };
+    QVERIFY(f.run());
+    QCOMPARE(shown.size(), 2);
+
+    const quint32 seed = TooltipSeed(f);
+    QList<QByteArray> individuals;  // four fields; a generation's summary line has three
+    for (const QByteArray& line : ReadAll(QStringLiteral("results.csv")).split('\n'))
+        if (line.count(',') == 3) individuals << line.trimmed();
+    QCOMPARE(individuals.size(), kPopulation * kLimit);
+    const kelvora::reference::Geometry geometry;
+    for (auto it = shown.cbegin(); it != shown.cend(); ++it) {
+        const int g = it.key();
+        PopulationCloud cloud;
+        for (int i = 0; i < kPopulation; ++i) {
+            const QList<QByteArray> fields = individuals[(g - 1) * kPopulation + i].split(',');
+            cloud.tips.push_back(kelvora::TipPosition(fields[0].toInt(), fields[1].toInt(), fields[2].toInt(),
+                                                      geometry.baseX, geometry.baseY));
+            cloud.fitness.push_back(fields[3].toDouble());
+        }
+        const kelvora::reference::RunOutcome ref = kelvora::reference::Run(geometry, {kPopulation, g, 0.5, 0.1}, seed);
+        QImage expected(f.dlg->size(), QImage::Format_RGB32);
+        expected.fill(f.dlg->palette().color(QPalette::Window));
+        QPainter painter(&expected);
+        PaintPlot(painter,
+                  PlotScene{CSolverDlg::kPlotRect, QPoint(geometry.baseX, geometry.baseY), ref.currentPose,
+                            ref.elitePose, QPoint(geometry.targetX, geometry.targetY), &cloud},
+                  LoadBitmapResource(IDB_BASE_MARK));
+        painter.end();
+        QVERIFY2(it.value() == expected.copy(CSolverDlg::kPlotRect), qPrintable(QStringLiteral("generation %1").arg(g)));
+    }
 }
 
 QTEST_MAIN(TestThreadedRun)
