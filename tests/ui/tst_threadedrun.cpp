@@ -68,7 +68,7 @@ class TestThreadedRun : public QObject {
 
 private slots:
     void initTestCase() { SetMessageBoxFunction(uitest::RecordMessage); }
-    void init() { uitest::Messages().clear(); }
+    void init();
 
     void stopKeepsAnUninterruptedRunsPrefix_data();
     void stopKeepsAnUninterruptedRunsPrefix();
@@ -257,6 +257,13 @@ void TestThreadedRun::destroyingTheWindowMidRunEndsTheRun() {
     const int lines = CrLfLines(QStringLiteral("results.csv"));
     QVERIFY2(lines > 0 && lines % 101 == 0 && lines < 10000 * 101, qPrintable(QString::number(lines)));
     QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), lines / 101);
+}
+
+// The population layer starts off in every test (a test that turns it on leaves it remembered).
+void TestThreadedRun::init() {
+    uitest::Messages().clear();
+    uitest::UseScratchSettings();
+    QSettings().remove(QStringLiteral("view/showPopulation"));
 }
 
 void TestThreadedRun::populationLayerFollowsTheRun_data() {
