@@ -73,9 +73,7 @@ EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Wind
     updateReadout();
 }
 
-EvolutionWindow::~EvolutionWindow() {
-    if (m_search.joinable()) m_search.join();
-}
+EvolutionWindow::~EvolutionWindow() = default;
 
 void EvolutionWindow::beginRun(int limit, QPoint base, QPoint target) {
     m_base = base;
@@ -106,46 +104,15 @@ void EvolutionWindow::setHistory(const QList<kelvora::GenerationStat>& rows, dou
 }
 
 void EvolutionWindow::findOptimum() {
-    if (m_optimum && m_optimumBase == m_base && m_optimumTarget == m_target) {
-        m_chart->setOptimumFitness(m_optimum->fitness);
-        return;
+    if (!m_optimum || m_optimumBase != m_base || m_optimumTarget != m_target) {
+        // The exact search takes well under a millisecond (solver/optimum.h): done here, at once.
+        m_optimum = kelvora::FindOptimum(m_base.x(), m_base.y(), m_target.x(), m_target.y());
+        m_optimumBase = m_base;
+        m_optimumTarget = m_target;
+        updateReadout();
+        emit optimumFound();
     }
-    m_optimum.reset();
-    m_chart->setOptimumFitness(std::nullopt);
-    // The search under way is for this very target already: its answer is on its way.
-    if (m_search.joinable() && m_searchBase == m_base && m_searchTarget == m_target) return;
-    // The exhaustive search takes a moment: on a thread of its own, which hands its answer over
-    // under m_searchLock and then tells the window. One search at a time: a new target waits for
-    // the previous search to end.
-    if (m_search.joinable()) m_search.join();
-    takeOptimum();  // the answer of the search just joined, if it still matters
-    if (m_optimum) return;
-    m_searchBase = m_base;
-    m_searchTarget = m_target;
-    const QPoint base = m_base, target = m_target;
-    m_search = std::thread([this, base, target] {
-        const kelvora::Optimum optimum = kelvora::FindOptimum(base.x(), base.y(), target.x(), target.y());
-        {
-            const std::lock_guard<std::mutex> lock(m_searchLock);
-            m_found = optimum;
-        }
-        QMetaObject::invokeMethod(this, &EvolutionWindow::takeOptimum, Qt::QueuedConnection);
-    });
-}
-
-void EvolutionWindow::takeOptimum() {
-    std::optional<kelvora::Optimum> found;
-    {
-        const std::lock_guard<std::mutex> lock(m_searchLock);
-        found.swap(m_found);
-    }
-    if (!found || m_searchBase != m_base || m_searchTarget != m_target) return;
-    m_optimum = found;
-    m_optimumBase = m_searchBase;
-    m_optimumTarget = m_searchTarget;
     m_chart->setOptimumFitness(m_optimum->fitness);
-    updateReadout();
-    emit optimumFound();
 }
 
 int EvolutionWindow::firstGenerationAtOptimum() const {

@@ -3,9 +3,7 @@
 // chart, live during the run, the optimum of the whole search space as a reference line and a
 // readout comparing the run's elite with it, and export of the chart as PNG or SVG.
 
-#include <mutex>
 #include <optional>
-#include <thread>
 
 #include <QList>
 #include <QMainWindow>
@@ -67,7 +65,6 @@ protected:
 
 private:
     void findOptimum();
-    void takeOptimum();
     void updateReadout();
     void saveGeometry();
     void exportWithDialog(bool svg);
@@ -83,11 +80,6 @@ private:
     QPoint m_optimumBase{-1, -1};   ///< the base and target m_optimum belongs to
     QPoint m_optimumTarget{-1, -1};
     double m_eliteDistance = -1.0;  ///< px; negative before any row
-    std::thread m_search;           ///< the optimum's search, joined before the next and at the end
-    std::mutex m_searchLock;        ///< guards m_found
-    std::optional<kelvora::Optimum> m_found;  ///< the search's answer, for m_searchBase/m_searchTarget
-    QPoint m_searchBase{-1, -1};
-    QPoint m_searchTarget{-1, -1};
     bool m_running = false;
 };
 
