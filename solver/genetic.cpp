@@ -38,6 +38,18 @@ int RouletteSelect(const double* prefix, int populationSize, double total, CrtRa
     return index;
 }
 
+void FillRouletteTable(const double* prefix, int populationSize, double total, std::uint16_t* wheel) {
+    // The draws are non-decreasing in r (both products round monotonically) and so is the first
+    // prefix sum above each, so one index walks forward over the whole wheel.
+    const int last = populationSize - 1;
+    int index = 0;
+    for (int r = 0; r <= kRandMax; ++r) {
+        const double draw = (r * kRandScale) * total;
+        while (index < last && prefix[index] <= draw) ++index;
+        wheel[r] = static_cast<std::uint16_t>(index);
+    }
+}
+
 int RouletteSelectLinear(const double* fitness, int populationSize, double total, CrtRandom& rng) {
     const int r = Rand(rng);
     const double draw = (r * kRandScale) * total;
@@ -77,6 +89,26 @@ void CopyPopulation(const Population& from, Population& to, int count) {
     std::memcpy(to.data(), from.data(), static_cast<std::size_t>(count) * sizeof(Chromosome));
 }
 
+namespace {
+
+// The pairs' children and then the copies, each parent chosen by select (a draw of the wheel).
+template <typename Select>
+void BuildNextGeneration(const Population& population, ReproductionScratch& scratch, int pairs, int n,
+                         CrtRandom& rng, Select select) {
+    for (int k = 0; k < pairs; ++k) {
+        int e = select(rng);
+        int f = select(rng);
+        while (e == f) {
+            e = select(rng);
+            f = select(rng);
+        }
+        Crossover(population[e], population[f], scratch.next[2 * k], scratch.next[2 * k + 1], rng);
+    }
+    for (int i = 2 * pairs; i < n; ++i) scratch.next[i] = population[select(rng)];
+}
+
+}  // namespace
+
 void Reproduce(const SolverState& state, Population& population, ReproductionScratch& scratch, CrtRandom& rng) {
     const int n = state.populationSize;
     double* prefix = scratch.prefix.data();
@@ -91,16 +123,15 @@ void Reproduce(const SolverState& state, Population& population, ReproductionScr
     const double total = prefix[n - 1];
 
     const int pairs = CrossoverPairCount(n, state.crossoverRate);
-    for (int k = 0; k < pairs; ++k) {
-        int e = RouletteSelect(prefix, n, total, rng);
-        int f = RouletteSelect(prefix, n, total, rng);
-        while (e == f) {
-            e = RouletteSelect(prefix, n, total, rng);
-            f = RouletteSelect(prefix, n, total, rng);
-        }
-        Crossover(population[e], population[f], scratch.next[2 * k], scratch.next[2 * k + 1], rng);
+    if (n >= kRouletteTableMinPopulation) {
+        const std::uint16_t* wheel = scratch.wheel.data();
+        FillRouletteTable(prefix, n, total, scratch.wheel.data());
+        BuildNextGeneration(population, scratch, pairs, n, rng,
+                            [wheel](CrtRandom& g) -> int { return wheel[Rand(g)]; });
+    } else {
+        BuildNextGeneration(population, scratch, pairs, n, rng,
+                            [prefix, n, total](CrtRandom& g) { return RouletteSelect(prefix, n, total, g); });
     }
-    for (int i = 2 * pairs; i < n; ++i) scratch.next[i] = population[RouletteSelect(prefix, n, total, rng)];
     CopyPopulation(scratch.next, population, n);
 }
 

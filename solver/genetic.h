@@ -3,6 +3,7 @@
 // draws from it in a fixed order, so a run is determined by its seed, parameters and target.
 
 #include <array>
+#include <cstdint>
 
 #include "crt_random.h"
 #include "solver_types.h"
@@ -18,7 +19,13 @@ struct ReproductionScratch {
     /// prefix already holds the fitness of the population about to reproduce (EvaluateGeneration
     /// fills it; the same pure fitness of the same chromosomes gives the same values).
     bool evaluated = false;
+    /// For a large population, the index every one of the 32768 draws selects (FillRouletteTable).
+    std::array<std::uint16_t, kRandMax + 1> wheel{};
 };
+
+/// Smallest population whose reproduction reads its selections from a table of all 32768 draws:
+/// one pass over the draws and the prefix sums is then cheaper than a binary search per selection.
+inline constexpr int kRouletteTableMinPopulation = 2048;
 
 /// Number of crossover pairs of a step: trunc(populationSize * crossoverRate) / 2, the product in
 /// double precision (100 * 0.58 is 57.99999999999999, so 28 pairs).
@@ -32,6 +39,11 @@ void InitPopulation(const SolverState& state, Population& population, CrtRandom&
 /// the first index whose prefix sum exceeds (r * kRandScale) * total; when none does (r = 32767
 /// makes the draw equal the total) it returns populationSize - 1, the end of the wheel.
 int RouletteSelect(const double* prefix, int populationSize, double total, CrtRandom& rng);
+
+/// wheel[r] = the index RouletteSelect picks for the draw r, for every r in 0..kRandMax, found by
+/// one merge of the draws (non-decreasing in r) with the prefix sums (non-decreasing in index).
+/// populationSize <= 65536.
+void FillRouletteTable(const double* prefix, int populationSize, double total, std::uint16_t* wheel);
 
 /// The same selection by a linear scan of the fitness values, summing as it goes. O(n); kept as
 /// the reference the binary search must agree with.

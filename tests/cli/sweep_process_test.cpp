@@ -254,6 +254,23 @@ TEST_P(SingleRunSignal, StopsAtAGenerationBoundaryWithFilesEqualToAShorterRun) {
     EXPECT_EQ(fitness, ReadFile(dir_ / "short" / "fitness.csv"));
     EXPECT_TRUE(ReadFile(dir_ / "stopped" / "results.csv") == ReadFile(dir_ / "short" / "results.csv"));
 }
+TEST_F(SweepCli, ASecondSignalEndsTheRunAtOnceWithoutTheCleanStop) {
+    const pid_t pid = Start({"--seed", "78", "--population", "10000", "--generations", "10000"});
+    WaitForSize(dir_ / "results.csv", 0);
+    // Both signals wait while the run is frozen, so the second arrives while the first is being handled.
+    kill(pid, SIGSTOP);
+    kill(pid, SIGINT);
+    kill(pid, SIGTERM);
+    kill(pid, SIGCONT);
+    const int status = Wait(pid);
+    EXPECT_TRUE(status == 130 || status == 143) << status << " " << err_;
+    EXPECT_EQ(err_.find("stopped after generation"), std::string::npos) << "the run stopped cleanly: " << err_;
+    EXPECT_EQ(ReadFile(dir_ / "fitness.csv"), "");  // no clean-up: the rows were never written
+    const std::string results = ReadFile(dir_ / "results.csv");
+    ASSERT_FALSE(results.empty());
+    EXPECT_EQ(results.substr(results.size() - 2), "\r\n") << "results.csv ends inside a line";
+}
+
 INSTANTIATE_TEST_SUITE_P(Signals, SingleRunSignal,
                          testing::Values(std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}));
 

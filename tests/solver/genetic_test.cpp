@@ -3,6 +3,7 @@
 // reproduction steps against the plain algorithm.
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 #include <random>
@@ -216,6 +217,12 @@ struct Wheel {
         }
     }
     int size() const { return static_cast<int>(fitness.size()); }
+    /// The index the table of every draw holds for the draw r.
+    int FromTable(int r) const {
+        std::array<std::uint16_t, kRandMax + 1> table{};
+        FillRouletteTable(prefix.data(), size(), total, table.data());
+        return table[static_cast<std::size_t>(r)];
+    }
 };
 
 TEST(RouletteSelect, DrawZeroPicksTheFirstChromosomeHoweverSmallItsShare) {
@@ -224,6 +231,7 @@ TEST(RouletteSelect, DrawZeroPicksTheFirstChromosomeHoweverSmallItsShare) {
     CrtRandom linear = rng;
     EXPECT_EQ(RouletteSelect(wheel.prefix.data(), wheel.size(), wheel.total, rng), 0);
     EXPECT_EQ(RouletteSelectLinear(wheel.fitness.data(), wheel.size(), wheel.total, linear), 0);
+    EXPECT_EQ(wheel.FromTable(0), 0);
 }
 
 TEST(RouletteSelect, TheLargestDrawEqualsTheTotalAndTakesTheEndOfTheWheel) {
@@ -233,6 +241,7 @@ TEST(RouletteSelect, TheLargestDrawEqualsTheTotalAndTakesTheEndOfTheWheel) {
         CrtRandom linear = rng;
         EXPECT_EQ(RouletteSelect(wheel.prefix.data(), wheel.size(), wheel.total, rng), wheel.size() - 1);
         EXPECT_EQ(RouletteSelectLinear(wheel.fitness.data(), wheel.size(), wheel.total, linear), wheel.size() - 1);
+        EXPECT_EQ(wheel.FromTable(kRandMax), wheel.size() - 1);
     }
 }
 
@@ -245,6 +254,7 @@ TEST(RouletteSelect, FlatStretchesOfPrefixSumsPickTheirFirstIndexAbove) {
         CrtRandom linear = rng;
         EXPECT_EQ(RouletteSelect(wheel.prefix.data(), wheel.size(), wheel.total, rng), index) << "draw " << draw;
         EXPECT_EQ(RouletteSelectLinear(wheel.fitness.data(), wheel.size(), wheel.total, linear), index);
+        EXPECT_EQ(wheel.FromTable(draw), index);
     }
 }
 
@@ -262,29 +272,39 @@ TEST(RouletteSelect, ADrawEqualToAPrefixSumPassesOnToTheNextIndex) {
         CrtRandom linear = rng;
         EXPECT_EQ(RouletteSelect(wheel.prefix.data(), wheel.size(), wheel.total, rng), index) << "draw " << draw;
         EXPECT_EQ(RouletteSelectLinear(wheel.fitness.data(), wheel.size(), wheel.total, linear), index);
+        EXPECT_EQ(wheel.FromTable(draw), index);
         ++index;
     }
 }
 
-TEST(RouletteSelect, BinarySearchAgreesWithTheLinearScanOnRandomTables) {
+TEST(RouletteSelect, BinarySearchAndTableAgreeWithTheLinearScanOnRandomTables) {
     std::mt19937_64 gen(2024);
     std::uniform_real_distribution<double> share(0.002, 1.0);
     std::bernoulli_distribution vanishing(0.05);
     CrtRandom rng = Seeded(31337);
+    std::array<std::uint16_t, kRandMax + 1> table{};
     for (int n : {1, 2, 3, 7, 64, 1000, 9999, 10000}) {
-        for (int table = 0; table < 4; ++table) {
+        for (int kind = 0; kind < 4; ++kind) {
             std::vector<double> values(static_cast<std::size_t>(n));
-            // Table 3 mixes in shares too small to move the running sum.
-            for (double& v : values) v = (table == 3 && vanishing(gen)) ? 1e-300 : share(gen);
+            // Kind 3 mixes in shares too small to move the running sum.
+            for (double& v : values) v = (kind == 3 && vanishing(gen)) ? 1e-300 : share(gen);
             const Wheel wheel(values);
             for (int i = 0; i < 5000; ++i) {
                 CrtRandom linear = rng;
                 const int fast = RouletteSelect(wheel.prefix.data(), n, wheel.total, rng);
                 const int slow = RouletteSelectLinear(wheel.fitness.data(), n, wheel.total, linear);
-                ASSERT_EQ(fast, slow) << "population " << n << " table " << table << " draw " << i;
+                ASSERT_EQ(fast, slow) << "population " << n << " table " << kind << " draw " << i;
                 ASSERT_EQ(rng.state, linear.state);
                 ASSERT_GE(fast, 0);
                 ASSERT_LT(fast, n);
+            }
+            // The table of every draw gives the first prefix sum above it, or the wheel's end.
+            FillRouletteTable(wheel.prefix.data(), n, wheel.total, table.data());
+            for (int r = 0; r <= kRandMax; ++r) {
+                const double draw = (r * kRandScale) * wheel.total;
+                const auto above = std::upper_bound(wheel.prefix.begin(), wheel.prefix.end(), draw);
+                const int expected = above == wheel.prefix.end() ? n - 1 : static_cast<int>(above - wheel.prefix.begin());
+                ASSERT_EQ(table[static_cast<std::size_t>(r)], expected) << "population " << n << " table " << kind << " draw " << r;
             }
         }
     }
@@ -340,7 +360,8 @@ INSTANTIATE_TEST_SUITE_P(EdgeParameters, ReproduceMatchesThePlainAlgorithm,
                          ::testing::Values(StepCase{20, 0.5, 0.1, 1}, StepCase{100, 0.58, 0.05, 7},
                                            StepCase{3, 0.3, 0.5, 11}, StepCase{21, 1.0, 1.0, 13},
                                            StepCase{1, 1.0, 0.2, 17}, StepCase{2, 1.0, 0.0, 19},
-                                           StepCase{1000, 0.731, 0.01, 23}));
+                                           StepCase{1000, 0.731, 0.01, 23},
+                                           StepCase{kRouletteTableMinPopulation, 0.5, 0.1, 29}));
 
 /// Whether c1, c2 are the children of some two different chromosomes of population at some cut.
 bool AreCrossoverChildren(const Chromosome& c1, const Chromosome& c2, const Population& population, int n) {
