@@ -255,8 +255,10 @@ Proportion WilsonInterval(long long successes, long long trials) {
     const double centre = (phat + z * z / (2.0 * n)) / denominator;
     const double half = z * std::sqrt(phat * (1.0 - phat) / n + z * z / (4.0 * n * n)) / denominator;
     p.rate = phat;
-    p.low = std::max(0.0, centre - half);
-    p.high = std::min(1.0, centre + half);
+    // At no successes (or no failures) the bound is 0 (or 1) exactly; the subtraction would leave
+    // rounding residue such as 3.5e-18 in the file.
+    p.low = successes == 0 ? 0.0 : std::max(0.0, centre - half);
+    p.high = successes == trials ? 1.0 : std::min(1.0, centre + half);
     return p;
 }
 

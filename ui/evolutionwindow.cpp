@@ -9,18 +9,17 @@
 #include <QLineSeries>
 #include <QMenuBar>
 #include <QPainter>
-#include <QSettings>
 #include <QSvgGenerator>
 #include <QVBoxLayout>
 
 #include "fitnesschart.h"
 #include "messagebox.h"
+#include "settings.h"
 
 namespace kelvora::ui {
 
 namespace {
 
-QSettings Settings() { return QSettings(QStringLiteral("kelvora"), QStringLiteral("kelvora")); }
 constexpr char kGeometryKey[] = "evolution/geometry";
 
 QString Px(double distance) { return QString::number(distance, 'f', 4); }
@@ -69,7 +68,7 @@ EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Wind
     connect(m_distanceAction, &QAction::toggled, m_chart, &FitnessChart::setShowDistance);
 
     resize(720, 480);
-    restoreGeometry(Settings().value(QLatin1String(kGeometryKey)).toByteArray());
+    restoreGeometry(AppSettings().value(QLatin1String(kGeometryKey)).toByteArray());
     updateReadout();
 }
 
@@ -182,7 +181,7 @@ void EvolutionWindow::exportWithDialog(bool svg) {
     else exportPng(path);
 }
 
-void EvolutionWindow::saveGeometry() { Settings().setValue(QLatin1String(kGeometryKey), QMainWindow::saveGeometry()); }
+void EvolutionWindow::saveGeometry() { AppSettings().setValue(QLatin1String(kGeometryKey), QMainWindow::saveGeometry()); }
 
 void EvolutionWindow::closeEvent(QCloseEvent* event) {
     saveGeometry();

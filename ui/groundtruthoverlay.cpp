@@ -2,25 +2,23 @@
 
 #include <QAction>
 #include <QMenu>
-#include <QSettings>
 #include <QWidget>
 
 #include "reachmap.h"
 #include "reachmaploader.h"
+#include "settings.h"
 #include "solver.h"
 
 namespace kelvora::ui {
 
 namespace {
 
-QSettings Settings() { return QSettings(QStringLiteral("Kelvora"), QStringLiteral("Kelvora")); }
-
 QString Pixels(double distance) { return QString::number(distance, 'f', 4); }
 
 }  // namespace
 
 GroundTruthOverlay::GroundTruthOverlay(QObject* parent) : QObject(parent) {
-    const QSettings settings = Settings();
+    const QSettings settings = AppSettings();
     m_unreachable = new QAction(tr("到達できない領域を表示"), this);
     m_unreachable->setObjectName(QStringLiteral("ShowUnreachableAction"));
     m_unreachable->setCheckable(true);
@@ -49,7 +47,7 @@ void GroundTruthOverlay::AddToMenu(QMenu* menu) {
 }
 
 void GroundTruthOverlay::Save(const char* key, bool on) {
-    QSettings settings = Settings();
+    QSettings settings = AppSettings();
     settings.setValue(QLatin1String(key), on);
 }
 

@@ -24,7 +24,7 @@ class GroundTruthOverlay : public QObject {
     Q_OBJECT
 
 public:
-    /// Settings keys of the two entries (QSettings organisation and application "Kelvora").
+    /// Settings keys of the two entries (in AppSettings).
     static constexpr const char* kShowUnreachableKey = "plot/showUnreachable";
     static constexpr const char* kShowOptimumKey = "plot/showOptimum";
     /// Targets whose optimum lies farther than this, in pixels, are washed grey.

@@ -18,7 +18,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QSettings>
 #include <QShowEvent>
 #include <QThread>
 
@@ -34,6 +33,7 @@
 #include "resourceloader.h"
 #include "resultsreplay.h"
 #include "runworker.h"
+#include "settings.h"
 
 namespace kelvora::ui {
 
@@ -145,8 +145,6 @@ private:
     std::function<void()> m_stop;
 };
 
-// Where the evolution window's open state is kept.
-QSettings EvolutionSettings() { return QSettings(QStringLiteral("kelvora"), QStringLiteral("kelvora")); }
 constexpr char kEvolutionOpenKey[] = "evolution/open";
 
 }  // namespace
@@ -301,7 +299,7 @@ bool CSolverDlg::OnInitDialog() {
     // The keyboard focus starts on the first tab stop, the Compute button.
     GetDlgItem(IDOK)->setFocus(Qt::OtherFocusReason);
     // The evolution window opens again when it was open as the program last ended.
-    if (EvolutionSettings().value(QLatin1String(kEvolutionOpenKey), false).toBool()) {
+    if (AppSettings().value(QLatin1String(kEvolutionOpenKey), false).toBool()) {
         ShowEvolutionWindow();
         activateWindow();
     }
@@ -495,7 +493,7 @@ void CSolverDlg::reject() {
         return;
     }
     // Whether the evolution window was open goes with the program's end.
-    EvolutionSettings().setValue(QLatin1String(kEvolutionOpenKey), m_pEvolution && m_pEvolution->isVisible());
+    AppSettings().setValue(QLatin1String(kEvolutionOpenKey), m_pEvolution && m_pEvolution->isVisible());
     if (m_pEvolution) m_pEvolution->close();
     QDialog::reject();
 }

@@ -12,7 +12,6 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMimeData>
-#include <QSettings>
 #include <QVBoxLayout>
 
 #include "arm.h"
@@ -21,6 +20,7 @@
 #include "messagebox.h"
 #include "plotpainter.h"
 #include "resultsreplay.h"
+#include "settings.h"
 #include "solverdlg.h"
 
 namespace kelvora::ui {
@@ -42,7 +42,7 @@ void CSolverDlg::CreateReplayUi() {
     m_pPopulationAction = new QAction(tr("集団を表示"), this);
     m_pPopulationAction->setObjectName(QStringLiteral("ShowPopulationAction"));
     m_pPopulationAction->setCheckable(true);
-    m_pPopulationAction->setChecked(QSettings().value(kPopulationShownKey, false).toBool());
+    m_pPopulationAction->setChecked(AppSettings().value(kPopulationShownKey, false).toBool());
     connect(m_pPopulationAction, &QAction::toggled, this, &CSolverDlg::SetPopulationShown);
     m_pSystemMenu->addSeparator();
     m_pSystemMenu->addAction(m_pOpenAction);
@@ -71,7 +71,7 @@ bool CSolverDlg::IsPopulationShown() const { return m_pPopulationAction && m_pPo
 
 void CSolverDlg::SetPopulationShown(bool shown) {
     if (m_pPopulationAction->isChecked() != shown) m_pPopulationAction->setChecked(shown);  // toggles back here
-    QSettings().setValue(kPopulationShownKey, shown);
+    AppSettings().setValue(kPopulationShownKey, shown);
     if (shown && m_pReplay && m_pScrubber->generation() > 0) {
         ShowGeneration(m_pScrubber->generation());
     } else if (!shown) {

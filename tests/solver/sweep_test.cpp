@@ -162,9 +162,16 @@ TEST_P(Wilson, MatchesPublishedIntervals) {
     EXPECT_DOUBLE_EQ(p.rate, static_cast<double>(c.successes) / static_cast<double>(c.trials));
     EXPECT_NEAR(p.low, c.low, 5e-5);
     EXPECT_NEAR(p.high, c.high, 5e-5);
+    // Exactly 0 and 1 where they are the bounds, as the summary file prints them.
+    if (c.successes == 0) {
+        EXPECT_EQ(p.low, 0.0);
+    }
+    if (c.successes == c.trials) {
+        EXPECT_EQ(p.high, 1.0);
+    }
 }
 INSTANTIATE_TEST_SUITE_P(Table, Wilson,
-                         testing::Values(WilsonCase{0, 10, 0.0, 0.2775}, WilsonCase{10, 10, 0.7225, 1.0},
+                         testing::Values(WilsonCase{0, 10, 0.0, 0.2775}, WilsonCase{10, 10, 0.7225, 1.0}, WilsonCase{0, 100, 0.0, 0.0370},
                                          WilsonCase{5, 10, 0.2366, 0.7634}, WilsonCase{8, 10, 0.4902, 0.9433},
                                          WilsonCase{1, 1, 0.2065, 1.0}, WilsonCase{50, 100, 0.4038, 0.5962}));
 

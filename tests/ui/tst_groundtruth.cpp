@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <QAction>
+#include <QDirIterator>
 #include <QMenu>
 #include <QSettings>
 #include <QStandardPaths>
@@ -13,6 +14,7 @@
 #include "groundtruthoverlay.h"
 #include "messagebox.h"
 #include "reachmap.h"
+#include "settings.h"
 #include "solver.h"
 #include "solverapp.h"
 #include "uitestsupport.h"
@@ -21,7 +23,7 @@ using namespace kelvora::ui;
 
 namespace {
 
-QSettings Settings() { return QSettings(QStringLiteral("Kelvora"), QStringLiteral("Kelvora")); }
+QSettings Settings() { return kelvora::ui::AppSettings(); }
 
 const kelvora::ReachMap& Map() {
     static const std::unique_ptr<kelvora::ReachMap> map = kelvora::ComputeReachMap(kelvora::kBaseX, kelvora::kBaseY);
@@ -64,6 +66,7 @@ private slots:
     void initTestCase();
     void init();
     void entriesStartOffAndAreRemembered();
+    void everySettingLandsInOneFile();
     void washCoversExactlyTheUnreachableTargets();
     void optimumArmIsDashedGreenAlongThePose_data();
     void optimumArmIsDashedGreenAlongThePose();
@@ -112,6 +115,24 @@ void TestGroundTruth::entriesStartOffAndAreRemembered() {
     }
     QCOMPARE(Settings().value(QLatin1String(GroundTruthOverlay::kShowOptimumKey)).toBool(), false);
     QVERIFY(uitest::Messages().isEmpty());
+}
+
+void TestGroundTruth::everySettingLandsInOneFile() {
+    {
+        uitest::Fixture f(false);
+        Entry(*f.dlg, QStringLiteral("最適解を表示"))->trigger();
+        f.dlg->findChild<QAction*>(QStringLiteral("ShowPopulationAction"))->trigger();
+        f.dlg->findChild<QAction*>(QStringLiteral("EvolutionAction"))->trigger();
+        f.dlg->close();
+    }
+    const QStringList keys = Settings().allKeys();
+    for (const char* key : {"plot/showOptimum", "view/showPopulation", "evolution/open", "evolution/geometry"})
+        QVERIFY2(keys.contains(QLatin1String(key)), key);
+    QStringList files;
+    for (QDirIterator it(m_config.path(), {QStringLiteral("*.conf")}, QDir::Files, QDirIterator::Subdirectories);
+         it.hasNext();)
+        files << it.next();
+    QCOMPARE(files, QStringList{Settings().fileName()});
 }
 
 void TestGroundTruth::washCoversExactlyTheUnreachableTargets() {

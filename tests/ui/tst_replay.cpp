@@ -15,6 +15,7 @@
 #include "generationscrubber.h"
 #include "results_reader.h"
 #include "resultsreplay.h"
+#include "settings.h"
 #include "solver.h"
 #include "uitestsupport.h"
 
@@ -87,7 +88,7 @@ void TestReplay::initTestCase() {
     m_results = m_dir.filePath(QStringLiteral("results.csv"));
 }
 
-void TestReplay::init() { QSettings().remove(QStringLiteral("view/showPopulation")); }
+void TestReplay::init() { kelvora::ui::AppSettings().remove(QStringLiteral("view/showPopulation")); }
 
 void TestReplay::cleanup() {
     QVERIFY2(uitest::Messages().isEmpty() || QTest::currentTestFunction() == QByteArray("unreadableFileKeepsTheWindow"),

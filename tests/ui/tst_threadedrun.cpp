@@ -14,8 +14,9 @@
 #include "evolutionwindow.h"
 #include "fitnesschart.h"
 #include "plotpainter.h"
-#include "resourceloader.h"
 #include "reference_search.h"
+#include "resourceloader.h"
+#include "settings.h"
 #include "uitestsupport.h"
 
 using namespace kelvora::ui;
@@ -263,7 +264,7 @@ void TestThreadedRun::destroyingTheWindowMidRunEndsTheRun() {
 void TestThreadedRun::init() {
     uitest::Messages().clear();
     uitest::UseScratchSettings();
-    QSettings().remove(QStringLiteral("view/showPopulation"));
+    kelvora::ui::AppSettings().remove(QStringLiteral("view/showPopulation"));
 }
 
 void TestThreadedRun::populationLayerFollowsTheRun_data() {

@@ -21,6 +21,7 @@
 #include "messagebox.h"
 #include "plotpainter.h"
 #include "resourceloader.h"
+#include "settings.h"
 #include "solverdlg.h"
 
 using namespace kelvora::ui;
@@ -73,12 +74,21 @@ protected:
     }
 };
 
+/// Every test program keeps its settings in a directory of its own, made before main() runs, so
+/// that programs running at the same time never see each other's check marks (one that shows the
+/// population would change another's pixels). A suite may still point them elsewhere with
+/// QSettings::setPath.
+struct ProcessSettings {
+    QTemporaryDir dir;
+    ProcessSettings() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path()); }
+};
+inline const ProcessSettings processSettings;
+
 /// Settings in the test location, the evolution window's emptied: the tests never read or write
-/// the user's. (A suite that keeps settings between dialogs also gives them a directory of its own
-/// with QSettings::setPath, so that suites running at the same time do not meet.)
+/// the user's.
 inline bool UseScratchSettings() {
     QStandardPaths::setTestModeEnabled(true);
-    QSettings(QStringLiteral("kelvora"), QStringLiteral("kelvora")).remove(QStringLiteral("evolution"));
+    kelvora::ui::AppSettings().remove(QStringLiteral("evolution"));
     return true;
 }
 
