@@ -146,7 +146,9 @@ void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark
     painter.setBackgroundMode(Qt::OpaqueMode);
     painter.setBackground(QColor(255, 255, 255));
     const QRect reach = OutlineBox(base.x() - 200, base.y() - 200, base.x() + 200, base.y() + 200);
-    painter.drawArc(reach, ArcAngle(reach, QPoint(0, 0)), 360 * 16);
+    // Traced through the pixels' centres: the box's own edges would put the right and bottom of
+    // the circle one pixel inside, on columns 498 and rows 418 instead of the frame's 499 and 419.
+    painter.drawArc(QRectF(reach).translated(0.5, 0.5), ArcAngle(reach, QPoint(0, 0)), 360 * 16);
     painter.setBackgroundMode(Qt::TransparentMode);
 
     // Target marker, last: a red circle filled white around the target.

@@ -107,12 +107,13 @@ void TestPlotPainter::openingScene_data() {
     QTest::newRow("below the frame") << QPoint(450, 420) << background;
     QTest::newRow("inside the top-left corner") << QPoint(101, 21) << background;
     QTest::newRow("inside the bottom-right corner") << QPoint(498, 418) << background;
-    // Axes end one pixel before their end points (500, 220) and (300, 420).
+    // Axes end one pixel before their end points (500, 220) and (300, 420); their last pixels, on
+    // the frame, lie under the reach circle.
     QTest::newRow("horizontal axis") << QPoint(450, 220) << black;
-    QTest::newRow("horizontal axis last pixel") << QPoint(499, 220) << black;
+    QTest::newRow("horizontal axis beside the circle") << QPoint(498, 220) << black;
     QTest::newRow("horizontal axis end point left out") << QPoint(500, 220) << background;
     QTest::newRow("vertical axis") << QPoint(300, 350) << black;
-    QTest::newRow("vertical axis last pixel") << QPoint(300, 419) << black;
+    QTest::newRow("vertical axis beside the circle") << QPoint(300, 418) << black;
     QTest::newRow("vertical axis end point left out") << QPoint(300, 420) << background;
     // Base mark 298..301 x 218..221; the arm covers part of it.
     QTest::newRow("base mark top-left") << QPoint(298, 218) << black;
@@ -150,9 +151,10 @@ void TestPlotPainter::armPoses_data() {
     QTest::addColumn<ArmPose>("pose");
     QTest::addColumn<QList<QPoint>>("onArm");
     QTest::addColumn<QList<QPoint>>("offArm");
-    // Along the axis to the right edge of the plot; the axis row is covered by the arm.
+    // Along the axis to the right edge of the plot, the tip (500, 220) under the reach circle; the
+    // axis row is covered by the arm.
     QTest::newRow("(0, 0, 0)") << ArmPose{0, 0, 0}
-                               << QList<QPoint>{{301, 220}, {360, 220}, {460, 220}, {499, 220}, {400, 219}}
+                               << QList<QPoint>{{301, 220}, {360, 220}, {460, 220}, {498, 220}, {400, 219}}
                                << QList<QPoint>{{400, 221}, {400, 218}, {502, 220}};
     // Pointing left but one row above the axis: 219.99... truncates to 219. The tip (100, 219) lies
     // under the reach circle, which is drawn over the arms.
@@ -226,7 +228,7 @@ void TestPlotPainter::reachCircleIsDottedRadius200() {
 }
 
 void TestPlotPainter::reachCircleGapsAreWhiteWhereItCrosses_data() {
-    // A straight stretch of the circle, 29 pixels from start in steps of step, and pixels beside it
+    // A straight stretch of the circle, 25 pixels from start in steps of step, and pixels beside it
     // that show, in their own colours, the elements the stretch crosses.
     QTest::addColumn<QPoint>("start");
     QTest::addColumn<QPoint>("step");
@@ -234,12 +236,18 @@ void TestPlotPainter::reachCircleGapsAreWhiteWhereItCrosses_data() {
     QTest::addColumn<QStringList>("colours");
     const QString black = ColourName(kBlack), red = ColourName(kRed), blue = ColourName(kBlue);
     // Along the frame's top row, across the red arm standing on the vertical axis.
-    QTest::newRow("top: frame, red arm") << QPoint(286, 20) << QPoint(1, 0)
+    QTest::newRow("top: frame, red arm") << QPoint(288, 20) << QPoint(1, 0)
                                          << QList<QPoint>{{270, 20}, {300, 21}} << QStringList{black, red};
     // Down the frame's left column, across the horizontal axis and the blue arm one row above it.
-    QTest::newRow("left: frame, axis, blue arm") << QPoint(100, 206) << QPoint(0, 1)
+    QTest::newRow("left: frame, axis, blue arm") << QPoint(100, 208) << QPoint(0, 1)
                                                  << QList<QPoint>{{100, 300}, {101, 220}, {101, 219}}
                                                  << QStringList{black, black, blue};
+    // The circle reaches the frame on all four sides: down its right column across the axis's end,
+    // and along its bottom row across the vertical axis's end.
+    QTest::newRow("right: frame, axis") << QPoint(499, 208) << QPoint(0, 1)
+                                        << QList<QPoint>{{499, 300}, {498, 220}} << QStringList{black, black};
+    QTest::newRow("bottom: frame, axis") << QPoint(288, 419) << QPoint(1, 0)
+                                         << QList<QPoint>{{270, 419}, {300, 418}} << QStringList{black, black};
 }
 
 void TestPlotPainter::reachCircleGapsAreWhiteWhereItCrosses() {
@@ -254,7 +262,7 @@ void TestPlotPainter::reachCircleGapsAreWhiteWhereItCrosses() {
     // and white gaps alternate, three pixels each but where the stretch cuts one.
     QList<int> runs;
     QRgb previous = 0;
-    for (int i = 0; i < 29; ++i) {
+    for (int i = 0; i < 25; ++i) {
         const QPoint p = start + i * step;
         const QRgb pixel = image.pixel(p);
         QVERIFY2(pixel == kBlack || pixel == kWhite,
@@ -263,7 +271,7 @@ void TestPlotPainter::reachCircleGapsAreWhiteWhereItCrosses() {
         else runs << 1;
         previous = pixel;
     }
-    QVERIFY2(runs.size() >= 9, qPrintable(QString::number(runs.size())));
+    QVERIFY2(runs.size() >= 8, qPrintable(QString::number(runs.size())));
     for (int i = 1; i + 1 < runs.size(); ++i) QCOMPARE(runs[i], 3);
 }
 
