@@ -104,6 +104,40 @@ std::string Quoted(std::string_view s) {
     return out + "'";
 }
 
+constexpr const char* kNoCompleteGeneration =
+    "the file ends before the first generation's summary line: no complete generation";
+
+// A fault's message before it has a line: its format (one of kResultsFaultFormats) and arguments.
+struct FaultText {
+    const char* format = nullptr;
+    std::vector<std::string> arguments;
+    bool empty() const { return format == nullptr; }
+};
+
+FaultText Says(const char* format, std::vector<std::string> arguments = {}) { return {format, std::move(arguments)}; }
+
+ResultsFault Fault(long long line, FaultText text) {
+    ResultsFault fault;
+    fault.line = line;
+    fault.format = text.format;
+    for (const char* f = text.format; *f; ++f) {
+        if (f[0] == '%' && f[1] >= '1' && f[1] <= '9' &&
+            static_cast<std::size_t>(f[1] - '1') < text.arguments.size()) {
+            fault.message += text.arguments[static_cast<std::size_t>(f[1] - '1')];
+            ++f;
+        } else {
+            fault.message += *f;
+        }
+    }
+    fault.arguments = std::move(text.arguments);
+    return fault;
+}
+
+// "found 1 field" or "found 3 fields": the singular and the plural are formats of their own.
+FaultText FieldCount(const char* one, const char* many, int fields) {
+    return Says(fields == 1 ? one : many, {std::to_string(fields)});
+}
+
 std::string Text(double v) {
     char buffer[32];
     return std::string(buffer, FormatG(buffer, v));
@@ -112,19 +146,19 @@ std::string Text(double v) {
 // The line starting at p: its text without CR LF in line, and the start of the next line in next.
 // A fault when it is too long, cut off by the end of the data or not ended by CR LF.
 // cutOff is set when the data ends before the line feed (and the line is not too long).
-std::string TakeLine(const char* p, const char* end, std::string_view& line, const char*& next, bool* cutOff = nullptr) {
+FaultText TakeLine(const char* p, const char* end, std::string_view& line, const char*& next, bool* cutOff = nullptr) {
     const std::size_t room = std::min<std::size_t>(static_cast<std::size_t>(end - p), kLineLimit);
     const auto* nl = static_cast<const char*>(std::memchr(p, '\n', room));
     if (!nl) {
         if (static_cast<std::size_t>(end - p) > kLineLimit)
-            return "line is longer than " + std::to_string(kLineLimit) + " bytes: not a line of results.csv";
+            return Says("line is longer than %1 bytes: not a line of results.csv", {std::to_string(kLineLimit)});
         if (cutOff) *cutOff = true;
-        return "the file ends in the middle of this line";
+        return Says("the file ends in the middle of this line");
     }
     next = nl + 1;
-    if (nl == p || nl[-1] != '\r') return "line does not end in CR LF";
+    if (nl == p || nl[-1] != '\r') return Says("line does not end in CR LF");
     line = std::string_view(p, static_cast<std::size_t>(nl - 1 - p));
-    if (line.find('\r') != std::string_view::npos) return "carriage return inside the line";
+    if (line.find('\r') != std::string_view::npos) return Says("carriage return inside the line");
     return {};
 }
 
@@ -156,38 +190,38 @@ std::string_view NextField(std::string_view& rest) {
     return field;
 }
 
-std::string ParseIndividual(std::string_view line, LoggedIndividual& out) {
+FaultText ParseIndividual(std::string_view line, LoggedIndividual& out) {
     const int fields = CountFields(line);
     if (fields != 4)
-        return "expected an individual line of 4 fields gene,gene,gene,fitness, found " + std::to_string(fields) +
-               " field" + (fields == 1 ? "" : "s");
+        return FieldCount("expected an individual line of 4 fields gene,gene,gene,fitness, found %1 field",
+                          "expected an individual line of 4 fields gene,gene,gene,fitness, found %1 fields", fields);
     std::string_view rest = line;
     for (int k = 0; k < 3; ++k) {
         const std::string_view field = NextField(rest);
         int v = 0;
         if (!ParseWhole(field, 255, v))
-            return "gene " + std::to_string(k) + " is " + Quoted(field) + ", expected a whole number 0..255";
+            return Says("gene %1 is %2, expected a whole number 0..255", {std::to_string(k), Quoted(field)});
         out.genes.gene[k] = static_cast<std::uint8_t>(v);
     }
     if (!ParseFitness(rest, out.fitness))
-        return "fitness is " + Quoted(rest) + ", expected a number in (0, 1] as %g writes it";
+        return Says("fitness is %1, expected a number in (0, 1] as %g writes it", {Quoted(rest)});
     return {};
 }
 
-std::string ParseSummary(std::string_view line, int population, LoggedGeneration& out) {
+FaultText ParseSummary(std::string_view line, int population, LoggedGeneration& out) {
     const int fields = CountFields(line);
     if (fields != 3)
-        return "expected the summary line of 3 fields bestIndex,best,average, found " + std::to_string(fields) +
-               " field" + (fields == 1 ? "" : "s");
+        return FieldCount("expected the summary line of 3 fields bestIndex,best,average, found %1 field",
+                          "expected the summary line of 3 fields bestIndex,best,average, found %1 fields", fields);
     std::string_view rest = line;
     const std::string_view index = NextField(rest);
     if (!ParseWhole(index, population - 1, out.bestIndex))
-        return "summary best index is " + Quoted(index) + ", expected a whole number 0.." + std::to_string(population - 1);
+        return Says("summary best index is %1, expected a whole number 0..%2", {Quoted(index), std::to_string(population - 1)});
     const std::string_view best = NextField(rest);
     if (!ParseFitness(best, out.best))
-        return "summary best is " + Quoted(best) + ", expected a number in (0, 1] as %g writes it";
+        return Says("summary best is %1, expected a number in (0, 1] as %g writes it", {Quoted(best)});
     if (!ParseFitness(rest, out.average))
-        return "summary average is " + Quoted(rest) + ", expected a number in (0, 1] as %g writes it";
+        return Says("summary average is %1, expected a number in (0, 1] as %g writes it", {Quoted(rest)});
     return {};
 }
 
@@ -207,9 +241,9 @@ bool SameText(double a, double b) {
     return std::string_view(x, static_cast<std::size_t>(xe - x)) == std::string_view(y, static_cast<std::size_t>(ye - y));
 }
 
-std::string FitnessMismatch(double logged, double expected, int targetX, int targetY, int baseX, int baseY) {
-    return "fitness " + Text(logged) + " does not match its genes: expected " + Text(expected) + " for the target " +
-           std::to_string(targetX - baseX) + "," + std::to_string(baseY - targetY);
+FaultText FitnessMismatch(double logged, double expected, int targetX, int targetY, int baseX, int baseY) {
+    return Says("fitness %1 does not match its genes: expected %2 for the target %3,%4",
+                {Text(logged), Text(expected), std::to_string(targetX - baseX), std::to_string(baseY - targetY)});
 }
 
 // Checks the individuals' fitness against state's target; returns the first bad one's index or -1.
@@ -231,7 +265,7 @@ int FirstMismatch(const SolverState& state, const std::vector<LoggedIndividual>&
 ResultsFault IndexResults(std::string_view data, ResultsIndex& index, const ResultsProgress& progress) {
     index = ResultsIndex{};
     index.size = data.size();
-    if (data.empty()) return {1, "the file is empty"};
+    if (data.empty()) return Fault(1, Says("the file is empty"));
     const char* const begin = data.data();
     const char* const end = begin + data.size();
 
@@ -243,26 +277,26 @@ ResultsFault IndexResults(std::string_view data, ResultsIndex& index, const Resu
         std::string_view line;
         const char* next = nullptr;
         bool cutOff = false;
-        std::string why = TakeLine(p, end, line, next, &cutOff);
-        if (cutOff) return {lineNo, "the file ends before the first generation's summary line: no complete generation"};
-        if (!why.empty()) return {lineNo, why};
+        FaultText why = TakeLine(p, end, line, next, &cutOff);
+        if (cutOff) return Fault(lineNo, Says(kNoCompleteGeneration));
+        if (!why.empty()) return Fault(lineNo, std::move(why));
         if (CountFields(line) == 3) {
-            if (population == 0) return {lineNo, "a summary line where the first individual was expected"};
+            if (population == 0) return Fault(lineNo, Says("a summary line where the first individual was expected"));
             LoggedGeneration scratch;
             why = ParseSummary(line, population, scratch);
-            if (!why.empty()) return {lineNo, why};
+            if (!why.empty()) return Fault(lineNo, std::move(why));
             p = next;
             break;
         }
         LoggedIndividual individual;
         why = ParseIndividual(line, individual);
-        if (!why.empty()) return {lineNo, why};
+        if (!why.empty()) return Fault(lineNo, std::move(why));
         if (population == kMaxPopulation)
-            return {lineNo, "no summary line after " + std::to_string(kMaxPopulation) +
-                        " individuals: a generation holds at most that many"};
+            return Fault(lineNo, Says("no summary line after %1 individuals: a generation holds at most that many",
+                                      {std::to_string(kMaxPopulation)}));
         ++population;
         p = next;
-        if (p == end) return {lineNo + 1, "the file ends before the first generation's summary line: no complete generation"};
+        if (p == end) return Fault(lineNo + 1, Says(kNoCompleteGeneration));
     }
     index.population = population;
     index.generationStarts.push_back(0);
@@ -277,13 +311,13 @@ ResultsFault IndexResults(std::string_view data, ResultsIndex& index, const Resu
         const char* q = SkipLines(p, end, n);
         if (n != 0) break;  // an incomplete generation at the end
         if (index.generations() == kMaxGenerations)
-            return {index.lineOf(kMaxGenerations, 0),
-                    "more than " + std::to_string(kMaxGenerations) + " generations: a run has at most that many"};
+            return Fault(index.lineOf(kMaxGenerations, 0), Says("more than %1 generations: a run has at most that many",
+                                                                {std::to_string(kMaxGenerations)}));
         p = q;
         index.generationStarts.push_back(static_cast<std::uint64_t>(p - begin));
         if (progress && static_cast<std::uint64_t>(p - begin) >= nextReport) {
             nextReport = static_cast<std::uint64_t>(p - begin) + kProgressStep;
-            if (!progress(static_cast<std::uint64_t>(p - begin), data.size())) return {0, "cancelled"};
+            if (!progress(static_cast<std::uint64_t>(p - begin), data.size())) return Fault(0, Says("cancelled"));
         }
     }
     index.complete = p == end;
@@ -295,16 +329,16 @@ ResultsFault IndexFromOffsets(std::string_view data, int population, const std::
     index = ResultsIndex{};
     index.size = data.size();
     if (population < kMinPopulation || population > kMaxPopulation)
-        return {0, "population " + std::to_string(population) + " is outside 1.." + std::to_string(kMaxPopulation)};
-    if (offsets.empty() || offsets.front() != 0) return {0, "the recorded index does not start at byte 0"};
+        return Fault(0, Says("population %1 is outside 1..%2", {std::to_string(population), std::to_string(kMaxPopulation)}));
+    if (offsets.empty() || offsets.front() != 0) return Fault(0, Says("the recorded index does not start at byte 0"));
     if (offsets.size() > static_cast<std::size_t>(kMaxGenerations) + 1)
-        return {0, "the recorded index has more than " + std::to_string(kMaxGenerations) + " generations"};
+        return Fault(0, Says("the recorded index has more than %1 generations", {std::to_string(kMaxGenerations)}));
     for (std::size_t k = 1; k < offsets.size(); ++k) {
         const std::uint64_t o = offsets[k];
         // Each generation is at least population + 1 lines of at least 8 bytes ("0,0,0,1\r\n").
         if (o <= offsets[k - 1] || o > data.size() || data[o - 1] != '\n')
-            return {0, "recorded generation " + std::to_string(k) + " does not start at a line (byte " +
-                           std::to_string(o) + ")"};
+            return Fault(0, Says("recorded generation %1 does not start at a line (byte %2)",
+                                 {std::to_string(k), std::to_string(o)}));
     }
     index.population = population;
     index.generationStarts = offsets;
@@ -316,7 +350,7 @@ ResultsFault IndexFromOffsets(std::string_view data, int population, const std::
 
 ResultsFault ReadGeneration(std::string_view data, const ResultsIndex& index, long long g, LoggedGeneration& out) {
     if (g < 0 || g >= index.generations() || index.generationStarts.back() > data.size())
-        return {0, "generation " + std::to_string(g + 1) + " is not in the file"};
+        return Fault(0, Says("generation %1 is not in the file", {std::to_string(g + 1)}));
     const char* p = data.data() + index.generationStarts[static_cast<std::size_t>(g)];
     const char* const end = data.data() + index.generationStarts[static_cast<std::size_t>(g) + 1];
     const int n = index.population;
@@ -324,10 +358,10 @@ ResultsFault ReadGeneration(std::string_view data, const ResultsIndex& index, lo
     for (int i = 0; i <= n; ++i) {
         std::string_view line;
         const char* next = nullptr;
-        std::string why = TakeLine(p, end, line, next);
+        FaultText why = TakeLine(p, end, line, next);
         if (why.empty())
             why = i < n ? ParseIndividual(line, out.individuals[static_cast<std::size_t>(i)]) : ParseSummary(line, n, out);
-        if (!why.empty()) return {index.lineOf(g, i), why};
+        if (!why.empty()) return Fault(index.lineOf(g, i), std::move(why));
         p = next;
     }
     return {};
@@ -344,7 +378,7 @@ ResultsFault VerifyGeneration(const LoggedGeneration& gen, const ResultsIndex& i
         const LoggedIndividual& individual = gen.individuals[static_cast<std::size_t>(i)];
         const double f = Fitness(*state, individual.genes);
         if (!SameText(f, individual.fitness))
-            return {index.lineOf(g, i), FitnessMismatch(individual.fitness, f, targetX, targetY, baseX, baseY)};
+            return Fault(index.lineOf(g, i), FitnessMismatch(individual.fitness, f, targetX, targetY, baseX, baseY));
         if (f > best) {
             best = f;
             bestIndex = i;
@@ -353,14 +387,14 @@ ResultsFault VerifyGeneration(const LoggedGeneration& gen, const ResultsIndex& i
     }
     const long long line = index.lineOf(g, n);
     if (gen.bestIndex != bestIndex)
-        return {line, "summary best index " + std::to_string(gen.bestIndex) +
-                          " does not match its generation: expected " + std::to_string(bestIndex)};
+        return Fault(line, Says("summary best index %1 does not match its generation: expected %2",
+                                {std::to_string(gen.bestIndex), std::to_string(bestIndex)}));
     if (!SameText(gen.best, best))
-        return {line, "summary best " + Text(gen.best) + " does not match its generation: expected " + Text(best)};
+        return Fault(line, Says("summary best %1 does not match its generation: expected %2", {Text(gen.best), Text(best)}));
     const double average = total / n;
     if (!SameText(gen.average, average))
-        return {line, "summary average " + Text(gen.average) + " does not match its generation: expected " +
-                          Text(average)};
+        return Fault(line, Says("summary average %1 does not match its generation: expected %2",
+                                {Text(gen.average), Text(average)}));
     return {};
 }
 
@@ -564,7 +598,7 @@ ResultsSummary VerifyResults(std::string_view data, int baseX, int baseY, unsign
     work(true);
     for (std::thread& t : helpers) t.join();
     if (cancelled.load()) {
-        summary.fault = {0, "cancelled"};
+        summary.fault = Fault(0, Says("cancelled"));
         return summary;
     }
     if (fault) {
@@ -599,7 +633,7 @@ ResultsSummary VerifyResults(std::string_view data, int baseX, int baseY, unsign
             std::string_view line;
             const char* next = nullptr;
             bool cutOff = false;
-            std::string why = TakeLine(p, end, line, next, &cutOff);
+            FaultText why = TakeLine(p, end, line, next, &cutOff);
             if (cutOff) break;  // the line being written when the run stopped
             LoggedIndividual individual;
             if (why.empty()) why = ParseIndividual(line, individual);
@@ -608,7 +642,7 @@ ResultsSummary VerifyResults(std::string_view data, int baseX, int baseY, unsign
                 if (!SameText(f, individual.fitness)) why = FitnessMismatch(individual.fitness, f, tx, ty, baseX, baseY);
             }
             if (!why.empty()) {
-                summary.fault = {lineNo, why};
+                summary.fault = Fault(lineNo, std::move(why));
                 return summary;
             }
             p = next;

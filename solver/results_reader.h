@@ -18,11 +18,46 @@
 
 namespace kelvora {
 
+/// Every form a fault's message takes, in English: %1, %2, ... stand for its arguments. A front end
+/// that speaks another language translates these and fills in ResultsFault::arguments.
+inline constexpr const char* kResultsFaultFormats[] = {
+    "the file is empty",
+    "line is longer than %1 bytes: not a line of results.csv",
+    "the file ends in the middle of this line",
+    "line does not end in CR LF",
+    "carriage return inside the line",
+    "expected an individual line of 4 fields gene,gene,gene,fitness, found %1 field",
+    "expected an individual line of 4 fields gene,gene,gene,fitness, found %1 fields",
+    "gene %1 is %2, expected a whole number 0..255",
+    "fitness is %1, expected a number in (0, 1] as %g writes it",
+    "expected the summary line of 3 fields bestIndex,best,average, found %1 field",
+    "expected the summary line of 3 fields bestIndex,best,average, found %1 fields",
+    "summary best index is %1, expected a whole number 0..%2",
+    "summary best is %1, expected a number in (0, 1] as %g writes it",
+    "summary average is %1, expected a number in (0, 1] as %g writes it",
+    "fitness %1 does not match its genes: expected %2 for the target %3,%4",
+    "the file ends before the first generation's summary line: no complete generation",
+    "a summary line where the first individual was expected",
+    "no summary line after %1 individuals: a generation holds at most that many",
+    "more than %1 generations: a run has at most that many",
+    "cancelled",
+    "population %1 is outside 1..%2",
+    "the recorded index does not start at byte 0",
+    "the recorded index has more than %1 generations",
+    "recorded generation %1 does not start at a line (byte %2)",
+    "generation %1 is not in the file",
+    "summary best index %1 does not match its generation: expected %2",
+    "summary best %1 does not match its generation: expected %2",
+    "summary average %1 does not match its generation: expected %2",
+};
+
 /// The first fault of a results.csv: 1-based line number (0: the file as a whole) and what was
 /// expected there. Empty message: no fault.
 struct ResultsFault {
     long long line = 0;
-    std::string message;
+    std::string message;                 ///< English: format with the arguments in place of %1, %2, ...
+    const char* format = nullptr;        ///< one of kResultsFaultFormats; null when there is no fault
+    std::vector<std::string> arguments;  ///< the values of %1, %2, ..., as they appear in message
     explicit operator bool() const { return !message.empty(); }
 };
 

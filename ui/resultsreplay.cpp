@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "resultsfaulttext.h"
 #include "solver.h"
 
 namespace kelvora::ui {
@@ -125,12 +126,12 @@ std::unique_ptr<ResultsReplay> ResultsReplay::Open(QWidget* parent, const QStrin
     }
     worker.join();
     if (summary.fault) {
+        if (cancel.load()) return nullptr;  // the person asked for it: no error to show
+        const QString why = ResultsFaultText(summary.fault);
         error = summary.fault.line > 0
                     ? QCoreApplication::translate("ResultsReplay", "%1 の %2 行目: %3")
-                          .arg(path)
-                          .arg(summary.fault.line)
-                          .arg(QString::fromStdString(summary.fault.message))
-                    : QCoreApplication::translate("ResultsReplay", "%1: %2").arg(path, QString::fromStdString(summary.fault.message));
+                          .arg(path, QString::number(summary.fault.line), why)
+                    : QCoreApplication::translate("ResultsReplay", "%1: %2").arg(path, why);
         return nullptr;
     }
     replay->m_index = std::move(summary.index);

@@ -29,8 +29,9 @@ struct ReplayFrame {
 class ResultsReplay {
 public:
     /// Maps path and checks all of it off the GUI thread, with a progress dialog over parent when it
-    /// takes long (it can be cancelled). Returns nullptr and the reader's message, naming the line,
-    /// in error when the file cannot be read.
+    /// takes long (it can be cancelled). Returns nullptr and the reader's message in the window's
+    /// language, naming the line, in error when the file cannot be read; nullptr and an empty error
+    /// when the check was cancelled.
     static std::unique_ptr<ResultsReplay> Open(QWidget* parent, const QString& path, QString& error);
 
     /// The file a run has just written: population, the byte offsets of its generations (recorded

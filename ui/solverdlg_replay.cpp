@@ -92,7 +92,7 @@ bool CSolverDlg::OpenResults(const QString& path) {
     QString error;
     std::unique_ptr<ResultsReplay> replay = ResultsReplay::Open(this, path, error);
     if (!replay) {
-        ShowMessageBox(this, QMessageBox::Warning, error);
+        if (!error.isEmpty()) ShowMessageBox(this, QMessageBox::Warning, error);  // empty: cancelled
         return false;
     }
     m_nPopulationSize = replay->population();

@@ -2,21 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
-    <name>kelvora::ui::CAboutDlg</name>
-    <message>
-        <source>Kelvoraのﾊﾞｰｼﾞｮﾝ情報</source>
-        <translation>About Kelvora</translation>
-    </message>
-    <message>
-        <source>Kelvora Version 1.0</source>
-        <translation>Kelvora Version 1.0</translation>
-    </message>
-    <message>
-        <source>OK</source>
-        <translation>OK</translation>
-    </message>
-</context>
-<context>
     <name>CDataExchange</name>
     <message>
         <source>%1 から %2 までの整数を入力してください。</source>
@@ -33,6 +18,166 @@
     <message>
         <source>数値を入力してください。</source>
         <translation>Enter a number.</translation>
+    </message>
+</context>
+<context>
+    <name>ResultsFault</name>
+    <message>
+        <source>ファイルが空です</source>
+        <translation>the file is empty</translation>
+    </message>
+    <message>
+        <source>行が %1 バイトを超えています: results.csv の行ではありません</source>
+        <translation>line is longer than %1 bytes: not a line of results.csv</translation>
+    </message>
+    <message>
+        <source>ファイルがこの行の途中で終わっています</source>
+        <translation>the file ends in the middle of this line</translation>
+    </message>
+    <message>
+        <source>行が CR LF で終わっていません</source>
+        <translation>line does not end in CR LF</translation>
+    </message>
+    <message>
+        <source>行の途中に CR があります</source>
+        <translation>carriage return inside the line</translation>
+    </message>
+    <message>
+        <source>個体の行 (遺伝子,遺伝子,遺伝子,適応度 の 4 項目) のはずが %1 項目です</source>
+        <translation>expected an individual line of 4 fields gene,gene,gene,fitness, found %1 field</translation>
+    </message>
+    <message>
+        <source>個体の行 (遺伝子,遺伝子,遺伝子,適応度 の 4 項目) のはずが %1 項目あります</source>
+        <translation>expected an individual line of 4 fields gene,gene,gene,fitness, found %1 fields</translation>
+    </message>
+    <message>
+        <source>遺伝子 %1 が %2 です: 0～255 の整数のはずです</source>
+        <translation>gene %1 is %2, expected a whole number 0..255</translation>
+    </message>
+    <message>
+        <source>適応度が %1 です: %g で書いた (0, 1] の数のはずです</source>
+        <translation>fitness is %1, expected a number in (0, 1] as %g writes it</translation>
+    </message>
+    <message>
+        <source>要約の行 (最良の番号,最良,平均 の 3 項目) のはずが %1 項目です</source>
+        <translation>expected the summary line of 3 fields bestIndex,best,average, found %1 field</translation>
+    </message>
+    <message>
+        <source>要約の行 (最良の番号,最良,平均 の 3 項目) のはずが %1 項目あります</source>
+        <translation>expected the summary line of 3 fields bestIndex,best,average, found %1 fields</translation>
+    </message>
+    <message>
+        <source>要約の最良の番号が %1 です: 0～%2 の整数のはずです</source>
+        <translation>summary best index is %1, expected a whole number 0..%2</translation>
+    </message>
+    <message>
+        <source>要約の最良が %1 です: %g で書いた (0, 1] の数のはずです</source>
+        <translation>summary best is %1, expected a number in (0, 1] as %g writes it</translation>
+    </message>
+    <message>
+        <source>要約の平均が %1 です: %g で書いた (0, 1] の数のはずです</source>
+        <translation>summary average is %1, expected a number in (0, 1] as %g writes it</translation>
+    </message>
+    <message>
+        <source>適応度 %1 が遺伝子と合いません: 目標点 %3,%4 では %2 のはずです</source>
+        <translation>fitness %1 does not match its genes: expected %2 for the target %3,%4</translation>
+    </message>
+    <message>
+        <source>最初の世代の要約の行より前でファイルが終わっています: 完全な世代がありません</source>
+        <translation>the file ends before the first generation&apos;s summary line: no complete generation</translation>
+    </message>
+    <message>
+        <source>最初の個体の行のはずの所に要約の行があります</source>
+        <translation>a summary line where the first individual was expected</translation>
+    </message>
+    <message>
+        <source>%1 個体の後に要約の行がありません: 一つの世代はそれより大きくなりません</source>
+        <translation>no summary line after %1 individuals: a generation holds at most that many</translation>
+    </message>
+    <message>
+        <source>%1 世代を超えています: 一回の計算はそれより長くなりません</source>
+        <translation>more than %1 generations: a run has at most that many</translation>
+    </message>
+    <message>
+        <source>中止しました</source>
+        <translation>cancelled</translation>
+    </message>
+    <message>
+        <source>集団サイズ %1 が 1～%2 の範囲外です</source>
+        <translation>population %1 is outside 1..%2</translation>
+    </message>
+    <message>
+        <source>記録した索引がバイト 0 から始まっていません</source>
+        <translation>the recorded index does not start at byte 0</translation>
+    </message>
+    <message>
+        <source>記録した索引が %1 世代を超えています</source>
+        <translation>the recorded index has more than %1 generations</translation>
+    </message>
+    <message>
+        <source>記録した第 %1 世代が行の先頭から始まっていません (バイト %2)</source>
+        <translation>recorded generation %1 does not start at a line (byte %2)</translation>
+    </message>
+    <message>
+        <source>第 %1 世代はファイルにありません</source>
+        <translation>generation %1 is not in the file</translation>
+    </message>
+    <message>
+        <source>要約の最良の番号 %1 が世代と合いません: %2 のはずです</source>
+        <translation>summary best index %1 does not match its generation: expected %2</translation>
+    </message>
+    <message>
+        <source>要約の最良 %1 が世代と合いません: %2 のはずです</source>
+        <translation>summary best %1 does not match its generation: expected %2</translation>
+    </message>
+    <message>
+        <source>要約の平均 %1 が世代と合いません: %2 のはずです</source>
+        <translation>summary average %1 does not match its generation: expected %2</translation>
+    </message>
+</context>
+<context>
+    <name>ResultsReplay</name>
+    <message>
+        <source>%1 を開けません: %2</source>
+        <translation>Cannot open %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 を調べています...</source>
+        <translation>Checking %1...</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>%1 の %2 行目: %3</source>
+        <translation>%1, line %2: %3</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>StringTable</name>
+    <message>
+        <source>Kelvora のﾊﾞｰｼﾞｮﾝ情報(&amp;A)...</source>
+        <translation>&amp;About Kelvora...</translation>
+    </message>
+</context>
+<context>
+    <name>kelvora::ui::CAboutDlg</name>
+    <message>
+        <source>Kelvoraのﾊﾞｰｼﾞｮﾝ情報</source>
+        <translation>About Kelvora</translation>
+    </message>
+    <message>
+        <source>Kelvora Version 1.0</source>
+        <translation>Kelvora Version 1.0</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
     </message>
 </context>
 <context>
@@ -299,36 +444,6 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     <message>
         <source>この計算は最適解に到達していません</source>
         <translation>This run did not reach the optimum</translation>
-    </message>
-</context>
-<context>
-    <name>ResultsReplay</name>
-    <message>
-        <source>%1 を開けません: %2</source>
-        <translation>Cannot open %1: %2</translation>
-    </message>
-    <message>
-        <source>%1 を調べています...</source>
-        <translation>Checking %1...</translation>
-    </message>
-    <message>
-        <source>中止</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
-        <source>%1 の %2 行目: %3</source>
-        <translation>%1, line %2: %3</translation>
-    </message>
-    <message>
-        <source>%1: %2</source>
-        <translation>%1: %2</translation>
-    </message>
-</context>
-<context>
-    <name>StringTable</name>
-    <message>
-        <source>Kelvora のﾊﾞｰｼﾞｮﾝ情報(&amp;A)...</source>
-        <translation>&amp;About Kelvora...</translation>
     </message>
 </context>
 </TS>

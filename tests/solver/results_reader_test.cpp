@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
@@ -173,6 +175,19 @@ TEST_P(BrokenFileTest, NamesTheFirstBadLine) {
     if (*b.message) {
         EXPECT_EQ(s.fault.line, b.line) << s.fault.message;
         EXPECT_NE(s.fault.message.find(b.message), std::string::npos) << s.fault.message;
+        // A front end in another language rebuilds the message from a listed format and its arguments.
+        ASSERT_NE(std::find_if(std::begin(kResultsFaultFormats), std::end(kResultsFaultFormats),
+                               [&](const char* f) { return std::strcmp(s.fault.format, f) == 0; }),
+                  std::end(kResultsFaultFormats));
+        std::string rebuilt = s.fault.format;
+        for (std::size_t k = s.fault.arguments.size(); k-- > 0;) {
+            std::string mark(1, '%');
+            mark += std::to_string(k + 1);
+            const std::size_t at = rebuilt.find(mark);
+            ASSERT_NE(at, std::string::npos) << s.fault.format;
+            rebuilt = rebuilt.substr(0, at) + s.fault.arguments[k] + rebuilt.substr(at + mark.size());
+        }
+        EXPECT_EQ(rebuilt, s.fault.message);
     } else {
         ASSERT_FALSE(s.fault) << s.fault.line << ": " << s.fault.message;
         EXPECT_EQ(s.index.generations(), b.generations);

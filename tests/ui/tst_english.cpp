@@ -16,6 +16,7 @@
 #include "aboutdlg.h"
 #include "evolutionwindow.h"
 #include "groundtruthoverlay.h"
+#include "resultsfaulttext.h"
 #include "solverapp.h"
 #include "uilanguage.h"
 #include "uitestsupport.h"
@@ -126,6 +127,7 @@ private slots:
     void languageChoice();
     void englishTexts_data();
     void englishTexts();
+    void resultsFaultsReadAsTheCliWritesThem();
     void textsFitTheirControls_data();
     void textsFitTheirControls();
 };
@@ -235,6 +237,21 @@ void TestEnglish::englishTexts() {
     QFETCH(QString, key);
     QFETCH(QString, expected);
     QCOMPARE(ShownText(key), expected);
+}
+
+void TestEnglish::resultsFaultsReadAsTheCliWritesThem() {
+    // Every fault the reader can report has the window's own words, and in English they are the
+    // words kelvora-cli inspect prints.
+    for (const char* format : kelvora::kResultsFaultFormats) {
+        const char* source = ResultsFaultSourceText(format);
+        QVERIFY2(source, format);
+        QCOMPARE(QCoreApplication::translate("ResultsFault", source), QString::fromUtf8(format));
+    }
+    // The file's own bytes in an argument stay as they are, "%2" included.
+    kelvora::ResultsFault fault;
+    fault.format = "summary best index is %1, expected a whole number 0..%2";
+    fault.arguments = {"'%2'", "19"};
+    QCOMPARE(ResultsFaultText(fault), QStringLiteral("summary best index is '%2', expected a whole number 0..19"));
 }
 
 void TestEnglish::textsFitTheirControls_data() {

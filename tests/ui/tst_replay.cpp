@@ -291,9 +291,9 @@ void TestReplay::unreadableFileKeepsTheWindow_data() {
     const QByteArray good = uitest::ReadAll(m_results);
     QByteArray gene = good;
     gene.replace(0, gene.indexOf(','), "256");
-    QTest::newRow("gene out of range") << gene << QStringLiteral("の 1 行目: gene 0 is '256'");
-    QTest::newRow("empty") << QByteArray() << QStringLiteral("の 1 行目: the file is empty");
-    QTest::newRow("binary") << QByteArray(500, '\xff') << QStringLiteral("の 1 行目: line is longer than 64 bytes");
+    QTest::newRow("gene out of range") << gene << QStringLiteral("の 1 行目: 遺伝子 0 が '256' です: 0～255 の整数のはずです");
+    QTest::newRow("empty") << QByteArray() << QStringLiteral("の 1 行目: ファイルが空です");
+    QTest::newRow("binary") << QByteArray(500, '\xff') << QStringLiteral("の 1 行目: 行が 64 バイトを超えています");
     QTest::newRow("missing") << QByteArray("<none>") << QStringLiteral("を開けません");
 }
 
