@@ -15,7 +15,6 @@
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <ostream>
 #include <streambuf>
@@ -217,81 +216,43 @@ BENCHMARK(BM_LargestRun)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime()
 
 // ---------------------------------------------------------------- the summary of goals
 
-/// The console table, and a record of each benchmark's real time in milliseconds and counters.
-class SummaryReporter : public benchmark::ConsoleReporter {
-public:
-    using ConsoleReporter::ConsoleReporter;
-
-    // With --benchmark_repetitions the median stands for a benchmark, otherwise its one run.
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.error_occurred || !(median || run.run_type == Run::RT_Iteration)) continue;
-            Result& r = results_[run.run_name.str()];
-            if (r.fromMedian && !median) continue;
-            r.fromMedian = median;
-            r.ms = run.GetAdjustedRealTime() * 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
-            for (const auto& [name, counter] : run.counters) r.counters[name] = counter.value;
-        }
+// The goals, met or missed, after the table.
+void PrintGoals(const bench::GoalReporter& report) {
+    using bench::GoalReporter;
+    std::printf("\nGoals\n");
+    const GoalReporter::Result* fast = report.Find("BM_Generation/" + std::to_string(kMaxPopulation));
+    const GoalReporter::Result* slow = report.Find("BM_GenerationBaseline/" + std::to_string(kMaxPopulation));
+    if (fast)
+        std::printf("  generation at %-5d:      %8.3f ms   (goal under 1.5 ms)      %s\n", kMaxPopulation, fast->ms,
+                    GoalReporter::Verdict(fast->ms < 1.5));
+    if (fast && slow) {
+        const double speedup = slow->ms / fast->ms;
+        std::printf("  baseline at %-5d:        %8.3f ms   speed-up %.1fx (goal 50x)  %s\n", kMaxPopulation, slow->ms, speedup,
+                    GoalReporter::Verdict(speedup >= 50));
     }
-
-    void PrintSummary() const {
-        std::printf("\nGoals\n");
-        const Result* fast = Find("BM_Generation/" + std::to_string(kMaxPopulation));
-        const Result* slow = Find("BM_GenerationBaseline/" + std::to_string(kMaxPopulation));
-        if (fast)
-            std::printf("  generation at %-5d:      %8.3f ms   (goal under 1.5 ms)      %s\n", kMaxPopulation, fast->ms,
-                        Verdict(fast->ms < 1.5));
-        if (fast && slow) {
-            const double speedup = slow->ms / fast->ms;
-            std::printf("  baseline at %-5d:        %8.3f ms   speed-up %.1fx (goal 50x)  %s\n", kMaxPopulation, slow->ms, speedup,
-                        Verdict(speedup >= 50));
-        }
-        for (const char* args : {"20/100", "1000/100"}) {
-            const Result* run = Find(std::string("BM_RunWithWrites/") + args + "/real_time");
-            const Result* computing = Find(std::string("BM_RunDiscardingLines/") + args + "/real_time");
-            if (!run) continue;
-            // On a busy machine real time also counts waiting for a processor; processor time does
-            // not, so its ratio is shown beside.
-            const double ratio = run->counters.at("ratio");
-            std::printf("  run %-9s with writes: %8.3f ms   writes alone %.3f ms, ratio %.3f (goal 1.3)  %s\n", args,
-                        run->ms, run->counters.at("alone_ms"), ratio, Verdict(ratio <= 1.3));
-            std::printf("%37s processor-time ratio %.3f\n", "", run->counters.at("cpu_ratio"));
-            if (computing) std::printf("%37s computing alone %.3f ms\n", "", computing->ms);
-        }
-        if (const Result* largest = Find("BM_LargestRun/iterations:1/real_time")) {
-            const double peak = largest->counters.at("peak_MB");
-            std::printf("  largest run %dx%d:  %8.1f s    peak %.2f MB (goal under 16 MB)  %s\n", kMaxPopulation,
-                        kMaxGenerations, largest->ms / 1e3, peak, Verdict(peak < 16));
-        }
+    for (const char* args : {"20/100", "1000/100"}) {
+        const GoalReporter::Result* run = report.Find(std::string("BM_RunWithWrites/") + args + "/real_time");
+        const GoalReporter::Result* computing = report.Find(std::string("BM_RunDiscardingLines/") + args + "/real_time");
+        if (!run) continue;
+        // On a busy machine real time also counts waiting for a processor; processor time does
+        // not, so its ratio is shown beside.
+        const double ratio = run->counters.at("ratio");
+        std::printf("  run %-9s with writes: %8.3f ms   writes alone %.3f ms, ratio %.3f (goal 1.3)  %s\n", args,
+                    run->ms, run->counters.at("alone_ms"), ratio, GoalReporter::Verdict(ratio <= 1.3));
+        std::printf("%37s processor-time ratio %.3f\n", "", run->counters.at("cpu_ratio"));
+        if (computing) std::printf("%37s computing alone %.3f ms\n", "", computing->ms);
     }
-
-private:
-    struct Result {
-        double ms = 0;  ///< real time
-        bool fromMedian = false;
-        std::map<std::string, double> counters;
-    };
-    const Result* Find(const std::string& name) const {
-        const auto it = results_.find(name);
-        return it == results_.end() ? nullptr : &it->second;
+    if (const GoalReporter::Result* largest = report.Find("BM_LargestRun/iterations:1/real_time")) {
+        const double peak = largest->counters.at("peak_MB");
+        std::printf("  largest run %dx%d:  %8.1f s    peak %.2f MB (goal under 16 MB)  %s\n", kMaxPopulation,
+                    kMaxGenerations, largest->ms / 1e3, peak, GoalReporter::Verdict(peak < 16));
     }
-    static const char* Verdict(bool met) { return met ? "met" : "MISSED"; }
-    std::map<std::string, Result> results_;
-};
+}
 
 }  // namespace
 }  // namespace kelvora
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], kelvora::kLargestRunFlag) == 0) return kelvora::LargestRun(argv[2]);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    kelvora::SummaryReporter reporter(::isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults
-                                                               : benchmark::ConsoleReporter::OO_Tabular);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintSummary();
-    benchmark::Shutdown();
-    return 0;
+    return kelvora::bench::RunWithGoals(argc, argv, kelvora::PrintGoals);
 }

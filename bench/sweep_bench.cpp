@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -142,62 +141,36 @@ BENCHMARK(BM_SweepRunOverhead)->Iterations(5)->Unit(benchmark::kMillisecond)->Us
 
 // ---------------------------------------------------------------- the summary of goals
 
-class SummaryReporter : public benchmark::ConsoleReporter {
-public:
-    using ConsoleReporter::ConsoleReporter;
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.error_occurred || !(median || run.run_type == Run::RT_Iteration)) continue;
-            std::map<std::string, double>& r = counters_[run.run_name.function_name];
-            if (fromMedian_[run.run_name.function_name] && !median) continue;
-            fromMedian_[run.run_name.function_name] = median;
-            for (const auto& [name, counter] : run.counters) r[name] = counter.value;
-        }
+// The goals, met or missed, after the table.
+void PrintGoals(const bench::GoalReporter& report) {
+    using bench::GoalReporter;
+    std::printf("\nGoals\n");
+    if (const GoalReporter::Result* f = report.Find("BM_FlushModes")) {
+        const auto& c = f->counters;
+        std::printf("  10000 x 100 run:   line %.0f ms, generation %.0f ms, %.1fx (goal 5x)  %s\n"
+                    "                     lines formatted and dropped %.0f ms\n",
+                    c.at("line_ms"), c.at("generation_ms"), c.at("speedup"), GoalReporter::Verdict(c.at("speedup") >= 5),
+                    c.at("discarding_ms"));
     }
-
-    void PrintSummary() const {
-        std::printf("\nGoals\n");
-        if (const auto* f = Find("BM_FlushModes"))
-            std::printf("  10000 x 100 run:   line %.0f ms, generation %.0f ms, %.1fx (goal 5x)  %s\n"
-                        "                     lines formatted and dropped %.0f ms\n", f->at("line_ms"),
-                        f->at("generation_ms"), f->at("speedup"), Verdict(f->at("speedup") >= 5), f->at("discarding_ms"));
-        if (const auto* t = Find("BM_SweepThreads"))
-            std::printf("  1000 runs 100x100: %.0f runs/s on 1 thread, %.0f on 2, %.2fx (goal 1.8x)  %s\n",
-                        t->at("one_thread_runs_per_s"), t->at("two_threads_runs_per_s"), t->at("scaling"),
-                        Verdict(t->at("scaling") >= 1.8));
-        if (const auto* t = Find("BM_SweepThreads"))
-            std::printf("                     processor time on 2 threads / on 1: %.3f (1 = no cost of threading)\n",
-                        t->at("cpu_ratio"));
-        if (const auto* o = Find("BM_SweepRunOverhead"))
-            std::printf("  a sweep's run:     %.1f us, the library's %.1f us, %+.1f%% (goal at most +5%%)  %s\n"
-                        "                     plus the target's optimum search, once per sweep: %.1f ms\n",
-                        o->at("sweep_us_per_run"), o->at("library_us_per_run"), 100 * o->at("overhead"),
-                        Verdict(o->at("overhead") <= 0.05), o->at("optimum_ms"));
+    if (const GoalReporter::Result* t = report.Find("BM_SweepThreads")) {
+        const auto& c = t->counters;
+        std::printf("  1000 runs 100x100: %.0f runs/s on 1 thread, %.0f on 2, %.2fx (goal 1.8x)  %s\n"
+                    "                     processor time on 2 threads / on 1: %.3f (1 = no cost of threading)\n",
+                    c.at("one_thread_runs_per_s"), c.at("two_threads_runs_per_s"), c.at("scaling"),
+                    GoalReporter::Verdict(c.at("scaling") >= 1.8), c.at("cpu_ratio"));
     }
-
-private:
-    const std::map<std::string, double>* Find(const std::string& name) const {
-        const auto it = counters_.find(name);
-        return it == counters_.end() ? nullptr : &it->second;
+    if (const GoalReporter::Result* o = report.Find("BM_SweepRunOverhead")) {
+        const auto& c = o->counters;
+        std::printf("  a sweep's run:     %.1f us, the library's %.1f us, %+.1f%% (goal at most +5%%)  %s\n"
+                    "                     plus the target's optimum search, once per sweep: %.1f ms\n",
+                    c.at("sweep_us_per_run"), c.at("library_us_per_run"), 100 * c.at("overhead"),
+                    GoalReporter::Verdict(c.at("overhead") <= 0.05), c.at("optimum_ms"));
     }
-    static const char* Verdict(bool met) { return met ? "met" : "MISSED"; }
-    std::map<std::string, std::map<std::string, double>> counters_;
-    std::map<std::string, bool> fromMedian_;
-};
+}
 
 }  // namespace
 }  // namespace kelvora
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    kelvora::SummaryReporter reporter(::isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Defaults
-                                                               : benchmark::ConsoleReporter::OO_Tabular);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintSummary();
-    benchmark::Shutdown();
-    return 0;
+    return kelvora::bench::RunWithGoals(argc, argv, kelvora::PrintGoals);
 }

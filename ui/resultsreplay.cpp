@@ -19,6 +19,7 @@
 
 #include "resultsfaulttext.h"
 #include "solver.h"
+#include "userinput.h"
 
 namespace kelvora::ui {
 
@@ -39,25 +40,9 @@ public:
     explicit OnlyTo(QWidget* widget) : m_widget(widget) { qApp->installEventFilter(this); }
     ~OnlyTo() override { qApp->removeEventFilter(this); }
     bool eventFilter(QObject* watched, QEvent* event) override {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-        case QEvent::Shortcut:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
-        case QEvent::ContextMenu:
-        case QEvent::DragEnter:
-        case QEvent::DragMove:
-        case QEvent::Drop:
-        case QEvent::Close:
-            if (!watched->isWidgetType()) return false;
-            return !(watched == m_widget || m_widget->isAncestorOf(static_cast<QWidget*>(watched)));
-        default:
-            return false;
-        }
+        if (!IsUserInput(event->type()) && event->type() != QEvent::Close) return false;
+        if (!watched->isWidgetType()) return false;
+        return !(watched == m_widget || m_widget->isAncestorOf(static_cast<QWidget*>(watched)));
     }
 
 private:

@@ -34,6 +34,7 @@
 #include "resultsreplay.h"
 #include "runworker.h"
 #include "settings.h"
+#include "userinput.h"
 
 namespace kelvora::ui {
 
@@ -105,33 +106,9 @@ public:
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && IsDialogWidget(watched)) m_stop();
-            return IsDialogWidget(watched);
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-        case QEvent::Shortcut:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseMove:
-        case QEvent::Wheel:
-        case QEvent::ContextMenu:
-        case QEvent::InputMethod:
-        case QEvent::DragEnter:
-        case QEvent::DragMove:
-        case QEvent::Drop:
-        case QEvent::TouchBegin:
-        case QEvent::TouchUpdate:
-        case QEvent::TouchEnd:
-        case QEvent::TabletPress:
-        case QEvent::TabletMove:
-        case QEvent::TabletRelease:
-            return IsDialogWidget(watched);
-        default:
-            return false;
-        }
+        if (!IsUserInput(event->type()) || !IsDialogWidget(watched)) return false;
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) m_stop();
+        return true;
     }
 
 private:
