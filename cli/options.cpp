@@ -165,17 +165,18 @@ std::optional<double> ParseFiniteDouble(const std::string& text) {
     return v;
 }
 
+std::pair<std::string, std::optional<std::string>> SplitFlag(const std::string& argument) {
+    const auto eq = argument.find('=');
+    if (argument.rfind("--", 0) != 0 || eq == std::string::npos) return {argument, std::nullopt};
+    return {argument.substr(0, eq), argument.substr(eq + 1)};
+}
+
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     ParseResult result;
     CliOptions& o = result.options;
     std::string& error = result.error;
     for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
-        std::string flag = args[i];
-        std::optional<std::string> value;
-        if (const auto eq = flag.find('='); flag.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = flag.substr(eq + 1);
-            flag.resize(eq);
-        }
+        auto [flag, value] = SplitFlag(args[i]);
         const bool isSwitch = flag == "--json" || flag == "--quiet" || flag == "--help" || flag == "-h" ||
                               flag == "--version";
         if (isSwitch) {

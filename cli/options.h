@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "result_files.h"
@@ -35,6 +36,10 @@ struct ParseResult {
 
 /// Parses args (without the program name). Accepts "--flag value" and "--flag=value".
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
+
+/// One argument as a flag and its attached value: "--name=value" gives "--name" and "value";
+/// anything else is the flag itself with no value.
+std::pair<std::string, std::optional<std::string>> SplitFlag(const std::string& argument);
 
 /// Whole-text number conversion in the C locale; nullopt for anything else (trailing text, empty,
 /// out of the type's range, NaN or infinity).

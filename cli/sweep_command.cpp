@@ -209,12 +209,7 @@ std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
     a.plan.crossovers = {kDefaults.crossoverRate};
     a.plan.mutations = {kDefaults.mutationProbability};
     for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
-        std::string flag = args[i];
-        std::optional<std::string> value;
-        if (const auto eq = flag.find('='); flag.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = flag.substr(eq + 1);
-            flag.resize(eq);
-        }
+        auto [flag, value] = SplitFlag(args[i]);
         if (flag == "--resume" || flag == "--yes" || flag == "--quiet" || flag == "--help" || flag == "-h") {
             if (value) return flag + " takes no value";
             if (flag == "--resume") a.resume = true;

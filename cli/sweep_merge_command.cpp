@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "options.h"
 #include "sweep_table.h"
 
 using namespace kelvora;
@@ -57,12 +58,7 @@ int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
     std::string output, summary;
     std::vector<std::string> inputs;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string flag = args[i];
-        std::optional<std::string> value;
-        if (const auto eq = flag.find('='); flag.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = flag.substr(eq + 1);
-            flag.resize(eq);
-        }
+        auto [flag, value] = SplitFlag(args[i]);
         if (flag == "--help" || flag == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
