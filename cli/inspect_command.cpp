@@ -1,5 +1,6 @@
 // kelvora-cli inspect FILE [--json]: checks a results.csv line for line and prints what it holds.
-// Exit status: 0 a good file, 1 standard output failed, 2 bad arguments or a malformed file.
+// Exit status: 0 a good file, 1 standard output failed, 2 bad arguments, a malformed file or one cut
+// short while it was being read.
 
 #include <charconv>
 #include <cstdio>
@@ -58,6 +59,10 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
         return 2;
     }
     const ResultsSummary s = VerifyResults(file.data(), kBaseX, kBaseY);
+    if (file.cutShort()) {
+        std::fprintf(stderr, "kelvora-cli: %s: the file was cut short while it was being read\n", path.c_str());
+        return 2;
+    }
     if (s.fault) {
         if (s.fault.line > 0)
             std::fprintf(stderr, "kelvora-cli: %s:%lld: %s\n", path.c_str(), s.fault.line, s.fault.message.c_str());

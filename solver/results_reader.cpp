@@ -1,6 +1,7 @@
 #include "results_reader.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -653,24 +654,114 @@ ResultsSummary VerifyResults(std::string_view data, int baseX, int baseY, unsign
 
 // ---- mapping ----
 
-MappedResults::~MappedResults() {
-    if (address_) ::munmap(address_, size_);
+namespace {
+
+// The mappings a SIGBUS may hit, in slots the handler reads without a lock. A slot is taken by
+// setting begin (from 0) and then end, and given back by clearing end and then begin.
+struct GuardedRange {
+    std::atomic<std::uintptr_t> begin{0};
+    std::atomic<std::uintptr_t> end{0};
+    std::atomic<bool> cut{false};
+};
+static_assert(std::atomic<std::uintptr_t>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "read inside a signal handler");
+
+constexpr int kGuardedRanges = 64;
+GuardedRange guardedRanges[kGuardedRanges];
+std::uintptr_t pageSize = 4096;
+struct sigaction previousBusAction {};
+
+// A page of a guarded mapping past the file's end gets a page of zeros in its place, and the read
+// goes on. Any other SIGBUS is handed to what handled it before.
+void OnBusError(int signal, siginfo_t* info, void* context) {
+    const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
+    if (info->si_code > 0) {  // raised by the hardware, not sent
+        for (GuardedRange& range : guardedRanges) {
+            if (address < range.begin.load() || address >= range.end.load()) continue;
+            void* page = reinterpret_cast<void*>(address & ~(pageSize - 1));
+            if (::mmap(page, pageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+                range.cut.store(true);
+                return;
+            }
+        }
+    }
+    if (previousBusAction.sa_flags & SA_SIGINFO && previousBusAction.sa_sigaction) {
+        previousBusAction.sa_sigaction(signal, info, context);
+        return;
+    }
+    if (previousBusAction.sa_handler != SIG_DFL && previousBusAction.sa_handler != SIG_IGN) {
+        previousBusAction.sa_handler(signal);
+        return;
+    }
+    // The default: the process ends. A fault raised by the hardware faults again on return.
+    ::signal(SIGBUS, SIG_DFL);
+    if (info->si_code <= 0) ::raise(SIGBUS);
 }
 
+void InstallBusGuard() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+        struct sigaction action {};
+        action.sa_sigaction = OnBusError;
+        action.sa_flags = SA_SIGINFO | SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGBUS, &action, &previousBusAction);
+    });
+}
+
+int Guard(const void* address, std::size_t size) {
+    InstallBusGuard();
+    const auto begin = reinterpret_cast<std::uintptr_t>(address);
+    for (int i = 0; i < kGuardedRanges; ++i) {
+        std::uintptr_t free = 0;
+        if (!guardedRanges[i].begin.compare_exchange_strong(free, begin)) continue;
+        guardedRanges[i].cut.store(false);
+        guardedRanges[i].end.store(begin + size);
+        return i;
+    }
+    return -1;  // all taken: mapped without the guard
+}
+
+void Unguard(int slot) {
+    if (slot < 0) return;
+    guardedRanges[slot].end.store(0);
+    guardedRanges[slot].begin.store(0);
+}
+
+}  // namespace
+
+void MappedResults::release() {
+    Unguard(guard_);
+    if (address_) ::munmap(address_, size_);
+    if (fd_ >= 0) ::close(fd_);
+    address_ = nullptr;
+    size_ = 0;
+    fd_ = -1;
+    guard_ = -1;
+}
+
+MappedResults::~MappedResults() { release(); }
+
 MappedResults::MappedResults(MappedResults&& other) noexcept
-    : address_(std::exchange(other.address_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+    : address_(std::exchange(other.address_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      fd_(std::exchange(other.fd_, -1)),
+      guard_(std::exchange(other.guard_, -1)) {}
 
 MappedResults& MappedResults::operator=(MappedResults&& other) noexcept {
     if (this != &other) {
-        if (address_) ::munmap(address_, size_);
+        release();
         address_ = std::exchange(other.address_, nullptr);
         size_ = std::exchange(other.size_, 0);
+        fd_ = std::exchange(other.fd_, -1);
+        guard_ = std::exchange(other.guard_, -1);
     }
     return *this;
 }
 
 bool MappedResults::open(const std::string& path, std::string& error) {
-    *this = MappedResults{};
+    release();
     int fd = -1;
     do {
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -690,18 +781,25 @@ bool MappedResults::open(const std::string& path, std::string& error) {
         ::close(fd);
         return false;
     }
+    fd_ = fd;
     if (info.st_size > 0) {
         void* address = ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
         if (address == MAP_FAILED) {
             error = std::strerror(errno);
-            ::close(fd);
+            release();
             return false;
         }
         address_ = address;
         size_ = static_cast<std::size_t>(info.st_size);
+        guard_ = Guard(address_, size_);
     }
-    ::close(fd);
     return true;
+}
+
+bool MappedResults::cutShort() const {
+    if (guard_ >= 0 && guardedRanges[guard_].cut.load()) return true;
+    struct stat info {};
+    return fd_ >= 0 && ::fstat(fd_, &info) == 0 && static_cast<std::uint64_t>(info.st_size) < size_;
 }
 
 }  // namespace kelvora

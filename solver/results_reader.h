@@ -155,6 +155,12 @@ ResultsSummary VerifyResults(std::string_view data, int baseX, int baseY, unsign
                              const ResultsProgress& progress = {});
 
 /// A file mapped read-only into memory, unmapped when destroyed. An empty file maps to empty data.
+///
+/// When another program cuts the file short while it is mapped, reading past its new end would
+/// kill the process (SIGBUS). The mapping is guarded instead: such pages read as zeros (which no
+/// line of a results.csv holds, so a check fails there) and cutShort() tells what happened. The
+/// guard is a SIGBUS handler installed with the first mapping; a SIGBUS anywhere else still ends
+/// the process as before.
 class MappedResults {
 public:
     MappedResults() = default;
@@ -168,9 +174,17 @@ public:
     bool open(const std::string& path, std::string& error);
     std::string_view data() const { return {static_cast<const char*>(address_), size_}; }
 
+    /// Whether the file has become shorter than the mapping since it was mapped: a page past its
+    /// new end was read (as zeros), or its size is now below data().size(). What was read from the
+    /// mapping then says nothing about the file.
+    bool cutShort() const;
+
 private:
+    void release();
     void* address_ = nullptr;
     std::size_t size_ = 0;
+    int fd_ = -1;     // kept open to see the file's size later
+    int guard_ = -1;  // its slot among the guarded mappings, or -1 (unguarded)
 };
 
 }  // namespace kelvora

@@ -110,6 +110,11 @@ std::unique_ptr<ResultsReplay> ResultsReplay::Open(QWidget* parent, const QStrin
         if (!finished.load()) loop.exec();
     }
     worker.join();
+    if (mapped.cutShort()) {  // another program cut it short under the check: nothing it found holds
+        error = QCoreApplication::translate("ResultsReplay", "%1 は調べている間に短くなりました。もう一度開いてください。")
+                    .arg(path);
+        return nullptr;
+    }
     if (summary.fault) {
         if (cancel.load()) return nullptr;  // the person asked for it: no error to show
         const QString why = ResultsFaultText(summary.fault);

@@ -157,6 +157,10 @@
         <source>%1: %2</source>
         <translation>%1: %2</translation>
     </message>
+    <message>
+        <source>%1 は調べている間に短くなりました。もう一度開いてください。</source>
+        <translation>%1 was cut short while it was being checked. Open it again.</translation>
+    </message>
 </context>
 <context>
     <name>StringTable</name>

@@ -1,9 +1,15 @@
 // The results reader against files written by real runs, and against broken files.
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <cstdio>
+#include <fstream>
 #include <functional>
 #include <random>
 #include <string>
@@ -270,6 +276,51 @@ INSTANTIATE_TEST_SUITE_P(
                0, "", 3, true},
         Broken{"Complete", [] { return Whole(); }, 0, "", 4, false}),
     [](const testing::TestParamInfo<Broken>& info) { return std::string(info.param.name); });
+
+TEST(MappedResults, AFileCutShortUnderTheMappingReadsAsZerosAndSaysSo) {
+    ScratchDir dir;
+    const std::string path = dir.file("results.csv");
+    const WrittenRun run = WriteRun(200, 20, 9);  // some 90 kB: many pages
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << run.bytes;
+    }
+    MappedResults file;
+    std::string error;
+    ASSERT_TRUE(file.open(path, error)) << error;
+    ASSERT_FALSE(VerifyResults(file.data(), kBaseX, kBaseY, 2).fault);
+    EXPECT_FALSE(file.cutShort());
+
+    // Another program cuts it to a third: reading on past its new end neither kills the process
+    // nor passes the check, and the mapping says why.
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(run.bytes.size() / 3)), 0);
+    const ResultsSummary s = VerifyResults(file.data(), kBaseX, kBaseY, 2);
+    EXPECT_TRUE(s.fault);
+    EXPECT_TRUE(file.cutShort());
+    const std::string_view data = file.data();
+    EXPECT_EQ(data.substr(0, run.bytes.size() / 3), std::string_view(run.bytes).substr(0, run.bytes.size() / 3));
+    EXPECT_EQ(data.find_first_not_of('\0', run.bytes.size() / 3 + 4096), std::string_view::npos);
+}
+
+TEST(MappedResultsDeathTest, ASigbusElsewhereStillEndsTheProcess) {
+    ScratchDir dir;
+    const std::string path = dir.file("other.bin");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << std::string(3 * 4096, 'x');
+    }
+    EXPECT_DEATH(
+        {
+            MappedResults guarded;  // the guard is in place
+            std::string error;
+            guarded.open(path, error);
+            const int fd = ::open(path.c_str(), O_RDONLY);
+            auto* plain = static_cast<volatile const char*>(::mmap(nullptr, 3 * 4096, PROT_READ, MAP_PRIVATE, fd, 0));
+            ::ftruncate(::open(path.c_str(), O_WRONLY), 0);
+            std::fprintf(stderr, "%d\n", plain[2 * 4096]);  // not a guarded mapping's page
+        },
+        "");
+}
 
 TEST(ResultsReader, RecordedOffsetsThatAreNotLineStartsAreRefused) {
     const WrittenRun run = WriteRun(4, 3, 5);
