@@ -124,8 +124,8 @@ void Reproduce(const SolverState& state, Population& population, ReproductionScr
 
     const int pairs = CrossoverPairCount(n, state.crossoverRate);
     if (n >= kRouletteTableMinPopulation) {
-        const std::uint16_t* wheel = scratch.wheel.data();
-        FillRouletteTable(prefix, n, total, scratch.wheel.data());
+        std::uint16_t* wheel = scratch.wheel.data();
+        FillRouletteTable(prefix, n, total, wheel);
         BuildNextGeneration(population, scratch, pairs, n, rng,
                             [wheel](CrtRandom& g) -> int { return wheel[Rand(g)]; });
     } else {

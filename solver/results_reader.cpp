@@ -121,15 +121,7 @@ ResultsFault Fault(long long line, FaultText text) {
     ResultsFault fault;
     fault.line = line;
     fault.format = text.format;
-    for (const char* f = text.format; *f; ++f) {
-        if (f[0] == '%' && f[1] >= '1' && f[1] <= '9' &&
-            static_cast<std::size_t>(f[1] - '1') < text.arguments.size()) {
-            fault.message += text.arguments[static_cast<std::size_t>(f[1] - '1')];
-            ++f;
-        } else {
-            fault.message += *f;
-        }
-    }
+    fault.message = FillFaultFormat(text.format, text.arguments);
     fault.arguments = std::move(text.arguments);
     return fault;
 }
@@ -260,6 +252,21 @@ int FirstMismatch(const SolverState& state, const std::vector<LoggedIndividual>&
 }
 
 }  // namespace
+
+std::string FillFaultFormat(std::string_view format, const std::vector<std::string>& arguments) {
+    std::string out;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        const char c = format[i];
+        if (c == '%' && i + 1 < format.size() && format[i + 1] >= '1' && format[i + 1] <= '9' &&
+            static_cast<std::size_t>(format[i + 1] - '1') < arguments.size()) {
+            out += arguments[static_cast<std::size_t>(format[i + 1] - '1')];
+            ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
 
 // ---- index ----
 

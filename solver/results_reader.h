@@ -74,6 +74,10 @@ struct ResultsIndex {
     long long lineOf(long long g, int i) const { return g * (population + 1) + i + 1; }
 };
 
+/// format (one of kResultsFaultFormats, or its translation, UTF-8) with arguments[k] in place of
+/// each %k+1, in one pass: an argument that holds "%2" (the quoted bytes of a file may) stays as it is.
+std::string FillFaultFormat(std::string_view format, const std::vector<std::string>& arguments);
+
 /// Reports progress as bytes done of bytes total; returns false to cancel.
 using ResultsProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 

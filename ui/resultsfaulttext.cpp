@@ -67,26 +67,6 @@ constexpr FaultWords kWords[] = {
 };
 // clang-format on
 
-// Puts the arguments in place of %1..%9 in one pass, so that an argument that holds "%2" (the
-// quoted bytes of a file may) stays as it is.
-QString Fill(const QString& text, const std::vector<std::string>& arguments) {
-    QString out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == QLatin1Char('%') && i + 1 < text.size() && text[i + 1] >= QLatin1Char('1') &&
-            text[i + 1] <= QLatin1Char('9')) {
-            const auto k = static_cast<std::size_t>(text[i + 1].unicode() - '1');
-            if (k < arguments.size()) {
-                out += QString::fromStdString(arguments[k]);
-                ++i;
-                continue;
-            }
-        }
-        out += c;
-    }
-    return out;
-}
-
 }  // namespace
 
 const char* ResultsFaultSourceText(const char* format) {
@@ -99,7 +79,8 @@ const char* ResultsFaultSourceText(const char* format) {
 QString ResultsFaultText(const kelvora::ResultsFault& fault) {
     const char* source = ResultsFaultSourceText(fault.format);
     if (!source) return QString::fromStdString(fault.message);
-    return Fill(QCoreApplication::translate("ResultsFault", source), fault.arguments);
+    const QByteArray words = QCoreApplication::translate("ResultsFault", source).toUtf8();
+    return QString::fromStdString(kelvora::FillFaultFormat(std::string_view(words.constData(), static_cast<std::size_t>(words.size())), fault.arguments));
 }
 
 }  // namespace kelvora::ui
