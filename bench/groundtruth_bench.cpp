@@ -8,8 +8,10 @@
 #include <random>
 #include <vector>
 
-#include "reachmap.h"
-#include "solver.h"
+#include "analysis/reachmap.h"
+#include "analysis/optimum.h"
+#include "ga/run.h"
+#include "io/result_files.h"
 
 namespace kelvora {
 namespace {

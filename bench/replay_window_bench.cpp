@@ -16,7 +16,9 @@
 #include <QTemporaryDir>
 
 #include "messagebox.h"
-#include "solver.h"
+#include "analysis/optimum.h"
+#include "ga/run.h"
+#include "io/result_files.h"
 #include "solverdlg.h"
 
 using namespace kelvora::ui;
@@ -27,11 +29,11 @@ int g_generations = 300;
 
 struct Replay {
     QTemporaryDir dir;
-    std::unique_ptr<kelvora::SolverState> state = std::make_unique<kelvora::SolverState>();
+    std::unique_ptr<kelvora::ui::SolverState> state = std::make_unique<kelvora::ui::SolverState>();
     std::unique_ptr<CSolverDlg> dlg;
 
     Replay() {
-        kelvora::SolverState run;
+        kelvora::ui::SolverState run;
         run.baseX = kelvora::kBaseX;
         run.baseY = kelvora::kBaseY;
         run.targetX = kelvora::kBaseX - 60;

@@ -12,8 +12,10 @@
 #include <string>
 #include <unistd.h>
 
-#include "results_reader.h"
-#include "solver.h"
+#include "io/results_reader.h"
+#include "analysis/optimum.h"
+#include "ga/run.h"
+#include "io/result_files.h"
 
 namespace kelvora {
 namespace {

@@ -26,7 +26,9 @@
 
 #include "reference_search.h"
 #include "bench_support.h"
-#include "solver.h"
+#include "analysis/optimum.h"
+#include "ga/run.h"
+#include "io/result_files.h"
 
 namespace kelvora {
 namespace {

@@ -17,8 +17,10 @@
 #include <unistd.h>
 
 #include "bench_support.h"
-#include "solver.h"
-#include "sweep.h"
+#include "analysis/optimum.h"
+#include "ga/run.h"
+#include "io/result_files.h"
+#include "batch/sweep.h"
 
 namespace kelvora {
 namespace {

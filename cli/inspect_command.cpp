@@ -9,8 +9,10 @@
 
 #include "commands.h"
 #include "output.h"
-#include "results_reader.h"
-#include "solver.h"
+#include "io/results_reader.h"
+#include "analysis/optimum.h"
+#include "ga/run.h"
+#include "io/result_files.h"
 
 using namespace kelvora;
 

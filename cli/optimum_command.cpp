@@ -8,7 +8,9 @@
 #include "commands.h"
 #include "options.h"
 #include "output.h"
-#include "solver.h"
+#include "analysis/optimum.h"
+#include "ga/run.h"
+#include "io/result_files.h"
 
 using namespace kelvora;
 

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "result_files.h"
-#include "solver_types.h"
+#include "io/result_files.h"
+#include "model/types.h"
 
 namespace kelvora::cli {
 

@@ -16,8 +16,8 @@
 
 #include "commands.h"
 #include "output.h"
-#include "reachmap.h"
-#include "solver_types.h"
+#include "analysis/reachmap.h"
+#include "model/types.h"
 
 using namespace kelvora;
 

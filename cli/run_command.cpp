@@ -1,4 +1,4 @@
-// kelvora-cli without a subcommand: runs one search on the solver library and reports it.
+// kelvora-cli without a subcommand: runs one search on the core libraries and reports it.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,24 +12,22 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <memory>
 #include <vector>
 
 #include "commands.h"
-#include "kelvora_version.h"
 #include "options.h"
 #include "output.h"
 #include "signals.h"
-#include "solver.h"
+#include "analysis/optimum.h"
+#include "ga/run.h"
+#include "io/result_files.h"
+#include "model/kelvora_version.h"
 
 using namespace kelvora;
 using namespace kelvora::cli;
 
 namespace {
-
-SolverState& State() {
-    static SolverState state;
-    return state;
-}
 
 // Shortest text that reads back as the same double.
 std::string Exact(double v) {
@@ -149,30 +147,19 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
         }
     }
 
-    SolverState& state = State();
-    state.baseX = kBaseX;
-    state.baseY = kBaseY;
-    state.currentPose = state.elitePose = kOpeningPose;
-    state.targetX = kBaseX + o.targetX;
-    state.targetY = kBaseY - o.targetY;
-
-    RunOptions run;
-    run.seed = o.seed ? *o.seed : FreshSeed();
-    run.outputDirectory = o.outputDirectory.c_str();
-    run.flush = o.flush;
-    std::atomic<bool> stop{false};  // raised from the progress call once a signal has come
-    run.stopRequested = &stop;
+    const RunSetup setup{o.params, GeometryFor(o.targetX, o.targetY), o.seed ? *o.seed : FreshSeed()};
+    const Geometry& geometry = setup.geometry;
     InstallStopSignals();
     ProgressBar bar(!o.quiet && ::isatty(STDERR_FILENO), o.params.generationCount);
-    double lastError = 0.0;
-    const RunReport report = RunSolver(
-        state, o.params,
-        [&](int generation, double error) {
-            lastError = error;
-            bar.Update(generation, error);
-            if (StopFlag().load()) stop = true;
-        },
-        run);
+    ProgressObserver progress([&bar](int generation, double error) { bar.Update(generation, error); });
+    RunObserver* observers[] = {&progress};
+    ResultWriter writer(o.flush);
+    RunOutcome outcome;
+    const auto buffers = std::make_unique<RunBuffers>();
+    // The signal handler raises the stop flag; the run ends after the generation it is in.
+    const RunReport report = RunWithFiles(setup, writer, o.outputDirectory.c_str(), observers, *buffers,
+                                          &StopFlag(), &outcome);
+    const double lastError = TipDistance(geometry, outcome.currentPose);
     bar.Finish();
     if (report.refused) {  // another run is writing here: nothing ran, nothing to print
         if (report.results) ReportFailure(o, report.results);
@@ -182,22 +169,22 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
 
     if (o.json) {
         // Where the run ended against the best pose of the whole search space.
-        const Optimum optimum = FindOptimum(state.baseX, state.baseY, state.targetX, state.targetY);
-        const double eliteDistance = TipDistance(state, state.elitePose);
+        const Optimum optimum = FindOptimum(geometry.baseX, geometry.baseY, geometry.targetX, geometry.targetY);
+        const double eliteDistance = TipDistance(geometry, outcome.elitePose);
         std::printf("{\"seed\":%u,\"population\":%d,\"generations\":%d,\"crossover\":%s,\"mutation\":%s,"
                     "\"target\":[%d,%d],\"error\":%s,\"currentPose\":%s,\"elitePose\":%s,\"eliteFitness\":%s,"
                     "\"optimum\":{\"pose\":%s,\"distance\":%s,\"fitness\":%s},\"eliteDistance\":%s,\"gap\":%s,"
                     "\"reachedOptimum\":%s}\n",
                     report.seed, o.params.populationSize, o.params.generationCount, Exact(o.params.crossoverRate).c_str(),
                     Exact(o.params.mutationProbability).c_str(), o.targetX, o.targetY, Exact(lastError).c_str(),
-                    PoseJson(state.currentPose).c_str(), PoseJson(state.elitePose).c_str(),
-                    Exact(state.eliteFitness).c_str(), PoseJson(optimum.pose).c_str(), Exact(optimum.distance).c_str(),
+                    PoseJson(outcome.currentPose).c_str(), PoseJson(outcome.elitePose).c_str(),
+                    Exact(outcome.eliteFitness).c_str(), PoseJson(optimum.pose).c_str(), Exact(optimum.distance).c_str(),
                     Exact(optimum.fitness).c_str(), Exact(eliteDistance).c_str(),
                     Exact(eliteDistance - optimum.distance).c_str(),
-                    state.eliteFitness == optimum.fitness ? "true" : "false");
+                    outcome.eliteFitness == optimum.fitness ? "true" : "false");
     } else if (!o.quiet) {
-        const ArmPose& c = state.currentPose;
-        const ArmPose& e = state.elitePose;
+        const ArmPose& c = outcome.currentPose;
+        const ArmPose& e = outcome.elitePose;
         std::printf("seed              %u\n"
                     "generation        %d of %d (population %d, crossover %g, mutation %g)\n"
                     "target            %d,%d (pixel %d,%d)\n"
@@ -208,9 +195,9 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
                     "results           %s\n"
                     "fitness           %s\n",
                     report.seed, report.generationsRun, o.params.generationCount, o.params.populationSize,
-                    o.params.crossoverRate, o.params.mutationProbability, o.targetX, o.targetY, state.targetX,
-                    state.targetY, lastError, c.a1, c.a2, c.a3, e.a1, e.a2, e.a3, state.eliteFitness,
-                    TipDistance(state, e), FilePath(o.outputDirectory, "results.csv").c_str(),
+                    o.params.crossoverRate, o.params.mutationProbability, o.targetX, o.targetY, geometry.targetX,
+                    geometry.targetY, lastError, c.a1, c.a2, c.a3, e.a1, e.a2, e.a3, outcome.eliteFitness,
+                    TipDistance(geometry, e), FilePath(o.outputDirectory, "results.csv").c_str(),
                     FilePath(o.outputDirectory, "fitness.csv").c_str());
     }
     if (report.results) ReportFailure(o, report.results);

@@ -22,7 +22,7 @@
 #include "options.h"
 #include "output.h"
 #include "signals.h"
-#include "sweep.h"
+#include "batch/sweep.h"
 #include "sweep_table.h"
 
 using namespace kelvora;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "sweep.h"
+#include "batch/sweep.h"
 
 namespace kelvora::cli {
 

@@ -9,8 +9,8 @@
 #include <QMainWindow>
 #include <QPoint>
 
-#include "optimum.h"
-#include "solver_types.h"
+#include "analysis/optimum.h"
+#include "model/types.h"
 
 class QAction;
 class QCheckBox;

@@ -8,7 +8,7 @@
 #include <QList>
 #include <QPointF>
 
-#include "solver_types.h"
+#include "model/types.h"
 
 class QLineSeries;
 class QLogValueAxis;

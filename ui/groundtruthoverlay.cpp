@@ -4,10 +4,10 @@
 #include <QMenu>
 #include <QWidget>
 
-#include "reachmap.h"
+#include "analysis/reachmap.h"
 #include "reachmaploader.h"
 #include "settings.h"
-#include "solver.h"
+#include "solverstate.h"
 
 namespace kelvora::ui {
 
@@ -78,7 +78,7 @@ PlotOverlays GroundTruthOverlay::Overlays(QPoint base, QPoint target) {
     return layers;
 }
 
-void GroundTruthOverlay::ShowRunGap(QWidget* field, const kelvora::SolverState& state) {
+void GroundTruthOverlay::ShowRunGap(QWidget* field, const SolverState& state) {
     const kelvora::Optimum optimum = kelvora::FindOptimum(state.baseX, state.baseY, state.targetX, state.targetY);
     field->setToolTip(GapText(optimum, kelvora::TipDistance(state, state.elitePose), state.eliteFitness));
 }

@@ -7,7 +7,7 @@
 #include <QObject>
 #include <QPoint>
 
-#include "optimum.h"
+#include "analysis/optimum.h"
 #include "plotpainter.h"
 
 class QAction;
@@ -15,10 +15,11 @@ class QMenu;
 
 namespace kelvora {
 struct ReachMap;
-struct SolverState;
 }  // namespace kelvora
 
 namespace kelvora::ui {
+
+struct SolverState;
 
 class GroundTruthOverlay : public QObject {
     Q_OBJECT
@@ -45,7 +46,7 @@ public:
 
     /// After a run on state: sets field's tooltip to the optimum for the state's target, its
     /// distance, the elite's distance and the gap, and whether the run reached the optimum.
-    void ShowRunGap(QWidget* field, const kelvora::SolverState& state);
+    void ShowRunGap(QWidget* field, const SolverState& state);
 
     /// The tooltip text for an optimum and a run's elite distance and fitness.
     static QString GapText(const kelvora::Optimum& optimum, double eliteDistance, double eliteFitness);

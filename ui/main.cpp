@@ -6,9 +6,8 @@
 using namespace kelvora::ui;
 
 int main(int argc, char* argv[]) {
-    // The run state lives as long as the program: made before the application object, so that it
-    // is destroyed after the window, closing a result file still open.
-    kelvora::SolverState state;
+    // What the window shows lives as long as the program, outliving the window.
+    SolverState state;
     CSolverApp app(argc, argv);
     app.InitInstance(state);
     return 0;

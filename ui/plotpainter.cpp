@@ -9,7 +9,7 @@
 #include <QVector>
 #include <qdrawutil.h>
 
-#include "arm.h"
+#include "model/arm.h"
 
 // Pixel rules. The plot has always been drawn with the Windows GDI, and its pixels are kept:
 // - A 1-pixel line from a to b there (LineTo) leaves out its end pixel b. Qt's drawLine includes

@@ -13,8 +13,8 @@
 #include <QPoint>
 #include <QRect>
 
-#include "arm.h"
-#include "solver_types.h"
+#include "model/arm.h"
+#include "model/types.h"
 
 class QPainter;
 

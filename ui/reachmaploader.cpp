@@ -9,7 +9,7 @@
 #include <QCoreApplication>
 #include <QPointer>
 
-#include "reachmap.h"
+#include "analysis/reachmap.h"
 
 namespace kelvora::ui {
 

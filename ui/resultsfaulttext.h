@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "results_reader.h"
+#include "io/results_reader.h"
 
 namespace kelvora::ui {
 

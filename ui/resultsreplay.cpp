@@ -18,7 +18,7 @@
 #include <cstring>
 
 #include "resultsfaulttext.h"
-#include "solver.h"
+#include "solverstate.h"
 #include "userinput.h"
 
 namespace kelvora::ui {

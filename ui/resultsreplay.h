@@ -12,7 +12,7 @@
 #include <QString>
 
 #include "plotpainter.h"
-#include "results_reader.h"
+#include "io/results_reader.h"
 
 class QWidget;
 

@@ -1,43 +1,73 @@
 #include "runworker.h"
 
-#include <sched.h>
-
+#include <algorithm>
 #include <chrono>
 
 namespace kelvora::ui {
 
-RunWorker::RunWorker(const kelvora::SolverState& start, const kelvora::SolverParams& params, QObject* parent)
+RunWorker::RunWorker(const kelvora::Geometry& geometry, const kelvora::SolverParams& params, std::uint32_t seed,
+                     QObject* parent)
     : QObject(parent),
-      m_state(std::make_unique<kelvora::SolverState>()),
+      m_setup{params, geometry, seed},
       m_buffers(std::make_unique<kelvora::RunBuffers>()),
-      m_params(params),
+      m_writer(std::make_unique<kelvora::ResultWriter>(kelvora::FlushMode::line)),
       m_channel(std::make_shared<RunChannel>()) {
+    m_history.reserve(static_cast<std::size_t>(params.generationCount));
     m_resultsEnds.reserve(params.generationCount);
     m_bests.reserve(params.generationCount);
-    m_state->baseX = start.baseX;
-    m_state->baseY = start.baseY;
-    m_state->targetX = start.targetX;
-    m_state->targetY = start.targetY;
-    m_state->currentPose = start.currentPose;
-    m_state->elitePose = start.elitePose;
 }
 
 RunWorker::~RunWorker() = default;
 
-RunSnapshot RunWorker::makeSnapshot(int generation, double error) {
-    const kelvora::SolverState& s = *m_state;
+// Follows the run on its thread: keeps each generation's row, results.csv's length and best pose,
+// and posts a snapshot at the window's pace.
+class RunWorker::Observer final : public kelvora::RunObserver {
+public:
+    explicit Observer(RunWorker& worker) : m_worker(worker) {}
+
+    void onGeneration(const kelvora::GenerationView& view) override {
+        RunWorker& w = m_worker;
+        w.m_history.push_back({view.best, view.average});
+        w.m_resultsEnds.append(static_cast<std::uint64_t>(w.m_writer->results.bytesLogged));
+        w.m_bests.append(view.currentPose);
+        m_last = view.generation;
+        if (!w.m_everyGeneration) {
+            const Clock::time_point now = Clock::now();
+            if (now - m_lastPost < std::chrono::milliseconds(kSnapshotInterval) ||
+                w.m_channel->snapshotPending.load(std::memory_order_acquire))
+                return;
+            m_lastPost = now;
+        }
+        w.post(w.makeSnapshot(view));
+    }
+
+    int lastGeneration() const { return m_last; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    RunWorker& m_worker;
+    Clock::time_point m_lastPost = Clock::now();
+    int m_last = 0;
+};
+
+RunSnapshot RunWorker::makeSnapshot(const kelvora::GenerationView& view) {
+    const int generation = view.generation;
     RunSnapshot snapshot;
     snapshot.generation = generation;
-    snapshot.error = error;
-    snapshot.currentPose = s.currentPose;
-    snapshot.elitePose = s.elitePose;
-    snapshot.eliteFitness = s.eliteFitness;
-    snapshot.eliteDistance = kelvora::TipDistance(s, s.elitePose);
+    snapshot.error = view.error;
+    snapshot.currentPose = view.currentPose;
+    snapshot.elitePose = view.elitePose;
+    snapshot.eliteFitness = view.eliteFitness;
+    snapshot.eliteDistance = kelvora::TipDistance(m_setup.geometry, view.elitePose);
     snapshot.firstRow = m_rowsPosted;
     snapshot.rows.reserve(generation - m_rowsPosted);
-    for (int g = m_rowsPosted; g < generation; ++g) snapshot.rows.append(s.history[static_cast<std::size_t>(g)]);
+    for (int g = m_rowsPosted; g < generation; ++g) snapshot.rows.append(m_history[static_cast<std::size_t>(g)]);
     snapshot.resultsEnds = m_resultsEnds.mid(m_rowsPosted, generation - m_rowsPosted);
     snapshot.bests = m_bests.mid(m_rowsPosted, generation - m_rowsPosted);
+    if (m_channel->wantPopulation.load(std::memory_order_relaxed)) {
+        snapshot.population.assign(view.population, view.population + view.populationSize);
+        snapshot.fitness.assign(view.fitness, view.fitness + view.populationSize);
+    }
     m_rowsPosted = generation;
     return snapshot;
 }
@@ -79,59 +109,28 @@ std::optional<RunResult> RunChannel::takeResult() {
 }
 
 void RunWorker::run() {
-    // The run's results go out one write(2) per line, ten million of them at population 1000 x
-    // 10000 generations. While a process's descriptor table is shared among threads (a window's
-    // always is), each of them takes a reference on the file and its position lock: some 15% more
-    // CPU than kelvora-cli spends. This thread takes a table of its own, so the files the run opens
-    // next are in it alone and are written as a single-threaded process writes them. Descriptors
-    // are numbered per table: nothing opened on this thread from here on is seen by another, and
-    // the run closes its files itself before this thread ends. The descriptors the process had
-    // before are shared, not moved: one the window closes during the run is let go when this thread
-    // ends. Should the call fail, the run is only slower.
-#if !defined(__SANITIZE_THREAD__)
-    // (Not under ThreadSanitizer, which keeps one table of descriptors for the whole process: a
-    // number the window opens would look like the run's own descriptor of that number.)
-    ::unshare(CLONE_FILES);
-#endif
-    using Clock = std::chrono::steady_clock;
-    Clock::time_point lastPost = Clock::now();
-    int lastGeneration = 0;
-    double lastError = 0.0;
-    kelvora::RunOptions options;
-    options.stopRequested = &m_channel->stop;
-    options.buffers = m_buffers.get();
-    const kelvora::RunReport report = kelvora::RunSolver(
-        *m_state, m_params,
-        [&](int generation, double error) {
-            m_resultsEnds.append(static_cast<std::uint64_t>(m_state->resultsLog.bytesLogged));
-            m_bests.append(m_state->currentPose);
-            lastGeneration = generation;
-            lastError = error;
-            if (!m_everyGeneration) {
-                const Clock::time_point now = Clock::now();
-                if (now - lastPost < std::chrono::milliseconds(kSnapshotInterval) ||
-                    m_channel->snapshotPending.load(std::memory_order_acquire))
-                    return;
-                lastPost = now;
-            }
-            post(makeSnapshot(generation, error));
-        },
-        options);
-    // Closed on this thread, in whose table they are (RunSolver has closed them unless refused).
-    kelvora::CloseLog(m_state->resultsLog);
-    kelvora::CloseLog(m_state->fitnessLog);
-    // The last finished generation is always shown, whatever the pace let through.
-    if (m_rowsPosted < lastGeneration) post(makeSnapshot(lastGeneration, lastError));
+    // The last view is kept for the closing snapshot: a copy of the numbers, not of the pointers.
+    struct LastView final : kelvora::RunObserver {
+        kelvora::GenerationView view;
+        void onGeneration(const kelvora::GenerationView& v) override { view = v; }
+    } last;
+    Observer observer(*this);
+    kelvora::RunObserver* observers[] = {&observer, &last};
+    kelvora::RunOutcome outcome;
+    const kelvora::RunReport report = kelvora::RunWithFiles(m_setup, *m_writer, nullptr, observers, *m_buffers,
+                                                            &m_channel->stop, &outcome);
+    // The last finished generation is always shown, whatever the pace let through. The buffers still
+    // hold its individuals, which the view points at.
+    if (m_rowsPosted < observer.lastGeneration()) post(makeSnapshot(last.view));
 
     auto result = std::make_unique<RunResult>();
-    const kelvora::SolverState& s = *m_state;
     result->report = report;
-    result->generation = s.generation;
-    result->history = s.history;
-    result->eliteFitness = s.eliteFitness;
-    result->elitePose = s.elitePose;
-    result->currentPose = s.currentPose;
-    result->eliteDistance = kelvora::TipDistance(s, s.elitePose);
+    result->generation = report.refused ? 0 : outcome.generationsRun;
+    std::copy(m_history.begin(), m_history.end(), result->history.begin());
+    result->eliteFitness = outcome.eliteFitness;
+    result->elitePose = outcome.elitePose;
+    result->currentPose = outcome.currentPose;
+    result->eliteDistance = kelvora::TipDistance(m_setup.geometry, outcome.elitePose);
     {
         const std::lock_guard<std::mutex> lock(m_channel->handOver);
         m_channel->result = std::move(result);

@@ -1,16 +1,18 @@
 #pragma once
-// One search of the window, run on a thread of its own. The worker owns the run's SolverState,
-// population and scratch; the window sees the run only through the snapshots it posts.
+// One search of the window, run on a thread of its own. The worker owns the run's buffers and its
+// result files; the window sees the run only through the snapshots it posts.
 
 #include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
 
+#include <vector>
+
 #include <QList>
 #include <QObject>
 
-#include "solver.h"
+#include "solverstate.h"
 
 namespace kelvora::ui {
 
@@ -26,6 +28,10 @@ struct RunSnapshot {
     QList<kelvora::GenerationStat> rows; ///< history rows not posted before, firstRow..generation-1
     QList<std::uint64_t> resultsEnds;    ///< for the same generations: results.csv bytes after each
     QList<kelvora::ArmPose> bests;       ///< for the same generations: each one's best pose
+    /// The latest generation's individuals, when the window asked for them (RunChannel::wantPopulation),
+    /// else empty: genes and fitness index for index.
+    std::vector<kelvora::Chromosome> population;
+    std::vector<double> fitness;
 };
 
 /// The end of a run: its report and the state the window keeps of it.
@@ -52,6 +58,8 @@ struct RunChannel {
 
     std::atomic<bool> stop{false};
     std::atomic<bool> snapshotPending{false};
+    /// The window shows the population layer: snapshots carry the generation's individuals.
+    std::atomic<bool> wantPopulation{false};
     std::mutex handOver;                 ///< guards snapshot and result
     std::optional<RunSnapshot> snapshot;
     std::unique_ptr<RunResult> result;
@@ -70,8 +78,9 @@ public:
     /// Least time between two snapshots, in ms: about 30 a second.
     static constexpr int kSnapshotInterval = 33;
 
-    /// A run of params for the base, target and poses of start (its other fields are not read).
-    RunWorker(const kelvora::SolverState& start, const kelvora::SolverParams& params, QObject* parent = nullptr);
+    /// A run of params for geometry with seed.
+    RunWorker(const kelvora::Geometry& geometry, const kelvora::SolverParams& params, std::uint32_t seed,
+              QObject* parent = nullptr);
     ~RunWorker() override;
 
     /// Post every generation, not at most ~30 a second. Set before the run starts.
@@ -87,14 +96,16 @@ signals:
     void finished();
 
 private:
-    RunSnapshot makeSnapshot(int generation, double error);
+    class Observer;
+    RunSnapshot makeSnapshot(const kelvora::GenerationView& view);
     void post(RunSnapshot snapshot);
 
-    std::unique_ptr<kelvora::SolverState> m_state;
+    kelvora::RunSetup m_setup;
     std::unique_ptr<kelvora::RunBuffers> m_buffers;
-    kelvora::SolverParams m_params;
+    std::unique_ptr<kelvora::ResultWriter> m_writer;
     bool m_everyGeneration = false;
     int m_rowsPosted = 0;
+    std::vector<kelvora::GenerationStat> m_history;  ///< every finished generation's best and average
     QList<std::uint64_t> m_resultsEnds;  ///< results.csv bytes after each finished generation
     QList<kelvora::ArmPose> m_bests;     ///< each finished generation's best pose
     std::shared_ptr<RunChannel> m_channel;

@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <QToolTip>
 
-#include "kelvora_version.h"
+#include "model/kelvora_version.h"
 #include "resource.h"
 #include "resourceloader.h"
 #include "solverdlg.h"
@@ -33,7 +33,7 @@ void CSolverApp::InstallFontSubstitutions() {
     QFont::insertSubstitution(QStringLiteral("MS PGothic"), face);
 }
 
-bool CSolverApp::InitInstance(kelvora::SolverState& state) {
+bool CSolverApp::InitInstance(SolverState& state) {
     // Shown as the application's own window, not run modally: a modal window is marked as one to
     // the window manager, which may then keep it off the taskbar. Closing it, the last window, ends
     // the loop.

@@ -4,7 +4,7 @@
 
 #include <QApplication>
 
-#include "solver.h"
+#include "solverstate.h"
 
 namespace kelvora::ui {
 
@@ -18,7 +18,7 @@ public:
 
     /// Shows the main dialog on state (which must outlive it) and takes the application's events
     /// until it is closed, then returns false: the process ends.
-    bool InitInstance(kelvora::SolverState& state);
+    bool InitInstance(SolverState& state);
 
     /// The program's name "Kelvora", its version (the project's), its desktop entry
     /// "io.github.kelvora.Kelvora" and its icon, on the running application object.

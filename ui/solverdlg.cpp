@@ -127,7 +127,7 @@ constexpr char kEvolutionOpenKey[] = "evolution/open";
 }  // namespace
 
 
-CSolverDlg::CSolverDlg(kelvora::SolverState& state, QWidget* pParent)
+CSolverDlg::CSolverDlg(SolverState& state, QWidget* pParent)
     // An application window with a taskbar entry, not a dialog transient for the application; in
     // its title bar the window menu and the close button, no minimise or maximise button.
     : QDialog(pParent,
@@ -333,9 +333,10 @@ void CSolverDlg::OnOK() {
     // The worker has a state of its own: the window's SolverState is only written here, on the
     // window's thread, from the worker's snapshots.
     // From here on the window touches the run only through m_run.
-    auto* worker = new RunWorker(m_state, params);
+    auto* worker = new RunWorker(m_state.geometry(), params, kelvora::ClockSeed());
     worker->setEveryGeneration(m_bEveryGeneration);
     m_run = worker->channel();
+    m_run->wantPopulation.store(IsPopulationShown(), std::memory_order_relaxed);
     m_pRunWorker = worker;
     m_pRunThread = new QThread(this);
     m_pRunThread->setObjectName(QStringLiteral("kelvora run"));
@@ -377,7 +378,7 @@ void CSolverDlg::OnRunSnapshot() {
         m_runOffsets.push_back(snapshot.resultsEnds[i]);
         m_runBests.push_back(snapshot.bests[i]);
     }
-    if (IsPopulationShown()) ShowRunPopulation();
+    if (IsPopulationShown()) ShowRunPopulation(snapshot);
     if (m_pEvolution) {
         // The rows the chart has not had yet, from the window's own copy of the history.
         const int from = static_cast<int>(m_pEvolution->chart()->history().size());
@@ -455,7 +456,7 @@ EvolutionWindow* CSolverDlg::ShowEvolutionWindow() {
         m_pEvolution->beginRun(m_runParams.generationCount, QPoint(m_state.baseX, m_state.baseY),
                                QPoint(m_state.targetX, m_state.targetY));
         if (m_bRan)
-            m_pEvolution->appendRows(0, HistoryRows(), kelvora::TipDistance(m_state, m_state.elitePose));
+            m_pEvolution->appendRows(0, HistoryRows(), TipDistance(m_state, m_state.elitePose));
     }
     m_pEvolution->show();
     m_pEvolution->raise();

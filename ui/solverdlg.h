@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "resource.h"
-#include "solver.h"
+#include "solverstate.h"
 
 class QThread;
 class QAction;
@@ -33,6 +33,7 @@ namespace kelvora::ui {
 class CDataExchange;
 class EvolutionWindow;
 struct RunChannel;
+struct RunSnapshot;
 class GenerationScrubber;
 class ResultsReplay;
 struct PopulationCloud;
@@ -43,7 +44,7 @@ class CSolverDlg : public QDialog {
 
 public:
     /// The dialog on state, which must outlive it: the program's main() owns it; tests pass their own.
-    explicit CSolverDlg(kelvora::SolverState& state, QWidget* pParent = nullptr);
+    explicit CSolverDlg(SolverState& state, QWidget* pParent = nullptr);
     /// Stops a run that is still going and waits for its thread.
     ~CSolverDlg() override;
 
@@ -202,7 +203,7 @@ protected:
     QMenu* m_pSystemMenu = nullptr;  ///< the window's menu, owned by the dialog
     GroundTruthOverlay* m_pGroundTruth = nullptr;  ///< the optimum and reach overlays, owned by the dialog
 
-    kelvora::SolverState& m_state;
+    SolverState& m_state;
 
     /// A run that has gone this long, in ms, shows the busy cursor over the dialog.
     static constexpr int kLiveInterval = 33;
@@ -228,9 +229,9 @@ private:
     void OnOpenResults();
     void BeginRunReplay();
     void EndRunReplay(int populationSize);
-    /// During a run with the population layer on: the latest generation's individuals, read back
-    /// from the lines the run has written to results.csv, become the layer.
-    void ShowRunPopulation();
+    /// During a run with the population layer on: the snapshot's generation's individuals become
+    /// the layer (a snapshot taken before the layer was switched on has none: the layer waits).
+    void ShowRunPopulation(const RunSnapshot& snapshot);
     void SetReplay(std::unique_ptr<ResultsReplay> replay);
     void PlaceScrubber(EvolutionWindow* evolution);  ///< into the new evolution window's scrubber slot
     std::unique_ptr<ResultsReplay> m_pReplay;        ///< what the scrubber plays back, or null

@@ -1,9 +1,6 @@
 // The main dialog's replay of a results.csv: opening a file (menu, Ctrl+O, drop, command line),
 // the generation scrubber and the population layer.
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QAction>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -14,12 +11,13 @@
 #include <QMimeData>
 #include <QVBoxLayout>
 
-#include "arm.h"
+#include "model/arm.h"
 #include "evolutionwindow.h"
 #include "generationscrubber.h"
 #include "messagebox.h"
 #include "plotpainter.h"
 #include "resultsreplay.h"
+#include "runworker.h"
 #include "settings.h"
 #include "solverdlg.h"
 
@@ -72,6 +70,7 @@ bool CSolverDlg::IsPopulationShown() const { return m_pPopulationAction && m_pPo
 void CSolverDlg::SetPopulationShown(bool shown) {
     if (m_pPopulationAction->isChecked() != shown) m_pPopulationAction->setChecked(shown);  // toggles back here
     AppSettings().setValue(kPopulationShownKey, shown);
+    if (m_run) m_run->wantPopulation.store(shown, std::memory_order_relaxed);  // from the run's next snapshot on
     if (shown && m_pReplay && m_pScrubber->generation() > 0) {
         ShowGeneration(m_pScrubber->generation());
     } else if (!shown) {
@@ -152,17 +151,15 @@ void CSolverDlg::EndRunReplay(int populationSize) {
                                      QPoint(m_state.targetX, m_state.targetY)));
 }
 
-void CSolverDlg::ShowRunPopulation() {
-    const std::size_t generations = m_runBests.size();
-    if (generations == 0 || m_runOffsets.size() != generations + 1) return;
+void CSolverDlg::ShowRunPopulation(const RunSnapshot& snapshot) {
+    if (snapshot.population.empty()) return;
     if (!m_pCloud) m_pCloud = std::make_unique<PopulationCloud>();
-    const QByteArray path = QFile::encodeName(QDir::current().absoluteFilePath(QString::fromLocal8Bit(m_state.resultsLog.name)));
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    const bool read = fd >= 0 && ResultsReplay::ReadPopulation(fd, m_runParams.populationSize, m_runOffsets[generations - 1],
-                                                               m_runOffsets[generations],
-                                                               QPoint(m_state.baseX, m_state.baseY), *m_pCloud);
-    if (fd >= 0) ::close(fd);
-    if (!read) m_pCloud.reset();  // the file is not readable here (a device, or gone): no layer
+    PopulationCloud& cloud = *m_pCloud;
+    cloud.tips.clear();
+    cloud.tips.reserve(snapshot.population.size());
+    for (const kelvora::Chromosome& c : snapshot.population)
+        cloud.tips.push_back(kelvora::TipPosition(kelvora::PoseOf(c), m_state.baseX, m_state.baseY));
+    cloud.fitness = snapshot.fitness;
 }
 
 void CSolverDlg::dragEnterEvent(QDragEnterEvent* event) {

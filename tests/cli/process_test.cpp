@@ -20,8 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "kelvora_version.h"
-#include "solver.h"
+#include "model/kelvora_version.h"
+#include "analysis/optimum.h"
+#include "ga/run.h"
+#include "io/result_files.h"
 
 namespace fs = std::filesystem;
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "results_reader.h"
+#include "io/results_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     const std::string_view data(reinterpret_cast<const char*>(bytes), size);

@@ -12,8 +12,10 @@
 #include "evolutionwindow.h"
 #include "fitnesschart.h"
 #include "reference_search.h"
-#include "results_reader.h"
-#include "solver.h"
+#include "io/results_reader.h"
+#include "analysis/optimum.h"
+#include "ga/run.h"
+#include "io/result_files.h"
 #include "uitestsupport.h"
 
 using namespace kelvora::ui;
@@ -277,7 +279,7 @@ void TestEvolution::openedFileFillsTheWindow() {
     QFETCH(QPoint, target);
     QFETCH(bool, reaches);
     QTemporaryDir dir;
-    kelvora::SolverState run;
+    kelvora::ui::SolverState run;
     run.baseX = kelvora::kBaseX;
     run.baseY = kelvora::kBaseY;
     run.targetX = target.x();

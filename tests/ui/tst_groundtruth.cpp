@@ -13,9 +13,11 @@
 
 #include "groundtruthoverlay.h"
 #include "messagebox.h"
-#include "reachmap.h"
+#include "analysis/reachmap.h"
 #include "settings.h"
-#include "solver.h"
+#include "analysis/optimum.h"
+#include "ga/run.h"
+#include "io/result_files.h"
 #include "solverapp.h"
 #include "uitestsupport.h"
 

@@ -13,10 +13,12 @@
 
 #include "evolutionwindow.h"
 #include "generationscrubber.h"
-#include "results_reader.h"
+#include "io/results_reader.h"
 #include "resultsreplay.h"
 #include "settings.h"
-#include "solver.h"
+#include "analysis/optimum.h"
+#include "ga/run.h"
+#include "io/result_files.h"
 #include "uitestsupport.h"
 
 using namespace kelvora::ui;
@@ -27,15 +29,15 @@ namespace {
 
 struct WrittenRun {
     QString path;
-    std::unique_ptr<kelvora::SolverState> state;
+    std::unique_ptr<kelvora::ui::SolverState> state;
 };
 
 kelvora::SolverParams Params(int population, int generations) { return {population, generations, 0.5, 0.1}; }
 
 // A run of the solver itself, as the window or kelvora-cli makes it, writing into directory.
-std::unique_ptr<kelvora::SolverState> RunInto(const QString& directory, int population, int generations,
+std::unique_ptr<kelvora::ui::SolverState> RunInto(const QString& directory, int population, int generations,
                                               std::uint32_t seed, QPoint target) {
-    auto state = std::make_unique<kelvora::SolverState>();
+    auto state = std::make_unique<kelvora::ui::SolverState>();
     state->baseX = kelvora::kBaseX;
     state->baseY = kelvora::kBaseY;
     state->targetX = target.x();

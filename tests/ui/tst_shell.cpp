@@ -9,7 +9,7 @@
 #include <QMenu>
 #include <QtTest>
 
-#include "kelvora_version.h"
+#include "model/kelvora_version.h"
 #include "aboutdlg.h"
 #include "evolutionwindow.h"
 #include "resourceloader.h"
@@ -351,7 +351,7 @@ void TestShell::mainWindowIsAnApplicationWindow() {
     failSafe.setSingleShot(true);
     connect(&failSafe, &QTimer::timeout, qApp, &QCoreApplication::quit);
     failSafe.start(20000);
-    const auto state = std::make_unique<kelvora::SolverState>();
+    const auto state = std::make_unique<kelvora::ui::SolverState>();
     QCOMPARE(static_cast<CSolverApp*>(qApp)->InitInstance(*state), false);
     QVERIFY2(failSafe.isActive(), "closing the window did not end the loop");
     QVERIFY(seen.visible);

@@ -121,7 +121,7 @@ void TestSolverDlg::openingTexts() {
 
 void TestSolverDlg::openingState() {
     Fixture f;
-    const kelvora::SolverState& s = *f.state;
+    const kelvora::ui::SolverState& s = *f.state;
     QCOMPARE(s.baseX, 300);
     QCOMPARE(s.baseY, 220);
     QCOMPARE(s.targetX, 368);

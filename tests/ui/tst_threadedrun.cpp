@@ -49,7 +49,7 @@ QByteArray FirstLines(const std::string& text, qsizetype n) {
     return QByteArray(text.data(), end);
 }
 
-QList<kelvora::GenerationStat> Rows(const kelvora::SolverState& state) {
+QList<kelvora::GenerationStat> Rows(const kelvora::ui::SolverState& state) {
     QList<kelvora::GenerationStat> rows;
     for (int g = 0; g < state.generation; ++g) rows.append(state.history[static_cast<std::size_t>(g)]);
     return rows;

@@ -47,7 +47,7 @@ inline void RecordMessage(QWidget*, QMessageBox::Icon icon, const QString& text)
 /// acts after a known generation; clear m_bEveryGeneration for the window's own pace.
 class ProbeDlg : public CSolverDlg {
 public:
-    explicit ProbeDlg(kelvora::SolverState& state) : CSolverDlg(state) { m_bEveryGeneration = true; }
+    explicit ProbeDlg(kelvora::ui::SolverState& state) : CSolverDlg(state) { m_bEveryGeneration = true; }
 
     using CSolverDlg::IsInsidePlot;
     using CSolverDlg::m_bPointerInPlot;
@@ -96,7 +96,7 @@ inline bool UseScratchSettings() {
 class Fixture {
 public:
     explicit Fixture(bool scratchSettings = true)
-        : state(std::make_unique<kelvora::SolverState>()),
+        : state(std::make_unique<kelvora::ui::SolverState>()),
           dlg((scratchSettings && UseScratchSettings(), std::make_unique<ProbeDlg>(*state))) {
         dlg->show();
     }
@@ -114,7 +114,7 @@ public:
     /// Waits (bounded) until the window can receive pointer moves and paints.
     bool exposed() const { return QTest::qWaitForWindowExposed(dlg.get()); }
 
-    std::unique_ptr<kelvora::SolverState> state;
+    std::unique_ptr<kelvora::ui::SolverState> state;
     std::unique_ptr<ProbeDlg> dlg;
 };
 
@@ -154,7 +154,7 @@ inline int CrLfLines(const QString& name) {
 }
 
 /// area of the dialog as PaintPlot paints it from the state on the dialog's background.
-inline QImage ExpectedPlot(const QWidget& dlg, const kelvora::SolverState& s, QRect area = CSolverDlg::kPlotRect) {
+inline QImage ExpectedPlot(const QWidget& dlg, const kelvora::ui::SolverState& s, QRect area = CSolverDlg::kPlotRect) {
     QImage image(dlg.size(), QImage::Format_RGB32);
     image.fill(dlg.palette().color(QPalette::Window));
     QPainter painter(&image);

@@ -1,0 +1,72 @@
+#pragma once
+// Genetic operators on a population of 3-byte chromosomes. Each takes the generator explicitly and
+// draws from it in a fixed order, so a run is determined by its seed, parameters and target.
+
+#include <array>
+#include <cstdint>
+
+#include "ga/crt_random.h"
+#include "model/arm.h"
+#include "model/types.h"
+
+namespace kelvora {
+
+/// Working storage of one reproduction step, kept by the run so nothing is allocated per generation.
+struct ReproductionScratch {
+    Population next{};                             ///< the generation being built
+    std::array<double, kMaxPopulation> prefix{};   ///< prefix[i] = fitness[0] + ... + fitness[i], in index order
+    /// prefix already holds the fitness of the population about to reproduce (the run's evaluation
+    /// fills it; the same pure fitness of the same chromosomes gives the same values).
+    bool evaluated = false;
+    /// For a large population, the index every one of the 32768 draws selects (FillRouletteTable).
+    std::array<std::uint16_t, kRandMax + 1> wheel{};
+};
+
+/// Smallest population whose reproduction reads its selections from a table of all 32768 draws:
+/// one pass over the draws and the prefix sums is then cheaper than a binary search per selection.
+inline constexpr int kRouletteTableMinPopulation = 2048;
+
+/// Number of crossover pairs of a step: trunc(populationSize * crossoverRate) / 2, the product in
+/// double precision (100 * 0.58 is 57.99999999999999, so 28 pairs).
+int CrossoverPairCount(int populationSize, double crossoverRate);
+
+/// Fills chromosomes 0..populationSize-1 (1..kMaxPopulation) with genes Rand() mod 256, gene 0 first.
+void InitPopulation(int populationSize, Population& population, CrtRandom& rng);
+
+/// Roulette-wheel selection over prefix sums of populationSize fitness values (prefix sums must be
+/// accumulated in index order, so prefix[populationSize-1] == total). Draws r = Rand() and returns
+/// the first index whose prefix sum exceeds (r * kRandScale) * total; when none does (r = 32767
+/// makes the draw equal the total) it returns populationSize - 1, the end of the wheel.
+int RouletteSelect(const double* prefix, int populationSize, double total, CrtRandom& rng);
+
+/// wheel[r] = the index RouletteSelect picks for the draw r, for every r in 0..kRandMax, found by
+/// one merge of the draws (non-decreasing in r) with the prefix sums (non-decreasing in index).
+/// populationSize <= 65536.
+void FillRouletteTable(const double* prefix, int populationSize, double total, std::uint16_t* wheel);
+
+/// The same selection by a linear scan of the fitness values, summing as it goes. O(n); kept as
+/// the reference the binary search must agree with.
+int RouletteSelectLinear(const double* fitness, int populationSize, double total, CrtRandom& rng);
+
+/// Single-point crossover with the cut r (0..23): the low r + 1 bits of the 24-bit strings are
+/// exchanged; child1 keeps A's high bits, child2 keeps B's.
+void CrossoverAt(const Chromosome& a, const Chromosome& b, int r, Chromosome& child1, Chromosome& child2);
+
+/// Single-point crossover with the cut drawn as Rand() mod 24.
+void Crossover(const Chromosome& a, const Chromosome& b, Chromosome& child1, Chromosome& child2, CrtRandom& rng);
+
+/// Bit-flip mutation of chromosomes 0..populationSize-1, genes in order: a gene mutates when
+/// Rand() * kRandScale <= mutationProbability (0..1), then bit Rand() mod 8 flips.
+void Mutate(int populationSize, double mutationProbability, Population& population, CrtRandom& rng);
+
+/// Copies chromosomes 0..count-1 of from over to.
+void CopyPopulation(const Population& from, Population& to, int count);
+
+/// Replaces chromosomes 0..populationSize-1 by the next generation: evaluate for geometry (unless
+/// scratch.evaluated), then CrossoverPairCount(populationSize, crossoverRate) pairs of distinct
+/// roulette-selected parents into slots 2k, 2k+1, roulette copies into the remaining slots, and
+/// copy back. All selections use the fitness of the population as it was before the step.
+void Reproduce(const Geometry& geometry, int populationSize, double crossoverRate, Population& population,
+               ReproductionScratch& scratch, CrtRandom& rng);
+
+}  // namespace kelvora

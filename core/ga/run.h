@@ -1,0 +1,113 @@
+#pragma once
+// The run: one whole search as a plain loop. It evolves the population generation by generation and
+// hands each finished generation to its observers (the result-file writer, the window's snapshots,
+// a sweep's statistics), which see it and change nothing of it. The loop itself writes no file and
+// allocates nothing per generation.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+
+#include "ga/crt_random.h"
+#include "ga/genetic.h"
+#include "model/arm.h"
+#include "model/types.h"
+
+namespace kelvora {
+
+/// Everything a run depends on: the same setup gives the same run, byte for byte.
+struct RunSetup {
+    SolverParams params;        ///< must be valid (ValidateParams)
+    Geometry geometry;          ///< base and target, client pixels
+    std::uint32_t seed = 0;     ///< generator seed, any 32-bit value
+};
+
+/// One finished generation, as the observers see it. Pointers stay valid only during the call.
+struct GenerationView {
+    int generation = 0;                 ///< counted from 1
+    int populationSize = 0;             ///< 1..kMaxPopulation
+    const Chromosome* population = nullptr;  ///< populationSize chromosomes, as evaluated
+    const double* fitness = nullptr;    ///< their fitness, same order, each in (0, 1]
+    int bestIndex = 0;                  ///< first index of the highest fitness
+    double best = 0.0;                  ///< fitness[bestIndex]
+    double average = 0.0;               ///< sum of the fitness in index order / populationSize
+    ArmPose currentPose{};              ///< the chromosome at bestIndex
+    double error = 0.0;                 ///< px from currentPose's tip to the target
+    double eliteFitness = 0.0;          ///< highest best so far, this generation's included
+    ArmPose elitePose{};                ///< the pose that reached it first
+};
+
+/// What became of a run.
+struct RunOutcome {
+    std::uint32_t seed = 0;       ///< the seed it ran with
+    int generationsRun = 0;       ///< generations finished and handed to the observers
+    bool stopped = false;         ///< ended early on request
+    double eliteFitness = 0.0;    ///< highest generation best of the run
+    ArmPose elitePose{};          ///< the pose that reached it first
+    ArmPose currentPose{};        ///< best pose of the last generation
+};
+
+/// Watches a run. Called on the run's thread, in the order the observers were given.
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+    /// After each generation has been evaluated.
+    virtual void onGeneration(const GenerationView& view) = 0;
+    /// Once, after the last generation (or the stop).
+    virtual void onEnd(const RunOutcome&) {}
+};
+
+/// Called after each finished generation with its number, counted from 1, and the distance in
+/// pixels from that generation's best tip to the target.
+using GenerationProgress = std::function<void(int generation, double error)>;
+
+/// An observer that hands each generation's number and error to a GenerationProgress.
+class ProgressObserver final : public RunObserver {
+public:
+    explicit ProgressObserver(GenerationProgress progress) : progress_(std::move(progress)) {}
+    void onGeneration(const GenerationView& view) override {
+        if (progress_) progress_(view.generation, view.error);
+    }
+
+private:
+    GenerationProgress progress_;
+};
+
+/// Working storage of one run, sized for the largest run (about 260 KB): the population, its
+/// fitness and the reproduction scratch. A caller that runs many searches lends one to each run in
+/// turn; two runs at once need two.
+struct RunBuffers {
+    Population population{};
+    std::array<double, kMaxPopulation> fitness{};
+    ReproductionScratch scratch{};
+};
+
+/// Checks params against the accepted ranges. Returns nullptr when all are valid, otherwise a
+/// message naming the first bad field, its value and the accepted range.
+const char* ValidateParams(const SolverParams& params, char* message, int messageSize);
+
+/// Evaluates chromosomes 0..populationSize-1 of buffers.population for geometry: their fitness into
+/// buffers.fitness, the running sums in index order into buffers.scratch.prefix (marked evaluated,
+/// so that the next reproduction reuses them), and view's population, fitness, bestIndex, best,
+/// average and currentPose. The generation, error and elite are the run's to fill.
+void EvaluateGeneration(const Geometry& geometry, int populationSize, RunBuffers& buffers, GenerationView& view);
+
+/// The seed a run takes when none is given: the clock in whole seconds, time(nullptr).
+std::uint32_t ClockSeed();
+
+/// Runs one whole search: seeds the generator, fills a random population and evolves
+/// setup.params.generationCount generations, handing each to every observer, then calls each
+/// observer's onEnd. stop, when given, is read (acquire order) after the observers have seen a
+/// generation: when raised, the run ends there. Runs on the calling thread; safe to run on several
+/// threads at once with different buffers.
+RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observers, RunBuffers& buffers,
+                     const std::atomic<bool>* stop = nullptr);
+
+/// The same, with buffers of its own (allocated once).
+RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observers,
+                     const std::atomic<bool>* stop = nullptr);
+
+}  // namespace kelvora

@@ -1,0 +1,278 @@
+// The bytes of the two result files as one generation's evaluation writes them: %g doubles, decimal
+// genes, CR LF, one write per line; and the strict comparisons that pick the best and the elite.
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <initializer_list>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "analysis/optimum.h"
+#include "ga/run.h"
+#include "io/result_files.h"
+#include "test_support.h"
+
+namespace kelvora {
+namespace {
+
+using testing_support::CrLfLines;
+using testing_support::MakeState;
+using testing_support::PrintfG;
+using testing_support::ReadBytes;
+using testing_support::ScratchDir;
+
+std::string Formatted(double v) {
+    char text[32];
+    return {text, FormatG(text, v)};
+}
+
+TEST(FormatG, WritesWhatPrintfGWrites) {
+    for (double v : {1.0, 0.5, 0.493019, 0.49301884395188544, 0.004460046622099418, 0.0020703933747412, 0.9999995,
+                     0.99999949999, 0.10000049, 0.0001, 0.00001, 1e-300, 123456.0, 1234567.0, 100000.0, 1e6, 0.0, -0.0,
+                     -0.25, 5e-324, 1.7976931348623157e308, 0.1 + 0.2}) {
+        EXPECT_EQ(Formatted(v), PrintfG(v)) << std::hexfloat << v;
+    }
+}
+
+TEST(FormatG, WritesWhatPrintfGWritesOverTheFitnessRangeAndBeyond) {
+    std::mt19937_64 gen(1);
+    std::uniform_real_distribution<double> fitness(0.002, 1.0);
+    std::uniform_real_distribution<double> exponent(-12.0, 12.0);
+    for (int i = 0; i < 200000; ++i) {
+        const double f = fitness(gen);
+        ASSERT_EQ(Formatted(f), PrintfG(f)) << std::hexfloat << f;
+        const double wide = std::pow(10.0, exponent(gen));
+        ASSERT_EQ(Formatted(wide), PrintfG(wide)) << std::hexfloat << wide;
+    }
+}
+
+// Halfway cases are where a shortcut through a scaled double would round the wrong way: the
+// doubles nearest to m.5 units of the sixth digit, and their neighbours, in each decade of the
+// fitness range, and the values around each power of ten where the digit count changes.
+TEST(FormatG, WritesWhatPrintfGWritesAtRoundingTiesAndDecadeEdges) {
+    for (const double unit : {1e-6, 1e-7, 1e-8}) {
+        for (long m = 100000; m < 1000000; m += 37) {
+            const double tie = (static_cast<double>(m) + 0.5) * unit;
+            for (double v : {std::nextafter(tie, 0.0), tie, std::nextafter(tie, 1.0)})
+                ASSERT_EQ(Formatted(v), PrintfG(v)) << std::hexfloat << v;
+        }
+    }
+    for (double edge : {1.0, 0.1, 0.01, 0.001, 0.9999995, 0.09999995, 0.009999995, 0.0009999995}) {
+        double below = edge, above = edge;
+        for (int i = 0; i < 64; ++i) {
+            ASSERT_EQ(Formatted(below), PrintfG(below)) << std::hexfloat << below;
+            ASSERT_EQ(Formatted(above), PrintfG(above)) << std::hexfloat << above;
+            below = std::nextafter(below, 0.0);
+            above = std::nextafter(above, 2.0);
+        }
+    }
+}
+
+TEST(FormatG, FitnessValuesComeOutInFixedNotationAndExactlyOneAsOneDigit) {
+    EXPECT_EQ(Formatted(1.0), "1");
+    EXPECT_EQ(Formatted(1.0 / 483.0), "0.00207039");
+    EXPECT_EQ(Formatted(0.25), "0.25");
+}
+
+/// A run state with both files open in a scratch directory, as a run has them.
+struct OpenFiles {
+    ScratchDir dir;
+    std::unique_ptr<SolverState> state = MakeState(368, 40);
+    Population population{};
+    std::unique_ptr<ReproductionScratch> scratch = std::make_unique<ReproductionScratch>();
+    OpenFiles() { OpenResultFiles(*state, dir.c_str()); }
+
+    void Evaluate(int generation, std::initializer_list<Chromosome> chromosomes) {
+        state->populationSize = static_cast<int>(chromosomes.size());
+        state->generation = generation;
+        std::copy(chromosomes.begin(), chromosomes.end(), population.begin());
+        EvaluateGeneration(*state, population, *scratch);
+    }
+    void Finish(int generations) {
+        CloseResultsFile(*state);
+        WriteFitnessFile(*state, generations);
+    }
+};
+
+TEST(EvaluateGeneration, TwoChromosomesTowardTheInitialTarget) {
+    OpenFiles files;
+    files.Evaluate(0, {Chromosome{{45, 30, 15}}, Chromosome{{0, 0, 0}}});
+    files.Finish(1);
+
+    EXPECT_EQ(ReadBytes(files.dir.file("results.csv")), "45,30,15,0.493019\r\n0,0,0,0.00446005\r\n0,0.493019,0.248739\r\n");
+    EXPECT_EQ(ReadBytes(files.dir.file("fitness.csv")), "0.493019,0.248739\r\n");
+    const SolverState& state = *files.state;
+    EXPECT_EQ(state.history[0].best, Fitness(state, Chromosome{{45, 30, 15}}));
+    EXPECT_EQ(state.history[0].average,
+              (Fitness(state, Chromosome{{45, 30, 15}}) + Fitness(state, Chromosome{{0, 0, 0}})) / 2);
+    EXPECT_EQ(state.currentPose, (ArmPose{45, 30, 15}));
+    EXPECT_EQ(state.elitePose, (ArmPose{45, 30, 15}));
+    EXPECT_EQ(state.eliteFitness, state.history[0].best);
+    EXPECT_EQ(state.generation, 1);  // the fitness writer's row counter ends at the generation count
+}
+
+TEST(EvaluateGeneration, GenesAreWrittenAsDecimalNumbersNeverAsCharacters) {
+    OpenFiles files;
+    files.Evaluate(0, {Chromosome{{10, 0, 255}}, Chromosome{{13, 100, 9}}});
+    files.Finish(1);
+    const std::vector<std::string> lines = CrLfLines(ReadBytes(files.dir.file("results.csv")));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].substr(0, 9), "10,0,255,");
+    EXPECT_EQ(lines[1].substr(0, 9), "13,100,9,");
+}
+
+TEST(EvaluateGeneration, PrefixSumsLeftForReproductionAreTheRunningSums) {
+    OpenFiles files;
+    files.Evaluate(0, {Chromosome{{45, 30, 15}}, Chromosome{{0, 0, 0}}, Chromosome{{90, 90, 90}}});
+    const SolverState& state = *files.state;
+    double sum = 0.0;
+    for (int i = 0; i < 3; ++i) {
+        sum += Fitness(state, files.population[i]);
+        EXPECT_EQ(files.scratch->prefix[i], sum);
+    }
+    EXPECT_TRUE(files.scratch->evaluated);
+    EXPECT_EQ(state.history[0].average, sum / 3);
+}
+
+/// Two different chromosomes with exactly the same fitness toward the base: the tip's distance from
+/// the base depends on the relative angles alone, up to rounding, so turning the first joint
+/// gives exact ties.
+std::pair<Chromosome, Chromosome> EqualFitnessPair(const SolverState& state) {
+    for (int a = 0; a < 256; ++a) {
+        for (int b = a + 1; b < 256; ++b) {
+            const Chromosome p{{static_cast<std::uint8_t>(a), 30, 15}}, q{{static_cast<std::uint8_t>(b), 30, 15}};
+            if (Fitness(state, p) == Fitness(state, q)) return {p, q};
+        }
+    }
+    ADD_FAILURE() << "no tie found";
+    return {};
+}
+
+TEST(EvaluateGeneration, TiesGoToTheEarliestIndexAndTheEarliestGeneration) {
+    OpenFiles files;
+    SolverState& state = *files.state;
+    state.targetX = state.baseX;
+    state.targetY = state.baseY;
+    const auto [p, q] = EqualFitnessPair(state);
+    ASSERT_NE(p, q);
+    const Chromosome worse{{0, 0, 0}};  // stretched: 200 px from the base
+    ASSERT_LT(Fitness(state, worse), Fitness(state, p));
+
+    files.Evaluate(0, {worse, p, q});  // p and q tie; p comes first
+    EXPECT_EQ(state.currentPose, PoseOf(p));
+    EXPECT_EQ(state.elitePose, PoseOf(p));
+    files.Evaluate(1, {q, worse});  // only equals the elite: the elite stays
+    EXPECT_EQ(state.currentPose, PoseOf(q));
+    EXPECT_EQ(state.elitePose, PoseOf(p));
+    files.Evaluate(2, {worse});  // a worse generation: the current pose follows it, the elite stays
+    EXPECT_EQ(state.currentPose, PoseOf(worse));
+    EXPECT_EQ(state.elitePose, PoseOf(p));
+    EXPECT_EQ(state.eliteFitness, Fitness(state, p));
+    files.Finish(3);
+
+    const std::vector<std::string> lines = CrLfLines(ReadBytes(files.dir.file("results.csv")));
+    ASSERT_EQ(lines.size(), 4u + 3u + 2u);
+    EXPECT_EQ(lines[3].substr(0, 2), "1,");
+    EXPECT_EQ(lines[6].substr(0, 2), "0,");
+    EXPECT_EQ(lines[8].substr(0, 2), "0,");
+    EXPECT_EQ(CrLfLines(ReadBytes(files.dir.file("fitness.csv"))).size(), 3u);
+}
+
+// Every write the files make, with its descriptor.
+struct Write {
+    int fd;
+    std::string bytes;
+};
+std::vector<Write> writes;
+
+ssize_t Recording(int fd, const void* data, std::size_t size) {
+    writes.push_back({fd, std::string(static_cast<const char*>(data), size)});
+    return static_cast<ssize_t>(size);
+}
+
+TEST(ResultFiles, EachLineGoesOutInOneWriteAsSoonAsItEnds) {
+    OpenFiles files;
+    SolverState& state = *files.state;
+    writes.clear();
+    state.resultsLog.writer = Recording;
+    state.fitnessLog.writer = Recording;
+    const int resultsFd = state.resultsLog.fd, fitnessFd = state.fitnessLog.fd;
+
+    state.populationSize = 1;
+    LogIndividual(state, Chromosome{{1, 2, 3}});
+    EXPECT_TRUE(writes.empty());  // the genes wait for their fitness
+    LogIndividualFitness(state, 0.5);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0].fd, resultsFd);
+    EXPECT_EQ(writes[0].bytes, "1,2,3,0.5\r\n");
+    LogSummary(state, 0, 0.5, 0.5);
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[1].bytes, "0,0.5,0.5\r\n");
+
+    state.history[0] = {0.5, 0.25};
+    state.history[1] = {1.0, 0.125};
+    files.Finish(2);
+    ASSERT_EQ(writes.size(), 4u);
+    EXPECT_EQ(writes[2].fd, fitnessFd);
+    EXPECT_EQ(writes[2].bytes, "0.5,0.25\r\n");
+    EXPECT_EQ(writes[3].bytes, "1,0.125\r\n");
+    EXPECT_EQ(state.resultsLog.linesWritten, 2);
+    EXPECT_EQ(state.fitnessLog.linesWritten, 2);
+    EXPECT_EQ(state.resultsLog.fd, -1);
+    EXPECT_EQ(state.fitnessLog.fd, -1);
+}
+
+TEST(ResultFiles, OpeningCreatesOrTruncatesBothFiles) {
+    ScratchDir dir;
+    {
+        std::FILE* old = std::fopen(dir.file("results.csv").c_str(), "wb");
+        ASSERT_NE(old, nullptr);
+        std::fputs("left over from an earlier run\r\n", old);
+        std::fclose(old);
+    }
+    auto state = MakeState();
+    OpenResultFiles(*state, dir.c_str());
+    EXPECT_GE(state->resultsLog.fd, 0);
+    EXPECT_GE(state->fitnessLog.fd, 0);
+    EXPECT_FALSE(FailureOf(state->resultsLog));
+    EXPECT_FALSE(FailureOf(state->fitnessLog));
+    EXPECT_EQ(ReadBytes(dir.file("results.csv")), "");
+    EXPECT_EQ(ReadBytes(dir.file("fitness.csv")), "");
+    CloseResultsFile(*state);
+    WriteFitnessFile(*state, 0);
+}
+
+TEST(ResultFiles, AFileThatCannotBeOpenedIsNotedAndTakesNoLines) {
+    ScratchDir dir;
+    const std::string missing = dir.file("no-such-directory");
+    auto state = MakeState();
+    OpenResultFiles(*state, missing.c_str());
+    const ResultFileFailure results = FailureOf(state->resultsLog);
+    ASSERT_TRUE(results);
+    EXPECT_STREQ(results.name, "results.csv");
+    EXPECT_EQ(results.error, ENOENT);
+    EXPECT_TRUE(results.duringOpen);
+    EXPECT_STREQ(FailureOf(state->fitnessLog).name, "fitness.csv");
+
+    state->populationSize = 1;
+    LogIndividual(*state, Chromosome{{1, 2, 3}});
+    LogIndividualFitness(*state, 0.5);
+    EXPECT_EQ(state->resultsLog.linesWritten, 0);
+    EXPECT_EQ(state->resultsLog.length, 0);  // nothing of the lost line lingers for the next one
+
+    // A later open in a good directory starts clean.
+    OpenResultFiles(*state, dir.c_str());
+    EXPECT_FALSE(FailureOf(state->resultsLog));
+    EXPECT_FALSE(FailureOf(state->fitnessLog));
+    CloseResultsFile(*state);
+    WriteFitnessFile(*state, 0);
+}
+
+}  // namespace
+}  // namespace kelvora

@@ -1,0 +1,480 @@
+// Whole runs: line counts and byte formats of both files, identity with the plain algorithm for a
+// seed, same-seed identity, a second run replacing both files, population 1, the reported error,
+// per-line flushing, early stop, and result files that cannot be opened or written.
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "reference_search.h"
+#include "analysis/optimum.h"
+#include "ga/run.h"
+#include "io/result_files.h"
+#include "test_support.h"
+
+namespace kelvora {
+namespace {
+
+using testing_support::CrLfLines;
+using testing_support::Fields;
+using testing_support::MakeState;
+using testing_support::PrintfG;
+using testing_support::ReadBytes;
+using testing_support::ScratchDir;
+
+/// One finished run in its own directory.
+struct Finished {
+    ScratchDir dir;
+    std::unique_ptr<SolverState> state;
+    RunReport report;
+    std::vector<std::pair<int, double>> progress;  ///< (generation, error) as reported
+    std::string results() const { return ReadBytes(dir.file("results.csv")); }
+    std::string fitness() const { return ReadBytes(dir.file("fitness.csv")); }
+};
+
+std::unique_ptr<Finished> RunOnce(const SolverParams& params, std::uint32_t seed, int targetX = 368, int targetY = 40) {
+    auto run = std::make_unique<Finished>();
+    run->state = MakeState(targetX, targetY);
+    const RunOptions options{.seed = seed, .outputDirectory = run->dir.c_str()};
+    auto& progress = run->progress;
+    run->report = RunSolver(*run->state, params, [&progress](int g, double e) { progress.emplace_back(g, e); }, options);
+    return run;
+}
+
+std::vector<double> Errors(const Finished& run) {
+    std::vector<double> errors;
+    for (const auto& [g, e] : run.progress) errors.push_back(e);
+    return errors;
+}
+
+TEST(RunSolver, OneGenerationOfTwentyWritesTwentyOneLinesAndOneRow) {
+    const auto run = RunOnce({20, 1, 0.5, 0.1}, 1);
+    EXPECT_EQ(CrLfLines(run->results()).size(), 21u);
+    EXPECT_EQ(CrLfLines(run->fitness()).size(), 1u);
+    ASSERT_EQ(run->progress.size(), 1u);
+    EXPECT_EQ(run->progress[0].first, 1);
+    EXPECT_EQ(run->state->generation, 1);
+    EXPECT_EQ(run->report.generationsRun, 1);
+    EXPECT_FALSE(run->report.stopped);
+    EXPECT_TRUE(run->report.filesComplete());
+}
+
+TEST(RunSolver, FilesFollowTheLineFormatsAndAgreeWithEachOther) {
+    const int n = 7, g = 6;
+    const auto run = RunOnce({n, g, 0.6, 0.3}, 99, 250, 120);
+    const SolverState& state = *run->state;
+    const std::vector<std::string> results = CrLfLines(run->results());
+    const std::vector<std::string> fitness = CrLfLines(run->fitness());
+    ASSERT_EQ(results.size(), static_cast<std::size_t>(g * (n + 1)));
+    ASSERT_EQ(fitness.size(), static_cast<std::size_t>(g));
+    const std::regex decimal("0|[1-9][0-9]*");
+
+    for (int gen = 0; gen < g; ++gen) {
+        double best = 0.0, total = 0.0;
+        int bestIndex = -1;
+        std::vector<Chromosome> generation;
+        for (int i = 0; i < n; ++i) {
+            const std::string& line = results[static_cast<std::size_t>(gen * (n + 1) + i)];
+            const std::vector<std::string> f = Fields(line);
+            ASSERT_EQ(f.size(), 4u) << line;
+            Chromosome c;
+            for (int k = 0; k < 3; ++k) {
+                ASSERT_TRUE(std::regex_match(f[k], decimal)) << line;
+                const int gene = std::stoi(f[k]);
+                ASSERT_LE(gene, 255) << line;
+                c.gene[k] = static_cast<std::uint8_t>(gene);
+            }
+            const double value = Fitness(state, c);
+            EXPECT_EQ(f[3], PrintfG(value)) << line;
+            if (value > best) {
+                best = value;
+                bestIndex = i;
+            }
+            total += value;
+            generation.push_back(c);
+        }
+        const std::string& summary = results[static_cast<std::size_t>(gen * (n + 1) + n)];
+        EXPECT_EQ(summary, std::to_string(bestIndex) + "," + PrintfG(best) + "," + PrintfG(total / n));
+        EXPECT_EQ(fitness[static_cast<std::size_t>(gen)], PrintfG(best) + "," + PrintfG(total / n));
+        EXPECT_EQ(state.history[static_cast<std::size_t>(gen)].best, best);
+        EXPECT_EQ(state.history[static_cast<std::size_t>(gen)].average, total / n);
+        // The error of a generation is the distance of its own best tip.
+        const ArmPose bestPose = PoseOf(generation[static_cast<std::size_t>(bestIndex)]);
+        EXPECT_EQ(run->progress[static_cast<std::size_t>(gen)].second, TipDistance(state, bestPose));
+        if (gen == g - 1) {
+            EXPECT_EQ(state.currentPose, bestPose);
+        }
+    }
+}
+
+struct RunCase {
+    const char* name;
+    SolverParams params;
+    std::uint32_t seed;
+    int targetX, targetY;
+};
+
+void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
+
+class RunMatchesThePlainAlgorithm : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(RunMatchesThePlainAlgorithm, ByteForByte) {
+    const RunCase& c = GetParam();
+    const auto run = RunOnce(c.params, c.seed, c.targetX, c.targetY);
+    const reference::RunOutcome expected = reference::Run({300, 220, c.targetX, c.targetY}, c.params, c.seed);
+    const SolverState& state = *run->state;
+
+    EXPECT_TRUE(run->results() == expected.results) << "results.csv differs";
+    EXPECT_EQ(run->fitness(), expected.fitness);
+    EXPECT_EQ(Errors(*run), expected.errors);
+    for (int g = 0; g < c.params.generationCount; ++g) {
+        ASSERT_EQ(state.history[g].best, expected.history[g].best) << "generation " << g;
+        ASSERT_EQ(state.history[g].average, expected.history[g].average) << "generation " << g;
+    }
+    EXPECT_EQ(state.currentPose, expected.currentPose);
+    EXPECT_EQ(state.elitePose, expected.elitePose);
+    EXPECT_EQ(state.eliteFitness, expected.eliteFitness);
+    EXPECT_EQ(run->report.seed, c.seed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Parameters, RunMatchesThePlainAlgorithm,
+    ::testing::Values(RunCase{"Defaults", {20, 100, 0.5, 0.1}, 1, 368, 40},
+                      RunCase{"DefaultsOtherSeed", {20, 100, 0.5, 0.1}, 1733650000u, 368, 40},
+                      RunCase{"NearlyFiftyEightPercent", {100, 30, 0.58, 0.05}, 42, 200, 300},
+                      RunCase{"NoPairs", {3, 50, 0.3, 0.2}, 7, 400, 220},
+                      RunCase{"PopulationOne", {1, 60, 1.0, 0.1}, 5, 368, 40},
+                      RunCase{"PopulationTwo", {2, 60, 1.0, 0.0}, 6, 368, 40},
+                      RunCase{"OddPopulationFullCrossover", {21, 40, 1.0, 1.0}, 8, 310, 210},
+                      RunCase{"NoMutation", {50, 40, 0.9, 0.0}, 9, 150, 150},
+                      RunCase{"FarCornerOutOfReach", {30, 40, 0.5, 0.1}, 10, 101, 419},
+                      RunCase{"TargetOnTheBase", {30, 40, 0.5, 0.1}, 11, 300, 220},
+                      RunCase{"LargestSeed", {40, 20, 0.001, 0.02}, 4294967295u, 499, 21},
+                      RunCase{"ThousandChromosomes", {1000, 8, 0.7, 0.01}, 12, 380, 100}),
+    [](const ::testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
+
+TEST(RunSolver, TheSameSeedGivesTheSameFilesPosesAndErrors) {
+    const SolverParams params{25, 30, 0.5, 0.1};
+    const auto first = RunOnce(params, 1700000000u);
+    const auto second = RunOnce(params, 1700000000u);
+    EXPECT_TRUE(first->results() == second->results());
+    EXPECT_EQ(first->fitness(), second->fitness());
+    EXPECT_EQ(Errors(*first), Errors(*second));
+    EXPECT_EQ(first->state->currentPose, second->state->currentPose);
+    EXPECT_EQ(first->state->elitePose, second->state->elitePose);
+
+    const auto other = RunOnce(params, 1700000001u);
+    EXPECT_NE(first->results(), other->results());
+}
+
+TEST(RunSolver, ASecondRunReplacesBothFilesCompletely) {
+    ScratchDir dir;
+    auto state = MakeState();
+    RunOptions options{.seed = 3, .outputDirectory = dir.c_str()};
+    RunSolver(*state, {60, 40, 0.5, 0.1}, {}, options);
+    const std::uintmax_t firstSize = std::filesystem::file_size(dir.file("results.csv"));
+
+    options.seed = 4;
+    RunSolver(*state, {2, 3, 0.5, 0.1}, {}, options);
+    const auto alone = RunOnce({2, 3, 0.5, 0.1}, 4);
+    EXPECT_LT(std::filesystem::file_size(dir.file("results.csv")), firstSize);
+    EXPECT_EQ(ReadBytes(dir.file("results.csv")), alone->results());
+    EXPECT_EQ(ReadBytes(dir.file("fitness.csv")), alone->fitness());
+    EXPECT_EQ(state->elitePose, alone->state->elitePose);
+    EXPECT_EQ(state->eliteFitness, alone->state->eliteFitness);
+}
+
+TEST(RunSolver, EachRunStartsItsEliteAfreshAndLeavesLaterHistoryRowsAlone) {
+    auto state = MakeState();
+    state->eliteFitness = 2.0;  // above any fitness: a run that kept it would never take an elite
+    state->elitePose = {1, 2, 3};
+    state->history[5] = {0.125, 0.0625};
+    ScratchDir dir;
+    RunSolver(*state, {10, 5, 0.5, 0.1}, {}, {.seed = 77, .outputDirectory = dir.c_str()});
+    double best = 0.0;
+    for (int g = 0; g < 5; ++g) best = std::max(best, state->history[g].best);
+    EXPECT_EQ(state->eliteFitness, best);
+    EXPECT_NE(state->elitePose, (ArmPose{1, 2, 3}));
+    EXPECT_EQ(state->history[5].best, 0.125);
+    EXPECT_EQ(state->history[5].average, 0.0625);
+}
+
+TEST(RunSolver, APopulationOfOneIsCopiedThenMutatedEachGeneration) {
+    // Mutation probability 1 flips exactly one bit of every gene each generation; with no pairs and
+    // one roulette copy, generation g + 1 is generation g with one bit of each gene flipped.
+    const auto run = RunOnce({1, 30, 1.0, 1.0}, 21);
+    const std::vector<std::string> lines = CrLfLines(run->results());
+    ASSERT_EQ(lines.size(), 60u);
+    std::vector<int> previous;
+    for (int g = 0; g < 30; ++g) {
+        const std::vector<std::string> individual = Fields(lines[static_cast<std::size_t>(2 * g)]);
+        const std::vector<std::string> summary = Fields(lines[static_cast<std::size_t>(2 * g + 1)]);
+        ASSERT_EQ(summary.size(), 3u);
+        EXPECT_EQ(summary[0], "0");
+        EXPECT_EQ(summary[1], individual[3]);
+        EXPECT_EQ(summary[2], individual[3]);
+        std::vector<int> genes{std::stoi(individual[0]), std::stoi(individual[1]), std::stoi(individual[2])};
+        if (!previous.empty()) {
+            for (int k = 0; k < 3; ++k) {
+                const int flipped = genes[static_cast<std::size_t>(k)] ^ previous[static_cast<std::size_t>(k)];
+                EXPECT_TRUE(flipped != 0 && (flipped & (flipped - 1)) == 0) << "generation " << g << " gene " << k;
+            }
+        }
+        previous = genes;
+    }
+}
+
+TEST(RunSolver, TheErrorIsOneOverBestMinusOneAndFollowsEachGenerationsBest) {
+    const auto run = RunOnce({15, 200, 0.4, 0.4}, 2024, 160, 330);
+    const SolverState& state = *run->state;
+    ASSERT_EQ(run->progress.size(), 200u);
+    bool rose = false;
+    double lowest = INFINITY;
+    int firstBest = -1;
+    for (int g = 0; g < 200; ++g) {
+        const auto [number, error] = run->progress[static_cast<std::size_t>(g)];
+        EXPECT_EQ(number, g + 1);
+        const double best = state.history[static_cast<std::size_t>(g)].best;
+        EXPECT_NEAR(error, 1.0 / best - 1.0, 1e-9 * (1.0 + error)) << "generation " << g;
+        rose = rose || error > lowest;
+        lowest = std::min(lowest, error);
+        if (best == state.eliteFitness && firstBest < 0) firstBest = g;
+    }
+    EXPECT_TRUE(rose) << "with heavy mutation some generation's best should fall behind an earlier one";
+    EXPECT_EQ(run->progress.back().second, TipDistance(state, state.currentPose));
+    // The elite is the best of the run, and it is the pose of the first generation that reached it.
+    ASSERT_GE(firstBest, 0);
+    EXPECT_EQ(Fitness(state, Chromosome{{static_cast<std::uint8_t>(state.elitePose.a1),
+                                         static_cast<std::uint8_t>(state.elitePose.a2),
+                                         static_cast<std::uint8_t>(state.elitePose.a3)}}),
+              state.eliteFitness);
+    const std::vector<std::string> lines = CrLfLines(run->results());
+    const std::vector<std::string> summary = Fields(lines[static_cast<std::size_t>(firstBest * 16 + 15)]);
+    const std::vector<std::string> bestLine = Fields(lines[static_cast<std::size_t>(firstBest * 16 + std::stoi(summary[0]))]);
+    EXPECT_EQ(state.elitePose, (ArmPose{std::stoi(bestLine[0]), std::stoi(bestLine[1]), std::stoi(bestLine[2])}));
+}
+
+TEST(RunSolver, LinesReachTheFileDuringTheRunAndFitnessRowsOnlyAtTheEnd) {
+    ScratchDir dir;
+    auto state = MakeState();
+    const RunOptions options{.seed = 5, .outputDirectory = dir.c_str()};
+    const int n = 9;
+    int calls = 0;
+    RunSolver(*state, {n, 12, 0.5, 0.1},
+              [&](int g, double) {
+                  ++calls;
+                  // Read by another handle while the run holds the files open.
+                  const std::string results = ReadBytes(dir.file("results.csv"));
+                  EXPECT_EQ(CrLfLines(results).size(), static_cast<std::size_t>(g * (n + 1))) << "generation " << g;
+                  EXPECT_EQ(ReadBytes(dir.file("fitness.csv")), "") << "generation " << g;
+              },
+              options);
+    EXPECT_EQ(calls, 12);
+    EXPECT_EQ(CrLfLines(ReadBytes(dir.file("fitness.csv"))).size(), 12u);
+}
+
+TEST(RunSolver, WithoutASeedTheClockSeedsTheRun) {
+    ScratchDir dir;
+    auto state = MakeState();
+    const auto before = static_cast<std::uint32_t>(std::time(nullptr));
+    const RunReport report = RunSolver(*state, {5, 2, 0.5, 0.1}, {}, {.seed = std::nullopt, .outputDirectory = dir.c_str()});
+    const auto after = static_cast<std::uint32_t>(std::time(nullptr));
+    EXPECT_GE(report.seed, before);
+    EXPECT_LE(report.seed, after);
+    const auto again = RunOnce({5, 2, 0.5, 0.1}, report.seed);
+    EXPECT_EQ(ReadBytes(dir.file("results.csv")), again->results());
+}
+
+TEST(RunSolver, AStopRequestEndsTheRunAfterTheCurrentGeneration) {
+    const SolverParams params{10, 10, 0.5, 0.1};
+    const auto full = RunOnce(params, 31);
+    ScratchDir dir;
+    auto state = MakeState();
+    std::atomic<bool> stop = false;
+    const RunOptions options{.seed = 31, .outputDirectory = dir.c_str(), .stopRequested = &stop};
+    const RunReport report = RunSolver(*state, params, [&](int g, double) { stop = g == 3; }, options);
+    EXPECT_TRUE(report.stopped);
+    EXPECT_EQ(report.generationsRun, 3);
+    EXPECT_EQ(state->generation, 3);
+    const std::string results = ReadBytes(dir.file("results.csv"));
+    EXPECT_EQ(CrLfLines(results).size(), 33u);
+    EXPECT_EQ(results, full->results().substr(0, results.size()));
+    const std::vector<std::string> rows = CrLfLines(ReadBytes(dir.file("fitness.csv")));
+    const std::vector<std::string> fullRows = CrLfLines(full->fitness());
+    EXPECT_EQ(rows, std::vector<std::string>(fullRows.begin(), fullRows.begin() + 3));
+
+    // A request that arrives with the last generation changes nothing.
+    const RunReport last = RunSolver(*state, params, [&](int g, double) { stop = g == 10; }, options);
+    EXPECT_FALSE(last.stopped);
+    EXPECT_EQ(last.generationsRun, 10);
+    EXPECT_EQ(ReadBytes(dir.file("results.csv")), full->results());
+}
+
+// ---------------------------------------------------------------- parameters
+
+std::string Rejection(const SolverParams& params) {
+    char message[160];
+    const char* text = ValidateParams(params, message, sizeof message);
+    return text ? text : "";
+}
+
+TEST(ValidateParams, AcceptsTheDefaultsAndEveryRangeEnd) {
+    for (const SolverParams& p : {SolverParams{}, SolverParams{1, 1, 0.001, 0.0}, SolverParams{10000, 10000, 1.0, 1.0}}) {
+        EXPECT_EQ(Rejection(p), "") << p.populationSize << " " << p.generationCount;
+    }
+}
+
+TEST(ValidateParams, NamesTheFieldTheValueAndTheRange) {
+    EXPECT_EQ(Rejection({0, 100, 0.5, 0.1}), "population size 0 is outside 1..10000");
+    EXPECT_EQ(Rejection({10001, 100, 0.5, 0.1}), "population size 10001 is outside 1..10000");
+    EXPECT_EQ(Rejection({20, 0, 0.5, 0.1}), "generation count 0 is outside 1..10000");
+    EXPECT_EQ(Rejection({20, 10001, 0.5, 0.1}), "generation count 10001 is outside 1..10000");
+    EXPECT_EQ(Rejection({20, 100, 0.5, -0.25}), "mutation probability -0.25 is outside 0..1");
+    EXPECT_EQ(Rejection({20, 100, 0.5, 1.5}), "mutation probability 1.5 is outside 0..1");
+    EXPECT_EQ(Rejection({20, 100, 0.0005, 0.1}), "crossover rate 0.00050000000000000001 is outside 0.001..1");
+    EXPECT_EQ(Rejection({20, 100, 2.0, 0.1}), "crossover rate 2 is outside 0.001..1");
+}
+
+TEST(ValidateParams, RejectsValuesJustOutsideAndNotANumber) {
+    EXPECT_NE(Rejection({20, 100, std::nextafter(0.001, 0.0), 0.1}), "");
+    EXPECT_NE(Rejection({20, 100, std::nextafter(1.0, 2.0), 0.1}), "");
+    EXPECT_NE(Rejection({20, 100, 0.5, std::nextafter(1.0, 2.0)}), "");
+    EXPECT_NE(Rejection({20, 100, 0.5, -5e-324}), "");
+    EXPECT_NE(Rejection({20, 100, NAN, 0.1}), "");
+    EXPECT_NE(Rejection({20, 100, 0.5, NAN}), "");
+    EXPECT_NE(Rejection({20, 100, 0.5, INFINITY}), "");
+}
+
+// A run's parameters are its caller's to check: a debug build stops on a bad one rather than
+// overrunning the history (a release build runs it; zero generations is harmless there).
+TEST(RunSolverDeathTest, ADebugBuildStopsOnParametersOutOfRange) {
+    ScratchDir dir;
+    auto state = MakeState();
+    EXPECT_DEBUG_DEATH(RunSolver(*state, {20, 0, 0.5, 0.1}, {}, {.seed = 1, .outputDirectory = dir.c_str()}),
+                       "params out of range");
+}
+
+// ---------------------------------------------------------------- result files that fail
+
+/// Runs with the same seed and parameters as reference, into directory, and checks that the run
+/// itself (poses, errors, history) is unaffected by what happened to the files.
+RunReport RunBeside(const Finished& reference, const char* directory, const SolverParams& params,
+                    LineWriter writer = nullptr) {
+    auto state = MakeState();
+    const RunOptions options{.seed = reference.report.seed, .outputDirectory = directory, .writer = writer};
+    std::vector<double> errors;
+    const RunReport report = RunSolver(*state, params, [&](int, double e) { errors.push_back(e); }, options);
+    EXPECT_EQ(errors, Errors(reference));
+    EXPECT_EQ(state->currentPose, reference.state->currentPose);
+    EXPECT_EQ(state->elitePose, reference.state->elitePose);
+    EXPECT_EQ(state->eliteFitness, reference.state->eliteFitness);
+    EXPECT_EQ(state->generation, params.generationCount);
+    return report;
+}
+
+const SolverParams kSmall{12, 15, 0.5, 0.1};
+
+TEST(RunSolverFailures, AMissingOutputDirectoryLosesBothFilesButNotTheRun) {
+    const auto good = RunOnce(kSmall, 404);
+    ScratchDir dir;
+    const std::string missing = dir.file("gone");
+    const RunReport report = RunBeside(*good, missing.c_str(), kSmall);
+    EXPECT_FALSE(report.filesComplete());
+    ASSERT_TRUE(report.results);
+    EXPECT_STREQ(report.results.name, "results.csv");
+    EXPECT_EQ(report.results.error, ENOENT);
+    EXPECT_TRUE(report.results.duringOpen);
+    ASSERT_TRUE(report.fitness);
+    EXPECT_STREQ(report.fitness.name, "fitness.csv");
+    EXPECT_EQ(report.fitness.error, ENOENT);
+    EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
+TEST(RunSolverFailures, AnOutputPathThroughAFileIsReported) {
+    const auto good = RunOnce(kSmall, 405);
+    ScratchDir dir;
+    std::FILE* plain = std::fopen(dir.file("plain").c_str(), "wb");
+    ASSERT_NE(plain, nullptr);
+    std::fclose(plain);
+    const std::string through = dir.file("plain");
+    const RunReport report = RunBeside(*good, through.c_str(), kSmall);
+    EXPECT_EQ(report.results.error, ENOTDIR);
+    EXPECT_EQ(report.fitness.error, ENOTDIR);
+}
+
+TEST(RunSolverFailures, ResultsThatCannotBeOpenedLeaveFitnessComplete) {
+    const auto good = RunOnce(kSmall, 406);
+    ScratchDir dir;
+    ASSERT_EQ(::mkdir(dir.file("results.csv").c_str(), 0755), 0);
+    const RunReport report = RunBeside(*good, dir.c_str(), kSmall);
+    ASSERT_TRUE(report.results);
+    EXPECT_EQ(report.results.error, EISDIR);
+    EXPECT_TRUE(report.results.duringOpen);
+    EXPECT_FALSE(report.fitness);
+    EXPECT_EQ(ReadBytes(dir.file("fitness.csv")), good->fitness());
+}
+
+TEST(RunSolverFailures, AFullDeviceIsAWriteFailureNotAnOpenFailure) {
+    if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+    const auto good = RunOnce(kSmall, 407);
+    ScratchDir dir;
+    std::filesystem::create_symlink("/dev/full", dir.path() / "results.csv");
+    const RunReport report = RunBeside(*good, dir.c_str(), kSmall);
+    ASSERT_TRUE(report.results);
+    EXPECT_EQ(report.results.error, ENOSPC);
+    EXPECT_FALSE(report.results.duringOpen);
+    EXPECT_FALSE(report.fitness);
+    EXPECT_EQ(ReadBytes(dir.file("fitness.csv")), good->fitness());
+}
+
+// Passes results.csv lines through until a budget runs out, fails that one write as a full disk
+// does, and passes everything through again after it, as a disk that had room again would.
+int resultsFd = -1;
+int linesLeft = 0;
+ssize_t FailingOnceAfterBudget(int fd, const void* data, std::size_t size) {
+    if (resultsFd < 0) resultsFd = fd;  // results.csv is opened first and written first
+    if (fd == resultsFd && linesLeft-- == 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return ::write(fd, data, size);
+}
+
+TEST(RunSolverFailures, AWriteFailureMidRunKeepsTheCompleteLinesBeforeItAndNothingAfter) {
+    const auto good = RunOnce(kSmall, 408);
+    ScratchDir dir;
+    resultsFd = -1;
+    linesLeft = 50;
+    const RunReport report = RunBeside(*good, dir.c_str(), kSmall, FailingOnceAfterBudget);
+    ASSERT_TRUE(report.results);
+    EXPECT_EQ(report.results.error, ENOSPC);
+    EXPECT_FALSE(report.results.duringOpen);
+    EXPECT_FALSE(report.fitness);
+    const std::string results = ReadBytes(dir.file("results.csv"));
+    EXPECT_EQ(CrLfLines(results).size(), 50u);
+    EXPECT_EQ(results, good->results().substr(0, results.size()));
+    EXPECT_EQ(ReadBytes(dir.file("fitness.csv")), good->fitness());
+}
+
+TEST(RunSolverFailures, ALaterGoodRunReportsNoFailure) {
+    auto state = MakeState();
+    ScratchDir dir;
+    const std::string missing = dir.file("gone");
+    EXPECT_FALSE(RunSolver(*state, kSmall, {}, {.seed = 1, .outputDirectory = missing.c_str()}).filesComplete());
+    EXPECT_TRUE(RunSolver(*state, kSmall, {}, {.seed = 1, .outputDirectory = dir.c_str()}).filesComplete());
+}
+
+}  // namespace
+}  // namespace kelvora
