@@ -33,17 +33,10 @@ struct Replay {
     std::unique_ptr<CSolverDlg> dlg;
 
     Replay() {
-        kelvora::ui::SolverState run;
-        run.baseX = kelvora::kBaseX;
-        run.baseY = kelvora::kBaseY;
-        run.targetX = kelvora::kBaseX - 60;
-        run.targetY = kelvora::kBaseY - 90;
-        kelvora::RunOptions options;
-        options.seed = 1;
         const QByteArray path = QFile::encodeName(dir.path());
-        options.outputDirectory = path.constData();
         std::fprintf(stderr, "writing a 10000 x %d results.csv ...\n", g_generations);
-        kelvora::RunSolver(run, {kelvora::kMaxPopulation, g_generations, 0.5, 0.1}, {}, options);
+        kelvora::RunWithFiles({{kelvora::kMaxPopulation, g_generations, 0.5, 0.1}, kelvora::GeometryFor(-60, 90), 1},
+                              path.constData(), kelvora::FlushMode::generation);
         dlg = std::make_unique<CSolverDlg>(*state);
         dlg->show();
         if (!dlg->OpenResults(dir.filePath(QStringLiteral("results.csv")))) std::exit(1);

@@ -32,16 +32,11 @@ struct LargeFile {
         std::string pattern = (std::filesystem::temp_directory_path() / "kelvora-reader-bench-XXXXXX").string();
         if (!::mkdtemp(pattern.data())) std::exit(1);
         directory = pattern;
-        auto state = std::make_unique<SolverState>();
-        state->baseX = kBaseX;
-        state->baseY = kBaseY;
-        state->targetX = kTargetX;
-        state->targetY = kTargetY;
-        RunOptions options;
-        options.seed = 1;
-        options.outputDirectory = directory.c_str();
         std::fprintf(stderr, "writing a 10000 x 1000 results.csv to %s ...\n", directory.c_str());
-        const RunReport report = RunSolver(*state, {10000, 1000, 0.5, 0.1}, {}, options);
+        ResultWriter writer(FlushMode::generation);
+        const auto buffers = std::make_unique<RunBuffers>();
+        const RunReport report = RunWithFiles({{10000, 1000, 0.5, 0.1}, {kBaseX, kBaseY, kTargetX, kTargetY}, 1}, writer,
+                                              directory.c_str(), {}, *buffers);
         std::string error;
         if (!report.filesComplete() || !file.open(directory + "/results.csv", error)) {
             std::fprintf(stderr, "cannot write or map the benchmark's file: %s\n", error.c_str());

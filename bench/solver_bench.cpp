@@ -49,42 +49,38 @@ protected:
     std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
 };
 
-std::unique_ptr<SolverState> MakeState(int population, double crossover, double mutation) {
-    auto state = std::make_unique<SolverState>();
-    state->baseX = kBaseX;
-    state->baseY = kBaseY;
-    state->targetX = kTargetX;
-    state->targetY = kTargetY;
-    state->populationSize = population;
-    state->crossoverRate = crossover;
-    state->mutationProbability = mutation;
-    return state;
+const Geometry kGeometry{kBaseX, kBaseY, kTargetX, kTargetY};
+
+/// One run of params with seed 1 into directory, through writer (nullptr: write(2)).
+RunReport RunTo(const SolverParams& params, const char* directory, LineWriter writer = nullptr) {
+    ResultWriter files(FlushMode::line, writer);
+    static const auto buffers = std::make_unique<RunBuffers>();  // one run at a time in this program
+    return RunWithFiles({params, kGeometry, 1}, files, directory, {}, *buffers);
 }
 
 // ---------------------------------------------------------------- one generation
 
 void BM_Generation(benchmark::State& bench) {
     const int n = static_cast<int>(bench.range(0));
-    auto state = MakeState(n, 0.5, 0.1);
     ScratchDir dir;
-    state->resultsLog.writer = Discard;  // lines are formatted in full, then dropped
-    state->fitnessLog.writer = Discard;
-    OpenResultFiles(*state, dir.c_str());
-    auto population = std::make_unique<Population>();
-    auto scratch = std::make_unique<ReproductionScratch>();
+    ResultWriter writer(FlushMode::line, Discard);  // lines are formatted in full, then dropped
+    writer.open(dir.c_str());
+    auto buffers = std::make_unique<RunBuffers>();
     CrtRandom rng;
     Srand(rng, 1);
-    InitPopulation(*state, *population, rng);
+    InitPopulation(n, buffers->population, rng);
+    GenerationView view;
     int g = 0;
     for (auto _ : bench) {
-        state->generation = g++ % kMaxGenerations;
-        Reproduce(*state, *population, *scratch, rng);
-        Mutate(*state, *population, rng);
-        EvaluateGeneration(*state, *population, *scratch);
-        benchmark::DoNotOptimize(TipDistance(*state, state->currentPose));
+        Reproduce(kGeometry, n, 0.5, buffers->population, buffers->scratch, rng);
+        Mutate(n, 0.1, buffers->population, rng);
+        EvaluateGeneration(kGeometry, n, *buffers, view);
+        view.generation = ++g;
+        view.error = TipDistance(kGeometry, view.currentPose);
+        writer.onGeneration(view);
+        benchmark::DoNotOptimize(view.error);
     }
-    CloseResultsFile(*state);
-    CloseLog(state->fitnessLog);
+    writer.onEnd({});
     bench.SetItemsProcessed(bench.iterations() * n);
 }
 BENCHMARK(BM_Generation)->Arg(20)->Arg(1000)->Arg(kMaxPopulation)->Unit(benchmark::kMicrosecond);
@@ -128,12 +124,8 @@ void WriteLines(const std::string& path, const std::vector<std::string>& lines) 
 // free. Timing both in every iteration keeps a busy machine's drift out of their ratio.
 void BM_RunWithWrites(benchmark::State& bench) {
     const SolverParams params{static_cast<int>(bench.range(0)), static_cast<int>(bench.range(1)), 0.5, 0.1};
-    auto state = MakeState(0, 0, 0);
     ScratchDir dir, floorDir;
-    RunOptions options;
-    options.seed = 1;
-    options.outputDirectory = dir.c_str();
-    RunSolver(*state, params, {}, options);
+    RunTo(params, dir.c_str());
     const std::vector<std::string> results = LinesOf(dir.file("results.csv"));
     const std::vector<std::string> fitness = LinesOf(dir.file("fitness.csv"));
     if (results.size() != static_cast<std::size_t>(params.generationCount) * (params.populationSize + 1)) {
@@ -143,7 +135,7 @@ void BM_RunWithWrites(benchmark::State& bench) {
     double runReal = 0, runCpu = 0, floorReal = 0, floorCpu = 0;
     for (auto _ : bench) {
         const double real0 = Seconds(CLOCK_MONOTONIC), cpu0 = Seconds(CLOCK_PROCESS_CPUTIME_ID);
-        const RunReport report = RunSolver(*state, params, {}, options);
+        const RunReport report = RunTo(params, dir.c_str());
         const double real1 = Seconds(CLOCK_MONOTONIC), cpu1 = Seconds(CLOCK_PROCESS_CPUTIME_ID);
         bench.PauseTiming();
         WriteLines(floorDir.file("results.csv"), results);
@@ -166,13 +158,8 @@ BENCHMARK(BM_RunWithWrites)->Args({20, 100})->Args({1000, 100})->Unit(benchmark:
 // The same run with every line formatted and then dropped: its computing alone.
 void BM_RunDiscardingLines(benchmark::State& bench) {
     const SolverParams params{static_cast<int>(bench.range(0)), static_cast<int>(bench.range(1)), 0.5, 0.1};
-    auto state = MakeState(0, 0, 0);
     ScratchDir dir;
-    RunOptions options;
-    options.seed = 1;
-    options.outputDirectory = dir.c_str();
-    options.writer = Discard;
-    for (auto _ : bench) RunSolver(*state, params, {}, options);
+    for (auto _ : bench) RunTo(params, dir.c_str(), Discard);
 }
 BENCHMARK(BM_RunDiscardingLines)->Args({20, 100})->Args({1000, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -180,11 +167,7 @@ BENCHMARK(BM_RunDiscardingLines)->Args({20, 100})->Args({1000, 100})->Unit(bench
 
 /// The child's side: one run of 10000 chromosomes for 10000 generations into directory.
 int LargestRun(const char* directory) {
-    auto state = MakeState(0, 0, 0);
-    RunOptions options;
-    options.seed = 1;
-    options.outputDirectory = directory;
-    const RunReport report = RunSolver(*state, {kMaxPopulation, kMaxGenerations, 0.5, 0.1}, {}, options);
+    const RunReport report = RunTo({kMaxPopulation, kMaxGenerations, 0.5, 0.1}, directory);
     if (!report.filesComplete()) {
         const ResultFileFailure& failure = report.results ? report.results : report.fitness;
         std::fprintf(stderr, "kelvora_bench: %s: %s\n", failure.name, std::strerror(failure.error));

@@ -36,24 +36,14 @@ ssize_t Discard(int, const void*, std::size_t size) { return static_cast<ssize_t
 // and once more with every line formatted and dropped: the floor no flushing can go below.
 void BM_FlushModes(benchmark::State& bench) {
     const SolverParams params{kMaxPopulation, 100, 0.5, 0.1};
-    auto state = std::make_unique<SolverState>();
-    state->baseX = kBaseX;
-    state->baseY = kBaseY;
-    state->targetX = kBaseX + kOpeningTargetX;
-    state->targetY = kBaseY - kOpeningTargetY;
     auto buffers = std::make_unique<RunBuffers>();
     ScratchDir dir;
     double seconds[3] = {0, 0, 0};
     for (auto _ : bench) {
         for (int mode = 0; mode < 3; ++mode) {
-            RunOptions options;
-            options.seed = 1;
-            options.outputDirectory = dir.c_str();
-            options.buffers = buffers.get();
-            options.flush = mode == 1 ? FlushMode::generation : FlushMode::line;
-            if (mode == 2) options.writer = Discard;
+            ResultWriter writer(mode == 1 ? FlushMode::generation : FlushMode::line, mode == 2 ? Discard : nullptr);
             const double start = Seconds();
-            const RunReport report = RunSolver(*state, params, {}, options);
+            const RunReport report = RunWithFiles({params, Geometry{}, 1}, writer, dir.c_str(), {}, *buffers);
             seconds[mode] += Seconds() - start;
             if (!report.filesComplete()) bench.SkipWithError("a result file failed");
         }
@@ -104,10 +94,9 @@ void BM_SweepThreads(benchmark::State& bench) {
 BENCHMARK(BM_SweepThreads)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The sweep's cost per run on one thread (optimum search, ordering, measuring included) against
-// the same 1000 runs through RunSolver alone, without files, one state and buffers lent throughout.
+// the same 1000 runs through RunSolver alone, without files, one set of buffers lent throughout.
 void BM_SweepRunOverhead(benchmark::State& bench) {
     const SweepPlan plan = ThousandRuns();
-    auto state = std::make_unique<SolverState>();
     auto buffers = std::make_unique<RunBuffers>();
     double sweep = 0, library = 0, optimum = 0;
     for (auto _ : bench) {
@@ -119,16 +108,8 @@ void BM_SweepRunOverhead(benchmark::State& bench) {
         sweep += Seconds() - start;
         start = Seconds();
         for (std::uint32_t seed : plan.seeds) {
-            state->baseX = kBaseX;
-            state->baseY = kBaseY;
-            state->targetX = kBaseX + kOpeningTargetX;
-            state->targetY = kBaseY - kOpeningTargetY;
-            RunOptions options;
-            options.seed = seed;
-            options.buffers = buffers.get();
-            options.writeFiles = false;
-            RunSolver(*state, {100, 100, 0.5, 0.1}, {}, options);
-            benchmark::DoNotOptimize(state->eliteFitness);
+            const RunOutcome outcome = RunSolver({{100, 100, 0.5, 0.1}, Geometry{}, seed}, {}, *buffers);
+            benchmark::DoNotOptimize(outcome.eliteFitness);
         }
         library += Seconds() - start;
     }

@@ -80,7 +80,7 @@ PlotOverlays GroundTruthOverlay::Overlays(QPoint base, QPoint target) {
 
 void GroundTruthOverlay::ShowRunGap(QWidget* field, const SolverState& state) {
     const kelvora::Optimum optimum = kelvora::FindOptimum(state.baseX, state.baseY, state.targetX, state.targetY);
-    field->setToolTip(GapText(optimum, kelvora::TipDistance(state, state.elitePose), state.eliteFitness));
+    field->setToolTip(GapText(optimum, TipDistance(state, state.elitePose), state.eliteFitness));
 }
 
 QString GroundTruthOverlay::GapText(const kelvora::Optimum& optimum, double eliteDistance, double eliteFitness) {

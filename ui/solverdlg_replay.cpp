@@ -104,7 +104,7 @@ bool CSolverDlg::OpenResults(const QString& path) {
     m_pScrubber->setFocus(Qt::OtherFocusReason);  // ←/→ move through the file at once
     evolution->beginRun(count, QPoint(m_state.baseX, m_state.baseY), QPoint(m_state.targetX, m_state.targetY));
     evolution->finishRun(QList<kelvora::GenerationStat>(history.begin(), history.end()),
-                         kelvora::TipDistance(m_state, m_pReplay->frame(count).elitePose));
+                         TipDistance(m_state, m_pReplay->frame(count).elitePose));
     return true;
 }
 
@@ -145,8 +145,8 @@ void CSolverDlg::BeginRunReplay() {
 }
 
 void CSolverDlg::EndRunReplay(int populationSize) {
-    if (m_runBests.empty() || m_state.resultsLog.error != 0) return;
-    SetReplay(ResultsReplay::FromRun(QDir::current().absoluteFilePath(QString::fromLocal8Bit(m_state.resultsLog.name)),
+    if (m_runBests.empty()) return;  // called only when results.csv took every line
+    SetReplay(ResultsReplay::FromRun(QDir::current().absoluteFilePath(QStringLiteral("results.csv")),
                                      populationSize, m_runOffsets, m_runBests, QPoint(m_state.baseX, m_state.baseY),
                                      QPoint(m_state.targetX, m_state.targetY)));
 }

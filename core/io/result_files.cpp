@@ -438,4 +438,10 @@ RunReport RunWithFiles(const RunSetup& setup, ResultWriter& writer, const char* 
     return report;
 }
 
+RunReport RunWithFiles(const RunSetup& setup, const char* directory, FlushMode flush, RunOutcome* outcome) {
+    ResultWriter writer(flush);
+    const auto buffers = std::make_unique<RunBuffers>();
+    return RunWithFiles(setup, writer, directory, {}, *buffers, nullptr, outcome);
+}
+
 }  // namespace kelvora

@@ -167,4 +167,9 @@ RunReport RunWithFiles(const RunSetup& setup, ResultWriter& writer, const char* 
                        std::span<RunObserver* const> observers, RunBuffers& buffers,
                        const std::atomic<bool>* stop = nullptr, RunOutcome* outcome = nullptr);
 
+/// The same with a writer and buffers of its own and no further observer: a run of setup that
+/// writes its two files into directory (nullptr or "": the current directory).
+RunReport RunWithFiles(const RunSetup& setup, const char* directory, FlushMode flush = FlushMode::line,
+                       RunOutcome* outcome = nullptr);
+
 }  // namespace kelvora

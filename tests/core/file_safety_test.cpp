@@ -28,12 +28,18 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::CrLfLines;
-using testing_support::MakeState;
 using testing_support::ReadBytes;
 using testing_support::ScratchDir;
 
 const SolverParams kParams{12, 15, 0.5, 0.1};
 constexpr std::uint32_t kSeed = 77;
+
+// A run of kParams with kSeed towards the opening target, writing into directory.
+RunReport RunHere(const char* directory, const GenerationProgress& progress = {}, LineWriter writer = nullptr) {
+    return testing_support::RunInto(directory, kParams, testing_support::MakeGeometry(), kSeed, progress,
+                                    FlushMode::line, nullptr, writer)
+        .report;
+}
 
 /// Both files of an undisturbed run of kParams with kSeed.
 struct Reference {
@@ -42,8 +48,7 @@ struct Reference {
 const Reference& Undisturbed() {
     static const Reference reference = [] {
         ScratchDir dir;
-        auto state = MakeState();
-        EXPECT_TRUE(RunSolver(*state, kParams, {}, {.seed = kSeed, .outputDirectory = dir.c_str()}).filesComplete());
+        EXPECT_TRUE(RunHere(dir.c_str()).filesComplete());
         return Reference{ReadBytes(dir.file("results.csv")), ReadBytes(dir.file("fitness.csv"))};
     }();
     return reference;
@@ -69,29 +74,23 @@ TEST_P(AnotherRunHolds, EitherFileAndTheRunIsRefusedBeforeItTouchesAnything) {
     ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);  // as the other run holds it
     EXPECT_STREQ(ResultFileInUse(dir.c_str()), GetParam());
 
-    auto state = MakeState();
-    state->populationSize = 7;
-    state->generation = 3;
     int notifications = 0;
-    const RunReport report =
-        RunSolver(*state, kParams, [&](int, double) { ++notifications; }, {.seed = kSeed, .outputDirectory = dir.c_str()});
+    const RunReport report = RunHere(dir.c_str(), [&](int, double) { ++notifications; });
     EXPECT_TRUE(report.refused);
     const ResultFileFailure& busy = resultsHeld ? report.results : report.fitness;
     EXPECT_STREQ(busy.name, GetParam());
     EXPECT_EQ(busy.problem, FileProblem::inUse);
     EXPECT_TRUE(busy.duringOpen);
     EXPECT_FALSE(resultsHeld ? report.fitness : report.results);
-    // Nothing ran and nothing changed: the state, the held file, and no other file was left behind.
+    // Nothing ran and nothing changed: the held file, and no other file was left behind.
     EXPECT_EQ(notifications, 0);
     EXPECT_EQ(report.generationsRun, 0);
-    EXPECT_EQ(state->populationSize, 7);
-    EXPECT_EQ(state->generation, 3);
     EXPECT_EQ(ReadBytes(dir.file(GetParam())), "0,1,2,0.5\r\n");
     EXPECT_EQ(Entries(dir), std::vector<std::string>{held});
 
     ::close(other);  // the other run ends: the next run goes through and writes what an undisturbed run writes
     EXPECT_EQ(ResultFileInUse(dir.c_str()), nullptr);
-    const RunReport later = RunSolver(*state, kParams, {}, {.seed = kSeed, .outputDirectory = dir.c_str()});
+    const RunReport later = RunHere(dir.c_str());
     EXPECT_FALSE(later.refused);
     EXPECT_TRUE(later.filesComplete());
     EXPECT_EQ(ReadBytes(dir.file("results.csv")), Undisturbed().results);
@@ -103,20 +102,18 @@ INSTANTIATE_TEST_SUITE_P(File, AnotherRunHolds, testing::Values("results.csv", "
 
 TEST(RunLock, ARunHoldsEachFileUntilItClosesIt) {
     ScratchDir dir;
-    auto first = MakeState();
-    ASSERT_TRUE(OpenResultFiles(*first, dir.c_str()));
-    first->populationSize = 1;
-    LogIndividual(*first, Chromosome{{1, 2, 3}});
-    LogIndividualFitness(*first, 0.5);
+    ResultWriter first;
+    ASSERT_TRUE(first.open(dir.c_str()));
+    LogIndividual(first.results, Chromosome{{1, 2, 3}});
+    LogIndividualFitness(first.results, 0.5);
     EXPECT_STREQ(ResultFileInUse(dir.c_str()), "results.csv");
 
-    auto second = MakeState();
-    EXPECT_TRUE(RunSolver(*second, kParams, {}, {.seed = kSeed, .outputDirectory = dir.c_str()}).refused);
-    CloseResultsFile(*first);  // fitness.csv is still being written
+    EXPECT_TRUE(RunHere(dir.c_str()).refused);
+    CloseLog(first.results);  // fitness.csv is still being written
     EXPECT_STREQ(ResultFileInUse(dir.c_str()), "fitness.csv");
-    EXPECT_TRUE(RunSolver(*second, kParams, {}, {.seed = kSeed, .outputDirectory = dir.c_str()}).refused);
-    first->history[0] = {0.5, 0.5};
-    WriteFitnessFile(*first, 1);
+    EXPECT_TRUE(RunHere(dir.c_str()).refused);
+    LogFitnessRow(first.fitness, 0.5, 0.5);
+    CloseLog(first.fitness);
     EXPECT_EQ(ReadBytes(dir.file("results.csv")), "1,2,3,0.5\r\n");
     EXPECT_EQ(ReadBytes(dir.file("fitness.csv")), "0.5,0.5\r\n");
     EXPECT_EQ(ResultFileInUse(dir.c_str()), nullptr);
@@ -149,9 +146,7 @@ TEST_P(FullDiskAfter, BytesTheFileIsCutBackToItsLastWholeLine) {
     ScratchDir dir;
     room = fits;
     fullFd = -1;
-    auto state = MakeState();
-    const RunReport report =
-        RunSolver(*state, kParams, {}, {.seed = kSeed, .outputDirectory = dir.c_str(), .writer = FullDisk});
+    const RunReport report = RunHere(dir.c_str(), {}, FullDisk);
     ASSERT_TRUE(report.results);
     EXPECT_EQ(report.results.problem, FileProblem::writeFailed);
     EXPECT_EQ(report.results.error, ENOSPC);
@@ -198,8 +193,7 @@ TEST_P(AtTheResultsPath, OnlyARegularFileOrACharacterDeviceIsWritten) {
         break;
     }
     ::alarm(30);  // a blocking open would hang here for ever: end the test program instead
-    auto state = MakeState();
-    const RunReport report = RunSolver(*state, kParams, {}, {.seed = kSeed, .outputDirectory = dir.c_str()});
+    const RunReport report = RunHere(dir.c_str());
     ::alarm(0);
     EXPECT_EQ(report.generationsRun, kParams.generationCount);
     EXPECT_EQ(ReadBytes(dir.file("fitness.csv")), Undisturbed().fitness);
@@ -244,7 +238,6 @@ TEST_P(DeletedDuringTheRun, AFileWhoseLastLinkIsGoneIsReportedLost) {
     const fs::path out = dir.path() / "out";
     fs::create_directory(out);
     const std::string outText = out.string();
-    auto state = MakeState();
     const auto progress = [&](int generation, double) {
         if (generation != 3) return;
         if (GetParam() == Deletion::results) fs::remove(out / "results.csv");
@@ -254,7 +247,7 @@ TEST_P(DeletedDuringTheRun, AFileWhoseLastLinkIsGoneIsReportedLost) {
             fs::rename(out / "other.csv", out / "results.csv");
         }
     };
-    const RunReport report = RunSolver(*state, kParams, progress, {.seed = kSeed, .outputDirectory = outText.c_str()});
+    const RunReport report = RunHere(outText.c_str(), progress);
     EXPECT_EQ(report.generationsRun, kParams.generationCount);
     ASSERT_TRUE(report.results);
     EXPECT_STREQ(report.results.name, "results.csv");

@@ -21,7 +21,21 @@
 namespace kelvora {
 namespace {
 
-using testing_support::MakeState;
+using testing_support::MakeGeometry;
+
+// What the operators take: the geometry and the rates, named as a run's parameters name them.
+struct OperatorInputs {
+    Geometry geometry = MakeGeometry();
+    int populationSize = 0;
+    double crossoverRate = 0.0;
+    double mutationProbability = 0.0;
+};
+
+std::unique_ptr<OperatorInputs> MakeState(int targetX = 368, int targetY = 40) {
+    auto inputs = std::make_unique<OperatorInputs>();
+    inputs->geometry = MakeGeometry(targetX, targetY);
+    return inputs;
+}
 using testing_support::RngDrawing;
 
 Chromosome C(int g0, int g1, int g2) {
@@ -138,7 +152,7 @@ TEST(InitPopulation, GenesAreLowBytesOfDrawsGeneZeroFirst) {
     Population population{};
     population[2] = C(1, 2, 3);
     CrtRandom rng = Seeded(1);  // 41, 18467, 6334, 26500, 19169, 15724
-    InitPopulation(*state, population, rng);
+    InitPopulation(state->populationSize, population, rng);
     EXPECT_EQ(population[0], C(41, 18467 % 256, 6334 % 256));
     EXPECT_EQ(population[1], C(26500 % 256, 19169 % 256, 15724 % 256));
     EXPECT_EQ(population[2], C(1, 2, 3));
@@ -153,13 +167,13 @@ TEST(Mutate, ProbabilityOneFlipsOneBitOfEveryGeneWithTheSecondDraw) {
     state->mutationProbability = 1.0;
     Population population{};
     CrtRandom init = Seeded(99);
-    InitPopulation(*state, population, init);
+    InitPopulation(state->populationSize, population, init);
     const Population before = population;
     population[40] = C(9, 9, 9);
 
     CrtRandom rng = Seeded(5);
     CrtRandom replay = rng;
-    Mutate(*state, population, rng);
+    Mutate(state->populationSize, state->mutationProbability, population, rng);
     for (int i = 0; i < 40; ++i) {
         for (int g = 0; g < 3; ++g) {
             Rand(replay);  // the test draw: x <= 1 always holds
@@ -178,7 +192,7 @@ int MutatedFirstGene(Chromosome c, double p, CrtRandom rng) {
     state->mutationProbability = p;
     Population population{};
     population[0] = c;
-    Mutate(*state, population, rng);
+    Mutate(state->populationSize, state->mutationProbability, population, rng);
     return population[0].gene[0];
 }
 
@@ -201,7 +215,7 @@ TEST(Mutate, AFailedTestDrawsNoBit) {
     Population population{};
     population[0] = C(10, 20, 30);
     CrtRandom rng = Seeded(1);  // 41, 18467, 6334: all above 0
-    Mutate(*state, population, rng);
+    Mutate(state->populationSize, state->mutationProbability, population, rng);
     EXPECT_EQ(population[0], C(10, 20, 30));
     EXPECT_EQ(rng.state, Advanced(Seeded(1), 3).state);
 }
@@ -337,21 +351,22 @@ TEST_P(ReproduceMatchesThePlainAlgorithm, StepByStep) {
 
     std::ostringstream discard;
     reference::Search plain({300, 220, 240, 100}, params, param.seed, discard);
-    Population population{};
+    auto buffers = std::make_unique<RunBuffers>();
+    Population& population = buffers->population;
+    ReproductionScratch* scratch = &buffers->scratch;
     CrtRandom rng = Seeded(param.seed);
-    InitPopulation(*state, population, rng);
-    auto scratch = std::make_unique<ReproductionScratch>();
+    InitPopulation(state->populationSize, population, rng);
 
     for (int step = 0; step < params.generationCount; ++step) {
-        state->generation = step;
         // Odd steps reuse the fitness the evaluation left behind, even steps compute it afresh.
-        if (step % 2 == 1) EvaluateGeneration(*state, population, *scratch);
-        Reproduce(*state, population, *scratch, rng);
+        GenerationView view;
+        if (step % 2 == 1) EvaluateGeneration(state->geometry, state->populationSize, *buffers, view);
+        Reproduce(state->geometry, state->populationSize, state->crossoverRate, population, *scratch, rng);
         plain.Reproduce();
         ASSERT_TRUE(std::equal(plain.population().begin(), plain.population().end(), population.begin()))
             << "reproduction " << step;
         ASSERT_EQ(rng.state, plain.rng().state) << "reproduction " << step;
-        Mutate(*state, population, rng);
+        Mutate(state->populationSize, state->mutationProbability, population, rng);
         plain.Mutate();
         ASSERT_TRUE(std::equal(plain.population().begin(), plain.population().end(), population.begin()))
             << "mutation " << step;
@@ -403,7 +418,7 @@ TEST_P(ReproduceSlots, ChildrenFirstThenRouletteCopies) {
     const Population before = population;
     auto scratch = std::make_unique<ReproductionScratch>();
     CrtRandom rng = Seeded(4242);
-    Reproduce(*state, population, *scratch, rng);
+    Reproduce(state->geometry, state->populationSize, state->crossoverRate, population, *scratch, rng);
 
     ASSERT_EQ(CrossoverPairCount(param.population, param.crossover) * 2, param.childSlots);
     for (int k = 0; 2 * k < param.childSlots; ++k) {
@@ -428,7 +443,7 @@ TEST(Reproduce, WithoutPairsEverySlotIsOneRouletteDraw) {
     const Population before = population;
     auto scratch = std::make_unique<ReproductionScratch>();
     CrtRandom rng = Seeded(8);
-    Reproduce(*state, population, *scratch, rng);
+    Reproduce(state->geometry, state->populationSize, state->crossoverRate, population, *scratch, rng);
     EXPECT_EQ(rng.state, Advanced(Seeded(8), 3).state);
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(IsMember(population[i], before, 3));
 }
@@ -444,7 +459,7 @@ TEST(Reproduce, APopulationOfOneIsCopiedWithOneDraw) {
     for (int draw : {0, 16000, kRandMax}) {
         CrtRandom rng = RngDrawing(draw, [](int) { return true; });
         const CrtRandom after = Advanced(rng, 1);
-        Reproduce(*state, population, *scratch, rng);
+        Reproduce(state->geometry, state->populationSize, state->crossoverRate, population, *scratch, rng);
         EXPECT_EQ(population[0], C(7, 8, 9));
         EXPECT_EQ(population[1], C(1, 1, 1));
         EXPECT_EQ(rng.state, after.state);

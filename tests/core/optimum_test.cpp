@@ -86,7 +86,7 @@ TEST(OptimumTest, OtherBasesGiveTheSameRelativeAnswerAsTheExhaustiveSearch) {
     // A base off the plot's centre moves the rounding of every tip; the search must follow it.
     for (const Offset base : {Offset{0, 0}, Offset{-37, 911}}) {
         const int x = base.x + 57, y = base.y - 133;
-        const auto state = testing_support::MakeGeometry(x, y);
+        Geometry state = testing_support::MakeGeometry(x, y);
         state.baseX = base.x;
         state.baseY = base.y;
         Optimum best;

@@ -22,7 +22,7 @@ namespace kelvora {
 namespace {
 
 using testing_support::CrLfLines;
-using testing_support::MakeState;
+using testing_support::MakeGeometry;
 using testing_support::PrintfG;
 using testing_support::ReadBytes;
 using testing_support::ScratchDir;
@@ -80,47 +80,42 @@ TEST(FormatG, FitnessValuesComeOutInFixedNotationAndExactlyOneAsOneDigit) {
     EXPECT_EQ(Formatted(0.25), "0.25");
 }
 
-/// A run state with both files open in a scratch directory, as a run has them.
+/// Both files open in a scratch directory, and generations evaluated and handed to the writer as a
+/// run hands them over.
 struct OpenFiles {
     ScratchDir dir;
-    std::unique_ptr<SolverState> state = MakeState(368, 40);
-    Population population{};
-    std::unique_ptr<ReproductionScratch> scratch = std::make_unique<ReproductionScratch>();
-    OpenFiles() { OpenResultFiles(*state, dir.c_str()); }
+    Geometry geometry = MakeGeometry(368, 40);
+    std::unique_ptr<RunBuffers> buffers = std::make_unique<RunBuffers>();
+    ResultWriter writer;
+    GenerationView view;
+    OpenFiles() { writer.open(dir.c_str()); }
 
     void Evaluate(int generation, std::initializer_list<Chromosome> chromosomes) {
-        state->populationSize = static_cast<int>(chromosomes.size());
-        state->generation = generation;
-        std::copy(chromosomes.begin(), chromosomes.end(), population.begin());
-        EvaluateGeneration(*state, population, *scratch);
+        std::copy(chromosomes.begin(), chromosomes.end(), buffers->population.begin());
+        EvaluateGeneration(geometry, static_cast<int>(chromosomes.size()), *buffers, view);
+        view.generation = generation + 1;
+        writer.onGeneration(view);
     }
-    void Finish(int generations) {
-        CloseResultsFile(*state);
-        WriteFitnessFile(*state, generations);
-    }
+    void Finish() { writer.onEnd({}); }
 };
 
 TEST(EvaluateGeneration, TwoChromosomesTowardTheInitialTarget) {
     OpenFiles files;
     files.Evaluate(0, {Chromosome{{45, 30, 15}}, Chromosome{{0, 0, 0}}});
-    files.Finish(1);
+    files.Finish();
 
     EXPECT_EQ(ReadBytes(files.dir.file("results.csv")), "45,30,15,0.493019\r\n0,0,0,0.00446005\r\n0,0.493019,0.248739\r\n");
     EXPECT_EQ(ReadBytes(files.dir.file("fitness.csv")), "0.493019,0.248739\r\n");
-    const SolverState& state = *files.state;
-    EXPECT_EQ(state.history[0].best, Fitness(state, Chromosome{{45, 30, 15}}));
-    EXPECT_EQ(state.history[0].average,
-              (Fitness(state, Chromosome{{45, 30, 15}}) + Fitness(state, Chromosome{{0, 0, 0}})) / 2);
-    EXPECT_EQ(state.currentPose, (ArmPose{45, 30, 15}));
-    EXPECT_EQ(state.elitePose, (ArmPose{45, 30, 15}));
-    EXPECT_EQ(state.eliteFitness, state.history[0].best);
-    EXPECT_EQ(state.generation, 1);  // the fitness writer's row counter ends at the generation count
+    const Geometry& g = files.geometry;
+    EXPECT_EQ(files.view.best, Fitness(g, Chromosome{{45, 30, 15}}));
+    EXPECT_EQ(files.view.average, (Fitness(g, Chromosome{{45, 30, 15}}) + Fitness(g, Chromosome{{0, 0, 0}})) / 2);
+    EXPECT_EQ(files.view.currentPose, (ArmPose{45, 30, 15}));
 }
 
 TEST(EvaluateGeneration, GenesAreWrittenAsDecimalNumbersNeverAsCharacters) {
     OpenFiles files;
     files.Evaluate(0, {Chromosome{{10, 0, 255}}, Chromosome{{13, 100, 9}}});
-    files.Finish(1);
+    files.Finish();
     const std::vector<std::string> lines = CrLfLines(ReadBytes(files.dir.file("results.csv")));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].substr(0, 9), "10,0,255,");
@@ -130,51 +125,48 @@ TEST(EvaluateGeneration, GenesAreWrittenAsDecimalNumbersNeverAsCharacters) {
 TEST(EvaluateGeneration, PrefixSumsLeftForReproductionAreTheRunningSums) {
     OpenFiles files;
     files.Evaluate(0, {Chromosome{{45, 30, 15}}, Chromosome{{0, 0, 0}}, Chromosome{{90, 90, 90}}});
-    const SolverState& state = *files.state;
     double sum = 0.0;
     for (int i = 0; i < 3; ++i) {
-        sum += Fitness(state, files.population[i]);
-        EXPECT_EQ(files.scratch->prefix[i], sum);
+        const double f = Fitness(files.geometry, files.buffers->population[i]);
+        EXPECT_EQ(files.buffers->fitness[i], f);
+        sum += f;
+        EXPECT_EQ(files.buffers->scratch.prefix[i], sum);
     }
-    EXPECT_TRUE(files.scratch->evaluated);
-    EXPECT_EQ(state.history[0].average, sum / 3);
+    EXPECT_TRUE(files.buffers->scratch.evaluated);
+    EXPECT_EQ(files.view.average, sum / 3);
 }
 
 /// Two different chromosomes with exactly the same fitness toward the base: the tip's distance from
 /// the base depends on the relative angles alone, up to rounding, so turning the first joint
 /// gives exact ties.
-std::pair<Chromosome, Chromosome> EqualFitnessPair(const SolverState& state) {
+std::pair<Chromosome, Chromosome> EqualFitnessPair(const Geometry& geometry) {
     for (int a = 0; a < 256; ++a) {
         for (int b = a + 1; b < 256; ++b) {
             const Chromosome p{{static_cast<std::uint8_t>(a), 30, 15}}, q{{static_cast<std::uint8_t>(b), 30, 15}};
-            if (Fitness(state, p) == Fitness(state, q)) return {p, q};
+            if (Fitness(geometry, p) == Fitness(geometry, q)) return {p, q};
         }
     }
     ADD_FAILURE() << "no tie found";
     return {};
 }
 
-TEST(EvaluateGeneration, TiesGoToTheEarliestIndexAndTheEarliestGeneration) {
+TEST(EvaluateGeneration, TiesGoToTheEarliestIndex) {
     OpenFiles files;
-    SolverState& state = *files.state;
-    state.targetX = state.baseX;
-    state.targetY = state.baseY;
-    const auto [p, q] = EqualFitnessPair(state);
+    Geometry& geometry = files.geometry;
+    geometry.targetX = geometry.baseX;
+    geometry.targetY = geometry.baseY;
+    const auto [p, q] = EqualFitnessPair(geometry);
     ASSERT_NE(p, q);
     const Chromosome worse{{0, 0, 0}};  // stretched: 200 px from the base
-    ASSERT_LT(Fitness(state, worse), Fitness(state, p));
+    ASSERT_LT(Fitness(geometry, worse), Fitness(geometry, p));
 
     files.Evaluate(0, {worse, p, q});  // p and q tie; p comes first
-    EXPECT_EQ(state.currentPose, PoseOf(p));
-    EXPECT_EQ(state.elitePose, PoseOf(p));
-    files.Evaluate(1, {q, worse});  // only equals the elite: the elite stays
-    EXPECT_EQ(state.currentPose, PoseOf(q));
-    EXPECT_EQ(state.elitePose, PoseOf(p));
-    files.Evaluate(2, {worse});  // a worse generation: the current pose follows it, the elite stays
-    EXPECT_EQ(state.currentPose, PoseOf(worse));
-    EXPECT_EQ(state.elitePose, PoseOf(p));
-    EXPECT_EQ(state.eliteFitness, Fitness(state, p));
-    files.Finish(3);
+    EXPECT_EQ(files.view.currentPose, PoseOf(p));
+    files.Evaluate(1, {q, worse});
+    EXPECT_EQ(files.view.currentPose, PoseOf(q));
+    files.Evaluate(2, {worse});  // a worse generation: the current pose follows it
+    EXPECT_EQ(files.view.currentPose, PoseOf(worse));
+    files.Finish();
 
     const std::vector<std::string> lines = CrLfLines(ReadBytes(files.dir.file("results.csv")));
     ASSERT_EQ(lines.size(), 4u + 3u + 2u);
@@ -198,34 +190,35 @@ ssize_t Recording(int fd, const void* data, std::size_t size) {
 
 TEST(ResultFiles, EachLineGoesOutInOneWriteAsSoonAsItEnds) {
     OpenFiles files;
-    SolverState& state = *files.state;
+    LogFile& results = files.writer.results;
+    LogFile& fitness = files.writer.fitness;
     writes.clear();
-    state.resultsLog.writer = Recording;
-    state.fitnessLog.writer = Recording;
-    const int resultsFd = state.resultsLog.fd, fitnessFd = state.fitnessLog.fd;
+    results.writer = Recording;
+    fitness.writer = Recording;
+    const int resultsFd = results.fd, fitnessFd = fitness.fd;
 
-    state.populationSize = 1;
-    LogIndividual(state, Chromosome{{1, 2, 3}});
+    LogIndividual(results, Chromosome{{1, 2, 3}});
     EXPECT_TRUE(writes.empty());  // the genes wait for their fitness
-    LogIndividualFitness(state, 0.5);
+    LogIndividualFitness(results, 0.5);
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0].fd, resultsFd);
     EXPECT_EQ(writes[0].bytes, "1,2,3,0.5\r\n");
-    LogSummary(state, 0, 0.5, 0.5);
+    LogSummary(results, 0, 0.5, 0.5);
     ASSERT_EQ(writes.size(), 2u);
     EXPECT_EQ(writes[1].bytes, "0,0.5,0.5\r\n");
 
-    state.history[0] = {0.5, 0.25};
-    state.history[1] = {1.0, 0.125};
-    files.Finish(2);
+    CloseLog(results);
+    LogFitnessRow(fitness, 0.5, 0.25);
+    LogFitnessRow(fitness, 1.0, 0.125);
+    CloseLog(fitness);
     ASSERT_EQ(writes.size(), 4u);
     EXPECT_EQ(writes[2].fd, fitnessFd);
     EXPECT_EQ(writes[2].bytes, "0.5,0.25\r\n");
     EXPECT_EQ(writes[3].bytes, "1,0.125\r\n");
-    EXPECT_EQ(state.resultsLog.linesWritten, 2);
-    EXPECT_EQ(state.fitnessLog.linesWritten, 2);
-    EXPECT_EQ(state.resultsLog.fd, -1);
-    EXPECT_EQ(state.fitnessLog.fd, -1);
+    EXPECT_EQ(results.linesWritten, 2);
+    EXPECT_EQ(fitness.linesWritten, 2);
+    EXPECT_EQ(results.fd, -1);
+    EXPECT_EQ(fitness.fd, -1);
 }
 
 TEST(ResultFiles, OpeningCreatesOrTruncatesBothFiles) {
@@ -236,42 +229,37 @@ TEST(ResultFiles, OpeningCreatesOrTruncatesBothFiles) {
         std::fputs("left over from an earlier run\r\n", old);
         std::fclose(old);
     }
-    auto state = MakeState();
-    OpenResultFiles(*state, dir.c_str());
-    EXPECT_GE(state->resultsLog.fd, 0);
-    EXPECT_GE(state->fitnessLog.fd, 0);
-    EXPECT_FALSE(FailureOf(state->resultsLog));
-    EXPECT_FALSE(FailureOf(state->fitnessLog));
+    ResultWriter writer;
+    writer.open(dir.c_str());
+    EXPECT_GE(writer.results.fd, 0);
+    EXPECT_GE(writer.fitness.fd, 0);
+    EXPECT_TRUE(writer.filesComplete());
     EXPECT_EQ(ReadBytes(dir.file("results.csv")), "");
     EXPECT_EQ(ReadBytes(dir.file("fitness.csv")), "");
-    CloseResultsFile(*state);
-    WriteFitnessFile(*state, 0);
+    writer.onEnd({});
 }
 
 TEST(ResultFiles, AFileThatCannotBeOpenedIsNotedAndTakesNoLines) {
     ScratchDir dir;
     const std::string missing = dir.file("no-such-directory");
-    auto state = MakeState();
-    OpenResultFiles(*state, missing.c_str());
-    const ResultFileFailure results = FailureOf(state->resultsLog);
+    ResultWriter writer;
+    writer.open(missing.c_str());
+    const ResultFileFailure results = writer.resultsFailure();
     ASSERT_TRUE(results);
     EXPECT_STREQ(results.name, "results.csv");
     EXPECT_EQ(results.error, ENOENT);
     EXPECT_TRUE(results.duringOpen);
-    EXPECT_STREQ(FailureOf(state->fitnessLog).name, "fitness.csv");
+    EXPECT_STREQ(writer.fitnessFailure().name, "fitness.csv");
 
-    state->populationSize = 1;
-    LogIndividual(*state, Chromosome{{1, 2, 3}});
-    LogIndividualFitness(*state, 0.5);
-    EXPECT_EQ(state->resultsLog.linesWritten, 0);
-    EXPECT_EQ(state->resultsLog.length, 0);  // nothing of the lost line lingers for the next one
+    LogIndividual(writer.results, Chromosome{{1, 2, 3}});
+    LogIndividualFitness(writer.results, 0.5);
+    EXPECT_EQ(writer.results.linesWritten, 0);
+    EXPECT_EQ(writer.results.length, 0);  // nothing of the lost line lingers for the next one
 
     // A later open in a good directory starts clean.
-    OpenResultFiles(*state, dir.c_str());
-    EXPECT_FALSE(FailureOf(state->resultsLog));
-    EXPECT_FALSE(FailureOf(state->fitnessLog));
-    CloseResultsFile(*state);
-    WriteFitnessFile(*state, 0);
+    writer.open(dir.c_str());
+    EXPECT_TRUE(writer.filesComplete());
+    writer.onEnd({});
 }
 
 }  // namespace

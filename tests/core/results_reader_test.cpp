@@ -30,22 +30,33 @@ using testing_support::ScratchDir;
 
 struct WrittenRun {
     std::string bytes;
-    std::unique_ptr<SolverState> state;
-    std::vector<std::uint64_t> offsets;  // bytesLogged at each generation start, and at the end
+    Geometry geometry;
+    RunOutcome outcome;
+    std::vector<GenerationStat> history;  // each generation's best and average
+    std::vector<std::uint64_t> offsets;   // bytesLogged at each generation start, and at the end
 };
 
 WrittenRun WriteRun(int population, int generations, std::uint32_t seed, int targetX = 368, int targetY = 40) {
     ScratchDir dir;
     WrittenRun run;
-    run.state = MakeGeometry(targetX, targetY);
+    run.geometry = MakeGeometry(targetX, targetY);
     run.offsets.push_back(0);
-    SolverState& state = *run.state;
-    RunOptions options;
-    options.seed = seed;
-    options.outputDirectory = dir.c_str();
-    RunSolver(state, {population, generations, 0.5, 0.1},
-              [&](int, double) { run.offsets.push_back(static_cast<std::uint64_t>(state.resultsLog.bytesLogged)); },
-              options);
+    // Called after the writer has had each generation.
+    struct Follow final : RunObserver {
+        WrittenRun& run;
+        const ResultWriter& writer;
+        Follow(WrittenRun& r, const ResultWriter& w) : run(r), writer(w) {}
+        void onGeneration(const GenerationView& view) override {
+            run.offsets.push_back(static_cast<std::uint64_t>(writer.results.bytesLogged));
+            run.history.push_back({view.best, view.average});
+        }
+    };
+    ResultWriter writer;
+    Follow follow(run, writer);
+    RunObserver* observers[] = {&follow};
+    const auto buffers = std::make_unique<RunBuffers>();
+    RunWithFiles({{population, generations, 0.5, 0.1}, run.geometry, seed}, writer, dir.c_str(), observers, *buffers,
+                 nullptr, &run.outcome);
     run.bytes = ReadBytes(dir.file("results.csv"));
     return run;
 }
@@ -63,7 +74,7 @@ class RealRunTest : public testing::TestWithParam<RealRun> {};
 TEST_P(RealRunTest, ReadsBackWhatTheRunWrote) {
     const RealRun& p = GetParam();
     const WrittenRun run = WriteRun(p.population, p.generations, p.seed);
-    const SolverState& state = *run.state;
+    const Geometry& state = run.geometry;
     const ResultsSummary s = VerifyResults(run.bytes, state.baseX, state.baseY, 2);
     ASSERT_FALSE(s.fault) << s.fault.line << ": " << s.fault.message;
     EXPECT_EQ(s.index.population, p.population);
@@ -77,14 +88,14 @@ TEST_P(RealRunTest, ReadsBackWhatTheRunWrote) {
     } else {
         EXPECT_GT(s.target.candidates, 1);
     }
-    EXPECT_EQ(s.eliteFitness, state.eliteFitness);
-    EXPECT_EQ(s.elitePose, state.elitePose);
-    EXPECT_EQ(s.lastBestPose, state.currentPose);
+    EXPECT_EQ(s.eliteFitness, run.outcome.eliteFitness);
+    EXPECT_EQ(s.elitePose, run.outcome.elitePose);
+    EXPECT_EQ(s.lastBestPose, run.outcome.currentPose);
     ASSERT_EQ(s.history.size(), static_cast<std::size_t>(p.generations));
     for (int g = 0; g < p.generations; ++g) {  // fitness.csv's rows, as the run kept them
-        EXPECT_EQ(PrintfG(s.history[static_cast<std::size_t>(g)].best), PrintfG(state.history[static_cast<std::size_t>(g)].best));
+        EXPECT_EQ(PrintfG(s.history[static_cast<std::size_t>(g)].best), PrintfG(run.history[static_cast<std::size_t>(g)].best));
         EXPECT_EQ(PrintfG(s.history[static_cast<std::size_t>(g)].average),
-                  PrintfG(state.history[static_cast<std::size_t>(g)].average));
+                  PrintfG(run.history[static_cast<std::size_t>(g)].average));
     }
     // The offsets the run recorded while writing are the index, and the lines of each generation
     // are the file's own lines, read back through ReadGeneration.

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <memory>
 #include <filesystem>
+#include <functional>
 #include <regex>
 #include <string>
 #include <sys/stat.h>
@@ -29,27 +30,47 @@ namespace {
 
 using testing_support::CrLfLines;
 using testing_support::Fields;
-using testing_support::MakeState;
+using testing_support::MakeGeometry;
 using testing_support::PrintfG;
 using testing_support::ReadBytes;
 using testing_support::ScratchDir;
 
-/// One finished run in its own directory.
+/// What a run showed its observers: each generation's number, error, best and average.
+struct Recorder final : RunObserver {
+    std::vector<std::pair<int, double>> progress;  ///< (generation, error) as reported
+    std::vector<GenerationStat> history;
+    std::function<void(int)> after;                ///< called with the generation's number, may be empty
+    void onGeneration(const GenerationView& view) override {
+        progress.emplace_back(view.generation, view.error);
+        history.push_back({view.best, view.average});
+        if (after) after(view.generation);
+    }
+};
+
+/// One finished run in its own directory (or in directory, when given).
 struct Finished {
     ScratchDir dir;
-    std::unique_ptr<SolverState> state;
+    Geometry geometry;
     RunReport report;
-    std::vector<std::pair<int, double>> progress;  ///< (generation, error) as reported
+    RunOutcome outcome;
+    Recorder recorder;
+    const std::vector<std::pair<int, double>>& progress = recorder.progress;
+    const std::vector<GenerationStat>& history = recorder.history;
     std::string results() const { return ReadBytes(dir.file("results.csv")); }
     std::string fitness() const { return ReadBytes(dir.file("fitness.csv")); }
 };
 
-std::unique_ptr<Finished> RunOnce(const SolverParams& params, std::uint32_t seed, int targetX = 368, int targetY = 40) {
+std::unique_ptr<Finished> RunOnce(const SolverParams& params, std::uint32_t seed, int targetX = 368, int targetY = 40,
+                                  const char* directory = nullptr, LineWriter writer = nullptr,
+                                  const std::atomic<bool>* stop = nullptr, std::function<void(int)> after = {}) {
     auto run = std::make_unique<Finished>();
-    run->state = MakeState(targetX, targetY);
-    const RunOptions options{.seed = seed, .outputDirectory = run->dir.c_str()};
-    auto& progress = run->progress;
-    run->report = RunSolver(*run->state, params, [&progress](int g, double e) { progress.emplace_back(g, e); }, options);
+    run->geometry = MakeGeometry(targetX, targetY);
+    run->recorder.after = std::move(after);
+    ResultWriter files(FlushMode::line, writer);
+    RunObserver* observers[] = {&run->recorder};
+    const auto buffers = std::make_unique<RunBuffers>();
+    run->report = RunWithFiles({params, run->geometry, seed}, files, directory ? directory : run->dir.c_str(), observers,
+                               *buffers, stop, &run->outcome);
     return run;
 }
 
@@ -65,7 +86,6 @@ TEST(RunSolver, OneGenerationOfTwentyWritesTwentyOneLinesAndOneRow) {
     EXPECT_EQ(CrLfLines(run->fitness()).size(), 1u);
     ASSERT_EQ(run->progress.size(), 1u);
     EXPECT_EQ(run->progress[0].first, 1);
-    EXPECT_EQ(run->state->generation, 1);
     EXPECT_EQ(run->report.generationsRun, 1);
     EXPECT_FALSE(run->report.stopped);
     EXPECT_TRUE(run->report.filesComplete());
@@ -74,7 +94,7 @@ TEST(RunSolver, OneGenerationOfTwentyWritesTwentyOneLinesAndOneRow) {
 TEST(RunSolver, FilesFollowTheLineFormatsAndAgreeWithEachOther) {
     const int n = 7, g = 6;
     const auto run = RunOnce({n, g, 0.6, 0.3}, 99, 250, 120);
-    const SolverState& state = *run->state;
+    const Geometry& state = run->geometry;
     const std::vector<std::string> results = CrLfLines(run->results());
     const std::vector<std::string> fitness = CrLfLines(run->fitness());
     ASSERT_EQ(results.size(), static_cast<std::size_t>(g * (n + 1)));
@@ -108,13 +128,13 @@ TEST(RunSolver, FilesFollowTheLineFormatsAndAgreeWithEachOther) {
         const std::string& summary = results[static_cast<std::size_t>(gen * (n + 1) + n)];
         EXPECT_EQ(summary, std::to_string(bestIndex) + "," + PrintfG(best) + "," + PrintfG(total / n));
         EXPECT_EQ(fitness[static_cast<std::size_t>(gen)], PrintfG(best) + "," + PrintfG(total / n));
-        EXPECT_EQ(state.history[static_cast<std::size_t>(gen)].best, best);
-        EXPECT_EQ(state.history[static_cast<std::size_t>(gen)].average, total / n);
+        EXPECT_EQ(run->history[static_cast<std::size_t>(gen)].best, best);
+        EXPECT_EQ(run->history[static_cast<std::size_t>(gen)].average, total / n);
         // The error of a generation is the distance of its own best tip.
         const ArmPose bestPose = PoseOf(generation[static_cast<std::size_t>(bestIndex)]);
         EXPECT_EQ(run->progress[static_cast<std::size_t>(gen)].second, TipDistance(state, bestPose));
         if (gen == g - 1) {
-            EXPECT_EQ(state.currentPose, bestPose);
+            EXPECT_EQ(run->outcome.currentPose, bestPose);
         }
     }
 }
@@ -134,18 +154,17 @@ TEST_P(RunMatchesThePlainAlgorithm, ByteForByte) {
     const RunCase& c = GetParam();
     const auto run = RunOnce(c.params, c.seed, c.targetX, c.targetY);
     const reference::RunOutcome expected = reference::Run({300, 220, c.targetX, c.targetY}, c.params, c.seed);
-    const SolverState& state = *run->state;
 
     EXPECT_TRUE(run->results() == expected.results) << "results.csv differs";
     EXPECT_EQ(run->fitness(), expected.fitness);
     EXPECT_EQ(Errors(*run), expected.errors);
     for (int g = 0; g < c.params.generationCount; ++g) {
-        ASSERT_EQ(state.history[g].best, expected.history[g].best) << "generation " << g;
-        ASSERT_EQ(state.history[g].average, expected.history[g].average) << "generation " << g;
+        ASSERT_EQ(run->history[g].best, expected.history[g].best) << "generation " << g;
+        ASSERT_EQ(run->history[g].average, expected.history[g].average) << "generation " << g;
     }
-    EXPECT_EQ(state.currentPose, expected.currentPose);
-    EXPECT_EQ(state.elitePose, expected.elitePose);
-    EXPECT_EQ(state.eliteFitness, expected.eliteFitness);
+    EXPECT_EQ(run->outcome.currentPose, expected.currentPose);
+    EXPECT_EQ(run->outcome.elitePose, expected.elitePose);
+    EXPECT_EQ(run->outcome.eliteFitness, expected.eliteFitness);
     EXPECT_EQ(run->report.seed, c.seed);
 }
 
@@ -172,8 +191,8 @@ TEST(RunSolver, TheSameSeedGivesTheSameFilesPosesAndErrors) {
     EXPECT_TRUE(first->results() == second->results());
     EXPECT_EQ(first->fitness(), second->fitness());
     EXPECT_EQ(Errors(*first), Errors(*second));
-    EXPECT_EQ(first->state->currentPose, second->state->currentPose);
-    EXPECT_EQ(first->state->elitePose, second->state->elitePose);
+    EXPECT_EQ(first->outcome.currentPose, second->outcome.currentPose);
+    EXPECT_EQ(first->outcome.elitePose, second->outcome.elitePose);
 
     const auto other = RunOnce(params, 1700000001u);
     EXPECT_NE(first->results(), other->results());
@@ -181,34 +200,16 @@ TEST(RunSolver, TheSameSeedGivesTheSameFilesPosesAndErrors) {
 
 TEST(RunSolver, ASecondRunReplacesBothFilesCompletely) {
     ScratchDir dir;
-    auto state = MakeState();
-    RunOptions options{.seed = 3, .outputDirectory = dir.c_str()};
-    RunSolver(*state, {60, 40, 0.5, 0.1}, {}, options);
+    RunOnce({60, 40, 0.5, 0.1}, 3, 368, 40, dir.c_str());
     const std::uintmax_t firstSize = std::filesystem::file_size(dir.file("results.csv"));
 
-    options.seed = 4;
-    RunSolver(*state, {2, 3, 0.5, 0.1}, {}, options);
+    const auto second = RunOnce({2, 3, 0.5, 0.1}, 4, 368, 40, dir.c_str());
     const auto alone = RunOnce({2, 3, 0.5, 0.1}, 4);
     EXPECT_LT(std::filesystem::file_size(dir.file("results.csv")), firstSize);
     EXPECT_EQ(ReadBytes(dir.file("results.csv")), alone->results());
     EXPECT_EQ(ReadBytes(dir.file("fitness.csv")), alone->fitness());
-    EXPECT_EQ(state->elitePose, alone->state->elitePose);
-    EXPECT_EQ(state->eliteFitness, alone->state->eliteFitness);
-}
-
-TEST(RunSolver, EachRunStartsItsEliteAfreshAndLeavesLaterHistoryRowsAlone) {
-    auto state = MakeState();
-    state->eliteFitness = 2.0;  // above any fitness: a run that kept it would never take an elite
-    state->elitePose = {1, 2, 3};
-    state->history[5] = {0.125, 0.0625};
-    ScratchDir dir;
-    RunSolver(*state, {10, 5, 0.5, 0.1}, {}, {.seed = 77, .outputDirectory = dir.c_str()});
-    double best = 0.0;
-    for (int g = 0; g < 5; ++g) best = std::max(best, state->history[g].best);
-    EXPECT_EQ(state->eliteFitness, best);
-    EXPECT_NE(state->elitePose, (ArmPose{1, 2, 3}));
-    EXPECT_EQ(state->history[5].best, 0.125);
-    EXPECT_EQ(state->history[5].average, 0.0625);
+    EXPECT_EQ(second->outcome.elitePose, alone->outcome.elitePose);
+    EXPECT_EQ(second->outcome.eliteFitness, alone->outcome.eliteFitness);
 }
 
 TEST(RunSolver, APopulationOfOneIsCopiedThenMutatedEachGeneration) {
@@ -238,7 +239,8 @@ TEST(RunSolver, APopulationOfOneIsCopiedThenMutatedEachGeneration) {
 
 TEST(RunSolver, TheErrorIsOneOverBestMinusOneAndFollowsEachGenerationsBest) {
     const auto run = RunOnce({15, 200, 0.4, 0.4}, 2024, 160, 330);
-    const SolverState& state = *run->state;
+    const Geometry& state = run->geometry;
+    const RunOutcome& outcome = run->outcome;
     ASSERT_EQ(run->progress.size(), 200u);
     bool rose = false;
     double lowest = INFINITY;
@@ -246,68 +248,58 @@ TEST(RunSolver, TheErrorIsOneOverBestMinusOneAndFollowsEachGenerationsBest) {
     for (int g = 0; g < 200; ++g) {
         const auto [number, error] = run->progress[static_cast<std::size_t>(g)];
         EXPECT_EQ(number, g + 1);
-        const double best = state.history[static_cast<std::size_t>(g)].best;
+        const double best = run->history[static_cast<std::size_t>(g)].best;
         EXPECT_NEAR(error, 1.0 / best - 1.0, 1e-9 * (1.0 + error)) << "generation " << g;
         rose = rose || error > lowest;
         lowest = std::min(lowest, error);
-        if (best == state.eliteFitness && firstBest < 0) firstBest = g;
+        if (best == outcome.eliteFitness && firstBest < 0) firstBest = g;
     }
     EXPECT_TRUE(rose) << "with heavy mutation some generation's best should fall behind an earlier one";
-    EXPECT_EQ(run->progress.back().second, TipDistance(state, state.currentPose));
+    EXPECT_EQ(run->progress.back().second, TipDistance(state, outcome.currentPose));
     // The elite is the best of the run, and it is the pose of the first generation that reached it.
     ASSERT_GE(firstBest, 0);
-    EXPECT_EQ(Fitness(state, Chromosome{{static_cast<std::uint8_t>(state.elitePose.a1),
-                                         static_cast<std::uint8_t>(state.elitePose.a2),
-                                         static_cast<std::uint8_t>(state.elitePose.a3)}}),
-              state.eliteFitness);
+    EXPECT_EQ(Fitness(state, Chromosome{{static_cast<std::uint8_t>(outcome.elitePose.a1),
+                                         static_cast<std::uint8_t>(outcome.elitePose.a2),
+                                         static_cast<std::uint8_t>(outcome.elitePose.a3)}}),
+              outcome.eliteFitness);
     const std::vector<std::string> lines = CrLfLines(run->results());
     const std::vector<std::string> summary = Fields(lines[static_cast<std::size_t>(firstBest * 16 + 15)]);
     const std::vector<std::string> bestLine = Fields(lines[static_cast<std::size_t>(firstBest * 16 + std::stoi(summary[0]))]);
-    EXPECT_EQ(state.elitePose, (ArmPose{std::stoi(bestLine[0]), std::stoi(bestLine[1]), std::stoi(bestLine[2])}));
+    EXPECT_EQ(outcome.elitePose, (ArmPose{std::stoi(bestLine[0]), std::stoi(bestLine[1]), std::stoi(bestLine[2])}));
 }
 
 TEST(RunSolver, LinesReachTheFileDuringTheRunAndFitnessRowsOnlyAtTheEnd) {
     ScratchDir dir;
-    auto state = MakeState();
-    const RunOptions options{.seed = 5, .outputDirectory = dir.c_str()};
     const int n = 9;
     int calls = 0;
-    RunSolver(*state, {n, 12, 0.5, 0.1},
-              [&](int g, double) {
-                  ++calls;
-                  // Read by another handle while the run holds the files open.
-                  const std::string results = ReadBytes(dir.file("results.csv"));
-                  EXPECT_EQ(CrLfLines(results).size(), static_cast<std::size_t>(g * (n + 1))) << "generation " << g;
-                  EXPECT_EQ(ReadBytes(dir.file("fitness.csv")), "") << "generation " << g;
-              },
-              options);
+    RunOnce({n, 12, 0.5, 0.1}, 5, 368, 40, dir.c_str(), nullptr, nullptr, [&](int g) {
+        ++calls;
+        // Read by another handle while the run holds the files open.
+        const std::string results = ReadBytes(dir.file("results.csv"));
+        EXPECT_EQ(CrLfLines(results).size(), static_cast<std::size_t>(g * (n + 1))) << "generation " << g;
+        EXPECT_EQ(ReadBytes(dir.file("fitness.csv")), "") << "generation " << g;
+    });
     EXPECT_EQ(calls, 12);
     EXPECT_EQ(CrLfLines(ReadBytes(dir.file("fitness.csv"))).size(), 12u);
 }
 
-TEST(RunSolver, WithoutASeedTheClockSeedsTheRun) {
-    ScratchDir dir;
-    auto state = MakeState();
+TEST(RunSolver, TheClockSeedIsTheTimeInWholeSeconds) {
     const auto before = static_cast<std::uint32_t>(std::time(nullptr));
-    const RunReport report = RunSolver(*state, {5, 2, 0.5, 0.1}, {}, {.seed = std::nullopt, .outputDirectory = dir.c_str()});
+    const std::uint32_t seed = ClockSeed();
     const auto after = static_cast<std::uint32_t>(std::time(nullptr));
-    EXPECT_GE(report.seed, before);
-    EXPECT_LE(report.seed, after);
-    const auto again = RunOnce({5, 2, 0.5, 0.1}, report.seed);
-    EXPECT_EQ(ReadBytes(dir.file("results.csv")), again->results());
+    EXPECT_GE(seed, before);
+    EXPECT_LE(seed, after);
 }
 
 TEST(RunSolver, AStopRequestEndsTheRunAfterTheCurrentGeneration) {
     const SolverParams params{10, 10, 0.5, 0.1};
     const auto full = RunOnce(params, 31);
     ScratchDir dir;
-    auto state = MakeState();
     std::atomic<bool> stop = false;
-    const RunOptions options{.seed = 31, .outputDirectory = dir.c_str(), .stopRequested = &stop};
-    const RunReport report = RunSolver(*state, params, [&](int g, double) { stop = g == 3; }, options);
+    const auto stopped = RunOnce(params, 31, 368, 40, dir.c_str(), nullptr, &stop, [&](int g) { stop = g == 3; });
+    const RunReport& report = stopped->report;
     EXPECT_TRUE(report.stopped);
     EXPECT_EQ(report.generationsRun, 3);
-    EXPECT_EQ(state->generation, 3);
     const std::string results = ReadBytes(dir.file("results.csv"));
     EXPECT_EQ(CrLfLines(results).size(), 33u);
     EXPECT_EQ(results, full->results().substr(0, results.size()));
@@ -316,9 +308,9 @@ TEST(RunSolver, AStopRequestEndsTheRunAfterTheCurrentGeneration) {
     EXPECT_EQ(rows, std::vector<std::string>(fullRows.begin(), fullRows.begin() + 3));
 
     // A request that arrives with the last generation changes nothing.
-    const RunReport last = RunSolver(*state, params, [&](int g, double) { stop = g == 10; }, options);
-    EXPECT_FALSE(last.stopped);
-    EXPECT_EQ(last.generationsRun, 10);
+    const auto last = RunOnce(params, 31, 368, 40, dir.c_str(), nullptr, &stop, [&](int g) { stop = g == 10; });
+    EXPECT_FALSE(last->report.stopped);
+    EXPECT_EQ(last->report.generationsRun, 10);
     EXPECT_EQ(ReadBytes(dir.file("results.csv")), full->results());
 }
 
@@ -360,10 +352,7 @@ TEST(ValidateParams, RejectsValuesJustOutsideAndNotANumber) {
 // A run's parameters are its caller's to check: a debug build stops on a bad one rather than
 // overrunning the history (a release build runs it; zero generations is harmless there).
 TEST(RunSolverDeathTest, ADebugBuildStopsOnParametersOutOfRange) {
-    ScratchDir dir;
-    auto state = MakeState();
-    EXPECT_DEBUG_DEATH(RunSolver(*state, {20, 0, 0.5, 0.1}, {}, {.seed = 1, .outputDirectory = dir.c_str()}),
-                       "params out of range");
+    EXPECT_DEBUG_DEATH(RunSolver({{20, 0, 0.5, 0.1}, MakeGeometry(), 1}, {}), "params out of range");
 }
 
 // ---------------------------------------------------------------- result files that fail
@@ -372,16 +361,13 @@ TEST(RunSolverDeathTest, ADebugBuildStopsOnParametersOutOfRange) {
 /// itself (poses, errors, history) is unaffected by what happened to the files.
 RunReport RunBeside(const Finished& reference, const char* directory, const SolverParams& params,
                     LineWriter writer = nullptr) {
-    auto state = MakeState();
-    const RunOptions options{.seed = reference.report.seed, .outputDirectory = directory, .writer = writer};
-    std::vector<double> errors;
-    const RunReport report = RunSolver(*state, params, [&](int, double e) { errors.push_back(e); }, options);
-    EXPECT_EQ(errors, Errors(reference));
-    EXPECT_EQ(state->currentPose, reference.state->currentPose);
-    EXPECT_EQ(state->elitePose, reference.state->elitePose);
-    EXPECT_EQ(state->eliteFitness, reference.state->eliteFitness);
-    EXPECT_EQ(state->generation, params.generationCount);
-    return report;
+    const auto run = RunOnce(params, reference.report.seed, 368, 40, directory, writer);
+    EXPECT_EQ(Errors(*run), Errors(reference));
+    EXPECT_EQ(run->outcome.currentPose, reference.outcome.currentPose);
+    EXPECT_EQ(run->outcome.elitePose, reference.outcome.elitePose);
+    EXPECT_EQ(run->outcome.eliteFitness, reference.outcome.eliteFitness);
+    EXPECT_EQ(run->report.generationsRun, params.generationCount);
+    return run->report;
 }
 
 const SolverParams kSmall{12, 15, 0.5, 0.1};
@@ -469,11 +455,13 @@ TEST(RunSolverFailures, AWriteFailureMidRunKeepsTheCompleteLinesBeforeItAndNothi
 }
 
 TEST(RunSolverFailures, ALaterGoodRunReportsNoFailure) {
-    auto state = MakeState();
     ScratchDir dir;
     const std::string missing = dir.file("gone");
-    EXPECT_FALSE(RunSolver(*state, kSmall, {}, {.seed = 1, .outputDirectory = missing.c_str()}).filesComplete());
-    EXPECT_TRUE(RunSolver(*state, kSmall, {}, {.seed = 1, .outputDirectory = dir.c_str()}).filesComplete());
+    ResultWriter writer;
+    const auto buffers = std::make_unique<RunBuffers>();
+    const RunSetup setup{kSmall, MakeGeometry(), 1};
+    EXPECT_FALSE(RunWithFiles(setup, writer, missing.c_str(), {}, *buffers).filesComplete());
+    EXPECT_TRUE(RunWithFiles(setup, writer, dir.c_str(), {}, *buffers).filesComplete());
 }
 
 }  // namespace

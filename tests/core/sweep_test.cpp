@@ -15,6 +15,8 @@
 namespace kelvora {
 namespace {
 
+using testing_support::TestRun;
+
 using testing_support::ReadBytes;
 using testing_support::ScratchDir;
 
@@ -55,7 +57,6 @@ TEST(Sweep, CombinationsNestParametersThenTargetsThenSeeds) {
 
 // What a plain run of the library gives for one combination, measured from its progress calls.
 SweepResult PlainRun(const SweepCombination& c, double epsilon) {
-    auto state = testing_support::MakeState(kBaseX + c.target.x, kBaseY - c.target.y);
     ScratchDir dir;
     SweepResult r;
     r.combination = c;
@@ -64,14 +65,15 @@ SweepResult PlainRun(const SweepCombination& c, double epsilon) {
     if (added) at->second = FindOptimum(kBaseX, kBaseY, kBaseX + c.target.x, kBaseY - c.target.y).distance;
     r.optimumDistance = at->second;
     std::vector<double> errors;
-    RunSolver(*state, c.params, [&](int, double e) { errors.push_back(e); },
-              {.seed = c.seed, .outputDirectory = dir.c_str()});
+    const Geometry geometry = GeometryFor(c.target.x, c.target.y);
+    const TestRun run = testing_support::RunInto(dir.c_str(), c.params, geometry, c.seed,
+                                                 [&](int, double e) { errors.push_back(e); });
     for (std::size_t g = errors.size(); g-- > 0;) {
         if (errors[g] <= r.optimumDistance) r.firstGenerationAtOptimum = static_cast<int>(g) + 1;
         if (errors[g] <= epsilon) r.firstGenerationWithinEpsilon = static_cast<int>(g) + 1;
     }
-    r.elitePose = state->elitePose;
-    r.eliteDistance = TipDistance(*state, state->elitePose);
+    r.elitePose = run.outcome.elitePose;
+    r.eliteDistance = TipDistance(geometry, run.outcome.elitePose);
     return r;
 }
 
@@ -143,8 +145,7 @@ TEST(Sweep, LogsGoToOneDirectoryPerRunWithThePlainRunsBytes) {
     for (long long i = 0; i < CombinationCount(plan); ++i) {
         const SweepCombination c = CombinationAt(plan, i);
         ScratchDir plain;
-        auto state = testing_support::MakeState(kBaseX - 50, kBaseY - 20);
-        RunSolver(*state, c.params, {}, {.seed = c.seed, .outputDirectory = plain.c_str()});
+        testing_support::RunInto(plain.c_str(), c.params, GeometryFor(-50, 20), c.seed);
         const std::filesystem::path run = dir.path() / ("run-" + std::to_string(i + 1));
         for (const char* name : {"results.csv", "fitness.csv"})
             EXPECT_EQ(ReadBytes((run / name).string()), ReadBytes(plain.file(name))) << run << name;
@@ -238,13 +239,12 @@ TEST_P(Flush, GenerationModeWritesTheSameBytesOnceAGeneration) {
     int counted[2];
     for (int mode = 0; mode < 2; ++mode) {
         ScratchDir dir;
-        auto state = testing_support::MakeState();
         writes = 0;
-        RunSolver(*state, params, {},
-                  {.seed = 5, .outputDirectory = dir.c_str(), .writer = CountingWrite,
-                   .flush = mode ? FlushMode::generation : FlushMode::line});
+        ResultWriter writer(mode ? FlushMode::generation : FlushMode::line, CountingWrite);
+        const auto buffers = std::make_unique<RunBuffers>();
+        RunWithFiles({params, testing_support::MakeGeometry(), 5}, writer, dir.c_str(), {}, *buffers);
         counted[mode] = writes;
-        EXPECT_EQ(state->resultsLog.bytesLogged, static_cast<long long>(ReadBytes(dir.file("results.csv")).size()));
+        EXPECT_EQ(writer.results.bytesLogged, static_cast<long long>(ReadBytes(dir.file("results.csv")).size()));
         bytes[mode] = ReadBytes(dir.file("results.csv")) + "|" + ReadBytes(dir.file("fitness.csv"));
     }
     EXPECT_EQ(bytes[1], bytes[0]);
@@ -253,22 +253,19 @@ TEST_P(Flush, GenerationModeWritesTheSameBytesOnceAGeneration) {
 }
 INSTANTIATE_TEST_SUITE_P(Sizes, Flush, testing::Values(std::tuple{1, 3}, std::tuple{50, 20}, std::tuple{10000, 2}));
 
-TEST(RunSolver, WithoutFilesNothingIsCreatedAndTheRunIsTheSame) {
+TEST(RunSolver, WithoutAWriterNothingIsCreatedAndTheRunIsTheSame) {
     ScratchDir dir;
     const SolverParams params{40, 30, 0.5, 0.1};
-    auto with = testing_support::MakeState();
-    auto without = testing_support::MakeState();
-    RunSolver(*with, params, {}, {.seed = 3, .outputDirectory = dir.c_str()});
-    ScratchDir empty;
-    const RunReport report = RunSolver(*without, params, {}, {.seed = 3, .outputDirectory = empty.c_str(), .writeFiles = false});
-    EXPECT_TRUE(report.filesComplete());
-    EXPECT_TRUE(std::filesystem::is_empty(empty.path()));
-    EXPECT_EQ(without->elitePose, with->elitePose);
-    EXPECT_EQ(without->eliteFitness, with->eliteFitness);
-    for (int g = 0; g < params.generationCount; ++g) {
-        EXPECT_EQ(without->history[g].best, with->history[g].best);
-        EXPECT_EQ(without->history[g].average, with->history[g].average);
-    }
+    std::vector<std::pair<int, double>> with, without;
+    const TestRun written = testing_support::RunInto(dir.c_str(), params, testing_support::MakeGeometry(), 3,
+                                                     [&](int g, double e) { with.emplace_back(g, e); });
+    ProgressObserver progress([&](int g, double e) { without.emplace_back(g, e); });
+    RunObserver* observers[] = {&progress};
+    const RunOutcome alone = RunSolver({params, testing_support::MakeGeometry(), 3}, observers);
+    EXPECT_EQ(without, with);
+    EXPECT_EQ(alone.elitePose, written.outcome.elitePose);
+    EXPECT_EQ(alone.eliteFitness, written.outcome.eliteFitness);
+    EXPECT_EQ(alone.currentPose, written.outcome.currentPose);
 }
 
 }  // namespace
@@ -292,12 +289,11 @@ ssize_t FillingWrite(int fd, const void* data, std::size_t size) {
 TEST(Flush, ABatchCutShortByAFullDiskLeavesWholeLinesOnly) {
     const SolverParams params{50, 5, 0.5, 0.1};
     ScratchDir whole, cut;
-    auto state = testing_support::MakeState();
-    RunSolver(*state, params, {}, {.seed = 8, .outputDirectory = whole.c_str()});
+    testing_support::RunInto(whole.c_str(), params, testing_support::MakeGeometry(), 8);
     budget = 1500;  // inside the second generation's batch
-    const RunReport report = RunSolver(*state, params, {},
-                                       {.seed = 8, .outputDirectory = cut.c_str(), .writer = FillingWrite,
-                                        .flush = FlushMode::generation});
+    ResultWriter writer(FlushMode::generation, FillingWrite);
+    const auto buffers = std::make_unique<RunBuffers>();
+    const RunReport report = RunWithFiles({params, testing_support::MakeGeometry(), 8}, writer, cut.c_str(), {}, *buffers);
     const std::string full = ReadBytes(whole.file("results.csv"));
     const std::string kept = ReadBytes(cut.file("results.csv"));
     ASSERT_TRUE(report.results);
@@ -306,8 +302,8 @@ TEST(Flush, ABatchCutShortByAFullDiskLeavesWholeLinesOnly) {
     EXPECT_LT(kept.size(), 1500u);
     EXPECT_EQ(kept.substr(kept.size() - 2), "\r\n");
     EXPECT_EQ(full.substr(0, kept.size()), kept);
-    EXPECT_EQ(state->resultsLog.linesWritten, std::count(kept.begin(), kept.end(), '\n'));
-    EXPECT_EQ(state->resultsLog.bytesLogged, static_cast<long long>(kept.size()));
+    EXPECT_EQ(writer.results.linesWritten, std::count(kept.begin(), kept.end(), '\n'));
+    EXPECT_EQ(writer.results.bytesLogged, static_cast<long long>(kept.size()));
 }
 
 }  // namespace

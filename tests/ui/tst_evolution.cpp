@@ -284,11 +284,11 @@ void TestEvolution::openedFileFillsTheWindow() {
     run.baseY = kelvora::kBaseY;
     run.targetX = target.x();
     run.targetY = target.y();
-    kelvora::RunOptions options;
-    options.seed = seed;
     const QByteArray directory = QFile::encodeName(dir.path());
-    options.outputDirectory = directory.constData();
-    kelvora::RunSolver(run, {population, generations, 0.5, 0.1}, {}, options);
+    kelvora::RunOutcome outcome;
+    kelvora::RunWithFiles({{population, generations, 0.5, 0.1}, run.geometry(), seed}, directory.constData(),
+                          kelvora::FlushMode::line, &outcome);
+    run.elitePose = outcome.elitePose;
     const QString path = dir.filePath(QStringLiteral("results.csv"));
 
     Fixture f;  // the evolution window closed
@@ -315,7 +315,7 @@ void TestEvolution::openedFileFillsTheWindow() {
     // The readout: the optimum of the recovered target, the run's elite against it.
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), target);
     const kelvora::Optimum optimum = kelvora::FindOptimum(kelvora::kBaseX, kelvora::kBaseY, target.x(), target.y());
-    const double eliteDistance = kelvora::TipDistance(run, run.elitePose);
+    const double eliteDistance = kelvora::ui::TipDistance(run, run.elitePose);
     int reached = 0;
     for (std::size_t g = 0; g < s.history.size() && !reached; ++g)
         if (s.history[g].best >= optimum.fitness) reached = static_cast<int>(g) + 1;

@@ -187,7 +187,7 @@ void TestLiveRun::stopDuringARun() {
     const int bestIndex = results[lastSummary].split(',')[0].toInt();
     const QList<QByteArray> best = results[lastSummary - kPopulation + bestIndex].split(',');
     QCOMPARE(kelvora::ArmPose({best[0].toInt(), best[1].toInt(), best[2].toInt()}), f.state->currentPose);
-    QCOMPARE(f.text(IDC_ERROR), FormatDoubleText(kelvora::TipDistance(*f.state, f.state->currentPose)));
+    QCOMPARE(f.text(IDC_ERROR), FormatDoubleText(kelvora::ui::TipDistance(*f.state, f.state->currentPose)));
     QCOMPARE(ShownPlot(*f.dlg), ExpectedPlot(*f.dlg, *f.state));
 
     // Escape stops the run and leaves the dialog open; a close request closes it after the run.

@@ -310,7 +310,7 @@ void TestPointer::pickedTargetIsPaintedAndUsedByCompute() {
     QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("120"));
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), QPoint(150, 100));
     // The error shown is measured to the picked target.
-    QCOMPARE(f.text(IDC_ERROR), FormatDoubleText(kelvora::TipDistance(*f.state, f.state->currentPose)));
+    QCOMPARE(f.text(IDC_ERROR), FormatDoubleText(kelvora::ui::TipDistance(*f.state, f.state->currentPose)));
     QCOMPARE(uitest::ShownPlot(*f.dlg), uitest::ExpectedPlot(*f.dlg, *f.state));
 }
 
@@ -347,7 +347,7 @@ void TestPointer::clickAfterARunKeepsThePosesAndTheHistory() {
     f.compute()->click();
     QTRY_VERIFY_WITH_TIMEOUT(generation->toolTip().contains(QStringLiteral("--target -150,120")), 60000);
     QVERIFY(std::memcmp(history.get(), &f.state->history, sizeof *history) != 0);
-    QCOMPARE(f.text(IDC_ERROR), FormatDoubleText(kelvora::TipDistance(*f.state, f.state->currentPose)));
+    QCOMPARE(f.text(IDC_ERROR), FormatDoubleText(kelvora::ui::TipDistance(*f.state, f.state->currentPose)));
 }
 
 QTEST_MAIN(TestPointer)

@@ -42,11 +42,13 @@ std::unique_ptr<kelvora::ui::SolverState> RunInto(const QString& directory, int 
     state->baseY = kelvora::kBaseY;
     state->targetX = target.x();
     state->targetY = target.y();
-    kelvora::RunOptions options;
-    options.seed = seed;
     const QByteArray dir = QFile::encodeName(directory);
-    options.outputDirectory = dir.constData();
-    kelvora::RunSolver(*state, Params(population, generations), {}, options);
+    kelvora::RunOutcome outcome;
+    kelvora::RunWithFiles({Params(population, generations), state->geometry(), seed}, dir.constData(),
+                          kelvora::FlushMode::line, &outcome);
+    state->currentPose = outcome.currentPose;
+    state->elitePose = outcome.elitePose;
+    state->eliteFitness = outcome.eliteFitness;
     return state;
 }
 
@@ -256,7 +258,7 @@ void TestReplay::scrubbedGenerationPlot() {
     QTemporaryDir dir;
     const auto run = RunInto(dir.path(), 40, generation, kSeed, kTarget);
     QCOMPARE(f.text(IDC_GENERATION), QString::number(generation));
-    QCOMPARE(f.text(IDC_ERROR).toDouble(), kelvora::TipDistance(*run, run->currentPose));
+    QCOMPARE(f.text(IDC_ERROR).toDouble(), kelvora::ui::TipDistance(*run, run->currentPose));
     QVERIFY(f.state->currentPose == run->currentPose);
     QVERIFY(f.state->elitePose == run->elitePose);
     QImage expected = uitest::ExpectedPlot(*f.dlg, *run, QRect(QPoint(0, 0), f.dlg->size()));

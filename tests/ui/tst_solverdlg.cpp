@@ -398,7 +398,7 @@ void TestSolverDlg::computeWithDefaults() {
     QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 100);
     QCOMPARE(f.state->generation, 100);
     // 1005 shows the error of the last generation's best, not of the run's best.
-    const double lastError = kelvora::TipDistance(*f.state, f.state->currentPose);
+    const double lastError = kelvora::ui::TipDistance(*f.state, f.state->currentPose);
     QCOMPARE(f.text(IDC_ERROR), FormatDoubleText(lastError));
     QCOMPARE(f.edit(IDC_ERROR)->cursorPosition(), 0);  // a long error shows its leading digits
     const QList<QByteArray> lastRow = ReadAll(QStringLiteral("fitness.csv")).trimmed().split('\n').last().trimmed().split(',');
