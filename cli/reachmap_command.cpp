@@ -5,14 +5,14 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include <QBuffer>
-#include <QByteArray>
-#include <QImage>
+#include <png.h>
 
 #include "commands.h"
 #include "output.h"
@@ -79,32 +79,72 @@ int WriteCsv(const ReachMap& map, const std::string& path) {
     return WriteFile(path, text.data(), text.size());
 }
 
+struct Rgb {
+    std::uint8_t r, g, b;
+};
+static_assert(sizeof(Rgb) == 3, "a row of Rgb is a PNG row of 8-bit RGB");
+
 // Grey from white (on the target) to light grey (half a pixel off); beyond, orange darkening to
 // deep red as the distance grows toward the plot's far corners.
-QRgb Colour(double distance) {
+Rgb Colour(double distance) {
     if (distance <= kReachLimit) {
-        const int g = 255 - static_cast<int>(std::lround(distance / kReachLimit * 80.0));
-        return qRgb(g, g, g);
+        const auto g = static_cast<std::uint8_t>(255 - std::lround(distance / kReachLimit * 80.0));
+        return {g, g, g};
     }
     const double share = std::min(1.0, std::log1p(distance - kReachLimit) / std::log1p(100.0));
-    return qRgb(255 - static_cast<int>(share * 115), 150 - static_cast<int>(share * 130), 40 - static_cast<int>(share * 30));
+    return {static_cast<std::uint8_t>(255 - static_cast<int>(share * 115)),
+            static_cast<std::uint8_t>(150 - static_cast<int>(share * 130)),
+            static_cast<std::uint8_t>(40 - static_cast<int>(share * 30))};
+}
+
+void AppendToString(png_structp png, png_bytep data, png_size_t size) {
+    auto* out = static_cast<std::string*>(png_get_io_ptr(png));
+    try {
+        out->append(reinterpret_cast<const char*>(data), size);
+    } catch (...) {
+        png_error(png, "out of memory");  // never let an exception cross libpng's C frames
+    }
+}
+
+void FlushNothing(png_structp) {}
+
+// Encodes 8-bit RGB rows (top first) as a PNG in memory: no colour-space chunks, 100 dots per inch
+// as the picture has always said. Only trivially destructible objects live in this frame, so
+// libpng's longjmp on an error skips no destructor.
+bool EncodePng(const std::vector<png_bytep>& rows, int side, std::string* out) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!png) return false;
+    png_infop info = png_create_info_struct(png);
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_set_write_fn(png, out, AppendToString, FlushNothing);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(side), static_cast<png_uint_32>(side), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_pHYs(png, info, 3937, 3937, PNG_RESOLUTION_METER);
+    png_write_info(png, info);
+    png_write_image(png, const_cast<png_bytepp>(rows.data()));
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return true;
 }
 
 int WritePng(const ReachMap& map, const std::string& path) {
-    QImage image(kReachMapSide, kReachMapSide, QImage::Format_RGB32);
+    std::vector<Rgb> pixels(static_cast<std::size_t>(kReachMapSide) * kReachMapSide);
+    std::vector<png_bytep> rows(kReachMapSide);
     for (int row = 0; row < kReachMapSide; ++row) {
-        QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(row));
+        Rgb* line = &pixels[static_cast<std::size_t>(row) * kReachMapSide];
         for (int col = 0; col < kReachMapSide; ++col) line[col] = Colour(map.distance[row * kReachMapSide + col]);
+        rows[row] = reinterpret_cast<png_bytep>(line);
     }
     // Encoded in memory, so that the file's own errors are reported with their reason.
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG")) {
+    std::string png;
+    if (!EncodePng(rows, kReachMapSide, &png)) {
         std::fprintf(stderr, "kelvora-cli reach-map: %s: the PNG picture could not be encoded\n", path.c_str());
         return 1;
     }
-    return WriteFile(path, png.constData(), static_cast<std::size_t>(png.size()));
+    return WriteFile(path, png.data(), png.size());
 }
 
 }  // namespace

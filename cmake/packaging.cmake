@@ -1,25 +1,48 @@
-# The Debian package: cpack -G DEB in the build directory writes kelvora_<version>_amd64.deb with
-# everything `cmake --install` installs, under /usr. Its dependencies are read from the programs'
-# shared libraries by dpkg-shlibdeps (Debian: dpkg-dev).
+# The Debian packages: cpack -G DEB in the build directory writes, under /usr,
+# - kelvora-cli_<version>_<arch>.deb: kelvora-cli and its manual page (the install component cli),
+#   which needs no Qt and so installs on a machine without a desktop;
+# - kelvora_<version>_<arch>.deb: the window, its desktop entry, icons and AppStream metadata (the
+#   component window, only when the window is built), depending on kelvora-cli of the same version.
+# Both have the project's description as their summary line. Their other dependencies are read
+# from the programs' shared libraries by dpkg-shlibdeps (Debian: dpkg-dev).
 set(KELVORA_PACKAGE_MAINTAINER "Kelvora developers <kelvora-devel@example.org>"
-    CACHE STRING "Maintainer field of the Debian package")
+    CACHE STRING "Maintainer field of the Debian packages")
 
 set(CPACK_PACKAGE_NAME kelvora)
 set(CPACK_PACKAGE_VENDOR "Kelvora developers")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Kelvora solves the inverse kinematics of a planar three-link arm with a genetic algorithm and lets
-you watch it do so: click a target, set the population size, the generation limit, the crossover
-rate and the mutation probability, and follow the best arms as the search goes. Every individual of
-every generation is logged to CSV files. kelvora-cli runs the same search without a window.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL cli)
+if(KELVORA_GUI)
+    list(APPEND CPACK_COMPONENTS_ALL window)
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KELVORA_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# A component's DEPENDS becomes a Depends on that package at this very version.
+set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
+
+set(CPACK_DEBIAN_CLI_PACKAGE_NAME kelvora-cli)
+set(CPACK_COMPONENT_CLI_DESCRIPTION
+    "kelvora-cli solves the inverse kinematics of a planar three-link arm with a genetic algorithm,
+without a window: single runs reproducible from a seed, logged to CSV files; the optimum of the
+search space for a target and the reach map of the plot; sweeps over parameter lists, targets and
+seeds on every core, in shards across machines and merged afterwards. It needs no graphical
+libraries.")
+
+set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME kelvora)
+set(CPACK_COMPONENT_WINDOW_DEPENDS cli)
+set(CPACK_COMPONENT_WINDOW_DESCRIPTION
+    "Kelvora solves the inverse kinematics of a planar three-link arm with a genetic algorithm and lets
+you watch it do so: click a target, set the population size, the generation limit, the crossover
+rate and the mutation probability, and follow the best arms as the search goes. Every individual of
+every generation is logged to CSV files. kelvora-cli (its own package) runs the same search without
+a window.")
 
 include(CPack)
