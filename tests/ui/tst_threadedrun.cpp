@@ -79,6 +79,7 @@ private slots:
     void populationLayerFollowsTheRun();
     void destroyingTheWindowMidRunEndsTheRun_data();
     void destroyingTheWindowMidRunEndsTheRun();
+    void descriptorsDoNotGrowOverRuns();
 };
 
 void TestThreadedRun::stopKeepsAnUninterruptedRunsPrefix_data() {
@@ -269,17 +270,22 @@ void TestThreadedRun::init() {
 
 void TestThreadedRun::populationLayerFollowsTheRun_data() {
     QTest::addColumn<bool>("everyGeneration");
-    QTest::newRow("window's pace") << false;
-    QTest::newRow("every generation") << true;
+    QTest::addColumn<bool>("resultsToDevNull");
+    QTest::newRow("window's pace") << false << false;
+    QTest::newRow("every generation") << true << false;
+    QTest::newRow("results.csv a link to /dev/null") << false << true;
 }
 
 // With the population layer on, the plot shows the population of the generation on screen while
 // the run goes, and the last generation's at its end: compared, pixel for pixel, with the plot
-// painted from that generation's lines in results.csv and the reference search's arms.
+// painted from that generation's lines of the reference search and its arms. The layer comes from
+// the run itself, so it shows as well when results.csv is a link to /dev/null.
 void TestThreadedRun::populationLayerFollowsTheRun() {
     QFETCH(bool, everyGeneration);
+    QFETCH(bool, resultsToDevNull);
     TemporaryCurrentDirectory cwd;
     QVERIFY(cwd.isValid());
+    if (resultsToDevNull) QVERIFY(QFile::link(QStringLiteral("/dev/null"), QStringLiteral("results.csv")));
     Fixture f;
     QVERIFY(f.exposed());
     f.dlg->m_bEveryGeneration = everyGeneration;
@@ -295,11 +301,13 @@ void TestThreadedRun::populationLayerFollowsTheRun() {
     QCOMPARE(shown.size(), 2);
 
     const quint32 seed = TooltipSeed(f);
+    const kelvora::reference::Geometry geometry;
+    const kelvora::reference::RunOutcome whole = kelvora::reference::Run(geometry, {kPopulation, kLimit, 0.5, 0.1}, seed);
+    if (!resultsToDevNull) QVERIFY(ReadAll(QStringLiteral("results.csv")) == QByteArray::fromStdString(whole.results));
     QList<QByteArray> individuals;  // four fields; a generation's summary line has three
-    for (const QByteArray& line : ReadAll(QStringLiteral("results.csv")).split('\n'))
+    for (const QByteArray& line : QByteArray::fromStdString(whole.results).split('\n'))
         if (line.count(',') == 3) individuals << line.trimmed();
     QCOMPARE(individuals.size(), kPopulation * kLimit);
-    const kelvora::reference::Geometry geometry;
     for (auto it = shown.cbegin(); it != shown.cend(); ++it) {
         const int g = it.key();
         PopulationCloud cloud;
@@ -320,6 +328,23 @@ void TestThreadedRun::populationLayerFollowsTheRun() {
         painter.end();
         QVERIFY2(it.value() == expected.copy(CSolverDlg::kPlotRect), qPrintable(QStringLiteral("generation %1").arg(g)));
     }
+}
+
+// A window run opens, writes and closes its files on the process's one descriptor table: twenty
+// runs leave no more descriptors open than one did.
+void TestThreadedRun::descriptorsDoNotGrowOverRuns() {
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    f.dlg->m_bEveryGeneration = false;
+    f.setText(IDC_POPULATION_SIZE, QStringLiteral("10"));
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("5"));
+    const auto openDescriptors = [] { return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size(); };
+    QVERIFY(f.run());
+    const qsizetype afterFirst = openDescriptors();
+    for (int i = 1; i < 20; ++i) QVERIFY(f.run());
+    QCOMPARE(openDescriptors(), afterFirst);
+    QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 5 * 11);
 }
 
 QTEST_MAIN(TestThreadedRun)
