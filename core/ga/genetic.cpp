@@ -135,4 +135,133 @@ void Reproduce(const Geometry& geometry, int populationSize, double crossoverRat
     CopyPopulation(scratch.next, population, n);
 }
 
+void RankByFitness(const double* fitness, int populationSize, ReproductionScratch& scratch) {
+    // A positive double's bits order as its value; their complement orders highest first. Least
+    // significant byte first, each pass stable, so equal values keep their index order. Passes in
+    // which every key has the same byte (the exponent's, mostly) change nothing and are skipped.
+    const auto n = static_cast<std::size_t>(populationSize);
+    std::uint64_t* keys = scratch.keys.data();
+    std::uint64_t* keysOut = scratch.keysSpare.data();
+    std::uint16_t* order = scratch.order.data();
+    std::uint16_t* orderOut = scratch.orderSpare.data();
+    for (std::size_t i = 0; i < n; ++i) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &fitness[i], sizeof bits);
+        keys[i] = ~bits;
+        order[i] = static_cast<std::uint16_t>(i);
+    }
+    for (int shift = 0; shift < 64; shift += 8) {
+        std::size_t count[256] = {};
+        for (std::size_t i = 0; i < n; ++i) ++count[(keys[i] >> shift) & 0xFF];
+        if (count[(keys[0] >> shift) & 0xFF] == n) continue;
+        std::size_t start = 0;
+        for (std::size_t& c : count) {
+            const std::size_t here = c;
+            c = start;
+            start += here;
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t at = count[(keys[i] >> shift) & 0xFF]++;
+            keysOut[at] = keys[i];
+            orderOut[at] = order[i];
+        }
+        std::swap(keys, keysOut);
+        std::swap(order, orderOut);
+    }
+    if (order != scratch.order.data()) std::memcpy(scratch.order.data(), order, n * sizeof(std::uint16_t));
+}
+
+std::uint32_t DrawCrossoverMask(CrossoverOperator crossover, CrtRandom& rng) {
+    switch (crossover) {
+    case CrossoverOperator::twoPoint: {
+        const int r1 = Rand(rng) % 24;
+        const int r2 = Rand(rng) % 24;
+        const int low = std::min(r1, r2), high = std::max(r1, r2);
+        return ((2u << high) - 1u) & ~((1u << low) - 1u);
+    }
+    case CrossoverOperator::uniform: {
+        const auto h = static_cast<std::uint32_t>(Rand(rng));
+        const auto l = static_cast<std::uint32_t>(Rand(rng));
+        return ((h << 15) | l) & 0xFFFFFFu;
+    }
+    default: return (2u << (Rand(rng) % 24)) - 1u;  // the r + 1 lowest bits
+    }
+}
+
+void CrossoverMasked(const Chromosome& a, const Chromosome& b, std::uint32_t mask, Chromosome& child1,
+                     Chromosome& child2) {
+    const std::uint32_t ga = (a.gene[0] << 16) | (a.gene[1] << 8) | a.gene[2];
+    const std::uint32_t gb = (b.gene[0] << 16) | (b.gene[1] << 8) | b.gene[2];
+    const std::uint32_t c1 = (ga & ~mask) | (gb & mask);
+    const std::uint32_t c2 = (gb & ~mask) | (ga & mask);
+    child1 = {{static_cast<std::uint8_t>(c1 >> 16), static_cast<std::uint8_t>(c1 >> 8), static_cast<std::uint8_t>(c1)}};
+    child2 = {{static_cast<std::uint8_t>(c2 >> 16), static_cast<std::uint8_t>(c2 >> 8), static_cast<std::uint8_t>(c2)}};
+}
+
+void ReproduceWith(const Algorithm& algorithm, int populationSize, double crossoverRate, const double* fitness,
+                   Population& population, ReproductionScratch& scratch, CrtRandom& rng) {
+    const int n = populationSize;
+    const int elites = algorithm.elitism;
+    if (elites > 0 || algorithm.selection == Selection::rank) RankByFitness(fitness, n, scratch);
+    double* prefix = scratch.prefix.data();
+    double total = 0.0;
+    if (algorithm.selection == Selection::rank) {
+        // Rank weights N (the fittest) down to 1, summed in index order; exact in a double.
+        for (int p = 0; p < n; ++p) prefix[scratch.order[static_cast<std::size_t>(p)]] = n - p;
+        for (int i = 0; i < n; ++i) prefix[i] = total += prefix[i];
+    } else if (algorithm.selection == Selection::roulette) {
+        for (int i = 0; i < n; ++i) prefix[i] = total = fitness[i] + total;
+    }
+    scratch.evaluated = false;
+    const bool table = algorithm.selection != Selection::tournament && n >= kRouletteTableMinPopulation;
+    if (table) FillRouletteTable(prefix, n, total, scratch.wheel.data());
+    auto select = [&]() -> int {
+        if (algorithm.selection == Selection::tournament) {
+            int best = Rand(rng) % n;
+            for (int k = 1; k < algorithm.tournamentSize; ++k) {
+                const int drawn = Rand(rng) % n;
+                if (fitness[drawn] > fitness[best]) best = drawn;
+            }
+            return best;
+        }
+        if (table) return scratch.wheel[static_cast<std::size_t>(Rand(rng))];
+        return RouletteSelect(prefix, n, total, rng);
+    };
+
+    Population& next = scratch.next;
+    for (int j = 0; j < elites; ++j) next[static_cast<std::size_t>(j)] = population[scratch.order[static_cast<std::size_t>(j)]];
+    const int pairs = CrossoverPairCount(n - elites, crossoverRate);
+    for (int k = 0; k < pairs; ++k) {
+        int e = select();
+        int f = select();
+        while (e == f) {
+            e = select();
+            f = select();
+        }
+        const std::uint32_t mask = DrawCrossoverMask(algorithm.crossover, rng);
+        CrossoverMasked(population[e], population[f], mask, next[elites + 2 * k], next[elites + 2 * k + 1]);
+    }
+    for (int i = elites + 2 * pairs; i < n; ++i) next[i] = population[select()];
+    CopyPopulation(next, population, n);
+}
+
+void MutateWith(const Algorithm& algorithm, int populationSize, double mutationProbability, Population& population,
+                CrtRandom& rng) {
+    const double p = mutationProbability;
+    const bool gray = algorithm.encoding == Encoding::gray;
+    const int step = algorithm.creepStep;
+    for (int i = algorithm.elitism; i < populationSize; ++i) {
+        for (std::uint8_t& g : population[i].gene) {
+            if (Rand(rng) * kRandScale > p) continue;
+            if (algorithm.mutation == MutationOperator::bitFlip) {
+                g = static_cast<std::uint8_t>(g ^ (1u << (Rand(rng) % 8)));
+            } else {
+                const int d = Rand(rng) % (2 * step + 1) - step;
+                const int angle = std::clamp((gray ? GrayDecode(g) : g) + d, 0, 255);
+                g = static_cast<std::uint8_t>(gray ? GrayEncode(angle) : angle);
+            }
+        }
+    }
+}
+
 }  // namespace kelvora

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 
+#include "ga/algorithm.h"
 #include "ga/crt_random.h"
 #include "model/arm.h"
 #include "model/types.h"
@@ -20,6 +21,9 @@ struct ReproductionScratch {
     bool evaluated = false;
     /// For a large population, the index every one of the 32768 draws selects (FillRouletteTable).
     std::array<std::uint16_t, kRandMax + 1> wheel{};
+    /// Rank order and its sort's keys, for rank selection and elitism (RankByFitness).
+    std::array<std::uint16_t, kMaxPopulation> order{}, orderSpare{};
+    std::array<std::uint64_t, kMaxPopulation> keys{}, keysSpare{};
 };
 
 /// Smallest population whose reproduction reads its selections from a table of all 32768 draws:
@@ -68,5 +72,32 @@ void CopyPopulation(const Population& from, Population& to, int count);
 /// copy back. All selections use the fitness of the population as it was before the step.
 void Reproduce(const Geometry& geometry, int populationSize, double crossoverRate, Population& population,
                ReproductionScratch& scratch, CrtRandom& rng);
+
+// ---------------------------------------------------------------- the operator choices
+
+/// The population's indices 0..populationSize-1 by fitness, highest first, a tie to the lower index,
+/// into scratch.order (scratch.order[p] is the index at rank p). A stable radix sort of the
+/// fitness values' bits: no comparison of doubles, O(populationSize).
+void RankByFitness(const double* fitness, int populationSize, ReproductionScratch& scratch);
+
+/// The exchange mask of one crossover, drawn as the operator draws it (see CrossoverOperator).
+std::uint32_t DrawCrossoverMask(CrossoverOperator crossover, CrtRandom& rng);
+
+/// child1 = (A & ~mask) | (B & mask), child2 = (B & ~mask) | (A & mask) on the 24-bit strings.
+void CrossoverMasked(const Chromosome& a, const Chromosome& b, std::uint32_t mask, Chromosome& child1,
+                     Chromosome& child2);
+
+/// Replaces chromosomes 0..populationSize-1 by the next generation under algorithm's selection,
+/// elitism and crossover: the E fittest in rank order into slots 0..E-1, then
+/// CrossoverPairCount(populationSize - E, crossoverRate) pairs of distinct selected parents into
+/// slots E + 2k, E + 2k + 1, then selected copies into the rest. fitness holds the population's
+/// fitness, index for index; scratch.prefix its running sums (the run's evaluation leaves both).
+void ReproduceWith(const Algorithm& algorithm, int populationSize, double crossoverRate, const double* fitness,
+                   Population& population, ReproductionScratch& scratch, CrtRandom& rng);
+
+/// Mutation of chromosomes E..populationSize-1 under algorithm's mutation operator and encoding:
+/// each gene, in order, mutates when Rand() * kRandScale <= mutationProbability (0..1).
+void MutateWith(const Algorithm& algorithm, int populationSize, double mutationProbability, Population& population,
+                CrtRandom& rng);
 
 }  // namespace kelvora

@@ -36,15 +36,24 @@ const char* ValidateParams(const SolverParams& params, char* message, int messag
 
 std::uint32_t ClockSeed() { return static_cast<std::uint32_t>(std::time(nullptr)); }
 
-void EvaluateGeneration(const Geometry& geometry, int populationSize, RunBuffers& buffers, GenerationView& view) {
+void EvaluateGeneration(const Geometry& geometry, int populationSize, RunBuffers& buffers, GenerationView& view,
+                        Encoding encoding) {
     const int n = populationSize;
+    const Population* angles = &buffers.population;
+    if (encoding == Encoding::gray) {
+        for (int i = 0; i < n; ++i) {
+            for (int k = 0; k < 3; ++k)
+                buffers.angles[i].gene[k] = static_cast<std::uint8_t>(GrayDecode(buffers.population[i].gene[k]));
+        }
+        angles = &buffers.angles;
+    }
     double total = 0.0;
     double best = 0.0;
     int bestIndex = 0;
     double* fitness = buffers.fitness.data();
     double* prefix = buffers.scratch.prefix.data();
     for (int i = 0; i < n; ++i) {
-        const double f = Fitness(geometry, buffers.population[static_cast<std::size_t>(i)]);
+        const double f = Fitness(geometry, (*angles)[static_cast<std::size_t>(i)]);
         fitness[i] = f;
         if (f > best) {
             best = f;
@@ -55,12 +64,12 @@ void EvaluateGeneration(const Geometry& geometry, int populationSize, RunBuffers
     }
     buffers.scratch.evaluated = true;
     view.populationSize = n;
-    view.population = buffers.population.data();
+    view.population = angles->data();
     view.fitness = fitness;
     view.bestIndex = bestIndex;
     view.best = best;
     view.average = total / n;
-    view.currentPose = PoseOf(buffers.population[static_cast<std::size_t>(bestIndex)]);
+    view.currentPose = PoseOf((*angles)[static_cast<std::size_t>(bestIndex)]);
 }
 
 RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observers, RunBuffers& buffers,
@@ -81,11 +90,19 @@ RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observ
     const int n = params.populationSize;
     InitPopulation(n, population, rng);
 
+    const Algorithm& algorithm = setup.algorithm;
+    const bool classic = algorithm.classic();
     GenerationView view;
     for (int g = 0; g < params.generationCount; ++g) {
-        Reproduce(setup.geometry, n, params.crossoverRate, population, scratch, rng);
-        Mutate(n, params.mutationProbability, population, rng);
-        EvaluateGeneration(setup.geometry, n, buffers, view);
+        if (classic) {
+            Reproduce(setup.geometry, n, params.crossoverRate, population, scratch, rng);
+            Mutate(n, params.mutationProbability, population, rng);
+        } else {
+            if (!scratch.evaluated) EvaluateGeneration(setup.geometry, n, buffers, view, algorithm.encoding);
+            ReproduceWith(algorithm, n, params.crossoverRate, buffers.fitness.data(), population, scratch, rng);
+            MutateWith(algorithm, n, params.mutationProbability, population, rng);
+        }
+        EvaluateGeneration(setup.geometry, n, buffers, view, algorithm.encoding);
         view.generation = g + 1;
         view.error = TipDistance(setup.geometry, view.currentPose);
         if (view.best > view.eliteFitness) {

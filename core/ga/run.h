@@ -11,6 +11,7 @@
 #include <memory>
 #include <span>
 
+#include "ga/algorithm.h"
 #include "ga/crt_random.h"
 #include "ga/genetic.h"
 #include "model/arm.h"
@@ -20,16 +21,23 @@ namespace kelvora {
 
 /// Everything a run depends on: the same setup gives the same run, byte for byte.
 struct RunSetup {
+    RunSetup() = default;
+    RunSetup(const SolverParams& p, const Geometry& g, std::uint32_t s, const Algorithm& a = {})
+        : params(p), geometry(g), seed(s), algorithm(a) {}
+
     SolverParams params;        ///< must be valid (ValidateParams)
     Geometry geometry;          ///< base and target, client pixels
     std::uint32_t seed = 0;     ///< generator seed, any 32-bit value
+    Algorithm algorithm;        ///< the operator choices; must suit the population (ValidateAlgorithm)
 };
 
 /// One finished generation, as the observers see it. Pointers stay valid only during the call.
 struct GenerationView {
     int generation = 0;                 ///< counted from 1
     int populationSize = 0;             ///< 1..kMaxPopulation
-    const Chromosome* population = nullptr;  ///< populationSize chromosomes, as evaluated
+    /// populationSize chromosomes as evaluated: their genes are the joint angles (decoded from the
+    /// genotype under Gray encoding), as results.csv holds them.
+    const Chromosome* population = nullptr;
     const double* fitness = nullptr;    ///< their fitness, same order, each in (0, 1]
     int bestIndex = 0;                  ///< first index of the highest fitness
     double best = 0.0;                  ///< fitness[bestIndex]
@@ -80,7 +88,8 @@ private:
 /// fitness and the reproduction scratch. A caller that runs many searches lends one to each run in
 /// turn; two runs at once need two.
 struct RunBuffers {
-    Population population{};
+    Population population{};                      ///< the genotypes
+    Population angles{};                          ///< their decoding under Gray encoding
     std::array<double, kMaxPopulation> fitness{};
     ReproductionScratch scratch{};
 };
@@ -89,11 +98,13 @@ struct RunBuffers {
 /// message naming the first bad field, its value and the accepted range.
 const char* ValidateParams(const SolverParams& params, char* message, int messageSize);
 
-/// Evaluates chromosomes 0..populationSize-1 of buffers.population for geometry: their fitness into
-/// buffers.fitness, the running sums in index order into buffers.scratch.prefix (marked evaluated,
-/// so that the next reproduction reuses them), and view's population, fitness, bestIndex, best,
-/// average and currentPose. The generation, error and elite are the run's to fill.
-void EvaluateGeneration(const Geometry& geometry, int populationSize, RunBuffers& buffers, GenerationView& view);
+/// Evaluates chromosomes 0..populationSize-1 of buffers.population for geometry: their angles
+/// (under Gray encoding decoded into buffers.angles; otherwise the genes themselves), their fitness
+/// into buffers.fitness, the running sums in index order into buffers.scratch.prefix (marked
+/// evaluated, so that the next reproduction reuses them), and view's population, fitness,
+/// bestIndex, best, average and currentPose. The generation, error and elite are the run's to fill.
+void EvaluateGeneration(const Geometry& geometry, int populationSize, RunBuffers& buffers, GenerationView& view,
+                        Encoding encoding = Encoding::binary);
 
 /// The seed a run takes when none is given: the clock in whole seconds, time(nullptr).
 std::uint32_t ClockSeed();

@@ -1,0 +1,138 @@
+#include "ga/algorithm.h"
+
+#include <charconv>
+
+#include "model/types.h"
+
+namespace kelvora {
+namespace {
+
+// A whole decimal number of at most six digits, nothing else.
+bool ParseCount(std::string_view text, int& value) {
+    if (text.empty() || text.size() > 6) return false;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && text[0] != '-' && text[0] != '+';
+}
+
+std::string Quoted(std::string_view text) {
+    std::string quoted(1, '\'');
+    quoted.append(text.substr(0, 80));
+    quoted.push_back('\'');
+    return quoted;
+}
+
+// "name:N" with name the given prefix: the count N, or false.
+bool ParseSuffixCount(std::string_view text, std::string_view name, int& count) {
+    if (text.size() <= name.size() + 1 || text.substr(0, name.size()) != name || text[name.size()] != ':') return false;
+    return ParseCount(text.substr(name.size() + 1), count);
+}
+
+}  // namespace
+
+std::string EncodingName(const Algorithm& a) { return a.encoding == Encoding::gray ? "gray" : "binary"; }
+
+std::string SelectionName(const Algorithm& a) {
+    switch (a.selection) {
+    case Selection::tournament: return "tournament:" + std::to_string(a.tournamentSize);
+    case Selection::rank: return "rank";
+    default: return "roulette";
+    }
+}
+
+std::string ElitismName(const Algorithm& a) { return std::to_string(a.elitism); }
+
+std::string CrossoverName(const Algorithm& a) {
+    switch (a.crossover) {
+    case CrossoverOperator::twoPoint: return "two-point";
+    case CrossoverOperator::uniform: return "uniform";
+    default: return "one-point";
+    }
+}
+
+std::string MutationName(const Algorithm& a) {
+    return a.mutation == MutationOperator::creep ? "creep:" + std::to_string(a.creepStep) : "bit-flip";
+}
+
+std::string AlgorithmSummary(const Algorithm& a) {
+    std::string text;
+    auto add = [&text](const std::string& part) {
+        if (!text.empty()) text.append(", ");
+        text.append(part);
+    };
+    if (a.encoding != Encoding::binary) add(EncodingName(a));
+    if (a.selection != Selection::roulette) add(SelectionName(a));
+    if (a.elitism != 0) add("elitism " + ElitismName(a));
+    if (a.crossover != CrossoverOperator::onePoint) add(CrossoverName(a));
+    if (a.mutation != MutationOperator::bitFlip) add(MutationName(a));
+    return text.empty() ? "classic" : text;
+}
+
+std::string ParseEncoding(std::string_view text, Algorithm& a) {
+    if (text == "binary") a.encoding = Encoding::binary;
+    else if (text == "gray") a.encoding = Encoding::gray;
+    else return "encoding " + Quoted(text) + " is not one of binary, gray";
+    return {};
+}
+
+std::string ParseSelection(std::string_view text, Algorithm& a) {
+    int k = 0;
+    if (text == "roulette") {
+        a.selection = Selection::roulette;
+    } else if (text == "rank") {
+        a.selection = Selection::rank;
+    } else if (ParseSuffixCount(text, "tournament", k)) {
+        if (k < 2 || k > kMaxPopulation)
+            return "tournament size " + std::to_string(k) + " is outside 2.." + std::to_string(kMaxPopulation);
+        a.selection = Selection::tournament;
+        a.tournamentSize = k;
+    } else {
+        return "selection " + Quoted(text) + " is not one of roulette, tournament:K (K = 2..population), rank";
+    }
+    return {};
+}
+
+std::string ParseElitism(std::string_view text, Algorithm& a) {
+    int e = 0;
+    if (!ParseCount(text, e) || e >= kMaxPopulation)
+        return "elitism " + Quoted(text) + " is not a whole number 0.." + std::to_string(kMaxPopulation - 1);
+    a.elitism = e;
+    return {};
+}
+
+std::string ParseCrossover(std::string_view text, Algorithm& a) {
+    if (text == "one-point") a.crossover = CrossoverOperator::onePoint;
+    else if (text == "two-point") a.crossover = CrossoverOperator::twoPoint;
+    else if (text == "uniform") a.crossover = CrossoverOperator::uniform;
+    else return "crossover operator " + Quoted(text) + " is not one of one-point, two-point, uniform";
+    return {};
+}
+
+std::string ParseMutation(std::string_view text, Algorithm& a) {
+    int s = 0;
+    if (text == "bit-flip") {
+        a.mutation = MutationOperator::bitFlip;
+    } else if (ParseSuffixCount(text, "creep", s)) {
+        if (s < 1 || s > kMaxCreepStep)
+            return "creep step " + std::to_string(s) + " is outside 1.." + std::to_string(kMaxCreepStep);
+        a.mutation = MutationOperator::creep;
+        a.creepStep = s;
+    } else {
+        return "mutation operator " + Quoted(text) + " is not one of bit-flip, creep:S (S = 1.." +
+               std::to_string(kMaxCreepStep) + ")";
+    }
+    return {};
+}
+
+std::string ValidateAlgorithm(const Algorithm& a, int populationSize) {
+    if (a.selection == Selection::tournament && (a.tournamentSize < 2 || a.tournamentSize > populationSize))
+        return "tournament size " + std::to_string(a.tournamentSize) + " is outside 2.." + std::to_string(populationSize) +
+               " (the population)";
+    if (a.elitism < 0 || a.elitism >= populationSize)
+        return "elitism " + std::to_string(a.elitism) + " is outside 0.." + std::to_string(populationSize - 1) +
+               " (the population less one)";
+    if (a.mutation == MutationOperator::creep && (a.creepStep < 1 || a.creepStep > kMaxCreepStep))
+        return "creep step " + std::to_string(a.creepStep) + " is outside 1.." + std::to_string(kMaxCreepStep);
+    return {};
+}
+
+}  // namespace kelvora

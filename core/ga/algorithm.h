@@ -1,0 +1,100 @@
+#pragma once
+// The operator choices of a run: how genes encode angles, how parents are selected, how many of
+// the fittest pass on unchanged, how parents are crossed and how genes mutate. The default of each
+// is the classic algorithm, whose runs are the program's original ones byte for byte.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kelvora {
+
+/// How a gene byte (the genotype) gives its joint angle.
+enum class Encoding : std::uint8_t {
+    binary,  ///< the angle is the byte
+    gray,    ///< the angle is the byte's Gray decoding; an angle a is encoded as a ^ (a >> 1)
+};
+
+/// How a parent is drawn.
+enum class Selection : std::uint8_t {
+    roulette,    ///< fitness-proportional, the classic draw
+    tournament,  ///< K draws rand() % N, the fittest drawn wins (a tie: the one drawn first)
+    rank,        ///< the classic draw over rank weights N, N - 1, ..., 1 (fittest first)
+};
+
+/// How two parents' 24-bit strings gene0 * 65536 + gene1 * 256 + gene2 are exchanged.
+enum class CrossoverOperator : std::uint8_t {
+    onePoint,  ///< r = rand() % 24; the r + 1 lowest bits exchanged
+    twoPoint,  ///< r1, r2 = rand() % 24 each; bits min..max inclusive exchanged (bit 0: gene 2's lowest)
+    uniform,   ///< h = rand(), l = rand(); the bits of ((h << 15) | l) & 0xFFFFFF exchanged
+};
+
+/// What a gene that mutates undergoes (the per-gene test rand() / 32767 <= P is the same for both).
+enum class MutationOperator : std::uint8_t {
+    bitFlip,  ///< bit rand() % 8 of the byte flips
+    creep,    ///< rand() % (2S + 1) - S is added to the angle, clamped to 0..255, encoded back
+};
+
+/// Largest creep step S.
+inline constexpr int kMaxCreepStep = 128;
+
+/// The five choices of a run. The default is the classic algorithm.
+struct Algorithm {
+    Encoding encoding = Encoding::binary;
+    Selection selection = Selection::roulette;
+    int tournamentSize = 2;  ///< K, 2..population, used with Selection::tournament
+    int elitism = 0;         ///< E, 0..population - 1: the E fittest pass on unchanged
+    CrossoverOperator crossover = CrossoverOperator::onePoint;
+    MutationOperator mutation = MutationOperator::bitFlip;
+    int creepStep = 1;       ///< S, 1..kMaxCreepStep, used with MutationOperator::creep
+
+    /// Every choice is the classic one.
+    bool classic() const {
+        return encoding == Encoding::binary && selection == Selection::roulette && elitism == 0 &&
+               crossover == CrossoverOperator::onePoint && mutation == MutationOperator::bitFlip;
+    }
+    friend bool operator==(const Algorithm& a, const Algorithm& b) {
+        return a.encoding == b.encoding && a.selection == b.selection &&
+               (a.selection != Selection::tournament || a.tournamentSize == b.tournamentSize) &&
+               a.elitism == b.elitism && a.crossover == b.crossover && a.mutation == b.mutation &&
+               (a.mutation != MutationOperator::creep || a.creepStep == b.creepStep);
+    }
+};
+
+/// The angle a gene byte encodes: g ^ g >> 1 ^ g >> 2 ^ ... ^ g >> 7.
+inline int GrayDecode(int g) {
+    int a = g;
+    for (int shift = 1; shift < 8; ++shift) a ^= g >> shift;
+    return a;
+}
+
+/// The gene byte that encodes angle a (0..255): a ^ (a >> 1).
+inline int GrayEncode(int a) { return a ^ (a >> 1); }
+
+/// The spellings the command line, the settings and the sweep files use: "binary" | "gray";
+/// "roulette" | "tournament:K" | "rank"; "E"; "one-point" | "two-point" | "uniform";
+/// "bit-flip" | "creep:S".
+std::string EncodingName(const Algorithm& algorithm);
+std::string SelectionName(const Algorithm& algorithm);
+std::string ElitismName(const Algorithm& algorithm);
+std::string CrossoverName(const Algorithm& algorithm);
+std::string MutationName(const Algorithm& algorithm);
+
+/// "gray, tournament:3, elitism 1, two-point, creep:4": the choices that are not classic, comma-separated;
+/// "classic" when none.
+std::string AlgorithmSummary(const Algorithm& algorithm);
+
+/// Each parses one spelling into algorithm and returns "" on success, or a message naming the
+/// value and what is accepted (nothing is changed then). Counts are checked against their own
+/// ranges only; ValidateAlgorithm checks them against a population.
+std::string ParseEncoding(std::string_view text, Algorithm& algorithm);
+std::string ParseSelection(std::string_view text, Algorithm& algorithm);
+std::string ParseElitism(std::string_view text, Algorithm& algorithm);
+std::string ParseCrossover(std::string_view text, Algorithm& algorithm);
+std::string ParseMutation(std::string_view text, Algorithm& algorithm);
+
+/// "" when algorithm suits a population of populationSize (1..kMaxPopulation); otherwise a message
+/// naming the count and its range: a tournament of 2..N, an elite count of 0..N - 1.
+std::string ValidateAlgorithm(const Algorithm& algorithm, int populationSize);
+
+}  // namespace kelvora
