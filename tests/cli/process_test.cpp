@@ -367,10 +367,10 @@ TEST_F(CliProcess, ReachMapPngIsAPictureOfThePlotAndFailuresAreNamed) {
     fs::create_symlink("/dev/full", dir_ / "full.png");
     fs::create_symlink("/dev/full", dir_ / "full.csv");
     const std::vector<std::pair<std::string, std::string>> failures = {
-        {(dir_ / "missing" / "map.png").string(), "cannot open: No such file or directory"},
-        {(dir_ / "missing" / "map.csv").string(), "cannot open: No such file or directory"},
-        {(dir_ / "full.png").string(), "write failed: No space left on device"},
-        {(dir_ / "full.csv").string(), "write failed: No space left on device"}};
+        {"missing/map.png", "cannot open: No such file or directory"},
+        {"missing/map.csv", "cannot open: No such file or directory"},
+        {"full.png", "write failed: No space left on device"},
+        {"full.csv", "write failed: No space left on device"}};
     for (const auto& [path, reason] : failures) {
         const Outcome failed = RunCli(dir_, {"reach-map", "--output", path});
         EXPECT_EQ(failed.status, 1) << path;
