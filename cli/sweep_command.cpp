@@ -398,6 +398,8 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
         if (ok && keep == 0) ok = WriteAll(fd, SweepHeader());
         if (!ok) {
             std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write: %s\n", shownOutput.c_str(), std::strerror(errno));
+            Abandon(output);
+            Abandon(summaryFile);
             return 1;
         }
     }
