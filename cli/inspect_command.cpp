@@ -2,12 +2,12 @@
 // Exit status: 0 a good file, 1 standard output failed, 2 bad arguments, a malformed file or one cut
 // short while it was being read.
 
-#include <charconv>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "commands.h"
+#include "helpers.h"
 #include "output.h"
 #include "io/results_reader.h"
 #include "analysis/optimum.h"
@@ -17,11 +17,6 @@
 using namespace kelvora;
 
 namespace {
-
-std::string Exact(double v) {
-    char buffer[32];
-    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
-}
 
 constexpr const char* kUsage =
     "usage: kelvora-cli inspect FILE [--json]\n"
@@ -39,12 +34,13 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
             std::fputs(kUsage, stdout);
             return FinishStdout();
         } else if (a.size() > 1 && a[0] == '-' && a != "-") {
-            std::fprintf(stderr, "kelvora-cli: inspect: unknown option '%s'\n", a.c_str());
+            std::fprintf(stderr, "kelvora-cli: inspect: unknown option %s\n", Quoted(a).c_str());
             return 2;
         } else if (path.empty()) {
             path = a;
         } else {
-            std::fprintf(stderr, "kelvora-cli: inspect: one file only, got '%s' and '%s'\n", path.c_str(), a.c_str());
+            std::fprintf(stderr, "kelvora-cli: inspect: one file only, got %s and %s\n", Quoted(path).c_str(),
+                         Quoted(a).c_str());
             return 2;
         }
     }
@@ -54,22 +50,23 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
         return 2;
     }
 
+    const std::string shown = Printable(path);  // as messages echo it
     MappedResults file;
     std::string error;
     if (!file.open(path, error)) {
-        std::fprintf(stderr, "kelvora-cli: %s: cannot open: %s\n", path.c_str(), error.c_str());
+        std::fprintf(stderr, "kelvora-cli: %s: cannot open: %s\n", shown.c_str(), error.c_str());
         return 2;
     }
     const ResultsSummary s = VerifyResults(file.data(), kBaseX, kBaseY);
     if (file.cutShort()) {
-        std::fprintf(stderr, "kelvora-cli: %s: the file was cut short while it was being read\n", path.c_str());
+        std::fprintf(stderr, "kelvora-cli: %s: the file was cut short while it was being read\n", shown.c_str());
         return 2;
     }
     if (s.fault) {
         if (s.fault.line > 0)
-            std::fprintf(stderr, "kelvora-cli: %s:%lld: %s\n", path.c_str(), s.fault.line, s.fault.message.c_str());
+            std::fprintf(stderr, "kelvora-cli: %s:%lld: %s\n", shown.c_str(), s.fault.line, s.fault.message.c_str());
         else
-            std::fprintf(stderr, "kelvora-cli: %s: %s\n", path.c_str(), s.fault.message.c_str());
+            std::fprintf(stderr, "kelvora-cli: %s: %s\n", shown.c_str(), s.fault.message.c_str());
         return 2;
     }
 
@@ -79,24 +76,19 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
     const ArmPose& e = s.elitePose;
     const ArmPose& o = optimum.pose;
     if (json) {
-        std::printf("{\"file\":\"");
-        for (char c : path) {
-            if (c == '"' || c == '\\') std::printf("\\%c", c);
-            else if (static_cast<unsigned char>(c) < 0x20) std::printf("\\u%04x", static_cast<unsigned char>(c));
-            else std::putchar(c);
-        }
-        std::printf("\",\"population\":%d,\"generations\":%lld,\"complete\":%s,\"target\":[%d,%d],"
+        std::printf("{\"file\":\"%s\",\"population\":%d,\"generations\":%lld,\"complete\":%s,\"target\":[%d,%d],"
                     "\"targetUnique\":%s,\"elitePose\":[%d,%d,%d],\"eliteFitness\":%s,"
                     "\"optimumPose\":[%d,%d,%d],\"optimumFitness\":%s,\"optimumDistance\":%s}\n",
-                    s.index.population, s.index.generations(), s.truncated ? "false" : "true", targetX, targetY,
-                    s.target.unique ? "true" : "false", e.a1, e.a2, e.a3, Exact(s.eliteFitness).c_str(), o.a1, o.a2,
-                    o.a3, Exact(optimum.fitness).c_str(), Exact(optimum.distance).c_str());
+                    JsonText(path).c_str(), s.index.population, s.index.generations(), s.truncated ? "false" : "true",
+                    targetX, targetY,
+                    s.target.unique ? "true" : "false", e.a1, e.a2, e.a3, ExactText(s.eliteFitness).c_str(), o.a1, o.a2,
+                    o.a3, ExactText(optimum.fitness).c_str(), ExactText(optimum.distance).c_str());
         return FinishStdout();
     }
     std::printf("file              %s\n"
                 "population        %d\n"
                 "generations       %lld%s\n",
-                path.c_str(), s.index.population, s.index.generations(),
+                shown.c_str(), s.index.population, s.index.generations(),
                 s.truncated ? " complete; cut off inside the next one (an interrupted run)" : "");
     if (s.target.unique)
         std::printf("target            %d,%d (pixel %d,%d)\n", targetX, targetY, s.target.x, s.target.y);

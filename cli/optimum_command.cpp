@@ -1,11 +1,11 @@
 // kelvora-cli optimum: the best pose of the whole search space for a target.
 
-#include <charconv>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "commands.h"
+#include "helpers.h"
 #include "options.h"
 #include "output.h"
 #include "analysis/optimum.h"
@@ -26,11 +26,6 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 done, 1 the output could not be printed, 2 bad arguments.\n";
 
-std::string Exact(double v) {
-    char buffer[32];
-    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
-}
-
 }  // namespace
 
 int kelvora::cli::OptimumCommand(const std::vector<std::string>& args) {
@@ -39,7 +34,7 @@ int kelvora::cli::OptimumCommand(const std::vector<std::string>& args) {
         const std::string flag = args[i].substr(0, args[i].find('='));
         if (flag == "--target" && args[i].find('=') == std::string::npos) ++i;  // its value follows
         else if (flag != "--target" && flag != "--json" && flag != "--help" && flag != "-h") {
-            std::fprintf(stderr, "kelvora-cli optimum: unknown argument '%s' (see --help)\n", args[i].c_str());
+            std::fprintf(stderr, "kelvora-cli optimum: unknown argument %s (see --help)\n", Quoted(args[i]).c_str());
             return 2;
         }
     }
@@ -56,8 +51,8 @@ int kelvora::cli::OptimumCommand(const std::vector<std::string>& args) {
     const Optimum best = FindOptimum(kBaseX, kBaseY, kBaseX + o.targetX, kBaseY - o.targetY);
     if (o.json) {
         std::printf("{\"target\":[%d,%d],\"pose\":[%d,%d,%d],\"distance\":%s,\"fitness\":%s}\n", o.targetX, o.targetY,
-                    best.pose.a1, best.pose.a2, best.pose.a3, Exact(best.distance).c_str(),
-                    Exact(best.fitness).c_str());
+                    best.pose.a1, best.pose.a2, best.pose.a3, ExactText(best.distance).c_str(),
+                    ExactText(best.fitness).c_str());
     } else {
         std::printf("target            %d,%d (pixel %d,%d)\n"
                     "optimum pose      %d, %d, %d\n"

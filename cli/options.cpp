@@ -9,38 +9,6 @@
 namespace kelvora::cli {
 namespace {
 
-std::string Quote(const std::string& text) {
-    std::string quoted(1, '\'');
-    quoted += Printable(text);
-    quoted += '\'';
-    return quoted;
-}
-
-// Length of the well-formed UTF-8 sequence at text[at] and its code point, or 0.
-std::size_t Utf8Sequence(const std::string& text, std::size_t at, char32_t& code) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    std::size_t length = 0;
-    char32_t min = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) length = 2, code = lead & 0x1Fu, min = 0x80;
-    else if (lead >= 0xE0 && lead <= 0xEF) length = 3, code = lead & 0x0Fu, min = 0x800;
-    else if (lead >= 0xF0 && lead <= 0xF4) length = 4, code = lead & 0x07u, min = 0x10000;
-    else return 0;
-    if (at + length > text.size()) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0u) != 0x80u) return 0;
-        code = (code << 6) | (byte(at + i) & 0x3Fu);
-    }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-    return length;
-}
-
-// Characters that are well-formed but show nothing or reorder the line around them.
-bool Invisible(char32_t code) {
-    return code < 0xA0 || code == 0xAD || (code >= 0x200B && code <= 0x200F) || (code >= 0x2028 && code <= 0x202E) ||
-           (code >= 0x2060 && code <= 0x206F) || code == 0xFEFF;
-}
-
 // "low..high", the numbers as printf's %g writes them ("0.001..1").
 std::string NumberRange(double low, double high) {
     char buffer[64];
@@ -51,7 +19,7 @@ std::string NumberRange(double low, double high) {
 std::string IntegerRange(long long low, long long high) { return std::to_string(low) + ".." + std::to_string(high); }
 
 std::string Bad(const std::string& flag, const std::string& value, const std::string& expected) {
-    return flag + ": " + Quote(value) + " is not " + expected;
+    return flag + ": " + Quoted(value) + " is not " + expected;
 }
 
 bool IntegerIn(const std::string& flag, const std::string& value, long long low, long long high,
@@ -77,99 +45,18 @@ bool DoubleIn(const std::string& flag, const std::string& value, double low, dou
 }
 
 bool Target(const std::string& value, CliOptions& options, std::string& error) {
-    const auto comma = value.find(',');
-    const auto x = comma == std::string::npos ? std::nullopt : ParseInteger(value.substr(0, comma));
-    const auto y = comma == std::string::npos ? std::nullopt : ParseInteger(value.substr(comma + 1));
-    const auto inside = [](const std::optional<long long>& v) {
-        return v && *v >= -kMaxTargetOffset && *v <= kMaxTargetOffset;
-    };
-    if (!inside(x) || !inside(y)) {
+    const auto xy = ParseIntegerPair(value, ',');
+    const auto inside = [](long long v) { return v >= -kMaxTargetOffset && v <= kMaxTargetOffset; };
+    if (!xy || !inside(xy->first) || !inside(xy->second)) {
         error = Bad("--target", value, "X,Y with integers X and Y in " + IntegerRange(-kMaxTargetOffset, kMaxTargetOffset));
         return false;
     }
-    options.targetX = static_cast<int>(*x);
-    options.targetY = static_cast<int>(*y);
+    options.targetX = static_cast<int>(xy->first);
+    options.targetY = static_cast<int>(xy->second);
     return true;
 }
 
 }  // namespace
-
-std::string Printable(const std::string& text, std::size_t limit) {
-    // Pieces of the text as shown, each with the columns it takes.
-    std::vector<std::pair<std::string, std::size_t>> pieces;
-    std::size_t width = 0;
-    for (std::size_t at = 0; at < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[at]);
-        char32_t code = 0;
-        std::string piece;
-        std::size_t length = 1, columns = 0;
-        if (c == '\\') {
-            piece = "\\\\";
-        } else if (c == '\n') {
-            piece = "\\n";
-        } else if (c == '\t') {
-            piece = "\\t";
-        } else if (c == '\r') {
-            piece = "\\r";
-        } else if (c >= 0x20 && c < 0x7F) {
-            piece.assign(1, static_cast<char>(c));
-        } else if (c >= 0x80 && (length = Utf8Sequence(text, at, code)) != 0) {
-            if (Invisible(code)) {
-                char escaped[16];
-                std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(code));
-                piece = escaped;
-            } else {
-                piece = text.substr(at, length);
-                columns = 1;
-            }
-        } else {
-            length = 1;
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-            piece = escaped;
-        }
-        if (columns == 0) columns = piece.size();
-        pieces.emplace_back(std::move(piece), columns);
-        width += columns;
-        at += length;
-    }
-    std::string out;
-    if (width <= limit) {
-        for (const auto& piece : pieces) out += piece.first;
-        return out;
-    }
-    std::size_t shown = 0;
-    for (const auto& [piece, columns] : pieces) {
-        if (shown + columns + 3 > limit) break;
-        out += piece;
-        shown += columns;
-    }
-    return out += "...";
-}
-
-std::optional<long long> ParseInteger(const std::string& text) {
-    long long v = 0;
-    const char* first = text.data();
-    const char* last = first + text.size();
-    const auto [end, ec] = std::from_chars(first, last, v);
-    if (text.empty() || ec != std::errc() || end != last) return std::nullopt;
-    return v;
-}
-
-std::optional<double> ParseFiniteDouble(const std::string& text) {
-    double v = 0.0;
-    const char* first = text.data();
-    const char* last = first + text.size();
-    const auto [end, ec] = std::from_chars(first, last, v, std::chars_format::general);
-    if (text.empty() || ec != std::errc() || end != last || !std::isfinite(v)) return std::nullopt;
-    return v;
-}
-
-std::pair<std::string, std::optional<std::string>> SplitFlag(const std::string& argument) {
-    const auto eq = argument.find('=');
-    if (argument.rfind("--", 0) != 0 || eq == std::string::npos) return {argument, std::nullopt};
-    return {argument.substr(0, eq), argument.substr(eq + 1)};
-}
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     ParseResult result;
@@ -194,7 +81,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                            flag == "--mutation" || flag == "--target" || flag == "--seed" || flag == "--output-dir" ||
                            flag == "--flush";
         if (!known) {
-            error = "unknown argument " + Quote(args[i]) + " (see --help)";
+            error = "unknown argument " + Quoted(args[i]) + " (see --help)";
             break;
         }
         if (!value) {

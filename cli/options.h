@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "helpers.h"
 #include "io/result_files.h"
 #include "model/types.h"
 
@@ -36,20 +37,6 @@ struct ParseResult {
 
 /// Parses args (without the program name). Accepts "--flag value" and "--flag=value".
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
-
-/// One argument as a flag and its attached value: "--name=value" gives "--name" and "value";
-/// anything else is the flag itself with no value.
-std::pair<std::string, std::optional<std::string>> SplitFlag(const std::string& argument);
-
-/// Whole-text number conversion in the C locale; nullopt for anything else (trailing text, empty,
-/// out of the type's range, NaN or infinity).
-std::optional<long long> ParseInteger(const std::string& text);
-std::optional<double> ParseFiniteDouble(const std::string& text);
-
-/// text as an error message may echo it: bytes that do not show (controls, malformed UTF-8,
-/// invisible or reordering characters) escaped as \xHH, \uHHHH, \n..., a backslash doubled, and
-/// anything wider than limit columns cut to limit - 3 of them and "...".
-std::string Printable(const std::string& text, std::size_t limit = 80);
 
 /// The --help text, with the accepted ranges and the defaults.
 std::string UsageText();

@@ -15,11 +15,14 @@
 #include <png.h>
 
 #include "commands.h"
+#include "files.h"
+#include "helpers.h"
 #include "output.h"
 #include "analysis/reachmap.h"
 #include "model/types.h"
 
 using namespace kelvora;
+using namespace kelvora::cli;
 
 namespace {
 
@@ -43,25 +46,17 @@ bool EndsWith(const std::string& text, const char* suffix) {
     return true;
 }
 
-// Writes bytes to path; on failure names the file and the reason on stderr and returns 1.
-int WriteFile(const std::string& path, const char* data, std::size_t size) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        std::fprintf(stderr, "kelvora-cli reach-map: %s: cannot open: %s\n", path.c_str(), std::strerror(errno));
-        return 1;
-    }
-    const bool written = std::fwrite(data, 1, size, file) == size && std::fflush(file) == 0;
-    const int writeError = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        std::fprintf(stderr, "kelvora-cli reach-map: %s: write failed: %s\n", path.c_str(),
-                     std::strerror(written ? errno : writeError));
-        return 1;
-    }
-    return 0;
+// Replaces the output's contents with bytes (through a temporary file and a rename, so that no half
+// file is left); on failure names the file and the reason on stderr and returns 1.
+int WriteFile(OutputFile& file, const char* data, std::size_t size) {
+    if (WriteWhole(file, std::string(data, size))) return 0;
+    std::fprintf(stderr, "kelvora-cli reach-map: %s: write failed: %s\n", Printable(file.path).c_str(),
+                 std::strerror(errno));
+    Abandon(file);
+    return 1;
 }
 
-int WriteCsv(const ReachMap& map, const std::string& path) {
+int WriteCsv(const ReachMap& map, OutputFile& file) {
     std::string text;
     text.reserve(kReachMapSide * kReachMapSide * 32);
     char buffer[64];
@@ -76,7 +71,7 @@ int WriteCsv(const ReachMap& map, const std::string& path) {
             text.append(buffer, p);
         }
     }
-    return WriteFile(path, text.data(), text.size());
+    return WriteFile(file, text.data(), text.size());
 }
 
 struct Rgb {
@@ -130,7 +125,7 @@ bool EncodePng(const std::vector<png_bytep>& rows, int side, std::string* out) {
     return true;
 }
 
-int WritePng(const ReachMap& map, const std::string& path) {
+int WritePng(const ReachMap& map, OutputFile& file) {
     std::vector<Rgb> pixels(static_cast<std::size_t>(kReachMapSide) * kReachMapSide);
     std::vector<png_bytep> rows(kReachMapSide);
     for (int row = 0; row < kReachMapSide; ++row) {
@@ -141,10 +136,12 @@ int WritePng(const ReachMap& map, const std::string& path) {
     // Encoded in memory, so that the file's own errors are reported with their reason.
     std::string png;
     if (!EncodePng(rows, kReachMapSide, &png)) {
-        std::fprintf(stderr, "kelvora-cli reach-map: %s: the PNG picture could not be encoded\n", path.c_str());
+        std::fprintf(stderr, "kelvora-cli reach-map: %s: the PNG picture could not be encoded\n",
+                     Printable(file.path).c_str());
+        Abandon(file);
         return 1;
     }
-    return WriteFile(path, png.data(), png.size());
+    return WriteFile(file, png.data(), png.size());
 }
 
 }  // namespace
@@ -169,7 +166,7 @@ int kelvora::cli::ReachMapCommand(const std::vector<std::string>& args) {
             output = arg.substr(9);
             haveOutput = true;
         } else {
-            std::fprintf(stderr, "kelvora-cli reach-map: unknown argument '%s' (see --help)\n", arg.c_str());
+            std::fprintf(stderr, "kelvora-cli reach-map: unknown argument %s (see --help)\n", Quoted(arg).c_str());
             return 2;
         }
     }
@@ -177,6 +174,12 @@ int kelvora::cli::ReachMapCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "kelvora-cli reach-map: --output FILE is required (a .csv or a .png name)\n");
         return 2;
     }
+    // Held (locked) before the work, so that a second reach-map on the same file is refused at once.
+    OutputFile file;
+    if (const std::string error = OpenOutput(output, file); !error.empty()) {
+        std::fprintf(stderr, "kelvora-cli reach-map: %s\n", error.c_str());
+        return 1;
+    }
     const auto map = ComputeReachMap(kBaseX, kBaseY);
-    return EndsWith(output, ".csv") ? WriteCsv(*map, output) : WritePng(*map, output);
+    return EndsWith(output, ".csv") ? WriteCsv(*map, file) : WritePng(*map, file);
 }

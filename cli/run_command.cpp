@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "helpers.h"
 #include "options.h"
 #include "output.h"
 #include "signals.h"
@@ -29,12 +30,6 @@ using namespace kelvora::cli;
 
 namespace {
 
-// Shortest text that reads back as the same double.
-std::string Exact(double v) {
-    char buffer[32];
-    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
-}
-
 std::string PoseJson(const ArmPose& p) {
     char buffer[48];
     std::snprintf(buffer, sizeof buffer, "[%d,%d,%d]", p.a1, p.a2, p.a3);
@@ -45,37 +40,6 @@ std::string FilePath(const std::string& directory, const char* name) {
     if (directory.empty()) return name;
     return directory.back() == '/' ? directory + name : directory + "/" + name;
 }
-
-// A one-line progress bar on a terminal's stderr, redrawn at most ten times a second.
-class ProgressBar {
-public:
-    ProgressBar(bool enabled, int generations) : enabled_(enabled), generations_(generations) {}
-
-    void Update(int generation, double error) {
-        if (!enabled_) return;
-        const auto now = std::chrono::steady_clock::now();
-        if (generation != generations_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
-        lastDraw_ = now;
-        const double seconds = std::chrono::duration<double>(now - start_).count();
-        constexpr int kWidth = 30;
-        const int filled = static_cast<int>(static_cast<long long>(kWidth) * generation / generations_);
-        std::fprintf(stderr, "\r[%.*s%*s] generation %d/%d  error %.4f  %.1fs", filled,
-                     "##############################", kWidth - filled, "", generation, generations_, error, seconds);
-        std::fflush(stderr);
-        drawn_ = true;
-    }
-
-    void Finish() {
-        if (drawn_) std::fputc('\n', stderr);
-    }
-
-private:
-    bool enabled_;
-    int generations_;
-    bool drawn_ = false;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::time_point lastDraw_{};
-};
 
 // A result file's path as an error message names it: the directory as it was given, escaped and cut
 // as an echoed argument is.
@@ -150,8 +114,15 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     const RunSetup setup{o.params, GeometryFor(o.targetX, o.targetY), o.seed ? *o.seed : FreshSeed()};
     const Geometry& geometry = setup.geometry;
     InstallStopSignals();
-    ProgressBar bar(!o.quiet && ::isatty(STDERR_FILENO), o.params.generationCount);
-    ProgressObserver progress([&bar](int generation, double error) { bar.Update(generation, error); });
+    ProgressBar bar(!o.quiet);
+    const int generations = o.params.generationCount;
+    ProgressObserver progress([&bar, generations](int generation, double error) {
+        if (!bar.Due(generation == generations)) return;
+        char tail[96];
+        std::snprintf(tail, sizeof tail, "generation %d/%d  error %.4f  %.1fs", generation, generations, error,
+                      bar.Seconds());
+        bar.Draw(generation, generations, tail);
+    });
     RunObserver* observers[] = {&progress};
     ResultWriter writer(o.flush);
     RunOutcome outcome;
@@ -175,12 +146,12 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
                     "\"target\":[%d,%d],\"error\":%s,\"currentPose\":%s,\"elitePose\":%s,\"eliteFitness\":%s,"
                     "\"optimum\":{\"pose\":%s,\"distance\":%s,\"fitness\":%s},\"eliteDistance\":%s,\"gap\":%s,"
                     "\"reachedOptimum\":%s}\n",
-                    report.seed, o.params.populationSize, o.params.generationCount, Exact(o.params.crossoverRate).c_str(),
-                    Exact(o.params.mutationProbability).c_str(), o.targetX, o.targetY, Exact(lastError).c_str(),
+                    report.seed, o.params.populationSize, o.params.generationCount, ExactText(o.params.crossoverRate).c_str(),
+                    ExactText(o.params.mutationProbability).c_str(), o.targetX, o.targetY, ExactText(lastError).c_str(),
                     PoseJson(outcome.currentPose).c_str(), PoseJson(outcome.elitePose).c_str(),
-                    Exact(outcome.eliteFitness).c_str(), PoseJson(optimum.pose).c_str(), Exact(optimum.distance).c_str(),
-                    Exact(optimum.fitness).c_str(), Exact(eliteDistance).c_str(),
-                    Exact(eliteDistance - optimum.distance).c_str(),
+                    ExactText(outcome.eliteFitness).c_str(), PoseJson(optimum.pose).c_str(), ExactText(optimum.distance).c_str(),
+                    ExactText(optimum.fitness).c_str(), ExactText(eliteDistance).c_str(),
+                    ExactText(eliteDistance - optimum.distance).c_str(),
                     outcome.eliteFitness == optimum.fitness ? "true" : "false");
     } else if (!o.quiet) {
         const ArmPose& c = outcome.currentPose;

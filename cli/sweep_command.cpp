@@ -7,18 +7,17 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "commands.h"
+#include "files.h"
+#include "helpers.h"
 #include "options.h"
 #include "output.h"
 #include "signals.h"
@@ -50,7 +49,8 @@ const char* const kUsage =
     "  --target-seed S      seed of those draws, 0..4294967295 (default 1)\n"
     "  --epsilon E          pixels counted as close enough to the target, > 0 (default 0.5)\n"
     "  --threads T          worker threads, 1..1024 (default: the hardware's count)\n"
-    "  --output FILE        the CSV, one row per run\n"
+    "  --output FILE        the CSV, one row per run; - for standard output (then the summary is not\n"
+    "                       printed)\n"
     "  --summary FILE       the summary as CSV\n"
     "  --logs DIR           also write each run's results.csv and fitness.csv to DIR/run-<run>/\n"
     "  --shard K/N          run only the combinations whose run number - 1 is K - 1 modulo N\n"
@@ -84,35 +84,13 @@ struct SweepArgs {
     bool resume = false, yes = false, quiet = false, help = false;
 };
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-// Splits a comma list; an empty list or an empty item is an error.
-bool Items(const std::string& flag, const std::string& value, std::vector<std::string>& items, std::string& error) {
-    items.clear();
-    if (value.empty()) {
-        error = flag + ": the list is empty";
-        return false;
-    }
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = value.find(',', start);
-        items.push_back(value.substr(start, comma - start));
-        if (items.back().empty()) {
-            error = flag + ": empty item in " + Quote(value);
-            return false;
-        }
-        if (comma == std::string::npos) return true;
-        start = comma + 1;
-    }
-}
-
 template <typename T>
 bool NoDuplicates(const std::string& flag, const std::vector<T>& values, const std::vector<std::string>& items,
                   std::string& error) {
     for (std::size_t i = 0; i < values.size(); ++i)
         for (std::size_t j = 0; j < i; ++j)
             if (values[i] == values[j]) {
-                error = flag + ": " + Quote(items[i]) + " is listed twice";
+                error = flag + ": " + Quoted(items[i]) + " is listed twice";
                 return false;
             }
     return true;
@@ -121,12 +99,12 @@ bool NoDuplicates(const std::string& flag, const std::vector<T>& values, const s
 bool IntList(const std::string& flag, const std::string& value, long long low, long long high, std::vector<int>& out,
              std::string& error) {
     std::vector<std::string> items;
-    if (!Items(flag, value, items, error)) return false;
+    if (!SplitList(flag, value, items, error)) return false;
     out.clear();
     for (const std::string& item : items) {
         const auto v = ParseInteger(item);
         if (!v || *v < low || *v > high) {
-            error = flag + ": " + Quote(item) + " is not an integer in " + std::to_string(low) + ".." + std::to_string(high);
+            error = flag + ": " + Quoted(item) + " is not an integer in " + std::to_string(low) + ".." + std::to_string(high);
             return false;
         }
         out.push_back(static_cast<int>(*v));
@@ -137,12 +115,12 @@ bool IntList(const std::string& flag, const std::string& value, long long low, l
 bool RealList(const std::string& flag, const std::string& value, double low, const char* range, std::vector<double>& out,
               std::string& error) {
     std::vector<std::string> items;
-    if (!Items(flag, value, items, error)) return false;
+    if (!SplitList(flag, value, items, error)) return false;
     out.clear();
     for (const std::string& item : items) {
         const auto v = ParseFiniteDouble(item);
         if (!v || !(*v >= low && *v <= 1.0)) {
-            error = flag + ": " + Quote(item) + " is not a number in " + range;
+            error = flag + ": " + Quoted(item) + " is not a number in " + range;
             return false;
         }
         out.push_back(*v);
@@ -154,22 +132,20 @@ bool RealList(const std::string& flag, const std::string& value, double low, con
 // once the sweep's size has been accepted.
 bool Seeds(const std::string& value, std::vector<std::pair<long long, long long>>& ranges, std::string& error) {
     std::vector<std::string> items;
-    if (!Items("--seeds", value, items, error)) return false;
+    if (!SplitList("--seeds", value, items, error)) return false;
     constexpr long long kMax = std::numeric_limits<std::uint32_t>::max();
     ranges.clear();
     for (const std::string& item : items) {
-        const std::size_t dots = item.find("..");
-        const auto a = ParseInteger(dots == std::string::npos ? item : item.substr(0, dots));
-        const auto b = dots == std::string::npos ? a : ParseInteger(item.substr(dots + 2));
-        if (!a || !b || *a < 0 || *a > kMax || *b < 0 || *b > kMax) {
-            error = "--seeds: " + Quote(item) + " is not a seed or a range A..B of seeds in 0..4294967295";
+        const auto range = ParseRange(item, 0, kMax);
+        if (!range) {
+            error = "--seeds: " + Quoted(item) + " is not a seed or a range A..B of seeds in 0..4294967295";
             return false;
         }
-        if (*b < *a) {
-            error = "--seeds: the range " + Quote(item) + " is reversed (it would hold no seed)";
+        if (range->second < range->first) {
+            error = "--seeds: the range " + Quoted(item) + " is reversed (it would hold no seed)";
             return false;
         }
-        ranges.emplace_back(*a, *b);
+        ranges.push_back(*range);
     }
     std::vector<std::pair<long long, long long>> sorted = ranges;
     std::sort(sorted.begin(), sorted.end());
@@ -183,17 +159,16 @@ bool Seeds(const std::string& value, std::vector<std::pair<long long, long long>
 }
 
 bool Target(const std::string& value, std::vector<SweepTarget>& targets, std::string& error) {
-    const auto comma = value.find(',');
-    const auto x = comma == std::string::npos ? std::nullopt : ParseInteger(value.substr(0, comma));
-    const auto y = comma == std::string::npos ? std::nullopt : ParseInteger(value.substr(comma + 1));
-    if (!x || !y || *x < -kMaxTargetOffset || *x > kMaxTargetOffset || *y < -kMaxTargetOffset || *y > kMaxTargetOffset) {
-        error = "--target: " + Quote(value) + " is not X,Y with integers X and Y in -199..199";
+    const auto xy = ParseIntegerPair(value, ',');
+    const auto inside = [](long long v) { return v >= -kMaxTargetOffset && v <= kMaxTargetOffset; };
+    if (!xy || !inside(xy->first) || !inside(xy->second)) {
+        error = "--target: " + Quoted(value) + " is not X,Y with integers X and Y in -199..199";
         return false;
     }
-    const SweepTarget t{static_cast<int>(*x), static_cast<int>(*y)};
+    const SweepTarget t{static_cast<int>(xy->first), static_cast<int>(xy->second)};
     for (const SweepTarget& other : targets)
         if (other == t) {
-            error = "--target: " + Quote(value) + " is given twice";
+            error = "--target: " + Quoted(value) + " is given twice";
             return false;
         }
     targets.push_back(t);
@@ -221,7 +196,7 @@ std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
         static const std::set<std::string> kValued = {
             "--population", "--generations", "--crossover", "--mutation", "--seeds",  "--target",  "--targets",
             "--target-seed", "--epsilon",    "--threads",   "--output",   "--summary", "--logs",   "--shard"};
-        if (!kValued.count(flag)) return "unknown argument " + Quote(args[i]) + " (see sweep --help)";
+        if (!kValued.count(flag)) return "unknown argument " + Quoted(args[i]) + " (see sweep --help)";
         if (!value) {
             if (i + 1 >= args.size()) return flag + " needs a value";
             value = args[++i];
@@ -241,28 +216,26 @@ std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
             Target(v, a.plan.targets, error);
         } else if (flag == "--targets") {
             const auto k = v.rfind("random:", 0) == 0 ? ParseInteger(v.substr(7)) : std::nullopt;
-            if (!k || *k < 1 || *k > 10000) error = "--targets: " + Quote(v) + " is not random:K with K in 1..10000";
+            if (!k || *k < 1 || *k > 10000) error = "--targets: " + Quoted(v) + " is not random:K with K in 1..10000";
             else a.randomTargets = static_cast<int>(*k);
         } else if (flag == "--target-seed") {
             const auto s = ParseInteger(v);
             if (!s || *s < 0 || *s > std::numeric_limits<std::uint32_t>::max())
-                error = "--target-seed: " + Quote(v) + " is not an integer in 0..4294967295";
+                error = "--target-seed: " + Quoted(v) + " is not an integer in 0..4294967295";
             else a.targetSeed = static_cast<std::uint32_t>(*s);
         } else if (flag == "--epsilon") {
             const auto e = ParseFiniteDouble(v);
-            if (!e || !(*e > 0.0 && *e <= 1000.0)) error = "--epsilon: " + Quote(v) + " is not a number of pixels in (0, 1000]";
+            if (!e || !(*e > 0.0 && *e <= 1000.0)) error = "--epsilon: " + Quoted(v) + " is not a number of pixels in (0, 1000]";
             else a.plan.epsilon = *e;
         } else if (flag == "--threads") {
             const auto t = ParseInteger(v);
-            if (!t || *t < 1 || *t > 1024) error = "--threads: " + Quote(v) + " is not an integer in 1..1024";
+            if (!t || *t < 1 || *t > 1024) error = "--threads: " + Quoted(v) + " is not an integer in 1..1024";
             else a.threads = static_cast<int>(*t);
         } else if (flag == "--shard") {
-            const auto slash = v.find('/');
-            const auto k = slash == std::string::npos ? std::nullopt : ParseInteger(v.substr(0, slash));
-            const auto n = slash == std::string::npos ? std::nullopt : ParseInteger(v.substr(slash + 1));
-            if (!k || !n || *n < 1 || *n > 1000000 || *k < 1 || *k > *n)
-                error = "--shard: " + Quote(v) + " is not K/N with 1 <= K <= N <= 1000000";
-            else a.shardK = *k, a.shardN = *n;
+            const auto kn = ParseIntegerPair(v, '/');
+            if (!kn || kn->second < 1 || kn->second > 1000000 || kn->first < 1 || kn->first > kn->second)
+                error = "--shard: " + Quoted(v) + " is not K/N with 1 <= K <= N <= 1000000";
+            else a.shardK = kn->first, a.shardN = kn->second;
         } else if (v.empty()) {
             error = flag + ": the file name is empty";
         } else if (flag == "--output") {
@@ -276,6 +249,7 @@ std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
     if (!error.empty() || a.help) return error;
     if (!seedsGiven) return "--seeds is required (for example --seeds 1..100)";
     if (a.resume && a.output.empty()) return "--resume needs --output, the file to continue";
+    if (a.resume && a.output == "-") return "--resume needs --output naming a file, not standard output";
     if (a.randomTargets > 0) {
         for (const SweepTarget& t : RandomTargets(a.randomTargets, a.targetSeed)) {
             for (const SweepTarget& other : a.plan.targets)
@@ -302,71 +276,22 @@ std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
     return {};
 }
 
-// A one-line progress bar on a terminal's stderr, redrawn at most ten times a second.
-class SweepProgress {
-public:
-    SweepProgress(bool enabled, long long total, long long done) : enabled_(enabled), total_(total), first_(done) {}
-
-    void Update(long long done) {
-        if (!enabled_) return;
-        const auto now = std::chrono::steady_clock::now();
-        if (done != total_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
-        lastDraw_ = now;
-        const double seconds = std::chrono::duration<double>(now - start_).count();
-        const long long ranHere = done - first_;
-        char estimate[32] = "?";
-        if (ranHere > 0) {
-            const double left = seconds / static_cast<double>(ranHere) * static_cast<double>(total_ - done);
-            std::snprintf(estimate, sizeof estimate, left < 10 ? "%.1fs" : "%.0fs", left);
-        }
-        constexpr int kWidth = 30;
-        const int filled = total_ > 0 ? static_cast<int>(kWidth * done / total_) : kWidth;
-        std::fprintf(stderr, "\r[%.*s%*s] runs %lld/%lld  %.1fs elapsed  about %s left ", filled,
-                     "##############################", kWidth - filled, "", done, total_, seconds, estimate);
-        std::fflush(stderr);
-        drawn_ = true;
-    }
-    void Finish() {
-        if (drawn_) std::fputc('\n', stderr);
-        drawn_ = false;
-    }
-
-private:
-    bool enabled_;
-    long long total_, first_;
-    bool drawn_ = false;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::time_point lastDraw_{};
-};
-
-bool WriteAllTo(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Reads the whole rows of a sweep file being resumed and checks that they are this sweep's first
 // rows of this shard. Returns an error message, or "" with rows and the byte length they fill.
 std::string ReadResumed(const std::string& path, const SweepPlan& plan, const std::string& fingerprint,
                         long long shardIndex, long long shardCount, std::vector<SweepResult>& rows, off_t& keep) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return path + ": cannot read it to resume: " + std::strerror(errno);
-    std::ostringstream s;
-    s << in.rdbuf();
-    const std::string text = s.str();
+    const std::string shown = Printable(path);
+    std::string text;
+    if (const std::string reason = ReadInput(path, text); !reason.empty())
+        return shown + ": cannot read it to resume: " + reason;
     const std::string header = SweepHeader();
     if (text.size() < header.size()) {
         if (header.compare(0, text.size(), text) != 0)
-            return path + ": not a sweep file (its first line is not the sweep header)";
+            return shown + ": not a sweep file (its first line is not the sweep header)";
         keep = 0;  // not even the header is whole: start over
         return {};
     }
-    if (text.compare(0, header.size(), header) != 0) return path + ": not a sweep file (its first line is not the sweep header)";
+    if (text.compare(0, header.size(), header) != 0) return shown + ": not a sweep file (its first line is not the sweep header)";
     const long long runs = CombinationCount(plan);
     std::size_t at = header.size();
     long long line = 2;
@@ -375,30 +300,18 @@ std::string ReadResumed(const std::string& path, const SweepPlan& plan, const st
         if (end == std::string::npos) break;  // a row cut short by an interruption: run it again
         const auto row = ParseSweepRow(text.substr(at, end - at));
         const long long expected = shardIndex + static_cast<long long>(rows.size()) * shardCount;
-        if (!row) return path + ": line " + std::to_string(line) + " is not a sweep row";
+        if (!row) return shown + ": line " + std::to_string(line) + " is not a sweep row";
         if (row->fingerprint != fingerprint || row->runs != runs)
-            return path + ": line " + std::to_string(line) + " belongs to a different sweep (other lists, targets, "
+            return shown + ": line " + std::to_string(line) + " belongs to a different sweep (other lists, targets, "
                    "seeds or epsilon); resume with the same arguments";
         if (row->run != expected + 1)
-            return path + ": line " + std::to_string(line) + " is run " + std::to_string(row->run) + ", expected run " +
+            return shown + ": line " + std::to_string(line) + " is run " + std::to_string(row->run) + ", expected run " +
                    std::to_string(expected + 1) + " (a different --shard?)";
         rows.push_back(row->result);
         at = end + 1;
     }
     keep = static_cast<off_t>(at);
     return {};
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".part";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    const bool ok = WriteAllTo(fd, text);
-    if (::close(fd) != 0 || !ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -411,65 +324,82 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     }
     if (a.help) {
         std::fputs(kUsage, stdout);
-        return 0;
+        return FinishStdout();
     }
     const SweepPlan& plan = a.plan;
     const long long runs = CombinationCount(plan);
     const std::string fingerprint = SweepFingerprint(plan);
     const long long shardIndex = a.shardK - 1;
     const long long shardRuns = runs > shardIndex ? (runs - shardIndex + a.shardN - 1) / a.shardN : 0;
+    const bool rowsToStdout = a.output == "-";
 
     // Everything that can be refused is checked before anything is written.
-    std::vector<SweepResult> results;
-    off_t keep = 0;
-    if (a.resume) {
-        struct stat info {};
-        if (::stat(a.output.c_str(), &info) == 0) {
-            if (const std::string error = ReadResumed(a.output, plan, fingerprint, shardIndex, a.shardN, results, keep);
-                !error.empty()) {
-                std::fprintf(stderr, "kelvora-cli sweep: %s\n", error.c_str());
-                return 2;
-            }
-        }
-    }
     if (!a.logs.empty()) {
         struct stat info {};
         if (::stat(a.logs.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-            std::fprintf(stderr, "kelvora-cli sweep: --logs: '%s' is not an existing directory\n", a.logs.c_str());
+            std::fprintf(stderr, "kelvora-cli sweep: --logs: %s is not an existing directory\n", Quoted(a.logs).c_str());
             return 2;
         }
     }
     for (const std::string* path : {&a.output, &a.summary}) {
-        if (path->empty()) continue;
+        if (path->empty() || (path == &a.output && rowsToStdout)) continue;
         struct stat info {};
         if (::stat(path->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-            std::fprintf(stderr, "kelvora-cli sweep: '%s' is a directory\n", path->c_str());
+            std::fprintf(stderr, "kelvora-cli sweep: %s is a directory\n", Quoted(*path).c_str());
             return 2;
         }
         // The summary is written at the end: a missing directory is found out now, not after the runs.
         const std::size_t slash = path->rfind('/');
         const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path->substr(0, slash);
         if (::stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || ::access(directory.c_str(), W_OK) != 0) {
-            std::fprintf(stderr, "kelvora-cli sweep: '%s': '%s' is not a writable directory\n", path->c_str(),
-                         directory.c_str());
+            std::fprintf(stderr, "kelvora-cli sweep: %s: %s is not a writable directory\n", Quoted(*path).c_str(),
+                         Quoted(directory).c_str());
+            return 2;
+        }
+    }
+    if (!a.output.empty() && !rowsToStdout && !a.summary.empty() && SameFile({a.output, a.summary}, 1).first >= 0) {
+        std::fprintf(stderr, "kelvora-cli sweep: --output and --summary name the same file, %s\n",
+                     Quoted(a.summary).c_str());
+        return 2;
+    }
+
+    // Both outputs are held (locked) from here on, so that a second sweep is refused before it
+    // touches either; the resumed file is read only once it is ours.
+    OutputFile output, summaryFile;
+    for (OutputFile* file : {&output, &summaryFile}) {
+        const std::string& path = file == &output ? a.output : a.summary;
+        if (path.empty()) continue;
+        if (const std::string error = OpenOutput(path, *file, file == &output); !error.empty()) {
+            std::fprintf(stderr, "kelvora-cli sweep: %s\n", error.c_str());
+            Abandon(output);
+            Abandon(summaryFile);
+            return 1;
+        }
+    }
+    std::vector<SweepResult> results;
+    off_t keep = 0;
+    if (a.resume && !output.created) {
+        if (const std::string error = ReadResumed(a.output, plan, fingerprint, shardIndex, a.shardN, results, keep);
+            !error.empty()) {
+            std::fprintf(stderr, "kelvora-cli sweep: %s\n", error.c_str());
+            Abandon(output);
+            Abandon(summaryFile);
             return 2;
         }
     }
 
     InstallStopSignals();
-    int fd = -1;
-    if (!a.output.empty()) {
-        fd = ::open(a.output.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (a.resume ? 0 : O_TRUNC), 0666);
-        if (fd < 0) {
-            std::fprintf(stderr, "kelvora-cli sweep: %s: cannot open: %s\n", a.output.c_str(), std::strerror(errno));
-            return 1;
-        }
-        // A resumed file loses only a row cut short; a new one starts with the header.
-        bool ok = ::ftruncate(fd, keep) == 0 && ::lseek(fd, keep, SEEK_SET) == keep;
-        if (ok && keep == 0) ok = WriteAllTo(fd, SweepHeader());
+    const std::string shownOutput = rowsToStdout ? "standard output" : Printable(a.output);
+    const int fd = output.fd;
+    if (fd >= 0) {
+        // A resumed file loses only a row cut short; a new one starts with the header. A device
+        // (/dev/null, a terminal) or standard output is written as it is.
+        bool ok = !output.regular || (::ftruncate(fd, keep) == 0 && ::lseek(fd, keep, SEEK_SET) == keep);
+        if (ok && keep == 0) ok = WriteAll(fd, SweepHeader());
         if (!ok) {
-            std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write: %s\n", a.output.c_str(), std::strerror(errno));
-            ::close(fd);
+            std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write: %s\n", shownOutput.c_str(), std::strerror(errno));
+            Abandon(output);
+            Abandon(summaryFile);
             return 1;
         }
     }
@@ -482,7 +412,8 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     options.stop = &StopFlag();
     options.logDirectory = a.logs;
 
-    SweepProgress bar(!a.quiet && ::isatty(STDERR_FILENO), shardRuns, options.skip);
+    ProgressBar bar(!a.quiet);
+    const long long firstDone = options.skip;
     bool writeFailed = false;
     int status = 0;
     results.reserve(static_cast<std::size_t>(shardRuns));
@@ -491,12 +422,25 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
         [&](long long index, const SweepResult& r) {
             results.push_back(r);
             results.back().improvements = {};  // only the summary's fields are kept
-            if (fd >= 0 && !writeFailed && !WriteAllTo(fd, SweepRow(r, index, runs, fingerprint))) {
+            if (fd >= 0 && !writeFailed && !WriteAll(fd, SweepRow(r, index, runs, fingerprint))) {
                 writeFailed = true;
                 bar.Finish();
-                std::fprintf(stderr, "kelvora-cli sweep: %s: write failed: %s\n", a.output.c_str(), std::strerror(errno));
+                std::fprintf(stderr, "kelvora-cli sweep: %s: write failed: %s\n", shownOutput.c_str(),
+                             std::strerror(errno));
             }
-            bar.Update(static_cast<long long>(results.size()));
+            const auto done = static_cast<long long>(results.size());
+            if (!bar.Due(done == shardRuns)) return;
+            const double seconds = bar.Seconds();
+            const long long ranHere = done - firstDone;
+            char estimate[32] = "?";
+            if (ranHere > 0) {
+                const double left = seconds / static_cast<double>(ranHere) * static_cast<double>(shardRuns - done);
+                std::snprintf(estimate, sizeof estimate, left < 10 ? "%.1fs" : "%.0fs", left);
+            }
+            char tail[128];
+            std::snprintf(tail, sizeof tail, "runs %lld/%lld  %.1fs elapsed  about %s left ", done, shardRuns, seconds,
+                          estimate);
+            bar.Draw(done, shardRuns, tail);
         },
         [&](const std::string& message) {
             bar.Finish();
@@ -505,22 +449,25 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
         });
     bar.Finish();
     if (fd >= 0 && ::close(fd) != 0 && !writeFailed) {
-        std::fprintf(stderr, "kelvora-cli sweep: %s: %s\n", a.output.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "kelvora-cli sweep: %s: %s\n", shownOutput.c_str(), std::strerror(errno));
         writeFailed = true;
     }
+    output.fd = -1;
     if (writeFailed) status = 1;
 
     const std::vector<SweepSummaryRow> summary = Summarise(results);
-    if (!a.quiet) std::fputs(SummaryText(summary, plan.epsilon).c_str(), stdout);
-    if (!a.summary.empty() && !WriteWholeFile(a.summary, SummaryCsv(summary))) {
-        std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write the summary: %s\n", a.summary.c_str(),
+    // With the rows on standard output the printed summary would land among them: --summary has it.
+    if (!a.quiet && !rowsToStdout) std::fputs(SummaryText(summary, plan.epsilon).c_str(), stdout);
+    if (summaryFile.fd >= 0 && !WriteWhole(summaryFile, SummaryCsv(summary))) {
+        std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write the summary: %s\n", Printable(a.summary).c_str(),
                      std::strerror(errno));
+        Abandon(summaryFile);
         status = 1;
     }
     if (StopExitStatus() != 0) {
         std::fprintf(stderr, "kelvora-cli sweep: %s: stopped with %lld of %lld runs done%s%s%s\n", StopSignalName(),
                      static_cast<long long>(results.size()), shardRuns, a.output.empty() ? "" : " in ",
-                     a.output.c_str(), a.output.empty() ? "" : "; add --resume to continue");
+                     a.output.empty() ? "" : shownOutput.c_str(), a.output.empty() ? "" : "; add --resume to continue");
         FinishStdout();
         return StopExitStatus();
     }

@@ -3,15 +3,17 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "commands.h"
+#include "files.h"
+#include "helpers.h"
+#include "output.h"
 #include "options.h"
 #include "sweep_table.h"
 
@@ -33,25 +35,6 @@ int Fail(const std::string& message) {
     return 2;
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".part";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    bool ok = true;
-    while (ok && done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
-    if (::close(fd) != 0 || !ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
@@ -61,7 +44,7 @@ int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
         auto [flag, value] = SplitFlag(args[i]);
         if (flag == "--help" || flag == "-h") {
             std::fputs(kUsage, stdout);
-            return 0;
+            return FinishStdout();
         }
         if (flag == "--output" || flag == "--summary") {
             if (!value) {
@@ -71,85 +54,126 @@ int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
             if (value->empty()) return Fail(flag + ": the file name is empty");
             (flag == "--output" ? output : summary) = *value;
         } else if (flag.rfind("--", 0) == 0) {
-            return Fail("unknown argument '" + args[i] + "' (see sweep-merge --help)");
+            return Fail("unknown argument " + Quoted(args[i]) + " (see sweep-merge --help)");
         } else {
             inputs.push_back(args[i]);
         }
     }
     if (output.empty()) return Fail("--output FILE is required");
     if (inputs.empty()) return Fail("no shard files given");
+    // An output that is another output or an input would destroy what is read or written.
+    std::vector<std::string> paths{output};
+    if (!summary.empty()) paths.push_back(summary);
+    const std::size_t outputs = paths.size();
+    paths.insert(paths.end(), inputs.begin(), inputs.end());
+    if (const auto [a, b] = SameFile(paths, outputs); a >= 0) {
+        const auto role = [outputs](int i) {
+            return i == 0 ? "--output" : static_cast<std::size_t>(i) < outputs ? "--summary" : "a shard file";
+        };
+        return Fail(std::string(role(a)) + " and " + role(b) + " name the same file, " + Quoted(paths[b]));
+    }
 
+    // The outputs are held (locked) before anything is read, so that a second merge is refused
+    // before it touches them.
+    OutputFile outputFile, summaryFile;
+    for (OutputFile* file : {&outputFile, &summaryFile}) {
+        const std::string& path = file == &outputFile ? output : summary;
+        if (path.empty()) continue;
+        if (const std::string error = OpenOutput(path, *file); !error.empty()) {
+            std::fprintf(stderr, "kelvora-cli sweep-merge: %s\n", error.c_str());
+            Abandon(outputFile);
+            Abandon(summaryFile);
+            return 1;
+        }
+    }
+    const auto refuse = [&](const std::string& message) {
+        Abandon(outputFile);
+        Abandon(summaryFile);
+        return Fail(message);
+    };
+
+    // Only the rows the files hold are kept, whatever run counts they claim: sorted by run
+    // afterwards, they show overlaps and gaps.
+    struct Row {
+        long long run;
+        int source;
+        std::string text;
+        SweepResult result;
+    };
     const std::string header = SweepHeader();
-    std::vector<std::string> rows;        // by run number - 1
-    std::vector<int> source;              // which input holds each row, -1 none
-    std::vector<SweepResult> results;
+    std::vector<Row> rows;
     std::string fingerprint;
     long long runs = -1;
     int first = -1;
     for (std::size_t f = 0; f < inputs.size(); ++f) {
-        const std::string& name = inputs[f];
-        std::ifstream in(name, std::ios::binary);
-        if (!in) return Fail(name + ": cannot read: " + std::strerror(errno));
-        std::ostringstream s;
-        s << in.rdbuf();
-        const std::string text = s.str();
-        if (text.compare(0, header.size(), header) != 0) return Fail(name + ": not a sweep file (no sweep header)");
+        const std::string name = Printable(inputs[f]);
+        std::string text;
+        if (const std::string reason = ReadInput(inputs[f], text); !reason.empty())
+            return refuse(name + ": cannot read: " + reason);
+        if (text.compare(0, header.size(), header) != 0) return refuse(name + ": not a sweep file (no sweep header)");
         long long line = 2;
         for (std::size_t at = header.size(); at < text.size(); ++line) {
             const std::size_t end = text.find('\n', at);
             if (end == std::string::npos)
-                return Fail(name + ": line " + std::to_string(line) +
-                            " is cut short (an interrupted shard: finish it with sweep --resume)");
-            const std::string content = text.substr(at, end - at);
+                return refuse(name + ": line " + std::to_string(line) +
+                              " is cut short (an interrupted shard: finish it with sweep --resume)");
+            std::string content = text.substr(at, end - at);
             const auto row = ParseSweepRow(content);
-            if (!row) return Fail(name + ": line " + std::to_string(line) + " is not a sweep row");
+            if (!row) return refuse(name + ": line " + std::to_string(line) + " is not a sweep row");
             if (runs < 0) {
                 runs = row->runs;
                 fingerprint = row->fingerprint;
                 first = static_cast<int>(f);
-                rows.resize(static_cast<std::size_t>(runs));
-                source.assign(static_cast<std::size_t>(runs), -1);
-                results.resize(static_cast<std::size_t>(runs));
             } else if (row->fingerprint != fingerprint || row->runs != runs) {
-                return Fail(name + " and " + inputs[static_cast<std::size_t>(first)] +
-                            " are shards of different sweeps (sweep " + row->fingerprint + " of " +
-                            std::to_string(row->runs) + " runs, sweep " + fingerprint + " of " + std::to_string(runs) +
-                            " runs)");
+                return refuse(name + " and " + Printable(inputs[static_cast<std::size_t>(first)]) +
+                              " are shards of different sweeps (sweep " + row->fingerprint + " of " +
+                              std::to_string(row->runs) + " runs, sweep " + fingerprint + " of " +
+                              std::to_string(runs) + " runs)");
             }
-            const auto index = static_cast<std::size_t>(row->run - 1);
-            if (source[index] >= 0)
-                return Fail("overlapping shards: run " + std::to_string(row->run) + " is in " +
-                            inputs[static_cast<std::size_t>(source[index])] + " and in " + name);
-            source[index] = static_cast<int>(f);
-            rows[index] = content;
-            results[index] = row->result;
+            rows.push_back({row->run, static_cast<int>(f), std::move(content), row->result});
             at = end + 1;
         }
     }
-    if (runs < 0) return Fail("the shard files hold no rows");
-    long long missing = 0;
-    long long firstMissing = 0;
-    for (long long i = 0; i < runs; ++i)
-        if (source[static_cast<std::size_t>(i)] < 0 && missing++ == 0) firstMissing = i + 1;
-    if (missing > 0)
-        return Fail("missing rows: " + std::to_string(missing) + " of " + std::to_string(runs) +
-                    " runs are in no shard file, the first run " + std::to_string(firstMissing) +
-                    " (a shard not given, or not finished)");
+    if (runs < 0) return refuse("the shard files hold no rows");
+    std::stable_sort(rows.begin(), rows.end(), [](const Row& x, const Row& y) { return x.run < y.run; });
+    for (std::size_t i = 1; i < rows.size(); ++i)
+        if (rows[i].run == rows[i - 1].run)
+            return refuse("overlapping shards: run " + std::to_string(rows[i].run) + " is in " +
+                          Printable(inputs[static_cast<std::size_t>(rows[i - 1].source)]) + " and in " +
+                          Printable(inputs[static_cast<std::size_t>(rows[i].source)]));
+    const auto held = static_cast<long long>(rows.size());
+    if (held < runs) {
+        long long firstMissing = held + 1;  // every run up to the first gap is there
+        for (long long i = 0; i < held; ++i)
+            if (rows[static_cast<std::size_t>(i)].run != i + 1) {
+                firstMissing = i + 1;
+                break;
+            }
+        return refuse("missing rows: " + std::to_string(runs - held) + " of " + std::to_string(runs) +
+                      " runs are in no shard file, the first run " + std::to_string(firstMissing) +
+                      " (a shard not given, or not finished)");
+    }
 
     std::string merged = header;
-    for (const std::string& row : rows) {
-        merged += row;
+    std::vector<SweepResult> results;
+    results.reserve(rows.size());
+    for (const Row& row : rows) {
+        merged += row.text;
         merged += '\n';
+        results.push_back(row.result);
     }
-    if (!WriteWholeFile(output, merged)) {
-        std::fprintf(stderr, "kelvora-cli sweep-merge: %s: cannot write: %s\n", output.c_str(), std::strerror(errno));
+    if (!WriteWhole(outputFile, merged)) {
+        std::fprintf(stderr, "kelvora-cli sweep-merge: %s: cannot write: %s\n", Printable(output).c_str(),
+                     std::strerror(errno));
+        Abandon(outputFile);
+        Abandon(summaryFile);
         return 1;
     }
-    if (!summary.empty()) {
-        if (!WriteWholeFile(summary, SummaryCsv(Summarise(results)))) {
-            std::fprintf(stderr, "kelvora-cli sweep-merge: %s: cannot write: %s\n", summary.c_str(), std::strerror(errno));
-            return 1;
-        }
+    if (summaryFile.fd >= 0 && !WriteWhole(summaryFile, SummaryCsv(Summarise(results)))) {
+        std::fprintf(stderr, "kelvora-cli sweep-merge: %s: cannot write: %s\n", Printable(summary).c_str(),
+                     std::strerror(errno));
+        Abandon(summaryFile);
+        return 1;
     }
     return 0;
 }

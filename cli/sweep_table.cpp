@@ -1,6 +1,5 @@
 #include "sweep_table.h"
 
-#include <charconv>
 #include <cstdio>
 
 #include "options.h"
@@ -27,11 +26,6 @@ std::vector<std::string> Split(const std::string& line) {
 }
 
 }  // namespace
-
-std::string ExactText(double v) {
-    char buffer[32];
-    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
-}
 
 std::string SweepHeader() { return std::string(kColumns) + "\n"; }
 

@@ -38,7 +38,4 @@ std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows);
 /// The summary as a table for a terminal.
 std::string SummaryText(const std::vector<SweepSummaryRow>& rows, double epsilon);
 
-/// Shortest text that reads back as the same double.
-std::string ExactText(double v);
-
 }  // namespace kelvora::cli

@@ -218,6 +218,40 @@ TEST_F(CliProcess, BadInputExitsTwoAndTouchesNoFile) {
     EXPECT_EQ(Entries(), std::vector<std::string>{"results.csv"});
 }
 
+TEST_F(CliProcess, EveryCommandEchoesArgumentsAndFileNamesEscapedAndCut) {
+    const std::string escape = "\x1b]0;x\x07";  // a terminal's title sequence
+    const std::string shown = "\\x1B]0;x\\x07";
+    const std::string longName(120, 'n');
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string says;
+    };
+    const std::vector<Case> cases{
+        {{"--population", escape}, 2, "--population: '" + shown + "'"},
+        {{"--" + escape}, 2, "unknown argument '--" + shown + "'"},
+        {{"--output-dir", escape}, 2, "'" + shown + "': No such file or directory"},
+        {{"inspect", "--" + escape}, 2, "unknown option '--" + shown + "'"},
+        {{"inspect", escape}, 2, shown + ": cannot open"},
+        {{"inspect", longName}, 2, std::string(77, 'n') + "...: cannot open"},
+        {{"optimum", "--" + escape}, 2, "unknown argument '--" + shown + "'"},
+        {{"reach-map", "--" + escape}, 2, "unknown argument '--" + shown + "'"},
+        {{"reach-map", "--output", "missing/" + escape}, 1, "missing/" + shown + ": cannot open"},
+        {{"sweep", "--seeds", "1.." + escape}, 2, "--seeds: '1.." + shown + "'"},
+        {{"sweep", "--seeds", "1", "--targets", escape}, 2, "--targets: '" + shown + "'"},
+        {{"sweep", "--seeds", "1", "--logs", escape}, 2, "--logs: '" + shown + "'"},
+        {{"sweep-merge", "--" + escape}, 2, "unknown argument '--" + shown + "'"},
+        {{"sweep-merge", "--output", "m.csv", escape}, 2, shown + ": cannot read"},
+        {{"sweep-merge", "--output", "m.csv", longName}, 2, std::string(77, 'n') + "...: cannot read"}};
+    for (const Case& c : cases) {
+        const Outcome o = RunCli(dir_, c.args);
+        EXPECT_EQ(o.status, c.status) << c.says;
+        EXPECT_NE(o.err.find(c.says), std::string::npos) << o.err;
+        EXPECT_TRUE(std::all_of(o.err.begin(), o.err.end(), [](char b) { return b == '\n' || b >= 0x20; })) << o.err;
+    }
+    EXPECT_TRUE(Entries().empty());
+}
+
 TEST_F(CliProcess, UnopenableResultFileIsNamedAndTheOtherStillWritten) {
     fs::create_directories(dir_ / "out" / "results.csv");  // a directory where the file should go
     const Outcome o = RunCli(dir_, {"--output-dir", (dir_ / "out").string(), "--generations", "5", "--quiet"});
@@ -367,10 +401,10 @@ TEST_F(CliProcess, ReachMapPngIsAPictureOfThePlotAndFailuresAreNamed) {
     fs::create_symlink("/dev/full", dir_ / "full.png");
     fs::create_symlink("/dev/full", dir_ / "full.csv");
     const std::vector<std::pair<std::string, std::string>> failures = {
-        {(dir_ / "missing" / "map.png").string(), "cannot open: No such file or directory"},
-        {(dir_ / "missing" / "map.csv").string(), "cannot open: No such file or directory"},
-        {(dir_ / "full.png").string(), "write failed: No space left on device"},
-        {(dir_ / "full.csv").string(), "write failed: No space left on device"}};
+        {"missing/map.png", "cannot open: No such file or directory"},
+        {"missing/map.csv", "cannot open: No such file or directory"},
+        {"full.png", "write failed: No space left on device"},
+        {"full.csv", "write failed: No space left on device"}};
     for (const auto& [path, reason] : failures) {
         const Outcome failed = RunCli(dir_, {"reach-map", "--output", path});
         EXPECT_EQ(failed.status, 1) << path;
@@ -453,6 +487,8 @@ INSTANTIATE_TEST_SUITE_P(
                     StdoutCase{{"--version"}, Stdout::full, "No space left on device"},
                     StdoutCase{{"inspect", "--help"}, Stdout::full, "No space left on device"},
                     StdoutCase{{"optimum", "--json"}, Stdout::full, "No space left on device"},
+                    StdoutCase{{"sweep", "--help"}, Stdout::full, "No space left on device"},
+                    StdoutCase{{"sweep-merge", "--help"}, Stdout::closed, "Bad file descriptor"},
                     StdoutCase{{"--json", "--generations", "3"}, Stdout::closed, "Bad file descriptor"},
                     StdoutCase{{"--generations", "3"}, Stdout::closed, "Bad file descriptor"},
                     StdoutCase{{"--version"}, Stdout::closed, "Bad file descriptor"}));

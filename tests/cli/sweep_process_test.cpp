@@ -1,6 +1,9 @@
 // kelvora-cli sweep, sweep-merge and the signals, as a user runs them: exit status, the files left.
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -168,6 +171,64 @@ TEST_F(SweepCli, MergeRefusesOtherSweepsOverlapsAndGapsNamingThem) {
         EXPECT_NE(err_.find(c.says), std::string::npos) << err_;
         EXPECT_FALSE(fs::exists(dir_ / "merged.csv"));
     }
+}
+
+TEST_F(SweepCli, OutputsNamedTwiceFifosHeldFilesAndForgedCountsAreRefusedTouchingNothing) {
+    ASSERT_EQ(Run(With(kSweep, {"--seeds", "1", "--output", "a.csv"})), 0) << err_;
+    const std::string rows = ReadFile(dir_ / "a.csv");
+    ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0644), 0);
+    {
+        std::ofstream forged(dir_ / "forged.csv", std::ios::binary);  // every row claims a sweep of 2^62 runs
+        forged << std::regex_replace(rows, std::regex(",8,([0-9a-f]{16})\n"), ",4611686018427387904,$1\n");
+    }
+    const int held = open((dir_ / "held.csv").c_str(), O_WRONLY | O_CREAT, 0644);  // as another command holds it
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    const std::vector<std::string> sweep{"sweep", "--seeds", "1", "--quiet"};
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string says;
+    };
+    const std::vector<Case> cases{
+        {With(sweep, {"--output", "new.csv", "--summary", "./new.csv"}), 2, "--output and --summary name the same file"},
+        {With(sweep, {"--output", "a.csv", "--summary", "a.csv"}), 2, "--output and --summary name the same file"},
+        {{"sweep-merge", "--output", "a.csv", "a.csv"}, 2, "--output and a shard file name the same file, 'a.csv'"},
+        {{"sweep-merge", "--output", "m.csv", "--summary", "./m.csv", "a.csv"}, 2, "--output and --summary"},
+        {{"sweep-merge", "--output", "m.csv", "--summary", "a.csv", "a.csv"}, 2, "--summary and a shard file"},
+        {With(sweep, {"--output", "fifo"}), 1, "fifo: cannot open: a FIFO, not a regular file or a character device"},
+        {With(sweep, {"--output", "new.csv", "--summary", "fifo"}), 1, "fifo: cannot open: a FIFO"},
+        {With(sweep, {"--output", "fifo", "--resume"}), 1, "fifo: cannot open: a FIFO"},
+        {{"reach-map", "--output", "fifo"}, 1, "fifo: cannot open: a FIFO"},
+        {{"sweep-merge", "--output", "fifo", "a.csv"}, 1, "fifo: cannot open: a FIFO"},
+        {{"sweep-merge", "--output", "m.csv", "a.csv", "fifo"}, 2, "fifo: cannot read: a FIFO"},
+        {With(sweep, {"--output", "held.csv"}), 1, "held.csv: another kelvora-cli is writing this file"},
+        {With(sweep, {"--output", "new.csv", "--summary", "held.csv"}), 1, "held.csv: another kelvora-cli"},
+        {{"reach-map", "--output", "held.csv"}, 1, "held.csv: another kelvora-cli"},
+        {{"sweep-merge", "--output", "held.csv", "a.csv"}, 1, "held.csv: another kelvora-cli"},
+        {{"sweep-merge", "--output", "m.csv", "forged.csv"}, 2,
+         "missing rows: 4611686018427387896 of 4611686018427387904 runs are in no shard file, the first run 9"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run(c.args), c.status) << c.says;
+        EXPECT_NE(err_.find(c.says), std::string::npos) << err_;
+        EXPECT_EQ(ReadFile(dir_ / "a.csv"), rows) << c.says;
+        EXPECT_EQ(fs::file_size(dir_ / "held.csv"), 0u) << c.says;
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+        EXPECT_EQ(names.size(), 4u) << c.says;  // a.csv, fifo, forged.csv, held.csv and nothing new
+    }
+    close(held);
+}
+
+TEST_F(SweepCli, RowsGoToStandardOutputAndDevicesAsTheyGoToAFile) {
+    const std::vector<std::string> sweep = With(kSweep, {"--seeds", "1..2"});
+    ASSERT_EQ(Run(With(sweep, {"--output", "file.csv"})), 0) << err_;
+    const std::string rows = ReadFile(dir_ / "file.csv");
+    for (const char* output : {"-", "/dev/stdout"}) {
+        EXPECT_EQ(Run(With(sweep, {"--output", output})), 0) << err_;
+        EXPECT_EQ(out_, rows) << output;
+    }
+    EXPECT_EQ(Run(With(sweep, {"--output", "/dev/null", "--summary", "/dev/null"})), 0) << err_;
 }
 
 TEST_F(SweepCli, BadInputExitsWithTwoNamingItAndWritesNothing) {

@@ -1,0 +1,171 @@
+#include "files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "helpers.h"
+#include "io/result_files.h"
+
+namespace kelvora::cli {
+namespace {
+
+bool Writable(mode_t mode) { return S_ISREG(mode) || S_ISCHR(mode); }
+
+std::string NotAFile(mode_t mode) {
+    return std::string(FileTypeName(mode & S_IFMT)) + ", not a regular file or a character device";
+}
+
+// What identifies path as a file: its device and inode when it exists, otherwise its resolved
+// directory and its name; "" for a character device.
+std::string FileKey(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        if (S_ISCHR(info.st_mode)) return {};
+        std::string key = "i";
+        key += std::to_string(info.st_dev);
+        key += ':';
+        key += std::to_string(info.st_ino);
+        return key;
+    }
+    const std::size_t slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    char resolved[PATH_MAX];
+    std::string key = "p";
+    key += ::realpath(directory.c_str(), resolved) ? resolved : directory.c_str();
+    key += '/';
+    key += name;
+    return key;
+}
+
+}  // namespace
+
+OutputFile::~OutputFile() {
+    if (fd >= 0) ::close(fd);
+}
+
+std::string OpenOutput(const std::string& path, OutputFile& file, bool dashIsStdout) {
+    file.path = path;
+    if (dashIsStdout && path == "-") {
+        file.fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+        if (file.fd < 0) return "standard output: " + std::string(std::strerror(errno));
+        return {};
+    }
+    constexpr int kFlags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    file.fd = ::open(path.c_str(), kFlags);
+    if (file.fd < 0 && errno == ENOENT) {
+        file.fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666);
+        file.created = file.fd >= 0;
+    }
+    struct stat info {};
+    if (file.fd < 0) {
+        const int error = errno;
+        // A FIFO without a reader, or a socket, fails with ENXIO: say what it is.
+        if (::stat(path.c_str(), &info) == 0 && !Writable(info.st_mode) && !S_ISDIR(info.st_mode))
+            return Printable(path) + ": cannot open: " + NotAFile(info.st_mode);
+        return Printable(path) + ": cannot open: " + std::strerror(error);
+    }
+    if (::fstat(file.fd, &info) != 0 || !Writable(info.st_mode)) {
+        ::close(file.fd);
+        file.fd = -1;
+        return Printable(path) + ": cannot open: " + NotAFile(info.st_mode);
+    }
+    ::fcntl(file.fd, F_SETFL, ::fcntl(file.fd, F_GETFL) & ~O_NONBLOCK);
+    file.regular = S_ISREG(info.st_mode);
+    if (file.regular) {
+        int locked;
+        while ((locked = ::flock(file.fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+        }
+        // Any other lock failure (a file system without locks) does not keep the user from working.
+        if (locked != 0 && errno == EWOULDBLOCK) {
+            ::close(file.fd);
+            file.fd = -1;
+            return Printable(path) + ": another kelvora-cli is writing this file; nothing was written";
+        }
+    }
+    return {};
+}
+
+void Abandon(OutputFile& file) {
+    if (file.fd < 0) return;
+    if (file.created) ::unlink(file.path.c_str());
+    ::close(file.fd);
+    file.fd = -1;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool WriteWhole(OutputFile& file, const std::string& text) {
+    if (!file.regular) return WriteAll(file.fd, text);
+    // Beside the file itself, a link's target included, so that the rename stays on its file system.
+    char resolved[PATH_MAX];
+    const std::string target = ::realpath(file.path.c_str(), resolved) ? resolved : file.path;
+    const std::string temporary = target + ".part";
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, text);
+    int error = errno;
+    if (::close(fd) != 0 && ok) ok = false, error = errno;
+    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) ok = false, error = errno;
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        errno = error;
+        return false;
+    }
+    file.created = false;  // it holds what was asked for now
+    return true;
+}
+
+std::string ReadInput(const std::string& path, std::string& text) {
+    text.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return std::strerror(errno);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !Writable(info.st_mode)) {
+        ::close(fd);
+        return NotAFile(info.st_mode);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (S_ISREG(info.st_mode)) text.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            return std::strerror(error);
+        }
+        if (n == 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return {};
+}
+
+std::pair<int, int> SameFile(const std::vector<std::string>& paths, std::size_t outputs) {
+    std::vector<std::string> keys;
+    for (const std::string& path : paths) keys.push_back(FileKey(path));
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        for (std::size_t j = 0; j < i && j < outputs; ++j)
+            if (!keys[i].empty() && keys[i] == keys[j]) return {static_cast<int>(j), static_cast<int>(i)};
+    return {-1, -1};
+}
+
+}  // namespace kelvora::cli

@@ -1,0 +1,75 @@
+#pragma once
+// Helpers every kelvora-cli subcommand shares: numbers, lists and ranges from the command line, the
+// echo of arguments and file names in messages, exact numbers, and the progress bar.
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kelvora::cli {
+
+/// Whole-text number conversion in the C locale; nullopt for anything else (trailing text, empty,
+/// out of the type's range, NaN or infinity).
+std::optional<long long> ParseInteger(const std::string& text);
+std::optional<double> ParseFiniteDouble(const std::string& text);
+
+/// One argument as a flag and its attached value: "--name=value" gives "--name" and "value";
+/// anything else is the flag itself with no value.
+std::pair<std::string, std::optional<std::string>> SplitFlag(const std::string& argument);
+
+/// Two integers joined by separator ("68,180", "2/4"), each whole; nullopt for anything else.
+std::optional<std::pair<long long, long long>> ParseIntegerPair(const std::string& text, char separator);
+
+/// A comma list's items in order. An empty list ("FLAG: the list is empty") or an empty item
+/// ("FLAG: empty item in 'LIST'") is refused with the message in error.
+bool SplitList(const std::string& flag, const std::string& value, std::vector<std::string>& items, std::string& error);
+
+/// "A" or "A..B" as the inclusive range [A, B] (A alone: [A, A]); nullopt when either end is not an
+/// integer in low..high. A reversed range (B < A) is returned as it is, for the caller to name.
+std::optional<std::pair<long long, long long>> ParseRange(const std::string& item, long long low, long long high);
+
+/// text as an error message may echo it: bytes that do not show (controls, malformed UTF-8,
+/// invisible or reordering characters) escaped as \xHH, \uHHHH, \n..., a backslash doubled, and
+/// anything wider than limit columns cut to limit - 3 of them and "...".
+std::string Printable(const std::string& text, std::size_t limit = 80);
+
+/// An argument or a file name as a message echoes it: Printable, in single quotes.
+std::string Quoted(const std::string& text);
+
+/// text as the contents of a JSON string (without the quotes): '"' and '\' escaped, control bytes
+/// as \u00xx, well-formed UTF-8 kept, and each byte of malformed UTF-8 as U+FFFD, so that any file
+/// name gives valid JSON.
+std::string JsonText(const std::string& text);
+
+/// Shortest text that reads back as the same double.
+std::string ExactText(double v);
+
+/// A one-line progress bar on stderr when it is a terminal ("\r[####    ] TAIL"), redrawn at most
+/// ten times a second; nothing at all when disabled or stderr is not a terminal.
+class ProgressBar {
+public:
+    /// wanted false (--quiet): never draws.
+    explicit ProgressBar(bool wanted);
+
+    /// Whether to draw now: at most every 100 ms, always when last (the final step).
+    bool Due(bool last);
+
+    /// Draws done of total (0 total: a full bar) and the tail text after it.
+    void Draw(long long done, long long total, const std::string& tail);
+
+    /// Seconds since the bar was made.
+    double Seconds() const;
+
+    /// Ends the bar's line, if one was drawn, so that a message starts on a line of its own.
+    void Finish();
+
+private:
+    bool enabled_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point lastDraw_{};
+};
+
+}  // namespace kelvora::cli
