@@ -1,12 +1,14 @@
 // Costs of reading a results.csv back: the index pass over a large file in the page cache, and
 // showing one generation of population 10000 (parse and check its lines, the tips of its cloud).
 //
-//   kelvora_reader_bench    writes a 10000 x 1000 run (about 200 MB) to the temporary directory first
+//   kelvora_reader_bench           writes a 10000 x 1000 run (about 190 MB) to the temporary directory first
+//   kelvora_reader_bench --full    a 10000 x 10000 run (1.9 GB, about 1.5 minutes to write)
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -22,6 +24,8 @@ namespace {
 
 constexpr int kTargetX = kBaseX + kOpeningTargetX, kTargetY = kBaseY - kOpeningTargetY;
 
+int g_generations = 1000;
+
 // One real run of population 10000 written once for all benchmarks, removed at exit.
 struct LargeFile {
     std::string directory;
@@ -32,16 +36,11 @@ struct LargeFile {
         std::string pattern = (std::filesystem::temp_directory_path() / "kelvora-reader-bench-XXXXXX").string();
         if (!::mkdtemp(pattern.data())) std::exit(1);
         directory = pattern;
-        auto state = std::make_unique<SolverState>();
-        state->baseX = kBaseX;
-        state->baseY = kBaseY;
-        state->targetX = kTargetX;
-        state->targetY = kTargetY;
-        RunOptions options;
-        options.seed = 1;
-        options.outputDirectory = directory.c_str();
-        std::fprintf(stderr, "writing a 10000 x 1000 results.csv to %s ...\n", directory.c_str());
-        const RunReport report = RunSolver(*state, {10000, 1000, 0.5, 0.1}, {}, options);
+        ResultWriter writer(FlushMode::generation);
+        const auto buffers = std::make_unique<RunBuffers>();
+        std::fprintf(stderr, "writing a 10000 x %d results.csv to %s ...\n", g_generations, directory.c_str());
+        const RunReport report = RunWithFiles({{kMaxPopulation, g_generations, 0.5, 0.1}, {kBaseX, kBaseY, kTargetX, kTargetY}, 1},
+                                              writer, directory.c_str(), {}, *buffers);
         std::string error;
         if (!report.filesComplete() || !file.open(directory + "/results.csv", error)) {
             std::fprintf(stderr, "cannot write or map the benchmark's file: %s\n", error.c_str());
@@ -68,7 +67,7 @@ void BM_IndexLargeFile(benchmark::State& state) {
         ResultsIndex index;
         const ResultsFault fault = IndexResults(large.file.data(), index);
         benchmark::DoNotOptimize(index.generationStarts.data());
-        if (fault || index.generations() != 1000) state.SkipWithError("index failed");
+        if (fault || index.generations() != g_generations) state.SkipWithError("index failed");
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(large.file.data().size()));
@@ -109,4 +108,11 @@ BENCHMARK(BM_VerifyLargeFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Ite
 }  // namespace
 }  // namespace kelvora
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--full") == 0) kelvora::g_generations = kelvora::kMaxGenerations;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
