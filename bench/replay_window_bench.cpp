@@ -1,5 +1,5 @@
 // Time for the window to show one generation of a replay at population 10000: the slot the
-// scrubber drives (arms, fields, the population read from the mapped file) and the repaint, with
+// scrubber drives (arms, fields, the population read from the file) and the repaint, with
 // the population layer off and on.
 //
 //   kelvora_replay_bench            a 10000 x 300 run (about 60 MB), written first

@@ -9,10 +9,11 @@ namespace kelvora::ui {
 
 /// The fault's message as the window says it: in Japanese the window's own words, in English the
 /// reader's (the text kelvora-cli inspect prints), the arguments (numbers, quoted bytes of the
-/// file) as the reader gave them. A format without a translation keeps the reader's English.
+/// file, the system's reason for a failed read) as the reader gave them. Empty for no fault.
 QString ResultsFaultText(const kelvora::ResultsFault& fault);
 
-/// The window's source text (Japanese) for one of kResultsFaultFormats, or nullptr when it has none.
-const char* ResultsFaultSourceText(const char* format);
+/// The window's words for a fault kind in the window's language, %1, %2, ... in place of its
+/// arguments; empty for ResultsFaultKind::none.
+QString ResultsFaultWords(kelvora::ResultsFaultKind kind);
 
 }  // namespace kelvora::ui

@@ -11,12 +11,6 @@
 #include <QProgressDialog>
 #include <QTimer>
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "resultsfaulttext.h"
 #include "solverstate.h"
 #include "userinput.h"
@@ -34,7 +28,7 @@ double FitnessOf(const ArmPose& pose, QPoint base, QPoint target) {
 }
 
 // While a file is being checked, input goes to the progress dialog only: nothing else may start
-// (a run would rewrite results.csv under the mapping).
+// (a run would rewrite results.csv under the check).
 class OnlyTo : public QObject {
 public:
     explicit OnlyTo(QWidget* widget) : m_widget(widget) { qApp->installEventFilter(this); }
@@ -51,24 +45,11 @@ private:
 
 }  // namespace
 
-ResultsReplay::~ResultsReplay() {
-    if (m_fd >= 0) ::close(m_fd);
-}
-
-bool ResultsReplay::openDescriptor() {
-    do {
-        m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
-    } while (m_fd < 0 && errno == EINTR);
-    return m_fd >= 0;
-}
-
 std::unique_ptr<ResultsReplay> ResultsReplay::Open(QWidget* parent, const QString& path, QString& error) {
     std::unique_ptr<ResultsReplay> replay(new ResultsReplay);
     replay->m_path = path;
     std::string why;
-    MappedResults mapped;
-    if (!replay->openDescriptor() || !mapped.open(QFile::encodeName(path).toStdString(), why)) {
-        if (why.empty()) why = std::strerror(errno);
+    if (!replay->m_file.open(QFile::encodeName(path).toStdString(), why)) {
         error = QCoreApplication::translate("ResultsReplay", "%1 を開けません: %2").arg(path, QString::fromLocal8Bit(why.c_str()));
         return nullptr;
     }
@@ -78,9 +59,9 @@ std::unique_ptr<ResultsReplay> ResultsReplay::Open(QWidget* parent, const QStrin
     std::atomic<bool> cancel{false};
     std::atomic<bool> finished{false};
     ResultsSummary summary;
-    const std::string_view data = mapped.data();
+    const ResultsFile& file = replay->m_file;
     std::thread worker([&] {
-        summary = VerifyResults(data, kBaseX, kBaseY, 0, [&](std::uint64_t bytes, std::uint64_t) {
+        summary = VerifyResults(file, kBaseX, kBaseY, 0, [&](std::uint64_t bytes, std::uint64_t) {
             done.store(bytes);
             return !cancel.load();
         });
@@ -102,7 +83,8 @@ std::unique_ptr<ResultsReplay> ResultsReplay::Open(QWidget* parent, const QStrin
                 return;
             }
             if (progress.wasCanceled()) cancel.store(true);
-            const double share = data.empty() ? 0.0 : static_cast<double>(done.load()) / static_cast<double>(data.size());
+            const double share =
+                file.size() == 0 ? 0.0 : static_cast<double>(done.load()) / static_cast<double>(file.size());
             progress.setValue(static_cast<int>(share * 1000.0));
         });
         poll.start(30);
@@ -110,12 +92,7 @@ std::unique_ptr<ResultsReplay> ResultsReplay::Open(QWidget* parent, const QStrin
         if (!finished.load()) loop.exec();
     }
     worker.join();
-    if (mapped.cutShort()) {  // another program cut it short under the check: nothing it found holds
-        error = QCoreApplication::translate("ResultsReplay", "%1 は調べている間に短くなりました。もう一度開いてください。")
-                    .arg(path);
-        return nullptr;
-    }
-    if (summary.fault) {
+    if (summary.fault) {  // a file changed under the check, or a read that failed, included
         if (cancel.load()) return nullptr;  // the person asked for it: no error to show
         const QString why = ResultsFaultText(summary.fault);
         error = summary.fault.line > 0
@@ -142,9 +119,8 @@ std::unique_ptr<ResultsReplay> ResultsReplay::FromRun(const QString& path, int p
     std::unique_ptr<ResultsReplay> replay(new ResultsReplay);
     replay->m_path = path;
     std::string why;
-    MappedResults mapped;
-    if (!replay->openDescriptor() || !mapped.open(QFile::encodeName(path).toStdString(), why)) return nullptr;
-    if (IndexFromOffsets(mapped.data(), population, offsets, replay->m_index)) return nullptr;
+    if (!replay->m_file.open(QFile::encodeName(path).toStdString(), why)) return nullptr;
+    if (IndexFromOffsets(replay->m_file, population, offsets, replay->m_index)) return nullptr;
     replay->m_bests = bests;
     replay->m_base = base;
     replay->m_target = target;
@@ -186,33 +162,11 @@ bool ResultsReplay::population(int generation, PopulationCloud& cloud) const {
     cloud.fitness.clear();
     if (generation < 1 || generation > generationCount()) return false;
     // The generation's bytes, read now: the file may have changed since it was checked.
-    return ReadPopulation(m_fd, m_index.population, m_index.generationStarts[static_cast<std::size_t>(generation - 1)],
-                          m_index.generationStarts[static_cast<std::size_t>(generation)], m_base, cloud);
-}
-
-bool ResultsReplay::ReadPopulation(int fd, int population, std::uint64_t begin, std::uint64_t end, QPoint base,
-                                   PopulationCloud& cloud) {
-    cloud.tips.clear();
-    cloud.fitness.clear();
-    if (end <= begin || end - begin > std::uint64_t{kMaxPopulation + 1} * kMaxLineLength) return false;
-    std::string bytes(static_cast<std::size_t>(end - begin), '\0');
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(begin + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    ResultsIndex one;
-    one.population = population;
-    one.generationStarts = {0, bytes.size()};
-    one.size = bytes.size();
-    LoggedGeneration gen;
-    if (ReadGeneration(bytes, one, 0, gen)) return false;
-    cloud.tips.reserve(gen.individuals.size());
-    cloud.fitness.reserve(gen.individuals.size());
-    for (const LoggedIndividual& individual : gen.individuals) {
-        cloud.tips.push_back(TipPosition(PoseOf(individual.genes), base.x(), base.y()));
+    if (ReadGeneration(m_file, m_index, generation - 1, m_generation)) return false;
+    cloud.tips.reserve(m_generation.individuals.size());
+    cloud.fitness.reserve(m_generation.individuals.size());
+    for (const LoggedIndividual& individual : m_generation.individuals) {
+        cloud.tips.push_back(TipPosition(PoseOf(individual.genes), m_base.x(), m_base.y()));
         cloud.fitness.push_back(individual.fitness);
     }
     return true;

@@ -1,9 +1,9 @@
 #pragma once
 // A results.csv to play back in the window: an opened file, checked line for line, or the file the
 // window's last run wrote, indexed while it was written. Any generation's arms come from memory at
-// once; its whole population (for the population layer) is read from the file on demand. The file
-// is mapped only while it is checked: a file that another program cuts short or rewrites later
-// gives an unreadable generation, never a fault of the window.
+// once; its whole population (for the population layer) is read from the file on demand, which
+// stays open for that: a file that another program cuts short, extends or replaces later gives an
+// unreadable generation, never a fault of the window.
 
 #include <memory>
 #include <vector>
@@ -28,15 +28,15 @@ struct ReplayFrame {
 
 class ResultsReplay {
 public:
-    /// Maps path and checks all of it off the GUI thread, with a progress dialog over parent when it
+    /// Opens path and checks all of it off the GUI thread, with a progress dialog over parent when it
     /// takes long (it can be cancelled). Returns nullptr and the reader's message in the window's
-    /// language, naming the line, in error when the file cannot be read; nullptr and an empty error
-    /// when the check was cancelled.
+    /// language, naming the line, in error when the file cannot be read (or changed while it was
+    /// checked); nullptr and an empty error when the check was cancelled.
     static std::unique_ptr<ResultsReplay> Open(QWidget* parent, const QString& path, QString& error);
 
     /// The file a run has just written: population, the byte offsets of its generations (recorded
     /// while writing, starting with 0), each generation's best pose, the base and target pixels.
-    /// nullptr when the file cannot be mapped or does not fit the offsets.
+    /// nullptr when the file cannot be opened or does not fit the offsets.
     static std::unique_ptr<ResultsReplay> FromRun(const QString& path, int population,
                                                   const std::vector<std::uint64_t>& offsets,
                                                   const std::vector<kelvora::ArmPose>& bests, QPoint base,
@@ -56,26 +56,21 @@ public:
     /// Generation (clamped to 1..generationCount()).
     ReplayFrame frame(int generation) const;
     /// Every individual's tip and fitness of generation (1-based) into cloud. False when the
-    /// generation cannot be read (the file changed under the window).
+    /// generation cannot be read (the file changed under the window, or a read failed).
     bool population(int generation, PopulationCloud& cloud) const;
-    /// The individuals of one generation of population, the bytes [begin, end) of the results.csv
-    /// open as fd, as tips on base and their logged fitness, into cloud. False when those bytes
-    /// cannot be read or are not one whole generation.
-    static bool ReadPopulation(int fd, int population, std::uint64_t begin, std::uint64_t end, QPoint base,
-                               PopulationCloud& cloud);
 
-    ~ResultsReplay();
+    ~ResultsReplay() = default;
     ResultsReplay(const ResultsReplay&) = delete;
     ResultsReplay& operator=(const ResultsReplay&) = delete;
 
 private:
     ResultsReplay() = default;
     void computeElites();
-    bool openDescriptor();
 
     QString m_path;
-    int m_fd = -1;  ///< the file, open for reading generations
+    kelvora::ResultsFile m_file;  ///< open for reading generations
     kelvora::ResultsIndex m_index;
+    mutable kelvora::LoggedGeneration m_generation;  ///< the last generation read, reused
     std::vector<kelvora::ArmPose> m_bests;
     std::vector<kelvora::GenerationStat> m_history;
     std::vector<int> m_eliteGeneration;  ///< 0-based generation holding the elite up to each one

@@ -138,7 +138,7 @@ void CSolverDlg::ShowGeneration(int generation) {
 }
 
 void CSolverDlg::BeginRunReplay() {
-    // The run rewrites results.csv: let go of any mapping first.
+    // The run rewrites results.csv: let go of the replay's open file first.
     SetReplay(nullptr);
     m_runOffsets.assign(1, 0);
     m_runBests.clear();

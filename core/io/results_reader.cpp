@@ -1,18 +1,18 @@
 #include "io/results_reader.h"
 
 #include <fcntl.h>
-#include <signal.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unordered_set>
 #include <utility>
@@ -106,29 +106,28 @@ std::string Quoted(std::string_view s) {
     return out + "'";
 }
 
-constexpr const char* kNoCompleteGeneration =
-    "the file ends before the first generation's summary line: no complete generation";
+using K = ResultsFaultKind;
 
-// A fault's message before it has a line: its format (one of kResultsFaultFormats) and arguments.
+// A fault's message before it has a line: its kind and arguments.
 struct FaultText {
-    const char* format = nullptr;
+    ResultsFaultKind kind = K::none;
     std::vector<std::string> arguments;
-    bool empty() const { return format == nullptr; }
+    bool empty() const { return kind == K::none; }
 };
 
-FaultText Says(const char* format, std::vector<std::string> arguments = {}) { return {format, std::move(arguments)}; }
+FaultText Says(ResultsFaultKind kind, std::vector<std::string> arguments = {}) { return {kind, std::move(arguments)}; }
 
 ResultsFault Fault(long long line, FaultText text) {
     ResultsFault fault;
     fault.line = line;
-    fault.format = text.format;
-    fault.message = FillFaultFormat(text.format, text.arguments);
+    fault.kind = text.kind;
+    fault.message = FillFaultFormat(ResultsFaultEnglish(text.kind), text.arguments);
     fault.arguments = std::move(text.arguments);
     return fault;
 }
 
 // "found 1 field" or "found 3 fields": the singular and the plural are formats of their own.
-FaultText FieldCount(const char* one, const char* many, int fields) {
+FaultText FieldCount(ResultsFaultKind one, ResultsFaultKind many, int fields) {
     return Says(fields == 1 ? one : many, {std::to_string(fields)});
 }
 
@@ -145,14 +144,14 @@ FaultText TakeLine(const char* p, const char* end, std::string_view& line, const
     const auto* nl = static_cast<const char*>(std::memchr(p, '\n', room));
     if (!nl) {
         if (static_cast<std::size_t>(end - p) > kLineLimit)
-            return Says("line is longer than %1 bytes: not a line of results.csv", {std::to_string(kLineLimit)});
+            return Says(K::lineTooLong, {std::to_string(kLineLimit)});
         if (cutOff) *cutOff = true;
-        return Says("the file ends in the middle of this line");
+        return Says(K::endsInsideLine);
     }
     next = nl + 1;
-    if (nl == p || nl[-1] != '\r') return Says("line does not end in CR LF");
+    if (nl == p || nl[-1] != '\r') return Says(K::noCrLf);
     line = std::string_view(p, static_cast<std::size_t>(nl - 1 - p));
-    if (line.find('\r') != std::string_view::npos) return Says("carriage return inside the line");
+    if (line.find('\r') != std::string_view::npos) return Says(K::carriageReturnInLine);
     return {};
 }
 
@@ -187,35 +186,33 @@ std::string_view NextField(std::string_view& rest) {
 FaultText ParseIndividual(std::string_view line, LoggedIndividual& out) {
     const int fields = CountFields(line);
     if (fields != 4)
-        return FieldCount("expected an individual line of 4 fields gene,gene,gene,fitness, found %1 field",
-                          "expected an individual line of 4 fields gene,gene,gene,fitness, found %1 fields", fields);
+        return FieldCount(K::individualFieldCountOne, K::individualFieldCount, fields);
     std::string_view rest = line;
     for (int k = 0; k < 3; ++k) {
         const std::string_view field = NextField(rest);
         int v = 0;
         if (!ParseWhole(field, 255, v))
-            return Says("gene %1 is %2, expected a whole number 0..255", {std::to_string(k), Quoted(field)});
+            return Says(K::geneMalformed, {std::to_string(k), Quoted(field)});
         out.genes.gene[k] = static_cast<std::uint8_t>(v);
     }
     if (!ParseFitness(rest, out.fitness))
-        return Says("fitness is %1, expected a number in (0, 1] as %g writes it", {Quoted(rest)});
+        return Says(K::fitnessMalformed, {Quoted(rest)});
     return {};
 }
 
 FaultText ParseSummary(std::string_view line, int population, LoggedGeneration& out) {
     const int fields = CountFields(line);
     if (fields != 3)
-        return FieldCount("expected the summary line of 3 fields bestIndex,best,average, found %1 field",
-                          "expected the summary line of 3 fields bestIndex,best,average, found %1 fields", fields);
+        return FieldCount(K::summaryFieldCountOne, K::summaryFieldCount, fields);
     std::string_view rest = line;
     const std::string_view index = NextField(rest);
     if (!ParseWhole(index, population - 1, out.bestIndex))
-        return Says("summary best index is %1, expected a whole number 0..%2", {Quoted(index), std::to_string(population - 1)});
+        return Says(K::summaryIndexMalformed, {Quoted(index), std::to_string(population - 1)});
     const std::string_view best = NextField(rest);
     if (!ParseFitness(best, out.best))
-        return Says("summary best is %1, expected a number in (0, 1] as %g writes it", {Quoted(best)});
+        return Says(K::summaryBestMalformed, {Quoted(best)});
     if (!ParseFitness(rest, out.average))
-        return Says("summary average is %1, expected a number in (0, 1] as %g writes it", {Quoted(rest)});
+        return Says(K::summaryAverageMalformed, {Quoted(rest)});
     return {};
 }
 
@@ -229,7 +226,7 @@ bool SameText(double a, double b) {
 }
 
 FaultText FitnessMismatch(double logged, double expected, int targetX, int targetY, int baseX, int baseY) {
-    return Says("fitness %1 does not match its genes: expected %2 for the target %3,%4",
+    return Says(K::fitnessMismatch,
                 {Text(logged), Text(expected), std::to_string(targetX - baseX), std::to_string(baseY - targetY)});
 }
 
@@ -262,16 +259,142 @@ std::string FillFaultFormat(std::string_view format, const std::vector<std::stri
     return out;
 }
 
+// ---- the file ----
+
+namespace {
+
+// The system's words for an errno value (strerror's text; safe on any thread).
+std::string Reason(int error) { return std::generic_category().message(error); }
+
+ResultsFault ReadFailed(std::uint64_t offset, int error) {
+    return Fault(0, Says(K::readFailed, {std::to_string(offset), Reason(error)}));
+}
+
+}  // namespace
+
+void ResultsFile::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+ResultsFile::~ResultsFile() { close(); }
+
+ResultsFile::ResultsFile(ResultsFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      path_(std::move(other.path_)),
+      size_(other.size_),
+      device_(other.device_),
+      inode_(other.inode_),
+      modified_(other.modified_),
+      pread_(std::move(other.pread_)) {}
+
+ResultsFile& ResultsFile::operator=(ResultsFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+        path_ = std::move(other.path_);
+        size_ = other.size_;
+        device_ = other.device_;
+        inode_ = other.inode_;
+        modified_ = other.modified_;
+        pread_ = std::move(other.pread_);
+    }
+    return *this;
+}
+
+bool ResultsFile::open(const std::string& path, std::string& error) {
+    close();
+    int fd = -1;
+    do {
+        // Non-blocking: a FIFO in the file's place is refused below, never waited on.
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        error = Reason(errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        error = Reason(errno);
+        ::close(fd);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = "not a regular file";
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    path_ = path;
+    size_ = static_cast<std::uint64_t>(info.st_size);
+    device_ = info.st_dev;
+    inode_ = info.st_ino;
+    modified_ = info.st_mtim;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // a hint for the index pass; reads work without it
+    return true;
+}
+
+ResultsFault ResultsFile::read(std::uint64_t offset, std::size_t size, char* buffer) const {
+    std::size_t done = 0;
+    while (done < size) {
+        const auto at = static_cast<off_t>(offset + done);
+        const ssize_t n =
+            pread_ ? pread_(fd_, buffer + done, size - done, at) : ::pread(fd_, buffer + done, size - done, at);
+        if (n < 0) {
+            const int error = errno;
+            if (error == EINTR) continue;
+            return ReadFailed(offset + done, error);
+        }
+        if (n == 0) return Fault(0, Says(K::cutShort));  // the end came before the size it had when opened
+        done += static_cast<std::size_t>(n);
+    }
+    return {};
+}
+
+ResultsFault ResultsFile::changed() const {
+    struct stat now {};
+    if (::fstat(fd_, &now) != 0) return ReadFailed(0, errno);
+    const auto size = static_cast<std::uint64_t>(now.st_size);
+    if (size < size_) return Fault(0, Says(K::cutShort));
+    if (size > size_) return Fault(0, Says(K::grown));
+    if (now.st_mtim.tv_sec != modified_.tv_sec || now.st_mtim.tv_nsec != modified_.tv_nsec)
+        return Fault(0, Says(K::replaced));  // rewritten in place, to the same size
+    struct stat named {};
+    if (::stat(path_.c_str(), &named) != 0 || named.st_dev != device_ || named.st_ino != inode_)
+        return Fault(0, Says(K::replaced));  // another file at the path now (or none)
+    return {};
+}
+
 // ---- index ----
 
-ResultsFault IndexResults(std::string_view data, ResultsIndex& index, const ResultsProgress& progress) {
-    index = ResultsIndex{};
-    index.size = data.size();
-    if (data.empty()) return Fault(1, Says("the file is empty"));
-    const char* const begin = data.data();
-    const char* const end = begin + data.size();
+namespace {
 
-    // The population: the individual lines before the first summary line.
+// Bytes the index pass reads at a time, into one buffer.
+constexpr std::size_t kIndexChunk = std::size_t{1} << 20;
+
+// Bytes that hold any generation of population individuals whose lines are all whole and short
+// enough, and a line more: parsing no more than these decides the same as parsing all of it.
+std::size_t GenerationWindow(int population) { return (static_cast<std::size_t>(population) + 2) * kLineLimit; }
+static_assert(kIndexChunk >= (static_cast<std::size_t>(kMaxPopulation) + 2) * kLineLimit,
+              "the first read holds the whole first generation");
+
+constexpr std::uint64_t kProgressStep = 64u << 20;
+
+// The index pass without the final look at whether the file changed.
+ResultsFault IndexPass(const ResultsFile& file, ResultsIndex& index, const ResultsProgress& progress) {
+    index = ResultsIndex{};
+    const std::uint64_t size = file.size();
+    index.size = size;
+    if (size == 0) return Fault(1, Says(K::fileEmpty));
+    std::uint64_t chunkStart = 0;  // file offset of buffer[0]
+    auto length = static_cast<std::size_t>(std::min<std::uint64_t>(size, kIndexChunk));
+    const std::unique_ptr<char[]> buffer(new char[length]);  // every later chunk fits
+    if (ResultsFault f = file.read(0, length, buffer.get())) return f;
+    const char* const begin = buffer.get();
+    const char* end = begin + length;
+
+    // The population: the individual lines before the first summary line. The first read holds
+    // all of them (or the whole file), so nothing here depends on where it ended.
     const char* p = begin;
     int population = 0;
     for (;;) {
@@ -280,10 +403,10 @@ ResultsFault IndexResults(std::string_view data, ResultsIndex& index, const Resu
         const char* next = nullptr;
         bool cutOff = false;
         FaultText why = TakeLine(p, end, line, next, &cutOff);
-        if (cutOff) return Fault(lineNo, Says(kNoCompleteGeneration));
+        if (cutOff) return Fault(lineNo, Says(K::noCompleteGeneration));
         if (!why.empty()) return Fault(lineNo, std::move(why));
         if (CountFields(line) == 3) {
-            if (population == 0) return Fault(lineNo, Says("a summary line where the first individual was expected"));
+            if (population == 0) return Fault(lineNo, Says(K::summaryFirst));
             LoggedGeneration scratch;
             why = ParseSummary(line, population, scratch);
             if (!why.empty()) return Fault(lineNo, std::move(why));
@@ -294,67 +417,51 @@ ResultsFault IndexResults(std::string_view data, ResultsIndex& index, const Resu
         why = ParseIndividual(line, individual);
         if (!why.empty()) return Fault(lineNo, std::move(why));
         if (population == kMaxPopulation)
-            return Fault(lineNo, Says("no summary line after %1 individuals: a generation holds at most that many",
-                                      {std::to_string(kMaxPopulation)}));
+            return Fault(lineNo, Says(K::noSummaryLine, {std::to_string(kMaxPopulation)}));
         ++population;
         p = next;
-        if (p == end) return Fault(lineNo + 1, Says(kNoCompleteGeneration));
+        if (p == end) return Fault(lineNo + 1, Says(K::noCompleteGeneration));
     }
     index.population = population;
     index.generationStarts.push_back(0);
     index.generationStarts.push_back(static_cast<std::uint64_t>(p - begin));
 
-    // Every further generation is population + 1 lines: count line feeds.
+    // Every further generation is population + 1 lines: count line feeds, chunk after chunk; a
+    // generation may span chunks (n carries the line feeds still missing).
     const std::uint64_t perGeneration = static_cast<std::uint64_t>(population) + 1;
-    constexpr std::uint64_t kProgressStep = 64u << 20;
+    std::uint64_t n = perGeneration;
     std::uint64_t nextReport = kProgressStep;
-    while (p < end) {
-        std::uint64_t n = perGeneration;
-        const char* q = SkipLines(p, end, n);
-        if (n != 0) break;  // an incomplete generation at the end
-        if (index.generations() == kMaxGenerations)
-            return Fault(index.lineOf(kMaxGenerations, 0), Says("more than %1 generations: a run has at most that many",
-                                                                {std::to_string(kMaxGenerations)}));
-        p = q;
-        index.generationStarts.push_back(static_cast<std::uint64_t>(p - begin));
-        if (progress && static_cast<std::uint64_t>(p - begin) >= nextReport) {
-            nextReport = static_cast<std::uint64_t>(p - begin) + kProgressStep;
-            if (!progress(static_cast<std::uint64_t>(p - begin), data.size())) return Fault(0, Says("cancelled"));
+    for (;;) {
+        while (p < end) {
+            const char* q = SkipLines(p, end, n);
+            if (n != 0) break;  // the generation goes on in the next chunk, or is cut off at the end
+            if (index.generations() == kMaxGenerations)
+                return Fault(index.lineOf(kMaxGenerations, 0),
+                             Says(K::tooManyGenerations, {std::to_string(kMaxGenerations)}));
+            p = q;
+            n = perGeneration;
+            const std::uint64_t at = chunkStart + static_cast<std::uint64_t>(p - begin);
+            index.generationStarts.push_back(at);
+            if (progress && at >= nextReport) {
+                nextReport = at + kProgressStep;
+                if (!progress(at, size)) return Fault(0, Says(K::cancelled));
+            }
         }
+        chunkStart += length;
+        if (chunkStart == size) break;
+        length = static_cast<std::size_t>(std::min<std::uint64_t>(size - chunkStart, kIndexChunk));
+        if (ResultsFault f = file.read(chunkStart, length, buffer.get())) return f;
+        p = begin;
+        end = begin + length;
     }
-    index.complete = p == end;
+    index.complete = index.generationStarts.back() == size;
     return {};
 }
 
-ResultsFault IndexFromOffsets(std::string_view data, int population, const std::vector<std::uint64_t>& offsets,
-                              ResultsIndex& index) {
-    index = ResultsIndex{};
-    index.size = data.size();
-    if (population < kMinPopulation || population > kMaxPopulation)
-        return Fault(0, Says("population %1 is outside 1..%2", {std::to_string(population), std::to_string(kMaxPopulation)}));
-    if (offsets.empty() || offsets.front() != 0) return Fault(0, Says("the recorded index does not start at byte 0"));
-    if (offsets.size() > static_cast<std::size_t>(kMaxGenerations) + 1)
-        return Fault(0, Says("the recorded index has more than %1 generations", {std::to_string(kMaxGenerations)}));
-    for (std::size_t k = 1; k < offsets.size(); ++k) {
-        const std::uint64_t o = offsets[k];
-        // Each generation is at least population + 1 lines of at least 8 bytes ("0,0,0,1\r\n").
-        if (o <= offsets[k - 1] || o > data.size() || data[o - 1] != '\n')
-            return Fault(0, Says("recorded generation %1 does not start at a line (byte %2)",
-                                 {std::to_string(k), std::to_string(o)}));
-    }
-    index.population = population;
-    index.generationStarts = offsets;
-    index.complete = offsets.back() == data.size();
-    return {};
-}
-
-// ---- one generation ----
-
-ResultsFault ReadGeneration(std::string_view data, const ResultsIndex& index, long long g, LoggedGeneration& out) {
-    if (g < 0 || g >= index.generations() || index.generationStarts.back() > data.size())
-        return Fault(0, Says("generation %1 is not in the file", {std::to_string(g + 1)}));
-    const char* p = data.data() + index.generationStarts[static_cast<std::size_t>(g)];
-    const char* const end = data.data() + index.generationStarts[static_cast<std::size_t>(g) + 1];
+// Parses bytes, the lines of generation g (or as many of its first bytes as GenerationWindow), into out.
+ResultsFault ParseGeneration(std::string_view bytes, const ResultsIndex& index, long long g, LoggedGeneration& out) {
+    const char* p = bytes.data();
+    const char* const end = p + bytes.size();
     const int n = index.population;
     out.individuals.resize(static_cast<std::size_t>(n));
     for (int i = 0; i <= n; ++i) {
@@ -367,6 +474,71 @@ ResultsFault ReadGeneration(std::string_view data, const ResultsIndex& index, lo
         p = next;
     }
     return {};
+}
+
+// The bytes of generation g that ParseGeneration needs: where they start and how many.
+struct GenerationSpan {
+    std::uint64_t offset;
+    std::size_t size;
+};
+
+GenerationSpan SpanOf(const ResultsIndex& index, long long g) {
+    const std::uint64_t begin = index.generationStarts[static_cast<std::size_t>(g)];
+    const std::uint64_t end = index.generationStarts[static_cast<std::size_t>(g) + 1];
+    return {begin, static_cast<std::size_t>(std::min<std::uint64_t>(end - begin, GenerationWindow(index.population)))};
+}
+
+bool InFile(const ResultsFile& file, const ResultsIndex& index, long long g) {
+    return g >= 0 && g < index.generations() && index.generationStarts.back() <= file.size();
+}
+
+// Reads the bytes of generation g into out.bytes.
+ResultsFault ReadBytes(const ResultsFile& file, const ResultsIndex& index, long long g, LoggedGeneration& out) {
+    if (!InFile(file, index, g)) return Fault(0, Says(K::generationMissing, {std::to_string(g + 1)}));
+    const GenerationSpan span = SpanOf(index, g);
+    out.bytes.resize(span.size);
+    return file.read(span.offset, span.size, out.bytes.data());
+}
+
+}  // namespace
+
+ResultsFault IndexResults(const ResultsFile& file, ResultsIndex& index, const ResultsProgress& progress) {
+    ResultsFault fault = IndexPass(file, index, progress);
+    if (fault.kind == K::cancelled) return fault;
+    if (ResultsFault change = file.changed()) return change;
+    return fault;
+}
+
+ResultsFault IndexFromOffsets(const ResultsFile& file, int population, const std::vector<std::uint64_t>& offsets,
+                              ResultsIndex& index) {
+    index = ResultsIndex{};
+    index.size = file.size();
+    if (population < kMinPopulation || population > kMaxPopulation)
+        return Fault(0, Says(K::populationOutOfRange, {std::to_string(population), std::to_string(kMaxPopulation)}));
+    if (offsets.empty() || offsets.front() != 0) return Fault(0, Says(K::recordedIndexStart));
+    if (offsets.size() > static_cast<std::size_t>(kMaxGenerations) + 1)
+        return Fault(0, Says(K::recordedIndexTooLong, {std::to_string(kMaxGenerations)}));
+    for (std::size_t k = 1; k < offsets.size(); ++k) {
+        const std::uint64_t o = offsets[k];
+        char before = 0;
+        if (o > offsets[k - 1] && o <= file.size()) {
+            if (ResultsFault f = file.read(o - 1, 1, &before)) return f;
+        }
+        if (before != '\n')
+            return Fault(0, Says(K::recordedGenerationNotAtLine, {std::to_string(k), std::to_string(o)}));
+    }
+    index.population = population;
+    index.generationStarts = offsets;
+    index.complete = offsets.back() == file.size();
+    return {};
+}
+
+// ---- one generation ----
+
+ResultsFault ReadGeneration(const ResultsFile& file, const ResultsIndex& index, long long g, LoggedGeneration& out) {
+    if (ResultsFault f = ReadBytes(file, index, g, out)) return f;
+    if (ResultsFault change = file.changed()) return change;  // what was read may be of another file
+    return ParseGeneration(out.bytes, index, g, out);
 }
 
 ResultsFault VerifyGeneration(const LoggedGeneration& gen, const ResultsIndex& index, long long g, int baseX, int baseY,
@@ -389,27 +561,27 @@ ResultsFault VerifyGeneration(const LoggedGeneration& gen, const ResultsIndex& i
     }
     const long long line = index.lineOf(g, n);
     if (gen.bestIndex != bestIndex)
-        return Fault(line, Says("summary best index %1 does not match its generation: expected %2",
+        return Fault(line, Says(K::summaryIndexMismatch,
                                 {std::to_string(gen.bestIndex), std::to_string(bestIndex)}));
     if (!SameText(gen.best, best))
-        return Fault(line, Says("summary best %1 does not match its generation: expected %2", {Text(gen.best), Text(best)}));
+        return Fault(line, Says(K::summaryBestMismatch, {Text(gen.best), Text(best)}));
     const double average = total / n;
     if (!SameText(gen.average, average))
-        return Fault(line, Says("summary average %1 does not match its generation: expected %2",
+        return Fault(line, Says(K::summaryAverageMismatch,
                                 {Text(gen.average), Text(average)}));
     return {};
 }
 
 // ---- the target ----
 
-RecoveredTarget RecoverTarget(std::string_view data, const ResultsIndex& index, int baseX, int baseY) {
+RecoveredTarget RecoverTarget(const ResultsFile& file, const ResultsIndex& index, int baseX, int baseY) {
     // Distinct poses in file order, with their logged fitness.
     constexpr std::size_t kEnough = 4096;
     std::vector<LoggedIndividual> poses;
     std::unordered_set<std::uint32_t> seen;
     LoggedGeneration gen;
     for (long long g = 0; g < index.generations() && poses.size() < kEnough; ++g) {
-        if (ReadGeneration(data, index, g, gen)) break;
+        if (ReadBytes(file, index, g, gen) || ParseGeneration(gen.bytes, index, g, gen)) break;
         for (const LoggedIndividual& individual : gen.individuals) {
             const std::uint32_t key = static_cast<std::uint32_t>(individual.genes.gene[0]) << 16 |
                                       static_cast<std::uint32_t>(individual.genes.gene[1]) << 8 | individual.genes.gene[2];
@@ -543,54 +715,74 @@ RecoveredTarget RecoverTarget(std::string_view data, const ResultsIndex& index, 
 
 // ---- the whole file ----
 
-ResultsSummary VerifyResults(std::string_view data, int baseX, int baseY, unsigned threads,
-                             const ResultsProgress& progress) {
+namespace {
+
+// Generations handed to a checking thread at a time, read in one go when their bytes allow.
+constexpr long long kBlock = 8;
+
+// The check without the final look at whether the file changed.
+ResultsSummary Check(const ResultsFile& file, int baseX, int baseY, unsigned threads, const ResultsProgress& progress) {
     ResultsSummary summary;
-    summary.fault = IndexResults(data, summary.index, progress);
+    summary.fault = IndexPass(file, summary.index, progress);
     if (summary.fault) return summary;
     const ResultsIndex& index = summary.index;
-    summary.target = RecoverTarget(data, index, baseX, baseY);
+    summary.target = RecoverTarget(file, index, baseX, baseY);
     const int tx = summary.target.x, ty = summary.target.y;
 
     const long long generations = index.generations();
-    std::vector<double> best(static_cast<std::size_t>(generations), 0.0);
     std::vector<ArmPose> bestPose(static_cast<std::size_t>(generations));
     std::vector<GenerationStat> history(static_cast<std::size_t>(generations));
 
     // Blocks of generations handed out in order; a fault stops work past its generation.
-    constexpr long long kBlock = 8;
     std::atomic<long long> nextBlock{0};
     std::atomic<long long> faultGeneration{generations};
     std::atomic<std::uint64_t> bytesDone{0};
     std::atomic<bool> cancelled{false};
     std::mutex faultMutex;
     ResultsFault fault;
+    const std::size_t window = GenerationWindow(index.population);
     const auto work = [&](bool reporting) {
         LoggedGeneration gen;
+        std::string block;  // a block's bytes, when read in one go
+        const auto fail = [&](long long g, ResultsFault f) {
+            std::lock_guard lock(faultMutex);
+            if (g < faultGeneration.load()) {
+                faultGeneration.store(g);
+                fault = std::move(f);
+            }
+        };
         for (;;) {
             const long long first = nextBlock.fetch_add(1) * kBlock;
             if (first >= generations || first > faultGeneration.load() || cancelled.load()) return;
             const long long last = std::min(first + kBlock, generations);
+            const std::uint64_t from = index.generationStarts[static_cast<std::size_t>(first)];
+            const std::uint64_t to = index.generationStarts[static_cast<std::size_t>(last)];
+            // Lines too long make a generation longer than its window: then each is read on its own,
+            // as far as its window.
+            const bool whole = to - from <= static_cast<std::uint64_t>(last - first) * window;
+            if (whole) {
+                block.resize(static_cast<std::size_t>(to - from));
+                if (ResultsFault f = file.read(from, block.size(), block.data())) return fail(first, std::move(f));
+            }
             for (long long g = first; g < last; ++g) {
                 if (g > faultGeneration.load()) return;
-                ResultsFault f = ReadGeneration(data, index, g, gen);
-                if (!f) f = VerifyGeneration(gen, index, g, baseX, baseY, tx, ty);
-                if (f) {
-                    std::lock_guard lock(faultMutex);
-                    if (g < faultGeneration.load()) {
-                        faultGeneration.store(g);
-                        fault = std::move(f);
-                    }
-                    return;
+                ResultsFault f;
+                if (whole) {
+                    const GenerationSpan span = SpanOf(index, g);
+                    const std::string_view bytes(block.data() + (span.offset - from), span.size);
+                    f = ParseGeneration(bytes, index, g, gen);
+                } else {
+                    f = ReadBytes(file, index, g, gen);
+                    if (!f) f = ParseGeneration(gen.bytes, index, g, gen);
                 }
+                if (!f) f = VerifyGeneration(gen, index, g, baseX, baseY, tx, ty);
+                if (f) return fail(g, std::move(f));
                 const int b = gen.bestIndex;
-                best[static_cast<std::size_t>(g)] = gen.best;
                 history[static_cast<std::size_t>(g)] = {gen.best, gen.average};
                 bestPose[static_cast<std::size_t>(g)] = PoseOf(gen.individuals[static_cast<std::size_t>(b)].genes);
             }
-            const std::uint64_t done = bytesDone.fetch_add(index.generationStarts[static_cast<std::size_t>(last)] -
-                                                           index.generationStarts[static_cast<std::size_t>(first)]);
-            if (reporting && progress && !progress(done, data.size())) cancelled.store(true);
+            const std::uint64_t done = bytesDone.fetch_add(to - from) + (to - from);
+            if (reporting && progress && !progress(done, file.size())) cancelled.store(true);
         }
     };
     unsigned count = threads ? threads : std::max(1u, std::thread::hardware_concurrency());
@@ -600,7 +792,7 @@ ResultsSummary VerifyResults(std::string_view data, int baseX, int baseY, unsign
     work(true);
     for (std::thread& t : helpers) t.join();
     if (cancelled.load()) {
-        summary.fault = Fault(0, Says("cancelled"));
+        summary.fault = Fault(0, Says(K::cancelled));
         return summary;
     }
     if (fault) {
@@ -624,11 +816,18 @@ ResultsSummary VerifyResults(std::string_view data, int baseX, int baseY, unsign
     summary.generationBest = std::move(bestPose);
     summary.history = std::move(history);
 
-    // An incomplete last generation: its whole lines must be individuals of this run.
+    // An incomplete last generation: its whole lines must be individuals of this run. It holds
+    // fewer than population + 1 line feeds, so its window decides as all of it would.
     if (!index.complete) {
         summary.truncated = true;
-        const char* p = data.data() + index.generationStarts.back();
-        const char* const end = data.data() + data.size();
+        const std::uint64_t start = index.generationStarts.back();
+        std::string tail(static_cast<std::size_t>(std::min<std::uint64_t>(file.size() - start, window)), '\0');
+        if (ResultsFault f = file.read(start, tail.size(), tail.data())) {
+            summary.fault = std::move(f);
+            return summary;
+        }
+        const char* p = tail.data();
+        const char* const end = p + tail.size();
         summary.tailLine = index.lineOf(generations, 0);
         for (int i = 0; p < end; ++i) {
             const long long lineNo = index.lineOf(generations, i);
@@ -653,154 +852,15 @@ ResultsSummary VerifyResults(std::string_view data, int baseX, int baseY, unsign
     return summary;
 }
 
-// ---- mapping ----
-
-namespace {
-
-// The mappings a SIGBUS may hit, in slots the handler reads without a lock. A slot is taken by
-// setting begin (from 0) and then end, and given back by clearing end and then begin.
-struct GuardedRange {
-    std::atomic<std::uintptr_t> begin{0};
-    std::atomic<std::uintptr_t> end{0};
-    std::atomic<bool> cut{false};
-};
-static_assert(std::atomic<std::uintptr_t>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
-              "read inside a signal handler");
-
-constexpr int kGuardedRanges = 64;
-GuardedRange guardedRanges[kGuardedRanges];
-std::uintptr_t pageSize = 4096;
-struct sigaction previousBusAction {};
-
-// A page of a guarded mapping past the file's end gets a page of zeros in its place, and the read
-// goes on. Any other SIGBUS is handed to what handled it before.
-void OnBusError(int signal, siginfo_t* info, void* context) {
-    const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
-    if (info->si_code > 0) {  // raised by the hardware, not sent
-        for (GuardedRange& range : guardedRanges) {
-            if (address < range.begin.load() || address >= range.end.load()) continue;
-            void* page = reinterpret_cast<void*>(address & ~(pageSize - 1));
-            if (::mmap(page, pageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
-                range.cut.store(true);
-                return;
-            }
-        }
-    }
-    if (previousBusAction.sa_flags & SA_SIGINFO && previousBusAction.sa_sigaction) {
-        previousBusAction.sa_sigaction(signal, info, context);
-        return;
-    }
-    if (previousBusAction.sa_handler != SIG_DFL && previousBusAction.sa_handler != SIG_IGN) {
-        previousBusAction.sa_handler(signal);
-        return;
-    }
-    // The default: the process ends. A fault raised by the hardware faults again on return.
-    ::signal(SIGBUS, SIG_DFL);
-    if (info->si_code <= 0) ::raise(SIGBUS);
-}
-
-void InstallBusGuard() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-        struct sigaction action {};
-        action.sa_sigaction = OnBusError;
-        action.sa_flags = SA_SIGINFO | SA_RESTART;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(SIGBUS, &action, &previousBusAction);
-    });
-}
-
-int Guard(const void* address, std::size_t size) {
-    InstallBusGuard();
-    const auto begin = reinterpret_cast<std::uintptr_t>(address);
-    for (int i = 0; i < kGuardedRanges; ++i) {
-        std::uintptr_t free = 0;
-        if (!guardedRanges[i].begin.compare_exchange_strong(free, begin)) continue;
-        guardedRanges[i].cut.store(false);
-        guardedRanges[i].end.store(begin + size);
-        return i;
-    }
-    return -1;  // all taken: mapped without the guard
-}
-
-void Unguard(int slot) {
-    if (slot < 0) return;
-    guardedRanges[slot].end.store(0);
-    guardedRanges[slot].begin.store(0);
-}
-
 }  // namespace
 
-void MappedResults::release() {
-    Unguard(guard_);
-    if (address_) ::munmap(address_, size_);
-    if (fd_ >= 0) ::close(fd_);
-    address_ = nullptr;
-    size_ = 0;
-    fd_ = -1;
-    guard_ = -1;
-}
-
-MappedResults::~MappedResults() { release(); }
-
-MappedResults::MappedResults(MappedResults&& other) noexcept
-    : address_(std::exchange(other.address_, nullptr)),
-      size_(std::exchange(other.size_, 0)),
-      fd_(std::exchange(other.fd_, -1)),
-      guard_(std::exchange(other.guard_, -1)) {}
-
-MappedResults& MappedResults::operator=(MappedResults&& other) noexcept {
-    if (this != &other) {
-        release();
-        address_ = std::exchange(other.address_, nullptr);
-        size_ = std::exchange(other.size_, 0);
-        fd_ = std::exchange(other.fd_, -1);
-        guard_ = std::exchange(other.guard_, -1);
+ResultsSummary VerifyResults(const ResultsFile& file, int baseX, int baseY, unsigned threads,
+                             const ResultsProgress& progress) {
+    ResultsSummary summary = Check(file, baseX, baseY, threads, progress);
+    if (summary.fault.kind != K::cancelled) {
+        if (ResultsFault change = file.changed()) summary.fault = std::move(change);
     }
-    return *this;
-}
-
-bool MappedResults::open(const std::string& path, std::string& error) {
-    release();
-    int fd = -1;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        error = std::strerror(errno);
-        ::close(fd);
-        return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        error = "not a regular file";
-        ::close(fd);
-        return false;
-    }
-    fd_ = fd;
-    if (info.st_size > 0) {
-        void* address = ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-        if (address == MAP_FAILED) {
-            error = std::strerror(errno);
-            release();
-            return false;
-        }
-        address_ = address;
-        size_ = static_cast<std::size_t>(info.st_size);
-        guard_ = Guard(address_, size_);
-    }
-    return true;
-}
-
-bool MappedResults::cutShort() const {
-    if (guard_ >= 0 && guardedRanges[guard_].cut.load()) return true;
-    struct stat info {};
-    return fd_ >= 0 && ::fstat(fd_, &info) == 0 && static_cast<std::uint64_t>(info.st_size) < size_;
+    return summary;
 }
 
 }  // namespace kelvora

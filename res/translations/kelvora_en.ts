@@ -134,6 +134,22 @@
         <source>要約の平均 %1 が世代と合いません: %2 のはずです</source>
         <translation>summary average %1 does not match its generation: expected %2</translation>
     </message>
+    <message>
+        <source>読んでいる間にファイルが短くなりました</source>
+        <translation>the file was cut short while it was being read</translation>
+    </message>
+    <message>
+        <source>読んでいる間にファイルが長くなりました</source>
+        <translation>the file grew while it was being read</translation>
+    </message>
+    <message>
+        <source>読んでいる間にファイルが置き換えられました</source>
+        <translation>the file was replaced while it was being read</translation>
+    </message>
+    <message>
+        <source>ファイルのバイト %1 を読めません: %2</source>
+        <translation>cannot read the file at byte %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>ResultsReplay</name>
@@ -156,10 +172,6 @@
     <message>
         <source>%1: %2</source>
         <translation>%1: %2</translation>
-    </message>
-    <message>
-        <source>%1 は調べている間に短くなりました。もう一度開いてください。</source>
-        <translation>%1 was cut short while it was being checked. Open it again.</translation>
     </message>
 </context>
 <context>

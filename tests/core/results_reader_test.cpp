@@ -1,16 +1,19 @@
-// The results reader against files written by real runs, and against broken files.
+// The results reader against files written by real runs, against broken files, and against files
+// that change or fail while they are read.
 
 #include <fcntl.h>
-#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,6 +22,10 @@
 #include "test_support.h"
 
 namespace kelvora {
+
+// Failures name a fault kind by its words.
+void PrintTo(ResultsFaultKind kind, std::ostream* os) { *os << '"' << ResultsFaultEnglish(kind) << '"'; }
+
 namespace {
 
 using testing_support::CrLfLines;
@@ -29,36 +36,49 @@ using testing_support::ReadBytes;
 using testing_support::ScratchDir;
 
 struct WrittenRun {
+    std::unique_ptr<ScratchDir> dir = std::make_unique<ScratchDir>();
+    std::string path;  // its results.csv
     std::string bytes;
     Geometry geometry;
     RunOutcome outcome;
-    std::vector<GenerationStat> history;  // each generation's best and average
+    std::vector<GenerationStat> history;  // each generation's best and average, as the run had them
     std::vector<std::uint64_t> offsets;   // bytesLogged at each generation start, and at the end
 };
 
+// Notes where each generation of results.csv ends, and its best and average, as the run goes.
+class Recorder final : public RunObserver {
+public:
+    Recorder(const LogFile& log, WrittenRun& run) : log_(log), run_(run) {}
+    void onGeneration(const GenerationView& view) override {
+        run_.offsets.push_back(static_cast<std::uint64_t>(log_.bytesLogged));
+        run_.history.push_back({view.best, view.average});
+    }
+
+private:
+    const LogFile& log_;
+    WrittenRun& run_;
+};
+
 WrittenRun WriteRun(int population, int generations, std::uint32_t seed, int targetX = 368, int targetY = 40) {
-    ScratchDir dir;
     WrittenRun run;
     run.geometry = MakeGeometry(targetX, targetY);
     run.offsets.push_back(0);
-    // Called after the writer has had each generation.
-    struct Follow final : RunObserver {
-        WrittenRun& run;
-        const ResultWriter& writer;
-        Follow(WrittenRun& r, const ResultWriter& w) : run(r), writer(w) {}
-        void onGeneration(const GenerationView& view) override {
-            run.offsets.push_back(static_cast<std::uint64_t>(writer.results.bytesLogged));
-            run.history.push_back({view.best, view.average});
-        }
-    };
-    ResultWriter writer;
-    Follow follow(run, writer);
-    RunObserver* observers[] = {&follow};
+    ResultWriter files;
+    Recorder recorder(files.results, run);
+    RunObserver* observers[] = {&recorder};
     const auto buffers = std::make_unique<RunBuffers>();
-    RunWithFiles({{population, generations, 0.5, 0.1}, run.geometry, seed}, writer, dir.c_str(), observers, *buffers,
+    RunWithFiles({{population, generations, 0.5, 0.1}, run.geometry, seed}, files, run.dir->c_str(), observers, *buffers,
                  nullptr, &run.outcome);
-    run.bytes = ReadBytes(dir.file("results.csv"));
+    run.path = run.dir->file("results.csv");
+    run.bytes = ReadBytes(run.path);
     return run;
+}
+
+ResultsFile Open(const std::string& path) {
+    ResultsFile file;
+    std::string error;
+    EXPECT_TRUE(file.open(path, error)) << path << ": " << error;
+    return file;
 }
 
 // ---- real runs ----
@@ -74,8 +94,8 @@ class RealRunTest : public testing::TestWithParam<RealRun> {};
 TEST_P(RealRunTest, ReadsBackWhatTheRunWrote) {
     const RealRun& p = GetParam();
     const WrittenRun run = WriteRun(p.population, p.generations, p.seed);
-    const Geometry& state = run.geometry;
-    const ResultsSummary s = VerifyResults(run.bytes, state.baseX, state.baseY, 2);
+    const ResultsFile file = Open(run.path);
+    const ResultsSummary s = VerifyResults(file, run.geometry.baseX, run.geometry.baseY, 2);
     ASSERT_FALSE(s.fault) << s.fault.line << ": " << s.fault.message;
     EXPECT_EQ(s.index.population, p.population);
     EXPECT_EQ(s.index.generations(), p.generations);
@@ -83,8 +103,8 @@ TEST_P(RealRunTest, ReadsBackWhatTheRunWrote) {
     EXPECT_FALSE(s.truncated);
     ASSERT_TRUE(s.target.found);
     if (s.target.unique) {
-        EXPECT_EQ(s.target.x, state.targetX);
-        EXPECT_EQ(s.target.y, state.targetY);
+        EXPECT_EQ(s.target.x, run.geometry.targetX);
+        EXPECT_EQ(s.target.y, run.geometry.targetY);
     } else {
         EXPECT_GT(s.target.candidates, 1);
     }
@@ -101,11 +121,11 @@ TEST_P(RealRunTest, ReadsBackWhatTheRunWrote) {
     // are the file's own lines, read back through ReadGeneration.
     EXPECT_EQ(s.index.generationStarts, run.offsets);
     ResultsIndex recorded;
-    ASSERT_FALSE(IndexFromOffsets(run.bytes, p.population, run.offsets, recorded));
+    ASSERT_FALSE(IndexFromOffsets(file, p.population, run.offsets, recorded));
     const std::vector<std::string> lines = CrLfLines(run.bytes);
     LoggedGeneration gen;
     for (long long g : {0LL, static_cast<long long>(p.generations) - 1}) {
-        ASSERT_FALSE(ReadGeneration(run.bytes, recorded, g, gen));
+        ASSERT_FALSE(ReadGeneration(file, recorded, g, gen));
         for (int i = 0; i < p.population; ++i) {
             const auto& c = gen.individuals[static_cast<std::size_t>(i)];
             const std::vector<std::string> f = Fields(lines[static_cast<std::size_t>(recorded.lineOf(g, i) - 1)]);
@@ -119,7 +139,8 @@ TEST_P(RealRunTest, ReadsBackWhatTheRunWrote) {
 INSTANTIATE_TEST_SUITE_P(SeedsAndSizes, RealRunTest,
                          testing::Values(RealRun{1, 1, 1}, RealRun{1, 60, 7}, RealRun{2, 9, 3}, RealRun{3, 1, 11},
                                          RealRun{7, 33, 5}, RealRun{20, 100, 42}, RealRun{64, 17, 9},
-                                         RealRun{333, 4, 123456}, RealRun{1000, 2, 77}));
+                                         RealRun{333, 4, 123456}, RealRun{1000, 2, 77},
+                                         RealRun{1500, 50, 99}));  // 1.6 MB: indexed in more than one read
 
 TEST(ResultsReader, RecoversTheTargetOfRandomRuns) {
     std::mt19937 random(2026);
@@ -128,9 +149,10 @@ TEST(ResultsReader, RecoversTheTargetOfRandomRuns) {
     for (int k = 0; k < 300; ++k) {
         const int tx = kBaseX + offset(random), ty = kBaseY - offset(random);
         const WrittenRun run = WriteRun(size(random), 3, random(), tx, ty);
+        const ResultsFile file = Open(run.path);
         ResultsIndex index;
-        ASSERT_FALSE(IndexResults(run.bytes, index));
-        const RecoveredTarget t = RecoverTarget(run.bytes, index, kBaseX, kBaseY);
+        ASSERT_FALSE(IndexResults(file, index));
+        const RecoveredTarget t = RecoverTarget(file, index, kBaseX, kBaseY);
         ASSERT_TRUE(t.found && t.unique) << "run " << k;
         ASSERT_EQ(t.x, tx) << "run " << k;
         ASSERT_EQ(t.y, ty) << "run " << k;
@@ -187,21 +209,20 @@ class BrokenFileTest : public testing::TestWithParam<Broken> {};
 
 TEST_P(BrokenFileTest, NamesTheFirstBadLine) {
     const Broken& b = GetParam();
-    const std::string bytes = b.bytes();
-    const ResultsSummary s = VerifyResults(bytes, kBaseX, kBaseY, 2);
+    ScratchDir dir;
+    const std::string path = dir.file("results.csv");
+    std::ofstream(path, std::ios::binary) << b.bytes();
+    const ResultsSummary s = VerifyResults(Open(path), kBaseX, kBaseY, 2);
     if (*b.message) {
         EXPECT_EQ(s.fault.line, b.line) << s.fault.message;
         EXPECT_NE(s.fault.message.find(b.message), std::string::npos) << s.fault.message;
-        // A front end in another language rebuilds the message from a listed format and its arguments.
-        ASSERT_NE(std::find_if(std::begin(kResultsFaultFormats), std::end(kResultsFaultFormats),
-                               [&](const char* f) { return std::strcmp(s.fault.format, f) == 0; }),
-                  std::end(kResultsFaultFormats));
-        std::string rebuilt = s.fault.format;
+        // A front end in another language rebuilds the message from its kind's format and its arguments.
+        std::string rebuilt = ResultsFaultEnglish(s.fault.kind);
         for (std::size_t k = s.fault.arguments.size(); k-- > 0;) {
             std::string mark(1, '%');
             mark += std::to_string(k + 1);
             const std::size_t at = rebuilt.find(mark);
-            ASSERT_NE(at, std::string::npos) << s.fault.format;
+            ASSERT_NE(at, std::string::npos) << rebuilt;
             rebuilt = rebuilt.substr(0, at) + s.fault.arguments[k] + rebuilt.substr(at + mark.size());
         }
         EXPECT_EQ(rebuilt, s.fault.message);
@@ -288,61 +309,87 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"Complete", [] { return Whole(); }, 0, "", 4, false}),
     [](const testing::TestParamInfo<Broken>& info) { return std::string(info.param.name); });
 
-TEST(MappedResults, AFileCutShortUnderTheMappingReadsAsZerosAndSaysSo) {
-    ScratchDir dir;
-    const std::string path = dir.file("results.csv");
-    const WrittenRun run = WriteRun(200, 20, 9);  // some 90 kB: many pages
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << run.bytes;
-    }
-    MappedResults file;
-    std::string error;
-    ASSERT_TRUE(file.open(path, error)) << error;
-    ASSERT_FALSE(VerifyResults(file.data(), kBaseX, kBaseY, 2).fault);
-    EXPECT_FALSE(file.cutShort());
+// ---- files that change or fail while they are checked ----
 
-    // Another program cuts it to a third: reading on past its new end neither kills the process
-    // nor passes the check, and the mapping says why.
-    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(run.bytes.size() / 3)), 0);
-    const ResultsSummary s = VerifyResults(file.data(), kBaseX, kBaseY, 2);
-    EXPECT_TRUE(s.fault);
-    EXPECT_TRUE(file.cutShort());
-    const std::string_view data = file.data();
-    EXPECT_EQ(data.substr(0, run.bytes.size() / 3), std::string_view(run.bytes).substr(0, run.bytes.size() / 3));
-    EXPECT_EQ(data.find_first_not_of('\0', run.bytes.size() / 3 + 4096), std::string_view::npos);
+struct Mishap {
+    const char* name;
+    std::function<void(const std::string& path, const std::string& bytes)> change;  // null: reads fail instead
+    ResultsFaultKind kind;
+    const char* message;
+};
+
+std::ostream& operator<<(std::ostream& os, const Mishap& m) { return os << m.name; }
+
+class MishapTest : public testing::TestWithParam<Mishap> {};
+
+// The file changes, or reads of its middle fail with EIO, after the index pass has read it: the
+// check and a later read of a generation say what happened, never what the bytes would suggest.
+TEST_P(MishapTest, IsReportedAsWhatHappened) {
+    const Mishap& m = GetParam();
+    const WrittenRun run = WriteRun(200, 20, 9);  // some 90 kB: one read for the index, many for the check
+    const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};  // a rewrite changes the time, however quick
+    ASSERT_EQ(::utimensat(AT_FDCWD, run.path.c_str(), past, 0), 0);
+    ResultsFile file = Open(run.path);
+    const std::uint64_t middle = run.bytes.size() / 2;
+    std::atomic<int> reads{0};
+    std::once_flag once;
+    file.setPread([&](int fd, void* buffer, std::size_t size, off_t offset) -> ssize_t {
+        if (reads++ > 0) {
+            if (m.change) {
+                std::call_once(once, [&] { m.change(run.path, run.bytes); });
+            } else if (static_cast<std::uint64_t>(offset) <= middle && middle < offset + size) {
+                errno = EIO;
+                return -1;
+            }
+        }
+        return ::pread(fd, buffer, size, offset);
+    });
+    const ResultsSummary s = VerifyResults(file, kBaseX, kBaseY, 2);
+    EXPECT_EQ(s.fault.kind, m.kind) << s.fault.message;
+    EXPECT_EQ(s.fault.line, 0);
+    EXPECT_NE(s.fault.message.find(m.message), std::string::npos) << s.fault.message;
+    ASSERT_EQ(s.index.generationStarts, run.offsets);  // the index pass read the file as it was
+    LoggedGeneration gen;
+    const auto g = static_cast<long long>(
+        std::upper_bound(run.offsets.begin(), run.offsets.end(), middle) - run.offsets.begin() - 1);
+    EXPECT_EQ(ReadGeneration(file, s.index, g, gen).kind, m.kind);
 }
 
-TEST(MappedResultsDeathTest, ASigbusElsewhereStillEndsTheProcess) {
-    ScratchDir dir;
-    const std::string path = dir.file("other.bin");
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << std::string(3 * 4096, 'x');
-    }
-    EXPECT_DEATH(
-        {
-            MappedResults guarded;  // the guard is in place
-            std::string error;
-            guarded.open(path, error);
-            const int fd = ::open(path.c_str(), O_RDONLY);
-            auto* plain = static_cast<volatile const char*>(::mmap(nullptr, 3 * 4096, PROT_READ, MAP_PRIVATE, fd, 0));
-            ::ftruncate(::open(path.c_str(), O_WRONLY), 0);
-            std::fprintf(stderr, "%d\n", plain[2 * 4096]);  // not a guarded mapping's page
-        },
-        "");
-}
+void Rewrite(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, MishapTest,
+    testing::Values(
+        Mishap{"CutShort",
+               [](const std::string& path, const std::string& bytes) {
+                   ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(bytes.size() / 3)), 0);
+               },
+               ResultsFaultKind::cutShort, "the file was cut short while it was being read"},
+        Mishap{"Grown",
+               [](const std::string& path, const std::string&) { std::ofstream(path, std::ios::app) << "0,0,0,1\r\n"; },
+               ResultsFaultKind::grown, "the file grew while it was being read"},
+        Mishap{"ReplacedByAnotherFile",
+               [](const std::string& path, const std::string& bytes) {
+                   Rewrite(path + ".new", bytes);
+                   std::rename((path + ".new").c_str(), path.c_str());
+               },
+               ResultsFaultKind::replaced, "the file was replaced while it was being read"},
+        Mishap{"RewrittenInPlaceToTheSameSize", Rewrite, ResultsFaultKind::replaced,
+               "the file was replaced while it was being read"},
+        Mishap{"ReadError", nullptr, ResultsFaultKind::readFailed, ": Input/output error"}),
+    [](const testing::TestParamInfo<Mishap>& info) { return std::string(info.param.name); });
 
 TEST(ResultsReader, RecordedOffsetsThatAreNotLineStartsAreRefused) {
     const WrittenRun run = WriteRun(4, 3, 5);
+    const ResultsFile file = Open(run.path);
     ResultsIndex index;
     std::vector<std::uint64_t> offsets = run.offsets;
     offsets[2] -= 1;
-    EXPECT_TRUE(IndexFromOffsets(run.bytes, 4, offsets, index));
+    EXPECT_TRUE(IndexFromOffsets(file, 4, offsets, index));
     offsets = run.offsets;
     offsets.back() = run.bytes.size() + 5;
-    EXPECT_TRUE(IndexFromOffsets(run.bytes, 4, offsets, index));
-    EXPECT_TRUE(IndexFromOffsets(run.bytes, 0, run.offsets, index));
+    EXPECT_TRUE(IndexFromOffsets(file, 4, offsets, index));
+    EXPECT_TRUE(IndexFromOffsets(file, 0, run.offsets, index));
 }
 
 }  // namespace

@@ -242,14 +242,13 @@ void TestEnglish::englishTexts() {
 void TestEnglish::resultsFaultsReadAsTheCliWritesThem() {
     // Every fault the reader can report has the window's own words, and in English they are the
     // words kelvora-cli inspect prints.
-    for (const char* format : kelvora::kResultsFaultFormats) {
-        const char* source = ResultsFaultSourceText(format);
-        QVERIFY2(source, format);
-        QCOMPARE(QCoreApplication::translate("ResultsFault", source), QString::fromUtf8(format));
+    for (int k = 1; k < kelvora::kResultsFaultKinds; ++k) {
+        const auto kind = static_cast<kelvora::ResultsFaultKind>(k);
+        QCOMPARE(ResultsFaultWords(kind), QString::fromUtf8(kelvora::ResultsFaultEnglish(kind)));
     }
     // The file's own bytes in an argument stay as they are, "%2" included.
     kelvora::ResultsFault fault;
-    fault.format = "summary best index is %1, expected a whole number 0..%2";
+    fault.kind = kelvora::ResultsFaultKind::summaryIndexMalformed;
     fault.arguments = {"'%2'", "19"};
     QCOMPARE(ResultsFaultText(fault), QStringLiteral("summary best index is '%2', expected a whole number 0..19"));
 }

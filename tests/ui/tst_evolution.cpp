@@ -297,10 +297,10 @@ void TestEvolution::openedFileFillsTheWindow() {
     QVERIFY(evolution && evolution->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(evolution->optimum().has_value(), 60000);
     // The chart: the file's logged rows, by the reader's own pass over the file.
-    kelvora::MappedResults file;
+    kelvora::ResultsFile file;
     std::string error;
     QVERIFY(file.open(QFile::encodeName(path).toStdString(), error));
-    const kelvora::ResultsSummary s = kelvora::VerifyResults(file.data(), kelvora::kBaseX, kelvora::kBaseY);
+    const kelvora::ResultsSummary s = kelvora::VerifyResults(file, kelvora::kBaseX, kelvora::kBaseY);
     QVERIFY2(!s.fault, s.fault.message.c_str());
     QCOMPARE(int(s.history.size()), generations);
     const QList<kelvora::GenerationStat>& rows = evolution->chart()->history();

@@ -366,10 +366,10 @@ void TestReplay::lastRunReplaysFromItsRecordedIndex() {
     QTRY_VERIFY_WITH_TIMEOUT(!f.dlg->IsRunning(), 60000);  // the run goes on its own thread
     QCOMPARE(f.dlg->ReplayGenerationCount(), 21);
     // The arms the window recorded while running against the reader's own check of the file.
-    kelvora::MappedResults file;
+    kelvora::ResultsFile file;
     std::string error;
     QVERIFY(file.open("results.csv", error));
-    const kelvora::ResultsSummary s = kelvora::VerifyResults(file.data(), kelvora::kBaseX, kelvora::kBaseY);
+    const kelvora::ResultsSummary s = kelvora::VerifyResults(file, kelvora::kBaseX, kelvora::kBaseY);
     QVERIFY2(!s.fault, s.fault.message.c_str());
     for (int g : {1, 8, 21}) {
         f.dlg->ShowGeneration(g);
