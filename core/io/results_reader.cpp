@@ -320,7 +320,10 @@ bool ResultsFile::open(const std::string& path, std::string& error) {
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
-        error = "not a regular file";
+        // "a FIFO", "a directory", ...: what stands there, named
+        error = S_ISCHR(info.st_mode) ? std::string("a character device, not a regular file")
+                                      : std::string(FileTypeName(info.st_mode)) + ", not a regular file";
+        if (error.rfind("not a regular file, ", 0) == 0) error = "not a regular file";
         ::close(fd);
         return false;
     }
