@@ -29,6 +29,10 @@ bool ParseSuffixCount(std::string_view text, std::string_view name, int& count) 
 
 }  // namespace
 
+std::string MethodName(const Algorithm& a) {
+    return a.method == Method::randomSearch ? "random-search" : "ga";
+}
+
 std::string EncodingName(const Algorithm& a) { return a.encoding == Encoding::gray ? "gray" : "binary"; }
 
 std::string SelectionName(const Algorithm& a) {
@@ -54,6 +58,7 @@ std::string MutationName(const Algorithm& a) {
 }
 
 std::string AlgorithmSummary(const Algorithm& a) {
+    if (a.method == Method::randomSearch) return MethodName(a);
     std::string text;
     auto add = [&text](const std::string& part) {
         if (!text.empty()) text.append(", ");
@@ -65,6 +70,13 @@ std::string AlgorithmSummary(const Algorithm& a) {
     if (a.crossover != CrossoverOperator::onePoint) add(CrossoverName(a));
     if (a.mutation != MutationOperator::bitFlip) add(MutationName(a));
     return text.empty() ? "classic" : text;
+}
+
+std::string ParseMethod(std::string_view text, Algorithm& a) {
+    if (text == "ga") a.method = Method::geneticAlgorithm;
+    else if (text == "random-search") a.method = Method::randomSearch;
+    else return "algorithm " + Quoted(text) + " is not one of ga, random-search";
+    return {};
 }
 
 std::string ParseEncoding(std::string_view text, Algorithm& a) {
@@ -124,6 +136,7 @@ std::string ParseMutation(std::string_view text, Algorithm& a) {
 }
 
 std::string ValidateAlgorithm(const Algorithm& a, int populationSize) {
+    if (a.method == Method::randomSearch) return {};
     if (a.selection == Selection::tournament && (a.tournamentSize < 2 || a.tournamentSize > populationSize))
         return "tournament size " + std::to_string(a.tournamentSize) + " is outside 2.." + std::to_string(populationSize) +
                " (the population)";

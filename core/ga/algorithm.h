@@ -9,6 +9,12 @@
 
 namespace kelvora {
 
+/// What searches: the genetic algorithm, or blind sampling as a baseline.
+enum class Method : std::uint8_t {
+    geneticAlgorithm,  ///< the genetic algorithm with the choices below
+    randomSearch,      ///< every generation N fresh poses, rand() % 256 per gene, nothing inherited
+};
+
 /// How a gene byte (the genotype) gives its joint angle.
 enum class Encoding : std::uint8_t {
     binary,  ///< the angle is the byte
@@ -38,8 +44,11 @@ enum class MutationOperator : std::uint8_t {
 /// Largest creep step S.
 inline constexpr int kMaxCreepStep = 128;
 
-/// The five choices of a run. The default is the classic algorithm.
+/// The five choices of a run, and the method. The default is the classic algorithm. Random search
+/// draws its initial population as the genetic algorithm does, then replaces the whole population
+/// with fresh draws every generation; the five choices do not apply to it.
 struct Algorithm {
+    Method method = Method::geneticAlgorithm;
     Encoding encoding = Encoding::binary;
     Selection selection = Selection::roulette;
     int tournamentSize = 2;  ///< K, 2..population, used with Selection::tournament
@@ -50,10 +59,12 @@ struct Algorithm {
 
     /// Every choice is the classic one.
     bool classic() const {
-        return encoding == Encoding::binary && selection == Selection::roulette && elitism == 0 &&
+        return method == Method::geneticAlgorithm && encoding == Encoding::binary && selection == Selection::roulette && elitism == 0 &&
                crossover == CrossoverOperator::onePoint && mutation == MutationOperator::bitFlip;
     }
     friend bool operator==(const Algorithm& a, const Algorithm& b) {
+        if (a.method != b.method) return false;
+        if (a.method == Method::randomSearch) return true;
         return a.encoding == b.encoding && a.selection == b.selection &&
                (a.selection != Selection::tournament || a.tournamentSize == b.tournamentSize) &&
                a.elitism == b.elitism && a.crossover == b.crossover && a.mutation == b.mutation &&
@@ -74,6 +85,7 @@ inline int GrayEncode(int a) { return a ^ (a >> 1); }
 /// The spellings the command line, the settings and the sweep files use: "binary" | "gray";
 /// "roulette" | "tournament:K" | "rank"; "E"; "one-point" | "two-point" | "uniform";
 /// "bit-flip" | "creep:S".
+std::string MethodName(const Algorithm& algorithm);  ///< "ga" | "random-search"
 std::string EncodingName(const Algorithm& algorithm);
 std::string SelectionName(const Algorithm& algorithm);
 std::string ElitismName(const Algorithm& algorithm);
@@ -81,12 +93,13 @@ std::string CrossoverName(const Algorithm& algorithm);
 std::string MutationName(const Algorithm& algorithm);
 
 /// "gray, tournament:3, elitism 1, two-point, creep:4": the choices that are not classic, comma-separated;
-/// "classic" when none.
+/// "classic" when none; "random-search" for the baseline.
 std::string AlgorithmSummary(const Algorithm& algorithm);
 
 /// Each parses one spelling into algorithm and returns "" on success, or a message naming the
 /// value and what is accepted (nothing is changed then). Counts are checked against their own
 /// ranges only; ValidateAlgorithm checks them against a population.
+std::string ParseMethod(std::string_view text, Algorithm& algorithm);
 std::string ParseEncoding(std::string_view text, Algorithm& algorithm);
 std::string ParseSelection(std::string_view text, Algorithm& algorithm);
 std::string ParseElitism(std::string_view text, Algorithm& algorithm);
@@ -95,6 +108,7 @@ std::string ParseMutation(std::string_view text, Algorithm& algorithm);
 
 /// "" when algorithm suits a population of populationSize (1..kMaxPopulation); otherwise a message
 /// naming the count and its range: a tournament of 2..N, an elite count of 0..N - 1.
+/// Random search takes no count and is always valid.
 std::string ValidateAlgorithm(const Algorithm& algorithm, int populationSize);
 
 }  // namespace kelvora

@@ -94,7 +94,9 @@ RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observ
     const bool classic = algorithm.classic();
     GenerationView view;
     for (int g = 0; g < params.generationCount; ++g) {
-        if (classic) {
+        if (algorithm.method == Method::randomSearch) {
+            InitPopulation(n, population, rng);  // nothing inherited: N fresh poses
+        } else if (classic) {
             Reproduce(setup.geometry, n, params.crossoverRate, population, scratch, rng);
             Mutate(n, params.mutationProbability, population, rng);
         } else {
@@ -102,7 +104,8 @@ RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observ
             ReproduceWith(algorithm, n, params.crossoverRate, buffers.fitness.data(), population, scratch, rng);
             MutateWith(algorithm, n, params.mutationProbability, population, rng);
         }
-        EvaluateGeneration(setup.geometry, n, buffers, view, algorithm.encoding);
+        const bool gray = algorithm.method == Method::geneticAlgorithm && algorithm.encoding == Encoding::gray;
+        EvaluateGeneration(setup.geometry, n, buffers, view, gray ? Encoding::gray : Encoding::binary);
         view.generation = g + 1;
         view.error = TipDistance(setup.geometry, view.currentPose);
         if (view.best > view.eliteFitness) {
