@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "helpers.h"
 #include "io/result_files.h"
@@ -132,21 +133,45 @@ bool WriteWhole(OutputFile& file, const std::string& text) {
     return true;
 }
 
-std::string ReadInput(const std::string& path, std::string& text) {
-    text.clear();
+namespace {
+
+// Opens path for reading without blocking: only a regular file or a character device, then
+// blocking again. Returns the descriptor, or -1 with the reason.
+int OpenInput(const std::string& path, std::string& reason, struct stat& info) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return std::strerror(errno);
-    struct stat info {};
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return -1;
+    }
     if (::fstat(fd, &info) != 0 || !Writable(info.st_mode)) {
         ::close(fd);
-        return NotAFile(info.st_mode);
+        reason = NotAFile(info.st_mode);
+        return -1;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+// read(2) resuming after signals.
+ssize_t ReadSome(int fd, char* buffer, std::size_t size) {
+    ssize_t n;
+    while ((n = ::read(fd, buffer, size)) < 0 && errno == EINTR) {
+    }
+    return n;
+}
+
+}  // namespace
+
+std::string ReadInput(const std::string& path, std::string& text) {
+    text.clear();
+    std::string reason;
+    struct stat info {};
+    const int fd = OpenInput(path, reason, info);
+    if (fd < 0) return reason;
     if (S_ISREG(info.st_mode)) text.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = ReadSome(fd, buffer, sizeof buffer);
         if (n < 0) {
             const int error = errno;
             ::close(fd);
@@ -154,6 +179,53 @@ std::string ReadInput(const std::string& path, std::string& text) {
         }
         if (n == 0) break;
         text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return {};
+}
+
+std::string ReadLines(const std::string& path, std::size_t longest,
+                      const std::function<bool(std::string_view text, LineEnd end)>& line) {
+    std::string reason;
+    struct stat info {};
+    const int fd = OpenInput(path, reason, info);
+    if (fd < 0) return reason;
+    std::vector<char> buffer(65536);
+    std::string pending;  // the start of a line that runs past the piece read
+    for (bool more = true; more;) {
+        const ssize_t n = ReadSome(fd, buffer.data(), buffer.size());
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            return std::strerror(error);
+        }
+        if (n == 0) {
+            if (!pending.empty()) line(pending, LineEnd::eof);
+            break;
+        }
+        std::string_view piece(buffer.data(), static_cast<std::size_t>(n));
+        while (more && !piece.empty()) {
+            const std::size_t lf = piece.find('\n');
+            const std::size_t take = lf == std::string_view::npos ? piece.size() : lf;
+            if (pending.size() + take > longest) {
+                pending.append(piece.substr(0, longest - pending.size()));
+                line(pending, LineEnd::tooLong);
+                more = false;
+                break;
+            }
+            if (lf == std::string_view::npos) {
+                pending.append(piece);
+                break;
+            }
+            if (pending.empty()) {
+                more = line(piece.substr(0, lf), LineEnd::lf);
+            } else {
+                pending.append(piece.substr(0, lf));
+                more = line(pending, LineEnd::lf);
+                pending.clear();
+            }
+            piece.remove_prefix(lf + 1);
+        }
     }
     ::close(fd);
     return {};
