@@ -113,14 +113,18 @@ bool WriteAll(int fd, const std::string& text) {
 }
 
 bool WriteWhole(OutputFile& file, const std::string& text) {
-    if (!file.regular) return WriteAll(file.fd, text);
+    return WriteWhole(file, [&text](int fd) { return WriteAll(fd, text); });
+}
+
+bool WriteWhole(OutputFile& file, const std::function<bool(int fd)>& write) {
+    if (!file.regular) return write(file.fd);
     // Beside the file itself, a link's target included, so that the rename stays on its file system.
     char resolved[PATH_MAX];
     const std::string target = ::realpath(file.path.c_str(), resolved) ? resolved : file.path;
     const std::string temporary = target + ".part";
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0) return false;
-    bool ok = WriteAll(fd, text);
+    bool ok = write(fd);
     int error = errno;
     if (::close(fd) != 0 && ok) ok = false, error = errno;
     if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) ok = false, error = errno;

@@ -45,6 +45,10 @@ bool WriteAll(int fd, const std::string& text);
 /// a device by writing to it. False with errno set on failure (the temporary file is removed).
 bool WriteWhole(OutputFile& file, const std::string& text);
 
+/// The same with the contents written by write to the descriptor it is given (the temporary file's
+/// or the device's); write returns false with errno set when a write failed.
+bool WriteWhole(OutputFile& file, const std::function<bool(int fd)>& write);
+
 /// Reads all of path without blocking on it: only a regular file or a character device. Returns
 /// "" with the contents in text, or the reason ("a FIFO, not a regular file or a character device",
 /// or the system's).
