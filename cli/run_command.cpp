@@ -145,7 +145,10 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     const auto buffers = std::make_unique<RunBuffers>();
     // The signal handler raises the stop flag; the run ends after the generation it is in.
     const RunReport report = RunWithFiles(setup, writer, o.outputDirectory.c_str(), observers, *buffers,
-                                          &StopFlag(), &outcome);
+                                          &StopFlag(), &outcome, [](const ResultWriter& opened) {
+                                              // Emptied by now: a second signal in the first generation empties it again.
+                                              if (opened.results.regular) KeepWholeOnSecondSignal(opened.results.fd, 0);
+                                          });
     const double lastError = TipDistance(geometry, outcome.currentPose);
     bar.Finish();
     if (report.refused) {  // another run is writing here: nothing ran, nothing to print

@@ -362,7 +362,7 @@ TEST_F(SweepCli, SighupStopsCleanlyAndASecondSignalLeavesWholeGenerationsAndRows
                              "s.csv"})
                     : Start({"--seed", "5", "--population", std::to_string(kPopulation), "--generations", "10000",
                              "--flush", "line", "--quiet"});
-        WaitForSize(file, 3000);
+        WaitForSize(file, c.sweep ? 3000 : 120000);  // a run: into its third generation
         // Frozen while the signals arrive, so that a second one comes while the first is handled.
         kill(pid, SIGSTOP);
         for (int s : c.signals) kill(pid, s);
@@ -376,7 +376,7 @@ TEST_F(SweepCli, SighupStopsCleanlyAndASecondSignalLeavesWholeGenerationsAndRows
                   c.signals.size() == 1)
             << tag << ": " << err_;
         const std::string text = ReadFile(file);
-        ASSERT_FALSE(text.empty()) << tag;
+        ASSERT_GT(text.size(), 1000u) << tag;  // never cut back further than the last whole generation or row
         if (c.sweep) {
             EXPECT_EQ(text.back(), '\n') << tag;
             for (const std::string& line : Lines(text)) EXPECT_EQ(Fields(line).size(), 19u) << tag << ": " << line;
