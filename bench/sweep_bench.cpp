@@ -1,7 +1,8 @@
 // Costs of batch work: a large run's files written a generation at a time against line by line,
 // a sweep's throughput on one thread against two, and a sweep's run against the same run through the
 // library alone. Each pair is timed inside the same iterations, so a busy machine's drift falls on
-// both sides of a ratio. A summary of the goals follows the table.
+// both sides of a ratio. The memory of a sweep of 10^7 runs (kelvora-cli sweep itself, about 20 s;
+// skip it with --benchmark_filter=-LargeSweepMemory). A summary of the goals follows the table.
 //
 //   kelvora_sweep_bench
 //   kelvora_sweep_bench --benchmark_repetitions=5   medians of five
@@ -14,6 +15,9 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "bench_support.h"
@@ -122,6 +126,35 @@ void BM_SweepRunOverhead(benchmark::State& bench) {
 }
 BENCHMARK(BM_SweepRunOverhead)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// ---------------------------------------------------------------- a large sweep's memory
+
+// kelvora-cli sweep of 10^7 runs of population 1 x 1 generation on two threads, rows and summary
+// written (to /dev/null: the rows would fill 1.3 GB), started and waited for; its peak resident size.
+void BM_LargeSweepMemory(benchmark::State& bench) {
+    double maxrssMb = 0;
+    for (auto _ : bench) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            ::execl(KELVORA_CLI_PATH, KELVORA_CLI_PATH, "sweep", "--seeds", "1..10000000", "--population", "1",
+                    "--generations", "1", "--threads", "2", "--yes", "--quiet", "--output", "/dev/null", "--summary",
+                    "/dev/null", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            bench.SkipWithError("kelvora-cli sweep failed");
+            return;
+        }
+        maxrssMb = static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KB on Linux
+    }
+    bench.counters["maxrss_mb"] = maxrssMb;
+}
+BENCHMARK(BM_LargeSweepMemory)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
 // ---------------------------------------------------------------- the summary of goals
 
 // The goals, met or missed, after the table.
@@ -148,6 +181,11 @@ void PrintGoals(const bench::GoalReporter& report) {
                     "                     plus the target's optimum search, once per sweep: %.1f ms\n",
                     c.at("sweep_us_per_run"), c.at("library_us_per_run"), 100 * c.at("overhead"),
                     GoalReporter::Verdict(c.at("overhead") <= 0.05), c.at("optimum_ms"));
+    }
+    if (const GoalReporter::Result* m = report.Find("BM_LargeSweepMemory")) {
+        const double mb = m->counters.at("maxrss_mb");
+        std::printf("  10^7 runs 1x1:     %.0f MB resident at most, in %.1f s (goal at most 300 MB)  %s\n", mb,
+                    m->ms / 1e3, GoalReporter::Verdict(mb <= 300));
     }
 }
 

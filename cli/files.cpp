@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "helpers.h"
 #include "io/result_files.h"
@@ -112,14 +113,18 @@ bool WriteAll(int fd, const std::string& text) {
 }
 
 bool WriteWhole(OutputFile& file, const std::string& text) {
-    if (!file.regular) return WriteAll(file.fd, text);
+    return WriteWhole(file, [&text](int fd) { return WriteAll(fd, text); });
+}
+
+bool WriteWhole(OutputFile& file, const std::function<bool(int fd)>& write) {
+    if (!file.regular) return write(file.fd);
     // Beside the file itself, a link's target included, so that the rename stays on its file system.
     char resolved[PATH_MAX];
     const std::string target = ::realpath(file.path.c_str(), resolved) ? resolved : file.path;
     const std::string temporary = target + ".part";
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0) return false;
-    bool ok = WriteAll(fd, text);
+    bool ok = write(fd);
     int error = errno;
     if (::close(fd) != 0 && ok) ok = false, error = errno;
     if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) ok = false, error = errno;
@@ -132,21 +137,45 @@ bool WriteWhole(OutputFile& file, const std::string& text) {
     return true;
 }
 
-std::string ReadInput(const std::string& path, std::string& text) {
-    text.clear();
+namespace {
+
+// Opens path for reading without blocking: only a regular file or a character device, then
+// blocking again. Returns the descriptor, or -1 with the reason.
+int OpenInput(const std::string& path, std::string& reason, struct stat& info) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return std::strerror(errno);
-    struct stat info {};
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return -1;
+    }
     if (::fstat(fd, &info) != 0 || !Writable(info.st_mode)) {
         ::close(fd);
-        return NotAFile(info.st_mode);
+        reason = NotAFile(info.st_mode);
+        return -1;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+// read(2) resuming after signals.
+ssize_t ReadSome(int fd, char* buffer, std::size_t size) {
+    ssize_t n;
+    while ((n = ::read(fd, buffer, size)) < 0 && errno == EINTR) {
+    }
+    return n;
+}
+
+}  // namespace
+
+std::string ReadInput(const std::string& path, std::string& text) {
+    text.clear();
+    std::string reason;
+    struct stat info {};
+    const int fd = OpenInput(path, reason, info);
+    if (fd < 0) return reason;
     if (S_ISREG(info.st_mode)) text.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = ReadSome(fd, buffer, sizeof buffer);
         if (n < 0) {
             const int error = errno;
             ::close(fd);
@@ -154,6 +183,53 @@ std::string ReadInput(const std::string& path, std::string& text) {
         }
         if (n == 0) break;
         text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return {};
+}
+
+std::string ReadLines(const std::string& path, std::size_t longest,
+                      const std::function<bool(std::string_view text, LineEnd end)>& line) {
+    std::string reason;
+    struct stat info {};
+    const int fd = OpenInput(path, reason, info);
+    if (fd < 0) return reason;
+    std::vector<char> buffer(65536);
+    std::string pending;  // the start of a line that runs past the piece read
+    for (bool more = true; more;) {
+        const ssize_t n = ReadSome(fd, buffer.data(), buffer.size());
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            return std::strerror(error);
+        }
+        if (n == 0) {
+            if (!pending.empty()) line(pending, LineEnd::eof);
+            break;
+        }
+        std::string_view piece(buffer.data(), static_cast<std::size_t>(n));
+        while (more && !piece.empty()) {
+            const std::size_t lf = piece.find('\n');
+            const std::size_t take = lf == std::string_view::npos ? piece.size() : lf;
+            if (pending.size() + take > longest) {
+                pending.append(piece.substr(0, longest - pending.size()));
+                line(pending, LineEnd::tooLong);
+                more = false;
+                break;
+            }
+            if (lf == std::string_view::npos) {
+                pending.append(piece);
+                break;
+            }
+            if (pending.empty()) {
+                more = line(piece.substr(0, lf), LineEnd::lf);
+            } else {
+                pending.append(piece.substr(0, lf));
+                more = line(pending, LineEnd::lf);
+                pending.clear();
+            }
+            piece.remove_prefix(lf + 1);
+        }
     }
     ::close(fd);
     return {};

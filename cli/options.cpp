@@ -142,7 +142,8 @@ std::string UsageText() {
         "  --seed S           generator seed, 0..%u (default: a random seed, printed)\n"
         "  --output-dir DIR   where the two CSV files go (default: the current directory)\n"
         "  --flush MODE       generation: a generation's lines reach results.csv in one write at its\n"
-        "                     end (default, fast); line: each line as soon as it is complete; same bytes\n"
+        "                     end (default, fast); line: each line as soon as it is complete; same bytes;\n"
+        "                     fitness.csv is written at the run's end either way\n"
         "  --json             print the outcome as one JSON object\n"
         "  --quiet            no progress bar and no summary; errors only\n"
         "  --help             this text\n"
@@ -152,14 +153,15 @@ std::string UsageText() {
         "it is complete, the target it was run for, the elite and the optimum for that target; a\n"
         "malformed file gets exit status 2 and its first bad line on stderr.\n"
         "\n"
-        "Ctrl-C or SIGTERM ends the run after the current generation with both files whole; a second\n"
-        "signal ends it at once.\n"
+        "Ctrl-C, SIGTERM or SIGHUP ends the run after the current generation with both files whole; a\n"
+        "second signal ends it at once, results.csv cut back to its last whole generation and\n"
+        "fitness.csv left as it is (empty unless the run had ended).\n"
         "\n"
         "Subcommands: kelvora-cli sweep --help, kelvora-cli sweep-merge --help.\n"
         "\n"
         "Exit status: 0 done; 1 a result file could not be written, was deleted during the run, or is\n"
         "being written by another run (then nothing runs), or standard output failed; 2 bad arguments;\n"
-        "130 or 143 stopped by SIGINT or SIGTERM.\n",
+        "130, 143 or 129 stopped by SIGINT, SIGTERM or SIGHUP.\n",
         kLink1, kLink2, kLink3, IntegerRange(kMinPopulation, kMaxPopulation).c_str(), d.populationSize,
         IntegerRange(kMinGenerations, kMaxGenerations).c_str(), d.generationCount,
         NumberRange(kMinCrossoverRate, kMaxCrossoverRate).c_str(), d.crossoverRate,

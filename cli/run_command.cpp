@@ -69,6 +69,21 @@ void ReportFailure(const CliOptions& o, const ResultFileFailure& failure) {
     }
 }
 
+// Tells the signal handler, after each generation, how long results.csv's whole generations are, so
+// that a second signal cuts it back to them. Runs after the writer, which has written the generation.
+class WholeGenerations final : public RunObserver {
+public:
+    explicit WholeGenerations(const ResultWriter& writer) : writer_(writer) {}
+    void onGeneration(const GenerationView&) override {
+        const LogFile& log = writer_.results;
+        if (log.regular && log.fd >= 0 && log.error == 0) KeepWholeOnSecondSignal(log.fd, log.bytesLogged);
+    }
+    void onEnd(const RunOutcome&) override { KeepWholeOnSecondSignal(-1, 0); }  // closed by now
+
+private:
+    const ResultWriter& writer_;
+};
+
 // A seed for a run without --seed: random, so that runs started within the same second differ.
 std::uint32_t FreshSeed() {
     try {
@@ -123,13 +138,17 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
                       bar.Seconds());
         bar.Draw(generation, generations, tail);
     });
-    RunObserver* observers[] = {&progress};
     ResultWriter writer(o.flush);
+    WholeGenerations whole(writer);
+    RunObserver* observers[] = {&whole, &progress};
     RunOutcome outcome;
     const auto buffers = std::make_unique<RunBuffers>();
     // The signal handler raises the stop flag; the run ends after the generation it is in.
     const RunReport report = RunWithFiles(setup, writer, o.outputDirectory.c_str(), observers, *buffers,
-                                          &StopFlag(), &outcome);
+                                          &StopFlag(), &outcome, [](const ResultWriter& opened) {
+                                              // Emptied by now: a second signal in the first generation empties it again.
+                                              if (opened.results.regular) KeepWholeOnSecondSignal(opened.results.fd, 0);
+                                          });
     const double lastError = TipDistance(geometry, outcome.currentPose);
     bar.Finish();
     if (report.refused) {  // another run is writing here: nothing ran, nothing to print

@@ -1,22 +1,30 @@
 #pragma once
-// Ctrl-C and SIGTERM for kelvora-cli: the first asks the work under way to stop at a clean boundary,
-// the second ends the process at once.
+// Ctrl-C, SIGTERM and SIGHUP for kelvora-cli: the first asks the work under way to stop at a clean
+// boundary, the second ends the process at once, after cutting the file being written back to its
+// last whole piece (a generation of results.csv, a sweep row).
 
 #include <atomic>
 
 namespace kelvora::cli {
 
-/// Installs handlers for SIGINT and SIGTERM. The first signal raises StopFlag(); a second one ends
-/// the process at once with status 128 + the signal's number.
+/// Installs handlers for SIGINT, SIGTERM and SIGHUP. The first signal raises StopFlag(); a second one
+/// cuts the file named by KeepWholeOnSecondSignal back and ends the process at once with status
+/// 128 + the signal's number.
 void InstallStopSignals();
 
-/// Raised by the first SIGINT or SIGTERM after InstallStopSignals; safe to read on any thread.
+/// Raised by the first SIGINT, SIGTERM or SIGHUP after InstallStopSignals; safe to read on any thread.
 const std::atomic<bool>& StopFlag();
 
-/// The exit status for the signal that raised StopFlag(): 130 (SIGINT), 143 (SIGTERM), 0 if none.
+/// Tells the handler of a second signal which file to cut back, and to what length: fd an open
+/// regular file (-1: none), bytes (>= 0) the length of its whole lines or rows so far. Call it
+/// again after each whole piece; it is async-signal-safe to read, as the handler does.
+void KeepWholeOnSecondSignal(int fd, long long bytes);
+
+/// The exit status for the signal that raised StopFlag(): 130 (SIGINT), 143 (SIGTERM), 129 (SIGHUP),
+/// 0 if none.
 int StopExitStatus();
 
-/// "SIGINT", "SIGTERM", or "" if none came.
+/// "SIGINT", "SIGTERM", "SIGHUP", or "" if none came.
 const char* StopSignalName();
 
 }  // namespace kelvora::cli

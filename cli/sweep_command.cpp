@@ -10,8 +10,10 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -42,7 +44,8 @@ const char* const kUsage =
     "  --generations LIST   generation counts, 1..10000 each (default 100)\n"
     "  --crossover LIST     crossover rates, 0.001..1 each (default 0.5)\n"
     "  --mutation LIST      mutation probabilities, 0..1 each (default 0.1)\n"
-    "  --seeds LIST         seeds or ranges A..B, 0..4294967295 (required), e.g. 1..100 or 1..10,42\n"
+    "  --seeds LIST         seeds or ranges A..B, 0..4294967295 (required), e.g. 1..100 or 1..10,42;\n"
+    "                       at most 100000000 seeds (shard larger sweeps by seed range)\n"
     "  --target X,Y         a target relative to the base, x right, y up, -199..199; repeat for more\n"
     "                       (default 68,180 when there is neither --target nor --targets)\n"
     "  --targets random:K   K distinct targets inside the reach circle, drawn from --target-seed\n"
@@ -69,9 +72,11 @@ const char* const kUsage =
     "within-epsilon rates with Wilson 95% intervals, median and interquartile range (linear\n"
     "interpolation) of the elite distance and of the first generation within epsilon.\n"
     "\n"
-    "Ctrl-C or SIGTERM stops the runs under way; the file keeps every finished row whole and\n"
-    "--resume continues it. Exit status: 0 done, 1 a file could not be written, 2 bad arguments,\n"
-    "130 or 143 stopped by SIGINT or SIGTERM.\n";
+    "Ctrl-C, SIGTERM or SIGHUP stops the runs under way; the file keeps every finished row whole and\n"
+    "--resume continues it (a second signal ends at once, the file cut back to its whole rows).\n"
+    "--resume refuses a file whose rows are not this sweep's runs, naming the first line and column.\n"
+    "Exit status: 0 done, 1 a file could not be written, 2 bad arguments, 130, 143 or 129 stopped by\n"
+    "SIGINT, SIGTERM or SIGHUP.\n";
 
 struct SweepArgs {
     SweepPlan plan;
@@ -276,42 +281,82 @@ std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
     return {};
 }
 
-// Reads the whole rows of a sweep file being resumed and checks that they are this sweep's first
-// rows of this shard. Returns an error message, or "" with rows and the byte length they fill.
+// Where a kept row disagrees with the combination the plan gives its run number: the column, the
+// row's value and the plan's; nullopt when it agrees.
+struct Disagreement {
+    const char* column;
+    std::string row, plan;
+};
+std::optional<Disagreement> Disagrees(const SweepCombination& row, const SweepCombination& plan) {
+    const SolverParams& r = row.params;
+    const SolverParams& p = plan.params;
+    if (row.seed != plan.seed) return Disagreement{"seed", std::to_string(row.seed), std::to_string(plan.seed)};
+    if (r.populationSize != p.populationSize)
+        return Disagreement{"population", std::to_string(r.populationSize), std::to_string(p.populationSize)};
+    if (r.generationCount != p.generationCount)
+        return Disagreement{"generations", std::to_string(r.generationCount), std::to_string(p.generationCount)};
+    if (r.crossoverRate != p.crossoverRate)
+        return Disagreement{"crossover", ExactText(r.crossoverRate), ExactText(p.crossoverRate)};
+    if (r.mutationProbability != p.mutationProbability)
+        return Disagreement{"mutation", ExactText(r.mutationProbability), ExactText(p.mutationProbability)};
+    if (row.target.x != plan.target.x)
+        return Disagreement{"target_x", std::to_string(row.target.x), std::to_string(plan.target.x)};
+    if (row.target.y != plan.target.y)
+        return Disagreement{"target_y", std::to_string(row.target.y), std::to_string(plan.target.y)};
+    return std::nullopt;
+}
+
+// Reads the whole rows of a sweep file being resumed, a line at a time, and checks that they are
+// this sweep's first rows of this shard, each the run the plan gives its number. The header is read
+// first, so that a foreign file is refused before the rest of it. Returns an error message, or ""
+// with the rows' outcomes added to tally, their number in kept and the byte length they fill in keep.
 std::string ReadResumed(const std::string& path, const SweepPlan& plan, const std::string& fingerprint,
-                        long long shardIndex, long long shardCount, std::vector<SweepResult>& rows, off_t& keep) {
+                        long long shardIndex, long long shardCount, SweepTally& tally, long long& kept, off_t& keep) {
     const std::string shown = Printable(path);
-    std::string text;
-    if (const std::string reason = ReadInput(path, text); !reason.empty())
-        return shown + ": cannot read it to resume: " + reason;
     const std::string header = SweepHeader();
-    if (text.size() < header.size()) {
-        if (header.compare(0, text.size(), text) != 0)
-            return shown + ": not a sweep file (its first line is not the sweep header)";
-        keep = 0;  // not even the header is whole: start over
-        return {};
-    }
-    if (text.compare(0, header.size(), header) != 0) return shown + ": not a sweep file (its first line is not the sweep header)";
+    const std::string_view columns(header.data(), header.size() - 1);
     const long long runs = CombinationCount(plan);
-    std::size_t at = header.size();
-    long long line = 2;
-    for (;; ++line) {
-        const std::size_t end = text.find('\n', at);
-        if (end == std::string::npos) break;  // a row cut short by an interruption: run it again
-        const auto row = ParseSweepRow(text.substr(at, end - at));
-        const long long expected = shardIndex + static_cast<long long>(rows.size()) * shardCount;
-        if (!row) return shown + ": line " + std::to_string(line) + " is not a sweep row";
-        if (row->fingerprint != fingerprint || row->runs != runs)
-            return shown + ": line " + std::to_string(line) + " belongs to a different sweep (other lists, targets, "
-                   "seeds or epsilon); resume with the same arguments";
-        if (row->run != expected + 1)
-            return shown + ": line " + std::to_string(line) + " is run " + std::to_string(row->run) + ", expected run " +
-                   std::to_string(expected + 1) + " (a different --shard?)";
-        rows.push_back(row->result);
-        at = end + 1;
-    }
+    std::string error;
+    long long line = 0;
+    long long at = 0;  // bytes of the header and the whole rows read so far
+    kept = 0;
+    const std::string reason = ReadLines(path, 4096, [&](std::string_view text, LineEnd end) {
+        ++line;
+        if (line == 1) {
+            // Not even the header is whole: start over. Anything else than the header: refused.
+            if (end == LineEnd::eof && columns.substr(0, text.size()) == text) return false;
+            if (end != LineEnd::lf || text != columns)
+                error = shown + ": not a sweep file (its first line is not the sweep header)";
+            else
+                at = static_cast<long long>(header.size());
+            return error.empty();
+        }
+        if (end == LineEnd::eof) return false;  // a row cut short by an interruption: run it again
+        const auto row = end == LineEnd::lf ? ParseSweepRow(std::string(text)) : std::nullopt;
+        const long long expected = shardIndex + kept * shardCount;
+        const std::string where = shown + ": line " + std::to_string(line);
+        if (!row) {
+            error = where + " is not a sweep row";
+        } else if (row->fingerprint != fingerprint || row->runs != runs) {
+            error = where + " belongs to a different sweep (other lists, targets, seeds or epsilon); resume with "
+                            "the same arguments";
+        } else if (row->run != expected + 1) {
+            error = where + " is run " + std::to_string(row->run) + ", expected run " + std::to_string(expected + 1) +
+                    " (a different --shard?)";
+        } else if (const auto d = Disagrees(row->result.combination, CombinationAt(plan, expected))) {
+            error = shown + ":" + std::to_string(line) + ": its " + d->column + " column is " + d->row + ", but run " +
+                    std::to_string(expected + 1) + " of this sweep has " + d->plan +
+                    " (the row was edited or written by something else); nothing was changed";
+        }
+        if (!error.empty()) return false;
+        AddToTally(tally, row->result);
+        ++kept;
+        at += static_cast<long long>(text.size()) + 1;
+        return true;
+    });
+    if (!reason.empty()) return shown + ": cannot read it to resume: " + reason;
     keep = static_cast<off_t>(at);
-    return {};
+    return error;
 }
 
 }  // namespace
@@ -376,10 +421,15 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
             return 1;
         }
     }
-    std::vector<SweepResult> results;
+    // The summary's share of each run, not the runs: room for each parameter set's runs at once.
+    SweepTally tally;
+    const long long perSet = runs / static_cast<long long>(plan.populations.size() * plan.generations.size() *
+                                                           plan.crossovers.size() * plan.mutations.size());
+    tally.runsPerGroup = std::min(shardRuns, perSet / a.shardN + 1);
+    long long kept = 0;
     off_t keep = 0;
     if (a.resume && !output.created) {
-        if (const std::string error = ReadResumed(a.output, plan, fingerprint, shardIndex, a.shardN, results, keep);
+        if (const std::string error = ReadResumed(a.output, plan, fingerprint, shardIndex, a.shardN, tally, kept, keep);
             !error.empty()) {
             std::fprintf(stderr, "kelvora-cli sweep: %s\n", error.c_str());
             Abandon(output);
@@ -395,7 +445,12 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
         // A resumed file loses only a row cut short; a new one starts with the header. A device
         // (/dev/null, a terminal) or standard output is written as it is.
         bool ok = !output.regular || (::ftruncate(fd, keep) == 0 && ::lseek(fd, keep, SEEK_SET) == keep);
-        if (ok && keep == 0) ok = WriteAll(fd, SweepHeader());
+        if (ok && keep == 0) {
+            ok = WriteAll(fd, SweepHeader());
+            if (ok) keep = static_cast<off_t>(SweepHeader().size());
+            else if (output.regular) (void)::ftruncate(fd, 0);
+        }
+        if (output.regular && ok) KeepWholeOnSecondSignal(fd, keep);
         if (!ok) {
             std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write: %s\n", shownOutput.c_str(), std::strerror(errno));
             Abandon(output);
@@ -408,27 +463,37 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     options.threads = a.threads > 0 ? a.threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     options.shardIndex = shardIndex;
     options.shardCount = a.shardN;
-    options.skip = static_cast<long long>(results.size());
+    options.skip = kept;
     options.stop = &StopFlag();
     options.logDirectory = a.logs;
 
     ProgressBar bar(!a.quiet);
     const long long firstDone = options.skip;
+    long long done = firstDone;
+    off_t whole = keep;  // bytes of the header and the whole rows in the file
     bool writeFailed = false;
     int status = 0;
-    results.reserve(static_cast<std::size_t>(shardRuns));
     RunSweep(
         plan, options,
         [&](long long index, const SweepResult& r) {
-            results.push_back(r);
-            results.back().improvements = {};  // only the summary's fields are kept
-            if (fd >= 0 && !writeFailed && !WriteAll(fd, SweepRow(r, index, runs, fingerprint))) {
-                writeFailed = true;
-                bar.Finish();
-                std::fprintf(stderr, "kelvora-cli sweep: %s: write failed: %s\n", shownOutput.c_str(),
-                             std::strerror(errno));
+            AddToTally(tally, r);
+            ++done;
+            // Each row is written as it is handed over, in run order; only a whole row stays in the
+            // file: one cut short (a full disk) is cut off again.
+            if (fd >= 0 && !writeFailed) {
+                const std::string row = SweepRow(r, index, runs, fingerprint);
+                if (WriteAll(fd, row)) {
+                    whole += static_cast<off_t>(row.size());
+                    if (output.regular) KeepWholeOnSecondSignal(fd, whole);
+                } else {
+                    const int error = errno;
+                    if (output.regular) (void)::ftruncate(fd, whole);
+                    writeFailed = true;
+                    bar.Finish();
+                    std::fprintf(stderr, "kelvora-cli sweep: %s: write failed: %s\n", shownOutput.c_str(),
+                                 std::strerror(error));
+                }
             }
-            const auto done = static_cast<long long>(results.size());
             if (!bar.Due(done == shardRuns)) return;
             const double seconds = bar.Seconds();
             const long long ranHere = done - firstDone;
@@ -448,6 +513,7 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
             status = 1;
         });
     bar.Finish();
+    KeepWholeOnSecondSignal(-1, 0);
     if (fd >= 0 && ::close(fd) != 0 && !writeFailed) {
         std::fprintf(stderr, "kelvora-cli sweep: %s: %s\n", shownOutput.c_str(), std::strerror(errno));
         writeFailed = true;
@@ -455,7 +521,7 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     output.fd = -1;
     if (writeFailed) status = 1;
 
-    const std::vector<SweepSummaryRow> summary = Summarise(results);
+    const std::vector<SweepSummaryRow> summary = Summarise(std::move(tally));
     // With the rows on standard output the printed summary would land among them: --summary has it.
     if (!a.quiet && !rowsToStdout) std::fputs(SummaryText(summary, plan.epsilon).c_str(), stdout);
     if (summaryFile.fd >= 0 && !WriteWhole(summaryFile, SummaryCsv(summary))) {
@@ -466,7 +532,7 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     }
     if (StopExitStatus() != 0) {
         std::fprintf(stderr, "kelvora-cli sweep: %s: stopped with %lld of %lld runs done%s%s%s\n", StopSignalName(),
-                     static_cast<long long>(results.size()), shardRuns, a.output.empty() ? "" : " in ",
+                     done, shardRuns, a.output.empty() ? "" : " in ",
                      a.output.empty() ? "" : shownOutput.c_str(), a.output.empty() ? "" : "; add --resume to continue");
         FinishStdout();
         return StopExitStatus();

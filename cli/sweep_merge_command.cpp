@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "commands.h"
@@ -92,47 +94,60 @@ int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
         return Fail(message);
     };
 
-    // Only the rows the files hold are kept, whatever run counts they claim: sorted by run
-    // afterwards, they show overlaps and gaps.
+    // Only the rows the files hold are kept, whatever run counts they claim, their text one after
+    // another in one block: sorted by run afterwards, they show overlaps and gaps. Each file is read a
+    // line at a time, its header first, so that a foreign file is refused before the rest of it.
     struct Row {
         long long run;
         int source;
-        std::string text;
-        SweepResult result;
+        std::size_t at;      // where its text starts in texts
+        std::size_t length;  // without the LF
     };
     const std::string header = SweepHeader();
+    const std::string_view columns(header.data(), header.size() - 1);
     std::vector<Row> rows;
+    std::string texts;
     std::string fingerprint;
     long long runs = -1;
     int first = -1;
     for (std::size_t f = 0; f < inputs.size(); ++f) {
         const std::string name = Printable(inputs[f]);
-        std::string text;
-        if (const std::string reason = ReadInput(inputs[f], text); !reason.empty())
-            return refuse(name + ": cannot read: " + reason);
-        if (text.compare(0, header.size(), header) != 0) return refuse(name + ": not a sweep file (no sweep header)");
-        long long line = 2;
-        for (std::size_t at = header.size(); at < text.size(); ++line) {
-            const std::size_t end = text.find('\n', at);
-            if (end == std::string::npos)
-                return refuse(name + ": line " + std::to_string(line) +
-                              " is cut short (an interrupted shard: finish it with sweep --resume)");
-            std::string content = text.substr(at, end - at);
-            const auto row = ParseSweepRow(content);
-            if (!row) return refuse(name + ": line " + std::to_string(line) + " is not a sweep row");
+        std::string error;
+        long long line = 0;
+        const std::string reason = ReadLines(inputs[f], 4096, [&](std::string_view text, LineEnd end) {
+            ++line;
+            if (line == 1) {
+                if (end != LineEnd::lf || text != columns) error = name + ": not a sweep file (no sweep header)";
+                return error.empty();
+            }
+            const std::string where = name + ": line " + std::to_string(line);
+            if (end == LineEnd::eof) {
+                error = where + " is cut short (an interrupted shard: finish it with sweep --resume)";
+                return false;
+            }
+            const auto row = end == LineEnd::lf ? ParseSweepRow(std::string(text)) : std::nullopt;
+            if (!row) {
+                error = where + " is not a sweep row";
+                return false;
+            }
             if (runs < 0) {
                 runs = row->runs;
                 fingerprint = row->fingerprint;
                 first = static_cast<int>(f);
             } else if (row->fingerprint != fingerprint || row->runs != runs) {
-                return refuse(name + " and " + Printable(inputs[static_cast<std::size_t>(first)]) +
-                              " are shards of different sweeps (sweep " + row->fingerprint + " of " +
-                              std::to_string(row->runs) + " runs, sweep " + fingerprint + " of " +
-                              std::to_string(runs) + " runs)");
+                error = name + " and " + Printable(inputs[static_cast<std::size_t>(first)]) +
+                        " are shards of different sweeps (sweep " + row->fingerprint + " of " +
+                        std::to_string(row->runs) + " runs, sweep " + fingerprint + " of " + std::to_string(runs) +
+                        " runs)";
+                return false;
             }
-            rows.push_back({row->run, static_cast<int>(f), std::move(content), row->result});
-            at = end + 1;
-        }
+            rows.push_back({row->run, static_cast<int>(f), texts.size(), text.size()});
+            texts.append(text);
+            return true;
+        });
+        if (!reason.empty()) return refuse(name + ": cannot read: " + reason);
+        if (line == 0) error = name + ": not a sweep file (no sweep header)";
+        if (!error.empty()) return refuse(error);
     }
     if (runs < 0) return refuse("the shard files hold no rows");
     std::stable_sort(rows.begin(), rows.end(), [](const Row& x, const Row& y) { return x.run < y.run; });
@@ -154,22 +169,30 @@ int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
                       " (a shard not given, or not finished)");
     }
 
-    std::string merged = header;
-    std::vector<SweepResult> results;
-    results.reserve(rows.size());
-    for (const Row& row : rows) {
-        merged += row.text;
-        merged += '\n';
-        results.push_back(row.result);
-    }
-    if (!WriteWhole(outputFile, merged)) {
+    // Written in pieces of about 64 KB, the summary gathered on the way.
+    SweepTally tally;
+    const bool written = WriteWhole(outputFile, [&](int fd) {
+        std::string piece = header;
+        for (const Row& row : rows) {
+            const std::string_view text(texts.data() + row.at, row.length);
+            if (summaryFile.fd >= 0) AddToTally(tally, ParseSweepRow(std::string(text))->result);
+            piece.append(text);
+            piece += '\n';
+            if (piece.size() >= 65536) {
+                if (!WriteAll(fd, piece)) return false;
+                piece.clear();
+            }
+        }
+        return WriteAll(fd, piece);
+    });
+    if (!written) {
         std::fprintf(stderr, "kelvora-cli sweep-merge: %s: cannot write: %s\n", Printable(output).c_str(),
                      std::strerror(errno));
         Abandon(outputFile);
         Abandon(summaryFile);
         return 1;
     }
-    if (summaryFile.fd >= 0 && !WriteWhole(summaryFile, SummaryCsv(Summarise(results)))) {
+    if (summaryFile.fd >= 0 && !WriteWhole(summaryFile, SummaryCsv(Summarise(std::move(tally))))) {
         std::fprintf(stderr, "kelvora-cli sweep-merge: %s: cannot write: %s\n", Printable(summary).c_str(),
                      std::strerror(errno));
         Abandon(summaryFile);

@@ -30,12 +30,23 @@ std::vector<std::string> Split(const std::string& line) {
 std::string SweepHeader() { return std::string(kColumns) + "\n"; }
 
 std::string SweepFingerprint(const SweepPlan& plan) {
-    std::string text = "kelvora-sweep-1";
-    auto add = [&text](char kind, const std::string& item) {
-        text += kind;
-        text += item;
-        text += ';';
+    // FNV-1a, 64 bits, of "kelvora-sweep-1" and one item per value, hashed as it is made: a sweep of
+    // 10^8 seeds would otherwise spell a gigabyte of text first.
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    auto hashText = [&hash](const std::string& text) {
+        for (unsigned char c : text) {
+            hash ^= c;
+            hash *= 0x100000001b3ULL;
+        }
     };
+    std::string item;
+    auto add = [&](char kind, const std::string& value) {
+        item.assign(1, kind);
+        item += value;
+        item += ';';
+        hashText(item);
+    };
+    hashText("kelvora-sweep-1");
     for (int p : plan.populations) add('p', std::to_string(p));
     for (int g : plan.generations) add('g', std::to_string(g));
     for (double c : plan.crossovers) add('c', ExactText(c));
@@ -43,11 +54,6 @@ std::string SweepFingerprint(const SweepPlan& plan) {
     for (const SweepTarget& t : plan.targets) add('t', std::to_string(t.x) + ',' + std::to_string(t.y));
     for (std::uint32_t s : plan.seeds) add('s', std::to_string(s));
     add('e', ExactText(plan.epsilon));
-    std::uint64_t hash = 0xcbf29ce484222325ULL;  // FNV-1a, 64 bits
-    for (unsigned char c : text) {
-        hash ^= c;
-        hash *= 0x100000001b3ULL;
-    }
     char buffer[17];
     std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(hash));
     return buffer;

@@ -1,5 +1,7 @@
 #include "batch/sweep.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -138,7 +140,11 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
 
     std::mutex mutex;
     std::condition_variable ready;
+    std::condition_variable room;
     std::map<long long, SweepResult> finished;  // by position in the shard, until handed over in order
+    // Runs that finished before one still under way wait here; past this many no new run starts, so
+    // memory stays bounded when the runs outpace the hand-over.
+    const std::size_t kMaxWaiting = 4096 + 64 * static_cast<std::size_t>(threads);
     std::vector<std::string> failures;
     // The optimum of each target is searched once, by whichever thread takes that task; the tasks
     // come first in the queue, but runs start beside them and are measured against it at hand-over.
@@ -149,8 +155,21 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
     std::atomic<long long> next{0};
 
     auto worker = [&] {
+        // Signals are the calling thread's: a handler never runs in the middle of a worker's run.
+        sigset_t all;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, nullptr);
         auto buffers = std::make_unique<RunBuffers>();
         for (;;) {
+            if (stopped()) break;
+            {
+                // Tasks are taken in order, so the run the hand-over waits for is taken already.
+                std::unique_lock lock(mutex);
+                while (finished.size() >= kMaxWaiting && !stopped()) {
+                    ready.notify_one();  // the hand-over has work at once
+                    room.wait_for(lock, std::chrono::milliseconds(20));
+                }
+            }
             if (stopped()) break;
             const long long task = next.fetch_add(1);
             if (task < targetCount) {
@@ -226,6 +245,7 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
             ++expected;
         }
         const bool over = working == 0 && batch.empty() && messages.empty();
+        if (!batch.empty()) room.notify_all();
         lock.unlock();
         for (const std::string& m : messages)
             if (logFailure) logFailure(m);
@@ -260,7 +280,10 @@ Proportion WilsonInterval(long long successes, long long trials) {
     return p;
 }
 
-Quartiles QuartilesOf(std::vector<double> values) {
+namespace {
+
+template <typename T>
+Quartiles QuartilesOfValues(std::vector<T>& values) {
     Quartiles q;
     q.count = static_cast<long long>(values.size());
     if (values.empty()) return q;
@@ -270,7 +293,8 @@ Quartiles QuartilesOf(std::vector<double> values) {
         const auto low = static_cast<std::size_t>(std::floor(position));
         const std::size_t high = std::min(low + 1, values.size() - 1);
         const double fraction = position - static_cast<double>(low);
-        return values[low] + (values[high] - values[low]) * fraction;
+        const auto lowValue = static_cast<double>(values[low]);
+        return lowValue + (static_cast<double>(values[high]) - lowValue) * fraction;
     };
     q.q1 = at(0.25);
     q.median = at(0.5);
@@ -278,45 +302,53 @@ Quartiles QuartilesOf(std::vector<double> values) {
     return q;
 }
 
-std::vector<SweepSummaryRow> Summarise(const std::vector<SweepResult>& results) {
-    struct Group {
-        SolverParams params;
-        long long reached = 0;
-        long long within = 0;
-        std::vector<double> distances;
-        std::vector<double> firstWithin;
-    };
-    std::vector<Group> groups;
-    auto same = [](const SolverParams& a, const SolverParams& b) {
-        return a.populationSize == b.populationSize && a.generationCount == b.generationCount &&
-               a.crossoverRate == b.crossoverRate && a.mutationProbability == b.mutationProbability;
-    };
-    for (const SweepResult& r : results) {
-        auto it = std::find_if(groups.begin(), groups.end(),
-                               [&](const Group& g) { return same(g.params, r.combination.params); });
-        if (it == groups.end()) {
-            groups.push_back({r.combination.params, 0, 0, {}, {}});
-            it = groups.end() - 1;
-        }
-        it->reached += r.reachedOptimum() ? 1 : 0;
-        it->distances.push_back(r.eliteDistance);
-        if (r.firstGenerationWithinEpsilon > 0) {
-            ++it->within;
-            it->firstWithin.push_back(r.firstGenerationWithinEpsilon);
-        }
+bool SameParams(const SolverParams& a, const SolverParams& b) {
+    return a.populationSize == b.populationSize && a.generationCount == b.generationCount &&
+           a.crossoverRate == b.crossoverRate && a.mutationProbability == b.mutationProbability;
+}
+
+}  // namespace
+
+Quartiles QuartilesOf(std::vector<double> values) { return QuartilesOfValues(values); }
+
+void AddToTally(SweepTally& tally, const SweepResult& r) {
+    const SolverParams& params = r.combination.params;
+    // Runs come grouped by parameter set in a sweep's order: the last set is nearly always the one.
+    auto it = !tally.groups.empty() && SameParams(tally.groups.back().params, params)
+                  ? tally.groups.end() - 1
+                  : std::find_if(tally.groups.begin(), tally.groups.end(),
+                                 [&](const SweepGroupTally& g) { return SameParams(g.params, params); });
+    if (it == tally.groups.end()) {
+        tally.groups.push_back({params, 0, {}, {}});
+        it = tally.groups.end() - 1;
+        if (tally.runsPerGroup > 0) it->distances.reserve(static_cast<std::size_t>(tally.runsPerGroup));
     }
+    it->reached += r.reachedOptimum() ? 1 : 0;
+    it->distances.push_back(r.eliteDistance);
+    if (r.firstGenerationWithinEpsilon > 0) it->firstWithin.push_back(r.firstGenerationWithinEpsilon);
+}
+
+std::vector<SweepSummaryRow> Summarise(SweepTally&& tally) {
     std::vector<SweepSummaryRow> rows;
-    for (Group& g : groups) {
+    for (SweepGroupTally& g : tally.groups) {
         SweepSummaryRow row;
         row.params = g.params;
         row.runs = static_cast<long long>(g.distances.size());
         row.reached = WilsonInterval(g.reached, row.runs);
-        row.withinEpsilon = WilsonInterval(g.within, row.runs);
-        row.eliteDistance = QuartilesOf(std::move(g.distances));
-        row.firstWithinEpsilon = QuartilesOf(std::move(g.firstWithin));
+        row.withinEpsilon = WilsonInterval(static_cast<long long>(g.firstWithin.size()), row.runs);
+        row.eliteDistance = QuartilesOfValues(g.distances);
+        row.firstWithinEpsilon = QuartilesOfValues(g.firstWithin);
+        g.distances = {};
+        g.firstWithin = {};
         rows.push_back(row);
     }
     return rows;
+}
+
+std::vector<SweepSummaryRow> Summarise(const std::vector<SweepResult>& results) {
+    SweepTally tally;
+    for (const SweepResult& r : results) AddToTally(tally, r);
+    return Summarise(std::move(tally));
 }
 
 }  // namespace kelvora

@@ -144,6 +144,27 @@ struct SweepSummaryRow {
     Quartiles firstWithinEpsilon;  ///< over the runs that came within epsilon
 };
 
+/// One parameter set's outcomes so far: 8 bytes a run, and 4 more for a run that came within epsilon.
+struct SweepGroupTally {
+    SolverParams params;
+    long long reached = 0;               ///< runs that reached the optimum
+    std::vector<double> distances;       ///< each run's elite distance, pixels
+    std::vector<int> firstWithin;        ///< first generation within epsilon (>= 1) of each run that came there
+};
+
+/// A sweep's summary gathered run by run, without keeping the runs' results: what a summary row
+/// needs of each run and nothing more, so that a sweep of 10^7 runs keeps about 120 MB.
+struct SweepTally {
+    std::vector<SweepGroupTally> groups;  ///< in the order the parameter sets first appear
+    long long runsPerGroup = 0;           ///< expected runs of each set (room reserved at once), 0: unknown
+};
+
+/// Adds one run's outcome to its parameter set's tally (a new set goes last).
+void AddToTally(SweepTally& tally, const SweepResult& result);
+
+/// The statistics of each parameter set of the tally, in its order; the tally's values are used up.
+std::vector<SweepSummaryRow> Summarise(SweepTally&& tally);
+
 /// Groups results by parameter set, in the order the sets first appear.
 std::vector<SweepSummaryRow> Summarise(const std::vector<SweepResult>& results);
 

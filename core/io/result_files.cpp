@@ -417,12 +417,13 @@ void ResultWriter::onEnd(const RunOutcome&) {
 
 RunReport RunWithFiles(const RunSetup& setup, ResultWriter& writer, const char* directory,
                        std::span<RunObserver* const> observers, RunBuffers& buffers, const std::atomic<bool>* stop,
-                       RunOutcome* outcome) {
+                       RunOutcome* outcome, const std::function<void(const ResultWriter&)>& opened) {
     RunReport report;
     report.seed = setup.seed;
     if (!writer.open(directory)) {
         report.refused = true;
     } else {
+        if (opened) opened(writer);
         RunObserver* all[8] = {&writer};
         std::size_t count = 1;
         for (RunObserver* observer : observers) {

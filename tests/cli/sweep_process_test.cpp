@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,11 +56,16 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    // Starts kelvora-cli in dir_ with stdout and stderr going to files there.
-    pid_t Start(const std::vector<std::string>& args) {
+    // Starts kelvora-cli in dir_ with stdout and stderr going to files there; fileLimit > 0: no file
+    // may grow past that many bytes, as on a disk that is full there (writes fail with EFBIG).
+    pid_t Start(const std::vector<std::string>& args, rlim_t fileLimit = 0) {
         const pid_t pid = fork();
         if (pid == 0) {
             if (chdir(dir_.c_str()) != 0) _exit(127);
+            if (fileLimit > 0) {
+                const rlimit limit{fileLimit, fileLimit};
+                if (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+            }
             if (!freopen(".stdout", "w", stdout) || !freopen(".stderr", "w", stderr)) _exit(127);
             std::vector<char*> argv{const_cast<char*>(KELVORA_CLI_PATH)};
             for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -294,6 +300,97 @@ TEST_F(SweepCli, AnInterruptedSweepKeepsWholeRowsAndResumesToTheUninterruptedByt
     EXPECT_EQ(ReadFile(dir_ / "s.csv"), resumed);
 }
 
+TEST_F(SweepCli, ResumeRefusesAKeptRowThatIsNotThePlansRunNamingLineAndColumn) {
+    ASSERT_EQ(Run(With(kSweep, {"--output", "whole.csv"})), 0) << err_;
+    const std::vector<std::string> lines = Lines(ReadFile(dir_ / "whole.csv"));
+    struct Case {
+        std::size_t column;
+        std::string value, says;
+    };
+    // Run 3: seed 3, population 20, target 68,180, crossover 0.5.
+    for (const Case& c : std::vector<Case>{{1, "7777", "s.csv:4: its population column is 7777, but run 3 of this sweep has 20"},
+                                           {0, "4", "s.csv:4: its seed column is 4, but run 3 of this sweep has 3"},
+                                           {3, "0.9", "s.csv:4: its crossover column is 0.9, but run 3 of this sweep has 0.5"},
+                                           {5, "-50", "s.csv:4: its target_x column is -50, but run 3 of this sweep has 68"}}) {
+        std::vector<std::string> f = Fields(lines[3]);
+        f[c.column] = c.value;
+        std::string edited = lines[0] + "\n" + lines[1] + "\n" + lines[2] + "\n";
+        for (std::size_t i = 0; i < f.size(); ++i) edited += (i ? "," : "") + f[i];
+        edited += "\n" + lines[4] + "\n17,20,3";
+        std::ofstream(dir_ / "s.csv", std::ios::binary) << edited;
+        EXPECT_EQ(Run(With(kSweep, {"--output", "s.csv", "--summary", "summary.csv", "--resume"})), 2) << c.says;
+        EXPECT_NE(err_.find(c.says), std::string::npos) << err_;
+        EXPECT_EQ(ReadFile(dir_ / "s.csv"), edited) << c.says;
+        EXPECT_FALSE(fs::exists(dir_ / "summary.csv")) << c.says;
+    }
+}
+
+TEST_F(SweepCli, AFullDiskLeavesTheRowsBeforeItWhole) {
+    ASSERT_EQ(Run(With(kSweep, {"--output", "whole.csv"})), 0) << err_;
+    const std::string whole = ReadFile(dir_ / "whole.csv");
+    const rlim_t limit = 2000;  // inside a row: the header and a dozen rows fit
+    ASSERT_EQ(Wait(Start(With(kSweep, {"--output", "full.csv"}), limit)), 1) << err_;
+    EXPECT_NE(err_.find("full.csv: write failed: File too large"), std::string::npos) << err_;
+    const std::string cut = ReadFile(dir_ / "full.csv");
+    ASSERT_GT(cut.size(), 1000u);
+    EXPECT_LE(cut.size(), limit);
+    EXPECT_EQ(cut.back(), '\n') << "the file ends inside a row";
+    EXPECT_EQ(whole.compare(0, cut.size(), cut), 0) << "not the whole sweep's first rows";
+}
+
+// The first SIGHUP stops as SIGTERM does; a second signal of any kind ends at once, with
+// results.csv cut back to its last whole generation (lines written one by one here, so that it is
+// cut inside one) and the sweep's file to its last whole row.
+TEST_F(SweepCli, SighupStopsCleanlyAndASecondSignalLeavesWholeGenerationsAndRows) {
+    struct Case {
+        bool sweep;
+        std::vector<int> signals;
+        int status;  // for two signals: 0, either one's 128 + number (the system picks which is handled last)
+    };
+    constexpr int kPopulation = 2000;
+    for (const Case& c : std::vector<Case>{{false, {SIGHUP}, 129},
+                                           {false, {SIGHUP, SIGINT}, 0},
+                                           {false, {SIGINT, SIGTERM}, 0},
+                                           {true, {SIGHUP}, 129},
+                                           {true, {SIGTERM, SIGHUP}, 0}}) {
+        const std::string tag = std::string(c.sweep ? "sweep" : "run") + " " + std::to_string(c.signals.size());
+        const fs::path file = dir_ / (c.sweep ? "s.csv" : "results.csv");
+        fs::remove(file);
+        fs::remove(dir_ / "fitness.csv");
+        const pid_t pid =
+            c.sweep ? Start({"sweep", "--population", "400", "--seeds", "1..400", "--threads", "2", "--quiet", "--output",
+                             "s.csv"})
+                    : Start({"--seed", "5", "--population", std::to_string(kPopulation), "--generations", "10000",
+                             "--flush", "line", "--quiet"});
+        WaitForSize(file, c.sweep ? 3000 : 120000);  // a run: into its third generation
+        // Frozen while the signals arrive, so that a second one comes while the first is handled.
+        kill(pid, SIGSTOP);
+        for (int s : c.signals) kill(pid, s);
+        kill(pid, SIGCONT);
+        const int status = Wait(pid);
+        if (c.status != 0)
+            ASSERT_EQ(status, c.status) << tag << ": " << err_;
+        else
+            ASSERT_TRUE(status == 128 + c.signals[0] || status == 128 + c.signals[1]) << tag << ": " << status;
+        EXPECT_EQ(err_.find(c.sweep ? "runs done" : "stopped after generation") != std::string::npos,
+                  c.signals.size() == 1)
+            << tag << ": " << err_;
+        const std::string text = ReadFile(file);
+        ASSERT_GT(text.size(), 1000u) << tag;  // never cut back further than the last whole generation or row
+        if (c.sweep) {
+            EXPECT_EQ(text.back(), '\n') << tag;
+            for (const std::string& line : Lines(text)) EXPECT_EQ(Fields(line).size(), 19u) << tag << ": " << line;
+            continue;
+        }
+        const std::vector<std::string> lines = Lines(text, '\n');
+        EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << tag;
+        EXPECT_EQ(lines.size() % (kPopulation + 1), 0u) << tag << ": not whole generations";
+        // A clean stop writes fitness.csv, one row a generation; the second signal leaves it empty.
+        const std::size_t rows = Lines(ReadFile(dir_ / "fitness.csv"), '\n').size();
+        EXPECT_EQ(rows, c.signals.size() == 1 ? lines.size() / (kPopulation + 1) : 0u) << tag;
+    }
+}
+
 class SingleRunSignal : public SweepCli, public testing::WithParamInterface<std::pair<int, int>> {};
 
 TEST_P(SingleRunSignal, StopsAtAGenerationBoundaryWithFilesEqualToAShorterRun) {
@@ -314,22 +411,6 @@ TEST_P(SingleRunSignal, StopsAtAGenerationBoundaryWithFilesEqualToAShorterRun) {
               0);
     EXPECT_EQ(fitness, ReadFile(dir_ / "short" / "fitness.csv"));
     EXPECT_TRUE(ReadFile(dir_ / "stopped" / "results.csv") == ReadFile(dir_ / "short" / "results.csv"));
-}
-TEST_F(SweepCli, ASecondSignalEndsTheRunAtOnceWithoutTheCleanStop) {
-    const pid_t pid = Start({"--seed", "78", "--population", "10000", "--generations", "10000"});
-    WaitForSize(dir_ / "results.csv", 0);
-    // Both signals wait while the run is frozen, so the second arrives while the first is being handled.
-    kill(pid, SIGSTOP);
-    kill(pid, SIGINT);
-    kill(pid, SIGTERM);
-    kill(pid, SIGCONT);
-    const int status = Wait(pid);
-    EXPECT_TRUE(status == 130 || status == 143) << status << " " << err_;
-    EXPECT_EQ(err_.find("stopped after generation"), std::string::npos) << "the run stopped cleanly: " << err_;
-    EXPECT_EQ(ReadFile(dir_ / "fitness.csv"), "");  // no clean-up: the rows were never written
-    const std::string results = ReadFile(dir_ / "results.csv");
-    ASSERT_FALSE(results.empty());
-    EXPECT_EQ(results.substr(results.size() - 2), "\r\n") << "results.csv ends inside a line";
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, SingleRunSignal,
