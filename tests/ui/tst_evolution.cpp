@@ -2,6 +2,7 @@
 // seeds, export of the chart, and the window's geometry and open state kept across sessions.
 
 #include <QLabel>
+#include <QScreen>
 #include <QLineSeries>
 #include <QSvgRenderer>
 #include <QtTest>
@@ -17,6 +18,7 @@
 #include "ga/run.h"
 #include "io/result_files.h"
 #include "uitestsupport.h"
+#include "windowplacement.h"
 
 using namespace kelvora::ui;
 
@@ -57,6 +59,8 @@ private slots:
     void exportsThePicture_data();
     void exportsThePicture();
     void geometryAndOpenStateAreKept();
+    void placedBesideTheWindow_data();
+    void placedBesideTheWindow();
     void openedFileFillsTheWindow_data();
     void openedFileFillsTheWindow();
 
@@ -244,7 +248,11 @@ void TestEvolution::geometryAndOpenStateAreKept() {
         f.dlg->OnSysCommand(IDM_EVOLUTION, 0);
         EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
         QVERIFY(evolution && evolution->isVisible());
-        evolution->setGeometry(140, 90, 700, 520);
+        // First opened beside the dialog, wholly on its screen.
+        QVERIFY(f.dlg->screen()->availableGeometry().contains(evolution->frameGeometry()));
+        QCOMPARE(evolution->pos(), kelvora::ui::PlaceBeside(f.dlg->frameGeometry(), evolution->frameGeometry().size(),
+                                                          f.dlg->screen()->availableGeometry()));
+        evolution->setGeometry(140, 90, 700, 520);  // moved: this place wins from now on
         QVERIFY(QTest::qWaitForWindowExposed(evolution));
         shown = evolution->geometry();
         f.dlg->close();  // the program ends with the window open
@@ -260,6 +268,30 @@ void TestEvolution::geometryAndOpenStateAreKept() {
     }
     Fixture f(false);
     QVERIFY(!f.dlg->GetEvolutionWindow());
+}
+
+void TestEvolution::placedBesideTheWindow_data() {
+    QTest::addColumn<QRect>("anchor");  // the main window's frame
+    QTest::addColumn<QSize>("size");    // the new window's frame
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QPoint>("placed");
+    const QRect screen(0, 0, 1920, 1080);
+    QTest::newRow("right") << QRect(100, 50, 530, 700) << QSize(720, 510) << screen << QPoint(630, 50);
+    QTest::newRow("right, just fits") << QRect(100, 50, 530, 700) << QSize(1290, 510) << screen << QPoint(630, 50);
+    QTest::newRow("left, one pixel short") << QRect(1100, 50, 530, 700) << QSize(721, 510) << screen << QPoint(379, 50);
+    QTest::newRow("left, onto the screen") << QRect(300, 50, 530, 700) << QSize(1100, 510) << screen << QPoint(0, 50);
+    QTest::newRow("up onto the screen") << QRect(100, 700, 530, 300) << QSize(720, 510) << screen << QPoint(630, 570);
+    QTest::newRow("offset screen") << QRect(1950, 40, 530, 700) << QSize(720, 510) << QRect(1920, 30, 1280, 1024)
+                                   << QPoint(2480, 40);
+    QTest::newRow("larger than the screen") << QRect(0, 0, 530, 700) << QSize(2000, 1200) << screen << QPoint(0, 0);
+}
+
+void TestEvolution::placedBesideTheWindow() {
+    QFETCH(QRect, anchor);
+    QFETCH(QSize, size);
+    QFETCH(QRect, available);
+    QFETCH(QPoint, placed);
+    QCOMPARE(kelvora::ui::PlaceBeside(anchor, size, available), placed);
 }
 
 void TestEvolution::openedFileFillsTheWindow_data() {
