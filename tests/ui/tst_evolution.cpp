@@ -250,8 +250,10 @@ void TestEvolution::geometryAndOpenStateAreKept() {
         QVERIFY(evolution && evolution->isVisible());
         // First opened beside the dialog, wholly on its screen.
         QVERIFY(f.dlg->screen()->availableGeometry().contains(evolution->frameGeometry()));
-        QCOMPARE(evolution->pos(), kelvora::ui::PlaceBeside(f.dlg->frameGeometry(), evolution->frameGeometry().size(),
-                                                          f.dlg->screen()->availableGeometry()));
+        const QSize decorations = evolution->frameGeometry().size() - evolution->size();
+        QCOMPARE(evolution->frameGeometry(),
+                 kelvora::ui::PlaceBeside(f.dlg->frameGeometry(), QSize(720, 480) + decorations,
+                                          evolution->minimumSizeHint() + decorations, f.dlg->screen()->availableGeometry()));
         evolution->setGeometry(140, 90, 700, 520);  // moved: this place wins from now on
         QVERIFY(QTest::qWaitForWindowExposed(evolution));
         shown = evolution->geometry();
@@ -274,24 +276,30 @@ void TestEvolution::placedBesideTheWindow_data() {
     QTest::addColumn<QRect>("anchor");  // the main window's frame
     QTest::addColumn<QSize>("size");    // the new window's frame
     QTest::addColumn<QRect>("available");
-    QTest::addColumn<QPoint>("placed");
+    QTest::addColumn<QRect>("placed");
     const QRect screen(0, 0, 1920, 1080);
-    QTest::newRow("right") << QRect(100, 50, 530, 700) << QSize(720, 510) << screen << QPoint(630, 50);
-    QTest::newRow("right, just fits") << QRect(100, 50, 530, 700) << QSize(1290, 510) << screen << QPoint(630, 50);
-    QTest::newRow("left, one pixel short") << QRect(1100, 50, 530, 700) << QSize(721, 510) << screen << QPoint(379, 50);
-    QTest::newRow("left, onto the screen") << QRect(300, 50, 530, 700) << QSize(1100, 510) << screen << QPoint(0, 50);
-    QTest::newRow("up onto the screen") << QRect(100, 700, 530, 300) << QSize(720, 510) << screen << QPoint(630, 570);
-    QTest::newRow("offset screen") << QRect(1950, 40, 530, 700) << QSize(720, 510) << QRect(1920, 30, 1280, 1024)
-                                   << QPoint(2480, 40);
-    QTest::newRow("larger than the screen") << QRect(0, 0, 530, 700) << QSize(2000, 1200) << screen << QPoint(0, 0);
+    const QSize size(720, 510);
+    QTest::newRow("right") << QRect(100, 50, 530, 700) << size << screen << QRect(630, 50, 720, 510);
+    QTest::newRow("right, just fits") << QRect(100, 50, 530, 700) << QSize(1290, 510) << screen << QRect(630, 50, 1290, 510);
+    QTest::newRow("left, one pixel short") << QRect(1100, 50, 530, 700) << QSize(721, 510) << screen << QRect(379, 50, 721, 510);
+    QTest::newRow("narrowed right") << QRect(653, 50, 614, 700) << size << screen << QRect(1267, 50, 653, 510);
+    QTest::newRow("narrowed left") << QRect(900, 50, 614, 700) << QSize(1000, 510) << screen << QRect(0, 50, 900, 510);
+    QTest::newRow("no room, more right") << QRect(300, 50, 530, 700) << QSize(1100, 510) << QRect(0, 0, 1280, 800)
+                                         << QRect(780, 50, 500, 510);
+    QTest::newRow("no room, more left") << QRect(450, 50, 530, 700) << size << QRect(0, 0, 1280, 800) << QRect(0, 50, 500, 510);
+    QTest::newRow("up onto the screen") << QRect(100, 700, 530, 300) << size << screen << QRect(630, 570, 720, 510);
+    QTest::newRow("shortened") << QRect(0, 0, 530, 700) << QSize(720, 900) << QRect(0, 0, 1280, 800) << QRect(530, 0, 720, 800);
+    QTest::newRow("offset screen") << QRect(1950, 40, 530, 700) << size << QRect(1920, 30, 1280, 1024) << QRect(2480, 40, 720, 510);
+    QTest::newRow("larger than the screen") << QRect(0, 0, 1920, 1080) << QSize(2000, 1200) << screen
+                                            << QRect(1420, 0, 500, 1080);
 }
 
 void TestEvolution::placedBesideTheWindow() {
     QFETCH(QRect, anchor);
     QFETCH(QSize, size);
     QFETCH(QRect, available);
-    QFETCH(QPoint, placed);
-    QCOMPARE(kelvora::ui::PlaceBeside(anchor, size, available), placed);
+    QFETCH(QRect, placed);
+    QCOMPARE(kelvora::ui::PlaceBeside(anchor, size, QSize(500, 400), available), placed);
 }
 
 void TestEvolution::openedFileFillsTheWindow_data() {
