@@ -147,11 +147,13 @@ bool CSolverDlg::OnInitDialog() {
 }
 
 void CSolverDlg::showEvent(QShowEvent* event) {
+    // QDialog places the dialog first, so that an evolution window OnInitDialog opens again can go
+    // beside it.
+    QDialog::showEvent(event);
     if (!m_bInitialized && !event->spontaneous()) {
         m_bInitialized = true;
         OnInitDialog();
     }
-    QDialog::showEvent(event);
 }
 
 CSolverDlg::~CSolverDlg() {
