@@ -270,6 +270,12 @@ void TestEvolution::geometryAndOpenStateAreKept() {
     }
     Fixture f(false);
     QVERIFY(!f.dlg->GetEvolutionWindow());
+    // A kept place that the person never moved it to gives way to the place beside the dialog.
+    kelvora::ui::AppSettings().setValue(QStringLiteral("evolution/moved"), false);
+    EvolutionWindow* evolution = f.dlg->ShowEvolutionWindow();
+    QCOMPARE(evolution->frameGeometry().top(), f.dlg->frameGeometry().top());
+    QVERIFY(evolution->pos() != shown.topLeft());
+    QVERIFY(f.dlg->screen()->availableGeometry().contains(evolution->frameGeometry()));
 }
 
 void TestEvolution::placedBesideTheWindow_data() {
