@@ -12,7 +12,6 @@
 #include <QDropEvent>
 #include <QFont>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>

@@ -6,7 +6,6 @@
 
 #include <memory>
 
-#include <QCursor>
 #include <QDialog>
 #include <QIcon>
 #include <QList>
