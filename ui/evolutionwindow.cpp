@@ -15,12 +15,14 @@
 #include "fitnesschart.h"
 #include "messagebox.h"
 #include "settings.h"
+#include "windowplacement.h"
 
 namespace kelvora::ui {
 
 namespace {
 
 constexpr char kGeometryKey[] = "evolution/geometry";
+constexpr char kMovedKey[] = "evolution/moved";  // the person has moved it since it was first placed
 
 QString Px(double distance) { return QString::number(distance, 'f', 4); }
 
@@ -68,7 +70,12 @@ EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Wind
     connect(m_distanceAction, &QAction::toggled, m_chart, &FitnessChart::setShowDistance);
 
     resize(720, 480);
-    restoreGeometry(AppSettings().value(QLatin1String(kGeometryKey)).toByteArray());
+    // Where the person moved it, else beside the main window (its parent). A geometry kept before
+    // the moved mark existed was the person's.
+    const QSettings settings = AppSettings();
+    m_remembered = RestoreOrPlaceBeside(this, parentWidget(), settings.value(QLatin1String(kGeometryKey)).toByteArray(),
+                                        settings.value(QLatin1String(kMovedKey), true).toBool());
+    m_placedAt = pos();
     updateReadout();
 }
 
@@ -181,7 +188,14 @@ void EvolutionWindow::exportWithDialog(bool svg) {
     else exportPng(path);
 }
 
-void EvolutionWindow::saveGeometry() { AppSettings().setValue(QLatin1String(kGeometryKey), QMainWindow::saveGeometry()); }
+void EvolutionWindow::saveGeometry() {
+    // A window still where it was first placed has no place of its own yet: the next start puts it
+    // beside the main window again, wherever that is then (with the size it had).
+    m_remembered = m_remembered || pos() != m_placedAt;
+    QSettings settings = AppSettings();
+    settings.setValue(QLatin1String(kGeometryKey), QMainWindow::saveGeometry());
+    settings.setValue(QLatin1String(kMovedKey), m_remembered);
+}
 
 void EvolutionWindow::closeEvent(QCloseEvent* event) {
     saveGeometry();

@@ -25,7 +25,7 @@ class EvolutionWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    /// A top-level window (parent only owns it); its geometry comes from the settings.
+    /// A top-level window (parent owns it): where the settings remember it, else beside parent.
     explicit EvolutionWindow(QWidget* parent = nullptr);
     ~EvolutionWindow() override;
 
@@ -81,6 +81,8 @@ private:
     QPoint m_optimumTarget{-1, -1};
     double m_eliteDistance = -1.0;  ///< px; negative before any row
     bool m_running = false;
+    bool m_remembered = false;  ///< where the person moved it, now or in an earlier session
+    QPoint m_placedAt;          ///< its frame's top left as first placed beside the main window
 };
 
 }  // namespace kelvora::ui

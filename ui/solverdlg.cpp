@@ -8,119 +8,36 @@
 #include <QDir>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFont>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QThread>
 
 #include "aboutdlg.h"
-#include "dataexchange.h"
-#include "dialogunits.h"
 #include "evolutionwindow.h"
 #include "fitnesschart.h"
-#include "generationscrubber.h"
 #include "groundtruthoverlay.h"
 #include "messagebox.h"
-#include "plotpainter.h"
+#include "parameterpanel.h"
+#include "replaycontroller.h"
 #include "resourceloader.h"
-#include "resultsreplay.h"
+#include "runcontroller.h"
 #include "runworker.h"
 #include "settings.h"
-#include "userinput.h"
 
 namespace kelvora::ui {
 
 namespace {
 
-// Kinds of control in template IDD_MAIN.
-enum class ControlKind {
-    DefPushButton,   // the default button
-    ParameterEdit,   // centred text, border, auto-scroll, tab stop
-    OutputEdit,      // centred text, border, disabled
-    ReadoutEdit,     // left-aligned text, border, disabled
-    Static,          // left-aligned text, starts a group
-};
-
-struct ControlTemplate {
-    int id;  // -1 for statics, which have none
-    const char* name;
-    ControlKind kind;
-    const char* text;
-    int x, y, cx, cy;  // dialog units
-};
-
-// Template IDD_MAIN: template order, which is also the tab order.
-constexpr ControlTemplate kMainTemplate[] = {
-    {IDOK, "IDOK", ControlKind::DefPushButton, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "計算"), 147, 406, 50, 14},
-    {IDC_POPULATION_SIZE, "IDC_POPULATION_SIZE", ControlKind::ParameterEdit, "", 107, 358, 40, 14},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "集団サイズ(<10000)"), 38, 359, 63, 8},
-    {IDC_GENERATION_LIMIT, "IDC_GENERATION_LIMIT", ControlKind::ParameterEdit, "", 234, 357, 40, 14},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "世代数の上限(<10000)"), 161, 359, 71, 8},
-    {IDC_CROSSOVER_RATE, "IDC_CROSSOVER_RATE", ControlKind::ParameterEdit, "", 107, 381, 40, 14},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "突然変異の確率"), 181, 384, 49, 8},
-    {IDC_MUTATION_PROBABILITY, "IDC_MUTATION_PROBABILITY", ControlKind::ParameterEdit, "", 234, 382, 40, 14},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "交差率"), 77, 383, 22, 8},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "エリート解の誤差"), 179, 321, 51, 8},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "世代"), 150, 320, 15, 8},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "第"), 94, 320, 8, 8},
-    {IDC_GENERATION, "IDC_GENERATION", ControlKind::OutputEdit, "", 106, 318, 40, 14},
-    {IDC_ERROR, "IDC_ERROR", ControlKind::OutputEdit, "", 234, 318, 40, 14},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "目標点y座標"), 189, 301, 39, 8},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "目標点x座標"), 64, 303, 39, 8},
-    {IDC_TARGET_X, "IDC_TARGET_X", ControlKind::OutputEdit, "", 106, 301, 40, 14},
-    {IDC_TARGET_Y, "IDC_TARGET_Y", ControlKind::OutputEdit, "", 234, 300, 40, 14},
-    {IDC_POINTER_X, "IDC_POINTER_X", ControlKind::ReadoutEdit, "", 298, 87, 40, 14},
-    {IDC_POINTER_Y, "IDC_POINTER_Y", ControlKind::ReadoutEdit, "", 298, 111, 40, 14},
-};
-
-// Template size in dialog units.
-constexpr int kTemplateWidth = 351;
-constexpr int kTemplateHeight = 445;
-
 // The shortest text that reads back as the same double: a rate typed with more digits than the
 // field shows must still repeat the very same run.
 QString RoundTripText(double value) { return QString::number(value, 'g', QLocale::FloatingPointShortest); }
-
-// While a run goes, swallows the user's input to the dialog and its controls (keys, buttons, moves,
-// wheel, context menus, drops), so that no field, target or button changes under the run; Escape
-// only asks the run to stop. Paints and the window manager's close request still go through.
-// Installed on the dialog and each of its widgets for the run's length; other windows (the
-// evolution window) take their input as usual.
-class RunInputFilter : public QObject {
-public:
-    RunInputFilter(QWidget* dialog, std::function<void()> stop) : m_dialog(dialog), m_stop(std::move(stop)) {
-        m_dialog->installEventFilter(this);
-        for (QWidget* child : m_dialog->findChildren<QWidget*>()) child->installEventFilter(this);
-    }
-    ~RunInputFilter() override {
-        m_dialog->removeEventFilter(this);
-        for (QWidget* child : m_dialog->findChildren<QWidget*>()) child->removeEventFilter(this);
-    }
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (!IsUserInput(event->type()) || !IsDialogWidget(watched)) return false;
-        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) m_stop();
-        return true;
-    }
-
-private:
-    bool IsDialogWidget(QObject* object) const {
-        if (!object->isWidgetType()) return false;
-        auto* widget = static_cast<QWidget*>(object);
-        return widget == m_dialog || m_dialog->isAncestorOf(widget);
-    }
-
-    QWidget* m_dialog;
-    std::function<void()> m_stop;
-};
 
 constexpr char kEvolutionOpenKey[] = "evolution/open";
 
@@ -140,7 +57,8 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* pParent)
     // so that fontconfig's fallback cannot pick another face.
     setFont(QFont(QStringLiteral("IPAPGothic"), 9));
     resize(ClientSize());
-    CreateControls();
+    m_pPanel = std::make_unique<ParameterPanel>(this);
+    connect(qobject_cast<QPushButton*>(GetDlgItem(IDOK)), &QPushButton::clicked, this, &CSolverDlg::OnOK);
 
     // The window's menu starts with what a window menu always has here, Close; OnInitDialog adds
     // the About entry. A menu is a window of its own: give it the dialog's face explicitly.
@@ -157,85 +75,29 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* pParent)
     evolution->setShortcutContext(Qt::WindowShortcut);
     evolution->setObjectName(QStringLiteral("EvolutionAction"));
     addAction(evolution);
-    CreateReplayUi();
     // The optimum and the unreachable targets, painted on request (see OnPaint).
     m_pGroundTruth = new GroundTruthOverlay(this);
     connect(m_pGroundTruth, &GroundTruthOverlay::changed, this, qOverload<>(&QWidget::update));
+    m_pPlot = std::make_unique<PlotView>(this, m_state, *m_pGroundTruth);
+    m_pRun = std::make_unique<RunController>(this, m_state, m_pPlot->Cursor());
+    connect(m_pRun.get(), &RunController::snapshotTaken, this, &CSolverDlg::OnRunSnapshot);
+    connect(m_pRun.get(), &RunController::runEnded, this, &CSolverDlg::OnRunFinished);
+    // After Close in the window's menu (the About entry follows): open a file, the population layer.
+    m_pReplay = new ReplayController(this, m_pSystemMenu, m_state, *m_pPanel, *m_pRun, [this] { return ShowEvolutionWindow(); });
+    connect(m_pReplay, &ReplayController::ReplayChanged, this, &CSolverDlg::ReplayChanged);
     // Pointer moves reach OnMouseMove with no button held too. The plot has no control of its own,
     // so moves over it go to the dialog itself.
     setMouseTracking(true);
 }
 
-QSize CSolverDlg::ClientSize() {
-    return QSize(DialogUnitsToPixelsX(kTemplateWidth), DialogUnitsToPixelsY(kTemplateHeight));
-}
+QSize CSolverDlg::ClientSize() { return ParameterPanel::ClientSize(); }
 
 
-void CSolverDlg::CreateControls() {
-    // Widgets are created in template order, so Qt's focus chain is the template's tab order.
-    for (const ControlTemplate& t : kMainTemplate) {
-        QWidget* control = nullptr;
-        const QString text = tr(t.text);  // the template's Japanese, or its translation
-        switch (t.kind) {
-        case ControlKind::DefPushButton: {
-            auto* button = new QPushButton(text, this);
-            button->setDefault(true);
-            connect(button, &QPushButton::clicked, this, &CSolverDlg::OnOK);
-            control = button;
-            break;
-        }
-        case ControlKind::ParameterEdit:
-        case ControlKind::OutputEdit:
-        case ControlKind::ReadoutEdit: {
-            auto* edit = new QLineEdit(this);
-            edit->setAlignment(t.kind == ControlKind::ReadoutEdit ? Qt::AlignLeft | Qt::AlignVCenter
-                                                                   : Qt::AlignCenter);
-            edit->setEnabled(t.kind == ControlKind::ParameterEdit);
-            control = edit;
-            break;
-        }
-        case ControlKind::Static: {
-            auto* label = new QLabel(text, this);
-            label->setTextFormat(Qt::PlainText);
-            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            control = label;
-            break;
-        }
-        }
-        control->setProperty("controlId", t.id);
-        if (t.name) control->setObjectName(QString::fromLatin1(t.name));
-        control->setGeometry(DialogUnitsToPixelsX(t.x), DialogUnitsToPixelsY(t.y), DialogUnitsToPixelsX(t.cx),
-                             DialogUnitsToPixelsY(t.cy));
-    }
-}
-
-QWidget* CSolverDlg::GetDlgItem(int id) const { return FindDlgItem(this, id); }
+QWidget* CSolverDlg::GetDlgItem(int id) const { return m_pPanel->GetDlgItem(id); }
 
 QIcon CSolverDlg::OnQueryDragIcon() const { return m_hIcon; }
 
-bool CSolverDlg::UpdateData(bool bSaveAndValidate) {
-    CDataExchange dx(this, bSaveAndValidate);
-    DoDataExchange(&dx);
-    dx.Proceed();  // reports a last field whose text did not convert
-    return !dx.Failed();
-}
-
-void CSolverDlg::DoDataExchange(CDataExchange* pDX) {
-    // The mutation probability is exchanged before the crossover rate; the first bad field stops it.
-    DDX_Text(pDX, IDC_POPULATION_SIZE, m_nPopulationSize);
-    DDV_MinMaxInt(pDX, m_nPopulationSize, kelvora::kMinPopulation, kelvora::kMaxPopulation);
-    DDX_Text(pDX, IDC_GENERATION_LIMIT, m_nGenerationLimit);
-    DDV_MinMaxInt(pDX, m_nGenerationLimit, kelvora::kMinGenerations, kelvora::kMaxGenerations);
-    DDX_Text(pDX, IDC_MUTATION_PROBABILITY, m_dMutationProbability);
-    DDV_MinMaxDouble(pDX, m_dMutationProbability, kelvora::kMinMutationProbability, kelvora::kMaxMutationProbability);
-    DDX_Text(pDX, IDC_CROSSOVER_RATE, m_dCrossoverRate);
-    DDV_MinMaxDouble(pDX, m_dCrossoverRate, kelvora::kMinCrossoverRate, kelvora::kMaxCrossoverRate);
-    DDX_Text(pDX, IDC_ERROR, m_dError);
-    DDX_Text(pDX, IDC_GENERATION, m_nGeneration);
-    DDV_MinMaxInt(pDX, m_nGeneration, 0, 1000000);
-    DDX_Text(pDX, IDC_TARGET_X, m_nTargetX);
-    DDX_Text(pDX, IDC_TARGET_Y, m_nTargetY);
-}
+bool CSolverDlg::UpdateData(bool bSaveAndValidate) { return m_pPanel->UpdateData(bSaveAndValidate); }
 
 bool CSolverDlg::OnInitDialog() {
     // The overlay entries, then the About entry at the end of the window's menu, after a separator.
@@ -251,8 +113,7 @@ bool CSolverDlg::OnInitDialog() {
 
     m_state.currentPose = kelvora::kOpeningPose;
     m_state.elitePose = kelvora::kOpeningPose;
-    m_bPointerInPlot = 0;
-    m_rcPlot = kPlotRect;
+    m_pPlot->Open();
     // The base is the plot's centre, (left + right) / 2 and (top + bottom + 1) / 2: (300, 220).
     static_assert(kPlotRect.left() + kPlotRect.width() / 2 == kelvora::kBaseX &&
                   (2 * kPlotRect.top() + kPlotRect.height()) / 2 == kelvora::kBaseY);
@@ -261,16 +122,17 @@ bool CSolverDlg::OnInitDialog() {
     // The target at the opening pose's tip, truncated toward zero: (368, 40).
     m_state.targetX = kelvora::kBaseX + kelvora::kOpeningTargetX;
     m_state.targetY = kelvora::kBaseY - kelvora::kOpeningTargetY;
-    m_nTargetX = m_state.targetX - m_state.baseX;
+    ParameterPanel& fields = *m_pPanel;
+    fields.m_nTargetX = m_state.targetX - m_state.baseX;
     m_runParams = kelvora::SolverParams{};
-    m_nTargetY = m_state.baseY - m_state.targetY;
+    fields.m_nTargetY = m_state.baseY - m_state.targetY;
 
     const kelvora::SolverParams defaults;  // 20, 100, 0.5, 0.1
-    m_dMutationProbability = defaults.mutationProbability;
-    m_dCrossoverRate = defaults.crossoverRate;
-    m_nPopulationSize = defaults.populationSize;
-    m_nGenerationLimit = defaults.generationCount;
-    m_nGeneration = 0;
+    fields.m_dMutationProbability = defaults.mutationProbability;
+    fields.m_dCrossoverRate = defaults.crossoverRate;
+    fields.m_nPopulationSize = defaults.populationSize;
+    fields.m_nGenerationLimit = defaults.generationCount;
+    fields.m_nGeneration = 0;
     UpdateData(false);
 
     // The keyboard focus starts on the first tab stop, the Compute button.
@@ -284,35 +146,30 @@ bool CSolverDlg::OnInitDialog() {
 }
 
 void CSolverDlg::showEvent(QShowEvent* event) {
+    // QDialog places the dialog first, so that an evolution window OnInitDialog opens again can go
+    // beside it.
+    QDialog::showEvent(event);
     if (!m_bInitialized && !event->spontaneous()) {
         m_bInitialized = true;
         OnInitDialog();
     }
-    QDialog::showEvent(event);
 }
 
 CSolverDlg::~CSolverDlg() {
-    delete m_pInputFilter;
-    if (m_pRunThread) {
-        // The worker's signals reach this dialog no more, and one it may be waiting on (a late one
-        // too, sent as the connection went) is dropped, so that it runs to its stop.
-        disconnect(m_pRunWorker, nullptr, this, nullptr);
-        m_run->requestStop();
-        m_pRunThread->quit();
-        do QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
-        while (!m_pRunThread->wait(20));  // the worker deletes itself on its thread as that ends
-    }
+    m_pRun.reset();  // while the dialog and its controls, whose input it swallows, are still there
 }
 
+bool CSolverDlg::IsRunning() const { return m_pRun->IsRunning(); }
+
 void CSolverDlg::OnOK() {
-    if (m_bRunning) return;  // never a run inside a run
+    if (IsRunning()) return;  // never a run inside a run
     if (!UpdateData(true)) return;  // the message has been shown and the focus moved; no run, no file
 
     kelvora::SolverParams params;
-    params.populationSize = m_nPopulationSize;
-    params.generationCount = m_nGenerationLimit;
-    params.crossoverRate = m_dCrossoverRate;
-    params.mutationProbability = m_dMutationProbability;
+    params.populationSize = m_pPanel->m_nPopulationSize;
+    params.generationCount = m_pPanel->m_nGenerationLimit;
+    params.crossoverRate = m_pPanel->m_dCrossoverRate;
+    params.mutationProbability = m_pPanel->m_dMutationProbability;
     m_runParams = params;
     m_runTarget = QPoint(m_state.targetX - m_state.baseX, m_state.baseY - m_state.targetY);
 
@@ -326,59 +183,17 @@ void CSolverDlg::OnOK() {
         return;
     }
 
-    BeginRunReplay();
+    m_pReplay->BeginRunReplay();
     m_bCloseRequested = false;
     m_bRan = true;
-
-    // The worker has a state of its own: the window's SolverState is only written here, on the
-    // window's thread, from the worker's snapshots.
-    // From here on the window touches the run only through m_run.
-    auto* worker = new RunWorker(m_state.geometry(), params, kelvora::ClockSeed());
-    worker->setEveryGeneration(m_bEveryGeneration);
-    m_run = worker->channel();
-    m_run->wantPopulation.store(IsPopulationShown(), std::memory_order_relaxed);
-    m_pRunWorker = worker;
-    m_pRunThread = new QThread(this);
-    m_pRunThread->setObjectName(QStringLiteral("kelvora run"));
-    worker->moveToThread(m_pRunThread);
-    connect(m_pRunThread, &QThread::started, worker, &RunWorker::run);
-    // The worker ends on its own thread, after its last signal.
-    connect(m_pRunThread, &QThread::finished, worker, &QObject::deleteLater);
-    connect(worker, &RunWorker::snapshotReady, this, &CSolverDlg::OnRunSnapshot,
-            m_bEveryGeneration ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
-    connect(worker, &RunWorker::finished, this, &CSolverDlg::OnRunFinished, Qt::QueuedConnection);
-
-    m_pInputFilter = new RunInputFilter(this, [this] {
-        if (m_run) m_run->requestStop();
-    });
-    m_bRunning = true;
-    m_shownGeneration = 0;
+    m_pRun->Start(params, kelvora::ClockSeed(), m_bEveryGeneration, IsPopulationShown());
     if (m_pEvolution)
         m_pEvolution->beginRun(params.generationCount, QPoint(m_state.baseX, m_state.baseY),
                                QPoint(m_state.targetX, m_state.targetY));
-    m_liveClock.start();
-    m_pRunThread->start();
 }
 
-void CSolverDlg::OnRunSnapshot() {
-    if (!m_bRunning || !m_run) return;
-    const std::optional<RunSnapshot> taken = m_run->takeSnapshot();
-    if (!taken || taken->generation <= m_shownGeneration) return;
-    const RunSnapshot& snapshot = *taken;
-    m_shownGeneration = snapshot.generation;
-    m_state.currentPose = snapshot.currentPose;
-    m_state.elitePose = snapshot.elitePose;
-    m_state.eliteFitness = snapshot.eliteFitness;
-    for (int i = 0; i < snapshot.rows.size(); ++i)
-        m_state.history[static_cast<std::size_t>(snapshot.firstRow + i)] = snapshot.rows[i];
-    m_state.generation = snapshot.generation;
-    // The replay's index and arms, as the run wrote them, one entry per generation.
-    for (int i = 0; i < snapshot.bests.size(); ++i) {
-        if (static_cast<std::size_t>(snapshot.firstRow + i) != m_runBests.size()) continue;
-        m_runOffsets.push_back(snapshot.resultsEnds[i]);
-        m_runBests.push_back(snapshot.bests[i]);
-    }
-    if (IsPopulationShown()) ShowRunPopulation(snapshot);
+void CSolverDlg::OnRunSnapshot(const RunSnapshot& snapshot) {
+    m_pReplay->TakeRunSnapshot(snapshot);
     if (m_pEvolution) {
         // The rows the chart has not had yet, from the window's own copy of the history.
         const int from = static_cast<int>(m_pEvolution->chart()->history().size());
@@ -386,51 +201,15 @@ void CSolverDlg::OnRunSnapshot() {
         for (int g = from; g < m_state.generation; ++g) rows.append(m_state.history[static_cast<std::size_t>(g)]);
         m_pEvolution->appendRows(from, rows, snapshot.eliteDistance);
     }
-    // Snapshots at the window's pace come no sooner than kLiveInterval into the run.
-    if (!m_bBusyCursor && (!m_bEveryGeneration || m_liveClock.hasExpired(kLiveInterval))) {
-        setCursor(Qt::BusyCursor);  // the dialog takes no input now
-        m_bBusyCursor = true;
-    }
     OnGenerationProgress(snapshot.generation, snapshot.error);
 }
 
-void CSolverDlg::OnRunFinished() {
-    // The thread has nothing more to do; the worker goes with it.
-    if (!m_run) return;
-    std::optional<RunResult> result = m_run->takeResult();
-    m_run.reset();
-    m_pRunWorker = nullptr;
-    m_pRunThread->quit();
-    m_pRunThread->wait();
-    const kelvora::RunReport& report = result->report;
-    if (!report.refused) {  // a refused run changed nothing
-        m_state.populationSize = m_runParams.populationSize;
-        m_state.crossoverRate = m_runParams.crossoverRate;
-        m_state.mutationProbability = m_runParams.mutationProbability;
-        m_state.generation = result->generation;
-        m_state.history = result->history;
-        m_state.eliteFitness = result->eliteFitness;
-        m_state.elitePose = result->elitePose;
-        m_state.currentPose = result->currentPose;
-    }
-    const double eliteDistance = result->eliteDistance;
-    delete m_pRunThread;
-    m_pRunThread = nullptr;
-
-    // Input that came in during the run, still queued, goes while the filter is on: a late
-    // Escape must not close the dialog, a late click must not move the target.
-    QCoreApplication::processEvents();
-    delete m_pInputFilter;
-    m_pInputFilter = nullptr;
-    m_bRunning = false;
-    if (m_bBusyCursor) {
-        setCursor(m_hCursor);
-        m_bBusyCursor = false;
-    }
+void CSolverDlg::OnRunFinished(const RunResult& result) {
+    const kelvora::RunReport& report = result.report;
     update();  // the last finished generation's poses
-    if (m_pEvolution) m_pEvolution->finishRun(HistoryRows(), eliteDistance);
+    if (m_pEvolution) m_pEvolution->finishRun(HistoryRows(), result.eliteDistance);
     if (!report.refused) {
-        if (!report.results) EndRunReplay(m_runParams.populationSize);
+        if (!report.results) m_pReplay->EndRunReplay(m_runParams.populationSize);
         ShowRunSeed(m_runParams, report, m_runTarget);
         m_pGroundTruth->ShowRunGap(GetDlgItem(IDC_ERROR), m_state);
     }
@@ -451,7 +230,7 @@ QList<kelvora::GenerationStat> CSolverDlg::HistoryRows() const {
 EvolutionWindow* CSolverDlg::ShowEvolutionWindow() {
     if (!m_pEvolution) {
         m_pEvolution = new EvolutionWindow(this);
-        PlaceScrubber(m_pEvolution);
+        m_pReplay->PlaceScrubber(m_pEvolution);
         // The last run, or the run going, from what the window has taken of it so far.
         m_pEvolution->beginRun(m_runParams.generationCount, QPoint(m_state.baseX, m_state.baseY),
                                QPoint(m_state.targetX, m_state.targetY));
@@ -465,8 +244,8 @@ EvolutionWindow* CSolverDlg::ShowEvolutionWindow() {
 }
 
 void CSolverDlg::reject() {
-    if (m_bRunning) {
-        if (m_run) m_run->requestStop();
+    if (IsRunning()) {
+        m_pRun->RequestStop();
         m_bCloseRequested = true;
         return;
     }
@@ -477,8 +256,8 @@ void CSolverDlg::reject() {
 }
 
 void CSolverDlg::OnGenerationProgress(int generation, double error) {
-    m_nGeneration = generation;
-    m_dError = error;
+    m_pPanel->m_nGeneration = generation;
+    m_pPanel->m_dError = error;
     UpdateData(false);
     update();  // the whole client area, background erased first
 }
@@ -561,37 +340,13 @@ void CSolverDlg::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
 }
 
-void CSolverDlg::OnPaint() {
-    QPainter painter(this);
-    PlotScene scene;
-    scene.plot = m_rcPlot;
-    scene.base = QPoint(m_state.baseX, m_state.baseY);
-    scene.currentPose = m_state.currentPose;
-    scene.elitePose = m_state.elitePose;
-    scene.target = QPoint(m_state.targetX, m_state.targetY);
-    scene.cloud = IsPopulationShown() ? m_pCloud.get() : nullptr;
-    // The bitmap is loaded for this paint and released with it; nothing is kept between paints.
-    PaintPlot(painter, scene, LoadBitmapResource(IDB_BASE_MARK), m_pGroundTruth->Overlays(scene.base, scene.target));
-}
+void CSolverDlg::OnPaint() { m_pPlot->OnPaint(m_pReplay->ShownCloud()); }
 
-QPoint CSolverDlg::PlotCentre() const {
-    const int right = m_rcPlot.left() + m_rcPlot.width();
-    const int bottom = m_rcPlot.top() + m_rcPlot.height();
-    return QPoint((m_rcPlot.left() + right) / 2, (m_rcPlot.top() + bottom) / 2);  // (300, 220)
-}
+QPoint CSolverDlg::PlotCentre() const { return m_pPlot->PlotCentre(); }
 
-void CSolverDlg::SetDlgItemText(int id, const QString& text) {
-    if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(id))) {
-        edit->setText(text);
-        edit->setCursorPosition(0);  // a text wider than the field shows its start
-    }
-}
+void CSolverDlg::SetDlgItemText(int id, const QString& text) { m_pPanel->SetDlgItemText(id, text); }
 
-bool CSolverDlg::IsInsidePlot(QPoint point) const {
-    const int right = m_rcPlot.left() + m_rcPlot.width();   // 500, one past the last column
-    const int bottom = m_rcPlot.top() + m_rcPlot.height();  // 420, one past the last row
-    return m_rcPlot.left() < point.x() && point.x() < right && m_rcPlot.top() < point.y() && point.y() < bottom;
-}
+bool CSolverDlg::IsInsidePlot(QPoint point) const { return m_pPlot->IsInsidePlot(point); }
 
 namespace {
 
@@ -615,21 +370,11 @@ void CSolverDlg::mousePressEvent(QMouseEvent* event) {
 }
 
 void CSolverDlg::OnMouseMove(Qt::MouseButtons /*nFlags*/, QPoint point) {
-    if (IsInsidePlot(point)) {
-        m_bPointerInPlot = 1;
-        SetPlotCursor();
-        const QPoint centre = PlotCentre();
-        SetDlgItemText(IDC_POINTER_X, QString::number(point.x() - centre.x()));
-        SetDlgItemText(IDC_POINTER_Y, QString::number(centre.y() - point.y()));
-    } else {
-        m_bPointerInPlot = 0;
-        SetPlotCursor();
-    }
-}
-
-void CSolverDlg::SetPlotCursor() {
-    m_hCursor = LoadCursorResource(m_bPointerInPlot ? IDC_PICK_CURSOR : 0);
-    setCursor(m_hCursor);
+    // Outside the plot the readouts stay at the last inside point.
+    if (!m_pPlot->OnMouseMove(point)) return;
+    const QPoint centre = PlotCentre();
+    SetDlgItemText(IDC_POINTER_X, QString::number(point.x() - centre.x()));
+    SetDlgItemText(IDC_POINTER_Y, QString::number(centre.y() - point.y()));
 }
 
 void CSolverDlg::OnLButtonDown(Qt::MouseButtons /*nFlags*/, QPoint point) {
@@ -670,5 +415,27 @@ void CSolverDlg::OnSysCommand(unsigned nID, qintptr /*lParam*/) {
 }
 
 void CSolverDlg::OnHelp() { OnSysCommand(IDM_ABOUT, 0); }
+
+// ---- replay of a results.csv: ReplayController ----
+
+bool CSolverDlg::OpenResults(const QString& path) { return m_pReplay->OpenResults(path); }
+
+void CSolverDlg::ShowGeneration(int generation) { m_pReplay->ShowGeneration(generation); }
+
+int CSolverDlg::ReplayGenerationCount() const { return m_pReplay->ReplayGenerationCount(); }
+
+bool CSolverDlg::IsPopulationShown() const { return m_pReplay && m_pReplay->IsPopulationShown(); }
+
+void CSolverDlg::SetPopulationShown(bool shown) { m_pReplay->SetPopulationShown(shown); }
+
+GenerationScrubber* CSolverDlg::GetScrubber() const { return m_pReplay->GetScrubber(); }
+
+void CSolverDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (m_pReplay->AcceptsDrop(event->mimeData())) event->acceptProposedAction();
+}
+
+void CSolverDlg::dropEvent(QDropEvent* event) {
+    if (m_pReplay->Drop(event->mimeData())) event->acceptProposedAction();
+}
 
 }  // namespace kelvora::ui

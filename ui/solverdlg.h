@@ -1,23 +1,20 @@
 #pragma once
 // The main dialog (template IDD_MAIN): the four run parameters, the read-only progress, target and
-// pointer fields, the Compute button "計算" and the plot. It is the program's one window.
+// pointer fields, the Compute button "計算" and the plot. It is the program's one window, and wires
+// its parts: the plot (PlotView), the fields (ParameterPanel), the run (RunController) and the
+// replay (ReplayController); it keeps the window's menu, the evolution window and the run's texts.
 
 #include <memory>
 
-#include <QCursor>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QIcon>
 #include <QList>
 #include <QRect>
 
-#include <memory>
-#include <vector>
-
+#include "plotview.h"
 #include "resource.h"
 #include "solverstate.h"
 
-class QThread;
 class QAction;
 class QDragEnterEvent;
 class QDropEvent;
@@ -30,14 +27,14 @@ class QShowEvent;
 
 namespace kelvora::ui {
 
-class CDataExchange;
 class EvolutionWindow;
-struct RunChannel;
+struct RunResult;
 struct RunSnapshot;
 class GenerationScrubber;
-class ResultsReplay;
-struct PopulationCloud;
 class GroundTruthOverlay;
+class ParameterPanel;
+class ReplayController;
+class RunController;
 
 class CSolverDlg : public QDialog {
     Q_OBJECT
@@ -49,7 +46,7 @@ public:
     ~CSolverDlg() override;
 
     /// A run is going (between Compute and runFinished()).
-    bool IsRunning() const { return m_bRunning; }
+    bool IsRunning() const;
 
     /// The evolution window, created and shown on first use ("進化のグラフ(&G)...", Ctrl+G).
     EvolutionWindow* ShowEvolutionWindow();
@@ -79,9 +76,9 @@ public:
 
     /// The plot in client pixels, (100, 20)-(500, 420) whatever the dialog-unit scale: Qt's right()
     /// and bottom() are the last pixel, 499 and 419.
-    static constexpr QRect kPlotRect{100, 20, 400, 400};
+    static constexpr QRect kPlotRect = PlotView::kPlotRect;
 
-    /// Strictly inside m_rcPlot: left < x < right and top < y < bottom, with right and bottom one
+    /// Strictly inside the plot: left < x < right and top < y < bottom, with right and bottom one
     /// past the plot's last column and row. The frame's left column and top row are outside.
     bool IsInsidePlot(QPoint point) const;
 
@@ -94,7 +91,7 @@ public:
     /// Client-area size of template IDD_MAIN (351 x 445 dialog units, see dialogunits.h).
     static QSize ClientSize();
 
-    // ---- replay of a results.csv (solverdlg_replay.cpp) ----
+    // ---- replay of a results.csv (ReplayController) ----
 
     /// Opens a results.csv (right-click menu "結果を開く(&O)...", Ctrl+O, a drop on the window,
     /// `kelvora FILE`): checks it off the GUI thread, then shows its recovered target, population,
@@ -110,19 +107,18 @@ public:
     bool IsPopulationShown() const;
     void SetPopulationShown(bool shown);
     /// The generation scrubber, in the evolution window's scrubber slot once that window exists.
-    GenerationScrubber* GetScrubber() const { return m_pScrubber; }
+    GenerationScrubber* GetScrubber() const;
 
 signals:
     /// A replay source came or went: a file was opened or a run finished.
     void ReplayChanged(int generationCount);
 
 protected:
-    virtual void DoDataExchange(CDataExchange* pDX);
     /// Sets the window up and puts the opening state into SolverState: both poses (45, 30, 15), the
     /// base (300, 220), the target at the tip (368, 40), the default parameters. Runs once, when
     /// the dialog is first shown, before it appears.
     virtual bool OnInitDialog();
-    /// Compute: reads the fields and starts the search on a thread of its own (RunWorker); never
+    /// Compute: reads the fields and starts the search on a thread of its own (RunController); never
     /// closes the dialog, and does nothing while a run is going. The window follows the run through
     /// the worker's snapshots (OnRunSnapshot, about 30 a second); input to the dialog is swallowed
     /// but for Escape, which stops the run after the current generation, and a close request, which
@@ -133,18 +129,19 @@ protected:
     /// Closing the dialog (Escape when idle, the close button, SC_CLOSE): during a run it stops the
     /// run and closes the dialog when the run has ended.
     void reject() override;
-    /// Paints the plot from m_rcPlot and SolverState.
+    /// Paints the plot from SolverState (PlotView::OnPaint), the population layer when shown.
     void OnPaint();
     /// A run's notification, on the window's thread, for each snapshot the worker posts (at most
     /// about 30 a second, and always for the last finished generation): shows the generation's
     /// number and error and asks for a repaint.
     virtual void OnGenerationProgress(int generation, double error);
-    /// Takes the worker's snapshot of the run into SolverState (poses, generation, history rows),
-    /// feeds the evolution window and calls OnGenerationProgress.
-    void OnRunSnapshot();
-    /// The run has ended: its final state into SolverState, the thread gone, input back, then the
-    /// seed tooltip, file warnings and a pending close.
-    void OnRunFinished();
+    /// A snapshot of the run is in SolverState (RunController): feeds the replay's index and the
+    /// evolution window and calls OnGenerationProgress.
+    void OnRunSnapshot(const RunSnapshot& snapshot);
+    /// The run has ended and RunController has put its final state in SolverState and given input
+    /// back: the plot, the evolution window, the replay, the seed tooltip, file warnings and a
+    /// pending close.
+    void OnRunFinished(const RunResult& result);
     /// Tests: the worker posts every generation and waits until the window has taken it, so that
     /// a test acting from OnGenerationProgress acts after a known generation.
     bool m_bEveryGeneration = false;
@@ -175,9 +172,9 @@ protected:
     void OnSysCommand(unsigned nID, qintptr lParam);
     /// The Help command (F1): the program has no help text of its own and shows the About box.
     void OnHelp();
-    /// Makes the cursor that m_bPointerInPlot calls for (pick cursor or arrow) the dialog's, and
-    /// keeps it in m_hCursor.
-    void SetPlotCursor();
+    /// The parts the dialog wires.
+    PlotView& Plot() const { return *m_pPlot; }
+    ParameterPanel& Panel() const { return *m_pPanel; }
 
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -188,63 +185,25 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-    int m_bPointerInPlot = 0;  ///< 1 while the pointer was last strictly inside the plot
-    QCursor m_hCursor;         ///< the cursor the pointer handler last set
-    QRect m_rcPlot;            ///< the plot, kPlotRect once the dialog is open
-    int m_nPopulationSize = 0;
-    int m_nGenerationLimit = 0;
-    double m_dMutationProbability = 0.0;
-    double m_dCrossoverRate = 0.0;
-    double m_dError = 0.0;
-    int m_nGeneration = 0;
-    int m_nTargetX = 0;  ///< target relative to the plot centre, x right
-    int m_nTargetY = 0;  ///< target relative to the plot centre, y up
     QIcon m_hIcon;       ///< icon IDI_APP
     QMenu* m_pSystemMenu = nullptr;  ///< the window's menu, owned by the dialog
     GroundTruthOverlay* m_pGroundTruth = nullptr;  ///< the optimum and reach overlays, owned by the dialog
 
     SolverState& m_state;
 
-    /// A run that has gone this long, in ms, shows the busy cursor over the dialog.
-    static constexpr int kLiveInterval = 33;
-
-    bool m_bRunning = false;                ///< from Compute until the run's end has been shown
     bool m_bRan = false;                    ///< a run has been started since the dialog opened
-    int m_shownGeneration = 0;              ///< the run's latest generation shown
     bool m_bCloseRequested = false;         ///< close the dialog when the run has ended
-    bool m_bBusyCursor = false;             ///< the run has shown the busy cursor
-    std::shared_ptr<RunChannel> m_run;      ///< shared with the run's worker, on m_pRunThread
-    QThread* m_pRunThread = nullptr;        ///< the run's thread
-    QObject* m_pRunWorker = nullptr;        ///< the run's worker, only to disconnect it
-    QObject* m_pInputFilter = nullptr;      ///< swallows input to the dialog during a run
     EvolutionWindow* m_pEvolution = nullptr;  ///< top-level, owned by the dialog
     kelvora::SolverParams m_runParams;      ///< parameters of the run going or last run
     QPoint m_runTarget;                     ///< its target relative to the base, y up
     QString m_runDirectory;                 ///< where the last run wrote (its current directory)
 
 private:
-    void CreateControls();
-    // Replay (solverdlg_replay.cpp).
-    void CreateReplayUi();
-    void OnOpenResults();
-    void BeginRunReplay();
-    void EndRunReplay(int populationSize);
-    /// During a run with the population layer on: the snapshot's generation's individuals become
-    /// the layer (a snapshot taken before the layer was switched on has none: the layer waits).
-    void ShowRunPopulation(const RunSnapshot& snapshot);
-    void SetReplay(std::unique_ptr<ResultsReplay> replay);
-    void PlaceScrubber(EvolutionWindow* evolution);  ///< into the new evolution window's scrubber slot
-    std::unique_ptr<ResultsReplay> m_pReplay;        ///< what the scrubber plays back, or null
-    std::unique_ptr<PopulationCloud> m_pCloud;       ///< the shown generation's population, when shown
-    std::vector<std::uint64_t> m_runOffsets;         ///< results.csv bytes at each generation start of the run
-    std::vector<kelvora::ArmPose> m_runBests;        ///< each generation's best pose of the run
-    QAction* m_pOpenAction = nullptr;
-    QAction* m_pPopulationAction = nullptr;
-    GenerationScrubber* m_pScrubber = nullptr;
-    std::unique_ptr<GenerationScrubber> m_pUnplacedScrubber;  ///< owns m_pScrubber until PlaceScrubber
-
+    std::unique_ptr<ParameterPanel> m_pPanel;
+    std::unique_ptr<PlotView> m_pPlot;
+    std::unique_ptr<RunController> m_pRun;
+    ReplayController* m_pReplay = nullptr;  ///< owned by the dialog
     bool m_bInitialized = false;
-    QElapsedTimer m_liveClock;  ///< since the run's start
 };
 
 }  // namespace kelvora::ui

@@ -2,6 +2,7 @@
 // seeds, export of the chart, and the window's geometry and open state kept across sessions.
 
 #include <QLabel>
+#include <QScreen>
 #include <QLineSeries>
 #include <QSvgRenderer>
 #include <QtTest>
@@ -17,6 +18,7 @@
 #include "ga/run.h"
 #include "io/result_files.h"
 #include "uitestsupport.h"
+#include "windowplacement.h"
 
 using namespace kelvora::ui;
 
@@ -57,6 +59,8 @@ private slots:
     void exportsThePicture_data();
     void exportsThePicture();
     void geometryAndOpenStateAreKept();
+    void placedBesideTheWindow_data();
+    void placedBesideTheWindow();
     void openedFileFillsTheWindow_data();
     void openedFileFillsTheWindow();
 
@@ -244,7 +248,13 @@ void TestEvolution::geometryAndOpenStateAreKept() {
         f.dlg->OnSysCommand(IDM_EVOLUTION, 0);
         EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
         QVERIFY(evolution && evolution->isVisible());
-        evolution->setGeometry(140, 90, 700, 520);
+        // First opened beside the dialog, wholly on its screen.
+        QVERIFY(f.dlg->screen()->availableGeometry().contains(evolution->frameGeometry()));
+        const QSize decorations = evolution->frameGeometry().size() - evolution->size();
+        QCOMPARE(evolution->frameGeometry(),
+                 kelvora::ui::PlaceBeside(f.dlg->frameGeometry(), QSize(720, 480) + decorations,
+                                          evolution->minimumSizeHint() + decorations, f.dlg->screen()->availableGeometry()));
+        evolution->setGeometry(140, 90, 700, 520);  // moved: this place wins from now on
         QVERIFY(QTest::qWaitForWindowExposed(evolution));
         shown = evolution->geometry();
         f.dlg->close();  // the program ends with the window open
@@ -260,6 +270,42 @@ void TestEvolution::geometryAndOpenStateAreKept() {
     }
     Fixture f(false);
     QVERIFY(!f.dlg->GetEvolutionWindow());
+    // A kept place that the person never moved it to gives way to the place beside the dialog.
+    kelvora::ui::AppSettings().setValue(QStringLiteral("evolution/moved"), false);
+    EvolutionWindow* evolution = f.dlg->ShowEvolutionWindow();
+    QCOMPARE(evolution->frameGeometry().top(), f.dlg->frameGeometry().top());
+    QVERIFY(evolution->pos() != shown.topLeft());
+    QVERIFY(f.dlg->screen()->availableGeometry().contains(evolution->frameGeometry()));
+}
+
+void TestEvolution::placedBesideTheWindow_data() {
+    QTest::addColumn<QRect>("anchor");  // the main window's frame
+    QTest::addColumn<QSize>("size");    // the new window's frame
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QRect>("placed");
+    const QRect screen(0, 0, 1920, 1080);
+    const QSize size(720, 510);
+    QTest::newRow("right") << QRect(100, 50, 530, 700) << size << screen << QRect(630, 50, 720, 510);
+    QTest::newRow("right, just fits") << QRect(100, 50, 530, 700) << QSize(1290, 510) << screen << QRect(630, 50, 1290, 510);
+    QTest::newRow("left, one pixel short") << QRect(1100, 50, 530, 700) << QSize(721, 510) << screen << QRect(379, 50, 721, 510);
+    QTest::newRow("narrowed right") << QRect(653, 50, 614, 700) << size << screen << QRect(1267, 50, 653, 510);
+    QTest::newRow("narrowed left") << QRect(900, 50, 614, 700) << QSize(1000, 510) << screen << QRect(0, 50, 900, 510);
+    QTest::newRow("no room, more right") << QRect(300, 50, 530, 700) << QSize(1100, 510) << QRect(0, 0, 1280, 800)
+                                         << QRect(780, 50, 500, 510);
+    QTest::newRow("no room, more left") << QRect(450, 50, 530, 700) << size << QRect(0, 0, 1280, 800) << QRect(0, 50, 500, 510);
+    QTest::newRow("up onto the screen") << QRect(100, 700, 530, 300) << size << screen << QRect(630, 570, 720, 510);
+    QTest::newRow("shortened") << QRect(0, 0, 530, 700) << QSize(720, 900) << QRect(0, 0, 1280, 800) << QRect(530, 0, 720, 800);
+    QTest::newRow("offset screen") << QRect(1950, 40, 530, 700) << size << QRect(1920, 30, 1280, 1024) << QRect(2480, 40, 720, 510);
+    QTest::newRow("larger than the screen") << QRect(0, 0, 1920, 1080) << QSize(2000, 1200) << screen
+                                            << QRect(1420, 0, 500, 1080);
+}
+
+void TestEvolution::placedBesideTheWindow() {
+    QFETCH(QRect, anchor);
+    QFETCH(QSize, size);
+    QFETCH(QRect, available);
+    QFETCH(QRect, placed);
+    QCOMPARE(kelvora::ui::PlaceBeside(anchor, size, QSize(500, 400), available), placed);
 }
 
 void TestEvolution::openedFileFillsTheWindow_data() {

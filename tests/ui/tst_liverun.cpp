@@ -168,7 +168,7 @@ void TestLiveRun::stopDuringARun() {
     QVERIFY2(k >= 3 && k < kLimit, qPrintable(QString::number(k)));
     QCOMPARE(f.dlg->generations, OneTo(k));
     QCOMPARE(f.text(IDC_GENERATION), QString::number(k));
-    QCOMPARE(f.dlg->m_nGeneration, k);
+    QCOMPARE(f.dlg->ShownGeneration(), k);
     QCOMPARE(f.state->generation, k);
 
     // Both files closed and consistent: complete CR LF lines only, k generations of N + 1 lines in
@@ -262,7 +262,7 @@ void TestLiveRun::longRunRepaintsAsItGoes() {
     // At most about 30 notifications a second, plus the last generation's.
     QVERIFY2(notifications <= elapsed / 33 + 2, qPrintable(QStringLiteral("%1 in %2 ms").arg(notifications).arg(elapsed)));
     QCOMPARE(lastGeneration, f.state->generation);  // the last finished generation is always shown
-    QCOMPARE(f.dlg->cursor().shape(), f.dlg->m_hCursor.shape());  // the busy cursor goes with the run
+    QCOMPARE(f.dlg->cursor().shape(), f.dlg->PlotCursor().shape());  // the busy cursor goes with the run
 }
 
 void TestLiveRun::inputIsSwallowedDuringARun_data() {
@@ -316,7 +316,7 @@ void TestLiveRun::inputIsSwallowedDuringARun() {
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("68"));
     QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("180"));
     QCOMPARE(f.text(IDC_POINTER_X), QString());
-    QCOMPARE(f.dlg->m_bPointerInPlot, 0);
+    QCOMPARE(f.dlg->PointerInPlot(), 0);
     QCOMPARE(g_aboutBoxes, 0);
     QVERIFY(!f.dlg->GetSystemMenu()->isVisible());
     QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 300 * 201);

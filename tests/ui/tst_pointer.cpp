@@ -100,10 +100,10 @@ void TestPointer::movesInside() {
     MovePointer(f.dlg.get(), point);
     QCOMPARE(f.text(IDC_POINTER_X), x);
     QCOMPARE(f.text(IDC_POINTER_Y), y);
-    QCOMPARE(f.dlg->m_bPointerInPlot, 1);
+    QCOMPARE(f.dlg->PointerInPlot(), 1);
     QCOMPARE(f.dlg->cursor().shape(), Qt::BitmapCursor);
     QCOMPARE(f.dlg->cursor().hotSpot(), QPoint(1, 1));
-    QCOMPARE(f.dlg->m_hCursor.shape(), Qt::BitmapCursor);
+    QCOMPARE(f.dlg->PlotCursor().shape(), Qt::BitmapCursor);
     // A move only reads out: the target and its fields stay.
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("68"));
     QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("180"));
@@ -127,15 +127,15 @@ void TestPointer::movesOutsideKeepTheReadouts() {
     // Before any inside move the readouts are empty, and an outside move leaves them so.
     MovePointer(f.dlg.get(), point);
     QCOMPARE(f.text(IDC_POINTER_X), QString());
-    QCOMPARE(f.dlg->m_bPointerInPlot, 0);
+    QCOMPARE(f.dlg->PointerInPlot(), 0);
     MovePointer(f.dlg.get(), QPoint(150, 100));
     QCOMPARE(f.text(IDC_POINTER_X), QStringLiteral("-150"));
     QCOMPARE(f.text(IDC_POINTER_Y), QStringLiteral("120"));
-    QCOMPARE(f.dlg->m_bPointerInPlot, 1);
+    QCOMPARE(f.dlg->PointerInPlot(), 1);
     MovePointer(f.dlg.get(), point);
-    QCOMPARE(f.dlg->m_bPointerInPlot, 0);
+    QCOMPARE(f.dlg->PointerInPlot(), 0);
     QCOMPARE(f.dlg->cursor().shape(), Qt::ArrowCursor);
-    QCOMPARE(f.dlg->m_hCursor.shape(), Qt::ArrowCursor);
+    QCOMPARE(f.dlg->PlotCursor().shape(), Qt::ArrowCursor);
     QCOMPARE(f.text(IDC_POINTER_X), QStringLiteral("-150"));
     QCOMPARE(f.text(IDC_POINTER_Y), QStringLiteral("120"));
 }
@@ -158,7 +158,7 @@ void TestPointer::cursorIsSetOnEveryMove() {
     const QCursor pick = LoadCursorResource(IDC_PICK_CURSOR);
     QCOMPARE(Bits(f.dlg->cursor().bitmap()), Bits(pick.bitmap()));
     QCOMPARE(Bits(f.dlg->cursor().mask()), Bits(pick.mask()));
-    QCOMPARE(Bits(f.dlg->m_hCursor.bitmap()), Bits(pick.bitmap()));
+    QCOMPARE(Bits(f.dlg->PlotCursor().bitmap()), Bits(pick.bitmap()));
 }
 
 void TestPointer::pickCursorPicture() {
@@ -233,8 +233,8 @@ void TestPointer::leftPress() {
     QTest::mouseRelease(f.dlg.get(), Qt::MouseButton(button), Qt::NoModifier, point);
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), moves ? point : QPoint(368, 40));
     // The fields behind 1006 and 1007 take the texts only at the next Compute.
-    QCOMPARE(f.dlg->m_nTargetX, 68);
-    QCOMPARE(f.dlg->m_nTargetY, 180);
+    QCOMPARE(f.dlg->TargetX(), 68);
+    QCOMPARE(f.dlg->TargetY(), 180);
     // A click never changes the poses and never starts a run.
     QCOMPARE(f.state->currentPose, current);
     QCOMPARE(f.state->elitePose, elite);
@@ -278,7 +278,7 @@ void TestPointer::fractionalPositionsTruncate() {
     };
     send(QEvent::MouseMove, QPointF(150, 100), Qt::NoButton);  // readouts -150, 120
     send(QEvent::MouseMove, position, Qt::NoButton);
-    QCOMPARE(f.dlg->m_bPointerInPlot, int(inside));
+    QCOMPARE(f.dlg->PointerInPlot(), int(inside));
     // The readouts, relative to the base (300, 220) with y up, of the pixel, or the last inside move.
     const QPoint shown = inside ? pixel : QPoint(150, 100);
     QCOMPARE(f.text(IDC_POINTER_X), QString::number(shown.x() - 300));
@@ -304,8 +304,8 @@ void TestPointer::pickedTargetIsPaintedAndUsedByCompute() {
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("30"));
     QVERIFY(f.run());
     QVERIFY(uitest::Messages().isEmpty());
-    QCOMPARE(f.dlg->m_nTargetX, -150);
-    QCOMPARE(f.dlg->m_nTargetY, 120);
+    QCOMPARE(f.dlg->TargetX(), -150);
+    QCOMPARE(f.dlg->TargetY(), 120);
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("-150"));
     QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("120"));
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), QPoint(150, 100));

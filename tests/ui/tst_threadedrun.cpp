@@ -271,9 +271,10 @@ void TestThreadedRun::init() {
 void TestThreadedRun::populationLayerFollowsTheRun_data() {
     QTest::addColumn<bool>("everyGeneration");
     QTest::addColumn<bool>("resultsToDevNull");
-    QTest::newRow("window's pace") << false << false;
-    QTest::newRow("every generation") << true << false;
-    QTest::newRow("results.csv a link to /dev/null") << false << true;
+    QTest::addColumn<int>("limit");  // long enough for a snapshot at the window's pace before the end
+    QTest::newRow("window's pace") << false << false << 2000;
+    QTest::newRow("every generation") << true << false << 2000;
+    QTest::newRow("results.csv a link to /dev/null") << false << true << 10000;
 }
 
 // With the population layer on, the plot shows the population of the generation on screen while
@@ -283,6 +284,7 @@ void TestThreadedRun::populationLayerFollowsTheRun_data() {
 void TestThreadedRun::populationLayerFollowsTheRun() {
     QFETCH(bool, everyGeneration);
     QFETCH(bool, resultsToDevNull);
+    QFETCH(int, limit);
     TemporaryCurrentDirectory cwd;
     QVERIFY(cwd.isValid());
     if (resultsToDevNull) QVERIFY(QFile::link(QStringLiteral("/dev/null"), QStringLiteral("results.csv")));
@@ -290,7 +292,8 @@ void TestThreadedRun::populationLayerFollowsTheRun() {
     QVERIFY(f.exposed());
     f.dlg->m_bEveryGeneration = everyGeneration;
     f.dlg->SetPopulationShown(true);
-    constexpr int kPopulation = 100, kLimit = 2000;  // long enough for a snapshot at the window's pace before the end
+    constexpr int kPopulation = 100;
+    const int kLimit = limit;
     f.setText(IDC_POPULATION_SIZE, QString::number(kPopulation));
     f.setText(IDC_GENERATION_LIMIT, QString::number(kLimit));
     QMap<int, QImage> shown;  // generation -> the plot as it was then

@@ -19,6 +19,7 @@
 #include <QtTest>
 
 #include "messagebox.h"
+#include "parameterpanel.h"
 #include "plotpainter.h"
 #include "resourceloader.h"
 #include "settings.h"
@@ -50,13 +51,13 @@ public:
     explicit ProbeDlg(kelvora::ui::SolverState& state) : CSolverDlg(state) { m_bEveryGeneration = true; }
 
     using CSolverDlg::IsInsidePlot;
-    using CSolverDlg::m_bPointerInPlot;
-    using CSolverDlg::m_hCursor;
-    using CSolverDlg::m_nGeneration;
-    using CSolverDlg::m_nTargetX;
-    using CSolverDlg::m_nTargetY;
     using CSolverDlg::OnSysCommand;
     using CSolverDlg::m_bEveryGeneration;
+    int PointerInPlot() const { return Plot().PointerInPlot(); }
+    QCursor PlotCursor() const { return Plot().Cursor(); }
+    int ShownGeneration() const { return Panel().m_nGeneration; }
+    int TargetX() const { return Panel().m_nTargetX; }  ///< the field value, relative to the base
+    int TargetY() const { return Panel().m_nTargetY; }
 
     int paints = 0;
     QList<int> generations;  ///< every notification of every run, in order

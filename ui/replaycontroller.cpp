@@ -1,10 +1,8 @@
-// The main dialog's replay of a results.csv: opening a file (menu, Ctrl+O, drop, command line),
-// the generation scrubber and the population layer.
+#include "replaycontroller.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QMenu>
@@ -15,11 +13,13 @@
 #include "evolutionwindow.h"
 #include "generationscrubber.h"
 #include "messagebox.h"
+#include "parameterpanel.h"
 #include "plotpainter.h"
 #include "resultsreplay.h"
+#include "runcontroller.h"
 #include "runworker.h"
 #include "settings.h"
-#include "solverdlg.h"
+#include "solverstate.h"
 
 namespace kelvora::ui {
 
@@ -27,80 +27,88 @@ namespace {
 const QString kPopulationShownKey = QStringLiteral("view/showPopulation");
 }
 
-void CSolverDlg::CreateReplayUi() {
-    setAcceptDrops(true);
+ReplayController::ReplayController(QWidget* window, QMenu* menu, SolverState& state, ParameterPanel& panel,
+                                   RunController& runner, std::function<EvolutionWindow*()> showEvolution)
+    : QObject(window),
+      m_window(window),
+      m_state(state),
+      m_panel(panel),
+      m_runner(runner),
+      m_showEvolution(std::move(showEvolution)) {
+    window->setAcceptDrops(true);
 
     // After Close in the window's menu (the About entry follows): open a file, the population layer.
-    m_pOpenAction = new QAction(tr("結果を開く(&O)..."), this);
+    m_pOpenAction = new QAction(QCoreApplication::translate("kelvora::ui::CSolverDlg", "結果を開く(&O)..."), window);
     m_pOpenAction->setObjectName(QStringLiteral("OpenResultsAction"));
     m_pOpenAction->setShortcut(QKeySequence::Open);
     m_pOpenAction->setShortcutContext(Qt::WindowShortcut);
-    connect(m_pOpenAction, &QAction::triggered, this, &CSolverDlg::OnOpenResults);
-    addAction(m_pOpenAction);  // Ctrl+O works with the menu closed
-    m_pPopulationAction = new QAction(tr("集団を表示"), this);
+    connect(m_pOpenAction, &QAction::triggered, this, &ReplayController::OnOpenResults);
+    window->addAction(m_pOpenAction);  // Ctrl+O works with the menu closed
+    m_pPopulationAction = new QAction(QCoreApplication::translate("kelvora::ui::CSolverDlg", "集団を表示"), window);
     m_pPopulationAction->setObjectName(QStringLiteral("ShowPopulationAction"));
     m_pPopulationAction->setCheckable(true);
     m_pPopulationAction->setChecked(AppSettings().value(kPopulationShownKey, false).toBool());
-    connect(m_pPopulationAction, &QAction::toggled, this, &CSolverDlg::SetPopulationShown);
-    m_pSystemMenu->addSeparator();
-    m_pSystemMenu->addAction(m_pOpenAction);
-    m_pSystemMenu->addAction(m_pPopulationAction);
+    connect(m_pPopulationAction, &QAction::toggled, this, &ReplayController::SetPopulationShown);
+    menu->addSeparator();
+    menu->addAction(m_pOpenAction);
+    menu->addAction(m_pPopulationAction);
 
     // The scrubber lives in the evolution window's scrubber slot (PlaceScrubber); until that window
-    // exists it waits unparented, no control of the dialog. A new replay source puts it on its last
+    // exists it waits unparented, no control of the main window. A new replay source puts it on its last
     // generation.
     m_pUnplacedScrubber = std::make_unique<GenerationScrubber>();
     m_pScrubber = m_pUnplacedScrubber.get();
     m_pScrubber->setObjectName(QStringLiteral("GenerationScrubber"));
-    connect(m_pScrubber, &GenerationScrubber::generationChanged, this, &CSolverDlg::ShowGeneration);
-    connect(this, &CSolverDlg::ReplayChanged, m_pScrubber, [this](int count) {
+    connect(m_pScrubber, &GenerationScrubber::generationChanged, this, &ReplayController::ShowGeneration);
+    connect(this, &ReplayController::ReplayChanged, m_pScrubber, [this](int count) {
         m_pScrubber->setGenerationCount(0);
         m_pScrubber->setGenerationCount(count);  // the last generation, announced
     });
 }
 
-void CSolverDlg::PlaceScrubber(EvolutionWindow* evolution) {
+void ReplayController::PlaceScrubber(EvolutionWindow* evolution) {
     evolution->scrubberSlot()->addWidget(m_pUnplacedScrubber.release());
 }
 
-int CSolverDlg::ReplayGenerationCount() const { return m_pReplay ? m_pReplay->generationCount() : 0; }
+int ReplayController::ReplayGenerationCount() const { return m_pReplay ? m_pReplay->generationCount() : 0; }
 
-bool CSolverDlg::IsPopulationShown() const { return m_pPopulationAction && m_pPopulationAction->isChecked(); }
+bool ReplayController::IsPopulationShown() const { return m_pPopulationAction && m_pPopulationAction->isChecked(); }
 
-void CSolverDlg::SetPopulationShown(bool shown) {
+void ReplayController::SetPopulationShown(bool shown) {
     if (m_pPopulationAction->isChecked() != shown) m_pPopulationAction->setChecked(shown);  // toggles back here
     AppSettings().setValue(kPopulationShownKey, shown);
-    if (m_run) m_run->wantPopulation.store(shown, std::memory_order_relaxed);  // from the run's next snapshot on
+    m_runner.SetWantPopulation(shown);  // from the run's next snapshot on
     if (shown && m_pReplay && m_pScrubber->generation() > 0) {
         ShowGeneration(m_pScrubber->generation());
     } else if (!shown) {
         m_pCloud.reset();
     }
-    update();
+    m_window->update();
 }
 
-void CSolverDlg::OnOpenResults() {
-    if (m_bRunning) return;
-    const QString path = QFileDialog::getOpenFileName(this, tr("結果を開く"), QDir::currentPath(),
-                                                      tr("結果ファイル (*.csv);;すべてのファイル (*)"));
+void ReplayController::OnOpenResults() {
+    if (m_runner.IsRunning()) return;
+    const QString path = QFileDialog::getOpenFileName(
+        m_window, QCoreApplication::translate("kelvora::ui::CSolverDlg", "結果を開く"), QDir::currentPath(),
+        QCoreApplication::translate("kelvora::ui::CSolverDlg", "結果ファイル (*.csv);;すべてのファイル (*)"));
     if (!path.isEmpty()) OpenResults(path);
 }
 
-bool CSolverDlg::OpenResults(const QString& path) {
-    if (m_bRunning) return false;
+bool ReplayController::OpenResults(const QString& path) {
+    if (m_runner.IsRunning()) return false;
     QString error;
-    std::unique_ptr<ResultsReplay> replay = ResultsReplay::Open(this, path, error);
+    std::unique_ptr<ResultsReplay> replay = ResultsReplay::Open(m_window, path, error);
     if (!replay) {
-        if (!error.isEmpty()) ShowMessageBox(this, QMessageBox::Warning, error);  // empty: cancelled
+        if (!error.isEmpty()) ShowMessageBox(m_window, QMessageBox::Warning, error);  // empty: cancelled
         return false;
     }
-    m_nPopulationSize = replay->population();
-    m_nGenerationLimit = replay->generationCount();
+    m_panel.m_nPopulationSize = replay->population();
+    m_panel.m_nGenerationLimit = replay->generationCount();
     SetReplay(std::move(replay));
     // The evolution window shows the file's run as after a live one, and holds the scrubber.
     const int count = m_pReplay->generationCount();
     const std::vector<kelvora::GenerationStat>& history = m_pReplay->history();
-    EvolutionWindow* evolution = ShowEvolutionWindow();
+    EvolutionWindow* evolution = m_showEvolution();
     m_pScrubber->setFocus(Qt::OtherFocusReason);  // ←/→ move through the file at once
     evolution->beginRun(count, QPoint(m_state.baseX, m_state.baseY), QPoint(m_state.targetX, m_state.targetY));
     evolution->finishRun(QList<kelvora::GenerationStat>(history.begin(), history.end()),
@@ -108,50 +116,64 @@ bool CSolverDlg::OpenResults(const QString& path) {
     return true;
 }
 
-void CSolverDlg::SetReplay(std::unique_ptr<ResultsReplay> replay) {
+void ReplayController::SetReplay(std::unique_ptr<ResultsReplay> replay) {
     m_pReplay = std::move(replay);
     m_pCloud.reset();
     if (m_pReplay) {
         const QPoint t = m_pReplay->target();
         m_state.targetX = t.x();
         m_state.targetY = t.y();
-        m_nTargetX = t.x() - m_state.baseX;
-        m_nTargetY = m_state.baseY - t.y();
+        m_panel.m_nTargetX = t.x() - m_state.baseX;
+        m_panel.m_nTargetY = m_state.baseY - t.y();
     }
     emit ReplayChanged(ReplayGenerationCount());  // the scrubber goes to the last generation
 }
 
-void CSolverDlg::ShowGeneration(int generation) {
-    if (!m_pReplay || m_bRunning) return;
+void ReplayController::ShowGeneration(int generation) {
+    if (!m_pReplay || m_runner.IsRunning()) return;
     const ReplayFrame frame = m_pReplay->frame(generation);
     m_state.currentPose = frame.currentPose;
     m_state.elitePose = frame.elitePose;
-    m_nGeneration = frame.generation;
-    m_dError = frame.error;
+    m_panel.m_nGeneration = frame.generation;
+    m_panel.m_dError = frame.error;
     if (IsPopulationShown()) {
         if (!m_pCloud) m_pCloud = std::make_unique<PopulationCloud>();
         if (!m_pReplay->population(frame.generation, *m_pCloud)) m_pCloud.reset();
     }
-    UpdateData(false);
+    m_panel.UpdateData(false);
     if (m_pScrubber->generation() != frame.generation) m_pScrubber->setGeneration(frame.generation);
-    update();
+    m_window->update();
 }
 
-void CSolverDlg::BeginRunReplay() {
+void ReplayController::BeginRunReplay() {
     // The run rewrites results.csv: let go of the replay's open file first.
     SetReplay(nullptr);
     m_runOffsets.assign(1, 0);
     m_runBests.clear();
 }
 
-void CSolverDlg::EndRunReplay(int populationSize) {
+void ReplayController::EndRunReplay(int populationSize) {
     if (m_runBests.empty()) return;  // called only when results.csv took every line
     SetReplay(ResultsReplay::FromRun(QDir::current().absoluteFilePath(QStringLiteral("results.csv")),
                                      populationSize, m_runOffsets, m_runBests, QPoint(m_state.baseX, m_state.baseY),
                                      QPoint(m_state.targetX, m_state.targetY)));
 }
 
-void CSolverDlg::ShowRunPopulation(const RunSnapshot& snapshot) {
+void ReplayController::TakeRunSnapshot(const RunSnapshot& snapshot) {
+    // The replay's index and arms, as the run wrote them, one entry per generation.
+    for (int i = 0; i < snapshot.bests.size(); ++i) {
+        if (static_cast<std::size_t>(snapshot.firstRow + i) != m_runBests.size()) continue;
+        m_runOffsets.push_back(snapshot.resultsEnds[i]);
+        m_runBests.push_back(snapshot.bests[i]);
+    }
+    if (IsPopulationShown()) ShowRunPopulation(snapshot);
+}
+
+const PopulationCloud* ReplayController::ShownCloud() const { return IsPopulationShown() ? m_pCloud.get() : nullptr; }
+
+ReplayController::~ReplayController() = default;
+
+void ReplayController::ShowRunPopulation(const RunSnapshot& snapshot) {
     if (snapshot.population.empty()) return;
     if (!m_pCloud) m_pCloud = std::make_unique<PopulationCloud>();
     PopulationCloud& cloud = *m_pCloud;
@@ -162,18 +184,17 @@ void CSolverDlg::ShowRunPopulation(const RunSnapshot& snapshot) {
     cloud.fitness = snapshot.fitness;
 }
 
-void CSolverDlg::dragEnterEvent(QDragEnterEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (!m_bRunning && urls.size() == 1 && urls.first().isLocalFile()) event->acceptProposedAction();
+bool ReplayController::AcceptsDrop(const QMimeData* mime) const {
+    const QList<QUrl> urls = mime->urls();
+    return !m_runner.IsRunning() && urls.size() == 1 && urls.first().isLocalFile();
 }
 
-void CSolverDlg::dropEvent(QDropEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (m_bRunning || urls.size() != 1 || !urls.first().isLocalFile()) return;
-    event->acceptProposedAction();
-    const QString path = urls.first().toLocalFile();
+bool ReplayController::Drop(const QMimeData* mime) {
+    if (!AcceptsDrop(mime)) return false;
+    const QString path = mime->urls().first().toLocalFile();
     // After the drop has finished: the file's check may take a while and shows its progress.
     QMetaObject::invokeMethod(this, [this, path] { OpenResults(path); }, Qt::QueuedConnection);
+    return true;
 }
 
 }  // namespace kelvora::ui

@@ -1,0 +1,97 @@
+#pragma once
+// The main window's replay: opening a results.csv (menu, Ctrl+O, a drop, the command line), its
+// check off the GUI thread, the generation scrubber over it or over the last run, and the
+// population layer ("集団を表示").
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QObject>
+
+#include "model/types.h"
+
+class QAction;
+class QMenu;
+class QMimeData;
+class QWidget;
+
+namespace kelvora::ui {
+
+class EvolutionWindow;
+class GenerationScrubber;
+class ParameterPanel;
+class ResultsReplay;
+class RunController;
+struct PopulationCloud;
+struct RunSnapshot;
+struct SolverState;
+
+class ReplayController : public QObject {
+    Q_OBJECT
+
+public:
+    /// The replay of window: its entries go at the end of menu; it writes state and panel's fields
+    /// and asks showEvolution for the evolution window. All of them outlive the controller.
+    ReplayController(QWidget* window, QMenu* menu, SolverState& state, ParameterPanel& panel,
+                     RunController& runner, std::function<EvolutionWindow*()> showEvolution);
+    ~ReplayController() override;
+
+    /// Opens a results.csv: checks it off the GUI thread, then shows its recovered target,
+    /// population, generation count and the last generation's arms. A file that cannot be read
+    /// leaves the window as it was and shows the reader's message in a message box; returns false
+    /// then, and during a run.
+    bool OpenResults(const QString& path);
+    /// Shows generation (1-based) of the opened file or of the last run: its best arm blue, the best
+    /// arm up to it red, its number and error in the fields, its population when that is shown.
+    void ShowGeneration(int generation);
+    /// Generations there are to replay: of the opened file or the last run, 0 when neither.
+    int ReplayGenerationCount() const;
+    /// The population layer: off at start, remembered in the settings.
+    bool IsPopulationShown() const;
+    void SetPopulationShown(bool shown);
+    /// The shown generation's population when the layer is on, else nullptr.
+    const PopulationCloud* ShownCloud() const;
+    /// The generation scrubber, in the evolution window's scrubber slot once that window exists.
+    GenerationScrubber* GetScrubber() const { return m_pScrubber; }
+    /// Puts the scrubber into the new evolution window's scrubber slot.
+    void PlaceScrubber(EvolutionWindow* evolution);
+
+    /// A run starts: the file it rewrites is let go, its index starts empty.
+    void BeginRunReplay();
+    /// A run's snapshot: its generations' index and best arms, its population when shown.
+    void TakeRunSnapshot(const RunSnapshot& snapshot);
+    /// The run has ended with every line in results.csv: it becomes the replay.
+    void EndRunReplay(int populationSize);
+
+    /// A drag of mime onto the window may drop (one local file, no run going).
+    bool AcceptsDrop(const QMimeData* mime) const;
+    /// A drop of mime: opens its file once the drop has finished. Returns whether it was taken.
+    bool Drop(const QMimeData* mime);
+
+signals:
+    /// A replay source came or went: a file was opened or a run finished.
+    void ReplayChanged(int generationCount);
+
+private:
+    void OnOpenResults();
+    void SetReplay(std::unique_ptr<ResultsReplay> replay);
+    void ShowRunPopulation(const RunSnapshot& snapshot);
+
+    QWidget* m_window;
+    SolverState& m_state;
+    ParameterPanel& m_panel;
+    RunController& m_runner;
+    std::function<EvolutionWindow*()> m_showEvolution;
+    std::unique_ptr<ResultsReplay> m_pReplay;        ///< what the scrubber plays back, or null
+    std::unique_ptr<PopulationCloud> m_pCloud;       ///< the shown generation's population, when shown
+    std::vector<std::uint64_t> m_runOffsets;         ///< results.csv bytes at each generation start of the run
+    std::vector<kelvora::ArmPose> m_runBests;        ///< each generation's best pose of the run
+    QAction* m_pOpenAction = nullptr;
+    QAction* m_pPopulationAction = nullptr;
+    GenerationScrubber* m_pScrubber = nullptr;
+    std::unique_ptr<GenerationScrubber> m_pUnplacedScrubber;  ///< owns m_pScrubber until PlaceScrubber
+};
+
+}  // namespace kelvora::ui

@@ -1,0 +1,161 @@
+#include "runcontroller.h"
+
+#include <functional>
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QThread>
+#include <QWidget>
+
+#include "runworker.h"
+#include "solverstate.h"
+#include "userinput.h"
+
+namespace kelvora::ui {
+
+namespace {
+
+// While a run goes, swallows the user's input to the window and its controls (keys, buttons, moves,
+// wheel, context menus, drops), so that no field, target or button changes under the run; Escape
+// only asks the run to stop. Paints and the window manager's close request still go through.
+// Installed on the window and each of its widgets for the run's length; other windows (the
+// evolution window) take their input as usual.
+class RunInputFilter : public QObject {
+public:
+    RunInputFilter(QWidget* dialog, std::function<void()> stop) : m_dialog(dialog), m_stop(std::move(stop)) {
+        m_dialog->installEventFilter(this);
+        for (QWidget* child : m_dialog->findChildren<QWidget*>()) child->installEventFilter(this);
+    }
+    ~RunInputFilter() override {
+        m_dialog->removeEventFilter(this);
+        for (QWidget* child : m_dialog->findChildren<QWidget*>()) child->removeEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!IsUserInput(event->type()) || !IsDialogWidget(watched)) return false;
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) m_stop();
+        return true;
+    }
+
+private:
+    bool IsDialogWidget(QObject* object) const {
+        if (!object->isWidgetType()) return false;
+        auto* widget = static_cast<QWidget*>(object);
+        return widget == m_dialog || m_dialog->isAncestorOf(widget);
+    }
+
+    QWidget* m_dialog;
+    std::function<void()> m_stop;
+};
+
+}  // namespace
+
+RunController::RunController(QWidget* window, SolverState& state, const QCursor& restCursor)
+    : m_window(window), m_state(state), m_restCursor(restCursor) {}
+
+RunController::~RunController() {
+    m_pInputFilter.reset();
+    if (m_pRunThread) {
+        // The worker's signals reach this controller no more, and one it may be waiting on (a late
+        // one too, sent as the connection went) is dropped, so that it runs to its stop.
+        disconnect(m_pRunWorker, nullptr, this, nullptr);
+        m_run->requestStop();
+        m_pRunThread->quit();
+        do QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+        while (!m_pRunThread->wait(20));  // the worker deletes itself on its thread as that ends
+        delete m_pRunThread;
+    }
+}
+
+void RunController::RequestStop() {
+    if (m_run) m_run->requestStop();
+}
+
+void RunController::SetWantPopulation(bool want) {
+    if (m_run) m_run->wantPopulation.store(want, std::memory_order_relaxed);
+}
+
+void RunController::Start(const kelvora::SolverParams& params, std::uint32_t seed, bool everyGeneration,
+                          bool wantPopulation) {
+    m_params = params;
+    m_bEveryGeneration = everyGeneration;
+    // The worker has a state of its own: the window's SolverState is only written here, on the
+    // window's thread, from the worker's snapshots.
+    // From here on the window touches the run only through m_run.
+    auto* worker = new RunWorker(m_state.geometry(), params, seed);
+    worker->setEveryGeneration(everyGeneration);
+    m_run = worker->channel();
+    m_run->wantPopulation.store(wantPopulation, std::memory_order_relaxed);
+    m_pRunWorker = worker;
+    m_pRunThread = new QThread;
+    m_pRunThread->setObjectName(QStringLiteral("kelvora run"));
+    worker->moveToThread(m_pRunThread);
+    connect(m_pRunThread, &QThread::started, worker, &RunWorker::run);
+    // The worker ends on its own thread, after its last signal.
+    connect(m_pRunThread, &QThread::finished, worker, &QObject::deleteLater);
+    connect(worker, &RunWorker::snapshotReady, this, &RunController::OnRunSnapshot,
+            everyGeneration ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+    connect(worker, &RunWorker::finished, this, &RunController::OnRunFinished, Qt::QueuedConnection);
+
+    m_pInputFilter = std::make_unique<RunInputFilter>(m_window, [this] { RequestStop(); });
+    m_bRunning = true;
+    m_shownGeneration = 0;
+    m_liveClock.start();
+    m_pRunThread->start();
+}
+
+void RunController::OnRunSnapshot() {
+    if (!m_bRunning || !m_run) return;
+    const std::optional<RunSnapshot> taken = m_run->takeSnapshot();
+    if (!taken || taken->generation <= m_shownGeneration) return;
+    const RunSnapshot& snapshot = *taken;
+    m_shownGeneration = snapshot.generation;
+    m_state.currentPose = snapshot.currentPose;
+    m_state.elitePose = snapshot.elitePose;
+    m_state.eliteFitness = snapshot.eliteFitness;
+    for (int i = 0; i < snapshot.rows.size(); ++i)
+        m_state.history[static_cast<std::size_t>(snapshot.firstRow + i)] = snapshot.rows[i];
+    m_state.generation = snapshot.generation;
+    // Snapshots at the window's pace come no sooner than kLiveInterval into the run.
+    if (!m_bBusyCursor && (!m_bEveryGeneration || m_liveClock.hasExpired(kLiveInterval))) {
+        m_window->setCursor(Qt::BusyCursor);  // the window takes no input now
+        m_bBusyCursor = true;
+    }
+    emit snapshotTaken(snapshot);
+}
+
+void RunController::OnRunFinished() {
+    // The thread has nothing more to do; the worker goes with it.
+    if (!m_run) return;
+    std::optional<RunResult> result = m_run->takeResult();
+    m_run.reset();
+    m_pRunWorker = nullptr;
+    m_pRunThread->quit();
+    m_pRunThread->wait();
+    if (!result->report.refused) {  // a refused run changed nothing
+        m_state.populationSize = m_params.populationSize;
+        m_state.crossoverRate = m_params.crossoverRate;
+        m_state.mutationProbability = m_params.mutationProbability;
+        m_state.generation = result->generation;
+        m_state.history = result->history;
+        m_state.eliteFitness = result->eliteFitness;
+        m_state.elitePose = result->elitePose;
+        m_state.currentPose = result->currentPose;
+    }
+    delete m_pRunThread;
+    m_pRunThread = nullptr;
+
+    // Input that came in during the run, still queued, goes while the filter is on: a late
+    // Escape must not close the window, a late click must not move the target.
+    QCoreApplication::processEvents();
+    m_pInputFilter.reset();
+    m_bRunning = false;
+    if (m_bBusyCursor) {
+        m_window->setCursor(m_restCursor);
+        m_bBusyCursor = false;
+    }
+    emit runEnded(*result);
+}
+
+}  // namespace kelvora::ui

@@ -1,0 +1,76 @@
+#pragma once
+// The main window's run: the search on a thread of its own (RunWorker), its stop, its snapshots
+// taken into what the window shows (SolverState), and the window's input swallowed while it goes.
+
+#include <cstdint>
+#include <memory>
+
+#include <QElapsedTimer>
+#include <QObject>
+
+#include "ga/run.h"
+
+class QCursor;
+class QThread;
+class QWidget;
+
+namespace kelvora::ui {
+
+struct RunChannel;
+struct RunResult;
+struct RunSnapshot;
+struct SolverState;
+
+class RunController : public QObject {
+    Q_OBJECT
+
+public:
+    /// Runs for window, whose input it swallows during a run, writing state from the run's
+    /// snapshots and end; restCursor is the cursor the window gets back after the busy one. All
+    /// three outlive the controller.
+    RunController(QWidget* window, SolverState& state, const QCursor& restCursor);
+    /// Stops a run that is still going and waits for its thread.
+    ~RunController() override;
+
+    /// A run is going (from Start until runEnded has been emitted).
+    bool IsRunning() const { return m_bRunning; }
+
+    /// Starts params on state's geometry with seed on a thread of its own and returns at once.
+    /// everyGeneration (tests): the worker posts every generation and waits until it has been
+    /// taken. wantPopulation: snapshots carry the generation's individuals.
+    void Start(const kelvora::SolverParams& params, std::uint32_t seed, bool everyGeneration, bool wantPopulation);
+    /// Asks the run going, if any, to stop after its current generation.
+    void RequestStop();
+    /// From the run's next snapshot on, its individuals come with it (or no longer).
+    void SetWantPopulation(bool want);
+
+    /// A run that has gone this long, in ms, shows the busy cursor over the window.
+    static constexpr int kLiveInterval = 33;
+
+signals:
+    /// A newer generation of the run is in the state (poses, generation, history rows).
+    void snapshotTaken(const kelvora::ui::RunSnapshot& snapshot);
+    /// The run has ended: its final state is in the state (unless it was refused), its thread is
+    /// gone, the window takes input again and has its cursor back.
+    void runEnded(const kelvora::ui::RunResult& result);
+
+private:
+    void OnRunSnapshot();
+    void OnRunFinished();
+
+    QWidget* m_window;
+    SolverState& m_state;
+    const QCursor& m_restCursor;
+    kelvora::SolverParams m_params;      ///< of the run going
+    bool m_bRunning = false;
+    bool m_bEveryGeneration = false;
+    int m_shownGeneration = 0;           ///< the run's latest generation taken
+    bool m_bBusyCursor = false;          ///< the run has shown the busy cursor
+    std::shared_ptr<RunChannel> m_run;   ///< shared with the run's worker, on m_pRunThread
+    QThread* m_pRunThread = nullptr;     ///< the run's thread
+    QObject* m_pRunWorker = nullptr;     ///< the run's worker, only to disconnect it
+    std::unique_ptr<QObject> m_pInputFilter;  ///< swallows input to the window during a run
+    QElapsedTimer m_liveClock;           ///< since the run's start
+};
+
+}  // namespace kelvora::ui

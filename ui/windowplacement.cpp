@@ -1,0 +1,52 @@
+#include "windowplacement.h"
+
+#include <algorithm>
+
+#include <QScreen>
+#include <QWidget>
+
+namespace kelvora::ui {
+
+QRect PlaceBeside(const QRect& anchor, const QSize& frameSize, const QSize& minimumSize, const QRect& available) {
+    // QRect's right() and bottom() are the last pixel: one past them is left() + width().
+    const int availableEnd = available.left() + available.width();
+    const int availableBottom = available.top() + available.height();
+    const int anchorEnd = anchor.left() + anchor.width();
+    const int roomRight = availableEnd - anchorEnd;
+    const int roomLeft = anchor.left() - available.left();
+    int width = frameSize.width();
+    int x = anchorEnd;
+    if (width > roomRight) {
+        if (width <= roomLeft) {
+            x = anchor.left() - width;
+        } else if (roomRight >= minimumSize.width()) {
+            width = roomRight;
+        } else if (roomLeft >= minimumSize.width()) {
+            width = roomLeft;
+            x = available.left();
+        } else {
+            // It covers part of anchor whatever it does: as little as it can.
+            width = minimumSize.width();
+            if (roomLeft > roomRight) x = anchor.left() - width;
+        }
+    }
+    x = std::clamp(x, available.left(), std::max(available.left(), availableEnd - width));
+    const int height = std::max(std::min(frameSize.height(), available.height()), minimumSize.height());
+    const int y = std::clamp(anchor.top(), available.top(), std::max(available.top(), availableBottom - height));
+    return QRect(x, y, width, height);
+}
+
+bool RestoreOrPlaceBeside(QWidget* window, const QWidget* anchor, const QByteArray& saved, bool moved) {
+    if (!saved.isEmpty() && window->restoreGeometry(saved) && moved) return true;
+    if (!anchor || !anchor->screen()) return false;
+    const QRect frame = anchor->frameGeometry();
+    const QSize decorations = frame.size() - anchor->geometry().size();
+    const QSize minimum = window->minimumSizeHint().expandedTo(window->minimumSize()) + decorations;
+    const QRect place = PlaceBeside(frame, window->size() + decorations, minimum, anchor->screen()->availableGeometry());
+    // move() places a top-level window's frame; resize() sizes what is inside it.
+    window->move(place.topLeft());
+    window->resize(place.size() - decorations);
+    return false;
+}
+
+}  // namespace kelvora::ui

@@ -1,0 +1,30 @@
+#pragma once
+// Where a further top-level window of the program opens the first time: beside the main window,
+// never over it where the screen has room for it, and wholly on the main window's screen. Once the
+// person has moved it, the place it remembers wins.
+
+#include <QByteArray>
+#include <QRect>
+#include <QSize>
+
+class QWidget;
+
+namespace kelvora::ui {
+
+/// The frame, in screen pixels, of a window whose frame would be frameSize (px, decorations
+/// included, never less than minimumSize) opened beside anchor (the main window's frame, px) within
+/// available (the screen's available geometry, px): right of anchor where that has room, else left
+/// where that has; else narrowed to the room of the right, or else the left, side when that is at
+/// least minimumSize wide; else minimumSize wide on the side with more room, as far over as
+/// available allows (then it covers part of anchor, as little as it can). Never taller than
+/// available unless minimumSize is; its top is anchor's, moved as little as needed to lie within
+/// available (its left and top edge win when it is larger than available).
+QRect PlaceBeside(const QRect& anchor, const QSize& frameSize, const QSize& minimumSize, const QRect& available);
+
+/// Puts window (top-level, not yet shown) where saved (QWidget::saveGeometry bytes) has it when the
+/// person had moved it there (moved); else, with saved's size if any, beside anchor's frame on
+/// anchor's screen (PlaceBeside, with window's minimum size; its decorations taken as anchor's).
+/// Returns true when the remembered place was used.
+bool RestoreOrPlaceBeside(QWidget* window, const QWidget* anchor, const QByteArray& saved, bool moved);
+
+}  // namespace kelvora::ui
