@@ -233,7 +233,11 @@ INSTANTIATE_TEST_SUITE_P(
                       RunCase{"TournamentOfTheWholePopulation", {5, 40, 1.0, 0.2}, 46, 368, 40, Tournament(5)},
                       RunCase{"RankFromTheWheelTable", {2500, 3, 0.5, 0.05}, 47, 368, 40,
                               {.selection = Selection::rank, .elitism = 3}},
-                      RunCase{"AllTogetherLarge", {2500, 3, 0.6, 0.05}, 48, 368, 40, kAllTogether}),
+                      RunCase{"AllTogetherLarge", {2500, 3, 0.6, 0.05}, 48, 368, 40, kAllTogether},
+                      // Converging populations: many equal fitness values, large groups of ties.
+                      RunCase{"RankConverging", {1000, 25, 0.9, 0.01}, 49, 368, 40, kRank},
+                      RunCase{"ManyElitesConverging", {1000, 25, 0.5, 0.01}, 50, 250, 120, Elites(100)},
+                      RunCase{"SixtyFourElites", {300, 20, 0.5, 0.05}, 51, 250, 120, Elites(64)}),
     [](const ::testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
 
 TEST(RunSolver, TheSameSeedGivesTheSameFilesPosesAndErrors) {
