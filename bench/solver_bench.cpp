@@ -1,5 +1,6 @@
 // Costs of the solver: one generation against the plain baseline (linear roulette scan, sine and
-// cosine per call, iostream formatting), a run with real per-line writes against the floor of
+// cosine per call, iostream formatting), one generation under each operator choice against the
+// classic one, a run with real per-line writes against the floor of
 // those writes alone, and the peak memory of the largest run. A summary of the goals follows the
 // table.
 //
@@ -84,6 +85,51 @@ void BM_Generation(benchmark::State& bench) {
     bench.SetItemsProcessed(bench.iterations() * n);
 }
 BENCHMARK(BM_Generation)->Arg(20)->Arg(1000)->Arg(kMaxPopulation)->Unit(benchmark::kMicrosecond);
+
+// The same generation under an operator choice, as the run makes it: reproduction over the fitness
+// the last evaluation left, mutation, evaluation (with the Gray decoding), the lines formatted.
+void BM_GenerationWith(benchmark::State& bench, Algorithm algorithm) {
+    const int n = static_cast<int>(bench.range(0));
+    ScratchDir dir;
+    ResultWriter writer(FlushMode::line, Discard);
+    writer.open(dir.c_str());
+    auto buffers = std::make_unique<RunBuffers>();
+    CrtRandom rng;
+    Srand(rng, 1);
+    InitPopulation(n, buffers->population, rng);
+    GenerationView view;
+    EvaluateGeneration(kGeometry, n, *buffers, view, algorithm.encoding);
+    int g = 0;
+    for (auto _ : bench) {
+        ReproduceWith(algorithm, n, 0.5, buffers->fitness.data(), buffers->population, buffers->scratch, rng);
+        MutateWith(algorithm, n, 0.1, buffers->population, rng);
+        EvaluateGeneration(kGeometry, n, *buffers, view, algorithm.encoding);
+        view.generation = ++g;
+        view.error = TipDistance(kGeometry, view.currentPose);
+        writer.onGeneration(view);
+        benchmark::DoNotOptimize(view.error);
+    }
+    writer.onEnd({});
+    bench.SetItemsProcessed(bench.iterations() * n);
+}
+// Each choice alone, then all five together (with the tournament, and with rank selection).
+constexpr Algorithm kAllWithTournament{Method::geneticAlgorithm, Encoding::gray, Selection::tournament, 3, 1, CrossoverOperator::uniform,
+                                       MutationOperator::creep, 4};
+constexpr Algorithm kAllWithRank{Method::geneticAlgorithm, Encoding::gray, Selection::rank, 2, 1, CrossoverOperator::twoPoint,
+                                 MutationOperator::creep, 4};
+BENCHMARK_CAPTURE(BM_GenerationWith, gray, Algorithm{.encoding = Encoding::gray})->Arg(kMaxPopulation)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_GenerationWith, tournament3, Algorithm{.selection = Selection::tournament, .tournamentSize = 3})
+    ->Arg(kMaxPopulation)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_GenerationWith, rank, Algorithm{.selection = Selection::rank})->Arg(kMaxPopulation)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_GenerationWith, elitism1, Algorithm{.elitism = 1})->Arg(kMaxPopulation)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_GenerationWith, two_point, Algorithm{.crossover = CrossoverOperator::twoPoint})
+    ->Arg(kMaxPopulation)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_GenerationWith, uniform, Algorithm{.crossover = CrossoverOperator::uniform})
+    ->Arg(kMaxPopulation)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_GenerationWith, creep4, Algorithm{.mutation = MutationOperator::creep, .creepStep = 4})
+    ->Arg(kMaxPopulation)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_GenerationWith, all_tournament, kAllWithTournament)->Arg(kMaxPopulation)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_GenerationWith, all_rank, kAllWithRank)->Arg(kMaxPopulation)->Unit(benchmark::kMicrosecond);
 
 void BM_GenerationBaseline(benchmark::State& bench) {
     const int n = static_cast<int>(bench.range(0));
@@ -214,6 +260,17 @@ void PrintGoals(const bench::GoalReporter& report) {
         const double speedup = slow->ms / fast->ms;
         std::printf("  baseline at %-5d:        %8.3f ms   speed-up %.1fx (goal 50x)  %s\n", kMaxPopulation, slow->ms, speedup,
                     GoalReporter::Verdict(speedup >= 50));
+    }
+    if (fast) {
+        for (const char* choice : {"gray", "tournament3", "rank", "elitism1", "two_point", "uniform", "creep4",
+                                   "all_tournament", "all_rank"}) {
+            const GoalReporter::Result* with =
+                report.Find(std::string("BM_GenerationWith/") + choice + "/" + std::to_string(kMaxPopulation));
+            if (!with) continue;
+            const double ratio = with->ms / fast->ms;
+            std::printf("  generation, %-14s %8.3f ms   %.2fx the classic (goal 1.25x)  %s\n", choice, with->ms, ratio,
+                        GoalReporter::Verdict(ratio <= 1.25));
+        }
     }
     for (const char* args : {"20/100", "1000/100"}) {
         const GoalReporter::Result* run = report.Find(std::string("BM_RunWithWrites/") + args + "/real_time");

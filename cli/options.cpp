@@ -56,6 +56,23 @@ bool Target(const std::string& value, CliOptions& options, std::string& error) {
     return true;
 }
 
+// One of the five operator flags: its value parsed into algorithm, or error set to "FLAG: message".
+void AlgorithmChoice(const std::string& flag, const std::string& value, Algorithm& algorithm, std::string& error) {
+    std::string message;
+    if (flag == "--encoding") message = ParseEncoding(value, algorithm);
+    else if (flag == "--selection") message = ParseSelection(value, algorithm);
+    else if (flag == "--elitism") message = ParseElitism(value, algorithm);
+    else if (flag == "--crossover-operator") message = ParseCrossover(value, algorithm);
+    else message = ParseMutation(value, algorithm);
+    if (message.empty()) return;
+    // The parsers quote the value as given; the message echoes it escaped, as every echo does.
+    std::string quoted(1, '\'');
+    quoted.append(value, 0, 80);
+    quoted.push_back('\'');
+    if (const auto at = message.find(quoted); at != std::string::npos) message.replace(at, quoted.size(), Quoted(value));
+    error = flag + ": " + message;
+}
+
 }  // namespace
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
@@ -79,7 +96,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         }
         const bool known = flag == "--population" || flag == "--generations" || flag == "--crossover" ||
                            flag == "--mutation" || flag == "--target" || flag == "--seed" || flag == "--output-dir" ||
-                           flag == "--flush";
+                           flag == "--flush" || flag == "--encoding" || flag == "--selection" ||
+                           flag == "--elitism" || flag == "--crossover-operator" || flag == "--mutation-operator";
         if (!known) {
             error = "unknown argument " + Quoted(args[i]) + " (see --help)";
             break;
@@ -113,6 +131,18 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         } else if (flag == "--output-dir") {
             if (value->empty()) error = "--output-dir: the directory name is empty";
             o.outputDirectory = *value;
+        } else {
+            AlgorithmChoice(flag, *value, o.algorithm, error);
+        }
+    }
+    if (error.empty()) {
+        // The counts against the population, which may have come after them.
+        const std::string invalid = ValidateAlgorithm(o.algorithm, o.params.populationSize);
+        if (!invalid.empty()) {
+            const bool tournament = invalid.rfind("tournament", 0) == 0;
+            const bool elitism = invalid.rfind("elitism", 0) == 0;
+            error = std::string(tournament ? "--selection" : elitism ? "--elitism" : "--mutation-operator") + ": " +
+                    invalid;
         }
     }
     return result;
@@ -121,7 +151,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText() {
     const CliOptions defaults;
     const SolverParams& d = defaults.params;
-    char text[3072];
+    char text[4096];
     std::snprintf(
         text, sizeof text,
         "Usage: kelvora-cli [options]\n"
@@ -149,6 +179,15 @@ std::string UsageText() {
         "  --help             this text\n"
         "  --version          the program's version\n"
         "\n"
+        "The operators (the defaults are the classic algorithm; see the README for their definitions):\n"
+        "  --encoding E       binary: the angle is the gene byte; gray: its Gray decoding (default binary)\n"
+        "  --selection S      roulette, tournament:K (K = 2..population) or rank (default roulette)\n"
+        "  --elitism E        the E fittest pass on unchanged, 0..population - 1 (default 0)\n"
+        "  --crossover-operator C\n"
+        "                     one-point, two-point or uniform (default one-point)\n"
+        "  --mutation-operator M\n"
+        "                     bit-flip or creep:S, S = 1..%d: the angle moves by -S..S (default bit-flip)\n"
+        "\n"
         "inspect checks a results.csv line for line and prints its population, generations, whether\n"
         "it is complete, the target it was run for, the elite and the optimum for that target; a\n"
         "malformed file gets exit status 2 and its first bad line on stderr.\n"
@@ -167,7 +206,7 @@ std::string UsageText() {
         NumberRange(kMinCrossoverRate, kMaxCrossoverRate).c_str(), d.crossoverRate,
         NumberRange(kMinMutationProbability, kMaxMutationProbability).c_str(), d.mutationProbability,
         IntegerRange(-kMaxTargetOffset, kMaxTargetOffset).c_str(), defaults.targetX, defaults.targetY,
-        std::numeric_limits<std::uint32_t>::max());
+        std::numeric_limits<std::uint32_t>::max(), kMaxCreepStep);
     return text;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "helpers.h"
+#include "ga/algorithm.h"
 #include "io/result_files.h"
 #include "model/types.h"
 
@@ -21,6 +22,7 @@ struct CliOptions {
     std::optional<std::uint32_t> seed;   ///< none: a random seed (std::random_device)
     std::string outputDirectory;         ///< empty: the current directory
     FlushMode flush = FlushMode::generation;  ///< --flush: a generation's lines in one write, or each line
+    Algorithm algorithm;                 ///< --encoding ... --mutation-operator; default: the classic one
     bool json = false;
     bool quiet = false;
     bool help = false;
@@ -35,7 +37,8 @@ struct ParseResult {
     bool ok() const { return error.empty(); }
 };
 
-/// Parses args (without the program name). Accepts "--flag value" and "--flag=value".
+/// Parses args (without the program name). Accepts "--flag value" and "--flag=value". A tournament
+/// or elite count is checked against the population once every flag is read.
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 
 /// The --help text, with the accepted ranges and the defaults.

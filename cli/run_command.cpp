@@ -36,6 +36,13 @@ std::string PoseJson(const ArmPose& p) {
     return buffer;
 }
 
+// {"encoding":"binary","selection":"roulette","elitism":0,"crossover":"one-point","mutation":"bit-flip"}:
+// the spellings the flags take, the elite count as a number. The spellings need no escaping.
+std::string AlgorithmJson(const Algorithm& a) {
+    return "{\"encoding\":\"" + EncodingName(a) + "\",\"selection\":\"" + SelectionName(a) + "\",\"elitism\":" +
+           ElitismName(a) + ",\"crossover\":\"" + CrossoverName(a) + "\",\"mutation\":\"" + MutationName(a) + "\"}";
+}
+
 std::string FilePath(const std::string& directory, const char* name) {
     if (directory.empty()) return name;
     return directory.back() == '/' ? directory + name : directory + "/" + name;
@@ -126,7 +133,7 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
         }
     }
 
-    const RunSetup setup{o.params, GeometryFor(o.targetX, o.targetY), o.seed ? *o.seed : FreshSeed()};
+    const RunSetup setup{o.params, GeometryFor(o.targetX, o.targetY), o.seed ? *o.seed : FreshSeed(), o.algorithm};
     const Geometry& geometry = setup.geometry;
     InstallStopSignals();
     ProgressBar bar(!o.quiet);
@@ -164,28 +171,31 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
         std::printf("{\"seed\":%u,\"population\":%d,\"generations\":%d,\"crossover\":%s,\"mutation\":%s,"
                     "\"target\":[%d,%d],\"error\":%s,\"currentPose\":%s,\"elitePose\":%s,\"eliteFitness\":%s,"
                     "\"optimum\":{\"pose\":%s,\"distance\":%s,\"fitness\":%s},\"eliteDistance\":%s,\"gap\":%s,"
-                    "\"reachedOptimum\":%s}\n",
+                    "\"reachedOptimum\":%s,\"algorithm\":%s}\n",
                     report.seed, o.params.populationSize, o.params.generationCount, ExactText(o.params.crossoverRate).c_str(),
                     ExactText(o.params.mutationProbability).c_str(), o.targetX, o.targetY, ExactText(lastError).c_str(),
                     PoseJson(outcome.currentPose).c_str(), PoseJson(outcome.elitePose).c_str(),
                     ExactText(outcome.eliteFitness).c_str(), PoseJson(optimum.pose).c_str(), ExactText(optimum.distance).c_str(),
                     ExactText(optimum.fitness).c_str(), ExactText(eliteDistance).c_str(),
                     ExactText(eliteDistance - optimum.distance).c_str(),
-                    outcome.eliteFitness == optimum.fitness ? "true" : "false");
+                    outcome.eliteFitness == optimum.fitness ? "true" : "false", AlgorithmJson(o.algorithm).c_str());
     } else if (!o.quiet) {
         const ArmPose& c = outcome.currentPose;
         const ArmPose& e = outcome.elitePose;
         std::printf("seed              %u\n"
-                    "generation        %d of %d (population %d, crossover %g, mutation %g)\n"
-                    "target            %d,%d (pixel %d,%d)\n"
+                    "generation        %d of %d (population %d, crossover %g, mutation %g)\n",
+                    report.seed, report.generationsRun, o.params.generationCount, o.params.populationSize,
+                    o.params.crossoverRate, o.params.mutationProbability);
+        // The classic algorithm's summary stays as it always was; any other is named in one line.
+        if (!o.algorithm.classic()) std::printf("algorithm         %s\n", AlgorithmSummary(o.algorithm).c_str());
+        std::printf("target            %d,%d (pixel %d,%d)\n"
                     "last error        %.6f px\n"
                     "current pose      %d, %d, %d\n"
                     "elite pose        %d, %d, %d\n"
                     "elite fitness     %.6f (error %.6f px)\n"
                     "results           %s\n"
                     "fitness           %s\n",
-                    report.seed, report.generationsRun, o.params.generationCount, o.params.populationSize,
-                    o.params.crossoverRate, o.params.mutationProbability, o.targetX, o.targetY, geometry.targetX,
+                    o.targetX, o.targetY, geometry.targetX,
                     geometry.targetY, lastError, c.a1, c.a2, c.a3, e.a1, e.a2, e.a3, outcome.eliteFitness,
                     TipDistance(geometry, e), FilePath(o.outputDirectory, "results.csv").c_str(),
                     FilePath(o.outputDirectory, "fitness.csv").c_str());

@@ -1,6 +1,7 @@
 #include "ga/genetic.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 
@@ -135,40 +136,87 @@ void Reproduce(const Geometry& geometry, int populationSize, double crossoverRat
     CopyPopulation(scratch.next, population, n);
 }
 
+namespace {
+
+// Sorts order[begin..end), indices in index order, by their keys, a tie to the lower index: by
+// insertion when small, else spread over 256 buckets of its own keys' range (through spare) and each
+// of those sorted the same way. A range of equal keys is already in order and is left as it is.
+void SortBucket(const std::uint64_t* keys, std::uint16_t* order, std::uint16_t* spare, std::uint32_t begin,
+                std::uint32_t end) {
+    if (end - begin <= 32) {
+        for (std::uint32_t j = begin + 1; j < end; ++j) {
+            const std::uint16_t index = order[j];
+            std::uint32_t at = j;
+            for (; at > begin && keys[order[at - 1]] > keys[index]; --at) order[at] = order[at - 1];
+            order[at] = index;
+        }
+        return;
+    }
+    std::uint64_t low = ~std::uint64_t{0}, high = 0;
+    for (std::uint32_t j = begin; j < end; ++j) {
+        low = std::min(low, keys[order[j]]);
+        high = std::max(high, keys[order[j]]);
+    }
+    if (low == high) return;
+    const int shift = std::max(0, static_cast<int>(std::bit_width(high - low)) - 8);
+    std::uint32_t start[257] = {};
+    for (std::uint32_t j = begin; j < end; ++j) ++start[((keys[order[j]] - low) >> shift) + 1];
+    start[0] = begin;
+    for (int b = 0; b < 256; ++b) start[b + 1] += start[b];
+    for (std::uint32_t j = begin; j < end; ++j) spare[start[(keys[order[j]] - low) >> shift]++] = order[j];
+    std::memcpy(order + begin, spare + begin, (end - begin) * sizeof(std::uint16_t));
+    std::uint32_t from = begin;
+    for (int b = 0; b < 256; ++b) {
+        SortBucket(keys, order, spare, from, start[b]);
+        from = start[b];
+    }
+}
+
+}  // namespace
+
 void RankByFitness(const double* fitness, int populationSize, ReproductionScratch& scratch) {
-    // A positive double's bits order as its value; their complement orders highest first. Least
-    // significant byte first, each pass stable, so equal values keep their index order. Passes in
-    // which every key has the same byte (the exponent's, mostly) change nothing and are skipped.
-    const auto n = static_cast<std::size_t>(populationSize);
+    // A positive double's bits order as its value, so their complement orders highest first, and
+    // (key, index) orders as the rank does. One counting pass spreads the indices, in index order,
+    // over 4096 buckets of the keys' range (their leading bits); each bucket is then sorted on its
+    // own (SortBucket). No double is compared, and a generation costs about two passes.
+    const int n = populationSize;
     std::uint64_t* keys = scratch.keys.data();
-    std::uint64_t* keysOut = scratch.keysSpare.data();
     std::uint16_t* order = scratch.order.data();
-    std::uint16_t* orderOut = scratch.orderSpare.data();
-    for (std::size_t i = 0; i < n; ++i) {
+    std::uint64_t low = ~std::uint64_t{0}, high = 0;
+    for (int i = 0; i < n; ++i) {
         std::uint64_t bits;
         std::memcpy(&bits, &fitness[i], sizeof bits);
         keys[i] = ~bits;
-        order[i] = static_cast<std::uint16_t>(i);
+        low = std::min(low, keys[i]);
+        high = std::max(high, keys[i]);
     }
-    for (int shift = 0; shift < 64; shift += 8) {
-        std::size_t count[256] = {};
-        for (std::size_t i = 0; i < n; ++i) ++count[(keys[i] >> shift) & 0xFF];
-        if (count[(keys[0] >> shift) & 0xFF] == n) continue;
-        std::size_t start = 0;
-        for (std::size_t& c : count) {
-            const std::size_t here = c;
-            c = start;
-            start += here;
-        }
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::size_t at = count[(keys[i] >> shift) & 0xFF]++;
-            keysOut[at] = keys[i];
-            orderOut[at] = order[i];
-        }
-        std::swap(keys, keysOut);
-        std::swap(order, orderOut);
+    constexpr int kBucketBits = 12;
+    const std::uint64_t range = high - low;
+    const int shift = std::max(0, static_cast<int>(std::bit_width(range)) - kBucketBits);
+    std::uint32_t start[(1 << kBucketBits) + 1] = {};
+    for (int i = 0; i < n; ++i) ++start[((keys[i] - low) >> shift) + 1];
+    for (int b = 0; b < (1 << kBucketBits); ++b) start[b + 1] += start[b];
+    // start[b] is now where bucket b begins; once filled, where it ends.
+    std::uint32_t* fill = start;
+    for (int i = 0; i < n; ++i) order[fill[(keys[i] - low) >> shift]++] = static_cast<std::uint16_t>(i);
+    std::uint32_t begin = 0;
+    for (int b = 0; b < (1 << kBucketBits); ++b) {
+        SortBucket(keys, order, scratch.orderSpare.data(), begin, fill[b]);
+        begin = fill[b];
     }
-    if (order != scratch.order.data()) std::memcpy(scratch.order.data(), order, n * sizeof(std::uint16_t));
+}
+
+void FittestFirst(const double* fitness, int populationSize, int count, ReproductionScratch& scratch) {
+    // The count fittest so far, in rank order; a later index only enters by being strictly fitter.
+    std::uint16_t* top = scratch.order.data();
+    int size = 0;
+    for (int i = 0; i < populationSize; ++i) {
+        const double f = fitness[i];
+        if (size == count && !(f > fitness[top[size - 1]])) continue;
+        int at = size < count ? size++ : size - 1;
+        for (; at > 0 && f > fitness[top[at - 1]]; --at) top[at] = top[at - 1];
+        top[at] = static_cast<std::uint16_t>(i);
+    }
 }
 
 std::uint32_t DrawCrossoverMask(CrossoverOperator crossover, CrtRandom& rng) {
@@ -202,7 +250,8 @@ void ReproduceWith(const Algorithm& algorithm, int populationSize, double crosso
                    Population& population, ReproductionScratch& scratch, CrtRandom& rng) {
     const int n = populationSize;
     const int elites = algorithm.elitism;
-    if (elites > 0 || algorithm.selection == Selection::rank) RankByFitness(fitness, n, scratch);
+    if (algorithm.selection == Selection::rank || elites > kFittestFirstMaxCount) RankByFitness(fitness, n, scratch);
+    else if (elites > 0) FittestFirst(fitness, n, elites, scratch);
     double* prefix = scratch.prefix.data();
     double total = 0.0;
     if (algorithm.selection == Selection::rank) {

@@ -21,9 +21,9 @@ struct ReproductionScratch {
     bool evaluated = false;
     /// For a large population, the index every one of the 32768 draws selects (FillRouletteTable).
     std::array<std::uint16_t, kRandMax + 1> wheel{};
-    /// Rank order and its sort's keys, for rank selection and elitism (RankByFitness).
+    /// Rank order and its sort's keys, for rank selection and elitism (RankByFitness, FittestFirst).
     std::array<std::uint16_t, kMaxPopulation> order{}, orderSpare{};
-    std::array<std::uint64_t, kMaxPopulation> keys{}, keysSpare{};
+    std::array<std::uint64_t, kMaxPopulation> keys{};
 };
 
 /// Smallest population whose reproduction reads its selections from a table of all 32768 draws:
@@ -75,10 +75,17 @@ void Reproduce(const Geometry& geometry, int populationSize, double crossoverRat
 
 // ---------------------------------------------------------------- the operator choices
 
-/// The population's indices 0..populationSize-1 by fitness, highest first, a tie to the lower index,
-/// into scratch.order (scratch.order[p] is the index at rank p). A stable radix sort of the
-/// fitness values' bits: no comparison of doubles, O(populationSize).
+/// The population's indices 0..populationSize-1 by fitness (each in (0, 1]), highest first, a tie
+/// to the lower index, into scratch.order (scratch.order[p] is the index at rank p). Sorts the
+/// fitness values' bits: one bucket pass over their range, then each bucket on its own.
 void RankByFitness(const double* fitness, int populationSize, ReproductionScratch& scratch);
+
+/// Largest elite count that FittestFirst picks; more elites take the whole rank order.
+inline constexpr int kFittestFirstMaxCount = 64;
+
+/// The first count (1..kFittestFirstMaxCount, at most populationSize) of RankByFitness's order, into
+/// scratch.order[0..count-1], by one pass that keeps the fittest so far.
+void FittestFirst(const double* fitness, int populationSize, int count, ReproductionScratch& scratch);
 
 /// The exchange mask of one crossover, drawn as the operator draws it (see CrossoverOperator).
 std::uint32_t DrawCrossoverMask(CrossoverOperator crossover, CrtRandom& rng);

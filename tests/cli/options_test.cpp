@@ -94,7 +94,27 @@ INSTANTIATE_TEST_SUITE_P(
                     BadArgument{{"--output-dir="}, "--output-dir"},
                     BadArgument{{"--json=1"}, "--json takes no value"},
                     BadArgument{{"--populaton", "5"}, "unknown argument '--populaton'"},
+                    BadArgument{{"--encoding", "Gray"}, "--encoding: encoding 'Gray' is not one of binary, gray"},
+                    BadArgument{{"--selection=best"}, "--selection: selection 'best' is not one of roulette, tournament:K"},
+                    BadArgument{{"--selection", "tournament:3", "--population", "2"},
+                                "--selection: tournament size 3 is outside 2..2 (the population)"},
+                    BadArgument{{"--elitism", "20"}, "--elitism: elitism 20 is outside 0..19 (the population less one)"},
+                    BadArgument{{"--elitism", "x\x01"}, "--elitism: elitism 'x\\x01' is not a whole number 0..9999"},
+                    BadArgument{{"--crossover-operator", "1-point"},
+                                "--crossover-operator: crossover operator '1-point' is not one of one-point, two-point, uniform"},
+                    BadArgument{{"--mutation-operator", "creep:129"}, "--mutation-operator: creep step 129 is outside 1..128"},
+                    BadArgument{{"--mutation-operator"}, "--mutation-operator needs a value"},
                     BadArgument{{"stray"}, "unknown argument 'stray'"}));
+
+TEST(CliOptions, OperatorFlagsFillTheAlgorithmWhateverTheOrder) {
+    const auto r = ParseCommandLine({"--elitism=9", "--selection", "rank", "--crossover-operator=two-point",
+                                     "--mutation-operator", "creep:128", "--encoding=gray", "--population", "10"});
+    ASSERT_TRUE(r.ok()) << r.error;
+    const kelvora::Algorithm want{kelvora::Encoding::gray, kelvora::Selection::rank, 2, 9,
+                                  kelvora::CrossoverOperator::twoPoint, kelvora::MutationOperator::creep, 128};
+    EXPECT_TRUE(r.options.algorithm == want) << kelvora::AlgorithmSummary(r.options.algorithm);
+    EXPECT_TRUE(ParseCommandLine({}).options.algorithm.classic());
+}
 
 TEST(CliOptions, FirstBadFlagIsTheOneReported) {
     const auto r = ParseCommandLine({"--crossover", "0", "--population", "0"});

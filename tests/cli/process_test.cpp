@@ -193,6 +193,42 @@ TEST_F(CliProcess, SummaryNamesTheTargetPixelAndTheFiles) {
     EXPECT_NE(o.out.find("seed              3"), std::string::npos) << o.out;
     EXPECT_NE(o.out.find("results.csv"), std::string::npos);
     EXPECT_NE(o.out.find("fitness.csv"), std::string::npos);
+    EXPECT_EQ(o.out.find("algorithm"), std::string::npos) << "the classic summary is as it always was";
+}
+
+// The five operator flags reach the run (its files are the library's run with those choices, and
+// inspect accepts them: results.csv holds angles), the JSON and the summary's one extra line.
+TEST_F(CliProcess, OperatorFlagsReachTheRunTheJsonAndTheSummary) {
+    const std::vector<std::string> args{"--seed", "5", "--population", "30", "--generations", "20",
+                                        "--target=-50,20", "--encoding", "gray", "--selection=tournament:3",
+                                        "--elitism", "2", "--crossover-operator", "uniform",
+                                        "--mutation-operator=creep:4"};
+    std::vector<std::string> json = args;
+    json.push_back("--json");
+    const Outcome o = RunCli(dir_, json);
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::string tail = R"(,"algorithm":{"encoding":"gray","selection":"tournament:3","elitism":2,)"
+                             R"("crossover":"uniform","mutation":"creep:4"}})" "\n";
+    ASSERT_GE(o.out.size(), tail.size());
+    EXPECT_EQ(o.out.substr(o.out.size() - tail.size()), tail) << o.out;
+
+    const fs::path library = dir_ / "library";
+    fs::create_directories(library);
+    kelvora::Algorithm algorithm{kelvora::Encoding::gray, kelvora::Selection::tournament, 3, 2,
+                                 kelvora::CrossoverOperator::uniform, kelvora::MutationOperator::creep, 4};
+    const kelvora::RunSetup setup{{30, 20, 0.5, 0.1}, kelvora::GeometryFor(-50, 20), 5, algorithm};
+    ASSERT_TRUE(kelvora::RunWithFiles(setup, library.c_str()).filesComplete());
+    EXPECT_TRUE(ReadFile(dir_ / "results.csv") == ReadFile(library / "results.csv"));
+    EXPECT_EQ(ReadFile(dir_ / "fitness.csv"), ReadFile(library / "fitness.csv"));
+    EXPECT_EQ(RunCli(dir_, {"inspect", "results.csv"}).status, 0);
+
+    const Outcome summary = RunCli(dir_, args);
+    ASSERT_EQ(summary.status, 0) << summary.err;
+    EXPECT_NE(summary.out.find("(population 30, crossover 0.5, mutation 0.1)\n"
+                               "algorithm         gray, tournament:3, elitism 2, uniform, creep:4\n"
+                               "target "),
+              std::string::npos)
+        << summary.out;
 }
 
 TEST_F(CliProcess, QuietPrintsNothingAndStillWrites) {
@@ -207,7 +243,8 @@ TEST_F(CliProcess, BadInputExitsTwoAndTouchesNoFile) {
     std::ofstream(dir_ / "results.csv") << "keep me";
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--population", "12abc"}, {"--crossover", "nan"}, {"--mutation", "1e999"},
-          {"--target", "0,200"}, {"--seed", "-3"}, {"--bogus"}, {"--output-dir", "no/such/dir"}}) {
+          {"--target", "0,200"}, {"--seed", "-3"}, {"--bogus"}, {"--output-dir", "no/such/dir"},
+          {"--selection", "tournament:21"}, {"--elitism=20"}, {"--encoding", "grey"}}) {
         const Outcome o = RunCli(dir_, args);
         EXPECT_EQ(o.status, 2) << args[0];
         EXPECT_EQ(o.out, "");
@@ -346,7 +383,7 @@ TEST_F(CliProcess, RunJsonTellsTheGapToTheOptimum) {
         const double eliteDistance = JsonNumber(o.out, "eliteDistance");
         EXPECT_EQ(JsonNumber(o.out, "gap"), eliteDistance - best.distance);
         EXPECT_NEAR(eliteFitness, 1.0 / (eliteDistance + 1.0), 1e-15);
-        const bool reached = o.out.find("\"reachedOptimum\":true}") != std::string::npos;
+        const bool reached = o.out.find("\"reachedOptimum\":true,") != std::string::npos;
         EXPECT_EQ(reached, eliteFitness == best.fitness) << o.out;
         EXPECT_EQ(reached, population == 1000) << "the long run was expected to reach it: " << o.out;
     }

@@ -478,3 +478,44 @@ TEST(CopyPopulation, CopiesOnlyTheCountedChromosomes) {
 
 }  // namespace
 }  // namespace kelvora
+
+namespace kelvora {
+namespace {
+
+// Whole runs seldom show the order of equal fitness values (equal values are mostly equal
+// chromosomes), so the rank order is checked against a stable sort here: few distinct values (large
+// groups of ties), many (every bucket of the sort used), one, and every elite count of the one-pass pick.
+struct RankRow {
+    int population;
+    int distinct;  ///< how many distinct fitness values the population draws from
+};
+
+class RankOrder : public ::testing::TestWithParam<RankRow> {};
+
+TEST_P(RankOrder, IsAStableSortFittestFirstAndTheElitesItsHead) {
+    const auto [n, distinct] = GetParam();
+    std::mt19937 random(static_cast<unsigned>(n * 31 + distinct));
+    std::vector<double> values(static_cast<std::size_t>(distinct));
+    for (double& v : values) v = 1.0 / (1.0 + static_cast<double>(random() % 4000000) / 10000.0);
+    std::vector<double> fitness(static_cast<std::size_t>(n));
+    for (double& f : fitness) f = values[random() % values.size()];
+    std::vector<int> expected(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) expected[static_cast<std::size_t>(i)] = i;
+    std::stable_sort(expected.begin(), expected.end(), [&fitness](int a, int b) { return fitness[a] > fitness[b]; });
+
+    const auto scratch = std::make_unique<ReproductionScratch>();
+    RankByFitness(fitness.data(), n, *scratch);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), scratch->order.begin()));
+    for (int count = 1; count <= std::min(n - 1, kFittestFirstMaxCount); ++count) {
+        FittestFirst(fitness.data(), n, count, *scratch);
+        ASSERT_TRUE(std::equal(expected.begin(), expected.begin() + count, scratch->order.begin())) << count;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, RankOrder,
+                         ::testing::Values(RankRow{1, 1}, RankRow{2, 1}, RankRow{2, 2}, RankRow{70, 3},
+                                           RankRow{10000, 1}, RankRow{10000, 5}, RankRow{10000, 300},
+                                           RankRow{10000, 1000000}, RankRow{4097, 4097}));
+
+}  // namespace
+}  // namespace kelvora

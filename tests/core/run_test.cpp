@@ -62,14 +62,15 @@ struct Finished {
 
 std::unique_ptr<Finished> RunOnce(const SolverParams& params, std::uint32_t seed, int targetX = 368, int targetY = 40,
                                   const char* directory = nullptr, LineWriter writer = nullptr,
-                                  const std::atomic<bool>* stop = nullptr, std::function<void(int)> after = {}) {
+                                  const std::atomic<bool>* stop = nullptr, std::function<void(int)> after = {},
+                                  const Algorithm& algorithm = {}) {
     auto run = std::make_unique<Finished>();
     run->geometry = MakeGeometry(targetX, targetY);
     run->recorder.after = std::move(after);
     ResultWriter files(FlushMode::line, writer);
     RunObserver* observers[] = {&run->recorder};
     const auto buffers = std::make_unique<RunBuffers>();
-    run->report = RunWithFiles({params, run->geometry, seed}, files, directory ? directory : run->dir.c_str(), observers,
+    run->report = RunWithFiles({params, run->geometry, seed, algorithm}, files, directory ? directory : run->dir.c_str(), observers,
                                *buffers, stop, &run->outcome);
     return run;
 }
@@ -144,7 +145,23 @@ struct RunCase {
     SolverParams params;
     std::uint32_t seed;
     int targetX, targetY;
+    Algorithm algorithm = {};
 };
+
+// The operator choices of the rows below.
+constexpr Algorithm kGray{.encoding = Encoding::gray};
+constexpr Algorithm kRank{.selection = Selection::rank};
+constexpr Algorithm kTwoPoint{.crossover = CrossoverOperator::twoPoint};
+constexpr Algorithm kUniform{.crossover = CrossoverOperator::uniform};
+constexpr Algorithm Tournament(int k) { return {.selection = Selection::tournament, .tournamentSize = k}; }
+constexpr Algorithm Elites(int e) { return {.elitism = e}; }
+constexpr Algorithm Creep(int s, Encoding encoding = Encoding::binary) {
+    return {.encoding = encoding, .mutation = MutationOperator::creep, .creepStep = s};
+}
+constexpr Algorithm kAllTogether{Encoding::gray, Selection::tournament, 3, 2, CrossoverOperator::uniform,
+                                 MutationOperator::creep, 4};
+constexpr Algorithm kAllWithRank{Encoding::gray, Selection::rank, 2, 1, CrossoverOperator::twoPoint,
+                                 MutationOperator::creep, 128};
 
 void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 
@@ -152,8 +169,9 @@ class RunMatchesThePlainAlgorithm : public ::testing::TestWithParam<RunCase> {};
 
 TEST_P(RunMatchesThePlainAlgorithm, ByteForByte) {
     const RunCase& c = GetParam();
-    const auto run = RunOnce(c.params, c.seed, c.targetX, c.targetY);
-    const reference::RunOutcome expected = reference::Run({300, 220, c.targetX, c.targetY}, c.params, c.seed);
+    const auto run = RunOnce(c.params, c.seed, c.targetX, c.targetY, nullptr, nullptr, nullptr, {}, c.algorithm);
+    const reference::RunOutcome expected =
+        reference::Run({300, 220, c.targetX, c.targetY}, c.params, c.seed, c.algorithm);
 
     EXPECT_TRUE(run->results() == expected.results) << "results.csv differs";
     EXPECT_EQ(run->fitness(), expected.fitness);
@@ -181,7 +199,45 @@ INSTANTIATE_TEST_SUITE_P(
                       RunCase{"FarCornerOutOfReach", {30, 40, 0.5, 0.1}, 10, 101, 419},
                       RunCase{"TargetOnTheBase", {30, 40, 0.5, 0.1}, 11, 300, 220},
                       RunCase{"LargestSeed", {40, 20, 0.001, 0.02}, 4294967295u, 499, 21},
-                      RunCase{"ThousandChromosomes", {1000, 8, 0.7, 0.01}, 12, 380, 100}),
+                      RunCase{"ThousandChromosomes", {1000, 8, 0.7, 0.01}, 12, 380, 100},
+                      // Each operator choice alone, over two seeds.
+                      RunCase{"Gray", {20, 100, 0.5, 0.1}, 1, 368, 40, kGray},
+                      RunCase{"GrayOtherSeed", {20, 60, 0.5, 0.1}, 31, 200, 300, kGray},
+                      RunCase{"TournamentOfThree", {20, 100, 0.5, 0.1}, 1, 368, 40, Tournament(3)},
+                      RunCase{"TournamentOfThreeOtherSeed", {33, 40, 0.8, 0.05}, 32, 250, 120, Tournament(3)},
+                      RunCase{"Rank", {20, 100, 0.5, 0.1}, 1, 368, 40, kRank},
+                      RunCase{"RankOtherSeed", {33, 40, 0.8, 0.05}, 33, 250, 120, kRank},
+                      RunCase{"OneElite", {20, 100, 0.5, 0.1}, 1, 368, 40, Elites(1)},
+                      RunCase{"FiveElitesFullCrossover", {21, 40, 1.0, 0.3}, 34, 310, 210, Elites(5)},
+                      RunCase{"TwoPoint", {20, 100, 0.5, 0.1}, 1, 368, 40, kTwoPoint},
+                      RunCase{"TwoPointOtherSeed", {33, 40, 1.0, 0.05}, 35, 250, 120, kTwoPoint},
+                      RunCase{"Uniform", {20, 100, 0.5, 0.1}, 1, 368, 40, kUniform},
+                      RunCase{"UniformOtherSeed", {33, 40, 1.0, 0.05}, 36, 250, 120, kUniform},
+                      RunCase{"CreepFour", {20, 100, 0.5, 0.1}, 1, 368, 40, Creep(4)},
+                      RunCase{"CreepLargestStepEveryGene", {15, 30, 0.5, 1.0}, 37, 150, 150, Creep(128)},
+                      // Combinations and the edges of the counts.
+                      RunCase{"GrayCreep", {20, 100, 0.5, 0.1}, 1, 368, 40, Creep(4, Encoding::gray)},
+                      RunCase{"GrayCreepStepOneEveryGene", {9, 40, 0.7, 1.0}, 38, 101, 419, Creep(1, Encoding::gray)},
+                      RunCase{"AllTogether", {20, 100, 0.5, 0.1}, 1, 368, 40, kAllTogether},
+                      RunCase{"AllTogetherOtherSeed", {40, 30, 0.9, 0.2}, 4294967295u, 300, 220, kAllTogether},
+                      RunCase{"AllWithRank", {25, 40, 0.6, 0.1}, 39, 368, 40, kAllWithRank},
+                      RunCase{"PopulationOneGrayCreep", {1, 40, 1.0, 0.5}, 40, 368, 40, Creep(2, Encoding::gray)},
+                      RunCase{"PopulationTwoTournamentOfTwo", {2, 60, 1.0, 0.1}, 41, 368, 40, Tournament(2)},
+                      RunCase{"PopulationTwoOneEliteRank", {2, 60, 1.0, 0.5}, 42, 368, 40,
+                              {.selection = Selection::rank, .elitism = 1}},
+                      RunCase{"PopulationTwoAllTogether", {2, 60, 1.0, 0.3}, 43, 368, 40,
+                              {Encoding::gray, Selection::tournament, 2, 1, CrossoverOperator::twoPoint,
+                               MutationOperator::creep, 3}},
+                      RunCase{"ThreeRankNoPairs", {3, 50, 0.3, 0.2}, 44, 400, 220, kRank},
+                      RunCase{"ElitesAllButOne", {7, 40, 1.0, 0.5}, 45, 368, 40, Elites(6)},
+                      RunCase{"TournamentOfTheWholePopulation", {5, 40, 1.0, 0.2}, 46, 368, 40, Tournament(5)},
+                      RunCase{"RankFromTheWheelTable", {2500, 3, 0.5, 0.05}, 47, 368, 40,
+                              {.selection = Selection::rank, .elitism = 3}},
+                      RunCase{"AllTogetherLarge", {2500, 3, 0.6, 0.05}, 48, 368, 40, kAllTogether},
+                      // Converging populations: many equal fitness values, large groups of ties.
+                      RunCase{"RankConverging", {1000, 25, 0.9, 0.01}, 49, 368, 40, kRank},
+                      RunCase{"ManyElitesConverging", {1000, 25, 0.5, 0.01}, 50, 250, 120, Elites(100)},
+                      RunCase{"SixtyFourElites", {300, 20, 0.5, 0.05}, 51, 250, 120, Elites(64)}),
     [](const ::testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
 
 TEST(RunSolver, TheSameSeedGivesTheSameFilesPosesAndErrors) {

@@ -3,7 +3,9 @@
 // cosine per call, the roulette as a linear scan of a fitness table built afresh each step,
 // crossover gene by gene, and both files formatted with iostreams. The solver's tables, binary
 // search, fitness cache and hand-made formatting must give exactly its bytes; the benchmark times
-// one of its generations as the baseline.
+// one of its generations as the baseline. The operator choices are written out the same way from
+// their definitions: Gray decoding bit by bit, the rank order by a stable sort, exchange masks
+// built bit by bit and applied gene by gene.
 
 #include <cstdint>
 #include <ostream>
@@ -28,10 +30,18 @@ TipPoint Tip(const Geometry& geometry, int a1, int a2, int a3);
 double Distance(const Geometry& geometry, int a1, int a2, int a3);
 double Fitness(const Geometry& geometry, const Chromosome& c);
 
+/// The angle a gene byte holds under encoding: the byte itself, or its Gray decoding (each bit of
+/// the angle is the angle's next higher bit XOR the byte's own bit).
+int AngleOf(Encoding encoding, int gene);
+
+/// The gene byte that holds angle (0..255) under encoding.
+int GeneOf(Encoding encoding, int angle);
+
 /// The generation loop of one run, one step at a time; results.csv lines go to the given stream.
 class Search {
 public:
-    Search(const Geometry& geometry, const SolverParams& params, std::uint32_t seed, std::ostream& results);
+    Search(const Geometry& geometry, const SolverParams& params, std::uint32_t seed, std::ostream& results,
+           const Algorithm& algorithm = {});
 
     /// Reproduces, mutates, evaluates and logs the next generation; returns its error.
     double Step();
@@ -50,9 +60,13 @@ public:
 
 private:
     int Select(const std::vector<double>& fitness, double total);
+    int SelectParent(const std::vector<double>& fitness, double total, const std::vector<double>& weights);
+    Chromosome Angles(const Chromosome& c) const;
+    std::uint32_t ExchangeMask();
 
     Geometry geometry_;
     SolverParams params_;
+    Algorithm algorithm_;
     CrtRandom rng_;
     std::ostream& results_;
     std::vector<Chromosome> population_;
@@ -76,6 +90,6 @@ struct RunOutcome {
     double eliteFitness = 0.0;
 };
 
-RunOutcome Run(const Geometry& geometry, const SolverParams& params, std::uint32_t seed);
+RunOutcome Run(const Geometry& geometry, const SolverParams& params, std::uint32_t seed, const Algorithm& algorithm = {});
 
 }  // namespace kelvora::reference
