@@ -110,7 +110,7 @@ TEST(CliOptions, OperatorFlagsFillTheAlgorithmWhateverTheOrder) {
     const auto r = ParseCommandLine({"--elitism=9", "--selection", "rank", "--crossover-operator=two-point",
                                      "--mutation-operator", "creep:128", "--encoding=gray", "--population", "10"});
     ASSERT_TRUE(r.ok()) << r.error;
-    const kelvora::Algorithm want{kelvora::Encoding::gray, kelvora::Selection::rank, 2, 9,
+    const kelvora::Algorithm want{kelvora::Method::geneticAlgorithm, kelvora::Encoding::gray, kelvora::Selection::rank, 2, 9,
                                   kelvora::CrossoverOperator::twoPoint, kelvora::MutationOperator::creep, 128};
     EXPECT_TRUE(r.options.algorithm == want) << kelvora::AlgorithmSummary(r.options.algorithm);
     EXPECT_TRUE(ParseCommandLine({}).options.algorithm.classic());

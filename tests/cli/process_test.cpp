@@ -214,7 +214,7 @@ TEST_F(CliProcess, OperatorFlagsReachTheRunTheJsonAndTheSummary) {
 
     const fs::path library = dir_ / "library";
     fs::create_directories(library);
-    kelvora::Algorithm algorithm{kelvora::Encoding::gray, kelvora::Selection::tournament, 3, 2,
+    kelvora::Algorithm algorithm{kelvora::Method::geneticAlgorithm, kelvora::Encoding::gray, kelvora::Selection::tournament, 3, 2,
                                  kelvora::CrossoverOperator::uniform, kelvora::MutationOperator::creep, 4};
     const kelvora::RunSetup setup{{30, 20, 0.5, 0.1}, kelvora::GeometryFor(-50, 20), 5, algorithm};
     ASSERT_TRUE(kelvora::RunWithFiles(setup, library.c_str()).filesComplete());

@@ -158,9 +158,9 @@ constexpr Algorithm Elites(int e) { return {.elitism = e}; }
 constexpr Algorithm Creep(int s, Encoding encoding = Encoding::binary) {
     return {.encoding = encoding, .mutation = MutationOperator::creep, .creepStep = s};
 }
-constexpr Algorithm kAllTogether{Encoding::gray, Selection::tournament, 3, 2, CrossoverOperator::uniform,
+constexpr Algorithm kAllTogether{Method::geneticAlgorithm, Encoding::gray, Selection::tournament, 3, 2, CrossoverOperator::uniform,
                                  MutationOperator::creep, 4};
-constexpr Algorithm kAllWithRank{Encoding::gray, Selection::rank, 2, 1, CrossoverOperator::twoPoint,
+constexpr Algorithm kAllWithRank{Method::geneticAlgorithm, Encoding::gray, Selection::rank, 2, 1, CrossoverOperator::twoPoint,
                                  MutationOperator::creep, 128};
 
 void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
@@ -226,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RunCase{"PopulationTwoOneEliteRank", {2, 60, 1.0, 0.5}, 42, 368, 40,
                               {.selection = Selection::rank, .elitism = 1}},
                       RunCase{"PopulationTwoAllTogether", {2, 60, 1.0, 0.3}, 43, 368, 40,
-                              {Encoding::gray, Selection::tournament, 2, 1, CrossoverOperator::twoPoint,
+                              {Method::geneticAlgorithm, Encoding::gray, Selection::tournament, 2, 1, CrossoverOperator::twoPoint,
                                MutationOperator::creep, 3}},
                       RunCase{"ThreeRankNoPairs", {3, 50, 0.3, 0.2}, 44, 400, 220, kRank},
                       RunCase{"ElitesAllButOne", {7, 40, 1.0, 0.5}, 45, 368, 40, Elites(6)},
