@@ -237,7 +237,10 @@ INSTANTIATE_TEST_SUITE_P(
                       // Converging populations: many equal fitness values, large groups of ties.
                       RunCase{"RankConverging", {1000, 25, 0.9, 0.01}, 49, 368, 40, kRank},
                       RunCase{"ManyElitesConverging", {1000, 25, 0.5, 0.01}, 50, 250, 120, Elites(100)},
-                      RunCase{"SixtyFourElites", {300, 20, 0.5, 0.05}, 51, 250, 120, Elites(64)}),
+                      RunCase{"SixtyFourElites", {300, 20, 0.5, 0.05}, 51, 250, 120, Elites(64)},
+                      RunCase{"RandomSearch", {20, 100, 0.5, 0.1}, 1, 368, 40, {Method::randomSearch}},
+                      RunCase{"RandomSearchIgnoresTheOperators", {7, 30, 1.0, 1.0}, 52, 250, 120,
+                              {Method::randomSearch, Encoding::gray, Selection::rank, 2, 3}}),
     [](const ::testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
 
 TEST(RunSolver, TheSameSeedGivesTheSameFilesPosesAndErrors) {

@@ -84,7 +84,9 @@ Search::Search(const Geometry& geometry, const SolverParams& params, std::uint32
 
 Chromosome Search::Angles(const Chromosome& c) const {
     Chromosome angles;
-    for (int k = 0; k < 3; ++k) angles.gene[k] = static_cast<std::uint8_t>(AngleOf(algorithm_.encoding, c.gene[k]));
+    // Random search has no encoding of its own: its genes are the angles.
+    const Encoding encoding = algorithm_.method == Method::randomSearch ? Encoding::binary : algorithm_.encoding;
+    for (int k = 0; k < 3; ++k) angles.gene[k] = static_cast<std::uint8_t>(AngleOf(encoding, c.gene[k]));
     return angles;
 }
 
@@ -217,8 +219,15 @@ void Search::Evaluate() {
 }
 
 double Search::Step() {
-    Reproduce();
-    Mutate();
+    if (algorithm_.method == Method::randomSearch) {
+        // Blind sampling: a whole new population, drawn as the first one was.
+        for (Chromosome& c : population_) {
+            for (std::uint8_t& g : c.gene) g = static_cast<std::uint8_t>(Rand(rng_) % 256);
+        }
+    } else {
+        Reproduce();
+        Mutate();
+    }
     Evaluate();
     return Distance(geometry_, currentPose_.a1, currentPose_.a2, currentPose_.a3);
 }
