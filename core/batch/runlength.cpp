@@ -25,16 +25,20 @@ std::vector<RunLengthPoint> RunLengthDistribution(const std::vector<int>& firstG
 }
 
 double ExpectedRunningTime(const std::vector<int>& firstGenerations, int generations, int population) {
-    if (firstGenerations.empty()) return std::numeric_limits<double>::quiet_NaN();
-    long double evaluations = 0;
-    long long successes = 0;
+    std::vector<int> successes;
     for (int g : firstGenerations) {
-        const bool success = g > 0 && g <= generations;
-        successes += success ? 1 : 0;
-        evaluations += static_cast<long double>(success ? g : generations) * population;
+        if (g > 0 && g <= generations) successes.push_back(g);
     }
-    if (successes == 0) return std::numeric_limits<double>::infinity();
-    return static_cast<double>(evaluations / successes);
+    return ExpectedRunningTime(static_cast<long long>(firstGenerations.size()), successes, generations, population);
+}
+
+double ExpectedRunningTime(long long runs, const std::vector<int>& successes, int generations, int population) {
+    if (runs <= 0) return std::numeric_limits<double>::quiet_NaN();
+    if (successes.empty()) return std::numeric_limits<double>::infinity();
+    const auto failures = runs - static_cast<long long>(successes.size());
+    long double evaluations = static_cast<long double>(failures) * generations * population;
+    for (int g : successes) evaluations += static_cast<long double>(g) * population;
+    return static_cast<double>(evaluations / static_cast<long double>(successes.size()));
 }
 
 }  // namespace kelvora

@@ -26,4 +26,8 @@ std::vector<RunLengthPoint> RunLengthDistribution(const std::vector<int>& firstG
 /// population), divided by the number of successes; +infinity when no run succeeded, NaN without runs.
 double ExpectedRunningTime(const std::vector<int>& firstGenerations, int generations, int population);
 
+/// The same from the successes alone: runs in all, and the first generation (1..generations) of each
+/// run that got there.
+double ExpectedRunningTime(long long runs, const std::vector<int>& successes, int generations, int population);
+
 }  // namespace kelvora

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -19,13 +20,14 @@
 #include <utility>
 
 #include "analysis/optimum.h"
+#include "batch/runlength.h"
 
 namespace kelvora {
 
 long long CombinationCount(const SweepPlan& plan) {
     long long n = 1;
-    for (std::size_t size : {plan.populations.size(), plan.generations.size(), plan.crossovers.size(),
-                             plan.mutations.size(), plan.targets.size(), plan.seeds.size()}) {
+    for (std::size_t size : {plan.algorithms.size(), plan.populations.size(), plan.generations.size(),
+                             plan.crossovers.size(), plan.mutations.size(), plan.targets.size(), plan.seeds.size()}) {
         if (size == 0) return 0;
         // Saturate rather than overflow: callers refuse anything near this anyway.
         if (n > (1LL << 62) / static_cast<long long>(size)) return 1LL << 62;
@@ -41,13 +43,14 @@ SweepCombination CombinationAt(const SweepPlan& plan, long long index) {
         index /= static_cast<long long>(size);
         return i;
     };
-    // Innermost first: seed, target, mutation, crossover, generations, population.
+    // Innermost first: seed, target, mutation, crossover, generations, population, algorithm.
     c.seed = plan.seeds[take(plan.seeds.size())];
     c.target = plan.targets[take(plan.targets.size())];
     c.params.mutationProbability = plan.mutations[take(plan.mutations.size())];
     c.params.crossoverRate = plan.crossovers[take(plan.crossovers.size())];
     c.params.generationCount = plan.generations[take(plan.generations.size())];
     c.params.populationSize = plan.populations[take(plan.populations.size())];
+    c.algorithm = plan.algorithms[take(plan.algorithms.size())];
     return c;
 }
 
@@ -91,7 +94,7 @@ SweepResult RunCombination(const SweepCombination& combination, double optimumDi
     result.combination = combination;
     result.improvements.reserve(32);
     const RunSetup setup{combination.params, GeometryFor(combination.target.x, combination.target.y),
-                         combination.seed};
+                         combination.seed, combination.algorithm};
     SweepStatistics statistics(result, epsilon);
     RunObserver* observers[] = {&statistics};
     RunOutcome outcome;
@@ -302,9 +305,12 @@ Quartiles QuartilesOfValues(std::vector<T>& values) {
     return q;
 }
 
-bool SameParams(const SolverParams& a, const SolverParams& b) {
+bool SameSet(const SweepGroupTally& g, const SweepCombination& c) {
+    const SolverParams& a = g.params;
+    const SolverParams& b = c.params;
     return a.populationSize == b.populationSize && a.generationCount == b.generationCount &&
-           a.crossoverRate == b.crossoverRate && a.mutationProbability == b.mutationProbability;
+           a.crossoverRate == b.crossoverRate && a.mutationProbability == b.mutationProbability &&
+           g.algorithm == c.algorithm;
 }
 
 }  // namespace
@@ -312,14 +318,14 @@ bool SameParams(const SolverParams& a, const SolverParams& b) {
 Quartiles QuartilesOf(std::vector<double> values) { return QuartilesOfValues(values); }
 
 void AddToTally(SweepTally& tally, const SweepResult& r) {
-    const SolverParams& params = r.combination.params;
+    const SweepCombination& c = r.combination;
     // Runs come grouped by parameter set in a sweep's order: the last set is nearly always the one.
-    auto it = !tally.groups.empty() && SameParams(tally.groups.back().params, params)
+    auto it = !tally.groups.empty() && SameSet(tally.groups.back(), c)
                   ? tally.groups.end() - 1
                   : std::find_if(tally.groups.begin(), tally.groups.end(),
-                                 [&](const SweepGroupTally& g) { return SameParams(g.params, params); });
+                                 [&](const SweepGroupTally& g) { return SameSet(g, c); });
     if (it == tally.groups.end()) {
-        tally.groups.push_back({params, 0, {}, {}});
+        tally.groups.push_back({c.params, c.algorithm, 0, {}, {}});
         it = tally.groups.end() - 1;
         if (tally.runsPerGroup > 0) it->distances.reserve(static_cast<std::size_t>(tally.runsPerGroup));
     }
@@ -333,7 +339,10 @@ std::vector<SweepSummaryRow> Summarise(SweepTally&& tally) {
     for (SweepGroupTally& g : tally.groups) {
         SweepSummaryRow row;
         row.params = g.params;
+        row.algorithm = g.algorithm;
         row.runs = static_cast<long long>(g.distances.size());
+        row.ertEvaluations =
+            ExpectedRunningTime(row.runs, g.firstWithin, g.params.generationCount, g.params.populationSize);
         row.reached = WilsonInterval(g.reached, row.runs);
         row.withinEpsilon = WilsonInterval(static_cast<long long>(g.firstWithin.size()), row.runs);
         row.eliteDistance = QuartilesOfValues(g.distances);

@@ -21,9 +21,12 @@ struct SweepTarget {
     friend bool operator==(const SweepTarget&, const SweepTarget&) = default;
 };
 
-/// What a sweep runs: every population x generations x crossover x mutation x target x seed, in
-/// that nesting order (the seed varies fastest). Every list must be non-empty and hold valid values.
+/// What a sweep runs: every algorithm x population x generations x crossover x mutation x target x
+/// seed, in that nesting order (the seed varies fastest). Every list must be non-empty and hold valid values.
 struct SweepPlan {
+    /// Outermost, varying slowest: a plan of the classic algorithm alone numbers its runs as a plan
+    /// without this list did. Each must suit every population (ValidateAlgorithm).
+    std::vector<Algorithm> algorithms{Algorithm{}};
     std::vector<int> populations;       ///< 1..kMaxPopulation each
     std::vector<int> generations;       ///< 1..kMaxGenerations each
     std::vector<double> crossovers;     ///< 0.001..1 each
@@ -38,6 +41,7 @@ struct SweepCombination {
     SolverParams params;
     SweepTarget target;
     std::uint32_t seed = 0;
+    Algorithm algorithm;
 };
 
 /// Number of combinations in plan (the product of the list sizes).
@@ -137,16 +141,20 @@ Quartiles QuartilesOf(std::vector<double> values);
 /// One parameter set's statistics, over all its targets and seeds.
 struct SweepSummaryRow {
     SolverParams params;
+    Algorithm algorithm;
     long long runs = 0;
     Proportion reached;          ///< reached the optimum
     Proportion withinEpsilon;    ///< came within epsilon of the target
     Quartiles eliteDistance;
     Quartiles firstWithinEpsilon;  ///< over the runs that came within epsilon
+    /// Expected running time in evaluations (see ExpectedRunningTime): +infinity when no run came within epsilon.
+    double ertEvaluations = 0.0;
 };
 
 /// One parameter set's outcomes so far: 8 bytes a run, and 4 more for a run that came within epsilon.
 struct SweepGroupTally {
     SolverParams params;
+    Algorithm algorithm;
     long long reached = 0;               ///< runs that reached the optimum
     std::vector<double> distances;       ///< each run's elite distance, pixels
     std::vector<int> firstWithin;        ///< first generation within epsilon (>= 1) of each run that came there
