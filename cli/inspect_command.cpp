@@ -10,6 +10,7 @@
 #include "helpers.h"
 #include "output.h"
 #include "io/results_reader.h"
+#include "io/run_record.h"
 #include "analysis/optimum.h"
 #include "ga/run.h"
 #include "io/result_files.h"
@@ -71,14 +72,27 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
     const Optimum optimum = FindOptimum(kBaseX, kBaseY, s.target.x, s.target.y);
     const ArmPose& e = s.elitePose;
     const ArmPose& o = optimum.pose;
+
+    // The run's record beside the file, when it describes this very file.
+    const std::size_t slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    RunRecord record;
+    std::string recordError;
+    const RecordMatch match = ReadMatchingRecord(directory, record, recordError);
+    static constexpr const char* kMatchNames[] = {"missing", "unreadable", "differs", "matches"};
+    const char* matchName = kMatchNames[static_cast<int>(match)];
     if (json) {
+        std::string recordJson = "{\"status\":\"" + std::string(matchName) + "\"";
+        if (match == RecordMatch::matches)
+            recordJson += ",\"seed\":" + std::to_string(record.seed) + ",\"command\":" + JsonText(ReproducingCommand(record));
+        recordJson += "}";
         std::printf("{\"file\":\"%s\",\"population\":%d,\"generations\":%lld,\"complete\":%s,\"target\":[%d,%d],"
                     "\"targetUnique\":%s,\"elitePose\":[%d,%d,%d],\"eliteFitness\":%s,"
-                    "\"optimumPose\":[%d,%d,%d],\"optimumFitness\":%s,\"optimumDistance\":%s}\n",
+                    "\"optimumPose\":[%d,%d,%d],\"optimumFitness\":%s,\"optimumDistance\":%s,\"runRecord\":%s}\n",
                     JsonText(path).c_str(), s.index.population, s.index.generations(), s.truncated ? "false" : "true",
                     targetX, targetY,
                     s.target.unique ? "true" : "false", e.a1, e.a2, e.a3, ExactText(s.eliteFitness).c_str(), o.a1, o.a2,
-                    o.a3, ExactText(optimum.fitness).c_str(), ExactText(optimum.distance).c_str());
+                    o.a3, ExactText(optimum.fitness).c_str(), ExactText(optimum.distance).c_str(), recordJson.c_str());
         return FinishStdout();
     }
     std::printf("file              %s\n"
@@ -98,5 +112,22 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
                 "check             every line matches its genes and this target\n",
                 e.a1, e.a2, e.a3, s.eliteFitness, 1.0 / s.eliteFitness - 1.0, o.a1, o.a2, o.a3, optimum.fitness,
                 optimum.distance);
+    switch (match) {
+    case RecordMatch::matches:
+        std::printf("run.json          describes this file: seed %u, %s, started %s\n"
+                    "reproduce         %s\n",
+                    record.seed, AlgorithmSummary(record.algorithm).c_str(), record.started.c_str(),
+                    ReproducingCommand(record).c_str());
+        break;
+    case RecordMatch::differs:
+        std::printf("run.json          does not describe this file (its size or SHA-256 differs): what the file shows is used\n");
+        break;
+    case RecordMatch::unreadable:
+        std::printf("run.json          cannot be read (%s): what the file shows is used\n", Printable(recordError).c_str());
+        break;
+    case RecordMatch::missing:
+        std::printf("run.json          none beside the file: the seed and rates are not known\n");
+        break;
+    }
     return FinishStdout();
 }
