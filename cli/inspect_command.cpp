@@ -59,6 +59,23 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
         return 2;
     }
     const ResultsSummary s = VerifyResults(file, kBaseX, kBaseY);
+    std::vector<GenerationStat> rows;
+    if (s.fault && s.fault.line > 0 && ReadFitnessFile(file, rows)) {
+        // A fitness.csv given in its place: say so, with what it holds.
+        std::size_t best = 0;
+        for (std::size_t g = 1; g < rows.size(); ++g)
+            if (rows[g].best > rows[best].best) best = g;
+        if (json)
+            std::printf("{\"file\":\"%s\",\"kind\":\"fitness.csv\",\"generations\":%zu,\"best\":%s,\"bestGeneration\":%zu}\n",
+                        JsonText(path).c_str(), rows.size(), ExactText(rows[best].best).c_str(), best + 1);
+        else
+            std::printf("file              %s\n"
+                        "kind              this is a fitness.csv (best and average fitness per generation), not a results.csv\n"
+                        "generations       %zu\n"
+                        "best fitness      %.6f (error %.6f px), first at generation %zu\n",
+                        shown.c_str(), rows.size(), rows[best].best, 1.0 / rows[best].best - 1.0, best + 1);
+        return FinishStdout();
+    }
     if (s.fault) {  // a file changed while it was read, or a read that failed, included
         if (s.fault.line > 0)
             std::fprintf(stderr, "kelvora-cli: %s:%lld: %s\n", shown.c_str(), s.fault.line, s.fault.message.c_str());
@@ -84,7 +101,7 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
     if (json) {
         std::string recordJson = "{\"status\":\"" + std::string(matchName) + "\"";
         if (match == RecordMatch::matches)
-            recordJson += ",\"seed\":" + std::to_string(record.seed) + ",\"command\":" + JsonText(ReproducingCommand(record));
+            recordJson += ",\"seed\":" + std::to_string(record.seed) + ",\"command\":\"" + JsonText(ReproducingCommand(record)) + "\"";
         recordJson += "}";
         std::printf("{\"file\":\"%s\",\"population\":%d,\"generations\":%lld,\"complete\":%s,\"target\":[%d,%d],"
                     "\"targetUnique\":%s,\"elitePose\":[%d,%d,%d],\"eliteFitness\":%s,"

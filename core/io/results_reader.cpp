@@ -866,4 +866,25 @@ ResultsSummary VerifyResults(const ResultsFile& file, int baseX, int baseY, unsi
     return summary;
 }
 
+bool ReadFitnessFile(const ResultsFile& file, std::vector<GenerationStat>& rows) {
+    rows.clear();
+    constexpr std::uint64_t kLongestLine = 2 * 16 + 3;  // two fitness texts, a comma, CR LF
+    if (file.size() == 0 || file.size() > kLongestLine * kMaxGenerations) return false;
+    std::string bytes(static_cast<std::size_t>(file.size()), '\0');
+    if (file.read(0, bytes.size(), bytes.data())) return false;
+    std::string_view rest = bytes;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find("\r\n");
+        if (end == std::string_view::npos) return false;
+        std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end + 2);
+        if (CountFields(line) != 2) return false;
+        GenerationStat row;
+        if (!ParseFitness(NextField(line), row.best) || !ParseFitness(line, row.average) || row.average > row.best)
+            return false;
+        rows.push_back(row);
+    }
+    return rows.size() <= static_cast<std::size_t>(kMaxGenerations);
+}
+
 }  // namespace kelvora

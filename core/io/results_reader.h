@@ -284,4 +284,10 @@ struct ResultsSummary {
 ResultsSummary VerifyResults(const ResultsFile& file, int baseX, int baseY, unsigned threads = 0,
                              const ResultsProgress& progress = {});
 
+/// Reads file as a fitness.csv: every line "best,average" CR LF, both numbers in (0, 1] as %g writes
+/// them and the average no higher than the best, at least one line, at most kMaxGenerations. Returns
+/// false (rows then undefined) when the file is anything else, results.csv included: a front end that
+/// was handed a fitness.csv in place of a results.csv tells the person so.
+bool ReadFitnessFile(const ResultsFile& file, std::vector<GenerationStat>& rows);
+
 }  // namespace kelvora

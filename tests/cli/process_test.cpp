@@ -627,6 +627,15 @@ TEST_F(CliProcess, InspectOfAnInterruptedRunReadsItsCompleteGenerations) {
     EXPECT_NE(text.out.find("cut off"), std::string::npos) << text.out;
 }
 
+TEST_F(CliProcess, InspectRecognisesAFitnessCsvGivenInPlaceOfResults) {
+    ASSERT_EQ(RunCli(dir_, {"--seed", "8", "--population", "6", "--generations", "5", "--quiet"}).status, 0);
+    const Outcome o = RunCli(dir_, {"inspect", "fitness.csv", "--json"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("\"kind\":\"fitness.csv\",\"generations\":5,"), std::string::npos) << o.out;
+    std::ofstream(dir_ / "fitness.csv", std::ios::app) << "0.5,0.25,0.1\r\n";  // no longer one
+    EXPECT_EQ(RunCli(dir_, {"inspect", "fitness.csv"}).status, 2);
+}
+
 TEST_F(CliProcess, InspectOfAMalformedFileExitsTwoNamingFileAndLine) {
     ASSERT_EQ(RunCli(dir_, {"--seed", "5", "--population", "4", "--generations", "3", "--quiet"}).status, 0);
     std::string bytes = ReadFile(dir_ / "results.csv");
