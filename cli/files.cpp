@@ -101,16 +101,7 @@ void Abandon(OutputFile& file) {
     file.fd = -1;
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
+bool WriteAll(int fd, const std::string& text) { return WriteText(fd, text); }
 
 bool WriteWhole(OutputFile& file, const std::string& text) {
     return WriteWhole(file, [&text](int fd) { return WriteAll(fd, text); });

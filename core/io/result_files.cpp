@@ -231,6 +231,11 @@ bool HeldByARun(const std::string& path) {
 
 LogFile::~LogFile() { CloseLog(*this); }
 
+bool WriteText(int fd, std::string_view text) {
+    std::size_t done = 0;
+    return WriteAll(nullptr, fd, text.data(), text.size(), done);
+}
+
 void FlushLog(LogFile& log) {
     if (log.batchLength > 0 && log.fd >= 0 && log.error == 0) {
         std::size_t done = 0;

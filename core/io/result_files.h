@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <sys/types.h>
 #include <vector>
 
@@ -91,6 +92,10 @@ const char* ResultFileInUse(const char* directory = nullptr);
 
 /// "a FIFO", "a socket", "a directory", "a block device" or "not a regular file", for an st_mode file type.
 const char* FileTypeName(unsigned fileType);
+
+/// Writes all of text to fd, again after EINTR and short writes; false with errno set when a write
+/// fails or writes nothing.
+bool WriteText(int fd, std::string_view text);
 
 /// Writes v as printf("%g") does (6 significant digits, trailing zeros dropped) and returns the end.
 /// out must hold 32 bytes.

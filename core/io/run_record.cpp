@@ -1,5 +1,7 @@
 #include "io/run_record.h"
 
+#include "io/result_files.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,17 +39,6 @@ std::string Quote(const std::string& text) { return nlohmann::json(text).dump();
 std::string FileJson(const RecordedFile& f) {
     if (!f.present) return "null";
     return "{\"size\":" + std::to_string(f.size) + ",\"sha256\":\"" + f.sha256 + "\"}";
-}
-
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 }  // namespace
@@ -181,7 +172,7 @@ std::string WriteRunRecord(RunRecord& record, const char* directory) {
     const std::string part = path + ".part";
     const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) return part + ": " + std::strerror(errno);
-    const bool written = WriteAll(fd, RunRecordJson(record));
+    const bool written = WriteText(fd, RunRecordJson(record));
     const int error = errno;
     if (::close(fd) != 0 || !written) {
         ::unlink(part.c_str());
