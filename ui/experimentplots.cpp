@@ -125,7 +125,8 @@ void ExperimentPlots::buildRunLength() {
     chart->removeAllSeries();
     ClearAxes(chart);
     chart->setTitle(m_optimum ? tr("最適解に到達した実行の割合 (95% 信頼帯)")
-                              : tr("誤差 %1 px 以内に到達した実行の割合 (95% 信頼帯)").arg(m_epsilon));
+                              : std::isnan(m_epsilon) ? tr("誤差 ε 以内に到達した実行の割合 (95% 信頼帯)")
+                                                      : tr("誤差 %1 px 以内に到達した実行の割合 (95% 信頼帯)").arg(m_epsilon));
     double xMax = 1.0;
     for (const PlotGroup& g : m_groups)
         xMax = std::max(xMax, static_cast<double>(g.generations) * (m_evaluations ? g.population : 1));

@@ -20,7 +20,7 @@ class ExperimentPlots : public QTabWidget {
 public:
     explicit ExperimentPlots(QWidget* parent = nullptr);
 
-    /// The configurations to draw, and epsilon (px) for the run-length chart's title.
+    /// The configurations to draw, and epsilon (px; NaN: not known) for the run-length chart's title.
     void setGroups(std::vector<PlotGroup> groups, double epsilon);
     /// The run-length chart's x axis: evaluations (generations x population) or generations.
     void setEvaluations(bool evaluations);

@@ -1,9 +1,11 @@
 #include "plotcommand.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include <QChartView>
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include "experimentdata.h"
@@ -52,13 +54,16 @@ int RunPlotCommand(const QStringList& arguments) {
     const std::string error = ReadSweepCsv(input.toStdString(), results);
     if (!error.empty()) return Fail(2, QString::fromStdString(error));
 
-    // The chart is laid out and drawn, never shown.
+    // The chart is laid out as on screen and drawn, but never shown: the widget is not mapped.
     ExperimentPlots plots;
-    plots.resize(900, 560);
-    plots.setGroups(GroupsOfSweepRows(results), 0.5);
+    plots.setAttribute(Qt::WA_DontShowOnScreen);
+    plots.resize(900, 600);
+    plots.setGroups(GroupsOfSweepRows(results), std::nan(""));  // the file does not say its epsilon
     plots.setEvaluations(evaluations);
     QChartView* view = plots.runLengthView();
-    view->resize(900, 560);
+    plots.setCurrentWidget(view);
+    plots.show();
+    QCoreApplication::processEvents();
     if (!ExperimentPlots::save(view, output)) return Fail(1, QStringLiteral("%1: cannot be written").arg(output));
     return 0;
 }
