@@ -38,7 +38,7 @@ QColor Palette(int i) {
 QChartView* NewView(QWidget* parent) {
     auto* view = new QChartView(new QChart, parent);
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumSize(420, 280);
+    view->setMinimumSize(260, 200);
     return view;
 }
 

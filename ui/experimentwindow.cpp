@@ -66,7 +66,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setMinimumHeight(150);
+    m_table->setMinimumSize(200, 150);
 
     auto* rowButtons = new QHBoxLayout;
     m_add = new QPushButton(tr("追加"), central);
