@@ -21,6 +21,7 @@
 
 #include "aboutdlg.h"
 #include "evolutionwindow.h"
+#include "experimentwindow.h"
 #include "fitnesschart.h"
 #include "groundtruthoverlay.h"
 #include "messagebox.h"
@@ -75,6 +76,28 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* pParent)
     evolution->setShortcutContext(Qt::WindowShortcut);
     evolution->setObjectName(QStringLiteral("EvolutionAction"));
     addAction(evolution);
+    // The experiment window: the fields' settings and the target as they are now, for its "追加".
+    QAction* experiment = m_pSystemMenu->addAction(tr("実験(&E)..."));
+    experiment->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    experiment->setShortcutContext(Qt::WindowShortcut);
+    experiment->setObjectName(QStringLiteral("ExperimentAction"));
+    addAction(experiment);
+    connect(experiment, &QAction::triggered, this, [this] {
+        if (!m_pExperiment)
+            m_pExperiment = new ExperimentWindow([this] {
+                if (!IsRunning()) UpdateData(true);
+                CurrentSettings now;
+                now.params.populationSize = m_pPanel->m_nPopulationSize;
+                now.params.generationCount = m_pPanel->m_nGenerationLimit;
+                now.params.crossoverRate = m_pPanel->m_dCrossoverRate;
+                now.params.mutationProbability = m_pPanel->m_dMutationProbability;
+                now.target = QPoint(m_state.targetX - m_state.baseX, m_state.baseY - m_state.targetY);
+                return now;
+            }, this);
+        m_pExperiment->show();
+        m_pExperiment->raise();
+        m_pExperiment->activateWindow();
+    });
     // The optimum and the unreachable targets, painted on request (see OnPaint).
     m_pGroundTruth = new GroundTruthOverlay(this);
     connect(m_pGroundTruth, &GroundTruthOverlay::changed, this, qOverload<>(&QWidget::update));

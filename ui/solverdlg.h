@@ -28,6 +28,7 @@ class QShowEvent;
 namespace kelvora::ui {
 
 class EvolutionWindow;
+class ExperimentWindow;
 struct RunResult;
 struct RunSnapshot;
 class GenerationScrubber;
@@ -194,6 +195,7 @@ protected:
     bool m_bRan = false;                    ///< a run has been started since the dialog opened
     bool m_bCloseRequested = false;         ///< close the dialog when the run has ended
     EvolutionWindow* m_pEvolution = nullptr;  ///< top-level, owned by the dialog
+    ExperimentWindow* m_pExperiment = nullptr;  ///< "実験(&E)...", top-level, owned by the dialog
     kelvora::SolverParams m_runParams;      ///< parameters of the run going or last run
     QPoint m_runTarget;                     ///< its target relative to the base, y up
     QString m_runDirectory;                 ///< where the last run wrote (its current directory)

@@ -320,6 +320,10 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <source>進化のグラフ(&amp;G)...</source>
         <translation>Evolution &amp;Graph...</translation>
     </message>
+    <message>
+        <source>実験(&amp;E)...</source>
+        <translation>&amp;Experiment...</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::EvolutionWindow</name>
@@ -406,6 +410,316 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     <message>
         <source>PNG 画像 (*.png)</source>
         <translation>PNG images (*.png)</translation>
+    </message>
+</context>
+<context>
+    <name>kelvora::ui::ExperimentPlots</name>
+    <message>
+        <source>到達までの世代</source>
+        <translation>Run length</translation>
+    </message>
+    <message>
+        <source>最終誤差</source>
+        <translation>Final error</translation>
+    </message>
+    <message>
+        <source>収束</source>
+        <translation>Convergence</translation>
+    </message>
+    <message>
+        <source>最適解に到達した実行の割合 (95% 信頼帯)</source>
+        <translation>Runs that reached the optimum (95% band)</translation>
+    </message>
+    <message>
+        <source>誤差 ε 以内に到達した実行の割合 (95% 信頼帯)</source>
+        <translation>Runs that came within ε (95% band)</translation>
+    </message>
+    <message>
+        <source>誤差 %1 px 以内に到達した実行の割合 (95% 信頼帯)</source>
+        <translation>Runs that came within %1 px (95% band)</translation>
+    </message>
+    <message>
+        <source>評価回数</source>
+        <translation>Evaluations</translation>
+    </message>
+    <message>
+        <source>世代</source>
+        <translation>Generations</translation>
+    </message>
+    <message>
+        <source>割合</source>
+        <translation>Fraction</translation>
+    </message>
+    <message>
+        <source>最終エリート解の誤差 (px, 対数軸)</source>
+        <translation>Final elite error (px, log axis)</translation>
+    </message>
+    <message>
+        <source>エリート解の誤差</source>
+        <translation>Elite error</translation>
+    </message>
+    <message>
+        <source>最適解の誤差</source>
+        <translation>Optimum error</translation>
+    </message>
+    <message>
+        <source>誤差 (px)</source>
+        <translation>Error (px)</translation>
+    </message>
+    <message>
+        <source>これまでの最良の誤差の中央値と四分位範囲 (px, 対数軸)</source>
+        <translation>Median best-so-far error and interquartile range (px, log axis)</translation>
+    </message>
+</context>
+<context>
+    <name>kelvora::ui::ExperimentWindow</name>
+    <message>
+        <source>Kelvora — 実験</source>
+        <translation>Kelvora — Experiment</translation>
+    </message>
+    <message>
+        <source>ラベル</source>
+        <translation>Label</translation>
+    </message>
+    <message>
+        <source>手法</source>
+        <translation>Method</translation>
+    </message>
+    <message>
+        <source>集団</source>
+        <translation>Population</translation>
+    </message>
+    <message>
+        <source>世代</source>
+        <translation>Generations</translation>
+    </message>
+    <message>
+        <source>交差率</source>
+        <translation>Crossover</translation>
+    </message>
+    <message>
+        <source>突然変異</source>
+        <translation>Mutation</translation>
+    </message>
+    <message>
+        <source>符号化</source>
+        <translation>Encoding</translation>
+    </message>
+    <message>
+        <source>選択</source>
+        <translation>Selection</translation>
+    </message>
+    <message>
+        <source>エリート</source>
+        <translation>Elitism</translation>
+    </message>
+    <message>
+        <source>交差</source>
+        <translation>Crossover op.</translation>
+    </message>
+    <message>
+        <source>変異</source>
+        <translation>Mutation op.</translation>
+    </message>
+    <message>
+        <source>追加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>削除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>x,y の組を空白で区切って複数指定できます</source>
+        <translation>Several targets: x,y pairs separated by spaces</translation>
+    </message>
+    <message>
+        <source>シード</source>
+        <translation>Seeds</translation>
+    </message>
+    <message>
+        <source>目標点</source>
+        <translation>Targets</translation>
+    </message>
+    <message>
+        <source>ε (px)</source>
+        <translation>ε (px)</translation>
+    </message>
+    <message>
+        <source>実行</source>
+        <translation>Run</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>構成</source>
+        <translation>Configuration</translation>
+    </message>
+    <message>
+        <source>実行数</source>
+        <translation>Runs</translation>
+    </message>
+    <message>
+        <source>ε 以内 [95%]</source>
+        <translation>Within ε [95%]</translation>
+    </message>
+    <message>
+        <source>最適解 [95%]</source>
+        <translation>Optimum [95%]</translation>
+    </message>
+    <message>
+        <source>ERT (評価回数)</source>
+        <translation>ERT (evaluations)</translation>
+    </message>
+    <message>
+        <source>ε までの世代 (IQR)</source>
+        <translation>Generations to ε (IQR)</translation>
+    </message>
+    <message>
+        <source>評価回数</source>
+        <translation>Evaluations</translation>
+    </message>
+    <message>
+        <source>対数軸</source>
+        <translation>Log axis</translation>
+    </message>
+    <message>
+        <source>誤差 ε 以内</source>
+        <translation>Within ε</translation>
+    </message>
+    <message>
+        <source>最適解</source>
+        <translation>Optimum</translation>
+    </message>
+    <message>
+        <source>横軸</source>
+        <translation>X axis</translation>
+    </message>
+    <message>
+        <source>到達の基準</source>
+        <translation>Target</translation>
+    </message>
+    <message>
+        <source>ファイル(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>実行結果を CSV で保存(&amp;R)...</source>
+        <translation>Save &amp;Runs as CSV...</translation>
+    </message>
+    <message>
+        <source>実行結果を CSV で保存</source>
+        <translation>Save Runs as CSV</translation>
+    </message>
+    <message>
+        <source>集計を CSV で保存(&amp;U)...</source>
+        <translation>Save S&amp;ummary as CSV...</translation>
+    </message>
+    <message>
+        <source>集計を CSV で保存</source>
+        <translation>Save Summary as CSV</translation>
+    </message>
+    <message>
+        <source>グラフを PNG として保存(&amp;P)...</source>
+        <translation>Save Chart as &amp;PNG...</translation>
+    </message>
+    <message>
+        <source>グラフを SVG として保存(&amp;S)...</source>
+        <translation>Save Chart as &amp;SVG...</translation>
+    </message>
+    <message>
+        <source>閉じる(&amp;C)</source>
+        <translation>&amp;Close</translation>
+    </message>
+    <message>
+        <source>構成は %1 個までです。</source>
+        <translation>At most %1 configurations.</translation>
+    </message>
+    <message>
+        <source>%1 行目の「%2」: </source>
+        <translation>Row %1, &quot;%2&quot;: </translation>
+    </message>
+    <message>
+        <source>1 から %1 までの整数を入力してください。</source>
+        <translation>Enter a whole number from 1 to %1.</translation>
+    </message>
+    <message>
+        <source>%1 から 1 までの数値を入力してください。</source>
+        <translation>Enter a number from %1 to 1.</translation>
+    </message>
+    <message>
+        <source>0 から 1 までの数値を入力してください。</source>
+        <translation>Enter a number from 0 to 1.</translation>
+    </message>
+    <message>
+        <source>%1 行目: </source>
+        <translation>Row %1: </translation>
+    </message>
+    <message>
+        <source>構成がありません。「追加」で加えてください。</source>
+        <translation>There is no configuration. Add one with &quot;Add&quot;.</translation>
+    </message>
+    <message>
+        <source>シード: </source>
+        <translation>Seeds: </translation>
+    </message>
+    <message>
+        <source>シード &quot;%1&quot;: 0 から 4294967295 までの整数か範囲 A..B (100 万個まで) を入力してください。</source>
+        <translation>Seeds &quot;%1&quot;: enter whole numbers from 0 to 4294967295 or ranges A..B (up to a million seeds).</translation>
+    </message>
+    <message>
+        <source>目標点 &quot;%1&quot;: x,y をそれぞれ -%2 から %2 までの整数で入力してください。</source>
+        <translation>Target &quot;%1&quot;: enter x,y, each a whole number from -%2 to %2.</translation>
+    </message>
+    <message>
+        <source>目標点を入力してください。</source>
+        <translation>Enter a target.</translation>
+    </message>
+    <message>
+        <source>ε: 0 以上の数値を入力してください。</source>
+        <translation>ε: enter a number of 0 or more.</translation>
+    </message>
+    <message>
+        <source>中止しました</source>
+        <translation>Cancelled</translation>
+    </message>
+    <message>
+        <source>残り時間: 計算中</source>
+        <translation>Time left: estimating</translation>
+    </message>
+    <message>
+        <source>残り %1 秒</source>
+        <translation>%1 s left</translation>
+    </message>
+    <message>
+        <source>CSV ファイル (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; に保存できませんでした。</source>
+        <translation>Could not save to &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>SVG として保存</source>
+        <translation>Save as SVG</translation>
+    </message>
+    <message>
+        <source>PNG として保存</source>
+        <translation>Save as PNG</translation>
+    </message>
+    <message>
+        <source>SVG 画像 (*.svg)</source>
+        <translation>SVG images (*.svg)</translation>
+    </message>
+    <message>
+        <source>PNG 画像 (*.png)</source>
+        <translation>PNG images (*.png)</translation>
+    </message>
+    <message>
+        <source>グラフを &quot;%1&quot; に保存できませんでした。</source>
+        <translation>The graph could not be saved to &quot;%1&quot;.</translation>
     </message>
 </context>
 <context>

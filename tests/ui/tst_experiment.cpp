@@ -1,0 +1,106 @@
+// The experiment window: the run-length numbers it shows are those of its own runs, a cancelled
+// sweep keeps whole runs in order, and `kelvora --plot` draws a sweep CSV into a file.
+
+#include <QTableWidget>
+
+#include "batch/runlength.h"
+#include "experimentplots.h"
+#include "experimentwindow.h"
+#include "plotcommand.h"
+#include "uitestsupport.h"
+
+namespace {
+
+std::unique_ptr<ExperimentWindow> NewWindow(int population, int generations) {
+    return std::make_unique<ExperimentWindow>([=] {
+        CurrentSettings now;
+        now.params.populationSize = population;
+        now.params.generationCount = generations;
+        now.target = QPoint(68, 180);
+        return now;
+    });
+}
+
+}  // namespace
+
+class TestExperiment : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { SetMessageBoxFunction(uitest::RecordMessage); }
+    void plotsShowTheRunsAndPlotFromTheirCsv();
+    void cancellingKeepsWholeRuns();
+};
+
+void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
+    auto window = NewWindow(20, 40);
+    QVERIFY(window->addCurrent());
+    QVERIFY(window->addCurrent());
+    window->configurations()->item(1, 1)->setText(QStringLiteral("random-search"));
+    window->seedsEdit()->setText(QStringLiteral("1..30"));
+    QSignalSpy finished(window.get(), &ExperimentWindow::sweepFinished);
+    QVERIFY(window->run());
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(finished.first().first().toBool(), false);
+    for (bool evaluations : {false, true}) {
+        window->plots()->setEvaluations(evaluations);
+        for (int row = 0; row < 2; ++row) {
+            const auto& results = window->results(row);
+            QCOMPARE(results.size(), std::size_t{30});
+            std::vector<int> first;
+            for (const auto& r : results) first.push_back(r.firstGenerationWithinEpsilon);
+            const auto expected = kelvora::RunLengthDistribution(first, 40, 20, evaluations);
+            const QList<QPointF> shown = window->plots()->runLengthPoints(row);
+            QCOMPARE(shown.size(), static_cast<qsizetype>(expected.size()));
+            for (std::size_t k = 0; k < expected.size(); ++k) {
+                QCOMPARE(shown[static_cast<qsizetype>(k)].x(), static_cast<double>(expected[k].x));
+                QCOMPARE(shown[static_cast<qsizetype>(k)].y(), expected[k].within.rate);
+            }
+        }
+    }
+    // Its runs as a sweep CSV draw the chart without a window; bad arguments write nothing.
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("sweep.csv"));
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(window->runsCsv());
+    file.close();
+    const QString svg = dir.filePath(QStringLiteral("plot.svg"));
+    QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot"), csv, QStringLiteral("--output"), svg}), 0);
+    QFile picture(svg);
+    QVERIFY(picture.open(QIODevice::ReadOnly));
+    const QByteArray bytes = picture.readAll();
+    QVERIFY(bytes.contains("<svg") && bytes.contains("<path"));
+    const QString bad = dir.filePath(QStringLiteral("bad.svg"));
+    QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot"), csv, QStringLiteral("--output"), bad,
+                             QStringLiteral("--x"), QStringLiteral("runs")}),
+             2);
+    QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot"), svg, QStringLiteral("--output"), bad}), 2);
+    QVERIFY(!QFile::exists(bad));
+}
+
+void TestExperiment::cancellingKeepsWholeRuns() {
+    auto window = NewWindow(200, 300);
+    QVERIFY(window->addCurrent());
+    window->seedsEdit()->setText(QStringLiteral("1..100000"));
+    QSignalSpy finished(window.get(), &ExperimentWindow::sweepFinished);
+    QVERIFY(window->run());
+    QTRY_VERIFY_WITH_TIMEOUT(!window->results(0).empty(), 30000);
+    window->cancel();
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(finished.first().first().toBool(), true);
+    const auto& kept = window->results(0);
+    QVERIFY(!kept.empty() && kept.size() < 100000);
+    // The first runs in order, each the very run a sweep makes of its seed.
+    auto buffers = std::make_unique<kelvora::RunBuffers>();
+    for (std::size_t k : {std::size_t{0}, kept.size() - 1}) {
+        QCOMPARE(kept[k].combination.seed, static_cast<std::uint32_t>(k + 1));
+        const auto again = kelvora::RunCombination(kept[k].combination, kept[k].optimumDistance, 0.5, *buffers);
+        QCOMPARE(kept[k].eliteDistance, again.eliteDistance);
+        QCOMPARE(kept[k].firstGenerationWithinEpsilon, again.firstGenerationWithinEpsilon);
+    }
+    QCOMPARE(window->summary()->item(0, 1)->text(), QString::number(kept.size()));
+}
+
+QTEST_MAIN(TestExperiment)
+#include "tst_experiment.moc"

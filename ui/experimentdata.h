@@ -1,0 +1,43 @@
+#pragma once
+// What the experiment window plots and tabulates of a configuration's runs: the run lengths to a
+// target, the final elite distances and the best-so-far distance by generation, taken from sweep
+// results (run in the window or read from a sweep CSV).
+
+#include <string>
+#include <vector>
+
+#include "batch/runlength.h"
+#include "batch/sweep.h"
+
+namespace kelvora::ui {
+
+/// One configuration's runs, as the plots take them.
+struct PlotGroup {
+    std::string label;                 ///< the configuration's name in legends and tables
+    int population = 0;                ///< 1..kMaxPopulation
+    int generations = 0;               ///< the runs' budget, 1..kMaxGenerations
+    std::vector<int> firstWithin;      ///< each run's first generation within epsilon, 0: never
+    std::vector<int> firstAtOptimum;   ///< each run's first generation at the optimum, 0: never
+    std::vector<double> eliteDistances;   ///< each run's final elite distance, px
+    std::vector<double> optimumDistances; ///< the distinct optimum distances of the runs' targets, px
+    /// Quartiles of the runs' best-so-far distance (px) at generation g + 1, for g in 0..generations - 1;
+    /// empty when the runs' improvements are not known (read from a sweep CSV).
+    std::vector<kelvora::Quartiles> convergence;
+};
+
+/// The plot data of one configuration's results (all of the same parameters and algorithm).
+/// withConvergence: the best-so-far quartiles from each result's improvements.
+PlotGroup GroupOfResults(const std::string& label, const std::vector<kelvora::SweepResult>& results, bool withConvergence);
+
+/// The results grouped by parameter set and algorithm, in the order each first appears, each
+/// labelled by its parameters and algorithm ("100 × 100, 0.5, 0.1, classic").
+std::vector<PlotGroup> GroupsOfSweepRows(const std::vector<kelvora::SweepResult>& results);
+
+/// A configuration's label from its parameters and algorithm.
+std::string ConfigurationLabel(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm);
+
+/// Reads a sweep CSV (header line, then one row per run, as kelvora-cli sweep writes it). Returns
+/// "" on success, or the file's name, the line and what is wrong with it.
+std::string ReadSweepCsv(const std::string& path, std::vector<kelvora::SweepResult>& results);
+
+}  // namespace kelvora::ui
