@@ -114,7 +114,8 @@ TEST_F(SweepCli, TheFileIsTheSameOnAnyThreadCountAndItsRowsAreTheSingleRunsOutco
     EXPECT_EQ(ReadFile(dir_ / "three.csv"), one);
     const std::vector<std::string> lines = Lines(one);
     ASSERT_EQ(lines.size(), 1u + 2 * 2 * 2 * 6);
-    EXPECT_EQ(lines[0].rfind("seed,population,generations,crossover,mutation,target_x,target_y,elite_a1,elite_a2,"
+    EXPECT_EQ(lines[0].rfind("seed,population,generations,crossover,mutation,algorithm,encoding,selection,elitism,"
+                             "crossover_operator,mutation_operator,target_x,target_y,elite_a1,elite_a2,"
                              "elite_a3,elite_distance,optimum_distance,gap,reached_optimum,first_generation_at_optimum,"
                              "first_generation_within_epsilon",
                              0),
@@ -123,17 +124,19 @@ TEST_F(SweepCli, TheFileIsTheSameOnAnyThreadCountAndItsRowsAreTheSingleRunsOutco
     const std::regex json(R"("elitePose":\[(\d+),(\d+),(\d+)\],"eliteFitness":([0-9.e+-]+))");
     for (int row : {1, 8, 24}) {
         const std::vector<std::string> f = Fields(lines[static_cast<std::size_t>(row)]);
-        ASSERT_GE(f.size(), 16u);
+        ASSERT_EQ(f.size(), 25u);
+        EXPECT_EQ(f[5] + "," + f[6] + "," + f[7] + "," + f[8] + "," + f[9] + "," + f[10],
+                  "ga,binary,roulette,0,one-point,bit-flip");
         ASSERT_EQ(Run({"--seed", f[0], "--population", f[1], "--generations", f[2], "--crossover", f[3], "--mutation",
-                       f[4], "--target=" + f[5] + "," + f[6], "--json", "--output-dir", dir_.string()}),
+                       f[4], "--target=" + f[11] + "," + f[12], "--json", "--output-dir", dir_.string()}),
                   0);
         std::smatch m;
         ASSERT_TRUE(std::regex_search(out_, m, json)) << out_;
-        EXPECT_EQ(m[1].str() + "," + m[2].str() + "," + m[3].str(), f[7] + "," + f[8] + "," + f[9]) << "row " << row;
-        EXPECT_NEAR(1.0 / std::stod(m[4]) - 1.0, std::stod(f[10]), 1e-9);
-        EXPECT_EQ(std::stod(f[12]), std::stod(f[10]) - std::stod(f[11]));
-        EXPECT_EQ(f[13] == "true", !f[14].empty());
-        EXPECT_EQ(std::stod(f[10]) <= 0.5, !f[15].empty());
+        EXPECT_EQ(m[1].str() + "," + m[2].str() + "," + m[3].str(), f[13] + "," + f[14] + "," + f[15]) << "row " << row;
+        EXPECT_NEAR(1.0 / std::stod(m[4]) - 1.0, std::stod(f[16]), 1e-9);
+        EXPECT_EQ(std::stod(f[18]), std::stod(f[16]) - std::stod(f[17]));
+        EXPECT_EQ(f[19] == "true", !f[20].empty());
+        EXPECT_EQ(std::stod(f[16]) <= 0.5, !f[21].empty());
     }
 }
 
@@ -311,7 +314,7 @@ TEST_F(SweepCli, ResumeRefusesAKeptRowThatIsNotThePlansRunNamingLineAndColumn) {
     for (const Case& c : std::vector<Case>{{1, "7777", "s.csv:4: its population column is 7777, but run 3 of this sweep has 20"},
                                            {0, "4", "s.csv:4: its seed column is 4, but run 3 of this sweep has 3"},
                                            {3, "0.9", "s.csv:4: its crossover column is 0.9, but run 3 of this sweep has 0.5"},
-                                           {5, "-50", "s.csv:4: its target_x column is -50, but run 3 of this sweep has 68"}}) {
+                                           {11, "-50", "s.csv:4: its target_x column is -50, but run 3 of this sweep has 68"}}) {
         std::vector<std::string> f = Fields(lines[3]);
         f[c.column] = c.value;
         std::string edited = lines[0] + "\n" + lines[1] + "\n" + lines[2] + "\n";
@@ -379,7 +382,7 @@ TEST_F(SweepCli, SighupStopsCleanlyAndASecondSignalLeavesWholeGenerationsAndRows
         ASSERT_GT(text.size(), 1000u) << tag;  // never cut back further than the last whole generation or row
         if (c.sweep) {
             EXPECT_EQ(text.back(), '\n') << tag;
-            for (const std::string& line : Lines(text)) EXPECT_EQ(Fields(line).size(), 19u) << tag << ": " << line;
+            for (const std::string& line : Lines(text)) EXPECT_EQ(Fields(line).size(), 25u) << tag << ": " << line;
             continue;
         }
         const std::vector<std::string> lines = Lines(text, '\n');
