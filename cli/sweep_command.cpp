@@ -44,6 +44,12 @@ const char* const kUsage =
     "  --generations LIST   generation counts, 1..10000 each (default 100)\n"
     "  --crossover LIST     crossover rates, 0.001..1 each (default 0.5)\n"
     "  --mutation LIST      mutation probabilities, 0..1 each (default 0.1)\n"
+    "  --algorithm LIST     ga and/or random-search (default ga)\n"
+    "  --encoding LIST, --selection LIST, --elitism LIST, --crossover-operator LIST,\n"
+    "  --mutation-operator LIST\n"
+    "                       the operator choices as the single run takes them, comma lists (default\n"
+    "                       the classic one each); every tournament size and elite count must suit\n"
+    "                       every population listed\n"
     "  --seeds LIST         seeds or ranges A..B, 0..4294967295 (required), e.g. 1..100 or 1..10,42;\n"
     "                       at most 100000000 seeds (shard larger sweeps by seed range)\n"
     "  --target X,Y         a target relative to the base, x right, y up, -199..199; repeat for more\n"
@@ -62,15 +68,21 @@ const char* const kUsage =
     "  --quiet              no progress bar and no printed summary\n"
     "  --help               this text\n"
     "\n"
-    "Combinations nest population, generations, crossover, mutation, target, seed (the seed varies\n"
-    "fastest); run numbers count them from 1. Columns: seed,population,generations,crossover,mutation,\n"
-    "target_x,target_y,elite_a1..3 (the run's best pose), elite_distance, optimum_distance (the best of\n"
+    "The algorithms are every combination of the lists, nested algorithm, encoding, selection, elitism,\n"
+    "crossover operator, mutation operator (the last varies fastest); random-search takes no operator\n"
+    "choices and comes once, where --algorithm lists it. Combinations nest algorithm, population,\n"
+    "generations, crossover, mutation, target, seed (the seed varies fastest); run numbers count them\n"
+    "from 1. Columns: seed,population,generations,crossover,mutation,algorithm,encoding,selection,\n"
+    "elitism,crossover_operator,mutation_operator (spelled as the flags take them; random-search rows\n"
+    "hold the classic operator spellings), target_x,target_y,elite_a1..3 (the run's best pose), elite_distance, optimum_distance (the best of\n"
     "all 256^3 poses), gap (their difference), reached_optimum, first_generation_at_optimum and\n"
     "first_generation_within_epsilon (the first generation, counted from 1, whose best tip is as close\n"
     "as the optimum's, or within epsilon; empty if none), run, runs, sweep (the sweep's fingerprint).\n"
-    "Distances are in pixels. The summary pools each parameter set's targets and seeds: success and\n"
-    "within-epsilon rates with Wilson 95% intervals, median and interquartile range (linear\n"
-    "interpolation) of the elite distance and of the first generation within epsilon.\n"
+    "Distances are in pixels. The summary pools each parameter set and algorithm's targets and seeds:\n"
+    "success and within-epsilon rates with Wilson 95% intervals, median and interquartile range (linear\n"
+    "interpolation) of the elite distance and of the first generation within epsilon, and the expected\n"
+    "running time to epsilon in evaluations (ert_evaluations: every run's evaluations, a failed run's\n"
+    "whole budget, over the runs that came within epsilon; inf when none did).\n"
     "\n"
     "Ctrl-C, SIGTERM or SIGHUP stops the runs under way; the file keeps every finished row whole and\n"
     "--resume continues it (a second signal ends at once, the file cut back to its whole rows).\n"
@@ -221,7 +233,8 @@ std::string BuildAlgorithms(SweepArgs& a) {
                 return std::string(kAlgorithmFlags[which]) + ": " + Quoted(item) +
                        " does not apply to --algorithm random-search, which takes no operator choices";
             if (const std::string invalid = ValidateAlgorithm(one, smallest); !invalid.empty())
-                return std::string(kAlgorithmFlags[which]) + ": " + invalid + " for --population " + std::to_string(smallest);
+                return std::string(kAlgorithmFlags[which]) + ": " + invalid + " for --population " +
+                       std::to_string(smallest);
         }
     }
     a.plan.algorithms.clear();
