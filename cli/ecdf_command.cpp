@@ -184,6 +184,12 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
         }
         return FinishStdout();
     }
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    // Written straight to the descriptor, so that a failure is named with its own reason.
+    std::fflush(stdout);
+    if (!WriteAll(1, text)) {
+        std::fprintf(stderr, "kelvora-cli: standard output: %s\n", std::strerror(errno));
+        FinishStdout();
+        return 1;
+    }
     return FinishStdout();
 }
