@@ -26,6 +26,10 @@ int SweepCommand(const std::vector<std::string>& args);
 /// `sweep-merge`: a sweep's shard files merged into the unsharded file.
 int SweepMergeCommand(const std::vector<std::string>& args);
 
+/// `ecdf SWEEP.csv [--x generations|evaluations] [--target epsilon|optimum] [--output FILE]`: each
+/// configuration's run-length distribution, from a sweep file's rows.
+int EcdfCommand(const std::vector<std::string>& args);
+
 /// A named subcommand: `kelvora-cli NAME ARGS...`.
 struct Subcommand {
     const char* name;

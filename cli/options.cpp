@@ -56,24 +56,24 @@ bool Target(const std::string& value, CliOptions& options, std::string& error) {
     return true;
 }
 
-// One of the five operator flags: its value parsed into algorithm, or error set to "FLAG: message".
-void AlgorithmChoice(const std::string& flag, const std::string& value, Algorithm& algorithm, std::string& error) {
+}  // namespace
+
+std::string ParseAlgorithmFlag(const std::string& flag, const std::string& value, Algorithm& algorithm) {
     std::string message;
-    if (flag == "--encoding") message = ParseEncoding(value, algorithm);
+    if (flag == "--algorithm") message = ParseMethod(value, algorithm);
+    else if (flag == "--encoding") message = ParseEncoding(value, algorithm);
     else if (flag == "--selection") message = ParseSelection(value, algorithm);
     else if (flag == "--elitism") message = ParseElitism(value, algorithm);
     else if (flag == "--crossover-operator") message = ParseCrossover(value, algorithm);
     else message = ParseMutation(value, algorithm);
-    if (message.empty()) return;
+    if (message.empty()) return message;
     // The parsers quote the value as given; the message echoes it escaped, as every echo does.
     std::string quoted(1, '\'');
     quoted.append(value, 0, 80);
     quoted.push_back('\'');
     if (const auto at = message.find(quoted); at != std::string::npos) message.replace(at, quoted.size(), Quoted(value));
-    error = flag + ": " + message;
+    return flag + ": " + message;
 }
-
-}  // namespace
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     ParseResult result;
@@ -97,7 +97,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         const bool known = flag == "--population" || flag == "--generations" || flag == "--crossover" ||
                            flag == "--mutation" || flag == "--target" || flag == "--seed" || flag == "--output-dir" ||
                            flag == "--flush" || flag == "--encoding" || flag == "--selection" ||
-                           flag == "--elitism" || flag == "--crossover-operator" || flag == "--mutation-operator";
+                           flag == "--elitism" || flag == "--crossover-operator" || flag == "--mutation-operator" ||
+                           flag == "--algorithm";
         if (!known) {
             error = "unknown argument " + Quoted(args[i]) + " (see --help)";
             break;
@@ -132,8 +133,16 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             if (value->empty()) error = "--output-dir: the directory name is empty";
             o.outputDirectory = *value;
         } else {
-            AlgorithmChoice(flag, *value, o.algorithm, error);
+            error = ParseAlgorithmFlag(flag, *value, o.algorithm);
         }
+    }
+    if (error.empty() && o.algorithm.method == Method::randomSearch) {
+        // Random search inherits nothing, so an operator choice would be silently ignored: refused.
+        Algorithm operators = o.algorithm;
+        operators.method = Method::geneticAlgorithm;
+        if (!operators.classic())
+            error = "--algorithm random-search takes no operator choices (" + AlgorithmSummary(operators) +
+                    " given); leave out --encoding, --selection, --elitism, --crossover-operator and --mutation-operator";
     }
     if (error.empty()) {
         // The counts against the population, which may have come after them.
@@ -151,13 +160,15 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText() {
     const CliOptions defaults;
     const SolverParams& d = defaults.params;
-    char text[4096];
+    char text[6144];
     std::snprintf(
         text, sizeof text,
         "Usage: kelvora-cli [options]\n"
         "       kelvora-cli inspect FILE [--json]\n"
         "       kelvora-cli optimum --target X,Y [--json]\n"
         "       kelvora-cli reach-map --output FILE\n"
+        "       kelvora-cli sweep --seeds A..B [options]\n"
+        "       kelvora-cli ecdf SWEEP.csv [--x generations|evaluations] [--output FILE]\n"
         "Solves the inverse kinematics of the three-link arm (links %g, %g, %g px) for a target by a\n"
         "genetic algorithm and writes results.csv and fitness.csv. The subcommand optimum prints the best\n"
         "of all whole-degree poses for a target; reach-map writes the best distance for every target of\n"
@@ -174,6 +185,8 @@ std::string UsageText() {
         "  --flush MODE       generation: a generation's lines reach results.csv in one write at its\n"
         "                     end (default, fast); line: each line as soon as it is complete; same bytes;\n"
         "                     fitness.csv is written at the run's end either way\n"
+        "  --algorithm A      ga: the genetic algorithm (default); random-search: every generation N fresh\n"
+        "                     random poses, nothing inherited (a baseline; takes no operator choices)\n"
         "  --json             print the outcome as one JSON object\n"
         "  --quiet            no progress bar and no summary; errors only\n"
         "  --help             this text\n"
@@ -196,7 +209,7 @@ std::string UsageText() {
         "second signal ends it at once, results.csv cut back to its last whole generation and\n"
         "fitness.csv left as it is (empty unless the run had ended).\n"
         "\n"
-        "Subcommands: kelvora-cli sweep --help, kelvora-cli sweep-merge --help.\n"
+        "Subcommands: kelvora-cli sweep --help, kelvora-cli sweep-merge --help, kelvora-cli ecdf --help.\n"
         "\n"
         "Exit status: 0 done; 1 a result file could not be written, was deleted during the run, or is\n"
         "being written by another run (then nothing runs), or standard output failed; 2 bad arguments;\n"

@@ -22,7 +22,7 @@ struct CliOptions {
     std::optional<std::uint32_t> seed;   ///< none: a random seed (std::random_device)
     std::string outputDirectory;         ///< empty: the current directory
     FlushMode flush = FlushMode::generation;  ///< --flush: a generation's lines in one write, or each line
-    Algorithm algorithm;                 ///< --encoding ... --mutation-operator; default: the classic one
+    Algorithm algorithm;                 ///< --algorithm, --encoding ... --mutation-operator; default: the classic one
     bool json = false;
     bool quiet = false;
     bool help = false;
@@ -40,6 +40,11 @@ struct ParseResult {
 /// Parses args (without the program name). Accepts "--flag value" and "--flag=value". A tournament
 /// or elite count is checked against the population once every flag is read.
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
+
+/// One algorithm flag (--algorithm, --encoding, --selection, --elitism, --crossover-operator,
+/// --mutation-operator) and its value parsed into algorithm: "" on success, otherwise "FLAG: message"
+/// naming the value (escaped) and what is accepted. Counts are checked against their own ranges only.
+std::string ParseAlgorithmFlag(const std::string& flag, const std::string& value, Algorithm& algorithm);
 
 /// The --help text, with the accepted ranges and the defaults.
 std::string UsageText();

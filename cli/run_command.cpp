@@ -37,9 +37,11 @@ std::string PoseJson(const ArmPose& p) {
 }
 
 // {"encoding":"binary","selection":"roulette","elitism":0,"crossover":"one-point","mutation":"bit-flip"}:
-// the spellings the flags take, the elite count as a number. The spellings need no escaping.
+// the spellings the flags take, the elite count as a number, led by "method":"random-search" for the
+// baseline (a run of the genetic algorithm leaves the method out). The spellings need no escaping.
 std::string AlgorithmJson(const Algorithm& a) {
-    return "{\"encoding\":\"" + EncodingName(a) + "\",\"selection\":\"" + SelectionName(a) + "\",\"elitism\":" +
+    const std::string method = a.method == Method::geneticAlgorithm ? "" : "\"method\":\"" + MethodName(a) + "\",";
+    return "{" + method + "\"encoding\":\"" + EncodingName(a) + "\",\"selection\":\"" + SelectionName(a) + "\",\"elitism\":" +
            ElitismName(a) + ",\"crossover\":\"" + CrossoverName(a) + "\",\"mutation\":\"" + MutationName(a) + "\"}";
 }
 

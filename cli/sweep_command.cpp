@@ -44,6 +44,9 @@ const char* const kUsage =
     "  --generations LIST   generation counts, 1..10000 each (default 100)\n"
     "  --crossover LIST     crossover rates, 0.001..1 each (default 0.5)\n"
     "  --mutation LIST      mutation probabilities, 0..1 each (default 0.1)\n"
+    "  --algorithm LIST     ga and/or random-search (default ga)\n"
+    "  --encoding, --selection, --elitism, --crossover-operator, --mutation-operator LIST\n"
+    "                       the single run's operator choices, as lists (default: the classic ones)\n"
     "  --seeds LIST         seeds or ranges A..B, 0..4294967295 (required), e.g. 1..100 or 1..10,42;\n"
     "                       at most 100000000 seeds (shard larger sweeps by seed range)\n"
     "  --target X,Y         a target relative to the base, x right, y up, -199..199; repeat for more\n"
@@ -62,15 +65,19 @@ const char* const kUsage =
     "  --quiet              no progress bar and no printed summary\n"
     "  --help               this text\n"
     "\n"
-    "Combinations nest population, generations, crossover, mutation, target, seed (the seed varies\n"
-    "fastest); run numbers count them from 1. Columns: seed,population,generations,crossover,mutation,\n"
+    "Algorithms: every combination of the six lists in that order (the last varies fastest),\n"
+    "random-search once. Combinations nest algorithm, population, generations, crossover, mutation,\n"
+    "target, seed (the seed varies fastest); run numbers count them from 1. Columns: seed,population,\n"
+    "generations,crossover,mutation,algorithm,encoding,selection,elitism,crossover_operator,\n"
+    "mutation_operator (as the flags spell them; classic for random-search),\n"
     "target_x,target_y,elite_a1..3 (the run's best pose), elite_distance, optimum_distance (the best of\n"
     "all 256^3 poses), gap (their difference), reached_optimum, first_generation_at_optimum and\n"
     "first_generation_within_epsilon (the first generation, counted from 1, whose best tip is as close\n"
     "as the optimum's, or within epsilon; empty if none), run, runs, sweep (the sweep's fingerprint).\n"
-    "Distances are in pixels. The summary pools each parameter set's targets and seeds: success and\n"
-    "within-epsilon rates with Wilson 95% intervals, median and interquartile range (linear\n"
-    "interpolation) of the elite distance and of the first generation within epsilon.\n"
+    "Distances are in pixels. The summary pools each parameter set and algorithm's targets and seeds:\n"
+    "success and within-epsilon rates with Wilson 95% intervals, median and interquartile range (linear\n"
+    "interpolation) of the elite distance and of the first generation within epsilon, and the ERT\n"
+    "(all evaluations, a failed run's whole budget, over the runs within epsilon; inf for none).\n"
     "\n"
     "Ctrl-C, SIGTERM or SIGHUP stops the runs under way; the file keeps every finished row whole and\n"
     "--resume continues it (a second signal ends at once, the file cut back to its whole rows).\n"
@@ -78,8 +85,16 @@ const char* const kUsage =
     "Exit status: 0 done, 1 a file could not be written, 2 bad arguments, 130, 143 or 129 stopped by\n"
     "SIGINT, SIGTERM or SIGHUP.\n";
 
+// The algorithm flags, in the order their lists nest (the last varies fastest).
+const char* const kAlgorithmFlags[] = {"--algorithm", "--encoding", "--selection", "--elitism", "--crossover-operator",
+                                       "--mutation-operator"};
+constexpr std::size_t kAlgorithmFlagCount = std::size(kAlgorithmFlags);
+
 struct SweepArgs {
     SweepPlan plan;
+    // Each algorithm flag's list, spelled as AlgorithmColumns spells it; default: the classic choice.
+    std::vector<std::string> choices[kAlgorithmFlagCount] = {{"ga"}, {"binary"}, {"roulette"}, {"0"}, {"one-point"},
+                                                             {"bit-flip"}};
     std::vector<std::pair<long long, long long>> seedRanges;
     int randomTargets = 0;
     std::uint32_t targetSeed = 1;
@@ -180,6 +195,66 @@ bool Target(const std::string& value, std::vector<SweepTarget>& targets, std::st
     return true;
 }
 
+// One algorithm flag's comma list: each item parsed on its own (its own range), none given twice
+// (compared as spelled back: tournament:3 and tournament:03 are the same).
+bool ChoiceList(std::size_t which, const std::string& value, std::vector<std::string>& out, std::string& error) {
+    const std::string flag = kAlgorithmFlags[which];
+    std::vector<std::string> items;
+    if (!SplitList(flag, value, items, error)) return false;
+    std::vector<std::string> spelled;
+    for (const std::string& item : items) {
+        Algorithm a;
+        error = ParseAlgorithmFlag(flag, item, a);
+        if (!error.empty()) return false;
+        spelled.push_back(AlgorithmFields(a)[which]);  // the column this flag fills, as the file spells it
+    }
+    if (!NoDuplicates(flag, spelled, items, error)) return false;
+    out = std::move(spelled);
+    return true;
+}
+
+// The plan's algorithms: the cartesian product of the lists, nested as kAlgorithmFlags lists them,
+// random search once where --algorithm lists it (the operator lists do not apply to it). Each
+// count is checked against the smallest population listed.
+std::string BuildAlgorithms(SweepArgs& a) {
+    const auto& c = a.choices;
+    const int smallest = *std::min_element(a.plan.populations.begin(), a.plan.populations.end());
+    const bool ga = std::find(c[0].begin(), c[0].end(), "ga") != c[0].end();
+    for (std::size_t which = 1; which < kAlgorithmFlagCount; ++which) {
+        for (const std::string& item : c[which]) {
+            Algorithm one;
+            (void)ParseAlgorithmFlag(kAlgorithmFlags[which], item, one);
+            if (!ga && !one.classic())
+                return std::string(kAlgorithmFlags[which]) + ": " + Quoted(item) +
+                       " does not apply to --algorithm random-search, which takes no operator choices";
+            if (const std::string invalid = ValidateAlgorithm(one, smallest); !invalid.empty())
+                return std::string(kAlgorithmFlags[which]) + ": " + invalid + " for --population " +
+                       std::to_string(smallest);
+        }
+    }
+    a.plan.algorithms.clear();
+    for (const std::string& method : c[0]) {
+        if (method != "ga") {
+            a.plan.algorithms.push_back(Algorithm{Method::randomSearch});
+            continue;
+        }
+        for (const std::string& encoding : c[1])
+            for (const std::string& selection : c[2])
+                for (const std::string& elitism : c[3])
+                    for (const std::string& crossover : c[4])
+                        for (const std::string& mutation : c[5]) {
+                            Algorithm algorithm;
+                            (void)ParseEncoding(encoding, algorithm);
+                            (void)ParseSelection(selection, algorithm);
+                            (void)ParseElitism(elitism, algorithm);
+                            (void)ParseCrossover(crossover, algorithm);
+                            (void)ParseMutation(mutation, algorithm);
+                            a.plan.algorithms.push_back(algorithm);
+                        }
+    }
+    return {};
+}
+
 std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
     std::string error;
     bool seedsGiven = false;
@@ -200,14 +275,19 @@ std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
         }
         static const std::set<std::string> kValued = {
             "--population", "--generations", "--crossover", "--mutation", "--seeds",  "--target",  "--targets",
-            "--target-seed", "--epsilon",    "--threads",   "--output",   "--summary", "--logs",   "--shard"};
+            "--target-seed", "--epsilon",    "--threads",   "--output",   "--summary", "--logs",   "--shard",
+            "--algorithm",   "--encoding",   "--selection", "--elitism",  "--crossover-operator", "--mutation-operator"};
         if (!kValued.count(flag)) return "unknown argument " + Quoted(args[i]) + " (see sweep --help)";
         if (!value) {
             if (i + 1 >= args.size()) return flag + " needs a value";
             value = args[++i];
         }
         const std::string& v = *value;
-        if (flag == "--population") {
+        const auto algorithmFlag = std::find(std::begin(kAlgorithmFlags), std::end(kAlgorithmFlags), flag);
+        if (algorithmFlag != std::end(kAlgorithmFlags)) {
+            const auto which = static_cast<std::size_t>(algorithmFlag - std::begin(kAlgorithmFlags));
+            ChoiceList(which, v, a.choices[which], error);
+        } else if (flag == "--population") {
             IntList(flag, v, kMinPopulation, kMaxPopulation, a.plan.populations, error);
         } else if (flag == "--generations") {
             IntList(flag, v, kMinGenerations, kMaxGenerations, a.plan.generations, error);
@@ -255,6 +335,7 @@ std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
     if (!seedsGiven) return "--seeds is required (for example --seeds 1..100)";
     if (a.resume && a.output.empty()) return "--resume needs --output, the file to continue";
     if (a.resume && a.output == "-") return "--resume needs --output naming a file, not standard output";
+    if (const std::string invalid = BuildAlgorithms(a); !invalid.empty()) return invalid;
     if (a.randomTargets > 0) {
         for (const SweepTarget& t : RandomTargets(a.randomTargets, a.targetSeed)) {
             for (const SweepTarget& other : a.plan.targets)
@@ -299,6 +380,15 @@ std::optional<Disagreement> Disagrees(const SweepCombination& row, const SweepCo
         return Disagreement{"crossover", ExactText(r.crossoverRate), ExactText(p.crossoverRate)};
     if (r.mutationProbability != p.mutationProbability)
         return Disagreement{"mutation", ExactText(r.mutationProbability), ExactText(p.mutationProbability)};
+    if (!(row.algorithm == plan.algorithm)) {
+        // The first of the six columns that differs, spelled as the file spells it.
+        static const char* const kColumns[] = {"algorithm", "encoding", "selection", "elitism", "crossover_operator",
+                                               "mutation_operator"};
+        const std::vector<std::string> rowColumns = AlgorithmFields(row.algorithm);
+        const std::vector<std::string> planColumns = AlgorithmFields(plan.algorithm);
+        for (std::size_t i = 0; i < rowColumns.size(); ++i)
+            if (rowColumns[i] != planColumns[i]) return Disagreement{kColumns[i], rowColumns[i], planColumns[i]};
+    }
     if (row.target.x != plan.target.x)
         return Disagreement{"target_x", std::to_string(row.target.x), std::to_string(plan.target.x)};
     if (row.target.y != plan.target.y)
@@ -423,8 +513,9 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     }
     // The summary's share of each run, not the runs: room for each parameter set's runs at once.
     SweepTally tally;
-    const long long perSet = runs / static_cast<long long>(plan.populations.size() * plan.generations.size() *
-                                                           plan.crossovers.size() * plan.mutations.size());
+    const long long perSet = runs / static_cast<long long>(plan.algorithms.size() * plan.populations.size() *
+                                                           plan.generations.size() * plan.crossovers.size() *
+                                                           plan.mutations.size());
     tally.runsPerGroup = std::min(shardRuns, perSet / a.shardN + 1);
     long long kept = 0;
     off_t keep = 0;

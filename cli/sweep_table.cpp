@@ -8,7 +8,8 @@ namespace kelvora::cli {
 namespace {
 
 constexpr const char* kColumns =
-    "seed,population,generations,crossover,mutation,target_x,target_y,elite_a1,elite_a2,elite_a3,"
+    "seed,population,generations,crossover,mutation,algorithm,encoding,selection,elitism,crossover_operator,"
+    "mutation_operator,target_x,target_y,elite_a1,elite_a2,elite_a3,"
     "elite_distance,optimum_distance,gap,reached_optimum,first_generation_at_optimum,"
     "first_generation_within_epsilon,run,runs,sweep";
 
@@ -23,6 +24,37 @@ std::vector<std::string> Split(const std::string& line) {
         if (comma == std::string::npos) return fields;
         start = comma + 1;
     }
+}
+
+}  // namespace
+
+std::vector<std::string> AlgorithmFields(const Algorithm& a) {
+    // Random search takes no operator choices: its columns hold the classic spellings.
+    const Algorithm shown = a.method == Method::randomSearch ? Algorithm{Method::randomSearch} : a;
+    return {MethodName(shown),   EncodingName(shown),  SelectionName(shown),
+            ElitismName(shown),  CrossoverName(shown), MutationName(shown)};
+}
+
+std::string AlgorithmColumns(const Algorithm& a) {
+    std::string text;
+    for (const std::string& field : AlgorithmFields(a)) text += (text.empty() ? "" : ",") + field;
+    return text;
+}
+
+namespace {
+
+// The six algorithm columns of a row back into an algorithm; nullopt unless they are spelled as
+// AlgorithmColumns spells them ("tournament:03", or random search with operator choices, is not a row).
+std::optional<Algorithm> ParseAlgorithmColumns(const std::string* columns) {
+    Algorithm a;
+    if (!ParseMethod(columns[0], a).empty() || !ParseEncoding(columns[1], a).empty() ||
+        !ParseSelection(columns[2], a).empty() || !ParseElitism(columns[3], a).empty() ||
+        !ParseCrossover(columns[4], a).empty() || !ParseMutation(columns[5], a).empty())
+        return std::nullopt;
+    const std::vector<std::string> spelled = AlgorithmFields(a);
+    for (std::size_t i = 0; i < spelled.size(); ++i)
+        if (spelled[i] != columns[i]) return std::nullopt;
+    return a;
 }
 
 }  // namespace
@@ -47,6 +79,10 @@ std::string SweepFingerprint(const SweepPlan& plan) {
         hashText(item);
     };
     hashText("kelvora-sweep-1");
+    // The classic algorithm alone hashes nothing for it, so such a sweep keeps the fingerprint it
+    // had before sweeps took algorithms.
+    if (plan.algorithms.size() != 1 || !plan.algorithms[0].classic())
+        for (const Algorithm& a : plan.algorithms) add('a', AlgorithmColumns(a));
     for (int p : plan.populations) add('p', std::to_string(p));
     for (int g : plan.generations) add('g', std::to_string(g));
     for (double c : plan.crossovers) add('c', ExactText(c));
@@ -72,6 +108,7 @@ std::string SweepRow(const SweepResult& r, long long index, long long runs, cons
     field(std::to_string(c.params.generationCount));
     field(ExactText(c.params.crossoverRate));
     field(ExactText(c.params.mutationProbability));
+    field(AlgorithmColumns(c.algorithm));
     field(std::to_string(c.target.x));
     field(std::to_string(c.target.y));
     field(std::to_string(r.elitePose.a1));
@@ -92,7 +129,7 @@ std::string SweepRow(const SweepResult& r, long long index, long long runs, cons
 
 std::optional<ParsedSweepRow> ParseSweepRow(const std::string& line) {
     const std::vector<std::string> f = Split(line);
-    if (f.size() != 19) return std::nullopt;
+    if (f.size() != 25) return std::nullopt;
     ParsedSweepRow p;
     SweepResult& r = p.result;
     auto integer = [&f](int i, long long low, long long high, auto& out) {
@@ -121,27 +158,31 @@ std::optional<ParsedSweepRow> ParseSweepRow(const std::string& line) {
     const bool ok = integer(0, 0, 0xFFFFFFFFLL, c.seed) && integer(1, kMinPopulation, kMaxPopulation, c.params.populationSize) &&
                     integer(2, kMinGenerations, kMaxGenerations, c.params.generationCount) &&
                     real(3, c.params.crossoverRate) && real(4, c.params.mutationProbability) &&
-                    integer(5, -kMaxTargetOffset, kMaxTargetOffset, c.target.x) &&
-                    integer(6, -kMaxTargetOffset, kMaxTargetOffset, c.target.y) && integer(7, 0, 255, r.elitePose.a1) &&
-                    integer(8, 0, 255, r.elitePose.a2) && integer(9, 0, 255, r.elitePose.a3) &&
-                    real(10, r.eliteDistance) && real(11, r.optimumDistance) && real(12, gap) &&
-                    (f[13] == "true" || f[13] == "false") && generation(14, r.firstGenerationAtOptimum) &&
-                    generation(15, r.firstGenerationWithinEpsilon) && integer(16, 1, 1LL << 62, p.run) &&
-                    integer(17, 1, 1LL << 62, p.runs) && f[18].size() == 16 && p.run <= p.runs &&
-                    (f[13] == "true") == (r.firstGenerationAtOptimum > 0);
+                    integer(11, -kMaxTargetOffset, kMaxTargetOffset, c.target.x) &&
+                    integer(12, -kMaxTargetOffset, kMaxTargetOffset, c.target.y) && integer(13, 0, 255, r.elitePose.a1) &&
+                    integer(14, 0, 255, r.elitePose.a2) && integer(15, 0, 255, r.elitePose.a3) &&
+                    real(16, r.eliteDistance) && real(17, r.optimumDistance) && real(18, gap) &&
+                    (f[19] == "true" || f[19] == "false") && generation(20, r.firstGenerationAtOptimum) &&
+                    generation(21, r.firstGenerationWithinEpsilon) && integer(22, 1, 1LL << 62, p.run) &&
+                    integer(23, 1, 1LL << 62, p.runs) && f[24].size() == 16 && p.run <= p.runs &&
+                    (f[19] == "true") == (r.firstGenerationAtOptimum > 0);
     if (!ok) return std::nullopt;
-    p.fingerprint = f[18];
+    const auto algorithm = ParseAlgorithmColumns(&f[5]);
+    if (!algorithm || !ValidateAlgorithm(*algorithm, c.params.populationSize).empty()) return std::nullopt;
+    c.algorithm = *algorithm;
+    p.fingerprint = f[24];
     return p;
 }
 
 std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows) {
     std::string out =
-        "population,generations,crossover,mutation,runs,"
+        "population,generations,crossover,mutation,algorithm,encoding,selection,elitism,crossover_operator,"
+        "mutation_operator,runs,"
         "reached_optimum,reached_optimum_rate,reached_optimum_low95,reached_optimum_high95,"
         "within_epsilon,within_epsilon_rate,within_epsilon_low95,within_epsilon_high95,"
         "elite_distance_median,elite_distance_q1,elite_distance_q3,elite_distance_iqr,"
         "first_generation_within_epsilon_median,first_generation_within_epsilon_q1,"
-        "first_generation_within_epsilon_q3,first_generation_within_epsilon_iqr\n";
+        "first_generation_within_epsilon_q3,first_generation_within_epsilon_iqr,ert_evaluations\n";
     auto quartiles = [](const Quartiles& q) {
         if (q.count == 0) return std::string(",,,");
         return ExactText(q.median) + "," + ExactText(q.q1) + "," + ExactText(q.q3) + "," + ExactText(q.iqr());
@@ -152,20 +193,30 @@ std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows) {
     for (const SweepSummaryRow& r : rows) {
         out += std::to_string(r.params.populationSize) + "," + std::to_string(r.params.generationCount) + "," +
                ExactText(r.params.crossoverRate) + "," + ExactText(r.params.mutationProbability) + "," +
-               std::to_string(r.runs) + "," + proportion(r.reached) + "," + proportion(r.withinEpsilon) + "," +
-               quartiles(r.eliteDistance) + "," + quartiles(r.firstWithinEpsilon) + "\n";
+               AlgorithmColumns(r.algorithm) + "," + std::to_string(r.runs) + "," + proportion(r.reached) + "," +
+               proportion(r.withinEpsilon) + "," + quartiles(r.eliteDistance) + "," + quartiles(r.firstWithinEpsilon) +
+               "," + ExactText(r.ertEvaluations) + "\n";
     }
     return out;
 }
 
 std::string SummaryText(const std::vector<SweepSummaryRow>& rows, double epsilon) {
+    // The algorithm is a last column of its own only when a row's is not the classic one.
+    bool algorithms = false;
+    for (const SweepSummaryRow& r : rows) algorithms = algorithms || !r.algorithm.classic();
+    auto tail = [algorithms](const char* ert, const std::string& algorithm) {
+        char b[128];
+        if (algorithms) std::snprintf(b, sizeof b, "%-17s  %s\n", ert, algorithm.c_str());
+        else std::snprintf(b, sizeof b, "%s\n", ert);
+        return std::string(b);
+    };
     std::string out;
     char line[512];
-    std::snprintf(line, sizeof line, "%10s %11s %9s %8s %6s  %-24s  %-24s  %-26s  %s\n", "population", "generations",
+    std::snprintf(line, sizeof line, "%10s %11s %9s %8s %6s  %-24s  %-24s  %-26s  %-29s  ", "population", "generations",
                   "crossover", "mutation", "runs", "reached optimum (95% CI)",
                   ("within " + ExactText(epsilon) + " px (95% CI)").c_str(), "elite distance median [IQR]",
                   "first gen within median [IQR]");
-    out += line;
+    out += line + tail("ERT (evaluations)", "algorithm");
     auto percent = [](const Proportion& p) {
         char b[64];
         std::snprintf(b, sizeof b, "%5.1f%% [%5.1f, %5.1f]", 100.0 * p.rate, 100.0 * p.low, 100.0 * p.high);
@@ -177,10 +228,12 @@ std::string SummaryText(const std::vector<SweepSummaryRow>& rows, double epsilon
         char first[64] = "-";
         if (r.firstWithinEpsilon.count > 0)
             std::snprintf(first, sizeof first, "%g [%g]", r.firstWithinEpsilon.median, r.firstWithinEpsilon.iqr());
-        std::snprintf(line, sizeof line, "%10d %11d %9g %8g %6lld  %-24s  %-24s  %-26s  %s\n", r.params.populationSize,
+        char ert[32];
+        std::snprintf(ert, sizeof ert, "%.4g", r.ertEvaluations);
+        std::snprintf(line, sizeof line, "%10d %11d %9g %8g %6lld  %-24s  %-24s  %-26s  %-29s  ", r.params.populationSize,
                       r.params.generationCount, r.params.crossoverRate, r.params.mutationProbability, r.runs,
                       percent(r.reached).c_str(), percent(r.withinEpsilon).c_str(), distance, first);
-        out += line;
+        out += line + tail(ert, AlgorithmSummary(r.algorithm));
     }
     return out;
 }

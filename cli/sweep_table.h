@@ -11,10 +11,18 @@
 
 namespace kelvora::cli {
 
+/// An algorithm's six column values: method, encoding, selection, elitism, crossover operator and
+/// mutation operator, spelled as the flags take them (random search: the classic operator spellings).
+std::vector<std::string> AlgorithmFields(const Algorithm& algorithm);
+
+/// An algorithm's six columns, "method,encoding,selection,elitism,crossover_operator,mutation_operator",
+/// spelled as the flags take them; random search's operator columns hold the classic spellings.
+std::string AlgorithmColumns(const Algorithm& algorithm);
+
 /// The header line, LF included.
 std::string SweepHeader();
 
-/// A sweep's identity: 16 hex digits hashed from its lists, targets, seeds and epsilon (not the
+/// A sweep's identity: 16 hex digits hashed from its algorithms, lists, targets, seeds and epsilon (not the
 /// shard, the threads or the files), so that shards and resumed files can be told apart.
 std::string SweepFingerprint(const SweepPlan& plan);
 

@@ -104,6 +104,9 @@ INSTANTIATE_TEST_SUITE_P(
                                 "--crossover-operator: crossover operator '1-point' is not one of one-point, two-point, uniform"},
                     BadArgument{{"--mutation-operator", "creep:129"}, "--mutation-operator: creep step 129 is outside 1..128"},
                     BadArgument{{"--mutation-operator"}, "--mutation-operator needs a value"},
+                    BadArgument{{"--algorithm", "hill"}, "--algorithm: algorithm 'hill' is not one of ga, random-search"},
+                    BadArgument{{"--algorithm=random-search", "--selection", "rank"},
+                                "--algorithm random-search takes no operator choices (rank given)"},
                     BadArgument{{"stray"}, "unknown argument 'stray'"}));
 
 TEST(CliOptions, OperatorFlagsFillTheAlgorithmWhateverTheOrder) {

@@ -231,6 +231,27 @@ TEST_F(CliProcess, OperatorFlagsReachTheRunTheJsonAndTheSummary) {
         << summary.out;
 }
 
+// --algorithm random-search reaches the run (its files are the library's baseline run), the JSON and the summary.
+TEST_F(CliProcess, RandomSearchReachesTheRunTheJsonAndTheSummary) {
+    const std::vector<std::string> args{"--seed", "5", "--population", "30", "--generations", "20", "--algorithm",
+                                        "random-search"};
+    std::vector<std::string> json = args;
+    json.push_back("--json");
+    const Outcome o = RunCli(dir_, json);
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find(R"(,"algorithm":{"method":"random-search","encoding":"binary",)"), std::string::npos) << o.out;
+    const fs::path library = dir_ / "library";
+    fs::create_directories(library);
+    kelvora::Algorithm algorithm;
+    algorithm.method = kelvora::Method::randomSearch;
+    const kelvora::RunSetup setup{{30, 20, 0.5, 0.1}, kelvora::GeometryFor(68, 180), 5, algorithm};
+    ASSERT_TRUE(kelvora::RunWithFiles(setup, library.c_str()).filesComplete());
+    EXPECT_TRUE(ReadFile(dir_ / "results.csv") == ReadFile(library / "results.csv"));
+    const Outcome summary = RunCli(dir_, args);
+    ASSERT_EQ(summary.status, 0) << summary.err;
+    EXPECT_NE(summary.out.find("\nalgorithm         random-search\n"), std::string::npos) << summary.out;
+}
+
 TEST_F(CliProcess, QuietPrintsNothingAndStillWrites) {
     const Outcome o = RunCli(dir_, {"--quiet", "--generations", "3"});
     EXPECT_EQ(o.status, 0);

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -114,7 +115,8 @@ TEST_F(SweepCli, TheFileIsTheSameOnAnyThreadCountAndItsRowsAreTheSingleRunsOutco
     EXPECT_EQ(ReadFile(dir_ / "three.csv"), one);
     const std::vector<std::string> lines = Lines(one);
     ASSERT_EQ(lines.size(), 1u + 2 * 2 * 2 * 6);
-    EXPECT_EQ(lines[0].rfind("seed,population,generations,crossover,mutation,target_x,target_y,elite_a1,elite_a2,"
+    EXPECT_EQ(lines[0].rfind("seed,population,generations,crossover,mutation,algorithm,encoding,selection,elitism,"
+                             "crossover_operator,mutation_operator,target_x,target_y,elite_a1,elite_a2,"
                              "elite_a3,elite_distance,optimum_distance,gap,reached_optimum,first_generation_at_optimum,"
                              "first_generation_within_epsilon",
                              0),
@@ -123,17 +125,19 @@ TEST_F(SweepCli, TheFileIsTheSameOnAnyThreadCountAndItsRowsAreTheSingleRunsOutco
     const std::regex json(R"("elitePose":\[(\d+),(\d+),(\d+)\],"eliteFitness":([0-9.e+-]+))");
     for (int row : {1, 8, 24}) {
         const std::vector<std::string> f = Fields(lines[static_cast<std::size_t>(row)]);
-        ASSERT_GE(f.size(), 16u);
+        ASSERT_EQ(f.size(), 25u);
+        EXPECT_EQ(f[5] + "," + f[6] + "," + f[7] + "," + f[8] + "," + f[9] + "," + f[10],
+                  "ga,binary,roulette,0,one-point,bit-flip");
         ASSERT_EQ(Run({"--seed", f[0], "--population", f[1], "--generations", f[2], "--crossover", f[3], "--mutation",
-                       f[4], "--target=" + f[5] + "," + f[6], "--json", "--output-dir", dir_.string()}),
+                       f[4], "--target=" + f[11] + "," + f[12], "--json", "--output-dir", dir_.string()}),
                   0);
         std::smatch m;
         ASSERT_TRUE(std::regex_search(out_, m, json)) << out_;
-        EXPECT_EQ(m[1].str() + "," + m[2].str() + "," + m[3].str(), f[7] + "," + f[8] + "," + f[9]) << "row " << row;
-        EXPECT_NEAR(1.0 / std::stod(m[4]) - 1.0, std::stod(f[10]), 1e-9);
-        EXPECT_EQ(std::stod(f[12]), std::stod(f[10]) - std::stod(f[11]));
-        EXPECT_EQ(f[13] == "true", !f[14].empty());
-        EXPECT_EQ(std::stod(f[10]) <= 0.5, !f[15].empty());
+        EXPECT_EQ(m[1].str() + "," + m[2].str() + "," + m[3].str(), f[13] + "," + f[14] + "," + f[15]) << "row " << row;
+        EXPECT_NEAR(1.0 / std::stod(m[4]) - 1.0, std::stod(f[16]), 1e-9);
+        EXPECT_EQ(std::stod(f[18]), std::stod(f[16]) - std::stod(f[17]));
+        EXPECT_EQ(f[19] == "true", !f[20].empty());
+        EXPECT_EQ(std::stod(f[16]) <= 0.5, !f[21].empty());
     }
 }
 
@@ -157,6 +161,7 @@ TEST_F(SweepCli, MergeRefusesOtherSweepsOverlapsAndGapsNamingThem) {
     ASSERT_EQ(Run(With(kSweep, {"--shard", "1/2", "--output", "a1.csv"})), 0);
     ASSERT_EQ(Run(With(kSweep, {"--shard", "2/2", "--output", "a2.csv"})), 0);
     ASSERT_EQ(Run(With(kSweep, {"--epsilon", "1", "--shard", "2/2", "--output", "b2.csv"})), 0);
+    ASSERT_EQ(Run(With(kSweep, {"--selection", "rank", "--shard", "2/2", "--output", "r2.csv"})), 0);
     {
         std::ofstream cut(dir_ / "cut.csv", std::ios::binary);
         const std::string a2 = ReadFile(dir_ / "a2.csv");
@@ -167,6 +172,7 @@ TEST_F(SweepCli, MergeRefusesOtherSweepsOverlapsAndGapsNamingThem) {
         std::string says;
     };
     for (const Case& c : std::vector<Case>{{{"a1.csv", "b2.csv"}, "b2.csv and a1.csv are shards of different sweeps"},
+                                           {{"a1.csv", "r2.csv"}, "r2.csv and a1.csv are shards of different sweeps"},
                                            {{"a1.csv", "a2.csv", "a1.csv"}, "overlapping shards: run 1 is in a1.csv"},
                                            {{"a2.csv"}, "missing rows: 24 of 48 runs"},
                                            {{"a1.csv", "cut.csv"}, "cut.csv: line 25 is cut short"},
@@ -259,6 +265,16 @@ TEST_F(SweepCli, BadInputExitsWithTwoNamingItAndWritesNothing) {
         {{"--seeds", "0..1000000", "--threads", "0"}, "--threads: '0'"},
         {{"--seeds", "0..1000000"}, "the sweep has 1000001 runs, more than 1000000; add --yes"},
         {{"--seeds", "1..3", "--summary", "missing/summary.csv"}, "'missing' is not a writable directory"},
+        {{"--seeds", "1..3", "--algorithm", "ga,hill"}, "--algorithm: algorithm 'hill' is not one of ga, random-search"},
+        {{"--seeds", "1..3", "--encoding", "binary,octal"}, "--encoding: encoding 'octal' is not one of binary, gray"},
+        {{"--seeds", "1..3", "--crossover-operator", ""}, "--crossover-operator: the list is empty"},
+        {{"--seeds", "1..3", "--mutation-operator", "creep:4,creep:04"}, "--mutation-operator: 'creep:04' is listed twice"},
+        {{"--seeds", "1..3", "--population", "20,2", "--selection", "rank,tournament:3"},
+         "--selection: tournament size 3 is outside 2..2 (the population) for --population 2"},
+        {{"--seeds", "1..3", "--elitism", "0,20", "--population", "100,20"},
+         "--elitism: elitism 20 is outside 0..19 (the population less one) for --population 20"},
+        {{"--seeds", "1..3", "--algorithm", "random-search", "--encoding", "gray"},
+         "--encoding: 'gray' does not apply to --algorithm random-search"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args{"sweep", "--summary", "summary.csv", "--quiet"};
@@ -267,6 +283,111 @@ TEST_F(SweepCli, BadInputExitsWithTwoNamingItAndWritesNothing) {
         EXPECT_EQ(Run(args), 2) << c.says;
         EXPECT_NE(err_.find(c.says), std::string::npos) << err_;
         EXPECT_TRUE(fs::is_empty(dir_)) << c.says;
+    }
+}
+
+// Wilson's 95% score interval of k successes in n, written out apart from the library's.
+std::pair<double, double> Wilson(double k, double n) {
+    const double z = 1.959963984540054, p = k / n, d = 1 + z * z / n;
+    const double centre = (p + z * z / (2 * n)) / d, half = z * std::sqrt(p * (1 - p) / n + z * z / (4 * n * n)) / d;
+    return {std::max(0.0, centre - half), std::min(1.0, centre + half)};
+}
+
+// ecdf and the summary's ERT against a count of the rows of a real sweep whose configurations cover
+// every run within epsilon, none, and runs tied at the budget (generation 1 of 1).
+TEST_F(SweepCli, EcdfAndErtAreTheCountsOfTheSweepsRows) {
+    ASSERT_EQ(Run({"sweep", "--population", "1,50", "--generations", "1,20", "--epsilon", "60", "--seeds", "1..10",
+                   "--algorithm", "ga,random-search", "--quiet", "--output", "s.csv", "--summary", "summary.csv"}),
+              0)
+        << err_;
+    struct Config {
+        std::string key;  // the configuration's columns as ecdf writes them
+        int population, generations;
+        std::vector<int> first[2];  // first generation within epsilon, at the optimum; 0: never
+    };
+    std::vector<Config> configs;
+    const std::vector<std::string> rows = Lines(ReadFile(dir_ / "s.csv"));
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const std::vector<std::string> f = Fields(rows[i]);
+        const std::string key = f[5] + "," + f[1] + "," + f[2] + "," + f[3] + "," + f[4] + "," + f[6] + "," + f[7] +
+                                "," + f[8] + "," + f[9] + "," + f[10];
+        if (configs.empty() || configs.back().key != key) configs.push_back({key, std::stoi(f[1]), std::stoi(f[2]), {}});
+        configs.back().first[0].push_back(f[21].empty() ? 0 : std::stoi(f[21]));
+        configs.back().first[1].push_back(f[20].empty() ? 0 : std::stoi(f[20]));
+    }
+    ASSERT_EQ(configs.size(), 8u);
+    bool all = false, none = false, tied = false;
+    for (const Config& c : configs) {
+        const auto& v = c.first[0];
+        all = all || std::count(v.begin(), v.end(), 0) == 0;
+        none = none || std::count(v.begin(), v.end(), 0) == 10;
+        tied = tied || std::count(v.begin(), v.end(), c.generations) >= 2;
+    }
+    EXPECT_TRUE(all && none && tied) << "the sweep no longer covers the cases";
+
+    for (const int target : {0, 1})
+        for (const bool evaluations : {false, true}) {
+            ASSERT_EQ(Run({"ecdf", "s.csv", "--output", "e.csv", "--target", target ? "optimum" : "epsilon", "--x",
+                           evaluations ? "evaluations" : "generations"}),
+                      0)
+                << err_;
+            const std::vector<std::string> lines = Lines(ReadFile(dir_ / "e.csv"));
+            ASSERT_EQ(lines.size(), 1u + 2 * (1 + 20) * 2);
+            EXPECT_EQ(lines[0], "algorithm,population,generations,crossover,mutation,encoding,selection,elitism,"
+                                "crossover_operator,mutation_operator,x,runs,within,fraction,low,high");
+            std::size_t at = 1;
+            for (const Config& c : configs)
+                for (int g = 1; g <= c.generations; ++g) {
+                    const std::vector<std::string> f = Fields(lines[at++]);
+                    ASSERT_EQ(f.size(), 16u);
+                    const auto& v = c.first[target];
+                    const auto within = std::count_if(v.begin(), v.end(), [g](int x) { return x > 0 && x <= g; });
+                    const auto [low, high] = Wilson(static_cast<double>(within), 10);
+                    EXPECT_EQ(f[0] + "," + f[1] + "," + f[2] + "," + f[3] + "," + f[4] + "," + f[5] + "," + f[6] +
+                                  "," + f[7] + "," + f[8] + "," + f[9],
+                              c.key);
+                    EXPECT_EQ(f[10] + "," + f[11] + "," + f[12],
+                              std::to_string(evaluations ? g * c.population : g) + ",10," + std::to_string(within))
+                        << c.key << " x " << g;
+                    EXPECT_EQ(std::stod(f[13]), static_cast<double>(within) / 10);
+                    EXPECT_NEAR(std::stod(f[14]), low, 1e-12);
+                    EXPECT_NEAR(std::stod(f[15]), high, 1e-12);
+                }
+        }
+
+    // ERT: every run's evaluations (a failed one's whole budget) over the runs that came within epsilon.
+    const std::vector<std::string> summary = Lines(ReadFile(dir_ / "summary.csv"));
+    ASSERT_EQ(summary.size(), 1 + configs.size());
+    EXPECT_EQ(summary[0].substr(summary[0].rfind(',')), ",ert_evaluations");
+    for (std::size_t i = 0; i < configs.size(); ++i) {
+        const Config& c = configs[i];
+        const std::vector<std::string> f = Fields(summary[i + 1]);
+        EXPECT_EQ(f[4] + "," + f[0] + "," + f[1] + "," + f[2] + "," + f[3] + "," + f[5] + "," + f[6] + "," + f[7] +
+                      "," + f[8] + "," + f[9],
+                  c.key);
+        double evaluations = 0;
+        int successes = 0;
+        for (int first : c.first[0]) {
+            evaluations += (first > 0 ? first : c.generations) * c.population;
+            successes += first > 0;
+        }
+        if (successes == 0) EXPECT_EQ(f.back(), "inf") << c.key;
+        else EXPECT_NEAR(std::stod(f.back()), evaluations / successes, 1e-9 * evaluations) << c.key;
+    }
+
+    // A bad file is named with its line; nothing is written.
+    const std::string text = ReadFile(dir_ / "s.csv");
+    std::ofstream(dir_ / "cut.csv", std::ios::binary) << text.substr(0, text.size() - 3);
+    std::ofstream(dir_ / "bad.csv", std::ios::binary) << rows[0] << "\n" << rows[1] << "\n" << "1,2,3\n";
+    std::ofstream(dir_ / "other.csv", std::ios::binary) << "seed,population\n";
+    for (const auto& [file, says] : std::vector<std::pair<std::string, std::string>>{
+             {"cut.csv", "cut.csv:81: the row is cut short"},
+             {"bad.csv", "bad.csv:3: not a sweep row"},
+             {"other.csv", "other.csv:1: not a sweep file"},
+             {"none.csv", "none.csv: cannot read"}}) {
+        EXPECT_EQ(Run({"ecdf", file, "--output", "out.csv"}), 2) << says;
+        EXPECT_NE(err_.find(says), std::string::npos) << err_;
+        EXPECT_FALSE(fs::exists(dir_ / "out.csv")) << says;
     }
 }
 
@@ -310,8 +431,9 @@ TEST_F(SweepCli, ResumeRefusesAKeptRowThatIsNotThePlansRunNamingLineAndColumn) {
     // Run 3: seed 3, population 20, target 68,180, crossover 0.5.
     for (const Case& c : std::vector<Case>{{1, "7777", "s.csv:4: its population column is 7777, but run 3 of this sweep has 20"},
                                            {0, "4", "s.csv:4: its seed column is 4, but run 3 of this sweep has 3"},
+                                           {7, "rank", "s.csv:4: its selection column is rank, but run 3 of this sweep has roulette"},
                                            {3, "0.9", "s.csv:4: its crossover column is 0.9, but run 3 of this sweep has 0.5"},
-                                           {5, "-50", "s.csv:4: its target_x column is -50, but run 3 of this sweep has 68"}}) {
+                                           {11, "-50", "s.csv:4: its target_x column is -50, but run 3 of this sweep has 68"}}) {
         std::vector<std::string> f = Fields(lines[3]);
         f[c.column] = c.value;
         std::string edited = lines[0] + "\n" + lines[1] + "\n" + lines[2] + "\n";
@@ -379,7 +501,7 @@ TEST_F(SweepCli, SighupStopsCleanlyAndASecondSignalLeavesWholeGenerationsAndRows
         ASSERT_GT(text.size(), 1000u) << tag;  // never cut back further than the last whole generation or row
         if (c.sweep) {
             EXPECT_EQ(text.back(), '\n') << tag;
-            for (const std::string& line : Lines(text)) EXPECT_EQ(Fields(line).size(), 19u) << tag << ": " << line;
+            for (const std::string& line : Lines(text)) EXPECT_EQ(Fields(line).size(), 25u) << tag << ": " << line;
             continue;
         }
         const std::vector<std::string> lines = Lines(text, '\n');

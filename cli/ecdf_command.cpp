@@ -1,0 +1,195 @@
+// kelvora-cli ecdf: the run-length distribution of each configuration of a sweep CSV, from its rows,
+// without running anything.
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/runlength.h"
+#include "commands.h"
+#include "files.h"
+#include "helpers.h"
+#include "output.h"
+#include "sweep_table.h"
+
+using namespace kelvora;
+using namespace kelvora::cli;
+
+namespace {
+
+const char* const kUsage =
+    "Usage: kelvora-cli ecdf SWEEP.csv [--x generations|evaluations] [--target epsilon|optimum]\n"
+    "                        [--output FILE.csv]\n"
+    "Writes the run-length distribution of each configuration of a sweep file (written by sweep or\n"
+    "sweep-merge): for every generation g from 1 to the configuration's generation count, the runs\n"
+    "whose first generation at the target is at most g, of all its runs (targets and seeds pooled),\n"
+    "with the Wilson 95% interval. Nothing is run again.\n"
+    "\n"
+    "  --x generations      x is the generation g (default)\n"
+    "  --x evaluations      x is g times the population\n"
+    "  --target epsilon     a run is there at its first_generation_within_epsilon (default); the\n"
+    "                       sweep's own epsilon is used, the one its --epsilon gave: the file records\n"
+    "                       the first generation within that epsilon only\n"
+    "  --target optimum     a run is there at its first_generation_at_optimum\n"
+    "  --output FILE        write the CSV to FILE (default: standard output)\n"
+    "\n"
+    "Columns: algorithm,population,generations,crossover,mutation,encoding,selection,elitism,\n"
+    "crossover_operator,mutation_operator (the configuration, as the sweep file spells it), then\n"
+    "x,runs,within,fraction,low,high. Configurations come in the order they first appear in the file;\n"
+    "numbers are the shortest text that reads back exactly; lines end in LF.\n"
+    "Exit status: 0 done, 1 the output could not be written, 2 bad arguments or a bad sweep file\n"
+    "(FILE:LINE named).\n";
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "kelvora-cli ecdf: %s\n", message.c_str());
+    return 2;
+}
+
+// One configuration's runs: each run's first generation at the target, 0 when it never got there.
+struct Configuration {
+    SolverParams params;
+    Algorithm algorithm;
+    std::vector<int> first;
+};
+
+bool SameConfiguration(const Configuration& c, const SweepCombination& row) {
+    return c.params.populationSize == row.params.populationSize &&
+           c.params.generationCount == row.params.generationCount &&
+           c.params.crossoverRate == row.params.crossoverRate &&
+           c.params.mutationProbability == row.params.mutationProbability && c.algorithm == row.algorithm;
+}
+
+}  // namespace
+
+int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
+    std::string input, output;
+    bool evaluations = false, optimum = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        auto [flag, value] = SplitFlag(args[i]);
+        if (flag == "--help" || flag == "-h") {
+            std::fputs(kUsage, stdout);
+            return FinishStdout();
+        }
+        if (flag == "--x" || flag == "--target" || flag == "--output") {
+            if (!value) {
+                if (i + 1 >= args.size()) return Fail(flag + " needs a value");
+                value = args[++i];
+            }
+            if (flag == "--x") {
+                if (*value != "generations" && *value != "evaluations")
+                    return Fail("--x: " + Quoted(*value) + " is not one of generations, evaluations");
+                evaluations = *value == "evaluations";
+            } else if (flag == "--target") {
+                if (*value != "epsilon" && *value != "optimum")
+                    return Fail("--target: " + Quoted(*value) + " is not one of epsilon, optimum");
+                optimum = *value == "optimum";
+            } else {
+                if (value->empty()) return Fail("--output: the file name is empty");
+                output = *value;
+            }
+        } else if (flag.size() > 1 && flag[0] == '-') {
+            return Fail("unknown argument " + Quoted(args[i]) + " (see ecdf --help)");
+        } else if (!input.empty()) {
+            return Fail("one sweep file only, got " + Quoted(input) + " and " + Quoted(args[i]));
+        } else {
+            input = args[i];
+        }
+    }
+    if (input.empty()) return Fail("no sweep file given (see ecdf --help)");
+    if (!output.empty() && SameFile({output, input}, 1).first >= 0)
+        return Fail("--output names the sweep file itself, " + Quoted(output));
+
+    OutputFile file;
+    if (!output.empty()) {
+        if (const std::string error = OpenOutput(output, file); !error.empty()) {
+            std::fprintf(stderr, "kelvora-cli ecdf: %s\n", error.c_str());
+            return 1;
+        }
+    }
+    const auto refuse = [&file](const std::string& message) {
+        Abandon(file);
+        return Fail(message);
+    };
+
+    // The rows a line at a time, the header first, so that a foreign file is refused before the rest.
+    const std::string shown = Printable(input);
+    const std::string header = SweepHeader();
+    const std::string_view columns(header.data(), header.size() - 1);
+    std::vector<Configuration> configurations;
+    std::size_t last = 0;  // the configuration of the row before: rows come grouped in a sweep's order
+    std::string fingerprint, error;
+    long long line = 0;
+    const std::string reason = ReadLines(input, 4096, [&](std::string_view text, LineEnd end) {
+        const std::string where = shown + ":" + std::to_string(++line) + ": ";
+        if (line == 1) {
+            if (end != LineEnd::lf || text != columns) error = where + "not a sweep file (its first line is not the sweep header)";
+            return error.empty();
+        }
+        if (end == LineEnd::eof) {
+            error = where + "the row is cut short (an interrupted sweep: finish it with sweep --resume)";
+            return false;
+        }
+        const auto row = end == LineEnd::lf ? ParseSweepRow(std::string(text)) : std::nullopt;
+        if (!row) {
+            error = where + "not a sweep row";
+            return false;
+        }
+        if (fingerprint.empty()) {
+            fingerprint = row->fingerprint;
+        } else if (row->fingerprint != fingerprint) {
+            error = where + "the row is of sweep " + row->fingerprint + ", the rows before it of sweep " + fingerprint;
+            return false;
+        }
+        const SweepCombination& c = row->result.combination;
+        if (configurations.empty() || !SameConfiguration(configurations[last], c)) {
+            last = 0;
+            while (last < configurations.size() && !SameConfiguration(configurations[last], c)) ++last;
+            if (last == configurations.size()) configurations.push_back({c.params, c.algorithm, {}});
+        }
+        configurations[last].first.push_back(optimum ? row->result.firstGenerationAtOptimum
+                                                     : row->result.firstGenerationWithinEpsilon);
+        return true;
+    });
+    if (!reason.empty()) return refuse(shown + ": cannot read: " + reason);
+    if (line == 0) error = shown + ":1: not a sweep file (it is empty)";
+    if (!error.empty()) return refuse(error);
+    if (configurations.empty()) return refuse(shown + ": the file holds no rows");
+
+    std::string text =
+        "algorithm,population,generations,crossover,mutation,encoding,selection,elitism,crossover_operator,"
+        "mutation_operator,x,runs,within,fraction,low,high\n";
+    for (const Configuration& c : configurations) {
+        const std::vector<std::string> f = AlgorithmFields(c.algorithm);
+        const std::string prefix = f[0] + "," + std::to_string(c.params.populationSize) + "," +
+                                   std::to_string(c.params.generationCount) + "," + ExactText(c.params.crossoverRate) +
+                                   "," + ExactText(c.params.mutationProbability) + "," + f[1] + "," + f[2] + "," +
+                                   f[3] + "," + f[4] + "," + f[5] + ",";
+        for (const RunLengthPoint& p :
+             RunLengthDistribution(c.first, c.params.generationCount, c.params.populationSize, evaluations)) {
+            text += prefix + std::to_string(p.x) + "," + std::to_string(p.within.trials) + "," +
+                    std::to_string(p.within.successes) + "," + ExactText(p.within.rate) + "," +
+                    ExactText(p.within.low) + "," + ExactText(p.within.high) + "\n";
+        }
+    }
+    if (file.fd >= 0) {
+        if (!WriteWhole(file, text)) {
+            std::fprintf(stderr, "kelvora-cli ecdf: %s: cannot write: %s\n", Printable(output).c_str(),
+                         std::strerror(errno));
+            Abandon(file);
+            return 1;
+        }
+        return FinishStdout();
+    }
+    // Written straight to the descriptor, so that a failure is named with its own reason.
+    std::fflush(stdout);
+    if (!WriteAll(1, text)) {
+        std::fprintf(stderr, "kelvora-cli: standard output: %s\n", std::strerror(errno));
+        FinishStdout();
+        return 1;
+    }
+    return FinishStdout();
+}
