@@ -48,6 +48,8 @@ public:
 
     /// A run is going (between Compute and runFinished()).
     bool IsRunning() const;
+    /// The operator choice of the next runs (the settings' once the window has opened).
+    const kelvora::Algorithm& GetAlgorithm() const { return m_algorithm; }
 
     /// The evolution window, created and shown on first use ("進化のグラフ(&G)...", Ctrl+G).
     EvolutionWindow* ShowEvolutionWindow();
@@ -179,8 +181,6 @@ protected:
     /// "遺伝的操作(&L)..." (Ctrl+L): the operator dialog, modal; an accepted choice is kept in the
     /// settings and used from the next run on. Does nothing during a run.
     void OnOperators();
-    /// The operator choice of the next runs.
-    const kelvora::Algorithm& GetAlgorithm() const { return m_algorithm; }
     /// The parts the dialog wires.
     PlotView& Plot() const { return *m_pPlot; }
     ParameterPanel& Panel() const { return *m_pPanel; }
