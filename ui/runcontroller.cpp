@@ -85,8 +85,6 @@ void RunController::SetWantPopulation(bool want) {
 
 namespace {
 
-QString Tr(const char* text) { return QCoreApplication::translate("kelvora::ui::RunController", text); }
-
 // "" when count descriptors can be opened now, else the system's reason. A thread whose event loop
 // finds no descriptor ends the program, so the run's are made sure of before it starts.
 QString DescriptorShortage(int count) {
@@ -106,7 +104,7 @@ QString DescriptorShortage(int count) {
 QString RunController::Start(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm,
                              std::uint32_t seed, bool everyGeneration, bool wantPopulation) {
     if (const QString reason = DescriptorShortage(kRunDescriptors); !reason.isEmpty())
-        return Tr("計算を始められません。開いているファイルの数が上限に達しています (%1)。"
+        return tr("計算を始められません。開いているファイルの数が上限に達しています (%1)。"
                   "ほかのファイルやプログラムを閉じるか、上限 (ulimit -n) を上げてください。")
             .arg(reason);
     // The worker has a state of its own: the window's SolverState is only written here, on the
@@ -116,7 +114,7 @@ QString RunController::Start(const kelvora::SolverParams& params, const kelvora:
     try {
         made = std::make_unique<RunWorker>(m_state.geometry(), params, seed, algorithm);
     } catch (const std::bad_alloc&) {
-        return Tr("計算を始められません。計算に使うメモリを確保できませんでした。");
+        return tr("計算を始められません。計算に使うメモリを確保できませんでした。");
     }
     RunWorker* worker = made.get();
     worker->setEveryGeneration(everyGeneration);
@@ -134,7 +132,7 @@ QString RunController::Start(const kelvora::SolverParams& params, const kelvora:
     thread->start();
     if (!thread->isRunning() && !thread->isFinished()) {  // never created: the worker never ran, and goes here
         made.reset();
-        return Tr("計算を始められません。計算用のスレッドを作成できませんでした (スレッド数かメモリの上限)。");
+        return tr("計算を始められません。計算用のスレッドを作成できませんでした (スレッド数かメモリの上限)。");
     }
     made.release();
     m_params = params;
