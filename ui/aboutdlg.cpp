@@ -61,6 +61,8 @@ QSize CAboutDlg::ClientSize() {
     return QSize(DialogUnitsToPixelsX(kTemplateWidth), DialogUnitsToPixelsY(kTemplateHeight));
 }
 
-int CAboutDlg::DoModal() { return g_modalLoop(*this); }
+int CAboutDlg::DoModal() { return RunModalLoop(*this); }
+
+int RunModalLoop(QDialog& dialog) { return g_modalLoop(dialog); }
 
 }  // namespace kelvora::ui

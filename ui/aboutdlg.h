@@ -30,4 +30,7 @@ using ModalLoopFunction = int (*)(QDialog& dialog);
 /// Replaces the modal-loop function and returns the one it replaced; nullptr restores exec.
 ModalLoopFunction SetModalLoopFunction(ModalLoopFunction function);
 
+/// Runs dialog through the current modal-loop function and returns its result.
+int RunModalLoop(QDialog& dialog);
+
 }  // namespace kelvora::ui

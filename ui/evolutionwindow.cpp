@@ -81,7 +81,8 @@ EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Wind
 
 EvolutionWindow::~EvolutionWindow() = default;
 
-void EvolutionWindow::beginRun(int limit, QPoint base, QPoint target) {
+void EvolutionWindow::beginRun(int limit, QPoint base, QPoint target, const QString& algorithm) {
+    m_algorithm = algorithm;
     m_base = base;
     m_target = target;
     m_running = true;
@@ -151,6 +152,7 @@ void EvolutionWindow::updateReadout() {
                                 : m_running ? tr("最適解にはまだ到達していません") : tr("最適解には到達しませんでした"));
         }
     }
+    if (!m_algorithm.isEmpty()) lines << m_algorithm;
     m_readout->setText(lines.join(QLatin1Char('\n')));
 }
 

@@ -30,8 +30,9 @@ public:
     ~EvolutionWindow() override;
 
     /// A new run of limit generations for target, with the arm's base at base (client pixels,
-    /// y down): clears the chart and finds the target's optimum in the background.
-    void beginRun(int limit, QPoint base, QPoint target);
+    /// y down): clears the chart and finds the target's optimum in the background. algorithm: a
+    /// line naming the run's operator choice for the readout, empty for the classic one (or none known).
+    void beginRun(int limit, QPoint base, QPoint target, const QString& algorithm = {});
     /// Live rows of the run from history index firstRow on, and its elite's distance in px.
     void appendRows(int firstRow, const QList<kelvora::GenerationStat>& rows, double eliteDistance);
     /// The run has ended with this complete history and elite distance.
@@ -80,6 +81,7 @@ private:
     QPoint m_optimumBase{-1, -1};   ///< the base and target m_optimum belongs to
     QPoint m_optimumTarget{-1, -1};
     double m_eliteDistance = -1.0;  ///< px; negative before any row
+    QString m_algorithm;            ///< the run's operator choice, or empty
     bool m_running = false;
     bool m_remembered = false;  ///< where the person moved it, now or in an earlier session
     QPoint m_placedAt;          ///< its frame's top left as first placed beside the main window

@@ -15,6 +15,7 @@
 #include "messagebox.h"
 #include "parameterpanel.h"
 #include "plotpainter.h"
+#include "resultsfaulttext.h"
 #include "resultsreplay.h"
 #include "runcontroller.h"
 #include "runworker.h"
@@ -105,6 +106,7 @@ bool ReplayController::OpenResults(const QString& path) {
     m_panel.m_nPopulationSize = replay->population();
     m_panel.m_nGenerationLimit = replay->generationCount();
     SetReplay(std::move(replay));
+    if (!m_pReplay) return false;  // changed already as its last generation was shown: said so
     // The evolution window shows the file's run as after a live one, and holds the scrubber.
     const int count = m_pReplay->generationCount();
     const std::vector<kelvora::GenerationStat>& history = m_pReplay->history();
@@ -136,13 +138,20 @@ void ReplayController::ShowGeneration(int generation) {
     m_state.elitePose = frame.elitePose;
     m_panel.m_nGeneration = frame.generation;
     m_panel.m_dError = frame.error;
+    QString changed;  // the file is no longer what was checked: the replay ends
     if (IsPopulationShown()) {
         if (!m_pCloud) m_pCloud = std::make_unique<PopulationCloud>();
-        if (!m_pReplay->population(frame.generation, *m_pCloud)) m_pCloud.reset();
+        if (const kelvora::ResultsFault fault = m_pReplay->population(frame.generation, *m_pCloud)) {
+            changed = QCoreApplication::translate("kelvora::ui::CSolverDlg",
+                                                  "結果ファイル \"%1\" は開いた後に変わったため、この世代の集団を読めません (%2)。再生を終了します。")
+                          .arg(QDir::toNativeSeparators(m_pReplay->path()), ResultsFaultText(fault));
+            SetReplay(nullptr);
+        }
     }
     m_panel.UpdateData(false);
-    if (m_pScrubber->generation() != frame.generation) m_pScrubber->setGeneration(frame.generation);
+    if (m_pReplay && m_pScrubber->generation() != frame.generation) m_pScrubber->setGeneration(frame.generation);
     m_window->update();
+    if (!changed.isEmpty()) ShowMessageBox(m_window, QMessageBox::Warning, changed);
 }
 
 void ReplayController::BeginRunReplay() {

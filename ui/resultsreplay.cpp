@@ -157,19 +157,19 @@ ReplayFrame ResultsReplay::frame(int generation) const {
     return f;
 }
 
-bool ResultsReplay::population(int generation, PopulationCloud& cloud) const {
+kelvora::ResultsFault ResultsReplay::population(int generation, PopulationCloud& cloud) const {
     cloud.tips.clear();
     cloud.fitness.clear();
-    if (generation < 1 || generation > generationCount()) return false;
     // The generation's bytes, read now: the file may have changed since it was checked.
-    if (ReadGeneration(m_file, m_index, generation - 1, m_generation)) return false;
+    const int g = std::clamp(generation, 1, generationCount());
+    if (kelvora::ResultsFault fault = ReadGeneration(m_file, m_index, g - 1, m_generation)) return fault;
     cloud.tips.reserve(m_generation.individuals.size());
     cloud.fitness.reserve(m_generation.individuals.size());
     for (const LoggedIndividual& individual : m_generation.individuals) {
         cloud.tips.push_back(TipPosition(PoseOf(individual.genes), m_base.x(), m_base.y()));
         cloud.fitness.push_back(individual.fitness);
     }
-    return true;
+    return {};
 }
 
 }  // namespace kelvora::ui

@@ -55,9 +55,10 @@ public:
 
     /// Generation (clamped to 1..generationCount()).
     ReplayFrame frame(int generation) const;
-    /// Every individual's tip and fitness of generation (1-based) into cloud. False when the
-    /// generation cannot be read (the file changed under the window, or a read failed).
-    bool population(int generation, PopulationCloud& cloud) const;
+    /// Every individual's tip and fitness of generation (1-based, 1..generationCount()) into cloud.
+    /// The reader's fault when the generation cannot be read (the file changed under the window, or
+    /// a read failed); cloud is empty then.
+    kelvora::ResultsFault population(int generation, PopulationCloud& cloud) const;
 
     ~ResultsReplay() = default;
     ResultsReplay(const ResultsReplay&) = delete;

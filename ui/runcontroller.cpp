@@ -1,6 +1,13 @@
 #include "runcontroller.h"
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
+#include <new>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -76,33 +83,69 @@ void RunController::SetWantPopulation(bool want) {
     if (m_run) m_run->wantPopulation.store(want, std::memory_order_relaxed);
 }
 
-void RunController::Start(const kelvora::SolverParams& params, std::uint32_t seed, bool everyGeneration,
-                          bool wantPopulation) {
-    m_params = params;
-    m_bEveryGeneration = everyGeneration;
+namespace {
+
+// "" when count descriptors can be opened now, else the system's reason. A thread whose event loop
+// finds no descriptor ends the program, so the run's are made sure of before it starts.
+QString DescriptorShortage(int count) {
+    std::vector<int> probes;
+    int error = 0;
+    for (int i = 0; i < count && !error; ++i) {
+        const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (fd < 0) error = errno;
+        else probes.push_back(fd);
+    }
+    for (const int fd : probes) ::close(fd);
+    return error ? QString::fromLocal8Bit(std::strerror(error)) : QString();
+}
+
+}  // namespace
+
+QString RunController::Start(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm,
+                             std::uint32_t seed, bool everyGeneration, bool wantPopulation) {
+    if (const QString reason = DescriptorShortage(kRunDescriptors); !reason.isEmpty())
+        return tr("計算を始められません。開いているファイルの数が上限に達しています (%1)。"
+                  "ほかのファイルやプログラムを閉じるか、上限 (ulimit -n) を上げてください。")
+            .arg(reason);
     // The worker has a state of its own: the window's SolverState is only written here, on the
     // window's thread, from the worker's snapshots.
     // From here on the window touches the run only through m_run.
-    auto* worker = new RunWorker(m_state.geometry(), params, seed);
+    std::unique_ptr<RunWorker> made;
+    try {
+        made = std::make_unique<RunWorker>(m_state.geometry(), params, seed, algorithm);
+    } catch (const std::bad_alloc&) {
+        return tr("計算を始められません。計算に使うメモリを確保できませんでした。");
+    }
+    RunWorker* worker = made.get();
     worker->setEveryGeneration(everyGeneration);
-    m_run = worker->channel();
-    m_run->wantPopulation.store(wantPopulation, std::memory_order_relaxed);
-    m_pRunWorker = worker;
-    m_pRunThread = new QThread;
-    m_pRunThread->setObjectName(QStringLiteral("kelvora run"));
-    worker->moveToThread(m_pRunThread);
-    connect(m_pRunThread, &QThread::started, worker, &RunWorker::run);
+    std::shared_ptr<RunChannel> channel = worker->channel();
+    channel->wantPopulation.store(wantPopulation, std::memory_order_relaxed);
+    auto thread = std::make_unique<QThread>();
+    thread->setObjectName(QStringLiteral("kelvora run"));
+    worker->moveToThread(thread.get());
+    connect(thread.get(), &QThread::started, worker, &RunWorker::run);
     // The worker ends on its own thread, after its last signal.
-    connect(m_pRunThread, &QThread::finished, worker, &QObject::deleteLater);
+    connect(thread.get(), &QThread::finished, worker, &QObject::deleteLater);
     connect(worker, &RunWorker::snapshotReady, this, &RunController::OnRunSnapshot,
             everyGeneration ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
     connect(worker, &RunWorker::finished, this, &RunController::OnRunFinished, Qt::QueuedConnection);
+    thread->start();
+    if (!thread->isRunning() && !thread->isFinished()) {  // never created: the worker never ran, and goes here
+        made.reset();
+        return tr("計算を始められません。計算用のスレッドを作成できませんでした (スレッド数かメモリの上限)。");
+    }
+    made.release();
+    m_params = params;
+    m_bEveryGeneration = everyGeneration;
+    m_run = std::move(channel);
+    m_pRunWorker = worker;
+    m_pRunThread = thread.release();
 
     m_pInputFilter = std::make_unique<RunInputFilter>(m_window, [this] { RequestStop(); });
     m_bRunning = true;
     m_shownGeneration = 0;
     m_liveClock.start();
-    m_pRunThread->start();
+    return QString();
 }
 
 void RunController::OnRunSnapshot() {

@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QString>
 
 #include "ga/run.h"
 
@@ -35,10 +36,18 @@ public:
     /// A run is going (from Start until runEnded has been emitted).
     bool IsRunning() const { return m_bRunning; }
 
-    /// Starts params on state's geometry with seed on a thread of its own and returns at once.
-    /// everyGeneration (tests): the worker posts every generation and waits until it has been
-    /// taken. wantPopulation: snapshots carry the generation's individuals.
-    void Start(const kelvora::SolverParams& params, std::uint32_t seed, bool everyGeneration, bool wantPopulation);
+    /// Starts params with algorithm's operators on state's geometry with seed on a thread of its own
+    /// and returns at once: "" then. everyGeneration (tests): the worker posts every generation and
+    /// waits until it has been taken. wantPopulation: snapshots carry the generation's individuals.
+    /// When the run cannot start (no descriptors left for its files and thread, no memory for its
+    /// buffers, no thread), returns the cause in the window's words; nothing has started then and
+    /// the window takes input as before.
+    QString Start(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm, std::uint32_t seed,
+                  bool everyGeneration, bool wantPopulation);
+
+    /// Descriptors a run needs free as it starts: its two result files, its thread's event loop,
+    /// and the replay's reading of results.csv afterwards.
+    static constexpr int kRunDescriptors = 4;
     /// Asks the run going, if any, to stop after its current generation.
     void RequestStop();
     /// From the run's next snapshot on, its individuals come with it (or no longer).

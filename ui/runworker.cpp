@@ -6,9 +6,9 @@
 namespace kelvora::ui {
 
 RunWorker::RunWorker(const kelvora::Geometry& geometry, const kelvora::SolverParams& params, std::uint32_t seed,
-                     QObject* parent)
+                     const kelvora::Algorithm& algorithm, QObject* parent)
     : QObject(parent),
-      m_setup{params, geometry, seed},
+      m_setup{params, geometry, seed, algorithm},
       m_buffers(std::make_unique<kelvora::RunBuffers>()),
       m_writer(std::make_unique<kelvora::ResultWriter>(kelvora::FlushMode::line)),
       m_channel(std::make_shared<RunChannel>()) {

@@ -78,9 +78,10 @@ public:
     /// Least time between two snapshots, in ms: about 30 a second.
     static constexpr int kSnapshotInterval = 33;
 
-    /// A run of params for geometry with seed.
+    /// A run of params with algorithm's operators (which must suit params' population) for
+    /// geometry with seed.
     RunWorker(const kelvora::Geometry& geometry, const kelvora::SolverParams& params, std::uint32_t seed,
-              QObject* parent = nullptr);
+              const kelvora::Algorithm& algorithm, QObject* parent = nullptr);
     ~RunWorker() override;
 
     /// Post every generation, not at most ~30 a second. Set before the run starts.

@@ -12,6 +12,8 @@
 #include <QDropEvent>
 #include <QFont>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
@@ -25,6 +27,8 @@
 #include "fitnesschart.h"
 #include "groundtruthoverlay.h"
 #include "messagebox.h"
+#include "operatordialog.h"
+#include "dialogunits.h"
 #include "parameterpanel.h"
 #include "replaycontroller.h"
 #include "resourceloader.h"
@@ -76,6 +80,20 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* pParent)
     evolution->setShortcutContext(Qt::WindowShortcut);
     evolution->setObjectName(QStringLiteral("EvolutionAction"));
     addAction(evolution);
+    // The operator dialog's entry, Ctrl+L; the line under 計算 names a choice that is not classic.
+    QAction* operators = m_pSystemMenu->addAction(tr("遺伝的操作(&L)..."));
+    operators->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    operators->setShortcutContext(Qt::WindowShortcut);
+    operators->setObjectName(QStringLiteral("OperatorsAction"));
+    connect(operators, &QAction::triggered, this, &CSolverDlg::OnOperators);
+    addAction(operators);
+    m_pAlgorithmLabel = new QLabel(this);
+    m_pAlgorithmLabel->setObjectName(QStringLiteral("AlgorithmLabel"));
+    m_pAlgorithmLabel->setTextFormat(Qt::PlainText);
+    m_pAlgorithmLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_pAlgorithmLabel->setGeometry(DialogUnitsToPixelsX(8), DialogUnitsToPixelsY(425), DialogUnitsToPixelsX(335),
+                                   DialogUnitsToPixelsY(10));
+    m_pAlgorithmLabel->hide();
     // The experiment window: the fields' settings and the target as they are now, for its "追加".
     QAction* experiment = m_pSystemMenu->addAction(tr("実験(&E)..."));
     experiment->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
@@ -91,6 +109,7 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* pParent)
                 now.params.generationCount = m_pPanel->m_nGenerationLimit;
                 now.params.crossoverRate = m_pPanel->m_dCrossoverRate;
                 now.params.mutationProbability = m_pPanel->m_dMutationProbability;
+                now.algorithm = m_algorithm;
                 now.target = QPoint(m_state.targetX - m_state.baseX, m_state.baseY - m_state.targetY);
                 return now;
             }, this);
@@ -157,6 +176,9 @@ bool CSolverDlg::OnInitDialog() {
     fields.m_nGenerationLimit = defaults.generationCount;
     fields.m_nGeneration = 0;
     UpdateData(false);
+    m_algorithm = LoadAlgorithm();
+    m_pAlgorithmLabel->setText(OperatorDialog::Summary(m_algorithm));
+    m_pAlgorithmLabel->setVisible(!m_algorithm.classic());
 
     // The keyboard focus starts on the first tab stop, the Compute button.
     GetDlgItem(IDOK)->setFocus(Qt::OtherFocusReason);
@@ -193,7 +215,29 @@ void CSolverDlg::OnOK() {
     params.generationCount = m_pPanel->m_nGenerationLimit;
     params.crossoverRate = m_pPanel->m_dCrossoverRate;
     params.mutationProbability = m_pPanel->m_dMutationProbability;
+    // A tournament or elite count the population cannot hold: said like a bad field.
+    if (const std::string bad = kelvora::ValidateAlgorithm(m_algorithm, params.populationSize); !bad.empty()) {
+        const bool tournament = m_algorithm.selection == kelvora::Selection::tournament &&
+                                m_algorithm.tournamentSize > params.populationSize;
+        ShowMessageBox(this, QMessageBox::Warning,
+                       tournament ? tr("トーナメントの大きさ %1 は集団サイズ %2 より大きくできません。"
+                                       "集団サイズを %1 以上にするか、遺伝的操作でトーナメントを %2 以下にしてください。")
+                                        .arg(m_algorithm.tournamentSize)
+                                        .arg(params.populationSize)
+                                  : tr("エリート数 %1 は集団サイズ %2 より小さくなければなりません。"
+                                       "集団サイズを %3 以上にするか、遺伝的操作でエリート数を %4 以下にしてください。")
+                                        .arg(m_algorithm.elitism)
+                                        .arg(params.populationSize)
+                                        .arg(m_algorithm.elitism + 1)
+                                        .arg(params.populationSize - 1));
+        if (auto* field = qobject_cast<QLineEdit*>(GetDlgItem(IDC_POPULATION_SIZE))) {
+            field->setFocus(Qt::OtherFocusReason);
+            field->selectAll();
+        }
+        return;
+    }
     m_runParams = params;
+    m_runAlgorithm = m_algorithm;
     m_runTarget = QPoint(m_state.targetX - m_state.baseX, m_state.baseY - m_state.targetY);
 
     // Another run (a window or kelvora-cli) writing the files here: say so and start nothing.
@@ -206,13 +250,30 @@ void CSolverDlg::OnOK() {
         return;
     }
 
+    // A run that cannot start (descriptors, memory, a thread) says why; the window stays as it was.
+    if (const QString failure = m_pRun->Start(params, m_runAlgorithm, kelvora::ClockSeed(), m_bEveryGeneration,
+                                              IsPopulationShown());
+        !failure.isEmpty()) {
+        ShowMessageBox(this, QMessageBox::Warning, failure);
+        return;
+    }
+    // Its snapshots come queued, after this: the replay's index starts empty for them.
     m_pReplay->BeginRunReplay();
     m_bCloseRequested = false;
     m_bRan = true;
-    m_pRun->Start(params, kelvora::ClockSeed(), m_bEveryGeneration, IsPopulationShown());
     if (m_pEvolution)
         m_pEvolution->beginRun(params.generationCount, QPoint(m_state.baseX, m_state.baseY),
-                               QPoint(m_state.targetX, m_state.targetY));
+                               QPoint(m_state.targetX, m_state.targetY), OperatorDialog::Summary(m_runAlgorithm));
+}
+
+void CSolverDlg::OnOperators() {
+    if (IsRunning()) return;
+    OperatorDialog dialog(m_algorithm, this);
+    if (dialog.DoModal() != QDialog::Accepted) return;
+    m_algorithm = dialog.algorithm();
+    SaveAlgorithm(m_algorithm);
+    m_pAlgorithmLabel->setText(OperatorDialog::Summary(m_algorithm));
+    m_pAlgorithmLabel->setVisible(!m_algorithm.classic());
 }
 
 void CSolverDlg::OnRunSnapshot(const RunSnapshot& snapshot) {
@@ -256,7 +317,8 @@ EvolutionWindow* CSolverDlg::ShowEvolutionWindow() {
         m_pReplay->PlaceScrubber(m_pEvolution);
         // The last run, or the run going, from what the window has taken of it so far.
         m_pEvolution->beginRun(m_runParams.generationCount, QPoint(m_state.baseX, m_state.baseY),
-                               QPoint(m_state.targetX, m_state.targetY));
+                               QPoint(m_state.targetX, m_state.targetY),
+                               m_bRan ? OperatorDialog::Summary(m_runAlgorithm) : QString());
         if (m_bRan)
             m_pEvolution->appendRows(0, HistoryRows(), TipDistance(m_state, m_state.elitePose));
     }
@@ -289,16 +351,31 @@ void CSolverDlg::ShowRunSeed(const kelvora::SolverParams& params, const kelvora:
     // The clock value the generator was seeded with, and the command line that repeats the run
     // exactly: a stopped run is repeated by its finished generations.
     QString text = tr("シード %1\nkelvora-cli --seed %1 --population %2 --generations %3 --crossover %4 "
-                       "--mutation %5 --target %6,%7 で再現できます")
+                       "--mutation %5 --target %6,%7%8 で再現できます")
                        .arg(report.seed)
                        .arg(params.populationSize)
                        .arg(report.generationsRun)
                        .arg(RoundTripText(params.crossoverRate), RoundTripText(params.mutationProbability))
                        .arg(target.x())
-                       .arg(target.y());
+                       .arg(target.y())
+                       .arg(AlgorithmFlags(m_runAlgorithm));
     if (report.stopped)
         text += QLatin1Char('\n') + tr("第 %1 世代で中止しました (上限 %2 世代)").arg(report.generationsRun).arg(params.generationCount);
     GetDlgItem(IDC_GENERATION)->setToolTip(text);
+}
+
+QString CSolverDlg::AlgorithmFlags(const kelvora::Algorithm& algorithm) {
+    const kelvora::Algorithm classic;
+    QString flags;
+    const auto add = [&](const char* flag, const std::string& value, const std::string& standard) {
+        if (value != standard) flags += QStringLiteral(" --%1 %2").arg(QLatin1String(flag), QString::fromStdString(value));
+    };
+    add("encoding", kelvora::EncodingName(algorithm), kelvora::EncodingName(classic));
+    add("selection", kelvora::SelectionName(algorithm), kelvora::SelectionName(classic));
+    add("elitism", kelvora::ElitismName(algorithm), kelvora::ElitismName(classic));
+    add("crossover-operator", kelvora::CrossoverName(algorithm), kelvora::CrossoverName(classic));
+    add("mutation-operator", kelvora::MutationName(algorithm), kelvora::MutationName(classic));
+    return flags;
 }
 
 QString CSolverDlg::CurrentDirectoryName() {

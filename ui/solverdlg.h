@@ -20,6 +20,7 @@ class QDragEnterEvent;
 class QDropEvent;
 class QContextMenuEvent;
 class QKeyEvent;
+class QLabel;
 class QMenu;
 class QMouseEvent;
 class QPaintEvent;
@@ -48,6 +49,8 @@ public:
 
     /// A run is going (between Compute and runFinished()).
     bool IsRunning() const;
+    /// The operator choice of the next runs (the settings' once the window has opened).
+    const kelvora::Algorithm& GetAlgorithm() const { return m_algorithm; }
 
     /// The evolution window, created and shown on first use ("進化のグラフ(&G)...", Ctrl+G).
     EvolutionWindow* ShowEvolutionWindow();
@@ -151,6 +154,9 @@ protected:
     /// After a run: the seed it used and the kelvora-cli command that repeats it, as the tooltip
     /// of the generation field 1004.
     void ShowRunSeed(const kelvora::SolverParams& params, const kelvora::RunReport& report, QPoint target);
+    /// The kelvora-cli flags of algorithm's choices that are not the default ones, each with a
+    /// leading space (" --encoding gray --selection tournament:3"); empty for the classic choice.
+    static QString AlgorithmFlags(const kelvora::Algorithm& algorithm);
     /// After a run, warns about a result file that lost lines, naming the file and the reason; for
     /// a run refused because another run is writing a file, says that nothing ran.
     void ReportResultFileFailures(const kelvora::RunReport& report);
@@ -173,6 +179,9 @@ protected:
     void OnSysCommand(unsigned nID, qintptr lParam);
     /// The Help command (F1): the program has no help text of its own and shows the About box.
     void OnHelp();
+    /// "遺伝的操作(&L)..." (Ctrl+L): the operator dialog, modal; an accepted choice is kept in the
+    /// settings and used from the next run on. Does nothing during a run.
+    void OnOperators();
     /// The parts the dialog wires.
     PlotView& Plot() const { return *m_pPlot; }
     ParameterPanel& Panel() const { return *m_pPanel; }
@@ -197,6 +206,8 @@ protected:
     EvolutionWindow* m_pEvolution = nullptr;  ///< top-level, owned by the dialog
     ExperimentWindow* m_pExperiment = nullptr;  ///< "実験(&E)...", top-level, owned by the dialog
     kelvora::SolverParams m_runParams;      ///< parameters of the run going or last run
+    kelvora::Algorithm m_algorithm;         ///< the operator choice of the next runs (settings)
+    kelvora::Algorithm m_runAlgorithm;      ///< that of the run going or last run
     QPoint m_runTarget;                     ///< its target relative to the base, y up
     QString m_runDirectory;                 ///< where the last run wrote (its current directory)
 
@@ -205,6 +216,7 @@ private:
     std::unique_ptr<PlotView> m_pPlot;
     std::unique_ptr<RunController> m_pRun;
     ReplayController* m_pReplay = nullptr;  ///< owned by the dialog
+    QLabel* m_pAlgorithmLabel = nullptr;    ///< the line under 計算 naming a choice that is not classic
     bool m_bInitialized = false;
 };
 

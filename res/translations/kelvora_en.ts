@@ -243,12 +243,6 @@
         <translation>&amp;Close</translation>
     </message>
     <message>
-        <source>シード %1
-kelvora-cli --seed %1 --population %2 --generations %3 --crossover %4 --mutation %5 --target %6,%7 で再現できます</source>
-        <translation>Seed %1
-Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossover %4 --mutation %5 --target %6,%7</translation>
-    </message>
-    <message>
         <source>第 %1 世代で中止しました (上限 %2 世代)</source>
         <translation>Stopped at generation %1 (limit %2 generations)</translation>
     </message>
@@ -323,6 +317,28 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     <message>
         <source>実験(&amp;E)...</source>
         <translation>&amp;Experiment...</translation>
+    </message>
+    <message>
+        <source>結果ファイル &quot;%1&quot; は開いた後に変わったため、この世代の集団を読めません (%2)。再生を終了します。</source>
+        <translation>The results file &quot;%1&quot; has changed since it was opened, so the population of this generation cannot be read (%2). The replay ends.</translation>
+    </message>
+    <message>
+        <source>遺伝的操作(&amp;L)...</source>
+        <translation>Genetic Operators (&amp;L)...</translation>
+    </message>
+    <message>
+        <source>トーナメントの大きさ %1 は集団サイズ %2 より大きくできません。集団サイズを %1 以上にするか、遺伝的操作でトーナメントを %2 以下にしてください。</source>
+        <translation>A tournament of %1 cannot be larger than the population size %2. Make the population size %1 or more, or the tournament %2 or less under Genetic Operators.</translation>
+    </message>
+    <message>
+        <source>エリート数 %1 は集団サイズ %2 より小さくなければなりません。集団サイズを %3 以上にするか、遺伝的操作でエリート数を %4 以下にしてください。</source>
+        <translation>The elite count %1 must be smaller than the population size %2. Make the population size %3 or more, or the elite count %4 or less under Genetic Operators.</translation>
+    </message>
+    <message>
+        <source>シード %1
+kelvora-cli --seed %1 --population %2 --generations %3 --crossover %4 --mutation %5 --target %6,%7%8 で再現できます</source>
+        <translation>Seed %1
+Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossover %4 --mutation %5 --target %6,%7%8</translation>
     </message>
 </context>
 <context>
@@ -774,6 +790,144 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     <message>
         <source>この計算は最適解に到達していません</source>
         <translation>This run did not reach the optimum</translation>
+    </message>
+</context>
+<context>
+    <name>kelvora::ui::OperatorDialog</name>
+    <message>
+        <source>遺伝的操作</source>
+        <translation>Genetic Operators</translation>
+    </message>
+    <message>
+        <source>2進</source>
+        <translation>Binary</translation>
+    </message>
+    <message>
+        <source>グレイ</source>
+        <translation>Gray</translation>
+    </message>
+    <message>
+        <source>ルーレット</source>
+        <translation>Roulette</translation>
+    </message>
+    <message>
+        <source>トーナメント</source>
+        <translation>Tournament</translation>
+    </message>
+    <message>
+        <source>ランキング</source>
+        <translation>Rank</translation>
+    </message>
+    <message>
+        <source>一点</source>
+        <translation>One-point</translation>
+    </message>
+    <message>
+        <source>二点</source>
+        <translation>Two-point</translation>
+    </message>
+    <message>
+        <source>一様</source>
+        <translation>Uniform</translation>
+    </message>
+    <message>
+        <source>ビット反転</source>
+        <translation>Bit flip</translation>
+    </message>
+    <message>
+        <source>クリープ</source>
+        <translation>Creep</translation>
+    </message>
+    <message>
+        <source>符号化</source>
+        <translation>Encoding</translation>
+    </message>
+    <message>
+        <source>選択</source>
+        <translation>Selection</translation>
+    </message>
+    <message>
+        <source>大きさ</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>エリート数</source>
+        <translation>Elite count</translation>
+    </message>
+    <message>
+        <source>交差</source>
+        <translation>Crossover</translation>
+    </message>
+    <message>
+        <source>突然変異</source>
+        <translation>Mutation</translation>
+    </message>
+    <message>
+        <source>幅</source>
+        <translation>Step</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>標準に戻す</source>
+        <translation>Restore Defaults</translation>
+    </message>
+    <message>
+        <source>グレイ符号</source>
+        <translation>Gray code</translation>
+    </message>
+    <message>
+        <source>トーナメント選択 (%1)</source>
+        <translation>tournament selection (%1)</translation>
+    </message>
+    <message>
+        <source>ランキング選択</source>
+        <translation>rank selection</translation>
+    </message>
+    <message>
+        <source>エリート %1</source>
+        <translation>elite count %1</translation>
+    </message>
+    <message>
+        <source>二点交差</source>
+        <translation>two-point crossover</translation>
+    </message>
+    <message>
+        <source>一様交差</source>
+        <translation>uniform crossover</translation>
+    </message>
+    <message>
+        <source>クリープ (±%1)</source>
+        <translation>creep (±%1)</translation>
+    </message>
+    <message>
+        <source>遺伝的操作: %1</source>
+        <translation>Genetic operators: %1</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>, </translation>
+    </message>
+</context>
+<context>
+    <name>kelvora::ui::RunController</name>
+    <message>
+        <source>計算を始められません。開いているファイルの数が上限に達しています (%1)。ほかのファイルやプログラムを閉じるか、上限 (ulimit -n) を上げてください。</source>
+        <translation>The computation cannot start: the number of open files has reached its limit (%1). Close other files or programs, or raise the limit (ulimit -n).</translation>
+    </message>
+    <message>
+        <source>計算を始められません。計算に使うメモリを確保できませんでした。</source>
+        <translation>The computation cannot start: there is not enough memory for it.</translation>
+    </message>
+    <message>
+        <source>計算を始められません。計算用のスレッドを作成できませんでした (スレッド数かメモリの上限)。</source>
+        <translation>The computation cannot start: no thread could be created for it (a limit on threads or memory).</translation>
     </message>
 </context>
 </TS>

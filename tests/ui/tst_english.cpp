@@ -207,12 +207,13 @@ void TestEnglish::englishTexts_data() {
     // The window's menu, in order.
     row("menu:0", "&Close");
     row("menu:1", "Evolution &Graph...");
-    row("menu:2", "&Experiment...");
-    row("menu:3", "&Open Results...");
-    row("menu:4", "Show Population");
-    row("menu:5", "Show Unreachable Region");
-    row("menu:6", "Show Optimum");
-    row("menu:7", "&About Kelvora...");
+    row("menu:2", "Genetic Operators (&L)...");
+    row("menu:3", "&Experiment...");
+    row("menu:4", "&Open Results...");
+    row("menu:5", "Show Population");
+    row("menu:6", "Show Unreachable Region");
+    row("menu:7", "Show Optimum");
+    row("menu:8", "&About Kelvora...");
     // The About box; its version text is the box's own in every language.
     row("about:title", "About Kelvora");
     row("about:version", "Kelvora Version 1.0");

@@ -13,7 +13,18 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <sys/resource.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QSpinBox>
+
 #include "aboutdlg.h"
+#include "evolutionwindow.h"
+#include "operatordialog.h"
+#include "settings.h"
 #include "dataexchange.h"
 #include "plotpainter.h"
 #include "resourceloader.h"
@@ -93,6 +104,40 @@ QStringList CliArguments(const QString& tooltip) {
     return match.captured(1).trimmed().split(QLatin1Char(' '));
 }
 
+// The operator dialog's controls set to g_choice, then OK, as a person would.
+kelvora::Algorithm g_choice;
+int ChooseOperators(QDialog& dialog) {
+    const auto set = [&](const char* name, int index) { dialog.findChild<QComboBox*>(QLatin1String(name))->setCurrentIndex(index); };
+    const auto count = [&](const char* name, int value) { dialog.findChild<QSpinBox*>(QLatin1String(name))->setValue(value); };
+    dialog.findChild<QPushButton*>(QStringLiteral("ClassicButton"))->click();
+    set("EncodingBox", int(g_choice.encoding));
+    set("SelectionBox", int(g_choice.selection));
+    count("TournamentSizeBox", g_choice.tournamentSize);
+    count("ElitismBox", g_choice.elitism);
+    set("CrossoverBox", int(g_choice.crossover));
+    set("MutationBox", int(g_choice.mutation));
+    count("CreepStepBox", g_choice.creepStep);
+    return QDialog::Accepted;
+}
+
+void ChooseInWindow(ProbeDlg& dlg, const kelvora::Algorithm& choice) {
+    g_choice = choice;
+    const ModalLoopFunction previous = SetModalLoopFunction(ChooseOperators);
+    dlg.findChild<QAction*>(QStringLiteral("OperatorsAction"))->trigger();
+    SetModalLoopFunction(previous);
+}
+
+kelvora::Algorithm Parsed(const char* encoding, const char* selection, const char* elitism, const char* crossover,
+                          const char* mutation) {
+    kelvora::Algorithm a;
+    kelvora::ParseEncoding(encoding, a);
+    kelvora::ParseSelection(selection, a);
+    kelvora::ParseElitism(elitism, a);
+    kelvora::ParseCrossover(crossover, a);
+    kelvora::ParseMutation(mutation, a);
+    return a;
+}
+
 }  // namespace
 
 class TestLiveRun : public QObject {
@@ -113,6 +158,12 @@ private slots:
     void fileFailureOfAStoppedRun();
     void seedTooltipRepeatsTheRun_data();
     void seedTooltipRepeatsTheRun();
+    void operatorChoiceReachesTheRun_data();
+    void operatorChoiceReachesTheRun();
+    void countsTooLargeForThePopulation_data();
+    void countsTooLargeForThePopulation();
+    void presetOperatorsFromTheSettings();
+    void runThatCannotStartSaysWhy();
 };
 
 void TestLiveRun::initTestCase() {
@@ -474,6 +525,130 @@ void TestLiveRun::seedTooltipRepeatsTheRun() {
         QVERIFY(!mine.isEmpty());
         QVERIFY2(ReadAll(elsewhere.filePath(name)) == mine, qPrintable(name));
     }
+}
+
+void TestLiveRun::operatorChoiceReachesTheRun_data() {
+    QTest::addColumn<QStringList>("spellings");  // encoding, selection, elitism, crossover, mutation
+    QTest::addColumn<QStringList>("flags");      // the tooltip's, after --target
+    QTest::newRow("all five") << QStringList{"gray", "tournament:3", "2", "two-point", "creep:4"}
+                              << QStringList{"--encoding", "gray", "--selection", "tournament:3", "--elitism", "2",
+                                             "--crossover-operator", "two-point", "--mutation-operator", "creep:4"};
+    QTest::newRow("rank and uniform")
+        << QStringList{"binary", "rank", "0", "uniform", "bit-flip"}
+        << QStringList{"--selection", "rank", "--crossover-operator", "uniform"};
+    QTest::newRow("tournament of the whole population, E = N - 1")
+        << QStringList{"binary", "tournament:20", "19", "one-point", "creep:128"}
+        << QStringList{"--selection", "tournament:20", "--elitism", "19", "--mutation-operator", "creep:128"};
+}
+
+void TestLiveRun::operatorChoiceReachesTheRun() {
+    // The dialog's choice is what runs: the tooltip's command, run by kelvora-cli, writes the same
+    // files; it is kept in the settings in the command's spelling and named under 計算.
+    QFETCH(QStringList, spellings);
+    QFETCH(QStringList, flags);
+    const kelvora::Algorithm choice = Parsed(qPrintable(spellings[0]), qPrintable(spellings[1]), qPrintable(spellings[2]),
+                                             qPrintable(spellings[3]), qPrintable(spellings[4]));
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    auto* label = f.dlg->findChild<QLabel*>(QStringLiteral("AlgorithmLabel"));
+    QVERIFY(label->isHidden());
+    ChooseInWindow(*f.dlg, choice);
+    QVERIFY(f.dlg->GetAlgorithm() == choice);
+    QVERIFY(!label->isHidden());
+    QCOMPARE(label->text(), OperatorDialog::Summary(choice));
+    const QStringList keys{"encoding", "selection", "elitism", "crossover", "mutation"};
+    for (int i = 0; i < keys.size(); ++i)
+        QCOMPARE(AppSettings().value(QStringLiteral("algorithm/") + keys[i]).toString(), spellings[i]);
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("30"));
+    QVERIFY(f.run());
+    QVERIFY(uitest::Messages().isEmpty());
+    const QStringList args = CliArguments(f.dlg->GetDlgItem(IDC_GENERATION)->toolTip());
+    QCOMPARE(args.mid(12), flags);
+    QVERIFY(f.dlg->ShowEvolutionWindow()->readoutText().endsWith(label->text()));
+
+    QTemporaryDir elsewhere;
+    QVERIFY(elsewhere.isValid());
+    QProcess cli;
+    cli.setWorkingDirectory(elsewhere.path());
+    cli.start(QStringLiteral(KELVORA_CLI), args + QStringList{QStringLiteral("--quiet")});
+    QVERIFY(cli.waitForFinished(120000));
+    QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+    for (const QString& name : {QStringLiteral("results.csv"), QStringLiteral("fitness.csv")}) {
+        QVERIFY(!ReadAll(name).isEmpty());
+        QVERIFY2(ReadAll(elsewhere.filePath(name)) == ReadAll(name), qPrintable(name));
+    }
+}
+
+void TestLiveRun::countsTooLargeForThePopulation_data() {
+    QTest::addColumn<QString>("selection");
+    QTest::addColumn<QString>("elitism");
+    QTest::addColumn<QString>("named");  // what the message names
+    QTest::newRow("tournament of N + 1") << "tournament:21" << "0" << "トーナメントの大きさ 21";
+    QTest::newRow("elite count N") << "roulette" << "20" << "エリート数 20";
+}
+
+void TestLiveRun::countsTooLargeForThePopulation() {
+    // Reported at 計算 like a bad field: a message, the population field selected, nothing run.
+    QFETCH(QString, selection);
+    QFETCH(QString, elitism);
+    QFETCH(QString, named);
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    ChooseInWindow(*f.dlg, Parsed("binary", qPrintable(selection), qPrintable(elitism), "one-point", "bit-flip"));
+    QVERIFY(f.run());
+    QCOMPARE(uitest::Messages().size(), 1);
+    QVERIFY2(uitest::Messages().first().text.contains(named), qPrintable(uitest::Messages().first().text));
+    QCOMPARE(f.dlg->focusWidget(), f.edit(IDC_POPULATION_SIZE));
+    QCOMPARE(f.edit(IDC_POPULATION_SIZE)->selectedText(), QStringLiteral("20"));
+    QVERIFY(!QFile::exists(QStringLiteral("results.csv")));
+    QCOMPARE(f.dlg->generations, QList<int>());
+}
+
+void TestLiveRun::presetOperatorsFromTheSettings() {
+    // A course presets the choice in the settings file; a value that does not parse is the classic one.
+    uitest::UseScratchSettings();
+    AppSettings().setValue(QStringLiteral("algorithm/encoding"), QStringLiteral("gray"));
+    AppSettings().setValue(QStringLiteral("algorithm/selection"), QStringLiteral("tournament:1"));
+    AppSettings().setValue(QStringLiteral("algorithm/elitism"), QStringLiteral("-3"));
+    AppSettings().setValue(QStringLiteral("algorithm/crossover"), QStringLiteral("uniform"));
+    AppSettings().setValue(QStringLiteral("algorithm/mutation"), QStringLiteral("creep"));
+    Fixture f(false);
+    QVERIFY(f.dlg->GetAlgorithm() == Parsed("gray", "roulette", "0", "uniform", "bit-flip"));
+    QVERIFY(f.dlg->findChild<QLabel*>(QStringLiteral("AlgorithmLabel"))->isVisible());
+}
+
+void TestLiveRun::runThatCannotStartSaysWhy() {
+    // With no descriptor left for the run's files and thread, 計算 says so, nothing runs, and the
+    // window takes input as before: once descriptors are free again the next 計算 runs.
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    QList<int> fillers;  // every descriptor below the limit taken
+    int highest = -1;
+    for (const QString& entry : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System))
+        highest = std::max(highest, entry.toInt());
+    rlimit low = saved;
+    low.rlim_cur = static_cast<rlim_t>(highest + 1);
+    QCOMPARE(setrlimit(RLIMIT_NOFILE, &low), 0);
+    for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) fillers << fd;
+    const bool ran = f.run();
+    for (const int fd : fillers) ::close(fd);
+    QCOMPARE(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    QVERIFY(ran);
+    QCOMPARE(uitest::Messages().size(), 1);
+    const QString text = uitest::Messages().first().text;
+    QVERIFY2(text.contains(QString::fromLocal8Bit(std::strerror(EMFILE))), qPrintable(text));
+    QVERIFY(!f.dlg->IsRunning());
+    QVERIFY(!QFile::exists(QStringLiteral("results.csv")));
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+    QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("-150"));
+    QVERIFY(f.run());
+    QCOMPARE(uitest::Messages().size(), 1);
+    QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 100);
 }
 
 QTEST_MAIN(TestLiveRun)

@@ -74,6 +74,7 @@ private slots:
     void scrubbedGenerationPlot();
     void unreadableFileKeepsTheWindow_data();
     void unreadableFileKeepsTheWindow();
+    void fileCutShortAfterOpening_data();
     void fileCutShortAfterOpening();
     void droppedFileOpens();
     void lastRunReplaysFromItsRecordedIndex();
@@ -326,22 +327,38 @@ void TestReplay::unreadableFileKeepsTheWindow() {
     QCOMPARE(uitest::ShownPlot(*f.dlg), before);
 }
 
+void TestReplay::fileCutShortAfterOpening_data() {
+    QTest::addColumn<qint64>("keep");  // bytes left of the file; -1: a third
+    QTest::newRow("cut to zero") << qint64(0);
+    QTest::newRow("cut to a third") << qint64(-1);
+}
+
 void TestReplay::fileCutShortAfterOpening() {
-    // Another program rewrites the opened file (a new run in its directory): scrubbing goes on with
-    // the arms it knows, and the population it can no longer read is left out, never a crash.
+    // Another program rewrites the opened file (a new run in its directory): the population it can
+    // no longer read is said to have changed, naming the file, and the replay ends; the arms shown
+    // stay, never a crash.
+    QFETCH(qint64, keep);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("results.csv"));
     QVERIFY(QFile::copy(m_results, path));
     Fixture f;
     QVERIFY(f.dlg->OpenResults(path));
     f.dlg->SetPopulationShown(true);
+    QVERIFY(uitest::Messages().isEmpty());
     QFile file(path);
-    QVERIFY(file.resize(file.size() / 3));
+    QVERIFY(file.resize(keep < 0 ? file.size() / 3 : keep));
     QTemporaryDir again;
     const auto run = RunInto(again.path(), 40, 25, kSeed, kTarget);
     f.dlg->ShowGeneration(25);
     QVERIFY(f.state->currentPose == run->currentPose);
     QCOMPARE(uitest::ShownPlot(*f.dlg), uitest::ExpectedPlot(*f.dlg, *run));
+    QCOMPARE(uitest::Messages().size(), 1);
+    QVERIFY2(uitest::Messages().first().text.contains(QDir::toNativeSeparators(path)), qPrintable(uitest::Messages().first().text));
+    QCOMPARE(f.dlg->ReplayGenerationCount(), 0);
+    f.dlg->ShowGeneration(3);  // no replay left: nothing changes, nothing more is said
+    QVERIFY(f.state->currentPose == run->currentPose);
+    QCOMPARE(uitest::Messages().size(), 1);
+    uitest::Messages().clear();
 }
 
 void TestReplay::droppedFileOpens() {

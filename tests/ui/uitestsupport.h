@@ -90,6 +90,7 @@ inline const ProcessSettings processSettings;
 inline bool UseScratchSettings() {
     QStandardPaths::setTestModeEnabled(true);
     kelvora::ui::AppSettings().remove(QStringLiteral("evolution"));
+    kelvora::ui::AppSettings().remove(QStringLiteral("algorithm"));
     return true;
 }
 
