@@ -14,7 +14,7 @@
 #include "files.h"
 #include "helpers.h"
 #include "output.h"
-#include "sweep_table.h"
+#include "batch/sweep_table.h"
 
 using namespace kelvora;
 using namespace kelvora::cli;

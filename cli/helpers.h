@@ -8,27 +8,28 @@
 #include <utility>
 #include <vector>
 
+#include "model/text.h"
+
 namespace kelvora::cli {
 
-/// Whole-text number conversion in the C locale; nullopt for anything else (trailing text, empty,
-/// out of the type's range, NaN or infinity).
-std::optional<long long> ParseInteger(const std::string& text);
-std::optional<double> ParseFiniteDouble(const std::string& text);
+// Numbers, lists and ranges as text: the core's, shared with the window.
+using kelvora::ExactText;
+using kelvora::ParseFiniteDouble;
+using kelvora::ParseInteger;
+using kelvora::ParseIntegerPair;
+using kelvora::ParseRange;
+
 
 /// One argument as a flag and its attached value: "--name=value" gives "--name" and "value";
 /// anything else is the flag itself with no value.
 std::pair<std::string, std::optional<std::string>> SplitFlag(const std::string& argument);
 
-/// Two integers joined by separator ("68,180", "2/4"), each whole; nullopt for anything else.
-std::optional<std::pair<long long, long long>> ParseIntegerPair(const std::string& text, char separator);
+
+
 
 /// A comma list's items in order. An empty list ("FLAG: the list is empty") or an empty item
 /// ("FLAG: empty item in 'LIST'") is refused with the message in error.
 bool SplitList(const std::string& flag, const std::string& value, std::vector<std::string>& items, std::string& error);
-
-/// "A" or "A..B" as the inclusive range [A, B] (A alone: [A, A]); nullopt when either end is not an
-/// integer in low..high. A reversed range (B < A) is returned as it is, for the caller to name.
-std::optional<std::pair<long long, long long>> ParseRange(const std::string& item, long long low, long long high);
 
 /// text as an error message may echo it: bytes that do not show (controls, malformed UTF-8,
 /// invisible or reordering characters) escaped as \xHH, \uHHHH, \n..., a backslash doubled, and
@@ -43,8 +44,6 @@ std::string Quoted(const std::string& text);
 /// name gives valid JSON.
 std::string JsonText(const std::string& text);
 
-/// Shortest text that reads back as the same double.
-std::string ExactText(double v);
 
 /// A one-line progress bar on stderr when it is a terminal ("\r[####    ] TAIL"), redrawn at most
 /// ten times a second; nothing at all when disabled or stderr is not a terminal.

@@ -24,7 +24,7 @@
 #include "output.h"
 #include "signals.h"
 #include "batch/sweep.h"
-#include "sweep_table.h"
+#include "batch/sweep_table.h"
 
 using namespace kelvora;
 using namespace kelvora::cli;

@@ -17,7 +17,7 @@
 #include "helpers.h"
 #include "output.h"
 #include "options.h"
-#include "sweep_table.h"
+#include "batch/sweep_table.h"
 
 using namespace kelvora;
 using namespace kelvora::cli;

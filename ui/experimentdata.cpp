@@ -4,7 +4,7 @@
 #include <fstream>
 #include <map>
 
-#include "sweep_table.h"
+#include "batch/sweep_table.h"
 
 namespace kelvora::ui {
 
@@ -85,12 +85,12 @@ std::string ReadSweepCsv(const std::string& path, std::vector<kelvora::SweepResu
     std::ifstream in(path, std::ios::binary);
     if (!in) return path + ": cannot be opened";
     std::string line;
-    if (!std::getline(in, line) || line + "\n" != kelvora::cli::SweepHeader())
+    if (!std::getline(in, line) || line + "\n" != kelvora::SweepHeader())
         return path + ":1: not a sweep file (its first line is not the sweep header)";
     long long number = 1;
     while (std::getline(in, line)) {
         ++number;
-        const auto row = kelvora::cli::ParseSweepRow(line);
+        const auto row = kelvora::ParseSweepRow(line);
         if (!row) return path + ":" + std::to_string(number) + ": not a sweep row";
         results.push_back(row->result);
     }

@@ -27,10 +27,10 @@
 
 #include "experimentdata.h"
 #include "experimentplots.h"
-#include "helpers.h"
+#include "model/text.h"
 #include "messagebox.h"
 #include "settings.h"
-#include "sweep_table.h"
+#include "batch/sweep_table.h"
 #include "sweeprunner.h"
 #include "windowplacement.h"
 
@@ -252,15 +252,10 @@ bool ExperimentWindow::run() {
         return false;
     }
     kelvora::SweepPlan shared;
-    // Seeds and targets as kelvora-cli sweep takes them.
-    std::vector<std::string> items;
-    std::string error;
-    if (!kelvora::cli::SplitList("seeds", m_seeds->text().trimmed().toStdString(), items, error)) {
-        ShowMessageBox(this, QMessageBox::Warning, tr("シード: ") + QString::fromStdString(error));
-        return false;
-    }
-    for (const std::string& item : items) {
-        const auto range = kelvora::cli::ParseRange(item, 0, 4294967295LL);
+    // Seeds and targets as kelvora-cli sweep takes them: seeds and ranges A..B, comma-separated.
+    for (const QString& seedItem : m_seeds->text().trimmed().split(QLatin1Char(','))) {
+        const std::string item = seedItem.trimmed().toStdString();
+        const auto range = kelvora::ParseRange(item, 0, 4294967295LL);
         if (!range || range->second < range->first || range->second - range->first >= 1000000) {
             ShowMessageBox(this, QMessageBox::Warning,
                            tr("シード \"%1\": 0 から 4294967295 までの整数か範囲 A..B (100 万個まで) を入力してください。")
@@ -271,7 +266,7 @@ bool ExperimentWindow::run() {
     }
     const QStringList targets = m_targets->text().split(QLatin1Char(' '), Qt::SkipEmptyParts);
     for (const QString& text : targets) {
-        const auto pair = kelvora::cli::ParseIntegerPair(text.toStdString(), ',');
+        const auto pair = kelvora::ParseIntegerPair(text.toStdString(), ',');
         if (!pair || std::abs(pair->first) > kelvora::kMaxTargetOffset || std::abs(pair->second) > kelvora::kMaxTargetOffset) {
             ShowMessageBox(this, QMessageBox::Warning,
                            tr("目標点 \"%1\": x,y をそれぞれ -%2 から %2 までの整数で入力してください。").arg(text).arg(kelvora::kMaxTargetOffset));
@@ -377,12 +372,12 @@ void ExperimentWindow::showOutcome() {
 }
 
 QByteArray ExperimentWindow::runsCsv() const {
-    std::string text = kelvora::cli::SweepHeader();
+    std::string text = kelvora::SweepHeader();
     for (std::size_t i = 0; i < m_plans.size(); ++i) {
         const long long runs = kelvora::CombinationCount(m_plans[i]);
-        const std::string fingerprint = kelvora::cli::SweepFingerprint(m_plans[i]);
+        const std::string fingerprint = kelvora::SweepFingerprint(m_plans[i]);
         for (std::size_t k = 0; k < m_results[i].size(); ++k)
-            text += kelvora::cli::SweepRow(m_results[i][k], static_cast<long long>(k), runs, fingerprint);
+            text += kelvora::SweepRow(m_results[i][k], static_cast<long long>(k), runs, fingerprint);
     }
     return QByteArray::fromStdString(text);
 }
@@ -391,7 +386,7 @@ QByteArray ExperimentWindow::summaryCsv() const {
     std::vector<kelvora::SweepSummaryRow> rows;
     for (const auto& results : m_results)
         if (!results.empty()) rows.push_back(kelvora::Summarise(results).front());
-    return QByteArray::fromStdString(kelvora::cli::SummaryCsv(rows));
+    return QByteArray::fromStdString(kelvora::SummaryCsv(rows));
 }
 
 void ExperimentWindow::setRunning(bool running) {

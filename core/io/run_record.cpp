@@ -1,6 +1,7 @@
 #include "io/run_record.h"
 
 #include "io/result_files.h"
+#include "model/text.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,12 +27,6 @@ std::string PathIn(const char* directory, const char* name) {
     std::string path = directory ? directory : "";
     if (!path.empty() && path.back() != '/') path += '/';
     return path + name;
-}
-
-// Shortest text that reads back as the same double.
-std::string Exact(double v) {
-    char buffer[32];
-    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
 }
 
 std::string Quote(const std::string& text) { return nlohmann::json(text).dump(); }
@@ -101,8 +96,8 @@ std::string RunRecordJson(const RunRecord& r) {
     json += ",\"seed\":" + std::to_string(r.seed);
     json += ",\"population\":" + std::to_string(r.params.populationSize);
     json += ",\"generations\":" + std::to_string(r.params.generationCount);
-    json += ",\"crossover\":" + Exact(r.params.crossoverRate);
-    json += ",\"mutation\":" + Exact(r.params.mutationProbability);
+    json += ",\"crossover\":" + ExactText(r.params.crossoverRate);
+    json += ",\"mutation\":" + ExactText(r.params.mutationProbability);
     json += ",\"target\":[" + std::to_string(r.targetX) + "," + std::to_string(r.targetY) + "]";
     json += ",\"targetPixel\":[" + std::to_string(r.geometry.targetX) + "," + std::to_string(r.geometry.targetY) + "]";
     json += ",\"base\":[" + std::to_string(r.geometry.baseX) + "," + std::to_string(r.geometry.baseY) + "]";
@@ -211,8 +206,8 @@ std::string ReproducingCommand(const RunRecord& r) {
     const Algorithm classic;
     std::string command = "kelvora-cli --seed " + std::to_string(r.seed) + " --population " +
                           std::to_string(r.params.populationSize) + " --generations " +
-                          std::to_string(r.params.generationCount) + " --crossover " + Exact(r.params.crossoverRate) +
-                          " --mutation " + Exact(r.params.mutationProbability) + " --target=" + std::to_string(r.targetX) +
+                          std::to_string(r.params.generationCount) + " --crossover " + ExactText(r.params.crossoverRate) +
+                          " --mutation " + ExactText(r.params.mutationProbability) + " --target=" + std::to_string(r.targetX) +
                           "," + std::to_string(r.targetY) + " --flush line";
     if (a.method != classic.method) command += " --algorithm " + MethodName(a);
     if (a.method == Method::geneticAlgorithm) {

@@ -678,10 +678,6 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <translation>There is no configuration. Add one with &quot;Add&quot;.</translation>
     </message>
     <message>
-        <source>シード: </source>
-        <translation>Seeds: </translation>
-    </message>
-    <message>
         <source>シード &quot;%1&quot;: 0 から 4294967295 までの整数か範囲 A..B (100 万個まで) を入力してください。</source>
         <translation>Seeds &quot;%1&quot;: enter whole numbers from 0 to 4294967295 or ranges A..B (up to a million seeds).</translation>
     </message>

@@ -1,6 +1,7 @@
 #pragma once
 // The sweep's tidy CSV: its header, one row per run and back, the sweep's fingerprint, and the
-// summary table. Shared by `sweep` (writing and resuming) and `sweep-merge`.
+// summary table. Shared by kelvora-cli's `sweep` (writing and resuming), `sweep-merge` and `ecdf`, and
+// the window's experiments.
 
 #include <cstdint>
 #include <optional>
@@ -9,7 +10,7 @@
 
 #include "batch/sweep.h"
 
-namespace kelvora::cli {
+namespace kelvora {
 
 /// An algorithm's six column values: method, encoding, selection, elitism, crossover operator and
 /// mutation operator, spelled as the flags take them (random search: the classic operator spellings).
@@ -46,4 +47,4 @@ std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows);
 /// The summary as a table for a terminal.
 std::string SummaryText(const std::vector<SweepSummaryRow>& rows, double epsilon);
 
-}  // namespace kelvora::cli
+}  // namespace kelvora

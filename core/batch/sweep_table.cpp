@@ -1,10 +1,10 @@
-#include "sweep_table.h"
+#include "batch/sweep_table.h"
 
 #include <cstdio>
 
-#include "options.h"
+#include "model/text.h"
 
-namespace kelvora::cli {
+namespace kelvora {
 namespace {
 
 constexpr const char* kColumns =
@@ -238,4 +238,4 @@ std::string SummaryText(const std::vector<SweepSummaryRow>& rows, double epsilon
     return out;
 }
 
-}  // namespace kelvora::cli
+}  // namespace kelvora
