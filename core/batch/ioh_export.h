@@ -1,0 +1,62 @@
+#pragma once
+// A sweep's runs in the IOHprofiler format (the analyzer's JSON meta-data with its .dat files), so
+// that they can be loaded into IOHanalyzer beside other optimizers' runs.
+//
+// Layout, one folder per configuration (algorithm and parameter set) below the export directory:
+//   <dir>/<name>/IOHprofiler_f1_ArmReach.json
+//   <dir>/<name>/data_f1_ArmReach/IOHprofiler_f1_DIM3.dat
+// The problem is function 1, "ArmReach", of dimension 3 (the three joint angles), minimised: y is
+// the distance in pixels from the elite's tip to the target. Each target of the sweep is an
+// instance (numbered from 1 in the sweep's order) and each seed a run. A run in the .dat file is a
+// header line "evaluations raw_y" and a line at each improvement of the elite's distance, at the
+// evaluations done when the generation that found it was complete (generation x population), and
+// a last line at the run's budget (generations x population) where the last improvement came
+// earlier. The optimum's distance for the run's target is the run attribute "optimum_distance".
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "batch/sweep.h"
+
+namespace kelvora {
+
+/// The folder name of a configuration: its algorithm and parameters, e.g.
+/// "ga_binary_roulette_e0_one-point_bit-flip_p20_g100_c0.5_m0.1".
+std::string IohConfigurationName(const SweepCombination& combination);
+
+/// Writes the runs of a sweep as they come, in any order of configurations; the JSON files at finish().
+class IohExport {
+public:
+    /// directory must exist; nothing is written before the first run.
+    explicit IohExport(std::string directory);
+    ~IohExport();
+    IohExport(const IohExport&) = delete;
+    IohExport& operator=(const IohExport&) = delete;
+
+    /// Appends one run; instance is its target's number in the sweep, from 1. Returns "" or what
+    /// could not be written.
+    std::string add(const SweepResult& result, int instance);
+
+    /// Writes every configuration's JSON file and closes the data files. Returns "" or the failure.
+    std::string finish();
+
+private:
+    struct Run {
+        int instance = 0;
+        long long evaluations = 0;  ///< the run's budget
+        long long bestEvaluations = 0;
+        double best = 0.0;
+        double optimumDistance = 0.0;
+    };
+    struct Configuration {
+        SweepCombination combination;
+        std::FILE* data = nullptr;
+        std::vector<Run> runs;
+    };
+    std::string directory_;
+    std::map<std::string, Configuration> configurations_;
+};
+
+}  // namespace kelvora
