@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -146,6 +147,14 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     setCentralWidget(central);
 
     QMenu* file = menuBar()->addMenu(tr("ファイル(&F)"));
+    QAction* open = file->addAction(tr("スイープの CSV を開く(&O)..."));
+    open->setShortcut(QKeySequence::Open);
+    connect(open, &QAction::triggered, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, tr("スイープの CSV を開く"), QString(),
+                                                          tr("CSV ファイル (*.csv);;すべてのファイル (*)"));
+        if (!path.isEmpty()) openSweep(path);
+    });
+    file->addSeparator();
     connect(file->addAction(tr("実行結果を CSV で保存(&R)...")), &QAction::triggered, this,
             [this] { saveText(tr("実行結果を CSV で保存"), QStringLiteral("sweep.csv"), runsCsv()); });
     connect(file->addAction(tr("集計を CSV で保存(&U)...")), &QAction::triggered, this,
@@ -172,6 +181,38 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
 ExperimentWindow::~ExperimentWindow() = default;
 
 bool ExperimentWindow::isRunning() const { return m_runner->isRunning(); }
+
+bool ExperimentWindow::openSweep(const QString& path) {
+    if (isRunning()) return false;
+    std::vector<kelvora::SweepResult> rows;
+    if (const std::string error = ReadSweepCsv(QFile::encodeName(path).toStdString(), rows); !error.empty()) {
+        ShowMessageBox(this, QMessageBox::Warning,
+                       tr("スイープの CSV を読めません: %1").arg(QString::fromLocal8Bit(error.c_str())));
+        return false;
+    }
+    // One configuration per parameter set and algorithm, in the order each first appears; the
+    // file's own rows, so its runs CSV is what the file holds.
+    m_plans.clear();
+    m_labels.clear();
+    m_results.clear();
+    for (const kelvora::SweepResult& r : rows) {
+        const QString label = QString::fromStdString(ConfigurationLabel(r.combination.params, r.combination.algorithm));
+        auto at = std::find(m_labels.begin(), m_labels.end(), label);
+        if (at == m_labels.end()) {
+            m_labels.push_back(label);
+            m_results.emplace_back();
+            at = m_labels.end() - 1;
+        }
+        m_results[static_cast<std::size_t>(at - m_labels.begin())].push_back(r);
+    }
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) m_loadedRuns = file.readAll();
+    m_done = m_total = static_cast<long long>(rows.size());
+    updateProgress();
+    showOutcome();
+    setWindowTitle(tr("Kelvora — 実験") + QStringLiteral(" — ") + QFileInfo(path).fileName());
+    return true;
+}
 
 bool ExperimentWindow::addCurrent() {
     if (m_table->rowCount() >= kMaxConfigurations) {
@@ -247,6 +288,8 @@ QString ExperimentWindow::readRow(int row, kelvora::SolverParams& params, kelvor
 
 bool ExperimentWindow::run() {
     if (isRunning()) return false;
+    m_loadedRuns.clear();
+    setWindowTitle(tr("Kelvora — 実験"));
     if (m_table->rowCount() == 0) {
         ShowMessageBox(this, QMessageBox::Warning, tr("構成がありません。「追加」で加えてください。"));
         return false;
@@ -354,7 +397,9 @@ void ExperimentWindow::showOutcome() {
     m_summary->setRowCount(0);
     for (std::size_t i = 0; i < m_results.size(); ++i) {
         const auto& results = m_results[i];
-        groups.push_back(GroupOfResults(m_labels[i].toStdString(), results, true));
+        // Runs read from a file carry no improvements: no convergence curve for them.
+        const bool opened = m_plans.empty() && !m_loadedRuns.isEmpty();
+        groups.push_back(GroupOfResults(m_labels[i].toStdString(), results, !opened));
         const int row = m_summary->rowCount();
         m_summary->insertRow(row);
         QStringList cells{m_labels[i], QString::number(results.size())};
@@ -372,6 +417,7 @@ void ExperimentWindow::showOutcome() {
 }
 
 QByteArray ExperimentWindow::runsCsv() const {
+    if (m_plans.empty() && !m_loadedRuns.isEmpty()) return m_loadedRuns;  // an opened file: its own rows
     std::string text = kelvora::SweepHeader();
     for (std::size_t i = 0; i < m_plans.size(); ++i) {
         const long long runs = kelvora::CombinationCount(m_plans[i]);

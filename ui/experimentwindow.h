@@ -52,6 +52,10 @@ public:
     bool run();
     /// "中止": no new run starts; finished runs are kept and shown.
     void cancel();
+    /// Shows the runs of a sweep CSV written by kelvora-cli sweep or sweep-merge (or this window),
+    /// grouped by configuration, without running anything. A file that cannot be read is reported in a
+    /// message box naming the line and the reason, and what was shown stays; returns false then.
+    bool openSweep(const QString& path);
     bool isRunning() const;
 
     QTableWidget* configurations() const { return m_table; }
@@ -110,6 +114,7 @@ private:
     std::vector<kelvora::SweepPlan> m_plans;            ///< one per configuration of the last sweep
     std::vector<QString> m_labels;                      ///< their labels
     std::vector<std::vector<kelvora::SweepResult>> m_results;  ///< their finished runs
+    QByteArray m_loadedRuns;                            ///< the bytes of an opened sweep CSV
     long long m_total = 0;
     long long m_done = 0;
     std::chrono::steady_clock::time_point m_started;

@@ -733,6 +733,22 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <source>グラフを &quot;%1&quot; に保存できませんでした。</source>
         <translation>The graph could not be saved to &quot;%1&quot;.</translation>
     </message>
+    <message>
+        <source>スイープの CSV を開く(&amp;O)...</source>
+        <translation>&amp;Open Sweep CSV...</translation>
+    </message>
+    <message>
+        <source>スイープの CSV を開く</source>
+        <translation>Open Sweep CSV</translation>
+    </message>
+    <message>
+        <source>CSV ファイル (*.csv);;すべてのファイル (*)</source>
+        <translation>CSV files (*.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <source>スイープの CSV を読めません: %1</source>
+        <translation>Cannot read the sweep CSV: %1</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::FitnessChart</name>

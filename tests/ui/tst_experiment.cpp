@@ -65,6 +65,20 @@ void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(window->runsCsv());
     file.close();
+    // The same file opened in a window gives the same numbers as running it did.
+    auto opened = NewWindow(20, 40);
+    QVERIFY(opened->openSweep(csv));
+    for (int row = 0; row < 2; ++row) {
+        QCOMPARE(opened->results(row).size(), std::size_t{30});
+        for (bool evaluations : {false, true}) {
+            window->plots()->setEvaluations(evaluations);
+            opened->plots()->setEvaluations(evaluations);
+            QCOMPARE(opened->plots()->runLengthPoints(row), window->plots()->runLengthPoints(row));
+        }
+        for (int column = 1; column < window->summary()->columnCount(); ++column)
+            QCOMPARE(opened->summary()->item(row, column)->text(), window->summary()->item(row, column)->text());
+    }
+    QCOMPARE(opened->runsCsv(), window->runsCsv());
     const QString svg = dir.filePath(QStringLiteral("plot.svg"));
     QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot"), csv, QStringLiteral("--output"), svg}), 0);
     QFile picture(svg);
