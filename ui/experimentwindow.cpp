@@ -178,9 +178,11 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     m_placedAt = pos();
 }
 
-ExperimentWindow::~ExperimentWindow() = default;
+ExperimentWindow::~ExperimentWindow() {
+    if (m_outcomeThread.joinable()) m_outcomeThread.join();
+}
 
-bool ExperimentWindow::isRunning() const { return m_runner->isRunning(); }
+bool ExperimentWindow::isRunning() const { return m_runner->isRunning() || m_computing; }
 
 bool ExperimentWindow::openSweep(const QString& path) {
     if (isRunning()) return false;
@@ -369,11 +371,25 @@ void ExperimentWindow::takeRuns(const std::vector<FinishedRun>& runs) {
 }
 
 void ExperimentWindow::onFinished(bool cancelled) {
-    setRunning(false);
-    updateProgress();
-    if (cancelled) m_timeLeft->setText(tr("中止しました"));
-    showOutcome();
-    emit sweepFinished(cancelled);
+    // The plots' and the table's numbers are sorted out of every run: off the window's thread, so
+    // that it keeps answering (a sweep of 10^5 runs takes a few hundred ms). The buttons stay as
+    // during the run until they show.
+    m_computing = true;
+    if (m_outcomeThread.joinable()) m_outcomeThread.join();
+    m_outcomeThread = std::thread([this, cancelled, labels = labelTexts()] {
+        Outcome outcome = ComputeOutcome(labels, m_results, true);
+        QMetaObject::invokeMethod(
+            this,
+            [this, cancelled, outcome = std::move(outcome)]() mutable {
+                m_computing = false;
+                setRunning(false);
+                updateProgress();
+                if (cancelled) m_timeLeft->setText(tr("中止しました"));
+                showOutcome(std::move(outcome));
+                emit sweepFinished(cancelled);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void ExperimentWindow::updateProgress() {
@@ -392,28 +408,46 @@ void ExperimentWindow::updateProgress() {
     m_timeLeft->setText(tr("残り %1 秒").arg(std::ceil(left)));
 }
 
+ExperimentWindow::Outcome ExperimentWindow::ComputeOutcome(const std::vector<std::string>& labels,
+                                                           const std::vector<std::vector<kelvora::SweepResult>>& results,
+                                                           bool convergence) {
+    Outcome outcome;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        outcome.groups.push_back(GroupOfResults(labels[i], results[i], convergence));
+        outcome.rows.push_back(results[i].empty() ? std::nullopt
+                                                  : std::optional(kelvora::Summarise(results[i]).front()));
+    }
+    return outcome;
+}
+
+std::vector<std::string> ExperimentWindow::labelTexts() const {
+    std::vector<std::string> labels;
+    for (const QString& label : m_labels) labels.push_back(label.toStdString());
+    return labels;
+}
+
 void ExperimentWindow::showOutcome() {
-    std::vector<PlotGroup> groups;
+    // Runs read from a file carry no improvements: no convergence curve for them.
+    const bool opened = m_plans.empty() && !m_loadedRuns.isEmpty();
+    showOutcome(ComputeOutcome(labelTexts(), m_results, !opened));
+}
+
+void ExperimentWindow::showOutcome(Outcome outcome) {
     m_summary->setRowCount(0);
-    for (std::size_t i = 0; i < m_results.size(); ++i) {
-        const auto& results = m_results[i];
-        // Runs read from a file carry no improvements: no convergence curve for them.
-        const bool opened = m_plans.empty() && !m_loadedRuns.isEmpty();
-        groups.push_back(GroupOfResults(m_labels[i].toStdString(), results, !opened));
+    for (std::size_t i = 0; i < outcome.rows.size(); ++i) {
         const int row = m_summary->rowCount();
         m_summary->insertRow(row);
-        QStringList cells{m_labels[i], QString::number(results.size())};
-        if (!results.empty()) {
-            const kelvora::SweepSummaryRow s = kelvora::Summarise(results).front();
-            cells << Interval(s.withinEpsilon) << Interval(s.reached)
-                  << (std::isinf(s.ertEvaluations) ? QStringLiteral("∞") : QString::number(s.ertEvaluations, 'f', 0))
-                  << (s.firstWithinEpsilon.count == 0 ? QStringLiteral("—")
-                                                      : QStringLiteral("%1 (%2)").arg(Number(s.firstWithinEpsilon.median),
-                                                                                      Number(s.firstWithinEpsilon.iqr())));
+        QStringList cells{m_labels[i], QString::number(m_results[i].size())};
+        if (const std::optional<kelvora::SweepSummaryRow>& s = outcome.rows[i]) {
+            cells << Interval(s->withinEpsilon) << Interval(s->reached)
+                  << (std::isinf(s->ertEvaluations) ? QStringLiteral("∞") : QString::number(s->ertEvaluations, 'f', 0))
+                  << (s->firstWithinEpsilon.count == 0 ? QStringLiteral("—")
+                                                       : QStringLiteral("%1 (%2)").arg(Number(s->firstWithinEpsilon.median),
+                                                                                       Number(s->firstWithinEpsilon.iqr())));
         }
         for (int c = 0; c < cells.size(); ++c) m_summary->setItem(row, c, new QTableWidgetItem(cells[c]));
     }
-    m_plots->setGroups(std::move(groups), m_plans.empty() ? 0.5 : m_plans.front().epsilon);
+    m_plots->setGroups(std::move(outcome.groups), m_plans.empty() ? 0.5 : m_plans.front().epsilon);
 }
 
 QByteArray ExperimentWindow::runsCsv() const {

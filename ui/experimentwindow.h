@@ -5,12 +5,15 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
+#include <thread>
 #include <vector>
 
 #include <QMainWindow>
 #include <QPoint>
 
 #include "batch/sweep.h"
+#include "experimentdata.h"
 
 class QCheckBox;
 class QComboBox;
@@ -86,7 +89,16 @@ private:
     QString readRow(int row, kelvora::SolverParams& params, kelvora::Algorithm& algorithm) const;
     void takeRuns(const std::vector<FinishedRun>& runs);
     void onFinished(bool cancelled);
+    /// What the charts and the table show of the runs, computed from them on any thread.
+    struct Outcome {
+        std::vector<PlotGroup> groups;
+        std::vector<std::optional<kelvora::SweepSummaryRow>> rows;  ///< none for a configuration without runs
+    };
+    static Outcome ComputeOutcome(const std::vector<std::string>& labels,
+                                  const std::vector<std::vector<kelvora::SweepResult>>& results, bool convergence);
+    std::vector<std::string> labelTexts() const;
     void showOutcome();
+    void showOutcome(Outcome outcome);
     void updateProgress();
     void setRunning(bool running);
     void saveText(const QString& title, const QString& name, const QByteArray& bytes);
@@ -115,6 +127,8 @@ private:
     std::vector<QString> m_labels;                      ///< their labels
     std::vector<std::vector<kelvora::SweepResult>> m_results;  ///< their finished runs
     QByteArray m_loadedRuns;                            ///< the bytes of an opened sweep CSV
+    bool m_computing = false;                           ///< the outcome of the last sweep is being computed
+    std::thread m_outcomeThread;                        ///< computes it
     long long m_total = 0;
     long long m_done = 0;
     std::chrono::steady_clock::time_point m_started;
