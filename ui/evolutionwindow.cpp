@@ -3,7 +3,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFileDialog>
+#include <QChildEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
@@ -13,6 +14,8 @@
 #include <QVBoxLayout>
 
 #include "fitnesschart.h"
+#include "filedialog.h"
+#include "generationscrubber.h"
 #include "messagebox.h"
 #include "settings.h"
 #include "windowplacement.h"
@@ -21,10 +24,10 @@ namespace kelvora::ui {
 
 namespace {
 
-constexpr char kGeometryKey[] = "evolution/geometry";
-constexpr char kMovedKey[] = "evolution/moved";  // the person has moved it since it was first placed
-
 QString Px(double distance) { return QString::number(distance, 'f', 4); }
+
+// The caption's line under the chart in an exported picture, px.
+constexpr int kCaptionHeight = 22;
 
 }  // namespace
 
@@ -43,7 +46,7 @@ EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Wind
     m_scrubberSlot->setObjectName(QStringLiteral("ScrubberSlot"));
     layout->addLayout(m_scrubberSlot);
     auto* row = new QHBoxLayout;
-    m_distanceBox = new QCheckBox(tr("エリート解の誤差 (px, 対数軸)"), central);
+    m_distanceBox = new QCheckBox(tr("これまでの最良解の誤差 (px, 対数軸)"), central);
     m_readout = new QLabel(central);
     m_readout->setObjectName(QStringLiteral("Readout"));
     m_readout->setTextFormat(Qt::PlainText);
@@ -55,27 +58,35 @@ EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Wind
 
     QMenu* file = menuBar()->addMenu(tr("ファイル(&F)"));
     QAction* png = file->addAction(tr("PNG として保存(&P)..."));
-    connect(png, &QAction::triggered, this, [this] { exportWithDialog(false); });
+    connect(png, &QAction::triggered, this, [this] { exportWithDialog(false, 0.0); });
+    QAction* png2 = file->addAction(tr("PNG として保存 (2倍)(&2)..."));
+    connect(png2, &QAction::triggered, this, [this] { exportWithDialog(false, 2.0); });
     QAction* svg = file->addAction(tr("SVG として保存(&S)..."));
-    connect(svg, &QAction::triggered, this, [this] { exportWithDialog(true); });
+    connect(svg, &QAction::triggered, this, [this] { exportWithDialog(true, 1.0); });
     file->addSeparator();
     QAction* close = file->addAction(tr("閉じる(&C)"));
     close->setShortcut(QKeySequence::Close);
     connect(close, &QAction::triggered, this, &QWidget::close);
     QMenu* view = menuBar()->addMenu(tr("表示(&V)"));
-    m_distanceAction = view->addAction(tr("エリート解の誤差を対数軸で表示(&D)"));
+    m_distanceAction = view->addAction(tr("これまでの最良解の誤差を対数軸で表示(&D)"));
     m_distanceAction->setCheckable(true);
     connect(m_distanceAction, &QAction::toggled, m_distanceBox, &QCheckBox::setChecked);
     connect(m_distanceBox, &QCheckBox::toggled, m_distanceAction, &QAction::setChecked);
     connect(m_distanceAction, &QAction::toggled, m_chart, &FitnessChart::setShowDistance);
-
-    resize(720, 480);
-    // Where the person moved it, else beside the main window (its parent). A geometry kept before
-    // the moved mark existed was the person's.
     const QSettings settings = AppSettings();
-    m_remembered = RestoreOrPlaceBeside(this, parentWidget(), settings.value(QLatin1String(kGeometryKey)).toByteArray(),
-                                        settings.value(QLatin1String(kMovedKey), true).toBool());
-    m_placedAt = pos();
+    m_distanceAction->setChecked(settings.value(QLatin1String(kLogAxisKey), false).toBool());
+    connect(m_distanceAction, &QAction::toggled, this,
+            [](bool on) { AppSettings().setValue(QLatin1String(kLogAxisKey), on); });
+    // The scrubber, once placed in its slot, marks its generation on the chart.
+    central->installEventFilter(this);
+
+    // Beside the main window (its parent), never on it where the screen has room: the size and side
+    // are kept, not a place on the screen, which the main window may take at the next start.
+    resize(720, 480);
+    const Side side = settings.value(QLatin1String(kSideKey)).toString() == QLatin1String("left") ? Side::Left : Side::Right;
+    m_wantedSize = settings.value(QLatin1String(kSizeKey), size()).toSize();
+    PlaceBesideOn(this, parentWidget(), m_wantedSize, side);
+    m_placedSize = size();
     updateReadout();
 }
 
@@ -83,6 +94,8 @@ EvolutionWindow::~EvolutionWindow() = default;
 
 void EvolutionWindow::beginRun(int limit, QPoint base, QPoint target, const QString& algorithm) {
     m_algorithm = algorithm;
+    m_caption.clear();
+    m_chart->setMarkedGeneration(0);
     m_base = base;
     m_target = target;
     m_running = true;
@@ -101,6 +114,7 @@ void EvolutionWindow::appendRows(int firstRow, const QList<kelvora::GenerationSt
 
 void EvolutionWindow::finishRun(const QList<kelvora::GenerationStat>& rows, double eliteDistance) {
     m_running = false;
+    if (!rows.isEmpty()) m_chart->setGenerationLimit(static_cast<int>(rows.size()));
     setHistory(rows, eliteDistance);
 }
 
@@ -108,6 +122,27 @@ void EvolutionWindow::setHistory(const QList<kelvora::GenerationStat>& rows, dou
     m_chart->setHistory(rows);
     m_eliteDistance = rows.isEmpty() ? -1.0 : eliteDistance;
     updateReadout();
+}
+
+void EvolutionWindow::setRunCaption(const QString& caption) { m_caption = caption; }
+
+QString EvolutionWindow::caption() const {
+    if (!m_caption.isEmpty()) return m_caption;
+    QString text = tr("目標点 (%1, %2)、%3 世代")
+                       .arg(m_target.x() - m_base.x())
+                       .arg(m_base.y() - m_target.y())
+                       .arg(m_chart->history().size());
+    if (!m_algorithm.isEmpty()) text += QStringLiteral("、") + m_algorithm;
+    return text;
+}
+
+bool EvolutionWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ChildAdded) {
+        if (auto* scrubber = qobject_cast<GenerationScrubber*>(static_cast<QChildEvent*>(event)->child()))
+            connect(scrubber, &GenerationScrubber::generationChanged, m_chart, &FitnessChart::setMarkedGeneration,
+                    Qt::UniqueConnection);
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void EvolutionWindow::findOptimum() {
@@ -141,10 +176,13 @@ void EvolutionWindow::updateReadout() {
         lines << tr("最適解: 探索中...");
     }
     if (m_eliteDistance < 0.0) {
-        lines << tr("エリート解: まだありません");
+        lines << tr("これまでの最良解: まだありません");
     } else {
-        QString elite = tr("エリート解: 誤差 %1 px").arg(Px(m_eliteDistance));
-        if (m_optimum) elite += tr("  (最適解との差 %1 px)").arg(Px(m_eliteDistance - m_optimum->distance));
+        QString elite = tr("これまでの最良解: 誤差 %1 px").arg(Px(m_eliteDistance));
+        if (m_optimum) {
+            elite += firstGenerationAtOptimum() > 0 ? tr("  (最適解に到達)")
+                                                     : tr("  (最適解との差 %1 px)").arg(Px(m_eliteDistance - m_optimum->distance));
+        }
         lines << elite;
         if (m_optimum) {
             const int first = firstGenerationAtOptimum();
@@ -156,8 +194,26 @@ void EvolutionWindow::updateReadout() {
     m_readout->setText(lines.join(QLatin1Char('\n')));
 }
 
-bool EvolutionWindow::exportPng(const QString& path) {
-    const QImage image = m_chart->grab().toImage();
+QSize EvolutionWindow::exportSize() const { return m_chart->size() + QSize(0, kCaptionHeight); }
+
+void EvolutionWindow::paintExport(QPainter& painter) {
+    painter.fillRect(QRect(QPoint(0, 0), exportSize()), Qt::white);
+    m_chart->render(&painter);
+    painter.setPen(Qt::black);
+    painter.setFont(font());
+    const QRect line(6, m_chart->height(), m_chart->width() - 12, kCaptionHeight);
+    painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                     painter.fontMetrics().elidedText(caption(), Qt::ElideRight, line.width()));
+}
+
+bool EvolutionWindow::exportPng(const QString& path, double scale) {
+    if (!(scale > 0.0)) scale = devicePixelRatioF();
+    QImage image((QSizeF(exportSize()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintExport(painter);
+    painter.end();
     if (image.save(path, "PNG")) return true;
     ShowMessageBox(this, QMessageBox::Warning, tr("グラフを \"%1\" に保存できませんでした。").arg(path));
     return false;
@@ -166,13 +222,14 @@ bool EvolutionWindow::exportPng(const QString& path) {
 bool EvolutionWindow::exportSvg(const QString& path) {
     QSvgGenerator generator;
     generator.setFileName(path);
-    generator.setSize(m_chart->size());
-    generator.setViewBox(QRect(QPoint(0, 0), m_chart->size()));
+    generator.setSize(exportSize());
+    generator.setViewBox(QRect(QPoint(0, 0), exportSize()));
     generator.setTitle(windowTitle());
+    generator.setDescription(caption());
     QPainter painter;
     bool ok = painter.begin(&generator);
     if (ok) {
-        m_chart->render(&painter);
+        paintExport(painter);
         ok = painter.end();
     }
     if (ok && QFileInfo(path).size() > 0) return true;
@@ -180,23 +237,25 @@ bool EvolutionWindow::exportSvg(const QString& path) {
     return false;
 }
 
-void EvolutionWindow::exportWithDialog(bool svg) {
-    const QString path = QFileDialog::getSaveFileName(
+void EvolutionWindow::exportWithDialog(bool svg, double scale) {
+    const QString path = GetSaveFileName(
         this, svg ? tr("SVG として保存") : tr("PNG として保存"),
         svg ? QStringLiteral("fitness.svg") : QStringLiteral("fitness.png"),
         svg ? tr("SVG 画像 (*.svg)") : tr("PNG 画像 (*.png)"));
     if (path.isEmpty()) return;
     if (svg) exportSvg(path);
-    else exportPng(path);
+    else exportPng(path, scale);
 }
 
 void EvolutionWindow::saveGeometry() {
-    // A window still where it was first placed has no place of its own yet: the next start puts it
-    // beside the main window again, wherever that is then (with the size it had).
-    m_remembered = m_remembered || pos() != m_placedAt;
     QSettings settings = AppSettings();
-    settings.setValue(QLatin1String(kGeometryKey), QMainWindow::saveGeometry());
-    settings.setValue(QLatin1String(kMovedKey), m_remembered);
+    // A size narrowed to the room beside the main window keeps the person's for the next start.
+    if (size() != m_placedSize) m_wantedSize = size();
+    settings.setValue(QLatin1String(kSizeKey), m_wantedSize);
+    if (const QWidget* main = parentWidget()) {
+        const bool left = SideOf(frameGeometry(), main->frameGeometry()) == Side::Left;
+        settings.setValue(QLatin1String(kSideKey), left ? QStringLiteral("left") : QStringLiteral("right"));
+    }
 }
 
 void EvolutionWindow::closeEvent(QCloseEvent* event) {

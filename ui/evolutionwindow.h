@@ -1,13 +1,15 @@
 #pragma once
 // The evolution window "Kelvora — 進化": a run's best and average fitness per generation as a
 // chart, live during the run, the optimum of the whole search space as a reference line and a
-// readout comparing the run's elite with it, and export of the chart as PNG or SVG.
+// readout comparing the best of the run so far with it, and export of the chart as PNG or SVG with
+// a caption naming the run.
 
 #include <optional>
 
 #include <QList>
 #include <QMainWindow>
 #include <QPoint>
+#include <QSize>
 
 #include "analysis/optimum.h"
 #include "model/types.h"
@@ -25,7 +27,14 @@ class EvolutionWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    /// A top-level window (parent owns it): where the settings remember it, else beside parent.
+    /// Settings keys (AppSettings): its size inside the frame (QSize), its side of the main window
+    /// ("left" or "right") and whether the chart shows the distance on the logarithmic axis.
+    static constexpr const char* kSizeKey = "evolution/size";
+    static constexpr const char* kSideKey = "evolution/side";
+    static constexpr const char* kLogAxisKey = "evolution/logAxis";
+
+    /// A top-level window (parent owns it) beside parent, with the size and on the side the
+    /// settings remember (at first 720 × 480 px, right where the screen has room).
     explicit EvolutionWindow(QWidget* parent = nullptr);
     ~EvolutionWindow() override;
 
@@ -33,12 +42,19 @@ public:
     /// y down): clears the chart and finds the target's optimum in the background. algorithm: a
     /// line naming the run's operator choice for the readout, empty for the classic one (or none known).
     void beginRun(int limit, QPoint base, QPoint target, const QString& algorithm = {});
-    /// Live rows of the run from history index firstRow on, and its elite's distance in px.
+    /// Live rows of the run from history index firstRow on, and the distance in px of the run's
+    /// best so far.
     void appendRows(int firstRow, const QList<kelvora::GenerationStat>& rows, double eliteDistance);
-    /// The run has ended with this complete history and elite distance.
+    /// The run has ended (or stopped) with this complete history and best-so-far distance (px): the
+    /// x axis ends at its last generation.
     void finishRun(const QList<kelvora::GenerationStat>& rows, double eliteDistance);
     /// Rebuilds the chart and readout from a complete history (a replayed run, say).
     void setHistory(const QList<kelvora::GenerationStat>& rows, double eliteDistance);
+    /// A line naming the run (its parameters, seed and target) for the exported pictures; empty:
+    /// the target and the generation count the window knows.
+    void setRunCaption(const QString& caption);
+    /// The caption line exported under the chart.
+    QString caption() const;
 
     FitnessChart* chart() const { return m_chart; }
     /// An empty layout below the chart for a control that moves through the generations.
@@ -52,8 +68,9 @@ public:
     /// The readout's text.
     QString readoutText() const;
 
-    /// Writes the chart as a PNG or an SVG picture; a failure is reported in a message box.
-    bool exportPng(const QString& path);
+    /// Writes the chart and its caption as a PNG at scale device pixels per pixel (0: the screen's
+    /// device-pixel ratio), or as an SVG; a failure is reported in a message box.
+    bool exportPng(const QString& path, double scale = 0.0);
     bool exportSvg(const QString& path);
 
 signals:
@@ -62,13 +79,16 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
     void findOptimum();
     void updateReadout();
     void saveGeometry();
-    void exportWithDialog(bool svg);
+    void exportWithDialog(bool svg, double scale);
+    void paintExport(QPainter& painter);
+    QSize exportSize() const;
 
     FitnessChart* m_chart;
     QLabel* m_readout;
@@ -82,9 +102,10 @@ private:
     QPoint m_optimumTarget{-1, -1};
     double m_eliteDistance = -1.0;  ///< px; negative before any row
     QString m_algorithm;            ///< the run's operator choice, or empty
+    QString m_caption;              ///< set by setRunCaption, or empty
+    QSize m_wantedSize;             ///< px, the size the person gave it (or the first one)
+    QSize m_placedSize;             ///< px, its size as placed beside the main window
     bool m_running = false;
-    bool m_remembered = false;  ///< where the person moved it, now or in an earlier session
-    QPoint m_placedAt;          ///< its frame's top left as first placed beside the main window
 };
 
 }  // namespace kelvora::ui

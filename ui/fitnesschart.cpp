@@ -1,7 +1,9 @@
 #include "fitnesschart.h"
 
 #include <algorithm>
+#include <cmath>
 
+#include <QCategoryAxis>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QLogValueAxis>
@@ -18,7 +20,9 @@ FitnessChart::FitnessChart(QWidget* parent)
       m_distance(new QLineSeries),
       m_optimumFitness(new QLineSeries),
       m_optimumDistance(new QLineSeries),
-      m_axisX(new QValueAxis),
+      m_markFitness(new QLineSeries),
+      m_markDistance(new QLineSeries),
+      m_axisX(new QCategoryAxis),
       m_axisFitness(new QValueAxis),
       m_axisDistance(new QLogValueAxis) {
     setRenderHint(QPainter::Antialiasing);
@@ -28,27 +32,31 @@ FitnessChart::FitnessChart(QWidget* parent)
     m_best->setPen(QPen(QColor(0, 0, 255), 1.5));
     m_average->setName(tr("平均の適応度"));
     m_average->setPen(QPen(QColor(0, 140, 0), 1.5));
-    m_distance->setName(tr("エリート解の誤差 (px)"));
+    m_distance->setName(tr("これまでの最良解の誤差 (px)"));
     m_distance->setPen(QPen(QColor(255, 0, 0), 1.5));
     for (QLineSeries* optimum : {m_optimumFitness, m_optimumDistance}) {
         optimum->setName(tr("最適解"));
         optimum->setPen(QPen(QColor(90, 90, 90), 1.5, Qt::DashLine));
     }
+    for (QLineSeries* mark : {m_markFitness, m_markDistance}) mark->setPen(QPen(QColor(200, 120, 0), 1.0));
     m_axisX->setTitleText(tr("世代"));
-    m_axisX->setLabelFormat(QStringLiteral("%d"));
+    m_axisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     m_axisFitness->setTitleText(tr("適応度"));
-    m_axisDistance->setTitleText(tr("エリート解の誤差 (px)"));
+    m_axisFitness->setTickType(QValueAxis::TicksDynamic);
+    m_axisFitness->setTickAnchor(0.0);
+    m_axisFitness->setLabelFormat(QStringLiteral("%g"));
+    m_axisDistance->setTitleText(tr("これまでの最良解の誤差 (px)"));
     m_axisDistance->setBase(10.0);
     m_axisDistance->setLabelFormat(QStringLiteral("%g"));
     c->addAxis(m_axisX, Qt::AlignBottom);
     c->addAxis(m_axisFitness, Qt::AlignLeft);
     c->addAxis(m_axisDistance, Qt::AlignLeft);
-    for (QLineSeries* s : {m_best, m_average, m_optimumFitness}) {
+    for (QLineSeries* s : {m_best, m_average, m_optimumFitness, m_markFitness}) {
         c->addSeries(s);
         s->attachAxis(m_axisX);
         s->attachAxis(m_axisFitness);
     }
-    for (QLineSeries* s : {m_distance, m_optimumDistance}) {
+    for (QLineSeries* s : {m_distance, m_optimumDistance, m_markDistance}) {
         c->addSeries(s);
         s->attachAxis(m_axisX);
         s->attachAxis(m_axisDistance);
@@ -60,6 +68,11 @@ FitnessChart::FitnessChart(QWidget* parent)
 
 void FitnessChart::setGenerationLimit(int limit) {
     m_limit = std::clamp(limit, 1, kelvora::kMaxGenerations);
+    refresh();
+}
+
+void FitnessChart::setMarkedGeneration(int generation) {
+    m_marked = std::max(generation, 0);
     refresh();
 }
 
@@ -98,12 +111,16 @@ void FitnessChart::setShowDistance(bool show) {
     m_best->setVisible(!show);
     m_average->setVisible(!show);
     m_optimumFitness->setVisible(!show);
+    m_markFitness->setVisible(!show);
     m_axisFitness->setVisible(!show);
     m_distance->setVisible(show);
     m_optimumDistance->setVisible(show);
+    m_markDistance->setVisible(show);
     m_axisDistance->setVisible(show);
-    // A hidden series keeps no legend entry.
-    for (QLegendMarker* marker : chart()->legend()->markers()) marker->setVisible(marker->series()->isVisible());
+    // A hidden series keeps no legend entry, nor does the generation's mark.
+    for (QLegendMarker* marker : chart()->legend()->markers())
+        marker->setVisible(marker->series()->isVisible() && marker->series() != m_markFitness &&
+                           marker->series() != m_markDistance);
     refresh();
 }
 
@@ -115,6 +132,30 @@ int FitnessChart::bucketCount() const {
 double FitnessChart::DistanceOf(double fitness) {
     if (!(fitness > 0.0)) return 1e6;
     return std::max(1.0 / fitness - 1.0, kMinShownDistance);
+}
+
+double FitnessChart::NiceStep(double span, int parts, bool whole) {
+    const double raw = span / std::max(parts, 1);
+    double step = std::pow(10.0, std::floor(std::log10(raw)));
+    for (const double m : {1.0, 2.0, 5.0, 10.0}) {
+        if (m * step >= raw * (1.0 - 1e-9)) {
+            step *= m;
+            break;
+        }
+    }
+    return whole ? std::max(1.0, std::round(step)) : step;
+}
+
+void FitnessChart::labelGenerations(double lastX) {
+    // Labels at 1 and at whole multiples of a round step, about one per 70 px.
+    const QStringList old = m_axisX->categoriesLabels();
+    for (const QString& label : old) m_axisX->remove(label);
+    const int parts = std::max(2, static_cast<int>(chart()->plotArea().width() / 70.0));
+    const double step = NiceStep(lastX - 1.0, parts, true);
+    m_axisX->setStartValue(1.0);
+    m_axisX->append(QStringLiteral("1"), 1.0);
+    for (double x = step; x <= lastX + 0.5; x += step)
+        if (x > 1.0 + step / 2.0) m_axisX->append(QString::number(x, 'f', 0), x);
 }
 
 QList<QPointF> FitnessChart::DownsampleExtremes(const QList<QPointF>& points, int buckets) {
@@ -151,6 +192,7 @@ void FitnessChart::refresh() {
     const int buckets = bucketCount();
     const double lastX = std::max({m_limit, n, 2});
     m_axisX->setRange(1, lastX);
+    labelGenerations(lastX);
 
     if (!m_showDistance) {
         QList<QPointF> best, average;
@@ -165,7 +207,12 @@ void FitnessChart::refresh() {
         m_best->replace(DownsampleExtremes(best, buckets));
         m_average->replace(DownsampleExtremes(average, buckets));
         m_optimumFitness->replace(m_optimum ? QList<QPointF>{{1, *m_optimum}, {lastX, *m_optimum}} : QList<QPointF>{});
-        m_axisFitness->setRange(0.0, top > 0.0 ? std::min(1.0, top * 1.05) : 1.0);
+        const double axisTop = top > 0.0 ? std::min(1.0, top * 1.05) : 1.0;
+        m_axisFitness->setRange(0.0, axisTop);
+        m_axisFitness->setTickInterval(NiceStep(axisTop, 5, false));
+        m_markFitness->replace(m_marked > 0 ? QList<QPointF>{{double(m_marked), 0.0}, {double(m_marked), axisTop}}
+                                            : QList<QPointF>{});
+        m_markDistance->clear();
         m_distance->clear();
         m_optimumDistance->clear();
     } else {
@@ -181,7 +228,13 @@ void FitnessChart::refresh() {
         m_distance->replace(DownsampleExtremes(distance, buckets));
         m_optimumDistance->replace(m_optimum ? QList<QPointF>{{1, DistanceOf(*m_optimum)}, {lastX, DistanceOf(*m_optimum)}}
                                              : QList<QPointF>{});
-        m_axisDistance->setRange(low / 2.0, high * 2.0);
+        // Whole decades, each labelled, with room around the optimum's line and the curve.
+        const double axisLow = std::pow(10.0, std::floor(std::log10(low / 1.5)));
+        const double axisHigh = std::pow(10.0, std::ceil(std::log10(high * 1.5)));
+        m_axisDistance->setRange(axisLow, axisHigh);
+        m_markDistance->replace(m_marked > 0 ? QList<QPointF>{{double(m_marked), axisLow}, {double(m_marked), axisHigh}}
+                                             : QList<QPointF>{});
+        m_markFitness->clear();
         m_best->clear();
         m_average->clear();
         m_optimumFitness->clear();

@@ -1,6 +1,7 @@
 #pragma once
 // The chart of a run's history: best and average fitness of every generation, or the elite's
-// distance to the target on a logarithmic axis, with the optimum as a dashed reference line.
+// distance to the target on a logarithmic axis, with the optimum as a dashed reference line and a
+// vertical line at the generation the scrubber shows.
 
 #include <optional>
 
@@ -10,6 +11,7 @@
 
 #include "model/types.h"
 
+class QCategoryAxis;
 class QLineSeries;
 class QLogValueAxis;
 class QValueAxis;
@@ -27,8 +29,12 @@ public:
 
     explicit FitnessChart(QWidget* parent = nullptr);
 
-    /// The x axis spans generations 1..limit (1..kMaxGenerations).
+    /// The x axis spans generations 1..limit (1..kMaxGenerations), or further while more rows came.
     void setGenerationLimit(int limit);
+    int generationLimit() const { return m_limit; }
+    /// A vertical line at generation (1..), or none for 0.
+    void setMarkedGeneration(int generation);
+    int markedGeneration() const { return m_marked; }
     /// Rebuilds the chart from a complete history: rows[g] is generation g + 1.
     void setHistory(const QList<kelvora::GenerationStat>& rows);
     /// Live feeding: rows for history indices firstRow.. (earlier rows are kept, later dropped);
@@ -47,6 +53,9 @@ public:
     QLineSeries* averageSeries() const { return m_average; }
     QLineSeries* distanceSeries() const { return m_distance; }
     QLineSeries* optimumSeries() const { return m_showDistance ? m_optimumDistance : m_optimumFitness; }
+    /// The x axis (generations, labelled at 1 and at round numbers) and the logarithmic axis.
+    QCategoryAxis* generationAxis() const { return m_axisX; }
+    QLogValueAxis* distanceAxis() const { return m_axisDistance; }
     /// Buckets the series are downsampled to: the plot area's width in pixels.
     int bucketCount() const;
 
@@ -57,17 +66,22 @@ public:
 
     /// Distance in px of a fitness 1 / (distance + 1), at least kMinShownDistance.
     static double DistanceOf(double fitness);
+    /// The smallest of 1, 2 and 5 times a power of ten (at least 1 when whole) that splits span
+    /// (> 0) into at most parts (>= 1) steps.
+    static double NiceStep(double span, int parts, bool whole);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void refresh();
+    void labelGenerations(double lastX);
 
     QList<kelvora::GenerationStat> m_rows;
     QList<double> m_eliteFitness;  ///< running highest best, row by row
     std::optional<double> m_optimum;
     int m_limit = 100;
+    int m_marked = 0;
     bool m_showDistance = false;
     bool m_refreshPending = false;
     QLineSeries* m_best;
@@ -75,7 +89,9 @@ private:
     QLineSeries* m_distance;
     QLineSeries* m_optimumFitness;
     QLineSeries* m_optimumDistance;
-    QValueAxis* m_axisX;
+    QLineSeries* m_markFitness;
+    QLineSeries* m_markDistance;
+    QCategoryAxis* m_axisX;
     QValueAxis* m_axisFitness;
     QLogValueAxis* m_axisDistance;
 };

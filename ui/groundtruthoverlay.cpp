@@ -80,16 +80,20 @@ PlotOverlays GroundTruthOverlay::Overlays(QPoint base, QPoint target) {
 
 void GroundTruthOverlay::ShowRunGap(QWidget* field, const SolverState& state) {
     const kelvora::Optimum optimum = kelvora::FindOptimum(state.baseX, state.baseY, state.targetX, state.targetY);
-    field->setToolTip(GapText(optimum, TipDistance(state, state.elitePose), state.eliteFitness));
+    field->setToolTip(GapText(optimum, TipDistance(state, state.elitePose), state.eliteFitness,
+                              TipDistance(state, state.currentPose)));
 }
 
-QString GroundTruthOverlay::GapText(const kelvora::Optimum& optimum, double eliteDistance, double eliteFitness) {
+QString GroundTruthOverlay::GapText(const kelvora::Optimum& optimum, double eliteDistance, double eliteFitness,
+                                    double fieldDistance) {
     const kelvora::ArmPose& p = optimum.pose;
-    QString text = tr("最適解 (%1, %2, %3): 目標点まで %4 px").arg(p.a1).arg(p.a2).arg(p.a3).arg(Pixels(optimum.distance));
-    text += QLatin1Char('\n') + tr("エリート解: 目標点まで %1 px、最適解との差 %2 px")
-                                    .arg(Pixels(eliteDistance), Pixels(eliteDistance - optimum.distance));
-    text += QLatin1Char('\n') + (eliteFitness == optimum.fitness ? tr("この計算は最適解に到達しました")
-                                                                 : tr("この計算は最適解に到達していません"));
+    QString text = tr("この欄: 最後の世代の最良解の誤差 %1 px").arg(Pixels(fieldDistance));
+    text += QLatin1Char('\n') +
+            tr("最適解 (%1, %2, %3): 目標点まで %4 px").arg(p.a1).arg(p.a2).arg(p.a3).arg(Pixels(optimum.distance));
+    text += QLatin1Char('\n') + (eliteFitness == optimum.fitness
+                                     ? tr("これまでの最良解: 目標点まで %1 px、最適解に到達").arg(Pixels(eliteDistance))
+                                     : tr("これまでの最良解: 目標点まで %1 px、最適解との差 %2 px")
+                                           .arg(Pixels(eliteDistance), Pixels(eliteDistance - optimum.distance)));
     return text;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The ground truth in the window: the menu entries that show the unreachable targets and the
 // optimum arm in the plot (both remembered between sessions), the layers they paint, and after a
-// run the error field's tooltip telling how far the run's elite is from the optimum.
+// run the error field's tooltip telling which distance the field shows and how far the best of the
+// run so far is from the optimum.
 
 #include <QImage>
 #include <QObject>
@@ -44,12 +45,15 @@ public:
     /// The wash is left out until the reach map is ready (changed() follows then).
     PlotOverlays Overlays(QPoint base, QPoint target);
 
-    /// After a run on state: sets field's tooltip to the optimum for the state's target, its
-    /// distance, the elite's distance and the gap, and whether the run reached the optimum.
+    /// After a run on state: sets field's tooltip to what the field shows (the last generation's
+    /// best), the optimum for the state's target and its distance, and the run's best so far, its
+    /// distance and its gap to the optimum or that it reached the optimum.
     void ShowRunGap(QWidget* field, const SolverState& state);
 
-    /// The tooltip text for an optimum and a run's elite distance and fitness.
-    static QString GapText(const kelvora::Optimum& optimum, double eliteDistance, double eliteFitness);
+    /// The tooltip text for an optimum, the distance in px of the run's best so far and its
+    /// fitness, and the distance in px of the last generation's best (the field's).
+    static QString GapText(const kelvora::Optimum& optimum, double eliteDistance, double eliteFitness,
+                           double fieldDistance);
     /// Translucent grey where map's distance exceeds kReachLimit, clear elsewhere: one pixel per
     /// target, the top-left one at offset (-kMaxTargetOffset, +kMaxTargetOffset) from the base.
     static QImage UnreachableWash(const kelvora::ReachMap& map);

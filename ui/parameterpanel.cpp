@@ -1,5 +1,7 @@
 #include "parameterpanel.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -93,8 +95,16 @@ ParameterPanel::ParameterPanel(QWidget* window) : m_window(window) {
         }
         control->setProperty("controlId", t.id);
         if (t.name) control->setObjectName(QString::fromLatin1(t.name));
-        control->setGeometry(DialogUnitsToPixelsX(t.x), DialogUnitsToPixelsY(t.y), DialogUnitsToPixelsX(t.cx),
-                             DialogUnitsToPixelsY(t.cy));
+        QRect box(DialogUnitsToPixelsX(t.x), DialogUnitsToPixelsY(t.y), DialogUnitsToPixelsX(t.cx),
+                  DialogUnitsToPixelsY(t.cy));
+        // A translated label wider than the template's box grows to the left, away from the field
+        // it names on its right (into the free margin left of the row): the template's own texts
+        // keep their boxes.
+        if (t.kind == ControlKind::Static && text != QString::fromUtf8(t.text)) {
+            const int advance = control->fontMetrics().horizontalAdvance(text);
+            if (advance > box.width()) box.setLeft(std::max(0, box.right() + 1 - advance));
+        }
+        control->setGeometry(box);
     }
 }
 

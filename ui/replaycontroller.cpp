@@ -11,6 +11,7 @@
 
 #include "model/arm.h"
 #include "evolutionwindow.h"
+#include "filedialog.h"
 #include "generationscrubber.h"
 #include "messagebox.h"
 #include "parameterpanel.h"
@@ -89,7 +90,7 @@ void ReplayController::SetPopulationShown(bool shown) {
 
 void ReplayController::OnOpenResults() {
     if (m_runner.IsRunning()) return;
-    const QString path = QFileDialog::getOpenFileName(
+    const QString path = GetOpenFileName(
         m_window, QCoreApplication::translate("kelvora::ui::CSolverDlg", "結果を開く"), QDir::currentPath(),
         QCoreApplication::translate("kelvora::ui::CSolverDlg", "結果ファイル (*.csv);;すべてのファイル (*)"));
     if (!path.isEmpty()) OpenResults(path);

@@ -319,8 +319,13 @@ EvolutionWindow* CSolverDlg::ShowEvolutionWindow() {
         m_pEvolution->beginRun(m_runParams.generationCount, QPoint(m_state.baseX, m_state.baseY),
                                QPoint(m_state.targetX, m_state.targetY),
                                m_bRan ? OperatorDialog::Summary(m_runAlgorithm) : QString());
-        if (m_bRan)
+        // A run that has ended is shown as ended: whether it reached the optimum, its axis and caption.
+        if (m_bRan && IsRunning()) {
             m_pEvolution->appendRows(0, HistoryRows(), TipDistance(m_state, m_state.elitePose));
+        } else if (m_bRan) {
+            m_pEvolution->finishRun(HistoryRows(), TipDistance(m_state, m_state.elitePose));
+            m_pEvolution->setRunCaption(GetDlgItem(IDC_GENERATION)->toolTip().section(QLatin1Char('\n'), 1, 1));
+        }
     }
     m_pEvolution->show();
     m_pEvolution->raise();
@@ -362,6 +367,8 @@ void CSolverDlg::ShowRunSeed(const kelvora::SolverParams& params, const kelvora:
     if (report.stopped)
         text += QLatin1Char('\n') + tr("第 %1 世代で中止しました (上限 %2 世代)").arg(report.generationsRun).arg(params.generationCount);
     GetDlgItem(IDC_GENERATION)->setToolTip(text);
+    // The command line names the run under the evolution window's exported chart.
+    if (m_pEvolution) m_pEvolution->setRunCaption(text.section(QLatin1Char('\n'), 1, 1));
 }
 
 QString CSolverDlg::AlgorithmFlags(const kelvora::Algorithm& algorithm) {

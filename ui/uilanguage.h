@@ -16,7 +16,8 @@ enum class UiLanguage { Japanese, English };
 UiLanguage UiLanguageFromEnvironment();
 
 /// Installs the translation for UiLanguageFromEnvironment() on the running application, replacing
-/// one installed before (none for Japanese), and returns the language the window now speaks
+/// one installed before (none for Japanese), with Qt's own translation of its dialogs and buttons
+/// for Japanese (qtbase_ja.qm in Qt's translations directory, when installed), and returns the language the window now speaks
 /// (Japanese when the translation could not be loaded). Call it before the first
 /// window is built.
 UiLanguage InstallUiTranslation();

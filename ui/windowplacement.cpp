@@ -36,6 +36,33 @@ QRect PlaceBeside(const QRect& anchor, const QSize& frameSize, const QSize& mini
     return QRect(x, y, width, height);
 }
 
+QRect PlaceBeside(const QRect& anchor, const QSize& frameSize, const QSize& minimumSize, const QRect& available,
+                  Side preferred) {
+    if (preferred == Side::Right) return PlaceBeside(anchor, frameSize, minimumSize, available);
+    // Left first is right first in the mirror image of the screen.
+    const auto mirror = [&](const QRect& r) {
+        return QRect(available.left() + available.left() + available.width() - (r.left() + r.width()), r.top(), r.width(),
+                     r.height());
+    };
+    return mirror(PlaceBeside(mirror(anchor), frameSize, minimumSize, available));
+}
+
+Side SideOf(const QRect& frame, const QRect& anchor) {
+    return 2 * frame.left() + frame.width() < 2 * anchor.left() + anchor.width() ? Side::Left : Side::Right;
+}
+
+void PlaceBesideOn(QWidget* window, const QWidget* anchor, const QSize& size, Side preferred) {
+    if (size.isValid()) window->resize(size.expandedTo(window->minimumSize()));
+    if (!anchor || !anchor->screen()) return;
+    const QRect frame = anchor->frameGeometry();
+    const QSize decorations = frame.size() - anchor->geometry().size();
+    const QSize minimum = window->minimumSizeHint().expandedTo(window->minimumSize()) + decorations;
+    const QRect place =
+        PlaceBeside(frame, window->size() + decorations, minimum, anchor->screen()->availableGeometry(), preferred);
+    window->move(place.topLeft());
+    window->resize(place.size() - decorations);
+}
+
 bool RestoreOrPlaceBeside(QWidget* window, const QWidget* anchor, const QByteArray& saved, bool moved) {
     if (!saved.isEmpty() && window->restoreGeometry(saved) && moved) return true;
     if (!anchor || !anchor->screen()) return false;

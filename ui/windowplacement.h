@@ -21,6 +21,22 @@ namespace kelvora::ui {
 /// available (its left and top edge win when it is larger than available).
 QRect PlaceBeside(const QRect& anchor, const QSize& frameSize, const QSize& minimumSize, const QRect& available);
 
+/// A side of the main window.
+enum class Side { Left, Right };
+
+/// PlaceBeside with the sides swapped when preferred is Side::Left: left of anchor where that has
+/// room, else right, and so on, mirrored.
+QRect PlaceBeside(const QRect& anchor, const QSize& frameSize, const QSize& minimumSize, const QRect& available,
+                  Side preferred);
+
+/// The side of anchor (a frame, px) that the centre of frame (px) lies on; Right on a tie.
+Side SideOf(const QRect& frame, const QRect& anchor);
+
+/// Gives window (top-level, not yet shown) size (px, inside its frame; an invalid size keeps its
+/// own) and puts it beside anchor's frame on anchor's screen, on preferred's side where that has
+/// room (PlaceBeside, with window's minimum size; its decorations taken as anchor's).
+void PlaceBesideOn(QWidget* window, const QWidget* anchor, const QSize& size, Side preferred);
+
 /// Puts window (top-level, not yet shown) where saved (QWidget::saveGeometry bytes) has it when the
 /// person had moved it there (moved); else, with saved's size if any, beside anchor's frame on
 /// anchor's screen (PlaceBeside, with window's minimum size; its decorations taken as anchor's).

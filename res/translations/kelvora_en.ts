@@ -204,19 +204,19 @@
     </message>
     <message>
         <source>集団サイズ(&lt;10000)</source>
-        <translation>Pop. size(&lt;10000)</translation>
+        <translation>Population (&lt;10000)</translation>
     </message>
     <message>
         <source>世代数の上限(&lt;10000)</source>
-        <translation>Generations(&lt;10000)</translation>
+        <translation>Generations (&lt;10000)</translation>
     </message>
     <message>
         <source>突然変異の確率</source>
-        <translation>Mutation prob.</translation>
+        <translation>Mutation probability</translation>
     </message>
     <message>
         <source>交差率</source>
-        <translation>Cross.</translation>
+        <translation>Crossover rate</translation>
     </message>
     <message>
         <source>エリート解の誤差</source>
@@ -224,11 +224,11 @@
     </message>
     <message>
         <source>世代</source>
-        <translation>gen.</translation>
+        <translation> </translation>
     </message>
     <message>
         <source>第</source>
-        <translation>#</translation>
+        <translation>Generation</translation>
     </message>
     <message>
         <source>目標点y座標</source>
@@ -348,10 +348,6 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <translation>Kelvora — Evolution</translation>
     </message>
     <message>
-        <source>エリート解の誤差 (px, 対数軸)</source>
-        <translation>Elite error (px, log axis)</translation>
-    </message>
-    <message>
         <source>ファイル(&amp;F)</source>
         <translation>&amp;File</translation>
     </message>
@@ -372,24 +368,12 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <translation>&amp;View</translation>
     </message>
     <message>
-        <source>エリート解の誤差を対数軸で表示(&amp;D)</source>
-        <translation>Elite Error on a Log Axis (&amp;D)</translation>
-    </message>
-    <message>
         <source>最適解: (%1, %2, %3)  誤差 %4 px</source>
         <translation>Optimum: (%1, %2, %3)  error %4 px</translation>
     </message>
     <message>
         <source>最適解: 探索中...</source>
         <translation>Optimum: searching...</translation>
-    </message>
-    <message>
-        <source>エリート解: まだありません</source>
-        <translation>Elite: none yet</translation>
-    </message>
-    <message>
-        <source>エリート解: 誤差 %1 px</source>
-        <translation>Elite: error %1 px</translation>
     </message>
     <message>
         <source>  (最適解との差 %1 px)</source>
@@ -426,6 +410,34 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     <message>
         <source>PNG 画像 (*.png)</source>
         <translation>PNG images (*.png)</translation>
+    </message>
+    <message>
+        <source>これまでの最良解の誤差 (px, 対数軸)</source>
+        <translation>Best-so-far error (px, log axis)</translation>
+    </message>
+    <message>
+        <source>PNG として保存 (2倍)(&amp;2)...</source>
+        <translation>Save as PNG at &amp;2×...</translation>
+    </message>
+    <message>
+        <source>これまでの最良解の誤差を対数軸で表示(&amp;D)</source>
+        <translation>Best-so-far Error on a Log Axis (&amp;D)</translation>
+    </message>
+    <message>
+        <source>目標点 (%1, %2)、%3 世代</source>
+        <translation>Target (%1, %2), %3 generations</translation>
+    </message>
+    <message>
+        <source>これまでの最良解: まだありません</source>
+        <translation>Best so far: none yet</translation>
+    </message>
+    <message>
+        <source>これまでの最良解: 誤差 %1 px</source>
+        <translation>Best so far: error %1 px</translation>
+    </message>
+    <message>
+        <source>  (最適解に到達)</source>
+        <translation>  (reached the optimum)</translation>
     </message>
 </context>
 <context>
@@ -761,10 +773,6 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <translation>Average fitness</translation>
     </message>
     <message>
-        <source>エリート解の誤差 (px)</source>
-        <translation>Elite error (px)</translation>
-    </message>
-    <message>
         <source>最適解</source>
         <translation>Optimum</translation>
     </message>
@@ -775,6 +783,10 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     <message>
         <source>適応度</source>
         <translation>Fitness</translation>
+    </message>
+    <message>
+        <source>これまでの最良解の誤差 (px)</source>
+        <translation>Best-so-far error (px)</translation>
     </message>
 </context>
 <context>
@@ -792,16 +804,16 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <translation>Optimum (%1, %2, %3): %4 px from the target</translation>
     </message>
     <message>
-        <source>エリート解: 目標点まで %1 px、最適解との差 %2 px</source>
-        <translation>Elite: %1 px from the target, %2 px more than the optimum</translation>
+        <source>この欄: 最後の世代の最良解の誤差 %1 px</source>
+        <translation>This field: the last generation&apos;s best, %1 px from the target</translation>
     </message>
     <message>
-        <source>この計算は最適解に到達しました</source>
-        <translation>This run reached the optimum</translation>
+        <source>これまでの最良解: 目標点まで %1 px、最適解に到達</source>
+        <translation>Best so far: %1 px from the target, reached the optimum</translation>
     </message>
     <message>
-        <source>この計算は最適解に到達していません</source>
-        <translation>This run did not reach the optimum</translation>
+        <source>これまでの最良解: 目標点まで %1 px、最適解との差 %2 px</source>
+        <translation>Best so far: %1 px from the target, %2 px more than the optimum</translation>
     </message>
 </context>
 <context>

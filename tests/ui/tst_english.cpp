@@ -103,13 +103,13 @@ QString ShownText(const QString& key) {
         if (Messages().size() != 1) return QStringLiteral("<%1 boxes>").arg(Messages().size());
         return Messages().first().text.replace(QDir::currentPath(), QStringLiteral("<dir>"));
     }
-    if (what == QLatin1String("gap")) {  // gap:<elite distance>
+    if (what == QLatin1String("gap")) {  // gap:<best-so-far distance>:<the last generation's best's distance>
         kelvora::Optimum optimum;
         optimum.pose = {58, 6, 37};
         optimum.distance = 0.25;
         optimum.fitness = 1.0 / 1.25;
         const double elite = parts[1].toDouble();
-        return GroundTruthOverlay::GapText(optimum, elite, 1.0 / (elite + 1.0));
+        return GroundTruthOverlay::GapText(optimum, elite, 1.0 / (elite + 1.0), parts[2].toDouble());
     }
     return QStringLiteral("<unknown key %1>").arg(key);
 }
@@ -193,15 +193,16 @@ void TestEnglish::englishTexts_data() {
     auto row = [](const char* key, const char* expected) {
         QTest::newRow(key) << QString::fromUtf8(key) << QString::fromUtf8(expected);
     };
-    // The template's controls (statics by their place in pixels; see tst_solverdlg).
+    // The template's controls (statics by their place in pixels; see tst_solverdlg; an English
+    // label wider than its box grows to the left).
     row("button", "Compute");
-    row("label:67,583", "Pop. size(<10000)");
-    row("label:282,583", "Generations(<10000)");
-    row("label:317,624", "Mutation prob.");
-    row("label:135,622", "Cross.");
+    row("label:59,583", "Population (<10000)");
+    row("label:281,583", "Generations (<10000)");
+    row("label:289,624", "Mutation probability");
+    row("label:93,622", "Crossover rate");
     row("label:313,522", "Elite error");
-    row("label:165,520", "#");
-    row("label:263,520", "gen.");
+    row("label:116,520", "Generation");
+    row("label:263,520", " ");  // "Generation" comes before the number
     row("label:112,492", "Target x");
     row("label:331,489", "Target y");
     // The window's menu, in order.
@@ -227,12 +228,12 @@ void TestEnglish::englishTexts_data() {
     row("validation:1003:-0.5", "Enter a number from 0 to 1.");
     row("busy", "Another run is writing the result file \"<dir>/results.csv\". Nothing was computed.");
     // The error field's tooltip after a run.
-    row("gap:0.25", "Optimum (58, 6, 37): 0.2500 px from the target\n"
-                    "Elite: 0.2500 px from the target, 0.0000 px more than the optimum\n"
-                    "This run reached the optimum");
-    row("gap:3.5", "Optimum (58, 6, 37): 0.2500 px from the target\n"
-                   "Elite: 3.5000 px from the target, 3.2500 px more than the optimum\n"
-                   "This run did not reach the optimum");
+    row("gap:0.25:0.75", "This field: the last generation's best, 0.7500 px from the target\n"
+                         "Optimum (58, 6, 37): 0.2500 px from the target\n"
+                         "Best so far: 0.2500 px from the target, reached the optimum");
+    row("gap:3.5:3.5", "This field: the last generation's best, 3.5000 px from the target\n"
+                       "Optimum (58, 6, 37): 0.2500 px from the target\n"
+                       "Best so far: 3.5000 px from the target, 3.2500 px more than the optimum");
 }
 
 void TestEnglish::englishTexts() {

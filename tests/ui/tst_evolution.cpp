@@ -1,6 +1,7 @@
 // The evolution window on its own: the chart's downsampling, the optimum readout for known
 // seeds, export of the chart, and the window's geometry and open state kept across sessions.
 
+#include <QCategoryAxis>
 #include <QLabel>
 #include <QScreen>
 #include <QLineSeries>
@@ -12,6 +13,7 @@
 
 #include "evolutionwindow.h"
 #include "fitnesschart.h"
+#include "generationscrubber.h"
 #include "reference_search.h"
 #include "io/results_reader.h"
 #include "analysis/optimum.h"
@@ -59,6 +61,8 @@ private slots:
     void exportsThePicture_data();
     void exportsThePicture();
     void geometryAndOpenStateAreKept();
+    void statusAndAxisAfterARun_data();
+    void statusAndAxisAfterARun();
     void placedBesideTheWindow_data();
     void placedBesideTheWindow();
     void openedFileFillsTheWindow_data();
@@ -188,15 +192,19 @@ void TestEvolution::readoutForAKnownSeed() {
     QCOMPARE(reached > 0, reaches);
     const QString text = window.readoutText();
     const QList<double> n = Numbers(text);
-    // (a1, a2, a3) distance, elite distance, gap, [first generation]
-    QCOMPARE(n.size(), reached ? 7 : 6);
+    // (a1, a2, a3) distance, best-so-far distance, then the gap or the first generation at the optimum
+    QCOMPARE(n.size(), 6);
     QCOMPARE(kelvora::ArmPose({int(n[0]), int(n[1]), int(n[2])}), optimumPose);
     QVERIFY2(std::abs(n[3] - optimumDistance) < 5.1e-5, qPrintable(text));
     QVERIFY2(std::abs(n[4] - eliteDistance) < 5.1e-5, qPrintable(text));
-    QVERIFY2(std::abs(n[5] - (eliteDistance - optimumDistance)) < 5.1e-5, qPrintable(text));
     QCOMPARE(window.firstGenerationAtOptimum(), reached);
-    if (reached) QCOMPARE(int(n[6]), reached);
-    else QVERIFY2(text.contains(QStringLiteral("最適解には到達しませんでした")), qPrintable(text));
+    if (reached) {
+        QCOMPARE(int(n[5]), reached);
+        QVERIFY2(text.contains(QStringLiteral("(最適解に到達)")), qPrintable(text));
+    } else {
+        QVERIFY2(std::abs(n[5] - (eliteDistance - optimumDistance)) < 5.1e-5, qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("最適解には到達しませんでした")), qPrintable(text));
+    }
     // The dashed line stands at the optimum's fitness.
     const QList<QPointF> line = window.chart()->optimumSeries()->points();
     QCOMPARE(line.size(), 2);
@@ -206,15 +214,18 @@ void TestEvolution::readoutForAKnownSeed() {
 void TestEvolution::exportsThePicture_data() {
     QTest::addColumn<QString>("format");
     QTest::addColumn<bool>("writable");
-    QTest::newRow("PNG") << "png" << true;
-    QTest::newRow("SVG") << "svg" << true;
-    QTest::newRow("PNG into a missing directory") << "png" << false;
-    QTest::newRow("SVG into a missing directory") << "svg" << false;
+    QTest::addColumn<double>("scale");
+    QTest::newRow("PNG") << "png" << true << 1.0;
+    QTest::newRow("PNG at 2x") << "png" << true << 2.0;
+    QTest::newRow("SVG") << "svg" << true << 1.0;
+    QTest::newRow("PNG into a missing directory") << "png" << false << 1.0;
+    QTest::newRow("SVG into a missing directory") << "svg" << false << 1.0;
 }
 
 void TestEvolution::exportsThePicture() {
     QFETCH(QString, format);
     QFETCH(bool, writable);
+    QFETCH(double, scale);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(writable ? QStringLiteral("chart.") + format : QStringLiteral("missing/chart.") + format);
@@ -222,7 +233,8 @@ void TestEvolution::exportsThePicture() {
     window.show();
     const kelvora::reference::RunOutcome run = kelvora::reference::Run({}, {30, 50, 0.5, 0.1}, 3);
     window.setHistory(ToRows(run.history), 1.0);
-    const bool ok = format == QLatin1String("png") ? window.exportPng(path) : window.exportSvg(path);
+    window.setRunCaption(QStringLiteral("kelvora-cli --seed 3"));
+    const bool ok = format == QLatin1String("png") ? window.exportPng(path, scale) : window.exportSvg(path);
     QCOMPARE(ok, writable);
     QCOMPARE(uitest::Messages().size(), writable ? 0 : 1);
     if (!writable) {
@@ -230,52 +242,101 @@ void TestEvolution::exportsThePicture() {
         return;
     }
     if (format == QLatin1String("png")) {
+        // The chart and a caption line under it, in device pixels.
         const QImage image(path);
-        QCOMPARE(image.size(), window.chart()->size());
+        QCOMPARE(image.width(), qRound(window.chart()->width() * scale));
+        QVERIFY(image.height() > qRound(window.chart()->height() * scale));
         QVERIFY(image.pixelColor(image.width() / 2, image.height() / 2).isValid());
     } else {
         QSvgRenderer svg(path);
         QVERIFY(svg.isValid());
-        QCOMPARE(svg.viewBox().size(), window.chart()->size());
+        QCOMPARE(svg.viewBox().width(), window.chart()->width());
+        QVERIFY(svg.viewBox().height() > window.chart()->height());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("kelvora-cli --seed 3"));
     }
 }
 
 void TestEvolution::geometryAndOpenStateAreKept() {
-    QRect shown;
+    QSize shown;
     {
         Fixture f;  // settings emptied
         QVERIFY(!f.dlg->GetEvolutionWindow());
         f.dlg->OnSysCommand(IDM_EVOLUTION, 0);
         EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
         QVERIFY(evolution && evolution->isVisible());
+        QVERIFY(!evolution->distanceAction()->isChecked());
         // First opened beside the dialog, wholly on its screen.
         QVERIFY(f.dlg->screen()->availableGeometry().contains(evolution->frameGeometry()));
         const QSize decorations = evolution->frameGeometry().size() - evolution->size();
         QCOMPARE(evolution->frameGeometry(),
                  kelvora::ui::PlaceBeside(f.dlg->frameGeometry(), QSize(720, 480) + decorations,
                                           evolution->minimumSizeHint() + decorations, f.dlg->screen()->availableGeometry()));
-        evolution->setGeometry(140, 90, 700, 520);  // moved: this place wins from now on
+        // Moved to the dialog's left, over part of it, resized, the log axis on.
+        evolution->setGeometry(f.dlg->geometry().left() - 300, 90, 640, 520);
+        evolution->distanceAction()->setChecked(true);
         QVERIFY(QTest::qWaitForWindowExposed(evolution));
-        shown = evolution->geometry();
+        shown = evolution->size();
         f.dlg->close();  // the program ends with the window open
         QVERIFY(!evolution->isVisible());
     }
     {
         Fixture f(false);
         EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
-        QVERIFY(evolution && evolution->isVisible());  // open again, where it was
-        QCOMPARE(evolution->geometry(), shown);
+        QVERIFY(evolution && evolution->isVisible());  // open again: its size, on its side, never on the dialog
+        QVERIFY(evolution->distanceAction()->isChecked());
+        QVERIFY(evolution->chart()->showsDistance());
+        const QRect available = f.dlg->screen()->availableGeometry();
+        const QSize decorations = evolution->frameGeometry().size() - evolution->size();
+        QCOMPARE(evolution->frameGeometry(),
+                 kelvora::ui::PlaceBeside(f.dlg->frameGeometry(), shown + decorations,
+                                          evolution->minimumSizeHint() + decorations, available, Side::Left));
+        if (f.dlg->frameGeometry().left() - available.left() >= evolution->frameGeometry().width())
+            QCOMPARE(evolution->frameGeometry().right() + 1, f.dlg->frameGeometry().left());
+        evolution->distanceAction()->setChecked(false);
         evolution->close();
         f.dlg->close();  // the program ends with it closed
     }
     Fixture f(false);
     QVERIFY(!f.dlg->GetEvolutionWindow());
-    // A kept place that the person never moved it to gives way to the place beside the dialog.
-    kelvora::ui::AppSettings().setValue(QStringLiteral("evolution/moved"), false);
+    const QSettings settings = kelvora::ui::AppSettings();
+    QCOMPARE(settings.value(QLatin1String(EvolutionWindow::kSizeKey)).toSize(), shown);
+    QCOMPARE(settings.value(QLatin1String(EvolutionWindow::kSideKey)).toString(), QStringLiteral("left"));
+    QCOMPARE(settings.value(QLatin1String(EvolutionWindow::kLogAxisKey)).toBool(), false);
+}
+
+void TestEvolution::statusAndAxisAfterARun_data() {
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<int>("stopAt");  // 0: runs to its limit
+    QTest::newRow("a run to its limit") << 40 << 0;
+    QTest::newRow("stopped at generation 5 of 10000") << 10000 << 5;
+}
+
+void TestEvolution::statusAndAxisAfterARun() {
+    QFETCH(int, limit);
+    QFETCH(int, stopAt);
+    uitest::TemporaryCurrentDirectory cwd;
+    Fixture f;
+    f.setText(IDC_POPULATION_SIZE, QStringLiteral("100"));
+    f.setText(IDC_GENERATION_LIMIT, QString::number(limit));
+    f.dlg->onProgress = [&](uitest::ProbeDlg& dlg, int generation) {
+        if (generation == stopAt) QTest::keyClick(dlg.focusWidget(), Qt::Key_Escape);
+    };
+    QVERIFY(f.run());
+    const int ran = f.state->generation;
+    QCOMPARE(ran, stopAt ? stopAt : limit);
+    // Opened after the run: the run's outcome, never "not yet"; its axis ends at the last generation run.
     EvolutionWindow* evolution = f.dlg->ShowEvolutionWindow();
-    QCOMPARE(evolution->frameGeometry().top(), f.dlg->frameGeometry().top());
-    QVERIFY(evolution->pos() != shown.topLeft());
-    QVERIFY(f.dlg->screen()->availableGeometry().contains(evolution->frameGeometry()));
+    const QString text = evolution->readoutText();
+    QVERIFY2(!text.contains(QStringLiteral("まだ")), qPrintable(text));
+    QVERIFY2(text.contains(evolution->firstGenerationAtOptimum() > 0 ? QStringLiteral("最適解に到達: 第")
+                                                                     : QStringLiteral("最適解には到達しませんでした")),
+             qPrintable(text));
+    QCOMPARE(evolution->chart()->generationAxis()->max(), double(ran));
+    // Its scrubber marks the generation shown.
+    evolution->findChild<GenerationScrubber*>()->setGeneration(2);
+    QCOMPARE(evolution->chart()->markedGeneration(), 2);
 }
 
 void TestEvolution::placedBesideTheWindow_data() {
@@ -283,21 +344,27 @@ void TestEvolution::placedBesideTheWindow_data() {
     QTest::addColumn<QSize>("size");    // the new window's frame
     QTest::addColumn<QRect>("available");
     QTest::addColumn<QRect>("placed");
+    QTest::addColumn<bool>("left");  // the left side preferred
     const QRect screen(0, 0, 1920, 1080);
     const QSize size(720, 510);
-    QTest::newRow("right") << QRect(100, 50, 530, 700) << size << screen << QRect(630, 50, 720, 510);
-    QTest::newRow("right, just fits") << QRect(100, 50, 530, 700) << QSize(1290, 510) << screen << QRect(630, 50, 1290, 510);
-    QTest::newRow("left, one pixel short") << QRect(1100, 50, 530, 700) << QSize(721, 510) << screen << QRect(379, 50, 721, 510);
-    QTest::newRow("narrowed right") << QRect(653, 50, 614, 700) << size << screen << QRect(1267, 50, 653, 510);
-    QTest::newRow("narrowed left") << QRect(900, 50, 614, 700) << QSize(1000, 510) << screen << QRect(0, 50, 900, 510);
+    QTest::newRow("right") << QRect(100, 50, 530, 700) << size << screen << QRect(630, 50, 720, 510) << false;
+    QTest::newRow("right, just fits") << QRect(100, 50, 530, 700) << QSize(1290, 510) << screen << QRect(630, 50, 1290, 510) << false;
+    QTest::newRow("left, one pixel short") << QRect(1100, 50, 530, 700) << QSize(721, 510) << screen << QRect(379, 50, 721, 510) << false;
+    QTest::newRow("narrowed right") << QRect(653, 50, 614, 700) << size << screen << QRect(1267, 50, 653, 510) << false;
+    QTest::newRow("narrowed left") << QRect(900, 50, 614, 700) << QSize(1000, 510) << screen << QRect(0, 50, 900, 510) << false;
     QTest::newRow("no room, more right") << QRect(300, 50, 530, 700) << QSize(1100, 510) << QRect(0, 0, 1280, 800)
-                                         << QRect(780, 50, 500, 510);
-    QTest::newRow("no room, more left") << QRect(450, 50, 530, 700) << size << QRect(0, 0, 1280, 800) << QRect(0, 50, 500, 510);
-    QTest::newRow("up onto the screen") << QRect(100, 700, 530, 300) << size << screen << QRect(630, 570, 720, 510);
-    QTest::newRow("shortened") << QRect(0, 0, 530, 700) << QSize(720, 900) << QRect(0, 0, 1280, 800) << QRect(530, 0, 720, 800);
-    QTest::newRow("offset screen") << QRect(1950, 40, 530, 700) << size << QRect(1920, 30, 1280, 1024) << QRect(2480, 40, 720, 510);
+                                         << QRect(780, 50, 500, 510) << false;
+    QTest::newRow("no room, more left") << QRect(450, 50, 530, 700) << size << QRect(0, 0, 1280, 800) << QRect(0, 50, 500, 510) << false;
+    QTest::newRow("up onto the screen") << QRect(100, 700, 530, 300) << size << screen << QRect(630, 570, 720, 510) << false;
+    QTest::newRow("shortened") << QRect(0, 0, 530, 700) << QSize(720, 900) << QRect(0, 0, 1280, 800) << QRect(530, 0, 720, 800) << false;
+    QTest::newRow("offset screen") << QRect(1950, 40, 530, 700) << size << QRect(1920, 30, 1280, 1024) << QRect(2480, 40, 720, 510) << false;
+    QTest::newRow("left preferred") << QRect(1100, 50, 530, 700) << size << screen << QRect(380, 50, 720, 510) << true;
+    QTest::newRow("left preferred, no room: right") << QRect(100, 50, 530, 700) << size << screen
+                                                   << QRect(630, 50, 720, 510) << true;
+    QTest::newRow("left preferred, narrowed left") << QRect(600, 50, 530, 700) << size << QRect(0, 0, 1280, 800)
+                                                  << QRect(0, 50, 600, 510) << true;
     QTest::newRow("larger than the screen") << QRect(0, 0, 1920, 1080) << QSize(2000, 1200) << screen
-                                            << QRect(1420, 0, 500, 1080);
+                                            << QRect(1420, 0, 500, 1080) << false;
 }
 
 void TestEvolution::placedBesideTheWindow() {
@@ -305,7 +372,8 @@ void TestEvolution::placedBesideTheWindow() {
     QFETCH(QSize, size);
     QFETCH(QRect, available);
     QFETCH(QRect, placed);
-    QCOMPARE(kelvora::ui::PlaceBeside(anchor, size, QSize(500, 400), available), placed);
+    QFETCH(bool, left);
+    QCOMPARE(kelvora::ui::PlaceBeside(anchor, size, QSize(500, 400), available, left ? Side::Left : Side::Right), placed);
 }
 
 void TestEvolution::openedFileFillsTheWindow_data() {
@@ -368,13 +436,12 @@ void TestEvolution::openedFileFillsTheWindow() {
     QCOMPARE(reached > 0, reaches);
     const QString text = evolution->readoutText();
     const QList<double> n = Numbers(text);
-    QCOMPARE(n.size(), reached ? 7 : 6);
+    QCOMPARE(n.size(), 6);
     QCOMPARE(kelvora::ArmPose({int(n[0]), int(n[1]), int(n[2])}), optimum.pose);
     QVERIFY2(std::abs(n[3] - optimum.distance) < 5.1e-5, qPrintable(text));
     QVERIFY2(std::abs(n[4] - eliteDistance) < 5.1e-5, qPrintable(text));
-    QVERIFY2(std::abs(n[5] - (eliteDistance - optimum.distance)) < 5.1e-5, qPrintable(text));
-    if (reached) QCOMPARE(int(n[6]), reached);
-    else QVERIFY2(text.contains(QStringLiteral("最適解には到達しませんでした")), qPrintable(text));
+    if (reached) QCOMPARE(int(n[5]), reached);
+    else QVERIFY2(std::abs(n[5] - (eliteDistance - optimum.distance)) < 5.1e-5, qPrintable(text));
 }
 
 QTEST_MAIN(TestEvolution)
