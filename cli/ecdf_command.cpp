@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,7 +36,9 @@ const char* const kUsage =
     "                       sweep's own epsilon is used, the one its --epsilon gave: the file records\n"
     "                       the first generation within that epsilon only\n"
     "  --target optimum     a run is there at its first_generation_at_optimum\n"
-    "  --output FILE        write the CSV to FILE (default: standard output)\n"
+    "  --output FILE        write the CSV to FILE (default: standard output), locked and through\n"
+    "                       FILE.part and a rename\n"
+    "  --help               this text\n"
     "\n"
     "Columns: algorithm,population,generations,crossover,mutation,encoding,selection,elitism,\n"
     "crossover_operator,mutation_operator (the configuration, as the sweep file spells it), then\n"
@@ -68,6 +71,7 @@ bool SameConfiguration(const Configuration& c, const SweepCombination& row) {
 int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
     std::string input, output;
     bool evaluations = false, optimum = false;
+    std::set<std::string> seen;
     for (std::size_t i = 0; i < args.size(); ++i) {
         auto [flag, value] = SplitFlag(args[i]);
         if (flag == "--help" || flag == "-h") {
@@ -75,6 +79,7 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
             return FinishStdout();
         }
         if (flag == "--x" || flag == "--target" || flag == "--output") {
+            if (const std::string twice = GivenTwice(seen, flag); !twice.empty()) return Fail(twice);
             if (!value) {
                 if (i + 1 >= args.size()) return Fail(flag + " needs a value");
                 value = args[++i];
@@ -92,7 +97,7 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
                 output = *value;
             }
         } else if (flag.size() > 1 && flag[0] == '-') {
-            return Fail("unknown argument " + Quoted(args[i]) + " (see ecdf --help)");
+            return Fail(UnknownArgument(args[i], {"--x", "--target", "--output", "--help"}, "ecdf --help"));
         } else if (!input.empty()) {
             return Fail("one sweep file only, got " + Quoted(input) + " and " + Quoted(args[i]));
         } else {
@@ -187,7 +192,7 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
     // Written straight to the descriptor, so that a failure is named with its own reason.
     std::fflush(stdout);
     if (!WriteAll(1, text)) {
-        std::fprintf(stderr, "kelvora-cli: standard output: %s\n", std::strerror(errno));
+        std::fprintf(stderr, "kelvora-cli ecdf: standard output: %s\n", std::strerror(errno));
         FinishStdout();
         return 1;
     }

@@ -2,9 +2,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace kelvora::cli {
 namespace {
@@ -34,7 +36,44 @@ bool Invisible(char32_t code) {
            (code >= 0x2060 && code <= 0x206F) || code == 0xFEFF;
 }
 
+// Levenshtein distance: the fewest single-byte insertions, deletions and changes from a to b.
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
 }  // namespace
+
+std::string UnknownArgument(const std::string& argument, std::initializer_list<const char*> known,
+                            const std::string& help) {
+    const std::string flag = argument.substr(0, argument.find('='));
+    const char* closest = nullptr;
+    std::size_t best = 3;  // more than two edits is no slip of the keyboard
+    if (flag.size() > 2 && flag[0] == '-') {
+        for (const char* candidate : known) {
+            const std::size_t d = EditDistance(flag, candidate);
+            if (d < best && 2 * d < flag.size() - 2) best = d, closest = candidate;
+        }
+    }
+    return "unknown argument " + Quoted(argument) +
+           (closest ? std::string(" (did you mean ") + closest + "?)" : " (see " + help + ")");
+}
+
+std::string GivenTwice(std::set<std::string>& seen, const std::string& flag) {
+    const std::string name = flag == "-h" ? "--help" : flag;
+    if (seen.insert(name).second) return {};
+    return name + " is given twice; give it once";
+}
 
 std::string Printable(const std::string& text, std::size_t limit) {
     // Pieces of the text as shown, each with the columns it takes.

@@ -3,7 +3,9 @@
 // echo of arguments and file names in messages, exact numbers, and the progress bar.
 
 #include <chrono>
+#include <initializer_list>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,6 +28,16 @@ std::pair<std::string, std::optional<std::string>> SplitFlag(const std::string& 
 
 
 
+
+/// The message for an argument that is no flag of the command: "unknown argument 'ARG' (did you
+/// mean --population?)" when one of known is within two edits (insertions, deletions, changes) of the
+/// argument's flag and closer than half its length, otherwise "unknown argument 'ARG' (see HELP)".
+std::string UnknownArgument(const std::string& argument, std::initializer_list<const char*> known,
+                            const std::string& help);
+
+/// Notes flag in seen; the message "FLAG is given twice; give it once" when it was there already,
+/// otherwise "". -h counts as --help.
+std::string GivenTwice(std::set<std::string>& seen, const std::string& flag);
 
 /// A comma list's items in order. An empty list ("FLAG: the list is empty") or an empty item
 /// ("FLAG: empty item in 'LIST'") is refused with the message in error.

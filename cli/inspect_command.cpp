@@ -3,6 +3,7 @@
 // changed while it was being read or one that could not be read.
 
 #include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,42 +21,58 @@ using namespace kelvora;
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kelvora-cli inspect FILE [--json]\n"
-    "Checks a results.csv and prints its population, generations, target, elite and the optimum.\n";
+    "Usage: kelvora-cli inspect FILE [--json]\n"
+    "Checks a results.csv line for line and prints what it holds: population size, generations,\n"
+    "whether it is complete (a file cut off inside its last generation is read up to its last complete\n"
+    "one), the target it was run for, the elite pose and fitness (recomputed from the genes) and the\n"
+    "optimum for that target. When run.json lies beside the file and describes it (size and SHA-256),\n"
+    "the run's seed and the command that makes the same files are printed too; otherwise it says\n"
+    "that run.json is missing or differs. A fitness.csv given instead is recognised and summed up.\n"
+    "\n"
+    "  --json     one JSON object: file, population, generations, complete, target, targetUnique,\n"
+    "             elitePose, eliteFitness, optimumPose, optimumFitness, optimumDistance, runRecord\n"
+    "  --help     this text\n"
+    "\n"
+    "A malformed file is named with its line and the reason: kelvora-cli inspect: FILE:LINE: reason.\n"
+    "Exit status: 0 a good file, 1 standard output failed, 2 bad arguments, a malformed file or one\n"
+    "that cannot be read.\n";
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "kelvora-cli inspect: %s\n", message.c_str());
+    return 2;
+}
 
 }  // namespace
 
 int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
     std::string path;
     bool json = false;
+    std::set<std::string> seen;
     for (const std::string& a : args) {
+        const bool option = a.size() > 1 && a[0] == '-' && a != "-";
+        if (option && (a == "--json" || a == "--help" || a == "-h")) {
+            if (const std::string twice = GivenTwice(seen, a); !twice.empty()) return Fail(twice);
+        }
         if (a == "--json") {
             json = true;
-        } else if (a == "--help") {
+        } else if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
             return FinishStdout();
-        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
-            std::fprintf(stderr, "kelvora-cli: inspect: unknown option %s\n", Quoted(a).c_str());
-            return 2;
+        } else if (option) {
+            return Fail(UnknownArgument(a, {"--json", "--help"}, "inspect --help"));
         } else if (path.empty()) {
             path = a;
         } else {
-            std::fprintf(stderr, "kelvora-cli: inspect: one file only, got %s and %s\n", Quoted(path).c_str(),
-                         Quoted(a).c_str());
-            return 2;
+            return Fail("one file only, got " + Quoted(path) + " and " + Quoted(a));
         }
     }
-    if (path.empty()) {
-        std::fputs("kelvora-cli: inspect: no file given\n", stderr);
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
+    if (path.empty()) return Fail("no file given (see inspect --help)");
 
     const std::string shown = Printable(path);  // as messages echo it
     ResultsFile file;
     std::string error;
     if (!file.open(path, error)) {
-        std::fprintf(stderr, "kelvora-cli: %s: cannot open: %s\n", shown.c_str(), error.c_str());
+        std::fprintf(stderr, "kelvora-cli inspect: %s: cannot open: %s\n", shown.c_str(), error.c_str());
         return 2;
     }
     const ResultsSummary s = VerifyResults(file, kBaseX, kBaseY);
@@ -78,9 +95,9 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
     }
     if (s.fault) {  // a file changed while it was read, or a read that failed, included
         if (s.fault.line > 0)
-            std::fprintf(stderr, "kelvora-cli: %s:%lld: %s\n", shown.c_str(), s.fault.line, s.fault.message.c_str());
+            std::fprintf(stderr, "kelvora-cli inspect: %s:%lld: %s\n", shown.c_str(), s.fault.line, s.fault.message.c_str());
         else
-            std::fprintf(stderr, "kelvora-cli: %s: %s\n", shown.c_str(), s.fault.message.c_str());
+            std::fprintf(stderr, "kelvora-cli inspect: %s: %s\n", shown.c_str(), s.fault.message.c_str());
         return 2;
     }
 

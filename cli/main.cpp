@@ -27,8 +27,10 @@ int main(int argc, char** argv) {
     ReserveStandardDescriptors();
     if (argc > 1) {
         for (const Subcommand& command : kSubcommands) {
-            if (command.name && std::strcmp(argv[1], command.name) == 0)
+            if (command.name && std::strcmp(argv[1], command.name) == 0) {
+                SetCommandName(command.name);
                 return command.run(std::vector<std::string>(argv + 2, argv + argc));
+            }
         }
     }
     return RunCommand(std::vector<std::string>(argv + 1, argv + argc));

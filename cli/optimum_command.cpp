@@ -19,10 +19,13 @@ namespace {
 constexpr const char* kUsage =
     "Usage: kelvora-cli optimum --target X,Y [--json]\n"
     "Prints the best of all 256^3 whole-degree poses for a target (relative to the base, x right,\n"
-    "y up, each -199..199): its genes, its distance to the target in pixels and its fitness.\n"
+    "y up, each -199..199): its genes, its distance to the target in pixels and its fitness. The\n"
+    "earliest pose in gene order wins a tie. Nothing is run and no file is written.\n"
     "\n"
-    "  --target X,Y   the target (default 68,180)\n"
-    "  --json         one JSON object: {\"target\":[X,Y],\"pose\":[a1,a2,a3],\"distance\":D,\"fitness\":F}\n"
+    "  --target X,Y   the target, integers -199..199 (default 68,180)\n"
+    "  --json         one JSON object: {\"target\":[X,Y],\"pose\":[a1,a2,a3],\"distance\":D,\"fitness\":F};\n"
+    "                 its numbers read back exactly\n"
+    "  --help         this text\n"
     "\n"
     "Exit status: 0 done, 1 the output could not be printed, 2 bad arguments.\n";
 
@@ -34,7 +37,8 @@ int kelvora::cli::OptimumCommand(const std::vector<std::string>& args) {
         const std::string flag = args[i].substr(0, args[i].find('='));
         if (flag == "--target" && args[i].find('=') == std::string::npos) ++i;  // its value follows
         else if (flag != "--target" && flag != "--json" && flag != "--help" && flag != "-h") {
-            std::fprintf(stderr, "kelvora-cli optimum: unknown argument %s (see --help)\n", Quoted(args[i]).c_str());
+            std::fprintf(stderr, "kelvora-cli optimum: %s\n",
+                         UnknownArgument(args[i], {"--target", "--json", "--help"}, "optimum --help").c_str());
             return 2;
         }
     }

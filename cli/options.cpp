@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <set>
 #include <utility>
 
 namespace kelvora::cli {
@@ -79,15 +80,18 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     ParseResult result;
     CliOptions& o = result.options;
     std::string& error = result.error;
+    std::set<std::string> seen;
     for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
         auto [flag, value] = SplitFlag(args[i]);
         const bool isSwitch = flag == "--json" || flag == "--quiet" || flag == "--help" || flag == "-h" ||
-                              flag == "--version";
+                              flag == "--version" || flag == "--no-run-json";
         if (isSwitch) {
             if (value) {
                 error = flag + " takes no value";
                 break;
             }
+            if (error = GivenTwice(seen, flag); !error.empty()) break;
+            if (flag == "--no-run-json") o.runJson = false;
             if (flag == "--json") o.json = true;
             if (flag == "--quiet") o.quiet = true;
             if (flag == "--help" || flag == "-h") o.help = true;
@@ -100,9 +104,15 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                            flag == "--elitism" || flag == "--crossover-operator" || flag == "--mutation-operator" ||
                            flag == "--algorithm";
         if (!known) {
-            error = "unknown argument " + Quoted(args[i]) + " (see --help)";
+            error = UnknownArgument(args[i],
+                                    {"--population", "--generations", "--crossover", "--mutation", "--target", "--seed",
+                                     "--output-dir", "--flush", "--encoding", "--selection", "--elitism",
+                                     "--crossover-operator", "--mutation-operator", "--algorithm", "--json", "--quiet",
+                                     "--help", "--version", "--no-run-json"},
+                                    "--help");
             break;
         }
+        if (error = GivenTwice(seen, flag); !error.empty()) break;
         if (!value) {
             if (i + 1 >= args.size()) {
                 error = flag + " needs a value";
@@ -181,7 +191,9 @@ std::string UsageText() {
         "                     with <=, so even 0 changes about one gene in 32768, as it always has\n"
         "  --target X,Y       target relative to the base, x right, y up, each %s (default %d,%d)\n"
         "  --seed S           generator seed, 0..%u (default: a random seed, printed)\n"
-        "  --output-dir DIR   where the two CSV files go (default: the current directory)\n"
+        "  --output-dir DIR   where the files go, made with its parents when missing (default: the\n"
+        "                     current directory)\n"
+        "  --no-run-json      no run.json (seed, parameters, times, the files' SHA-256) beside them\n"
         "  --flush MODE       generation: a generation's lines reach results.csv in one write at its\n"
         "                     end (default, fast); line: each line as soon as it is complete; same bytes;\n"
         "                     fitness.csv is written at the run's end either way\n"

@@ -23,6 +23,7 @@ struct CliOptions {
     std::string outputDirectory;         ///< empty: the current directory
     FlushMode flush = FlushMode::generation;  ///< --flush: a generation's lines in one write, or each line
     Algorithm algorithm;                 ///< --algorithm, --encoding ... --mutation-operator; default: the classic one
+    bool runJson = true;                 ///< false (--no-run-json): no run.json beside the files
     bool json = false;
     bool quiet = false;
     bool help = false;
@@ -37,7 +38,8 @@ struct ParseResult {
     bool ok() const { return error.empty(); }
 };
 
-/// Parses args (without the program name). Accepts "--flag value" and "--flag=value". A tournament
+/// Parses args (without the program name). Accepts "--flag value" and "--flag=value"; a flag given
+/// twice is refused, and an unknown one close to a flag of the run is answered with that flag. A tournament
 /// or elite count is checked against the population once every flag is read.
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 

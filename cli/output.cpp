@@ -6,8 +6,23 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace kelvora::cli {
+namespace {
+
+std::string& Name() {
+    static std::string name = "kelvora-cli";
+    return name;
+}
+
+}  // namespace
+
+void SetCommandName(const char* subcommand) {
+    Name() = subcommand ? std::string("kelvora-cli ") + subcommand : "kelvora-cli";
+}
+
+const char* CommandName() { return Name().c_str(); }
 
 void ReserveStandardDescriptors() {
     for (int fd = 0; fd <= 2; ++fd) {
@@ -18,6 +33,10 @@ void ReserveStandardDescriptors() {
             ::dup2(taken, fd);
             ::close(taken);
         }
+    }
+    if (!::isatty(STDOUT_FILENO)) {
+        static char buffer[1 << 16];
+        std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     }
 }
 
@@ -34,7 +53,7 @@ int FinishStdout() {
         error = errno;
     }
     if (!failed) return 0;
-    std::fprintf(stderr, "kelvora-cli: standard output: %s\n", std::strerror(error));
+    std::fprintf(stderr, "%s: standard output: %s\n", CommandName(), std::strerror(error));
     return 1;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,13 +28,19 @@ using namespace kelvora::cli;
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: kelvora-cli reach-map --output FILE\n"
+    "Usage: kelvora-cli reach-map --output FILE.png|FILE.csv\n"
     "Writes, for every target the plot accepts (x and y relative to the base, each -199..199), the\n"
-    "distance of the best pose of the whole search space. FILE ending in .csv: one line x,y,distance\n"
-    "per pixel, top row first; any other name: a PNG picture, white where a pose reaches within half\n"
-    "a pixel (greyer as the distance grows), orange to dark red where none does.\n"
+    "distance in pixels of the best pose of the whole search space, computed once for all of them.\n"
     "\n"
-    "Exit status: 0 done, 1 the file could not be written, 2 bad arguments.\n";
+    "  --output FILE  required; a name ending in .png: a 399 x 399 PNG picture, white where a pose\n"
+    "                 reaches within half a pixel (greyer as the distance grows), orange to dark red\n"
+    "                 where none does; ending in .csv: one line x,y,distance per target, top row\n"
+    "                 first, LF line ends, no header. Any other name is refused. The file is replaced\n"
+    "                 once the whole map is written (through FILE.part and a rename)\n"
+    "  --help         this text\n"
+    "\n"
+    "Exit status: 0 done, 1 the file could not be written (its name and the reason on stderr), 2 bad\n"
+    "arguments.\n";
 
 /// Above this optimum distance a target counts as out of reach (the window's grey wash).
 constexpr double kReachLimit = 0.5;
@@ -149,11 +156,18 @@ int WritePng(const ReachMap& map, OutputFile& file) {
 int kelvora::cli::ReachMapCommand(const std::vector<std::string>& args) {
     std::string output;
     bool haveOutput = false;
+    std::set<std::string> seen;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             return FinishStdout();
+        }
+        if (arg == "--output" || arg.rfind("--output=", 0) == 0) {
+            if (const std::string twice = GivenTwice(seen, "--output"); !twice.empty()) {
+                std::fprintf(stderr, "kelvora-cli reach-map: %s\n", twice.c_str());
+                return 2;
+            }
         }
         if (arg == "--output") {
             if (i + 1 >= args.size()) {
@@ -166,12 +180,17 @@ int kelvora::cli::ReachMapCommand(const std::vector<std::string>& args) {
             output = arg.substr(9);
             haveOutput = true;
         } else {
-            std::fprintf(stderr, "kelvora-cli reach-map: unknown argument %s (see --help)\n", Quoted(arg).c_str());
+            std::fprintf(stderr, "kelvora-cli reach-map: %s\n",
+                         UnknownArgument(arg, {"--output", "--help"}, "reach-map --help").c_str());
             return 2;
         }
     }
     if (!haveOutput || output.empty()) {
         std::fprintf(stderr, "kelvora-cli reach-map: --output FILE is required (a .csv or a .png name)\n");
+        return 2;
+    }
+    if (!EndsWith(output, ".png") && !EndsWith(output, ".csv")) {
+        std::fprintf(stderr, "kelvora-cli reach-map: --output: %s does not end in .png or .csv\n", Quoted(output).c_str());
         return 2;
     }
     // Held (locked) before the work, so that a second reach-map on the same file is refused at once.

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <memory>
@@ -23,6 +24,7 @@
 #include "analysis/optimum.h"
 #include "ga/run.h"
 #include "io/result_files.h"
+#include "io/run_record.h"
 #include "model/kelvora_version.h"
 
 using namespace kelvora;
@@ -58,24 +60,40 @@ std::string ShownPath(const CliOptions& o, const char* name) {
     return directory.back() == '/' ? directory + name : directory + "/" + name;
 }
 
-void ReportFailure(const CliOptions& o, const ResultFileFailure& failure) {
+// What happened to a result file, as stderr and run.json say it: the file's path and the reason.
+std::string FailureText(const CliOptions& o, const ResultFileFailure& failure) {
     const std::string path = ShownPath(o, failure.name);
     switch (failure.problem) {
     case FileProblem::inUse:
-        std::fprintf(stderr, "kelvora-cli: %s: another run is writing this file; nothing was run\n", path.c_str());
-        break;
+        return path + ": another run is writing this file; nothing was run";
     case FileProblem::notAFile:
-        std::fprintf(stderr, "kelvora-cli: %s: cannot open: %s, not a regular file or a character device\n",
-                     path.c_str(), FileTypeName(failure.fileType));
-        break;
+        return path + ": cannot open: " + FileTypeName(failure.fileType) + ", not a regular file or a character device";
     case FileProblem::lost:
-        std::fprintf(stderr, "kelvora-cli: %s: deleted during the run, its lines are lost\n", path.c_str());
-        break;
+        return path + ": deleted during the run, its lines are lost";
     default:
-        std::fprintf(stderr, "kelvora-cli: %s: %s: %s\n", path.c_str(),
-                     failure.duringOpen ? "cannot open" : "write failed, lines lost", std::strerror(failure.error));
-        break;
+        return path + ": " + (failure.duringOpen ? "cannot open" : "write failed, lines lost") + ": " +
+               std::strerror(failure.error);
     }
+}
+
+void ReportFailure(const CliOptions& o, const ResultFileFailure& failure) {
+    std::fprintf(stderr, "kelvora-cli: %s\n", FailureText(o, failure).c_str());
+}
+
+// Makes the --output-dir directory, with its parents, when it does not exist; "" when it is there
+// (or made) and can be entered, otherwise the system's reason.
+std::string PrepareOutputDirectory(const std::string& directory) {
+    struct stat info {};
+    if (::stat(directory.c_str(), &info) != 0) {
+        if (errno != ENOENT) return std::strerror(errno);
+        std::error_code error;
+        std::filesystem::create_directories(directory, error);
+        if (error) return error.message();
+        if (::stat(directory.c_str(), &info) != 0) return std::strerror(errno);
+    }
+    if (!S_ISDIR(info.st_mode)) return std::strerror(ENOTDIR);
+    if (::access(directory.c_str(), X_OK) != 0) return std::strerror(errno);
+    return {};
 }
 
 // Tells the signal handler, after each generation, how long results.csv's whole generations are, so
@@ -120,17 +138,9 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
         return FinishStdout();
     }
     if (!o.outputDirectory.empty()) {
-        // The system's own reason when the directory cannot be reached or entered.
-        struct stat info {};
-        const char* reason = nullptr;
-        if (::stat(o.outputDirectory.c_str(), &info) != 0)
-            reason = std::strerror(errno);
-        else if (!S_ISDIR(info.st_mode))
-            reason = std::strerror(ENOTDIR);
-        else if (::access(o.outputDirectory.c_str(), X_OK) != 0)
-            reason = std::strerror(errno);
-        if (reason) {
-            std::fprintf(stderr, "kelvora-cli: --output-dir: '%s': %s\n", Printable(o.outputDirectory).c_str(), reason);
+        if (const std::string reason = PrepareOutputDirectory(o.outputDirectory); !reason.empty()) {
+            std::fprintf(stderr, "kelvora-cli: --output-dir: '%s': %s\n", Printable(o.outputDirectory).c_str(),
+                         reason.c_str());
             return 2;
         }
     }
@@ -151,12 +161,16 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     WholeGenerations whole(writer);
     RunObserver* observers[] = {&whole, &progress};
     RunOutcome outcome;
+    const std::string started = RecordTimeNow();
+    const std::string recordPath = FilePath(o.outputDirectory, kRunRecordName);
     const auto buffers = std::make_unique<RunBuffers>();
     // The signal handler raises the stop flag; the run ends after the generation it is in.
     const RunReport report = RunWithFiles(setup, writer, o.outputDirectory.c_str(), observers, *buffers,
-                                          &StopFlag(), &outcome, [](const ResultWriter& opened) {
+                                          &StopFlag(), &outcome, [&](const ResultWriter& opened) {
                                               // Emptied by now: a second signal in the first generation empties it again.
                                               if (opened.results.regular) KeepWholeOnSecondSignal(opened.results.fd, 0);
+                                              // The files are ours: a record of an earlier run no longer describes them.
+                                              if (o.runJson) ::unlink(recordPath.c_str());
                                           });
     const double lastError = TipDistance(geometry, outcome.currentPose);
     bar.Finish();
@@ -165,11 +179,34 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
         if (report.fitness) ReportFailure(o, report.fitness);
         return 1;
     }
+    // run.json, the last file written, once both result files are closed and whole.
+    std::string recordError;
+    if (o.runJson) {
+        RunRecord record;
+        record.program = "kelvora-cli";
+        record.version = kVersion;
+        record.seed = report.seed;
+        record.params = o.params;
+        record.targetX = o.targetX;
+        record.targetY = o.targetY;
+        record.geometry = geometry;
+        record.algorithm = o.algorithm;
+        record.started = started;
+        record.ended = RecordTimeNow();
+        record.generationsRun = report.generationsRun;
+        record.stopped = report.stopped;
+        for (const ResultFileFailure* failure : {&report.results, &report.fitness}) {
+            if (!*failure) continue;
+            if (!record.failure.empty()) record.failure += "; ";
+            record.failure += FailureText(o, *failure);
+        }
+        recordError = WriteRunRecord(record, o.outputDirectory.c_str());
+    }
 
+    // Where the run ended against the best pose of the whole search space.
+    const Optimum optimum = FindOptimum(geometry.baseX, geometry.baseY, geometry.targetX, geometry.targetY);
+    const double eliteDistance = TipDistance(geometry, outcome.elitePose);
     if (o.json) {
-        // Where the run ended against the best pose of the whole search space.
-        const Optimum optimum = FindOptimum(geometry.baseX, geometry.baseY, geometry.targetX, geometry.targetY);
-        const double eliteDistance = TipDistance(geometry, outcome.elitePose);
         std::printf("{\"seed\":%u,\"population\":%d,\"generations\":%d,\"crossover\":%s,\"mutation\":%s,"
                     "\"target\":[%d,%d],\"error\":%s,\"currentPose\":%s,\"elitePose\":%s,\"eliteFitness\":%s,"
                     "\"optimum\":{\"pose\":%s,\"distance\":%s,\"fitness\":%s},\"eliteDistance\":%s,\"gap\":%s,"
@@ -201,9 +238,14 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
                     geometry.targetY, lastError, c.a1, c.a2, c.a3, e.a1, e.a2, e.a3, outcome.eliteFitness,
                     TipDistance(geometry, e), FilePath(o.outputDirectory, "results.csv").c_str(),
                     FilePath(o.outputDirectory, "fitness.csv").c_str());
+        std::printf("optimum pose      %d, %d, %d (error %.6f px)\n"
+                    "gap               %.6f px%s\n",
+                    optimum.pose.a1, optimum.pose.a2, optimum.pose.a3, optimum.distance, eliteDistance - optimum.distance,
+                    outcome.eliteFitness == optimum.fitness ? " (reached the optimum)" : "");
     }
     if (report.results) ReportFailure(o, report.results);
     if (report.fitness) ReportFailure(o, report.fitness);
+    if (!recordError.empty()) std::fprintf(stderr, "kelvora-cli: %s\n", Printable(recordError, 200).c_str());
     if (StopExitStatus() != 0) {
         std::fprintf(stderr, "kelvora-cli: %s: stopped after generation %d of %d; %s and %s hold the finished "
                      "generations\n", StopSignalName(), report.generationsRun, o.params.generationCount,
@@ -211,5 +253,5 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
         FinishStdout();
         return StopExitStatus();
     }
-    return std::max(report.filesComplete() ? 0 : 1, FinishStdout());
+    return std::max(report.filesComplete() && recordError.empty() ? 0 : 1, FinishStdout());
 }

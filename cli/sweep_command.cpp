@@ -62,7 +62,7 @@ const char* const kUsage =
     "  --shard K/N          run only the combinations whose run number - 1 is K - 1 modulo N\n"
     "  --resume             continue the sweep in --output: keep its whole rows, run the rest\n"
     "  --yes                allow a sweep of more than 1000000 runs\n"
-    "  --quiet              no progress bar and no printed summary\n"
+    "  --quiet              no progress bar and no printed summary; needs --output, --summary or --logs\n"
     "  --help               this text\n"
     "\n"
     "Algorithms: every combination of the six lists in that order (the last varies fastest),\n"
@@ -75,9 +75,11 @@ const char* const kUsage =
     "first_generation_within_epsilon (the first generation, counted from 1, whose best tip is as close\n"
     "as the optimum's, or within epsilon; empty if none), run, runs, sweep (the sweep's fingerprint).\n"
     "Distances are in pixels. The summary pools each parameter set and algorithm's targets and seeds:\n"
-    "success and within-epsilon rates with Wilson 95% intervals, median and interquartile range (linear\n"
-    "interpolation) of the elite distance and of the first generation within epsilon, and the ERT\n"
-    "(all evaluations, a failed run's whole budget, over the runs within epsilon; inf for none).\n"
+    "success and within-epsilon rates with Wilson 95% intervals [in brackets], median and quartiles\n"
+    "q1–q3 (linear interpolation) of the elite distance and of the first generation within epsilon\n"
+    "(over the runs that came there: \"14 of 100\"), and the ERT (all evaluations, a failed run's\n"
+    "whole budget, over the runs within epsilon; inf for none). Each flag is given once (a list holds\n"
+    "its values); only --target repeats.\n"
     "\n"
     "Ctrl-C, SIGTERM or SIGHUP stops the runs under way; the file keeps every finished row whole and\n"
     "--resume continues it (a second signal ends at once, the file cut back to its whole rows).\n"
@@ -263,10 +265,14 @@ std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
     a.plan.generations = {kDefaults.generationCount};
     a.plan.crossovers = {kDefaults.crossoverRate};
     a.plan.mutations = {kDefaults.mutationProbability};
+    std::set<std::string> seen;
     for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
         auto [flag, value] = SplitFlag(args[i]);
+        // Each flag once, a list holding its values; only --target is repeated for more targets.
+        const auto once = [&] { return flag == "--target" ? std::string() : GivenTwice(seen, flag); };
         if (flag == "--resume" || flag == "--yes" || flag == "--quiet" || flag == "--help" || flag == "-h") {
             if (value) return flag + " takes no value";
+            if (std::string twice = once(); !twice.empty()) return twice;
             if (flag == "--resume") a.resume = true;
             if (flag == "--yes") a.yes = true;
             if (flag == "--quiet") a.quiet = true;
@@ -277,7 +283,21 @@ std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
             "--population", "--generations", "--crossover", "--mutation", "--seeds",  "--target",  "--targets",
             "--target-seed", "--epsilon",    "--threads",   "--output",   "--summary", "--logs",   "--shard",
             "--algorithm",   "--encoding",   "--selection", "--elitism",  "--crossover-operator", "--mutation-operator"};
-        if (!kValued.count(flag)) return "unknown argument " + Quoted(args[i]) + " (see sweep --help)";
+        if (!kValued.count(flag))
+            return UnknownArgument(args[i],
+                                   {"--population", "--generations", "--crossover", "--mutation", "--seeds", "--target",
+                                    "--targets", "--target-seed", "--epsilon", "--threads", "--output", "--summary",
+                                    "--logs", "--shard", "--algorithm", "--encoding", "--selection", "--elitism",
+                                    "--crossover-operator", "--mutation-operator", "--resume", "--yes", "--quiet",
+                                    "--help"},
+                                   "sweep --help");
+        if (std::string twice = once(); !twice.empty()) {
+            const bool list = flag == "--population" || flag == "--generations" || flag == "--crossover" ||
+                              flag == "--mutation" || flag == "--seeds" ||
+                              std::find(std::begin(kAlgorithmFlags), std::end(kAlgorithmFlags), flag) !=
+                                  std::end(kAlgorithmFlags);
+            return list ? flag + " is given twice; give its values once, as one comma list" : twice;
+        }
         if (!value) {
             if (i + 1 >= args.size()) return flag + " needs a value";
             value = args[++i];
@@ -333,6 +353,8 @@ std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
     }
     if (!error.empty() || a.help) return error;
     if (!seedsGiven) return "--seeds is required (for example --seeds 1..100)";
+    if (a.quiet && a.output.empty() && a.summary.empty() && a.logs.empty())
+        return "--quiet without --output, --summary or --logs would keep nothing of the runs; add one of them";
     if (a.resume && a.output.empty()) return "--resume needs --output, the file to continue";
     if (a.resume && a.output == "-") return "--resume needs --output naming a file, not standard output";
     if (const std::string invalid = BuildAlgorithms(a); !invalid.empty()) return invalid;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,9 +29,16 @@ const char* const kUsage =
     "Usage: kelvora-cli sweep-merge --output FILE [--summary FILE] SHARD.csv...\n"
     "Merges the CSV files of a sweep's shards (kelvora-cli sweep --shard K/N) into FILE, byte for byte\n"
     "the file the sweep writes unsharded. Refuses files of different sweeps, a run found in two files,\n"
-    "and runs found in none, naming them; nothing is written then. --summary writes the whole sweep's\n"
-    "summary as sweep --summary does.\n"
-    "Exit status: 0 done, 1 the output could not be written, 2 bad arguments or shards.\n";
+    "and runs found in none, naming them; nothing is written then. Only the rows the files hold are\n"
+    "kept, and each file is read a line at a time, its header first.\n"
+    "\n"
+    "  --output FILE    required: the merged sweep file (locked, written through FILE.part and a rename)\n"
+    "  --summary FILE   also the whole sweep's summary, as sweep --summary writes it\n"
+    "  --help           this text\n"
+    "\n"
+    "An output that is the other output or a shard file is refused; a shard file must be a regular\n"
+    "file or a character device.\n"
+    "Exit status: 0 done, 1 an output could not be written, 2 bad arguments or shards.\n";
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "kelvora-cli sweep-merge: %s\n", message.c_str());
@@ -42,6 +50,7 @@ int Fail(const std::string& message) {
 int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
     std::string output, summary;
     std::vector<std::string> inputs;
+    std::set<std::string> seen;
     for (std::size_t i = 0; i < args.size(); ++i) {
         auto [flag, value] = SplitFlag(args[i]);
         if (flag == "--help" || flag == "-h") {
@@ -49,6 +58,7 @@ int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
             return FinishStdout();
         }
         if (flag == "--output" || flag == "--summary") {
+            if (const std::string twice = GivenTwice(seen, flag); !twice.empty()) return Fail(twice);
             if (!value) {
                 if (i + 1 >= args.size()) return Fail(flag + " needs a value");
                 value = args[++i];
@@ -56,7 +66,7 @@ int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
             if (value->empty()) return Fail(flag + ": the file name is empty");
             (flag == "--output" ? output : summary) = *value;
         } else if (flag.rfind("--", 0) == 0) {
-            return Fail("unknown argument " + Quoted(args[i]) + " (see sweep-merge --help)");
+            return Fail(UnknownArgument(args[i], {"--output", "--summary", "--help"}, "sweep-merge --help"));
         } else {
             inputs.push_back(args[i]);
         }

@@ -204,9 +204,11 @@ RecordMatch ReadMatchingRecord(const std::string& directory, RunRecord& record, 
 std::string ReproducingCommand(const RunRecord& r) {
     const Algorithm& a = r.algorithm;
     const Algorithm classic;
+    // A stopped run's files are the bytes of a run given the generations it finished.
+    const int generations = r.stopped ? r.generationsRun : r.params.generationCount;
     std::string command = "kelvora-cli --seed " + std::to_string(r.seed) + " --population " +
                           std::to_string(r.params.populationSize) + " --generations " +
-                          std::to_string(r.params.generationCount) + " --crossover " + ExactText(r.params.crossoverRate) +
+                          std::to_string(generations) + " --crossover " + ExactText(r.params.crossoverRate) +
                           " --mutation " + ExactText(r.params.mutationProbability) + " --target=" + std::to_string(r.targetX) +
                           "," + std::to_string(r.targetY) + " --flush line";
     if (a.method != classic.method) command += " --algorithm " + MethodName(a);

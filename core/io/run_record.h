@@ -73,7 +73,7 @@ enum class RecordMatch {
 RecordMatch ReadMatchingRecord(const std::string& directory, RunRecord& record, std::string& error);
 
 /// The kelvora-cli command that makes the same files: seed, parameters, target and the algorithm's
-/// choices that are not the default.
+/// choices that are not the default; for a stopped run, the generations it finished.
 std::string ReproducingCommand(const RunRecord& record);
 
 }  // namespace kelvora

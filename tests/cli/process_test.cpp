@@ -26,6 +26,7 @@
 #include "analysis/optimum.h"
 #include "ga/run.h"
 #include "io/result_files.h"
+#include "io/run_record.h"
 
 namespace fs = std::filesystem;
 
@@ -264,7 +265,7 @@ TEST_F(CliProcess, BadInputExitsTwoAndTouchesNoFile) {
     std::ofstream(dir_ / "results.csv") << "keep me";
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--population", "12abc"}, {"--crossover", "nan"}, {"--mutation", "1e999"},
-          {"--target", "0,200"}, {"--seed", "-3"}, {"--bogus"}, {"--output-dir", "no/such/dir"},
+          {"--target", "0,200"}, {"--seed", "-3"}, {"--bogus"},
           {"--selection", "tournament:21"}, {"--elitism=20"}, {"--encoding", "grey"}}) {
         const Outcome o = RunCli(dir_, args);
         EXPECT_EQ(o.status, 2) << args[0];
@@ -274,6 +275,38 @@ TEST_F(CliProcess, BadInputExitsTwoAndTouchesNoFile) {
     }
     EXPECT_EQ(ReadFile(dir_ / "results.csv"), "keep me");
     EXPECT_EQ(Entries(), std::vector<std::string>{"results.csv"});
+}
+
+// The command line's refusals: exit 2, one line naming the command and the flag, nothing written.
+TEST_F(CliProcess, RefusalsNameTheCommandAndTheFlag) {
+    std::ofstream(dir_ / "plain") << "x";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> rows{
+        {{"--populaton", "5"}, "kelvora-cli: unknown argument '--populaton' (did you mean --population?)"},
+        {{"--frobnicate"}, "kelvora-cli: unknown argument '--frobnicate' (see --help)"},
+        {{"inspect", "--jsn", "x.csv"}, "kelvora-cli inspect: unknown argument '--jsn' (did you mean --json?)"},
+        {{"optimum", "--targte=1,1"}, "kelvora-cli optimum: unknown argument '--targte=1,1' (did you mean --target?)"},
+        {{"reach-map", "--outpt", "m.png"}, "kelvora-cli reach-map: unknown argument '--outpt' (did you mean --output?)"},
+        {{"sweep", "--seeds", "1", "--popultion", "5"},
+         "kelvora-cli sweep: unknown argument '--popultion' (did you mean --population?)"},
+        {{"sweep-merge", "--sumary", "s.csv"}, "kelvora-cli sweep-merge: unknown argument '--sumary' (did you mean --summary?)"},
+        {{"ecdf", "s.csv", "--outptu", "e.csv"}, "kelvora-cli ecdf: unknown argument '--outptu' (did you mean --output?)"},
+        {{"--seed", "1", "--seed=2"}, "kelvora-cli: --seed is given twice; give it once"},
+        {{"--json", "--json"}, "kelvora-cli: --json is given twice; give it once"},
+        {{"reach-map", "--output", "a.png", "--output=b.png"}, "kelvora-cli reach-map: --output is given twice; give it once"},
+        {{"sweep", "--seeds", "1", "--population", "20", "--population=30", "--output", "s.csv"},
+         "kelvora-cli sweep: --population is given twice; give its values once, as one comma list"},
+        {{"sweep", "--seeds", "1", "--quiet"},
+         "kelvora-cli sweep: --quiet without --output, --summary or --logs would keep nothing of the runs; add one of them"},
+        {{"reach-map", "--output", "map.jpg"}, "kelvora-cli reach-map: --output: 'map.jpg' does not end in .png or .csv"},
+        {{"--output-dir", "plain/sub"}, "kelvora-cli: --output-dir: 'plain/sub': Not a directory"},
+    };
+    for (const auto& [args, says] : rows) {
+        const Outcome o = RunCli(dir_, args);
+        EXPECT_EQ(o.status, 2) << says;
+        EXPECT_EQ(o.err, says + "\n");
+        EXPECT_EQ(o.out, "") << says;
+    }
+    EXPECT_EQ(Entries(), std::vector<std::string>{"plain"});
 }
 
 TEST_F(CliProcess, EveryCommandEchoesArgumentsAndFileNamesEscapedAndCut) {
@@ -288,13 +321,13 @@ TEST_F(CliProcess, EveryCommandEchoesArgumentsAndFileNamesEscapedAndCut) {
     const std::vector<Case> cases{
         {{"--population", escape}, 2, "--population: '" + shown + "'"},
         {{"--" + escape}, 2, "unknown argument '--" + shown + "'"},
-        {{"--output-dir", escape}, 2, "'" + shown + "': No such file or directory"},
-        {{"inspect", "--" + escape}, 2, "unknown option '--" + shown + "'"},
+        {{"--output-dir", "/dev/null/" + escape}, 2, "'/dev/null/" + shown + "': Not a directory"},
+        {{"inspect", "--" + escape}, 2, "unknown argument '--" + shown + "'"},
         {{"inspect", escape}, 2, shown + ": cannot open"},
         {{"inspect", longName}, 2, std::string(77, 'n') + "...: cannot open"},
         {{"optimum", "--" + escape}, 2, "unknown argument '--" + shown + "'"},
         {{"reach-map", "--" + escape}, 2, "unknown argument '--" + shown + "'"},
-        {{"reach-map", "--output", "missing/" + escape}, 1, "missing/" + shown + ": cannot open"},
+        {{"reach-map", "--output", "missing/" + escape + ".png"}, 1, "missing/" + shown + ".png: cannot open"},
         {{"sweep", "--seeds", "1.." + escape}, 2, "--seeds: '1.." + shown + "'"},
         {{"sweep", "--seeds", "1", "--targets", escape}, 2, "--targets: '" + shown + "'"},
         {{"sweep", "--seeds", "1", "--logs", escape}, 2, "--logs: '" + shown + "'"},
@@ -408,6 +441,49 @@ TEST_F(CliProcess, RunJsonTellsTheGapToTheOptimum) {
         EXPECT_EQ(reached, eliteFitness == best.fitness) << o.out;
         EXPECT_EQ(reached, population == 1000) << "the long run was expected to reach it: " << o.out;
     }
+}
+
+// run.json, made last beside the files in an --output-dir made for them, records the run its --json
+// reports and the files as they are; a file that failed is said in it; --no-run-json writes none.
+TEST_F(CliProcess, RunJsonRecordsWhatTheRunsJsonReports) {
+    const Outcome o = RunCli(dir_, {"--seed=77", "--population=13", "--generations=9", "--crossover=0.58", "--mutation=0.25",
+                                    "--target=-50,20", "--selection", "rank", "--json", "--output-dir", "made/here"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    std::string error;
+    const auto record = kelvora::ParseRunRecord(ReadFile(dir_ / "made/here/run.json"), error);
+    ASSERT_TRUE(record) << error;
+    EXPECT_EQ(record->program + " " + record->version, "kelvora-cli " KELVORA_VERSION);
+    EXPECT_EQ(record->seed, JsonNumber(o.out, "seed"));
+    EXPECT_EQ(record->params.populationSize, JsonNumber(o.out, "population"));
+    EXPECT_EQ(record->params.generationCount, JsonNumber(o.out, "generations"));
+    EXPECT_EQ(record->params.crossoverRate, JsonNumber(o.out, "crossover"));
+    EXPECT_EQ(record->params.mutationProbability, JsonNumber(o.out, "mutation"));
+    const kelvora::Algorithm& a = record->algorithm;
+    for (const std::string& piece :
+         {"\"target\":[" + std::to_string(record->targetX) + "," + std::to_string(record->targetY) + "]",
+          "\"algorithm\":{\"encoding\":\"" + EncodingName(a) + "\",\"selection\":\"" + SelectionName(a) + "\",\"elitism\":" +
+              ElitismName(a) + ",\"crossover\":\"" + CrossoverName(a) + "\",\"mutation\":\"" + MutationName(a) + "\"}"})
+        EXPECT_NE(o.out.find(piece), std::string::npos) << piece << " in " << o.out;
+    EXPECT_EQ(record->geometry.targetX, kelvora::kBaseX + record->targetX);
+    EXPECT_EQ(record->geometry.targetY, kelvora::kBaseY - record->targetY);
+    EXPECT_EQ(record->generationsRun, 9);
+    EXPECT_FALSE(record->stopped);
+    EXPECT_EQ(record->failure, "");
+    EXPECT_TRUE(std::regex_match(record->started, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")));
+    EXPECT_LE(record->started, record->ended);
+    kelvora::RunRecord matched;
+    EXPECT_EQ(kelvora::ReadMatchingRecord((dir_ / "made/here").string(), matched, error), kelvora::RecordMatch::matches);
+
+    fs::create_directory(dir_ / "full");
+    fs::create_symlink("/dev/full", dir_ / "full" / "fitness.csv");
+    EXPECT_EQ(RunCli(dir_, {"--generations", "2", "--quiet", "--output-dir", "full"}).status, 1);
+    const auto failed = kelvora::ParseRunRecord(ReadFile(dir_ / "full/run.json"), error);
+    ASSERT_TRUE(failed) << error;
+    EXPECT_EQ(failed->failure, "full/fitness.csv: write failed, lines lost: No space left on device");
+
+    ASSERT_EQ(RunCli(dir_, {"--generations", "2", "--quiet", "--no-run-json"}).status, 0);
+    EXPECT_FALSE(fs::exists(dir_ / "run.json"));
+    EXPECT_TRUE(fs::exists(dir_ / "fitness.csv"));
 }
 
 TEST_F(CliProcess, ReachMapCsvHoldsEveryPixelsOptimumDistance) {
@@ -528,8 +604,10 @@ class CliStdout : public CliProcess, public testing::WithParamInterface<StdoutCa
 TEST_P(CliStdout, OutputThatCannotBePrintedIsAFailure) {
     const Outcome o = RunCli(dir_, GetParam().args, GetParam().out);
     EXPECT_EQ(o.status, 1);
-    EXPECT_NE(o.err.find(std::string("kelvora-cli: standard output: ") + GetParam().reason), std::string::npos)
-        << o.err;
+    // Named by the command that printed: kelvora-cli, or kelvora-cli and the subcommand.
+    const std::string& first = GetParam().args[0];
+    const std::string command = first.rfind("--", 0) == 0 ? "kelvora-cli" : "kelvora-cli " + first;
+    EXPECT_NE(o.err.find(command + ": standard output: " + GetParam().reason), std::string::npos) << o.err;
     if (fs::exists(dir_ / "results.csv")) {  // nothing printed went into a result file instead
         const std::string results = ReadFile(dir_ / "results.csv");
         EXPECT_EQ(CountLines(results), 3 * 21);
@@ -569,8 +647,7 @@ TEST_F(CliProcess, RunsWithoutASeedStartedTogetherDiffer) {
 TEST_F(CliProcess, AnOutputDirThatCannotBeEnteredGivesTheSystemsReason) {
     std::ofstream(dir_ / "plain") << "x";
     fs::create_symlink("loop", dir_ / "loop");
-    std::vector<std::pair<std::string, std::string>> cases{{"missing", "No such file or directory"},
-                                                           {"plain", "Not a directory"},
+    std::vector<std::pair<std::string, std::string>> cases{{"plain", "Not a directory"},
                                                            {"loop", "Too many levels of symbolic links"}};
     if (geteuid() != 0) {
         fs::create_directory(dir_ / "closed");
@@ -666,10 +743,10 @@ TEST_F(CliProcess, InspectOfAMalformedFileExitsTwoNamingFileAndLine) {
     const Outcome o = RunCli(dir_, {"inspect", "bad.csv"});
     EXPECT_EQ(o.status, 2);
     EXPECT_EQ(o.out, "");
-    EXPECT_EQ(o.err, "kelvora-cli: bad.csv:3: gene 0 is '300', expected a whole number 0..255\n");
+    EXPECT_EQ(o.err, "kelvora-cli inspect: bad.csv:3: gene 0 is '300', expected a whole number 0..255\n");
     const Outcome missing = RunCli(dir_, {"inspect", "nowhere.csv"});
     EXPECT_EQ(missing.status, 2);
-    EXPECT_EQ(missing.err, "kelvora-cli: nowhere.csv: cannot open: No such file or directory\n");
+    EXPECT_EQ(missing.err, "kelvora-cli inspect: nowhere.csv: cannot open: No such file or directory\n");
 }
 
 }  // namespace

@@ -103,8 +103,18 @@ const std::vector<std::string> kSweep{"sweep",         "--population", "20,60", 
                                       "--seeds",       "1..6",         "--target", "68,180",        "--target=-50,20",
                                       "--crossover",   "0.5,0.9",      "--quiet"};
 
+// args and more; a flag with a value that args has already gets more's value instead, as each flag
+// is given once.
 std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
-    args.insert(args.end(), more.begin(), more.end());
+    for (std::size_t i = 0; i < more.size(); ++i) {
+        const auto given = std::find(args.begin(), args.end(), more[i]);
+        if (more[i].rfind("--", 0) == 0 && given != args.end() && given + 1 != args.end() && i + 1 < more.size() &&
+            more[i + 1].rfind("--", 0) != 0) {
+            *(given + 1) = more[++i];
+        } else {
+            args.push_back(more[i]);
+        }
+    }
     return args;
 }
 
@@ -189,6 +199,7 @@ TEST_F(SweepCli, OutputsNamedTwiceFifosHeldFilesAndForgedCountsAreRefusedTouchin
     ASSERT_EQ(Run(With(kSweep, {"--seeds", "1", "--output", "a.csv"})), 0) << err_;
     const std::string rows = ReadFile(dir_ / "a.csv");
     ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0644), 0);
+    fs::create_symlink("fifo", dir_ / "fifo.png");  // reach-map takes a .png or .csv name only
     {
         std::ofstream forged(dir_ / "forged.csv", std::ios::binary);  // every row claims a sweep of 2^62 runs
         forged << std::regex_replace(rows, std::regex(",8,([0-9a-f]{16})\n"), ",4611686018427387904,$1\n");
@@ -210,7 +221,7 @@ TEST_F(SweepCli, OutputsNamedTwiceFifosHeldFilesAndForgedCountsAreRefusedTouchin
         {With(sweep, {"--output", "fifo"}), 1, "fifo: cannot open: a FIFO, not a regular file or a character device"},
         {With(sweep, {"--output", "new.csv", "--summary", "fifo"}), 1, "fifo: cannot open: a FIFO"},
         {With(sweep, {"--output", "fifo", "--resume"}), 1, "fifo: cannot open: a FIFO"},
-        {{"reach-map", "--output", "fifo"}, 1, "fifo: cannot open: a FIFO"},
+        {{"reach-map", "--output", "fifo.png"}, 1, "fifo.png: cannot open: a FIFO"},
         {{"sweep-merge", "--output", "fifo", "a.csv"}, 1, "fifo: cannot open: a FIFO"},
         {{"sweep-merge", "--output", "m.csv", "a.csv", "fifo"}, 2, "fifo: cannot read: a FIFO"},
         {With(sweep, {"--output", "held.csv"}), 1, "held.csv: another kelvora-cli is writing this file"},
@@ -227,7 +238,7 @@ TEST_F(SweepCli, OutputsNamedTwiceFifosHeldFilesAndForgedCountsAreRefusedTouchin
         EXPECT_EQ(fs::file_size(dir_ / "held.csv"), 0u) << c.says;
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
-        EXPECT_EQ(names.size(), 4u) << c.says;  // a.csv, fifo, forged.csv, held.csv and nothing new
+        EXPECT_EQ(names.size(), 5u) << c.says;  // a.csv, fifo, fifo.png, forged.csv, held.csv and nothing new
     }
     close(held);
 }
@@ -279,8 +290,7 @@ TEST_F(SweepCli, BadInputExitsWithTwoNamingItAndWritesNothing) {
     for (const Case& c : cases) {
         std::vector<std::string> args{"sweep", "--summary", "summary.csv", "--quiet"};
         if (c.says.find("--resume") == std::string::npos) args.insert(args.end(), {"--output", "out.csv"});
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        EXPECT_EQ(Run(args), 2) << c.says;
+        EXPECT_EQ(Run(With(args, c.args)), 2) << c.says;
         EXPECT_NE(err_.find(c.says), std::string::npos) << err_;
         EXPECT_TRUE(fs::is_empty(dir_)) << c.says;
     }

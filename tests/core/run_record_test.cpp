@@ -58,6 +58,10 @@ TEST(RunRecord, WrittenLastAndWholeReadBackAndMatchedAgainstTheFileBesideIt) {
     EXPECT_EQ(ReproducingCommand(written),
               "kelvora-cli --seed 4294967295 --population 30 --generations 12 --crossover 0.58 --mutation 0.1 "
               "--target=-50,20 --flush line --encoding gray --selection tournament:3 --elitism 2");
+    RunRecord stopped = written;  // its files are a run of the generations it finished
+    stopped.stopped = true;
+    stopped.generationsRun = 5;
+    EXPECT_NE(ReproducingCommand(stopped).find(" --generations 5 --crossover "), std::string::npos);
 
     RunRecord back;
     EXPECT_EQ(ReadMatchingRecord(dir.path().string(), back, error), RecordMatch::matches);
