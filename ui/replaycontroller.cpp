@@ -192,8 +192,7 @@ bool ReplayController::OpenFitness(const QString& path) {
     EvolutionWindow* evolution = m_showEvolution();
     evolution->beginRun(static_cast<int>(rows.size()), QPoint(m_state.baseX, m_state.baseY),
                         QPoint(m_state.targetX, m_state.targetY),
-                        tr("%1 は fitness.csv です: 世代ごとの最良と平均の適応度だけで、集団も腕もありません")
-                            .arg(QFileInfo(path).fileName()));
+                        tr("このファイルは fitness.csv です: 世代ごとの最良と平均の適応度だけで、集団も腕もありません"));
     evolution->finishRun(QList<kelvora::GenerationStat>(rows.begin(), rows.end()), 1.0 / best - 1.0);
     return true;
 }
