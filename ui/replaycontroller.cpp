@@ -1,22 +1,29 @@
 #include "replaycontroller.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLocale>
 #include <QMenu>
 #include <QMimeData>
 #include <QVBoxLayout>
 
+#include "io/results_reader.h"
 #include "model/arm.h"
 #include "evolutionwindow.h"
 #include "filedialog.h"
 #include "generationscrubber.h"
 #include "messagebox.h"
+#include "operatordialog.h"
 #include "parameterpanel.h"
 #include "plotpainter.h"
 #include "resultsfaulttext.h"
+#include "resource.h"
 #include "resultsreplay.h"
 #include "runcontroller.h"
 #include "runworker.h"
@@ -101,25 +108,117 @@ bool ReplayController::OpenResults(const QString& path) {
     QString error;
     std::unique_ptr<ResultsReplay> replay = ResultsReplay::Open(m_window, path, error);
     if (!replay) {
-        if (!error.isEmpty()) ShowMessageBox(m_window, QMessageBox::Warning, error);  // empty: cancelled
+        if (error.isEmpty()) return false;  // cancelled
+        if (OpenFitness(path)) return true;  // a fitness.csv, taken for a results.csv
+        ShowMessageBox(m_window, QMessageBox::Warning, error);
         return false;
     }
     m_panel.m_nPopulationSize = replay->population();
     m_panel.m_nGenerationLimit = replay->generationCount();
-    SetReplay(std::move(replay));
+    const QString record = TakeRecord(path);
+    SetReplay(std::move(replay), QFileInfo(path).absoluteFilePath());
     if (!m_pReplay) return false;  // changed already as its last generation was shown: said so
     // The evolution window shows the file's run as after a live one, and holds the scrubber.
     const int count = m_pReplay->generationCount();
     const std::vector<kelvora::GenerationStat>& history = m_pReplay->history();
     EvolutionWindow* evolution = m_showEvolution();
     m_pScrubber->setFocus(Qt::OtherFocusReason);  // ←/→ move through the file at once
-    evolution->beginRun(count, QPoint(m_state.baseX, m_state.baseY), QPoint(m_state.targetX, m_state.targetY));
+    QString readout = record;
+    if (m_record && !m_record->algorithm.classic())
+        readout += QLatin1Char('\n') + OperatorDialog::Summary(m_record->algorithm);
+    evolution->beginRun(count, QPoint(m_state.baseX, m_state.baseY), QPoint(m_state.targetX, m_state.targetY), readout);
     evolution->finishRun(QList<kelvora::GenerationStat>(history.begin(), history.end()),
                          TipDistance(m_state, m_pReplay->frame(count).elitePose));
     return true;
 }
 
-void ReplayController::SetReplay(std::unique_ptr<ResultsReplay> replay) {
+QString ReplayController::TakeRecord(const QString& path) {
+    // run.json beside the file describes results.csv there; a file of another name is compared
+    // with the record itself.
+    const QFileInfo info(path);
+    kelvora::RunRecord record;
+    std::string why;
+    kelvora::RecordMatch match =
+        kelvora::ReadMatchingRecord(QFile::encodeName(info.absolutePath()).toStdString(), record, why);
+    if (match == kelvora::RecordMatch::differs ||
+        (match == kelvora::RecordMatch::matches && info.fileName() != QLatin1String("results.csv"))) {
+        const kelvora::RecordedFile now = kelvora::DigestFile(QFile::encodeName(info.absoluteFilePath()).toStdString());
+        match = record.results.present && now == record.results ? kelvora::RecordMatch::matches
+                                                                : kelvora::RecordMatch::differs;
+    }
+    m_record.reset();
+    QString text;
+    switch (match) {
+    case kelvora::RecordMatch::matches: {
+        m_record = record;
+        m_panel.m_nGenerationLimit = record.params.generationCount;
+        m_panel.m_dCrossoverRate = record.params.crossoverRate;
+        m_panel.m_dMutationProbability = record.params.mutationProbability;
+        const auto exact = [](double v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); };
+        text = tr("run.json の記録どおり: シード %1、交差率 %2、突然変異の確率 %3")
+                   .arg(record.seed)
+                   .arg(exact(record.params.crossoverRate), exact(record.params.mutationProbability));
+        if (record.stopped) text += QLatin1Char('\n') + tr("第 %1 世代で中止された計算です").arg(record.generationsRun);
+        if (!record.failure.empty())
+            text += QLatin1Char('\n') + tr("計算中の問題: %1").arg(QString::fromStdString(record.failure));
+        break;
+    }
+    case kelvora::RecordMatch::missing:
+        text = tr("run.json がありません: 交差率、突然変異の確率と遺伝的操作は入力欄のままです");
+        break;
+    case kelvora::RecordMatch::differs:
+        text = tr("run.json はこのファイルの記録ではありません (大きさか SHA-256 が違います): "
+                  "交差率、突然変異の確率と遺伝的操作は入力欄のままです");
+        break;
+    case kelvora::RecordMatch::unreadable:
+        text = tr("run.json を読めません (%1): 交差率、突然変異の確率と遺伝的操作は入力欄のままです")
+                   .arg(QString::fromStdString(why));
+        break;
+    }
+    QString tip = text;
+    if (m_record) tip += QLatin1Char('\n') + QString::fromStdString(kelvora::ReproducingCommand(*m_record));
+    if (QWidget* field = m_panel.GetDlgItem(IDC_GENERATION)) field->setToolTip(tip);
+    return text;
+}
+
+bool ReplayController::OpenFitness(const QString& path) {
+    kelvora::ResultsFile file;
+    std::string why;
+    std::vector<kelvora::GenerationStat> rows;
+    if (!file.open(QFile::encodeName(path).toStdString(), why) || !kelvora::ReadFitnessFile(file, rows)) return false;
+    // Only the chart: no arms, no population, no replay. Whatever the window showed goes.
+    ClearShown();
+    double best = 0.0;
+    for (const kelvora::GenerationStat& row : rows) best = std::max(best, row.best);
+    EvolutionWindow* evolution = m_showEvolution();
+    evolution->beginRun(static_cast<int>(rows.size()), QPoint(m_state.baseX, m_state.baseY),
+                        QPoint(m_state.targetX, m_state.targetY),
+                        tr("このファイルは fitness.csv です: 世代ごとの最良と平均の適応度だけで、集団も腕もありません"));
+    evolution->finishRun(QList<kelvora::GenerationStat>(rows.begin(), rows.end()), 1.0 / best - 1.0);
+    return true;
+}
+
+bool ReplayController::LeaveReplay() {
+    if (m_openedFile.isEmpty()) return false;
+    ClearShown();
+    return true;
+}
+
+void ReplayController::ClearShown() {
+    SetReplay(nullptr);
+    m_state.currentPose = kelvora::kOpeningPose;
+    m_state.elitePose = kelvora::kOpeningPose;
+    m_state.eliteFitness = 0.0;
+    m_state.generation = 0;
+    m_panel.m_nGeneration = 0;
+    m_panel.m_dError = 0.0;
+    m_panel.UpdateData(false);
+    for (const int id : {IDC_GENERATION, IDC_ERROR})
+        if (QWidget* field = m_panel.GetDlgItem(id)) field->setToolTip(QString());
+    m_window->update();
+}
+
+void ReplayController::SetReplay(std::unique_ptr<ResultsReplay> replay, const QString& openedFile) {
     m_pReplay = std::move(replay);
     m_pCloud.reset();
     if (m_pReplay) {
@@ -128,6 +227,12 @@ void ReplayController::SetReplay(std::unique_ptr<ResultsReplay> replay) {
         m_state.targetY = t.y();
         m_panel.m_nTargetX = t.x() - m_state.baseX;
         m_panel.m_nTargetY = m_state.baseY - t.y();
+    }
+    const QString opened = m_pReplay ? openedFile : QString();
+    if (opened.isEmpty()) m_record.reset();
+    if (opened != m_openedFile) {
+        m_openedFile = opened;
+        emit OpenedFileChanged(m_openedFile);
     }
     emit ReplayChanged(ReplayGenerationCount());  // the scrubber goes to the last generation
 }

@@ -6,10 +6,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QObject>
+#include <QString>
 
+#include "io/run_record.h"
 #include "model/types.h"
 
 class QAction;
@@ -39,10 +42,23 @@ public:
     ~ReplayController() override;
 
     /// Opens a results.csv: checks it off the GUI thread, then shows its recovered target,
-    /// population, generation count and the last generation's arms. A file that cannot be read
+    /// population, generation count and the last generation's arms. When the run.json beside it
+    /// describes this very file, its crossover rate, mutation probability and operator choice fill
+    /// the fields too; the evolution window's readout and the generation field's tooltip say which
+    /// (or that run.json is missing or describes another file). A fitness.csv opens as a chart of
+    /// its own in the evolution window, with no arms and no population. A file that cannot be read
     /// leaves the window as it was and shows the reader's message in a message box; returns false
     /// then, and during a run.
     bool OpenResults(const QString& path);
+    /// The results.csv the window has open, absolute, or "" (the last run's own file is none).
+    QString OpenedFile() const { return m_openedFile; }
+    /// The opened file's run.json when it describes that very file, else nullopt.
+    const std::optional<kelvora::RunRecord>& OpenedRecord() const { return m_record; }
+    /// Leaves the replay of an opened file (a click in the plot): the file is let go, the arms go
+    /// back to the opening pose, the generation and error fields to 0, the scrubber to no
+    /// generation, and the evolution window starts over, empty, for the current target. Nothing
+    /// happens when no file is open; returns whether a file was left.
+    bool LeaveReplay();
     /// Shows generation (1-based) of the opened file or of the last run: its best arm blue, the best
     /// arm up to it red, its number and error in the fields, its population when that is shown.
     void ShowGeneration(int generation);
@@ -73,10 +89,15 @@ public:
 signals:
     /// A replay source came or went: a file was opened or a run finished.
     void ReplayChanged(int generationCount);
+    /// The opened file changed: its absolute path, or "" when none is open any more.
+    void OpenedFileChanged(const QString& path);
 
 private:
+    bool OpenFitness(const QString& path);
+    QString TakeRecord(const QString& path);
+    void ClearShown();
     void OnOpenResults();
-    void SetReplay(std::unique_ptr<ResultsReplay> replay);
+    void SetReplay(std::unique_ptr<ResultsReplay> replay, const QString& openedFile = {});
     void ShowRunPopulation(const RunSnapshot& snapshot);
 
     QWidget* m_window;
@@ -86,6 +107,8 @@ private:
     std::function<EvolutionWindow*()> m_showEvolution;
     std::unique_ptr<ResultsReplay> m_pReplay;        ///< what the scrubber plays back, or null
     std::unique_ptr<PopulationCloud> m_pCloud;       ///< the shown generation's population, when shown
+    QString m_openedFile;                            ///< the opened results.csv, absolute, or ""
+    std::optional<kelvora::RunRecord> m_record;      ///< its run.json, when it describes it
     std::vector<std::uint64_t> m_runOffsets;         ///< results.csv bytes at each generation start of the run
     std::vector<kelvora::ArmPose> m_runBests;        ///< each generation's best pose of the run
     QAction* m_pOpenAction = nullptr;

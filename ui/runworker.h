@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 
 #include <vector>
 
@@ -43,6 +44,8 @@ struct RunResult {
     kelvora::ArmPose elitePose{};
     kelvora::ArmPose currentPose{};
     double eliteDistance = 0.0;          ///< px
+    /// "" or why run.json could not be written beside the files (a refused run writes none).
+    std::string recordError;
 };
 
 /// What the window and a run's worker share, and all they share: the stop request, and the
@@ -68,8 +71,9 @@ struct RunChannel {
 /// Runs RunSolver for one set of parameters when run() is called (on the worker's thread) and
 /// announces snapshots through snapshotReady(), to be fetched from channel(): at most one every
 /// kSnapshotInterval ms and never while the previous one has not been taken, or after every
-/// generation when setEveryGeneration(true). finished() comes once, after the last snapshot; the
-/// channel then holds the run's end. Once the run has started, only the channel is touched from
+/// generation when setEveryGeneration(true). When the run has closed both files (stopped or failed
+/// too, but not refused), it writes run.json beside them, program "kelvora". finished() comes once,
+/// after the last snapshot and run.json; the channel then holds the run's end. Once the run has started, only the channel is touched from
 /// other threads; the worker is best deleted on its own thread (QThread::finished to deleteLater).
 class RunWorker : public QObject {
     Q_OBJECT

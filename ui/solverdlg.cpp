@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QApplication>
+#include <QFileInfo>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -127,6 +128,7 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* pParent)
     // After Close in the window's menu (the About entry follows): open a file, the population layer.
     m_pReplay = new ReplayController(this, m_pSystemMenu, m_state, *m_pPanel, *m_pRun, [this] { return ShowEvolutionWindow(); });
     connect(m_pReplay, &ReplayController::ReplayChanged, this, &CSolverDlg::ReplayChanged);
+    connect(m_pReplay, &ReplayController::OpenedFileChanged, this, &CSolverDlg::OnOpenedFileChanged);
     // Pointer moves reach OnMouseMove with no button held too. The plot has no control of its own,
     // so moves over it go to the dialog itself.
     setMouseTracking(true);
@@ -240,6 +242,12 @@ void CSolverDlg::OnOK() {
     m_runAlgorithm = m_algorithm;
     m_runTarget = QPoint(m_state.targetX - m_state.baseX, m_state.baseY - m_state.targetY);
 
+    // The run would rewrite the very file the window has open: only when the person says so.
+    if (const QString opened = m_pReplay->OpenedFile();
+        !opened.isEmpty() && IsSameFile(opened, QDir::current().absoluteFilePath(QStringLiteral("results.csv"))) &&
+        !AskOverwrite())
+        return;
+
     // Another run (a window or kelvora-cli) writing the files here: say so and start nothing.
     m_runDirectory = CurrentDirectoryName();
     if (const char* busy = kelvora::ResultFileInUse()) {
@@ -295,6 +303,11 @@ void CSolverDlg::OnRunFinished(const RunResult& result) {
     if (!report.refused) {
         if (!report.results) m_pReplay->EndRunReplay(m_runParams.populationSize);
         ShowRunSeed(m_runParams, report, m_runTarget);
+        if (!result.recordError.empty()) {
+            QWidget* field = GetDlgItem(IDC_GENERATION);
+            field->setToolTip(field->toolTip() + QLatin1Char('\n') +
+                              tr("run.json を書けませんでした: %1").arg(QString::fromLocal8Bit(result.recordError.c_str())));
+        }
         m_pGroundTruth->ShowRunGap(GetDlgItem(IDC_ERROR), m_state);
     }
     ReportResultFileFailures(report);
@@ -486,12 +499,63 @@ void CSolverDlg::OnMouseMove(Qt::MouseButtons /*nFlags*/, QPoint point) {
 
 void CSolverDlg::OnLButtonDown(Qt::MouseButtons /*nFlags*/, QPoint point) {
     if (!IsInsidePlot(point)) return;
+    // A click during the replay of an opened file leaves it: the file's arms, numbers and chart go,
+    // and all of the window follows the new target.
+    const bool left = m_pReplay->LeaveReplay();
     m_state.targetX = point.x();
     m_state.targetY = point.y();
     update();  // the whole client area, background erased first: the marker moves
     const QPoint centre = PlotCentre();
     SetDlgItemText(IDC_TARGET_X, QString::number(m_state.targetX - centre.x()));
     SetDlgItemText(IDC_TARGET_Y, QString::number(centre.y() - m_state.targetY));
+    if (left && m_pEvolution) {
+        m_pEvolution->beginRun(m_pPanel->m_nGenerationLimit, QPoint(m_state.baseX, m_state.baseY),
+                               QPoint(m_state.targetX, m_state.targetY));
+        m_pEvolution->finishRun({}, 0.0);
+    }
+}
+
+void CSolverDlg::OnOpenedFileChanged(const QString& path) {
+    if (path.isEmpty()) {
+        setWindowTitle(QStringLiteral("Kelvora"));
+        return;
+    }
+    const QFileInfo file(path);
+    // The directory as a person would say it: from ~ when it is under the home directory, and
+    // only its last name when it is deeper than one level.
+    QString directory = QDir::toNativeSeparators(file.absolutePath());
+    const QString home = QDir::toNativeSeparators(QDir::homePath());
+    if (directory == home || directory.startsWith(home + QLatin1Char('/'))) directory = QLatin1Char('~') + directory.mid(home.size());
+    if (directory.count(QLatin1Char('/')) > 1) directory = QStringLiteral("…/") + file.absoluteDir().dirName();
+    setWindowTitle(tr("Kelvora — %1 (%2)").arg(file.fileName(), directory));
+    // The run's own operator choice, from its run.json: the next run repeats it, as the fields do.
+    if (const std::optional<kelvora::RunRecord>& record = m_pReplay->OpenedRecord()) {
+        m_algorithm = record->algorithm;
+        m_pAlgorithmLabel->setText(OperatorDialog::Summary(m_algorithm));
+        m_pAlgorithmLabel->setVisible(!m_algorithm.classic());
+    }
+}
+
+bool CSolverDlg::IsSameFile(const QString& a, const QString& b) {
+    struct stat sa {}, sb {};
+    if (::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) == QDir::cleanPath(QFileInfo(b).absoluteFilePath());
+}
+
+bool CSolverDlg::AskOverwrite() {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Kelvora"), tr("開いている結果ファイルを上書きしますか？"),
+                    QMessageBox::NoButton, this);
+    box.setObjectName(QStringLiteral("OverwriteQuestion"));
+    box.setFont(font());
+    QPushButton* overwrite = box.addButton(tr("上書きして計算"), QMessageBox::AcceptRole);
+    overwrite->setObjectName(QStringLiteral("OverwriteButton"));
+    QPushButton* keep = box.addButton(tr("計算しない"), QMessageBox::RejectRole);
+    keep->setObjectName(QStringLiteral("KeepButton"));
+    box.setDefaultButton(keep);  // Enter keeps the file
+    box.setEscapeButton(keep);
+    box.exec();
+    return box.clickedButton() == overwrite;
 }
 
 void CSolverDlg::contextMenuEvent(QContextMenuEvent* event) {

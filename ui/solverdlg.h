@@ -171,8 +171,18 @@ protected:
     void OnMouseMove(Qt::MouseButtons nFlags, QPoint point);
     /// Left press: inside the plot it moves the target of SolverState there, writes its relative
     /// position into 1006 and 1007 (not into m_nTargetX/m_nTargetY, which take it at the next
-    /// Compute) and has the plot repainted. Outside nothing changes.
+    /// Compute) and has the plot repainted. During the replay of an opened file it first leaves
+    /// the replay (ReplayController::LeaveReplay) and starts the evolution window over, empty, for
+    /// the new target. Outside nothing changes.
     void OnLButtonDown(Qt::MouseButtons nFlags, QPoint point);
+    /// The opened results.csv changed (path, or "" when none): the title names it, and its run.json's
+    /// operator choice, when it describes the file, becomes the next runs'.
+    void OnOpenedFileChanged(const QString& path);
+    /// Asks whether a run may rewrite the results.csv the window has open; the default answer keeps it.
+    bool AskOverwrite();
+    /// a and b are the same file: the same device and inode, or (when one cannot be looked up) the
+    /// same absolute path.
+    static bool IsSameFile(const QString& a, const QString& b);
     /// A system command: IDM_ABOUT, or any id that differs from it only in the low four bits, opens
     /// the About box modally; SC_CLOSE closes the dialog; every other id does nothing. lParam is
     /// not used.

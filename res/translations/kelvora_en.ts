@@ -340,6 +340,26 @@ kelvora-cli --seed %1 --population %2 --generations %3 --crossover %4 --mutation
         <translation>Seed %1
 Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossover %4 --mutation %5 --target %6,%7%8</translation>
     </message>
+    <message>
+        <source>run.json を書けませんでした: %1</source>
+        <translation>Could not write run.json: %1</translation>
+    </message>
+    <message>
+        <source>Kelvora — %1 (%2)</source>
+        <translation>Kelvora — %1 (%2)</translation>
+    </message>
+    <message>
+        <source>開いている結果ファイルを上書きしますか？</source>
+        <translation>Overwrite the open results file?</translation>
+    </message>
+    <message>
+        <source>上書きして計算</source>
+        <translation>Overwrite and compute</translation>
+    </message>
+    <message>
+        <source>計算しない</source>
+        <translation>Don't compute</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::EvolutionWindow</name>
@@ -937,6 +957,37 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     <message>
         <source>, </source>
         <translation>, </translation>
+    </message>
+</context>
+<context>
+    <name>kelvora::ui::ReplayController</name>
+    <message>
+        <source>run.json の記録どおり: シード %1、交差率 %2、突然変異の確率 %3</source>
+        <translation>As recorded in run.json: seed %1, crossover rate %2, mutation probability %3</translation>
+    </message>
+    <message>
+        <source>第 %1 世代で中止された計算です</source>
+        <translation>The run was stopped at generation %1</translation>
+    </message>
+    <message>
+        <source>計算中の問題: %1</source>
+        <translation>Problem during the run: %1</translation>
+    </message>
+    <message>
+        <source>run.json がありません: 交差率、突然変異の確率と遺伝的操作は入力欄のままです</source>
+        <translation>No run.json: the crossover rate, mutation probability and operators are left as entered</translation>
+    </message>
+    <message>
+        <source>run.json はこのファイルの記録ではありません (大きさか SHA-256 が違います): 交差率、突然変異の確率と遺伝的操作は入力欄のままです</source>
+        <translation>run.json does not describe this file (its size or SHA-256 differs): the crossover rate, mutation probability and operators are left as entered</translation>
+    </message>
+    <message>
+        <source>run.json を読めません (%1): 交差率、突然変異の確率と遺伝的操作は入力欄のままです</source>
+        <translation>run.json cannot be read (%1): the crossover rate, mutation probability and operators are left as entered</translation>
+    </message>
+    <message>
+        <source>このファイルは fitness.csv です: 世代ごとの最良と平均の適応度だけで、集団も腕もありません</source>
+        <translation>This file is a fitness.csv: only each generation's best and average fitness, no population and no arms</translation>
     </message>
 </context>
 <context>

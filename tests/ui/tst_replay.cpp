@@ -1,9 +1,14 @@
 // Replay in the window: opening a results.csv, the generation scrubber, the plot of a scrubbed
-// generation, the population layer and its setting, unreadable files.
+// generation, the population layer and its setting, unreadable files, the run.json beside a file,
+// a click that leaves the replay, the question before a run rewrites the opened file, a fitness.csv.
 
+#include <algorithm>
 #include <memory>
 
+#include <QApplication>
 #include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
 #include <QMimeData>
 #include <QSpinBox>
 #include <QSettings>
@@ -19,6 +24,8 @@
 #include "analysis/optimum.h"
 #include "ga/run.h"
 #include "io/result_files.h"
+#include "io/run_record.h"
+#include "fitnesschart.h"
 #include "uitestsupport.h"
 
 using namespace kelvora::ui;
@@ -79,6 +86,12 @@ private slots:
     void droppedFileOpens();
     void lastRunReplaysFromItsRecordedIndex();
     void populationToggleIsRemembered();
+    void clickLeavesTheReplay();
+    void overwriteQuestion_data();
+    void overwriteQuestion();
+    void replayReadsRunJson_data();
+    void replayReadsRunJson();
+    void fitnessFileOpensAsAChart();
 
 private:
     QTemporaryDir m_dir;
@@ -414,6 +427,135 @@ void TestReplay::populationToggleIsRemembered() {
     }
     Fixture f;
     QVERIFY(!f.dlg->IsPopulationShown());
+}
+
+
+void TestReplay::clickLeavesTheReplay() {
+    Fixture f;
+    QVERIFY(f.dlg->OpenResults(m_results));
+    QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora — results.csv (…/%1)").arg(QDir(m_dir.path()).dirName()));
+    EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
+    const QPoint click(400, 300);  // 100, -80 from the base
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, {}, click);
+    QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora"));
+    QCOMPARE(QPoint(f.state->targetX, f.state->targetY), click);
+    QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("100"));
+    QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("-80"));
+    QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("0"));
+    QVERIFY(f.state->currentPose == kelvora::kOpeningPose && f.state->elitePose == kelvora::kOpeningPose);
+    QCOMPARE(f.dlg->ReplayGenerationCount(), 0);
+    QCOMPARE(f.dlg->GetScrubber()->generation(), 0);
+    // The chart and its optimum are the new target's, with no run yet.
+    QVERIFY(evolution->chart()->history().isEmpty());
+    QVERIFY(evolution->optimum()->pose == kelvora::FindOptimum(kelvora::kBaseX, kelvora::kBaseY, 400, 300).pose);
+    // The file is let go: a step of the scrubber brings nothing of it back.
+    f.dlg->ShowGeneration(5);
+    QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("100"));
+    QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("0"));
+}
+
+void TestReplay::overwriteQuestion_data() {
+    QTest::addColumn<bool>("openHere");  // the opened file is the run's ./results.csv
+    QTest::addColumn<bool>("accept");
+    QTest::newRow("accepted: the run rewrites it") << true << true;
+    QTest::newRow("refused: nothing runs") << true << false;
+    QTest::newRow("another file open: no question") << false << false;
+}
+
+void TestReplay::overwriteQuestion() {
+    QFETCH(bool, openHere);
+    QFETCH(bool, accept);
+    uitest::TemporaryCurrentDirectory cwd;
+    QVERIFY(QFile::copy(m_results, QStringLiteral("results.csv")));
+    const QByteArray before = uitest::ReadAll(QStringLiteral("results.csv"));
+    Fixture f;
+    QVERIFY(f.dlg->OpenResults(openHere ? QStringLiteral("./results.csv") : m_results));
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("3"));
+    QString asked;
+    bool keepIsDefault = false;
+    QTimer::singleShot(0, f.dlg.get(), [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        asked = box->text();
+        keepIsDefault = box->defaultButton() == box->findChild<QPushButton*>(QStringLiteral("KeepButton"));
+        box->findChild<QPushButton*>(accept ? QStringLiteral("OverwriteButton") : QStringLiteral("KeepButton"))->click();
+    });
+    QVERIFY(f.run(60000));
+    QCOMPARE(asked, openHere ? QStringLiteral("開いている結果ファイルを上書きしますか？") : QString());
+    QCOMPARE(keepIsDefault, openHere);
+    const bool ran = !openHere || accept;
+    QCOMPARE(uitest::ReadAll(QStringLiteral("results.csv")) == before, !ran);
+    QCOMPARE(f.dlg->ReplayGenerationCount(), ran ? 3 : 30);
+    QCOMPARE(f.dlg->windowTitle() == QStringLiteral("Kelvora"), ran);
+}
+
+void TestReplay::replayReadsRunJson_data() {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("matches") << QString() << QStringLiteral("run.json の記録どおり: シード ");
+    QTest::newRow("missing") << QStringLiteral("remove") << QStringLiteral("run.json がありません");
+    QTest::newRow("another file's") << QStringLiteral("digest") << QStringLiteral("run.json はこのファイルの記録ではありません");
+}
+
+void TestReplay::replayReadsRunJson() {
+    QFETCH(QString, change);
+    QFETCH(QString, said);
+    uitest::TemporaryCurrentDirectory cwd;
+    // A window run with its own fields and operators writes run.json beside its files.
+    uitest::UseScratchSettings();
+    kelvora::Algorithm gray;
+    gray.encoding = kelvora::Encoding::gray;
+    SaveAlgorithm(gray);
+    QString shownCrossover, shownMutation;
+    {
+        Fixture writer(false);
+        writer.setText(IDC_POPULATION_SIZE, QStringLiteral("12"));
+        writer.setText(IDC_GENERATION_LIMIT, QStringLiteral("7"));
+        writer.setText(IDC_CROSSOVER_RATE, QStringLiteral("0.25"));
+        writer.setText(IDC_MUTATION_PROBABILITY, QStringLiteral("0.05"));
+        QVERIFY(writer.run(60000));
+        shownCrossover = writer.text(IDC_CROSSOVER_RATE);
+        shownMutation = writer.text(IDC_MUTATION_PROBABILITY);
+    }
+    std::string error;
+    std::optional<kelvora::RunRecord> record = kelvora::ParseRunRecord(uitest::ReadAll(QStringLiteral("run.json")).toStdString(), error);
+    QVERIFY2(record, error.c_str());
+    QVERIFY(record->program == "kelvora" && record->generationsRun == 7 && !record->stopped && record->failure.empty());
+    if (change == QLatin1String("remove")) QVERIFY(QFile::remove(QStringLiteral("run.json")));
+    if (change == QLatin1String("digest")) {
+        record->results.sha256[0] = record->results.sha256[0] == '0' ? '1' : '0';
+        QFile file(QStringLiteral("run.json"));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray::fromStdString(kelvora::RunRecordJson(*record)));
+    }
+
+    // A window of the classic operators and default fields opens the file.
+    Fixture f;
+    const QString defaultCrossover = f.text(IDC_CROSSOVER_RATE), defaultMutation = f.text(IDC_MUTATION_PROBABILITY);
+    QVERIFY(f.dlg->OpenResults(QStringLiteral("results.csv")));
+    const bool matches = change.isEmpty();
+    QCOMPARE(f.text(IDC_CROSSOVER_RATE), matches ? shownCrossover : defaultCrossover);
+    QCOMPARE(f.text(IDC_MUTATION_PROBABILITY), matches ? shownMutation : defaultMutation);
+    QCOMPARE(f.dlg->GetAlgorithm() == gray, matches);
+    QVERIFY2(f.dlg->GetEvolutionWindow()->readoutText().contains(said), qPrintable(f.dlg->GetEvolutionWindow()->readoutText()));
+    QVERIFY(f.dlg->GetDlgItem(IDC_GENERATION)->toolTip().startsWith(said));
+}
+
+void TestReplay::fitnessFileOpensAsAChart() {
+    Fixture f;
+    const QString path = m_dir.filePath(QStringLiteral("fitness.csv"));
+    QVERIFY(f.dlg->OpenResults(path));  // no message box: cleanup() checks
+    kelvora::ResultsFile file;
+    std::string error;
+    std::vector<kelvora::GenerationStat> rows;
+    QVERIFY(file.open(QFile::encodeName(path).toStdString(), error) && kelvora::ReadFitnessFile(file, rows));
+    const QList<kelvora::GenerationStat>& shown = f.dlg->GetEvolutionWindow()->chart()->history();
+    QVERIFY(shown.size() == 30 && std::equal(rows.begin(), rows.end(), shown.begin(), [](const auto& a, const auto& b) {
+                return a.best == b.best && a.average == b.average;
+            }));
+    QVERIFY(f.dlg->GetEvolutionWindow()->readoutText().contains(QStringLiteral("このファイルは fitness.csv です")));
+    QCOMPARE(f.dlg->ReplayGenerationCount(), 0);  // no arms, no population to scrub
+    QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora"));
 }
 
 QTEST_MAIN(TestReplay)
