@@ -126,8 +126,7 @@ QString RunController::Start(const kelvora::SolverParams& params, const kelvora:
     connect(thread.get(), &QThread::started, worker, &RunWorker::run);
     // The worker ends on its own thread, after its last signal.
     connect(thread.get(), &QThread::finished, worker, &QObject::deleteLater);
-    connect(worker, &RunWorker::snapshotReady, this, &RunController::OnRunSnapshot,
-            everyGeneration ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+    connect(worker, &RunWorker::snapshotReady, this, &RunController::OnRunSnapshot, Qt::QueuedConnection);
     connect(worker, &RunWorker::finished, this, &RunController::OnRunFinished, Qt::QueuedConnection);
     thread->start();
     if (!thread->isRunning() && !thread->isFinished()) {  // never created: the worker never ran, and goes here
@@ -150,6 +149,12 @@ QString RunController::Start(const kelvora::SolverParams& params, const kelvora:
 
 void RunController::OnRunSnapshot() {
     if (!m_bRunning || !m_run) return;
+    // However this ends, the worker may go on (it waits for this in every generation's mode).
+    const std::shared_ptr<RunChannel> channel = m_run;
+    struct Handled {
+        RunChannel& channel;
+        ~Handled() { channel.markHandled(); }
+    } handled{*channel};
     const std::optional<RunSnapshot> taken = m_run->takeSnapshot();
     if (!taken || taken->generation <= m_shownGeneration) return;
     const RunSnapshot& snapshot = *taken;

@@ -91,8 +91,32 @@ void RunWorker::post(RunSnapshot snapshot) {
             snapshot.firstRow = c.snapshot->firstRow;
         }
         c.snapshot = std::move(snapshot);
+        ++c.announced;
     }
     emit snapshotReady();
+    if (m_everyGeneration) {
+        // Tests act from the window's handling of a generation: the run waits for it. A plain
+        // condition variable rather than a blocking queued connection, whose arguments the window
+        // would read from this thread's stack behind the checkers' backs.
+        std::unique_lock<std::mutex> lock(c.handOver);
+        c.handledChanged.wait(lock, [&c] { return c.handled >= c.announced || c.stop.load(std::memory_order_acquire); });
+    }
+}
+
+void RunChannel::requestStop() {
+    {
+        const std::lock_guard<std::mutex> lock(handOver);
+        stop.store(true, std::memory_order_release);
+    }
+    handledChanged.notify_all();
+}
+
+void RunChannel::markHandled() {
+    {
+        const std::lock_guard<std::mutex> lock(handOver);
+        handled = announced;
+    }
+    handledChanged.notify_all();
 }
 
 std::optional<RunSnapshot> RunChannel::takeSnapshot() {

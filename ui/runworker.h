@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <memory>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -52,8 +53,12 @@ struct RunResult {
 /// snapshots and the end handed over under a mutex. Both hold it by shared_ptr, so whichever lets
 /// go last frees it, and nothing the worker writes is read by another thread without the mutex.
 struct RunChannel {
-    /// Asks the run to end after the generation it is in. Safe on any thread.
-    void requestStop() { stop.store(true, std::memory_order_release); }
+    /// Asks the run to end after the generation it is in, and wakes a worker waiting for the
+    /// window (every generation's mode). Safe on any thread.
+    void requestStop();
+    /// The window has done with the snapshots announced so far: a worker posting every generation
+    /// goes on. Safe on any thread.
+    void markHandled();
     /// The snapshot announced last, if not taken yet; the next one may then be announced.
     std::optional<RunSnapshot> takeSnapshot();
     /// The run's end, once the worker's finished() has come (once; nullopt after).
@@ -63,9 +68,12 @@ struct RunChannel {
     std::atomic<bool> snapshotPending{false};
     /// The window shows the population layer: snapshots carry the generation's individuals.
     std::atomic<bool> wantPopulation{false};
-    std::mutex handOver;                 ///< guards snapshot and result
+    std::mutex handOver;                 ///< guards snapshot, result and the counts
     std::optional<RunSnapshot> snapshot;
     std::unique_ptr<RunResult> result;
+    long long announced = 0;             ///< snapshots announced
+    long long handled = 0;               ///< of them, those the window has done with
+    std::condition_variable handledChanged;
 };
 
 /// Runs RunSolver for one set of parameters when run() is called (on the worker's thread) and
