@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
+#include <filesystem>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -24,6 +26,7 @@
 #include "output.h"
 #include "signals.h"
 #include "batch/sweep.h"
+#include "batch/ioh_export.h"
 #include "batch/sweep_table.h"
 
 using namespace kelvora;
@@ -59,10 +62,11 @@ const char* const kUsage =
     "                       printed)\n"
     "  --summary FILE       the summary as CSV\n"
     "  --logs DIR           also write each run's results.csv and fitness.csv to DIR/run-<run>/\n"
+    "  --ioh DIR            also write the runs in the IOHprofiler format to DIR (made if missing)\n"
     "  --shard K/N          run only the combinations whose run number - 1 is K - 1 modulo N\n"
     "  --resume             continue the sweep in --output: keep its whole rows, run the rest\n"
     "  --yes                allow a sweep of more than 1000000 runs\n"
-    "  --quiet              no progress bar and no printed summary; needs --output, --summary or --logs\n"
+    "  --quiet              no progress bar and no printed summary; needs --output, --summary, --ioh or --logs\n"
     "  --help               this text\n"
     "\n"
     "Algorithms: every combination of the six lists in that order (the last varies fastest),\n"
@@ -101,7 +105,7 @@ struct SweepArgs {
     int randomTargets = 0;
     std::uint32_t targetSeed = 1;
     int threads = 0;
-    std::string output, summary, logs;
+    std::string output, summary, logs, ioh;
     long long shardK = 1, shardN = 1;
     bool resume = false, yes = false, quiet = false, help = false;
 };
@@ -281,13 +285,13 @@ std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
         }
         static const std::set<std::string> kValued = {
             "--population", "--generations", "--crossover", "--mutation", "--seeds",  "--target",  "--targets",
-            "--target-seed", "--epsilon",    "--threads",   "--output",   "--summary", "--logs",   "--shard",
+            "--target-seed", "--epsilon",    "--threads",   "--output",   "--summary", "--logs",   "--ioh", "--shard",
             "--algorithm",   "--encoding",   "--selection", "--elitism",  "--crossover-operator", "--mutation-operator"};
         if (!kValued.count(flag))
             return UnknownArgument(args[i],
                                    {"--population", "--generations", "--crossover", "--mutation", "--seeds", "--target",
                                     "--targets", "--target-seed", "--epsilon", "--threads", "--output", "--summary",
-                                    "--logs", "--shard", "--algorithm", "--encoding", "--selection", "--elitism",
+                                    "--logs", "--ioh", "--shard", "--algorithm", "--encoding", "--selection", "--elitism",
                                     "--crossover-operator", "--mutation-operator", "--resume", "--yes", "--quiet",
                                     "--help"},
                                    "sweep --help");
@@ -347,14 +351,18 @@ std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
             a.output = v;
         } else if (flag == "--summary") {
             a.summary = v;
+        } else if (flag == "--ioh") {
+            a.ioh = v;
         } else if (flag == "--logs") {
             a.logs = v;
         }
     }
     if (!error.empty() || a.help) return error;
     if (!seedsGiven) return "--seeds is required (for example --seeds 1..100)";
-    if (a.quiet && a.output.empty() && a.summary.empty() && a.logs.empty())
-        return "--quiet without --output, --summary or --logs would keep nothing of the runs; add one of them";
+    if (a.quiet && a.output.empty() && a.summary.empty() && a.logs.empty() && a.ioh.empty())
+        return "--quiet without --output, --summary, --ioh or --logs would keep nothing of the runs; add one of them";
+    if (a.resume && !a.ioh.empty())
+        return "--ioh cannot be combined with --resume: the runs kept in the file do not record their improvements";
     if (a.resume && a.output.empty()) return "--resume needs --output, the file to continue";
     if (a.resume && a.output == "-") return "--resume needs --output naming a file, not standard output";
     if (const std::string invalid = BuildAlgorithms(a); !invalid.empty()) return invalid;
@@ -498,6 +506,16 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
             return 2;
         }
     }
+    if (!a.ioh.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(a.ioh, error);
+        struct stat info {};
+        if (::stat(a.ioh.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+            std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s: %s\n", Quoted(a.ioh).c_str(),
+                         error ? error.message().c_str() : "not a directory");
+            return 2;
+        }
+    }
     for (const std::string* path : {&a.output, &a.summary}) {
         if (path->empty() || (path == &a.output && rowsToStdout)) continue;
         struct stat info {};
@@ -580,6 +598,11 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     options.stop = &StopFlag();
     options.logDirectory = a.logs;
 
+    std::unique_ptr<IohExport> ioh;
+    if (!a.ioh.empty()) ioh = std::make_unique<IohExport>(a.ioh);
+    const long long seedCount = static_cast<long long>(plan.seeds.size());
+    const long long targetCount = static_cast<long long>(plan.targets.size());
+
     ProgressBar bar(!a.quiet);
     const long long firstDone = options.skip;
     long long done = firstDone;
@@ -591,6 +614,14 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
         [&](long long index, const SweepResult& r) {
             AddToTally(tally, r);
             ++done;
+            if (ioh && status == 0) {  // each target an instance, numbered from 1 in the sweep's order
+                if (const std::string failure = ioh->add(r, static_cast<int>((index / seedCount) % targetCount) + 1);
+                    !failure.empty()) {
+                    bar.Finish();
+                    std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(failure).c_str());
+                    status = 1;
+                }
+            }
             // Each row is written as it is handed over, in run order; only a whole row stays in the
             // file: one cut short (a full disk) is cut off again.
             if (fd >= 0 && !writeFailed) {
@@ -633,6 +664,13 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     }
     output.fd = -1;
     if (writeFailed) status = 1;
+
+    if (ioh) {
+        if (const std::string failure = ioh->finish(); !failure.empty()) {
+            std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(failure).c_str());
+            status = 1;
+        }
+    }
 
     const std::vector<SweepSummaryRow> summary = Summarise(std::move(tally));
     // With the rows on standard output the printed summary would land among them: --summary has it.

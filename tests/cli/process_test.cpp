@@ -296,7 +296,11 @@ TEST_F(CliProcess, RefusalsNameTheCommandAndTheFlag) {
         {{"sweep", "--seeds", "1", "--population", "20", "--population=30", "--output", "s.csv"},
          "kelvora-cli sweep: --population is given twice; give its values once, as one comma list"},
         {{"sweep", "--seeds", "1", "--quiet"},
-         "kelvora-cli sweep: --quiet without --output, --summary or --logs would keep nothing of the runs; add one of them"},
+         "kelvora-cli sweep: --quiet without --output, --summary, --ioh or --logs would keep nothing of the runs; add one "
+         "of them"},
+        {{"sweep", "--seeds", "1", "--output", "s.csv", "--resume", "--ioh", "ioh"},
+         "kelvora-cli sweep: --ioh cannot be combined with --resume: the runs kept in the file do not record their "
+         "improvements"},
         {{"reach-map", "--output", "map.jpg"}, "kelvora-cli reach-map: --output: 'map.jpg' does not end in .png or .csv"},
         {{"--output-dir", "plain/sub"}, "kelvora-cli: --output-dir: 'plain/sub': Not a directory"},
     };
