@@ -115,7 +115,7 @@ bool ReplayController::OpenResults(const QString& path) {
     }
     m_panel.m_nPopulationSize = replay->population();
     m_panel.m_nGenerationLimit = replay->generationCount();
-    const QString record = TakeRecord(path);
+    const QString record = TakeRecord(path, replay->digest());
     SetReplay(std::move(replay), QFileInfo(path).absoluteFilePath());
     if (!m_pReplay) return false;  // changed already as its last generation was shown: said so
     // The evolution window shows the file's run as after a live one, and holds the scrubber.
@@ -132,20 +132,14 @@ bool ReplayController::OpenResults(const QString& path) {
     return true;
 }
 
-QString ReplayController::TakeRecord(const QString& path) {
-    // run.json beside the file describes results.csv there; a file of another name is compared
-    // with the record itself.
+QString ReplayController::TakeRecord(const QString& path, const kelvora::RecordedFile& digest) {
+    // run.json beside the file, compared with the opened file itself (whatever its name), whose
+    // digest the check took off this thread.
     const QFileInfo info(path);
     kelvora::RunRecord record;
     std::string why;
-    kelvora::RecordMatch match =
-        kelvora::ReadMatchingRecord(QFile::encodeName(info.absolutePath()).toStdString(), record, why);
-    if (match == kelvora::RecordMatch::differs ||
-        (match == kelvora::RecordMatch::matches && info.fileName() != QLatin1String("results.csv"))) {
-        const kelvora::RecordedFile now = kelvora::DigestFile(QFile::encodeName(info.absoluteFilePath()).toStdString());
-        match = record.results.present && now == record.results ? kelvora::RecordMatch::matches
-                                                                : kelvora::RecordMatch::differs;
-    }
+    const kelvora::RecordMatch match =
+        kelvora::ReadMatchingRecord(QFile::encodeName(info.absolutePath()).toStdString(), record, why, &digest);
     m_record.reset();
     QString text;
     switch (match) {

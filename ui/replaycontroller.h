@@ -94,7 +94,7 @@ signals:
 
 private:
     bool OpenFitness(const QString& path);
-    QString TakeRecord(const QString& path);
+    QString TakeRecord(const QString& path, const kelvora::RecordedFile& digest);
     void ClearShown();
     void OnOpenResults();
     void SetReplay(std::unique_ptr<ResultsReplay> replay, const QString& openedFile = {});

@@ -60,11 +60,15 @@ std::unique_ptr<ResultsReplay> ResultsReplay::Open(QWidget* parent, const QStrin
     std::atomic<bool> finished{false};
     ResultsSummary summary;
     const ResultsFile& file = replay->m_file;
+    kelvora::RecordedFile& digest = replay->m_digest;
+    const std::string name = QFile::encodeName(path).toStdString();
     std::thread worker([&] {
         summary = VerifyResults(file, kBaseX, kBaseY, 0, [&](std::uint64_t bytes, std::uint64_t) {
             done.store(bytes);
             return !cancel.load();
         });
+        // Its size and SHA-256 for run.json, here too: a big file takes a second or two.
+        if (!summary.fault && !cancel.load()) digest = kelvora::DigestFile(name);
         finished.store(true);
     });
     {

@@ -13,6 +13,7 @@
 
 #include "plotpainter.h"
 #include "io/results_reader.h"
+#include "io/run_record.h"
 
 class QWidget;
 
@@ -43,6 +44,8 @@ public:
                                                   QPoint target);
 
     QString path() const { return m_path; }
+    /// The file's size and SHA-256, taken beside the check (run.json is matched against it).
+    const kelvora::RecordedFile& digest() const { return m_digest; }
     int population() const { return m_index.population; }
     int generationCount() const { return static_cast<int>(m_bests.size()); }
     bool complete() const { return m_complete; }
@@ -70,6 +73,7 @@ private:
 
     QString m_path;
     kelvora::ResultsFile m_file;  ///< open for reading generations
+    kelvora::RecordedFile m_digest;
     kelvora::ResultsIndex m_index;
     mutable kelvora::LoggedGeneration m_generation;  ///< the last generation read, reused
     std::vector<kelvora::ArmPose> m_bests;

@@ -181,7 +181,8 @@ std::string WriteRunRecord(RunRecord& record, const char* directory) {
     return {};
 }
 
-RecordMatch ReadMatchingRecord(const std::string& directory, RunRecord& record, std::string& error) {
+RecordMatch ReadMatchingRecord(const std::string& directory, RunRecord& record, std::string& error,
+                               const RecordedFile* current) {
     const std::string path = PathIn(directory.c_str(), kRunRecordName);
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return RecordMatch::missing;
@@ -197,7 +198,7 @@ RecordMatch ReadMatchingRecord(const std::string& directory, RunRecord& record, 
     const std::optional<RunRecord> read = ParseRunRecord(text, error);
     if (!read) return RecordMatch::unreadable;
     record = *read;
-    const RecordedFile now = DigestFile(PathIn(directory.c_str(), "results.csv"));
+    const RecordedFile now = current ? *current : DigestFile(PathIn(directory.c_str(), "results.csv"));
     return record.results.present && now == record.results ? RecordMatch::matches : RecordMatch::differs;
 }
 

@@ -69,8 +69,10 @@ enum class RecordMatch {
     matches,    ///< results.csv is the file it describes
 };
 
-/// Reads run.json in directory and compares it with results.csv there. record holds what was read.
-RecordMatch ReadMatchingRecord(const std::string& directory, RunRecord& record, std::string& error);
+/// Reads run.json in directory and compares it with current, the digest of the file it should
+/// describe (nullptr: results.csv there, digested now). record holds what was read.
+RecordMatch ReadMatchingRecord(const std::string& directory, RunRecord& record, std::string& error,
+                               const RecordedFile* current = nullptr);
 
 /// The kelvora-cli command that makes the same files: seed, parameters, target and the algorithm's
 /// choices that are not the default; for a stopped run, the generations it finished.
