@@ -193,7 +193,12 @@ bool ReplayController::OpenFitness(const QString& path) {
 }
 
 bool ReplayController::LeaveReplay() {
-    if (m_openedFile.isEmpty()) return false;
+    if (m_openedFile.isEmpty()) {
+        // The last run's replay: its arms and numbers stay shown, but the scrubber lets go of it, so
+        // that no step of it puts the run's target back under the new one.
+        if (m_pReplay) SetReplay(nullptr);
+        return false;
+    }
     ClearShown();
     return true;
 }

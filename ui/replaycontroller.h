@@ -56,8 +56,9 @@ public:
     const std::optional<kelvora::RunRecord>& OpenedRecord() const { return m_record; }
     /// Leaves the replay of an opened file (a click in the plot): the file is let go, the arms go
     /// back to the opening pose, the generation and error fields to 0, the scrubber to no
-    /// generation, and the evolution window starts over, empty, for the current target. Nothing
-    /// happens when no file is open; returns whether a file was left.
+    /// generation, and the evolution window starts over, empty, for the current target. After a
+    /// run (no file open) only the scrubber lets go of the run, whose arms and numbers stay shown;
+    /// returns whether a file was left.
     bool LeaveReplay();
     /// Shows generation (1-based) of the opened file or of the last run: its best arm blue, the best
     /// arm up to it red, its number and error in the fields, its population when that is shown.

@@ -452,6 +452,19 @@ void TestReplay::clickLeavesTheReplay() {
     f.dlg->ShowGeneration(5);
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("100"));
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("0"));
+
+    // After a run of the window's own, a click keeps the run's arms, and no step of its replay puts
+    // the run's target back under the clicked one.
+    uitest::TemporaryCurrentDirectory cwd;
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("12"));
+    QVERIFY(f.run());
+    const kelvora::ArmPose runElite = f.state->elitePose;
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, {}, QPoint(200, 150));
+    f.dlg->ShowGeneration(3);
+    QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("-100"));
+    QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("70"));
+    QVERIFY(f.state->elitePose == runElite);
+    QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("12"));
 }
 
 void TestReplay::overwriteQuestion_data() {
