@@ -118,6 +118,31 @@ std::vector<std::string> With(std::vector<std::string> args, const std::vector<s
     return args;
 }
 
+// Two real sweeps for one output: the second is refused before it touches anything, and the file
+// holds the first one's rows alone, each whole.
+TEST_F(SweepCli, TwoSweepsRacingForOneOutputLeaveOneSweepsRows) {
+    const pid_t first = Start(With(kSweep, {"--seeds", "1..3000", "--output", "rows.csv"}));
+    WaitForSize(dir_ / "rows.csv", 1000);  // the first holds the file and is writing its rows
+    const int second = Run(With(kSweep, {"--seeds", "1..3", "--population", "33", "--output", "rows.csv"}));
+    const std::string refused = err_;
+    ASSERT_EQ(Wait(first), 0) << err_;
+    EXPECT_EQ(second, 1) << refused;
+    EXPECT_NE(refused.find("another kelvora-cli is writing this file"), std::string::npos) << refused;
+    std::istringstream rows(ReadFile(dir_ / "rows.csv"));
+    std::string line, fingerprint;
+    std::getline(rows, line);  // the header
+    long long count = 0;
+    while (std::getline(rows, line)) {
+        const std::vector<std::string> f = Fields(line);
+        ASSERT_EQ(f.size(), 25u) << line;
+        EXPECT_NE(f[1], "33") << "a row of the refused sweep";
+        if (fingerprint.empty()) fingerprint = f.back();
+        EXPECT_EQ(f.back(), fingerprint);
+        ++count;
+    }
+    EXPECT_EQ(count, 2 * 2 * 2 * 3000);
+}
+
 TEST_F(SweepCli, TheFileIsTheSameOnAnyThreadCountAndItsRowsAreTheSingleRunsOutcome) {
     ASSERT_EQ(Run(With(kSweep, {"--threads", "1", "--output", "one.csv"})), 0) << err_;
     ASSERT_EQ(Run(With(kSweep, {"--threads", "3", "--output", "three.csv"})), 0) << err_;
