@@ -137,6 +137,8 @@ void FitnessChart::updateVisibility() {
         run.fitness->setVisible(!show && !run.hidden);
         run.distance->setVisible(show && !run.hidden);
     }
+    // The earlier runs' names fit only in a column at the right; without them the legend stays on top.
+    chart()->legend()->setAlignment(m_earlier.isEmpty() ? Qt::AlignTop : Qt::AlignRight);
     // A hidden series keeps no legend entry, nor does the generation's mark; an earlier run hidden
     // by a click keeps its entry, greyed, so that a second click shows it again.
     QLegend* legend = chart()->legend();
@@ -203,6 +205,7 @@ void FitnessChart::clearEarlierRuns() {
         }
     }
     m_earlier.clear();
+    updateVisibility();
     refresh();
 }
 
