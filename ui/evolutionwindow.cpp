@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPainter>
 #include <QSvgGenerator>
@@ -73,6 +74,9 @@ EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Wind
     connect(m_distanceAction, &QAction::toggled, m_distanceBox, &QCheckBox::setChecked);
     connect(m_distanceBox, &QCheckBox::toggled, m_distanceAction, &QAction::setChecked);
     connect(m_distanceAction, &QAction::toggled, m_chart, &FitnessChart::setShowDistance);
+    view->addSeparator();
+    m_clearComparisonAction = view->addAction(tr("比較をクリア"));
+    connect(m_clearComparisonAction, &QAction::triggered, m_chart, &FitnessChart::clearEarlierRuns);
     const QSettings settings = AppSettings();
     m_distanceAction->setChecked(settings.value(QLatin1String(kLogAxisKey), false).toBool());
     connect(m_distanceAction, &QAction::toggled, this,
@@ -93,6 +97,9 @@ EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Wind
 EvolutionWindow::~EvolutionWindow() = default;
 
 void EvolutionWindow::beginRun(int limit, QPoint base, QPoint target, const QString& algorithm) {
+    // A finished or stopped run (or an opened file) stays beside the next one, fainter.
+    if (!m_runName.isEmpty()) m_chart->addEarlierRun(m_runName, m_chart->history());
+    m_runName.clear();
     m_algorithm = algorithm;
     m_caption.clear();
     m_chart->setMarkedGeneration(0);
@@ -125,6 +132,17 @@ void EvolutionWindow::setHistory(const QList<kelvora::GenerationStat>& rows, dou
 }
 
 void EvolutionWindow::setRunCaption(const QString& caption) { m_caption = caption; }
+
+void EvolutionWindow::setRunName(const QString& name) { m_runName = name; }
+
+QString EvolutionWindow::RunName(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm) {
+    const auto exact = [](double v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); };
+    return tr("%1 × %2, %3, %4, %5")
+        .arg(params.populationSize)
+        .arg(params.generationCount)
+        .arg(exact(params.crossoverRate), exact(params.mutationProbability),
+             QString::fromStdString(kelvora::AlgorithmSummary(algorithm)));
+}
 
 QString EvolutionWindow::caption() const {
     if (!m_caption.isEmpty()) return m_caption;

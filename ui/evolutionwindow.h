@@ -2,7 +2,8 @@
 // The evolution window "Kelvora — 進化": a run's best and average fitness per generation as a
 // chart, live during the run, the optimum of the whole search space as a reference line and a
 // readout comparing the best of the run so far with it, and export of the chart as PNG or SVG with
-// a caption naming the run.
+// a caption naming the run. Earlier runs of the session (up to FitnessChart::kMaxEarlierRuns) are
+// drawn fainter beside the current one, each named by its parameters and algorithm.
 
 #include <optional>
 
@@ -12,6 +13,7 @@
 #include <QSize>
 
 #include "analysis/optimum.h"
+#include "ga/algorithm.h"
 #include "model/types.h"
 
 class QAction;
@@ -39,7 +41,8 @@ public:
     ~EvolutionWindow() override;
 
     /// A new run of limit generations for target, with the arm's base at base (client pixels,
-    /// y down): clears the chart and finds the target's optimum in the background. algorithm: a
+    /// y down): the run shown so far joins the earlier runs when it has a name (setRunName) and
+    /// rows; clears the chart and finds the target's optimum in the background. algorithm: a
     /// line naming the run's operator choice for the readout, empty for the classic one (or none known).
     void beginRun(int limit, QPoint base, QPoint target, const QString& algorithm = {});
     /// Live rows of the run from history index firstRow on, and the distance in px of the run's
@@ -53,6 +56,13 @@ public:
     /// A line naming the run (its parameters, seed and target) for the exported pictures; empty:
     /// the target and the generation count the window knows.
     void setRunCaption(const QString& caption);
+    /// The legend's name of the run shown, for when it becomes an earlier run (beginRun clears it):
+    /// empty, it does not join them.
+    void setRunName(const QString& name);
+    QString runName() const { return m_runName; }
+    /// "20 × 100, 0.5, 0.1, gray": population × generation limit, crossover rate, mutation
+    /// probability and the operator choices that are not the classic ones ("classic" when none).
+    static QString RunName(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm);
     /// The caption line exported under the chart.
     QString caption() const;
 
@@ -60,6 +70,8 @@ public:
     /// An empty layout below the chart for a control that moves through the generations.
     QVBoxLayout* scrubberSlot() const { return m_scrubberSlot; }
     QAction* distanceAction() const { return m_distanceAction; }
+    /// "比較をクリア" in the 表示 menu: removes every earlier run from the chart.
+    QAction* clearComparisonAction() const { return m_clearComparisonAction; }
 
     /// The optimum of the current target, once found.
     std::optional<kelvora::Optimum> optimum() const { return m_optimum; }
@@ -94,6 +106,7 @@ private:
     QLabel* m_readout;
     QCheckBox* m_distanceBox;
     QAction* m_distanceAction;
+    QAction* m_clearComparisonAction;
     QVBoxLayout* m_scrubberSlot;
     QPoint m_base;
     QPoint m_target{-1, -1};
@@ -103,6 +116,7 @@ private:
     double m_eliteDistance = -1.0;  ///< px; negative before any row
     QString m_algorithm;            ///< the run's operator choice, or empty
     QString m_caption;              ///< set by setRunCaption, or empty
+    QString m_runName;              ///< set by setRunName, or empty
     QSize m_wantedSize;             ///< px, the size the person gave it (or the first one)
     QSize m_placedSize;             ///< px, its size as placed beside the main window
     bool m_running = false;

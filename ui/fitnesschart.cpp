@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include <QCategoryAxis>
+#include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QLogValueAxis>
@@ -12,6 +13,15 @@
 #include <QValueAxis>
 
 namespace kelvora::ui {
+
+namespace {
+
+// The earlier runs' colours in turn, translucent beside the current run's blue, green and red.
+constexpr QRgb kEarlierColours[FitnessChart::kMaxEarlierRuns] = {0x8c564b, 0x9467bd, 0xff7f0e, 0x17becf,
+                                                                 0xe377c2, 0xbcbd22, 0x7f7f7f, 0x1f77b4};
+constexpr int kEarlierAlpha = 130;  // of 255
+
+}  // namespace
 
 FitnessChart::FitnessChart(QWidget* parent)
     : QChartView(parent),
@@ -108,6 +118,12 @@ void FitnessChart::setOptimumFitness(std::optional<double> fitness) {
 
 void FitnessChart::setShowDistance(bool show) {
     m_showDistance = show;
+    updateVisibility();
+    refresh();
+}
+
+void FitnessChart::updateVisibility() {
+    const bool show = m_showDistance;
     m_best->setVisible(!show);
     m_average->setVisible(!show);
     m_optimumFitness->setVisible(!show);
@@ -117,11 +133,115 @@ void FitnessChart::setShowDistance(bool show) {
     m_optimumDistance->setVisible(show);
     m_markDistance->setVisible(show);
     m_axisDistance->setVisible(show);
-    // A hidden series keeps no legend entry, nor does the generation's mark.
-    for (QLegendMarker* marker : chart()->legend()->markers())
-        marker->setVisible(marker->series()->isVisible() && marker->series() != m_markFitness &&
-                           marker->series() != m_markDistance);
+    for (EarlierRun& run : m_earlier) {
+        run.fitness->setVisible(!show && !run.hidden);
+        run.distance->setVisible(show && !run.hidden);
+    }
+    // The earlier runs' names fit only in a column at the right; without them the legend stays on top.
+    chart()->legend()->setAlignment(m_earlier.isEmpty() ? Qt::AlignTop : Qt::AlignRight);
+    // A hidden series keeps no legend entry, nor does the generation's mark; an earlier run hidden
+    // by a click keeps its entry, greyed, so that a second click shows it again.
+    QLegend* legend = chart()->legend();
+    for (QLegendMarker* marker : legend->markers()) {
+        const QAbstractSeries* series = marker->series();
+        bool visible = series->isVisible() && series != m_markFitness && series != m_markDistance;
+        for (const EarlierRun& run : m_earlier) {
+            if (series != (show ? run.distance : run.fitness)) continue;
+            visible = true;
+            QColor colour = run.fitness->pen().color();
+            colour.setAlpha(run.hidden ? 40 : 255);
+            marker->setBrush(colour);
+            marker->setPen(QPen(colour));
+            marker->setLabelBrush(run.hidden ? QColor(160, 160, 160) : legend->labelColor());
+        }
+        marker->setVisible(visible);
+    }
+}
+
+void FitnessChart::addEarlierRun(const QString& name, const QList<kelvora::GenerationStat>& rows) {
+    if (rows.isEmpty()) return;
+    if (m_earlier.size() >= kMaxEarlierRuns) {
+        for (QLineSeries* series : {m_earlier.first().fitness, m_earlier.first().distance}) {
+            chart()->removeSeries(series);
+            delete series;
+        }
+        m_earlier.removeFirst();
+    }
+    EarlierRun run;
+    double elite = 0.0;
+    for (const kelvora::GenerationStat& row : rows) {
+        run.best.append(row.best);
+        run.bestTop = std::max(run.bestTop, row.best);
+        elite = std::max(elite, row.best);
+        run.eliteDistance.append(DistanceOf(elite));
+    }
+    run.distanceLow = run.eliteDistance.last();  // the best so far only improves
+    run.distanceHigh = run.eliteDistance.first();
+    // The colour stays with the run as older ones go.
+    QColor colour = QColor::fromRgb(kEarlierColours[m_earlierAdded++ % kMaxEarlierRuns]);
+    colour.setAlpha(kEarlierAlpha);
+    run.fitness = new QLineSeries;
+    run.distance = new QLineSeries;
+    for (QLineSeries* series : {run.fitness, run.distance}) {
+        series->setName(name);
+        series->setPen(QPen(colour, 1.0));
+        chart()->addSeries(series);
+        series->attachAxis(m_axisX);
+        series->attachAxis(series == run.fitness ? static_cast<QAbstractAxis*>(m_axisFitness) : m_axisDistance);
+        for (QLegendMarker* marker : chart()->legend()->markers(series))
+            connect(marker, &QLegendMarker::clicked, this, [this, series] { toggleEarlier(series); });
+    }
+    m_earlier.append(run);
+    m_earlierBuckets = -1;
+    updateVisibility();
     refresh();
+}
+
+void FitnessChart::clearEarlierRuns() {
+    for (const EarlierRun& run : m_earlier) {
+        for (QLineSeries* series : {run.fitness, run.distance}) {
+            chart()->removeSeries(series);
+            delete series;
+        }
+    }
+    m_earlier.clear();
+    updateVisibility();
+    refresh();
+}
+
+QLineSeries* FitnessChart::earlierSeries(int index) const {
+    if (index < 0 || index >= m_earlier.size()) return nullptr;
+    return m_showDistance ? m_earlier[index].distance : m_earlier[index].fitness;
+}
+
+bool FitnessChart::earlierRunHidden(int index) const {
+    return index >= 0 && index < m_earlier.size() && m_earlier[index].hidden;
+}
+
+QLegendMarker* FitnessChart::earlierMarker(int index) const {
+    QLineSeries* series = earlierSeries(index);
+    return series ? chart()->legend()->markers(series).value(0) : nullptr;
+}
+
+void FitnessChart::toggleEarlier(QLineSeries* series) {
+    for (EarlierRun& run : m_earlier)
+        if (run.fitness == series || run.distance == series) run.hidden = !run.hidden;
+    updateVisibility();
+    refresh();  // the axes span the runs shown
+}
+
+void FitnessChart::refreshEarlier(int buckets) {
+    if (buckets == m_earlierBuckets && m_showDistance == m_earlierDistance) return;
+    m_earlierBuckets = buckets;
+    m_earlierDistance = m_showDistance;
+    for (const EarlierRun& run : m_earlier) {
+        const QList<double>& values = m_showDistance ? run.eliteDistance : run.best;
+        QList<QPointF> points;
+        points.reserve(values.size());
+        for (int g = 0; g < values.size(); ++g) points.append(QPointF(g + 1, values[g]));
+        (m_showDistance ? run.distance : run.fitness)->replace(DownsampleExtremes(points, buckets));
+        (m_showDistance ? run.fitness : run.distance)->clear();
+    }
 }
 
 int FitnessChart::bucketCount() const {
@@ -190,9 +310,13 @@ void FitnessChart::refresh() {
     m_refreshPending = false;
     const int n = static_cast<int>(m_rows.size());
     const int buckets = bucketCount();
-    const double lastX = std::max({m_limit, n, 2});
+    // The axes span the current run and the earlier runs shown beside it.
+    double lastX = std::max({m_limit, n, 2});
+    for (const EarlierRun& run : m_earlier)
+        if (!run.hidden) lastX = std::max(lastX, static_cast<double>(run.best.size()));
     m_axisX->setRange(1, lastX);
     labelGenerations(lastX);
+    refreshEarlier(buckets);
 
     if (!m_showDistance) {
         QList<QPointF> best, average;
@@ -204,6 +328,8 @@ void FitnessChart::refresh() {
             average.append(QPointF(g + 1, m_rows[g].average));
             top = std::max(top, m_rows[g].best);
         }
+        for (const EarlierRun& run : m_earlier)
+            if (!run.hidden) top = std::max(top, run.bestTop);
         m_best->replace(DownsampleExtremes(best, buckets));
         m_average->replace(DownsampleExtremes(average, buckets));
         m_optimumFitness->replace(m_optimum ? QList<QPointF>{{1, *m_optimum}, {lastX, *m_optimum}} : QList<QPointF>{});
@@ -224,6 +350,11 @@ void FitnessChart::refresh() {
             distance.append(QPointF(g + 1, d));
             low = std::min(low, d);
             high = std::max(high, d);
+        }
+        for (const EarlierRun& run : m_earlier) {
+            if (run.hidden) continue;
+            low = std::min(low, run.distanceLow);
+            high = std::max(high, run.distanceHigh);
         }
         m_distance->replace(DownsampleExtremes(distance, buckets));
         m_optimumDistance->replace(m_optimum ? QList<QPointF>{{1, DistanceOf(*m_optimum)}, {lastX, DistanceOf(*m_optimum)}}

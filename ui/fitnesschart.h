@@ -1,17 +1,21 @@
 #pragma once
 // The chart of a run's history: best and average fitness of every generation, or the elite's
 // distance to the target on a logarithmic axis, with the optimum as a dashed reference line and a
-// vertical line at the generation the scrubber shows.
+// vertical line at the generation the scrubber shows; fainter, the curves of up to
+// kMaxEarlierRuns earlier runs to compare with, each named in the legend, where a click on its
+// marker hides or shows it.
 
 #include <optional>
 
 #include <QChartView>
 #include <QList>
 #include <QPointF>
+#include <QString>
 
 #include "model/types.h"
 
 class QCategoryAxis;
+class QLegendMarker;
 class QLineSeries;
 class QLogValueAxis;
 class QValueAxis;
@@ -26,6 +30,8 @@ public:
     static constexpr int kLiveRefreshInterval = 100;
     /// Smallest distance the logarithmic axis shows, px: a tip exactly on the target sits there.
     static constexpr double kMinShownDistance = 1e-3;
+    /// Most earlier runs kept for comparison; a further one pushes out the oldest.
+    static constexpr int kMaxEarlierRuns = 8;
 
     explicit FitnessChart(QWidget* parent = nullptr);
 
@@ -45,6 +51,20 @@ public:
     /// Shows the elite's distance in px on a logarithmic axis instead of fitness.
     void setShowDistance(bool show);
     bool showsDistance() const { return m_showDistance; }
+
+    /// Adds a finished run's history (rows[g] is generation g + 1; none: nothing is added) as an
+    /// earlier run named name in the legend, shown; the oldest goes past kMaxEarlierRuns.
+    void addEarlierRun(const QString& name, const QList<kelvora::GenerationStat>& rows);
+    /// Removes every earlier run.
+    void clearEarlierRuns();
+    int earlierRunCount() const { return static_cast<int>(m_earlier.size()); }
+    /// The series of earlier run index (0: the oldest kept) the chart shows now: its best fitness,
+    /// or its best distance so far on the logarithmic axis. Its name is the run's.
+    QLineSeries* earlierSeries(int index) const;
+    /// Hidden by a click on its legend marker (a second click shows it again).
+    bool earlierRunHidden(int index) const;
+    /// The legend marker of earlier run index in the chart's present mode.
+    QLegendMarker* earlierMarker(int index) const;
 
     /// The history as fed, one row per generation.
     const QList<kelvora::GenerationStat>& history() const { return m_rows; }
@@ -74,7 +94,22 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    /// A finished run's curves: downsampled anew when the buckets or the mode change.
+    struct EarlierRun {
+        QList<double> best;            ///< best fitness of generation g + 1
+        QList<double> eliteDistance;   ///< best-so-far distance after generation g + 1, px
+        double bestTop = 0.0;          ///< highest best fitness
+        double distanceLow = 0.0;      ///< px, the lowest and highest best-so-far distance
+        double distanceHigh = 0.0;
+        bool hidden = false;
+        QLineSeries* fitness = nullptr;
+        QLineSeries* distance = nullptr;
+    };
+
     void refresh();
+    void refreshEarlier(int buckets);
+    void updateVisibility();
+    void toggleEarlier(QLineSeries* series);
     void labelGenerations(double lastX);
 
     QList<kelvora::GenerationStat> m_rows;
@@ -94,6 +129,10 @@ private:
     QCategoryAxis* m_axisX;
     QValueAxis* m_axisFitness;
     QLogValueAxis* m_axisDistance;
+    QList<EarlierRun> m_earlier;
+    int m_earlierBuckets = -1;  ///< buckets and mode the earlier series were last filled for
+    bool m_earlierDistance = false;
+    int m_earlierAdded = 0;     ///< earlier runs added so far, for their colours
 };
 
 }  // namespace kelvora::ui

@@ -127,6 +127,10 @@ bool ReplayController::OpenResults(const QString& path) {
     if (m_record && !m_record->algorithm.classic())
         readout += QLatin1Char('\n') + OperatorDialog::Summary(m_record->algorithm);
     evolution->beginRun(count, QPoint(m_state.baseX, m_state.baseY), QPoint(m_state.targetX, m_state.targetY), readout);
+    // Named among the earlier runs by the file and what is known of its run.
+    evolution->setRunName(QFileInfo(path).fileName() + QStringLiteral(", ") +
+                          (m_record ? EvolutionWindow::RunName(m_record->params, m_record->algorithm)
+                                    : tr("%1 × %2").arg(m_pReplay->population()).arg(count)));
     evolution->finishRun(QList<kelvora::GenerationStat>(history.begin(), history.end()),
                          TipDistance(m_state, m_pReplay->frame(count).elitePose));
     return true;
@@ -188,6 +192,7 @@ bool ReplayController::OpenFitness(const QString& path) {
     evolution->beginRun(static_cast<int>(rows.size()), QPoint(m_state.baseX, m_state.baseY),
                         QPoint(m_state.targetX, m_state.targetY),
                         tr("このファイルは fitness.csv です: 世代ごとの最良と平均の適応度だけで、集団も腕もありません"));
+    evolution->setRunName(QFileInfo(path).fileName() + QStringLiteral(", ") + tr("%1 世代").arg(rows.size()));
     evolution->finishRun(QList<kelvora::GenerationStat>(rows.begin(), rows.end()), 1.0 / best - 1.0);
     return true;
 }

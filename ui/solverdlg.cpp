@@ -269,9 +269,11 @@ void CSolverDlg::OnOK() {
     m_pReplay->BeginRunReplay();
     m_bCloseRequested = false;
     m_bRan = true;
-    if (m_pEvolution)
+    if (m_pEvolution) {
         m_pEvolution->beginRun(params.generationCount, QPoint(m_state.baseX, m_state.baseY),
                                QPoint(m_state.targetX, m_state.targetY), OperatorDialog::Summary(m_runAlgorithm));
+        m_pEvolution->setRunName(EvolutionWindow::RunName(params, m_runAlgorithm));
+    }
 }
 
 void CSolverDlg::OnOperators() {
@@ -332,6 +334,7 @@ EvolutionWindow* CSolverDlg::ShowEvolutionWindow() {
         m_pEvolution->beginRun(m_runParams.generationCount, QPoint(m_state.baseX, m_state.baseY),
                                QPoint(m_state.targetX, m_state.targetY),
                                m_bRan ? OperatorDialog::Summary(m_runAlgorithm) : QString());
+        if (m_bRan) m_pEvolution->setRunName(EvolutionWindow::RunName(m_runParams, m_runAlgorithm));
         // A run that has ended is shown as ended: whether it reached the optimum, its axis and caption.
         if (m_bRan && IsRunning()) {
             m_pEvolution->appendRows(0, HistoryRows(), TipDistance(m_state, m_state.elitePose));

@@ -459,6 +459,14 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <source>  (最適解に到達)</source>
         <translation>  (reached the optimum)</translation>
     </message>
+    <message>
+        <source>比較をクリア</source>
+        <translation>Clear comparison</translation>
+    </message>
+    <message>
+        <source>%1 × %2, %3, %4, %5</source>
+        <translation>%1 × %2, %3, %4, %5</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::ExperimentPlots</name>
@@ -988,6 +996,14 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     <message>
         <source>このファイルは fitness.csv です: 世代ごとの最良と平均の適応度だけで、集団も腕もありません</source>
         <translation>This file is a fitness.csv: only each generation's best and average fitness, no population and no arms</translation>
+    </message>
+    <message>
+        <source>%1 × %2</source>
+        <translation>%1 × %2</translation>
+    </message>
+    <message>
+        <source>%1 世代</source>
+        <translation>%1 generations</translation>
     </message>
 </context>
 <context>

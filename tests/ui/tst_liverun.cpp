@@ -18,11 +18,15 @@
 #include <unistd.h>
 
 #include <QComboBox>
+#include <QLegendMarker>
+#include <QLogValueAxis>
+#include <QLineSeries>
 #include <QLabel>
 #include <QSpinBox>
 
 #include "aboutdlg.h"
 #include "evolutionwindow.h"
+#include "fitnesschart.h"
 #include "operatordialog.h"
 #include "settings.h"
 #include "dataexchange.h"
@@ -164,6 +168,7 @@ private slots:
     void countsTooLargeForThePopulation();
     void presetOperatorsFromTheSettings();
     void runThatCannotStartSaysWhy();
+    void earlierRunsBesideTheCurrentOne();
 };
 
 void TestLiveRun::initTestCase() {
@@ -652,4 +657,51 @@ void TestLiveRun::runThatCannotStartSaysWhy() {
 }
 
 QTEST_MAIN(TestLiveRun)
+void TestLiveRun::earlierRunsBesideTheCurrentOne() {
+    // Each finished run joins the earlier runs when the next one starts, named by its population,
+    // generation limit, rates and operators; the ninth pushes out the oldest.
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    Fixture f;
+    EvolutionWindow* evolution = f.dlg->ShowEvolutionWindow();
+    FitnessChart* chart = evolution->chart();
+    const qsizetype ownSeries = chart->chart()->series().size();
+    const auto name = [&](int population) {
+        return QStringLiteral("%1 × 3, %2, %3, classic")
+            .arg(population)
+            .arg(f.text(IDC_CROSSOVER_RATE), f.text(IDC_MUTATION_PROBABILITY));
+    };
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("3"));
+    for (int run = 1; run <= 10; ++run) {
+        f.setText(IDC_POPULATION_SIZE, QString::number(run + 1));
+        QVERIFY(f.run());
+        if (run == 3) {
+            QCOMPARE(chart->earlierRunCount(), 2);
+            QCOMPARE(chart->earlierSeries(0)->name(), name(2));
+            QCOMPARE(chart->earlierSeries(1)->name(), name(3));
+            QCOMPARE(chart->earlierSeries(1)->count(), 3);
+        }
+    }
+    QCOMPARE(chart->earlierRunCount(), FitnessChart::kMaxEarlierRuns);
+    QCOMPARE(chart->earlierSeries(0)->name(), name(3));  // run 1's pushed out as run 10 started
+    QCOMPARE(chart->earlierSeries(7)->name(), name(10));
+    QCOMPARE(chart->bestSeries()->count(), 3);             // the current run's own curve
+
+    // A click on a marker hides its run and keeps the marker, to show it again; the log axis
+    // switches to the distance curves, the hidden one still hidden.
+    emit chart->earlierMarker(1)->clicked();
+    QVERIFY(!chart->earlierSeries(1)->isVisible() && chart->earlierMarker(1)->isVisible());
+    QVERIFY(chart->earlierSeries(0)->isVisible());
+    evolution->distanceAction()->setChecked(true);
+    QCOMPARE(chart->earlierSeries(0)->attachedAxes().value(1), chart->distanceAxis());
+    QVERIFY(chart->earlierSeries(0)->isVisible() && !chart->earlierSeries(1)->isVisible());
+    emit chart->earlierMarker(1)->clicked();
+    QVERIFY(chart->earlierSeries(1)->isVisible());
+
+    evolution->clearComparisonAction()->trigger();
+    QCOMPARE(chart->earlierRunCount(), 0);
+    QCOMPARE(chart->chart()->series().size(), ownSeries);
+    evolution->distanceAction()->setChecked(false);
+}
+
 #include "tst_liverun.moc"
