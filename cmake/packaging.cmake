@@ -38,6 +38,8 @@ libraries.")
 
 set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME kelvora)
 set(CPACK_COMPONENT_WINDOW_DEPENDS cli)
+# Qt's own dialogs (file dialogs, standard buttons) in the window's Japanese.
+set(CPACK_DEBIAN_WINDOW_PACKAGE_RECOMMENDS qt6-translations-l10n)
 set(CPACK_COMPONENT_WINDOW_DESCRIPTION
     "Kelvora solves the inverse kinematics of a planar three-link arm with a genetic algorithm and lets
 you watch it do so: click a target, set the population size, the generation limit, the crossover
