@@ -18,7 +18,7 @@
 #include <QTimer>
 
 #include "experimentwindow.h"
-#include "messagebox.h"
+#include "window_bench_support.h"
 
 using namespace kelvora::ui;
 
@@ -77,17 +77,9 @@ void BM_GuiStallDuringRun(benchmark::State& state) {
 }
 BENCHMARK(BM_GuiStallDuringRun)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
-void NoBox(QWidget*, QMessageBox::Icon, const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);  // the window keeps its geometry: not in the user's settings
-    QApplication app(argc, argv);
-    SetMessageBoxFunction(NoBox);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return kelvora::bench::RunWindowBenchmarks(argc, argv);
 }

@@ -15,7 +15,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include "messagebox.h"
+#include "window_bench_support.h"
 #include "analysis/optimum.h"
 #include "ga/run.h"
 #include "io/result_files.h"
@@ -60,19 +60,11 @@ void BM_ShowGenerationInTheWindow(benchmark::State& state) {
 }
 BENCHMARK(BM_ShowGenerationInTheWindow)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void NoBox(QWidget*, QMessageBox::Icon, const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--full") == 0) g_generations = kelvora::kMaxGenerations;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);  // the population toggle is saved: not in the user's settings
-    QApplication app(argc, argv);
-    SetMessageBoxFunction(NoBox);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return kelvora::bench::RunWindowBenchmarks(argc, argv);
 }

@@ -47,10 +47,7 @@ const char* const kUsage =
     "Exit status: 0 done, 1 the output could not be written, 2 bad arguments or a bad sweep file\n"
     "(FILE:LINE named).\n";
 
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "kelvora-cli ecdf: %s\n", message.c_str());
-    return 2;
-}
+int Fail(const std::string& message) { return Refuse("ecdf", message); }
 
 // One configuration's runs: each run's first generation at the target, 0 when it never got there.
 struct Configuration {

@@ -158,6 +158,11 @@ bool SplitList(const std::string& flag, const std::string& value, std::vector<st
     }
 }
 
+int Refuse(const char* command, const std::string& message) {
+    std::fprintf(stderr, "kelvora-cli %s: %s\n", command, message.c_str());
+    return 2;
+}
+
 std::string Quoted(const std::string& text) {
     std::string quoted(1, '\'');
     quoted += Printable(text);

@@ -48,6 +48,9 @@ bool SplitList(const std::string& flag, const std::string& value, std::vector<st
 /// anything wider than limit columns cut to limit - 3 of them and "...".
 std::string Printable(const std::string& text, std::size_t limit = 80);
 
+/// Writes "kelvora-cli COMMAND: message" to stderr and returns 2, the status of a refusal.
+int Refuse(const char* command, const std::string& message);
+
 /// An argument or a file name as a message echoes it: Printable, in single quotes.
 std::string Quoted(const std::string& text);
 

@@ -37,10 +37,7 @@ constexpr const char* kUsage =
     "Exit status: 0 a good file, 1 standard output failed, 2 bad arguments, a malformed file or one\n"
     "that cannot be read.\n";
 
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "kelvora-cli inspect: %s\n", message.c_str());
-    return 2;
-}
+int Fail(const std::string& message) { return kelvora::cli::Refuse("inspect", message); }
 
 }  // namespace
 

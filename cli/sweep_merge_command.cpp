@@ -40,10 +40,7 @@ const char* const kUsage =
     "file or a character device.\n"
     "Exit status: 0 done, 1 an output could not be written, 2 bad arguments or shards.\n";
 
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "kelvora-cli sweep-merge: %s\n", message.c_str());
-    return 2;
-}
+int Fail(const std::string& message) { return Refuse("sweep-merge", message); }
 
 }  // namespace
 
