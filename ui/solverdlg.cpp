@@ -1,4 +1,5 @@
 #include "solverdlg.h"
+#include "windowplacement.h"
 
 #include <cstring>
 
@@ -279,6 +280,9 @@ void CSolverDlg::OnOK() {
 void CSolverDlg::OnOperators() {
     if (IsRunning()) return;
     OperatorDialog dialog(m_algorithm, this);
+    // Beside the window, not over its plot, as every further window opens.
+    dialog.adjustSize();
+    PlaceBesideOn(&dialog, this, dialog.size(), Side::Right);
     if (dialog.DoModal() != QDialog::Accepted) return;
     m_algorithm = dialog.algorithm();
     SaveAlgorithm(m_algorithm);
