@@ -67,7 +67,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setMinimumSize(200, 150);
+    m_table->setMinimumSize(160, 150);
 
     auto* rowButtons = new QHBoxLayout;
     m_add = new QPushButton(tr("追加"), central);
@@ -97,7 +97,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     runRow->addWidget(m_run);
     runRow->addWidget(m_cancel);
     runRow->addWidget(m_progress, 1);
-    runRow->addWidget(m_timeLeft);
+    m_progress->setMinimumWidth(60);
     connect(m_run, &QPushButton::clicked, this, &ExperimentWindow::run);
     connect(m_cancel, &QPushButton::clicked, this, &ExperimentWindow::cancel);
 
@@ -115,6 +115,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     leftLayout->addLayout(rowButtons);
     leftLayout->addLayout(form);
     leftLayout->addLayout(runRow);
+    leftLayout->addWidget(m_timeLeft);  // under the bar: the window stays narrow
     leftLayout->addWidget(m_summary, 1);
 
     auto* right = new QWidget(central);
@@ -126,14 +127,19 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     m_logX = new QCheckBox(tr("対数軸"), right);
     m_target = new QComboBox(right);
     m_target->addItems({tr("誤差 ε 以内"), tr("最適解")});
+    // Two short rows rather than one long one: the window stays narrow enough to open beside the
+    // main window on a common screen.
+    auto* targetRow = new QHBoxLayout;
     plotRow->addWidget(new QLabel(tr("横軸"), right));
     plotRow->addWidget(m_xAxis);
     plotRow->addWidget(m_logX);
-    plotRow->addWidget(new QLabel(tr("到達の基準"), right));
-    plotRow->addWidget(m_target);
     plotRow->addStretch(1);
+    targetRow->addWidget(new QLabel(tr("到達の基準"), right));
+    targetRow->addWidget(m_target);
+    targetRow->addStretch(1);
     m_plots = new ExperimentPlots(right);
     rightLayout->addLayout(plotRow);
+    rightLayout->addLayout(targetRow);
     rightLayout->addWidget(m_plots, 1);
     connect(m_xAxis, &QComboBox::currentIndexChanged, m_plots, [this](int i) { m_plots->setEvaluations(i == 1); });
     connect(m_logX, &QCheckBox::toggled, m_plots, &ExperimentPlots::setLogarithmic);
