@@ -17,7 +17,8 @@ int InspectCommand(const std::vector<std::string>& args);
 /// `kelvora-cli optimum --target X,Y [--json]`: the best pose of the whole search space.
 int OptimumCommand(const std::vector<std::string>& args);
 
-/// `kelvora-cli reach-map --output FILE`: the optimum distance of every target, as PNG or CSV.
+/// `kelvora-cli reach-map --output FILE [--plain]`: the optimum distance of every target, as a PNG
+/// figure (or the plain map) or as CSV.
 int ReachMapCommand(const std::vector<std::string>& args);
 
 /// `sweep`: every combination of parameter lists, targets and seeds on several threads.

@@ -5,20 +5,20 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
-
-#include <png.h>
 
 #include "commands.h"
 #include "files.h"
 #include "helpers.h"
 #include "output.h"
+#include "raster.h"
+#include "reachmap_picture.h"
 #include "analysis/reachmap.h"
 #include "model/types.h"
 
@@ -28,22 +28,27 @@ using namespace kelvora::cli;
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: kelvora-cli reach-map --output FILE.png|FILE.csv\n"
+    "Usage: kelvora-cli reach-map --output FILE.png|FILE.csv [--plain]\n"
     "Writes, for every target the plot accepts (x and y relative to the base, each -199..199), the\n"
     "distance in pixels of the best pose of the whole search space, computed once for all of them.\n"
     "\n"
-    "  --output FILE  required; a name ending in .png: a 399 x 399 PNG picture, white where a pose\n"
-    "                 reaches within half a pixel (greyer as the distance grows), orange to dark red\n"
-    "                 where none does; ending in .csv: one line x,y,distance per target, top row\n"
-    "                 first, LF line ends, no header. Any other name is refused. The file is replaced\n"
-    "                 once the whole map is written (through FILE.part and a rename)\n"
+    "  --output FILE  required; a name ending in .png: a 600 x 516 PNG figure of the map, one pixel a\n"
+    "                 target, white where a pose reaches within half a pixel (greyer as the distance\n"
+    "                 grows), orange to dark red where none does, with axes in pixels relative to the\n"
+    "                 base (y up), the base mark, the arm's reach circle (200 px, dashed) and a colour\n"
+    "                 bar in pixels; ending in .csv: one line x,y,distance per target, top row first,\n"
+    "                 LF line ends, no header. Any other name is refused. The file is replaced once\n"
+    "                 the whole map is written (through FILE.part and a rename)\n"
+    "  --plain        with a .png name: the map alone, 399 x 399 pixels, no axes and no labels\n"
     "  --help         this text\n"
     "\n"
-    "Exit status: 0 done, 1 the file could not be written (its name and the reason on stderr), 2 bad\n"
-    "arguments.\n";
+    "The figure's labels use the system's sans-serif font (fontconfig; Debian: fonts-dejavu-core).\n"
+    "\n"
+    "Exit status: 0 done, 1 the file could not be written or no font was found for the labels (the\n"
+    "reason on stderr), 2 bad arguments.\n";
 
-/// Above this optimum distance a target counts as out of reach (the window's grey wash).
-constexpr double kReachLimit = 0.5;
+/// The figure's font: fontconfig's best match, any sans-serif where DejaVu Sans is missing.
+constexpr const char* kFigureFont = "DejaVu Sans";
 
 bool EndsWith(const std::string& text, const char* suffix) {
     const std::size_t n = std::strlen(suffix);
@@ -81,68 +86,11 @@ int WriteCsv(const ReachMap& map, OutputFile& file) {
     return WriteFile(file, text.data(), text.size());
 }
 
-struct Rgb {
-    std::uint8_t r, g, b;
-};
-static_assert(sizeof(Rgb) == 3, "a row of Rgb is a PNG row of 8-bit RGB");
-
-// Grey from white (on the target) to light grey (half a pixel off); beyond, orange darkening to
-// deep red as the distance grows toward the plot's far corners.
-Rgb Colour(double distance) {
-    if (distance <= kReachLimit) {
-        const auto g = static_cast<std::uint8_t>(255 - std::lround(distance / kReachLimit * 80.0));
-        return {g, g, g};
-    }
-    const double share = std::min(1.0, std::log1p(distance - kReachLimit) / std::log1p(100.0));
-    return {static_cast<std::uint8_t>(255 - static_cast<int>(share * 115)),
-            static_cast<std::uint8_t>(150 - static_cast<int>(share * 130)),
-            static_cast<std::uint8_t>(40 - static_cast<int>(share * 30))};
-}
-
-void AppendToString(png_structp png, png_bytep data, png_size_t size) {
-    auto* out = static_cast<std::string*>(png_get_io_ptr(png));
-    try {
-        out->append(reinterpret_cast<const char*>(data), size);
-    } catch (...) {
-        png_error(png, "out of memory");  // never let an exception cross libpng's C frames
-    }
-}
-
-void FlushNothing(png_structp) {}
-
-// Encodes 8-bit RGB rows (top first) as a PNG in memory: no colour-space chunks, 100 dots per inch
-// as the picture has always said. Only trivially destructible objects live in this frame, so
-// libpng's longjmp on an error skips no destructor.
-bool EncodePng(const std::vector<png_bytep>& rows, int side, std::string* out) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (!png) return false;
-    png_infop info = png_create_info_struct(png);
-    if (!info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_set_write_fn(png, out, AppendToString, FlushNothing);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(side), static_cast<png_uint_32>(side), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_pHYs(png, info, 3937, 3937, PNG_RESOLUTION_METER);
-    png_write_info(png, info);
-    png_write_image(png, const_cast<png_bytepp>(rows.data()));
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return true;
-}
-
-int WritePng(const ReachMap& map, OutputFile& file) {
-    std::vector<Rgb> pixels(static_cast<std::size_t>(kReachMapSide) * kReachMapSide);
-    std::vector<png_bytep> rows(kReachMapSide);
-    for (int row = 0; row < kReachMapSide; ++row) {
-        Rgb* line = &pixels[static_cast<std::size_t>(row) * kReachMapSide];
-        for (int col = 0; col < kReachMapSide; ++col) line[col] = Colour(map.distance[row * kReachMapSide + col]);
-        rows[row] = reinterpret_cast<png_bytep>(line);
-    }
+// Encodes the picture and replaces the output with it; a failure is named on stderr (1).
+int WritePng(const Raster& picture, OutputFile& file) {
     // Encoded in memory, so that the file's own errors are reported with their reason.
     std::string png;
-    if (!EncodePng(rows, kReachMapSide, &png)) {
+    if (!EncodePng(picture, &png)) {
         std::fprintf(stderr, "kelvora-cli reach-map: %s: the PNG picture could not be encoded\n",
                      Printable(file.path).c_str());
         Abandon(file);
@@ -156,6 +104,7 @@ int WritePng(const ReachMap& map, OutputFile& file) {
 int kelvora::cli::ReachMapCommand(const std::vector<std::string>& args) {
     std::string output;
     bool haveOutput = false;
+    bool plain = false;
     std::set<std::string> seen;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -163,8 +112,9 @@ int kelvora::cli::ReachMapCommand(const std::vector<std::string>& args) {
             std::fputs(kUsage, stdout);
             return FinishStdout();
         }
-        if (arg == "--output" || arg.rfind("--output=", 0) == 0) {
-            if (const std::string twice = GivenTwice(seen, "--output"); !twice.empty()) {
+        const bool isOutput = arg == "--output" || arg.rfind("--output=", 0) == 0;
+        if (isOutput || arg == "--plain") {
+            if (const std::string twice = GivenTwice(seen, isOutput ? "--output" : "--plain"); !twice.empty()) {
                 std::fprintf(stderr, "kelvora-cli reach-map: %s\n", twice.c_str());
                 return 2;
             }
@@ -179,9 +129,11 @@ int kelvora::cli::ReachMapCommand(const std::vector<std::string>& args) {
         } else if (arg.rfind("--output=", 0) == 0) {
             output = arg.substr(9);
             haveOutput = true;
+        } else if (arg == "--plain") {
+            plain = true;
         } else {
             std::fprintf(stderr, "kelvora-cli reach-map: %s\n",
-                         UnknownArgument(arg, {"--output", "--help"}, "reach-map --help").c_str());
+                         UnknownArgument(arg, {"--output", "--plain", "--help"}, "reach-map --help").c_str());
             return 2;
         }
     }
@@ -193,6 +145,23 @@ int kelvora::cli::ReachMapCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "kelvora-cli reach-map: --output: %s does not end in .png or .csv\n", Quoted(output).c_str());
         return 2;
     }
+    const bool csv = EndsWith(output, ".csv");
+    if (csv && plain) {
+        std::fprintf(stderr, "kelvora-cli reach-map: --plain applies to a .png picture, not to %s\n",
+                     Quoted(output).c_str());
+        return 2;
+    }
+    // The fonts before anything is written, so that a machine without them is told at once.
+    std::optional<Typeface> labels, titles;
+    if (!csv && !plain) {
+        labels.emplace(kFigureFont, 12);
+        titles.emplace(kFigureFont, 13);
+        if (const std::string& error = !labels->error().empty() ? labels->error() : titles->error(); !error.empty()) {
+            std::fprintf(stderr, "kelvora-cli reach-map: cannot label the figure: %s; --plain writes the map alone\n",
+                         error.c_str());
+            return 1;
+        }
+    }
     // Held (locked) before the work, so that a second reach-map on the same file is refused at once.
     OutputFile file;
     if (const std::string error = OpenOutput(output, file); !error.empty()) {
@@ -200,5 +169,6 @@ int kelvora::cli::ReachMapCommand(const std::vector<std::string>& args) {
         return 1;
     }
     const auto map = ComputeReachMap(kBaseX, kBaseY);
-    return EndsWith(output, ".csv") ? WriteCsv(*map, file) : WritePng(*map, file);
+    if (csv) return WriteCsv(*map, file);
+    return WritePng(plain ? DrawReachMap(*map) : DrawReachFigure(*map, {*labels, *titles}), file);
 }

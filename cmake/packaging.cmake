@@ -29,12 +29,14 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME kelvora-cli)
+# The reach map figure's labels are drawn in the font fontconfig finds; this one is always there.
+set(CPACK_DEBIAN_CLI_PACKAGE_DEPENDS fonts-dejavu-core)
 set(CPACK_COMPONENT_CLI_DESCRIPTION
     "kelvora-cli solves the inverse kinematics of a planar three-link arm with a genetic algorithm,
 without a window: single runs reproducible from a seed, logged to CSV files; the optimum of the
 search space for a target and the reach map of the plot; sweeps over parameter lists, targets and
-seeds on every core, in shards across machines and merged afterwards. It needs no graphical
-libraries.")
+seeds on every core, in shards across machines and merged afterwards. It needs no desktop:
+no Qt and no display.")
 
 set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME kelvora)
 set(CPACK_COMPONENT_WINDOW_DEPENDS cli)

@@ -302,6 +302,9 @@ TEST_F(CliProcess, RefusalsNameTheCommandAndTheFlag) {
          "kelvora-cli sweep: --ioh cannot be combined with --resume: the runs kept in the file do not record their "
          "improvements"},
         {{"reach-map", "--output", "map.jpg"}, "kelvora-cli reach-map: --output: 'map.jpg' does not end in .png or .csv"},
+        {{"reach-map", "--output", "map.csv", "--plain"},
+         "kelvora-cli reach-map: --plain applies to a .png picture, not to 'map.csv'"},
+        {{"reach-map", "--plain", "--output", "map.png", "--plain"}, "kelvora-cli reach-map: --plain is given twice; give it once"},
         {{"--output-dir", "plain/sub"}, "kelvora-cli: --output-dir: 'plain/sub': Not a directory"},
     };
     for (const auto& [args, says] : rows) {
@@ -512,11 +515,8 @@ TEST_F(CliProcess, ReachMapCsvHoldsEveryPixelsOptimumDistance) {
     EXPECT_EQ(count, 399 * 399);
 }
 
-TEST_F(CliProcess, ReachMapPngIsAPictureOfThePlotAndFailuresAreNamed) {
-    const Outcome o = RunCli(dir_, {"reach-map", "--output=map.png"});
-    ASSERT_EQ(o.status, 0) << o.err;
-    // The pixels of the README's picture, which the program has always drawn (a decoded
-    // comparison: the encoder may pack the same picture differently).
+TEST_F(CliProcess, ReachMapPngIsAFigureOrThePlainMapAndFailuresAreNamed) {
+    // Decoded pixels: the encoder may pack the same picture differently.
     const auto pixels = [](const fs::path& path) {
         const std::string file = ReadFile(path);
         png_image image{};
@@ -530,10 +530,28 @@ TEST_F(CliProcess, ReachMapPngIsAPictureOfThePlotAndFailuresAreNamed) {
         EXPECT_FALSE(rgb.empty()) << path << ": " << image.message;
         return std::tuple{image.width, image.height, rgb};
     };
-    const auto [width, height, drawn] = pixels(dir_ / "map.png");
-    EXPECT_EQ(width, 399u);
-    EXPECT_EQ(height, 399u);
-    EXPECT_TRUE(drawn == std::get<2>(pixels(KELVORA_REACHMAP_PICTURE))) << "the picture differs from docs/reachmap.png";
+    ASSERT_EQ(RunCli(dir_, {"reach-map", "--output=figure.png"}).status, 0);
+    const auto [width, height, figure] = pixels(dir_ / "figure.png");
+    EXPECT_EQ(width, 600u);
+    EXPECT_EQ(height, 516u);
+
+    // --plain: the map alone, as the program has always drawn it.
+    const Outcome plain = RunCli(dir_, {"reach-map", "--plain", "--output", "map.png"});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_TRUE(std::get<2>(pixels(dir_ / "map.png")) == std::get<2>(pixels(KELVORA_REACHMAP_PICTURE)))
+        << "the plain picture differs from the one the program has always drawn";
+
+    // Without a font the figure is refused before anything is written; --plain needs none.
+    std::ofstream(dir_ / "fonts.conf") << "<?xml version=\"1.0\"?><fontconfig></fontconfig>\n";
+    setenv("FONTCONFIG_FILE", (dir_ / "fonts.conf").c_str(), 1);
+    const Outcome noFont = RunCli(dir_, {"reach-map", "--output", "nofont.png"});
+    const Outcome plainNoFont = RunCli(dir_, {"reach-map", "--output", "nofont-plain.png", "--plain"});
+    unsetenv("FONTCONFIG_FILE");
+    EXPECT_EQ(noFont.status, 1);
+    EXPECT_EQ(noFont.err, "kelvora-cli reach-map: cannot label the figure: no font found for 'DejaVu Sans' (fontconfig "
+                          "knows no fonts); --plain writes the map alone\n");
+    EXPECT_FALSE(fs::exists(dir_ / "nofont.png"));
+    EXPECT_EQ(plainNoFont.status, 0) << plainNoFont.err;
 
     // A file that cannot be opened, or whose writes fail, is named with the reason and exits 1.
     fs::create_symlink("/dev/full", dir_ / "full.png");
