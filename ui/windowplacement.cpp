@@ -51,28 +51,34 @@ Side SideOf(const QRect& frame, const QRect& anchor) {
     return 2 * frame.left() + frame.width() < 2 * anchor.left() + anchor.width() ? Side::Left : Side::Right;
 }
 
-void PlaceBesideOn(QWidget* window, const QWidget* anchor, const QSize& size, Side preferred) {
+int SlideForRoom(const QRect& anchor, int minimumWidth, const QRect& available, Side preferred) {
+    const int roomRight = available.left() + available.width() - (anchor.left() + anchor.width());
+    const int roomLeft = anchor.left() - available.left();
+    if (roomRight >= minimumWidth || roomLeft >= minimumWidth) return 0;
+    if (preferred == Side::Right) return -std::clamp(minimumWidth - roomRight, 0, std::max(roomLeft, 0));
+    return std::clamp(minimumWidth - roomLeft, 0, std::max(roomRight, 0));
+}
+
+void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side preferred) {
     if (size.isValid()) window->resize(size.expandedTo(window->minimumSize()));
     if (!anchor || !anchor->screen()) return;
-    const QRect frame = anchor->frameGeometry();
+    QRect frame = anchor->frameGeometry();
     const QSize decorations = frame.size() - anchor->geometry().size();
     const QSize minimum = window->minimumSizeHint().expandedTo(window->minimumSize()) + decorations;
-    const QRect place =
-        PlaceBeside(frame, window->size() + decorations, minimum, anchor->screen()->availableGeometry(), preferred);
+    const QRect available = anchor->screen()->availableGeometry();
+    if (const int slide = SlideForRoom(frame, minimum.width(), available, preferred); slide != 0) {
+        // move() places a top-level window's frame; resize() sizes what is inside it.
+        anchor->move(anchor->pos() + QPoint(slide, 0));
+        frame.translate(slide, 0);
+    }
+    const QRect place = PlaceBeside(frame, window->size() + decorations, minimum, available, preferred);
     window->move(place.topLeft());
     window->resize(place.size() - decorations);
 }
 
-bool RestoreOrPlaceBeside(QWidget* window, const QWidget* anchor, const QByteArray& saved, bool moved) {
+bool RestoreOrPlaceBeside(QWidget* window, QWidget* anchor, const QByteArray& saved, bool moved) {
     if (!saved.isEmpty() && window->restoreGeometry(saved) && moved) return true;
-    if (!anchor || !anchor->screen()) return false;
-    const QRect frame = anchor->frameGeometry();
-    const QSize decorations = frame.size() - anchor->geometry().size();
-    const QSize minimum = window->minimumSizeHint().expandedTo(window->minimumSize()) + decorations;
-    const QRect place = PlaceBeside(frame, window->size() + decorations, minimum, anchor->screen()->availableGeometry());
-    // move() places a top-level window's frame; resize() sizes what is inside it.
-    window->move(place.topLeft());
-    window->resize(place.size() - decorations);
+    PlaceBesideOn(window, anchor, QSize(), Side::Right);
     return false;
 }
 

@@ -32,15 +32,23 @@ QRect PlaceBeside(const QRect& anchor, const QSize& frameSize, const QSize& mini
 /// The side of anchor (a frame, px) that the centre of frame (px) lies on; Right on a tie.
 Side SideOf(const QRect& frame, const QRect& anchor);
 
+/// How far anchor (a frame, px) slides along x (px, negative: to the left) within available so that
+/// a window minimumWidth wide (px) fits beside it: 0 when it fits on either side already; else
+/// away from preferred's side, as far as needed and as the other side's room allows (all of it
+/// when even that is too little, so that the window covers as little of anchor as it can).
+int SlideForRoom(const QRect& anchor, int minimumWidth, const QRect& available, Side preferred);
+
 /// Gives window (top-level, not yet shown) size (px, inside its frame; an invalid size keeps its
 /// own) and puts it beside anchor's frame on anchor's screen, on preferred's side where that has
-/// room (PlaceBeside, with window's minimum size; its decorations taken as anchor's).
-void PlaceBesideOn(QWidget* window, const QWidget* anchor, const QSize& size, Side preferred);
+/// room (PlaceBeside, with window's minimum size; its decorations taken as anchor's). Where neither
+/// side has room for window's minimum width, anchor first slides aside as SlideForRoom says, so that
+/// the two windows do not cover one another where the screen is wide enough for both.
+void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side preferred);
 
 /// Puts window (top-level, not yet shown) where saved (QWidget::saveGeometry bytes) has it when the
 /// person had moved it there (moved); else, with saved's size if any, beside anchor's frame on
-/// anchor's screen (PlaceBeside, with window's minimum size; its decorations taken as anchor's).
-/// Returns true when the remembered place was used.
-bool RestoreOrPlaceBeside(QWidget* window, const QWidget* anchor, const QByteArray& saved, bool moved);
+/// anchor's screen as PlaceBesideOn places it on the right. Returns true when the remembered place
+/// was used.
+bool RestoreOrPlaceBeside(QWidget* window, QWidget* anchor, const QByteArray& saved, bool moved);
 
 }  // namespace kelvora::ui

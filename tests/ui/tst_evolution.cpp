@@ -65,6 +65,8 @@ private slots:
     void statusAndAxisAfterARun();
     void placedBesideTheWindow_data();
     void placedBesideTheWindow();
+    void mainWindowSlidesToMakeRoom_data();
+    void mainWindowSlidesToMakeRoom();
     void openedFileFillsTheWindow_data();
     void openedFileFillsTheWindow();
 
@@ -273,6 +275,10 @@ void TestEvolution::geometryAndOpenStateAreKept() {
         QCOMPARE(evolution->frameGeometry(),
                  kelvora::ui::PlaceBeside(f.dlg->frameGeometry(), QSize(720, 480) + decorations,
                                           evolution->minimumSizeHint() + decorations, f.dlg->screen()->availableGeometry()));
+        // The dialog slid aside first: the two overlap only by what the screen's width forces.
+        const int room = f.dlg->screen()->availableGeometry().width() - f.dlg->frameGeometry().width();
+        QCOMPARE(f.dlg->frameGeometry().intersected(evolution->frameGeometry()).width(),
+                 std::max(0, evolution->minimumSizeHint().width() + decorations.width() - room));
         // Moved to the dialog's left, over part of it, resized, the log axis on.
         evolution->setGeometry(f.dlg->geometry().left() - 300, 90, 640, 520);
         evolution->distanceAction()->setChecked(true);
@@ -374,6 +380,26 @@ void TestEvolution::placedBesideTheWindow() {
     QFETCH(QRect, placed);
     QFETCH(bool, left);
     QCOMPARE(kelvora::ui::PlaceBeside(anchor, size, QSize(500, 400), available, left ? Side::Left : Side::Right), placed);
+}
+
+void TestEvolution::mainWindowSlidesToMakeRoom_data() {
+    QTest::addColumn<QRect>("anchor");  // the main window's frame
+    QTest::addColumn<bool>("left");     // the left side preferred
+    QTest::addColumn<int>("slide");
+    const QRect laptop(0, 0, 1280, 800);  // a window of at least 500 px beside a 614 px one
+    QTest::newRow("fits right") << QRect(100, 0, 614, 700) << false << 0;
+    QTest::newRow("fits left only") << QRect(600, 0, 614, 700) << false << 0;
+    QTest::newRow("centred: left to make room right") << QRect(333, 0, 614, 700) << false << -167;
+    QTest::newRow("centred, left preferred: right") << QRect(333, 0, 614, 700) << true << 167;
+    QTest::newRow("too little room: all of it") << QRect(400, 0, 1000, 700) << false << -400;
+    QTest::newRow("off the screen's left") << QRect(-50, 0, 1000, 700) << false << 0;
+}
+
+void TestEvolution::mainWindowSlidesToMakeRoom() {
+    QFETCH(QRect, anchor);
+    QFETCH(bool, left);
+    QFETCH(int, slide);
+    QCOMPARE(kelvora::ui::SlideForRoom(anchor, 500, QRect(0, 0, 1280, 800), left ? Side::Left : Side::Right), slide);
 }
 
 void TestEvolution::openedFileFillsTheWindow_data() {
