@@ -270,6 +270,9 @@ void EvolutionWindow::saveGeometry() {
     // A size narrowed to the room beside the main window keeps the person's for the next start.
     if (size() != m_placedSize) m_wantedSize = size();
     settings.setValue(QLatin1String(kSizeKey), m_wantedSize);
+    // The place on the screen that earlier versions kept is no longer read: no stale keys are left.
+    settings.remove(QStringLiteral("evolution/geometry"));
+    settings.remove(QStringLiteral("evolution/moved"));
     if (const QWidget* main = parentWidget()) {
         const bool left = SideOf(frameGeometry(), main->frameGeometry()) == Side::Left;
         settings.setValue(QLatin1String(kSideKey), left ? QStringLiteral("left") : QStringLiteral("right"));

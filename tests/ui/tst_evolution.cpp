@@ -264,6 +264,7 @@ void TestEvolution::geometryAndOpenStateAreKept() {
     QSize shown;
     {
         Fixture f;  // settings emptied
+        kelvora::ui::AppSettings().setValue(QStringLiteral("evolution/geometry"), QByteArray("an earlier version's"));
         QVERIFY(!f.dlg->GetEvolutionWindow());
         f.dlg->OnSysCommand(IDM_EVOLUTION, 0);
         EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
@@ -286,6 +287,7 @@ void TestEvolution::geometryAndOpenStateAreKept() {
         shown = evolution->size();
         f.dlg->close();  // the program ends with the window open
         QVERIFY(!evolution->isVisible());
+        QVERIFY(!kelvora::ui::AppSettings().contains(QStringLiteral("evolution/geometry")));
     }
     {
         Fixture f(false);
