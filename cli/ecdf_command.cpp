@@ -43,7 +43,8 @@ const char* const kUsage =
     "Columns: algorithm,population,generations,crossover,mutation,encoding,selection,elitism,\n"
     "crossover_operator,mutation_operator (the configuration, as the sweep file spells it), then\n"
     "x,runs,within,fraction,low,high. Configurations come in the order they first appear in the file;\n"
-    "numbers are the shortest text that reads back exactly; lines end in LF.\n"
+    "numbers are the shortest text that reads back exactly; lines end in LF. Rows of several sweeps\n"
+    "may share the file when each configuration's rows come from one sweep.\n"
     "Exit status: 0 done, 1 the output could not be written, 2 bad arguments or a bad sweep file\n"
     "(FILE:LINE named).\n";
 
@@ -51,17 +52,9 @@ int Fail(const std::string& message) { return Refuse("ecdf", message); }
 
 // One configuration's runs: each run's first generation at the target, 0 when it never got there.
 struct Configuration {
-    SolverParams params;
-    Algorithm algorithm;
+    SweepCombination runs;  // its first run: the parameters and algorithm
     std::vector<int> first;
 };
-
-bool SameConfiguration(const Configuration& c, const SweepCombination& row) {
-    return c.params.populationSize == row.params.populationSize &&
-           c.params.generationCount == row.params.generationCount &&
-           c.params.crossoverRate == row.params.crossoverRate &&
-           c.params.mutationProbability == row.params.mutationProbability && c.algorithm == row.algorithm;
-}
 
 }  // namespace
 
@@ -123,7 +116,8 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
     const std::string_view columns(header.data(), header.size() - 1);
     std::vector<Configuration> configurations;
     std::size_t last = 0;  // the configuration of the row before: rows come grouped in a sweep's order
-    std::string fingerprint, error;
+    OneSweepPerConfiguration sources;
+    std::string error;
     long long line = 0;
     const std::string reason = ReadLines(input, 4096, [&](std::string_view text, LineEnd end) {
         const std::string where = shown + ":" + std::to_string(++line) + ": ";
@@ -140,17 +134,15 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
             error = where + "not a sweep row";
             return false;
         }
-        if (fingerprint.empty()) {
-            fingerprint = row->fingerprint;
-        } else if (row->fingerprint != fingerprint) {
-            error = where + "the row is of sweep " + row->fingerprint + ", the rows before it of sweep " + fingerprint;
+        if (const std::string mixed = sources.Add(*row); !mixed.empty()) {
+            error = where + mixed;
             return false;
         }
         const SweepCombination& c = row->result.combination;
-        if (configurations.empty() || !SameConfiguration(configurations[last], c)) {
+        if (configurations.empty() || !SameConfiguration(configurations[last].runs, c)) {
             last = 0;
-            while (last < configurations.size() && !SameConfiguration(configurations[last], c)) ++last;
-            if (last == configurations.size()) configurations.push_back({c.params, c.algorithm, {}});
+            while (last < configurations.size() && !SameConfiguration(configurations[last].runs, c)) ++last;
+            if (last == configurations.size()) configurations.push_back({c, {}});
         }
         configurations[last].first.push_back(optimum ? row->result.firstGenerationAtOptimum
                                                      : row->result.firstGenerationWithinEpsilon);
@@ -165,13 +157,13 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
         "algorithm,population,generations,crossover,mutation,encoding,selection,elitism,crossover_operator,"
         "mutation_operator,x,runs,within,fraction,low,high\n";
     for (const Configuration& c : configurations) {
-        const std::vector<std::string> f = AlgorithmFields(c.algorithm);
-        const std::string prefix = f[0] + "," + std::to_string(c.params.populationSize) + "," +
-                                   std::to_string(c.params.generationCount) + "," + ExactText(c.params.crossoverRate) +
-                                   "," + ExactText(c.params.mutationProbability) + "," + f[1] + "," + f[2] + "," +
+        const std::vector<std::string> f = AlgorithmFields(c.runs.algorithm);
+        const std::string prefix = f[0] + "," + std::to_string(c.runs.params.populationSize) + "," +
+                                   std::to_string(c.runs.params.generationCount) + "," + ExactText(c.runs.params.crossoverRate) +
+                                   "," + ExactText(c.runs.params.mutationProbability) + "," + f[1] + "," + f[2] + "," +
                                    f[3] + "," + f[4] + "," + f[5] + ",";
         for (const RunLengthPoint& p :
-             RunLengthDistribution(c.first, c.params.generationCount, c.params.populationSize, evaluations)) {
+             RunLengthDistribution(c.first, c.runs.params.generationCount, c.runs.params.populationSize, evaluations)) {
             text += prefix + std::to_string(p.x) + "," + std::to_string(p.within.trials) + "," +
                     std::to_string(p.within.successes) + "," + ExactText(p.within.rate) + "," +
                     ExactText(p.within.low) + "," + ExactText(p.within.high) + "\n";

@@ -88,10 +88,13 @@ std::string ReadSweepCsv(const std::string& path, std::vector<kelvora::SweepResu
     if (!std::getline(in, line) || line + "\n" != kelvora::SweepHeader())
         return path + ":1: not a sweep file (its first line is not the sweep header)";
     long long number = 1;
+    kelvora::OneSweepPerConfiguration sources;
     while (std::getline(in, line)) {
         ++number;
         const auto row = kelvora::ParseSweepRow(line);
         if (!row) return path + ":" + std::to_string(number) + ": not a sweep row";
+        if (const std::string mixed = sources.Add(*row); !mixed.empty())
+            return path + ":" + std::to_string(number) + ": " + mixed;
         results.push_back(row->result);
     }
     if (results.empty()) return path + ": holds no runs";

@@ -174,6 +174,25 @@ std::optional<ParsedSweepRow> ParseSweepRow(const std::string& line) {
     return p;
 }
 
+bool SameConfiguration(const SweepCombination& a, const SweepCombination& b) {
+    return a.params.populationSize == b.params.populationSize && a.params.generationCount == b.params.generationCount &&
+           a.params.crossoverRate == b.params.crossoverRate &&
+           a.params.mutationProbability == b.params.mutationProbability && a.algorithm == b.algorithm;
+}
+
+std::string OneSweepPerConfiguration::Add(const ParsedSweepRow& row) {
+    const SweepCombination& c = row.result.combination;
+    // Rows come grouped by configuration, so the last one seen is nearly always the one.
+    for (auto it = seen_.rbegin(); it != seen_.rend(); ++it) {
+        if (!SameConfiguration(it->first, c)) continue;
+        if (it->second == row.fingerprint) return {};
+        return "the row is of sweep " + row.fingerprint + ", the rows of its configuration before it of sweep " +
+               it->second + " (a configuration's runs must come from one sweep)";
+    }
+    seen_.emplace_back(c, row.fingerprint);
+    return {};
+}
+
 std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows) {
     std::string out =
         "population,generations,crossover,mutation,algorithm,encoding,selection,elitism,crossover_operator,"

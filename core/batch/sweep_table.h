@@ -41,6 +41,22 @@ struct ParsedSweepRow {
 /// Reads a row back (without its LF); nullopt when it is not one.
 std::optional<ParsedSweepRow> ParseSweepRow(const std::string& line);
 
+/// Whether two runs share a configuration: the same four parameters and algorithm (targets and
+/// seeds aside), the runs a run-length curve pools.
+bool SameConfiguration(const SweepCombination& a, const SweepCombination& b);
+
+/// Rows of several sweeps may share a file (the window's export of several configurations, files
+/// joined by hand) as long as each configuration's rows come from one sweep, whose epsilon and
+/// targets they were measured with. Fed the rows in file order, it says where that first fails.
+class OneSweepPerConfiguration {
+public:
+    /// Empty when row's configuration has no rows of another sweep before it; else the reason.
+    std::string Add(const ParsedSweepRow& row);
+
+private:
+    std::vector<std::pair<SweepCombination, std::string>> seen_;  // a configuration and its sweep
+};
+
 /// The summary as CSV (header line, one row per parameter set); first_generation_within_epsilon_runs
 /// counts the runs its quartiles are taken over.
 std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows);

@@ -410,6 +410,21 @@ TEST_F(SweepCli, EcdfAndErtAreTheCountsOfTheSweepsRows) {
         else EXPECT_NEAR(std::stod(f.back()), evaluations / successes, 1e-9 * evaluations) << c.key;
     }
 
+    // Rows of another sweep may join the file when they run other configurations: the same curves.
+    // A configuration measured by two sweeps (each with its own epsilon and targets) is refused.
+    const std::string sweep = Fields(rows[1]).back();
+    const auto reassigned = [&](std::size_t from, const std::string& fingerprint) {
+        std::string joined = rows[0] + "\n";
+        for (std::size_t i = 1; i < rows.size(); ++i)
+            joined += (i < from ? rows[i] : rows[i].substr(0, rows[i].size() - sweep.size()) + fingerprint) + "\n";
+        return joined;
+    };
+    std::ofstream(dir_ / "joined.csv", std::ios::binary) << reassigned(41, "0123456789abcdef");  // configurations 5..8
+    std::ofstream(dir_ / "mixed.csv", std::ios::binary) << reassigned(5, "0123456789abcdef");   // in configuration 1
+    ASSERT_EQ(Run({"ecdf", "s.csv", "--output", "e.csv"}), 0) << err_;
+    ASSERT_EQ(Run({"ecdf", "joined.csv", "--output", "joined-e.csv"}), 0) << err_;
+    EXPECT_EQ(ReadFile(dir_ / "joined-e.csv"), ReadFile(dir_ / "e.csv"));
+
     // A bad file is named with its line; nothing is written.
     const std::string text = ReadFile(dir_ / "s.csv");
     std::ofstream(dir_ / "cut.csv", std::ios::binary) << text.substr(0, text.size() - 3);
@@ -419,6 +434,8 @@ TEST_F(SweepCli, EcdfAndErtAreTheCountsOfTheSweepsRows) {
              {"cut.csv", "cut.csv:81: the row is cut short"},
              {"bad.csv", "bad.csv:3: not a sweep row"},
              {"other.csv", "other.csv:1: not a sweep file"},
+             {"mixed.csv", "mixed.csv:6: the row is of sweep 0123456789abcdef, the rows of its configuration before it of "
+                           "sweep " + sweep},
              {"none.csv", "none.csv: cannot read"}}) {
         EXPECT_EQ(Run({"ecdf", file, "--output", "out.csv"}), 2) << says;
         EXPECT_NE(err_.find(says), std::string::npos) << err_;

@@ -90,6 +90,18 @@ void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
                              QStringLiteral("--x"), QStringLiteral("runs")}),
              2);
     QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot"), svg, QStringLiteral("--output"), bad}), 2);
+    // A configuration with rows of two sweeps is refused, as kelvora-cli ecdf refuses it.
+    QFile runs(csv);
+    QVERIFY(runs.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = runs.readAll().split('\n');
+    QByteArray other = lines[1];
+    other.replace(other.lastIndexOf(',') + 1, 16, "0123456789abcdef");
+    const QString mixed = dir.filePath(QStringLiteral("mixed.csv"));
+    QFile mixedFile(mixed);
+    QVERIFY(mixedFile.open(QIODevice::WriteOnly));
+    mixedFile.write(lines[0] + '\n' + lines[1] + '\n' + other + '\n');
+    mixedFile.close();
+    QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot"), mixed, QStringLiteral("--output"), bad}), 2);
     QVERIFY(!QFile::exists(bad));
 }
 
