@@ -27,7 +27,7 @@ int SweepCommand(const std::vector<std::string>& args);
 /// `sweep-merge`: a sweep's shard files merged into the unsharded file.
 int SweepMergeCommand(const std::vector<std::string>& args);
 
-/// `ecdf SWEEP.csv [--x generations|evaluations] [--target epsilon|optimum] [--output FILE]`: each
+/// `ecdf SWEEP.csv [--x generations|evaluations] [--target epsilon|optimum] [--epsilon E] [--output FILE]`: each
 /// configuration's run-length distribution, from a sweep file's rows.
 int EcdfCommand(const std::vector<std::string>& args);
 

@@ -1,13 +1,17 @@
-// kelvora-cli ecdf: the run-length distribution of each configuration of a sweep CSV, from its rows,
-// without running anything.
+// kelvora-cli ecdf: the run-length distribution of each configuration of a sweep CSV, from its rows;
+// for another epsilon than the sweep's, from its runs made again from their seeds.
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "batch/runlength.h"
@@ -16,6 +20,7 @@
 #include "helpers.h"
 #include "output.h"
 #include "batch/sweep_table.h"
+#include "signals.h"
 
 using namespace kelvora;
 using namespace kelvora::cli;
@@ -24,17 +29,22 @@ namespace {
 
 const char* const kUsage =
     "Usage: kelvora-cli ecdf SWEEP.csv [--x generations|evaluations] [--target epsilon|optimum]\n"
-    "                        [--output FILE.csv]\n"
+    "                        [--epsilon E] [--output FILE.csv]\n"
     "Writes the run-length distribution of each configuration of a sweep file (written by sweep or\n"
     "sweep-merge): for every generation g from 1 to the configuration's generation count, the runs\n"
     "whose first generation at the target is at most g, of all its runs (targets and seeds pooled),\n"
-    "with the Wilson 95% interval. Nothing is run again.\n"
+    "with the Wilson 95% interval. Nothing is run again, unless --epsilon asks for another epsilon.\n"
     "\n"
     "  --x generations      x is the generation g (default)\n"
     "  --x evaluations      x is g times the population\n"
     "  --target epsilon     a run is there at its first_generation_within_epsilon (default); the\n"
     "                       sweep's own epsilon is used, the one its --epsilon gave: the file records\n"
     "                       the first generation within that epsilon only\n"
+    "  --epsilon E          a run is there at its first generation within E pixels (0 < E <= 1000):\n"
+    "                       each row's run is made again from its seed, parameters, algorithm and\n"
+    "                       target, on every core, and must end at the row's elite distance (else\n"
+    "                       the row is named); a progress bar on a terminal; Ctrl-C stops, writing\n"
+    "                       nothing. With the sweep's own epsilon the same curves as without\n"
     "  --target optimum     a run is there at its first_generation_at_optimum\n"
     "  --output FILE        write the CSV to FILE (default: standard output), locked and through\n"
     "                       FILE.part and a rename\n"
@@ -56,11 +66,54 @@ struct Configuration {
     std::vector<int> first;
 };
 
+// A row whose run is made again: what it ran, the elite distance the file says it reached, its line.
+struct Rerun {
+    SweepCombination combination;
+    double eliteDistance;
+    long long line;
+    int* first;  // where its first generation within epsilon goes
+};
+
+// Makes every row's run again on every core and stores its first generation within epsilon. Returns
+// the first row (in file order) whose run does not end at its recorded elite distance, or -1; stops
+// early on a signal.
+long long RerunWithin(std::vector<Rerun>& reruns, double epsilon, bool progress) {
+    std::atomic<std::size_t> next{0};
+    std::atomic<long long> done{0};
+    std::atomic<std::size_t> mismatch{reruns.size()};
+    const auto work = [&] {
+        RunBuffers buffers;
+        for (std::size_t i; (i = next.fetch_add(1)) < reruns.size() && !StopFlag().load();) {
+            const SweepResult r =
+                RunCombination(reruns[i].combination, std::nan(""), epsilon, buffers, &StopFlag(), nullptr, nullptr);
+            *reruns[i].first = r.firstGenerationWithinEpsilon;
+            if (r.eliteDistance != reruns[i].eliteDistance) {
+                std::size_t seen = mismatch.load();
+                while (i < seen && !mismatch.compare_exchange_weak(seen, i)) {}
+            }
+            done.fetch_add(1);
+        }
+    };
+    // A worker a core; this thread only draws the bar.
+    std::vector<std::thread> pool;
+    for (unsigned t = 0; t < std::clamp(std::thread::hardware_concurrency(), 1u, 64u); ++t) pool.emplace_back(work);
+    ProgressBar bar(progress);
+    while (done.load() < static_cast<long long>(reruns.size()) && !StopFlag().load()) {
+        if (bar.Due(false)) bar.Draw(done.load(), static_cast<long long>(reruns.size()), "runs made again");
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    for (std::thread& t : pool) t.join();
+    if (bar.Due(true)) bar.Draw(done.load(), static_cast<long long>(reruns.size()), "runs made again");
+    bar.Finish();
+    return mismatch.load() < reruns.size() ? reruns[mismatch.load()].line : -1;
+}
+
 }  // namespace
 
 int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
     std::string input, output;
     bool evaluations = false, optimum = false;
+    std::optional<double> epsilon;
     std::set<std::string> seen;
     for (std::size_t i = 0; i < args.size(); ++i) {
         auto [flag, value] = SplitFlag(args[i]);
@@ -68,7 +121,7 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
             std::fputs(kUsage, stdout);
             return FinishStdout();
         }
-        if (flag == "--x" || flag == "--target" || flag == "--output") {
+        if (flag == "--x" || flag == "--target" || flag == "--output" || flag == "--epsilon") {
             if (const std::string twice = GivenTwice(seen, flag); !twice.empty()) return Fail(twice);
             if (!value) {
                 if (i + 1 >= args.size()) return Fail(flag + " needs a value");
@@ -82,12 +135,16 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
                 if (*value != "epsilon" && *value != "optimum")
                     return Fail("--target: " + Quoted(*value) + " is not one of epsilon, optimum");
                 optimum = *value == "optimum";
+            } else if (flag == "--epsilon") {
+                epsilon = ParseFiniteDouble(*value);
+                if (!epsilon || !(*epsilon > 0.0 && *epsilon <= 1000.0))
+                    return Fail("--epsilon: " + Quoted(*value) + " is not a number of pixels in (0, 1000]");
             } else {
                 if (value->empty()) return Fail("--output: the file name is empty");
                 output = *value;
             }
         } else if (flag.size() > 1 && flag[0] == '-') {
-            return Fail(UnknownArgument(args[i], {"--x", "--target", "--output", "--help"}, "ecdf --help"));
+            return Fail(UnknownArgument(args[i], {"--x", "--target", "--epsilon", "--output", "--help"}, "ecdf --help"));
         } else if (!input.empty()) {
             return Fail("one sweep file only, got " + Quoted(input) + " and " + Quoted(args[i]));
         } else {
@@ -95,6 +152,7 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
         }
     }
     if (input.empty()) return Fail("no sweep file given (see ecdf --help)");
+    if (epsilon && optimum) return Fail("--epsilon applies to --target epsilon, not to --target optimum");
     if (!output.empty() && SameFile({output, input}, 1).first >= 0)
         return Fail("--output names the sweep file itself, " + Quoted(output));
 
@@ -117,6 +175,7 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
     std::vector<Configuration> configurations;
     std::size_t last = 0;  // the configuration of the row before: rows come grouped in a sweep's order
     OneSweepPerConfiguration sources;
+    std::vector<Rerun> reruns;  // with --epsilon: every row, in file order
     std::string error;
     long long line = 0;
     const std::string reason = ReadLines(input, 4096, [&](std::string_view text, LineEnd end) {
@@ -146,12 +205,33 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
         }
         configurations[last].first.push_back(optimum ? row->result.firstGenerationAtOptimum
                                                      : row->result.firstGenerationWithinEpsilon);
+        if (epsilon) reruns.push_back({c, row->result.eliteDistance, line, nullptr});
         return true;
     });
     if (!reason.empty()) return refuse(shown + ": cannot read: " + reason);
     if (line == 0) error = shown + ":1: not a sweep file (it is empty)";
     if (!error.empty()) return refuse(error);
     if (configurations.empty()) return refuse(shown + ": the file holds no rows");
+    if (epsilon) {
+        // Each row's slot, now that the configurations' lists no longer grow.
+        std::vector<std::size_t> filled(configurations.size(), 0);
+        for (Rerun& r : reruns) {
+            std::size_t k = 0;
+            while (!SameConfiguration(configurations[k].runs, r.combination)) ++k;
+            r.first = &configurations[k].first[filled[k]++];
+        }
+        InstallStopSignals();
+        const long long bad = RerunWithin(reruns, *epsilon, true);
+        if (StopFlag().load()) {
+            Abandon(file);
+            std::fprintf(stderr, "kelvora-cli ecdf: stopped by %s; nothing written\n", StopSignalName());
+            return StopExitStatus();
+        }
+        if (bad >= 0)
+            return refuse(shown + ":" + std::to_string(bad) +
+                          ": the row's run, made again, does not end at its elite_distance (a file edited, or "
+                          "written by another version)");
+    }
 
     std::string text =
         "algorithm,population,generations,crossover,mutation,encoding,selection,elitism,crossover_operator,"

@@ -178,7 +178,7 @@ std::string UsageText() {
         "       kelvora-cli optimum --target X,Y [--json]\n"
         "       kelvora-cli reach-map --output FILE [--plain]\n"
         "       kelvora-cli sweep --seeds A..B [options]\n"
-        "       kelvora-cli ecdf SWEEP.csv [--x generations|evaluations] [--output FILE]\n"
+        "       kelvora-cli ecdf SWEEP.csv [--x generations|evaluations] [--epsilon E] [--output FILE]\n"
         "Solves the inverse kinematics of the three-link arm (links %g, %g, %g px) for a target by a\n"
         "genetic algorithm and writes results.csv and fitness.csv. The subcommand optimum prints the best\n"
         "of all whole-degree poses for a target; reach-map writes the best distance for every target of\n"

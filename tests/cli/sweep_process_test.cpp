@@ -321,6 +321,14 @@ TEST_F(SweepCli, BadInputExitsWithTwoNamingItAndWritesNothing) {
     }
 }
 
+// Whether process pid has a handler of its own for SIGINT (its status file's SigCgt mask).
+bool CatchesSigint(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (SIGINT - 1)) & 1;
+    return false;
+}
+
 // Wilson's 95% score interval of k successes in n, written out apart from the library's.
 std::pair<double, double> Wilson(double k, double n) {
     const double z = 1.959963984540054, p = k / n, d = 1 + z * z / n;
@@ -425,6 +433,27 @@ TEST_F(SweepCli, EcdfAndErtAreTheCountsOfTheSweepsRows) {
     ASSERT_EQ(Run({"ecdf", "joined.csv", "--output", "joined-e.csv"}), 0) << err_;
     EXPECT_EQ(ReadFile(dir_ / "joined-e.csv"), ReadFile(dir_ / "e.csv"));
 
+    // Another epsilon: the runs made again give the curves of a sweep run with it; its own, the same.
+    ASSERT_EQ(Run({"sweep", "--population", "1,50", "--generations", "1,20", "--epsilon", "5", "--seeds", "1..10",
+                   "--algorithm", "ga,random-search", "--quiet", "--output", "s5.csv"}),
+              0)
+        << err_;
+    for (const auto& [epsilon, same] : {std::pair{"5", "s5.csv"}, std::pair{"60", "s.csv"}}) {
+        ASSERT_EQ(Run({"ecdf", "s.csv", "--epsilon", epsilon, "--output", "again.csv"}), 0) << err_;
+        ASSERT_EQ(Run({"ecdf", same, "--output", "e.csv"}), 0) << err_;
+        EXPECT_EQ(ReadFile(dir_ / "again.csv"), ReadFile(dir_ / "e.csv")) << epsilon;
+    }
+    std::vector<std::string> edited = rows;
+    edited[3].replace(0, edited[3].find(','), "999");  // another seed: another run
+    std::string editedText;
+    for (const std::string& row : edited) editedText += row + "\n";
+    std::ofstream(dir_ / "edited.csv", std::ios::binary) << editedText;
+    EXPECT_EQ(Run({"ecdf", "edited.csv"}), 0) << "without --epsilon nothing is run again";
+    EXPECT_EQ(Run({"ecdf", "edited.csv", "--epsilon", "5", "--output", "out.csv"}), 2);
+    EXPECT_NE(err_.find("edited.csv:4: the row's run, made again, does not end at its elite_distance"), std::string::npos)
+        << err_;
+    EXPECT_FALSE(fs::exists(dir_ / "out.csv"));
+
     // A bad file is named with its line; nothing is written.
     const std::string text = ReadFile(dir_ / "s.csv");
     std::ofstream(dir_ / "cut.csv", std::ios::binary) << text.substr(0, text.size() - 3);
@@ -464,6 +493,15 @@ TEST_F(SweepCli, AnInterruptedSweepKeepsWholeRowsAndResumesToTheUninterruptedByt
     const std::string resumed = ReadFile(dir_ / "s.csv");
     ASSERT_EQ(Run(With(sweep, {"--output", "whole.csv"})), 0);
     EXPECT_EQ(resumed, ReadFile(dir_ / "whole.csv"));
+
+    // ecdf making the runs again for another epsilon stops on Ctrl-C and writes nothing.
+    const pid_t ecdf = Start({"ecdf", "whole.csv", "--epsilon", "2", "--output", "e.csv"});
+    for (int i = 0; i < 5000 && !CatchesSigint(ecdf); ++i) usleep(1000);  // stopping cleanly from then on
+    kill(ecdf, SIGINT);
+    EXPECT_EQ(Wait(ecdf), 130) << err_;
+    EXPECT_NE(err_.find("kelvora-cli ecdf: stopped by SIGINT; nothing written"), std::string::npos) << err_;
+    EXPECT_FALSE(fs::exists(dir_ / "e.csv"));
+    EXPECT_FALSE(fs::exists(dir_ / "e.csv.part"));
 
     // Resuming with other arguments is refused and leaves the file alone.
     EXPECT_EQ(Run({"sweep", "--population", "401", "--generations", "100", "--seeds", "1..400", "--output", "s.csv",
