@@ -63,7 +63,7 @@ int RunPlotCommand(const QStringList& arguments) {
     QChartView* view = plots.runLengthView();
     plots.setCurrentWidget(view);
     plots.show();
-    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents();  // the charts' layout requests: no input is read
     if (!ExperimentPlots::save(view, output)) return Fail(1, QStringLiteral("%1: cannot be written").arg(output));
     return 0;
 }
