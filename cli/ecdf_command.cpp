@@ -72,6 +72,7 @@ struct Rerun {
     double eliteDistance;
     long long line;
     int* first;  // where its first generation within epsilon goes
+    bool reproduced = true;  // the run ended at eliteDistance
 };
 
 // Makes every row's run again on every core and stores its first generation within epsilon. Returns
@@ -80,17 +81,13 @@ struct Rerun {
 long long RerunWithin(std::vector<Rerun>& reruns, double epsilon, bool progress) {
     std::atomic<std::size_t> next{0};
     std::atomic<long long> done{0};
-    std::atomic<std::size_t> mismatch{reruns.size()};
     const auto work = [&] {
         RunBuffers buffers;
         for (std::size_t i; (i = next.fetch_add(1)) < reruns.size() && !StopFlag().load();) {
             const SweepResult r =
                 RunCombination(reruns[i].combination, std::nan(""), epsilon, buffers, &StopFlag(), nullptr, nullptr);
             *reruns[i].first = r.firstGenerationWithinEpsilon;
-            if (r.eliteDistance != reruns[i].eliteDistance) {
-                std::size_t seen = mismatch.load();
-                while (i < seen && !mismatch.compare_exchange_weak(seen, i)) {}
-            }
+            reruns[i].reproduced = r.eliteDistance == reruns[i].eliteDistance;
             done.fetch_add(1);
         }
     };
@@ -105,7 +102,9 @@ long long RerunWithin(std::vector<Rerun>& reruns, double epsilon, bool progress)
     for (std::thread& t : pool) t.join();
     if (bar.Due(true)) bar.Draw(done.load(), static_cast<long long>(reruns.size()), "runs made again");
     bar.Finish();
-    return mismatch.load() < reruns.size() ? reruns[mismatch.load()].line : -1;
+    for (const Rerun& r : reruns)
+        if (!r.reproduced) return r.line;
+    return -1;
 }
 
 }  // namespace
