@@ -17,7 +17,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 
-#include "experimentwindow.h"
+#include "experiment/experimentwindow.h"
 #include "window_bench_support.h"
 
 using namespace kelvora::ui;

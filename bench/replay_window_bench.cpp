@@ -19,7 +19,7 @@
 #include "analysis/optimum.h"
 #include "ga/run.h"
 #include "io/result_files.h"
-#include "solverdlg.h"
+#include "mainwindow/solverdlg.h"
 
 using namespace kelvora::ui;
 

@@ -9,7 +9,7 @@
 #include <QApplication>
 #include <QStandardPaths>
 
-#include "messagebox.h"
+#include "common/messagebox.h"
 
 namespace kelvora::bench {
 

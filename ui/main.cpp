@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 
-#include "plotcommand.h"
-#include "solverapp.h"
+#include "experiment/plotcommand.h"
+#include "app/solverapp.h"
 
 using namespace kelvora::ui;
 

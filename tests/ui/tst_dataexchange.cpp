@@ -5,7 +5,7 @@
 #include <QLocale>
 #include <QtTest>
 
-#include "dataexchange.h"
+#include "mainwindow/dataexchange.h"
 
 using namespace kelvora::ui;
 

@@ -13,12 +13,12 @@
 #include <QStyleOptionButton>
 #include <QtTest>
 
-#include "aboutdlg.h"
-#include "evolutionwindow.h"
-#include "groundtruthoverlay.h"
-#include "resultsfaulttext.h"
-#include "solverapp.h"
-#include "uilanguage.h"
+#include "common/aboutdlg.h"
+#include "evolution/evolutionwindow.h"
+#include "mainwindow/groundtruthoverlay.h"
+#include "common/resultsfaulttext.h"
+#include "app/solverapp.h"
+#include "app/uilanguage.h"
 #include "uitestsupport.h"
 
 using namespace kelvora::ui;

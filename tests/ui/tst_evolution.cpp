@@ -11,16 +11,16 @@
 #include <cmath>
 #include <random>
 
-#include "evolutionwindow.h"
-#include "fitnesschart.h"
-#include "generationscrubber.h"
+#include "evolution/evolutionwindow.h"
+#include "evolution/fitnesschart.h"
+#include "evolution/generationscrubber.h"
 #include "reference_search.h"
 #include "io/results_reader.h"
 #include "analysis/optimum.h"
 #include "ga/run.h"
 #include "io/result_files.h"
 #include "uitestsupport.h"
-#include "windowplacement.h"
+#include "common/windowplacement.h"
 
 using namespace kelvora::ui;
 

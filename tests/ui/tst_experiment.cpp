@@ -4,9 +4,9 @@
 #include <QTableWidget>
 
 #include "batch/runlength.h"
-#include "experimentplots.h"
-#include "experimentwindow.h"
-#include "plotcommand.h"
+#include "experiment/experimentplots.h"
+#include "experiment/experimentwindow.h"
+#include "experiment/plotcommand.h"
 #include "uitestsupport.h"
 
 namespace {

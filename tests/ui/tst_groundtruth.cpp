@@ -11,14 +11,14 @@
 #include <QStandardPaths>
 #include <QtTest>
 
-#include "groundtruthoverlay.h"
-#include "messagebox.h"
+#include "mainwindow/groundtruthoverlay.h"
+#include "common/messagebox.h"
 #include "analysis/reachmap.h"
-#include "settings.h"
+#include "common/settings.h"
 #include "analysis/optimum.h"
 #include "ga/run.h"
 #include "io/result_files.h"
-#include "solverapp.h"
+#include "app/solverapp.h"
 #include "uitestsupport.h"
 
 using namespace kelvora::ui;

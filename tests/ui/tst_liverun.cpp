@@ -24,14 +24,14 @@
 #include <QLabel>
 #include <QSpinBox>
 
-#include "aboutdlg.h"
-#include "evolutionwindow.h"
-#include "fitnesschart.h"
-#include "operatordialog.h"
-#include "settings.h"
-#include "dataexchange.h"
-#include "plotpainter.h"
-#include "resourceloader.h"
+#include "common/aboutdlg.h"
+#include "evolution/evolutionwindow.h"
+#include "evolution/fitnesschart.h"
+#include "operators/operatordialog.h"
+#include "common/settings.h"
+#include "mainwindow/dataexchange.h"
+#include "mainwindow/plotpainter.h"
+#include "common/resourceloader.h"
 #include "uitestsupport.h"
 
 using namespace kelvora::ui;

@@ -9,10 +9,10 @@
 #include <QPalette>
 #include <QtTest>
 
-#include "plotpainter.h"
-#include "resource.h"
-#include "resourceloader.h"
-#include "solverdlg.h"
+#include "mainwindow/plotpainter.h"
+#include "common/resource.h"
+#include "common/resourceloader.h"
+#include "mainwindow/solverdlg.h"
 
 using namespace kelvora::ui;
 

@@ -8,9 +8,9 @@
 #include <QPainter>
 #include <QtTest>
 
-#include "dataexchange.h"
-#include "plotpainter.h"
-#include "resourceloader.h"
+#include "mainwindow/dataexchange.h"
+#include "mainwindow/plotpainter.h"
+#include "common/resourceloader.h"
 #include "uitestsupport.h"
 
 using namespace kelvora::ui;

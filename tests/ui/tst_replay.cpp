@@ -16,16 +16,16 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-#include "evolutionwindow.h"
-#include "generationscrubber.h"
+#include "evolution/evolutionwindow.h"
+#include "evolution/generationscrubber.h"
 #include "io/results_reader.h"
-#include "resultsreplay.h"
-#include "settings.h"
+#include "mainwindow/resultsreplay.h"
+#include "common/settings.h"
 #include "analysis/optimum.h"
 #include "ga/run.h"
 #include "io/result_files.h"
 #include "io/run_record.h"
-#include "fitnesschart.h"
+#include "evolution/fitnesschart.h"
 #include "uitestsupport.h"
 
 using namespace kelvora::ui;

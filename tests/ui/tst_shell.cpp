@@ -10,10 +10,10 @@
 #include <QtTest>
 
 #include "model/kelvora_version.h"
-#include "aboutdlg.h"
-#include "evolutionwindow.h"
-#include "resourceloader.h"
-#include "solverapp.h"
+#include "common/aboutdlg.h"
+#include "evolution/evolutionwindow.h"
+#include "common/resourceloader.h"
+#include "app/solverapp.h"
 #include "uitestsupport.h"
 
 using namespace kelvora::ui;

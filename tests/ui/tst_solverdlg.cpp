@@ -20,12 +20,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "dataexchange.h"
-#include "messagebox.h"
-#include "plotpainter.h"
-#include "resourceloader.h"
-#include "solverapp.h"
-#include "solverdlg.h"
+#include "mainwindow/dataexchange.h"
+#include "common/messagebox.h"
+#include "mainwindow/plotpainter.h"
+#include "common/resourceloader.h"
+#include "app/solverapp.h"
+#include "mainwindow/solverdlg.h"
 #include "uitestsupport.h"
 
 using namespace kelvora::ui;

@@ -11,12 +11,12 @@
 
 #include <sstream>
 
-#include "evolutionwindow.h"
-#include "fitnesschart.h"
-#include "plotpainter.h"
+#include "evolution/evolutionwindow.h"
+#include "evolution/fitnesschart.h"
+#include "mainwindow/plotpainter.h"
 #include "reference_search.h"
-#include "resourceloader.h"
-#include "settings.h"
+#include "common/resourceloader.h"
+#include "common/settings.h"
 #include "uitestsupport.h"
 
 using namespace kelvora::ui;

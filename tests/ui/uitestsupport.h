@@ -18,12 +18,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "messagebox.h"
-#include "parameterpanel.h"
-#include "plotpainter.h"
-#include "resourceloader.h"
-#include "settings.h"
-#include "solverdlg.h"
+#include "common/messagebox.h"
+#include "mainwindow/parameterpanel.h"
+#include "mainwindow/plotpainter.h"
+#include "common/resourceloader.h"
+#include "common/settings.h"
+#include "mainwindow/solverdlg.h"
 
 using namespace kelvora::ui;
 

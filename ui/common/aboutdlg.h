@@ -1,0 +1,36 @@
+#pragma once
+// The About box (template IDD_ABOUT): the program's icon, its name and version, and OK. Modal over
+// the main dialog; OK, Escape and the close button return.
+
+#include <QDialog>
+
+#include "common/resource.h"
+
+namespace kelvora::ui {
+
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    /// The box over pParent (the main dialog), modal.
+    explicit CAboutDlg(QWidget* pParent = nullptr);
+
+    /// Runs the box modally until it is closed (through the current modal-loop function) and
+    /// returns QDialog::Accepted for OK, QDialog::Rejected for Escape and the close button.
+    int DoModal();
+
+    /// Client-area size of template IDD_ABOUT (235 x 55 dialog units).
+    static QSize ClientSize();
+};
+
+/// Runs a dialog modally and returns its result: QDialog::exec unless a test has swapped it, so that
+/// a test can look at the box that was built and close it without waiting on a modal loop.
+using ModalLoopFunction = int (*)(QDialog& dialog);
+
+/// Replaces the modal-loop function and returns the one it replaced; nullptr restores exec.
+ModalLoopFunction SetModalLoopFunction(ModalLoopFunction function);
+
+/// Runs dialog through the current modal-loop function and returns its result.
+int RunModalLoop(QDialog& dialog);
+
+}  // namespace kelvora::ui

@@ -1,0 +1,292 @@
+#include "evolution/evolutionwindow.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QChildEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QLocale>
+#include <QMenuBar>
+#include <QPainter>
+#include <QSvgGenerator>
+#include <QVBoxLayout>
+
+#include "evolution/fitnesschart.h"
+#include "common/filedialog.h"
+#include "evolution/generationscrubber.h"
+#include "common/messagebox.h"
+#include "common/settings.h"
+#include "common/windowplacement.h"
+
+namespace kelvora::ui {
+
+namespace {
+
+QString Px(double distance) { return QString::number(distance, 'f', 4); }
+
+// The caption's line under the chart in an exported picture, px.
+constexpr int kCaptionHeight = 22;
+
+}  // namespace
+
+EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Window) {
+    setObjectName(QStringLiteral("EvolutionWindow"));
+    setWindowTitle(tr("Kelvora — 進化"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    m_chart = new FitnessChart(central);
+    m_chart->setObjectName(QStringLiteral("FitnessChart"));
+    m_chart->setMinimumSize(480, 280);
+    layout->addWidget(m_chart, 1);
+    m_scrubberSlot = new QVBoxLayout;
+    m_scrubberSlot->setObjectName(QStringLiteral("ScrubberSlot"));
+    layout->addLayout(m_scrubberSlot);
+    auto* row = new QHBoxLayout;
+    m_distanceBox = new QCheckBox(tr("これまでの最良解の誤差 (px, 対数軸)"), central);
+    m_readout = new QLabel(central);
+    m_readout->setObjectName(QStringLiteral("Readout"));
+    m_readout->setTextFormat(Qt::PlainText);
+    m_readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    row->addWidget(m_readout, 1);
+    row->addWidget(m_distanceBox, 0, Qt::AlignTop);
+    layout->addLayout(row);
+    setCentralWidget(central);
+
+    QMenu* file = menuBar()->addMenu(tr("ファイル(&F)"));
+    QAction* png = file->addAction(tr("PNG として保存(&P)..."));
+    connect(png, &QAction::triggered, this, [this] { exportWithDialog(false, 0.0); });
+    QAction* png2 = file->addAction(tr("PNG として保存 (2倍)(&2)..."));
+    connect(png2, &QAction::triggered, this, [this] { exportWithDialog(false, 2.0); });
+    QAction* svg = file->addAction(tr("SVG として保存(&S)..."));
+    connect(svg, &QAction::triggered, this, [this] { exportWithDialog(true, 1.0); });
+    file->addSeparator();
+    QAction* close = file->addAction(tr("閉じる(&C)"));
+    close->setShortcut(QKeySequence::Close);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    QMenu* view = menuBar()->addMenu(tr("表示(&V)"));
+    m_distanceAction = view->addAction(tr("これまでの最良解の誤差を対数軸で表示(&D)"));
+    m_distanceAction->setCheckable(true);
+    connect(m_distanceAction, &QAction::toggled, m_distanceBox, &QCheckBox::setChecked);
+    connect(m_distanceBox, &QCheckBox::toggled, m_distanceAction, &QAction::setChecked);
+    connect(m_distanceAction, &QAction::toggled, m_chart, &FitnessChart::setShowDistance);
+    view->addSeparator();
+    m_clearComparisonAction = view->addAction(tr("比較をクリア"));
+    connect(m_clearComparisonAction, &QAction::triggered, m_chart, &FitnessChart::clearEarlierRuns);
+    const QSettings settings = AppSettings();
+    m_distanceAction->setChecked(settings.value(QLatin1String(kLogAxisKey), false).toBool());
+    connect(m_distanceAction, &QAction::toggled, this,
+            [](bool on) { AppSettings().setValue(QLatin1String(kLogAxisKey), on); });
+    // The scrubber, once placed in its slot, marks its generation on the chart.
+    central->installEventFilter(this);
+
+    // Beside the main window (its parent), never on it where the screen has room: the size and side
+    // are kept, not a place on the screen, which the main window may take at the next start.
+    resize(720, 480);
+    const Side side = settings.value(QLatin1String(kSideKey)).toString() == QLatin1String("left") ? Side::Left : Side::Right;
+    m_wantedSize = settings.value(QLatin1String(kSizeKey), size()).toSize();
+    PlaceBesideOn(this, parentWidget(), m_wantedSize, side);
+    m_placedSize = size();
+    updateReadout();
+}
+
+EvolutionWindow::~EvolutionWindow() = default;
+
+void EvolutionWindow::beginRun(int limit, QPoint base, QPoint target, const QString& algorithm) {
+    // A finished or stopped run (or an opened file) stays beside the next one, fainter.
+    if (!m_runName.isEmpty()) m_chart->addEarlierRun(m_runName, m_chart->history());
+    m_runName.clear();
+    m_algorithm = algorithm;
+    m_caption.clear();
+    m_chart->setMarkedGeneration(0);
+    m_base = base;
+    m_target = target;
+    m_running = true;
+    m_eliteDistance = -1.0;
+    m_chart->setGenerationLimit(limit);
+    m_chart->setHistory({});
+    findOptimum();
+    updateReadout();
+}
+
+void EvolutionWindow::appendRows(int firstRow, const QList<kelvora::GenerationStat>& rows, double eliteDistance) {
+    m_chart->appendRows(firstRow, rows);
+    if (!m_chart->history().isEmpty()) m_eliteDistance = eliteDistance;
+    updateReadout();
+}
+
+void EvolutionWindow::finishRun(const QList<kelvora::GenerationStat>& rows, double eliteDistance) {
+    m_running = false;
+    if (!rows.isEmpty()) m_chart->setGenerationLimit(static_cast<int>(rows.size()));
+    setHistory(rows, eliteDistance);
+}
+
+void EvolutionWindow::setHistory(const QList<kelvora::GenerationStat>& rows, double eliteDistance) {
+    m_chart->setHistory(rows);
+    m_eliteDistance = rows.isEmpty() ? -1.0 : eliteDistance;
+    updateReadout();
+}
+
+void EvolutionWindow::setRunCaption(const QString& caption) { m_caption = caption; }
+
+void EvolutionWindow::setRunName(const QString& name) { m_runName = name; }
+
+QString EvolutionWindow::RunName(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm) {
+    const auto exact = [](double v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); };
+    return tr("%1 × %2, %3, %4, %5")
+        .arg(params.populationSize)
+        .arg(params.generationCount)
+        .arg(exact(params.crossoverRate), exact(params.mutationProbability),
+             QString::fromStdString(kelvora::AlgorithmSummary(algorithm)));
+}
+
+QString EvolutionWindow::caption() const {
+    if (!m_caption.isEmpty()) return m_caption;
+    QString text = tr("目標点 (%1, %2)、%3 世代")
+                       .arg(m_target.x() - m_base.x())
+                       .arg(m_base.y() - m_target.y())
+                       .arg(m_chart->history().size());
+    if (!m_algorithm.isEmpty()) text += QStringLiteral("、") + m_algorithm;
+    return text;
+}
+
+bool EvolutionWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ChildAdded) {
+        if (auto* scrubber = qobject_cast<GenerationScrubber*>(static_cast<QChildEvent*>(event)->child()))
+            connect(scrubber, &GenerationScrubber::generationChanged, m_chart, &FitnessChart::setMarkedGeneration,
+                    Qt::UniqueConnection);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void EvolutionWindow::findOptimum() {
+    if (!m_optimum || m_optimumBase != m_base || m_optimumTarget != m_target) {
+        // The exact search takes well under a millisecond (solver/optimum.h): done here, at once.
+        m_optimum = kelvora::FindOptimum(m_base.x(), m_base.y(), m_target.x(), m_target.y());
+        m_optimumBase = m_base;
+        m_optimumTarget = m_target;
+        updateReadout();
+        emit optimumFound();
+    }
+    m_chart->setOptimumFitness(m_optimum->fitness);
+}
+
+int EvolutionWindow::firstGenerationAtOptimum() const {
+    if (!m_optimum) return 0;
+    const QList<kelvora::GenerationStat>& rows = m_chart->history();
+    for (int g = 0; g < rows.size(); ++g)
+        if (rows[g].best >= m_optimum->fitness) return g + 1;
+    return 0;
+}
+
+QString EvolutionWindow::readoutText() const { return m_readout->text(); }
+
+void EvolutionWindow::updateReadout() {
+    QStringList lines;
+    if (m_optimum) {
+        const kelvora::ArmPose& p = m_optimum->pose;
+        lines << tr("最適解: (%1, %2, %3)  誤差 %4 px").arg(p.a1).arg(p.a2).arg(p.a3).arg(Px(m_optimum->distance));
+    } else {
+        lines << tr("最適解: 探索中...");
+    }
+    if (m_eliteDistance < 0.0) {
+        lines << tr("これまでの最良解: まだありません");
+    } else {
+        QString elite = tr("これまでの最良解: 誤差 %1 px").arg(Px(m_eliteDistance));
+        if (m_optimum) {
+            elite += firstGenerationAtOptimum() > 0 ? tr("  (最適解に到達)")
+                                                     : tr("  (最適解との差 %1 px)").arg(Px(m_eliteDistance - m_optimum->distance));
+        }
+        lines << elite;
+        if (m_optimum) {
+            const int first = firstGenerationAtOptimum();
+            lines << (first > 0 ? tr("最適解に到達: 第 %1 世代").arg(first)
+                                : m_running ? tr("最適解にはまだ到達していません") : tr("最適解には到達しませんでした"));
+        }
+    }
+    if (!m_algorithm.isEmpty()) lines << m_algorithm;
+    m_readout->setText(lines.join(QLatin1Char('\n')));
+}
+
+QSize EvolutionWindow::exportSize() const { return m_chart->size() + QSize(0, kCaptionHeight); }
+
+void EvolutionWindow::paintExport(QPainter& painter) {
+    painter.fillRect(QRect(QPoint(0, 0), exportSize()), Qt::white);
+    m_chart->render(&painter);
+    painter.setPen(Qt::black);
+    painter.setFont(font());
+    const QRect line(6, m_chart->height(), m_chart->width() - 12, kCaptionHeight);
+    painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                     painter.fontMetrics().elidedText(caption(), Qt::ElideRight, line.width()));
+}
+
+bool EvolutionWindow::exportPng(const QString& path, double scale) {
+    if (!(scale > 0.0)) scale = devicePixelRatioF();
+    QImage image((QSizeF(exportSize()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintExport(painter);
+    painter.end();
+    if (image.save(path, "PNG")) return true;
+    ShowMessageBox(this, QMessageBox::Warning, tr("グラフを \"%1\" に保存できませんでした。").arg(path));
+    return false;
+}
+
+bool EvolutionWindow::exportSvg(const QString& path) {
+    QSvgGenerator generator;
+    generator.setFileName(path);
+    generator.setSize(exportSize());
+    generator.setViewBox(QRect(QPoint(0, 0), exportSize()));
+    generator.setTitle(windowTitle());
+    generator.setDescription(caption());
+    QPainter painter;
+    bool ok = painter.begin(&generator);
+    if (ok) {
+        paintExport(painter);
+        ok = painter.end();
+    }
+    if (ok && QFileInfo(path).size() > 0) return true;
+    ShowMessageBox(this, QMessageBox::Warning, tr("グラフを \"%1\" に保存できませんでした。").arg(path));
+    return false;
+}
+
+void EvolutionWindow::exportWithDialog(bool svg, double scale) {
+    const QString path = GetSaveFileName(
+        this, svg ? tr("SVG として保存") : tr("PNG として保存"),
+        svg ? QStringLiteral("fitness.svg") : QStringLiteral("fitness.png"),
+        svg ? tr("SVG 画像 (*.svg)") : tr("PNG 画像 (*.png)"));
+    if (path.isEmpty()) return;
+    if (svg) exportSvg(path);
+    else exportPng(path, scale);
+}
+
+void EvolutionWindow::saveGeometry() {
+    QSettings settings = AppSettings();
+    // A size narrowed to the room beside the main window keeps the person's for the next start.
+    if (size() != m_placedSize) m_wantedSize = size();
+    settings.setValue(QLatin1String(kSizeKey), m_wantedSize);
+    // The place on the screen that earlier versions kept is no longer read: no stale keys are left.
+    settings.remove(QStringLiteral("evolution/geometry"));
+    settings.remove(QStringLiteral("evolution/moved"));
+    if (const QWidget* main = parentWidget()) {
+        const bool left = SideOf(frameGeometry(), main->frameGeometry()) == Side::Left;
+        settings.setValue(QLatin1String(kSideKey), left ? QStringLiteral("left") : QStringLiteral("right"));
+    }
+}
+
+void EvolutionWindow::closeEvent(QCloseEvent* event) {
+    saveGeometry();
+    QMainWindow::closeEvent(event);
+}
+
+void EvolutionWindow::hideEvent(QHideEvent* event) {
+    saveGeometry();
+    QMainWindow::hideEvent(event);
+}
+
+}  // namespace kelvora::ui

@@ -1,0 +1,80 @@
+#include "evolution/generationscrubber.h"
+
+#include <algorithm>
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QSpinBox>
+
+namespace kelvora::ui {
+
+namespace {
+constexpr int kPageStep = 10;
+}
+
+GenerationScrubber::GenerationScrubber(QWidget* parent)
+    : QWidget(parent), m_slider(new QSlider(Qt::Horizontal, this)), m_spin(new QSpinBox(this)) {
+    m_slider->setObjectName(QStringLiteral("GenerationSlider"));
+    m_spin->setObjectName(QStringLiteral("GenerationSpinBox"));
+    m_slider->setSingleStep(1);
+    m_slider->setPageStep(kPageStep);
+    m_slider->setTracking(true);
+    m_spin->setAccelerated(true);
+    m_spin->setKeyboardTracking(false);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_slider, 1);
+    layout->addWidget(m_spin);
+    connect(m_slider, &QSlider::valueChanged, this, &GenerationScrubber::setGeneration);
+    connect(m_spin, &QSpinBox::valueChanged, this, &GenerationScrubber::setGeneration);
+    setFocusProxy(m_slider);
+    setGenerationCount(0);
+}
+
+int GenerationScrubber::generation() const { return m_count > 0 ? m_last : 0; }
+
+void GenerationScrubber::setGenerationCount(int count) {
+    m_count = std::max(0, count);
+    const int first = m_count > 0 ? 1 : 0;
+    {
+        const QSignalBlocker a(m_slider), b(m_spin);
+        m_slider->setRange(first, m_count);
+        m_spin->setRange(first, m_count);
+    }
+    setEnabled(m_count > 0);
+    if (m_count == 0) {
+        m_last = 0;
+        return;
+    }
+    setGeneration(m_last < 1 ? m_count : std::min(m_last, m_count));
+}
+
+void GenerationScrubber::setGeneration(int generation) {
+    if (m_count == 0) return;
+    generation = std::clamp(generation, 1, m_count);
+    {
+        const QSignalBlocker a(m_slider), b(m_spin);
+        m_slider->setValue(generation);
+        m_spin->setValue(generation);
+    }
+    if (generation == m_last) return;
+    m_last = generation;
+    emit generationChanged(generation);
+}
+
+void GenerationScrubber::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Left: setGeneration(m_last - 1); break;
+    case Qt::Key_Right: setGeneration(m_last + 1); break;
+    case Qt::Key_PageUp: setGeneration(m_last + kPageStep); break;
+    case Qt::Key_PageDown: setGeneration(m_last - kPageStep); break;
+    case Qt::Key_Home: setGeneration(1); break;
+    case Qt::Key_End: setGeneration(m_count); break;
+    default: QWidget::keyPressEvent(event); return;
+    }
+    event->accept();
+}
+
+}  // namespace kelvora::ui

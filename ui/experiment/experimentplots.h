@@ -1,0 +1,57 @@
+#pragma once
+// The experiment window's three charts, one per tab: the run-length distribution of each
+// configuration with its Wilson 95% band, the final elite distances as box plots, and the median
+// best-so-far distance by generation with its interquartile band. Also drawn without a window by
+// `kelvora --plot`.
+
+#include <vector>
+
+#include <QTabWidget>
+
+#include "experiment/experimentdata.h"
+
+class QChartView;
+
+namespace kelvora::ui {
+
+class ExperimentPlots : public QTabWidget {
+    Q_OBJECT
+
+public:
+    explicit ExperimentPlots(QWidget* parent = nullptr);
+
+    /// The configurations to draw, and epsilon (px; NaN: not known) for the run-length chart's title.
+    void setGroups(std::vector<PlotGroup> groups, double epsilon);
+    /// The run-length chart's x axis: evaluations (generations x population) or generations.
+    void setEvaluations(bool evaluations);
+    /// The run-length chart's x axis logarithmic or linear.
+    void setLogarithmic(bool logarithmic);
+    /// The run-length chart counts runs that reached the optimum instead of epsilon.
+    void setOptimumTarget(bool optimum);
+
+    QChartView* runLengthView() const { return m_runLength; }
+    QChartView* distanceView() const { return m_distance; }
+    QChartView* convergenceView() const { return m_convergence; }
+    /// The run-length chart's curve of configuration group: (x, fraction) at every generation.
+    QList<QPointF> runLengthPoints(int group) const;
+
+    /// Writes view as an SVG picture when path ends in ".svg" (any case), else as a PNG; false on failure.
+    static bool save(QChartView* view, const QString& path);
+
+private:
+    void rebuild();
+    void buildRunLength();
+    void buildDistance();
+    void buildConvergence();
+
+    QChartView* m_runLength;
+    QChartView* m_distance;
+    QChartView* m_convergence;
+    std::vector<PlotGroup> m_groups;
+    double m_epsilon = 0.5;
+    bool m_evaluations = false;
+    bool m_logarithmic = false;
+    bool m_optimum = false;
+};
+
+}  // namespace kelvora::ui

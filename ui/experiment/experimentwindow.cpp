@@ -1,0 +1,522 @@
+#include "experiment/experimentwindow.h"
+
+#include <cmath>
+#include <thread>
+
+#include <algorithm>
+#include <climits>
+
+#include <QChartView>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "experiment/experimentdata.h"
+#include "experiment/experimentplots.h"
+#include "model/text.h"
+#include "common/messagebox.h"
+#include "common/settings.h"
+#include "batch/sweep_table.h"
+#include "experiment/sweeprunner.h"
+#include "common/windowplacement.h"
+
+namespace kelvora::ui {
+
+namespace {
+
+constexpr char kGeometryKey[] = "experiment/geometry";
+constexpr char kMovedKey[] = "experiment/moved";
+
+enum Column { kLabel, kMethod, kPopulation, kGenerations, kCrossover, kMutation, kEncoding, kSelection, kElitism,
+              kCrossoverOperator, kMutationOperator, kColumns };
+
+QString Number(double v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); }
+
+QString Interval(const kelvora::Proportion& p) {
+    return QStringLiteral("%1 [%2, %3]").arg(p.rate, 0, 'f', 3).arg(p.low, 0, 'f', 3).arg(p.high, 0, 'f', 3);
+}
+
+}  // namespace
+
+ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWidget* parent)
+    : QMainWindow(parent, Qt::Window), m_current(std::move(current)), m_runner(new SweepRunner(this)) {
+    setObjectName(QStringLiteral("ExperimentWindow"));
+    setWindowTitle(tr("Kelvora — 実験"));
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    m_table = new QTableWidget(0, kColumns, central);
+    m_table->setObjectName(QStringLiteral("Configurations"));
+    m_table->setHorizontalHeaderLabels({tr("ラベル"), tr("手法"), tr("集団"), tr("世代"), tr("交差率"), tr("突然変異"),
+                                        tr("符号化"), tr("選択"), tr("エリート"), tr("交差"), tr("変異")});
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setMinimumSize(160, 150);
+
+    auto* rowButtons = new QHBoxLayout;
+    m_add = new QPushButton(tr("追加"), central);
+    m_remove = new QPushButton(tr("削除"), central);
+    rowButtons->addWidget(m_add);
+    rowButtons->addWidget(m_remove);
+    rowButtons->addStretch(1);
+    connect(m_add, &QPushButton::clicked, this, &ExperimentWindow::addCurrent);
+    connect(m_remove, &QPushButton::clicked, this, &ExperimentWindow::removeSelected);
+
+    auto* form = new QFormLayout;
+    m_seeds = new QLineEdit(QStringLiteral("1..100"), central);
+    const CurrentSettings now = m_current ? m_current() : CurrentSettings{};
+    m_targets = new QLineEdit(QStringLiteral("%1,%2").arg(now.target.x()).arg(now.target.y()), central);
+    m_targets->setToolTip(tr("x,y の組を空白で区切って複数指定できます"));
+    m_epsilon = new QLineEdit(QStringLiteral("0.5"), central);
+    form->addRow(tr("シード"), m_seeds);
+    form->addRow(tr("目標点"), m_targets);
+    form->addRow(tr("ε (px)"), m_epsilon);
+
+    auto* runRow = new QHBoxLayout;
+    m_run = new QPushButton(tr("実行"), central);
+    m_cancel = new QPushButton(tr("中止"), central);
+    m_progress = new QProgressBar(central);
+    m_progress->setFormat(QStringLiteral("%v / %m"));
+    m_timeLeft = new QLabel(central);
+    runRow->addWidget(m_run);
+    runRow->addWidget(m_cancel);
+    runRow->addWidget(m_progress, 1);
+    m_progress->setMinimumWidth(60);
+    connect(m_run, &QPushButton::clicked, this, &ExperimentWindow::run);
+    connect(m_cancel, &QPushButton::clicked, this, &ExperimentWindow::cancel);
+
+    m_summary = new QTableWidget(0, 6, central);
+    m_summary->setObjectName(QStringLiteral("Summary"));
+    m_summary->setHorizontalHeaderLabels({tr("構成"), tr("実行数"), tr("ε 以内 [95%]"), tr("最適解 [95%]"),
+                                          tr("ERT (評価回数)"), tr("ε までの世代 (IQR)")});
+    m_summary->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_summary->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    auto* left = new QWidget(central);
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->addWidget(m_table, 1);
+    leftLayout->addLayout(rowButtons);
+    leftLayout->addLayout(form);
+    leftLayout->addLayout(runRow);
+    leftLayout->addWidget(m_timeLeft);  // under the bar: the window stays narrow
+    leftLayout->addWidget(m_summary, 1);
+
+    auto* right = new QWidget(central);
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    auto* plotRow = new QHBoxLayout;
+    m_xAxis = new QComboBox(right);
+    m_xAxis->addItems({tr("世代"), tr("評価回数")});
+    m_logX = new QCheckBox(tr("対数軸"), right);
+    m_target = new QComboBox(right);
+    m_target->addItems({tr("誤差 ε 以内"), tr("最適解")});
+    // Two short rows rather than one long one: the window stays narrow enough to open beside the
+    // main window on a common screen.
+    auto* targetRow = new QHBoxLayout;
+    plotRow->addWidget(new QLabel(tr("横軸"), right));
+    plotRow->addWidget(m_xAxis);
+    plotRow->addWidget(m_logX);
+    plotRow->addStretch(1);
+    targetRow->addWidget(new QLabel(tr("到達の基準"), right));
+    targetRow->addWidget(m_target);
+    targetRow->addStretch(1);
+    m_plots = new ExperimentPlots(right);
+    rightLayout->addLayout(plotRow);
+    rightLayout->addLayout(targetRow);
+    rightLayout->addWidget(m_plots, 1);
+    connect(m_xAxis, &QComboBox::currentIndexChanged, m_plots, [this](int i) { m_plots->setEvaluations(i == 1); });
+    connect(m_logX, &QCheckBox::toggled, m_plots, &ExperimentPlots::setLogarithmic);
+    connect(m_target, &QComboBox::currentIndexChanged, m_plots, [this](int i) { m_plots->setOptimumTarget(i == 1); });
+
+    auto* splitter = new QSplitter(central);
+    splitter->addWidget(left);
+    splitter->addWidget(right);
+    splitter->setStretchFactor(1, 1);
+    layout->addWidget(splitter);
+    setCentralWidget(central);
+
+    QMenu* file = menuBar()->addMenu(tr("ファイル(&F)"));
+    QAction* open = file->addAction(tr("スイープの CSV を開く(&O)..."));
+    open->setShortcut(QKeySequence::Open);
+    connect(open, &QAction::triggered, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, tr("スイープの CSV を開く"), QString(),
+                                                          tr("CSV ファイル (*.csv);;すべてのファイル (*)"));
+        if (!path.isEmpty()) openSweep(path);
+    });
+    file->addSeparator();
+    connect(file->addAction(tr("実行結果を CSV で保存(&R)...")), &QAction::triggered, this,
+            [this] { saveText(tr("実行結果を CSV で保存"), QStringLiteral("sweep.csv"), runsCsv()); });
+    connect(file->addAction(tr("集計を CSV で保存(&U)...")), &QAction::triggered, this,
+            [this] { saveText(tr("集計を CSV で保存"), QStringLiteral("summary.csv"), summaryCsv()); });
+    file->addSeparator();
+    connect(file->addAction(tr("グラフを PNG として保存(&P)...")), &QAction::triggered, this, [this] { savePlot(false); });
+    connect(file->addAction(tr("グラフを SVG として保存(&S)...")), &QAction::triggered, this, [this] { savePlot(true); });
+    file->addSeparator();
+    QAction* close = file->addAction(tr("閉じる(&C)"));
+    close->setShortcut(QKeySequence::Close);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+
+    connect(m_runner, &SweepRunner::runsFinished, this, &ExperimentWindow::takeRuns);
+    connect(m_runner, &SweepRunner::finished, this, &ExperimentWindow::onFinished);
+    setRunning(false);
+
+    resize(1100, 640);
+    const QSettings settings = AppSettings();
+    m_remembered = RestoreOrPlaceBeside(this, parentWidget(), settings.value(QLatin1String(kGeometryKey)).toByteArray(),
+                                        settings.value(QLatin1String(kMovedKey), false).toBool());
+    m_placedAt = pos();
+}
+
+ExperimentWindow::~ExperimentWindow() {
+    if (m_outcomeThread.joinable()) m_outcomeThread.join();
+}
+
+bool ExperimentWindow::isRunning() const { return m_runner->isRunning() || m_computing; }
+
+bool ExperimentWindow::openSweep(const QString& path) {
+    if (isRunning()) return false;
+    std::vector<kelvora::SweepResult> rows;
+    if (const std::string error = ReadSweepCsv(QFile::encodeName(path).toStdString(), rows); !error.empty()) {
+        ShowMessageBox(this, QMessageBox::Warning,
+                       tr("スイープの CSV を読めません: %1").arg(QString::fromLocal8Bit(error.c_str())));
+        return false;
+    }
+    // One configuration per parameter set and algorithm, in the order each first appears; the
+    // file's own rows, so its runs CSV is what the file holds.
+    m_plans.clear();
+    m_labels.clear();
+    m_results.clear();
+    for (const kelvora::SweepResult& r : rows) {
+        const QString label = QString::fromStdString(ConfigurationLabel(r.combination.params, r.combination.algorithm));
+        auto at = std::find(m_labels.begin(), m_labels.end(), label);
+        if (at == m_labels.end()) {
+            m_labels.push_back(label);
+            m_results.emplace_back();
+            at = m_labels.end() - 1;
+        }
+        m_results[static_cast<std::size_t>(at - m_labels.begin())].push_back(r);
+    }
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) m_loadedRuns = file.readAll();
+    m_done = m_total = static_cast<long long>(rows.size());
+    updateProgress();
+    showOutcome();
+    setWindowTitle(tr("Kelvora — 実験") + QStringLiteral(" — ") + QFileInfo(path).fileName());
+    return true;
+}
+
+bool ExperimentWindow::addCurrent() {
+    if (m_table->rowCount() >= kMaxConfigurations) {
+        ShowMessageBox(this, QMessageBox::Warning, tr("構成は %1 個までです。").arg(kMaxConfigurations));
+        return false;
+    }
+    const CurrentSettings now = m_current ? m_current() : CurrentSettings{};
+    addRow(QString::fromStdString(ConfigurationLabel(now.params, now.algorithm)), now.params, now.algorithm);
+    return true;
+}
+
+void ExperimentWindow::addRow(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm) {
+    const int row = m_table->rowCount();
+    m_table->insertRow(row);
+    const QString cells[kColumns] = {
+        label,
+        QString::fromStdString(kelvora::MethodName(algorithm)),
+        QString::number(params.populationSize),
+        QString::number(params.generationCount),
+        Number(params.crossoverRate),
+        Number(params.mutationProbability),
+        QString::fromStdString(kelvora::EncodingName(algorithm)),
+        QString::fromStdString(kelvora::SelectionName(algorithm)),
+        QString::fromStdString(kelvora::ElitismName(algorithm)),
+        QString::fromStdString(kelvora::CrossoverName(algorithm)),
+        QString::fromStdString(kelvora::MutationName(algorithm)),
+    };
+    for (int c = 0; c < kColumns; ++c) m_table->setItem(row, c, new QTableWidgetItem(cells[c]));
+}
+
+void ExperimentWindow::removeSelected() {
+    if (isRunning()) return;
+    QList<int> rows;
+    for (const QModelIndex& index : m_table->selectionModel()->selectedRows()) rows << index.row();
+    if (rows.isEmpty() && m_table->currentRow() >= 0) rows << m_table->currentRow();
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    for (int row : rows) m_table->removeRow(row);
+}
+
+QString ExperimentWindow::readRow(int row, kelvora::SolverParams& params, kelvora::Algorithm& algorithm) const {
+    auto cell = [&](int column) { return m_table->item(row, column) ? m_table->item(row, column)->text().trimmed() : QString(); };
+    auto where = [&](int column) {
+        return tr("%1 行目の「%2」: ").arg(row + 1).arg(m_table->horizontalHeaderItem(column)->text());
+    };
+    bool ok = false;
+    params.populationSize = cell(kPopulation).toInt(&ok);
+    if (!ok || params.populationSize < 1 || params.populationSize > kelvora::kMaxPopulation)
+        return where(kPopulation) + tr("1 から %1 までの整数を入力してください。").arg(kelvora::kMaxPopulation);
+    params.generationCount = cell(kGenerations).toInt(&ok);
+    if (!ok || params.generationCount < 1 || params.generationCount > kelvora::kMaxGenerations)
+        return where(kGenerations) + tr("1 から %1 までの整数を入力してください。").arg(kelvora::kMaxGenerations);
+    params.crossoverRate = cell(kCrossover).toDouble(&ok);
+    if (!ok || !(params.crossoverRate >= kelvora::kMinCrossoverRate && params.crossoverRate <= 1.0))
+        return where(kCrossover) + tr("%1 から 1 までの数値を入力してください。").arg(kelvora::kMinCrossoverRate);
+    params.mutationProbability = cell(kMutation).toDouble(&ok);
+    if (!ok || !(params.mutationProbability >= 0.0 && params.mutationProbability <= 1.0))
+        return where(kMutation) + tr("0 から 1 までの数値を入力してください。");
+    using Parser = std::string (*)(std::string_view, kelvora::Algorithm&);
+    const std::pair<int, Parser> choices[] = {{kMethod, kelvora::ParseMethod},
+                                              {kEncoding, kelvora::ParseEncoding},
+                                              {kSelection, kelvora::ParseSelection},
+                                              {kElitism, kelvora::ParseElitism},
+                                              {kCrossoverOperator, kelvora::ParseCrossover},
+                                              {kMutationOperator, kelvora::ParseMutation}};
+    for (const auto& [column, parse] : choices) {
+        const std::string error = parse(cell(column).toStdString(), algorithm);
+        if (!error.empty()) return where(column) + QString::fromStdString(error);
+    }
+    const std::string error = kelvora::ValidateAlgorithm(algorithm, params.populationSize);
+    if (!error.empty()) return tr("%1 行目: ").arg(row + 1) + QString::fromStdString(error);
+    return {};
+}
+
+bool ExperimentWindow::run() {
+    if (isRunning()) return false;
+    m_loadedRuns.clear();
+    setWindowTitle(tr("Kelvora — 実験"));
+    if (m_table->rowCount() == 0) {
+        ShowMessageBox(this, QMessageBox::Warning, tr("構成がありません。「追加」で加えてください。"));
+        return false;
+    }
+    kelvora::SweepPlan shared;
+    // Seeds and targets as kelvora-cli sweep takes them: seeds and ranges A..B, comma-separated.
+    for (const QString& seedItem : m_seeds->text().trimmed().split(QLatin1Char(','))) {
+        const std::string item = seedItem.trimmed().toStdString();
+        const auto range = kelvora::ParseRange(item, 0, 4294967295LL);
+        if (!range || range->second < range->first || range->second - range->first >= 1000000) {
+            ShowMessageBox(this, QMessageBox::Warning,
+                           tr("シード \"%1\": 0 から 4294967295 までの整数か範囲 A..B (100 万個まで) を入力してください。")
+                               .arg(QString::fromStdString(item)));
+            return false;
+        }
+        for (long long s = range->first; s <= range->second; ++s) shared.seeds.push_back(static_cast<std::uint32_t>(s));
+    }
+    const QStringList targets = m_targets->text().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QString& text : targets) {
+        const auto pair = kelvora::ParseIntegerPair(text.toStdString(), ',');
+        if (!pair || std::abs(pair->first) > kelvora::kMaxTargetOffset || std::abs(pair->second) > kelvora::kMaxTargetOffset) {
+            ShowMessageBox(this, QMessageBox::Warning,
+                           tr("目標点 \"%1\": x,y をそれぞれ -%2 から %2 までの整数で入力してください。").arg(text).arg(kelvora::kMaxTargetOffset));
+            return false;
+        }
+        shared.targets.push_back({static_cast<int>(pair->first), static_cast<int>(pair->second)});
+    }
+    if (shared.targets.empty()) {
+        ShowMessageBox(this, QMessageBox::Warning, tr("目標点を入力してください。"));
+        return false;
+    }
+    bool ok = false;
+    shared.epsilon = m_epsilon->text().trimmed().toDouble(&ok);
+    if (!ok || !(shared.epsilon >= 0.0) || !std::isfinite(shared.epsilon)) {
+        ShowMessageBox(this, QMessageBox::Warning, tr("ε: 0 以上の数値を入力してください。"));
+        return false;
+    }
+    std::vector<kelvora::SweepPlan> plans;
+    std::vector<QString> labels;
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        kelvora::SolverParams params;
+        kelvora::Algorithm algorithm;
+        const QString message = readRow(row, params, algorithm);
+        if (!message.isEmpty()) {
+            ShowMessageBox(this, QMessageBox::Warning, message);
+            m_table->setCurrentCell(row, 0);
+            return false;
+        }
+        kelvora::SweepPlan plan = shared;
+        plan.algorithms = {algorithm};
+        plan.populations = {params.populationSize};
+        plan.generations = {params.generationCount};
+        plan.crossovers = {params.crossoverRate};
+        plan.mutations = {params.mutationProbability};
+        plans.push_back(std::move(plan));
+        labels.push_back(m_table->item(row, kLabel) ? m_table->item(row, kLabel)->text() : QString());
+    }
+    m_plans = plans;
+    m_labels = std::move(labels);
+    m_results.assign(m_plans.size(), {});
+    m_total = 0;
+    for (const kelvora::SweepPlan& plan : m_plans) m_total += kelvora::CombinationCount(plan);
+    m_done = 0;
+    m_started = std::chrono::steady_clock::now();
+    setRunning(true);
+    updateProgress();
+    m_runner->start(std::move(plans), static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+    return true;
+}
+
+void ExperimentWindow::cancel() { m_runner->cancel(); }
+
+void ExperimentWindow::takeRuns(const std::vector<FinishedRun>& runs) {
+    for (const FinishedRun& run : runs) m_results[static_cast<std::size_t>(run.plan)].push_back(run.result);
+    m_done += static_cast<long long>(runs.size());
+    updateProgress();
+}
+
+void ExperimentWindow::onFinished(bool cancelled) {
+    // The plots' and the table's numbers are sorted out of every run: off the window's thread, so
+    // that it keeps answering (a sweep of 10^5 runs takes a few hundred ms). The buttons stay as
+    // during the run until they show.
+    m_computing = true;
+    if (m_outcomeThread.joinable()) m_outcomeThread.join();
+    m_outcomeThread = std::thread([this, cancelled, labels = labelTexts()] {
+        Outcome outcome = ComputeOutcome(labels, m_results, true);
+        QMetaObject::invokeMethod(
+            this,
+            [this, cancelled, outcome = std::move(outcome)]() mutable {
+                m_computing = false;
+                setRunning(false);
+                updateProgress();
+                if (cancelled) m_timeLeft->setText(tr("中止しました"));
+                showOutcome(std::move(outcome));
+                emit sweepFinished(cancelled);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ExperimentWindow::updateProgress() {
+    m_progress->setRange(0, static_cast<int>(std::min<long long>(m_total, INT_MAX)));
+    m_progress->setValue(static_cast<int>(std::min<long long>(m_done, INT_MAX)));
+    if (!isRunning()) {
+        m_timeLeft->clear();
+        return;
+    }
+    if (m_done == 0) {
+        m_timeLeft->setText(tr("残り時間: 計算中"));
+        return;
+    }
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();
+    const double left = elapsed * static_cast<double>(m_total - m_done) / static_cast<double>(m_done);
+    m_timeLeft->setText(tr("残り %1 秒").arg(std::ceil(left)));
+}
+
+ExperimentWindow::Outcome ExperimentWindow::ComputeOutcome(const std::vector<std::string>& labels,
+                                                           const std::vector<std::vector<kelvora::SweepResult>>& results,
+                                                           bool convergence) {
+    Outcome outcome;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        outcome.groups.push_back(GroupOfResults(labels[i], results[i], convergence));
+        outcome.rows.push_back(results[i].empty() ? std::nullopt
+                                                  : std::optional(kelvora::Summarise(results[i]).front()));
+    }
+    return outcome;
+}
+
+std::vector<std::string> ExperimentWindow::labelTexts() const {
+    std::vector<std::string> labels;
+    for (const QString& label : m_labels) labels.push_back(label.toStdString());
+    return labels;
+}
+
+void ExperimentWindow::showOutcome() {
+    // Runs read from a file carry no improvements: no convergence curve for them.
+    const bool opened = m_plans.empty() && !m_loadedRuns.isEmpty();
+    showOutcome(ComputeOutcome(labelTexts(), m_results, !opened));
+}
+
+void ExperimentWindow::showOutcome(Outcome outcome) {
+    m_summary->setRowCount(0);
+    for (std::size_t i = 0; i < outcome.rows.size(); ++i) {
+        const int row = m_summary->rowCount();
+        m_summary->insertRow(row);
+        QStringList cells{m_labels[i], QString::number(m_results[i].size())};
+        if (const std::optional<kelvora::SweepSummaryRow>& s = outcome.rows[i]) {
+            cells << Interval(s->withinEpsilon) << Interval(s->reached)
+                  << (std::isinf(s->ertEvaluations) ? QStringLiteral("∞") : QString::number(s->ertEvaluations, 'f', 0))
+                  << (s->firstWithinEpsilon.count == 0 ? QStringLiteral("—")
+                                                       : QStringLiteral("%1 (%2)").arg(Number(s->firstWithinEpsilon.median),
+                                                                                       Number(s->firstWithinEpsilon.iqr())));
+        }
+        for (int c = 0; c < cells.size(); ++c) m_summary->setItem(row, c, new QTableWidgetItem(cells[c]));
+    }
+    m_plots->setGroups(std::move(outcome.groups), m_plans.empty() ? 0.5 : m_plans.front().epsilon);
+}
+
+QByteArray ExperimentWindow::runsCsv() const {
+    if (m_plans.empty() && !m_loadedRuns.isEmpty()) return m_loadedRuns;  // an opened file: its own rows
+    std::string text = kelvora::SweepHeader();
+    for (std::size_t i = 0; i < m_plans.size(); ++i) {
+        const long long runs = kelvora::CombinationCount(m_plans[i]);
+        const std::string fingerprint = kelvora::SweepFingerprint(m_plans[i]);
+        for (std::size_t k = 0; k < m_results[i].size(); ++k)
+            text += kelvora::SweepRow(m_results[i][k], static_cast<long long>(k), runs, fingerprint);
+    }
+    return QByteArray::fromStdString(text);
+}
+
+QByteArray ExperimentWindow::summaryCsv() const {
+    std::vector<kelvora::SweepSummaryRow> rows;
+    for (const auto& results : m_results)
+        if (!results.empty()) rows.push_back(kelvora::Summarise(results).front());
+    return QByteArray::fromStdString(kelvora::SummaryCsv(rows));
+}
+
+void ExperimentWindow::setRunning(bool running) {
+    m_run->setEnabled(!running);
+    m_cancel->setEnabled(running);
+    m_add->setEnabled(!running);
+    m_remove->setEnabled(!running);
+    m_table->setEditTriggers(running ? QAbstractItemView::NoEditTriggers : QAbstractItemView::AllEditTriggers);
+}
+
+void ExperimentWindow::saveText(const QString& title, const QString& name, const QByteArray& bytes) {
+    const QString path = QFileDialog::getSaveFileName(this, title, name, tr("CSV ファイル (*.csv)"));
+    if (path.isEmpty()) return;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush())
+        ShowMessageBox(this, QMessageBox::Warning, tr("\"%1\" に保存できませんでした。").arg(path));
+}
+
+void ExperimentWindow::savePlot(bool svg) {
+    auto* view = qobject_cast<QChartView*>(m_plots->currentWidget());
+    if (!view) return;
+    const QString path = QFileDialog::getSaveFileName(this, svg ? tr("SVG として保存") : tr("PNG として保存"),
+                                                      svg ? QStringLiteral("experiment.svg") : QStringLiteral("experiment.png"),
+                                                      svg ? tr("SVG 画像 (*.svg)") : tr("PNG 画像 (*.png)"));
+    if (path.isEmpty()) return;
+    if (!ExperimentPlots::save(view, path))
+        ShowMessageBox(this, QMessageBox::Warning, tr("グラフを \"%1\" に保存できませんでした。").arg(path));
+}
+
+void ExperimentWindow::saveGeometry() {
+    m_remembered = m_remembered || pos() != m_placedAt;
+    QSettings settings = AppSettings();
+    settings.setValue(QLatin1String(kGeometryKey), QMainWindow::saveGeometry());
+    settings.setValue(QLatin1String(kMovedKey), m_remembered);
+}
+
+void ExperimentWindow::closeEvent(QCloseEvent* event) {
+    saveGeometry();
+    QMainWindow::closeEvent(event);
+}
+
+void ExperimentWindow::hideEvent(QHideEvent* event) {
+    saveGeometry();
+    QMainWindow::hideEvent(event);
+}
+
+}  // namespace kelvora::ui

@@ -1,0 +1,139 @@
+#pragma once
+// The experiment window "Kelvora — 実験": up to eight configurations run over many seeds and
+// targets as a sweep does, off the GUI thread, then compared in three charts and a table, with
+// export of the runs, the summary and the charts.
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include <QMainWindow>
+#include <QPoint>
+
+#include "batch/sweep.h"
+#include "experiment/experimentdata.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+
+namespace kelvora::ui {
+
+class ExperimentPlots;
+class SweepRunner;
+struct FinishedRun;
+
+/// What "追加" takes from the main window: its parameters, algorithm and target (relative to the base, y up).
+struct CurrentSettings {
+    kelvora::SolverParams params;
+    kelvora::Algorithm algorithm;
+    QPoint target;
+};
+
+class ExperimentWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    /// Most configurations a comparison holds.
+    static constexpr int kMaxConfigurations = 8;
+
+    /// A top-level window (parent owns it) where the settings remember it, else beside parent;
+    /// current gives the main window's settings.
+    ExperimentWindow(std::function<CurrentSettings()> current, QWidget* parent = nullptr);
+    ~ExperimentWindow() override;
+
+    /// "追加": the main window's current settings as a new row; false when the table is full.
+    bool addCurrent();
+    /// "実行": checks the table, seeds, targets and epsilon (a message box names the first bad
+    /// value, and nothing runs) and starts the sweep; false when nothing started.
+    bool run();
+    /// "中止": no new run starts; finished runs are kept and shown.
+    void cancel();
+    /// Shows the runs of a sweep CSV written by kelvora-cli sweep or sweep-merge (or this window),
+    /// grouped by configuration, without running anything. A file that cannot be read is reported in a
+    /// message box naming the line and the reason, and what was shown stays; returns false then.
+    bool openSweep(const QString& path);
+    bool isRunning() const;
+
+    QTableWidget* configurations() const { return m_table; }
+    QTableWidget* summary() const { return m_summary; }
+    ExperimentPlots* plots() const { return m_plots; }
+    QLineEdit* seedsEdit() const { return m_seeds; }
+    QLineEdit* targetsEdit() const { return m_targets; }
+    QLineEdit* epsilonEdit() const { return m_epsilon; }
+    /// The finished runs of configuration row, in combination order.
+    const std::vector<kelvora::SweepResult>& results(int row) const { return m_results[static_cast<std::size_t>(row)]; }
+    /// The runs as kelvora-cli sweep writes them, one sweep per configuration, each after the header.
+    QByteArray runsCsv() const;
+    /// The summary as kelvora-cli sweep --summary writes it.
+    QByteArray summaryCsv() const;
+
+signals:
+    /// The sweep has ended (all runs or cancelled); plots and table show its runs.
+    void sweepFinished(bool cancelled);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void addRow(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm);
+    void removeSelected();
+    /// Row's configuration; "" or the message naming the cell and what it accepts.
+    QString readRow(int row, kelvora::SolverParams& params, kelvora::Algorithm& algorithm) const;
+    void takeRuns(const std::vector<FinishedRun>& runs);
+    void onFinished(bool cancelled);
+    /// What the charts and the table show of the runs, computed from them on any thread.
+    struct Outcome {
+        std::vector<PlotGroup> groups;
+        std::vector<std::optional<kelvora::SweepSummaryRow>> rows;  ///< none for a configuration without runs
+    };
+    static Outcome ComputeOutcome(const std::vector<std::string>& labels,
+                                  const std::vector<std::vector<kelvora::SweepResult>>& results, bool convergence);
+    std::vector<std::string> labelTexts() const;
+    void showOutcome();
+    void showOutcome(Outcome outcome);
+    void updateProgress();
+    void setRunning(bool running);
+    void saveText(const QString& title, const QString& name, const QByteArray& bytes);
+    void savePlot(bool svg);
+    void saveGeometry();
+
+    std::function<CurrentSettings()> m_current;
+    QTableWidget* m_table;
+    QPushButton* m_add;
+    QPushButton* m_remove;
+    QLineEdit* m_seeds;
+    QLineEdit* m_targets;
+    QLineEdit* m_epsilon;
+    QPushButton* m_run;
+    QPushButton* m_cancel;
+    QProgressBar* m_progress;
+    QLabel* m_timeLeft;
+    QComboBox* m_xAxis;
+    QCheckBox* m_logX;
+    QComboBox* m_target;
+    ExperimentPlots* m_plots;
+    QTableWidget* m_summary;
+    SweepRunner* m_runner;
+
+    std::vector<kelvora::SweepPlan> m_plans;            ///< one per configuration of the last sweep
+    std::vector<QString> m_labels;                      ///< their labels
+    std::vector<std::vector<kelvora::SweepResult>> m_results;  ///< their finished runs
+    QByteArray m_loadedRuns;                            ///< the bytes of an opened sweep CSV
+    bool m_computing = false;                           ///< the outcome of the last sweep is being computed
+    std::thread m_outcomeThread;                        ///< computes it
+    long long m_total = 0;
+    long long m_done = 0;
+    std::chrono::steady_clock::time_point m_started;
+    bool m_remembered = false;
+    QPoint m_placedAt;
+};
+
+}  // namespace kelvora::ui

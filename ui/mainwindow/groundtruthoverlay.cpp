@@ -1,0 +1,111 @@
+#include "mainwindow/groundtruthoverlay.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QWidget>
+
+#include "analysis/reachmap.h"
+#include "mainwindow/reachmaploader.h"
+#include "common/settings.h"
+#include "mainwindow/solverstate.h"
+
+namespace kelvora::ui {
+
+namespace {
+
+QString Pixels(double distance) { return QString::number(distance, 'f', 4); }
+
+}  // namespace
+
+GroundTruthOverlay::GroundTruthOverlay(QObject* parent) : QObject(parent) {
+    const QSettings settings = AppSettings();
+    m_unreachable = new QAction(tr("到達できない領域を表示"), this);
+    m_unreachable->setObjectName(QStringLiteral("ShowUnreachableAction"));
+    m_unreachable->setCheckable(true);
+    m_unreachable->setChecked(settings.value(QLatin1String(kShowUnreachableKey), false).toBool());
+    m_optimum = new QAction(tr("最適解を表示"), this);
+    m_optimum->setObjectName(QStringLiteral("ShowOptimumAction"));
+    m_optimum->setCheckable(true);
+    m_optimum->setChecked(settings.value(QLatin1String(kShowOptimumKey), false).toBool());
+
+    connect(m_unreachable, &QAction::toggled, this, [this](bool on) {
+        Save(kShowUnreachableKey, on);
+        if (on) RequestMap();
+        emit changed();
+    });
+    connect(m_optimum, &QAction::toggled, this, [this](bool on) {
+        Save(kShowOptimumKey, on);
+        emit changed();
+    });
+    if (m_unreachable->isChecked()) RequestMap();
+}
+
+void GroundTruthOverlay::AddToMenu(QMenu* menu) {
+    menu->addSeparator();
+    menu->addAction(m_unreachable);
+    menu->addAction(m_optimum);
+}
+
+void GroundTruthOverlay::Save(const char* key, bool on) {
+    QSettings settings = AppSettings();
+    settings.setValue(QLatin1String(key), on);
+}
+
+void GroundTruthOverlay::RequestMap() {
+    if (!m_wash.isNull()) return;
+    const kelvora::ReachMap* map = ReachMapLoader::Request(this, [this] {
+        RequestMap();  // ready now: builds the wash
+        emit changed();
+    });
+    if (map) m_wash = UnreachableWash(*map);
+}
+
+PlotOverlays GroundTruthOverlay::Overlays(QPoint base, QPoint target) {
+    PlotOverlays layers;
+    if (m_unreachable->isChecked() && !m_wash.isNull()) {
+        layers.unreachableWash = m_wash;
+        layers.washOrigin = base - QPoint(kelvora::kMaxTargetOffset, kelvora::kMaxTargetOffset);
+    }
+    if (m_optimum->isChecked()) {
+        if (!m_haveOptimum || base != m_lastBase || target != m_lastTarget) {
+            m_lastOptimum = kelvora::FindOptimum(base.x(), base.y(), target.x(), target.y());
+            m_lastBase = base;
+            m_lastTarget = target;
+            m_haveOptimum = true;
+        }
+        layers.optimumPose = m_lastOptimum.pose;
+    }
+    return layers;
+}
+
+void GroundTruthOverlay::ShowRunGap(QWidget* field, const SolverState& state) {
+    const kelvora::Optimum optimum = kelvora::FindOptimum(state.baseX, state.baseY, state.targetX, state.targetY);
+    field->setToolTip(GapText(optimum, TipDistance(state, state.elitePose), state.eliteFitness,
+                              TipDistance(state, state.currentPose)));
+}
+
+QString GroundTruthOverlay::GapText(const kelvora::Optimum& optimum, double eliteDistance, double eliteFitness,
+                                    double fieldDistance) {
+    const kelvora::ArmPose& p = optimum.pose;
+    QString text = tr("この欄: 最後の世代の最良解の誤差 %1 px").arg(Pixels(fieldDistance));
+    text += QLatin1Char('\n') +
+            tr("最適解 (%1, %2, %3): 目標点まで %4 px").arg(p.a1).arg(p.a2).arg(p.a3).arg(Pixels(optimum.distance));
+    text += QLatin1Char('\n') + (eliteFitness == optimum.fitness
+                                     ? tr("これまでの最良解: 目標点まで %1 px、最適解に到達").arg(Pixels(eliteDistance))
+                                     : tr("これまでの最良解: 目標点まで %1 px、最適解との差 %2 px")
+                                           .arg(Pixels(eliteDistance), Pixels(eliteDistance - optimum.distance)));
+    return text;
+}
+
+QImage GroundTruthOverlay::UnreachableWash(const kelvora::ReachMap& map) {
+    QImage wash(kelvora::kReachMapSide, kelvora::kReachMapSide, QImage::Format_ARGB32_Premultiplied);
+    const QRgb grey = qPremultiply(qRgba(96, 96, 96, 110));
+    for (int row = 0; row < kelvora::kReachMapSide; ++row) {
+        QRgb* line = reinterpret_cast<QRgb*>(wash.scanLine(row));
+        for (int col = 0; col < kelvora::kReachMapSide; ++col)
+            line[col] = map.distance[row * kelvora::kReachMapSide + col] > kReachLimit ? grey : 0;
+    }
+    return wash;
+}
+
+}  // namespace kelvora::ui

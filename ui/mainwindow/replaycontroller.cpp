@@ -1,0 +1,319 @@
+#include "mainwindow/replaycontroller.h"
+
+#include <algorithm>
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMenu>
+#include <QMimeData>
+#include <QVBoxLayout>
+
+#include "io/results_reader.h"
+#include "model/arm.h"
+#include "evolution/evolutionwindow.h"
+#include "common/filedialog.h"
+#include "evolution/generationscrubber.h"
+#include "common/messagebox.h"
+#include "operators/operatordialog.h"
+#include "mainwindow/parameterpanel.h"
+#include "mainwindow/plotpainter.h"
+#include "common/resultsfaulttext.h"
+#include "common/resource.h"
+#include "mainwindow/resultsreplay.h"
+#include "mainwindow/runcontroller.h"
+#include "mainwindow/runworker.h"
+#include "common/settings.h"
+#include "mainwindow/solverstate.h"
+
+namespace kelvora::ui {
+
+namespace {
+const QString kPopulationShownKey = QStringLiteral("view/showPopulation");
+}
+
+ReplayController::ReplayController(QWidget* window, QMenu* menu, SolverState& state, ParameterPanel& panel,
+                                   RunController& runner, std::function<EvolutionWindow*()> showEvolution)
+    : QObject(window),
+      m_window(window),
+      m_state(state),
+      m_panel(panel),
+      m_runner(runner),
+      m_showEvolution(std::move(showEvolution)) {
+    window->setAcceptDrops(true);
+
+    // After Close in the window's menu (the About entry follows): open a file, the population layer.
+    m_pOpenAction = new QAction(QCoreApplication::translate("kelvora::ui::CSolverDlg", "結果を開く(&O)..."), window);
+    m_pOpenAction->setObjectName(QStringLiteral("OpenResultsAction"));
+    m_pOpenAction->setShortcut(QKeySequence::Open);
+    m_pOpenAction->setShortcutContext(Qt::WindowShortcut);
+    connect(m_pOpenAction, &QAction::triggered, this, &ReplayController::OnOpenResults);
+    window->addAction(m_pOpenAction);  // Ctrl+O works with the menu closed
+    m_pPopulationAction = new QAction(QCoreApplication::translate("kelvora::ui::CSolverDlg", "集団を表示"), window);
+    m_pPopulationAction->setObjectName(QStringLiteral("ShowPopulationAction"));
+    m_pPopulationAction->setCheckable(true);
+    m_pPopulationAction->setChecked(AppSettings().value(kPopulationShownKey, false).toBool());
+    connect(m_pPopulationAction, &QAction::toggled, this, &ReplayController::SetPopulationShown);
+    menu->addSeparator();
+    menu->addAction(m_pOpenAction);
+    menu->addAction(m_pPopulationAction);
+
+    // The scrubber lives in the evolution window's scrubber slot (PlaceScrubber); until that window
+    // exists it waits unparented, no control of the main window. A new replay source puts it on its last
+    // generation.
+    m_pUnplacedScrubber = std::make_unique<GenerationScrubber>();
+    m_pScrubber = m_pUnplacedScrubber.get();
+    m_pScrubber->setObjectName(QStringLiteral("GenerationScrubber"));
+    connect(m_pScrubber, &GenerationScrubber::generationChanged, this, &ReplayController::ShowGeneration);
+    connect(this, &ReplayController::ReplayChanged, m_pScrubber, [this](int count) {
+        m_pScrubber->setGenerationCount(0);
+        m_pScrubber->setGenerationCount(count);  // the last generation, announced
+    });
+}
+
+void ReplayController::PlaceScrubber(EvolutionWindow* evolution) {
+    evolution->scrubberSlot()->addWidget(m_pUnplacedScrubber.release());
+}
+
+int ReplayController::ReplayGenerationCount() const { return m_pReplay ? m_pReplay->generationCount() : 0; }
+
+bool ReplayController::IsPopulationShown() const { return m_pPopulationAction && m_pPopulationAction->isChecked(); }
+
+void ReplayController::SetPopulationShown(bool shown) {
+    if (m_pPopulationAction->isChecked() != shown) m_pPopulationAction->setChecked(shown);  // toggles back here
+    AppSettings().setValue(kPopulationShownKey, shown);
+    m_runner.SetWantPopulation(shown);  // from the run's next snapshot on
+    if (shown && m_pReplay && m_pScrubber->generation() > 0) {
+        ShowGeneration(m_pScrubber->generation());
+    } else if (!shown) {
+        m_pCloud.reset();
+    }
+    m_window->update();
+}
+
+void ReplayController::OnOpenResults() {
+    if (m_runner.IsRunning()) return;
+    const QString path = GetOpenFileName(
+        m_window, QCoreApplication::translate("kelvora::ui::CSolverDlg", "結果を開く"), QDir::currentPath(),
+        QCoreApplication::translate("kelvora::ui::CSolverDlg", "結果ファイル (*.csv);;すべてのファイル (*)"));
+    if (!path.isEmpty()) OpenResults(path);
+}
+
+bool ReplayController::OpenResults(const QString& path) {
+    if (m_runner.IsRunning()) return false;
+    QString error;
+    std::unique_ptr<ResultsReplay> replay = ResultsReplay::Open(m_window, path, error);
+    if (!replay) {
+        if (error.isEmpty()) return false;  // cancelled
+        if (OpenFitness(path)) return true;  // a fitness.csv, taken for a results.csv
+        ShowMessageBox(m_window, QMessageBox::Warning, error);
+        return false;
+    }
+    m_panel.m_nPopulationSize = replay->population();
+    m_panel.m_nGenerationLimit = replay->generationCount();
+    const QString record = TakeRecord(path, replay->digest());
+    SetReplay(std::move(replay), QFileInfo(path).absoluteFilePath());
+    if (!m_pReplay) return false;  // changed already as its last generation was shown: said so
+    // The evolution window shows the file's run as after a live one, and holds the scrubber.
+    const int count = m_pReplay->generationCount();
+    const std::vector<kelvora::GenerationStat>& history = m_pReplay->history();
+    EvolutionWindow* evolution = m_showEvolution();
+    m_pScrubber->setFocus(Qt::OtherFocusReason);  // ←/→ move through the file at once
+    QString readout = record;
+    if (m_record && !m_record->algorithm.classic())
+        readout += QLatin1Char('\n') + OperatorDialog::Summary(m_record->algorithm);
+    evolution->beginRun(count, QPoint(m_state.baseX, m_state.baseY), QPoint(m_state.targetX, m_state.targetY), readout);
+    // Named among the earlier runs by the file and what is known of its run.
+    evolution->setRunName(QFileInfo(path).fileName() + QStringLiteral(", ") +
+                          (m_record ? EvolutionWindow::RunName(m_record->params, m_record->algorithm)
+                                    : tr("%1 × %2").arg(m_pReplay->population()).arg(count)));
+    evolution->finishRun(QList<kelvora::GenerationStat>(history.begin(), history.end()),
+                         TipDistance(m_state, m_pReplay->frame(count).elitePose));
+    return true;
+}
+
+QString ReplayController::TakeRecord(const QString& path, const kelvora::RecordedFile& digest) {
+    // run.json beside the file, compared with the opened file itself (whatever its name), whose
+    // digest the check took off this thread.
+    const QFileInfo info(path);
+    kelvora::RunRecord record;
+    std::string why;
+    const kelvora::RecordMatch match =
+        kelvora::ReadMatchingRecord(QFile::encodeName(info.absolutePath()).toStdString(), record, why, &digest);
+    m_record.reset();
+    QString text;
+    switch (match) {
+    case kelvora::RecordMatch::matches: {
+        m_record = record;
+        m_panel.m_nGenerationLimit = record.params.generationCount;
+        m_panel.m_dCrossoverRate = record.params.crossoverRate;
+        m_panel.m_dMutationProbability = record.params.mutationProbability;
+        const auto exact = [](double v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); };
+        text = tr("run.json の記録どおり: シード %1、交差率 %2、突然変異の確率 %3")
+                   .arg(record.seed)
+                   .arg(exact(record.params.crossoverRate), exact(record.params.mutationProbability));
+        if (record.stopped) text += QLatin1Char('\n') + tr("第 %1 世代で中止された計算です").arg(record.generationsRun);
+        if (!record.failure.empty())
+            text += QLatin1Char('\n') + tr("計算中の問題: %1").arg(QString::fromStdString(record.failure));
+        break;
+    }
+    case kelvora::RecordMatch::missing:
+        text = tr("run.json がありません: 交差率、突然変異の確率と遺伝的操作は入力欄のままです");
+        break;
+    case kelvora::RecordMatch::differs:
+        text = tr("run.json はこのファイルの記録ではありません (大きさか SHA-256 が違います): "
+                  "交差率、突然変異の確率と遺伝的操作は入力欄のままです");
+        break;
+    case kelvora::RecordMatch::unreadable:
+        text = tr("run.json を読めません (%1): 交差率、突然変異の確率と遺伝的操作は入力欄のままです")
+                   .arg(QString::fromStdString(why));
+        break;
+    }
+    QString tip = text;
+    if (m_record) tip += QLatin1Char('\n') + QString::fromStdString(kelvora::ReproducingCommand(*m_record));
+    if (QWidget* field = m_panel.GetDlgItem(IDC_GENERATION)) field->setToolTip(tip);
+    return text;
+}
+
+bool ReplayController::OpenFitness(const QString& path) {
+    kelvora::ResultsFile file;
+    std::string why;
+    std::vector<kelvora::GenerationStat> rows;
+    if (!file.open(QFile::encodeName(path).toStdString(), why) || !kelvora::ReadFitnessFile(file, rows)) return false;
+    // Only the chart: no arms, no population, no replay. Whatever the window showed goes.
+    ClearShown();
+    double best = 0.0;
+    for (const kelvora::GenerationStat& row : rows) best = std::max(best, row.best);
+    EvolutionWindow* evolution = m_showEvolution();
+    evolution->beginRun(static_cast<int>(rows.size()), QPoint(m_state.baseX, m_state.baseY),
+                        QPoint(m_state.targetX, m_state.targetY),
+                        tr("このファイルは fitness.csv です: 世代ごとの最良と平均の適応度だけで、集団も腕もありません"));
+    evolution->setRunName(QFileInfo(path).fileName() + QStringLiteral(", ") + tr("%1 世代").arg(rows.size()));
+    evolution->finishRun(QList<kelvora::GenerationStat>(rows.begin(), rows.end()), 1.0 / best - 1.0);
+    return true;
+}
+
+bool ReplayController::LeaveReplay() {
+    if (m_openedFile.isEmpty()) {
+        // The last run's replay: its arms and numbers stay shown, but the scrubber lets go of it, so
+        // that no step of it puts the run's target back under the new one.
+        if (m_pReplay) SetReplay(nullptr);
+        return false;
+    }
+    ClearShown();
+    return true;
+}
+
+void ReplayController::ClearShown() {
+    SetReplay(nullptr);
+    m_state.currentPose = kelvora::kOpeningPose;
+    m_state.elitePose = kelvora::kOpeningPose;
+    m_state.eliteFitness = 0.0;
+    m_state.generation = 0;
+    m_panel.m_nGeneration = 0;
+    m_panel.m_dError = 0.0;
+    m_panel.UpdateData(false);
+    for (const int id : {IDC_GENERATION, IDC_ERROR})
+        if (QWidget* field = m_panel.GetDlgItem(id)) field->setToolTip(QString());
+    m_window->update();
+}
+
+void ReplayController::SetReplay(std::unique_ptr<ResultsReplay> replay, const QString& openedFile) {
+    m_pReplay = std::move(replay);
+    m_pCloud.reset();
+    if (m_pReplay) {
+        const QPoint t = m_pReplay->target();
+        m_state.targetX = t.x();
+        m_state.targetY = t.y();
+        m_panel.m_nTargetX = t.x() - m_state.baseX;
+        m_panel.m_nTargetY = m_state.baseY - t.y();
+    }
+    const QString opened = m_pReplay ? openedFile : QString();
+    if (opened.isEmpty()) m_record.reset();
+    if (opened != m_openedFile) {
+        m_openedFile = opened;
+        emit OpenedFileChanged(m_openedFile);
+    }
+    emit ReplayChanged(ReplayGenerationCount());  // the scrubber goes to the last generation
+}
+
+void ReplayController::ShowGeneration(int generation) {
+    if (!m_pReplay || m_runner.IsRunning()) return;
+    const ReplayFrame frame = m_pReplay->frame(generation);
+    m_state.currentPose = frame.currentPose;
+    m_state.elitePose = frame.elitePose;
+    m_panel.m_nGeneration = frame.generation;
+    m_panel.m_dError = frame.error;
+    QString changed;  // the file is no longer what was checked: the replay ends
+    if (IsPopulationShown()) {
+        if (!m_pCloud) m_pCloud = std::make_unique<PopulationCloud>();
+        if (const kelvora::ResultsFault fault = m_pReplay->population(frame.generation, *m_pCloud)) {
+            changed = QCoreApplication::translate("kelvora::ui::CSolverDlg",
+                                                  "結果ファイル \"%1\" は開いた後に変わったため、この世代の集団を読めません (%2)。再生を終了します。")
+                          .arg(QDir::toNativeSeparators(m_pReplay->path()), ResultsFaultText(fault));
+            SetReplay(nullptr);
+        }
+    }
+    m_panel.UpdateData(false);
+    if (m_pReplay && m_pScrubber->generation() != frame.generation) m_pScrubber->setGeneration(frame.generation);
+    m_window->update();
+    if (!changed.isEmpty()) ShowMessageBox(m_window, QMessageBox::Warning, changed);
+}
+
+void ReplayController::BeginRunReplay() {
+    // The run rewrites results.csv: let go of the replay's open file first.
+    SetReplay(nullptr);
+    m_runOffsets.assign(1, 0);
+    m_runBests.clear();
+}
+
+void ReplayController::EndRunReplay(int populationSize) {
+    if (m_runBests.empty()) return;  // called only when results.csv took every line
+    SetReplay(ResultsReplay::FromRun(QDir::current().absoluteFilePath(QStringLiteral("results.csv")),
+                                     populationSize, m_runOffsets, m_runBests, QPoint(m_state.baseX, m_state.baseY),
+                                     QPoint(m_state.targetX, m_state.targetY)));
+}
+
+void ReplayController::TakeRunSnapshot(const RunSnapshot& snapshot) {
+    // The replay's index and arms, as the run wrote them, one entry per generation.
+    for (int i = 0; i < snapshot.bests.size(); ++i) {
+        if (static_cast<std::size_t>(snapshot.firstRow + i) != m_runBests.size()) continue;
+        m_runOffsets.push_back(snapshot.resultsEnds[i]);
+        m_runBests.push_back(snapshot.bests[i]);
+    }
+    if (IsPopulationShown()) ShowRunPopulation(snapshot);
+}
+
+const PopulationCloud* ReplayController::ShownCloud() const { return IsPopulationShown() ? m_pCloud.get() : nullptr; }
+
+ReplayController::~ReplayController() = default;
+
+void ReplayController::ShowRunPopulation(const RunSnapshot& snapshot) {
+    if (snapshot.population.empty()) return;
+    if (!m_pCloud) m_pCloud = std::make_unique<PopulationCloud>();
+    PopulationCloud& cloud = *m_pCloud;
+    cloud.tips.clear();
+    cloud.tips.reserve(snapshot.population.size());
+    for (const kelvora::Chromosome& c : snapshot.population)
+        cloud.tips.push_back(kelvora::TipPosition(kelvora::PoseOf(c), m_state.baseX, m_state.baseY));
+    cloud.fitness = snapshot.fitness;
+}
+
+bool ReplayController::AcceptsDrop(const QMimeData* mime) const {
+    const QList<QUrl> urls = mime->urls();
+    return !m_runner.IsRunning() && urls.size() == 1 && urls.first().isLocalFile();
+}
+
+bool ReplayController::Drop(const QMimeData* mime) {
+    if (!AcceptsDrop(mime)) return false;
+    const QString path = mime->urls().first().toLocalFile();
+    // After the drop has finished: the file's check may take a while and shows its progress.
+    QMetaObject::invokeMethod(this, [this, path] { OpenResults(path); }, Qt::QueuedConnection);
+    return true;
+}
+
+}  // namespace kelvora::ui

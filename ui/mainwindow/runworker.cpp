@@ -1,0 +1,210 @@
+#include "mainwindow/runworker.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <string>
+
+#include "io/run_record.h"
+#include "model/kelvora_version.h"
+
+namespace kelvora::ui {
+
+RunWorker::RunWorker(const kelvora::Geometry& geometry, const kelvora::SolverParams& params, std::uint32_t seed,
+                     const kelvora::Algorithm& algorithm, QObject* parent)
+    : QObject(parent),
+      m_setup{params, geometry, seed, algorithm},
+      m_buffers(std::make_unique<kelvora::RunBuffers>()),
+      m_writer(std::make_unique<kelvora::ResultWriter>(kelvora::FlushMode::line)),
+      m_channel(std::make_shared<RunChannel>()) {
+    m_history.reserve(static_cast<std::size_t>(params.generationCount));
+    m_resultsEnds.reserve(params.generationCount);
+    m_bests.reserve(params.generationCount);
+}
+
+RunWorker::~RunWorker() = default;
+
+// Follows the run on its thread: keeps each generation's row, results.csv's length and best pose,
+// and posts a snapshot at the window's pace.
+class RunWorker::Observer final : public kelvora::RunObserver {
+public:
+    explicit Observer(RunWorker& worker) : m_worker(worker) {}
+
+    void onGeneration(const kelvora::GenerationView& view) override {
+        RunWorker& w = m_worker;
+        w.m_history.push_back({view.best, view.average});
+        w.m_resultsEnds.append(static_cast<std::uint64_t>(w.m_writer->results.bytesLogged));
+        w.m_bests.append(view.currentPose);
+        m_last = view.generation;
+        if (!w.m_everyGeneration) {
+            const Clock::time_point now = Clock::now();
+            if (now - m_lastPost < std::chrono::milliseconds(kSnapshotInterval) ||
+                w.m_channel->snapshotPending.load(std::memory_order_acquire))
+                return;
+            m_lastPost = now;
+        }
+        w.post(w.makeSnapshot(view));
+    }
+
+    int lastGeneration() const { return m_last; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    RunWorker& m_worker;
+    Clock::time_point m_lastPost = Clock::now();
+    int m_last = 0;
+};
+
+RunSnapshot RunWorker::makeSnapshot(const kelvora::GenerationView& view) {
+    const int generation = view.generation;
+    RunSnapshot snapshot;
+    snapshot.generation = generation;
+    snapshot.error = view.error;
+    snapshot.currentPose = view.currentPose;
+    snapshot.elitePose = view.elitePose;
+    snapshot.eliteFitness = view.eliteFitness;
+    snapshot.eliteDistance = kelvora::TipDistance(m_setup.geometry, view.elitePose);
+    snapshot.firstRow = m_rowsPosted;
+    snapshot.rows.reserve(generation - m_rowsPosted);
+    for (int g = m_rowsPosted; g < generation; ++g) snapshot.rows.append(m_history[static_cast<std::size_t>(g)]);
+    snapshot.resultsEnds = m_resultsEnds.mid(m_rowsPosted, generation - m_rowsPosted);
+    snapshot.bests = m_bests.mid(m_rowsPosted, generation - m_rowsPosted);
+    if (m_channel->wantPopulation.load(std::memory_order_relaxed)) {
+        snapshot.population.assign(view.population, view.population + view.populationSize);
+        snapshot.fitness.assign(view.fitness, view.fitness + view.populationSize);
+    }
+    m_rowsPosted = generation;
+    return snapshot;
+}
+
+void RunWorker::post(RunSnapshot snapshot) {
+    RunChannel& c = *m_channel;
+    c.snapshotPending.store(true, std::memory_order_release);
+    {
+        const std::lock_guard<std::mutex> lock(c.handOver);
+        if (c.snapshot) {
+            // The last one has not been taken yet (the run's last generation is posted regardless
+            // of the pace): this one continues it, so that no history row is lost.
+            snapshot.rows = c.snapshot->rows + snapshot.rows;
+            snapshot.resultsEnds = c.snapshot->resultsEnds + snapshot.resultsEnds;
+            snapshot.bests = c.snapshot->bests + snapshot.bests;
+            snapshot.firstRow = c.snapshot->firstRow;
+        }
+        c.snapshot = std::move(snapshot);
+        ++c.announced;
+    }
+    emit snapshotReady();
+    if (m_everyGeneration) {
+        // Tests act from the window's handling of a generation: the run waits for it. A plain
+        // condition variable rather than a blocking queued connection, whose arguments the window
+        // would read from this thread's stack behind the checkers' backs.
+        std::unique_lock<std::mutex> lock(c.handOver);
+        c.handledChanged.wait(lock, [&c] { return c.handled >= c.announced || c.stop.load(std::memory_order_acquire); });
+    }
+}
+
+void RunChannel::requestStop() {
+    {
+        const std::lock_guard<std::mutex> lock(handOver);
+        stop.store(true, std::memory_order_release);
+    }
+    handledChanged.notify_all();
+}
+
+void RunChannel::markHandled() {
+    {
+        const std::lock_guard<std::mutex> lock(handOver);
+        handled = announced;
+    }
+    handledChanged.notify_all();
+}
+
+std::optional<RunSnapshot> RunChannel::takeSnapshot() {
+    std::optional<RunSnapshot> taken;
+    {
+        const std::lock_guard<std::mutex> lock(handOver);
+        taken.swap(snapshot);
+    }
+    snapshotPending.store(false, std::memory_order_release);
+    return taken;
+}
+
+std::optional<RunResult> RunChannel::takeResult() {
+    const std::lock_guard<std::mutex> lock(handOver);
+    if (!result) return std::nullopt;
+    std::optional<RunResult> taken(std::move(*result));
+    result.reset();
+    return taken;
+}
+
+namespace {
+
+// What became of a result file, for run.json: the words kelvora-cli uses for it.
+std::string FailureWords(const kelvora::ResultFileFailure& failure) {
+    const std::string name = failure.name;
+    switch (failure.problem) {
+    case kelvora::FileProblem::inUse: return name + ": another run is writing this file";
+    case kelvora::FileProblem::notAFile: return name + ": cannot open: not a regular file or a character device";
+    case kelvora::FileProblem::lost: return name + ": deleted during the run, its lines are lost";
+    default:
+        return name + (failure.duringOpen ? ": cannot open: " : ": write failed, lines lost: ") +
+               std::strerror(failure.error);
+    }
+}
+
+}  // namespace
+
+void RunWorker::run() {
+    kelvora::RunRecord record;
+    record.started = kelvora::RecordTimeNow();
+    // The last view is kept for the closing snapshot: a copy of the numbers, not of the pointers.
+    struct LastView final : kelvora::RunObserver {
+        kelvora::GenerationView view;
+        void onGeneration(const kelvora::GenerationView& v) override { view = v; }
+    } last;
+    Observer observer(*this);
+    kelvora::RunObserver* observers[] = {&observer, &last};
+    kelvora::RunOutcome outcome;
+    const kelvora::RunReport report = kelvora::RunWithFiles(m_setup, *m_writer, nullptr, observers, *m_buffers,
+                                                            &m_channel->stop, &outcome);
+    // The last finished generation is always shown, whatever the pace let through. The buffers still
+    // hold its individuals, which the view points at.
+    if (m_rowsPosted < observer.lastGeneration()) post(makeSnapshot(last.view));
+
+    auto result = std::make_unique<RunResult>();
+    result->report = report;
+    result->generation = report.refused ? 0 : outcome.generationsRun;
+    std::copy(m_history.begin(), m_history.end(), result->history.begin());
+    result->eliteFitness = outcome.eliteFitness;
+    result->elitePose = outcome.elitePose;
+    result->currentPose = outcome.currentPose;
+    result->eliteDistance = kelvora::TipDistance(m_setup.geometry, outcome.elitePose);
+    // Both files are closed now: run.json goes beside them, last. A refused run touched nothing,
+    // and the record there is the other run's.
+    if (!report.refused) {
+        record.program = "kelvora";
+        record.version = kelvora::kVersion;
+        record.seed = report.seed;
+        record.params = m_setup.params;
+        record.geometry = m_setup.geometry;
+        record.targetX = m_setup.geometry.targetX - m_setup.geometry.baseX;
+        record.targetY = m_setup.geometry.baseY - m_setup.geometry.targetY;
+        record.algorithm = m_setup.algorithm;
+        record.ended = kelvora::RecordTimeNow();
+        record.generationsRun = report.generationsRun;
+        record.stopped = report.stopped;
+        for (const kelvora::ResultFileFailure& failure : {report.results, report.fitness}) {
+            if (!failure) continue;
+            if (!record.failure.empty()) record.failure += "; ";
+            record.failure += FailureWords(failure);
+        }
+        result->recordError = kelvora::WriteRunRecord(record, nullptr);
+    }
+    {
+        const std::lock_guard<std::mutex> lock(m_channel->handOver);
+        m_channel->result = std::move(result);
+    }
+    emit finished();
+}
+
+}  // namespace kelvora::ui

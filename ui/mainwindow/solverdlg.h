@@ -1,0 +1,233 @@
+#pragma once
+// The main dialog (template IDD_MAIN): the four run parameters, the read-only progress, target and
+// pointer fields, the Compute button "計算" and the plot. It is the program's one window, and wires
+// its parts: the plot (PlotView), the fields (ParameterPanel), the run (RunController) and the
+// replay (ReplayController); it keeps the window's menu, the evolution window and the run's texts.
+
+#include <memory>
+
+#include <QDialog>
+#include <QIcon>
+#include <QList>
+#include <QRect>
+
+#include "mainwindow/plotview.h"
+#include "common/resource.h"
+#include "mainwindow/solverstate.h"
+
+class QAction;
+class QDragEnterEvent;
+class QDropEvent;
+class QContextMenuEvent;
+class QKeyEvent;
+class QLabel;
+class QMenu;
+class QMouseEvent;
+class QPaintEvent;
+class QShowEvent;
+
+namespace kelvora::ui {
+
+class EvolutionWindow;
+class ExperimentWindow;
+struct RunResult;
+struct RunSnapshot;
+class GenerationScrubber;
+class GroundTruthOverlay;
+class ParameterPanel;
+class ReplayController;
+class RunController;
+
+class CSolverDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    /// The dialog on state, which must outlive it: the program's main() owns it; tests pass their own.
+    explicit CSolverDlg(SolverState& state, QWidget* pParent = nullptr);
+    /// Stops a run that is still going and waits for its thread.
+    ~CSolverDlg() override;
+
+    /// A run is going (between Compute and runFinished()).
+    bool IsRunning() const;
+    /// The operator choice of the next runs (the settings' once the window has opened).
+    const kelvora::Algorithm& GetAlgorithm() const { return m_algorithm; }
+
+    /// The evolution window, created and shown on first use ("進化のグラフ(&G)...", Ctrl+G).
+    EvolutionWindow* ShowEvolutionWindow();
+    /// The evolution window if it has been created, else nullptr.
+    EvolutionWindow* GetEvolutionWindow() const { return m_pEvolution; }
+
+signals:
+    /// A run has ended and the dialog shows its outcome (fields, plot, seed tooltip, warnings).
+    void runFinished();
+
+public:
+    /// true: reads and checks the fields from the controls in the exchange order, stopping at the
+    /// first bad one (message box, focus into it); false: writes the fields into the controls.
+    /// Returns false when a field was rejected.
+    bool UpdateData(bool bSaveAndValidate = true);
+
+    /// The control with resource id id (IDOK, IDC_*), or nullptr.
+    QWidget* GetDlgItem(int id) const;
+
+    /// The icon shown while the minimised window is dragged: the window's icon.
+    QIcon OnQueryDragIcon() const;
+
+    /// The window's own menu, which a right click on the dialog opens: Close, a separator and the
+    /// About entry. Its entries carry their system-command ids as data and go to OnSysCommand.
+    /// (The window manager owns the real window menu; a program cannot add to it.)
+    QMenu* GetSystemMenu() const { return m_pSystemMenu; }
+
+    /// The plot in client pixels, (100, 20)-(500, 420) whatever the dialog-unit scale: Qt's right()
+    /// and bottom() are the last pixel, 499 and 419.
+    static constexpr QRect kPlotRect = PlotView::kPlotRect;
+
+    /// Strictly inside the plot: left < x < right and top < y < bottom, with right and bottom one
+    /// past the plot's last column and row. The frame's left column and top row are outside.
+    bool IsInsidePlot(QPoint point) const;
+
+    /// Centre of the plot in client pixels, (left + right) / 2 and (top + bottom) / 2: (300, 220).
+    QPoint PlotCentre() const;
+
+    /// Sets the text of edit control id (output fields written directly, not through the exchange).
+    void SetDlgItemText(int id, const QString& text);
+
+    /// Client-area size of template IDD_MAIN (351 x 445 dialog units, see dialogunits.h).
+    static QSize ClientSize();
+
+    // ---- replay of a results.csv (ReplayController) ----
+
+    /// Opens a results.csv (right-click menu "結果を開く(&O)...", Ctrl+O, a drop on the window,
+    /// `kelvora FILE`): checks it off the GUI thread, then shows its recovered target, population,
+    /// generation count and the last generation's arms. A file that cannot be read leaves the
+    /// window as it was and shows the reader's message in a message box; returns false then.
+    bool OpenResults(const QString& path);
+    /// Shows generation (1-based) of the opened file or of the last run: its best arm blue, the best
+    /// arm up to it red, its number and error in the fields, its population when that is shown.
+    void ShowGeneration(int generation);
+    /// Generations there are to replay: of the opened file or the last run, 0 when neither.
+    int ReplayGenerationCount() const;
+    /// The population layer ("集団を表示"): off at start, remembered in the settings.
+    bool IsPopulationShown() const;
+    void SetPopulationShown(bool shown);
+    /// The generation scrubber, in the evolution window's scrubber slot once that window exists.
+    GenerationScrubber* GetScrubber() const;
+
+signals:
+    /// A replay source came or went: a file was opened or a run finished.
+    void ReplayChanged(int generationCount);
+
+protected:
+    /// Sets the window up and puts the opening state into SolverState: both poses (45, 30, 15), the
+    /// base (300, 220), the target at the tip (368, 40), the default parameters. Runs once, when
+    /// the dialog is first shown, before it appears.
+    virtual bool OnInitDialog();
+    /// Compute: reads the fields and starts the search on a thread of its own (RunController); never
+    /// closes the dialog, and does nothing while a run is going. The window follows the run through
+    /// the worker's snapshots (OnRunSnapshot, about 30 a second); input to the dialog is swallowed
+    /// but for Escape, which stops the run after the current generation, and a close request, which
+    /// stops it and closes the dialog once it has ended (OnRunFinished). Returns at once.
+    /// When another run (a window or kelvora-cli) is writing the result files here, a warning says
+    /// so and nothing starts.
+    virtual void OnOK();
+    /// Closing the dialog (Escape when idle, the close button, SC_CLOSE): during a run it stops the
+    /// run and closes the dialog when the run has ended.
+    void reject() override;
+    /// Paints the plot from SolverState (PlotView::OnPaint), the population layer when shown.
+    void OnPaint();
+    /// A run's notification, on the window's thread, for each snapshot the worker posts (at most
+    /// about 30 a second, and always for the last finished generation): shows the generation's
+    /// number and error and asks for a repaint.
+    virtual void OnGenerationProgress(int generation, double error);
+    /// A snapshot of the run is in SolverState (RunController): feeds the replay's index and the
+    /// evolution window and calls OnGenerationProgress.
+    void OnRunSnapshot(const RunSnapshot& snapshot);
+    /// The run has ended and RunController has put its final state in SolverState and given input
+    /// back: the plot, the evolution window, the replay, the seed tooltip, file warnings and a
+    /// pending close.
+    void OnRunFinished(const RunResult& result);
+    /// Tests: the worker posts every generation and waits until the window has taken it, so that
+    /// a test acting from OnGenerationProgress acts after a known generation.
+    bool m_bEveryGeneration = false;
+    /// History rows 0..generation-1 of the last run (or of the run going, as far as shown).
+    QList<kelvora::GenerationStat> HistoryRows() const;
+    /// After a run: the seed it used and the kelvora-cli command that repeats it, as the tooltip
+    /// of the generation field 1004.
+    void ShowRunSeed(const kelvora::SolverParams& params, const kelvora::RunReport& report, QPoint target);
+    /// The kelvora-cli flags of algorithm's choices that are not the default ones, each with a
+    /// leading space (" --encoding gray --selection tournament:3"); empty for the classic choice.
+    static QString AlgorithmFlags(const kelvora::Algorithm& algorithm);
+    /// After a run, warns about a result file that lost lines, naming the file and the reason; for
+    /// a run refused because another run is writing a file, says that nothing ran.
+    void ReportResultFileFailures(const kelvora::RunReport& report);
+    /// One line of that warning: the file's path in m_runDirectory and what became of it.
+    QString ResultFileFailureText(const kelvora::ResultFileFailure& failure) const;
+    /// The current directory's absolute name; after it has been deleted, the name it had.
+    static QString CurrentDirectoryName();
+
+    /// Pointer move over the dialog: inside the plot, the pick cursor and the pointer's position
+    /// relative to the plot centre (y up) in 1008 and 1009; elsewhere the arrow, the readouts left
+    /// at the last inside point. nFlags (the buttons held) is not used.
+    void OnMouseMove(Qt::MouseButtons nFlags, QPoint point);
+    /// Left press: inside the plot it moves the target of SolverState there, writes its relative
+    /// position into 1006 and 1007 (not into m_nTargetX/m_nTargetY, which take it at the next
+    /// Compute) and has the plot repainted. During the replay of an opened file it first leaves
+    /// the replay (ReplayController::LeaveReplay) and starts the evolution window over, empty, for
+    /// the new target. Outside nothing changes.
+    void OnLButtonDown(Qt::MouseButtons nFlags, QPoint point);
+    /// The opened results.csv changed (path, or "" when none): the title names it, and its run.json's
+    /// operator choice, when it describes the file, becomes the next runs'.
+    void OnOpenedFileChanged(const QString& path);
+    /// Asks whether a run may rewrite the results.csv the window has open; the default answer keeps it.
+    bool AskOverwrite();
+    /// a and b are the same file: the same device and inode, or (when one cannot be looked up) the
+    /// same absolute path.
+    static bool IsSameFile(const QString& a, const QString& b);
+    /// A system command: IDM_ABOUT, or any id that differs from it only in the low four bits, opens
+    /// the About box modally; SC_CLOSE closes the dialog; every other id does nothing. lParam is
+    /// not used.
+    void OnSysCommand(unsigned nID, qintptr lParam);
+    /// The Help command (F1): the program has no help text of its own and shows the About box.
+    void OnHelp();
+    /// "遺伝的操作(&L)..." (Ctrl+L): the operator dialog, modal; an accepted choice is kept in the
+    /// settings and used from the next run on. Does nothing during a run.
+    void OnOperators();
+    /// The parts the dialog wires.
+    PlotView& Plot() const { return *m_pPlot; }
+    ParameterPanel& Panel() const { return *m_pPanel; }
+
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+    QIcon m_hIcon;       ///< icon IDI_APP
+    QMenu* m_pSystemMenu = nullptr;  ///< the window's menu, owned by the dialog
+    GroundTruthOverlay* m_pGroundTruth = nullptr;  ///< the optimum and reach overlays, owned by the dialog
+
+    SolverState& m_state;
+
+    bool m_bRan = false;                    ///< a run has been started since the dialog opened
+    bool m_bCloseRequested = false;         ///< close the dialog when the run has ended
+    EvolutionWindow* m_pEvolution = nullptr;  ///< top-level, owned by the dialog
+    ExperimentWindow* m_pExperiment = nullptr;  ///< "実験(&E)...", top-level, owned by the dialog
+    kelvora::SolverParams m_runParams;      ///< parameters of the run going or last run
+    kelvora::Algorithm m_algorithm;         ///< the operator choice of the next runs (settings)
+    kelvora::Algorithm m_runAlgorithm;      ///< that of the run going or last run
+    QPoint m_runTarget;                     ///< its target relative to the base, y up
+    QString m_runDirectory;                 ///< where the last run wrote (its current directory)
+
+private:
+    std::unique_ptr<ParameterPanel> m_pPanel;
+    std::unique_ptr<PlotView> m_pPlot;
+    std::unique_ptr<RunController> m_pRun;
+    ReplayController* m_pReplay = nullptr;  ///< owned by the dialog
+    QLabel* m_pAlgorithmLabel = nullptr;    ///< the line under 計算 naming a choice that is not classic
+    bool m_bInitialized = false;
+};
+
+}  // namespace kelvora::ui

@@ -1,0 +1,135 @@
+#include "operators/operatordialog.h"
+
+#include <algorithm>
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStringList>
+#include <QVBoxLayout>
+
+#include "common/aboutdlg.h"
+#include "model/types.h"
+
+namespace kelvora::ui {
+
+namespace {
+
+// A combo box of items whose data are the enum's values, in the enum's order.
+QComboBox* Choices(const QString& name, const QStringList& items, QWidget* parent) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(name);
+    box->addItems(items);
+    return box;
+}
+
+QSpinBox* Count(const QString& name, int minimum, int maximum, QWidget* parent) {
+    auto* box = new QSpinBox(parent);
+    box->setObjectName(name);
+    box->setRange(minimum, maximum);
+    return box;
+}
+
+// A control with a labelled count to its right.
+QWidget* WithCount(QWidget* choice, const QString& label, QSpinBox* count, QWidget* parent) {
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(choice, 1);
+    layout->addWidget(new QLabel(label, row));
+    layout->addWidget(count);
+    return row;
+}
+
+}  // namespace
+
+OperatorDialog::OperatorDialog(const kelvora::Algorithm& algorithm, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      m_algorithm(algorithm) {
+    setObjectName(QStringLiteral("OperatorDialog"));
+    setWindowTitle(tr("遺伝的操作"));
+    m_encoding = Choices(QStringLiteral("EncodingBox"), {tr("2進"), tr("グレイ")}, this);
+    m_selection = Choices(QStringLiteral("SelectionBox"), {tr("ルーレット"), tr("トーナメント"), tr("ランキング")}, this);
+    m_tournamentSize = Count(QStringLiteral("TournamentSizeBox"), 2, kelvora::kMaxPopulation, this);
+    m_elitism = Count(QStringLiteral("ElitismBox"), 0, kelvora::kMaxPopulation - 1, this);
+    m_crossover = Choices(QStringLiteral("CrossoverBox"), {tr("一点"), tr("二点"), tr("一様")}, this);
+    m_mutation = Choices(QStringLiteral("MutationBox"), {tr("ビット反転"), tr("クリープ")}, this);
+    m_creepStep = Count(QStringLiteral("CreepStepBox"), 1, kelvora::kMaxCreepStep, this);
+    m_creepStep->setPrefix(QStringLiteral("±"));
+
+    auto* form = new QFormLayout;
+    form->addRow(tr("符号化"), m_encoding);
+    form->addRow(tr("選択"), WithCount(m_selection, tr("大きさ"), m_tournamentSize, this));
+    form->addRow(tr("エリート数"), m_elitism);
+    form->addRow(tr("交差"), m_crossover);
+    form->addRow(tr("突然変異"), WithCount(m_mutation, tr("幅"), m_creepStep, this));
+
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton(tr("キャンセル"), QDialogButtonBox::RejectRole);
+    QPushButton* classic = buttons->addButton(tr("標準に戻す"), QDialogButtonBox::ResetRole);
+    classic->setObjectName(QStringLiteral("ClassicButton"));
+    classic->setAutoDefault(false);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(classic, &QPushButton::clicked, this, [this] { setAlgorithm(kelvora::Algorithm{}); });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_selection, &QComboBox::currentIndexChanged, this, &OperatorDialog::updateEnabled);
+    connect(m_mutation, &QComboBox::currentIndexChanged, this, &OperatorDialog::updateEnabled);
+    setAlgorithm(algorithm);
+}
+
+void OperatorDialog::setAlgorithm(const kelvora::Algorithm& a) {
+    m_encoding->setCurrentIndex(static_cast<int>(a.encoding));
+    m_selection->setCurrentIndex(static_cast<int>(a.selection));
+    m_tournamentSize->setValue(a.tournamentSize);
+    m_elitism->setValue(a.elitism);
+    m_crossover->setCurrentIndex(static_cast<int>(a.crossover));
+    m_mutation->setCurrentIndex(static_cast<int>(a.mutation));
+    m_creepStep->setValue(a.creepStep);
+    updateEnabled();
+}
+
+kelvora::Algorithm OperatorDialog::algorithm() const {
+    kelvora::Algorithm a = m_algorithm;
+    a.encoding = static_cast<kelvora::Encoding>(m_encoding->currentIndex());
+    a.selection = static_cast<kelvora::Selection>(m_selection->currentIndex());
+    a.tournamentSize = m_tournamentSize->value();
+    a.elitism = m_elitism->value();
+    a.crossover = static_cast<kelvora::CrossoverOperator>(m_crossover->currentIndex());
+    a.mutation = static_cast<kelvora::MutationOperator>(m_mutation->currentIndex());
+    a.creepStep = m_creepStep->value();
+    return a;
+}
+
+void OperatorDialog::updateEnabled() {
+    m_tournamentSize->setEnabled(m_selection->currentIndex() == static_cast<int>(kelvora::Selection::tournament));
+    m_creepStep->setEnabled(m_mutation->currentIndex() == static_cast<int>(kelvora::MutationOperator::creep));
+}
+
+int OperatorDialog::DoModal() { return RunModalLoop(*this); }
+
+QString OperatorDialog::Summary(const kelvora::Algorithm& a) {
+    if (a.classic()) return QString();
+    QStringList parts;
+    if (a.encoding == kelvora::Encoding::gray) parts << tr("グレイ符号");
+    if (a.selection == kelvora::Selection::tournament) parts << tr("トーナメント選択 (%1)").arg(a.tournamentSize);
+    if (a.selection == kelvora::Selection::rank) parts << tr("ランキング選択");
+    if (a.elitism > 0) parts << tr("エリート %1").arg(a.elitism);
+    if (a.crossover == kelvora::CrossoverOperator::twoPoint) parts << tr("二点交差");
+    if (a.crossover == kelvora::CrossoverOperator::uniform) parts << tr("一様交差");
+    if (a.mutation == kelvora::MutationOperator::creep) parts << tr("クリープ (±%1)").arg(a.creepStep);
+    return tr("遺伝的操作: %1").arg(parts.join(tr(", ")));
+}
+
+}  // namespace kelvora::ui
