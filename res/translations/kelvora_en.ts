@@ -358,7 +358,7 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     </message>
     <message>
         <source>計算しない</source>
-        <translation>Don't compute</translation>
+        <translation>Don&apos;t compute</translation>
     </message>
 </context>
 <context>
@@ -845,6 +845,18 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     </message>
 </context>
 <context>
+    <name>kelvora::ui::HelpWindow</name>
+    <message>
+        <source>Kelvora — ヘルプ</source>
+        <translation>Kelvora — Help</translation>
+    </message>
+    <message>
+        <source>ja</source>
+        <extracomment>The folder of the help pages in this language: &quot;ja&quot; or &quot;en&quot;.</extracomment>
+        <translation>en</translation>
+    </message>
+</context>
+<context>
     <name>kelvora::ui::OperatorDialog</name>
     <message>
         <source>遺伝的操作</source>
@@ -966,6 +978,58 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <source>, </source>
         <translation>, </translation>
     </message>
+    <message>
+        <source>2進: 遺伝子のバイトがそのまま角度です。127° と 128° のように隣り合う角度が多くのビットで違うことがあります。</source>
+        <translation>Binary: the gene byte is the angle. Neighbouring angles can differ in many bits, as 127° and 128° differ in all eight.</translation>
+    </message>
+    <message>
+        <source>グレイ: 隣り合う角度がちょうど 1 ビットだけ違う符号です。1 ビットの反転で隣の角度に移れます。</source>
+        <translation>Gray: a code in which neighbouring angles differ in exactly one bit, so one bit flip can move an angle to its neighbour.</translation>
+    </message>
+    <message>
+        <source>ルーレット: 適応度に比例した確率で親を選びます。</source>
+        <translation>Roulette: parents are drawn with a probability proportional to their fitness.</translation>
+    </message>
+    <message>
+        <source>トーナメント: 無作為に選んだ「大きさ」個の中で最も良い個体が親になります。大きいほど選択の圧力が強くなります。</source>
+        <translation>Tournament: the best of &apos;size&apos; individuals drawn at random becomes a parent. The larger the size, the stronger the selection pressure.</translation>
+    </message>
+    <message>
+        <source>ランキング: 順位に比例した重みで選びます (最良が N、最下位が 1)。どれだけ良いかではなく順位だけが効きます。</source>
+        <translation>Rank: parents are drawn with weights by rank (N for the best, 1 for the worst). Only the order counts, not how much better one is.</translation>
+    </message>
+    <message>
+        <source>一点: 24 ビット列の 1 か所で切り、下位のビットを交換します。</source>
+        <translation>One-point: the 24-bit strings are cut at one place and the lower bits exchanged.</translation>
+    </message>
+    <message>
+        <source>二点: 2 か所の切れ目の間のビットを交換します。</source>
+        <translation>Two-point: the bits between two cuts are exchanged.</translation>
+    </message>
+    <message>
+        <source>一様: ビットごとに無作為に交換するかどうかを決めます。</source>
+        <translation>Uniform: each bit is exchanged or not at random.</translation>
+    </message>
+    <message>
+        <source>ビット反転: 遺伝子の無作為な 1 ビットを反転します (2進では角度が 1〜128 度変わります)。</source>
+        <translation>Bit flip: one random bit of the gene is flipped (in binary the angle changes by 1 to 128 degrees).</translation>
+    </message>
+    <message>
+        <source>クリープ: 角度を -幅〜+幅 度の無作為な歩幅で動かします (0 と 255 で止まります)。</source>
+        <translation>Creep: the angle moves by a random step of -step to +step degrees (stopping at 0 and 255).</translation>
+    </message>
+    <message>
+        <source>トーナメントで比べる個体の数 (2〜集団サイズ)</source>
+        <translation>How many individuals a tournament compares (2 to the population size)</translation>
+    </message>
+    <message>
+        <source>各世代の上位この数の個体は、変わらずに次の世代へ進みます (0: エリートなし)。</source>
+        <translation>This many of each generation&apos;s best pass unchanged into the next (0: no elites).</translation>
+    </message>
+    <message>
+        <source>クリープで角度が一度に動く最大の度数 (1〜128)</source>
+        <translation>The largest step in degrees a creep moves an angle by (1 to 128)</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::ReplayController</name>
@@ -995,7 +1059,7 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     </message>
     <message>
         <source>このファイルは fitness.csv です: 世代ごとの最良と平均の適応度だけで、集団も腕もありません</source>
-        <translation>This file is a fitness.csv: only each generation's best and average fitness, no population and no arms</translation>
+        <translation>This file is a fitness.csv: only each generation&apos;s best and average fitness, no population and no arms</translation>
     </message>
     <message>
         <source>%1 × %2</source>

@@ -79,6 +79,8 @@ OperatorDialog::OperatorDialog(const kelvora::Algorithm& algorithm, QWidget* par
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(classic, &QPushButton::clicked, this, [this] { setAlgorithm(kelvora::Algorithm{}); });
 
+    setToolTips();
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
@@ -87,6 +89,29 @@ OperatorDialog::OperatorDialog(const kelvora::Algorithm& algorithm, QWidget* par
     connect(m_selection, &QComboBox::currentIndexChanged, this, &OperatorDialog::updateEnabled);
     connect(m_mutation, &QComboBox::currentIndexChanged, this, &OperatorDialog::updateEnabled);
     setAlgorithm(algorithm);
+}
+
+void OperatorDialog::setToolTips() {
+    // Each choice says in a sentence what it does; a box shows the tip of the choice it holds too.
+    const auto items = [](QComboBox* box, const QStringList& tips) {
+        for (int i = 0; i < tips.size(); ++i) box->setItemData(i, tips[i], Qt::ToolTipRole);
+        const auto follow = [box] { box->setToolTip(box->itemData(box->currentIndex(), Qt::ToolTipRole).toString()); };
+        QObject::connect(box, &QComboBox::currentIndexChanged, box, follow);
+        follow();
+    };
+    items(m_encoding, {tr("2進: 遺伝子のバイトがそのまま角度です。127° と 128° のように隣り合う角度が多くのビットで違うことがあります。"),
+                       tr("グレイ: 隣り合う角度がちょうど 1 ビットだけ違う符号です。1 ビットの反転で隣の角度に移れます。")});
+    items(m_selection, {tr("ルーレット: 適応度に比例した確率で親を選びます。"),
+                        tr("トーナメント: 無作為に選んだ「大きさ」個の中で最も良い個体が親になります。大きいほど選択の圧力が強くなります。"),
+                        tr("ランキング: 順位に比例した重みで選びます (最良が N、最下位が 1)。どれだけ良いかではなく順位だけが効きます。")});
+    items(m_crossover, {tr("一点: 24 ビット列の 1 か所で切り、下位のビットを交換します。"),
+                        tr("二点: 2 か所の切れ目の間のビットを交換します。"),
+                        tr("一様: ビットごとに無作為に交換するかどうかを決めます。")});
+    items(m_mutation, {tr("ビット反転: 遺伝子の無作為な 1 ビットを反転します (2進では角度が 1〜128 度変わります)。"),
+                       tr("クリープ: 角度を -幅〜+幅 度の無作為な歩幅で動かします (0 と 255 で止まります)。")});
+    m_tournamentSize->setToolTip(tr("トーナメントで比べる個体の数 (2〜集団サイズ)"));
+    m_elitism->setToolTip(tr("各世代の上位この数の個体は、変わらずに次の世代へ進みます (0: エリートなし)。"));
+    m_creepStep->setToolTip(tr("クリープで角度が一度に動く最大の度数 (1〜128)"));
 }
 
 void OperatorDialog::setAlgorithm(const kelvora::Algorithm& a) {

@@ -34,6 +34,7 @@ public:
 
 private:
     void updateEnabled();
+    void setToolTips();
 
     kelvora::Algorithm m_algorithm;
     QComboBox* m_encoding;
