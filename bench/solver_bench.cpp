@@ -71,10 +71,12 @@ void BM_Generation(benchmark::State& bench) {
     Srand(rng, 1);
     InitPopulation(n, buffers->population, rng);
     GenerationView view;
+    EvaluateGeneration(kGeometry, n, *buffers, view);
+    const Algorithm classic;
     int g = 0;
     for (auto _ : bench) {
-        Reproduce(kGeometry, n, 0.5, buffers->population, buffers->scratch, rng);
-        Mutate(n, 0.1, buffers->population, rng);
+        ReproduceWith(classic, n, 0.5, buffers->fitness.data(), buffers->population, buffers->scratch, rng);
+        MutateWith(classic, n, 0.1, buffers->population, rng);
         EvaluateGeneration(kGeometry, n, *buffers, view);
         view.generation = ++g;
         view.error = TipDistance(kGeometry, view.currentPose);

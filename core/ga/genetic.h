@@ -16,8 +16,8 @@ namespace kelvora {
 struct ReproductionScratch {
     Population next{};                             ///< the generation being built
     std::array<double, kMaxPopulation> prefix{};   ///< prefix[i] = fitness[0] + ... + fitness[i], in index order
-    /// prefix already holds the fitness of the population about to reproduce (the run's evaluation
-    /// fills it; the same pure fitness of the same chromosomes gives the same values).
+    /// prefix already holds the running sums of the fitness of the population about to reproduce
+    /// (the run's evaluation fills it), so roulette selection reuses them.
     bool evaluated = false;
     /// For a large population, the index every one of the 32768 draws selects (FillRouletteTable).
     std::array<std::uint16_t, kRandMax + 1> wheel{};
@@ -52,26 +52,8 @@ void FillRouletteTable(const double* prefix, int populationSize, double total, s
 /// the reference the binary search must agree with.
 int RouletteSelectLinear(const double* fitness, int populationSize, double total, CrtRandom& rng);
 
-/// Single-point crossover with the cut r (0..23): the low r + 1 bits of the 24-bit strings are
-/// exchanged; child1 keeps A's high bits, child2 keeps B's.
-void CrossoverAt(const Chromosome& a, const Chromosome& b, int r, Chromosome& child1, Chromosome& child2);
-
-/// Single-point crossover with the cut drawn as Rand() mod 24.
-void Crossover(const Chromosome& a, const Chromosome& b, Chromosome& child1, Chromosome& child2, CrtRandom& rng);
-
-/// Bit-flip mutation of chromosomes 0..populationSize-1, genes in order: a gene mutates when
-/// Rand() * kRandScale <= mutationProbability (0..1), then bit Rand() mod 8 flips.
-void Mutate(int populationSize, double mutationProbability, Population& population, CrtRandom& rng);
-
 /// Copies chromosomes 0..count-1 of from over to.
 void CopyPopulation(const Population& from, Population& to, int count);
-
-/// Replaces chromosomes 0..populationSize-1 by the next generation: evaluate for geometry (unless
-/// scratch.evaluated), then CrossoverPairCount(populationSize, crossoverRate) pairs of distinct
-/// roulette-selected parents into slots 2k, 2k+1, roulette copies into the remaining slots, and
-/// copy back. All selections use the fitness of the population as it was before the step.
-void Reproduce(const Geometry& geometry, int populationSize, double crossoverRate, Population& population,
-               ReproductionScratch& scratch, CrtRandom& rng);
 
 // ---------------------------------------------------------------- the operator choices
 

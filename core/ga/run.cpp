@@ -91,14 +91,10 @@ RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observ
     InitPopulation(n, population, rng);
 
     const Algorithm& algorithm = setup.algorithm;
-    const bool classic = algorithm.classic();
     GenerationView view;
     for (int g = 0; g < params.generationCount; ++g) {
         if (algorithm.method == Method::randomSearch) {
             InitPopulation(n, population, rng);  // nothing inherited: N fresh poses
-        } else if (classic) {
-            Reproduce(setup.geometry, n, params.crossoverRate, population, scratch, rng);
-            Mutate(n, params.mutationProbability, population, rng);
         } else {
             if (!scratch.evaluated) EvaluateGeneration(setup.geometry, n, buffers, view, algorithm.encoding);
             ReproduceWith(algorithm, n, params.crossoverRate, buffers.fitness.data(), population, scratch, rng);
