@@ -177,30 +177,55 @@ void CrossoverMasked(const Chromosome& a, const Chromosome& b, std::uint32_t mas
 
 namespace {
 
-// The elites, the pairs' children and the copies into next, each parent chosen by select.
-template <typename Select>
+// The elites, the pairs' children and the copies into next, each parent chosen by select; with
+// kRecord, each slot's origin into origins as well.
+template <bool kRecord, typename Select>
 void BreedWith(const Algorithm& algorithm, int n, int pairs, const Population& population, ReproductionScratch& scratch,
-               CrtRandom& rng, Select select) {
+               CrtRandom& rng, SlotOrigin* origins, Select select) {
     Population& next = scratch.next;
     const int elites = algorithm.elitism;
-    for (int j = 0; j < elites; ++j) next[static_cast<std::size_t>(j)] = population[scratch.order[static_cast<std::size_t>(j)]];
+    for (int j = 0; j < elites; ++j) {
+        const std::uint16_t parent = scratch.order[static_cast<std::size_t>(j)];
+        next[static_cast<std::size_t>(j)] = population[parent];
+        if constexpr (kRecord) origins[j] = {SlotKind::elite, {parent, 0}, 0, 0};
+    }
     for (int k = 0; k < pairs; ++k) {
         int e = select(rng);
         int f = select(rng);
+        std::uint32_t redraws = 0;
         while (e == f) {
             e = select(rng);
             f = select(rng);
+            if constexpr (kRecord) ++redraws;
         }
         const std::uint32_t mask = DrawCrossoverMask(algorithm.crossover, rng);
-        CrossoverMasked(population[e], population[f], mask, next[elites + 2 * k], next[elites + 2 * k + 1]);
+        const int slot = elites + 2 * k;
+        CrossoverMasked(population[e], population[f], mask, next[slot], next[slot + 1]);
+        if constexpr (kRecord) {
+            const std::array<std::uint16_t, 2> parents{static_cast<std::uint16_t>(e), static_cast<std::uint16_t>(f)};
+            origins[slot] = {SlotKind::child, parents, mask, redraws};
+            origins[slot + 1] = {SlotKind::child, parents, mask, 0};
+        }
     }
-    for (int i = elites + 2 * pairs; i < n; ++i) next[i] = population[select(rng)];
+    for (int i = elites + 2 * pairs; i < n; ++i) {
+        const int parent = select(rng);
+        next[i] = population[parent];
+        if constexpr (kRecord) origins[i] = {SlotKind::copy, {static_cast<std::uint16_t>(parent), 0}, 0, 0};
+    }
+}
+
+// BreedWith, recording or not as origins is given: decided once per generation.
+template <typename Select>
+void Breed(const Algorithm& algorithm, int n, int pairs, const Population& population, ReproductionScratch& scratch,
+           CrtRandom& rng, SlotOrigin* origins, Select select) {
+    if (origins) BreedWith<true>(algorithm, n, pairs, population, scratch, rng, origins, select);
+    else BreedWith<false>(algorithm, n, pairs, population, scratch, rng, origins, select);
 }
 
 }  // namespace
 
 void ReproduceWith(const Algorithm& algorithm, int populationSize, double crossoverRate, const double* fitness,
-                   Population& population, ReproductionScratch& scratch, CrtRandom& rng) {
+                   Population& population, ReproductionScratch& scratch, CrtRandom& rng, SlotOrigin* origins) {
     const int n = populationSize;
     const int elites = algorithm.elitism;
     if (algorithm.selection == Selection::rank || elites > kFittestFirstMaxCount) RankByFitness(fitness, n, scratch);
@@ -221,7 +246,7 @@ void ReproduceWith(const Algorithm& algorithm, int populationSize, double crosso
     const int pairs = CrossoverPairCount(n - elites, crossoverRate);
     if (algorithm.selection == Selection::tournament) {
         const int size = algorithm.tournamentSize;
-        BreedWith(algorithm, n, pairs, population, scratch, rng, [fitness, n, size](CrtRandom& g) {
+        Breed(algorithm, n, pairs, population, scratch, rng, origins, [fitness, n, size](CrtRandom& g) {
             int best = Rand(g) % n;
             for (int k = 1; k < size; ++k) {
                 const int drawn = Rand(g) % n;
@@ -232,10 +257,10 @@ void ReproduceWith(const Algorithm& algorithm, int populationSize, double crosso
     } else if (n >= kRouletteTableMinPopulation) {
         std::uint16_t* wheel = scratch.wheel.data();
         FillRouletteTable(prefix, n, total, wheel);
-        BreedWith(algorithm, n, pairs, population, scratch, rng, [wheel](CrtRandom& g) -> int { return wheel[Rand(g)]; });
+        Breed(algorithm, n, pairs, population, scratch, rng, origins, [wheel](CrtRandom& g) -> int { return wheel[Rand(g)]; });
     } else {
-        BreedWith(algorithm, n, pairs, population, scratch, rng,
-                  [prefix, n, total](CrtRandom& g) { return RouletteSelect(prefix, n, total, g); });
+        Breed(algorithm, n, pairs, population, scratch, rng, origins,
+              [prefix, n, total](CrtRandom& g) { return RouletteSelect(prefix, n, total, g); });
     }
     CopyPopulation(scratch.next, population, n);
 }

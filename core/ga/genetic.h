@@ -76,13 +76,32 @@ std::uint32_t DrawCrossoverMask(CrossoverOperator crossover, CrtRandom& rng);
 void CrossoverMasked(const Chromosome& a, const Chromosome& b, std::uint32_t mask, Chromosome& child1,
                      Chromosome& child2);
 
+/// How one slot of the next population came to be.
+enum class SlotKind : std::uint8_t {
+    elite,   ///< copied unchanged by elitism from parents[0]
+    child,   ///< a child of the crossover pair parents[0] (A) and parents[1] (B), with mask
+    copy,    ///< a selected copy of parents[0]
+    random,  ///< a fresh draw of random search; no parents
+};
+
+/// A slot's origin as the reproduction step records it for the run's trace.
+struct SlotOrigin {
+    SlotKind kind = SlotKind::copy;
+    std::array<std::uint16_t, 2> parents{};  ///< indices 0..N - 1 into the population the step started from
+    std::uint32_t mask = 0;                  ///< children: the crossover mask, 24 bits (child 1 takes B's bits there)
+    std::uint32_t redraws = 0;               ///< first child of a pair: draws of the same parent twice, each drawn again
+};
+
 /// Replaces chromosomes 0..populationSize-1 by the next generation under algorithm's selection,
 /// elitism and crossover: the E fittest in rank order into slots 0..E-1, then
 /// CrossoverPairCount(populationSize - E, crossoverRate) pairs of distinct selected parents into
 /// slots E + 2k, E + 2k + 1, then selected copies into the rest. fitness holds the population's
-/// fitness, index for index; scratch.prefix its running sums (the run's evaluation leaves both).
+/// fitness, index for index; scratch.prefix its running sums when scratch.evaluated (the run's
+/// evaluation leaves both). origins, when given, receives each slot's origin, slot 0 first (the
+/// same draws and the same population; without it the step records nothing and costs nothing more).
 void ReproduceWith(const Algorithm& algorithm, int populationSize, double crossoverRate, const double* fitness,
-                   Population& population, ReproductionScratch& scratch, CrtRandom& rng);
+                   Population& population, ReproductionScratch& scratch, CrtRandom& rng,
+                   SlotOrigin* origins = nullptr);
 
 /// Mutation of chromosomes E..populationSize-1 under algorithm's mutation operator and encoding:
 /// each gene, in order, mutates when Rand() * kRandScale <= mutationProbability (0..1).
