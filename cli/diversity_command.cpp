@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/diversity.h"
+#include "ga/algorithm.h"
 #include "commands.h"
 #include "files.h"
 #include "helpers.h"
@@ -68,7 +69,7 @@ public:
         ++line_;
         if (end == LineEnd::tooLong) return Bad("line is too long for a results.csv");
         if (end == LineEnd::eof) {  // a last line without its line feed: an interrupted run
-            cutShort_ = true;
+            cutShort = true;
             return false;
         }
         if (text.empty() || text.back() != '\r') return Bad("line does not end in CR LF");
@@ -89,7 +90,8 @@ public:
             for (int k = 0; k < 3; ++k) {
                 const long long a = Whole(fields[k]);
                 if (a < 0 || a > 255) return Bad("gene " + std::to_string(k) + " is not a whole number 0..255");
-                g = (g << 8) | static_cast<std::uint32_t>(gray_ ? a ^ (a >> 1) : a);
+                const int angle = static_cast<int>(a);
+                g = (g << 8) | static_cast<std::uint32_t>(gray_ ? GrayEncode(angle) : angle);
             }
             genotypes_.push_back(g);
             return true;
@@ -104,7 +106,7 @@ public:
         if (best < 0 || best >= n) return Bad("summary best index is not a whole number 0.." + std::to_string(n - 1));
         const Diversity d = MeasureDiversity(genotypes_.data(), n, static_cast<int>(best), scratch_);
         char row[128];
-        const int size = std::snprintf(row, sizeof row, "%lld,%d,%g,%g,%g\n", ++generations_, d.distinct, d.hamming,
+        const int size = std::snprintf(row, sizeof row, "%lld,%d,%g,%g,%g\n", ++generations, d.distinct, d.hamming,
                                        d.entropy, d.bestShare);
         out_.append(row, static_cast<std::size_t>(size));
         genotypes_.clear();
@@ -114,7 +116,7 @@ public:
     // Writes what is left; false with errno set when a write fails.
     bool Flush(int fd) {
         if (!WriteAll(fd, out_)) {
-            writeFailed_ = true;
+            writeFailed = true;
             return false;
         }
         out_.clear();
@@ -122,10 +124,10 @@ public:
     }
 
     std::string fault;
-    bool writeFailed_ = false;
-    bool cutShort_ = false;
-    long long generations_ = 0;
-    bool partial() const { return cutShort_ || !genotypes_.empty(); }
+    bool writeFailed = false;
+    bool cutShort = false;
+    long long generations = 0;
+    bool partial() const { return cutShort || !genotypes_.empty(); }
 
 private:
     bool Bad(const std::string& what) {
@@ -210,8 +212,8 @@ int kelvora::cli::DiversityCommand(const std::vector<std::string>& args) {
     std::string reason;
     const auto write = [&](int fd) {
         reason = ReadLines(input, 1024, [&](std::string_view text, LineEnd end) { return pass.line(text, end, fd); });
-        if (reason.empty() && pass.fault.empty() && pass.generations_ == 0) pass.fault = shown + ": no complete generation";
-        return reason.empty() && pass.fault.empty() && !pass.writeFailed_ && pass.Flush(fd);
+        if (reason.empty() && pass.fault.empty() && pass.generations == 0) pass.fault = shown + ": no complete generation";
+        return reason.empty() && pass.fault.empty() && !pass.writeFailed && pass.Flush(fd);
     };
     bool written;
     if (file.fd >= 0) {
@@ -234,6 +236,6 @@ int kelvora::cli::DiversityCommand(const std::vector<std::string>& args) {
     }
     if (pass.partial())
         std::fprintf(stderr, "kelvora-cli diversity: %s: cut off inside generation %lld; read up to generation %lld\n",
-                     shown.c_str(), pass.generations_ + 1, pass.generations_);
+                     shown.c_str(), pass.generations + 1, pass.generations);
     return FinishStdout();
 }
