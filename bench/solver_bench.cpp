@@ -1,5 +1,5 @@
 // Costs of the solver: one generation against the plain baseline (linear roulette scan, sine and
-// cosine per call, iostream formatting), one generation under each operator choice against the
+// cosine per call, iostream formatting), one generation with its trace, one under each operator choice against the
 // classic one, a run with real per-line writes against the floor of
 // those writes alone, and the peak memory of the largest run. A summary of the goals follows the
 // table.
@@ -30,6 +30,7 @@
 #include "analysis/optimum.h"
 #include "ga/run.h"
 #include "io/result_files.h"
+#include "io/trace_file.h"
 
 namespace kelvora {
 namespace {
@@ -71,10 +72,12 @@ void BM_Generation(benchmark::State& bench) {
     Srand(rng, 1);
     InitPopulation(n, buffers->population, rng);
     GenerationView view;
+    EvaluateGeneration(kGeometry, n, *buffers, view);
+    const Algorithm classic;
     int g = 0;
     for (auto _ : bench) {
-        Reproduce(kGeometry, n, 0.5, buffers->population, buffers->scratch, rng);
-        Mutate(n, 0.1, buffers->population, rng);
+        ReproduceWith(classic, n, 0.5, buffers->fitness.data(), buffers->population, buffers->scratch, rng);
+        MutateWith(classic, n, 0.1, buffers->population, rng);
         EvaluateGeneration(kGeometry, n, *buffers, view);
         view.generation = ++g;
         view.error = TipDistance(kGeometry, view.currentPose);
@@ -85,6 +88,43 @@ void BM_Generation(benchmark::State& bench) {
     bench.SetItemsProcessed(bench.iterations() * n);
 }
 BENCHMARK(BM_Generation)->Arg(20)->Arg(1000)->Arg(kMaxPopulation)->Unit(benchmark::kMicrosecond);
+
+// The same generation with its trace: each slot's origin recorded, the genotypes kept before
+// mutation, and the trace line formatted and written to /dev/null.
+void BM_GenerationTraced(benchmark::State& bench) {
+    const int n = static_cast<int>(bench.range(0));
+    ScratchDir dir;
+    ResultWriter writer(FlushMode::line, Discard);
+    writer.open(dir.c_str());
+    const int null = ::open("/dev/null", O_WRONLY);
+    TraceWriter trace(null, Encoding::binary);
+    auto buffers = std::make_unique<RunBuffers>();
+    const auto origins = std::make_unique<std::array<SlotOrigin, kMaxPopulation>>();
+    const auto before = std::make_unique<Population>();
+    CrtRandom rng;
+    Srand(rng, 1);
+    InitPopulation(n, buffers->population, rng);
+    GenerationView view;
+    EvaluateGeneration(kGeometry, n, *buffers, view);
+    const Algorithm classic;
+    int g = 0;
+    for (auto _ : bench) {
+        ReproduceWith(classic, n, 0.5, buffers->fitness.data(), buffers->population, buffers->scratch, rng,
+                      origins->data());
+        CopyPopulation(buffers->population, *before, n);
+        MutateWith(classic, n, 0.1, buffers->population, rng);
+        trace.onStep(g, origins->data(), before->data(), buffers->population.data(), n);
+        EvaluateGeneration(kGeometry, n, *buffers, view);
+        view.generation = ++g;
+        view.error = TipDistance(kGeometry, view.currentPose);
+        writer.onGeneration(view);
+        benchmark::DoNotOptimize(view.error);
+    }
+    writer.onEnd({});
+    ::close(null);
+    bench.SetItemsProcessed(bench.iterations() * n);
+}
+BENCHMARK(BM_GenerationTraced)->Arg(kMaxPopulation)->Unit(benchmark::kMicrosecond);
 
 // The same generation under an operator choice, as the run makes it: reproduction over the fitness
 // the last evaluation left, mutation, evaluation (with the Gray decoding), the lines formatted.

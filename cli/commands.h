@@ -31,6 +31,9 @@ int SweepMergeCommand(const std::vector<std::string>& args);
 /// configuration's run-length distribution, from a sweep file's rows.
 int EcdfCommand(const std::vector<std::string>& args);
 
+/// `diversity RESULTS.csv [--encoding binary|gray] [--output FILE]`: each generation's diversity.
+int DiversityCommand(const std::vector<std::string>& args);
+
 /// A named subcommand: `kelvora-cli NAME ARGS...`.
 struct Subcommand {
     const char* name;

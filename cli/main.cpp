@@ -13,6 +13,7 @@ namespace {
 
 // Subcommands by name; anything else is the plain run's flags.
 constexpr Subcommand kSubcommands[] = {
+    {"diversity", DiversityCommand},
     {"ecdf", EcdfCommand},
     {"inspect", InspectCommand},
     {"optimum", OptimumCommand},

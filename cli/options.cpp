@@ -102,12 +102,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                            flag == "--mutation" || flag == "--target" || flag == "--seed" || flag == "--output-dir" ||
                            flag == "--flush" || flag == "--encoding" || flag == "--selection" ||
                            flag == "--elitism" || flag == "--crossover-operator" || flag == "--mutation-operator" ||
-                           flag == "--algorithm";
+                           flag == "--algorithm" || flag == "--trace" || flag == "--trace-generations";
         if (!known) {
             error = UnknownArgument(args[i],
                                     {"--population", "--generations", "--crossover", "--mutation", "--target", "--seed",
                                      "--output-dir", "--flush", "--encoding", "--selection", "--elitism",
-                                     "--crossover-operator", "--mutation-operator", "--algorithm", "--json", "--quiet",
+                                     "--crossover-operator", "--mutation-operator", "--algorithm", "--trace",
+                                     "--trace-generations", "--json", "--quiet",
                                      "--help", "--version", "--no-run-json"},
                                     "--help");
             break;
@@ -139,6 +140,17 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             if (*value == "generation") o.flush = FlushMode::generation;
             else if (*value == "line") o.flush = FlushMode::line;
             else error = Bad(flag, *value, "'generation' or 'line'");
+        } else if (flag == "--trace") {
+            if (value->empty()) error = "--trace: the file name is empty";
+            o.tracePath = *value;
+        } else if (flag == "--trace-generations") {
+            const auto range = ParseRange(*value, 0, kMaxGenerations - 1);
+            if (!range || range->first > range->second) {
+                error = Bad(flag, *value, "A..B with 0 <= A <= B <= the generation count less one");
+            } else {
+                o.traceFirst = static_cast<int>(range->first);
+                o.traceLast = static_cast<int>(range->second);
+            }
         } else if (flag == "--output-dir") {
             if (value->empty()) error = "--output-dir: the directory name is empty";
             o.outputDirectory = *value;
@@ -153,6 +165,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         if (!operators.classic())
             error = "--algorithm random-search takes no operator choices (" + AlgorithmSummary(operators) +
                     " given); leave out --encoding, --selection, --elitism, --crossover-operator and --mutation-operator";
+    }
+    if (error.empty() && seen.count("--trace-generations")) {
+        if (o.tracePath.empty()) error = "--trace-generations: needs --trace FILE";
+        else if (o.traceLast >= o.params.generationCount)
+            error = "--trace-generations: " + std::to_string(o.traceFirst) + ".." + std::to_string(o.traceLast) +
+                    " is not within 0.." + std::to_string(o.params.generationCount - 1) +
+                    " (the generations, counted from 0)";
     }
     if (error.empty()) {
         // The counts against the population, which may have come after them.
@@ -170,7 +189,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText() {
     const CliOptions defaults;
     const SolverParams& d = defaults.params;
-    char text[6144];
+    char text[8192];
     std::snprintf(
         text, sizeof text,
         "Usage: kelvora-cli [options]\n"
@@ -179,6 +198,7 @@ std::string UsageText() {
         "       kelvora-cli reach-map --output FILE [--plain]\n"
         "       kelvora-cli sweep --seeds A..B [options]\n"
         "       kelvora-cli ecdf SWEEP.csv [--x generations|evaluations] [--epsilon E] [--output FILE]\n"
+        "       kelvora-cli diversity RESULTS.csv [--encoding binary|gray] [--output FILE]\n"
         "Solves the inverse kinematics of the three-link arm (links %g, %g, %g px) for a target by a\n"
         "genetic algorithm and writes results.csv and fitness.csv. The subcommand optimum prints the best\n"
         "of all whole-degree poses for a target; reach-map writes the best distance for every target of\n"
@@ -199,6 +219,13 @@ std::string UsageText() {
         "                     fitness.csv is written at the run's end either way\n"
         "  --algorithm A      ga: the genetic algorithm (default); random-search: every generation N fresh\n"
         "                     random poses, nothing inherited (a baseline; takes no operator choices)\n"
+        "  --trace FILE       also write the run's trace: how each slot of every generation came to be\n"
+        "                     (kind, parents, crossover mask, genotype before and after mutation), one\n"
+        "                     JSON line per generation of about 75 bytes per individual (0.75 MB a\n"
+        "                     generation at population 10000); the run is the same with it or without\n"
+        "  --trace-generations A..B\n"
+        "                     keep only generations A..B of the trace, counted from 0 (the first line,\n"
+        "                     the initial population, always)\n"
         "  --json             print the outcome as one JSON object\n"
         "  --quiet            no progress bar and no summary; errors only\n"
         "  --help             this text\n"
@@ -221,7 +248,8 @@ std::string UsageText() {
         "second signal ends it at once, results.csv cut back to its last whole generation and\n"
         "fitness.csv left as it is (empty unless the run had ended).\n"
         "\n"
-        "Subcommands: kelvora-cli sweep --help, kelvora-cli sweep-merge --help, kelvora-cli ecdf --help.\n"
+        "Subcommands: kelvora-cli sweep --help, kelvora-cli sweep-merge --help, kelvora-cli ecdf --help,\n"
+        "kelvora-cli diversity --help.\n"
         "\n"
         "Exit status: 0 done; 1 a result file could not be written, was deleted during the run, or is\n"
         "being written by another run (then nothing runs), or standard output failed; 2 bad arguments;\n"

@@ -24,6 +24,9 @@ struct CliOptions {
     FlushMode flush = FlushMode::generation;  ///< --flush: a generation's lines in one write, or each line
     Algorithm algorithm;                 ///< --algorithm, --encoding ... --mutation-operator; default: the classic one
     bool runJson = true;                 ///< false (--no-run-json): no run.json beside the files
+    std::string tracePath;               ///< --trace: the run's trace (JSON Lines); empty: none
+    int traceFirst = 0;                  ///< --trace-generations A..B: the steps kept, 0-based
+    int traceLast = kMaxGenerations - 1;
     bool json = false;
     bool quiet = false;
     bool help = false;

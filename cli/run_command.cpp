@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "files.h"
 #include "helpers.h"
 #include "options.h"
 #include "output.h"
@@ -25,6 +26,7 @@
 #include "ga/run.h"
 #include "io/result_files.h"
 #include "io/run_record.h"
+#include "io/trace_file.h"
 #include "model/kelvora_version.h"
 
 using namespace kelvora;
@@ -145,6 +147,26 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
         }
     }
 
+    // The trace is held (locked) from before the run, and emptied once the run's files are ours too.
+    OutputFile traceFile;
+    std::unique_ptr<TraceWriter> trace;
+    if (!o.tracePath.empty()) {
+        const std::vector<std::string> paths{o.tracePath, FilePath(o.outputDirectory, "results.csv"),
+                                             FilePath(o.outputDirectory, "fitness.csv"),
+                                             FilePath(o.outputDirectory, kRunRecordName)};
+        if (SameFile(paths, 1).first >= 0) {
+            std::fprintf(stderr, "kelvora-cli: --trace: %s is one of the run's own files\n", Quoted(o.tracePath).c_str());
+            return 2;
+        }
+        if (const std::string error = OpenOutput(o.tracePath, traceFile); !error.empty()) {
+            std::fprintf(stderr, "kelvora-cli: --trace: %s\n", error.c_str());
+            return 1;
+        }
+        const bool gray = o.algorithm.method == Method::geneticAlgorithm && o.algorithm.encoding == Encoding::gray;
+        trace = std::make_unique<TraceWriter>(traceFile.fd, gray ? Encoding::gray : Encoding::binary, o.traceFirst,
+                                              o.traceLast);
+    }
+
     const RunSetup setup{o.params, GeometryFor(o.targetX, o.targetY), o.seed ? *o.seed : FreshSeed(), o.algorithm};
     const Geometry& geometry = setup.geometry;
     InstallStopSignals();
@@ -164,6 +186,7 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     const std::string started = RecordTimeNow();
     const std::string recordPath = FilePath(o.outputDirectory, kRunRecordName);
     const auto buffers = std::make_unique<RunBuffers>();
+    int traceEmptied = 0;  // errno when the trace could not be emptied
     // The signal handler raises the stop flag; the run ends after the generation it is in.
     const RunReport report = RunWithFiles(setup, writer, o.outputDirectory.c_str(), observers, *buffers,
                                           &StopFlag(), &outcome, [&](const ResultWriter& opened) {
@@ -171,14 +194,18 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
                                               if (opened.results.regular) KeepWholeOnSecondSignal(opened.results.fd, 0);
                                               // The files are ours: a record of an earlier run no longer describes them.
                                               if (o.runJson) ::unlink(recordPath.c_str());
-                                          });
+                                              if (traceFile.regular && ::ftruncate(traceFile.fd, 0) != 0) traceEmptied = errno;
+                                          },
+                                          trace.get());
     const double lastError = TipDistance(geometry, outcome.currentPose);
     bar.Finish();
     if (report.refused) {  // another run is writing here: nothing ran, nothing to print
         if (report.results) ReportFailure(o, report.results);
         if (report.fitness) ReportFailure(o, report.fitness);
+        Abandon(traceFile);
         return 1;
     }
+    const int traceError = traceEmptied != 0 ? traceEmptied : trace ? trace->error() : 0;
     // run.json, the last file written, once both result files are closed and whole.
     std::string recordError;
     if (o.runJson) {
@@ -246,6 +273,9 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     if (report.results) ReportFailure(o, report.results);
     if (report.fitness) ReportFailure(o, report.fitness);
     if (!recordError.empty()) std::fprintf(stderr, "kelvora-cli: %s\n", Printable(recordError, 200).c_str());
+    if (traceError != 0)
+        std::fprintf(stderr, "kelvora-cli: --trace: %s: write failed, the trace is incomplete: %s\n",
+                     Printable(o.tracePath).c_str(), std::strerror(traceError));
     if (StopExitStatus() != 0) {
         std::fprintf(stderr, "kelvora-cli: %s: stopped after generation %d of %d; %s and %s hold the finished "
                      "generations\n", StopSignalName(), report.generationsRun, o.params.generationCount,
@@ -253,5 +283,5 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
         FinishStdout();
         return StopExitStatus();
     }
-    return std::max(report.filesComplete() && recordError.empty() ? 0 : 1, FinishStdout());
+    return std::max(report.filesComplete() && recordError.empty() && traceError == 0 ? 0 : 1, FinishStdout());
 }

@@ -61,79 +61,8 @@ int RouletteSelectLinear(const double* fitness, int populationSize, double total
     return populationSize - 1;
 }
 
-void CrossoverAt(const Chromosome& a, const Chromosome& b, int r, Chromosome& child1, Chromosome& child2) {
-    const std::uint32_t ga = (a.gene[0] << 16) | (a.gene[1] << 8) | a.gene[2];
-    const std::uint32_t gb = (b.gene[0] << 16) | (b.gene[1] << 8) | b.gene[2];
-    const std::uint32_t mask = (1u << (r + 1)) - 1u;  // r + 1 low bits, 1..24
-    const std::uint32_t c1 = (ga & ~mask) | (gb & mask);
-    const std::uint32_t c2 = (gb & ~mask) | (ga & mask);
-    child1 = {{static_cast<std::uint8_t>(c1 >> 16), static_cast<std::uint8_t>(c1 >> 8), static_cast<std::uint8_t>(c1)}};
-    child2 = {{static_cast<std::uint8_t>(c2 >> 16), static_cast<std::uint8_t>(c2 >> 8), static_cast<std::uint8_t>(c2)}};
-}
-
-void Crossover(const Chromosome& a, const Chromosome& b, Chromosome& child1, Chromosome& child2, CrtRandom& rng) {
-    CrossoverAt(a, b, Rand(rng) % 24, child1, child2);
-}
-
-void Mutate(int populationSize, double mutationProbability, Population& population, CrtRandom& rng) {
-    const double p = mutationProbability;
-    for (int i = 0; i < populationSize; ++i) {
-        for (std::uint8_t& g : population[i].gene) {
-            const double x = Rand(rng) * kRandScale;
-            if (x <= p) g = static_cast<std::uint8_t>(g ^ (1u << (Rand(rng) % 8)));
-        }
-    }
-}
-
 void CopyPopulation(const Population& from, Population& to, int count) {
     std::memcpy(to.data(), from.data(), static_cast<std::size_t>(count) * sizeof(Chromosome));
-}
-
-namespace {
-
-// The pairs' children and then the copies, each parent chosen by select (a draw of the wheel).
-template <typename Select>
-void BuildNextGeneration(const Population& population, ReproductionScratch& scratch, int pairs, int n,
-                         CrtRandom& rng, Select select) {
-    for (int k = 0; k < pairs; ++k) {
-        int e = select(rng);
-        int f = select(rng);
-        while (e == f) {
-            e = select(rng);
-            f = select(rng);
-        }
-        Crossover(population[e], population[f], scratch.next[2 * k], scratch.next[2 * k + 1], rng);
-    }
-    for (int i = 2 * pairs; i < n; ++i) scratch.next[i] = population[select(rng)];
-}
-
-}  // namespace
-
-void Reproduce(const Geometry& geometry, int populationSize, double crossoverRate, Population& population,
-               ReproductionScratch& scratch, CrtRandom& rng) {
-    const int n = populationSize;
-    double* prefix = scratch.prefix.data();
-    if (!scratch.evaluated) {
-        double total = 0.0;
-        for (int i = 0; i < n; ++i) {
-            total = Fitness(geometry, population[i]) + total;
-            prefix[i] = total;
-        }
-    }
-    scratch.evaluated = false;
-    const double total = prefix[n - 1];
-
-    const int pairs = CrossoverPairCount(n, crossoverRate);
-    if (n >= kRouletteTableMinPopulation) {
-        std::uint16_t* wheel = scratch.wheel.data();
-        FillRouletteTable(prefix, n, total, wheel);
-        BuildNextGeneration(population, scratch, pairs, n, rng,
-                            [wheel](CrtRandom& g) -> int { return wheel[Rand(g)]; });
-    } else {
-        BuildNextGeneration(population, scratch, pairs, n, rng,
-                            [prefix, n, total](CrtRandom& g) { return RouletteSelect(prefix, n, total, g); });
-    }
-    CopyPopulation(scratch.next, population, n);
 }
 
 namespace {
@@ -246,8 +175,57 @@ void CrossoverMasked(const Chromosome& a, const Chromosome& b, std::uint32_t mas
     child2 = {{static_cast<std::uint8_t>(c2 >> 16), static_cast<std::uint8_t>(c2 >> 8), static_cast<std::uint8_t>(c2)}};
 }
 
+namespace {
+
+// The elites, the pairs' children and the copies into next, each parent chosen by select; with
+// kRecord, each slot's origin into origins as well.
+template <bool kRecord, typename Select>
+void BreedWith(const Algorithm& algorithm, int n, int pairs, const Population& population, ReproductionScratch& scratch,
+               CrtRandom& rng, SlotOrigin* origins, Select select) {
+    Population& next = scratch.next;
+    const int elites = algorithm.elitism;
+    for (int j = 0; j < elites; ++j) {
+        const std::uint16_t parent = scratch.order[static_cast<std::size_t>(j)];
+        next[static_cast<std::size_t>(j)] = population[parent];
+        if constexpr (kRecord) origins[j] = {SlotKind::elite, {parent, 0}, 0, 0};
+    }
+    for (int k = 0; k < pairs; ++k) {
+        int e = select(rng);
+        int f = select(rng);
+        std::uint32_t redraws = 0;
+        while (e == f) {
+            e = select(rng);
+            f = select(rng);
+            if constexpr (kRecord) ++redraws;
+        }
+        const std::uint32_t mask = DrawCrossoverMask(algorithm.crossover, rng);
+        const int slot = elites + 2 * k;
+        CrossoverMasked(population[e], population[f], mask, next[slot], next[slot + 1]);
+        if constexpr (kRecord) {
+            const std::array<std::uint16_t, 2> parents{static_cast<std::uint16_t>(e), static_cast<std::uint16_t>(f)};
+            origins[slot] = {SlotKind::child, parents, mask, redraws};
+            origins[slot + 1] = {SlotKind::child, parents, mask, 0};
+        }
+    }
+    for (int i = elites + 2 * pairs; i < n; ++i) {
+        const int parent = select(rng);
+        next[i] = population[parent];
+        if constexpr (kRecord) origins[i] = {SlotKind::copy, {static_cast<std::uint16_t>(parent), 0}, 0, 0};
+    }
+}
+
+// BreedWith, recording or not as origins is given: decided once per generation.
+template <typename Select>
+void Breed(const Algorithm& algorithm, int n, int pairs, const Population& population, ReproductionScratch& scratch,
+           CrtRandom& rng, SlotOrigin* origins, Select select) {
+    if (origins) BreedWith<true>(algorithm, n, pairs, population, scratch, rng, origins, select);
+    else BreedWith<false>(algorithm, n, pairs, population, scratch, rng, origins, select);
+}
+
+}  // namespace
+
 void ReproduceWith(const Algorithm& algorithm, int populationSize, double crossoverRate, const double* fitness,
-                   Population& population, ReproductionScratch& scratch, CrtRandom& rng) {
+                   Population& population, ReproductionScratch& scratch, CrtRandom& rng, SlotOrigin* origins) {
     const int n = populationSize;
     const int elites = algorithm.elitism;
     if (algorithm.selection == Selection::rank || elites > kFittestFirstMaxCount) RankByFitness(fitness, n, scratch);
@@ -259,39 +237,32 @@ void ReproduceWith(const Algorithm& algorithm, int populationSize, double crosso
         for (int p = 0; p < n; ++p) prefix[scratch.order[static_cast<std::size_t>(p)]] = n - p;
         for (int i = 0; i < n; ++i) prefix[i] = total += prefix[i];
     } else if (algorithm.selection == Selection::roulette) {
-        for (int i = 0; i < n; ++i) prefix[i] = total = fitness[i] + total;
+        // The evaluation's running sums are these same sums, added in the same order.
+        if (scratch.evaluated) total = prefix[n - 1];
+        else for (int i = 0; i < n; ++i) prefix[i] = total = fitness[i] + total;
     }
     scratch.evaluated = false;
-    const bool table = algorithm.selection != Selection::tournament && n >= kRouletteTableMinPopulation;
-    if (table) FillRouletteTable(prefix, n, total, scratch.wheel.data());
-    auto select = [&]() -> int {
-        if (algorithm.selection == Selection::tournament) {
-            int best = Rand(rng) % n;
-            for (int k = 1; k < algorithm.tournamentSize; ++k) {
-                const int drawn = Rand(rng) % n;
+
+    const int pairs = CrossoverPairCount(n - elites, crossoverRate);
+    if (algorithm.selection == Selection::tournament) {
+        const int size = algorithm.tournamentSize;
+        Breed(algorithm, n, pairs, population, scratch, rng, origins, [fitness, n, size](CrtRandom& g) {
+            int best = Rand(g) % n;
+            for (int k = 1; k < size; ++k) {
+                const int drawn = Rand(g) % n;
                 if (fitness[drawn] > fitness[best]) best = drawn;
             }
             return best;
-        }
-        if (table) return scratch.wheel[static_cast<std::size_t>(Rand(rng))];
-        return RouletteSelect(prefix, n, total, rng);
-    };
-
-    Population& next = scratch.next;
-    for (int j = 0; j < elites; ++j) next[static_cast<std::size_t>(j)] = population[scratch.order[static_cast<std::size_t>(j)]];
-    const int pairs = CrossoverPairCount(n - elites, crossoverRate);
-    for (int k = 0; k < pairs; ++k) {
-        int e = select();
-        int f = select();
-        while (e == f) {
-            e = select();
-            f = select();
-        }
-        const std::uint32_t mask = DrawCrossoverMask(algorithm.crossover, rng);
-        CrossoverMasked(population[e], population[f], mask, next[elites + 2 * k], next[elites + 2 * k + 1]);
+        });
+    } else if (n >= kRouletteTableMinPopulation) {
+        std::uint16_t* wheel = scratch.wheel.data();
+        FillRouletteTable(prefix, n, total, wheel);
+        Breed(algorithm, n, pairs, population, scratch, rng, origins, [wheel](CrtRandom& g) -> int { return wheel[Rand(g)]; });
+    } else {
+        Breed(algorithm, n, pairs, population, scratch, rng, origins,
+              [prefix, n, total](CrtRandom& g) { return RouletteSelect(prefix, n, total, g); });
     }
-    for (int i = elites + 2 * pairs; i < n; ++i) next[i] = population[select()];
-    CopyPopulation(next, population, n);
+    CopyPopulation(scratch.next, population, n);
 }
 
 void MutateWith(const Algorithm& algorithm, int populationSize, double mutationProbability, Population& population,

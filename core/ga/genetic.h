@@ -16,8 +16,8 @@ namespace kelvora {
 struct ReproductionScratch {
     Population next{};                             ///< the generation being built
     std::array<double, kMaxPopulation> prefix{};   ///< prefix[i] = fitness[0] + ... + fitness[i], in index order
-    /// prefix already holds the fitness of the population about to reproduce (the run's evaluation
-    /// fills it; the same pure fitness of the same chromosomes gives the same values).
+    /// prefix already holds the running sums of the fitness of the population about to reproduce
+    /// (the run's evaluation fills it), so roulette selection reuses them.
     bool evaluated = false;
     /// For a large population, the index every one of the 32768 draws selects (FillRouletteTable).
     std::array<std::uint16_t, kRandMax + 1> wheel{};
@@ -52,26 +52,8 @@ void FillRouletteTable(const double* prefix, int populationSize, double total, s
 /// the reference the binary search must agree with.
 int RouletteSelectLinear(const double* fitness, int populationSize, double total, CrtRandom& rng);
 
-/// Single-point crossover with the cut r (0..23): the low r + 1 bits of the 24-bit strings are
-/// exchanged; child1 keeps A's high bits, child2 keeps B's.
-void CrossoverAt(const Chromosome& a, const Chromosome& b, int r, Chromosome& child1, Chromosome& child2);
-
-/// Single-point crossover with the cut drawn as Rand() mod 24.
-void Crossover(const Chromosome& a, const Chromosome& b, Chromosome& child1, Chromosome& child2, CrtRandom& rng);
-
-/// Bit-flip mutation of chromosomes 0..populationSize-1, genes in order: a gene mutates when
-/// Rand() * kRandScale <= mutationProbability (0..1), then bit Rand() mod 8 flips.
-void Mutate(int populationSize, double mutationProbability, Population& population, CrtRandom& rng);
-
 /// Copies chromosomes 0..count-1 of from over to.
 void CopyPopulation(const Population& from, Population& to, int count);
-
-/// Replaces chromosomes 0..populationSize-1 by the next generation: evaluate for geometry (unless
-/// scratch.evaluated), then CrossoverPairCount(populationSize, crossoverRate) pairs of distinct
-/// roulette-selected parents into slots 2k, 2k+1, roulette copies into the remaining slots, and
-/// copy back. All selections use the fitness of the population as it was before the step.
-void Reproduce(const Geometry& geometry, int populationSize, double crossoverRate, Population& population,
-               ReproductionScratch& scratch, CrtRandom& rng);
 
 // ---------------------------------------------------------------- the operator choices
 
@@ -94,13 +76,32 @@ std::uint32_t DrawCrossoverMask(CrossoverOperator crossover, CrtRandom& rng);
 void CrossoverMasked(const Chromosome& a, const Chromosome& b, std::uint32_t mask, Chromosome& child1,
                      Chromosome& child2);
 
+/// How one slot of the next population came to be.
+enum class SlotKind : std::uint8_t {
+    elite,   ///< copied unchanged by elitism from parents[0]
+    child,   ///< a child of the crossover pair parents[0] (A) and parents[1] (B), with mask
+    copy,    ///< a selected copy of parents[0]
+    random,  ///< a fresh draw of random search; no parents
+};
+
+/// A slot's origin as the reproduction step records it for the run's trace.
+struct SlotOrigin {
+    SlotKind kind = SlotKind::copy;
+    std::array<std::uint16_t, 2> parents{};  ///< indices 0..N - 1 into the population the step started from
+    std::uint32_t mask = 0;                  ///< children: the crossover mask, 24 bits (child 1 takes B's bits there)
+    std::uint32_t redraws = 0;               ///< first child of a pair: draws of the same parent twice, each drawn again
+};
+
 /// Replaces chromosomes 0..populationSize-1 by the next generation under algorithm's selection,
 /// elitism and crossover: the E fittest in rank order into slots 0..E-1, then
 /// CrossoverPairCount(populationSize - E, crossoverRate) pairs of distinct selected parents into
 /// slots E + 2k, E + 2k + 1, then selected copies into the rest. fitness holds the population's
-/// fitness, index for index; scratch.prefix its running sums (the run's evaluation leaves both).
+/// fitness, index for index; scratch.prefix its running sums when scratch.evaluated (the run's
+/// evaluation leaves both). origins, when given, receives each slot's origin, slot 0 first (the
+/// same draws and the same population; without it the step records nothing and costs nothing more).
 void ReproduceWith(const Algorithm& algorithm, int populationSize, double crossoverRate, const double* fitness,
-                   Population& population, ReproductionScratch& scratch, CrtRandom& rng);
+                   Population& population, ReproductionScratch& scratch, CrtRandom& rng,
+                   SlotOrigin* origins = nullptr);
 
 /// Mutation of chromosomes E..populationSize-1 under algorithm's mutation operator and encoding:
 /// each gene, in order, mutates when Rand() * kRandScale <= mutationProbability (0..1).

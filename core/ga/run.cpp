@@ -72,8 +72,19 @@ void EvaluateGeneration(const Geometry& geometry, int populationSize, RunBuffers
     view.currentPose = PoseOf((*angles)[static_cast<std::size_t>(bestIndex)]);
 }
 
+namespace {
+
+// What a recorded run keeps of each step besides the population: the slots' origins and the
+// genotypes before mutation.
+struct StepRecord {
+    std::array<SlotOrigin, kMaxPopulation> origins{};
+    Population before{};
+};
+
+}  // namespace
+
 RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observers, RunBuffers& buffers,
-                     const std::atomic<bool>* stop) {
+                     const std::atomic<bool>* stop, StepRecorder* recorder) {
     const SolverParams& params = setup.params;
 #ifndef NDEBUG
     char invalid[128];
@@ -91,19 +102,28 @@ RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observ
     InitPopulation(n, population, rng);
 
     const Algorithm& algorithm = setup.algorithm;
-    const bool classic = algorithm.classic();
+    std::unique_ptr<StepRecord> record;
+    if (recorder) {
+        record = std::make_unique<StepRecord>();
+        if (algorithm.method == Method::randomSearch) record->origins.fill({SlotKind::random, {0, 0}, 0, 0});
+        recorder->onInitial(population.data(), n);
+    }
     GenerationView view;
     for (int g = 0; g < params.generationCount; ++g) {
+        const Chromosome* before = population.data();
         if (algorithm.method == Method::randomSearch) {
             InitPopulation(n, population, rng);  // nothing inherited: N fresh poses
-        } else if (classic) {
-            Reproduce(setup.geometry, n, params.crossoverRate, population, scratch, rng);
-            Mutate(n, params.mutationProbability, population, rng);
         } else {
             if (!scratch.evaluated) EvaluateGeneration(setup.geometry, n, buffers, view, algorithm.encoding);
-            ReproduceWith(algorithm, n, params.crossoverRate, buffers.fitness.data(), population, scratch, rng);
+            ReproduceWith(algorithm, n, params.crossoverRate, buffers.fitness.data(), population, scratch, rng,
+                          record ? record->origins.data() : nullptr);
+            if (record) {
+                CopyPopulation(population, record->before, n);
+                before = record->before.data();
+            }
             MutateWith(algorithm, n, params.mutationProbability, population, rng);
         }
+        if (record) recorder->onStep(g, record->origins.data(), before, population.data(), n);
         const bool gray = algorithm.method == Method::geneticAlgorithm && algorithm.encoding == Encoding::gray;
         EvaluateGeneration(setup.geometry, n, buffers, view, gray ? Encoding::gray : Encoding::binary);
         view.generation = g + 1;
@@ -127,9 +147,9 @@ RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observ
 }
 
 RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observers,
-                     const std::atomic<bool>* stop) {
+                     const std::atomic<bool>* stop, StepRecorder* recorder) {
     const auto buffers = std::make_unique<RunBuffers>();
-    return RunSolver(setup, observers, *buffers, stop);
+    return RunSolver(setup, observers, *buffers, stop, recorder);
 }
 
 }  // namespace kelvora

@@ -68,6 +68,21 @@ public:
     virtual void onEnd(const RunOutcome&) {}
 };
 
+/// Records how each generation's population came to be (the run's trace). Called on the run's
+/// thread; the pointers stay valid only during the call. A run without one records nothing.
+class StepRecorder {
+public:
+    virtual ~StepRecorder() = default;
+    /// Once, before the first step: the initial population's populationSize genotypes (the gene
+    /// bytes, before any Gray decoding), in index order.
+    virtual void onInitial(const Chromosome* genotypes, int populationSize) = 0;
+    /// After step (0-based: the step that made the run's generation step + 1): each slot's origin,
+    /// its genotype after selection and crossover (before) and after mutation (after), slot 0 first.
+    /// For random search every origin is SlotKind::random and before equals after.
+    virtual void onStep(int step, const SlotOrigin* origins, const Chromosome* before, const Chromosome* after,
+                        int populationSize) = 0;
+};
+
 /// Called after each finished generation with its number, counted from 1, and the distance in
 /// pixels from that generation's best tip to the target.
 using GenerationProgress = std::function<void(int generation, double error)>;
@@ -113,12 +128,13 @@ std::uint32_t ClockSeed();
 /// setup.params.generationCount generations, handing each to every observer, then calls each
 /// observer's onEnd. stop, when given, is read (acquire order) after the observers have seen a
 /// generation: when raised, the run ends there. Runs on the calling thread; safe to run on several
-/// threads at once with different buffers.
+/// threads at once with different buffers. recorder, when given, is told each step's slots (its
+/// storage, about 160 KB, is allocated once); the run is the same with it or without.
 RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observers, RunBuffers& buffers,
-                     const std::atomic<bool>* stop = nullptr);
+                     const std::atomic<bool>* stop = nullptr, StepRecorder* recorder = nullptr);
 
 /// The same, with buffers of its own (allocated once).
 RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observers,
-                     const std::atomic<bool>* stop = nullptr);
+                     const std::atomic<bool>* stop = nullptr, StepRecorder* recorder = nullptr);
 
 }  // namespace kelvora

@@ -422,7 +422,8 @@ void ResultWriter::onEnd(const RunOutcome&) {
 
 RunReport RunWithFiles(const RunSetup& setup, ResultWriter& writer, const char* directory,
                        std::span<RunObserver* const> observers, RunBuffers& buffers, const std::atomic<bool>* stop,
-                       RunOutcome* outcome, const std::function<void(const ResultWriter&)>& opened) {
+                       RunOutcome* outcome, const std::function<void(const ResultWriter&)>& opened,
+                       StepRecorder* recorder) {
     RunReport report;
     report.seed = setup.seed;
     if (!writer.open(directory)) {
@@ -434,7 +435,7 @@ RunReport RunWithFiles(const RunSetup& setup, ResultWriter& writer, const char* 
         for (RunObserver* observer : observers) {
             if (count < std::size(all)) all[count++] = observer;
         }
-        const RunOutcome o = RunSolver(setup, std::span<RunObserver* const>(all, count), buffers, stop);
+        const RunOutcome o = RunSolver(setup, std::span<RunObserver* const>(all, count), buffers, stop, recorder);
         report.generationsRun = o.generationsRun;
         report.stopped = o.stopped;
         if (outcome) *outcome = o;

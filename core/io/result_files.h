@@ -169,11 +169,13 @@ struct RunReport {
 /// Opens writer's files in directory (nullptr or "": the current directory) and, unless refused,
 /// runs setup with writer as the first observer and then observers (at most 7). outcome, when
 /// given, receives the run's outcome (untouched when refused). opened, when given, is called once
-/// the files are open, before the first generation (to learn their descriptors, say).
+/// the files are open, before the first generation (to learn their descriptors, say). recorder,
+/// when given, records the run's steps (RunSolver).
 RunReport RunWithFiles(const RunSetup& setup, ResultWriter& writer, const char* directory,
                        std::span<RunObserver* const> observers, RunBuffers& buffers,
                        const std::atomic<bool>* stop = nullptr, RunOutcome* outcome = nullptr,
-                       const std::function<void(const ResultWriter&)>& opened = {});
+                       const std::function<void(const ResultWriter&)>& opened = {},
+                       StepRecorder* recorder = nullptr);
 
 /// The same with a writer and buffers of its own and no further observer: a run of setup that
 /// writes its two files into directory (nullptr or "": the current directory).

@@ -107,7 +107,24 @@ INSTANTIATE_TEST_SUITE_P(
                     BadArgument{{"--algorithm", "hill"}, "--algorithm: algorithm 'hill' is not one of ga, random-search"},
                     BadArgument{{"--algorithm=random-search", "--selection", "rank"},
                                 "--algorithm random-search takes no operator choices (rank given)"},
+                    BadArgument{{"--trace-generations", "2..3"}, "--trace-generations: needs --trace FILE"},
+                    BadArgument{{"--trace=t", "--trace-generations", "3..2"},
+                                "--trace-generations: '3..2' is not A..B with 0 <= A <= B"},
+                    BadArgument{{"--trace=t", "--generations", "5", "--trace-generations=4..5"},
+                                "--trace-generations: 4..5 is not within 0..4 (the generations, counted from 0)"},
+                    BadArgument{{"--trace="}, "--trace: the file name is empty"},
                     BadArgument{{"stray"}, "unknown argument 'stray'"}));
+
+TEST(CliOptions, TraceGenerationsAloneOrAsARange) {
+    const auto one = ParseCommandLine({"--trace", "t.jsonl", "--trace-generations=7"});
+    ASSERT_TRUE(one.ok()) << one.error;
+    EXPECT_EQ(one.options.tracePath, "t.jsonl");
+    EXPECT_EQ(one.options.traceFirst, 7);
+    EXPECT_EQ(one.options.traceLast, 7);
+    const auto range = ParseCommandLine({"--trace-generations", "0..99", "--trace", "t"});
+    ASSERT_TRUE(range.ok()) << range.error;
+    EXPECT_EQ(range.options.traceLast, 99);
+}
 
 TEST(CliOptions, OperatorFlagsFillTheAlgorithmWhateverTheOrder) {
     const auto r = ParseCommandLine({"--elitism=9", "--selection", "rank", "--crossover-operator=two-point",

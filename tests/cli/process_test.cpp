@@ -774,4 +774,105 @@ TEST_F(CliProcess, InspectOfAMalformedFileExitsTwoNamingFileAndLine) {
     EXPECT_EQ(missing.err, "kelvora-cli inspect: nowhere.csv: cannot open: No such file or directory\n");
 }
 
+// Each generation's diversity counted the slow way from results.csv's lines: the genotypes (Gray
+// encodings of the angles for gray), every pair's differing bits, every bit's entropy.
+std::vector<std::string> BruteDiversityRows(const std::string& results, int n, bool gray) {
+    std::vector<std::string> rows{"generation,distinct,hamming,entropy,best_share"};
+    std::istringstream in(results);
+    std::string line;
+    std::vector<unsigned> g;
+    while (std::getline(in, line)) {
+        unsigned a[3];
+        int best = 0;
+        if (std::sscanf(line.c_str(), "%u,%u,%u,", &a[0], &a[1], &a[2]) == 3 && std::count(line.begin(), line.end(), ',') == 3) {
+            unsigned v = 0;
+            for (unsigned x : a) v = v * 256 + (gray ? x ^ (x >> 1) : x);
+            g.push_back(v);
+            continue;
+        }
+        std::sscanf(line.c_str(), "%d,", &best);
+        long long differing = 0;
+        for (int i = 0; i < n; ++i)
+            for (int j = i + 1; j < n; ++j) differing += __builtin_popcount(g[i] ^ g[j]);
+        double entropy = 0;
+        for (int bit = 0; bit < 24; ++bit) {
+            const double p = static_cast<double>(std::count_if(g.begin(), g.end(), [bit](unsigned v) { return v >> bit & 1; })) / n;
+            if (p > 0 && p < 1) entropy += -p * std::log2(p) - (1 - p) * std::log2(1 - p);
+        }
+        std::vector<unsigned> sorted = g;
+        std::sort(sorted.begin(), sorted.end());
+        const auto distinct = std::unique(sorted.begin(), sorted.end()) - sorted.begin();
+        char row[160];
+        std::snprintf(row, sizeof row, "%zu,%td,%g,%g,%g", rows.size(), distinct,
+                      n > 1 ? differing / (n * (n - 1) / 2.0) : 0.0, entropy / 24,
+                      static_cast<double>(std::count(g.begin(), g.end(), g[static_cast<std::size_t>(best)])) / n);
+        rows.push_back(row);
+        g.clear();
+    }
+    return rows;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+TEST_F(CliProcess, DiversityIsTheSlowCountOfEachGenerationUnderTheRunsEncoding) {
+    ASSERT_EQ(RunCli(dir_, {"--seed", "77", "--population", "30", "--generations", "25", "--encoding", "gray",
+                            "--mutation", "0.02", "--quiet"}).status, 0);
+    const std::string results = ReadFile(dir_ / "results.csv");
+    const std::vector<std::string> gray = BruteDiversityRows(results, 30, true);
+    ASSERT_NE(gray, BruteDiversityRows(results, 30, false));
+    // run.json describes the file: its encoding, whatever --encoding says.
+    const Outcome fromRecord = RunCli(dir_, {"diversity", "results.csv", "--encoding=binary"});
+    ASSERT_EQ(fromRecord.status, 0) << fromRecord.err;
+    EXPECT_EQ(Lines(fromRecord.out), gray);
+    EXPECT_NE(fromRecord.err.find("encoding gray, from the run.json"), std::string::npos) << fromRecord.err;
+    // A copy with no record beside it: --encoding, else binary; --output through a rename.
+    fs::create_directory(dir_ / "elsewhere");
+    fs::copy_file(dir_ / "results.csv", dir_ / "elsewhere" / "copy.csv");
+    const Outcome asked = RunCli(dir_, {"diversity", "elsewhere/copy.csv", "--encoding", "gray", "--output", "d.csv"});
+    ASSERT_EQ(asked.status, 0) << asked.err;
+    EXPECT_EQ(Lines(ReadFile(dir_ / "d.csv")), gray);
+    const Outcome plain = RunCli(dir_, {"diversity", "elsewhere/copy.csv"});
+    EXPECT_EQ(Lines(plain.out), BruteDiversityRows(results, 30, false));
+    EXPECT_NE(plain.err.find("encoding binary, the default"), std::string::npos) << plain.err;
+}
+
+TEST_F(CliProcess, DiversityRefusesWhatIsNoResultsFile) {
+    ASSERT_EQ(RunCli(dir_, {"--seed", "5", "--population", "4", "--generations", "3", "--quiet"}).status, 0);
+    for (const auto& [args, says] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"diversity", "fitness.csv"}, "fitness.csv:1: not a line of results.csv (2 fields)"},
+             {{"diversity", "results.csv", "--encoding", "grey"}, "--encoding: 'grey' is not one of binary, gray"},
+             {{"diversity", "results.csv", "--output", "results.csv"}, "--output names the results file itself"},
+             {{"diversity", "nowhere.csv"}, "nowhere.csv: cannot read"}}) {
+        const Outcome o = RunCli(dir_, args);
+        EXPECT_EQ(o.status, 2) << says;
+        EXPECT_NE(o.err.find(says), std::string::npos) << o.err;
+        EXPECT_EQ(o.out.find("generation,"), std::string::npos) << o.out;
+    }
+}
+
+TEST_F(CliProcess, TheTraceKeepsTheChosenGenerationsAndChangesNoResultByte) {
+    const std::vector<std::string> run{"--seed", "9", "--population", "12", "--generations", "6", "--quiet"};
+    ASSERT_EQ(RunCli(dir_, run).status, 0);
+    const std::string results = ReadFile(dir_ / "results.csv"), fitness = ReadFile(dir_ / "fitness.csv");
+    std::vector<std::string> traced = run;
+    traced.insert(traced.end(), {"--trace", "t.jsonl", "--trace-generations", "2..3"});
+    ASSERT_EQ(RunCli(dir_, traced).status, 0);
+    EXPECT_EQ(ReadFile(dir_ / "results.csv"), results);
+    EXPECT_EQ(ReadFile(dir_ / "fitness.csv"), fitness);
+    const std::vector<std::string> lines = Lines(ReadFile(dir_ / "t.jsonl"));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].rfind("{\"trace\":1,\"encoding\":\"binary\",\"initial\":[", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("{\"generation\":2,\"slots\":[", 0), 0u);
+    EXPECT_EQ(lines[2].rfind("{\"generation\":3,\"slots\":[", 0), 0u);
+    const Outcome full = RunCli(dir_, {"--trace", "/dev/full", "--quiet", "--population", "5", "--generations", "2"});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("--trace: /dev/full: write failed, the trace is incomplete: No space left on device"),
+              std::string::npos) << full.err;
+}
+
 }  // namespace

@@ -1,5 +1,5 @@
-// The genetic operators: pair counts and their floating-point traps, the crossover table,
-// mutation's boundaries and draws, the roulette's ends and its binary search, and whole
+// The genetic operators: pair counts and their floating-point traps, the crossover masks and their
+// draws, mutation's boundaries and draws, the roulette's ends and its binary search, and whole
 // reproduction steps against the plain algorithm.
 
 #include <algorithm>
@@ -56,6 +56,26 @@ CrtRandom Advanced(CrtRandom rng, int count) {
 
 bool IsMember(const Chromosome& c, const Population& population, int n) {
     return std::find(population.begin(), population.begin() + n, c) != population.begin() + n;
+}
+
+constexpr Algorithm kClassic{};
+
+/// One-point crossover at the cut r (0..23): the r + 1 lowest bits exchanged.
+void CrossoverAt(const Chromosome& a, const Chromosome& b, int r, Chromosome& child1, Chromosome& child2) {
+    CrossoverMasked(a, b, (2u << r) - 1u, child1, child2);
+}
+
+/// One classic reproduction step over the population's own fitness, as the run makes it.
+void Reproduce(const Geometry& geometry, int n, double crossoverRate, Population& population,
+               ReproductionScratch& scratch, CrtRandom& rng) {
+    std::array<double, kMaxPopulation> fitness{};
+    for (int i = 0; i < n; ++i) fitness[static_cast<std::size_t>(i)] = Fitness(geometry, population[i]);
+    scratch.evaluated = false;
+    ReproduceWith(kClassic, n, crossoverRate, fitness.data(), population, scratch, rng);
+}
+
+void Mutate(int n, double mutationProbability, Population& population, CrtRandom& rng) {
+    MutateWith(kClassic, n, mutationProbability, population, rng);
 }
 
 // ---------------------------------------------------------------- pair counts
@@ -130,18 +150,24 @@ TEST(Crossover, EveryCutMatchesTheGeneByGeneTable) {
     }
 }
 
-TEST(Crossover, DrawsItsCutOnceAsRandMod24) {
-    const Chromosome a = C(0, 0, 0), b = C(255, 255, 255);
+TEST(Crossover, OnePointDrawsItsCutOnceAsRandMod24) {
     for (const auto& [draw, cut] : {std::pair{34, 10}, std::pair{32767, 7}, std::pair{0, 0}, std::pair{47, 23}}) {
         CrtRandom rng = RngDrawing(draw, [](int) { return true; });
         const CrtRandom after = Advanced(rng, 1);
-        Chromosome c1, c2, e1, e2;
-        Crossover(a, b, c1, c2, rng);
-        CrossoverAt(a, b, cut, e1, e2);
-        EXPECT_EQ(c1, e1) << "draw " << draw;
-        EXPECT_EQ(c2, e2) << "draw " << draw;
+        EXPECT_EQ(DrawCrossoverMask(CrossoverOperator::onePoint, rng), (1u << (cut + 1)) - 1u) << "draw " << draw;
         EXPECT_EQ(rng.state, after.state) << "draw " << draw;
     }
+}
+
+TEST(Crossover, TwoPointAndUniformMasksFromTheirTwoDraws) {
+    // Seed 1 draws 41, 18467: cuts 41 % 24 = 17 and 18467 % 24 = 11, so bits 11..17; uniform
+    // takes (41 << 15) | 18467.
+    CrtRandom rng = Seeded(1);
+    EXPECT_EQ(DrawCrossoverMask(CrossoverOperator::twoPoint, rng), 0x3F800u);
+    EXPECT_EQ(rng.state, Advanced(Seeded(1), 2).state);
+    rng = Seeded(1);
+    EXPECT_EQ(DrawCrossoverMask(CrossoverOperator::uniform, rng), 41u * 32768u + 18467u);
+    EXPECT_EQ(rng.state, Advanced(Seeded(1), 2).state);
 }
 
 // ---------------------------------------------------------------- initialisation
@@ -358,10 +384,12 @@ TEST_P(ReproduceMatchesThePlainAlgorithm, StepByStep) {
     InitPopulation(state->populationSize, population, rng);
 
     for (int step = 0; step < params.generationCount; ++step) {
-        // Odd steps reuse the fitness the evaluation left behind, even steps compute it afresh.
+        // Odd steps reuse the running sums the evaluation left behind, even steps sum afresh.
         GenerationView view;
-        if (step % 2 == 1) EvaluateGeneration(state->geometry, state->populationSize, *buffers, view);
-        Reproduce(state->geometry, state->populationSize, state->crossoverRate, population, *scratch, rng);
+        EvaluateGeneration(state->geometry, state->populationSize, *buffers, view);
+        scratch->evaluated = step % 2 == 1;
+        ReproduceWith(kClassic, state->populationSize, state->crossoverRate, buffers->fitness.data(), population,
+                      *scratch, rng);
         plain.Reproduce();
         ASSERT_TRUE(std::equal(plain.population().begin(), plain.population().end(), population.begin()))
             << "reproduction " << step;

@@ -1,0 +1,241 @@
+// kelvora-cli diversity RESULTS.csv: each generation's diversity (distinct genotypes, mean Hamming
+// distance, bit entropy, share of the best), read a line at a time.
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/diversity.h"
+#include "ga/algorithm.h"
+#include "commands.h"
+#include "files.h"
+#include "helpers.h"
+#include "io/run_record.h"
+#include "model/types.h"
+#include "output.h"
+
+using namespace kelvora;
+using namespace kelvora::cli;
+
+namespace {
+
+const char* const kUsage =
+    "Usage: kelvora-cli diversity RESULTS.csv [--encoding binary|gray] [--output FILE]\n"
+    "Writes the diversity of each generation of a results.csv, measured on the 24-bit genotype strings\n"
+    "gene0 * 65536 + gene1 * 256 + gene2 (for a Gray run, the Gray encodings of the logged angles):\n"
+    "\n"
+    "  distinct     the number of different genotypes\n"
+    "  hamming      the mean Hamming distance over all N(N-1)/2 pairs (0 when N = 1), 0..24\n"
+    "  entropy      the mean over the 24 bit positions of the binary entropy of the share of ones, 0..1\n"
+    "  best_share   the share of the population equal to the generation's best (its summary line)\n"
+    "\n"
+    "  --encoding E   binary or gray, when no run.json beside the file describes it (its size and\n"
+    "                 SHA-256); a run.json that does gives the run's own encoding (default binary)\n"
+    "  --output FILE  write the CSV to FILE (default: standard output), locked and through FILE.part\n"
+    "                 and a rename\n"
+    "  --help         this text\n"
+    "\n"
+    "Columns generation,distinct,hamming,entropy,best_share, the generation counted from 1, values as\n"
+    "%g writes them; lines end in LF. Which encoding was used, and why, is said on standard error. The\n"
+    "file is read a line at a time: memory does not grow with the generations. A file cut off inside\n"
+    "its last generation is read up to its last complete one.\n"
+    "Exit status: 0 done, 1 the output could not be written, 2 bad arguments or a file that is not a\n"
+    "results.csv (FILE:LINE named).\n";
+
+int Fail(const std::string& message) { return Refuse("diversity", message); }
+
+// A whole decimal number without sign in text, or -1.
+long long Whole(std::string_view text) {
+    long long v = -1;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty() || text[0] == '-') return -1;
+    return v;
+}
+
+// Reads results.csv's lines and writes one row per complete generation to fd; fault names the first
+// bad line.
+class DiversityPass {
+public:
+    DiversityPass(std::string shown, bool gray) : shown_(std::move(shown)), gray_(gray) {
+        genotypes_.reserve(kMaxPopulation);
+    }
+
+    bool line(std::string_view text, LineEnd end, int fd) {
+        ++line_;
+        if (end == LineEnd::tooLong) return Bad("line is too long for a results.csv");
+        if (end == LineEnd::eof) {  // a last line without its line feed: an interrupted run
+            cutShort = true;
+            return false;
+        }
+        if (text.empty() || text.back() != '\r') return Bad("line does not end in CR LF");
+        text.remove_suffix(1);
+        std::string_view fields[4];
+        int count = 0;
+        for (std::size_t start = 0;;) {
+            const std::size_t comma = text.find(',', start);
+            if (count == 4) return Bad("not a line of results.csv (more than 4 fields)");
+            fields[count++] = text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+            if (comma == std::string_view::npos) break;
+            start = comma + 1;
+        }
+        if (count == 4) {
+            if (static_cast<int>(genotypes_.size()) == (population_ ? population_ : kMaxPopulation))
+                return Bad("no summary line after " + std::to_string(genotypes_.size()) + " individuals");
+            std::uint32_t g = 0;
+            for (int k = 0; k < 3; ++k) {
+                const long long a = Whole(fields[k]);
+                if (a < 0 || a > 255) return Bad("gene " + std::to_string(k) + " is not a whole number 0..255");
+                const int angle = static_cast<int>(a);
+                g = (g << 8) | static_cast<std::uint32_t>(gray_ ? GrayEncode(angle) : angle);
+            }
+            genotypes_.push_back(g);
+            return true;
+        }
+        if (count != 3) return Bad("not a line of results.csv (" + std::to_string(count) + " fields)");
+        const int n = static_cast<int>(genotypes_.size());
+        if (n == 0) return Bad("a summary line where the first individual was expected");
+        if (population_ == 0) population_ = n;
+        if (n != population_)
+            return Bad("a generation of " + std::to_string(n) + " individuals, the first had " + std::to_string(population_));
+        const long long best = Whole(fields[0]);
+        if (best < 0 || best >= n) return Bad("summary best index is not a whole number 0.." + std::to_string(n - 1));
+        const Diversity d = MeasureDiversity(genotypes_.data(), n, static_cast<int>(best), scratch_);
+        char row[128];
+        const int size = std::snprintf(row, sizeof row, "%lld,%d,%g,%g,%g\n", ++generations, d.distinct, d.hamming,
+                                       d.entropy, d.bestShare);
+        out_.append(row, static_cast<std::size_t>(size));
+        genotypes_.clear();
+        return out_.size() < (1u << 16) || Flush(fd);
+    }
+
+    // Writes what is left; false with errno set when a write fails.
+    bool Flush(int fd) {
+        if (!WriteAll(fd, out_)) {
+            writeFailed = true;
+            return false;
+        }
+        out_.clear();
+        return true;
+    }
+
+    std::string fault;
+    bool writeFailed = false;
+    bool cutShort = false;
+    long long generations = 0;
+    bool partial() const { return cutShort || !genotypes_.empty(); }
+
+private:
+    bool Bad(const std::string& what) {
+        fault = shown_ + ":" + std::to_string(line_) + ": " + what;
+        return false;
+    }
+
+    std::string shown_;
+    bool gray_;
+    long long line_ = 0;
+    int population_ = 0;
+    std::vector<std::uint32_t> genotypes_;
+    DiversityScratch scratch_;
+    std::string out_ = "generation,distinct,hamming,entropy,best_share\n";
+};
+
+}  // namespace
+
+int kelvora::cli::DiversityCommand(const std::vector<std::string>& args) {
+    std::string input, output, encoding;
+    std::set<std::string> seen;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        auto [flag, value] = SplitFlag(args[i]);
+        if (flag == "--help" || flag == "-h") {
+            std::fputs(kUsage, stdout);
+            return FinishStdout();
+        }
+        if (flag == "--encoding" || flag == "--output") {
+            if (const std::string twice = GivenTwice(seen, flag); !twice.empty()) return Fail(twice);
+            if (!value) {
+                if (i + 1 >= args.size()) return Fail(flag + " needs a value");
+                value = args[++i];
+            }
+            if (flag == "--encoding") {
+                if (*value != "binary" && *value != "gray")
+                    return Fail("--encoding: " + Quoted(*value) + " is not one of binary, gray");
+                encoding = *value;
+            } else {
+                if (value->empty()) return Fail("--output: the file name is empty");
+                output = *value;
+            }
+        } else if (flag.size() > 1 && flag[0] == '-') {
+            return Fail(UnknownArgument(args[i], {"--encoding", "--output", "--help"}, "diversity --help"));
+        } else if (!input.empty()) {
+            return Fail("one results file only, got " + Quoted(input) + " and " + Quoted(args[i]));
+        } else {
+            input = args[i];
+        }
+    }
+    if (input.empty()) return Fail("no results file given (see diversity --help)");
+    if (!output.empty() && SameFile({output, input}, 1).first >= 0)
+        return Fail("--output names the results file itself, " + Quoted(output));
+
+    // The encoding: the run's own when its record describes this file, else as asked, else binary.
+    const std::string shown = Printable(input);
+    const std::size_t slash = input.rfind('/');
+    const std::string directory = slash == std::string::npos ? std::string() : input.substr(0, slash + 1);
+    RunRecord record;
+    std::string recordError;
+    const RecordedFile current = DigestFile(input);
+    bool gray = encoding == "gray";
+    if (current.present && ReadMatchingRecord(directory, record, recordError, &current) == RecordMatch::matches) {
+        gray = record.algorithm.method == Method::geneticAlgorithm && record.algorithm.encoding == Encoding::gray;
+        std::fprintf(stderr, "kelvora-cli diversity: encoding %s, from the run.json that describes %s%s\n",
+                     gray ? "gray" : "binary", shown.c_str(),
+                     !encoding.empty() && (encoding == "gray") != gray ? " (--encoding is not the run's)" : "");
+    } else if (!encoding.empty()) {
+        std::fprintf(stderr, "kelvora-cli diversity: encoding %s, as --encoding gives it\n", encoding.c_str());
+    } else {
+        std::fprintf(stderr, "kelvora-cli diversity: encoding binary, the default (no run.json describes %s)\n",
+                     shown.c_str());
+    }
+
+    OutputFile file;
+    if (!output.empty()) {
+        if (const std::string error = OpenOutput(output, file); !error.empty()) {
+            std::fprintf(stderr, "kelvora-cli diversity: %s\n", error.c_str());
+            return 1;
+        }
+    }
+    DiversityPass pass(shown, gray);
+    std::string reason;
+    const auto write = [&](int fd) {
+        reason = ReadLines(input, 1024, [&](std::string_view text, LineEnd end) { return pass.line(text, end, fd); });
+        if (reason.empty() && pass.fault.empty() && pass.generations == 0) pass.fault = shown + ": no complete generation";
+        return reason.empty() && pass.fault.empty() && !pass.writeFailed && pass.Flush(fd);
+    };
+    bool written;
+    if (file.fd >= 0) {
+        written = WriteWhole(file, write);
+    } else {
+        std::fflush(stdout);
+        written = write(1);
+    }
+    const int writeError = errno;
+    if (!reason.empty() || !pass.fault.empty()) {
+        Abandon(file);
+        return Fail(!reason.empty() ? shown + ": cannot read: " + reason : pass.fault);
+    }
+    if (!written) {
+        std::fprintf(stderr, "kelvora-cli diversity: %s: cannot write: %s\n",
+                     file.fd >= 0 ? Printable(output).c_str() : "standard output", std::strerror(writeError));
+        Abandon(file);
+        FinishStdout();
+        return 1;
+    }
+    if (pass.partial())
+        std::fprintf(stderr, "kelvora-cli diversity: %s: cut off inside generation %lld; read up to generation %lld\n",
+                     shown.c_str(), pass.generations + 1, pass.generations);
+    return FinishStdout();
+}
