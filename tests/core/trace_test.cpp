@@ -162,7 +162,9 @@ TEST_P(TraceRebuildsTheRun, SlotBySlot) {
     }
     EXPECT_FALSE(std::getline(in, text));
     // Two parents of two drawn about evenly are the same index every other draw.
-    if (n == 2 && pairs > 0) EXPECT_GT(redrawn, 0);
+    if (n == 2 && pairs > 0) {
+        EXPECT_GT(redrawn, 0);
+    }
 }
 
 constexpr SolverParams Params(int n, int g, double crossover = 0.5, double mutation = 0.1) {
