@@ -27,6 +27,7 @@
 #include "ga/run.h"
 #include "io/result_files.h"
 #include "io/run_record.h"
+#include "session/run_record.h"
 
 namespace fs = std::filesystem;
 
@@ -482,7 +483,10 @@ TEST_F(CliProcess, RunJsonRecordsWhatTheRunsJsonReports) {
     EXPECT_TRUE(std::regex_match(record->started, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")));
     EXPECT_LE(record->started, record->ended);
     kelvora::RunRecord matched;
-    EXPECT_EQ(kelvora::ReadMatchingRecord((dir_ / "made/here").string(), matched, error), kelvora::RecordMatch::matches);
+    const std::string results = (dir_ / "made/here/results.csv").string();
+    EXPECT_EQ(kelvora::session::ReadRecordOf(results, kelvora::DigestFile(results), {record->params.populationSize, 9},
+                                             matched, error),
+              kelvora::session::RecordMatch::matches);
 
     fs::create_directory(dir_ / "full");
     fs::create_symlink("/dev/full", dir_ / "full" / "fitness.csv");

@@ -210,7 +210,7 @@ TEST_F(SweepCli, MergeRefusesOtherSweepsOverlapsAndGapsNamingThem) {
                                            {{"a1.csv", "r2.csv"}, "r2.csv and a1.csv are shards of different sweeps"},
                                            {{"a1.csv", "a2.csv", "a1.csv"}, "overlapping shards: run 1 is in a1.csv"},
                                            {{"a2.csv"}, "missing rows: 24 of 48 runs"},
-                                           {{"a1.csv", "cut.csv"}, "cut.csv: line 25 is cut short"},
+                                           {{"a1.csv", "cut.csv"}, "cut.csv:25: the row is cut short"},
                                            {{"a1.csv", "nothere.csv"}, "nothere.csv: cannot read"}}) {
         std::vector<std::string> args{"sweep-merge", "--output", "merged.csv"};
         args.insert(args.end(), c.files.begin(), c.files.end());
