@@ -627,12 +627,14 @@ void TestLiveRun::presetOperatorsFromTheSettings() {
 }
 
 void TestLiveRun::randomSearchRunIsNamedAndRepeatedByItsCommand() {
-    // A random-search run's file opened in the window: the next run is random search, the line under
-    // 計算 names it, and the tooltip's command, run by kelvora-cli, writes the window's very bytes.
+    // A random-search run's file opened in the window: the next run is random search with the
+    // record's rates, the line under 計算 names it, and the tooltip's command, run by kelvora-cli,
+    // writes the window's very bytes.
     TemporaryCurrentDirectory cwd;
     QVERIFY(cwd.isValid());
     QVERIFY(QDir().mkdir(QStringLiteral("made")));
-    const kelvora::RunSetup made({12, 6, 0.5, 0.1}, kelvora::GeometryFor(68, 180), 5,
+    // A rate of 16 digits, one more than the field shows: the next run takes it whole.
+    const kelvora::RunSetup made({12, 6, 0.1234567890123456, 0.1}, kelvora::GeometryFor(68, 180), 5,
                                  kelvora::Algorithm{kelvora::Method::randomSearch});
     const kelvora::RunReport report = kelvora::RunWithFiles(made, "made", kelvora::FlushMode::line);
     kelvora::RunRecord record = kelvora::session::RecordOfRun("kelvora-cli", made, report, kelvora::RecordTimeNow(), "");
@@ -647,6 +649,7 @@ void TestLiveRun::randomSearchRunIsNamedAndRepeatedByItsCommand() {
     QVERIFY(uitest::Messages().isEmpty());
     const QStringList args = CliArguments(f.dlg->GetDlgItem(IDC_GENERATION)->toolTip());
     QCOMPARE(args.mid(13), (QStringList{QStringLiteral("--algorithm"), QStringLiteral("random-search")}));
+    QCOMPARE(args.mid(6, 2), (QStringList{QStringLiteral("--crossover"), QStringLiteral("0.1234567890123456")}));
     QTemporaryDir elsewhere;
     QVERIFY(elsewhere.isValid());
     QProcess cli;
