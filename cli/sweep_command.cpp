@@ -38,7 +38,7 @@ using namespace kelvora::cli;
 namespace {
 
 constexpr long long kRunsWithoutYes = 1000000;
-constexpr long long kMaxSeeds = 100000000;  // 400 MB of seeds; larger sweeps are sharded by seed range
+constexpr long long kMaxSeeds = session::kMaxSweepSeeds;  // 400 MB of seeds; larger sweeps are sharded by seed range
 
 const char* const kUsage =
     "Usage: kelvora-cli sweep --seeds A..B [options]\n"
