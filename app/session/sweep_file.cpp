@@ -2,6 +2,8 @@
 
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "session/lines.h"
 
@@ -12,8 +14,26 @@ std::string ReadSweepFile(const std::string& path, const std::string& shown, con
     const std::string header = SweepHeader();
     const std::string_view columns(header.data(), header.size() - 1);
     OneSweepPerConfiguration sources;
-    // Each sweep's run numbers seen so far and their lines.
-    std::unordered_map<std::string, std::unordered_map<long long, long long>> seen;
+    // Each sweep's run numbers seen so far and their lines: in run order (as a sweep writes them)
+    // a list, searched through a hash index only once a row comes out of order.
+    struct Runs {
+        std::vector<std::pair<long long, long long>> inOrder;  // (run, line), runs increasing
+        std::unordered_map<long long, long long> index;         // run -> line, once out of order
+        // The line of run, or 0 when it is new (then noted at line).
+        long long Add(long long run, long long line) {
+            if (index.empty() && (inOrder.empty() || run > inOrder.back().first)) {
+                inOrder.emplace_back(run, line);
+                return 0;
+            }
+            if (index.empty()) {
+                for (const auto& [r, l] : inOrder) index.emplace(r, l);
+                inOrder = {};
+            }
+            const auto [at, added] = index.emplace(run, line);
+            return added ? 0 : at->second;
+        }
+    };
+    std::unordered_map<std::string, Runs> seen;
     std::string error;
     long long line = 0;
     long long rows = 0;
@@ -40,10 +60,9 @@ std::string ReadSweepFile(const std::string& path, const std::string& shown, con
             }
         }
         if (rules.distinctRuns) {
-            const auto [at, added] = seen[row->fingerprint].emplace(row->run, line);
-            if (!added) {
+            if (const long long before = seen[row->fingerprint].Add(row->run, line); before > 0) {
                 error = where + "the row repeats run " + std::to_string(row->run) + " of sweep " + row->fingerprint +
-                        ", the row of line " + std::to_string(at->second);
+                        ", the row of line " + std::to_string(before);
                 return false;
             }
         }

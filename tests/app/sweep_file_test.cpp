@@ -111,10 +111,21 @@ INSTANTIATE_TEST_SUITE_P(
         // The same run of the same sweep twice counts twice: refused, both lines named.
         Fault{"RunRepeated", SweepHeader() + Row(1) + Row(2) + Row(3) + Row(2),
               "s.csv:5: the row repeats run 2 of sweep 0123456789abcdef, the row of line 3"},
+        Fault{"RunRepeatedAtOnce", SweepHeader() + Row(1) + Row(1),
+              "s.csv:3: the row repeats run 1 of sweep 0123456789abcdef, the row of line 2"},
+        Fault{"RunRepeatedOutOfOrder", SweepHeader() + Row(4) + Row(2) + Row(3) + Row(1) + Row(3),
+              "s.csv:6: the row repeats run 3 of sweep 0123456789abcdef, the row of line 4"},
         Fault{"ConfigurationOfTwoSweeps", SweepHeader() + Row(1) + Row(2, 4, 0.5, "fedcba9876543210"),
               "s.csv:3: the row is of sweep fedcba9876543210, the rows of its configuration before it of sweep "
               "0123456789abcdef (a configuration's runs must come from one sweep)"}),
     [](const testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
+
+TEST(SweepFile, RowsOutOfRunOrderAreEachTheirOwnRun) {
+    ScratchDir dir;
+    std::vector<SweepResult> rows;
+    EXPECT_EQ(ReadSweepFile(Written(dir, SweepHeader() + Row(3) + Row(1) + Row(4) + Row(2)), "s.csv", rows), "");
+    EXPECT_EQ(rows.size(), 4u);
+}
 
 TEST(SweepFile, OneRunNumberInTwoSweepsIsTwoRuns) {
     ScratchDir dir;
