@@ -472,6 +472,39 @@ TEST_F(SweepCli, EcdfAndErtAreTheCountsOfTheSweepsRows) {
     }
 }
 
+// A row value outside its flag's range is no row, and a repeated run counts once or not at all:
+// ecdf (also when it makes the runs again) and sweep-merge refuse the file, naming the line, and
+// nothing runs with the value.
+TEST_F(SweepCli, RowsOutOfRangeAndRepeatedRowsAreRefusedByEveryReader) {
+    ASSERT_EQ(Run({"sweep", "--seeds", "1..3", "--generations", "5", "--quiet", "--output", "s.csv"}), 0) << err_;
+    const std::string text = ReadFile(dir_ / "s.csv");
+    const std::size_t second = text.find('\n') + 1;
+    const std::string row2 = text.substr(second, text.find('\n', second) + 1 - second);
+    struct Case {
+        std::string from, to, says;
+    };
+    for (const Case& c : {Case{",0.5,0.1,", ",1e300,0.1,", "f.csv:2: not a sweep row"},
+                          Case{",0.5,0.1,", ",-1,0.1,", "f.csv:2: not a sweep row"},
+                          Case{",0.5,0.1,", ",1.5,0.1,", "f.csv:2: not a sweep row"},
+                          Case{",0.5,0.1,", ",0,0.1,", "f.csv:2: not a sweep row"},
+                          Case{",0.5,0.1,", ",0.5,2,", "f.csv:2: not a sweep row"},
+                          Case{"", "", "f.csv:5: the row repeats run 1 of sweep"}}) {
+        std::string forged = text;
+        if (c.from.empty()) forged += row2;  // run 1 again at the end
+        else forged.replace(forged.find(c.from, second), c.from.size(), c.to);
+        std::ofstream(dir_ / "f.csv", std::ios::binary | std::ios::trunc) << forged;
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"ecdf", "f.csv"}, std::vector<std::string>{"ecdf", "f.csv", "--epsilon", "0.5"}}) {
+            EXPECT_EQ(Run(args), 2) << c.to << " " << args.size();
+            EXPECT_NE(err_.find(c.says), std::string::npos) << err_;
+        }
+        if (c.from.empty()) continue;  // a shard's repeated run is an overlap, named by file
+        EXPECT_EQ(Run({"sweep-merge", "--output", "m.csv", "f.csv"}), 2) << c.to;
+        EXPECT_NE(err_.find(c.says), std::string::npos) << err_;
+        EXPECT_FALSE(fs::exists(dir_ / "m.csv"));
+    }
+}
+
 TEST_F(SweepCli, AnInterruptedSweepKeepsWholeRowsAndResumesToTheUninterruptedBytes) {
     const std::vector<std::string> sweep{"sweep", "--population", "400", "--generations", "100", "--seeds",
                                          "1..400", "--threads",   "2",   "--quiet",       "--output", "s.csv"};
