@@ -21,6 +21,8 @@
 #include "output.h"
 #include "batch/sweep_table.h"
 #include "signals.h"
+#include "session/configurations.h"
+#include "session/sweep_file.h"
 
 using namespace kelvora;
 using namespace kelvora::cli;
@@ -54,7 +56,8 @@ const char* const kUsage =
     "crossover_operator,mutation_operator (the configuration, as the sweep file spells it), then\n"
     "x,runs,within,fraction,low,high. Configurations come in the order they first appear in the file;\n"
     "numbers are the shortest text that reads back exactly; lines end in LF. Rows of several sweeps\n"
-    "may share the file when each configuration's rows come from one sweep.\n"
+    "may share the file when each configuration's rows come from one sweep; a run of one sweep is\n"
+    "there once (a repeated row is refused, naming both lines).\n"
     "Exit status: 0 done, 1 the output could not be written, 2 bad arguments or a bad sweep file\n"
     "(FILE:LINE named).\n";
 
@@ -169,55 +172,29 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
 
     // The rows a line at a time, the header first, so that a foreign file is refused before the rest.
     const std::string shown = Printable(input);
-    const std::string header = SweepHeader();
-    const std::string_view columns(header.data(), header.size() - 1);
     std::vector<Configuration> configurations;
-    std::size_t last = 0;  // the configuration of the row before: rows come grouped in a sweep's order
-    OneSweepPerConfiguration sources;
+    session::ConfigurationGroups groups;
     std::vector<Rerun> reruns;  // with --epsilon: every row, in file order
-    std::string error;
-    long long line = 0;
-    const std::string reason = ReadLines(input, 4096, [&](std::string_view text, LineEnd end) {
-        const std::string where = shown + ":" + std::to_string(++line) + ": ";
-        if (line == 1) {
-            if (end != LineEnd::lf || text != columns) error = where + "not a sweep file (its first line is not the sweep header)";
-            return error.empty();
+    std::vector<std::size_t> rerunGroups;  // each rerun's configuration
+    const std::string error = session::ReadSweepFile(input, shown, {}, [&](const ParsedSweepRow& row, long long line, std::string_view) {
+        const SweepCombination& c = row.result.combination;
+        const std::size_t k = groups.Add(c);
+        if (k == configurations.size()) configurations.push_back({c, {}});
+        configurations[k].first.push_back(optimum ? row.result.firstGenerationAtOptimum
+                                                  : row.result.firstGenerationWithinEpsilon);
+        if (epsilon) {
+            reruns.push_back({c, row.result.eliteDistance, line, nullptr});
+            rerunGroups.push_back(k);
         }
-        if (end == LineEnd::eof) {
-            error = where + "the row is cut short (an interrupted sweep: finish it with sweep --resume)";
-            return false;
-        }
-        const auto row = end == LineEnd::lf ? ParseSweepRow(std::string(text)) : std::nullopt;
-        if (!row) {
-            error = where + "not a sweep row";
-            return false;
-        }
-        if (const std::string mixed = sources.Add(*row); !mixed.empty()) {
-            error = where + mixed;
-            return false;
-        }
-        const SweepCombination& c = row->result.combination;
-        if (configurations.empty() || !SameConfiguration(configurations[last].runs, c)) {
-            last = 0;
-            while (last < configurations.size() && !SameConfiguration(configurations[last].runs, c)) ++last;
-            if (last == configurations.size()) configurations.push_back({c, {}});
-        }
-        configurations[last].first.push_back(optimum ? row->result.firstGenerationAtOptimum
-                                                     : row->result.firstGenerationWithinEpsilon);
-        if (epsilon) reruns.push_back({c, row->result.eliteDistance, line, nullptr});
         return true;
     });
-    if (!reason.empty()) return refuse(shown + ": cannot read: " + reason);
-    if (line == 0) error = shown + ":1: not a sweep file (it is empty)";
     if (!error.empty()) return refuse(error);
-    if (configurations.empty()) return refuse(shown + ": the file holds no rows");
     if (epsilon) {
         // Each row's slot, now that the configurations' lists no longer grow.
         std::vector<std::size_t> filled(configurations.size(), 0);
-        for (Rerun& r : reruns) {
-            std::size_t k = 0;
-            while (!SameConfiguration(configurations[k].runs, r.combination)) ++k;
-            r.first = &configurations[k].first[filled[k]++];
+        for (std::size_t i = 0; i < reruns.size(); ++i) {
+            const std::size_t k = rerunGroups[i];
+            reruns[i].first = &configurations[k].first[filled[k]++];
         }
         InstallStopSignals();
         const long long bad = RerunWithin(reruns, *epsilon, true);

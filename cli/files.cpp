@@ -179,53 +179,6 @@ std::string ReadInput(const std::string& path, std::string& text) {
     return {};
 }
 
-std::string ReadLines(const std::string& path, std::size_t longest,
-                      const std::function<bool(std::string_view text, LineEnd end)>& line) {
-    std::string reason;
-    struct stat info {};
-    const int fd = OpenInput(path, reason, info);
-    if (fd < 0) return reason;
-    std::vector<char> buffer(65536);
-    std::string pending;  // the start of a line that runs past the piece read
-    for (bool more = true; more;) {
-        const ssize_t n = ReadSome(fd, buffer.data(), buffer.size());
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            return std::strerror(error);
-        }
-        if (n == 0) {
-            if (!pending.empty()) line(pending, LineEnd::eof);
-            break;
-        }
-        std::string_view piece(buffer.data(), static_cast<std::size_t>(n));
-        while (more && !piece.empty()) {
-            const std::size_t lf = piece.find('\n');
-            const std::size_t take = lf == std::string_view::npos ? piece.size() : lf;
-            if (pending.size() + take > longest) {
-                pending.append(piece.substr(0, longest - pending.size()));
-                line(pending, LineEnd::tooLong);
-                more = false;
-                break;
-            }
-            if (lf == std::string_view::npos) {
-                pending.append(piece);
-                break;
-            }
-            if (pending.empty()) {
-                more = line(piece.substr(0, lf), LineEnd::lf);
-            } else {
-                pending.append(piece.substr(0, lf));
-                more = line(pending, LineEnd::lf);
-                pending.clear();
-            }
-            piece.remove_prefix(lf + 1);
-        }
-    }
-    ::close(fd);
-    return {};
-}
-
 std::pair<int, int> SameFile(const std::vector<std::string>& paths, std::size_t outputs) {
     std::vector<std::string> keys;
     for (const std::string& path : paths) keys.push_back(FileKey(path));

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <functional>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -53,20 +52,6 @@ bool WriteWhole(OutputFile& file, const std::function<bool(int fd)>& write);
 /// "" with the contents in text, or the reason ("a FIFO, not a regular file or a character device",
 /// or the system's).
 std::string ReadInput(const std::string& path, std::string& text);
-
-/// How a line handed over by ReadLines ended.
-enum class LineEnd {
-    lf,       ///< at an LF (not included)
-    eof,      ///< at the end of the file, without an LF: a line cut short
-    tooLong,  ///< the line is longer than ReadLines' longest; only its first longest bytes are given
-};
-
-/// Reads path as ReadInput does (only a regular file or a character device, never blocking on it),
-/// 64 KB at a time, and hands each line to line, in order, until line returns false or the file
-/// ends; a line longer than longest bytes ends the reading. Memory is the piece read and one line,
-/// whatever the file's size. Returns "" or the reason the file could not be read.
-std::string ReadLines(const std::string& path, std::size_t longest,
-                      const std::function<bool(std::string_view text, LineEnd end)>& line);
 
 /// The first pair of paths that name the same file where the first of the two is among the first
 /// `outputs` paths (the outputs, which come first): by device and inode where they exist, by

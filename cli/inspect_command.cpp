@@ -15,6 +15,7 @@
 #include "analysis/optimum.h"
 #include "ga/run.h"
 #include "io/result_files.h"
+#include "session/run_record.h"
 
 using namespace kelvora;
 
@@ -25,9 +26,11 @@ constexpr const char* kUsage =
     "Checks a results.csv line for line and prints what it holds: population size, generations,\n"
     "whether it is complete (a file cut off inside its last generation is read up to its last complete\n"
     "one), the target it was run for, the elite pose and fitness (recomputed from the genes) and the\n"
-    "optimum for that target. When run.json lies beside the file and describes it (size and SHA-256),\n"
-    "the run's seed and the command that makes the same files are printed too; otherwise it says\n"
-    "that run.json is missing or differs. A fitness.csv given instead is recognised and summed up.\n"
+    "optimum for that target. When run.json lies beside the file and describes it (this file's size\n"
+    "and SHA-256, population and generations, whatever the file is called), the run's seed and the\n"
+    "command that makes the same files are printed too; otherwise it says that run.json is missing,\n"
+    "cannot be read (a field outside its flag's range) or differs. A fitness.csv given instead is\n"
+    "recognised and summed up.\n"
     "\n"
     "  --json     one JSON object: file, population, generations, complete, target, targetUnique,\n"
     "             elitePose, eliteFitness, optimumPose, optimumFitness, optimumDistance, runRecord\n"
@@ -104,18 +107,18 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
     const ArmPose& e = s.elitePose;
     const ArmPose& o = optimum.pose;
 
-    // The run's record beside the file, when it describes this very file.
-    const std::size_t slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    // The run's record beside the file, when it describes this very file: its digest, population
+    // and generations.
     RunRecord record;
     std::string recordError;
-    const RecordMatch match = ReadMatchingRecord(directory, record, recordError);
+    const session::RecordMatch match =
+        session::ReadRecordOf(path, DigestFile(path), {s.index.population, s.index.generations()}, record, recordError);
     static constexpr const char* kMatchNames[] = {"missing", "unreadable", "differs", "matches"};
     const char* matchName = kMatchNames[static_cast<int>(match)];
     if (json) {
         std::string recordJson = "{\"status\":\"" + std::string(matchName) + "\"";
-        if (match == RecordMatch::matches)
-            recordJson += ",\"seed\":" + std::to_string(record.seed) + ",\"command\":\"" + JsonText(ReproducingCommand(record)) + "\"";
+        if (match == session::RecordMatch::matches)
+            recordJson += ",\"seed\":" + std::to_string(record.seed) + ",\"command\":\"" + JsonText(session::ReproducingCommand(record)) + "\"";
         recordJson += "}";
         std::printf("{\"file\":\"%s\",\"population\":%d,\"generations\":%lld,\"complete\":%s,\"target\":[%d,%d],"
                     "\"targetUnique\":%s,\"elitePose\":[%d,%d,%d],\"eliteFitness\":%s,"
@@ -144,19 +147,19 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
                 e.a1, e.a2, e.a3, s.eliteFitness, 1.0 / s.eliteFitness - 1.0, o.a1, o.a2, o.a3, optimum.fitness,
                 optimum.distance);
     switch (match) {
-    case RecordMatch::matches:
+    case session::RecordMatch::matches:
         std::printf("run.json          describes this file: seed %u, %s, started %s\n"
                     "reproduce         %s\n",
                     record.seed, AlgorithmSummary(record.algorithm).c_str(), record.started.c_str(),
-                    ReproducingCommand(record).c_str());
+                    session::ReproducingCommand(record).c_str());
         break;
-    case RecordMatch::differs:
-        std::printf("run.json          does not describe this file (its size or SHA-256 differs): what the file shows is used\n");
+    case session::RecordMatch::differs:
+        std::printf("run.json          does not describe this file (its size or SHA-256, population or generations differ): what the file shows is used\n");
         break;
-    case RecordMatch::unreadable:
+    case session::RecordMatch::unreadable:
         std::printf("run.json          cannot be read (%s): what the file shows is used\n", Printable(recordError).c_str());
         break;
-    case RecordMatch::missing:
+    case session::RecordMatch::missing:
         std::printf("run.json          none beside the file: the seed and rates are not known\n");
         break;
     }

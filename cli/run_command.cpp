@@ -28,6 +28,8 @@
 #include "io/run_record.h"
 #include "io/trace_file.h"
 #include "model/kelvora_version.h"
+#include "session/file_failure.h"
+#include "session/run_record.h"
 
 using namespace kelvora;
 using namespace kelvora::cli;
@@ -64,18 +66,7 @@ std::string ShownPath(const CliOptions& o, const char* name) {
 
 // What happened to a result file, as stderr and run.json say it: the file's path and the reason.
 std::string FailureText(const CliOptions& o, const ResultFileFailure& failure) {
-    const std::string path = ShownPath(o, failure.name);
-    switch (failure.problem) {
-    case FileProblem::inUse:
-        return path + ": another run is writing this file; nothing was run";
-    case FileProblem::notAFile:
-        return path + ": cannot open: " + FileTypeName(failure.fileType) + ", not a regular file or a character device";
-    case FileProblem::lost:
-        return path + ": deleted during the run, its lines are lost";
-    default:
-        return path + ": " + (failure.duringOpen ? "cannot open" : "write failed, lines lost") + ": " +
-               std::strerror(failure.error);
-    }
+    return session::FileFailureText(failure, ShownPath(o, failure.name));
 }
 
 void ReportFailure(const CliOptions& o, const ResultFileFailure& failure) {
@@ -209,24 +200,8 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     // run.json, the last file written, once both result files are closed and whole.
     std::string recordError;
     if (o.runJson) {
-        RunRecord record;
-        record.program = "kelvora-cli";
-        record.version = kVersion;
-        record.seed = report.seed;
-        record.params = o.params;
-        record.targetX = o.targetX;
-        record.targetY = o.targetY;
-        record.geometry = geometry;
-        record.algorithm = o.algorithm;
-        record.started = started;
-        record.ended = RecordTimeNow();
-        record.generationsRun = report.generationsRun;
-        record.stopped = report.stopped;
-        for (const ResultFileFailure* failure : {&report.results, &report.fitness}) {
-            if (!*failure) continue;
-            if (!record.failure.empty()) record.failure += "; ";
-            record.failure += FailureText(o, *failure);
-        }
+        RunRecord record = session::RecordOfRun("kelvora-cli", setup, report, started,
+                                                o.outputDirectory.empty() ? "" : Printable(o.outputDirectory));
         recordError = WriteRunRecord(record, o.outputDirectory.c_str());
     }
 

@@ -28,6 +28,9 @@
 #include "batch/sweep.h"
 #include "batch/ioh_export.h"
 #include "batch/sweep_table.h"
+#include "session/lines.h"
+#include "session/sweep_file.h"
+#include "session/sweep_plan.h"
 
 using namespace kelvora;
 using namespace kelvora::cli;
@@ -35,7 +38,7 @@ using namespace kelvora::cli;
 namespace {
 
 constexpr long long kRunsWithoutYes = 1000000;
-constexpr long long kMaxSeeds = 100000000;  // 400 MB of seeds; larger sweeps are sharded by seed range
+constexpr long long kMaxSeeds = session::kMaxSweepSeeds;  // 400 MB of seeds; larger sweeps are sharded by seed range
 
 const char* const kUsage =
     "Usage: kelvora-cli sweep --seeds A..B [options]\n"
@@ -440,19 +443,19 @@ std::string ReadResumed(const std::string& path, const SweepPlan& plan, const st
     long long line = 0;
     long long at = 0;  // bytes of the header and the whole rows read so far
     kept = 0;
-    const std::string reason = ReadLines(path, 4096, [&](std::string_view text, LineEnd end) {
+    const std::string reason = session::ReadFileLines(path, session::kLongestSweepLine, [&](std::string_view text, session::LineEnd end) {
         ++line;
         if (line == 1) {
             // Not even the header is whole: start over. Anything else than the header: refused.
-            if (end == LineEnd::eof && columns.substr(0, text.size()) == text) return false;
-            if (end != LineEnd::lf || text != columns)
+            if (end == session::LineEnd::eof && columns.substr(0, text.size()) == text) return false;
+            if (end != session::LineEnd::lf || text != columns)
                 error = shown + ": not a sweep file (its first line is not the sweep header)";
             else
                 at = static_cast<long long>(header.size());
             return error.empty();
         }
-        if (end == LineEnd::eof) return false;  // a row cut short by an interruption: run it again
-        const auto row = end == LineEnd::lf ? ParseSweepRow(std::string(text)) : std::nullopt;
+        if (end == session::LineEnd::eof) return false;  // a row cut short by an interruption: run it again
+        const auto row = end == session::LineEnd::lf ? ParseSweepRow(std::string(text)) : std::nullopt;
         const long long expected = shardIndex + kept * shardCount;
         const std::string where = shown + ": line " + std::to_string(line);
         if (!row) {
@@ -492,6 +495,11 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
         return FinishStdout();
     }
     const SweepPlan& plan = a.plan;
+    // The limits every plan is held to, the experiment window's too.
+    if (const session::SweepPlanFault fault = session::CheckSweepPlan(plan)) {
+        std::fprintf(stderr, "kelvora-cli sweep: %s\n", session::SweepPlanFaultText(fault).c_str());
+        return 2;
+    }
     const long long runs = CombinationCount(plan);
     const std::string fingerprint = SweepFingerprint(plan);
     const long long shardIndex = a.shardK - 1;

@@ -19,6 +19,7 @@
 #include "output.h"
 #include "options.h"
 #include "batch/sweep_table.h"
+#include "session/sweep_file.h"
 
 using namespace kelvora;
 using namespace kelvora::cli;
@@ -111,50 +112,34 @@ int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
         std::size_t length;  // without the LF
     };
     const std::string header = SweepHeader();
-    const std::string_view columns(header.data(), header.size() - 1);
     std::vector<Row> rows;
     std::string texts;
     std::string fingerprint;
     long long runs = -1;
     int first = -1;
+    // A shard's rows are one sweep's; overlaps and gaps are found across the shards below.
+    constexpr session::SweepFileRules kShardRules{false, false, false};
     for (std::size_t f = 0; f < inputs.size(); ++f) {
         const std::string name = Printable(inputs[f]);
         std::string error;
-        long long line = 0;
-        const std::string reason = ReadLines(inputs[f], 4096, [&](std::string_view text, LineEnd end) {
-            ++line;
-            if (line == 1) {
-                if (end != LineEnd::lf || text != columns) error = name + ": not a sweep file (no sweep header)";
-                return error.empty();
-            }
-            const std::string where = name + ": line " + std::to_string(line);
-            if (end == LineEnd::eof) {
-                error = where + " is cut short (an interrupted shard: finish it with sweep --resume)";
-                return false;
-            }
-            const auto row = end == LineEnd::lf ? ParseSweepRow(std::string(text)) : std::nullopt;
-            if (!row) {
-                error = where + " is not a sweep row";
-                return false;
-            }
+        const std::string fault = session::ReadSweepFile(inputs[f], name, kShardRules,
+                                                         [&](const ParsedSweepRow& row, long long, std::string_view text) {
             if (runs < 0) {
-                runs = row->runs;
-                fingerprint = row->fingerprint;
+                runs = row.runs;
+                fingerprint = row.fingerprint;
                 first = static_cast<int>(f);
-            } else if (row->fingerprint != fingerprint || row->runs != runs) {
+            } else if (row.fingerprint != fingerprint || row.runs != runs) {
                 error = name + " and " + Printable(inputs[static_cast<std::size_t>(first)]) +
-                        " are shards of different sweeps (sweep " + row->fingerprint + " of " +
-                        std::to_string(row->runs) + " runs, sweep " + fingerprint + " of " + std::to_string(runs) +
+                        " are shards of different sweeps (sweep " + row.fingerprint + " of " +
+                        std::to_string(row.runs) + " runs, sweep " + fingerprint + " of " + std::to_string(runs) +
                         " runs)";
                 return false;
             }
-            rows.push_back({row->run, static_cast<int>(f), texts.size(), text.size()});
+            rows.push_back({row.run, static_cast<int>(f), texts.size(), text.size()});
             texts.append(text);
             return true;
         });
-        if (!reason.empty()) return refuse(name + ": cannot read: " + reason);
-        if (line == 0) error = name + ": not a sweep file (no sweep header)";
-        if (!error.empty()) return refuse(error);
+        if (!fault.empty() || !error.empty()) return refuse(fault.empty() ? error : fault);
     }
     if (runs < 0) return refuse("the shard files hold no rows");
     std::stable_sort(rows.begin(), rows.end(), [](const Row& x, const Row& y) { return x.run < y.run; });

@@ -1,6 +1,7 @@
 #include "batch/sweep_table.h"
 
 #include <cstdio>
+#include <limits>
 
 #include "model/text.h"
 
@@ -138,11 +139,14 @@ std::optional<ParsedSweepRow> ParseSweepRow(const std::string& line) {
         out = static_cast<std::remove_reference_t<decltype(out)>>(*v);
         return true;
     };
-    auto real = [&f](int i, double& out) {
+    // Each value within the range its flag takes; distances are never negative.
+    auto real = [&f](int i, double low, double high, double& out) {
         const auto v = ParseFiniteDouble(f[static_cast<std::size_t>(i)]);
-        if (v) out = *v;
-        return v.has_value();
+        if (!v || !(*v >= low && *v <= high)) return false;
+        out = *v;
+        return true;
     };
+    constexpr double kAnyDistance = std::numeric_limits<double>::max();
     auto generation = [&f](int i, int& out) {
         if (f[static_cast<std::size_t>(i)].empty()) {
             out = 0;
@@ -157,15 +161,19 @@ std::optional<ParsedSweepRow> ParseSweepRow(const std::string& line) {
     double gap = 0.0;
     const bool ok = integer(0, 0, 0xFFFFFFFFLL, c.seed) && integer(1, kMinPopulation, kMaxPopulation, c.params.populationSize) &&
                     integer(2, kMinGenerations, kMaxGenerations, c.params.generationCount) &&
-                    real(3, c.params.crossoverRate) && real(4, c.params.mutationProbability) &&
+                    real(3, kMinCrossoverRate, kMaxCrossoverRate, c.params.crossoverRate) &&
+                    real(4, kMinMutationProbability, kMaxMutationProbability, c.params.mutationProbability) &&
                     integer(11, -kMaxTargetOffset, kMaxTargetOffset, c.target.x) &&
                     integer(12, -kMaxTargetOffset, kMaxTargetOffset, c.target.y) && integer(13, 0, 255, r.elitePose.a1) &&
                     integer(14, 0, 255, r.elitePose.a2) && integer(15, 0, 255, r.elitePose.a3) &&
-                    real(16, r.eliteDistance) && real(17, r.optimumDistance) && real(18, gap) &&
+                    real(16, 0.0, kAnyDistance, r.eliteDistance) && real(17, 0.0, kAnyDistance, r.optimumDistance) &&
+                    real(18, -kAnyDistance, kAnyDistance, gap) &&
                     (f[19] == "true" || f[19] == "false") && generation(20, r.firstGenerationAtOptimum) &&
                     generation(21, r.firstGenerationWithinEpsilon) && integer(22, 1, 1LL << 62, p.run) &&
                     integer(23, 1, 1LL << 62, p.runs) && f[24].size() == 16 && p.run <= p.runs &&
-                    (f[19] == "true") == (r.firstGenerationAtOptimum > 0);
+                    (f[19] == "true") == (r.firstGenerationAtOptimum > 0) &&
+                    r.firstGenerationAtOptimum <= c.params.generationCount &&
+                    r.firstGenerationWithinEpsilon <= c.params.generationCount;
     if (!ok) return std::nullopt;
     const auto algorithm = ParseAlgorithmColumns(&f[5]);
     if (!algorithm || !ValidateAlgorithm(*algorithm, c.params.populationSize).empty()) return std::nullopt;

@@ -38,7 +38,9 @@ struct ParsedSweepRow {
     std::string fingerprint;
 };
 
-/// Reads a row back (without its LF); nullopt when it is not one.
+/// Reads a row back (without its LF); nullopt when it is not one. Every value is held to the range
+/// its flag takes (population, generations, crossover, mutation, target, seed, and the algorithm to
+/// the population); distances are not negative and first generations within the row's generations.
 std::optional<ParsedSweepRow> ParseSweepRow(const std::string& line);
 
 /// Whether two runs share a configuration: the same four parameters and algorithm (targets and

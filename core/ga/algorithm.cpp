@@ -57,18 +57,34 @@ std::string MutationName(const Algorithm& a) {
     return a.mutation == MutationOperator::creep ? "creep:" + std::to_string(a.creepStep) : "bit-flip";
 }
 
+std::vector<AlgorithmPart> AlgorithmParts(const Algorithm& a) {
+    if (a.method == Method::randomSearch) return {{AlgorithmPart::randomSearch}};
+    std::vector<AlgorithmPart> parts;
+    if (a.encoding == Encoding::gray) parts.push_back({AlgorithmPart::gray});
+    if (a.selection == Selection::tournament) parts.push_back({AlgorithmPart::tournament, a.tournamentSize});
+    if (a.selection == Selection::rank) parts.push_back({AlgorithmPart::rank});
+    if (a.elitism != 0) parts.push_back({AlgorithmPart::elitism, a.elitism});
+    if (a.crossover == CrossoverOperator::twoPoint) parts.push_back({AlgorithmPart::twoPoint});
+    if (a.crossover == CrossoverOperator::uniform) parts.push_back({AlgorithmPart::uniform});
+    if (a.mutation == MutationOperator::creep) parts.push_back({AlgorithmPart::creep, a.creepStep});
+    return parts;
+}
+
 std::string AlgorithmSummary(const Algorithm& a) {
-    if (a.method == Method::randomSearch) return MethodName(a);
     std::string text;
-    auto add = [&text](const std::string& part) {
+    for (const AlgorithmPart& part : AlgorithmParts(a)) {
         if (!text.empty()) text.append(", ");
-        text.append(part);
-    };
-    if (a.encoding != Encoding::binary) add(EncodingName(a));
-    if (a.selection != Selection::roulette) add(SelectionName(a));
-    if (a.elitism != 0) add("elitism " + ElitismName(a));
-    if (a.crossover != CrossoverOperator::onePoint) add(CrossoverName(a));
-    if (a.mutation != MutationOperator::bitFlip) add(MutationName(a));
+        switch (part.kind) {
+        case AlgorithmPart::randomSearch: text += MethodName(a); break;
+        case AlgorithmPart::gray: text += EncodingName(a); break;
+        case AlgorithmPart::tournament:
+        case AlgorithmPart::rank: text += SelectionName(a); break;
+        case AlgorithmPart::elitism: text += "elitism " + ElitismName(a); break;
+        case AlgorithmPart::twoPoint:
+        case AlgorithmPart::uniform: text += CrossoverName(a); break;
+        case AlgorithmPart::creep: text += MutationName(a); break;
+        }
+    }
     return text.empty() ? "classic" : text;
 }
 

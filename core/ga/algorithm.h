@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kelvora {
 
@@ -92,8 +93,30 @@ std::string ElitismName(const Algorithm& algorithm);
 std::string CrossoverName(const Algorithm& algorithm);
 std::string MutationName(const Algorithm& algorithm);
 
-/// "gray, tournament:3, elitism 1, two-point, creep:4": the choices that are not classic, comma-separated;
-/// "classic" when none; "random-search" for the baseline.
+/// One word of an algorithm's short description: a choice that is not the classic one.
+struct AlgorithmPart {
+    enum Kind : std::uint8_t {
+        randomSearch,  ///< the baseline method (then the only part)
+        gray,          ///< Gray encoding
+        tournament,    ///< tournament selection of count K
+        rank,          ///< rank selection
+        elitism,       ///< count E elite
+        twoPoint,      ///< two-point crossover
+        uniform,       ///< uniform crossover
+        creep,         ///< creep mutation of step count S
+    };
+    Kind kind;
+    int count = 0;  ///< K, E or S for the kinds that have one, else 0
+    friend bool operator==(const AlgorithmPart&, const AlgorithmPart&) = default;
+};
+
+/// The choices that are not classic, in the order encoding, selection, elitism, crossover,
+/// mutation; random search alone for the baseline; empty for the classic algorithm. Every front end
+/// words an algorithm from these parts (the window translates each kind).
+std::vector<AlgorithmPart> AlgorithmParts(const Algorithm& algorithm);
+
+/// "gray, tournament:3, elitism 1, two-point, creep:4": AlgorithmParts spelled as the flags take
+/// them, comma-separated; "classic" when none; "random-search" for the baseline.
 std::string AlgorithmSummary(const Algorithm& algorithm);
 
 /// Each parses one spelling into algorithm and returns "" on success, or a message naming the

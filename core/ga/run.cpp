@@ -1,9 +1,10 @@
 #include "ga/run.h"
 
-#include <cassert>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <stdexcept>
+#include <string>
 
 namespace kelvora {
 
@@ -86,10 +87,13 @@ struct StepRecord {
 RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observers, RunBuffers& buffers,
                      const std::atomic<bool>* stop, StepRecorder* recorder) {
     const SolverParams& params = setup.params;
-#ifndef NDEBUG
+    // The loop indexes the buffers by the population and draws with the rates: nothing out of range
+    // runs, whoever asks.
     char invalid[128];
-    assert(ValidateParams(params, invalid, sizeof invalid) == nullptr && "RunSolver: params out of range");
-#endif
+    if (ValidateParams(params, invalid, sizeof invalid) != nullptr)
+        throw std::invalid_argument(std::string("RunSolver: ") + invalid);
+    if (const std::string bad = ValidateAlgorithm(setup.algorithm, params.populationSize); !bad.empty())
+        throw std::invalid_argument("RunSolver: " + bad);
     RunOutcome outcome;
     outcome.seed = setup.seed;
     CrtRandom rng;

@@ -124,7 +124,9 @@ void EvaluateGeneration(const Geometry& geometry, int populationSize, RunBuffers
 /// The seed a run takes when none is given: the clock in whole seconds, time(nullptr).
 std::uint32_t ClockSeed();
 
-/// Runs one whole search: seeds the generator, fills a random population and evolves
+/// Runs one whole search: setup's parameters must pass ValidateParams and its algorithm
+/// ValidateAlgorithm, else std::invalid_argument is thrown with the message, before anything runs.
+/// Seeds the generator, fills a random population and evolves
 /// setup.params.generationCount generations, handing each to every observer, then calls each
 /// observer's onEnd. stop, when given, is read (acquire order) after the observers have seen a
 /// generation: when raised, the run ends there. Runs on the calling thread; safe to run on several

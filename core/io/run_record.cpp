@@ -113,23 +113,89 @@ std::string RunRecordJson(const RunRecord& r) {
     return json;
 }
 
+namespace {
+
+// A record's field as the matching flag takes it: an integer or a number within the flag's range,
+// or a reason naming the field, its value and the range.
+struct FieldReader {
+    const nlohmann::json& object;
+    std::string& error;
+
+    template <class Int>
+    bool Integer(const char* key, const nlohmann::json& value, long long low, long long high, Int& out) {
+        long long v = 0;
+        bool ok = value.is_number_integer();
+        if (ok && value.is_number_unsigned()) {
+            const auto u = value.get<std::uint64_t>();
+            ok = u <= static_cast<std::uint64_t>(high);
+            v = static_cast<long long>(u);
+        } else if (ok) {
+            v = value.get<long long>();
+        }
+        if (!ok || v < low || v > high) {
+            error = std::string(key) + ": " + value.dump() + " is not an integer in " + std::to_string(low) + ".." +
+                    std::to_string(high);
+            return false;
+        }
+        out = static_cast<Int>(v);
+        return true;
+    }
+    template <class Int>
+    bool Integer(const char* key, long long low, long long high, Int& out) {
+        return Integer(key, object.at(key), low, high, out);
+    }
+    bool Number(const char* key, double low, double high, double& out) {
+        const nlohmann::json& value = object.at(key);
+        if (!value.is_number() || !(value.get<double>() >= low && value.get<double>() <= high)) {
+            error = std::string(key) + ": " + value.dump() + " is not a number in " + ExactText(low) + ".." +
+                    ExactText(high);
+            return false;
+        }
+        out = value.get<double>();
+        return true;
+    }
+    bool Pair(const char* key, long long low, long long high, int& x, int& y) {
+        const nlohmann::json& value = object.at(key);
+        if (!value.is_array() || value.size() != 2) {
+            error = std::string(key) + ": " + value.dump() + " is not a pair [X, Y]";
+            return false;
+        }
+        return Integer(key, value.at(0), low, high, x) && Integer(key, value.at(1), low, high, y);
+    }
+};
+
+bool Sha256Text(const std::string& text) {
+    if (text.size() != 64) return false;
+    for (const char c : text)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    return true;
+}
+
+}  // namespace
+
 std::optional<RunRecord> ParseRunRecord(const std::string& text, std::string& error) {
     try {
         const nlohmann::json j = nlohmann::json::parse(text);
         RunRecord r;
+        FieldReader field{j, error};
         r.program = j.at("program").get<std::string>();
         r.version = j.at("version").get<std::string>();
-        r.seed = j.at("seed").get<std::uint32_t>();
-        r.params.populationSize = j.at("population").get<int>();
-        r.params.generationCount = j.at("generations").get<int>();
-        r.params.crossoverRate = j.at("crossover").get<double>();
-        r.params.mutationProbability = j.at("mutation").get<double>();
-        r.targetX = j.at("target").at(0).get<int>();
-        r.targetY = j.at("target").at(1).get<int>();
-        r.geometry.targetX = j.at("targetPixel").at(0).get<int>();
-        r.geometry.targetY = j.at("targetPixel").at(1).get<int>();
-        r.geometry.baseX = j.at("base").at(0).get<int>();
-        r.geometry.baseY = j.at("base").at(1).get<int>();
+        constexpr long long kPixels = 1 << 20;  // far beyond any client area
+        if (!field.Integer("seed", 0, 0xFFFFFFFFLL, r.seed) ||
+            !field.Integer("population", kMinPopulation, kMaxPopulation, r.params.populationSize) ||
+            !field.Integer("generations", kMinGenerations, kMaxGenerations, r.params.generationCount) ||
+            !field.Number("crossover", kMinCrossoverRate, kMaxCrossoverRate, r.params.crossoverRate) ||
+            !field.Number("mutation", kMinMutationProbability, kMaxMutationProbability, r.params.mutationProbability) ||
+            !field.Pair("target", -kMaxTargetOffset, kMaxTargetOffset, r.targetX, r.targetY) ||
+            !field.Pair("targetPixel", -kPixels, kPixels, r.geometry.targetX, r.geometry.targetY) ||
+            !field.Pair("base", -kPixels, kPixels, r.geometry.baseX, r.geometry.baseY) ||
+            !field.Integer("generationsRun", 0, r.params.generationCount, r.generationsRun))
+            return std::nullopt;
+        if (r.geometry.targetX - r.geometry.baseX != r.targetX || r.geometry.baseY - r.geometry.targetY != r.targetY) {
+            error = "targetPixel: " + j.at("targetPixel").dump() + " is not the target " + j.at("target").dump() +
+                    " from the base " + j.at("base").dump();
+            return std::nullopt;
+        }
         const nlohmann::json& a = j.at("algorithm");
         for (const auto& [key, parse] :
              {std::pair{"method", &ParseMethod}, std::pair{"encoding", &ParseEncoding},
@@ -140,10 +206,20 @@ std::optional<RunRecord> ParseRunRecord(const std::string& text, std::string& er
                 return std::nullopt;
             }
         }
-        r.algorithm.elitism = a.at("elitism").get<int>();
+        // The elite count as --elitism takes it, then every count against the population.
+        const nlohmann::json& elitism = a.at("elitism");
+        if (const std::string bad = elitism.is_number_integer() ? ParseElitism(elitism.dump(), r.algorithm)
+                                                                : "elitism " + elitism.dump() + " is not an integer";
+            !bad.empty()) {
+            error = bad;
+            return std::nullopt;
+        }
+        if (const std::string bad = ValidateAlgorithm(r.algorithm, r.params.populationSize); !bad.empty()) {
+            error = bad;
+            return std::nullopt;
+        }
         r.started = j.at("started").get<std::string>();
         r.ended = j.at("ended").get<std::string>();
-        r.generationsRun = j.at("generationsRun").get<int>();
         r.stopped = j.at("stopped").get<bool>();
         if (!j.at("failure").is_null()) r.failure = j.at("failure").get<std::string>();
         for (const auto& [name, file] : {std::pair{"results.csv", &r.results}, std::pair{"fitness.csv", &r.fitness}}) {
@@ -152,6 +228,10 @@ std::optional<RunRecord> ParseRunRecord(const std::string& text, std::string& er
             file->present = true;
             file->size = f.at("size").get<std::uint64_t>();
             file->sha256 = f.at("sha256").get<std::string>();
+            if (!Sha256Text(file->sha256)) {
+                error = std::string(name) + ": sha256 " + f.at("sha256").dump() + " is not 64 lower-case hex digits";
+                return std::nullopt;
+            }
         }
         return r;
     } catch (const nlohmann::json::exception& e) {
@@ -179,48 +259,6 @@ std::string WriteRunRecord(RunRecord& record, const char* directory) {
         return path + ": " + std::strerror(renameError);
     }
     return {};
-}
-
-RecordMatch ReadMatchingRecord(const std::string& directory, RunRecord& record, std::string& error,
-                               const RecordedFile* current) {
-    const std::string path = PathIn(directory.c_str(), kRunRecordName);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return RecordMatch::missing;
-    std::string text;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0 || text.size() > (1u << 20)) break;  // a record is a few hundred bytes
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    const std::optional<RunRecord> read = ParseRunRecord(text, error);
-    if (!read) return RecordMatch::unreadable;
-    record = *read;
-    const RecordedFile now = current ? *current : DigestFile(PathIn(directory.c_str(), "results.csv"));
-    return record.results.present && now == record.results ? RecordMatch::matches : RecordMatch::differs;
-}
-
-std::string ReproducingCommand(const RunRecord& r) {
-    const Algorithm& a = r.algorithm;
-    const Algorithm classic;
-    // A stopped run's files are the bytes of a run given the generations it finished.
-    const int generations = r.stopped ? r.generationsRun : r.params.generationCount;
-    std::string command = "kelvora-cli --seed " + std::to_string(r.seed) + " --population " +
-                          std::to_string(r.params.populationSize) + " --generations " +
-                          std::to_string(generations) + " --crossover " + ExactText(r.params.crossoverRate) +
-                          " --mutation " + ExactText(r.params.mutationProbability) + " --target=" + std::to_string(r.targetX) +
-                          "," + std::to_string(r.targetY) + " --flush line";
-    if (a.method != classic.method) command += " --algorithm " + MethodName(a);
-    if (a.method == Method::geneticAlgorithm) {
-        if (a.encoding != classic.encoding) command += " --encoding " + EncodingName(a);
-        if (a.selection != classic.selection) command += " --selection " + SelectionName(a);
-        if (a.elitism != classic.elitism) command += " --elitism " + ElitismName(a);
-        if (a.crossover != classic.crossover) command += " --crossover-operator " + CrossoverName(a);
-        if (a.mutation != classic.mutation) command += " --mutation-operator " + MutationName(a);
-    }
-    return command;
 }
 
 }  // namespace kelvora

@@ -1,5 +1,6 @@
 #pragma once
-// run.json: how a run's two result files were made, written beside them as the run's last file.
+// run.json, the file: how a run's two result files were made, written beside them as the run's last
+// file. What fills a record and what a record says of a file are the application layer's.
 // It names the program, the seed, the parameters, the target and the algorithm, when the run started
 // and ended, whether it was stopped or failed, and each file's size and SHA-256, so that a replay or
 // an inspection can tell whether the files are still the ones it describes.
@@ -53,29 +54,15 @@ RecordedFile DigestFile(const std::string& path);
 /// The record as JSON: one object, keys in a fixed order, LF at the end.
 std::string RunRecordJson(const RunRecord& record);
 
-/// Reads a record back from JSON; nullopt with a reason in error when it is not one.
+/// Reads a record back from JSON; nullopt with a reason in error when it is not one. Every number
+/// is held to the range its flag takes (seed 0..4294967295, population, generations, rates, target
+/// within kMaxTargetOffset, generationsRun 0..generations), the algorithm to its flags' spellings
+/// and to the population, and the target pixel to the target from the base.
 std::optional<RunRecord> ParseRunRecord(const std::string& json, std::string& error);
 
 /// Digests results.csv and fitness.csv in directory (nullptr or "": the current directory) into
 /// record, then writes record as run.json there through a temporary file and a rename, so that
 /// run.json is whole or absent. Returns "" or the reason it could not be written.
 std::string WriteRunRecord(RunRecord& record, const char* directory);
-
-/// What a record says of the files beside it.
-enum class RecordMatch {
-    missing,    ///< no run.json there
-    unreadable, ///< run.json is not a record (error says why)
-    differs,    ///< results.csv is not the file the record describes (size or SHA-256)
-    matches,    ///< results.csv is the file it describes
-};
-
-/// Reads run.json in directory and compares it with current, the digest of the file it should
-/// describe (nullptr: results.csv there, digested now). record holds what was read.
-RecordMatch ReadMatchingRecord(const std::string& directory, RunRecord& record, std::string& error,
-                               const RecordedFile* current = nullptr);
-
-/// The kelvora-cli command that makes the same files: seed, parameters, target and the algorithm's
-/// choices that are not the default; for a stopped run, the generations it finished.
-std::string ReproducingCommand(const RunRecord& record);
 
 }  // namespace kelvora

@@ -335,12 +335,6 @@
         <translation>The elite count %1 must be smaller than the population size %2. Make the population size %3 or more, or the elite count %4 or less under Genetic Operators.</translation>
     </message>
     <message>
-        <source>シード %1
-kelvora-cli --seed %1 --population %2 --generations %3 --crossover %4 --mutation %5 --target %6,%7%8 で再現できます</source>
-        <translation>Seed %1
-Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossover %4 --mutation %5 --target %6,%7%8</translation>
-    </message>
-    <message>
         <source>run.json を書けませんでした: %1</source>
         <translation>Could not write run.json: %1</translation>
     </message>
@@ -359,6 +353,12 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     <message>
         <source>計算しない</source>
         <translation>Don&apos;t compute</translation>
+    </message>
+    <message>
+        <source>シード %1
+%2 で再現できます</source>
+        <translation>Seed %1
+Repeat it with %2</translation>
     </message>
 </context>
 <context>
@@ -730,10 +730,6 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <translation>Enter a target.</translation>
     </message>
     <message>
-        <source>ε: 0 以上の数値を入力してください。</source>
-        <translation>ε: enter a number of 0 or more.</translation>
-    </message>
-    <message>
         <source>中止しました</source>
         <translation>Cancelled</translation>
     </message>
@@ -789,6 +785,22 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <source>スイープの CSV を読めません: %1</source>
         <translation>Cannot read the sweep CSV: %1</translation>
     </message>
+    <message>
+        <source>シード %1 が 2 回あります。</source>
+        <translation>Seed %1 is listed twice.</translation>
+    </message>
+    <message>
+        <source>目標点 %1 が 2 回あります。</source>
+        <translation>Target %1 is listed twice.</translation>
+    </message>
+    <message>
+        <source>シードが %1 個あります: %2 個までです。</source>
+        <translation>%1 seeds are given: at most %2 are taken.</translation>
+    </message>
+    <message>
+        <source>ε: 0 より大きく 1000 以下の数値を入力してください。</source>
+        <translation>ε: enter a number above 0 and at most 1000.</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::FitnessChart</name>
@@ -833,7 +845,7 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     </message>
     <message>
         <source>この欄: 最後の世代の最良解の誤差 %1 px</source>
-        <translation>This field: the last generation&apos;s best, %1 px from the target</translation>
+        <translation>This field: the last generation's best, %1 px from the target</translation>
     </message>
     <message>
         <source>これまでの最良解: 目標点まで %1 px、最適解に到達</source>
@@ -1029,6 +1041,8 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     <message>
         <source>クリープで角度が一度に動く最大の度数 (1〜128)</source>
         <translation>The largest step in degrees a creep moves an angle by (1 to 128)</translation>
+        <source>ランダム探索 (遺伝的操作なし)</source>
+        <translation>Random search (no genetic operators)</translation>
     </message>
 </context>
 <context>
@@ -1050,10 +1064,6 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <translation>No run.json: the crossover rate, mutation probability and operators are left as entered</translation>
     </message>
     <message>
-        <source>run.json はこのファイルの記録ではありません (大きさか SHA-256 が違います): 交差率、突然変異の確率と遺伝的操作は入力欄のままです</source>
-        <translation>run.json does not describe this file (its size or SHA-256 differs): the crossover rate, mutation probability and operators are left as entered</translation>
-    </message>
-    <message>
         <source>run.json を読めません (%1): 交差率、突然変異の確率と遺伝的操作は入力欄のままです</source>
         <translation>run.json cannot be read (%1): the crossover rate, mutation probability and operators are left as entered</translation>
     </message>
@@ -1068,6 +1078,10 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     <message>
         <source>%1 世代</source>
         <translation>%1 generations</translation>
+    </message>
+    <message>
+        <source>run.json はこのファイルの記録ではありません (大きさ、SHA-256、集団サイズか世代数が違います): 交差率、突然変異の確率と遺伝的操作は入力欄のままです</source>
+        <translation>run.json does not describe this file (its size, SHA-256, population or generations differ): the crossover rate, mutation probability and operators are left as entered</translation>
     </message>
 </context>
 <context>

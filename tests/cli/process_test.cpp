@@ -27,6 +27,7 @@
 #include "ga/run.h"
 #include "io/result_files.h"
 #include "io/run_record.h"
+#include "session/run_record.h"
 
 namespace fs = std::filesystem;
 
@@ -482,7 +483,10 @@ TEST_F(CliProcess, RunJsonRecordsWhatTheRunsJsonReports) {
     EXPECT_TRUE(std::regex_match(record->started, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")));
     EXPECT_LE(record->started, record->ended);
     kelvora::RunRecord matched;
-    EXPECT_EQ(kelvora::ReadMatchingRecord((dir_ / "made/here").string(), matched, error), kelvora::RecordMatch::matches);
+    const std::string results = (dir_ / "made/here/results.csv").string();
+    EXPECT_EQ(kelvora::session::ReadRecordOf(results, kelvora::DigestFile(results), {record->params.populationSize, 9},
+                                             matched, error),
+              kelvora::session::RecordMatch::matches);
 
     fs::create_directory(dir_ / "full");
     fs::create_symlink("/dev/full", dir_ / "full" / "fitness.csv");
@@ -737,6 +741,33 @@ TEST_F(CliProcess, InspectAgreesWithTheRunsJson) {
                 EXPECT_NE(inspected.out.find(it->str()), std::string::npos) << it->str() << " in " << inspected.out;
         }
     }
+}
+
+// inspect vouches for a file only when run.json records that very file: under any name, and never
+// for another run's file copied beside the record, nor from a record whose numbers no flag takes.
+TEST_F(CliProcess, InspectChecksTheNamedFileAgainstTheRecord) {
+    ASSERT_EQ(RunCli(dir_, {"--seed", "7", "--generations", "5", "--quiet"}).status, 0);
+    ASSERT_EQ(RunCli(dir_, {"--seed", "1", "--population", "30", "--generations", "6", "--target=-80,120",
+                            "--output-dir", "other", "--quiet"}).status, 0);
+    fs::copy_file(dir_ / "other/results.csv", dir_ / "other.csv");
+    fs::create_directory(dir_ / "lone");
+    fs::copy_file(dir_ / "results.csv", dir_ / "lone/renamed.csv");
+    fs::copy_file(dir_ / "run.json", dir_ / "lone/run.json");
+    struct Case {
+        std::string file, status;
+    };
+    for (const Case& c : {Case{"other.csv", "differs"}, Case{"lone/renamed.csv", "matches"}, Case{"results.csv", "matches"}}) {
+        const Outcome o = RunCli(dir_, {"inspect", c.file, "--json"});
+        EXPECT_NE(o.out.find("\"runRecord\":{\"status\":\"" + c.status + "\""), std::string::npos) << c.file << ": " << o.out << o.err;
+    }
+    std::string json = ReadFile(dir_ / "run.json");
+    json.replace(json.find("\"seed\":7"), 8, "\"seed\":-1");
+    std::ofstream(dir_ / "run.json", std::ios::trunc) << json;
+    const Outcome forged = RunCli(dir_, {"inspect", "results.csv"});
+    EXPECT_NE(forged.out.find("run.json          cannot be read (seed: -1 is not an integer in 0..4294967295)"),
+              std::string::npos)
+        << forged.out;
+    EXPECT_EQ(forged.out.find("4294967295 --population"), std::string::npos) << forged.out;
 }
 
 TEST_F(CliProcess, InspectOfAnInterruptedRunReadsItsCompleteGenerations) {

@@ -210,7 +210,7 @@ TEST_F(SweepCli, MergeRefusesOtherSweepsOverlapsAndGapsNamingThem) {
                                            {{"a1.csv", "r2.csv"}, "r2.csv and a1.csv are shards of different sweeps"},
                                            {{"a1.csv", "a2.csv", "a1.csv"}, "overlapping shards: run 1 is in a1.csv"},
                                            {{"a2.csv"}, "missing rows: 24 of 48 runs"},
-                                           {{"a1.csv", "cut.csv"}, "cut.csv: line 25 is cut short"},
+                                           {{"a1.csv", "cut.csv"}, "cut.csv:25: the row is cut short"},
                                            {{"a1.csv", "nothere.csv"}, "nothere.csv: cannot read"}}) {
         std::vector<std::string> args{"sweep-merge", "--output", "merged.csv"};
         args.insert(args.end(), c.files.begin(), c.files.end());
@@ -469,6 +469,39 @@ TEST_F(SweepCli, EcdfAndErtAreTheCountsOfTheSweepsRows) {
         EXPECT_EQ(Run({"ecdf", file, "--output", "out.csv"}), 2) << says;
         EXPECT_NE(err_.find(says), std::string::npos) << err_;
         EXPECT_FALSE(fs::exists(dir_ / "out.csv")) << says;
+    }
+}
+
+// A row value outside its flag's range is no row, and a repeated run counts once or not at all:
+// ecdf (also when it makes the runs again) and sweep-merge refuse the file, naming the line, and
+// nothing runs with the value.
+TEST_F(SweepCli, RowsOutOfRangeAndRepeatedRowsAreRefusedByEveryReader) {
+    ASSERT_EQ(Run({"sweep", "--seeds", "1..3", "--generations", "5", "--quiet", "--output", "s.csv"}), 0) << err_;
+    const std::string text = ReadFile(dir_ / "s.csv");
+    const std::size_t second = text.find('\n') + 1;
+    const std::string row2 = text.substr(second, text.find('\n', second) + 1 - second);
+    struct Case {
+        std::string from, to, says;
+    };
+    for (const Case& c : {Case{",0.5,0.1,", ",1e300,0.1,", "f.csv:2: not a sweep row"},
+                          Case{",0.5,0.1,", ",-1,0.1,", "f.csv:2: not a sweep row"},
+                          Case{",0.5,0.1,", ",1.5,0.1,", "f.csv:2: not a sweep row"},
+                          Case{",0.5,0.1,", ",0,0.1,", "f.csv:2: not a sweep row"},
+                          Case{",0.5,0.1,", ",0.5,2,", "f.csv:2: not a sweep row"},
+                          Case{"", "", "f.csv:5: the row repeats run 1 of sweep"}}) {
+        std::string forged = text;
+        if (c.from.empty()) forged += row2;  // run 1 again at the end
+        else forged.replace(forged.find(c.from, second), c.from.size(), c.to);
+        std::ofstream(dir_ / "f.csv", std::ios::binary | std::ios::trunc) << forged;
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"ecdf", "f.csv"}, std::vector<std::string>{"ecdf", "f.csv", "--epsilon", "0.5"}}) {
+            EXPECT_EQ(Run(args), 2) << c.to << " " << args.size();
+            EXPECT_NE(err_.find(c.says), std::string::npos) << err_;
+        }
+        if (c.from.empty()) continue;  // a shard's repeated run is an overlap, named by file
+        EXPECT_EQ(Run({"sweep-merge", "--output", "m.csv", "f.csv"}), 2) << c.to;
+        EXPECT_NE(err_.find(c.says), std::string::npos) << err_;
+        EXPECT_FALSE(fs::exists(dir_ / "m.csv"));
     }
 }
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <regex>
+#include <stdexcept>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -408,12 +409,6 @@ TEST(ValidateParams, RejectsValuesJustOutsideAndNotANumber) {
     EXPECT_NE(Rejection({20, 100, 0.5, INFINITY}), "");
 }
 
-// A run's parameters are its caller's to check: a debug build stops on a bad one rather than
-// overrunning the history (a release build runs it; zero generations is harmless there).
-TEST(RunSolverDeathTest, ADebugBuildStopsOnParametersOutOfRange) {
-    EXPECT_DEBUG_DEATH(RunSolver({{20, 0, 0.5, 0.1}, MakeGeometry(), 1}, {}), "params out of range");
-}
-
 // ---------------------------------------------------------------- result files that fail
 
 /// Runs with the same seed and parameters as reference, into directory, and checks that the run
@@ -521,6 +516,41 @@ TEST(RunSolverFailures, ALaterGoodRunReportsNoFailure) {
     const RunSetup setup{kSmall, MakeGeometry(), 1};
     EXPECT_FALSE(RunWithFiles(setup, writer, missing.c_str(), {}, *buffers).filesComplete());
     EXPECT_TRUE(RunWithFiles(setup, writer, dir.c_str(), {}, *buffers).filesComplete());
+}
+
+// The run refuses what it cannot run, whoever calls it: parameters outside their ranges (the rates'
+// NaN included) and counts too large for the population, before a generation is drawn.
+struct Refused {
+    const char* name;
+    SolverParams params;
+    Algorithm algorithm;
+};
+
+class RunSolverPrecondition : public testing::TestWithParam<Refused> {};
+
+TEST_P(RunSolverPrecondition, ThrowsBeforeAnyGeneration) {
+    Recorder recorder;
+    RunObserver* observers[] = {&recorder};
+    const Refused& r = GetParam();
+    EXPECT_THROW(RunSolver(RunSetup(r.params, MakeGeometry(), 1, r.algorithm), observers), std::invalid_argument);
+    EXPECT_TRUE(recorder.progress.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OutOfRange, RunSolverPrecondition,
+    testing::Values(Refused{"Crossover1e300", {20, 5, 1e300, 0.1}, {}}, Refused{"CrossoverNegative", {20, 5, -1, 0.1}, {}},
+                    Refused{"CrossoverZero", {20, 5, 0.0, 0.1}, {}}, Refused{"CrossoverNaN", {20, 5, std::nan(""), 0.1}, {}},
+                    Refused{"Mutation1Point5", {20, 5, 0.5, 1.5}, {}}, Refused{"PopulationZero", {0, 5, 0.5, 0.1}, {}},
+                    Refused{"Population10001", {10001, 5, 0.5, 0.1}, {}}, Refused{"GenerationsZero", {20, 0, 0.5, 0.1}, {}},
+                    Refused{"EliteN", {20, 5, 0.5, 0.1}, Elites(20)}, Refused{"TournamentNPlus1", {20, 5, 0.5, 0.1}, Tournament(21)}),
+    [](const testing::TestParamInfo<Refused>& info) { return std::string(info.param.name); });
+
+TEST(RunSolver, RunsAtTheEndsOfItsRanges) {
+    Recorder recorder;
+    RunObserver* observers[] = {&recorder};
+    EXPECT_NO_THROW(RunSolver(RunSetup({1, 2, kMinCrossoverRate, 1.0}, MakeGeometry(), 1), observers));
+    EXPECT_NO_THROW(RunSolver(RunSetup({3, 1, 1.0, 0.0}, MakeGeometry(), 1, Elites(2)), observers));
+    EXPECT_EQ(recorder.progress.size(), 3u);
 }
 
 }  // namespace

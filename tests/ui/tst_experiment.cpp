@@ -3,7 +3,10 @@
 
 #include <QTableWidget>
 
+#include <sys/stat.h>
+
 #include "batch/runlength.h"
+#include "batch/sweep_table.h"
 #include "experiment/experimentplots.h"
 #include "experiment/experimentwindow.h"
 #include "experiment/plotcommand.h"
@@ -21,6 +24,25 @@ std::unique_ptr<ExperimentWindow> NewWindow(int population, int generations) {
     });
 }
 
+// Run `run` of a sweep of four whose crossover is crossover, as `sweep` writes it.
+QByteArray Row(long long run, double crossover) {
+    kelvora::SweepResult r;
+    r.combination.params = {20, 100, crossover, 0.1};
+    r.combination.target = {68, 180};
+    r.combination.seed = static_cast<std::uint32_t>(run);
+    r.eliteDistance = 1.5;
+    r.optimumDistance = 0.25;
+    r.firstGenerationWithinEpsilon = static_cast<int>(10 * run);
+    return QByteArray::fromStdString(kelvora::SweepRow(r, run - 1, 4, "0123456789abcdef"));
+}
+
+QString Written(const QTemporaryDir& dir, const char* name, const QByteArray& bytes) {
+    const QString path = dir.filePath(QLatin1String(name));
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly)) file.write(bytes);
+    return path;
+}
+
 }  // namespace
 
 class TestExperiment : public QObject {
@@ -30,6 +52,9 @@ private slots:
     void initTestCase() { SetMessageBoxFunction(uitest::RecordMessage); }
     void plotsShowTheRunsAndPlotFromTheirCsv();
     void cancellingKeepsWholeRuns();
+    void sweepFilesAreReadByTheCommandLinesRules();
+    void plansAreHeldToTheCommandLinesLimits_data();
+    void plansAreHeldToTheCommandLinesLimits();
 };
 
 void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
@@ -126,6 +151,65 @@ void TestExperiment::cancellingKeepsWholeRuns() {
         QCOMPARE(kept[k].firstGenerationWithinEpsilon, again.firstGenerationWithinEpsilon);
     }
     QCOMPARE(window->summary()->item(0, 1)->text(), QString::number(kept.size()));
+}
+
+void TestExperiment::sweepFilesAreReadByTheCommandLinesRules() {
+    QTemporaryDir dir;
+    const QByteArray header = QByteArray::fromStdString(kelvora::SweepHeader());
+    // 0.5 and 0.5000001 print alike with six digits: two configurations of two runs each.
+    const QString two = Written(dir, "two.csv", header + Row(1, 0.5) + Row(2, 0.5000001) + Row(3, 0.5) + Row(4, 0.5000001));
+    auto window = NewWindow(20, 100);
+    QVERIFY(window->openSweep(two));
+    QCOMPARE(window->results(0).size(), std::size_t{2});
+    QCOMPARE(window->results(1).size(), std::size_t{2});
+    QCOMPARE(window->results(1).front().combination.params.crossoverRate, 0.5000001);
+    QCOMPARE(window->summary()->rowCount(), 2);
+    QVERIFY(window->summary()->item(0, 0)->text() != window->summary()->item(1, 0)->text());
+    QCOMPARE(window->runsCsv().count('\n'), 5);  // the header and all four runs
+
+    // A FIFO no one writes is refused at once (opened blocking, it would wait for ever), a repeated
+    // run is refused naming both lines: in the window and by kelvora --plot alike.
+    const QString fifo = dir.filePath(QStringLiteral("fifo.csv"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    const QString repeated = Written(dir, "repeated.csv", header + Row(1, 0.5) + Row(3, 0.5) + Row(1, 0.5));
+    const QString svg = dir.filePath(QStringLiteral("plot.svg"));
+    for (const auto& [path, says] : {std::pair{fifo, QStringLiteral("a FIFO, not a regular file or a character device")},
+                                     std::pair{repeated, QStringLiteral("repeated.csv:4: the row repeats run 1 of sweep "
+                                                                        "0123456789abcdef, the row of line 2")}}) {
+        uitest::Messages().clear();
+        QVERIFY(!NewWindow(20, 100)->openSweep(path));
+        QCOMPARE(uitest::Messages().size(), 1);
+        QVERIFY2(uitest::Messages().first().text.contains(says), qPrintable(uitest::Messages().first().text));
+        QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot"), path, QStringLiteral("--output"), svg}), 2);
+        QVERIFY(!QFile::exists(svg));
+    }
+    uitest::Messages().clear();
+}
+
+void TestExperiment::plansAreHeldToTheCommandLinesLimits_data() {
+    QTest::addColumn<QString>("seeds");
+    QTest::addColumn<QString>("epsilon");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("epsilon 0") << "1..3" << "0" << "ε: 0 より大きく 1000 以下";
+    QTest::newRow("epsilon above 1000") << "1..3" << "1000.5" << "ε: 0 より大きく 1000 以下";
+    QTest::newRow("a seed twice") << "1..3,2" << "0.5" << "シード 2 が 2 回あります";
+    QTest::newRow("a seed twice, out of order") << "7,1..3,7" << "0.5" << "シード 7 が 2 回あります";
+}
+
+void TestExperiment::plansAreHeldToTheCommandLinesLimits() {
+    QFETCH(QString, seeds);
+    QFETCH(QString, epsilon);
+    QFETCH(QString, says);
+    uitest::Messages().clear();
+    auto window = NewWindow(10, 5);
+    QVERIFY(window->addCurrent());
+    window->seedsEdit()->setText(seeds);
+    window->epsilonEdit()->setText(epsilon);
+    QVERIFY(!window->run());
+    QCOMPARE(uitest::Messages().size(), 1);
+    QVERIFY2(uitest::Messages().first().text.contains(says), qPrintable(uitest::Messages().first().text));
+    QVERIFY(!window->isRunning());
+    uitest::Messages().clear();
 }
 
 QTEST_MAIN(TestExperiment)

@@ -32,6 +32,7 @@
 #include "mainwindow/dataexchange.h"
 #include "mainwindow/plotpainter.h"
 #include "common/resourceloader.h"
+#include "session/run_record.h"
 #include "uitestsupport.h"
 
 using namespace kelvora::ui;
@@ -102,7 +103,7 @@ QList<QByteArray> Lines(const QString& name) {
 
 // The kelvora-cli command of the tooltip: its arguments after the program name.
 QStringList CliArguments(const QString& tooltip) {
-    const QRegularExpression command(QStringLiteral("kelvora-cli ((?:--\\S+ \\S+ ?)+) で再現できます"));
+    const QRegularExpression command(QStringLiteral("kelvora-cli (--.+) で再現できます"));
     const QRegularExpressionMatch match = command.match(tooltip);
     if (!match.hasMatch()) return {};
     return match.captured(1).trimmed().split(QLatin1Char(' '));
@@ -167,6 +168,7 @@ private slots:
     void countsTooLargeForThePopulation_data();
     void countsTooLargeForThePopulation();
     void presetOperatorsFromTheSettings();
+    void randomSearchRunIsNamedAndRepeatedByItsCommand();
     void runThatCannotStartSaysWhy();
     void earlierRunsBesideTheCurrentOne();
 };
@@ -435,7 +437,7 @@ void TestLiveRun::targetFieldsKeepTheClickedTargetDuringARun() {
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("-150"));
     QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("120"));
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), QPoint(150, 100));
-    QVERIFY(generation->toolTip().contains(QStringLiteral("--target -150,120")));
+    QVERIFY(generation->toolTip().contains(QStringLiteral("--target=-150,120")));
     QVERIFY(uitest::Messages().isEmpty());
 }
 
@@ -512,8 +514,8 @@ void TestLiveRun::seedTooltipRepeatsTheRun() {
     QCOMPARE(args, (QStringList{QStringLiteral("--seed"), seed, QStringLiteral("--population"), QString::number(population),
                                 QStringLiteral("--generations"), QString::number(generations),
                                 QStringLiteral("--crossover"), crossoverArg, QStringLiteral("--mutation"),
-                                mutationArg, QStringLiteral("--target"),
-                                QStringLiteral("%1,%2").arg(relative.x()).arg(relative.y())}));
+                                mutationArg, QStringLiteral("--target=%1,%2").arg(relative.x()).arg(relative.y()),
+                                QStringLiteral("--flush"), QStringLiteral("line")}));
     if (stopAt) QCOMPARE(lines[2], QStringLiteral("第 7 世代で中止しました (上限 5000 世代)"));
 
     // The command, run by the real kelvora-cli elsewhere, writes the very same two files.
@@ -534,7 +536,7 @@ void TestLiveRun::seedTooltipRepeatsTheRun() {
 
 void TestLiveRun::operatorChoiceReachesTheRun_data() {
     QTest::addColumn<QStringList>("spellings");  // encoding, selection, elitism, crossover, mutation
-    QTest::addColumn<QStringList>("flags");      // the tooltip's, after --target
+    QTest::addColumn<QStringList>("flags");      // the tooltip's, after --flush line
     QTest::newRow("all five") << QStringList{"gray", "tournament:3", "2", "two-point", "creep:4"}
                               << QStringList{"--encoding", "gray", "--selection", "tournament:3", "--elitism", "2",
                                              "--crossover-operator", "two-point", "--mutation-operator", "creep:4"};
@@ -569,7 +571,7 @@ void TestLiveRun::operatorChoiceReachesTheRun() {
     QVERIFY(f.run());
     QVERIFY(uitest::Messages().isEmpty());
     const QStringList args = CliArguments(f.dlg->GetDlgItem(IDC_GENERATION)->toolTip());
-    QCOMPARE(args.mid(12), flags);
+    QCOMPARE(args.mid(13), flags);
     QVERIFY(f.dlg->ShowEvolutionWindow()->readoutText().endsWith(label->text()));
 
     QTemporaryDir elsewhere;
@@ -622,6 +624,43 @@ void TestLiveRun::presetOperatorsFromTheSettings() {
     Fixture f(false);
     QVERIFY(f.dlg->GetAlgorithm() == Parsed("gray", "roulette", "0", "uniform", "bit-flip"));
     QVERIFY(f.dlg->findChild<QLabel*>(QStringLiteral("AlgorithmLabel"))->isVisible());
+}
+
+void TestLiveRun::randomSearchRunIsNamedAndRepeatedByItsCommand() {
+    // A random-search run's file opened in the window: the next run is random search with the
+    // record's rates, the line under 計算 names it, and the tooltip's command, run by kelvora-cli,
+    // writes the window's very bytes.
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    QVERIFY(QDir().mkdir(QStringLiteral("made")));
+    // A rate of 16 digits, one more than the field shows: the next run takes it whole.
+    const kelvora::RunSetup made({12, 6, 0.1234567890123456, 0.1}, kelvora::GeometryFor(68, 180), 5,
+                                 kelvora::Algorithm{kelvora::Method::randomSearch});
+    const kelvora::RunReport report = kelvora::RunWithFiles(made, "made", kelvora::FlushMode::line);
+    kelvora::RunRecord record = kelvora::session::RecordOfRun("kelvora-cli", made, report, kelvora::RecordTimeNow(), "");
+    QCOMPARE(QString::fromStdString(kelvora::WriteRunRecord(record, "made")), QString());
+    Fixture f;
+    QVERIFY(f.dlg->OpenResults(QStringLiteral("made/results.csv")));
+    QCOMPARE(f.dlg->GetAlgorithm().method, kelvora::Method::randomSearch);
+    auto* label = f.dlg->findChild<QLabel*>(QStringLiteral("AlgorithmLabel"));
+    QVERIFY(label->isVisible());
+    QCOMPARE(label->text(), QStringLiteral("ランダム探索 (遺伝的操作なし)"));
+    QVERIFY(f.run());
+    QVERIFY(uitest::Messages().isEmpty());
+    const QStringList args = CliArguments(f.dlg->GetDlgItem(IDC_GENERATION)->toolTip());
+    QCOMPARE(args.mid(13), (QStringList{QStringLiteral("--algorithm"), QStringLiteral("random-search")}));
+    QCOMPARE(args.mid(6, 2), (QStringList{QStringLiteral("--crossover"), QStringLiteral("0.1234567890123456")}));
+    QTemporaryDir elsewhere;
+    QVERIFY(elsewhere.isValid());
+    QProcess cli;
+    cli.setWorkingDirectory(elsewhere.path());
+    cli.start(QStringLiteral(KELVORA_CLI), args + QStringList{QStringLiteral("--quiet")});
+    QVERIFY(cli.waitForFinished(120000));
+    QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+    for (const QString& name : {QStringLiteral("results.csv"), QStringLiteral("fitness.csv")}) {
+        QVERIFY(!ReadAll(name).isEmpty());
+        QVERIFY2(ReadAll(elsewhere.filePath(name)) == ReadAll(name), qPrintable(name));
+    }
 }
 
 void TestLiveRun::runThatCannotStartSaysWhy() {

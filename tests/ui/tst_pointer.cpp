@@ -345,7 +345,7 @@ void TestPointer::clickAfterARunKeepsThePosesAndTheHistory() {
 
     // The next run replaces them, searching for the clicked target.
     f.compute()->click();
-    QTRY_VERIFY_WITH_TIMEOUT(generation->toolTip().contains(QStringLiteral("--target -150,120")), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(generation->toolTip().contains(QStringLiteral("--target=-150,120")), 60000);
     QVERIFY(std::memcmp(history.get(), &f.state->history, sizeof *history) != 0);
     QCOMPARE(f.text(IDC_ERROR), FormatDoubleText(kelvora::ui::TipDistance(*f.state, f.state->currentPose)));
 }

@@ -508,6 +508,13 @@ void TestReplay::replayReadsRunJson_data() {
     QTest::newRow("matches") << QString() << QStringLiteral("run.json の記録どおり: シード ");
     QTest::newRow("missing") << QStringLiteral("remove") << QStringLiteral("run.json がありません");
     QTest::newRow("another file's") << QStringLiteral("digest") << QStringLiteral("run.json はこのファイルの記録ではありません");
+    // The record of this very file, but edited to numbers no field takes: not trusted, not used.
+    QTest::newRow("population out of range") << QStringLiteral("population") << QStringLiteral("run.json を読めません (population: 99999");
+    QTest::newRow("seed out of range") << QStringLiteral("seed") << QStringLiteral("run.json を読めません (seed: -1");
+    // The digest matches but the record's population is not the file's.
+    QTest::newRow("another population") << QStringLiteral("shape") << QStringLiteral("run.json はこのファイルの記録ではありません");
+    // An exact copy under another name, in a folder of its own beside a copy of the record.
+    QTest::newRow("renamed copy") << QStringLiteral("rename") << QStringLiteral("run.json の記録どおり: シード ");
 }
 
 void TestReplay::replayReadsRunJson() {
@@ -542,11 +549,32 @@ void TestReplay::replayReadsRunJson() {
         file.write(QByteArray::fromStdString(kelvora::RunRecordJson(*record)));
     }
 
+    const auto rewrite = [](const QByteArray& from, const QByteArray& to) {
+        QFile file(QStringLiteral("run.json"));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray json = file.readAll();
+        QVERIFY(json.contains(from));
+        json.replace(from, to);
+        QVERIFY(file.resize(0) && file.seek(0));
+        file.write(json);
+    };
+    if (change == QLatin1String("population")) rewrite("\"population\":12", "\"population\":99999");
+    if (change == QLatin1String("seed")) rewrite("\"seed\":", "\"seed\":-1,\"was\":");
+    if (change == QLatin1String("shape")) rewrite("\"population\":12", "\"population\":13");
+    QString opened = QStringLiteral("results.csv");
+    if (change == QLatin1String("rename")) {
+        QVERIFY(QDir().mkdir(QStringLiteral("copy")));
+        QVERIFY(QFile::copy(QStringLiteral("results.csv"), QStringLiteral("copy/renamed.csv")));
+        QVERIFY(QFile::copy(QStringLiteral("run.json"), QStringLiteral("copy/run.json")));
+        QVERIFY(QFile::remove(QStringLiteral("results.csv")));
+        opened = QStringLiteral("copy/renamed.csv");
+    }
+
     // A window of the classic operators and default fields opens the file.
     Fixture f;
     const QString defaultCrossover = f.text(IDC_CROSSOVER_RATE), defaultMutation = f.text(IDC_MUTATION_PROBABILITY);
-    QVERIFY(f.dlg->OpenResults(QStringLiteral("results.csv")));
-    const bool matches = change.isEmpty();
+    QVERIFY(f.dlg->OpenResults(opened));
+    const bool matches = change.isEmpty() || change == QLatin1String("rename");
     QCOMPARE(f.text(IDC_CROSSOVER_RATE), matches ? shownCrossover : defaultCrossover);
     QCOMPARE(f.text(IDC_MUTATION_PROBABILITY), matches ? shownMutation : defaultMutation);
     QCOMPARE(f.dlg->GetAlgorithm() == gray, matches);

@@ -14,6 +14,7 @@
 #include <QSvgGenerator>
 #include <QVBoxLayout>
 
+#include "session/numbers.h"
 #include "evolution/fitnesschart.h"
 #include "common/filedialog.h"
 #include "evolution/generationscrubber.h"
@@ -136,7 +137,7 @@ void EvolutionWindow::setRunCaption(const QString& caption) { m_caption = captio
 void EvolutionWindow::setRunName(const QString& name) { m_runName = name; }
 
 QString EvolutionWindow::RunName(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm) {
-    const auto exact = [](double v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); };
+    const auto exact = [](double v) { return QString::fromStdString(kelvora::session::NumberText(v)); };
     return tr("%1 × %2, %3, %4, %5")
         .arg(params.populationSize)
         .arg(params.generationCount)

@@ -29,15 +29,9 @@ struct PlotGroup {
 /// withConvergence: the best-so-far quartiles from each result's improvements.
 PlotGroup GroupOfResults(const std::string& label, const std::vector<kelvora::SweepResult>& results, bool withConvergence);
 
-/// The results grouped by parameter set and algorithm, in the order each first appears, each
-/// labelled by its parameters and algorithm ("100 × 100, 0.5, 0.1, classic").
+/// The results grouped by configuration (parameter values and algorithm, as
+/// kelvora::session::ConfigurationGroups), in the order each first appears, each labelled by
+/// kelvora::session::ConfigurationLabel ("100 × 100, 0.5, 0.1, classic").
 std::vector<PlotGroup> GroupsOfSweepRows(const std::vector<kelvora::SweepResult>& results);
-
-/// A configuration's label from its parameters and algorithm.
-std::string ConfigurationLabel(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm);
-
-/// Reads a sweep CSV (header line, then one row per run, as kelvora-cli sweep writes it). Returns
-/// "" on success, or the file's name, the line and what is wrong with it.
-std::string ReadSweepCsv(const std::string& path, std::vector<kelvora::SweepResult>& results);
 
 }  // namespace kelvora::ui

@@ -32,6 +32,10 @@
 #include "common/messagebox.h"
 #include "common/settings.h"
 #include "batch/sweep_table.h"
+#include "session/configurations.h"
+#include "session/numbers.h"
+#include "session/sweep_file.h"
+#include "session/sweep_plan.h"
 #include "experiment/sweeprunner.h"
 #include "common/windowplacement.h"
 
@@ -45,7 +49,19 @@ constexpr char kMovedKey[] = "experiment/moved";
 enum Column { kLabel, kMethod, kPopulation, kGenerations, kCrossover, kMutation, kEncoding, kSelection, kElitism,
               kCrossoverOperator, kMutationOperator, kColumns };
 
-QString Number(double v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); }
+QString Number(double v) { return QString::fromStdString(kelvora::session::NumberText(v)); }
+
+// A plan's fault in the window's words; the ranges were held field by field already.
+QString PlanFaultText(const kelvora::session::SweepPlanFault& fault) {
+    using Fault = kelvora::session::SweepPlanFault;
+    const QString value = QString::fromStdString(fault.value);
+    if (fault.kind == Fault::twice && fault.flag == "--seeds") return ExperimentWindow::tr("シード %1 が 2 回あります。").arg(value);
+    if (fault.kind == Fault::twice && fault.flag == "--target")
+        return ExperimentWindow::tr("目標点 %1 が 2 回あります。").arg(value);
+    if (fault.kind == Fault::tooMany)
+        return ExperimentWindow::tr("シードが %1 個あります: %2 個までです。").arg(value).arg(kelvora::session::kMaxSweepSeeds);
+    return QString::fromStdString(kelvora::session::SweepPlanFaultText(fault));
+}
 
 QString Interval(const kelvora::Proportion& p) {
     return QStringLiteral("%1 [%2, %3]").arg(p.rate, 0, 'f', 3).arg(p.low, 0, 'f', 3).arg(p.high, 0, 'f', 3);
@@ -193,25 +209,26 @@ bool ExperimentWindow::isRunning() const { return m_runner->isRunning() || m_com
 bool ExperimentWindow::openSweep(const QString& path) {
     if (isRunning()) return false;
     std::vector<kelvora::SweepResult> rows;
-    if (const std::string error = ReadSweepCsv(QFile::encodeName(path).toStdString(), rows); !error.empty()) {
+    const std::string name = QFile::encodeName(path).toStdString();
+    if (const std::string error = kelvora::session::ReadSweepFile(name, name, rows); !error.empty()) {
         ShowMessageBox(this, QMessageBox::Warning,
                        tr("スイープの CSV を読めません: %1").arg(QString::fromLocal8Bit(error.c_str())));
         return false;
     }
-    // One configuration per parameter set and algorithm, in the order each first appears; the
+    // One configuration per parameter values and algorithm, in the order each first appears; the
     // file's own rows, so its runs CSV is what the file holds.
     m_plans.clear();
     m_labels.clear();
     m_results.clear();
+    kelvora::session::ConfigurationGroups groups;
     for (const kelvora::SweepResult& r : rows) {
-        const QString label = QString::fromStdString(ConfigurationLabel(r.combination.params, r.combination.algorithm));
-        auto at = std::find(m_labels.begin(), m_labels.end(), label);
-        if (at == m_labels.end()) {
-            m_labels.push_back(label);
+        const std::size_t k = groups.Add(r.combination);
+        if (k == m_results.size()) {
+            m_labels.push_back(QString::fromStdString(
+                kelvora::session::ConfigurationLabel(r.combination.params, r.combination.algorithm)));
             m_results.emplace_back();
-            at = m_labels.end() - 1;
         }
-        m_results[static_cast<std::size_t>(at - m_labels.begin())].push_back(r);
+        m_results[k].push_back(r);
     }
     QFile file(path);
     if (file.open(QIODevice::ReadOnly)) m_loadedRuns = file.readAll();
@@ -228,7 +245,7 @@ bool ExperimentWindow::addCurrent() {
         return false;
     }
     const CurrentSettings now = m_current ? m_current() : CurrentSettings{};
-    addRow(QString::fromStdString(ConfigurationLabel(now.params, now.algorithm)), now.params, now.algorithm);
+    addRow(QString::fromStdString(kelvora::session::ConfigurationLabel(now.params, now.algorithm)), now.params, now.algorithm);
     return true;
 }
 
@@ -265,19 +282,22 @@ QString ExperimentWindow::readRow(int row, kelvora::SolverParams& params, kelvor
     auto where = [&](int column) {
         return tr("%1 行目の「%2」: ").arg(row + 1).arg(m_table->horizontalHeaderItem(column)->text());
     };
-    bool ok = false;
-    params.populationSize = cell(kPopulation).toInt(&ok);
-    if (!ok || params.populationSize < 1 || params.populationSize > kelvora::kMaxPopulation)
-        return where(kPopulation) + tr("1 から %1 までの整数を入力してください。").arg(kelvora::kMaxPopulation);
-    params.generationCount = cell(kGenerations).toInt(&ok);
-    if (!ok || params.generationCount < 1 || params.generationCount > kelvora::kMaxGenerations)
-        return where(kGenerations) + tr("1 から %1 までの整数を入力してください。").arg(kelvora::kMaxGenerations);
-    params.crossoverRate = cell(kCrossover).toDouble(&ok);
-    if (!ok || !(params.crossoverRate >= kelvora::kMinCrossoverRate && params.crossoverRate <= 1.0))
-        return where(kCrossover) + tr("%1 から 1 までの数値を入力してください。").arg(kelvora::kMinCrossoverRate);
-    params.mutationProbability = cell(kMutation).toDouble(&ok);
-    if (!ok || !(params.mutationProbability >= 0.0 && params.mutationProbability <= 1.0))
-        return where(kMutation) + tr("0 から 1 までの数値を入力してください。");
+    // Each number as its flag takes it, with the flag's range.
+    const auto number = [&](int column, const kelvora::session::NumberField& field) {
+        return kelvora::session::ParseNumberField(field, cell(column).toStdString());
+    };
+    const auto population = number(kPopulation, kelvora::session::kPopulationField);
+    if (!population) return where(kPopulation) + tr("1 から %1 までの整数を入力してください。").arg(kelvora::kMaxPopulation);
+    params.populationSize = static_cast<int>(*population);
+    const auto generations = number(kGenerations, kelvora::session::kGenerationsField);
+    if (!generations) return where(kGenerations) + tr("1 から %1 までの整数を入力してください。").arg(kelvora::kMaxGenerations);
+    params.generationCount = static_cast<int>(*generations);
+    const auto crossover = number(kCrossover, kelvora::session::kCrossoverField);
+    if (!crossover) return where(kCrossover) + tr("%1 から 1 までの数値を入力してください。").arg(kelvora::kMinCrossoverRate);
+    params.crossoverRate = *crossover;
+    const auto mutation = number(kMutation, kelvora::session::kMutationField);
+    if (!mutation) return where(kMutation) + tr("0 から 1 までの数値を入力してください。");
+    params.mutationProbability = *mutation;
     using Parser = std::string (*)(std::string_view, kelvora::Algorithm&);
     const std::pair<int, Parser> choices[] = {{kMethod, kelvora::ParseMethod},
                                               {kEncoding, kelvora::ParseEncoding},
@@ -329,12 +349,12 @@ bool ExperimentWindow::run() {
         ShowMessageBox(this, QMessageBox::Warning, tr("目標点を入力してください。"));
         return false;
     }
-    bool ok = false;
-    shared.epsilon = m_epsilon->text().trimmed().toDouble(&ok);
-    if (!ok || !(shared.epsilon >= 0.0) || !std::isfinite(shared.epsilon)) {
-        ShowMessageBox(this, QMessageBox::Warning, tr("ε: 0 以上の数値を入力してください。"));
+    const auto epsilon = kelvora::session::ParseNumberField(kelvora::session::kEpsilonField, m_epsilon->text().trimmed().toStdString());
+    if (!epsilon) {
+        ShowMessageBox(this, QMessageBox::Warning, tr("ε: 0 より大きく 1000 以下の数値を入力してください。"));
         return false;
     }
+    shared.epsilon = *epsilon;
     std::vector<kelvora::SweepPlan> plans;
     std::vector<QString> labels;
     for (int row = 0; row < m_table->rowCount(); ++row) {
@@ -352,6 +372,11 @@ bool ExperimentWindow::run() {
         plan.generations = {params.generationCount};
         plan.crossovers = {params.crossoverRate};
         plan.mutations = {params.mutationProbability};
+        // The limits kelvora-cli sweep holds its plans to: a seed or a target twice, say.
+        if (const kelvora::session::SweepPlanFault fault = kelvora::session::CheckSweepPlan(plan)) {
+            ShowMessageBox(this, QMessageBox::Warning, PlanFaultText(fault));
+            return false;
+        }
         plans.push_back(std::move(plan));
         labels.push_back(m_table->item(row, kLabel) ? m_table->item(row, kLabel)->text() : QString());
     }

@@ -6,10 +6,12 @@
 
 #include <QChartView>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 
 #include "experiment/experimentdata.h"
 #include "experiment/experimentplots.h"
+#include "session/sweep_file.h"
 
 namespace kelvora::ui {
 
@@ -51,7 +53,8 @@ int RunPlotCommand(const QStringList& arguments) {
         return Fail(2, QStringLiteral("--output '%1' must end in .svg or .png").arg(output));
 
     std::vector<kelvora::SweepResult> results;
-    const std::string error = ReadSweepCsv(input.toStdString(), results);
+    const std::string name = QFile::encodeName(input).toStdString();
+    const std::string error = kelvora::session::ReadSweepFile(name, name, results);
     if (!error.empty()) return Fail(2, QString::fromStdString(error));
 
     // The chart is laid out as on screen and drawn, but never shown: the widget is not mapped.

@@ -89,6 +89,9 @@ void ExchangeText(CDataExchange* pDX, int id, T& value, QString (*format)(T), bo
         edit->setCursorPosition(0);  // a text wider than the field shows its start
         return;
     }
+    // The text the field was given, untouched: the value stays as it was, with the digits beyond
+    // the 15 the field shows (a rate read from run.json repeats the very same run).
+    if (edit->text() == format(value)) return;
     T parsed{};
     if (parse(edit->text(), &parsed)) value = parsed;
     else pDX->m_badText = kind;

@@ -15,6 +15,7 @@
 
 #include "io/results_reader.h"
 #include "model/arm.h"
+#include "session/numbers.h"
 #include "evolution/evolutionwindow.h"
 #include "common/filedialog.h"
 #include "evolution/generationscrubber.h"
@@ -115,7 +116,7 @@ bool ReplayController::OpenResults(const QString& path) {
     }
     m_panel.m_nPopulationSize = replay->population();
     m_panel.m_nGenerationLimit = replay->generationCount();
-    const QString record = TakeRecord(path, replay->digest());
+    const QString record = TakeRecord(path, replay->digest(), {replay->population(), replay->generationCount()});
     SetReplay(std::move(replay), QFileInfo(path).absoluteFilePath());
     if (!m_pReplay) return false;  // changed already as its last generation was shown: said so
     // The evolution window shows the file's run as after a live one, and holds the scrubber.
@@ -136,23 +137,23 @@ bool ReplayController::OpenResults(const QString& path) {
     return true;
 }
 
-QString ReplayController::TakeRecord(const QString& path, const kelvora::RecordedFile& digest) {
+QString ReplayController::TakeRecord(const QString& path, const kelvora::RecordedFile& digest,
+                                    const kelvora::session::FileShape& shape) {
     // run.json beside the file, compared with the opened file itself (whatever its name), whose
-    // digest the check took off this thread.
-    const QFileInfo info(path);
+    // digest the check took off this thread, and with its population and generations.
     kelvora::RunRecord record;
     std::string why;
-    const kelvora::RecordMatch match =
-        kelvora::ReadMatchingRecord(QFile::encodeName(info.absolutePath()).toStdString(), record, why, &digest);
+    const kelvora::session::RecordMatch match = kelvora::session::ReadRecordOf(
+        QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString(), digest, shape, record, why);
     m_record.reset();
     QString text;
     switch (match) {
-    case kelvora::RecordMatch::matches: {
+    case kelvora::session::RecordMatch::matches: {
         m_record = record;
         m_panel.m_nGenerationLimit = record.params.generationCount;
         m_panel.m_dCrossoverRate = record.params.crossoverRate;
         m_panel.m_dMutationProbability = record.params.mutationProbability;
-        const auto exact = [](double v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); };
+        const auto exact = [](double v) { return QString::fromStdString(kelvora::session::NumberText(v)); };
         text = tr("run.json の記録どおり: シード %1、交差率 %2、突然変異の確率 %3")
                    .arg(record.seed)
                    .arg(exact(record.params.crossoverRate), exact(record.params.mutationProbability));
@@ -161,20 +162,20 @@ QString ReplayController::TakeRecord(const QString& path, const kelvora::Recorde
             text += QLatin1Char('\n') + tr("計算中の問題: %1").arg(QString::fromStdString(record.failure));
         break;
     }
-    case kelvora::RecordMatch::missing:
+    case kelvora::session::RecordMatch::missing:
         text = tr("run.json がありません: 交差率、突然変異の確率と遺伝的操作は入力欄のままです");
         break;
-    case kelvora::RecordMatch::differs:
-        text = tr("run.json はこのファイルの記録ではありません (大きさか SHA-256 が違います): "
+    case kelvora::session::RecordMatch::differs:
+        text = tr("run.json はこのファイルの記録ではありません (大きさ、SHA-256、集団サイズか世代数が違います): "
                   "交差率、突然変異の確率と遺伝的操作は入力欄のままです");
         break;
-    case kelvora::RecordMatch::unreadable:
+    case kelvora::session::RecordMatch::unreadable:
         text = tr("run.json を読めません (%1): 交差率、突然変異の確率と遺伝的操作は入力欄のままです")
                    .arg(QString::fromStdString(why));
         break;
     }
     QString tip = text;
-    if (m_record) tip += QLatin1Char('\n') + QString::fromStdString(kelvora::ReproducingCommand(*m_record));
+    if (m_record) tip += QLatin1Char('\n') + QString::fromStdString(kelvora::session::ReproducingCommand(*m_record));
     if (QWidget* field = m_panel.GetDlgItem(IDC_GENERATION)) field->setToolTip(tip);
     return text;
 }

@@ -13,6 +13,7 @@
 #include <QString>
 
 #include "io/run_record.h"
+#include "session/run_record.h"
 #include "model/types.h"
 
 class QAction;
@@ -95,7 +96,7 @@ signals:
 
 private:
     bool OpenFitness(const QString& path);
-    QString TakeRecord(const QString& path, const kelvora::RecordedFile& digest);
+    QString TakeRecord(const QString& path, const kelvora::RecordedFile& digest, const kelvora::session::FileShape& shape);
     void ClearShown();
     void OnOpenResults();
     void SetReplay(std::unique_ptr<ResultsReplay> replay, const QString& openedFile = {});

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "io/run_record.h"
-#include "model/kelvora_version.h"
+#include "session/run_record.h"
 
 namespace kelvora::ui {
 
@@ -137,26 +137,8 @@ std::optional<RunResult> RunChannel::takeResult() {
     return taken;
 }
 
-namespace {
-
-// What became of a result file, for run.json: the words kelvora-cli uses for it.
-std::string FailureWords(const kelvora::ResultFileFailure& failure) {
-    const std::string name = failure.name;
-    switch (failure.problem) {
-    case kelvora::FileProblem::inUse: return name + ": another run is writing this file";
-    case kelvora::FileProblem::notAFile: return name + ": cannot open: not a regular file or a character device";
-    case kelvora::FileProblem::lost: return name + ": deleted during the run, its lines are lost";
-    default:
-        return name + (failure.duringOpen ? ": cannot open: " : ": write failed, lines lost: ") +
-               std::strerror(failure.error);
-    }
-}
-
-}  // namespace
-
 void RunWorker::run() {
-    kelvora::RunRecord record;
-    record.started = kelvora::RecordTimeNow();
+    const std::string started = kelvora::RecordTimeNow();
     // The last view is kept for the closing snapshot: a copy of the numbers, not of the pointers.
     struct LastView final : kelvora::RunObserver {
         kelvora::GenerationView view;
@@ -182,23 +164,8 @@ void RunWorker::run() {
     // Both files are closed now: run.json goes beside them, last. A refused run touched nothing,
     // and the record there is the other run's.
     if (!report.refused) {
-        record.program = "kelvora";
-        record.version = kelvora::kVersion;
-        record.seed = report.seed;
-        record.params = m_setup.params;
-        record.geometry = m_setup.geometry;
-        record.targetX = m_setup.geometry.targetX - m_setup.geometry.baseX;
-        record.targetY = m_setup.geometry.baseY - m_setup.geometry.targetY;
-        record.algorithm = m_setup.algorithm;
-        record.ended = kelvora::RecordTimeNow();
-        record.generationsRun = report.generationsRun;
-        record.stopped = report.stopped;
-        for (const kelvora::ResultFileFailure& failure : {report.results, report.fitness}) {
-            if (!failure) continue;
-            if (!record.failure.empty()) record.failure += "; ";
-            record.failure += FailureWords(failure);
-        }
-        result->recordError = kelvora::WriteRunRecord(record, nullptr);
+        result->record = kelvora::session::RecordOfRun("kelvora", m_setup, report, started, "");
+        result->recordError = kelvora::WriteRunRecord(result->record, nullptr);
     }
     {
         const std::lock_guard<std::mutex> lock(m_channel->handOver);

@@ -14,6 +14,7 @@
 #include <QList>
 #include <QObject>
 
+#include "io/run_record.h"
 #include "mainwindow/solverstate.h"
 
 namespace kelvora::ui {
@@ -47,6 +48,9 @@ struct RunResult {
     double eliteDistance = 0.0;          ///< px
     /// "" or why run.json could not be written beside the files (a refused run writes none).
     std::string recordError;
+    /// The run's record, as run.json holds it (filled also when it could not be written; empty for
+    /// a refused run): the command that repeats the run is made from it.
+    kelvora::RunRecord record;
 };
 
 /// What the window and a run's worker share, and all they share: the stop request, and the

@@ -37,14 +37,11 @@
 #include "mainwindow/runcontroller.h"
 #include "mainwindow/runworker.h"
 #include "common/settings.h"
+#include "session/run_record.h"
 
 namespace kelvora::ui {
 
 namespace {
-
-// The shortest text that reads back as the same double: a rate typed with more digits than the
-// field shows must still repeat the very same run.
-QString RoundTripText(double value) { return QString::number(value, 'g', QLocale::FloatingPointShortest); }
 
 constexpr char kEvolutionOpenKey[] = "evolution/open";
 
@@ -241,7 +238,6 @@ void CSolverDlg::OnOK() {
     }
     m_runParams = params;
     m_runAlgorithm = m_algorithm;
-    m_runTarget = QPoint(m_state.targetX - m_state.baseX, m_state.baseY - m_state.targetY);
 
     // The run would rewrite the very file the window has open: only when the person says so.
     if (const QString opened = m_pReplay->OpenedFile();
@@ -308,7 +304,7 @@ void CSolverDlg::OnRunFinished(const RunResult& result) {
     if (m_pEvolution) m_pEvolution->finishRun(HistoryRows(), result.eliteDistance);
     if (!report.refused) {
         if (!report.results) m_pReplay->EndRunReplay(m_runParams.populationSize);
-        ShowRunSeed(m_runParams, report, m_runTarget);
+        ShowRunSeed(result);
         if (!result.recordError.empty()) {
             QWidget* field = GetDlgItem(IDC_GENERATION);
             field->setToolTip(field->toolTip() + QLatin1Char('\n') +
@@ -372,37 +368,19 @@ void CSolverDlg::OnGenerationProgress(int generation, double error) {
     update();  // the whole client area, background erased first
 }
 
-void CSolverDlg::ShowRunSeed(const kelvora::SolverParams& params, const kelvora::RunReport& report, QPoint target) {
+void CSolverDlg::ShowRunSeed(const RunResult& result) {
     // The clock value the generator was seeded with, and the command line that repeats the run
-    // exactly: a stopped run is repeated by its finished generations.
-    QString text = tr("シード %1\nkelvora-cli --seed %1 --population %2 --generations %3 --crossover %4 "
-                       "--mutation %5 --target %6,%7%8 で再現できます")
+    // exactly, made from the run's record: a stopped run is repeated by its finished generations.
+    const kelvora::RunReport& report = result.report;
+    QString text = tr("シード %1\n%2 で再現できます")
                        .arg(report.seed)
-                       .arg(params.populationSize)
-                       .arg(report.generationsRun)
-                       .arg(RoundTripText(params.crossoverRate), RoundTripText(params.mutationProbability))
-                       .arg(target.x())
-                       .arg(target.y())
-                       .arg(AlgorithmFlags(m_runAlgorithm));
+                       .arg(QString::fromStdString(kelvora::session::ReproducingCommand(result.record)));
     if (report.stopped)
-        text += QLatin1Char('\n') + tr("第 %1 世代で中止しました (上限 %2 世代)").arg(report.generationsRun).arg(params.generationCount);
+        text += QLatin1Char('\n') +
+                tr("第 %1 世代で中止しました (上限 %2 世代)").arg(report.generationsRun).arg(result.record.params.generationCount);
     GetDlgItem(IDC_GENERATION)->setToolTip(text);
     // The command line names the run under the evolution window's exported chart.
     if (m_pEvolution) m_pEvolution->setRunCaption(text.section(QLatin1Char('\n'), 1, 1));
-}
-
-QString CSolverDlg::AlgorithmFlags(const kelvora::Algorithm& algorithm) {
-    const kelvora::Algorithm classic;
-    QString flags;
-    const auto add = [&](const char* flag, const std::string& value, const std::string& standard) {
-        if (value != standard) flags += QStringLiteral(" --%1 %2").arg(QLatin1String(flag), QString::fromStdString(value));
-    };
-    add("encoding", kelvora::EncodingName(algorithm), kelvora::EncodingName(classic));
-    add("selection", kelvora::SelectionName(algorithm), kelvora::SelectionName(classic));
-    add("elitism", kelvora::ElitismName(algorithm), kelvora::ElitismName(classic));
-    add("crossover-operator", kelvora::CrossoverName(algorithm), kelvora::CrossoverName(classic));
-    add("mutation-operator", kelvora::MutationName(algorithm), kelvora::MutationName(classic));
-    return flags;
 }
 
 QString CSolverDlg::CurrentDirectoryName() {

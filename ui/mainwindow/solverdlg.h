@@ -153,10 +153,7 @@ protected:
     QList<kelvora::GenerationStat> HistoryRows() const;
     /// After a run: the seed it used and the kelvora-cli command that repeats it, as the tooltip
     /// of the generation field 1004.
-    void ShowRunSeed(const kelvora::SolverParams& params, const kelvora::RunReport& report, QPoint target);
-    /// The kelvora-cli flags of algorithm's choices that are not the default ones, each with a
-    /// leading space (" --encoding gray --selection tournament:3"); empty for the classic choice.
-    static QString AlgorithmFlags(const kelvora::Algorithm& algorithm);
+    void ShowRunSeed(const RunResult& result);
     /// After a run, warns about a result file that lost lines, naming the file and the reason; for
     /// a run refused because another run is writing a file, says that nothing ran.
     void ReportResultFileFailures(const kelvora::RunReport& report);
@@ -218,7 +215,6 @@ protected:
     kelvora::SolverParams m_runParams;      ///< parameters of the run going or last run
     kelvora::Algorithm m_algorithm;         ///< the operator choice of the next runs (settings)
     kelvora::Algorithm m_runAlgorithm;      ///< that of the run going or last run
-    QPoint m_runTarget;                     ///< its target relative to the base, y up
     QString m_runDirectory;                 ///< where the last run wrote (its current directory)
 
 private:

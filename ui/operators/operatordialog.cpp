@@ -145,15 +145,21 @@ void OperatorDialog::updateEnabled() {
 int OperatorDialog::DoModal() { return RunModalLoop(*this); }
 
 QString OperatorDialog::Summary(const kelvora::Algorithm& a) {
-    if (a.classic()) return QString();
+    // The words of the algorithm's parts, as the command line's summary has them.
     QStringList parts;
-    if (a.encoding == kelvora::Encoding::gray) parts << tr("グレイ符号");
-    if (a.selection == kelvora::Selection::tournament) parts << tr("トーナメント選択 (%1)").arg(a.tournamentSize);
-    if (a.selection == kelvora::Selection::rank) parts << tr("ランキング選択");
-    if (a.elitism > 0) parts << tr("エリート %1").arg(a.elitism);
-    if (a.crossover == kelvora::CrossoverOperator::twoPoint) parts << tr("二点交差");
-    if (a.crossover == kelvora::CrossoverOperator::uniform) parts << tr("一様交差");
-    if (a.mutation == kelvora::MutationOperator::creep) parts << tr("クリープ (±%1)").arg(a.creepStep);
+    for (const kelvora::AlgorithmPart& part : kelvora::AlgorithmParts(a)) {
+        switch (part.kind) {
+        case kelvora::AlgorithmPart::randomSearch: return tr("ランダム探索 (遺伝的操作なし)");
+        case kelvora::AlgorithmPart::gray: parts << tr("グレイ符号"); break;
+        case kelvora::AlgorithmPart::tournament: parts << tr("トーナメント選択 (%1)").arg(part.count); break;
+        case kelvora::AlgorithmPart::rank: parts << tr("ランキング選択"); break;
+        case kelvora::AlgorithmPart::elitism: parts << tr("エリート %1").arg(part.count); break;
+        case kelvora::AlgorithmPart::twoPoint: parts << tr("二点交差"); break;
+        case kelvora::AlgorithmPart::uniform: parts << tr("一様交差"); break;
+        case kelvora::AlgorithmPart::creep: parts << tr("クリープ (±%1)").arg(part.count); break;
+        }
+    }
+    if (parts.isEmpty()) return QString();
     return tr("遺伝的操作: %1").arg(parts.join(tr(", ")));
 }
 

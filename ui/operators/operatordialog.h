@@ -29,7 +29,8 @@ public:
     int DoModal();
 
     /// The choices of algorithm that are not classic, in the window's language, for the line under
-    /// 計算 and the evolution window's readout ("遺伝的操作: グレイ, ..."); empty when all are classic.
+    /// 計算 and the evolution window's readout ("遺伝的操作: グレイ, ..."), random search named as
+    /// such; empty when all are classic. Worded from kelvora::AlgorithmParts.
     static QString Summary(const kelvora::Algorithm& algorithm);
 
 private:

@@ -1,0 +1,22 @@
+#include "session/configurations.h"
+
+#include "batch/sweep_table.h"
+#include "model/text.h"
+
+namespace kelvora::session {
+
+std::size_t ConfigurationGroups::Add(const SweepCombination& c) {
+    if (!first_.empty() && SameConfiguration(first_[last_], c)) return last_;
+    last_ = 0;
+    while (last_ < first_.size() && !SameConfiguration(first_[last_], c)) ++last_;
+    if (last_ == first_.size()) first_.push_back(c);
+    return last_;
+}
+
+std::string ConfigurationLabel(const SolverParams& params, const Algorithm& algorithm) {
+    return std::to_string(params.populationSize) + " × " + std::to_string(params.generationCount) + ", " +
+           ExactText(params.crossoverRate) + ", " + ExactText(params.mutationProbability) + ", " +
+           AlgorithmSummary(algorithm);
+}
+
+}  // namespace kelvora::session

@@ -1,0 +1,30 @@
+#include "session/file_failure.h"
+
+#include <cstring>
+
+namespace kelvora::session {
+namespace {
+
+// The system's words for an errno, safe on any thread (a run's files are worded on its thread).
+std::string SystemText(int error) {
+    char buffer[256];
+    return ::strerror_r(error, buffer, sizeof buffer);
+}
+
+}  // namespace
+
+std::string FileFailureText(const ResultFileFailure& failure, const std::string& path) {
+    switch (failure.problem) {
+    case FileProblem::inUse:
+        return path + ": another run is writing this file; nothing was run";
+    case FileProblem::notAFile:
+        return path + ": cannot open: " + FileTypeName(failure.fileType) + ", not a regular file or a character device";
+    case FileProblem::lost:
+        return path + ": deleted during the run, its lines are lost";
+    default:
+        return path + ": " + (failure.duringOpen ? "cannot open" : "write failed, lines lost") + ": " +
+               SystemText(failure.error);
+    }
+}
+
+}  // namespace kelvora::session
