@@ -16,6 +16,8 @@
 #include "files.h"
 #include "helpers.h"
 #include "io/run_record.h"
+#include "session/lines.h"
+#include "session/run_record.h"
 #include "model/types.h"
 #include "output.h"
 
@@ -65,10 +67,10 @@ public:
         genotypes_.reserve(kMaxPopulation);
     }
 
-    bool line(std::string_view text, LineEnd end, int fd) {
+    bool line(std::string_view text, session::LineEnd end, int fd) {
         ++line_;
-        if (end == LineEnd::tooLong) return Bad("line is too long for a results.csv");
-        if (end == LineEnd::eof) {  // a last line without its line feed: an interrupted run
+        if (end == session::LineEnd::tooLong) return Bad("line is too long for a results.csv");
+        if (end == session::LineEnd::eof) {  // a last line without its line feed: an interrupted run
             cutShort = true;
             return false;
         }
@@ -128,6 +130,7 @@ public:
     bool cutShort = false;
     long long generations = 0;
     bool partial() const { return cutShort || !genotypes_.empty(); }
+    int population() const { return population_; }
 
 private:
     bool Bad(const std::string& what) {
@@ -183,13 +186,18 @@ int kelvora::cli::DiversityCommand(const std::vector<std::string>& args) {
 
     // The encoding: the run's own when its record describes this file, else as asked, else binary.
     const std::string shown = Printable(input);
-    const std::size_t slash = input.rfind('/');
-    const std::string directory = slash == std::string::npos ? std::string() : input.substr(0, slash + 1);
     RunRecord record;
     std::string recordError;
     const RecordedFile current = DigestFile(input);
     bool gray = encoding == "gray";
-    if (current.present && ReadMatchingRecord(directory, record, recordError, &current) == RecordMatch::matches) {
+    // The file's shape is known only once it is read: the record's digest decides here, and its
+    // population and generations are checked against the file's after the pass.
+    bool fromRecord = false;
+    if (current.present) {
+        session::ReadRecordOf(input, current, {}, record, recordError);
+        fromRecord = record.results.present && current == record.results;
+    }
+    if (fromRecord) {
         gray = record.algorithm.method == Method::geneticAlgorithm && record.algorithm.encoding == Encoding::gray;
         std::fprintf(stderr, "kelvora-cli diversity: encoding %s, from the run.json that describes %s%s\n",
                      gray ? "gray" : "binary", shown.c_str(),
@@ -211,7 +219,9 @@ int kelvora::cli::DiversityCommand(const std::vector<std::string>& args) {
     DiversityPass pass(shown, gray);
     std::string reason;
     const auto write = [&](int fd) {
-        reason = ReadLines(input, 1024, [&](std::string_view text, LineEnd end) { return pass.line(text, end, fd); });
+        reason = session::ReadFileLines(input, 1024, [&](std::string_view text, session::LineEnd end) {
+            return pass.line(text, end, fd);
+        });
         if (reason.empty() && pass.fault.empty() && pass.generations == 0) pass.fault = shown + ": no complete generation";
         return reason.empty() && pass.fault.empty() && !pass.writeFailed && pass.Flush(fd);
     };
@@ -234,6 +244,12 @@ int kelvora::cli::DiversityCommand(const std::vector<std::string>& args) {
         FinishStdout();
         return 1;
     }
+    if (fromRecord && (pass.population() != record.params.populationSize ||
+                       (record.failure.empty() && pass.generations != record.generationsRun)))
+        std::fprintf(stderr,
+                     "kelvora-cli diversity: the run.json beside %s has another population or generation count than "
+                     "the file; its encoding may not be the file's (give --encoding)\n",
+                     shown.c_str());
     if (pass.partial())
         std::fprintf(stderr, "kelvora-cli diversity: %s: cut off inside generation %lld; read up to generation %lld\n",
                      shown.c_str(), pass.generations + 1, pass.generations);

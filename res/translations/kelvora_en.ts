@@ -845,7 +845,7 @@ Repeat it with %2</translation>
     </message>
     <message>
         <source>この欄: 最後の世代の最良解の誤差 %1 px</source>
-        <translation>This field: the last generation's best, %1 px from the target</translation>
+        <translation>This field: the last generation&apos;s best, %1 px from the target</translation>
     </message>
     <message>
         <source>これまでの最良解: 目標点まで %1 px、最適解に到達</source>
@@ -1039,10 +1039,12 @@ Repeat it with %2</translation>
         <translation>This many of each generation&apos;s best pass unchanged into the next (0: no elites).</translation>
     </message>
     <message>
-        <source>クリープで角度が一度に動く最大の度数 (1〜128)</source>
-        <translation>The largest step in degrees a creep moves an angle by (1 to 128)</translation>
         <source>ランダム探索 (遺伝的操作なし)</source>
         <translation>Random search (no genetic operators)</translation>
+    </message>
+    <message>
+        <source>クリープで角度が一度に動く最大の度数 (1〜128)</source>
+        <translation>The largest step in degrees a creep moves an angle by (1 to 128)</translation>
     </message>
 </context>
 <context>
