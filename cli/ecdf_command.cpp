@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -249,9 +250,9 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
         }
     }
     if (file.fd >= 0) {
-        if (!WriteWhole(file, text)) {
+        if (const std::string reason = WriteWhole(file, text); !reason.empty()) {
             std::fprintf(stderr, "kelvora-cli ecdf: %s: cannot write: %s\n", Printable(output).c_str(),
-                         std::strerror(errno));
+                         Printable(reason, SIZE_MAX).c_str());
             Abandon(file);
             return 1;
         }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "helpers.h"
+#include "io/replace_file.h"
 #include "io/result_files.h"
 
 namespace kelvora::cli {
@@ -103,29 +104,18 @@ void Abandon(OutputFile& file) {
 
 bool WriteAll(int fd, const std::string& text) { return WriteText(fd, text); }
 
-bool WriteWhole(OutputFile& file, const std::string& text) {
+std::string WriteWhole(OutputFile& file, const std::string& text) {
     return WriteWhole(file, [&text](int fd) { return WriteAll(fd, text); });
 }
 
-bool WriteWhole(OutputFile& file, const std::function<bool(int fd)>& write) {
-    if (!file.regular) return write(file.fd);
+std::string WriteWhole(OutputFile& file, const std::function<bool(int fd)>& write) {
+    if (!file.regular) return write(file.fd) ? std::string() : std::strerror(errno);
     // Beside the file itself, a link's target included, so that the rename stays on its file system.
     char resolved[PATH_MAX];
     const std::string target = ::realpath(file.path.c_str(), resolved) ? resolved : file.path;
-    const std::string temporary = target + ".part";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    bool ok = write(fd);
-    int error = errno;
-    if (::close(fd) != 0 && ok) ok = false, error = errno;
-    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) ok = false, error = errno;
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        errno = error;
-        return false;
-    }
-    file.created = false;  // it holds what was asked for now
-    return true;
+    std::string reason = ReplaceWhole(target, write);
+    if (reason.empty()) file.created = false;  // it holds what was asked for now
+    return reason;
 }
 
 namespace {
@@ -224,6 +214,60 @@ std::string ReadLines(const std::string& path, std::size_t longest,
     }
     ::close(fd);
     return {};
+}
+
+LineReader::~LineReader() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::string LineReader::Open(const std::string& path) {
+    std::string reason;
+    struct stat info {};
+    fd_ = OpenInput(path, reason, info);
+    buffer_.resize(65536);
+    return reason;
+}
+
+bool LineReader::Next(std::string_view& text, LineEnd& end) {
+    line_.clear();
+    while (!done_) {
+        const std::string_view piece(buffer_.data() + begin_, end_ - begin_);
+        const std::size_t lf = piece.find('\n');
+        const std::size_t take = lf == std::string_view::npos ? piece.size() : lf;
+        if (line_.size() + take > longest_) {
+            line_.append(piece.substr(0, longest_ - line_.size()));
+            done_ = true;
+            text = line_;
+            end = LineEnd::tooLong;
+            return true;
+        }
+        if (lf != std::string_view::npos) {
+            begin_ += lf + 1;
+            end = LineEnd::lf;
+            if (line_.empty()) {
+                text = piece.substr(0, lf);
+            } else {
+                line_.append(piece.substr(0, lf));
+                text = line_;
+            }
+            return true;
+        }
+        line_.append(piece);
+        begin_ = end_ = 0;
+        const ssize_t n = fd_ < 0 ? 0 : ReadSome(fd_, buffer_.data(), buffer_.size());
+        if (n < 0) error_ = std::strerror(errno);
+        if (n <= 0) {
+            done_ = true;
+            if (n == 0 && !line_.empty()) {
+                text = line_;
+                end = LineEnd::eof;
+                return true;
+            }
+            return false;
+        }
+        end_ = static_cast<std::size_t>(n);
+    }
+    return false;
 }
 
 std::pair<int, int> SameFile(const std::vector<std::string>& paths, std::size_t outputs) {

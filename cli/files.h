@@ -41,13 +41,14 @@ void Abandon(OutputFile& file);
 bool WriteAll(int fd, const std::string& text);
 
 /// Replaces the contents of an open output with text: a regular file through a temporary file
-/// beside it ("NAME.part") and a rename, so that it holds either its old bytes or all the new ones;
-/// a device by writing to it. False with errno set on failure (the temporary file is removed).
-bool WriteWhole(OutputFile& file, const std::string& text);
+/// beside it ("NAME.part", made as CreateTemporary makes it: nothing planted there is followed or
+/// blocked on) and a rename, so that it holds either its old bytes or all the new ones; a device by
+/// writing to it. Returns "" or the reason (the temporary file removed).
+std::string WriteWhole(OutputFile& file, const std::string& text);
 
 /// The same with the contents written by write to the descriptor it is given (the temporary file's
 /// or the device's); write returns false with errno set when a write failed.
-bool WriteWhole(OutputFile& file, const std::function<bool(int fd)>& write);
+std::string WriteWhole(OutputFile& file, const std::function<bool(int fd)>& write);
 
 /// Reads all of path without blocking on it: only a regular file or a character device. Returns
 /// "" with the contents in text, or the reason ("a FIFO, not a regular file or a character device",
@@ -67,6 +68,37 @@ enum class LineEnd {
 /// whatever the file's size. Returns "" or the reason the file could not be read.
 std::string ReadLines(const std::string& path, std::size_t longest,
                       const std::function<bool(std::string_view text, LineEnd end)>& line);
+
+/// A file read a line at a time on request, as ReadLines reads it (only a regular file or a
+/// character device, never blocking on it, 64 KB at a time), so that several can be read side by
+/// side. Memory is the piece read and one line.
+class LineReader {
+public:
+    explicit LineReader(std::size_t longest) : longest_(longest) {}
+    ~LineReader();
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+    /// Opens path; "" or the reason it cannot be read.
+    std::string Open(const std::string& path);
+
+    /// The next line in text (valid until the next call) and how it ended; false at the end of the
+    /// file or when a read failed (Error() then says why). A line longer than longest ends the
+    /// reading after it is handed over, cut to longest bytes, as LineEnd::tooLong.
+    bool Next(std::string_view& text, LineEnd& end);
+
+    /// "" or the reason the last read failed.
+    const std::string& Error() const { return error_; }
+
+private:
+    std::size_t longest_;
+    int fd_ = -1;
+    std::vector<char> buffer_;
+    std::size_t begin_ = 0, end_ = 0;  // the unread part of buffer_
+    std::string line_;                 // the start of a line that runs past the piece read
+    bool done_ = false;
+    std::string error_;
+};
 
 /// The first pair of paths that name the same file where the first of the two is among the first
 /// `outputs` paths (the outputs, which come first): by device and inode where they exist, by

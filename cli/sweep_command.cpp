@@ -9,6 +9,7 @@
 #include <memory>
 #include <filesystem>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -675,9 +676,10 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     const std::vector<SweepSummaryRow> summary = Summarise(std::move(tally));
     // With the rows on standard output the printed summary would land among them: --summary has it.
     if (!a.quiet && !rowsToStdout) std::fputs(SummaryText(summary, plan.epsilon).c_str(), stdout);
-    if (summaryFile.fd >= 0 && !WriteWhole(summaryFile, SummaryCsv(summary))) {
+    if (const std::string reason = summaryFile.fd >= 0 ? WriteWhole(summaryFile, SummaryCsv(summary)) : "";
+        !reason.empty()) {
         std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write the summary: %s\n", Printable(a.summary).c_str(),
-                     std::strerror(errno));
+                     Printable(reason, SIZE_MAX).c_str());
         Abandon(summaryFile);
         status = 1;
     }
