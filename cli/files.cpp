@@ -28,7 +28,7 @@ std::string NotAFile(mode_t mode) {
 // directory and its name; "" for a character device.
 std::string FileKey(const std::string& path) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
+    if (path.empty() ? ::fstat(STDOUT_FILENO, &info) == 0 : ::stat(path.c_str(), &info) == 0) {
         if (S_ISCHR(info.st_mode)) return {};
         std::string key = "i";
         key += std::to_string(info.st_dev);
@@ -36,6 +36,7 @@ std::string FileKey(const std::string& path) {
         key += std::to_string(info.st_ino);
         return key;
     }
+    if (path.empty()) return {};  // standard output closed
     const std::size_t slash = path.rfind('/');
     const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);

@@ -102,8 +102,9 @@ private:
 
 /// The first pair of paths that name the same file where the first of the two is among the first
 /// `outputs` paths (the outputs, which come first): by device and inode where they exist, by
-/// resolved directory and name where they do not. Character devices (/dev/null, a terminal) never
-/// count as the same file. Returns {-1, -1} when there is none.
+/// resolved directory and name where they do not. An empty path stands for standard output, the
+/// file descriptor 1 itself (what the shell redirected it to). Character devices (/dev/null, a
+/// terminal) never count as the same file. Returns {-1, -1} when there is none.
 std::pair<int, int> SameFile(const std::vector<std::string>& paths, std::size_t outputs);
 
 }  // namespace kelvora::cli

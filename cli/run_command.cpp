@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "files.h"
 #include "helpers.h"
 #include "options.h"
 #include "output.h"
@@ -142,6 +143,19 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
             std::fprintf(stderr, "kelvora-cli: --output-dir: '%s': %s\n", Printable(o.outputDirectory).c_str(),
                          reason.c_str());
             return 2;
+        }
+    }
+
+    // What is printed must not land in a file the run writes (the shell's "> run.json" there).
+    if (!o.quiet || o.json) {
+        for (const char* name : {"results.csv", "fitness.csv", o.runJson ? kRunRecordName : nullptr}) {
+            if (!name) continue;
+            const std::string path = FilePath(o.outputDirectory, name);
+            if (SameFile({"", path}, 1).first >= 0) {
+                std::fprintf(stderr, "kelvora-cli: standard output and %s are the same file; nothing was run\n",
+                             Quoted(path).c_str());
+                return 2;
+            }
         }
     }
 

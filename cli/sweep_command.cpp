@@ -63,7 +63,8 @@ const char* const kUsage =
     "                       printed)\n"
     "  --summary FILE       the summary as CSV\n"
     "  --logs DIR           also write each run's results.csv and fitness.csv to DIR/run-<run>/\n"
-    "  --ioh DIR            also write the runs in the IOHprofiler format to DIR (made if missing)\n"
+    "  --ioh DIR            also write the runs in the IOHprofiler format to DIR (made if missing;\n"
+    "                       locked; its files replaced whole at the end, or left as they were)\n"
     "  --shard K/N          run only the combinations whose run number - 1 is K - 1 modulo N\n"
     "  --resume             continue the sweep in --output: keep its whole rows, run the rest\n"
     "  --yes                allow a sweep of more than 1000000 runs\n"
@@ -533,10 +534,29 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
             return 2;
         }
     }
-    if (!a.output.empty() && !rowsToStdout && !a.summary.empty() && SameFile({a.output, a.summary}, 1).first >= 0) {
-        std::fprintf(stderr, "kelvora-cli sweep: --output and --summary name the same file, %s\n",
-                     Quoted(a.summary).c_str());
+    // The outputs, standard output among them when the rows or the printed summary go there (an
+    // empty path): no two may be one file, however they are named.
+    std::vector<std::string> paths, roles;
+    if (!a.output.empty()) paths.push_back(rowsToStdout ? "" : a.output), roles.push_back("--output");
+    if (!a.summary.empty()) paths.push_back(a.summary), roles.push_back("--summary");
+    if (!a.quiet && !rowsToStdout) paths.push_back(""), roles.push_back("the printed summary");
+    if (const auto [x, y] = SameFile(paths, paths.size()); x >= 0) {
+        const auto shown = [&](int i) {
+            return paths[i].empty() ? roles[i] + " (standard output)" : roles[i] + " " + Quoted(paths[i]);
+        };
+        std::fprintf(stderr, "kelvora-cli sweep: %s and %s are the same file; nothing was written\n",
+                     shown(x).c_str(), shown(y).c_str());
         return 2;
+    }
+
+    // The IOH directory is held (locked) like the files, so that a second export into it is refused.
+    std::unique_ptr<IohExport> ioh;
+    if (!a.ioh.empty()) {
+        ioh = std::make_unique<IohExport>(a.ioh);
+        if (const std::string error = ioh->lock(); !error.empty()) {
+            std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(error, SIZE_MAX).c_str());
+            return 1;
+        }
     }
 
     // Both outputs are held (locked) from here on, so that a second sweep is refused before it
@@ -599,8 +619,6 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     options.stop = &StopFlag();
     options.logDirectory = a.logs;
 
-    std::unique_ptr<IohExport> ioh;
-    if (!a.ioh.empty()) ioh = std::make_unique<IohExport>(a.ioh);
     const long long seedCount = static_cast<long long>(plan.seeds.size());
     const long long targetCount = static_cast<long long>(plan.targets.size());
 
@@ -615,14 +633,8 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
         [&](long long index, const SweepResult& r) {
             AddToTally(tally, r);
             ++done;
-            if (ioh && status == 0) {  // each target an instance, numbered from 1 in the sweep's order
-                if (const std::string failure = ioh->add(r, static_cast<int>((index / seedCount) % targetCount) + 1);
-                    !failure.empty()) {
-                    bar.Finish();
-                    std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(failure).c_str());
-                    status = 1;
-                }
-            }
+            // Each target an instance, numbered from 1 in the sweep's order; a failure is told at finish().
+            if (ioh) (void)ioh->add(r, static_cast<int>((index / seedCount) % targetCount) + 1);
             // Each row is written as it is handed over, in run order; only a whole row stays in the
             // file: one cut short (a full disk) is cut off again.
             if (fd >= 0 && !writeFailed) {
@@ -668,7 +680,7 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
 
     if (ioh) {
         if (const std::string failure = ioh->finish(); !failure.empty()) {
-            std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(failure).c_str());
+            std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(failure, SIZE_MAX).c_str());
             status = 1;
         }
     }
