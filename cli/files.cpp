@@ -50,9 +50,7 @@ std::string FileKey(const std::string& path) {
 
 }  // namespace
 
-OutputFile::~OutputFile() {
-    if (fd >= 0) ::close(fd);
-}
+OutputFile::~OutputFile() { Abandon(*this); }
 
 std::string OpenOutput(const std::string& path, OutputFile& file, bool dashIsStdout) {
     file.path = path;
@@ -98,6 +96,7 @@ std::string OpenOutput(const std::string& path, OutputFile& file, bool dashIsStd
 
 void Abandon(OutputFile& file) {
     if (file.fd < 0) return;
+    // Only a file still empty as OpenOutput made it: one that holds what was asked for is kept.
     if (file.created) ::unlink(file.path.c_str());
     ::close(file.fd);
     file.fd = -1;

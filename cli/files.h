@@ -19,12 +19,12 @@ struct OutputFile {
     OutputFile() = default;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
-    ~OutputFile();
+    ~OutputFile();  ///< Abandon: a file made here and never written (a refusal, out of memory) goes again
 
     std::string path;      ///< as given
     int fd = -1;           ///< open for writing, blocking; -1 when not open
     bool regular = false;  ///< a regular file: locked, and emptied or replaced only by the command
-    bool created = false;  ///< made by OpenOutput: Abandon removes it again
+    bool created = false;  ///< made by OpenOutput and not yet holding anything: Abandon removes it again
 };
 
 /// Opens path (with dashIsStdout, "-" is a copy of standard output) for writing without blocking and without emptying

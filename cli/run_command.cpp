@@ -14,6 +14,7 @@
 #include <random>
 #include <string>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "commands.h"
@@ -177,7 +178,7 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     RunOutcome outcome;
     const std::string started = RecordTimeNow();
     const std::string recordPath = FilePath(o.outputDirectory, kRunRecordName);
-    const auto buffers = std::make_unique<RunBuffers>();
+    auto buffers = std::make_unique<RunBuffers>();
     // The signal handler raises the stop flag; the run ends after the generation it is in.
     const RunReport report = RunWithFiles(setup, writer, o.outputDirectory.c_str(), observers, *buffers,
                                           &StopFlag(), &outcome, [&](const ResultWriter& opened) {
@@ -195,7 +196,8 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     }
     // run.json, the last file written, once both result files are closed and whole.
     std::string recordError;
-    if (o.runJson) {
+    // Out of memory here is tried once more without the run's buffers; the result files are whole either way.
+    const auto writeRecord = [&] {
         RunRecord record;
         record.program = "kelvora-cli";
         record.version = kVersion;
@@ -215,6 +217,19 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
             record.failure += FailureText(o, *failure);
         }
         recordError = WriteRunRecord(record, o.outputDirectory.c_str());
+    };
+    if (o.runJson) {
+        try {
+            writeRecord();
+        } catch (const std::bad_alloc&) {
+            buffers.reset();
+            try {
+                writeRecord();
+            } catch (const std::bad_alloc&) {
+                recordError = recordPath + ": out of memory, not written; " + FilePath(o.outputDirectory, "results.csv") +
+                              " and " + FilePath(o.outputDirectory, "fitness.csv") + " are kept as the run left them";
+            }
+        }
     }
 
     // Where the run ended against the best pose of the whole search space.

@@ -599,7 +599,10 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
         bool ok = !output.regular || (::ftruncate(fd, keep) == 0 && ::lseek(fd, keep, SEEK_SET) == keep);
         if (ok && keep == 0) {
             ok = WriteAll(fd, SweepHeader());
-            if (ok) keep = static_cast<off_t>(SweepHeader().size());
+            if (ok) {
+                keep = static_cast<off_t>(SweepHeader().size());
+                output.created = false;  // it holds the header: kept from now on
+            }
             else if (output.regular) (void)::ftruncate(fd, 0);
         }
         if (output.regular && ok) KeepWholeOnSecondSignal(fd, keep);

@@ -57,7 +57,7 @@ IohExport::~IohExport() {
 
 void IohExport::discard() {
     for (auto& [name, configuration] : configurations_) {
-        if (configuration.fd >= 0) DiscardTemporary(configuration.fd, configuration.data + ".part");
+        if (configuration.fd >= 0) DiscardTemporary(configuration.fd, configuration.temporary);
         configuration.fd = -1;
     }
 }
@@ -86,8 +86,9 @@ std::string IohExport::add(const SweepResult& r, int instance) {
         if (!MakeDirectory(folder)) return failure_ = Failure(folder);
         if (!MakeDirectory(data)) return failure_ = Failure(data);
         configuration.data = data + "/IOHprofiler_f1_DIM3.dat";
+        configuration.temporary = configuration.data + ".part";
         std::string reason;
-        configuration.fd = CreateTemporary(configuration.data + ".part", reason);
+        configuration.fd = CreateTemporary(configuration.temporary, reason);
         if (configuration.fd < 0) return failure_ = configuration.data + ": " + reason;
     }
     const long long population = r.combination.params.populationSize;
@@ -103,7 +104,7 @@ std::string IohExport::add(const SweepResult& r, int instance) {
         lines += std::to_string(run.bestEvaluations) + " " + ExactText(distance) + "\n";
     }
     if (run.bestEvaluations < budget) lines += std::to_string(budget) + " " + ExactText(run.best) + "\n";
-    if (!WriteText(configuration.fd, lines)) return failure_ = Failure(configuration.data + ".part");
+    if (!WriteText(configuration.fd, lines)) return failure_ = Failure(configuration.temporary);
     configuration.runs.push_back(run);
     return {};
 }
@@ -159,7 +160,7 @@ std::string IohExport::finish() {
         const std::string& json = jsons[next++];
         const int fd = configuration.fd;
         configuration.fd = -1;
-        std::string reason = CommitTemporary(fd, configuration.data + ".part", configuration.data);
+        std::string reason = CommitTemporary(fd, configuration.temporary, configuration.data);
         if (reason.empty() && ::rename((json + ".part").c_str(), json.c_str()) != 0) reason = std::strerror(errno);
         if (!reason.empty() && failure_.empty()) failure_ = name + ": " + reason;
         ::unlink((json + ".part").c_str());

@@ -61,8 +61,9 @@ private:
     };
     struct Configuration {
         SweepCombination combination;
-        std::string data;  ///< the .dat file's path
-        int fd = -1;       ///< its temporary file, open
+        std::string data;       ///< the .dat file's path
+        std::string temporary;  ///< its temporary file's path ("….dat.part")
+        int fd = -1;            ///< the temporary file, open
         std::vector<Run> runs;
     };
     void discard();

@@ -47,7 +47,14 @@ std::string ReplaceWhole(const std::string& target, const std::function<bool(int
     std::string reason;
     const int fd = CreateTemporary(temporary, reason);
     if (fd < 0) return reason;
-    if (!write(fd)) {
+    bool written = false;
+    try {
+        written = write(fd);
+    } catch (...) {  // out of memory on the way: nothing is left behind
+        DiscardTemporary(fd, temporary);
+        throw;
+    }
+    if (!written) {
         const int error = errno;
         DiscardTemporary(fd, temporary);
         return std::strerror(error);

@@ -238,8 +238,8 @@ TEST_F(SweepCli, OutputsNamedTwiceFifosHeldFilesAndForgedCountsAreRefusedTouchin
         std::string says;
     };
     const std::vector<Case> cases{
-        {With(sweep, {"--output", "new.csv", "--summary", "./new.csv"}), 2, "--output and --summary name the same file"},
-        {With(sweep, {"--output", "a.csv", "--summary", "a.csv"}), 2, "--output and --summary name the same file"},
+        {With(sweep, {"--output", "new.csv", "--summary", "./new.csv"}), 2, "--output 'new.csv' and --summary './new.csv' are the same file"},
+        {With(sweep, {"--output", "a.csv", "--summary", "a.csv"}), 2, "--output 'a.csv' and --summary 'a.csv' are the same file"},
         {{"sweep-merge", "--output", "a.csv", "a.csv"}, 2, "--output and a shard file name the same file, 'a.csv'"},
         {{"sweep-merge", "--output", "m.csv", "--summary", "./m.csv", "a.csv"}, 2, "--output and --summary"},
         {{"sweep-merge", "--output", "m.csv", "--summary", "a.csv", "a.csv"}, 2, "--summary and a shard file"},
