@@ -246,6 +246,40 @@ TEST_F(FilesCli, ASecondSweepIntoOneIohDirectoryIsRefusedAndTheFirstsFilesAreWho
     EXPECT_TRUE(Temporaries(dir_).empty());
 }
 
+// A merge stopped by Ctrl-C (held still once its temporary file is there, so that the signal
+// comes mid-merge) leaves no file behind.
+TEST_F(FilesCli, AnInterruptedMergeRemovesItsTemporaryFile) {
+    for (const char* shard : {"1/2", "2/2"})
+        ASSERT_EQ(Run(std::string("$K sweep --seeds 1..200000 --population 1 --generations 1 --yes --quiet --shard ") +
+                      shard + " --output shard" + shard[0] + ".csv")
+                      .status,
+                  0);
+    const pid_t merge = fork();
+    if (merge == 0) {
+        if (chdir(dir_.c_str()) != 0 || !freopen("/dev/null", "w", stderr)) _exit(127);
+        execl(KELVORA_CLI_PATH, KELVORA_CLI_PATH, "sweep-merge", "--output", "m.csv", "shard1.csv", "shard2.csv",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    bool caught = false;
+    int raw = 0;
+    pid_t ended = 0;
+    while (!caught && (ended = waitpid(merge, &raw, WNOHANG)) == 0) {
+        caught = fs::exists(dir_ / "m.csv.part") && ::kill(merge, SIGSTOP) == 0;
+        if (!caught) std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    if (caught) {
+        ::kill(merge, SIGINT);
+        ::kill(merge, SIGCONT);
+        ended = waitpid(merge, &raw, 0);
+    }
+    ASSERT_EQ(ended, merge);
+    if (!caught) GTEST_SKIP() << "the merge ended before it could be stopped";
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 130);
+    EXPECT_FALSE(fs::exists(dir_ / "m.csv"));
+    EXPECT_FALSE(fs::exists(dir_ / "m.csv.part"));
+}
+
 // ---------------------------------------------------------------- a full disk
 
 struct Full {

@@ -202,6 +202,17 @@ TEST_F(SweepCli, MergeRefusesOtherSweepsOverlapsAndGapsNamingThem) {
         const std::string a2 = ReadFile(dir_ / "a2.csv");
         cut << a2.substr(0, a2.size() - 5);
     }
+    {
+        // a1.csv's first two rows (runs 1 and 3) swapped, and its first row twice.
+        std::istringstream in(ReadFile(dir_ / "a1.csv"));
+        std::string header, first, second, rest;
+        std::getline(in, header);
+        std::getline(in, first);
+        std::getline(in, second);
+        rest.assign(std::istreambuf_iterator<char>(in), {});
+        std::ofstream(dir_ / "swapped.csv", std::ios::binary) << header << '\n' << second << '\n' << first << '\n' << rest;
+        std::ofstream(dir_ / "twice.csv", std::ios::binary) << header << '\n' << first << '\n' << first << '\n' << second << '\n' << rest;
+    }
     struct Case {
         std::vector<std::string> files;
         std::string says;
@@ -211,12 +222,15 @@ TEST_F(SweepCli, MergeRefusesOtherSweepsOverlapsAndGapsNamingThem) {
                                            {{"a1.csv", "a2.csv", "a1.csv"}, "overlapping shards: run 1 is in a1.csv"},
                                            {{"a2.csv"}, "missing rows: 24 of 48 runs"},
                                            {{"a1.csv", "cut.csv"}, "cut.csv: line 25 is cut short"},
-                                           {{"a1.csv", "nothere.csv"}, "nothere.csv: cannot read"}}) {
+                                           {{"a1.csv", "nothere.csv"}, "nothere.csv: cannot read"},
+                                           {{"swapped.csv", "a2.csv"}, "swapped.csv: line 3: run 1 comes after run 3"},
+                                           {{"twice.csv", "a2.csv"}, "run 1 is in twice.csv twice"}}) {
         std::vector<std::string> args{"sweep-merge", "--output", "merged.csv"};
         args.insert(args.end(), c.files.begin(), c.files.end());
         EXPECT_EQ(Run(args), 2) << c.says;
         EXPECT_NE(err_.find(c.says), std::string::npos) << err_;
         EXPECT_FALSE(fs::exists(dir_ / "merged.csv"));
+        EXPECT_FALSE(fs::exists(dir_ / "merged.csv.part"));
     }
 }
 
