@@ -16,6 +16,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -113,6 +114,8 @@ struct Output {
     std::string target;   // the file the command writes through target + ".part"
 };
 
+void PrintTo(const Output& row, std::ostream* out) { *out << row.name; }
+
 std::string OccupantName(const testing::TestParamInfo<std::tuple<Output, Occupant>>& info) {
     static const char* const kKinds[] = {"Link", "Fifo", "Stale", "Directory"};
     return std::string(std::get<0>(info.param).name) + kKinds[static_cast<int>(std::get<1>(info.param))];
@@ -174,6 +177,8 @@ struct Pair {
     int status;          // 2: refused, 0: not the same file
     const char* intact;  // a file the refusal must not have made, or ""
 };
+
+void PrintTo(const Pair& row, std::ostream* out) { *out << row.name; }
 
 class SameFilePair : public FilesCli, public testing::WithParamInterface<Pair> {};
 
@@ -289,6 +294,8 @@ struct Full {
     std::string said;    // in the message, whole
 };
 
+void PrintTo(const Full& row, std::ostream* out) { *out << row.name; }
+
 class OnAFullDisk : public FilesCli, public testing::WithParamInterface<Full> {};
 
 TEST_P(OnAFullDisk, TheFailureIsToldWholeAndTheOldFileIsUntouched) {
@@ -340,6 +347,8 @@ struct Starved {
     const char* command;  // run as "$L ..." with allocations failing from some point on
     std::string output;   // what it writes: absent or byte for byte what the same command writes with memory
 };
+
+void PrintTo(const Starved& row, std::ostream* out) { *out << row.name; }
 
 class OutOfMemory : public FilesCli, public testing::WithParamInterface<std::tuple<Starved, int>> {};
 
