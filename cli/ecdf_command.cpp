@@ -13,6 +13,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -103,7 +104,14 @@ long long RerunWithin(std::vector<Rerun>& reruns, double epsilon, bool progress)
     };
     // A worker a core; this thread only draws the bar.
     std::vector<std::thread> pool;
-    for (unsigned t = 0; t < std::clamp(std::thread::hardware_concurrency(), 1u, 64u); ++t) pool.emplace_back(work);
+    for (unsigned t = 0; t < std::clamp(std::thread::hardware_concurrency(), 1u, 64u); ++t) {
+        try {
+            pool.emplace_back(work);
+        } catch (const std::system_error&) {  // no room for another thread: the reruns go on fewer
+            if (!pool.empty()) break;
+            throw std::bad_alloc();
+        }
+    }
     ProgressBar bar(progress);
     while (done.load() < static_cast<long long>(reruns.size()) && !StopFlag().load() && !outOfMemory.load()) {
         if (bar.Due(false)) bar.Draw(done.load(), static_cast<long long>(reruns.size()), "runs made again");

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "commands.h"
@@ -44,6 +45,10 @@ int main(int argc, char** argv) {
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "kelvora-cli%s%s: out of memory; the files it had written whole are kept, no other "
                      "file was changed\n", name ? " " : "", name ? name : "");
+        return 1;
+    } catch (const std::system_error& error) {  // no thread could be started: memory or a limit
+        std::fprintf(stderr, "kelvora-cli%s%s: cannot start a thread: %s; the files it had written whole are kept\n",
+                     name ? " " : "", name ? name : "", error.what());
         return 1;
     }
 }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <filesystem>
 #include <cerrno>
 #include <cstdint>
@@ -631,47 +632,59 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     off_t whole = keep;  // bytes of the header and the whole rows in the file
     bool writeFailed = false;
     int status = 0;
-    RunSweep(
-        plan, options,
-        [&](long long index, const SweepResult& r) {
-            AddToTally(tally, r);
-            ++done;
-            // Each target an instance, numbered from 1 in the sweep's order; a failure is told at finish().
-            if (ioh) (void)ioh->add(r, static_cast<int>((index / seedCount) % targetCount) + 1);
-            // Each row is written as it is handed over, in run order; only a whole row stays in the
-            // file: one cut short (a full disk) is cut off again.
-            if (fd >= 0 && !writeFailed) {
-                const std::string row = SweepRow(r, index, runs, fingerprint);
-                if (WriteAll(fd, row)) {
-                    whole += static_cast<off_t>(row.size());
-                    if (output.regular) KeepWholeOnSecondSignal(fd, whole);
-                } else {
-                    const int error = errno;
-                    if (output.regular) (void)::ftruncate(fd, whole);
-                    writeFailed = true;
-                    bar.Finish();
-                    std::fprintf(stderr, "kelvora-cli sweep: %s: write failed: %s\n", shownOutput.c_str(),
-                                 std::strerror(error));
+    // Out of memory on the way (a summary's tally grows with the runs) ends the sweep: the rows
+    // written so far are whole and named; the summary and the IOH export, incomplete, are not written.
+    try {
+        RunSweep(
+            plan, options,
+            [&](long long index, const SweepResult& r) {
+                AddToTally(tally, r);
+                ++done;
+                // Each target an instance, numbered from 1 in the sweep's order; a failure is told at finish().
+                if (ioh) (void)ioh->add(r, static_cast<int>((index / seedCount) % targetCount) + 1);
+                // Each row is written as it is handed over, in run order; only a whole row stays in the
+                // file: one cut short (a full disk) is cut off again.
+                if (fd >= 0 && !writeFailed) {
+                    const std::string row = SweepRow(r, index, runs, fingerprint);
+                    if (WriteAll(fd, row)) {
+                        whole += static_cast<off_t>(row.size());
+                        if (output.regular) KeepWholeOnSecondSignal(fd, whole);
+                    } else {
+                        const int error = errno;
+                        if (output.regular) (void)::ftruncate(fd, whole);
+                        writeFailed = true;
+                        bar.Finish();
+                        std::fprintf(stderr, "kelvora-cli sweep: %s: write failed: %s\n", shownOutput.c_str(),
+                                     std::strerror(error));
+                    }
                 }
-            }
-            if (!bar.Due(done == shardRuns)) return;
-            const double seconds = bar.Seconds();
-            const long long ranHere = done - firstDone;
-            char estimate[32] = "?";
-            if (ranHere > 0) {
-                const double left = seconds / static_cast<double>(ranHere) * static_cast<double>(shardRuns - done);
-                std::snprintf(estimate, sizeof estimate, left < 10 ? "%.1fs" : "%.0fs", left);
-            }
-            char tail[128];
-            std::snprintf(tail, sizeof tail, "runs %lld/%lld  %.1fs elapsed  about %s left ", done, shardRuns, seconds,
-                          estimate);
-            bar.Draw(done, shardRuns, tail);
-        },
-        [&](const std::string& message) {
-            bar.Finish();
-            std::fprintf(stderr, "kelvora-cli sweep: %s\n", message.c_str());
-            status = 1;
-        });
+                if (!bar.Due(done == shardRuns)) return;
+                const double seconds = bar.Seconds();
+                const long long ranHere = done - firstDone;
+                char estimate[32] = "?";
+                if (ranHere > 0) {
+                    const double left = seconds / static_cast<double>(ranHere) * static_cast<double>(shardRuns - done);
+                    std::snprintf(estimate, sizeof estimate, left < 10 ? "%.1fs" : "%.0fs", left);
+                }
+                char tail[128];
+                std::snprintf(tail, sizeof tail, "runs %lld/%lld  %.1fs elapsed  about %s left ", done, shardRuns, seconds,
+                              estimate);
+                bar.Draw(done, shardRuns, tail);
+            },
+            [&](const std::string& message) {
+                bar.Finish();
+                std::fprintf(stderr, "kelvora-cli sweep: %s\n", message.c_str());
+                status = 1;
+            });
+    } catch (const std::bad_alloc&) {
+        bar.Finish();
+        KeepWholeOnSecondSignal(-1, 0);
+        std::fprintf(stderr, "kelvora-cli sweep: out of memory after %lld of %lld runs; nothing more was written%s%s%s\n",
+                     done, shardRuns, fd >= 0 && !writeFailed ? ": " : "", fd >= 0 && !writeFailed ? shownOutput.c_str() : "",
+                     fd >= 0 && !writeFailed ? " holds their rows whole (add --resume to continue)" : "");
+        Abandon(summaryFile);
+        return 1;
+    }
     bar.Finish();
     KeepWholeOnSecondSignal(-1, 0);
     if (fd >= 0 && ::close(fd) != 0 && !writeFailed) {

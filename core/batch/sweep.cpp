@@ -18,6 +18,7 @@
 #include <new>
 #include <random>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -260,7 +261,16 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
                 if (t.joinable()) t.join();
         }
     } joinOnExit{pool, outOfMemory, lock};
-    for (int i = 0; i < threads; ++i) pool.emplace_back(worker);
+    for (int i = 0; i < threads; ++i) {
+        try {
+            pool.emplace_back(worker);
+        } catch (const std::system_error&) {  // no room for another thread: the sweep runs on fewer
+            if (pool.empty()) throw;
+            const std::lock_guard hold(mutex);
+            working -= threads - i;
+            break;
+        }
+    }
     lock.lock();
     for (;;) {
         ready.wait_for(lock, std::chrono::milliseconds(20),
