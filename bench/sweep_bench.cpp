@@ -2,7 +2,8 @@
 // a sweep's throughput on one thread against two, and a sweep's run against the same run through the
 // library alone. Each pair is timed inside the same iterations, so a busy machine's drift falls on
 // both sides of a ratio. The memory of a sweep of 10^7 runs (kelvora-cli sweep itself, about 20 s;
-// skip it with --benchmark_filter=-LargeSweepMemory). A summary of the goals follows the table.
+// skip it with --benchmark_filter=-LargeSweepMemory), and of sweep-merge of 10^5 and 10^6 rows.
+// A summary of the goals follows the table.
 //
 //   kelvora_sweep_bench
 //   kelvora_sweep_bench --benchmark_repetitions=5   medians of five
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -155,6 +157,57 @@ void BM_LargeSweepMemory(benchmark::State& bench) {
 }
 BENCHMARK(BM_LargeSweepMemory)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
+// ---------------------------------------------------------------- a merge's memory
+
+// Starts kelvora-cli with args (stdout and stderr to /dev/null) in dir, waits; its peak resident
+// size in MB, or -1 when it failed.
+double PeakMegabytes(const std::string& dir, const std::vector<std::string>& args) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        if (::chdir(dir.c_str()) != 0) ::_exit(127);
+        std::vector<char*> argv{const_cast<char*>(KELVORA_CLI_PATH)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(KELVORA_CLI_PATH, argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KB on Linux
+}
+
+// sweep-merge of a sweep of `rows` runs (population 1 x 1 generation) in two shards, into a file,
+// against the unsharded sweep's own memory: the merge keeps a row of each shard, whatever the rows.
+void BM_MergeMemory(benchmark::State& bench) {
+    const std::string rows = std::to_string(bench.range(0));
+    ScratchDir dir;
+    for (const char* shard : {"1/2", "2/2"})
+        if (PeakMegabytes(dir.c_str(), {"sweep", "--seeds", "1.." + rows, "--population", "1", "--generations", "1",
+                                        "--threads", "2", "--yes", "--quiet", "--shard", shard, "--output",
+                                        std::string("shard") + shard[0] + ".csv"}) < 0) {
+            bench.SkipWithError("kelvora-cli sweep failed");
+            return;
+        }
+    double merge = 0, sweep = 0;
+    for (auto _ : bench) {
+        merge = PeakMegabytes(dir.c_str(), {"sweep-merge", "--output", "merged.csv", "shard1.csv", "shard2.csv"});
+        sweep = PeakMegabytes(dir.c_str(), {"sweep", "--seeds", "1.." + rows, "--population", "1", "--generations", "1",
+                                            "--threads", "2", "--yes", "--quiet", "--output", "/dev/null"});
+        if (merge < 0 || sweep < 0) {
+            bench.SkipWithError("kelvora-cli failed");
+            return;
+        }
+    }
+    bench.counters["merge_maxrss_mb"] = merge;
+    bench.counters["sweep_maxrss_mb"] = sweep;
+}
+BENCHMARK(BM_MergeMemory)->Arg(100000)->Arg(1000000)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
 // ---------------------------------------------------------------- the summary of goals
 
 // The goals, met or missed, after the table.
@@ -186,6 +239,14 @@ void PrintGoals(const bench::GoalReporter& report) {
         const double mb = m->counters.at("maxrss_mb");
         std::printf("  10^7 runs 1x1:     %.0f MB resident at most, in %.1f s (goal at most 300 MB)  %s\n", mb,
                     m->ms / 1e3, GoalReporter::Verdict(mb <= 300));
+    }
+    const GoalReporter::Result* small = report.Find("BM_MergeMemory/100000/iterations:1/real_time");
+    const GoalReporter::Result* large = report.Find("BM_MergeMemory/1000000/iterations:1/real_time");
+    if (small && large) {
+        const double a = small->counters.at("merge_maxrss_mb"), b = large->counters.at("merge_maxrss_mb");
+        std::printf("  sweep-merge:       %.1f MB for 10^5 rows, %.1f MB for 10^6 (unsharded sweep %.1f MB)\n"
+                    "                     (goal: at most 10%% more for ten times the rows)  %s\n",
+                    a, b, large->counters.at("sweep_maxrss_mb"), GoalReporter::Verdict(b <= 1.1 * a));
     }
 }
 

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "analysis/diversity.h"
@@ -225,21 +226,20 @@ int kelvora::cli::DiversityCommand(const std::vector<std::string>& args) {
         if (reason.empty() && pass.fault.empty() && pass.generations == 0) pass.fault = shown + ": no complete generation";
         return reason.empty() && pass.fault.empty() && !pass.writeFailed && pass.Flush(fd);
     };
-    bool written;
+    std::string writeFailure;  // "" or why the output could not be written
     if (file.fd >= 0) {
-        written = WriteWhole(file, write);
+        writeFailure = WriteWhole(file, write);
     } else {
         std::fflush(stdout);
-        written = write(1);
+        if (!write(1)) writeFailure = std::generic_category().message(errno);
     }
-    const int writeError = errno;
     if (!reason.empty() || !pass.fault.empty()) {
         Abandon(file);
         return Fail(!reason.empty() ? shown + ": cannot read: " + reason : pass.fault);
     }
-    if (!written) {
+    if (!writeFailure.empty()) {
         std::fprintf(stderr, "kelvora-cli diversity: %s: cannot write: %s\n",
-                     file.fd >= 0 ? Printable(output).c_str() : "standard output", std::strerror(writeError));
+                     file.fd >= 0 ? Printable(output).c_str() : "standard output", writeFailure.c_str());
         Abandon(file);
         FinishStdout();
         return 1;

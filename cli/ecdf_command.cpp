@@ -5,12 +5,15 @@
 #include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <set>
+#include <new>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -84,9 +87,10 @@ struct Rerun {
 long long RerunWithin(std::vector<Rerun>& reruns, double epsilon, bool progress) {
     std::atomic<std::size_t> next{0};
     std::atomic<long long> done{0};
-    const auto work = [&] {
+    std::atomic<bool> outOfMemory{false};  // a worker's, told on this thread once all have ended
+    const auto runs = [&] {
         RunBuffers buffers;
-        for (std::size_t i; (i = next.fetch_add(1)) < reruns.size() && !StopFlag().load();) {
+        for (std::size_t i; (i = next.fetch_add(1)) < reruns.size() && !StopFlag().load() && !outOfMemory.load();) {
             const SweepResult r =
                 RunCombination(reruns[i].combination, std::nan(""), epsilon, buffers, &StopFlag(), nullptr, nullptr);
             *reruns[i].first = r.firstGenerationWithinEpsilon;
@@ -94,15 +98,30 @@ long long RerunWithin(std::vector<Rerun>& reruns, double epsilon, bool progress)
             done.fetch_add(1);
         }
     };
+    const auto work = [&] {
+        try {
+            runs();
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+        }
+    };
     // A worker a core; this thread only draws the bar.
     std::vector<std::thread> pool;
-    for (unsigned t = 0; t < std::clamp(std::thread::hardware_concurrency(), 1u, 64u); ++t) pool.emplace_back(work);
+    for (unsigned t = 0; t < std::clamp(std::thread::hardware_concurrency(), 1u, 64u); ++t) {
+        try {
+            pool.emplace_back(work);
+        } catch (const std::system_error&) {  // no room for another thread: the reruns go on fewer
+            if (!pool.empty()) break;
+            throw std::bad_alloc();
+        }
+    }
     ProgressBar bar(progress);
-    while (done.load() < static_cast<long long>(reruns.size()) && !StopFlag().load()) {
+    while (done.load() < static_cast<long long>(reruns.size()) && !StopFlag().load() && !outOfMemory.load()) {
         if (bar.Due(false)) bar.Draw(done.load(), static_cast<long long>(reruns.size()), "runs made again");
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     for (std::thread& t : pool) t.join();
+    if (outOfMemory) throw std::bad_alloc();
     if (bar.Due(true)) bar.Draw(done.load(), static_cast<long long>(reruns.size()), "runs made again");
     bar.Finish();
     for (const Rerun& r : reruns)
@@ -226,9 +245,9 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
         }
     }
     if (file.fd >= 0) {
-        if (!WriteWhole(file, text)) {
+        if (const std::string reason = WriteWhole(file, text); !reason.empty()) {
             std::fprintf(stderr, "kelvora-cli ecdf: %s: cannot write: %s\n", Printable(output).c_str(),
-                         std::strerror(errno));
+                         Printable(reason, SIZE_MAX).c_str());
             Abandon(file);
             return 1;
         }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "helpers.h"
+#include "io/replace_file.h"
 #include "io/result_files.h"
 
 namespace kelvora::cli {
@@ -27,7 +28,7 @@ std::string NotAFile(mode_t mode) {
 // directory and its name; "" for a character device.
 std::string FileKey(const std::string& path) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
+    if (path.empty() ? ::fstat(STDOUT_FILENO, &info) == 0 : ::stat(path.c_str(), &info) == 0) {
         if (S_ISCHR(info.st_mode)) return {};
         std::string key = "i";
         key += std::to_string(info.st_dev);
@@ -35,6 +36,7 @@ std::string FileKey(const std::string& path) {
         key += std::to_string(info.st_ino);
         return key;
     }
+    if (path.empty()) return {};  // standard output closed
     const std::size_t slash = path.rfind('/');
     const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -48,9 +50,7 @@ std::string FileKey(const std::string& path) {
 
 }  // namespace
 
-OutputFile::~OutputFile() {
-    if (fd >= 0) ::close(fd);
-}
+OutputFile::~OutputFile() { Abandon(*this); }
 
 std::string OpenOutput(const std::string& path, OutputFile& file, bool dashIsStdout) {
     file.path = path;
@@ -96,6 +96,7 @@ std::string OpenOutput(const std::string& path, OutputFile& file, bool dashIsStd
 
 void Abandon(OutputFile& file) {
     if (file.fd < 0) return;
+    // Only a file still empty as OpenOutput made it: one that holds what was asked for is kept.
     if (file.created) ::unlink(file.path.c_str());
     ::close(file.fd);
     file.fd = -1;
@@ -103,29 +104,18 @@ void Abandon(OutputFile& file) {
 
 bool WriteAll(int fd, const std::string& text) { return WriteText(fd, text); }
 
-bool WriteWhole(OutputFile& file, const std::string& text) {
+std::string WriteWhole(OutputFile& file, const std::string& text) {
     return WriteWhole(file, [&text](int fd) { return WriteAll(fd, text); });
 }
 
-bool WriteWhole(OutputFile& file, const std::function<bool(int fd)>& write) {
-    if (!file.regular) return write(file.fd);
+std::string WriteWhole(OutputFile& file, const std::function<bool(int fd)>& write) {
+    if (!file.regular) return write(file.fd) ? std::string() : std::strerror(errno);
     // Beside the file itself, a link's target included, so that the rename stays on its file system.
     char resolved[PATH_MAX];
     const std::string target = ::realpath(file.path.c_str(), resolved) ? resolved : file.path;
-    const std::string temporary = target + ".part";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    bool ok = write(fd);
-    int error = errno;
-    if (::close(fd) != 0 && ok) ok = false, error = errno;
-    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) ok = false, error = errno;
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        errno = error;
-        return false;
-    }
-    file.created = false;  // it holds what was asked for now
-    return true;
+    std::string reason = ReplaceWhole(target, write);
+    if (reason.empty()) file.created = false;  // it holds what was asked for now
+    return reason;
 }
 
 namespace {

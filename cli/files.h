@@ -18,12 +18,12 @@ struct OutputFile {
     OutputFile() = default;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
-    ~OutputFile();
+    ~OutputFile();  ///< Abandon: a file made here and never written (a refusal, out of memory) goes again
 
     std::string path;      ///< as given
     int fd = -1;           ///< open for writing, blocking; -1 when not open
     bool regular = false;  ///< a regular file: locked, and emptied or replaced only by the command
-    bool created = false;  ///< made by OpenOutput: Abandon removes it again
+    bool created = false;  ///< made by OpenOutput and not yet holding anything: Abandon removes it again
 };
 
 /// Opens path (with dashIsStdout, "-" is a copy of standard output) for writing without blocking and without emptying
@@ -40,13 +40,14 @@ void Abandon(OutputFile& file);
 bool WriteAll(int fd, const std::string& text);
 
 /// Replaces the contents of an open output with text: a regular file through a temporary file
-/// beside it ("NAME.part") and a rename, so that it holds either its old bytes or all the new ones;
-/// a device by writing to it. False with errno set on failure (the temporary file is removed).
-bool WriteWhole(OutputFile& file, const std::string& text);
+/// beside it ("NAME.part", made as CreateTemporary makes it: nothing planted there is followed or
+/// blocked on) and a rename, so that it holds either its old bytes or all the new ones; a device by
+/// writing to it. Returns "" or the reason (the temporary file removed).
+std::string WriteWhole(OutputFile& file, const std::string& text);
 
 /// The same with the contents written by write to the descriptor it is given (the temporary file's
 /// or the device's); write returns false with errno set when a write failed.
-bool WriteWhole(OutputFile& file, const std::function<bool(int fd)>& write);
+std::string WriteWhole(OutputFile& file, const std::function<bool(int fd)>& write);
 
 /// Reads all of path without blocking on it: only a regular file or a character device. Returns
 /// "" with the contents in text, or the reason ("a FIFO, not a regular file or a character device",
@@ -55,8 +56,9 @@ std::string ReadInput(const std::string& path, std::string& text);
 
 /// The first pair of paths that name the same file where the first of the two is among the first
 /// `outputs` paths (the outputs, which come first): by device and inode where they exist, by
-/// resolved directory and name where they do not. Character devices (/dev/null, a terminal) never
-/// count as the same file. Returns {-1, -1} when there is none.
+/// resolved directory and name where they do not. An empty path stands for standard output, the
+/// file descriptor 1 itself (what the shell redirected it to). Character devices (/dev/null, a
+/// terminal) never count as the same file. Returns {-1, -1} when there is none.
 std::pair<int, int> SameFile(const std::vector<std::string>& paths, std::size_t outputs);
 
 }  // namespace kelvora::cli

@@ -61,9 +61,10 @@ bool EndsWith(const std::string& text, const char* suffix) {
 // Replaces the output's contents with bytes (through a temporary file and a rename, so that no half
 // file is left); on failure names the file and the reason on stderr and returns 1.
 int WriteFile(OutputFile& file, const char* data, std::size_t size) {
-    if (WriteWhole(file, std::string(data, size))) return 0;
+    const std::string reason = WriteWhole(file, std::string(data, size));
+    if (reason.empty()) return 0;
     std::fprintf(stderr, "kelvora-cli reach-map: %s: write failed: %s\n", Printable(file.path).c_str(),
-                 std::strerror(errno));
+                 Printable(reason, SIZE_MAX).c_str());
     Abandon(file);
     return 1;
 }

@@ -14,6 +14,7 @@
 #include <random>
 #include <string>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "commands.h"
@@ -138,6 +139,19 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
         }
     }
 
+    // What is printed must not land in a file the run writes (the shell's "> run.json" there).
+    if (!o.quiet || o.json) {
+        for (const char* name : {"results.csv", "fitness.csv", o.runJson ? kRunRecordName : nullptr}) {
+            if (!name) continue;
+            const std::string path = FilePath(o.outputDirectory, name);
+            if (SameFile({"", path}, 1).first >= 0) {
+                std::fprintf(stderr, "kelvora-cli: standard output and %s are the same file; nothing was run\n",
+                             Quoted(path).c_str());
+                return 2;
+            }
+        }
+    }
+
     // The trace is held (locked) from before the run, and emptied once the run's files are ours too.
     OutputFile traceFile;
     std::unique_ptr<TraceWriter> trace;
@@ -176,7 +190,7 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     RunOutcome outcome;
     const std::string started = RecordTimeNow();
     const std::string recordPath = FilePath(o.outputDirectory, kRunRecordName);
-    const auto buffers = std::make_unique<RunBuffers>();
+    auto buffers = std::make_unique<RunBuffers>();
     int traceEmptied = 0;  // errno when the trace could not be emptied
     // The signal handler raises the stop flag; the run ends after the generation it is in.
     const RunReport report = RunWithFiles(setup, writer, o.outputDirectory.c_str(), observers, *buffers,
@@ -186,6 +200,7 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
                                               // The files are ours: a record of an earlier run no longer describes them.
                                               if (o.runJson) ::unlink(recordPath.c_str());
                                               if (traceFile.regular && ::ftruncate(traceFile.fd, 0) != 0) traceEmptied = errno;
+                                              traceFile.created = false;  // the run writes it from here on
                                           },
                                           trace.get());
     const double lastError = TipDistance(geometry, outcome.currentPose);
@@ -199,10 +214,24 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     const int traceError = traceEmptied != 0 ? traceEmptied : trace ? trace->error() : 0;
     // run.json, the last file written, once both result files are closed and whole.
     std::string recordError;
-    if (o.runJson) {
+    // Out of memory here is tried once more without the run's buffers; the result files are whole either way.
+    const auto writeRecord = [&] {
         RunRecord record = session::RecordOfRun("kelvora-cli", setup, report, started,
                                                 o.outputDirectory.empty() ? "" : Printable(o.outputDirectory));
         recordError = WriteRunRecord(record, o.outputDirectory.c_str());
+    };
+    if (o.runJson) {
+        try {
+            writeRecord();
+        } catch (const std::bad_alloc&) {
+            buffers.reset();
+            try {
+                writeRecord();
+            } catch (const std::bad_alloc&) {
+                recordError = recordPath + ": out of memory, not written; " + FilePath(o.outputDirectory, "results.csv") +
+                              " and " + FilePath(o.outputDirectory, "fitness.csv") + " are kept as the run left them";
+            }
+        }
     }
 
     // Where the run ended against the best pose of the whole search space.

@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <filesystem>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -65,7 +67,8 @@ const char* const kUsage =
     "                       printed)\n"
     "  --summary FILE       the summary as CSV\n"
     "  --logs DIR           also write each run's results.csv and fitness.csv to DIR/run-<run>/\n"
-    "  --ioh DIR            also write the runs in the IOHprofiler format to DIR (made if missing)\n"
+    "  --ioh DIR            also write the runs in the IOHprofiler format to DIR (made if missing;\n"
+    "                       locked; its files replaced whole at the end, or left as they were)\n"
     "  --shard K/N          run only the combinations whose run number - 1 is K - 1 modulo N\n"
     "  --resume             continue the sweep in --output: keep its whole rows, run the rest\n"
     "  --yes                allow a sweep of more than 1000000 runs\n"
@@ -540,10 +543,29 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
             return 2;
         }
     }
-    if (!a.output.empty() && !rowsToStdout && !a.summary.empty() && SameFile({a.output, a.summary}, 1).first >= 0) {
-        std::fprintf(stderr, "kelvora-cli sweep: --output and --summary name the same file, %s\n",
-                     Quoted(a.summary).c_str());
+    // The outputs, standard output among them when the rows or the printed summary go there (an
+    // empty path): no two may be one file, however they are named.
+    std::vector<std::string> paths, roles;
+    if (!a.output.empty()) paths.push_back(rowsToStdout ? "" : a.output), roles.push_back("--output");
+    if (!a.summary.empty()) paths.push_back(a.summary), roles.push_back("--summary");
+    if (!a.quiet && !rowsToStdout) paths.push_back(""), roles.push_back("the printed summary");
+    if (const auto [x, y] = SameFile(paths, paths.size()); x >= 0) {
+        const auto shown = [&](int i) {
+            return paths[i].empty() ? roles[i] + " (standard output)" : roles[i] + " " + Quoted(paths[i]);
+        };
+        std::fprintf(stderr, "kelvora-cli sweep: %s and %s are the same file; nothing was written\n",
+                     shown(x).c_str(), shown(y).c_str());
         return 2;
+    }
+
+    // The IOH directory is held (locked) like the files, so that a second export into it is refused.
+    std::unique_ptr<IohExport> ioh;
+    if (!a.ioh.empty()) {
+        ioh = std::make_unique<IohExport>(a.ioh);
+        if (const std::string error = ioh->lock(); !error.empty()) {
+            std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(error, SIZE_MAX).c_str());
+            return 1;
+        }
     }
 
     // Both outputs are held (locked) from here on, so that a second sweep is refused before it
@@ -586,7 +608,10 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
         bool ok = !output.regular || (::ftruncate(fd, keep) == 0 && ::lseek(fd, keep, SEEK_SET) == keep);
         if (ok && keep == 0) {
             ok = WriteAll(fd, SweepHeader());
-            if (ok) keep = static_cast<off_t>(SweepHeader().size());
+            if (ok) {
+                keep = static_cast<off_t>(SweepHeader().size());
+                output.created = false;  // it holds the header: kept from now on
+            }
             else if (output.regular) (void)::ftruncate(fd, 0);
         }
         if (output.regular && ok) KeepWholeOnSecondSignal(fd, keep);
@@ -606,8 +631,6 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     options.stop = &StopFlag();
     options.logDirectory = a.logs;
 
-    std::unique_ptr<IohExport> ioh;
-    if (!a.ioh.empty()) ioh = std::make_unique<IohExport>(a.ioh);
     const long long seedCount = static_cast<long long>(plan.seeds.size());
     const long long targetCount = static_cast<long long>(plan.targets.size());
 
@@ -617,53 +640,59 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     off_t whole = keep;  // bytes of the header and the whole rows in the file
     bool writeFailed = false;
     int status = 0;
-    RunSweep(
-        plan, options,
-        [&](long long index, const SweepResult& r) {
-            AddToTally(tally, r);
-            ++done;
-            if (ioh && status == 0) {  // each target an instance, numbered from 1 in the sweep's order
-                if (const std::string failure = ioh->add(r, static_cast<int>((index / seedCount) % targetCount) + 1);
-                    !failure.empty()) {
-                    bar.Finish();
-                    std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(failure).c_str());
-                    status = 1;
+    // Out of memory on the way (a summary's tally grows with the runs) ends the sweep: the rows
+    // written so far are whole and named; the summary and the IOH export, incomplete, are not written.
+    try {
+        RunSweep(
+            plan, options,
+            [&](long long index, const SweepResult& r) {
+                AddToTally(tally, r);
+                ++done;
+                // Each target an instance, numbered from 1 in the sweep's order; a failure is told at finish().
+                if (ioh) (void)ioh->add(r, static_cast<int>((index / seedCount) % targetCount) + 1);
+                // Each row is written as it is handed over, in run order; only a whole row stays in the
+                // file: one cut short (a full disk) is cut off again.
+                if (fd >= 0 && !writeFailed) {
+                    const std::string row = SweepRow(r, index, runs, fingerprint);
+                    if (WriteAll(fd, row)) {
+                        whole += static_cast<off_t>(row.size());
+                        if (output.regular) KeepWholeOnSecondSignal(fd, whole);
+                    } else {
+                        const int error = errno;
+                        if (output.regular) (void)::ftruncate(fd, whole);
+                        writeFailed = true;
+                        bar.Finish();
+                        std::fprintf(stderr, "kelvora-cli sweep: %s: write failed: %s\n", shownOutput.c_str(),
+                                     std::strerror(error));
+                    }
                 }
-            }
-            // Each row is written as it is handed over, in run order; only a whole row stays in the
-            // file: one cut short (a full disk) is cut off again.
-            if (fd >= 0 && !writeFailed) {
-                const std::string row = SweepRow(r, index, runs, fingerprint);
-                if (WriteAll(fd, row)) {
-                    whole += static_cast<off_t>(row.size());
-                    if (output.regular) KeepWholeOnSecondSignal(fd, whole);
-                } else {
-                    const int error = errno;
-                    if (output.regular) (void)::ftruncate(fd, whole);
-                    writeFailed = true;
-                    bar.Finish();
-                    std::fprintf(stderr, "kelvora-cli sweep: %s: write failed: %s\n", shownOutput.c_str(),
-                                 std::strerror(error));
+                if (!bar.Due(done == shardRuns)) return;
+                const double seconds = bar.Seconds();
+                const long long ranHere = done - firstDone;
+                char estimate[32] = "?";
+                if (ranHere > 0) {
+                    const double left = seconds / static_cast<double>(ranHere) * static_cast<double>(shardRuns - done);
+                    std::snprintf(estimate, sizeof estimate, left < 10 ? "%.1fs" : "%.0fs", left);
                 }
-            }
-            if (!bar.Due(done == shardRuns)) return;
-            const double seconds = bar.Seconds();
-            const long long ranHere = done - firstDone;
-            char estimate[32] = "?";
-            if (ranHere > 0) {
-                const double left = seconds / static_cast<double>(ranHere) * static_cast<double>(shardRuns - done);
-                std::snprintf(estimate, sizeof estimate, left < 10 ? "%.1fs" : "%.0fs", left);
-            }
-            char tail[128];
-            std::snprintf(tail, sizeof tail, "runs %lld/%lld  %.1fs elapsed  about %s left ", done, shardRuns, seconds,
-                          estimate);
-            bar.Draw(done, shardRuns, tail);
-        },
-        [&](const std::string& message) {
-            bar.Finish();
-            std::fprintf(stderr, "kelvora-cli sweep: %s\n", message.c_str());
-            status = 1;
-        });
+                char tail[128];
+                std::snprintf(tail, sizeof tail, "runs %lld/%lld  %.1fs elapsed  about %s left ", done, shardRuns, seconds,
+                              estimate);
+                bar.Draw(done, shardRuns, tail);
+            },
+            [&](const std::string& message) {
+                bar.Finish();
+                std::fprintf(stderr, "kelvora-cli sweep: %s\n", message.c_str());
+                status = 1;
+            });
+    } catch (const std::bad_alloc&) {
+        bar.Finish();
+        KeepWholeOnSecondSignal(-1, 0);
+        std::fprintf(stderr, "kelvora-cli sweep: out of memory after %lld of %lld runs; nothing more was written%s%s%s\n",
+                     done, shardRuns, fd >= 0 && !writeFailed ? ": " : "", fd >= 0 && !writeFailed ? shownOutput.c_str() : "",
+                     fd >= 0 && !writeFailed ? " holds their rows whole (add --resume to continue)" : "");
+        Abandon(summaryFile);
+        return 1;
+    }
     bar.Finish();
     KeepWholeOnSecondSignal(-1, 0);
     if (fd >= 0 && ::close(fd) != 0 && !writeFailed) {
@@ -675,7 +704,7 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
 
     if (ioh) {
         if (const std::string failure = ioh->finish(); !failure.empty()) {
-            std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(failure).c_str());
+            std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(failure, SIZE_MAX).c_str());
             status = 1;
         }
     }
@@ -683,9 +712,10 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     const std::vector<SweepSummaryRow> summary = Summarise(std::move(tally));
     // With the rows on standard output the printed summary would land among them: --summary has it.
     if (!a.quiet && !rowsToStdout) std::fputs(SummaryText(summary, plan.epsilon).c_str(), stdout);
-    if (summaryFile.fd >= 0 && !WriteWhole(summaryFile, SummaryCsv(summary))) {
+    if (const std::string reason = summaryFile.fd >= 0 ? WriteWhole(summaryFile, SummaryCsv(summary)) : "";
+        !reason.empty()) {
         std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write the summary: %s\n", Printable(a.summary).c_str(),
-                     std::strerror(errno));
+                     Printable(reason, SIZE_MAX).c_str());
         Abandon(summaryFile);
         status = 1;
     }

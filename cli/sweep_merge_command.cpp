@@ -4,6 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <queue>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -18,7 +21,9 @@
 #include "helpers.h"
 #include "output.h"
 #include "options.h"
+#include "signals.h"
 #include "batch/sweep_table.h"
+#include "session/lines.h"
 #include "session/sweep_file.h"
 
 using namespace kelvora;
@@ -31,7 +36,8 @@ const char* const kUsage =
     "Merges the CSV files of a sweep's shards (kelvora-cli sweep --shard K/N) into FILE, byte for byte\n"
     "the file the sweep writes unsharded. Refuses files of different sweeps, a run found in two files,\n"
     "and runs found in none, naming them; nothing is written then. Only the rows the files hold are\n"
-    "kept, and each file is read a line at a time, its header first.\n"
+    "kept; each file is read a line at a time, its header first, and merged with the others row by\n"
+    "row, so its rows must be in run order (a shard's are). Ctrl-C stops it and writes nothing.\n"
     "\n"
     "  --output FILE    required: the merged sweep file (locked, written through FILE.part and a rename)\n"
     "  --summary FILE   also the whole sweep's summary, as sweep --summary writes it\n"
@@ -102,91 +108,147 @@ int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
         return Fail(message);
     };
 
-    // Only the rows the files hold are kept, whatever run counts they claim, their text one after
-    // another in one block: sorted by run afterwards, they show overlaps and gaps. Each file is read a
-    // line at a time, its header first, so that a foreign file is refused before the rest of it.
-    struct Row {
-        long long run;
-        int source;
-        std::size_t at;      // where its text starts in texts
-        std::size_t length;  // without the LF
-    };
+    // Each shard's rows are in run order (a shard file is written so), so the merged file is a k-way
+    // merge of them: one row of each file in memory at a time, whatever the rows. Every header is
+    // read first, so that a foreign file is refused before any rows.
     const std::string header = SweepHeader();
-    std::vector<Row> rows;
-    std::string texts;
+    const std::string_view columns(header.data(), header.size() - 1);
+    struct Shard {
+        std::unique_ptr<session::LineReader> reader;
+        std::string name;
+        long long line = 0;
+        std::optional<ParsedSweepRow> row;  // its next row, or none at its end
+        std::string text;                   // that row's text, without the LF
+    };
+    std::vector<Shard> shards(inputs.size());
+    for (std::size_t f = 0; f < inputs.size(); ++f) {
+        Shard& shard = shards[f];
+        shard.name = Printable(inputs[f]);
+        shard.reader = std::make_unique<session::LineReader>(session::kLongestSweepLine);
+        if (const std::string reason = shard.reader->Open(inputs[f]); !reason.empty())
+            return refuse(shard.name + ": cannot read: " + reason);
+        std::string_view text;
+        session::LineEnd end{};
+        if (!shard.reader->Next(text, end) || end != session::LineEnd::lf || text != columns) {
+            if (!shard.reader->Error().empty()) return refuse(shard.name + ": cannot read: " + shard.reader->Error());
+            return refuse(shard.name + (text.empty() && end != session::LineEnd::lf
+                                            ? ":1: not a sweep file (it is empty)"
+                                            : ":1: not a sweep file (its first line is not the sweep header)"));
+        }
+        shard.line = 1;
+    }
     std::string fingerprint;
     long long runs = -1;
-    int first = -1;
-    // A shard's rows are one sweep's; overlaps and gaps are found across the shards below.
-    constexpr session::SweepFileRules kShardRules{false, false, false};
-    for (std::size_t f = 0; f < inputs.size(); ++f) {
-        const std::string name = Printable(inputs[f]);
-        std::string error;
-        const std::string fault = session::ReadSweepFile(inputs[f], name, kShardRules,
-                                                         [&](const ParsedSweepRow& row, long long, std::string_view text) {
-            if (runs < 0) {
-                runs = row.runs;
-                fingerprint = row.fingerprint;
-                first = static_cast<int>(f);
-            } else if (row.fingerprint != fingerprint || row.runs != runs) {
-                error = name + " and " + Printable(inputs[static_cast<std::size_t>(first)]) +
-                        " are shards of different sweeps (sweep " + row.fingerprint + " of " +
-                        std::to_string(row.runs) + " runs, sweep " + fingerprint + " of " + std::to_string(runs) +
-                        " runs)";
+    std::size_t first = 0;
+    // Reads the shard's next row into it; "" or why it cannot be merged.
+    const auto advance = [&](std::size_t f) -> std::string {
+        Shard& shard = shards[f];
+        const long long before = shard.row ? shard.row->run : 0;
+        shard.row.reset();
+        std::string_view text;
+        session::LineEnd end{};
+        if (!shard.reader->Next(text, end))
+            return shard.reader->Error().empty() ? "" : shard.name + ": cannot read: " + shard.reader->Error();
+        ++shard.line;
+        const std::string where = shard.name + ":" + std::to_string(shard.line);
+        if (end == session::LineEnd::eof) return where + ": the row is cut short (an interrupted sweep: finish it with sweep --resume)";
+        shard.text.assign(text);
+        shard.row = end == session::LineEnd::lf ? ParseSweepRow(shard.text) : std::nullopt;
+        if (!shard.row) return where + ": not a sweep row";
+        if (runs < 0) {
+            runs = shard.row->runs;
+            fingerprint = shard.row->fingerprint;
+            first = f;
+        } else if (shard.row->fingerprint != fingerprint || shard.row->runs != runs) {
+            return shard.name + " and " + shards[first].name + " are shards of different sweeps (sweep " +
+                   shard.row->fingerprint + " of " + std::to_string(shard.row->runs) + " runs, sweep " + fingerprint +
+                   " of " + std::to_string(runs) + " runs)";
+        }
+        if (shard.row->run == before)
+            return "overlapping shards: run " + std::to_string(before) + " is in " + shard.name + " twice";
+        if (shard.row->run < before)
+            return where + ": run " + std::to_string(shard.row->run) + " comes after run " + std::to_string(before) +
+                   " (a shard file's rows are in run order)";
+        return {};
+    };
+    for (std::size_t f = 0; f < shards.size(); ++f)
+        if (const std::string error = advance(f); !error.empty()) return refuse(error);
+    if (runs < 0) return refuse("the shard files hold no rows");
+
+    // The smallest next run on top; files in their order among equal runs.
+    const auto later = [&shards](std::size_t x, std::size_t y) {
+        return shards[x].row->run != shards[y].row->run ? shards[x].row->run > shards[y].row->run : x > y;
+    };
+    std::priority_queue<std::size_t, std::vector<std::size_t>, decltype(later)> next(later);
+    for (std::size_t f = 0; f < shards.size(); ++f)
+        if (shards[f].row) next.push(f);
+
+    // Written in pieces of about 64 KB, the summary gathered on the way; a refusal or a stop found on
+    // the way leaves nothing (the temporary file is removed).
+    InstallStopSignals();
+    SweepTally tally;
+    std::string refusal;
+    long long held = 0, firstMissing = 0;
+    long long last = 0;
+    std::size_t lastSource = 0;
+    const std::string written = WriteWhole(outputFile, [&](int fd) {
+        std::string piece = header;
+        while (!next.empty()) {
+            if (StopFlag().load(std::memory_order_relaxed)) {
+                errno = EINTR;
                 return false;
             }
-            rows.push_back({row.run, static_cast<int>(f), texts.size(), text.size()});
-            texts.append(text);
-            return true;
-        });
-        if (!fault.empty() || !error.empty()) return refuse(fault.empty() ? error : fault);
-    }
-    if (runs < 0) return refuse("the shard files hold no rows");
-    std::stable_sort(rows.begin(), rows.end(), [](const Row& x, const Row& y) { return x.run < y.run; });
-    for (std::size_t i = 1; i < rows.size(); ++i)
-        if (rows[i].run == rows[i - 1].run)
-            return refuse("overlapping shards: run " + std::to_string(rows[i].run) + " is in " +
-                          Printable(inputs[static_cast<std::size_t>(rows[i - 1].source)]) + " and in " +
-                          Printable(inputs[static_cast<std::size_t>(rows[i].source)]));
-    const auto held = static_cast<long long>(rows.size());
-    if (held < runs) {
-        long long firstMissing = held + 1;  // every run up to the first gap is there
-        for (long long i = 0; i < held; ++i)
-            if (rows[static_cast<std::size_t>(i)].run != i + 1) {
-                firstMissing = i + 1;
-                break;
+            const std::size_t f = next.top();
+            next.pop();
+            const ParsedSweepRow& row = *shards[f].row;
+            if (row.run == last) {
+                refusal = "overlapping shards: run " + std::to_string(row.run) + " is in " + shards[lastSource].name +
+                          " and in " + shards[f].name;
+                return false;
             }
-        return refuse("missing rows: " + std::to_string(runs - held) + " of " + std::to_string(runs) +
-                      " runs are in no shard file, the first run " + std::to_string(firstMissing) +
-                      " (a shard not given, or not finished)");
-    }
-
-    // Written in pieces of about 64 KB, the summary gathered on the way.
-    SweepTally tally;
-    const bool written = WriteWhole(outputFile, [&](int fd) {
-        std::string piece = header;
-        for (const Row& row : rows) {
-            const std::string_view text(texts.data() + row.at, row.length);
-            if (summaryFile.fd >= 0) AddToTally(tally, ParseSweepRow(std::string(text))->result);
-            piece.append(text);
+            if (row.run > last + 1 && firstMissing == 0) firstMissing = last + 1;
+            last = row.run;
+            lastSource = f;
+            ++held;
+            if (summaryFile.fd >= 0) AddToTally(tally, row.result);
+            piece.append(shards[f].text);
             piece += '\n';
             if (piece.size() >= 65536) {
                 if (!WriteAll(fd, piece)) return false;
                 piece.clear();
             }
+            if (std::string error = advance(f); !error.empty()) {
+                refusal = std::move(error);
+                return false;
+            }
+            if (shards[f].row) next.push(f);
+        }
+        if (held < runs) {
+            refusal = "missing rows: " + std::to_string(runs - held) + " of " + std::to_string(runs) +
+                      " runs are in no shard file, the first run " +
+                      std::to_string(firstMissing ? firstMissing : last + 1) + " (a shard not given, or not finished)";
+            return false;
         }
         return WriteAll(fd, piece);
     });
-    if (!written) {
+    if (!refusal.empty()) return refuse(refusal);
+    if (StopExitStatus() != 0) {
+        Abandon(outputFile);
+        Abandon(summaryFile);
+        std::fprintf(stderr, "kelvora-cli sweep-merge: %s: stopped; nothing was written\n", StopSignalName());
+        return StopExitStatus();
+    }
+    if (!written.empty()) {
         std::fprintf(stderr, "kelvora-cli sweep-merge: %s: cannot write: %s\n", Printable(output).c_str(),
-                     std::strerror(errno));
+                     Printable(written, SIZE_MAX).c_str());
         Abandon(outputFile);
         Abandon(summaryFile);
         return 1;
     }
-    if (summaryFile.fd >= 0 && !WriteWhole(summaryFile, SummaryCsv(Summarise(std::move(tally))))) {
+    if (const std::string reason = summaryFile.fd >= 0 ? WriteWhole(summaryFile, SummaryCsv(Summarise(std::move(tally)))) : "";
+        !reason.empty()) {
         std::fprintf(stderr, "kelvora-cli sweep-merge: %s: cannot write: %s\n", Printable(summary).c_str(),
-                     std::strerror(errno));
+                     Printable(reason, SIZE_MAX).c_str());
         Abandon(summaryFile);
         return 1;
     }

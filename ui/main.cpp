@@ -14,7 +14,9 @@ int main(int argc, char* argv[]) {
         // Nothing is shown: no display is needed, nor used when there is one.
         if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         CSolverApp app(argc, argv);
-        return RunPlotCommand(CSolverApp::arguments());
+        QList<QByteArray> arguments;  // argv's own bytes: a file name that is not UTF-8 stays as it is
+        for (int i = 0; i < argc; ++i) arguments.append(QByteArray(argv[i]));
+        return RunPlotCommand(arguments);
     }
     // What the window shows lives as long as the program, outliving the window.
     SolverState state;

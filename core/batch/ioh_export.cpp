@@ -1,10 +1,15 @@
 #include "batch/ioh_export.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "io/replace_file.h"
+#include "io/result_files.h"
 #include "model/text.h"
 
 namespace kelvora {
@@ -46,11 +51,31 @@ IohExport::IohExport(std::string directory) : directory_(std::move(directory)) {
 }
 
 IohExport::~IohExport() {
-    for (auto& [name, configuration] : configurations_)
-        if (configuration.data) std::fclose(configuration.data);
+    discard();
+    if (lock_ >= 0) ::close(lock_);
+}
+
+void IohExport::discard() {
+    for (auto& [name, configuration] : configurations_) {
+        if (configuration.fd >= 0) DiscardTemporary(configuration.fd, configuration.temporary);
+        configuration.fd = -1;
+    }
+}
+
+std::string IohExport::lock() {
+    lock_ = ::open(directory_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lock_ < 0) return Failure(directory_);
+    int locked;
+    while ((locked = ::flock(lock_, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    // Any other lock failure (a file system without locks) does not keep the user from working.
+    if (locked != 0 && errno == EWOULDBLOCK)
+        return directory_ + ": another kelvora-cli is writing this directory; nothing was written";
+    return {};
 }
 
 std::string IohExport::add(const SweepResult& r, int instance) {
+    if (!failure_.empty()) return failure_;
     const std::string name = IohConfigurationName(r.combination);
     auto [it, added] = configurations_.try_emplace(name);
     Configuration& configuration = it->second;
@@ -58,11 +83,13 @@ std::string IohExport::add(const SweepResult& r, int instance) {
         configuration.combination = r.combination;
         const std::string folder = directory_ + "/" + name;
         const std::string data = folder + "/data_f1_" + kFunction;
-        if (!MakeDirectory(folder)) return Failure(folder);
-        if (!MakeDirectory(data)) return Failure(data);
-        const std::string path = data + "/IOHprofiler_f1_DIM3.dat";
-        configuration.data = std::fopen(path.c_str(), "w");
-        if (!configuration.data) return Failure(path);
+        if (!MakeDirectory(folder)) return failure_ = Failure(folder);
+        if (!MakeDirectory(data)) return failure_ = Failure(data);
+        configuration.data = data + "/IOHprofiler_f1_DIM3.dat";
+        configuration.temporary = configuration.data + ".part";
+        std::string reason;
+        configuration.fd = CreateTemporary(configuration.temporary, reason);
+        if (configuration.fd < 0) return failure_ = configuration.data + ": " + reason;
     }
     const long long population = r.combination.params.populationSize;
     const long long budget = population * r.combination.params.generationCount;
@@ -77,17 +104,16 @@ std::string IohExport::add(const SweepResult& r, int instance) {
         lines += std::to_string(run.bestEvaluations) + " " + ExactText(distance) + "\n";
     }
     if (run.bestEvaluations < budget) lines += std::to_string(budget) + " " + ExactText(run.best) + "\n";
-    if (std::fputs(lines.c_str(), configuration.data) < 0) return Failure(name + "/IOHprofiler_f1_DIM3.dat");
+    if (!WriteText(configuration.fd, lines)) return failure_ = Failure(configuration.temporary);
     configuration.runs.push_back(run);
     return {};
 }
 
 std::string IohExport::finish() {
-    std::string failure;
+    // Every JSON file is written under its temporary name before any file is renamed into place.
+    std::vector<std::string> jsons;
     for (auto& [name, configuration] : configurations_) {
-        if (configuration.data && std::fclose(configuration.data) != 0 && failure.empty())
-            failure = Failure(name + "/IOHprofiler_f1_DIM3.dat");
-        configuration.data = nullptr;
+        if (!failure_.empty()) break;
         const SweepCombination& c = configuration.combination;
         std::string json = "{\n\t\"version\": \"0.3.3\",\n\t\"suite\": \"Kelvora\",\n\t\"function_id\": 1,\n";
         json += "\t\"function_name\": \"" + std::string(kFunction) + "\",\n\t\"maximization\": false,\n";
@@ -108,11 +134,38 @@ std::string IohExport::finish() {
         }
         json += "\n\t\t]}\n\t]\n}\n";
         const std::string path = directory_ + "/" + name + "/IOHprofiler_f1_" + kFunction + ".json";
-        std::FILE* out = std::fopen(path.c_str(), "w");
-        const bool written = out && std::fputs(json.c_str(), out) >= 0;
-        if ((!out || std::fclose(out) != 0 || !written) && failure.empty()) failure = Failure(path);
+        std::string reason;
+        const int fd = CreateTemporary(path + ".part", reason);
+        if (fd < 0) {
+            failure_ = path + ": " + reason;
+        } else {
+            const bool written = WriteText(fd, json);
+            const int error = errno;
+            if (::close(fd) != 0 || !written) {
+                if (!written) errno = error;
+                failure_ = Failure(path + ".part");
+                ::unlink((path + ".part").c_str());
+            } else {
+                jsons.push_back(path);
+            }
+        }
     }
-    return failure;
+    if (!failure_.empty()) {
+        for (const std::string& path : jsons) ::unlink((path + ".part").c_str());
+        discard();
+        return failure_ + "; the export was not written: the files in " + directory_ + " are as they were";
+    }
+    std::size_t next = 0;
+    for (auto& [name, configuration] : configurations_) {
+        const std::string& json = jsons[next++];
+        const int fd = configuration.fd;
+        configuration.fd = -1;
+        std::string reason = CommitTemporary(fd, configuration.temporary, configuration.data);
+        if (reason.empty() && ::rename((json + ".part").c_str(), json.c_str()) != 0) reason = std::strerror(errno);
+        if (!reason.empty() && failure_.empty()) failure_ = name + ": " + reason;
+        ::unlink((json + ".part").c_str());
+    }
+    return failure_;
 }
 
 }  // namespace kelvora

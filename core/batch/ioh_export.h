@@ -13,7 +13,6 @@
 // a last line at the run's budget (generations x population) where the last improvement came
 // earlier. The optimum's distance for the run's target is the run attribute "optimum_distance".
 
-#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -26,20 +25,30 @@ namespace kelvora {
 /// "ga_binary_roulette_e0_one-point_bit-flip_p20_g100_c0.5_m0.1".
 std::string IohConfigurationName(const SweepCombination& combination);
 
-/// Writes the runs of a sweep as they come, in any order of configurations; the JSON files at finish().
+/// Writes the runs of a sweep as they come, in any order of configurations. Nothing in the
+/// directory changes before finish(): each .dat file grows under a temporary name ("NAME.part")
+/// and finish() renames every file into place, so that each holds all of the old export's bytes
+/// or all of the new one's; an export that failed leaves the old files as they were.
 class IohExport {
 public:
     /// directory must exist; nothing is written before the first run.
     explicit IohExport(std::string directory);
-    ~IohExport();
+    ~IohExport();  ///< the temporary files of an export not finished are removed
     IohExport(const IohExport&) = delete;
     IohExport& operator=(const IohExport&) = delete;
 
+    /// Takes an exclusive flock(2) lock on the directory, held until the export is destroyed, so
+    /// that a second export into it is refused before it writes anything. Returns "" or the reason:
+    /// "PATH: another kelvora-cli is writing this directory; nothing was written", or the system's.
+    std::string lock();
+
     /// Appends one run; instance is its target's number in the sweep, from 1. Returns "" or what
-    /// could not be written.
+    /// could not be written ("PATH: reason"); the export then takes no more runs.
     std::string add(const SweepResult& result, int instance);
 
-    /// Writes every configuration's JSON file and closes the data files. Returns "" or the failure.
+    /// Writes every configuration's JSON file and renames the files into place; after a failure
+    /// (of add or of finish itself) removes the temporary files instead and leaves the directory as
+    /// it was. Returns "" or the failure.
     std::string finish();
 
 private:
@@ -52,10 +61,16 @@ private:
     };
     struct Configuration {
         SweepCombination combination;
-        std::FILE* data = nullptr;
+        std::string data;       ///< the .dat file's path
+        std::string temporary;  ///< its temporary file's path ("….dat.part")
+        int fd = -1;            ///< the temporary file, open
         std::vector<Run> runs;
     };
+    void discard();
+
     std::string directory_;
+    int lock_ = -1;
+    std::string failure_;
     std::map<std::string, Configuration> configurations_;
 };
 

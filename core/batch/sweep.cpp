@@ -10,12 +10,15 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <random>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -134,7 +137,12 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
         total > options.shardIndex ? (total - options.shardIndex + options.shardCount - 1) / options.shardCount : 0;
     if (options.skip >= shardRuns) return 0;
     const int threads = std::max(1, options.threads);
-    auto stopped = [&options] { return options.stop && options.stop->load(std::memory_order_relaxed); };
+    // Out of memory in a worker ends the sweep as a stop does, the runs handed over so far whole.
+    std::atomic<bool> outOfMemory{false};
+    auto stopped = [&options, &outOfMemory] {
+        return (options.stop && options.stop->load(std::memory_order_relaxed)) ||
+               outOfMemory.load(std::memory_order_relaxed);
+    };
 
     const long long targetStride = static_cast<long long>(plan.seeds.size());
     auto targetOf = [&](long long index) {
@@ -157,11 +165,7 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
     int working = threads;
     std::atomic<long long> next{0};
 
-    auto worker = [&] {
-        // Signals are the calling thread's: a handler never runs in the middle of a worker's run.
-        sigset_t all;
-        sigfillset(&all);
-        pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    auto work = [&] {
         auto buffers = std::make_unique<RunBuffers>();
         for (;;) {
             if (stopped()) break;
@@ -217,13 +221,23 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
             // does not pay for a context switch.
             finished.emplace(position, std::move(result));
         }
+    };
+    auto worker = [&] {
+        // Signals are the calling thread's: a handler never runs in the middle of a worker's run.
+        sigset_t all;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, nullptr);
+        try {
+            work();
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;  // told by the hand-over, which has its message ready
+        }
         std::lock_guard lock(mutex);
         --working;
         ready.notify_one();
     };
 
     std::vector<std::thread> pool;
-    for (int i = 0; i < threads; ++i) pool.emplace_back(worker);
 
     long long handed = 0;
     long long expected = options.skip;
@@ -232,7 +246,32 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
         const auto it = finished.find(expected);
         return it != finished.end() && optimumReady[targetOf(indexOf(expected))];
     };
-    std::unique_lock lock(mutex);
+    const std::string outOfMemoryMessage = "out of memory: the sweep ends after the runs handed over so far";
+    bool toldOutOfMemory = false;
+    std::unique_lock lock(mutex, std::defer_lock);
+    // Out of memory here (or in done) ends the workers before it goes on to the caller.
+    struct JoinOnExit {
+        std::vector<std::thread>& pool;
+        std::atomic<bool>& end;
+        std::unique_lock<std::mutex>& lock;
+        ~JoinOnExit() {
+            if (lock.owns_lock()) lock.unlock();
+            if (std::uncaught_exceptions() > 0) end = true;
+            for (std::thread& t : pool)
+                if (t.joinable()) t.join();
+        }
+    } joinOnExit{pool, outOfMemory, lock};
+    for (int i = 0; i < threads; ++i) {
+        try {
+            pool.emplace_back(worker);
+        } catch (const std::system_error&) {  // no room for another thread: the sweep runs on fewer
+            if (pool.empty()) throw;
+            const std::lock_guard hold(mutex);
+            working -= threads - i;
+            break;
+        }
+    }
+    lock.lock();
     for (;;) {
         ready.wait_for(lock, std::chrono::milliseconds(20),
                        [&] { return !failures.empty() || handable() || working == 0; });
@@ -256,11 +295,12 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
             done(index, result);
             ++handed;
         }
+        if (outOfMemory && !toldOutOfMemory && logFailure) logFailure(outOfMemoryMessage);
+        toldOutOfMemory = toldOutOfMemory || outOfMemory;
         lock.lock();
         if (over) break;
     }
     lock.unlock();
-    for (std::thread& t : pool) t.join();
     return handed;
 }
 

@@ -1,4 +1,5 @@
 #include "io/run_record.h"
+#include "io/replace_file.h"
 
 #include "io/result_files.h"
 #include "model/text.h"
@@ -244,20 +245,10 @@ std::string WriteRunRecord(RunRecord& record, const char* directory) {
     record.results = DigestFile(PathIn(directory, "results.csv"));
     record.fitness = DigestFile(PathIn(directory, "fitness.csv"));
     const std::string path = PathIn(directory, kRunRecordName);
-    const std::string part = path + ".part";
-    const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) return part + ": " + std::strerror(errno);
-    const bool written = WriteText(fd, RunRecordJson(record));
-    const int error = errno;
-    if (::close(fd) != 0 || !written) {
-        ::unlink(part.c_str());
-        return path + ": " + std::strerror(written ? errno : error);
-    }
-    if (::rename(part.c_str(), path.c_str()) != 0) {
-        const int renameError = errno;
-        ::unlink(part.c_str());
-        return path + ": " + std::strerror(renameError);
-    }
+    const std::string json = RunRecordJson(record);
+    if (const std::string reason = ReplaceWhole(path, [&json](int fd) { return WriteText(fd, json); });
+        !reason.empty())
+        return path + ": " + reason;
     return {};
 }
 

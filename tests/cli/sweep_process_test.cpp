@@ -202,6 +202,17 @@ TEST_F(SweepCli, MergeRefusesOtherSweepsOverlapsAndGapsNamingThem) {
         const std::string a2 = ReadFile(dir_ / "a2.csv");
         cut << a2.substr(0, a2.size() - 5);
     }
+    {
+        // a1.csv's first two rows (runs 1 and 3) swapped, and its first row twice.
+        std::istringstream in(ReadFile(dir_ / "a1.csv"));
+        std::string header, first, second, rest;
+        std::getline(in, header);
+        std::getline(in, first);
+        std::getline(in, second);
+        rest.assign(std::istreambuf_iterator<char>(in), {});
+        std::ofstream(dir_ / "swapped.csv", std::ios::binary) << header << '\n' << second << '\n' << first << '\n' << rest;
+        std::ofstream(dir_ / "twice.csv", std::ios::binary) << header << '\n' << first << '\n' << first << '\n' << second << '\n' << rest;
+    }
     struct Case {
         std::vector<std::string> files;
         std::string says;
@@ -211,12 +222,15 @@ TEST_F(SweepCli, MergeRefusesOtherSweepsOverlapsAndGapsNamingThem) {
                                            {{"a1.csv", "a2.csv", "a1.csv"}, "overlapping shards: run 1 is in a1.csv"},
                                            {{"a2.csv"}, "missing rows: 24 of 48 runs"},
                                            {{"a1.csv", "cut.csv"}, "cut.csv:25: the row is cut short"},
-                                           {{"a1.csv", "nothere.csv"}, "nothere.csv: cannot read"}}) {
+                                           {{"a1.csv", "nothere.csv"}, "nothere.csv: cannot read"},
+                                           {{"swapped.csv", "a2.csv"}, "swapped.csv:3: run 1 comes after run 3"},
+                                           {{"twice.csv", "a2.csv"}, "run 1 is in twice.csv twice"}}) {
         std::vector<std::string> args{"sweep-merge", "--output", "merged.csv"};
         args.insert(args.end(), c.files.begin(), c.files.end());
         EXPECT_EQ(Run(args), 2) << c.says;
         EXPECT_NE(err_.find(c.says), std::string::npos) << err_;
         EXPECT_FALSE(fs::exists(dir_ / "merged.csv"));
+        EXPECT_FALSE(fs::exists(dir_ / "merged.csv.part"));
     }
 }
 
@@ -238,8 +252,8 @@ TEST_F(SweepCli, OutputsNamedTwiceFifosHeldFilesAndForgedCountsAreRefusedTouchin
         std::string says;
     };
     const std::vector<Case> cases{
-        {With(sweep, {"--output", "new.csv", "--summary", "./new.csv"}), 2, "--output and --summary name the same file"},
-        {With(sweep, {"--output", "a.csv", "--summary", "a.csv"}), 2, "--output and --summary name the same file"},
+        {With(sweep, {"--output", "new.csv", "--summary", "./new.csv"}), 2, "--output 'new.csv' and --summary './new.csv' are the same file"},
+        {With(sweep, {"--output", "a.csv", "--summary", "a.csv"}), 2, "--output 'a.csv' and --summary 'a.csv' are the same file"},
         {{"sweep-merge", "--output", "a.csv", "a.csv"}, 2, "--output and a shard file name the same file, 'a.csv'"},
         {{"sweep-merge", "--output", "m.csv", "--summary", "./m.csv", "a.csv"}, 2, "--output and --summary"},
         {{"sweep-merge", "--output", "m.csv", "--summary", "a.csv", "a.csv"}, 2, "--summary and a shard file"},

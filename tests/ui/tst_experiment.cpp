@@ -1,9 +1,13 @@
 // The experiment window: the run-length numbers it shows are those of its own runs, a cancelled
 // sweep keeps whole runs in order, and `kelvora --plot` draws a sweep CSV into a file.
 
-#include <QTableWidget>
-
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <QTableWidget>
 
 #include "batch/runlength.h"
 #include "batch/sweep_table.h"
@@ -55,6 +59,8 @@ private slots:
     void sweepFilesAreReadByTheCommandLinesRules();
     void plansAreHeldToTheCommandLinesLimits_data();
     void plansAreHeldToTheCommandLinesLimits();
+    void plotPictureIsWrittenWholeOrNotAtAll_data();
+    void plotPictureIsWrittenWholeOrNotAtAll();
 };
 
 void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
@@ -210,6 +216,107 @@ void TestExperiment::plansAreHeldToTheCommandLinesLimits() {
     QVERIFY2(uitest::Messages().first().text.contains(says), qPrintable(uitest::Messages().first().text));
     QVERIFY(!window->isRunning());
     uitest::Messages().clear();
+}
+
+// The bytes of the file at a name as the file system spells it ("" when there is none).
+QByteArray ReadNamed(const QByteArray& name) {
+    QByteArray bytes;
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0) return bytes;
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) bytes.append(buffer, n);
+    ::close(fd);
+    return bytes;
+}
+
+void TestExperiment::plotPictureIsWrittenWholeOrNotAtAll_data() {
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<QString>("setup");  // what stands at the output, or the room the disk has
+    QTest::addColumn<int>("status");
+    QTest::newRow("svg") << QByteArray("s.csv") << QByteArray("p.svg") << "old file" << 0;
+    QTest::newRow("png over a link") << QByteArray("s.csv") << QByteArray("p.png") << "link" << 0;
+    QTest::newRow("input name not UTF-8") << QByteArray("x\xff.csv") << QByteArray("p.svg") << "" << 0;
+    QTest::newRow("output name not UTF-8") << QByteArray("s.csv") << QByteArray("z\xff.svg") << "" << 0;
+    QTest::newRow("FIFO") << QByteArray("s.csv") << QByteArray("p.svg") << "fifo" << 1;
+    QTest::newRow("directory") << QByteArray("s.csv") << QByteArray("p.png") << "directory" << 1;
+    QTest::newRow("full disk svg") << QByteArray("s.csv") << QByteArray("p.svg") << "full" << 1;
+    QTest::newRow("full disk png") << QByteArray("s.csv") << QByteArray("p.png") << "full" << 1;
+}
+
+// A picture reaches its name whole or not at all: a FIFO is not waited on, a full disk leaves the
+// old picture and no temporary file, and names that are not UTF-8 are kept byte for byte.
+void TestExperiment::plotPictureIsWrittenWholeOrNotAtAll() {
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, output);
+    QFETCH(QString, setup);
+    QFETCH(int, status);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray at = QFile::encodeName(dir.path()) + '/';
+    kelvora::SweepPlan plan;
+    plan.populations = {10};
+    plan.generations = {5};
+    plan.crossovers = {0.5};
+    plan.mutations = {0.1};
+    plan.targets = {{68, 180}};
+    plan.seeds = {1, 2, 3};
+    QByteArray csv = QByteArray::fromStdString(kelvora::SweepHeader());
+    kelvora::RunSweep(plan, {.threads = 1}, [&](long long index, const kelvora::SweepResult& r) {
+        csv += QByteArray::fromStdString(kelvora::SweepRow(r, index, 3, kelvora::SweepFingerprint(plan)));
+    });
+    {
+        const int fd = ::open((at + input).constData(), O_WRONLY | O_CREAT, 0644);
+        QVERIFY(fd >= 0 && ::write(fd, csv.constData(), csv.size()) == csv.size());
+        ::close(fd);
+    }
+    const QByteArray path = at + output;
+    struct Remove {  // the names QTemporaryDir cannot spell
+        QByteArray input, output;
+        ~Remove() {
+            ::unlink(input.constData());
+            ::unlink(output.constData());
+        }
+    } remove{at + input, path};
+    const QByteArray old("old picture");
+    QFile target(dir.filePath(QStringLiteral("target")));
+    if (setup == QLatin1String("old file") || setup == QLatin1String("full")) {
+        QFile file(QFile::decodeName(path));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(old);
+    } else if (setup == QLatin1String("link")) {
+        QVERIFY(target.open(QIODevice::WriteOnly));
+        target.close();
+        QVERIFY(QFile::link(target.fileName(), QFile::decodeName(path)));
+    } else if (setup == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(path.constData(), 0644), 0);
+    } else if (setup == QLatin1String("directory")) {
+        QCOMPARE(::mkdir(path.constData(), 0755), 0);
+    }
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    if (setup == QLatin1String("full")) {  // no file may grow past 1000 bytes, as on a full disk
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit full{1000, before.rlim_max};
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    }
+    const int got = RunPlotCommand(QList<QByteArray>{"kelvora", "--plot", at + input, "--output", path});
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    QCOMPARE(got, status);
+    QVERIFY(!QFileInfo::exists(QFile::decodeName(path) + QStringLiteral(".part")));
+    const QByteArray written = ReadNamed(path);
+    if (status == 0) {
+        QVERIFY(output.endsWith(".svg") ? written.contains("</svg>") : written.startsWith("\x89PNG"));
+        if (setup == QLatin1String("link")) {
+            QVERIFY(QFileInfo(QFile::decodeName(path)).isSymLink());
+            QCOMPARE(ReadNamed(QFile::encodeName(target.fileName())), written);
+        }
+    } else if (setup == QLatin1String("full")) {
+        QCOMPARE(written, old);
+    } else if (setup == QLatin1String("fifo")) {
+        struct stat info {};
+        QVERIFY(::lstat(path.constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+    }
 }
 
 QTEST_MAIN(TestExperiment)

@@ -82,6 +82,8 @@ private slots:
     void plotFollowsTheRun();
     void resultFileFailureIsReported_data();
     void resultFileFailureIsReported();
+    void runJsonFailureIsReported_data();
+    void runJsonFailureIsReported();
     void anotherRunWritingHereRefusesCompute();
     void warningNamesTheDeletedDirectorysPath();
 
@@ -476,6 +478,31 @@ void TestSolverDlg::resultFileFailureIsReported() {
     QVERIFY2(text.contains(QDir::current().absoluteFilePath(QStringLiteral("results.csv"))), qPrintable(text));
     QVERIFY2(text.contains(reason), qPrintable(text));
     QVERIFY2(!text.contains(QStringLiteral("fitness.csv")), qPrintable(text));
+}
+
+void TestSolverDlg::runJsonFailureIsReported_data() {
+    QTest::addColumn<QString>("directory");  // made where run.json or its temporary file goes
+    QTest::newRow("run.json is a directory") << "run.json";
+    QTest::newRow("run.json.part is a directory") << "run.json.part";
+}
+
+// The CSV files are whole, but run.json cannot be written: the same warning says so, once.
+void TestSolverDlg::runJsonFailureIsReported() {
+    QFETCH(QString, directory);
+    TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    QVERIFY(QDir().mkdir(directory));
+    Fixture f;
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("4"));
+    QVERIFY(f.run());
+    QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 4);
+    QCOMPARE(Messages().size(), 1);
+    QCOMPARE(Messages().first().icon, QMessageBox::Warning);
+    const QString text = Messages().first().text;
+    QVERIFY2(text.contains(QStringLiteral("run.json")), qPrintable(text));
+    QVERIFY2(text.contains(QString::fromLocal8Bit(std::strerror(EISDIR))), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("fitness.csv")), qPrintable(text));
+    QVERIFY(QFileInfo(directory).isDir());
 }
 
 void TestSolverDlg::anotherRunWritingHereRefusesCompute() {

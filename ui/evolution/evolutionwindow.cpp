@@ -11,6 +11,8 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QPainter>
+#include <QBuffer>
+#include <QFile>
 #include <QSvgGenerator>
 #include <QVBoxLayout>
 
@@ -21,6 +23,7 @@
 #include "common/messagebox.h"
 #include "common/settings.h"
 #include "common/windowplacement.h"
+#include "common/wholefile.h"
 
 namespace kelvora::ui {
 
@@ -233,14 +236,27 @@ bool EvolutionWindow::exportPng(const QString& path, double scale) {
     painter.setRenderHint(QPainter::Antialiasing);
     paintExport(painter);
     painter.end();
-    if (image.save(path, "PNG")) return true;
-    ShowMessageBox(this, QMessageBox::Warning, tr("グラフを \"%1\" に保存できませんでした。").arg(path));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    return writePicture(path, image.save(&buffer, "PNG") ? bytes : QByteArray(), QStringLiteral("PNG"));
+}
+
+bool EvolutionWindow::writePicture(const QString& path, const QByteArray& bytes, const QString& format) {
+    const QString reason = bytes.isEmpty() ? QStringLiteral("the %1 picture could not be made").arg(format)
+                                           : WriteWholeFile(QFile::encodeName(path), bytes);
+    if (reason.isEmpty()) return true;
+    ShowMessageBox(this, QMessageBox::Warning,
+                   tr("グラフを \"%1\" に保存できませんでした。").arg(path) + QLatin1Char('\n') + reason);
     return false;
 }
 
 bool EvolutionWindow::exportSvg(const QString& path) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
     QSvgGenerator generator;
-    generator.setFileName(path);
+    generator.setOutputDevice(&buffer);
     generator.setSize(exportSize());
     generator.setViewBox(QRect(QPoint(0, 0), exportSize()));
     generator.setTitle(windowTitle());
@@ -251,9 +267,7 @@ bool EvolutionWindow::exportSvg(const QString& path) {
         paintExport(painter);
         ok = painter.end();
     }
-    if (ok && QFileInfo(path).size() > 0) return true;
-    ShowMessageBox(this, QMessageBox::Warning, tr("グラフを \"%1\" に保存できませんでした。").arg(path));
-    return false;
+    return writePicture(path, ok ? bytes : QByteArray(), QStringLiteral("SVG"));
 }
 
 void EvolutionWindow::exportWithDialog(bool svg, double scale) {

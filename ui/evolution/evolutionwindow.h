@@ -95,6 +95,8 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    /// Writes a made picture (empty: it could not be made) whole at path; a failure in a message box.
+    bool writePicture(const QString& path, const QByteArray& bytes, const QString& format);
     void findOptimum();
     void updateReadout();
     void saveGeometry();

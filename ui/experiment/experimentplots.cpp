@@ -8,6 +8,7 @@
 #include <QBoxPlotSeries>
 #include <QBoxSet>
 #include <QChart>
+#include <QBuffer>
 #include <QChartView>
 #include <QFileInfo>
 #include <QLegend>
@@ -18,6 +19,8 @@
 #include <QScatterSeries>
 #include <QSvgGenerator>
 #include <QValueAxis>
+
+#include "common/wholefile.h"
 
 namespace kelvora::ui {
 
@@ -289,25 +292,30 @@ void ExperimentPlots::buildConvergence() {
     }
 }
 
-bool ExperimentPlots::save(QChartView* view, const QString& path) {
+QString ExperimentPlots::save(QChartView* view, const QByteArray& path) {
     const QSize size = view->size();
-    if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (path.toLower().endsWith(".svg")) {
         QSvgGenerator generator;
-        generator.setFileName(path);
+        generator.setOutputDevice(&buffer);
         generator.setSize(size);
         generator.setViewBox(QRect(QPoint(0, 0), size));
         generator.setTitle(view->chart()->title());
         QPainter painter;
-        if (!painter.begin(&generator)) return false;
+        if (!painter.begin(&generator)) return QStringLiteral("the SVG picture could not be drawn");
         view->render(&painter);
-        return painter.end() && QFileInfo(path).size() > 0;
+        if (!painter.end()) return QStringLiteral("the SVG picture could not be drawn");
+    } else {
+        QImage image(size, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        view->render(&painter);
+        painter.end();
+        if (!image.save(&buffer, "PNG")) return QStringLiteral("the PNG picture could not be encoded");
     }
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    view->render(&painter);
-    painter.end();
-    return image.save(path, "PNG");
+    return WriteWholeFile(path, bytes);
 }
 
 }  // namespace kelvora::ui

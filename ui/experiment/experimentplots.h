@@ -35,8 +35,10 @@ public:
     /// The run-length chart's curve of configuration group: (x, fraction) at every generation.
     QList<QPointF> runLengthPoints(int group) const;
 
-    /// Writes view as an SVG picture when path ends in ".svg" (any case), else as a PNG; false on failure.
-    static bool save(QChartView* view, const QString& path);
+    /// Writes view as an SVG picture when path ends in ".svg" (any case), else as a PNG, whole
+    /// (WriteWholeFile: the old file stays on failure); path as the file system spells it.
+    /// Returns "" or the reason.
+    static QString save(QChartView* view, const QByteArray& path);
 
 private:
     void rebuild();

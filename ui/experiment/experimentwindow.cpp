@@ -38,6 +38,7 @@
 #include "session/sweep_plan.h"
 #include "experiment/sweeprunner.h"
 #include "common/windowplacement.h"
+#include "common/wholefile.h"
 
 namespace kelvora::ui {
 
@@ -511,9 +512,8 @@ void ExperimentWindow::setRunning(bool running) {
 void ExperimentWindow::saveText(const QString& title, const QString& name, const QByteArray& bytes) {
     const QString path = QFileDialog::getSaveFileName(this, title, name, tr("CSV ファイル (*.csv)"));
     if (path.isEmpty()) return;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush())
-        ShowMessageBox(this, QMessageBox::Warning, tr("\"%1\" に保存できませんでした。").arg(path));
+    if (const QString reason = WriteWholeFile(QFile::encodeName(path), bytes); !reason.isEmpty())
+        ShowMessageBox(this, QMessageBox::Warning, tr("\"%1\" に保存できませんでした。").arg(path) + QLatin1Char('\n') + reason);
 }
 
 void ExperimentWindow::savePlot(bool svg) {
@@ -523,8 +523,9 @@ void ExperimentWindow::savePlot(bool svg) {
                                                       svg ? QStringLiteral("experiment.svg") : QStringLiteral("experiment.png"),
                                                       svg ? tr("SVG 画像 (*.svg)") : tr("PNG 画像 (*.png)"));
     if (path.isEmpty()) return;
-    if (!ExperimentPlots::save(view, path))
-        ShowMessageBox(this, QMessageBox::Warning, tr("グラフを \"%1\" に保存できませんでした。").arg(path));
+    if (const QString reason = ExperimentPlots::save(view, QFile::encodeName(path)); !reason.isEmpty())
+        ShowMessageBox(this, QMessageBox::Warning,
+                       tr("グラフを \"%1\" に保存できませんでした。").arg(path) + QLatin1Char('\n') + reason);
 }
 
 void ExperimentWindow::saveGeometry() {

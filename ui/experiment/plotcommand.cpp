@@ -7,7 +7,6 @@
 #include <QChartView>
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 
 #include "experiment/experimentdata.h"
 #include "experiment/experimentplots.h"
@@ -31,29 +30,35 @@ bool IsPlotCommand(int argc, char** argv) {
 }
 
 int RunPlotCommand(const QStringList& arguments) {
-    QString input;
-    QString output;
+    QList<QByteArray> bytes;
+    for (const QString& argument : arguments) bytes.append(QFile::encodeName(argument));
+    return RunPlotCommand(bytes);
+}
+
+int RunPlotCommand(const QList<QByteArray>& arguments) {
+    QByteArray input;
+    QByteArray output;
     bool evaluations = false;
     for (int i = 1; i < arguments.size(); ++i) {
-        const QString& flag = arguments[i];
-        if (flag != QLatin1String("--plot") && flag != QLatin1String("--output") && flag != QLatin1String("--x"))
+        const QByteArray& flag = arguments[i];
+        if (flag != "--plot" && flag != "--output" && flag != "--x")
             return Fail(2, QStringLiteral("unknown argument '%1' (accepted: --plot SWEEP.csv --output FILE.svg|FILE.png "
-                                          "[--x generations|evaluations])").arg(flag));
-        if (i + 1 >= arguments.size()) return Fail(2, QStringLiteral("%1 needs a value").arg(flag));
-        const QString value = arguments[++i];
-        if (flag == QLatin1String("--plot")) input = value;
-        else if (flag == QLatin1String("--output")) output = value;
-        else if (value == QLatin1String("evaluations")) evaluations = true;
-        else if (value != QLatin1String("generations"))
-            return Fail(2, QStringLiteral("--x is '%1', expected generations or evaluations").arg(value));
+                                          "[--x generations|evaluations])").arg(QFile::decodeName(flag)));
+        if (i + 1 >= arguments.size()) return Fail(2, QStringLiteral("%1 needs a value").arg(QFile::decodeName(flag)));
+        const QByteArray value = arguments[++i];
+        if (flag == "--plot") input = value;
+        else if (flag == "--output") output = value;
+        else if (value == "evaluations") evaluations = true;
+        else if (value != "generations")
+            return Fail(2, QStringLiteral("--x is '%1', expected generations or evaluations").arg(QFile::decodeName(value)));
     }
     if (output.isEmpty()) return Fail(2, QStringLiteral("--output FILE.svg|FILE.png is required"));
-    const QString suffix = QFileInfo(output).suffix().toLower();
-    if (suffix != QLatin1String("svg") && suffix != QLatin1String("png"))
-        return Fail(2, QStringLiteral("--output '%1' must end in .svg or .png").arg(output));
+    const QByteArray suffix = output.toLower();
+    if (!suffix.endsWith(".svg") && !suffix.endsWith(".png"))
+        return Fail(2, QStringLiteral("--output '%1' must end in .svg or .png").arg(QFile::decodeName(output)));
 
     std::vector<kelvora::SweepResult> results;
-    const std::string name = QFile::encodeName(input).toStdString();
+    const std::string name = input.toStdString();
     const std::string error = kelvora::session::ReadSweepFile(name, name, results);
     if (!error.empty()) return Fail(2, QString::fromStdString(error));
 
@@ -67,7 +72,8 @@ int RunPlotCommand(const QStringList& arguments) {
     plots.setCurrentWidget(view);
     plots.show();
     QCoreApplication::sendPostedEvents();  // the charts' layout requests: no input is read
-    if (!ExperimentPlots::save(view, output)) return Fail(1, QStringLiteral("%1: cannot be written").arg(output));
+    if (const QString reason = ExperimentPlots::save(view, output); !reason.isEmpty())
+        return Fail(1, QStringLiteral("%1: cannot be written: %2").arg(QFile::decodeName(output), reason));
     return 0;
 }
 

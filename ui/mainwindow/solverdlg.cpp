@@ -312,7 +312,7 @@ void CSolverDlg::OnRunFinished(const RunResult& result) {
         }
         m_pGroundTruth->ShowRunGap(GetDlgItem(IDC_ERROR), m_state);
     }
-    ReportResultFileFailures(report);
+    ReportResultFileFailures(report, result.recordError);
     emit runFinished();
     if (m_bCloseRequested) reject();
 }
@@ -424,7 +424,7 @@ QString CSolverDlg::ResultFileFailureText(const kelvora::ResultFileFailure& fail
     }
 }
 
-void CSolverDlg::ReportResultFileFailures(const kelvora::RunReport& report) {
+void CSolverDlg::ReportResultFileFailures(const kelvora::RunReport& report, const std::string& recordError) {
     QStringList lines;
     for (const kelvora::ResultFileFailure& failure : {report.results, report.fitness}) {
         if (!failure) continue;
@@ -432,6 +432,8 @@ void CSolverDlg::ReportResultFileFailures(const kelvora::RunReport& report) {
         if (report.refused && failure.problem != kelvora::FileProblem::inUse) continue;
         lines << ResultFileFailureText(failure);
     }
+    if (!report.refused && !recordError.empty())
+        lines << tr("run.json を書けませんでした: %1").arg(QString::fromLocal8Bit(recordError.c_str()));
     if (lines.isEmpty()) return;
     if (!report.refused)
         lines << (report.stopped ? tr("計算は第 %1 世代で中止され、そこまでの結果が画面に表示されています。")

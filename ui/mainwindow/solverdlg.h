@@ -5,6 +5,7 @@
 // replay (ReplayController); it keeps the window's menu, the evolution window and the run's texts.
 
 #include <memory>
+#include <string>
 
 #include <QDialog>
 #include <QIcon>
@@ -155,8 +156,9 @@ protected:
     /// of the generation field 1004.
     void ShowRunSeed(const RunResult& result);
     /// After a run, warns about a result file that lost lines, naming the file and the reason; for
-    /// a run refused because another run is writing a file, says that nothing ran.
-    void ReportResultFileFailures(const kelvora::RunReport& report);
+    /// a run refused because another run is writing a file, says that nothing ran; likewise for
+    /// run.json when recordError (what WriteRunRecord returned) is not empty.
+    void ReportResultFileFailures(const kelvora::RunReport& report, const std::string& recordError = {});
     /// One line of that warning: the file's path in m_runDirectory and what became of it.
     QString ResultFileFailureText(const kelvora::ResultFileFailure& failure) const;
     /// The current directory's absolute name; after it has been deleted, the name it had.
