@@ -720,6 +720,103 @@ RecoveredTarget RecoverTarget(const ResultsFile& file, const ResultsIndex& index
 
 namespace {
 
+// The fitness of a pose and its text as FormatG writes it, for the poses seen last: a converging
+// population repeats a few poses over and over. Direct-mapped by the genes; one per checking thread.
+class FitnessTexts {
+public:
+    struct Entry {
+        std::uint32_t key = 0;  // genes + 1, 0 for an empty entry
+        std::uint8_t length = 0;
+        char text[27];
+        double fitness = 0.0;
+        std::string_view view() const { return {text, length}; }
+    };
+
+    explicit FitnessTexts(const Geometry& geometry) : geometry_(geometry) {}
+
+    const Entry& of(const Chromosome& c) {
+        const std::uint32_t key = (static_cast<std::uint32_t>(c.gene[0]) << 16 | static_cast<std::uint32_t>(c.gene[1]) << 8 |
+                                   c.gene[2]) + 1;
+        Entry& e = entries_[(key * 0x9E3779B1u) >> (32 - kBits)];
+        if (e.key != key) {
+            e.key = key;
+            e.fitness = Fitness(geometry_, c);
+            e.length = static_cast<std::uint8_t>(FormatG(e.text, e.fitness) - e.text);
+        }
+        return e;
+    }
+
+private:
+    static constexpr int kBits = 12;
+    Geometry geometry_;
+    std::vector<Entry> entries_ = std::vector<Entry>(std::size_t{1} << kBits);
+};
+
+// A gene as ParseWhole(text, 255) accepts it, ended by a comma: advances p past the comma.
+bool TakeGene(const char*& p, const char* end, std::uint8_t& gene) {
+    int v = 0, digits = 0;
+    for (; p < end && *p != ','; ++p, ++digits) {
+        const unsigned d = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+        if (d > 9 || digits == 3 || (digits == 1 && v == 0)) return false;
+        v = v * 10 + static_cast<int>(d);
+    }
+    if (p == end || digits == 0 || v > 255) return false;
+    ++p;
+    gene = static_cast<std::uint8_t>(v);
+    return true;
+}
+
+// What a generation that checks out contributes to the summary.
+struct CheckedGeneration {
+    GenerationStat stat;
+    Chromosome best;
+};
+
+// The common case of a generation's check, without parsing its fitness texts: every line is whole
+// and ended by CR LF, every individual's genes are whole numbers 0..255 and its fitness text is
+// exactly the text of its genes' fitness (which makes it well formed too: FormatG's output of a
+// value in (0, 1] reads back as itself), and the summary agrees. True only when ParseGeneration
+// and VerifyGeneration would both find no fault; on false they are run to name the fault.
+bool CheckGenerationQuickly(std::string_view bytes, int n, FitnessTexts& texts,
+                            CheckedGeneration& out) {
+    const char* p = bytes.data();
+    const char* const end = p + bytes.size();
+    double total = 0.0, best = 0.0;
+    int bestIndex = 0;
+    Chromosome bestGenes{};
+    for (int i = 0; i < n; ++i) {
+        std::string_view line;
+        const char* next = nullptr;
+        if (!TakeLine(p, end, line, next).empty()) return false;
+        p = next;
+        Chromosome c;
+        const char* q = line.data();
+        const char* const lineEnd = q + line.size();
+        if (!TakeGene(q, lineEnd, c.gene[0]) || !TakeGene(q, lineEnd, c.gene[1]) || !TakeGene(q, lineEnd, c.gene[2]))
+            return false;
+        const FitnessTexts::Entry& e = texts.of(c);
+        // The rest of the line is the fitness text; a comma left in it fails here too.
+        if (e.view() != std::string_view(q, static_cast<std::size_t>(lineEnd - q))) return false;
+        const double f = e.fitness;
+        if (f > best) {
+            best = f;
+            bestIndex = i;
+            bestGenes = c;
+        }
+        total += f;
+    }
+    std::string_view line;
+    const char* next = nullptr;
+    if (!TakeLine(p, end, line, next).empty()) return false;
+    LoggedGeneration summary;
+    if (!ParseSummary(line, n, summary).empty()) return false;
+    if (summary.bestIndex != bestIndex || !SameText(summary.best, best) || !SameText(summary.average, total / n))
+        return false;
+    out.stat = {summary.best, summary.average};
+    out.best = bestGenes;
+    return true;
+}
+
 // Generations handed to a checking thread at a time, read in one go when their bytes allow.
 constexpr long long kBlock = 8;
 
@@ -744,8 +841,10 @@ ResultsSummary Check(const ResultsFile& file, int baseX, int baseY, unsigned thr
     std::mutex faultMutex;
     ResultsFault fault;
     const std::size_t window = GenerationWindow(index.population);
+    const Geometry geometry = GeometryOf(baseX, baseY, tx, ty);
     const auto work = [&](bool reporting) {
         LoggedGeneration gen;
+        FitnessTexts texts(geometry);
         std::string block;  // a block's bytes, when read in one go
         const auto fail = [&](long long g, ResultsFault f) {
             std::lock_guard lock(faultMutex);
@@ -773,6 +872,12 @@ ResultsSummary Check(const ResultsFile& file, int baseX, int baseY, unsigned thr
                 if (whole) {
                     const GenerationSpan span = SpanOf(index, g);
                     const std::string_view bytes(block.data() + (span.offset - from), span.size);
+                    CheckedGeneration checked;
+                    if (CheckGenerationQuickly(bytes, index.population, texts, checked)) {
+                        history[static_cast<std::size_t>(g)] = checked.stat;
+                        bestPose[static_cast<std::size_t>(g)] = PoseOf(checked.best);
+                        continue;
+                    }
                     f = ParseGeneration(bytes, index, g, gen);
                 } else {
                     f = ReadBytes(file, index, g, gen);
@@ -805,7 +910,6 @@ ResultsSummary Check(const ResultsFile& file, int baseX, int baseY, unsigned thr
 
     // The elite as the run keeps it: a strictly higher generation best, with the exact recomputed
     // value (the logged best prints the same, so it is read again from the genes).
-    const Geometry geometry = GeometryOf(baseX, baseY, tx, ty);
     for (long long g = 0; g < generations; ++g) {
         const ArmPose pose = bestPose[static_cast<std::size_t>(g)];
         const double f = Fitness(geometry, Chromosome{{static_cast<std::uint8_t>(pose.a1), static_cast<std::uint8_t>(pose.a2),
