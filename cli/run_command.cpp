@@ -195,6 +195,7 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
         record.ended = RecordTimeNow();
         record.generationsRun = report.generationsRun;
         record.stopped = report.stopped;
+        record.flush = o.flush;
         for (const ResultFileFailure* failure : {&report.results, &report.fitness}) {
             if (!*failure) continue;
             if (!record.failure.empty()) record.failure += "; ";

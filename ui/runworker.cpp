@@ -193,6 +193,7 @@ void RunWorker::run() {
         record.ended = kelvora::RecordTimeNow();
         record.generationsRun = report.generationsRun;
         record.stopped = report.stopped;
+        record.flush = kelvora::FlushMode::line;
         for (const kelvora::ResultFileFailure& failure : {report.results, report.fitness}) {
             if (!failure) continue;
             if (!record.failure.empty()) record.failure += "; ";

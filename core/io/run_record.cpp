@@ -31,6 +31,8 @@ std::string PathIn(const char* directory, const char* name) {
 
 std::string Quote(const std::string& text) { return nlohmann::json(text).dump(); }
 
+const char* FlushName(FlushMode mode) { return mode == FlushMode::line ? "line" : "generation"; }
+
 std::string FileJson(const RecordedFile& f) {
     if (!f.present) return "null";
     return "{\"size\":" + std::to_string(f.size) + ",\"sha256\":\"" + f.sha256 + "\"}";
@@ -109,6 +111,7 @@ std::string RunRecordJson(const RunRecord& r) {
     json += std::string(",\"stopped\":") + (r.stopped ? "true" : "false");
     json += ",\"failure\":" + (r.failure.empty() ? std::string("null") : Quote(r.failure));
     json += ",\"files\":{\"results.csv\":" + FileJson(r.results) + ",\"fitness.csv\":" + FileJson(r.fitness) + "}";
+    if (r.flush) json += std::string(",\"flush\":\"") + FlushName(*r.flush) + "\"";
     json += "}\n";
     return json;
 }
@@ -152,6 +155,14 @@ std::optional<RunRecord> ParseRunRecord(const std::string& text, std::string& er
             file->present = true;
             file->size = f.at("size").get<std::uint64_t>();
             file->sha256 = f.at("sha256").get<std::string>();
+        }
+        if (j.contains("flush")) {
+            const std::string flush = j.at("flush").get<std::string>();
+            if (flush != "line" && flush != "generation") {
+                error = "flush: '" + flush + "' is not 'line' or 'generation'";
+                return std::nullopt;
+            }
+            r.flush = flush == "line" ? FlushMode::line : FlushMode::generation;
         }
         return r;
     } catch (const nlohmann::json::exception& e) {
@@ -211,7 +222,8 @@ std::string ReproducingCommand(const RunRecord& r) {
                           std::to_string(r.params.populationSize) + " --generations " +
                           std::to_string(generations) + " --crossover " + ExactText(r.params.crossoverRate) +
                           " --mutation " + ExactText(r.params.mutationProbability) + " --target=" + std::to_string(r.targetX) +
-                          "," + std::to_string(r.targetY) + " --flush line";
+                          "," + std::to_string(r.targetY) + " --flush " +
+                          FlushName(r.flush.value_or(FlushMode::generation));
     if (a.method != classic.method) command += " --algorithm " + MethodName(a);
     if (a.method == Method::geneticAlgorithm) {
         if (a.encoding != classic.encoding) command += " --encoding " + EncodingName(a);

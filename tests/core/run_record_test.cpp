@@ -34,6 +34,7 @@ RunRecord RecordOfARun(const ScratchDir& dir) {
     const RunReport report = RunWithFiles({r.params, r.geometry, r.seed, r.algorithm}, dir.c_str(), FlushMode::line, &outcome);
     r.ended = RecordTimeNow();
     r.generationsRun = report.generationsRun;
+    r.flush = FlushMode::line;
     r.failure = "results.csv: \"quoted\" \\ text";  // any text survives the trip
     return r;
 }
@@ -62,6 +63,21 @@ TEST(RunRecord, WrittenLastAndWholeReadBackAndMatchedAgainstTheFileBesideIt) {
     stopped.stopped = true;
     stopped.generationsRun = 5;
     EXPECT_NE(ReproducingCommand(stopped).find(" --generations 5 --crossover "), std::string::npos);
+
+    // The flush mode is the record's last key; a record without it (an older one) reads back, and
+    // its command names the command line's default.
+    const std::string json = RunRecordJson(written);
+    EXPECT_EQ(json.substr(json.size() - 17), ",\"flush\":\"line\"}\n");
+    RunRecord generation = written;
+    generation.flush = FlushMode::generation;
+    EXPECT_NE(RunRecordJson(generation).find("}},\"flush\":\"generation\"}\n"), std::string::npos);
+    EXPECT_NE(ReproducingCommand(generation).find(" --flush generation"), std::string::npos);
+    const std::optional<RunRecord> older =
+        ParseRunRecord(json.substr(0, json.size() - 17) + "}\n", error);
+    ASSERT_TRUE(older) << error;
+    EXPECT_FALSE(older->flush);
+    EXPECT_NE(ReproducingCommand(*older).find(" --flush generation"), std::string::npos);
+    EXPECT_FALSE(ParseRunRecord(json.substr(0, json.size() - 7) + "often\"}\n", error));
 
     RunRecord back;
     EXPECT_EQ(ReadMatchingRecord(dir.path().string(), back, error), RecordMatch::matches);
