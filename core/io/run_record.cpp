@@ -9,6 +9,7 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -16,7 +17,6 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
-#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -64,17 +64,21 @@ RecordedFile DigestFile(const std::string& path) {
     }
     const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
     EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr);
-    std::vector<unsigned char> buffer(1 << 20);
+    // Sized by the file (a page at least, a MiB at most) and not zero-filled: a small run's files
+    // cost a page each.
+    const std::size_t capacity = static_cast<std::size_t>(
+        std::clamp<off_t>(info.st_size + 1, off_t{4096}, off_t{1} << 20));
+    const auto buffer = std::make_unique_for_overwrite<unsigned char[]>(capacity);
     std::uint64_t size = 0;
     for (;;) {
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        const ssize_t n = ::read(fd, buffer.get(), capacity);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             ::close(fd);
             return file;
         }
         if (n == 0) break;
-        EVP_DigestUpdate(context.get(), buffer.data(), static_cast<std::size_t>(n));
+        EVP_DigestUpdate(context.get(), buffer.get(), static_cast<std::size_t>(n));
         size += static_cast<std::uint64_t>(n);
     }
     ::close(fd);
