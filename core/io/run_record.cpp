@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <openssl/evp.h>
+#include <nettle/sha2.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -62,8 +62,8 @@ RecordedFile DigestFile(const std::string& path) {
         ::close(fd);
         return file;
     }
-    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr);
+    sha256_ctx context;
+    sha256_init(&context);
     // Sized by the file (a page at least, a MiB at most) and not zero-filled: a small run's files
     // cost a page each.
     const std::size_t capacity = static_cast<std::size_t>(
@@ -78,17 +78,16 @@ RecordedFile DigestFile(const std::string& path) {
             return file;
         }
         if (n == 0) break;
-        EVP_DigestUpdate(context.get(), buffer.get(), static_cast<std::size_t>(n));
+        sha256_update(&context, static_cast<std::size_t>(n), buffer.get());
         size += static_cast<std::uint64_t>(n);
     }
     ::close(fd);
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_DigestFinal_ex(context.get(), digest, &length);
+    unsigned char digest[SHA256_DIGEST_SIZE];
+    sha256_digest(&context, sizeof digest, digest);
     static const char kHex[] = "0123456789abcdef";
-    for (unsigned int i = 0; i < length; ++i) {
-        file.sha256 += kHex[digest[i] >> 4];
-        file.sha256 += kHex[digest[i] & 15];
+    for (const unsigned char byte : digest) {
+        file.sha256 += kHex[byte >> 4];
+        file.sha256 += kHex[byte & 15];
     }
     file.size = size;
     file.present = true;

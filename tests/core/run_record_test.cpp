@@ -1,6 +1,8 @@
 // run.json: written whole beside a run's files, read back to the same record, and matched against
 // the results.csv beside it.
 
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -88,6 +90,34 @@ TEST(RunRecord, WrittenLastAndWholeReadBackAndMatchedAgainstTheFileBesideIt) {
     EXPECT_FALSE(error.empty());
     std::filesystem::remove(dir.file("run.json"));
     EXPECT_EQ(ReadMatchingRecord(dir.path().string(), back, error), RecordMatch::missing);
+}
+
+// The digest against the standard's test vectors, and a file of several reads against coreutils'
+// sha256sum.
+TEST(RunRecord, DigestIsTheFilesSha256) {
+    ScratchDir dir;
+    const auto digestOf = [&](const std::string& bytes) {
+        std::ofstream(dir.file("f"), std::ios::binary) << bytes;
+        return DigestFile(dir.file("f"));
+    };
+    EXPECT_EQ(digestOf("abc").sha256, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(digestOf("").sha256, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    const RecordedFile million = digestOf(std::string(1000000, 'a'));
+    EXPECT_EQ(million.sha256, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    EXPECT_EQ(million.size, 1000000u);
+
+    std::string large(3 * (1 << 20) + 5, '\0');
+    std::uint32_t x = 12345;
+    for (char& c : large) c = static_cast<char>((x = x * 1664525u + 1013904223u) >> 24);
+    const RecordedFile got = digestOf(large);
+    std::string expected(64, '\0');
+    FILE* sum = ::popen(("sha256sum " + dir.file("f")).c_str(), "r");
+    ASSERT_NE(sum, nullptr);
+    ASSERT_EQ(std::fread(expected.data(), 1, 64, sum), 64u);
+    ::pclose(sum);
+    EXPECT_EQ(got.sha256, expected);
+    EXPECT_EQ(got.size, large.size());
+    EXPECT_FALSE(DigestFile(dir.file("missing")).present);
 }
 
 }  // namespace
