@@ -97,15 +97,15 @@ Optimum FindOptimumWithin(int baseX, int baseY, int targetX, int targetY, double
     const double innerReach = kLink2 - kLink3;
     const double outerReach = kLink2 + kLink3;
 
-    for (int a1 = 0; a1 < 256; ++a1) {
+    const auto row = [&](int a1) {
         const double j1x = t.cos1[a1];
         const double j1y = t.sin1[a1];
         const double ex = tx - j1x, ey = ty - j1y;
         const double toJ1Squared = ex * ex + ey * ey;
         const double reach = s.limit + kSlack;
         // Links two and three end between innerReach and outerReach from J1.
-        if (toJ1Squared > (outerReach + reach) * (outerReach + reach)) continue;
-        if (innerReach > reach && toJ1Squared < (innerReach - reach) * (innerReach - reach)) continue;
+        if (toJ1Squared > (outerReach + reach) * (outerReach + reach)) return;
+        if (innerReach > reach && toJ1Squared < (innerReach - reach) * (innerReach - reach)) return;
         // |r - kLink3| <= reach, compared squared so that most pairs cost no square root.
         const double rMax2 = (kLink3 + reach) * (kLink3 + reach);
         const double rMin = kLink3 - reach;
@@ -130,6 +130,26 @@ Optimum FindOptimumWithin(int baseX, int baseY, int targetX, int targetY, double
                 s.Pair(a1, s2 - a1, dx, dy, r2);
             }
             if (wholeRow) break;
+        }
+    };
+
+    // With a finite bound only the gene0 whose J1 lies within outerReach + bound of the target can
+    // pass the first test above: those within the angle the law of cosines gives of the target's
+    // direction from the base, with a degree to spare for rounding. The limit only shrinks, so no
+    // row outside them could pass later either. The rest are tested row by row.
+    const double r = std::sqrt(tx * tx + ty * ty);
+    const double m = outerReach + bound + kSlack;
+    const double c = r > 1e-9 ? (tx * tx + ty * ty + kLink1 * kLink1 - m * m) / (2 * kLink1 * r) : -1.0;
+    const double halfWidth = std::isfinite(bound) && c > -1.0 ? std::acos(std::min(c, 1.0)) / kDegToRad + 1.0 : 360.0;
+    if (halfWidth >= 170) {
+        for (int a1 = 0; a1 < 256; ++a1) row(a1);
+    } else {
+        const double direction = std::atan2(ty, tx) / kDegToRad;
+        for (int turn = -1; turn <= 1; ++turn) {
+            const double centre = direction + turn * kTurn;
+            const int from = std::max(0, static_cast<int>(std::ceil(centre - halfWidth)));
+            const int to = std::min(255, static_cast<int>(std::floor(centre + halfWidth)));
+            for (int a1 = from; a1 <= to; ++a1) row(a1);
         }
     }
 
