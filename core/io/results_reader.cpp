@@ -20,6 +20,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
 
 #include "io/result_files.h"
 #include "model/arm.h"
@@ -82,7 +85,12 @@ __attribute__((target("popcnt"))) const char* SkipLinesPopcnt(const char* p, con
 
 const char* SkipLines(const char* p, const char* end, std::uint64_t& n) {
 #if defined(__x86_64__) || defined(__i386__)
-    static const bool popcnt = __builtin_cpu_supports("popcnt");
+    // Asked of the processor on first use: __builtin_cpu_supports would bring in libgcc's start-up
+    // probe of every feature, which each command would pay for at start.
+    static const bool popcnt = [] {
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        return __get_cpuid(1, &a, &b, &c, &d) != 0 && (c & bit_POPCNT) != 0;
+    }();
     if (popcnt) return SkipLinesPopcnt(p, end, n);
 #endif
     return SkipLinesImpl<false>(p, end, n);
