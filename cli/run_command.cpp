@@ -163,9 +163,11 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     RunOutcome outcome;
     const std::string started = RecordTimeNow();
     const std::string recordPath = FilePath(o.outputDirectory, kRunRecordName);
-    const auto buffers = std::make_unique<RunBuffers>();
+    // The process's one run: static storage, which the system hands out zeroed page by page as the
+    // run touches it, so that a small run does not clear the 430 KB the largest one needs.
+    static RunBuffers buffers;
     // The signal handler raises the stop flag; the run ends after the generation it is in.
-    const RunReport report = RunWithFiles(setup, writer, o.outputDirectory.c_str(), observers, *buffers,
+    const RunReport report = RunWithFiles(setup, writer, o.outputDirectory.c_str(), observers, buffers,
                                           &StopFlag(), &outcome, [&](const ResultWriter& opened) {
                                               // Emptied by now: a second signal in the first generation empties it again.
                                               if (opened.results.regular) KeepWholeOnSecondSignal(opened.results.fd, 0);
