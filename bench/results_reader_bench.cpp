@@ -3,6 +3,8 @@
 //
 //   kelvora_reader_bench           writes a 10000 x 1000 run (about 190 MB) to the temporary directory first
 //   kelvora_reader_bench --full    a 10000 x 10000 run (1.9 GB, about 1.5 minutes to write)
+//
+// The whole check's goal: at least 1 GB/s on the machine's threads; its floor is `wc -l` (BM_WcLines).
 
 #include <benchmark/benchmark.h>
 
@@ -105,6 +107,17 @@ void BM_VerifyLargeFile(benchmark::State& state) {
                             static_cast<std::int64_t>(large.file.size()));
 }
 BENCHMARK(BM_VerifyLargeFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// The floor of the whole check: `wc -l` over the same file in the page cache, started and waited for.
+void BM_WcLines(benchmark::State& state) {
+    LargeFile& large = Large();
+    const std::string command = "wc -l " + large.directory + "/results.csv > /dev/null";
+    for (auto _ : state)
+        if (std::system(command.c_str()) != 0) state.SkipWithError("wc -l failed");
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(large.file.size()));
+}
+BENCHMARK(BM_WcLines)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 }  // namespace
 }  // namespace kelvora

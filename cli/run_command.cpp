@@ -190,10 +190,12 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     RunOutcome outcome;
     const std::string started = RecordTimeNow();
     const std::string recordPath = FilePath(o.outputDirectory, kRunRecordName);
-    auto buffers = std::make_unique<RunBuffers>();
+    // The process's one run: static storage, which the system hands out zeroed page by page as the
+    // run touches it, so that a small run does not clear the 430 KB the largest one needs.
+    static RunBuffers buffers;
     int traceEmptied = 0;  // errno when the trace could not be emptied
     // The signal handler raises the stop flag; the run ends after the generation it is in.
-    const RunReport report = RunWithFiles(setup, writer, o.outputDirectory.c_str(), observers, *buffers,
+    const RunReport report = RunWithFiles(setup, writer, o.outputDirectory.c_str(), observers, buffers,
                                           &StopFlag(), &outcome, [&](const ResultWriter& opened) {
                                               // Emptied by now: a second signal in the first generation empties it again.
                                               if (opened.results.regular) KeepWholeOnSecondSignal(opened.results.fd, 0);
@@ -214,17 +216,17 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     const int traceError = traceEmptied != 0 ? traceEmptied : trace ? trace->error() : 0;
     // run.json, the last file written, once both result files are closed and whole.
     std::string recordError;
-    // Out of memory here is tried once more without the run's buffers; the result files are whole either way.
+    // Out of memory here is tried once more; the result files are whole either way.
     const auto writeRecord = [&] {
         RunRecord record = session::RecordOfRun("kelvora-cli", setup, report, started,
                                                 o.outputDirectory.empty() ? "" : Printable(o.outputDirectory));
+        record.flush = o.flush;
         recordError = WriteRunRecord(record, o.outputDirectory.c_str());
     };
     if (o.runJson) {
         try {
             writeRecord();
         } catch (const std::bad_alloc&) {
-            buffers.reset();
             try {
                 writeRecord();
             } catch (const std::bad_alloc&) {

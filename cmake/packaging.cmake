@@ -1,5 +1,6 @@
 # The Debian packages: cpack -G DEB in the build directory writes, under /usr,
-# - kelvora-cli_<version>_<arch>.deb: kelvora-cli and its manual page (the install component cli),
+# - kelvora-cli_<version>_<arch>.deb: kelvora-cli, the program its reach-map subcommand runs
+#   (lib/kelvora/kelvora-reach-map) and its manual page (the install component cli),
 #   which needs no Qt and so installs on a machine without a desktop;
 # - kelvora_<version>_<arch>.deb: the window, its desktop entry, icons and AppStream metadata (the
 #   component window, only when the window is built), depending on kelvora-cli of the same version.

@@ -46,7 +46,8 @@ std::string ReproducingCommand(const RunRecord& r) {
                           std::to_string(r.params.populationSize) + " --generations " + std::to_string(generations) +
                           " --crossover " + ExactText(r.params.crossoverRate) + " --mutation " +
                           ExactText(r.params.mutationProbability) + " --target=" + std::to_string(r.targetX) + "," +
-                          std::to_string(r.targetY) + " --flush line";
+                          std::to_string(r.targetY) + " --flush " +
+                          (r.flush.value_or(FlushMode::generation) == FlushMode::line ? "line" : "generation");
     if (a.method != classic.method) command += " --algorithm " + MethodName(a);
     if (a.method == Method::geneticAlgorithm) {
         if (a.encoding != classic.encoding) command += " --encoding " + EncodingName(a);

@@ -26,6 +26,15 @@ constexpr double kNearJ2 = 1e-3;
 // One turn in the table's degrees: the arm converts with 3.1415926 / 180, not pi / 180.
 const double kTurn = 2.0 * 3.14159265358979323846 / kDegToRad;
 
+// An upper bound of acos(c) for c in [-1, 1], within 2% of it and a fraction of its cost:
+// acos(1 - x) = sqrt(2x) (1 + x/12 + 3x^2/160 + ...), every coefficient positive, and the sum of
+// all but the first, divided by x, grows with x to (pi/2 - 1)/2 = 0.2854 at x = 2, below 7/24.
+// A window it widens only makes more candidates be tested.
+inline double AcosAtMost(double c) {
+    const double x = 1.0 - c;
+    return std::sqrt(2.0 * x) * (1.0 + x * (7.0 / 24.0));
+}
+
 struct Search {
     const LinkTables& t;
     int baseX, baseY, targetX, targetY;
@@ -97,15 +106,15 @@ Optimum FindOptimumWithin(int baseX, int baseY, int targetX, int targetY, double
     const double innerReach = kLink2 - kLink3;
     const double outerReach = kLink2 + kLink3;
 
-    for (int a1 = 0; a1 < 256; ++a1) {
+    const auto row = [&](int a1) {
         const double j1x = t.cos1[a1];
         const double j1y = t.sin1[a1];
         const double ex = tx - j1x, ey = ty - j1y;
         const double toJ1Squared = ex * ex + ey * ey;
         const double reach = s.limit + kSlack;
         // Links two and three end between innerReach and outerReach from J1.
-        if (toJ1Squared > (outerReach + reach) * (outerReach + reach)) continue;
-        if (innerReach > reach && toJ1Squared < (innerReach - reach) * (innerReach - reach)) continue;
+        if (toJ1Squared > (outerReach + reach) * (outerReach + reach)) return;
+        if (innerReach > reach && toJ1Squared < (innerReach - reach) * (innerReach - reach)) return;
         // |r - kLink3| <= reach, compared squared so that most pairs cost no square root.
         const double rMax2 = (kLink3 + reach) * (kLink3 + reach);
         const double rMin = kLink3 - reach;
@@ -114,7 +123,7 @@ Optimum FindOptimumWithin(int baseX, int baseY, int targetX, int targetY, double
         // of the target's direction from J1 (law of cosines), with a degree to spare for rounding.
         const double toJ1 = std::sqrt(toJ1Squared);
         const double c = toJ1 > 0 ? (toJ1Squared + kLink2 * kLink2 - rMax2) / (2 * kLink2 * toJ1) : -1.0;
-        const double halfWidth = std::acos(std::clamp(c, -1.0, 1.0)) / kDegToRad + 1.0;
+        const double halfWidth = AcosAtMost(std::clamp(c, -1.0, 1.0)) / kDegToRad + 1.0;
         const double direction = std::atan2(ey, ex) / kDegToRad;
         const bool wholeRow = halfWidth >= 170;
         // The window around each turn of the direction that meets a1..a1 + 255 (sums reach 510).
@@ -130,6 +139,26 @@ Optimum FindOptimumWithin(int baseX, int baseY, int targetX, int targetY, double
                 s.Pair(a1, s2 - a1, dx, dy, r2);
             }
             if (wholeRow) break;
+        }
+    };
+
+    // With a finite bound only the gene0 whose J1 lies within outerReach + bound of the target can
+    // pass the first test above: those within the angle the law of cosines gives of the target's
+    // direction from the base, with a degree to spare for rounding. The limit only shrinks, so no
+    // row outside them could pass later either. The rest are tested row by row.
+    const double r = std::sqrt(tx * tx + ty * ty);
+    const double m = outerReach + bound + kSlack;
+    const double c = r > 1e-9 ? (tx * tx + ty * ty + kLink1 * kLink1 - m * m) / (2 * kLink1 * r) : -1.0;
+    const double halfWidth = std::isfinite(bound) && c > -1.0 ? std::acos(std::min(c, 1.0)) / kDegToRad + 1.0 : 360.0;
+    if (halfWidth >= 170) {
+        for (int a1 = 0; a1 < 256; ++a1) row(a1);
+    } else {
+        const double direction = std::atan2(ty, tx) / kDegToRad;
+        for (int turn = -1; turn <= 1; ++turn) {
+            const double centre = direction + turn * kTurn;
+            const int from = std::max(0, static_cast<int>(std::ceil(centre - halfWidth)));
+            const int to = std::min(255, static_cast<int>(std::floor(centre + halfWidth)));
+            for (int a1 = from; a1 <= to; ++a1) row(a1);
         }
     }
 

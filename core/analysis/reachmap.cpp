@@ -30,27 +30,65 @@ struct Cell {
     bool hasTip = false;
 };
 
+constexpr int kOutside = kCells;  // a cell whose best is below any squared distance
+
+// The 256 tips of one (gene0, gene1): x12 + cos3[a3] + baseX and y12 - sin3[a3], the fitness
+// function's own sums. Each tip's cell (kOutside when off the grid) and its squared distance to
+// that cell's pixel. A tip rounds to the pixel floor(x + 0.5); relative to the grid that is the
+// truncation of x + 0.5 - gridLeft (exact in doubles), when that is not negative. No branches, so
+// that it vectorises; built for AVX2 too where the processor has it (the same IEEE operations, the
+// same bits).
+__attribute__((target_clones("avx2", "default"))) void PlaceTips(double x12, double y12, const double* cos3,
+                                                                   const double* sin3, int baseX, double gridLeft,
+                                                                   double gridTop, double* squared, int* cellOf) {
+    for (int a3 = 0; a3 < 256; ++a3) {
+        const double x = (x12 + cos3[a3]) + baseX;
+        const double y = y12 - sin3[a3];
+        const double u = (x + 0.5) - gridLeft;
+        const double v = (y + 0.5) - gridTop;
+        // Tips lie within the arm's reach of the base, so u and v are far inside int's range.
+        const bool inside = (u >= 0) & (u < kSide) & (v >= 0) & (v < kSide);
+        const int col = static_cast<int>(u);
+        const int row = static_cast<int>(v);
+        const double dx = (col + gridLeft) - x, dy = (row + gridTop) - y;
+        squared[a3] = dx * dx + dy * dy;
+        cellOf[a3] = inside ? row * kSide + col : kOutside;
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<ReachMap> ComputeReachMap(int baseX, int baseY) {
     const LinkTables& t = Tables();
     std::vector<Cell> cells(kCells);
+    // The best squared distance of each cell, apart from the rest so that the pass's lookups stay
+    // in cache. Fitness falls as the distance grows, so a pose can beat a cell's best only with a
+    // smaller squared distance; only then are its distance and fitness computed.
+    std::vector<double> nearest(kCells, std::numeric_limits<double>::infinity());
     const int left = baseX - kMaxTargetOffset;  // the pixel of column 0
     const int top = baseY - kMaxTargetOffset;   // the pixel of row 0
 
+    // Per (gene0, gene1), the 256 tips' cells and squared distances first, then the few that
+    // beat their cell's best.
+    nearest.push_back(-1.0);
+    const double gridLeft = left, gridTop = top;
+    int cellOf[256];
+    double squared[256];
     for (int a1 = 0; a1 < 256; ++a1) {
         for (int a2 = 0; a2 < 256; ++a2) {
+            const int s2 = a1 + a2;
+            const double x12 = t.cos1[a1] + t.cos2[s2];
+            const double y12 = static_cast<double>(baseY) - t.sin1[a1] - t.sin2[s2];
+            PlaceTips(x12, y12, t.cos3 + s2, t.sin3 + s2, baseX, gridLeft, gridTop, squared, cellOf);
             for (int a3 = 0; a3 < 256; ++a3) {
+                const int i = cellOf[a3];
+                if (!(squared[a3] < nearest[i])) continue;
+                nearest[i] = squared[a3];
                 const TipPoint tip = Tip(t, a1, a2, a3, baseX, baseY);
-                const int px = static_cast<int>(std::floor(tip.x + 0.5));
-                const int py = static_cast<int>(std::floor(tip.y + 0.5));
-                const unsigned col = static_cast<unsigned>(px - left);
-                const unsigned row = static_cast<unsigned>(py - top);
-                if (col >= static_cast<unsigned>(kSide) || row >= static_cast<unsigned>(kSide)) continue;
-                Cell& cell = cells[row * kSide + col];
-                const double d = TargetDistance(px, py, tip);
-                if (d > cell.distance) continue;  // fitness falls as distance grows: no better
+                const int col = i % kSide, row = i / kSide;
+                const double d = TargetDistance(left + col, top + row, tip);
                 const double f = FitnessOfDistance(d);
+                Cell& cell = cells[i];
                 if (f > cell.fitness) {
                     cell.fitness = f;
                     cell.distance = d;
@@ -69,14 +107,16 @@ std::unique_ptr<ReachMap> ComputeReachMap(int baseX, int baseY) {
     auto spread = [&](int i, int from) {
         if (from < 0 || source[from] < 0) return;
         const int row = i / kSide, col = i % kSide;
-        const Cell& s = cells[source[from]];
-        const double d = std::hypot(s.tipX - col, s.tipY - row);
         if (source[i] < 0) {
             source[i] = source[from];
             return;
         }
+        // Any known tip makes a valid bound; the nearer the better, compared squared.
+        const Cell& s = cells[source[from]];
         const Cell& mine = cells[source[i]];
-        if (d < std::hypot(mine.tipX - col, mine.tipY - row)) source[i] = source[from];
+        const float sx = s.tipX - col, sy = s.tipY - row;
+        const float mx = mine.tipX - col, my = mine.tipY - row;
+        if (sx * sx + sy * sy < mx * mx + my * my) source[i] = source[from];
     };
     for (int row = 0; row < kSide; ++row)
         for (int col = 0; col < kSide; ++col) {

@@ -135,7 +135,9 @@ void AcquireLog(LogFile& log, const char* directory) {
     log.length = 0;
     log.batchLength = 0;
     log.batchLines = 0;
-    if (log.flush == FlushMode::generation && !log.batch) log.batch = std::make_unique<char[]>(kBatchCapacity);
+    // Not zero-filled: only the pages a generation's lines reach are ever touched, so a small run
+    // costs a page or two of it, not the 640 KB the largest population needs.
+    if (log.flush == FlushMode::generation && !log.batch) log.batch = std::make_unique_for_overwrite<char[]>(kBatchCapacity);
     if (log.flush == FlushMode::line) log.batch.reset();
     const std::string path = PathOf(directory, log.name);
     constexpr int kFlags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;

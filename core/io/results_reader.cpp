@@ -20,6 +20,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
 
 #include "io/result_files.h"
 #include "model/arm.h"
@@ -82,7 +85,12 @@ __attribute__((target("popcnt"))) const char* SkipLinesPopcnt(const char* p, con
 
 const char* SkipLines(const char* p, const char* end, std::uint64_t& n) {
 #if defined(__x86_64__) || defined(__i386__)
-    static const bool popcnt = __builtin_cpu_supports("popcnt");
+    // Asked of the processor on first use: __builtin_cpu_supports would bring in libgcc's start-up
+    // probe of every feature, which each command would pay for at start.
+    static const bool popcnt = [] {
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        return __get_cpuid(1, &a, &b, &c, &d) != 0 && (c & bit_POPCNT) != 0;
+    }();
     if (popcnt) return SkipLinesPopcnt(p, end, n);
 #endif
     return SkipLinesImpl<false>(p, end, n);
@@ -720,6 +728,101 @@ RecoveredTarget RecoverTarget(const ResultsFile& file, const ResultsIndex& index
 
 namespace {
 
+// The fitness of a pose and its text as FormatG writes it, for the poses seen last: a converging
+// population repeats a few poses over and over. Direct-mapped by the genes; one per checking thread.
+class FitnessTexts {
+public:
+    struct Entry {
+        std::uint32_t key = 0;  // genes + 1, 0 for an empty entry
+        std::uint8_t length = 0;
+        char text[27];
+        double fitness = 0.0;
+        std::string_view view() const { return {text, length}; }
+    };
+
+    explicit FitnessTexts(const Geometry& geometry) : geometry_(geometry) {}
+
+    const Entry& of(const Chromosome& c) {
+        const std::uint32_t key = (static_cast<std::uint32_t>(c.gene[0]) << 16 | static_cast<std::uint32_t>(c.gene[1]) << 8 |
+                                   c.gene[2]) + 1;
+        Entry& e = entries_[(key * 0x9E3779B1u) >> (32 - kBits)];
+        if (e.key != key) {
+            e.key = key;
+            e.fitness = Fitness(geometry_, c);
+            e.length = static_cast<std::uint8_t>(FormatG(e.text, e.fitness) - e.text);
+        }
+        return e;
+    }
+
+private:
+    static constexpr int kBits = 12;
+    Geometry geometry_;
+    std::vector<Entry> entries_ = std::vector<Entry>(std::size_t{1} << kBits);
+};
+
+// A gene as ParseWhole(text, 255) accepts it, ended by a comma: advances p past the comma.
+bool TakeGene(const char*& p, const char* end, std::uint8_t& gene) {
+    int v = 0, digits = 0;
+    for (; p < end && *p != ','; ++p, ++digits) {
+        const unsigned d = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+        if (d > 9 || digits == 3 || (digits == 1 && v == 0)) return false;
+        v = v * 10 + static_cast<int>(d);
+    }
+    if (p == end || digits == 0 || v > 255) return false;
+    ++p;
+    gene = static_cast<std::uint8_t>(v);
+    return true;
+}
+
+// What a generation that checks out contributes to the summary.
+struct CheckedGeneration {
+    GenerationStat stat;
+    Chromosome best;
+};
+
+// The common case of a generation's check, without parsing its fitness texts: every line is whole
+// and ended by CR LF, every individual's genes are whole numbers 0..255 and its fitness text is
+// exactly the text of its genes' fitness (which makes it well formed too: FormatG's output of a
+// value in (0, 1] reads back as itself), and the summary agrees. True only when ParseGeneration
+// and VerifyGeneration would both find no fault; on false they are run to name the fault.
+bool CheckGenerationQuickly(std::string_view bytes, int n, FitnessTexts& texts,
+                            CheckedGeneration& out) {
+    const char* p = bytes.data();
+    const char* const end = p + bytes.size();
+    double total = 0.0, best = 0.0;
+    int bestIndex = 0;
+    Chromosome bestGenes{};
+    for (int i = 0; i < n; ++i) {
+        // genes,genes,genes,fitness CR LF: digits and commas, then the fitness text, then CR LF.
+        // Such a line is whole, short and has no other CR, so TakeLine would take it as it is.
+        Chromosome c;
+        if (!TakeGene(p, end, c.gene[0]) || !TakeGene(p, end, c.gene[1]) || !TakeGene(p, end, c.gene[2]))
+            return false;
+        const FitnessTexts::Entry& e = texts.of(c);
+        if (end - p < e.length + 2 || std::memcmp(p, e.text, e.length) != 0 || p[e.length] != '\r' ||
+            p[e.length + 1] != '\n')
+            return false;
+        p += e.length + 2;
+        const double f = e.fitness;
+        if (f > best) {
+            best = f;
+            bestIndex = i;
+            bestGenes = c;
+        }
+        total += f;
+    }
+    std::string_view line;
+    const char* next = nullptr;
+    if (!TakeLine(p, end, line, next).empty()) return false;
+    LoggedGeneration summary;
+    if (!ParseSummary(line, n, summary).empty()) return false;
+    if (summary.bestIndex != bestIndex || !SameText(summary.best, best) || !SameText(summary.average, total / n))
+        return false;
+    out.stat = {summary.best, summary.average};
+    out.best = bestGenes;
+    return true;
+}
+
 // Generations handed to a checking thread at a time, read in one go when their bytes allow.
 constexpr long long kBlock = 8;
 
@@ -744,8 +847,10 @@ ResultsSummary Check(const ResultsFile& file, int baseX, int baseY, unsigned thr
     std::mutex faultMutex;
     ResultsFault fault;
     const std::size_t window = GenerationWindow(index.population);
+    const Geometry geometry = GeometryOf(baseX, baseY, tx, ty);
     const auto work = [&](bool reporting) {
         LoggedGeneration gen;
+        FitnessTexts texts(geometry);
         std::string block;  // a block's bytes, when read in one go
         const auto fail = [&](long long g, ResultsFault f) {
             std::lock_guard lock(faultMutex);
@@ -773,6 +878,12 @@ ResultsSummary Check(const ResultsFile& file, int baseX, int baseY, unsigned thr
                 if (whole) {
                     const GenerationSpan span = SpanOf(index, g);
                     const std::string_view bytes(block.data() + (span.offset - from), span.size);
+                    CheckedGeneration checked;
+                    if (CheckGenerationQuickly(bytes, index.population, texts, checked)) {
+                        history[static_cast<std::size_t>(g)] = checked.stat;
+                        bestPose[static_cast<std::size_t>(g)] = PoseOf(checked.best);
+                        continue;
+                    }
                     f = ParseGeneration(bytes, index, g, gen);
                 } else {
                     f = ReadBytes(file, index, g, gen);
@@ -805,7 +916,6 @@ ResultsSummary Check(const ResultsFile& file, int baseX, int baseY, unsigned thr
 
     // The elite as the run keeps it: a strictly higher generation best, with the exact recomputed
     // value (the logged best prints the same, so it is read again from the genes).
-    const Geometry geometry = GeometryOf(baseX, baseY, tx, ty);
     for (long long g = 0; g < generations; ++g) {
         const ArmPose pose = bestPose[static_cast<std::size_t>(g)];
         const double f = Fitness(geometry, Chromosome{{static_cast<std::uint8_t>(pose.a1), static_cast<std::uint8_t>(pose.a2),

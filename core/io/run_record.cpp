@@ -8,8 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <openssl/evp.h>
+#include <nettle/sha2.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -17,7 +18,6 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
-#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -31,6 +31,8 @@ std::string PathIn(const char* directory, const char* name) {
 }
 
 std::string Quote(const std::string& text) { return nlohmann::json(text).dump(); }
+
+const char* FlushName(FlushMode mode) { return mode == FlushMode::line ? "line" : "generation"; }
 
 std::string FileJson(const RecordedFile& f) {
     if (!f.present) return "null";
@@ -61,29 +63,32 @@ RecordedFile DigestFile(const std::string& path) {
         ::close(fd);
         return file;
     }
-    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr);
-    std::vector<unsigned char> buffer(1 << 20);
+    sha256_ctx context;
+    sha256_init(&context);
+    // Sized by the file (a page at least, a MiB at most) and not zero-filled: a small run's files
+    // cost a page each.
+    const std::size_t capacity = static_cast<std::size_t>(
+        std::clamp<off_t>(info.st_size + 1, off_t{4096}, off_t{1} << 20));
+    const auto buffer = std::make_unique_for_overwrite<unsigned char[]>(capacity);
     std::uint64_t size = 0;
     for (;;) {
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        const ssize_t n = ::read(fd, buffer.get(), capacity);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             ::close(fd);
             return file;
         }
         if (n == 0) break;
-        EVP_DigestUpdate(context.get(), buffer.data(), static_cast<std::size_t>(n));
+        sha256_update(&context, static_cast<std::size_t>(n), buffer.get());
         size += static_cast<std::uint64_t>(n);
     }
     ::close(fd);
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_DigestFinal_ex(context.get(), digest, &length);
+    unsigned char digest[SHA256_DIGEST_SIZE];
+    sha256_digest(&context, sizeof digest, digest);
     static const char kHex[] = "0123456789abcdef";
-    for (unsigned int i = 0; i < length; ++i) {
-        file.sha256 += kHex[digest[i] >> 4];
-        file.sha256 += kHex[digest[i] & 15];
+    for (const unsigned char byte : digest) {
+        file.sha256 += kHex[byte >> 4];
+        file.sha256 += kHex[byte & 15];
     }
     file.size = size;
     file.present = true;
@@ -110,6 +115,7 @@ std::string RunRecordJson(const RunRecord& r) {
     json += std::string(",\"stopped\":") + (r.stopped ? "true" : "false");
     json += ",\"failure\":" + (r.failure.empty() ? std::string("null") : Quote(r.failure));
     json += ",\"files\":{\"results.csv\":" + FileJson(r.results) + ",\"fitness.csv\":" + FileJson(r.fitness) + "}";
+    if (r.flush) json += std::string(",\"flush\":\"") + FlushName(*r.flush) + "\"";
     json += "}\n";
     return json;
 }
@@ -233,6 +239,14 @@ std::optional<RunRecord> ParseRunRecord(const std::string& text, std::string& er
                 error = std::string(name) + ": sha256 " + f.at("sha256").dump() + " is not 64 lower-case hex digits";
                 return std::nullopt;
             }
+        }
+        if (j.contains("flush")) {
+            const std::string flush = j.at("flush").get<std::string>();
+            if (flush != "line" && flush != "generation") {
+                error = "flush: '" + flush + "' is not 'line' or 'generation'";
+                return std::nullopt;
+            }
+            r.flush = flush == "line" ? FlushMode::line : FlushMode::generation;
         }
         return r;
     } catch (const nlohmann::json::exception& e) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ga/algorithm.h"
+#include "io/result_files.h"
 #include "model/arm.h"
 #include "model/types.h"
 
@@ -43,6 +44,7 @@ struct RunRecord {
     std::string failure;             ///< "" or what went wrong with the files (as the program reported it)
     RecordedFile results;
     RecordedFile fitness;
+    std::optional<FlushMode> flush;  ///< how the lines reached results.csv; none in older records
 };
 
 /// The current time as RunRecord::started takes it.

@@ -48,7 +48,10 @@ TEST_P(ReproducingCommandOf, NamesEveryChoiceAndMakesTheSameFiles) {
     ScratchDir first, second;
     const RunSetup setup({30, 12, 0.1234567890123456, 0.1}, GeometryFor(-50, 20), 4294967295u, c.algorithm);
     const RunReport report = RunWithFiles(setup, first.c_str(), FlushMode::line);
-    const RunRecord record = RecordOfRun("kelvora", setup, report, RecordTimeNow(), "");
+    RunRecord record = RecordOfRun("kelvora", setup, report, RecordTimeNow(), "");
+    // A record names its flush mode; an older one, without it, gets the command line's default.
+    EXPECT_NE(ReproducingCommand(record).find(" --flush generation"), std::string::npos);
+    record.flush = FlushMode::line;
     const std::string command = ReproducingCommand(record);
     EXPECT_EQ(command, std::string("kelvora-cli --seed 4294967295 --population 30 --generations 12 --crossover "
                                    "0.1234567890123456 --mutation 0.1 --target=-50,20 --flush line") + c.flags);

@@ -141,5 +141,15 @@ TEST(ReachMapTest, WholeRowsThroughTheUnreachablePocketAndTheCircle) {
     }
 }
 
+// Every pixel, on a base whose tips round differently from the plot's (the first pass's cells and
+// the exact searches' bounds both move with it): the whole map bit for bit.
+TEST(ReachMapTest, EveryPixelOnAnotherBaseHoldsItsOptimum) {
+    const int baseX = -37, baseY = 911;
+    const std::unique_ptr<ReachMap> map = ComputeReachMap(baseX, baseY);
+    for (int y = -kMaxTargetOffset; y <= kMaxTargetOffset; ++y)
+        for (int x = -kMaxTargetOffset; x <= kMaxTargetOffset; ++x)
+            ASSERT_EQ(map->At(x, y), FindOptimum(baseX, baseY, baseX + x, baseY - y).distance) << x << "," << y;
+}
+
 }  // namespace
 }  // namespace kelvora

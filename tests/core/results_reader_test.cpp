@@ -269,6 +269,19 @@ INSTANTIATE_TEST_SUITE_P(
                    return s;
                },
                2, "does not end in CR LF"},
+        // Within a generation every line is read before any is checked against its genes: the
+        // malformed line 7 is named, not the mismatch on line 5 before it.
+        Broken{"MalformedAfterAMismatchInTheSameGeneration",
+               [] {
+                   std::vector<std::string> lines = BaseLines();
+                   std::vector<std::string> f = Fields(lines[4]);
+                   lines[4] = f[0] + "," + f[1] + "," + f[2] + "," + Nudged(f[3]);
+                   f = Fields(lines[6]);
+                   lines[6] = f[0] + "," + f[1] + "," + f[2] + ",abc";
+                   return Join(lines);
+               },
+               7, "fitness is 'abc'"},
+        Broken{"GeneOfFourDigits", [] { return WithField(6, 0, "1000"); }, 6, "gene 0 is '1000'"},
         Broken{"SummaryBestIndexWrong",
                [] {
                    const std::string i = Fields(BaseLines()[7])[0];

@@ -2,6 +2,8 @@
 // field held to its flag's range.
 
 #include <cctype>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -35,6 +37,7 @@ RunRecord RecordOfARun(const ScratchDir& dir) {
     const RunReport report = RunWithFiles({r.params, r.geometry, r.seed, r.algorithm}, dir.c_str(), FlushMode::line, &outcome);
     r.ended = RecordTimeNow();
     r.generationsRun = report.generationsRun;
+    r.flush = FlushMode::line;
     r.failure = "results.csv: \"quoted\" \\ text";  // any text survives the trip
     return r;
 }
@@ -55,6 +58,18 @@ TEST(RunRecord, WrittenLastAndWholeAndReadBack) {
     EXPECT_TRUE(read->algorithm == written.algorithm);
     EXPECT_EQ(read->params.crossoverRate, 0.58);
 
+    // The flush mode is the record's last key; a record without it (an older one) reads back, and
+    // its command names the command line's default.
+    const std::string json = RunRecordJson(written);
+    EXPECT_EQ(json.substr(json.size() - 17), ",\"flush\":\"line\"}\n");
+    RunRecord generation = written;
+    generation.flush = FlushMode::generation;
+    EXPECT_NE(RunRecordJson(generation).find("}},\"flush\":\"generation\"}\n"), std::string::npos);
+    const std::optional<RunRecord> older =
+        ParseRunRecord(json.substr(0, json.size() - 17) + "}\n", error);
+    ASSERT_TRUE(older) << error;
+    EXPECT_FALSE(older->flush);
+    EXPECT_FALSE(ParseRunRecord(json.substr(0, json.size() - 7) + "often\"}\n", error));
 }
 
 // A record whose digest may match but whose numbers no flag takes is no record: each field's range
@@ -116,6 +131,34 @@ INSTANTIATE_TEST_SUITE_P(
         for (const char* c = info.param.name; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
         return name;
     });
+
+// The digest against the standard's test vectors, and a file of several reads against coreutils'
+// sha256sum.
+TEST(RunRecord, DigestIsTheFilesSha256) {
+    ScratchDir dir;
+    const auto digestOf = [&](const std::string& bytes) {
+        std::ofstream(dir.file("f"), std::ios::binary) << bytes;
+        return DigestFile(dir.file("f"));
+    };
+    EXPECT_EQ(digestOf("abc").sha256, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(digestOf("").sha256, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    const RecordedFile million = digestOf(std::string(1000000, 'a'));
+    EXPECT_EQ(million.sha256, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    EXPECT_EQ(million.size, 1000000u);
+
+    std::string large(3 * (1 << 20) + 5, '\0');
+    std::uint32_t x = 12345;
+    for (char& c : large) c = static_cast<char>((x = x * 1664525u + 1013904223u) >> 24);
+    const RecordedFile got = digestOf(large);
+    std::string expected(64, '\0');
+    FILE* sum = ::popen(("sha256sum " + dir.file("f")).c_str(), "r");
+    ASSERT_NE(sum, nullptr);
+    ASSERT_EQ(std::fread(expected.data(), 1, 64, sum), 64u);
+    ::pclose(sum);
+    EXPECT_EQ(got.sha256, expected);
+    EXPECT_EQ(got.size, large.size());
+    EXPECT_FALSE(DigestFile(dir.file("missing")).present);
+}
 
 }  // namespace
 }  // namespace kelvora

@@ -165,6 +165,7 @@ void RunWorker::run() {
     // and the record there is the other run's.
     if (!report.refused) {
         result->record = kelvora::session::RecordOfRun("kelvora", m_setup, report, started, "");
+        result->record.flush = kelvora::FlushMode::line;  // the window writes each line as it is complete
         result->recordError = kelvora::WriteRunRecord(result->record, nullptr);
     }
     {
