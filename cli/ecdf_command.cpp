@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -113,42 +112,42 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
     std::string input, output;
     bool evaluations = false, optimum = false;
     std::optional<double> epsilon;
-    std::set<std::string> seen;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        auto [flag, value] = SplitFlag(args[i]);
-        if (flag == "--help" || flag == "-h") {
-            std::fputs(kUsage, stdout);
-            return FinishStdout();
-        }
-        if (flag == "--x" || flag == "--target" || flag == "--output" || flag == "--epsilon") {
-            if (const std::string twice = GivenTwice(seen, flag); !twice.empty()) return Fail(twice);
-            if (!value) {
-                if (i + 1 >= args.size()) return Fail(flag + " needs a value");
-                value = args[++i];
-            }
-            if (flag == "--x") {
-                if (*value != "generations" && *value != "evaluations")
-                    return Fail("--x: " + Quoted(*value) + " is not one of generations, evaluations");
-                evaluations = *value == "evaluations";
-            } else if (flag == "--target") {
-                if (*value != "epsilon" && *value != "optimum")
-                    return Fail("--target: " + Quoted(*value) + " is not one of epsilon, optimum");
-                optimum = *value == "optimum";
-            } else if (flag == "--epsilon") {
-                epsilon = ParseFiniteDouble(*value);
-                if (!epsilon || !(*epsilon > 0.0 && *epsilon <= 1000.0))
-                    return Fail("--epsilon: " + Quoted(*value) + " is not a number of pixels in (0, 1000]");
-            } else {
-                if (value->empty()) return Fail("--output: the file name is empty");
-                output = *value;
-            }
-        } else if (flag.size() > 1 && flag[0] == '-') {
-            return Fail(UnknownArgument(args[i], {"--x", "--target", "--epsilon", "--output", "--help"}, "ecdf --help"));
-        } else if (!input.empty()) {
-            return Fail("one sweep file only, got " + Quoted(input) + " and " + Quoted(args[i]));
-        } else {
-            input = args[i];
-        }
+    const auto oneOf = [](const char* flag, const char* a, const char* b, bool& second) {
+        return [=, &second](const std::string& v) {
+            if (v != a && v != b) return std::string(flag) + ": " + Quoted(v) + " is not one of " + a + ", " + b;
+            second = v == b;
+            return std::string();
+        };
+    };
+    const FlagTable table{
+        {
+            {"--x", true, oneOf("--x", "generations", "evaluations", evaluations)},
+            {"--target", true, oneOf("--target", "epsilon", "optimum", optimum)},
+            {"--epsilon", true,
+             [&epsilon](const std::string& v) {
+                 epsilon = ParseFiniteDouble(v);
+                 if (!epsilon || !(*epsilon > 0.0 && *epsilon <= 1000.0))
+                     return "--epsilon: " + Quoted(v) + " is not a number of pixels in (0, 1000]";
+                 return std::string();
+             }},
+            {"--output", true,
+             [&output](const std::string& v) {
+                 output = v;
+                 return v.empty() ? std::string("--output: the file name is empty") : std::string();
+             }},
+            {"--help", false, nullptr, false, true, "-h"},
+        },
+        "ecdf --help",
+        [&input](const std::string& name) {
+            if (!input.empty()) return "one sweep file only, got " + Quoted(input) + " and " + Quoted(name);
+            input = name;
+            return std::string();
+        }};
+    const FlagParse parsed = ParseFlags(table, args);
+    if (!parsed.ok()) return Fail(parsed.error);
+    if (parsed.stopped) {
+        std::fputs(kUsage, stdout);
+        return FinishStdout();
     }
     if (input.empty()) return Fail("no sweep file given (see ecdf --help)");
     if (epsilon && optimum) return Fail("--epsilon applies to --target epsilon, not to --target optimum");

@@ -3,7 +3,6 @@
 // changed while it was being read or one that could not be read.
 
 #include <cstdio>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -44,24 +43,22 @@ int Fail(const std::string& message) { return kelvora::cli::Refuse("inspect", me
 int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
     std::string path;
     bool json = false;
-    std::set<std::string> seen;
-    for (const std::string& a : args) {
-        const bool option = a.size() > 1 && a[0] == '-' && a != "-";
-        if (option && (a == "--json" || a == "--help" || a == "-h")) {
-            if (const std::string twice = GivenTwice(seen, a); !twice.empty()) return Fail(twice);
-        }
-        if (a == "--json") {
-            json = true;
-        } else if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
-            return FinishStdout();
-        } else if (option) {
-            return Fail(UnknownArgument(a, {"--json", "--help"}, "inspect --help"));
-        } else if (path.empty()) {
-            path = a;
-        } else {
-            return Fail("one file only, got " + Quoted(path) + " and " + Quoted(a));
-        }
+    const FlagTable table{
+        {
+            {"--json", false, [&json](const std::string&) { json = true; return std::string(); }},
+            {"--help", false, nullptr, false, true, "-h"},
+        },
+        "inspect --help",
+        [&path](const std::string& name) {
+            if (!path.empty()) return "one file only, got " + Quoted(path) + " and " + Quoted(name);
+            path = name;
+            return std::string();
+        }};
+    const FlagParse parsed = ParseFlags(table, args);
+    if (!parsed.ok()) return Fail(parsed.error);
+    if (parsed.stopped) {
+        std::fputs(kUsage, stdout);
+        return FinishStdout();
     }
     if (path.empty()) return Fail("no file given (see inspect --help)");
 

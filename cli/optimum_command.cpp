@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "commands.h"
@@ -32,22 +33,16 @@ constexpr const char* kUsage =
 }  // namespace
 
 int kelvora::cli::OptimumCommand(const std::vector<std::string>& args) {
-    // Only --target, --json and --help belong here; the run's own parser checks the target.
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string flag = args[i].substr(0, args[i].find('='));
-        if (flag == "--target" && args[i].find('=') == std::string::npos) ++i;  // its value follows
-        else if (flag != "--target" && flag != "--json" && flag != "--help" && flag != "-h") {
-            std::fprintf(stderr, "kelvora-cli optimum: %s\n",
-                         UnknownArgument(args[i], {"--target", "--json", "--help"}, "optimum --help").c_str());
-            return 2;
-        }
-    }
-    const ParseResult parsed = ParseCommandLine(args);
-    if (!parsed.ok()) {
-        std::fprintf(stderr, "kelvora-cli optimum: %s\n", parsed.error.c_str());
-        return 2;
-    }
-    const CliOptions& o = parsed.options;
+    // The run's --target, --json and --help; any other flag is named before a bad value is.
+    CliOptions o;
+    FlagTable table = RunFlags(o);
+    std::erase_if(table.flags, [](const Flag& flag) {
+        return std::string_view(flag.name) != "--target" && std::string_view(flag.name) != "--json" &&
+               std::string_view(flag.name) != "--help";
+    });
+    table.help = "optimum --help";
+    table.unknownFirst = true;
+    if (const FlagParse parsed = ParseFlags(table, args); !parsed.ok()) return Refuse("optimum", parsed.error);
     if (o.help) {
         std::fputs(kUsage, stdout);
         return FinishStdout();

@@ -261,103 +261,108 @@ std::string BuildAlgorithms(SweepArgs& a) {
     return {};
 }
 
-std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
-    std::string error;
-    bool seedsGiven = false;
-    constexpr SolverParams kDefaults{};  // the single run's defaults, as the window opens
-    a.plan.populations = {kDefaults.populationSize};
-    a.plan.generations = {kDefaults.generationCount};
-    a.plan.crossovers = {kDefaults.crossoverRate};
-    a.plan.mutations = {kDefaults.mutationProbability};
-    std::set<std::string> seen;
-    for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
-        auto [flag, value] = SplitFlag(args[i]);
-        // Each flag once, a list holding its values; only --target is repeated for more targets.
-        const auto once = [&] { return flag == "--target" ? std::string() : GivenTwice(seen, flag); };
-        if (flag == "--resume" || flag == "--yes" || flag == "--quiet" || flag == "--help" || flag == "-h") {
-            if (value) return flag + " takes no value";
-            if (std::string twice = once(); !twice.empty()) return twice;
-            if (flag == "--resume") a.resume = true;
-            if (flag == "--yes") a.yes = true;
-            if (flag == "--quiet") a.quiet = true;
-            if (flag == "--help" || flag == "-h") a.help = true;
-            continue;
-        }
-        static const std::set<std::string> kValued = {
-            "--population", "--generations", "--crossover", "--mutation", "--seeds",  "--target",  "--targets",
-            "--target-seed", "--epsilon",    "--threads",   "--output",   "--summary", "--logs",   "--ioh", "--shard",
-            "--algorithm",   "--encoding",   "--selection", "--elitism",  "--crossover-operator", "--mutation-operator"};
-        if (!kValued.count(flag))
-            return UnknownArgument(args[i],
-                                   {"--population", "--generations", "--crossover", "--mutation", "--seeds", "--target",
-                                    "--targets", "--target-seed", "--epsilon", "--threads", "--output", "--summary",
-                                    "--logs", "--ioh", "--shard", "--algorithm", "--encoding", "--selection", "--elitism",
-                                    "--crossover-operator", "--mutation-operator", "--resume", "--yes", "--quiet",
-                                    "--help"},
-                                   "sweep --help");
-        if (std::string twice = once(); !twice.empty()) {
-            const bool list = flag == "--population" || flag == "--generations" || flag == "--crossover" ||
-                              flag == "--mutation" || flag == "--seeds" ||
-                              std::find(std::begin(kAlgorithmFlags), std::end(kAlgorithmFlags), flag) !=
-                                  std::end(kAlgorithmFlags);
-            return list ? flag + " is given twice; give its values once, as one comma list" : twice;
-        }
-        if (!value) {
-            if (i + 1 >= args.size()) return flag + " needs a value";
-            value = args[++i];
-        }
-        const std::string& v = *value;
-        const auto algorithmFlag = std::find(std::begin(kAlgorithmFlags), std::end(kAlgorithmFlags), flag);
-        if (algorithmFlag != std::end(kAlgorithmFlags)) {
-            const auto which = static_cast<std::size_t>(algorithmFlag - std::begin(kAlgorithmFlags));
-            ChoiceList(which, v, a.choices[which], error);
-        } else if (flag == "--population") {
-            IntList(flag, v, kMinPopulation, kMaxPopulation, a.plan.populations, error);
-        } else if (flag == "--generations") {
-            IntList(flag, v, kMinGenerations, kMaxGenerations, a.plan.generations, error);
-        } else if (flag == "--crossover") {
-            RealList(flag, v, kMinCrossoverRate, "0.001..1", a.plan.crossovers, error);
-        } else if (flag == "--mutation") {
-            RealList(flag, v, kMinMutationProbability, "0..1", a.plan.mutations, error);
-        } else if (flag == "--seeds") {
-            seedsGiven = Seeds(v, a.seedRanges, error);
-        } else if (flag == "--target") {
-            Target(v, a.plan.targets, error);
-        } else if (flag == "--targets") {
-            const auto k = v.rfind("random:", 0) == 0 ? ParseInteger(v.substr(7)) : std::nullopt;
-            if (!k || *k < 1 || *k > 10000) error = "--targets: " + Quoted(v) + " is not random:K with K in 1..10000";
-            else a.randomTargets = static_cast<int>(*k);
-        } else if (flag == "--target-seed") {
-            const auto s = ParseInteger(v);
-            if (!s || *s < 0 || *s > std::numeric_limits<std::uint32_t>::max())
-                error = "--target-seed: " + Quoted(v) + " is not an integer in 0..4294967295";
-            else a.targetSeed = static_cast<std::uint32_t>(*s);
-        } else if (flag == "--epsilon") {
-            const auto e = ParseFiniteDouble(v);
-            if (!e || !(*e > 0.0 && *e <= 1000.0)) error = "--epsilon: " + Quoted(v) + " is not a number of pixels in (0, 1000]";
-            else a.plan.epsilon = *e;
-        } else if (flag == "--threads") {
-            const auto t = ParseInteger(v);
-            if (!t || *t < 1 || *t > 1024) error = "--threads: " + Quoted(v) + " is not an integer in 1..1024";
-            else a.threads = static_cast<int>(*t);
-        } else if (flag == "--shard") {
-            const auto kn = ParseIntegerPair(v, '/');
-            if (!kn || kn->second < 1 || kn->second > 1000000 || kn->first < 1 || kn->first > kn->second)
-                error = "--shard: " + Quoted(v) + " is not K/N with 1 <= K <= N <= 1000000";
-            else a.shardK = kn->first, a.shardN = kn->second;
-        } else if (v.empty()) {
-            error = flag + ": the file name is empty";
-        } else if (flag == "--output") {
-            a.output = v;
-        } else if (flag == "--summary") {
-            a.summary = v;
-        } else if (flag == "--ioh") {
-            a.ioh = v;
-        } else if (flag == "--logs") {
-            a.logs = v;
-        }
-    }
-    if (!error.empty() || a.help) return error;
+// A flag's handler that reads its value with parse, which reports into its error argument.
+template <typename Parse>
+Flag::Handler Reading(Parse parse) {
+    return [parse](const std::string& v) {
+        std::string error;
+        parse(v, error);
+        return error;
+    };
+}
+
+// A file or directory flag's handler: the name stored, an empty one refused.
+Flag::Handler Name(const char* flag, std::string& into) {
+    return [flag, &into](const std::string& v) {
+        if (v.empty()) return std::string(flag) + ": the file name is empty";
+        into = v;
+        return std::string();
+    };
+}
+
+Flag::Handler Raise(bool& b) {
+    return [&b](const std::string&) { b = true; return std::string(); };
+}
+
+// sweep's flags, each storing into a as it is read; seedsGiven is raised by a valid --seeds.
+FlagTable SweepFlags(SweepArgs& a, bool& seedsGiven) {
+    constexpr const char* kList = "give its values once, as one comma list";
+    const auto integers = [&a](const char* flag, long long low, long long high, std::vector<int>& out) {
+        return Flag{flag, true, Reading([=, &out](const std::string& v, std::string& e) { IntList(flag, v, low, high, out, e); }),
+                    false, false, nullptr, kList};
+    };
+    const auto reals = [](const char* flag, double low, const char* range, std::vector<double>& out) {
+        return Flag{flag, true, Reading([=, &out](const std::string& v, std::string& e) { RealList(flag, v, low, range, out, e); }),
+                    false, false, nullptr, kList};
+    };
+    const auto choices = [&a](std::size_t which) {
+        return Flag{kAlgorithmFlags[which], true,
+                    Reading([which, &a](const std::string& v, std::string& e) { ChoiceList(which, v, a.choices[which], e); }),
+                    false, false, nullptr, kList};
+    };
+    FlagTable table{
+        {
+            integers("--population", kMinPopulation, kMaxPopulation, a.plan.populations),
+            integers("--generations", kMinGenerations, kMaxGenerations, a.plan.generations),
+            reals("--crossover", kMinCrossoverRate, "0.001..1", a.plan.crossovers),
+            reals("--mutation", kMinMutationProbability, "0..1", a.plan.mutations),
+            {"--seeds", true, Reading([&](const std::string& v, std::string& e) { seedsGiven = Seeds(v, a.seedRanges, e); }),
+             false, false, nullptr, kList},
+            {"--target", true, Reading([&a](const std::string& v, std::string& e) { Target(v, a.plan.targets, e); }), true},
+            {"--targets", true,
+             [&a](const std::string& v) {
+                 const auto k = v.rfind("random:", 0) == 0 ? ParseInteger(v.substr(7)) : std::nullopt;
+                 if (!k || *k < 1 || *k > 10000) return "--targets: " + Quoted(v) + " is not random:K with K in 1..10000";
+                 a.randomTargets = static_cast<int>(*k);
+                 return std::string();
+             }},
+            {"--target-seed", true,
+             [&a](const std::string& v) {
+                 const auto s = ParseInteger(v);
+                 if (!s || *s < 0 || *s > std::numeric_limits<std::uint32_t>::max())
+                     return "--target-seed: " + Quoted(v) + " is not an integer in 0..4294967295";
+                 a.targetSeed = static_cast<std::uint32_t>(*s);
+                 return std::string();
+             }},
+            {"--epsilon", true,
+             [&a](const std::string& v) {
+                 const auto e = ParseFiniteDouble(v);
+                 if (!e || !(*e > 0.0 && *e <= 1000.0)) return "--epsilon: " + Quoted(v) + " is not a number of pixels in (0, 1000]";
+                 a.plan.epsilon = *e;
+                 return std::string();
+             }},
+            {"--threads", true,
+             [&a](const std::string& v) {
+                 const auto t = ParseInteger(v);
+                 if (!t || *t < 1 || *t > 1024) return "--threads: " + Quoted(v) + " is not an integer in 1..1024";
+                 a.threads = static_cast<int>(*t);
+                 return std::string();
+             }},
+            {"--output", true, Name("--output", a.output)},
+            {"--summary", true, Name("--summary", a.summary)},
+            {"--logs", true, Name("--logs", a.logs)},
+            {"--ioh", true, Name("--ioh", a.ioh)},
+            {"--shard", true,
+             [&a](const std::string& v) {
+                 const auto kn = ParseIntegerPair(v, '/');
+                 if (!kn || kn->second < 1 || kn->second > 1000000 || kn->first < 1 || kn->first > kn->second)
+                     return "--shard: " + Quoted(v) + " is not K/N with 1 <= K <= N <= 1000000";
+                 a.shardK = kn->first, a.shardN = kn->second;
+                 return std::string();
+             }},
+        },
+        "sweep --help"};
+    for (std::size_t which = 0; which < kAlgorithmFlagCount; ++which) table.flags.push_back(choices(which));
+    table.flags.push_back({"--resume", false, Raise(a.resume)});
+    table.flags.push_back({"--yes", false, Raise(a.yes)});
+    table.flags.push_back({"--quiet", false, Raise(a.quiet)});
+    table.flags.push_back({"--help", false, Raise(a.help), false, false, "-h"});
+    return table;
+}
+
+// The flags' combinations that are refused, the targets drawn, and the seeds expanded once the
+// sweep's size has been accepted.
+std::string CompletePlan(SweepArgs& a, bool seedsGiven) {
     if (!seedsGiven) return "--seeds is required (for example --seeds 1..100)";
     if (a.quiet && a.output.empty() && a.summary.empty() && a.logs.empty() && a.ioh.empty())
         return "--quiet without --output, --summary, --ioh or --logs would keep nothing of the runs; add one of them";
@@ -390,6 +395,17 @@ std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
     for (const auto& [first, last] : a.seedRanges)
         for (long long seed = first; seed <= last; ++seed) a.plan.seeds.push_back(static_cast<std::uint32_t>(seed));
     return {};
+}
+
+std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
+    constexpr SolverParams kDefaults{};  // the single run's defaults, as the window opens
+    a.plan.populations = {kDefaults.populationSize};
+    a.plan.generations = {kDefaults.generationCount};
+    a.plan.crossovers = {kDefaults.crossoverRate};
+    a.plan.mutations = {kDefaults.mutationProbability};
+    bool seedsGiven = false;
+    if (const FlagParse parsed = ParseFlags(SweepFlags(a, seedsGiven), args); !parsed.ok()) return parsed.error;
+    return a.help ? std::string() : CompletePlan(a, seedsGiven);
 }
 
 // Where a kept row disagrees with the combination the plan gives its run number: the column, the

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,26 +46,25 @@ int Fail(const std::string& message) { return Refuse("sweep-merge", message); }
 int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
     std::string output, summary;
     std::vector<std::string> inputs;
-    std::set<std::string> seen;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        auto [flag, value] = SplitFlag(args[i]);
-        if (flag == "--help" || flag == "-h") {
-            std::fputs(kUsage, stdout);
-            return FinishStdout();
-        }
-        if (flag == "--output" || flag == "--summary") {
-            if (const std::string twice = GivenTwice(seen, flag); !twice.empty()) return Fail(twice);
-            if (!value) {
-                if (i + 1 >= args.size()) return Fail(flag + " needs a value");
-                value = args[++i];
-            }
-            if (value->empty()) return Fail(flag + ": the file name is empty");
-            (flag == "--output" ? output : summary) = *value;
-        } else if (flag.rfind("--", 0) == 0) {
-            return Fail(UnknownArgument(args[i], {"--output", "--summary", "--help"}, "sweep-merge --help"));
-        } else {
-            inputs.push_back(args[i]);
-        }
+    const auto file = [](const char* flag, std::string& into) {
+        return [flag, &into](const std::string& v) {
+            into = v;
+            return v.empty() ? std::string(flag) + ": the file name is empty" : std::string();
+        };
+    };
+    const FlagTable table{
+        {
+            {"--output", true, file("--output", output)},
+            {"--summary", true, file("--summary", summary)},
+            {"--help", false, nullptr, false, true, "-h"},
+        },
+        "sweep-merge --help",
+        [&inputs](const std::string& name) { inputs.push_back(name); return std::string(); }};
+    const FlagParse parsed = ParseFlags(table, args);
+    if (!parsed.ok()) return Fail(parsed.error);
+    if (parsed.stopped) {
+        std::fputs(kUsage, stdout);
+        return FinishStdout();
     }
     if (output.empty()) return Fail("--output FILE is required");
     if (inputs.empty()) return Fail("no shard files given");
