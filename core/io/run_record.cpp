@@ -140,7 +140,15 @@ std::optional<RunRecord> ParseRunRecord(const std::string& text, std::string& er
                 return std::nullopt;
             }
         }
-        r.algorithm.elitism = a.at("elitism").get<int>();
+        // The elite count by the --elitism flag's own rule and range: a fraction, a negative or an
+        // out-of-range number is refused, not cut to an int.
+        const nlohmann::json& elitism = a.at("elitism");
+        const std::string bad = elitism.is_number_integer() ? ParseElitism(elitism.dump(), r.algorithm)
+                                                            : "elitism " + elitism.dump() + " is not a whole number";
+        if (!bad.empty()) {
+            error = bad;
+            return std::nullopt;
+        }
         r.started = j.at("started").get<std::string>();
         r.ended = j.at("ended").get<std::string>();
         r.generationsRun = j.at("generationsRun").get<int>();
