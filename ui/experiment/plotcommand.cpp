@@ -3,11 +3,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include <QChartView>
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include "flags.h"
 #include "experiment/experimentdata.h"
 #include "experiment/experimentplots.h"
 
@@ -24,34 +27,47 @@ int Fail(int status, const QString& message) {
 
 bool IsPlotCommand(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--plot") == 0) return true;
+        if (std::strcmp(argv[i], "--plot") == 0 || std::strncmp(argv[i], "--plot=", 7) == 0) return true;
     return false;
 }
 
 int RunPlotCommand(const QStringList& arguments) {
-    QString input;
-    QString output;
+    std::string input, path;
     bool evaluations = false;
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QString& flag = arguments[i];
-        if (flag != QLatin1String("--plot") && flag != QLatin1String("--output") && flag != QLatin1String("--x"))
-            return Fail(2, QStringLiteral("unknown argument '%1' (accepted: --plot SWEEP.csv --output FILE.svg|FILE.png "
-                                          "[--x generations|evaluations])").arg(flag));
-        if (i + 1 >= arguments.size()) return Fail(2, QStringLiteral("%1 needs a value").arg(flag));
-        const QString value = arguments[++i];
-        if (flag == QLatin1String("--plot")) input = value;
-        else if (flag == QLatin1String("--output")) output = value;
-        else if (value == QLatin1String("evaluations")) evaluations = true;
-        else if (value != QLatin1String("generations"))
-            return Fail(2, QStringLiteral("--x is '%1', expected generations or evaluations").arg(value));
-    }
+    const auto store = [](std::string& into) {
+        return [&into](const std::string& value) { into = value; return std::string(); };
+    };
+    const kelvora::cli::FlagTable table{
+        {
+            {"--plot", true, store(input)},
+            {"--output", true, store(path)},
+            {"--x", true,
+             [&evaluations](const std::string& value) {
+                 if (value != "generations" && value != "evaluations")
+                     return "--x is '" + value + "', expected generations or evaluations";
+                 evaluations = value == "evaluations";
+                 return std::string();
+             }},
+        },
+        "kelvora --help",
+        nullptr,
+        false,
+        [](const std::string& argument) {
+            return "unknown argument '" + argument +
+                   "' (accepted: --plot SWEEP.csv --output FILE.svg|FILE.png [--x generations|evaluations])";
+        }};
+    std::vector<std::string> args;
+    for (int i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
+    if (const kelvora::cli::FlagParse parsed = kelvora::cli::ParseFlags(table, args); !parsed.ok())
+        return Fail(2, QString::fromStdString(parsed.error));
+    const QString output = QString::fromStdString(path);
     if (output.isEmpty()) return Fail(2, QStringLiteral("--output FILE.svg|FILE.png is required"));
     const QString suffix = QFileInfo(output).suffix().toLower();
     if (suffix != QLatin1String("svg") && suffix != QLatin1String("png"))
         return Fail(2, QStringLiteral("--output '%1' must end in .svg or .png").arg(output));
 
     std::vector<kelvora::SweepResult> results;
-    const std::string error = ReadSweepCsv(input.toStdString(), results);
+    const std::string error = ReadSweepCsv(input, results);
     if (!error.empty()) return Fail(2, QString::fromStdString(error));
 
     // The chart is laid out as on screen and drawn, but never shown: the widget is not mapped.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <system_error>
 #include <string>
 
 #include "io/run_record.h"
@@ -148,7 +149,7 @@ std::string FailureWords(const kelvora::ResultFileFailure& failure) {
     case kelvora::FileProblem::lost: return name + ": deleted during the run, its lines are lost";
     default:
         return name + (failure.duringOpen ? ": cannot open: " : ": write failed, lines lost: ") +
-               std::strerror(failure.error);
+               std::generic_category().message(failure.error);  // strerror is not safe off the main thread
     }
 }
 
