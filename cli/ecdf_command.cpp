@@ -106,12 +106,14 @@ long long RerunWithin(std::vector<Rerun>& reruns, double epsilon, bool progress)
     return -1;
 }
 
-}  // namespace
-
-int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
+// What the command line asks for.
+struct EcdfArgs {
     std::string input, output;
-    bool evaluations = false, optimum = false;
+    bool evaluations = false, optimum = false, help = false;
     std::optional<double> epsilon;
+};
+
+std::string ParseEcdfArgs(const std::vector<std::string>& args, EcdfArgs& e) {
     const auto oneOf = [](const char* flag, const char* a, const char* b, bool& second) {
         return [=, &second](const std::string& v) {
             if (v != a && v != b) return std::string(flag) + ": " + Quoted(v) + " is not one of " + a + ", " + b;
@@ -121,62 +123,50 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
     };
     const FlagTable table{
         {
-            {"--x", true, oneOf("--x", "generations", "evaluations", evaluations)},
-            {"--target", true, oneOf("--target", "epsilon", "optimum", optimum)},
+            {"--x", true, oneOf("--x", "generations", "evaluations", e.evaluations)},
+            {"--target", true, oneOf("--target", "epsilon", "optimum", e.optimum)},
             {"--epsilon", true,
-             [&epsilon](const std::string& v) {
-                 epsilon = ParseFiniteDouble(v);
-                 if (!epsilon || !(*epsilon > 0.0 && *epsilon <= 1000.0))
+             [&e](const std::string& v) {
+                 e.epsilon = ParseFiniteDouble(v);
+                 if (!e.epsilon || !(*e.epsilon > 0.0 && *e.epsilon <= 1000.0))
                      return "--epsilon: " + Quoted(v) + " is not a number of pixels in (0, 1000]";
                  return std::string();
              }},
             {"--output", true,
-             [&output](const std::string& v) {
-                 output = v;
+             [&e](const std::string& v) {
+                 e.output = v;
                  return v.empty() ? std::string("--output: the file name is empty") : std::string();
              }},
             {"--help", false, nullptr, false, true, "-h"},
         },
         "ecdf --help",
-        [&input](const std::string& name) {
-            if (!input.empty()) return "one sweep file only, got " + Quoted(input) + " and " + Quoted(name);
-            input = name;
+        [&e](const std::string& name) {
+            if (!e.input.empty()) return "one sweep file only, got " + Quoted(e.input) + " and " + Quoted(name);
+            e.input = name;
             return std::string();
         }};
     const FlagParse parsed = ParseFlags(table, args);
-    if (!parsed.ok()) return Fail(parsed.error);
-    if (parsed.stopped) {
-        std::fputs(kUsage, stdout);
-        return FinishStdout();
-    }
-    if (input.empty()) return Fail("no sweep file given (see ecdf --help)");
-    if (epsilon && optimum) return Fail("--epsilon applies to --target epsilon, not to --target optimum");
-    if (!output.empty() && SameFile({output, input}, 1).first >= 0)
-        return Fail("--output names the sweep file itself, " + Quoted(output));
+    if (!parsed.ok()) return parsed.error;
+    if ((e.help = parsed.stopped)) return {};
+    if (e.input.empty()) return "no sweep file given (see ecdf --help)";
+    if (e.epsilon && e.optimum) return "--epsilon applies to --target epsilon, not to --target optimum";
+    if (!e.output.empty() && SameFile({e.output, e.input}, 1).first >= 0)
+        return "--output names the sweep file itself, " + Quoted(e.output);
+    return {};
+}
 
-    OutputFile file;
-    if (!output.empty()) {
-        if (const std::string error = OpenOutput(output, file); !error.empty()) {
-            std::fprintf(stderr, "kelvora-cli ecdf: %s\n", error.c_str());
-            return 1;
-        }
-    }
-    const auto refuse = [&file](const std::string& message) {
-        Abandon(file);
-        return Fail(message);
-    };
-
-    // The rows a line at a time, the header first, so that a foreign file is refused before the rest.
-    const std::string shown = Printable(input);
+// Reads the sweep file's rows into their configurations, a line at a time, the header first, so
+// that a foreign file is refused before the rest; with --epsilon every row also becomes a rerun (its
+// slot filled in later). Returns "" or the message naming FILE:LINE.
+std::string ReadConfigurations(const EcdfArgs& e, std::vector<Configuration>& configurations, std::vector<Rerun>& reruns) {
+    const std::string shown = Printable(e.input);
     const std::string header = SweepHeader();
     const std::string_view columns(header.data(), header.size() - 1);
-    std::vector<Configuration> configurations;
     std::size_t last = 0;  // the configuration of the row before: rows come grouped in a sweep's order
     OneSweepPerConfiguration sources;
-    std::vector<Rerun> reruns;  // with --epsilon: every row, in file order
     std::string error;
     long long line = 0;
-    const std::string reason = ReadLines(input, 4096, [&](std::string_view text, LineEnd end) {
+    const std::string reason = ReadLines(e.input, 4096, [&](std::string_view text, LineEnd end) {
         const std::string where = shown + ":" + std::to_string(++line) + ": ";
         if (line == 1) {
             if (end != LineEnd::lf || text != columns) error = where + "not a sweep file (its first line is not the sweep header)";
@@ -201,36 +191,30 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
             while (last < configurations.size() && !SameConfiguration(configurations[last].runs, c)) ++last;
             if (last == configurations.size()) configurations.push_back({c, {}});
         }
-        configurations[last].first.push_back(optimum ? row->result.firstGenerationAtOptimum
-                                                     : row->result.firstGenerationWithinEpsilon);
-        if (epsilon) reruns.push_back({c, row->result.eliteDistance, line, nullptr});
+        configurations[last].first.push_back(e.optimum ? row->result.firstGenerationAtOptimum
+                                                       : row->result.firstGenerationWithinEpsilon);
+        if (e.epsilon) reruns.push_back({c, row->result.eliteDistance, line, nullptr});
         return true;
     });
-    if (!reason.empty()) return refuse(shown + ": cannot read: " + reason);
+    if (!reason.empty()) return shown + ": cannot read: " + reason;
     if (line == 0) error = shown + ":1: not a sweep file (it is empty)";
-    if (!error.empty()) return refuse(error);
-    if (configurations.empty()) return refuse(shown + ": the file holds no rows");
-    if (epsilon) {
-        // Each row's slot, now that the configurations' lists no longer grow.
-        std::vector<std::size_t> filled(configurations.size(), 0);
-        for (Rerun& r : reruns) {
-            std::size_t k = 0;
-            while (!SameConfiguration(configurations[k].runs, r.combination)) ++k;
-            r.first = &configurations[k].first[filled[k]++];
-        }
-        InstallStopSignals();
-        const long long bad = RerunWithin(reruns, *epsilon, true);
-        if (StopFlag().load()) {
-            Abandon(file);
-            std::fprintf(stderr, "kelvora-cli ecdf: stopped by %s; nothing written\n", StopSignalName());
-            return StopExitStatus();
-        }
-        if (bad >= 0)
-            return refuse(shown + ":" + std::to_string(bad) +
-                          ": the row's run, made again, does not end at its elite_distance (a file edited, or "
-                          "written by another version)");
-    }
+    if (!error.empty()) return error;
+    if (configurations.empty()) return shown + ": the file holds no rows";
+    return {};
+}
 
+// Each rerun's slot, now that the configurations' lists no longer grow.
+void FillSlots(std::vector<Configuration>& configurations, std::vector<Rerun>& reruns) {
+    std::vector<std::size_t> filled(configurations.size(), 0);
+    for (Rerun& r : reruns) {
+        std::size_t k = 0;
+        while (!SameConfiguration(configurations[k].runs, r.combination)) ++k;
+        r.first = &configurations[k].first[filled[k]++];
+    }
+}
+
+// The CSV: each configuration's columns, then one line per x.
+std::string EcdfCsv(const std::vector<Configuration>& configurations, bool evaluations) {
     std::string text =
         "algorithm,population,generations,crossover,mutation,encoding,selection,elitism,crossover_operator,"
         "mutation_operator,x,runs,within,fraction,low,high\n";
@@ -247,6 +231,11 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
                     ExactText(p.within.low) + "," + ExactText(p.within.high) + "\n";
         }
     }
+    return text;
+}
+
+// Writes text to the locked output file or, without one, to standard output; the exit status.
+int Deliver(OutputFile& file, const std::string& output, const std::string& text) {
     if (file.fd >= 0) {
         if (!WriteWhole(file, text)) {
             std::fprintf(stderr, "kelvora-cli ecdf: %s: cannot write: %s\n", Printable(output).c_str(),
@@ -264,4 +253,44 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
         return 1;
     }
     return FinishStdout();
+}
+
+}  // namespace
+
+int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
+    EcdfArgs e;
+    if (const std::string error = ParseEcdfArgs(args, e); !error.empty()) return Fail(error);
+    if (e.help) {
+        std::fputs(kUsage, stdout);
+        return FinishStdout();
+    }
+    OutputFile file;
+    if (!e.output.empty()) {
+        if (const std::string error = OpenOutput(e.output, file); !error.empty()) {
+            std::fprintf(stderr, "kelvora-cli ecdf: %s\n", error.c_str());
+            return 1;
+        }
+    }
+    const auto refuse = [&file](const std::string& message) {
+        Abandon(file);
+        return Fail(message);
+    };
+    std::vector<Configuration> configurations;
+    std::vector<Rerun> reruns;  // with --epsilon: every row, in file order
+    if (const std::string error = ReadConfigurations(e, configurations, reruns); !error.empty()) return refuse(error);
+    if (e.epsilon) {
+        FillSlots(configurations, reruns);
+        InstallStopSignals();
+        const long long bad = RerunWithin(reruns, *e.epsilon, true);
+        if (StopFlag().load()) {
+            Abandon(file);
+            std::fprintf(stderr, "kelvora-cli ecdf: stopped by %s; nothing written\n", StopSignalName());
+            return StopExitStatus();
+        }
+        if (bad >= 0)
+            return refuse(Printable(e.input) + ":" + std::to_string(bad) +
+                          ": the row's run, made again, does not end at its elite_distance (a file edited, or "
+                          "written by another version)");
+    }
+    return Deliver(file, e.output, EcdfCsv(configurations, e.evaluations));
 }

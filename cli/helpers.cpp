@@ -60,6 +60,30 @@ std::string JsonText(const std::string& text) {
     return out;
 }
 
+std::string JsonLine(const nlohmann::ordered_json& value) {
+    using Type = nlohmann::ordered_json::value_t;
+    switch (value.type()) {
+    case Type::object: {
+        std::string out = "{";
+        for (const auto& [key, member] : value.items()) {
+            if (out.size() > 1) out += ',';
+            out += '"' + JsonText(key) + "\":" + JsonLine(member);
+        }
+        return out + '}';
+    }
+    case Type::array: {
+        std::string out = "[";
+        for (const auto& item : value) {
+            if (out.size() > 1) out += ',';
+            out += JsonLine(item);
+        }
+        return out + ']';
+    }
+    case Type::string: return '"' + JsonText(value.get_ref<const std::string&>()) + '"';
+    case Type::number_float: return ExactText(value.get<double>());
+    default: return value.dump();  // integers, true, false, null
+    }
+}
 
 ProgressBar::ProgressBar(bool wanted) : enabled_(wanted && ::isatty(STDERR_FILENO)) {}
 

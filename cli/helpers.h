@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "flags.h"
 #include "model/text.h"
 
@@ -35,6 +37,16 @@ int Refuse(const char* command, const std::string& message);
 /// name gives valid JSON.
 std::string JsonText(const std::string& text);
 
+/// value as one line of JSON as kelvora-cli prints it (without the line end): members in the
+/// order they were added, no spaces, strings through JsonText, doubles as ExactText writes them (the
+/// shortest text that reads back exactly: 0.5, 1, 1e-05).
+std::string JsonLine(const nlohmann::ordered_json& value);
+
+/// A pose's three genes as a JSON array [a1,a2,a3].
+template <typename Pose>
+nlohmann::ordered_json PoseArray(const Pose& p) {
+    return nlohmann::ordered_json::array({p.a1, p.a2, p.a3});
+}
 
 /// A one-line progress bar on stderr when it is a terminal ("\r[####    ] TAIL"), redrawn at most
 /// ten times a second; nothing at all when disabled or stderr is not a terminal.

@@ -16,6 +16,7 @@
 #include "io/result_files.h"
 
 using namespace kelvora;
+using namespace kelvora::cli;
 
 namespace {
 
@@ -37,6 +38,115 @@ constexpr const char* kUsage =
     "that cannot be read.\n";
 
 int Fail(const std::string& message) { return kelvora::cli::Refuse("inspect", message); }
+
+// What inspect found in a good results.csv, for the report.
+struct Inspection {
+    const std::string& path;
+    const ResultsSummary& s;
+    const Optimum& optimum;
+    RecordMatch match;
+    const RunRecord& record;
+    const std::string& recordError;
+};
+
+// A fitness.csv given in a results.csv's place: says so, with what it holds.
+void PrintFitnessFile(const std::string& path, const std::vector<GenerationStat>& rows, bool json) {
+    const std::string shown = Printable(path);
+    // A fitness.csv given in its place: say so, with what it holds.
+    std::size_t best = 0;
+    for (std::size_t g = 1; g < rows.size(); ++g)
+        if (rows[g].best > rows[best].best) best = g;
+    if (json)
+        std::printf("%s\n", JsonLine({{"file", path},
+                                      {"kind", "fitness.csv"},
+                                      {"generations", rows.size()},
+                                      {"best", rows[best].best},
+                                      {"bestGeneration", best + 1}})
+                                .c_str());
+    else
+        std::printf("file              %s\n"
+                    "kind              this is a fitness.csv (best and average fitness per generation), not a results.csv\n"
+                    "generations       %zu\n"
+                    "best fitness      %.6f (error %.6f px), first at generation %zu\n",
+                    shown.c_str(), rows.size(), rows[best].best, 1.0 / rows[best].best - 1.0, best + 1);
+}
+
+void PrintJson(const Inspection& in) {
+    const ResultsSummary& s = in.s;
+    static constexpr const char* kMatchNames[] = {"missing", "unreadable", "differs", "matches"};
+    const char* matchName = kMatchNames[static_cast<int>(in.match)];
+    const RunRecord& record = in.record;
+    const RecordMatch match = in.match;
+    const Optimum& optimum = in.optimum;
+    const std::string& path = in.path;
+    const ArmPose& e = s.elitePose;
+    const ArmPose& o = optimum.pose;
+    const int targetX = s.target.x - kBaseX;
+    const int targetY = kBaseY - s.target.y;
+    nlohmann::ordered_json runRecord{{"status", matchName}};
+    if (match == RecordMatch::matches) {
+        runRecord["seed"] = record.seed;
+        runRecord["command"] = ReproducingCommand(record);
+    }
+    const nlohmann::ordered_json summary{{"file", path},
+                                         {"population", s.index.population},
+                                         {"generations", s.index.generations()},
+                                         {"complete", !s.truncated},
+                                         {"target", {targetX, targetY}},
+                                         {"targetUnique", s.target.unique},
+                                         {"elitePose", PoseArray(e)},
+                                         {"eliteFitness", s.eliteFitness},
+                                         {"optimumPose", PoseArray(o)},
+                                         {"optimumFitness", optimum.fitness},
+                                         {"optimumDistance", optimum.distance},
+                                         {"runRecord", runRecord}};
+    std::printf("%s\n", JsonLine(summary).c_str());
+}
+
+void PrintText(const Inspection& in) {
+    const ResultsSummary& s = in.s;
+    const RunRecord& record = in.record;
+    const Optimum& optimum = in.optimum;
+    const std::string shown = Printable(in.path);
+    const ArmPose& e = s.elitePose;
+    const ArmPose& o = optimum.pose;
+    const int targetX = s.target.x - kBaseX;
+    const int targetY = kBaseY - s.target.y;
+    std::printf("file              %s\n"
+                "population        %d\n"
+                "generations       %lld%s\n",
+                shown.c_str(), s.index.population, s.index.generations(),
+                s.truncated ? " complete; cut off inside the next one (an interrupted run)" : "");
+    if (s.target.unique)
+        std::printf("target            %d,%d (pixel %d,%d)\n", targetX, targetY, s.target.x, s.target.y);
+    else
+        std::printf("target            %d,%d (pixel %d,%d; one of %d that fit: too few distinct tips)\n", targetX,
+                    targetY, s.target.x, s.target.y, s.target.candidates);
+    std::printf("elite pose        %d, %d, %d\n"
+                "elite fitness     %.6f (error %.6f px)\n"
+                "optimum pose      %d, %d, %d\n"
+                "optimum fitness   %.6f (error %.6f px)\n"
+                "check             every line matches its genes and this target\n",
+                e.a1, e.a2, e.a3, s.eliteFitness, 1.0 / s.eliteFitness - 1.0, o.a1, o.a2, o.a3, optimum.fitness,
+                optimum.distance);
+    switch (in.match) {
+    case RecordMatch::matches:
+        std::printf("run.json          describes this file: seed %u, %s, started %s\n"
+                    "reproduce         %s\n",
+                    record.seed, AlgorithmSummary(record.algorithm).c_str(), record.started.c_str(),
+                    ReproducingCommand(record).c_str());
+        break;
+    case RecordMatch::differs:
+        std::printf("run.json          does not describe this file (its size or SHA-256 differs): what the file shows is used\n");
+        break;
+    case RecordMatch::unreadable:
+        std::printf("run.json          cannot be read (%s): what the file shows is used\n", Printable(in.recordError).c_str());
+        break;
+    case RecordMatch::missing:
+        std::printf("run.json          none beside the file: the seed and rates are not known\n");
+        break;
+    }
+}
 
 }  // namespace
 
@@ -72,19 +182,7 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
     const ResultsSummary s = VerifyResults(file, kBaseX, kBaseY);
     std::vector<GenerationStat> rows;
     if (s.fault && s.fault.line > 0 && ReadFitnessFile(file, rows)) {
-        // A fitness.csv given in its place: say so, with what it holds.
-        std::size_t best = 0;
-        for (std::size_t g = 1; g < rows.size(); ++g)
-            if (rows[g].best > rows[best].best) best = g;
-        if (json)
-            std::printf("{\"file\":\"%s\",\"kind\":\"fitness.csv\",\"generations\":%zu,\"best\":%s,\"bestGeneration\":%zu}\n",
-                        JsonText(path).c_str(), rows.size(), ExactText(rows[best].best).c_str(), best + 1);
-        else
-            std::printf("file              %s\n"
-                        "kind              this is a fitness.csv (best and average fitness per generation), not a results.csv\n"
-                        "generations       %zu\n"
-                        "best fitness      %.6f (error %.6f px), first at generation %zu\n",
-                        shown.c_str(), rows.size(), rows[best].best, 1.0 / rows[best].best - 1.0, best + 1);
+        PrintFitnessFile(path, rows, json);
         return FinishStdout();
     }
     if (s.fault) {  // a file changed while it was read, or a read that failed, included
@@ -95,67 +193,15 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
         return 2;
     }
 
-    const int targetX = s.target.x - kBaseX;
-    const int targetY = kBaseY - s.target.y;
     const Optimum optimum = FindOptimum(kBaseX, kBaseY, s.target.x, s.target.y);
-    const ArmPose& e = s.elitePose;
-    const ArmPose& o = optimum.pose;
-
     // The run's record beside the file, when it describes this very file.
     const std::size_t slash = path.rfind('/');
     const std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     RunRecord record;
     std::string recordError;
     const RecordMatch match = ReadMatchingRecord(directory, record, recordError);
-    static constexpr const char* kMatchNames[] = {"missing", "unreadable", "differs", "matches"};
-    const char* matchName = kMatchNames[static_cast<int>(match)];
-    if (json) {
-        std::string recordJson = "{\"status\":\"" + std::string(matchName) + "\"";
-        if (match == RecordMatch::matches)
-            recordJson += ",\"seed\":" + std::to_string(record.seed) + ",\"command\":\"" + JsonText(ReproducingCommand(record)) + "\"";
-        recordJson += "}";
-        std::printf("{\"file\":\"%s\",\"population\":%d,\"generations\":%lld,\"complete\":%s,\"target\":[%d,%d],"
-                    "\"targetUnique\":%s,\"elitePose\":[%d,%d,%d],\"eliteFitness\":%s,"
-                    "\"optimumPose\":[%d,%d,%d],\"optimumFitness\":%s,\"optimumDistance\":%s,\"runRecord\":%s}\n",
-                    JsonText(path).c_str(), s.index.population, s.index.generations(), s.truncated ? "false" : "true",
-                    targetX, targetY,
-                    s.target.unique ? "true" : "false", e.a1, e.a2, e.a3, ExactText(s.eliteFitness).c_str(), o.a1, o.a2,
-                    o.a3, ExactText(optimum.fitness).c_str(), ExactText(optimum.distance).c_str(), recordJson.c_str());
-        return FinishStdout();
-    }
-    std::printf("file              %s\n"
-                "population        %d\n"
-                "generations       %lld%s\n",
-                shown.c_str(), s.index.population, s.index.generations(),
-                s.truncated ? " complete; cut off inside the next one (an interrupted run)" : "");
-    if (s.target.unique)
-        std::printf("target            %d,%d (pixel %d,%d)\n", targetX, targetY, s.target.x, s.target.y);
-    else
-        std::printf("target            %d,%d (pixel %d,%d; one of %d that fit: too few distinct tips)\n", targetX,
-                    targetY, s.target.x, s.target.y, s.target.candidates);
-    std::printf("elite pose        %d, %d, %d\n"
-                "elite fitness     %.6f (error %.6f px)\n"
-                "optimum pose      %d, %d, %d\n"
-                "optimum fitness   %.6f (error %.6f px)\n"
-                "check             every line matches its genes and this target\n",
-                e.a1, e.a2, e.a3, s.eliteFitness, 1.0 / s.eliteFitness - 1.0, o.a1, o.a2, o.a3, optimum.fitness,
-                optimum.distance);
-    switch (match) {
-    case RecordMatch::matches:
-        std::printf("run.json          describes this file: seed %u, %s, started %s\n"
-                    "reproduce         %s\n",
-                    record.seed, AlgorithmSummary(record.algorithm).c_str(), record.started.c_str(),
-                    ReproducingCommand(record).c_str());
-        break;
-    case RecordMatch::differs:
-        std::printf("run.json          does not describe this file (its size or SHA-256 differs): what the file shows is used\n");
-        break;
-    case RecordMatch::unreadable:
-        std::printf("run.json          cannot be read (%s): what the file shows is used\n", Printable(recordError).c_str());
-        break;
-    case RecordMatch::missing:
-        std::printf("run.json          none beside the file: the seed and rates are not known\n");
-        break;
-    }
+    const Inspection inspection{path, s, optimum, match, record, recordError};
+    if (json) PrintJson(inspection);
+    else PrintText(inspection);
     return FinishStdout();
 }

@@ -49,9 +49,11 @@ int kelvora::cli::OptimumCommand(const std::vector<std::string>& args) {
     }
     const Optimum best = FindOptimum(kBaseX, kBaseY, kBaseX + o.targetX, kBaseY - o.targetY);
     if (o.json) {
-        std::printf("{\"target\":[%d,%d],\"pose\":[%d,%d,%d],\"distance\":%s,\"fitness\":%s}\n", o.targetX, o.targetY,
-                    best.pose.a1, best.pose.a2, best.pose.a3, ExactText(best.distance).c_str(),
-                    ExactText(best.fitness).c_str());
+        const nlohmann::ordered_json json{{"target", {o.targetX, o.targetY}},
+                                          {"pose", PoseArray(best.pose)},
+                                          {"distance", best.distance},
+                                          {"fitness", best.fitness}};
+        std::printf("%s\n", JsonLine(json).c_str());
     } else {
         std::printf("target            %d,%d (pixel %d,%d)\n"
                     "optimum pose      %d, %d, %d\n"
