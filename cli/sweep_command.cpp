@@ -495,68 +495,176 @@ std::string ReadResumed(const std::string& path, const SweepPlan& plan, const st
     return error;
 }
 
-}  // namespace
-
-int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
-    SweepArgs a;
-    if (const std::string error = ParseSweepArgs(args, a); !error.empty()) {
-        std::fprintf(stderr, "kelvora-cli sweep: %s\n", error.c_str());
-        return 2;
-    }
-    if (a.help) {
-        std::fputs(kUsage, stdout);
-        return FinishStdout();
-    }
-    const SweepPlan& plan = a.plan;
-    const long long runs = CombinationCount(plan);
-    const std::string fingerprint = SweepFingerprint(plan);
-    const long long shardIndex = a.shardK - 1;
-    const long long shardRuns = runs > shardIndex ? (runs - shardIndex + a.shardN - 1) / a.shardN : 0;
+// Everything that can be refused about the named files and directories, before anything is
+// written: "" or the message (exit status 2).
+std::string CheckPaths(const SweepArgs& a) {
     const bool rowsToStdout = a.output == "-";
-
-    // Everything that can be refused is checked before anything is written.
     if (!a.logs.empty()) {
         struct stat info {};
-        if (::stat(a.logs.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-            std::fprintf(stderr, "kelvora-cli sweep: --logs: %s is not an existing directory\n", Quoted(a.logs).c_str());
-            return 2;
-        }
+        if (::stat(a.logs.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+            return "--logs: " + Quoted(a.logs) + " is not an existing directory";
     }
     if (!a.ioh.empty()) {
         std::error_code error;
         std::filesystem::create_directories(a.ioh, error);
         struct stat info {};
-        if (::stat(a.ioh.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-            std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s: %s\n", Quoted(a.ioh).c_str(),
-                         error ? error.message().c_str() : "not a directory");
-            return 2;
-        }
+        if (::stat(a.ioh.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+            return "--ioh: " + Quoted(a.ioh) + ": " + (error ? error.message() : std::string("not a directory"));
     }
     for (const std::string* path : {&a.output, &a.summary}) {
         if (path->empty() || (path == &a.output && rowsToStdout)) continue;
         struct stat info {};
-        if (::stat(path->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-            std::fprintf(stderr, "kelvora-cli sweep: %s is a directory\n", Quoted(*path).c_str());
-            return 2;
-        }
+        if (::stat(path->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return Quoted(*path) + " is a directory";
         // The summary is written at the end: a missing directory is found out now, not after the runs.
         const std::size_t slash = path->rfind('/');
         const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path->substr(0, slash);
-        if (::stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || ::access(directory.c_str(), W_OK) != 0) {
-            std::fprintf(stderr, "kelvora-cli sweep: %s: %s is not a writable directory\n", Quoted(*path).c_str(),
-                         Quoted(directory).c_str());
-            return 2;
-        }
+        if (::stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || ::access(directory.c_str(), W_OK) != 0)
+            return Quoted(*path) + ": " + Quoted(directory) + " is not a writable directory";
     }
-    if (!a.output.empty() && !rowsToStdout && !a.summary.empty() && SameFile({a.output, a.summary}, 1).first >= 0) {
-        std::fprintf(stderr, "kelvora-cli sweep: --output and --summary name the same file, %s\n",
-                     Quoted(a.summary).c_str());
-        return 2;
+    if (!a.output.empty() && !rowsToStdout && !a.summary.empty() && SameFile({a.output, a.summary}, 1).first >= 0)
+        return "--output and --summary name the same file, " + Quoted(a.summary);
+    return {};
+}
+
+// A resumed file loses only a row cut short; a new one starts with the header. A device
+// (/dev/null, a terminal) or standard output is written as it is. keep: the bytes kept, then the
+// whole bytes in the file. Returns false with errno set when the file cannot be written.
+bool StartRows(const OutputFile& output, off_t& keep) {
+    const int fd = output.fd;
+    bool ok = !output.regular || (::ftruncate(fd, keep) == 0 && ::lseek(fd, keep, SEEK_SET) == keep);
+    if (ok && keep == 0) {
+        ok = WriteAll(fd, SweepHeader());
+        if (ok) keep = static_cast<off_t>(SweepHeader().size());
+        else if (output.regular) (void)::ftruncate(fd, 0);
+    }
+    if (output.regular && ok) KeepWholeOnSecondSignal(fd, keep);
+    return ok;
+}
+
+// The runs under way: each result handed over in run order is tallied, exported, written as a row
+// and counted on the progress bar.
+class SweepRows {
+public:
+    SweepRows(const SweepArgs& a, const OutputFile& output, SweepTally& tally, long long runs, long long shardRuns,
+              long long done, off_t whole)
+        : a_(a), output_(output), tally_(tally), runs_(runs), shardRuns_(shardRuns), firstDone_(done), done_(done),
+          whole_(whole), fingerprint_(SweepFingerprint(a.plan)),
+          shownOutput_(a.output == "-" ? "standard output" : Printable(a.output)), bar_(!a.quiet) {
+        if (!a.ioh.empty()) ioh_ = std::make_unique<IohExport>(a.ioh);
     }
 
-    // Both outputs are held (locked) from here on, so that a second sweep is refused before it
-    // touches either; the resumed file is read only once it is ours.
-    OutputFile output, summaryFile;
+    void Add(long long index, const SweepResult& r) {
+        AddToTally(tally_, r);
+        ++done_;
+        Export(index, r);
+        Write(index, r);
+        Draw();
+    }
+
+    void Failed(const std::string& message) {
+        bar_.Finish();
+        std::fprintf(stderr, "kelvora-cli sweep: %s\n", message.c_str());
+        status_ = 1;
+    }
+
+    // Closes the rows' file and the export once the sweep has ended; the exit status so far.
+    int Finish() {
+        bar_.Finish();
+        KeepWholeOnSecondSignal(-1, 0);
+        const int fd = output_.fd;
+        if (fd >= 0 && ::close(fd) != 0 && !writeFailed_) {
+            std::fprintf(stderr, "kelvora-cli sweep: %s: %s\n", shownOutput_.c_str(), std::strerror(errno));
+            writeFailed_ = true;
+        }
+        if (writeFailed_) status_ = 1;
+        if (ioh_) {
+            if (const std::string failure = ioh_->finish(); !failure.empty()) {
+                std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(failure).c_str());
+                status_ = 1;
+            }
+        }
+        return status_;
+    }
+
+    long long done() const { return done_; }
+    const std::string& shownOutput() const { return shownOutput_; }
+
+private:
+    // Each target an instance, numbered from 1 in the sweep's order.
+    void Export(long long index, const SweepResult& r) {
+        if (!ioh_ || status_ != 0) return;
+        const long long seeds = static_cast<long long>(a_.plan.seeds.size());
+        const long long targets = static_cast<long long>(a_.plan.targets.size());
+        if (const std::string failure = ioh_->add(r, static_cast<int>((index / seeds) % targets) + 1); !failure.empty()) {
+            bar_.Finish();
+            std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(failure).c_str());
+            status_ = 1;
+        }
+    }
+
+    // Each row is written as it is handed over, in run order; only a whole row stays in the file:
+    // one cut short (a full disk) is cut off again.
+    void Write(long long index, const SweepResult& r) {
+        const int fd = output_.fd;
+        if (fd < 0 || writeFailed_) return;
+        const std::string row = SweepRow(r, index, runs_, fingerprint_);
+        if (WriteAll(fd, row)) {
+            whole_ += static_cast<off_t>(row.size());
+            if (output_.regular) KeepWholeOnSecondSignal(fd, whole_);
+            return;
+        }
+        const int error = errno;
+        if (output_.regular) (void)::ftruncate(fd, whole_);
+        writeFailed_ = true;
+        bar_.Finish();
+        std::fprintf(stderr, "kelvora-cli sweep: %s: write failed: %s\n", shownOutput_.c_str(), std::strerror(error));
+    }
+
+    void Draw() {
+        if (!bar_.Due(done_ == shardRuns_)) return;
+        const double seconds = bar_.Seconds();
+        const long long ranHere = done_ - firstDone_;
+        char estimate[32] = "?";
+        if (ranHere > 0) {
+            const double left = seconds / static_cast<double>(ranHere) * static_cast<double>(shardRuns_ - done_);
+            std::snprintf(estimate, sizeof estimate, left < 10 ? "%.1fs" : "%.0fs", left);
+        }
+        char tail[128];
+        std::snprintf(tail, sizeof tail, "runs %lld/%lld  %.1fs elapsed  about %s left ", done_, shardRuns_, seconds,
+                      estimate);
+        bar_.Draw(done_, shardRuns_, tail);
+    }
+
+    const SweepArgs& a_;
+    const OutputFile& output_;
+    SweepTally& tally_;
+    const long long runs_, shardRuns_, firstDone_;
+    long long done_;
+    off_t whole_;  // bytes of the header and the whole rows in the file
+    const std::string fingerprint_, shownOutput_;
+    ProgressBar bar_;
+    std::unique_ptr<IohExport> ioh_;
+    bool writeFailed_ = false;
+    int status_ = 0;
+};
+
+// The summary printed and written once the runs have ended; the exit status with it.
+int DeliverSummary(const SweepArgs& a, SweepTally tally, OutputFile& summaryFile, int status) {
+    const std::vector<SweepSummaryRow> summary = Summarise(std::move(tally));
+    // With the rows on standard output the printed summary would land among them: --summary has it.
+    if (!a.quiet && a.output != "-") std::fputs(SummaryText(summary, a.plan.epsilon).c_str(), stdout);
+    if (summaryFile.fd >= 0 && !WriteWhole(summaryFile, SummaryCsv(summary))) {
+        std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write the summary: %s\n", Printable(a.summary).c_str(),
+                     std::strerror(errno));
+        Abandon(summaryFile);
+        return 1;
+    }
+    return status;
+}
+
+// Both outputs held (locked) from here on, so that a second sweep is refused before it touches
+// either; false (both abandoned, the reason on stderr) when one cannot be.
+bool HoldOutputs(const SweepArgs& a, OutputFile& output, OutputFile& summaryFile) {
     for (OutputFile* file : {&output, &summaryFile}) {
         const std::string& path = file == &output ? a.output : a.summary;
         if (path.empty()) continue;
@@ -564,9 +672,29 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
             std::fprintf(stderr, "kelvora-cli sweep: %s\n", error.c_str());
             Abandon(output);
             Abandon(summaryFile);
-            return 1;
+            return false;
         }
     }
+    return true;
+}
+
+}  // namespace
+
+int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
+    SweepArgs a;
+    if (const std::string error = ParseSweepArgs(args, a); !error.empty()) return Refuse("sweep", error);
+    if (a.help) {
+        std::fputs(kUsage, stdout);
+        return FinishStdout();
+    }
+    if (const std::string error = CheckPaths(a); !error.empty()) return Refuse("sweep", error);
+    const SweepPlan& plan = a.plan;
+    const long long runs = CombinationCount(plan);
+    const long long shardIndex = a.shardK - 1;
+    const long long shardRuns = runs > shardIndex ? (runs - shardIndex + a.shardN - 1) / a.shardN : 0;
+
+    OutputFile output, summaryFile;
+    if (!HoldOutputs(a, output, summaryFile)) return 1;
     // The summary's share of each run, not the runs: room for each parameter set's runs at once.
     SweepTally tally;
     const long long perSet = runs / static_cast<long long>(plan.algorithms.size() * plan.populations.size() *
@@ -575,35 +703,23 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     tally.runsPerGroup = std::min(shardRuns, perSet / a.shardN + 1);
     long long kept = 0;
     off_t keep = 0;
-    if (a.resume && !output.created) {
-        if (const std::string error = ReadResumed(a.output, plan, fingerprint, shardIndex, a.shardN, tally, kept, keep);
+    if (a.resume && !output.created) {  // read only once it is ours
+        if (const std::string error =
+                ReadResumed(a.output, plan, SweepFingerprint(plan), shardIndex, a.shardN, tally, kept, keep);
             !error.empty()) {
-            std::fprintf(stderr, "kelvora-cli sweep: %s\n", error.c_str());
             Abandon(output);
             Abandon(summaryFile);
-            return 2;
+            return Refuse("sweep", error);
         }
     }
 
     InstallStopSignals();
-    const std::string shownOutput = rowsToStdout ? "standard output" : Printable(a.output);
-    const int fd = output.fd;
-    if (fd >= 0) {
-        // A resumed file loses only a row cut short; a new one starts with the header. A device
-        // (/dev/null, a terminal) or standard output is written as it is.
-        bool ok = !output.regular || (::ftruncate(fd, keep) == 0 && ::lseek(fd, keep, SEEK_SET) == keep);
-        if (ok && keep == 0) {
-            ok = WriteAll(fd, SweepHeader());
-            if (ok) keep = static_cast<off_t>(SweepHeader().size());
-            else if (output.regular) (void)::ftruncate(fd, 0);
-        }
-        if (output.regular && ok) KeepWholeOnSecondSignal(fd, keep);
-        if (!ok) {
-            std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write: %s\n", shownOutput.c_str(), std::strerror(errno));
-            Abandon(output);
-            Abandon(summaryFile);
-            return 1;
-        }
+    if (output.fd >= 0 && !StartRows(output, keep)) {
+        std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write: %s\n",
+                     a.output == "-" ? "standard output" : Printable(a.output).c_str(), std::strerror(errno));
+        Abandon(output);
+        Abandon(summaryFile);
+        return 1;
     }
 
     SweepOptions options;
@@ -613,94 +729,18 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     options.skip = kept;
     options.stop = &StopFlag();
     options.logDirectory = a.logs;
-
-    std::unique_ptr<IohExport> ioh;
-    if (!a.ioh.empty()) ioh = std::make_unique<IohExport>(a.ioh);
-    const long long seedCount = static_cast<long long>(plan.seeds.size());
-    const long long targetCount = static_cast<long long>(plan.targets.size());
-
-    ProgressBar bar(!a.quiet);
-    const long long firstDone = options.skip;
-    long long done = firstDone;
-    off_t whole = keep;  // bytes of the header and the whole rows in the file
-    bool writeFailed = false;
-    int status = 0;
+    SweepRows rows(a, output, tally, runs, shardRuns, kept, keep);
     RunSweep(
-        plan, options,
-        [&](long long index, const SweepResult& r) {
-            AddToTally(tally, r);
-            ++done;
-            if (ioh && status == 0) {  // each target an instance, numbered from 1 in the sweep's order
-                if (const std::string failure = ioh->add(r, static_cast<int>((index / seedCount) % targetCount) + 1);
-                    !failure.empty()) {
-                    bar.Finish();
-                    std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(failure).c_str());
-                    status = 1;
-                }
-            }
-            // Each row is written as it is handed over, in run order; only a whole row stays in the
-            // file: one cut short (a full disk) is cut off again.
-            if (fd >= 0 && !writeFailed) {
-                const std::string row = SweepRow(r, index, runs, fingerprint);
-                if (WriteAll(fd, row)) {
-                    whole += static_cast<off_t>(row.size());
-                    if (output.regular) KeepWholeOnSecondSignal(fd, whole);
-                } else {
-                    const int error = errno;
-                    if (output.regular) (void)::ftruncate(fd, whole);
-                    writeFailed = true;
-                    bar.Finish();
-                    std::fprintf(stderr, "kelvora-cli sweep: %s: write failed: %s\n", shownOutput.c_str(),
-                                 std::strerror(error));
-                }
-            }
-            if (!bar.Due(done == shardRuns)) return;
-            const double seconds = bar.Seconds();
-            const long long ranHere = done - firstDone;
-            char estimate[32] = "?";
-            if (ranHere > 0) {
-                const double left = seconds / static_cast<double>(ranHere) * static_cast<double>(shardRuns - done);
-                std::snprintf(estimate, sizeof estimate, left < 10 ? "%.1fs" : "%.0fs", left);
-            }
-            char tail[128];
-            std::snprintf(tail, sizeof tail, "runs %lld/%lld  %.1fs elapsed  about %s left ", done, shardRuns, seconds,
-                          estimate);
-            bar.Draw(done, shardRuns, tail);
-        },
-        [&](const std::string& message) {
-            bar.Finish();
-            std::fprintf(stderr, "kelvora-cli sweep: %s\n", message.c_str());
-            status = 1;
-        });
-    bar.Finish();
-    KeepWholeOnSecondSignal(-1, 0);
-    if (fd >= 0 && ::close(fd) != 0 && !writeFailed) {
-        std::fprintf(stderr, "kelvora-cli sweep: %s: %s\n", shownOutput.c_str(), std::strerror(errno));
-        writeFailed = true;
-    }
+        plan, options, [&rows](long long index, const SweepResult& r) { rows.Add(index, r); },
+        [&rows](const std::string& message) { rows.Failed(message); });
+    int status = rows.Finish();
     output.fd = -1;
-    if (writeFailed) status = 1;
-
-    if (ioh) {
-        if (const std::string failure = ioh->finish(); !failure.empty()) {
-            std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(failure).c_str());
-            status = 1;
-        }
-    }
-
-    const std::vector<SweepSummaryRow> summary = Summarise(std::move(tally));
-    // With the rows on standard output the printed summary would land among them: --summary has it.
-    if (!a.quiet && !rowsToStdout) std::fputs(SummaryText(summary, plan.epsilon).c_str(), stdout);
-    if (summaryFile.fd >= 0 && !WriteWhole(summaryFile, SummaryCsv(summary))) {
-        std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write the summary: %s\n", Printable(a.summary).c_str(),
-                     std::strerror(errno));
-        Abandon(summaryFile);
-        status = 1;
-    }
+    status = DeliverSummary(a, std::move(tally), summaryFile, status);
     if (StopExitStatus() != 0) {
         std::fprintf(stderr, "kelvora-cli sweep: %s: stopped with %lld of %lld runs done%s%s%s\n", StopSignalName(),
-                     done, shardRuns, a.output.empty() ? "" : " in ",
-                     a.output.empty() ? "" : shownOutput.c_str(), a.output.empty() ? "" : "; add --resume to continue");
+                     rows.done(), shardRuns, a.output.empty() ? "" : " in ",
+                     a.output.empty() ? "" : rows.shownOutput().c_str(),
+                     a.output.empty() ? "" : "; add --resume to continue");
         FinishStdout();
         return StopExitStatus();
     }
