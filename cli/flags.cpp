@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 
 namespace kelvora::cli {
 namespace {
@@ -26,6 +27,14 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
         }
     }
     return row[b.size()];
+}
+
+// One argument as a flag and its attached value: "--name=value" gives "--name" and "value";
+// anything else is the flag itself with no value.
+std::pair<std::string, std::optional<std::string>> SplitFlag(const std::string& argument) {
+    const auto eq = argument.find('=');
+    if (argument.rfind("--", 0) != 0 || eq == std::string::npos) return {argument, std::nullopt};
+    return {argument.substr(0, eq), argument.substr(eq + 1)};
 }
 
 // An argument that names a flag: a dash and more ("-" alone is a name, standard input or output).
@@ -94,12 +103,6 @@ FlagParse ParseFlags(const FlagTable& table, const std::vector<std::string>& arg
     return parse;
 }
 
-std::pair<std::string, std::optional<std::string>> SplitFlag(const std::string& argument) {
-    const auto eq = argument.find('=');
-    if (argument.rfind("--", 0) != 0 || eq == std::string::npos) return {argument, std::nullopt};
-    return {argument.substr(0, eq), argument.substr(eq + 1)};
-}
-
 std::string UnknownArgument(const std::string& argument, const std::vector<const char*>& known,
                             const std::string& help) {
     const std::string flag = argument.substr(0, argument.find('='));
@@ -113,12 +116,6 @@ std::string UnknownArgument(const std::string& argument, const std::vector<const
     }
     return "unknown argument " + Quoted(argument) +
            (closest ? std::string(" (did you mean ") + closest + "?)" : " (see " + help + ")");
-}
-
-std::string GivenTwice(std::set<std::string>& seen, const std::string& flag) {
-    const std::string name = flag == "-h" ? "--help" : flag;
-    if (seen.insert(name).second) return {};
-    return name + " is given twice; give it once";
 }
 
 std::size_t Utf8Sequence(const std::string& text, std::size_t at, char32_t& code) {

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <functional>
-#include <set>
 #include <string>
 #include <utility>
 #include <optional>
@@ -55,19 +54,11 @@ struct FlagParse {
 /// handler's message.
 FlagParse ParseFlags(const FlagTable& table, const std::vector<std::string>& args);
 
-/// One argument as a flag and its attached value: "--name=value" gives "--name" and "value";
-/// anything else is the flag itself with no value.
-std::pair<std::string, std::optional<std::string>> SplitFlag(const std::string& argument);
-
 /// The message for an argument that is no flag of the command: "unknown argument 'ARG' (did you
 /// mean --population?)" when one of known is within two edits (insertions, deletions, changes) of the
 /// argument's flag and closer than half its length, otherwise "unknown argument 'ARG' (see HELP)".
 std::string UnknownArgument(const std::string& argument, const std::vector<const char*>& known,
                             const std::string& help);
-
-/// Notes flag in seen; the message "FLAG is given twice; give it once" when it was there already,
-/// otherwise "". -h counts as --help.
-std::string GivenTwice(std::set<std::string>& seen, const std::string& flag);
 
 /// text as an error message may echo it: bytes that do not show (controls, malformed UTF-8,
 /// invisible or reordering characters) escaped as \xHH, \uHHHH, \n..., a backslash doubled, and
