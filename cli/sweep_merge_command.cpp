@@ -41,6 +41,93 @@ const char* const kUsage =
 
 int Fail(const std::string& message) { return Refuse("sweep-merge", message); }
 
+// A row of a shard file: its run, the file it came from, and where its text lies in the block of
+// all rows' texts.
+struct Row {
+    long long run;
+    int source;
+    std::size_t at;      // where its text starts in texts
+    std::size_t length;  // without the LF
+};
+
+// Reads every shard file a line at a time, its header first, so that a foreign file is refused
+// before the rest of it. Only the rows the files hold are kept, whatever run counts they claim,
+// their text one after another in texts; runs: the run count they claim (-1: no rows). "" or the
+// message.
+std::string ReadShards(const std::vector<std::string>& inputs, std::vector<Row>& rows, std::string& texts,
+                       long long& runs) {
+    const std::string header = SweepHeader();
+    const std::string_view columns(header.data(), header.size() - 1);
+    std::string fingerprint;
+    runs = -1;
+    int first = -1;
+    for (std::size_t f = 0; f < inputs.size(); ++f) {
+        const std::string name = Printable(inputs[f]);
+        std::string error;
+        long long line = 0;
+        const std::string reason = ReadLines(inputs[f], 4096, [&](std::string_view text, LineEnd end) {
+            ++line;
+            if (line == 1) {
+                if (end != LineEnd::lf || text != columns) error = name + ": not a sweep file (no sweep header)";
+                return error.empty();
+            }
+            const std::string where = name + ": line " + std::to_string(line);
+            if (end == LineEnd::eof) {
+                error = where + " is cut short (an interrupted shard: finish it with sweep --resume)";
+                return false;
+            }
+            const auto row = end == LineEnd::lf ? ParseSweepRow(std::string(text)) : std::nullopt;
+            if (!row) {
+                error = where + " is not a sweep row";
+                return false;
+            }
+            if (runs < 0) {
+                runs = row->runs;
+                fingerprint = row->fingerprint;
+                first = static_cast<int>(f);
+            } else if (row->fingerprint != fingerprint || row->runs != runs) {
+                error = name + " and " + Printable(inputs[static_cast<std::size_t>(first)]) +
+                        " are shards of different sweeps (sweep " + row->fingerprint + " of " +
+                        std::to_string(row->runs) + " runs, sweep " + fingerprint + " of " + std::to_string(runs) +
+                        " runs)";
+                return false;
+            }
+            rows.push_back({row->run, static_cast<int>(f), texts.size(), text.size()});
+            texts.append(text);
+            return true;
+        });
+        if (!reason.empty()) return name + ": cannot read: " + reason;
+        if (line == 0) error = name + ": not a sweep file (no sweep header)";
+        if (!error.empty()) return error;
+    }
+    return {};
+}
+
+// Sorted by run, the rows show overlaps and gaps: "" when they are exactly runs 1..runs once each,
+// otherwise the message naming the first overlap or gap.
+std::string CheckComplete(const std::vector<std::string>& inputs, std::vector<Row>& rows, long long runs) {
+    if (runs < 0) return "the shard files hold no rows";
+    std::stable_sort(rows.begin(), rows.end(), [](const Row& x, const Row& y) { return x.run < y.run; });
+    for (std::size_t i = 1; i < rows.size(); ++i)
+        if (rows[i].run == rows[i - 1].run)
+            return "overlapping shards: run " + std::to_string(rows[i].run) + " is in " +
+                   Printable(inputs[static_cast<std::size_t>(rows[i - 1].source)]) + " and in " +
+                   Printable(inputs[static_cast<std::size_t>(rows[i].source)]);
+    const auto held = static_cast<long long>(rows.size());
+    if (held < runs) {
+        long long firstMissing = held + 1;  // every run up to the first gap is there
+        for (long long i = 0; i < held; ++i)
+            if (rows[static_cast<std::size_t>(i)].run != i + 1) {
+                firstMissing = i + 1;
+                break;
+            }
+        return "missing rows: " + std::to_string(runs - held) + " of " + std::to_string(runs) +
+               " runs are in no shard file, the first run " + std::to_string(firstMissing) +
+               " (a shard not given, or not finished)";
+    }
+    return {};
+}
+
 // The command line: the outputs, the shard files, and whether --help was asked for; "" or the
 // message. An output that is another output or an input would destroy what is read or written.
 std::string ParseMergeArgs(const std::vector<std::string>& args, std::string& output, std::string& summary,
@@ -108,80 +195,12 @@ int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
         return Fail(message);
     };
 
-    // Only the rows the files hold are kept, whatever run counts they claim, their text one after
-    // another in one block: sorted by run afterwards, they show overlaps and gaps. Each file is read a
-    // line at a time, its header first, so that a foreign file is refused before the rest of it.
-    struct Row {
-        long long run;
-        int source;
-        std::size_t at;      // where its text starts in texts
-        std::size_t length;  // without the LF
-    };
-    const std::string header = SweepHeader();
-    const std::string_view columns(header.data(), header.size() - 1);
     std::vector<Row> rows;
     std::string texts;
-    std::string fingerprint;
     long long runs = -1;
-    int first = -1;
-    for (std::size_t f = 0; f < inputs.size(); ++f) {
-        const std::string name = Printable(inputs[f]);
-        std::string error;
-        long long line = 0;
-        const std::string reason = ReadLines(inputs[f], 4096, [&](std::string_view text, LineEnd end) {
-            ++line;
-            if (line == 1) {
-                if (end != LineEnd::lf || text != columns) error = name + ": not a sweep file (no sweep header)";
-                return error.empty();
-            }
-            const std::string where = name + ": line " + std::to_string(line);
-            if (end == LineEnd::eof) {
-                error = where + " is cut short (an interrupted shard: finish it with sweep --resume)";
-                return false;
-            }
-            const auto row = end == LineEnd::lf ? ParseSweepRow(std::string(text)) : std::nullopt;
-            if (!row) {
-                error = where + " is not a sweep row";
-                return false;
-            }
-            if (runs < 0) {
-                runs = row->runs;
-                fingerprint = row->fingerprint;
-                first = static_cast<int>(f);
-            } else if (row->fingerprint != fingerprint || row->runs != runs) {
-                error = name + " and " + Printable(inputs[static_cast<std::size_t>(first)]) +
-                        " are shards of different sweeps (sweep " + row->fingerprint + " of " +
-                        std::to_string(row->runs) + " runs, sweep " + fingerprint + " of " + std::to_string(runs) +
-                        " runs)";
-                return false;
-            }
-            rows.push_back({row->run, static_cast<int>(f), texts.size(), text.size()});
-            texts.append(text);
-            return true;
-        });
-        if (!reason.empty()) return refuse(name + ": cannot read: " + reason);
-        if (line == 0) error = name + ": not a sweep file (no sweep header)";
-        if (!error.empty()) return refuse(error);
-    }
-    if (runs < 0) return refuse("the shard files hold no rows");
-    std::stable_sort(rows.begin(), rows.end(), [](const Row& x, const Row& y) { return x.run < y.run; });
-    for (std::size_t i = 1; i < rows.size(); ++i)
-        if (rows[i].run == rows[i - 1].run)
-            return refuse("overlapping shards: run " + std::to_string(rows[i].run) + " is in " +
-                          Printable(inputs[static_cast<std::size_t>(rows[i - 1].source)]) + " and in " +
-                          Printable(inputs[static_cast<std::size_t>(rows[i].source)]));
-    const auto held = static_cast<long long>(rows.size());
-    if (held < runs) {
-        long long firstMissing = held + 1;  // every run up to the first gap is there
-        for (long long i = 0; i < held; ++i)
-            if (rows[static_cast<std::size_t>(i)].run != i + 1) {
-                firstMissing = i + 1;
-                break;
-            }
-        return refuse("missing rows: " + std::to_string(runs - held) + " of " + std::to_string(runs) +
-                      " runs are in no shard file, the first run " + std::to_string(firstMissing) +
-                      " (a shard not given, or not finished)");
-    }
+    if (std::string error = ReadShards(inputs, rows, texts, runs); !error.empty()) return refuse(error);
+    if (std::string error = CheckComplete(inputs, rows, runs); !error.empty()) return refuse(error);
+    const std::string header = SweepHeader();
 
     // Written in pieces of about 64 KB, the summary gathered on the way.
     SweepTally tally;
