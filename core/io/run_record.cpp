@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 #include <ctime>
 #include <memory>
 #include <vector>
@@ -168,23 +169,24 @@ std::optional<RunRecord> ParseRunRecord(const std::string& text, std::string& er
     }
 }
 
+// The window writes it on its run's thread: the reasons come from std::generic_category, not strerror.
 std::string WriteRunRecord(RunRecord& record, const char* directory) {
     record.results = DigestFile(PathIn(directory, "results.csv"));
     record.fitness = DigestFile(PathIn(directory, "fitness.csv"));
     const std::string path = PathIn(directory, kRunRecordName);
     const std::string part = path + ".part";
     const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) return part + ": " + std::strerror(errno);
+    if (fd < 0) return part + ": " + std::generic_category().message(errno);
     const bool written = WriteText(fd, RunRecordJson(record));
     const int error = errno;
     if (::close(fd) != 0 || !written) {
         ::unlink(part.c_str());
-        return path + ": " + std::strerror(written ? errno : error);
+        return path + ": " + std::generic_category().message(written ? errno : error);
     }
     if (::rename(part.c_str(), path.c_str()) != 0) {
         const int renameError = errno;
         ::unlink(part.c_str());
-        return path + ": " + std::strerror(renameError);
+        return path + ": " + std::generic_category().message(renameError);
     }
     return {};
 }
