@@ -15,6 +15,7 @@
 #include "ga/algorithm.h"
 #include "commands.h"
 #include "files.h"
+#include "flags.h"
 #include "helpers.h"
 #include "io/run_record.h"
 #include "session/lines.h"
@@ -152,34 +153,32 @@ private:
 
 int kelvora::cli::DiversityCommand(const std::vector<std::string>& args) {
     std::string input, output, encoding;
-    std::set<std::string> seen;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        auto [flag, value] = SplitFlag(args[i]);
-        if (flag == "--help" || flag == "-h") {
-            std::fputs(kUsage, stdout);
-            return FinishStdout();
-        }
-        if (flag == "--encoding" || flag == "--output") {
-            if (const std::string twice = GivenTwice(seen, flag); !twice.empty()) return Fail(twice);
-            if (!value) {
-                if (i + 1 >= args.size()) return Fail(flag + " needs a value");
-                value = args[++i];
-            }
-            if (flag == "--encoding") {
-                if (*value != "binary" && *value != "gray")
-                    return Fail("--encoding: " + Quoted(*value) + " is not one of binary, gray");
-                encoding = *value;
-            } else {
-                if (value->empty()) return Fail("--output: the file name is empty");
-                output = *value;
-            }
-        } else if (flag.size() > 1 && flag[0] == '-') {
-            return Fail(UnknownArgument(args[i], {"--encoding", "--output", "--help"}, "diversity --help"));
-        } else if (!input.empty()) {
-            return Fail("one results file only, got " + Quoted(input) + " and " + Quoted(args[i]));
-        } else {
-            input = args[i];
-        }
+    const FlagTable table{
+        {
+            {"--encoding", true,
+             [&encoding](const std::string& v) {
+                 encoding = v;
+                 return v == "binary" || v == "gray" ? std::string()
+                                                     : "--encoding: " + Quoted(v) + " is not one of binary, gray";
+             }},
+            {"--output", true,
+             [&output](const std::string& v) {
+                 output = v;
+                 return v.empty() ? std::string("--output: the file name is empty") : std::string();
+             }},
+            {"--help", false, nullptr, false, true, "-h"},
+        },
+        "diversity --help",
+        [&input](const std::string& name) {
+            if (!input.empty()) return "one results file only, got " + Quoted(input) + " and " + Quoted(name);
+            input = name;
+            return std::string();
+        }};
+    const FlagParse parsed = ParseFlags(table, args);
+    if (!parsed.ok()) return Fail(parsed.error);
+    if (parsed.stopped) {
+        std::fputs(kUsage, stdout);
+        return FinishStdout();
     }
     if (input.empty()) return Fail("no results file given (see diversity --help)");
     if (!output.empty() && SameFile({output, input}, 1).first >= 0)

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
-#include <set>
 #include <new>
 #include <string>
 #include <string_view>
@@ -129,105 +128,89 @@ long long RerunWithin(std::vector<Rerun>& reruns, double epsilon, bool progress)
     return -1;
 }
 
-}  // namespace
-
-int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
+// What the command line asks for.
+struct EcdfArgs {
     std::string input, output;
-    bool evaluations = false, optimum = false;
+    bool evaluations = false, optimum = false, help = false;
     std::optional<double> epsilon;
-    std::set<std::string> seen;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        auto [flag, value] = SplitFlag(args[i]);
-        if (flag == "--help" || flag == "-h") {
-            std::fputs(kUsage, stdout);
-            return FinishStdout();
-        }
-        if (flag == "--x" || flag == "--target" || flag == "--output" || flag == "--epsilon") {
-            if (const std::string twice = GivenTwice(seen, flag); !twice.empty()) return Fail(twice);
-            if (!value) {
-                if (i + 1 >= args.size()) return Fail(flag + " needs a value");
-                value = args[++i];
-            }
-            if (flag == "--x") {
-                if (*value != "generations" && *value != "evaluations")
-                    return Fail("--x: " + Quoted(*value) + " is not one of generations, evaluations");
-                evaluations = *value == "evaluations";
-            } else if (flag == "--target") {
-                if (*value != "epsilon" && *value != "optimum")
-                    return Fail("--target: " + Quoted(*value) + " is not one of epsilon, optimum");
-                optimum = *value == "optimum";
-            } else if (flag == "--epsilon") {
-                epsilon = ParseFiniteDouble(*value);
-                if (!epsilon || !(*epsilon > 0.0 && *epsilon <= 1000.0))
-                    return Fail("--epsilon: " + Quoted(*value) + " is not a number of pixels in (0, 1000]");
-            } else {
-                if (value->empty()) return Fail("--output: the file name is empty");
-                output = *value;
-            }
-        } else if (flag.size() > 1 && flag[0] == '-') {
-            return Fail(UnknownArgument(args[i], {"--x", "--target", "--epsilon", "--output", "--help"}, "ecdf --help"));
-        } else if (!input.empty()) {
-            return Fail("one sweep file only, got " + Quoted(input) + " and " + Quoted(args[i]));
-        } else {
-            input = args[i];
-        }
-    }
-    if (input.empty()) return Fail("no sweep file given (see ecdf --help)");
-    if (epsilon && optimum) return Fail("--epsilon applies to --target epsilon, not to --target optimum");
-    if (!output.empty() && SameFile({output, input}, 1).first >= 0)
-        return Fail("--output names the sweep file itself, " + Quoted(output));
+};
 
-    OutputFile file;
-    if (!output.empty()) {
-        if (const std::string error = OpenOutput(output, file); !error.empty()) {
-            std::fprintf(stderr, "kelvora-cli ecdf: %s\n", error.c_str());
-            return 1;
-        }
-    }
-    const auto refuse = [&file](const std::string& message) {
-        Abandon(file);
-        return Fail(message);
+std::string ParseEcdfArgs(const std::vector<std::string>& args, EcdfArgs& e) {
+    const auto oneOf = [](const char* flag, const char* a, const char* b, bool& second) {
+        return [=, &second](const std::string& v) {
+            if (v != a && v != b) return std::string(flag) + ": " + Quoted(v) + " is not one of " + a + ", " + b;
+            second = v == b;
+            return std::string();
+        };
     };
+    const FlagTable table{
+        {
+            {"--x", true, oneOf("--x", "generations", "evaluations", e.evaluations)},
+            {"--target", true, oneOf("--target", "epsilon", "optimum", e.optimum)},
+            {"--epsilon", true,
+             [&e](const std::string& v) {
+                 e.epsilon = ParseFiniteDouble(v);
+                 if (!e.epsilon || !(*e.epsilon > 0.0 && *e.epsilon <= 1000.0))
+                     return "--epsilon: " + Quoted(v) + " is not a number of pixels in (0, 1000]";
+                 return std::string();
+             }},
+            {"--output", true,
+             [&e](const std::string& v) {
+                 e.output = v;
+                 return v.empty() ? std::string("--output: the file name is empty") : std::string();
+             }},
+            {"--help", false, nullptr, false, true, "-h"},
+        },
+        "ecdf --help",
+        [&e](const std::string& name) {
+            if (!e.input.empty()) return "one sweep file only, got " + Quoted(e.input) + " and " + Quoted(name);
+            e.input = name;
+            return std::string();
+        }};
+    const FlagParse parsed = ParseFlags(table, args);
+    if (!parsed.ok()) return parsed.error;
+    if ((e.help = parsed.stopped)) return {};
+    if (e.input.empty()) return "no sweep file given (see ecdf --help)";
+    if (e.epsilon && e.optimum) return "--epsilon applies to --target epsilon, not to --target optimum";
+    if (!e.output.empty() && SameFile({e.output, e.input}, 1).first >= 0)
+        return "--output names the sweep file itself, " + Quoted(e.output);
+    return {};
+}
 
-    // The rows a line at a time, the header first, so that a foreign file is refused before the rest.
-    const std::string shown = Printable(input);
-    std::vector<Configuration> configurations;
+// Reads the sweep file's rows into their configurations (grouped by their values), the header
+// first, so that a foreign file is refused before the rest; with --epsilon every row also becomes a
+// rerun, groups[i] its configuration (its slot filled in later). Returns "" or the message naming
+// FILE:LINE.
+std::string ReadConfigurations(const EcdfArgs& e, std::vector<Configuration>& configurations, std::vector<Rerun>& reruns,
+                               std::vector<std::size_t>& groupOf) {
     session::ConfigurationGroups groups;
-    std::vector<Rerun> reruns;  // with --epsilon: every row, in file order
-    std::vector<std::size_t> rerunGroups;  // each rerun's configuration
-    const std::string error = session::ReadSweepFile(input, shown, {}, [&](const ParsedSweepRow& row, long long line, std::string_view) {
+    return session::ReadSweepFile(e.input, Printable(e.input), {},
+                                  [&](const ParsedSweepRow& row, long long line, std::string_view) {
         const SweepCombination& c = row.result.combination;
         const std::size_t k = groups.Add(c);
         if (k == configurations.size()) configurations.push_back({c, {}});
-        configurations[k].first.push_back(optimum ? row.result.firstGenerationAtOptimum
-                                                  : row.result.firstGenerationWithinEpsilon);
-        if (epsilon) {
+        configurations[k].first.push_back(e.optimum ? row.result.firstGenerationAtOptimum
+                                                    : row.result.firstGenerationWithinEpsilon);
+        if (e.epsilon) {
             reruns.push_back({c, row.result.eliteDistance, line, nullptr});
-            rerunGroups.push_back(k);
+            groupOf.push_back(k);
         }
         return true;
     });
-    if (!error.empty()) return refuse(error);
-    if (epsilon) {
-        // Each row's slot, now that the configurations' lists no longer grow.
-        std::vector<std::size_t> filled(configurations.size(), 0);
-        for (std::size_t i = 0; i < reruns.size(); ++i) {
-            const std::size_t k = rerunGroups[i];
-            reruns[i].first = &configurations[k].first[filled[k]++];
-        }
-        InstallStopSignals();
-        const long long bad = RerunWithin(reruns, *epsilon, true);
-        if (StopFlag().load()) {
-            Abandon(file);
-            std::fprintf(stderr, "kelvora-cli ecdf: stopped by %s; nothing written\n", StopSignalName());
-            return StopExitStatus();
-        }
-        if (bad >= 0)
-            return refuse(shown + ":" + std::to_string(bad) +
-                          ": the row's run, made again, does not end at its elite_distance (a file edited, or "
-                          "written by another version)");
-    }
+}
 
+// Each rerun's slot, now that the configurations' lists no longer grow.
+void FillSlots(std::vector<Configuration>& configurations, std::vector<Rerun>& reruns,
+               const std::vector<std::size_t>& groupOf) {
+    std::vector<std::size_t> filled(configurations.size(), 0);
+    for (std::size_t i = 0; i < reruns.size(); ++i) {
+        const std::size_t k = groupOf[i];
+        reruns[i].first = &configurations[k].first[filled[k]++];
+    }
+}
+
+// The CSV: each configuration's columns, then one line per x.
+std::string EcdfCsv(const std::vector<Configuration>& configurations, bool evaluations) {
     std::string text =
         "algorithm,population,generations,crossover,mutation,encoding,selection,elitism,crossover_operator,"
         "mutation_operator,x,runs,within,fraction,low,high\n";
@@ -244,6 +227,11 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
                     ExactText(p.within.low) + "," + ExactText(p.within.high) + "\n";
         }
     }
+    return text;
+}
+
+// Writes text to the locked output file or, without one, to standard output; the exit status.
+int Deliver(OutputFile& file, const std::string& output, const std::string& text) {
     if (file.fd >= 0) {
         if (const std::string reason = WriteWhole(file, text); !reason.empty()) {
             std::fprintf(stderr, "kelvora-cli ecdf: %s: cannot write: %s\n", Printable(output).c_str(),
@@ -261,4 +249,46 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
         return 1;
     }
     return FinishStdout();
+}
+
+}  // namespace
+
+int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
+    EcdfArgs e;
+    if (const std::string error = ParseEcdfArgs(args, e); !error.empty()) return Fail(error);
+    if (e.help) {
+        std::fputs(kUsage, stdout);
+        return FinishStdout();
+    }
+    OutputFile file;
+    if (!e.output.empty()) {
+        if (const std::string error = OpenOutput(e.output, file); !error.empty()) {
+            std::fprintf(stderr, "kelvora-cli ecdf: %s\n", error.c_str());
+            return 1;
+        }
+    }
+    const auto refuse = [&file](const std::string& message) {
+        Abandon(file);
+        return Fail(message);
+    };
+    std::vector<Configuration> configurations;
+    std::vector<Rerun> reruns;           // with --epsilon: every row, in file order
+    std::vector<std::size_t> groupOf;    // each rerun's configuration
+    if (const std::string error = ReadConfigurations(e, configurations, reruns, groupOf); !error.empty())
+        return refuse(error);
+    if (e.epsilon) {
+        FillSlots(configurations, reruns, groupOf);
+        InstallStopSignals();
+        const long long bad = RerunWithin(reruns, *e.epsilon, true);
+        if (StopFlag().load()) {
+            Abandon(file);
+            std::fprintf(stderr, "kelvora-cli ecdf: stopped by %s; nothing written\n", StopSignalName());
+            return StopExitStatus();
+        }
+        if (bad >= 0)
+            return refuse(Printable(e.input) + ":" + std::to_string(bad) +
+                          ": the row's run, made again, does not end at its elite_distance (a file edited, or "
+                          "written by another version)");
+    }
+    return Deliver(file, e.output, EcdfCsv(configurations, e.evaluations));
 }

@@ -10,6 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "flags.h"
 #include "model/text.h"
 
 namespace kelvora::cli {
@@ -22,43 +25,28 @@ using kelvora::ParseIntegerPair;
 using kelvora::ParseRange;
 
 
-/// One argument as a flag and its attached value: "--name=value" gives "--name" and "value";
-/// anything else is the flag itself with no value.
-std::pair<std::string, std::optional<std::string>> SplitFlag(const std::string& argument);
-
-
-
-
-/// The message for an argument that is no flag of the command: "unknown argument 'ARG' (did you
-/// mean --population?)" when one of known is within two edits (insertions, deletions, changes) of the
-/// argument's flag and closer than half its length, otherwise "unknown argument 'ARG' (see HELP)".
-std::string UnknownArgument(const std::string& argument, std::initializer_list<const char*> known,
-                            const std::string& help);
-
-/// Notes flag in seen; the message "FLAG is given twice; give it once" when it was there already,
-/// otherwise "". -h counts as --help.
-std::string GivenTwice(std::set<std::string>& seen, const std::string& flag);
-
 /// A comma list's items in order. An empty list ("FLAG: the list is empty") or an empty item
 /// ("FLAG: empty item in 'LIST'") is refused with the message in error.
 bool SplitList(const std::string& flag, const std::string& value, std::vector<std::string>& items, std::string& error);
 
-/// text as an error message may echo it: bytes that do not show (controls, malformed UTF-8,
-/// invisible or reordering characters) escaped as \xHH, \uHHHH, \n..., a backslash doubled, and
-/// anything wider than limit columns cut to limit - 3 of them and "...".
-std::string Printable(const std::string& text, std::size_t limit = 80);
-
 /// Writes "kelvora-cli COMMAND: message" to stderr and returns 2, the status of a refusal.
 int Refuse(const char* command, const std::string& message);
-
-/// An argument or a file name as a message echoes it: Printable, in single quotes.
-std::string Quoted(const std::string& text);
 
 /// text as the contents of a JSON string (without the quotes): '"' and '\' escaped, control bytes
 /// as \u00xx, well-formed UTF-8 kept, and each byte of malformed UTF-8 as U+FFFD, so that any file
 /// name gives valid JSON.
 std::string JsonText(const std::string& text);
 
+/// value as one line of JSON as kelvora-cli prints it (without the line end): members in the
+/// order they were added, no spaces, strings through JsonText, doubles as ExactText writes them (the
+/// shortest text that reads back exactly: 0.5, 1, 1e-05).
+std::string JsonLine(const nlohmann::ordered_json& value);
+
+/// A pose's three genes as a JSON array [a1,a2,a3].
+template <typename Pose>
+nlohmann::ordered_json PoseArray(const Pose& p) {
+    return nlohmann::ordered_json::array({p.a1, p.a2, p.a3});
+}
 
 /// A one-line progress bar on stderr when it is a terminal ("\r[####    ] TAIL"), redrawn at most
 /// ten times a second; nothing at all when disabled or stderr is not a terminal.

@@ -3,7 +3,6 @@
 // changed while it was being read or one that could not be read.
 
 #include <cstdio>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -12,12 +11,13 @@
 #include "output.h"
 #include "io/results_reader.h"
 #include "io/run_record.h"
+#include "session/run_record.h"
 #include "analysis/optimum.h"
 #include "ga/run.h"
 #include "io/result_files.h"
-#include "session/run_record.h"
 
 using namespace kelvora;
+using namespace kelvora::cli;
 
 namespace {
 
@@ -42,93 +42,79 @@ constexpr const char* kUsage =
 
 int Fail(const std::string& message) { return kelvora::cli::Refuse("inspect", message); }
 
-}  // namespace
+// What inspect found in a good results.csv, for the report.
+struct Inspection {
+    const std::string& path;
+    const ResultsSummary& s;
+    const Optimum& optimum;
+    session::RecordMatch match;
+    const RunRecord& record;
+    const std::string& recordError;
+};
 
-int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
-    std::string path;
-    bool json = false;
-    std::set<std::string> seen;
-    for (const std::string& a : args) {
-        const bool option = a.size() > 1 && a[0] == '-' && a != "-";
-        if (option && (a == "--json" || a == "--help" || a == "-h")) {
-            if (const std::string twice = GivenTwice(seen, a); !twice.empty()) return Fail(twice);
-        }
-        if (a == "--json") {
-            json = true;
-        } else if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
-            return FinishStdout();
-        } else if (option) {
-            return Fail(UnknownArgument(a, {"--json", "--help"}, "inspect --help"));
-        } else if (path.empty()) {
-            path = a;
-        } else {
-            return Fail("one file only, got " + Quoted(path) + " and " + Quoted(a));
-        }
-    }
-    if (path.empty()) return Fail("no file given (see inspect --help)");
+// A fitness.csv given in a results.csv's place: says so, with what it holds.
+void PrintFitnessFile(const std::string& path, const std::vector<GenerationStat>& rows, bool json) {
+    const std::string shown = Printable(path);
+    // A fitness.csv given in its place: say so, with what it holds.
+    std::size_t best = 0;
+    for (std::size_t g = 1; g < rows.size(); ++g)
+        if (rows[g].best > rows[best].best) best = g;
+    if (json)
+        std::printf("%s\n", JsonLine({{"file", path},
+                                      {"kind", "fitness.csv"},
+                                      {"generations", rows.size()},
+                                      {"best", rows[best].best},
+                                      {"bestGeneration", best + 1}})
+                                .c_str());
+    else
+        std::printf("file              %s\n"
+                    "kind              this is a fitness.csv (best and average fitness per generation), not a results.csv\n"
+                    "generations       %zu\n"
+                    "best fitness      %.6f (error %.6f px), first at generation %zu\n",
+                    shown.c_str(), rows.size(), rows[best].best, 1.0 / rows[best].best - 1.0, best + 1);
+}
 
-    const std::string shown = Printable(path);  // as messages echo it
-    ResultsFile file;
-    std::string error;
-    if (!file.open(path, error)) {
-        std::fprintf(stderr, "kelvora-cli inspect: %s: cannot open: %s\n", shown.c_str(), error.c_str());
-        return 2;
-    }
-    const ResultsSummary s = VerifyResults(file, kBaseX, kBaseY);
-    std::vector<GenerationStat> rows;
-    if (s.fault && s.fault.line > 0 && ReadFitnessFile(file, rows)) {
-        // A fitness.csv given in its place: say so, with what it holds.
-        std::size_t best = 0;
-        for (std::size_t g = 1; g < rows.size(); ++g)
-            if (rows[g].best > rows[best].best) best = g;
-        if (json)
-            std::printf("{\"file\":\"%s\",\"kind\":\"fitness.csv\",\"generations\":%zu,\"best\":%s,\"bestGeneration\":%zu}\n",
-                        JsonText(path).c_str(), rows.size(), ExactText(rows[best].best).c_str(), best + 1);
-        else
-            std::printf("file              %s\n"
-                        "kind              this is a fitness.csv (best and average fitness per generation), not a results.csv\n"
-                        "generations       %zu\n"
-                        "best fitness      %.6f (error %.6f px), first at generation %zu\n",
-                        shown.c_str(), rows.size(), rows[best].best, 1.0 / rows[best].best - 1.0, best + 1);
-        return FinishStdout();
-    }
-    if (s.fault) {  // a file changed while it was read, or a read that failed, included
-        if (s.fault.line > 0)
-            std::fprintf(stderr, "kelvora-cli inspect: %s:%lld: %s\n", shown.c_str(), s.fault.line, s.fault.message.c_str());
-        else
-            std::fprintf(stderr, "kelvora-cli inspect: %s: %s\n", shown.c_str(), s.fault.message.c_str());
-        return 2;
-    }
-
-    const int targetX = s.target.x - kBaseX;
-    const int targetY = kBaseY - s.target.y;
-    const Optimum optimum = FindOptimum(kBaseX, kBaseY, s.target.x, s.target.y);
+void PrintJson(const Inspection& in) {
+    const ResultsSummary& s = in.s;
+    static constexpr const char* kMatchNames[] = {"missing", "unreadable", "differs", "matches"};
+    const char* matchName = kMatchNames[static_cast<int>(in.match)];
+    const RunRecord& record = in.record;
+    const session::RecordMatch match = in.match;
+    const Optimum& optimum = in.optimum;
+    const std::string& path = in.path;
     const ArmPose& e = s.elitePose;
     const ArmPose& o = optimum.pose;
-
-    // The run's record beside the file, when it describes this very file: its digest, population
-    // and generations.
-    RunRecord record;
-    std::string recordError;
-    const session::RecordMatch match =
-        session::ReadRecordOf(path, DigestFile(path), {s.index.population, s.index.generations()}, record, recordError);
-    static constexpr const char* kMatchNames[] = {"missing", "unreadable", "differs", "matches"};
-    const char* matchName = kMatchNames[static_cast<int>(match)];
-    if (json) {
-        std::string recordJson = "{\"status\":\"" + std::string(matchName) + "\"";
-        if (match == session::RecordMatch::matches)
-            recordJson += ",\"seed\":" + std::to_string(record.seed) + ",\"command\":\"" + JsonText(session::ReproducingCommand(record)) + "\"";
-        recordJson += "}";
-        std::printf("{\"file\":\"%s\",\"population\":%d,\"generations\":%lld,\"complete\":%s,\"target\":[%d,%d],"
-                    "\"targetUnique\":%s,\"elitePose\":[%d,%d,%d],\"eliteFitness\":%s,"
-                    "\"optimumPose\":[%d,%d,%d],\"optimumFitness\":%s,\"optimumDistance\":%s,\"runRecord\":%s}\n",
-                    JsonText(path).c_str(), s.index.population, s.index.generations(), s.truncated ? "false" : "true",
-                    targetX, targetY,
-                    s.target.unique ? "true" : "false", e.a1, e.a2, e.a3, ExactText(s.eliteFitness).c_str(), o.a1, o.a2,
-                    o.a3, ExactText(optimum.fitness).c_str(), ExactText(optimum.distance).c_str(), recordJson.c_str());
-        return FinishStdout();
+    const int targetX = s.target.x - kBaseX;
+    const int targetY = kBaseY - s.target.y;
+    nlohmann::ordered_json runRecord{{"status", matchName}};
+    if (match == session::RecordMatch::matches) {
+        runRecord["seed"] = record.seed;
+        runRecord["command"] = session::ReproducingCommand(record);
     }
+    const nlohmann::ordered_json summary{{"file", path},
+                                         {"population", s.index.population},
+                                         {"generations", s.index.generations()},
+                                         {"complete", !s.truncated},
+                                         {"target", {targetX, targetY}},
+                                         {"targetUnique", s.target.unique},
+                                         {"elitePose", PoseArray(e)},
+                                         {"eliteFitness", s.eliteFitness},
+                                         {"optimumPose", PoseArray(o)},
+                                         {"optimumFitness", optimum.fitness},
+                                         {"optimumDistance", optimum.distance},
+                                         {"runRecord", runRecord}};
+    std::printf("%s\n", JsonLine(summary).c_str());
+}
+
+void PrintText(const Inspection& in) {
+    const ResultsSummary& s = in.s;
+    const RunRecord& record = in.record;
+    const Optimum& optimum = in.optimum;
+    const std::string shown = Printable(in.path);
+    const ArmPose& e = s.elitePose;
+    const ArmPose& o = optimum.pose;
+    const int targetX = s.target.x - kBaseX;
+    const int targetY = kBaseY - s.target.y;
     std::printf("file              %s\n"
                 "population        %d\n"
                 "generations       %lld%s\n",
@@ -146,7 +132,7 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
                 "check             every line matches its genes and this target\n",
                 e.a1, e.a2, e.a3, s.eliteFitness, 1.0 / s.eliteFitness - 1.0, o.a1, o.a2, o.a3, optimum.fitness,
                 optimum.distance);
-    switch (match) {
+    switch (in.match) {
     case session::RecordMatch::matches:
         std::printf("run.json          describes this file: seed %u, %s, started %s\n"
                     "reproduce         %s\n",
@@ -157,11 +143,68 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
         std::printf("run.json          does not describe this file (its size or SHA-256, population or generations differ): what the file shows is used\n");
         break;
     case session::RecordMatch::unreadable:
-        std::printf("run.json          cannot be read (%s): what the file shows is used\n", Printable(recordError).c_str());
+        std::printf("run.json          cannot be read (%s): what the file shows is used\n", Printable(in.recordError).c_str());
         break;
     case session::RecordMatch::missing:
         std::printf("run.json          none beside the file: the seed and rates are not known\n");
         break;
     }
+}
+
+}  // namespace
+
+int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
+    std::string path;
+    bool json = false;
+    const FlagTable table{
+        {
+            {"--json", false, [&json](const std::string&) { json = true; return std::string(); }},
+            {"--help", false, nullptr, false, true, "-h"},
+        },
+        "inspect --help",
+        [&path](const std::string& name) {
+            if (!path.empty()) return "one file only, got " + Quoted(path) + " and " + Quoted(name);
+            path = name;
+            return std::string();
+        }};
+    const FlagParse parsed = ParseFlags(table, args);
+    if (!parsed.ok()) return Fail(parsed.error);
+    if (parsed.stopped) {
+        std::fputs(kUsage, stdout);
+        return FinishStdout();
+    }
+    if (path.empty()) return Fail("no file given (see inspect --help)");
+
+    const std::string shown = Printable(path);  // as messages echo it
+    ResultsFile file;
+    std::string error;
+    if (!file.open(path, error)) {
+        std::fprintf(stderr, "kelvora-cli inspect: %s: cannot open: %s\n", shown.c_str(), error.c_str());
+        return 2;
+    }
+    const ResultsSummary s = VerifyResults(file, kBaseX, kBaseY);
+    std::vector<GenerationStat> rows;
+    if (s.fault && s.fault.line > 0 && ReadFitnessFile(file, rows)) {
+        PrintFitnessFile(path, rows, json);
+        return FinishStdout();
+    }
+    if (s.fault) {  // a file changed while it was read, or a read that failed, included
+        if (s.fault.line > 0)
+            std::fprintf(stderr, "kelvora-cli inspect: %s:%lld: %s\n", shown.c_str(), s.fault.line, s.fault.message.c_str());
+        else
+            std::fprintf(stderr, "kelvora-cli inspect: %s: %s\n", shown.c_str(), s.fault.message.c_str());
+        return 2;
+    }
+
+    const Optimum optimum = FindOptimum(kBaseX, kBaseY, s.target.x, s.target.y);
+    // The run's record beside the file, when it describes this very file: its digest, population
+    // and generations.
+    RunRecord record;
+    std::string recordError;
+    const session::RecordMatch match =
+        session::ReadRecordOf(path, DigestFile(path), {s.index.population, s.index.generations()}, record, recordError);
+    const Inspection inspection{path, s, optimum, match, record, recordError};
+    if (json) PrintJson(inspection);
+    else PrintText(inspection);
     return FinishStdout();
 }

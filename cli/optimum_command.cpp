@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "commands.h"
@@ -32,31 +33,27 @@ constexpr const char* kUsage =
 }  // namespace
 
 int kelvora::cli::OptimumCommand(const std::vector<std::string>& args) {
-    // Only --target, --json and --help belong here; the run's own parser checks the target.
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string flag = args[i].substr(0, args[i].find('='));
-        if (flag == "--target" && args[i].find('=') == std::string::npos) ++i;  // its value follows
-        else if (flag != "--target" && flag != "--json" && flag != "--help" && flag != "-h") {
-            std::fprintf(stderr, "kelvora-cli optimum: %s\n",
-                         UnknownArgument(args[i], {"--target", "--json", "--help"}, "optimum --help").c_str());
-            return 2;
-        }
-    }
-    const ParseResult parsed = ParseCommandLine(args);
-    if (!parsed.ok()) {
-        std::fprintf(stderr, "kelvora-cli optimum: %s\n", parsed.error.c_str());
-        return 2;
-    }
-    const CliOptions& o = parsed.options;
+    // The run's --target, --json and --help; any other flag is named before a bad value is.
+    CliOptions o;
+    FlagTable table = RunFlags(o);
+    std::erase_if(table.flags, [](const Flag& flag) {
+        return std::string_view(flag.name) != "--target" && std::string_view(flag.name) != "--json" &&
+               std::string_view(flag.name) != "--help";
+    });
+    table.help = "optimum --help";
+    table.unknownFirst = true;
+    if (const FlagParse parsed = ParseFlags(table, args); !parsed.ok()) return Refuse("optimum", parsed.error);
     if (o.help) {
         std::fputs(kUsage, stdout);
         return FinishStdout();
     }
     const Optimum best = FindOptimum(kBaseX, kBaseY, kBaseX + o.targetX, kBaseY - o.targetY);
     if (o.json) {
-        std::printf("{\"target\":[%d,%d],\"pose\":[%d,%d,%d],\"distance\":%s,\"fitness\":%s}\n", o.targetX, o.targetY,
-                    best.pose.a1, best.pose.a2, best.pose.a3, ExactText(best.distance).c_str(),
-                    ExactText(best.fitness).c_str());
+        const nlohmann::ordered_json json{{"target", {o.targetX, o.targetY}},
+                                          {"pose", PoseArray(best.pose)},
+                                          {"distance", best.distance},
+                                          {"fitness", best.fitness}};
+        std::printf("%s\n", JsonLine(json).c_str());
     } else {
         std::printf("target            %d,%d (pixel %d,%d)\n"
                     "optimum pose      %d, %d, %d\n"

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
-#include <set>
 #include <utility>
 
 namespace kelvora::cli {
@@ -76,113 +75,123 @@ std::string ParseAlgorithmFlag(const std::string& flag, const std::string& value
     return flag + ": " + message;
 }
 
+namespace {
+
+// The --flush value.
+std::string Flush(const std::string& value, FlushMode& flush) {
+    if (value == "generation") flush = FlushMode::generation;
+    else if (value == "line") flush = FlushMode::line;
+    else return Bad("--flush", value, "'generation' or 'line'");
+    return {};
+}
+
+// An operator count against the population, which may have come after it: the tournament size for
+// --selection, the elite count for --elitism (the creep step has no bound from the population).
+std::string CountsAgainstPopulation(const Algorithm& a, int population) {
+    Algorithm selection;  // the selection alone, every other choice the classic one
+    selection.selection = a.selection;
+    selection.tournamentSize = a.tournamentSize;
+    if (std::string invalid = ValidateAlgorithm(selection, population); !invalid.empty()) return "--selection: " + invalid;
+    Algorithm elitism;
+    elitism.elitism = a.elitism;
+    if (std::string invalid = ValidateAlgorithm(elitism, population); !invalid.empty()) return "--elitism: " + invalid;
+    return {};
+}
+
+}  // namespace
+
+FlagTable RunFlags(CliOptions& o) {
+    const auto integer = [](const char* flag, long long low, long long high, auto store) {
+        return [=](const std::string& v) {
+            long long n = 0;
+            std::string error;
+            if (IntegerIn(flag, v, low, high, n, error)) store(n);
+            return error;
+        };
+    };
+    const auto number = [](const char* flag, double low, double high, double& out) {
+        return [flag, low, high, &out](const std::string& v) {
+            std::string error;
+            DoubleIn(flag, v, low, high, out, error);
+            return error;
+        };
+    };
+    const auto algorithm = [&o](const char* flag) {
+        return [flag, &o](const std::string& v) { return ParseAlgorithmFlag(flag, v, o.algorithm); };
+    };
+    const auto on = [](bool& b, bool to) { return [&b, to](const std::string&) { b = to; return std::string(); }; };
+    return FlagTable{
+        {
+            {"--population", true, integer("--population", kMinPopulation, kMaxPopulation,
+                                           [&o](long long n) { o.params.populationSize = static_cast<int>(n); })},
+            {"--generations", true, integer("--generations", kMinGenerations, kMaxGenerations,
+                                            [&o](long long n) { o.params.generationCount = static_cast<int>(n); })},
+            {"--crossover", true, number("--crossover", kMinCrossoverRate, kMaxCrossoverRate, o.params.crossoverRate)},
+            {"--mutation", true,
+             number("--mutation", kMinMutationProbability, kMaxMutationProbability, o.params.mutationProbability)},
+            {"--target", true, [&o](const std::string& v) { std::string e; Target(v, o, e); return e; }},
+            {"--seed", true, integer("--seed", 0, std::numeric_limits<std::uint32_t>::max(),
+                                     [&o](long long n) { o.seed = static_cast<std::uint32_t>(n); })},
+            {"--output-dir", true,
+             [&o](const std::string& v) {
+                 o.outputDirectory = v;
+                 return v.empty() ? std::string("--output-dir: the directory name is empty") : std::string();
+             }},
+            {"--flush", true, [&o](const std::string& v) { return Flush(v, o.flush); }},
+            {"--encoding", true, algorithm("--encoding")},
+            {"--selection", true, algorithm("--selection")},
+            {"--elitism", true, algorithm("--elitism")},
+            {"--crossover-operator", true, algorithm("--crossover-operator")},
+            {"--mutation-operator", true, algorithm("--mutation-operator")},
+            {"--algorithm", true, algorithm("--algorithm")},
+            {"--trace", true,
+             [&o](const std::string& v) {
+                 o.tracePath = v;
+                 return v.empty() ? std::string("--trace: the file name is empty") : std::string();
+             }},
+            {"--trace-generations", true,
+             [&o](const std::string& v) {
+                 const auto range = ParseRange(v, 0, kMaxGenerations - 1);
+                 if (!range || range->first > range->second)
+                     return Bad("--trace-generations", v, "A..B with 0 <= A <= B <= the generation count less one");
+                 o.traceFirst = static_cast<int>(range->first);
+                 o.traceLast = static_cast<int>(range->second);
+                 o.traceGenerationsGiven = true;
+                 return std::string();
+             }},
+            {"--json", false, on(o.json, true)},
+            {"--quiet", false, on(o.quiet, true)},
+            {"--help", false, on(o.help, true), false, false, "-h"},
+            {"--version", false, on(o.version, true)},
+            {"--no-run-json", false, on(o.runJson, false)},
+        },
+        "--help"};
+}
+
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     ParseResult result;
     CliOptions& o = result.options;
+    result.error = ParseFlags(RunFlags(o), args).error;
+    if (!result.error.empty()) return result;
     std::string& error = result.error;
-    std::set<std::string> seen;
-    for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
-        auto [flag, value] = SplitFlag(args[i]);
-        const bool isSwitch = flag == "--json" || flag == "--quiet" || flag == "--help" || flag == "-h" ||
-                              flag == "--version" || flag == "--no-run-json";
-        if (isSwitch) {
-            if (value) {
-                error = flag + " takes no value";
-                break;
-            }
-            if (error = GivenTwice(seen, flag); !error.empty()) break;
-            if (flag == "--no-run-json") o.runJson = false;
-            if (flag == "--json") o.json = true;
-            if (flag == "--quiet") o.quiet = true;
-            if (flag == "--help" || flag == "-h") o.help = true;
-            if (flag == "--version") o.version = true;
-            continue;
-        }
-        const bool known = flag == "--population" || flag == "--generations" || flag == "--crossover" ||
-                           flag == "--mutation" || flag == "--target" || flag == "--seed" || flag == "--output-dir" ||
-                           flag == "--flush" || flag == "--encoding" || flag == "--selection" ||
-                           flag == "--elitism" || flag == "--crossover-operator" || flag == "--mutation-operator" ||
-                           flag == "--algorithm" || flag == "--trace" || flag == "--trace-generations";
-        if (!known) {
-            error = UnknownArgument(args[i],
-                                    {"--population", "--generations", "--crossover", "--mutation", "--target", "--seed",
-                                     "--output-dir", "--flush", "--encoding", "--selection", "--elitism",
-                                     "--crossover-operator", "--mutation-operator", "--algorithm", "--trace",
-                                     "--trace-generations", "--json", "--quiet",
-                                     "--help", "--version", "--no-run-json"},
-                                    "--help");
-            break;
-        }
-        if (error = GivenTwice(seen, flag); !error.empty()) break;
-        if (!value) {
-            if (i + 1 >= args.size()) {
-                error = flag + " needs a value";
-                break;
-            }
-            value = args[++i];
-        }
-        long long n = 0;
-        if (flag == "--population") {
-            if (IntegerIn(flag, *value, kMinPopulation, kMaxPopulation, n, error)) o.params.populationSize = static_cast<int>(n);
-        } else if (flag == "--generations") {
-            if (IntegerIn(flag, *value, kMinGenerations, kMaxGenerations, n, error)) o.params.generationCount = static_cast<int>(n);
-        } else if (flag == "--crossover") {
-            DoubleIn(flag, *value, kMinCrossoverRate, kMaxCrossoverRate, o.params.crossoverRate, error);
-        } else if (flag == "--mutation") {
-            DoubleIn(flag, *value, kMinMutationProbability, kMaxMutationProbability, o.params.mutationProbability,
-                     error);
-        } else if (flag == "--target") {
-            Target(*value, o, error);
-        } else if (flag == "--seed") {
-            if (IntegerIn(flag, *value, 0, std::numeric_limits<std::uint32_t>::max(), n, error))
-                o.seed = static_cast<std::uint32_t>(n);
-        } else if (flag == "--flush") {
-            if (*value == "generation") o.flush = FlushMode::generation;
-            else if (*value == "line") o.flush = FlushMode::line;
-            else error = Bad(flag, *value, "'generation' or 'line'");
-        } else if (flag == "--trace") {
-            if (value->empty()) error = "--trace: the file name is empty";
-            o.tracePath = *value;
-        } else if (flag == "--trace-generations") {
-            const auto range = ParseRange(*value, 0, kMaxGenerations - 1);
-            if (!range || range->first > range->second) {
-                error = Bad(flag, *value, "A..B with 0 <= A <= B <= the generation count less one");
-            } else {
-                o.traceFirst = static_cast<int>(range->first);
-                o.traceLast = static_cast<int>(range->second);
-            }
-        } else if (flag == "--output-dir") {
-            if (value->empty()) error = "--output-dir: the directory name is empty";
-            o.outputDirectory = *value;
-        } else {
-            error = ParseAlgorithmFlag(flag, *value, o.algorithm);
-        }
-    }
-    if (error.empty() && o.algorithm.method == Method::randomSearch) {
+    if (o.algorithm.method == Method::randomSearch) {
         // Random search inherits nothing, so an operator choice would be silently ignored: refused.
         Algorithm operators = o.algorithm;
         operators.method = Method::geneticAlgorithm;
         if (!operators.classic())
             error = "--algorithm random-search takes no operator choices (" + AlgorithmSummary(operators) +
                     " given); leave out --encoding, --selection, --elitism, --crossover-operator and --mutation-operator";
+        if (!error.empty()) return result;
     }
-    if (error.empty() && seen.count("--trace-generations")) {
+    if (o.traceGenerationsGiven) {
         if (o.tracePath.empty()) error = "--trace-generations: needs --trace FILE";
         else if (o.traceLast >= o.params.generationCount)
             error = "--trace-generations: " + std::to_string(o.traceFirst) + ".." + std::to_string(o.traceLast) +
                     " is not within 0.." + std::to_string(o.params.generationCount - 1) +
                     " (the generations, counted from 0)";
+        if (!error.empty()) return result;
     }
-    if (error.empty()) {
-        // The counts against the population, which may have come after them.
-        const std::string invalid = ValidateAlgorithm(o.algorithm, o.params.populationSize);
-        if (!invalid.empty()) {
-            const bool tournament = invalid.rfind("tournament", 0) == 0;
-            const bool elitism = invalid.rfind("elitism", 0) == 0;
-            error = std::string(tournament ? "--selection" : elitism ? "--elitism" : "--mutation-operator") + ": " +
-                    invalid;
-        }
-    }
+    result.error = CountsAgainstPopulation(o.algorithm, o.params.populationSize);
     return result;
 }
 

@@ -27,6 +27,7 @@ struct CliOptions {
     std::string tracePath;               ///< --trace: the run's trace (JSON Lines); empty: none
     int traceFirst = 0;                  ///< --trace-generations A..B: the steps kept, 0-based
     int traceLast = kMaxGenerations - 1;
+    bool traceGenerationsGiven = false;  ///< --trace-generations was given (it needs --trace)
     bool json = false;
     bool quiet = false;
     bool help = false;
@@ -45,6 +46,10 @@ struct ParseResult {
 /// twice is refused, and an unknown one close to a flag of the run is answered with that flag. A tournament
 /// or elite count is checked against the population once every flag is read.
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
+
+/// The plain run's flags, each storing into o as it is read. The subcommands that take some of
+/// them (optimum) pick theirs from it.
+FlagTable RunFlags(CliOptions& o);
 
 /// One algorithm flag (--algorithm, --encoding, --selection, --elitism, --crossover-operator,
 /// --mutation-operator) and its value parsed into algorithm: "" on success, otherwise "FLAG: message"

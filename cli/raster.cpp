@@ -35,11 +35,14 @@ namespace {
 
 void AppendToString(png_structp png, png_bytep data, png_size_t size) {
     auto* out = static_cast<std::string*>(png_get_io_ptr(png));
+    bool appended = true;
     try {
         out->append(reinterpret_cast<const char*>(data), size);
     } catch (...) {
-        png_error(png, "out of memory");  // never let an exception cross libpng's C frames
+        appended = false;  // never let an exception cross libpng's C frames
     }
+    // Outside the handler: png_error jumps away, which must not leave a caught exception behind.
+    if (!appended) png_error(png, "out of memory");
 }
 
 void FlushNothing(png_structp) {}

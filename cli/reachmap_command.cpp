@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -106,37 +105,18 @@ int kelvora::cli::ReachMapCommand(const std::vector<std::string>& args) {
     std::string output;
     bool haveOutput = false;
     bool plain = false;
-    std::set<std::string> seen;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            return FinishStdout();
-        }
-        const bool isOutput = arg == "--output" || arg.rfind("--output=", 0) == 0;
-        if (isOutput || arg == "--plain") {
-            if (const std::string twice = GivenTwice(seen, isOutput ? "--output" : "--plain"); !twice.empty()) {
-                std::fprintf(stderr, "kelvora-cli reach-map: %s\n", twice.c_str());
-                return 2;
-            }
-        }
-        if (arg == "--output") {
-            if (i + 1 >= args.size()) {
-                std::fprintf(stderr, "kelvora-cli reach-map: --output needs a value\n");
-                return 2;
-            }
-            output = args[++i];
-            haveOutput = true;
-        } else if (arg.rfind("--output=", 0) == 0) {
-            output = arg.substr(9);
-            haveOutput = true;
-        } else if (arg == "--plain") {
-            plain = true;
-        } else {
-            std::fprintf(stderr, "kelvora-cli reach-map: %s\n",
-                         UnknownArgument(arg, {"--output", "--plain", "--help"}, "reach-map --help").c_str());
-            return 2;
-        }
+    const FlagTable table{
+        {
+            {"--output", true, [&](const std::string& v) { output = v, haveOutput = true; return std::string(); }},
+            {"--plain", false, [&plain](const std::string&) { plain = true; return std::string(); }},
+            {"--help", false, nullptr, false, true, "-h"},
+        },
+        "reach-map --help"};
+    const FlagParse parsed = ParseFlags(table, args);
+    if (!parsed.ok()) return Refuse("reach-map", parsed.error);
+    if (parsed.stopped) {
+        std::fputs(kUsage, stdout);
+        return FinishStdout();
     }
     if (!haveOutput || output.empty()) {
         std::fprintf(stderr, "kelvora-cli reach-map: --output FILE is required (a .csv or a .png name)\n");

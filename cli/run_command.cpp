@@ -37,19 +37,18 @@ using namespace kelvora::cli;
 
 namespace {
 
-std::string PoseJson(const ArmPose& p) {
-    char buffer[48];
-    std::snprintf(buffer, sizeof buffer, "[%d,%d,%d]", p.a1, p.a2, p.a3);
-    return buffer;
-}
-
 // {"encoding":"binary","selection":"roulette","elitism":0,"crossover":"one-point","mutation":"bit-flip"}:
 // the spellings the flags take, the elite count as a number, led by "method":"random-search" for the
-// baseline (a run of the genetic algorithm leaves the method out). The spellings need no escaping.
-std::string AlgorithmJson(const Algorithm& a) {
-    const std::string method = a.method == Method::geneticAlgorithm ? "" : "\"method\":\"" + MethodName(a) + "\",";
-    return "{" + method + "\"encoding\":\"" + EncodingName(a) + "\",\"selection\":\"" + SelectionName(a) + "\",\"elitism\":" +
-           ElitismName(a) + ",\"crossover\":\"" + CrossoverName(a) + "\",\"mutation\":\"" + MutationName(a) + "\"}";
+// baseline (a run of the genetic algorithm leaves the method out).
+nlohmann::ordered_json AlgorithmJson(const Algorithm& a) {
+    nlohmann::ordered_json json = nlohmann::ordered_json::object();
+    if (a.method != Method::geneticAlgorithm) json["method"] = MethodName(a);
+    json["encoding"] = EncodingName(a);
+    json["selection"] = SelectionName(a);
+    json["elitism"] = a.elitism;
+    json["crossover"] = CrossoverName(a);
+    json["mutation"] = MutationName(a);
+    return json;
 }
 
 std::string FilePath(const std::string& directory, const char* name) {
@@ -111,6 +110,76 @@ std::uint32_t FreshSeed() {
         return std::random_device{}();
     } catch (...) {  // no entropy source: the clock, finer than seconds
         return static_cast<std::uint32_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    }
+}
+
+// run.json, the last file written, once both result files are closed and whole: "" or the reason
+// it could not be written.
+std::string WriteRecord(const CliOptions& o, const RunSetup& setup, const RunReport& report, const std::string& started) {
+    // Out of memory here is tried once more; the result files are whole either way.
+    for (int attempt = 0;; ++attempt) {
+        try {
+            RunRecord record = session::RecordOfRun("kelvora-cli", setup, report, started,
+                                                    o.outputDirectory.empty() ? "" : Printable(o.outputDirectory));
+            record.flush = o.flush;
+            return WriteRunRecord(record, o.outputDirectory.c_str());
+        } catch (const std::bad_alloc&) {
+            if (attempt == 1)
+                return FilePath(o.outputDirectory, kRunRecordName) + ": out of memory, not written; " +
+                       FilePath(o.outputDirectory, "results.csv") + " and " + FilePath(o.outputDirectory, "fitness.csv") +
+                       " are kept as the run left them";
+        }
+    }
+}
+
+// What the run came to, against the best pose of the whole search space: one JSON object, or the
+// summary unless --quiet.
+void PrintOutcome(const CliOptions& o, const RunReport& report, const Geometry& geometry, const RunOutcome& outcome,
+                  double lastError) {
+    const Optimum optimum = FindOptimum(geometry.baseX, geometry.baseY, geometry.targetX, geometry.targetY);
+    const double eliteDistance = TipDistance(geometry, outcome.elitePose);
+    if (o.json) {
+        const nlohmann::ordered_json json{
+            {"seed", report.seed},
+            {"population", o.params.populationSize},
+            {"generations", o.params.generationCount},
+            {"crossover", o.params.crossoverRate},
+            {"mutation", o.params.mutationProbability},
+            {"target", {o.targetX, o.targetY}},
+            {"error", lastError},
+            {"currentPose", PoseArray(outcome.currentPose)},
+            {"elitePose", PoseArray(outcome.elitePose)},
+            {"eliteFitness", outcome.eliteFitness},
+            {"optimum", {{"pose", PoseArray(optimum.pose)}, {"distance", optimum.distance}, {"fitness", optimum.fitness}}},
+            {"eliteDistance", eliteDistance},
+            {"gap", eliteDistance - optimum.distance},
+            {"reachedOptimum", outcome.eliteFitness == optimum.fitness},
+            {"algorithm", AlgorithmJson(o.algorithm)}};
+        std::printf("%s\n", JsonLine(json).c_str());
+    } else if (!o.quiet) {
+        const ArmPose& c = outcome.currentPose;
+        const ArmPose& e = outcome.elitePose;
+        std::printf("seed              %u\n"
+                    "generation        %d of %d (population %d, crossover %g, mutation %g)\n",
+                    report.seed, report.generationsRun, o.params.generationCount, o.params.populationSize,
+                    o.params.crossoverRate, o.params.mutationProbability);
+        // The classic algorithm's summary stays as it always was; any other is named in one line.
+        if (!o.algorithm.classic()) std::printf("algorithm         %s\n", AlgorithmSummary(o.algorithm).c_str());
+        std::printf("target            %d,%d (pixel %d,%d)\n"
+                    "last error        %.6f px\n"
+                    "current pose      %d, %d, %d\n"
+                    "elite pose        %d, %d, %d\n"
+                    "elite fitness     %.6f (error %.6f px)\n"
+                    "results           %s\n"
+                    "fitness           %s\n",
+                    o.targetX, o.targetY, geometry.targetX,
+                    geometry.targetY, lastError, c.a1, c.a2, c.a3, e.a1, e.a2, e.a3, outcome.eliteFitness,
+                    TipDistance(geometry, e), FilePath(o.outputDirectory, "results.csv").c_str(),
+                    FilePath(o.outputDirectory, "fitness.csv").c_str());
+        std::printf("optimum pose      %d, %d, %d (error %.6f px)\n"
+                    "gap               %.6f px%s\n",
+                    optimum.pose.a1, optimum.pose.a2, optimum.pose.a3, optimum.distance, eliteDistance - optimum.distance,
+                    outcome.eliteFitness == optimum.fitness ? " (reached the optimum)" : "");
     }
 }
 
@@ -215,67 +284,8 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     }
     const int traceError = traceEmptied != 0 ? traceEmptied : trace ? trace->error() : 0;
     // run.json, the last file written, once both result files are closed and whole.
-    std::string recordError;
-    // Out of memory here is tried once more; the result files are whole either way.
-    const auto writeRecord = [&] {
-        RunRecord record = session::RecordOfRun("kelvora-cli", setup, report, started,
-                                                o.outputDirectory.empty() ? "" : Printable(o.outputDirectory));
-        record.flush = o.flush;
-        recordError = WriteRunRecord(record, o.outputDirectory.c_str());
-    };
-    if (o.runJson) {
-        try {
-            writeRecord();
-        } catch (const std::bad_alloc&) {
-            try {
-                writeRecord();
-            } catch (const std::bad_alloc&) {
-                recordError = recordPath + ": out of memory, not written; " + FilePath(o.outputDirectory, "results.csv") +
-                              " and " + FilePath(o.outputDirectory, "fitness.csv") + " are kept as the run left them";
-            }
-        }
-    }
-
-    // Where the run ended against the best pose of the whole search space.
-    const Optimum optimum = FindOptimum(geometry.baseX, geometry.baseY, geometry.targetX, geometry.targetY);
-    const double eliteDistance = TipDistance(geometry, outcome.elitePose);
-    if (o.json) {
-        std::printf("{\"seed\":%u,\"population\":%d,\"generations\":%d,\"crossover\":%s,\"mutation\":%s,"
-                    "\"target\":[%d,%d],\"error\":%s,\"currentPose\":%s,\"elitePose\":%s,\"eliteFitness\":%s,"
-                    "\"optimum\":{\"pose\":%s,\"distance\":%s,\"fitness\":%s},\"eliteDistance\":%s,\"gap\":%s,"
-                    "\"reachedOptimum\":%s,\"algorithm\":%s}\n",
-                    report.seed, o.params.populationSize, o.params.generationCount, ExactText(o.params.crossoverRate).c_str(),
-                    ExactText(o.params.mutationProbability).c_str(), o.targetX, o.targetY, ExactText(lastError).c_str(),
-                    PoseJson(outcome.currentPose).c_str(), PoseJson(outcome.elitePose).c_str(),
-                    ExactText(outcome.eliteFitness).c_str(), PoseJson(optimum.pose).c_str(), ExactText(optimum.distance).c_str(),
-                    ExactText(optimum.fitness).c_str(), ExactText(eliteDistance).c_str(),
-                    ExactText(eliteDistance - optimum.distance).c_str(),
-                    outcome.eliteFitness == optimum.fitness ? "true" : "false", AlgorithmJson(o.algorithm).c_str());
-    } else if (!o.quiet) {
-        const ArmPose& c = outcome.currentPose;
-        const ArmPose& e = outcome.elitePose;
-        std::printf("seed              %u\n"
-                    "generation        %d of %d (population %d, crossover %g, mutation %g)\n",
-                    report.seed, report.generationsRun, o.params.generationCount, o.params.populationSize,
-                    o.params.crossoverRate, o.params.mutationProbability);
-        // The classic algorithm's summary stays as it always was; any other is named in one line.
-        if (!o.algorithm.classic()) std::printf("algorithm         %s\n", AlgorithmSummary(o.algorithm).c_str());
-        std::printf("target            %d,%d (pixel %d,%d)\n"
-                    "last error        %.6f px\n"
-                    "current pose      %d, %d, %d\n"
-                    "elite pose        %d, %d, %d\n"
-                    "elite fitness     %.6f (error %.6f px)\n"
-                    "results           %s\n"
-                    "fitness           %s\n",
-                    o.targetX, o.targetY, geometry.targetX,
-                    geometry.targetY, lastError, c.a1, c.a2, c.a3, e.a1, e.a2, e.a3, outcome.eliteFitness,
-                    TipDistance(geometry, e), FilePath(o.outputDirectory, "results.csv").c_str(),
-                    FilePath(o.outputDirectory, "fitness.csv").c_str());
-        std::printf("optimum pose      %d, %d, %d (error %.6f px)\n"
-                    "gap               %.6f px%s\n",
-                    optimum.pose.a1, optimum.pose.a2, optimum.pose.a3, optimum.distance, eliteDistance - optimum.distance,
-                    outcome.eliteFitness == optimum.fitness ? " (reached the optimum)" : "");
-    }
+    const std::string recordError = o.runJson ? WriteRecord(o, setup, report, started) : std::string();
+    PrintOutcome(o, report, geometry, outcome, lastError);
     if (report.results) ReportFailure(o, report.results);
     if (report.fitness) ReportFailure(o, report.fitness);
     if (!recordError.empty()) std::fprintf(stderr, "kelvora-cli: %s\n", Printable(recordError, 200).c_str());

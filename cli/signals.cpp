@@ -6,20 +6,20 @@
 namespace kelvora::cli {
 namespace {
 
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 std::atomic<bool> stopFlag{false};
 volatile sig_atomic_t stopSignal = 0;
-// The file a second signal cuts back and its whole length. The length is stored before the
-// descriptor is published and after each whole piece, so the handler never cuts into a piece.
-std::atomic<int> wholeFd{-1};
-std::atomic<long long> wholeBytes{0};
+// The file a second signal cuts back and its whole length.
+WholeFile whole;
 static_assert(std::atomic<bool>::is_always_lock_free, "the flag is raised inside a signal handler");
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<long long>::is_always_lock_free,
               "the file and its length are read inside a signal handler");
 
 void OnSignal(int signal) {
     if (stopFlag.load()) {  // the second signal: no clean-up but the cut back to whole lines
-        const int fd = wholeFd.load();
-        if (fd >= 0) (void)::ftruncate(fd, static_cast<off_t>(wholeBytes.load()));
+        const int fd = whole.fd.load();
+        if (fd >= 0) (void)::ftruncate(fd, static_cast<off_t>(whole.bytes.load()));
         _exit(128 + signal);
     }
     stopSignal = signal;
@@ -31,19 +31,32 @@ void OnSignal(int signal) {
 void InstallStopSignals() {
     struct sigaction action {};
     action.sa_handler = OnSignal;
+    // None of the three interrupts the handler: a second signal waits until the first has raised
+    // the flag, so that it is the one that cuts back and ends the process.
     sigemptyset(&action.sa_mask);
+    for (const int stop : kStopSignals) sigaddset(&action.sa_mask, stop);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
+    for (const int stop : kStopSignals) sigaction(stop, &action, nullptr);
 }
 
 const std::atomic<bool>& StopFlag() { return stopFlag; }
 
-void KeepWholeOnSecondSignal(int fd, long long bytes) {
-    wholeBytes.store(bytes);
-    wholeFd.store(fd);
+void Publish(WholeFile& file, int fd, long long bytes, void (*between)(const WholeFile&)) {
+    // A handler that runs between two of these stores must see no file, or a file with a length
+    // given for that very file: another file is first withdrawn, the length stored while none is
+    // published (or the same file is, whose new length only grows by whole pieces), and the
+    // descriptor published last.
+    if (file.fd.load() != fd) {
+        file.fd.store(-1);
+        if (between) between(file);
+    }
+    if (fd < 0) return;  // withdrawn: the length no longer matters
+    file.bytes.store(bytes);
+    if (between) between(file);
+    file.fd.store(fd);
 }
+
+void KeepWholeOnSecondSignal(int fd, long long bytes) { Publish(whole, fd, bytes); }
 
 int StopExitStatus() { return stopSignal == 0 ? 0 : 128 + stopSignal; }
 

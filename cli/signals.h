@@ -20,6 +20,18 @@ const std::atomic<bool>& StopFlag();
 /// again after each whole piece; it is async-signal-safe to read, as the handler does.
 void KeepWholeOnSecondSignal(int fd, long long bytes);
 
+/// A file a second signal cuts back: its descriptor (-1: none) and the length of its whole pieces.
+struct WholeFile {
+    std::atomic<int> fd{-1};
+    std::atomic<long long> bytes{0};
+};
+
+/// Stores fd and bytes into file (fd -1: withdraws it) in an order that lets a signal handler read
+/// it at any moment: it sees no file, or a file with a length published for that file, never
+/// another file's length nor a withdrawn file's 0. between (a test's seam) is called after each
+/// store but the last. KeepWholeOnSecondSignal publishes through it.
+void Publish(WholeFile& file, int fd, long long bytes, void (*between)(const WholeFile&) = nullptr);
+
 /// The exit status for the signal that raised StopFlag(): 130 (SIGINT), 143 (SIGTERM), 129 (SIGHUP),
 /// 0 if none.
 int StopExitStatus();

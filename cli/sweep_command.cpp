@@ -267,103 +267,108 @@ std::string BuildAlgorithms(SweepArgs& a) {
     return {};
 }
 
-std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
-    std::string error;
-    bool seedsGiven = false;
-    constexpr SolverParams kDefaults{};  // the single run's defaults, as the window opens
-    a.plan.populations = {kDefaults.populationSize};
-    a.plan.generations = {kDefaults.generationCount};
-    a.plan.crossovers = {kDefaults.crossoverRate};
-    a.plan.mutations = {kDefaults.mutationProbability};
-    std::set<std::string> seen;
-    for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
-        auto [flag, value] = SplitFlag(args[i]);
-        // Each flag once, a list holding its values; only --target is repeated for more targets.
-        const auto once = [&] { return flag == "--target" ? std::string() : GivenTwice(seen, flag); };
-        if (flag == "--resume" || flag == "--yes" || flag == "--quiet" || flag == "--help" || flag == "-h") {
-            if (value) return flag + " takes no value";
-            if (std::string twice = once(); !twice.empty()) return twice;
-            if (flag == "--resume") a.resume = true;
-            if (flag == "--yes") a.yes = true;
-            if (flag == "--quiet") a.quiet = true;
-            if (flag == "--help" || flag == "-h") a.help = true;
-            continue;
-        }
-        static const std::set<std::string> kValued = {
-            "--population", "--generations", "--crossover", "--mutation", "--seeds",  "--target",  "--targets",
-            "--target-seed", "--epsilon",    "--threads",   "--output",   "--summary", "--logs",   "--ioh", "--shard",
-            "--algorithm",   "--encoding",   "--selection", "--elitism",  "--crossover-operator", "--mutation-operator"};
-        if (!kValued.count(flag))
-            return UnknownArgument(args[i],
-                                   {"--population", "--generations", "--crossover", "--mutation", "--seeds", "--target",
-                                    "--targets", "--target-seed", "--epsilon", "--threads", "--output", "--summary",
-                                    "--logs", "--ioh", "--shard", "--algorithm", "--encoding", "--selection", "--elitism",
-                                    "--crossover-operator", "--mutation-operator", "--resume", "--yes", "--quiet",
-                                    "--help"},
-                                   "sweep --help");
-        if (std::string twice = once(); !twice.empty()) {
-            const bool list = flag == "--population" || flag == "--generations" || flag == "--crossover" ||
-                              flag == "--mutation" || flag == "--seeds" ||
-                              std::find(std::begin(kAlgorithmFlags), std::end(kAlgorithmFlags), flag) !=
-                                  std::end(kAlgorithmFlags);
-            return list ? flag + " is given twice; give its values once, as one comma list" : twice;
-        }
-        if (!value) {
-            if (i + 1 >= args.size()) return flag + " needs a value";
-            value = args[++i];
-        }
-        const std::string& v = *value;
-        const auto algorithmFlag = std::find(std::begin(kAlgorithmFlags), std::end(kAlgorithmFlags), flag);
-        if (algorithmFlag != std::end(kAlgorithmFlags)) {
-            const auto which = static_cast<std::size_t>(algorithmFlag - std::begin(kAlgorithmFlags));
-            ChoiceList(which, v, a.choices[which], error);
-        } else if (flag == "--population") {
-            IntList(flag, v, kMinPopulation, kMaxPopulation, a.plan.populations, error);
-        } else if (flag == "--generations") {
-            IntList(flag, v, kMinGenerations, kMaxGenerations, a.plan.generations, error);
-        } else if (flag == "--crossover") {
-            RealList(flag, v, kMinCrossoverRate, "0.001..1", a.plan.crossovers, error);
-        } else if (flag == "--mutation") {
-            RealList(flag, v, kMinMutationProbability, "0..1", a.plan.mutations, error);
-        } else if (flag == "--seeds") {
-            seedsGiven = Seeds(v, a.seedRanges, error);
-        } else if (flag == "--target") {
-            Target(v, a.plan.targets, error);
-        } else if (flag == "--targets") {
-            const auto k = v.rfind("random:", 0) == 0 ? ParseInteger(v.substr(7)) : std::nullopt;
-            if (!k || *k < 1 || *k > 10000) error = "--targets: " + Quoted(v) + " is not random:K with K in 1..10000";
-            else a.randomTargets = static_cast<int>(*k);
-        } else if (flag == "--target-seed") {
-            const auto s = ParseInteger(v);
-            if (!s || *s < 0 || *s > std::numeric_limits<std::uint32_t>::max())
-                error = "--target-seed: " + Quoted(v) + " is not an integer in 0..4294967295";
-            else a.targetSeed = static_cast<std::uint32_t>(*s);
-        } else if (flag == "--epsilon") {
-            const auto e = ParseFiniteDouble(v);
-            if (!e || !(*e > 0.0 && *e <= 1000.0)) error = "--epsilon: " + Quoted(v) + " is not a number of pixels in (0, 1000]";
-            else a.plan.epsilon = *e;
-        } else if (flag == "--threads") {
-            const auto t = ParseInteger(v);
-            if (!t || *t < 1 || *t > 1024) error = "--threads: " + Quoted(v) + " is not an integer in 1..1024";
-            else a.threads = static_cast<int>(*t);
-        } else if (flag == "--shard") {
-            const auto kn = ParseIntegerPair(v, '/');
-            if (!kn || kn->second < 1 || kn->second > 1000000 || kn->first < 1 || kn->first > kn->second)
-                error = "--shard: " + Quoted(v) + " is not K/N with 1 <= K <= N <= 1000000";
-            else a.shardK = kn->first, a.shardN = kn->second;
-        } else if (v.empty()) {
-            error = flag + ": the file name is empty";
-        } else if (flag == "--output") {
-            a.output = v;
-        } else if (flag == "--summary") {
-            a.summary = v;
-        } else if (flag == "--ioh") {
-            a.ioh = v;
-        } else if (flag == "--logs") {
-            a.logs = v;
-        }
-    }
-    if (!error.empty() || a.help) return error;
+// A flag's handler that reads its value with parse, which reports into its error argument.
+template <typename Parse>
+Flag::Handler Reading(Parse parse) {
+    return [parse](const std::string& v) {
+        std::string error;
+        parse(v, error);
+        return error;
+    };
+}
+
+// A file or directory flag's handler: the name stored, an empty one refused.
+Flag::Handler Name(const char* flag, std::string& into) {
+    return [flag, &into](const std::string& v) {
+        if (v.empty()) return std::string(flag) + ": the file name is empty";
+        into = v;
+        return std::string();
+    };
+}
+
+Flag::Handler Raise(bool& b) {
+    return [&b](const std::string&) { b = true; return std::string(); };
+}
+
+// sweep's flags, each storing into a as it is read; seedsGiven is raised by a valid --seeds.
+FlagTable SweepFlags(SweepArgs& a, bool& seedsGiven) {
+    constexpr const char* kList = "give its values once, as one comma list";
+    const auto integers = [&a](const char* flag, long long low, long long high, std::vector<int>& out) {
+        return Flag{flag, true, Reading([=, &out](const std::string& v, std::string& e) { IntList(flag, v, low, high, out, e); }),
+                    false, false, nullptr, kList};
+    };
+    const auto reals = [](const char* flag, double low, const char* range, std::vector<double>& out) {
+        return Flag{flag, true, Reading([=, &out](const std::string& v, std::string& e) { RealList(flag, v, low, range, out, e); }),
+                    false, false, nullptr, kList};
+    };
+    const auto choices = [&a](std::size_t which) {
+        return Flag{kAlgorithmFlags[which], true,
+                    Reading([which, &a](const std::string& v, std::string& e) { ChoiceList(which, v, a.choices[which], e); }),
+                    false, false, nullptr, kList};
+    };
+    FlagTable table{
+        {
+            integers("--population", kMinPopulation, kMaxPopulation, a.plan.populations),
+            integers("--generations", kMinGenerations, kMaxGenerations, a.plan.generations),
+            reals("--crossover", kMinCrossoverRate, "0.001..1", a.plan.crossovers),
+            reals("--mutation", kMinMutationProbability, "0..1", a.plan.mutations),
+            {"--seeds", true, Reading([&](const std::string& v, std::string& e) { seedsGiven = Seeds(v, a.seedRanges, e); }),
+             false, false, nullptr, kList},
+            {"--target", true, Reading([&a](const std::string& v, std::string& e) { Target(v, a.plan.targets, e); }), true},
+            {"--targets", true,
+             [&a](const std::string& v) {
+                 const auto k = v.rfind("random:", 0) == 0 ? ParseInteger(v.substr(7)) : std::nullopt;
+                 if (!k || *k < 1 || *k > 10000) return "--targets: " + Quoted(v) + " is not random:K with K in 1..10000";
+                 a.randomTargets = static_cast<int>(*k);
+                 return std::string();
+             }},
+            {"--target-seed", true,
+             [&a](const std::string& v) {
+                 const auto s = ParseInteger(v);
+                 if (!s || *s < 0 || *s > std::numeric_limits<std::uint32_t>::max())
+                     return "--target-seed: " + Quoted(v) + " is not an integer in 0..4294967295";
+                 a.targetSeed = static_cast<std::uint32_t>(*s);
+                 return std::string();
+             }},
+            {"--epsilon", true,
+             [&a](const std::string& v) {
+                 const auto e = ParseFiniteDouble(v);
+                 if (!e || !(*e > 0.0 && *e <= 1000.0)) return "--epsilon: " + Quoted(v) + " is not a number of pixels in (0, 1000]";
+                 a.plan.epsilon = *e;
+                 return std::string();
+             }},
+            {"--threads", true,
+             [&a](const std::string& v) {
+                 const auto t = ParseInteger(v);
+                 if (!t || *t < 1 || *t > 1024) return "--threads: " + Quoted(v) + " is not an integer in 1..1024";
+                 a.threads = static_cast<int>(*t);
+                 return std::string();
+             }},
+            {"--output", true, Name("--output", a.output)},
+            {"--summary", true, Name("--summary", a.summary)},
+            {"--logs", true, Name("--logs", a.logs)},
+            {"--ioh", true, Name("--ioh", a.ioh)},
+            {"--shard", true,
+             [&a](const std::string& v) {
+                 const auto kn = ParseIntegerPair(v, '/');
+                 if (!kn || kn->second < 1 || kn->second > 1000000 || kn->first < 1 || kn->first > kn->second)
+                     return "--shard: " + Quoted(v) + " is not K/N with 1 <= K <= N <= 1000000";
+                 a.shardK = kn->first, a.shardN = kn->second;
+                 return std::string();
+             }},
+        },
+        "sweep --help"};
+    for (std::size_t which = 0; which < kAlgorithmFlagCount; ++which) table.flags.push_back(choices(which));
+    table.flags.push_back({"--resume", false, Raise(a.resume)});
+    table.flags.push_back({"--yes", false, Raise(a.yes)});
+    table.flags.push_back({"--quiet", false, Raise(a.quiet)});
+    table.flags.push_back({"--help", false, Raise(a.help), false, false, "-h"});
+    return table;
+}
+
+// The flags' combinations that are refused, the targets drawn, and the seeds expanded once the
+// sweep's size has been accepted.
+std::string CompletePlan(SweepArgs& a, bool seedsGiven) {
     if (!seedsGiven) return "--seeds is required (for example --seeds 1..100)";
     if (a.quiet && a.output.empty() && a.summary.empty() && a.logs.empty() && a.ioh.empty())
         return "--quiet without --output, --summary, --ioh or --logs would keep nothing of the runs; add one of them";
@@ -396,6 +401,17 @@ std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
     for (const auto& [first, last] : a.seedRanges)
         for (long long seed = first; seed <= last; ++seed) a.plan.seeds.push_back(static_cast<std::uint32_t>(seed));
     return {};
+}
+
+std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
+    constexpr SolverParams kDefaults{};  // the single run's defaults, as the window opens
+    a.plan.populations = {kDefaults.populationSize};
+    a.plan.generations = {kDefaults.generationCount};
+    a.plan.crossovers = {kDefaults.crossoverRate};
+    a.plan.mutations = {kDefaults.mutationProbability};
+    bool seedsGiven = false;
+    if (const FlagParse parsed = ParseFlags(SweepFlags(a, seedsGiven), args); !parsed.ok()) return parsed.error;
+    return a.help ? std::string() : CompletePlan(a, seedsGiven);
 }
 
 // Where a kept row disagrees with the combination the plan gives its run number: the column, the
@@ -485,63 +501,31 @@ std::string ReadResumed(const std::string& path, const SweepPlan& plan, const st
     return error;
 }
 
-}  // namespace
-
-int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
-    SweepArgs a;
-    if (const std::string error = ParseSweepArgs(args, a); !error.empty()) {
-        std::fprintf(stderr, "kelvora-cli sweep: %s\n", error.c_str());
-        return 2;
-    }
-    if (a.help) {
-        std::fputs(kUsage, stdout);
-        return FinishStdout();
-    }
-    const SweepPlan& plan = a.plan;
-    // The limits every plan is held to, the experiment window's too.
-    if (const session::SweepPlanFault fault = session::CheckSweepPlan(plan)) {
-        std::fprintf(stderr, "kelvora-cli sweep: %s\n", session::SweepPlanFaultText(fault).c_str());
-        return 2;
-    }
-    const long long runs = CombinationCount(plan);
-    const std::string fingerprint = SweepFingerprint(plan);
-    const long long shardIndex = a.shardK - 1;
-    const long long shardRuns = runs > shardIndex ? (runs - shardIndex + a.shardN - 1) / a.shardN : 0;
+// Everything that can be refused about the named files and directories, before anything is
+// written: "" or the message (exit status 2).
+std::string CheckPaths(const SweepArgs& a) {
     const bool rowsToStdout = a.output == "-";
-
-    // Everything that can be refused is checked before anything is written.
     if (!a.logs.empty()) {
         struct stat info {};
-        if (::stat(a.logs.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-            std::fprintf(stderr, "kelvora-cli sweep: --logs: %s is not an existing directory\n", Quoted(a.logs).c_str());
-            return 2;
-        }
+        if (::stat(a.logs.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+            return "--logs: " + Quoted(a.logs) + " is not an existing directory";
     }
     if (!a.ioh.empty()) {
         std::error_code error;
         std::filesystem::create_directories(a.ioh, error);
         struct stat info {};
-        if (::stat(a.ioh.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-            std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s: %s\n", Quoted(a.ioh).c_str(),
-                         error ? error.message().c_str() : "not a directory");
-            return 2;
-        }
+        if (::stat(a.ioh.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+            return "--ioh: " + Quoted(a.ioh) + ": " + (error ? error.message() : std::string("not a directory"));
     }
     for (const std::string* path : {&a.output, &a.summary}) {
         if (path->empty() || (path == &a.output && rowsToStdout)) continue;
         struct stat info {};
-        if (::stat(path->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-            std::fprintf(stderr, "kelvora-cli sweep: %s is a directory\n", Quoted(*path).c_str());
-            return 2;
-        }
+        if (::stat(path->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return Quoted(*path) + " is a directory";
         // The summary is written at the end: a missing directory is found out now, not after the runs.
         const std::size_t slash = path->rfind('/');
         const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path->substr(0, slash);
-        if (::stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || ::access(directory.c_str(), W_OK) != 0) {
-            std::fprintf(stderr, "kelvora-cli sweep: %s: %s is not a writable directory\n", Quoted(*path).c_str(),
-                         Quoted(directory).c_str());
-            return 2;
-        }
+        if (::stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || ::access(directory.c_str(), W_OK) != 0)
+            return Quoted(*path) + ": " + Quoted(directory) + " is not a writable directory";
     }
     // The outputs, standard output among them when the rows or the printed summary go there (an
     // empty path): no two may be one file, however they are named.
@@ -553,10 +537,183 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
         const auto shown = [&](int i) {
             return paths[i].empty() ? roles[i] + " (standard output)" : roles[i] + " " + Quoted(paths[i]);
         };
-        std::fprintf(stderr, "kelvora-cli sweep: %s and %s are the same file; nothing was written\n",
-                     shown(x).c_str(), shown(y).c_str());
-        return 2;
+        return shown(x) + " and " + shown(y) + " are the same file; nothing was written";
     }
+    return {};
+}
+
+// A resumed file loses only a row cut short; a new one starts with the header. A device
+// (/dev/null, a terminal) or standard output is written as it is. keep: the bytes kept, then the
+// whole bytes in the file. Returns false with errno set when the file cannot be written.
+bool StartRows(OutputFile& output, off_t& keep) {
+    const int fd = output.fd;
+    bool ok = !output.regular || (::ftruncate(fd, keep) == 0 && ::lseek(fd, keep, SEEK_SET) == keep);
+    if (ok && keep == 0) {
+        ok = WriteAll(fd, SweepHeader());
+        if (ok) {
+            keep = static_cast<off_t>(SweepHeader().size());
+            output.created = false;  // it holds the header: kept from now on
+        } else if (output.regular) {
+            (void)::ftruncate(fd, 0);
+        }
+    }
+    if (output.regular && ok) KeepWholeOnSecondSignal(fd, keep);
+    return ok;
+}
+
+// The runs under way: each result handed over in run order is tallied, exported, written as a row
+// and counted on the progress bar.
+class SweepRows {
+public:
+    SweepRows(const SweepArgs& a, const OutputFile& output, SweepTally& tally, long long runs, long long shardRuns,
+              long long done, off_t whole, std::unique_ptr<IohExport> ioh)
+        : a_(a), output_(output), tally_(tally), runs_(runs), shardRuns_(shardRuns), firstDone_(done), done_(done),
+          whole_(whole), fingerprint_(SweepFingerprint(a.plan)),
+          shownOutput_(a.output == "-" ? "standard output" : Printable(a.output)), bar_(!a.quiet) {
+        ioh_ = std::move(ioh);
+    }
+
+    void Add(long long index, const SweepResult& r) {
+        AddToTally(tally_, r);
+        ++done_;
+        Export(index, r);
+        Write(index, r);
+        Draw();
+    }
+
+    void Failed(const std::string& message) {
+        bar_.Finish();
+        std::fprintf(stderr, "kelvora-cli sweep: %s\n", message.c_str());
+        status_ = 1;
+    }
+
+    // Closes the rows' file and the export once the sweep has ended; the exit status so far.
+    int Finish() {
+        bar_.Finish();
+        KeepWholeOnSecondSignal(-1, 0);
+        const int fd = output_.fd;
+        if (fd >= 0 && ::close(fd) != 0 && !writeFailed_) {
+            std::fprintf(stderr, "kelvora-cli sweep: %s: %s\n", shownOutput_.c_str(), std::strerror(errno));
+            writeFailed_ = true;
+        }
+        if (writeFailed_) status_ = 1;
+        if (ioh_) {
+            if (const std::string failure = ioh_->finish(); !failure.empty()) {
+                std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(failure, SIZE_MAX).c_str());
+                status_ = 1;
+            }
+        }
+        return status_;
+    }
+
+    long long done() const { return done_; }
+    /// The rows' file is still being written (none failed).
+    bool writing() const { return output_.fd >= 0 && !writeFailed_; }
+    const std::string& shownOutput() const { return shownOutput_; }
+
+private:
+    // Each target an instance, numbered from 1 in the sweep's order.
+    void Export(long long index, const SweepResult& r) {
+        if (!ioh_) return;
+        const long long seeds = static_cast<long long>(a_.plan.seeds.size());
+        const long long targets = static_cast<long long>(a_.plan.targets.size());
+        (void)ioh_->add(r, static_cast<int>((index / seeds) % targets) + 1);  // a failure is told at finish()
+    }
+
+    // Each row is written as it is handed over, in run order; only a whole row stays in the file:
+    // one cut short (a full disk) is cut off again.
+    void Write(long long index, const SweepResult& r) {
+        const int fd = output_.fd;
+        if (fd < 0 || writeFailed_) return;
+        const std::string row = SweepRow(r, index, runs_, fingerprint_);
+        if (WriteAll(fd, row)) {
+            whole_ += static_cast<off_t>(row.size());
+            if (output_.regular) KeepWholeOnSecondSignal(fd, whole_);
+            return;
+        }
+        const int error = errno;
+        if (output_.regular) (void)::ftruncate(fd, whole_);
+        writeFailed_ = true;
+        bar_.Finish();
+        std::fprintf(stderr, "kelvora-cli sweep: %s: write failed: %s\n", shownOutput_.c_str(), std::strerror(error));
+    }
+
+    void Draw() {
+        if (!bar_.Due(done_ == shardRuns_)) return;
+        const double seconds = bar_.Seconds();
+        const long long ranHere = done_ - firstDone_;
+        char estimate[32] = "?";
+        if (ranHere > 0) {
+            const double left = seconds / static_cast<double>(ranHere) * static_cast<double>(shardRuns_ - done_);
+            std::snprintf(estimate, sizeof estimate, left < 10 ? "%.1fs" : "%.0fs", left);
+        }
+        char tail[128];
+        std::snprintf(tail, sizeof tail, "runs %lld/%lld  %.1fs elapsed  about %s left ", done_, shardRuns_, seconds,
+                      estimate);
+        bar_.Draw(done_, shardRuns_, tail);
+    }
+
+    const SweepArgs& a_;
+    const OutputFile& output_;
+    SweepTally& tally_;
+    const long long runs_, shardRuns_, firstDone_;
+    long long done_;
+    off_t whole_;  // bytes of the header and the whole rows in the file
+    const std::string fingerprint_, shownOutput_;
+    ProgressBar bar_;
+    std::unique_ptr<IohExport> ioh_;
+    bool writeFailed_ = false;
+    int status_ = 0;
+};
+
+// The summary printed and written once the runs have ended; the exit status with it.
+int DeliverSummary(const SweepArgs& a, SweepTally tally, OutputFile& summaryFile, int status) {
+    const std::vector<SweepSummaryRow> summary = Summarise(std::move(tally));
+    // With the rows on standard output the printed summary would land among them: --summary has it.
+    if (!a.quiet && a.output != "-") std::fputs(SummaryText(summary, a.plan.epsilon).c_str(), stdout);
+    if (const std::string reason = summaryFile.fd >= 0 ? WriteWhole(summaryFile, SummaryCsv(summary)) : "";
+        !reason.empty()) {
+        std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write the summary: %s\n", Printable(a.summary).c_str(),
+                     Printable(reason, SIZE_MAX).c_str());
+        Abandon(summaryFile);
+        return 1;
+    }
+    return status;
+}
+
+// Both outputs held (locked) from here on, so that a second sweep is refused before it touches
+// either; false (both abandoned, the reason on stderr) when one cannot be.
+bool HoldOutputs(const SweepArgs& a, OutputFile& output, OutputFile& summaryFile) {
+    for (OutputFile* file : {&output, &summaryFile}) {
+        const std::string& path = file == &output ? a.output : a.summary;
+        if (path.empty()) continue;
+        if (const std::string error = OpenOutput(path, *file, file == &output); !error.empty()) {
+            std::fprintf(stderr, "kelvora-cli sweep: %s\n", error.c_str());
+            Abandon(output);
+            Abandon(summaryFile);
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
+    SweepArgs a;
+    if (const std::string error = ParseSweepArgs(args, a); !error.empty()) return Refuse("sweep", error);
+    if (a.help) {
+        std::fputs(kUsage, stdout);
+        return FinishStdout();
+    }
+    const SweepPlan& plan = a.plan;
+    // The limits every plan is held to, the experiment window's too.
+    if (const session::SweepPlanFault fault = session::CheckSweepPlan(plan))
+        return Refuse("sweep", session::SweepPlanFaultText(fault));
+    if (const std::string error = CheckPaths(a); !error.empty()) return Refuse("sweep", error);
+    const long long runs = CombinationCount(plan);
+    const long long shardIndex = a.shardK - 1;
+    const long long shardRuns = runs > shardIndex ? (runs - shardIndex + a.shardN - 1) / a.shardN : 0;
 
     // The IOH directory is held (locked) like the files, so that a second export into it is refused.
     std::unique_ptr<IohExport> ioh;
@@ -567,20 +724,8 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
             return 1;
         }
     }
-
-    // Both outputs are held (locked) from here on, so that a second sweep is refused before it
-    // touches either; the resumed file is read only once it is ours.
     OutputFile output, summaryFile;
-    for (OutputFile* file : {&output, &summaryFile}) {
-        const std::string& path = file == &output ? a.output : a.summary;
-        if (path.empty()) continue;
-        if (const std::string error = OpenOutput(path, *file, file == &output); !error.empty()) {
-            std::fprintf(stderr, "kelvora-cli sweep: %s\n", error.c_str());
-            Abandon(output);
-            Abandon(summaryFile);
-            return 1;
-        }
-    }
+    if (!HoldOutputs(a, output, summaryFile)) return 1;
     // The summary's share of each run, not the runs: room for each parameter set's runs at once.
     SweepTally tally;
     const long long perSet = runs / static_cast<long long>(plan.algorithms.size() * plan.populations.size() *
@@ -589,38 +734,23 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     tally.runsPerGroup = std::min(shardRuns, perSet / a.shardN + 1);
     long long kept = 0;
     off_t keep = 0;
-    if (a.resume && !output.created) {
-        if (const std::string error = ReadResumed(a.output, plan, fingerprint, shardIndex, a.shardN, tally, kept, keep);
+    if (a.resume && !output.created) {  // read only once it is ours
+        if (const std::string error =
+                ReadResumed(a.output, plan, SweepFingerprint(plan), shardIndex, a.shardN, tally, kept, keep);
             !error.empty()) {
-            std::fprintf(stderr, "kelvora-cli sweep: %s\n", error.c_str());
             Abandon(output);
             Abandon(summaryFile);
-            return 2;
+            return Refuse("sweep", error);
         }
     }
 
     InstallStopSignals();
-    const std::string shownOutput = rowsToStdout ? "standard output" : Printable(a.output);
-    const int fd = output.fd;
-    if (fd >= 0) {
-        // A resumed file loses only a row cut short; a new one starts with the header. A device
-        // (/dev/null, a terminal) or standard output is written as it is.
-        bool ok = !output.regular || (::ftruncate(fd, keep) == 0 && ::lseek(fd, keep, SEEK_SET) == keep);
-        if (ok && keep == 0) {
-            ok = WriteAll(fd, SweepHeader());
-            if (ok) {
-                keep = static_cast<off_t>(SweepHeader().size());
-                output.created = false;  // it holds the header: kept from now on
-            }
-            else if (output.regular) (void)::ftruncate(fd, 0);
-        }
-        if (output.regular && ok) KeepWholeOnSecondSignal(fd, keep);
-        if (!ok) {
-            std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write: %s\n", shownOutput.c_str(), std::strerror(errno));
-            Abandon(output);
-            Abandon(summaryFile);
-            return 1;
-        }
+    if (output.fd >= 0 && !StartRows(output, keep)) {
+        std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write: %s\n",
+                     a.output == "-" ? "standard output" : Printable(a.output).c_str(), std::strerror(errno));
+        Abandon(output);
+        Abandon(summaryFile);
+        return 1;
     }
 
     SweepOptions options;
@@ -630,99 +760,30 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     options.skip = kept;
     options.stop = &StopFlag();
     options.logDirectory = a.logs;
-
-    const long long seedCount = static_cast<long long>(plan.seeds.size());
-    const long long targetCount = static_cast<long long>(plan.targets.size());
-
-    ProgressBar bar(!a.quiet);
-    const long long firstDone = options.skip;
-    long long done = firstDone;
-    off_t whole = keep;  // bytes of the header and the whole rows in the file
-    bool writeFailed = false;
-    int status = 0;
+    SweepRows rows(a, output, tally, runs, shardRuns, kept, keep, std::move(ioh));
     // Out of memory on the way (a summary's tally grows with the runs) ends the sweep: the rows
     // written so far are whole and named; the summary and the IOH export, incomplete, are not written.
     try {
         RunSweep(
-            plan, options,
-            [&](long long index, const SweepResult& r) {
-                AddToTally(tally, r);
-                ++done;
-                // Each target an instance, numbered from 1 in the sweep's order; a failure is told at finish().
-                if (ioh) (void)ioh->add(r, static_cast<int>((index / seedCount) % targetCount) + 1);
-                // Each row is written as it is handed over, in run order; only a whole row stays in the
-                // file: one cut short (a full disk) is cut off again.
-                if (fd >= 0 && !writeFailed) {
-                    const std::string row = SweepRow(r, index, runs, fingerprint);
-                    if (WriteAll(fd, row)) {
-                        whole += static_cast<off_t>(row.size());
-                        if (output.regular) KeepWholeOnSecondSignal(fd, whole);
-                    } else {
-                        const int error = errno;
-                        if (output.regular) (void)::ftruncate(fd, whole);
-                        writeFailed = true;
-                        bar.Finish();
-                        std::fprintf(stderr, "kelvora-cli sweep: %s: write failed: %s\n", shownOutput.c_str(),
-                                     std::strerror(error));
-                    }
-                }
-                if (!bar.Due(done == shardRuns)) return;
-                const double seconds = bar.Seconds();
-                const long long ranHere = done - firstDone;
-                char estimate[32] = "?";
-                if (ranHere > 0) {
-                    const double left = seconds / static_cast<double>(ranHere) * static_cast<double>(shardRuns - done);
-                    std::snprintf(estimate, sizeof estimate, left < 10 ? "%.1fs" : "%.0fs", left);
-                }
-                char tail[128];
-                std::snprintf(tail, sizeof tail, "runs %lld/%lld  %.1fs elapsed  about %s left ", done, shardRuns, seconds,
-                              estimate);
-                bar.Draw(done, shardRuns, tail);
-            },
-            [&](const std::string& message) {
-                bar.Finish();
-                std::fprintf(stderr, "kelvora-cli sweep: %s\n", message.c_str());
-                status = 1;
-            });
+            plan, options, [&rows](long long index, const SweepResult& r) { rows.Add(index, r); },
+            [&rows](const std::string& message) { rows.Failed(message); });
     } catch (const std::bad_alloc&) {
-        bar.Finish();
         KeepWholeOnSecondSignal(-1, 0);
+        const bool writing = rows.writing();
         std::fprintf(stderr, "kelvora-cli sweep: out of memory after %lld of %lld runs; nothing more was written%s%s%s\n",
-                     done, shardRuns, fd >= 0 && !writeFailed ? ": " : "", fd >= 0 && !writeFailed ? shownOutput.c_str() : "",
-                     fd >= 0 && !writeFailed ? " holds their rows whole (add --resume to continue)" : "");
+                     rows.done(), shardRuns, writing ? ": " : "", writing ? rows.shownOutput().c_str() : "",
+                     writing ? " holds their rows whole (add --resume to continue)" : "");
         Abandon(summaryFile);
         return 1;
     }
-    bar.Finish();
-    KeepWholeOnSecondSignal(-1, 0);
-    if (fd >= 0 && ::close(fd) != 0 && !writeFailed) {
-        std::fprintf(stderr, "kelvora-cli sweep: %s: %s\n", shownOutput.c_str(), std::strerror(errno));
-        writeFailed = true;
-    }
+    int status = rows.Finish();
     output.fd = -1;
-    if (writeFailed) status = 1;
-
-    if (ioh) {
-        if (const std::string failure = ioh->finish(); !failure.empty()) {
-            std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(failure, SIZE_MAX).c_str());
-            status = 1;
-        }
-    }
-
-    const std::vector<SweepSummaryRow> summary = Summarise(std::move(tally));
-    // With the rows on standard output the printed summary would land among them: --summary has it.
-    if (!a.quiet && !rowsToStdout) std::fputs(SummaryText(summary, plan.epsilon).c_str(), stdout);
-    if (const std::string reason = summaryFile.fd >= 0 ? WriteWhole(summaryFile, SummaryCsv(summary)) : "";
-        !reason.empty()) {
-        std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write the summary: %s\n", Printable(a.summary).c_str(),
-                     Printable(reason, SIZE_MAX).c_str());
-        Abandon(summaryFile);
-        status = 1;
-    }
+    status = DeliverSummary(a, std::move(tally), summaryFile, status);
     if (StopExitStatus() != 0) {
         std::fprintf(stderr, "kelvora-cli sweep: %s: stopped with %lld of %lld runs done%s%s%s\n", StopSignalName(),
-                     done, shardRuns, a.output.empty() ? "" : " in ",
-                     a.output.empty() ? "" : shownOutput.c_str(), a.output.empty() ? "" : "; add --resume to continue");
+                     rows.done(), shardRuns, a.output.empty() ? "" : " in ",
+                     a.output.empty() ? "" : rows.shownOutput().c_str(),
+                     a.output.empty() ? "" : "; add --resume to continue");
         FinishStdout();
         return StopExitStatus();
     }

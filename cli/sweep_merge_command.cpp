@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,35 +48,29 @@ const char* const kUsage =
 
 int Fail(const std::string& message) { return Refuse("sweep-merge", message); }
 
-}  // namespace
-
-int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
-    std::string output, summary;
-    std::vector<std::string> inputs;
-    std::set<std::string> seen;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        auto [flag, value] = SplitFlag(args[i]);
-        if (flag == "--help" || flag == "-h") {
-            std::fputs(kUsage, stdout);
-            return FinishStdout();
-        }
-        if (flag == "--output" || flag == "--summary") {
-            if (const std::string twice = GivenTwice(seen, flag); !twice.empty()) return Fail(twice);
-            if (!value) {
-                if (i + 1 >= args.size()) return Fail(flag + " needs a value");
-                value = args[++i];
-            }
-            if (value->empty()) return Fail(flag + ": the file name is empty");
-            (flag == "--output" ? output : summary) = *value;
-        } else if (flag.rfind("--", 0) == 0) {
-            return Fail(UnknownArgument(args[i], {"--output", "--summary", "--help"}, "sweep-merge --help"));
-        } else {
-            inputs.push_back(args[i]);
-        }
-    }
-    if (output.empty()) return Fail("--output FILE is required");
-    if (inputs.empty()) return Fail("no shard files given");
-    // An output that is another output or an input would destroy what is read or written.
+// The command line: the outputs, the shard files, and whether --help was asked for; "" or the
+// message. An output that is another output or an input would destroy what is read or written.
+std::string ParseMergeArgs(const std::vector<std::string>& args, std::string& output, std::string& summary,
+                           std::vector<std::string>& inputs, bool& help) {
+    const auto file = [](const char* flag, std::string& into) {
+        return [flag, &into](const std::string& v) {
+            into = v;
+            return v.empty() ? std::string(flag) + ": the file name is empty" : std::string();
+        };
+    };
+    const FlagTable table{
+        {
+            {"--output", true, file("--output", output)},
+            {"--summary", true, file("--summary", summary)},
+            {"--help", false, nullptr, false, true, "-h"},
+        },
+        "sweep-merge --help",
+        [&inputs](const std::string& name) { inputs.push_back(name); return std::string(); }};
+    const FlagParse parsed = ParseFlags(table, args);
+    if (!parsed.ok()) return parsed.error;
+    if ((help = parsed.stopped)) return {};
+    if (output.empty()) return "--output FILE is required";
+    if (inputs.empty()) return "no shard files given";
     std::vector<std::string> paths{output};
     if (!summary.empty()) paths.push_back(summary);
     const std::size_t outputs = paths.size();
@@ -86,7 +79,21 @@ int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
         const auto role = [outputs](int i) {
             return i == 0 ? "--output" : static_cast<std::size_t>(i) < outputs ? "--summary" : "a shard file";
         };
-        return Fail(std::string(role(a)) + " and " + role(b) + " name the same file, " + Quoted(paths[b]));
+        return std::string(role(a)) + " and " + role(b) + " name the same file, " + Quoted(paths[b]);
+    }
+    return {};
+}
+
+}  // namespace
+
+int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
+    std::string output, summary;
+    std::vector<std::string> inputs;
+    bool help = false;
+    if (const std::string error = ParseMergeArgs(args, output, summary, inputs, help); !error.empty()) return Fail(error);
+    if (help) {
+        std::fputs(kUsage, stdout);
+        return FinishStdout();
     }
 
     // The outputs are held (locked) before anything is read, so that a second merge is refused

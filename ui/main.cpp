@@ -1,15 +1,49 @@
 // Kelvora: the window. Starts the application object, which runs the main dialog; the process ends
 // when the dialog closes. `kelvora --plot ...` draws a sweep's chart into a file instead and opens
-// no window.
+// no window; `kelvora --help` and `kelvora --version` print and end before anything of Qt starts.
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "experiment/plotcommand.h"
 #include "app/solverapp.h"
+#include "model/kelvora_version.h"
 
 using namespace kelvora::ui;
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: kelvora [FILE]\n"
+    "       kelvora --plot SWEEP.csv --output FILE.svg|FILE.png [--x generations|evaluations]\n"
+    "Opens the window that solves the inverse kinematics of the three-link arm by a genetic\n"
+    "algorithm; with FILE, a results.csv, it opens with that run to replay. --plot draws the\n"
+    "experiment window's run-length chart of a sweep file (kelvora-cli sweep) into FILE and opens no\n"
+    "window: exit status 2 for bad arguments or a file that is not a sweep file, 1 when the picture\n"
+    "cannot be written.\n"
+    "\n"
+    "  --help     this text\n"
+    "  --version  the program's version\n";
+
+// --help or --version anywhere among the arguments: printed, with the status to end with (0, or 1
+// when standard output failed); -1 when neither is there.
+int PrintInformation(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const bool help = std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0;
+        if (!help && std::strcmp(argv[i], "--version") != 0) continue;
+        if (help) std::fputs(kUsage, stdout);
+        else std::printf("kelvora %s\n", kelvora::kVersion);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    }
+    return -1;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    // Before the application object: no display is needed, and no window can open.
+    if (const int status = PrintInformation(argc, argv); status >= 0) return status;
     if (IsPlotCommand(argc, argv)) {
         // Nothing is shown: no display is needed, nor used when there is one.
         if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);

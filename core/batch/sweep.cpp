@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <exception>
+#include <system_error>
 #include <limits>
 #include <map>
 #include <memory>
@@ -195,7 +196,7 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
             if (!options.logDirectory.empty()) {
                 directory = options.logDirectory + "/run-" + std::to_string(index + 1);
                 if (::mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST) {
-                    const std::string message = directory + ": cannot create: " + std::strerror(errno);
+                    const std::string message = directory + ": cannot create: " + std::generic_category().message(errno);
                     std::lock_guard lock(mutex);
                     failures.push_back(message);
                 }
@@ -215,7 +216,7 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
             if (report.stopped) break;  // an unfinished run is dropped; a resumed sweep runs it again
             for (const ResultFileFailure& f : {report.results, report.fitness}) {
                 if (f) failures.push_back(directory + "/" + f.name + ": " +
-                                          (f.duringOpen ? "cannot open: " : "write failed: ") + std::strerror(f.error));
+                                          (f.duringOpen ? "cannot open: " : "write failed: ") + std::generic_category().message(f.error));
             }
             // No wake-up per run: the calling thread looks every few milliseconds, so a short run
             // does not pay for a context switch.

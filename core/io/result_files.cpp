@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <vector>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -432,12 +433,21 @@ RunReport RunWithFiles(const RunSetup& setup, ResultWriter& writer, const char* 
         report.refused = true;
     } else {
         if (opened) opened(writer);
-        RunObserver* all[8] = {&writer};
-        std::size_t count = 1;
-        for (RunObserver* observer : observers) {
-            if (count < std::size(all)) all[count++] = observer;
+        // The writer first, then every observer: on the stack for the usual few, so that a run
+        // allocates nothing for them; in a vector for more.
+        RunObserver* few[8] = {&writer};
+        std::vector<RunObserver*> many;
+        std::span<RunObserver* const> all;
+        if (observers.size() < std::size(few)) {
+            std::copy(observers.begin(), observers.end(), few + 1);
+            all = std::span<RunObserver* const>(few, observers.size() + 1);
+        } else {
+            many.reserve(observers.size() + 1);
+            many.push_back(&writer);
+            many.insert(many.end(), observers.begin(), observers.end());
+            all = many;
         }
-        const RunOutcome o = RunSolver(setup, std::span<RunObserver* const>(all, count), buffers, stop, recorder);
+        const RunOutcome o = RunSolver(setup, all, buffers, stop, recorder);
         report.generationsRun = o.generationsRun;
         report.stopped = o.stopped;
         if (outcome) *outcome = o;

@@ -167,7 +167,7 @@ struct RunReport {
 };
 
 /// Opens writer's files in directory (nullptr or "": the current directory) and, unless refused,
-/// runs setup with writer as the first observer and then observers (at most 7). outcome, when
+/// runs setup with writer as the first observer and then observers, all of them. outcome, when
 /// given, receives the run's outcome (untouched when refused). opened, when given, is called once
 /// the files are open, before the first generation (to learn their descriptors, say). recorder,
 /// when given, records the run's steps (RunSolver).

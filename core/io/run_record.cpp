@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 #include <ctime>
 #include <memory>
 
@@ -255,6 +256,7 @@ std::optional<RunRecord> ParseRunRecord(const std::string& text, std::string& er
     }
 }
 
+// The window writes it on its run's thread: the reasons come from std::generic_category, not strerror.
 std::string WriteRunRecord(RunRecord& record, const char* directory) {
     record.results = DigestFile(PathIn(directory, "results.csv"));
     record.fitness = DigestFile(PathIn(directory, "fitness.csv"));

@@ -185,3 +185,15 @@ TEST(CliOptions, ALongBinaryArgumentIsEchoedShortAndPrintable) {
     for (unsigned char c : r.error) EXPECT_TRUE(c >= 0x20 && c < 0x7f) << r.error;
     EXPECT_NE(r.error.find("'\\x01\\x01"), std::string::npos) << r.error;
 }
+
+TEST(CliJson, MembersInOrderStringsEscapedNumbersShortestRoundTrip) {
+    const nlohmann::ordered_json value{{"z", "a\"b\\c\n\x01\xff"},
+                                       {"a", {1, -2, 0.1, 1.0, 1e-05, 0.1 + 0.2}},
+                                       {"m", {{"t", true}, {"n", nullptr}}},
+                                       {"e", nlohmann::ordered_json::object()}};
+    // Keys as added, not sorted; \n and \x01 as \u00xx, a byte that is not UTF-8 as U+FFFD; 0.1 + 0.2
+    // is 0.30000000000000004, the shortest text that reads back as that double.
+    EXPECT_EQ(kelvora::cli::JsonLine(value),
+              "{\"z\":\"a\\\"b\\\\c\\u000a\\u0001\xEF\xBF\xBD\",\"a\":[1,-2,0.1,1,1e-05,0.30000000000000004],"
+              "\"m\":{\"t\":true,\"n\":null},\"e\":{}}");
+}

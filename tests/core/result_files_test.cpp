@@ -239,6 +239,28 @@ TEST(ResultFiles, OpeningCreatesOrTruncatesBothFiles) {
     writer.onEnd({});
 }
 
+TEST(ResultFiles, EveryObserverOfARunWithFilesIsCalledHoweverMany) {
+    std::string alone;  // the file of the run without observers
+    for (const std::size_t count : {0u, 7u, 8u, 20u}) {
+        ScratchDir dir;
+        std::vector<int> calls(count, 0);
+        std::vector<std::unique_ptr<ProgressObserver>> progress;
+        std::vector<RunObserver*> observers;
+        for (std::size_t i = 0; i < count; ++i) {
+            progress.push_back(std::make_unique<ProgressObserver>([&calls, i](int, double) { ++calls[i]; }));
+            observers.push_back(progress.back().get());
+        }
+        ResultWriter writer;
+        const auto buffers = std::make_unique<RunBuffers>();
+        RunWithFiles({{10, 6, 0.5, 0.1}, MakeGeometry(), 3}, writer, dir.c_str(), observers, *buffers);
+        EXPECT_EQ(calls, std::vector<int>(count, 6)) << count << " observers";
+        const std::string bytes = ReadBytes(dir.file("results.csv"));
+        if (count == 0) alone = bytes;
+        EXPECT_FALSE(bytes.empty());
+        EXPECT_EQ(bytes, alone) << count << " observers: the writer still writes the same file";
+    }
+}
+
 TEST(ResultFiles, AFileThatCannotBeOpenedIsNotedAndTakesNoLines) {
     ScratchDir dir;
     const std::string missing = dir.file("no-such-directory");

@@ -160,5 +160,29 @@ TEST(RunRecord, DigestIsTheFilesSha256) {
     EXPECT_FALSE(DigestFile(dir.file("missing")).present);
 }
 
+TEST(RunRecord, ElitismIsReadByItsFlagsRuleAndRange) {
+    ScratchDir dir;
+    RunRecord written = RecordOfARun(dir);
+    const std::string json = RunRecordJson(written);
+    const std::string two = "\"elitism\":2";
+    ASSERT_NE(json.find(two), std::string::npos) << json;
+    // The record's population is 30: 29 elites at most.
+    for (const auto& [value, accepted] : {std::pair{"0", true}, std::pair{"29", true}, std::pair{"30", false},
+                                          std::pair{"9999", false}, std::pair{"10000", false},
+                                          std::pair{"-1", false}, std::pair{"2.5", false}, std::pair{"\"2\"", false},
+                                          std::pair{"4294967298", false}}) {
+        std::string text = json;
+        text.replace(text.find(two), two.size(), std::string("\"elitism\":") + value);
+        std::string error;
+        const std::optional<RunRecord> read = ParseRunRecord(text, error);
+        EXPECT_EQ(read.has_value(), accepted) << value << ": " << error;
+        if (accepted) {
+            EXPECT_EQ(read->algorithm.elitism, std::stoi(value));
+        } else {
+            EXPECT_NE(error.find("elitism"), std::string::npos) << value << ": " << error;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kelvora

@@ -116,6 +116,15 @@ void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
     QVERIFY(picture.open(QIODevice::ReadOnly));
     const QByteArray bytes = picture.readAll();
     QVERIFY(bytes.contains("<svg") && bytes.contains("<path"));
+    // --flag=value as every kelvora-cli command takes it: the same picture.
+    const QString attached = dir.filePath(QStringLiteral("attached.svg"));
+    QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot=") + csv, QStringLiteral("--output=") + attached}), 0);
+    QFile attachedPicture(attached);
+    QVERIFY(attachedPicture.open(QIODevice::ReadOnly));
+    QCOMPARE(attachedPicture.readAll(), bytes);
+    QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot"), csv, QStringLiteral("--output=") + attached,
+                             QStringLiteral("--output"), attached}),
+             2);  // given twice
     const QString bad = dir.filePath(QStringLiteral("bad.svg"));
     QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot"), csv, QStringLiteral("--output"), bad,
                              QStringLiteral("--x"), QStringLiteral("runs")}),

@@ -3,11 +3,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include <QChartView>
 #include <QCoreApplication>
 #include <QFile>
 
+#include "flags.h"
 #include "experiment/experimentdata.h"
 #include "experiment/experimentplots.h"
 #include "session/sweep_file.h"
@@ -25,7 +28,7 @@ int Fail(int status, const QString& message) {
 
 bool IsPlotCommand(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--plot") == 0) return true;
+        if (std::strcmp(argv[i], "--plot") == 0 || std::strncmp(argv[i], "--plot=", 7) == 0) return true;
     return false;
 }
 
@@ -36,22 +39,37 @@ int RunPlotCommand(const QStringList& arguments) {
 }
 
 int RunPlotCommand(const QList<QByteArray>& arguments) {
-    QByteArray input;
-    QByteArray output;
+    // The arguments as the system gave them (bytes), so that any file name works.
+    std::string inputName, outputName;
     bool evaluations = false;
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QByteArray& flag = arguments[i];
-        if (flag != "--plot" && flag != "--output" && flag != "--x")
-            return Fail(2, QStringLiteral("unknown argument '%1' (accepted: --plot SWEEP.csv --output FILE.svg|FILE.png "
-                                          "[--x generations|evaluations])").arg(QFile::decodeName(flag)));
-        if (i + 1 >= arguments.size()) return Fail(2, QStringLiteral("%1 needs a value").arg(QFile::decodeName(flag)));
-        const QByteArray value = arguments[++i];
-        if (flag == "--plot") input = value;
-        else if (flag == "--output") output = value;
-        else if (value == "evaluations") evaluations = true;
-        else if (value != "generations")
-            return Fail(2, QStringLiteral("--x is '%1', expected generations or evaluations").arg(QFile::decodeName(value)));
-    }
+    const auto store = [](std::string& into) {
+        return [&into](const std::string& value) { into = value; return std::string(); };
+    };
+    const kelvora::cli::FlagTable table{
+        {
+            {"--plot", true, store(inputName)},
+            {"--output", true, store(outputName)},
+            {"--x", true,
+             [&evaluations](const std::string& value) {
+                 if (value != "generations" && value != "evaluations")
+                     return "--x is '" + value + "', expected generations or evaluations";
+                 evaluations = value == "evaluations";
+                 return std::string();
+             }},
+        },
+        "kelvora --help",
+        nullptr,
+        false,
+        [](const std::string& argument) {
+            return "unknown argument '" + argument +
+                   "' (accepted: --plot SWEEP.csv --output FILE.svg|FILE.png [--x generations|evaluations])";
+        }};
+    std::vector<std::string> args;
+    for (int i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
+    if (const kelvora::cli::FlagParse parsed = kelvora::cli::ParseFlags(table, args); !parsed.ok())
+        return Fail(2, QString::fromStdString(parsed.error));
+    const QByteArray input = QByteArray::fromStdString(inputName);
+    const QByteArray output = QByteArray::fromStdString(outputName);
     if (output.isEmpty()) return Fail(2, QStringLiteral("--output FILE.svg|FILE.png is required"));
     const QByteArray suffix = output.toLower();
     if (!suffix.endsWith(".svg") && !suffix.endsWith(".png"))

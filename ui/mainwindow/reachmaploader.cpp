@@ -20,10 +20,11 @@ struct Waiter {
     std::function<void()> ready;
 };
 
-// Never destroyed: the computing thread may still hold it while the process exits.
+// Never destroyed: it lives as long as the process.
 struct Shared {
     std::mutex mutex;
     bool started = false;
+    std::thread computing;  // joined as the application ends, so that it never outlives it
     std::atomic<const kelvora::ReachMap*> map{nullptr};
     std::vector<Waiter> waiters;
 };
@@ -31,6 +32,13 @@ struct Shared {
 Shared& TheShared() {
     static Shared* shared = new Shared;
     return *shared;
+}
+
+// Waits for the computing thread when the application object goes (Qt's post routines run in its
+// destructor, before anything of it is gone): the thread never runs on past the application.
+void JoinComputing() {
+    Shared& shared = TheShared();
+    if (shared.computing.joinable()) shared.computing.join();
 }
 
 }  // namespace
@@ -43,7 +51,7 @@ const kelvora::ReachMap* ReachMapLoader::Request(QObject* receiver, std::functio
     if (receiver && ready) shared.waiters.push_back({receiver, std::move(ready)});
     if (!shared.started) {
         shared.started = true;
-        std::thread([&shared] {
+        shared.computing = std::thread([&shared] {
             const kelvora::ReachMap* map = kelvora::ComputeReachMap(kelvora::kBaseX, kelvora::kBaseY).release();
             std::vector<Waiter> waiters;
             {
@@ -61,7 +69,8 @@ const kelvora::ReachMap* ReachMapLoader::Request(QObject* receiver, std::functio
                     },
                     Qt::QueuedConnection);
             }
-        }).detach();
+        });
+        qAddPostRoutine(JoinComputing);
     }
     return nullptr;
 }

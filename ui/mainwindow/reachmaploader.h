@@ -16,7 +16,8 @@ class ReachMapLoader {
 public:
     /// The map if it is ready, else nullptr. The first call starts computing it (a few hundred
     /// milliseconds of one core, off the calling thread); while it is not ready, ready is called
-    /// once it is, on receiver's thread, unless receiver has been destroyed by then.
+    /// once it is, on receiver's thread, unless receiver has been destroyed by then. The thread is
+    /// waited for when the application object is destroyed.
     static const kelvora::ReachMap* Request(QObject* receiver, std::function<void()> ready);
 };
 
