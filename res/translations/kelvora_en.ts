@@ -1016,9 +1016,5 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <source>計算を始められません。計算に使うメモリを確保できませんでした。</source>
         <translation>The computation cannot start: there is not enough memory for it.</translation>
     </message>
-    <message>
-        <source>計算を始められません。計算用のスレッドを作成できませんでした (スレッド数かメモリの上限)。</source>
-        <translation>The computation cannot start: no thread could be created for it (a limit on threads or memory).</translation>
-    </message>
 </context>
 </TS>

@@ -434,7 +434,7 @@ void TestEvolution::openedFileFillsTheWindow() {
     const QString path = dir.filePath(QStringLiteral("results.csv"));
 
     Fixture f;  // the evolution window closed
-    QVERIFY(f.dlg->OpenResults(path));
+    QVERIFY(uitest::OpenResults(*f.dlg, path));
     EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
     QVERIFY(evolution && evolution->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(evolution->optimum().has_value(), 60000);

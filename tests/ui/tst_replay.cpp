@@ -76,6 +76,7 @@ private slots:
     void scrubberCountChanges();
     void populationLayerPixels();
     void cloudColourEnds();
+    void openingReturnsBeforeTheCheck();
     void openedFileShowsItsRun();
     void scrubbedGenerationPlot_data();
     void scrubbedGenerationPlot();
@@ -225,9 +226,28 @@ void TestReplay::cloudColourEnds() {
     }
 }
 
+void TestReplay::openingReturnsBeforeTheCheck() {
+    // The check runs on a worker while the window's own loop goes on: OpenResults returns with the
+    // window unchanged and input held back from it; the end comes as a signal, once.
+    Fixture f;
+    QSignalSpy opened(f.dlg.get(), &CSolverDlg::resultsOpened);
+    f.dlg->OpenResults(m_results);
+    QCOMPARE(opened.size(), 0);
+    QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("20"));
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+    QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("68"));  // the click went to nobody
+    f.dlg->OpenResults(m_results);  // a second opening during the check is refused at once
+    QCOMPARE(opened.size(), 1);
+    QCOMPARE(opened.first().first().toBool(), false);
+    QVERIFY(opened.wait(60000));
+    QCOMPARE(opened.size(), 2);
+    QCOMPARE(opened.last().first().toBool(), true);
+    QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("40"));
+}
+
 void TestReplay::openedFileShowsItsRun() {
     Fixture f;
-    QVERIFY(f.dlg->OpenResults(m_results));
+    QVERIFY(uitest::OpenResults(*f.dlg, m_results));
     QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("40"));
     QCOMPARE(f.text(IDC_GENERATION_LIMIT), QStringLiteral("30"));
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("30"));
@@ -257,7 +277,7 @@ void TestReplay::scrubbedGenerationPlot() {
     QFETCH(bool, population);
     Fixture f;
     QVERIFY(f.exposed());
-    QVERIFY(f.dlg->OpenResults(m_results));
+    QVERIFY(uitest::OpenResults(*f.dlg, m_results));
     f.dlg->SetPopulationShown(population);
     // The scrubber in the evolution window, which opening the file has shown.
     EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
@@ -326,11 +346,11 @@ void TestReplay::unreadableFileKeepsTheWindow() {
         file.write(bytes);
     }
     Fixture f;
-    QVERIFY(f.dlg->OpenResults(m_results));
+    QVERIFY(uitest::OpenResults(*f.dlg, m_results));
     f.dlg->GetScrubber()->setGeneration(7);
     const QImage before = uitest::ShownPlot(*f.dlg);
     const QString generation = f.text(IDC_GENERATION), population = f.text(IDC_POPULATION_SIZE);
-    QVERIFY(!f.dlg->OpenResults(path));
+    QVERIFY(!uitest::OpenResults(*f.dlg, path));
     QCOMPARE(uitest::Messages().size(), 1);
     QVERIFY2(uitest::Messages().first().text.contains(message), qPrintable(uitest::Messages().first().text));
     QVERIFY(uitest::Messages().first().text.contains(path));
@@ -355,7 +375,7 @@ void TestReplay::fileCutShortAfterOpening() {
     const QString path = dir.filePath(QStringLiteral("results.csv"));
     QVERIFY(QFile::copy(m_results, path));
     Fixture f;
-    QVERIFY(f.dlg->OpenResults(path));
+    QVERIFY(uitest::OpenResults(*f.dlg, path));
     f.dlg->SetPopulationShown(true);
     QVERIFY(uitest::Messages().isEmpty());
     QFile file(path);
@@ -432,7 +452,7 @@ void TestReplay::populationToggleIsRemembered() {
 
 void TestReplay::clickLeavesTheReplay() {
     Fixture f;
-    QVERIFY(f.dlg->OpenResults(m_results));
+    QVERIFY(uitest::OpenResults(*f.dlg, m_results));
     QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora — results.csv (…/%1)").arg(QDir(m_dir.path()).dirName()));
     EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
     const QPoint click(400, 300);  // 100, -80 from the base
@@ -482,7 +502,7 @@ void TestReplay::overwriteQuestion() {
     QVERIFY(QFile::copy(m_results, QStringLiteral("results.csv")));
     const QByteArray before = uitest::ReadAll(QStringLiteral("results.csv"));
     Fixture f;
-    QVERIFY(f.dlg->OpenResults(openHere ? QStringLiteral("./results.csv") : m_results));
+    QVERIFY(uitest::OpenResults(*f.dlg, openHere ? QStringLiteral("./results.csv") : m_results));
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("3"));
     QString asked;
     bool keepIsDefault = false;
@@ -545,7 +565,7 @@ void TestReplay::replayReadsRunJson() {
     // A window of the classic operators and default fields opens the file.
     Fixture f;
     const QString defaultCrossover = f.text(IDC_CROSSOVER_RATE), defaultMutation = f.text(IDC_MUTATION_PROBABILITY);
-    QVERIFY(f.dlg->OpenResults(QStringLiteral("results.csv")));
+    QVERIFY(uitest::OpenResults(*f.dlg, QStringLiteral("results.csv")));
     const bool matches = change.isEmpty();
     QCOMPARE(f.text(IDC_CROSSOVER_RATE), matches ? shownCrossover : defaultCrossover);
     QCOMPARE(f.text(IDC_MUTATION_PROBABILITY), matches ? shownMutation : defaultMutation);
@@ -557,7 +577,7 @@ void TestReplay::replayReadsRunJson() {
 void TestReplay::fitnessFileOpensAsAChart() {
     Fixture f;
     const QString path = m_dir.filePath(QStringLiteral("fitness.csv"));
-    QVERIFY(f.dlg->OpenResults(path));  // no message box: cleanup() checks
+    QVERIFY(uitest::OpenResults(*f.dlg, path));  // no message box: cleanup() checks
     kelvora::ResultsFile file;
     std::string error;
     std::vector<kelvora::GenerationStat> rows;

@@ -75,6 +75,14 @@ protected:
     }
 };
 
+/// Opens path in dlg and waits (bounded) until its check has ended: whether the file is shown.
+inline bool OpenResults(CSolverDlg& dlg, const QString& path, int timeoutMs = 60000) {
+    QSignalSpy opened(&dlg, &CSolverDlg::resultsOpened);
+    dlg.OpenResults(path);
+    if (opened.isEmpty() && !opened.wait(timeoutMs)) return false;
+    return opened.first().first().toBool();
+}
+
 /// Every test program keeps its settings in a directory of its own, made before main() runs, so
 /// that programs running at the same time never see each other's check marks (one that shows the
 /// population would change another's pixels). A suite may still point them elsewhere with

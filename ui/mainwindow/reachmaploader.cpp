@@ -2,12 +2,12 @@
 
 #include <atomic>
 #include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "analysis/reachmap.h"
 
@@ -43,7 +43,8 @@ const kelvora::ReachMap* ReachMapLoader::Request(QObject* receiver, std::functio
     if (receiver && ready) shared.waiters.push_back({receiver, std::move(ready)});
     if (!shared.started) {
         shared.started = true;
-        std::thread([&shared] {
+        // On the application's pool, which the application waits for as it ends.
+        static_cast<void>(QtConcurrent::run([&shared] {
             const kelvora::ReachMap* map = kelvora::ComputeReachMap(kelvora::kBaseX, kelvora::kBaseY).release();
             std::vector<Waiter> waiters;
             {
@@ -61,7 +62,7 @@ const kelvora::ReachMap* ReachMapLoader::Request(QObject* receiver, std::functio
                     },
                     Qt::QueuedConnection);
             }
-        }).detach();
+        }));
     }
     return nullptr;
 }

@@ -103,10 +103,19 @@ void ReplayController::OnOpenResults() {
     if (!path.isEmpty()) OpenResults(path);
 }
 
-bool ReplayController::OpenResults(const QString& path) {
-    if (m_runner.IsRunning()) return false;
-    QString error;
-    std::unique_ptr<ResultsReplay> replay = ResultsReplay::Open(m_window, path, error);
+void ReplayController::OpenResults(const QString& path) {
+    if (m_runner.IsRunning() || m_bChecking) {
+        emit resultsOpened(false);
+        return;
+    }
+    m_bChecking = true;
+    ResultsReplay::Open(m_window, path, [this, path](std::unique_ptr<ResultsReplay> replay, const QString& error) {
+        m_bChecking = false;
+        emit resultsOpened(TakeOpened(path, std::move(replay), error));
+    });
+}
+
+bool ReplayController::TakeOpened(const QString& path, std::unique_ptr<ResultsReplay> replay, const QString& error) {
     if (!replay) {
         if (error.isEmpty()) return false;  // cancelled
         if (OpenFitness(path)) return true;  // a fitness.csv, taken for a results.csv

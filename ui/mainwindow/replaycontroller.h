@@ -41,15 +41,15 @@ public:
                      RunController& runner, std::function<EvolutionWindow*()> showEvolution);
     ~ReplayController() override;
 
-    /// Opens a results.csv: checks it off the GUI thread, then shows its recovered target,
+    /// Opens a results.csv: checks it off the GUI thread (returning at once), then shows its recovered target,
     /// population, generation count and the last generation's arms. When the run.json beside it
     /// describes this very file, its crossover rate, mutation probability and operator choice fill
     /// the fields too; the evolution window's readout and the generation field's tooltip say which
     /// (or that run.json is missing or describes another file). A fitness.csv opens as a chart of
     /// its own in the evolution window, with no arms and no population. A file that cannot be read
-    /// leaves the window as it was and shows the reader's message in a message box; returns false
-    /// then, and during a run.
-    bool OpenResults(const QString& path);
+    /// leaves the window as it was and shows the reader's message in a message box. resultsOpened
+    /// says how it ended (false at once during a run or another file's check).
+    void OpenResults(const QString& path);
     /// The results.csv the window has open, absolute, or "" (the last run's own file is none).
     QString OpenedFile() const { return m_openedFile; }
     /// The opened file's run.json when it describes that very file, else nullopt.
@@ -88,12 +88,16 @@ public:
     bool Drop(const QMimeData* mime);
 
 signals:
+    /// An OpenResults has ended: true when the file is shown, false when it was refused, could not
+    /// be read or its check was cancelled.
+    void resultsOpened(bool opened);
     /// A replay source came or went: a file was opened or a run finished.
     void ReplayChanged(int generationCount);
     /// The opened file changed: its absolute path, or "" when none is open any more.
     void OpenedFileChanged(const QString& path);
 
 private:
+    bool TakeOpened(const QString& path, std::unique_ptr<ResultsReplay> replay, const QString& error);
     bool OpenFitness(const QString& path);
     QString TakeRecord(const QString& path, const kelvora::RecordedFile& digest);
     void ClearShown();
@@ -108,6 +112,7 @@ private:
     std::function<EvolutionWindow*()> m_showEvolution;
     std::unique_ptr<ResultsReplay> m_pReplay;        ///< what the scrubber plays back, or null
     std::unique_ptr<PopulationCloud> m_pCloud;       ///< the shown generation's population, when shown
+    bool m_bChecking = false;                        ///< a file's check is going
     QString m_openedFile;                            ///< the opened results.csv, absolute, or ""
     std::optional<kelvora::RunRecord> m_record;      ///< its run.json, when it describes it
     std::vector<std::uint64_t> m_runOffsets;         ///< results.csv bytes at each generation start of the run

@@ -1,25 +1,25 @@
 #pragma once
-// The main window's run: the search on a thread of its own (RunWorker), its stop, its snapshots
-// taken into what the window shows (SolverState), and the window's input swallowed while it goes.
+// The main window's run: the search on a worker thread (RunWorker, through QtConcurrent), its stop,
+// its snapshots (posted by value) taken into what the window shows (SolverState), and the window's
+// input swallowed while it goes.
 
 #include <cstdint>
 #include <memory>
 
 #include <QElapsedTimer>
+#include <QFuture>
+#include <QFutureWatcher>
 #include <QObject>
 #include <QString>
 
 #include "ga/run.h"
+#include "mainwindow/runworker.h"
 
 class QCursor;
-class QThread;
 class QWidget;
 
 namespace kelvora::ui {
 
-struct RunChannel;
-struct RunResult;
-struct RunSnapshot;
 struct SolverState;
 
 class RunController : public QObject {
@@ -40,7 +40,7 @@ public:
     /// and returns at once: "" then. everyGeneration (tests): the worker posts every generation and
     /// waits until it has been taken. wantPopulation: snapshots carry the generation's individuals.
     /// When the run cannot start (no descriptors left for its files and thread, no memory for its
-    /// buffers, no thread), returns the cause in the window's words; nothing has started then and
+    /// buffers), returns the cause in the window's words; nothing has started then and
     /// the window takes input as before.
     QString Start(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm, std::uint32_t seed,
                   bool everyGeneration, bool wantPopulation);
@@ -64,8 +64,9 @@ signals:
     void runEnded(const kelvora::ui::RunResult& result);
 
 private:
-    void OnRunSnapshot();
-    void OnRunFinished();
+    void takeSnapshot(const std::shared_ptr<RunChannel>& channel, const RunSnapshot& snapshot);
+    void onRunFinished();
+    void dropLateInput();
 
     QWidget* m_window;
     SolverState& m_state;
@@ -75,9 +76,9 @@ private:
     bool m_bEveryGeneration = false;
     int m_shownGeneration = 0;           ///< the run's latest generation taken
     bool m_bBusyCursor = false;          ///< the run has shown the busy cursor
-    std::shared_ptr<RunChannel> m_run;   ///< shared with the run's worker, on m_pRunThread
-    QThread* m_pRunThread = nullptr;     ///< the run's thread
-    QObject* m_pRunWorker = nullptr;     ///< the run's worker, only to disconnect it
+    std::shared_ptr<RunChannel> m_run;   ///< shared with the run's worker
+    QFuture<RunResult> m_future;         ///< the run's end, once it has come
+    std::unique_ptr<QFutureWatcher<RunResult>> m_watcher;  ///< of the run going
     std::unique_ptr<QObject> m_pInputFilter;  ///< swallows input to the window during a run
     QElapsedTimer m_liveClock;           ///< since the run's start
 };

@@ -11,9 +11,8 @@
 namespace kelvora::ui {
 
 RunWorker::RunWorker(const kelvora::Geometry& geometry, const kelvora::SolverParams& params, std::uint32_t seed,
-                     const kelvora::Algorithm& algorithm, QObject* parent)
-    : QObject(parent),
-      m_setup{params, geometry, seed, algorithm},
+                     const kelvora::Algorithm& algorithm)
+    : m_setup{params, geometry, seed, algorithm},
       m_buffers(std::make_unique<kelvora::RunBuffers>()),
       m_writer(std::make_unique<kelvora::ResultWriter>(kelvora::FlushMode::line)),
       m_channel(std::make_shared<RunChannel>()) {
@@ -82,22 +81,11 @@ void RunWorker::post(RunSnapshot snapshot) {
     c.snapshotPending.store(true, std::memory_order_release);
     {
         const std::lock_guard<std::mutex> lock(c.handOver);
-        if (c.snapshot) {
-            // The last one has not been taken yet (the run's last generation is posted regardless
-            // of the pace): this one continues it, so that no history row is lost.
-            snapshot.rows = c.snapshot->rows + snapshot.rows;
-            snapshot.resultsEnds = c.snapshot->resultsEnds + snapshot.resultsEnds;
-            snapshot.bests = c.snapshot->bests + snapshot.bests;
-            snapshot.firstRow = c.snapshot->firstRow;
-        }
-        c.snapshot = std::move(snapshot);
         ++c.announced;
     }
-    emit snapshotReady();
+    m_sink(std::move(snapshot));
     if (m_everyGeneration) {
-        // Tests act from the window's handling of a generation: the run waits for it. A plain
-        // condition variable rather than a blocking queued connection, whose arguments the window
-        // would read from this thread's stack behind the checkers' backs.
+        // Tests act from the window's handling of a generation: the run waits for it.
         std::unique_lock<std::mutex> lock(c.handOver);
         c.handledChanged.wait(lock, [&c] { return c.handled >= c.announced || c.stop.load(std::memory_order_acquire); });
     }
@@ -116,25 +104,8 @@ void RunChannel::markHandled() {
         const std::lock_guard<std::mutex> lock(handOver);
         handled = announced;
     }
-    handledChanged.notify_all();
-}
-
-std::optional<RunSnapshot> RunChannel::takeSnapshot() {
-    std::optional<RunSnapshot> taken;
-    {
-        const std::lock_guard<std::mutex> lock(handOver);
-        taken.swap(snapshot);
-    }
     snapshotPending.store(false, std::memory_order_release);
-    return taken;
-}
-
-std::optional<RunResult> RunChannel::takeResult() {
-    const std::lock_guard<std::mutex> lock(handOver);
-    if (!result) return std::nullopt;
-    std::optional<RunResult> taken(std::move(*result));
-    result.reset();
-    return taken;
+    handledChanged.notify_all();
 }
 
 namespace {
@@ -154,7 +125,7 @@ std::string FailureWords(const kelvora::ResultFileFailure& failure) {
 
 }  // namespace
 
-void RunWorker::run() {
+RunResult RunWorker::run() {
     kelvora::RunRecord record;
     record.started = kelvora::RecordTimeNow();
     // The last view is kept for the closing snapshot: a copy of the numbers, not of the pointers.
@@ -171,7 +142,7 @@ void RunWorker::run() {
     // hold its individuals, which the view points at.
     if (m_rowsPosted < observer.lastGeneration()) post(makeSnapshot(last.view));
 
-    auto result = std::make_unique<RunResult>();
+    auto result = std::make_unique<RunResult>();  // on the heap: the history is large
     result->report = report;
     result->generation = report.refused ? 0 : outcome.generationsRun;
     std::copy(m_history.begin(), m_history.end(), result->history.begin());
@@ -200,11 +171,7 @@ void RunWorker::run() {
         }
         result->recordError = kelvora::WriteRunRecord(record, nullptr);
     }
-    {
-        const std::lock_guard<std::mutex> lock(m_channel->handOver);
-        m_channel->result = std::move(result);
-    }
-    emit finished();
+    return std::move(*result);
 }
 
 }  // namespace kelvora::ui

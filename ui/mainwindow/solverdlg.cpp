@@ -129,6 +129,7 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* pParent)
     // After Close in the window's menu (the About entry follows): open a file, the population layer.
     m_pReplay = new ReplayController(this, m_pSystemMenu, m_state, *m_pPanel, *m_pRun, [this] { return ShowEvolutionWindow(); });
     connect(m_pReplay, &ReplayController::ReplayChanged, this, &CSolverDlg::ReplayChanged);
+    connect(m_pReplay, &ReplayController::resultsOpened, this, &CSolverDlg::resultsOpened);
     connect(m_pReplay, &ReplayController::OpenedFileChanged, this, &CSolverDlg::OnOpenedFileChanged);
     // Pointer moves reach OnMouseMove with no button held too. The plot has no control of its own,
     // so moves over it go to the dialog itself.
@@ -596,7 +597,7 @@ void CSolverDlg::OnHelp() { OnSysCommand(IDM_ABOUT, 0); }
 
 // ---- replay of a results.csv: ReplayController ----
 
-bool CSolverDlg::OpenResults(const QString& path) { return m_pReplay->OpenResults(path); }
+void CSolverDlg::OpenResults(const QString& path) { m_pReplay->OpenResults(path); }
 
 void CSolverDlg::ShowGeneration(int generation) { m_pReplay->ShowGeneration(generation); }
 

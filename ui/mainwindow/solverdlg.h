@@ -100,8 +100,9 @@ public:
     /// Opens a results.csv (right-click menu "結果を開く(&O)...", Ctrl+O, a drop on the window,
     /// `kelvora FILE`): checks it off the GUI thread, then shows its recovered target, population,
     /// generation count and the last generation's arms. A file that cannot be read leaves the
-    /// window as it was and shows the reader's message in a message box; returns false then.
-    bool OpenResults(const QString& path);
+    /// window as it was and shows the reader's message in a message box. Returns at once;
+    /// resultsOpened says how it ended.
+    void OpenResults(const QString& path);
     /// Shows generation (1-based) of the opened file or of the last run: its best arm blue, the best
     /// arm up to it red, its number and error in the fields, its population when that is shown.
     void ShowGeneration(int generation);
@@ -114,6 +115,9 @@ public:
     GenerationScrubber* GetScrubber() const;
 
 signals:
+    /// An OpenResults has ended: true when the file is shown, false when it was refused, could not
+    /// be read or its check was cancelled.
+    void resultsOpened(bool opened);
     /// A replay source came or went: a file was opened or a run finished.
     void ReplayChanged(int generationCount);
 
