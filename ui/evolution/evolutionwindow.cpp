@@ -20,6 +20,7 @@
 #include "common/messagebox.h"
 #include "common/settings.h"
 #include "common/windowplacement.h"
+#include "model/arm.h"
 
 namespace kelvora::ui {
 
@@ -146,9 +147,10 @@ QString EvolutionWindow::RunName(const kelvora::SolverParams& params, const kelv
 
 QString EvolutionWindow::caption() const {
     if (!m_caption.isEmpty()) return m_caption;
+    const kelvora::PixelPoint target = kelvora::RelativeFromPixel({m_target.x(), m_target.y()}, m_base.x(), m_base.y());
     QString text = tr("目標点 (%1, %2)、%3 世代")
-                       .arg(m_target.x() - m_base.x())
-                       .arg(m_base.y() - m_target.y())
+                       .arg(target.x)
+                       .arg(target.y)
                        .arg(m_chart->history().size());
     if (!m_algorithm.isEmpty()) text += QStringLiteral("、") + m_algorithm;
     return text;

@@ -238,8 +238,8 @@ void ReplayController::SetReplay(std::unique_ptr<ResultsReplay> replay, const QS
         const QPoint t = m_pReplay->target();
         m_state.targetX = t.x();
         m_state.targetY = t.y();
-        m_panel.m_nTargetX = t.x() - m_state.baseX;
-        m_panel.m_nTargetY = m_state.baseY - t.y();
+        m_panel.m_nTargetX = m_state.relativeTarget().x;
+        m_panel.m_nTargetY = m_state.relativeTarget().y;
     }
     const QString opened = m_pReplay ? openedFile : QString();
     if (opened.isEmpty()) m_record.reset();

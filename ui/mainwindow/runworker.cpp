@@ -158,8 +158,8 @@ RunResult RunWorker::run() {
         record.seed = report.seed;
         record.params = m_setup.params;
         record.geometry = m_setup.geometry;
-        record.targetX = m_setup.geometry.targetX - m_setup.geometry.baseX;
-        record.targetY = m_setup.geometry.baseY - m_setup.geometry.targetY;
+        record.targetX = kelvora::RelativeTarget(m_setup.geometry).x;
+        record.targetY = kelvora::RelativeTarget(m_setup.geometry).y;
         record.algorithm = m_setup.algorithm;
         record.ended = kelvora::RecordTimeNow();
         record.generationsRun = report.generationsRun;

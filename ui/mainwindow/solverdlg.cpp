@@ -112,7 +112,7 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* pParent)
                 now.params.crossoverRate = m_pPanel->m_dCrossoverRate;
                 now.params.mutationProbability = m_pPanel->m_dMutationProbability;
                 now.algorithm = m_algorithm;
-                now.target = QPoint(m_state.targetX - m_state.baseX, m_state.baseY - m_state.targetY);
+                now.target = QPoint(m_state.relativeTarget().x, m_state.relativeTarget().y);
                 return now;
             }, this);
         m_pExperiment->show();
@@ -166,12 +166,14 @@ bool CSolverDlg::OnInitDialog() {
     m_state.baseX = kelvora::kBaseX;
     m_state.baseY = kelvora::kBaseY;
     // The target at the opening pose's tip, truncated toward zero: (368, 40).
-    m_state.targetX = kelvora::kBaseX + kelvora::kOpeningTargetX;
-    m_state.targetY = kelvora::kBaseY - kelvora::kOpeningTargetY;
+    const kelvora::PixelPoint opening =
+        kelvora::PixelFromRelative({kelvora::kOpeningTargetX, kelvora::kOpeningTargetY}, m_state.baseX, m_state.baseY);
+    m_state.targetX = opening.x;
+    m_state.targetY = opening.y;
     ParameterPanel& fields = *m_pPanel;
-    fields.m_nTargetX = m_state.targetX - m_state.baseX;
+    fields.m_nTargetX = m_state.relativeTarget().x;
+    fields.m_nTargetY = m_state.relativeTarget().y;
     m_runParams = kelvora::SolverParams{};
-    fields.m_nTargetY = m_state.baseY - m_state.targetY;
 
     const kelvora::SolverParams defaults;  // 20, 100, 0.5, 0.1
     fields.m_dMutationProbability = defaults.mutationProbability;
@@ -242,7 +244,7 @@ void CSolverDlg::OnOK() {
     }
     m_runParams = params;
     m_runAlgorithm = m_algorithm;
-    m_runTarget = QPoint(m_state.targetX - m_state.baseX, m_state.baseY - m_state.targetY);
+    m_runTarget = QPoint(m_state.relativeTarget().x, m_state.relativeTarget().y);
 
     // The run would rewrite the very file the window has open: only when the person says so.
     if (const QString opened = m_pReplay->OpenedFile();
@@ -501,8 +503,9 @@ void CSolverDlg::OnMouseMove(Qt::MouseButtons /*nFlags*/, QPoint point) {
     // Outside the plot the readouts stay at the last inside point.
     if (!m_pPlot->OnMouseMove(point)) return;
     const QPoint centre = PlotCentre();
-    SetDlgItemText(IDC_POINTER_X, QString::number(point.x() - centre.x()));
-    SetDlgItemText(IDC_POINTER_Y, QString::number(centre.y() - point.y()));
+    const kelvora::PixelPoint pointer = kelvora::RelativeFromPixel({point.x(), point.y()}, centre.x(), centre.y());
+    SetDlgItemText(IDC_POINTER_X, QString::number(pointer.x));
+    SetDlgItemText(IDC_POINTER_Y, QString::number(pointer.y));
 }
 
 void CSolverDlg::OnLButtonDown(Qt::MouseButtons /*nFlags*/, QPoint point) {
@@ -514,8 +517,9 @@ void CSolverDlg::OnLButtonDown(Qt::MouseButtons /*nFlags*/, QPoint point) {
     m_state.targetY = point.y();
     update();  // the whole client area, background erased first: the marker moves
     const QPoint centre = PlotCentre();
-    SetDlgItemText(IDC_TARGET_X, QString::number(m_state.targetX - centre.x()));
-    SetDlgItemText(IDC_TARGET_Y, QString::number(centre.y() - m_state.targetY));
+    const kelvora::PixelPoint target = kelvora::RelativeFromPixel({m_state.targetX, m_state.targetY}, centre.x(), centre.y());
+    SetDlgItemText(IDC_TARGET_X, QString::number(target.x));
+    SetDlgItemText(IDC_TARGET_Y, QString::number(target.y));
     if (left && m_pEvolution) {
         m_pEvolution->beginRun(m_pPanel->m_nGenerationLimit, QPoint(m_state.baseX, m_state.baseY),
                                QPoint(m_state.targetX, m_state.targetY));

@@ -30,6 +30,8 @@ struct SolverState {
 
     /// The base and target as a run takes them.
     Geometry geometry() const { return {baseX, baseY, targetX, targetY}; }
+    /// The target relative to the base, x right and y up, as the fields show it.
+    PixelPoint relativeTarget() const { return RelativeTarget(geometry()); }
 };
 
 /// Distance in pixels from the tip of pose, on the state's base, to its target.
