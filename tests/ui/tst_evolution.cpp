@@ -266,7 +266,7 @@ void TestEvolution::geometryAndOpenStateAreKept() {
         Fixture f;  // settings emptied
         kelvora::ui::AppSettings().setValue(QStringLiteral("evolution/geometry"), QByteArray("an earlier version's"));
         QVERIFY(!f.dlg->GetEvolutionWindow());
-        f.dlg->OnSysCommand(IDM_EVOLUTION, 0);
+        f.dlg->MenuAction("EvolutionAction")->trigger();
         EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
         QVERIFY(evolution && evolution->isVisible());
         QVERIFY(!evolution->distanceAction()->isChecked());

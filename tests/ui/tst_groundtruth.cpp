@@ -222,12 +222,12 @@ void TestGroundTruth::errorTooltipTellsTheGapAfterARun() {
     QVERIFY(cwd.isValid());
     uitest::Fixture f;
     QVERIFY(f.exposed());
-    QVERIFY(f.dlg->GetDlgItem(IDC_ERROR)->toolTip().isEmpty());
+    QVERIFY(f.dlg->Control(IDC_ERROR)->toolTip().isEmpty());
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("5"));
     QVERIFY(f.run());
     const kelvora::Optimum best = kelvora::FindOptimum(300, 220, 368, 40);
     const double eliteDistance = kelvora::ui::TipDistance(*f.state, f.state->elitePose);
-    const QString tip = f.dlg->GetDlgItem(IDC_ERROR)->toolTip();
+    const QString tip = f.dlg->Control(IDC_ERROR)->toolTip();
     QVERIFY2(tip.contains(QStringLiteral("最適解 (%1, %2, %3): 目標点まで %4 px")
                               .arg(best.pose.a1).arg(best.pose.a2).arg(best.pose.a3)
                               .arg(best.distance, 0, 'f', 4)), qPrintable(tip));

@@ -29,7 +29,7 @@
 #include "evolution/fitnesschart.h"
 #include "operators/operatordialog.h"
 #include "common/settings.h"
-#include "mainwindow/dataexchange.h"
+#include "mainwindow/fieldtext.h"
 #include "mainwindow/plotpainter.h"
 #include "common/resourceloader.h"
 #include "uitestsupport.h"
@@ -59,7 +59,7 @@ enum class StopBy {
     EscapeInField,       // the same, with the focus in a parameter field
     CloseCalled,         // close(), as the close button does
     CloseButtonPosted,   // the window manager's close request, queued for the window
-    SystemClose,         // SC_CLOSE from the window's menu
+    SystemClose,         // Close from the window's menu
 };
 
 void RequestStop(ProbeDlg& dlg, StopBy by) {
@@ -80,7 +80,7 @@ void RequestStop(ProbeDlg& dlg, StopBy by) {
         QCoreApplication::postEvent(window, new QCloseEvent);
         break;
     case StopBy::SystemClose:
-        dlg.OnSysCommand(0xF060, 0);
+        dlg.MenuAction("CloseAction")->trigger();
         break;
     }
 }
@@ -188,7 +188,7 @@ void TestLiveRun::stopDuringARun_data() {
     QTest::newRow("Escape queued, focus in a field") << int(StopBy::EscapeInField);
     QTest::newRow("close()") << int(StopBy::CloseCalled);
     QTest::newRow("close button, queued") << int(StopBy::CloseButtonPosted);
-    QTest::newRow("SC_CLOSE") << int(StopBy::SystemClose);
+    QTest::newRow("menu Close") << int(StopBy::SystemClose);
 }
 
 void TestLiveRun::stopDuringARun() {
@@ -277,7 +277,7 @@ void TestLiveRun::stopOnTheLastGenerationIsNoStop() {
     QCOMPARE(f.dlg->generations, OneTo(5));
     QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 5);
     QVERIFY(f.dlg->isVisible());  // the Escape stopped the run, which had ended; it did not close
-    const QString tip = f.dlg->GetDlgItem(IDC_GENERATION)->toolTip();
+    const QString tip = f.dlg->Control(IDC_GENERATION)->toolTip();
     QVERIFY2(!tip.contains(QStringLiteral("中止")), qPrintable(tip));
 }
 
@@ -286,7 +286,7 @@ void TestLiveRun::longRunRepaintsAsItGoes() {
     QVERIFY(cwd.isValid());
     Fixture f;
     QVERIFY(f.exposed());
-    f.dlg->m_bEveryGeneration = false;  // the window's own pace
+    f.dlg->setEveryGeneration(false);  // the window's own pace
     f.setText(IDC_POPULATION_SIZE, QStringLiteral("2000"));
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("5000"));
     QCoreApplication::processEvents();
@@ -490,7 +490,7 @@ void TestLiveRun::seedTooltipRepeatsTheRun() {
     TemporaryCurrentDirectory cwd;
     QVERIFY(cwd.isValid());
     Fixture f;
-    QWidget* generationField = f.dlg->GetDlgItem(IDC_GENERATION);
+    QWidget* generationField = f.dlg->Control(IDC_GENERATION);
     QCOMPARE(generationField->toolTip(), QString());  // no run yet, no seed
     if (!pick.isNull()) QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, pick);
     f.setText(IDC_POPULATION_SIZE, QString::number(population));
@@ -568,7 +568,7 @@ void TestLiveRun::operatorChoiceReachesTheRun() {
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("30"));
     QVERIFY(f.run());
     QVERIFY(uitest::Messages().isEmpty());
-    const QStringList args = CliArguments(f.dlg->GetDlgItem(IDC_GENERATION)->toolTip());
+    const QStringList args = CliArguments(f.dlg->Control(IDC_GENERATION)->toolTip());
     QCOMPARE(args.mid(12), flags);
     QVERIFY(f.dlg->ShowEvolutionWindow()->readoutText().endsWith(label->text()));
 

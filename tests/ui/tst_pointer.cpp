@@ -8,7 +8,7 @@
 #include <QPainter>
 #include <QtTest>
 
-#include "mainwindow/dataexchange.h"
+#include "mainwindow/fieldtext.h"
 #include "mainwindow/plotpainter.h"
 #include "common/resourceloader.h"
 #include "uitestsupport.h"
@@ -232,9 +232,6 @@ void TestPointer::leftPress() {
     QCOMPARE(f.text(IDC_TARGET_Y), y);
     QTest::mouseRelease(f.dlg.get(), Qt::MouseButton(button), Qt::NoModifier, point);
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), moves ? point : QPoint(368, 40));
-    // The fields behind 1006 and 1007 take the texts only at the next Compute.
-    QCOMPARE(f.dlg->TargetX(), 68);
-    QCOMPARE(f.dlg->TargetY(), 180);
     // A click never changes the poses and never starts a run.
     QCOMPARE(f.state->currentPose, current);
     QCOMPARE(f.state->elitePose, elite);
@@ -304,8 +301,7 @@ void TestPointer::pickedTargetIsPaintedAndUsedByCompute() {
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("30"));
     QVERIFY(f.run());
     QVERIFY(uitest::Messages().isEmpty());
-    QCOMPARE(f.dlg->TargetX(), -150);
-    QCOMPARE(f.dlg->TargetY(), 120);
+    QCOMPARE(f.dlg->RunTarget(), QPoint(-150, 120));
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("-150"));
     QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("120"));
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), QPoint(150, 100));

@@ -571,7 +571,7 @@ void TestReplay::replayReadsRunJson() {
     QCOMPARE(f.text(IDC_MUTATION_PROBABILITY), matches ? shownMutation : defaultMutation);
     QCOMPARE(f.dlg->GetAlgorithm() == gray, matches);
     QVERIFY2(f.dlg->GetEvolutionWindow()->readoutText().contains(said), qPrintable(f.dlg->GetEvolutionWindow()->readoutText()));
-    QVERIFY(f.dlg->GetDlgItem(IDC_GENERATION)->toolTip().startsWith(said));
+    QVERIFY(f.dlg->Control(IDC_GENERATION)->toolTip().startsWith(said));
 }
 
 void TestReplay::fitnessFileOpensAsAChart() {

@@ -15,26 +15,26 @@ PlotView::PlotView(QWidget* window, const SolverState& state, GroundTruthOverlay
     : m_window(window), m_state(state), m_overlay(overlay) {}
 
 void PlotView::Open() {
-    m_bPointerInPlot = 0;
-    m_rcPlot = kPlotRect;
+    m_pointerInPlot = 0;
+    m_plotRect = kPlotRect;
 }
 
 bool PlotView::IsInsidePlot(QPoint point) const {
-    const int right = m_rcPlot.left() + m_rcPlot.width();   // 500, one past the last column
-    const int bottom = m_rcPlot.top() + m_rcPlot.height();  // 420, one past the last row
-    return m_rcPlot.left() < point.x() && point.x() < right && m_rcPlot.top() < point.y() && point.y() < bottom;
+    const int right = m_plotRect.left() + m_plotRect.width();   // 500, one past the last column
+    const int bottom = m_plotRect.top() + m_plotRect.height();  // 420, one past the last row
+    return m_plotRect.left() < point.x() && point.x() < right && m_plotRect.top() < point.y() && point.y() < bottom;
 }
 
 QPoint PlotView::PlotCentre() const {
-    const int right = m_rcPlot.left() + m_rcPlot.width();
-    const int bottom = m_rcPlot.top() + m_rcPlot.height();
-    return QPoint((m_rcPlot.left() + right) / 2, (m_rcPlot.top() + bottom) / 2);  // (300, 220)
+    const int right = m_plotRect.left() + m_plotRect.width();
+    const int bottom = m_plotRect.top() + m_plotRect.height();
+    return QPoint((m_plotRect.left() + right) / 2, (m_plotRect.top() + bottom) / 2);  // (300, 220)
 }
 
 void PlotView::OnPaint(const PopulationCloud* cloud) const {
     QPainter painter(m_window);
     PlotScene scene;
-    scene.plot = m_rcPlot;
+    scene.plot = m_plotRect;
     scene.base = QPoint(m_state.baseX, m_state.baseY);
     scene.currentPose = m_state.currentPose;
     scene.elitePose = m_state.elitePose;
@@ -45,14 +45,14 @@ void PlotView::OnPaint(const PopulationCloud* cloud) const {
 }
 
 bool PlotView::OnMouseMove(QPoint point) {
-    m_bPointerInPlot = IsInsidePlot(point) ? 1 : 0;
+    m_pointerInPlot = IsInsidePlot(point) ? 1 : 0;
     SetPlotCursor();
-    return m_bPointerInPlot != 0;
+    return m_pointerInPlot != 0;
 }
 
 void PlotView::SetPlotCursor() {
-    m_hCursor = LoadCursorResource(m_bPointerInPlot ? IDC_PICK_CURSOR : 0);
-    m_window->setCursor(m_hCursor);
+    m_cursor = LoadCursorResource(m_pointerInPlot ? IDC_PICK_CURSOR : 0);
+    m_window->setCursor(m_cursor);
 }
 
 }  // namespace kelvora::ui

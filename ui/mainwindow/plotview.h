@@ -44,17 +44,17 @@ public:
     void SetPlotCursor();
 
     /// 1 while the pointer was last strictly inside the plot.
-    int PointerInPlot() const { return m_bPointerInPlot; }
+    int PointerInPlot() const { return m_pointerInPlot; }
     /// The cursor the pointer handler last set (the window's cursor when no run shows the busy one).
-    const QCursor& Cursor() const { return m_hCursor; }
+    const QCursor& Cursor() const { return m_cursor; }
 
 private:
     QWidget* m_window;
     const SolverState& m_state;
     GroundTruthOverlay& m_overlay;
-    int m_bPointerInPlot = 0;
-    QCursor m_hCursor;
-    QRect m_rcPlot;  ///< kPlotRect once the window is open
+    int m_pointerInPlot = 0;
+    QCursor m_cursor;
+    QRect m_plotRect;  ///< kPlotRect once the window is open
 };
 
 }  // namespace kelvora::ui

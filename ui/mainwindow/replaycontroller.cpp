@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMimeData>
@@ -23,7 +24,6 @@
 #include "mainwindow/parameterpanel.h"
 #include "mainwindow/plotpainter.h"
 #include "common/resultsfaulttext.h"
-#include "common/resource.h"
 #include "mainwindow/resultsreplay.h"
 #include "mainwindow/runcontroller.h"
 #include "mainwindow/runworker.h"
@@ -47,50 +47,50 @@ ReplayController::ReplayController(QWidget* window, QMenu* menu, SolverState& st
     window->setAcceptDrops(true);
 
     // After Close in the window's menu (the About entry follows): open a file, the population layer.
-    m_pOpenAction = new QAction(QCoreApplication::translate("kelvora::ui::CSolverDlg", "結果を開く(&O)..."), window);
-    m_pOpenAction->setObjectName(QStringLiteral("OpenResultsAction"));
-    m_pOpenAction->setShortcut(QKeySequence::Open);
-    m_pOpenAction->setShortcutContext(Qt::WindowShortcut);
-    connect(m_pOpenAction, &QAction::triggered, this, &ReplayController::OnOpenResults);
-    window->addAction(m_pOpenAction);  // Ctrl+O works with the menu closed
-    m_pPopulationAction = new QAction(QCoreApplication::translate("kelvora::ui::CSolverDlg", "集団を表示"), window);
-    m_pPopulationAction->setObjectName(QStringLiteral("ShowPopulationAction"));
-    m_pPopulationAction->setCheckable(true);
-    m_pPopulationAction->setChecked(AppSettings().value(kPopulationShownKey, false).toBool());
-    connect(m_pPopulationAction, &QAction::toggled, this, &ReplayController::SetPopulationShown);
+    m_openAction = new QAction(QCoreApplication::translate("kelvora::ui::CSolverDlg", "結果を開く(&O)..."), window);
+    m_openAction->setObjectName(QStringLiteral("OpenResultsAction"));
+    m_openAction->setShortcut(QKeySequence::Open);
+    m_openAction->setShortcutContext(Qt::WindowShortcut);
+    connect(m_openAction, &QAction::triggered, this, &ReplayController::OnOpenResults);
+    window->addAction(m_openAction);  // Ctrl+O works with the menu closed
+    m_populationAction = new QAction(QCoreApplication::translate("kelvora::ui::CSolverDlg", "集団を表示"), window);
+    m_populationAction->setObjectName(QStringLiteral("ShowPopulationAction"));
+    m_populationAction->setCheckable(true);
+    m_populationAction->setChecked(AppSettings().value(kPopulationShownKey, false).toBool());
+    connect(m_populationAction, &QAction::toggled, this, &ReplayController::SetPopulationShown);
     menu->addSeparator();
-    menu->addAction(m_pOpenAction);
-    menu->addAction(m_pPopulationAction);
+    menu->addAction(m_openAction);
+    menu->addAction(m_populationAction);
 
     // The scrubber lives in the evolution window's scrubber slot (PlaceScrubber); until that window
     // exists it waits unparented, no control of the main window. A new replay source puts it on its last
     // generation.
-    m_pUnplacedScrubber = std::make_unique<GenerationScrubber>();
-    m_pScrubber = m_pUnplacedScrubber.get();
-    m_pScrubber->setObjectName(QStringLiteral("GenerationScrubber"));
-    connect(m_pScrubber, &GenerationScrubber::generationChanged, this, &ReplayController::ShowGeneration);
-    connect(this, &ReplayController::ReplayChanged, m_pScrubber, [this](int count) {
-        m_pScrubber->setGenerationCount(0);
-        m_pScrubber->setGenerationCount(count);  // the last generation, announced
+    m_unplacedScrubber = std::make_unique<GenerationScrubber>();
+    m_scrubber = m_unplacedScrubber.get();
+    m_scrubber->setObjectName(QStringLiteral("GenerationScrubber"));
+    connect(m_scrubber, &GenerationScrubber::generationChanged, this, &ReplayController::ShowGeneration);
+    connect(this, &ReplayController::ReplayChanged, m_scrubber, [this](int count) {
+        m_scrubber->setGenerationCount(0);
+        m_scrubber->setGenerationCount(count);  // the last generation, announced
     });
 }
 
 void ReplayController::PlaceScrubber(EvolutionWindow* evolution) {
-    evolution->scrubberSlot()->addWidget(m_pUnplacedScrubber.release());
+    evolution->scrubberSlot()->addWidget(m_unplacedScrubber.release());
 }
 
-int ReplayController::ReplayGenerationCount() const { return m_pReplay ? m_pReplay->generationCount() : 0; }
+int ReplayController::ReplayGenerationCount() const { return m_replay ? m_replay->generationCount() : 0; }
 
-bool ReplayController::IsPopulationShown() const { return m_pPopulationAction && m_pPopulationAction->isChecked(); }
+bool ReplayController::IsPopulationShown() const { return m_populationAction && m_populationAction->isChecked(); }
 
 void ReplayController::SetPopulationShown(bool shown) {
-    if (m_pPopulationAction->isChecked() != shown) m_pPopulationAction->setChecked(shown);  // toggles back here
+    if (m_populationAction->isChecked() != shown) m_populationAction->setChecked(shown);  // toggles back here
     AppSettings().setValue(kPopulationShownKey, shown);
     m_runner.SetWantPopulation(shown);  // from the run's next snapshot on
-    if (shown && m_pReplay && m_pScrubber->generation() > 0) {
-        ShowGeneration(m_pScrubber->generation());
+    if (shown && m_replay && m_scrubber->generation() > 0) {
+        ShowGeneration(m_scrubber->generation());
     } else if (!shown) {
-        m_pCloud.reset();
+        m_cloud.reset();
     }
     m_window->update();
 }
@@ -104,13 +104,13 @@ void ReplayController::OnOpenResults() {
 }
 
 void ReplayController::OpenResults(const QString& path) {
-    if (m_runner.IsRunning() || m_bChecking) {
+    if (m_runner.IsRunning() || m_checking) {
         emit resultsOpened(false);
         return;
     }
-    m_bChecking = true;
+    m_checking = true;
     ResultsReplay::Open(m_window, path, [this, path](std::unique_ptr<ResultsReplay> replay, const QString& error) {
-        m_bChecking = false;
+        m_checking = false;
         emit resultsOpened(TakeOpened(path, std::move(replay), error));
     });
 }
@@ -122,16 +122,18 @@ bool ReplayController::TakeOpened(const QString& path, std::unique_ptr<ResultsRe
         ShowMessageBox(m_window, QMessageBox::Warning, error);
         return false;
     }
-    m_panel.m_nPopulationSize = replay->population();
-    m_panel.m_nGenerationLimit = replay->generationCount();
+    kelvora::SolverParams params = m_panel.params();
+    params.populationSize = replay->population();
+    params.generationCount = replay->generationCount();
+    m_panel.showParams(params);
     const QString record = TakeRecord(path, replay->digest());
     SetReplay(std::move(replay), QFileInfo(path).absoluteFilePath());
-    if (!m_pReplay) return false;  // changed already as its last generation was shown: said so
+    if (!m_replay) return false;  // changed already as its last generation was shown: said so
     // The evolution window shows the file's run as after a live one, and holds the scrubber.
-    const int count = m_pReplay->generationCount();
-    const std::vector<kelvora::GenerationStat>& history = m_pReplay->history();
+    const int count = m_replay->generationCount();
+    const std::vector<kelvora::GenerationStat>& history = m_replay->history();
     EvolutionWindow* evolution = m_showEvolution();
-    m_pScrubber->setFocus(Qt::OtherFocusReason);  // ←/→ move through the file at once
+    m_scrubber->setFocus(Qt::OtherFocusReason);  // ←/→ move through the file at once
     QString readout = record;
     if (m_record && !m_record->algorithm.classic())
         readout += QLatin1Char('\n') + OperatorDialog::Summary(m_record->algorithm);
@@ -139,9 +141,9 @@ bool ReplayController::TakeOpened(const QString& path, std::unique_ptr<ResultsRe
     // Named among the earlier runs by the file and what is known of its run.
     evolution->setRunName(QFileInfo(path).fileName() + QStringLiteral(", ") +
                           (m_record ? EvolutionWindow::RunName(m_record->params, m_record->algorithm)
-                                    : tr("%1 × %2").arg(m_pReplay->population()).arg(count)));
+                                    : tr("%1 × %2").arg(m_replay->population()).arg(count)));
     evolution->finishRun(QList<kelvora::GenerationStat>(history.begin(), history.end()),
-                         TipDistance(m_state, m_pReplay->frame(count).elitePose));
+                         TipDistance(m_state, m_replay->frame(count).elitePose));
     return true;
 }
 
@@ -158,9 +160,11 @@ QString ReplayController::TakeRecord(const QString& path, const kelvora::Recorde
     switch (match) {
     case kelvora::RecordMatch::matches: {
         m_record = record;
-        m_panel.m_nGenerationLimit = record.params.generationCount;
-        m_panel.m_dCrossoverRate = record.params.crossoverRate;
-        m_panel.m_dMutationProbability = record.params.mutationProbability;
+        kelvora::SolverParams params = m_panel.params();
+        params.generationCount = record.params.generationCount;
+        params.crossoverRate = record.params.crossoverRate;
+        params.mutationProbability = record.params.mutationProbability;
+        m_panel.showParams(params);
         const auto exact = [](double v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); };
         text = tr("run.json の記録どおり: シード %1、交差率 %2、突然変異の確率 %3")
                    .arg(record.seed)
@@ -184,7 +188,7 @@ QString ReplayController::TakeRecord(const QString& path, const kelvora::Recorde
     }
     QString tip = text;
     if (m_record) tip += QLatin1Char('\n') + QString::fromStdString(kelvora::ReproducingCommand(*m_record));
-    if (QWidget* field = m_panel.GetDlgItem(IDC_GENERATION)) field->setToolTip(tip);
+    m_panel.field(ParameterPanel::Field::generation)->setToolTip(tip);
     return text;
 }
 
@@ -210,7 +214,7 @@ bool ReplayController::LeaveReplay() {
     if (m_openedFile.isEmpty()) {
         // The last run's replay: its arms and numbers stay shown, but the scrubber lets go of it, so
         // that no step of it puts the run's target back under the new one.
-        if (m_pReplay) SetReplay(nullptr);
+        if (m_replay) SetReplay(nullptr);
         return false;
     }
     ClearShown();
@@ -223,25 +227,23 @@ void ReplayController::ClearShown() {
     m_state.elitePose = kelvora::kOpeningPose;
     m_state.eliteFitness = 0.0;
     m_state.generation = 0;
-    m_panel.m_nGeneration = 0;
-    m_panel.m_dError = 0.0;
-    m_panel.UpdateData(false);
-    for (const int id : {IDC_GENERATION, IDC_ERROR})
-        if (QWidget* field = m_panel.GetDlgItem(id)) field->setToolTip(QString());
+    m_panel.showParams(m_panel.params());
+    m_panel.showGeneration(0, 0.0);
+    for (const ParameterPanel::Field field : {ParameterPanel::Field::generation, ParameterPanel::Field::error})
+        m_panel.field(field)->setToolTip(QString());
     m_window->update();
 }
 
 void ReplayController::SetReplay(std::unique_ptr<ResultsReplay> replay, const QString& openedFile) {
-    m_pReplay = std::move(replay);
-    m_pCloud.reset();
-    if (m_pReplay) {
-        const QPoint t = m_pReplay->target();
+    m_replay = std::move(replay);
+    m_cloud.reset();
+    if (m_replay) {
+        const QPoint t = m_replay->target();
         m_state.targetX = t.x();
         m_state.targetY = t.y();
-        m_panel.m_nTargetX = m_state.relativeTarget().x;
-        m_panel.m_nTargetY = m_state.relativeTarget().y;
+        m_panel.showTarget(m_state.relativeTarget());
     }
-    const QString opened = m_pReplay ? openedFile : QString();
+    const QString opened = m_replay ? openedFile : QString();
     if (opened.isEmpty()) m_record.reset();
     if (opened != m_openedFile) {
         m_openedFile = opened;
@@ -251,24 +253,23 @@ void ReplayController::SetReplay(std::unique_ptr<ResultsReplay> replay, const QS
 }
 
 void ReplayController::ShowGeneration(int generation) {
-    if (!m_pReplay || m_runner.IsRunning()) return;
-    const ReplayFrame frame = m_pReplay->frame(generation);
+    if (!m_replay || m_runner.IsRunning()) return;
+    const ReplayFrame frame = m_replay->frame(generation);
     m_state.currentPose = frame.currentPose;
     m_state.elitePose = frame.elitePose;
-    m_panel.m_nGeneration = frame.generation;
-    m_panel.m_dError = frame.error;
     QString changed;  // the file is no longer what was checked: the replay ends
     if (IsPopulationShown()) {
-        if (!m_pCloud) m_pCloud = std::make_unique<PopulationCloud>();
-        if (const kelvora::ResultsFault fault = m_pReplay->population(frame.generation, *m_pCloud)) {
+        if (!m_cloud) m_cloud = std::make_unique<PopulationCloud>();
+        if (const kelvora::ResultsFault fault = m_replay->population(frame.generation, *m_cloud)) {
             changed = QCoreApplication::translate("kelvora::ui::CSolverDlg",
                                                   "結果ファイル \"%1\" は開いた後に変わったため、この世代の集団を読めません (%2)。再生を終了します。")
-                          .arg(QDir::toNativeSeparators(m_pReplay->path()), ResultsFaultText(fault));
+                          .arg(QDir::toNativeSeparators(m_replay->path()), ResultsFaultText(fault));
             SetReplay(nullptr);
         }
     }
-    m_panel.UpdateData(false);
-    if (m_pReplay && m_pScrubber->generation() != frame.generation) m_pScrubber->setGeneration(frame.generation);
+    m_panel.showParams(m_panel.params());
+    m_panel.showGeneration(frame.generation, frame.error);
+    if (m_replay && m_scrubber->generation() != frame.generation) m_scrubber->setGeneration(frame.generation);
     m_window->update();
     if (!changed.isEmpty()) ShowMessageBox(m_window, QMessageBox::Warning, changed);
 }
@@ -297,14 +298,14 @@ void ReplayController::TakeRunSnapshot(const RunSnapshot& snapshot) {
     if (IsPopulationShown()) ShowRunPopulation(snapshot);
 }
 
-const PopulationCloud* ReplayController::ShownCloud() const { return IsPopulationShown() ? m_pCloud.get() : nullptr; }
+const PopulationCloud* ReplayController::ShownCloud() const { return IsPopulationShown() ? m_cloud.get() : nullptr; }
 
 ReplayController::~ReplayController() = default;
 
 void ReplayController::ShowRunPopulation(const RunSnapshot& snapshot) {
     if (snapshot.population.empty()) return;
-    if (!m_pCloud) m_pCloud = std::make_unique<PopulationCloud>();
-    PopulationCloud& cloud = *m_pCloud;
+    if (!m_cloud) m_cloud = std::make_unique<PopulationCloud>();
+    PopulationCloud& cloud = *m_cloud;
     cloud.tips.clear();
     cloud.tips.reserve(snapshot.population.size());
     for (const kelvora::Chromosome& c : snapshot.population)

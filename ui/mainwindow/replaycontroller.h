@@ -71,7 +71,7 @@ public:
     /// The shown generation's population when the layer is on, else nullptr.
     const PopulationCloud* ShownCloud() const;
     /// The generation scrubber, in the evolution window's scrubber slot once that window exists.
-    GenerationScrubber* GetScrubber() const { return m_pScrubber; }
+    GenerationScrubber* GetScrubber() const { return m_scrubber; }
     /// Puts the scrubber into the new evolution window's scrubber slot.
     void PlaceScrubber(EvolutionWindow* evolution);
 
@@ -110,17 +110,17 @@ private:
     ParameterPanel& m_panel;
     RunController& m_runner;
     std::function<EvolutionWindow*()> m_showEvolution;
-    std::unique_ptr<ResultsReplay> m_pReplay;        ///< what the scrubber plays back, or null
-    std::unique_ptr<PopulationCloud> m_pCloud;       ///< the shown generation's population, when shown
-    bool m_bChecking = false;                        ///< a file's check is going
+    std::unique_ptr<ResultsReplay> m_replay;        ///< what the scrubber plays back, or null
+    std::unique_ptr<PopulationCloud> m_cloud;       ///< the shown generation's population, when shown
+    bool m_checking = false;                        ///< a file's check is going
     QString m_openedFile;                            ///< the opened results.csv, absolute, or ""
     std::optional<kelvora::RunRecord> m_record;      ///< its run.json, when it describes it
     std::vector<std::uint64_t> m_runOffsets;         ///< results.csv bytes at each generation start of the run
     std::vector<kelvora::ArmPose> m_runBests;        ///< each generation's best pose of the run
-    QAction* m_pOpenAction = nullptr;
-    QAction* m_pPopulationAction = nullptr;
-    GenerationScrubber* m_pScrubber = nullptr;
-    std::unique_ptr<GenerationScrubber> m_pUnplacedScrubber;  ///< owns m_pScrubber until PlaceScrubber
+    QAction* m_openAction = nullptr;
+    QAction* m_populationAction = nullptr;
+    GenerationScrubber* m_scrubber = nullptr;
+    std::unique_ptr<GenerationScrubber> m_unplacedScrubber;  ///< owns m_scrubber until PlaceScrubber
 };
 
 }  // namespace kelvora::ui

@@ -76,7 +76,7 @@ RunController::RunController(QWidget* window, SolverState& state, const QCursor&
     : m_window(window), m_state(state), m_restCursor(restCursor) {}
 
 RunController::~RunController() {
-    m_pInputFilter.reset();
+    m_inputFilter.reset();
     if (m_run) {
         // The run's end reaches this controller no more; snapshots it still posts go with it.
         m_watcher.reset();
@@ -150,7 +150,7 @@ QString RunController::Start(const kelvora::SolverParams& params, const kelvora:
             Qt::QueuedConnection);
     });
     m_params = params;
-    m_bEveryGeneration = everyGeneration;
+    m_everyGeneration = everyGeneration;
     m_run = std::move(channel);
     m_watcher = std::make_unique<QFutureWatcher<RunResult>>();
     // The end comes after the run's last snapshot: both are posted from the worker's thread, in order.
@@ -158,8 +158,8 @@ QString RunController::Start(const kelvora::SolverParams& params, const kelvora:
     m_future = QtConcurrent::run(&RunPool(), [worker] { return worker->run(); });
     m_watcher->setFuture(m_future);
 
-    m_pInputFilter = std::make_unique<RunInputFilter>(m_window, [this] { RequestStop(); });
-    m_bRunning = true;
+    m_inputFilter = std::make_unique<RunInputFilter>(m_window, [this] { RequestStop(); });
+    m_running = true;
     m_shownGeneration = 0;
     m_liveClock.start();
     return QString();
@@ -171,7 +171,7 @@ void RunController::takeSnapshot(const std::shared_ptr<RunChannel>& channel, con
         RunChannel& channel;
         ~Handled() { channel.markHandled(); }
     } handled{*channel};
-    if (!m_bRunning || channel != m_run || snapshot.generation <= m_shownGeneration) return;
+    if (!m_running || channel != m_run || snapshot.generation <= m_shownGeneration) return;
     m_shownGeneration = snapshot.generation;
     m_state.currentPose = snapshot.currentPose;
     m_state.elitePose = snapshot.elitePose;
@@ -180,9 +180,9 @@ void RunController::takeSnapshot(const std::shared_ptr<RunChannel>& channel, con
         m_state.history[static_cast<std::size_t>(snapshot.firstRow + i)] = snapshot.rows[i];
     m_state.generation = snapshot.generation;
     // Snapshots at the window's pace come no sooner than kLiveInterval into the run.
-    if (!m_bBusyCursor && (!m_bEveryGeneration || m_liveClock.hasExpired(kLiveInterval))) {
+    if (!m_busyCursor && (!m_everyGeneration || m_liveClock.hasExpired(kLiveInterval))) {
         m_window->setCursor(Qt::BusyCursor);  // the window takes no input now
-        m_bBusyCursor = true;
+        m_busyCursor = true;
     }
     emit snapshotTaken(snapshot);
 }
@@ -204,11 +204,11 @@ void RunController::onRunFinished() {
         m_state.currentPose = result.currentPose;
     }
     dropLateInput();
-    m_pInputFilter.reset();
-    m_bRunning = false;
-    if (m_bBusyCursor) {
+    m_inputFilter.reset();
+    m_running = false;
+    if (m_busyCursor) {
         m_window->setCursor(m_restCursor);
-        m_bBusyCursor = false;
+        m_busyCursor = false;
     }
     emit runEnded(result);
 }

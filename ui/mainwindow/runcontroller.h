@@ -34,7 +34,7 @@ public:
     ~RunController() override;
 
     /// A run is going (from Start until runEnded has been emitted).
-    bool IsRunning() const { return m_bRunning; }
+    bool IsRunning() const { return m_running; }
 
     /// Starts params with algorithm's operators on state's geometry with seed on a thread of its own
     /// and returns at once: "" then. everyGeneration (tests): the worker posts every generation and
@@ -72,14 +72,14 @@ private:
     SolverState& m_state;
     const QCursor& m_restCursor;
     kelvora::SolverParams m_params;      ///< of the run going
-    bool m_bRunning = false;
-    bool m_bEveryGeneration = false;
+    bool m_running = false;
+    bool m_everyGeneration = false;
     int m_shownGeneration = 0;           ///< the run's latest generation taken
-    bool m_bBusyCursor = false;          ///< the run has shown the busy cursor
+    bool m_busyCursor = false;          ///< the run has shown the busy cursor
     std::shared_ptr<RunChannel> m_run;   ///< shared with the run's worker
     QFuture<RunResult> m_future;         ///< the run's end, once it has come
     std::unique_ptr<QFutureWatcher<RunResult>> m_watcher;  ///< of the run going
-    std::unique_ptr<QObject> m_pInputFilter;  ///< swallows input to the window during a run
+    std::unique_ptr<QObject> m_inputFilter;  ///< swallows input to the window during a run
     QElapsedTimer m_liveClock;           ///< since the run's start
 };
 

@@ -1,5 +1,5 @@
 #pragma once
-// The main dialog (template IDD_MAIN): the four run parameters, the read-only progress, target and
+// The main dialog: the four run parameters, the read-only progress, target and
 // pointer fields, the Compute button "計算" and the plot. It is the program's one window, and wires
 // its parts: the plot (PlotView), the fields (ParameterPanel), the run (RunController) and the
 // replay (ReplayController); it keeps the window's menu, the evolution window and the run's texts.
@@ -12,7 +12,6 @@
 #include <QRect>
 
 #include "mainwindow/plotview.h"
-#include "common/resource.h"
 #include "mainwindow/solverstate.h"
 
 class QAction;
@@ -37,13 +36,14 @@ class GroundTruthOverlay;
 class ParameterPanel;
 class ReplayController;
 class RunController;
+struct SolverDlgTestAccess;
 
 class CSolverDlg : public QDialog {
     Q_OBJECT
 
 public:
     /// The dialog on state, which must outlive it: the program's main() owns it; tests pass their own.
-    explicit CSolverDlg(SolverState& state, QWidget* pParent = nullptr);
+    explicit CSolverDlg(SolverState& state, QWidget* parent = nullptr);
     /// Stops a run that is still going and waits for its thread.
     ~CSolverDlg() override;
 
@@ -55,30 +55,19 @@ public:
     /// The evolution window, created and shown on first use ("進化のグラフ(&G)...", Ctrl+G).
     EvolutionWindow* ShowEvolutionWindow();
     /// The evolution window if it has been created, else nullptr.
-    EvolutionWindow* GetEvolutionWindow() const { return m_pEvolution; }
+    EvolutionWindow* GetEvolutionWindow() const { return m_evolution; }
 
 signals:
     /// A run has ended and the dialog shows its outcome (fields, plot, seed tooltip, warnings).
     void runFinished();
 
 public:
-    /// true: reads and checks the fields from the controls in the exchange order, stopping at the
-    /// first bad one (message box, focus into it); false: writes the fields into the controls.
-    /// Returns false when a field was rejected.
-    bool UpdateData(bool bSaveAndValidate = true);
+    /// The window's own menu, which a right click on the dialog opens: Close, the windows' entries,
+    /// a separator and the About entry. (The window manager owns the real window menu; a program
+    /// cannot add to it.)
+    QMenu* GetSystemMenu() const { return m_systemMenu; }
 
-    /// The control with resource id id (IDOK, IDC_*), or nullptr.
-    QWidget* GetDlgItem(int id) const;
-
-    /// The icon shown while the minimised window is dragged: the window's icon.
-    QIcon OnQueryDragIcon() const;
-
-    /// The window's own menu, which a right click on the dialog opens: Close, a separator and the
-    /// About entry. Its entries carry their system-command ids as data and go to OnSysCommand.
-    /// (The window manager owns the real window menu; a program cannot add to it.)
-    QMenu* GetSystemMenu() const { return m_pSystemMenu; }
-
-    /// The plot in client pixels, (100, 20)-(500, 420) whatever the dialog-unit scale: Qt's right()
+    /// The plot in client pixels, (100, 20)-(500, 420): Qt's right()
     /// and bottom() are the last pixel, 499 and 419.
     static constexpr QRect kPlotRect = PlotView::kPlotRect;
 
@@ -89,10 +78,7 @@ public:
     /// Centre of the plot in client pixels, (left + right) / 2 and (top + bottom) / 2: (300, 220).
     QPoint PlotCentre() const;
 
-    /// Sets the text of edit control id (output fields written directly, not through the exchange).
-    void SetDlgItemText(int id, const QString& text);
-
-    /// Client-area size of template IDD_MAIN (351 x 445 dialog units, see dialogunits.h).
+    /// Client-area size in pixels: 614 x 723.
     static QSize ClientSize();
 
     // ---- replay of a results.csv (ReplayController) ----
@@ -150,13 +136,10 @@ protected:
     /// back: the plot, the evolution window, the replay, the seed tooltip, file warnings and a
     /// pending close.
     void OnRunFinished(const RunResult& result);
-    /// Tests: the worker posts every generation and waits until the window has taken it, so that
-    /// a test acting from OnGenerationProgress acts after a known generation.
-    bool m_bEveryGeneration = false;
     /// History rows 0..generation-1 of the last run (or of the run going, as far as shown).
     QList<kelvora::GenerationStat> HistoryRows() const;
     /// After a run: the seed it used and the kelvora-cli command that repeats it, as the tooltip
-    /// of the generation field 1004.
+    /// of the generation field.
     void ShowRunSeed(const kelvora::SolverParams& params, const kelvora::RunReport& report, QPoint target);
     /// The kelvora-cli flags of algorithm's choices that are not the default ones, each with a
     /// leading space (" --encoding gray --selection tournament:3"); empty for the classic choice.
@@ -170,15 +153,14 @@ protected:
     static QString CurrentDirectoryName();
 
     /// Pointer move over the dialog: inside the plot, the pick cursor and the pointer's position
-    /// relative to the plot centre (y up) in 1008 and 1009; elsewhere the arrow, the readouts left
-    /// at the last inside point. nFlags (the buttons held) is not used.
-    void OnMouseMove(Qt::MouseButtons nFlags, QPoint point);
+    /// relative to the plot centre (y up) in the pointer readouts; elsewhere the arrow, the readouts left
+    /// at the last inside point. buttons (those held) is not used.
+    void OnMouseMove(Qt::MouseButtons buttons, QPoint point);
     /// Left press: inside the plot it moves the target of SolverState there, writes its relative
-    /// position into 1006 and 1007 (not into m_nTargetX/m_nTargetY, which take it at the next
-    /// Compute) and has the plot repainted. During the replay of an opened file it first leaves
+    /// position into the target fields and has the plot repainted. During the replay of an opened file it first leaves
     /// the replay (ReplayController::LeaveReplay) and starts the evolution window over, empty, for
     /// the new target. Outside nothing changes.
-    void OnLButtonDown(Qt::MouseButtons nFlags, QPoint point);
+    void OnLButtonDown(Qt::MouseButtons buttons, QPoint point);
     /// The opened results.csv changed (path, or "" when none): the title names it, and its run.json's
     /// operator choice, when it describes the file, becomes the next runs'.
     void OnOpenedFileChanged(const QString& path);
@@ -187,18 +169,16 @@ protected:
     /// a and b are the same file: the same device and inode, or (when one cannot be looked up) the
     /// same absolute path.
     static bool IsSameFile(const QString& a, const QString& b);
-    /// A system command: IDM_ABOUT, or any id that differs from it only in the low four bits, opens
-    /// the About box modally; SC_CLOSE closes the dialog; every other id does nothing. lParam is
-    /// not used.
-    void OnSysCommand(unsigned nID, qintptr lParam);
+    /// The About entry: the About box, modal over the window.
+    void OnAbout();
     /// The Help command (F1): the program has no help text of its own and shows the About box.
     void OnHelp();
     /// "遺伝的操作(&L)..." (Ctrl+L): the operator dialog, modal; an accepted choice is kept in the
     /// settings and used from the next run on. Does nothing during a run.
     void OnOperators();
     /// The parts the dialog wires.
-    PlotView& Plot() const { return *m_pPlot; }
-    ParameterPanel& Panel() const { return *m_pPanel; }
+    PlotView& Plot() const { return *m_plot; }
+    ParameterPanel& Panel() const { return *m_panel; }
 
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -209,16 +189,16 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-    QIcon m_hIcon;       ///< icon IDI_APP
-    QMenu* m_pSystemMenu = nullptr;  ///< the window's menu, owned by the dialog
-    GroundTruthOverlay* m_pGroundTruth = nullptr;  ///< the optimum and reach overlays, owned by the dialog
+    QIcon m_icon;       ///< the program's icon
+    QMenu* m_systemMenu = nullptr;  ///< the window's menu, owned by the dialog
+    GroundTruthOverlay* m_groundTruth = nullptr;  ///< the optimum and reach overlays, owned by the dialog
 
     SolverState& m_state;
 
-    bool m_bRan = false;                    ///< a run has been started since the dialog opened
-    bool m_bCloseRequested = false;         ///< close the dialog when the run has ended
-    EvolutionWindow* m_pEvolution = nullptr;  ///< top-level, owned by the dialog
-    ExperimentWindow* m_pExperiment = nullptr;  ///< "実験(&E)...", top-level, owned by the dialog
+    bool m_ran = false;                    ///< a run has been started since the dialog opened
+    bool m_closeRequested = false;         ///< close the dialog when the run has ended
+    EvolutionWindow* m_evolution = nullptr;  ///< top-level, owned by the dialog
+    ExperimentWindow* m_experiment = nullptr;  ///< "実験(&E)...", top-level, owned by the dialog
     kelvora::SolverParams m_runParams;      ///< parameters of the run going or last run
     kelvora::Algorithm m_algorithm;         ///< the operator choice of the next runs (settings)
     kelvora::Algorithm m_runAlgorithm;      ///< that of the run going or last run
@@ -226,12 +206,16 @@ protected:
     QString m_runDirectory;                 ///< where the last run wrote (its current directory)
 
 private:
-    std::unique_ptr<ParameterPanel> m_pPanel;
-    std::unique_ptr<PlotView> m_pPlot;
-    std::unique_ptr<RunController> m_pRun;
-    ReplayController* m_pReplay = nullptr;  ///< owned by the dialog
-    QLabel* m_pAlgorithmLabel = nullptr;    ///< the line under 計算 naming a choice that is not classic
-    bool m_bInitialized = false;
+    friend struct SolverDlgTestAccess;  // the tests' pacing of the run, defined by the tests
+
+    /// The worker posts every generation and waits until the window has taken it (tests).
+    bool m_everyGeneration = false;
+    std::unique_ptr<ParameterPanel> m_panel;
+    std::unique_ptr<PlotView> m_plot;
+    std::unique_ptr<RunController> m_run;
+    ReplayController* m_replay = nullptr;  ///< owned by the dialog
+    QLabel* m_algorithmLabel = nullptr;    ///< the line under 計算 naming a choice that is not classic
+    bool m_initialized = false;
 };
 
 }  // namespace kelvora::ui
