@@ -11,6 +11,8 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+#include "common/optimumcache.h"
+#include "evolution/evolutionwindow.h"
 #include "mainwindow/groundtruthoverlay.h"
 #include "common/messagebox.h"
 #include "analysis/reachmap.h"
@@ -74,6 +76,7 @@ private slots:
     void optimumArmIsDashedGreenAlongThePose();
     void windowShowsTheWashWhenTheMapIsReady();
     void errorTooltipTellsTheGapAfterARun();
+    void oneSearchPerTargetForEveryWindow();
 
 private:
     QTemporaryDir m_config;
@@ -234,6 +237,31 @@ void TestGroundTruth::errorTooltipTellsTheGapAfterARun() {
     QVERIFY2(tip.contains(QStringLiteral("最適解との差 %1 px").arg(eliteDistance - best.distance, 0, 'f', 4)), qPrintable(tip));
     // Five generations of twenty cannot be expected to reach it; the text follows the fitness.
     QCOMPARE(tip.contains(QStringLiteral("到達しました")), f.state->eliteFitness == best.fitness);
+    QVERIFY(uitest::Messages().isEmpty());
+}
+
+void TestGroundTruth::oneSearchPerTargetForEveryWindow() {
+    // The plot's optimum arm, the error field's tooltip after a run and the evolution window's
+    // optimum line all come from one search per target: a new target costs one more, whichever
+    // windows show it.
+    Settings().setValue(QLatin1String(GroundTruthOverlay::kShowOptimumKey), true);
+    uitest::TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    uitest::Fixture f;
+    QVERIFY(f.exposed());
+    f.dlg->ShowEvolutionWindow();
+    uitest::ShownPlot(*f.dlg);  // painted with the optimum layer
+    const int before = kelvora::ui::OptimumSearchCount();
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("3"));
+    QVERIFY(f.run());
+    uitest::ShownPlot(*f.dlg);
+    QCOMPARE(kelvora::ui::OptimumSearchCount(), before);  // the opening target's, found already
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+    QVERIFY(f.run());
+    uitest::ShownPlot(*f.dlg);
+    QCOMPARE(kelvora::ui::OptimumSearchCount(), before + 1);
+    const kelvora::Optimum expected = kelvora::FindOptimum(300, 220, 150, 100);
+    QCOMPARE(f.dlg->GetEvolutionWindow()->optimum()->pose, expected.pose);
     QVERIFY(uitest::Messages().isEmpty());
 }
 

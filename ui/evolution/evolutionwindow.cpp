@@ -18,6 +18,7 @@
 #include "common/filedialog.h"
 #include "evolution/generationscrubber.h"
 #include "common/messagebox.h"
+#include "common/optimumcache.h"
 #include "common/settings.h"
 #include "common/windowplacement.h"
 #include "model/arm.h"
@@ -168,7 +169,7 @@ bool EvolutionWindow::eventFilter(QObject* watched, QEvent* event) {
 void EvolutionWindow::findOptimum() {
     if (!m_optimum || m_optimumBase != m_base || m_optimumTarget != m_target) {
         // The exact search takes well under a millisecond (solver/optimum.h): done here, at once.
-        m_optimum = kelvora::FindOptimum(m_base.x(), m_base.y(), m_target.x(), m_target.y());
+        m_optimum = OptimumFor(m_base, m_target);
         m_optimumBase = m_base;
         m_optimumTarget = m_target;
         updateReadout();

@@ -1,5 +1,7 @@
 #include "mainwindow/groundtruthoverlay.h"
 
+#include "common/optimumcache.h"
+
 #include <QAction>
 #include <QMenu>
 #include <QWidget>
@@ -67,19 +69,13 @@ PlotOverlays GroundTruthOverlay::Overlays(QPoint base, QPoint target) {
         layers.washOrigin = base - QPoint(kelvora::kMaxTargetOffset, kelvora::kMaxTargetOffset);
     }
     if (m_optimum->isChecked()) {
-        if (!m_haveOptimum || base != m_lastBase || target != m_lastTarget) {
-            m_lastOptimum = kelvora::FindOptimum(base.x(), base.y(), target.x(), target.y());
-            m_lastBase = base;
-            m_lastTarget = target;
-            m_haveOptimum = true;
-        }
-        layers.optimumPose = m_lastOptimum.pose;
+        layers.optimumPose = OptimumFor(base, target).pose;
     }
     return layers;
 }
 
 void GroundTruthOverlay::ShowRunGap(QWidget* field, const SolverState& state) {
-    const kelvora::Optimum optimum = kelvora::FindOptimum(state.baseX, state.baseY, state.targetX, state.targetY);
+    const kelvora::Optimum& optimum = OptimumFor(QPoint(state.baseX, state.baseY), QPoint(state.targetX, state.targetY));
     field->setToolTip(GapText(optimum, TipDistance(state, state.elitePose), state.eliteFitness,
                               TipDistance(state, state.currentPose)));
 }

@@ -69,9 +69,6 @@ private:
     QAction* m_unreachable = nullptr;
     QAction* m_optimum = nullptr;
     QImage m_wash;                  ///< built once the map is ready
-    bool m_haveOptimum = false;     ///< m_lastOptimum is for m_lastBase, m_lastTarget
-    QPoint m_lastBase, m_lastTarget;
-    kelvora::Optimum m_lastOptimum;
 };
 
 }  // namespace kelvora::ui

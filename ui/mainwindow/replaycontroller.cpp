@@ -28,7 +28,7 @@
 #include "mainwindow/runcontroller.h"
 #include "mainwindow/runworker.h"
 #include "common/settings.h"
-#include "mainwindow/solverstate.h"
+#include "mainwindow/solvermodel.h"
 
 namespace kelvora::ui {
 
@@ -36,11 +36,11 @@ namespace {
 const QString kPopulationShownKey = QStringLiteral("view/showPopulation");
 }
 
-ReplayController::ReplayController(QWidget* window, QMenu* menu, SolverState& state, ParameterPanel& panel,
+ReplayController::ReplayController(QWidget* window, QMenu* menu, SolverModel& model, ParameterPanel& panel,
                                    RunController& runner, std::function<EvolutionWindow*()> showEvolution)
     : QObject(window),
       m_window(window),
-      m_state(state),
+      m_model(model),
       m_panel(panel),
       m_runner(runner),
       m_showEvolution(std::move(showEvolution)) {
@@ -137,13 +137,13 @@ bool ReplayController::TakeOpened(const QString& path, std::unique_ptr<ResultsRe
     QString readout = record;
     if (m_record && !m_record->algorithm.classic())
         readout += QLatin1Char('\n') + OperatorDialog::Summary(m_record->algorithm);
-    evolution->beginRun(count, QPoint(m_state.baseX, m_state.baseY), QPoint(m_state.targetX, m_state.targetY), readout);
+    evolution->beginRun(count, m_model.base(), m_model.target(), readout);
     // Named among the earlier runs by the file and what is known of its run.
     evolution->setRunName(QFileInfo(path).fileName() + QStringLiteral(", ") +
                           (m_record ? EvolutionWindow::RunName(m_record->params, m_record->algorithm)
                                     : tr("%1 × %2").arg(m_replay->population()).arg(count)));
     evolution->finishRun(QList<kelvora::GenerationStat>(history.begin(), history.end()),
-                         TipDistance(m_state, m_replay->frame(count).elitePose));
+                         TipDistance(m_model.state(), m_replay->frame(count).elitePose));
     return true;
 }
 
@@ -202,8 +202,8 @@ bool ReplayController::OpenFitness(const QString& path) {
     double best = 0.0;
     for (const kelvora::GenerationStat& row : rows) best = std::max(best, row.best);
     EvolutionWindow* evolution = m_showEvolution();
-    evolution->beginRun(static_cast<int>(rows.size()), QPoint(m_state.baseX, m_state.baseY),
-                        QPoint(m_state.targetX, m_state.targetY),
+    evolution->beginRun(static_cast<int>(rows.size()), m_model.base(),
+                        m_model.target(),
                         tr("このファイルは fitness.csv です: 世代ごとの最良と平均の適応度だけで、集団も腕もありません"));
     evolution->setRunName(QFileInfo(path).fileName() + QStringLiteral(", ") + tr("%1 世代").arg(rows.size()));
     evolution->finishRun(QList<kelvora::GenerationStat>(rows.begin(), rows.end()), 1.0 / best - 1.0);
@@ -223,10 +223,7 @@ bool ReplayController::LeaveReplay() {
 
 void ReplayController::ClearShown() {
     SetReplay(nullptr);
-    m_state.currentPose = kelvora::kOpeningPose;
-    m_state.elitePose = kelvora::kOpeningPose;
-    m_state.eliteFitness = 0.0;
-    m_state.generation = 0;
+    m_model.clearPoses();
     m_panel.showParams(m_panel.params());
     m_panel.showGeneration(0, 0.0);
     for (const ParameterPanel::Field field : {ParameterPanel::Field::generation, ParameterPanel::Field::error})
@@ -239,9 +236,7 @@ void ReplayController::SetReplay(std::unique_ptr<ResultsReplay> replay, const QS
     m_cloud.reset();
     if (m_replay) {
         const QPoint t = m_replay->target();
-        m_state.targetX = t.x();
-        m_state.targetY = t.y();
-        m_panel.showTarget(m_state.relativeTarget());
+        m_model.setTarget(t);  // the fields follow
     }
     const QString opened = m_replay ? openedFile : QString();
     if (opened.isEmpty()) m_record.reset();
@@ -255,8 +250,7 @@ void ReplayController::SetReplay(std::unique_ptr<ResultsReplay> replay, const QS
 void ReplayController::ShowGeneration(int generation) {
     if (!m_replay || m_runner.IsRunning()) return;
     const ReplayFrame frame = m_replay->frame(generation);
-    m_state.currentPose = frame.currentPose;
-    m_state.elitePose = frame.elitePose;
+    m_model.showPoses(frame.currentPose, frame.elitePose, m_model.state().eliteFitness);
     QString changed;  // the file is no longer what was checked: the replay ends
     if (IsPopulationShown()) {
         if (!m_cloud) m_cloud = std::make_unique<PopulationCloud>();
@@ -284,8 +278,8 @@ void ReplayController::BeginRunReplay() {
 void ReplayController::EndRunReplay(int populationSize) {
     if (m_runBests.empty()) return;  // called only when results.csv took every line
     SetReplay(ResultsReplay::FromRun(QDir::current().absoluteFilePath(QStringLiteral("results.csv")),
-                                     populationSize, m_runOffsets, m_runBests, QPoint(m_state.baseX, m_state.baseY),
-                                     QPoint(m_state.targetX, m_state.targetY)));
+                                     populationSize, m_runOffsets, m_runBests, m_model.base(),
+                                     m_model.target()));
 }
 
 void ReplayController::TakeRunSnapshot(const RunSnapshot& snapshot) {
@@ -309,7 +303,7 @@ void ReplayController::ShowRunPopulation(const RunSnapshot& snapshot) {
     cloud.tips.clear();
     cloud.tips.reserve(snapshot.population.size());
     for (const kelvora::Chromosome& c : snapshot.population)
-        cloud.tips.push_back(kelvora::TipPosition(kelvora::PoseOf(c), m_state.baseX, m_state.baseY));
+        cloud.tips.push_back(kelvora::TipPosition(kelvora::PoseOf(c), m_model.state().baseX, m_model.state().baseY));
     cloud.fitness = snapshot.fitness;
 }
 

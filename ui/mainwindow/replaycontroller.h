@@ -29,15 +29,15 @@ class ResultsReplay;
 class RunController;
 struct PopulationCloud;
 struct RunSnapshot;
-struct SolverState;
+class SolverModel;
 
 class ReplayController : public QObject {
     Q_OBJECT
 
 public:
-    /// The replay of window: its entries go at the end of menu; it writes state and panel's fields
+    /// The replay of window: its entries go at the end of menu; it writes model and panel's fields
     /// and asks showEvolution for the evolution window. All of them outlive the controller.
-    ReplayController(QWidget* window, QMenu* menu, SolverState& state, ParameterPanel& panel,
+    ReplayController(QWidget* window, QMenu* menu, SolverModel& model, ParameterPanel& panel,
                      RunController& runner, std::function<EvolutionWindow*()> showEvolution);
     ~ReplayController() override;
 
@@ -106,7 +106,7 @@ private:
     void ShowRunPopulation(const RunSnapshot& snapshot);
 
     QWidget* m_window;
-    SolverState& m_state;
+    SolverModel& m_model;
     ParameterPanel& m_panel;
     RunController& m_runner;
     std::function<EvolutionWindow*()> m_showEvolution;

@@ -18,7 +18,7 @@
 #include <QWidget>
 
 #include "mainwindow/runworker.h"
-#include "mainwindow/solverstate.h"
+#include "mainwindow/solvermodel.h"
 #include "common/userinput.h"
 
 namespace kelvora::ui {
@@ -72,8 +72,8 @@ QThreadPool& RunPool() {
 
 }  // namespace
 
-RunController::RunController(QWidget* window, SolverState& state, const QCursor& restCursor)
-    : m_window(window), m_state(state), m_restCursor(restCursor) {}
+RunController::RunController(QWidget* window, SolverModel& model, const QCursor& restCursor)
+    : m_window(window), m_model(model), m_restCursor(restCursor) {}
 
 RunController::~RunController() {
     m_inputFilter.reset();
@@ -136,7 +136,7 @@ QString RunController::Start(const kelvora::SolverParams& params, const kelvora:
     // window's thread, from the snapshots and the end the worker hands over by value.
     std::shared_ptr<RunWorker> worker;
     try {
-        worker = std::make_shared<RunWorker>(m_state.geometry(), params, seed, algorithm);
+        worker = std::make_shared<RunWorker>(m_model.state().geometry(), params, seed, algorithm);
     } catch (const std::bad_alloc&) {
         return tr("計算を始められません。計算に使うメモリを確保できませんでした。");
     }
@@ -173,12 +173,8 @@ void RunController::takeSnapshot(const std::shared_ptr<RunChannel>& channel, con
     } handled{*channel};
     if (!m_running || channel != m_run || snapshot.generation <= m_shownGeneration) return;
     m_shownGeneration = snapshot.generation;
-    m_state.currentPose = snapshot.currentPose;
-    m_state.elitePose = snapshot.elitePose;
-    m_state.eliteFitness = snapshot.eliteFitness;
-    for (int i = 0; i < snapshot.rows.size(); ++i)
-        m_state.history[static_cast<std::size_t>(snapshot.firstRow + i)] = snapshot.rows[i];
-    m_state.generation = snapshot.generation;
+    m_model.takeRows(snapshot.firstRow, snapshot.rows, snapshot.generation);
+    m_model.showPoses(snapshot.currentPose, snapshot.elitePose, snapshot.eliteFitness);
     // Snapshots at the window's pace come no sooner than kLiveInterval into the run.
     if (!m_busyCursor && (!m_everyGeneration || m_liveClock.hasExpired(kLiveInterval))) {
         m_window->setCursor(Qt::BusyCursor);  // the window takes no input now
@@ -193,15 +189,9 @@ void RunController::onRunFinished() {
     m_run.reset();
     m_watcher.release()->deleteLater();  // in its own signal
     m_future = QFuture<RunResult>();
-    if (!result.report.refused) {  // a refused run changed nothing
-        m_state.populationSize = m_params.populationSize;
-        m_state.crossoverRate = m_params.crossoverRate;
-        m_state.mutationProbability = m_params.mutationProbability;
-        m_state.generation = result.generation;
-        m_state.history = result.history;
-        m_state.eliteFitness = result.eliteFitness;
-        m_state.elitePose = result.elitePose;
-        m_state.currentPose = result.currentPose;
+    if (!result.report.refused) {  // a refused run changed nothing; the history came with the snapshots
+        m_model.endRun(m_params, result.generation);
+        m_model.showPoses(result.currentPose, result.elitePose, result.eliteFitness);
     }
     dropLateInput();
     m_inputFilter.reset();

@@ -1,6 +1,6 @@
 #pragma once
 // The main window's run: the search on a worker thread (RunWorker, through QtConcurrent), its stop,
-// its snapshots (posted by value) taken into what the window shows (SolverState), and the window's
+// its snapshots (posted by value) taken into what the window shows (SolverModel), and the window's
 // input swallowed while it goes.
 
 #include <cstdint>
@@ -20,7 +20,7 @@ class QWidget;
 
 namespace kelvora::ui {
 
-struct SolverState;
+class SolverModel;
 
 class RunController : public QObject {
     Q_OBJECT
@@ -29,7 +29,7 @@ public:
     /// Runs for window, whose input it swallows during a run, writing state from the run's
     /// snapshots and end; restCursor is the cursor the window gets back after the busy one. All
     /// three outlive the controller.
-    RunController(QWidget* window, SolverState& state, const QCursor& restCursor);
+    RunController(QWidget* window, SolverModel& model, const QCursor& restCursor);
     /// Stops a run that is still going and waits for its thread.
     ~RunController() override;
 
@@ -69,7 +69,7 @@ private:
     void dropLateInput();
 
     QWidget* m_window;
-    SolverState& m_state;
+    SolverModel& m_model;
     const QCursor& m_restCursor;
     kelvora::SolverParams m_params;      ///< of the run going
     bool m_running = false;

@@ -142,10 +142,9 @@ RunResult RunWorker::run() {
     // hold its individuals, which the view points at.
     if (m_rowsPosted < observer.lastGeneration()) post(makeSnapshot(last.view));
 
-    auto result = std::make_unique<RunResult>();  // on the heap: the history is large
+    auto result = std::make_unique<RunResult>();
     result->report = report;
     result->generation = report.refused ? 0 : outcome.generationsRun;
-    std::copy(m_history.begin(), m_history.end(), result->history.begin());
     result->eliteFitness = outcome.eliteFitness;
     result->elitePose = outcome.elitePose;
     result->currentPose = outcome.currentPose;

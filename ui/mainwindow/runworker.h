@@ -39,8 +39,7 @@ struct RunSnapshot {
 /// The end of a run: its report and the state the window keeps of it.
 struct RunResult {
     kelvora::RunReport report;
-    int generation = 0;                  ///< generations finished and logged
-    std::array<kelvora::GenerationStat, kelvora::kMaxGenerations> history{};  ///< rows 0..generation-1
+    int generation = 0;                  ///< generations finished and logged (their rows came in the snapshots)
     double eliteFitness = 0.0;
     kelvora::ArmPose elitePose{};
     kelvora::ArmPose currentPose{};

@@ -35,6 +35,7 @@
 #include "common/resourceloader.h"
 #include "mainwindow/runcontroller.h"
 #include "mainwindow/runworker.h"
+#include "mainwindow/solvermodel.h"
 #include "common/settings.h"
 
 namespace kelvora::ui {
@@ -57,6 +58,7 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* parent)
               Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                   Qt::WindowCloseButtonHint),
       m_icon(LoadIconResource(IDI_APP)),
+      m_model(new SolverModel(state, this)),
       m_state(state) {
     setWindowTitle(QStringLiteral("Kelvora"));
     // The template's face "ＭＳ Ｐゴシック" 9 pt is IPAPGothic here, its metric twin; named outright
@@ -107,7 +109,7 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* parent)
                 CurrentSettings now;
                 now.params = m_panel->params();
                 now.algorithm = m_algorithm;
-                now.target = QPoint(m_state.relativeTarget().x, m_state.relativeTarget().y);
+                now.target = QPoint(m_model->relativeTarget().x, m_model->relativeTarget().y);
                 return now;
             }, this);
         m_experiment->show();
@@ -118,14 +120,20 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* parent)
     m_groundTruth = new GroundTruthOverlay(this);
     connect(m_groundTruth, &GroundTruthOverlay::changed, this, qOverload<>(&QWidget::update));
     m_plot = std::make_unique<PlotView>(this, m_state, *m_groundTruth);
-    m_run = std::make_unique<RunController>(this, m_state, m_plot->Cursor());
+    m_run = std::make_unique<RunController>(this, *m_model, m_plot->Cursor());
     connect(m_run.get(), &RunController::snapshotTaken, this, &CSolverDlg::OnRunSnapshot);
     connect(m_run.get(), &RunController::runEnded, this, &CSolverDlg::OnRunFinished);
     // After Close in the window's menu (the About entry follows): open a file, the population layer.
-    m_replay = new ReplayController(this, m_systemMenu, m_state, *m_panel, *m_run, [this] { return ShowEvolutionWindow(); });
+    m_replay = new ReplayController(this, m_systemMenu, *m_model, *m_panel, *m_run, [this] { return ShowEvolutionWindow(); });
     connect(m_replay, &ReplayController::ReplayChanged, this, &CSolverDlg::ReplayChanged);
     connect(m_replay, &ReplayController::resultsOpened, this, &CSolverDlg::resultsOpened);
     connect(m_replay, &ReplayController::OpenedFileChanged, this, &CSolverDlg::OnOpenedFileChanged);
+    // What the model shows: the target fields and the plot follow it.
+    connect(m_model, &SolverModel::targetChanged, this, [this] {
+        m_panel->showTarget(m_model->relativeTarget());
+        update();  // the whole client area, background erased first
+    });
+    connect(m_model, &SolverModel::posesChanged, this, qOverload<>(&QWidget::update));
     // Pointer moves reach OnMouseMove with no button held too. The plot has no control of its own,
     // so moves over it go to the dialog itself.
     setMouseTracking(true);
@@ -149,23 +157,14 @@ bool CSolverDlg::OnInitDialog() {
     }
     setWindowIcon(m_icon);  // large and small: the icon holds both sizes
 
-    m_state.currentPose = kelvora::kOpeningPose;
-    m_state.elitePose = kelvora::kOpeningPose;
     m_plot->Open();
     // The base is the plot's centre, (left + right) / 2 and (top + bottom + 1) / 2: (300, 220).
     static_assert(kPlotRect.left() + kPlotRect.width() / 2 == kelvora::kBaseX &&
                   (2 * kPlotRect.top() + kPlotRect.height()) / 2 == kelvora::kBaseY);
-    m_state.baseX = kelvora::kBaseX;
-    m_state.baseY = kelvora::kBaseY;
-    // The target at the opening pose's tip, truncated toward zero: (368, 40).
-    const kelvora::PixelPoint opening =
-        kelvora::PixelFromRelative({kelvora::kOpeningTargetX, kelvora::kOpeningTargetY}, m_state.baseX, m_state.baseY);
-    m_state.targetX = opening.x;
-    m_state.targetY = opening.y;
+    m_model->open();  // the target fields follow
     m_runParams = kelvora::SolverParams{};
     m_panel->showParams(kelvora::SolverParams{});  // 20, 100, 0.5, 0.1
     m_panel->showGeneration(0, 0.0);
-    m_panel->showTarget(m_state.relativeTarget());
     m_algorithm = LoadAlgorithm();
     m_algorithmLabel->setText(OperatorDialog::Summary(m_algorithm));
     m_algorithmLabel->setVisible(!m_algorithm.classic());
@@ -223,7 +222,7 @@ void CSolverDlg::OnOK() {
     }
     m_runParams = params;
     m_runAlgorithm = m_algorithm;
-    m_runTarget = QPoint(m_state.relativeTarget().x, m_state.relativeTarget().y);
+    m_runTarget = QPoint(m_model->relativeTarget().x, m_model->relativeTarget().y);
 
     // The run would rewrite the very file the window has open: only when the person says so.
     if (const QString opened = m_replay->OpenedFile();
@@ -253,8 +252,8 @@ void CSolverDlg::OnOK() {
     m_closeRequested = false;
     m_ran = true;
     if (m_evolution) {
-        m_evolution->beginRun(params.generationCount, QPoint(m_state.baseX, m_state.baseY),
-                               QPoint(m_state.targetX, m_state.targetY), OperatorDialog::Summary(m_runAlgorithm));
+        m_evolution->beginRun(params.generationCount, m_model->base(),
+                               m_model->target(), OperatorDialog::Summary(m_runAlgorithm));
         m_evolution->setRunName(EvolutionWindow::RunName(params, m_runAlgorithm));
     }
 }
@@ -275,11 +274,9 @@ void CSolverDlg::OnOperators() {
 void CSolverDlg::OnRunSnapshot(const RunSnapshot& snapshot) {
     m_replay->TakeRunSnapshot(snapshot);
     if (m_evolution) {
-        // The rows the chart has not had yet, from the window's own copy of the history.
+        // The rows the chart has not had yet, from the model's history.
         const int from = static_cast<int>(m_evolution->chart()->history().size());
-        QList<kelvora::GenerationStat> rows;
-        for (int g = from; g < m_state.generation; ++g) rows.append(m_state.history[static_cast<std::size_t>(g)]);
-        m_evolution->appendRows(from, rows, snapshot.eliteDistance);
+        m_evolution->appendRows(from, m_model->historyRows().mid(from), snapshot.eliteDistance);
     }
     OnGenerationProgress(snapshot.generation, snapshot.error);
 }
@@ -304,12 +301,7 @@ void CSolverDlg::OnRunFinished(const RunResult& result) {
 }
 
 QList<kelvora::GenerationStat> CSolverDlg::HistoryRows() const {
-    QList<kelvora::GenerationStat> rows;
-    if (!m_ran) return rows;
-    rows.reserve(m_state.generation);
-    for (int g = 0; g < m_state.generation && g < kelvora::kMaxGenerations; ++g)
-        rows.append(m_state.history[static_cast<std::size_t>(g)]);
-    return rows;
+    return m_ran ? m_model->historyRows() : QList<kelvora::GenerationStat>();
 }
 
 EvolutionWindow* CSolverDlg::ShowEvolutionWindow() {
@@ -317,8 +309,8 @@ EvolutionWindow* CSolverDlg::ShowEvolutionWindow() {
         m_evolution = new EvolutionWindow(this);
         m_replay->PlaceScrubber(m_evolution);
         // The last run, or the run going, from what the window has taken of it so far.
-        m_evolution->beginRun(m_runParams.generationCount, QPoint(m_state.baseX, m_state.baseY),
-                               QPoint(m_state.targetX, m_state.targetY),
+        m_evolution->beginRun(m_runParams.generationCount, m_model->base(),
+                               m_model->target(),
                                m_ran ? OperatorDialog::Summary(m_runAlgorithm) : QString());
         if (m_ran) m_evolution->setRunName(EvolutionWindow::RunName(m_runParams, m_runAlgorithm));
         // A run that has ended is shown as ended: whether it reached the optimum, its axis and caption.
@@ -489,15 +481,10 @@ void CSolverDlg::OnLButtonDown(Qt::MouseButtons /*buttons*/, QPoint point) {
     // A click during the replay of an opened file leaves it: the file's arms, numbers and chart go,
     // and all of the window follows the new target.
     const bool left = m_replay->LeaveReplay();
-    m_state.targetX = point.x();
-    m_state.targetY = point.y();
-    update();  // the whole client area, background erased first: the marker moves
-    const QPoint centre = PlotCentre();
-    const kelvora::PixelPoint target = kelvora::RelativeFromPixel({m_state.targetX, m_state.targetY}, centre.x(), centre.y());
-    m_panel->showTarget(target);
+    m_model->setTarget(point);  // the marker moves and the target fields follow
     if (left && m_evolution) {
-        m_evolution->beginRun(m_panel->params().generationCount, QPoint(m_state.baseX, m_state.baseY),
-                               QPoint(m_state.targetX, m_state.targetY));
+        m_evolution->beginRun(m_panel->params().generationCount, m_model->base(),
+                               m_model->target());
         m_evolution->finishRun({}, 0.0);
     }
 }

@@ -36,6 +36,7 @@ class GroundTruthOverlay;
 class ParameterPanel;
 class ReplayController;
 class RunController;
+class SolverModel;
 struct SolverDlgTestAccess;
 
 class CSolverDlg : public QDialog {
@@ -193,7 +194,8 @@ protected:
     QMenu* m_systemMenu = nullptr;  ///< the window's menu, owned by the dialog
     GroundTruthOverlay* m_groundTruth = nullptr;  ///< the optimum and reach overlays, owned by the dialog
 
-    SolverState& m_state;
+    SolverModel* m_model;          ///< what the window shows, its one writer's interface; owned by the dialog
+    const SolverState& m_state;    ///< the model's state, to read
 
     bool m_ran = false;                    ///< a run has been started since the dialog opened
     bool m_closeRequested = false;         ///< close the dialog when the run has ended
