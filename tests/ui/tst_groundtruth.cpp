@@ -47,7 +47,7 @@ PlotScene Scene(kelvora::ArmPose current, kelvora::ArmPose elite, QPoint target)
 }
 
 QAction* Entry(CSolverDlg& dlg, const QString& text) {
-    for (QAction* action : dlg.GetSystemMenu()->actions())
+    for (QAction* action : dlg.getSystemMenu()->actions())
         if (action->text() == text) return action;
     return nullptr;
 }
@@ -144,7 +144,7 @@ void TestGroundTruth::washCoversExactlyTheUnreachableTargets() {
     const QColor background(240, 240, 240);
     const PlotScene scene = Scene({200, 30, 10}, {45, 30, 15}, QPoint(450, 300));
     PlotOverlays overlays;
-    overlays.unreachableWash = GroundTruthOverlay::UnreachableWash(Map());
+    overlays.unreachableWash = GroundTruthOverlay::unreachableWash(Map());
     overlays.washOrigin = scene.base - QPoint(kelvora::kMaxTargetOffset, kelvora::kMaxTargetOffset);
     const QImage plain = Paint(scene, {}, background);
     const QImage washed = Paint(scene, overlays, background);
@@ -249,7 +249,7 @@ void TestGroundTruth::oneSearchPerTargetForEveryWindow() {
     QVERIFY(cwd.isValid());
     uitest::Fixture f;
     QVERIFY(f.exposed());
-    f.dlg->ShowEvolutionWindow();
+    f.dlg->showEvolutionWindow();
     uitest::ShownPlot(*f.dlg);  // painted with the optimum layer
     const int before = kelvora::ui::OptimumSearchCount();
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("3"));
@@ -261,7 +261,7 @@ void TestGroundTruth::oneSearchPerTargetForEveryWindow() {
     uitest::ShownPlot(*f.dlg);
     QCOMPARE(kelvora::ui::OptimumSearchCount(), before + 1);
     const kelvora::Optimum expected = kelvora::FindOptimum(300, 220, 150, 100);
-    QCOMPARE(f.dlg->GetEvolutionWindow()->optimum()->pose, expected.pose);
+    QCOMPARE(f.dlg->getEvolutionWindow()->optimum()->pose, expected.pose);
     QVERIFY(uitest::Messages().isEmpty());
 }
 

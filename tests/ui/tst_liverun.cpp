@@ -62,7 +62,7 @@ enum class StopBy {
     SystemClose,         // Close from the window's menu
 };
 
-void RequestStop(ProbeDlg& dlg, StopBy by) {
+void requestStop(ProbeDlg& dlg, StopBy by) {
     QWindow* window = dlg.windowHandle();
     switch (by) {
     case StopBy::EscapeSent:
@@ -208,7 +208,7 @@ void TestLiveRun::stopDuringARun() {
     // should it not be, the run is cut short directly at generation 1500 and the test fails.
     bool forced = false;
     f.dlg->onProgress = [&](ProbeDlg& dlg, int generation) {
-        if (generation == 3) RequestStop(dlg, by);
+        if (generation == 3) requestStop(dlg, by);
         if (generation == 1500) {
             forced = true;
             dlg.close();
@@ -372,9 +372,9 @@ void TestLiveRun::inputIsSwallowedDuringARun() {
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("68"));
     QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("180"));
     QCOMPARE(f.text(IDC_POINTER_X), QString());
-    QCOMPARE(f.dlg->PointerInPlot(), 0);
+    QCOMPARE(f.dlg->pointerInPlot(), 0);
     QCOMPARE(g_aboutBoxes, 0);
-    QVERIFY(!f.dlg->GetSystemMenu()->isVisible());
+    QVERIFY(!f.dlg->getSystemMenu()->isVisible());
     QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 300 * 201);
     QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 300);
     QVERIFY(f.dlg->isVisible());
@@ -559,7 +559,7 @@ void TestLiveRun::operatorChoiceReachesTheRun() {
     auto* label = f.dlg->findChild<QLabel*>(QStringLiteral("AlgorithmLabel"));
     QVERIFY(label->isHidden());
     ChooseInWindow(*f.dlg, choice);
-    QVERIFY(f.dlg->GetAlgorithm() == choice);
+    QVERIFY(f.dlg->getAlgorithm() == choice);
     QVERIFY(!label->isHidden());
     QCOMPARE(label->text(), OperatorDialog::Summary(choice));
     const QStringList keys{"encoding", "selection", "elitism", "crossover", "mutation"};
@@ -570,7 +570,7 @@ void TestLiveRun::operatorChoiceReachesTheRun() {
     QVERIFY(uitest::Messages().isEmpty());
     const QStringList args = CliArguments(f.dlg->Control(IDC_GENERATION)->toolTip());
     QCOMPARE(args.mid(12), flags);
-    QVERIFY(f.dlg->ShowEvolutionWindow()->readoutText().endsWith(label->text()));
+    QVERIFY(f.dlg->showEvolutionWindow()->readoutText().endsWith(label->text()));
 
     QTemporaryDir elsewhere;
     QVERIFY(elsewhere.isValid());
@@ -620,7 +620,7 @@ void TestLiveRun::presetOperatorsFromTheSettings() {
     AppSettings().setValue(QStringLiteral("algorithm/crossover"), QStringLiteral("uniform"));
     AppSettings().setValue(QStringLiteral("algorithm/mutation"), QStringLiteral("creep"));
     Fixture f(false);
-    QVERIFY(f.dlg->GetAlgorithm() == Parsed("gray", "roulette", "0", "uniform", "bit-flip"));
+    QVERIFY(f.dlg->getAlgorithm() == Parsed("gray", "roulette", "0", "uniform", "bit-flip"));
     QVERIFY(f.dlg->findChild<QLabel*>(QStringLiteral("AlgorithmLabel"))->isVisible());
 }
 
@@ -647,7 +647,7 @@ void TestLiveRun::runThatCannotStartSaysWhy() {
     QCOMPARE(uitest::Messages().size(), 1);
     const QString text = uitest::Messages().first().text;
     QVERIFY2(text.contains(QString::fromLocal8Bit(std::strerror(EMFILE))), qPrintable(text));
-    QVERIFY(!f.dlg->IsRunning());
+    QVERIFY(!f.dlg->isRunning());
     QVERIFY(!QFile::exists(QStringLiteral("results.csv")));
     QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("-150"));
@@ -663,7 +663,7 @@ void TestLiveRun::earlierRunsBesideTheCurrentOne() {
     TemporaryCurrentDirectory cwd;
     QVERIFY(cwd.isValid());
     Fixture f;
-    EvolutionWindow* evolution = f.dlg->ShowEvolutionWindow();
+    EvolutionWindow* evolution = f.dlg->showEvolutionWindow();
     FitnessChart* chart = evolution->chart();
     const qsizetype ownSeries = chart->chart()->series().size();
     const auto name = [&](int population) {

@@ -114,7 +114,7 @@ void TestShell::init() {
 
 void TestShell::systemMenuEntries() {
     Fixture f;
-    const QList<QAction*> actions = f.dlg->GetSystemMenu()->actions();
+    const QList<QAction*> actions = f.dlg->getSystemMenu()->actions();
     const qsizetype n = actions.size();
     QVERIFY(n >= 4);
     QCOMPARE(actions[0]->text(), QStringLiteral("閉じる(&C)"));
@@ -128,11 +128,11 @@ void TestShell::systemMenuEntries() {
     QCOMPARE(actions[n - 1]->text(), QStringLiteral("Kelvora のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
     QCOMPARE(actions[n - 1]->objectName(), QStringLiteral("AboutAction"));
     QCOMPARE(LoadStringResource(IDS_ABOUT_MENU), actions[n - 1]->text());
-    QCOMPARE(QFontInfo(f.dlg->GetSystemMenu()->font()).family(), QStringLiteral("IPAPGothic"));
+    QCOMPARE(QFontInfo(f.dlg->getSystemMenu()->font()).family(), QStringLiteral("IPAPGothic"));
     // Opening the dialog again does not add the entry twice.
     f.dlg->hide();
     f.dlg->show();
-    QCOMPARE(f.dlg->GetSystemMenu()->actions().size(), n);
+    QCOMPARE(f.dlg->getSystemMenu()->actions().size(), n);
 }
 
 void TestShell::rightClickOpensTheMenu_data() {

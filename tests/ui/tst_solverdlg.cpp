@@ -378,8 +378,8 @@ void TestSolverDlg::enterInFieldPressesCompute() {
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("1"));
     f.edit(IDC_MUTATION_PROBABILITY)->setFocus();
     QTest::keyClick(f.edit(IDC_MUTATION_PROBABILITY), Qt::Key_Enter, Qt::KeypadModifier);
-    QVERIFY(f.dlg->IsRunning());
-    QTRY_VERIFY_WITH_TIMEOUT(!f.dlg->IsRunning(), 60000);
+    QVERIFY(f.dlg->isRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(!f.dlg->isRunning(), 60000);
     QVERIFY(Messages().isEmpty());
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("1"));
     QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 6);

@@ -154,11 +154,11 @@ void TestThreadedRun::twoRunsBackToBack() {
         f.setText(IDC_GENERATION_LIMIT, QStringLiteral("120"));
         f.setText(IDC_MUTATION_PROBABILITY, QStringLiteral("0.3"));
         f.compute()->click();
-        QVERIFY(f.dlg->IsRunning());
+        QVERIFY(f.dlg->isRunning());
     });
     QVERIFY(f.run());
     QTRY_COMPARE_WITH_TIMEOUT(ended, 2, 60000);
-    QVERIFY(!f.dlg->IsRunning());
+    QVERIFY(!f.dlg->isRunning());
 
     const kelvora::reference::RunOutcome first = kelvora::reference::Run({}, {40, 300, 0.5, 0.1}, firstSeed);
     QVERIFY(firstResults == QByteArray::fromStdString(first.results));
@@ -182,7 +182,7 @@ void TestThreadedRun::evolutionWindowFollowsTheRun() {
     QVERIFY(QTest::qWaitForWindowActive(f.dlg.get()));
     f.dlg->setEveryGeneration(false);
     QTest::keyClick(f.dlg.get(), Qt::Key_G, Qt::ControlModifier);
-    EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
+    EvolutionWindow* evolution = f.dlg->getEvolutionWindow();
     QVERIFY(evolution && evolution->isVisible());
     FitnessChart* chart = evolution->chart();
     QCOMPARE(chart->history().size(), 0);  // no run yet
@@ -252,7 +252,7 @@ void TestThreadedRun::destroyingTheWindowMidRunEndsTheRun() {
     f->setText(IDC_POPULATION_SIZE, QStringLiteral("100"));
     f->setText(IDC_GENERATION_LIMIT, QStringLiteral("10000"));
     f->compute()->click();
-    QVERIFY(f->dlg->IsRunning());
+    QVERIFY(f->dlg->isRunning());
     QTest::qWait(100);  // the run goes on; in the second row the worker now waits on the window
     f.reset();          // stops the run and waits for it, without hanging
     // results.csv holds whole generations only (fitness.csv is written as the run ends).
@@ -291,7 +291,7 @@ void TestThreadedRun::populationLayerFollowsTheRun() {
     Fixture f;
     QVERIFY(f.exposed());
     f.dlg->setEveryGeneration(everyGeneration);
-    f.dlg->SetPopulationShown(true);
+    f.dlg->setPopulationShown(true);
     constexpr int kPopulation = 100;
     const int kLimit = limit;
     f.setText(IDC_POPULATION_SIZE, QString::number(kPopulation));

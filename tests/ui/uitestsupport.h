@@ -69,22 +69,22 @@ class ProbeDlg : public CSolverDlg {
 public:
     explicit ProbeDlg(kelvora::ui::SolverState& state) : CSolverDlg(state) { setEveryGeneration(true); }
 
-    using CSolverDlg::IsInsidePlot;
+    using CSolverDlg::isInsidePlot;
     void setEveryGeneration(bool every) { kelvora::ui::SolverDlgTestAccess::setEveryGeneration(*this, every); }
     /// The control the tests name id (IDOK, IDC_*), or nullptr.
     QWidget* Control(int id) const {
-        if (id == IDOK) return Panel().compute();
+        if (id == IDOK) return panel().compute();
         if (id < IDC_POPULATION_SIZE || id > IDC_POINTER_Y) return nullptr;
-        return Panel().field(ParameterPanel::Field(id - IDC_POPULATION_SIZE));
+        return panel().field(ParameterPanel::Field(id - IDC_POPULATION_SIZE));
     }
     /// The entry of the window's menu named name ("CloseAction", "EvolutionAction", "AboutAction").
     QAction* MenuAction(const char* name) const { return findChild<QAction*>(QLatin1String(name)); }
-    int PointerInPlot() const { return Plot().PointerInPlot(); }
-    QCursor PlotCursor() const { return Plot().Cursor(); }
-    int ShownGeneration() const { return Panel().field(ParameterPanel::Field::generation)->text().toInt(); }
+    int pointerInPlot() const { return plot().pointerInPlot(); }
+    QCursor PlotCursor() const { return plot().cursor(); }
+    int ShownGeneration() const { return panel().field(ParameterPanel::Field::generation)->text().toInt(); }
     /// 計算's reading of the four parameters, and their writing back into the fields.
-    bool ReadParams() { return Panel().readParams().has_value(); }
-    void ShowParams() { Panel().showParams(Panel().params()); }
+    bool ReadParams() { return panel().readParams().has_value(); }
+    void ShowParams() { panel().showParams(panel().params()); }
     QPoint RunTarget() const { return m_runTarget; }  ///< the last run's, relative to the base
 
     int paints = 0;
@@ -96,17 +96,17 @@ protected:
         ++paints;
         CSolverDlg::paintEvent(event);
     }
-    void OnGenerationProgress(int generation, double error) override {
+    void onGenerationProgress(int generation, double error) override {
         generations << generation;
-        CSolverDlg::OnGenerationProgress(generation, error);
+        CSolverDlg::onGenerationProgress(generation, error);
         if (onProgress) onProgress(*this, generation);
     }
 };
 
 /// Opens path in dlg and waits (bounded) until its check has ended: whether the file is shown.
-inline bool OpenResults(CSolverDlg& dlg, const QString& path, int timeoutMs = 60000) {
+inline bool openResults(CSolverDlg& dlg, const QString& path, int timeoutMs = 60000) {
     QSignalSpy opened(&dlg, &CSolverDlg::resultsOpened);
-    dlg.OpenResults(path);
+    dlg.openResults(path);
     if (opened.isEmpty() && !opened.wait(timeoutMs)) return false;
     return opened.first().first().toBool();
 }
@@ -143,7 +143,7 @@ public:
     bool run(int timeoutMs = 300000) const {
         QSignalSpy done(dlg.get(), &CSolverDlg::runFinished);
         compute()->click();
-        return !dlg->IsRunning() || done.size() > 0 || done.wait(timeoutMs);
+        return !dlg->isRunning() || done.size() > 0 || done.wait(timeoutMs);
     }
     QLineEdit* edit(int id) const { return qobject_cast<QLineEdit*>(dlg->Control(id)); }
     QString text(int id) const { return edit(id) ? edit(id)->text() : QStringLiteral("<no edit %1>").arg(id); }

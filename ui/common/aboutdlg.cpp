@@ -32,7 +32,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     setWindowTitle(tr("Kelvoraのﾊﾞｰｼﾞｮﾝ情報"));
     setFont(QFont(QStringLiteral("IPAPGothic"), 9));  // the template's "ＭＳ Ｐゴシック" 9 pt, as in the main dialog
     setModal(true);
-    setFixedSize(ClientSize());  // a modal frame: no sizing border
+    setFixedSize(clientSize());  // a modal frame: no sizing border
 
     // The static icon draws the 32 x 32 image at the top left of its place, as the platform's
     // icon controls do, whatever size the template gives.
@@ -55,7 +55,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     ok->setFocus(Qt::OtherFocusReason);
 }
 
-QSize CAboutDlg::ClientSize() {
+QSize CAboutDlg::clientSize() {
     return QSize(kClientWidth, kClientHeight);
 }
 

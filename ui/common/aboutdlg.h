@@ -20,7 +20,7 @@ public:
     int DoModal();
 
     /// Client-area size in pixels: 411 x 89.
-    static QSize ClientSize();
+    static QSize clientSize();
 };
 
 /// Runs a dialog modally and returns its result: QDialog::exec unless a test has swapped it, so that

@@ -91,7 +91,7 @@ ParameterPanel::ParameterPanel(QWidget* window) : m_window(window) {
     }
 }
 
-QSize ParameterPanel::ClientSize() { return kClientSize; }
+QSize ParameterPanel::clientSize() { return kClientSize; }
 
 void ParameterPanel::setText(Field which, const QString& text) {
     QLineEdit* edit = field(which);

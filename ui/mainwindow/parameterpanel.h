@@ -42,7 +42,7 @@ public:
     explicit ParameterPanel(QWidget* window);
 
     /// Client-area size in pixels, 614 x 723.
-    static QSize ClientSize();
+    static QSize clientSize();
 
     QPushButton* compute() const { return m_compute; }
     QLineEdit* field(Field which) const { return m_fields[static_cast<int>(which)]; }

@@ -51,74 +51,74 @@ ReplayController::ReplayController(QWidget* window, QMenu* menu, SolverModel& mo
     m_openAction->setObjectName(QStringLiteral("OpenResultsAction"));
     m_openAction->setShortcut(QKeySequence::Open);
     m_openAction->setShortcutContext(Qt::WindowShortcut);
-    connect(m_openAction, &QAction::triggered, this, &ReplayController::OnOpenResults);
+    connect(m_openAction, &QAction::triggered, this, &ReplayController::onOpenResults);
     window->addAction(m_openAction);  // Ctrl+O works with the menu closed
     m_populationAction = new QAction(QCoreApplication::translate("kelvora::ui::CSolverDlg", "集団を表示"), window);
     m_populationAction->setObjectName(QStringLiteral("ShowPopulationAction"));
     m_populationAction->setCheckable(true);
     m_populationAction->setChecked(AppSettings().value(kPopulationShownKey, false).toBool());
-    connect(m_populationAction, &QAction::toggled, this, &ReplayController::SetPopulationShown);
+    connect(m_populationAction, &QAction::toggled, this, &ReplayController::setPopulationShown);
     menu->addSeparator();
     menu->addAction(m_openAction);
     menu->addAction(m_populationAction);
 
-    // The scrubber lives in the evolution window's scrubber slot (PlaceScrubber); until that window
+    // The scrubber lives in the evolution window's scrubber slot (placeScrubber); until that window
     // exists it waits unparented, no control of the main window. A new replay source puts it on its last
     // generation.
     m_unplacedScrubber = std::make_unique<GenerationScrubber>();
     m_scrubber = m_unplacedScrubber.get();
     m_scrubber->setObjectName(QStringLiteral("GenerationScrubber"));
-    connect(m_scrubber, &GenerationScrubber::generationChanged, this, &ReplayController::ShowGeneration);
-    connect(this, &ReplayController::ReplayChanged, m_scrubber, [this](int count) {
+    connect(m_scrubber, &GenerationScrubber::generationChanged, this, &ReplayController::showGeneration);
+    connect(this, &ReplayController::replayChanged, m_scrubber, [this](int count) {
         m_scrubber->setGenerationCount(0);
         m_scrubber->setGenerationCount(count);  // the last generation, announced
     });
 }
 
-void ReplayController::PlaceScrubber(EvolutionWindow* evolution) {
+void ReplayController::placeScrubber(EvolutionWindow* evolution) {
     evolution->scrubberSlot()->addWidget(m_unplacedScrubber.release());
 }
 
-int ReplayController::ReplayGenerationCount() const { return m_replay ? m_replay->generationCount() : 0; }
+int ReplayController::replayGenerationCount() const { return m_replay ? m_replay->generationCount() : 0; }
 
-bool ReplayController::IsPopulationShown() const { return m_populationAction && m_populationAction->isChecked(); }
+bool ReplayController::isPopulationShown() const { return m_populationAction && m_populationAction->isChecked(); }
 
-void ReplayController::SetPopulationShown(bool shown) {
+void ReplayController::setPopulationShown(bool shown) {
     if (m_populationAction->isChecked() != shown) m_populationAction->setChecked(shown);  // toggles back here
     AppSettings().setValue(kPopulationShownKey, shown);
-    m_runner.SetWantPopulation(shown);  // from the run's next snapshot on
+    m_runner.setWantPopulation(shown);  // from the run's next snapshot on
     if (shown && m_replay && m_scrubber->generation() > 0) {
-        ShowGeneration(m_scrubber->generation());
+        showGeneration(m_scrubber->generation());
     } else if (!shown) {
         m_cloud.reset();
     }
     m_window->update();
 }
 
-void ReplayController::OnOpenResults() {
-    if (m_runner.IsRunning()) return;
+void ReplayController::onOpenResults() {
+    if (m_runner.isRunning()) return;
     const QString path = GetOpenFileName(
         m_window, QCoreApplication::translate("kelvora::ui::CSolverDlg", "結果を開く"), QDir::currentPath(),
         QCoreApplication::translate("kelvora::ui::CSolverDlg", "結果ファイル (*.csv);;すべてのファイル (*)"));
-    if (!path.isEmpty()) OpenResults(path);
+    if (!path.isEmpty()) openResults(path);
 }
 
-void ReplayController::OpenResults(const QString& path) {
-    if (m_runner.IsRunning() || m_checking) {
+void ReplayController::openResults(const QString& path) {
+    if (m_runner.isRunning() || m_checking) {
         emit resultsOpened(false);
         return;
     }
     m_checking = true;
-    ResultsReplay::Open(m_window, path, [this, path](std::unique_ptr<ResultsReplay> replay, const QString& error) {
+    ResultsReplay::open(m_window, path, [this, path](std::unique_ptr<ResultsReplay> replay, const QString& error) {
         m_checking = false;
-        emit resultsOpened(TakeOpened(path, std::move(replay), error));
+        emit resultsOpened(takeOpened(path, std::move(replay), error));
     });
 }
 
-bool ReplayController::TakeOpened(const QString& path, std::unique_ptr<ResultsReplay> replay, const QString& error) {
+bool ReplayController::takeOpened(const QString& path, std::unique_ptr<ResultsReplay> replay, const QString& error) {
     if (!replay) {
         if (error.isEmpty()) return false;  // cancelled
-        if (OpenFitness(path)) return true;  // a fitness.csv, taken for a results.csv
+        if (openFitness(path)) return true;  // a fitness.csv, taken for a results.csv
         ShowMessageBox(m_window, QMessageBox::Warning, error);
         return false;
     }
@@ -126,8 +126,8 @@ bool ReplayController::TakeOpened(const QString& path, std::unique_ptr<ResultsRe
     params.populationSize = replay->population();
     params.generationCount = replay->generationCount();
     m_panel.showParams(params);
-    const QString record = TakeRecord(path, replay->digest());
-    SetReplay(std::move(replay), QFileInfo(path).absoluteFilePath());
+    const QString record = takeRecord(path, replay->digest());
+    setReplay(std::move(replay), QFileInfo(path).absoluteFilePath());
     if (!m_replay) return false;  // changed already as its last generation was shown: said so
     // The evolution window shows the file's run as after a live one, and holds the scrubber.
     const int count = m_replay->generationCount();
@@ -147,7 +147,7 @@ bool ReplayController::TakeOpened(const QString& path, std::unique_ptr<ResultsRe
     return true;
 }
 
-QString ReplayController::TakeRecord(const QString& path, const kelvora::RecordedFile& digest) {
+QString ReplayController::takeRecord(const QString& path, const kelvora::RecordedFile& digest) {
     // run.json beside the file, compared with the opened file itself (whatever its name), whose
     // digest the check took off this thread.
     const QFileInfo info(path);
@@ -192,13 +192,13 @@ QString ReplayController::TakeRecord(const QString& path, const kelvora::Recorde
     return text;
 }
 
-bool ReplayController::OpenFitness(const QString& path) {
+bool ReplayController::openFitness(const QString& path) {
     kelvora::ResultsFile file;
     std::string why;
     std::vector<kelvora::GenerationStat> rows;
     if (!file.open(QFile::encodeName(path).toStdString(), why) || !kelvora::ReadFitnessFile(file, rows)) return false;
     // Only the chart: no arms, no population, no replay. Whatever the window showed goes.
-    ClearShown();
+    clearShown();
     double best = 0.0;
     for (const kelvora::GenerationStat& row : rows) best = std::max(best, row.best);
     EvolutionWindow* evolution = m_showEvolution();
@@ -210,19 +210,19 @@ bool ReplayController::OpenFitness(const QString& path) {
     return true;
 }
 
-bool ReplayController::LeaveReplay() {
+bool ReplayController::leaveReplay() {
     if (m_openedFile.isEmpty()) {
         // The last run's replay: its arms and numbers stay shown, but the scrubber lets go of it, so
         // that no step of it puts the run's target back under the new one.
-        if (m_replay) SetReplay(nullptr);
+        if (m_replay) setReplay(nullptr);
         return false;
     }
-    ClearShown();
+    clearShown();
     return true;
 }
 
-void ReplayController::ClearShown() {
-    SetReplay(nullptr);
+void ReplayController::clearShown() {
+    setReplay(nullptr);
     m_model.clearPoses();
     m_panel.showParams(m_panel.params());
     m_panel.showGeneration(0, 0.0);
@@ -231,7 +231,7 @@ void ReplayController::ClearShown() {
     m_window->update();
 }
 
-void ReplayController::SetReplay(std::unique_ptr<ResultsReplay> replay, const QString& openedFile) {
+void ReplayController::setReplay(std::unique_ptr<ResultsReplay> replay, const QString& openedFile) {
     m_replay = std::move(replay);
     m_cloud.reset();
     if (m_replay) {
@@ -242,23 +242,23 @@ void ReplayController::SetReplay(std::unique_ptr<ResultsReplay> replay, const QS
     if (opened.isEmpty()) m_record.reset();
     if (opened != m_openedFile) {
         m_openedFile = opened;
-        emit OpenedFileChanged(m_openedFile);
+        emit openedFileChanged(m_openedFile);
     }
-    emit ReplayChanged(ReplayGenerationCount());  // the scrubber goes to the last generation
+    emit replayChanged(replayGenerationCount());  // the scrubber goes to the last generation
 }
 
-void ReplayController::ShowGeneration(int generation) {
-    if (!m_replay || m_runner.IsRunning()) return;
+void ReplayController::showGeneration(int generation) {
+    if (!m_replay || m_runner.isRunning()) return;
     const ReplayFrame frame = m_replay->frame(generation);
     m_model.showPoses(frame.currentPose, frame.elitePose, m_model.state().eliteFitness);
     QString changed;  // the file is no longer what was checked: the replay ends
-    if (IsPopulationShown()) {
+    if (isPopulationShown()) {
         if (!m_cloud) m_cloud = std::make_unique<PopulationCloud>();
         if (const kelvora::ResultsFault fault = m_replay->population(frame.generation, *m_cloud)) {
             changed = QCoreApplication::translate("kelvora::ui::CSolverDlg",
                                                   "結果ファイル \"%1\" は開いた後に変わったため、この世代の集団を読めません (%2)。再生を終了します。")
                           .arg(QDir::toNativeSeparators(m_replay->path()), ResultsFaultText(fault));
-            SetReplay(nullptr);
+            setReplay(nullptr);
         }
     }
     m_panel.showParams(m_panel.params());
@@ -268,35 +268,35 @@ void ReplayController::ShowGeneration(int generation) {
     if (!changed.isEmpty()) ShowMessageBox(m_window, QMessageBox::Warning, changed);
 }
 
-void ReplayController::BeginRunReplay() {
+void ReplayController::beginRunReplay() {
     // The run rewrites results.csv: let go of the replay's open file first.
-    SetReplay(nullptr);
+    setReplay(nullptr);
     m_runOffsets.assign(1, 0);
     m_runBests.clear();
 }
 
-void ReplayController::EndRunReplay(int populationSize) {
+void ReplayController::endRunReplay(int populationSize) {
     if (m_runBests.empty()) return;  // called only when results.csv took every line
-    SetReplay(ResultsReplay::FromRun(QDir::current().absoluteFilePath(QStringLiteral("results.csv")),
+    setReplay(ResultsReplay::fromRun(QDir::current().absoluteFilePath(QStringLiteral("results.csv")),
                                      populationSize, m_runOffsets, m_runBests, m_model.base(),
                                      m_model.target()));
 }
 
-void ReplayController::TakeRunSnapshot(const RunSnapshot& snapshot) {
+void ReplayController::takeRunSnapshot(const RunSnapshot& snapshot) {
     // The replay's index and arms, as the run wrote them, one entry per generation.
     for (int i = 0; i < snapshot.bests.size(); ++i) {
         if (static_cast<std::size_t>(snapshot.firstRow + i) != m_runBests.size()) continue;
         m_runOffsets.push_back(snapshot.resultsEnds[i]);
         m_runBests.push_back(snapshot.bests[i]);
     }
-    if (IsPopulationShown()) ShowRunPopulation(snapshot);
+    if (isPopulationShown()) showRunPopulation(snapshot);
 }
 
-const PopulationCloud* ReplayController::ShownCloud() const { return IsPopulationShown() ? m_cloud.get() : nullptr; }
+const PopulationCloud* ReplayController::shownCloud() const { return isPopulationShown() ? m_cloud.get() : nullptr; }
 
 ReplayController::~ReplayController() = default;
 
-void ReplayController::ShowRunPopulation(const RunSnapshot& snapshot) {
+void ReplayController::showRunPopulation(const RunSnapshot& snapshot) {
     if (snapshot.population.empty()) return;
     if (!m_cloud) m_cloud = std::make_unique<PopulationCloud>();
     PopulationCloud& cloud = *m_cloud;
@@ -307,16 +307,16 @@ void ReplayController::ShowRunPopulation(const RunSnapshot& snapshot) {
     cloud.fitness = snapshot.fitness;
 }
 
-bool ReplayController::AcceptsDrop(const QMimeData* mime) const {
+bool ReplayController::acceptsDrop(const QMimeData* mime) const {
     const QList<QUrl> urls = mime->urls();
-    return !m_runner.IsRunning() && urls.size() == 1 && urls.first().isLocalFile();
+    return !m_runner.isRunning() && urls.size() == 1 && urls.first().isLocalFile();
 }
 
-bool ReplayController::Drop(const QMimeData* mime) {
-    if (!AcceptsDrop(mime)) return false;
+bool ReplayController::drop(const QMimeData* mime) {
+    if (!acceptsDrop(mime)) return false;
     const QString path = mime->urls().first().toLocalFile();
     // After the drop has finished: the file's check may take a while and shows its progress.
-    QMetaObject::invokeMethod(this, [this, path] { OpenResults(path); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, path] { openResults(path); }, Qt::QueuedConnection);
     return true;
 }
 

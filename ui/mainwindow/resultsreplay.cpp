@@ -54,7 +54,7 @@ struct CheckOutcome {
 
 }  // namespace
 
-void ResultsReplay::Open(QWidget* parent, const QString& path, Opened done) {
+void ResultsReplay::open(QWidget* parent, const QString& path, Opened done) {
     // Shared with the worker, which reads the open file until it returns, whatever becomes of parent.
     std::shared_ptr<ResultsReplay> replay(new ResultsReplay);
     replay->m_path = path;
@@ -123,7 +123,7 @@ void ResultsReplay::Open(QWidget* parent, const QString& path, Opened done) {
     }));
 }
 
-std::unique_ptr<ResultsReplay> ResultsReplay::FromRun(const QString& path, int population,
+std::unique_ptr<ResultsReplay> ResultsReplay::fromRun(const QString& path, int population,
                                                       const std::vector<std::uint64_t>& offsets,
                                                       const std::vector<ArmPose>& bests, QPoint base, QPoint target) {
     if (offsets.size() != bests.size() + 1 || bests.empty()) return nullptr;

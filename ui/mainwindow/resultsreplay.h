@@ -38,12 +38,12 @@ public:
     /// it takes long (it can be cancelled); until the check has ended, input goes to that dialog
     /// only. Returns at once; done is called once, on the GUI thread (at once when the file cannot
     /// be opened), unless parent is destroyed first.
-    static void Open(QWidget* parent, const QString& path, Opened done);
+    static void open(QWidget* parent, const QString& path, Opened done);
 
     /// The file a run has just written: population, the byte offsets of its generations (recorded
     /// while writing, starting with 0), each generation's best pose, the base and target pixels.
     /// nullptr when the file cannot be opened or does not fit the offsets.
-    static std::unique_ptr<ResultsReplay> FromRun(const QString& path, int population,
+    static std::unique_ptr<ResultsReplay> fromRun(const QString& path, int population,
                                                   const std::vector<std::uint64_t>& offsets,
                                                   const std::vector<kelvora::ArmPose>& bests, QPoint base,
                                                   QPoint target);

@@ -85,11 +85,11 @@ RunController::~RunController() {
     }
 }
 
-void RunController::RequestStop() {
+void RunController::requestStop() {
     if (m_run) m_run->requestStop();
 }
 
-void RunController::SetWantPopulation(bool want) {
+void RunController::setWantPopulation(bool want) {
     if (m_run) m_run->wantPopulation.store(want, std::memory_order_relaxed);
 }
 
@@ -126,7 +126,7 @@ void RunController::dropLateInput() {
         for (const QEvent::Type type : kInput) QCoreApplication::removePostedEvents(receiver, type);
 }
 
-QString RunController::Start(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm,
+QString RunController::start(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm,
                              std::uint32_t seed, bool everyGeneration, bool wantPopulation) {
     if (const QString reason = DescriptorShortage(kRunDescriptors); !reason.isEmpty())
         return tr("計算を始められません。開いているファイルの数が上限に達しています (%1)。"
@@ -158,7 +158,7 @@ QString RunController::Start(const kelvora::SolverParams& params, const kelvora:
     m_future = QtConcurrent::run(&RunPool(), [worker] { return worker->run(); });
     m_watcher->setFuture(m_future);
 
-    m_inputFilter = std::make_unique<RunInputFilter>(m_window, [this] { RequestStop(); });
+    m_inputFilter = std::make_unique<RunInputFilter>(m_window, [this] { requestStop(); });
     m_running = true;
     m_shownGeneration = 0;
     m_liveClock.start();

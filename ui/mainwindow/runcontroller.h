@@ -33,8 +33,8 @@ public:
     /// Stops a run that is still going and waits for its thread.
     ~RunController() override;
 
-    /// A run is going (from Start until runEnded has been emitted).
-    bool IsRunning() const { return m_running; }
+    /// A run is going (from start until runEnded has been emitted).
+    bool isRunning() const { return m_running; }
 
     /// Starts params with algorithm's operators on state's geometry with seed on a thread of its own
     /// and returns at once: "" then. everyGeneration (tests): the worker posts every generation and
@@ -42,16 +42,16 @@ public:
     /// When the run cannot start (no descriptors left for its files and thread, no memory for its
     /// buffers), returns the cause in the window's words; nothing has started then and
     /// the window takes input as before.
-    QString Start(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm, std::uint32_t seed,
+    QString start(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm, std::uint32_t seed,
                   bool everyGeneration, bool wantPopulation);
 
     /// Descriptors a run needs free as it starts: its two result files, its thread's event loop,
     /// and the replay's reading of results.csv afterwards.
     static constexpr int kRunDescriptors = 4;
     /// Asks the run going, if any, to stop after its current generation.
-    void RequestStop();
+    void requestStop();
     /// From the run's next snapshot on, its individuals come with it (or no longer).
-    void SetWantPopulation(bool want);
+    void setWantPopulation(bool want);
 
     /// A run that has gone this long, in ms, shows the busy cursor over the window.
     static constexpr int kLiveInterval = 33;

@@ -64,11 +64,11 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* parent)
     // The template's face "ＭＳ Ｐゴシック" 9 pt is IPAPGothic here, its metric twin; named outright
     // so that fontconfig's fallback cannot pick another face.
     setFont(QFont(QStringLiteral("IPAPGothic"), 9));
-    resize(ClientSize());
+    resize(clientSize());
     m_panel = std::make_unique<ParameterPanel>(this);
     connect(m_panel->compute(), &QPushButton::clicked, this, &CSolverDlg::OnOK);
 
-    // The window's menu starts with what a window menu always has here, Close; OnInitDialog adds
+    // The window's menu starts with what a window menu always has here, Close; onInitDialog adds
     // the About entry. A menu is a window of its own: give it the dialog's face explicitly.
     m_systemMenu = new QMenu(this);
     m_systemMenu->setObjectName(QStringLiteral("SystemMenu"));
@@ -78,7 +78,7 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* parent)
     connect(closeAction, &QAction::triggered, this, &QWidget::close);
     // The evolution window's entry; its shortcut works with the menu closed, during a run too.
     QAction* evolution = m_systemMenu->addAction(tr("進化のグラフ(&G)..."));
-    connect(evolution, &QAction::triggered, this, [this] { ShowEvolutionWindow(); });
+    connect(evolution, &QAction::triggered, this, [this] { showEvolutionWindow(); });
     evolution->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     evolution->setShortcutContext(Qt::WindowShortcut);
     evolution->setObjectName(QStringLiteral("EvolutionAction"));
@@ -88,7 +88,7 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* parent)
     operators->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     operators->setShortcutContext(Qt::WindowShortcut);
     operators->setObjectName(QStringLiteral("OperatorsAction"));
-    connect(operators, &QAction::triggered, this, &CSolverDlg::OnOperators);
+    connect(operators, &QAction::triggered, this, &CSolverDlg::onOperators);
     addAction(operators);
     m_algorithmLabel = new QLabel(this);
     m_algorithmLabel->setObjectName(QStringLiteral("AlgorithmLabel"));
@@ -105,7 +105,7 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* parent)
     connect(experiment, &QAction::triggered, this, [this] {
         if (!m_experiment)
             m_experiment = new ExperimentWindow([this] {
-                if (!IsRunning()) m_panel->readParams();
+                if (!isRunning()) m_panel->readParams();
                 CurrentSettings now;
                 now.params = m_panel->params();
                 now.algorithm = m_algorithm;
@@ -120,14 +120,14 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* parent)
     m_groundTruth = new GroundTruthOverlay(this);
     connect(m_groundTruth, &GroundTruthOverlay::changed, this, qOverload<>(&QWidget::update));
     m_plot = std::make_unique<PlotView>(this, m_state, *m_groundTruth);
-    m_run = std::make_unique<RunController>(this, *m_model, m_plot->Cursor());
-    connect(m_run.get(), &RunController::snapshotTaken, this, &CSolverDlg::OnRunSnapshot);
-    connect(m_run.get(), &RunController::runEnded, this, &CSolverDlg::OnRunFinished);
+    m_run = std::make_unique<RunController>(this, *m_model, m_plot->cursor());
+    connect(m_run.get(), &RunController::snapshotTaken, this, &CSolverDlg::onRunSnapshot);
+    connect(m_run.get(), &RunController::runEnded, this, &CSolverDlg::onRunFinished);
     // After Close in the window's menu (the About entry follows): open a file, the population layer.
-    m_replay = new ReplayController(this, m_systemMenu, *m_model, *m_panel, *m_run, [this] { return ShowEvolutionWindow(); });
-    connect(m_replay, &ReplayController::ReplayChanged, this, &CSolverDlg::ReplayChanged);
+    m_replay = new ReplayController(this, m_systemMenu, *m_model, *m_panel, *m_run, [this] { return showEvolutionWindow(); });
+    connect(m_replay, &ReplayController::replayChanged, this, &CSolverDlg::replayChanged);
     connect(m_replay, &ReplayController::resultsOpened, this, &CSolverDlg::resultsOpened);
-    connect(m_replay, &ReplayController::OpenedFileChanged, this, &CSolverDlg::OnOpenedFileChanged);
+    connect(m_replay, &ReplayController::openedFileChanged, this, &CSolverDlg::onOpenedFileChanged);
     // What the model shows: the target fields and the plot follow it.
     connect(m_model, &SolverModel::targetChanged, this, [this] {
         m_panel->showTarget(m_model->relativeTarget());
@@ -139,25 +139,25 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* parent)
     setMouseTracking(true);
 }
 
-QSize CSolverDlg::ClientSize() { return ParameterPanel::ClientSize(); }
+QSize CSolverDlg::clientSize() { return ParameterPanel::clientSize(); }
 
 
 
-bool CSolverDlg::OnInitDialog() {
+bool CSolverDlg::onInitDialog() {
     // The overlay entries, then the About entry at the end of the window's menu, after a separator.
-    if (QMenu* menu = GetSystemMenu()) {
-        m_groundTruth->AddToMenu(menu);
+    if (QMenu* menu = getSystemMenu()) {
+        m_groundTruth->addToMenu(menu);
         const QString about = LoadStringResource(IDS_ABOUT_MENU);
         if (!about.isEmpty()) {
             menu->addSeparator();
             QAction* action = menu->addAction(about);
             action->setObjectName(QStringLiteral("AboutAction"));
-            connect(action, &QAction::triggered, this, &CSolverDlg::OnAbout);
+            connect(action, &QAction::triggered, this, &CSolverDlg::onAbout);
         }
     }
     setWindowIcon(m_icon);  // large and small: the icon holds both sizes
 
-    m_plot->Open();
+    m_plot->open();
     // The base is the plot's centre, (left + right) / 2 and (top + bottom + 1) / 2: (300, 220).
     static_assert(kPlotRect.left() + kPlotRect.width() / 2 == kelvora::kBaseX &&
                   (2 * kPlotRect.top() + kPlotRect.height()) / 2 == kelvora::kBaseY);
@@ -173,19 +173,19 @@ bool CSolverDlg::OnInitDialog() {
     m_panel->compute()->setFocus(Qt::OtherFocusReason);
     // The evolution window opens again when it was open as the program last ended.
     if (AppSettings().value(QLatin1String(kEvolutionOpenKey), false).toBool()) {
-        ShowEvolutionWindow();
+        showEvolutionWindow();
         activateWindow();
     }
     return true;
 }
 
 void CSolverDlg::showEvent(QShowEvent* event) {
-    // QDialog places the dialog first, so that an evolution window OnInitDialog opens again can go
+    // QDialog places the dialog first, so that an evolution window onInitDialog opens again can go
     // beside it.
     QDialog::showEvent(event);
     if (!m_initialized && !event->spontaneous()) {
         m_initialized = true;
-        OnInitDialog();
+        onInitDialog();
     }
 }
 
@@ -193,10 +193,10 @@ CSolverDlg::~CSolverDlg() {
     m_run.reset();  // while the dialog and its controls, whose input it swallows, are still there
 }
 
-bool CSolverDlg::IsRunning() const { return m_run->IsRunning(); }
+bool CSolverDlg::isRunning() const { return m_run->isRunning(); }
 
 void CSolverDlg::OnOK() {
-    if (IsRunning()) return;  // never a run inside a run
+    if (isRunning()) return;  // never a run inside a run
     const std::optional<kelvora::SolverParams> read = m_panel->readParams();
     if (!read) return;  // the message has been shown and the focus moved; no run, no file
     const kelvora::SolverParams params = *read;
@@ -225,9 +225,9 @@ void CSolverDlg::OnOK() {
     m_runTarget = QPoint(m_model->relativeTarget().x, m_model->relativeTarget().y);
 
     // The run would rewrite the very file the window has open: only when the person says so.
-    if (const QString opened = m_replay->OpenedFile();
-        !opened.isEmpty() && IsSameFile(opened, QDir::current().absoluteFilePath(QStringLiteral("results.csv"))) &&
-        !AskOverwrite())
+    if (const QString opened = m_replay->openedFile();
+        !opened.isEmpty() && isSameFile(opened, QDir::current().absoluteFilePath(QStringLiteral("results.csv"))) &&
+        !askOverwrite())
         return;
 
     // Another run (a window or kelvora-cli) writing the files here: say so and start nothing.
@@ -241,14 +241,14 @@ void CSolverDlg::OnOK() {
     }
 
     // A run that cannot start (descriptors, memory, a thread) says why; the window stays as it was.
-    if (const QString failure = m_run->Start(params, m_runAlgorithm, kelvora::ClockSeed(), m_everyGeneration,
-                                              IsPopulationShown());
+    if (const QString failure = m_run->start(params, m_runAlgorithm, kelvora::ClockSeed(), m_everyGeneration,
+                                              isPopulationShown());
         !failure.isEmpty()) {
         ShowMessageBox(this, QMessageBox::Warning, failure);
         return;
     }
     // Its snapshots come queued, after this: the replay's index starts empty for them.
-    m_replay->BeginRunReplay();
+    m_replay->beginRunReplay();
     m_closeRequested = false;
     m_ran = true;
     if (m_evolution) {
@@ -258,8 +258,8 @@ void CSolverDlg::OnOK() {
     }
 }
 
-void CSolverDlg::OnOperators() {
-    if (IsRunning()) return;
+void CSolverDlg::onOperators() {
+    if (isRunning()) return;
     OperatorDialog dialog(m_algorithm, this);
     // Beside the window, not over its plot, as every further window opens.
     dialog.adjustSize();
@@ -271,53 +271,53 @@ void CSolverDlg::OnOperators() {
     m_algorithmLabel->setVisible(!m_algorithm.classic());
 }
 
-void CSolverDlg::OnRunSnapshot(const RunSnapshot& snapshot) {
-    m_replay->TakeRunSnapshot(snapshot);
+void CSolverDlg::onRunSnapshot(const RunSnapshot& snapshot) {
+    m_replay->takeRunSnapshot(snapshot);
     if (m_evolution) {
         // The rows the chart has not had yet, from the model's history.
         const int from = static_cast<int>(m_evolution->chart()->history().size());
         m_evolution->appendRows(from, m_model->historyRows().mid(from), snapshot.eliteDistance);
     }
-    OnGenerationProgress(snapshot.generation, snapshot.error);
+    onGenerationProgress(snapshot.generation, snapshot.error);
 }
 
-void CSolverDlg::OnRunFinished(const RunResult& result) {
+void CSolverDlg::onRunFinished(const RunResult& result) {
     const kelvora::RunReport& report = result.report;
     update();  // the last finished generation's poses
-    if (m_evolution) m_evolution->finishRun(HistoryRows(), result.eliteDistance);
+    if (m_evolution) m_evolution->finishRun(historyRows(), result.eliteDistance);
     if (!report.refused) {
-        if (!report.results) m_replay->EndRunReplay(m_runParams.populationSize);
+        if (!report.results) m_replay->endRunReplay(m_runParams.populationSize);
         ShowRunSeed(m_runParams, report, m_runTarget);
         if (!result.recordError.empty()) {
             QWidget* field = m_panel->field(ParameterPanel::Field::generation);
             field->setToolTip(field->toolTip() + QLatin1Char('\n') +
                               tr("run.json を書けませんでした: %1").arg(QString::fromLocal8Bit(result.recordError.c_str())));
         }
-        m_groundTruth->ShowRunGap(m_panel->field(ParameterPanel::Field::error), m_state);
+        m_groundTruth->showRunGap(m_panel->field(ParameterPanel::Field::error), m_state);
     }
     ReportResultFileFailures(report);
     emit runFinished();
     if (m_closeRequested) reject();
 }
 
-QList<kelvora::GenerationStat> CSolverDlg::HistoryRows() const {
+QList<kelvora::GenerationStat> CSolverDlg::historyRows() const {
     return m_ran ? m_model->historyRows() : QList<kelvora::GenerationStat>();
 }
 
-EvolutionWindow* CSolverDlg::ShowEvolutionWindow() {
+EvolutionWindow* CSolverDlg::showEvolutionWindow() {
     if (!m_evolution) {
         m_evolution = new EvolutionWindow(this);
-        m_replay->PlaceScrubber(m_evolution);
+        m_replay->placeScrubber(m_evolution);
         // The last run, or the run going, from what the window has taken of it so far.
         m_evolution->beginRun(m_runParams.generationCount, m_model->base(),
                                m_model->target(),
                                m_ran ? OperatorDialog::Summary(m_runAlgorithm) : QString());
         if (m_ran) m_evolution->setRunName(EvolutionWindow::RunName(m_runParams, m_runAlgorithm));
         // A run that has ended is shown as ended: whether it reached the optimum, its axis and caption.
-        if (m_ran && IsRunning()) {
-            m_evolution->appendRows(0, HistoryRows(), TipDistance(m_state, m_state.elitePose));
+        if (m_ran && isRunning()) {
+            m_evolution->appendRows(0, historyRows(), TipDistance(m_state, m_state.elitePose));
         } else if (m_ran) {
-            m_evolution->finishRun(HistoryRows(), TipDistance(m_state, m_state.elitePose));
+            m_evolution->finishRun(historyRows(), TipDistance(m_state, m_state.elitePose));
             m_evolution->setRunCaption(
                 m_panel->field(ParameterPanel::Field::generation)->toolTip().section(QLatin1Char('\n'), 1, 1));
         }
@@ -329,8 +329,8 @@ EvolutionWindow* CSolverDlg::ShowEvolutionWindow() {
 }
 
 void CSolverDlg::reject() {
-    if (IsRunning()) {
-        m_run->RequestStop();
+    if (isRunning()) {
+        m_run->requestStop();
         m_closeRequested = true;
         return;
     }
@@ -340,7 +340,7 @@ void CSolverDlg::reject() {
     QDialog::reject();
 }
 
-void CSolverDlg::OnGenerationProgress(int generation, double error) {
+void CSolverDlg::onGenerationProgress(int generation, double error) {
     m_panel->showParams(m_panel->params());
     m_panel->showGeneration(generation, error);
     update();  // the whole client area, background erased first
@@ -441,11 +441,11 @@ void CSolverDlg::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
 }
 
-void CSolverDlg::OnPaint() { m_plot->OnPaint(m_replay->ShownCloud()); }
+void CSolverDlg::OnPaint() { m_plot->OnPaint(m_replay->shownCloud()); }
 
-QPoint CSolverDlg::PlotCentre() const { return m_plot->PlotCentre(); }
+QPoint CSolverDlg::plotCentre() const { return m_plot->plotCentre(); }
 
-bool CSolverDlg::IsInsidePlot(QPoint point) const { return m_plot->IsInsidePlot(point); }
+bool CSolverDlg::isInsidePlot(QPoint point) const { return m_plot->isInsidePlot(point); }
 
 namespace {
 
@@ -471,16 +471,16 @@ void CSolverDlg::mousePressEvent(QMouseEvent* event) {
 void CSolverDlg::OnMouseMove(Qt::MouseButtons /*buttons*/, QPoint point) {
     // Outside the plot the readouts stay at the last inside point.
     if (!m_plot->OnMouseMove(point)) return;
-    const QPoint centre = PlotCentre();
+    const QPoint centre = plotCentre();
     const kelvora::PixelPoint pointer = kelvora::RelativeFromPixel({point.x(), point.y()}, centre.x(), centre.y());
     m_panel->showPointer(pointer);
 }
 
 void CSolverDlg::OnLButtonDown(Qt::MouseButtons /*buttons*/, QPoint point) {
-    if (!IsInsidePlot(point)) return;
+    if (!isInsidePlot(point)) return;
     // A click during the replay of an opened file leaves it: the file's arms, numbers and chart go,
     // and all of the window follows the new target.
-    const bool left = m_replay->LeaveReplay();
+    const bool left = m_replay->leaveReplay();
     m_model->setTarget(point);  // the marker moves and the target fields follow
     if (left && m_evolution) {
         m_evolution->beginRun(m_panel->params().generationCount, m_model->base(),
@@ -489,7 +489,7 @@ void CSolverDlg::OnLButtonDown(Qt::MouseButtons /*buttons*/, QPoint point) {
     }
 }
 
-void CSolverDlg::OnOpenedFileChanged(const QString& path) {
+void CSolverDlg::onOpenedFileChanged(const QString& path) {
     if (path.isEmpty()) {
         setWindowTitle(QStringLiteral("Kelvora"));
         return;
@@ -503,21 +503,21 @@ void CSolverDlg::OnOpenedFileChanged(const QString& path) {
     if (directory.count(QLatin1Char('/')) > 1) directory = QStringLiteral("…/") + file.absoluteDir().dirName();
     setWindowTitle(tr("Kelvora — %1 (%2)").arg(file.fileName(), directory));
     // The run's own operator choice, from its run.json: the next run repeats it, as the fields do.
-    if (const std::optional<kelvora::RunRecord>& record = m_replay->OpenedRecord()) {
+    if (const std::optional<kelvora::RunRecord>& record = m_replay->openedRecord()) {
         m_algorithm = record->algorithm;
         m_algorithmLabel->setText(OperatorDialog::Summary(m_algorithm));
         m_algorithmLabel->setVisible(!m_algorithm.classic());
     }
 }
 
-bool CSolverDlg::IsSameFile(const QString& a, const QString& b) {
+bool CSolverDlg::isSameFile(const QString& a, const QString& b) {
     struct stat sa {}, sb {};
     if (::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0)
         return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) == QDir::cleanPath(QFileInfo(b).absoluteFilePath());
 }
 
-bool CSolverDlg::AskOverwrite() {
+bool CSolverDlg::askOverwrite() {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Kelvora"), tr("開いている結果ファイルを上書きしますか？"),
                     QMessageBox::NoButton, this);
     box.setObjectName(QStringLiteral("OverwriteQuestion"));
@@ -539,39 +539,39 @@ void CSolverDlg::contextMenuEvent(QContextMenuEvent* event) {
 
 void CSolverDlg::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::HelpContents)) {
-        OnHelp();
+        onHelp();
         return;
     }
     QDialog::keyPressEvent(event);  // Enter presses Compute, Escape closes
 }
 
-void CSolverDlg::OnAbout() {
+void CSolverDlg::onAbout() {
     CAboutDlg about(this);
     about.DoModal();
 }
 
-void CSolverDlg::OnHelp() { OnAbout(); }
+void CSolverDlg::onHelp() { onAbout(); }
 
 // ---- replay of a results.csv: ReplayController ----
 
-void CSolverDlg::OpenResults(const QString& path) { m_replay->OpenResults(path); }
+void CSolverDlg::openResults(const QString& path) { m_replay->openResults(path); }
 
-void CSolverDlg::ShowGeneration(int generation) { m_replay->ShowGeneration(generation); }
+void CSolverDlg::showGeneration(int generation) { m_replay->showGeneration(generation); }
 
-int CSolverDlg::ReplayGenerationCount() const { return m_replay->ReplayGenerationCount(); }
+int CSolverDlg::replayGenerationCount() const { return m_replay->replayGenerationCount(); }
 
-bool CSolverDlg::IsPopulationShown() const { return m_replay && m_replay->IsPopulationShown(); }
+bool CSolverDlg::isPopulationShown() const { return m_replay && m_replay->isPopulationShown(); }
 
-void CSolverDlg::SetPopulationShown(bool shown) { m_replay->SetPopulationShown(shown); }
+void CSolverDlg::setPopulationShown(bool shown) { m_replay->setPopulationShown(shown); }
 
-GenerationScrubber* CSolverDlg::GetScrubber() const { return m_replay->GetScrubber(); }
+GenerationScrubber* CSolverDlg::getScrubber() const { return m_replay->getScrubber(); }
 
 void CSolverDlg::dragEnterEvent(QDragEnterEvent* event) {
-    if (m_replay->AcceptsDrop(event->mimeData())) event->acceptProposedAction();
+    if (m_replay->acceptsDrop(event->mimeData())) event->acceptProposedAction();
 }
 
 void CSolverDlg::dropEvent(QDropEvent* event) {
-    if (m_replay->Drop(event->mimeData())) event->acceptProposedAction();
+    if (m_replay->drop(event->mimeData())) event->acceptProposedAction();
 }
 
 }  // namespace kelvora::ui

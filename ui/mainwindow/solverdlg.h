@@ -49,14 +49,14 @@ public:
     ~CSolverDlg() override;
 
     /// A run is going (between Compute and runFinished()).
-    bool IsRunning() const;
+    bool isRunning() const;
     /// The operator choice of the next runs (the settings' once the window has opened).
-    const kelvora::Algorithm& GetAlgorithm() const { return m_algorithm; }
+    const kelvora::Algorithm& getAlgorithm() const { return m_algorithm; }
 
     /// The evolution window, created and shown on first use ("進化のグラフ(&G)...", Ctrl+G).
-    EvolutionWindow* ShowEvolutionWindow();
+    EvolutionWindow* showEvolutionWindow();
     /// The evolution window if it has been created, else nullptr.
-    EvolutionWindow* GetEvolutionWindow() const { return m_evolution; }
+    EvolutionWindow* getEvolutionWindow() const { return m_evolution; }
 
 signals:
     /// A run has ended and the dialog shows its outcome (fields, plot, seed tooltip, warnings).
@@ -66,7 +66,7 @@ public:
     /// The window's own menu, which a right click on the dialog opens: Close, the windows' entries,
     /// a separator and the About entry. (The window manager owns the real window menu; a program
     /// cannot add to it.)
-    QMenu* GetSystemMenu() const { return m_systemMenu; }
+    QMenu* getSystemMenu() const { return m_systemMenu; }
 
     /// The plot in client pixels, (100, 20)-(500, 420): Qt's right()
     /// and bottom() are the last pixel, 499 and 419.
@@ -74,13 +74,13 @@ public:
 
     /// Strictly inside the plot: left < x < right and top < y < bottom, with right and bottom one
     /// past the plot's last column and row. The frame's left column and top row are outside.
-    bool IsInsidePlot(QPoint point) const;
+    bool isInsidePlot(QPoint point) const;
 
     /// Centre of the plot in client pixels, (left + right) / 2 and (top + bottom) / 2: (300, 220).
-    QPoint PlotCentre() const;
+    QPoint plotCentre() const;
 
     /// Client-area size in pixels: 614 x 723.
-    static QSize ClientSize();
+    static QSize clientSize();
 
     // ---- replay of a results.csv (ReplayController) ----
 
@@ -89,35 +89,35 @@ public:
     /// generation count and the last generation's arms. A file that cannot be read leaves the
     /// window as it was and shows the reader's message in a message box. Returns at once;
     /// resultsOpened says how it ended.
-    void OpenResults(const QString& path);
+    void openResults(const QString& path);
     /// Shows generation (1-based) of the opened file or of the last run: its best arm blue, the best
     /// arm up to it red, its number and error in the fields, its population when that is shown.
-    void ShowGeneration(int generation);
+    void showGeneration(int generation);
     /// Generations there are to replay: of the opened file or the last run, 0 when neither.
-    int ReplayGenerationCount() const;
+    int replayGenerationCount() const;
     /// The population layer ("集団を表示"): off at start, remembered in the settings.
-    bool IsPopulationShown() const;
-    void SetPopulationShown(bool shown);
+    bool isPopulationShown() const;
+    void setPopulationShown(bool shown);
     /// The generation scrubber, in the evolution window's scrubber slot once that window exists.
-    GenerationScrubber* GetScrubber() const;
+    GenerationScrubber* getScrubber() const;
 
 signals:
-    /// An OpenResults has ended: true when the file is shown, false when it was refused, could not
+    /// An openResults has ended: true when the file is shown, false when it was refused, could not
     /// be read or its check was cancelled.
     void resultsOpened(bool opened);
     /// A replay source came or went: a file was opened or a run finished.
-    void ReplayChanged(int generationCount);
+    void replayChanged(int generationCount);
 
 protected:
     /// Sets the window up and puts the opening state into SolverState: both poses (45, 30, 15), the
     /// base (300, 220), the target at the tip (368, 40), the default parameters. Runs once, when
     /// the dialog is first shown, before it appears.
-    virtual bool OnInitDialog();
+    virtual bool onInitDialog();
     /// Compute: reads the fields and starts the search on a thread of its own (RunController); never
     /// closes the dialog, and does nothing while a run is going. The window follows the run through
-    /// the worker's snapshots (OnRunSnapshot, about 30 a second); input to the dialog is swallowed
+    /// the worker's snapshots (onRunSnapshot, about 30 a second); input to the dialog is swallowed
     /// but for Escape, which stops the run after the current generation, and a close request, which
-    /// stops it and closes the dialog once it has ended (OnRunFinished). Returns at once.
+    /// stops it and closes the dialog once it has ended (onRunFinished). Returns at once.
     /// When another run (a window or kelvora-cli) is writing the result files here, a warning says
     /// so and nothing starts.
     virtual void OnOK();
@@ -129,16 +129,16 @@ protected:
     /// A run's notification, on the window's thread, for each snapshot the worker posts (at most
     /// about 30 a second, and always for the last finished generation): shows the generation's
     /// number and error and asks for a repaint.
-    virtual void OnGenerationProgress(int generation, double error);
+    virtual void onGenerationProgress(int generation, double error);
     /// A snapshot of the run is in SolverState (RunController): feeds the replay's index and the
-    /// evolution window and calls OnGenerationProgress.
-    void OnRunSnapshot(const RunSnapshot& snapshot);
+    /// evolution window and calls onGenerationProgress.
+    void onRunSnapshot(const RunSnapshot& snapshot);
     /// The run has ended and RunController has put its final state in SolverState and given input
     /// back: the plot, the evolution window, the replay, the seed tooltip, file warnings and a
     /// pending close.
-    void OnRunFinished(const RunResult& result);
+    void onRunFinished(const RunResult& result);
     /// History rows 0..generation-1 of the last run (or of the run going, as far as shown).
-    QList<kelvora::GenerationStat> HistoryRows() const;
+    QList<kelvora::GenerationStat> historyRows() const;
     /// After a run: the seed it used and the kelvora-cli command that repeats it, as the tooltip
     /// of the generation field.
     void ShowRunSeed(const kelvora::SolverParams& params, const kelvora::RunReport& report, QPoint target);
@@ -159,27 +159,27 @@ protected:
     void OnMouseMove(Qt::MouseButtons buttons, QPoint point);
     /// Left press: inside the plot it moves the target of SolverState there, writes its relative
     /// position into the target fields and has the plot repainted. During the replay of an opened file it first leaves
-    /// the replay (ReplayController::LeaveReplay) and starts the evolution window over, empty, for
+    /// the replay (ReplayController::leaveReplay) and starts the evolution window over, empty, for
     /// the new target. Outside nothing changes.
     void OnLButtonDown(Qt::MouseButtons buttons, QPoint point);
     /// The opened results.csv changed (path, or "" when none): the title names it, and its run.json's
     /// operator choice, when it describes the file, becomes the next runs'.
-    void OnOpenedFileChanged(const QString& path);
+    void onOpenedFileChanged(const QString& path);
     /// Asks whether a run may rewrite the results.csv the window has open; the default answer keeps it.
-    bool AskOverwrite();
+    bool askOverwrite();
     /// a and b are the same file: the same device and inode, or (when one cannot be looked up) the
     /// same absolute path.
-    static bool IsSameFile(const QString& a, const QString& b);
+    static bool isSameFile(const QString& a, const QString& b);
     /// The About entry: the About box, modal over the window.
-    void OnAbout();
+    void onAbout();
     /// The Help command (F1): the program has no help text of its own and shows the About box.
-    void OnHelp();
+    void onHelp();
     /// "遺伝的操作(&L)..." (Ctrl+L): the operator dialog, modal; an accepted choice is kept in the
     /// settings and used from the next run on. Does nothing during a run.
-    void OnOperators();
+    void onOperators();
     /// The parts the dialog wires.
-    PlotView& Plot() const { return *m_plot; }
-    ParameterPanel& Panel() const { return *m_panel; }
+    PlotView& plot() const { return *m_plot; }
+    ParameterPanel& panel() const { return *m_panel; }
 
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
