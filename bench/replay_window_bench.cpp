@@ -38,6 +38,9 @@ struct Replay {
         kelvora::RunWithFiles({{kelvora::kMaxPopulation, g_generations, 0.5, 0.1}, kelvora::GeometryFor(-60, 90), 1},
                               path.constData(), kelvora::FlushMode::generation);
         dlg = std::make_unique<CSolverDlg>(*state);
+        // The window goes while the application is still there, not after it with the statics.
+        static Replay* self = this;
+        qAddPostRoutine([] { self->dlg.reset(); });
         dlg->show();
         // The check goes on a worker; the application's loop runs until it has ended.
         bool opened = false;
@@ -47,6 +50,7 @@ struct Replay {
         });
         dlg->openResults(dir.filePath(QStringLiteral("results.csv")));
         QCoreApplication::exec();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // the check's progress dialog
         if (!opened) std::exit(1);
     }
 };

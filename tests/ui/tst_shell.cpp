@@ -98,7 +98,37 @@ private slots:
 
     void applicationMetadata();
     void mainWindowIsAnApplicationWindow();
+    void shortcutsWorkWhateverHasTheFocus_data();
+    void shortcutsWorkWhateverHasTheFocus();
 };
+
+void TestShell::shortcutsWorkWhateverHasTheFocus_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("focusId");
+    const std::pair<const char*, int> shortcuts[] = {{"EvolutionAction", Qt::Key_G}, {"ExperimentAction", Qt::Key_E}};
+    for (const auto& [action, key] : shortcuts)
+        for (const int id : {IDOK, IDC_POPULATION_SIZE, IDC_GENERATION_LIMIT, IDC_CROSSOVER_RATE, IDC_MUTATION_PROBABILITY})
+            QTest::addRow("%s, focus %d", action, id) << QString::fromLatin1(action) << key << id;
+}
+
+void TestShell::shortcutsWorkWhateverHasTheFocus() {
+    QFETCH(QString, action);
+    QFETCH(int, key);
+    QFETCH(int, focusId);
+    Fixture f;
+    QVERIFY(f.exposed());
+    f.dlg->activateWindow();
+    QWidget* focus = f.dlg->Control(focusId);
+    focus->setFocus();
+    const QString before = f.text(IDC_POPULATION_SIZE);
+    QSignalSpy triggered(f.dlg->findChild<QAction*>(action), &QAction::triggered);
+    QTest::keyClick(focus, Qt::Key(key), Qt::ControlModifier);
+    QCOMPARE(triggered.size(), 1);
+    QCOMPARE(f.text(IDC_POPULATION_SIZE), before);  // no letter typed into a field
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != f.dlg.get()) window->close();
+}
 
 void TestShell::initTestCase() {
     SetMessageBoxFunction(uitest::RecordMessage);

@@ -137,6 +137,22 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* parent)
     // Pointer moves reach OnMouseMove with no button held too. The plot has no control of its own,
     // so moves over it go to the dialog itself.
     setMouseTracking(true);
+    // The window's shortcuts work whichever field has the focus: a line edit claims some of them
+    // for its own editing keys (Ctrl+E moves to the end of the line) unless told otherwise.
+    for (QLineEdit* field : findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly)) field->installEventFilter(this);
+}
+
+bool CSolverDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->keyCombination());
+        for (const QAction* action : actions())
+            if (action->isEnabled() && action->shortcut() == pressed) {
+                event->ignore();  // not the field's: the shortcut goes to the action
+                return true;
+            }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 QSize CSolverDlg::clientSize() { return ParameterPanel::clientSize(); }
