@@ -30,12 +30,12 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint) {
     setWindowTitle(tr("Kelvoraのﾊﾞｰｼﾞｮﾝ情報"));
-    setFont(QFont(QStringLiteral("IPAPGothic"), 9));  // the template's "ＭＳ Ｐゴシック" 9 pt, as in the main dialog
+    setFont(QFont(QStringLiteral("IPAPGothic"), 9));  // "ＭＳ Ｐゴシック" 9 pt, as in the main dialog
     setModal(true);
     setFixedSize(clientSize());  // a modal frame: no sizing border
 
     // The static icon draws the 32 x 32 image at the top left of its place, as the platform's
-    // icon controls do, whatever size the template gives.
+    // icon controls do, whatever size its place has.
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("IDI_APP"));
     icon->setPixmap(LoadIconResource(IDI_APP).pixmap(32, 32));

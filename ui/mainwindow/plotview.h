@@ -20,7 +20,7 @@ public:
     /// The plot on window, painted from state with overlay's layers; all three outlive the view.
     PlotView(QWidget* window, const SolverState& state, GroundTruthOverlay& overlay);
 
-    /// The plot in client pixels, (100, 20)-(500, 420) whatever the dialog-unit scale: Qt's right()
+    /// The plot in client pixels, (100, 20)-(500, 420): Qt's right()
     /// and bottom() are the last pixel, 499 and 419.
     static constexpr QRect kPlotRect{100, 20, 400, 400};
 

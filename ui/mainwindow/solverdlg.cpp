@@ -61,7 +61,7 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* parent)
       m_model(new SolverModel(state, this)),
       m_state(state) {
     setWindowTitle(QStringLiteral("Kelvora"));
-    // The template's face "ＭＳ Ｐゴシック" 9 pt is IPAPGothic here, its metric twin; named outright
+    // The face "ＭＳ Ｐゴシック" 9 pt is IPAPGothic here, its metric twin; named outright
     // so that fontconfig's fallback cannot pick another face.
     setFont(QFont(QStringLiteral("IPAPGothic"), 9));
     resize(clientSize());

@@ -1,8 +1,9 @@
 #pragma once
-// The main dialog: the four run parameters, the read-only progress, target and
-// pointer fields, the Compute button "計算" and the plot. It is the program's one window, and wires
-// its parts: the plot (PlotView), the fields (ParameterPanel), the run (RunController) and the
-// replay (ReplayController); it keeps the window's menu, the evolution window and the run's texts.
+// The main dialog: the four run parameters, the read-only progress, target and pointer fields, the
+// Compute button "計算" and the plot. It is the program's main window, and wires its parts around
+// what it shows (SolverModel): the plot (PlotView), the fields (ParameterPanel), the run
+// (RunController) and the replay (ReplayController); it keeps the window's menu, the evolution
+// window and the run's texts.
 
 #include <memory>
 
