@@ -68,54 +68,14 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* parent)
     m_panel = std::make_unique<ParameterPanel>(this);
     connect(m_panel->compute(), &QPushButton::clicked, this, &CSolverDlg::OnOK);
 
-    // The window's menu starts with what a window menu always has here, Close; onInitDialog adds
-    // the About entry. A menu is a window of its own: give it the dialog's face explicitly.
-    m_systemMenu = new QMenu(this);
-    m_systemMenu->setObjectName(QStringLiteral("SystemMenu"));
-    m_systemMenu->setFont(font());
-    QAction* closeAction = m_systemMenu->addAction(tr("閉じる(&C)"));
-    closeAction->setObjectName(QStringLiteral("CloseAction"));
-    connect(closeAction, &QAction::triggered, this, &QWidget::close);
-    // The evolution window's entry; its shortcut works with the menu closed, during a run too.
-    QAction* evolution = m_systemMenu->addAction(tr("進化のグラフ(&G)..."));
-    connect(evolution, &QAction::triggered, this, [this] { showEvolutionWindow(); });
-    evolution->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
-    evolution->setShortcutContext(Qt::WindowShortcut);
-    evolution->setObjectName(QStringLiteral("EvolutionAction"));
-    addAction(evolution);
-    // The operator dialog's entry, Ctrl+L; the line under 計算 names a choice that is not classic.
-    QAction* operators = m_systemMenu->addAction(tr("遺伝的操作(&L)..."));
-    operators->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
-    operators->setShortcutContext(Qt::WindowShortcut);
-    operators->setObjectName(QStringLiteral("OperatorsAction"));
-    connect(operators, &QAction::triggered, this, &CSolverDlg::onOperators);
-    addAction(operators);
+    // The line under 計算 that names an operator choice that is not classic.
     m_algorithmLabel = new QLabel(this);
     m_algorithmLabel->setObjectName(QStringLiteral("AlgorithmLabel"));
     m_algorithmLabel->setTextFormat(Qt::PlainText);
     m_algorithmLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_algorithmLabel->setGeometry(14, 691, 586, 16);
     m_algorithmLabel->hide();
-    // The experiment window: the fields' settings and the target as they are now, for its "追加".
-    QAction* experiment = m_systemMenu->addAction(tr("実験(&E)..."));
-    experiment->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    experiment->setShortcutContext(Qt::WindowShortcut);
-    experiment->setObjectName(QStringLiteral("ExperimentAction"));
-    addAction(experiment);
-    connect(experiment, &QAction::triggered, this, [this] {
-        if (!m_experiment)
-            m_experiment = new ExperimentWindow([this] {
-                if (!isRunning()) m_panel->readParams();
-                CurrentSettings now;
-                now.params = m_panel->params();
-                now.algorithm = m_algorithm;
-                now.target = QPoint(m_model->relativeTarget().x, m_model->relativeTarget().y);
-                return now;
-            }, this);
-        m_experiment->show();
-        m_experiment->raise();
-        m_experiment->activateWindow();
-    });
+    createWindowMenu();
     // The optimum and the unreachable targets, painted on request (see OnPaint).
     m_groundTruth = new GroundTruthOverlay(this);
     connect(m_groundTruth, &GroundTruthOverlay::changed, this, qOverload<>(&QWidget::update));
@@ -140,6 +100,54 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* parent)
     // The window's shortcuts work whichever field has the focus: a line edit claims some of them
     // for its own editing keys (Ctrl+E moves to the end of the line) unless told otherwise.
     for (QLineEdit* field : findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly)) field->installEventFilter(this);
+}
+
+void CSolverDlg::createWindowMenu() {
+    // The window's menu starts with what a window menu always has here, Close; onInitDialog adds
+    // the About entry. A menu is a window of its own: give it the dialog's face explicitly.
+    m_systemMenu = new QMenu(this);
+    m_systemMenu->setObjectName(QStringLiteral("SystemMenu"));
+    m_systemMenu->setFont(font());
+    QAction* closeAction = m_systemMenu->addAction(tr("閉じる(&C)"));
+    closeAction->setObjectName(QStringLiteral("CloseAction"));
+    connect(closeAction, &QAction::triggered, this, &QWidget::close);
+    // The evolution window's entry; its shortcut works with the menu closed, during a run too.
+    QAction* evolution = m_systemMenu->addAction(tr("進化のグラフ(&G)..."));
+    connect(evolution, &QAction::triggered, this, [this] { showEvolutionWindow(); });
+    evolution->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    evolution->setShortcutContext(Qt::WindowShortcut);
+    evolution->setObjectName(QStringLiteral("EvolutionAction"));
+    addAction(evolution);
+    // The operator dialog's entry, Ctrl+L.
+    QAction* operators = m_systemMenu->addAction(tr("遺伝的操作(&L)..."));
+    operators->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    operators->setShortcutContext(Qt::WindowShortcut);
+    operators->setObjectName(QStringLiteral("OperatorsAction"));
+    connect(operators, &QAction::triggered, this, &CSolverDlg::onOperators);
+    addAction(operators);
+    // The experiment window's entry, Ctrl+E.
+    QAction* experiment = m_systemMenu->addAction(tr("実験(&E)..."));
+    experiment->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    experiment->setShortcutContext(Qt::WindowShortcut);
+    experiment->setObjectName(QStringLiteral("ExperimentAction"));
+    addAction(experiment);
+    connect(experiment, &QAction::triggered, this, &CSolverDlg::openExperimentWindow);
+}
+
+void CSolverDlg::openExperimentWindow() {
+    // The fields' settings and the target as they are now, for its "追加".
+    if (!m_experiment)
+        m_experiment = new ExperimentWindow([this] {
+            if (!isRunning()) m_panel->readParams();
+            CurrentSettings now;
+            now.params = m_panel->params();
+            now.algorithm = m_algorithm;
+            now.target = QPoint(m_model->relativeTarget().x, m_model->relativeTarget().y);
+            return now;
+        }, this);
+    m_experiment->show();
+    m_experiment->raise();
+    m_experiment->activateWindow();
 }
 
 bool CSolverDlg::eventFilter(QObject* watched, QEvent* event) {
@@ -216,26 +224,7 @@ void CSolverDlg::OnOK() {
     const std::optional<kelvora::SolverParams> read = m_panel->readParams();
     if (!read) return;  // the message has been shown and the focus moved; no run, no file
     const kelvora::SolverParams params = *read;
-    // A tournament or elite count the population cannot hold: said like a bad field.
-    if (const std::string bad = kelvora::ValidateAlgorithm(m_algorithm, params.populationSize); !bad.empty()) {
-        const bool tournament = m_algorithm.selection == kelvora::Selection::tournament &&
-                                m_algorithm.tournamentSize > params.populationSize;
-        ShowMessageBox(this, QMessageBox::Warning,
-                       tournament ? tr("トーナメントの大きさ %1 は集団サイズ %2 より大きくできません。"
-                                       "集団サイズを %1 以上にするか、遺伝的操作でトーナメントを %2 以下にしてください。")
-                                        .arg(m_algorithm.tournamentSize)
-                                        .arg(params.populationSize)
-                                  : tr("エリート数 %1 は集団サイズ %2 より小さくなければなりません。"
-                                       "集団サイズを %3 以上にするか、遺伝的操作でエリート数を %4 以下にしてください。")
-                                        .arg(m_algorithm.elitism)
-                                        .arg(params.populationSize)
-                                        .arg(m_algorithm.elitism + 1)
-                                        .arg(params.populationSize - 1));
-        QLineEdit* field = m_panel->field(ParameterPanel::Field::populationSize);
-        field->setFocus(Qt::OtherFocusReason);
-        field->selectAll();
-        return;
-    }
+    if (!algorithmFits(params.populationSize)) return;
     m_runParams = params;
     m_runAlgorithm = m_algorithm;
     m_runTarget = QPoint(m_model->relativeTarget().x, m_model->relativeTarget().y);
@@ -272,6 +261,30 @@ void CSolverDlg::OnOK() {
                                m_model->target(), OperatorDialog::Summary(m_runAlgorithm));
         m_evolution->setRunName(EvolutionWindow::RunName(params, m_runAlgorithm));
     }
+}
+
+bool CSolverDlg::algorithmFits(int populationSize) {
+    // A tournament or elite count the population cannot hold: said like a bad field.
+    if (const std::string bad = kelvora::ValidateAlgorithm(m_algorithm, populationSize); !bad.empty()) {
+        const bool tournament = m_algorithm.selection == kelvora::Selection::tournament &&
+                                m_algorithm.tournamentSize > populationSize;
+        ShowMessageBox(this, QMessageBox::Warning,
+                       tournament ? tr("トーナメントの大きさ %1 は集団サイズ %2 より大きくできません。"
+                                       "集団サイズを %1 以上にするか、遺伝的操作でトーナメントを %2 以下にしてください。")
+                                        .arg(m_algorithm.tournamentSize)
+                                        .arg(populationSize)
+                                  : tr("エリート数 %1 は集団サイズ %2 より小さくなければなりません。"
+                                       "集団サイズを %3 以上にするか、遺伝的操作でエリート数を %4 以下にしてください。")
+                                        .arg(m_algorithm.elitism)
+                                        .arg(populationSize)
+                                        .arg(m_algorithm.elitism + 1)
+                                        .arg(populationSize - 1));
+        QLineEdit* field = m_panel->field(ParameterPanel::Field::populationSize);
+        field->setFocus(Qt::OtherFocusReason);
+        field->selectAll();
+        return false;
+    }
+    return true;
 }
 
 void CSolverDlg::onOperators() {

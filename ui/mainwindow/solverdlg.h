@@ -189,6 +189,13 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    /// The window's menu and its entries' shortcuts: Close, the evolution window, the operators, the experiment.
+    void createWindowMenu();
+    /// Whether the operator choice suits a population of populationSize; if not, says why like a
+    /// bad field (message box, the population field focused with its text selected).
+    bool algorithmFits(int populationSize);
+    /// "実験(&E)...": the experiment window, created on first use.
+    void openExperimentWindow();
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
