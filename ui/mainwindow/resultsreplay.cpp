@@ -73,6 +73,7 @@ void ResultsReplay::open(QWidget* parent, const QString& path, Opened done) {
     progress->setAutoReset(false);
     progress->setAutoClose(false);
     auto* filter = new OnlyTo(progress);
+    filter->setParent(progress);  // gone with the dialog, should the window close during the check
     auto* watcher = new QFutureWatcher<CheckOutcome>(progress);
     QObject::connect(watcher, &QFutureWatcherBase::progressValueChanged, progress, &QProgressDialog::setValue);
     QObject::connect(progress, &QProgressDialog::canceled, watcher, &QFutureWatcherBase::cancel);
