@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "io/run_record.h"
 #include "model/kelvora_version.h"
@@ -16,9 +17,6 @@ RunWorker::RunWorker(const kelvora::Geometry& geometry, const kelvora::SolverPar
       m_buffers(std::make_unique<kelvora::RunBuffers>()),
       m_writer(std::make_unique<kelvora::ResultWriter>(kelvora::FlushMode::line)),
       m_channel(std::make_shared<RunChannel>()) {
-    m_history.reserve(static_cast<std::size_t>(params.generationCount));
-    m_resultsEnds.reserve(params.generationCount);
-    m_bests.reserve(params.generationCount);
 }
 
 RunWorker::~RunWorker() = default;
@@ -31,7 +29,7 @@ public:
 
     void onGeneration(const kelvora::GenerationView& view) override {
         RunWorker& w = m_worker;
-        w.m_history.push_back({view.best, view.average});
+        w.m_rows.append({view.best, view.average});
         w.m_resultsEnds.append(static_cast<std::uint64_t>(w.m_writer->results.bytesLogged));
         w.m_bests.append(view.currentPose);
         m_last = view.generation;
@@ -64,10 +62,10 @@ RunSnapshot RunWorker::makeSnapshot(const kelvora::GenerationView& view) {
     snapshot.eliteFitness = view.eliteFitness;
     snapshot.eliteDistance = kelvora::TipDistance(m_setup.geometry, view.elitePose);
     snapshot.firstRow = m_rowsPosted;
-    snapshot.rows.reserve(generation - m_rowsPosted);
-    for (int g = m_rowsPosted; g < generation; ++g) snapshot.rows.append(m_history[static_cast<std::size_t>(g)]);
-    snapshot.resultsEnds = m_resultsEnds.mid(m_rowsPosted, generation - m_rowsPosted);
-    snapshot.bests = m_bests.mid(m_rowsPosted, generation - m_rowsPosted);
+    // What the window has not had yet goes with the snapshot; the worker keeps none of it.
+    snapshot.rows = std::exchange(m_rows, {});
+    snapshot.resultsEnds = std::exchange(m_resultsEnds, {});
+    snapshot.bests = std::exchange(m_bests, {});
     if (m_channel->wantPopulation.load(std::memory_order_relaxed)) {
         snapshot.population.assign(view.population, view.population + view.populationSize);
         snapshot.fitness.assign(view.fitness, view.fitness + view.populationSize);

@@ -109,9 +109,10 @@ private:
     std::unique_ptr<kelvora::ResultWriter> m_writer;
     bool m_everyGeneration = false;
     int m_rowsPosted = 0;
-    std::vector<kelvora::GenerationStat> m_history;  ///< every finished generation's best and average
-    QList<std::uint64_t> m_resultsEnds;  ///< results.csv bytes after each finished generation
-    QList<kelvora::ArmPose> m_bests;     ///< each finished generation's best pose
+    // Of the generations finished since the last snapshot (the window holds the earlier ones):
+    QList<kelvora::GenerationStat> m_rows;  ///< each one's best and average fitness
+    QList<std::uint64_t> m_resultsEnds;     ///< results.csv bytes after each
+    QList<kelvora::ArmPose> m_bests;        ///< each one's best pose
     Sink m_sink;
     std::shared_ptr<RunChannel> m_channel;
 };
