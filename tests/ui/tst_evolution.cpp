@@ -265,9 +265,9 @@ void TestEvolution::geometryAndOpenStateAreKept() {
     {
         Fixture f;  // settings emptied
         kelvora::ui::AppSettings().setValue(QStringLiteral("evolution/geometry"), QByteArray("an earlier version's"));
-        QVERIFY(!f.dlg->getEvolutionWindow());
+        QVERIFY(!f.dlg->evolutionWindow());
         f.dlg->MenuAction("EvolutionAction")->trigger();
-        EvolutionWindow* evolution = f.dlg->getEvolutionWindow();
+        EvolutionWindow* evolution = f.dlg->evolutionWindow();
         QVERIFY(evolution && evolution->isVisible());
         QVERIFY(!evolution->distanceAction()->isChecked());
         // First opened beside the dialog, wholly on its screen.
@@ -291,7 +291,7 @@ void TestEvolution::geometryAndOpenStateAreKept() {
     }
     {
         Fixture f(false);
-        EvolutionWindow* evolution = f.dlg->getEvolutionWindow();
+        EvolutionWindow* evolution = f.dlg->evolutionWindow();
         QVERIFY(evolution && evolution->isVisible());  // open again: its size, on its side, never on the dialog
         QVERIFY(evolution->distanceAction()->isChecked());
         QVERIFY(evolution->chart()->showsDistance());
@@ -307,7 +307,7 @@ void TestEvolution::geometryAndOpenStateAreKept() {
         f.dlg->close();  // the program ends with it closed
     }
     Fixture f(false);
-    QVERIFY(!f.dlg->getEvolutionWindow());
+    QVERIFY(!f.dlg->evolutionWindow());
     const QSettings settings = kelvora::ui::AppSettings();
     QCOMPARE(settings.value(QLatin1String(EvolutionWindow::kSizeKey)).toSize(), shown);
     QCOMPARE(settings.value(QLatin1String(EvolutionWindow::kSideKey)).toString(), QStringLiteral("left"));
@@ -435,7 +435,7 @@ void TestEvolution::openedFileFillsTheWindow() {
 
     Fixture f;  // the evolution window closed
     QVERIFY(uitest::openResults(*f.dlg, path));
-    EvolutionWindow* evolution = f.dlg->getEvolutionWindow();
+    EvolutionWindow* evolution = f.dlg->evolutionWindow();
     QVERIFY(evolution && evolution->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(evolution->optimum().has_value(), 60000);
     // The chart: the file's logged rows, by the reader's own pass over the file.

@@ -47,7 +47,7 @@ PlotScene Scene(kelvora::ArmPose current, kelvora::ArmPose elite, QPoint target)
 }
 
 QAction* Entry(CSolverDlg& dlg, const QString& text) {
-    for (QAction* action : dlg.getSystemMenu()->actions())
+    for (QAction* action : dlg.windowMenu()->actions())
         if (action->text() == text) return action;
     return nullptr;
 }
@@ -261,7 +261,7 @@ void TestGroundTruth::oneSearchPerTargetForEveryWindow() {
     uitest::ShownPlot(*f.dlg);
     QCOMPARE(kelvora::ui::OptimumSearchCount(), before + 1);
     const kelvora::Optimum expected = kelvora::FindOptimum(300, 220, 150, 100);
-    QCOMPARE(f.dlg->getEvolutionWindow()->optimum()->pose, expected.pose);
+    QCOMPARE(f.dlg->evolutionWindow()->optimum()->pose, expected.pose);
     QVERIFY(uitest::Messages().isEmpty());
 }
 

@@ -374,7 +374,7 @@ void TestLiveRun::inputIsSwallowedDuringARun() {
     QCOMPARE(f.text(IDC_POINTER_X), QString());
     QCOMPARE(f.dlg->pointerInPlot(), 0);
     QCOMPARE(g_aboutBoxes, 0);
-    QVERIFY(!f.dlg->getSystemMenu()->isVisible());
+    QVERIFY(!f.dlg->windowMenu()->isVisible());
     QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 300 * 201);
     QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 300);
     QVERIFY(f.dlg->isVisible());
@@ -559,7 +559,7 @@ void TestLiveRun::operatorChoiceReachesTheRun() {
     auto* label = f.dlg->findChild<QLabel*>(QStringLiteral("AlgorithmLabel"));
     QVERIFY(label->isHidden());
     ChooseInWindow(*f.dlg, choice);
-    QVERIFY(f.dlg->getAlgorithm() == choice);
+    QVERIFY(f.dlg->algorithm() == choice);
     QVERIFY(!label->isHidden());
     QCOMPARE(label->text(), OperatorDialog::Summary(choice));
     const QStringList keys{"encoding", "selection", "elitism", "crossover", "mutation"};
@@ -620,7 +620,7 @@ void TestLiveRun::presetOperatorsFromTheSettings() {
     AppSettings().setValue(QStringLiteral("algorithm/crossover"), QStringLiteral("uniform"));
     AppSettings().setValue(QStringLiteral("algorithm/mutation"), QStringLiteral("creep"));
     Fixture f(false);
-    QVERIFY(f.dlg->getAlgorithm() == Parsed("gray", "roulette", "0", "uniform", "bit-flip"));
+    QVERIFY(f.dlg->algorithm() == Parsed("gray", "roulette", "0", "uniform", "bit-flip"));
     QVERIFY(f.dlg->findChild<QLabel*>(QStringLiteral("AlgorithmLabel"))->isVisible());
 }
 

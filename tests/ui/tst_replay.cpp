@@ -255,7 +255,7 @@ void TestReplay::openedFileShowsItsRun() {
     QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("90"));
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), kTarget);
     QCOMPARE(f.dlg->replayGenerationCount(), 30);
-    QCOMPARE(f.dlg->getScrubber()->generation(), 30);
+    QCOMPARE(f.dlg->scrubber()->generation(), 30);
     // The last generation's arms, as the run left them in its own state.
     QTemporaryDir again;
     const auto run = RunInto(again.path(), 40, 30, kSeed, kTarget);
@@ -280,11 +280,11 @@ void TestReplay::scrubbedGenerationPlot() {
     QVERIFY(uitest::openResults(*f.dlg, m_results));
     f.dlg->setPopulationShown(population);
     // The scrubber in the evolution window, which opening the file has shown.
-    EvolutionWindow* evolution = f.dlg->getEvolutionWindow();
+    EvolutionWindow* evolution = f.dlg->evolutionWindow();
     QVERIFY(evolution && evolution->isVisible());
     auto* scrubber = evolution->findChild<GenerationScrubber*>();
     QVERIFY(scrubber && scrubber->isVisible() && scrubber->isEnabled());
-    QCOMPARE(scrubber, f.dlg->getScrubber());
+    QCOMPARE(scrubber, f.dlg->scrubber());
     QTest::keyClick(scrubber, Qt::Key_Home);
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("1"));
     scrubber->setGeneration(generation);
@@ -347,7 +347,7 @@ void TestReplay::unreadableFileKeepsTheWindow() {
     }
     Fixture f;
     QVERIFY(uitest::openResults(*f.dlg, m_results));
-    f.dlg->getScrubber()->setGeneration(7);
+    f.dlg->scrubber()->setGeneration(7);
     const QImage before = uitest::ShownPlot(*f.dlg);
     const QString generation = f.text(IDC_GENERATION), population = f.text(IDC_POPULATION_SIZE);
     QVERIFY(!uitest::openResults(*f.dlg, path));
@@ -436,7 +436,7 @@ void TestReplay::populationToggleIsRemembered() {
         QAction* toggle = f.dlg->findChild<QAction*>(QStringLiteral("ShowPopulationAction"));
         QVERIFY(toggle);
         QCOMPARE(toggle->text(), QStringLiteral("集団を表示"));
-        QVERIFY(f.dlg->getSystemMenu()->actions().contains(toggle));
+        QVERIFY(f.dlg->windowMenu()->actions().contains(toggle));
         toggle->trigger();
         QVERIFY(f.dlg->isPopulationShown());
     }
@@ -454,7 +454,7 @@ void TestReplay::clickLeavesTheReplay() {
     Fixture f;
     QVERIFY(uitest::openResults(*f.dlg, m_results));
     QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora — results.csv (…/%1)").arg(QDir(m_dir.path()).dirName()));
-    EvolutionWindow* evolution = f.dlg->getEvolutionWindow();
+    EvolutionWindow* evolution = f.dlg->evolutionWindow();
     const QPoint click(400, 300);  // 100, -80 from the base
     QTest::mouseClick(f.dlg.get(), Qt::LeftButton, {}, click);
     QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora"));
@@ -464,7 +464,7 @@ void TestReplay::clickLeavesTheReplay() {
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("0"));
     QVERIFY(f.state->currentPose == kelvora::kOpeningPose && f.state->elitePose == kelvora::kOpeningPose);
     QCOMPARE(f.dlg->replayGenerationCount(), 0);
-    QCOMPARE(f.dlg->getScrubber()->generation(), 0);
+    QCOMPARE(f.dlg->scrubber()->generation(), 0);
     // The chart and its optimum are the new target's, with no run yet.
     QVERIFY(evolution->chart()->history().isEmpty());
     QVERIFY(evolution->optimum()->pose == kelvora::FindOptimum(kelvora::kBaseX, kelvora::kBaseY, 400, 300).pose);
@@ -569,8 +569,8 @@ void TestReplay::replayReadsRunJson() {
     const bool matches = change.isEmpty();
     QCOMPARE(f.text(IDC_CROSSOVER_RATE), matches ? shownCrossover : defaultCrossover);
     QCOMPARE(f.text(IDC_MUTATION_PROBABILITY), matches ? shownMutation : defaultMutation);
-    QCOMPARE(f.dlg->getAlgorithm() == gray, matches);
-    QVERIFY2(f.dlg->getEvolutionWindow()->readoutText().contains(said), qPrintable(f.dlg->getEvolutionWindow()->readoutText()));
+    QCOMPARE(f.dlg->algorithm() == gray, matches);
+    QVERIFY2(f.dlg->evolutionWindow()->readoutText().contains(said), qPrintable(f.dlg->evolutionWindow()->readoutText()));
     QVERIFY(f.dlg->Control(IDC_GENERATION)->toolTip().startsWith(said));
 }
 
@@ -582,11 +582,11 @@ void TestReplay::fitnessFileOpensAsAChart() {
     std::string error;
     std::vector<kelvora::GenerationStat> rows;
     QVERIFY(file.open(QFile::encodeName(path).toStdString(), error) && kelvora::ReadFitnessFile(file, rows));
-    const QList<kelvora::GenerationStat>& shown = f.dlg->getEvolutionWindow()->chart()->history();
+    const QList<kelvora::GenerationStat>& shown = f.dlg->evolutionWindow()->chart()->history();
     QVERIFY(shown.size() == 30 && std::equal(rows.begin(), rows.end(), shown.begin(), [](const auto& a, const auto& b) {
                 return a.best == b.best && a.average == b.average;
             }));
-    QVERIFY(f.dlg->getEvolutionWindow()->readoutText().contains(QStringLiteral("このファイルは fitness.csv です")));
+    QVERIFY(f.dlg->evolutionWindow()->readoutText().contains(QStringLiteral("このファイルは fitness.csv です")));
     QCOMPARE(f.dlg->replayGenerationCount(), 0);  // no arms, no population to scrub
     QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora"));
 }

@@ -144,7 +144,7 @@ void TestShell::init() {
 
 void TestShell::systemMenuEntries() {
     Fixture f;
-    const QList<QAction*> actions = f.dlg->getSystemMenu()->actions();
+    const QList<QAction*> actions = f.dlg->windowMenu()->actions();
     const qsizetype n = actions.size();
     QVERIFY(n >= 4);
     QCOMPARE(actions[0]->text(), QStringLiteral("閉じる(&C)"));
@@ -158,11 +158,11 @@ void TestShell::systemMenuEntries() {
     QCOMPARE(actions[n - 1]->text(), QStringLiteral("Kelvora のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
     QCOMPARE(actions[n - 1]->objectName(), QStringLiteral("AboutAction"));
     QCOMPARE(LoadStringResource(IDS_ABOUT_MENU), actions[n - 1]->text());
-    QCOMPARE(QFontInfo(f.dlg->getSystemMenu()->font()).family(), QStringLiteral("IPAPGothic"));
+    QCOMPARE(QFontInfo(f.dlg->windowMenu()->font()).family(), QStringLiteral("IPAPGothic"));
     // Opening the dialog again does not add the entry twice.
     f.dlg->hide();
     f.dlg->show();
-    QCOMPARE(f.dlg->getSystemMenu()->actions().size(), n);
+    QCOMPARE(f.dlg->windowMenu()->actions().size(), n);
 }
 
 void TestShell::rightClickOpensTheMenu_data() {

@@ -182,7 +182,7 @@ void TestThreadedRun::evolutionWindowFollowsTheRun() {
     QVERIFY(QTest::qWaitForWindowActive(f.dlg.get()));
     f.dlg->setEveryGeneration(false);
     QTest::keyClick(f.dlg.get(), Qt::Key_G, Qt::ControlModifier);
-    EvolutionWindow* evolution = f.dlg->getEvolutionWindow();
+    EvolutionWindow* evolution = f.dlg->evolutionWindow();
     QVERIFY(evolution && evolution->isVisible());
     FitnessChart* chart = evolution->chart();
     QCOMPARE(chart->history().size(), 0);  // no run yet

@@ -71,7 +71,7 @@ public:
     /// The shown generation's population when the layer is on, else nullptr.
     const PopulationCloud* shownCloud() const;
     /// The generation scrubber, in the evolution window's scrubber slot once that window exists.
-    GenerationScrubber* getScrubber() const { return m_scrubber; }
+    GenerationScrubber* scrubber() const { return m_scrubber; }
     /// Puts the scrubber into the new evolution window's scrubber slot.
     void placeScrubber(EvolutionWindow* evolution);
 

@@ -169,7 +169,7 @@ QSize CSolverDlg::clientSize() { return ParameterPanel::clientSize(); }
 
 bool CSolverDlg::onInitDialog() {
     // The overlay entries, then the About entry at the end of the window's menu, after a separator.
-    if (QMenu* menu = getSystemMenu()) {
+    if (QMenu* menu = windowMenu()) {
         m_groundTruth->addToMenu(menu);
         const QString about = LoadStringResource(IDS_ABOUT_MENU);
         if (!about.isEmpty()) {
@@ -593,7 +593,7 @@ bool CSolverDlg::isPopulationShown() const { return m_replay && m_replay->isPopu
 
 void CSolverDlg::setPopulationShown(bool shown) { m_replay->setPopulationShown(shown); }
 
-GenerationScrubber* CSolverDlg::getScrubber() const { return m_replay->getScrubber(); }
+GenerationScrubber* CSolverDlg::scrubber() const { return m_replay->scrubber(); }
 
 void CSolverDlg::dragEnterEvent(QDragEnterEvent* event) {
     if (m_replay->acceptsDrop(event->mimeData())) event->acceptProposedAction();

@@ -52,12 +52,12 @@ public:
     /// A run is going (between Compute and runFinished()).
     bool isRunning() const;
     /// The operator choice of the next runs (the settings' once the window has opened).
-    const kelvora::Algorithm& getAlgorithm() const { return m_algorithm; }
+    const kelvora::Algorithm& algorithm() const { return m_algorithm; }
 
     /// The evolution window, created and shown on first use ("進化のグラフ(&G)...", Ctrl+G).
     EvolutionWindow* showEvolutionWindow();
     /// The evolution window if it has been created, else nullptr.
-    EvolutionWindow* getEvolutionWindow() const { return m_evolution; }
+    EvolutionWindow* evolutionWindow() const { return m_evolution; }
 
 signals:
     /// A run has ended and the dialog shows its outcome (fields, plot, seed tooltip, warnings).
@@ -67,7 +67,7 @@ public:
     /// The window's own menu, which a right click on the dialog opens: Close, the windows' entries,
     /// a separator and the About entry. (The window manager owns the real window menu; a program
     /// cannot add to it.)
-    QMenu* getSystemMenu() const { return m_systemMenu; }
+    QMenu* windowMenu() const { return m_systemMenu; }
 
     /// The plot in client pixels, (100, 20)-(500, 420): Qt's right()
     /// and bottom() are the last pixel, 499 and 419.
@@ -100,7 +100,7 @@ public:
     bool isPopulationShown() const;
     void setPopulationShown(bool shown);
     /// The generation scrubber, in the evolution window's scrubber slot once that window exists.
-    GenerationScrubber* getScrubber() const;
+    GenerationScrubber* scrubber() const;
 
 signals:
     /// An openResults has ended: true when the file is shown, false when it was refused, could not
@@ -114,7 +114,7 @@ protected:
     /// base (300, 220), the target at the tip (368, 40), the default parameters. Runs once, when
     /// the dialog is first shown, before it appears.
     virtual bool onInitDialog();
-    /// Compute: reads the fields and starts the search on a thread of its own (RunController); never
+    /// Compute: reads the fields and starts the search on a worker thread (RunController); never
     /// closes the dialog, and does nothing while a run is going. The window follows the run through
     /// the worker's snapshots (onRunSnapshot, about 30 a second); input to the dialog is swallowed
     /// but for Escape, which stops the run after the current generation, and a close request, which
@@ -122,7 +122,7 @@ protected:
     /// When another run (a window or kelvora-cli) is writing the result files here, a warning says
     /// so and nothing starts.
     virtual void OnOK();
-    /// Closing the dialog (Escape when idle, the close button, SC_CLOSE): during a run it stops the
+    /// Closing the dialog (Escape when idle, the close button, Close in the window menu): during a run it stops the
     /// run and closes the dialog when the run has ended.
     void reject() override;
     /// Paints the plot from SolverState (PlotView::OnPaint), the population layer when shown.
