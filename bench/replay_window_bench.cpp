@@ -38,8 +38,20 @@ struct Replay {
         kelvora::RunWithFiles({{kelvora::kMaxPopulation, g_generations, 0.5, 0.1}, kelvora::GeometryFor(-60, 90), 1},
                               path.constData(), kelvora::FlushMode::generation);
         dlg = std::make_unique<CSolverDlg>(*state);
+        // The window goes while the application is still there, not after it with the statics.
+        static Replay* self = this;
+        qAddPostRoutine([] { self->dlg.reset(); });
         dlg->show();
-        if (!dlg->OpenResults(dir.filePath(QStringLiteral("results.csv")))) std::exit(1);
+        // The check goes on a worker; the application's loop runs until it has ended.
+        bool opened = false;
+        QObject::connect(dlg.get(), &CSolverDlg::resultsOpened, qApp, [&opened](bool ok) {
+            opened = ok;
+            QCoreApplication::exit();
+        });
+        dlg->openResults(dir.filePath(QStringLiteral("results.csv")));
+        QCoreApplication::exec();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // the check's progress dialog
+        if (!opened) std::exit(1);
     }
 };
 
@@ -50,10 +62,10 @@ Replay& TheReplay() {
 
 void BM_ShowGenerationInTheWindow(benchmark::State& state) {
     Replay& r = TheReplay();
-    r.dlg->SetPopulationShown(state.range(0) != 0);
+    r.dlg->setPopulationShown(state.range(0) != 0);
     std::mt19937 random(3);
     for (auto _ : state) {
-        r.dlg->ShowGeneration(1 + static_cast<int>(random() % static_cast<unsigned>(g_generations)));
+        r.dlg->showGeneration(1 + static_cast<int>(random() % static_cast<unsigned>(g_generations)));
         r.dlg->repaint();  // paints now, as the next frame would
     }
     state.SetLabel(state.range(0) ? "population shown" : "arms only");

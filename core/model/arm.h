@@ -27,6 +27,17 @@ inline constexpr int kMaxAngleSum = 765;
 TipPoint TipPosition(int a1, int a2, int a3, int baseX, int baseY);
 inline TipPoint TipPosition(const ArmPose& p, int baseX, int baseY) { return TipPosition(p.a1, p.a2, p.a3, baseX, baseY); }
 
+/// A client pixel (x right, y down) as the window's fields give it: its offset in pixels from the
+/// base (baseX, baseY), x right and y up, (x - baseX, baseY - y). Any int pixel whose offset fits
+/// an int; PixelFromRelative undoes it exactly.
+inline PixelPoint RelativeFromPixel(PixelPoint pixel, int baseX, int baseY) {
+    return {pixel.x - baseX, baseY - pixel.y};
+}
+/// The client pixel (x right, y down) at offset relative (x right, y up, pixels) from the base
+/// (baseX, baseY): (baseX + x, baseY - y). The inverse of RelativeFromPixel.
+inline PixelPoint PixelFromRelative(PixelPoint relative, int baseX, int baseY) {
+    return {baseX + relative.x, baseY - relative.y};
+}
 /// Where the arm stands and what it reaches for, in client pixels (x right, y down). The default is
 /// the window's opening geometry: base (300, 220), target at the opening pose's tip (368, 40).
 struct Geometry {
@@ -39,7 +50,13 @@ struct Geometry {
 
 /// The geometry of a target given relative to the base (x right, y up, pixels), on base (baseX, baseY).
 inline Geometry GeometryFor(int relativeX, int relativeY, int baseX = kBaseX, int baseY = kBaseY) {
-    return {baseX, baseY, baseX + relativeX, baseY - relativeY};
+    const PixelPoint target = PixelFromRelative({relativeX, relativeY}, baseX, baseY);
+    return {baseX, baseY, target.x, target.y};
+}
+
+/// The geometry's target relative to its base, x right and y up, pixels.
+inline PixelPoint RelativeTarget(const Geometry& geometry) {
+    return RelativeFromPixel({geometry.targetX, geometry.targetY}, geometry.baseX, geometry.baseY);
 }
 
 /// Distance in pixels from the tip of a1..a3, built on the geometry's base, to its target.

@@ -2,25 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
-    <name>CDataExchange</name>
-    <message>
-        <source>%1 から %2 までの整数を入力してください。</source>
-        <translation>Enter a whole number from %1 to %2.</translation>
-    </message>
-    <message>
-        <source>%1 から %2 までの数値を入力してください。</source>
-        <translation>Enter a number from %1 to %2.</translation>
-    </message>
-    <message>
-        <source>整数を入力してください。</source>
-        <translation>Enter a whole number.</translation>
-    </message>
-    <message>
-        <source>数値を入力してください。</source>
-        <translation>Enter a number.</translation>
-    </message>
-</context>
-<context>
     <name>ResultsFault</name>
     <message>
         <source>ファイルが空です</source>
@@ -198,6 +179,14 @@
 </context>
 <context>
     <name>kelvora::ui::CSolverDlg</name>
+    <message>
+        <source>%1 から %2 までの整数を入力してください。</source>
+        <translation>Enter a whole number from %1 to %2.</translation>
+    </message>
+    <message>
+        <source>%1 から %2 までの数値を入力してください。</source>
+        <translation>Enter a number from %1 to %2.</translation>
+    </message>
     <message>
         <source>計算</source>
         <translation>Compute</translation>
@@ -1095,10 +1084,6 @@ Repeat it with %2</translation>
     <message>
         <source>計算を始められません。計算に使うメモリを確保できませんでした。</source>
         <translation>The computation cannot start: there is not enough memory for it.</translation>
-    </message>
-    <message>
-        <source>計算を始められません。計算用のスレッドを作成できませんでした (スレッド数かメモリの上限)。</source>
-        <translation>The computation cannot start: no thread could be created for it (a limit on threads or memory).</translation>
     </message>
 </context>
 </TS>

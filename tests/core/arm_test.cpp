@@ -90,6 +90,32 @@ TEST(ArmModel, AnglesOutsideTheGeneRangeUseTheSameFormula) {
     }
 }
 
+// Pixel (x right, y down) and offset from the base (x right, y up), worked by hand on three bases.
+struct RelativeCase {
+    PixelPoint base, pixel, relative;
+};
+class PixelToRelative : public testing::TestWithParam<RelativeCase> {};
+
+TEST_P(PixelToRelative, ConvertsBothWaysExactly) {
+    const RelativeCase& c = GetParam();
+    EXPECT_EQ(RelativeFromPixel(c.pixel, c.base.x, c.base.y), c.relative);
+    EXPECT_EQ(PixelFromRelative(c.relative, c.base.x, c.base.y), c.pixel);
+    const Geometry geometry = GeometryFor(c.relative.x, c.relative.y, c.base.x, c.base.y);
+    EXPECT_EQ(geometry.targetX, c.pixel.x);
+    EXPECT_EQ(geometry.targetY, c.pixel.y);
+    EXPECT_EQ(RelativeTarget(geometry), c.relative);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ArmModel, PixelToRelative,
+    testing::Values(RelativeCase{{300, 220}, {368, 40}, {68, 180}},      // the opening target
+                    RelativeCase{{300, 220}, {300, 220}, {0, 0}},        // the base itself
+                    RelativeCase{{300, 220}, {150, 100}, {-150, 120}},   // up and to the left
+                    RelativeCase{{300, 220}, {499, 419}, {199, -199}},   // the plot's last pixel
+                    RelativeCase{{300, 220}, {101, 21}, {-199, 199}},    // its first inside pixel
+                    RelativeCase{{0, 0}, {5, 7}, {5, -7}},               // below a base at the corner
+                    RelativeCase{{-10, 40}, {-30, 90}, {-20, -50}}));    // a base off the client area
+
 TEST(ArmModel, DistanceFollowsTheStatesBaseAndTarget) {
     Geometry state = MakeGeometry(500, 220);
     EXPECT_EQ(TipDistance(state, 0, 0, 0), 0.0);

@@ -66,7 +66,7 @@ QString ShownText(const QString& key) {
         return label ? label->text() : QStringLiteral("<no label at %1>").arg(parts[1]);
     }
     if (what == QLatin1String("menu")) {
-        QList<QAction*> entries = f.dlg->GetSystemMenu()->actions();
+        QList<QAction*> entries = f.dlg->windowMenu()->actions();
         entries.removeIf([](const QAction* a) { return a->isSeparator(); });
         const int i = parts[1].toInt();
         return i < entries.size() ? entries[i]->text() : QStringLiteral("<no entry %1>").arg(i);
@@ -109,7 +109,7 @@ QString ShownText(const QString& key) {
         optimum.distance = 0.25;
         optimum.fitness = 1.0 / 1.25;
         const double elite = parts[1].toDouble();
-        return GroundTruthOverlay::GapText(optimum, elite, 1.0 / (elite + 1.0), parts[2].toDouble());
+        return GroundTruthOverlay::gapText(optimum, elite, 1.0 / (elite + 1.0), parts[2].toDouble());
     }
     return QStringLiteral("<unknown key %1>").arg(key);
 }

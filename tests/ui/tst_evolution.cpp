@@ -265,9 +265,9 @@ void TestEvolution::geometryAndOpenStateAreKept() {
     {
         Fixture f;  // settings emptied
         kelvora::ui::AppSettings().setValue(QStringLiteral("evolution/geometry"), QByteArray("an earlier version's"));
-        QVERIFY(!f.dlg->GetEvolutionWindow());
-        f.dlg->OnSysCommand(IDM_EVOLUTION, 0);
-        EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
+        QVERIFY(!f.dlg->evolutionWindow());
+        f.dlg->MenuAction("EvolutionAction")->trigger();
+        EvolutionWindow* evolution = f.dlg->evolutionWindow();
         QVERIFY(evolution && evolution->isVisible());
         QVERIFY(!evolution->distanceAction()->isChecked());
         // First opened beside the dialog, wholly on its screen.
@@ -291,7 +291,7 @@ void TestEvolution::geometryAndOpenStateAreKept() {
     }
     {
         Fixture f(false);
-        EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
+        EvolutionWindow* evolution = f.dlg->evolutionWindow();
         QVERIFY(evolution && evolution->isVisible());  // open again: its size, on its side, never on the dialog
         QVERIFY(evolution->distanceAction()->isChecked());
         QVERIFY(evolution->chart()->showsDistance());
@@ -307,7 +307,7 @@ void TestEvolution::geometryAndOpenStateAreKept() {
         f.dlg->close();  // the program ends with it closed
     }
     Fixture f(false);
-    QVERIFY(!f.dlg->GetEvolutionWindow());
+    QVERIFY(!f.dlg->evolutionWindow());
     const QSettings settings = kelvora::ui::AppSettings();
     QCOMPARE(settings.value(QLatin1String(EvolutionWindow::kSizeKey)).toSize(), shown);
     QCOMPARE(settings.value(QLatin1String(EvolutionWindow::kSideKey)).toString(), QStringLiteral("left"));
@@ -335,7 +335,7 @@ void TestEvolution::statusAndAxisAfterARun() {
     const int ran = f.state->generation;
     QCOMPARE(ran, stopAt ? stopAt : limit);
     // Opened after the run: the run's outcome, never "not yet"; its axis ends at the last generation run.
-    EvolutionWindow* evolution = f.dlg->ShowEvolutionWindow();
+    EvolutionWindow* evolution = f.dlg->showEvolutionWindow();
     const QString text = evolution->readoutText();
     QVERIFY2(!text.contains(QStringLiteral("まだ")), qPrintable(text));
     QVERIFY2(text.contains(evolution->firstGenerationAtOptimum() > 0 ? QStringLiteral("最適解に到達: 第")
@@ -434,8 +434,8 @@ void TestEvolution::openedFileFillsTheWindow() {
     const QString path = dir.filePath(QStringLiteral("results.csv"));
 
     Fixture f;  // the evolution window closed
-    QVERIFY(f.dlg->OpenResults(path));
-    EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
+    QVERIFY(uitest::openResults(*f.dlg, path));
+    EvolutionWindow* evolution = f.dlg->evolutionWindow();
     QVERIFY(evolution && evolution->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(evolution->optimum().has_value(), 60000);
     // The chart: the file's logged rows, by the reader's own pass over the file.

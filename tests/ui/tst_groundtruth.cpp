@@ -11,6 +11,8 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+#include "common/optimumcache.h"
+#include "evolution/evolutionwindow.h"
 #include "mainwindow/groundtruthoverlay.h"
 #include "common/messagebox.h"
 #include "analysis/reachmap.h"
@@ -45,7 +47,7 @@ PlotScene Scene(kelvora::ArmPose current, kelvora::ArmPose elite, QPoint target)
 }
 
 QAction* Entry(CSolverDlg& dlg, const QString& text) {
-    for (QAction* action : dlg.GetSystemMenu()->actions())
+    for (QAction* action : dlg.windowMenu()->actions())
         if (action->text() == text) return action;
     return nullptr;
 }
@@ -74,6 +76,7 @@ private slots:
     void optimumArmIsDashedGreenAlongThePose();
     void windowShowsTheWashWhenTheMapIsReady();
     void errorTooltipTellsTheGapAfterARun();
+    void oneSearchPerTargetForEveryWindow();
 
 private:
     QTemporaryDir m_config;
@@ -141,7 +144,7 @@ void TestGroundTruth::washCoversExactlyTheUnreachableTargets() {
     const QColor background(240, 240, 240);
     const PlotScene scene = Scene({200, 30, 10}, {45, 30, 15}, QPoint(450, 300));
     PlotOverlays overlays;
-    overlays.unreachableWash = GroundTruthOverlay::UnreachableWash(Map());
+    overlays.unreachableWash = GroundTruthOverlay::unreachableWash(Map());
     overlays.washOrigin = scene.base - QPoint(kelvora::kMaxTargetOffset, kelvora::kMaxTargetOffset);
     const QImage plain = Paint(scene, {}, background);
     const QImage washed = Paint(scene, overlays, background);
@@ -222,18 +225,43 @@ void TestGroundTruth::errorTooltipTellsTheGapAfterARun() {
     QVERIFY(cwd.isValid());
     uitest::Fixture f;
     QVERIFY(f.exposed());
-    QVERIFY(f.dlg->GetDlgItem(IDC_ERROR)->toolTip().isEmpty());
+    QVERIFY(f.dlg->Control(IDC_ERROR)->toolTip().isEmpty());
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("5"));
     QVERIFY(f.run());
     const kelvora::Optimum best = kelvora::FindOptimum(300, 220, 368, 40);
     const double eliteDistance = kelvora::ui::TipDistance(*f.state, f.state->elitePose);
-    const QString tip = f.dlg->GetDlgItem(IDC_ERROR)->toolTip();
+    const QString tip = f.dlg->Control(IDC_ERROR)->toolTip();
     QVERIFY2(tip.contains(QStringLiteral("最適解 (%1, %2, %3): 目標点まで %4 px")
                               .arg(best.pose.a1).arg(best.pose.a2).arg(best.pose.a3)
                               .arg(best.distance, 0, 'f', 4)), qPrintable(tip));
     QVERIFY2(tip.contains(QStringLiteral("最適解との差 %1 px").arg(eliteDistance - best.distance, 0, 'f', 4)), qPrintable(tip));
     // Five generations of twenty cannot be expected to reach it; the text follows the fitness.
     QCOMPARE(tip.contains(QStringLiteral("到達しました")), f.state->eliteFitness == best.fitness);
+    QVERIFY(uitest::Messages().isEmpty());
+}
+
+void TestGroundTruth::oneSearchPerTargetForEveryWindow() {
+    // The plot's optimum arm, the error field's tooltip after a run and the evolution window's
+    // optimum line all come from one search per target: a new target costs one more, whichever
+    // windows show it.
+    Settings().setValue(QLatin1String(GroundTruthOverlay::kShowOptimumKey), true);
+    uitest::TemporaryCurrentDirectory cwd;
+    QVERIFY(cwd.isValid());
+    uitest::Fixture f;
+    QVERIFY(f.exposed());
+    f.dlg->showEvolutionWindow();
+    uitest::ShownPlot(*f.dlg);  // painted with the optimum layer
+    const int before = kelvora::ui::OptimumSearchCount();
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("3"));
+    QVERIFY(f.run());
+    uitest::ShownPlot(*f.dlg);
+    QCOMPARE(kelvora::ui::OptimumSearchCount(), before);  // the opening target's, found already
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+    QVERIFY(f.run());
+    uitest::ShownPlot(*f.dlg);
+    QCOMPARE(kelvora::ui::OptimumSearchCount(), before + 1);
+    const kelvora::Optimum expected = kelvora::FindOptimum(300, 220, 150, 100);
+    QCOMPARE(f.dlg->evolutionWindow()->optimum()->pose, expected.pose);
     QVERIFY(uitest::Messages().isEmpty());
 }
 

@@ -29,7 +29,7 @@
 #include "evolution/fitnesschart.h"
 #include "operators/operatordialog.h"
 #include "common/settings.h"
-#include "mainwindow/dataexchange.h"
+#include "mainwindow/fieldtext.h"
 #include "mainwindow/plotpainter.h"
 #include "common/resourceloader.h"
 #include "session/run_record.h"
@@ -60,10 +60,10 @@ enum class StopBy {
     EscapeInField,       // the same, with the focus in a parameter field
     CloseCalled,         // close(), as the close button does
     CloseButtonPosted,   // the window manager's close request, queued for the window
-    SystemClose,         // SC_CLOSE from the window's menu
+    SystemClose,         // Close from the window's menu
 };
 
-void RequestStop(ProbeDlg& dlg, StopBy by) {
+void requestStop(ProbeDlg& dlg, StopBy by) {
     QWindow* window = dlg.windowHandle();
     switch (by) {
     case StopBy::EscapeSent:
@@ -81,7 +81,7 @@ void RequestStop(ProbeDlg& dlg, StopBy by) {
         QCoreApplication::postEvent(window, new QCloseEvent);
         break;
     case StopBy::SystemClose:
-        dlg.OnSysCommand(0xF060, 0);
+        dlg.MenuAction("CloseAction")->trigger();
         break;
     }
 }
@@ -190,7 +190,7 @@ void TestLiveRun::stopDuringARun_data() {
     QTest::newRow("Escape queued, focus in a field") << int(StopBy::EscapeInField);
     QTest::newRow("close()") << int(StopBy::CloseCalled);
     QTest::newRow("close button, queued") << int(StopBy::CloseButtonPosted);
-    QTest::newRow("SC_CLOSE") << int(StopBy::SystemClose);
+    QTest::newRow("menu Close") << int(StopBy::SystemClose);
 }
 
 void TestLiveRun::stopDuringARun() {
@@ -210,7 +210,7 @@ void TestLiveRun::stopDuringARun() {
     // should it not be, the run is cut short directly at generation 1500 and the test fails.
     bool forced = false;
     f.dlg->onProgress = [&](ProbeDlg& dlg, int generation) {
-        if (generation == 3) RequestStop(dlg, by);
+        if (generation == 3) requestStop(dlg, by);
         if (generation == 1500) {
             forced = true;
             dlg.close();
@@ -279,7 +279,7 @@ void TestLiveRun::stopOnTheLastGenerationIsNoStop() {
     QCOMPARE(f.dlg->generations, OneTo(5));
     QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 5);
     QVERIFY(f.dlg->isVisible());  // the Escape stopped the run, which had ended; it did not close
-    const QString tip = f.dlg->GetDlgItem(IDC_GENERATION)->toolTip();
+    const QString tip = f.dlg->Control(IDC_GENERATION)->toolTip();
     QVERIFY2(!tip.contains(QStringLiteral("中止")), qPrintable(tip));
 }
 
@@ -288,7 +288,7 @@ void TestLiveRun::longRunRepaintsAsItGoes() {
     QVERIFY(cwd.isValid());
     Fixture f;
     QVERIFY(f.exposed());
-    f.dlg->m_bEveryGeneration = false;  // the window's own pace
+    f.dlg->setEveryGeneration(false);  // the window's own pace
     f.setText(IDC_POPULATION_SIZE, QStringLiteral("2000"));
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("5000"));
     QCoreApplication::processEvents();
@@ -374,9 +374,9 @@ void TestLiveRun::inputIsSwallowedDuringARun() {
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("68"));
     QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("180"));
     QCOMPARE(f.text(IDC_POINTER_X), QString());
-    QCOMPARE(f.dlg->PointerInPlot(), 0);
+    QCOMPARE(f.dlg->pointerInPlot(), 0);
     QCOMPARE(g_aboutBoxes, 0);
-    QVERIFY(!f.dlg->GetSystemMenu()->isVisible());
+    QVERIFY(!f.dlg->windowMenu()->isVisible());
     QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 300 * 201);
     QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 300);
     QVERIFY(f.dlg->isVisible());
@@ -492,7 +492,7 @@ void TestLiveRun::seedTooltipRepeatsTheRun() {
     TemporaryCurrentDirectory cwd;
     QVERIFY(cwd.isValid());
     Fixture f;
-    QWidget* generationField = f.dlg->GetDlgItem(IDC_GENERATION);
+    QWidget* generationField = f.dlg->Control(IDC_GENERATION);
     QCOMPARE(generationField->toolTip(), QString());  // no run yet, no seed
     if (!pick.isNull()) QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, pick);
     f.setText(IDC_POPULATION_SIZE, QString::number(population));
@@ -561,7 +561,7 @@ void TestLiveRun::operatorChoiceReachesTheRun() {
     auto* label = f.dlg->findChild<QLabel*>(QStringLiteral("AlgorithmLabel"));
     QVERIFY(label->isHidden());
     ChooseInWindow(*f.dlg, choice);
-    QVERIFY(f.dlg->GetAlgorithm() == choice);
+    QVERIFY(f.dlg->algorithm() == choice);
     QVERIFY(!label->isHidden());
     QCOMPARE(label->text(), OperatorDialog::Summary(choice));
     const QStringList keys{"encoding", "selection", "elitism", "crossover", "mutation"};
@@ -570,9 +570,9 @@ void TestLiveRun::operatorChoiceReachesTheRun() {
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("30"));
     QVERIFY(f.run());
     QVERIFY(uitest::Messages().isEmpty());
-    const QStringList args = CliArguments(f.dlg->GetDlgItem(IDC_GENERATION)->toolTip());
+    const QStringList args = CliArguments(f.dlg->Control(IDC_GENERATION)->toolTip());
     QCOMPARE(args.mid(13), flags);
-    QVERIFY(f.dlg->ShowEvolutionWindow()->readoutText().endsWith(label->text()));
+    QVERIFY(f.dlg->showEvolutionWindow()->readoutText().endsWith(label->text()));
 
     QTemporaryDir elsewhere;
     QVERIFY(elsewhere.isValid());
@@ -622,7 +622,7 @@ void TestLiveRun::presetOperatorsFromTheSettings() {
     AppSettings().setValue(QStringLiteral("algorithm/crossover"), QStringLiteral("uniform"));
     AppSettings().setValue(QStringLiteral("algorithm/mutation"), QStringLiteral("creep"));
     Fixture f(false);
-    QVERIFY(f.dlg->GetAlgorithm() == Parsed("gray", "roulette", "0", "uniform", "bit-flip"));
+    QVERIFY(f.dlg->algorithm() == Parsed("gray", "roulette", "0", "uniform", "bit-flip"));
     QVERIFY(f.dlg->findChild<QLabel*>(QStringLiteral("AlgorithmLabel"))->isVisible());
 }
 
@@ -640,14 +640,14 @@ void TestLiveRun::randomSearchRunIsNamedAndRepeatedByItsCommand() {
     kelvora::RunRecord record = kelvora::session::RecordOfRun("kelvora-cli", made, report, kelvora::RecordTimeNow(), "");
     QCOMPARE(QString::fromStdString(kelvora::WriteRunRecord(record, "made")), QString());
     Fixture f;
-    QVERIFY(f.dlg->OpenResults(QStringLiteral("made/results.csv")));
-    QCOMPARE(f.dlg->GetAlgorithm().method, kelvora::Method::randomSearch);
+    QVERIFY(uitest::openResults(*f.dlg, QStringLiteral("made/results.csv")));
+    QCOMPARE(f.dlg->algorithm().method, kelvora::Method::randomSearch);
     auto* label = f.dlg->findChild<QLabel*>(QStringLiteral("AlgorithmLabel"));
     QVERIFY(label->isVisible());
     QCOMPARE(label->text(), QStringLiteral("ランダム探索 (遺伝的操作なし)"));
     QVERIFY(f.run());
     QVERIFY(uitest::Messages().isEmpty());
-    const QStringList args = CliArguments(f.dlg->GetDlgItem(IDC_GENERATION)->toolTip());
+    const QStringList args = CliArguments(f.dlg->Control(IDC_GENERATION)->toolTip());
     QCOMPARE(args.mid(13), (QStringList{QStringLiteral("--algorithm"), QStringLiteral("random-search")}));
     QCOMPARE(args.mid(6, 2), (QStringList{QStringLiteral("--crossover"), QStringLiteral("0.1234567890123456")}));
     QTemporaryDir elsewhere;
@@ -686,7 +686,7 @@ void TestLiveRun::runThatCannotStartSaysWhy() {
     QCOMPARE(uitest::Messages().size(), 1);
     const QString text = uitest::Messages().first().text;
     QVERIFY2(text.contains(QString::fromLocal8Bit(std::strerror(EMFILE))), qPrintable(text));
-    QVERIFY(!f.dlg->IsRunning());
+    QVERIFY(!f.dlg->isRunning());
     QVERIFY(!QFile::exists(QStringLiteral("results.csv")));
     QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("-150"));
@@ -702,7 +702,7 @@ void TestLiveRun::earlierRunsBesideTheCurrentOne() {
     TemporaryCurrentDirectory cwd;
     QVERIFY(cwd.isValid());
     Fixture f;
-    EvolutionWindow* evolution = f.dlg->ShowEvolutionWindow();
+    EvolutionWindow* evolution = f.dlg->showEvolutionWindow();
     FitnessChart* chart = evolution->chart();
     const qsizetype ownSeries = chart->chart()->series().size();
     const auto name = [&](int population) {

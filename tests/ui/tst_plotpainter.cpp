@@ -37,7 +37,7 @@ PlotScene Scene(ArmPose current, ArmPose elite, QPoint target) {
 PlotScene OpeningScene() { return Scene({45, 30, 15}, {45, 30, 15}, QPoint(368, 40)); }
 
 QImage Render(const PlotScene& scene) {
-    QImage image(CSolverDlg::ClientSize(), QImage::Format_RGB32);
+    QImage image(CSolverDlg::clientSize(), QImage::Format_RGB32);
     image.fill(Background());
     QPainter painter(&image);
     PaintPlot(painter, scene, LoadBitmapResource(IDB_BASE_MARK));
@@ -290,7 +290,7 @@ void TestPlotPainter::targetMovedOutsideReach() {
 }
 
 void TestPlotPainter::nullBaseMarkLeavesOnlyTheMarkOut() {
-    QImage image(CSolverDlg::ClientSize(), QImage::Format_RGB32);
+    QImage image(CSolverDlg::clientSize(), QImage::Format_RGB32);
     image.fill(Background());
     {
         QPainter painter(&image);
@@ -302,7 +302,7 @@ void TestPlotPainter::nullBaseMarkLeavesOnlyTheMarkOut() {
 }
 
 void TestPlotPainter::painterStateIsRestored() {
-    QImage image(CSolverDlg::ClientSize(), QImage::Format_RGB32);
+    QImage image(CSolverDlg::clientSize(), QImage::Format_RGB32);
     image.fill(Background());
     QPainter painter(&image);
     const QPen pen(Qt::green, 5, Qt::DashLine);

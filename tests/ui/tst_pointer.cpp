@@ -8,7 +8,7 @@
 #include <QPainter>
 #include <QtTest>
 
-#include "mainwindow/dataexchange.h"
+#include "mainwindow/fieldtext.h"
 #include "mainwindow/plotpainter.h"
 #include "common/resourceloader.h"
 #include "uitestsupport.h"
@@ -78,7 +78,7 @@ void TestPointer::insideTest() {
     QFETCH(QPoint, point);
     QFETCH(bool, inside);
     Fixture f;
-    QCOMPARE(f.dlg->IsInsidePlot(point), inside);
+    QCOMPARE(f.dlg->isInsidePlot(point), inside);
 }
 
 void TestPointer::movesInside_data() {
@@ -100,7 +100,7 @@ void TestPointer::movesInside() {
     MovePointer(f.dlg.get(), point);
     QCOMPARE(f.text(IDC_POINTER_X), x);
     QCOMPARE(f.text(IDC_POINTER_Y), y);
-    QCOMPARE(f.dlg->PointerInPlot(), 1);
+    QCOMPARE(f.dlg->pointerInPlot(), 1);
     QCOMPARE(f.dlg->cursor().shape(), Qt::BitmapCursor);
     QCOMPARE(f.dlg->cursor().hotSpot(), QPoint(1, 1));
     QCOMPARE(f.dlg->PlotCursor().shape(), Qt::BitmapCursor);
@@ -127,13 +127,13 @@ void TestPointer::movesOutsideKeepTheReadouts() {
     // Before any inside move the readouts are empty, and an outside move leaves them so.
     MovePointer(f.dlg.get(), point);
     QCOMPARE(f.text(IDC_POINTER_X), QString());
-    QCOMPARE(f.dlg->PointerInPlot(), 0);
+    QCOMPARE(f.dlg->pointerInPlot(), 0);
     MovePointer(f.dlg.get(), QPoint(150, 100));
     QCOMPARE(f.text(IDC_POINTER_X), QStringLiteral("-150"));
     QCOMPARE(f.text(IDC_POINTER_Y), QStringLiteral("120"));
-    QCOMPARE(f.dlg->PointerInPlot(), 1);
+    QCOMPARE(f.dlg->pointerInPlot(), 1);
     MovePointer(f.dlg.get(), point);
-    QCOMPARE(f.dlg->PointerInPlot(), 0);
+    QCOMPARE(f.dlg->pointerInPlot(), 0);
     QCOMPARE(f.dlg->cursor().shape(), Qt::ArrowCursor);
     QCOMPARE(f.dlg->PlotCursor().shape(), Qt::ArrowCursor);
     QCOMPARE(f.text(IDC_POINTER_X), QStringLiteral("-150"));
@@ -232,9 +232,6 @@ void TestPointer::leftPress() {
     QCOMPARE(f.text(IDC_TARGET_Y), y);
     QTest::mouseRelease(f.dlg.get(), Qt::MouseButton(button), Qt::NoModifier, point);
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), moves ? point : QPoint(368, 40));
-    // The fields behind 1006 and 1007 take the texts only at the next Compute.
-    QCOMPARE(f.dlg->TargetX(), 68);
-    QCOMPARE(f.dlg->TargetY(), 180);
     // A click never changes the poses and never starts a run.
     QCOMPARE(f.state->currentPose, current);
     QCOMPARE(f.state->elitePose, elite);
@@ -278,7 +275,7 @@ void TestPointer::fractionalPositionsTruncate() {
     };
     send(QEvent::MouseMove, QPointF(150, 100), Qt::NoButton);  // readouts -150, 120
     send(QEvent::MouseMove, position, Qt::NoButton);
-    QCOMPARE(f.dlg->PointerInPlot(), int(inside));
+    QCOMPARE(f.dlg->pointerInPlot(), int(inside));
     // The readouts, relative to the base (300, 220) with y up, of the pixel, or the last inside move.
     const QPoint shown = inside ? pixel : QPoint(150, 100);
     QCOMPARE(f.text(IDC_POINTER_X), QString::number(shown.x() - 300));
@@ -304,8 +301,7 @@ void TestPointer::pickedTargetIsPaintedAndUsedByCompute() {
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("30"));
     QVERIFY(f.run());
     QVERIFY(uitest::Messages().isEmpty());
-    QCOMPARE(f.dlg->TargetX(), -150);
-    QCOMPARE(f.dlg->TargetY(), 120);
+    QCOMPARE(f.dlg->RunTarget(), QPoint(-150, 120));
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("-150"));
     QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("120"));
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), QPoint(150, 100));

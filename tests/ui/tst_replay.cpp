@@ -76,6 +76,7 @@ private slots:
     void scrubberCountChanges();
     void populationLayerPixels();
     void cloudColourEnds();
+    void openingReturnsBeforeTheCheck();
     void openedFileShowsItsRun();
     void scrubbedGenerationPlot_data();
     void scrubbedGenerationPlot();
@@ -173,7 +174,7 @@ void TestReplay::scrubberCountChanges() {
 }
 
 void TestReplay::populationLayerPixels() {
-    const QSize size = CSolverDlg::ClientSize();
+    const QSize size = CSolverDlg::clientSize();
     PlotScene scene{CSolverDlg::kPlotRect, QPoint(300, 220), {0, 0, 0}, {0, 0, 0}, QPoint(368, 40)};
     const auto render = [&](const PlotScene& s) {
         QImage image(size, QImage::Format_RGB32);
@@ -225,17 +226,36 @@ void TestReplay::cloudColourEnds() {
     }
 }
 
+void TestReplay::openingReturnsBeforeTheCheck() {
+    // The check runs on a worker while the window's own loop goes on: openResults returns with the
+    // window unchanged and input held back from it; the end comes as a signal, once.
+    Fixture f;
+    QSignalSpy opened(f.dlg.get(), &CSolverDlg::resultsOpened);
+    f.dlg->openResults(m_results);
+    QCOMPARE(opened.size(), 0);
+    QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("20"));
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+    QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("68"));  // the click went to nobody
+    f.dlg->openResults(m_results);  // a second opening during the check is refused at once
+    QCOMPARE(opened.size(), 1);
+    QCOMPARE(opened.first().first().toBool(), false);
+    QVERIFY(opened.wait(60000));
+    QCOMPARE(opened.size(), 2);
+    QCOMPARE(opened.last().first().toBool(), true);
+    QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("40"));
+}
+
 void TestReplay::openedFileShowsItsRun() {
     Fixture f;
-    QVERIFY(f.dlg->OpenResults(m_results));
+    QVERIFY(uitest::openResults(*f.dlg, m_results));
     QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("40"));
     QCOMPARE(f.text(IDC_GENERATION_LIMIT), QStringLiteral("30"));
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("30"));
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("-60"));
     QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("90"));
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), kTarget);
-    QCOMPARE(f.dlg->ReplayGenerationCount(), 30);
-    QCOMPARE(f.dlg->GetScrubber()->generation(), 30);
+    QCOMPARE(f.dlg->replayGenerationCount(), 30);
+    QCOMPARE(f.dlg->scrubber()->generation(), 30);
     // The last generation's arms, as the run left them in its own state.
     QTemporaryDir again;
     const auto run = RunInto(again.path(), 40, 30, kSeed, kTarget);
@@ -257,14 +277,14 @@ void TestReplay::scrubbedGenerationPlot() {
     QFETCH(bool, population);
     Fixture f;
     QVERIFY(f.exposed());
-    QVERIFY(f.dlg->OpenResults(m_results));
-    f.dlg->SetPopulationShown(population);
+    QVERIFY(uitest::openResults(*f.dlg, m_results));
+    f.dlg->setPopulationShown(population);
     // The scrubber in the evolution window, which opening the file has shown.
-    EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
+    EvolutionWindow* evolution = f.dlg->evolutionWindow();
     QVERIFY(evolution && evolution->isVisible());
     auto* scrubber = evolution->findChild<GenerationScrubber*>();
     QVERIFY(scrubber && scrubber->isVisible() && scrubber->isEnabled());
-    QCOMPARE(scrubber, f.dlg->GetScrubber());
+    QCOMPARE(scrubber, f.dlg->scrubber());
     QTest::keyClick(scrubber, Qt::Key_Home);
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("1"));
     scrubber->setGeneration(generation);
@@ -326,17 +346,17 @@ void TestReplay::unreadableFileKeepsTheWindow() {
         file.write(bytes);
     }
     Fixture f;
-    QVERIFY(f.dlg->OpenResults(m_results));
-    f.dlg->GetScrubber()->setGeneration(7);
+    QVERIFY(uitest::openResults(*f.dlg, m_results));
+    f.dlg->scrubber()->setGeneration(7);
     const QImage before = uitest::ShownPlot(*f.dlg);
     const QString generation = f.text(IDC_GENERATION), population = f.text(IDC_POPULATION_SIZE);
-    QVERIFY(!f.dlg->OpenResults(path));
+    QVERIFY(!uitest::openResults(*f.dlg, path));
     QCOMPARE(uitest::Messages().size(), 1);
     QVERIFY2(uitest::Messages().first().text.contains(message), qPrintable(uitest::Messages().first().text));
     QVERIFY(uitest::Messages().first().text.contains(path));
     QCOMPARE(f.text(IDC_GENERATION), generation);
     QCOMPARE(f.text(IDC_POPULATION_SIZE), population);
-    QCOMPARE(f.dlg->ReplayGenerationCount(), 30);
+    QCOMPARE(f.dlg->replayGenerationCount(), 30);
     QCOMPARE(uitest::ShownPlot(*f.dlg), before);
 }
 
@@ -355,20 +375,20 @@ void TestReplay::fileCutShortAfterOpening() {
     const QString path = dir.filePath(QStringLiteral("results.csv"));
     QVERIFY(QFile::copy(m_results, path));
     Fixture f;
-    QVERIFY(f.dlg->OpenResults(path));
-    f.dlg->SetPopulationShown(true);
+    QVERIFY(uitest::openResults(*f.dlg, path));
+    f.dlg->setPopulationShown(true);
     QVERIFY(uitest::Messages().isEmpty());
     QFile file(path);
     QVERIFY(file.resize(keep < 0 ? file.size() / 3 : keep));
     QTemporaryDir again;
     const auto run = RunInto(again.path(), 40, 25, kSeed, kTarget);
-    f.dlg->ShowGeneration(25);
+    f.dlg->showGeneration(25);
     QVERIFY(f.state->currentPose == run->currentPose);
     QCOMPARE(uitest::ShownPlot(*f.dlg), uitest::ExpectedPlot(*f.dlg, *run));
     QCOMPARE(uitest::Messages().size(), 1);
     QVERIFY2(uitest::Messages().first().text.contains(QDir::toNativeSeparators(path)), qPrintable(uitest::Messages().first().text));
-    QCOMPARE(f.dlg->ReplayGenerationCount(), 0);
-    f.dlg->ShowGeneration(3);  // no replay left: nothing changes, nothing more is said
+    QCOMPARE(f.dlg->replayGenerationCount(), 0);
+    f.dlg->showGeneration(3);  // no replay left: nothing changes, nothing more is said
     QVERIFY(f.state->currentPose == run->currentPose);
     QCOMPARE(uitest::Messages().size(), 1);
     uitest::Messages().clear();
@@ -383,7 +403,7 @@ void TestReplay::droppedFileOpens() {
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(300, 220), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(f.dlg.get(), &drop);
-    QTRY_COMPARE(f.dlg->ReplayGenerationCount(), 30);
+    QTRY_COMPARE(f.dlg->replayGenerationCount(), 30);
     QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("40"));
 }
 
@@ -393,8 +413,8 @@ void TestReplay::lastRunReplaysFromItsRecordedIndex() {
     f.setText(IDC_POPULATION_SIZE, QStringLiteral("9"));
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("21"));
     QTest::mouseClick(f.compute(), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!f.dlg->IsRunning(), 60000);  // the run goes on its own thread
-    QCOMPARE(f.dlg->ReplayGenerationCount(), 21);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.dlg->isRunning(), 60000);  // the run goes on its own thread
+    QCOMPARE(f.dlg->replayGenerationCount(), 21);
     // The arms the window recorded while running against the reader's own check of the file.
     kelvora::ResultsFile file;
     std::string error;
@@ -402,7 +422,7 @@ void TestReplay::lastRunReplaysFromItsRecordedIndex() {
     const kelvora::ResultsSummary s = kelvora::VerifyResults(file, kelvora::kBaseX, kelvora::kBaseY);
     QVERIFY2(!s.fault, s.fault.message.c_str());
     for (int g : {1, 8, 21}) {
-        f.dlg->ShowGeneration(g);
+        f.dlg->showGeneration(g);
         QVERIFY(f.state->currentPose == s.generationBest[static_cast<std::size_t>(g - 1)]);
         QCOMPARE(f.text(IDC_GENERATION), QString::number(g));
     }
@@ -412,29 +432,29 @@ void TestReplay::lastRunReplaysFromItsRecordedIndex() {
 void TestReplay::populationToggleIsRemembered() {
     {
         Fixture f;
-        QVERIFY(!f.dlg->IsPopulationShown());  // off at start
+        QVERIFY(!f.dlg->isPopulationShown());  // off at start
         QAction* toggle = f.dlg->findChild<QAction*>(QStringLiteral("ShowPopulationAction"));
         QVERIFY(toggle);
         QCOMPARE(toggle->text(), QStringLiteral("集団を表示"));
-        QVERIFY(f.dlg->GetSystemMenu()->actions().contains(toggle));
+        QVERIFY(f.dlg->windowMenu()->actions().contains(toggle));
         toggle->trigger();
-        QVERIFY(f.dlg->IsPopulationShown());
+        QVERIFY(f.dlg->isPopulationShown());
     }
     {
         Fixture f;
-        QVERIFY(f.dlg->IsPopulationShown());
-        f.dlg->SetPopulationShown(false);
+        QVERIFY(f.dlg->isPopulationShown());
+        f.dlg->setPopulationShown(false);
     }
     Fixture f;
-    QVERIFY(!f.dlg->IsPopulationShown());
+    QVERIFY(!f.dlg->isPopulationShown());
 }
 
 
 void TestReplay::clickLeavesTheReplay() {
     Fixture f;
-    QVERIFY(f.dlg->OpenResults(m_results));
+    QVERIFY(uitest::openResults(*f.dlg, m_results));
     QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora — results.csv (…/%1)").arg(QDir(m_dir.path()).dirName()));
-    EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
+    EvolutionWindow* evolution = f.dlg->evolutionWindow();
     const QPoint click(400, 300);  // 100, -80 from the base
     QTest::mouseClick(f.dlg.get(), Qt::LeftButton, {}, click);
     QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora"));
@@ -443,13 +463,13 @@ void TestReplay::clickLeavesTheReplay() {
     QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("-80"));
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("0"));
     QVERIFY(f.state->currentPose == kelvora::kOpeningPose && f.state->elitePose == kelvora::kOpeningPose);
-    QCOMPARE(f.dlg->ReplayGenerationCount(), 0);
-    QCOMPARE(f.dlg->GetScrubber()->generation(), 0);
+    QCOMPARE(f.dlg->replayGenerationCount(), 0);
+    QCOMPARE(f.dlg->scrubber()->generation(), 0);
     // The chart and its optimum are the new target's, with no run yet.
     QVERIFY(evolution->chart()->history().isEmpty());
     QVERIFY(evolution->optimum()->pose == kelvora::FindOptimum(kelvora::kBaseX, kelvora::kBaseY, 400, 300).pose);
     // The file is let go: a step of the scrubber brings nothing of it back.
-    f.dlg->ShowGeneration(5);
+    f.dlg->showGeneration(5);
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("100"));
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("0"));
 
@@ -460,7 +480,7 @@ void TestReplay::clickLeavesTheReplay() {
     QVERIFY(f.run());
     const kelvora::ArmPose runElite = f.state->elitePose;
     QTest::mouseClick(f.dlg.get(), Qt::LeftButton, {}, QPoint(200, 150));
-    f.dlg->ShowGeneration(3);
+    f.dlg->showGeneration(3);
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("-100"));
     QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("70"));
     QVERIFY(f.state->elitePose == runElite);
@@ -482,7 +502,7 @@ void TestReplay::overwriteQuestion() {
     QVERIFY(QFile::copy(m_results, QStringLiteral("results.csv")));
     const QByteArray before = uitest::ReadAll(QStringLiteral("results.csv"));
     Fixture f;
-    QVERIFY(f.dlg->OpenResults(openHere ? QStringLiteral("./results.csv") : m_results));
+    QVERIFY(uitest::openResults(*f.dlg, openHere ? QStringLiteral("./results.csv") : m_results));
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("3"));
     QString asked;
     bool keepIsDefault = false;
@@ -498,7 +518,7 @@ void TestReplay::overwriteQuestion() {
     QCOMPARE(keepIsDefault, openHere);
     const bool ran = !openHere || accept;
     QCOMPARE(uitest::ReadAll(QStringLiteral("results.csv")) == before, !ran);
-    QCOMPARE(f.dlg->ReplayGenerationCount(), ran ? 3 : 30);
+    QCOMPARE(f.dlg->replayGenerationCount(), ran ? 3 : 30);
     QCOMPARE(f.dlg->windowTitle() == QStringLiteral("Kelvora"), ran);
 }
 
@@ -573,29 +593,29 @@ void TestReplay::replayReadsRunJson() {
     // A window of the classic operators and default fields opens the file.
     Fixture f;
     const QString defaultCrossover = f.text(IDC_CROSSOVER_RATE), defaultMutation = f.text(IDC_MUTATION_PROBABILITY);
-    QVERIFY(f.dlg->OpenResults(opened));
+    QVERIFY(uitest::openResults(*f.dlg, opened));
     const bool matches = change.isEmpty() || change == QLatin1String("rename");
     QCOMPARE(f.text(IDC_CROSSOVER_RATE), matches ? shownCrossover : defaultCrossover);
     QCOMPARE(f.text(IDC_MUTATION_PROBABILITY), matches ? shownMutation : defaultMutation);
-    QCOMPARE(f.dlg->GetAlgorithm() == gray, matches);
-    QVERIFY2(f.dlg->GetEvolutionWindow()->readoutText().contains(said), qPrintable(f.dlg->GetEvolutionWindow()->readoutText()));
-    QVERIFY(f.dlg->GetDlgItem(IDC_GENERATION)->toolTip().startsWith(said));
+    QCOMPARE(f.dlg->algorithm() == gray, matches);
+    QVERIFY2(f.dlg->evolutionWindow()->readoutText().contains(said), qPrintable(f.dlg->evolutionWindow()->readoutText()));
+    QVERIFY(f.dlg->Control(IDC_GENERATION)->toolTip().startsWith(said));
 }
 
 void TestReplay::fitnessFileOpensAsAChart() {
     Fixture f;
     const QString path = m_dir.filePath(QStringLiteral("fitness.csv"));
-    QVERIFY(f.dlg->OpenResults(path));  // no message box: cleanup() checks
+    QVERIFY(uitest::openResults(*f.dlg, path));  // no message box: cleanup() checks
     kelvora::ResultsFile file;
     std::string error;
     std::vector<kelvora::GenerationStat> rows;
     QVERIFY(file.open(QFile::encodeName(path).toStdString(), error) && kelvora::ReadFitnessFile(file, rows));
-    const QList<kelvora::GenerationStat>& shown = f.dlg->GetEvolutionWindow()->chart()->history();
+    const QList<kelvora::GenerationStat>& shown = f.dlg->evolutionWindow()->chart()->history();
     QVERIFY(shown.size() == 30 && std::equal(rows.begin(), rows.end(), shown.begin(), [](const auto& a, const auto& b) {
                 return a.best == b.best && a.average == b.average;
             }));
-    QVERIFY(f.dlg->GetEvolutionWindow()->readoutText().contains(QStringLiteral("このファイルは fitness.csv です")));
-    QCOMPARE(f.dlg->ReplayGenerationCount(), 0);  // no arms, no population to scrub
+    QVERIFY(f.dlg->evolutionWindow()->readoutText().contains(QStringLiteral("このファイルは fitness.csv です")));
+    QCOMPARE(f.dlg->replayGenerationCount(), 0);  // no arms, no population to scrub
     QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora"));
 }
 

@@ -85,8 +85,6 @@ private slots:
     void init();
 
     void systemMenuEntries();
-    void systemCommandRouting_data();
-    void systemCommandRouting();
     void rightClickOpensTheMenu_data();
     void rightClickOpensTheMenu();
     void menuCloseEntryEndsTheDialog();
@@ -100,7 +98,37 @@ private slots:
 
     void applicationMetadata();
     void mainWindowIsAnApplicationWindow();
+    void shortcutsWorkWhateverHasTheFocus_data();
+    void shortcutsWorkWhateverHasTheFocus();
 };
+
+void TestShell::shortcutsWorkWhateverHasTheFocus_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("focusId");
+    const std::pair<const char*, int> shortcuts[] = {{"EvolutionAction", Qt::Key_G}, {"ExperimentAction", Qt::Key_E}};
+    for (const auto& [action, key] : shortcuts)
+        for (const int id : {IDOK, IDC_POPULATION_SIZE, IDC_GENERATION_LIMIT, IDC_CROSSOVER_RATE, IDC_MUTATION_PROBABILITY})
+            QTest::addRow("%s, focus %d", action, id) << QString::fromLatin1(action) << key << id;
+}
+
+void TestShell::shortcutsWorkWhateverHasTheFocus() {
+    QFETCH(QString, action);
+    QFETCH(int, key);
+    QFETCH(int, focusId);
+    Fixture f;
+    QVERIFY(f.exposed());
+    f.dlg->activateWindow();
+    QWidget* focus = f.dlg->Control(focusId);
+    focus->setFocus();
+    const QString before = f.text(IDC_POPULATION_SIZE);
+    QSignalSpy triggered(f.dlg->findChild<QAction*>(action), &QAction::triggered);
+    QTest::keyClick(focus, Qt::Key(key), Qt::ControlModifier);
+    QCOMPARE(triggered.size(), 1);
+    QCOMPARE(f.text(IDC_POPULATION_SIZE), before);  // no letter typed into a field
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != f.dlg.get()) window->close();
+}
 
 void TestShell::initTestCase() {
     SetMessageBoxFunction(uitest::RecordMessage);
@@ -116,68 +144,25 @@ void TestShell::init() {
 
 void TestShell::systemMenuEntries() {
     Fixture f;
-    const QList<QAction*> actions = f.dlg->GetSystemMenu()->actions();
+    const QList<QAction*> actions = f.dlg->windowMenu()->actions();
     const qsizetype n = actions.size();
     QVERIFY(n >= 4);
     QCOMPARE(actions[0]->text(), QStringLiteral("閉じる(&C)"));
-    QCOMPARE(actions[0]->data().toUInt(), 0xF060u);
+    QCOMPARE(actions[0]->objectName(), QStringLiteral("CloseAction"));
     // The evolution window's entry, access key G, also Ctrl+G.
     QCOMPARE(actions[1]->text(), QStringLiteral("進化のグラフ(&G)..."));
-    QCOMPARE(actions[1]->data().toUInt(), 0x0020u);
+    QCOMPARE(actions[1]->objectName(), QStringLiteral("EvolutionAction"));
     QCOMPARE(actions[1]->shortcut(), QKeySequence(QStringLiteral("Ctrl+G")));
     // It ends with a separator and the About entry, whose access key is A.
     QVERIFY(actions[n - 2]->isSeparator());
     QCOMPARE(actions[n - 1]->text(), QStringLiteral("Kelvora のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
-    QCOMPARE(actions[n - 1]->data().toUInt(), 0x0010u);
+    QCOMPARE(actions[n - 1]->objectName(), QStringLiteral("AboutAction"));
     QCOMPARE(LoadStringResource(IDS_ABOUT_MENU), actions[n - 1]->text());
-    QCOMPARE(QFontInfo(f.dlg->GetSystemMenu()->font()).family(), QStringLiteral("IPAPGothic"));
+    QCOMPARE(QFontInfo(f.dlg->windowMenu()->font()).family(), QStringLiteral("IPAPGothic"));
     // Opening the dialog again does not add the entry twice.
     f.dlg->hide();
     f.dlg->show();
-    QCOMPARE(f.dlg->GetSystemMenu()->actions().size(), n);
-}
-
-void TestShell::systemCommandRouting_data() {
-    QTest::addColumn<uint>("id");
-    QTest::addColumn<bool>("opensAbout");
-    QTest::addColumn<bool>("closes");
-    QTest::newRow("IDM_ABOUT 0x0010") << 0x0010u << true << false;
-    for (uint id = 0x0011; id <= 0x001F; ++id)
-        QTest::addRow("0x%04X, low bits differ", id) << id << true << false;
-    QTest::newRow("0x0000") << 0x0000u << false << false;
-    QTest::newRow("0x0020 evolution window") << 0x0020u << false << false;
-    QTest::newRow("0x002F evolution window, low bits") << 0x002Fu << false << false;
-    QTest::newRow("0x0030") << 0x0030u << false << false;
-    QTest::newRow("0x0110") << 0x0110u << false << false;
-    QTest::newRow("0xF010 move") << 0xF010u << false << false;
-    QTest::newRow("0xF020 minimise") << 0xF020u << false << false;
-    QTest::newRow("0xF060 close") << 0xF060u << false << true;
-    QTest::newRow("0xF063, close with low bits") << 0xF063u << false << true;
-}
-
-void TestShell::systemCommandRouting() {
-    QFETCH(uint, id);
-    QFETCH(bool, opensAbout);
-    QFETCH(bool, closes);
-    Fixture f;
-    f.dlg->OnSysCommand(id, 0x12345678);
-    QCOMPARE(g_abouts.size(), opensAbout ? 1 : 0);
-    if (opensAbout) {
-        const AboutRecord& r = g_abouts.first();
-        QVERIFY(r.isAboutDlg);
-        QCOMPARE(r.title, QStringLiteral("Kelvoraのﾊﾞｰｼﾞｮﾝ情報"));
-        QCOMPARE(r.parent, f.dlg.get());
-        QVERIFY(r.modal);
-        QVERIFY(r.hiddenAfter);
-    }
-    QCOMPARE(f.dlg->isVisible(), !closes);
-    if (closes) QCOMPARE(f.dlg->result(), int(QDialog::Rejected));
-    // Only the evolution window's id, low bits aside, opens it.
-    const bool opensEvolution = (id & 0xFFF0u) == 0x0020u;
-    QCOMPARE(f.dlg->GetEvolutionWindow() != nullptr && f.dlg->GetEvolutionWindow()->isVisible(), opensEvolution);
-    // The About box leaves the dialog as it was.
-    QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("20"));
-    QVERIFY(uitest::Messages().isEmpty());
+    QCOMPARE(f.dlg->windowMenu()->actions().size(), n);
 }
 
 void TestShell::rightClickOpensTheMenu_data() {
@@ -194,7 +179,7 @@ void TestShell::rightClickOpensTheMenu() {
     QFETCH(QPoint, pos);
     Fixture f;
     QVERIFY(f.exposed());
-    QWidget* receiver = receiverId ? f.dlg->GetDlgItem(receiverId) : f.dlg.get();
+    QWidget* receiver = receiverId ? f.dlg->Control(receiverId) : f.dlg.get();
     QMenu* menu = OpenMenuBySending(receiver, pos);
     QVERIFY(menu);
     QVERIFY(menu->isVisible());
@@ -231,7 +216,7 @@ void TestShell::f1OpensTheAboutBox_data() {
 void TestShell::f1OpensTheAboutBox() {
     QFETCH(int, focusId);
     Fixture f;
-    QWidget* focus = f.dlg->GetDlgItem(focusId);
+    QWidget* focus = f.dlg->Control(focusId);
     focus->setFocus();
     QTest::keyClick(focus, Qt::Key_F1);
     QCOMPARE(g_abouts.size(), 1);
@@ -296,7 +281,7 @@ void TestShell::aboutBoxReturns() {
     QFETCH(int, result);
     g_closeBy = CloseBy(closeBy);
     Fixture f;
-    f.dlg->OnSysCommand(IDM_ABOUT, 0);
+    f.dlg->MenuAction("AboutAction")->trigger();
     QCOMPARE(g_abouts.size(), 1);
     QVERIFY(g_abouts.first().visibleWhileOpen);
     QVERIFY(g_abouts.first().hiddenAfter);
@@ -308,7 +293,7 @@ void TestShell::aboutBoxReturns() {
 
 void TestShell::aboutBoxOpensAgain() {
     Fixture f;
-    for (int i = 0; i < 3; ++i) f.dlg->OnSysCommand(IDM_ABOUT, 0);
+    for (int i = 0; i < 3; ++i) f.dlg->MenuAction("AboutAction")->trigger();
     QCOMPARE(g_abouts.size(), 3);
     QCOMPARE(f.dlg->findChildren<CAboutDlg*>().size(), 0);
 }

@@ -20,7 +20,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "mainwindow/dataexchange.h"
+#include "mainwindow/fieldtext.h"
 #include "common/messagebox.h"
 #include "mainwindow/plotpainter.h"
 #include "common/resourceloader.h"
@@ -142,7 +142,7 @@ void TestSolverDlg::openingState() {
     const QList<QSize> sizes = f.dlg->windowIcon().availableSizes();
     QVERIFY(sizes.contains(QSize(32, 32)));
     QVERIFY(sizes.contains(QSize(16, 16)));
-    QCOMPARE(f.dlg->OnQueryDragIcon().availableSizes(), sizes);
+    QCOMPARE(f.dlg->windowIcon().availableSizes(), sizes);
     // Opening again does not reset the state.
     f.state->targetX = 111;
     f.dlg->hide();
@@ -164,36 +164,37 @@ void TestSolverDlg::templateFont() {
 void TestSolverDlg::controlGeometry_data() {
     // Dialog units times 7/4 across and 13/8 down, halves rounded away from zero.
     QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("pixels");
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<int>("alignment");
     const int centred = Qt::AlignCenter;
     const int left = Qt::AlignLeft | Qt::AlignVCenter;
-    QTest::newRow("IDOK") << IDOK << QRect(257, 660, 88, 23) << true << 0;
-    QTest::newRow("1000") << IDC_POPULATION_SIZE << QRect(187, 582, 70, 23) << true << centred;
-    QTest::newRow("1001") << IDC_GENERATION_LIMIT << QRect(410, 580, 70, 23) << true << centred;
-    QTest::newRow("1002") << IDC_CROSSOVER_RATE << QRect(187, 619, 70, 23) << true << centred;
-    QTest::newRow("1003") << IDC_MUTATION_PROBABILITY << QRect(410, 621, 70, 23) << true << centred;
-    QTest::newRow("1004") << IDC_GENERATION << QRect(186, 517, 70, 23) << false << centred;
-    QTest::newRow("1005") << IDC_ERROR << QRect(410, 517, 70, 23) << false << centred;
-    QTest::newRow("1006") << IDC_TARGET_X << QRect(186, 489, 70, 23) << false << centred;
-    QTest::newRow("1007") << IDC_TARGET_Y << QRect(410, 488, 70, 23) << false << centred;
-    QTest::newRow("1008") << IDC_POINTER_X << QRect(522, 141, 70, 23) << false << left;
-    QTest::newRow("1009") << IDC_POINTER_Y << QRect(522, 180, 70, 23) << false << left;
+    QTest::newRow("IDOK") << IDOK << QStringLiteral("compute") << QRect(257, 660, 88, 23) << true << 0;
+    QTest::newRow("1000") << IDC_POPULATION_SIZE << QStringLiteral("populationSize") << QRect(187, 582, 70, 23) << true << centred;
+    QTest::newRow("1001") << IDC_GENERATION_LIMIT << QStringLiteral("generationLimit") << QRect(410, 580, 70, 23) << true << centred;
+    QTest::newRow("1002") << IDC_CROSSOVER_RATE << QStringLiteral("crossoverRate") << QRect(187, 619, 70, 23) << true << centred;
+    QTest::newRow("1003") << IDC_MUTATION_PROBABILITY << QStringLiteral("mutationProbability") << QRect(410, 621, 70, 23) << true << centred;
+    QTest::newRow("1004") << IDC_GENERATION << QStringLiteral("generation") << QRect(186, 517, 70, 23) << false << centred;
+    QTest::newRow("1005") << IDC_ERROR << QStringLiteral("error") << QRect(410, 517, 70, 23) << false << centred;
+    QTest::newRow("1006") << IDC_TARGET_X << QStringLiteral("targetX") << QRect(186, 489, 70, 23) << false << centred;
+    QTest::newRow("1007") << IDC_TARGET_Y << QStringLiteral("targetY") << QRect(410, 488, 70, 23) << false << centred;
+    QTest::newRow("1008") << IDC_POINTER_X << QStringLiteral("pointerX") << QRect(522, 141, 70, 23) << false << left;
+    QTest::newRow("1009") << IDC_POINTER_Y << QStringLiteral("pointerY") << QRect(522, 180, 70, 23) << false << left;
 }
 
 void TestSolverDlg::controlGeometry() {
     QFETCH(int, id);
+    QFETCH(QString, name);
     QFETCH(QRect, pixels);
     QFETCH(bool, enabled);
     QFETCH(int, alignment);
     Fixture f;
-    QWidget* control = f.dlg->GetDlgItem(id);
+    QWidget* control = f.dlg->Control(id);
     QVERIFY(control);
     QCOMPARE(control->geometry(), pixels);
     QCOMPARE(control->isEnabled(), enabled);
-    QCOMPARE(control->property("controlId").toInt(), id);
-    QVERIFY(control->objectName().startsWith(id == IDOK ? QStringLiteral("IDOK") : QStringLiteral("IDC_")));
+    QCOMPARE(control->objectName(), name);
     if (alignment) QCOMPARE(int(f.edit(id)->alignment()), alignment);
     else QCOMPARE(qobject_cast<QPushButton*>(control)->text(), QStringLiteral("計算"));
 }
@@ -294,11 +295,11 @@ void TestSolverDlg::validation() {
     QFETCH(QString, readBack);
     Fixture f;
     f.setText(id, text);
-    const bool accepted = f.dlg->UpdateData(true);
+    const bool accepted = f.dlg->ReadParams();
     QCOMPARE(accepted, message.isEmpty());
     if (accepted) {
         QVERIFY(Messages().isEmpty());
-        QVERIFY(f.dlg->UpdateData(false));
+        f.dlg->ShowParams();
         QCOMPARE(f.text(id), readBack);
         QCOMPARE(f.dlg->focusWidget(), f.compute());
         return;
@@ -337,7 +338,7 @@ void TestSolverDlg::firstFailureOnly() {
     QFETCH(QString, message);
     Fixture f;
     for (int i = 0; i < ids.size(); ++i) f.setText(ids[i], texts[i]);
-    QVERIFY(!f.dlg->UpdateData(true));
+    QVERIFY(!f.dlg->ReadParams());
     QCOMPARE(MessageTexts(), QStringList{message});
     QCOMPARE(f.dlg->focusWidget(), f.edit(reported));
     QCOMPARE(f.edit(reported)->selectedText(), f.text(reported));
@@ -379,8 +380,8 @@ void TestSolverDlg::enterInFieldPressesCompute() {
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("1"));
     f.edit(IDC_MUTATION_PROBABILITY)->setFocus();
     QTest::keyClick(f.edit(IDC_MUTATION_PROBABILITY), Qt::Key_Enter, Qt::KeypadModifier);
-    QVERIFY(f.dlg->IsRunning());
-    QTRY_VERIFY_WITH_TIMEOUT(!f.dlg->IsRunning(), 60000);
+    QVERIFY(f.dlg->isRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(!f.dlg->isRunning(), 60000);
     QVERIFY(Messages().isEmpty());
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("1"));
     QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 6);

@@ -33,7 +33,7 @@ enum class StopBy { EscapeTyped, EscapePosted, CloseCalled, CloseButtonPosted };
 
 // The seed of the last run, from the generation field's tooltip.
 quint32 TooltipSeed(const Fixture& f) {
-    const QString tip = f.dlg->GetDlgItem(IDC_GENERATION)->toolTip();
+    const QString tip = f.dlg->Control(IDC_GENERATION)->toolTip();
     const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^シード (\\d+)\\n")).match(tip);
     return m.hasMatch() ? m.captured(1).toUInt() : 0;
 }
@@ -97,7 +97,7 @@ void TestThreadedRun::stopKeepsAnUninterruptedRunsPrefix() {
     QVERIFY(cwd.isValid());
     Fixture f;
     QVERIFY(f.exposed());
-    f.dlg->m_bEveryGeneration = false;
+    f.dlg->setEveryGeneration(false);
     constexpr int kPopulation = 200;
     constexpr int kLimit = 3000;
     QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(170, 90));
@@ -138,7 +138,7 @@ void TestThreadedRun::twoRunsBackToBack() {
     TemporaryCurrentDirectory cwd;
     QVERIFY(cwd.isValid());
     Fixture f;
-    f.dlg->m_bEveryGeneration = false;
+    f.dlg->setEveryGeneration(false);
     f.setText(IDC_POPULATION_SIZE, QStringLiteral("40"));
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("300"));
     // The second run starts from the first one's end, before anything else happens.
@@ -154,11 +154,11 @@ void TestThreadedRun::twoRunsBackToBack() {
         f.setText(IDC_GENERATION_LIMIT, QStringLiteral("120"));
         f.setText(IDC_MUTATION_PROBABILITY, QStringLiteral("0.3"));
         f.compute()->click();
-        QVERIFY(f.dlg->IsRunning());
+        QVERIFY(f.dlg->isRunning());
     });
     QVERIFY(f.run());
     QTRY_COMPARE_WITH_TIMEOUT(ended, 2, 60000);
-    QVERIFY(!f.dlg->IsRunning());
+    QVERIFY(!f.dlg->isRunning());
 
     const kelvora::reference::RunOutcome first = kelvora::reference::Run({}, {40, 300, 0.5, 0.1}, firstSeed);
     QVERIFY(firstResults == QByteArray::fromStdString(first.results));
@@ -180,9 +180,9 @@ void TestThreadedRun::evolutionWindowFollowsTheRun() {
     QVERIFY(f.exposed());
     f.dlg->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(f.dlg.get()));
-    f.dlg->m_bEveryGeneration = false;
+    f.dlg->setEveryGeneration(false);
     QTest::keyClick(f.dlg.get(), Qt::Key_G, Qt::ControlModifier);
-    EvolutionWindow* evolution = f.dlg->GetEvolutionWindow();
+    EvolutionWindow* evolution = f.dlg->evolutionWindow();
     QVERIFY(evolution && evolution->isVisible());
     FitnessChart* chart = evolution->chart();
     QCOMPARE(chart->history().size(), 0);  // no run yet
@@ -248,11 +248,11 @@ void TestThreadedRun::destroyingTheWindowMidRunEndsTheRun() {
     TemporaryCurrentDirectory cwd;
     QVERIFY(cwd.isValid());
     auto f = std::make_unique<Fixture>();
-    f->dlg->m_bEveryGeneration = everyGeneration;
+    f->dlg->setEveryGeneration(everyGeneration);
     f->setText(IDC_POPULATION_SIZE, QStringLiteral("100"));
     f->setText(IDC_GENERATION_LIMIT, QStringLiteral("10000"));
     f->compute()->click();
-    QVERIFY(f->dlg->IsRunning());
+    QVERIFY(f->dlg->isRunning());
     QTest::qWait(100);  // the run goes on; in the second row the worker now waits on the window
     f.reset();          // stops the run and waits for it, without hanging
     // results.csv holds whole generations only (fitness.csv is written as the run ends).
@@ -290,8 +290,8 @@ void TestThreadedRun::populationLayerFollowsTheRun() {
     if (resultsToDevNull) QVERIFY(QFile::link(QStringLiteral("/dev/null"), QStringLiteral("results.csv")));
     Fixture f;
     QVERIFY(f.exposed());
-    f.dlg->m_bEveryGeneration = everyGeneration;
-    f.dlg->SetPopulationShown(true);
+    f.dlg->setEveryGeneration(everyGeneration);
+    f.dlg->setPopulationShown(true);
     constexpr int kPopulation = 100;
     const int kLimit = limit;
     f.setText(IDC_POPULATION_SIZE, QString::number(kPopulation));
@@ -339,7 +339,7 @@ void TestThreadedRun::descriptorsDoNotGrowOverRuns() {
     TemporaryCurrentDirectory cwd;
     QVERIFY(cwd.isValid());
     Fixture f;
-    f.dlg->m_bEveryGeneration = false;
+    f.dlg->setEveryGeneration(false);
     f.setText(IDC_POPULATION_SIZE, QStringLiteral("10"));
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("5"));
     const auto openDescriptors = [] { return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size(); };

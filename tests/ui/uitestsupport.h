@@ -16,16 +16,36 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include "common/messagebox.h"
 #include "mainwindow/parameterpanel.h"
 #include "mainwindow/plotpainter.h"
+#include "common/resource.h"
 #include "common/resourceloader.h"
 #include "common/settings.h"
 #include "mainwindow/solverdlg.h"
 
 using namespace kelvora::ui;
+
+/// What the tests may set on the window, and nothing more: the pace of its run's worker.
+struct kelvora::ui::SolverDlgTestAccess {
+    static void setEveryGeneration(CSolverDlg& dlg, bool every) { dlg.m_everyGeneration = every; }
+};
+
+/// The window's controls as the tests name them: 計算, then its fields in ParameterPanel::Field's order.
+inline constexpr int IDOK = 1;
+inline constexpr int IDC_POPULATION_SIZE = 1000;
+inline constexpr int IDC_GENERATION_LIMIT = 1001;
+inline constexpr int IDC_CROSSOVER_RATE = 1002;
+inline constexpr int IDC_MUTATION_PROBABILITY = 1003;
+inline constexpr int IDC_GENERATION = 1004;
+inline constexpr int IDC_ERROR = 1005;
+inline constexpr int IDC_TARGET_X = 1006;
+inline constexpr int IDC_TARGET_Y = 1007;
+inline constexpr int IDC_POINTER_X = 1008;
+inline constexpr int IDC_POINTER_Y = 1009;
 
 namespace uitest {
 
@@ -45,19 +65,34 @@ inline void RecordMessage(QWidget*, QMessageBox::Icon icon, const QString& text)
 /// The dialog with its protected state readable, counting paints and generation notifications, and
 /// calling onProgress after each notification has been shown (the run's progress path). By default
 /// the run's worker posts every generation and waits until it has been shown, so that onProgress
-/// acts after a known generation; clear m_bEveryGeneration for the window's own pace.
+/// acts after a known generation; setEveryGeneration(false) for the window's own pace.
 class ProbeDlg : public CSolverDlg {
 public:
-    explicit ProbeDlg(kelvora::ui::SolverState& state) : CSolverDlg(state) { m_bEveryGeneration = true; }
+    explicit ProbeDlg(kelvora::ui::SolverState& state) : CSolverDlg(state) { setEveryGeneration(true); }
 
-    using CSolverDlg::IsInsidePlot;
-    using CSolverDlg::OnSysCommand;
-    using CSolverDlg::m_bEveryGeneration;
-    int PointerInPlot() const { return Plot().PointerInPlot(); }
-    QCursor PlotCursor() const { return Plot().Cursor(); }
-    int ShownGeneration() const { return Panel().m_nGeneration; }
-    int TargetX() const { return Panel().m_nTargetX; }  ///< the field value, relative to the base
-    int TargetY() const { return Panel().m_nTargetY; }
+    using CSolverDlg::isInsidePlot;
+    void setEveryGeneration(bool every) { kelvora::ui::SolverDlgTestAccess::setEveryGeneration(*this, every); }
+    /// The control the tests name id (IDOK, IDC_*), or nullptr.
+    QWidget* Control(int id) const {
+        if (id == IDOK) return panel().compute();
+        if (id < IDC_POPULATION_SIZE || id > IDC_POINTER_Y) return nullptr;
+        return panel().field(ParameterPanel::Field(id - IDC_POPULATION_SIZE));
+    }
+    /// The entry of the window's menu named name ("CloseAction", "EvolutionAction", "AboutAction").
+    QAction* MenuAction(const char* name) const { return findChild<QAction*>(QLatin1String(name)); }
+    int pointerInPlot() const { return plot().pointerInPlot(); }
+    QCursor PlotCursor() const { return plot().cursor(); }
+    int ShownGeneration() const { return panel().field(ParameterPanel::Field::generation)->text().toInt(); }
+    /// 計算's reading of the four parameters, and their writing back into the fields.
+    bool ReadParams() { return panel().readParams().has_value(); }
+    void ShowParams() { panel().showParams(panel().params()); }
+    /// The last run's target, relative to the base, as the command in the generation field's tooltip
+    /// that repeats the run names it.
+    QPoint RunTarget() const {
+        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("--target=(-?\\d+),(-?\\d+)"))
+                                              .match(panel().field(ParameterPanel::Field::generation)->toolTip());
+        return m.hasMatch() ? QPoint(m.captured(1).toInt(), m.captured(2).toInt()) : QPoint(INT_MIN, INT_MIN);
+    }
 
     int paints = 0;
     QList<int> generations;  ///< every notification of every run, in order
@@ -68,12 +103,20 @@ protected:
         ++paints;
         CSolverDlg::paintEvent(event);
     }
-    void OnGenerationProgress(int generation, double error) override {
+    void onGenerationProgress(int generation, double error) override {
         generations << generation;
-        CSolverDlg::OnGenerationProgress(generation, error);
+        CSolverDlg::onGenerationProgress(generation, error);
         if (onProgress) onProgress(*this, generation);
     }
 };
+
+/// Opens path in dlg and waits (bounded) until its check has ended: whether the file is shown.
+inline bool openResults(CSolverDlg& dlg, const QString& path, int timeoutMs = 60000) {
+    QSignalSpy opened(&dlg, &CSolverDlg::resultsOpened);
+    dlg.openResults(path);
+    if (opened.isEmpty() && !opened.wait(timeoutMs)) return false;
+    return opened.first().first().toBool();
+}
 
 /// Every test program keeps its settings in a directory of its own, made before main() runs, so
 /// that programs running at the same time never see each other's check marks (one that shows the
@@ -107,12 +150,12 @@ public:
     bool run(int timeoutMs = 300000) const {
         QSignalSpy done(dlg.get(), &CSolverDlg::runFinished);
         compute()->click();
-        return !dlg->IsRunning() || done.size() > 0 || done.wait(timeoutMs);
+        return !dlg->isRunning() || done.size() > 0 || done.wait(timeoutMs);
     }
-    QLineEdit* edit(int id) const { return qobject_cast<QLineEdit*>(dlg->GetDlgItem(id)); }
+    QLineEdit* edit(int id) const { return qobject_cast<QLineEdit*>(dlg->Control(id)); }
     QString text(int id) const { return edit(id) ? edit(id)->text() : QStringLiteral("<no edit %1>").arg(id); }
     void setText(int id, const QString& text) const { edit(id)->setText(text); }
-    QPushButton* compute() const { return qobject_cast<QPushButton*>(dlg->GetDlgItem(IDOK)); }
+    QPushButton* compute() const { return qobject_cast<QPushButton*>(dlg->Control(IDOK)); }
     /// Waits (bounded) until the window can receive pointer moves and paints.
     bool exposed() const { return QTest::qWaitForWindowExposed(dlg.get()); }
 

@@ -43,7 +43,7 @@ bool CSolverApp::InitInstance(SolverState& state) {
     const QStringList args = arguments().mid(1);
     for (const QString& arg : args) {
         if (arg.startsWith(QLatin1Char('-'))) continue;
-        QTimer::singleShot(0, &dlg, [&dlg, arg] { dlg.OpenResults(arg); });
+        QTimer::singleShot(0, &dlg, [&dlg, arg] { dlg.openResults(arg); });
         break;
     }
     dlg.show();

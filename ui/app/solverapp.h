@@ -24,7 +24,7 @@ public:
     /// "io.github.kelvora.Kelvora" and its icon, on the running application object.
     static void SetApplicationMetadata();
 
-    /// Maps the dialog templates' face "ＭＳ Ｐゴシック" (and "MS PGothic") to IPAPGothic, its
+    /// Maps the windows' face "ＭＳ Ｐゴシック" (and "MS PGothic") to IPAPGothic, its
     /// metric twin on Linux.
     static void InstallFontSubstitutions();
 };

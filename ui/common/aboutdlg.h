@@ -1,5 +1,5 @@
 #pragma once
-// The About box (template IDD_ABOUT): the program's icon, its name and version, and OK. Modal over
+// The About box: the program's icon, its name and version, and OK. Modal over
 // the main dialog; OK, Escape and the close button return.
 
 #include <QDialog>
@@ -12,15 +12,15 @@ class CAboutDlg : public QDialog {
     Q_OBJECT
 
 public:
-    /// The box over pParent (the main dialog), modal.
-    explicit CAboutDlg(QWidget* pParent = nullptr);
+    /// The box over parent (the main dialog), modal.
+    explicit CAboutDlg(QWidget* parent = nullptr);
 
     /// Runs the box modally until it is closed (through the current modal-loop function) and
     /// returns QDialog::Accepted for OK, QDialog::Rejected for Escape and the close button.
     int DoModal();
 
-    /// Client-area size of template IDD_ABOUT (235 x 55 dialog units).
-    static QSize ClientSize();
+    /// Client-area size in pixels: 411 x 89.
+    static QSize clientSize();
 };
 
 /// Runs a dialog modally and returns its result: QDialog::exec unless a test has swapped it, so that

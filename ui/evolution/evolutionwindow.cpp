@@ -21,9 +21,11 @@
 #include "common/filedialog.h"
 #include "evolution/generationscrubber.h"
 #include "common/messagebox.h"
+#include "common/optimumcache.h"
 #include "common/settings.h"
 #include "common/windowplacement.h"
 #include "common/wholefile.h"
+#include "model/arm.h"
 
 namespace kelvora::ui {
 
@@ -150,9 +152,10 @@ QString EvolutionWindow::RunName(const kelvora::SolverParams& params, const kelv
 
 QString EvolutionWindow::caption() const {
     if (!m_caption.isEmpty()) return m_caption;
+    const kelvora::PixelPoint target = kelvora::RelativeFromPixel({m_target.x(), m_target.y()}, m_base.x(), m_base.y());
     QString text = tr("目標点 (%1, %2)、%3 世代")
-                       .arg(m_target.x() - m_base.x())
-                       .arg(m_base.y() - m_target.y())
+                       .arg(target.x)
+                       .arg(target.y)
                        .arg(m_chart->history().size());
     if (!m_algorithm.isEmpty()) text += QStringLiteral("、") + m_algorithm;
     return text;
@@ -170,7 +173,7 @@ bool EvolutionWindow::eventFilter(QObject* watched, QEvent* event) {
 void EvolutionWindow::findOptimum() {
     if (!m_optimum || m_optimumBase != m_base || m_optimumTarget != m_target) {
         // The exact search takes well under a millisecond (solver/optimum.h): done here, at once.
-        m_optimum = kelvora::FindOptimum(m_base.x(), m_base.y(), m_target.x(), m_target.y());
+        m_optimum = OptimumFor(m_base, m_target);
         m_optimumBase = m_base;
         m_optimumTarget = m_target;
         updateReadout();

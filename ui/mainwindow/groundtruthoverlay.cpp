@@ -1,5 +1,7 @@
 #include "mainwindow/groundtruthoverlay.h"
 
+#include "common/optimumcache.h"
+
 #include <QAction>
 #include <QMenu>
 #include <QWidget>
@@ -29,62 +31,56 @@ GroundTruthOverlay::GroundTruthOverlay(QObject* parent) : QObject(parent) {
     m_optimum->setChecked(settings.value(QLatin1String(kShowOptimumKey), false).toBool());
 
     connect(m_unreachable, &QAction::toggled, this, [this](bool on) {
-        Save(kShowUnreachableKey, on);
-        if (on) RequestMap();
+        save(kShowUnreachableKey, on);
+        if (on) requestMap();
         emit changed();
     });
     connect(m_optimum, &QAction::toggled, this, [this](bool on) {
-        Save(kShowOptimumKey, on);
+        save(kShowOptimumKey, on);
         emit changed();
     });
-    if (m_unreachable->isChecked()) RequestMap();
+    if (m_unreachable->isChecked()) requestMap();
 }
 
-void GroundTruthOverlay::AddToMenu(QMenu* menu) {
+void GroundTruthOverlay::addToMenu(QMenu* menu) {
     menu->addSeparator();
     menu->addAction(m_unreachable);
     menu->addAction(m_optimum);
 }
 
-void GroundTruthOverlay::Save(const char* key, bool on) {
+void GroundTruthOverlay::save(const char* key, bool on) {
     QSettings settings = AppSettings();
     settings.setValue(QLatin1String(key), on);
 }
 
-void GroundTruthOverlay::RequestMap() {
+void GroundTruthOverlay::requestMap() {
     if (!m_wash.isNull()) return;
     const kelvora::ReachMap* map = ReachMapLoader::Request(this, [this] {
-        RequestMap();  // ready now: builds the wash
+        requestMap();  // ready now: builds the wash
         emit changed();
     });
-    if (map) m_wash = UnreachableWash(*map);
+    if (map) m_wash = unreachableWash(*map);
 }
 
-PlotOverlays GroundTruthOverlay::Overlays(QPoint base, QPoint target) {
+PlotOverlays GroundTruthOverlay::overlays(QPoint base, QPoint target) {
     PlotOverlays layers;
     if (m_unreachable->isChecked() && !m_wash.isNull()) {
         layers.unreachableWash = m_wash;
         layers.washOrigin = base - QPoint(kelvora::kMaxTargetOffset, kelvora::kMaxTargetOffset);
     }
     if (m_optimum->isChecked()) {
-        if (!m_haveOptimum || base != m_lastBase || target != m_lastTarget) {
-            m_lastOptimum = kelvora::FindOptimum(base.x(), base.y(), target.x(), target.y());
-            m_lastBase = base;
-            m_lastTarget = target;
-            m_haveOptimum = true;
-        }
-        layers.optimumPose = m_lastOptimum.pose;
+        layers.optimumPose = OptimumFor(base, target).pose;
     }
     return layers;
 }
 
-void GroundTruthOverlay::ShowRunGap(QWidget* field, const SolverState& state) {
-    const kelvora::Optimum optimum = kelvora::FindOptimum(state.baseX, state.baseY, state.targetX, state.targetY);
-    field->setToolTip(GapText(optimum, TipDistance(state, state.elitePose), state.eliteFitness,
+void GroundTruthOverlay::showRunGap(QWidget* field, const SolverState& state) {
+    const kelvora::Optimum& optimum = OptimumFor(QPoint(state.baseX, state.baseY), QPoint(state.targetX, state.targetY));
+    field->setToolTip(gapText(optimum, TipDistance(state, state.elitePose), state.eliteFitness,
                               TipDistance(state, state.currentPose)));
 }
 
-QString GroundTruthOverlay::GapText(const kelvora::Optimum& optimum, double eliteDistance, double eliteFitness,
+QString GroundTruthOverlay::gapText(const kelvora::Optimum& optimum, double eliteDistance, double eliteFitness,
                                     double fieldDistance) {
     const kelvora::ArmPose& p = optimum.pose;
     QString text = tr("この欄: 最後の世代の最良解の誤差 %1 px").arg(Pixels(fieldDistance));
@@ -97,7 +93,7 @@ QString GroundTruthOverlay::GapText(const kelvora::Optimum& optimum, double elit
     return text;
 }
 
-QImage GroundTruthOverlay::UnreachableWash(const kelvora::ReachMap& map) {
+QImage GroundTruthOverlay::unreachableWash(const kelvora::ReachMap& map) {
     QImage wash(kelvora::kReachMapSide, kelvora::kReachMapSide, QImage::Format_ARGB32_Premultiplied);
     const QRgb grey = qPremultiply(qRgba(96, 96, 96, 110));
     for (int row = 0; row < kelvora::kReachMapSide; ++row) {

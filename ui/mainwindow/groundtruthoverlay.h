@@ -39,39 +39,36 @@ public:
     QAction* unreachableAction() const { return m_unreachable; }
     QAction* optimumAction() const { return m_optimum; }
     /// Appends a separator and both entries to menu.
-    void AddToMenu(QMenu* menu);
+    void addToMenu(QMenu* menu);
 
     /// The layers the checked entries ask for, for an arm on base and a target, in client pixels.
     /// The wash is left out until the reach map is ready (changed() follows then).
-    PlotOverlays Overlays(QPoint base, QPoint target);
+    PlotOverlays overlays(QPoint base, QPoint target);
 
     /// After a run on state: sets field's tooltip to what the field shows (the last generation's
     /// best), the optimum for the state's target and its distance, and the run's best so far, its
     /// distance and its gap to the optimum or that it reached the optimum.
-    void ShowRunGap(QWidget* field, const SolverState& state);
+    void showRunGap(QWidget* field, const SolverState& state);
 
     /// The tooltip text for an optimum, the distance in px of the run's best so far and its
     /// fitness, and the distance in px of the last generation's best (the field's).
-    static QString GapText(const kelvora::Optimum& optimum, double eliteDistance, double eliteFitness,
+    static QString gapText(const kelvora::Optimum& optimum, double eliteDistance, double eliteFitness,
                            double fieldDistance);
     /// Translucent grey where map's distance exceeds kReachLimit, clear elsewhere: one pixel per
     /// target, the top-left one at offset (-kMaxTargetOffset, +kMaxTargetOffset) from the base.
-    static QImage UnreachableWash(const kelvora::ReachMap& map);
+    static QImage unreachableWash(const kelvora::ReachMap& map);
 
 signals:
     /// What the overlays paint has changed: an entry was toggled, or the reach map became ready.
     void changed();
 
 private:
-    void Save(const char* key, bool on);
-    void RequestMap();
+    void save(const char* key, bool on);
+    void requestMap();
 
     QAction* m_unreachable = nullptr;
     QAction* m_optimum = nullptr;
     QImage m_wash;                  ///< built once the map is ready
-    bool m_haveOptimum = false;     ///< m_lastOptimum is for m_lastBase, m_lastTarget
-    QPoint m_lastBase, m_lastTarget;
-    kelvora::Optimum m_lastOptimum;
 };
 
 }  // namespace kelvora::ui

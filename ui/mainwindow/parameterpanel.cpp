@@ -2,147 +2,182 @@
 
 #include <algorithm>
 
-#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "mainwindow/dataexchange.h"
-#include "common/dialogunits.h"
+#include "common/messagebox.h"
+#include "mainwindow/fieldtext.h"
 #include "model/types.h"
-#include "common/resource.h"
 
 namespace kelvora::ui {
 
 namespace {
 
-// Kinds of control in template IDD_MAIN.
-enum class ControlKind {
-    DefPushButton,   // the default button
-    ParameterEdit,   // centred text, border, auto-scroll, tab stop
-    OutputEdit,      // centred text, border, disabled
-    ReadoutEdit,     // left-aligned text, border, disabled
-    Static,          // left-aligned text, starts a group
-};
+using Field = ParameterPanel::Field;
 
-struct ControlTemplate {
-    int id;  // -1 for statics, which have none
-    const char* name;
-    ControlKind kind;
+// Where the controls go, in client pixels (IPAPGothic 9 pt at 96 DPI).
+struct EditPlace {
+    Field field;
+    const char* name;  // objectName
+    QRect box;
+};
+constexpr EditPlace kEdits[] = {
+    {Field::populationSize, "populationSize", {187, 582, 70, 23}},
+    {Field::generationLimit, "generationLimit", {410, 580, 70, 23}},
+    {Field::crossoverRate, "crossoverRate", {187, 619, 70, 23}},
+    {Field::mutationProbability, "mutationProbability", {410, 621, 70, 23}},
+    {Field::generation, "generation", {186, 517, 70, 23}},
+    {Field::error, "error", {410, 517, 70, 23}},
+    {Field::targetX, "targetX", {186, 489, 70, 23}},
+    {Field::targetY, "targetY", {410, 488, 70, 23}},
+    {Field::pointerX, "pointerX", {522, 141, 70, 23}},
+    {Field::pointerY, "pointerY", {522, 180, 70, 23}},
+};
+struct LabelPlace {
     const char* text;
-    int x, y, cx, cy;  // dialog units
+    QRect box;
 };
-
-// Template IDD_MAIN: template order, which is also the tab order.
-constexpr ControlTemplate kMainTemplate[] = {
-    {IDOK, "IDOK", ControlKind::DefPushButton, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "計算"), 147, 406, 50, 14},
-    {IDC_POPULATION_SIZE, "IDC_POPULATION_SIZE", ControlKind::ParameterEdit, "", 107, 358, 40, 14},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "集団サイズ(<10000)"), 38, 359, 63, 8},
-    {IDC_GENERATION_LIMIT, "IDC_GENERATION_LIMIT", ControlKind::ParameterEdit, "", 234, 357, 40, 14},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "世代数の上限(<10000)"), 161, 359, 71, 8},
-    {IDC_CROSSOVER_RATE, "IDC_CROSSOVER_RATE", ControlKind::ParameterEdit, "", 107, 381, 40, 14},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "突然変異の確率"), 181, 384, 49, 8},
-    {IDC_MUTATION_PROBABILITY, "IDC_MUTATION_PROBABILITY", ControlKind::ParameterEdit, "", 234, 382, 40, 14},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "交差率"), 77, 383, 22, 8},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "エリート解の誤差"), 179, 321, 51, 8},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "世代"), 150, 320, 15, 8},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "第"), 94, 320, 8, 8},
-    {IDC_GENERATION, "IDC_GENERATION", ControlKind::OutputEdit, "", 106, 318, 40, 14},
-    {IDC_ERROR, "IDC_ERROR", ControlKind::OutputEdit, "", 234, 318, 40, 14},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "目標点y座標"), 189, 301, 39, 8},
-    {-1, nullptr, ControlKind::Static, QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "目標点x座標"), 64, 303, 39, 8},
-    {IDC_TARGET_X, "IDC_TARGET_X", ControlKind::OutputEdit, "", 106, 301, 40, 14},
-    {IDC_TARGET_Y, "IDC_TARGET_Y", ControlKind::OutputEdit, "", 234, 300, 40, 14},
-    {IDC_POINTER_X, "IDC_POINTER_X", ControlKind::ReadoutEdit, "", 298, 87, 40, 14},
-    {IDC_POINTER_Y, "IDC_POINTER_Y", ControlKind::ReadoutEdit, "", 298, 111, 40, 14},
+constexpr LabelPlace kLabels[] = {
+    {QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "集団サイズ(<10000)"), {67, 583, 110, 13}},
+    {QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "世代数の上限(<10000)"), {282, 583, 124, 13}},
+    {QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "突然変異の確率"), {317, 624, 86, 13}},
+    {QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "交差率"), {135, 622, 39, 13}},
+    {QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "エリート解の誤差"), {313, 522, 89, 13}},
+    {QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "世代"), {263, 520, 26, 13}},
+    {QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "第"), {165, 520, 14, 13}},
+    {QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "目標点y座標"), {331, 489, 68, 13}},
+    {QT_TRANSLATE_NOOP("kelvora::ui::CSolverDlg", "目標点x座標"), {112, 492, 68, 13}},
 };
-
-// Template size in dialog units.
-constexpr int kTemplateWidth = 351;
-constexpr int kTemplateHeight = 445;
+constexpr QRect kComputeBox{257, 660, 88, 23};
+constexpr QSize kClientSize{614, 723};
 
 }  // namespace
 
 ParameterPanel::ParameterPanel(QWidget* window) : m_window(window) {
-    // Widgets are created in template order, so Qt's focus chain is the template's tab order.
-    for (const ControlTemplate& t : kMainTemplate) {
-        QWidget* control = nullptr;
-        const QString text = QCoreApplication::translate("kelvora::ui::CSolverDlg", t.text);  // the template's Japanese, or its translation
-        switch (t.kind) {
-        case ControlKind::DefPushButton: {
-            auto* button = new QPushButton(text, window);
-            button->setDefault(true);
-            control = button;
-            break;
-        }
-        case ControlKind::ParameterEdit:
-        case ControlKind::OutputEdit:
-        case ControlKind::ReadoutEdit: {
-            auto* edit = new QLineEdit(window);
-            edit->setAlignment(t.kind == ControlKind::ReadoutEdit ? Qt::AlignLeft | Qt::AlignVCenter
-                                                                   : Qt::AlignCenter);
-            edit->setEnabled(t.kind == ControlKind::ParameterEdit);
-            control = edit;
-            break;
-        }
-        case ControlKind::Static: {
-            auto* label = new QLabel(text, window);
-            label->setTextFormat(Qt::PlainText);
-            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            control = label;
-            break;
-        }
-        }
-        control->setProperty("controlId", t.id);
-        if (t.name) control->setObjectName(QString::fromLatin1(t.name));
-        QRect box(DialogUnitsToPixelsX(t.x), DialogUnitsToPixelsY(t.y), DialogUnitsToPixelsX(t.cx),
-                  DialogUnitsToPixelsY(t.cy));
-        // A translated label wider than the template's box grows to the left, away from the field
-        // it names on its right (into the free margin left of the row): the template's own texts
-        // keep their boxes.
-        if (t.kind == ControlKind::Static && text != QString::fromUtf8(t.text)) {
-            const int advance = control->fontMetrics().horizontalAdvance(text);
+    // Created in tab order, so Qt's focus chain is 計算 and then the four parameters.
+    m_compute = new QPushButton(tr("計算"), window);
+    m_compute->setObjectName(QStringLiteral("compute"));
+    m_compute->setDefault(true);
+    m_compute->setGeometry(kComputeBox);
+    for (const EditPlace& place : kEdits) {
+        auto* edit = new QLineEdit(window);
+        const bool typed = place.field <= Field::mutationProbability;
+        const bool readout = place.field >= Field::pointerX;
+        edit->setObjectName(QString::fromLatin1(place.name));
+        edit->setAlignment(readout ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
+        edit->setEnabled(typed);
+        edit->setGeometry(place.box);
+        m_fields[static_cast<int>(place.field)] = edit;
+    }
+    // The tab order: the fields in the order of their rows, population before generations.
+    QWidget::setTabOrder(m_compute, field(Field::populationSize));
+    QWidget::setTabOrder(field(Field::populationSize), field(Field::generationLimit));
+    QWidget::setTabOrder(field(Field::generationLimit), field(Field::crossoverRate));
+    QWidget::setTabOrder(field(Field::crossoverRate), field(Field::mutationProbability));
+    for (const LabelPlace& place : kLabels) {
+        const QString text = QCoreApplication::translate("kelvora::ui::CSolverDlg", place.text);
+        auto* label = new QLabel(text, window);
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        QRect box = place.box;
+        // A translated label wider than its box grows to the left, away from the field it names
+        // on its right (into the free margin left of the row): the Japanese texts keep their boxes.
+        if (text != QString::fromUtf8(place.text)) {
+            const int advance = label->fontMetrics().horizontalAdvance(text);
             if (advance > box.width()) box.setLeft(std::max(0, box.right() + 1 - advance));
         }
-        control->setGeometry(box);
+        label->setGeometry(box);
     }
 }
 
-QSize ParameterPanel::ClientSize() {
-    return QSize(DialogUnitsToPixelsX(kTemplateWidth), DialogUnitsToPixelsY(kTemplateHeight));
+QSize ParameterPanel::clientSize() { return kClientSize; }
+
+void ParameterPanel::setText(Field which, const QString& text) {
+    QLineEdit* edit = field(which);
+    edit->setText(text);
+    edit->setCursorPosition(0);  // a text wider than the field shows its start
 }
 
-QWidget* ParameterPanel::GetDlgItem(int id) const { return FindDlgItem(m_window, id); }
-
-bool ParameterPanel::UpdateData(bool bSaveAndValidate) {
-    CDataExchange dx(m_window, bSaveAndValidate);
-    DoDataExchange(&dx);
-    dx.Proceed();  // reports a last field whose text did not convert
-    return !dx.Failed();
+void ParameterPanel::showParams(const kelvora::SolverParams& params) {
+    m_params = params;
+    setText(Field::populationSize, FormatIntText(params.populationSize));
+    setText(Field::generationLimit, FormatIntText(params.generationCount));
+    setText(Field::crossoverRate, FormatDoubleText(params.crossoverRate));
+    setText(Field::mutationProbability, FormatDoubleText(params.mutationProbability));
 }
 
-void ParameterPanel::DoDataExchange(CDataExchange* pDX) {
-    // The mutation probability is exchanged before the crossover rate; the first bad field stops it.
-    DDX_Text(pDX, IDC_POPULATION_SIZE, m_nPopulationSize);
-    DDV_MinMaxInt(pDX, m_nPopulationSize, kelvora::kMinPopulation, kelvora::kMaxPopulation);
-    DDX_Text(pDX, IDC_GENERATION_LIMIT, m_nGenerationLimit);
-    DDV_MinMaxInt(pDX, m_nGenerationLimit, kelvora::kMinGenerations, kelvora::kMaxGenerations);
-    DDX_Text(pDX, IDC_MUTATION_PROBABILITY, m_dMutationProbability);
-    DDV_MinMaxDouble(pDX, m_dMutationProbability, kelvora::kMinMutationProbability, kelvora::kMaxMutationProbability);
-    DDX_Text(pDX, IDC_CROSSOVER_RATE, m_dCrossoverRate);
-    DDV_MinMaxDouble(pDX, m_dCrossoverRate, kelvora::kMinCrossoverRate, kelvora::kMaxCrossoverRate);
-    DDX_Text(pDX, IDC_ERROR, m_dError);
-    DDX_Text(pDX, IDC_GENERATION, m_nGeneration);
-    DDV_MinMaxInt(pDX, m_nGeneration, 0, 1000000);
-    DDX_Text(pDX, IDC_TARGET_X, m_nTargetX);
-    DDX_Text(pDX, IDC_TARGET_Y, m_nTargetY);
+void ParameterPanel::showGeneration(int generation, double error) {
+    setText(Field::generation, FormatIntText(generation));
+    setText(Field::error, FormatDoubleText(error));
 }
 
-void ParameterPanel::SetDlgItemText(int id, const QString& text) {
-    if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(id))) {
-        edit->setText(text);
-        edit->setCursorPosition(0);  // a text wider than the field shows its start
+void ParameterPanel::showTarget(kelvora::PixelPoint relative) {
+    setText(Field::targetX, FormatIntText(relative.x));
+    setText(Field::targetY, FormatIntText(relative.y));
+}
+
+void ParameterPanel::showPointer(kelvora::PixelPoint relative) {
+    setText(Field::pointerX, QString::number(relative.x));
+    setText(Field::pointerY, QString::number(relative.y));
+}
+
+std::optional<kelvora::SolverParams> ParameterPanel::readParams() {
+    // The mutation probability is read before the crossover rate; the first bad field stops it.
+    kelvora::SolverParams params = m_params;
+    if (!readPopulationSize(params.populationSize) || !readGenerationLimit(params.generationCount) ||
+        !readMutationProbability(params.mutationProbability) || !readCrossoverRate(params.crossoverRate))
+        return std::nullopt;
+    m_params = params;
+    return params;
+}
+
+bool ParameterPanel::readPopulationSize(int& value) const {
+    return readInt(Field::populationSize, kelvora::kMinPopulation, kelvora::kMaxPopulation, value);
+}
+
+bool ParameterPanel::readGenerationLimit(int& value) const {
+    return readInt(Field::generationLimit, kelvora::kMinGenerations, kelvora::kMaxGenerations, value);
+}
+
+bool ParameterPanel::readMutationProbability(double& value) const {
+    return readNumber(Field::mutationProbability, kelvora::kMinMutationProbability,
+                      kelvora::kMaxMutationProbability, value);
+}
+
+bool ParameterPanel::readCrossoverRate(double& value) const {
+    return readNumber(Field::crossoverRate, kelvora::kMinCrossoverRate, kelvora::kMaxCrossoverRate, value);
+}
+
+bool ParameterPanel::readInt(Field which, int minValue, int maxValue, int& value) const {
+    int parsed = 0;
+    if (ParseIntText(field(which)->text(), &parsed) && parsed >= minValue && parsed <= maxValue) {
+        value = parsed;
+        return true;
     }
+    reject(which, tr("%1 から %2 までの整数を入力してください。").arg(FormatIntText(minValue), FormatIntText(maxValue)));
+    return false;
+}
+
+bool ParameterPanel::readNumber(Field which, double minValue, double maxValue, double& value) const {
+    // The text the field was given, untouched: the value stays as it was, with the digits beyond
+    // the 15 the field shows (a rate read from run.json repeats the very same run).
+    if (field(which)->text() == FormatDoubleText(value) && value >= minValue && value <= maxValue) return true;
+    double parsed = 0.0;
+    if (ParseDoubleText(field(which)->text(), &parsed) && parsed >= minValue && parsed <= maxValue) {
+        value = parsed;
+        return true;
+    }
+    reject(which,
+           tr("%1 から %2 までの数値を入力してください。").arg(FormatDoubleText(minValue), FormatDoubleText(maxValue)));
+    return false;
+}
+
+void ParameterPanel::reject(Field which, const QString& message) const {
+    ShowMessageBox(m_window, QMessageBox::Warning, message);
+    QLineEdit* edit = field(which);
+    edit->setFocus(Qt::OtherFocusReason);
+    edit->selectAll();
 }
 
 }  // namespace kelvora::ui

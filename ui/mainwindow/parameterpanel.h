@@ -1,48 +1,84 @@
 #pragma once
-// The main window's fields: its controls, created from template IDD_MAIN, the values they exchange
-// (the four run parameters, the generation, the error and the target) and their checks.
+// The main window's controls: the Compute button, the four run parameter fields, the read-only
+// generation, error, target and pointer fields and their labels, placed by a table in pixels; the
+// parameters read and checked at 計算, one check per field, and the read-only fields written.
 
+#include <optional>
+
+#include <QCoreApplication>
 #include <QSize>
 #include <QString>
 
+#include "ga/run.h"
+#include "model/arm.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
 class QWidget;
 
 namespace kelvora::ui {
 
-class CDataExchange;
-
 class ParameterPanel {
+    Q_DECLARE_TR_FUNCTIONS(kelvora::ui::CSolverDlg)
+
 public:
-    /// Creates the template's controls on window, in template order (the tab order); the Compute
-    /// button's clicks are for the window to connect (GetDlgItem(IDOK)).
+    /// The fields, in tab order for the four parameters, then the read-only ones.
+    enum class Field {
+        populationSize,       ///< 1..10000, typed
+        generationLimit,      ///< 1..10000, typed
+        crossoverRate,        ///< 0.001..1, typed
+        mutationProbability,  ///< 0..1 per gene, typed
+        generation,           ///< the shown generation
+        error,                ///< px, the shown generation's best distance to the target
+        targetX,              ///< target relative to the plot centre, x right
+        targetY,              ///< target relative to the plot centre, y up
+        pointerX,             ///< pointer relative to the plot centre, x right
+        pointerY,             ///< pointer relative to the plot centre, y up
+    };
+
+    /// Creates the controls on window in tab order (計算 first, then the four parameters); the
+    /// Compute button's clicks are for the window to connect.
     explicit ParameterPanel(QWidget* window);
 
-    /// Client-area size of template IDD_MAIN (351 x 445 dialog units, see dialogunits.h).
-    static QSize ClientSize();
+    /// Client-area size in pixels, 614 x 723.
+    static QSize clientSize();
 
-    /// true: reads and checks the fields from the controls in the exchange order, stopping at the
-    /// first bad one (message box, focus into it); false: writes the fields into the controls.
-    /// Returns false when a field was rejected.
-    bool UpdateData(bool bSaveAndValidate);
-    /// The control with resource id id (IDOK, IDC_*), or nullptr.
-    QWidget* GetDlgItem(int id) const;
-    /// Sets the text of edit control id (output fields written directly, not through the exchange),
-    /// showing its start.
-    void SetDlgItemText(int id, const QString& text);
+    QPushButton* compute() const { return m_compute; }
+    QLineEdit* field(Field which) const { return m_fields[static_cast<int>(which)]; }
 
-    int m_nPopulationSize = 0;           ///< 1..10000
-    int m_nGenerationLimit = 0;          ///< 1..10000
-    double m_dMutationProbability = 0.0; ///< per gene, 0..1
-    double m_dCrossoverRate = 0.0;       ///< 0.001..1
-    double m_dError = 0.0;               ///< px, the shown generation's elite distance
-    int m_nGeneration = 0;               ///< the shown generation, 0..1000000
-    int m_nTargetX = 0;                  ///< target relative to the plot centre, x right
-    int m_nTargetY = 0;                  ///< target relative to the plot centre, y up
+    /// 計算's reading of the four parameters, in the order population, generation limit, mutation
+    /// probability, crossover rate: the first field whose text is not a number in its range shows
+    /// its range in a message box, gets the focus with its whole text selected, and nullopt comes
+    /// back; the others are not looked at.
+    /// Accepted parameters become params().
+    std::optional<kelvora::SolverParams> readParams();
+    /// Writes params into the four parameter fields; they become params().
+    void showParams(const kelvora::SolverParams& params);
+    /// The parameters last read at 計算 or written into the fields.
+    const kelvora::SolverParams& params() const { return m_params; }
+    /// Writes a generation's number and its error (px) into their fields.
+    void showGeneration(int generation, double error);
+    /// Writes a target relative to the plot centre (x right, y up) into the target fields.
+    void showTarget(kelvora::PixelPoint relative);
+    /// Writes a pointer position relative to the plot centre into the pointer readouts.
+    void showPointer(kelvora::PixelPoint relative);
+    /// Sets a field's text, showing its start when it is wider than the field.
+    void setText(Field which, const QString& text);
 
 private:
-    void DoDataExchange(CDataExchange* pDX);
+    bool readPopulationSize(int& value) const;
+    bool readGenerationLimit(int& value) const;
+    bool readMutationProbability(double& value) const;
+    bool readCrossoverRate(double& value) const;
+    bool readInt(Field which, int minValue, int maxValue, int& value) const;
+    bool readNumber(Field which, double minValue, double maxValue, double& value) const;
+    void reject(Field which, const QString& message) const;
 
     QWidget* m_window;
+    QPushButton* m_compute = nullptr;
+    QLineEdit* m_fields[10] = {};
+    kelvora::SolverParams m_params;
 };
 
 }  // namespace kelvora::ui

@@ -20,18 +20,18 @@ public:
     /// The plot on window, painted from state with overlay's layers; all three outlive the view.
     PlotView(QWidget* window, const SolverState& state, GroundTruthOverlay& overlay);
 
-    /// The plot in client pixels, (100, 20)-(500, 420) whatever the dialog-unit scale: Qt's right()
+    /// The plot in client pixels, (100, 20)-(500, 420): Qt's right()
     /// and bottom() are the last pixel, 499 and 419.
     static constexpr QRect kPlotRect{100, 20, 400, 400};
 
     /// The window has opened: the plot at kPlotRect, the pointer taken as outside it.
-    void Open();
+    void open();
 
     /// Strictly inside the plot: left < x < right and top < y < bottom, with right and bottom one
     /// past the plot's last column and row. The frame's left column and top row are outside.
-    bool IsInsidePlot(QPoint point) const;
+    bool isInsidePlot(QPoint point) const;
     /// Centre of the plot in client pixels, (left + right) / 2 and (top + bottom) / 2: (300, 220).
-    QPoint PlotCentre() const;
+    QPoint plotCentre() const;
 
     /// Paints the plot on the window from the state; cloud (the shown generation's population) is
     /// drawn under the arms when not null.
@@ -41,20 +41,20 @@ public:
     /// arrow elsewhere). Returns true when point is inside the plot.
     bool OnMouseMove(QPoint point);
     /// Makes the cursor that the pointer's last position calls for the window's, and keeps it.
-    void SetPlotCursor();
+    void setPlotCursor();
 
     /// 1 while the pointer was last strictly inside the plot.
-    int PointerInPlot() const { return m_bPointerInPlot; }
+    int pointerInPlot() const { return m_pointerInPlot; }
     /// The cursor the pointer handler last set (the window's cursor when no run shows the busy one).
-    const QCursor& Cursor() const { return m_hCursor; }
+    const QCursor& cursor() const { return m_cursor; }
 
 private:
     QWidget* m_window;
     const SolverState& m_state;
     GroundTruthOverlay& m_overlay;
-    int m_bPointerInPlot = 0;
-    QCursor m_hCursor;
-    QRect m_rcPlot;  ///< kPlotRect once the window is open
+    int m_pointerInPlot = 0;
+    QCursor m_cursor;
+    QRect m_plotRect;  ///< kPlotRect once the window is open
 };
 
 }  // namespace kelvora::ui

@@ -2,12 +2,12 @@
 
 #include <atomic>
 #include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "analysis/reachmap.h"
 
@@ -24,7 +24,6 @@ struct Waiter {
 struct Shared {
     std::mutex mutex;
     bool started = false;
-    std::thread computing;  // joined as the application ends, so that it never outlives it
     std::atomic<const kelvora::ReachMap*> map{nullptr};
     std::vector<Waiter> waiters;
 };
@@ -34,12 +33,6 @@ Shared& TheShared() {
     return *shared;
 }
 
-// Waits for the computing thread when the application object goes (Qt's post routines run in its
-// destructor, before anything of it is gone): the thread never runs on past the application.
-void JoinComputing() {
-    Shared& shared = TheShared();
-    if (shared.computing.joinable()) shared.computing.join();
-}
 
 }  // namespace
 
@@ -51,7 +44,8 @@ const kelvora::ReachMap* ReachMapLoader::Request(QObject* receiver, std::functio
     if (receiver && ready) shared.waiters.push_back({receiver, std::move(ready)});
     if (!shared.started) {
         shared.started = true;
-        shared.computing = std::thread([&shared] {
+        // On the application's pool, which the application waits for as it ends.
+        static_cast<void>(QtConcurrent::run([&shared] {
             const kelvora::ReachMap* map = kelvora::ComputeReachMap(kelvora::kBaseX, kelvora::kBaseY).release();
             std::vector<Waiter> waiters;
             {
@@ -69,8 +63,7 @@ const kelvora::ReachMap* ReachMapLoader::Request(QObject* receiver, std::functio
                     },
                     Qt::QueuedConnection);
             }
-        });
-        qAddPostRoutine(JoinComputing);
+        }));
     }
     return nullptr;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The reach map of the window's arm, computed once per process on a thread of its own.
+// The reach map of the window's arm, computed once per process on a worker thread.
 
 #include <functional>
 

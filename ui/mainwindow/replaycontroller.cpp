@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMimeData>
@@ -24,12 +25,11 @@
 #include "mainwindow/parameterpanel.h"
 #include "mainwindow/plotpainter.h"
 #include "common/resultsfaulttext.h"
-#include "common/resource.h"
 #include "mainwindow/resultsreplay.h"
 #include "mainwindow/runcontroller.h"
 #include "mainwindow/runworker.h"
 #include "common/settings.h"
-#include "mainwindow/solverstate.h"
+#include "mainwindow/solvermodel.h"
 
 namespace kelvora::ui {
 
@@ -37,107 +37,118 @@ namespace {
 const QString kPopulationShownKey = QStringLiteral("view/showPopulation");
 }
 
-ReplayController::ReplayController(QWidget* window, QMenu* menu, SolverState& state, ParameterPanel& panel,
+ReplayController::ReplayController(QWidget* window, QMenu* menu, SolverModel& model, ParameterPanel& panel,
                                    RunController& runner, std::function<EvolutionWindow*()> showEvolution)
     : QObject(window),
       m_window(window),
-      m_state(state),
+      m_model(model),
       m_panel(panel),
       m_runner(runner),
       m_showEvolution(std::move(showEvolution)) {
     window->setAcceptDrops(true);
 
     // After Close in the window's menu (the About entry follows): open a file, the population layer.
-    m_pOpenAction = new QAction(QCoreApplication::translate("kelvora::ui::CSolverDlg", "結果を開く(&O)..."), window);
-    m_pOpenAction->setObjectName(QStringLiteral("OpenResultsAction"));
-    m_pOpenAction->setShortcut(QKeySequence::Open);
-    m_pOpenAction->setShortcutContext(Qt::WindowShortcut);
-    connect(m_pOpenAction, &QAction::triggered, this, &ReplayController::OnOpenResults);
-    window->addAction(m_pOpenAction);  // Ctrl+O works with the menu closed
-    m_pPopulationAction = new QAction(QCoreApplication::translate("kelvora::ui::CSolverDlg", "集団を表示"), window);
-    m_pPopulationAction->setObjectName(QStringLiteral("ShowPopulationAction"));
-    m_pPopulationAction->setCheckable(true);
-    m_pPopulationAction->setChecked(AppSettings().value(kPopulationShownKey, false).toBool());
-    connect(m_pPopulationAction, &QAction::toggled, this, &ReplayController::SetPopulationShown);
+    m_openAction = new QAction(QCoreApplication::translate("kelvora::ui::CSolverDlg", "結果を開く(&O)..."), window);
+    m_openAction->setObjectName(QStringLiteral("OpenResultsAction"));
+    m_openAction->setShortcut(QKeySequence::Open);
+    m_openAction->setShortcutContext(Qt::WindowShortcut);
+    connect(m_openAction, &QAction::triggered, this, &ReplayController::onOpenResults);
+    window->addAction(m_openAction);  // Ctrl+O works with the menu closed
+    m_populationAction = new QAction(QCoreApplication::translate("kelvora::ui::CSolverDlg", "集団を表示"), window);
+    m_populationAction->setObjectName(QStringLiteral("ShowPopulationAction"));
+    m_populationAction->setCheckable(true);
+    m_populationAction->setChecked(AppSettings().value(kPopulationShownKey, false).toBool());
+    connect(m_populationAction, &QAction::toggled, this, &ReplayController::setPopulationShown);
     menu->addSeparator();
-    menu->addAction(m_pOpenAction);
-    menu->addAction(m_pPopulationAction);
+    menu->addAction(m_openAction);
+    menu->addAction(m_populationAction);
 
-    // The scrubber lives in the evolution window's scrubber slot (PlaceScrubber); until that window
+    // The scrubber lives in the evolution window's scrubber slot (placeScrubber); until that window
     // exists it waits unparented, no control of the main window. A new replay source puts it on its last
     // generation.
-    m_pUnplacedScrubber = std::make_unique<GenerationScrubber>();
-    m_pScrubber = m_pUnplacedScrubber.get();
-    m_pScrubber->setObjectName(QStringLiteral("GenerationScrubber"));
-    connect(m_pScrubber, &GenerationScrubber::generationChanged, this, &ReplayController::ShowGeneration);
-    connect(this, &ReplayController::ReplayChanged, m_pScrubber, [this](int count) {
-        m_pScrubber->setGenerationCount(0);
-        m_pScrubber->setGenerationCount(count);  // the last generation, announced
+    m_unplacedScrubber = std::make_unique<GenerationScrubber>();
+    m_scrubber = m_unplacedScrubber.get();
+    m_scrubber->setObjectName(QStringLiteral("GenerationScrubber"));
+    connect(m_scrubber, &GenerationScrubber::generationChanged, this, &ReplayController::showGeneration);
+    connect(this, &ReplayController::replayChanged, m_scrubber, [this](int count) {
+        m_scrubber->setGenerationCount(0);
+        m_scrubber->setGenerationCount(count);  // the last generation, announced
     });
 }
 
-void ReplayController::PlaceScrubber(EvolutionWindow* evolution) {
-    evolution->scrubberSlot()->addWidget(m_pUnplacedScrubber.release());
+void ReplayController::placeScrubber(EvolutionWindow* evolution) {
+    evolution->scrubberSlot()->addWidget(m_unplacedScrubber.release());
 }
 
-int ReplayController::ReplayGenerationCount() const { return m_pReplay ? m_pReplay->generationCount() : 0; }
+int ReplayController::replayGenerationCount() const { return m_replay ? m_replay->generationCount() : 0; }
 
-bool ReplayController::IsPopulationShown() const { return m_pPopulationAction && m_pPopulationAction->isChecked(); }
+bool ReplayController::isPopulationShown() const { return m_populationAction && m_populationAction->isChecked(); }
 
-void ReplayController::SetPopulationShown(bool shown) {
-    if (m_pPopulationAction->isChecked() != shown) m_pPopulationAction->setChecked(shown);  // toggles back here
+void ReplayController::setPopulationShown(bool shown) {
+    if (m_populationAction->isChecked() != shown) m_populationAction->setChecked(shown);  // toggles back here
     AppSettings().setValue(kPopulationShownKey, shown);
-    m_runner.SetWantPopulation(shown);  // from the run's next snapshot on
-    if (shown && m_pReplay && m_pScrubber->generation() > 0) {
-        ShowGeneration(m_pScrubber->generation());
+    m_runner.setWantPopulation(shown);  // from the run's next snapshot on
+    if (shown && m_replay && m_scrubber->generation() > 0) {
+        showGeneration(m_scrubber->generation());
     } else if (!shown) {
-        m_pCloud.reset();
+        m_cloud.reset();
     }
     m_window->update();
 }
 
-void ReplayController::OnOpenResults() {
-    if (m_runner.IsRunning()) return;
+void ReplayController::onOpenResults() {
+    if (m_runner.isRunning()) return;
     const QString path = GetOpenFileName(
         m_window, QCoreApplication::translate("kelvora::ui::CSolverDlg", "結果を開く"), QDir::currentPath(),
         QCoreApplication::translate("kelvora::ui::CSolverDlg", "結果ファイル (*.csv);;すべてのファイル (*)"));
-    if (!path.isEmpty()) OpenResults(path);
+    if (!path.isEmpty()) openResults(path);
 }
 
-bool ReplayController::OpenResults(const QString& path) {
-    if (m_runner.IsRunning()) return false;
-    QString error;
-    std::unique_ptr<ResultsReplay> replay = ResultsReplay::Open(m_window, path, error);
+void ReplayController::openResults(const QString& path) {
+    if (m_runner.isRunning() || m_checking) {
+        emit resultsOpened(false);
+        return;
+    }
+    m_checking = true;
+    ResultsReplay::open(m_window, path, [this, path](std::unique_ptr<ResultsReplay> replay, const QString& error) {
+        m_checking = false;
+        emit resultsOpened(takeOpened(path, std::move(replay), error));
+    });
+}
+
+bool ReplayController::takeOpened(const QString& path, std::unique_ptr<ResultsReplay> replay, const QString& error) {
     if (!replay) {
         if (error.isEmpty()) return false;  // cancelled
-        if (OpenFitness(path)) return true;  // a fitness.csv, taken for a results.csv
+        if (openFitness(path)) return true;  // a fitness.csv, taken for a results.csv
         ShowMessageBox(m_window, QMessageBox::Warning, error);
         return false;
     }
-    m_panel.m_nPopulationSize = replay->population();
-    m_panel.m_nGenerationLimit = replay->generationCount();
-    const QString record = TakeRecord(path, replay->digest(), {replay->population(), replay->generationCount()});
-    SetReplay(std::move(replay), QFileInfo(path).absoluteFilePath());
-    if (!m_pReplay) return false;  // changed already as its last generation was shown: said so
+    kelvora::SolverParams params = m_panel.params();
+    params.populationSize = replay->population();
+    params.generationCount = replay->generationCount();
+    m_panel.showParams(params);
+    const QString record = takeRecord(path, replay->digest(), {replay->population(), replay->generationCount()});
+    setReplay(std::move(replay), QFileInfo(path).absoluteFilePath());
+    if (!m_replay) return false;  // changed already as its last generation was shown: said so
     // The evolution window shows the file's run as after a live one, and holds the scrubber.
-    const int count = m_pReplay->generationCount();
-    const std::vector<kelvora::GenerationStat>& history = m_pReplay->history();
+    const int count = m_replay->generationCount();
+    const std::vector<kelvora::GenerationStat>& history = m_replay->history();
     EvolutionWindow* evolution = m_showEvolution();
-    m_pScrubber->setFocus(Qt::OtherFocusReason);  // ←/→ move through the file at once
+    m_scrubber->setFocus(Qt::OtherFocusReason);  // ←/→ move through the file at once
     QString readout = record;
     if (m_record && !m_record->algorithm.classic())
         readout += QLatin1Char('\n') + OperatorDialog::Summary(m_record->algorithm);
-    evolution->beginRun(count, QPoint(m_state.baseX, m_state.baseY), QPoint(m_state.targetX, m_state.targetY), readout);
+    evolution->beginRun(count, m_model.base(), m_model.target(), readout);
     // Named among the earlier runs by the file and what is known of its run.
     evolution->setRunName(QFileInfo(path).fileName() + QStringLiteral(", ") +
                           (m_record ? EvolutionWindow::RunName(m_record->params, m_record->algorithm)
-                                    : tr("%1 × %2").arg(m_pReplay->population()).arg(count)));
+                                    : tr("%1 × %2").arg(m_replay->population()).arg(count)));
     evolution->finishRun(QList<kelvora::GenerationStat>(history.begin(), history.end()),
-                         TipDistance(m_state, m_pReplay->frame(count).elitePose));
+                         TipDistance(m_model.state(), m_replay->frame(count).elitePose));
     return true;
 }
 
-QString ReplayController::TakeRecord(const QString& path, const kelvora::RecordedFile& digest,
+QString ReplayController::takeRecord(const QString& path, const kelvora::RecordedFile& digest,
                                     const kelvora::session::FileShape& shape) {
     // run.json beside the file, compared with the opened file itself (whatever its name), whose
     // digest the check took off this thread, and with its population and generations.
@@ -150,9 +161,11 @@ QString ReplayController::TakeRecord(const QString& path, const kelvora::Recorde
     switch (match) {
     case kelvora::session::RecordMatch::matches: {
         m_record = record;
-        m_panel.m_nGenerationLimit = record.params.generationCount;
-        m_panel.m_dCrossoverRate = record.params.crossoverRate;
-        m_panel.m_dMutationProbability = record.params.mutationProbability;
+        kelvora::SolverParams params = m_panel.params();
+        params.generationCount = record.params.generationCount;
+        params.crossoverRate = record.params.crossoverRate;
+        params.mutationProbability = record.params.mutationProbability;
+        m_panel.showParams(params);
         const auto exact = [](double v) { return QString::fromStdString(kelvora::session::NumberText(v)); };
         text = tr("run.json の記録どおり: シード %1、交差率 %2、突然変異の確率 %3")
                    .arg(record.seed)
@@ -176,144 +189,135 @@ QString ReplayController::TakeRecord(const QString& path, const kelvora::Recorde
     }
     QString tip = text;
     if (m_record) tip += QLatin1Char('\n') + QString::fromStdString(kelvora::session::ReproducingCommand(*m_record));
-    if (QWidget* field = m_panel.GetDlgItem(IDC_GENERATION)) field->setToolTip(tip);
+    m_panel.field(ParameterPanel::Field::generation)->setToolTip(tip);
     return text;
 }
 
-bool ReplayController::OpenFitness(const QString& path) {
+bool ReplayController::openFitness(const QString& path) {
     kelvora::ResultsFile file;
     std::string why;
     std::vector<kelvora::GenerationStat> rows;
     if (!file.open(QFile::encodeName(path).toStdString(), why) || !kelvora::ReadFitnessFile(file, rows)) return false;
     // Only the chart: no arms, no population, no replay. Whatever the window showed goes.
-    ClearShown();
+    clearShown();
     double best = 0.0;
     for (const kelvora::GenerationStat& row : rows) best = std::max(best, row.best);
     EvolutionWindow* evolution = m_showEvolution();
-    evolution->beginRun(static_cast<int>(rows.size()), QPoint(m_state.baseX, m_state.baseY),
-                        QPoint(m_state.targetX, m_state.targetY),
+    evolution->beginRun(static_cast<int>(rows.size()), m_model.base(),
+                        m_model.target(),
                         tr("このファイルは fitness.csv です: 世代ごとの最良と平均の適応度だけで、集団も腕もありません"));
     evolution->setRunName(QFileInfo(path).fileName() + QStringLiteral(", ") + tr("%1 世代").arg(rows.size()));
     evolution->finishRun(QList<kelvora::GenerationStat>(rows.begin(), rows.end()), 1.0 / best - 1.0);
     return true;
 }
 
-bool ReplayController::LeaveReplay() {
+bool ReplayController::leaveReplay() {
     if (m_openedFile.isEmpty()) {
         // The last run's replay: its arms and numbers stay shown, but the scrubber lets go of it, so
         // that no step of it puts the run's target back under the new one.
-        if (m_pReplay) SetReplay(nullptr);
+        if (m_replay) setReplay(nullptr);
         return false;
     }
-    ClearShown();
+    clearShown();
     return true;
 }
 
-void ReplayController::ClearShown() {
-    SetReplay(nullptr);
-    m_state.currentPose = kelvora::kOpeningPose;
-    m_state.elitePose = kelvora::kOpeningPose;
-    m_state.eliteFitness = 0.0;
-    m_state.generation = 0;
-    m_panel.m_nGeneration = 0;
-    m_panel.m_dError = 0.0;
-    m_panel.UpdateData(false);
-    for (const int id : {IDC_GENERATION, IDC_ERROR})
-        if (QWidget* field = m_panel.GetDlgItem(id)) field->setToolTip(QString());
+void ReplayController::clearShown() {
+    setReplay(nullptr);
+    m_model.clearPoses();
+    m_panel.showParams(m_panel.params());
+    m_panel.showGeneration(0, 0.0);
+    for (const ParameterPanel::Field field : {ParameterPanel::Field::generation, ParameterPanel::Field::error})
+        m_panel.field(field)->setToolTip(QString());
     m_window->update();
 }
 
-void ReplayController::SetReplay(std::unique_ptr<ResultsReplay> replay, const QString& openedFile) {
-    m_pReplay = std::move(replay);
-    m_pCloud.reset();
-    if (m_pReplay) {
-        const QPoint t = m_pReplay->target();
-        m_state.targetX = t.x();
-        m_state.targetY = t.y();
-        m_panel.m_nTargetX = t.x() - m_state.baseX;
-        m_panel.m_nTargetY = m_state.baseY - t.y();
+void ReplayController::setReplay(std::unique_ptr<ResultsReplay> replay, const QString& openedFile) {
+    m_replay = std::move(replay);
+    m_cloud.reset();
+    if (m_replay) {
+        const QPoint t = m_replay->target();
+        m_model.setTarget(t);  // the fields follow
     }
-    const QString opened = m_pReplay ? openedFile : QString();
+    const QString opened = m_replay ? openedFile : QString();
     if (opened.isEmpty()) m_record.reset();
     if (opened != m_openedFile) {
         m_openedFile = opened;
-        emit OpenedFileChanged(m_openedFile);
+        emit openedFileChanged(m_openedFile);
     }
-    emit ReplayChanged(ReplayGenerationCount());  // the scrubber goes to the last generation
+    emit replayChanged(replayGenerationCount());  // the scrubber goes to the last generation
 }
 
-void ReplayController::ShowGeneration(int generation) {
-    if (!m_pReplay || m_runner.IsRunning()) return;
-    const ReplayFrame frame = m_pReplay->frame(generation);
-    m_state.currentPose = frame.currentPose;
-    m_state.elitePose = frame.elitePose;
-    m_panel.m_nGeneration = frame.generation;
-    m_panel.m_dError = frame.error;
+void ReplayController::showGeneration(int generation) {
+    if (!m_replay || m_runner.isRunning()) return;
+    const ReplayFrame frame = m_replay->frame(generation);
+    m_model.showPoses(frame.currentPose, frame.elitePose, m_model.state().eliteFitness);
     QString changed;  // the file is no longer what was checked: the replay ends
-    if (IsPopulationShown()) {
-        if (!m_pCloud) m_pCloud = std::make_unique<PopulationCloud>();
-        if (const kelvora::ResultsFault fault = m_pReplay->population(frame.generation, *m_pCloud)) {
+    if (isPopulationShown()) {
+        if (!m_cloud) m_cloud = std::make_unique<PopulationCloud>();
+        if (const kelvora::ResultsFault fault = m_replay->population(frame.generation, *m_cloud)) {
             changed = QCoreApplication::translate("kelvora::ui::CSolverDlg",
                                                   "結果ファイル \"%1\" は開いた後に変わったため、この世代の集団を読めません (%2)。再生を終了します。")
-                          .arg(QDir::toNativeSeparators(m_pReplay->path()), ResultsFaultText(fault));
-            SetReplay(nullptr);
+                          .arg(QDir::toNativeSeparators(m_replay->path()), ResultsFaultText(fault));
+            setReplay(nullptr);
         }
     }
-    m_panel.UpdateData(false);
-    if (m_pReplay && m_pScrubber->generation() != frame.generation) m_pScrubber->setGeneration(frame.generation);
+    m_panel.showParams(m_panel.params());
+    m_panel.showGeneration(frame.generation, frame.error);
+    if (m_replay && m_scrubber->generation() != frame.generation) m_scrubber->setGeneration(frame.generation);
     m_window->update();
     if (!changed.isEmpty()) ShowMessageBox(m_window, QMessageBox::Warning, changed);
 }
 
-void ReplayController::BeginRunReplay() {
+void ReplayController::beginRunReplay() {
     // The run rewrites results.csv: let go of the replay's open file first.
-    SetReplay(nullptr);
+    setReplay(nullptr);
     m_runOffsets.assign(1, 0);
     m_runBests.clear();
 }
 
-void ReplayController::EndRunReplay(int populationSize) {
+void ReplayController::endRunReplay(int populationSize) {
     if (m_runBests.empty()) return;  // called only when results.csv took every line
-    SetReplay(ResultsReplay::FromRun(QDir::current().absoluteFilePath(QStringLiteral("results.csv")),
-                                     populationSize, m_runOffsets, m_runBests, QPoint(m_state.baseX, m_state.baseY),
-                                     QPoint(m_state.targetX, m_state.targetY)));
+    setReplay(ResultsReplay::fromRun(QDir::current().absoluteFilePath(QStringLiteral("results.csv")),
+                                     populationSize, m_runOffsets, m_runBests, m_model.base(),
+                                     m_model.target()));
 }
 
-void ReplayController::TakeRunSnapshot(const RunSnapshot& snapshot) {
+void ReplayController::takeRunSnapshot(const RunSnapshot& snapshot) {
     // The replay's index and arms, as the run wrote them, one entry per generation.
     for (int i = 0; i < snapshot.bests.size(); ++i) {
         if (static_cast<std::size_t>(snapshot.firstRow + i) != m_runBests.size()) continue;
         m_runOffsets.push_back(snapshot.resultsEnds[i]);
         m_runBests.push_back(snapshot.bests[i]);
     }
-    if (IsPopulationShown()) ShowRunPopulation(snapshot);
+    if (isPopulationShown()) showRunPopulation(snapshot);
 }
 
-const PopulationCloud* ReplayController::ShownCloud() const { return IsPopulationShown() ? m_pCloud.get() : nullptr; }
+const PopulationCloud* ReplayController::shownCloud() const { return isPopulationShown() ? m_cloud.get() : nullptr; }
 
 ReplayController::~ReplayController() = default;
 
-void ReplayController::ShowRunPopulation(const RunSnapshot& snapshot) {
+void ReplayController::showRunPopulation(const RunSnapshot& snapshot) {
     if (snapshot.population.empty()) return;
-    if (!m_pCloud) m_pCloud = std::make_unique<PopulationCloud>();
-    PopulationCloud& cloud = *m_pCloud;
+    if (!m_cloud) m_cloud = std::make_unique<PopulationCloud>();
+    PopulationCloud& cloud = *m_cloud;
     cloud.tips.clear();
     cloud.tips.reserve(snapshot.population.size());
     for (const kelvora::Chromosome& c : snapshot.population)
-        cloud.tips.push_back(kelvora::TipPosition(kelvora::PoseOf(c), m_state.baseX, m_state.baseY));
+        cloud.tips.push_back(kelvora::TipPosition(kelvora::PoseOf(c), m_model.state().baseX, m_model.state().baseY));
     cloud.fitness = snapshot.fitness;
 }
 
-bool ReplayController::AcceptsDrop(const QMimeData* mime) const {
+bool ReplayController::acceptsDrop(const QMimeData* mime) const {
     const QList<QUrl> urls = mime->urls();
-    return !m_runner.IsRunning() && urls.size() == 1 && urls.first().isLocalFile();
+    return !m_runner.isRunning() && urls.size() == 1 && urls.first().isLocalFile();
 }
 
-bool ReplayController::Drop(const QMimeData* mime) {
-    if (!AcceptsDrop(mime)) return false;
+bool ReplayController::drop(const QMimeData* mime) {
+    if (!acceptsDrop(mime)) return false;
     const QString path = mime->urls().first().toLocalFile();
     // After the drop has finished: the file's check may take a while and shows its progress.
-    QMetaObject::invokeMethod(this, [this, path] { OpenResults(path); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, path] { openResults(path); }, Qt::QueuedConnection);
     return true;
 }
 

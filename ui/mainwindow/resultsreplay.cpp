@@ -1,15 +1,14 @@
 #include "mainwindow/resultsreplay.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <thread>
 
 #include <QApplication>
-#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QPromise>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QFileInfo>
 #include <QProgressDialog>
-#include <QTimer>
 
 #include "common/resultsfaulttext.h"
 #include "mainwindow/solverstate.h"
@@ -45,78 +44,87 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ResultsReplay> ResultsReplay::Open(QWidget* parent, const QString& path, QString& error) {
-    std::unique_ptr<ResultsReplay> replay(new ResultsReplay);
+namespace {
+
+// What the worker hands back: the check's summary and the file's size and SHA-256 for run.json.
+struct CheckOutcome {
+    ResultsSummary summary;
+    kelvora::RecordedFile digest;
+};
+
+}  // namespace
+
+void ResultsReplay::open(QWidget* parent, const QString& path, Opened done) {
+    // Shared with the worker, which reads the open file until it returns, whatever becomes of parent.
+    std::shared_ptr<ResultsReplay> replay(new ResultsReplay);
     replay->m_path = path;
     std::string why;
     if (!replay->m_file.open(QFile::encodeName(path).toStdString(), why)) {
-        error = QCoreApplication::translate("ResultsReplay", "%1 を開けません: %2").arg(path, QString::fromLocal8Bit(why.c_str()));
-        return nullptr;
+        done(nullptr, QCoreApplication::translate("ResultsReplay", "%1 を開けません: %2")
+                          .arg(path, QString::fromLocal8Bit(why.c_str())));
+        return;
     }
 
-    // The check runs on a thread of its own; this one shows its progress and stays responsive.
-    std::atomic<std::uint64_t> done{0};
-    std::atomic<bool> cancel{false};
-    std::atomic<bool> finished{false};
-    ResultsSummary summary;
-    const ResultsFile& file = replay->m_file;
-    kelvora::RecordedFile& digest = replay->m_digest;
-    const std::string name = QFile::encodeName(path).toStdString();
-    std::thread worker([&] {
-        summary = VerifyResults(file, kBaseX, kBaseY, 0, [&](std::uint64_t bytes, std::uint64_t) {
-            done.store(bytes);
-            return !cancel.load();
+    auto* progress = new QProgressDialog(
+        QCoreApplication::translate("ResultsReplay", "%1 を調べています...").arg(QFileInfo(path).fileName()),
+        QCoreApplication::translate("ResultsReplay", "中止"), 0, 1000, parent);
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(300);
+    progress->setAutoReset(false);
+    progress->setAutoClose(false);
+    auto* filter = new OnlyTo(progress);
+    filter->setParent(progress);  // gone with the dialog, should the window close during the check
+    auto* watcher = new QFutureWatcher<CheckOutcome>(progress);
+    QObject::connect(watcher, &QFutureWatcherBase::progressValueChanged, progress, &QProgressDialog::setValue);
+    QObject::connect(progress, &QProgressDialog::canceled, watcher, &QFutureWatcherBase::cancel);
+    QObject::connect(watcher, &QFutureWatcherBase::finished, progress, [=, done = std::move(done)] {
+        delete filter;
+        progress->deleteLater();  // the watcher with it
+        if (watcher->isCanceled()) {  // the person asked for it: no error to show
+            done(nullptr, QString());
+            return;
+        }
+        CheckOutcome outcome = watcher->result();
+        const ResultsSummary& summary = outcome.summary;
+        if (summary.fault) {  // a file changed under the check, or a read that failed, included
+            const QString why = ResultsFaultText(summary.fault);
+            done(nullptr, summary.fault.line > 0 ? QCoreApplication::translate("ResultsReplay", "%1 の %2 行目: %3")
+                                                       .arg(path, QString::number(summary.fault.line), why)
+                                                 : QCoreApplication::translate("ResultsReplay", "%1: %2").arg(path, why));
+            return;
+        }
+        std::unique_ptr<ResultsReplay> opened(new ResultsReplay);
+        opened->m_path = path;
+        opened->m_file = std::move(replay->m_file);
+        opened->m_digest = outcome.digest;
+        opened->m_index = std::move(outcome.summary.index);
+        opened->m_bests = std::move(outcome.summary.generationBest);
+        opened->m_history = std::move(outcome.summary.history);
+        opened->m_base = QPoint(kBaseX, kBaseY);
+        opened->m_target = QPoint(outcome.summary.target.x, outcome.summary.target.y);
+        opened->m_complete = !outcome.summary.truncated;
+        opened->m_targetUnique = outcome.summary.target.unique;
+        opened->computeElites();
+        done(std::move(opened), QString());
+    });
+    watcher->setFuture(QtConcurrent::run([replay, name = QFile::encodeName(path).toStdString()](
+                                             QPromise<CheckOutcome>& promise) {
+        const ResultsFile& file = replay->m_file;
+        promise.setProgressRange(0, 1000);
+        CheckOutcome outcome;
+        outcome.summary = VerifyResults(file, kBaseX, kBaseY, 0, [&](std::uint64_t bytes, std::uint64_t) {
+            if (file.size() > 0)
+                promise.setProgressValue(static_cast<int>(static_cast<double>(bytes) * 1000.0 /
+                                                          static_cast<double>(file.size())));
+            return !promise.isCanceled();
         });
         // Its size and SHA-256 for run.json, here too: a big file takes a second or two.
-        if (!summary.fault && !cancel.load()) digest = kelvora::DigestFile(name);
-        finished.store(true);
-    });
-    {
-        QProgressDialog progress(QCoreApplication::translate("ResultsReplay", "%1 を調べています...")
-                                     .arg(QFileInfo(path).fileName()),
-                                 QCoreApplication::translate("ResultsReplay", "中止"), 0, 1000, parent);
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(300);
-        progress.setAutoReset(false);
-        progress.setAutoClose(false);
-        QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (finished.load()) {
-                loop.quit();
-                return;
-            }
-            if (progress.wasCanceled()) cancel.store(true);
-            const double share =
-                file.size() == 0 ? 0.0 : static_cast<double>(done.load()) / static_cast<double>(file.size());
-            progress.setValue(static_cast<int>(share * 1000.0));
-        });
-        poll.start(30);
-        const OnlyTo filter(&progress);
-        if (!finished.load()) loop.exec();
-    }
-    worker.join();
-    if (summary.fault) {  // a file changed under the check, or a read that failed, included
-        if (cancel.load()) return nullptr;  // the person asked for it: no error to show
-        const QString why = ResultsFaultText(summary.fault);
-        error = summary.fault.line > 0
-                    ? QCoreApplication::translate("ResultsReplay", "%1 の %2 行目: %3")
-                          .arg(path, QString::number(summary.fault.line), why)
-                    : QCoreApplication::translate("ResultsReplay", "%1: %2").arg(path, why);
-        return nullptr;
-    }
-    replay->m_index = std::move(summary.index);
-    replay->m_bests = std::move(summary.generationBest);
-    replay->m_history = std::move(summary.history);
-    replay->m_base = QPoint(kBaseX, kBaseY);
-    replay->m_target = QPoint(summary.target.x, summary.target.y);
-    replay->m_complete = !summary.truncated;
-    replay->m_targetUnique = summary.target.unique;
-    replay->computeElites();
-    return replay;
+        if (!outcome.summary.fault && !promise.isCanceled()) outcome.digest = kelvora::DigestFile(name);
+        promise.addResult(std::move(outcome));
+    }));
 }
 
-std::unique_ptr<ResultsReplay> ResultsReplay::FromRun(const QString& path, int population,
+std::unique_ptr<ResultsReplay> ResultsReplay::fromRun(const QString& path, int population,
                                                       const std::vector<std::uint64_t>& offsets,
                                                       const std::vector<ArmPose>& bests, QPoint base, QPoint target) {
     if (offsets.size() != bests.size() + 1 || bests.empty()) return nullptr;

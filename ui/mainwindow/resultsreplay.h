@@ -5,6 +5,7 @@
 // stays open for that: a file that another program cuts short, extends or replaces later gives an
 // unreadable generation, never a fault of the window.
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -29,16 +30,20 @@ struct ReplayFrame {
 
 class ResultsReplay {
 public:
-    /// Opens path and checks all of it off the GUI thread, with a progress dialog over parent when it
-    /// takes long (it can be cancelled). Returns nullptr and the reader's message in the window's
-    /// language, naming the line, in error when the file cannot be read (or changed while it was
-    /// checked); nullptr and an empty error when the check was cancelled.
-    static std::unique_ptr<ResultsReplay> Open(QWidget* parent, const QString& path, QString& error);
+    /// What an opening ends with: the replay, or nullptr and the reader's message in the window's
+    /// language, naming the line, when the file cannot be read (or changed while it was checked);
+    /// nullptr and an empty message when the check was cancelled.
+    using Opened = std::function<void(std::unique_ptr<ResultsReplay> replay, const QString& error)>;
+    /// Opens path and checks all of it on a worker thread, with a progress dialog over parent when
+    /// it takes long (it can be cancelled); until the check has ended, input goes to that dialog
+    /// only. Returns at once; done is called once, on the GUI thread (at once when the file cannot
+    /// be opened), unless parent is destroyed first.
+    static void open(QWidget* parent, const QString& path, Opened done);
 
     /// The file a run has just written: population, the byte offsets of its generations (recorded
     /// while writing, starting with 0), each generation's best pose, the base and target pixels.
     /// nullptr when the file cannot be opened or does not fit the offsets.
-    static std::unique_ptr<ResultsReplay> FromRun(const QString& path, int population,
+    static std::unique_ptr<ResultsReplay> fromRun(const QString& path, int population,
                                                   const std::vector<std::uint64_t>& offsets,
                                                   const std::vector<kelvora::ArmPose>& bests, QPoint base,
                                                   QPoint target);

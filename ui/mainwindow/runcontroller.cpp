@@ -12,11 +12,13 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QKeyEvent>
-#include <QThread>
+#include <QThreadPool>
+#include <QWindow>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QWidget>
 
 #include "mainwindow/runworker.h"
-#include "mainwindow/solverstate.h"
+#include "mainwindow/solvermodel.h"
 #include "common/userinput.h"
 
 namespace kelvora::ui {
@@ -56,30 +58,38 @@ private:
     std::function<void()> m_stop;
 };
 
+// The window's runs: one at a time, each on a thread that starts at once, whatever else the
+// application's shared pool is doing (the reach map).
+QThreadPool& RunPool() {
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool(QCoreApplication::instance());
+        p->setMaxThreadCount(1);
+        p->setObjectName(QStringLiteral("kelvora run"));
+        return p;
+    }();
+    return *pool;
+}
+
 }  // namespace
 
-RunController::RunController(QWidget* window, SolverState& state, const QCursor& restCursor)
-    : m_window(window), m_state(state), m_restCursor(restCursor) {}
+RunController::RunController(QWidget* window, SolverModel& model, const QCursor& restCursor)
+    : m_window(window), m_model(model), m_restCursor(restCursor) {}
 
 RunController::~RunController() {
-    m_pInputFilter.reset();
-    if (m_pRunThread) {
-        // The worker's signals reach this controller no more, and one it may be waiting on (a late
-        // one too, sent as the connection went) is dropped, so that it runs to its stop.
-        disconnect(m_pRunWorker, nullptr, this, nullptr);
+    m_inputFilter.reset();
+    if (m_run) {
+        // The run's end reaches this controller no more; snapshots it still posts go with it.
+        m_watcher.reset();
         m_run->requestStop();
-        m_pRunThread->quit();
-        do QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
-        while (!m_pRunThread->wait(20));  // the worker deletes itself on its thread as that ends
-        delete m_pRunThread;
+        m_future.waitForFinished();
     }
 }
 
-void RunController::RequestStop() {
+void RunController::requestStop() {
     if (m_run) m_run->requestStop();
 }
 
-void RunController::SetWantPopulation(bool want) {
+void RunController::setWantPopulation(bool want) {
     if (m_run) m_run->wantPopulation.store(want, std::memory_order_relaxed);
 }
 
@@ -101,109 +111,96 @@ QString DescriptorShortage(int count) {
 
 }  // namespace
 
-QString RunController::Start(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm,
+void RunController::dropLateInput() {
+    // Input that came in during the run and is still queued for the window goes unseen: a late
+    // Escape must not close the window, a late click must not move the target. Nothing is
+    // delivered here; the queue only loses the window's input events.
+    static constexpr QEvent::Type kInput[] = {QEvent::KeyPress, QEvent::KeyRelease, QEvent::MouseButtonPress,
+                                              QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
+                                              QEvent::MouseMove, QEvent::Wheel, QEvent::ContextMenu,
+                                              QEvent::Shortcut, QEvent::ShortcutOverride};
+    QList<QObject*> receivers{m_window};
+    if (QWindow* handle = m_window->windowHandle()) receivers << handle;
+    for (QWidget* child : m_window->findChildren<QWidget*>()) receivers << child;
+    for (QObject* receiver : receivers)
+        for (const QEvent::Type type : kInput) QCoreApplication::removePostedEvents(receiver, type);
+}
+
+QString RunController::start(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm,
                              std::uint32_t seed, bool everyGeneration, bool wantPopulation) {
     if (const QString reason = DescriptorShortage(kRunDescriptors); !reason.isEmpty())
         return tr("計算を始められません。開いているファイルの数が上限に達しています (%1)。"
                   "ほかのファイルやプログラムを閉じるか、上限 (ulimit -n) を上げてください。")
             .arg(reason);
     // The worker has a state of its own: the window's SolverState is only written here, on the
-    // window's thread, from the worker's snapshots.
-    // From here on the window touches the run only through m_run.
-    std::unique_ptr<RunWorker> made;
+    // window's thread, from the snapshots and the end the worker hands over by value.
+    std::shared_ptr<RunWorker> worker;
     try {
-        made = std::make_unique<RunWorker>(m_state.geometry(), params, seed, algorithm);
+        worker = std::make_shared<RunWorker>(m_model.state().geometry(), params, seed, algorithm);
     } catch (const std::bad_alloc&) {
         return tr("計算を始められません。計算に使うメモリを確保できませんでした。");
     }
-    RunWorker* worker = made.get();
     worker->setEveryGeneration(everyGeneration);
     std::shared_ptr<RunChannel> channel = worker->channel();
     channel->wantPopulation.store(wantPopulation, std::memory_order_relaxed);
-    auto thread = std::make_unique<QThread>();
-    thread->setObjectName(QStringLiteral("kelvora run"));
-    worker->moveToThread(thread.get());
-    connect(thread.get(), &QThread::started, worker, &RunWorker::run);
-    // The worker ends on its own thread, after its last signal.
-    connect(thread.get(), &QThread::finished, worker, &QObject::deleteLater);
-    connect(worker, &RunWorker::snapshotReady, this, &RunController::OnRunSnapshot, Qt::QueuedConnection);
-    connect(worker, &RunWorker::finished, this, &RunController::OnRunFinished, Qt::QueuedConnection);
-    thread->start();
-    if (!thread->isRunning() && !thread->isFinished()) {  // never created: the worker never ran, and goes here
-        made.reset();
-        return tr("計算を始められません。計算用のスレッドを作成できませんでした (スレッド数かメモリの上限)。");
-    }
-    made.release();
+    // Posted to this controller's thread; a snapshot posted as the controller goes is dropped with it.
+    worker->setSink([this, channel](RunSnapshot snapshot) {
+        QMetaObject::invokeMethod(
+            this, [this, channel, snapshot = std::move(snapshot)] { takeSnapshot(channel, snapshot); },
+            Qt::QueuedConnection);
+    });
     m_params = params;
-    m_bEveryGeneration = everyGeneration;
+    m_everyGeneration = everyGeneration;
     m_run = std::move(channel);
-    m_pRunWorker = worker;
-    m_pRunThread = thread.release();
+    m_watcher = std::make_unique<QFutureWatcher<RunResult>>();
+    // The end comes after the run's last snapshot: both are posted from the worker's thread, in order.
+    connect(m_watcher.get(), &QFutureWatcher<RunResult>::finished, this, &RunController::onRunFinished);
+    m_future = QtConcurrent::run(&RunPool(), [worker] { return worker->run(); });
+    m_watcher->setFuture(m_future);
 
-    m_pInputFilter = std::make_unique<RunInputFilter>(m_window, [this] { RequestStop(); });
-    m_bRunning = true;
+    m_inputFilter = std::make_unique<RunInputFilter>(m_window, [this] { requestStop(); });
+    m_running = true;
     m_shownGeneration = 0;
     m_liveClock.start();
     return QString();
 }
 
-void RunController::OnRunSnapshot() {
-    if (!m_bRunning || !m_run) return;
+void RunController::takeSnapshot(const std::shared_ptr<RunChannel>& channel, const RunSnapshot& snapshot) {
     // However this ends, the worker may go on (it waits for this in every generation's mode).
-    const std::shared_ptr<RunChannel> channel = m_run;
     struct Handled {
         RunChannel& channel;
         ~Handled() { channel.markHandled(); }
     } handled{*channel};
-    const std::optional<RunSnapshot> taken = m_run->takeSnapshot();
-    if (!taken || taken->generation <= m_shownGeneration) return;
-    const RunSnapshot& snapshot = *taken;
+    if (!m_running || channel != m_run || snapshot.generation <= m_shownGeneration) return;
     m_shownGeneration = snapshot.generation;
-    m_state.currentPose = snapshot.currentPose;
-    m_state.elitePose = snapshot.elitePose;
-    m_state.eliteFitness = snapshot.eliteFitness;
-    for (int i = 0; i < snapshot.rows.size(); ++i)
-        m_state.history[static_cast<std::size_t>(snapshot.firstRow + i)] = snapshot.rows[i];
-    m_state.generation = snapshot.generation;
+    m_model.takeRows(snapshot.firstRow, snapshot.rows, snapshot.generation);
+    m_model.showPoses(snapshot.currentPose, snapshot.elitePose, snapshot.eliteFitness);
     // Snapshots at the window's pace come no sooner than kLiveInterval into the run.
-    if (!m_bBusyCursor && (!m_bEveryGeneration || m_liveClock.hasExpired(kLiveInterval))) {
+    if (!m_busyCursor && (!m_everyGeneration || m_liveClock.hasExpired(kLiveInterval))) {
         m_window->setCursor(Qt::BusyCursor);  // the window takes no input now
-        m_bBusyCursor = true;
+        m_busyCursor = true;
     }
     emit snapshotTaken(snapshot);
 }
 
-void RunController::OnRunFinished() {
-    // The thread has nothing more to do; the worker goes with it.
+void RunController::onRunFinished() {
     if (!m_run) return;
-    std::optional<RunResult> result = m_run->takeResult();
+    const RunResult result = m_future.result();
     m_run.reset();
-    m_pRunWorker = nullptr;
-    m_pRunThread->quit();
-    m_pRunThread->wait();
-    if (!result->report.refused) {  // a refused run changed nothing
-        m_state.populationSize = m_params.populationSize;
-        m_state.crossoverRate = m_params.crossoverRate;
-        m_state.mutationProbability = m_params.mutationProbability;
-        m_state.generation = result->generation;
-        m_state.history = result->history;
-        m_state.eliteFitness = result->eliteFitness;
-        m_state.elitePose = result->elitePose;
-        m_state.currentPose = result->currentPose;
+    m_watcher.release()->deleteLater();  // in its own signal
+    m_future = QFuture<RunResult>();
+    if (!result.report.refused) {  // a refused run changed nothing; the history came with the snapshots
+        m_model.endRun(m_params, result.generation);
+        m_model.showPoses(result.currentPose, result.elitePose, result.eliteFitness);
     }
-    delete m_pRunThread;
-    m_pRunThread = nullptr;
-
-    // Input that came in during the run, still queued, goes while the filter is on: a late
-    // Escape must not close the window, a late click must not move the target.
-    QCoreApplication::processEvents();
-    m_pInputFilter.reset();
-    m_bRunning = false;
-    if (m_bBusyCursor) {
+    dropLateInput();
+    m_inputFilter.reset();
+    m_running = false;
+    if (m_busyCursor) {
         m_window->setCursor(m_restCursor);
-        m_bBusyCursor = false;
+        m_busyCursor = false;
     }
-    emit runEnded(*result);
+    emit runEnded(result);
 }
 
 }  // namespace kelvora::ui

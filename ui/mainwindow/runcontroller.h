@@ -1,26 +1,26 @@
 #pragma once
-// The main window's run: the search on a thread of its own (RunWorker), its stop, its snapshots
-// taken into what the window shows (SolverState), and the window's input swallowed while it goes.
+// The main window's run: the search on a worker thread (RunWorker, through QtConcurrent), its stop,
+// its snapshots (posted by value) taken into what the window shows (SolverModel), and the window's
+// input swallowed while it goes.
 
 #include <cstdint>
 #include <memory>
 
 #include <QElapsedTimer>
+#include <QFuture>
+#include <QFutureWatcher>
 #include <QObject>
 #include <QString>
 
 #include "ga/run.h"
+#include "mainwindow/runworker.h"
 
 class QCursor;
-class QThread;
 class QWidget;
 
 namespace kelvora::ui {
 
-struct RunChannel;
-struct RunResult;
-struct RunSnapshot;
-struct SolverState;
+class SolverModel;
 
 class RunController : public QObject {
     Q_OBJECT
@@ -29,29 +29,29 @@ public:
     /// Runs for window, whose input it swallows during a run, writing state from the run's
     /// snapshots and end; restCursor is the cursor the window gets back after the busy one. All
     /// three outlive the controller.
-    RunController(QWidget* window, SolverState& state, const QCursor& restCursor);
+    RunController(QWidget* window, SolverModel& model, const QCursor& restCursor);
     /// Stops a run that is still going and waits for its thread.
     ~RunController() override;
 
-    /// A run is going (from Start until runEnded has been emitted).
-    bool IsRunning() const { return m_bRunning; }
+    /// A run is going (from start until runEnded has been emitted).
+    bool isRunning() const { return m_running; }
 
     /// Starts params with algorithm's operators on state's geometry with seed on a thread of its own
     /// and returns at once: "" then. everyGeneration (tests): the worker posts every generation and
     /// waits until it has been taken. wantPopulation: snapshots carry the generation's individuals.
     /// When the run cannot start (no descriptors left for its files and thread, no memory for its
-    /// buffers, no thread), returns the cause in the window's words; nothing has started then and
+    /// buffers), returns the cause in the window's words; nothing has started then and
     /// the window takes input as before.
-    QString Start(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm, std::uint32_t seed,
+    QString start(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm, std::uint32_t seed,
                   bool everyGeneration, bool wantPopulation);
 
     /// Descriptors a run needs free as it starts: its two result files, its thread's event loop,
     /// and the replay's reading of results.csv afterwards.
     static constexpr int kRunDescriptors = 4;
     /// Asks the run going, if any, to stop after its current generation.
-    void RequestStop();
+    void requestStop();
     /// From the run's next snapshot on, its individuals come with it (or no longer).
-    void SetWantPopulation(bool want);
+    void setWantPopulation(bool want);
 
     /// A run that has gone this long, in ms, shows the busy cursor over the window.
     static constexpr int kLiveInterval = 33;
@@ -64,21 +64,22 @@ signals:
     void runEnded(const kelvora::ui::RunResult& result);
 
 private:
-    void OnRunSnapshot();
-    void OnRunFinished();
+    void takeSnapshot(const std::shared_ptr<RunChannel>& channel, const RunSnapshot& snapshot);
+    void onRunFinished();
+    void dropLateInput();
 
     QWidget* m_window;
-    SolverState& m_state;
+    SolverModel& m_model;
     const QCursor& m_restCursor;
     kelvora::SolverParams m_params;      ///< of the run going
-    bool m_bRunning = false;
-    bool m_bEveryGeneration = false;
+    bool m_running = false;
+    bool m_everyGeneration = false;
     int m_shownGeneration = 0;           ///< the run's latest generation taken
-    bool m_bBusyCursor = false;          ///< the run has shown the busy cursor
-    std::shared_ptr<RunChannel> m_run;   ///< shared with the run's worker, on m_pRunThread
-    QThread* m_pRunThread = nullptr;     ///< the run's thread
-    QObject* m_pRunWorker = nullptr;     ///< the run's worker, only to disconnect it
-    std::unique_ptr<QObject> m_pInputFilter;  ///< swallows input to the window during a run
+    bool m_busyCursor = false;          ///< the run has shown the busy cursor
+    std::shared_ptr<RunChannel> m_run;   ///< shared with the run's worker
+    QFuture<RunResult> m_future;         ///< the run's end, once it has come
+    std::unique_ptr<QFutureWatcher<RunResult>> m_watcher;  ///< of the run going
+    std::unique_ptr<QObject> m_inputFilter;  ///< swallows input to the window during a run
     QElapsedTimer m_liveClock;           ///< since the run's start
 };
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <system_error>
 #include <string>
+#include <utility>
 
 #include "io/run_record.h"
 #include "session/run_record.h"
@@ -12,15 +13,11 @@
 namespace kelvora::ui {
 
 RunWorker::RunWorker(const kelvora::Geometry& geometry, const kelvora::SolverParams& params, std::uint32_t seed,
-                     const kelvora::Algorithm& algorithm, QObject* parent)
-    : QObject(parent),
-      m_setup{params, geometry, seed, algorithm},
+                     const kelvora::Algorithm& algorithm)
+    : m_setup{params, geometry, seed, algorithm},
       m_buffers(std::make_unique<kelvora::RunBuffers>()),
       m_writer(std::make_unique<kelvora::ResultWriter>(kelvora::FlushMode::line)),
       m_channel(std::make_shared<RunChannel>()) {
-    m_history.reserve(static_cast<std::size_t>(params.generationCount));
-    m_resultsEnds.reserve(params.generationCount);
-    m_bests.reserve(params.generationCount);
 }
 
 RunWorker::~RunWorker() = default;
@@ -33,7 +30,7 @@ public:
 
     void onGeneration(const kelvora::GenerationView& view) override {
         RunWorker& w = m_worker;
-        w.m_history.push_back({view.best, view.average});
+        w.m_rows.append({view.best, view.average});
         w.m_resultsEnds.append(static_cast<std::uint64_t>(w.m_writer->results.bytesLogged));
         w.m_bests.append(view.currentPose);
         m_last = view.generation;
@@ -66,10 +63,10 @@ RunSnapshot RunWorker::makeSnapshot(const kelvora::GenerationView& view) {
     snapshot.eliteFitness = view.eliteFitness;
     snapshot.eliteDistance = kelvora::TipDistance(m_setup.geometry, view.elitePose);
     snapshot.firstRow = m_rowsPosted;
-    snapshot.rows.reserve(generation - m_rowsPosted);
-    for (int g = m_rowsPosted; g < generation; ++g) snapshot.rows.append(m_history[static_cast<std::size_t>(g)]);
-    snapshot.resultsEnds = m_resultsEnds.mid(m_rowsPosted, generation - m_rowsPosted);
-    snapshot.bests = m_bests.mid(m_rowsPosted, generation - m_rowsPosted);
+    // What the window has not had yet goes with the snapshot; the worker keeps none of it.
+    snapshot.rows = std::exchange(m_rows, {});
+    snapshot.resultsEnds = std::exchange(m_resultsEnds, {});
+    snapshot.bests = std::exchange(m_bests, {});
     if (m_channel->wantPopulation.load(std::memory_order_relaxed)) {
         snapshot.population.assign(view.population, view.population + view.populationSize);
         snapshot.fitness.assign(view.fitness, view.fitness + view.populationSize);
@@ -83,22 +80,11 @@ void RunWorker::post(RunSnapshot snapshot) {
     c.snapshotPending.store(true, std::memory_order_release);
     {
         const std::lock_guard<std::mutex> lock(c.handOver);
-        if (c.snapshot) {
-            // The last one has not been taken yet (the run's last generation is posted regardless
-            // of the pace): this one continues it, so that no history row is lost.
-            snapshot.rows = c.snapshot->rows + snapshot.rows;
-            snapshot.resultsEnds = c.snapshot->resultsEnds + snapshot.resultsEnds;
-            snapshot.bests = c.snapshot->bests + snapshot.bests;
-            snapshot.firstRow = c.snapshot->firstRow;
-        }
-        c.snapshot = std::move(snapshot);
         ++c.announced;
     }
-    emit snapshotReady();
+    m_sink(std::move(snapshot));
     if (m_everyGeneration) {
-        // Tests act from the window's handling of a generation: the run waits for it. A plain
-        // condition variable rather than a blocking queued connection, whose arguments the window
-        // would read from this thread's stack behind the checkers' backs.
+        // Tests act from the window's handling of a generation: the run waits for it.
         std::unique_lock<std::mutex> lock(c.handOver);
         c.handledChanged.wait(lock, [&c] { return c.handled >= c.announced || c.stop.load(std::memory_order_acquire); });
     }
@@ -117,28 +103,11 @@ void RunChannel::markHandled() {
         const std::lock_guard<std::mutex> lock(handOver);
         handled = announced;
     }
+    snapshotPending.store(false, std::memory_order_release);
     handledChanged.notify_all();
 }
 
-std::optional<RunSnapshot> RunChannel::takeSnapshot() {
-    std::optional<RunSnapshot> taken;
-    {
-        const std::lock_guard<std::mutex> lock(handOver);
-        taken.swap(snapshot);
-    }
-    snapshotPending.store(false, std::memory_order_release);
-    return taken;
-}
-
-std::optional<RunResult> RunChannel::takeResult() {
-    const std::lock_guard<std::mutex> lock(handOver);
-    if (!result) return std::nullopt;
-    std::optional<RunResult> taken(std::move(*result));
-    result.reset();
-    return taken;
-}
-
-void RunWorker::run() {
+RunResult RunWorker::run() {
     const std::string started = kelvora::RecordTimeNow();
     // The last view is kept for the closing snapshot: a copy of the numbers, not of the pointers.
     struct LastView final : kelvora::RunObserver {
@@ -157,7 +126,6 @@ void RunWorker::run() {
     auto result = std::make_unique<RunResult>();
     result->report = report;
     result->generation = report.refused ? 0 : outcome.generationsRun;
-    std::copy(m_history.begin(), m_history.end(), result->history.begin());
     result->eliteFitness = outcome.eliteFitness;
     result->elitePose = outcome.elitePose;
     result->currentPose = outcome.currentPose;
@@ -169,11 +137,7 @@ void RunWorker::run() {
         result->record.flush = kelvora::FlushMode::line;  // the window writes each line as it is complete
         result->recordError = kelvora::WriteRunRecord(result->record, nullptr);
     }
-    {
-        const std::lock_guard<std::mutex> lock(m_channel->handOver);
-        m_channel->result = std::move(result);
-    }
-    emit finished();
+    return std::move(*result);
 }
 
 }  // namespace kelvora::ui

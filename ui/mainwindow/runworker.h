@@ -6,13 +6,13 @@
 #include <memory>
 #include <condition_variable>
 #include <mutex>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include <vector>
 
 #include <QList>
-#include <QObject>
 
 #include "io/run_record.h"
 #include "mainwindow/solverstate.h"
@@ -40,8 +40,7 @@ struct RunSnapshot {
 /// The end of a run: its report and the state the window keeps of it.
 struct RunResult {
     kelvora::RunReport report;
-    int generation = 0;                  ///< generations finished and logged
-    std::array<kelvora::GenerationStat, kelvora::kMaxGenerations> history{};  ///< rows 0..generation-1
+    int generation = 0;                  ///< generations finished and logged (their rows came in the snapshots)
     double eliteFitness = 0.0;
     kelvora::ArmPose elitePose{};
     kelvora::ArmPose currentPose{};
@@ -53,64 +52,56 @@ struct RunResult {
     kelvora::RunRecord record;
 };
 
-/// What the window and a run's worker share, and all they share: the stop request, and the
-/// snapshots and the end handed over under a mutex. Both hold it by shared_ptr, so whichever lets
-/// go last frees it, and nothing the worker writes is read by another thread without the mutex.
+/// What the window and a run's worker share: the stop request and the pace of the snapshots. Both
+/// hold it by shared_ptr, so whichever lets go last frees it. Snapshots and the end are handed over
+/// by value (posted to the window's thread), never through shared fields.
 struct RunChannel {
     /// Asks the run to end after the generation it is in, and wakes a worker waiting for the
     /// window (every generation's mode). Safe on any thread.
     void requestStop();
-    /// The window has done with the snapshots announced so far: a worker posting every generation
-    /// goes on. Safe on any thread.
+    /// The window has done with the snapshots posted so far: the next may be posted, and a worker
+    /// posting every generation goes on. Safe on any thread.
     void markHandled();
-    /// The snapshot announced last, if not taken yet; the next one may then be announced.
-    std::optional<RunSnapshot> takeSnapshot();
-    /// The run's end, once the worker's finished() has come (once; nullopt after).
-    std::optional<RunResult> takeResult();
 
     std::atomic<bool> stop{false};
+    /// A snapshot has been posted and the window has not done with it yet.
     std::atomic<bool> snapshotPending{false};
     /// The window shows the population layer: snapshots carry the generation's individuals.
     std::atomic<bool> wantPopulation{false};
-    std::mutex handOver;                 ///< guards snapshot, result and the counts
-    std::optional<RunSnapshot> snapshot;
-    std::unique_ptr<RunResult> result;
-    long long announced = 0;             ///< snapshots announced
+    std::mutex handOver;                 ///< guards the counts
+    long long announced = 0;             ///< snapshots posted
     long long handled = 0;               ///< of them, those the window has done with
     std::condition_variable handledChanged;
 };
 
-/// Runs RunSolver for one set of parameters when run() is called (on the worker's thread) and
-/// announces snapshots through snapshotReady(), to be fetched from channel(): at most one every
-/// kSnapshotInterval ms and never while the previous one has not been taken, or after every
-/// generation when setEveryGeneration(true). When the run has closed both files (stopped or failed
-/// too, but not refused), it writes run.json beside them, program "kelvora". finished() comes once,
-/// after the last snapshot and run.json; the channel then holds the run's end. Once the run has started, only the channel is touched from
-/// other threads; the worker is best deleted on its own thread (QThread::finished to deleteLater).
-class RunWorker : public QObject {
-    Q_OBJECT
-
+/// Runs RunSolver for one set of parameters when run() is called (on a worker thread) and hands
+/// each snapshot by value to the sink: at most one every kSnapshotInterval ms and never while the
+/// previous one has not been handled, or after every generation when setEveryGeneration(true); the
+/// last finished generation always. When the run has closed both files (stopped or failed too, but
+/// not refused), it writes run.json beside them, program "kelvora", and returns the run's end.
+/// Once the run has started, only the channel is touched from other threads.
+class RunWorker {
 public:
     /// Least time between two snapshots, in ms: about 30 a second.
     static constexpr int kSnapshotInterval = 33;
+    /// Where snapshots go, called on the worker's thread.
+    using Sink = std::function<void(RunSnapshot)>;
 
     /// A run of params with algorithm's operators (which must suit params' population) for
     /// geometry with seed.
     RunWorker(const kelvora::Geometry& geometry, const kelvora::SolverParams& params, std::uint32_t seed,
-              const kelvora::Algorithm& algorithm, QObject* parent = nullptr);
-    ~RunWorker() override;
+              const kelvora::Algorithm& algorithm);
+    ~RunWorker();
 
     /// Post every generation, not at most ~30 a second. Set before the run starts.
     void setEveryGeneration(bool every) { m_everyGeneration = every; }
+    /// Where the snapshots go. Set before the run starts.
+    void setSink(Sink sink) { m_sink = std::move(sink); }
     /// The run's channel; take it before the run starts.
     const std::shared_ptr<RunChannel>& channel() const { return m_channel; }
 
-public slots:
-    void run();
-
-signals:
-    void snapshotReady();
-    void finished();
+    /// The whole run, on the calling thread; after the last snapshot has gone to the sink.
+    RunResult run();
 
 private:
     class Observer;
@@ -122,9 +113,11 @@ private:
     std::unique_ptr<kelvora::ResultWriter> m_writer;
     bool m_everyGeneration = false;
     int m_rowsPosted = 0;
-    std::vector<kelvora::GenerationStat> m_history;  ///< every finished generation's best and average
-    QList<std::uint64_t> m_resultsEnds;  ///< results.csv bytes after each finished generation
-    QList<kelvora::ArmPose> m_bests;     ///< each finished generation's best pose
+    // Of the generations finished since the last snapshot (the window holds the earlier ones):
+    QList<kelvora::GenerationStat> m_rows;  ///< each one's best and average fitness
+    QList<std::uint64_t> m_resultsEnds;     ///< results.csv bytes after each
+    QList<kelvora::ArmPose> m_bests;        ///< each one's best pose
+    Sink m_sink;
     std::shared_ptr<RunChannel> m_channel;
 };
 

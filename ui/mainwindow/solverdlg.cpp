@@ -30,12 +30,12 @@
 #include "mainwindow/groundtruthoverlay.h"
 #include "common/messagebox.h"
 #include "operators/operatordialog.h"
-#include "common/dialogunits.h"
 #include "mainwindow/parameterpanel.h"
 #include "mainwindow/replaycontroller.h"
 #include "common/resourceloader.h"
 #include "mainwindow/runcontroller.h"
 #include "mainwindow/runworker.h"
+#include "mainwindow/solvermodel.h"
 #include "common/settings.h"
 #include "session/run_record.h"
 
@@ -48,201 +48,187 @@ constexpr char kEvolutionOpenKey[] = "evolution/open";
 }  // namespace
 
 
-CSolverDlg::CSolverDlg(SolverState& state, QWidget* pParent)
+CSolverDlg::CSolverDlg(SolverState& state, QWidget* parent)
     // An application window with a taskbar entry, not a dialog transient for the application; in
     // its title bar the window menu and the close button, no minimise or maximise button.
-    : QDialog(pParent,
+    : QDialog(parent,
               Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                   Qt::WindowCloseButtonHint),
-      m_hIcon(LoadIconResource(IDI_APP)),
+      m_icon(LoadIconResource(IDI_APP)),
+      m_model(new SolverModel(state, this)),
       m_state(state) {
     setWindowTitle(QStringLiteral("Kelvora"));
-    // The template's face "ＭＳ Ｐゴシック" 9 pt is IPAPGothic here, its metric twin; named outright
+    // The face "ＭＳ Ｐゴシック" 9 pt is IPAPGothic here, its metric twin; named outright
     // so that fontconfig's fallback cannot pick another face.
     setFont(QFont(QStringLiteral("IPAPGothic"), 9));
-    resize(ClientSize());
-    m_pPanel = std::make_unique<ParameterPanel>(this);
-    connect(qobject_cast<QPushButton*>(GetDlgItem(IDOK)), &QPushButton::clicked, this, &CSolverDlg::OnOK);
+    resize(clientSize());
+    m_panel = std::make_unique<ParameterPanel>(this);
+    connect(m_panel->compute(), &QPushButton::clicked, this, &CSolverDlg::OnOK);
 
-    // The window's menu starts with what a window menu always has here, Close; OnInitDialog adds
+    // The line under 計算 that names an operator choice that is not classic.
+    m_algorithmLabel = new QLabel(this);
+    m_algorithmLabel->setObjectName(QStringLiteral("AlgorithmLabel"));
+    m_algorithmLabel->setTextFormat(Qt::PlainText);
+    m_algorithmLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_algorithmLabel->setGeometry(14, 691, 586, 16);
+    m_algorithmLabel->hide();
+    createWindowMenu();
+    // The optimum and the unreachable targets, painted on request (see OnPaint).
+    m_groundTruth = new GroundTruthOverlay(this);
+    connect(m_groundTruth, &GroundTruthOverlay::changed, this, qOverload<>(&QWidget::update));
+    m_plot = std::make_unique<PlotView>(this, m_state, *m_groundTruth);
+    m_run = std::make_unique<RunController>(this, *m_model, m_plot->cursor());
+    connect(m_run.get(), &RunController::snapshotTaken, this, &CSolverDlg::onRunSnapshot);
+    connect(m_run.get(), &RunController::runEnded, this, &CSolverDlg::onRunFinished);
+    // After Close in the window's menu (the About entry follows): open a file, the population layer.
+    m_replay = new ReplayController(this, m_systemMenu, *m_model, *m_panel, *m_run, [this] { return showEvolutionWindow(); });
+    connect(m_replay, &ReplayController::replayChanged, this, &CSolverDlg::replayChanged);
+    connect(m_replay, &ReplayController::resultsOpened, this, &CSolverDlg::resultsOpened);
+    connect(m_replay, &ReplayController::openedFileChanged, this, &CSolverDlg::onOpenedFileChanged);
+    // What the model shows: the target fields and the plot follow it.
+    connect(m_model, &SolverModel::targetChanged, this, [this] {
+        m_panel->showTarget(m_model->relativeTarget());
+        update();  // the whole client area, background erased first
+    });
+    connect(m_model, &SolverModel::posesChanged, this, qOverload<>(&QWidget::update));
+    // Pointer moves reach OnMouseMove with no button held too. The plot has no control of its own,
+    // so moves over it go to the dialog itself.
+    setMouseTracking(true);
+    // The window's shortcuts work whichever field has the focus: a line edit claims some of them
+    // for its own editing keys (Ctrl+E moves to the end of the line) unless told otherwise.
+    for (QLineEdit* field : findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly)) field->installEventFilter(this);
+}
+
+void CSolverDlg::createWindowMenu() {
+    // The window's menu starts with what a window menu always has here, Close; onInitDialog adds
     // the About entry. A menu is a window of its own: give it the dialog's face explicitly.
-    m_pSystemMenu = new QMenu(this);
-    m_pSystemMenu->setObjectName(QStringLiteral("SystemMenu"));
-    m_pSystemMenu->setFont(font());
-    m_pSystemMenu->addAction(tr("閉じる(&C)"))->setData(SC_CLOSE);
-    connect(m_pSystemMenu, &QMenu::triggered, this,
-            [this](QAction* action) { OnSysCommand(action->data().toUInt(), 0); });
+    m_systemMenu = new QMenu(this);
+    m_systemMenu->setObjectName(QStringLiteral("SystemMenu"));
+    m_systemMenu->setFont(font());
+    QAction* closeAction = m_systemMenu->addAction(tr("閉じる(&C)"));
+    closeAction->setObjectName(QStringLiteral("CloseAction"));
+    connect(closeAction, &QAction::triggered, this, &QWidget::close);
     // The evolution window's entry; its shortcut works with the menu closed, during a run too.
-    QAction* evolution = m_pSystemMenu->addAction(tr("進化のグラフ(&G)..."));
-    evolution->setData(IDM_EVOLUTION);
+    QAction* evolution = m_systemMenu->addAction(tr("進化のグラフ(&G)..."));
+    connect(evolution, &QAction::triggered, this, [this] { showEvolutionWindow(); });
     evolution->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     evolution->setShortcutContext(Qt::WindowShortcut);
     evolution->setObjectName(QStringLiteral("EvolutionAction"));
     addAction(evolution);
-    // The operator dialog's entry, Ctrl+L; the line under 計算 names a choice that is not classic.
-    QAction* operators = m_pSystemMenu->addAction(tr("遺伝的操作(&L)..."));
+    // The operator dialog's entry, Ctrl+L.
+    QAction* operators = m_systemMenu->addAction(tr("遺伝的操作(&L)..."));
     operators->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     operators->setShortcutContext(Qt::WindowShortcut);
     operators->setObjectName(QStringLiteral("OperatorsAction"));
-    connect(operators, &QAction::triggered, this, &CSolverDlg::OnOperators);
+    connect(operators, &QAction::triggered, this, &CSolverDlg::onOperators);
     addAction(operators);
-    m_pAlgorithmLabel = new QLabel(this);
-    m_pAlgorithmLabel->setObjectName(QStringLiteral("AlgorithmLabel"));
-    m_pAlgorithmLabel->setTextFormat(Qt::PlainText);
-    m_pAlgorithmLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    m_pAlgorithmLabel->setGeometry(DialogUnitsToPixelsX(8), DialogUnitsToPixelsY(425), DialogUnitsToPixelsX(335),
-                                   DialogUnitsToPixelsY(10));
-    m_pAlgorithmLabel->hide();
-    // The experiment window: the fields' settings and the target as they are now, for its "追加".
-    QAction* experiment = m_pSystemMenu->addAction(tr("実験(&E)..."));
+    // The experiment window's entry, Ctrl+E.
+    QAction* experiment = m_systemMenu->addAction(tr("実験(&E)..."));
     experiment->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     experiment->setShortcutContext(Qt::WindowShortcut);
     experiment->setObjectName(QStringLiteral("ExperimentAction"));
     addAction(experiment);
-    connect(experiment, &QAction::triggered, this, [this] {
-        if (!m_pExperiment)
-            m_pExperiment = new ExperimentWindow([this] {
-                if (!IsRunning()) UpdateData(true);
-                CurrentSettings now;
-                now.params.populationSize = m_pPanel->m_nPopulationSize;
-                now.params.generationCount = m_pPanel->m_nGenerationLimit;
-                now.params.crossoverRate = m_pPanel->m_dCrossoverRate;
-                now.params.mutationProbability = m_pPanel->m_dMutationProbability;
-                now.algorithm = m_algorithm;
-                now.target = QPoint(m_state.targetX - m_state.baseX, m_state.baseY - m_state.targetY);
-                return now;
-            }, this);
-        m_pExperiment->show();
-        m_pExperiment->raise();
-        m_pExperiment->activateWindow();
-    });
-    // The optimum and the unreachable targets, painted on request (see OnPaint).
-    m_pGroundTruth = new GroundTruthOverlay(this);
-    connect(m_pGroundTruth, &GroundTruthOverlay::changed, this, qOverload<>(&QWidget::update));
-    m_pPlot = std::make_unique<PlotView>(this, m_state, *m_pGroundTruth);
-    m_pRun = std::make_unique<RunController>(this, m_state, m_pPlot->Cursor());
-    connect(m_pRun.get(), &RunController::snapshotTaken, this, &CSolverDlg::OnRunSnapshot);
-    connect(m_pRun.get(), &RunController::runEnded, this, &CSolverDlg::OnRunFinished);
-    // After Close in the window's menu (the About entry follows): open a file, the population layer.
-    m_pReplay = new ReplayController(this, m_pSystemMenu, m_state, *m_pPanel, *m_pRun, [this] { return ShowEvolutionWindow(); });
-    connect(m_pReplay, &ReplayController::ReplayChanged, this, &CSolverDlg::ReplayChanged);
-    connect(m_pReplay, &ReplayController::OpenedFileChanged, this, &CSolverDlg::OnOpenedFileChanged);
-    // Pointer moves reach OnMouseMove with no button held too. The plot has no control of its own,
-    // so moves over it go to the dialog itself.
-    setMouseTracking(true);
+    connect(experiment, &QAction::triggered, this, &CSolverDlg::openExperimentWindow);
 }
 
-QSize CSolverDlg::ClientSize() { return ParameterPanel::ClientSize(); }
+void CSolverDlg::openExperimentWindow() {
+    // The fields' settings and the target as they are now, for its "追加".
+    if (!m_experiment)
+        m_experiment = new ExperimentWindow([this] {
+            if (!isRunning()) m_panel->readParams();
+            CurrentSettings now;
+            now.params = m_panel->params();
+            now.algorithm = m_algorithm;
+            now.target = QPoint(m_model->relativeTarget().x, m_model->relativeTarget().y);
+            return now;
+        }, this);
+    m_experiment->show();
+    m_experiment->raise();
+    m_experiment->activateWindow();
+}
+
+bool CSolverDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->keyCombination());
+        for (const QAction* action : actions())
+            if (action->isEnabled() && action->shortcut() == pressed) {
+                event->ignore();  // not the field's: the shortcut goes to the action
+                return true;
+            }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+QSize CSolverDlg::clientSize() { return ParameterPanel::clientSize(); }
 
 
-QWidget* CSolverDlg::GetDlgItem(int id) const { return m_pPanel->GetDlgItem(id); }
 
-QIcon CSolverDlg::OnQueryDragIcon() const { return m_hIcon; }
-
-bool CSolverDlg::UpdateData(bool bSaveAndValidate) { return m_pPanel->UpdateData(bSaveAndValidate); }
-
-bool CSolverDlg::OnInitDialog() {
+bool CSolverDlg::onInitDialog() {
     // The overlay entries, then the About entry at the end of the window's menu, after a separator.
-    if (QMenu* menu = GetSystemMenu()) {
-        m_pGroundTruth->AddToMenu(menu);
+    if (QMenu* menu = windowMenu()) {
+        m_groundTruth->addToMenu(menu);
         const QString about = LoadStringResource(IDS_ABOUT_MENU);
         if (!about.isEmpty()) {
             menu->addSeparator();
-            menu->addAction(about)->setData(IDM_ABOUT);
+            QAction* action = menu->addAction(about);
+            action->setObjectName(QStringLiteral("AboutAction"));
+            connect(action, &QAction::triggered, this, &CSolverDlg::onAbout);
         }
     }
-    setWindowIcon(m_hIcon);  // large and small: the icon holds both sizes
+    setWindowIcon(m_icon);  // large and small: the icon holds both sizes
 
-    m_state.currentPose = kelvora::kOpeningPose;
-    m_state.elitePose = kelvora::kOpeningPose;
-    m_pPlot->Open();
+    m_plot->open();
     // The base is the plot's centre, (left + right) / 2 and (top + bottom + 1) / 2: (300, 220).
     static_assert(kPlotRect.left() + kPlotRect.width() / 2 == kelvora::kBaseX &&
                   (2 * kPlotRect.top() + kPlotRect.height()) / 2 == kelvora::kBaseY);
-    m_state.baseX = kelvora::kBaseX;
-    m_state.baseY = kelvora::kBaseY;
-    // The target at the opening pose's tip, truncated toward zero: (368, 40).
-    m_state.targetX = kelvora::kBaseX + kelvora::kOpeningTargetX;
-    m_state.targetY = kelvora::kBaseY - kelvora::kOpeningTargetY;
-    ParameterPanel& fields = *m_pPanel;
-    fields.m_nTargetX = m_state.targetX - m_state.baseX;
+    m_model->open();  // the target fields follow
     m_runParams = kelvora::SolverParams{};
-    fields.m_nTargetY = m_state.baseY - m_state.targetY;
-
-    const kelvora::SolverParams defaults;  // 20, 100, 0.5, 0.1
-    fields.m_dMutationProbability = defaults.mutationProbability;
-    fields.m_dCrossoverRate = defaults.crossoverRate;
-    fields.m_nPopulationSize = defaults.populationSize;
-    fields.m_nGenerationLimit = defaults.generationCount;
-    fields.m_nGeneration = 0;
-    UpdateData(false);
+    m_panel->showParams(kelvora::SolverParams{});  // 20, 100, 0.5, 0.1
+    m_panel->showGeneration(0, 0.0);
     m_algorithm = LoadAlgorithm();
-    m_pAlgorithmLabel->setText(OperatorDialog::Summary(m_algorithm));
-    m_pAlgorithmLabel->setVisible(!m_algorithm.classic());
+    m_algorithmLabel->setText(OperatorDialog::Summary(m_algorithm));
+    m_algorithmLabel->setVisible(!m_algorithm.classic());
 
     // The keyboard focus starts on the first tab stop, the Compute button.
-    GetDlgItem(IDOK)->setFocus(Qt::OtherFocusReason);
+    m_panel->compute()->setFocus(Qt::OtherFocusReason);
     // The evolution window opens again when it was open as the program last ended.
     if (AppSettings().value(QLatin1String(kEvolutionOpenKey), false).toBool()) {
-        ShowEvolutionWindow();
+        showEvolutionWindow();
         activateWindow();
     }
     return true;
 }
 
 void CSolverDlg::showEvent(QShowEvent* event) {
-    // QDialog places the dialog first, so that an evolution window OnInitDialog opens again can go
+    // QDialog places the dialog first, so that an evolution window onInitDialog opens again can go
     // beside it.
     QDialog::showEvent(event);
-    if (!m_bInitialized && !event->spontaneous()) {
-        m_bInitialized = true;
-        OnInitDialog();
+    if (!m_initialized && !event->spontaneous()) {
+        m_initialized = true;
+        onInitDialog();
     }
 }
 
 CSolverDlg::~CSolverDlg() {
-    m_pRun.reset();  // while the dialog and its controls, whose input it swallows, are still there
+    m_run.reset();  // while the dialog and its controls, whose input it swallows, are still there
 }
 
-bool CSolverDlg::IsRunning() const { return m_pRun->IsRunning(); }
+bool CSolverDlg::isRunning() const { return m_run->isRunning(); }
 
 void CSolverDlg::OnOK() {
-    if (IsRunning()) return;  // never a run inside a run
-    if (!UpdateData(true)) return;  // the message has been shown and the focus moved; no run, no file
-
-    kelvora::SolverParams params;
-    params.populationSize = m_pPanel->m_nPopulationSize;
-    params.generationCount = m_pPanel->m_nGenerationLimit;
-    params.crossoverRate = m_pPanel->m_dCrossoverRate;
-    params.mutationProbability = m_pPanel->m_dMutationProbability;
-    // A tournament or elite count the population cannot hold: said like a bad field.
-    if (const std::string bad = kelvora::ValidateAlgorithm(m_algorithm, params.populationSize); !bad.empty()) {
-        const bool tournament = m_algorithm.selection == kelvora::Selection::tournament &&
-                                m_algorithm.tournamentSize > params.populationSize;
-        ShowMessageBox(this, QMessageBox::Warning,
-                       tournament ? tr("トーナメントの大きさ %1 は集団サイズ %2 より大きくできません。"
-                                       "集団サイズを %1 以上にするか、遺伝的操作でトーナメントを %2 以下にしてください。")
-                                        .arg(m_algorithm.tournamentSize)
-                                        .arg(params.populationSize)
-                                  : tr("エリート数 %1 は集団サイズ %2 より小さくなければなりません。"
-                                       "集団サイズを %3 以上にするか、遺伝的操作でエリート数を %4 以下にしてください。")
-                                        .arg(m_algorithm.elitism)
-                                        .arg(params.populationSize)
-                                        .arg(m_algorithm.elitism + 1)
-                                        .arg(params.populationSize - 1));
-        if (auto* field = qobject_cast<QLineEdit*>(GetDlgItem(IDC_POPULATION_SIZE))) {
-            field->setFocus(Qt::OtherFocusReason);
-            field->selectAll();
-        }
-        return;
-    }
+    if (isRunning()) return;  // never a run inside a run
+    const std::optional<kelvora::SolverParams> read = m_panel->readParams();
+    if (!read) return;  // the message has been shown and the focus moved; no run, no file
+    const kelvora::SolverParams params = *read;
+    if (!algorithmFits(params.populationSize)) return;
     m_runParams = params;
     m_runAlgorithm = m_algorithm;
 
     // The run would rewrite the very file the window has open: only when the person says so.
-    if (const QString opened = m_pReplay->OpenedFile();
-        !opened.isEmpty() && IsSameFile(opened, QDir::current().absoluteFilePath(QStringLiteral("results.csv"))) &&
-        !AskOverwrite())
+    if (const QString opened = m_replay->openedFile();
+        !opened.isEmpty() && isSameFile(opened, QDir::current().absoluteFilePath(QStringLiteral("results.csv"))) &&
+        !askOverwrite())
         return;
 
     // Another run (a window or kelvora-cli) writing the files here: say so and start nothing.
@@ -256,25 +242,49 @@ void CSolverDlg::OnOK() {
     }
 
     // A run that cannot start (descriptors, memory, a thread) says why; the window stays as it was.
-    if (const QString failure = m_pRun->Start(params, m_runAlgorithm, kelvora::ClockSeed(), m_bEveryGeneration,
-                                              IsPopulationShown());
+    if (const QString failure = m_run->start(params, m_runAlgorithm, kelvora::ClockSeed(), m_everyGeneration,
+                                              isPopulationShown());
         !failure.isEmpty()) {
         ShowMessageBox(this, QMessageBox::Warning, failure);
         return;
     }
     // Its snapshots come queued, after this: the replay's index starts empty for them.
-    m_pReplay->BeginRunReplay();
-    m_bCloseRequested = false;
-    m_bRan = true;
-    if (m_pEvolution) {
-        m_pEvolution->beginRun(params.generationCount, QPoint(m_state.baseX, m_state.baseY),
-                               QPoint(m_state.targetX, m_state.targetY), OperatorDialog::Summary(m_runAlgorithm));
-        m_pEvolution->setRunName(EvolutionWindow::RunName(params, m_runAlgorithm));
+    m_replay->beginRunReplay();
+    m_closeRequested = false;
+    m_ran = true;
+    if (m_evolution) {
+        m_evolution->beginRun(params.generationCount, m_model->base(),
+                               m_model->target(), OperatorDialog::Summary(m_runAlgorithm));
+        m_evolution->setRunName(EvolutionWindow::RunName(params, m_runAlgorithm));
     }
 }
 
-void CSolverDlg::OnOperators() {
-    if (IsRunning()) return;
+bool CSolverDlg::algorithmFits(int populationSize) {
+    // A tournament or elite count the population cannot hold: said like a bad field.
+    if (const std::string bad = kelvora::ValidateAlgorithm(m_algorithm, populationSize); !bad.empty()) {
+        const bool tournament = m_algorithm.selection == kelvora::Selection::tournament &&
+                                m_algorithm.tournamentSize > populationSize;
+        ShowMessageBox(this, QMessageBox::Warning,
+                       tournament ? tr("トーナメントの大きさ %1 は集団サイズ %2 より大きくできません。"
+                                       "集団サイズを %1 以上にするか、遺伝的操作でトーナメントを %2 以下にしてください。")
+                                        .arg(m_algorithm.tournamentSize)
+                                        .arg(populationSize)
+                                  : tr("エリート数 %1 は集団サイズ %2 より小さくなければなりません。"
+                                       "集団サイズを %3 以上にするか、遺伝的操作でエリート数を %4 以下にしてください。")
+                                        .arg(m_algorithm.elitism)
+                                        .arg(populationSize)
+                                        .arg(m_algorithm.elitism + 1)
+                                        .arg(populationSize - 1));
+        QLineEdit* field = m_panel->field(ParameterPanel::Field::populationSize);
+        field->setFocus(Qt::OtherFocusReason);
+        field->selectAll();
+        return false;
+    }
+    return true;
+}
+
+void CSolverDlg::onOperators() {
+    if (isRunning()) return;
     OperatorDialog dialog(m_algorithm, this);
     // Beside the window, not over its plot, as every further window opens.
     dialog.adjustSize();
@@ -282,89 +292,82 @@ void CSolverDlg::OnOperators() {
     if (dialog.DoModal() != QDialog::Accepted) return;
     m_algorithm = dialog.algorithm();
     SaveAlgorithm(m_algorithm);
-    m_pAlgorithmLabel->setText(OperatorDialog::Summary(m_algorithm));
-    m_pAlgorithmLabel->setVisible(!m_algorithm.classic());
+    m_algorithmLabel->setText(OperatorDialog::Summary(m_algorithm));
+    m_algorithmLabel->setVisible(!m_algorithm.classic());
 }
 
-void CSolverDlg::OnRunSnapshot(const RunSnapshot& snapshot) {
-    m_pReplay->TakeRunSnapshot(snapshot);
-    if (m_pEvolution) {
-        // The rows the chart has not had yet, from the window's own copy of the history.
-        const int from = static_cast<int>(m_pEvolution->chart()->history().size());
-        QList<kelvora::GenerationStat> rows;
-        for (int g = from; g < m_state.generation; ++g) rows.append(m_state.history[static_cast<std::size_t>(g)]);
-        m_pEvolution->appendRows(from, rows, snapshot.eliteDistance);
+void CSolverDlg::onRunSnapshot(const RunSnapshot& snapshot) {
+    m_replay->takeRunSnapshot(snapshot);
+    if (m_evolution) {
+        // The rows the chart has not had yet, from the model's history.
+        const int from = static_cast<int>(m_evolution->chart()->history().size());
+        m_evolution->appendRows(from, m_model->historyRows().mid(from), snapshot.eliteDistance);
     }
-    OnGenerationProgress(snapshot.generation, snapshot.error);
+    onGenerationProgress(snapshot.generation, snapshot.error);
 }
 
-void CSolverDlg::OnRunFinished(const RunResult& result) {
+void CSolverDlg::onRunFinished(const RunResult& result) {
     const kelvora::RunReport& report = result.report;
     update();  // the last finished generation's poses
-    if (m_pEvolution) m_pEvolution->finishRun(HistoryRows(), result.eliteDistance);
+    if (m_evolution) m_evolution->finishRun(historyRows(), result.eliteDistance);
     if (!report.refused) {
-        if (!report.results) m_pReplay->EndRunReplay(m_runParams.populationSize);
+        if (!report.results) m_replay->endRunReplay(m_runParams.populationSize);
         ShowRunSeed(result);
         if (!result.recordError.empty()) {
-            QWidget* field = GetDlgItem(IDC_GENERATION);
+            QWidget* field = m_panel->field(ParameterPanel::Field::generation);
             field->setToolTip(field->toolTip() + QLatin1Char('\n') +
                               tr("run.json を書けませんでした: %1").arg(QString::fromLocal8Bit(result.recordError.c_str())));
         }
-        m_pGroundTruth->ShowRunGap(GetDlgItem(IDC_ERROR), m_state);
+        m_groundTruth->showRunGap(m_panel->field(ParameterPanel::Field::error), m_state);
     }
     ReportResultFileFailures(report, result.recordError);
     emit runFinished();
-    if (m_bCloseRequested) reject();
+    if (m_closeRequested) reject();
 }
 
-QList<kelvora::GenerationStat> CSolverDlg::HistoryRows() const {
-    QList<kelvora::GenerationStat> rows;
-    if (!m_bRan) return rows;
-    rows.reserve(m_state.generation);
-    for (int g = 0; g < m_state.generation && g < kelvora::kMaxGenerations; ++g)
-        rows.append(m_state.history[static_cast<std::size_t>(g)]);
-    return rows;
+QList<kelvora::GenerationStat> CSolverDlg::historyRows() const {
+    return m_ran ? m_model->historyRows() : QList<kelvora::GenerationStat>();
 }
 
-EvolutionWindow* CSolverDlg::ShowEvolutionWindow() {
-    if (!m_pEvolution) {
-        m_pEvolution = new EvolutionWindow(this);
-        m_pReplay->PlaceScrubber(m_pEvolution);
+EvolutionWindow* CSolverDlg::showEvolutionWindow() {
+    if (!m_evolution) {
+        m_evolution = new EvolutionWindow(this);
+        m_replay->placeScrubber(m_evolution);
         // The last run, or the run going, from what the window has taken of it so far.
-        m_pEvolution->beginRun(m_runParams.generationCount, QPoint(m_state.baseX, m_state.baseY),
-                               QPoint(m_state.targetX, m_state.targetY),
-                               m_bRan ? OperatorDialog::Summary(m_runAlgorithm) : QString());
-        if (m_bRan) m_pEvolution->setRunName(EvolutionWindow::RunName(m_runParams, m_runAlgorithm));
+        m_evolution->beginRun(m_runParams.generationCount, m_model->base(),
+                               m_model->target(),
+                               m_ran ? OperatorDialog::Summary(m_runAlgorithm) : QString());
+        if (m_ran) m_evolution->setRunName(EvolutionWindow::RunName(m_runParams, m_runAlgorithm));
         // A run that has ended is shown as ended: whether it reached the optimum, its axis and caption.
-        if (m_bRan && IsRunning()) {
-            m_pEvolution->appendRows(0, HistoryRows(), TipDistance(m_state, m_state.elitePose));
-        } else if (m_bRan) {
-            m_pEvolution->finishRun(HistoryRows(), TipDistance(m_state, m_state.elitePose));
-            m_pEvolution->setRunCaption(GetDlgItem(IDC_GENERATION)->toolTip().section(QLatin1Char('\n'), 1, 1));
+        if (m_ran && isRunning()) {
+            m_evolution->appendRows(0, historyRows(), TipDistance(m_state, m_state.elitePose));
+        } else if (m_ran) {
+            m_evolution->finishRun(historyRows(), TipDistance(m_state, m_state.elitePose));
+            m_evolution->setRunCaption(
+                m_panel->field(ParameterPanel::Field::generation)->toolTip().section(QLatin1Char('\n'), 1, 1));
         }
     }
-    m_pEvolution->show();
-    m_pEvolution->raise();
-    m_pEvolution->activateWindow();
-    return m_pEvolution;
+    m_evolution->show();
+    m_evolution->raise();
+    m_evolution->activateWindow();
+    return m_evolution;
 }
 
 void CSolverDlg::reject() {
-    if (IsRunning()) {
-        m_pRun->RequestStop();
-        m_bCloseRequested = true;
+    if (isRunning()) {
+        m_run->requestStop();
+        m_closeRequested = true;
         return;
     }
     // Whether the evolution window was open goes with the program's end.
-    AppSettings().setValue(QLatin1String(kEvolutionOpenKey), m_pEvolution && m_pEvolution->isVisible());
-    if (m_pEvolution) m_pEvolution->close();
+    AppSettings().setValue(QLatin1String(kEvolutionOpenKey), m_evolution && m_evolution->isVisible());
+    if (m_evolution) m_evolution->close();
     QDialog::reject();
 }
 
-void CSolverDlg::OnGenerationProgress(int generation, double error) {
-    m_pPanel->m_nGeneration = generation;
-    m_pPanel->m_dError = error;
-    UpdateData(false);
+void CSolverDlg::onGenerationProgress(int generation, double error) {
+    m_panel->showParams(m_panel->params());
+    m_panel->showGeneration(generation, error);
     update();  // the whole client area, background erased first
 }
 
@@ -378,9 +381,9 @@ void CSolverDlg::ShowRunSeed(const RunResult& result) {
     if (report.stopped)
         text += QLatin1Char('\n') +
                 tr("第 %1 世代で中止しました (上限 %2 世代)").arg(report.generationsRun).arg(result.record.params.generationCount);
-    GetDlgItem(IDC_GENERATION)->setToolTip(text);
+    m_panel->field(ParameterPanel::Field::generation)->setToolTip(text);
     // The command line names the run under the evolution window's exported chart.
-    if (m_pEvolution) m_pEvolution->setRunCaption(text.section(QLatin1Char('\n'), 1, 1));
+    if (m_evolution) m_evolution->setRunCaption(text.section(QLatin1Char('\n'), 1, 1));
 }
 
 QString CSolverDlg::CurrentDirectoryName() {
@@ -447,13 +450,11 @@ void CSolverDlg::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
 }
 
-void CSolverDlg::OnPaint() { m_pPlot->OnPaint(m_pReplay->ShownCloud()); }
+void CSolverDlg::OnPaint() { m_plot->OnPaint(m_replay->shownCloud()); }
 
-QPoint CSolverDlg::PlotCentre() const { return m_pPlot->PlotCentre(); }
+QPoint CSolverDlg::plotCentre() const { return m_plot->plotCentre(); }
 
-void CSolverDlg::SetDlgItemText(int id, const QString& text) { m_pPanel->SetDlgItemText(id, text); }
-
-bool CSolverDlg::IsInsidePlot(QPoint point) const { return m_pPlot->IsInsidePlot(point); }
+bool CSolverDlg::isInsidePlot(QPoint point) const { return m_plot->isInsidePlot(point); }
 
 namespace {
 
@@ -476,33 +477,28 @@ void CSolverDlg::mousePressEvent(QMouseEvent* event) {
     QDialog::mousePressEvent(event);
 }
 
-void CSolverDlg::OnMouseMove(Qt::MouseButtons /*nFlags*/, QPoint point) {
+void CSolverDlg::OnMouseMove(Qt::MouseButtons /*buttons*/, QPoint point) {
     // Outside the plot the readouts stay at the last inside point.
-    if (!m_pPlot->OnMouseMove(point)) return;
-    const QPoint centre = PlotCentre();
-    SetDlgItemText(IDC_POINTER_X, QString::number(point.x() - centre.x()));
-    SetDlgItemText(IDC_POINTER_Y, QString::number(centre.y() - point.y()));
+    if (!m_plot->OnMouseMove(point)) return;
+    const QPoint centre = plotCentre();
+    const kelvora::PixelPoint pointer = kelvora::RelativeFromPixel({point.x(), point.y()}, centre.x(), centre.y());
+    m_panel->showPointer(pointer);
 }
 
-void CSolverDlg::OnLButtonDown(Qt::MouseButtons /*nFlags*/, QPoint point) {
-    if (!IsInsidePlot(point)) return;
+void CSolverDlg::OnLButtonDown(Qt::MouseButtons /*buttons*/, QPoint point) {
+    if (!isInsidePlot(point)) return;
     // A click during the replay of an opened file leaves it: the file's arms, numbers and chart go,
     // and all of the window follows the new target.
-    const bool left = m_pReplay->LeaveReplay();
-    m_state.targetX = point.x();
-    m_state.targetY = point.y();
-    update();  // the whole client area, background erased first: the marker moves
-    const QPoint centre = PlotCentre();
-    SetDlgItemText(IDC_TARGET_X, QString::number(m_state.targetX - centre.x()));
-    SetDlgItemText(IDC_TARGET_Y, QString::number(centre.y() - m_state.targetY));
-    if (left && m_pEvolution) {
-        m_pEvolution->beginRun(m_pPanel->m_nGenerationLimit, QPoint(m_state.baseX, m_state.baseY),
-                               QPoint(m_state.targetX, m_state.targetY));
-        m_pEvolution->finishRun({}, 0.0);
+    const bool left = m_replay->leaveReplay();
+    m_model->setTarget(point);  // the marker moves and the target fields follow
+    if (left && m_evolution) {
+        m_evolution->beginRun(m_panel->params().generationCount, m_model->base(),
+                               m_model->target());
+        m_evolution->finishRun({}, 0.0);
     }
 }
 
-void CSolverDlg::OnOpenedFileChanged(const QString& path) {
+void CSolverDlg::onOpenedFileChanged(const QString& path) {
     if (path.isEmpty()) {
         setWindowTitle(QStringLiteral("Kelvora"));
         return;
@@ -516,21 +512,21 @@ void CSolverDlg::OnOpenedFileChanged(const QString& path) {
     if (directory.count(QLatin1Char('/')) > 1) directory = QStringLiteral("…/") + file.absoluteDir().dirName();
     setWindowTitle(tr("Kelvora — %1 (%2)").arg(file.fileName(), directory));
     // The run's own operator choice, from its run.json: the next run repeats it, as the fields do.
-    if (const std::optional<kelvora::RunRecord>& record = m_pReplay->OpenedRecord()) {
+    if (const std::optional<kelvora::RunRecord>& record = m_replay->openedRecord()) {
         m_algorithm = record->algorithm;
-        m_pAlgorithmLabel->setText(OperatorDialog::Summary(m_algorithm));
-        m_pAlgorithmLabel->setVisible(!m_algorithm.classic());
+        m_algorithmLabel->setText(OperatorDialog::Summary(m_algorithm));
+        m_algorithmLabel->setVisible(!m_algorithm.classic());
     }
 }
 
-bool CSolverDlg::IsSameFile(const QString& a, const QString& b) {
+bool CSolverDlg::isSameFile(const QString& a, const QString& b) {
     struct stat sa {}, sb {};
     if (::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0)
         return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) == QDir::cleanPath(QFileInfo(b).absoluteFilePath());
 }
 
-bool CSolverDlg::AskOverwrite() {
+bool CSolverDlg::askOverwrite() {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Kelvora"), tr("開いている結果ファイルを上書きしますか？"),
                     QMessageBox::NoButton, this);
     box.setObjectName(QStringLiteral("OverwriteQuestion"));
@@ -547,53 +543,44 @@ bool CSolverDlg::AskOverwrite() {
 
 void CSolverDlg::contextMenuEvent(QContextMenuEvent* event) {
     // Not modal: the chosen entry arrives through QMenu::triggered.
-    m_pSystemMenu->popup(event->globalPos());
+    m_systemMenu->popup(event->globalPos());
 }
 
 void CSolverDlg::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::HelpContents)) {
-        OnHelp();
+        onHelp();
         return;
     }
     QDialog::keyPressEvent(event);  // Enter presses Compute, Escape closes
 }
 
-void CSolverDlg::OnSysCommand(unsigned nID, qintptr /*lParam*/) {
-    if ((nID & SC_MASK) == IDM_EVOLUTION) {
-        ShowEvolutionWindow();
-        return;
-    }
-    if ((nID & SC_MASK) == IDM_ABOUT) {
-        CAboutDlg dlgAbout(this);
-        dlgAbout.DoModal();
-        return;
-    }
-    // What the platform does with the other commands: here only Close means anything.
-    if ((nID & SC_MASK) == SC_CLOSE) close();
+void CSolverDlg::onAbout() {
+    CAboutDlg about(this);
+    about.DoModal();
 }
 
-void CSolverDlg::OnHelp() { OnSysCommand(IDM_ABOUT, 0); }
+void CSolverDlg::onHelp() { onAbout(); }
 
 // ---- replay of a results.csv: ReplayController ----
 
-bool CSolverDlg::OpenResults(const QString& path) { return m_pReplay->OpenResults(path); }
+void CSolverDlg::openResults(const QString& path) { m_replay->openResults(path); }
 
-void CSolverDlg::ShowGeneration(int generation) { m_pReplay->ShowGeneration(generation); }
+void CSolverDlg::showGeneration(int generation) { m_replay->showGeneration(generation); }
 
-int CSolverDlg::ReplayGenerationCount() const { return m_pReplay->ReplayGenerationCount(); }
+int CSolverDlg::replayGenerationCount() const { return m_replay->replayGenerationCount(); }
 
-bool CSolverDlg::IsPopulationShown() const { return m_pReplay && m_pReplay->IsPopulationShown(); }
+bool CSolverDlg::isPopulationShown() const { return m_replay && m_replay->isPopulationShown(); }
 
-void CSolverDlg::SetPopulationShown(bool shown) { m_pReplay->SetPopulationShown(shown); }
+void CSolverDlg::setPopulationShown(bool shown) { m_replay->setPopulationShown(shown); }
 
-GenerationScrubber* CSolverDlg::GetScrubber() const { return m_pReplay->GetScrubber(); }
+GenerationScrubber* CSolverDlg::scrubber() const { return m_replay->scrubber(); }
 
 void CSolverDlg::dragEnterEvent(QDragEnterEvent* event) {
-    if (m_pReplay->AcceptsDrop(event->mimeData())) event->acceptProposedAction();
+    if (m_replay->acceptsDrop(event->mimeData())) event->acceptProposedAction();
 }
 
 void CSolverDlg::dropEvent(QDropEvent* event) {
-    if (m_pReplay->Drop(event->mimeData())) event->acceptProposedAction();
+    if (m_replay->drop(event->mimeData())) event->acceptProposedAction();
 }
 
 }  // namespace kelvora::ui

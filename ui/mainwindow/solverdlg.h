@@ -1,8 +1,9 @@
 #pragma once
-// The main dialog (template IDD_MAIN): the four run parameters, the read-only progress, target and
-// pointer fields, the Compute button "計算" and the plot. It is the program's one window, and wires
-// its parts: the plot (PlotView), the fields (ParameterPanel), the run (RunController) and the
-// replay (ReplayController); it keeps the window's menu, the evolution window and the run's texts.
+// The main dialog: the four run parameters, the read-only progress, target and pointer fields, the
+// Compute button "計算" and the plot. It is the program's main window, and wires its parts around
+// what it shows (SolverModel): the plot (PlotView), the fields (ParameterPanel), the run
+// (RunController) and the replay (ReplayController); it keeps the window's menu, the evolution
+// window and the run's texts.
 
 #include <memory>
 #include <string>
@@ -13,7 +14,6 @@
 #include <QRect>
 
 #include "mainwindow/plotview.h"
-#include "common/resource.h"
 #include "mainwindow/solverstate.h"
 
 class QAction;
@@ -38,100 +38,92 @@ class GroundTruthOverlay;
 class ParameterPanel;
 class ReplayController;
 class RunController;
+class SolverModel;
+struct SolverDlgTestAccess;
 
 class CSolverDlg : public QDialog {
     Q_OBJECT
 
 public:
     /// The dialog on state, which must outlive it: the program's main() owns it; tests pass their own.
-    explicit CSolverDlg(SolverState& state, QWidget* pParent = nullptr);
+    explicit CSolverDlg(SolverState& state, QWidget* parent = nullptr);
     /// Stops a run that is still going and waits for its thread.
     ~CSolverDlg() override;
 
     /// A run is going (between Compute and runFinished()).
-    bool IsRunning() const;
+    bool isRunning() const;
     /// The operator choice of the next runs (the settings' once the window has opened).
-    const kelvora::Algorithm& GetAlgorithm() const { return m_algorithm; }
+    const kelvora::Algorithm& algorithm() const { return m_algorithm; }
 
     /// The evolution window, created and shown on first use ("進化のグラフ(&G)...", Ctrl+G).
-    EvolutionWindow* ShowEvolutionWindow();
+    EvolutionWindow* showEvolutionWindow();
     /// The evolution window if it has been created, else nullptr.
-    EvolutionWindow* GetEvolutionWindow() const { return m_pEvolution; }
+    EvolutionWindow* evolutionWindow() const { return m_evolution; }
 
 signals:
     /// A run has ended and the dialog shows its outcome (fields, plot, seed tooltip, warnings).
     void runFinished();
 
 public:
-    /// true: reads and checks the fields from the controls in the exchange order, stopping at the
-    /// first bad one (message box, focus into it); false: writes the fields into the controls.
-    /// Returns false when a field was rejected.
-    bool UpdateData(bool bSaveAndValidate = true);
+    /// The window's own menu, which a right click on the dialog opens: Close, the windows' entries,
+    /// a separator and the About entry. (The window manager owns the real window menu; a program
+    /// cannot add to it.)
+    QMenu* windowMenu() const { return m_systemMenu; }
 
-    /// The control with resource id id (IDOK, IDC_*), or nullptr.
-    QWidget* GetDlgItem(int id) const;
-
-    /// The icon shown while the minimised window is dragged: the window's icon.
-    QIcon OnQueryDragIcon() const;
-
-    /// The window's own menu, which a right click on the dialog opens: Close, a separator and the
-    /// About entry. Its entries carry their system-command ids as data and go to OnSysCommand.
-    /// (The window manager owns the real window menu; a program cannot add to it.)
-    QMenu* GetSystemMenu() const { return m_pSystemMenu; }
-
-    /// The plot in client pixels, (100, 20)-(500, 420) whatever the dialog-unit scale: Qt's right()
+    /// The plot in client pixels, (100, 20)-(500, 420): Qt's right()
     /// and bottom() are the last pixel, 499 and 419.
     static constexpr QRect kPlotRect = PlotView::kPlotRect;
 
     /// Strictly inside the plot: left < x < right and top < y < bottom, with right and bottom one
     /// past the plot's last column and row. The frame's left column and top row are outside.
-    bool IsInsidePlot(QPoint point) const;
+    bool isInsidePlot(QPoint point) const;
 
     /// Centre of the plot in client pixels, (left + right) / 2 and (top + bottom) / 2: (300, 220).
-    QPoint PlotCentre() const;
+    QPoint plotCentre() const;
 
-    /// Sets the text of edit control id (output fields written directly, not through the exchange).
-    void SetDlgItemText(int id, const QString& text);
-
-    /// Client-area size of template IDD_MAIN (351 x 445 dialog units, see dialogunits.h).
-    static QSize ClientSize();
+    /// Client-area size in pixels: 614 x 723.
+    static QSize clientSize();
 
     // ---- replay of a results.csv (ReplayController) ----
 
     /// Opens a results.csv (right-click menu "結果を開く(&O)...", Ctrl+O, a drop on the window,
     /// `kelvora FILE`): checks it off the GUI thread, then shows its recovered target, population,
     /// generation count and the last generation's arms. A file that cannot be read leaves the
-    /// window as it was and shows the reader's message in a message box; returns false then.
-    bool OpenResults(const QString& path);
+    /// window as it was and shows the reader's message in a message box. Returns at once;
+    /// resultsOpened says how it ended.
+    void openResults(const QString& path);
     /// Shows generation (1-based) of the opened file or of the last run: its best arm blue, the best
     /// arm up to it red, its number and error in the fields, its population when that is shown.
-    void ShowGeneration(int generation);
+    void showGeneration(int generation);
     /// Generations there are to replay: of the opened file or the last run, 0 when neither.
-    int ReplayGenerationCount() const;
+    int replayGenerationCount() const;
     /// The population layer ("集団を表示"): off at start, remembered in the settings.
-    bool IsPopulationShown() const;
-    void SetPopulationShown(bool shown);
+    bool isPopulationShown() const;
+    void setPopulationShown(bool shown);
     /// The generation scrubber, in the evolution window's scrubber slot once that window exists.
-    GenerationScrubber* GetScrubber() const;
+    GenerationScrubber* scrubber() const;
 
 signals:
+    /// An openResults has ended: true when the file is shown, false when it was refused, could not
+    /// be read or its check was cancelled.
+    void resultsOpened(bool opened);
     /// A replay source came or went: a file was opened or a run finished.
-    void ReplayChanged(int generationCount);
+    void replayChanged(int generationCount);
 
 protected:
     /// Sets the window up and puts the opening state into SolverState: both poses (45, 30, 15), the
     /// base (300, 220), the target at the tip (368, 40), the default parameters. Runs once, when
     /// the dialog is first shown, before it appears.
-    virtual bool OnInitDialog();
-    /// Compute: reads the fields and starts the search on a thread of its own (RunController); never
+    virtual bool onInitDialog();
+    /// Compute: reads the fields and starts the search on a worker thread (RunController); never
     /// closes the dialog, and does nothing while a run is going. The window follows the run through
-    /// the worker's snapshots (OnRunSnapshot, about 30 a second); input to the dialog is swallowed
+    /// the worker's snapshots (onRunSnapshot, about 30 a second); input to the dialog is swallowed
     /// but for Escape, which stops the run after the current generation, and a close request, which
-    /// stops it and closes the dialog once it has ended (OnRunFinished). Returns at once.
+    /// stops it and closes the dialog once it has ended (onRunFinished). Returns at once.
     /// When another run (a window or kelvora-cli) is writing the result files here, a warning says
     /// so and nothing starts.
     virtual void OnOK();
-    /// Closing the dialog (Escape when idle, the close button, SC_CLOSE): during a run it stops the
+    /// Closing the dialog (Escape when idle, the close button, Close in the window menu): during a run it stops the
     /// run and closes the dialog when the run has ended.
     void reject() override;
     /// Paints the plot from SolverState (PlotView::OnPaint), the population layer when shown.
@@ -139,21 +131,18 @@ protected:
     /// A run's notification, on the window's thread, for each snapshot the worker posts (at most
     /// about 30 a second, and always for the last finished generation): shows the generation's
     /// number and error and asks for a repaint.
-    virtual void OnGenerationProgress(int generation, double error);
+    virtual void onGenerationProgress(int generation, double error);
     /// A snapshot of the run is in SolverState (RunController): feeds the replay's index and the
-    /// evolution window and calls OnGenerationProgress.
-    void OnRunSnapshot(const RunSnapshot& snapshot);
+    /// evolution window and calls onGenerationProgress.
+    void onRunSnapshot(const RunSnapshot& snapshot);
     /// The run has ended and RunController has put its final state in SolverState and given input
     /// back: the plot, the evolution window, the replay, the seed tooltip, file warnings and a
     /// pending close.
-    void OnRunFinished(const RunResult& result);
-    /// Tests: the worker posts every generation and waits until the window has taken it, so that
-    /// a test acting from OnGenerationProgress acts after a known generation.
-    bool m_bEveryGeneration = false;
+    void onRunFinished(const RunResult& result);
     /// History rows 0..generation-1 of the last run (or of the run going, as far as shown).
-    QList<kelvora::GenerationStat> HistoryRows() const;
+    QList<kelvora::GenerationStat> historyRows() const;
     /// After a run: the seed it used and the kelvora-cli command that repeats it, as the tooltip
-    /// of the generation field 1004.
+    /// of the generation field.
     void ShowRunSeed(const RunResult& result);
     /// After a run, warns about a result file that lost lines, naming the file and the reason; for
     /// a run refused because another run is writing a file, says that nothing ran; likewise for
@@ -165,35 +154,32 @@ protected:
     static QString CurrentDirectoryName();
 
     /// Pointer move over the dialog: inside the plot, the pick cursor and the pointer's position
-    /// relative to the plot centre (y up) in 1008 and 1009; elsewhere the arrow, the readouts left
-    /// at the last inside point. nFlags (the buttons held) is not used.
-    void OnMouseMove(Qt::MouseButtons nFlags, QPoint point);
+    /// relative to the plot centre (y up) in the pointer readouts; elsewhere the arrow, the readouts left
+    /// at the last inside point. buttons (those held) is not used.
+    void OnMouseMove(Qt::MouseButtons buttons, QPoint point);
     /// Left press: inside the plot it moves the target of SolverState there, writes its relative
-    /// position into 1006 and 1007 (not into m_nTargetX/m_nTargetY, which take it at the next
-    /// Compute) and has the plot repainted. During the replay of an opened file it first leaves
-    /// the replay (ReplayController::LeaveReplay) and starts the evolution window over, empty, for
+    /// position into the target fields and has the plot repainted. During the replay of an opened file it first leaves
+    /// the replay (ReplayController::leaveReplay) and starts the evolution window over, empty, for
     /// the new target. Outside nothing changes.
-    void OnLButtonDown(Qt::MouseButtons nFlags, QPoint point);
+    void OnLButtonDown(Qt::MouseButtons buttons, QPoint point);
     /// The opened results.csv changed (path, or "" when none): the title names it, and its run.json's
     /// operator choice, when it describes the file, becomes the next runs'.
-    void OnOpenedFileChanged(const QString& path);
+    void onOpenedFileChanged(const QString& path);
     /// Asks whether a run may rewrite the results.csv the window has open; the default answer keeps it.
-    bool AskOverwrite();
+    bool askOverwrite();
     /// a and b are the same file: the same device and inode, or (when one cannot be looked up) the
     /// same absolute path.
-    static bool IsSameFile(const QString& a, const QString& b);
-    /// A system command: IDM_ABOUT, or any id that differs from it only in the low four bits, opens
-    /// the About box modally; SC_CLOSE closes the dialog; every other id does nothing. lParam is
-    /// not used.
-    void OnSysCommand(unsigned nID, qintptr lParam);
+    static bool isSameFile(const QString& a, const QString& b);
+    /// The About entry: the About box, modal over the window.
+    void onAbout();
     /// The Help command (F1): the program has no help text of its own and shows the About box.
-    void OnHelp();
+    void onHelp();
     /// "遺伝的操作(&L)..." (Ctrl+L): the operator dialog, modal; an accepted choice is kept in the
     /// settings and used from the next run on. Does nothing during a run.
-    void OnOperators();
+    void onOperators();
     /// The parts the dialog wires.
-    PlotView& Plot() const { return *m_pPlot; }
-    ParameterPanel& Panel() const { return *m_pPanel; }
+    PlotView& plot() const { return *m_plot; }
+    ParameterPanel& panel() const { return *m_panel; }
 
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -201,31 +187,44 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    /// The window's menu and its entries' shortcuts: Close, the evolution window, the operators, the experiment.
+    void createWindowMenu();
+    /// Whether the operator choice suits a population of populationSize; if not, says why like a
+    /// bad field (message box, the population field focused with its text selected).
+    bool algorithmFits(int populationSize);
+    /// "実験(&E)...": the experiment window, created on first use.
+    void openExperimentWindow();
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-    QIcon m_hIcon;       ///< icon IDI_APP
-    QMenu* m_pSystemMenu = nullptr;  ///< the window's menu, owned by the dialog
-    GroundTruthOverlay* m_pGroundTruth = nullptr;  ///< the optimum and reach overlays, owned by the dialog
+    QIcon m_icon;       ///< the program's icon
+    QMenu* m_systemMenu = nullptr;  ///< the window's menu, owned by the dialog
+    GroundTruthOverlay* m_groundTruth = nullptr;  ///< the optimum and reach overlays, owned by the dialog
 
-    SolverState& m_state;
+    SolverModel* m_model;          ///< what the window shows, its one writer's interface; owned by the dialog
+    const SolverState& m_state;    ///< the model's state, to read
 
-    bool m_bRan = false;                    ///< a run has been started since the dialog opened
-    bool m_bCloseRequested = false;         ///< close the dialog when the run has ended
-    EvolutionWindow* m_pEvolution = nullptr;  ///< top-level, owned by the dialog
-    ExperimentWindow* m_pExperiment = nullptr;  ///< "実験(&E)...", top-level, owned by the dialog
+    bool m_ran = false;                    ///< a run has been started since the dialog opened
+    bool m_closeRequested = false;         ///< close the dialog when the run has ended
+    EvolutionWindow* m_evolution = nullptr;  ///< top-level, owned by the dialog
+    ExperimentWindow* m_experiment = nullptr;  ///< "実験(&E)...", top-level, owned by the dialog
     kelvora::SolverParams m_runParams;      ///< parameters of the run going or last run
     kelvora::Algorithm m_algorithm;         ///< the operator choice of the next runs (settings)
     kelvora::Algorithm m_runAlgorithm;      ///< that of the run going or last run
     QString m_runDirectory;                 ///< where the last run wrote (its current directory)
 
 private:
-    std::unique_ptr<ParameterPanel> m_pPanel;
-    std::unique_ptr<PlotView> m_pPlot;
-    std::unique_ptr<RunController> m_pRun;
-    ReplayController* m_pReplay = nullptr;  ///< owned by the dialog
-    QLabel* m_pAlgorithmLabel = nullptr;    ///< the line under 計算 naming a choice that is not classic
-    bool m_bInitialized = false;
+    friend struct SolverDlgTestAccess;  // the tests' pacing of the run, defined by the tests
+
+    /// The worker posts every generation and waits until the window has taken it (tests).
+    bool m_everyGeneration = false;
+    std::unique_ptr<ParameterPanel> m_panel;
+    std::unique_ptr<PlotView> m_plot;
+    std::unique_ptr<RunController> m_run;
+    ReplayController* m_replay = nullptr;  ///< owned by the dialog
+    QLabel* m_algorithmLabel = nullptr;    ///< the line under 計算 naming a choice that is not classic
+    bool m_initialized = false;
 };
 
 }  // namespace kelvora::ui

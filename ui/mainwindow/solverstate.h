@@ -1,7 +1,7 @@
 #pragma once
 // What the window shows of the search: the base and target, the last run's parameters, its history
-// rows and both poses. The window owns one for its whole life; a run writes it only through the
-// snapshots and the end its worker posts, and painting only reads it.
+// rows and both poses. The window's SolverModel is its one writer (the run and the replay go
+// through it); painting only reads it.
 
 #include <array>
 #include <cstdint>
@@ -30,6 +30,8 @@ struct SolverState {
 
     /// The base and target as a run takes them.
     Geometry geometry() const { return {baseX, baseY, targetX, targetY}; }
+    /// The target relative to the base, x right and y up, as the fields show it.
+    PixelPoint relativeTarget() const { return RelativeTarget(geometry()); }
 };
 
 /// Distance in pixels from the tip of pose, on the state's base, to its target.

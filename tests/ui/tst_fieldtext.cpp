@@ -5,11 +5,11 @@
 #include <QLocale>
 #include <QtTest>
 
-#include "mainwindow/dataexchange.h"
+#include "mainwindow/fieldtext.h"
 
 using namespace kelvora::ui;
 
-class TestDataExchange : public QObject {
+class TestFieldText : public QObject {
     Q_OBJECT
 
 private slots:
@@ -23,7 +23,7 @@ private slots:
     void userLocaleIsIgnored();
 };
 
-void TestDataExchange::parseInt_data() {
+void TestFieldText::parseInt_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<int>("value");
@@ -52,7 +52,7 @@ void TestDataExchange::parseInt_data() {
     QTest::newRow("digit grouping") << "10,000" << false << 0;
 }
 
-void TestDataExchange::parseInt() {
+void TestFieldText::parseInt() {
     QFETCH(QString, text);
     QFETCH(bool, ok);
     QFETCH(int, value);
@@ -61,7 +61,7 @@ void TestDataExchange::parseInt() {
     QCOMPARE(parsed, ok ? value : -12345);  // untouched on failure
 }
 
-void TestDataExchange::parseDouble_data() {
+void TestFieldText::parseDouble_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<double>("value");
@@ -94,7 +94,7 @@ void TestDataExchange::parseDouble_data() {
     QTest::newRow("point alone") << "." << false << 0.0;
 }
 
-void TestDataExchange::parseDouble() {
+void TestFieldText::parseDouble() {
     QFETCH(QString, text);
     QFETCH(bool, ok);
     QFETCH(double, value);
@@ -103,7 +103,7 @@ void TestDataExchange::parseDouble() {
     QCOMPARE(parsed, ok ? value : -12345.0);
 }
 
-void TestDataExchange::formatDouble_data() {
+void TestFieldText::formatDouble_data() {
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("text");
     QTest::newRow("0.1") << 0.1 << "0.1";
@@ -118,7 +118,7 @@ void TestDataExchange::formatDouble_data() {
     QTest::newRow("negative") << -0.25 << "-0.25";
 }
 
-void TestDataExchange::formatDouble() {
+void TestFieldText::formatDouble() {
     QFETCH(double, value);
     QFETCH(QString, text);
     QCOMPARE(FormatDoubleText(value), text);
@@ -128,13 +128,13 @@ void TestDataExchange::formatDouble() {
     QCOMPARE(FormatDoubleText(back), text);
 }
 
-void TestDataExchange::formatInt() {
+void TestFieldText::formatInt() {
     QCOMPARE(FormatIntText(20), QStringLiteral("20"));
     QCOMPARE(FormatIntText(-180), QStringLiteral("-180"));
     QCOMPARE(FormatIntText(10000), QStringLiteral("10000"));  // no digit grouping
 }
 
-void TestDataExchange::userLocaleIsIgnored() {
+void TestFieldText::userLocaleIsIgnored() {
     // A locale with a decimal comma changes neither reading nor writing.
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
@@ -152,5 +152,5 @@ void TestDataExchange::userLocaleIsIgnored() {
     QCOMPARE(grouped, QStringLiteral("10000"));
 }
 
-QTEST_MAIN(TestDataExchange)
-#include "tst_dataexchange.moc"
+QTEST_MAIN(TestFieldText)
+#include "tst_fieldtext.moc"
