@@ -31,6 +31,10 @@ int SweepMergeCommand(const std::vector<std::string>& args);
 /// configuration's run-length distribution, from a sweep file's rows.
 int EcdfCommand(const std::vector<std::string>& args);
 
+/// `compare SWEEP.csv [--baseline LABEL|all] [--epsilon E] [--alpha A] [--json] [--output FILE]`: whether
+/// a sweep file's configurations differ, by exact and rank tests with Holm's adjustment.
+int CompareCommand(const std::vector<std::string>& args);
+
 /// A named subcommand: `kelvora-cli NAME ARGS...`.
 struct Subcommand {
     const char* name;

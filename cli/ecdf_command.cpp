@@ -21,6 +21,7 @@
 #include "output.h"
 #include "batch/sweep_table.h"
 #include "signals.h"
+#include "sweep_input.h"
 
 using namespace kelvora;
 using namespace kelvora::cli;
@@ -59,53 +60,6 @@ const char* const kUsage =
     "(FILE:LINE named).\n";
 
 int Fail(const std::string& message) { return Refuse("ecdf", message); }
-
-// One configuration's runs: each run's first generation at the target, 0 when it never got there.
-struct Configuration {
-    SweepCombination runs;  // its first run: the parameters and algorithm
-    std::vector<int> first;
-};
-
-// A row whose run is made again: what it ran, the elite distance the file says it reached, its line.
-struct Rerun {
-    SweepCombination combination;
-    double eliteDistance;
-    long long line;
-    int* first;  // where its first generation within epsilon goes
-    bool reproduced = true;  // the run ended at eliteDistance
-};
-
-// Makes every row's run again on every core and stores its first generation within epsilon. Returns
-// the first row (in file order) whose run does not end at its recorded elite distance, or -1; stops
-// early on a signal.
-long long RerunWithin(std::vector<Rerun>& reruns, double epsilon, bool progress) {
-    std::atomic<std::size_t> next{0};
-    std::atomic<long long> done{0};
-    const auto work = [&] {
-        RunBuffers buffers;
-        for (std::size_t i; (i = next.fetch_add(1)) < reruns.size() && !StopFlag().load();) {
-            const SweepResult r =
-                RunCombination(reruns[i].combination, std::nan(""), epsilon, buffers, &StopFlag(), nullptr, nullptr);
-            *reruns[i].first = r.firstGenerationWithinEpsilon;
-            reruns[i].reproduced = r.eliteDistance == reruns[i].eliteDistance;
-            done.fetch_add(1);
-        }
-    };
-    // A worker a core; this thread only draws the bar.
-    std::vector<std::thread> pool;
-    for (unsigned t = 0; t < std::clamp(std::thread::hardware_concurrency(), 1u, 64u); ++t) pool.emplace_back(work);
-    ProgressBar bar(progress);
-    while (done.load() < static_cast<long long>(reruns.size()) && !StopFlag().load()) {
-        if (bar.Due(false)) bar.Draw(done.load(), static_cast<long long>(reruns.size()), "runs made again");
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    for (std::thread& t : pool) t.join();
-    if (bar.Due(true)) bar.Draw(done.load(), static_cast<long long>(reruns.size()), "runs made again");
-    bar.Finish();
-    for (const Rerun& r : reruns)
-        if (!r.reproduced) return r.line;
-    return -1;
-}
 
 }  // namespace
 
@@ -167,57 +121,25 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
         return Fail(message);
     };
 
-    // The rows a line at a time, the header first, so that a foreign file is refused before the rest.
+    // The rows a line at a time; each configuration's first generations, in file order.
     const std::string shown = Printable(input);
-    const std::string header = SweepHeader();
-    const std::string_view columns(header.data(), header.size() - 1);
-    std::vector<Configuration> configurations;
-    std::size_t last = 0;  // the configuration of the row before: rows come grouped in a sweep's order
-    OneSweepPerConfiguration sources;
+    std::vector<SweepCombination> configurations;
+    std::vector<std::vector<int>> first;
     std::vector<Rerun> reruns;  // with --epsilon: every row, in file order
-    std::string error;
-    long long line = 0;
-    const std::string reason = ReadLines(input, 4096, [&](std::string_view text, LineEnd end) {
-        const std::string where = shown + ":" + std::to_string(++line) + ": ";
-        if (line == 1) {
-            if (end != LineEnd::lf || text != columns) error = where + "not a sweep file (its first line is not the sweep header)";
-            return error.empty();
-        }
-        if (end == LineEnd::eof) {
-            error = where + "the row is cut short (an interrupted sweep: finish it with sweep --resume)";
-            return false;
-        }
-        const auto row = end == LineEnd::lf ? ParseSweepRow(std::string(text)) : std::nullopt;
-        if (!row) {
-            error = where + "not a sweep row";
-            return false;
-        }
-        if (const std::string mixed = sources.Add(*row); !mixed.empty()) {
-            error = where + mixed;
-            return false;
-        }
-        const SweepCombination& c = row->result.combination;
-        if (configurations.empty() || !SameConfiguration(configurations[last].runs, c)) {
-            last = 0;
-            while (last < configurations.size() && !SameConfiguration(configurations[last].runs, c)) ++last;
-            if (last == configurations.size()) configurations.push_back({c, {}});
-        }
-        configurations[last].first.push_back(optimum ? row->result.firstGenerationAtOptimum
-                                                     : row->result.firstGenerationWithinEpsilon);
-        if (epsilon) reruns.push_back({c, row->result.eliteDistance, line, nullptr});
-        return true;
-    });
-    if (!reason.empty()) return refuse(shown + ": cannot read: " + reason);
-    if (line == 0) error = shown + ":1: not a sweep file (it is empty)";
+    const std::string error =
+        ReadSweepConfigurations(input, configurations, [&](const ParsedSweepRow& row, long long line, std::size_t k) {
+            if (k == first.size()) first.emplace_back();
+            first[k].push_back(optimum ? row.result.firstGenerationAtOptimum : row.result.firstGenerationWithinEpsilon);
+            if (epsilon) reruns.push_back({row.result.combination, row.result.eliteDistance, line, nullptr});
+        });
     if (!error.empty()) return refuse(error);
-    if (configurations.empty()) return refuse(shown + ": the file holds no rows");
     if (epsilon) {
         // Each row's slot, now that the configurations' lists no longer grow.
         std::vector<std::size_t> filled(configurations.size(), 0);
         for (Rerun& r : reruns) {
             std::size_t k = 0;
-            while (!SameConfiguration(configurations[k].runs, r.combination)) ++k;
-            r.first = &configurations[k].first[filled[k]++];
+            while (!SameConfiguration(configurations[k], r.combination)) ++k;
+            r.first = &first[k][filled[k]++];
         }
         InstallStopSignals();
         const long long bad = RerunWithin(reruns, *epsilon, true);
@@ -235,14 +157,15 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
     std::string text =
         "algorithm,population,generations,crossover,mutation,encoding,selection,elitism,crossover_operator,"
         "mutation_operator,x,runs,within,fraction,low,high\n";
-    for (const Configuration& c : configurations) {
-        const std::vector<std::string> f = AlgorithmFields(c.runs.algorithm);
-        const std::string prefix = f[0] + "," + std::to_string(c.runs.params.populationSize) + "," +
-                                   std::to_string(c.runs.params.generationCount) + "," + ExactText(c.runs.params.crossoverRate) +
-                                   "," + ExactText(c.runs.params.mutationProbability) + "," + f[1] + "," + f[2] + "," +
+    for (std::size_t k = 0; k < configurations.size(); ++k) {
+        const SweepCombination& c = configurations[k];
+        const std::vector<std::string> f = AlgorithmFields(c.algorithm);
+        const std::string prefix = f[0] + "," + std::to_string(c.params.populationSize) + "," +
+                                   std::to_string(c.params.generationCount) + "," + ExactText(c.params.crossoverRate) +
+                                   "," + ExactText(c.params.mutationProbability) + "," + f[1] + "," + f[2] + "," +
                                    f[3] + "," + f[4] + "," + f[5] + ",";
         for (const RunLengthPoint& p :
-             RunLengthDistribution(c.first, c.runs.params.generationCount, c.runs.params.populationSize, evaluations)) {
+             RunLengthDistribution(first[k], c.params.generationCount, c.params.populationSize, evaluations)) {
             text += prefix + std::to_string(p.x) + "," + std::to_string(p.within.trials) + "," +
                     std::to_string(p.within.successes) + "," + ExactText(p.within.rate) + "," +
                     ExactText(p.within.low) + "," + ExactText(p.within.high) + "\n";

@@ -13,6 +13,7 @@ namespace {
 
 // Subcommands by name; anything else is the plain run's flags.
 constexpr Subcommand kSubcommands[] = {
+    {"compare", CompareCommand},
     {"ecdf", EcdfCommand},
     {"inspect", InspectCommand},
     {"optimum", OptimumCommand},
