@@ -127,29 +127,6 @@ struct Group {
 
 std::string Number(double v) { return ExactText(v); }
 
-// Labels name what tells the configurations apart: the parameters that differ among them, then the
-// algorithm ("gray", "population 20, classic").
-void Label(std::vector<Group>& groups) {
-    const SolverParams& p0 = groups.front().runs.params;
-    bool population = false, generations = false, crossover = false, mutation = false;
-    for (const Group& g : groups) {
-        const SolverParams& p = g.runs.params;
-        population |= p.populationSize != p0.populationSize;
-        generations |= p.generationCount != p0.generationCount;
-        crossover |= p.crossoverRate != p0.crossoverRate;
-        mutation |= p.mutationProbability != p0.mutationProbability;
-    }
-    for (Group& g : groups) {
-        const SolverParams& p = g.runs.params;
-        std::string text;
-        if (population) text += "population " + std::to_string(p.populationSize) + ", ";
-        if (generations) text += "generations " + std::to_string(p.generationCount) + ", ";
-        if (crossover) text += "crossover " + Number(p.crossoverRate) + ", ";
-        if (mutation) text += "mutation " + Number(p.mutationProbability) + ", ";
-        g.label = text + AlgorithmSummary(g.runs.algorithm);
-    }
-}
-
 struct Pair {
     Pair(std::size_t first, std::size_t second) : a(first), b(second) {}
     std::size_t a, b;
@@ -209,7 +186,7 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
         return Fail(message);
     };
 
-    std::vector<SweepCombination> configurations;
+    std::vector<SweepCombination> configurations;  // each group's first run
     std::vector<Group> groups;
     std::vector<Rerun> reruns;
     std::vector<SweepTarget> targets;  // every target of the file, in first appearance
@@ -232,7 +209,8 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
     if (groups.size() < 2)
         return refuse(shown + ": the file holds one configuration (" + AlgorithmSummary(groups.front().runs.algorithm) +
                       "): nothing to compare it with");
-    Label(groups);
+    const std::vector<std::string> labels = ConfigurationLabels(configurations);
+    for (std::size_t k = 0; k < groups.size(); ++k) groups[k].label = labels[k];
 
     std::size_t baseline = 0;
     const bool all = o.baseline == "all";
