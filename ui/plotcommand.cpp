@@ -1,15 +1,30 @@
 #include "plotcommand.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <map>
 
+#include <QAreaSeries>
+#include <QChart>
 #include <QChartView>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPainter>
+#include <QSvgGenerator>
+#include <QValueAxis>
 
+#include "batch/sweep_table.h"
 #include "experimentdata.h"
 #include "experimentplots.h"
+#include "stats/statistics.h"
 
 namespace kelvora::ui {
 
@@ -18,6 +33,304 @@ namespace {
 int Fail(int status, const QString& message) {
     std::fprintf(stderr, "kelvora: %s\n", message.toLocal8Bit().constData());
     return status;
+}
+
+QString Tr(const char* text) { return QCoreApplication::translate("PlotCommand", text); }
+
+// The file's configurations by the one rule of ecdf and compare, each with its runs in file order.
+struct Configurations {
+    std::vector<kelvora::SweepCombination> first;
+    std::vector<std::vector<const kelvora::SweepResult*>> runs;
+};
+
+Configurations Group(const std::vector<kelvora::SweepResult>& results) {
+    Configurations c;
+    for (const kelvora::SweepResult& r : results) {
+        std::size_t k = 0;
+        while (k < c.first.size() && !kelvora::SameConfiguration(c.first[k], r.combination)) ++k;
+        if (k == c.first.size()) {
+            c.first.push_back(r.combination);
+            c.runs.emplace_back();
+        }
+        c.runs[k].push_back(&r);
+    }
+    return c;
+}
+
+// Writes a picture painted by paint (size in pixels) as SVG or PNG by the name's suffix, through
+// path.part and a rename, so that a failure leaves no half picture.
+bool SavePicture(const QString& path, QSize size, const std::function<void(QPainter&)>& paint) {
+    const QString part = path + QStringLiteral(".part");
+    bool written = false;
+    if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
+        QSvgGenerator generator;
+        generator.setFileName(part);
+        generator.setSize(size);
+        generator.setViewBox(QRect(QPoint(0, 0), size));
+        QPainter painter;
+        if (painter.begin(&generator)) {
+            paint(painter);
+            written = painter.end() && QFileInfo(part).size() > 0;
+        }
+    } else {
+        QImage image(size, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        paint(painter);
+        painter.end();
+        written = image.save(part, "PNG");
+    }
+    if (!written || std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0) {
+        QFile::remove(part);
+        return false;
+    }
+    return true;
+}
+
+// The critical-difference diagram: the mean ranks on an axis from 1 (succeeds most often, left) to
+// k, each configuration's name on the nearer side, the critical difference as a bar above the axis,
+// and a thick line under each group of configurations no farther apart than it.
+void PaintCriticalDifference(QPainter& p, QSize size, const std::vector<std::string>& labels,
+                             const kelvora::Friedman& f, double cd, long long blocks, double alpha) {
+    const int k = static_cast<int>(labels.size());
+    const double left = 0.22 * size.width(), right = 0.78 * size.width(), axisY = 110;
+    const auto x = [&](double rank) { return left + (rank - 1.0) / std::max(k - 1, 1) * (right - left); };
+    p.setRenderHint(QPainter::Antialiasing);
+    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    p.setPen(QPen(Qt::black, 1.5));
+    QFont font = p.font();
+    font.setPixelSize(14);
+    p.setFont(font);
+    p.drawText(QRectF(0, 8, size.width(), 24), Qt::AlignHCenter,
+               QCoreApplication::translate("PlotCommand", "平均順位と臨界差 (Friedman χ² = %1, p = %2, %3 標的, α = %4)")
+                   .arg(f.chi2, 0, 'g', 4).arg(f.p, 0, 'g', 2).arg(blocks).arg(alpha));
+    p.drawLine(QPointF(x(1), axisY), QPointF(x(k), axisY));
+    for (int r = 1; r <= k; ++r) {
+        p.drawLine(QPointF(x(r), axisY), QPointF(x(r), axisY - 8));
+        p.drawText(QRectF(x(r) - 20, axisY - 30, 40, 18), Qt::AlignCenter, QString::number(r));
+    }
+    // The critical difference, drawn from rank 1.
+    p.drawLine(QPointF(x(1), 50), QPointF(x(1 + cd), 50));
+    p.drawLine(QPointF(x(1), 45), QPointF(x(1), 55));
+    p.drawLine(QPointF(x(1 + cd), 45), QPointF(x(1 + cd), 55));
+    p.drawText(QRectF(x(1), 28, x(1 + cd) - x(1), 18), Qt::AlignCenter | Qt::TextDontClip,
+               QCoreApplication::translate("PlotCommand", "臨界差 %1").arg(cd, 0, 'f', 3));
+    std::vector<int> order(static_cast<std::size_t>(k));
+    for (int i = 0; i < k; ++i) order[static_cast<std::size_t>(i)] = i;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return f.meanRanks[a] < f.meanRanks[b]; });
+    const int half = (k + 1) / 2;
+    for (int n = 0; n < k; ++n) {
+        const int i = order[static_cast<std::size_t>(n)];
+        const bool onLeft = n < half;
+        const double rank = f.meanRanks[static_cast<std::size_t>(i)];
+        const double y = axisY + 40 + 24 * (onLeft ? n : k - 1 - n);
+        const double end = onLeft ? left - 10 : right + 10;
+        p.drawLine(QPointF(x(rank), axisY), QPointF(x(rank), y));
+        p.drawLine(QPointF(x(rank), y), QPointF(end, y));
+        const QString text = QStringLiteral("%1 (%2)").arg(QString::fromStdString(labels[static_cast<std::size_t>(i)])).arg(rank, 0, 'f', 2);
+        if (onLeft) p.drawText(QRectF(0, y - 10, end - 4, 20), Qt::AlignRight | Qt::AlignVCenter, text);
+        else p.drawText(QRectF(end + 4, y - 10, size.width() - end - 4, 20), Qt::AlignLeft | Qt::AlignVCenter, text);
+    }
+    // Groups no farther apart than the critical difference, each not inside the one before.
+    p.setPen(QPen(Qt::black, 4));
+    int lastEnd = -1, line = 0;
+    for (int a = 0; a < k; ++a) {
+        int b = a;
+        while (b + 1 < k && f.meanRanks[static_cast<std::size_t>(order[static_cast<std::size_t>(b + 1)])] -
+                                    f.meanRanks[static_cast<std::size_t>(order[static_cast<std::size_t>(a)])] <
+                                cd)
+            ++b;
+        if (b == a || b <= lastEnd) continue;
+        lastEnd = b;
+        const double y = axisY + 14 + 8 * (line++ % 3);
+        p.drawLine(QPointF(x(f.meanRanks[static_cast<std::size_t>(order[static_cast<std::size_t>(a)])]) - 3, y),
+                   QPointF(x(f.meanRanks[static_cast<std::size_t>(order[static_cast<std::size_t>(b)])]) + 3, y));
+    }
+}
+
+int PlotCriticalDifference(const std::vector<kelvora::SweepResult>& results, const QString& input, const QString& output) {
+    const Configurations c = Group(results);
+    std::vector<kelvora::SweepTarget> targets;
+    for (const kelvora::SweepResult& r : results)
+        if (std::find(targets.begin(), targets.end(), r.combination.target) == targets.end()) targets.push_back(r.combination.target);
+    const std::size_t k = c.first.size();
+    if (k < 2 || targets.size() < 2)
+        return Fail(2, QStringLiteral("--kind cd: %1 holds %2 configuration(s) on %3 target(s); the diagram needs at least "
+                                      "two of each").arg(input).arg(k).arg(targets.size()));
+    std::vector<std::vector<double>> rates(targets.size(), std::vector<double>(k, 0.0));
+    for (std::size_t j = 0; j < k; ++j) {
+        std::vector<long long> runs(targets.size(), 0), within(targets.size(), 0);
+        for (const kelvora::SweepResult* r : c.runs[j]) {
+            const std::size_t t = static_cast<std::size_t>(std::find(targets.begin(), targets.end(), r->combination.target) - targets.begin());
+            ++runs[t];
+            within[t] += r->firstGenerationWithinEpsilon > 0;
+        }
+        for (std::size_t t = 0; t < targets.size(); ++t) {
+            if (runs[t] == 0)
+                return Fail(2, QStringLiteral("--kind cd: in %1 configuration %2 never ran target %3,%4: the targets must be "
+                                              "every configuration's")
+                                   .arg(input).arg(j + 1).arg(targets[t].x).arg(targets[t].y));
+            rates[t][j] = static_cast<double>(within[t]) / static_cast<double>(runs[t]);
+        }
+    }
+    const double alpha = 0.05;
+    const kelvora::Friedman f = kelvora::FriedmanTest(rates);
+    const double cd = kelvora::NemenyiCriticalDifference(static_cast<int>(k), static_cast<long long>(targets.size()), alpha);
+    const QSize size(900, 170 + 24 * static_cast<int>((k + 1) / 2));
+    const std::vector<std::string> labels = kelvora::ConfigurationLabels(c.first);
+    if (!SavePicture(output, size, [&](QPainter& p) {
+            PaintCriticalDifference(p, size, labels, f, cd, static_cast<long long>(targets.size()), alpha);
+        }))
+        return Fail(1, QStringLiteral("%1: cannot be written").arg(output));
+    return 0;
+}
+
+// A parameter of a run for the response curve: its value, or NaN where the run has none (a
+// tournament size without tournament selection), and the configuration with it set aside.
+struct Parameter {
+    const char* name;
+    double (*value)(const kelvora::SweepCombination&);
+    void (*clear)(kelvora::SweepCombination&);
+    const char* title;  // the axis title, translated
+};
+
+const Parameter kParameters[] = {
+    {"population", [](const kelvora::SweepCombination& c) { return double(c.params.populationSize); },
+     [](kelvora::SweepCombination& c) { c.params.populationSize = 0; }, QT_TRANSLATE_NOOP("PlotCommand", "個体数")},
+    {"generations", [](const kelvora::SweepCombination& c) { return double(c.params.generationCount); },
+     [](kelvora::SweepCombination& c) { c.params.generationCount = 0; }, QT_TRANSLATE_NOOP("PlotCommand", "世代数")},
+    {"crossover", [](const kelvora::SweepCombination& c) { return c.params.crossoverRate; },
+     [](kelvora::SweepCombination& c) { c.params.crossoverRate = 0; }, QT_TRANSLATE_NOOP("PlotCommand", "交叉率")},
+    {"mutation", [](const kelvora::SweepCombination& c) { return c.params.mutationProbability; },
+     [](kelvora::SweepCombination& c) { c.params.mutationProbability = 0; }, QT_TRANSLATE_NOOP("PlotCommand", "突然変異率")},
+    {"tournament",
+     [](const kelvora::SweepCombination& c) {
+         return c.algorithm.method == kelvora::Method::geneticAlgorithm && c.algorithm.selection == kelvora::Selection::tournament
+                    ? double(c.algorithm.tournamentSize) : std::nan("");
+     },
+     [](kelvora::SweepCombination& c) { c.algorithm.tournamentSize = 0; }, QT_TRANSLATE_NOOP("PlotCommand", "トーナメントの大きさ")},
+    {"elitism",
+     [](const kelvora::SweepCombination& c) {
+         return c.algorithm.method == kelvora::Method::geneticAlgorithm ? double(c.algorithm.elitism) : std::nan("");
+     },
+     [](kelvora::SweepCombination& c) { c.algorithm.elitism = 0; }, QT_TRANSLATE_NOOP("PlotCommand", "エリート数")},
+    {"creep",
+     [](const kelvora::SweepCombination& c) {
+         return c.algorithm.method == kelvora::Method::geneticAlgorithm && c.algorithm.mutation == kelvora::MutationOperator::creep
+                    ? double(c.algorithm.creepStep) : std::nan("");
+     },
+     [](kelvora::SweepCombination& c) { c.algorithm.creepStep = 1; }, QT_TRANSLATE_NOOP("PlotCommand", "クリープ幅")},
+};
+
+// Success within epsilon (with its Wilson band, left axis) and the median final distance (with its
+// interquartile range, right axis) against the parameter, one pair of curves per configuration of
+// the other parameters.
+int PlotResponse(const std::vector<kelvora::SweepResult>& results, const Parameter& parameter, const QString& input,
+                 const QString& output) {
+    std::vector<kelvora::SweepCombination> curves;  // each with the parameter set aside
+    std::vector<std::map<double, std::vector<const kelvora::SweepResult*>>> points;
+    for (const kelvora::SweepResult& r : results) {
+        const double v = parameter.value(r.combination);
+        if (std::isnan(v)) continue;
+        kelvora::SweepCombination key = r.combination;
+        parameter.clear(key);
+        std::size_t k = 0;
+        while (k < curves.size() && !kelvora::SameConfiguration(curves[k], key)) ++k;
+        if (k == curves.size()) {
+            curves.push_back(key);
+            points.emplace_back();
+        }
+        points[k][v].push_back(&r);
+    }
+    std::size_t most = 0;
+    for (const auto& curve : points) most = std::max(most, curve.size());
+    if (most < 2)
+        return Fail(2, QStringLiteral("--parameter %1: %2 holds no configuration run at two values of it or more")
+                           .arg(QLatin1String(parameter.name), input));
+    const std::vector<std::string> labels = kelvora::ConfigurationLabels(curves);
+
+    auto* chart = new QChart;
+    chart->setTitle(QCoreApplication::translate("PlotCommand", "%1 に対する誤差 ε 以内の割合 (95% 信頼帯) と最終誤差の中央値 (四分位範囲)").arg(Tr(parameter.title)));
+    auto* x = new QValueAxis;
+    x->setTitleText(Tr(parameter.title));
+    auto* rate = new QValueAxis;
+    rate->setRange(0.0, 1.0);
+    rate->setTitleText(QCoreApplication::translate("PlotCommand", "割合"));
+    auto* distance = new QValueAxis;
+    distance->setTitleText(QCoreApplication::translate("PlotCommand", "誤差 (px)"));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(rate, Qt::AlignLeft);
+    chart->addAxis(distance, Qt::AlignRight);
+    double low = INFINITY, high = -INFINITY, far = 0.0;
+    const QList<QColor> colors{QColor(0x1f77b4), QColor(0xd62728), QColor(0x2ca02c), QColor(0x9467bd), QColor(0xff7f0e),
+                               QColor(0x8c564b), QColor(0xe377c2), QColor(0x7f7f7f)};
+    for (std::size_t k = 0; k < curves.size(); ++k) {
+        const QColor color = colors[static_cast<int>(k % colors.size())];
+        auto* within = new QLineSeries;
+        auto* bandLow = new QLineSeries;
+        auto* bandHigh = new QLineSeries;
+        auto* median = new QLineSeries;
+        auto* q1 = new QLineSeries;
+        auto* q3 = new QLineSeries;
+        for (const auto& [v, runs] : points[k]) {
+            long long successes = 0;
+            std::vector<double> distances;
+            for (const kelvora::SweepResult* r : runs) {
+                successes += r->firstGenerationWithinEpsilon > 0;
+                distances.push_back(r->eliteDistance);
+            }
+            const kelvora::Proportion p = kelvora::WilsonInterval(successes, static_cast<long long>(runs.size()));
+            const kelvora::Quartiles q = kelvora::QuartilesOf(distances);
+            within->append(v, p.rate);
+            bandLow->append(v, p.low);
+            bandHigh->append(v, p.high);
+            median->append(v, q.median);
+            q1->append(v, q.q1);
+            q3->append(v, q.q3);
+            low = std::min(low, v);
+            high = std::max(high, v);
+            far = std::max(far, q.q3);
+        }
+        const QString name = QString::fromStdString(labels[k]);
+        auto* band = new QAreaSeries(bandHigh, bandLow);
+        band->setName(QCoreApplication::translate("PlotCommand", "%1: 95% 信頼帯").arg(name));  // markers of the bands are hidden below
+        QColor light = color;
+        light.setAlpha(50);
+        band->setBrush(light);
+        band->setPen(Qt::NoPen);
+        auto* iqr = new QAreaSeries(q3, q1);
+        iqr->setName(QCoreApplication::translate("PlotCommand", "%1: 四分位範囲").arg(name));
+        QColor lighter = color;
+        lighter.setAlpha(25);
+        iqr->setBrush(lighter);
+        iqr->setPen(QPen(color, 0.5, Qt::DotLine));
+        within->setName(QCoreApplication::translate("PlotCommand", "%1: 割合").arg(name));
+        within->setPen(QPen(color, 2.0));
+        median->setName(QCoreApplication::translate("PlotCommand", "%1: 誤差の中央値 (破線)").arg(name));
+        median->setPen(QPen(color, 2.0, Qt::DashLine));
+        for (QAbstractSeries* s : std::initializer_list<QAbstractSeries*>{band, within}) {
+            chart->addSeries(s);
+            s->attachAxis(x);
+            s->attachAxis(rate);
+        }
+        for (QAbstractSeries* s : std::initializer_list<QAbstractSeries*>{iqr, median}) {
+            chart->addSeries(s);
+            s->attachAxis(x);
+            s->attachAxis(distance);
+        }
+        for (QAbstractSeries* s : std::initializer_list<QAbstractSeries*>{band, iqr})
+            for (QLegendMarker* marker : chart->legend()->markers(s)) marker->setVisible(false);
+    }
+    x->setRange(low, high);
+    distance->setRange(0.0, far > 0.0 ? far * 1.05 : 1.0);
+    QChartView view(chart);
+    view.setRenderHint(QPainter::Antialiasing);
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.resize(900, 600);
+    view.show();
+    QCoreApplication::sendPostedEvents();  // the chart's layout requests: no input is read
+    if (!ExperimentPlots::save(&view, output)) return Fail(1, QStringLiteral("%1: cannot be written").arg(output));
+    return 0;
 }
 
 }  // namespace
@@ -31,20 +344,36 @@ bool IsPlotCommand(int argc, char** argv) {
 int RunPlotCommand(const QStringList& arguments) {
     QString input;
     QString output;
+    QString kind = QStringLiteral("runlength");
+    QString parameterName;
     bool evaluations = false;
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& flag = arguments[i];
-        if (flag != QLatin1String("--plot") && flag != QLatin1String("--output") && flag != QLatin1String("--x"))
+        if (flag != QLatin1String("--plot") && flag != QLatin1String("--output") && flag != QLatin1String("--x") &&
+            flag != QLatin1String("--kind") && flag != QLatin1String("--parameter"))
             return Fail(2, QStringLiteral("unknown argument '%1' (accepted: --plot SWEEP.csv --output FILE.svg|FILE.png "
-                                          "[--x generations|evaluations])").arg(flag));
+                                          "[--x generations|evaluations] [--kind runlength|cd|response] [--parameter P])").arg(flag));
         if (i + 1 >= arguments.size()) return Fail(2, QStringLiteral("%1 needs a value").arg(flag));
         const QString value = arguments[++i];
         if (flag == QLatin1String("--plot")) input = value;
         else if (flag == QLatin1String("--output")) output = value;
+        else if (flag == QLatin1String("--kind")) kind = value;
+        else if (flag == QLatin1String("--parameter")) parameterName = value;
         else if (value == QLatin1String("evaluations")) evaluations = true;
         else if (value != QLatin1String("generations"))
             return Fail(2, QStringLiteral("--x is '%1', expected generations or evaluations").arg(value));
     }
+    if (kind != QLatin1String("runlength") && kind != QLatin1String("cd") && kind != QLatin1String("response"))
+        return Fail(2, QStringLiteral("--kind is '%1', expected runlength, cd or response").arg(kind));
+    const Parameter* parameter = nullptr;
+    for (const Parameter& p : kParameters)
+        if (parameterName == QLatin1String(p.name)) parameter = &p;
+    if (kind == QLatin1String("response") && !parameter)
+        return Fail(2, QStringLiteral("--kind response needs --parameter P, one of population, generations, crossover, "
+                                      "mutation, tournament, elitism, creep%1")
+                           .arg(parameterName.isEmpty() ? QString() : QStringLiteral(" (not '%1')").arg(parameterName)));
+    if (kind != QLatin1String("response") && !parameterName.isEmpty())
+        return Fail(2, QStringLiteral("--parameter applies to --kind response only"));
     if (output.isEmpty()) return Fail(2, QStringLiteral("--output FILE.svg|FILE.png is required"));
     const QString suffix = QFileInfo(output).suffix().toLower();
     if (suffix != QLatin1String("svg") && suffix != QLatin1String("png"))
@@ -53,6 +382,8 @@ int RunPlotCommand(const QStringList& arguments) {
     std::vector<kelvora::SweepResult> results;
     const std::string error = ReadSweepCsv(input.toStdString(), results);
     if (!error.empty()) return Fail(2, QString::fromStdString(error));
+    if (kind == QLatin1String("cd")) return PlotCriticalDifference(results, input, output);
+    if (kind == QLatin1String("response")) return PlotResponse(results, *parameter, input, output);
 
     // The chart is laid out as on screen and drawn, but never shown: the widget is not mapped.
     ExperimentPlots plots;

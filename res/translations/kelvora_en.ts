@@ -21,6 +21,73 @@
     </message>
 </context>
 <context>
+    <name>PlotCommand</name>
+    <message>
+        <source>個体数</source>
+        <translation>Population</translation>
+    </message>
+    <message>
+        <source>世代数</source>
+        <translation>Generations</translation>
+    </message>
+    <message>
+        <source>交叉率</source>
+        <translation>Crossover rate</translation>
+    </message>
+    <message>
+        <source>突然変異率</source>
+        <translation>Mutation probability</translation>
+    </message>
+    <message>
+        <source>トーナメントの大きさ</source>
+        <translation>Tournament size</translation>
+    </message>
+    <message>
+        <source>エリート数</source>
+        <translation>Elite count</translation>
+    </message>
+    <message>
+        <source>クリープ幅</source>
+        <translation>Creep step</translation>
+    </message>
+    <message>
+        <source>平均順位と臨界差 (Friedman χ² = %1, p = %2, %3 標的, α = %4)</source>
+        <translation>Mean ranks and the critical difference (Friedman χ² = %1, p = %2, %3 targets, α = %4)</translation>
+    </message>
+    <message>
+        <source>臨界差 %1</source>
+        <translation>Critical difference %1</translation>
+    </message>
+    <message>
+        <source>%1 に対する誤差 ε 以内の割合 (95% 信頼帯) と最終誤差の中央値 (四分位範囲)</source>
+        <translation>Runs within ε (95% band) and the median final error (interquartile range) against %1</translation>
+    </message>
+    <message>
+        <source>割合</source>
+        <translation>Fraction</translation>
+    </message>
+    <message>
+        <source>誤差 (px)</source>
+        <translation>Error (px)</translation>
+    </message>
+    <message>
+        <source>%1: 95% 信頼帯</source>
+        <translation>%1: 95% band</translation>
+    </message>
+    <message>
+        <source>%1: 四分位範囲</source>
+        <translation>%1: interquartile range</translation>
+    </message>
+    <message>
+        <source>%1: 割合</source>
+        <translation>%1: fraction</translation>
+    </message>
+    <message>
+        <source>%1: 誤差の中央値 (破線)</source>
+        <translation>%1: median error (dashed)</translation>
+    </message>
+</context>
+<context>
     <name>ResultsFault</name>
     <message>
         <source>ファイルが空です</source>
@@ -833,7 +900,7 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     </message>
     <message>
         <source>この欄: 最後の世代の最良解の誤差 %1 px</source>
-        <translation>This field: the last generation&apos;s best, %1 px from the target</translation>
+        <translation>This field: the last generation's best, %1 px from the target</translation>
     </message>
     <message>
         <source>これまでの最良解: 目標点まで %1 px、最適解に到達</source>

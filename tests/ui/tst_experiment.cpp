@@ -1,9 +1,11 @@
 // The experiment window: the run-length numbers it shows are those of its own runs, a cancelled
 // sweep keeps whole runs in order, and `kelvora --plot` draws a sweep CSV into a file.
 
+#include <QImage>
 #include <QTableWidget>
 
 #include "batch/runlength.h"
+#include "batch/sweep_table.h"
 #include "experimentplots.h"
 #include "experimentwindow.h"
 #include "plotcommand.h"
@@ -30,6 +32,7 @@ private slots:
     void initTestCase() { SetMessageBoxFunction(uitest::RecordMessage); }
     void plotsShowTheRunsAndPlotFromTheirCsv();
     void cancellingKeepsWholeRuns();
+    void plotsTheCriticalDifferenceAndTheResponseOfASweepCsv();
 };
 
 void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
@@ -129,4 +132,55 @@ void TestExperiment::cancellingKeepsWholeRuns() {
 }
 
 QTEST_MAIN(TestExperiment)
+
+// A sweep CSV of two algorithms, two mutation rates and two targets: the critical-difference diagram
+// names its four configurations, the response curve runs over the mutation rate; what the file cannot
+// show is refused, writing nothing.
+void TestExperiment::plotsTheCriticalDifferenceAndTheResponseOfASweepCsv() {
+    kelvora::SweepPlan plan;
+    kelvora::Algorithm gray;
+    gray.encoding = kelvora::Encoding::gray;
+    plan.algorithms = {kelvora::Algorithm{}, gray};
+    plan.populations = {10};
+    plan.generations = {8};
+    plan.crossovers = {0.5};
+    plan.mutations = {0.05, 0.1};
+    plan.targets = {{68, 180}, {-50, 20}};
+    plan.seeds = {1, 2, 3};
+    plan.epsilon = 20;
+    std::string text = kelvora::SweepHeader();
+    const std::string fingerprint = kelvora::SweepFingerprint(plan);
+    kelvora::RunSweep(plan, {}, [&](long long index, const kelvora::SweepResult& r) {
+        text += kelvora::SweepRow(r, index, kelvora::CombinationCount(plan), fingerprint);
+    });
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("sweep.csv"));
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text.data(), static_cast<qint64>(text.size()));
+    file.close();
+    const auto plot = [&](const QStringList& more, const QString& output) {
+        return RunPlotCommand(QStringList{QStringLiteral("kelvora"), QStringLiteral("--plot"), csv, QStringLiteral("--output"), output} + more);
+    };
+    const QString cd = dir.filePath(QStringLiteral("cd.svg"));
+    QCOMPARE(plot({QStringLiteral("--kind"), QStringLiteral("cd")}, cd), 0);
+    QFile picture(cd);
+    QVERIFY(picture.open(QIODevice::ReadOnly));
+    const QByteArray svg = picture.readAll();
+    for (const char* label : {"mutation 0.05, classic", "mutation 0.1, classic", "mutation 0.05, gray", "mutation 0.1, gray"})
+        QVERIFY2(svg.contains(label), label);
+    const QString response = dir.filePath(QStringLiteral("response.png"));
+    QCOMPARE(plot({QStringLiteral("--kind"), QStringLiteral("response"), QStringLiteral("--parameter"), QStringLiteral("mutation")}, response), 0);
+    QCOMPARE(QImage(response).size(), QSize(900, 600));
+    const QString bad = dir.filePath(QStringLiteral("bad.png"));
+    for (const QStringList& args : {QStringList{QStringLiteral("--kind"), QStringLiteral("response")},
+                                    QStringList{QStringLiteral("--kind"), QStringLiteral("response"), QStringLiteral("--parameter"), QStringLiteral("crossover")},
+                                    QStringList{QStringLiteral("--kind"), QStringLiteral("response"), QStringLiteral("--parameter"), QStringLiteral("seed")},
+                                    QStringList{QStringLiteral("--kind"), QStringLiteral("pie")},
+                                    QStringList{QStringLiteral("--parameter"), QStringLiteral("mutation")}}) {
+        QCOMPARE(plot(args, bad), 2);
+        QVERIFY(!QFile::exists(bad));
+    }
+}
+
 #include "tst_experiment.moc"
