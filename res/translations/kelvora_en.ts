@@ -900,7 +900,7 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     </message>
     <message>
         <source>この欄: 最後の世代の最良解の誤差 %1 px</source>
-        <translation>This field: the last generation's best, %1 px from the target</translation>
+        <translation>This field: the last generation&apos;s best, %1 px from the target</translation>
     </message>
     <message>
         <source>これまでの最良解: 目標点まで %1 px、最適解に到達</source>
