@@ -127,13 +127,6 @@ struct Group {
 
 std::string Number(double v) { return ExactText(v); }
 
-struct Pair {
-    Pair(std::size_t first, std::size_t second) : a(first), b(second) {}
-    std::size_t a, b;
-    double fisherP = 1, fisherHolm = 1, u = 0, mwuP = 1, mwuHolm = 1, a12 = 0.5;
-    std::string verdict;
-};
-
 std::string ConfigurationJson(const Group& g) {
     const std::vector<std::string> f = AlgorithmFields(g.runs.algorithm);
     const SolverParams& p = g.runs.params;
@@ -250,38 +243,25 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
     }
 
     // The pairs, their tests, and each family adjusted on its own.
-    std::vector<Pair> pairs;
-    if (all) {
-        for (std::size_t i = 0; i < groups.size(); ++i)
-            for (std::size_t j = i + 1; j < groups.size(); ++j) pairs.emplace_back(i, j);
-    } else {
-        for (std::size_t i = 0; i < groups.size(); ++i)
-            if (i != baseline) pairs.emplace_back(i, baseline);
+    std::vector<std::pair<std::size_t, std::size_t>> which;
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        if (all) {
+            for (std::size_t j = i + 1; j < groups.size(); ++j) which.emplace_back(i, j);
+        } else if (i != baseline) {
+            which.emplace_back(i, baseline);
+        }
     }
-    std::vector<double> fisher, mwu;
-    for (Pair& p : pairs) {
+    std::vector<Sample> samples;
+    for (const Group& g : groups) samples.push_back({g.successes(), g.distances});
+    const std::vector<PairTest> pairs = ComparePairs(samples, which);
+    std::vector<std::string> verdicts;
+    for (const PairTest& p : pairs) {
         const Group& a = groups[p.a];
         const Group& b = groups[p.b];
-        p.fisherP = FisherExactTwoSided(a.successes(), static_cast<long long>(a.first.size()), b.successes(),
-                                        static_cast<long long>(b.first.size()));
-        const MannWhitney u = MannWhitneyU(a.distances, b.distances);
-        p.u = u.u;
-        p.mwuP = u.p;
-        p.a12 = VarghaDelaneyA12(a.distances, b.distances);
-        fisher.push_back(p.fisherP);
-        mwu.push_back(p.mwuP);
-    }
-    const std::vector<double> fisherHolm = HolmAdjust(fisher), mwuHolm = HolmAdjust(mwu);
-    for (std::size_t i = 0; i < pairs.size(); ++i) {
-        Pair& p = pairs[i];
-        p.fisherHolm = fisherHolm[i];
-        p.mwuHolm = mwuHolm[i];
-        const Group& a = groups[p.a];
-        const Group& b = groups[p.b];
-        p.verdict = PairVerdict({a.label, b.label, a.successes(), static_cast<long long>(a.first.size()), b.successes(),
-                                 static_cast<long long>(b.first.size()), p.fisherHolm, p.mwuHolm, p.a12,
-                                 static_cast<long long>(a.seeds.size()), static_cast<long long>(a.targets.size())},
-                                o.alpha);
+        verdicts.push_back(PairVerdict({a.label, b.label, a.successes(), static_cast<long long>(a.first.size()), b.successes(),
+                                        static_cast<long long>(b.first.size()), p.fisherPHolm, p.mwuPHolm, p.a12,
+                                        static_cast<long long>(a.seeds.size()), static_cast<long long>(a.targets.size())},
+                                       o.alpha));
     }
 
     // Across targets: Friedman's test with the targets as blocks, when every configuration ran each.
@@ -310,15 +290,15 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
         text = "{\"epsilon\": " + (o.epsilon ? epsilonText : std::string("null")) + ", \"alpha\": " + Number(o.alpha) +
                ", \"pairs\": [";
         for (std::size_t i = 0; i < pairs.size(); ++i) {
-            const Pair& p = pairs[i];
+            const PairTest& p = pairs[i];
             const Group& a = groups[p.a];
             const Group& b = groups[p.b];
             text += std::string(i ? ", " : "") + "{\"a\": " + ConfigurationJson(a) + ", \"b\": " + ConfigurationJson(b) +
                     ", \"successes\": [" + std::to_string(a.successes()) + ", " + std::to_string(a.first.size()) + ", " +
                     std::to_string(b.successes()) + ", " + std::to_string(b.first.size()) + "], \"fisher_p\": " +
-                    Number(p.fisherP) + ", \"fisher_p_holm\": " + Number(p.fisherHolm) + ", \"mwu_u\": " + Number(p.u) +
-                    ", \"mwu_p\": " + Number(p.mwuP) + ", \"mwu_p_holm\": " + Number(p.mwuHolm) + ", \"a12\": " +
-                    Number(p.a12) + ", \"verdict\": \"" + JsonText(p.verdict) + "\"}";
+                    Number(p.fisherP) + ", \"fisher_p_holm\": " + Number(p.fisherPHolm) + ", \"mwu_u\": " + Number(p.u) +
+                    ", \"mwu_p\": " + Number(p.mwuP) + ", \"mwu_p_holm\": " + Number(p.mwuPHolm) + ", \"a12\": " +
+                    Number(p.a12) + ", \"verdict\": \"" + JsonText(verdicts[i]) + "\"}";
         }
         text += "], \"friedman\": ";
         if (friedman) {
@@ -332,14 +312,15 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
         text += "}\n";
     } else if (!o.output.empty()) {
         text = "a,b,a_successes,a_runs,b_successes,b_runs,fisher_p,fisher_p_holm,mwu_u,mwu_p,mwu_p_holm,a12,verdict\n";
-        for (const Pair& p : pairs) {
+        for (std::size_t i = 0; i < pairs.size(); ++i) {
+            const PairTest& p = pairs[i];
             const Group& a = groups[p.a];
             const Group& b = groups[p.b];
             text += CsvText(a.label) + "," + CsvText(b.label) + "," + std::to_string(a.successes()) + "," +
                     std::to_string(a.first.size()) + "," + std::to_string(b.successes()) + "," +
-                    std::to_string(b.first.size()) + "," + Number(p.fisherP) + "," + Number(p.fisherHolm) + "," +
-                    Number(p.u) + "," + Number(p.mwuP) + "," + Number(p.mwuHolm) + "," + Number(p.a12) + "," +
-                    CsvText(p.verdict) + "\n";
+                    std::to_string(b.first.size()) + "," + Number(p.fisherP) + "," + Number(p.fisherPHolm) + "," +
+                    Number(p.u) + "," + Number(p.mwuP) + "," + Number(p.mwuPHolm) + "," + Number(p.a12) + "," +
+                    CsvText(verdicts[i]) + "\n";
         }
     } else {
         text = "Successes within " + (o.epsilon ? epsilonText + " px" : std::string("the sweep's epsilon")) +
@@ -350,18 +331,18 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
         text += Padded("a", width) + "  " + Padded("b", width) + "  " + Padded("successes", 15) + "  " +
                 Padded("Fisher p", 9) + "  " + Padded("Holm", 9) + Padded("      U", 7) + "  " + Padded("U test p", 9) +
                 "  " + Padded("Holm", 9) + "A12\n";
-        for (const Pair& p : pairs) {
+        for (const PairTest& p : pairs) {
             const Group& a = groups[p.a];
             const Group& b = groups[p.b];
             const std::string counts = std::to_string(a.successes()) + "/" + std::to_string(a.first.size()) + " " +
                                        std::to_string(b.successes()) + "/" + std::to_string(b.first.size());
             const auto marked = [&o](double holm) { return Padded(Fixed(holm, "%.2g") + (holm < o.alpha ? "*" : ""), 9); };
             text += Padded(a.label, width) + "  " + Padded(b.label, width) + "  " + Padded(counts, 15) + "  " +
-                    Padded(Fixed(p.fisherP, "%.2g"), 9) + "  " + marked(p.fisherHolm) + Fixed(p.u, "%7.1f") + "  " +
-                    Padded(Fixed(p.mwuP, "%.2g"), 9) + "  " + marked(p.mwuHolm) + Fixed(p.a12, "%.3f") + "\n";
+                    Padded(Fixed(p.fisherP, "%.2g"), 9) + "  " + marked(p.fisherPHolm) + Fixed(p.u, "%7.1f") + "  " +
+                    Padded(Fixed(p.mwuP, "%.2g"), 9) + "  " + marked(p.mwuPHolm) + Fixed(p.a12, "%.3f") + "\n";
         }
         text += "\n";
-        for (const Pair& p : pairs) text += p.verdict + "\n";
+        for (const std::string& verdict : verdicts) text += verdict + "\n";
         if (friedman) {
             text += "\nFriedman over " + std::to_string(targets.size()) + " targets: chi2 = " + Fixed(friedman->chi2, "%.4g") +
                     ", p " + PValueText(friedman->p) + "; Nemenyi critical difference " + Fixed(cd, "%.3f") +

@@ -164,6 +164,34 @@ double NemenyiCriticalDifference(int k, long long n, double alpha) {
     return StudentizedRangeQuantile(k, alpha) / std::sqrt(2.0) * std::sqrt(kk * (kk + 1.0) / (6.0 * static_cast<double>(n)));
 }
 
+std::vector<PairTest> ComparePairs(const std::vector<Sample>& samples,
+                                   const std::vector<std::pair<std::size_t, std::size_t>>& pairs) {
+    std::vector<PairTest> tests;
+    std::vector<double> fisher, mwu;
+    for (const auto& [i, j] : pairs) {
+        const Sample& a = samples[i];
+        const Sample& b = samples[j];
+        PairTest t;
+        t.a = i;
+        t.b = j;
+        t.fisherP = FisherExactTwoSided(a.successes, static_cast<long long>(a.distances.size()), b.successes,
+                                        static_cast<long long>(b.distances.size()));
+        const MannWhitney u = MannWhitneyU(a.distances, b.distances);
+        t.u = u.u;
+        t.mwuP = u.p;
+        t.a12 = VarghaDelaneyA12(a.distances, b.distances);
+        fisher.push_back(t.fisherP);
+        mwu.push_back(t.mwuP);
+        tests.push_back(t);
+    }
+    const std::vector<double> fisherHolm = HolmAdjust(fisher), mwuHolm = HolmAdjust(mwu);
+    for (std::size_t k = 0; k < tests.size(); ++k) {
+        tests[k].fisherPHolm = fisherHolm[k];
+        tests[k].mwuPHolm = mwuHolm[k];
+    }
+    return tests;
+}
+
 std::string PValueText(double p) {
     if (p < 0.0001) return "< 0.0001";
     char text[32];
@@ -182,7 +210,7 @@ std::string PairVerdict(const PairVerdictInput& in, double alpha) {
     }
     if (in.mwuPHolm < alpha) {
         char a12[32];
-        std::snprintf(a12, sizeof a12, "%.2f", in.a12);
+        std::snprintf(a12, sizeof a12, "%.3f", in.a12);
         return in.a + (in.a12 > 0.5 ? " ends closer to the target than " : " ends farther from the target than ") +
                in.b + " (A12 = " + a12 + ", p " + PValueText(in.mwuPHolm) + " after Holm)" + effect;
     }

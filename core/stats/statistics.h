@@ -3,7 +3,9 @@
 // corrections for many comparisons, and the rank test across several targets with its critical
 // difference. Plain numbers in and out; the distributions come from Boost.Math.
 
+#include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kelvora {
@@ -51,6 +53,25 @@ double StudentizedRangeQuantile(int k, double alpha);
 /// Nemenyi's critical difference of mean ranks for k >= 2 configurations over n >= 1 blocks at
 /// alpha: q_alpha / sqrt(2) · sqrt(k (k + 1) / (6 n)).
 double NemenyiCriticalDifference(int k, long long n, double alpha);
+
+/// One configuration's runs as the pairwise tests take them.
+struct Sample {
+    long long successes = 0;          ///< runs that came within epsilon, 0..distances.size()
+    std::vector<double> distances;    ///< each run's final elite distance, px; one per run, non-empty
+};
+
+/// The tests of one pair of samples; a is the first sample of each.
+struct PairTest {
+    std::size_t a = 0, b = 0;         ///< indexes into the samples
+    double fisherP = 1.0, fisherPHolm = 1.0;
+    double u = 0.0, mwuP = 1.0, mwuPHolm = 1.0;
+    double a12 = 0.5;
+};
+
+/// Fisher's test of the successes, the U test and A12 of the distances for each pair (a, b) of
+/// samples, both p-values adjusted by Holm over these pairs, each test on its own.
+std::vector<PairTest> ComparePairs(const std::vector<Sample>& samples,
+                                   const std::vector<std::pair<std::size_t, std::size_t>>& pairs);
 
 /// A p-value as the verdicts write it: two significant digits, "< 0.0001" below that.
 std::string PValueText(double p);
