@@ -31,6 +31,7 @@
 #include "model/text.h"
 #include "messagebox.h"
 #include "settings.h"
+#include "statisticspanel.h"
 #include "batch/sweep_table.h"
 #include "sweeprunner.h"
 #include "windowplacement.h"
@@ -138,6 +139,8 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     targetRow->addWidget(m_target);
     targetRow->addStretch(1);
     m_plots = new ExperimentPlots(right);
+    m_statistics = new StatisticsPanel(m_plots);
+    m_plots->addTab(m_statistics, tr("統計"));
     rightLayout->addLayout(plotRow);
     rightLayout->addLayout(targetRow);
     rightLayout->addWidget(m_plots, 1);
@@ -454,6 +457,7 @@ void ExperimentWindow::showOutcome(Outcome outcome) {
         for (int c = 0; c < cells.size(); ++c) m_summary->setItem(row, c, new QTableWidgetItem(cells[c]));
     }
     m_plots->setGroups(std::move(outcome.groups), m_plans.empty() ? 0.5 : m_plans.front().epsilon);
+    m_statistics->setRuns(m_labels, m_results);
 }
 
 QByteArray ExperimentWindow::runsCsv() const {

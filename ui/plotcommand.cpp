@@ -24,7 +24,7 @@
 #include "batch/sweep_table.h"
 #include "experimentdata.h"
 #include "experimentplots.h"
-#include "stats/statistics.h"
+#include "statisticspanel.h"
 
 namespace kelvora::ui {
 
@@ -87,100 +87,14 @@ bool SavePicture(const QString& path, QSize size, const std::function<void(QPain
     return true;
 }
 
-// The critical-difference diagram: the mean ranks on an axis from 1 (succeeds most often, left) to
-// k, each configuration's name on the nearer side, the critical difference as a bar above the axis,
-// and a thick line under each group of configurations no farther apart than it.
-void PaintCriticalDifference(QPainter& p, QSize size, const std::vector<std::string>& labels,
-                             const kelvora::Friedman& f, double cd, long long blocks, double alpha) {
-    const int k = static_cast<int>(labels.size());
-    const double left = 0.22 * size.width(), right = 0.78 * size.width(), axisY = 110;
-    const auto x = [&](double rank) { return left + (rank - 1.0) / std::max(k - 1, 1) * (right - left); };
-    p.setRenderHint(QPainter::Antialiasing);
-    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    p.setPen(QPen(Qt::black, 1.5));
-    QFont font = p.font();
-    font.setPixelSize(14);
-    p.setFont(font);
-    p.drawText(QRectF(0, 8, size.width(), 24), Qt::AlignHCenter,
-               QCoreApplication::translate("PlotCommand", "平均順位と臨界差 (Friedman χ² = %1, p = %2, %3 標的, α = %4)")
-                   .arg(f.chi2, 0, 'g', 4).arg(f.p, 0, 'g', 2).arg(blocks).arg(alpha));
-    p.drawLine(QPointF(x(1), axisY), QPointF(x(k), axisY));
-    for (int r = 1; r <= k; ++r) {
-        p.drawLine(QPointF(x(r), axisY), QPointF(x(r), axisY - 8));
-        p.drawText(QRectF(x(r) - 20, axisY - 30, 40, 18), Qt::AlignCenter, QString::number(r));
-    }
-    // The critical difference, drawn from rank 1.
-    p.drawLine(QPointF(x(1), 50), QPointF(x(1 + cd), 50));
-    p.drawLine(QPointF(x(1), 45), QPointF(x(1), 55));
-    p.drawLine(QPointF(x(1 + cd), 45), QPointF(x(1 + cd), 55));
-    p.drawText(QRectF(x(1), 28, x(1 + cd) - x(1), 18), Qt::AlignCenter | Qt::TextDontClip,
-               QCoreApplication::translate("PlotCommand", "臨界差 %1").arg(cd, 0, 'f', 3));
-    std::vector<int> order(static_cast<std::size_t>(k));
-    for (int i = 0; i < k; ++i) order[static_cast<std::size_t>(i)] = i;
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return f.meanRanks[a] < f.meanRanks[b]; });
-    const int half = (k + 1) / 2;
-    for (int n = 0; n < k; ++n) {
-        const int i = order[static_cast<std::size_t>(n)];
-        const bool onLeft = n < half;
-        const double rank = f.meanRanks[static_cast<std::size_t>(i)];
-        const double y = axisY + 40 + 24 * (onLeft ? n : k - 1 - n);
-        const double end = onLeft ? left - 10 : right + 10;
-        p.drawLine(QPointF(x(rank), axisY), QPointF(x(rank), y));
-        p.drawLine(QPointF(x(rank), y), QPointF(end, y));
-        const QString text = QStringLiteral("%1 (%2)").arg(QString::fromStdString(labels[static_cast<std::size_t>(i)])).arg(rank, 0, 'f', 2);
-        if (onLeft) p.drawText(QRectF(0, y - 10, end - 4, 20), Qt::AlignRight | Qt::AlignVCenter, text);
-        else p.drawText(QRectF(end + 4, y - 10, size.width() - end - 4, 20), Qt::AlignLeft | Qt::AlignVCenter, text);
-    }
-    // Groups no farther apart than the critical difference, each not inside the one before.
-    p.setPen(QPen(Qt::black, 4));
-    int lastEnd = -1, line = 0;
-    for (int a = 0; a < k; ++a) {
-        int b = a;
-        while (b + 1 < k && f.meanRanks[static_cast<std::size_t>(order[static_cast<std::size_t>(b + 1)])] -
-                                    f.meanRanks[static_cast<std::size_t>(order[static_cast<std::size_t>(a)])] <
-                                cd)
-            ++b;
-        if (b == a || b <= lastEnd) continue;
-        lastEnd = b;
-        const double y = axisY + 14 + 8 * (line++ % 3);
-        p.drawLine(QPointF(x(f.meanRanks[static_cast<std::size_t>(order[static_cast<std::size_t>(a)])]) - 3, y),
-                   QPointF(x(f.meanRanks[static_cast<std::size_t>(order[static_cast<std::size_t>(b)])]) + 3, y));
-    }
-}
-
 int PlotCriticalDifference(const std::vector<kelvora::SweepResult>& results, const QString& input, const QString& output) {
     const Configurations c = Group(results);
-    std::vector<kelvora::SweepTarget> targets;
-    for (const kelvora::SweepResult& r : results)
-        if (std::find(targets.begin(), targets.end(), r.combination.target) == targets.end()) targets.push_back(r.combination.target);
-    const std::size_t k = c.first.size();
-    if (k < 2 || targets.size() < 2)
-        return Fail(2, QStringLiteral("--kind cd: %1 holds %2 configuration(s) on %3 target(s); the diagram needs at least "
-                                      "two of each").arg(input).arg(k).arg(targets.size()));
-    std::vector<std::vector<double>> rates(targets.size(), std::vector<double>(k, 0.0));
-    for (std::size_t j = 0; j < k; ++j) {
-        std::vector<long long> runs(targets.size(), 0), within(targets.size(), 0);
-        for (const kelvora::SweepResult* r : c.runs[j]) {
-            const std::size_t t = static_cast<std::size_t>(std::find(targets.begin(), targets.end(), r->combination.target) - targets.begin());
-            ++runs[t];
-            within[t] += r->firstGenerationWithinEpsilon > 0;
-        }
-        for (std::size_t t = 0; t < targets.size(); ++t) {
-            if (runs[t] == 0)
-                return Fail(2, QStringLiteral("--kind cd: in %1 configuration %2 never ran target %3,%4: the targets must be "
-                                              "every configuration's")
-                                   .arg(input).arg(j + 1).arg(targets[t].x).arg(targets[t].y));
-            rates[t][j] = static_cast<double>(within[t]) / static_cast<double>(runs[t]);
-        }
-    }
-    const double alpha = 0.05;
-    const kelvora::Friedman f = kelvora::FriedmanTest(rates);
-    const double cd = kelvora::NemenyiCriticalDifference(static_cast<int>(k), static_cast<long long>(targets.size()), alpha);
-    const QSize size(900, 170 + 24 * static_cast<int>((k + 1) / 2));
-    const std::vector<std::string> labels = kelvora::ConfigurationLabels(c.first);
-    if (!SavePicture(output, size, [&](QPainter& p) {
-            PaintCriticalDifference(p, size, labels, f, cd, static_cast<long long>(targets.size()), alpha);
-        }))
+    const std::optional<CriticalDifference> d = CriticalDifferenceOf(kelvora::ConfigurationLabels(c.first), c.runs, 0.05);
+    if (!d)
+        return Fail(2, QStringLiteral("--kind cd: %1 holds %2 configuration(s); the diagram needs two or more, on two "
+                                      "targets or more, each target run by every configuration").arg(input).arg(c.first.size()));
+    const QSize size = CriticalDifferenceSize(c.first.size());
+    if (!SavePicture(output, size, [&](QPainter& p) { PaintCriticalDifference(p, size, *d); }))
         return Fail(1, QStringLiteral("%1: cannot be written").arg(output));
     return 0;
 }

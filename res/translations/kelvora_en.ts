@@ -51,14 +51,6 @@
         <translation>Creep step</translation>
     </message>
     <message>
-        <source>平均順位と臨界差 (Friedman χ² = %1, p = %2, %3 標的, α = %4)</source>
-        <translation>Mean ranks and the critical difference (Friedman χ² = %1, p = %2, %3 targets, α = %4)</translation>
-    </message>
-    <message>
-        <source>臨界差 %1</source>
-        <translation>Critical difference %1</translation>
-    </message>
-    <message>
         <source>%1 に対する誤差 ε 以内の割合 (95% 信頼帯) と最終誤差の中央値 (四分位範囲)</source>
         <translation>Runs within ε (95% band) and the median final error (interquartile range) against %1</translation>
     </message>
@@ -856,6 +848,10 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <source>スイープの CSV を読めません: %1</source>
         <translation>Cannot read the sweep CSV: %1</translation>
     </message>
+    <message>
+        <source>統計</source>
+        <translation>Statistics</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::FitnessChart</name>
@@ -1086,6 +1082,108 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     <message>
         <source>計算を始められません。計算用のスレッドを作成できませんでした (スレッド数かメモリの上限)。</source>
         <translation>The computation cannot start: no thread could be created for it (a limit on threads or memory).</translation>
+    </message>
+</context>
+<context>
+    <name>kelvora::ui::StatisticsPanel</name>
+    <message>
+        <source>大きい</source>
+        <translation>large</translation>
+    </message>
+    <message>
+        <source>中程度の</source>
+        <translation>medium</translation>
+    </message>
+    <message>
+        <source>小さい</source>
+        <translation>small</translation>
+    </message>
+    <message>
+        <source>無視できる</source>
+        <translation>negligible</translation>
+    </message>
+    <message>
+        <source>平均順位と臨界差 (Friedman χ² = %1, p = %2, %3 標的, α = %4)</source>
+        <translation>Mean ranks and the critical difference (Friedman χ² = %1, p = %2, %3 targets, α = %4)</translation>
+    </message>
+    <message>
+        <source>臨界差 %1</source>
+        <translation>Critical difference %1</translation>
+    </message>
+    <message>
+        <source>%1 は %2 より成功が多い (%3 対 %4, Holm 補正後 p %5)、%6効果</source>
+        <translation>%1 succeeds more often than %2 (%3 against %4, p %5 after Holm), a %6 effect</translation>
+    </message>
+    <message>
+        <source>%1 は %2 より成功が少ない (%3 対 %4, Holm 補正後 p %5)、%6効果</source>
+        <translation>%1 succeeds less often than %2 (%3 against %4, p %5 after Holm), a %6 effect</translation>
+    </message>
+    <message>
+        <source>%1 は %2 より標的に近く終わる (A12 = %3, Holm 補正後 p %4)、%5効果</source>
+        <translation>%1 ends closer to the target than %2 (A12 = %3, p %4 after Holm), a %5 effect</translation>
+    </message>
+    <message>
+        <source>%1 は %2 より標的から遠く終わる (A12 = %3, Holm 補正後 p %4)、%5効果</source>
+        <translation>%1 ends farther from the target than %2 (A12 = %3, p %4 after Holm), a %5 effect</translation>
+    </message>
+    <message>
+        <source>%1 シード × %2 標的では差の証拠なし</source>
+        <translation>no evidence of a difference at %1 seeds on %2 targets</translation>
+    </message>
+    <message>
+        <source>%1 シードでは差の証拠なし</source>
+        <translation>no evidence of a difference at %1 seeds</translation>
+    </message>
+    <message>
+        <source>基準</source>
+        <translation>Baseline</translation>
+    </message>
+    <message>
+        <source>構成 a</source>
+        <translation>Configuration a</translation>
+    </message>
+    <message>
+        <source>構成 b</source>
+        <translation>Configuration b</translation>
+    </message>
+    <message>
+        <source>ε 以内</source>
+        <translation>Within ε</translation>
+    </message>
+    <message>
+        <source>Fisher p</source>
+        <translation>Fisher p</translation>
+    </message>
+    <message>
+        <source>Holm 補正</source>
+        <translation>Holm</translation>
+    </message>
+    <message>
+        <source>U 検定 p</source>
+        <translation>U test p</translation>
+    </message>
+    <message>
+        <source>A12</source>
+        <translation>A12</translation>
+    </message>
+    <message>
+        <source>判定</source>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>すべての組</source>
+        <translation>All pairs</translation>
+    </message>
+    <message>
+        <source>比べるには 2 つ以上の構成の実行が要ります。</source>
+        <translation>Comparing needs the runs of two configurations or more.</translation>
+    </message>
+    <message numerus="yes">
+        <source>p 値は表の %n 組に対して Holm で補正 (検定ごとに)。太字: α = 0.05 未満。</source>
+        <translation>
+            <numerusform>p-values adjusted by Holm over the %n pair of the table (each test on its own). Bold: below α = 0.05.</numerusform>
+            <numerusform>p-values adjusted by Holm over the %n pairs of the table (each test on its own). Bold: below α = 0.05.</numerusform>
+        </translation>
     </message>
 </context>
 </TS>

@@ -1,6 +1,7 @@
 // The experiment window: the run-length numbers it shows are those of its own runs, a cancelled
 // sweep keeps whole runs in order, and `kelvora --plot` draws a sweep CSV into a file.
 
+#include <QComboBox>
 #include <QImage>
 #include <QTableWidget>
 
@@ -9,6 +10,7 @@
 #include "experimentplots.h"
 #include "experimentwindow.h"
 #include "plotcommand.h"
+#include "statisticspanel.h"
 #include "uitestsupport.h"
 
 namespace {
@@ -33,6 +35,7 @@ private slots:
     void plotsShowTheRunsAndPlotFromTheirCsv();
     void cancellingKeepsWholeRuns();
     void plotsTheCriticalDifferenceAndTheResponseOfASweepCsv();
+    void verdictsAreWords();
 };
 
 void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
@@ -150,8 +153,10 @@ void TestExperiment::plotsTheCriticalDifferenceAndTheResponseOfASweepCsv() {
     plan.epsilon = 20;
     std::string text = kelvora::SweepHeader();
     const std::string fingerprint = kelvora::SweepFingerprint(plan);
+    std::vector<long long> successes(4, 0);  // by configuration, in the plan's order: 6 runs each
     kelvora::RunSweep(plan, {}, [&](long long index, const kelvora::SweepResult& r) {
         text += kelvora::SweepRow(r, index, kelvora::CombinationCount(plan), fingerprint);
+        successes[static_cast<std::size_t>(index / 6)] += r.firstGenerationWithinEpsilon > 0;
     });
     QTemporaryDir dir;
     const QString csv = dir.filePath(QStringLiteral("sweep.csv"));
@@ -181,6 +186,35 @@ void TestExperiment::plotsTheCriticalDifferenceAndTheResponseOfASweepCsv() {
         QCOMPARE(plot(args, bad), 2);
         QVERIFY(!QFile::exists(bad));
     }
+
+    // The same file in the window: the 統計 tab tests each configuration against the first (no
+    // classic one other than it), Fisher's p from the counts, and every pair on request.
+    auto window = NewWindow(20, 40);
+    QVERIFY(window->openSweep(csv));
+    StatisticsPanel* panel = window->statistics();
+    QCOMPARE(panel->table()->rowCount(), 3);
+    for (int row = 0; row < 3; ++row) {
+        const long long a = successes[static_cast<std::size_t>(row + 1)], b = successes[0];
+        QCOMPARE(panel->table()->item(row, 2)->text(), QStringLiteral("%1/6 : %2/6").arg(a).arg(b));
+        QCOMPARE(panel->table()->item(row, 3)->text(), QString::number(kelvora::FisherExactTwoSided(a, 6, b, 6), 'g', 2));
+        QVERIFY(!panel->table()->item(row, 8)->text().isEmpty());
+    }
+    panel->baseline()->setCurrentIndex(panel->baseline()->count() - 1);
+    QCOMPARE(panel->table()->rowCount(), 6);
+    QVERIFY(panel->criticalDifference().has_value());
+    double ranks = 0;
+    for (double r : panel->criticalDifference()->friedman.meanRanks) ranks += r;
+    QCOMPARE(ranks, 1.0 + 2.0 + 3.0 + 4.0);
+}
+
+// The verdicts in words, as the window writes them.
+void TestExperiment::verdictsAreWords() {
+    kelvora::PairVerdictInput in{"gray", "classic", 30, 40, 16, 40, 0.0032, 0.02, 0.75, 40, 1};
+    QCOMPARE(VerdictText(in, 0.05), QStringLiteral("gray は classic より成功が多い (30/40 対 16/40, Holm 補正後 p = 0.0032)、大きい効果"));
+    in.fisherPHolm = 0.2;
+    QCOMPARE(VerdictText(in, 0.05), QStringLiteral("gray は classic より標的に近く終わる (A12 = 0.750, Holm 補正後 p = 0.02)、大きい効果"));
+    in.mwuPHolm = 0.3;
+    QCOMPARE(VerdictText(in, 0.05), QStringLiteral("40 シードでは差の証拠なし"));
 }
 
 #include "tst_experiment.moc"
