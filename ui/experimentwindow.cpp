@@ -141,6 +141,8 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     m_plots = new ExperimentPlots(right);
     m_statistics = new StatisticsPanel(m_plots);
     m_plots->addTab(m_statistics, tr("統計"));
+    m_response = new ResponsePanel(m_plots);
+    m_plots->addTab(m_response, tr("応答"));
     rightLayout->addLayout(plotRow);
     rightLayout->addLayout(targetRow);
     rightLayout->addWidget(m_plots, 1);
@@ -458,6 +460,10 @@ void ExperimentWindow::showOutcome(Outcome outcome) {
     }
     m_plots->setGroups(std::move(outcome.groups), m_plans.empty() ? 0.5 : m_plans.front().epsilon);
     m_statistics->setRuns(m_labels, m_results);
+    std::vector<const kelvora::SweepResult*> runs;
+    for (const auto& list : m_results)
+        for (const kelvora::SweepResult& r : list) runs.push_back(&r);
+    m_response->setRuns(std::move(runs));
 }
 
 QByteArray ExperimentWindow::runsCsv() const {

@@ -27,6 +27,7 @@ namespace kelvora::ui {
 
 class ExperimentPlots;
 class StatisticsPanel;
+class ResponsePanel;
 class SweepRunner;
 struct FinishedRun;
 
@@ -67,6 +68,8 @@ public:
     ExperimentPlots* plots() const { return m_plots; }
     /// The 統計 tab among the plots' tabs.
     StatisticsPanel* statistics() const { return m_statistics; }
+    /// The 応答 tab.
+    ResponsePanel* response() const { return m_response; }
     QLineEdit* seedsEdit() const { return m_seeds; }
     QLineEdit* targetsEdit() const { return m_targets; }
     QLineEdit* epsilonEdit() const { return m_epsilon; }
@@ -124,6 +127,7 @@ private:
     QComboBox* m_target;
     ExperimentPlots* m_plots;
     StatisticsPanel* m_statistics;
+    ResponsePanel* m_response;
     QTableWidget* m_summary;
     SweepRunner* m_runner;
 

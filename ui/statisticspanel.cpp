@@ -2,12 +2,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <set>
 
+#include <QAreaSeries>
+#include <QChart>
+#include <QChartView>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
 #include <QPainter>
+#include <QValueAxis>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -41,7 +49,149 @@ QString Effect(double a12) {
     return StatisticsPanel::tr("無視できる");
 }
 
+const ResponseParameter kParameters[] = {
+    {"population", [](const kelvora::SweepCombination& c) { return double(c.params.populationSize); },
+     [](kelvora::SweepCombination& c) { c.params.populationSize = 0; }, QT_TRANSLATE_NOOP("kelvora::ui::StatisticsPanel", "個体数")},
+    {"generations", [](const kelvora::SweepCombination& c) { return double(c.params.generationCount); },
+     [](kelvora::SweepCombination& c) { c.params.generationCount = 0; }, QT_TRANSLATE_NOOP("kelvora::ui::StatisticsPanel", "世代数")},
+    {"crossover", [](const kelvora::SweepCombination& c) { return c.params.crossoverRate; },
+     [](kelvora::SweepCombination& c) { c.params.crossoverRate = 0; }, QT_TRANSLATE_NOOP("kelvora::ui::StatisticsPanel", "交叉率")},
+    {"mutation", [](const kelvora::SweepCombination& c) { return c.params.mutationProbability; },
+     [](kelvora::SweepCombination& c) { c.params.mutationProbability = 0; }, QT_TRANSLATE_NOOP("kelvora::ui::StatisticsPanel", "突然変異率")},
+    {"tournament",
+     [](const kelvora::SweepCombination& c) {
+         return c.algorithm.method == kelvora::Method::geneticAlgorithm && c.algorithm.selection == kelvora::Selection::tournament
+                    ? double(c.algorithm.tournamentSize) : std::nan("");
+     },
+     [](kelvora::SweepCombination& c) { c.algorithm.tournamentSize = 0; }, QT_TRANSLATE_NOOP("kelvora::ui::StatisticsPanel", "トーナメントの大きさ")},
+    {"elitism",
+     [](const kelvora::SweepCombination& c) {
+         return c.algorithm.method == kelvora::Method::geneticAlgorithm ? double(c.algorithm.elitism) : std::nan("");
+     },
+     [](kelvora::SweepCombination& c) { c.algorithm.elitism = 0; }, QT_TRANSLATE_NOOP("kelvora::ui::StatisticsPanel", "エリート数")},
+    {"creep",
+     [](const kelvora::SweepCombination& c) {
+         return c.algorithm.method == kelvora::Method::geneticAlgorithm && c.algorithm.mutation == kelvora::MutationOperator::creep
+                    ? double(c.algorithm.creepStep) : std::nan("");
+     },
+     [](kelvora::SweepCombination& c) { c.algorithm.creepStep = 1; }, QT_TRANSLATE_NOOP("kelvora::ui::StatisticsPanel", "クリープ幅")},
+};
+
 }  // namespace
+
+const ResponseParameter* FindResponseParameter(const QString& name) {
+    for (const ResponseParameter& p : kParameters)
+        if (name == QLatin1String(p.name)) return &p;
+    return nullptr;
+}
+
+std::vector<const ResponseParameter*> ResponseParameters() {
+    std::vector<const ResponseParameter*> all;
+    for (const ResponseParameter& p : kParameters) all.push_back(&p);
+    return all;
+}
+
+// Success within epsilon (with its Wilson band, left axis) and the median final distance (with its
+// interquartile range, right axis) against the parameter, one pair of curves per configuration of
+// the other parameters.
+QChart* ResponseChart(const std::vector<const kelvora::SweepResult*>& results, const ResponseParameter& parameter) {
+    std::vector<kelvora::SweepCombination> curves;  // each with the parameter set aside
+    std::vector<std::map<double, std::vector<const kelvora::SweepResult*>>> points;
+    for (const kelvora::SweepResult* run : results) {
+        const kelvora::SweepResult& r = *run;
+        const double v = parameter.value(r.combination);
+        if (std::isnan(v)) continue;
+        kelvora::SweepCombination key = r.combination;
+        parameter.clear(key);
+        std::size_t k = 0;
+        while (k < curves.size() && !kelvora::SameConfiguration(curves[k], key)) ++k;
+        if (k == curves.size()) {
+            curves.push_back(key);
+            points.emplace_back();
+        }
+        points[k][v].push_back(&r);
+    }
+    std::size_t most = 0;
+    for (const auto& curve : points) most = std::max(most, curve.size());
+    if (most < 2) return nullptr;
+    const std::vector<std::string> labels = kelvora::ConfigurationLabels(curves);
+
+    auto* chart = new QChart;
+    chart->setTitle(StatisticsPanel::tr("%1 に対する誤差 ε 以内の割合 (95% 信頼帯) と最終誤差の中央値 (四分位範囲)").arg(StatisticsPanel::tr(parameter.title)));
+    auto* x = new QValueAxis;
+    x->setTitleText(StatisticsPanel::tr(parameter.title));
+    auto* rate = new QValueAxis;
+    rate->setRange(0.0, 1.0);
+    rate->setTitleText(StatisticsPanel::tr("割合"));
+    auto* distance = new QValueAxis;
+    distance->setTitleText(StatisticsPanel::tr("誤差 (px)"));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(rate, Qt::AlignLeft);
+    chart->addAxis(distance, Qt::AlignRight);
+    double low = INFINITY, high = -INFINITY, far = 0.0;
+    const QList<QColor> colors{QColor(0x1f77b4), QColor(0xd62728), QColor(0x2ca02c), QColor(0x9467bd), QColor(0xff7f0e),
+                               QColor(0x8c564b), QColor(0xe377c2), QColor(0x7f7f7f)};
+    for (std::size_t k = 0; k < curves.size(); ++k) {
+        const QColor color = colors[static_cast<int>(k % colors.size())];
+        auto* within = new QLineSeries;
+        auto* bandLow = new QLineSeries;
+        auto* bandHigh = new QLineSeries;
+        auto* median = new QLineSeries;
+        auto* q1 = new QLineSeries;
+        auto* q3 = new QLineSeries;
+        for (const auto& [v, runs] : points[k]) {
+            long long successes = 0;
+            std::vector<double> distances;
+            for (const kelvora::SweepResult* r : runs) {
+                successes += r->firstGenerationWithinEpsilon > 0;
+                distances.push_back(r->eliteDistance);
+            }
+            const kelvora::Proportion p = kelvora::WilsonInterval(successes, static_cast<long long>(runs.size()));
+            const kelvora::Quartiles q = kelvora::QuartilesOf(distances);
+            within->append(v, p.rate);
+            bandLow->append(v, p.low);
+            bandHigh->append(v, p.high);
+            median->append(v, q.median);
+            q1->append(v, q.q1);
+            q3->append(v, q.q3);
+            low = std::min(low, v);
+            high = std::max(high, v);
+            far = std::max(far, q.q3);
+        }
+        const QString name = QString::fromStdString(labels[k]);
+        auto* band = new QAreaSeries(bandHigh, bandLow);
+        band->setName(StatisticsPanel::tr("%1: 95% 信頼帯").arg(name));  // markers of the bands are hidden below
+        QColor light = color;
+        light.setAlpha(50);
+        band->setBrush(light);
+        band->setPen(Qt::NoPen);
+        auto* iqr = new QAreaSeries(q3, q1);
+        iqr->setName(StatisticsPanel::tr("%1: 四分位範囲").arg(name));
+        QColor lighter = color;
+        lighter.setAlpha(25);
+        iqr->setBrush(lighter);
+        iqr->setPen(QPen(color, 0.5, Qt::DotLine));
+        within->setName(StatisticsPanel::tr("%1: 割合").arg(name));
+        within->setPen(QPen(color, 2.0));
+        median->setName(StatisticsPanel::tr("%1: 誤差の中央値 (破線)").arg(name));
+        median->setPen(QPen(color, 2.0, Qt::DashLine));
+        for (QAbstractSeries* s : std::initializer_list<QAbstractSeries*>{band, within}) {
+            chart->addSeries(s);
+            s->attachAxis(x);
+            s->attachAxis(rate);
+        }
+        for (QAbstractSeries* s : std::initializer_list<QAbstractSeries*>{iqr, median}) {
+            chart->addSeries(s);
+            s->attachAxis(x);
+            s->attachAxis(distance);
+        }
+        for (QAbstractSeries* s : std::initializer_list<QAbstractSeries*>{band, iqr})
+            for (QLegendMarker* marker : chart->legend()->markers(s)) marker->setVisible(false);
+    }
+    x->setRange(low, high);
+    distance->setRange(0.0, far > 0.0 ? far * 1.05 : 1.0);
+    return chart;
+}
 
 std::optional<CriticalDifference> CriticalDifferenceOf(const std::vector<std::string>& labels,
                                                        const std::vector<std::vector<const kelvora::SweepResult*>>& runs,
@@ -277,6 +427,42 @@ void StatisticsPanel::update() {
     }
     m_note->setText(tr("p 値は表の %n 組に対して Holm で補正 (検定ごとに)。太字: α = 0.05 未満。", nullptr,
                        static_cast<int>(tests.size())));
+}
+
+ResponsePanel::ResponsePanel(QWidget* parent) : QWidget(parent) {
+    auto* layout = new QVBoxLayout(this);
+    auto* row = new QHBoxLayout;
+    m_parameter = new QComboBox(this);
+    m_parameter->setObjectName(QStringLiteral("ResponseParameter"));
+    for (const ResponseParameter* p : ResponseParameters()) m_parameter->addItem(tr(p->title), QString::fromLatin1(p->name));
+    m_parameter->setCurrentIndex(3);  // the mutation probability
+    row->addWidget(new QLabel(tr("横軸のパラメータ"), this));
+    row->addWidget(m_parameter, 1);
+    layout->addLayout(row);
+    m_view = new QChartView(this);
+    m_view->setRenderHint(QPainter::Antialiasing);
+    layout->addWidget(m_view, 1);
+    m_note = new QLabel(this);
+    m_note->setWordWrap(true);
+    layout->addWidget(m_note);
+    connect(m_parameter, &QComboBox::currentIndexChanged, this, [this] { update(); });
+}
+
+void ResponsePanel::setRuns(std::vector<const kelvora::SweepResult*> runs) {
+    m_runs = std::move(runs);
+    update();
+}
+
+QChart* ResponsePanel::chart() const { return m_note->text().isEmpty() ? m_view->chart() : nullptr; }
+
+void ResponsePanel::update() {
+    const ResponseParameter* p = FindResponseParameter(m_parameter->currentData().toString());
+    QChart* chart = p ? ResponseChart(m_runs, *p) : nullptr;
+    m_note->setText(chart ? QString()
+                          : tr("このパラメータだけが違う構成を 2 つ以上加えて実行すると、その値に対する曲線が描かれます。"));
+    QChart* old = m_view->chart();
+    m_view->setChart(chart ? chart : new QChart);
+    delete old;
 }
 
 }  // namespace kelvora::ui

@@ -14,6 +14,8 @@
 #include "batch/sweep.h"
 #include "stats/statistics.h"
 
+class QChart;
+class QChartView;
 class QComboBox;
 class QLabel;
 class QPainter;
@@ -46,6 +48,27 @@ QSize CriticalDifferenceSize(std::size_t k);
 /// A verdict as the window shows it, translated ("gray は classic より成功が多い ...").
 QString VerdictText(const kelvora::PairVerdictInput& in, double alpha);
 
+/// A parameter a response curve runs over.
+struct ResponseParameter {
+    const char* name;  ///< as --parameter spells it: population, generations, crossover, mutation, tournament, elitism, creep
+    /// Its value in a run, or NaN where the run has none (a tournament size without tournament selection).
+    double (*value)(const kelvora::SweepCombination&);
+    /// Sets it aside, so that runs that differ in it alone are one curve's.
+    void (*clear)(kelvora::SweepCombination&);
+    const char* title;  ///< the axis title, to translate in the StatisticsPanel context
+};
+
+/// The parameter of that name, or nullptr.
+const ResponseParameter* FindResponseParameter(const QString& name);
+
+/// Every parameter, in the order above.
+std::vector<const ResponseParameter*> ResponseParameters();
+
+/// Success within epsilon with its Wilson band (left axis) and the median final distance with its
+/// interquartile range (right axis) against the parameter, one curve per configuration of the
+/// others; nullptr when no configuration ran at two values of it. The caller owns the chart.
+QChart* ResponseChart(const std::vector<const kelvora::SweepResult*>& results, const ResponseParameter& parameter);
+
 class StatisticsPanel : public QWidget {
     Q_OBJECT
 
@@ -73,6 +96,29 @@ private:
     std::vector<kelvora::Sample> m_samples;
     std::vector<long long> m_seeds, m_targets;
     std::optional<CriticalDifference> m_cd;
+};
+
+/// The experiment window's 応答 tab: the response curve over the parameter chosen, from the runs shown.
+class ResponsePanel : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ResponsePanel(QWidget* parent = nullptr);
+
+    /// The runs to plot, all configurations together (they stay the caller's and must outlive the next call).
+    void setRuns(std::vector<const kelvora::SweepResult*> runs);
+
+    QComboBox* parameter() const { return m_parameter; }
+    /// The chart shown, or nullptr when the runs do not vary the parameter.
+    QChart* chart() const;
+
+private:
+    void update();
+
+    QComboBox* m_parameter;
+    QChartView* m_view;
+    QLabel* m_note;
+    std::vector<const kelvora::SweepResult*> m_runs;
 };
 
 }  // namespace kelvora::ui

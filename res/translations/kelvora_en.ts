@@ -21,65 +21,6 @@
     </message>
 </context>
 <context>
-    <name>PlotCommand</name>
-    <message>
-        <source>個体数</source>
-        <translation>Population</translation>
-    </message>
-    <message>
-        <source>世代数</source>
-        <translation>Generations</translation>
-    </message>
-    <message>
-        <source>交叉率</source>
-        <translation>Crossover rate</translation>
-    </message>
-    <message>
-        <source>突然変異率</source>
-        <translation>Mutation probability</translation>
-    </message>
-    <message>
-        <source>トーナメントの大きさ</source>
-        <translation>Tournament size</translation>
-    </message>
-    <message>
-        <source>エリート数</source>
-        <translation>Elite count</translation>
-    </message>
-    <message>
-        <source>クリープ幅</source>
-        <translation>Creep step</translation>
-    </message>
-    <message>
-        <source>%1 に対する誤差 ε 以内の割合 (95% 信頼帯) と最終誤差の中央値 (四分位範囲)</source>
-        <translation>Runs within ε (95% band) and the median final error (interquartile range) against %1</translation>
-    </message>
-    <message>
-        <source>割合</source>
-        <translation>Fraction</translation>
-    </message>
-    <message>
-        <source>誤差 (px)</source>
-        <translation>Error (px)</translation>
-    </message>
-    <message>
-        <source>%1: 95% 信頼帯</source>
-        <translation>%1: 95% band</translation>
-    </message>
-    <message>
-        <source>%1: 四分位範囲</source>
-        <translation>%1: interquartile range</translation>
-    </message>
-    <message>
-        <source>%1: 割合</source>
-        <translation>%1: fraction</translation>
-    </message>
-    <message>
-        <source>%1: 誤差の中央値 (破線)</source>
-        <translation>%1: median error (dashed)</translation>
-    </message>
-</context>
-<context>
     <name>ResultsFault</name>
     <message>
         <source>ファイルが空です</source>
@@ -852,6 +793,10 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <source>統計</source>
         <translation>Statistics</translation>
     </message>
+    <message>
+        <source>応答</source>
+        <translation>Response</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::FitnessChart</name>
@@ -1070,6 +1015,17 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
     </message>
 </context>
 <context>
+    <name>kelvora::ui::ResponsePanel</name>
+    <message>
+        <source>横軸のパラメータ</source>
+        <translation>Parameter on the x axis</translation>
+    </message>
+    <message>
+        <source>このパラメータだけが違う構成を 2 つ以上加えて実行すると、その値に対する曲線が描かれます。</source>
+        <translation>Add and run two configurations or more that differ in this parameter alone to draw the curve over its values.</translation>
+    </message>
+</context>
+<context>
     <name>kelvora::ui::RunController</name>
     <message>
         <source>計算を始められません。開いているファイルの数が上限に達しています (%1)。ほかのファイルやプログラムを閉じるか、上限 (ulimit -n) を上げてください。</source>
@@ -1184,6 +1140,62 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
             <numerusform>p-values adjusted by Holm over the %n pair of the table (each test on its own). Bold: below α = 0.05.</numerusform>
             <numerusform>p-values adjusted by Holm over the %n pairs of the table (each test on its own). Bold: below α = 0.05.</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>個体数</source>
+        <translation>Population</translation>
+    </message>
+    <message>
+        <source>世代数</source>
+        <translation>Generations</translation>
+    </message>
+    <message>
+        <source>交叉率</source>
+        <translation>Crossover rate</translation>
+    </message>
+    <message>
+        <source>突然変異率</source>
+        <translation>Mutation probability</translation>
+    </message>
+    <message>
+        <source>トーナメントの大きさ</source>
+        <translation>Tournament size</translation>
+    </message>
+    <message>
+        <source>エリート数</source>
+        <translation>Elite count</translation>
+    </message>
+    <message>
+        <source>クリープ幅</source>
+        <translation>Creep step</translation>
+    </message>
+    <message>
+        <source>%1 に対する誤差 ε 以内の割合 (95% 信頼帯) と最終誤差の中央値 (四分位範囲)</source>
+        <translation>Runs within ε (95% band) and the median final error (interquartile range) against %1</translation>
+    </message>
+    <message>
+        <source>割合</source>
+        <translation>Fraction</translation>
+    </message>
+    <message>
+        <source>誤差 (px)</source>
+        <translation>Error (px)</translation>
+    </message>
+    <message>
+        <source>%1: 95% 信頼帯</source>
+        <translation>%1: 95% band</translation>
+    </message>
+    <message>
+        <source>%1: 四分位範囲</source>
+        <translation>%1: interquartile range</translation>
+    </message>
+    <message>
+        <source>%1: 割合</source>
+        <translation>%1: fraction</translation>
+    </message>
+    <message>
+        <source>%1: 誤差の中央値 (破線)</source>
+        <translation>%1: median error (dashed)</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,7 @@
 // sweep keeps whole runs in order, and `kelvora --plot` draws a sweep CSV into a file.
 
 #include <QComboBox>
+#include <QChart>
 #include <QImage>
 #include <QTableWidget>
 
@@ -205,6 +206,13 @@ void TestExperiment::plotsTheCriticalDifferenceAndTheResponseOfASweepCsv() {
     double ranks = 0;
     for (double r : panel->criticalDifference()->friedman.meanRanks) ranks += r;
     QCOMPARE(ranks, 1.0 + 2.0 + 3.0 + 4.0);
+    // The 応答 tab: over the mutation rate, classic and gray each a curve (rate, band, median, IQR).
+    ResponsePanel* curves = window->response();
+    QCOMPARE(curves->parameter()->currentData().toString(), QStringLiteral("mutation"));
+    QVERIFY(curves->chart());
+    QCOMPARE(curves->chart()->series().size(), 8);
+    curves->parameter()->setCurrentIndex(2);  // the crossover rate: one value only
+    QVERIFY(!curves->chart());
 }
 
 // The verdicts in words, as the window writes them.
