@@ -170,6 +170,8 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
             [this] { saveText(tr("実行結果を CSV で保存"), QStringLiteral("sweep.csv"), runsCsv()); });
     connect(file->addAction(tr("集計を CSV で保存(&U)...")), &QAction::triggered, this,
             [this] { saveText(tr("集計を CSV で保存"), QStringLiteral("summary.csv"), summaryCsv()); });
+    connect(file->addAction(tr("統計を CSV で保存(&T)...")), &QAction::triggered, this,
+            [this] { saveText(tr("統計を CSV で保存"), QStringLiteral("statistics.csv"), m_statistics->csv()); });
     file->addSeparator();
     connect(file->addAction(tr("グラフを PNG として保存(&P)...")), &QAction::triggered, this, [this] { savePlot(false); });
     connect(file->addAction(tr("グラフを SVG として保存(&S)...")), &QAction::triggered, this, [this] { savePlot(true); });
@@ -502,13 +504,14 @@ void ExperimentWindow::saveText(const QString& title, const QString& name, const
 }
 
 void ExperimentWindow::savePlot(bool svg) {
-    auto* view = qobject_cast<QChartView*>(m_plots->currentWidget());
-    if (!view) return;
+    auto* view = m_plots->currentWidget() == m_response ? m_response->view() : qobject_cast<QChartView*>(m_plots->currentWidget());
+    const bool diagram = m_plots->currentWidget() == m_statistics && m_statistics->criticalDifference();
+    if (!view && !diagram) return;
     const QString path = QFileDialog::getSaveFileName(this, svg ? tr("SVG として保存") : tr("PNG として保存"),
                                                       svg ? QStringLiteral("experiment.svg") : QStringLiteral("experiment.png"),
                                                       svg ? tr("SVG 画像 (*.svg)") : tr("PNG 画像 (*.png)"));
     if (path.isEmpty()) return;
-    if (!ExperimentPlots::save(view, path))
+    if (diagram ? !SaveCriticalDifference(path, *m_statistics->criticalDifference()) : !ExperimentPlots::save(view, path))
         ShowMessageBox(this, QMessageBox::Warning, tr("グラフを \"%1\" に保存できませんでした。").arg(path));
 }
 

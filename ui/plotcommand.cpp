@@ -56,44 +56,13 @@ Configurations Group(const std::vector<kelvora::SweepResult>& results) {
     return c;
 }
 
-// Writes a picture painted by paint (size in pixels) as SVG or PNG by the name's suffix, through
-// path.part and a rename, so that a failure leaves no half picture.
-bool SavePicture(const QString& path, QSize size, const std::function<void(QPainter&)>& paint) {
-    const QString part = path + QStringLiteral(".part");
-    bool written = false;
-    if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
-        QSvgGenerator generator;
-        generator.setFileName(part);
-        generator.setSize(size);
-        generator.setViewBox(QRect(QPoint(0, 0), size));
-        QPainter painter;
-        if (painter.begin(&generator)) {
-            paint(painter);
-            written = painter.end() && QFileInfo(part).size() > 0;
-        }
-    } else {
-        QImage image(size, QImage::Format_ARGB32);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        paint(painter);
-        painter.end();
-        written = image.save(part, "PNG");
-    }
-    if (!written || std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0) {
-        QFile::remove(part);
-        return false;
-    }
-    return true;
-}
-
 int PlotCriticalDifference(const std::vector<kelvora::SweepResult>& results, const QString& input, const QString& output) {
     const Configurations c = Group(results);
     const std::optional<CriticalDifference> d = CriticalDifferenceOf(kelvora::ConfigurationLabels(c.first), c.runs, 0.05);
     if (!d)
         return Fail(2, QStringLiteral("--kind cd: %1 holds %2 configuration(s); the diagram needs two or more, on two "
                                       "targets or more, each target run by every configuration").arg(input).arg(c.first.size()));
-    const QSize size = CriticalDifferenceSize(c.first.size());
-    if (!SavePicture(output, size, [&](QPainter& p) { PaintCriticalDifference(p, size, *d); }))
+    if (!SaveCriticalDifference(output, *d))
         return Fail(1, QStringLiteral("%1: cannot be written").arg(output));
     return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -9,6 +11,10 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QSvgGenerator>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLegend>
@@ -20,6 +26,7 @@
 #include <QVBoxLayout>
 
 #include "batch/sweep_table.h"
+#include "model/text.h"
 
 namespace kelvora::ui {
 
@@ -225,6 +232,41 @@ std::optional<CriticalDifference> CriticalDifferenceOf(const std::vector<std::st
     return d;
 }
 
+// Writes a picture painted by paint (size in pixels) as SVG or PNG by the name's suffix, through
+// path.part and a rename, so that a failure leaves no half picture.
+static bool SavePicture(const QString& path, QSize size, const std::function<void(QPainter&)>& paint) {
+    const QString part = path + QStringLiteral(".part");
+    bool written = false;
+    if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
+        QSvgGenerator generator;
+        generator.setFileName(part);
+        generator.setSize(size);
+        generator.setViewBox(QRect(QPoint(0, 0), size));
+        QPainter painter;
+        if (painter.begin(&generator)) {
+            paint(painter);
+            written = painter.end() && QFileInfo(part).size() > 0;
+        }
+    } else {
+        QImage image(size, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        paint(painter);
+        painter.end();
+        written = image.save(part, "PNG");
+    }
+    if (!written || std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0) {
+        QFile::remove(part);
+        return false;
+    }
+    return true;
+}
+
+bool SaveCriticalDifference(const QString& path, const CriticalDifference& d) {
+    const QSize size = CriticalDifferenceSize(d.labels.size());
+    return SavePicture(path, size, [&](QPainter& p) { PaintCriticalDifference(p, size, d); });
+}
+
 QSize CriticalDifferenceSize(std::size_t k) { return {900, 170 + 24 * static_cast<int>((k + 1) / 2)}; }
 
 // The critical-difference diagram: the mean ranks on an axis from 1 (succeeds most often, left) to
@@ -380,8 +422,31 @@ void StatisticsPanel::setRuns(const std::vector<QString>& labels, const std::vec
     update();
 }
 
+QByteArray StatisticsPanel::csv() const {
+    const auto quoted = [](const QString& text) {
+        QString q = text;
+        return QStringLiteral("\"") + q.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QStringLiteral("\"");
+    };
+    const auto number = [](double v) { return QString::fromStdString(kelvora::ExactText(v)); };
+    QString text = QStringLiteral("a,b,a_successes,a_runs,b_successes,b_runs,fisher_p,fisher_p_holm,mwu_u,mwu_p,mwu_p_holm,a12,verdict\n");
+    for (std::size_t i = 0; i < m_tests.size(); ++i) {
+        const kelvora::PairTest& t = m_tests[i];
+        const kelvora::Sample& a = m_samples[t.a];
+        const kelvora::Sample& b = m_samples[t.b];
+        text += QStringList{quoted(m_labels[t.a]), quoted(m_labels[t.b]), QString::number(a.successes),
+                            QString::number(a.distances.size()), QString::number(b.successes),
+                            QString::number(b.distances.size()), number(t.fisherP), number(t.fisherPHolm), number(t.u),
+                            number(t.mwuP), number(t.mwuPHolm), number(t.a12), quoted(m_verdicts[i])}
+                    .join(QLatin1Char(',')) +
+                QLatin1Char('\n');
+    }
+    return text.toUtf8();
+}
+
 void StatisticsPanel::update() {
     m_table->setRowCount(0);
+    m_tests.clear();
+    m_verdicts.clear();
     const double alpha = 0.05;
     const int chosen = m_baseline->currentIndex();
     if (m_samples.size() < 2 || chosen < 0) {
@@ -398,6 +463,8 @@ void StatisticsPanel::update() {
         }
     }
     const std::vector<kelvora::PairTest> tests = kelvora::ComparePairs(m_samples, which);
+    m_tests = tests;
+    m_verdicts.clear();
     QFont bold = m_table->font();
     bold.setBold(true);
     for (const kelvora::PairTest& t : tests) {
@@ -407,6 +474,7 @@ void StatisticsPanel::update() {
         const QString verdict = VerdictText({m_labels[t.a].toStdString(), m_labels[t.b].toStdString(), a.successes, n(a),
                                              b.successes, n(b), t.fisherPHolm, t.mwuPHolm, t.a12, m_seeds[t.a], m_targets[t.a]},
                                             alpha);
+        m_verdicts.push_back(verdict);
         const int row = m_table->rowCount();
         m_table->insertRow(row);
         const QStringList cells{m_labels[t.a], m_labels[t.b],
@@ -452,6 +520,8 @@ void ResponsePanel::setRuns(std::vector<const kelvora::SweepResult*> runs) {
     m_runs = std::move(runs);
     update();
 }
+
+QChartView* ResponsePanel::view() const { return m_view; }
 
 QChart* ResponsePanel::chart() const { return m_note->text().isEmpty() ? m_view->chart() : nullptr; }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <QByteArray>
 #include <QSize>
 #include <QWidget>
 
@@ -41,6 +42,10 @@ std::optional<CriticalDifference> CriticalDifferenceOf(const std::vector<std::st
 /// Paints the diagram into size (pixels): the mean ranks on an axis from 1 (succeeds most often,
 /// left) to k, the critical difference above it and a thick line under each group no farther apart.
 void PaintCriticalDifference(QPainter& painter, QSize size, const CriticalDifference& d);
+
+/// Writes the diagram as SVG or PNG by the name's suffix, through path.part and a rename; false when
+/// it cannot be written.
+bool SaveCriticalDifference(const QString& path, const CriticalDifference& d);
 
 /// The diagram's size for k configurations, pixels.
 QSize CriticalDifferenceSize(std::size_t k);
@@ -81,6 +86,8 @@ public:
 
     QComboBox* baseline() const { return m_baseline; }
     QTableWidget* table() const { return m_table; }
+    /// The table as CSV, the columns of kelvora-cli compare --output, labels and verdicts quoted.
+    QByteArray csv() const;
     /// The diagram when there is one, else nullopt.
     const std::optional<CriticalDifference>& criticalDifference() const { return m_cd; }
 
@@ -96,6 +103,8 @@ private:
     std::vector<kelvora::Sample> m_samples;
     std::vector<long long> m_seeds, m_targets;
     std::optional<CriticalDifference> m_cd;
+    std::vector<kelvora::PairTest> m_tests;  // the rows of the table
+    std::vector<QString> m_verdicts;
 };
 
 /// The experiment window's 応答 tab: the response curve over the parameter chosen, from the runs shown.
@@ -109,6 +118,7 @@ public:
     void setRuns(std::vector<const kelvora::SweepResult*> runs);
 
     QComboBox* parameter() const { return m_parameter; }
+    QChartView* view() const;
     /// The chart shown, or nullptr when the runs do not vary the parameter.
     QChart* chart() const;
 

@@ -797,6 +797,14 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <source>応答</source>
         <translation>Response</translation>
     </message>
+    <message>
+        <source>統計を CSV で保存(&amp;T)...</source>
+        <translation>Save S&amp;tatistics as CSV...</translation>
+    </message>
+    <message>
+        <source>統計を CSV で保存</source>
+        <translation>Save the statistics as CSV</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::FitnessChart</name>

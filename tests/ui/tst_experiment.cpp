@@ -202,6 +202,10 @@ void TestExperiment::plotsTheCriticalDifferenceAndTheResponseOfASweepCsv() {
     }
     panel->baseline()->setCurrentIndex(panel->baseline()->count() - 1);
     QCOMPARE(panel->table()->rowCount(), 6);
+    const QList<QByteArray> exported = panel->csv().split('\n');
+    QCOMPARE(exported.size(), 8);  // the header, six pairs and the nothing after the last LF
+    QCOMPARE(exported[0], QByteArray("a,b,a_successes,a_runs,b_successes,b_runs,fisher_p,fisher_p_holm,mwu_u,mwu_p,mwu_p_holm,a12,verdict"));
+    QVERIFY(exported[1].contains(QStringLiteral(",%1,6,%2,6,").arg(successes[0]).arg(successes[1]).toUtf8()));
     QVERIFY(panel->criticalDifference().has_value());
     double ranks = 0;
     for (double r : panel->criticalDifference()->friedman.meanRanks) ranks += r;
