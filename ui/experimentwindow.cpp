@@ -141,6 +141,19 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     m_plots = new ExperimentPlots(right);
     m_statistics = new StatisticsPanel(m_plots);
     m_plots->addTab(m_statistics, tr("統計"));
+    // The summary's success rates carry their test against the baseline the 統計 tab compares with.
+    connect(m_statistics, &StatisticsPanel::changed, this, [this] {
+        QFont bold = m_summary->font();
+        bold.setBold(true);
+        for (int row = 0; row < m_summary->rowCount(); ++row) {
+            QTableWidgetItem* rate = m_summary->item(row, 2);
+            if (!rate) continue;
+            if (rate->data(Qt::UserRole).isNull()) rate->setData(Qt::UserRole, rate->text());
+            const auto configuration = static_cast<std::size_t>(row);  // a row per configuration, in order
+            rate->setText(rate->data(Qt::UserRole).toString() + m_statistics->againstBaseline(configuration));
+            rate->setFont(m_statistics->baselineP(configuration) < 0.05 ? bold : m_summary->font());
+        }
+    });
     m_response = new ResponsePanel(m_plots);
     m_plots->addTab(m_response, tr("応答"));
     rightLayout->addLayout(plotRow);

@@ -379,6 +379,7 @@ StatisticsPanel::StatisticsPanel(QWidget* parent) : QWidget(parent) {
 
 void StatisticsPanel::setRuns(const std::vector<QString>& labels, const std::vector<std::vector<kelvora::SweepResult>>& results) {
     m_labels.clear();
+    m_index.clear();
     m_first.clear();
     m_samples.clear();
     m_seeds.clear();
@@ -400,6 +401,7 @@ void StatisticsPanel::setRuns(const std::vector<QString>& labels, const std::vec
             runs.back().push_back(&r);
         }
         m_labels.push_back(labels[i]);
+        m_index.push_back(i);
         names.push_back(labels[i].toStdString());
         m_first.push_back(results[i].front().combination);
         m_samples.push_back(std::move(s));
@@ -420,6 +422,22 @@ void StatisticsPanel::setRuns(const std::vector<QString>& labels, const std::vec
     m_baseline->addItem(tr("すべての組"));
     m_baseline->setCurrentIndex(classic);
     update();
+}
+
+double StatisticsPanel::baselineP(std::size_t configuration) const {
+    const int chosen = m_baseline->currentIndex();
+    if (chosen < 0 || chosen >= static_cast<int>(m_labels.size())) return std::nan("");
+    for (const kelvora::PairTest& t : m_tests)
+        if (m_index[t.a] == configuration && t.b == static_cast<std::size_t>(chosen)) return t.fisherPHolm;
+    return std::nan("");
+}
+
+QString StatisticsPanel::againstBaseline(std::size_t configuration) const {
+    const int chosen = m_baseline->currentIndex();
+    if (chosen < 0 || chosen >= static_cast<int>(m_labels.size())) return {};
+    if (m_index[static_cast<std::size_t>(chosen)] == configuration) return tr(" · 基準");
+    const double p = baselineP(configuration);
+    return std::isnan(p) ? QString() : QStringLiteral(" · p %1").arg(QString::fromStdString(kelvora::PValueText(p)));
 }
 
 QByteArray StatisticsPanel::csv() const {
@@ -451,6 +469,7 @@ void StatisticsPanel::update() {
     const int chosen = m_baseline->currentIndex();
     if (m_samples.size() < 2 || chosen < 0) {
         m_note->setText(m_samples.size() < 2 ? tr("比べるには 2 つ以上の構成の実行が要ります。") : QString());
+        emit changed();
         return;
     }
     const bool all = chosen == static_cast<int>(m_samples.size());
@@ -495,6 +514,7 @@ void StatisticsPanel::update() {
     }
     m_note->setText(tr("p 値は表の %n 組に対して Holm で補正 (検定ごとに)。太字: α = 0.05 未満。", nullptr,
                        static_cast<int>(tests.size())));
+    emit changed();
 }
 
 ResponsePanel::ResponsePanel(QWidget* parent) : QWidget(parent) {

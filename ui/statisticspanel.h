@@ -86,10 +86,21 @@ public:
 
     QComboBox* baseline() const { return m_baseline; }
     QTableWidget* table() const { return m_table; }
+    /// The test of configuration number configuration (of setRuns' lists) against the baseline, as the summary table shows it
+    /// beside the rate: " · p = 0.018" (Fisher's, Holm-adjusted; bold in the table when below 0.05),
+    /// " · 基準" for the baseline itself, "" with every pair or for a configuration not shown.
+    QString againstBaseline(std::size_t configuration) const;
+    /// That test's adjusted p, NaN where againstBaseline gives no p.
+    double baselineP(std::size_t configuration) const;
+
     /// The table as CSV, the columns of kelvora-cli compare --output, labels and verdicts quoted.
     QByteArray csv() const;
     /// The diagram when there is one, else nullopt.
     const std::optional<CriticalDifference>& criticalDifference() const { return m_cd; }
+
+signals:
+    /// The table was filled again (new runs, another baseline).
+    void changed();
 
 private:
     void update();
@@ -99,6 +110,7 @@ private:
     QLabel* m_note;
     QWidget* m_diagram;
     std::vector<QString> m_labels;
+    std::vector<std::size_t> m_index;  // each shown configuration's number in setRuns' lists
     std::vector<kelvora::SweepCombination> m_first;
     std::vector<kelvora::Sample> m_samples;
     std::vector<long long> m_seeds, m_targets;

@@ -1205,5 +1205,9 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <source>%1: 誤差の中央値 (破線)</source>
         <translation>%1: median error (dashed)</translation>
     </message>
+    <message>
+        <source> · 基準</source>
+        <translation> · baseline</translation>
+    </message>
 </context>
 </TS>
