@@ -693,6 +693,19 @@ TEST_F(SweepCli, CompareCountsTheRowsItTests) {
         for (const auto& [name, rank] : j["friedman"]["ranks"].items()) ranks += rank.get<double>();
         EXPECT_DOUBLE_EQ(ranks, 1 + 2 + 3 + 4);
     }
+    // Another epsilon: the runs made again test as a sweep run with it does.
+    ASSERT_EQ(Run({"sweep", "--population", "20", "--generations", "30", "--seeds", "1..8", "--target", "68,180",
+                   "--target=-50,20", "--encoding", "binary,gray", "--mutation-operator", "bit-flip,creep:4",
+                   "--epsilon", "1.5", "--quiet", "--output", "s15.csv"}),
+              0)
+        << err_;
+    ASSERT_EQ(Run({"compare", "s15.csv", "--json"}), 0) << err_;
+    const nlohmann::json direct = nlohmann::json::parse(out_);
+    ASSERT_EQ(Run({"compare", "s.csv", "--epsilon", "1.5", "--json"}), 0) << err_;
+    const nlohmann::json again = nlohmann::json::parse(out_);
+    EXPECT_EQ(again["epsilon"], 1.5);
+    EXPECT_EQ(again["pairs"], direct["pairs"]);
+    EXPECT_EQ(again["friedman"], direct["friedman"]);
     // The table and the CSV name the same pairs.
     ASSERT_EQ(Run({"compare", "s.csv", "--output", "c.csv"}), 0) << err_;
     const std::vector<std::string> csv = Lines(ReadFile(dir_ / "c.csv"));
