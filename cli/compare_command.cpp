@@ -144,7 +144,7 @@ std::string CsvText(const std::string& text) {
 }
 
 std::string Padded(const std::string& text, std::size_t width) {
-    // Labels are ASCII but for the × of no label: count bytes.
+    // Labels are ASCII (the flags' spellings and numbers): a byte is a column.
     return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
 
