@@ -34,6 +34,10 @@ int EcdfCommand(const std::vector<std::string>& args);
 /// `diversity RESULTS.csv [--encoding binary|gray] [--output FILE]`: each generation's diversity.
 int DiversityCommand(const std::vector<std::string>& args);
 
+/// `compare SWEEP.csv [--baseline LABEL|all] [--epsilon E] [--alpha A] [--json] [--output FILE]`: whether
+/// a sweep file's configurations differ, by exact and rank tests with Holm's adjustment.
+int CompareCommand(const std::vector<std::string>& args);
+
 /// A named subcommand: `kelvora-cli NAME ARGS...`.
 struct Subcommand {
     const char* name;

@@ -25,6 +25,7 @@
 #include "signals.h"
 #include "session/configurations.h"
 #include "session/sweep_file.h"
+#include "sweep_input.h"
 
 using namespace kelvora;
 using namespace kelvora::cli;
@@ -71,62 +72,6 @@ struct Configuration {
     std::vector<int> first;
 };
 
-// A row whose run is made again: what it ran, the elite distance the file says it reached, its line.
-struct Rerun {
-    SweepCombination combination;
-    double eliteDistance;
-    long long line;
-    int* first;  // where its first generation within epsilon goes
-    bool reproduced = true;  // the run ended at eliteDistance
-};
-
-// Makes every row's run again on every core and stores its first generation within epsilon. Returns
-// the first row (in file order) whose run does not end at its recorded elite distance, or -1; stops
-// early on a signal.
-long long RerunWithin(std::vector<Rerun>& reruns, double epsilon, bool progress) {
-    std::atomic<std::size_t> next{0};
-    std::atomic<long long> done{0};
-    std::atomic<bool> outOfMemory{false};  // a worker's, told on this thread once all have ended
-    const auto runs = [&] {
-        RunBuffers buffers;
-        for (std::size_t i; (i = next.fetch_add(1)) < reruns.size() && !StopFlag().load() && !outOfMemory.load();) {
-            const SweepResult r =
-                RunCombination(reruns[i].combination, std::nan(""), epsilon, buffers, &StopFlag(), nullptr, nullptr);
-            *reruns[i].first = r.firstGenerationWithinEpsilon;
-            reruns[i].reproduced = r.eliteDistance == reruns[i].eliteDistance;
-            done.fetch_add(1);
-        }
-    };
-    const auto work = [&] {
-        try {
-            runs();
-        } catch (const std::bad_alloc&) {
-            outOfMemory = true;
-        }
-    };
-    // A worker a core; this thread only draws the bar.
-    std::vector<std::thread> pool;
-    for (unsigned t = 0; t < std::clamp(std::thread::hardware_concurrency(), 1u, 64u); ++t) {
-        try {
-            pool.emplace_back(work);
-        } catch (const std::system_error&) {  // no room for another thread: the reruns go on fewer
-            if (!pool.empty()) break;
-            throw std::bad_alloc();
-        }
-    }
-    ProgressBar bar(progress);
-    while (done.load() < static_cast<long long>(reruns.size()) && !StopFlag().load() && !outOfMemory.load()) {
-        if (bar.Due(false)) bar.Draw(done.load(), static_cast<long long>(reruns.size()), "runs made again");
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    for (std::thread& t : pool) t.join();
-    if (outOfMemory) throw std::bad_alloc();
-    if (bar.Due(true)) bar.Draw(done.load(), static_cast<long long>(reruns.size()), "runs made again");
-    bar.Finish();
-    for (const Rerun& r : reruns)
-        if (!r.reproduced) return r.line;
-    return -1;
-}
 
 // What the command line asks for.
 struct EcdfArgs {
@@ -214,14 +159,15 @@ std::string EcdfCsv(const std::vector<Configuration>& configurations, bool evalu
     std::string text =
         "algorithm,population,generations,crossover,mutation,encoding,selection,elitism,crossover_operator,"
         "mutation_operator,x,runs,within,fraction,low,high\n";
-    for (const Configuration& c : configurations) {
-        const std::vector<std::string> f = AlgorithmFields(c.runs.algorithm);
-        const std::string prefix = f[0] + "," + std::to_string(c.runs.params.populationSize) + "," +
-                                   std::to_string(c.runs.params.generationCount) + "," + ExactText(c.runs.params.crossoverRate) +
-                                   "," + ExactText(c.runs.params.mutationProbability) + "," + f[1] + "," + f[2] + "," +
+    for (std::size_t k = 0; k < configurations.size(); ++k) {
+        const SweepCombination& c = configurations[k].runs;
+        const std::vector<std::string> f = AlgorithmFields(c.algorithm);
+        const std::string prefix = f[0] + "," + std::to_string(c.params.populationSize) + "," +
+                                   std::to_string(c.params.generationCount) + "," + ExactText(c.params.crossoverRate) +
+                                   "," + ExactText(c.params.mutationProbability) + "," + f[1] + "," + f[2] + "," +
                                    f[3] + "," + f[4] + "," + f[5] + ",";
         for (const RunLengthPoint& p :
-             RunLengthDistribution(c.first, c.runs.params.generationCount, c.runs.params.populationSize, evaluations)) {
+             RunLengthDistribution(configurations[k].first, c.params.generationCount, c.params.populationSize, evaluations)) {
             text += prefix + std::to_string(p.x) + "," + std::to_string(p.within.trials) + "," +
                     std::to_string(p.within.successes) + "," + ExactText(p.within.rate) + "," +
                     ExactText(p.within.low) + "," + ExactText(p.within.high) + "\n";

@@ -16,6 +16,7 @@ namespace {
 
 // Subcommands by name; anything else is the plain run's flags.
 constexpr Subcommand kSubcommands[] = {
+    {"compare", CompareCommand},
     {"diversity", DiversityCommand},
     {"ecdf", EcdfCommand},
     {"inspect", InspectCommand},

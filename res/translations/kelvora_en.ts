@@ -787,6 +787,22 @@ Repeat it with %2</translation>
         <translation>%1 seeds are given: at most %2 are taken.</translation>
     </message>
     <message>
+        <source>統計</source>
+        <translation>Statistics</translation>
+    </message>
+    <message>
+        <source>応答</source>
+        <translation>Response</translation>
+    </message>
+    <message>
+        <source>統計を CSV で保存(&amp;T)...</source>
+        <translation>Save S&amp;tatistics as CSV...</translation>
+    </message>
+    <message>
+        <source>統計を CSV で保存</source>
+        <translation>Save the statistics as CSV</translation>
+    </message>
+    <message>
         <source>ε: 0 より大きく 1000 以下の数値を入力してください。</source>
         <translation>ε: enter a number above 0 and at most 1000.</translation>
     </message>
@@ -1076,6 +1092,17 @@ Repeat it with %2</translation>
     </message>
 </context>
 <context>
+    <name>kelvora::ui::ResponsePanel</name>
+    <message>
+        <source>横軸のパラメータ</source>
+        <translation>Parameter on the x axis</translation>
+    </message>
+    <message>
+        <source>このパラメータだけが違う構成を 2 つ以上加えて実行すると、その値に対する曲線が描かれます。</source>
+        <translation>Add and run two configurations or more that differ in this parameter alone to draw the curve over its values.</translation>
+    </message>
+</context>
+<context>
     <name>kelvora::ui::RunController</name>
     <message>
         <source>計算を始められません。開いているファイルの数が上限に達しています (%1)。ほかのファイルやプログラムを閉じるか、上限 (ulimit -n) を上げてください。</source>
@@ -1084,6 +1111,168 @@ Repeat it with %2</translation>
     <message>
         <source>計算を始められません。計算に使うメモリを確保できませんでした。</source>
         <translation>The computation cannot start: there is not enough memory for it.</translation>
+    </message>
+</context>
+<context>
+    <name>kelvora::ui::StatisticsPanel</name>
+    <message>
+        <source>大きい</source>
+        <translation>large</translation>
+    </message>
+    <message>
+        <source>中程度の</source>
+        <translation>medium</translation>
+    </message>
+    <message>
+        <source>小さい</source>
+        <translation>small</translation>
+    </message>
+    <message>
+        <source>無視できる</source>
+        <translation>negligible</translation>
+    </message>
+    <message>
+        <source>平均順位と臨界差 (Friedman χ² = %1, p = %2, %3 標的, α = %4)</source>
+        <translation>Mean ranks and the critical difference (Friedman χ² = %1, p = %2, %3 targets, α = %4)</translation>
+    </message>
+    <message>
+        <source>臨界差 %1</source>
+        <translation>Critical difference %1</translation>
+    </message>
+    <message>
+        <source>%1 は %2 より成功が多い (%3 対 %4, Holm 補正後 p %5)、%6効果</source>
+        <translation>%1 succeeds more often than %2 (%3 against %4, p %5 after Holm), a %6 effect</translation>
+    </message>
+    <message>
+        <source>%1 は %2 より成功が少ない (%3 対 %4, Holm 補正後 p %5)、%6効果</source>
+        <translation>%1 succeeds less often than %2 (%3 against %4, p %5 after Holm), a %6 effect</translation>
+    </message>
+    <message>
+        <source>%1 は %2 より標的に近く終わる (A12 = %3, Holm 補正後 p %4)、%5効果</source>
+        <translation>%1 ends closer to the target than %2 (A12 = %3, p %4 after Holm), a %5 effect</translation>
+    </message>
+    <message>
+        <source>%1 は %2 より標的から遠く終わる (A12 = %3, Holm 補正後 p %4)、%5効果</source>
+        <translation>%1 ends farther from the target than %2 (A12 = %3, p %4 after Holm), a %5 effect</translation>
+    </message>
+    <message>
+        <source>%1 シード × %2 標的では差の証拠なし</source>
+        <translation>no evidence of a difference at %1 seeds on %2 targets</translation>
+    </message>
+    <message>
+        <source>%1 シードでは差の証拠なし</source>
+        <translation>no evidence of a difference at %1 seeds</translation>
+    </message>
+    <message>
+        <source>基準</source>
+        <translation>Baseline</translation>
+    </message>
+    <message>
+        <source>構成 a</source>
+        <translation>Configuration a</translation>
+    </message>
+    <message>
+        <source>構成 b</source>
+        <translation>Configuration b</translation>
+    </message>
+    <message>
+        <source>ε 以内</source>
+        <translation>Within ε</translation>
+    </message>
+    <message>
+        <source>Fisher p</source>
+        <translation>Fisher p</translation>
+    </message>
+    <message>
+        <source>Holm 補正</source>
+        <translation>Holm</translation>
+    </message>
+    <message>
+        <source>U 検定 p</source>
+        <translation>U test p</translation>
+    </message>
+    <message>
+        <source>A12</source>
+        <translation>A12</translation>
+    </message>
+    <message>
+        <source>判定</source>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>すべての組</source>
+        <translation>All pairs</translation>
+    </message>
+    <message>
+        <source>比べるには 2 つ以上の構成の実行が要ります。</source>
+        <translation>Comparing needs the runs of two configurations or more.</translation>
+    </message>
+    <message numerus="yes">
+        <source>p 値は表の %n 組に対して Holm で補正 (検定ごとに)。太字: α = 0.05 未満。</source>
+        <translation>
+            <numerusform>p-values adjusted by Holm over the %n pair of the table (each test on its own). Bold: below α = 0.05.</numerusform>
+            <numerusform>p-values adjusted by Holm over the %n pairs of the table (each test on its own). Bold: below α = 0.05.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>個体数</source>
+        <translation>Population</translation>
+    </message>
+    <message>
+        <source>世代数</source>
+        <translation>Generations</translation>
+    </message>
+    <message>
+        <source>交叉率</source>
+        <translation>Crossover rate</translation>
+    </message>
+    <message>
+        <source>突然変異率</source>
+        <translation>Mutation probability</translation>
+    </message>
+    <message>
+        <source>トーナメントの大きさ</source>
+        <translation>Tournament size</translation>
+    </message>
+    <message>
+        <source>エリート数</source>
+        <translation>Elite count</translation>
+    </message>
+    <message>
+        <source>クリープ幅</source>
+        <translation>Creep step</translation>
+    </message>
+    <message>
+        <source>%1 に対する誤差 ε 以内の割合 (95% 信頼帯) と最終誤差の中央値 (四分位範囲)</source>
+        <translation>Runs within ε (95% band) and the median final error (interquartile range) against %1</translation>
+    </message>
+    <message>
+        <source>割合</source>
+        <translation>Fraction</translation>
+    </message>
+    <message>
+        <source>誤差 (px)</source>
+        <translation>Error (px)</translation>
+    </message>
+    <message>
+        <source>%1: 95% 信頼帯</source>
+        <translation>%1: 95% band</translation>
+    </message>
+    <message>
+        <source>%1: 四分位範囲</source>
+        <translation>%1: interquartile range</translation>
+    </message>
+    <message>
+        <source>%1: 割合</source>
+        <translation>%1: fraction</translation>
+    </message>
+    <message>
+        <source>%1: 誤差の中央値 (破線)</source>
+        <translation>%1: median error (dashed)</translation>
+    </message>
+    <message>
+        <source> · 基準</source>
+        <translation> · baseline</translation>
     </message>
 </context>
 </TS>

@@ -219,7 +219,7 @@ TEST_F(FilesCli, ASecondSweepIntoOneIohDirectoryIsRefusedAndTheFirstsFilesAreWho
     if (first == 0) {
         if (chdir(dir_.c_str()) != 0 || !freopen("/dev/null", "w", stderr)) _exit(127);
         execl(KELVORA_CLI_PATH, KELVORA_CLI_PATH, "sweep", "--seeds", "1..10000000", "--generations", "20",
-              "--threads", "1", "--ioh", "io", "--quiet", "--yes", static_cast<char*>(nullptr));
+              "--threads", "1", "--ioh", "io", "--output", "rows.csv", "--quiet", "--yes", static_cast<char*>(nullptr));
         _exit(127);
     }
     // The first sweep holds the directory once a lock on it is refused here.
@@ -237,7 +237,9 @@ TEST_F(FilesCli, ASecondSweepIntoOneIohDirectoryIsRefusedAndTheFirstsFilesAreWho
         << second.err;
     EXPECT_FALSE(fs::exists(dir_ / IohFolder(30)));
 
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Some runs made (their rows written) before it is stopped, however loaded the machine.
+    for (int i = 0; i < 1000 && Count(ReadFile(dir_ / "rows.csv"), "\n") < 3; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ::kill(first, SIGINT);
     int raw = 0;
     ASSERT_EQ(waitpid(first, &raw, 0), first);

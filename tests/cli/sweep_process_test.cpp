@@ -9,12 +9,14 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -676,3 +678,117 @@ INSTANTIATE_TEST_SUITE_P(Signals, SingleRunSignal,
                          testing::Values(std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}));
 
 }  // namespace
+
+// compare against counts of the sweep's own rows: the successes, U and A12 by counting every pair of
+// runs, the Fisher p of a 2x2 table by summing its hypergeometric terms; the baseline and the pairs.
+TEST_F(SweepCli, CompareCountsTheRowsItTests) {
+    ASSERT_EQ(Run({"sweep", "--population", "20", "--generations", "30", "--seeds", "1..8", "--target", "68,180",
+                   "--target=-50,20", "--encoding", "binary,gray", "--mutation-operator", "bit-flip,creep:4",
+                   "--epsilon", "4", "--quiet", "--output", "s.csv"}),
+              0)
+        << err_;
+    // Each configuration's (successes, distances) by its encoding and mutation columns.
+    std::map<std::string, std::pair<long long, std::vector<double>>> runs;
+    const std::vector<std::string> rows = Lines(ReadFile(dir_ / "s.csv"));
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const std::vector<std::string> f = Fields(rows[i]);
+        auto& r = runs[f[6] + "/" + f[10]];
+        r.first += !f[21].empty();
+        r.second.push_back(std::stod(f[16]));
+    }
+    const auto label = [](const nlohmann::json& c) {
+        return c["encoding"].get<std::string>() + "/" + c["mutation_operator"].get<std::string>();
+    };
+    for (const char* baseline : {"", "all"}) {
+        std::vector<std::string> args{"compare", "s.csv", "--json"};
+        if (*baseline) args.insert(args.end(), {"--baseline", baseline});
+        ASSERT_EQ(Run(args), 0) << err_;
+        const nlohmann::json j = nlohmann::json::parse(out_);
+        EXPECT_TRUE(j["epsilon"].is_null());
+        ASSERT_EQ(j["pairs"].size(), *baseline ? 6u : 3u);
+        for (const nlohmann::json& p : j["pairs"]) {
+            if (!*baseline) {
+                EXPECT_EQ(p["b"]["label"], "classic");
+            }
+            const auto& [sa, x] = runs.at(label(p["a"]));
+            const auto& [sb, y] = runs.at(label(p["b"]));
+            EXPECT_EQ(p["successes"], nlohmann::json({sa, 16, sb, 16}));
+            double larger = 0, closer = 0;
+            for (double u : x)
+                for (double v : y) {
+                    larger += u > v ? 1.0 : u == v ? 0.5 : 0.0;
+                    closer += u < v ? 1.0 : u == v ? 0.5 : 0.0;
+                }
+            EXPECT_EQ(p["mwu_u"].get<double>(), larger);
+            EXPECT_EQ(p["a12"].get<double>(), closer / 256.0);
+            // Fisher: tables with first-row successes k have weight C(K,k) C(32-K,16-k).
+            const long long K = sa + sb;
+            const auto weight = [K](long long k) {
+                return std::exp(std::lgamma(K + 1.0) - std::lgamma(k + 1.0) - std::lgamma(K - k + 1.0) +
+                                std::lgamma(33.0 - K) - std::lgamma(17.0 - k) - std::lgamma(17.0 - K + k) -
+                                std::lgamma(33.0) + 2 * std::lgamma(17.0));
+            };
+            double fisher = 0;
+            for (long long k = std::max(0LL, K - 16); k <= std::min(16LL, K); ++k)
+                if (weight(k) <= weight(sa) * (1 + 1e-7)) fisher += weight(k);
+            EXPECT_NEAR(p["fisher_p"].get<double>(), std::min(fisher, 1.0), 1e-9);
+            EXPECT_GE(p["fisher_p_holm"].get<double>(), p["fisher_p"].get<double>());
+            EXPECT_FALSE(p["verdict"].get<std::string>().empty());
+        }
+        ASSERT_TRUE(j["friedman"].is_object()) << "two targets";
+        double ranks = 0;
+        for (const auto& [name, rank] : j["friedman"]["ranks"].items()) ranks += rank.get<double>();
+        EXPECT_DOUBLE_EQ(ranks, 1 + 2 + 3 + 4);
+    }
+    // Another epsilon: the runs made again test as a sweep run with it does.
+    ASSERT_EQ(Run({"sweep", "--population", "20", "--generations", "30", "--seeds", "1..8", "--target", "68,180",
+                   "--target=-50,20", "--encoding", "binary,gray", "--mutation-operator", "bit-flip,creep:4",
+                   "--epsilon", "1.5", "--quiet", "--output", "s15.csv"}),
+              0)
+        << err_;
+    ASSERT_EQ(Run({"compare", "s15.csv", "--json"}), 0) << err_;
+    const nlohmann::json direct = nlohmann::json::parse(out_);
+    ASSERT_EQ(Run({"compare", "s.csv", "--epsilon", "1.5", "--json"}), 0) << err_;
+    const nlohmann::json again = nlohmann::json::parse(out_);
+    EXPECT_EQ(again["epsilon"], 1.5);
+    EXPECT_EQ(again["pairs"], direct["pairs"]);
+    EXPECT_EQ(again["friedman"], direct["friedman"]);
+    // The table and the CSV name the same pairs.
+    ASSERT_EQ(Run({"compare", "s.csv", "--output", "c.csv"}), 0) << err_;
+    const std::vector<std::string> csv = Lines(ReadFile(dir_ / "c.csv"));
+    ASSERT_EQ(csv.size(), 4u);
+    EXPECT_EQ(csv[0], "a,b,a_successes,a_runs,b_successes,b_runs,fisher_p,fisher_p_holm,mwu_u,mwu_p,mwu_p_holm,a12,verdict");
+    ASSERT_EQ(Run({"compare", "s.csv", "--baseline", "gray, creep:4", "--alpha", "0.1"}), 0) << err_;
+    EXPECT_NE(out_.find("Friedman over 2 targets"), std::string::npos) << out_;
+}
+
+TEST_F(SweepCli, CompareRefusesWhatItCannotTestNamingIt) {
+    ASSERT_EQ(Run({"sweep", "--population", "10", "--generations", "5", "--seeds", "1..3", "--target", "68,180",
+                   "--encoding", "binary,gray", "--quiet", "--output", "s.csv"}),
+              0)
+        << err_;
+    const std::vector<std::string> rows = Lines(ReadFile(dir_ / "s.csv"));
+    std::ofstream(dir_ / "empty.csv", std::ios::binary) << rows[0] << "\n";
+    std::ofstream(dir_ / "one.csv", std::ios::binary) << rows[0] << "\n" << rows[1] << "\n" << rows[2] << "\n";
+    std::ofstream(dir_ / "notes.txt", std::ios::binary) << "seed,population\n1,2\n";
+    struct Case {
+        std::vector<std::string> args;
+        const char* named;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"notes.txt"}, "notes.txt:1: not a sweep file"},
+             {{"empty.csv"}, "empty.csv: the file holds no rows"},
+             {{"one.csv"}, "one.csv: the file holds one configuration (classic)"},
+             {{"s.csv", "--baseline", "rank"}, "--baseline: 'rank' is not a configuration of s.csv (classic; gray, or all)"},
+             {{"s.csv", "--alpha", "1"}, "--alpha: '1' is not a level in (0, 1)"},
+             {{"s.csv", "--epsilon", "0"}, "--epsilon: '0' is not a number of pixels in (0, 1000]"},
+             {{"missing.csv"}, "missing.csv: cannot read"},
+             {{}, "no sweep file given"}}) {
+        std::vector<std::string> args{"compare"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.insert(args.end(), {"--output", "out.csv"});
+        EXPECT_EQ(Run(args), 2) << c.named;
+        EXPECT_NE(err_.find(std::string("kelvora-cli compare: ") + c.named), std::string::npos) << err_;
+        EXPECT_FALSE(fs::exists(dir_ / "out.csv")) << c.named;
+    }
+}

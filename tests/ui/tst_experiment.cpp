@@ -7,6 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QComboBox>
+#include <QChart>
+#include <QImage>
 #include <QTableWidget>
 
 #include "batch/runlength.h"
@@ -14,6 +17,7 @@
 #include "experiment/experimentplots.h"
 #include "experiment/experimentwindow.h"
 #include "experiment/plotcommand.h"
+#include "experiment/statisticspanel.h"
 #include "uitestsupport.h"
 
 namespace {
@@ -61,6 +65,8 @@ private slots:
     void plansAreHeldToTheCommandLinesLimits();
     void plotPictureIsWrittenWholeOrNotAtAll_data();
     void plotPictureIsWrittenWholeOrNotAtAll();
+    void plotsTheCriticalDifferenceAndTheResponseOfASweepCsv();
+    void verdictsAreWords();
 };
 
 void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
@@ -329,4 +335,104 @@ void TestExperiment::plotPictureIsWrittenWholeOrNotAtAll() {
 }
 
 QTEST_MAIN(TestExperiment)
+
+// A sweep CSV of two algorithms, two mutation rates and two targets: the critical-difference diagram
+// names its four configurations, the response curve runs over the mutation rate; what the file cannot
+// show is refused, writing nothing.
+void TestExperiment::plotsTheCriticalDifferenceAndTheResponseOfASweepCsv() {
+    kelvora::SweepPlan plan;
+    kelvora::Algorithm gray;
+    gray.encoding = kelvora::Encoding::gray;
+    plan.algorithms = {kelvora::Algorithm{}, gray};
+    plan.populations = {10};
+    plan.generations = {8};
+    plan.crossovers = {0.5};
+    plan.mutations = {0.05, 0.1};
+    plan.targets = {{68, 180}, {-50, 20}};
+    plan.seeds = {1, 2, 3};
+    plan.epsilon = 20;
+    std::string text = kelvora::SweepHeader();
+    const std::string fingerprint = kelvora::SweepFingerprint(plan);
+    std::vector<long long> successes(4, 0);  // by configuration, in the plan's order: 6 runs each
+    kelvora::RunSweep(plan, {}, [&](long long index, const kelvora::SweepResult& r) {
+        text += kelvora::SweepRow(r, index, kelvora::CombinationCount(plan), fingerprint);
+        successes[static_cast<std::size_t>(index / 6)] += r.firstGenerationWithinEpsilon > 0;
+    });
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("sweep.csv"));
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text.data(), static_cast<qint64>(text.size()));
+    file.close();
+    const auto plot = [&](const QStringList& more, const QString& output) {
+        return RunPlotCommand(QStringList{QStringLiteral("kelvora"), QStringLiteral("--plot"), csv, QStringLiteral("--output"), output} + more);
+    };
+    const QString cd = dir.filePath(QStringLiteral("cd.svg"));
+    QCOMPARE(plot({QStringLiteral("--kind"), QStringLiteral("cd")}, cd), 0);
+    QFile picture(cd);
+    QVERIFY(picture.open(QIODevice::ReadOnly));
+    const QByteArray svg = picture.readAll();
+    for (const char* label : {"mutation 0.05, classic", "mutation 0.1, classic", "mutation 0.05, gray", "mutation 0.1, gray"})
+        QVERIFY2(svg.contains(label), label);
+    const QString response = dir.filePath(QStringLiteral("response.png"));
+    QCOMPARE(plot({QStringLiteral("--kind"), QStringLiteral("response"), QStringLiteral("--parameter"), QStringLiteral("mutation")}, response), 0);
+    QCOMPARE(QImage(response).size(), QSize(900, 600));
+    const QString bad = dir.filePath(QStringLiteral("bad.png"));
+    for (const QStringList& args : {QStringList{QStringLiteral("--kind"), QStringLiteral("response")},
+                                    QStringList{QStringLiteral("--kind"), QStringLiteral("response"), QStringLiteral("--parameter"), QStringLiteral("crossover")},
+                                    QStringList{QStringLiteral("--kind"), QStringLiteral("response"), QStringLiteral("--parameter"), QStringLiteral("seed")},
+                                    QStringList{QStringLiteral("--kind"), QStringLiteral("pie")},
+                                    QStringList{QStringLiteral("--parameter"), QStringLiteral("mutation")}}) {
+        QCOMPARE(plot(args, bad), 2);
+        QVERIFY(!QFile::exists(bad));
+    }
+
+    // The same file in the window: the 統計 tab tests each configuration against the first (no
+    // classic one other than it), Fisher's p from the counts, and every pair on request.
+    auto window = NewWindow(20, 40);
+    QVERIFY(window->openSweep(csv));
+    StatisticsPanel* panel = window->statistics();
+    QCOMPARE(panel->table()->rowCount(), 3);
+    for (int row = 0; row < 3; ++row) {
+        const long long a = successes[static_cast<std::size_t>(row + 1)], b = successes[0];
+        QCOMPARE(panel->table()->item(row, 2)->text(), QStringLiteral("%1/6 : %2/6").arg(a).arg(b));
+        QCOMPARE(panel->table()->item(row, 3)->text(), QString::number(kelvora::FisherExactTwoSided(a, 6, b, 6), 'g', 2));
+        QVERIFY(!panel->table()->item(row, 8)->text().isEmpty());
+    }
+    QVERIFY(window->summary()->item(0, 2)->text().endsWith(QStringLiteral(" · 基準")));
+    // The summary's rate carries its Holm-adjusted Fisher p against the baseline, over the three pairs.
+    std::vector<double> fisher;
+    for (std::size_t k = 1; k < 4; ++k) fisher.push_back(kelvora::FisherExactTwoSided(successes[k], 6, successes[0], 6));
+    QVERIFY(window->summary()->item(1, 2)->text().endsWith(
+        QStringLiteral(" · p ") + QString::fromStdString(kelvora::PValueText(kelvora::HolmAdjust(fisher)[0]))));
+    panel->baseline()->setCurrentIndex(panel->baseline()->count() - 1);
+    QCOMPARE(panel->table()->rowCount(), 6);
+    QVERIFY(!window->summary()->item(1, 2)->text().contains(QStringLiteral(" · ")));
+    const QList<QByteArray> exported = panel->csv().split('\n');
+    QCOMPARE(exported.size(), 8);  // the header, six pairs and the nothing after the last LF
+    QCOMPARE(exported[0], QByteArray("a,b,a_successes,a_runs,b_successes,b_runs,fisher_p,fisher_p_holm,mwu_u,mwu_p,mwu_p_holm,a12,verdict"));
+    QVERIFY(exported[1].contains(QStringLiteral(",%1,6,%2,6,").arg(successes[0]).arg(successes[1]).toUtf8()));
+    QVERIFY(panel->criticalDifference().has_value());
+    double ranks = 0;
+    for (double r : panel->criticalDifference()->friedman.meanRanks) ranks += r;
+    QCOMPARE(ranks, 1.0 + 2.0 + 3.0 + 4.0);
+    // The 応答 tab: over the mutation rate, classic and gray each a curve (rate, band, median, IQR).
+    ResponsePanel* curves = window->response();
+    QCOMPARE(curves->parameter()->currentData().toString(), QStringLiteral("mutation"));
+    QVERIFY(curves->chart());
+    QCOMPARE(curves->chart()->series().size(), 8);
+    curves->parameter()->setCurrentIndex(2);  // the crossover rate: one value only
+    QVERIFY(!curves->chart());
+}
+
+// The verdicts in words, as the window writes them.
+void TestExperiment::verdictsAreWords() {
+    kelvora::PairVerdictInput in{"gray", "classic", 30, 40, 16, 40, 0.0032, 0.02, 0.75, 40, 1};
+    QCOMPARE(VerdictText(in, 0.05), QStringLiteral("gray は classic より成功が多い (30/40 対 16/40, Holm 補正後 p = 0.0032)、大きい効果"));
+    in.fisherPHolm = 0.2;
+    QCOMPARE(VerdictText(in, 0.05), QStringLiteral("gray は classic より標的に近く終わる (A12 = 0.750, Holm 補正後 p = 0.02)、大きい効果"));
+    in.mwuPHolm = 0.3;
+    QCOMPARE(VerdictText(in, 0.05), QStringLiteral("40 シードでは差の証拠なし"));
+}
+
 #include "tst_experiment.moc"

@@ -31,6 +31,7 @@
 #include "model/text.h"
 #include "common/messagebox.h"
 #include "common/settings.h"
+#include "experiment/statisticspanel.h"
 #include "batch/sweep_table.h"
 #include "session/configurations.h"
 #include "session/numbers.h"
@@ -155,6 +156,23 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     targetRow->addWidget(m_target);
     targetRow->addStretch(1);
     m_plots = new ExperimentPlots(right);
+    m_statistics = new StatisticsPanel(m_plots);
+    m_plots->addTab(m_statistics, tr("統計"));
+    // The summary's success rates carry their test against the baseline the 統計 tab compares with.
+    connect(m_statistics, &StatisticsPanel::changed, this, [this] {
+        QFont bold = m_summary->font();
+        bold.setBold(true);
+        for (int row = 0; row < m_summary->rowCount(); ++row) {
+            QTableWidgetItem* rate = m_summary->item(row, 2);
+            if (!rate) continue;
+            if (rate->data(Qt::UserRole).isNull()) rate->setData(Qt::UserRole, rate->text());
+            const auto configuration = static_cast<std::size_t>(row);  // a row per configuration, in order
+            rate->setText(rate->data(Qt::UserRole).toString() + m_statistics->againstBaseline(configuration));
+            rate->setFont(m_statistics->baselineP(configuration) < 0.05 ? bold : m_summary->font());
+        }
+    });
+    m_response = new ResponsePanel(m_plots);
+    m_plots->addTab(m_response, tr("応答"));
     rightLayout->addLayout(plotRow);
     rightLayout->addLayout(targetRow);
     rightLayout->addWidget(m_plots, 1);
@@ -182,6 +200,8 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
             [this] { saveText(tr("実行結果を CSV で保存"), QStringLiteral("sweep.csv"), runsCsv()); });
     connect(file->addAction(tr("集計を CSV で保存(&U)...")), &QAction::triggered, this,
             [this] { saveText(tr("集計を CSV で保存"), QStringLiteral("summary.csv"), summaryCsv()); });
+    connect(file->addAction(tr("統計を CSV で保存(&T)...")), &QAction::triggered, this,
+            [this] { saveText(tr("統計を CSV で保存"), QStringLiteral("statistics.csv"), m_statistics->csv()); });
     file->addSeparator();
     connect(file->addAction(tr("グラフを PNG として保存(&P)...")), &QAction::triggered, this, [this] { savePlot(false); });
     connect(file->addAction(tr("グラフを SVG として保存(&S)...")), &QAction::triggered, this, [this] { savePlot(true); });
@@ -480,6 +500,11 @@ void ExperimentWindow::showOutcome(Outcome outcome) {
         for (int c = 0; c < cells.size(); ++c) m_summary->setItem(row, c, new QTableWidgetItem(cells[c]));
     }
     m_plots->setGroups(std::move(outcome.groups), m_plans.empty() ? 0.5 : m_plans.front().epsilon);
+    m_statistics->setRuns(m_labels, m_results);
+    std::vector<const kelvora::SweepResult*> runs;
+    for (const auto& list : m_results)
+        for (const kelvora::SweepResult& r : list) runs.push_back(&r);
+    m_response->setRuns(std::move(runs));
 }
 
 QByteArray ExperimentWindow::runsCsv() const {
@@ -517,13 +542,17 @@ void ExperimentWindow::saveText(const QString& title, const QString& name, const
 }
 
 void ExperimentWindow::savePlot(bool svg) {
-    auto* view = qobject_cast<QChartView*>(m_plots->currentWidget());
-    if (!view) return;
+    auto* view = m_plots->currentWidget() == m_response ? m_response->view() : qobject_cast<QChartView*>(m_plots->currentWidget());
+    const bool diagram = m_plots->currentWidget() == m_statistics && m_statistics->criticalDifference();
+    if (!view && !diagram) return;
     const QString path = QFileDialog::getSaveFileName(this, svg ? tr("SVG として保存") : tr("PNG として保存"),
                                                       svg ? QStringLiteral("experiment.svg") : QStringLiteral("experiment.png"),
                                                       svg ? tr("SVG 画像 (*.svg)") : tr("PNG 画像 (*.png)"));
     if (path.isEmpty()) return;
-    if (const QString reason = ExperimentPlots::save(view, QFile::encodeName(path)); !reason.isEmpty())
+    const QByteArray name = QFile::encodeName(path);
+    if (const QString reason = diagram ? SaveCriticalDifference(name, *m_statistics->criticalDifference())
+                                       : ExperimentPlots::save(view, name);
+        !reason.isEmpty())
         ShowMessageBox(this, QMessageBox::Warning,
                        tr("グラフを \"%1\" に保存できませんでした。").arg(path) + QLatin1Char('\n') + reason);
 }

@@ -26,6 +26,8 @@ class QTableWidget;
 namespace kelvora::ui {
 
 class ExperimentPlots;
+class StatisticsPanel;
+class ResponsePanel;
 class SweepRunner;
 struct FinishedRun;
 
@@ -64,6 +66,10 @@ public:
     QTableWidget* configurations() const { return m_table; }
     QTableWidget* summary() const { return m_summary; }
     ExperimentPlots* plots() const { return m_plots; }
+    /// The 統計 tab among the plots' tabs.
+    StatisticsPanel* statistics() const { return m_statistics; }
+    /// The 応答 tab.
+    ResponsePanel* response() const { return m_response; }
     QLineEdit* seedsEdit() const { return m_seeds; }
     QLineEdit* targetsEdit() const { return m_targets; }
     QLineEdit* epsilonEdit() const { return m_epsilon; }
@@ -120,6 +126,8 @@ private:
     QCheckBox* m_logX;
     QComboBox* m_target;
     ExperimentPlots* m_plots;
+    StatisticsPanel* m_statistics;
+    ResponsePanel* m_response;
     QTableWidget* m_summary;
     SweepRunner* m_runner;
 

@@ -6,13 +6,18 @@
 #include <string>
 #include <vector>
 
+#include <QChart>
 #include <QChartView>
 #include <QCoreApplication>
 #include <QFile>
+#include <QPainter>
 
 #include "flags.h"
 #include "experiment/experimentdata.h"
 #include "experiment/experimentplots.h"
+#include "experiment/statisticspanel.h"
+#include "batch/sweep_table.h"
+#include "session/configurations.h"
 #include "session/sweep_file.h"
 
 namespace kelvora::ui {
@@ -22,6 +27,60 @@ namespace {
 int Fail(int status, const QString& message) {
     std::fprintf(stderr, "kelvora: %s\n", message.toLocal8Bit().constData());
     return status;
+}
+
+// The file's configurations grouped by their values, as every reader of sweep files groups them,
+// each with its runs in file order.
+struct Configurations {
+    std::vector<kelvora::SweepCombination> first;
+    std::vector<std::vector<const kelvora::SweepResult*>> runs;
+};
+
+Configurations Group(const std::vector<kelvora::SweepResult>& results) {
+    Configurations c;
+    kelvora::session::ConfigurationGroups groups;
+    for (const kelvora::SweepResult& r : results) {
+        const std::size_t k = groups.Add(r.combination);
+        if (k == c.first.size()) {
+            c.first.push_back(r.combination);
+            c.runs.emplace_back();
+        }
+        c.runs[k].push_back(&r);
+    }
+    return c;
+}
+
+int PlotCriticalDifference(const std::vector<kelvora::SweepResult>& results, const QByteArray& input,
+                           const QByteArray& output) {
+    const Configurations c = Group(results);
+    const std::optional<CriticalDifference> d = CriticalDifferenceOf(kelvora::ConfigurationLabels(c.first), c.runs, 0.05);
+    if (!d)
+        return Fail(2, QStringLiteral("--kind cd: %1 holds %2 configuration(s); the diagram needs two or more, on two "
+                                      "targets or more, each target run by every configuration")
+                           .arg(QFile::decodeName(input))
+                           .arg(c.first.size()));
+    if (const QString reason = SaveCriticalDifference(output, *d); !reason.isEmpty())
+        return Fail(1, QStringLiteral("%1: cannot be written: %2").arg(QFile::decodeName(output), reason));
+    return 0;
+}
+
+int PlotResponse(const std::vector<kelvora::SweepResult>& results, const ResponseParameter& parameter,
+                 const QByteArray& input, const QByteArray& output) {
+    std::vector<const kelvora::SweepResult*> runs;
+    for (const kelvora::SweepResult& r : results) runs.push_back(&r);
+    QChart* chart = ResponseChart(runs, parameter);
+    if (!chart)
+        return Fail(2, QStringLiteral("--parameter %1: %2 holds no configuration run at two values of it or more")
+                           .arg(QLatin1String(parameter.name), QFile::decodeName(input)));
+    QChartView view(chart);
+    view.setRenderHint(QPainter::Antialiasing);
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.resize(900, 600);
+    view.show();
+    QCoreApplication::sendPostedEvents();  // the chart's layout requests: no input is read
+    if (const QString reason = ExperimentPlots::save(&view, output); !reason.isEmpty())
+        return Fail(1, QStringLiteral("%1: cannot be written: %2").arg(QFile::decodeName(output), reason));
+    return 0;
 }
 
 }  // namespace
@@ -40,7 +99,7 @@ int RunPlotCommand(const QStringList& arguments) {
 
 int RunPlotCommand(const QList<QByteArray>& arguments) {
     // The arguments as the system gave them (bytes), so that any file name works.
-    std::string inputName, outputName;
+    std::string inputName, outputName, kind = "runlength", parameterName;
     bool evaluations = false;
     const auto store = [](std::string& into) {
         return [&into](const std::string& value) { into = value; return std::string(); };
@@ -56,13 +115,22 @@ int RunPlotCommand(const QList<QByteArray>& arguments) {
                  evaluations = value == "evaluations";
                  return std::string();
              }},
+            {"--kind", true,
+             [&kind](const std::string& value) {
+                 kind = value;
+                 return value == "runlength" || value == "cd" || value == "response"
+                            ? std::string()
+                            : "--kind is '" + value + "', expected runlength, cd or response";
+             }},
+            {"--parameter", true, store(parameterName)},
         },
         "kelvora --help",
         nullptr,
         false,
         [](const std::string& argument) {
             return "unknown argument '" + argument +
-                   "' (accepted: --plot SWEEP.csv --output FILE.svg|FILE.png [--x generations|evaluations])";
+                   "' (accepted: --plot SWEEP.csv --output FILE.svg|FILE.png [--x generations|evaluations] "
+                   "[--kind runlength|cd|response] [--parameter P])";
         }};
     std::vector<std::string> args;
     for (int i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
@@ -70,6 +138,14 @@ int RunPlotCommand(const QList<QByteArray>& arguments) {
         return Fail(2, QString::fromStdString(parsed.error));
     const QByteArray input = QByteArray::fromStdString(inputName);
     const QByteArray output = QByteArray::fromStdString(outputName);
+    const ResponseParameter* parameter = FindResponseParameter(QString::fromStdString(parameterName));
+    if (kind == "response" && !parameter)
+        return Fail(2, QStringLiteral("--kind response needs --parameter P, one of population, generations, crossover, "
+                                      "mutation, tournament, elitism, creep%1")
+                           .arg(parameterName.empty() ? QString()
+                                                      : QStringLiteral(" (not '%1')").arg(QString::fromStdString(parameterName))));
+    if (kind != "response" && !parameterName.empty())
+        return Fail(2, QStringLiteral("--parameter applies to --kind response only"));
     if (output.isEmpty()) return Fail(2, QStringLiteral("--output FILE.svg|FILE.png is required"));
     const QByteArray suffix = output.toLower();
     if (!suffix.endsWith(".svg") && !suffix.endsWith(".png"))
@@ -79,6 +155,8 @@ int RunPlotCommand(const QList<QByteArray>& arguments) {
     const std::string name = input.toStdString();
     const std::string error = kelvora::session::ReadSweepFile(name, name, results);
     if (!error.empty()) return Fail(2, QString::fromStdString(error));
+    if (kind == "cd") return PlotCriticalDifference(results, input, output);
+    if (kind == "response") return PlotResponse(results, *parameter, input, output);
 
     // The chart is laid out as on screen and drawn, but never shown: the widget is not mapped.
     ExperimentPlots plots;
