@@ -15,6 +15,8 @@ namespace {
 constexpr Subcommand kSubcommands[] = {
     {"ecdf", EcdfCommand},
     {"inspect", InspectCommand},
+    {"landscape", LandscapeCommand},
+    {"landscape-map", LandscapeMapCommand},
     {"optimum", OptimumCommand},
     {"reach-map", ReachMapCommand},
     {"sweep", SweepCommand},
