@@ -138,7 +138,7 @@ std::optional<Neighbourhood> ParseNeighbourhood(const std::string& text) {
     if (text == "gray") return Neighbourhood{Neighbourhood::Kind::gray, 0};
     if (text.rfind("creep:", 0) != 0) return std::nullopt;
     const std::string digits = text.substr(6);
-    if (digits.empty() || digits.size() > 3 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    if (digits.empty() || digits.size() > 3 || digits[0] == '0' || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     const int step = std::stoi(digits);
     if (step < 1 || step > kMaxLandscapeCreepStep) return std::nullopt;

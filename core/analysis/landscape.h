@@ -38,7 +38,8 @@ struct Neighbourhood {
 /// Largest creep step S of a neighbourhood.
 inline constexpr int kMaxLandscapeCreepStep = 128;
 
-/// "binary", "gray" or "creep:S" (S an integer 1..128, no sign, no spaces); nullopt for anything else.
+/// "binary", "gray" or "creep:S" (S an integer 1..128 in plain digits: no sign, no leading zero, no
+/// spaces); nullopt for anything else.
 std::optional<Neighbourhood> ParseNeighbourhood(const std::string& text);
 
 /// The spelling ParseNeighbourhood reads.
@@ -97,8 +98,8 @@ LandscapeSummary SummariseLandscape(const DistanceTable& table, const Neighbourh
                                     const std::vector<std::uint32_t>& attractors, double epsilon,
                                     unsigned threads = 0);
 
-/// SteepestSuccessors, FollowToAttractors and SummariseLandscape in one: 64 MiB besides the table.
-/// About 0.3 s of two cores for binary, gray or creep:4; creep:S grows with S.
+/// SteepestSuccessors, FollowToAttractors and SummariseLandscape in one: 64 MiB besides the table
+/// (80 MiB for creep). About 0.3 s of two cores for any of the neighbourhoods, creep:S for any S.
 LandscapeSummary AnalyseLandscape(const DistanceTable& table, const Neighbourhood& neighbourhood, double epsilon,
                                   unsigned threads = 0);
 

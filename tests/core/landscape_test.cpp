@@ -27,7 +27,7 @@ TEST(Neighbourhood, SpellingsReadBackAndBadOnesAreRefused) {
     for (const char* good : {"binary", "gray", "creep:1", "creep:4", "creep:128"})
         EXPECT_EQ(NeighbourhoodName(*ParseNeighbourhood(good)), good);
     for (const char* bad : {"", "Binary", "grey", "creep", "creep:", "creep:0", "creep:129", "creep:-4", "creep:+4",
-                            "creep:4 ", " gray", "creep:1000", "bit-flip"})
+                            "creep:4 ", " gray", "creep:1000", "creep:04", "bit-flip"})
         EXPECT_FALSE(ParseNeighbourhood(bad)) << bad;
 }
 
