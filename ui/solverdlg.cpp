@@ -26,6 +26,7 @@
 #include "aboutdlg.h"
 #include "evolutionwindow.h"
 #include "experimentwindow.h"
+#include "landscape/landscapewindow.h"
 #include "fitnesschart.h"
 #include "groundtruthoverlay.h"
 #include "messagebox.h"
@@ -130,6 +131,14 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* pParent)
     m_pReplay = new ReplayController(this, m_pSystemMenu, m_state, *m_pPanel, *m_pRun, [this] { return ShowEvolutionWindow(); });
     connect(m_pReplay, &ReplayController::ReplayChanged, this, &CSolverDlg::ReplayChanged);
     connect(m_pReplay, &ReplayController::OpenedFileChanged, this, &CSolverDlg::OnOpenedFileChanged);
+    // The landscape view of the target as it is now, for the operator choice of the next runs.
+    QAction* landscape = m_pSystemMenu->addAction(tr("地形(&T)..."));
+    landscape->setObjectName(QStringLiteral("LandscapeAction"));
+    connect(landscape, &QAction::triggered, this, [this] {
+        auto* window = new LandscapeWindow(m_state.geometry(), m_algorithm, this);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+    });
     // Pointer moves reach OnMouseMove with no button held too. The plot has no control of its own,
     // so moves over it go to the dialog itself.
     setMouseTracking(true);

@@ -360,6 +360,10 @@ Repeat it with kelvora-cli --seed %1 --population %2 --generations %3 --crossove
         <source>計算しない</source>
         <translation>Don't compute</translation>
     </message>
+    <message>
+        <source>地形(&amp;T)...</source>
+        <translation>&amp;Fitness Landscape...</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::EvolutionWindow</name>
