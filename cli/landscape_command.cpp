@@ -46,7 +46,7 @@ constexpr const char* kUsage =
     "  --help                this text\n"
     "\n"
     "Cost: an exhaustive enumeration on every core; about 0.1 s for the distances of all poses and\n"
-    "0.3 s per neighbourhood on two cores, any S. Memory: about 210 MB (the 128 MiB distance table,\n"
+    "0.3 s per neighbourhood on two cores, any S. Memory: about 220 MB (the 128 MiB distance table,\n"
     "64 MiB of successors, 16 MiB more for creep).\n"
     "\n"
     "Exit status: 0 done, 1 the output could not be written, 2 bad arguments.\n";

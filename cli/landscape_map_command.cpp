@@ -49,7 +49,7 @@ constexpr const char* kUsage =
     "  --help               this text\n"
     "\n"
     "Cost: each target is one exhaustive enumeration on every core, about 0.4 s on two cores and\n"
-    "210 MB; the default grid takes about 20 minutes, the 1 px grid (159,201 targets) most of a day.\n"
+    "220 MB; the default grid takes about 20 minutes, the 1 px grid (159,201 targets) most of a day.\n"
     "Ctrl-C stops at the next target and writes nothing.\n"
     "\n"
     "Exit status: 0 done, 1 the file could not be written, 2 bad arguments, 130 stopped.\n";
