@@ -134,6 +134,9 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* pParent)
     // The landscape view of the target as it is now, for the operator choice of the next runs.
     QAction* landscape = m_pSystemMenu->addAction(tr("地形(&T)..."));
     landscape->setObjectName(QStringLiteral("LandscapeAction"));
+    landscape->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    landscape->setShortcutContext(Qt::WindowShortcut);
+    addAction(landscape);
     connect(landscape, &QAction::triggered, this, [this] {
         auto* window = new LandscapeWindow(m_state.geometry(), m_algorithm, this);
         window->setAttribute(Qt::WA_DeleteOnClose);

@@ -50,6 +50,8 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
     table_->setHorizontalHeaderLabels({tr("近傍"), tr("局所最適"), tr("ε 以内"), tr("最適解の吸引域"),
                                        tr("ε 以内に登る開始点"), tr("FDC")});
     table_->verticalHeader()->hide();
+    table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     layout->addWidget(table_);
@@ -100,6 +102,14 @@ void LandscapeWindow::Show(LandscapeResult result) {
                                  QString::number(s.fdc, 'f', 4)};
         for (int c = 0; c < 6; ++c) table_->setItem(r, c, new QTableWidgetItem(texts[c]));
     }
+    // Every row in view, without a scroll bar.
+    int height = table_->horizontalHeader()->height() + 2 * table_->frameWidth();
+    for (int r = 0; r < table_->rowCount(); ++r) height += table_->rowHeight(r);
+    table_->setFixedHeight(height);
+    table_->resizeColumnsToContents();
+    int width = 2 * table_->frameWidth();
+    for (int c = 0; c < table_->columnCount(); ++c) width += table_->columnWidth(c);
+    table_->setMinimumWidth(width);
     long long binary = 0, gray = 0;
     for (const LandscapeSummary& s : result_.rows) {
         if (s.neighbourhood.kind == Neighbourhood::Kind::binary) binary = s.localOptima;
