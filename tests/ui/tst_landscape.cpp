@@ -1,6 +1,7 @@
 // The landscape view: the slice's picture as a function of its inputs, and the window's table for
 // the opening target against the local optima counts measured independently (1105 and 292).
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -67,6 +68,15 @@ private slots:
         QCOMPARE(window.Cell(1, 1), QString("1105"));
         QCOMPARE(window.Cell(2, 0), QString("creep:4"));
         QCOMPARE(window.SliceAngle(), 58);  // the optimum's angle 1 at the opening target
+    }
+
+    void closingWhileComputingDoesNotWaitForTheWorker() {
+        QElapsedTimer clock;
+        {
+            LandscapeWindow window(GeometryFor(0, 0), Algorithm{});
+            clock.start();
+        }
+        QVERIFY2(clock.elapsed() < 50, qPrintable(QString::number(clock.elapsed())));
     }
 };
 

@@ -74,7 +74,9 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
     watcher_.setFuture(QtConcurrent::run([g, n] { return ComputeLandscape(g, n); }));
 }
 
-LandscapeWindow::~LandscapeWindow() { watcher_.waitForFinished(); }
+// The worker holds no pointer into the window: closed early, the window goes at once and the
+// worker's result is dropped when it ends.
+LandscapeWindow::~LandscapeWindow() = default;
 
 void LandscapeWindow::SetPopulation(std::vector<ArmPose> population) {
     population_ = std::move(population);
