@@ -21,6 +21,14 @@ int OptimumCommand(const std::vector<std::string>& args);
 /// figure (or the plain map) or as CSV.
 int ReachMapCommand(const std::vector<std::string>& args);
 
+/// `landscape --target X,Y [--neighbourhood LIST] [--epsilon E] [--json] [--optima FILE]`: the
+/// exact fitness landscape of a target, its local optima and steepest-ascent basins.
+int LandscapeCommand(const std::vector<std::string>& args);
+
+/// `landscape-map --output FILE [--neighbourhood N] [--step PX] [--epsilon E] [--shard K/N]`: the
+/// share of starts whose steepest ascent ends within epsilon, for targets on a grid.
+int LandscapeMapCommand(const std::vector<std::string>& args);
+
 /// `sweep`: every combination of parameter lists, targets and seeds on several threads.
 int SweepCommand(const std::vector<std::string>& args);
 

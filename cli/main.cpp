@@ -20,6 +20,8 @@ constexpr Subcommand kSubcommands[] = {
     {"diversity", DiversityCommand},
     {"ecdf", EcdfCommand},
     {"inspect", InspectCommand},
+    {"landscape", LandscapeCommand},
+    {"landscape-map", LandscapeMapCommand},
     {"optimum", OptimumCommand},
     {"reach-map", ReachMapCommand},
     {"sweep", SweepCommand},

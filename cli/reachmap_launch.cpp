@@ -1,6 +1,7 @@
-// kelvora-cli reach-map: drawn by a program of its own, installed with kelvora-cli under
-// lib/kelvora/, so that only this subcommand loads the libraries that encode and label the figure
-// (libpng, FreeType, fontconfig) and every other command starts without them.
+// kelvora-cli reach-map and landscape-map: drawn by a program of its own, installed with
+// kelvora-cli under lib/kelvora/, so that only the subcommands that draw pictures load the libraries
+// that encode and label them (libpng, FreeType, fontconfig) and every other command starts without
+// them. The program is told the subcommand first.
 
 #include <unistd.h>
 
@@ -27,15 +28,24 @@ std::string ReachMapProgram() {
     return path + "/../lib/kelvora/kelvora-reach-map";
 }
 
-}  // namespace
-
-int kelvora::cli::ReachMapCommand(const std::vector<std::string>& args) {
+// Runs the picture program in this process's place as `kelvora-reach-map SUBCOMMAND ARGS...`.
+int RunPictureProgram(const char* subcommand, const std::vector<std::string>& args) {
     const std::string program = ReachMapProgram();
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
+    argv.push_back(const_cast<char*>(subcommand));
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     ::execv(program.c_str(), argv.data());
-    std::fprintf(stderr, "kelvora-cli reach-map: cannot run %s: %s\n", Printable(program).c_str(), std::strerror(errno));
+    std::fprintf(stderr, "kelvora-cli %s: cannot run %s: %s\n", subcommand, kelvora::cli::Printable(program).c_str(),
+                 std::strerror(errno));
     return 1;
+}
+
+}  // namespace
+
+int kelvora::cli::ReachMapCommand(const std::vector<std::string>& args) { return RunPictureProgram("reach-map", args); }
+
+int kelvora::cli::LandscapeMapCommand(const std::vector<std::string>& args) {
+    return RunPictureProgram("landscape-map", args);
 }

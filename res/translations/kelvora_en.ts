@@ -349,6 +349,10 @@
         <translation>Seed %1
 Repeat it with %2</translation>
     </message>
+    <message>
+        <source>地形(&amp;T)...</source>
+        <translation>&amp;Fitness Landscape...</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::EvolutionWindow</name>
@@ -871,6 +875,53 @@ Repeat it with %2</translation>
         <source>ja</source>
         <extracomment>The folder of the help pages in this language: &quot;ja&quot; or &quot;en&quot;.</extracomment>
         <translation>en</translation>
+    </message>
+</context>
+<context>
+    <name>kelvora::ui::LandscapeWindow</name>
+    <message>
+        <source>地形</source>
+        <translation>Landscape</translation>
+    </message>
+    <message>
+        <source>目標 (%1, %2) の適応度地形: 256³ 通りの姿勢すべて, ε = 0.5 px</source>
+        <translation>The fitness landscape of the target (%1, %2): all 256³ poses, ε = 0.5 px</translation>
+    </message>
+    <message>
+        <source>近傍</source>
+        <translation>Neighbourhood</translation>
+    </message>
+    <message>
+        <source>局所最適</source>
+        <translation>Local optima</translation>
+    </message>
+    <message>
+        <source>ε 以内</source>
+        <translation>Within ε</translation>
+    </message>
+    <message>
+        <source>最適解の吸引域</source>
+        <translation>Optimum&apos;s basin</translation>
+    </message>
+    <message>
+        <source>ε 以内に登る開始点</source>
+        <translation>Starts that climb to within ε</translation>
+    </message>
+    <message>
+        <source>FDC</source>
+        <translation>FDC</translation>
+    </message>
+    <message>
+        <source> (使用中)</source>
+        <translation> (in use)</translation>
+    </message>
+    <message>
+        <source>グレイ符号化はここで %1 個の行き止まりを %2 個に減らします: 隣り合う角度は 1 ビットしか違いません。赤: 局所最適, 緑の枠: 最適解, 黒: 角度 1 が断面の ±%3° 以内の個体。</source>
+        <translation>Gray coding turns %1 dead ends into %2 here: neighbouring angles are one bit apart. Red: local optima, green ring: the optimum, black: individuals whose angle 1 is within ±%3° of the slice.</translation>
+    </message>
+    <message>
+        <source>断面: 角度 1 = %1° (横: 角度 2, 縦: 角度 3, 色: 目標までの距離, 対数目盛)</source>
+        <translation>Slice: angle 1 = %1° (across: angle 2, up: angle 3, colour: distance to the target, log scale)</translation>
     </message>
 </context>
 <context>

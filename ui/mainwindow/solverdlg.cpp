@@ -26,6 +26,7 @@
 #include "common/aboutdlg.h"
 #include "evolution/evolutionwindow.h"
 #include "experiment/experimentwindow.h"
+#include "landscape/landscapewindow.h"
 #include "evolution/fitnesschart.h"
 #include "mainwindow/groundtruthoverlay.h"
 #include "common/messagebox.h"
@@ -129,6 +130,17 @@ void CSolverDlg::createWindowMenu() {
     experiment->setObjectName(QStringLiteral("ExperimentAction"));
     addAction(experiment);
     connect(experiment, &QAction::triggered, this, &CSolverDlg::openExperimentWindow);
+    // The landscape view of the target as it is now, for the operator choice of the next runs.
+    QAction* landscape = m_systemMenu->addAction(tr("地形(&T)..."));
+    landscape->setObjectName(QStringLiteral("LandscapeAction"));
+    landscape->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    landscape->setShortcutContext(Qt::WindowShortcut);
+    addAction(landscape);
+    connect(landscape, &QAction::triggered, this, [this] {
+        auto* window = new LandscapeWindow(m_state.geometry(), m_algorithm, this);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+    });
 }
 
 void CSolverDlg::openExperimentWindow() {

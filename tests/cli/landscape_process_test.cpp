@@ -1,0 +1,179 @@
+// kelvora-cli landscape and landscape-map as a user runs them: refusals, the JSON and the optima
+// file agreeing with each other and with the optimum, and shards that add up to the whole map.
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "analysis/optimum.h"
+#include "model/types.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class LandscapeProcess : public testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("kelvora-landscape-test-" + std::to_string(getpid()) + "-" +
+                                            testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // Runs kelvora-cli in the test's directory with stdout and stderr captured to files.
+    Outcome Run(const std::vector<std::string>& args) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(dir_.c_str()) != 0) _exit(127);
+            if (!std::freopen(".out", "w", stdout) || !std::freopen(".err", "w", stderr)) _exit(127);
+            alarm(120);
+            std::vector<char*> argv{const_cast<char*>(KELVORA_CLI_PATH)};
+            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(KELVORA_CLI_PATH, argv.data());
+            _exit(127);
+        }
+        int raw = 0;
+        waitpid(pid, &raw, 0);
+        Outcome o{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir_ / ".out"), ReadFile(dir_ / ".err")};
+        fs::remove(dir_ / ".out");
+        fs::remove(dir_ / ".err");
+        return o;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(LandscapeProcess, RefusalsNameTheFlagAndTheValue) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> rows{
+        {{"landscape", "--target", "200,0"}, "landscape: --target: '200,0' is not X,Y with integers X and Y in -199..199"},
+        {{"landscape", "--target=1"}, "landscape: --target: '1' is not X,Y with integers X and Y in -199..199"},
+        {{"landscape", "--neighbourhood", "gray,creep:129"},
+         "landscape: --neighbourhood: 'creep:129' is not binary, gray or creep:S with S in 1..128"},
+        {{"landscape", "--neighbourhood", "grey"}, "landscape: --neighbourhood: 'grey' is not binary, gray or creep:S with S in 1..128"},
+        {{"landscape", "--neighbourhood", "gray,gray"}, "landscape: --neighbourhood: 'gray' is listed twice"},
+        {{"landscape", "--neighbourhood", "gray,"}, "landscape: --neighbourhood: empty item in 'gray,'"},
+        {{"landscape", "--epsilon", "-1"}, "landscape: --epsilon: '-1' is not a number of pixels in 0..1000"},
+        {{"landscape", "--epsilon", "nan"}, "landscape: --epsilon: 'nan' is not a number of pixels in 0..1000"},
+        {{"landscape", "--neighbourhod", "gray"}, "landscape: unknown argument '--neighbourhod' (did you mean --neighbourhood?)"},
+        {{"landscape", "--step", "4"}, "landscape: unknown argument '--step' (see kelvora-cli landscape --help)"},
+        {{"landscape", "--json", "--json"}, "landscape: --json is given twice; give it once"},
+        {{"landscape", "--json=1"}, "landscape: --json takes no value"},
+        {{"landscape", "--optima"}, "landscape: --optima needs a value"},
+        {{"landscape-map"}, "landscape-map: --output FILE is required (a .csv or a .png name)"},
+        {{"landscape-map", "--output", "m.txt"}, "landscape-map: --output: 'm.txt' does not end in .png or .csv"},
+        {{"landscape-map", "--output", "m.csv", "--neighbourhood", "binary,gray"},
+         "landscape-map: --neighbourhood: give one neighbourhood, not a list"},
+        {{"landscape-map", "--output", "m.csv", "--step", "0"}, "landscape-map: --step: '0' is not an integer in 1..199"},
+        {{"landscape-map", "--output", "m.csv", "--shard", "3/2"},
+         "landscape-map: --shard: '3/2' is not K/N with integers 1 <= K <= N <= 10000"},
+        {{"landscape-map", "--output", "m.png", "--shard", "1/2"},
+         "landscape-map: --shard writes CSV rows; 'm.png' is not a .csv name"},
+    };
+    for (const auto& [args, says] : rows) {
+        const Outcome o = Run(args);
+        EXPECT_EQ(o.status, 2) << says;
+        EXPECT_EQ(o.err, "kelvora-cli " + says + "\n");
+        EXPECT_EQ(o.out, "") << says;
+    }
+    EXPECT_TRUE(fs::is_empty(dir_));
+}
+
+TEST_F(LandscapeProcess, JsonAndOptimaFileAgree) {
+    const Outcome o = Run({"landscape", "--target", "0,-120", "--neighbourhood", "binary,creep:128", "--epsilon", "1",
+                           "--json", "--optima", "optima.csv"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    const auto j = nlohmann::json::parse(o.out);
+    const kelvora::Optimum best = kelvora::FindOptimum(kelvora::kBaseX, kelvora::kBaseY, kelvora::kBaseX, kelvora::kBaseY + 120);
+    EXPECT_EQ(j["target"], nlohmann::json::array({0, -120}));
+    EXPECT_EQ(j["optimum"]["pose"], nlohmann::json::array({best.pose.a1, best.pose.a2, best.pose.a3}));
+    EXPECT_EQ(j["optimum"]["distance"].get<double>(), best.distance);
+    EXPECT_EQ(j["epsilon"].get<double>(), 1.0);
+    ASSERT_EQ(j["neighbourhoods"].size(), 2u);
+
+    // Per neighbourhood from the file: the lines, the basins' sum, those within 1 px, the optimum's.
+    std::istringstream lines(ReadFile(dir_ / "optima.csv"));
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "neighbourhood,gene0,gene1,gene2,distance,basin_size");
+    struct Tally {
+        long long optima = 0, within = 0, basins = 0, startsWithin = 0, basinOptimum = 0;
+    } tally[2];
+    while (std::getline(lines, line)) {
+        char name[32];
+        int g0, g1, g2;
+        double distance;
+        long long basin;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%31[^,],%d,%d,%d,%lf,%lld", name, &g0, &g1, &g2, &distance, &basin), 6) << line;
+        Tally& t = tally[std::string(name) == "binary" ? 0 : 1];
+        ++t.optima;
+        t.basins += basin;
+        if (distance <= 1) ++t.within, t.startsWithin += basin;
+        if (g0 == best.pose.a1 && g1 == best.pose.a2 && g2 == best.pose.a3) t.basinOptimum = basin;
+    }
+    for (int k = 0; k < 2; ++k) {
+        const auto& n = j["neighbourhoods"][k];
+        EXPECT_EQ(n["name"], k == 0 ? "binary" : "creep:128");
+        EXPECT_EQ(tally[k].basins, 1 << 24);
+        EXPECT_EQ(n["local_optima"].get<long long>(), tally[k].optima);
+        EXPECT_EQ(n["local_optima_within"].get<long long>(), tally[k].within);
+        EXPECT_EQ(n["starts_within"].get<long long>(), tally[k].startsWithin);
+        EXPECT_EQ(n["basin_optimum"].get<long long>(), tally[k].basinOptimum);
+        EXPECT_GT(tally[k].basinOptimum, 0);
+        EXPECT_EQ(n["starts_within_share"].get<double>(), tally[k].startsWithin / 16777216.0);
+        EXPECT_LT(std::abs(n["fdc"].get<double>()), 1.0);
+    }
+}
+
+TEST_F(LandscapeProcess, ShardsMakeTheWholeMapAndItsRowsAreTheLandscapes) {
+    const std::vector<std::string> map = {"landscape-map", "--step", "199", "--neighbourhood", "creep:2", "--quiet"};
+    auto with = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = map;
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    };
+    ASSERT_EQ(Run(with({"--output", "one.csv", "--shard", "1/2"})).status, 0);
+    ASSERT_EQ(Run(with({"--output", "two.csv", "--shard", "2/2"})).status, 0);
+    std::vector<std::string> rows;
+    std::istringstream both(ReadFile(dir_ / "one.csv") + ReadFile(dir_ / "two.csv"));
+    for (std::string line; std::getline(both, line);) rows.push_back(line);
+    ASSERT_EQ(rows.size(), 9u);  // -199, 0, 199 on each axis
+    // The unsharded order: top row first, left to right; shard 1 holds the 1st, 3rd, 5th, ... target.
+    const std::string whole[9] = {"-199,199", "0,199", "199,199", "-199,0", "0,0", "199,0", "-199,-199", "0,-199", "199,-199"};
+    for (int k = 0; k < 9; ++k) {
+        const std::string& row = rows[k % 2 == 0 ? k / 2 : 5 + k / 2];
+        EXPECT_EQ(row.rfind(whole[k] + ",", 0), 0u) << row;
+    }
+    // The base's row against landscape for the same target.
+    const std::string base = rows[2];
+    const Outcome o = Run({"landscape", "--target", "0,0", "--neighbourhood", "creep:2", "--json"});
+    const auto n = nlohmann::json::parse(o.out)["neighbourhoods"][0];
+    EXPECT_EQ(base.substr(0, base.rfind(',')), "0,0," + std::to_string(n["local_optima"].get<long long>()) + "," +
+                                                    std::to_string(n["starts_within"].get<long long>()));
+}
+
+}  // namespace
