@@ -146,14 +146,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             error = ParseAlgorithmFlag(flag, *value, o.algorithm);
         }
     }
-    if (error.empty() && o.algorithm.method == Method::randomSearch) {
-        // Random search inherits nothing, so an operator choice would be silently ignored: refused.
-        Algorithm operators = o.algorithm;
-        operators.method = Method::geneticAlgorithm;
-        if (!operators.classic())
-            error = "--algorithm random-search takes no operator choices (" + AlgorithmSummary(operators) +
-                    " given); leave out --encoding, --selection, --elitism, --crossover-operator and --mutation-operator";
-    }
+    // A method that inherits nothing would silently ignore an operator choice: refused.
+    if (error.empty()) error = UntakenChoices(o.algorithm);
     if (error.empty()) {
         // The counts against the population, which may have come after them.
         const std::string invalid = ValidateAlgorithm(o.algorithm, o.params.populationSize);

@@ -1,5 +1,7 @@
 #include "ga/run.h"
 
+#include "ga/baseline.h"
+
 #include <cassert>
 #include <cmath>
 #include <cstdio>
@@ -79,6 +81,7 @@ RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observ
     char invalid[128];
     assert(ValidateParams(params, invalid, sizeof invalid) == nullptr && "RunSolver: params out of range");
 #endif
+    if (IsBaseline(setup.algorithm.method)) return RunBaseline(setup, observers, buffers, stop);
     RunOutcome outcome;
     outcome.seed = setup.seed;
     CrtRandom rng;
