@@ -174,15 +174,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     result.error = ParseFlags(RunFlags(o), args).error;
     if (!result.error.empty()) return result;
     std::string& error = result.error;
-    if (o.algorithm.method == Method::randomSearch) {
-        // Random search inherits nothing, so an operator choice would be silently ignored: refused.
-        Algorithm operators = o.algorithm;
-        operators.method = Method::geneticAlgorithm;
-        if (!operators.classic())
-            error = "--algorithm random-search takes no operator choices (" + AlgorithmSummary(operators) +
-                    " given); leave out --encoding, --selection, --elitism, --crossover-operator and --mutation-operator";
-        if (!error.empty()) return result;
-    }
+    // A method that takes no operator choice would silently ignore one: refused.
+    if (error = UntakenChoices(o.algorithm); !error.empty()) return result;
     if (o.traceGenerationsGiven) {
         if (o.tracePath.empty()) error = "--trace-generations: needs --trace FILE";
         else if (o.traceLast >= o.params.generationCount)

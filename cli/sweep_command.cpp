@@ -225,37 +225,52 @@ bool ChoiceList(std::size_t which, const std::string& value, std::vector<std::st
     return true;
 }
 
-// The plan's algorithms: the cartesian product of the lists, nested as kAlgorithmFlags lists them,
-// random search once where --algorithm lists it (the operator lists do not apply to it). Each
-// count is checked against the smallest population listed.
+// The plan's algorithms: for each method --algorithm lists, the cartesian product of the operator
+// lists it takes, nested as kAlgorithmFlags lists them (random search and the other baselines that
+// take no choice come once). An operator value no listed method takes is refused; each count is
+// checked against the smallest population listed.
 std::string BuildAlgorithms(SweepArgs& a) {
     const auto& c = a.choices;
     const int smallest = *std::min_element(a.plan.populations.begin(), a.plan.populations.end());
-    const bool ga = std::find(c[0].begin(), c[0].end(), "ga") != c[0].end();
+    std::vector<Method> methods;
+    for (const std::string& name : c[0]) {
+        Algorithm m;
+        (void)ParseMethod(name, m);
+        methods.push_back(m.method);
+    }
+    const auto anyTakes = [&](std::size_t which) {
+        return std::any_of(methods.begin(), methods.end(), [which](Method m) {
+            return which == 1 ? TakesEncoding(m) : which == 5 ? TakesMutation(m) : TakesSelection(m);
+        });
+    };
     for (std::size_t which = 1; which < kAlgorithmFlagCount; ++which) {
         for (const std::string& item : c[which]) {
             Algorithm one;
             (void)ParseAlgorithmFlag(kAlgorithmFlags[which], item, one);
-            if (!ga && !one.classic())
+            if (!anyTakes(which) && !one.classic()) {
+                if (methods.size() == 1 && methods[0] == Method::randomSearch)
+                    return std::string(kAlgorithmFlags[which]) + ": " + Quoted(item) +
+                           " does not apply to --algorithm random-search, which takes no operator choices";
                 return std::string(kAlgorithmFlags[which]) + ": " + Quoted(item) +
-                       " does not apply to --algorithm random-search, which takes no operator choices";
+                       " does not apply to any method --algorithm lists";
+            }
             if (const std::string invalid = ValidateAlgorithm(one, smallest); !invalid.empty())
                 return std::string(kAlgorithmFlags[which]) + ": " + invalid + " for --population " +
                        std::to_string(smallest);
         }
     }
+    const std::vector<std::string> classic{"binary"}, roulette{"roulette"}, none{"0"}, onePoint{"one-point"},
+        bitFlip{"bit-flip"};
     a.plan.algorithms.clear();
-    for (const std::string& method : c[0]) {
-        if (method != "ga") {
-            a.plan.algorithms.push_back(Algorithm{Method::randomSearch});
-            continue;
-        }
-        for (const std::string& encoding : c[1])
-            for (const std::string& selection : c[2])
-                for (const std::string& elitism : c[3])
-                    for (const std::string& crossover : c[4])
-                        for (const std::string& mutation : c[5]) {
+    for (const Method method : methods) {
+        const bool ga = TakesSelection(method);
+        for (const std::string& encoding : TakesEncoding(method) ? c[1] : classic)
+            for (const std::string& selection : ga ? c[2] : roulette)
+                for (const std::string& elitism : ga ? c[3] : none)
+                    for (const std::string& crossover : ga ? c[4] : onePoint)
+                        for (const std::string& mutation : TakesMutation(method) ? c[5] : bitFlip) {
                             Algorithm algorithm;
+                            algorithm.method = method;
                             (void)ParseEncoding(encoding, algorithm);
                             (void)ParseSelection(selection, algorithm);
                             (void)ParseElitism(elitism, algorithm);

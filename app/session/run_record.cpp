@@ -49,13 +49,14 @@ std::string ReproducingCommand(const RunRecord& r) {
                           std::to_string(r.targetY) + " --flush " +
                           (r.flush.value_or(FlushMode::generation) == FlushMode::line ? "line" : "generation");
     if (a.method != classic.method) command += " --algorithm " + MethodName(a);
-    if (a.method == Method::geneticAlgorithm) {
-        if (a.encoding != classic.encoding) command += " --encoding " + EncodingName(a);
+    // Each choice the method takes that is not the default.
+    if (TakesEncoding(a.method) && a.encoding != classic.encoding) command += " --encoding " + EncodingName(a);
+    if (TakesSelection(a.method)) {
         if (a.selection != classic.selection) command += " --selection " + SelectionName(a);
         if (a.elitism != classic.elitism) command += " --elitism " + ElitismName(a);
         if (a.crossover != classic.crossover) command += " --crossover-operator " + CrossoverName(a);
-        if (a.mutation != classic.mutation) command += " --mutation-operator " + MutationName(a);
     }
+    if (TakesMutation(a.method) && a.mutation != classic.mutation) command += " --mutation-operator " + MutationName(a);
     return command;
 }
 

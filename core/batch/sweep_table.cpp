@@ -30,8 +30,8 @@ std::vector<std::string> Split(const std::string& line) {
 }  // namespace
 
 std::vector<std::string> AlgorithmFields(const Algorithm& a) {
-    // Random search takes no operator choices: its columns hold the classic spellings.
-    const Algorithm shown = a.method == Method::randomSearch ? Algorithm{Method::randomSearch} : a;
+    // A method's columns for the choices it does not take hold the classic spellings.
+    const Algorithm shown = Canonical(a);
     return {MethodName(shown),   EncodingName(shown),  SelectionName(shown),
             ElitismName(shown),  CrossoverName(shown), MutationName(shown)};
 }

@@ -29,8 +29,77 @@ bool ParseSuffixCount(std::string_view text, std::string_view name, int& count) 
 
 }  // namespace
 
+namespace {
+
+struct MethodSpelling {
+    Method method;
+    const char* name;
+};
+
+constexpr MethodSpelling kMethodNames[] = {
+    {Method::geneticAlgorithm, "ga"},
+    {Method::randomSearch, "random-search"},
+    {Method::ccd, "ccd"},
+    {Method::fabrik, "fabrik"},
+    {Method::jacobianTranspose, "jacobian-transpose"},
+    {Method::dampedLeastSquares, "dls"},
+    {Method::differentialEvolution, "de"},
+    {Method::particleSwarm, "pso"},
+    {Method::cmaEs, "cmaes"},
+    {Method::simulatedAnnealing, "simulated-annealing"},
+    {Method::onePlusOne, "one-plus-one"},
+    {Method::hillClimbing, "hill-climbing"},
+};
+
+}  // namespace
+
 std::string MethodName(const Algorithm& a) {
-    return a.method == Method::randomSearch ? "random-search" : "ga";
+    for (const MethodSpelling& m : kMethodNames)
+        if (m.method == a.method) return m.name;
+    return "ga";
+}
+
+bool TakesEncoding(Method m) {
+    return m == Method::geneticAlgorithm || m == Method::onePlusOne || m == Method::hillClimbing;
+}
+bool TakesMutation(Method m) { return m == Method::geneticAlgorithm || m == Method::hillClimbing; }
+bool TakesSelection(Method m) { return m == Method::geneticAlgorithm; }
+
+Algorithm Canonical(const Algorithm& a) {
+    Algorithm c = a;
+    const Algorithm classic;
+    if (!TakesEncoding(a.method)) c.encoding = classic.encoding;
+    if (!TakesMutation(a.method)) {
+        c.mutation = classic.mutation;
+        c.creepStep = classic.creepStep;
+    }
+    if (!TakesSelection(a.method)) {
+        c.selection = classic.selection;
+        c.tournamentSize = classic.tournamentSize;
+        c.elitism = classic.elitism;
+        c.crossover = classic.crossover;
+    }
+    return c;
+}
+
+std::string UntakenChoices(const Algorithm& a) {
+    // The choices given that the method does not take, as the summary names them.
+    Algorithm untaken = a;
+    untaken.method = Method::geneticAlgorithm;
+    const Algorithm classic;
+    if (TakesEncoding(a.method)) untaken.encoding = classic.encoding;
+    if (TakesMutation(a.method)) untaken.mutation = classic.mutation;
+    if (TakesSelection(a.method)) return {};
+    if (untaken.classic()) return {};
+    const std::string given = " (" + AlgorithmSummary(untaken) + " given); leave out ";
+    if (!TakesEncoding(a.method))
+        return "--algorithm " + MethodName(a) + " takes no operator choices" + given +
+               "--encoding, --selection, --elitism, --crossover-operator and --mutation-operator";
+    if (!TakesMutation(a.method))
+        return "--algorithm " + MethodName(a) + " takes only --encoding" + given +
+               "--selection, --elitism, --crossover-operator and --mutation-operator";
+    return "--algorithm " + MethodName(a) + " takes only --encoding and --mutation-operator" + given +
+           "--selection, --elitism and --crossover-operator";
 }
 
 std::string EncodingName(const Algorithm& a) { return a.encoding == Encoding::gray ? "gray" : "binary"; }
@@ -57,9 +126,11 @@ std::string MutationName(const Algorithm& a) {
     return a.mutation == MutationOperator::creep ? "creep:" + std::to_string(a.creepStep) : "bit-flip";
 }
 
-std::vector<AlgorithmPart> AlgorithmParts(const Algorithm& a) {
+std::vector<AlgorithmPart> AlgorithmParts(const Algorithm& given) {
+    const Algorithm a = Canonical(given);
     if (a.method == Method::randomSearch) return {{AlgorithmPart::randomSearch}};
     std::vector<AlgorithmPart> parts;
+    if (a.method != Method::geneticAlgorithm) parts.push_back({AlgorithmPart::method, static_cast<int>(a.method)});
     if (a.encoding == Encoding::gray) parts.push_back({AlgorithmPart::gray});
     if (a.selection == Selection::tournament) parts.push_back({AlgorithmPart::tournament, a.tournamentSize});
     if (a.selection == Selection::rank) parts.push_back({AlgorithmPart::rank});
@@ -70,12 +141,14 @@ std::vector<AlgorithmPart> AlgorithmParts(const Algorithm& a) {
     return parts;
 }
 
-std::string AlgorithmSummary(const Algorithm& a) {
+std::string AlgorithmSummary(const Algorithm& given) {
+    const Algorithm a = Canonical(given);
     std::string text;
     for (const AlgorithmPart& part : AlgorithmParts(a)) {
         if (!text.empty()) text.append(", ");
         switch (part.kind) {
-        case AlgorithmPart::randomSearch: text += MethodName(a); break;
+        case AlgorithmPart::randomSearch:
+        case AlgorithmPart::method: text += MethodName(a); break;
         case AlgorithmPart::gray: text += EncodingName(a); break;
         case AlgorithmPart::tournament:
         case AlgorithmPart::rank: text += SelectionName(a); break;
@@ -89,10 +162,15 @@ std::string AlgorithmSummary(const Algorithm& a) {
 }
 
 std::string ParseMethod(std::string_view text, Algorithm& a) {
-    if (text == "ga") a.method = Method::geneticAlgorithm;
-    else if (text == "random-search") a.method = Method::randomSearch;
-    else return "algorithm " + Quoted(text) + " is not one of ga, random-search";
-    return {};
+    std::string names;
+    for (const MethodSpelling& m : kMethodNames) {
+        if (text == m.name) {
+            a.method = m.method;
+            return {};
+        }
+        names += (names.empty() ? "" : ", ") + std::string(m.name);
+    }
+    return "algorithm " + Quoted(text) + " is not one of " + names;
 }
 
 std::string ParseEncoding(std::string_view text, Algorithm& a) {
@@ -152,7 +230,11 @@ std::string ParseMutation(std::string_view text, Algorithm& a) {
 }
 
 std::string ValidateAlgorithm(const Algorithm& a, int populationSize) {
-    if (a.method == Method::randomSearch) return {};
+    if (!TakesSelection(a.method)) {
+        if (TakesMutation(a.method) && a.mutation == MutationOperator::creep && (a.creepStep < 1 || a.creepStep > kMaxCreepStep))
+            return "creep step " + std::to_string(a.creepStep) + " is outside 1.." + std::to_string(kMaxCreepStep);
+        return {};
+    }
     if (a.selection == Selection::tournament && (a.tournamentSize < 2 || a.tournamentSize > populationSize))
         return "tournament size " + std::to_string(a.tournamentSize) + " is outside 2.." + std::to_string(populationSize) +
                " (the population)";

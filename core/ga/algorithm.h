@@ -10,10 +10,29 @@
 
 namespace kelvora {
 
-/// What searches: the genetic algorithm, or blind sampling as a baseline.
+/// What searches: the genetic algorithm, blind sampling, or another baseline (ga/baseline.h),
+/// each on the same budget of population x generations evaluations.
 enum class Method : std::uint8_t {
-    geneticAlgorithm,  ///< the genetic algorithm with the choices below
-    randomSearch,      ///< every generation N fresh poses, rand() % 256 per gene, nothing inherited
+    geneticAlgorithm,       ///< the genetic algorithm with the choices below
+    randomSearch,           ///< every generation N fresh poses, rand() % 256 per gene, nothing inherited
+    ccd,                    ///< cyclic coordinate descent, restarted when it stalls
+    fabrik,                 ///< forward and backward reaching inverse kinematics, restarted when it stalls
+    jacobianTranspose,      ///< the Jacobian transpose with the optimal step, restarted when it stalls
+    dampedLeastSquares,     ///< damped least squares with adaptive damping, restarted when it stalls
+    differentialEvolution,  ///< DE/rand/1/bin, F 0.8, CR 0.9
+    particleSwarm,          ///< particle swarm with constriction and the global best
+    cmaEs,                  ///< (mu/mu_w, lambda)-CMA-ES with the default learning rates
+    simulatedAnnealing,     ///< simulated annealing, one coordinate a step, geometric cooling
+    onePlusOne,             ///< the (1+1) EA, bits flipped with probability 1/24 (takes the encoding)
+    hillClimbing,           ///< steepest ascent with restarts (takes the encoding and mutation: its neighbourhood)
+};
+
+/// Every method, in the order above.
+inline constexpr Method kMethods[] = {
+    Method::geneticAlgorithm,  Method::randomSearch,          Method::ccd,           Method::fabrik,
+    Method::jacobianTranspose, Method::dampedLeastSquares,    Method::differentialEvolution,
+    Method::particleSwarm,     Method::cmaEs,                 Method::simulatedAnnealing,
+    Method::onePlusOne,        Method::hillClimbing,
 };
 
 /// How a gene byte (the genotype) gives its joint angle.
@@ -58,20 +77,38 @@ struct Algorithm {
     MutationOperator mutation = MutationOperator::bitFlip;
     int creepStep = 1;       ///< S, 1..kMaxCreepStep, used with MutationOperator::creep
 
-    /// Every choice is the classic one.
+    /// Every choice is the classic one (and the method the genetic algorithm).
     bool classic() const {
         return method == Method::geneticAlgorithm && encoding == Encoding::binary && selection == Selection::roulette && elitism == 0 &&
                crossover == CrossoverOperator::onePoint && mutation == MutationOperator::bitFlip;
     }
-    friend bool operator==(const Algorithm& a, const Algorithm& b) {
+    friend bool operator==(const Algorithm& a, const Algorithm& b);
+};
+
+/// Whether a method takes the encoding (the GA, one-plus-one, hill-climbing), the mutation
+/// operator (the GA, hill-climbing) and the selection, elitism and crossover (the GA alone).
+bool TakesEncoding(Method method);
+bool TakesMutation(Method method);
+bool TakesSelection(Method method);
+
+/// algorithm with every choice its method does not take put back to the classic one: the form
+/// the sweep files, run.json and comparisons use.
+Algorithm Canonical(const Algorithm& algorithm);
+
+/// "" when algorithm sets only choices its method takes; otherwise "--algorithm NAME takes no
+/// operator choices (gray given); leave out ..." naming what was given and the flags to leave out.
+std::string UntakenChoices(const Algorithm& algorithm);
+
+inline bool operator==(const Algorithm& x, const Algorithm& y) {
+    const Algorithm a = Canonical(x), b = Canonical(y);
+    {
         if (a.method != b.method) return false;
-        if (a.method == Method::randomSearch) return true;
         return a.encoding == b.encoding && a.selection == b.selection &&
                (a.selection != Selection::tournament || a.tournamentSize == b.tournamentSize) &&
                a.elitism == b.elitism && a.crossover == b.crossover && a.mutation == b.mutation &&
                (a.mutation != MutationOperator::creep || a.creepStep == b.creepStep);
     }
-};
+}
 
 /// The angle a gene byte encodes: g ^ g >> 1 ^ g >> 2 ^ ... ^ g >> 7.
 inline int GrayDecode(int g) {
@@ -86,7 +123,7 @@ inline int GrayEncode(int a) { return a ^ (a >> 1); }
 /// The spellings the command line, the settings and the sweep files use: "binary" | "gray";
 /// "roulette" | "tournament:K" | "rank"; "E"; "one-point" | "two-point" | "uniform";
 /// "bit-flip" | "creep:S".
-std::string MethodName(const Algorithm& algorithm);  ///< "ga" | "random-search"
+std::string MethodName(const Algorithm& algorithm);  ///< "ga" | "random-search" | "ccd" | ... (ParseMethod's)
 std::string EncodingName(const Algorithm& algorithm);
 std::string SelectionName(const Algorithm& algorithm);
 std::string ElitismName(const Algorithm& algorithm);
@@ -96,7 +133,8 @@ std::string MutationName(const Algorithm& algorithm);
 /// One word of an algorithm's short description: a choice that is not the classic one.
 struct AlgorithmPart {
     enum Kind : std::uint8_t {
-        randomSearch,  ///< the baseline method (then the only part)
+        randomSearch,  ///< blind sampling (then the only part)
+        method,        ///< another baseline, the first part; count is its Method
         gray,          ///< Gray encoding
         tournament,    ///< tournament selection of count K
         rank,          ///< rank selection
@@ -111,12 +149,14 @@ struct AlgorithmPart {
 };
 
 /// The choices that are not classic, in the order encoding, selection, elitism, crossover,
-/// mutation; random search alone for the baseline; empty for the classic algorithm. Every front end
+/// mutation, after the method for a baseline and only those its method takes (Canonical); random
+/// search alone for blind sampling; empty for the classic algorithm. Every front end
 /// words an algorithm from these parts (the window translates each kind).
 std::vector<AlgorithmPart> AlgorithmParts(const Algorithm& algorithm);
 
 /// "gray, tournament:3, elitism 1, two-point, creep:4": AlgorithmParts spelled as the flags take
-/// them, comma-separated; "classic" when none; "random-search" for the baseline.
+/// them, comma-separated; "classic" when none; "random-search" for blind sampling, a baseline's
+/// method name first ("hill-climbing, creep:4").
 std::string AlgorithmSummary(const Algorithm& algorithm);
 
 /// Each parses one spelling into algorithm and returns "" on success, or a message naming the

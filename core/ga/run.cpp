@@ -1,5 +1,6 @@
 #include "ga/run.h"
 
+#include "ga/baseline.h"
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -94,6 +95,7 @@ RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observ
         throw std::invalid_argument(std::string("RunSolver: ") + invalid);
     if (const std::string bad = ValidateAlgorithm(setup.algorithm, params.populationSize); !bad.empty())
         throw std::invalid_argument("RunSolver: " + bad);
+    if (IsBaseline(setup.algorithm.method)) return RunBaseline(setup, observers, buffers, stop);
     RunOutcome outcome;
     outcome.seed = setup.seed;
     CrtRandom rng;

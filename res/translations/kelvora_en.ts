@@ -1102,6 +1102,58 @@ Repeat it with %2</translation>
         <source>クリープで角度が一度に動く最大の度数 (1〜128)</source>
         <translation>The largest step in degrees a creep moves an angle by (1 to 128)</translation>
     </message>
+    <message>
+        <source>遺伝的アルゴリズム</source>
+        <translation>genetic algorithm</translation>
+    </message>
+    <message>
+        <source>ランダム探索</source>
+        <translation>random search</translation>
+    </message>
+    <message>
+        <source>循環座標降下法 (CCD)</source>
+        <translation>cyclic coordinate descent (CCD)</translation>
+    </message>
+    <message>
+        <source>FABRIK</source>
+        <translation>FABRIK</translation>
+    </message>
+    <message>
+        <source>ヤコビ行列の転置法</source>
+        <translation>Jacobian transpose</translation>
+    </message>
+    <message>
+        <source>減衰最小二乗法 (DLS)</source>
+        <translation>damped least squares (DLS)</translation>
+    </message>
+    <message>
+        <source>差分進化 (DE)</source>
+        <translation>differential evolution (DE)</translation>
+    </message>
+    <message>
+        <source>粒子群最適化 (PSO)</source>
+        <translation>particle swarm (PSO)</translation>
+    </message>
+    <message>
+        <source>CMA-ES</source>
+        <translation>CMA-ES</translation>
+    </message>
+    <message>
+        <source>焼きなまし法</source>
+        <translation>simulated annealing</translation>
+    </message>
+    <message>
+        <source>(1+1) 進化的アルゴリズム</source>
+        <translation>(1+1) evolutionary algorithm</translation>
+    </message>
+    <message>
+        <source>山登り法</source>
+        <translation>hill climbing</translation>
+    </message>
+    <message>
+        <source>方法: %1</source>
+        <translation>Method: %1</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::ReplayController</name>

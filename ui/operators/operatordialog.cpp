@@ -144,12 +144,35 @@ void OperatorDialog::updateEnabled() {
 
 int OperatorDialog::DoModal() { return RunModalLoop(*this); }
 
+QString OperatorDialog::MethodName(kelvora::Method method) {
+    switch (method) {
+    case kelvora::Method::geneticAlgorithm: return tr("遺伝的アルゴリズム");
+    case kelvora::Method::randomSearch: return tr("ランダム探索");
+    case kelvora::Method::ccd: return tr("循環座標降下法 (CCD)");
+    case kelvora::Method::fabrik: return tr("FABRIK");
+    case kelvora::Method::jacobianTranspose: return tr("ヤコビ行列の転置法");
+    case kelvora::Method::dampedLeastSquares: return tr("減衰最小二乗法 (DLS)");
+    case kelvora::Method::differentialEvolution: return tr("差分進化 (DE)");
+    case kelvora::Method::particleSwarm: return tr("粒子群最適化 (PSO)");
+    case kelvora::Method::cmaEs: return tr("CMA-ES");
+    case kelvora::Method::simulatedAnnealing: return tr("焼きなまし法");
+    case kelvora::Method::onePlusOne: return tr("(1+1) 進化的アルゴリズム");
+    case kelvora::Method::hillClimbing: return tr("山登り法");
+    }
+    return {};
+}
+
 QString OperatorDialog::Summary(const kelvora::Algorithm& a) {
     // The words of the algorithm's parts, as the command line's summary has them.
     QStringList parts;
+    bool baseline = false;
     for (const kelvora::AlgorithmPart& part : kelvora::AlgorithmParts(a)) {
         switch (part.kind) {
         case kelvora::AlgorithmPart::randomSearch: return tr("ランダム探索 (遺伝的操作なし)");
+        case kelvora::AlgorithmPart::method:
+            baseline = true;
+            parts << MethodName(static_cast<kelvora::Method>(part.count));
+            break;
         case kelvora::AlgorithmPart::gray: parts << tr("グレイ符号"); break;
         case kelvora::AlgorithmPart::tournament: parts << tr("トーナメント選択 (%1)").arg(part.count); break;
         case kelvora::AlgorithmPart::rank: parts << tr("ランキング選択"); break;
@@ -160,6 +183,7 @@ QString OperatorDialog::Summary(const kelvora::Algorithm& a) {
         }
     }
     if (parts.isEmpty()) return QString();
+    if (baseline) return tr("方法: %1").arg(parts.join(tr(", ")));
     return tr("遺伝的操作: %1").arg(parts.join(tr(", ")));
 }
 

@@ -28,9 +28,12 @@ public:
     /// OK, QDialog::Rejected otherwise.
     int DoModal();
 
+    /// The method's name as the window shows it, in the window's language.
+    static QString MethodName(kelvora::Method method);
     /// The choices of algorithm that are not classic, in the window's language, for the line under
     /// 計算 and the evolution window's readout ("遺伝的操作: グレイ, ..."), random search named as
-    /// such; empty when all are classic. Worded from kelvora::AlgorithmParts.
+    /// such, another baseline by its method ("方法: 山登り法, クリープ (±4)"); empty when all are
+    /// classic. Worded from kelvora::AlgorithmParts.
     static QString Summary(const kelvora::Algorithm& algorithm);
 
 private:

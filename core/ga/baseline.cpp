@@ -1,0 +1,443 @@
+#include "ga/baseline.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "model/link_tables.h"
+
+namespace kelvora {
+namespace {
+
+constexpr double kRadToDeg = 1.0 / kDegToRad;
+
+// Evaluations without improvement of a start's best after which an inverse-kinematics method
+// restarts from a fresh random pose.
+constexpr int kStallEvaluations = 8;
+
+// The tip's error to the target and the Jacobian's columns (d tip / d angle_j, px per radian):
+// a joint turns everything beyond it, so column j is the tip minus joint j, turned by 90 degrees.
+struct Linearisation {
+    double ex = 0.0, ey = 0.0;
+    std::array<double, 3> jx{}, jy{};
+};
+
+Linearisation Linearise(const ArmFrame& f, double tx, double ty) {
+    Linearisation l;
+    l.ex = tx - f.x[3];
+    l.ey = ty - f.y[3];
+    for (int j = 0; j < 3; ++j) {
+        l.jx[static_cast<std::size_t>(j)] = -(f.y[3] - f.y[static_cast<std::size_t>(j)]);
+        l.jy[static_cast<std::size_t>(j)] = f.x[3] - f.x[static_cast<std::size_t>(j)];
+    }
+    return l;
+}
+
+// Relative x, y (y up) of the target.
+double TargetX(const Geometry& g) { return g.targetX - g.baseX; }
+double TargetY(const Geometry& g) { return g.baseY - g.targetY; }
+
+// A continuous relative angle (degrees) around the circle into the joint's range: in [0, 360),
+// and above 255 the nearer of 255 and 0 (= 360).
+double IntoJointRange(double angle) {
+    double a = std::fmod(angle, 360.0);
+    if (a < 0.0) a += 360.0;
+    if (a <= 255.0) return a;
+    return a - 255.0 <= 360.0 - a ? 255.0 : 0.0;
+}
+
+ArmPose PoseOfAngles(const Angles& q) { return {WholeDegrees(q[0]), WholeDegrees(q[1]), WholeDegrees(q[2])}; }
+
+bool SamePose(const ArmPose& a, const ArmPose& b) { return a.a1 == b.a1 && a.a2 == b.a2 && a.a3 == b.a3; }
+
+// Tracks one start's best distance and says when it stalls.
+struct StartProgress {
+    double best = 0.0;
+    int sinceImprovement = 0;
+    void begin(double d) {
+        best = d;
+        sinceImprovement = 0;
+    }
+    // Notes a new evaluation; true when the start has stalled.
+    bool stalled(double d) {
+        if (d < best) {
+            best = d;
+            sinceImprovement = 0;
+            return false;
+        }
+        return ++sinceImprovement >= kStallEvaluations;
+    }
+};
+
+// Cyclic coordinate descent: each joint in turn, the tip's joint first, turned so that the tip
+// points at the target. The angles are continuous, each turned around the circle into its joint's
+// range (IntoJointRange); each turn is evaluated at
+// their whole-degree pose, whose frame gives the next turn. A restart when no joint's turn changes
+// the pose or the start stalls.
+void RunCcd(EvaluationBudget& budget) {
+    const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
+    while (!budget.spent()) {
+        ArmPose pose = budget.randomPose();
+        Angles q{double(pose.a1), double(pose.a2), double(pose.a3)};
+        StartProgress progress;
+        progress.begin(budget.evaluate(pose));
+        int still = 0;
+        for (int j = 2; !budget.spent(); j = (j + 2) % 3) {
+            const auto k = static_cast<std::size_t>(j);
+            q[k] = IntoJointRange(q[k] + CcdTurn(FrameOf(pose), j, tx, ty));
+            const ArmPose next = PoseOfAngles(q);
+            if (SamePose(next, pose)) {
+                if (++still == 3) break;  // no joint moves the pose: converged within a degree
+                continue;
+            }
+            still = 0;
+            pose = next;
+            if (progress.stalled(budget.evaluate(pose))) break;
+        }
+    }
+}
+
+// FABRIK in positions, read back as angles within the joints' range and evaluated each iteration.
+void RunFabrik(EvaluationBudget& budget) {
+    const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
+    while (!budget.spent()) {
+        ArmPose pose = budget.randomPose();
+        StartProgress progress;
+        progress.begin(budget.evaluate(pose));
+        while (!budget.spent()) {
+            const Angles a = FabrikAngles(FrameOf(pose), tx, ty);
+            const ArmPose next{WrapToJoint(a[0]), WrapToJoint(a[1]), WrapToJoint(a[2])};
+            if (SamePose(next, pose)) break;
+            pose = next;
+            if (progress.stalled(budget.evaluate(pose))) break;
+        }
+    }
+}
+
+// The Jacobian methods iterate continuous angles; each iterate is evaluated at its whole-degree
+// pose, whose frame gives the next error and Jacobian.
+void RunJacobianTranspose(EvaluationBudget& budget) {
+    const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
+    while (!budget.spent()) {
+        ArmPose pose = budget.randomPose();
+        Angles q{double(pose.a1), double(pose.a2), double(pose.a3)};
+        StartProgress progress;
+        progress.begin(budget.evaluate(pose));
+        while (!budget.spent()) {
+            const Angles step = JacobianTransposeStep(FrameOf(pose), tx, ty);
+            for (std::size_t j = 0; j < 3; ++j) q[j] = std::clamp(q[j] + step[j], 0.0, 255.0);
+            const ArmPose next = PoseOfAngles(q);
+            if (SamePose(next, pose)) break;
+            pose = next;
+            if (progress.stalled(budget.evaluate(pose))) break;
+        }
+    }
+}
+
+// Damped least squares with adaptive damping: lambda (px) halves after a step that improved the
+// distance and grows fourfold after one that did not, which is then undone.
+void RunDampedLeastSquares(EvaluationBudget& budget) {
+    constexpr double kFirstLambda = 1.0, kMinLambda = 1e-3, kMaxLambda = 1e4;
+    const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
+    while (!budget.spent()) {
+        ArmPose pose = budget.randomPose();
+        Angles q{double(pose.a1), double(pose.a2), double(pose.a3)};
+        double distance = budget.evaluate(pose);
+        StartProgress progress;
+        progress.begin(distance);
+        double lambda = kFirstLambda;
+        while (!budget.spent() && lambda <= kMaxLambda) {
+            const Angles step = DampedLeastSquaresStep(FrameOf(pose), tx, ty, lambda);
+            Angles trial = q;
+            for (std::size_t j = 0; j < 3; ++j) trial[j] = std::clamp(q[j] + step[j], 0.0, 255.0);
+            const ArmPose next = PoseOfAngles(trial);
+            if (SamePose(next, pose)) {
+                lambda *= 4.0;  // a step within the pose's degree: damp until it leaves or give up
+                if (lambda > kMaxLambda) break;
+                continue;
+            }
+            const double d = budget.evaluate(next);
+            const bool stalled = progress.stalled(d);
+            if (d < distance) {
+                q = trial;
+                pose = next;
+                distance = d;
+                lambda = std::max(lambda / 2.0, kMinLambda);
+            } else {
+                lambda *= 4.0;
+            }
+            if (stalled) break;
+        }
+    }
+}
+
+// Genotype bits of a pose under an encoding, gene 0 highest, and back.
+std::uint32_t Genotype(const ArmPose& p, Encoding e) {
+    const auto gene = [e](int a) { return static_cast<std::uint32_t>(e == Encoding::gray ? GrayEncode(a) : a); };
+    return gene(p.a1) << 16 | gene(p.a2) << 8 | gene(p.a3);
+}
+
+ArmPose PoseOfGenotype(std::uint32_t g, Encoding e) {
+    const auto angle = [e](std::uint32_t b) { return e == Encoding::gray ? GrayDecode(int(b)) : int(b); };
+    return {angle(g >> 16 & 0xFF), angle(g >> 8 & 0xFF), angle(g & 0xFF)};
+}
+
+// The (1+1) evolutionary algorithm: each of the 24 genotype bits flips when rand() % 24 == 0
+// (probability 1/24), bit 0 first; an offspring with no bit flipped gets bit rand() % 24 flipped.
+// The offspring replaces the parent when it is at least as close.
+void RunOnePlusOne(EvaluationBudget& budget, Encoding encoding) {
+    ArmPose parentPose = budget.randomPose();
+    std::uint32_t parent = Genotype(parentPose, encoding);
+    double distance = budget.evaluate(parentPose);
+    while (!budget.spent()) {
+        std::uint32_t child = parent;
+        for (int bit = 0; bit < 24; ++bit)
+            if (Rand(budget.rng()) % 24 == 0) child ^= 1u << bit;
+        if (child == parent) child ^= 1u << (Rand(budget.rng()) % 24);
+        const double d = budget.evaluate(PoseOfGenotype(child, encoding));
+        if (d <= distance) {
+            parent = child;
+            distance = d;
+        }
+    }
+}
+
+// Steepest-ascent hill climbing with restarts: every neighbour evaluated in order, a move to the
+// first of the closest when it is strictly closer, else a restart from a fresh random pose.
+void RunHillClimbing(EvaluationBudget& budget, Neighbourhood kind, int step) {
+    std::vector<ArmPose> neighbours;
+    while (!budget.spent()) {
+        ArmPose pose = budget.randomPose();
+        double distance = budget.evaluate(pose);
+        while (!budget.spent()) {
+            Neighbours(pose, kind, step, neighbours);
+            ArmPose best = pose;
+            double bestDistance = distance;
+            for (const ArmPose& n : neighbours) {
+                if (budget.spent()) break;
+                const double d = budget.evaluate(n);
+                if (d < bestDistance) {
+                    best = n;
+                    bestDistance = d;
+                }
+            }
+            if (!(bestDistance < distance)) break;  // a local optimum: restart
+            pose = best;
+            distance = bestDistance;
+        }
+    }
+}
+
+}  // namespace
+
+bool IsBaseline(Method method) { return method != Method::geneticAlgorithm && method != Method::randomSearch; }
+
+EvaluationBudget::EvaluationBudget(const RunSetup& setup, std::span<RunObserver* const> observers,
+                                   RunBuffers& buffers, const std::atomic<bool>* stop)
+    : setup_(setup), observers_(observers), buffers_(buffers), stop_(stop) {
+    Srand(rng_, setup.seed);
+    outcome_.seed = setup.seed;
+    buffers_.scratch.evaluated = false;
+}
+
+ArmPose EvaluationBudget::randomPose() {
+    ArmPose p;
+    p.a1 = Rand(rng_) % 256;
+    p.a2 = Rand(rng_) % 256;
+    p.a3 = Rand(rng_) % 256;
+    return p;
+}
+
+double EvaluationBudget::evaluate(const ArmPose& pose) {
+    const Geometry& g = setup_.geometry;
+    const double distance =
+        TargetDistance(g.targetX, g.targetY, Tip(Tables(), pose.a1, pose.a2, pose.a3, g.baseX, g.baseY));
+    const double fitness = FitnessOfDistance(distance);
+    const auto i = static_cast<std::size_t>(inBlock_);
+    Chromosome& c = buffers_.population[i];
+    c.gene[0] = static_cast<std::uint8_t>(pose.a1);
+    c.gene[1] = static_cast<std::uint8_t>(pose.a2);
+    c.gene[2] = static_cast<std::uint8_t>(pose.a3);
+    buffers_.fitness[i] = fitness;
+    if (inBlock_ == 0 || fitness > blockBest_) {
+        blockBest_ = fitness;
+        blockBestIndex_ = inBlock_;
+    }
+    total_ += fitness;
+    ++used_;
+    const int n = setup_.params.populationSize;
+    if (++inBlock_ == n) {
+        view_.generation = outcome_.generationsRun + 1;
+        view_.populationSize = n;
+        view_.population = buffers_.population.data();
+        view_.fitness = buffers_.fitness.data();
+        view_.bestIndex = blockBestIndex_;
+        view_.best = blockBest_;
+        view_.average = total_ / n;
+        view_.currentPose = PoseOf(buffers_.population[static_cast<std::size_t>(blockBestIndex_)]);
+        view_.error = TipDistance(g, view_.currentPose);
+        if (view_.best > view_.eliteFitness) {
+            view_.eliteFitness = view_.best;
+            view_.elitePose = view_.currentPose;
+        }
+        for (RunObserver* observer : observers_) observer->onGeneration(view_);
+        outcome_.generationsRun = view_.generation;
+        outcome_.eliteFitness = view_.eliteFitness;
+        outcome_.elitePose = view_.elitePose;
+        outcome_.currentPose = view_.currentPose;
+        inBlock_ = 0;
+        total_ = 0.0;
+        if (outcome_.generationsRun == setup_.params.generationCount) {
+            spent_ = true;
+        } else if (stop_ && stop_->load(std::memory_order_acquire)) {
+            spent_ = true;
+            outcome_.stopped = true;
+        }
+    }
+    return distance;
+}
+
+RunOutcome RunBaseline(const RunSetup& setup, std::span<RunObserver* const> observers, RunBuffers& buffers,
+                       const std::atomic<bool>* stop) {
+    EvaluationBudget budget(setup, observers, buffers, stop);
+    const Algorithm& a = setup.algorithm;
+    switch (a.method) {
+    case Method::ccd: RunCcd(budget); break;
+    case Method::fabrik: RunFabrik(budget); break;
+    case Method::jacobianTranspose: RunJacobianTranspose(budget); break;
+    case Method::dampedLeastSquares: RunDampedLeastSquares(budget); break;
+    case Method::onePlusOne: RunOnePlusOne(budget, a.encoding); break;
+    case Method::hillClimbing: RunHillClimbing(budget, NeighbourhoodOf(a), a.creepStep); break;
+    default: RunBlackBox(a.method, setup.params.populationSize, budget); break;
+    }
+    const RunOutcome outcome = budget.outcome();
+    for (RunObserver* observer : observers) observer->onEnd(outcome);
+    return outcome;
+}
+
+ArmFrame FrameOf(const ArmPose& p) {
+    const LinkTables& t = Tables();
+    const int s1 = p.a1, s2 = p.a1 + p.a2, s3 = p.a1 + p.a2 + p.a3;
+    ArmFrame f;
+    f.x[1] = t.cos1[s1];
+    f.y[1] = t.sin1[s1];
+    f.x[2] = t.cos1[s1] + t.cos2[s2];
+    f.y[2] = t.sin1[s1] + t.sin2[s2];
+    f.x[3] = (t.cos1[s1] + t.cos2[s2]) + t.cos3[s3];
+    f.y[3] = t.sin1[s1] + t.sin2[s2] + t.sin3[s3];
+    return f;
+}
+
+double CcdTurn(const ArmFrame& f, int joint, double tx, double ty) {
+    const auto j = static_cast<std::size_t>(joint);
+    const double ux = f.x[3] - f.x[j], uy = f.y[3] - f.y[j];
+    const double vx = tx - f.x[j], vy = ty - f.y[j];
+    if ((ux == 0.0 && uy == 0.0) || (vx == 0.0 && vy == 0.0)) return 0.0;
+    // Into (-pi, pi] in radians first: the arm's degree is not exactly pi / 180 rad.
+    double turn = std::atan2(vy, vx) - std::atan2(uy, ux);
+    if (turn > M_PI) turn -= 2 * M_PI;
+    if (turn <= -M_PI) turn += 2 * M_PI;
+    return turn * kRadToDeg;
+}
+
+Angles JacobianTransposeStep(const ArmFrame& f, double tx, double ty) {
+    const Linearisation l = Linearise(f, tx, ty);
+    Angles step{};
+    // g = J^T e; J g; alpha = (e . J g) / |J g|^2.
+    double jgx = 0.0, jgy = 0.0;
+    std::array<double, 3> g{};
+    for (std::size_t j = 0; j < 3; ++j) {
+        g[j] = l.jx[j] * l.ex + l.jy[j] * l.ey;
+        jgx += l.jx[j] * g[j];
+        jgy += l.jy[j] * g[j];
+    }
+    const double norm = jgx * jgx + jgy * jgy;
+    if (norm == 0.0) return step;
+    const double alpha = (l.ex * jgx + l.ey * jgy) / norm;
+    for (std::size_t j = 0; j < 3; ++j) step[j] = alpha * g[j] * kRadToDeg;
+    return step;
+}
+
+Angles DampedLeastSquaresStep(const ArmFrame& f, double tx, double ty, double lambda) {
+    const Linearisation l = Linearise(f, tx, ty);
+    // A = J J^T + lambda^2 I (2 x 2, symmetric); w = A^-1 e; step = J^T w.
+    double a = lambda * lambda, b = 0.0, d = lambda * lambda;
+    for (std::size_t j = 0; j < 3; ++j) {
+        a += l.jx[j] * l.jx[j];
+        b += l.jx[j] * l.jy[j];
+        d += l.jy[j] * l.jy[j];
+    }
+    const double det = a * d - b * b;
+    Angles step{};
+    if (det == 0.0) return step;
+    const double wx = (d * l.ex - b * l.ey) / det;
+    const double wy = (a * l.ey - b * l.ex) / det;
+    for (std::size_t j = 0; j < 3; ++j) step[j] = (l.jx[j] * wx + l.jy[j] * wy) * kRadToDeg;
+    return step;
+}
+
+Angles FabrikAngles(const ArmFrame& f, double tx, double ty) {
+    constexpr std::array<double, 3> length{kLink1, kLink2, kLink3};
+    std::array<double, 4> x = f.x, y = f.y;
+    // Puts point `to` at `length` from `from` on the line towards its old place.
+    const auto place = [&](std::size_t to, std::size_t from, double len) {
+        const double dx = x[to] - x[from], dy = y[to] - y[from];
+        const double r = std::hypot(dx, dy);
+        if (r == 0.0) {
+            x[to] = x[from] + len;  // coincident points: any direction will do; take +x
+            y[to] = y[from];
+        } else {
+            x[to] = x[from] + dx * len / r;
+            y[to] = y[from] + dy * len / r;
+        }
+    };
+    x[3] = tx;
+    y[3] = ty;
+    for (std::size_t i = 3; i-- > 0;) place(i, i + 1, length[i]);  // backward, from the target
+    x[0] = 0.0;
+    y[0] = 0.0;
+    for (std::size_t i = 1; i < 4; ++i) place(i, i - 1, length[i - 1]);  // forward, from the base
+    Angles out{};
+    double previous = 0.0;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const double absolute = std::atan2(y[i + 1] - y[i], x[i + 1] - x[i]) * kRadToDeg;
+        double relative = std::fmod(absolute - previous, 360.0);
+        if (relative < 0.0) relative += 360.0;
+        out[i] = relative;
+        previous = absolute;
+    }
+    return out;
+}
+
+int WholeDegrees(double angle) { return static_cast<int>(std::clamp(std::round(angle), 0.0, 255.0)); }
+
+int WrapToJoint(double angle) {
+    const int a = static_cast<int>(std::lround(angle)) % 360;
+    if (a <= 255) return a;
+    return a - 255 <= 360 - a ? 255 : 0;
+}
+
+void Neighbours(const ArmPose& pose, Neighbourhood kind, int step, std::vector<ArmPose>& out) {
+    out.clear();
+    for (int joint = 0; joint < 3; ++joint) {
+        const int a = joint == 0 ? pose.a1 : joint == 1 ? pose.a2 : pose.a3;
+        const auto push = [&](int angle) {
+            ArmPose n = pose;
+            (joint == 0 ? n.a1 : joint == 1 ? n.a2 : n.a3) = angle;
+            out.push_back(n);
+        };
+        if (kind == Neighbourhood::creep) {
+            for (int b = std::max(0, a - step); b <= std::min(255, a + step); ++b)
+                if (b != a) push(b);
+        } else {
+            for (int bit = 0; bit < 8; ++bit)
+                push(kind == Neighbourhood::gray ? GrayDecode(GrayEncode(a) ^ (1 << bit)) : a ^ (1 << bit));
+        }
+    }
+}
+
+Neighbourhood NeighbourhoodOf(const Algorithm& a) {
+    if (a.mutation == MutationOperator::creep) return Neighbourhood::creep;
+    return a.encoding == Encoding::gray ? Neighbourhood::gray : Neighbourhood::binary;
+}
+
+}  // namespace kelvora

@@ -1,0 +1,204 @@
+// The baselines: every method spends exactly its budget on whole-degree poses, logged in blocks of
+// the population, is reproducible from its seed, never beats the exact optimum and stops when asked;
+// each inverse-kinematics step against cases worked out by hand; hill climbing's restart rule.
+
+#include <atomic>
+#include <cmath>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "analysis/optimum.h"
+#include "ga/baseline.h"
+#include "ga/run.h"
+#include "reference_search.h"
+
+namespace kelvora {
+namespace {
+
+constexpr double kRadToDeg = 1.0 / kDegToRad;
+// A quarter turn in the arm's degrees: its degree is 3.1415926 / 180 rad, not pi / 180.
+const double kQuarter = 90.0 * M_PI / 3.1415926;
+
+// Every evaluated pose with its fitness, and each generation's summary.
+struct Log final : RunObserver {
+    std::vector<ArmPose> poses;
+    std::vector<double> fitness;
+    std::vector<GenerationView> views;
+    void onGeneration(const GenerationView& v) override {
+        for (int i = 0; i < v.populationSize; ++i) {
+            poses.push_back(PoseOf(v.population[i]));
+            fitness.push_back(v.fitness[i]);
+        }
+        views.push_back(v);
+    }
+};
+
+Log RunOf(Method method, int population, int generations, std::uint32_t seed, Geometry g = GeometryFor(68, 180),
+        const std::atomic<bool>* stop = nullptr) {
+    SolverParams params;
+    params.populationSize = population;
+    params.generationCount = generations;
+    Algorithm a;
+    a.method = method;
+    Log log;
+    RunObserver* observers[] = {&log};
+    RunSolver(RunSetup(params, g, seed, a), observers, stop);
+    return log;
+}
+
+class EveryBaseline : public ::testing::TestWithParam<Method> {};
+
+TEST_P(EveryBaseline, SpendsItsBudgetOnWholeDegreePosesReproducibly) {
+    const Method method = GetParam();
+    const Geometry g = GeometryFor(-50, 20);
+    const reference::Geometry rg{g.baseX, g.baseY, g.targetX, g.targetY};
+    const Optimum optimum = FindOptimum(g.baseX, g.baseY, g.targetX, g.targetY);
+    for (const int population : {1, 3, 20}) {
+        const Log log = RunOf(method, population, 15, 7, g);
+        ASSERT_EQ(log.views.size(), 15u);
+        ASSERT_EQ(log.poses.size(), std::size_t(population) * 15u) << "the budget is population x generations";
+        double elite = 0.0;
+        for (std::size_t i = 0; i < log.poses.size(); ++i) {
+            const ArmPose& p = log.poses[i];
+            ASSERT_TRUE(p.a1 >= 0 && p.a1 <= 255 && p.a2 >= 0 && p.a2 <= 255 && p.a3 >= 0 && p.a3 <= 255);
+            EXPECT_EQ(log.fitness[i], 1.0 / (reference::Distance(rg, p.a1, p.a2, p.a3) + 1.0));
+            elite = std::max(elite, log.fitness[i]);
+        }
+        EXPECT_EQ(log.views.back().eliteFitness, elite) << "the elite is the best pose evaluated";
+        EXPECT_LE(elite, optimum.fitness);
+        const Log again = RunOf(method, population, 15, 7, g);
+        EXPECT_EQ(again.fitness, log.fitness) << "the same seed gives the same run";
+    }
+    // Another seed, another run.
+    EXPECT_NE(RunOf(method, 20, 5, 7, g).fitness, RunOf(method, 20, 5, 8, g).fitness);
+    // A stop after the first generation ends the run there.
+    std::atomic<bool> stop{true};
+    EXPECT_EQ(RunOf(method, 10, 50, 7, g, &stop).views.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, EveryBaseline,
+                         ::testing::Values(Method::ccd, Method::fabrik, Method::jacobianTranspose,
+                                           Method::dampedLeastSquares, Method::differentialEvolution,
+                                           Method::particleSwarm, Method::cmaEs, Method::simulatedAnnealing,
+                                           Method::onePlusOne, Method::hillClimbing),
+                         [](const auto& info) {
+                             std::string name = MethodName(Algorithm{info.param});
+                             for (char& c : name)
+                                 if (c == '-') c = '_';
+                             return name;
+                         });
+
+// Pose (0, 0, 0) lies along +x: joints at 0, 60 and 160 px, the tip at 200 px.
+TEST(InverseKinematicsStep, CcdTurnsTheTipOntoTheTarget) {
+    const ArmFrame f = FrameOf({0, 0, 0});
+    EXPECT_NEAR(f.x[3], 200.0, 1e-12);
+    EXPECT_NEAR(CcdTurn(f, 0, 0.0, 150.0), kQuarter, 1e-9);     // straight up from the base
+    EXPECT_NEAR(CcdTurn(f, 2, 160.0, -40.0), -kQuarter, 1e-9);  // straight down from the last joint
+    EXPECT_NEAR(CcdTurn(f, 1, -40.0, 0.0), 2 * kQuarter, 1e-9);  // behind joint 1: half a turn
+    EXPECT_EQ(CcdTurn(f, 2, 160.0, 0.0), 0.0);              // the target on the joint: no turn
+}
+
+TEST(InverseKinematicsStep, AtTheTargetNoMethodMoves) {
+    const ArmFrame f = FrameOf({58, 6, 37});
+    for (double s : JacobianTransposeStep(f, f.x[3], f.y[3])) EXPECT_EQ(s, 0.0);
+    for (double s : DampedLeastSquaresStep(f, f.x[3], f.y[3], 0.5)) EXPECT_EQ(s, 0.0);
+    for (int j = 0; j < 3; ++j) EXPECT_EQ(CcdTurn(f, j, f.x[3], f.y[3]), 0.0);
+}
+
+// Along +x, every Jacobian column points up with the joint's distance to the tip (200, 140, 40 px):
+// for an error (0, 10) the least-squares step is 10 * d_j / (200^2 + 140^2 + 40^2 + lambda^2) rad.
+TEST(InverseKinematicsStep, JacobianStepsOfTheStretchedArm) {
+    const ArmFrame f = FrameOf({0, 0, 0});
+    const double d[3] = {200.0, 140.0, 40.0};
+    for (const double lambda : {1e-9, 100.0}) {
+        const Angles s = DampedLeastSquaresStep(f, 200.0, 10.0, lambda);
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(s[j], 10.0 * d[j] / (61200.0 + lambda * lambda) * kRadToDeg, 1e-9);
+    }
+    // The transpose step is J^T e scaled so that J step = e along the one direction J spans.
+    const Angles t = JacobianTransposeStep(f, 200.0, 10.0);
+    EXPECT_NEAR((d[0] * t[0] + d[1] * t[1] + d[2] * t[2]) / kRadToDeg, 10.0, 1e-9);
+    EXPECT_NEAR(t[0] / t[1], 200.0 / 140.0, 1e-12);
+}
+
+// A target at (150, 0) straight ahead: the backward pass puts the joints at 30, 90, 190 px, the
+// forward pass at 60, 160 and the tip back at 120 px: the last link turned by half a turn.
+TEST(InverseKinematicsStep, FabrikOnTheAxis) {
+    const Angles a = FabrikAngles(FrameOf({0, 0, 0}), 150.0, 0.0);
+    EXPECT_NEAR(a[0], 0.0, 1e-9);
+    EXPECT_NEAR(a[1], 0.0, 1e-9);
+    EXPECT_NEAR(a[2], 2 * kQuarter, 1e-9);
+}
+
+TEST(InverseKinematicsStep, AnglesIntoTheJointRange) {
+    struct Row { double in; int whole, wrapped; };
+    for (const Row& r : {Row{-3.2, 0, 0}, Row{12.5, 13, 13}, Row{255.4, 255, 255}, Row{300.0, 255, 255},
+                         Row{320.0, 255, 0}, Row{307.0, 255, 255}, Row{308.0, 255, 0}, Row{359.6, 255, 0}}) {
+        EXPECT_EQ(WholeDegrees(r.in), r.whole) << r.in;
+        if (r.in >= 0.0) {
+            EXPECT_EQ(WrapToJoint(r.in), r.wrapped) << r.in;
+        }
+    }
+}
+
+TEST(Neighbourhoods, InTheirOrder) {
+    std::vector<ArmPose> n;
+    Neighbours({0, 128, 255}, Neighbourhood::binary, 1, n);
+    ASSERT_EQ(n.size(), 24u);
+    EXPECT_EQ(n[0].a1, 1);
+    EXPECT_EQ(n[7].a1, 128);
+    EXPECT_EQ(n[15].a2, 0);   // 128 with bit 7 flipped
+    EXPECT_EQ(n[23].a3, 127);
+    Neighbours({127, 0, 0}, Neighbourhood::gray, 1, n);
+    EXPECT_EQ(n[7].a1, 128) << "127 and 128 differ in the Gray code's top bit";
+    Neighbours({0, 200, 255}, Neighbourhood::creep, 128, n);
+    ASSERT_EQ(n.size(), 128u + (128u + 55u) + 128u);
+    EXPECT_EQ(n.front().a1, 1);
+    EXPECT_EQ(n[128].a2, 72);
+    EXPECT_EQ(n.back().a3, 254);
+}
+
+// Hill climbing, worked out again from its rule: the start is the generator's first three draws;
+// then all 24 binary neighbours in order; a move to the first closest when strictly closer, else the
+// next three draws start afresh.
+TEST(HillClimbing, RestartsFromTheGeneratorAtALocalOptimum) {
+    const Geometry g = GeometryFor(68, 180);
+    const reference::Geometry rg{g.baseX, g.baseY, g.targetX, g.targetY};
+    const Log log = RunOf(Method::hillClimbing, 50, 40, 11, g);
+    CrtRandom rng;
+    Srand(rng, 11);
+    const auto draw = [&rng] { return ArmPose{Rand(rng) % 256, Rand(rng) % 256, Rand(rng) % 256}; };
+    const auto distance = [&rg](const ArmPose& p) { return reference::Distance(rg, p.a1, p.a2, p.a3); };
+    std::size_t i = 0;
+    int restarts = 0;
+    ArmPose current = draw();
+    bool fresh = true;
+    const auto same = [](const ArmPose& a, const ArmPose& b) { return a.a1 == b.a1 && a.a2 == b.a2 && a.a3 == b.a3; };
+    while (i < log.poses.size()) {
+        if (fresh) {  // a start is evaluated once
+            ASSERT_TRUE(same(log.poses[i], current)) << "evaluation " << i;
+            ++i;
+            fresh = false;
+            continue;
+        }
+        ArmPose best = current;
+        for (int k = 0; k < 24 && i < log.poses.size(); ++k, ++i) {
+            ArmPose n = current;
+            int& a = k < 8 ? n.a1 : k < 16 ? n.a2 : n.a3;
+            a ^= 1 << (k % 8);
+            ASSERT_TRUE(same(log.poses[i], n)) << "evaluation " << i;
+            if (distance(n) < distance(best)) best = n;
+        }
+        if (distance(best) < distance(current)) {
+            current = best;
+        } else {
+            current = draw();
+            fresh = true;
+            ++restarts;
+        }
+    }
+    EXPECT_GT(restarts, 5);
+}
+
+}  // namespace
+}  // namespace kelvora
