@@ -389,8 +389,8 @@ Repeat it with %2</translation>
         <translation>Diversity: not measured yet</translation>
     </message>
     <message>
-        <source>多様性 (0〜1 に正規化: 異なる数 / N、ハミング距離 / 24)</source>
-        <translation>Diversity (normalised to 0..1: distinct / N, Hamming / 24)</translation>
+        <source>0〜1 に正規化</source>
+        <translation>normalised, 0..1</translation>
     </message>
 </context>
 <context>

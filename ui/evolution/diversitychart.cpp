@@ -24,7 +24,7 @@ DiversityChart::DiversityChart(QWidget* parent) : QChartView(parent), m_axisX(ne
     const QRgb colours[4] = {0x0072b2, 0xd55e00, 0x009e73, 0xcc79a7};
     m_axisX->setTitleText(tr("世代"));
     m_axisX->setLabelFormat(QStringLiteral("%d"));
-    m_axisY->setTitleText(tr("多様性 (0〜1 に正規化: 異なる数 / N、ハミング距離 / 24)"));
+    m_axisY->setTitleText(tr("0〜1 に正規化"));
     m_axisY->setRange(0.0, 1.0);
     m_axisY->setTickCount(6);
     m_axisY->setLabelFormat(QStringLiteral("%.1f"));

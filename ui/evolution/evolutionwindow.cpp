@@ -92,11 +92,11 @@ EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Wind
     m_chart = new FitnessChart(central);
     m_chart->setObjectName(QStringLiteral("FitnessChart"));
     m_chart->setMinimumSize(480, 280);
-    layout->addWidget(m_chart, 2);
+    layout->addWidget(m_chart, 3);
     m_diversity = new DiversityChart(central);
     m_diversity->setObjectName(QStringLiteral("DiversityChart"));
-    m_diversity->setMinimumSize(480, 160);
-    layout->addWidget(m_diversity, 1);
+    m_diversity->setMinimumSize(480, 260);
+    layout->addWidget(m_diversity, 2);
     m_diversityLabel = new QLabel(central);
     m_diversityLabel->setObjectName(QStringLiteral("DiversityReading"));
     m_diversityLabel->setWordWrap(true);
@@ -246,6 +246,8 @@ bool EvolutionWindow::showsDiversity() const { return m_diversityAction->isCheck
 QString EvolutionWindow::diversityReading() const { return m_diversityLabel->text(); }
 
 void EvolutionWindow::showDiversity(bool shown) {
+    // The two charts share the height the fitness chart had alone.
+    m_chart->setMinimumHeight(shown ? 200 : 280);
     m_diversity->setVisible(shown);
     m_diversityLabel->setVisible(shown);
     if (shown) measureDiversity();

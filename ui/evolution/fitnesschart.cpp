@@ -144,6 +144,7 @@ void FitnessChart::updateVisibility() {
     }
     // The earlier runs' names fit only in a column at the right; without them the legend stays on top.
     chart()->legend()->setAlignment(m_earlier.isEmpty() ? Qt::AlignTop : Qt::AlignRight);
+    limitLegend();
     // A hidden series keeps no legend entry, nor does the generation's mark; an earlier run hidden
     // by a click keeps its entry, greyed, so that a second click shows it again.
     QLegend* legend = chart()->legend();
@@ -229,6 +230,12 @@ void FitnessChart::clearEarlierRuns() {
     relabel();
     updateVisibility();
     refresh();
+}
+
+void FitnessChart::limitLegend() {
+    // A column of names at the right takes at most 40% of the width; on top it has the whole width.
+    QLegend* legend = chart()->legend();
+    legend->setMaximumWidth(legend->alignment() == Qt::AlignRight ? std::max(120.0, width() * 0.4) : QWIDGETSIZE_MAX);
 }
 
 void FitnessChart::setCurrentRun(const QString& name, const QString& target) {
@@ -449,7 +456,7 @@ void FitnessChart::resizeEvent(QResizeEvent* event) {
     QChartView::resizeEvent(event);
     // The legend never takes more than 40% of the width: a long name is cut (its tooltip whole),
     // the window is not widened for it.
-    chart()->legend()->setMaximumWidth(std::max(120.0, width() * 0.4));
+    limitLegend();
     refresh();  // the buckets follow the plot's width
 }
 

@@ -126,6 +126,7 @@ private:
     };
 
     void relabel();
+    void limitLegend();
 
     void refresh();
     void refreshEarlier(int buckets);
