@@ -11,6 +11,7 @@
 #include <QSvgRenderer>
 #include <QtTest>
 
+#include <bit>
 #include <cmath>
 #include <random>
 
@@ -23,6 +24,7 @@
 #include "analysis/optimum.h"
 #include "ga/run.h"
 #include "io/result_files.h"
+#include "mainwindow/runworker.h"
 #include "uitestsupport.h"
 #include "common/windowplacement.h"
 
@@ -83,6 +85,8 @@ private slots:
     void diversityOfAReplayedFile();
     void liveDiversitySkipsUnmeasuredGenerations();
     void diversityToggleIsRemembered();
+    void runMeasuresEveryGenerationsDiversity_data();
+    void runMeasuresEveryGenerationsDiversity();
 
 private:
     QTemporaryDir m_config;  ///< this suite's settings
@@ -684,6 +688,69 @@ void TestEvolution::diversityToggleIsRemembered() {
         EvolutionWindow again;
         QCOMPARE(again.showsDiversity(), on);
         QCOMPARE(again.diversityChart()->isVisibleTo(&again), on);
+    }
+}
+
+void TestEvolution::runMeasuresEveryGenerationsDiversity_data() {
+    QTest::addColumn<bool>("gray");
+    QTest::addColumn<int>("population");
+    QTest::newRow("binary, 3") << false << 3;
+    QTest::newRow("gray, 3") << true << 3;
+    QTest::newRow("gray, 40") << true << 40;
+}
+
+void TestEvolution::runMeasuresEveryGenerationsDiversity() {
+    QFETCH(bool, gray);
+    QFETCH(int, population);
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    kelvora::Algorithm algorithm;
+    if (gray) algorithm.encoding = kelvora::Encoding::gray;
+    constexpr int kGenerations = 12;
+    kelvora::ui::RunWorker worker(kelvora::Geometry{}, {population, kGenerations, 0.5, 0.1}, 11, algorithm);
+    worker.channel()->wantDiversity = true;
+    QList<kelvora::Diversity> measured;
+    worker.setSink([&](kelvora::ui::RunSnapshot snapshot) {
+        QCOMPARE(snapshot.diversity.size(), snapshot.rows.size());
+        QCOMPARE(snapshot.populationSize, population);
+        measured += snapshot.diversity;
+        worker.channel()->markHandled();
+    });
+    worker.run();
+    QVERIFY(QDir::setCurrent(previous));
+    QCOMPARE(measured.size(), kGenerations);
+
+    // Brute force from results.csv: every pair's differing bits, every bit's share of ones.
+    QFile file(dir.filePath(QStringLiteral("results.csv")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (int g = 0; g < kGenerations; ++g) {
+        QList<quint32> genotypes;
+        for (int i = 0; i < population; ++i) {
+            const QList<QByteArray> f = lines[g * (population + 1) + i].trimmed().split(',');
+            quint32 genotype = 0;
+            for (int k = 0; k < 3; ++k) {
+                const int a = f[k].toInt();
+                genotype = genotype * 256 + static_cast<quint32>(gray ? a ^ (a >> 1) : a);
+            }
+            genotypes << genotype;
+        }
+        const int best = lines[g * (population + 1) + population].split(',')[0].toInt();
+        double pairs = 0, differing = 0, entropy = 0;
+        for (int i = 0; i < population; ++i)
+            for (int j = i + 1; j < population; ++j, ++pairs) differing += std::popcount(genotypes[i] ^ genotypes[j]);
+        for (int bit = 0; bit < 24; ++bit) {
+            double p = 0;
+            for (const quint32 genotype : genotypes) p += (genotype >> bit) & 1u;
+            p /= population;
+            if (p > 0 && p < 1) entropy -= (p * std::log2(p) + (1 - p) * std::log2(1 - p)) / 24;
+        }
+        const kelvora::Diversity& d = measured[g];
+        QCOMPARE(d.distinct, static_cast<int>(QSet<quint32>(genotypes.begin(), genotypes.end()).size()));
+        QVERIFY(std::abs(d.hamming - differing / pairs) < 1e-12);
+        QVERIFY(std::abs(d.entropy - entropy) < 1e-12);
+        QCOMPARE(d.bestShare, static_cast<double>(genotypes.count(genotypes[best])) / population);
     }
 }
 
