@@ -378,7 +378,7 @@ Repeat it with %2</translation>
     </message>
     <message>
         <source>第 %1 世代: 集団の %2% が最良の個体と同じ遺伝子型です。収束が進んでいます。</source>
-        <translation>Generation %1: %2% of the population has the best individual's genotype: it is converging.</translation>
+        <translation>Generation %1: %2% of the population has the best individual&apos;s genotype: it is converging.</translation>
     </message>
     <message>
         <source>第 %1 世代: 集団はまだ多様です。2 個体のビットは平均 %2% 異なります。</source>
@@ -501,7 +501,7 @@ Repeat it with %2</translation>
     </message>
     <message>
         <source>異なる遺伝子型の割合、2 個体のビットが異なる割合の平均 (ハミング距離 / 24)、各ビット位置のエントロピーの平均、最良の個体と同じ遺伝子型の割合。どれも 0 に近づくほど集団は一様です (最良と同じ割合は 1 に近づきます)。</source>
-        <translation>The share of distinct genotypes, the mean share of bits in which two individuals differ (Hamming distance / 24), the mean entropy of the bit positions, and the share of individuals with the best one's genotype. The nearer the first three come to 0 (and the last to 1), the more alike the population is.</translation>
+        <translation>The share of distinct genotypes, the mean share of bits in which two individuals differ (Hamming distance / 24), the mean entropy of the bit positions, and the share of individuals with the best one&apos;s genotype. The nearer the first three come to 0 (and the last to 1), the more alike the population is.</translation>
     </message>
     <message>
         <source>集団の多様性を表示(&amp;I)</source>

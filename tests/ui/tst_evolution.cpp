@@ -550,6 +550,15 @@ void TestEvolution::legendNamesTellRunsApart() {
     if (own->count() > 0) QCOMPARE(own->at(0).y(), firstOptimum);
     QCOMPARE(window.chart()->optimumSeries()->at(0).y(), window.optimum()->fitness);
     QTRY_VERIFY(window.chart()->earlierMarker(0)->isVisible());  // once the legend is laid out
+    // Long names never widen the window: the legend cuts them and gives them whole as tooltips.
+    const int wide = window.minimumSizeHint().width();
+    for (int k = 0; k < FitnessChart::kMaxEarlierRuns; ++k)
+        window.chart()->addEarlierRun(QString(200, QLatin1Char('x')), Rows({0.5}));
+    QVERIFY(window.chart()->chart()->legend()->showToolTips());
+    QCOMPARE(window.minimumSizeHint().width(), wide);
+    window.beginRun(limit, kBase, secondTarget, QStringLiteral("kelvora-cli ") + QString(300, QLatin1Char('y')));
+    window.centralWidget()->layout()->activate();
+    QCOMPARE(window.minimumSizeHint().width(), wide);
 }
 
 void TestEvolution::readoutFollowsTheScrubber_data() {
@@ -650,6 +659,12 @@ void TestEvolution::diversityOfAReplayedFile() {
     QCOMPARE(window.diversityChart()->hammingSeries()->at(0).y(), points[0].hamming);
     // The last generation shares every bit.
     QVERIFY2(window.diversityReading().contains(QStringLiteral("ビットの 100% を共有")),
+             qPrintable(window.diversityReading()));
+    // At generation 1 the reading follows the scrubber: the bits differ in 1/18 or 1/36 of the
+    // places, under a tenth, so shared are 94% or 97%.
+    window.setMarkedGeneration(1);
+    QVERIFY2(window.diversityReading().contains(QStringLiteral("第 1 世代")) &&
+                 window.diversityReading().contains(gray ? QStringLiteral("97%") : QStringLiteral("94%")),
              qPrintable(window.diversityReading()));
 }
 

@@ -61,8 +61,10 @@ QString DiversityChart::Reading(const DiversityPoint& p) {
         .arg(std::lround(p.hamming * 100.0));
 }
 
-QString DiversityChart::reading() const {
-    return m_points.isEmpty() ? tr("多様性: まだ測っていません") : Reading(m_points.last());
+QString DiversityChart::reading(int generation) const {
+    for (auto p = m_points.crbegin(); p != m_points.crend(); ++p)
+        if (generation <= 0 || p->generation <= generation) return Reading(*p);
+    return tr("多様性: まだ測っていません");
 }
 
 void DiversityChart::clear(int limit) {

@@ -42,8 +42,8 @@ public:
     /// Every generation at once.
     void setPoints(const QList<DiversityPoint>& points);
     const QList<DiversityPoint>& points() const { return m_points; }
-    /// Reading of the last generation measured, or a placeholder.
-    QString reading() const;
+    /// Reading of generation (the last one measured up to it; 0: the last of all), or a placeholder.
+    QString reading(int generation = 0) const;
 
     QLineSeries* distinctSeries() const { return m_series[0]; }
     QLineSeries* hammingSeries() const { return m_series[1]; }

@@ -105,7 +105,8 @@ EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Wind
            "エントロピーの平均、最良の個体と同じ遺伝子型の割合。どれも 0 に近づくほど集団は一様です"
            " (最良と同じ割合は 1 に近づきます)。"));
     layout->addWidget(m_diversityLabel);
-    connect(m_diversity, &DiversityChart::changed, this, [this] { m_diversityLabel->setText(m_diversity->reading()); });
+    connect(m_diversity, &DiversityChart::changed, this,
+            [this] { m_diversityLabel->setText(m_diversity->reading(m_marked)); });
     m_diversityWatcher = new QFutureWatcher<MeasuredDiversity>(this);
     connect(m_diversityWatcher, &QFutureWatcher<MeasuredDiversity>::finished, this, [this] {
         const MeasuredDiversity measured = m_diversityWatcher->result();
@@ -122,6 +123,9 @@ EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Wind
     m_readout->setObjectName(QStringLiteral("Readout"));
     m_readout->setTextFormat(Qt::PlainText);
     m_readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long line (a replayed file's run.json command, say) wraps; it never widens the window.
+    m_readout->setWordWrap(true);
+    m_readout->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     row->addWidget(m_readout, 1);
     row->addWidget(m_distanceBox, 0, Qt::AlignTop);
     layout->addLayout(row);
@@ -239,6 +243,7 @@ QString EvolutionWindow::targetText() const {
 void EvolutionWindow::setMarkedGeneration(int generation) {
     m_marked = std::max(generation, 0);
     updateReadout();
+    if (!m_diversity->points().isEmpty()) m_diversityLabel->setText(m_diversity->reading(m_marked));
 }
 
 bool EvolutionWindow::showsDiversity() const { return m_diversityAction->isChecked(); }
