@@ -233,9 +233,9 @@ void FitnessChart::clearEarlierRuns() {
 }
 
 void FitnessChart::limitLegend() {
-    // A column of names at the right takes at most 40% of the width; on top it has the whole width.
+    // A column of names at the right takes at most 45% of the width; on top it has the whole width.
     QLegend* legend = chart()->legend();
-    legend->setMaximumWidth(legend->alignment() == Qt::AlignRight ? std::max(120.0, width() * 0.4) : QWIDGETSIZE_MAX);
+    legend->setMaximumWidth(legend->alignment() == Qt::AlignRight ? std::max(120.0, width() * 0.45) : QWIDGETSIZE_MAX);
 }
 
 void FitnessChart::setCurrentRun(const QString& name, const QString& target) {
@@ -454,7 +454,7 @@ void FitnessChart::refresh() {
 
 void FitnessChart::resizeEvent(QResizeEvent* event) {
     QChartView::resizeEvent(event);
-    // The legend never takes more than 40% of the width: a long name is cut (its tooltip whole),
+    // The legend never takes more than 45% of the width: a long name is cut (its tooltip whole),
     // the window is not widened for it.
     limitLegend();
     refresh();  // the buckets follow the plot's width
