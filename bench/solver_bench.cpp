@@ -27,6 +27,7 @@
 
 #include "reference_search.h"
 #include "bench_support.h"
+#include "analysis/diversity.h"
 #include "analysis/optimum.h"
 #include "ga/run.h"
 #include "io/result_files.h"
@@ -88,6 +89,28 @@ void BM_Generation(benchmark::State& bench) {
     bench.SetItemsProcessed(bench.iterations() * n);
 }
 BENCHMARK(BM_Generation)->Arg(20)->Arg(1000)->Arg(kMaxPopulation)->Unit(benchmark::kMicrosecond);
+
+// What the evolution window's diversity chart adds to each generation of a run on its thread:
+// the genotypes of n random individuals and their four measures (goal: a small part of a generation).
+static void BM_DiversityOfGeneration(benchmark::State& bench) {
+    const int n = static_cast<int>(bench.range(0));
+    std::vector<Chromosome> population(static_cast<std::size_t>(n));
+    std::uint32_t state = 12345;
+    for (Chromosome& c : population)
+        for (std::uint8_t& gene : c.gene) gene = static_cast<std::uint8_t>((state = state * 1664525u + 1013904223u) >> 24);
+    DiversityScratch scratch;
+    std::vector<std::uint32_t> genotypes(static_cast<std::size_t>(n));
+    for (auto _ : bench) {
+        for (int i = 0; i < n; ++i) {
+            std::uint32_t g = 0;
+            for (const std::uint8_t a : population[static_cast<std::size_t>(i)].gene) g = (g << 8) | GrayEncode(a);
+            genotypes[static_cast<std::size_t>(i)] = g;
+        }
+        benchmark::DoNotOptimize(MeasureDiversity(genotypes.data(), n, 0, scratch));
+    }
+    bench.SetItemsProcessed(bench.iterations() * n);
+}
+BENCHMARK(BM_DiversityOfGeneration)->Arg(1000)->Arg(kMaxPopulation)->Unit(benchmark::kMicrosecond);
 
 // The same generation with its trace: each slot's origin recorded, the genotypes kept before
 // mutation, and the trace line formatted and written to /dev/null.

@@ -355,6 +355,49 @@ Repeat it with %2</translation>
     </message>
 </context>
 <context>
+    <name>kelvora::ui::DiversityChart</name>
+    <message>
+        <source>異なる遺伝子型 / N</source>
+        <translation>distinct genotypes / N</translation>
+    </message>
+    <message>
+        <source>ハミング距離 / 24</source>
+        <translation>Hamming distance / 24</translation>
+    </message>
+    <message>
+        <source>ビットのエントロピー</source>
+        <translation>bit entropy</translation>
+    </message>
+    <message>
+        <source>最良と同じ個体の割合</source>
+        <translation>share equal to the best</translation>
+    </message>
+    <message>
+        <source>世代</source>
+        <translation>Generation</translation>
+    </message>
+    <message>
+        <source>第 %1 世代: 集団は多様性を失っています。どの個体もビットの %2% を共有しています。</source>
+        <translation>Generation %1: the population has lost its diversity: every individual shares %2% of its bits.</translation>
+    </message>
+    <message>
+        <source>第 %1 世代: 集団の %2% が最良の個体と同じ遺伝子型です。収束が進んでいます。</source>
+        <translation>Generation %1: %2% of the population has the best individual&apos;s genotype: it is converging.</translation>
+    </message>
+    <message>
+        <source>第 %1 世代: 集団はまだ多様です。2 個体のビットは平均 %2% 異なります。</source>
+        <translation>Generation %1: the population is still diverse: two individuals differ in %2% of their bits on average.</translation>
+    </message>
+    <message>
+        <source>多様性: まだ測っていません</source>
+        <translation>Diversity: not measured yet</translation>
+    </message>
+    <message>
+        <source>0〜1 に正規化</source>
+        <translation>normalised, 0..1</translation>
+    </message>
+</context>
+<context>
     <name>kelvora::ui::EvolutionWindow</name>
     <message>
         <source>Kelvora — 進化</source>
@@ -459,6 +502,26 @@ Repeat it with %2</translation>
     <message>
         <source>%1 × %2, %3, %4, %5</source>
         <translation>%1 × %2, %3, %4, %5</translation>
+    </message>
+    <message>
+        <source>異なる遺伝子型の割合、2 個体のビットが異なる割合の平均 (ハミング距離 / 24)、各ビット位置のエントロピーの平均、最良の個体と同じ遺伝子型の割合。どれも 0 に近づくほど集団は一様です (最良と同じ割合は 1 に近づきます)。</source>
+        <translation>The share of distinct genotypes, the mean share of bits in which two individuals differ (Hamming distance / 24), the mean entropy of the bit positions, and the share of individuals with the best one&apos;s genotype. The nearer the first three come to 0 (and the last to 1), the more alike the population is.</translation>
+    </message>
+    <message>
+        <source>集団の多様性を表示(&amp;I)</source>
+        <translation>Show population d&amp;iversity</translation>
+    </message>
+    <message>
+        <source>%1、%2/%3 世代</source>
+        <translation>%1, %2/%3 generations</translation>
+    </message>
+    <message>
+        <source>多様性を計算しています...</source>
+        <translation>Measuring the diversity...</translation>
+    </message>
+    <message>
+        <source>第 %1 世代までの最良解: 誤差 %2 px</source>
+        <translation>Best up to generation %1: error %2 px</translation>
     </message>
 </context>
 <context>
@@ -836,6 +899,18 @@ Repeat it with %2</translation>
     <message>
         <source>これまでの最良解の誤差 (px)</source>
         <translation>Best-so-far error (px)</translation>
+    </message>
+    <message>
+        <source>%1、目標 %2</source>
+        <translation>%1, target %2</translation>
+    </message>
+    <message>
+        <source>最良の適応度: %1</source>
+        <translation>Best fitness: %1</translation>
+    </message>
+    <message>
+        <source>これまでの最良解の誤差 (px): %1</source>
+        <translation>Best error so far (px): %1</translation>
     </message>
 </context>
 <context>

@@ -3,15 +3,20 @@
 
 #include <QCategoryAxis>
 #include <QLabel>
+#include <QLegendMarker>
+#include <QSpinBox>
+#include <QVBoxLayout>
 #include <QScreen>
 #include <QLineSeries>
 #include <QSvgRenderer>
 #include <QtTest>
 
+#include <bit>
 #include <cmath>
 #include <random>
 
 #include "evolution/evolutionwindow.h"
+#include "evolution/diversitychart.h"
 #include "evolution/fitnesschart.h"
 #include "evolution/generationscrubber.h"
 #include "reference_search.h"
@@ -19,6 +24,7 @@
 #include "analysis/optimum.h"
 #include "ga/run.h"
 #include "io/result_files.h"
+#include "mainwindow/runworker.h"
 #include "uitestsupport.h"
 #include "common/windowplacement.h"
 
@@ -69,6 +75,18 @@ private slots:
     void mainWindowSlidesToMakeRoom();
     void openedFileFillsTheWindow_data();
     void openedFileFillsTheWindow();
+    void legendNamesTellRunsApart_data();
+    void legendNamesTellRunsApart();
+    void readoutFollowsTheScrubber_data();
+    void readoutFollowsTheScrubber();
+    void scrubberKeysInTheSpinBox_data();
+    void scrubberKeysInTheSpinBox();
+    void diversityOfAReplayedFile_data();
+    void diversityOfAReplayedFile();
+    void liveDiversitySkipsUnmeasuredGenerations();
+    void diversityToggleIsRemembered();
+    void runMeasuresEveryGenerationsDiversity_data();
+    void runMeasuresEveryGenerationsDiversity();
 
 private:
     QTemporaryDir m_config;  ///< this suite's settings
@@ -470,6 +488,285 @@ void TestEvolution::openedFileFillsTheWindow() {
     QVERIFY2(std::abs(n[4] - eliteDistance) < 5.1e-5, qPrintable(text));
     if (reached) QCOMPARE(int(n[5]), reached);
     else QVERIFY2(std::abs(n[5] - (eliteDistance - optimum.distance)) < 5.1e-5, qPrintable(text));
+}
+
+namespace {
+
+// rows[g].best = bests[g], the average half of it.
+QList<kelvora::GenerationStat> Rows(const QList<double>& bests) {
+    QList<kelvora::GenerationStat> rows;
+    for (const double b : bests) rows.append({b, b / 2});
+    return rows;
+}
+
+const QPoint kBase(300, 220);
+
+}  // namespace
+
+void TestEvolution::legendNamesTellRunsApart_data() {
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<int>("ran");
+    QTest::addColumn<QPoint>("firstTarget");   // client pixels
+    QTest::addColumn<QPoint>("secondTarget");
+    QTest::addColumn<QString>("earlierName");
+    QTest::addColumn<QString>("currentName");
+    // Targets relative to the base (300, 220), y up: (368, 40) is (68, 180).
+    QTest::newRow("finished, same target") << 20 << 20 << QPoint(368, 40) << QPoint(368, 40) << "A"
+                                           << "最良の適応度: B";
+    QTest::newRow("stopped, same target") << 5000 << 536 << QPoint(368, 40) << QPoint(368, 40)
+                                          << "A、536/5000 世代" << "最良の適応度: B";
+    QTest::newRow("finished, other target") << 20 << 20 << QPoint(368, 40) << QPoint(250, 300)
+                                            << "A、目標 (68, 180)" << "最良の適応度: B、目標 (-50, -80)";
+    QTest::newRow("stopped, other target") << 300 << 7 << QPoint(400, 220) << QPoint(368, 40)
+                                           << "A、7/300 世代、目標 (100, 0)" << "最良の適応度: B、目標 (68, 180)";
+}
+
+void TestEvolution::legendNamesTellRunsApart() {
+    QFETCH(int, limit);
+    QFETCH(int, ran);
+    QFETCH(QPoint, firstTarget);
+    QFETCH(QPoint, secondTarget);
+    QFETCH(QString, earlierName);
+    QFETCH(QString, currentName);
+    EvolutionWindow window;
+    window.show();  // the legend's markers are visible in a window shown
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.beginRun(limit, kBase, firstTarget);
+    window.setRunName(QStringLiteral("A"));
+    QCOMPARE(window.chart()->currentLegendName(), QStringLiteral("最良の適応度"));  // alone: no run name
+    QList<double> bests;
+    for (int g = 0; g < ran; ++g) bests << 0.01 * (g + 1) / ran;
+    window.finishRun(Rows(bests), 10.0);
+    const double firstOptimum = window.optimum()->fitness;
+    window.beginRun(limit, kBase, secondTarget);
+    window.setRunName(QStringLiteral("B"));
+    QCOMPARE(window.chart()->earlierRunCount(), 1);
+    QCOMPARE(window.chart()->earlierSeries(0)->name(), earlierName);
+    QCOMPARE(window.chart()->currentLegendName(), currentName);
+    // Each run's own optimum where the targets differ; one line for all where they agree.
+    QLineSeries* own = window.chart()->earlierOptimumSeries(0);
+    QCOMPARE(own->isVisible(), firstTarget != secondTarget);
+    QCOMPARE(own->count(), firstTarget != secondTarget ? 2 : 0);
+    if (own->count() > 0) QCOMPARE(own->at(0).y(), firstOptimum);
+    QCOMPARE(window.chart()->optimumSeries()->at(0).y(), window.optimum()->fitness);
+    QTRY_VERIFY(window.chart()->earlierMarker(0)->isVisible());  // once the legend is laid out
+    // Long names never widen the window: the legend cuts them and gives them whole as tooltips.
+    const int wide = window.minimumSizeHint().width();
+    for (int k = 0; k < FitnessChart::kMaxEarlierRuns; ++k)
+        window.chart()->addEarlierRun(QString(200, QLatin1Char('x')), Rows({0.5}));
+    QVERIFY(window.chart()->chart()->legend()->showToolTips());
+    QCOMPARE(window.minimumSizeHint().width(), wide);
+    window.beginRun(limit, kBase, secondTarget, QStringLiteral("kelvora-cli ") + QString(300, QLatin1Char('y')));
+    window.centralWidget()->layout()->activate();
+    QCOMPARE(window.minimumSizeHint().width(), wide);
+}
+
+void TestEvolution::readoutFollowsTheScrubber_data() {
+    QTest::addColumn<int>("generation");
+    QTest::addColumn<QString>("line");  // empty: the run's end, as without a scrubber
+    // Bests 0.1, 0.5, 0.2, 0.25: the best so far is 0.1, then 0.5; distance 1/f - 1.
+    QTest::newRow("first") << 1 << "第 1 世代までの最良解: 誤差 9.0000 px";
+    QTest::newRow("second") << 2 << "第 2 世代までの最良解: 誤差 1.0000 px";
+    QTest::newRow("third: the best so far stays") << 3 << "第 3 世代までの最良解: 誤差 1.0000 px";
+    QTest::newRow("last") << 4 << QString();
+}
+
+void TestEvolution::readoutFollowsTheScrubber() {
+    QFETCH(int, generation);
+    QFETCH(QString, line);
+    EvolutionWindow window;
+    auto* scrubber = new GenerationScrubber;
+    window.scrubberSlot()->addWidget(scrubber);
+    window.beginRun(4, kBase, QPoint(368, 40));
+    window.finishRun(Rows({0.1, 0.5, 0.2, 0.25}), 1.0);
+    scrubber->setGenerationCount(4);
+    scrubber->setGeneration(generation);
+    const QString text = window.readoutText();
+    if (line.isEmpty()) {
+        QVERIFY2(!text.contains(QStringLiteral("世代までの")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("これまでの最良解: 誤差 1.0000 px")), qPrintable(text));
+    } else {
+        QVERIFY2(text.contains(line), qPrintable(text));
+        // Its gap to the optimum, from the same distance.
+        const double gap = 1.0 / (generation == 1 ? 0.1 : 0.5) - 1.0 - window.optimum()->distance;
+        QVERIFY2(text.contains(QStringLiteral("最適解との差 %1 px").arg(gap, 0, 'f', 4)), qPrintable(text));
+    }
+}
+
+void TestEvolution::scrubberKeysInTheSpinBox_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("expected");  // from generation 20 of 50
+    QTest::newRow("Left") << int(Qt::Key_Left) << 19;
+    QTest::newRow("Right") << int(Qt::Key_Right) << 21;
+    QTest::newRow("Page Up") << int(Qt::Key_PageUp) << 30;
+    QTest::newRow("Page Down") << int(Qt::Key_PageDown) << 10;
+    QTest::newRow("Home") << int(Qt::Key_Home) << 1;
+    QTest::newRow("End") << int(Qt::Key_End) << 50;
+}
+
+void TestEvolution::scrubberKeysInTheSpinBox() {
+    QFETCH(int, key);
+    QFETCH(int, expected);
+    GenerationScrubber scrubber;
+    scrubber.setGenerationCount(50);
+    scrubber.setGeneration(20);
+    auto* spin = scrubber.findChild<QSpinBox*>(QStringLiteral("GenerationSpinBox"));
+    QVERIFY(spin);
+    QSignalSpy moved(&scrubber, &GenerationScrubber::generationChanged);
+    QTest::keyClick(spin, static_cast<Qt::Key>(key));
+    QCOMPARE(scrubber.generation(), expected);
+    QCOMPARE(spin->value(), expected);
+    QCOMPARE(moved.size(), 1);
+}
+
+void TestEvolution::diversityOfAReplayedFile_data() {
+    QTest::addColumn<bool>("gray");
+    QTest::addColumn<QList<double>>("first");  // distinct/N, hamming/24, entropy, best share
+    // Generation 1: genes (0,0,0) (0,0,3) (0,0,0), the first best. Genotypes 0, 3, 0 (binary: two
+    // bits differ between 0 and 3, pairs 2 + 0 + 2) or 0, 2, 0 (Gray 3 = 2: one bit, pairs 1 + 0 + 1);
+    // each differing bit has a third ones, entropy H(1/3) = log2(3) - 2/3 per bit over 24.
+    const double h = std::log2(3.0) - 2.0 / 3.0;
+    QTest::newRow("binary") << false << QList<double>{2.0 / 3, 4.0 / 3 / 24, 2 * h / 24, 2.0 / 3};
+    QTest::newRow("gray") << true << QList<double>{2.0 / 3, 2.0 / 3 / 24, h / 24, 2.0 / 3};
+}
+
+void TestEvolution::diversityOfAReplayedFile() {
+    QFETCH(bool, gray);
+    QFETCH(QList<double>, first);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("results.csv"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    // Generation 2: three equal individuals: one genotype, no differing bit, all equal to the best.
+    file.write("0,0,0,0.5\r\n0,0,3,0.25\r\n0,0,0,0.5\r\n0,0.5,0.416667\r\n"
+               "5,5,5,0.5\r\n5,5,5,0.5\r\n5,5,5,0.5\r\n0,0.5,0.5\r\n");
+    file.close();
+    EvolutionWindow window;
+    window.diversityAction()->setChecked(true);
+    QSignalSpy measured(&window, &EvolutionWindow::diversityMeasured);
+    window.beginRun(2, kBase, QPoint(368, 40));
+    window.setDiversitySource(path, gray);
+    QVERIFY(measured.wait(10000));
+    const QList<DiversityPoint>& points = window.diversityChart()->points();
+    QCOMPARE(points.size(), 2);
+    const QList<double> got{points[0].distinct, points[0].hamming, points[0].entropy, points[0].bestShare};
+    for (int k = 0; k < 4; ++k) QVERIFY2(std::abs(got[k] - first[k]) < 1e-12, qPrintable(QString::number(k)));
+    QCOMPARE(points[1].distinct, 1.0 / 3);
+    QCOMPARE(points[1].hamming, 0.0);
+    QCOMPARE(points[1].entropy, 0.0);
+    QCOMPARE(points[1].bestShare, 1.0);
+    QCOMPARE(window.diversityChart()->hammingSeries()->count(), 2);
+    QCOMPARE(window.diversityChart()->hammingSeries()->at(0).y(), points[0].hamming);
+    // The last generation shares every bit.
+    QVERIFY2(window.diversityReading().contains(QStringLiteral("ビットの 100% を共有")),
+             qPrintable(window.diversityReading()));
+    // At generation 1 the reading follows the scrubber: the bits differ in 1/18 or 1/36 of the
+    // places, under a tenth, so shared are 94% or 97%.
+    window.setMarkedGeneration(1);
+    QVERIFY2(window.diversityReading().contains(QStringLiteral("第 1 世代")) &&
+                 window.diversityReading().contains(gray ? QStringLiteral("97%") : QStringLiteral("94%")),
+             qPrintable(window.diversityReading()));
+}
+
+void TestEvolution::liveDiversitySkipsUnmeasuredGenerations() {
+    EvolutionWindow window;
+    window.beginRun(10, kBase, QPoint(368, 40));
+    kelvora::Diversity measured;
+    measured.distinct = 4;  // of 8: a half
+    measured.hamming = 6.0;  // a quarter of the bits
+    measured.entropy = 0.7;
+    measured.bestShare = 0.25;
+    // Generations 3..5 posted; 4 came before the chart was shown (distinct 0).
+    window.appendDiversity(2, {measured, kelvora::Diversity{}, measured}, 8);
+    const QList<DiversityPoint>& points = window.diversityChart()->points();
+    QCOMPARE(points.size(), 2);
+    QCOMPARE(points[0].generation, 3);
+    QCOMPARE(points[1].generation, 5);
+    QCOMPARE(points[0].distinct, 0.5);
+    QCOMPARE(points[0].hamming, 0.25);
+    // A later post from generation 5 on replaces what came from there.
+    window.appendDiversity(4, {kelvora::Diversity{1, 0.0, 0.0, 1.0}}, 8);
+    QCOMPARE(points.size(), 2);
+    QCOMPARE(points[1].bestShare, 1.0);
+    QVERIFY(window.diversityChart()->reading().contains(QStringLiteral("第 5 世代")));
+}
+
+void TestEvolution::diversityToggleIsRemembered() {
+    for (const bool on : {true, false}) {
+        {
+            EvolutionWindow window;
+            QSignalSpy shown(&window, &EvolutionWindow::diversityShownChanged);
+            window.diversityAction()->setChecked(!on);
+            window.diversityAction()->setChecked(on);
+            QCOMPARE(shown.last().first().toBool(), on);
+        }
+        EvolutionWindow again;
+        QCOMPARE(again.showsDiversity(), on);
+        QCOMPARE(again.diversityChart()->isVisibleTo(&again), on);
+    }
+}
+
+void TestEvolution::runMeasuresEveryGenerationsDiversity_data() {
+    QTest::addColumn<bool>("gray");
+    QTest::addColumn<int>("population");
+    QTest::newRow("binary, 3") << false << 3;
+    QTest::newRow("gray, 3") << true << 3;
+    QTest::newRow("gray, 40") << true << 40;
+}
+
+void TestEvolution::runMeasuresEveryGenerationsDiversity() {
+    QFETCH(bool, gray);
+    QFETCH(int, population);
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    kelvora::Algorithm algorithm;
+    if (gray) algorithm.encoding = kelvora::Encoding::gray;
+    constexpr int kGenerations = 12;
+    kelvora::ui::RunWorker worker(kelvora::Geometry{}, {population, kGenerations, 0.5, 0.1}, 11, algorithm);
+    worker.channel()->wantDiversity = true;
+    QList<kelvora::Diversity> measured;
+    worker.setSink([&](kelvora::ui::RunSnapshot snapshot) {
+        QCOMPARE(snapshot.diversity.size(), snapshot.rows.size());
+        QCOMPARE(snapshot.populationSize, population);
+        measured += snapshot.diversity;
+        worker.channel()->markHandled();
+    });
+    worker.run();
+    QVERIFY(QDir::setCurrent(previous));
+    QCOMPARE(measured.size(), kGenerations);
+
+    // Brute force from results.csv: every pair's differing bits, every bit's share of ones.
+    QFile file(dir.filePath(QStringLiteral("results.csv")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (int g = 0; g < kGenerations; ++g) {
+        QList<quint32> genotypes;
+        for (int i = 0; i < population; ++i) {
+            const QList<QByteArray> f = lines[g * (population + 1) + i].trimmed().split(',');
+            quint32 genotype = 0;
+            for (int k = 0; k < 3; ++k) {
+                const int a = f[k].toInt();
+                genotype = genotype * 256 + static_cast<quint32>(gray ? a ^ (a >> 1) : a);
+            }
+            genotypes << genotype;
+        }
+        const int best = lines[g * (population + 1) + population].split(',')[0].toInt();
+        double pairs = 0, differing = 0, entropy = 0;
+        for (int i = 0; i < population; ++i)
+            for (int j = i + 1; j < population; ++j, ++pairs) differing += std::popcount(genotypes[i] ^ genotypes[j]);
+        for (int bit = 0; bit < 24; ++bit) {
+            double p = 0;
+            for (const quint32 genotype : genotypes) p += (genotype >> bit) & 1u;
+            p /= population;
+            if (p > 0 && p < 1) entropy -= (p * std::log2(p) + (1 - p) * std::log2(1 - p)) / 24;
+        }
+        const kelvora::Diversity& d = measured[g];
+        QCOMPARE(d.distinct, static_cast<int>(QSet<quint32>(genotypes.begin(), genotypes.end()).size()));
+        QVERIFY(std::abs(d.hamming - differing / pairs) < 1e-12);
+        QVERIFY(std::abs(d.entropy - entropy) < 1e-12);
+        QCOMPARE(d.bestShare, static_cast<double>(genotypes.count(genotypes[best])) / population);
+    }
 }
 
 QTEST_MAIN(TestEvolution)

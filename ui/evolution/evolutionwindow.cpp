@@ -1,5 +1,7 @@
 #include "evolution/evolutionwindow.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -16,6 +18,12 @@
 #include <QSvgGenerator>
 #include <QVBoxLayout>
 
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include "evolution/diversitychart.h"
+#include "ga/algorithm.h"
+#include "io/results_reader.h"
 #include "session/numbers.h"
 #include "evolution/fitnesschart.h"
 #include "common/filedialog.h"
@@ -33,8 +41,44 @@ namespace {
 
 QString Px(double distance) { return QString::number(distance, 'f', 4); }
 
-// The caption's line under the chart in an exported picture, px.
-constexpr int kCaptionHeight = 22;
+// Margin around the caption under the chart in an exported picture, px.
+constexpr int kCaptionMargin = 6;
+
+}  // namespace
+
+/// A replayed file's diversity, measured off the GUI thread and handed over by value.
+struct MeasuredDiversity {
+    QString path;
+    QList<DiversityPoint> points;
+};
+
+namespace {
+
+// Every complete generation of the results.csv at path; stops at the first that cannot be read.
+MeasuredDiversity MeasureFile(const QString& path, bool gray) {
+    MeasuredDiversity out{path, {}};
+    kelvora::ResultsFile file;
+    kelvora::ResultsIndex index;
+    std::string why;
+    if (!file.open(QFile::encodeName(path).toStdString(), why) || kelvora::IndexResults(file, index)) return out;
+    kelvora::LoggedGeneration generation;
+    kelvora::DiversityScratch scratch;
+    std::vector<std::uint32_t> genotypes;
+    for (long long g = 0; g < index.generations(); ++g) {
+        if (kelvora::ReadGeneration(file, index, g, generation)) break;
+        genotypes.clear();
+        for (const kelvora::LoggedIndividual& individual : generation.individuals) {
+            std::uint32_t genotype = 0;
+            for (const std::uint8_t angle : individual.genes.gene)
+                genotype = (genotype << 8) | static_cast<std::uint32_t>(gray ? kelvora::GrayEncode(angle) : angle);
+            genotypes.push_back(genotype);
+        }
+        const int n = static_cast<int>(genotypes.size());
+        const kelvora::Diversity d = kelvora::MeasureDiversity(genotypes.data(), n, generation.bestIndex, scratch);
+        out.points.append(DiversityChart::Normalised(static_cast<int>(g) + 1, d, n));
+    }
+    return out;
+}
 
 }  // namespace
 
@@ -48,7 +92,28 @@ EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Wind
     m_chart = new FitnessChart(central);
     m_chart->setObjectName(QStringLiteral("FitnessChart"));
     m_chart->setMinimumSize(480, 280);
-    layout->addWidget(m_chart, 1);
+    layout->addWidget(m_chart, 3);
+    m_diversity = new DiversityChart(central);
+    m_diversity->setObjectName(QStringLiteral("DiversityChart"));
+    m_diversity->setMinimumSize(480, 260);
+    layout->addWidget(m_diversity, 2);
+    m_diversityLabel = new QLabel(central);
+    m_diversityLabel->setObjectName(QStringLiteral("DiversityReading"));
+    m_diversityLabel->setWordWrap(true);
+    m_diversityLabel->setToolTip(
+        tr("異なる遺伝子型の割合、2 個体のビットが異なる割合の平均 (ハミング距離 / 24)、各ビット位置の"
+           "エントロピーの平均、最良の個体と同じ遺伝子型の割合。どれも 0 に近づくほど集団は一様です"
+           " (最良と同じ割合は 1 に近づきます)。"));
+    layout->addWidget(m_diversityLabel);
+    connect(m_diversity, &DiversityChart::changed, this,
+            [this] { m_diversityLabel->setText(m_diversity->reading(m_marked)); });
+    m_diversityWatcher = new QFutureWatcher<MeasuredDiversity>(this);
+    connect(m_diversityWatcher, &QFutureWatcher<MeasuredDiversity>::finished, this, [this] {
+        const MeasuredDiversity measured = m_diversityWatcher->result();
+        if (measured.path != m_diversityPath) return;  // another file or run since
+        m_diversity->setPoints(measured.points);
+        emit diversityMeasured();
+    });
     m_scrubberSlot = new QVBoxLayout;
     m_scrubberSlot->setObjectName(QStringLiteral("ScrubberSlot"));
     layout->addLayout(m_scrubberSlot);
@@ -58,6 +123,9 @@ EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Wind
     m_readout->setObjectName(QStringLiteral("Readout"));
     m_readout->setTextFormat(Qt::PlainText);
     m_readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long line (a replayed file's run.json command, say) wraps; it never widens the window.
+    m_readout->setWordWrap(true);
+    m_readout->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     row->addWidget(m_readout, 1);
     row->addWidget(m_distanceBox, 0, Qt::AlignTop);
     layout->addLayout(row);
@@ -80,6 +148,9 @@ EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Wind
     connect(m_distanceAction, &QAction::toggled, m_distanceBox, &QCheckBox::setChecked);
     connect(m_distanceBox, &QCheckBox::toggled, m_distanceAction, &QAction::setChecked);
     connect(m_distanceAction, &QAction::toggled, m_chart, &FitnessChart::setShowDistance);
+    m_diversityAction = view->addAction(tr("集団の多様性を表示(&I)"));
+    m_diversityAction->setCheckable(true);
+    m_diversityAction->setObjectName(QStringLiteral("DiversityAction"));
     view->addSeparator();
     m_clearComparisonAction = view->addAction(tr("比較をクリア"));
     connect(m_clearComparisonAction, &QAction::triggered, m_chart, &FitnessChart::clearEarlierRuns);
@@ -87,6 +158,13 @@ EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Wind
     m_distanceAction->setChecked(settings.value(QLatin1String(kLogAxisKey), false).toBool());
     connect(m_distanceAction, &QAction::toggled, this,
             [](bool on) { AppSettings().setValue(QLatin1String(kLogAxisKey), on); });
+    m_diversityAction->setChecked(settings.value(QLatin1String(kDiversityKey), false).toBool());
+    showDiversity(m_diversityAction->isChecked());
+    connect(m_diversityAction, &QAction::toggled, this, [this](bool on) {
+        AppSettings().setValue(QLatin1String(kDiversityKey), on);
+        showDiversity(on);
+        emit diversityShownChanged(on);
+    });
     // The scrubber, once placed in its slot, marks its generation on the chart.
     central->installEventFilter(this);
 
@@ -104,13 +182,20 @@ EvolutionWindow::~EvolutionWindow() = default;
 
 void EvolutionWindow::beginRun(int limit, QPoint base, QPoint target, const QString& algorithm) {
     // A finished or stopped run (or an opened file) stays beside the next one, fainter.
-    if (!m_runName.isEmpty()) m_chart->addEarlierRun(m_runName, m_chart->history());
+    if (!m_runName.isEmpty())
+        m_chart->addEarlierRun(earlierRunName(), m_chart->history(), targetText(),
+                               m_optimum ? std::optional<double>(m_optimum->fitness) : std::nullopt);
     m_runName.clear();
+    m_limit = limit;
+    m_marked = 0;
+    m_diversityPath.clear();
+    m_diversity->clear(limit);
     m_algorithm = algorithm;
     m_caption.clear();
     m_chart->setMarkedGeneration(0);
     m_base = base;
     m_target = target;
+    m_chart->setCurrentRun(QString(), targetText());
     m_running = true;
     m_eliteDistance = -1.0;
     m_chart->setGenerationLimit(limit);
@@ -139,7 +224,57 @@ void EvolutionWindow::setHistory(const QList<kelvora::GenerationStat>& rows, dou
 
 void EvolutionWindow::setRunCaption(const QString& caption) { m_caption = caption; }
 
-void EvolutionWindow::setRunName(const QString& name) { m_runName = name; }
+void EvolutionWindow::setRunName(const QString& name) {
+    m_runName = name;
+    m_chart->setCurrentRun(name, targetText());
+}
+
+QString EvolutionWindow::earlierRunName() const {
+    const int ran = static_cast<int>(m_chart->history().size());
+    return ran < m_limit ? tr("%1、%2/%3 世代").arg(m_runName).arg(ran).arg(m_limit) : m_runName;
+}
+
+QString EvolutionWindow::targetText() const {
+    if (m_target.x() < 0) return {};
+    const kelvora::PixelPoint t = kelvora::RelativeFromPixel({m_target.x(), m_target.y()}, m_base.x(), m_base.y());
+    return QStringLiteral("(%1, %2)").arg(t.x).arg(t.y);
+}
+
+void EvolutionWindow::setMarkedGeneration(int generation) {
+    m_marked = std::max(generation, 0);
+    updateReadout();
+    if (!m_diversity->points().isEmpty()) m_diversityLabel->setText(m_diversity->reading(m_marked));
+}
+
+bool EvolutionWindow::showsDiversity() const { return m_diversityAction->isChecked(); }
+
+QString EvolutionWindow::diversityReading() const { return m_diversityLabel->text(); }
+
+void EvolutionWindow::showDiversity(bool shown) {
+    // The two charts share the height the fitness chart had alone.
+    m_chart->setMinimumHeight(shown ? 200 : 280);
+    m_diversity->setVisible(shown);
+    m_diversityLabel->setVisible(shown);
+    if (shown) measureDiversity();
+}
+
+void EvolutionWindow::appendDiversity(int firstRow, const QList<kelvora::Diversity>& rows, int population) {
+    if (!rows.isEmpty()) m_diversity->append(firstRow, rows, population);
+}
+
+void EvolutionWindow::setDiversitySource(const QString& path, bool gray) {
+    m_diversityPath = path;
+    m_diversityGray = gray;
+    m_diversityMeasured = false;
+    if (showsDiversity()) measureDiversity();
+}
+
+void EvolutionWindow::measureDiversity() {
+    if (m_diversityPath.isEmpty() || m_diversityMeasured) return;
+    m_diversityMeasured = true;
+    m_diversityLabel->setText(tr("多様性を計算しています..."));
+    m_diversityWatcher->setFuture(QtConcurrent::run(MeasureFile, m_diversityPath, m_diversityGray));
+}
 
 QString EvolutionWindow::RunName(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm) {
     const auto exact = [](double v) { return QString::fromStdString(kelvora::session::NumberText(v)); };
@@ -164,8 +299,12 @@ QString EvolutionWindow::caption() const {
 bool EvolutionWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ChildAdded) {
         if (auto* scrubber = qobject_cast<GenerationScrubber*>(static_cast<QChildEvent*>(event)->child()))
+        {
             connect(scrubber, &GenerationScrubber::generationChanged, m_chart, &FitnessChart::setMarkedGeneration,
                     Qt::UniqueConnection);
+            connect(scrubber, &GenerationScrubber::generationChanged, this, &EvolutionWindow::setMarkedGeneration,
+                    Qt::UniqueConnection);
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -200,7 +339,18 @@ void EvolutionWindow::updateReadout() {
     } else {
         lines << tr("最適解: 探索中...");
     }
-    if (m_eliteDistance < 0.0) {
+    const QList<kelvora::GenerationStat>& rows = m_chart->history();
+    if (m_eliteDistance >= 0.0 && m_marked > 0 && m_marked < rows.size()) {
+        // The scrubbed generation: the best of the run up to it, and how far it was from the optimum.
+        double elite = 0.0;
+        for (int g = 0; g < m_marked; ++g) elite = std::max(elite, rows[g].best);
+        const double distance = 1.0 / elite - 1.0;
+        QString line = tr("第 %1 世代までの最良解: 誤差 %2 px").arg(m_marked).arg(Px(distance));
+        if (m_optimum)
+            line += elite >= m_optimum->fitness ? tr("  (最適解に到達)")
+                                                : tr("  (最適解との差 %1 px)").arg(Px(distance - m_optimum->distance));
+        lines << line;
+    } else if (m_eliteDistance < 0.0) {
         lines << tr("これまでの最良解: まだありません");
     } else {
         QString elite = tr("これまでの最良解: 誤差 %1 px").arg(Px(m_eliteDistance));
@@ -219,16 +369,22 @@ void EvolutionWindow::updateReadout() {
     m_readout->setText(lines.join(QLatin1Char('\n')));
 }
 
-QSize EvolutionWindow::exportSize() const { return m_chart->size() + QSize(0, kCaptionHeight); }
+int EvolutionWindow::captionHeight() const {
+    // The caption is wrapped to the chart's width, never cut.
+    const QRect room(0, 0, m_chart->width() - 2 * kCaptionMargin, 100000);
+    return QFontMetrics(font()).boundingRect(room, Qt::TextWordWrap, caption()).height() + 2 * kCaptionMargin;
+}
+
+QSize EvolutionWindow::exportSize() const { return m_chart->size() + QSize(0, captionHeight()); }
 
 void EvolutionWindow::paintExport(QPainter& painter) {
     painter.fillRect(QRect(QPoint(0, 0), exportSize()), Qt::white);
     m_chart->render(&painter);
     painter.setPen(Qt::black);
     painter.setFont(font());
-    const QRect line(6, m_chart->height(), m_chart->width() - 12, kCaptionHeight);
-    painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     painter.fontMetrics().elidedText(caption(), Qt::ElideRight, line.width()));
+    const QRect text(kCaptionMargin, m_chart->height() + kCaptionMargin, m_chart->width() - 2 * kCaptionMargin,
+                     captionHeight() - 2 * kCaptionMargin);
+    painter.drawText(text, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, caption());
 }
 
 bool EvolutionWindow::exportPng(const QString& path, double scale) {

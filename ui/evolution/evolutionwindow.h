@@ -12,6 +12,7 @@
 #include <QPoint>
 #include <QSize>
 
+#include "analysis/diversity.h"
 #include "analysis/optimum.h"
 #include "ga/algorithm.h"
 #include "model/types.h"
@@ -20,10 +21,13 @@ class QAction;
 class QCheckBox;
 class QLabel;
 class QVBoxLayout;
+template <typename T> class QFutureWatcher;
 
 namespace kelvora::ui {
 
 class FitnessChart;
+class DiversityChart;
+struct MeasuredDiversity;
 
 class EvolutionWindow : public QMainWindow {
     Q_OBJECT
@@ -34,6 +38,8 @@ public:
     static constexpr const char* kSizeKey = "evolution/size";
     static constexpr const char* kSideKey = "evolution/side";
     static constexpr const char* kLogAxisKey = "evolution/logAxis";
+    /// Settings key (bool): whether the diversity chart is shown below the fitness chart.
+    static constexpr const char* kDiversityKey = "evolution/diversity";
 
     /// A top-level window (parent owns it) beside parent, with the size and on the side the
     /// settings remember (at first 720 × 480 px, right where the screen has room).
@@ -65,6 +71,28 @@ public:
     static QString RunName(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm);
     /// The caption line exported under the chart.
     QString caption() const;
+    /// The name the run shown takes among the earlier runs: its name, and for a run that ended
+    /// before its limit, the generations it ran ("、536/5000 世代").
+    QString earlierRunName() const;
+    /// The target relative to the base, "(x, y)"; empty before any run.
+    QString targetText() const;
+
+    /// The generation the scrubber shows (1..), or 0 for the run's end: the readout gives the best
+    /// so far up to it.
+    void setMarkedGeneration(int generation);
+
+    /// The diversity chart below the fitness chart, and its toggle in the 表示 menu.
+    DiversityChart* diversityChart() const { return m_diversity; }
+    QAction* diversityAction() const { return m_diversityAction; }
+    bool showsDiversity() const;
+    /// The one-line reading beside the diversity chart.
+    QString diversityReading() const;
+    /// Live diversity of the run's generations from history index firstRow on (entries with
+    /// distinct 0 were not measured), of population individuals each.
+    void appendDiversity(int firstRow, const QList<kelvora::Diversity>& rows, int population);
+    /// The diversity of a replayed results.csv at path (gray: genotypes are the angles' Gray
+    /// encodings), measured once in the background while the chart is shown.
+    void setDiversitySource(const QString& path, bool gray);
 
     FitnessChart* chart() const { return m_chart; }
     /// An empty layout below the chart for a control that moves through the generations.
@@ -88,6 +116,10 @@ public:
 signals:
     /// The optimum of the current target has been found and shown.
     void optimumFound();
+    /// The diversity chart was shown or hidden: a run's snapshots carry the measures while shown.
+    void diversityShownChanged(bool shown);
+    /// The background measure of a replayed file has been shown.
+    void diversityMeasured();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -103,8 +135,20 @@ private:
     void exportWithDialog(bool svg, double scale);
     void paintExport(QPainter& painter);
     QSize exportSize() const;
+    int captionHeight() const;
+    void measureDiversity();
+    void showDiversity(bool shown);
 
     FitnessChart* m_chart;
+    DiversityChart* m_diversity;
+    QLabel* m_diversityLabel;
+    QAction* m_diversityAction;
+    QFutureWatcher<MeasuredDiversity>* m_diversityWatcher;
+    QString m_diversityPath;        ///< the replayed results.csv, or empty
+    bool m_diversityGray = false;
+    bool m_diversityMeasured = false;  ///< the path's measure has been asked for
+    int m_limit = 0;                ///< the run's generation limit
+    int m_marked = 0;               ///< the scrubbed generation, or 0
     QLabel* m_readout;
     QCheckBox* m_distanceBox;
     QAction* m_distanceAction;

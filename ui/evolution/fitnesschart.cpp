@@ -72,6 +72,8 @@ FitnessChart::FitnessChart(QWidget* parent)
         s->attachAxis(m_axisDistance);
     }
     c->legend()->setAlignment(Qt::AlignTop);
+    // Names too long for the legend's room are cut with "…"; the whole name is its tooltip.
+    c->legend()->setShowToolTips(true);
     setShowDistance(false);
     setGenerationLimit(m_limit);
 }
@@ -133,12 +135,16 @@ void FitnessChart::updateVisibility() {
     m_optimumDistance->setVisible(show);
     m_markDistance->setVisible(show);
     m_axisDistance->setVisible(show);
+    const bool own = targetsDiffer();
     for (EarlierRun& run : m_earlier) {
         run.fitness->setVisible(!show && !run.hidden);
         run.distance->setVisible(show && !run.hidden);
+        run.optimumFitness->setVisible(own && run.optimum && !show && !run.hidden);
+        run.optimumDistance->setVisible(own && run.optimum && show && !run.hidden);
     }
     // The earlier runs' names fit only in a column at the right; without them the legend stays on top.
     chart()->legend()->setAlignment(m_earlier.isEmpty() ? Qt::AlignTop : Qt::AlignRight);
+    limitLegend();
     // A hidden series keeps no legend entry, nor does the generation's mark; an earlier run hidden
     // by a click keeps its entry, greyed, so that a second click shows it again.
     QLegend* legend = chart()->legend();
@@ -146,6 +152,7 @@ void FitnessChart::updateVisibility() {
         const QAbstractSeries* series = marker->series();
         bool visible = series->isVisible() && series != m_markFitness && series != m_markDistance;
         for (const EarlierRun& run : m_earlier) {
+            if (series == run.optimumFitness || series == run.optimumDistance) visible = false;
             if (series != (show ? run.distance : run.fitness)) continue;
             visible = true;
             QColor colour = run.fitness->pen().color();
@@ -159,9 +166,15 @@ void FitnessChart::updateVisibility() {
 }
 
 void FitnessChart::addEarlierRun(const QString& name, const QList<kelvora::GenerationStat>& rows) {
+    addEarlierRun(name, rows, QString(), std::nullopt);
+}
+
+void FitnessChart::addEarlierRun(const QString& name, const QList<kelvora::GenerationStat>& rows,
+                                 const QString& target, std::optional<double> optimum) {
     if (rows.isEmpty()) return;
     if (m_earlier.size() >= kMaxEarlierRuns) {
-        for (QLineSeries* series : {m_earlier.first().fitness, m_earlier.first().distance}) {
+        const EarlierRun& oldest = m_earlier.first();
+        for (QLineSeries* series : {oldest.fitness, oldest.distance, oldest.optimumFitness, oldest.optimumDistance}) {
             chart()->removeSeries(series);
             delete series;
         }
@@ -180,33 +193,88 @@ void FitnessChart::addEarlierRun(const QString& name, const QList<kelvora::Gener
     // The colour stays with the run as older ones go.
     QColor colour = QColor::fromRgb(kEarlierColours[m_earlierAdded++ % kMaxEarlierRuns]);
     colour.setAlpha(kEarlierAlpha);
+    run.name = name;
+    run.target = target;
+    run.optimum = optimum;
     run.fitness = new QLineSeries;
     run.distance = new QLineSeries;
-    for (QLineSeries* series : {run.fitness, run.distance}) {
+    run.optimumFitness = new QLineSeries;
+    run.optimumDistance = new QLineSeries;
+    for (QLineSeries* series : {run.fitness, run.distance, run.optimumFitness, run.optimumDistance}) {
+        const bool reference = series == run.optimumFitness || series == run.optimumDistance;
         series->setName(name);
-        series->setPen(QPen(colour, 1.0));
+        series->setPen(reference ? QPen(colour, 1.0, Qt::DashLine) : QPen(colour, 1.0));
         chart()->addSeries(series);
         series->attachAxis(m_axisX);
-        series->attachAxis(series == run.fitness ? static_cast<QAbstractAxis*>(m_axisFitness) : m_axisDistance);
+        const bool fitnessAxis = series == run.fitness || series == run.optimumFitness;
+        series->attachAxis(fitnessAxis ? static_cast<QAbstractAxis*>(m_axisFitness) : m_axisDistance);
+        if (reference) continue;
         for (QLegendMarker* marker : chart()->legend()->markers(series))
             connect(marker, &QLegendMarker::clicked, this, [this, series] { toggleEarlier(series); });
     }
     m_earlier.append(run);
     m_earlierBuckets = -1;
+    relabel();
     updateVisibility();
     refresh();
 }
 
 void FitnessChart::clearEarlierRuns() {
     for (const EarlierRun& run : m_earlier) {
-        for (QLineSeries* series : {run.fitness, run.distance}) {
+        for (QLineSeries* series : {run.fitness, run.distance, run.optimumFitness, run.optimumDistance}) {
             chart()->removeSeries(series);
             delete series;
         }
     }
     m_earlier.clear();
+    relabel();
     updateVisibility();
     refresh();
+}
+
+void FitnessChart::limitLegend() {
+    // A column of names at the right takes at most 45% of the width; on top it has the whole width.
+    QLegend* legend = chart()->legend();
+    legend->setMaximumWidth(legend->alignment() == Qt::AlignRight ? std::max(120.0, width() * 0.45) : QWIDGETSIZE_MAX);
+}
+
+void FitnessChart::setCurrentRun(const QString& name, const QString& target) {
+    m_currentName = name;
+    m_currentTarget = target;
+    relabel();
+    updateVisibility();
+    refresh();
+}
+
+bool FitnessChart::targetsDiffer() const {
+    for (const EarlierRun& run : m_earlier)
+        if (!run.target.isEmpty() && !m_currentTarget.isEmpty() && run.target != m_currentTarget) return true;
+    for (const EarlierRun& run : m_earlier)
+        for (const EarlierRun& other : m_earlier)
+            if (!run.target.isEmpty() && !other.target.isEmpty() && run.target != other.target) return true;
+    return false;
+}
+
+QString FitnessChart::currentLegendName() const { return (m_showDistance ? m_distance : m_best)->name(); }
+
+QLineSeries* FitnessChart::earlierOptimumSeries(int index) const {
+    if (index < 0 || index >= m_earlier.size()) return nullptr;
+    return m_showDistance ? m_earlier[index].optimumDistance : m_earlier[index].optimumFitness;
+}
+
+void FitnessChart::relabel() {
+    // Runs for different targets say theirs; the current run is named too once others are beside it.
+    const bool differ = targetsDiffer();
+    const auto named = [differ](const QString& name, const QString& target) {
+        return differ && !target.isEmpty() ? tr("%1、目標 %2").arg(name, target) : name;
+    };
+    for (const EarlierRun& run : m_earlier)
+        for (QLineSeries* series : {run.fitness, run.distance, run.optimumFitness, run.optimumDistance})
+            series->setName(named(run.name, run.target));
+    const bool current = !m_earlier.isEmpty() && !m_currentName.isEmpty();
+    const QString name = named(m_currentName, m_currentTarget);
+    m_best->setName(current ? tr("最良の適応度: %1").arg(name) : tr("最良の適応度"));
+    m_distance->setName(current ? tr("これまでの最良解の誤差 (px): %1").arg(name) : tr("これまでの最良解の誤差 (px)"));
 }
 
 QLineSeries* FitnessChart::earlierSeries(int index) const {
@@ -333,6 +401,12 @@ void FitnessChart::refresh() {
         m_best->replace(DownsampleExtremes(best, buckets));
         m_average->replace(DownsampleExtremes(average, buckets));
         m_optimumFitness->replace(m_optimum ? QList<QPointF>{{1, *m_optimum}, {lastX, *m_optimum}} : QList<QPointF>{});
+        for (const EarlierRun& run : m_earlier) {
+            run.optimumFitness->replace(run.optimum && run.optimumFitness->isVisible()
+                                            ? QList<QPointF>{{1, *run.optimum}, {lastX, *run.optimum}}
+                                            : QList<QPointF>{});
+            run.optimumDistance->clear();
+        }
         const double axisTop = top > 0.0 ? std::min(1.0, top * 1.05) : 1.0;
         m_axisFitness->setRange(0.0, axisTop);
         m_axisFitness->setTickInterval(NiceStep(axisTop, 5, false));
@@ -352,7 +426,13 @@ void FitnessChart::refresh() {
             high = std::max(high, d);
         }
         for (const EarlierRun& run : m_earlier) {
+            const double own = run.optimum ? DistanceOf(*run.optimum) : 0.0;
+            run.optimumDistance->replace(run.optimum && run.optimumDistance->isVisible()
+                                             ? QList<QPointF>{{1, own}, {lastX, own}}
+                                             : QList<QPointF>{});
+            run.optimumFitness->clear();
             if (run.hidden) continue;
+            if (run.optimum && run.optimumDistance->isVisible()) low = std::min(low, own);
             low = std::min(low, run.distanceLow);
             high = std::max(high, run.distanceHigh);
         }
@@ -374,6 +454,9 @@ void FitnessChart::refresh() {
 
 void FitnessChart::resizeEvent(QResizeEvent* event) {
     QChartView::resizeEvent(event);
+    // The legend never takes more than 45% of the width: a long name is cut (its tooltip whole),
+    // the window is not widened for it.
+    limitLegend();
     refresh();  // the buckets follow the plot's width
 }
 

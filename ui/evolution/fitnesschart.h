@@ -55,6 +55,20 @@ public:
     /// Adds a finished run's history (rows[g] is generation g + 1; none: nothing is added) as an
     /// earlier run named name in the legend, shown; the oldest goes past kMaxEarlierRuns.
     void addEarlierRun(const QString& name, const QList<kelvora::GenerationStat>& rows);
+    /// The same, with the run's target ("(120, -40)") and the fitness of its optimum: where the
+    /// targets of the runs shown differ, each name says its target and each run has its own
+    /// dashed optimum line in its colour.
+    void addEarlierRun(const QString& name, const QList<kelvora::GenerationStat>& rows, const QString& target,
+                       std::optional<double> optimum);
+    /// The current run's name and target for the legend (its best curve is named after it while
+    /// earlier runs are shown); empty: "最良の適応度" alone.
+    void setCurrentRun(const QString& name, const QString& target);
+    /// The legend's text of the current run's best curve (fitness or distance, as shown).
+    QString currentLegendName() const;
+    /// Whether the runs shown have different targets.
+    bool targetsDiffer() const;
+    /// The dashed optimum line of earlier run index (empty when the targets agree).
+    QLineSeries* earlierOptimumSeries(int index) const;
     /// Removes every earlier run.
     void clearEarlierRuns();
     int earlierRunCount() const { return static_cast<int>(m_earlier.size()); }
@@ -101,10 +115,18 @@ private:
         double bestTop = 0.0;          ///< highest best fitness
         double distanceLow = 0.0;      ///< px, the lowest and highest best-so-far distance
         double distanceHigh = 0.0;
+        QString name;                  ///< as given, without the target
+        QString target;                ///< "(x, y)", or empty when not known
+        std::optional<double> optimum; ///< its optimum's fitness
         bool hidden = false;
         QLineSeries* fitness = nullptr;
         QLineSeries* distance = nullptr;
+        QLineSeries* optimumFitness = nullptr;   ///< dashed, out of the legend
+        QLineSeries* optimumDistance = nullptr;
     };
+
+    void relabel();
+    void limitLegend();
 
     void refresh();
     void refreshEarlier(int buckets);
@@ -130,6 +152,8 @@ private:
     QValueAxis* m_axisFitness;
     QLogValueAxis* m_axisDistance;
     QList<EarlierRun> m_earlier;
+    QString m_currentName;
+    QString m_currentTarget;
     int m_earlierBuckets = -1;  ///< buckets and mode the earlier series were last filled for
     bool m_earlierDistance = false;
     int m_earlierAdded = 0;     ///< earlier runs added so far, for their colours

@@ -30,6 +30,8 @@ GenerationScrubber::GenerationScrubber(QWidget* parent)
     connect(m_slider, &QSlider::valueChanged, this, &GenerationScrubber::setGeneration);
     connect(m_spin, &QSpinBox::valueChanged, this, &GenerationScrubber::setGeneration);
     setFocusProxy(m_slider);
+    // In the spin box too the keys move through the generations, not the text cursor.
+    m_spin->installEventFilter(this);
     setGenerationCount(0);
 }
 
@@ -64,17 +66,27 @@ void GenerationScrubber::setGeneration(int generation) {
     emit generationChanged(generation);
 }
 
-void GenerationScrubber::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Left: setGeneration(m_last - 1); break;
-    case Qt::Key_Right: setGeneration(m_last + 1); break;
-    case Qt::Key_PageUp: setGeneration(m_last + kPageStep); break;
-    case Qt::Key_PageDown: setGeneration(m_last - kPageStep); break;
-    case Qt::Key_Home: setGeneration(1); break;
-    case Qt::Key_End: setGeneration(m_count); break;
-    default: QWidget::keyPressEvent(event); return;
+bool GenerationScrubber::handleKey(int key) {
+    switch (key) {
+    case Qt::Key_Left: setGeneration(m_last - 1); return true;
+    case Qt::Key_Right: setGeneration(m_last + 1); return true;
+    case Qt::Key_PageUp: setGeneration(m_last + kPageStep); return true;
+    case Qt::Key_PageDown: setGeneration(m_last - kPageStep); return true;
+    case Qt::Key_Home: setGeneration(1); return true;
+    case Qt::Key_End: setGeneration(m_count); return true;
+    default: return false;
     }
-    event->accept();
+}
+
+void GenerationScrubber::keyPressEvent(QKeyEvent* event) {
+    if (handleKey(event->key())) event->accept();
+    else QWidget::keyPressEvent(event);
+}
+
+bool GenerationScrubber::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_spin && event->type() == QEvent::KeyPress && handleKey(static_cast<QKeyEvent*>(event)->key()))
+        return true;
+    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace kelvora::ui

@@ -33,8 +33,12 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    /// Moves for a scrubber key (true), or leaves the key alone (false).
+    bool handleKey(int key);
+
     QSlider* m_slider;
     QSpinBox* m_spin;
     int m_count = 0;

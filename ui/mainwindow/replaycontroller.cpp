@@ -145,6 +145,8 @@ bool ReplayController::takeOpened(const QString& path, std::unique_ptr<ResultsRe
                                     : tr("%1 × %2").arg(m_replay->population()).arg(count)));
     evolution->finishRun(QList<kelvora::GenerationStat>(history.begin(), history.end()),
                          TipDistance(m_model.state(), m_replay->frame(count).elitePose));
+    evolution->setDiversitySource(path, m_record && m_record->algorithm.method == kelvora::Method::geneticAlgorithm &&
+                                            m_record->algorithm.encoding == kelvora::Encoding::gray);
     return true;
 }
 

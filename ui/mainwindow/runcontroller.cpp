@@ -89,6 +89,11 @@ void RunController::requestStop() {
     if (m_run) m_run->requestStop();
 }
 
+void RunController::setWantDiversity(bool want) {
+    m_wantDiversity = want;
+    if (m_run) m_run->wantDiversity.store(want, std::memory_order_relaxed);
+}
+
 void RunController::setWantPopulation(bool want) {
     if (m_run) m_run->wantPopulation.store(want, std::memory_order_relaxed);
 }
@@ -143,6 +148,7 @@ QString RunController::start(const kelvora::SolverParams& params, const kelvora:
     worker->setEveryGeneration(everyGeneration);
     std::shared_ptr<RunChannel> channel = worker->channel();
     channel->wantPopulation.store(wantPopulation, std::memory_order_relaxed);
+    channel->wantDiversity.store(m_wantDiversity, std::memory_order_relaxed);
     // Posted to this controller's thread; a snapshot posted as the controller goes is dropped with it.
     worker->setSink([this, channel](RunSnapshot snapshot) {
         QMetaObject::invokeMethod(

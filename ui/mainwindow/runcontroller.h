@@ -52,6 +52,8 @@ public:
     void requestStop();
     /// From the run's next snapshot on, its individuals come with it (or no longer).
     void setWantPopulation(bool want);
+    /// Whether the snapshots of this and later runs carry each generation's diversity.
+    void setWantDiversity(bool want);
 
     /// A run that has gone this long, in ms, shows the busy cursor over the window.
     static constexpr int kLiveInterval = 33;
@@ -77,6 +79,7 @@ private:
     int m_shownGeneration = 0;           ///< the run's latest generation taken
     bool m_busyCursor = false;          ///< the run has shown the busy cursor
     std::shared_ptr<RunChannel> m_run;   ///< shared with the run's worker
+    bool m_wantDiversity = false;
     QFuture<RunResult> m_future;         ///< the run's end, once it has come
     std::unique_ptr<QFutureWatcher<RunResult>> m_watcher;  ///< of the run going
     std::unique_ptr<QObject> m_inputFilter;  ///< swallows input to the window during a run

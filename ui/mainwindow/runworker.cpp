@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "ga/algorithm.h"
 #include "io/run_record.h"
 #include "session/run_record.h"
 
@@ -33,6 +34,7 @@ public:
         w.m_rows.append({view.best, view.average});
         w.m_resultsEnds.append(static_cast<std::uint64_t>(w.m_writer->results.bytesLogged));
         w.m_bests.append(view.currentPose);
+        if (w.m_channel->wantDiversity.load(std::memory_order_relaxed)) w.measureDiversity(view);
         m_last = view.generation;
         if (!w.m_everyGeneration) {
             const Clock::time_point now = Clock::now();
@@ -53,6 +55,22 @@ private:
     int m_last = 0;
 };
 
+void RunWorker::measureDiversity(const kelvora::GenerationView& view) {
+    // O(N) on the run's thread, only while the chart is shown: a run without it is as fast as ever.
+    if (!m_scratch) m_scratch = std::make_unique<kelvora::DiversityScratch>();
+    const kelvora::Algorithm& a = m_setup.algorithm;
+    const bool gray = a.method == kelvora::Method::geneticAlgorithm && a.encoding == kelvora::Encoding::gray;
+    m_genotypes.resize(static_cast<std::size_t>(view.populationSize));
+    for (int i = 0; i < view.populationSize; ++i) {
+        std::uint32_t g = 0;
+        for (const std::uint8_t angle : view.population[i].gene)
+            g = (g << 8) | static_cast<std::uint32_t>(gray ? kelvora::GrayEncode(angle) : angle);
+        m_genotypes[static_cast<std::size_t>(i)] = g;
+    }
+    m_diversity.resize(m_rows.size() - 1);  // generations before the chart was shown: not measured
+    m_diversity.append(kelvora::MeasureDiversity(m_genotypes.data(), view.populationSize, view.bestIndex, *m_scratch));
+}
+
 RunSnapshot RunWorker::makeSnapshot(const kelvora::GenerationView& view) {
     const int generation = view.generation;
     RunSnapshot snapshot;
@@ -67,6 +85,8 @@ RunSnapshot RunWorker::makeSnapshot(const kelvora::GenerationView& view) {
     snapshot.rows = std::exchange(m_rows, {});
     snapshot.resultsEnds = std::exchange(m_resultsEnds, {});
     snapshot.bests = std::exchange(m_bests, {});
+    snapshot.diversity = std::exchange(m_diversity, {});
+    snapshot.populationSize = view.populationSize;
     if (m_channel->wantPopulation.load(std::memory_order_relaxed)) {
         snapshot.population.assign(view.population, view.population + view.populationSize);
         snapshot.fitness.assign(view.fitness, view.fitness + view.populationSize);

@@ -14,6 +14,7 @@
 
 #include <QList>
 
+#include "analysis/diversity.h"
 #include "io/run_record.h"
 #include "mainwindow/solverstate.h"
 
@@ -31,6 +32,10 @@ struct RunSnapshot {
     QList<kelvora::GenerationStat> rows; ///< history rows not posted before, firstRow..generation-1
     QList<std::uint64_t> resultsEnds;    ///< for the same generations: results.csv bytes after each
     QList<kelvora::ArmPose> bests;       ///< for the same generations: each one's best pose
+    /// For the same generations, while the window asked for them (RunChannel::wantDiversity): each
+    /// one's diversity (distinct 0 where it was not measured); else empty.
+    QList<kelvora::Diversity> diversity;
+    int populationSize = 0;              ///< individuals per generation
     /// The latest generation's individuals, when the window asked for them (RunChannel::wantPopulation),
     /// else empty: genes and fitness index for index.
     std::vector<kelvora::Chromosome> population;
@@ -68,6 +73,8 @@ struct RunChannel {
     std::atomic<bool> snapshotPending{false};
     /// The window shows the population layer: snapshots carry the generation's individuals.
     std::atomic<bool> wantPopulation{false};
+    /// The window shows the diversity chart: the worker measures every generation's diversity.
+    std::atomic<bool> wantDiversity{false};
     std::mutex handOver;                 ///< guards the counts
     long long announced = 0;             ///< snapshots posted
     long long handled = 0;               ///< of them, those the window has done with
@@ -106,6 +113,7 @@ public:
 private:
     class Observer;
     RunSnapshot makeSnapshot(const kelvora::GenerationView& view);
+    void measureDiversity(const kelvora::GenerationView& view);
     void post(RunSnapshot snapshot);
 
     kelvora::RunSetup m_setup;
@@ -117,6 +125,9 @@ private:
     QList<kelvora::GenerationStat> m_rows;  ///< each one's best and average fitness
     QList<std::uint64_t> m_resultsEnds;     ///< results.csv bytes after each
     QList<kelvora::ArmPose> m_bests;        ///< each one's best pose
+    QList<kelvora::Diversity> m_diversity;  ///< each one's diversity, while wanted
+    std::unique_ptr<kelvora::DiversityScratch> m_scratch;
+    std::vector<std::uint32_t> m_genotypes;
     Sink m_sink;
     std::shared_ptr<RunChannel> m_channel;
 };

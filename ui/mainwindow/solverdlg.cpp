@@ -314,6 +314,7 @@ void CSolverDlg::onRunSnapshot(const RunSnapshot& snapshot) {
         // The rows the chart has not had yet, from the model's history.
         const int from = static_cast<int>(m_evolution->chart()->history().size());
         m_evolution->appendRows(from, m_model->historyRows().mid(from), snapshot.eliteDistance);
+        m_evolution->appendDiversity(snapshot.firstRow, snapshot.diversity, snapshot.populationSize);
     }
     onGenerationProgress(snapshot.generation, snapshot.error);
 }
@@ -345,6 +346,8 @@ EvolutionWindow* CSolverDlg::showEvolutionWindow() {
     if (!m_evolution) {
         m_evolution = new EvolutionWindow(this);
         m_replay->placeScrubber(m_evolution);
+        m_run->setWantDiversity(m_evolution->showsDiversity());
+        connect(m_evolution, &EvolutionWindow::diversityShownChanged, m_run.get(), &RunController::setWantDiversity);
         // The last run, or the run going, from what the window has taken of it so far.
         m_evolution->beginRun(m_runParams.generationCount, m_model->base(),
                                m_model->target(),
