@@ -66,10 +66,10 @@ public:
         keep(t, after, origins);
         if (t != g_) return;
         const Geometry& geometry = setup_.geometry;
-        out_.slots.resize(static_cast<std::size_t>(n));
+        out_.next.resize(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i) {
             const SlotOrigin& o = origins[i];
-            StepSlot& s = out_.slots[static_cast<std::size_t>(i)];
+            StepSlot& s = out_.next[static_cast<std::size_t>(i)];
             s.kind = o.kind;
             s.parents = {o.parents[0], o.kind == SlotKind::child ? o.parents[1] : o.parents[0]};
             s.mask = o.mask;
@@ -133,7 +133,7 @@ GenerationStep TraceGenerationStep(const RunSetup& setup, int generation, const 
     step.algorithm = setup.algorithm;
     StepKeeper keeper(setup, generation, step);
     const RunOutcome outcome = RunSolver(shorter, {}, stop, &keeper);
-    if (outcome.generationsRun < generation || static_cast<int>(step.slots.size()) != setup.params.populationSize)
+    if (outcome.generationsRun < generation || static_cast<int>(step.next.size()) != setup.params.populationSize)
         return {};
     const Algorithm& a = setup.algorithm;
     const int n = setup.params.populationSize;

@@ -49,7 +49,7 @@ struct GenerationStep {
     /// winner of each draw is) and random search.
     std::vector<double> weights;
     double weightTotal = 0.0;                 ///< sum of weights, index order
-    std::vector<StepSlot> slots;              ///< the new population, slot 0 first
+    std::vector<StepSlot> next;               ///< the new population, slot 0 first
     /// links[k] is generation - k, for k = 0..min(kLineageDepth, generation); the last has no links.
     std::vector<StepLinks> links;
     /// ancestors[t] for t = 0..generation: the number of distinct initial individuals that some

@@ -83,9 +83,9 @@ TEST_P(StepMatchesTheTrace, SlotBySlot) {
             EXPECT_EQ(step.parentFitness[static_cast<std::size_t>(i)], Fitness(setup.geometry, c));
         }
         const nlohmann::json& slots = lines[static_cast<std::size_t>(g)].at("slots");
-        ASSERT_EQ(step.slots.size(), slots.size());
+        ASSERT_EQ(step.next.size(), slots.size());
         for (int i = 0; i < n; ++i) {
-            const StepSlot& s = step.slots[static_cast<std::size_t>(i)];
+            const StepSlot& s = step.next[static_cast<std::size_t>(i)];
             const nlohmann::json& t = slots[static_cast<std::size_t>(i)];
             const char* kinds[] = {"elite", "child", "copy", "random"};
             EXPECT_EQ(std::string(kinds[static_cast<int>(s.kind)]), t.at("kind").get<std::string>()) << "slot " << i;

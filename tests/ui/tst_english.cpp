@@ -210,11 +210,12 @@ void TestEnglish::englishTexts_data() {
     row("menu:1", "Evolution &Graph...");
     row("menu:2", "Genetic Operators (&L)...");
     row("menu:3", "&Experiment...");
-    row("menu:4", "&Open Results...");
-    row("menu:5", "Show Population");
-    row("menu:6", "Show Unreachable Region");
-    row("menu:7", "Show Optimum");
-    row("menu:8", "&About Kelvora...");
+    row("menu:4", "Generation &Microscope...");
+    row("menu:5", "&Open Results...");
+    row("menu:6", "Show Population");
+    row("menu:7", "Show Unreachable Region");
+    row("menu:8", "Show Optimum");
+    row("menu:9", "&About Kelvora...");
     // The About box; its version text is the box's own in every language.
     row("about:title", "About Kelvora");
     row("about:version", "Kelvora Version 1.0");
