@@ -338,6 +338,9 @@ void PaintAncestry(QPainter& p, QSize size, const std::vector<std::vector<Ancest
     const int columns = static_cast<int>(levels.size());
     const double columnWidth = double(size.width() - 2 * kMargin) / columns;
     const double boxWidth = std::min(110.0, columnWidth - 14);
+    QFont small = p.font();
+    small.setPixelSize(10);
+    p.setFont(small);
     std::vector<std::vector<QRectF>> boxes(levels.size());
     for (int k = 0; k < columns; ++k) {
         const auto& level = levels[static_cast<std::size_t>(k)];
@@ -368,7 +371,7 @@ void PaintAncestry(QPainter& p, QSize size, const std::vector<std::vector<Ancest
             p.setPen(QColor(0, 0, 0, alpha));
             p.drawRect(box);
             if (box.height() >= 14)
-                p.drawText(box, Qt::AlignCenter, QStringLiteral("#%1  %2").arg(node.index).arg(node.fitness, 0, 'f', 3));
+                p.drawText(box, Qt::AlignCenter, QStringLiteral("#%1 %2").arg(node.index).arg(node.fitness, 0, 'f', 3));
         }
     }
 }

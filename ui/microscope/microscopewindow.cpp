@@ -109,6 +109,8 @@ MicroscopeWindow::MicroscopeWindow(QWidget* parent) : QMainWindow(parent, Qt::Wi
     m_takeoverX = new QValueAxis(chart);
     m_takeoverX->setTitleText(tr("世代"));
     m_takeoverX->setLabelFormat(QStringLiteral("%d"));
+    m_takeoverX->setTickType(QValueAxis::TicksDynamic);
+    m_takeoverX->setTickAnchor(0);
     m_takeoverY = new QValueAxis(chart);
     m_takeoverY->setLabelFormat(QStringLiteral("%d"));
     chart->addAxis(m_takeoverX, Qt::AlignBottom);
@@ -253,7 +255,9 @@ void MicroscopeWindow::updateViews() {
     QList<QPointF> points;
     for (std::size_t t = 0; t < m_step.ancestors.size(); ++t) points.append(QPointF(double(t), m_step.ancestors[t]));
     m_takeoverSeries->replace(points);
-    m_takeoverX->setRange(0, std::max(1, static_cast<int>(m_step.ancestors.size()) - 1));
+    const int last = std::max(1, static_cast<int>(m_step.ancestors.size()) - 1);
+    m_takeoverX->setRange(0, last);
+    m_takeoverX->setTickInterval(std::max(1, (last + 7) / 8));  // whole generations
     m_takeoverY->setRange(0, m_step.ancestors.empty() ? 1 : std::max(1, m_step.ancestors[0]));
     m_stageView->update();
     m_ancestryView->update();
