@@ -63,6 +63,7 @@ public:
         int count = 0;
         for (std::uint64_t w : all) count += std::popcount(w);
         out_.ancestors.push_back(count);
+        if (count * 2 < words_ * 64 && words_ > 1) Compact(all, count, n);
         keep(t, after, origins);
         if (t != g_) return;
         const Geometry& geometry = setup_.geometry;
@@ -81,6 +82,27 @@ public:
     }
 
 private:
+    // Once most initial individuals have no descendants left, their bits go: each set keeps only
+    // the columns of those still alive, renumbered in order (the counts stay the same).
+    void Compact(const std::vector<std::uint64_t>& all, int count, int n) {
+        std::vector<int> alive;
+        alive.reserve(static_cast<std::size_t>(count));
+        for (int b = 0; b < words_ * 64; ++b)
+            if (all[static_cast<std::size_t>(b / 64)] >> (b % 64) & 1u) alive.push_back(b);
+        const int words = std::max(1, (count + 63) / 64);
+        next_.assign(static_cast<std::size_t>(n) * words, 0);
+        for (int i = 0; i < n; ++i) {
+            const std::uint64_t* from = &sets_[static_cast<std::size_t>(i) * words_];
+            std::uint64_t* to = &next_[static_cast<std::size_t>(i) * words];
+            for (int k = 0; k < count; ++k) {
+                const int b = alive[static_cast<std::size_t>(k)];
+                if (from[b / 64] >> (b % 64) & 1u) to[k / 64] |= std::uint64_t{1} << (k % 64);
+            }
+        }
+        sets_.swap(next_);
+        words_ = words;
+    }
+
     // Generation t's population into links[g - t] when it is among those kept; the parent population
     // into out.parents when t = g - 1.
     void keep(int t, const Chromosome* population, const SlotOrigin* origins) {

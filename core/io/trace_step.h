@@ -62,7 +62,8 @@ double GenotypeFitness(const Geometry& geometry, std::uint32_t genotype, Encodin
 
 /// Makes setup's run again up to generation (1..setup.params.generationCount) with a recorder and
 /// returns that generation's step. Costs one run of `generation` generations plus, for the
-/// ancestor counts, N * N / 64 word operations per generation. stop, when raised, ends the run early;
+/// ancestor counts, N * A / 64 word operations per generation, A the initial individuals that
+/// still have descendants (the others' bits are dropped). stop, when raised, ends the run early;
 /// the result is then empty (generation 0). Throws std::invalid_argument for a setup RunSolver
 /// refuses or a generation out of range. Safe on any thread.
 GenerationStep TraceGenerationStep(const RunSetup& setup, int generation, const std::atomic<bool>* stop = nullptr);

@@ -172,7 +172,9 @@ INSTANTIATE_TEST_SUITE_P(
                               {.encoding = Encoding::gray, .mutation = MutationOperator::creep, .creepStep = 4}},
                       StepRow{"RandomSearch", Params(8, 4), {.method = Method::randomSearch}},
                       StepRow{"PopulationOne", Params(1, 3, 1.0, 0.5)},
-                      StepRow{"PopulationTwo", Params(2, 12, 1.0, 0.2)}));
+                      StepRow{"PopulationTwo", Params(2, 12, 1.0, 0.2)},
+                      // Past 128 the ancestor sets drop the bits of those without descendants.
+                      StepRow{"Population300", Params(300, 8, 0.8, 0.05)}));
 
 TEST(TraceGenerationStep, RefusesAGenerationOutsideTheRun) {
     const RunSetup setup{Params(4, 3), MakeGeometry(), 1};
