@@ -153,6 +153,7 @@ GenerationStep TraceGenerationStep(const RunSetup& setup, int generation, const 
     GenerationStep step;
     step.generation = generation;
     step.algorithm = setup.algorithm;
+    step.geometry = setup.geometry;
     StepKeeper keeper(setup, generation, step);
     const RunOutcome outcome = RunSolver(shorter, {}, stop, &keeper);
     if (outcome.generationsRun < generation || static_cast<int>(step.next.size()) != setup.params.populationSize)

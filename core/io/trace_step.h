@@ -42,6 +42,7 @@ struct StepLinks {
 struct GenerationStep {
     int generation = 0;                       ///< 1..the run's generation count
     Algorithm algorithm;                      ///< the run's operator choices
+    Geometry geometry;                        ///< the run's base and target, client pixels
     std::vector<std::uint32_t> parents;       ///< the parent population's 24-bit genotypes, index order
     std::vector<double> parentFitness;        ///< their fitness, (0, 1]
     /// Each parent's weight on the selection wheel: its fitness (roulette), its rank weight N..1,

@@ -137,14 +137,14 @@ void TestMicroscope::paintsTheMaskAndTheWheel() {
     QFETCH(int, crossover);
     const RunSetup setup = Setup(10, 3, {.crossover = CrossoverOperator(crossover)});
     const GenerationStep step = TraceGenerationStep(setup, 2);
-    const QSize size(900, 400);
+    const QSize size(1100, 400);
     QImage image(size, QImage::Format_RGB32);
     {
         QPainter p(&image);
         PaintStage(p, size, step, MicroscopeStage::crossover, 0);
     }
     // The mask row (the third, at y 30 + 2 * 22): a set bit's cell dark, a clear one pale. Cells are
-    // (714 - 90) / 24 = 26 px wide from x 8 + 90.
+    // (714 - 90) / 24 = 26 px wide from x 8 + 90, the arm panel right of them.
     const std::uint32_t mask = step.next[0].mask;
     for (int c = 0; c < 24; ++c) {
         const QColor dark(60, 60, 60);
@@ -162,7 +162,7 @@ void TestMicroscope::paintsTheMaskAndTheWheel() {
         QPainter p(&image);
         PaintStage(p, size, step, MicroscopeStage::selection, 0);
     }
-    const int diameter = std::min(400 - 16 - 22 - 22 - 20, 884 / 2 - 20);
+    const int diameter = std::min(400 - 16 - 22 - 22 - 20, 1084 / 2 - 20);
     const QPointF centre(8 + 10 + diameter / 2.0, 30 + 10 + diameter / 2.0);
     double before = 0;
     const int a = step.next[0].parents[0];

@@ -77,6 +77,60 @@ void PaintBits(QPainter& p, QRect row, const QString& label, std::uint32_t genot
 
 void Fill(QColor* colors, const QColor& c) { std::fill(colors, colors + 24, c); }
 
+// The arms of genotypes (each with its colour; dashed when the flag is set) on the run's base,
+// its target a red cross, scaled so the arm's whole reach (200 px) fits rect.
+struct Arm {
+    std::uint32_t genotype;
+    QColor color;
+    bool dashed = false;
+};
+
+void PaintArms(QPainter& p, QRectF rect, const GenerationStep& step, const std::vector<Arm>& arms) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QColor(200, 200, 200));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(rect);
+    const double scale = std::min(rect.width(), rect.height()) / 420.0;
+    const QPointF base = rect.center();
+    const Geometry& g = step.geometry;
+    const auto at = [&](double x, double y) { return QPointF(base.x() + (x - g.baseX) * scale, base.y() + (y - g.baseY) * scale); };
+    const QPointF target = at(g.targetX, g.targetY);
+    p.setPen(QPen(kMarked, 2));
+    p.drawLine(target + QPointF(-5, -5), target + QPointF(5, 5));
+    p.drawLine(target + QPointF(-5, 5), target + QPointF(5, -5));
+    const bool gray = step.algorithm.method == Method::geneticAlgorithm && step.algorithm.encoding == Encoding::gray;
+    for (const Arm& arm : arms) {
+        double x = g.baseX, y = g.baseY, angle = 0;
+        const double lengths[] = {60, 100, 40};
+        QPolygonF line{at(x, y)};
+        for (int k = 0; k < 3; ++k) {
+            const int byte = static_cast<int>(arm.genotype >> (16 - 8 * k) & 0xFF);
+            angle += gray ? GrayDecode(byte) : byte;
+            x += lengths[k] * std::cos(angle * M_PI / 180);
+            y -= lengths[k] * std::sin(angle * M_PI / 180);
+            line << at(x, y);
+        }
+        p.setPen(QPen(arm.color, 2.5, arm.dashed ? Qt::DashLine : Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(line);
+    }
+    p.setPen(Qt::black);
+    p.setBrush(Qt::black);
+    p.drawEllipse(base, 3, 3);
+    p.restore();
+}
+
+// The arm panel's place: the stage area's right end.
+QRectF ArmPanel(QRect area) {
+    const double side = std::min(area.height() - 4.0, 220.0);
+    return QRectF(area.right() - side, area.top(), side, side);
+}
+
+// Width of the rows of bit cells left of the arm panel.
+int BitsWidth(QRect area) {
+    return std::min(static_cast<int>(area.width() - ArmPanel(area).width() - 10), kLabelWidth + 24 * 26);
+}
+
 int PairStart(const GenerationStep& step, int slot) {
     const int elites = step.algorithm.method == Method::geneticAlgorithm ? step.algorithm.elitism : 0;
     return slot - (slot - elites) % 2;
@@ -154,11 +208,14 @@ void PaintSelection(QPainter& p, QRect area, const GenerationStep& step, int slo
             lines << line << QCoreApplication::translate("kelvora::ui::MicroscopeWindow", "    選ばれた回数 %1").arg(draws[static_cast<std::size_t>(i)]);
         }
         if (s.redraws > 0) lines << QCoreApplication::translate("kelvora::ui::MicroscopeWindow", "同じ親が %1 回続けて選ばれ、選び直されました").arg(s.redraws);
+        std::vector<Arm> arms{{step.parents[static_cast<std::size_t>(s.parents[0])], kParentA}};
+        if (s.kind == SlotKind::child) arms.push_back({step.parents[static_cast<std::size_t>(s.parents[1])], kParentB});
+        PaintArms(p, ArmPanel(area), step, arms);
     } else if (s.kind == SlotKind::elite) {
         lines << QCoreApplication::translate("kelvora::ui::MicroscopeWindow", "スロット %1 はエリートで、選択を通りません").arg(slot);
     }
     p.setPen(Qt::black);
-    p.drawText(QRect(wheel.right() + 30, area.top() + 10, area.right() - wheel.right() - 30, area.height() - 10),
+    p.drawText(QRect(wheel.right() + 30, area.top() + 10, static_cast<int>(ArmPanel(area).left()) - wheel.right() - 40, area.height() - 10),
                Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, lines.join(QLatin1Char('\n')));
 }
 
@@ -177,7 +234,7 @@ void PaintCrossover(QPainter& p, QRect area, const GenerationStep& step, int slo
     QColor colors[24];
     int y = area.top();
     const auto row = [&](const QString& label, std::uint32_t g) {
-        PaintBits(p, QRect(area.left(), y, std::min(area.width(), kLabelWidth + 24 * 26), kRowHeight), label, g, colors);
+        PaintBits(p, QRect(area.left(), y, BitsWidth(area), kRowHeight), label, g, colors);
         y += kRowHeight;
     };
     Fill(colors, kParentA);
@@ -191,8 +248,9 @@ void PaintCrossover(QPainter& p, QRect area, const GenerationStep& step, int slo
     row(QCoreApplication::translate("kelvora::ui::MicroscopeWindow", "子 1 (%1)").arg(first), c1.before);
     for (int c = 0; c < 24; ++c) colors[c] = (s.mask >> (23 - c) & 1u) ? kParentA : kParentB;
     row(QCoreApplication::translate("kelvora::ui::MicroscopeWindow", "子 2 (%1)").arg(first + 1), c2.before);
+    PaintArms(p, ArmPanel(area), step, {{a, kParentA}, {b, kParentB}, {c1.before, kParentA.darker(150), true}, {c2.before, kParentB.darker(150), true}});
     p.setPen(Qt::black);
-    p.drawText(QRect(area.left(), y + 6, area.width(), area.bottom() - y - 6), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+    p.drawText(QRect(area.left(), y + 6, BitsWidth(area), area.bottom() - y - 6), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
                QCoreApplication::translate("kelvora::ui::MicroscopeWindow", "子 1 = (A & ~M) | (B & M)、子 2 = (B & ~M) | (A & M)。マスクが 1 のビットを入れ替えます。"));
 }
 
@@ -200,9 +258,10 @@ void PaintMutation(QPainter& p, QRect area, const GenerationStep& step, int slot
     const StepSlot& s = step.next[static_cast<std::size_t>(slot)];
     QColor colors[24];
     Fill(colors, KindColor(s.kind));
-    const QRect row(area.left(), area.top(), std::min(area.width(), kLabelWidth + 24 * 26), kRowHeight);
+    const QRect row(area.left(), area.top(), BitsWidth(area), kRowHeight);
     PaintBits(p, row, QCoreApplication::translate("kelvora::ui::MicroscopeWindow", "変異前"), s.before, colors);
     PaintBits(p, row.translated(0, kRowHeight), QCoreApplication::translate("kelvora::ui::MicroscopeWindow", "変異後"), s.after, colors, s.before ^ s.after);
+    PaintArms(p, ArmPanel(area), step, {{s.before, QColor(120, 120, 120), true}, {s.after, KindColor(s.kind)}});
     QStringList lines;
     const bool gray = step.algorithm.method == Method::geneticAlgorithm && step.algorithm.encoding == Encoding::gray;
     for (int k = 0; k < 3; ++k) {
@@ -215,7 +274,7 @@ void PaintMutation(QPainter& p, QRect area, const GenerationStep& step, int slot
     for (const StepSlot& t : step.next) mutated += t.before != t.after;
     lines << QCoreApplication::translate("kelvora::ui::MicroscopeWindow", "この世代で変異した個体: %1 / %2").arg(mutated).arg(step.next.size());
     p.setPen(Qt::black);
-    p.drawText(QRect(area.left(), area.top() + 2 * kRowHeight + 8, area.width(), area.height() - 2 * kRowHeight - 8),
+    p.drawText(QRect(area.left(), area.top() + 2 * kRowHeight + 8, BitsWidth(area), area.height() - 2 * kRowHeight - 8),
                Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, lines.join(QLatin1Char('\n')));
 }
 
