@@ -121,6 +121,14 @@ void TestMicroscope::aNewerRequestWins() {
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown[0][0].toInt(), 2);
     QCOMPARE(w.step().generation, 2);
+    // Another run while one is being made: that generation comes from the new run.
+    w.showGeneration(40);
+    const RunSetup other = Setup(20, 50);
+    w.setRun(other, 50);
+    QVERIFY(w.step().next.empty());
+    QVERIFY(WaitShown(w, 40));
+    QCOMPARE(w.step().next.size(), std::size_t(20));
+    QCOMPARE(w.step().next[7].after, TraceGenerationStep(other, 40).next[7].after);
     // Beyond the run: clamped to its last generation.
     w.setRun(Setup(10, 5), 5);
     w.showGeneration(99);

@@ -144,7 +144,14 @@ void MicroscopeWindow::setRun(const kelvora::RunSetup& setup, int generations) {
     m_generations = std::max(1, generations);
     const QSignalBlocker blocker(m_generation);
     m_generation->setRange(1, m_generations);
-    if (m_step.generation > m_generations) m_step = {};
+    // What is shown or under way belongs to the run before: it goes, and a generation under way
+    // is made again from this run.
+    m_step = {};
+    if (m_watcher) {
+        m_stop->store(true, std::memory_order_release);
+        m_pending = m_generation->value();
+    }
+    updateViews();
     m_status->setText(tr("シード %1、集団 %2、%3 世代").arg(setup.seed).arg(setup.params.populationSize).arg(m_generations));
 }
 

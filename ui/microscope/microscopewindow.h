@@ -31,8 +31,8 @@ public:
     explicit MicroscopeWindow(QWidget* parent = nullptr);
     ~MicroscopeWindow() override;
 
-    /// The run to look into: setup as it ran, generations the number it finished (1..). The
-    /// generation shown stays when it is still in the run; nothing is made until showGeneration.
+    /// The run to look into: setup as it ran, generations the number it finished (1..). The step
+    /// shown goes; one under way is made again from this run, else nothing until showGeneration.
     void setRun(const kelvora::RunSetup& setup, int generations);
     /// The run looked into, if any.
     const std::optional<kelvora::RunSetup>& run() const { return m_setup; }
