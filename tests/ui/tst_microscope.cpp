@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include "common/settings.h"
 #include "ga/run.h"
 #include "microscope/microscopepainter.h"
 #include "evolution/generationscrubber.h"
@@ -54,6 +55,7 @@ private slots:
     void paintsTheMaskAndTheWheel_data();
     void paintsTheMaskAndTheWheel();
     void followsTheMainWindowsLastRun();
+    void takesAnOpenedFilesRecordedRun();
 };
 
 void TestMicroscope::stepsThroughTheStages() {
@@ -206,6 +208,37 @@ void TestMicroscope::followsTheMainWindowsLastRun() {
     // The scrubber moves it.
     f.dlg->scrubber()->setGeneration(3);
     QVERIFY(WaitShown(*w, 3));
+}
+
+void TestMicroscope::takesAnOpenedFilesRecordedRun() {
+    uitest::TemporaryCurrentDirectory cwd;
+    // A window run with elitism and a tournament writes results.csv and its run.json; the window
+    // that opens the file later has the classic operators in its settings.
+    uitest::UseScratchSettings();
+    SaveAlgorithm({.selection = Selection::tournament, .tournamentSize = 3, .elitism = 1});
+    {
+        uitest::Fixture writer(false);
+        writer.setText(IDC_POPULATION_SIZE, QStringLiteral("11"));
+        writer.setText(IDC_GENERATION_LIMIT, QStringLiteral("5"));
+        QVERIFY(writer.run(60000));
+    }
+    SaveAlgorithm({});
+    uitest::Fixture f(false);
+    QVERIFY(uitest::openResults(*f.dlg, QDir::current().absoluteFilePath(QStringLiteral("results.csv"))));
+    f.dlg->MenuAction("MicroscopeAction")->trigger();
+    MicroscopeWindow* w = f.dlg->findChild<MicroscopeWindow*>();
+    QVERIFY(w && w->run());
+    QCOMPARE(w->run()->algorithm.elitism, 1);
+    QCOMPARE(w->run()->algorithm.tournamentSize, 3);
+    f.dlg->scrubber()->setGeneration(4);
+    QVERIFY(WaitShown(*w, 4));
+    QCOMPARE(w->step().next[0].kind, SlotKind::elite);
+    QVERIFY(w->step().weights.empty());  // a tournament's contestants are not recorded
+    const QList<QByteArray> lines = uitest::ReadAll(QStringLiteral("results.csv")).split('\n');
+    for (int i = 0; i < 11; ++i) {
+        const QList<QByteArray> fields = lines[3 * 12 + i].trimmed().split(',');
+        QCOMPARE(fields[0].toInt(), int(w->step().next[std::size_t(i)].after >> 16));
+    }
 }
 
 QTEST_MAIN(TestMicroscope)
