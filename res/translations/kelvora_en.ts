@@ -1081,6 +1081,10 @@ Genotype %3  fitness %4</translation>
         <source>交差</source>
         <translation>Crossover</translation>
     </message>
+    <message>
+        <source>この結果ファイルを記録した run.json がないため、世代を作り直せません</source>
+        <translation>No run.json records this results file, so its generations cannot be made again</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::OperatorDialog</name>

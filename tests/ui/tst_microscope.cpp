@@ -239,6 +239,12 @@ void TestMicroscope::takesAnOpenedFilesRecordedRun() {
         const QList<QByteArray> fields = lines[3 * 12 + i].trimmed().split(',');
         QCOMPARE(fields[0].toInt(), int(w->step().next[std::size_t(i)].after >> 16));
     }
+    // A copy without a run.json: nothing to make again, not the window's last run.
+    QVERIFY(QFile::remove(QStringLiteral("run.json")));
+    QVERIFY(QFile::copy(QStringLiteral("results.csv"), QStringLiteral("copy.csv")));
+    QVERIFY(uitest::openResults(*f.dlg, QDir::current().absoluteFilePath(QStringLiteral("copy.csv"))));
+    QVERIFY(!w->run());
+    QVERIFY(w->step().next.empty());
 }
 
 QTEST_MAIN(TestMicroscope)

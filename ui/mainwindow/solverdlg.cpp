@@ -158,6 +158,8 @@ MicroscopeWindow* CSolverDlg::showMicroscope() {
 void CSolverDlg::tellMicroscopeTheRun() {
     if (const std::optional<kelvora::RunRecord>& record = m_replay->openedRecord())
         m_microscope->setRun({record->params, record->geometry, record->seed, record->algorithm}, record->generationsRun);
+    else if (!m_replay->openedFile().isEmpty())
+        return m_microscope->forgetRun();  // a file that no run.json describes cannot be made again
     else if (m_lastRunGenerations > 0)
         m_microscope->setRun(m_lastRun, m_lastRunGenerations);
     else

@@ -155,6 +155,15 @@ void MicroscopeWindow::setRun(const kelvora::RunSetup& setup, int generations) {
     m_status->setText(tr("シード %1、集団 %2、%3 世代").arg(setup.seed).arg(setup.params.populationSize).arg(m_generations));
 }
 
+void MicroscopeWindow::forgetRun() {
+    m_setup.reset();
+    m_step = {};
+    m_pending = 0;
+    if (m_stop) m_stop->store(true, std::memory_order_release);
+    m_status->setText(tr("この結果ファイルを記録した run.json がないため、世代を作り直せません"));
+    updateViews();
+}
+
 void MicroscopeWindow::showGeneration(int generation) {
     if (!m_setup) return;
     generation = std::clamp(generation, 1, m_generations);

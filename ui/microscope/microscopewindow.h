@@ -34,6 +34,9 @@ public:
     /// The run to look into: setup as it ran, generations the number it finished (1..). The step
     /// shown goes; one under way is made again from this run, else nothing until showGeneration.
     void setRun(const kelvora::RunSetup& setup, int generations);
+    /// No run to look into (an opened file that no run.json describes): what is shown goes, and
+    /// the status line says why.
+    void forgetRun();
     /// The run looked into, if any.
     const std::optional<kelvora::RunSetup>& run() const { return m_setup; }
 
