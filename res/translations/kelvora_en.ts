@@ -353,6 +353,10 @@ Repeat it with %2</translation>
         <source>地形(&amp;T)...</source>
         <translation>&amp;Fitness Landscape...</translation>
     </message>
+    <message>
+        <source>世代の顕微鏡(&amp;M)...</source>
+        <translation>Generation &amp;Microscope...</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::DiversityChart</name>
@@ -997,6 +1001,231 @@ Repeat it with %2</translation>
     <message>
         <source>断面: 角度 1 = %1° (横: 角度 2, 縦: 角度 3, 色: 目標までの距離, 対数目盛)</source>
         <translation>Slice: angle 1 = %1° (across: angle 2, up: angle 3, colour: distance to the target, log scale)</translation>
+    </message>
+</context>
+<context>
+    <name>kelvora::ui::MicroscopeWindow</name>
+    <message>
+        <source>エリート</source>
+        <translation>Elite</translation>
+    </message>
+    <message>
+        <source>子</source>
+        <translation>Child</translation>
+    </message>
+    <message>
+        <source>ランダム</source>
+        <translation>Random</translation>
+    </message>
+    <message>
+        <source>コピー</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>ルーレット: 順位の重み N … 1 による扇</source>
+        <translation>Roulette: slices by rank weight N … 1</translation>
+    </message>
+    <message>
+        <source>ルーレット: 適応度に比例する扇</source>
+        <translation>Roulette: slices in proportion to fitness</translation>
+    </message>
+    <message>
+        <source>ランダム探索: 選択はありません</source>
+        <translation>Random search: there is no selection</translation>
+    </message>
+    <message>
+        <source>トーナメント: 記録されるのは各回の勝者だけで、対戦者は記録されません</source>
+        <translation>Tournament: only each draw&apos;s winner is recorded, not its contestants</translation>
+    </message>
+    <message>
+        <source>親 A: %1  適応度 %2</source>
+        <translation>Parent A: %1  fitness %2</translation>
+    </message>
+    <message>
+        <source>親 B: %1  適応度 %2</source>
+        <translation>Parent B: %1  fitness %2</translation>
+    </message>
+    <message>
+        <source>  扇 %1%</source>
+        <translation>  slice %1%</translation>
+    </message>
+    <message>
+        <source>    選ばれた回数 %1</source>
+        <translation>    drawn %1 times</translation>
+    </message>
+    <message>
+        <source>同じ親が %1 回続けて選ばれ、選び直されました</source>
+        <translation>The same parent was drawn twice %1 times and drawn again</translation>
+    </message>
+    <message>
+        <source>スロット %1 はエリートで、選択を通りません</source>
+        <translation>Slot %1 is an elite and is not selected</translation>
+    </message>
+    <message>
+        <source>スロット %1 (%2) は交差でできていません</source>
+        <translation>Slot %1 (%2) did not come from a crossover</translation>
+    </message>
+    <message>
+        <source>親 A %1</source>
+        <translation>Parent A %1</translation>
+    </message>
+    <message>
+        <source>親 B %1</source>
+        <translation>Parent B %1</translation>
+    </message>
+    <message>
+        <source>マスク</source>
+        <translation>Mask</translation>
+    </message>
+    <message>
+        <source>子 1 (%1)</source>
+        <translation>Child 1 (%1)</translation>
+    </message>
+    <message>
+        <source>子 2 (%1)</source>
+        <translation>Child 2 (%1)</translation>
+    </message>
+    <message>
+        <source>子 1 = (A &amp; ~M) | (B &amp; M)、子 2 = (B &amp; ~M) | (A &amp; M)。マスクが 1 のビットを入れ替えます。</source>
+        <translation>Child 1 = (A &amp; ~M) | (B &amp; M), child 2 = (B &amp; ~M) | (A &amp; M): the bits where the mask is 1 are exchanged.</translation>
+    </message>
+    <message>
+        <source>変異前</source>
+        <translation>Before</translation>
+    </message>
+    <message>
+        <source>変異後</source>
+        <translation>After</translation>
+    </message>
+    <message>
+        <source>関節 %1: 角度 %2 → %3 (%4)</source>
+        <translation>Joint %1: angle %2 → %3 (%4)</translation>
+    </message>
+    <message>
+        <source>エリートは変異しません</source>
+        <translation>Elites do not mutate</translation>
+    </message>
+    <message>
+        <source>どの遺伝子も変異しませんでした</source>
+        <translation>No gene mutated</translation>
+    </message>
+    <message>
+        <source>この世代で変異した個体: %1 / %2</source>
+        <translation>Individuals mutated in this generation: %1 / %2</translation>
+    </message>
+    <message>
+        <source>エリートなし: 親はだれも次の世代へそのまま残りません</source>
+        <translation>No elitism: no parent passes on unchanged</translation>
+    </message>
+    <message>
+        <source>%1 ← 親 %2</source>
+        <translation>%1 ← parent %2</translation>
+    </message>
+    <message>
+        <source>適応度 %1</source>
+        <translation>Fitness %1</translation>
+    </message>
+    <message>
+        <source>子の最良 %1、平均 %2 (親の最良 %3)</source>
+        <translation>Children: best %1, average %2 (parents&apos; best %3)</translation>
+    </message>
+    <message>
+        <source>選択</source>
+        <translation>Selection</translation>
+    </message>
+    <message>
+        <source>交差</source>
+        <translation>Crossover</translation>
+    </message>
+    <message>
+        <source>突然変異</source>
+        <translation>Mutation</translation>
+    </message>
+    <message>
+        <source>評価された子</source>
+        <translation>Evaluated children</translation>
+    </message>
+    <message>
+        <source>世代 %1 — %2 — スロット %3 / %4</source>
+        <translation>Generation %1 — %2 — slot %3 of %4</translation>
+    </message>
+    <message>
+        <source>世代 %1</source>
+        <translation>Generation %1</translation>
+    </message>
+    <message>
+        <source>Kelvora — 世代の顕微鏡</source>
+        <translation>Kelvora — Generation microscope</translation>
+    </message>
+    <message>
+        <source>世代:</source>
+        <translation>Generation:</translation>
+    </message>
+    <message>
+        <source>評価</source>
+        <translation>Evaluation</translation>
+    </message>
+    <message>
+        <source>↑ 前のスロット</source>
+        <translation>↑ Previous slot</translation>
+    </message>
+    <message>
+        <source>↓ 次のスロット</source>
+        <translation>↓ Next slot</translation>
+    </message>
+    <message>
+        <source>初期個体のうち子孫が残っている数</source>
+        <translation>Initial individuals that still have descendants</translation>
+    </message>
+    <message>
+        <source>世代</source>
+        <translation>Generation</translation>
+    </message>
+    <message>
+        <source>シード %1、集団 %2、%3 世代</source>
+        <translation>Seed %1, population %2, %3 generations</translation>
+    </message>
+    <message>
+        <source>この結果ファイルを記録した run.json がないため、世代を作り直せません</source>
+        <translation>No run.json records this results file, so its generations cannot be made again</translation>
+    </message>
+    <message>
+        <source>世代 %1 を作り直しています...</source>
+        <translation>Making generation %1 again...</translation>
+    </message>
+    <message>
+        <source>この世代は作り直せませんでした</source>
+        <translation>This generation could not be made again</translation>
+    </message>
+    <message>
+        <source>世代 %1 / %2: シード %3 から作り直しました</source>
+        <translation>Generation %1 of %2: made again from seed %3</translation>
+    </message>
+    <message>
+        <source>世代を選ぶと、その世代がどうできたかを段階ごとに示します。</source>
+        <translation>Choose a generation to see, stage by stage, how it came to be.</translation>
+    </message>
+    <message>
+        <source>エリート (親 %1 をそのまま)</source>
+        <translation>Elite (parent %1 unchanged)</translation>
+    </message>
+    <message>
+        <source>子 (親 %1 と %2、マスク %3)</source>
+        <translation>Child (parents %1 and %2, mask %3)</translation>
+    </message>
+    <message>
+        <source>ランダム (親なし)</source>
+        <translation>Random (no parents)</translation>
+    </message>
+    <message>
+        <source>コピー (親 %1)</source>
+        <translation>Copy (parent %1)</translation>
+    </message>
+    <message>
+        <source>スロット %1: %2
+遺伝子型 %3  適応度 %4</source>
+        <translation>Slot %1: %2
+Genotype %3  fitness %4</translation>
     </message>
 </context>
 <context>

@@ -211,11 +211,12 @@ void TestEnglish::englishTexts_data() {
     row("menu:2", "Genetic Operators (&L)...");
     row("menu:3", "&Experiment...");
     row("menu:4", "&Fitness Landscape...");
-    row("menu:5", "&Open Results...");
-    row("menu:6", "Show Population");
-    row("menu:7", "Show Unreachable Region");
-    row("menu:8", "Show Optimum");
-    row("menu:9", "&About Kelvora...");
+    row("menu:5", "Generation &Microscope...");
+    row("menu:6", "&Open Results...");
+    row("menu:7", "Show Population");
+    row("menu:8", "Show Unreachable Region");
+    row("menu:9", "Show Optimum");
+    row("menu:10", "&About Kelvora...");
     // The About box; its version text is the box's own in every language.
     row("about:title", "About Kelvora");
     row("about:version", "Kelvora Version 1.0");

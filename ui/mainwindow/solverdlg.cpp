@@ -28,7 +28,9 @@
 #include "experiment/experimentwindow.h"
 #include "landscape/landscapewindow.h"
 #include "evolution/fitnesschart.h"
+#include "evolution/generationscrubber.h"
 #include "mainwindow/groundtruthoverlay.h"
+#include "microscope/microscopewindow.h"
 #include "common/messagebox.h"
 #include "operators/operatordialog.h"
 #include "mainwindow/parameterpanel.h"
@@ -141,6 +143,41 @@ void CSolverDlg::createWindowMenu() {
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
     });
+    // The generation microscope's entry, Ctrl+M.
+    QAction* microscope = m_systemMenu->addAction(tr("世代の顕微鏡(&M)..."));
+    microscope->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    microscope->setShortcutContext(Qt::WindowShortcut);
+    microscope->setObjectName(QStringLiteral("MicroscopeAction"));
+    addAction(microscope);
+    connect(microscope, &QAction::triggered, this, [this] { showMicroscope(); });
+}
+
+MicroscopeWindow* CSolverDlg::showMicroscope() {
+    if (!m_microscope) {
+        m_microscope = new MicroscopeWindow(this);
+        PlaceBesideOn(m_microscope, this, m_microscope->size(), Side::Right);
+        connect(scrubber(), &GenerationScrubber::generationChanged, m_microscope, [this](int generation) {
+            if (m_microscope->isVisible()) m_microscope->showGeneration(generation);
+        });
+    }
+    tellMicroscopeTheRun();
+    m_microscope->show();
+    m_microscope->raise();
+    m_microscope->activateWindow();
+    return m_microscope;
+}
+
+void CSolverDlg::tellMicroscopeTheRun() {
+    if (const std::optional<kelvora::RunRecord>& record = m_replay->openedRecord())
+        m_microscope->setRun({record->params, record->geometry, record->seed, record->algorithm}, record->generationsRun);
+    else if (!m_replay->openedFile().isEmpty())
+        return m_microscope->forgetRun();  // a file that no run.json describes cannot be made again
+    else if (m_lastRunGenerations > 0)
+        m_microscope->setRun(m_lastRun, m_lastRunGenerations);
+    else
+        return;
+    const int generation = scrubber()->generation();
+    m_microscope->showGeneration(generation > 0 ? generation : 1);
 }
 
 void CSolverDlg::openExperimentWindow() {
@@ -326,6 +363,10 @@ void CSolverDlg::onRunFinished(const RunResult& result) {
     if (!report.refused) {
         if (!report.results) m_replay->endRunReplay(m_runParams.populationSize);
         ShowRunSeed(result);
+        const kelvora::RunRecord& record = result.record;
+        m_lastRun = {record.params, record.geometry, record.seed, record.algorithm};
+        m_lastRunGenerations = record.generationsRun;
+        if (m_microscope && m_microscope->isVisible()) tellMicroscopeTheRun();
         if (!result.recordError.empty()) {
             QWidget* field = m_panel->field(ParameterPanel::Field::generation);
             field->setToolTip(field->toolTip() + QLatin1Char('\n') +
@@ -532,6 +573,7 @@ void CSolverDlg::onOpenedFileChanged(const QString& path) {
         m_algorithmLabel->setText(OperatorDialog::Summary(m_algorithm));
         m_algorithmLabel->setVisible(!m_algorithm.classic());
     }
+    if (m_microscope && m_microscope->isVisible()) tellMicroscopeTheRun();
 }
 
 bool CSolverDlg::isSameFile(const QString& a, const QString& b) {

@@ -13,6 +13,7 @@
 #include <QList>
 #include <QRect>
 
+#include "ga/run.h"
 #include "mainwindow/plotview.h"
 #include "mainwindow/solverstate.h"
 
@@ -35,6 +36,7 @@ struct RunResult;
 struct RunSnapshot;
 class GenerationScrubber;
 class GroundTruthOverlay;
+class MicroscopeWindow;
 class ParameterPanel;
 class ReplayController;
 class RunController;
@@ -59,6 +61,9 @@ public:
     EvolutionWindow* showEvolutionWindow();
     /// The evolution window if it has been created, else nullptr.
     EvolutionWindow* evolutionWindow() const { return m_evolution; }
+    /// The generation microscope on the opened file's run or the last run, created and shown on
+    /// first use ("世代の顕微鏡(&M)...", Ctrl+M); it follows the scrubber's generation.
+    MicroscopeWindow* showMicroscope();
 
 signals:
     /// A run has ended and the dialog shows its outcome (fields, plot, seed tooltip, warnings).
@@ -209,6 +214,10 @@ protected:
     bool m_closeRequested = false;         ///< close the dialog when the run has ended
     EvolutionWindow* m_evolution = nullptr;  ///< top-level, owned by the dialog
     ExperimentWindow* m_experiment = nullptr;  ///< "実験(&E)...", top-level, owned by the dialog
+    MicroscopeWindow* m_microscope = nullptr;  ///< "世代の顕微鏡(&M)...", top-level, owned by the dialog
+    kelvora::RunSetup m_lastRun;               ///< the last finished run as it ran, for the microscope
+    int m_lastRunGenerations = 0;              ///< its generations finished, 0 before the first
+    void tellMicroscopeTheRun();               ///< the opened file's run, else the last run, to the microscope
     kelvora::SolverParams m_runParams;      ///< parameters of the run going or last run
     kelvora::Algorithm m_algorithm;         ///< the operator choice of the next runs (settings)
     kelvora::Algorithm m_runAlgorithm;      ///< that of the run going or last run
