@@ -234,7 +234,7 @@ void TestReplay::openingReturnsBeforeTheCheck() {
     f.dlg->openResults(m_results);
     QCOMPARE(opened.size(), 0);
     QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("20"));
-    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, uitest::At(*f.dlg, QPoint(150, 100)));
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("68"));  // the click went to nobody
     f.dlg->openResults(m_results);  // a second opening during the check is refused at once
     QCOMPARE(opened.size(), 1);
@@ -295,7 +295,7 @@ void TestReplay::scrubbedGenerationPlot() {
     QCOMPARE(f.text(IDC_ERROR).toDouble(), kelvora::ui::TipDistance(*run, run->currentPose));
     QVERIFY(f.state->currentPose == run->currentPose);
     QVERIFY(f.state->elitePose == run->elitePose);
-    QImage expected = uitest::ExpectedPlot(*f.dlg, *run, QRect(QPoint(0, 0), f.dlg->size()));
+    QImage expected = uitest::ExpectedPlot(*f.dlg, *run, QRect(QPoint(0, 0), CSolverDlg::clientSize()));
     if (population) {
         // Its population, from the run's own file at that generation.
         PopulationCloud cloud;
@@ -456,7 +456,7 @@ void TestReplay::clickLeavesTheReplay() {
     QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora — results.csv (…/%1)").arg(QDir(m_dir.path()).dirName()));
     EvolutionWindow* evolution = f.dlg->evolutionWindow();
     const QPoint click(400, 300);  // 100, -80 from the base
-    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, {}, click);
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, {}, uitest::At(*f.dlg, click));
     QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora"));
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), click);
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("100"));
@@ -479,7 +479,7 @@ void TestReplay::clickLeavesTheReplay() {
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("12"));
     QVERIFY(f.run());
     const kelvora::ArmPose runElite = f.state->elitePose;
-    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, {}, QPoint(200, 150));
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, {}, uitest::At(*f.dlg, QPoint(200, 150)));
     f.dlg->showGeneration(3);
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("-100"));
     QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("70"));
