@@ -104,7 +104,8 @@ public:
     /// `kelvora FILE`): checks it off the GUI thread, then shows its recovered target, population,
     /// generation count and the last generation's arms. A file that cannot be read leaves the
     /// window as it was and shows the reader's message in a message box. Returns at once;
-    /// resultsOpened says how it ended.
+    /// resultsOpened says how it ended. A sweep CSV (isSweepFile) opens in the experiment window
+    /// instead, and resultsOpened(false) follows at once.
     void openResults(const QString& path);
     /// Shows generation (1-based) of the opened file or of the last run: its best arm blue, the best
     /// arm up to it red, its number and error in the fields, its population when that is shown.
