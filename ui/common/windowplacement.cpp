@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QScreen>
 #include <QWidget>
 
@@ -59,6 +60,59 @@ int SlideForRoom(const QRect& anchor, int minimumWidth, const QRect& available, 
     return std::clamp(minimumWidth - roomLeft, 0, std::max(roomRight, 0));
 }
 
+std::optional<QRect> PlaceClear(const QList<QRect>& occupied, const QSize& frameSize, const QSize& minimumSize,
+                                const QRect& available, Side preferred) {
+    const int height = std::max(std::min(frameSize.height(), available.height()), minimumSize.height());
+    const int width = std::max(std::min(frameSize.width(), available.width()), minimumSize.width());
+    const auto clear = [&](const QRect& r) {
+        if (!available.contains(r)) return false;
+        return std::none_of(occupied.begin(), occupied.end(), [&](const QRect& o) { return o.intersects(r); });
+    };
+    const auto within = [&](int x, int y, int w) {
+        return QRect(x, std::clamp(y, available.top(), std::max(available.top(), available.top() + available.height() - height)),
+                     w, height);
+    };
+    // Whole: beside the main window on the preferred side, then the other; then any place whose
+    // left and top edges touch a frame or the screen's edge (a clear place, if there is one, slides
+    // to one of those), the nearest to the main window first.
+    const QRect anchor = occupied.isEmpty() ? available : occupied.first();
+    QList<QRect> places;
+    const QRect right = within(anchor.left() + anchor.width(), anchor.top(), width);
+    const QRect left = within(anchor.left() - width, anchor.top(), width);
+    places << (preferred == Side::Right ? right : left) << (preferred == Side::Right ? left : right);
+    QList<int> xs{available.left(), available.left() + available.width() - width};
+    QList<int> ys{available.top(), available.top() + available.height() - height};
+    for (const QRect& o : occupied) {
+        xs << o.left() + o.width() << o.left() - width;
+        ys << o.top() << o.top() + o.height() << o.top() - height;
+    }
+    QList<QRect> touching;
+    for (const int px : xs)
+        for (const int py : ys) touching << QRect(px, py, width, height);
+    const QPoint centre = anchor.center();
+    std::stable_sort(touching.begin(), touching.end(), [&](const QRect& a, const QRect& b) {
+        return (a.center() - centre).manhattanLength() < (b.center() - centre).manhattanLength();
+    });
+    places << touching;
+    for (const QRect& place : places)
+        if (clear(place)) return place;
+    // Narrowed: the widest run of columns that no frame covers.
+    QList<std::pair<int, int>> spans;  // [left, end) of each frame, clipped to available
+    for (const QRect& o : occupied) spans.push_back({std::max(o.left(), available.left()), o.left() + o.width()});
+    std::sort(spans.begin(), spans.end());
+    int bestLeft = 0, bestWidth = 0, x = available.left();
+    const int end = available.left() + available.width();
+    spans.push_back({end, end});
+    for (const auto& [left, right] : spans) {
+        if (left - x > bestWidth) bestLeft = x, bestWidth = left - x;
+        x = std::max(x, right);
+    }
+    if (bestWidth < minimumSize.width()) return std::nullopt;
+    const int w = std::min(width, bestWidth);
+    // At the end of the run nearer the main window.
+    return within(bestLeft >= anchor.left() ? bestLeft : bestLeft + bestWidth - w, anchor.top(), w);
+}
+
 void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side preferred) {
     if (size.isValid()) window->resize(size.expandedTo(window->minimumSize()));
     if (!anchor || !anchor->screen()) return;
@@ -71,7 +125,16 @@ void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side pre
         anchor->move(anchor->pos() + QPoint(slide, 0));
         frame.translate(slide, 0);
     }
-    const QRect place = PlaceBeside(frame, window->size() + decorations, minimum, available, preferred);
+    window->setMaximumSize(window->maximumSize().boundedTo(available.size() - decorations));
+    QList<QRect> occupied{frame};
+    for (QWidget* other : QApplication::topLevelWidgets())
+        if (other != window && other != anchor && other->isVisible() && other->isWindow() &&
+            !(other->windowType() == Qt::Popup || other->windowType() == Qt::ToolTip) &&
+            other->screen() == anchor->screen())
+            occupied << other->frameGeometry();
+    const std::optional<QRect> clear =
+        occupied.size() > 1 ? PlaceClear(occupied, window->size() + decorations, minimum, available, preferred) : std::nullopt;
+    const QRect place = clear ? *clear : PlaceBeside(frame, window->size() + decorations, minimum, available, preferred);
     window->move(place.topLeft());
     window->resize(place.size() - decorations);
 }
