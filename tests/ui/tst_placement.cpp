@@ -40,6 +40,8 @@ private slots:
     void placesClearOfEveryWindow_data();
     void placesClearOfEveryWindow();
     void windowsOpenOnTheScreen();
+    void aWindowThatGrowsStaysOnTheScreen_data();
+    void aWindowThatGrowsStaysOnTheScreen();
 };
 
 void TestPlacement::placesClearOfEveryWindow_data() {
@@ -112,6 +114,37 @@ void TestPlacement::windowsOpenOnTheScreen() {
     if (FitsSomewhere(windows[1]->frameGeometry().size(), before, screen))
         for (const QRect& r : before) QVERIFY(!r.intersects(windows[1]->frameGeometry()));
     for (QWidget* window : windows) window->close();
+}
+
+void TestPlacement::aWindowThatGrowsStaysOnTheScreen_data() {
+    QTest::addColumn<int>("anchorLeft");
+    QTest::addColumn<int>("grownWidth");
+    QTest::addColumn<bool>("clear");  // the screen is wide enough for both
+    // The anchor is 300 px wide and the window opens 200 px wide beside it.
+    QTest::newRow("room once the main window slides") << 250 << 450 << true;
+    QTest::newRow("no room: on the screen all the same") << 0 << 600 << false;
+}
+
+void TestPlacement::aWindowThatGrowsStaysOnTheScreen() {
+    QFETCH(int, anchorLeft);
+    QFETCH(int, grownWidth);
+    QFETCH(bool, clear);
+    QWidget anchor;
+    anchor.resize(300, 200);
+    anchor.move(anchorLeft, 0);
+    anchor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&anchor));
+    const QRect screen = anchor.screen()->availableGeometry();
+    QVERIFY(screen.width() >= 300 + grownWidth || !clear);
+    QWidget window;
+    PlaceBesideOn(&window, &anchor, QSize(200, 150), Side::Right);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.frameGeometry().left(), anchor.frameGeometry().right() + 1);
+    window.setMinimumWidth(grownWidth);  // a longer text, say: the window grows
+    QTRY_COMPARE(window.width(), grownWidth);
+    QTRY_VERIFY(screen.contains(window.frameGeometry()));
+    QCOMPARE(window.frameGeometry().intersects(anchor.frameGeometry()), !clear);
 }
 
 QTEST_MAIN(TestPlacement)

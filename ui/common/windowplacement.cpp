@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QWidget>
 
@@ -113,6 +115,83 @@ std::optional<QRect> PlaceClear(const QList<QRect>& occupied, const QSize& frame
     return within(bestLeft >= anchor.left() ? bestLeft : bestLeft + bestWidth - w, anchor.top(), w);
 }
 
+QRect PlaceLeastCovering(const QList<QRect>& occupied, const QSize& minimumSize, const QRect& available) {
+    const QSize size(std::min(minimumSize.width(), available.width()), std::min(minimumSize.height(), available.height()));
+    const auto covered = [&](const QRect& r) {
+        long long area = 0;
+        for (const QRect& o : occupied) {
+            const QRect both = o.intersected(r);
+            area += static_cast<long long>(both.width()) * both.height();
+        }
+        return area;
+    };
+    QList<int> xs{available.left(), available.left() + available.width() - size.width()};
+    QList<int> ys{available.top(), available.top() + available.height() - size.height()};
+    for (const QRect& o : occupied) {
+        xs << o.left() + o.width() << o.left() - size.width();
+        ys << o.top() << o.top() + o.height() << o.top() - size.height();
+    }
+    QRect best;
+    long long bestArea = -1;
+    for (const int x : xs)
+        for (const int y : ys) {
+            const QRect r(QPoint(x, y), size);
+            if (!available.contains(r)) continue;
+            const long long area = covered(r);
+            if (bestArea < 0 || area < bestArea) best = r, bestArea = area;
+        }
+    return bestArea < 0 ? QRect(available.topLeft(), size) : best;
+}
+
+namespace {
+
+// Keeps a placed window wholly on its screen when it grows afterwards (a control placed in it
+// later, a longer text): the main window slides aside as far as the screen allows, so that the two
+// stay clear of one another where the screen is wide enough for both, then the window moves back
+// within the screen.
+class ScreenKeeper : public QObject {
+public:
+    ScreenKeeper(QWidget* window, QWidget* anchor, Side preferred)
+        : QObject(window), m_window(window), m_anchor(anchor), m_preferred(preferred) {
+        setObjectName(QStringLiteral("ScreenKeeper"));
+        window->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_window && (event->type() == QEvent::Resize || event->type() == QEvent::Show) && !m_busy)
+            keep();
+        return false;
+    }
+
+private:
+    void keep() {
+        if (!m_window->screen()) return;
+        const QRect available = m_window->screen()->availableGeometry();
+        QRect frame = m_window->frameGeometry();
+        if (available.contains(frame)) return;
+        m_busy = true;
+        if (m_anchor && m_anchor->screen() == m_window->screen() && m_anchor->isVisible()) {
+            const QRect anchor = m_anchor->frameGeometry();
+            const Side side = SideOf(frame, anchor);
+            if (const int slide = SlideForRoom(anchor, frame.width(), available, side); slide != 0)
+                m_anchor->move(m_anchor->pos() + QPoint(slide, 0));
+            const QRect beside = PlaceBeside(m_anchor->frameGeometry(), frame.size(), frame.size(), available, side);
+            frame.moveTopLeft(beside.topLeft());
+        }
+        const int x = std::clamp(frame.left(), available.left(), std::max(available.left(), available.left() + available.width() - frame.width()));
+        const int y = std::clamp(frame.top(), available.top(), std::max(available.top(), available.top() + available.height() - frame.height()));
+        m_window->move(x, y);
+        m_busy = false;
+    }
+
+    QWidget* m_window;
+    QPointer<QWidget> m_anchor;
+    Side m_preferred;
+    bool m_busy = false;
+};
+
+}  // namespace
+
 void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side preferred) {
     if (size.isValid()) window->resize(size.expandedTo(window->minimumSize()));
     if (!anchor || !anchor->screen()) return;
@@ -134,9 +213,15 @@ void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side pre
             occupied << other->frameGeometry();
     const std::optional<QRect> clear =
         occupied.size() > 1 ? PlaceClear(occupied, window->size() + decorations, minimum, available, preferred) : std::nullopt;
-    const QRect place = clear ? *clear : PlaceBeside(frame, window->size() + decorations, minimum, available, preferred);
+    // With no clear place, the least of the others covered: the main window's plot and fields count
+    // as much as theirs.
+    const QRect place = clear ? *clear
+                        : occupied.size() > 1 ? PlaceLeastCovering(occupied, QSize(minimum.width(), window->height() + decorations.height()), available)
+                                              : PlaceBeside(frame, window->size() + decorations, minimum, available, preferred);
     window->move(place.topLeft());
     window->resize(place.size() - decorations);
+    if (!window->findChild<QObject*>(QStringLiteral("ScreenKeeper"), Qt::FindDirectChildrenOnly))
+        new ScreenKeeper(window, anchor, preferred);
 }
 
 bool RestoreOrPlaceBeside(QWidget* window, QWidget* anchor, const QByteArray& saved, bool moved) {

@@ -50,6 +50,11 @@ int SlideForRoom(const QRect& anchor, int minimumWidth, const QRect& available, 
 std::optional<QRect> PlaceClear(const QList<QRect>& occupied, const QSize& frameSize, const QSize& minimumSize,
                                 const QRect& available, Side preferred);
 
+/// Where a window of minimumSize (px; its width the least it can have, its height the one it wants) within available (px) covers the least area of occupied (px)
+/// when no place covers none: one whose left and top edges touch a frame or the screen's edge; the
+/// first such place on a tie, in the order of occupied.
+QRect PlaceLeastCovering(const QList<QRect>& occupied, const QSize& minimumSize, const QRect& available);
+
 /// Gives window (top-level, not yet shown) size (px, inside its frame; an invalid size keeps its
 /// own) and puts it beside anchor's frame on anchor's screen, on preferred's side where that has
 /// room (PlaceBeside, with window's minimum size; its decorations taken as anchor's). Where neither
