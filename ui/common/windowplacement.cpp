@@ -118,10 +118,11 @@ std::optional<QRect> PlaceClear(const QList<QRect>& occupied, const QSize& frame
 QRect PlaceLeastCovering(const QList<QRect>& occupied, const QSize& minimumSize, const QRect& available) {
     const QSize size(std::min(minimumSize.width(), available.width()), std::min(minimumSize.height(), available.height()));
     const auto covered = [&](const QRect& r) {
+        // The main window's plot and fields count twice: it is the one the person works in.
         long long area = 0;
-        for (const QRect& o : occupied) {
-            const QRect both = o.intersected(r);
-            area += static_cast<long long>(both.width()) * both.height();
+        for (qsizetype i = 0; i < occupied.size(); ++i) {
+            const QRect both = occupied[i].intersected(r);
+            area += (i == 0 ? 2 : 1) * static_cast<long long>(both.width()) * both.height();
         }
         return area;
     };
@@ -213,8 +214,7 @@ void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side pre
             occupied << other->frameGeometry();
     const std::optional<QRect> clear =
         occupied.size() > 1 ? PlaceClear(occupied, window->size() + decorations, minimum, available, preferred) : std::nullopt;
-    // With no clear place, the least of the others covered: the main window's plot and fields count
-    // as much as theirs.
+    // With no clear place, the least of the others covered.
     const QRect place = clear ? *clear
                         : occupied.size() > 1 ? PlaceLeastCovering(occupied, QSize(minimum.width(), window->height() + decorations.height()), available)
                                               : PlaceBeside(frame, window->size() + decorations, minimum, available, preferred);

@@ -51,8 +51,8 @@ std::optional<QRect> PlaceClear(const QList<QRect>& occupied, const QSize& frame
                                 const QRect& available, Side preferred);
 
 /// Where a window of minimumSize (px; its width the least it can have, its height the one it wants) within available (px) covers the least area of occupied (px)
-/// when no place covers none: one whose left and top edges touch a frame or the screen's edge; the
-/// first such place on a tie, in the order of occupied.
+/// when no place covers none, the first of occupied (the main window's) counted twice: one whose left
+/// and top edges touch a frame or the screen's edge; the first such place on a tie.
 QRect PlaceLeastCovering(const QList<QRect>& occupied, const QSize& minimumSize, const QRect& available);
 
 /// Gives window (top-level, not yet shown) size (px, inside its frame; an invalid size keeps its
