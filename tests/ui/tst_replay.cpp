@@ -2,6 +2,8 @@
 // generation, the population layer and its setting, unreadable files, the run.json beside a file,
 // a click that leaves the replay, the question before a run rewrites the opened file, a fitness.csv.
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <memory>
 
@@ -452,6 +454,10 @@ void TestReplay::sweepFilesAreKnownByTheirHeader() {
     file.close();
     QCOMPARE(CSolverDlg::isSweepFile(path), sweep);
     QVERIFY(!CSolverDlg::isSweepFile(dir.filePath(QStringLiteral("missing.csv"))));
+    // A FIFO no one writes is no sweep, and asking does not wait for a writer.
+    const QString fifo = dir.filePath(QStringLiteral("fifo.csv"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    QVERIFY(!CSolverDlg::isSweepFile(fifo));
 }
 
 void TestReplay::filesOpenWhereTheyBelong_data() {

@@ -560,7 +560,8 @@ void ExperimentWindow::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
     QFile file(path);
     const QByteArray header = QByteArray::fromStdString(kelvora::SweepHeader()).trimmed();
-    const bool sweep = file.open(QIODevice::ReadOnly) && file.readLine(header.size() + 3).trimmed() == header;
+    // Only a regular file is read here: a FIFO would wait for its writer.
+    const bool sweep = QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) && file.readLine(header.size() + 3).trimmed() == header;
     // After the drop has finished: a message box may follow.
     QMetaObject::invokeMethod(this, [this, path, sweep] {
         if (sweep) openSweep(path);

@@ -161,6 +161,8 @@ void CSolverDlg::fillMenuBar() {
 }
 
 bool CSolverDlg::isSweepFile(const QString& path) {
+    // Only a regular file: opening a FIFO here would wait for its writer on the window's thread.
+    if (!QFileInfo(path).isFile()) return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
     const QByteArray header = QByteArray::fromStdString(kelvora::SweepHeader()).trimmed();
