@@ -357,6 +357,30 @@ Repeat it with %2</translation>
         <source>世代の顕微鏡(&amp;M)...</source>
         <translation>Generation &amp;Microscope...</translation>
     </message>
+    <message>
+        <source>使い方(&amp;H)</source>
+        <translation>&amp;Help contents</translation>
+    </message>
+    <message>
+        <source>スイープを開く(&amp;S)...</source>
+        <translation>Open &amp;Sweep...</translation>
+    </message>
+    <message>
+        <source>ファイル(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>表示(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>実験(&amp;X)</source>
+        <translation>E&amp;xperiment</translation>
+    </message>
+    <message>
+        <source>ヘルプ(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::DiversityChart</name>

@@ -50,7 +50,7 @@ void UseEnglish() {
 
 QLabel* LabelAt(const QWidget& window, QPoint topLeft) {
     for (QLabel* label : window.findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-        if (label->geometry().topLeft() == topLeft) return label;
+        if (label->geometry().topLeft() == uitest::At(window, topLeft)) return label;
     return nullptr;
 }
 

@@ -256,7 +256,7 @@ void TestGroundTruth::oneSearchPerTargetForEveryWindow() {
     QVERIFY(f.run());
     uitest::ShownPlot(*f.dlg);
     QCOMPARE(kelvora::ui::OptimumSearchCount(), before);  // the opening target's, found already
-    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, uitest::At(*f.dlg, QPoint(150, 100)));
     QVERIFY(f.run());
     uitest::ShownPlot(*f.dlg);
     QCOMPARE(kelvora::ui::OptimumSearchCount(), before + 1);

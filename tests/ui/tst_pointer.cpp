@@ -225,7 +225,7 @@ void TestPointer::leftPress() {
     const kelvora::ArmPose current = f.state->currentPose;
     const kelvora::ArmPose elite = f.state->elitePose;
 
-    QTest::mousePress(f.dlg.get(), Qt::MouseButton(button), Qt::NoModifier, point);
+    QTest::mousePress(f.dlg.get(), Qt::MouseButton(button), Qt::NoModifier, uitest::At(*f.dlg, point));
     // The press alone acts; the release is not needed.
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), moves ? point : QPoint(368, 40));
     QCOMPARE(f.text(IDC_TARGET_X), x);
@@ -270,7 +270,8 @@ void TestPointer::fractionalPositionsTruncate() {
         QCOMPARE(f.dlg->devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
     // Events as the platform delivers them, with fractional positions.
     const auto send = [&](QEvent::Type type, QPointF at, Qt::MouseButton button) {
-        QMouseEvent event(type, at, f.dlg->mapToGlobal(at), button, button, Qt::NoModifier);
+        const QPointF inWindow = at + QPointF(uitest::At(*f.dlg, QPoint()));
+        QMouseEvent event(type, inWindow, f.dlg->mapToGlobal(inWindow), button, button, Qt::NoModifier);
         QApplication::sendEvent(f.dlg.get(), &event);
     };
     send(QEvent::MouseMove, QPointF(150, 100), Qt::NoButton);  // readouts -150, 120
@@ -292,7 +293,7 @@ void TestPointer::pickedTargetIsPaintedAndUsedByCompute() {
     QVERIFY(cwd.isValid());
     Fixture f;
     QVERIFY(f.exposed());
-    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, uitest::At(*f.dlg, QPoint(150, 100)));
     // The plot shows the marker at the picked point, over the opening arms.
     QCOMPARE(uitest::ShownPlot(*f.dlg), uitest::ExpectedPlot(*f.dlg, *f.state));
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), QPoint(150, 100));
@@ -328,7 +329,7 @@ void TestPointer::clickAfterARunKeepsThePosesAndTheHistory() {
     const QByteArray results = uitest::ReadAll(QStringLiteral("results.csv"));
 
     // The click moves the target and nothing else: the arms, the history and the files stay.
-    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, uitest::At(*f.dlg, QPoint(150, 100)));
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), QPoint(150, 100));
     QCOMPARE(f.state->currentPose, current);
     QCOMPARE(f.state->elitePose, elite);

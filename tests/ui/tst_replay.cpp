@@ -2,6 +2,8 @@
 // generation, the population layer and its setting, unreadable files, the run.json beside a file,
 // a click that leaves the replay, the question before a run rewrites the opened file, a fitness.csv.
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <memory>
 
@@ -11,12 +13,15 @@
 #include <QTimer>
 #include <QMimeData>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "batch/sweep_table.h"
 #include "evolution/evolutionwindow.h"
+#include "experiment/experimentwindow.h"
 #include "evolution/generationscrubber.h"
 #include "io/results_reader.h"
 #include "mainwindow/resultsreplay.h"
@@ -62,6 +67,33 @@ std::unique_ptr<kelvora::ui::SolverState> RunInto(const QString& directory, int 
 constexpr std::uint32_t kSeed = 2718;
 const QPoint kTarget(240, 130);  // -60, 90 from the base
 
+// Drops the one local file path on window, as a file manager does.
+void DropFile(QWidget* window, const QString& path) {
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(300, 220), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(300, 220), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &drop);
+}
+
+// A sweep of four runs over two crossover rates, 0.5 and 0.75, as kelvora-cli sweep writes it.
+QByteArray SweepOfFour() {
+    QByteArray text = QByteArray::fromStdString(kelvora::SweepHeader());
+    for (long long run = 0; run < 4; ++run) {
+        kelvora::SweepResult r;
+        r.combination.params = {20, 100, run % 2 ? 0.75 : 0.5, 0.1};
+        r.combination.target = {68, 180};
+        r.combination.seed = static_cast<std::uint32_t>(run + 1);
+        r.eliteDistance = 1.5;
+        r.optimumDistance = 0.25;
+        r.firstGenerationWithinEpsilon = 10;
+        text += QByteArray::fromStdString(kelvora::SweepRow(r, run, 4, "0123456789abcdef"));
+    }
+    return text;
+}
+
 }  // namespace
 
 class TestReplay : public QObject {
@@ -85,6 +117,10 @@ private slots:
     void fileCutShortAfterOpening_data();
     void fileCutShortAfterOpening();
     void droppedFileOpens();
+    void sweepFilesAreKnownByTheirHeader_data();
+    void sweepFilesAreKnownByTheirHeader();
+    void filesOpenWhereTheyBelong_data();
+    void filesOpenWhereTheyBelong();
     void lastRunReplaysFromItsRecordedIndex();
     void populationToggleIsRemembered();
     void clickLeavesTheReplay();
@@ -234,7 +270,7 @@ void TestReplay::openingReturnsBeforeTheCheck() {
     f.dlg->openResults(m_results);
     QCOMPARE(opened.size(), 0);
     QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("20"));
-    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, uitest::At(*f.dlg, QPoint(150, 100)));
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("68"));  // the click went to nobody
     f.dlg->openResults(m_results);  // a second opening during the check is refused at once
     QCOMPARE(opened.size(), 1);
@@ -295,7 +331,7 @@ void TestReplay::scrubbedGenerationPlot() {
     QCOMPARE(f.text(IDC_ERROR).toDouble(), kelvora::ui::TipDistance(*run, run->currentPose));
     QVERIFY(f.state->currentPose == run->currentPose);
     QVERIFY(f.state->elitePose == run->elitePose);
-    QImage expected = uitest::ExpectedPlot(*f.dlg, *run, QRect(QPoint(0, 0), f.dlg->size()));
+    QImage expected = uitest::ExpectedPlot(*f.dlg, *run, QRect(QPoint(0, 0), CSolverDlg::clientSize()));
     if (population) {
         // Its population, from the run's own file at that generation.
         PopulationCloud cloud;
@@ -394,6 +430,83 @@ void TestReplay::fileCutShortAfterOpening() {
     uitest::Messages().clear();
 }
 
+void TestReplay::sweepFilesAreKnownByTheirHeader_data() {
+    const QByteArray header = QByteArray::fromStdString(kelvora::SweepHeader());
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("sweep");
+    QTest::newRow("header and rows") << SweepOfFour() << true;
+    QTest::newRow("header alone, no newline") << header.chopped(1) << true;
+    QTest::newRow("header, CR LF") << header.chopped(1) + "\r\n" << true;
+    QTest::newRow("header with one more column") << header.chopped(1) + ",extra\n" << false;
+    QTest::newRow("header cut short") << header.left(header.size() / 2) << false;
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("a results.csv") << uitest::ReadAll(m_results) << false;
+}
+
+void TestReplay::sweepFilesAreKnownByTheirHeader() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, sweep);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("file.csv"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    QCOMPARE(CSolverDlg::isSweepFile(path), sweep);
+    QVERIFY(!CSolverDlg::isSweepFile(dir.filePath(QStringLiteral("missing.csv"))));
+    // A FIFO no one writes is no sweep, and asking does not wait for a writer.
+    const QString fifo = dir.filePath(QStringLiteral("fifo.csv"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    QVERIFY(!CSolverDlg::isSweepFile(fifo));
+}
+
+void TestReplay::filesOpenWhereTheyBelong_data() {
+    QTest::addColumn<bool>("sweep");
+    QTest::addColumn<QString>("how");
+    for (const char* how : {"opened", "dropped on the main window", "dropped on the experiment window"})
+        for (const bool sweep : {true, false})
+            QTest::addRow("%s, %s", sweep ? "sweep" : "results.csv", how) << sweep << QString::fromLatin1(how);
+}
+
+void TestReplay::filesOpenWhereTheyBelong() {
+    QFETCH(bool, sweep);
+    QFETCH(QString, how);
+    QTemporaryDir dir;
+    QString path = m_results;
+    if (sweep) {
+        path = dir.filePath(QStringLiteral("sweep.csv"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(SweepOfFour());
+    }
+    Fixture f;
+    QSignalSpy opened(f.dlg.get(), &CSolverDlg::resultsOpened);
+    if (how == QLatin1String("opened")) {
+        f.dlg->openResults(path);
+    } else if (how == QLatin1String("dropped on the main window")) {
+        DropFile(f.dlg.get(), path);
+    } else {
+        f.dlg->findChild<QAction*>(QStringLiteral("ExperimentAction"))->trigger();
+        QVERIFY(f.dlg->experimentWindow());
+        DropFile(f.dlg->experimentWindow(), path);
+    }
+    if (sweep) {
+        // Two configurations of two runs each in the experiment window; the replay untouched.
+        QTRY_VERIFY(f.dlg->experimentWindow() && f.dlg->experimentWindow()->summary()->rowCount() == 2);
+        QCOMPARE(f.dlg->experimentWindow()->results(0).size(), std::size_t{2});
+        QCOMPARE(f.dlg->experimentWindow()->results(1).size(), std::size_t{2});
+        QVERIFY(f.dlg->experimentWindow()->isVisible());
+        QCOMPARE(f.dlg->replayGenerationCount(), 0);
+        if (how != QLatin1String("dropped on the experiment window")) QTRY_COMPARE(opened.size(), 1);
+    } else {
+        QTRY_COMPARE(f.dlg->replayGenerationCount(), 30);
+        QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("40"));
+        if (f.dlg->experimentWindow()) QCOMPARE(f.dlg->experimentWindow()->summary()->rowCount(), 0);
+    }
+    QVERIFY(uitest::Messages().isEmpty());
+    if (f.dlg->experimentWindow()) f.dlg->experimentWindow()->close();
+}
+
 void TestReplay::droppedFileOpens() {
     Fixture f;
     QMimeData mime;
@@ -456,7 +569,7 @@ void TestReplay::clickLeavesTheReplay() {
     QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora — results.csv (…/%1)").arg(QDir(m_dir.path()).dirName()));
     EvolutionWindow* evolution = f.dlg->evolutionWindow();
     const QPoint click(400, 300);  // 100, -80 from the base
-    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, {}, click);
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, {}, uitest::At(*f.dlg, click));
     QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora"));
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), click);
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("100"));
@@ -479,7 +592,7 @@ void TestReplay::clickLeavesTheReplay() {
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("12"));
     QVERIFY(f.run());
     const kelvora::ArmPose runElite = f.state->elitePose;
-    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, {}, QPoint(200, 150));
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, {}, uitest::At(*f.dlg, QPoint(200, 150)));
     f.dlg->showGeneration(3);
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("-100"));
     QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("70"));

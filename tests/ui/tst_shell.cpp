@@ -7,11 +7,14 @@
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
 #include <QtTest>
 
 #include "model/kelvora_version.h"
 #include "common/aboutdlg.h"
 #include "evolution/evolutionwindow.h"
+#include "help/helpwindow.h"
 #include "common/resourceloader.h"
 #include "app/solverapp.h"
 #include "uitestsupport.h"
@@ -88,8 +91,10 @@ private slots:
     void rightClickOpensTheMenu_data();
     void rightClickOpensTheMenu();
     void menuCloseEntryEndsTheDialog();
-    void f1OpensTheAboutBox_data();
-    void f1OpensTheAboutBox();
+    void f1OpensTheHelpWindow_data();
+    void f1OpensTheHelpWindow();
+    void menuBarHoldsEveryCommand_data();
+    void menuBarHoldsEveryCommand();
 
     void aboutBoxTemplate();
     void aboutBoxReturns_data();
@@ -106,24 +111,33 @@ void TestShell::shortcutsWorkWhateverHasTheFocus_data() {
     QTest::addColumn<QString>("action");
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("focusId");
-    const std::pair<const char*, int> shortcuts[] = {{"EvolutionAction", Qt::Key_G}, {"ExperimentAction", Qt::Key_E}};
-    for (const auto& [action, key] : shortcuts)
+    QTest::addColumn<int>("modifiers");
+    const std::tuple<const char*, int, int> shortcuts[] = {
+        {"EvolutionAction", Qt::Key_G, Qt::ControlModifier}, {"ExperimentAction", Qt::Key_E, Qt::ControlModifier},
+        {"OperatorsAction", Qt::Key_L, Qt::ControlModifier}, {"OpenResultsAction", Qt::Key_O, Qt::ControlModifier},
+        {"HelpAction", Qt::Key_F1, Qt::NoModifier}};
+    for (const auto& [action, key, modifiers] : shortcuts)
         for (const int id : {IDOK, IDC_POPULATION_SIZE, IDC_GENERATION_LIMIT, IDC_CROSSOVER_RATE, IDC_MUTATION_PROBABILITY})
-            QTest::addRow("%s, focus %d", action, id) << QString::fromLatin1(action) << key << id;
+            QTest::addRow("%s, focus %d", action, id) << QString::fromLatin1(action) << key << id << modifiers;
 }
 
 void TestShell::shortcutsWorkWhateverHasTheFocus() {
     QFETCH(QString, action);
     QFETCH(int, key);
     QFETCH(int, focusId);
+    QFETCH(int, modifiers);
     Fixture f;
     QVERIFY(f.exposed());
     f.dlg->activateWindow();
     QWidget* focus = f.dlg->Control(focusId);
     focus->setFocus();
     const QString before = f.text(IDC_POPULATION_SIZE);
-    QSignalSpy triggered(f.dlg->findChild<QAction*>(action), &QAction::triggered);
-    QTest::keyClick(focus, Qt::Key(key), Qt::ControlModifier);
+    QAction* entry = f.dlg->findChild<QAction*>(action);
+    QVERIFY(entry);
+    // Only that the key reaches the entry: what it opens (a modal dialog, a file chooser) is tested elsewhere.
+    QObject::disconnect(entry, &QAction::triggered, nullptr, nullptr);
+    QSignalSpy triggered(entry, &QAction::triggered);
+    QTest::keyClick(focus, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     QCOMPARE(triggered.size(), 1);
     QCOMPARE(f.text(IDC_POPULATION_SIZE), before);  // no letter typed into a field
     for (QWidget* window : QApplication::topLevelWidgets())
@@ -206,26 +220,82 @@ void TestShell::menuCloseEntryEndsTheDialog() {
     menu->hide();
 }
 
-void TestShell::f1OpensTheAboutBox_data() {
+void TestShell::f1OpensTheHelpWindow_data() {
     QTest::addColumn<int>("focusId");
     QTest::newRow("focus on Compute") << int(IDOK);
     QTest::newRow("focus in the population field") << int(IDC_POPULATION_SIZE);
     QTest::newRow("focus in the mutation field") << int(IDC_MUTATION_PROBABILITY);
 }
 
-void TestShell::f1OpensTheAboutBox() {
+void TestShell::f1OpensTheHelpWindow() {
     QFETCH(int, focusId);
     Fixture f;
+    QVERIFY(f.exposed());
+    f.dlg->activateWindow();
     QWidget* focus = f.dlg->Control(focusId);
     focus->setFocus();
     QTest::keyClick(focus, Qt::Key_F1);
-    QCOMPARE(g_abouts.size(), 1);
-    QCOMPARE(g_abouts.first().parent, f.dlg.get());
+    HelpWindow* help = f.dlg->helpWindow();
+    QVERIFY(help);
+    QVERIFY(help->isVisible());
+    QCOMPARE(help->windowTitle(), QStringLiteral("Kelvora — ヘルプ"));
+    // Wholly on the screen; beside the main window, not over it, where the screen has room.
+    const QRect screen = f.dlg->screen()->availableGeometry();
+    QVERIFY(screen.contains(help->frameGeometry()));
+    if (screen.width() >= f.dlg->frameGeometry().width() + help->minimumWidth())
+        QVERIFY(!help->frameGeometry().intersects(f.dlg->frameGeometry()));
+    // Once: a second F1 shows the same window again.
+    help->hide();
+    f.dlg->activateWindow();
+    focus->setFocus();
+    QTest::keyClick(focus, Qt::Key_F1);
+    QCOMPARE(f.dlg->findChildren<HelpWindow*>().size(), 1);
+    QVERIFY(help->isVisible());
+    QVERIFY(g_abouts.isEmpty());  // the About box is the menu's
+    help->close();
     QVERIFY(f.dlg->isVisible());
     // F1 neither runs Compute nor changes a field.
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("0"));
     QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("20"));
     QVERIFY(uitest::Messages().isEmpty());
+}
+
+void TestShell::menuBarHoldsEveryCommand_data() {
+    QTest::addColumn<int>("menu");
+    QTest::addColumn<QStringList>("entries");
+    QTest::newRow("ファイル") << 0 << QStringList{"OpenResultsAction", "OpenSweepAction", "CloseAction"};
+    QTest::newRow("表示") << 1 << QStringList{"EvolutionAction", "MicroscopeAction", "LandscapeAction",
+                                            "ShowPopulationAction", "ShowUnreachableAction", "ShowOptimumAction"};
+    QTest::newRow("実験") << 2 << QStringList{"OperatorsAction", "ExperimentAction"};
+    QTest::newRow("ヘルプ") << 3 << QStringList{"HelpAction", "AboutAction"};
+}
+
+void TestShell::menuBarHoldsEveryCommand() {
+    QFETCH(int, menu);
+    QFETCH(QStringList, entries);
+    Fixture f;
+    const QList<QAction*> menus = f.dlg->menuBar()->actions();
+    QCOMPARE(menus.size(), 4);
+    QList<QAction*> shown = menus[menu]->menu()->actions();
+    shown.removeIf([](const QAction* a) { return a->isSeparator(); });
+    QStringList names;
+    for (const QAction* a : shown) names << a->objectName();
+    QCOMPARE(names, entries);
+    for (QAction* a : shown) {
+        QVERIFY2(!a->text().isEmpty(), qPrintable(a->objectName()));
+        // The very entry of the window menu, so that a check mark shows in both at once; 使い方 and
+        // スイープを開く are the bar's own.
+        const bool barOnly = a->objectName() == QLatin1String("OpenSweepAction") || a->objectName() == QLatin1String("HelpAction");
+        if (!barOnly) QVERIFY2(f.dlg->windowMenu()->actions().contains(a), qPrintable(a->objectName()));
+    }
+    // Together the bar holds every entry of the window menu.
+    if (menu == 0) {
+        QSet<QAction*> inBar;
+        for (QAction* title : menus)
+            for (QAction* a : title->menu()->actions()) inBar << a;
+        for (QAction* a : f.dlg->windowMenu()->actions())
+            QVERIFY2(a->isSeparator() || inBar.contains(a), qPrintable(a->text()));
+    }
 }
 
 void TestShell::aboutBoxTemplate() {

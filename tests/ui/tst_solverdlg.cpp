@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontInfo>
+#include <QMenuBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -136,7 +137,9 @@ void TestSolverDlg::openingState() {
     QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
     QVERIFY(flags & Qt::WindowCloseButtonHint);
     QVERIFY(flags & Qt::WindowTitleHint);
-    QCOMPARE(f.dlg->size(), QSize(614, 723));
+    // The client area, 614 x 723, under the menu bar.
+    QCOMPARE(f.dlg->size(), QSize(614, 723 + f.dlg->clientOrigin().y()));
+    QCOMPARE(f.dlg->menuBar()->geometry(), QRect(QPoint(0, 0), QSize(614, f.dlg->clientOrigin().y())));
     QVERIFY(f.compute()->isDefault());
     QCOMPARE(f.dlg->focusWidget(), f.compute());
     const QList<QSize> sizes = f.dlg->windowIcon().availableSizes();
@@ -192,7 +195,7 @@ void TestSolverDlg::controlGeometry() {
     Fixture f;
     QWidget* control = f.dlg->Control(id);
     QVERIFY(control);
-    QCOMPARE(control->geometry(), pixels);
+    QCOMPARE(control->geometry(), pixels.translated(f.dlg->clientOrigin()));
     QCOMPARE(control->isEnabled(), enabled);
     QCOMPARE(control->objectName(), name);
     if (alignment) QCOMPARE(int(f.edit(id)->alignment()), alignment);
@@ -203,7 +206,7 @@ void TestSolverDlg::staticTexts() {
     Fixture f;
     QMap<QString, QRect> labels;
     for (QLabel* label : f.dlg->findChildren<QLabel*>())
-        if (!label->isHidden()) labels.insert(label->text(), label->geometry());  // the operators' line: classic, hidden
+        if (!label->isHidden()) labels.insert(label->text(), label->geometry().translated(-f.dlg->clientOrigin()));  // the operators' line: classic, hidden
     const QMap<QString, QRect> expected{
         {QStringLiteral("集団サイズ(<10000)"), QRect(67, 583, 110, 13)},
         {QStringLiteral("世代数の上限(<10000)"), QRect(282, 583, 124, 13)},
@@ -221,10 +224,12 @@ void TestSolverDlg::staticTexts() {
 void TestSolverDlg::nothingOverlapsThePlot() {
     Fixture f;
     QList<QWidget*> controls = f.dlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-    controls.removeIf([](const QWidget* w) { return w->isWindow(); });  // the window's menu is no control
+    // The window's menu is no control, nor the menu bar over the client area.
+    controls.removeIf([&](const QWidget* w) { return w->isWindow() || w == f.dlg->menuBar(); });
     QCOMPARE(controls.size(), 21);  // the template's 20 and the operators' line under 計算
     for (QWidget* control : controls)
-        QVERIFY2(!control->geometry().intersects(CSolverDlg::kPlotRect), qPrintable(control->objectName()));
+        QVERIFY2(!control->geometry().intersects(CSolverDlg::kPlotRect.translated(f.dlg->clientOrigin())),
+                 qPrintable(control->objectName()));
 }
 
 void TestSolverDlg::tabOrder() {

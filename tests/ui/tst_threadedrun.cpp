@@ -100,7 +100,7 @@ void TestThreadedRun::stopKeepsAnUninterruptedRunsPrefix() {
     f.dlg->setEveryGeneration(false);
     constexpr int kPopulation = 200;
     constexpr int kLimit = 3000;
-    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, QPoint(170, 90));
+    QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, uitest::At(*f.dlg, QPoint(170, 90)));
     f.setText(IDC_POPULATION_SIZE, QString::number(kPopulation));
     f.setText(IDC_GENERATION_LIMIT, QString::number(kLimit));
     int askedAt = 0;

@@ -163,12 +163,20 @@ public:
     std::unique_ptr<ProbeDlg> dlg;
 };
 
+/// Where client point p (the dialog's own pixels, below its menu bar) lies in widget: moved by the
+/// menu bar's height when widget is the main window, else p.
+inline QPoint At(const QWidget& widget, QPoint p) {
+    const auto* dlg = qobject_cast<const CSolverDlg*>(&widget);
+    return dlg ? p + dlg->clientOrigin() : p;
+}
+
 /// Moves the pointer to client point p of widget, as the platform does (a move with no button held,
 /// delivered only to widgets that track the mouse). The platform sends no move to where the pointer
 /// already is, so it first leaves for a point of the dialog that is outside the plot.
 inline void MovePointer(QWidget* widget, QPoint p) {
-    if (QCursor::pos() == widget->mapToGlobal(p)) QTest::mouseMove(widget, p == QPoint(5, 5) ? QPoint(6, 5) : QPoint(5, 5));
-    QTest::mouseMove(widget, p);
+    if (QCursor::pos() == widget->mapToGlobal(At(*widget, p)))
+        QTest::mouseMove(widget, At(*widget, p == QPoint(5, 5) ? QPoint(6, 5) : QPoint(5, 5)));
+    QTest::mouseMove(widget, At(*widget, p));
 }
 
 /// Runs a test in a fresh temporary current directory, where Compute writes its two files.
@@ -200,7 +208,7 @@ inline int CrLfLines(const QString& name) {
 
 /// area of the dialog as PaintPlot paints it from the state on the dialog's background.
 inline QImage ExpectedPlot(const QWidget& dlg, const kelvora::ui::SolverState& s, QRect area = CSolverDlg::kPlotRect) {
-    QImage image(dlg.size(), QImage::Format_RGB32);
+    QImage image(CSolverDlg::clientSize(), QImage::Format_RGB32);
     image.fill(dlg.palette().color(QPalette::Window));
     QPainter painter(&image);
     PaintPlot(painter,
@@ -210,9 +218,9 @@ inline QImage ExpectedPlot(const QWidget& dlg, const kelvora::ui::SolverState& s
     return image.copy(area);
 }
 
-/// area of the dialog as it shows now.
+/// area of the dialog's client area (below its menu bar) as it shows now.
 inline QImage ShownPlot(QWidget& dlg, QRect area = CSolverDlg::kPlotRect) {
-    return dlg.grab().toImage().convertToFormat(QImage::Format_RGB32).copy(area);
+    return dlg.grab().toImage().convertToFormat(QImage::Format_RGB32).copy(area.translated(At(dlg, QPoint())));
 }
 
 }  // namespace uitest

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include <QApplication>
+#include <QEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QWidget>
 
@@ -59,6 +62,137 @@ int SlideForRoom(const QRect& anchor, int minimumWidth, const QRect& available, 
     return std::clamp(minimumWidth - roomLeft, 0, std::max(roomRight, 0));
 }
 
+std::optional<QRect> PlaceClear(const QList<QRect>& occupied, const QSize& frameSize, const QSize& minimumSize,
+                                const QRect& available, Side preferred) {
+    const int height = std::max(std::min(frameSize.height(), available.height()), minimumSize.height());
+    const int width = std::max(std::min(frameSize.width(), available.width()), minimumSize.width());
+    const auto clear = [&](const QRect& r) {
+        if (!available.contains(r)) return false;
+        return std::none_of(occupied.begin(), occupied.end(), [&](const QRect& o) { return o.intersects(r); });
+    };
+    const auto within = [&](int x, int y, int w) {
+        return QRect(x, std::clamp(y, available.top(), std::max(available.top(), available.top() + available.height() - height)),
+                     w, height);
+    };
+    // Whole: beside the main window on the preferred side, then the other; then any place whose
+    // left and top edges touch a frame or the screen's edge (a clear place, if there is one, slides
+    // to one of those), the nearest to the main window first.
+    const QRect anchor = occupied.isEmpty() ? available : occupied.first();
+    QList<QRect> places;
+    const QRect right = within(anchor.left() + anchor.width(), anchor.top(), width);
+    const QRect left = within(anchor.left() - width, anchor.top(), width);
+    places << (preferred == Side::Right ? right : left) << (preferred == Side::Right ? left : right);
+    QList<int> xs{available.left(), available.left() + available.width() - width};
+    QList<int> ys{available.top(), available.top() + available.height() - height};
+    for (const QRect& o : occupied) {
+        xs << o.left() + o.width() << o.left() - width;
+        ys << o.top() << o.top() + o.height() << o.top() - height;
+    }
+    QList<QRect> touching;
+    for (const int px : xs)
+        for (const int py : ys) touching << QRect(px, py, width, height);
+    const QPoint centre = anchor.center();
+    std::stable_sort(touching.begin(), touching.end(), [&](const QRect& a, const QRect& b) {
+        return (a.center() - centre).manhattanLength() < (b.center() - centre).manhattanLength();
+    });
+    places << touching;
+    for (const QRect& place : places)
+        if (clear(place)) return place;
+    // Narrowed: the widest run of columns that no frame covers.
+    QList<std::pair<int, int>> spans;  // [left, end) of each frame, clipped to available
+    for (const QRect& o : occupied) spans.push_back({std::max(o.left(), available.left()), o.left() + o.width()});
+    std::sort(spans.begin(), spans.end());
+    int bestLeft = 0, bestWidth = 0, x = available.left();
+    const int end = available.left() + available.width();
+    spans.push_back({end, end});
+    for (const auto& [left, right] : spans) {
+        if (left - x > bestWidth) bestLeft = x, bestWidth = left - x;
+        x = std::max(x, right);
+    }
+    if (bestWidth < minimumSize.width()) return std::nullopt;
+    const int w = std::min(width, bestWidth);
+    // At the end of the run nearer the main window.
+    return within(bestLeft >= anchor.left() ? bestLeft : bestLeft + bestWidth - w, anchor.top(), w);
+}
+
+QRect PlaceLeastCovering(const QList<QRect>& occupied, const QSize& minimumSize, const QRect& available) {
+    const QSize size(std::min(minimumSize.width(), available.width()), std::min(minimumSize.height(), available.height()));
+    const auto covered = [&](const QRect& r) {
+        // The main window's plot and fields count twice: it is the one the person works in.
+        long long area = 0;
+        for (qsizetype i = 0; i < occupied.size(); ++i) {
+            const QRect both = occupied[i].intersected(r);
+            area += (i == 0 ? 2 : 1) * static_cast<long long>(both.width()) * both.height();
+        }
+        return area;
+    };
+    QList<int> xs{available.left(), available.left() + available.width() - size.width()};
+    QList<int> ys{available.top(), available.top() + available.height() - size.height()};
+    for (const QRect& o : occupied) {
+        xs << o.left() + o.width() << o.left() - size.width();
+        ys << o.top() << o.top() + o.height() << o.top() - size.height();
+    }
+    QRect best;
+    long long bestArea = -1;
+    for (const int x : xs)
+        for (const int y : ys) {
+            const QRect r(QPoint(x, y), size);
+            if (!available.contains(r)) continue;
+            const long long area = covered(r);
+            if (bestArea < 0 || area < bestArea) best = r, bestArea = area;
+        }
+    return bestArea < 0 ? QRect(available.topLeft(), size) : best;
+}
+
+namespace {
+
+// Keeps a placed window wholly on its screen when it grows afterwards (a control placed in it
+// later, a longer text): the main window slides aside as far as the screen allows, so that the two
+// stay clear of one another where the screen is wide enough for both, then the window moves back
+// within the screen.
+class ScreenKeeper : public QObject {
+public:
+    ScreenKeeper(QWidget* window, QWidget* anchor, Side preferred)
+        : QObject(window), m_window(window), m_anchor(anchor), m_preferred(preferred) {
+        setObjectName(QStringLiteral("ScreenKeeper"));
+        window->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_window && (event->type() == QEvent::Resize || event->type() == QEvent::Show) && !m_busy)
+            keep();
+        return false;
+    }
+
+private:
+    void keep() {
+        if (!m_window->screen()) return;
+        const QRect available = m_window->screen()->availableGeometry();
+        QRect frame = m_window->frameGeometry();
+        if (available.contains(frame)) return;
+        m_busy = true;
+        if (m_anchor && m_anchor->screen() == m_window->screen() && m_anchor->isVisible()) {
+            const QRect anchor = m_anchor->frameGeometry();
+            const Side side = SideOf(frame, anchor);
+            if (const int slide = SlideForRoom(anchor, frame.width(), available, side); slide != 0)
+                m_anchor->move(m_anchor->pos() + QPoint(slide, 0));
+            const QRect beside = PlaceBeside(m_anchor->frameGeometry(), frame.size(), frame.size(), available, side);
+            frame.moveTopLeft(beside.topLeft());
+        }
+        const int x = std::clamp(frame.left(), available.left(), std::max(available.left(), available.left() + available.width() - frame.width()));
+        const int y = std::clamp(frame.top(), available.top(), std::max(available.top(), available.top() + available.height() - frame.height()));
+        m_window->move(x, y);
+        m_busy = false;
+    }
+
+    QWidget* m_window;
+    QPointer<QWidget> m_anchor;
+    Side m_preferred;
+    bool m_busy = false;
+};
+
+}  // namespace
+
 void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side preferred) {
     if (size.isValid()) window->resize(size.expandedTo(window->minimumSize()));
     if (!anchor || !anchor->screen()) return;
@@ -71,9 +205,23 @@ void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side pre
         anchor->move(anchor->pos() + QPoint(slide, 0));
         frame.translate(slide, 0);
     }
-    const QRect place = PlaceBeside(frame, window->size() + decorations, minimum, available, preferred);
+    window->setMaximumSize(window->maximumSize().boundedTo(available.size() - decorations));
+    QList<QRect> occupied{frame};
+    for (QWidget* other : QApplication::topLevelWidgets())
+        if (other != window && other != anchor && other->isVisible() && other->isWindow() &&
+            !(other->windowType() == Qt::Popup || other->windowType() == Qt::ToolTip) &&
+            other->screen() == anchor->screen())
+            occupied << other->frameGeometry();
+    const std::optional<QRect> clear =
+        occupied.size() > 1 ? PlaceClear(occupied, window->size() + decorations, minimum, available, preferred) : std::nullopt;
+    // With no clear place, the least of the others covered.
+    const QRect place = clear ? *clear
+                        : occupied.size() > 1 ? PlaceLeastCovering(occupied, QSize(minimum.width(), window->height() + decorations.height()), available)
+                                              : PlaceBeside(frame, window->size() + decorations, minimum, available, preferred);
     window->move(place.topLeft());
     window->resize(place.size() - decorations);
+    if (!window->findChild<QObject*>(QStringLiteral("ScreenKeeper"), Qt::FindDirectChildrenOnly))
+        new ScreenKeeper(window, anchor, preferred);
 }
 
 bool RestoreOrPlaceBeside(QWidget* window, QWidget* anchor, const QByteArray& saved, bool moved) {

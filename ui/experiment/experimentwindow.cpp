@@ -9,6 +9,9 @@
 #include <QChartView>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
@@ -74,6 +77,7 @@ QString Interval(const kelvora::Proportion& p) {
 ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWidget* parent)
     : QMainWindow(parent, Qt::Window), m_current(std::move(current)), m_runner(new SweepRunner(this)) {
     setObjectName(QStringLiteral("ExperimentWindow"));
+    setAcceptDrops(true);
     setWindowTitle(tr("Kelvora — 実験"));
 
     auto* central = new QWidget(this);
@@ -189,6 +193,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
 
     QMenu* file = menuBar()->addMenu(tr("ファイル(&F)"));
     QAction* open = file->addAction(tr("スイープの CSV を開く(&O)..."));
+    open->setObjectName(QStringLiteral("OpenSweepAction"));
     open->setShortcut(QKeySequence::Open);
     connect(open, &QAction::triggered, this, [this] {
         const QString path = QFileDialog::getOpenFileName(this, tr("スイープの CSV を開く"), QString(),
@@ -562,6 +567,35 @@ void ExperimentWindow::saveGeometry() {
     QSettings settings = AppSettings();
     settings.setValue(QLatin1String(kGeometryKey), QMainWindow::saveGeometry());
     settings.setValue(QLatin1String(kMovedKey), m_remembered);
+}
+
+namespace {
+
+// The one local file a drag carries, or "".
+QString DroppedFile(const QMimeData* mime) {
+    const QList<QUrl> urls = mime->urls();
+    return urls.size() == 1 && urls.first().isLocalFile() ? urls.first().toLocalFile() : QString();
+}
+
+}  // namespace
+
+void ExperimentWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void ExperimentWindow::dropEvent(QDropEvent* event) {
+    const QString path = DroppedFile(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    QFile file(path);
+    const QByteArray header = QByteArray::fromStdString(kelvora::SweepHeader()).trimmed();
+    // Only a regular file is read here: a FIFO would wait for its writer.
+    const bool sweep = QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) && file.readLine(header.size() + 3).trimmed() == header;
+    // After the drop has finished: a message box may follow.
+    QMetaObject::invokeMethod(this, [this, path, sweep] {
+        if (sweep) openSweep(path);
+        else emit resultsDropped(QFileInfo(path).absoluteFilePath());
+    }, Qt::QueuedConnection);
 }
 
 void ExperimentWindow::closeEvent(QCloseEvent* event) {

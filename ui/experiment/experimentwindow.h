@@ -83,9 +83,16 @@ public:
 signals:
     /// The sweep has ended (all runs or cancelled); plots and table show its runs.
     void sweepFinished(bool cancelled);
+    /// A file that is no sweep CSV was dropped on the window (a results.csv, for the main window's
+    /// replay); path is absolute.
+    void resultsDropped(const QString& path);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    /// One local file may be dropped: a sweep CSV opens here (openSweep), anything else is offered
+    /// as resultsDropped.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:

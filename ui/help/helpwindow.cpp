@@ -24,7 +24,11 @@ HelpWindow::HelpWindow(QWidget* parent) : QMainWindow(parent, Qt::Window) {
     for (const QString& page : pageNames()) {
         auto* item = new QListWidgetItem(pageTitle(folder, page), m_pages);
         item->setData(Qt::UserRole, page);
+        item->setToolTip(item->text());
     }
+    // A long title wraps where the window is narrow, never a sideways scroll bar.
+    m_pages->setWordWrap(true);
+    m_pages->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_browser = new QTextBrowser(this);
     m_browser->setObjectName(QStringLiteral("HelpBrowser"));
     m_browser->setSearchPaths({folder});
@@ -37,6 +41,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QMainWindow(parent, Qt::Window) {
     splitter->setSizes({200, 520});
     setCentralWidget(splitter);
     resize(760, 560);
+    setMinimumWidth(420);  // narrower, neither the list nor the page reads
 
     connect(m_pages, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
         if (item && item->data(Qt::UserRole).toString() != m_shown) showPage(item->data(Qt::UserRole).toString());

@@ -33,6 +33,7 @@ QPoint PlotView::plotCentre() const {
 
 void PlotView::OnPaint(const PopulationCloud* cloud) const {
     QPainter painter(m_window);
+    painter.translate(m_origin);
     PlotScene scene;
     scene.plot = m_plotRect;
     scene.base = QPoint(m_state.baseX, m_state.baseY);

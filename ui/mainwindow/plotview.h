@@ -36,6 +36,8 @@ public:
     /// Paints the plot on the window from the state; cloud (the shown generation's population) is
     /// drawn under the arms when not null.
     void OnPaint(const PopulationCloud* cloud) const;
+    /// Where the client area's (0, 0) lies in the window (px): below the window's menu bar.
+    void setOrigin(QPoint origin) { m_origin = origin; }
 
     /// Pointer move to client pixel point: sets the cursor the plot calls for (pick cursor inside,
     /// arrow elsewhere). Returns true when point is inside the plot.
@@ -50,6 +52,7 @@ public:
 
 private:
     QWidget* m_window;
+    QPoint m_origin;  ///< the client area's top left in the window, px
     const SolverState& m_state;
     GroundTruthOverlay& m_overlay;
     int m_pointerInPlot = 0;

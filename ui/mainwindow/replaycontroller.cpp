@@ -105,7 +105,7 @@ void ReplayController::onOpenResults() {
 }
 
 void ReplayController::openResults(const QString& path) {
-    if (m_runner.isRunning() || m_checking) {
+    if (m_runner.isRunning() || m_checking || (m_elsewhere && m_elsewhere(path))) {
         emit resultsOpened(false);
         return;
     }

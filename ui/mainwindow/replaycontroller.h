@@ -51,6 +51,9 @@ public:
     /// leaves the window as it was and shows the reader's message in a message box. resultsOpened
     /// says how it ended (false at once during a run or another file's check).
     void openResults(const QString& path);
+    /// elsewhere(path) is asked first whenever a file is to be opened: when it returns true it has
+    /// taken the file (a sweep CSV to the experiment window) and the replay stays as it was.
+    void setElsewhere(std::function<bool(const QString&)> elsewhere) { m_elsewhere = std::move(elsewhere); }
     /// The results.csv the window has open, absolute, or "" (the last run's own file is none).
     QString openedFile() const { return m_openedFile; }
     /// The opened file's run.json when it describes that very file, else nullopt.
@@ -98,6 +101,7 @@ signals:
     void openedFileChanged(const QString& path);
 
 private:
+    std::function<bool(const QString&)> m_elsewhere;
     bool takeOpened(const QString& path, std::unique_ptr<ResultsReplay> replay, const QString& error);
     bool openFitness(const QString& path);
     QString takeRecord(const QString& path, const kelvora::RecordedFile& digest, const kelvora::session::FileShape& shape);

@@ -17,13 +17,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QFile>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPushButton>
 #include <QShowEvent>
 
 #include "common/aboutdlg.h"
+#include "batch/sweep_table.h"
+#include "help/helpwindow.h"
 #include "evolution/evolutionwindow.h"
 #include "experiment/experimentwindow.h"
 #include "landscape/landscapewindow.h"
@@ -100,6 +104,73 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* parent)
     // The window's shortcuts work whichever field has the focus: a line edit claims some of them
     // for its own editing keys (Ctrl+E moves to the end of the line) unless told otherwise.
     for (QLineEdit* field : findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly)) field->installEventFilter(this);
+    // A sweep CSV given as results (menu, drop, command line) opens in the experiment window.
+    m_replay->setElsewhere([this](const QString& path) {
+        if (!isSweepFile(path)) return false;
+        openExperimentWindow();
+        m_experiment->openSweep(path);
+        return true;
+    });
+    createMenuBar();
+}
+
+void CSolverDlg::createMenuBar() {
+    // Help, F1 whichever control has the focus; in the menu bar, not in the window menu.
+    QAction* help = new QAction(tr("使い方(&H)"), this);
+    help->setObjectName(QStringLiteral("HelpAction"));
+    help->setShortcut(QKeySequence::HelpContents);
+    help->setShortcutContext(Qt::WindowShortcut);
+    connect(help, &QAction::triggered, this, &CSolverDlg::onHelp);
+    addAction(help);
+    // The experiment window's own "open a sweep CSV".
+    QAction* sweep = new QAction(tr("スイープを開く(&S)..."), this);
+    sweep->setObjectName(QStringLiteral("OpenSweepAction"));
+    connect(sweep, &QAction::triggered, this, [this] {
+        openExperimentWindow();
+        if (auto* open = m_experiment->findChild<QAction*>(QStringLiteral("OpenSweepAction"))) open->trigger();
+    });
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("MenuBar"));
+    for (const QString& title : {tr("ファイル(&F)"), tr("表示(&V)"), tr("実験(&X)"), tr("ヘルプ(&H)")})
+        m_menuBar->addMenu(title);
+    // The client area keeps its pixels below the bar: every control moves down by its height, and
+    // the plot is painted and hit-tested from there.
+    const int barHeight = m_menuBar->sizeHint().height();
+    m_menuBar->setGeometry(0, 0, clientSize().width(), barHeight);
+    m_clientOrigin = QPoint(0, barHeight);
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (child != m_menuBar && !child->isWindow()) child->move(child->pos() + m_clientOrigin);
+    m_plot->setOrigin(m_clientOrigin);
+    resize(clientSize() + QSize(0, barHeight));
+}
+
+void CSolverDlg::fillMenuBar() {
+    const QList<QMenu*> menus = m_menuBar->findChildren<QMenu*>(Qt::FindDirectChildrenOnly);
+    const std::initializer_list<const char*> entries[] = {
+        {"OpenResultsAction", "OpenSweepAction", "", "CloseAction"},
+        {"EvolutionAction", "MicroscopeAction", "LandscapeAction", "", "ShowPopulationAction", "ShowUnreachableAction",
+         "ShowOptimumAction"},
+        {"OperatorsAction", "ExperimentAction"},
+        {"HelpAction", "", "AboutAction"},
+    };
+    for (qsizetype i = 0; i < menus.size() && i < 4; ++i)
+        for (const char* name : entries[i]) {
+            if (!*name) {
+                menus[i]->addSeparator();
+            } else if (QAction* action = findChild<QAction*>(QLatin1String(name))) {
+                menus[i]->addAction(action);
+                addAction(action);  // its shortcut overrides a field's own keys (eventFilter)
+            }
+        }
+}
+
+bool CSolverDlg::isSweepFile(const QString& path) {
+    // Only a regular file: opening a FIFO here would wait for its writer on the window's thread.
+    if (!QFileInfo(path).isFile()) return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray header = QByteArray::fromStdString(kelvora::SweepHeader()).trimmed();
+    return file.readLine(header.size() + 3).trimmed() == header;
 }
 
 void CSolverDlg::createWindowMenu() {
@@ -182,7 +253,7 @@ void CSolverDlg::tellMicroscopeTheRun() {
 
 void CSolverDlg::openExperimentWindow() {
     // The fields' settings and the target as they are now, for its "追加".
-    if (!m_experiment)
+    if (!m_experiment) {
         m_experiment = new ExperimentWindow([this] {
             if (!isRunning()) m_panel->readParams();
             CurrentSettings now;
@@ -191,6 +262,13 @@ void CSolverDlg::openExperimentWindow() {
             now.target = QPoint(m_model->relativeTarget().x, m_model->relativeTarget().y);
             return now;
         }, this);
+        // A results.csv dropped there is replayed here.
+        connect(m_experiment, &ExperimentWindow::resultsDropped, this, [this](const QString& path) {
+            raise();
+            activateWindow();
+            openResults(path);
+        });
+    }
     m_experiment->show();
     m_experiment->raise();
     m_experiment->activateWindow();
@@ -225,6 +303,7 @@ bool CSolverDlg::onInitDialog() {
             connect(action, &QAction::triggered, this, &CSolverDlg::onAbout);
         }
     }
+    fillMenuBar();
     setWindowIcon(m_icon);  // large and small: the icon holds both sizes
 
     m_plot->open();
@@ -517,19 +596,19 @@ namespace {
 // The client pixel under a pointer position, each coordinate truncated toward zero: at a fractional
 // scale factor 100.5 is pixel 100 (outside the plot) and 499.5 is pixel 499 (inside), where
 // QPointF::toPoint() would round them to 101 and 500.
-QPoint ClientPixel(QPointF position) {
-    return QPoint(static_cast<int>(position.x()), static_cast<int>(position.y()));
+QPoint ClientPixel(QPointF position, QPoint origin) {
+    return QPoint(static_cast<int>(position.x()), static_cast<int>(position.y())) - origin;
 }
 
 }  // namespace
 
 void CSolverDlg::mouseMoveEvent(QMouseEvent* event) {
-    OnMouseMove(event->buttons(), ClientPixel(event->position()));
+    OnMouseMove(event->buttons(), ClientPixel(event->position(), m_clientOrigin));
     QDialog::mouseMoveEvent(event);
 }
 
 void CSolverDlg::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) OnLButtonDown(event->buttons(), ClientPixel(event->position()));
+    if (event->button() == Qt::LeftButton) OnLButtonDown(event->buttons(), ClientPixel(event->position(), m_clientOrigin));
     QDialog::mousePressEvent(event);
 }
 
@@ -616,7 +695,15 @@ void CSolverDlg::onAbout() {
     about.DoModal();
 }
 
-void CSolverDlg::onHelp() { onAbout(); }
+void CSolverDlg::onHelp() {
+    if (!m_help) {
+        m_help = new HelpWindow(this);
+        PlaceBesideOn(m_help, this, QSize(), Side::Right);
+    }
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
+}
 
 // ---- replay of a results.csv: ReplayController ----
 

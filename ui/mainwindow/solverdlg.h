@@ -24,6 +24,7 @@ class QContextMenuEvent;
 class QKeyEvent;
 class QLabel;
 class QMenu;
+class QMenuBar;
 class QMouseEvent;
 class QPaintEvent;
 class QShowEvent;
@@ -36,6 +37,7 @@ struct RunResult;
 struct RunSnapshot;
 class GenerationScrubber;
 class GroundTruthOverlay;
+class HelpWindow;
 class MicroscopeWindow;
 class ParameterPanel;
 class ReplayController;
@@ -74,6 +76,18 @@ public:
     /// a separator and the About entry. (The window manager owns the real window menu; a program
     /// cannot add to it.)
     QMenu* windowMenu() const { return m_systemMenu; }
+    /// The menu bar over the client area: ファイル, 表示, 実験 and ヘルプ, holding the window menu's
+    /// entries (the same actions, so their check states agree) and 使い方 (F1).
+    QMenuBar* menuBar() const { return m_menuBar; }
+    /// Where the client area's (0, 0) lies in the window, px: (0, the menu bar's height). The plot,
+    /// the fields and every pixel below are those of the client area, moved by this.
+    QPoint clientOrigin() const { return m_clientOrigin; }
+    /// The help window "Kelvora — ヘルプ" if it has been opened, else nullptr.
+    HelpWindow* helpWindow() const { return m_help; }
+    /// The experiment window if it has been opened, else nullptr.
+    ExperimentWindow* experimentWindow() const { return m_experiment; }
+    /// Whether the file at path starts with the header line of a sweep CSV (kelvora-cli sweep).
+    static bool isSweepFile(const QString& path);
 
     /// The plot in client pixels, (100, 20)-(500, 420): Qt's right()
     /// and bottom() are the last pixel, 499 and 419.
@@ -95,7 +109,8 @@ public:
     /// `kelvora FILE`): checks it off the GUI thread, then shows its recovered target, population,
     /// generation count and the last generation's arms. A file that cannot be read leaves the
     /// window as it was and shows the reader's message in a message box. Returns at once;
-    /// resultsOpened says how it ended.
+    /// resultsOpened says how it ended. A sweep CSV (isSweepFile) opens in the experiment window
+    /// instead, and resultsOpened(false) follows at once.
     void openResults(const QString& path);
     /// Shows generation (1-based) of the opened file or of the last run: its best arm blue, the best
     /// arm up to it red, its number and error in the fields, its population when that is shown.
@@ -177,7 +192,7 @@ protected:
     static bool isSameFile(const QString& a, const QString& b);
     /// The About entry: the About box, modal over the window.
     void onAbout();
-    /// The Help command (F1): the program has no help text of its own and shows the About box.
+    /// The Help command "使い方" (F1): the help window beside this one, created once, raised when open.
     void onHelp();
     /// "遺伝的操作(&L)..." (Ctrl+L): the operator dialog, modal; an accepted choice is kept in the
     /// settings and used from the next run on. Does nothing during a run.
@@ -200,11 +215,17 @@ protected:
     bool algorithmFits(int populationSize);
     /// "実験(&E)...": the experiment window, created on first use.
     void openExperimentWindow();
+    /// The menu bar's menus; their entries come once the window menu is whole (fillMenuBar).
+    void createMenuBar();
+    void fillMenuBar();
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
     QIcon m_icon;       ///< the program's icon
     QMenu* m_systemMenu = nullptr;  ///< the window's menu, owned by the dialog
+    QMenuBar* m_menuBar = nullptr;  ///< over the client area, owned by the dialog
+    QPoint m_clientOrigin;          ///< the client area's top left in the window, px
+    HelpWindow* m_help = nullptr;   ///< "使い方", top-level, owned by the dialog
     GroundTruthOverlay* m_groundTruth = nullptr;  ///< the optimum and reach overlays, owned by the dialog
 
     SolverModel* m_model;          ///< what the window shows, its one writer's interface; owned by the dialog
