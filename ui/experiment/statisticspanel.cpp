@@ -169,12 +169,17 @@ QChart* ResponseChart(const std::vector<const kelvora::SweepResult*>& results, c
         }
         const QString name = QString::fromStdString(labels[k]);
         auto* band = new QAreaSeries(bandHigh, bandLow);
+        // An area series does not own its edges: they go with it.
+        bandHigh->setParent(band);
+        bandLow->setParent(band);
         band->setName(StatisticsPanel::tr("%1: 95% 信頼帯").arg(name));  // markers of the bands are hidden below
         QColor light = color;
         light.setAlpha(50);
         band->setBrush(light);
         band->setPen(Qt::NoPen);
         auto* iqr = new QAreaSeries(q3, q1);
+        q3->setParent(iqr);
+        q1->setParent(iqr);
         iqr->setName(StatisticsPanel::tr("%1: 四分位範囲").arg(name));
         QColor lighter = color;
         lighter.setAlpha(25);
