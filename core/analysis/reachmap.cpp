@@ -37,8 +37,14 @@ constexpr int kOutside = kCells;  // a cell whose best is below any squared dist
 // that cell's pixel. A tip rounds to the pixel floor(x + 0.5); relative to the grid that is the
 // truncation of x + 0.5 - gridLeft (exact in doubles), when that is not negative. No branches, so
 // that it vectorises; built for AVX2 too where the processor has it (the same IEEE operations, the
-// same bits).
-__attribute__((target_clones("avx2", "default"))) void PlaceTips(double x12, double y12, const double* cos3,
+// same bits). Under ThreadSanitizer the one plain build: its runtime is not up yet when the loader
+// calls a clone's resolver.
+#if defined(__SANITIZE_THREAD__)
+#define KELVORA_AVX2_CLONES
+#else
+#define KELVORA_AVX2_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+KELVORA_AVX2_CLONES void PlaceTips(double x12, double y12, const double* cos3,
                                                                    const double* sin3, int baseX, double gridLeft,
                                                                    double gridTop, double* squared, int* cellOf) {
     for (int a3 = 0; a3 < 256; ++a3) {
