@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "model/link_tables.h"
 
@@ -96,16 +97,48 @@ void RunCcd(EvaluationBudget& budget) {
     }
 }
 
+// A pose as 24 bits, joint 1 highest.
+std::uint32_t PackedPose(const ArmPose& p) {
+    return static_cast<std::uint32_t>(p.a1) << 16 | static_cast<std::uint32_t>(p.a2) << 8 | static_cast<std::uint32_t>(p.a3);
+}
+
+// FABRIK's iteration is a function of the whole-degree pose alone (the target fixed for the run),
+// and its starts keep coming back to the same poses: those near the target where they converge,
+// and the few a start circles among until it stalls (about three in four iterations repeat one
+// made before). This remembers the last result for each of 4096 slots, the pose's bits hashed;
+// the iteration is made again only when its slot holds another pose.
+class FabrikSteps {
+public:
+    FabrikSteps(double tx, double ty) : tx_(tx), ty_(ty), slots_(kSlots, 0) {}
+    ArmPose next(const ArmPose& pose) {
+        const std::uint32_t key = PackedPose(pose);
+        std::uint64_t& slot = slots_[(key * 2654435761u) >> (32 - kSlotBits)];
+        // A slot holds the pose's bits, a mark (bit 24) that it is filled, and the next pose's bits.
+        const std::uint64_t tag = std::uint64_t{key | 1u << 24} << 32;
+        if ((slot & ~std::uint64_t{0xFFFFFFFF}) != tag) {
+            const Angles a = FabrikAngles(FrameOf(pose), tx_, ty_);
+            slot = tag | PackedPose({WrapToJoint(a[0]), WrapToJoint(a[1]), WrapToJoint(a[2])});
+        }
+        const auto to = static_cast<std::uint32_t>(slot);
+        return {static_cast<int>(to >> 16), static_cast<int>(to >> 8 & 0xFF), static_cast<int>(to & 0xFF)};
+    }
+
+private:
+    static constexpr int kSlotBits = 12;
+    static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
+    double tx_, ty_;
+    std::vector<std::uint64_t> slots_;
+};
+
 // FABRIK in positions, read back as angles within the joints' range and evaluated each iteration.
 void RunFabrik(EvaluationBudget& budget) {
-    const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
+    FabrikSteps steps(TargetX(budget.geometry()), TargetY(budget.geometry()));
     while (!budget.spent()) {
         ArmPose pose = budget.randomPose();
         StartProgress progress;
         progress.begin(budget.evaluate(pose));
         while (!budget.spent()) {
-            const Angles a = FabrikAngles(FrameOf(pose), tx, ty);
-            const ArmPose next{WrapToJoint(a[0]), WrapToJoint(a[1]), WrapToJoint(a[2])};
+            const ArmPose next = steps.next(pose);
             if (SamePose(next, pose)) break;
             pose = next;
             if (progress.stalled(budget.evaluate(pose))) break;
