@@ -50,6 +50,11 @@ ArmPose PoseOfAngles(const Angles& q) { return {WholeDegrees(q[0]), WholeDegrees
 
 bool SamePose(const ArmPose& a, const ArmPose& b) { return a.a1 == b.a1 && a.a2 == b.a2 && a.a3 == b.a3; }
 
+// A pose as 24 bits, joint 1 highest.
+std::uint32_t PackedPose(const ArmPose& p) {
+    return static_cast<std::uint32_t>(p.a1) << 16 | static_cast<std::uint32_t>(p.a2) << 8 | static_cast<std::uint32_t>(p.a3);
+}
+
 // Tracks one start's best distance and says when it stalls.
 struct StartProgress {
     double best = 0.0;
@@ -76,6 +81,20 @@ struct StartProgress {
 // the pose or the start stalls.
 void RunCcd(EvaluationBudget& budget) {
     const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
+    // A joint's turn is a function of the whole-degree pose and the joint alone; as with FABRIK's
+    // iterations, the starts come back to the same poses, and each turn's last value is kept in one
+    // of 4096 slots (the pose's bits and the joint hashed), made again when the slot holds another.
+    struct Turn {
+        std::uint32_t tag = 0;  // the pose's bits, the joint in bits 24..25 and bit 26 marking it filled
+        double turn = 0.0;
+    };
+    std::vector<Turn> turns(4096);
+    const auto turnAt = [&](const ArmPose& pose, int joint) {
+        const std::uint32_t tag = PackedPose(pose) | static_cast<std::uint32_t>(joint) << 24 | 1u << 26;
+        Turn& slot = turns[(tag * 2654435761u) >> 20];
+        if (slot.tag != tag) slot = {tag, CcdTurn(FrameOf(pose), joint, tx, ty)};
+        return slot.turn;
+    };
     while (!budget.spent()) {
         ArmPose pose = budget.randomPose();
         Angles q{double(pose.a1), double(pose.a2), double(pose.a3)};
@@ -84,7 +103,7 @@ void RunCcd(EvaluationBudget& budget) {
         int still = 0;
         for (int j = 2; !budget.spent(); j = (j + 2) % 3) {
             const auto k = static_cast<std::size_t>(j);
-            q[k] = IntoJointRange(q[k] + CcdTurn(FrameOf(pose), j, tx, ty));
+            q[k] = IntoJointRange(q[k] + turnAt(pose, j));
             const ArmPose next = PoseOfAngles(q);
             if (SamePose(next, pose)) {
                 if (++still == 3) break;  // no joint moves the pose: converged within a degree
@@ -95,11 +114,6 @@ void RunCcd(EvaluationBudget& budget) {
             if (progress.stalled(budget.evaluate(pose))) break;
         }
     }
-}
-
-// A pose as 24 bits, joint 1 highest.
-std::uint32_t PackedPose(const ArmPose& p) {
-    return static_cast<std::uint32_t>(p.a1) << 16 | static_cast<std::uint32_t>(p.a2) << 8 | static_cast<std::uint32_t>(p.a3);
 }
 
 // FABRIK's iteration is a function of the whole-degree pose alone (the target fixed for the run),
