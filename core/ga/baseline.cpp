@@ -55,6 +55,34 @@ std::uint32_t PackedPose(const ArmPose& p) {
     return static_cast<std::uint32_t>(p.a1) << 16 | static_cast<std::uint32_t>(p.a2) << 8 | static_cast<std::uint32_t>(p.a3);
 }
 
+// The last value of a function of a whole-degree pose (and an index 0..7) for each of 4096 slots,
+// the key's bits hashed; the value is made again only when its slot holds another key. The
+// inverse-kinematics methods' starts keep coming back to the same poses (those near the target
+// where they converge, and the few a start circles among until it stalls), so that a step they
+// would make again from the same pose is taken from here: half to three quarters of them.
+template <typename Value>
+class PoseMemo {
+public:
+    PoseMemo() : slots_(kSlots) {}
+    template <typename Make>
+    const Value& get(const ArmPose& pose, int index, Make make) {
+        // The pose's 24 bits, the index in bits 24..26, bit 27 marking the slot filled.
+        const std::uint32_t tag = PackedPose(pose) | static_cast<std::uint32_t>(index) << 24 | 1u << 27;
+        Slot& slot = slots_[(tag * 2654435761u) >> (32 - kSlotBits)];
+        if (slot.tag != tag) slot = {tag, make()};
+        return slot.value;
+    }
+
+private:
+    struct Slot {
+        std::uint32_t tag = 0;
+        Value value{};
+    };
+    static constexpr int kSlotBits = 12;
+    static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
+    std::vector<Slot> slots_;
+};
+
 // Tracks one start's best distance and says when it stalls.
 struct StartProgress {
     double best = 0.0;
@@ -81,20 +109,7 @@ struct StartProgress {
 // the pose or the start stalls.
 void RunCcd(EvaluationBudget& budget) {
     const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
-    // A joint's turn is a function of the whole-degree pose and the joint alone; as with FABRIK's
-    // iterations, the starts come back to the same poses, and each turn's last value is kept in one
-    // of 4096 slots (the pose's bits and the joint hashed), made again when the slot holds another.
-    struct Turn {
-        std::uint32_t tag = 0;  // the pose's bits, the joint in bits 24..25 and bit 26 marking it filled
-        double turn = 0.0;
-    };
-    std::vector<Turn> turns(4096);
-    const auto turnAt = [&](const ArmPose& pose, int joint) {
-        const std::uint32_t tag = PackedPose(pose) | static_cast<std::uint32_t>(joint) << 24 | 1u << 26;
-        Turn& slot = turns[(tag * 2654435761u) >> 20];
-        if (slot.tag != tag) slot = {tag, CcdTurn(FrameOf(pose), joint, tx, ty)};
-        return slot.turn;
-    };
+    PoseMemo<double> turns;  // a joint's turn, by the pose and the joint
     while (!budget.spent()) {
         ArmPose pose = budget.randomPose();
         Angles q{double(pose.a1), double(pose.a2), double(pose.a3)};
@@ -103,7 +118,7 @@ void RunCcd(EvaluationBudget& budget) {
         int still = 0;
         for (int j = 2; !budget.spent(); j = (j + 2) % 3) {
             const auto k = static_cast<std::size_t>(j);
-            q[k] = IntoJointRange(q[k] + turnAt(pose, j));
+            q[k] = IntoJointRange(q[k] + turns.get(pose, j, [&] { return CcdTurn(FrameOf(pose), j, tx, ty); }));
             const ArmPose next = PoseOfAngles(q);
             if (SamePose(next, pose)) {
                 if (++still == 3) break;  // no joint moves the pose: converged within a degree
@@ -116,43 +131,19 @@ void RunCcd(EvaluationBudget& budget) {
     }
 }
 
-// FABRIK's iteration is a function of the whole-degree pose alone (the target fixed for the run),
-// and its starts keep coming back to the same poses: those near the target where they converge,
-// and the few a start circles among until it stalls (about three in four iterations repeat one
-// made before). This remembers the last result for each of 4096 slots, the pose's bits hashed;
-// the iteration is made again only when its slot holds another pose.
-class FabrikSteps {
-public:
-    FabrikSteps(double tx, double ty) : tx_(tx), ty_(ty), slots_(kSlots, 0) {}
-    ArmPose next(const ArmPose& pose) {
-        const std::uint32_t key = PackedPose(pose);
-        std::uint64_t& slot = slots_[(key * 2654435761u) >> (32 - kSlotBits)];
-        // A slot holds the pose's bits, a mark (bit 24) that it is filled, and the next pose's bits.
-        const std::uint64_t tag = std::uint64_t{key | 1u << 24} << 32;
-        if ((slot & ~std::uint64_t{0xFFFFFFFF}) != tag) {
-            const Angles a = FabrikAngles(FrameOf(pose), tx_, ty_);
-            slot = tag | PackedPose({WrapToJoint(a[0]), WrapToJoint(a[1]), WrapToJoint(a[2])});
-        }
-        const auto to = static_cast<std::uint32_t>(slot);
-        return {static_cast<int>(to >> 16), static_cast<int>(to >> 8 & 0xFF), static_cast<int>(to & 0xFF)};
-    }
-
-private:
-    static constexpr int kSlotBits = 12;
-    static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
-    double tx_, ty_;
-    std::vector<std::uint64_t> slots_;
-};
-
 // FABRIK in positions, read back as angles within the joints' range and evaluated each iteration.
 void RunFabrik(EvaluationBudget& budget) {
-    FabrikSteps steps(TargetX(budget.geometry()), TargetY(budget.geometry()));
+    const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
+    PoseMemo<ArmPose> steps;  // the iteration's pose, by the pose it starts from
     while (!budget.spent()) {
         ArmPose pose = budget.randomPose();
         StartProgress progress;
         progress.begin(budget.evaluate(pose));
         while (!budget.spent()) {
-            const ArmPose next = steps.next(pose);
+            const ArmPose next = steps.get(pose, 0, [&] {
+                const Angles a = FabrikAngles(FrameOf(pose), tx, ty);
+                return ArmPose{WrapToJoint(a[0]), WrapToJoint(a[1]), WrapToJoint(a[2])};
+            });
             if (SamePose(next, pose)) break;
             pose = next;
             if (progress.stalled(budget.evaluate(pose))) break;
@@ -164,13 +155,14 @@ void RunFabrik(EvaluationBudget& budget) {
 // pose, whose frame gives the next error and Jacobian.
 void RunJacobianTranspose(EvaluationBudget& budget) {
     const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
+    PoseMemo<Angles> steps;  // the step, by the pose it is taken from
     while (!budget.spent()) {
         ArmPose pose = budget.randomPose();
         Angles q{double(pose.a1), double(pose.a2), double(pose.a3)};
         StartProgress progress;
         progress.begin(budget.evaluate(pose));
         while (!budget.spent()) {
-            const Angles step = JacobianTransposeStep(FrameOf(pose), tx, ty);
+            const Angles& step = steps.get(pose, 0, [&] { return JacobianTransposeStep(FrameOf(pose), tx, ty); });
             for (std::size_t j = 0; j < 3; ++j) q[j] = std::clamp(q[j] + step[j], 0.0, 255.0);
             const ArmPose next = PoseOfAngles(q);
             if (SamePose(next, pose)) break;
