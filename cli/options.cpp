@@ -6,6 +6,8 @@
 #include <limits>
 #include <utility>
 
+#include "ga/baseline.h"
+
 namespace kelvora::cli {
 namespace {
 
@@ -176,6 +178,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     std::string& error = result.error;
     // A method that takes no operator choice would silently ignore one: refused.
     if (error = UntakenChoices(o.algorithm); !error.empty()) return result;
+    // A trace tells how each slot of a generation came to be; a baseline's blocks of evaluations have no slots.
+    if (!o.tracePath.empty() && IsBaseline(o.algorithm.method)) {
+        error = "--trace: the method '" + MethodName(o.algorithm) +
+                "' has no generations to trace; only ga and random-search do";
+        return result;
+    }
     if (o.traceGenerationsGiven) {
         if (o.tracePath.empty()) error = "--trace-generations: needs --trace FILE";
         else if (o.traceLast >= o.params.generationCount)
@@ -232,7 +240,8 @@ std::string UsageText() {
         "  --trace FILE       also write the run's trace: how each slot of every generation came to be\n"
         "                     (kind, parents, crossover mask, genotype before and after mutation), one\n"
         "                     JSON line per generation of about 75 bytes per individual (0.75 MB a\n"
-        "                     generation at population 10000); the run is the same with it or without\n"
+        "                     generation at population 10000); the run is the same with it or without;\n"
+        "                     ga and random-search only (a baseline has no generations to trace)\n"
         "  --trace-generations A..B\n"
         "                     keep only generations A..B of the trace, counted from 0 (the first line,\n"
         "                     the initial population, always)\n"

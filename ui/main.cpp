@@ -17,12 +17,17 @@ namespace {
 constexpr const char* kUsage =
     "Usage: kelvora [FILE]\n"
     "       kelvora --plot SWEEP.csv --output FILE.svg|FILE.png [--x generations|evaluations]\n"
+    "               [--kind runlength|cd|response] [--parameter P] [--alpha A]\n"
     "Opens the window that solves the inverse kinematics of the three-link arm by a genetic\n"
     "algorithm; with FILE, a results.csv, it opens with that run to replay. --plot draws the\n"
     "experiment window's run-length chart of a sweep file (kelvora-cli sweep) into FILE and opens no\n"
     "window: exit status 2 for bad arguments or a file that is not a sweep file, 1 when the picture\n"
     "cannot be written.\n"
     "\n"
+    "  --kind K   --plot's chart: runlength (default), cd (the critical-difference diagram of a sweep\n"
+    "             over two targets or more) or response (with --parameter P: population, generations,\n"
+    "             crossover, mutation, tournament, elitism or creep)\n"
+    "  --alpha A  --kind cd: the level of Nemenyi's critical difference, 0 < A < 1 (default 0.05)\n"
     "  --help     this text\n"
     "  --version  the program's version\n";
 

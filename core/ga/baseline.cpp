@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "model/link_tables.h"
 
@@ -49,6 +50,39 @@ ArmPose PoseOfAngles(const Angles& q) { return {WholeDegrees(q[0]), WholeDegrees
 
 bool SamePose(const ArmPose& a, const ArmPose& b) { return a.a1 == b.a1 && a.a2 == b.a2 && a.a3 == b.a3; }
 
+// A pose as 24 bits, joint 1 highest.
+std::uint32_t PackedPose(const ArmPose& p) {
+    return static_cast<std::uint32_t>(p.a1) << 16 | static_cast<std::uint32_t>(p.a2) << 8 | static_cast<std::uint32_t>(p.a3);
+}
+
+// The last value of a function of a whole-degree pose (and an index 0..7) for each of 4096 slots,
+// the key's bits hashed; the value is made again only when its slot holds another key. The
+// inverse-kinematics methods' starts keep coming back to the same poses (those near the target
+// where they converge, and the few a start circles among until it stalls), so that a step they
+// would make again from the same pose is taken from here: half to three quarters of them.
+template <typename Value>
+class PoseMemo {
+public:
+    PoseMemo() : slots_(kSlots) {}
+    template <typename Make>
+    const Value& get(const ArmPose& pose, int index, Make make) {
+        // The pose's 24 bits, the index in bits 24..26, bit 27 marking the slot filled.
+        const std::uint32_t tag = PackedPose(pose) | static_cast<std::uint32_t>(index) << 24 | 1u << 27;
+        Slot& slot = slots_[(tag * 2654435761u) >> (32 - kSlotBits)];
+        if (slot.tag != tag) slot = {tag, make()};
+        return slot.value;
+    }
+
+private:
+    struct Slot {
+        std::uint32_t tag = 0;
+        Value value{};
+    };
+    static constexpr int kSlotBits = 12;
+    static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
+    std::vector<Slot> slots_;
+};
+
 // Tracks one start's best distance and says when it stalls.
 struct StartProgress {
     double best = 0.0;
@@ -75,6 +109,7 @@ struct StartProgress {
 // the pose or the start stalls.
 void RunCcd(EvaluationBudget& budget) {
     const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
+    PoseMemo<double> turns;  // a joint's turn, by the pose and the joint
     while (!budget.spent()) {
         ArmPose pose = budget.randomPose();
         Angles q{double(pose.a1), double(pose.a2), double(pose.a3)};
@@ -83,7 +118,7 @@ void RunCcd(EvaluationBudget& budget) {
         int still = 0;
         for (int j = 2; !budget.spent(); j = (j + 2) % 3) {
             const auto k = static_cast<std::size_t>(j);
-            q[k] = IntoJointRange(q[k] + CcdTurn(FrameOf(pose), j, tx, ty));
+            q[k] = IntoJointRange(q[k] + turns.get(pose, j, [&] { return CcdTurn(FrameOf(pose), j, tx, ty); }));
             const ArmPose next = PoseOfAngles(q);
             if (SamePose(next, pose)) {
                 if (++still == 3) break;  // no joint moves the pose: converged within a degree
@@ -99,13 +134,16 @@ void RunCcd(EvaluationBudget& budget) {
 // FABRIK in positions, read back as angles within the joints' range and evaluated each iteration.
 void RunFabrik(EvaluationBudget& budget) {
     const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
+    PoseMemo<ArmPose> steps;  // the iteration's pose, by the pose it starts from
     while (!budget.spent()) {
         ArmPose pose = budget.randomPose();
         StartProgress progress;
         progress.begin(budget.evaluate(pose));
         while (!budget.spent()) {
-            const Angles a = FabrikAngles(FrameOf(pose), tx, ty);
-            const ArmPose next{WrapToJoint(a[0]), WrapToJoint(a[1]), WrapToJoint(a[2])};
+            const ArmPose next = steps.get(pose, 0, [&] {
+                const Angles a = FabrikAngles(FrameOf(pose), tx, ty);
+                return ArmPose{WrapToJoint(a[0]), WrapToJoint(a[1]), WrapToJoint(a[2])};
+            });
             if (SamePose(next, pose)) break;
             pose = next;
             if (progress.stalled(budget.evaluate(pose))) break;
@@ -117,13 +155,14 @@ void RunFabrik(EvaluationBudget& budget) {
 // pose, whose frame gives the next error and Jacobian.
 void RunJacobianTranspose(EvaluationBudget& budget) {
     const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
+    PoseMemo<Angles> steps;  // the step, by the pose it is taken from
     while (!budget.spent()) {
         ArmPose pose = budget.randomPose();
         Angles q{double(pose.a1), double(pose.a2), double(pose.a3)};
         StartProgress progress;
         progress.begin(budget.evaluate(pose));
         while (!budget.spent()) {
-            const Angles step = JacobianTransposeStep(FrameOf(pose), tx, ty);
+            const Angles& step = steps.get(pose, 0, [&] { return JacobianTransposeStep(FrameOf(pose), tx, ty); });
             for (std::size_t j = 0; j < 3; ++j) q[j] = std::clamp(q[j] + step[j], 0.0, 255.0);
             const ArmPose next = PoseOfAngles(q);
             if (SamePose(next, pose)) break;

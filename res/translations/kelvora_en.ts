@@ -1251,6 +1251,10 @@ Repeat it with %2</translation>
         <translation>Slot %1: %2
 Genotype %3  fitness %4</translation>
     </message>
+    <message>
+        <source>手法 %1 の実行には親から子を作る世代がないため、作り直せません (ga と random-search のみ)</source>
+        <translation>A run of %1 has no generations made from parents and cannot be made again (ga and random-search only)</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::OperatorDialog</name>

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include "options.h"
 
 using kelvora::cli::ParseCommandLine;
@@ -124,6 +126,31 @@ TEST(CliOptions, TraceGenerationsAloneOrAsARange) {
     const auto range = ParseCommandLine({"--trace-generations", "0..99", "--trace", "t"});
     ASSERT_TRUE(range.ok()) << range.error;
     EXPECT_EQ(range.options.traceLast, 99);
+}
+
+// Only the two methods that make generations of slots have a trace; every other method is refused by name.
+TEST(CliOptions, TraceIsRefusedForEveryMethodWithoutGenerations) {
+    const struct {
+        const char* method;
+        bool traced;
+    } rows[] = {{"ga", true},       {"random-search", true},       {"ccd", false},  {"fabrik", false},
+                {"jacobian-transpose", false}, {"dls", false},     {"de", false},   {"pso", false},
+                {"cmaes", false},    {"simulated-annealing", false}, {"one-plus-one", false},
+                {"hill-climbing", false}};
+    ASSERT_EQ(std::size(rows), std::size(kelvora::kMethods));  // a new method gets its row here
+    for (const auto& row : rows) {
+        for (const std::vector<std::string>& tail :
+             {std::vector<std::string>{"--trace", "t.jsonl"},
+              std::vector<std::string>{"--trace-generations", "1..2", "--trace=t.jsonl"}}) {
+            std::vector<std::string> args{"--algorithm", row.method};
+            args.insert(args.end(), tail.begin(), tail.end());
+            const auto r = ParseCommandLine(args);
+            EXPECT_EQ(r.error, row.traced ? std::string() :
+                                            std::string("--trace: the method '") + row.method +
+                                                "' has no generations to trace; only ga and random-search do")
+                << row.method;
+        }
+    }
 }
 
 TEST(CliOptions, OperatorFlagsFillTheAlgorithmWhateverTheOrder) {

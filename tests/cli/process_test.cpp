@@ -743,6 +743,33 @@ TEST_F(CliProcess, InspectAgreesWithTheRunsJson) {
     }
 }
 
+// inspect's repeating command names the flush mode run.json records (the same bytes, but line by
+// line is far slower), and the command line's default for a record too old to say.
+TEST_F(CliProcess, InspectRepeatsTheRunInTheFlushModeItWasWrittenIn) {
+    struct Row {
+        std::vector<std::string> flush;
+        bool keyRemoved;
+        const char* named;
+    };
+    for (const Row& row : {Row{{}, false, "generation"}, Row{{"--flush", "generation"}, false, "generation"},
+                           Row{{"--flush", "line"}, false, "line"}, Row{{"--flush", "line"}, true, "generation"}}) {
+        std::vector<std::string> run{"--seed", "5", "--population", "4", "--generations", "3", "--quiet"};
+        run.insert(run.end(), row.flush.begin(), row.flush.end());
+        ASSERT_EQ(RunCli(dir_, run).status, 0);
+        if (row.keyRemoved) {
+            std::string json = ReadFile(dir_ / "run.json");
+            const std::size_t at = json.find(",\"flush\":\"line\"");
+            ASSERT_NE(at, std::string::npos) << json;
+            std::ofstream(dir_ / "run.json", std::ios::trunc) << json.erase(at, 15);
+        }
+        const Outcome o = RunCli(dir_, {"inspect", "results.csv"});
+        ASSERT_EQ(o.status, 0) << o.err;
+        EXPECT_NE(o.out.find("\nreproduce         kelvora-cli --seed 5 --population 4 --generations 3 "),
+                  std::string::npos) << o.out;
+        EXPECT_NE(o.out.find(std::string(" --flush ") + row.named + "\n"), std::string::npos) << o.out;
+    }
+}
+
 // inspect vouches for a file only when run.json records that very file: under any name, and never
 // for another run's file copied beside the record, nor from a record whose numbers no flag takes.
 TEST_F(CliProcess, InspectChecksTheNamedFileAgainstTheRecord) {
@@ -900,6 +927,13 @@ TEST_F(CliProcess, TheTraceKeepsTheChosenGenerationsAndChangesNoResultByte) {
     EXPECT_EQ(lines[0].rfind("{\"trace\":1,\"encoding\":\"binary\",\"initial\":[", 0), 0u) << lines[0];
     EXPECT_EQ(lines[1].rfind("{\"generation\":2,\"slots\":[", 0), 0u);
     EXPECT_EQ(lines[2].rfind("{\"generation\":3,\"slots\":[", 0), 0u);
+    // A baseline has nothing to trace: refused before any file is made.
+    const Outcome baseline = RunCli(dir_, {"--algorithm", "dls", "--trace", "b.jsonl", "--output-dir", "b"});
+    EXPECT_EQ(baseline.status, 2);
+    EXPECT_NE(baseline.err.find("--trace: the method 'dls' has no generations to trace"), std::string::npos)
+        << baseline.err;
+    EXPECT_FALSE(fs::exists(dir_ / "b.jsonl"));
+    EXPECT_FALSE(fs::exists(dir_ / "b"));
     const Outcome full = RunCli(dir_, {"--trace", "/dev/full", "--quiet", "--population", "5", "--generations", "2"});
     EXPECT_EQ(full.status, 1);
     EXPECT_NE(full.err.find("--trace: /dev/full: write failed, the trace is incomplete: No space left on device"),

@@ -1,6 +1,9 @@
 // The experiment window: the run-length numbers it shows are those of its own runs, a cancelled
 // sweep keeps whole runs in order, and `kelvora --plot` draws a sweep CSV into a file.
 
+#include <cmath>
+#include <cstdio>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -11,6 +14,7 @@
 #include <QChart>
 #include <QImage>
 #include <QTableWidget>
+#include <QTemporaryFile>
 
 #include "batch/runlength.h"
 #include "batch/sweep_table.h"
@@ -67,6 +71,8 @@ private slots:
     void plotPictureIsWrittenWholeOrNotAtAll();
     void plotsTheCriticalDifferenceAndTheResponseOfASweepCsv();
     void verdictsAreWords();
+    void plotRefusesNamingTheValue_data();
+    void plotRefusesNamingTheValue();
 };
 
 void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
@@ -374,6 +380,20 @@ void TestExperiment::plotsTheCriticalDifferenceAndTheResponseOfASweepCsv() {
     const QByteArray svg = picture.readAll();
     for (const char* label : {"mutation 0.05, classic", "mutation 0.1, classic", "mutation 0.05, gray", "mutation 0.1, gray"})
         QVERIFY2(svg.contains(label), label);
+    // Nemenyi's critical difference q_a / sqrt 2 * sqrt(k (k + 1) / (6 N)), k = 4 configurations on
+    // N = 2 targets, q_a of the studentized range at infinite degrees of freedom: 3.633 (0.05), 3.240 (0.10).
+    const auto drawnCd = [](const QByteArray& picture) {  // the one number drawn with three decimals
+        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("> ?([0-9]+\\.[0-9]{3})</text>")).match(QString::fromUtf8(picture));
+        return m.hasMatch() ? m.captured(1).toDouble() : -1.0;
+    };
+    QVERIFY(std::abs(drawnCd(svg) - 3.633 / std::sqrt(2.0) * std::sqrt(20.0 / 12.0)) < 2e-3);
+    const QString cd10 = dir.filePath(QStringLiteral("cd10.svg"));
+    QCOMPARE(plot({QStringLiteral("--kind"), QStringLiteral("cd"), QStringLiteral("--alpha=0.1")}, cd10), 0);
+    QFile picture10(cd10);
+    QVERIFY(picture10.open(QIODevice::ReadOnly));
+    const QByteArray svg10 = picture10.readAll();
+    QVERIFY(svg10.contains("α = 0.1"));
+    QVERIFY(std::abs(drawnCd(svg10) - 3.240 / std::sqrt(2.0) * std::sqrt(20.0 / 12.0)) < 2e-3);
     const QString response = dir.filePath(QStringLiteral("response.png"));
     QCOMPARE(plot({QStringLiteral("--kind"), QStringLiteral("response"), QStringLiteral("--parameter"), QStringLiteral("mutation")}, response), 0);
     QCOMPARE(QImage(response).size(), QSize(900, 600));
@@ -433,6 +453,42 @@ void TestExperiment::verdictsAreWords() {
     QCOMPARE(VerdictText(in, 0.05), QStringLiteral("gray は classic より標的に近く終わる (A12 = 0.750, Holm 補正後 p = 0.02)、大きい効果"));
     in.mwuPHolm = 0.3;
     QCOMPARE(VerdictText(in, 0.05), QStringLiteral("40 シードでは差の証拠なし"));
+}
+
+// Flags refused before any file is read, each message naming the value given.
+void TestExperiment::plotRefusesNamingTheValue_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("says");
+    const QString cd = QStringLiteral("--kind=cd"), response = QStringLiteral("--kind=response");
+    QTest::newRow("alpha 0") << QStringList{cd, QStringLiteral("--alpha=0")} << "--alpha: '0' is not a level in (0, 1)";
+    QTest::newRow("alpha 1") << QStringList{cd, QStringLiteral("--alpha"), QStringLiteral("1")}
+                             << "--alpha: '1' is not a level in (0, 1)";
+    QTest::newRow("alpha text") << QStringList{cd, QStringLiteral("--alpha=five")} << "--alpha: 'five' is not a level in (0, 1)";
+    QTest::newRow("alpha nan") << QStringList{cd, QStringLiteral("--alpha=nan")} << "--alpha: 'nan' is not a level in (0, 1)";
+    QTest::newRow("alpha without cd") << QStringList{QStringLiteral("--alpha=0.1")} << "--alpha applies to --kind cd only";
+    QTest::newRow("unknown parameter") << QStringList{response, QStringLiteral("--parameter=seed")} << "(not 'seed')";
+}
+
+void TestExperiment::plotRefusesNamingTheValue() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    const QString output = dir.filePath(QStringLiteral("never.svg"));
+    QTemporaryFile err;
+    QVERIFY(err.open());
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    ::dup2(err.handle(), 2);
+    const int status = RunPlotCommand(QStringList{QStringLiteral("kelvora"), QStringLiteral("--plot"),
+                                                  dir.filePath(QStringLiteral("none.csv")), QStringLiteral("--output"), output} + args);
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    QCOMPARE(status, 2);
+    QVERIFY(!QFile::exists(output));
+    err.seek(0);
+    const QString message = QString::fromLocal8Bit(err.readAll());
+    QVERIFY2(message.contains(says), qPrintable(message));
 }
 
 #include "tst_experiment.moc"

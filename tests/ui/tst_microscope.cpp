@@ -2,6 +2,7 @@
 // stepped through with the keyboard and clicks, its slot details against the run's own population,
 // its pictures against the step they show, and the main window's entry on its last run.
 
+#include <QLabel>
 #include <QtTest>
 
 #include "common/settings.h"
@@ -56,6 +57,7 @@ private slots:
     void paintsTheMaskAndTheWheel();
     void followsTheMainWindowsLastRun();
     void takesAnOpenedFilesRecordedRun();
+    void refusesABaselinesRunNamingTheMethod();
 };
 
 void TestMicroscope::stepsThroughTheStages() {
@@ -245,6 +247,19 @@ void TestMicroscope::takesAnOpenedFilesRecordedRun() {
     QVERIFY(uitest::openResults(*f.dlg, QDir::current().absoluteFilePath(QStringLiteral("copy.csv"))));
     QVERIFY(!w->run());
     QVERIFY(w->step().next.empty());
+}
+
+// A baseline's blocks of evaluations have no parents to show: nothing is made, the method is named.
+void TestMicroscope::refusesABaselinesRunNamingTheMethod() {
+    MicroscopeWindow w;
+    w.setRun(Setup(10, 4), 4);
+    QVERIFY(w.run());
+    w.setRun(Setup(10, 4, {.method = Method::fabrik}), 4);
+    QVERIFY(!w.run());
+    w.showGeneration(2);
+    QVERIFY(!w.isBusy());
+    QVERIFY(w.step().next.empty());
+    QVERIFY(w.findChild<QLabel*>(QStringLiteral("Status"))->text().contains(QStringLiteral("fabrik")));
 }
 
 QTEST_MAIN(TestMicroscope)

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "batch/sweep_table.h"
 #include "session/configurations.h"
 #include "session/sweep_file.h"
+#include "model/text.h"
 
 namespace kelvora::ui {
 
@@ -51,9 +53,9 @@ Configurations Group(const std::vector<kelvora::SweepResult>& results) {
 }
 
 int PlotCriticalDifference(const std::vector<kelvora::SweepResult>& results, const QByteArray& input,
-                           const QByteArray& output) {
+                           const QByteArray& output, double alpha) {
     const Configurations c = Group(results);
-    const std::optional<CriticalDifference> d = CriticalDifferenceOf(kelvora::ConfigurationLabels(c.first), c.runs, 0.05);
+    const std::optional<CriticalDifference> d = CriticalDifferenceOf(kelvora::ConfigurationLabels(c.first), c.runs, alpha);
     if (!d)
         return Fail(2, QStringLiteral("--kind cd: %1 holds %2 configuration(s); the diagram needs two or more, on two "
                                       "targets or more, each target run by every configuration")
@@ -101,6 +103,7 @@ int RunPlotCommand(const QList<QByteArray>& arguments) {
     // The arguments as the system gave them (bytes), so that any file name works.
     std::string inputName, outputName, kind = "runlength", parameterName;
     bool evaluations = false;
+    std::optional<double> alpha;  // the Nemenyi critical difference's level, as compare takes it
     const auto store = [](std::string& into) {
         return [&into](const std::string& value) { into = value; return std::string(); };
     };
@@ -123,6 +126,12 @@ int RunPlotCommand(const QList<QByteArray>& arguments) {
                             : "--kind is '" + value + "', expected runlength, cd or response";
              }},
             {"--parameter", true, store(parameterName)},
+            {"--alpha", true,
+             [&alpha](const std::string& value) {
+                 alpha = kelvora::ParseFiniteDouble(value);
+                 if (alpha && *alpha > 0.0 && *alpha < 1.0) return std::string();
+                 return "--alpha: " + kelvora::cli::Quoted(value) + " is not a level in (0, 1)";
+             }},
         },
         "kelvora --help",
         nullptr,
@@ -130,7 +139,7 @@ int RunPlotCommand(const QList<QByteArray>& arguments) {
         [](const std::string& argument) {
             return "unknown argument '" + argument +
                    "' (accepted: --plot SWEEP.csv --output FILE.svg|FILE.png [--x generations|evaluations] "
-                   "[--kind runlength|cd|response] [--parameter P])";
+                   "[--kind runlength|cd|response] [--parameter P] [--alpha A])";
         }};
     std::vector<std::string> args;
     for (int i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
@@ -146,6 +155,7 @@ int RunPlotCommand(const QList<QByteArray>& arguments) {
                                                       : QStringLiteral(" (not '%1')").arg(QString::fromStdString(parameterName))));
     if (kind != "response" && !parameterName.empty())
         return Fail(2, QStringLiteral("--parameter applies to --kind response only"));
+    if (kind != "cd" && alpha) return Fail(2, QStringLiteral("--alpha applies to --kind cd only"));
     if (output.isEmpty()) return Fail(2, QStringLiteral("--output FILE.svg|FILE.png is required"));
     const QByteArray suffix = output.toLower();
     if (!suffix.endsWith(".svg") && !suffix.endsWith(".png"))
@@ -155,7 +165,7 @@ int RunPlotCommand(const QList<QByteArray>& arguments) {
     const std::string name = input.toStdString();
     const std::string error = kelvora::session::ReadSweepFile(name, name, results);
     if (!error.empty()) return Fail(2, QString::fromStdString(error));
-    if (kind == "cd") return PlotCriticalDifference(results, input, output);
+    if (kind == "cd") return PlotCriticalDifference(results, input, output, alpha.value_or(0.05));
     if (kind == "response") return PlotResponse(results, *parameter, input, output);
 
     // The chart is laid out as on screen and drawn, but never shown: the widget is not mapped.

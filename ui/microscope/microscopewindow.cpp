@@ -17,6 +17,8 @@
 
 #include <functional>
 
+#include "ga/baseline.h"
+
 namespace kelvora::ui {
 namespace {
 
@@ -140,6 +142,13 @@ MicroscopeWindow::~MicroscopeWindow() {
 }
 
 void MicroscopeWindow::setRun(const kelvora::RunSetup& setup, int generations) {
+    // A baseline spends its evaluations in blocks that no selection, crossover or mutation made.
+    if (kelvora::IsBaseline(setup.algorithm.method)) {
+        forgetRun();
+        m_status->setText(tr("手法 %1 の実行には親から子を作る世代がないため、作り直せません (ga と random-search のみ)")
+                              .arg(QString::fromStdString(kelvora::MethodName(setup.algorithm))));
+        return;
+    }
     m_setup = setup;
     m_generations = std::max(1, generations);
     const QSignalBlocker blocker(m_generation);
