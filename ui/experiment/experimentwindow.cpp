@@ -351,7 +351,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     close->setShortcut(QKeySequence::Close);
     connect(close, &QAction::triggered, this, &QWidget::close);
 
-    connect(m_runner, &SweepRunner::batchTaken, this, &ExperimentWindow::takeBatch);
+    connect(m_runner, &SweepRunner::batchTaken, this, &ExperimentWindow::takeBatch, Qt::DirectConnection);
     connect(m_runner, &SweepRunner::finished, this, &ExperimentWindow::onFinished);
     connect(m_table, &QTableWidget::itemChanged, this, &ExperimentWindow::updateRows);
     restoreTable();
@@ -731,14 +731,14 @@ bool ExperimentWindow::run() {
 
 void ExperimentWindow::cancel() { m_runner->cancel(); }
 
-void ExperimentWindow::takeBatch(const SweepBatch& batch) {
+void ExperimentWindow::takeBatch(SweepBatch& batch) {
     // Whole rounds, each configuration's runs of a round in its combination order: a run of target
     // t and seed position r goes where a sweep of the seeds so far numbers it, t * (r + 1) + r.
-    for (const FinishedRun& run : batch.runs) {
+    for (FinishedRun& run : batch.runs) {
         std::vector<kelvora::SweepResult>& results = m_results[static_cast<std::size_t>(run.plan)];
         const long long seeds = static_cast<long long>(m_plans[static_cast<std::size_t>(run.plan)].seeds.size());
         const long long target = run.index / seeds, round = run.index % seeds;
-        results.insert(results.begin() + static_cast<std::ptrdiff_t>(target * (round + 1) + round), run.result);
+        results.insert(results.begin() + static_cast<std::ptrdiff_t>(target * (round + 1) + round), std::move(run.result));
     }
     if (!batch.runs.empty()) m_unsaved = true;
     m_rounds = batch.rounds;

@@ -140,7 +140,7 @@ private:
     void updateRows();
     /// Pairs of rows (1-based) with a configuration in common.
     std::vector<std::pair<int, int>> duplicateRows() const;
-    void takeBatch(const SweepBatch& batch);
+    void takeBatch(SweepBatch& batch);
     void onFinished(bool cancelled);
     /// What the charts and the table show of the runs, computed from them on any thread.
     struct Outcome {

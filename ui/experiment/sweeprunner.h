@@ -55,8 +55,9 @@ public:
     QThreadPool* pool() { return &m_pool; }
 
 signals:
-    /// Complete rounds finished since the last batch (at most one batch every kHandoverInterval ms).
-    void batchTaken(const kelvora::ui::SweepBatch& batch);
+    /// Complete rounds finished since the last batch (at most one batch every kHandoverInterval ms);
+    /// the receiver (connected directly) may move the runs out.
+    void batchTaken(kelvora::ui::SweepBatch& batch);
     /// Every round has run or the sweep was cancelled; every complete round has been handed over.
     void finished(bool cancelled);
 
