@@ -732,13 +732,32 @@ bool ExperimentWindow::run() {
 void ExperimentWindow::cancel() { m_runner->cancel(); }
 
 void ExperimentWindow::takeBatch(SweepBatch& batch) {
-    // Whole rounds, each configuration's runs of a round in its combination order: a run of target
-    // t and seed position r goes where a sweep of the seeds so far numbers it, t * (r + 1) + r.
+    // Whole rounds, each configuration's runs kept in the combination order of a sweep of the
+    // seeds run so far: target after target, the seed fastest. One target: the rounds append;
+    // several: each target's block grows by the batch's rounds, merged in one pass.
+    const auto before = static_cast<std::size_t>(m_rounds);
+    std::vector<std::vector<std::vector<kelvora::SweepResult>>> added(m_results.size());  // configuration, target
     for (FinishedRun& run : batch.runs) {
-        std::vector<kelvora::SweepResult>& results = m_results[static_cast<std::size_t>(run.plan)];
-        const long long seeds = static_cast<long long>(m_plans[static_cast<std::size_t>(run.plan)].seeds.size());
-        const long long target = run.index / seeds, round = run.index % seeds;
-        results.insert(results.begin() + static_cast<std::ptrdiff_t>(target * (round + 1) + round), std::move(run.result));
+        const auto plan = static_cast<std::size_t>(run.plan);
+        const std::size_t targets = m_plans[plan].targets.size();
+        if (targets == 1) {
+            m_results[plan].push_back(std::move(run.result));
+            continue;
+        }
+        added[plan].resize(targets);
+        added[plan][static_cast<std::size_t>(run.index) / m_plans[plan].seeds.size()].push_back(std::move(run.result));
+    }
+    for (std::size_t plan = 0; plan < added.size(); ++plan) {
+        if (added[plan].empty()) continue;
+        std::vector<kelvora::SweepResult>& results = m_results[plan];
+        std::vector<kelvora::SweepResult> merged;
+        merged.reserve(results.size() + added[plan].size() * added[plan].front().size());
+        for (std::size_t t = 0; t < added[plan].size(); ++t) {
+            const auto block = results.begin() + static_cast<std::ptrdiff_t>(t * before);
+            merged.insert(merged.end(), std::make_move_iterator(block), std::make_move_iterator(block + static_cast<std::ptrdiff_t>(before)));
+            merged.insert(merged.end(), std::make_move_iterator(added[plan][t].begin()), std::make_move_iterator(added[plan][t].end()));
+        }
+        results = std::move(merged);
     }
     if (!batch.runs.empty()) m_unsaved = true;
     m_rounds = batch.rounds;
