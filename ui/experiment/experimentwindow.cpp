@@ -1,7 +1,6 @@
 #include "experiment/experimentwindow.h"
 
 #include <cmath>
-#include <thread>
 #include <set>
 
 #include <algorithm>
@@ -29,6 +28,7 @@
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
+#include <QThread>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -725,7 +725,7 @@ bool ExperimentWindow::run() {
     m_started = std::chrono::steady_clock::now();
     setRunning(true);
     updateProgress();
-    m_runner->start(std::move(plans), static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+    m_runner->start(std::move(plans), std::max(1, QThread::idealThreadCount()));
     return true;
 }
 
