@@ -6,6 +6,7 @@
 #include <QAbstractItemDelegate>
 #include <QComboBox>
 #include <QLabel>
+#include <QProcess>
 #include <QTableWidget>
 
 #include "batch/sweep_table.h"
@@ -166,6 +167,21 @@ void TestExperimentRun::runsAreCoresSweepByteForByte() {
     expected += CoreSweepRows(plan);
     QCOMPARE(w->runsCsv(), QByteArray::fromStdString(expected));
     QCOMPARE(w->runsNote()->text(), QStringLiteral("各構成 8 回"));
+    // And kelvora-cli sweep of each configuration writes the same rows.
+    QTemporaryDir dir;
+    QByteArray cli;
+    for (const QStringList& operators : {QStringList{}, QStringList{"--selection", "tournament:3", "--mutation-operator", "creep:4"}}) {
+        const QString out = dir.filePath(QStringLiteral("sweep.csv"));
+        QProcess sweep;
+        sweep.start(QStringLiteral(KELVORA_CLI),
+                    QStringList{"sweep", "--seeds", "3..5,9", "--target", "68,180", "--target", "10,-150", "--population",
+                                "20", "--generations", "15", "--epsilon", "2", "--quiet", "--output", out} + operators);
+        QVERIFY(sweep.waitForFinished(60000));
+        QCOMPARE(sweep.exitCode(), 0);
+        const QByteArray written = uitest::ReadAll(out);
+        cli += cli.isEmpty() ? written : written.mid(written.indexOf('\n') + 1);  // one header
+    }
+    QCOMPARE(w->runsCsv(), cli);
 }
 
 void TestExperimentRun::dropDownsOfferTheAcceptedSpellings_data() {
