@@ -216,16 +216,16 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
                            "1 つのセルに限りカンマ区切りの値の一覧にできます (例 0.2,0.5,0.8)。値ごとに 1 構成になります。"));
     m_duplicates = new QLabel(central);
     m_duplicates->setObjectName(QStringLiteral("DuplicateRows"));
-    m_duplicates->setWordWrap(true);
     m_duplicates->setStyleSheet(QStringLiteral("color: #b00000"));
-    m_duplicates->hide();
+    // Beside the row buttons, as wide as they leave: nothing moves when it shows (its tooltip is whole).
+    m_duplicates->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto* rowButtons = new QHBoxLayout;
     m_add = new QPushButton(tr("追加"), central);
     m_remove = new QPushButton(tr("削除"), central);
     rowButtons->addWidget(m_add);
     rowButtons->addWidget(m_remove);
-    rowButtons->addStretch(1);
+    rowButtons->addWidget(m_duplicates, 1);
     connect(m_add, &QPushButton::clicked, this, &ExperimentWindow::addCurrent);
     connect(m_remove, &QPushButton::clicked, this, &ExperimentWindow::removeSelected);
 
@@ -265,7 +265,6 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     auto* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
     leftLayout->addWidget(m_table, 1);
-    leftLayout->addWidget(m_duplicates);
     leftLayout->addLayout(rowButtons);
     leftLayout->addLayout(form);
     leftLayout->addLayout(runRow);
@@ -604,7 +603,7 @@ void ExperimentWindow::updateRows() {
             if (QTableWidgetItem* item = m_table->item(row, c))
                 item->setData(Qt::BackgroundRole, repeated.count(row + 1) ? QVariant(QColor(255, 214, 214)) : QVariant());
     m_duplicates->setText(words.isEmpty() ? QString() : tr("同じ構成の行があります: %1").arg(words.join(tr("、"))));
-    m_duplicates->setVisible(!words.isEmpty());
+    m_duplicates->setToolTip(m_duplicates->text());
 }
 
 bool ExperimentWindow::run() {
