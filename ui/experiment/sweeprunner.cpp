@@ -55,14 +55,15 @@ void SweepRunner::start(std::vector<kelvora::SweepPlan> plans, int threads) {
     if (m_running || plans.empty()) return;
     auto s = std::make_shared<Shared>();
     s->seeds = static_cast<long long>(plans.front().seeds.size());
+    std::map<std::pair<int, int>, std::size_t> known;  // each target's place in s->targets
     for (const kelvora::SweepPlan& plan : plans) {
         s->firstOfPlan.push_back(s->roundSize);
         s->roundSize += kelvora::CombinationCount(plan) / static_cast<long long>(plan.seeds.size());
         std::vector<std::size_t> places;
         for (const kelvora::SweepTarget& t : plan.targets) {
-            const auto at = std::find(s->targets.begin(), s->targets.end(), t);
-            places.push_back(static_cast<std::size_t>(at - s->targets.begin()));
-            if (at == s->targets.end()) s->targets.push_back(t);
+            const auto [at, added] = known.try_emplace({t.x, t.y}, s->targets.size());
+            if (added) s->targets.push_back(t);
+            places.push_back(at->second);
         }
         s->slot.push_back(std::move(places));
     }
