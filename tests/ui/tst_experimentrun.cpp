@@ -260,7 +260,6 @@ void TestExperimentRun::repeatedRowsAreRefusedNamingThem() {
     SetCell(*w, 2, kMethod, QStringLiteral("ga"));
     const QString pairs = QStringLiteral("1 行目と 2 行目、3 行目と 4 行目");
     QVERIFY2(w->duplicatesNote()->text().contains(pairs), qPrintable(w->duplicatesNote()->text()));
-    QVERIFY(w->configurations()->item(0, kPopulation)->background().color() != QColor());
     QVERIFY(!w->run());
     QCOMPARE(uitest::Messages().size(), 1);
     QVERIFY2(uitest::Messages().first().text.contains(pairs), qPrintable(uitest::Messages().first().text));
@@ -271,6 +270,8 @@ void TestExperimentRun::repeatedRowsAreRefusedNamingThem() {
     SetCell(*w, 2, kCrossover, QStringLiteral("0.5"));
     SetCell(*w, 2, kEncoding, QStringLiteral("gray"));
     QCOMPARE(w->duplicatesNote()->text(), QStringLiteral("同じ構成の行があります: 2 行目と 3 行目"));
+    for (int row = 0; row < 4; ++row)  // the repeating rows tinted, the others not
+        QCOMPARE(w->configurations()->item(row, kPopulation)->data(Qt::BackgroundRole).isValid(), row == 1 || row == 2);
     SetCell(*w, 2, kMutation, QStringLiteral("0.2"));
     QVERIFY(w->duplicatesNote()->text().isEmpty());
 }
