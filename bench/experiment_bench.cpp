@@ -17,6 +17,9 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <QTableWidget>
+
+#include "common/settings.h"
 #include "experiment/experimentwindow.h"
 #include "window_bench_support.h"
 
@@ -25,6 +28,7 @@ using namespace kelvora::ui;
 namespace {
 
 std::unique_ptr<ExperimentWindow> Window(int population, int generations, int configurations, const char* seeds) {
+    AppSettings().remove(QStringLiteral("experiment/table"));  // the rows below, not those kept from before
     auto window = std::make_unique<ExperimentWindow>([=] {
         CurrentSettings now;
         now.params.populationSize = population;
@@ -32,7 +36,11 @@ std::unique_ptr<ExperimentWindow> Window(int population, int generations, int co
         now.target = QPoint(68, 180);
         return now;
     });
-    for (int i = 0; i < configurations; ++i) window->addCurrent();
+    // Rows of one configuration are refused: each row its own crossover rate.
+    for (int i = 0; i < configurations; ++i) {
+        window->addCurrent();
+        window->configurations()->item(i, 4)->setText(QString::number(0.3 + 0.1 * i));
+    }
     window->seedsEdit()->setText(QString::fromLatin1(seeds));
     window->show();
     return window;

@@ -33,6 +33,7 @@
 #include "session/lines.h"
 #include "session/sweep_file.h"
 #include "session/sweep_plan.h"
+#include "session/sweep_targets.h"
 
 using namespace kelvora;
 using namespace kelvora::cli;
@@ -110,7 +111,7 @@ struct SweepArgs {
                                                              {"bit-flip"}};
     std::vector<std::pair<long long, long long>> seedRanges;
     int randomTargets = 0;
-    std::uint32_t targetSeed = 1;
+    std::uint32_t targetSeed = session::kDefaultTargetSeed;
     int threads = 0;
     std::string output, summary, logs, ioh;
     long long shardK = 1, shardN = 1;
@@ -333,9 +334,11 @@ FlagTable SweepFlags(SweepArgs& a, bool& seedsGiven) {
             {"--target", true, Reading([&a](const std::string& v, std::string& e) { Target(v, a.plan.targets, e); }), true},
             {"--targets", true,
              [&a](const std::string& v) {
-                 const auto k = v.rfind("random:", 0) == 0 ? ParseInteger(v.substr(7)) : std::nullopt;
-                 if (!k || *k < 1 || *k > 10000) return "--targets: " + Quoted(v) + " is not random:K with K in 1..10000";
-                 a.randomTargets = static_cast<int>(*k);
+                 const auto k = session::ParseRandomTargets(v);
+                 if (!k)
+                     return "--targets: " + Quoted(v) + " is not random:K with K in 1.." +
+                            std::to_string(session::kMaxRandomTargets);
+                 a.randomTargets = *k;
                  return std::string();
              }},
             {"--target-seed", true,
@@ -393,15 +396,9 @@ std::string CompletePlan(SweepArgs& a, bool seedsGiven) {
     if (a.resume && a.output.empty()) return "--resume needs --output, the file to continue";
     if (a.resume && a.output == "-") return "--resume needs --output naming a file, not standard output";
     if (const std::string invalid = BuildAlgorithms(a); !invalid.empty()) return invalid;
-    if (a.randomTargets > 0) {
-        for (const SweepTarget& t : RandomTargets(a.randomTargets, a.targetSeed)) {
-            for (const SweepTarget& other : a.plan.targets)
-                if (other == t)
-                    return "--targets: the drawn target " + std::to_string(t.x) + "," + std::to_string(t.y) +
-                           " is also given by --target";
-            a.plan.targets.push_back(t);
-        }
-    }
+    if (a.randomTargets > 0)
+        if (std::string drawn = session::AddRandomTargets(a.plan.targets, a.randomTargets, a.targetSeed); !drawn.empty())
+            return drawn;
     if (a.plan.targets.empty()) a.plan.targets.push_back({kOpeningTargetX, kOpeningTargetY});
     long long seeds = 0;
     for (const auto& [first, last] : a.seedRanges) seeds += last - first + 1;

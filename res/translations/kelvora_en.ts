@@ -670,10 +670,6 @@ Repeat it with %2</translation>
         <translation>Remove</translation>
     </message>
     <message>
-        <source>x,y の組を空白で区切って複数指定できます</source>
-        <translation>Several targets: x,y pairs separated by spaces</translation>
-    </message>
-    <message>
         <source>シード</source>
         <translation>Seeds</translation>
     </message>
@@ -900,6 +896,94 @@ Repeat it with %2</translation>
     <message>
         <source>ε: 0 より大きく 1000 以下の数値を入力してください。</source>
         <translation>ε: enter a number above 0 and at most 1000.</translation>
+    </message>
+    <message>
+        <source>保存せずに閉じる</source>
+        <translation>Close without saving</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>集団・世代・交差率・突然変異・エリート、選択の tournament:K、変異の creep:S は、1 つのセルに限りカンマ区切りの値の一覧にできます (例 0.2,0.5,0.8)。値ごとに 1 構成になります。</source>
+        <translation>Population, generations, crossover, mutation, elitism, the K of tournament:K and the S of creep:S may hold a comma list in one cell of a row (e.g. 0.2,0.5,0.8): one configuration per value.</translation>
+    </message>
+    <message>
+        <source>x,y の組を空白で区切って複数指定できます。random:K で到達範囲内の目標点を K 個引きます</source>
+        <translation>Several targets: x,y pairs separated by spaces; random:K draws K targets within reach</translation>
+    </message>
+    <message>
+        <source>実験ウィンドウで実行中のスイープがあります。中止して閉じますか？</source>
+        <translation>The experiment window is running a sweep. Stop it and close?</translation>
+    </message>
+    <message>
+        <source>実験ウィンドウに保存していない実行結果があります。保存せずに閉じますか？</source>
+        <translation>The experiment window holds runs that have not been saved. Close without saving?</translation>
+    </message>
+    <message>
+        <source>%1 行目の「%2」: 値の一覧は 集団・世代・交差率・突然変異・選択 (tournament:K)・エリート・変異 (creep:S) にだけ書けます。</source>
+        <translation>Row %1, "%2": a list of values is taken only by population, generations, crossover, mutation, selection (tournament:K), elitism and mutation operator (creep:S).</translation>
+    </message>
+    <message>
+        <source>%1 行目: 値の一覧は 1 つのセルにだけ書けます (「%2」と「%3」)。</source>
+        <translation>Row %1: only one cell may hold a list of values ("%2" and "%3" do).</translation>
+    </message>
+    <message>
+        <source>%1 行目の「%2」: 値 %3 が 2 回あります。</source>
+        <translation>Row %1, "%2": the value %3 is listed twice.</translation>
+    </message>
+    <message>
+        <source>%1 行目の「%2」: 一覧にできるのは tournament:K の K だけです。</source>
+        <translation>Row %1, "%2": only the K of tournament:K can be a list.</translation>
+    </message>
+    <message>
+        <source>%1 行目の「%2」: 一覧にできるのは creep:S の S だけです。</source>
+        <translation>Row %1, "%2": only the S of creep:S can be a list.</translation>
+    </message>
+    <message>
+        <source>%1 行目と %2 行目</source>
+        <translation>rows %1 and %2</translation>
+    </message>
+    <message>
+        <source>同じ構成の行があります: %1</source>
+        <translation>Rows with the same configuration: %1</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>目標点 &quot;%1&quot;: random:K は 1 つだけ書けます。</source>
+        <translation>Target &quot;%1&quot;: random:K may be given only once.</translation>
+    </message>
+    <message>
+        <source>目標点 &quot;%1&quot;: random:K の K は 1 から %2 までの整数です。</source>
+        <translation>Target &quot;%1&quot;: the K of random:K is an integer from 1 to %2.</translation>
+    </message>
+    <message>
+        <source>random:%1 で引いた目標点 %2,%3 が、書かれた目標点にもあります。</source>
+        <translation>The target %2,%3 drawn by random:%1 is also among the targets given.</translation>
+    </message>
+    <message>
+        <source>同じ構成の行があります: %1。どちらかを変えるか削除してください。</source>
+        <translation>Rows with the same configuration: %1. Change or remove one of them.</translation>
+    </message>
+    <message>
+        <source>値の一覧を展開すると構成が %1 個になります: %2 個までです。</source>
+        <translation>The lists of values make %1 configurations: at most %2.</translation>
+    </message>
+    <message>
+        <source>各構成 %1 回 (中止)</source>
+        <translation>%1 runs each (stopped)</translation>
+    </message>
+    <message>
+        <source>各構成 %1 回</source>
+        <translation>%1 runs each</translation>
+    </message>
+    <message>
+        <source>構成ごとの実行数は「実行数」の列のとおりです</source>
+        <translation>Runs per configuration: see the "Runs" column</translation>
     </message>
 </context>
 <context>

@@ -62,6 +62,8 @@ class TestExperiment : public QObject {
 
 private slots:
     void initTestCase() { SetMessageBoxFunction(uitest::RecordMessage); }
+    // Every case starts from an empty table, not from the one the last case's window left.
+    void init() { AppSettings().remove(QStringLiteral("experiment/table")); }
     void plotsShowTheRunsAndPlotFromTheirCsv();
     void cancellingKeepsWholeRuns();
     void sweepFilesAreReadByTheCommandLinesRules();

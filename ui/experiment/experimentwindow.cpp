@@ -1,7 +1,7 @@
 #include "experiment/experimentwindow.h"
 
 #include <cmath>
-#include <thread>
+#include <set>
 
 #include <algorithm>
 #include <climits>
@@ -26,8 +26,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
+#include <QThread>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "experiment/experimentdata.h"
 #include "experiment/experimentplots.h"
@@ -40,6 +43,7 @@
 #include "session/numbers.h"
 #include "session/sweep_file.h"
 #include "session/sweep_plan.h"
+#include "session/sweep_targets.h"
 #include "experiment/sweeprunner.h"
 #include "common/windowplacement.h"
 #include "common/wholefile.h"
@@ -50,6 +54,11 @@ namespace {
 
 constexpr char kGeometryKey[] = "experiment/geometry";
 constexpr char kMovedKey[] = "experiment/moved";
+// The table and the fields as they were left, kept between sessions.
+constexpr char kRowsKey[] = "experiment/table/rows";
+constexpr char kSeedsKey[] = "experiment/table/seeds";
+constexpr char kTargetsKey[] = "experiment/table/targets";
+constexpr char kEpsilonKey[] = "experiment/table/epsilon";
 
 enum Column { kLabel, kMethod, kPopulation, kGenerations, kCrossover, kMutation, kEncoding, kSelection, kElitism,
               kCrossoverOperator, kMutationOperator, kColumns };
@@ -72,7 +81,117 @@ QString Interval(const kelvora::Proportion& p) {
     return QStringLiteral("%1 [%2, %3]").arg(p.rate, 0, 'f', 3).arg(p.low, 0, 'f', 3).arg(p.high, 0, 'f', 3);
 }
 
+// A choice cell's editor: a drop-down of the accepted spellings; editable where a spelling takes
+// a count (tournament:K, creep:S), so that the count or a list of counts can be typed.
+class ChoiceDelegate : public QStyledItemDelegate {
+public:
+    ChoiceDelegate(QStringList items, bool editable, QObject* parent)
+        : QStyledItemDelegate(parent), m_items(std::move(items)), m_editable(editable) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override {
+        auto* box = new QComboBox(parent);
+        box->addItems(m_items);
+        box->setEditable(m_editable);
+        return box;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        auto* box = static_cast<QComboBox*>(editor);
+        const QString text = index.data(Qt::EditRole).toString().trimmed();
+        const int at = box->findText(text);
+        if (at >= 0) box->setCurrentIndex(at);
+        else if (m_editable) box->setEditText(text);
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
+        model->setData(index, static_cast<QComboBox*>(editor)->currentText().trimmed(), Qt::EditRole);
+    }
+
+private:
+    QStringList m_items;
+    bool m_editable;
+};
+
+// The parameter a value list in that column varies, as the 応答 tab names it; nullptr for a column
+// that takes no list.
+const char* ListParameter(int column) {
+    switch (column) {
+    case kPopulation: return "population";
+    case kGenerations: return "generations";
+    case kCrossover: return "crossover";
+    case kMutation: return "mutation";
+    case kSelection: return "tournament";
+    case kElitism: return "elitism";
+    case kMutationOperator: return "creep";
+    default: return nullptr;
+    }
+}
+
+// The values of a cell's comma list, each spelled whole: "tournament:2,4" gives "tournament:2" and
+// "tournament:4". One value for a cell without a comma.
+QStringList ListValues(const QString& text) {
+    QStringList values = text.split(QLatin1Char(','));
+    const QString prefix = values.first().contains(QLatin1Char(':')) ? values.first().section(QLatin1Char(':'), 0, 0) + QLatin1Char(':') : QString();
+    for (QString& v : values) {
+        v = v.trimmed();
+        if (!prefix.isEmpty() && !v.contains(QLatin1Char(':'))) v.prepend(prefix);
+    }
+    return values;
+}
+
+void DefaultDiscardQuestion(QWidget* parent, const QString& text, std::function<void(bool)> answer) {
+    auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Kelvora"), text, QMessageBox::NoButton, parent);
+    box->setObjectName(QStringLiteral("DiscardQuestion"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    QPushButton* discard = box->addButton(ExperimentWindow::tr("保存せずに閉じる"), QMessageBox::DestructiveRole);
+    QPushButton* keep = box->addButton(ExperimentWindow::tr("キャンセル"), QMessageBox::RejectRole);
+    box->setDefaultButton(keep);
+    box->setEscapeButton(keep);
+    QObject::connect(box, &QMessageBox::finished, box,
+                     [box, discard, answer = std::move(answer)] { answer(box->clickedButton() == discard); });
+    box->open();
+}
+
+ExperimentWindow::DiscardQuestion g_discardQuestion = DefaultDiscardQuestion;
+
 }  // namespace
+
+ExperimentWindow::DiscardQuestion ExperimentWindow::SetDiscardQuestion(DiscardQuestion question) {
+    const DiscardQuestion old = g_discardQuestion;
+    g_discardQuestion = question ? question : DefaultDiscardQuestion;
+    return old;
+}
+
+QStringList ExperimentWindow::choices(int column) {
+    // Each choice of core's enumerations, spelled by core's own names.
+    QStringList items;
+    const auto add = [&items](const kelvora::Algorithm& a, std::string (*name)(const kelvora::Algorithm&)) {
+        items << QString::fromStdString(name(a));
+    };
+    kelvora::Algorithm a;
+    switch (column) {
+    case kMethod:
+        for (const kelvora::Method m : kelvora::kMethods) a.method = m, add(a, kelvora::MethodName);
+        break;
+    case kEncoding:
+        for (const auto e : {kelvora::Encoding::binary, kelvora::Encoding::gray}) a.encoding = e, add(a, kelvora::EncodingName);
+        break;
+    case kSelection:
+        for (const auto e : {kelvora::Selection::roulette, kelvora::Selection::tournament, kelvora::Selection::rank})
+            a.selection = e, add(a, kelvora::SelectionName);
+        break;
+    case kCrossoverOperator:
+        for (const auto e : {kelvora::CrossoverOperator::onePoint, kelvora::CrossoverOperator::twoPoint,
+                             kelvora::CrossoverOperator::uniform})
+            a.crossover = e, add(a, kelvora::CrossoverName);
+        break;
+    case kMutationOperator:
+        for (const auto e : {kelvora::MutationOperator::bitFlip, kelvora::MutationOperator::creep})
+            a.mutation = e, add(a, kelvora::MutationName);
+        break;
+    default: break;
+    }
+    return items;
+}
 
 ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWidget* parent)
     : QMainWindow(parent, Qt::Window), m_current(std::move(current)), m_runner(new SweepRunner(this)) {
@@ -90,13 +209,23 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setMinimumSize(160, 150);
+    for (const int column : {kMethod, kEncoding, kSelection, kCrossoverOperator, kMutationOperator})
+        m_table->setItemDelegateForColumn(
+            column, new ChoiceDelegate(choices(column), column == kSelection || column == kMutationOperator, m_table));
+    m_table->setToolTip(tr("集団・世代・交差率・突然変異・エリート、選択の tournament:K、変異の creep:S は、"
+                           "1 つのセルに限りカンマ区切りの値の一覧にできます (例 0.2,0.5,0.8)。値ごとに 1 構成になります。"));
+    m_duplicates = new QLabel(central);
+    m_duplicates->setObjectName(QStringLiteral("DuplicateRows"));
+    m_duplicates->setStyleSheet(QStringLiteral("color: #b00000"));
+    // Beside the row buttons, as wide as they leave: nothing moves when it shows (its tooltip is whole).
+    m_duplicates->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto* rowButtons = new QHBoxLayout;
     m_add = new QPushButton(tr("追加"), central);
     m_remove = new QPushButton(tr("削除"), central);
     rowButtons->addWidget(m_add);
     rowButtons->addWidget(m_remove);
-    rowButtons->addStretch(1);
+    rowButtons->addWidget(m_duplicates, 1);
     connect(m_add, &QPushButton::clicked, this, &ExperimentWindow::addCurrent);
     connect(m_remove, &QPushButton::clicked, this, &ExperimentWindow::removeSelected);
 
@@ -104,7 +233,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     m_seeds = new QLineEdit(QStringLiteral("1..100"), central);
     const CurrentSettings now = m_current ? m_current() : CurrentSettings{};
     m_targets = new QLineEdit(QStringLiteral("%1,%2").arg(now.target.x()).arg(now.target.y()), central);
-    m_targets->setToolTip(tr("x,y の組を空白で区切って複数指定できます"));
+    m_targets->setToolTip(tr("x,y の組を空白で区切って複数指定できます。random:K で到達範囲内の目標点を K 個引きます"));
     m_epsilon = new QLineEdit(QStringLiteral("0.5"), central);
     form->addRow(tr("シード"), m_seeds);
     form->addRow(tr("目標点"), m_targets);
@@ -129,6 +258,8 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
                                           tr("ERT (評価回数)"), tr("ε までの世代 (IQR)")});
     m_summary->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_summary->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_runsEach = new QLabel(central);
+    m_runsEach->setObjectName(QStringLiteral("RunsEach"));
 
     auto* left = new QWidget(central);
     auto* leftLayout = new QVBoxLayout(left);
@@ -139,6 +270,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     leftLayout->addLayout(runRow);
     leftLayout->addWidget(m_timeLeft);  // under the bar: the window stays narrow
     leftLayout->addWidget(m_summary, 1);
+    leftLayout->addWidget(m_runsEach);
 
     auto* right = new QWidget(central);
     auto* rightLayout = new QVBoxLayout(right);
@@ -201,10 +333,13 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
         if (!path.isEmpty()) openSweep(path);
     });
     file->addSeparator();
-    connect(file->addAction(tr("実行結果を CSV で保存(&R)...")), &QAction::triggered, this,
-            [this] { saveText(tr("実行結果を CSV で保存"), QStringLiteral("sweep.csv"), runsCsv()); });
-    connect(file->addAction(tr("集計を CSV で保存(&U)...")), &QAction::triggered, this,
-            [this] { saveText(tr("集計を CSV で保存"), QStringLiteral("summary.csv"), summaryCsv()); });
+    // The runs are saved once either holds them.
+    connect(file->addAction(tr("実行結果を CSV で保存(&R)...")), &QAction::triggered, this, [this] {
+        if (saveText(tr("実行結果を CSV で保存"), QStringLiteral("sweep.csv"), runsCsv()) && !isRunning()) m_unsaved = false;
+    });
+    connect(file->addAction(tr("集計を CSV で保存(&U)...")), &QAction::triggered, this, [this] {
+        if (saveText(tr("集計を CSV で保存"), QStringLiteral("summary.csv"), summaryCsv()) && !isRunning()) m_unsaved = false;
+    });
     connect(file->addAction(tr("統計を CSV で保存(&T)...")), &QAction::triggered, this,
             [this] { saveText(tr("統計を CSV で保存"), QStringLiteral("statistics.csv"), m_statistics->csv()); });
     file->addSeparator();
@@ -215,8 +350,10 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     close->setShortcut(QKeySequence::Close);
     connect(close, &QAction::triggered, this, &QWidget::close);
 
-    connect(m_runner, &SweepRunner::runsFinished, this, &ExperimentWindow::takeRuns);
+    connect(m_runner, &SweepRunner::batchTaken, this, &ExperimentWindow::takeBatch, Qt::DirectConnection);
     connect(m_runner, &SweepRunner::finished, this, &ExperimentWindow::onFinished);
+    connect(m_table, &QTableWidget::itemChanged, this, &ExperimentWindow::updateRows);
+    restoreTable();
     setRunning(false);
 
     resize(1100, 640);
@@ -227,10 +364,30 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
 }
 
 ExperimentWindow::~ExperimentWindow() {
-    if (m_outcomeThread.joinable()) m_outcomeThread.join();
+    // Before any member goes: no run or outcome is left on the pool to post to the window.
+    m_runner->shutdown();
+    saveTable();
 }
 
 bool ExperimentWindow::isRunning() const { return m_runner->isRunning() || m_computing; }
+
+bool ExperimentWindow::holdsUnsavedRuns() const { return isRunning() || m_unsaved; }
+
+void ExperimentWindow::askDiscard(QWidget* parent, std::function<void(bool)> answer) {
+    if (!holdsUnsavedRuns()) {
+        answer(true);
+        return;
+    }
+    const QString text = isRunning() ? tr("実験ウィンドウで実行中のスイープがあります。中止して閉じますか？")
+                                     : tr("実験ウィンドウに保存していない実行結果があります。保存せずに閉じますか？");
+    g_discardQuestion(parent, text, [this, answer = std::move(answer)](bool discard) {
+        if (discard) {
+            m_runner->cancel();
+            m_unsaved = false;
+        }
+        answer(discard);
+    });
+}
 
 bool ExperimentWindow::openSweep(const QString& path) {
     if (isRunning()) return false;
@@ -246,6 +403,9 @@ bool ExperimentWindow::openSweep(const QString& path) {
     m_plans.clear();
     m_labels.clear();
     m_results.clear();
+    m_unsaved = false;
+    m_cancelled = false;
+    m_varied.clear();
     kelvora::session::ConfigurationGroups groups;
     for (const kelvora::SweepResult& r : rows) {
         const std::size_t k = groups.Add(r.combination);
@@ -276,9 +436,7 @@ bool ExperimentWindow::addCurrent() {
 }
 
 void ExperimentWindow::addRow(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm) {
-    const int row = m_table->rowCount();
-    m_table->insertRow(row);
-    const QString cells[kColumns] = {
+    addRow(QStringList{
         label,
         QString::fromStdString(kelvora::MethodName(algorithm)),
         QString::number(params.populationSize),
@@ -290,8 +448,15 @@ void ExperimentWindow::addRow(const QString& label, const kelvora::SolverParams&
         QString::fromStdString(kelvora::ElitismName(algorithm)),
         QString::fromStdString(kelvora::CrossoverName(algorithm)),
         QString::fromStdString(kelvora::MutationName(algorithm)),
-    };
-    for (int c = 0; c < kColumns; ++c) m_table->setItem(row, c, new QTableWidgetItem(cells[c]));
+    });
+}
+
+void ExperimentWindow::addRow(const QStringList& cells) {
+    const QSignalBlocker quiet(m_table);
+    const int row = m_table->rowCount();
+    m_table->insertRow(row);
+    for (int c = 0; c < kColumns; ++c) m_table->setItem(row, c, new QTableWidgetItem(c < cells.size() ? cells[c] : QString()));
+    updateRows();
 }
 
 void ExperimentWindow::removeSelected() {
@@ -301,10 +466,18 @@ void ExperimentWindow::removeSelected() {
     if (rows.isEmpty() && m_table->currentRow() >= 0) rows << m_table->currentRow();
     std::sort(rows.begin(), rows.end(), std::greater<>());
     for (int row : rows) m_table->removeRow(row);
+    updateRows();
 }
 
-QString ExperimentWindow::readRow(int row, kelvora::SolverParams& params, kelvora::Algorithm& algorithm) const {
-    auto cell = [&](int column) { return m_table->item(row, column) ? m_table->item(row, column)->text().trimmed() : QString(); };
+QStringList ExperimentWindow::rowCells(int row) const {
+    QStringList cells;
+    for (int c = 0; c < kColumns; ++c) cells << (m_table->item(row, c) ? m_table->item(row, c)->text().trimmed() : QString());
+    return cells;
+}
+
+QString ExperimentWindow::readCells(int row, const QStringList& cells, kelvora::SolverParams& params,
+                                    kelvora::Algorithm& algorithm) const {
+    const auto cell = [&](int column) { return cells[column]; };
     auto where = [&](int column) {
         return tr("%1 行目の「%2」: ").arg(row + 1).arg(m_table->horizontalHeaderItem(column)->text());
     };
@@ -324,20 +497,113 @@ QString ExperimentWindow::readRow(int row, kelvora::SolverParams& params, kelvor
     const auto mutation = number(kMutation, kelvora::session::kMutationField);
     if (!mutation) return where(kMutation) + tr("0 から 1 までの数値を入力してください。");
     params.mutationProbability = *mutation;
+    const std::string method = kelvora::ParseMethod(cell(kMethod).toStdString(), algorithm);
+    if (!method.empty()) return where(kMethod) + QString::fromStdString(method);
+    // The choices the method does not take are greyed and left out: the classic ones stand for them.
     using Parser = std::string (*)(std::string_view, kelvora::Algorithm&);
-    const std::pair<int, Parser> choices[] = {{kMethod, kelvora::ParseMethod},
-                                              {kEncoding, kelvora::ParseEncoding},
-                                              {kSelection, kelvora::ParseSelection},
-                                              {kElitism, kelvora::ParseElitism},
-                                              {kCrossoverOperator, kelvora::ParseCrossover},
-                                              {kMutationOperator, kelvora::ParseMutation}};
-    for (const auto& [column, parse] : choices) {
+    const bool selection = kelvora::TakesSelection(algorithm.method);
+    const std::tuple<int, Parser, bool> choices[] = {{kEncoding, kelvora::ParseEncoding, kelvora::TakesEncoding(algorithm.method)},
+                                                     {kSelection, kelvora::ParseSelection, selection},
+                                                     {kElitism, kelvora::ParseElitism, selection},
+                                                     {kCrossoverOperator, kelvora::ParseCrossover, selection},
+                                                     {kMutationOperator, kelvora::ParseMutation, kelvora::TakesMutation(algorithm.method)}};
+    for (const auto& [column, parse, taken] : choices) {
+        if (!taken) continue;
         const std::string error = parse(cell(column).toStdString(), algorithm);
         if (!error.empty()) return where(column) + QString::fromStdString(error);
     }
     const std::string error = kelvora::ValidateAlgorithm(algorithm, params.populationSize);
     if (!error.empty()) return tr("%1 行目: ").arg(row + 1) + QString::fromStdString(error);
     return {};
+}
+
+QString ExperimentWindow::readRow(int row, std::vector<Configuration>& out, int* varied) const {
+    const QStringList cells = rowCells(row);
+    const auto title = [this](int column) { return m_table->horizontalHeaderItem(column)->text(); };
+    int list = -1;
+    for (int column = kMethod; column < kColumns; ++column) {
+        if (!cells[column].contains(QLatin1Char(','))) continue;
+        if (!ListParameter(column))
+            return tr("%1 行目の「%2」: 値の一覧は 集団・世代・交差率・突然変異・選択 (tournament:K)・エリート・変異 (creep:S) "
+                      "にだけ書けます。")
+                .arg(row + 1)
+                .arg(title(column));
+        if (list >= 0)
+            return tr("%1 行目: 値の一覧は 1 つのセルにだけ書けます (「%2」と「%3」)。").arg(row + 1).arg(title(list), title(column));
+        list = column;
+    }
+    if (varied) *varied = list;
+    const QStringList values = list < 0 ? QStringList{QString()} : ListValues(cells[list]);
+    const QString label = cells[kLabel];
+    for (int i = 0; i < values.size(); ++i) {
+        QStringList one = cells;
+        if (list >= 0) {
+            if (values.indexOf(values[i]) != i)
+                return tr("%1 行目の「%2」: 値 %3 が 2 回あります。").arg(row + 1).arg(title(list), values[i]);
+            one[list] = values[i];
+        }
+        Configuration c;
+        if (const QString message = readCells(row, one, c.params, c.algorithm); !message.isEmpty()) return message;
+        if (list == kSelection && c.algorithm.selection != kelvora::Selection::tournament)
+            return tr("%1 行目の「%2」: 一覧にできるのは tournament:K の K だけです。").arg(row + 1).arg(title(list));
+        if (list == kMutationOperator && c.algorithm.mutation != kelvora::MutationOperator::creep)
+            return tr("%1 行目の「%2」: 一覧にできるのは creep:S の S だけです。").arg(row + 1).arg(title(list));
+        c.label = list < 0 ? label : QStringLiteral("%1 %2=%3").arg(label, title(list), values[i]);
+        out.push_back(std::move(c));
+    }
+    return {};
+}
+
+std::vector<std::pair<int, int>> ExperimentWindow::duplicateRows() const {
+    std::vector<std::vector<Configuration>> rows(static_cast<std::size_t>(m_table->rowCount()));
+    for (int row = 0; row < m_table->rowCount(); ++row)
+        if (!readRow(row, rows[static_cast<std::size_t>(row)]).isEmpty()) rows[static_cast<std::size_t>(row)].clear();
+    const auto same = [](const Configuration& a, const Configuration& b) {
+        return a.params.populationSize == b.params.populationSize && a.params.generationCount == b.params.generationCount &&
+               a.params.crossoverRate == b.params.crossoverRate && a.params.mutationProbability == b.params.mutationProbability &&
+               a.algorithm == b.algorithm;
+    };
+    std::vector<std::pair<int, int>> pairs;
+    for (std::size_t j = 0; j < rows.size(); ++j)
+        for (std::size_t i = 0; i < j; ++i) {
+            bool shared = false;
+            for (const Configuration& a : rows[i])
+                for (const Configuration& b : rows[j]) shared = shared || same(a, b);
+            if (shared) pairs.emplace_back(static_cast<int>(i) + 1, static_cast<int>(j) + 1);
+        }
+    return pairs;
+}
+
+void ExperimentWindow::updateRows() {
+    const QSignalBlocker quiet(m_table);  // the flags and colours set here are no edits
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        kelvora::Algorithm algorithm;
+        const bool known = m_table->item(row, kMethod) &&
+                           kelvora::ParseMethod(m_table->item(row, kMethod)->text().trimmed().toStdString(), algorithm).empty();
+        const bool selection = !known || kelvora::TakesSelection(algorithm.method);
+        const std::pair<int, bool> taken[] = {{kEncoding, !known || kelvora::TakesEncoding(algorithm.method)},
+                                              {kSelection, selection},
+                                              {kElitism, selection},
+                                              {kCrossoverOperator, selection},
+                                              {kMutationOperator, !known || kelvora::TakesMutation(algorithm.method)}};
+        for (const auto& [column, takes] : taken)
+            if (QTableWidgetItem* item = m_table->item(row, column))
+                item->setFlags(takes ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable : Qt::ItemIsSelectable);
+    }
+    const std::vector<std::pair<int, int>> pairs = duplicateRows();
+    std::set<int> repeated;
+    QStringList words;
+    for (const auto& [a, b] : pairs) {
+        repeated.insert(a);
+        repeated.insert(b);
+        words << tr("%1 行目と %2 行目").arg(a).arg(b);
+    }
+    for (int row = 0; row < m_table->rowCount(); ++row)
+        for (int c = 0; c < kColumns; ++c)
+            if (QTableWidgetItem* item = m_table->item(row, c))
+                item->setData(Qt::BackgroundRole, repeated.count(row + 1) ? QVariant(QColor(255, 214, 214)) : QVariant());
+    m_duplicates->setText(words.isEmpty() ? QString() : tr("同じ構成の行があります: %1").arg(words.join(tr("、"))));
+    m_duplicates->setToolTip(m_duplicates->text());
 }
 
 bool ExperimentWindow::run() {
@@ -361,8 +627,24 @@ bool ExperimentWindow::run() {
         }
         for (long long s = range->first; s <= range->second; ++s) shared.seeds.push_back(static_cast<std::uint32_t>(s));
     }
+    // Targets as pairs x,y and at most one random:K, drawn after them as kelvora-cli sweep
+    // --target ... --targets random:K draws them (its default --target-seed).
     const QStringList targets = m_targets->text().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    std::optional<int> random;
     for (const QString& text : targets) {
+        if (text.startsWith(QLatin1String("random"))) {
+            const std::optional<int> k = kelvora::session::ParseRandomTargets(text.toStdString());
+            if (!k || random) {
+                ShowMessageBox(this, QMessageBox::Warning,
+                               random ? tr("目標点 \"%1\": random:K は 1 つだけ書けます。").arg(text)
+                                      : tr("目標点 \"%1\": random:K の K は 1 から %2 までの整数です。")
+                                            .arg(text)
+                                            .arg(kelvora::session::kMaxRandomTargets));
+                return false;
+            }
+            random = k;
+            continue;
+        }
         const auto pair = kelvora::ParseIntegerPair(text.toStdString(), ',');
         if (!pair || std::abs(pair->first) > kelvora::kMaxTargetOffset || std::abs(pair->second) > kelvora::kMaxTargetOffset) {
             ShowMessageBox(this, QMessageBox::Warning,
@@ -370,6 +652,12 @@ bool ExperimentWindow::run() {
             return false;
         }
         shared.targets.push_back({static_cast<int>(pair->first), static_cast<int>(pair->second)});
+    }
+    kelvora::SweepTarget clash;
+    if (random && !kelvora::session::AddRandomTargets(shared.targets, *random, kelvora::session::kDefaultTargetSeed, &clash).empty()) {
+        ShowMessageBox(this, QMessageBox::Warning,
+                       tr("random:%1 で引いた目標点 %2,%3 が、書かれた目標点にもあります。").arg(*random).arg(clash.x).arg(clash.y));
+        return false;
     }
     if (shared.targets.empty()) {
         ShowMessageBox(this, QMessageBox::Warning, tr("目標点を入力してください。"));
@@ -383,47 +671,96 @@ bool ExperimentWindow::run() {
     shared.epsilon = *epsilon;
     std::vector<kelvora::SweepPlan> plans;
     std::vector<QString> labels;
+    QString varied;
     for (int row = 0; row < m_table->rowCount(); ++row) {
-        kelvora::SolverParams params;
-        kelvora::Algorithm algorithm;
-        const QString message = readRow(row, params, algorithm);
+        std::vector<Configuration> configurations;
+        int list = -1;
+        const QString message = readRow(row, configurations, &list);
         if (!message.isEmpty()) {
             ShowMessageBox(this, QMessageBox::Warning, message);
             m_table->setCurrentCell(row, 0);
             return false;
         }
-        kelvora::SweepPlan plan = shared;
-        plan.algorithms = {algorithm};
-        plan.populations = {params.populationSize};
-        plan.generations = {params.generationCount};
-        plan.crossovers = {params.crossoverRate};
-        plan.mutations = {params.mutationProbability};
-        // The limits kelvora-cli sweep holds its plans to: a seed or a target twice, say.
-        if (const kelvora::session::SweepPlanFault fault = kelvora::session::CheckSweepPlan(plan)) {
-            ShowMessageBox(this, QMessageBox::Warning, PlanFaultText(fault));
-            return false;
+        if (list >= 0 && varied.isEmpty()) varied = QLatin1String(ListParameter(list));
+        for (const Configuration& c : configurations) {
+            kelvora::SweepPlan plan = shared;
+            plan.algorithms = {c.algorithm};
+            plan.populations = {c.params.populationSize};
+            plan.generations = {c.params.generationCount};
+            plan.crossovers = {c.params.crossoverRate};
+            plan.mutations = {c.params.mutationProbability};
+            // The limits kelvora-cli sweep holds its plans to: a seed or a target twice, say.
+            if (const kelvora::session::SweepPlanFault fault = kelvora::session::CheckSweepPlan(plan)) {
+                ShowMessageBox(this, QMessageBox::Warning, PlanFaultText(fault));
+                return false;
+            }
+            plans.push_back(std::move(plan));
+            labels.push_back(c.label);
         }
-        plans.push_back(std::move(plan));
-        labels.push_back(m_table->item(row, kLabel) ? m_table->item(row, kLabel)->text() : QString());
     }
+    // Two rows of one configuration would be one in the runs' file: refused, naming them.
+    if (const std::vector<std::pair<int, int>> pairs = duplicateRows(); !pairs.empty()) {
+        QStringList words;
+        for (const auto& [a, b] : pairs) words << tr("%1 行目と %2 行目").arg(a).arg(b);
+        ShowMessageBox(this, QMessageBox::Warning, tr("同じ構成の行があります: %1。どちらかを変えるか削除してください。").arg(words.join(tr("、"))));
+        return false;
+    }
+    if (static_cast<int>(plans.size()) > kMaxExpanded) {
+        ShowMessageBox(this, QMessageBox::Warning,
+                       tr("値の一覧を展開すると構成が %1 個になります: %2 個までです。").arg(plans.size()).arg(kMaxExpanded));
+        return false;
+    }
+    saveTable();
     m_plans = plans;
     m_labels = std::move(labels);
+    m_varied = varied;
     m_results.assign(m_plans.size(), {});
+    m_rounds = 0;
+    m_cancelled = false;
+    m_runsEach->clear();
     m_total = 0;
     for (const kelvora::SweepPlan& plan : m_plans) m_total += kelvora::CombinationCount(plan);
     m_done = 0;
     m_started = std::chrono::steady_clock::now();
     setRunning(true);
     updateProgress();
-    m_runner->start(std::move(plans), static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+    m_runner->start(std::move(plans), std::max(1, QThread::idealThreadCount()));
     return true;
 }
 
 void ExperimentWindow::cancel() { m_runner->cancel(); }
 
-void ExperimentWindow::takeRuns(const std::vector<FinishedRun>& runs) {
-    for (const FinishedRun& run : runs) m_results[static_cast<std::size_t>(run.plan)].push_back(run.result);
-    m_done += static_cast<long long>(runs.size());
+void ExperimentWindow::takeBatch(SweepBatch& batch) {
+    // Whole rounds, each configuration's runs kept in the combination order of a sweep of the
+    // seeds run so far: target after target, the seed fastest. One target: the rounds append;
+    // several: each target's block grows by the batch's rounds, merged in one pass.
+    const auto before = static_cast<std::size_t>(m_rounds);
+    std::vector<std::vector<std::vector<kelvora::SweepResult>>> added(m_results.size());  // configuration, target
+    for (FinishedRun& run : batch.runs) {
+        const auto plan = static_cast<std::size_t>(run.plan);
+        const std::size_t targets = m_plans[plan].targets.size();
+        if (targets == 1) {
+            m_results[plan].push_back(std::move(run.result));
+            continue;
+        }
+        added[plan].resize(targets);
+        added[plan][static_cast<std::size_t>(run.index) / m_plans[plan].seeds.size()].push_back(std::move(run.result));
+    }
+    for (std::size_t plan = 0; plan < added.size(); ++plan) {
+        if (added[plan].empty()) continue;
+        std::vector<kelvora::SweepResult>& results = m_results[plan];
+        std::vector<kelvora::SweepResult> merged;
+        merged.reserve(results.size() + added[plan].size() * added[plan].front().size());
+        for (std::size_t t = 0; t < added[plan].size(); ++t) {
+            const auto block = results.begin() + static_cast<std::ptrdiff_t>(t * before);
+            merged.insert(merged.end(), std::make_move_iterator(block), std::make_move_iterator(block + static_cast<std::ptrdiff_t>(before)));
+            merged.insert(merged.end(), std::make_move_iterator(added[plan][t].begin()), std::make_move_iterator(added[plan][t].end()));
+        }
+        results = std::move(merged);
+    }
+    if (!batch.runs.empty()) m_unsaved = true;
+    m_rounds = batch.rounds;
+    m_done = batch.finished;
     updateProgress();
 }
 
@@ -432,8 +769,9 @@ void ExperimentWindow::onFinished(bool cancelled) {
     // that it keeps answering (a sweep of 10^5 runs takes a few hundred ms). The buttons stay as
     // during the run until they show.
     m_computing = true;
-    if (m_outcomeThread.joinable()) m_outcomeThread.join();
-    m_outcomeThread = std::thread([this, cancelled, labels = labelTexts()] {
+    m_cancelled = cancelled;
+    // On the runner's pool, which the window's end waits for; m_results stays as it is meanwhile.
+    (void)QtConcurrent::run(m_runner->pool(), [this, cancelled, labels = labelTexts()] {
         Outcome outcome = ComputeOutcome(labels, m_results, true);
         QMetaObject::invokeMethod(
             this,
@@ -504,6 +842,15 @@ void ExperimentWindow::showOutcome(Outcome outcome) {
         }
         for (int c = 0; c < cells.size(); ++c) m_summary->setItem(row, c, new QTableWidgetItem(cells[c]));
     }
+    // How many runs each holds: after 中止 every configuration has run the same seeds (whole rounds).
+    std::set<std::size_t> counts;
+    for (const auto& results : m_results) counts.insert(results.size());
+    if (counts.size() == 1 && !m_results.empty())
+        m_runsEach->setText(m_cancelled ? tr("各構成 %1 回 (中止)").arg(*counts.begin()) : tr("各構成 %1 回").arg(*counts.begin()));
+    else
+        m_runsEach->setText(m_results.empty() ? QString() : tr("構成ごとの実行数は「実行数」の列のとおりです"));
+    if (!m_varied.isEmpty())
+        if (const int at = m_response->parameter()->findData(m_varied); at >= 0) m_response->parameter()->setCurrentIndex(at);
     m_plots->setGroups(std::move(outcome.groups), m_plans.empty() ? 0.5 : m_plans.front().epsilon);
     m_statistics->setRuns(m_labels, m_results);
     std::vector<const kelvora::SweepResult*> runs;
@@ -516,8 +863,12 @@ QByteArray ExperimentWindow::runsCsv() const {
     if (m_plans.empty() && !m_loadedRuns.isEmpty()) return m_loadedRuns;  // an opened file: its own rows
     std::string text = kelvora::SweepHeader();
     for (std::size_t i = 0; i < m_plans.size(); ++i) {
-        const long long runs = kelvora::CombinationCount(m_plans[i]);
-        const std::string fingerprint = kelvora::SweepFingerprint(m_plans[i]);
+        // The seeds run so far: after 中止, the runs are those of a sweep of the first seeds alone.
+        kelvora::SweepPlan ran = m_plans[i];
+        ran.seeds.resize(std::min(ran.seeds.size(), static_cast<std::size_t>(m_rounds)));
+        if (ran.seeds.empty()) continue;
+        const long long runs = kelvora::CombinationCount(ran);
+        const std::string fingerprint = kelvora::SweepFingerprint(ran);
         for (std::size_t k = 0; k < m_results[i].size(); ++k)
             text += kelvora::SweepRow(m_results[i][k], static_cast<long long>(k), runs, fingerprint);
     }
@@ -539,11 +890,45 @@ void ExperimentWindow::setRunning(bool running) {
     m_table->setEditTriggers(running ? QAbstractItemView::NoEditTriggers : QAbstractItemView::AllEditTriggers);
 }
 
-void ExperimentWindow::saveText(const QString& title, const QString& name, const QByteArray& bytes) {
+bool ExperimentWindow::saveText(const QString& title, const QString& name, const QByteArray& bytes) {
     const QString path = QFileDialog::getSaveFileName(this, title, name, tr("CSV ファイル (*.csv)"));
-    if (path.isEmpty()) return;
-    if (const QString reason = WriteWholeFile(QFile::encodeName(path), bytes); !reason.isEmpty())
+    if (path.isEmpty()) return false;
+    if (const QString reason = WriteWholeFile(QFile::encodeName(path), bytes); !reason.isEmpty()) {
         ShowMessageBox(this, QMessageBox::Warning, tr("\"%1\" に保存できませんでした。").arg(path) + QLatin1Char('\n') + reason);
+        return false;
+    }
+    return true;
+}
+
+void ExperimentWindow::saveTable() const {
+    QSettings settings = AppSettings();
+    settings.remove(QLatin1String(kRowsKey));
+    settings.beginWriteArray(QLatin1String(kRowsKey), m_table->rowCount());
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        settings.setArrayIndex(row);
+        settings.setValue(QStringLiteral("cells"), rowCells(row));
+    }
+    settings.endArray();
+    settings.setValue(QLatin1String(kSeedsKey), m_seeds->text());
+    settings.setValue(QLatin1String(kTargetsKey), m_targets->text());
+    settings.setValue(QLatin1String(kEpsilonKey), m_epsilon->text());
+}
+
+void ExperimentWindow::restoreTable() {
+    QSettings settings = AppSettings();
+    if (!settings.childGroups().contains(QStringLiteral("experiment")) ||
+        !settings.contains(QLatin1String(kSeedsKey)))
+        return;  // never kept: the fields' defaults
+    const int rows = std::min(settings.beginReadArray(QLatin1String(kRowsKey)), kMaxConfigurations);
+    for (int row = 0; row < rows; ++row) {
+        settings.setArrayIndex(row);
+        const QStringList cells = settings.value(QStringLiteral("cells")).toStringList();
+        if (cells.size() == kColumns) addRow(cells);
+    }
+    settings.endArray();
+    m_seeds->setText(settings.value(QLatin1String(kSeedsKey)).toString());
+    m_targets->setText(settings.value(QLatin1String(kTargetsKey), m_targets->text()).toString());
+    m_epsilon->setText(settings.value(QLatin1String(kEpsilonKey), m_epsilon->text()).toString());
 }
 
 void ExperimentWindow::savePlot(bool svg) {
@@ -599,7 +984,9 @@ void ExperimentWindow::dropEvent(QDropEvent* event) {
 }
 
 void ExperimentWindow::closeEvent(QCloseEvent* event) {
+    m_runner->cancel();  // nothing runs unseen: the runs of the whole rounds stay
     saveGeometry();
+    saveTable();
     QMainWindow::closeEvent(event);
 }
 

@@ -1,12 +1,12 @@
 #pragma once
-// The experiment window "Kelvora — 実験": up to eight configurations run over many seeds and
-// targets as a sweep does, off the GUI thread, then compared in three charts and a table, with
-// export of the runs, the summary and the charts.
+// The experiment window "Kelvora — 実験": up to eight configurations (each may vary one parameter
+// over a list) run over many seeds and targets as a sweep does, seed by seed across them, on a
+// worker pool, then compared in charts and a table, with export of the runs, the summary and the
+// charts.
 
 #include <chrono>
 #include <functional>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include <QMainWindow>
@@ -29,7 +29,7 @@ class ExperimentPlots;
 class StatisticsPanel;
 class ResponsePanel;
 class SweepRunner;
-struct FinishedRun;
+struct SweepBatch;
 
 /// What "追加" takes from the main window: its parameters, algorithm and target (relative to the base, y up).
 struct CurrentSettings {
@@ -42,8 +42,18 @@ class ExperimentWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    /// Most configurations a comparison holds.
+    /// Most configuration rows a comparison holds.
     static constexpr int kMaxConfigurations = 8;
+    /// Most configurations the rows' value lists expand into.
+    static constexpr int kMaxExpanded = 32;
+    /// Asks whether runs not saved may be dropped and calls answer with true for "保存せずに閉じる"
+    /// (tests replace it; the window's own shows a window-modal box and returns at once).
+    using DiscardQuestion = void (*)(QWidget* parent, const QString& text, std::function<void(bool discard)> answer);
+    /// Replaces the question and returns the one it replaced; nullptr restores the box.
+    static DiscardQuestion SetDiscardQuestion(DiscardQuestion question);
+    /// The spellings the drop-down of a configuration column offers (method, encoding, selection,
+    /// crossover and mutation operators, as kelvora-cli takes them); empty for other columns.
+    static QStringList choices(int column);
 
     /// A top-level window (parent owns it) where the settings remember it, else beside parent;
     /// current gives the main window's settings.
@@ -62,6 +72,12 @@ public:
     /// message box naming the line and the reason, and what was shown stays; returns false then.
     bool openSweep(const QString& path);
     bool isRunning() const;
+    /// A sweep goes, or runs have finished since the runs or the summary were last saved (not
+    /// runs opened from a file).
+    bool holdsUnsavedRuns() const;
+    /// answer(true) at once when nothing unsaved is held; otherwise asks (保存せずに閉じる /
+    /// キャンセル) over parent and answers with the choice; a sweep going is stopped on "discard".
+    void askDiscard(QWidget* parent, std::function<void(bool discard)> answer);
 
     QTableWidget* configurations() const { return m_table; }
     QTableWidget* summary() const { return m_summary; }
@@ -73,7 +89,15 @@ public:
     QLineEdit* seedsEdit() const { return m_seeds; }
     QLineEdit* targetsEdit() const { return m_targets; }
     QLineEdit* epsilonEdit() const { return m_epsilon; }
-    /// The finished runs of configuration row, in combination order.
+    /// The line naming rows that repeat another's configuration ("" when none do).
+    QLabel* duplicatesNote() const { return m_duplicates; }
+    /// The line under the summary saying how many runs each configuration holds.
+    QLabel* runsNote() const { return m_runsEach; }
+    /// Configurations of the last sweep or file (rows' value lists expanded), and their labels.
+    int configurationCount() const { return static_cast<int>(m_results.size()); }
+    QString configurationLabel(int configuration) const { return m_labels[static_cast<std::size_t>(configuration)]; }
+    const kelvora::SweepPlan& plan(int configuration) const { return m_plans[static_cast<std::size_t>(configuration)]; }
+    /// The finished runs of a configuration, in combination order.
     const std::vector<kelvora::SweepResult>& results(int row) const { return m_results[static_cast<std::size_t>(row)]; }
     /// The runs as kelvora-cli sweep writes them, one sweep per configuration, each after the header.
     QByteArray runsCsv() const;
@@ -96,11 +120,27 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    /// One configuration of a row: a row with a value list gives one per value.
+    struct Configuration {
+        QString label;
+        kelvora::SolverParams params;
+        kelvora::Algorithm algorithm;
+    };
     void addRow(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm);
+    void addRow(const QStringList& cells);
     void removeSelected();
-    /// Row's configuration; "" or the message naming the cell and what it accepts.
-    QString readRow(int row, kelvora::SolverParams& params, kelvora::Algorithm& algorithm) const;
-    void takeRuns(const std::vector<FinishedRun>& runs);
+    /// The configuration of a row's cells (one value in each); "" or the message naming the cell
+    /// and what it accepts.
+    QString readCells(int row, const QStringList& cells, kelvora::SolverParams& params, kelvora::Algorithm& algorithm) const;
+    /// Row's configurations, one per value of its list (varied: the list's column, or -1); "" or
+    /// the message naming the cell.
+    QString readRow(int row, std::vector<Configuration>& out, int* varied = nullptr) const;
+    QStringList rowCells(int row) const;
+    /// Greys the cells the row's method does not take and flags rows that repeat another's.
+    void updateRows();
+    /// Pairs of rows (1-based) with a configuration in common.
+    std::vector<std::pair<int, int>> duplicateRows() const;
+    void takeBatch(SweepBatch& batch);
     void onFinished(bool cancelled);
     /// What the charts and the table show of the runs, computed from them on any thread.
     struct Outcome {
@@ -114,7 +154,10 @@ private:
     void showOutcome(Outcome outcome);
     void updateProgress();
     void setRunning(bool running);
-    void saveText(const QString& title, const QString& name, const QByteArray& bytes);
+    /// true when written.
+    bool saveText(const QString& title, const QString& name, const QByteArray& bytes);
+    void saveTable() const;
+    void restoreTable();
     void savePlot(bool svg);
     void saveGeometry();
 
@@ -136,14 +179,19 @@ private:
     StatisticsPanel* m_statistics;
     ResponsePanel* m_response;
     QTableWidget* m_summary;
+    QLabel* m_duplicates;
+    QLabel* m_runsEach;
     SweepRunner* m_runner;
 
     std::vector<kelvora::SweepPlan> m_plans;            ///< one per configuration of the last sweep
     std::vector<QString> m_labels;                      ///< their labels
     std::vector<std::vector<kelvora::SweepResult>> m_results;  ///< their finished runs
+    int m_rounds = 0;                                   ///< seeds every configuration has run
+    bool m_cancelled = false;                           ///< the last sweep was stopped
+    bool m_unsaved = false;                             ///< runs finished since the last save
+    QString m_varied;                                   ///< the parameter a row's list varied (the 応答 tab's name)
     QByteArray m_loadedRuns;                            ///< the bytes of an opened sweep CSV
-    bool m_computing = false;                           ///< the outcome of the last sweep is being computed
-    std::thread m_outcomeThread;                        ///< computes it
+    bool m_computing = false;                           ///< the outcome of the last sweep is being computed (on the runner's pool)
     long long m_total = 0;
     long long m_done = 0;
     std::chrono::steady_clock::time_point m_started;

@@ -1,17 +1,15 @@
 #pragma once
-// Runs an experiment's sweeps off the GUI thread: one sweep plan after another on a thread of its
-// own, each on every core, its finished runs gathered for the window to take in batches.
+// Runs an experiment's sweeps off the GUI thread on a pool of its own: the plans' runs taken round
+// by round (the first seed of every plan, then the second ...), each exactly the run kelvora-cli
+// sweep makes of that combination, and handed to the window by value in whole rounds.
 
-#include <atomic>
-#include <mutex>
-#include <thread>
+#include <memory>
 #include <vector>
 
 #include <QObject>
+#include <QThreadPool>
 
 #include "batch/sweep.h"
-
-class QTimer;
 
 namespace kelvora::ui {
 
@@ -22,35 +20,54 @@ struct FinishedRun {
     kelvora::SweepResult result;
 };
 
+/// What one handover carries: the runs of the rounds completed since the last one.
+struct SweepBatch {
+    /// Round by round; within a round plan by plan, each plan's runs in combination order.
+    std::vector<FinishedRun> runs;
+    int rounds = 0;          ///< rounds (seeds) complete so far, these included
+    long long finished = 0;  ///< runs finished so far, those of incomplete rounds too
+};
+
 class SweepRunner : public QObject {
     Q_OBJECT
 
 public:
+    /// Least time between two handovers, in ms: about 20 a second at most.
+    static constexpr int kHandoverInterval = 50;
+
     explicit SweepRunner(QObject* parent = nullptr);
-    /// Stops the sweep and waits for its thread.
+    /// shutdown().
     ~SweepRunner() override;
 
-    /// Runs plans in order on threads worker threads (>= 1). Does nothing while a sweep goes.
+    /// Runs plans on threads workers (>= 1). Every plan has the same seeds, in the same order; a
+    /// round is one seed of every plan, all its other combinations (targets) included. Does nothing
+    /// while a sweep goes.
     void start(std::vector<kelvora::SweepPlan> plans, int threads);
-    /// No run starts any more; runs under way are dropped, finished ones are still handed over.
+    /// No run starts any more; runs under way stop after their current generation and are dropped,
+    /// and so are the runs of rounds not complete. Safe to call at any time.
     void cancel();
-    bool isRunning() const { return m_thread.joinable(); }
+    /// cancel(), then waits for the pool's work (a generation of each run under way, or an outcome
+    /// being computed); after it nothing is posted any more.
+    void shutdown();
+    /// From start() until finished() has been emitted.
+    bool isRunning() const { return m_running; }
+    /// The pool the runs go on; other work of the window that must not outlive it goes there too.
+    QThreadPool* pool() { return &m_pool; }
 
 signals:
-    /// Runs finished since the last batch, in each plan's combination order (about 20 a second at most).
-    void runsFinished(const std::vector<kelvora::ui::FinishedRun>& runs);
-    /// Every plan has run or the sweep was cancelled; every finished run has been handed over.
+    /// Complete rounds finished since the last batch (at most one batch every kHandoverInterval ms);
+    /// the receiver (connected directly) may move the runs out.
+    void batchTaken(kelvora::ui::SweepBatch& batch);
+    /// Every round has run or the sweep was cancelled; every complete round has been handed over.
     void finished(bool cancelled);
 
 private:
-    void drain();
+    struct Shared;
+    void take(SweepBatch batch, bool last, bool cancelled);
 
-    QTimer* m_timer;
-    std::thread m_thread;
-    std::atomic<bool> m_stop{false};
-    std::atomic<bool> m_done{false};
-    std::mutex m_mutex;
-    std::vector<FinishedRun> m_pending;  ///< guarded by m_mutex
+    QThreadPool m_pool;
+    std::shared_ptr<Shared> m_shared;  ///< of the sweep going
+    bool m_running = false;
 };
 
 }  // namespace kelvora::ui

@@ -494,6 +494,20 @@ void CSolverDlg::reject() {
         m_closeRequested = true;
         return;
     }
+    // Runs of the experiment window not saved yet are not dropped unasked (an Escape soon after the
+    // one that stopped a run, say); the answer comes later, the window stays meanwhile.
+    if (m_experiment && m_experiment->holdsUnsavedRuns() && !m_discardAgreed) {
+        m_closeRequested = false;
+        if (m_discardAsked) return;
+        m_discardAsked = true;
+        m_experiment->askDiscard(this, [this](bool discard) {
+            m_discardAsked = false;
+            if (!discard) return;
+            m_discardAgreed = true;
+            reject();
+        });
+        return;
+    }
     // Whether the evolution window was open goes with the program's end.
     AppSettings().setValue(QLatin1String(kEvolutionOpenKey), m_evolution && m_evolution->isVisible());
     if (m_evolution) m_evolution->close();

@@ -233,6 +233,8 @@ protected:
 
     bool m_ran = false;                    ///< a run has been started since the dialog opened
     bool m_closeRequested = false;         ///< close the dialog when the run has ended
+    bool m_discardAsked = false;           ///< the experiment window's unsaved runs are being asked about
+    bool m_discardAgreed = false;          ///< they may be dropped: the dialog closes
     EvolutionWindow* m_evolution = nullptr;  ///< top-level, owned by the dialog
     ExperimentWindow* m_experiment = nullptr;  ///< "実験(&E)...", top-level, owned by the dialog
     MicroscopeWindow* m_microscope = nullptr;  ///< "世代の顕微鏡(&M)...", top-level, owned by the dialog

@@ -1,0 +1,451 @@
+// The experiment window's running and table: runs taken seed by seed across the configurations,
+// exports equal to core's sweep of the seeds run, the cells' drop-downs, repeated rows, random
+// targets, value lists, the table kept between sessions and the main window asking before it
+// drops unsaved runs.
+
+#include <QAbstractItemDelegate>
+#include <QComboBox>
+#include <QLabel>
+#include <QProcess>
+#include <QTableWidget>
+
+#include "batch/sweep_table.h"
+#include "experiment/experimentwindow.h"
+#include "experiment/statisticspanel.h"
+#include "uitestsupport.h"
+
+namespace {
+
+enum Column { kLabel, kMethod, kPopulation, kGenerations, kCrossover, kMutation, kEncoding, kSelection, kElitism,
+              kCrossoverOperator, kMutationOperator };
+
+std::unique_ptr<ExperimentWindow> NewWindow(int population, int generations) {
+    return std::make_unique<ExperimentWindow>([=] {
+        CurrentSettings now;
+        now.params.populationSize = population;
+        now.params.generationCount = generations;
+        now.target = QPoint(68, 180);
+        return now;
+    });
+}
+
+void SetCell(ExperimentWindow& w, int row, int column, const QString& text) {
+    w.configurations()->item(row, column)->setText(text);
+}
+
+// Runs the window's sweep to its end; false when it did not start or end.
+bool RunToEnd(ExperimentWindow& w) {
+    QSignalSpy finished(&w, &ExperimentWindow::sweepFinished);
+    return w.run() && finished.wait(60000);
+}
+
+// What core's own sweep writes of plan, as kelvora-cli sweep writes it (no header).
+std::string CoreSweepRows(const kelvora::SweepPlan& plan) {
+    std::string rows;
+    const long long runs = kelvora::CombinationCount(plan);
+    const std::string fingerprint = kelvora::SweepFingerprint(plan);
+    kelvora::SweepOptions options;
+    options.threads = 2;
+    kelvora::RunSweep(plan, options, [&](long long index, const kelvora::SweepResult& r) {
+        rows += kelvora::SweepRow(r, index, runs, fingerprint);
+    });
+    return rows;
+}
+
+QString g_question;
+bool g_answer = false;
+void RecordQuestion(QWidget*, const QString& text, std::function<void(bool)> answer) {
+    g_question = text;
+    answer(g_answer);
+}
+
+}  // namespace
+
+class TestExperimentRun : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        SetMessageBoxFunction(uitest::RecordMessage);
+        ExperimentWindow::SetDiscardQuestion(RecordQuestion);
+    }
+    void init() {
+        AppSettings().remove(QStringLiteral("experiment/table"));
+        uitest::Messages().clear();
+        g_question.clear();
+    }
+    void stoppedSweepLeavesEveryConfigurationTheSameSeeds_data();
+    void stoppedSweepLeavesEveryConfigurationTheSameSeeds();
+    void runsAreCoresSweepByteForByte();
+    void dropDownsOfferTheAcceptedSpellings_data();
+    void dropDownsOfferTheAcceptedSpellings();
+    void untakenCellsAreGreyed_data();
+    void untakenCellsAreGreyed();
+    void repeatedRowsAreRefusedNamingThem();
+    void targets_data();
+    void targets();
+    void valueLists_data();
+    void valueLists();
+    void tableIsKeptBetweenSessions();
+    void closingWithUnsavedRunsAsks_data();
+    void closingWithUnsavedRunsAsks();
+};
+
+void TestExperimentRun::stoppedSweepLeavesEveryConfigurationTheSameSeeds_data() {
+    QTest::addColumn<int>("configurations");
+    QTest::addColumn<QString>("targets");
+    QTest::addColumn<int>("targetCount");
+    QTest::newRow("three configurations, one target") << 3 << "68,180" << 1;
+    QTest::newRow("two configurations, two targets") << 2 << "68,180 -40,120" << 2;
+}
+
+void TestExperimentRun::stoppedSweepLeavesEveryConfigurationTheSameSeeds() {
+    QFETCH(int, configurations);
+    QFETCH(QString, targets);
+    QFETCH(int, targetCount);
+    auto w = NewWindow(60, 200);
+    for (int i = 0; i < configurations; ++i) {
+        QVERIFY(w->addCurrent());
+        SetCell(*w, i, kCrossover, QString::number(0.3 + 0.2 * i));
+    }
+    w->seedsEdit()->setText(QStringLiteral("1..100000"));
+    w->targetsEdit()->setText(targets);
+    QSignalSpy finished(w.get(), &ExperimentWindow::sweepFinished);
+    QVERIFY(w->run());
+    QTRY_VERIFY_WITH_TIMEOUT(!w->results(configurations - 1).empty(), 30000);
+    w->cancel();
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(finished.first().first().toBool(), true);
+    const std::size_t held = w->results(0).size();
+    QVERIFY(held > 0 && held % static_cast<std::size_t>(targetCount) == 0);
+    const long long seeds = static_cast<long long>(held) / targetCount;
+    for (int c = 0; c < configurations; ++c) {
+        const auto& results = w->results(c);
+        QCOMPARE(results.size(), held);
+        // Combination order of a sweep of seeds 1..m: target-major, the seed fastest.
+        for (std::size_t k = 0; k < results.size(); ++k) {
+            QCOMPARE(results[k].combination.seed, static_cast<std::uint32_t>(static_cast<long long>(k) % seeds + 1));
+            QCOMPARE(results[k].combination.target, w->plan(c).targets[k / static_cast<std::size_t>(seeds)]);
+        }
+    }
+    QCOMPARE(w->runsNote()->text(), QStringLiteral("各構成 %1 回 (中止)").arg(held));
+    // The export is core's sweep of the seeds run, configuration after configuration.
+    std::string expected = kelvora::SweepHeader();
+    for (int c = 0; c < configurations; ++c) {
+        kelvora::SweepPlan plan = w->plan(c);
+        plan.seeds.resize(static_cast<std::size_t>(seeds));
+        expected += CoreSweepRows(plan);
+    }
+    QCOMPARE(w->runsCsv(), QByteArray::fromStdString(expected));
+}
+
+void TestExperimentRun::runsAreCoresSweepByteForByte() {
+    auto w = NewWindow(20, 15);
+    QVERIFY(w->addCurrent());
+    QVERIFY(w->addCurrent());
+    SetCell(*w, 1, kMethod, QStringLiteral("ga"));
+    SetCell(*w, 1, kSelection, QStringLiteral("tournament:3"));
+    SetCell(*w, 1, kMutationOperator, QStringLiteral("creep:4"));
+    w->seedsEdit()->setText(QStringLiteral("3..5,9"));
+    w->targetsEdit()->setText(QStringLiteral("68,180 10,-150"));
+    w->epsilonEdit()->setText(QStringLiteral("2"));
+    QVERIFY(RunToEnd(*w));
+    // The plans as written by hand, not taken from the window.
+    kelvora::SweepPlan plan;
+    plan.populations = {20};
+    plan.generations = {15};
+    plan.crossovers = {0.5};
+    plan.mutations = {0.1};
+    plan.targets = {{68, 180}, {10, -150}};
+    plan.seeds = {3, 4, 5, 9};
+    plan.epsilon = 2;
+    std::string expected = kelvora::SweepHeader() + CoreSweepRows(plan);
+    plan.algorithms.front().selection = kelvora::Selection::tournament;
+    plan.algorithms.front().tournamentSize = 3;
+    plan.algorithms.front().mutation = kelvora::MutationOperator::creep;
+    plan.algorithms.front().creepStep = 4;
+    expected += CoreSweepRows(plan);
+    QCOMPARE(w->runsCsv(), QByteArray::fromStdString(expected));
+    QCOMPARE(w->runsNote()->text(), QStringLiteral("各構成 8 回"));
+    // And kelvora-cli sweep of each configuration writes the same rows.
+    QTemporaryDir dir;
+    QByteArray cli;
+    for (const QStringList& operators : {QStringList{}, QStringList{"--selection", "tournament:3", "--mutation-operator", "creep:4"}}) {
+        const QString out = dir.filePath(QStringLiteral("sweep.csv"));
+        QProcess sweep;
+        sweep.start(QStringLiteral(KELVORA_CLI),
+                    QStringList{"sweep", "--seeds", "3..5,9", "--target", "68,180", "--target", "10,-150", "--population",
+                                "20", "--generations", "15", "--epsilon", "2", "--quiet", "--output", out} + operators);
+        QVERIFY(sweep.waitForFinished(60000));
+        QCOMPARE(sweep.exitCode(), 0);
+        const QByteArray written = uitest::ReadAll(out);
+        cli += cli.isEmpty() ? written : written.mid(written.indexOf('\n') + 1);  // one header
+    }
+    QCOMPARE(w->runsCsv(), cli);
+}
+
+void TestExperimentRun::dropDownsOfferTheAcceptedSpellings_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("editable");
+    // Counts of the choices as core's header lists them.
+    QTest::newRow("method") << int(kMethod) << 12 << false;
+    QTest::newRow("encoding") << int(kEncoding) << 2 << false;
+    QTest::newRow("selection") << int(kSelection) << 3 << true;
+    QTest::newRow("crossover operator") << int(kCrossoverOperator) << 3 << false;
+    QTest::newRow("mutation operator") << int(kMutationOperator) << 2 << true;
+}
+
+void TestExperimentRun::dropDownsOfferTheAcceptedSpellings() {
+    QFETCH(int, column);
+    QFETCH(int, count);
+    QFETCH(bool, editable);
+    auto w = NewWindow(20, 10);
+    QVERIFY(w->addCurrent());
+    QTableWidget* table = w->configurations();
+    const QModelIndex index = table->model()->index(0, column);
+    std::unique_ptr<QWidget> editor(table->itemDelegateForColumn(column)->createEditor(table->viewport(), {}, index));
+    auto* box = qobject_cast<QComboBox*>(editor.get());
+    QVERIFY(box);
+    QCOMPARE(box->count(), count);
+    QCOMPARE(box->isEditable(), editable);
+    using Parser = std::string (*)(std::string_view, kelvora::Algorithm&);
+    const std::map<int, Parser> parsers{{kMethod, kelvora::ParseMethod},
+                                        {kEncoding, kelvora::ParseEncoding},
+                                        {kSelection, kelvora::ParseSelection},
+                                        {kCrossoverOperator, kelvora::ParseCrossover},
+                                        {kMutationOperator, kelvora::ParseMutation}};
+    std::vector<kelvora::Algorithm> parsed;
+    for (int i = 0; i < box->count(); ++i) {
+        kelvora::Algorithm a;
+        QVERIFY2(parsers.at(column)(box->itemText(i).toStdString(), a).empty(), qPrintable(box->itemText(i)));
+        for (const kelvora::Algorithm& other : parsed) QVERIFY(!(other == a));  // no choice twice
+        parsed.push_back(a);
+    }
+    // The editor writes back the spelling chosen.
+    box->setCurrentIndex(count - 1);
+    table->itemDelegateForColumn(column)->setModelData(box, table->model(), index);
+    QCOMPARE(table->item(0, column)->text(), box->itemText(count - 1));
+}
+
+void TestExperimentRun::untakenCellsAreGreyed_data() {
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QList<int>>("taken");
+    QTest::newRow("ga") << "ga" << QList<int>{kEncoding, kSelection, kElitism, kCrossoverOperator, kMutationOperator};
+    QTest::newRow("hill-climbing") << "hill-climbing" << QList<int>{kEncoding, kMutationOperator};
+    QTest::newRow("one-plus-one") << "one-plus-one" << QList<int>{kEncoding};
+    QTest::newRow("ccd") << "ccd" << QList<int>{};
+    QTest::newRow("random-search") << "random-search" << QList<int>{};
+}
+
+void TestExperimentRun::untakenCellsAreGreyed() {
+    QFETCH(QString, method);
+    QFETCH(QList<int>, taken);
+    auto w = NewWindow(20, 10);
+    QVERIFY(w->addCurrent());
+    SetCell(*w, 0, kMethod, method);
+    for (int column : {kEncoding, kSelection, kElitism, kCrossoverOperator, kMutationOperator}) {
+        const Qt::ItemFlags flags = w->configurations()->item(0, column)->flags();
+        QCOMPARE(bool(flags & Qt::ItemIsEditable), taken.contains(column));
+        QCOMPARE(bool(flags & Qt::ItemIsEnabled), taken.contains(column));
+    }
+}
+
+void TestExperimentRun::repeatedRowsAreRefusedNamingThem() {
+    auto w = NewWindow(20, 10);
+    for (int i = 0; i < 4; ++i) QVERIFY(w->addCurrent());
+    SetCell(*w, 1, kLabel, QStringLiteral("another label"));       // 1 and 2 repeat: the label does not count
+    SetCell(*w, 2, kCrossover, QStringLiteral("0.3"));              // 3 is another
+    SetCell(*w, 3, kCrossover, QStringLiteral("0.2,0.3"));          // 4's list holds 3's value
+    SetCell(*w, 2, kMethod, QStringLiteral("ga"));
+    const QString pairs = QStringLiteral("1 行目と 2 行目、3 行目と 4 行目");
+    QVERIFY2(w->duplicatesNote()->text().contains(pairs), qPrintable(w->duplicatesNote()->text()));
+    QVERIFY(!w->run());
+    QCOMPARE(uitest::Messages().size(), 1);
+    QVERIFY2(uitest::Messages().first().text.contains(pairs), qPrintable(uitest::Messages().first().text));
+    // A method that leaves the operators out makes the same rows whatever their greyed cells say.
+    SetCell(*w, 3, kCrossover, QStringLiteral("0.9"));
+    SetCell(*w, 1, kMethod, QStringLiteral("ccd"));
+    SetCell(*w, 2, kMethod, QStringLiteral("ccd"));
+    SetCell(*w, 2, kCrossover, QStringLiteral("0.5"));
+    SetCell(*w, 2, kEncoding, QStringLiteral("gray"));
+    QCOMPARE(w->duplicatesNote()->text(), QStringLiteral("同じ構成の行があります: 2 行目と 3 行目"));
+    for (int row = 0; row < 4; ++row)  // the repeating rows tinted, the others not
+        QCOMPARE(w->configurations()->item(row, kPopulation)->data(Qt::BackgroundRole).isValid(), row == 1 || row == 2);
+    SetCell(*w, 2, kMutation, QStringLiteral("0.2"));
+    QVERIFY(w->duplicatesNote()->text().isEmpty());
+}
+
+void TestExperimentRun::targets_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("given");  // pairs written before the draws
+    QTest::addColumn<int>("drawn");  // K, or 0 when refused
+    QTest::addColumn<QString>("says");
+    QTest::newRow("random:3") << "random:3" << 0 << 3 << "";
+    QTest::newRow("a pair and random:2") << "68,180 random:2" << 1 << 2 << "";
+    QTest::newRow("K 0") << "random:0" << 0 << 0 << "\"random:0\"";
+    QTest::newRow("K above 10000") << "random:10001" << 0 << 0 << "\"random:10001\"";
+    QTest::newRow("no K") << "random:" << 0 << 0 << "\"random:\"";
+    QTest::newRow("K not a number") << "random:3x" << 0 << 0 << "\"random:3x\"";
+    QTest::newRow("twice") << "random:2 random:3" << 0 << 0 << "\"random:3\"";
+}
+
+void TestExperimentRun::targets() {
+    QFETCH(QString, text);
+    QFETCH(int, given);
+    QFETCH(int, drawn);
+    QFETCH(QString, says);
+    auto w = NewWindow(10, 3);
+    QVERIFY(w->addCurrent());
+    w->seedsEdit()->setText(QStringLiteral("1"));
+    w->targetsEdit()->setText(text);
+    if (drawn == 0) {
+        QVERIFY(!w->run());
+        QCOMPARE(uitest::Messages().size(), 1);
+        QVERIFY2(uitest::Messages().first().text.contains(says), qPrintable(uitest::Messages().first().text));
+        return;
+    }
+    QVERIFY(RunToEnd(*w));
+    std::vector<kelvora::SweepTarget> expected;
+    if (given) expected.push_back({68, 180});
+    const std::vector<kelvora::SweepTarget> draws = kelvora::RandomTargets(drawn, 1);  // kelvora-cli's --target-seed 1
+    expected.insert(expected.end(), draws.begin(), draws.end());
+    QCOMPARE(w->plan(0).targets, expected);
+    QCOMPARE(w->results(0).size(), expected.size());
+}
+
+void TestExperimentRun::valueLists_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<QStringList>("labels");  // empty: refused
+    QTest::addColumn<QString>("says");
+    QTest::newRow("crossover") << int(kCrossover) << "0.2,0.5,0.8"
+                               << QStringList{"L 交差率=0.2", "L 交差率=0.5", "L 交差率=0.8"} << "crossover";
+    QTest::newRow("population") << int(kPopulation) << "10, 30" << QStringList{"L 集団=10", "L 集団=30"} << "population";
+    QTest::newRow("tournament sizes") << int(kSelection) << "tournament:2,5"
+                                      << QStringList{"L 選択=tournament:2", "L 選択=tournament:5"} << "tournament";
+    QTest::newRow("creep steps") << int(kMutationOperator) << "creep:1,creep:7"
+                                 << QStringList{"L 変異=creep:1", "L 変異=creep:7"} << "creep";
+    QTest::newRow("elitism") << int(kElitism) << "0,2" << QStringList{"L エリート=0", "L エリート=2"} << "elitism";
+    QTest::newRow("a value twice") << int(kCrossover) << "0.2,0.2" << QStringList{} << "値 0.2 が 2 回";
+    QTest::newRow("not a tournament") << int(kSelection) << "roulette,rank" << QStringList{} << "tournament:K の K だけ";
+    QTest::newRow("a column without lists") << int(kEncoding) << "binary,gray" << QStringList{} << "「符号化」";
+    QTest::newRow("two lists") << int(kMutation) << "0.1,0.2" << QStringList{} << "(「世代」と「突然変異」)";
+}
+
+void TestExperimentRun::valueLists() {
+    QFETCH(int, column);
+    QFETCH(QString, cell);
+    QFETCH(QStringList, labels);
+    QFETCH(QString, says);
+    auto w = NewWindow(10, 3);
+    QVERIFY(w->addCurrent());
+    SetCell(*w, 0, kLabel, QStringLiteral("L"));
+    if (QTest::currentDataTag() == QLatin1String("two lists")) SetCell(*w, 0, kGenerations, QStringLiteral("3,4"));
+    SetCell(*w, 0, column, cell);
+    w->seedsEdit()->setText(QStringLiteral("1..2"));
+    if (labels.isEmpty()) {
+        QVERIFY(!w->run());
+        QCOMPARE(uitest::Messages().size(), 1);
+        QVERIFY2(uitest::Messages().first().text.contains(says), qPrintable(uitest::Messages().first().text));
+        return;
+    }
+    QVERIFY(RunToEnd(*w));
+    QCOMPARE(w->configurationCount(), labels.size());
+    const QStringList values = cell.split(QLatin1Char(','));
+    for (int i = 0; i < labels.size(); ++i) {
+        QCOMPARE(w->configurationLabel(i), labels[i]);
+        QCOMPARE(w->results(i).size(), std::size_t{2});
+        // Each configuration holds the list's value and the row's others.
+        const kelvora::SweepCombination& c = w->results(i).front().combination;
+        const double value = values[i].section(QLatin1Char(':'), -1).trimmed().toDouble();
+        const double held[] = {0, 0, double(c.params.populationSize), 0, c.params.crossoverRate, 0, 0,
+                               double(c.algorithm.tournamentSize), double(c.algorithm.elitism), 0,
+                               double(c.algorithm.creepStep)};
+        QCOMPARE(held[column], value);
+        QCOMPARE(c.params.generationCount, 3);
+    }
+    QCOMPARE(w->response()->parameter()->currentData().toString(), says);
+    QVERIFY(w->response()->chart());
+}
+
+void TestExperimentRun::tableIsKeptBetweenSessions() {
+    QStringList cells;
+    {
+        auto w = NewWindow(20, 10);
+        QVERIFY(w->addCurrent());
+        QVERIFY(w->addCurrent());
+        SetCell(*w, 1, kLabel, QStringLiteral("tuned, gray"));
+        SetCell(*w, 1, kEncoding, QStringLiteral("gray"));
+        SetCell(*w, 1, kCrossover, QStringLiteral("0.2,0.4"));
+        w->seedsEdit()->setText(QStringLiteral("5..9,12"));
+        w->targetsEdit()->setText(QStringLiteral("10,20 random:4"));
+        w->epsilonEdit()->setText(QStringLiteral("0.25"));
+        for (int c = 0; c < w->configurations()->columnCount(); ++c) cells << w->configurations()->item(1, c)->text();
+    }
+    auto again = NewWindow(50, 50);
+    QCOMPARE(again->configurations()->rowCount(), 2);
+    QStringList restored;
+    for (int c = 0; c < again->configurations()->columnCount(); ++c) restored << again->configurations()->item(1, c)->text();
+    QCOMPARE(restored, cells);
+    QCOMPARE(again->configurations()->item(0, kPopulation)->text(), QStringLiteral("20"));
+    QCOMPARE(again->seedsEdit()->text(), QStringLiteral("5..9,12"));
+    QCOMPARE(again->targetsEdit()->text(), QStringLiteral("10,20 random:4"));
+    QCOMPARE(again->epsilonEdit()->text(), QStringLiteral("0.25"));
+}
+
+void TestExperimentRun::closingWithUnsavedRunsAsks_data() {
+    QTest::addColumn<bool>("unsaved");
+    QTest::addColumn<bool>("discard");
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<bool>("byMenu");  // ファイル → 閉じる rather than Escape
+    QTest::newRow("nothing unsaved: Escape closes") << false << false << true << false;
+    QTest::newRow("unsaved, キャンセル") << true << false << false << false;
+    QTest::newRow("unsaved, 保存せずに閉じる") << true << true << true << false;
+    QTest::newRow("unsaved, 閉じる, キャンセル") << true << false << false << true;
+    QTest::newRow("unsaved, 閉じる, 保存せずに閉じる") << true << true << true << true;
+}
+
+void TestExperimentRun::closingWithUnsavedRunsAsks() {
+    QFETCH(bool, unsaved);
+    QFETCH(bool, discard);
+    QFETCH(bool, closed);
+    QFETCH(bool, byMenu);
+    uitest::TemporaryCurrentDirectory cwd;
+    uitest::Fixture f;
+    f.dlg->findChild<QAction*>(QStringLiteral("ExperimentAction"))->trigger();
+    ExperimentWindow* w = f.dlg->experimentWindow();
+    QVERIFY(w);
+    if (unsaved) {
+        QVERIFY(w->addCurrent());
+        w->seedsEdit()->setText(QStringLiteral("1..2"));
+        QVERIFY(RunToEnd(*w));
+    }
+    QCOMPARE(w->holdsUnsavedRuns(), unsaved);
+    // A run of the main window stopped by Escape: that Escape only stops it.
+    f.dlg->setEveryGeneration(false);
+    f.setText(IDC_GENERATION_LIMIT, QStringLiteral("10000"));
+    f.setText(IDC_POPULATION_SIZE, QStringLiteral("2000"));
+    QSignalSpy ended(f.dlg.get(), &CSolverDlg::runFinished);
+    f.compute()->click();
+    QVERIFY(f.dlg->isRunning());
+    QTest::keyClick(f.dlg.get(), Qt::Key_Escape);
+    QVERIFY(ended.wait(60000));
+    QVERIFY(f.dlg->isVisible());
+    QVERIFY(g_question.isEmpty());
+    // The next Escape closes, or asks first while the experiment window holds unsaved runs.
+    g_answer = discard;
+    if (byMenu) f.dlg->findChild<QAction*>(QStringLiteral("CloseAction"))->trigger();
+    else QTest::keyClick(f.dlg.get(), Qt::Key_Escape);
+    QCOMPARE(!g_question.isEmpty(), unsaved);
+    QCOMPARE(f.dlg->isVisible(), !closed);
+    if (!closed) {  // asked again, not closed behind the user's back
+        g_question.clear();
+        QTest::keyClick(f.dlg.get(), Qt::Key_Escape);
+        QVERIFY(!g_question.isEmpty());
+        QVERIFY(f.dlg->isVisible());
+    }
+}
+
+QTEST_MAIN(TestExperimentRun)
+#include "tst_experimentrun.moc"
