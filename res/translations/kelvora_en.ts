@@ -567,18 +567,6 @@ Repeat it with %2</translation>
         <translation>Convergence</translation>
     </message>
     <message>
-        <source>最適解に到達した実行の割合 (95% 信頼帯)</source>
-        <translation>Runs that reached the optimum (95% band)</translation>
-    </message>
-    <message>
-        <source>誤差 ε 以内に到達した実行の割合 (95% 信頼帯)</source>
-        <translation>Runs that came within ε (95% band)</translation>
-    </message>
-    <message>
-        <source>誤差 %1 px 以内に到達した実行の割合 (95% 信頼帯)</source>
-        <translation>Runs that came within %1 px (95% band)</translation>
-    </message>
-    <message>
         <source>評価回数</source>
         <translation>Evaluations</translation>
     </message>
@@ -589,10 +577,6 @@ Repeat it with %2</translation>
     <message>
         <source>割合</source>
         <translation>Fraction</translation>
-    </message>
-    <message>
-        <source>最終エリート解の誤差 (px, 対数軸)</source>
-        <translation>Final elite error (px, log axis)</translation>
     </message>
     <message>
         <source>エリート解の誤差</source>
@@ -607,8 +591,36 @@ Repeat it with %2</translation>
         <translation>Error (px)</translation>
     </message>
     <message>
-        <source>これまでの最良の誤差の中央値と四分位範囲 (px, 対数軸)</source>
-        <translation>Median best-so-far error and interquartile range (px, log axis)</translation>
+        <source>%1 (%2/%3 回)</source>
+        <translation>%1 (%2 of %3 runs)</translation>
+    </message>
+    <message>
+        <source>最適解に到達した実行の割合</source>
+        <translation>Runs that reached the optimum</translation>
+    </message>
+    <message>
+        <source>誤差 ε 以内に到達した実行の割合</source>
+        <translation>Runs that came within ε</translation>
+    </message>
+    <message>
+        <source>誤差 %1 px 以内に到達した実行の割合</source>
+        <translation>Runs that came within %1 px</translation>
+    </message>
+    <message>
+        <source>帯は 95% 信頼区間 (Wilson)</source>
+        <translation>Bands: 95% intervals (Wilson)</translation>
+    </message>
+    <message>
+        <source>最終エリート解の誤差 (px)</source>
+        <translation>Final elite error (px)</translation>
+    </message>
+    <message>
+        <source>ε = %1 px</source>
+        <translation>ε = %1 px</translation>
+    </message>
+    <message>
+        <source>これまでの最良の誤差: 中央値と四分位範囲 (px)</source>
+        <translation>Best-so-far error: median and interquartile range (px)</translation>
     </message>
 </context>
 <context>
@@ -712,10 +724,6 @@ Repeat it with %2</translation>
     <message>
         <source>ERT (評価回数)</source>
         <translation>ERT (evaluations)</translation>
-    </message>
-    <message>
-        <source>ε までの世代 (IQR)</source>
-        <translation>Generations to ε (IQR)</translation>
     </message>
     <message>
         <source>評価回数</source>
@@ -900,6 +908,26 @@ Repeat it with %2</translation>
     <message>
         <source>ε: 0 より大きく 1000 以下の数値を入力してください。</source>
         <translation>ε: enter a number above 0 and at most 1000.</translation>
+    </message>
+    <message>
+        <source>誤差の中央値 (px)</source>
+        <translation>Median error (px)</translation>
+    </message>
+    <message>
+        <source>ε までの世代 (中央値)</source>
+        <translation>Generations to ε (median)</translation>
+    </message>
+    <message>
+        <source>ラベルのファイルを読めません (ラベルは自動でつけます): %1</source>
+        <translation>Cannot read the labels file (the labels are made automatically): %1</translation>
+    </message>
+    <message>
+        <source>中央値 %1、四分位 %2–%3 (ε 以内に到達した %4 回の実行)</source>
+        <translation>Median %1, quartiles %2–%3 (over the %4 runs that came within ε)</translation>
+    </message>
+    <message>
+        <source>ラベルを &quot;%1&quot; に保存できませんでした。</source>
+        <translation>The labels could not be saved to &quot;%1&quot;.</translation>
     </message>
 </context>
 <context>
@@ -1674,10 +1702,6 @@ Genotype %3  fitness %4</translation>
         <translation>Creep step</translation>
     </message>
     <message>
-        <source>%1 に対する誤差 ε 以内の割合 (95% 信頼帯) と最終誤差の中央値 (四分位範囲)</source>
-        <translation>Runs within ε (95% band) and the median final error (interquartile range) against %1</translation>
-    </message>
-    <message>
         <source>割合</source>
         <translation>Fraction</translation>
     </message>
@@ -1704,6 +1728,10 @@ Genotype %3  fitness %4</translation>
     <message>
         <source> · 基準</source>
         <translation> · baseline</translation>
+    </message>
+    <message>
+        <source>%1 に対する ε 以内の割合と最終誤差の中央値</source>
+        <translation>Runs within ε and the median final error against %1</translation>
     </message>
 </context>
 </TS>

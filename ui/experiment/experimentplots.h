@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include <QColor>
+#include <QPen>
 #include <QTabWidget>
 
 #include "experiment/experimentdata.h"
@@ -13,6 +15,22 @@
 class QChartView;
 
 namespace kelvora::ui {
+
+/// Configuration i's colour (i from 0) in every chart of the experiment window and of
+/// `kelvora --plot`: a qualitative palette that colour-blind readers tell apart, repeating after 8.
+QColor ConfigurationColor(int i);
+
+/// The pen of a reference line (the optimum's distance, epsilon): neutral grey, dashed in style.
+QPen ReferencePen(Qt::PenStyle style);
+
+/// The distance between labelled ticks of an axis over span (> 0) with at most about most ticks
+/// (>= 1): the smallest of 1, 2 and 5 times a power of ten that is span / most or more, and at least
+/// 1 (the axes count generations and evaluations, whole numbers).
+double TickInterval(double span, int most);
+
+/// A median over some of a configuration's runs, with how many: "17 (12/100 回)" (English
+/// "17 (12 of 100 runs)"), "—" when count is 0.
+QString MedianOverRuns(double median, long long count, long long runs);
 
 class ExperimentPlots : public QTabWidget {
     Q_OBJECT

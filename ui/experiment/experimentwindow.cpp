@@ -37,6 +37,7 @@
 #include "experiment/statisticspanel.h"
 #include "batch/sweep_table.h"
 #include "session/configurations.h"
+#include "session/labels.h"
 #include "session/numbers.h"
 #include "session/sweep_file.h"
 #include "session/sweep_plan.h"
@@ -50,6 +51,14 @@ namespace {
 
 constexpr char kGeometryKey[] = "experiment/geometry";
 constexpr char kMovedKey[] = "experiment/moved";
+
+// The summary's columns, the ones read first leftmost: at the window's opening size the label, the
+// success within epsilon, the ERT and the median distance show without scrolling.
+enum SummaryColumn { kSummaryLabel, kSummaryWithin, kSummaryErt, kSummaryDistance, kSummaryFirst, kSummaryRuns,
+                     kSummaryOptimum, kSummaryColumns };
+
+// Widest the summary's label column opens; a longer label is elided, whole in its tooltip.
+constexpr int kSummaryLabelWidth = 110;
 
 enum Column { kLabel, kMethod, kPopulation, kGenerations, kCrossover, kMutation, kEncoding, kSelection, kElitism,
               kCrossoverOperator, kMutationOperator, kColumns };
@@ -98,6 +107,9 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     rowButtons->addWidget(m_remove);
     rowButtons->addStretch(1);
     connect(m_add, &QPushButton::clicked, this, &ExperimentWindow::addCurrent);
+    connect(m_table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+        if (item->column() != kLabel || item->text().isEmpty()) refreshLabels();
+    });
     connect(m_remove, &QPushButton::clicked, this, &ExperimentWindow::removeSelected);
 
     auto* form = new QFormLayout;
@@ -123,11 +135,13 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     connect(m_run, &QPushButton::clicked, this, &ExperimentWindow::run);
     connect(m_cancel, &QPushButton::clicked, this, &ExperimentWindow::cancel);
 
-    m_summary = new QTableWidget(0, 6, central);
+    m_summary = new QTableWidget(0, kSummaryColumns, central);
     m_summary->setObjectName(QStringLiteral("Summary"));
-    m_summary->setHorizontalHeaderLabels({tr("構成"), tr("実行数"), tr("ε 以内 [95%]"), tr("最適解 [95%]"),
-                                          tr("ERT (評価回数)"), tr("ε までの世代 (IQR)")});
+    m_summary->setHorizontalHeaderLabels({tr("構成"), tr("ε 以内 [95%]"), tr("ERT (評価回数)"), tr("誤差の中央値 (px)"),
+                                          tr("ε までの世代 (中央値)"), tr("実行数"), tr("最適解 [95%]")});
     m_summary->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_summary->horizontalHeader()->setSectionResizeMode(kSummaryLabel, QHeaderView::Interactive);
+    m_summary->setTextElideMode(Qt::ElideRight);
     m_summary->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
     auto* left = new QWidget(central);
@@ -167,7 +181,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
         QFont bold = m_summary->font();
         bold.setBold(true);
         for (int row = 0; row < m_summary->rowCount(); ++row) {
-            QTableWidgetItem* rate = m_summary->item(row, 2);
+            QTableWidgetItem* rate = m_summary->item(row, kSummaryWithin);
             if (!rate) continue;
             if (rate->data(Qt::UserRole).isNull()) rate->setData(Qt::UserRole, rate->text());
             const auto configuration = static_cast<std::size_t>(row);  // a row per configuration, in order
@@ -202,7 +216,10 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     });
     file->addSeparator();
     connect(file->addAction(tr("実行結果を CSV で保存(&R)...")), &QAction::triggered, this,
-            [this] { saveText(tr("実行結果を CSV で保存"), QStringLiteral("sweep.csv"), runsCsv()); });
+            [this] {
+                if (const QString path = saveText(tr("実行結果を CSV で保存"), QStringLiteral("sweep.csv"), runsCsv()); !path.isEmpty())
+                    saveLabels(path);
+            });
     connect(file->addAction(tr("集計を CSV で保存(&U)...")), &QAction::triggered, this,
             [this] { saveText(tr("集計を CSV で保存"), QStringLiteral("summary.csv"), summaryCsv()); });
     connect(file->addAction(tr("統計を CSV で保存(&T)...")), &QAction::triggered, this,
@@ -249,13 +266,19 @@ bool ExperimentWindow::openSweep(const QString& path) {
     kelvora::session::ConfigurationGroups groups;
     for (const kelvora::SweepResult& r : rows) {
         const std::size_t k = groups.Add(r.combination);
-        if (k == m_results.size()) {
-            m_labels.push_back(QString::fromStdString(
-                kelvora::session::ConfigurationLabel(r.combination.params, r.combination.algorithm)));
-            m_results.emplace_back();
-        }
+        if (k == m_results.size()) m_results.emplace_back();
         m_results[k].push_back(r);
     }
+    // What sets each configuration apart, or the label it was saved with beside the file.
+    std::vector<std::string> labels = kelvora::session::DifferingLabels(groups.configurations());
+    const std::string labelsPath = kelvora::session::LabelsPath(name);
+    if (QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(labelsPath)))) {
+        if (const std::string error = kelvora::session::ReadLabels(labelsPath, labelsPath, groups.configurations(), labels);
+            !error.empty())
+            ShowMessageBox(this, QMessageBox::Warning,
+                           tr("ラベルのファイルを読めません (ラベルは自動でつけます): %1").arg(QString::fromLocal8Bit(error.c_str())));
+    }
+    for (const std::string& label : labels) m_labels.push_back(QString::fromStdString(label));
     QFile file(path);
     if (file.open(QIODevice::ReadOnly)) m_loadedRuns = file.readAll();
     m_done = m_total = static_cast<long long>(rows.size());
@@ -271,8 +294,32 @@ bool ExperimentWindow::addCurrent() {
         return false;
     }
     const CurrentSettings now = m_current ? m_current() : CurrentSettings{};
-    addRow(QString::fromStdString(kelvora::session::ConfigurationLabel(now.params, now.algorithm)), now.params, now.algorithm);
+    addRow(QString(), now.params, now.algorithm);
+    refreshLabels();
     return true;
+}
+
+// The label of a row holds what sets its configuration apart from the first row's, kept up to date
+// as rows are added or edited, until a label is typed: a typed label wins, and an emptied one is
+// automatic again. The automatic text is kept beside the label as kAutomaticLabel.
+void ExperimentWindow::refreshLabels() {
+    constexpr int kAutomaticLabel = Qt::UserRole + 1;
+    std::vector<kelvora::SweepCombination> rows(static_cast<std::size_t>(m_table->rowCount()));
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        kelvora::SweepCombination& c = rows[static_cast<std::size_t>(row)];
+        for (int column = 0; column < kColumns; ++column)
+            if (!m_table->item(row, column)) return;  // a row being filled in
+        if (!readRow(row, c.params, c.algorithm).isEmpty()) return;  // named again once it reads
+    }
+    const std::vector<std::string> labels = kelvora::session::DifferingLabels(rows);
+    const QSignalBlocker quiet(m_table);  // its own changes call for no other round
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        QTableWidgetItem* item = m_table->item(row, kLabel);
+        const QString automatic = QString::fromStdString(labels[static_cast<std::size_t>(row)]);
+        if (!item->text().isEmpty() && item->text() != item->data(kAutomaticLabel).toString()) continue;  // typed
+        item->setData(kAutomaticLabel, automatic);
+        if (item->text() != automatic) item->setText(automatic);
+    }
 }
 
 void ExperimentWindow::addRow(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm) {
@@ -494,16 +541,32 @@ void ExperimentWindow::showOutcome(Outcome outcome) {
     for (std::size_t i = 0; i < outcome.rows.size(); ++i) {
         const int row = m_summary->rowCount();
         m_summary->insertRow(row);
-        QStringList cells{m_labels[i], QString::number(m_results[i].size())};
+        QString cells[kSummaryColumns];
+        QString firstTip;
+        cells[kSummaryLabel] = m_labels[i];
+        cells[kSummaryRuns] = QString::number(m_results[i].size());
         if (const std::optional<kelvora::SweepSummaryRow>& s = outcome.rows[i]) {
-            cells << Interval(s->withinEpsilon) << Interval(s->reached)
-                  << (std::isinf(s->ertEvaluations) ? QStringLiteral("∞") : QString::number(s->ertEvaluations, 'f', 0))
-                  << (s->firstWithinEpsilon.count == 0 ? QStringLiteral("—")
-                                                       : QStringLiteral("%1 (%2)").arg(Number(s->firstWithinEpsilon.median),
-                                                                                       Number(s->firstWithinEpsilon.iqr())));
+            const kelvora::Quartiles& first = s->firstWithinEpsilon;
+            cells[kSummaryWithin] = Interval(s->withinEpsilon);
+            cells[kSummaryOptimum] = Interval(s->reached);
+            cells[kSummaryErt] = std::isinf(s->ertEvaluations) ? QStringLiteral("∞") : QString::number(s->ertEvaluations, 'f', 0);
+            cells[kSummaryDistance] = QString::number(s->eliteDistance.median, 'g', 4);
+            // The median is over the runs that came within epsilon: how many says how much it weighs.
+            cells[kSummaryFirst] = MedianOverRuns(first.median, first.count, s->runs);
+            if (first.count > 0)
+                firstTip = tr("中央値 %1、四分位 %2–%3 (ε 以内に到達した %4 回の実行)")
+                               .arg(Number(first.median), Number(first.q1), Number(first.q3))
+                               .arg(first.count);
         }
-        for (int c = 0; c < cells.size(); ++c) m_summary->setItem(row, c, new QTableWidgetItem(cells[c]));
+        for (int c = 0; c < kSummaryColumns; ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            if (c == kSummaryLabel) item->setToolTip(cells[c]);  // whole, where the column elides it
+            if (c == kSummaryFirst) item->setToolTip(firstTip);
+            m_summary->setItem(row, c, item);
+        }
     }
+    m_summary->resizeColumnToContents(kSummaryLabel);
+    m_summary->setColumnWidth(kSummaryLabel, std::min(m_summary->columnWidth(kSummaryLabel), kSummaryLabelWidth));
     m_plots->setGroups(std::move(outcome.groups), m_plans.empty() ? 0.5 : m_plans.front().epsilon);
     m_statistics->setRuns(m_labels, m_results);
     std::vector<const kelvora::SweepResult*> runs;
@@ -539,11 +602,31 @@ void ExperimentWindow::setRunning(bool running) {
     m_table->setEditTriggers(running ? QAbstractItemView::NoEditTriggers : QAbstractItemView::AllEditTriggers);
 }
 
-void ExperimentWindow::saveText(const QString& title, const QString& name, const QByteArray& bytes) {
+QString ExperimentWindow::saveText(const QString& title, const QString& name, const QByteArray& bytes) {
     const QString path = QFileDialog::getSaveFileName(this, title, name, tr("CSV ファイル (*.csv)"));
-    if (path.isEmpty()) return;
-    if (const QString reason = WriteWholeFile(QFile::encodeName(path), bytes); !reason.isEmpty())
+    if (path.isEmpty()) return {};
+    if (const QString reason = WriteWholeFile(QFile::encodeName(path), bytes); !reason.isEmpty()) {
         ShowMessageBox(this, QMessageBox::Warning, tr("\"%1\" に保存できませんでした。").arg(path) + QLatin1Char('\n') + reason);
+        return {};
+    }
+    return path;
+}
+
+QString ExperimentWindow::saveLabels(const QString& sweepPath) {
+    std::vector<kelvora::SweepCombination> configurations;
+    std::vector<std::string> labels;
+    for (std::size_t i = 0; i < m_results.size() && i < m_labels.size(); ++i) {
+        if (m_results[i].empty()) continue;  // no rows in the file to name
+        configurations.push_back(m_results[i].front().combination);
+        labels.push_back(m_labels[i].toStdString());
+    }
+    const QByteArray path = QByteArray::fromStdString(kelvora::session::LabelsPath(QFile::encodeName(sweepPath).toStdString()));
+    const QString reason =
+        WriteWholeFile(path, QByteArray::fromStdString(kelvora::session::LabelsJson(configurations, labels)));
+    if (!reason.isEmpty())
+        ShowMessageBox(this, QMessageBox::Warning,
+                       tr("ラベルを \"%1\" に保存できませんでした。").arg(QFile::decodeName(path)) + QLatin1Char('\n') + reason);
+    return reason;
 }
 
 void ExperimentWindow::savePlot(bool svg) {

@@ -79,6 +79,12 @@ public:
     QByteArray runsCsv() const;
     /// The summary as kelvora-cli sweep --summary writes it.
     QByteArray summaryCsv() const;
+    /// Writes the labels of the configurations with runs beside the runs CSV at sweepPath, as
+    /// kelvora::session::LabelsPath names it and LabelsJson writes it, for openSweep to read back
+    /// (a message box says when it cannot be written). Returns "" or the reason.
+    QString saveLabels(const QString& sweepPath);
+    /// The labels of the configurations shown, in the summary's order.
+    const std::vector<QString>& labels() const { return m_labels; }
 
 signals:
     /// The sweep has ended (all runs or cancelled); plots and table show its runs.
@@ -98,6 +104,7 @@ protected:
 private:
     void addRow(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm);
     void removeSelected();
+    void refreshLabels();
     /// Row's configuration; "" or the message naming the cell and what it accepts.
     QString readRow(int row, kelvora::SolverParams& params, kelvora::Algorithm& algorithm) const;
     void takeRuns(const std::vector<FinishedRun>& runs);
@@ -114,7 +121,8 @@ private:
     void showOutcome(Outcome outcome);
     void updateProgress();
     void setRunning(bool running);
-    void saveText(const QString& title, const QString& name, const QByteArray& bytes);
+    /// The path written, or "" (cancelled, or a message box said why not).
+    QString saveText(const QString& title, const QString& name, const QByteArray& bytes);
     void savePlot(bool svg);
     void saveGeometry();
 

@@ -28,6 +28,8 @@
 
 #include "batch/sweep_table.h"
 #include "common/wholefile.h"
+#include "experiment/experimentplots.h"
+#include "session/labels.h"
 #include "model/text.h"
 
 namespace kelvora::ui {
@@ -123,10 +125,12 @@ QChart* ResponseChart(const std::vector<const kelvora::SweepResult*>& results, c
     std::size_t most = 0;
     for (const auto& curve : points) most = std::max(most, curve.size());
     if (most < 2) return nullptr;
-    const std::vector<std::string> labels = kelvora::ConfigurationLabels(curves);
+    const std::vector<std::string> labels = kelvora::session::DifferingLabels(curves);
 
     auto* chart = new QChart;
-    chart->setTitle(StatisticsPanel::tr("%1 に対する誤差 ε 以内の割合 (95% 信頼帯) と最終誤差の中央値 (四分位範囲)").arg(StatisticsPanel::tr(parameter.title)));
+    chart->legend()->setAlignment(Qt::AlignRight);  // every name whole, beside the plot
+    chart->legend()->setShowToolTips(true);
+    chart->setTitle(StatisticsPanel::tr("%1 に対する ε 以内の割合と最終誤差の中央値").arg(StatisticsPanel::tr(parameter.title)));
     auto* x = new QValueAxis;
     x->setTitleText(StatisticsPanel::tr(parameter.title));
     auto* rate = new QValueAxis;
@@ -138,10 +142,8 @@ QChart* ResponseChart(const std::vector<const kelvora::SweepResult*>& results, c
     chart->addAxis(rate, Qt::AlignLeft);
     chart->addAxis(distance, Qt::AlignRight);
     double low = INFINITY, high = -INFINITY, far = 0.0;
-    const QList<QColor> colors{QColor(0x1f77b4), QColor(0xd62728), QColor(0x2ca02c), QColor(0x9467bd), QColor(0xff7f0e),
-                               QColor(0x8c564b), QColor(0xe377c2), QColor(0x7f7f7f)};
     for (std::size_t k = 0; k < curves.size(); ++k) {
-        const QColor color = colors[static_cast<int>(k % colors.size())];
+        const QColor color = ConfigurationColor(static_cast<int>(k));
         auto* within = new QLineSeries;
         auto* bandLow = new QLineSeries;
         auto* bandHigh = new QLineSeries;
@@ -174,9 +176,11 @@ QChart* ResponseChart(const std::vector<const kelvora::SweepResult*>& results, c
         bandLow->setParent(band);
         band->setName(StatisticsPanel::tr("%1: 95% 信頼帯").arg(name));  // markers of the bands are hidden below
         QColor light = color;
-        light.setAlpha(50);
+        light.setAlpha(40);
         band->setBrush(light);
-        band->setPen(Qt::NoPen);
+        QColor edge = color;
+        edge.setAlpha(150);
+        band->setPen(QPen(edge, 1.0));  // overlapping bands keep their edges
         auto* iqr = new QAreaSeries(q3, q1);
         q3->setParent(iqr);
         q1->setParent(iqr);
@@ -312,8 +316,11 @@ void PaintCriticalDifference(QPainter& p, QSize size, const CriticalDifference& 
         const double rank = f.meanRanks[static_cast<std::size_t>(i)];
         const double y = axisY + 40 + 24 * (onLeft ? n : k - 1 - n);
         const double end = onLeft ? left - 10 : right + 10;
+        // Each configuration's line in its colour in the other charts; its name in black beside it.
+        p.setPen(QPen(ConfigurationColor(i), 2.0));
         p.drawLine(QPointF(x(rank), axisY), QPointF(x(rank), y));
         p.drawLine(QPointF(x(rank), y), QPointF(end, y));
+        p.setPen(QPen(Qt::black, 1.5));
         const QString text = QStringLiteral("%1 (%2)").arg(QString::fromStdString(labels[static_cast<std::size_t>(i)])).arg(rank, 0, 'f', 2);
         if (onLeft) p.drawText(QRectF(0, y - 10, end - 4, 20), Qt::AlignRight | Qt::AlignVCenter, text);
         else p.drawText(QRectF(end + 4, y - 10, size.width() - end - 4, 20), Qt::AlignLeft | Qt::AlignVCenter, text);
