@@ -722,10 +722,6 @@ Repeat it with %2</translation>
         <translation>Optimum [95%]</translation>
     </message>
     <message>
-        <source>ERT (評価回数)</source>
-        <translation>ERT (evaluations)</translation>
-    </message>
-    <message>
         <source>評価回数</source>
         <translation>Evaluations</translation>
     </message>
@@ -910,10 +906,6 @@ Repeat it with %2</translation>
         <translation>ε: enter a number above 0 and at most 1000.</translation>
     </message>
     <message>
-        <source>誤差の中央値 (px)</source>
-        <translation>Median error (px)</translation>
-    </message>
-    <message>
         <source>ε までの世代 (中央値)</source>
         <translation>Generations to ε (median)</translation>
     </message>
@@ -928,6 +920,38 @@ Repeat it with %2</translation>
     <message>
         <source>ラベルを &quot;%1&quot; に保存できませんでした。</source>
         <translation>The labels could not be saved to &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>ERT</source>
+        <translation>ERT</translation>
+    </message>
+    <message>
+        <source>誤差の中央値</source>
+        <translation>Median error</translation>
+    </message>
+    <message>
+        <source>p (対基準)</source>
+        <translation>p (vs. baseline)</translation>
+    </message>
+    <message>
+        <source>誤差 ε 以内に到達した実行の割合と 95% 信頼区間 (Wilson)</source>
+        <translation>Runs that came within ε, with the 95% interval (Wilson)</translation>
+    </message>
+    <message>
+        <source>期待実行時間: ε 以内に到達するまでの評価回数の期待値</source>
+        <translation>Expected running time: the expected evaluations until a run comes within ε</translation>
+    </message>
+    <message>
+        <source>最終エリート解の誤差の中央値 (px)</source>
+        <translation>Median final elite error (px)</translation>
+    </message>
+    <message>
+        <source>ε 以内の成功数の、統計タブの基準に対する Fisher の正確検定 (Holm 補正)</source>
+        <translation>Fisher's exact test of the successes within ε against the Statistics tab's baseline (Holm-adjusted)</translation>
+    </message>
+    <message>
+        <source>ε 以内に到達した実行の、到達した世代の中央値 (到達した実行数/全実行数)</source>
+        <translation>Median generation at which runs came within ε (runs that came there of all runs)</translation>
     </message>
 </context>
 <context>
@@ -1724,10 +1748,6 @@ Genotype %3  fitness %4</translation>
     <message>
         <source>%1: 誤差の中央値 (破線)</source>
         <translation>%1: median error (dashed)</translation>
-    </message>
-    <message>
-        <source> · 基準</source>
-        <translation> · baseline</translation>
     </message>
     <message>
         <source>%1 に対する ε 以内の割合と最終誤差の中央値</source>

@@ -40,6 +40,7 @@ QChartView* NewView(QWidget* parent) {
     // long for it is shown whole in a tooltip).
     view->chart()->legend()->setAlignment(Qt::AlignRight);
     view->chart()->legend()->setShowToolTips(true);
+    view->chart()->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);  // a dashed reference as a dashed line
     return view;
 }
 
@@ -265,7 +266,8 @@ void ExperimentPlots::buildDistance() {
     double high = 1.0;
     for (int i = 0; i < static_cast<int>(m_groups.size()); ++i) {
         const PlotGroup& g = m_groups[static_cast<std::size_t>(i)];
-        categories << QString::fromStdString(g.label);
+        // Each part of a label on a line of its own under its box, so that the boxes' width holds it whole.
+        categories << QString::fromStdString(g.label).toHtmlEscaped().replace(QStringLiteral(", "), QStringLiteral(",<br>"));
         if (g.eliteDistances.empty()) {
             boxes->append(new QBoxSet(categories.last()));
             continue;

@@ -54,8 +54,8 @@ constexpr char kMovedKey[] = "experiment/moved";
 
 // The summary's columns, the ones read first leftmost: at the window's opening size the label, the
 // success within epsilon, the ERT and the median distance show without scrolling.
-enum SummaryColumn { kSummaryLabel, kSummaryWithin, kSummaryErt, kSummaryDistance, kSummaryFirst, kSummaryRuns,
-                     kSummaryOptimum, kSummaryColumns };
+enum SummaryColumn { kSummaryLabel, kSummaryWithin, kSummaryErt, kSummaryDistance, kSummaryP, kSummaryFirst,
+                     kSummaryRuns, kSummaryOptimum, kSummaryColumns };
 
 // Widest the summary's label column opens; a longer label is elided, whole in its tooltip.
 constexpr int kSummaryLabelWidth = 110;
@@ -77,8 +77,9 @@ QString PlanFaultText(const kelvora::session::SweepPlanFault& fault) {
     return QString::fromStdString(kelvora::session::SweepPlanFaultText(fault));
 }
 
+// A rate with its interval in percent, as kelvora-cli's summary writes it: "44.0% [34.7, 53.8]".
 QString Interval(const kelvora::Proportion& p) {
-    return QStringLiteral("%1 [%2, %3]").arg(p.rate, 0, 'f', 3).arg(p.low, 0, 'f', 3).arg(p.high, 0, 'f', 3);
+    return QStringLiteral("%1% [%2, %3]").arg(100 * p.rate, 0, 'f', 1).arg(100 * p.low, 0, 'f', 1).arg(100 * p.high, 0, 'f', 1);
 }
 
 }  // namespace
@@ -137,8 +138,14 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
 
     m_summary = new QTableWidget(0, kSummaryColumns, central);
     m_summary->setObjectName(QStringLiteral("Summary"));
-    m_summary->setHorizontalHeaderLabels({tr("構成"), tr("ε 以内 [95%]"), tr("ERT (評価回数)"), tr("誤差の中央値 (px)"),
+    m_summary->setHorizontalHeaderLabels({tr("構成"), tr("ε 以内 [95%]"), tr("ERT"), tr("誤差の中央値"), tr("p (対基準)"),
                                           tr("ε までの世代 (中央値)"), tr("実行数"), tr("最適解 [95%]")});
+    // Short headers, each said in full in its tooltip.
+    m_summary->horizontalHeaderItem(kSummaryWithin)->setToolTip(tr("誤差 ε 以内に到達した実行の割合と 95% 信頼区間 (Wilson)"));
+    m_summary->horizontalHeaderItem(kSummaryErt)->setToolTip(tr("期待実行時間: ε 以内に到達するまでの評価回数の期待値"));
+    m_summary->horizontalHeaderItem(kSummaryDistance)->setToolTip(tr("最終エリート解の誤差の中央値 (px)"));
+    m_summary->horizontalHeaderItem(kSummaryP)->setToolTip(tr("ε 以内の成功数の、統計タブの基準に対する Fisher の正確検定 (Holm 補正)"));
+    m_summary->horizontalHeaderItem(kSummaryFirst)->setToolTip(tr("ε 以内に到達した実行の、到達した世代の中央値 (到達した実行数/全実行数)"));
     m_summary->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_summary->horizontalHeader()->setSectionResizeMode(kSummaryLabel, QHeaderView::Interactive);
     m_summary->setTextElideMode(Qt::ElideRight);
@@ -182,12 +189,15 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
         bold.setBold(true);
         for (int row = 0; row < m_summary->rowCount(); ++row) {
             QTableWidgetItem* rate = m_summary->item(row, kSummaryWithin);
-            if (!rate) continue;
-            if (rate->data(Qt::UserRole).isNull()) rate->setData(Qt::UserRole, rate->text());
+            QTableWidgetItem* p = m_summary->item(row, kSummaryP);
+            if (!rate || !p) continue;
             const auto configuration = static_cast<std::size_t>(row);  // a row per configuration, in order
-            rate->setText(rate->data(Qt::UserRole).toString() + m_statistics->againstBaseline(configuration));
-            rate->setFont(m_statistics->baselineP(configuration) < 0.05 ? bold : m_summary->font());
+            p->setText(m_statistics->againstBaseline(configuration));
+            const bool significant = m_statistics->baselineP(configuration) < 0.05;
+            rate->setFont(significant ? bold : m_summary->font());
+            p->setFont(significant ? bold : m_summary->font());
         }
+        m_summary->resizeColumnToContents(kSummaryP);
     });
     m_response = new ResponsePanel(m_plots);
     m_plots->addTab(m_response, tr("応答"));
@@ -237,6 +247,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     setRunning(false);
 
     resize(1100, 640);
+    splitter->setSizes({440, 660});  // the summary's first four columns beside a chart with its legend
     const QSettings settings = AppSettings();
     m_remembered = RestoreOrPlaceBeside(this, parentWidget(), settings.value(QLatin1String(kGeometryKey)).toByteArray(),
                                         settings.value(QLatin1String(kMovedKey), false).toBool());
@@ -567,7 +578,8 @@ void ExperimentWindow::showOutcome(Outcome outcome) {
     }
     m_summary->resizeColumnToContents(kSummaryLabel);
     m_summary->setColumnWidth(kSummaryLabel, std::min(m_summary->columnWidth(kSummaryLabel), kSummaryLabelWidth));
-    m_plots->setGroups(std::move(outcome.groups), m_plans.empty() ? 0.5 : m_plans.front().epsilon);
+    // A sweep file does not say its epsilon: no epsilon is drawn for its runs.
+    m_plots->setGroups(std::move(outcome.groups), m_plans.empty() ? std::nan("") : m_plans.front().epsilon);
     m_statistics->setRuns(m_labels, m_results);
     std::vector<const kelvora::SweepResult*> runs;
     for (const auto& list : m_results)

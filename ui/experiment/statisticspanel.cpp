@@ -445,9 +445,9 @@ double StatisticsPanel::baselineP(std::size_t configuration) const {
 QString StatisticsPanel::againstBaseline(std::size_t configuration) const {
     const int chosen = m_baseline->currentIndex();
     if (chosen < 0 || chosen >= static_cast<int>(m_labels.size())) return {};
-    if (m_index[static_cast<std::size_t>(chosen)] == configuration) return tr(" · 基準");
+    if (m_index[static_cast<std::size_t>(chosen)] == configuration) return tr("基準");
     const double p = baselineP(configuration);
-    return std::isnan(p) ? QString() : QStringLiteral(" · p %1").arg(QString::fromStdString(kelvora::PValueText(p)));
+    return std::isnan(p) ? QString() : QStringLiteral("p %1").arg(QString::fromStdString(kelvora::PValueText(p)));
 }
 
 QByteArray StatisticsPanel::csv() const {
