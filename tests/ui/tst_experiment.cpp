@@ -476,6 +476,7 @@ void TestExperiment::labelsNameWhatDiffersAndSurviveExportAndReopen() {
     table->item(1, 0)->setText(QStringLiteral("Gray coded"));
 
     window->seedsEdit()->setText(QStringLiteral("1..3"));
+    window->epsilonEdit()->setText(QStringLiteral("20"));  // some runs get there, some not
     QSignalSpy finished(window.get(), &ExperimentWindow::sweepFinished);
     QVERIFY(window->run());
     QVERIFY(finished.wait(30000));
@@ -498,6 +499,34 @@ void TestExperiment::labelsNameWhatDiffersAndSurviveExportAndReopen() {
     QVERIFY(picture.open(QIODevice::ReadOnly));
     const QByteArray bytes = picture.readAll();
     for (const char* label : {">classic<", ">Gray coded<", ">pop 40<", ">gray, creep:4<"}) QVERIFY2(bytes.contains(label), label);
+    // A label typed after the run renames its curve at once; one typed in an opened file's summary is
+    // kept through the next export and opening too.
+    table->item(0, 0)->setText(QStringLiteral("baseline"));
+    QCOMPARE(window->labels()[0], QStringLiteral("baseline"));
+    QCOMPARE(window->summary()->item(0, 0)->text(), QStringLiteral("baseline"));
+    QStringList curves;
+    for (QAbstractSeries* series : window->plots()->runLengthView()->chart()->series())
+        if (qobject_cast<QLineSeries*>(series)) curves << series->name();
+    QCOMPARE(curves, (QStringList{"baseline", "Gray coded", "pop 40", "gray, creep:4"}));
+    opened->summary()->item(2, 0)->setText(QStringLiteral("forty"));
+    QCOMPARE(opened->labels()[2], QStringLiteral("forty"));
+    QCOMPARE(opened->saveLabels(csv), QString());
+    auto again = NewWindow(20, 10);
+    QVERIFY(again->openSweep(csv));
+    QCOMPARE(again->labels()[2], QStringLiteral("forty"));
+    // The median generation to epsilon says how many of the runs it is over.
+    std::size_t counted = 0;
+    for (int row = 0; row < 4; ++row) {
+        std::vector<int> reached;
+        for (const auto& r : again->results(row))
+            if (r.firstGenerationWithinEpsilon > 0) reached.push_back(r.firstGenerationWithinEpsilon);
+        std::sort(reached.begin(), reached.end());
+        const std::size_t n = reached.size();
+        const double median = n == 0 ? 0.0 : n % 2 ? reached[n / 2] : (reached[n / 2 - 1] + reached[n / 2]) / 2.0;
+        QCOMPARE(again->summary()->item(row, 5)->text(), MedianOverRuns(median, static_cast<long long>(n), 3));
+        counted += n;
+    }
+    QVERIFY(counted > 0 && counted < 12);
     // Without the labels file the same file is named by what differs.
     QVERIFY(QFile::remove(dir.filePath(QStringLiteral("runs.labels.json"))));
     auto plain = NewWindow(20, 10);

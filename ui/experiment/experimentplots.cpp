@@ -167,6 +167,11 @@ void ExperimentPlots::setGroups(std::vector<PlotGroup> groups, double epsilon) {
     rebuild();
 }
 
+void ExperimentPlots::setLabels(const std::vector<std::string>& labels) {
+    for (std::size_t i = 0; i < m_groups.size() && i < labels.size(); ++i) m_groups[i].label = labels[i];
+    rebuild();
+}
+
 void ExperimentPlots::setEvaluations(bool evaluations) {
     m_evaluations = evaluations;
     buildRunLength();

@@ -40,6 +40,8 @@ public:
 
     /// The configurations to draw, and epsilon (px; NaN: not known) for the run-length chart's title.
     void setGroups(std::vector<PlotGroup> groups, double epsilon);
+    /// New names for the configurations drawn (one per group, in order; extra ones are ignored).
+    void setLabels(const std::vector<std::string>& labels);
     /// The run-length chart's x axis: evaluations (generations x population) or generations.
     void setEvaluations(bool evaluations);
     /// The run-length chart's x axis logarithmic or linear.

@@ -111,6 +111,9 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     connect(m_add, &QPushButton::clicked, this, &ExperimentWindow::addCurrent);
     connect(m_table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         if (item->column() != kLabel || item->text().isEmpty()) refreshLabels();
+        // A label typed for a row that ran: its curves and rows are renamed at once, without running again.
+        if (item->column() == kLabel && !item->text().isEmpty() && holdsRunConfiguration(item->row(), static_cast<std::size_t>(item->row())))
+            relabel(static_cast<std::size_t>(item->row()), item->text());
     });
     connect(m_remove, &QPushButton::clicked, this, &ExperimentWindow::removeSelected);
 
@@ -150,7 +153,18 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     m_summary->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_summary->horizontalHeader()->setSectionResizeMode(kSummaryLabel, QHeaderView::Interactive);
     m_summary->setTextElideMode(Qt::ElideRight);
-    m_summary->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Only the labels are edited here (an opened file's too): each item says whether it may be.
+    m_summary->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    connect(m_summary, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+        if (item->column() != kSummaryLabel) return;
+        const auto configuration = static_cast<std::size_t>(item->row());
+        if (item->text().trimmed().isEmpty() && configuration < m_labels.size()) {
+            const QSignalBlocker quiet(m_summary);
+            item->setText(m_labels[configuration]);  // a label is never empty
+            return;
+        }
+        relabel(configuration, item->text());
+    });
 
     auto* left = new QWidget(central);
     auto* leftLayout = new QVBoxLayout(left);
@@ -551,7 +565,38 @@ void ExperimentWindow::showOutcome() {
     showOutcome(ComputeOutcome(labelTexts(), m_results, !opened));
 }
 
+bool ExperimentWindow::holdsRunConfiguration(int row, std::size_t configuration) const {
+    if (isRunning() || configuration >= m_plans.size() || row < 0 || row >= m_table->rowCount()) return false;
+    for (int column = 0; column < kColumns; ++column)
+        if (!m_table->item(row, column)) return false;
+    kelvora::SolverParams params;
+    kelvora::Algorithm algorithm;
+    if (!readRow(row, params, algorithm).isEmpty()) return false;
+    const kelvora::SweepPlan& plan = m_plans[configuration];
+    return plan.algorithms.front() == algorithm && plan.populations.front() == params.populationSize &&
+           plan.generations.front() == params.generationCount && plan.crossovers.front() == params.crossoverRate &&
+           plan.mutations.front() == params.mutationProbability;
+}
+
+void ExperimentWindow::relabel(std::size_t configuration, const QString& label) {
+    if (isRunning() || configuration >= m_labels.size() || m_labels[configuration] == label) return;
+    m_labels[configuration] = label;
+    if (QTableWidgetItem* item = m_summary->item(static_cast<int>(configuration), kSummaryLabel)) {
+        const QSignalBlocker quiet(m_summary);
+        item->setText(label);
+        item->setToolTip(label);
+    }
+    const int row = static_cast<int>(configuration);
+    if (holdsRunConfiguration(row, configuration) && m_table->item(row, kLabel)->text() != label) {
+        const QSignalBlocker quiet(m_table);
+        m_table->item(row, kLabel)->setText(label);  // typed now: no longer automatic
+    }
+    m_plots->setLabels(labelTexts());
+    m_statistics->setRuns(m_labels, m_results);
+}
+
 void ExperimentWindow::showOutcome(Outcome outcome) {
+    const QSignalBlocker quiet(m_summary);  // its rows are filled, not edited
     m_summary->setRowCount(0);
     for (std::size_t i = 0; i < outcome.rows.size(); ++i) {
         const int row = m_summary->rowCount();
@@ -575,6 +620,7 @@ void ExperimentWindow::showOutcome(Outcome outcome) {
         }
         for (int c = 0; c < kSummaryColumns; ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
+            if (c != kSummaryLabel) item->setFlags(item->flags() & ~Qt::ItemIsEditable);
             if (c == kSummaryLabel) item->setToolTip(cells[c]);  // whole, where the column elides it
             if (c == kSummaryFirst) item->setToolTip(firstTip);
             m_summary->setItem(row, c, item);

@@ -105,6 +105,11 @@ private:
     void addRow(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm);
     void removeSelected();
     void refreshLabels();
+    /// Names configuration (of the runs shown) label in the summary, the charts and the tests, and
+    /// in the configurations table when its row still holds that configuration.
+    void relabel(std::size_t configuration, const QString& label);
+    /// Whether row of the configurations table holds configuration of the last run.
+    bool holdsRunConfiguration(int row, std::size_t configuration) const;
     /// Row's configuration; "" or the message naming the cell and what it accepts.
     QString readRow(int row, kelvora::SolverParams& params, kelvora::Algorithm& algorithm) const;
     void takeRuns(const std::vector<FinishedRun>& runs);
