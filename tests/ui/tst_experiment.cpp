@@ -538,23 +538,29 @@ void TestExperiment::tickIntervalsFollowTheOneTwoFiveRule_data() {
     QTest::addColumn<double>("span");
     QTest::addColumn<int>("most");
     QTest::addColumn<double>("interval");
+    QTest::addColumn<double>("smallest");
     // span / most, then the next of 1, 2, 5 x 10^k at or above it, never below 1.
-    QTest::newRow("99/5=19.8") << 99.0 << 5 << 20.0;
-    QTest::newRow("100/4=25") << 100.0 << 4 << 50.0;
-    QTest::newRow("500/5=100") << 500.0 << 5 << 100.0;
-    QTest::newRow("9/5=1.8") << 9.0 << 5 << 2.0;
-    QTest::newRow("7/8 below one") << 7.0 << 8 << 1.0;
-    QTest::newRow("40/5=8") << 40.0 << 5 << 10.0;
-    QTest::newRow("10000/6=1667") << 10000.0 << 6 << 2000.0;
-    QTest::newRow("30/5=6") << 30.0 << 5 << 10.0;
-    QTest::newRow("1.5M/5=300000") << 1.5e6 << 5 << 5e5;
+    QTest::newRow("99/5=19.8") << 99.0 << 5 << 20.0 << 1.0;
+    QTest::newRow("100/4=25") << 100.0 << 4 << 50.0 << 1.0;
+    QTest::newRow("500/5=100") << 500.0 << 5 << 100.0 << 1.0;
+    QTest::newRow("9/5=1.8") << 9.0 << 5 << 2.0 << 1.0;
+    QTest::newRow("7/8 below one") << 7.0 << 8 << 1.0 << 1.0;
+    QTest::newRow("40/5=8") << 40.0 << 5 << 10.0 << 1.0;
+    QTest::newRow("10000/6=1667") << 10000.0 << 6 << 2000.0 << 1.0;
+    QTest::newRow("30/5=6") << 30.0 << 5 << 10.0 << 1.0;
+    QTest::newRow("1.5M/5=300000") << 1.5e6 << 5 << 5e5 << 1.0;
+    // Rates, without the floor of one: 0.05 / 5 = 0.01 (0.010000000000000002 in doubles), 0.9 / 4 = 0.225.
+    QTest::newRow("rate 0.05/5") << 0.05 << 5 << 0.01 << 0.0;
+    QTest::newRow("rate 0.9/4") << 0.9 << 4 << 0.5 << 0.0;
+    QTest::newRow("rate 0.3/5") << 0.3 << 5 << 0.1 << 0.0;
 }
 
 void TestExperiment::tickIntervalsFollowTheOneTwoFiveRule() {
     QFETCH(double, span);
     QFETCH(int, most);
     QFETCH(double, interval);
-    QCOMPARE(TickInterval(span, most), interval);
+    QFETCH(double, smallest);
+    QCOMPARE(TickInterval(span, most, smallest), interval);
 }
 
 namespace {

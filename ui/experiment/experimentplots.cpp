@@ -132,12 +132,13 @@ QPen ReferencePen(Qt::PenStyle style) {
     return pen;
 }
 
-double TickInterval(double span, int most) {
+double TickInterval(double span, int most, double smallest) {
     const double least = span / std::max(most, 1);
-    if (!(least > 1.0)) return 1.0;
+    if (!(least > smallest) || !std::isfinite(least)) return smallest > 0.0 ? smallest : 1.0;
+    // A step a rounding below least (0.05 / 5 is 0.010000000000000002) is taken as least.
     for (double power = std::pow(10.0, std::floor(std::log10(least)));; power *= 10.0)
         for (const double step : {1.0, 2.0, 5.0})
-            if (step * power >= least) return step * power;
+            if (step * power >= least * (1.0 - 1e-9)) return step * power;
 }
 
 QString MedianOverRuns(double median, long long count, long long runs) {

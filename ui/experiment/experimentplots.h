@@ -25,8 +25,8 @@ QPen ReferencePen(Qt::PenStyle style);
 
 /// The distance between labelled ticks of an axis over span (> 0) with at most about most ticks
 /// (>= 1): the smallest of 1, 2 and 5 times a power of ten that is span / most or more, and at least
-/// 1 (the axes count generations and evaluations, whole numbers).
-double TickInterval(double span, int most);
+/// smallest (1 for the axes that count generations and evaluations, whole numbers; 0 for rates).
+double TickInterval(double span, int most, double smallest = 1.0);
 
 /// A median over some of a configuration's runs, with how many: "17 (12/100 回)" (English
 /// "17 (12 of 100 runs)"), "—" when count is 0.

@@ -130,6 +130,7 @@ QChart* ResponseChart(const std::vector<const kelvora::SweepResult*>& results, c
     auto* chart = new QChart;
     chart->legend()->setAlignment(Qt::AlignRight);  // every name whole, beside the plot
     chart->legend()->setShowToolTips(true);
+    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);  // a dashed median as a dashed line
     chart->setTitle(StatisticsPanel::tr("%1 に対する ε 以内の割合と最終誤差の中央値").arg(StatisticsPanel::tr(parameter.title)));
     auto* x = new QValueAxis;
     x->setTitleText(StatisticsPanel::tr(parameter.title));
@@ -207,7 +208,14 @@ QChart* ResponseChart(const std::vector<const kelvora::SweepResult*>& results, c
             for (QLegendMarker* marker : chart->legend()->markers(s)) marker->setVisible(false);
     }
     x->setRange(low, high);
+    // Ticks at round values of the parameter: whole ones for counts, 1-2-5 steps for rates.
+    const bool whole = std::string_view(parameter.name) != "crossover" && std::string_view(parameter.name) != "mutation";
+    x->setTickType(QValueAxis::TicksDynamic);
+    x->setTickAnchor(0.0);
+    x->setTickInterval(TickInterval(high - low, 5, whole ? 1.0 : 0.0));
+    x->setLabelFormat(whole ? QStringLiteral("%d") : QStringLiteral("%g"));
     distance->setRange(0.0, far > 0.0 ? far * 1.05 : 1.0);
+    distance->applyNiceNumbers();
     return chart;
 }
 
