@@ -947,7 +947,7 @@ Repeat it with %2</translation>
     </message>
     <message>
         <source>ε 以内の成功数の、統計タブの基準に対する Fisher の正確検定 (Holm 補正)</source>
-        <translation>Fisher's exact test of the successes within ε against the Statistics tab's baseline (Holm-adjusted)</translation>
+        <translation>Fisher&apos;s exact test of the successes within ε against the Statistics tab&apos;s baseline (Holm-adjusted)</translation>
     </message>
     <message>
         <source>ε 以内に到達した実行の、到達した世代の中央値 (到達した実行数/全実行数)</source>
@@ -1742,16 +1742,12 @@ Genotype %3  fitness %4</translation>
         <translation>%1: interquartile range</translation>
     </message>
     <message>
-        <source>%1: 割合</source>
-        <translation>%1: fraction</translation>
-    </message>
-    <message>
-        <source>%1: 誤差の中央値 (破線)</source>
-        <translation>%1: median error (dashed)</translation>
-    </message>
-    <message>
         <source>%1 に対する ε 以内の割合と最終誤差の中央値</source>
         <translation>Runs within ε and the median final error against %1</translation>
+    </message>
+    <message>
+        <source>%1 (誤差)</source>
+        <translation>%1 (error)</translation>
     </message>
 </context>
 </TS>

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QSvgGenerator>
 #include <QBuffer>
@@ -190,9 +191,9 @@ QChart* ResponseChart(const std::vector<const kelvora::SweepResult*>& results, c
         lighter.setAlpha(25);
         iqr->setBrush(lighter);
         iqr->setPen(QPen(color, 0.5, Qt::DotLine));
-        within->setName(StatisticsPanel::tr("%1: 割合").arg(name));
+        within->setName(name);  // the rate: the solid line
         within->setPen(QPen(color, 2.0));
-        median->setName(StatisticsPanel::tr("%1: 誤差の中央値 (破線)").arg(name));
+        median->setName(StatisticsPanel::tr("%1 (誤差)").arg(name));  // dashed, on the right axis
         median->setPen(QPen(color, 2.0, Qt::DashLine));
         for (QAbstractSeries* s : std::initializer_list<QAbstractSeries*>{band, within}) {
             chart->addSeries(s);
@@ -212,7 +213,7 @@ QChart* ResponseChart(const std::vector<const kelvora::SweepResult*>& results, c
     const bool whole = std::string_view(parameter.name) != "crossover" && std::string_view(parameter.name) != "mutation";
     x->setTickType(QValueAxis::TicksDynamic);
     x->setTickAnchor(0.0);
-    x->setTickInterval(TickInterval(high - low, 5, whole ? 1.0 : 0.0));
+    x->setTickInterval(TickInterval(high - low, 4, whole ? 1.0 : 0.0));
     x->setLabelFormat(whole ? QStringLiteral("%d") : QStringLiteral("%g"));
     distance->setRange(0.0, far > 0.0 ? far * 1.05 : 1.0);
     distance->applyNiceNumbers();
@@ -292,17 +293,27 @@ void PaintCriticalDifference(QPainter& p, QSize size, const CriticalDifference& 
     const kelvora::Friedman& f = d.friedman;
     const double cd = d.cd;
     const int k = static_cast<int>(labels.size());
-    const double left = 0.22 * size.width(), right = 0.78 * size.width(), axisY = 110;
-    const auto x = [&](double rank) { return left + (rank - 1.0) / std::max(k - 1, 1) * (right - left); };
     p.setRenderHint(QPainter::Antialiasing);
     p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     p.setPen(QPen(Qt::black, 1.5));
     QFont font = p.font();
     font.setPixelSize(14);
     p.setFont(font);
-    p.drawText(QRectF(0, 8, size.width(), 24), Qt::AlignHCenter,
-               StatisticsPanel::tr("平均順位と臨界差 (Friedman χ² = %1, p = %2, %3 標的, α = %4)")
-                   .arg(f.chi2, 0, 'g', 4).arg(f.p, 0, 'g', 2).arg(d.blocks).arg(d.alpha));
+    // The title whole, on two lines where the width does not hold it on one; the rest below it.
+    const QString title = StatisticsPanel::tr("平均順位と臨界差 (Friedman χ² = %1, p = %2, %3 標的, α = %4)")
+                              .arg(f.chi2, 0, 'g', 4).arg(f.p, 0, 'g', 2).arg(d.blocks).arg(d.alpha);
+    QRectF titleBox;
+    p.drawText(QRectF(4, 8, size.width() - 8, 60), Qt::AlignHCenter | Qt::TextWordWrap, title, &titleBox);
+    const QFontMetricsF metrics(font);
+    const double shift = titleBox.height() > 1.5 * metrics.height() ? titleBox.height() - metrics.height() + 4.0 : 0.0;
+    p.translate(0, shift);
+    // Each side as wide as its longest name needs (a fifth of the width at least, two fifths at most).
+    double widest = 0.0;
+    for (std::size_t i = 0; i < labels.size(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(QStringLiteral("%1 (%2)").arg(QString::fromStdString(labels[i])).arg(9.99, 0, 'f', 2)));
+    const double side = std::clamp(widest + 20.0, 0.2 * size.width(), 0.4 * size.width());
+    const double left = side, right = size.width() - side, axisY = 110;
+    const auto x = [&](double rank) { return left + (rank - 1.0) / std::max(k - 1, 1) * (right - left); };
     p.drawLine(QPointF(x(1), axisY), QPointF(x(k), axisY));
     for (int r = 1; r <= k; ++r) {
         p.drawLine(QPointF(x(r), axisY), QPointF(x(r), axisY - 8));
@@ -329,7 +340,11 @@ void PaintCriticalDifference(QPainter& p, QSize size, const CriticalDifference& 
         p.drawLine(QPointF(x(rank), axisY), QPointF(x(rank), y));
         p.drawLine(QPointF(x(rank), y), QPointF(end, y));
         p.setPen(QPen(Qt::black, 1.5));
-        const QString text = QStringLiteral("%1 (%2)").arg(QString::fromStdString(labels[static_cast<std::size_t>(i)])).arg(rank, 0, 'f', 2);
+        // A name too long for its side is elided; its rank always shows.
+        const QString rankText = QStringLiteral(" (%1)").arg(rank, 0, 'f', 2);
+        const QString text = metrics.elidedText(QString::fromStdString(labels[static_cast<std::size_t>(i)]), Qt::ElideRight,
+                                                side - 14.0 - metrics.horizontalAdvance(rankText)) +
+                             rankText;
         if (onLeft) p.drawText(QRectF(0, y - 10, end - 4, 20), Qt::AlignRight | Qt::AlignVCenter, text);
         else p.drawText(QRectF(end + 4, y - 10, size.width() - end - 4, 20), Qt::AlignLeft | Qt::AlignVCenter, text);
     }
@@ -427,7 +442,8 @@ void StatisticsPanel::setRuns(const std::vector<QString>& labels, const std::vec
         m_targets.push_back(static_cast<long long>(targets.size()));
     }
     m_cd = CriticalDifferenceOf(names, runs, 0.05);
-    m_diagram->setFixedHeight(m_cd ? CriticalDifferenceSize(m_labels.size()).height() : 0);
+    // Room for the title on two lines, where the tab is narrower than the saved picture.
+    m_diagram->setFixedHeight(m_cd ? CriticalDifferenceSize(m_labels.size()).height() + 24 : 0);
     m_diagram->update();
     const QSignalBlocker quiet(m_baseline);
     m_baseline->clear();
