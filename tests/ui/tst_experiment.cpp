@@ -12,6 +12,7 @@
 #include <QChartView>
 #include <QImage>
 #include <QAreaSeries>
+#include <QBarCategoryAxis>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -600,6 +601,11 @@ void TestExperiment::axesStartAtTheFirstPossibleValue() {
     auto* convergence = qobject_cast<QValueAxis*>(axis(plots.convergenceView()));
     QCOMPARE(convergence->min(), 1.0);
     QCOMPARE(convergence->tickInterval(), 10.0);  // generations 1..40: 39/5 = 7.8
+    // A label given twice still has its own box: the category axis holds each name once.
+    plots.setLabels({"same", "same"});
+    auto* boxes = qobject_cast<QBarCategoryAxis*>(axis(plots.distanceView()));
+    QVERIFY(boxes);
+    QCOMPARE(boxes->count(), 2);
     // Logarithmic: from generation 1, or from the smallest population's one generation.
     plots.setLogarithmic(true);
     for (const auto& [evaluations, first, last] : {std::tuple{false, 1.0, 40.0}, std::tuple{true, 20.0, 2000.0}}) {

@@ -273,7 +273,10 @@ void ExperimentPlots::buildDistance() {
     for (int i = 0; i < static_cast<int>(m_groups.size()); ++i) {
         const PlotGroup& g = m_groups[static_cast<std::size_t>(i)];
         // Each part of a label on a line of its own under its box, so that the boxes' width holds it whole.
-        categories << QString::fromStdString(g.label).toHtmlEscaped().replace(QStringLiteral(", "), QStringLiteral(",<br>"));
+        QString category = QString::fromStdString(g.label).toHtmlEscaped().replace(QStringLiteral(", "), QStringLiteral(",<br>"));
+        // The axis takes each category once: a label typed twice is told apart by its row.
+        if (categories.contains(category)) category += QStringLiteral(" (%1)").arg(i + 1);
+        categories << category;
         if (g.eliteDistances.empty()) {
             boxes->append(new QBoxSet(categories.last()));
             continue;
