@@ -567,18 +567,6 @@ Repeat it with %2</translation>
         <translation>Convergence</translation>
     </message>
     <message>
-        <source>最適解に到達した実行の割合 (95% 信頼帯)</source>
-        <translation>Runs that reached the optimum (95% band)</translation>
-    </message>
-    <message>
-        <source>誤差 ε 以内に到達した実行の割合 (95% 信頼帯)</source>
-        <translation>Runs that came within ε (95% band)</translation>
-    </message>
-    <message>
-        <source>誤差 %1 px 以内に到達した実行の割合 (95% 信頼帯)</source>
-        <translation>Runs that came within %1 px (95% band)</translation>
-    </message>
-    <message>
         <source>評価回数</source>
         <translation>Evaluations</translation>
     </message>
@@ -589,10 +577,6 @@ Repeat it with %2</translation>
     <message>
         <source>割合</source>
         <translation>Fraction</translation>
-    </message>
-    <message>
-        <source>最終エリート解の誤差 (px, 対数軸)</source>
-        <translation>Final elite error (px, log axis)</translation>
     </message>
     <message>
         <source>エリート解の誤差</source>
@@ -607,8 +591,36 @@ Repeat it with %2</translation>
         <translation>Error (px)</translation>
     </message>
     <message>
-        <source>これまでの最良の誤差の中央値と四分位範囲 (px, 対数軸)</source>
-        <translation>Median best-so-far error and interquartile range (px, log axis)</translation>
+        <source>%1 (%2/%3 回)</source>
+        <translation>%1 (%2 of %3 runs)</translation>
+    </message>
+    <message>
+        <source>最適解に到達した実行の割合</source>
+        <translation>Runs that reached the optimum</translation>
+    </message>
+    <message>
+        <source>誤差 ε 以内に到達した実行の割合</source>
+        <translation>Runs that came within ε</translation>
+    </message>
+    <message>
+        <source>誤差 %1 px 以内に到達した実行の割合</source>
+        <translation>Runs that came within %1 px</translation>
+    </message>
+    <message>
+        <source>帯は 95% 信頼区間 (Wilson)</source>
+        <translation>Bands: 95% intervals (Wilson)</translation>
+    </message>
+    <message>
+        <source>最終エリート解の誤差 (px)</source>
+        <translation>Final elite error (px)</translation>
+    </message>
+    <message>
+        <source>ε = %1 px</source>
+        <translation>ε = %1 px</translation>
+    </message>
+    <message>
+        <source>これまでの最良の誤差: 中央値と四分位範囲 (px)</source>
+        <translation>Best-so-far error: median and interquartile range (px)</translation>
     </message>
 </context>
 <context>
@@ -704,14 +716,6 @@ Repeat it with %2</translation>
     <message>
         <source>最適解 [95%]</source>
         <translation>Optimum [95%]</translation>
-    </message>
-    <message>
-        <source>ERT (評価回数)</source>
-        <translation>ERT (evaluations)</translation>
-    </message>
-    <message>
-        <source>ε までの世代 (IQR)</source>
-        <translation>Generations to ε (IQR)</translation>
     </message>
     <message>
         <source>評価回数</source>
@@ -923,23 +927,23 @@ Repeat it with %2</translation>
     </message>
     <message>
         <source>%1 行目の「%2」: 値の一覧は 集団・世代・交差率・突然変異・選択 (tournament:K)・エリート・変異 (creep:S) にだけ書けます。</source>
-        <translation>Row %1, "%2": a list of values is taken only by population, generations, crossover, mutation, selection (tournament:K), elitism and mutation operator (creep:S).</translation>
+        <translation>Row %1, &quot;%2&quot;: a list of values is taken only by population, generations, crossover, mutation, selection (tournament:K), elitism and mutation operator (creep:S).</translation>
     </message>
     <message>
         <source>%1 行目: 値の一覧は 1 つのセルにだけ書けます (「%2」と「%3」)。</source>
-        <translation>Row %1: only one cell may hold a list of values ("%2" and "%3" do).</translation>
+        <translation>Row %1: only one cell may hold a list of values (&quot;%2&quot; and &quot;%3&quot; do).</translation>
     </message>
     <message>
         <source>%1 行目の「%2」: 値 %3 が 2 回あります。</source>
-        <translation>Row %1, "%2": the value %3 is listed twice.</translation>
+        <translation>Row %1, &quot;%2&quot;: the value %3 is listed twice.</translation>
     </message>
     <message>
         <source>%1 行目の「%2」: 一覧にできるのは tournament:K の K だけです。</source>
-        <translation>Row %1, "%2": only the K of tournament:K can be a list.</translation>
+        <translation>Row %1, &quot;%2&quot;: only the K of tournament:K can be a list.</translation>
     </message>
     <message>
         <source>%1 行目の「%2」: 一覧にできるのは creep:S の S だけです。</source>
-        <translation>Row %1, "%2": only the S of creep:S can be a list.</translation>
+        <translation>Row %1, &quot;%2&quot;: only the S of creep:S can be a list.</translation>
     </message>
     <message>
         <source>%1 行目と %2 行目</source>
@@ -983,7 +987,55 @@ Repeat it with %2</translation>
     </message>
     <message>
         <source>構成ごとの実行数は「実行数」の列のとおりです</source>
-        <translation>Runs per configuration: see the "Runs" column</translation>
+        <translation>Runs per configuration: see the &quot;Runs&quot; column</translation>
+    </message>
+    <message>
+        <source>ERT</source>
+        <translation>ERT</translation>
+    </message>
+    <message>
+        <source>誤差の中央値</source>
+        <translation>Median error</translation>
+    </message>
+    <message>
+        <source>p (対基準)</source>
+        <translation>p (vs. baseline)</translation>
+    </message>
+    <message>
+        <source>ε までの世代 (中央値)</source>
+        <translation>Generations to ε (median)</translation>
+    </message>
+    <message>
+        <source>誤差 ε 以内に到達した実行の割合と 95% 信頼区間 (Wilson)</source>
+        <translation>Runs that came within ε, with the 95% interval (Wilson)</translation>
+    </message>
+    <message>
+        <source>期待実行時間: ε 以内に到達するまでの評価回数の期待値</source>
+        <translation>Expected running time: the expected evaluations until a run comes within ε</translation>
+    </message>
+    <message>
+        <source>最終エリート解の誤差の中央値 (px)</source>
+        <translation>Median final elite error (px)</translation>
+    </message>
+    <message>
+        <source>ε 以内の成功数の、統計タブの基準に対する Fisher の正確検定 (Holm 補正)</source>
+        <translation>Fisher&apos;s exact test of the successes within ε against the Statistics tab&apos;s baseline (Holm-adjusted)</translation>
+    </message>
+    <message>
+        <source>ε 以内に到達した実行の、到達した世代の中央値 (到達した実行数/全実行数)</source>
+        <translation>Median generation at which runs came within ε (runs that came there of all runs)</translation>
+    </message>
+    <message>
+        <source>ラベルのファイルを読めません (ラベルは自動でつけます): %1</source>
+        <translation>Cannot read the labels file (the labels are made automatically): %1</translation>
+    </message>
+    <message>
+        <source>中央値 %1、四分位 %2–%3 (ε 以内に到達した %4 回の実行)</source>
+        <translation>Median %1, quartiles %2–%3 (over the %4 runs that came within ε)</translation>
+    </message>
+    <message>
+        <source>ラベルを &quot;%1&quot; に保存できませんでした。</source>
+        <translation>The labels could not be saved to &quot;%1&quot;.</translation>
     </message>
 </context>
 <context>
@@ -1762,10 +1814,6 @@ Genotype %3  fitness %4</translation>
         <translation>Creep step</translation>
     </message>
     <message>
-        <source>%1 に対する誤差 ε 以内の割合 (95% 信頼帯) と最終誤差の中央値 (四分位範囲)</source>
-        <translation>Runs within ε (95% band) and the median final error (interquartile range) against %1</translation>
-    </message>
-    <message>
         <source>割合</source>
         <translation>Fraction</translation>
     </message>
@@ -1782,16 +1830,12 @@ Genotype %3  fitness %4</translation>
         <translation>%1: interquartile range</translation>
     </message>
     <message>
-        <source>%1: 割合</source>
-        <translation>%1: fraction</translation>
+        <source>%1 に対する ε 以内の割合と最終誤差の中央値</source>
+        <translation>Runs within ε and the median final error against %1</translation>
     </message>
     <message>
-        <source>%1: 誤差の中央値 (破線)</source>
-        <translation>%1: median error (dashed)</translation>
-    </message>
-    <message>
-        <source> · 基準</source>
-        <translation> · baseline</translation>
+        <source>%1 (誤差)</source>
+        <translation>%1 (error)</translation>
     </message>
 </context>
 </TS>

@@ -12,7 +12,16 @@
 
 #include <QComboBox>
 #include <QChart>
+#include <QChartView>
 #include <QImage>
+#include <QAreaSeries>
+#include <QBarCategoryAxis>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QLogValueAxis>
+#include <QScatterSeries>
+#include <QValueAxis>
 #include <QTableWidget>
 #include <QTemporaryFile>
 
@@ -22,6 +31,7 @@
 #include "experiment/experimentwindow.h"
 #include "experiment/plotcommand.h"
 #include "experiment/statisticspanel.h"
+#include "session/labels.h"
 #include "uitestsupport.h"
 
 namespace {
@@ -75,6 +85,13 @@ private slots:
     void verdictsAreWords();
     void plotRefusesNamingTheValue_data();
     void plotRefusesNamingTheValue();
+    void labelsNameWhatDiffersAndSurviveExportAndReopen();
+    void tickIntervalsFollowTheOneTwoFiveRule_data();
+    void tickIntervalsFollowTheOneTwoFiveRule();
+    void axesStartAtTheFirstPossibleValue();
+    void configurationsWearThePaletteAndReferencesGrey();
+    void mediansSayHowManyRunsTheyAreOver_data();
+    void mediansSayHowManyRunsTheyAreOver();
 };
 
 void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
@@ -179,7 +196,7 @@ void TestExperiment::cancellingKeepsWholeRuns() {
         QCOMPARE(kept[k].eliteDistance, again.eliteDistance);
         QCOMPARE(kept[k].firstGenerationWithinEpsilon, again.firstGenerationWithinEpsilon);
     }
-    QCOMPARE(window->summary()->item(0, 1)->text(), QString::number(kept.size()));
+    QCOMPARE(window->summary()->item(0, 6)->text(), QString::number(kept.size()));  // 実行数
 }
 
 void TestExperiment::sweepFilesAreReadByTheCommandLinesRules() {
@@ -380,7 +397,7 @@ void TestExperiment::plotsTheCriticalDifferenceAndTheResponseOfASweepCsv() {
     QFile picture(cd);
     QVERIFY(picture.open(QIODevice::ReadOnly));
     const QByteArray svg = picture.readAll();
-    for (const char* label : {"mutation 0.05, classic", "mutation 0.1, classic", "mutation 0.05, gray", "mutation 0.1, gray"})
+    for (const char* label : {">classic (", ">mut 0.1 (", ">gray (", ">mut 0.1, gray ("})
         QVERIFY2(svg.contains(label), label);
     // Nemenyi's critical difference q_a / sqrt 2 * sqrt(k (k + 1) / (6 N)), k = 4 configurations on
     // N = 2 targets, q_a of the studentized range at infinite degrees of freedom: 3.633 (0.05), 3.240 (0.10).
@@ -421,15 +438,15 @@ void TestExperiment::plotsTheCriticalDifferenceAndTheResponseOfASweepCsv() {
         QCOMPARE(panel->table()->item(row, 3)->text(), QString::number(kelvora::FisherExactTwoSided(a, 6, b, 6), 'g', 2));
         QVERIFY(!panel->table()->item(row, 8)->text().isEmpty());
     }
-    QVERIFY(window->summary()->item(0, 2)->text().endsWith(QStringLiteral(" · 基準")));
+    QCOMPARE(window->summary()->item(0, 4)->text(), QStringLiteral("基準"));
     // The summary's rate carries its Holm-adjusted Fisher p against the baseline, over the three pairs.
     std::vector<double> fisher;
     for (std::size_t k = 1; k < 4; ++k) fisher.push_back(kelvora::FisherExactTwoSided(successes[k], 6, successes[0], 6));
-    QVERIFY(window->summary()->item(1, 2)->text().endsWith(
-        QStringLiteral(" · p ") + QString::fromStdString(kelvora::PValueText(kelvora::HolmAdjust(fisher)[0]))));
+    QCOMPARE(window->summary()->item(1, 4)->text(),
+             QStringLiteral("p ") + QString::fromStdString(kelvora::PValueText(kelvora::HolmAdjust(fisher)[0])));
     panel->baseline()->setCurrentIndex(panel->baseline()->count() - 1);
     QCOMPARE(panel->table()->rowCount(), 6);
-    QVERIFY(!window->summary()->item(1, 2)->text().contains(QStringLiteral(" · ")));
+    QCOMPARE(window->summary()->item(1, 4)->text(), QString());
     const QList<QByteArray> exported = panel->csv().split('\n');
     QCOMPARE(exported.size(), 8);  // the header, six pairs and the nothing after the last LF
     QCOMPARE(exported[0], QByteArray("a,b,a_successes,a_runs,b_successes,b_runs,fisher_p,fisher_p_holm,mwu_u,mwu_p,mwu_p_holm,a12,verdict"));
@@ -491,6 +508,227 @@ void TestExperiment::plotRefusesNamingTheValue() {
     err.seek(0);
     const QString message = QString::fromLocal8Bit(err.readAll());
     QVERIFY2(message.contains(says), qPrintable(message));
+}
+
+// Rows named by what sets them apart from the first, a typed label kept through edits, and every
+// label back from the labels file beside the exported runs, whose CSV stays the command line's bytes.
+void TestExperiment::labelsNameWhatDiffersAndSurviveExportAndReopen() {
+    auto window = NewWindow(20, 10);
+    for (int i = 0; i < 4; ++i) QVERIFY(window->addCurrent());
+    QTableWidget* table = window->configurations();
+    table->item(1, 6)->setText(QStringLiteral("gray"));     // 符号化
+    table->item(2, 2)->setText(QStringLiteral("50"));       // 集団
+    table->item(3, 6)->setText(QStringLiteral("gray"));
+    table->item(3, 10)->setText(QStringLiteral("creep:4"));  // 変異
+    const auto labels = [&] {
+        QStringList all;
+        for (int row = 0; row < table->rowCount(); ++row) all << table->item(row, 0)->text();
+        return all;
+    };
+    QCOMPARE(labels(), (QStringList{"classic", "gray", "pop 50", "gray, creep:4"}));
+    table->item(1, 0)->setText(QStringLiteral("Gray coded"));
+    table->item(1, 10)->setText(QStringLiteral("creep:2"));  // the typed label stays
+    table->item(2, 2)->setText(QStringLiteral("40"));
+    QCOMPARE(labels(), (QStringList{"classic", "Gray coded", "pop 40", "gray, creep:4"}));
+    table->item(1, 0)->setText(QString());  // emptied: automatic again
+    QCOMPARE(labels()[1], QStringLiteral("gray, creep:2"));
+    table->item(1, 0)->setText(QStringLiteral("Gray coded"));
+
+    window->seedsEdit()->setText(QStringLiteral("1..3"));
+    window->epsilonEdit()->setText(QStringLiteral("20"));  // some runs get there, some not
+    QSignalSpy finished(window.get(), &ExperimentWindow::sweepFinished);
+    QVERIFY(window->run());
+    QVERIFY(finished.wait(30000));
+    const std::vector<QString> shown(window->labels());
+    QCOMPARE(QStringList(shown.begin(), shown.end()), labels());
+    QTemporaryDir dir;
+    const QString csv = Written(dir, "runs.csv", window->runsCsv());
+    QCOMPARE(window->saveLabels(csv), QString());
+    QVERIFY(QFile::exists(dir.filePath(QStringLiteral("runs.labels.json"))));
+    auto opened = NewWindow(20, 10);
+    QVERIFY(opened->openSweep(csv));
+    QCOMPARE(opened->labels(), shown);
+    QCOMPARE(opened->summary()->item(1, 0)->text(), QStringLiteral("Gray coded"));
+    QCOMPARE(opened->summary()->item(1, 0)->toolTip(), QStringLiteral("Gray coded"));
+    QCOMPARE(opened->runsCsv(), window->runsCsv());
+    // kelvora --plot names the curves as the window does.
+    const QString svg = dir.filePath(QStringLiteral("plot.svg"));
+    QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot"), csv, QStringLiteral("--output"), svg}), 0);
+    QFile picture(svg);
+    QVERIFY(picture.open(QIODevice::ReadOnly));
+    const QByteArray bytes = picture.readAll();
+    for (const char* label : {">classic<", ">Gray coded<", ">pop 40<", ">gray, creep:4<"}) QVERIFY2(bytes.contains(label), label);
+    // A label typed after the run renames its curve at once; one typed in an opened file's summary is
+    // kept through the next export and opening too.
+    table->item(0, 0)->setText(QStringLiteral("baseline"));
+    QCOMPARE(window->labels()[0], QStringLiteral("baseline"));
+    QCOMPARE(window->summary()->item(0, 0)->text(), QStringLiteral("baseline"));
+    QStringList curves;
+    for (QAbstractSeries* series : window->plots()->runLengthView()->chart()->series())
+        if (qobject_cast<QLineSeries*>(series)) curves << series->name();
+    QCOMPARE(curves, (QStringList{"baseline", "Gray coded", "pop 40", "gray, creep:4"}));
+    opened->summary()->item(2, 0)->setText(QStringLiteral("forty"));
+    QCOMPARE(opened->labels()[2], QStringLiteral("forty"));
+    QCOMPARE(opened->saveLabels(csv), QString());
+    auto again = NewWindow(20, 10);
+    QVERIFY(again->openSweep(csv));
+    QCOMPARE(again->labels()[2], QStringLiteral("forty"));
+    // The median generation to epsilon says how many of the runs it is over.
+    std::size_t counted = 0;
+    for (int row = 0; row < 4; ++row) {
+        std::vector<int> reached;
+        for (const auto& r : again->results(row))
+            if (r.firstGenerationWithinEpsilon > 0) reached.push_back(r.firstGenerationWithinEpsilon);
+        std::sort(reached.begin(), reached.end());
+        const std::size_t n = reached.size();
+        const double median = n == 0 ? 0.0 : n % 2 ? reached[n / 2] : (reached[n / 2 - 1] + reached[n / 2]) / 2.0;
+        QCOMPARE(again->summary()->item(row, 5)->text(), MedianOverRuns(median, static_cast<long long>(n), 3));
+        counted += n;
+    }
+    QVERIFY(counted > 0 && counted < 12);
+    // Without the labels file the same file is named by what differs.
+    QVERIFY(QFile::remove(dir.filePath(QStringLiteral("runs.labels.json"))));
+    auto plain = NewWindow(20, 10);
+    QVERIFY(plain->openSweep(csv));
+    QCOMPARE(plain->labels()[1], QStringLiteral("gray, creep:2"));
+}
+
+void TestExperiment::tickIntervalsFollowTheOneTwoFiveRule_data() {
+    QTest::addColumn<double>("span");
+    QTest::addColumn<int>("most");
+    QTest::addColumn<double>("interval");
+    QTest::addColumn<double>("smallest");
+    // span / most, then the next of 1, 2, 5 x 10^k at or above it, never below 1.
+    QTest::newRow("99/5=19.8") << 99.0 << 5 << 20.0 << 1.0;
+    QTest::newRow("100/4=25") << 100.0 << 4 << 50.0 << 1.0;
+    QTest::newRow("500/5=100") << 500.0 << 5 << 100.0 << 1.0;
+    QTest::newRow("9/5=1.8") << 9.0 << 5 << 2.0 << 1.0;
+    QTest::newRow("7/8 below one") << 7.0 << 8 << 1.0 << 1.0;
+    QTest::newRow("40/5=8") << 40.0 << 5 << 10.0 << 1.0;
+    QTest::newRow("10000/6=1667") << 10000.0 << 6 << 2000.0 << 1.0;
+    QTest::newRow("30/5=6") << 30.0 << 5 << 10.0 << 1.0;
+    QTest::newRow("1.5M/5=300000") << 1.5e6 << 5 << 5e5 << 1.0;
+    // Rates, without the floor of one: 0.05 / 5 = 0.01 (0.010000000000000002 in doubles), 0.9 / 4 = 0.225.
+    QTest::newRow("rate 0.05/5") << 0.05 << 5 << 0.01 << 0.0;
+    QTest::newRow("rate 0.9/4") << 0.9 << 4 << 0.5 << 0.0;
+    QTest::newRow("rate 0.3/5") << 0.3 << 5 << 0.1 << 0.0;
+}
+
+void TestExperiment::tickIntervalsFollowTheOneTwoFiveRule() {
+    QFETCH(double, span);
+    QFETCH(int, most);
+    QFETCH(double, interval);
+    QFETCH(double, smallest);
+    QCOMPARE(TickInterval(span, most, smallest), interval);
+}
+
+namespace {
+
+// Two configurations of populations 50 and 20, 40 generations, a run each reaching epsilon at 5.
+std::vector<PlotGroup> TwoGroups() {
+    std::vector<PlotGroup> groups(2);
+    for (std::size_t i = 0; i < 2; ++i) {
+        PlotGroup& g = groups[i];
+        g.label = i == 0 ? "classic" : "pop 20";
+        g.population = i == 0 ? 50 : 20;
+        g.generations = 40;
+        g.firstWithin = {5, 0};
+        g.firstAtOptimum = {0, 0};
+        g.eliteDistances = {0.2, 3.0};
+        g.optimumDistances = {0.1};
+        g.convergence.assign(40, kelvora::QuartilesOf({0.5, 1.0, 2.0}));
+    }
+    return groups;
+}
+
+}  // namespace
+
+void TestExperiment::axesStartAtTheFirstPossibleValue() {
+    ExperimentPlots plots;
+    plots.setGroups(TwoGroups(), 0.5);
+    const auto axis = [](QChartView* view) { return view->chart()->axes(Qt::Horizontal).first(); };
+    // Linear: whole numbers at 1-2-5 steps (40 generations: 40/5 = 8, so 10; x 50 evaluations: 400).
+    for (const auto& [evaluations, interval] : {std::pair{false, 10.0}, std::pair{true, 500.0}}) {
+        plots.setEvaluations(evaluations);
+        auto* x = qobject_cast<QValueAxis*>(axis(plots.runLengthView()));
+        QVERIFY(x);
+        QCOMPARE(x->tickType(), QValueAxis::TicksDynamic);
+        QCOMPARE(x->tickInterval(), interval);
+        QCOMPARE(x->labelFormat(), QStringLiteral("%d"));
+    }
+    auto* convergence = qobject_cast<QValueAxis*>(axis(plots.convergenceView()));
+    QCOMPARE(convergence->min(), 1.0);
+    QCOMPARE(convergence->tickInterval(), 10.0);  // generations 1..40: 39/5 = 7.8
+    // A label given twice still has its own box: the category axis holds each name once.
+    plots.setLabels({"same", "same"});
+    auto* boxes = qobject_cast<QBarCategoryAxis*>(axis(plots.distanceView()));
+    QVERIFY(boxes);
+    QCOMPARE(boxes->count(), 2);
+    // Logarithmic: from generation 1, or from the smallest population's one generation.
+    plots.setLogarithmic(true);
+    for (const auto& [evaluations, first, last] : {std::tuple{false, 1.0, 40.0}, std::tuple{true, 20.0, 2000.0}}) {
+        plots.setEvaluations(evaluations);
+        auto* x = qobject_cast<QLogValueAxis*>(axis(plots.runLengthView()));
+        QVERIFY(x);
+        QCOMPARE(x->min(), first);
+        QCOMPARE(x->max(), last);
+    }
+}
+
+void TestExperiment::configurationsWearThePaletteAndReferencesGrey() {
+    const QList<QColor> palette{QColor("#0072B2"), QColor("#E69F00"), QColor("#009E73"), QColor("#CC79A7"),
+                                QColor("#56B4E9"), QColor("#D55E00"), QColor("#000000"), QColor("#F0E442")};
+    for (int i = 0; i < 9; ++i) QCOMPARE(ConfigurationColor(i), palette[i % 8]);
+    ExperimentPlots plots;
+    plots.setGroups(TwoGroups(), 0.5);
+    for (QChartView* view : {plots.runLengthView(), plots.convergenceView()}) {
+        int line = 0, band = 0;
+        QStringList references;
+        for (QAbstractSeries* series : view->chart()->series()) {
+            if (auto* area = qobject_cast<QAreaSeries*>(series)) {
+                // A light fill and a border, both of its curve's colour.
+                QCOMPARE(area->brush().color().rgb(), palette[band].rgb());
+                QVERIFY(area->brush().color().alpha() < 100);
+                QCOMPARE(area->pen().color().rgb(), palette[band++].rgb());
+            } else if (auto* curve = qobject_cast<QLineSeries*>(series)) {
+                const QColor c = curve->pen().color();
+                if (line < 2) {
+                    QCOMPARE(c, palette[line++]);
+                    continue;
+                }
+                QVERIFY(c.red() == c.green() && c.green() == c.blue());  // grey
+                QVERIFY(curve->pen().style() != Qt::SolidLine);
+                if (!curve->name().isEmpty()) references << curve->name();  // the rest unnamed, out of the legend
+            }
+        }
+        QCOMPARE(line, 2);
+        QCOMPARE(band, 2);
+        if (view == plots.convergenceView()) QCOMPARE(references, (QStringList{"最適解の誤差", "ε = 0.5 px"}));
+        QCOMPARE(view->chart()->legend()->alignment(), Qt::AlignRight);
+    }
+    for (QAbstractSeries* series : plots.distanceView()->chart()->series())
+        if (auto* optimum = qobject_cast<QScatterSeries*>(series)) {
+            const QColor c = optimum->color();
+            QVERIFY(c.red() == c.green() && c.green() == c.blue());
+        }
+}
+
+void TestExperiment::mediansSayHowManyRunsTheyAreOver_data() {
+    QTest::addColumn<double>("median");
+    QTest::addColumn<qlonglong>("count");
+    QTest::addColumn<qlonglong>("runs");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("some") << 17.0 << 12LL << 100LL << QStringLiteral("17 (12/100 回)");
+    QTest::newRow("half") << 24.5 << 44LL << 100LL << QStringLiteral("24.5 (44/100 回)");
+    QTest::newRow("none") << 0.0 << 0LL << 30LL << QStringLiteral("—");
+}
+
+void TestExperiment::mediansSayHowManyRunsTheyAreOver() {
+    QFETCH(double, median);
+    QFETCH(qlonglong, count);
+    QFETCH(qlonglong, runs);
+    QFETCH(QString, text);
+    QCOMPARE(MedianOverRuns(median, count, runs), text);
 }
 
 #include "tst_experiment.moc"

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "session/configurations.h"
+#include "session/labels.h"
 
 namespace kelvora::ui {
 
@@ -37,7 +38,8 @@ PlotGroup GroupOfResults(const std::string& label, const std::vector<kelvora::Sw
     return group;
 }
 
-std::vector<PlotGroup> GroupsOfSweepRows(const std::vector<kelvora::SweepResult>& results) {
+std::vector<PlotGroup> GroupsOfSweepRows(const std::vector<kelvora::SweepResult>& results,
+                                         const std::vector<std::string>& labels) {
     kelvora::session::ConfigurationGroups groups;
     std::vector<std::vector<kelvora::SweepResult>> sets;
     for (const kelvora::SweepResult& r : results) {
@@ -45,11 +47,10 @@ std::vector<PlotGroup> GroupsOfSweepRows(const std::vector<kelvora::SweepResult>
         if (k == sets.size()) sets.emplace_back();
         sets[k].push_back(r);
     }
+    const std::vector<std::string> automatic = kelvora::session::DifferingLabels(groups.configurations());
     std::vector<PlotGroup> plotted;
-    for (std::size_t i = 0; i < sets.size(); ++i) {
-        const kelvora::SweepCombination& c = groups.configurations()[i];
-        plotted.push_back(GroupOfResults(kelvora::session::ConfigurationLabel(c.params, c.algorithm), sets[i], false));
-    }
+    for (std::size_t i = 0; i < sets.size(); ++i)
+        plotted.push_back(GroupOfResults(i < labels.size() && !labels[i].empty() ? labels[i] : automatic[i], sets[i], false));
     return plotted;
 }
 

@@ -31,7 +31,9 @@ PlotGroup GroupOfResults(const std::string& label, const std::vector<kelvora::Sw
 
 /// The results grouped by configuration (parameter values and algorithm, as
 /// kelvora::session::ConfigurationGroups), in the order each first appears, each labelled by
-/// kelvora::session::ConfigurationLabel ("100 × 100, 0.5, 0.1, classic").
-std::vector<PlotGroup> GroupsOfSweepRows(const std::vector<kelvora::SweepResult>& results);
+/// labels (one per configuration in that order) or, where labels has none, by
+/// kelvora::session::DifferingLabels ("classic", "gray", "pop 50").
+std::vector<PlotGroup> GroupsOfSweepRows(const std::vector<kelvora::SweepResult>& results,
+                                         const std::vector<std::string>& labels = {});
 
 }  // namespace kelvora::ui

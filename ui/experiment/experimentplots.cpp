@@ -21,6 +21,7 @@
 #include <QValueAxis>
 
 #include "common/wholefile.h"
+#include "session/numbers.h"
 
 namespace kelvora::ui {
 
@@ -31,47 +32,80 @@ constexpr double kLogFloor = 1e-3;
 
 double Floored(double distance) { return std::max(distance, kLogFloor); }
 
-QColor Palette(int i) {
-    static const QColor colors[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28), QColor(0x2c, 0xa0, 0x2c),
-                                    QColor(0xff, 0x7f, 0x0e), QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b),
-                                    QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f)};
-    return colors[i % 8];
-}
-
 QChartView* NewView(QWidget* parent) {
     auto* view = new QChartView(new QChart, parent);
     view->setRenderHint(QPainter::Antialiasing);
     view->setMinimumSize(260, 200);
+    // The legend in a column of its own at the right: every label whole beside the plot (one too
+    // long for it is shown whole in a tooltip).
+    view->chart()->legend()->setAlignment(Qt::AlignRight);
+    view->chart()->legend()->setShowToolTips(true);
+    view->chart()->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);  // a dashed reference as a dashed line
     return view;
 }
 
-// A band between lower and upper in color, faint, without a legend entry.
+// A band between lower and upper: a light translucent fill of color with a thin border of it, so
+// that where bands overlap each still shows its edges. No legend entry: its curve names it.
 QAreaSeries* Band(QChart* chart, QLineSeries* lower, QLineSeries* upper, QColor color) {
     auto* band = new QAreaSeries(upper, lower);
     upper->setParent(band);  // the area does not own its edges
     lower->setParent(band);
     QColor fill = color;
-    fill.setAlpha(50);
+    fill.setAlpha(40);
     band->setBrush(fill);
-    band->setPen(Qt::NoPen);
+    QColor edge = color;
+    edge.setAlpha(150);
+    band->setPen(QPen(edge, 1.0));
     chart->addSeries(band);
     chart->legend()->markers(band).first()->setVisible(false);
     return band;
 }
 
-QAbstractAxis* LogAxis(const QString& title, double low, double high) {
+// A logarithmic axis from low, the least value a run can have there, to high: its ticks at the
+// powers of ten between them, none below low.
+QLogValueAxis* LogAxis(const QString& title, double low, double high, const char* format = "%g") {
     auto* axis = new QLogValueAxis;
     axis->setBase(10.0);
-    axis->setLabelFormat(QStringLiteral("%g"));
+    axis->setLabelFormat(QLatin1String(format));
     axis->setTitleText(title);
-    axis->setRange(std::pow(10.0, std::floor(std::log10(low))), std::pow(10.0, std::ceil(std::log10(high))));
+    axis->setRange(low, std::max(high, low * 10.0));
     axis->setMinorTickCount(-1);
     return axis;
 }
 
-void Attach(QChart* /*chart*/, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
+// A distance axis: whole decades around the distances shown.
+QLogValueAxis* DistanceAxis(const QString& title, double low, double high) {
+    return LogAxis(title, std::pow(10.0, std::floor(std::log10(low))), std::pow(10.0, std::ceil(std::log10(high))));
+}
+
+// A linear axis of whole numbers from low to high, labelled at 1-2-5 steps counted from 0.
+QValueAxis* WholeAxis(const QString& title, double low, double high) {
+    auto* axis = new QValueAxis;
+    axis->setRange(low, high);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0.0);
+    axis->setTickInterval(TickInterval(high - low, 5));
+    axis->setLabelFormat(QStringLiteral("%d"));
+    axis->setTitleText(title);
+    return axis;
+}
+
+void Attach(QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
     series->attachAxis(x);
     series->attachAxis(y);
+}
+
+// A horizontal reference line at y from x0 to x1, named in the legend when name is not empty.
+void AddReference(QChart* chart, const QString& name, double x0, double x1, double y, Qt::PenStyle style,
+                  QAbstractAxis* x, QAbstractAxis* yAxis) {
+    auto* line = new QLineSeries;
+    line->append(x0, y);
+    line->append(x1, y);
+    line->setPen(ReferencePen(style));
+    line->setName(name);
+    chart->addSeries(line);
+    Attach(line, x, yAxis);
+    if (name.isEmpty()) chart->legend()->markers(line).first()->setVisible(false);
 }
 
 void ClearAxes(QChart* chart) {
@@ -82,6 +116,38 @@ void ClearAxes(QChart* chart) {
 }
 
 }  // namespace
+
+QColor ConfigurationColor(int i) {
+    // Okabe and Ito's eight, ordered so that neighbours differ in hue and lightness: blue, orange,
+    // bluish green, reddish purple, sky blue, vermilion, black, yellow.
+    static const QColor colors[] = {QColor(0x00, 0x72, 0xB2), QColor(0xE6, 0x9F, 0x00), QColor(0x00, 0x9E, 0x73),
+                                    QColor(0xCC, 0x79, 0xA7), QColor(0x56, 0xB4, 0xE9), QColor(0xD5, 0x5E, 0x00),
+                                    QColor(0x00, 0x00, 0x00), QColor(0xF0, 0xE4, 0x42)};
+    return colors[((i % 8) + 8) % 8];
+}
+
+QPen ReferencePen(Qt::PenStyle style) {
+    QPen pen(QColor(0x80, 0x80, 0x80), 1.5);
+    pen.setStyle(style);
+    return pen;
+}
+
+double TickInterval(double span, int most, double smallest) {
+    const double least = span / std::max(most, 1);
+    if (!(least > smallest) || !std::isfinite(least)) return smallest > 0.0 ? smallest : 1.0;
+    // A step a rounding below least (0.05 / 5 is 0.010000000000000002) is taken as least.
+    for (double power = std::pow(10.0, std::floor(std::log10(least)));; power *= 10.0)
+        for (const double step : {1.0, 2.0, 5.0})
+            if (step * power >= least * (1.0 - 1e-9)) return step * power;
+}
+
+QString MedianOverRuns(double median, long long count, long long runs) {
+    if (count == 0) return QStringLiteral("—");
+    return ExperimentPlots::tr("%1 (%2/%3 回)")
+        .arg(QString::fromStdString(kelvora::session::NumberText(median)))
+        .arg(count)
+        .arg(runs);
+}
 
 ExperimentPlots::ExperimentPlots(QWidget* parent) : QTabWidget(parent) {
     m_runLength = NewView(this);
@@ -99,6 +165,11 @@ ExperimentPlots::ExperimentPlots(QWidget* parent) : QTabWidget(parent) {
 void ExperimentPlots::setGroups(std::vector<PlotGroup> groups, double epsilon) {
     m_groups = std::move(groups);
     m_epsilon = epsilon;
+    rebuild();
+}
+
+void ExperimentPlots::setLabels(const std::vector<std::string>& labels) {
+    for (std::size_t i = 0; i < m_groups.size() && i < labels.size(); ++i) m_groups[i].label = labels[i];
     rebuild();
 }
 
@@ -127,23 +198,25 @@ void ExperimentPlots::buildRunLength() {
     QChart* chart = m_runLength->chart();
     chart->removeAllSeries();
     ClearAxes(chart);
-    chart->setTitle(m_optimum ? tr("最適解に到達した実行の割合 (95% 信頼帯)")
-                              : std::isnan(m_epsilon) ? tr("誤差 ε 以内に到達した実行の割合 (95% 信頼帯)")
-                                                      : tr("誤差 %1 px 以内に到達した実行の割合 (95% 信頼帯)").arg(m_epsilon));
+    // Short enough to stand whole over the chart at the window's opening size; the bands are the
+    // Wilson 95% intervals (the tab's tooltip and the README say so).
+    chart->setTitle(m_optimum ? tr("最適解に到達した実行の割合")
+                              : std::isnan(m_epsilon) ? tr("誤差 ε 以内に到達した実行の割合")
+                                                      : tr("誤差 %1 px 以内に到達した実行の割合").arg(m_epsilon));
+    setTabToolTip(indexOf(m_runLength), tr("帯は 95% 信頼区間 (Wilson)"));
     double xMax = 1.0;
-    for (const PlotGroup& g : m_groups)
+    double xMin = 0.0;  // the least value a run can have: generation 1, or one generation's evaluations
+    for (const PlotGroup& g : m_groups) {
+        if (g.generations <= 0) continue;
         xMax = std::max(xMax, static_cast<double>(g.generations) * (m_evaluations ? g.population : 1));
+        const double first = m_evaluations ? g.population : 1.0;
+        xMin = xMin == 0.0 ? first : std::min(xMin, first);
+    }
+    if (xMin == 0.0) xMin = 1.0;
     QAbstractAxis* x;
     const QString xTitle = m_evaluations ? tr("評価回数") : tr("世代");
-    if (m_logarithmic) {
-        x = LogAxis(xTitle, 1.0, xMax);
-    } else {
-        auto* linear = new QValueAxis;
-        linear->setRange(0.0, xMax);
-        linear->setLabelFormat(QStringLiteral("%g"));
-        linear->setTitleText(xTitle);
-        x = linear;
-    }
+    if (m_logarithmic) x = LogAxis(xTitle, xMin, xMax, "%.0f");
+    else x = WholeAxis(xTitle, 0.0, xMax);
     auto* y = new QValueAxis;
     y->setRange(0.0, 1.0);
     y->setTitleText(tr("割合"));
@@ -164,12 +237,10 @@ void ExperimentPlots::buildRunLength() {
             low->append(px, p.within.low);
             high->append(px, p.within.high);
         }
-        QPen pen(Palette(i));
-        pen.setWidthF(2.0);
-        line->setPen(pen);
-        Attach(chart, Band(chart, low, high, Palette(i)), x, y);
+        line->setPen(QPen(ConfigurationColor(i), 2.0));
+        Attach(Band(chart, low, high, ConfigurationColor(i)), x, y);
         chart->addSeries(line);
-        Attach(chart, line, x, y);
+        Attach(line, x, y);
     }
 }
 
@@ -187,20 +258,25 @@ void ExperimentPlots::buildDistance() {
     QChart* chart = m_distance->chart();
     chart->removeAllSeries();
     ClearAxes(chart);
-    chart->setTitle(tr("最終エリート解の誤差 (px, 対数軸)"));
+    chart->setTitle(tr("最終エリート解の誤差 (px)"));
     auto* boxes = new QBoxPlotSeries;
     boxes->setName(tr("エリート解の誤差"));
     auto* optimum = new QScatterSeries;
     optimum->setName(tr("最適解の誤差"));
     optimum->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
     optimum->setMarkerSize(9.0);
-    optimum->setColor(QColor(0x2c, 0xa0, 0x2c));
+    optimum->setColor(ReferencePen(Qt::SolidLine).color());
+    optimum->setBorderColor(ReferencePen(Qt::SolidLine).color());
     QStringList categories;
     double low = 1.0;
     double high = 1.0;
     for (int i = 0; i < static_cast<int>(m_groups.size()); ++i) {
         const PlotGroup& g = m_groups[static_cast<std::size_t>(i)];
-        categories << QString::fromStdString(g.label);
+        // Each part of a label on a line of its own under its box, so that the boxes' width holds it whole.
+        QString category = QString::fromStdString(g.label).toHtmlEscaped().replace(QStringLiteral(", "), QStringLiteral(",<br>"));
+        // The axis takes each category once: a label typed twice is told apart by its row.
+        if (categories.contains(category)) category += QStringLiteral(" (%1)").arg(i + 1);
+        categories << category;
         if (g.eliteDistances.empty()) {
             boxes->append(new QBoxSet(categories.last()));
             continue;
@@ -208,7 +284,10 @@ void ExperimentPlots::buildDistance() {
         const kelvora::Quartiles q = kelvora::QuartilesOf(g.eliteDistances);
         const auto [mn, mx] = std::minmax_element(g.eliteDistances.begin(), g.eliteDistances.end());
         auto* set = new QBoxSet(Floored(*mn), Floored(q.q1), Floored(q.median), Floored(q.q3), Floored(*mx), categories.last());
-        set->setBrush(Palette(i).lighter(160));
+        QColor fill = ConfigurationColor(i);
+        fill.setAlpha(90);
+        set->setBrush(fill);
+        set->setPen(QPen(ConfigurationColor(i), 1.5));
         boxes->append(set);
         low = std::min(low, Floored(*mn));
         high = std::max(high, Floored(*mx));
@@ -217,23 +296,31 @@ void ExperimentPlots::buildDistance() {
             low = std::min(low, Floored(d));
         }
     }
+    const bool epsilon = !std::isnan(m_epsilon) && m_epsilon > 0;
+    if (epsilon) {
+        low = std::min(low, m_epsilon);
+        high = std::max(high, m_epsilon);
+    }
     auto* x = new QBarCategoryAxis;
     x->append(categories.isEmpty() ? QStringList{QString()} : categories);
-    QAbstractAxis* y = LogAxis(tr("誤差 (px)"), low, high);
+    QAbstractAxis* y = DistanceAxis(tr("誤差 (px)"), low, high);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     chart->addSeries(boxes);
-    Attach(chart, boxes, x, y);
+    Attach(boxes, x, y);
     chart->addSeries(optimum);
-    Attach(chart, optimum, x, y);
+    Attach(optimum, x, y);
     chart->legend()->markers(boxes).first()->setVisible(false);
+    if (epsilon)
+        AddReference(chart, tr("ε = %1 px").arg(m_epsilon), -0.5, std::max<double>(categories.size(), 1) - 0.5,
+                     m_epsilon, Qt::DotLine, x, y);
 }
 
 void ExperimentPlots::buildConvergence() {
     QChart* chart = m_convergence->chart();
     chart->removeAllSeries();
     ClearAxes(chart);
-    chart->setTitle(tr("これまでの最良の誤差の中央値と四分位範囲 (px, 対数軸)"));
+    chart->setTitle(tr("これまでの最良の誤差: 中央値と四分位範囲 (px)"));
     int generations = 1;
     double low = 1.0;
     double high = 1.0;
@@ -246,11 +333,13 @@ void ExperimentPlots::buildConvergence() {
         }
         for (double d : g.optimumDistances) low = std::min(low, Floored(d));
     }
-    auto* x = new QValueAxis;
-    x->setRange(1.0, generations);
-    x->setLabelFormat(QStringLiteral("%g"));
-    x->setTitleText(tr("世代"));
-    QAbstractAxis* y = LogAxis(tr("誤差 (px)"), low, high);
+    const bool epsilon = !std::isnan(m_epsilon) && m_epsilon > 0;
+    if (epsilon) {
+        low = std::min(low, m_epsilon);
+        high = std::max(high, m_epsilon);
+    }
+    QValueAxis* x = WholeAxis(tr("世代"), 1.0, std::max(generations, 2));
+    QAbstractAxis* y = DistanceAxis(tr("誤差 (px)"), low, high);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     std::vector<double> optima;
@@ -271,25 +360,15 @@ void ExperimentPlots::buildConvergence() {
             q1->append(gen, Floored(q.q1));
             q3->append(gen, Floored(q.q3));
         }
-        QPen pen(Palette(i));
-        pen.setWidthF(2.0);
-        median->setPen(pen);
-        Attach(chart, Band(chart, q1, q3, Palette(i)), x, y);
+        median->setPen(QPen(ConfigurationColor(i), 2.0));
+        Attach(Band(chart, q1, q3, ConfigurationColor(i)), x, y);
         chart->addSeries(median);
-        Attach(chart, median, x, y);
+        Attach(median, x, y);
     }
-    for (std::size_t k = 0; k < optima.size(); ++k) {
-        auto* line = new QLineSeries;
-        line->append(1.0, Floored(optima[k]));
-        line->append(generations, Floored(optima[k]));
-        QPen pen(QColor(0x2c, 0xa0, 0x2c));
-        pen.setStyle(Qt::DashLine);
-        line->setPen(pen);
-        line->setName(tr("最適解の誤差"));
-        chart->addSeries(line);
-        Attach(chart, line, x, y);
-        if (k > 0) chart->legend()->markers(line).first()->setVisible(false);
-    }
+    // The references in grey: the optimum's distance of each target dashed (named once), epsilon dotted.
+    for (std::size_t k = 0; k < optima.size(); ++k)
+        AddReference(chart, k == 0 ? tr("最適解の誤差") : QString(), 1.0, x->max(), Floored(optima[k]), Qt::DashLine, x, y);
+    if (epsilon) AddReference(chart, tr("ε = %1 px").arg(m_epsilon), 1.0, x->max(), m_epsilon, Qt::DotLine, x, y);
 }
 
 QString ExperimentPlots::save(QChartView* view, const QByteArray& path) {

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include <QColor>
+#include <QPen>
 #include <QTabWidget>
 
 #include "experiment/experimentdata.h"
@@ -13,6 +15,22 @@
 class QChartView;
 
 namespace kelvora::ui {
+
+/// Configuration i's colour (i from 0) in every chart of the experiment window and of
+/// `kelvora --plot`: a qualitative palette that colour-blind readers tell apart, repeating after 8.
+QColor ConfigurationColor(int i);
+
+/// The pen of a reference line (the optimum's distance, epsilon): neutral grey, dashed in style.
+QPen ReferencePen(Qt::PenStyle style);
+
+/// The distance between labelled ticks of an axis over span (> 0) with at most about most ticks
+/// (>= 1): the smallest of 1, 2 and 5 times a power of ten that is span / most or more, and at least
+/// smallest (1 for the axes that count generations and evaluations, whole numbers; 0 for rates).
+double TickInterval(double span, int most, double smallest = 1.0);
+
+/// A median over some of a configuration's runs, with how many: "17 (12/100 回)" (English
+/// "17 (12 of 100 runs)"), "—" when count is 0.
+QString MedianOverRuns(double median, long long count, long long runs);
 
 class ExperimentPlots : public QTabWidget {
     Q_OBJECT
@@ -22,6 +40,8 @@ public:
 
     /// The configurations to draw, and epsilon (px; NaN: not known) for the run-length chart's title.
     void setGroups(std::vector<PlotGroup> groups, double epsilon);
+    /// New names for the configurations drawn (one per group, in order; extra ones are ignored).
+    void setLabels(const std::vector<std::string>& labels);
     /// The run-length chart's x axis: evaluations (generations x population) or generations.
     void setEvaluations(bool evaluations);
     /// The run-length chart's x axis logarithmic or linear.

@@ -25,6 +25,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
@@ -40,6 +41,7 @@
 #include "experiment/statisticspanel.h"
 #include "batch/sweep_table.h"
 #include "session/configurations.h"
+#include "session/labels.h"
 #include "session/numbers.h"
 #include "session/sweep_file.h"
 #include "session/sweep_plan.h"
@@ -60,6 +62,14 @@ constexpr char kSeedsKey[] = "experiment/table/seeds";
 constexpr char kTargetsKey[] = "experiment/table/targets";
 constexpr char kEpsilonKey[] = "experiment/table/epsilon";
 
+// The summary's columns, the ones read first leftmost: at the window's opening size the label, the
+// success within epsilon, the ERT and the median distance show without scrolling.
+enum SummaryColumn { kSummaryLabel, kSummaryWithin, kSummaryErt, kSummaryDistance, kSummaryP, kSummaryFirst,
+                     kSummaryRuns, kSummaryOptimum, kSummaryColumns };
+
+// Widest the summary's label column opens; a longer label is elided, whole in its tooltip.
+constexpr int kSummaryLabelWidth = 110;
+
 enum Column { kLabel, kMethod, kPopulation, kGenerations, kCrossover, kMutation, kEncoding, kSelection, kElitism,
               kCrossoverOperator, kMutationOperator, kColumns };
 
@@ -77,8 +87,9 @@ QString PlanFaultText(const kelvora::session::SweepPlanFault& fault) {
     return QString::fromStdString(kelvora::session::SweepPlanFaultText(fault));
 }
 
+// A rate with its interval in percent, as kelvora-cli's summary writes it: "44.0% [34.7, 53.8]".
 QString Interval(const kelvora::Proportion& p) {
-    return QStringLiteral("%1 [%2, %3]").arg(p.rate, 0, 'f', 3).arg(p.low, 0, 'f', 3).arg(p.high, 0, 'f', 3);
+    return QStringLiteral("%1% [%2, %3]").arg(100 * p.rate, 0, 'f', 1).arg(100 * p.low, 0, 'f', 1).arg(100 * p.high, 0, 'f', 1);
 }
 
 // A choice cell's editor: a drop-down of the accepted spellings; editable where a spelling takes
@@ -227,6 +238,13 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     rowButtons->addWidget(m_remove);
     rowButtons->addWidget(m_duplicates, 1);
     connect(m_add, &QPushButton::clicked, this, &ExperimentWindow::addCurrent);
+    connect(m_table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+        if (item->column() != kLabel || item->text().isEmpty()) refreshLabels();
+        // A label typed for a row that ran: its curves and rows are renamed at once, without running again.
+        if (item->column() == kLabel && !item->text().isEmpty())
+            if (const int configuration = configurationOfRow(item->row()); configuration >= 0)
+                relabel(static_cast<std::size_t>(configuration), item->text());
+    });
     connect(m_remove, &QPushButton::clicked, this, &ExperimentWindow::removeSelected);
 
     auto* form = new QFormLayout;
@@ -252,12 +270,31 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     connect(m_run, &QPushButton::clicked, this, &ExperimentWindow::run);
     connect(m_cancel, &QPushButton::clicked, this, &ExperimentWindow::cancel);
 
-    m_summary = new QTableWidget(0, 6, central);
+    m_summary = new QTableWidget(0, kSummaryColumns, central);
     m_summary->setObjectName(QStringLiteral("Summary"));
-    m_summary->setHorizontalHeaderLabels({tr("構成"), tr("実行数"), tr("ε 以内 [95%]"), tr("最適解 [95%]"),
-                                          tr("ERT (評価回数)"), tr("ε までの世代 (IQR)")});
+    m_summary->setHorizontalHeaderLabels({tr("構成"), tr("ε 以内 [95%]"), tr("ERT"), tr("誤差の中央値"), tr("p (対基準)"),
+                                          tr("ε までの世代 (中央値)"), tr("実行数"), tr("最適解 [95%]")});
+    // Short headers, each said in full in its tooltip.
+    m_summary->horizontalHeaderItem(kSummaryWithin)->setToolTip(tr("誤差 ε 以内に到達した実行の割合と 95% 信頼区間 (Wilson)"));
+    m_summary->horizontalHeaderItem(kSummaryErt)->setToolTip(tr("期待実行時間: ε 以内に到達するまでの評価回数の期待値"));
+    m_summary->horizontalHeaderItem(kSummaryDistance)->setToolTip(tr("最終エリート解の誤差の中央値 (px)"));
+    m_summary->horizontalHeaderItem(kSummaryP)->setToolTip(tr("ε 以内の成功数の、統計タブの基準に対する Fisher の正確検定 (Holm 補正)"));
+    m_summary->horizontalHeaderItem(kSummaryFirst)->setToolTip(tr("ε 以内に到達した実行の、到達した世代の中央値 (到達した実行数/全実行数)"));
     m_summary->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_summary->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_summary->horizontalHeader()->setSectionResizeMode(kSummaryLabel, QHeaderView::Interactive);
+    m_summary->setTextElideMode(Qt::ElideRight);
+    // Only the labels are edited here (an opened file's too): each item says whether it may be.
+    m_summary->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    connect(m_summary, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+        if (item->column() != kSummaryLabel) return;
+        const auto configuration = static_cast<std::size_t>(item->row());
+        if (item->text().trimmed().isEmpty() && configuration < m_labels.size()) {
+            const QSignalBlocker quiet(m_summary);
+            item->setText(m_labels[configuration]);  // a label is never empty
+            return;
+        }
+        relabel(configuration, item->text());
+    });
     m_runsEach = new QLabel(central);
     m_runsEach->setObjectName(QStringLiteral("RunsEach"));
 
@@ -299,13 +336,16 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
         QFont bold = m_summary->font();
         bold.setBold(true);
         for (int row = 0; row < m_summary->rowCount(); ++row) {
-            QTableWidgetItem* rate = m_summary->item(row, 2);
-            if (!rate) continue;
-            if (rate->data(Qt::UserRole).isNull()) rate->setData(Qt::UserRole, rate->text());
+            QTableWidgetItem* rate = m_summary->item(row, kSummaryWithin);
+            QTableWidgetItem* p = m_summary->item(row, kSummaryP);
+            if (!rate || !p) continue;
             const auto configuration = static_cast<std::size_t>(row);  // a row per configuration, in order
-            rate->setText(rate->data(Qt::UserRole).toString() + m_statistics->againstBaseline(configuration));
-            rate->setFont(m_statistics->baselineP(configuration) < 0.05 ? bold : m_summary->font());
+            p->setText(m_statistics->againstBaseline(configuration));
+            const bool significant = m_statistics->baselineP(configuration) < 0.05;
+            rate->setFont(significant ? bold : m_summary->font());
+            p->setFont(significant ? bold : m_summary->font());
         }
+        m_summary->resizeColumnToContents(kSummaryP);
     });
     m_response = new ResponsePanel(m_plots);
     m_plots->addTab(m_response, tr("応答"));
@@ -333,12 +373,16 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
         if (!path.isEmpty()) openSweep(path);
     });
     file->addSeparator();
-    // The runs are saved once either holds them.
+    // The runs are saved once either holds them; the labels go beside the runs' file.
     connect(file->addAction(tr("実行結果を CSV で保存(&R)...")), &QAction::triggered, this, [this] {
-        if (saveText(tr("実行結果を CSV で保存"), QStringLiteral("sweep.csv"), runsCsv()) && !isRunning()) m_unsaved = false;
+        const QString path = saveText(tr("実行結果を CSV で保存"), QStringLiteral("sweep.csv"), runsCsv());
+        if (path.isEmpty()) return;
+        saveLabels(path);
+        if (!isRunning()) m_unsaved = false;
     });
     connect(file->addAction(tr("集計を CSV で保存(&U)...")), &QAction::triggered, this, [this] {
-        if (saveText(tr("集計を CSV で保存"), QStringLiteral("summary.csv"), summaryCsv()) && !isRunning()) m_unsaved = false;
+        if (!saveText(tr("集計を CSV で保存"), QStringLiteral("summary.csv"), summaryCsv()).isEmpty() && !isRunning())
+            m_unsaved = false;
     });
     connect(file->addAction(tr("統計を CSV で保存(&T)...")), &QAction::triggered, this,
             [this] { saveText(tr("統計を CSV で保存"), QStringLiteral("statistics.csv"), m_statistics->csv()); });
@@ -357,6 +401,10 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     setRunning(false);
 
     resize(1100, 640);
+    splitter->setSizes({440, 660});  // the summary's first four columns beside a chart with its legend
+    // Narrower, the charts' legends and the summary's columns no longer read: the window opens this
+    // wide at least, the main window sliding aside where the screen has room for both.
+    if (const QScreen* on = screen()) setMinimumWidth(std::min(920, on->availableGeometry().width() * 3 / 4));
     const QSettings settings = AppSettings();
     m_remembered = RestoreOrPlaceBeside(this, parentWidget(), settings.value(QLatin1String(kGeometryKey)).toByteArray(),
                                         settings.value(QLatin1String(kMovedKey), false).toBool());
@@ -409,13 +457,19 @@ bool ExperimentWindow::openSweep(const QString& path) {
     kelvora::session::ConfigurationGroups groups;
     for (const kelvora::SweepResult& r : rows) {
         const std::size_t k = groups.Add(r.combination);
-        if (k == m_results.size()) {
-            m_labels.push_back(QString::fromStdString(
-                kelvora::session::ConfigurationLabel(r.combination.params, r.combination.algorithm)));
-            m_results.emplace_back();
-        }
+        if (k == m_results.size()) m_results.emplace_back();
         m_results[k].push_back(r);
     }
+    // What sets each configuration apart, or the label it was saved with beside the file.
+    std::vector<std::string> labels = kelvora::session::DifferingLabels(groups.configurations());
+    const std::string labelsPath = kelvora::session::LabelsPath(name);
+    if (QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(labelsPath)))) {
+        if (const std::string error = kelvora::session::ReadLabels(labelsPath, labelsPath, groups.configurations(), labels);
+            !error.empty())
+            ShowMessageBox(this, QMessageBox::Warning,
+                           tr("ラベルのファイルを読めません (ラベルは自動でつけます): %1").arg(QString::fromLocal8Bit(error.c_str())));
+    }
+    for (const std::string& label : labels) m_labels.push_back(QString::fromStdString(label));
     QFile file(path);
     if (file.open(QIODevice::ReadOnly)) m_loadedRuns = file.readAll();
     m_done = m_total = static_cast<long long>(rows.size());
@@ -431,8 +485,35 @@ bool ExperimentWindow::addCurrent() {
         return false;
     }
     const CurrentSettings now = m_current ? m_current() : CurrentSettings{};
-    addRow(QString::fromStdString(kelvora::session::ConfigurationLabel(now.params, now.algorithm)), now.params, now.algorithm);
+    addRow(QString(), now.params, now.algorithm);
+    refreshLabels();
     return true;
+}
+
+// The label of a row holds what sets its configuration apart from the first row's, kept up to date
+// as rows are added or edited, until a label is typed: a typed label wins, and an emptied one is
+// automatic again. The automatic text is kept beside the label as kAutomaticLabel.
+void ExperimentWindow::refreshLabels() {
+    constexpr int kAutomaticLabel = Qt::UserRole + 1;
+    std::vector<kelvora::SweepCombination> rows(static_cast<std::size_t>(m_table->rowCount()));
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        kelvora::SweepCombination& c = rows[static_cast<std::size_t>(row)];
+        for (int column = 0; column < kColumns; ++column)
+            if (!m_table->item(row, column)) return;  // a row being filled in
+        std::vector<Configuration> read;  // a row with a value list is named by its first value's
+        if (!readRow(row, read).isEmpty() || read.empty()) return;  // named again once it reads
+        c.params = read.front().params;
+        c.algorithm = read.front().algorithm;
+    }
+    const std::vector<std::string> labels = kelvora::session::DifferingLabels(rows);
+    const QSignalBlocker quiet(m_table);  // its own changes call for no other round
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        QTableWidgetItem* item = m_table->item(row, kLabel);
+        const QString automatic = QString::fromStdString(labels[static_cast<std::size_t>(row)]);
+        if (!item->text().isEmpty() && item->text() != item->data(kAutomaticLabel).toString()) continue;  // typed
+        item->setData(kAutomaticLabel, automatic);
+        if (item->text() != automatic) item->setText(automatic);
+    }
 }
 
 void ExperimentWindow::addRow(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm) {
@@ -827,20 +908,82 @@ void ExperimentWindow::showOutcome() {
     showOutcome(ComputeOutcome(labelTexts(), m_results, !opened));
 }
 
+int ExperimentWindow::configurationOfRow(int row) const {
+    if (isRunning() || row < 0 || row >= m_table->rowCount()) return -1;
+    std::size_t configuration = 0;  // the rows before it, each value of a list counted
+    for (int r = 0; r <= row; ++r) {
+        for (int column = 0; column < kColumns; ++column)
+            if (!m_table->item(r, column)) return -1;
+        std::vector<Configuration> read;
+        if (!readRow(r, read).isEmpty()) return -1;
+        if (r < row) {
+            configuration += read.size();
+            continue;
+        }
+        if (read.size() != 1 || configuration >= m_plans.size()) return -1;
+        const kelvora::SweepPlan& plan = m_plans[configuration];
+        const Configuration& c = read.front();
+        const bool same = plan.algorithms.front() == c.algorithm && plan.populations.front() == c.params.populationSize &&
+                          plan.generations.front() == c.params.generationCount &&
+                          plan.crossovers.front() == c.params.crossoverRate &&
+                          plan.mutations.front() == c.params.mutationProbability;
+        return same ? static_cast<int>(configuration) : -1;
+    }
+    return -1;
+}
+
+int ExperimentWindow::rowOfConfiguration(std::size_t configuration) const {
+    for (int row = 0; row < m_table->rowCount(); ++row)
+        if (configurationOfRow(row) == static_cast<int>(configuration)) return row;
+    return -1;
+}
+
+void ExperimentWindow::relabel(std::size_t configuration, const QString& label) {
+    if (isRunning() || configuration >= m_labels.size() || m_labels[configuration] == label) return;
+    m_labels[configuration] = label;
+    if (QTableWidgetItem* item = m_summary->item(static_cast<int>(configuration), kSummaryLabel)) {
+        const QSignalBlocker quiet(m_summary);
+        item->setText(label);
+        item->setToolTip(label);
+    }
+    if (const int row = rowOfConfiguration(configuration); row >= 0 && m_table->item(row, kLabel)->text() != label) {
+        const QSignalBlocker quiet(m_table);
+        m_table->item(row, kLabel)->setText(label);  // typed now: no longer automatic
+    }
+    m_plots->setLabels(labelTexts());
+    m_statistics->setRuns(m_labels, m_results);
+}
+
 void ExperimentWindow::showOutcome(Outcome outcome) {
+    const QSignalBlocker quiet(m_summary);  // its rows are filled, not edited
     m_summary->setRowCount(0);
     for (std::size_t i = 0; i < outcome.rows.size(); ++i) {
         const int row = m_summary->rowCount();
         m_summary->insertRow(row);
-        QStringList cells{m_labels[i], QString::number(m_results[i].size())};
+        QString cells[kSummaryColumns];
+        QString firstTip;
+        cells[kSummaryLabel] = m_labels[i];
+        cells[kSummaryRuns] = QString::number(m_results[i].size());
         if (const std::optional<kelvora::SweepSummaryRow>& s = outcome.rows[i]) {
-            cells << Interval(s->withinEpsilon) << Interval(s->reached)
-                  << (std::isinf(s->ertEvaluations) ? QStringLiteral("∞") : QString::number(s->ertEvaluations, 'f', 0))
-                  << (s->firstWithinEpsilon.count == 0 ? QStringLiteral("—")
-                                                       : QStringLiteral("%1 (%2)").arg(Number(s->firstWithinEpsilon.median),
-                                                                                       Number(s->firstWithinEpsilon.iqr())));
+            const kelvora::Quartiles& first = s->firstWithinEpsilon;
+            cells[kSummaryWithin] = Interval(s->withinEpsilon);
+            cells[kSummaryOptimum] = Interval(s->reached);
+            cells[kSummaryErt] = std::isinf(s->ertEvaluations) ? QStringLiteral("∞") : QString::number(s->ertEvaluations, 'f', 0);
+            cells[kSummaryDistance] = QString::number(s->eliteDistance.median, 'g', 4);
+            // The median is over the runs that came within epsilon: how many says how much it weighs.
+            cells[kSummaryFirst] = MedianOverRuns(first.median, first.count, s->runs);
+            if (first.count > 0)
+                firstTip = tr("中央値 %1、四分位 %2–%3 (ε 以内に到達した %4 回の実行)")
+                               .arg(Number(first.median), Number(first.q1), Number(first.q3))
+                               .arg(first.count);
         }
-        for (int c = 0; c < cells.size(); ++c) m_summary->setItem(row, c, new QTableWidgetItem(cells[c]));
+        for (int c = 0; c < kSummaryColumns; ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            if (c != kSummaryLabel) item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+            if (c == kSummaryLabel) item->setToolTip(cells[c]);  // whole, where the column elides it
+            if (c == kSummaryFirst) item->setToolTip(firstTip);
+            m_summary->setItem(row, c, item);
+        }
     }
     // How many runs each holds: after 中止 every configuration has run the same seeds (whole rounds).
     std::set<std::size_t> counts;
@@ -851,7 +994,10 @@ void ExperimentWindow::showOutcome(Outcome outcome) {
         m_runsEach->setText(m_results.empty() ? QString() : tr("構成ごとの実行数は「実行数」の列のとおりです"));
     if (!m_varied.isEmpty())
         if (const int at = m_response->parameter()->findData(m_varied); at >= 0) m_response->parameter()->setCurrentIndex(at);
-    m_plots->setGroups(std::move(outcome.groups), m_plans.empty() ? 0.5 : m_plans.front().epsilon);
+    m_summary->resizeColumnToContents(kSummaryLabel);
+    m_summary->setColumnWidth(kSummaryLabel, std::min(m_summary->columnWidth(kSummaryLabel), kSummaryLabelWidth));
+    // A sweep file does not say its epsilon: no epsilon is drawn for its runs.
+    m_plots->setGroups(std::move(outcome.groups), m_plans.empty() ? std::nan("") : m_plans.front().epsilon);
     m_statistics->setRuns(m_labels, m_results);
     std::vector<const kelvora::SweepResult*> runs;
     for (const auto& list : m_results)
@@ -890,14 +1036,31 @@ void ExperimentWindow::setRunning(bool running) {
     m_table->setEditTriggers(running ? QAbstractItemView::NoEditTriggers : QAbstractItemView::AllEditTriggers);
 }
 
-bool ExperimentWindow::saveText(const QString& title, const QString& name, const QByteArray& bytes) {
+QString ExperimentWindow::saveText(const QString& title, const QString& name, const QByteArray& bytes) {
     const QString path = QFileDialog::getSaveFileName(this, title, name, tr("CSV ファイル (*.csv)"));
-    if (path.isEmpty()) return false;
+    if (path.isEmpty()) return {};
     if (const QString reason = WriteWholeFile(QFile::encodeName(path), bytes); !reason.isEmpty()) {
         ShowMessageBox(this, QMessageBox::Warning, tr("\"%1\" に保存できませんでした。").arg(path) + QLatin1Char('\n') + reason);
-        return false;
+        return {};
     }
-    return true;
+    return path;
+}
+
+QString ExperimentWindow::saveLabels(const QString& sweepPath) {
+    std::vector<kelvora::SweepCombination> configurations;
+    std::vector<std::string> labels;
+    for (std::size_t i = 0; i < m_results.size() && i < m_labels.size(); ++i) {
+        if (m_results[i].empty()) continue;  // no rows in the file to name
+        configurations.push_back(m_results[i].front().combination);
+        labels.push_back(m_labels[i].toStdString());
+    }
+    const QByteArray path = QByteArray::fromStdString(kelvora::session::LabelsPath(QFile::encodeName(sweepPath).toStdString()));
+    const QString reason =
+        WriteWholeFile(path, QByteArray::fromStdString(kelvora::session::LabelsJson(configurations, labels)));
+    if (!reason.isEmpty())
+        ShowMessageBox(this, QMessageBox::Warning,
+                       tr("ラベルを \"%1\" に保存できませんでした。").arg(QFile::decodeName(path)) + QLatin1Char('\n') + reason);
+    return reason;
 }
 
 void ExperimentWindow::saveTable() const {

@@ -103,6 +103,12 @@ public:
     QByteArray runsCsv() const;
     /// The summary as kelvora-cli sweep --summary writes it.
     QByteArray summaryCsv() const;
+    /// Writes the labels of the configurations with runs beside the runs CSV at sweepPath, as
+    /// kelvora::session::LabelsPath names it and LabelsJson writes it, for openSweep to read back
+    /// (a message box says when it cannot be written). Returns "" or the reason.
+    QString saveLabels(const QString& sweepPath);
+    /// The labels of the configurations shown, in the summary's order.
+    const std::vector<QString>& labels() const { return m_labels; }
 
 signals:
     /// The sweep has ended (all runs or cancelled); plots and table show its runs.
@@ -141,6 +147,15 @@ private:
     /// Pairs of rows (1-based) with a configuration in common.
     std::vector<std::pair<int, int>> duplicateRows() const;
     void takeBatch(SweepBatch& batch);
+    void refreshLabels();
+    /// Names configuration (of the runs shown) label in the summary, the charts and the tests, and
+    /// in the configurations table when its row still holds that configuration.
+    void relabel(std::size_t configuration, const QString& label);
+    /// The configuration of the last run that row holds alone (a row without a value list, read as
+    /// it was run), or -1.
+    int configurationOfRow(int row) const;
+    /// The row holding configuration of the last run alone, or -1.
+    int rowOfConfiguration(std::size_t configuration) const;
     void onFinished(bool cancelled);
     /// What the charts and the table show of the runs, computed from them on any thread.
     struct Outcome {
@@ -154,8 +169,8 @@ private:
     void showOutcome(Outcome outcome);
     void updateProgress();
     void setRunning(bool running);
-    /// true when written.
-    bool saveText(const QString& title, const QString& name, const QByteArray& bytes);
+    /// The path written, or "" (cancelled, or a message box said why not).
+    QString saveText(const QString& title, const QString& name, const QByteArray& bytes);
     void saveTable() const;
     void restoreTable();
     void savePlot(bool svg);

@@ -19,6 +19,7 @@
 #include "experiment/statisticspanel.h"
 #include "batch/sweep_table.h"
 #include "session/configurations.h"
+#include "session/labels.h"
 #include "session/sweep_file.h"
 #include "model/text.h"
 
@@ -52,10 +53,21 @@ Configurations Group(const std::vector<kelvora::SweepResult>& results) {
     return c;
 }
 
+// The configurations' labels as the experiment window shows them: what sets each apart, or the
+// label kept for it in the labels file beside the sweep file (the window's export), when there is one.
+std::vector<std::string> Labels(const std::vector<kelvora::SweepCombination>& first, const QByteArray& input) {
+    std::vector<std::string> labels = kelvora::session::DifferingLabels(first);
+    const std::string path = kelvora::session::LabelsPath(input.toStdString());
+    if (!QFile::exists(QFile::decodeName(QByteArray::fromStdString(path)))) return labels;
+    if (const std::string error = kelvora::session::ReadLabels(path, path, first, labels); !error.empty())
+        std::fprintf(stderr, "kelvora: %s (the labels are left out)\n", error.c_str());
+    return labels;
+}
+
 int PlotCriticalDifference(const std::vector<kelvora::SweepResult>& results, const QByteArray& input,
                            const QByteArray& output, double alpha) {
     const Configurations c = Group(results);
-    const std::optional<CriticalDifference> d = CriticalDifferenceOf(kelvora::ConfigurationLabels(c.first), c.runs, alpha);
+    const std::optional<CriticalDifference> d = CriticalDifferenceOf(Labels(c.first, input), c.runs, alpha);
     if (!d)
         return Fail(2, QStringLiteral("--kind cd: %1 holds %2 configuration(s); the diagram needs two or more, on two "
                                       "targets or more, each target run by every configuration")
@@ -172,7 +184,7 @@ int RunPlotCommand(const QList<QByteArray>& arguments) {
     ExperimentPlots plots;
     plots.setAttribute(Qt::WA_DontShowOnScreen);
     plots.resize(900, 600);
-    plots.setGroups(GroupsOfSweepRows(results), std::nan(""));  // the file does not say its epsilon
+    plots.setGroups(GroupsOfSweepRows(results, Labels(Group(results).first, input)), std::nan(""));  // the file does not say its epsilon
     plots.setEvaluations(evaluations);
     QChartView* view = plots.runLengthView();
     plots.setCurrentWidget(view);

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QSvgGenerator>
 #include <QBuffer>
@@ -28,6 +29,8 @@
 
 #include "batch/sweep_table.h"
 #include "common/wholefile.h"
+#include "experiment/experimentplots.h"
+#include "session/labels.h"
 #include "model/text.h"
 
 namespace kelvora::ui {
@@ -123,10 +126,13 @@ QChart* ResponseChart(const std::vector<const kelvora::SweepResult*>& results, c
     std::size_t most = 0;
     for (const auto& curve : points) most = std::max(most, curve.size());
     if (most < 2) return nullptr;
-    const std::vector<std::string> labels = kelvora::ConfigurationLabels(curves);
+    const std::vector<std::string> labels = kelvora::session::DifferingLabels(curves);
 
     auto* chart = new QChart;
-    chart->setTitle(StatisticsPanel::tr("%1 に対する誤差 ε 以内の割合 (95% 信頼帯) と最終誤差の中央値 (四分位範囲)").arg(StatisticsPanel::tr(parameter.title)));
+    chart->legend()->setAlignment(Qt::AlignRight);  // every name whole, beside the plot
+    chart->legend()->setShowToolTips(true);
+    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);  // a dashed median as a dashed line
+    chart->setTitle(StatisticsPanel::tr("%1 に対する ε 以内の割合と最終誤差の中央値").arg(StatisticsPanel::tr(parameter.title)));
     auto* x = new QValueAxis;
     x->setTitleText(StatisticsPanel::tr(parameter.title));
     auto* rate = new QValueAxis;
@@ -138,10 +144,8 @@ QChart* ResponseChart(const std::vector<const kelvora::SweepResult*>& results, c
     chart->addAxis(rate, Qt::AlignLeft);
     chart->addAxis(distance, Qt::AlignRight);
     double low = INFINITY, high = -INFINITY, far = 0.0;
-    const QList<QColor> colors{QColor(0x1f77b4), QColor(0xd62728), QColor(0x2ca02c), QColor(0x9467bd), QColor(0xff7f0e),
-                               QColor(0x8c564b), QColor(0xe377c2), QColor(0x7f7f7f)};
     for (std::size_t k = 0; k < curves.size(); ++k) {
-        const QColor color = colors[static_cast<int>(k % colors.size())];
+        const QColor color = ConfigurationColor(static_cast<int>(k));
         auto* within = new QLineSeries;
         auto* bandLow = new QLineSeries;
         auto* bandHigh = new QLineSeries;
@@ -174,9 +178,11 @@ QChart* ResponseChart(const std::vector<const kelvora::SweepResult*>& results, c
         bandLow->setParent(band);
         band->setName(StatisticsPanel::tr("%1: 95% 信頼帯").arg(name));  // markers of the bands are hidden below
         QColor light = color;
-        light.setAlpha(50);
+        light.setAlpha(40);
         band->setBrush(light);
-        band->setPen(Qt::NoPen);
+        QColor edge = color;
+        edge.setAlpha(150);
+        band->setPen(QPen(edge, 1.0));  // overlapping bands keep their edges
         auto* iqr = new QAreaSeries(q3, q1);
         q3->setParent(iqr);
         q1->setParent(iqr);
@@ -185,9 +191,9 @@ QChart* ResponseChart(const std::vector<const kelvora::SweepResult*>& results, c
         lighter.setAlpha(25);
         iqr->setBrush(lighter);
         iqr->setPen(QPen(color, 0.5, Qt::DotLine));
-        within->setName(StatisticsPanel::tr("%1: 割合").arg(name));
+        within->setName(name);  // the rate: the solid line
         within->setPen(QPen(color, 2.0));
-        median->setName(StatisticsPanel::tr("%1: 誤差の中央値 (破線)").arg(name));
+        median->setName(StatisticsPanel::tr("%1 (誤差)").arg(name));  // dashed, on the right axis
         median->setPen(QPen(color, 2.0, Qt::DashLine));
         for (QAbstractSeries* s : std::initializer_list<QAbstractSeries*>{band, within}) {
             chart->addSeries(s);
@@ -203,7 +209,14 @@ QChart* ResponseChart(const std::vector<const kelvora::SweepResult*>& results, c
             for (QLegendMarker* marker : chart->legend()->markers(s)) marker->setVisible(false);
     }
     x->setRange(low, high);
+    // Ticks at round values of the parameter: whole ones for counts, 1-2-5 steps for rates.
+    const bool whole = std::string_view(parameter.name) != "crossover" && std::string_view(parameter.name) != "mutation";
+    x->setTickType(QValueAxis::TicksDynamic);
+    x->setTickAnchor(0.0);
+    x->setTickInterval(TickInterval(high - low, 4, whole ? 1.0 : 0.0));
+    x->setLabelFormat(whole ? QStringLiteral("%d") : QStringLiteral("%g"));
     distance->setRange(0.0, far > 0.0 ? far * 1.05 : 1.0);
+    distance->applyNiceNumbers();
     return chart;
 }
 
@@ -280,17 +293,27 @@ void PaintCriticalDifference(QPainter& p, QSize size, const CriticalDifference& 
     const kelvora::Friedman& f = d.friedman;
     const double cd = d.cd;
     const int k = static_cast<int>(labels.size());
-    const double left = 0.22 * size.width(), right = 0.78 * size.width(), axisY = 110;
-    const auto x = [&](double rank) { return left + (rank - 1.0) / std::max(k - 1, 1) * (right - left); };
     p.setRenderHint(QPainter::Antialiasing);
     p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     p.setPen(QPen(Qt::black, 1.5));
     QFont font = p.font();
     font.setPixelSize(14);
     p.setFont(font);
-    p.drawText(QRectF(0, 8, size.width(), 24), Qt::AlignHCenter,
-               StatisticsPanel::tr("平均順位と臨界差 (Friedman χ² = %1, p = %2, %3 標的, α = %4)")
-                   .arg(f.chi2, 0, 'g', 4).arg(f.p, 0, 'g', 2).arg(d.blocks).arg(d.alpha));
+    // The title whole, on two lines where the width does not hold it on one; the rest below it.
+    const QString title = StatisticsPanel::tr("平均順位と臨界差 (Friedman χ² = %1, p = %2, %3 標的, α = %4)")
+                              .arg(f.chi2, 0, 'g', 4).arg(f.p, 0, 'g', 2).arg(d.blocks).arg(d.alpha);
+    QRectF titleBox;
+    p.drawText(QRectF(4, 8, size.width() - 8, 60), Qt::AlignHCenter | Qt::TextWordWrap, title, &titleBox);
+    const QFontMetricsF metrics(font);
+    const double shift = titleBox.height() > 1.5 * metrics.height() ? titleBox.height() - metrics.height() + 4.0 : 0.0;
+    p.translate(0, shift);
+    // Each side as wide as its longest name needs (a fifth of the width at least, two fifths at most).
+    double widest = 0.0;
+    for (std::size_t i = 0; i < labels.size(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(QStringLiteral("%1 (%2)").arg(QString::fromStdString(labels[i])).arg(9.99, 0, 'f', 2)));
+    const double side = std::clamp(widest + 20.0, 0.2 * size.width(), 0.4 * size.width());
+    const double left = side, right = size.width() - side, axisY = 110;
+    const auto x = [&](double rank) { return left + (rank - 1.0) / std::max(k - 1, 1) * (right - left); };
     p.drawLine(QPointF(x(1), axisY), QPointF(x(k), axisY));
     for (int r = 1; r <= k; ++r) {
         p.drawLine(QPointF(x(r), axisY), QPointF(x(r), axisY - 8));
@@ -312,9 +335,16 @@ void PaintCriticalDifference(QPainter& p, QSize size, const CriticalDifference& 
         const double rank = f.meanRanks[static_cast<std::size_t>(i)];
         const double y = axisY + 40 + 24 * (onLeft ? n : k - 1 - n);
         const double end = onLeft ? left - 10 : right + 10;
+        // Each configuration's line in its colour in the other charts; its name in black beside it.
+        p.setPen(QPen(ConfigurationColor(i), 2.0));
         p.drawLine(QPointF(x(rank), axisY), QPointF(x(rank), y));
         p.drawLine(QPointF(x(rank), y), QPointF(end, y));
-        const QString text = QStringLiteral("%1 (%2)").arg(QString::fromStdString(labels[static_cast<std::size_t>(i)])).arg(rank, 0, 'f', 2);
+        p.setPen(QPen(Qt::black, 1.5));
+        // A name too long for its side is elided; its rank always shows.
+        const QString rankText = QStringLiteral(" (%1)").arg(rank, 0, 'f', 2);
+        const QString text = metrics.elidedText(QString::fromStdString(labels[static_cast<std::size_t>(i)]), Qt::ElideRight,
+                                                side - 14.0 - metrics.horizontalAdvance(rankText)) +
+                             rankText;
         if (onLeft) p.drawText(QRectF(0, y - 10, end - 4, 20), Qt::AlignRight | Qt::AlignVCenter, text);
         else p.drawText(QRectF(end + 4, y - 10, size.width() - end - 4, 20), Qt::AlignLeft | Qt::AlignVCenter, text);
     }
@@ -412,7 +442,8 @@ void StatisticsPanel::setRuns(const std::vector<QString>& labels, const std::vec
         m_targets.push_back(static_cast<long long>(targets.size()));
     }
     m_cd = CriticalDifferenceOf(names, runs, 0.05);
-    m_diagram->setFixedHeight(m_cd ? CriticalDifferenceSize(m_labels.size()).height() : 0);
+    // Room for the title on two lines, where the tab is narrower than the saved picture.
+    m_diagram->setFixedHeight(m_cd ? CriticalDifferenceSize(m_labels.size()).height() + 24 : 0);
     m_diagram->update();
     const QSignalBlocker quiet(m_baseline);
     m_baseline->clear();
@@ -438,9 +469,9 @@ double StatisticsPanel::baselineP(std::size_t configuration) const {
 QString StatisticsPanel::againstBaseline(std::size_t configuration) const {
     const int chosen = m_baseline->currentIndex();
     if (chosen < 0 || chosen >= static_cast<int>(m_labels.size())) return {};
-    if (m_index[static_cast<std::size_t>(chosen)] == configuration) return tr(" · 基準");
+    if (m_index[static_cast<std::size_t>(chosen)] == configuration) return tr("基準");
     const double p = baselineP(configuration);
-    return std::isnan(p) ? QString() : QStringLiteral(" · p %1").arg(QString::fromStdString(kelvora::PValueText(p)));
+    return std::isnan(p) ? QString() : QStringLiteral("p %1").arg(QString::fromStdString(kelvora::PValueText(p)));
 }
 
 QByteArray StatisticsPanel::csv() const {

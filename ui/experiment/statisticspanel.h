@@ -87,8 +87,8 @@ public:
     QComboBox* baseline() const { return m_baseline; }
     QTableWidget* table() const { return m_table; }
     /// The test of configuration number configuration (of setRuns' lists) against the baseline, as the summary table shows it
-    /// beside the rate: " · p = 0.018" (Fisher's, Holm-adjusted; bold in the table when below 0.05),
-    /// " · 基準" for the baseline itself, "" with every pair or for a configuration not shown.
+    /// in its p column: "p = 0.018" (Fisher's, Holm-adjusted; the rate bold in the table when below 0.05),
+    /// "基準" for the baseline itself, "" with every pair or for a configuration not shown.
     QString againstBaseline(std::size_t configuration) const;
     /// That test's adjusted p, NaN where againstBaseline gives no p.
     double baselineP(std::size_t configuration) const;
