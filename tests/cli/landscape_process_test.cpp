@@ -177,3 +177,64 @@ TEST_F(LandscapeProcess, ShardsMakeTheWholeMapAndItsRowsAreTheLandscapes) {
 }
 
 }  // namespace
+
+namespace {
+
+// The rows' file of a map being made: its first line names the map, then one row per finished target.
+class LandscapeMapResume : public LandscapeProcess {
+protected:
+    void Write(const std::string& name, const std::string& text) { std::ofstream(dir_ / name, std::ios::binary) << text; }
+};
+
+TEST_F(LandscapeMapResume, AResumedMapIsTheUninterruptedMapByteForByte) {
+    const std::vector<std::string> map = {"landscape-map", "--step", "199", "--shard", "1/3", "--quiet"};
+    auto with = [&](const std::string& output, std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = map;
+        args.insert(args.end(), {"--output", output});
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    };
+    ASSERT_EQ(Run(with("whole.csv")).status, 0);
+    EXPECT_FALSE(fs::exists(dir_ / "whole.csv.partial"));
+    const std::string whole = ReadFile(dir_ / "whole.csv");
+    // Targets 1, 4, 7 of the 3 x 3 grid: (-199,199), (-199,0), (-199,-199).
+    ASSERT_EQ(std::count(whole.begin(), whole.end(), '\n'), 3);
+    ASSERT_EQ(whole.rfind("-199,199,", 0), 0u);
+    const std::size_t first = whole.find('\n') + 1;
+    // Stopped after the first target, in the middle of writing the second row.
+    Write("resumed.csv.partial", "landscape-map gray step 199 epsilon 0.5 shard 1/3\n" + whole.substr(0, first + 7));
+    const Outcome o = Run(with("resumed.csv", {"--resume"}));
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(ReadFile(dir_ / "resumed.csv"), whole);
+    EXPECT_FALSE(fs::exists(dir_ / "resumed.csv.partial"));
+}
+
+TEST_F(LandscapeMapResume, AForeignRowsFileIsRefusedNamingItsLine) {
+    const std::string header = "landscape-map gray step 199 epsilon 0.5 shard 1/3\n";
+    const std::vector<std::pair<std::string, std::string>> rows{
+        {"landscape-map binary step 199 epsilon 0.5 shard 1/3\n",
+         "m.csv.partial: line 1 is not 'landscape-map gray step 199 epsilon 0.5 shard 1/3' (another map's rows; "
+         "resume with the same arguments)"},
+        // The second target of shard 1/3 is (-199, 0), not (0, 199).
+        {header + "-199,199,1,0,0\n0,199,1,0,0\n",
+         "m.csv.partial: line 3 is '0,199,1,0,0', expected the row of target -199,0"},
+        // The share must be starts_within / 256^3 exactly: 8388608 / 16777216.
+        {header + "-199,199,1,8388608,0.25\n",
+         "m.csv.partial: line 2 is '-199,199,1,8388608,0.25', expected the row of target -199,199"},
+        {header + "-199,199,x\n", "m.csv.partial: line 2 is not a row x,y,local_optima,starts_within,share"},
+        {header + "-199,199,1,16777217,1\n", "m.csv.partial: line 2 is not a row x,y,local_optima,starts_within,share"},
+    };
+    for (const auto& [partial, says] : rows) {
+        Write("m.csv.partial", partial);
+        const Outcome o = Run({"landscape-map", "--step", "199", "--shard", "1/3", "--output", "m.csv", "--resume"});
+        EXPECT_EQ(o.status, 2) << says;
+        EXPECT_EQ(o.err, "kelvora-cli landscape-map: " + says + "\n");
+        EXPECT_EQ(ReadFile(dir_ / "m.csv.partial"), partial) << "left as it was";
+        EXPECT_FALSE(fs::exists(dir_ / "m.csv"));
+    }
+    const Outcome plain = Run({"landscape-map", "--output", "m.csv", "--plain"});
+    EXPECT_EQ(plain.status, 2);
+    EXPECT_EQ(plain.err, "kelvora-cli landscape-map: --plain applies to a .png picture, not to 'm.csv'\n");
+}
+
+}  // namespace
