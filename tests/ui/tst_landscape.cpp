@@ -7,6 +7,7 @@
 
 #include "landscape/landscapepicture.h"
 #include "landscape/landscapewindow.h"
+#include "analysis/optimum.h"
 
 using namespace kelvora;
 using namespace kelvora::ui;
@@ -44,6 +45,100 @@ private slots:
         QCOMPARE(image.pixel(kSliceBarLeft + 5, 0), LandscapeColour(500, 500));
     }
 
+    void genotypesDecodeAsTheRunDecodes_data() {
+        QTest::addColumn<quint32>("genotype");
+        QTest::addColumn<bool>("gray");
+        QTest::addColumn<int>("a1");
+        QTest::addColumn<int>("a2");
+        QTest::addColumn<int>("a3");
+        // Gene 0 is the high byte. Gray: 0xFF = 1111 1111 decodes to 1010 1010 = 170, 0x80 to 255.
+        QTest::newRow("binary") << 0x01FF80u << false << 1 << 255 << 128;
+        QTest::newRow("gray") << 0x01FF80u << true << 1 << 170 << 255;
+        QTest::newRow("gray of 3 is 2") << 0x030203u << true << 2 << 3 << 2;
+        QTest::newRow("zero") << 0u << true << 0 << 0 << 0;
+    }
+    void genotypesDecodeAsTheRunDecodes() {
+        QFETCH(quint32, genotype);
+        QFETCH(bool, gray);
+        const std::vector<ArmPose> poses = DecodeGenotypes({genotype}, gray ? Encoding::gray : Encoding::binary);
+        QFETCH(int, a1);
+        QFETCH(int, a2);
+        QFETCH(int, a3);
+        QCOMPARE(poses, (std::vector<ArmPose>{{a1, a2, a3}}));
+    }
+
+    void theBandKeepsIndividualsNearTheSlice_data() {
+        QTest::addColumn<int>("angle1");
+        QTest::addColumn<int>("band");
+        QTest::addColumn<QList<int>>("kept");  // indices into the population below
+        QTest::newRow("band 8 at 50") << 50 << 8 << QList<int>{1, 2, 3};
+        QTest::newRow("band 0 at 50") << 50 << 0 << QList<int>{2};
+        QTest::newRow("no wrap at 0") << 0 << 8 << QList<int>{0};
+        QTest::newRow("band 128 at 128") << 128 << 128 << QList<int>{0, 1, 2, 3, 4};
+    }
+    void theBandKeepsIndividualsNearTheSlice() {
+        const std::vector<ArmPose> population{{0, 1, 2}, {42, 3, 4}, {50, 5, 6}, {58, 7, 8}, {255, 9, 10}};
+        QFETCH(int, angle1);
+        QFETCH(int, band);
+        QFETCH(QList<int>, kept);
+        std::vector<QPoint> expected;
+        for (int k : kept) expected.emplace_back(population[k].a2, population[k].a3);
+        QCOMPARE(PopulationInBand(population, angle1, band), expected);
+    }
+
+    void basinEdgesLieWhereTheAttractorChanges() {
+        // A 3 x 3 slice, cell (a2, a3) at a2 * 3 + a3; attractors by column a2 (a3 up):
+        //   a3=2: 7 7 9
+        //   a3=1: 7 8 9
+        //   a3=0: 7 7 9
+        const std::vector<std::uint32_t> attractor{7, 7, 7, 7, 8, 7, 9, 9, 9};
+        const std::uint8_t R = kEdgeRight, RU = kEdgeRight | kEdgeUp;
+        // (0,1) borders the 8 on its right; (1,0) the 9 right and the 8 above; (1,1) the 9 and the 7
+        // above; (1,2) the 9; the last column and the top row have no neighbour there.
+        const std::vector<std::uint8_t> want{0, R, 0, RU, RU, R, 0, 0, 0};
+        QCOMPARE(BasinEdges(attractor, 3), want);
+        // Outlines drawn on the cell's right column and top row, in the outline's colour.
+        LandscapeSlice slice;
+        slice.distance.assign(65536, 0.0f);
+        std::vector<std::uint32_t> big(65536, 1);
+        big[10 * 256 + 20] = 2;  // one cell of its own basin
+        slice.edges = BasinEdges(big, 256);
+        const QImage image = DrawLandscapeSlice(slice);
+        const int x = 10 * 2, y = (255 - 20) * 2;
+        QCOMPARE(image.pixel(x + 1, y + 1), kBasinEdgeColour);  // its right edge
+        QCOMPARE(image.pixel(x, y), kBasinEdgeColour);          // its top edge
+        QCOMPARE(image.pixel(x - 1, y + 1), kBasinEdgeColour);  // the left neighbour's right edge
+        QCOMPARE(image.pixel(x, y + 2), kBasinEdgeColour);      // the lower neighbour's top edge
+        QCOMPARE(image.pixel(x + 3, y + 1), LandscapeColour(0, 400));
+    }
+
+    void theShownGenerationIsTheRunsOwn() {
+        // The run's own decoding of generation 7 against the window's from its trace.
+        struct Keep : RunObserver {
+            std::vector<ArmPose> seventh;
+            void onGeneration(const GenerationView& v) override {
+                if (v.generation == 7)
+                    for (int i = 0; i < v.populationSize; ++i) seventh.push_back(PoseOf(v.population[i]));
+            }
+        } keep;
+        Algorithm gray;
+        gray.encoding = Encoding::gray;
+        const RunSetup setup({30, 10, 0.6, 0.2}, GeometryFor(kOpeningTargetX, kOpeningTargetY), 12345u, gray);
+        RunObserver* observers[] = {&keep};
+        RunSolver(setup, observers);
+        LandscapeWindow window(setup.geometry, gray);
+        QSignalSpy shown(&window, &LandscapeWindow::PopulationShown);
+        window.SetRun(setup, 10);
+        window.ShowGeneration(7);
+        QVERIFY(shown.wait(60000));
+        QCOMPARE(window.ShownGeneration(), 7);
+        QCOMPARE(window.Population(), keep.seventh);
+        // Another target's run draws nothing.
+        window.SetPopulation(keep.seventh, 7, GeometryFor(0, 0));
+        QCOMPARE(window.DrawnIndividuals(), 0);
+        QVERIFY(window.Population().empty());
+    }
+
     void choiceInUseMapsToItsNeighbourhood() {
         Algorithm a;
         QCOMPARE(NeighbourhoodName(NeighbourhoodOf(a)), std::string("binary"));
@@ -68,6 +163,17 @@ private slots:
         QCOMPARE(window.Cell(1, 1), QString("1105"));
         QCOMPARE(window.Cell(2, 0), QString("creep:4"));
         QCOMPARE(window.SliceAngle(), 58);  // the optimum's angle 1 at the opening target
+        // A hand-built population: two at angle 1 = 50 (8 from the slice), one at 49, one at 58.
+        window.SetPopulation({{50, 1, 1}, {50, 2, 2}, {49, 3, 3}, {58, 4, 4}}, 3, GeometryFor(kOpeningTargetX, kOpeningTargetY));
+        QCOMPARE(window.DrawnIndividuals(), 3);
+        QVERIFY2(window.PopulationCaption().contains(QStringLiteral("3 ")), qPrintable(window.PopulationCaption()));
+        window.SetBand(0);
+        QCOMPARE(window.DrawnIndividuals(), 1);
+        // Hovering the optimum: a local optimum is its own attractor.
+        const Optimum best = FindOptimum(kBaseX, kBaseY, kBaseX + kOpeningTargetX, kBaseY - kOpeningTargetY);
+        window.HoverCell(QPoint(best.pose.a2, best.pose.a3));
+        const QString pose = QStringLiteral("(%1, %2, %3)").arg(best.pose.a1).arg(best.pose.a2).arg(best.pose.a3);
+        QVERIFY2(window.HoverText().count(pose) == 2, qPrintable(window.HoverText()));
     }
 
     void closingWhileComputingDoesNotWaitForTheWorker() {
