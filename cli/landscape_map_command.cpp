@@ -75,19 +75,7 @@ bool EndsWith(const std::string& text, const char* suffix) {
     return true;
 }
 
-struct Cell {
-    int x = 0, y = 0;  // relative to the base, y up
-    long long localOptima = 0, startsWithin = 0;
-};
-
-// The grid's targets, top row first, each row left to right.
-std::vector<Cell> Grid(int step) {
-    std::vector<Cell> cells;
-    const int reach = kMaxTargetOffset / step * step;
-    for (int y = reach; y >= -reach; y -= step)
-        for (int x = -reach; x <= reach; x += step) cells.push_back({x, y});
-    return cells;
-}
+using Cell = LandscapeMapCell;
 
 // The colour at t in 0..1 of the log scale: t = 0 a share of 1e-6 or less, t = 1 all starts.
 Rgb ToneColour(double t) {
@@ -224,7 +212,7 @@ int kelvora::cli::LandscapeMapCommand(const std::vector<std::string>& args) {
         }
     }
     std::vector<Cell> cells;
-    const std::vector<Cell> grid = Grid(a.step);
+    const std::vector<Cell> grid = LandscapeMapGrid(a.step);
     for (std::size_t i = a.shard - 1; i < grid.size(); i += a.shards) cells.push_back(grid[i]);
 
     const std::string header = PartialHeader(a, neighbourhood);

@@ -1052,7 +1052,7 @@ Repeat it with %2</translation>
     </message>
     <message>
         <source>実行するか結果を開くと, 表示中の世代の集団がここに黒い点で描かれます。</source>
-        <translation>Run or open results, and the shown generation's population is drawn here as black dots.</translation>
+        <translation>Run or open results, and the shown generation&apos;s population is drawn here as black dots.</translation>
     </message>
     <message>
         <source>黒い点: 世代 %1 の %2 個体のうち, 角度 1 が %3° ± %4° の %5 個体 (ほかの %6 個体は省略)。</source>
@@ -1064,7 +1064,51 @@ Repeat it with %2</translation>
     </message>
     <message>
         <source>マスの上にポインタを置くと, その姿勢の吸引域が明るく残ります。</source>
-        <translation>Hover over a cell: its pose's basin stays lit and the rest dims.</translation>
+        <translation>Hover over a cell: its pose&apos;s basin stays lit and the rest dims.</translation>
+    </message>
+    <message>
+        <source>目標ごとの地形マップ (主画面のプロットに重ねる)</source>
+        <translation>Landscape map across targets (over the main window's plot)</translation>
+    </message>
+    <message>
+        <source>landscape-map の CSV を開く...</source>
+        <translation>Open a landscape-map CSV...</translation>
+    </message>
+    <message>
+        <source>粗いマップを計算 (%1 px 間隔)</source>
+        <translation>Compute a coarse map (every %1 px)</translation>
+    </message>
+    <message>
+        <source>主画面に重ねる</source>
+        <translation>Show over the main plot</translation>
+    </message>
+    <message>
+        <source>各目標について, 256³ の開始点のうち最急上昇で目標の ε 以内に登る割合を, 黒 (なし) から青 (10⁻⁶) を経て黄 (すべて) までの対数目盛で主画面のプロットに重ねます。</source>
+        <translation>For each target, the share of the 256³ starts whose steepest ascent climbs to within ε of it, shown over the main plot on a log scale from black (none) through blue (10⁻⁶) to yellow (all).</translation>
+    </message>
+    <message>
+        <source>landscape-map の CSV を開く</source>
+        <translation>Open a landscape-map CSV</translation>
+    </message>
+    <message>
+        <source>CSV ファイル (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>地形マップを読めませんでした: %1</source>
+        <translation>The landscape map could not be read: %1</translation>
+    </message>
+    <message>
+        <source>計算した %1 個の目標 (%2 px 間隔, %3)</source>
+        <translation>%1 computed targets (every %2 px, %3)</translation>
+    </message>
+    <message>
+        <source>%1 の %2 個の目標 (%3 px 間隔)</source>
+        <translation>%2 targets of %1 (every %3 px)</translation>
+    </message>
+    <message>
+        <source>: 各目標について, 256³ の開始点のうち最急上昇で目標の ε 以内に登る割合を, 黒 (なし) から青 (10⁻⁶) を経て黄 (すべて) までの対数目盛で主画面のプロットに重ねます。</source>
+        <translation>: for each target, the share of the 256³ starts whose steepest ascent climbs to within ε of it, shown over the main plot on a log scale from black (none) through blue (10⁻⁶) to yellow (all).</translation>
     </message>
 </context>
 <context>

@@ -5,6 +5,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <QTemporaryDir>
+
+#include "landscape/landscapemap.h"
 #include "landscape/landscapepicture.h"
 #include "landscape/landscapewindow.h"
 #include "analysis/optimum.h"
@@ -137,6 +140,76 @@ private slots:
         window.SetPopulation(keep.seventh, 7, GeometryFor(0, 0));
         QCOMPARE(window.DrawnIndividuals(), 0);
         QVERIFY(window.Population().empty());
+    }
+
+    void mapCsvIsReadOrRefusedNamingTheLine_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("targets");  // 0: refused
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("two shards' rows") << QByteArray("-16,8,5,0,0\n0,8,3,16777216,1\n-8,0,4,16,9.5367431640625e-07\n") << 3 << 8
+                                          << QString();
+        QTest::newRow("no line end") << QByteArray("150,-150,1,2,3") << 1 << 150 << QString();
+        QTest::newRow("the base alone") << QByteArray("0,0,1,2,3\n") << 1 << 1 << QString();
+        QTest::newRow("short row") << QByteArray("0,0,1,2,3\n0,8,1,2\n") << 0 << 0
+                                   << QString("line 2: not x,y,local_optima,starts_within,share");
+        QTest::newRow("outside") << QByteArray("200,0,1,2,3\n") << 0 << 0
+                                 << QString("line 1: the target 200,0 is outside -199..199");
+        QTest::newRow("too many starts") << QByteArray("0,0,1,16777217,1\n") << 0 << 0
+                                         << QString("line 1: a count is outside 0..16777216");
+        QTest::newRow("twice") << QByteArray("8,8,1,2,3\n8,8,1,2,3\n") << 0 << 0
+                               << QString("line 2: the target 8,8 is given twice");
+        QTest::newRow("empty") << QByteArray() << 0 << 0 << QString("line 1: no rows");
+    }
+    void mapCsvIsReadOrRefusedNamingTheLine() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, targets);
+        QString error;
+        const std::vector<LandscapeMapCell> cells = ParseLandscapeMap(text, &error);
+        QCOMPARE(static_cast<int>(cells.size()), targets);
+        QTEST(error, "error");
+        if (targets > 0) QTEST(LandscapeMapStep(cells), "step");
+    }
+
+    void mapOverlayColoursEachTargetsSquare() {
+        // (0, 8) with every start within, (-8, 0) with none, step 8: squares of 8 x 8 px.
+        const QImage image = LandscapeMapOverlay({{0, 8, 1, kPoseCount}, {-8, 0, 1, 0}}, 8);
+        QCOMPARE(image.size(), QSize(399, 399));
+        const auto at = [&](int x, int y) { return image.pixel(x + 199, 199 - y); };
+        QCOMPARE(qAlpha(at(0, 8)), 150);
+        QCOMPARE(LandscapeMapColour(kPoseCount), qRgb(255, 230, 0));  // yellow, t = 1
+        QCOMPARE(at(0, 8), qRgba(255 * 150 / 255, 230 * 150 / 255, 0, 150));  // premultiplied
+        QCOMPARE(at(-4, 11), at(0, 8));      // the square's corners: x - 4 .. x + 3, y - 3 .. y + 4
+        QCOMPARE(at(3, 4 + 1), at(0, 8));
+        QCOMPARE(qAlpha(at(4, 8)), 0);       // beyond it: clear
+        QCOMPARE(qRgb(qRed(at(-8, 0)), qGreen(at(-8, 0)), qBlue(at(-8, 0))), qRgb(0, 0, 0));
+        QCOMPARE(qAlpha(at(-8, 0)), 150);    // none: black, still drawn
+        QCOMPARE(LandscapeMapColour(16), qRgb(20, 30, 120));  // a share of 2^-20 < 1e-6: t = 0
+    }
+
+    void aLoadedMapGoesToTheMainPlotOverlay() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("map.csv");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("0,150,1,16777216,1\n150,0,1,0,0\n");
+        file.close();
+        LandscapeWindow window(GeometryFor(0, 0), Algorithm{});
+        QSignalSpy ready(&window, &LandscapeWindow::MapReady);
+        QSignalSpy overlay(&window, &LandscapeWindow::MapOverlayChanged);
+        window.LoadMap(path);
+        QVERIFY(ready.wait(20000));
+        QCOMPARE(window.MapTargets(), 2);
+        QCOMPARE(window.MapStep(), 150);
+        QVERIFY(window.MapShown());
+        QCOMPARE(overlay.size(), 1);
+        QVERIFY(!overlay.first().first().value<QImage>().isNull());
+        window.SetMapShown(false);
+        QVERIFY(overlay.last().first().value<QImage>().isNull());
+        window.LoadMap(dir.filePath("missing.csv"));
+        QVERIFY(ready.wait(20000));
+        QVERIFY2(window.MapNote().contains("missing.csv"), qPrintable(window.MapNote()));
+        QCOMPARE(window.MapTargets(), 2);  // the map read before stays
     }
 
     void choiceInUseMapsToItsNeighbourhood() {

@@ -1,6 +1,11 @@
 #include "landscape/landscapewindow.h"
 
 #include <QCheckBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QPushButton>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -114,6 +119,36 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
     hoverLine_ = new QLabel;
     hoverLine_->setWordWrap(true);
     layout->addWidget(hoverLine_);
+    // The map across targets, over the main window's plot.
+    auto* mapBox = new QGroupBox(tr("目標ごとの地形マップ (主画面のプロットに重ねる)"));
+    auto* mapLayout = new QVBoxLayout(mapBox);
+    auto* mapButtons = new QHBoxLayout;
+    openMap_ = new QPushButton(tr("landscape-map の CSV を開く..."));
+    coarseMap_ = new QPushButton(tr("粗いマップを計算 (%1 px 間隔)").arg(kCoarseMapStep));
+    overlay_ = new QCheckBox(tr("主画面に重ねる"));
+    overlay_->setEnabled(false);
+    mapButtons->addWidget(openMap_);
+    mapButtons->addWidget(coarseMap_);
+    mapButtons->addWidget(overlay_);
+    mapButtons->addStretch();
+    mapLayout->addLayout(mapButtons);
+    mapProgress_ = new QProgressBar;
+    mapProgress_->hide();
+    mapLayout->addWidget(mapProgress_);
+    mapNote_ = new QLabel(tr("各目標について, 256³ の開始点のうち最急上昇で目標の ε 以内に登る割合を, "
+                             "黒 (なし) から青 (10⁻⁶) を経て黄 (すべて) までの対数目盛で主画面のプロットに重ねます。"));
+    mapNote_->setWordWrap(true);
+    mapLayout->addWidget(mapNote_);
+    layout->addWidget(mapBox);
+    connect(openMap_, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, tr("landscape-map の CSV を開く"), QString(),
+                                                          tr("CSV ファイル (*.csv)"));
+        if (!path.isEmpty()) LoadMap(path);
+    });
+    connect(coarseMap_, &QPushButton::clicked, this, &LandscapeWindow::ComputeCoarseMap);
+    connect(overlay_, &QCheckBox::toggled, this, [this](bool on) {
+        emit MapOverlayChanged(on && !map_.empty() ? LandscapeMapOverlay(map_, mapStep_) : QImage());
+    });
     connect(slider_, &QSlider::valueChanged, this, &LandscapeWindow::Repaint);
     connect(band_, &QSpinBox::valueChanged, this, &LandscapeWindow::Repaint);
     connect(outlines_, &QCheckBox::toggled, this, &LandscapeWindow::Repaint);
@@ -134,7 +169,85 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
 // worker's result is dropped when it ends; a trace under way is told to stop.
 LandscapeWindow::~LandscapeWindow() {
     if (stop_) stop_->store(true, std::memory_order_release);
+    if (mapStop_) mapStop_->store(true, std::memory_order_release);
 }
+
+void LandscapeWindow::StartMapWork(std::function<MapLoad(QPromise<MapLoad>&)> work) {
+    if (mapWork_) return;  // one at a time
+    openMap_->setEnabled(false);
+    coarseMap_->setEnabled(false);
+    mapProgress_->setValue(0);
+    mapProgress_->show();
+    mapWork_ = std::make_unique<QFutureWatcher<MapLoad>>();
+    connect(mapWork_.get(), &QFutureWatcher<MapLoad>::progressRangeChanged, mapProgress_, &QProgressBar::setRange);
+    connect(mapWork_.get(), &QFutureWatcher<MapLoad>::progressValueChanged, mapProgress_, &QProgressBar::setValue);
+    connect(mapWork_.get(), &QFutureWatcher<MapLoad>::finished, this, [this] {
+        MapLoad load = mapWork_->future().resultCount() > 0 ? mapWork_->result() : MapLoad{};
+        mapWork_.reset();
+        TakeMap(std::move(load));
+    });
+    mapWork_->setFuture(QtConcurrent::run([work = std::move(work)](QPromise<MapLoad>& promise) {
+        promise.addResult(work(promise));
+    }));
+}
+
+void LandscapeWindow::LoadMap(const QString& path) {
+    StartMapWork([path](QPromise<MapLoad>& promise) {
+        promise.setProgressRange(0, 0);
+        MapLoad load;
+        load.source = QFileInfo(path).fileName();
+        // Only a regular file: a FIFO would wait for its writer.
+        QFile file(path);
+        if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+            load.error = QStringLiteral("%1: %2").arg(path, QFileInfo(path).isFile() ? file.errorString()
+                                                                                      : QStringLiteral("not a regular file"));
+            return load;
+        }
+        QString error;
+        load.cells = ParseLandscapeMap(file.readAll(), &error);
+        if (load.cells.empty()) load.error = QStringLiteral("%1: %2").arg(path, error);
+        return load;
+    });
+}
+
+void LandscapeWindow::ComputeCoarseMap() {
+    mapStop_ = std::make_shared<std::atomic<bool>>(false);
+    StartMapWork([n = inUse_, stop = mapStop_](QPromise<MapLoad>& promise) {
+        promise.setProgressRange(0, static_cast<int>(LandscapeMapGrid(kCoarseMapStep).size()));
+        MapLoad load;
+        load.cells = ComputeLandscapeMap(
+            kCoarseMapStep, n, [&promise](int done, int) { promise.setProgressValue(done); }, *stop);
+        return load;
+    });
+}
+
+void LandscapeWindow::TakeMap(MapLoad load) {
+    openMap_->setEnabled(true);
+    coarseMap_->setEnabled(true);
+    mapProgress_->hide();
+    if (!load.error.isEmpty() || load.cells.empty()) {
+        mapNote_->setText(tr("地形マップを読めませんでした: %1").arg(load.error));
+        emit MapReady();
+        return;
+    }
+    map_ = std::move(load.cells);
+    mapStep_ = LandscapeMapStep(map_);
+    mapSource_ = load.source;
+    mapNote_->setText((mapSource_.isEmpty() ? tr("計算した %1 個の目標 (%2 px 間隔, %3)").arg(map_.size()).arg(mapStep_).arg(QString::fromStdString(NeighbourhoodName(inUse_)))
+                                            : tr("%1 の %2 個の目標 (%3 px 間隔)").arg(mapSource_).arg(map_.size()).arg(mapStep_)) +
+                      tr(": 各目標について, 256³ の開始点のうち最急上昇で目標の ε 以内に登る割合を, "
+                         "黒 (なし) から青 (10⁻⁶) を経て黄 (すべて) までの対数目盛で主画面のプロットに重ねます。"));
+    overlay_->setEnabled(true);
+    if (overlay_->isChecked())
+        emit MapOverlayChanged(LandscapeMapOverlay(map_, mapStep_));
+    else
+        overlay_->setChecked(true);
+    emit MapReady();
+}
+
+bool LandscapeWindow::MapShown() const { return overlay_->isChecked(); }
+void LandscapeWindow::SetMapShown(bool shown) { overlay_->setChecked(shown); }
+QString LandscapeWindow::MapNote() const { return mapNote_->text(); }
 
 void LandscapeWindow::SetPopulation(std::vector<ArmPose> population, int generation, const Geometry& geometry) {
     otherTarget_ = geometry != geometry_;

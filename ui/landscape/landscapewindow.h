@@ -5,6 +5,8 @@
 // only copies and paints.
 
 #include <QFutureWatcher>
+#include <QImage>
+#include <QPromise>
 #include <QWidget>
 
 #include <atomic>
@@ -18,9 +20,11 @@
 #include "ga/algorithm.h"
 #include "ga/run.h"
 #include "io/trace_step.h"
+#include "landscape/landscapemap.h"
 #include "model/types.h"
 
 class QCheckBox;
+class QPushButton;
 class QLabel;
 class QProgressBar;
 class QSlider;
@@ -90,9 +94,27 @@ public:
     /// The pointer over the slice's cell (angle 2, angle 3), or off it (nullopt): its basin lit.
     void HoverCell(std::optional<QPoint> cell);
 
+    /// The landscape map over the main window's plot: read from a landscape-map CSV off the GUI
+    /// thread (only a regular file), or computed coarsely (every kCoarseMapStep px, the choice in
+    /// use) off it with progress. Once there, the overlay box shows it (MapOverlayChanged).
+    void LoadMap(const QString& path);
+    void ComputeCoarseMap();
+    static constexpr int kCoarseMapStep = 50;
+    /// The map's targets (0: none yet), its spacing, and whether the main plot shows it.
+    int MapTargets() const { return static_cast<int>(map_.size()); }
+    int MapStep() const { return mapStep_; }
+    bool MapShown() const;
+    void SetMapShown(bool shown);
+    QString MapNote() const;
+
 signals:
     /// The landscape has been computed and shown.
     void Computed();
+    /// The overlay for the main plot: the map's picture (LandscapeMapOverlay), or a null image
+    /// when it is not to be shown.
+    void MapOverlayChanged(const QImage& overlay);
+    /// A map has been read or computed (or refused: MapTargets() is 0 then).
+    void MapReady();
     /// A generation's population is drawn.
     void PopulationShown(int generation);
 
@@ -103,6 +125,13 @@ private:
     void Show(LandscapeResult result);
     void Repaint();
     void StartTrace(int generation);
+    struct MapLoad {
+        std::vector<LandscapeMapCell> cells;
+        QString error;   ///< why it was refused, or ""
+        QString source;  ///< the file's name, or "" for a computed map
+    };
+    void TakeMap(MapLoad load);
+    void StartMapWork(std::function<MapLoad(QPromise<MapLoad>&)> work);
     void OnTraced();
 
     Geometry geometry_;
@@ -129,6 +158,16 @@ private:
     QSpinBox* band_ = nullptr;
     QCheckBox* outlines_ = nullptr;
     QProgressBar* progress_ = nullptr;
+    std::vector<LandscapeMapCell> map_;
+    int mapStep_ = 0;
+    QString mapSource_;
+    std::unique_ptr<QFutureWatcher<MapLoad>> mapWork_;
+    std::shared_ptr<std::atomic<bool>> mapStop_;
+    QCheckBox* overlay_ = nullptr;
+    QPushButton* openMap_ = nullptr;
+    QPushButton* coarseMap_ = nullptr;
+    QProgressBar* mapProgress_ = nullptr;
+    QLabel* mapNote_ = nullptr;
 };
 
 }  // namespace kelvora::ui

@@ -215,6 +215,9 @@ void CSolverDlg::createWindowMenu() {
         // The shown generation's population over its slices: scrubbed, and while a run goes.
         connect(scrubber(), &GenerationScrubber::generationChanged, window, &LandscapeWindow::ShowGeneration);
         if (isRunning()) m_run->setWantPopulation(true);
+        // Its map across targets over the plot, until it is unticked or the window goes.
+        connect(window, &LandscapeWindow::MapOverlayChanged, m_groundTruth, &GroundTruthOverlay::setLandscapeMap);
+        connect(window, &QObject::destroyed, m_groundTruth, [this] { m_groundTruth->setLandscapeMap({}); });
         tellLandscapesTheRun();
         window->show();
     });
