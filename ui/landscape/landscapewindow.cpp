@@ -85,12 +85,27 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
     explanation_ = new QLabel;
     explanation_->setWordWrap(true);
     layout->addWidget(explanation_);
-    sliceLabel_ = new QLabel;
-    layout->addWidget(sliceLabel_);
+    // The slice on the left, what it shows and how to read it on the right.
+    auto* sliceRow = new QHBoxLayout;
+    layout->addLayout(sliceRow);
+    picture_ = new QLabel;
+    picture_->setFixedSize(kSliceWidth, kSliceSide);
+    picture_->setMouseTracking(true);
+    picture_->installEventFilter(this);
+    sliceRow->addWidget(picture_, 0, Qt::AlignTop);
+    auto* side = new QVBoxLayout;
+    sliceRow->addLayout(side, 1);
+    const auto wrapped = [side](QLabel* label) {
+        label->setWordWrap(true);
+        label->setMinimumWidth(340);
+        side->addWidget(label);
+        return label;
+    };
+    sliceLabel_ = wrapped(new QLabel);
     slider_ = new QSlider(Qt::Horizontal);
     slider_->setRange(0, 255);
     slider_->setEnabled(false);
-    layout->addWidget(slider_);
+    side->addWidget(slider_);
     auto* controls = new QHBoxLayout;
     controls->addWidget(new QLabel(tr("描く個体: 角度 1 が断面の ±")));
     band_ = new QSpinBox;
@@ -98,40 +113,25 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
     band_->setValue(kDefaultPopulationBand);
     band_->setSuffix(tr("°"));
     controls->addWidget(band_);
-    outlines_ = new QCheckBox(tr("吸引域の境界"));
-    outlines_->setChecked(true);
-    controls->addSpacing(16);
-    controls->addWidget(outlines_);
     controls->addStretch();
-    layout->addLayout(controls);
-    picture_ = new QLabel;
-    picture_->setFixedSize(kSliceWidth, kSliceSide);
-    picture_->setMouseTracking(true);
-    picture_->installEventFilter(this);
-    layout->addWidget(picture_);
-    auto* sliceNote = new QLabel(tr("各マスは角度 1 を固定した 1 つの姿勢で, 明るいほど先端が目標に近く, "
-                                    "灰色の線は最急上昇で登り着く局所最適が変わる境目です。"));
-    sliceNote->setWordWrap(true);
-    layout->addWidget(sliceNote);
-    caption_ = new QLabel;
-    caption_->setWordWrap(true);
-    layout->addWidget(caption_);
-    hoverLine_ = new QLabel;
-    hoverLine_->setWordWrap(true);
-    layout->addWidget(hoverLine_);
+    side->addLayout(controls);
+    outlines_ = new QCheckBox(tr("吸引域の境界"));
+    outlines_->setChecked(false);
+    side->addWidget(outlines_);
+    wrapped(new QLabel(tr("各マスは角度 1 を固定した 1 つの姿勢で, 明るいほど先端が目標に近く, "
+                          "灰色の線は最急上昇で登り着く局所最適が変わる境目です。")));
+    caption_ = wrapped(new QLabel);
+    hoverLine_ = wrapped(new QLabel);
     // The map across targets, over the main window's plot.
     auto* mapBox = new QGroupBox(tr("目標ごとの地形マップ (主画面のプロットに重ねる)"));
     auto* mapLayout = new QVBoxLayout(mapBox);
-    auto* mapButtons = new QHBoxLayout;
     openMap_ = new QPushButton(tr("landscape-map の CSV を開く..."));
     coarseMap_ = new QPushButton(tr("粗いマップを計算 (%1 px 間隔)").arg(kCoarseMapStep));
     overlay_ = new QCheckBox(tr("主画面に重ねる"));
     overlay_->setEnabled(false);
-    mapButtons->addWidget(openMap_);
-    mapButtons->addWidget(coarseMap_);
-    mapButtons->addWidget(overlay_);
-    mapButtons->addStretch();
-    mapLayout->addLayout(mapButtons);
+    mapLayout->addWidget(openMap_);
+    mapLayout->addWidget(coarseMap_);
+    mapLayout->addWidget(overlay_);
     mapProgress_ = new QProgressBar;
     mapProgress_->hide();
     mapLayout->addWidget(mapProgress_);
@@ -139,7 +139,8 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
                              "黒 (なし) から青 (10⁻⁶) を経て黄 (すべて) までの対数目盛で主画面のプロットに重ねます。"));
     mapNote_->setWordWrap(true);
     mapLayout->addWidget(mapNote_);
-    layout->addWidget(mapBox);
+    side->addWidget(mapBox);
+    side->addStretch();
     connect(openMap_, &QPushButton::clicked, this, [this] {
         const QString path = QFileDialog::getOpenFileName(this, tr("landscape-map の CSV を開く"), QString(),
                                                           tr("CSV ファイル (*.csv)"));
