@@ -136,7 +136,10 @@ private slots:
         QVERIFY(shown.wait(60000));
         QCOMPARE(window.ShownGeneration(), 7);
         QCOMPARE(window.Population(), keep.seventh);
-        // Another target's run draws nothing.
+        // A run forgotten (a file without its run.json) draws nothing, nor does another target's.
+        window.ForgetRun();
+        QCOMPARE(window.ShownGeneration(), 0);
+        QVERIFY(window.Population().empty());
         window.SetPopulation(keep.seventh, 7, GeometryFor(0, 0));
         QCOMPARE(window.DrawnIndividuals(), 0);
         QVERIFY(window.Population().empty());

@@ -15,16 +15,26 @@ QRgb LandscapeColour(double distance, double maxDistance) {
 QImage DrawLandscapeSlice(const LandscapeSlice& slice) {
     QImage image(kSliceWidth, kSliceSide, QImage::Format_RGB32);
     image.fill(Qt::white);
+    QRgb* const bits = reinterpret_cast<QRgb*>(image.bits());
+    const int stride = static_cast<int>(image.bytesPerLine() / sizeof(QRgb));
+    const auto put = [&](int x, int y, QRgb colour) { bits[y * stride + x] = colour; };
     const auto cell = [&](int a2, int a3, QRgb colour) {
         for (int dy = 0; dy < kSliceCell; ++dy)
-            for (int dx = 0; dx < kSliceCell; ++dx) image.setPixel(a2 * kSliceCell + dx, (255 - a3) * kSliceCell + dy, colour);
+            for (int dx = 0; dx < kSliceCell; ++dx) put(a2 * kSliceCell + dx, (255 - a3) * kSliceCell + dy, colour);
     };
     const auto dot = [&](int cx, int cy, int half, QRgb colour, bool ring) {
         for (int y = cy - half; y <= cy + half; ++y)
             for (int x = cx - half; x <= cx + half; ++x) {
                 const bool edge = std::abs(x - cx) == half || std::abs(y - cy) == half;
-                if ((!ring || edge) && x >= 0 && y >= 0 && x < kSliceSide && y < kSliceSide) image.setPixel(x, y, colour);
+                if ((!ring || edge) && x >= 0 && y >= 0 && x < kSliceSide && y < kSliceSide) put(x, y, colour);
             }
+    };
+    // LandscapeColour's own arithmetic, its denominator taken once.
+    const double top = std::log1p(slice.maxDistance);
+    const auto colourOf = [top](double distance) {
+        const double t = std::clamp(std::log1p(std::max(distance, 0.0)) / top, 0.0, 1.0);
+        const auto mix = [t](int near, int far) { return static_cast<int>(std::lround(near + (far - near) * t)); };
+        return qRgb(mix(255, 16), mix(248, 32), mix(190, 96));
     };
     const bool outlined = slice.edges.size() == 256u * 256u;
     const bool dimming = slice.lit.size() == 256u * 256u;
@@ -32,15 +42,15 @@ QImage DrawLandscapeSlice(const LandscapeSlice& slice) {
         for (int a2 = 0; a2 < 256; ++a2)
             for (int a3 = 0; a3 < 256; ++a3) {
                 const int i = a2 * 256 + a3;
-                QRgb colour = LandscapeColour(slice.distance[i], slice.maxDistance);
+                QRgb colour = colourOf(slice.distance[i]);
                 if (dimming && !slice.lit[i]) colour = qRgb(qRed(colour) * 2 / 5, qGreen(colour) * 2 / 5, qBlue(colour) * 2 / 5);
                 cell(a2, a3, colour);
                 if (!outlined) continue;
                 const int x = a2 * kSliceCell, y = (255 - a3) * kSliceCell;
                 if (slice.edges[i] & kEdgeRight)
-                    for (int dy = 0; dy < kSliceCell; ++dy) image.setPixel(x + kSliceCell - 1, y + dy, kBasinEdgeColour);
+                    for (int dy = 0; dy < kSliceCell; ++dy) put(x + kSliceCell - 1, y + dy, kBasinEdgeColour);
                 if (slice.edges[i] & kEdgeUp)
-                    for (int dx = 0; dx < kSliceCell; ++dx) image.setPixel(x + dx, y, kBasinEdgeColour);
+                    for (int dx = 0; dx < kSliceCell; ++dx) put(x + dx, y, kBasinEdgeColour);
             }
     for (const QPoint& p : slice.localOptima) cell(p.x(), p.y(), qRgb(220, 30, 30));
     // A cell's centre pixel: the lower right of its 2 x 2 block.
@@ -49,8 +59,8 @@ QImage DrawLandscapeSlice(const LandscapeSlice& slice) {
     if (slice.hasOptimum) dot(centre(slice.optimum).x(), centre(slice.optimum).y(), 3, qRgb(0, 170, 60), true);
     for (int row = 0; row < kSliceSide; ++row) {
         const double share = static_cast<double>(kSliceSide - 1 - row) / (kSliceSide - 1);
-        const double distance = std::expm1(share * std::log1p(slice.maxDistance));
-        for (int x = kSliceBarLeft; x < kSliceWidth; ++x) image.setPixel(x, row, LandscapeColour(distance, slice.maxDistance));
+        const QRgb colour = colourOf(std::expm1(share * top));
+        for (int x = kSliceBarLeft; x < kSliceWidth; ++x) put(x, row, colour);
     }
     return image;
 }

@@ -263,6 +263,16 @@ void LandscapeWindow::SetRun(const RunSetup& setup, int generations) {
     generations_ = std::max(1, generations);
 }
 
+void LandscapeWindow::ForgetRun() {
+    setup_.reset();
+    pending_ = 0;
+    if (stop_) stop_->store(true, std::memory_order_release);
+    population_.clear();
+    generation_ = 0;
+    otherTarget_ = false;
+    Repaint();
+}
+
 void LandscapeWindow::ShowGeneration(int generation) {
     if (!setup_) return;
     generation = std::clamp(generation, 1, generations_);
@@ -297,7 +307,7 @@ void LandscapeWindow::OnTraced() {
         StartTrace(next);
         return;
     }
-    if (made.generation == 0) return;
+    if (made.generation == 0 || !setup_) return;
     // The generation's individuals are the step's new population, decoded as the run decodes it.
     std::vector<std::uint32_t> genotypes;
     genotypes.reserve(made.next.size());

@@ -67,6 +67,8 @@ public:
 
     /// The run whose shown generation is drawn: setup as it ran, generations it finished (1..).
     void SetRun(const RunSetup& setup, int generations);
+    /// No run to draw (an opened file that no run.json describes): the population goes.
+    void ForgetRun();
     /// Makes generation (clamped to 1..the run's) of the run again off the GUI thread, as the
     /// microscope does, and draws its population when done; a newer request stops the one under way.
     void ShowGeneration(int generation);

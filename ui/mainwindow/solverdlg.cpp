@@ -260,12 +260,16 @@ void CSolverDlg::tellMicroscopeTheRun() {
 
 void CSolverDlg::tellLandscapesTheRun() {
     for (LandscapeWindow* window : findChildren<LandscapeWindow*>(Qt::FindDirectChildrenOnly)) {
-        if (const std::optional<kelvora::RunRecord>& record = m_replay->openedRecord())
+        if (const std::optional<kelvora::RunRecord>& record = m_replay->openedRecord()) {
             window->SetRun({record->params, record->geometry, record->seed, record->algorithm}, record->generationsRun);
-        else if (m_replay->openedFile().isEmpty() && m_lastRunGenerations > 0)
-            window->SetRun(m_lastRun, m_lastRunGenerations);
-        else
+        } else if (!m_replay->openedFile().isEmpty()) {
+            window->ForgetRun();  // a file that no run.json describes cannot be made again
             continue;
+        } else if (m_lastRunGenerations > 0) {
+            window->SetRun(m_lastRun, m_lastRunGenerations);
+        } else {
+            continue;
+        }
         const int generation = scrubber()->generation();
         window->ShowGeneration(generation > 0 ? generation : m_replay->replayGenerationCount());
     }
