@@ -204,6 +204,7 @@ int kelvora::cli::LandscapeMapCommand(const std::vector<std::string>& args) {
     OutputFile file, partial;
     const std::string partialPath = a.output + ".partial";
     for (auto [out, path] : {std::pair<OutputFile*, const std::string*>{&file, &a.output}, {&partial, &partialPath}}) {
+        if (out == &partial && !file.regular) break;  // a device (/dev/null) is written whole, rows not kept
         if (const std::string error = OpenOutput(*path, *out); !error.empty()) {
             std::fprintf(stderr, "kelvora-cli landscape-map: %s\n", error.c_str());
             Abandon(file);
@@ -237,7 +238,7 @@ int kelvora::cli::LandscapeMapCommand(const std::vector<std::string>& args) {
     // The rows so far stay; a new or restarted file begins with the header.
     if (partial.regular && (::ftruncate(partial.fd, whole) != 0 || ::lseek(partial.fd, whole, SEEK_SET) != whole))
         return failed(partialPath, errno);
-    if (whole == 0) {
+    if (whole == 0 && partial.fd >= 0) {
         if (!WriteAll(partial.fd, header)) return failed(partialPath, errno);
         whole = static_cast<long long>(header.size());
     }
@@ -254,7 +255,7 @@ int kelvora::cli::LandscapeMapCommand(const std::vector<std::string>& args) {
         cells[i].localOptima = s.localOptima;
         cells[i].startsWithin = s.startsWithin;
         const std::string row = Row(cells[i]);
-        if (!WriteAll(partial.fd, row)) {
+        if (partial.fd >= 0 && !WriteAll(partial.fd, row)) {
             const int error = errno;
             bar.Finish();
             if (partial.regular) (void)::ftruncate(partial.fd, whole);
