@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <png.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -235,6 +236,64 @@ TEST_F(LandscapeMapResume, AForeignRowsFileIsRefusedNamingItsLine) {
     const Outcome plain = Run({"landscape-map", "--output", "m.csv", "--plain"});
     EXPECT_EQ(plain.status, 2);
     EXPECT_EQ(plain.err, "kelvora-cli landscape-map: --plain applies to a .png picture, not to 'm.csv'\n");
+}
+
+// The picture from rows kept in the rows file (made up, but each its target's), so that only the
+// last target, (199, -199), out of the arm's reach, is computed: no start gets within 0.5 px there.
+TEST_F(LandscapeMapResume, ThePictureIsAFigureWithAxesOrWithPlainTheMapAlone) {
+    const auto pixels = [](const fs::path& path) {
+        const std::string file = ReadFile(path);
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        std::vector<unsigned char> rgb;
+        if (png_image_begin_read_from_memory(&image, file.data(), file.size())) {
+            image.format = PNG_FORMAT_RGB;
+            rgb.resize(PNG_IMAGE_SIZE(image));
+            if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) rgb.clear();
+        }
+        EXPECT_FALSE(rgb.empty()) << path;
+        return std::tuple{static_cast<int>(image.width), static_cast<int>(image.height), rgb};
+    };
+    // Every start of the base's target climbs to it (yellow); none elsewhere (black).
+    std::string rows;
+    for (const char* xy : {"-199,199", "0,199", "199,199", "-199,0"}) rows += std::string(xy) + ",1,0,0\n";
+    rows += "0,0,1,16777216,1\n";
+    for (const char* xy : {"199,0", "-199,-199", "0,-199"}) rows += std::string(xy) + ",1,0,0\n";
+    const std::string header = "landscape-map gray step 199 epsilon 0.5 shard 1/1\n";
+    struct Case {
+        const char* name;
+        std::vector<std::string> extra;
+        int width, height, mapLeft, mapTop;
+    };
+    for (const Case& c : {Case{"figure.png", {}, 600, 516, 72, 44}, Case{"plain.png", {"--plain"}, 399, 399, 0, 0}}) {
+        Write(std::string(c.name) + ".partial", header + rows);
+        std::vector<std::string> args{"landscape-map", "--step", "199", "--quiet", "--resume", "--output", c.name};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        ASSERT_EQ(Run(args).status, 0) << c.name;
+        const auto [width, height, rgb] = pixels(dir_ / c.name);
+        ASSERT_EQ(width, c.width);
+        ASSERT_EQ(height, c.height);
+        const auto at = [&](int x, int y) {  // a target's pixel, x and y from the base with y up
+            const std::size_t i = 3 * static_cast<std::size_t>((c.mapTop + 199 - y) * width + c.mapLeft + 199 + x);
+            return std::vector<int>{rgb[i], rgb[i + 1], rgb[i + 2]};
+        };
+        // The base's cell, 199 px square around it (-99..99), yellow (20 + 235, 30 + 200, 0) but for
+        // the base mark in the figure; every other cell black, the computed corner's too.
+        EXPECT_EQ(at(10, 10), (std::vector<int>{255, 230, 0})) << c.name;
+        EXPECT_EQ(at(-99, 99), (std::vector<int>{255, 230, 0})) << c.name;
+        EXPECT_EQ(at(-100, 0), (std::vector<int>{0, 0, 0})) << c.name;
+        EXPECT_EQ(at(150, -150), (std::vector<int>{0, 0, 0})) << c.name;
+        if (c.width == 600) {
+            // The x axis's tick at +50 below the frame, and the colour bar's top (a share of 1) yellow.
+            const auto px = [&](int x, int y) {
+                const std::size_t i = 3 * static_cast<std::size_t>(y * width + x);
+                return std::vector<int>{rgb[i], rgb[i + 1], rgb[i + 2]};
+            };
+            EXPECT_EQ(px(72 + 199 + 50, 44 + 399 + 3), (std::vector<int>{51, 51, 51}));
+            EXPECT_EQ(px(72 + 199 + 52, 44 + 399 + 3), (std::vector<int>{255, 255, 255}));
+            EXPECT_EQ(px(504 + 10, 44), (std::vector<int>{255, 230, 0}));
+        }
+    }
 }
 
 }  // namespace
