@@ -11,6 +11,8 @@
 #include "landscape/landscapepicture.h"
 #include "landscape/landscapewindow.h"
 #include "analysis/optimum.h"
+#include "evolution/generationscrubber.h"
+#include "uitestsupport.h"
 
 using namespace kelvora;
 using namespace kelvora::ui;
@@ -213,6 +215,38 @@ private slots:
         QVERIFY(ready.wait(20000));
         QVERIFY2(window.MapNote().contains("missing.csv"), qPrintable(window.MapNote()));
         QCOMPARE(window.MapTargets(), 2);  // the map read before stays
+    }
+
+    void followsTheMainWindowsRunAndScrubber() {
+        uitest::TemporaryCurrentDirectory cwd;
+        uitest::Fixture f;
+        f.setText(IDC_POPULATION_SIZE, QStringLiteral("15"));
+        f.setText(IDC_GENERATION_LIMIT, QStringLiteral("6"));
+        // Open before the run: each generation comes as the run goes.
+        f.dlg->MenuAction("LandscapeAction")->trigger();
+        LandscapeWindow* w = f.dlg->findChild<LandscapeWindow*>();
+        QVERIFY(w);
+        QSignalSpy shown(w, &LandscapeWindow::PopulationShown);
+        QVERIFY(f.run());
+        QVERIFY(!shown.isEmpty());
+        QVERIFY(shown.size() > 1 || shown.wait(60000));
+        QCOMPARE(shown.first().first().toInt(), 1);
+        // results.csv holds each generation's 15 angles and a summary line.
+        const QList<QByteArray> lines = uitest::ReadAll(QStringLiteral("results.csv")).split('\n');
+        const auto generation = [&](int g) {
+            std::vector<ArmPose> poses;
+            for (int i = 0; i < 15; ++i) {
+                const QList<QByteArray> fields = lines[(g - 1) * 16 + i].trimmed().split(',');
+                poses.push_back({fields[0].toInt(), fields[1].toInt(), fields[2].toInt()});
+            }
+            return poses;
+        };
+        while (w->ShownGeneration() != 6 || shown.last().first().toInt() != 6) QVERIFY(shown.wait(60000));
+        QCOMPARE(w->Population(), generation(6));
+        // The scrubber moves it: the generation made again from the run.
+        f.dlg->scrubber()->setGeneration(3);
+        while (w->ShownGeneration() != 3) QVERIFY(shown.wait(60000));
+        QCOMPARE(w->Population(), generation(3));
     }
 
     void choiceInUseMapsToItsNeighbourhood() {
