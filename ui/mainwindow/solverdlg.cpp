@@ -403,6 +403,8 @@ void CSolverDlg::OnOK() {
     }
     // Its snapshots come queued, after this: the replay's index starts empty for them.
     m_replay->beginRunReplay();
+    // The landscape views follow the new run's snapshots, not the last run's generations.
+    for (LandscapeWindow* window : findChildren<LandscapeWindow*>(Qt::FindDirectChildrenOnly)) window->ForgetRun();
     m_closeRequested = false;
     m_ran = true;
     if (m_evolution) {
