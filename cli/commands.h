@@ -25,8 +25,8 @@ int ReachMapCommand(const std::vector<std::string>& args);
 /// exact fitness landscape of a target, its local optima and steepest-ascent basins.
 int LandscapeCommand(const std::vector<std::string>& args);
 
-/// `landscape-map --output FILE [--neighbourhood N] [--step PX] [--epsilon E] [--shard K/N]`: the
-/// share of starts whose steepest ascent ends within epsilon, for targets on a grid.
+/// `landscape-map --output FILE [--neighbourhood N] [--step PX] [--epsilon E] [--shard K/N] [--resume]
+/// [--plain]`: the share of starts whose steepest ascent ends within epsilon, for targets on a grid.
 int LandscapeMapCommand(const std::vector<std::string>& args);
 
 /// `sweep`: every combination of parameter lists, targets and seeds on several threads.

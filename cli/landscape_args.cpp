@@ -67,9 +67,9 @@ std::string kelvora::cli::ParseLandscapeArgs(const std::vector<std::string>& arg
         const std::string flag = name;
         if (flag == "--help") {
             flags.push_back({name, false, nullptr, false, true, "-h"});
-        } else if (flag == "--json" || flag == "--quiet") {
+        } else if (flag == "--json" || flag == "--quiet" || flag == "--resume" || flag == "--plain") {
             flags.push_back({name, false, [&out, flag](const std::string&) {
-                                 (flag == "--json" ? out.json : out.quiet) = true;
+                                 (flag == "--json" ? out.json : flag == "--quiet" ? out.quiet : flag == "--resume" ? out.resume : out.plain) = true;
                                  return std::string();
                              }});
         } else {

@@ -22,6 +22,8 @@ struct LandscapeArgs {
     int step = 8;                   ///< --step PX, 1..199
     int shard = 1, shards = 1;      ///< --shard K/N, 1 <= K <= N <= 10000
     bool quiet = false;
+    bool resume = false;            ///< --resume: continue the rows kept in OUTPUT.partial
+    bool plain = false;             ///< --plain: the map alone, without axes
     bool help = false;
 };
 

@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <unistd.h>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "landscape_args.h"
 #include "output.h"
 #include "raster.h"
+#include "reachmap_picture.h"
 #include "signals.h"
 #include "analysis/landscape.h"
 #include "analysis/reachmap.h"
@@ -27,16 +30,17 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: kelvora-cli landscape-map --output FILE.png|FILE.csv [--neighbourhood N] [--step PX]\n"
-    "                                 [--epsilon E] [--shard K/N] [--quiet]\n"
+    "                                 [--epsilon E] [--shard K/N] [--resume] [--plain] [--quiet]\n"
     "For every target on a grid of the plot (x and y relative to the base, each a multiple of PX in\n"
     "-199..199, the base included), the share of all 256^3 starts whose steepest ascent under the\n"
     "neighbourhood ends within E px of the target (what `landscape` calls starts_within).\n"
     "\n"
     "  --output FILE        required; .csv: one line x,y,local_optima,starts_within,share per target,\n"
     "                       top row first, then left to right, no header, LF line ends; .png: the\n"
-    "                       399 x 399 map, one pixel a target offset (the top row y = +199), each\n"
-    "                       grid target's share over the PX x PX cell around it: black for none,\n"
-    "                       then dark blue (a share of 1e-6 or less) to yellow (1) on a log scale.\n"
+    "                       600 x 516 figure: the 399 x 399 map, one pixel a target offset (the top\n"
+    "                       row y = +199), each grid target's share over the PX x PX cell around\n"
+    "                       it: black for none, then dark blue (a share of 1e-6 or less) to yellow\n"
+    "                       (1) on a log scale; axes in px relative to the base and a colour bar.\n"
     "                       Replaced once complete (through FILE.part and a rename)\n"
     "  --neighbourhood N    binary, gray or creep:S with S 1..128 (default gray)\n"
     "  --step PX            the grid's spacing in pixels, 1..199 (default 8: 49 x 49 targets)\n"
@@ -45,12 +49,19 @@ constexpr const char* kUsage =
     "                       <= N <= 10000), as CSV: the N shards' files concatenated in any order and\n"
     "                       sorted hold the rows of the whole grid, so a long map is made in pieces\n"
     "                       and on several machines\n"
+    "  --resume             continue the map FILE.partial holds: keep its whole rows, compute the rest\n"
+    "  --plain              with a .png name: the 399 x 399 map alone, no axes and no colour bar\n"
     "  --quiet              no progress bar (it is drawn only on a terminal anyway)\n"
     "  --help               this text\n"
     "\n"
     "Cost: each target is one exhaustive enumeration on every core, about 0.4 s on two cores and\n"
     "220 MB; the default grid takes about 20 minutes, the 1 px grid (159,201 targets) most of a day.\n"
-    "Ctrl-C stops at the next target and writes nothing.\n"
+    "While it works, each finished target's CSV row is added to FILE.partial, after a first line that\n"
+    "names the map (landscape-map N step PX epsilon E shard K/N, E as the shortest exact decimal);\n"
+    "the finished map replaces FILE and FILE.partial goes. Ctrl-C stops at the next target and leaves\n"
+    "FILE as it was and FILE.partial holding the rows so far; --resume with the same arguments\n"
+    "continues from there, to the same bytes an uninterrupted map writes. Without --resume an\n"
+    "existing FILE.partial is started over.\n"
     "\n"
     "Exit status: 0 done, 1 the file could not be written, 2 bad arguments, 130 stopped.\n";
 
@@ -64,26 +75,18 @@ bool EndsWith(const std::string& text, const char* suffix) {
     return true;
 }
 
-struct Cell {
-    int x = 0, y = 0;  // relative to the base, y up
-    long long localOptima = 0, startsWithin = 0;
-};
+using Cell = LandscapeMapCell;
 
-// The grid's targets, top row first, each row left to right.
-std::vector<Cell> Grid(int step) {
-    std::vector<Cell> cells;
-    const int reach = kMaxTargetOffset / step * step;
-    for (int y = reach; y >= -reach; y -= step)
-        for (int x = -reach; x <= reach; x += step) cells.push_back({x, y});
-    return cells;
+// The colour at t in 0..1 of the log scale: t = 0 a share of 1e-6 or less, t = 1 all starts.
+Rgb ToneColour(double t) {
+    return {static_cast<std::uint8_t>(std::lround(20 + 235 * t * t)), static_cast<std::uint8_t>(std::lround(30 + 200 * t)),
+            static_cast<std::uint8_t>(std::lround(120 * (1 - t)))};
 }
 
 // Dark blue at a share of 1e-6 or less, through green to yellow at 1; black for none.
 Rgb ShareColour(long long starts) {
     if (starts == 0) return {0, 0, 0};
-    const double t = std::clamp((std::log10(static_cast<double>(starts) / kPoseCount) + 6.0) / 6.0, 0.0, 1.0);
-    return {static_cast<std::uint8_t>(std::lround(20 + 235 * t * t)), static_cast<std::uint8_t>(std::lround(30 + 200 * t)),
-            static_cast<std::uint8_t>(std::lround(120 * (1 - t)))};
+    return ToneColour(std::clamp((std::log10(static_cast<double>(starts) / kPoseCount) + 6.0) / 6.0, 0.0, 1.0));
 }
 
 Raster DrawMap(const std::vector<Cell>& cells, int step) {
@@ -95,21 +98,84 @@ Raster DrawMap(const std::vector<Cell>& cells, int step) {
     return map;
 }
 
+// The map with axes in px relative to the base and its colour bar, the reach map's layout.
+Raster DrawFigure(const std::vector<Cell>& cells, int step, const Neighbourhood& n, double epsilon,
+                  const FigureFonts& fonts) {
+    MapFigureParts parts;
+    parts.title = "Landscape map: starts that climb to within " + ExactText(epsilon) + " px (" + NeighbourhoodName(n) + ")";
+    parts.note = "black: no start \u00b7 one cell per target every " + std::to_string(step) + " px \u00b7 square: the base";
+    parts.barTitle = "share of the 256\u00b3 starts";
+    parts.barColour = ToneColour;
+    const char* labels[] = {"1e-6", "1e-5", "1e-4", "0.001", "0.01", "0.1", "1"};
+    for (int k = 0; k <= 6; ++k) parts.barTicks.emplace_back(k / 6.0, labels[k]);
+    return DrawMapFigure(DrawMap(cells, step), parts, fonts);
+}
+
+std::string Row(const Cell& c) {
+    return std::to_string(c.x) + "," + std::to_string(c.y) + "," + std::to_string(c.localOptima) + "," +
+           std::to_string(c.startsWithin) + "," + ExactText(static_cast<double>(c.startsWithin) / kPoseCount) + "\n";
+}
+
 std::string Csv(const std::vector<Cell>& cells) {
     std::string text;
-    for (const Cell& c : cells) {
-        text += std::to_string(c.x) + "," + std::to_string(c.y) + "," + std::to_string(c.localOptima) + "," +
-                std::to_string(c.startsWithin) + "," + ExactText(static_cast<double>(c.startsWithin) / kPoseCount) + "\n";
-    }
+    for (const Cell& c : cells) text += Row(c);
     return text;
+}
+
+// The first line of FILE.partial: what map its rows belong to.
+std::string PartialHeader(const LandscapeArgs& a, const Neighbourhood& n) {
+    return "landscape-map " + NeighbourhoodName(n) + " step " + std::to_string(a.step) + " epsilon " +
+           ExactText(a.epsilon) + " shard " + std::to_string(a.shard) + "/" + std::to_string(a.shards) + "\n";
+}
+
+// Reads the rows of FILE.partial being resumed: the header must be this map's, each whole row the
+// next target's. A last line without its line end (cut short) is dropped. Returns "" with the kept
+// rows' numbers in cells[0..kept) and their bytes (the header's included) in keep, or the refusal.
+std::string ReadPartial(const std::string& path, const std::string& header, std::vector<Cell>& cells,
+                        std::size_t& kept, long long& keep) {
+    const std::string shown = Printable(path);
+    std::string text;
+    if (const std::string reason = ReadInput(path, text); !reason.empty())
+        return shown + ": cannot read it to resume: " + Printable(reason, SIZE_MAX);
+    kept = 0;
+    keep = 0;
+    if (text.empty() || (text.size() < header.size() && header.compare(0, text.size(), text) == 0)) return {};
+    if (text.compare(0, header.size(), header) != 0)
+        return shown + ": line 1 is not " + Quoted(header.substr(0, header.size() - 1)) +
+               " (another map's rows; resume with the same arguments)";
+    std::size_t at = header.size();
+    for (long long line = 2;; ++line) {
+        const std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) break;  // nothing more, or a row cut short: made again
+        const std::string row = text.substr(at, end + 1 - at);
+        const std::string where = shown + ": line " + std::to_string(line);
+        if (kept == cells.size()) return where + " is one row more than the map has";
+        Cell c = cells[kept];
+        long long optima = -1, starts = -1;
+        int x = 0, y = 0, used = 0;
+        if (std::sscanf(row.c_str(), "%d,%d,%lld,%lld,%*[^\n]%n", &x, &y, &optima, &starts, &used) != 4 || optima < 0 ||
+            starts < 0 || starts > kPoseCount)
+            return where + " is not a row x,y,local_optima,starts_within,share";
+        c.localOptima = optima;
+        c.startsWithin = starts;
+        if (x != c.x || y != c.y || Row(c) != row)
+            return where + " is " + Quoted(row.substr(0, row.size() - 1)) + ", expected the row of target " +
+                   std::to_string(c.x) + "," + std::to_string(c.y);
+        cells[kept++] = c;
+        at = end + 1;
+    }
+    keep = static_cast<long long>(at);
+    return {};
 }
 
 }  // namespace
 
 int kelvora::cli::LandscapeMapCommand(const std::vector<std::string>& args) {
     LandscapeArgs a;
-    if (const std::string error = ParseLandscapeArgs(
-            args, {"--output", "--neighbourhood", "--step", "--epsilon", "--shard", "--quiet", "--help"}, a);
+    if (const std::string error = ParseLandscapeArgs(args,
+                                                     {"--output", "--neighbourhood", "--step", "--epsilon", "--shard",
+                                                      "--resume", "--plain", "--quiet", "--help"},
+                                                     a);
         !error.empty())
         return Fail(error);
     if (a.help) {
@@ -121,49 +187,117 @@ int kelvora::cli::LandscapeMapCommand(const std::vector<std::string>& args) {
     if (!csv && !EndsWith(a.output, ".png")) return Fail("--output: " + Quoted(a.output) + " does not end in .png or .csv");
     if (a.neighbourhoods.size() > 1) return Fail("--neighbourhood: give one neighbourhood, not a list");
     if (a.shards > 1 && !csv) return Fail("--shard writes CSV rows; " + Quoted(a.output) + " is not a .csv name");
+    if (a.plain && csv) return Fail("--plain applies to a .png picture, not to " + Quoted(a.output));
     const Neighbourhood neighbourhood = a.neighbourhoods.empty() ? *ParseNeighbourhood("gray") : a.neighbourhoods[0];
 
-    OutputFile file;
-    if (const std::string error = OpenOutput(a.output, file); !error.empty()) {
-        std::fprintf(stderr, "kelvora-cli landscape-map: %s\n", error.c_str());
-        return 1;
+    // The fonts before anything is written, so that a machine without them is told at once.
+    std::optional<Typeface> labels, titles;
+    if (!csv && !a.plain) {
+        labels.emplace("DejaVu Sans", 12);
+        titles.emplace("DejaVu Sans", 13);
+        if (const std::string& error = !labels->error().empty() ? labels->error() : titles->error(); !error.empty()) {
+            std::fprintf(stderr, "kelvora-cli landscape-map: cannot label the figure: %s; --plain writes the map alone\n",
+                         error.c_str());
+            return 1;
+        }
+    }
+    OutputFile file, partial;
+    const std::string partialPath = a.output + ".partial";
+    for (auto [out, path] : {std::pair<OutputFile*, const std::string*>{&file, &a.output}, {&partial, &partialPath}}) {
+        if (out == &partial && !file.regular) break;  // a device (/dev/null) is written whole, rows not kept
+        if (const std::string error = OpenOutput(*path, *out); !error.empty()) {
+            std::fprintf(stderr, "kelvora-cli landscape-map: %s\n", error.c_str());
+            Abandon(file);
+            Abandon(partial);
+            return 1;
+        }
     }
     std::vector<Cell> cells;
-    const std::vector<Cell> grid = Grid(a.step);
+    const std::vector<Cell> grid = LandscapeMapGrid(a.step);
     for (std::size_t i = a.shard - 1; i < grid.size(); i += a.shards) cells.push_back(grid[i]);
 
+    const std::string header = PartialHeader(a, neighbourhood);
+    std::size_t kept = 0;
+    long long whole = 0;  // bytes of the header and the whole rows in FILE.partial
+    if (a.resume && partial.regular && !partial.created) {
+        if (const std::string error = ReadPartial(partialPath, header, cells, kept, whole); !error.empty()) {
+            Abandon(file);
+            partial.created = false;  // kept as it is
+            Abandon(partial);
+            return Fail(error);
+        }
+    }
+    const auto failed = [&](const std::string& shown, int error) {
+        std::fprintf(stderr, "kelvora-cli landscape-map: %s: write failed: %s\n", Printable(shown).c_str(),
+                     std::strerror(error));
+        KeepWholeOnSecondSignal(-1, 0);
+        Abandon(file);
+        Abandon(partial);
+        return 1;
+    };
+    // The rows so far stay; a new or restarted file begins with the header.
+    if (partial.regular && (::ftruncate(partial.fd, whole) != 0 || ::lseek(partial.fd, whole, SEEK_SET) != whole))
+        return failed(partialPath, errno);
+    if (whole == 0 && partial.fd >= 0) {
+        if (!WriteAll(partial.fd, header)) return failed(partialPath, errno);
+        whole = static_cast<long long>(header.size());
+    }
+    partial.created = false;  // it holds the header: kept from now on
+
     InstallStopSignals();
+    if (partial.regular) KeepWholeOnSecondSignal(partial.fd, whole);
     ProgressBar bar(!a.quiet);
     DistanceTable table;
-    for (std::size_t i = 0; i < cells.size(); ++i) {
+    for (std::size_t i = kept; i < cells.size(); ++i) {
         if (StopFlag().load()) break;
         FillDistanceTable(GeometryFor(cells[i].x, cells[i].y), table);
         const LandscapeSummary s = AnalyseLandscape(table, neighbourhood, a.epsilon);
         cells[i].localOptima = s.localOptima;
         cells[i].startsWithin = s.startsWithin;
+        const std::string row = Row(cells[i]);
+        if (partial.fd >= 0 && !WriteAll(partial.fd, row)) {
+            const int error = errno;
+            bar.Finish();
+            if (partial.regular) (void)::ftruncate(partial.fd, whole);
+            return failed(partialPath, error);
+        }
+        whole += static_cast<long long>(row.size());
+        if (partial.regular) KeepWholeOnSecondSignal(partial.fd, whole);
+        kept = i + 1;
         if (bar.Due(i + 1 == cells.size()))
             bar.Draw(static_cast<long long>(i + 1), static_cast<long long>(cells.size()), "targets");
     }
     bar.Finish();
-    if (StopFlag().load()) {
-        std::fprintf(stderr, "kelvora-cli landscape-map: stopped by %s; nothing was written\n", StopSignalName());
+    KeepWholeOnSecondSignal(-1, 0);
+    if (kept < cells.size()) {
+        std::fprintf(stderr,
+                     "kelvora-cli landscape-map: stopped by %s with %zu of %zu targets done; %s holds their rows; "
+                     "add --resume to continue\n",
+                     StopSignalName(), kept, cells.size(), Printable(partialPath).c_str());
         Abandon(file);
+        Abandon(partial);
         return StopExitStatus();
     }
     std::string bytes;
     if (csv) {
         bytes = Csv(cells);
-    } else if (!EncodePng(DrawMap(cells, a.step), &bytes)) {
+    } else if (!EncodePng(a.plain ? DrawMap(cells, a.step) : DrawFigure(cells, a.step, neighbourhood, a.epsilon, {*labels, *titles}),
+                          &bytes)) {
         std::fprintf(stderr, "kelvora-cli landscape-map: %s: the PNG picture could not be encoded\n",
                      Printable(a.output).c_str());
         Abandon(file);
+        Abandon(partial);
         return 1;
     }
     if (const std::string reason = WriteWhole(file, bytes); !reason.empty()) {
         std::fprintf(stderr, "kelvora-cli landscape-map: %s: write failed: %s\n", Printable(a.output).c_str(),
                      Printable(reason, SIZE_MAX).c_str());
         Abandon(file);
+        Abandon(partial);
         return 1;
     }
+    // The map is whole: its rows' file goes.
+    if (partial.regular) (void)::unlink(partialPath.c_str());
+    Abandon(partial);
     return FinishStdout();
 }

@@ -89,20 +89,21 @@ Raster DrawReachMap(const ReachMap& map) {
     return plain;
 }
 
-int ColourBarRow(double distance) {
-    return kReachFigure.mapTop + kBarHeight - 1 - static_cast<int>(std::lround(BarShare(distance) * (kBarHeight - 1)));
+int ColourBarRowOfShare(double share) {
+    return kReachFigure.mapTop + kBarHeight - 1 - static_cast<int>(std::lround(share * (kBarHeight - 1)));
 }
 
-Raster DrawReachFigure(const ReachMap& map, const FigureFonts& fonts) {
+int ColourBarRow(double distance) { return ColourBarRowOfShare(BarShare(distance)); }
+
+Raster DrawMapFigure(const Raster& plain, const MapFigureParts& parts, const FigureFonts& fonts) {
     const ReachFigureLayout& layout = kReachFigure;
     Raster figure(layout.width, layout.height, kWhite);
-    const Raster plain = DrawReachMap(map);
     for (int y = 0; y < plain.height; ++y)
         std::copy_n(&plain.At(0, y), plain.width, &figure.At(layout.mapLeft, layout.mapTop + y));
 
     const int baseX = layout.mapLeft + kMaxTargetOffset;  // the base's pixel in the figure
     const int baseY = layout.mapTop + kMaxTargetOffset;
-    DrawReachCircle(figure, layout);
+    if (parts.reachCircle) DrawReachCircle(figure, layout);
     figure.Fill(baseX - 2, baseY - 2, 4, 4, kBlack);
     DrawFrame(figure, layout.mapLeft, layout.mapTop, kReachMapSide, kReachMapSide);
 
@@ -117,28 +118,37 @@ Raster DrawReachFigure(const ReachMap& map, const FigureFonts& fonts) {
     }
     fonts.titles.Draw(figure, "x relative to the base (px)", baseX, mapBottom + 40, TextAlign::middle, kInk);
     fonts.titles.Draw(figure, "y relative to the base (px)", 20, baseY, TextAlign::middle, kInk, true);
-    fonts.titles.Draw(figure, "Reach map: the optimum\u2019s distance to every target", baseX, 26, TextAlign::middle,
-                      kInk);
-    fonts.labels.Draw(figure, "white: within 0.5 px \u00b7 dashed: the arm\u2019s full reach, 200 px \u00b7 square: the base",
-                      layout.width / 2, mapBottom + 61, TextAlign::middle, kInk);
+    fonts.titles.Draw(figure, parts.title, baseX, 26, TextAlign::middle, kInk);
+    fonts.labels.Draw(figure, parts.note, layout.width / 2, mapBottom + 61, TextAlign::middle, kInk);
 
-    // The colour bar: each row in the colour of the distance it stands for.
+    // The colour bar: each row in the colour of the share it stands for.
     for (int i = 0; i < kBarHeight; ++i) {
         const double share = static_cast<double>(kBarHeight - 1 - i) / (kBarHeight - 1);
-        figure.Fill(layout.barLeft, layout.mapTop + i, layout.barWidth, 1, ReachColour(BarDistance(share)));
+        figure.Fill(layout.barLeft, layout.mapTop + i, layout.barWidth, 1, parts.barColour(share));
     }
     DrawFrame(figure, layout.barLeft, layout.mapTop, layout.barWidth, kBarHeight);
     const int barRight = layout.barLeft + layout.barWidth;  // the frame's column right of the bar
-    constexpr std::pair<double, const char*> kBarTicks[] = {{0, "0"},   {0.5, "0.5"}, {1, "1"},   {2, "2"},    {5, "5"},
-                                                            {10, "10"}, {20, "20"},   {50, "50"}, {100, "100"}};
-    for (const auto& [distance, label] : kBarTicks) {
-        const int row = ColourBarRow(distance);
+    for (const auto& [share, label] : parts.barTicks) {
+        const int row = ColourBarRowOfShare(share);
         figure.Fill(barRight + 1, row, kTick, 1, kFrame);
         fonts.labels.Draw(figure, label, barRight + kTick + 4, row + 4, TextAlign::start, kInk);
     }
-    fonts.titles.Draw(figure, "optimum distance (px)", layout.width - 14, layout.mapTop + kBarHeight / 2,
-                      TextAlign::middle, kInk, true);
+    fonts.titles.Draw(figure, parts.barTitle, layout.width - 14, layout.mapTop + kBarHeight / 2, TextAlign::middle,
+                      kInk, true);
     return figure;
+}
+
+Raster DrawReachFigure(const ReachMap& map, const FigureFonts& fonts) {
+    MapFigureParts parts;
+    parts.title = "Reach map: the optimum\u2019s distance to every target";
+    parts.note = "white: within 0.5 px \u00b7 dashed: the arm\u2019s full reach, 200 px \u00b7 square: the base";
+    parts.barTitle = "optimum distance (px)";
+    parts.barColour = [](double share) { return ReachColour(BarDistance(share)); };
+    constexpr std::pair<double, const char*> kBarTicks[] = {{0, "0"},   {0.5, "0.5"}, {1, "1"},   {2, "2"},    {5, "5"},
+                                                            {10, "10"}, {20, "20"},   {50, "50"}, {100, "100"}};
+    for (const auto& [distance, label] : kBarTicks) parts.barTicks.emplace_back(BarShare(distance), label);
+    parts.reachCircle = true;
+    return DrawMapFigure(DrawReachMap(map), parts, fonts);
 }
 
 }  // namespace kelvora::cli

@@ -2,6 +2,11 @@
 // The reach map as pictures: the plain map (one pixel per target) and the figure that frames it
 // with axes in pixels relative to the base, the base mark, the arm's reach circle and a colour bar.
 
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "raster.h"
 
 namespace kelvora {
@@ -40,6 +45,25 @@ struct FigureFonts {
     const Typeface& labels;  ///< tick labels and notes, about 12 px
     const Typeface& titles;  ///< the title and the axes' names, about 13 px
 };
+
+/// What a figure of a 399 x 399 map over the plot shows besides the map itself.
+struct MapFigureParts {
+    std::string title;     ///< above the map
+    std::string note;      ///< one line below the axis names
+    std::string barTitle;  ///< beside the colour bar, upwards
+    std::function<Rgb(double share)> barColour;            ///< the bar's colour at a share 0 (bottom row) .. 1 (top row)
+    std::vector<std::pair<double, std::string>> barTicks;  ///< labelled shares of the bar's height, 0..1
+    bool reachCircle = false;                              ///< the dashed circle of the arm's reach over the map
+};
+
+/// The colour bar's row (figure pixels) that stands for share (0..1) of its height.
+int ColourBarRowOfShare(double share);
+
+/// A map's figure in kReachFigure's layout: plain (399 x 399, the top row dy = +199) at (mapLeft,
+/// mapTop), the base mark (4 x 4 black) and, if asked, the reach circle over it; a frame with ticks
+/// every 50 px labelled relative to the base with y up, the axes' names; the colour bar with its
+/// ticks at ColourBarRowOfShare, the title and the note.
+Raster DrawMapFigure(const Raster& plain, const MapFigureParts& parts, const FigureFonts& fonts);
 
 /// The figure: the plain map's pixels at (mapLeft, mapTop), except where the base mark (a 4 x 4
 /// black square, as in the window) and the dashed reach circle (radius 200 px) lie over them;

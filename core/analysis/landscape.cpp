@@ -345,4 +345,12 @@ LandscapeSummary AnalyseLandscape(const DistanceTable& table, const Neighbourhoo
     return SummariseLandscape(table, neighbourhood, attractors, epsilon, threads);
 }
 
+std::vector<LandscapeMapCell> LandscapeMapGrid(int step) {
+    std::vector<LandscapeMapCell> cells;
+    const int reach = kMaxTargetOffset / step * step;
+    for (int y = reach; y >= -reach; y -= step)
+        for (int x = -reach; x <= reach; x += step) cells.push_back({x, y});
+    return cells;
+}
+
 }  // namespace kelvora

@@ -103,4 +103,15 @@ LandscapeSummary SummariseLandscape(const DistanceTable& table, const Neighbourh
 LandscapeSummary AnalyseLandscape(const DistanceTable& table, const Neighbourhood& neighbourhood, double epsilon,
                                   unsigned threads = 0);
 
+/// One target of a landscape map: its offset from the base and its landscape's counts.
+struct LandscapeMapCell {
+    int x = 0, y = 0;              ///< pixels relative to the base, x right, y up, -199..199
+    long long localOptima = 0;     ///< local optima of the map's neighbourhood
+    long long startsWithin = 0;    ///< starts whose steepest ascent ends within epsilon, 0..kPoseCount
+};
+
+/// The targets of a landscape map at step px (1..199): every offset that is a multiple of step in
+/// -199..199 on both axes, the top row (largest y) first, each row left to right; counts zero.
+std::vector<LandscapeMapCell> LandscapeMapGrid(int step);
+
 }  // namespace kelvora

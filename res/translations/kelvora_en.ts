@@ -1155,12 +1155,96 @@ Repeat it with %2</translation>
         <translation> (in use)</translation>
     </message>
     <message>
-        <source>グレイ符号化はここで %1 個の行き止まりを %2 個に減らします: 隣り合う角度は 1 ビットしか違いません。赤: 局所最適, 緑の枠: 最適解, 黒: 角度 1 が断面の ±%3° 以内の個体。</source>
-        <translation>Gray coding turns %1 dead ends into %2 here: neighbouring angles are one bit apart. Red: local optima, green ring: the optimum, black: individuals whose angle 1 is within ±%3° of the slice.</translation>
-    </message>
-    <message>
         <source>断面: 角度 1 = %1° (横: 角度 2, 縦: 角度 3, 色: 目標までの距離, 対数目盛)</source>
         <translation>Slice: angle 1 = %1° (across: angle 2, up: angle 3, colour: distance to the target, log scale)</translation>
+    </message>
+    <message>
+        <source>計算中: %v / %m 段階</source>
+        <translation>Computing: stage %v of %m</translation>
+    </message>
+    <message>
+        <source>描く個体: 角度 1 が断面の ±</source>
+        <translation>Individuals drawn: angle 1 within ±</translation>
+    </message>
+    <message>
+        <source>°</source>
+        <translation>°</translation>
+    </message>
+    <message>
+        <source>吸引域の境界</source>
+        <translation>Basin outlines</translation>
+    </message>
+    <message>
+        <source>各マスは角度 1 を固定した 1 つの姿勢で, 明るいほど先端が目標に近く, 灰色の線は最急上昇で登り着く局所最適が変わる境目です。</source>
+        <translation>Each cell is one pose at the fixed angle 1, lighter where its tip is nearer the target; grey lines mark where steepest ascent starts to climb to another local optimum.</translation>
+    </message>
+    <message>
+        <source>グレイ符号化はここで %1 個の行き止まりを %2 個に減らします: 隣り合う角度は 1 ビットしか違いません。赤: 局所最適, 緑の枠: 最適解, 黒: 表示中の世代の個体。</source>
+        <translation>Gray encoding cuts the %1 dead ends here to %2: neighbouring angles differ in one bit only. Red: local optima, green ring: the optimum, black: individuals of the shown generation.</translation>
+    </message>
+    <message>
+        <source>表示中の世代は別の目標の実行のものなので, その集団は描きません。</source>
+        <translation>The shown generation belongs to a run on another target, so its population is not drawn.</translation>
+    </message>
+    <message>
+        <source>実行するか結果を開くと, 表示中の世代の集団がここに黒い点で描かれます。</source>
+        <translation>Run or open results, and the shown generation&apos;s population is drawn here as black dots.</translation>
+    </message>
+    <message>
+        <source>黒い点: 世代 %1 の %2 個体のうち, 角度 1 が %3° ± %4° の %5 個体 (ほかの %6 個体は省略)。</source>
+        <translation>Black dots: of the %2 individuals of generation %1, the %5 whose angle 1 is %3° ± %4° (the other %6 are left out).</translation>
+    </message>
+    <message>
+        <source>姿勢 (%1, %2, %3) は局所最適 (%4, %5, %6) に登ります: 距離 %7 px, 吸引域は全体で %8 姿勢 (%9%), この断面に %10 マス。</source>
+        <translation>Pose (%1, %2, %3) climbs to the local optimum (%4, %5, %6): distance %7 px; its basin holds %8 poses in all (%9%), %10 cells in this slice.</translation>
+    </message>
+    <message>
+        <source>マスの上にポインタを置くと, その姿勢の吸引域が明るく残ります。</source>
+        <translation>Hover over a cell: its pose&apos;s basin stays lit and the rest dims.</translation>
+    </message>
+    <message>
+        <source>目標ごとの地形マップ (主画面のプロットに重ねる)</source>
+        <translation>Landscape map across targets (over the main window's plot)</translation>
+    </message>
+    <message>
+        <source>landscape-map の CSV を開く...</source>
+        <translation>Open a landscape-map CSV...</translation>
+    </message>
+    <message>
+        <source>粗いマップを計算 (%1 px 間隔)</source>
+        <translation>Compute a coarse map (every %1 px)</translation>
+    </message>
+    <message>
+        <source>主画面に重ねる</source>
+        <translation>Show over the main plot</translation>
+    </message>
+    <message>
+        <source>各目標について, 256³ の開始点のうち最急上昇で目標の ε 以内に登る割合を, 黒 (なし) から青 (10⁻⁶) を経て黄 (すべて) までの対数目盛で主画面のプロットに重ねます。</source>
+        <translation>For each target, the share of the 256³ starts whose steepest ascent climbs to within ε of it, shown over the main plot on a log scale from black (none) through blue (10⁻⁶) to yellow (all).</translation>
+    </message>
+    <message>
+        <source>landscape-map の CSV を開く</source>
+        <translation>Open a landscape-map CSV</translation>
+    </message>
+    <message>
+        <source>CSV ファイル (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>地形マップを読めませんでした: %1</source>
+        <translation>The landscape map could not be read: %1</translation>
+    </message>
+    <message>
+        <source>計算した %1 個の目標 (%2 px 間隔, %3)</source>
+        <translation>%1 computed targets (every %2 px, %3)</translation>
+    </message>
+    <message>
+        <source>%1 の %2 個の目標 (%3 px 間隔)</source>
+        <translation>%2 targets of %1 (every %3 px)</translation>
+    </message>
+    <message>
+        <source>: 各目標について, 256³ の開始点のうち最急上昇で目標の ε 以内に登る割合を, 黒 (なし) から青 (10⁻⁶) を経て黄 (すべて) までの対数目盛で主画面のプロットに重ねます。</source>
+        <translation>: for each target, the share of the 256³ starts whose steepest ascent climbs to within ε of it, shown over the main plot on a log scale from black (none) through blue (10⁻⁶) to yellow (all).</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <png.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -174,6 +175,125 @@ TEST_F(LandscapeProcess, ShardsMakeTheWholeMapAndItsRowsAreTheLandscapes) {
     const auto n = nlohmann::json::parse(o.out)["neighbourhoods"][0];
     EXPECT_EQ(base.substr(0, base.rfind(',')), "0,0," + std::to_string(n["local_optima"].get<long long>()) + "," +
                                                     std::to_string(n["starts_within"].get<long long>()));
+}
+
+}  // namespace
+
+namespace {
+
+// The rows' file of a map being made: its first line names the map, then one row per finished target.
+class LandscapeMapResume : public LandscapeProcess {
+protected:
+    void Write(const std::string& name, const std::string& text) { std::ofstream(dir_ / name, std::ios::binary) << text; }
+};
+
+TEST_F(LandscapeMapResume, AResumedMapIsTheUninterruptedMapByteForByte) {
+    const std::vector<std::string> map = {"landscape-map", "--step", "199", "--shard", "1/3", "--quiet"};
+    auto with = [&](const std::string& output, std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = map;
+        args.insert(args.end(), {"--output", output});
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    };
+    ASSERT_EQ(Run(with("whole.csv")).status, 0);
+    EXPECT_FALSE(fs::exists(dir_ / "whole.csv.partial"));
+    const std::string whole = ReadFile(dir_ / "whole.csv");
+    // Targets 1, 4, 7 of the 3 x 3 grid: (-199,199), (-199,0), (-199,-199).
+    ASSERT_EQ(std::count(whole.begin(), whole.end(), '\n'), 3);
+    ASSERT_EQ(whole.rfind("-199,199,", 0), 0u);
+    const std::size_t first = whole.find('\n') + 1;
+    // Stopped after the first target, in the middle of writing the second row.
+    Write("resumed.csv.partial", "landscape-map gray step 199 epsilon 0.5 shard 1/3\n" + whole.substr(0, first + 7));
+    const Outcome o = Run(with("resumed.csv", {"--resume"}));
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(ReadFile(dir_ / "resumed.csv"), whole);
+    EXPECT_FALSE(fs::exists(dir_ / "resumed.csv.partial"));
+}
+
+TEST_F(LandscapeMapResume, AForeignRowsFileIsRefusedNamingItsLine) {
+    const std::string header = "landscape-map gray step 199 epsilon 0.5 shard 1/3\n";
+    const std::vector<std::pair<std::string, std::string>> rows{
+        {"landscape-map binary step 199 epsilon 0.5 shard 1/3\n",
+         "m.csv.partial: line 1 is not 'landscape-map gray step 199 epsilon 0.5 shard 1/3' (another map's rows; "
+         "resume with the same arguments)"},
+        // The second target of shard 1/3 is (-199, 0), not (0, 199).
+        {header + "-199,199,1,0,0\n0,199,1,0,0\n",
+         "m.csv.partial: line 3 is '0,199,1,0,0', expected the row of target -199,0"},
+        // The share must be starts_within / 256^3 exactly: 8388608 / 16777216.
+        {header + "-199,199,1,8388608,0.25\n",
+         "m.csv.partial: line 2 is '-199,199,1,8388608,0.25', expected the row of target -199,199"},
+        {header + "-199,199,x\n", "m.csv.partial: line 2 is not a row x,y,local_optima,starts_within,share"},
+        {header + "-199,199,1,16777217,1\n", "m.csv.partial: line 2 is not a row x,y,local_optima,starts_within,share"},
+    };
+    for (const auto& [partial, says] : rows) {
+        Write("m.csv.partial", partial);
+        const Outcome o = Run({"landscape-map", "--step", "199", "--shard", "1/3", "--output", "m.csv", "--resume"});
+        EXPECT_EQ(o.status, 2) << says;
+        EXPECT_EQ(o.err, "kelvora-cli landscape-map: " + says + "\n");
+        EXPECT_EQ(ReadFile(dir_ / "m.csv.partial"), partial) << "left as it was";
+        EXPECT_FALSE(fs::exists(dir_ / "m.csv"));
+    }
+    const Outcome plain = Run({"landscape-map", "--output", "m.csv", "--plain"});
+    EXPECT_EQ(plain.status, 2);
+    EXPECT_EQ(plain.err, "kelvora-cli landscape-map: --plain applies to a .png picture, not to 'm.csv'\n");
+}
+
+// The picture from rows kept in the rows file (made up, but each its target's), so that only the
+// last target, (199, -199), out of the arm's reach, is computed: no start gets within 0.5 px there.
+TEST_F(LandscapeMapResume, ThePictureIsAFigureWithAxesOrWithPlainTheMapAlone) {
+    const auto pixels = [](const fs::path& path) {
+        const std::string file = ReadFile(path);
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        std::vector<unsigned char> rgb;
+        if (png_image_begin_read_from_memory(&image, file.data(), file.size())) {
+            image.format = PNG_FORMAT_RGB;
+            rgb.resize(PNG_IMAGE_SIZE(image));
+            if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) rgb.clear();
+        }
+        EXPECT_FALSE(rgb.empty()) << path;
+        return std::tuple{static_cast<int>(image.width), static_cast<int>(image.height), rgb};
+    };
+    // Every start of the base's target climbs to it (yellow); none elsewhere (black).
+    std::string rows;
+    for (const char* xy : {"-199,199", "0,199", "199,199", "-199,0"}) rows += std::string(xy) + ",1,0,0\n";
+    rows += "0,0,1,16777216,1\n";
+    for (const char* xy : {"199,0", "-199,-199", "0,-199"}) rows += std::string(xy) + ",1,0,0\n";
+    const std::string header = "landscape-map gray step 199 epsilon 0.5 shard 1/1\n";
+    struct Case {
+        const char* name;
+        std::vector<std::string> extra;
+        int width, height, mapLeft, mapTop;
+    };
+    for (const Case& c : {Case{"figure.png", {}, 600, 516, 72, 44}, Case{"plain.png", {"--plain"}, 399, 399, 0, 0}}) {
+        Write(std::string(c.name) + ".partial", header + rows);
+        std::vector<std::string> args{"landscape-map", "--step", "199", "--quiet", "--resume", "--output", c.name};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        ASSERT_EQ(Run(args).status, 0) << c.name;
+        const auto [width, height, rgb] = pixels(dir_ / c.name);
+        ASSERT_EQ(width, c.width);
+        ASSERT_EQ(height, c.height);
+        const auto at = [&](int x, int y) {  // a target's pixel, x and y from the base with y up
+            const std::size_t i = 3 * static_cast<std::size_t>((c.mapTop + 199 - y) * width + c.mapLeft + 199 + x);
+            return std::vector<int>{rgb[i], rgb[i + 1], rgb[i + 2]};
+        };
+        // The base's cell, 199 px square around it (-99..99), yellow (20 + 235, 30 + 200, 0) but for
+        // the base mark in the figure; every other cell black, the computed corner's too.
+        EXPECT_EQ(at(10, 10), (std::vector<int>{255, 230, 0})) << c.name;
+        EXPECT_EQ(at(-99, 99), (std::vector<int>{255, 230, 0})) << c.name;
+        EXPECT_EQ(at(-100, 0), (std::vector<int>{0, 0, 0})) << c.name;
+        EXPECT_EQ(at(150, -150), (std::vector<int>{0, 0, 0})) << c.name;
+        if (c.width == 600) {
+            // The x axis's tick at +50 below the frame, and the colour bar's top (a share of 1) yellow.
+            const auto px = [&](int x, int y) {
+                const std::size_t i = 3 * static_cast<std::size_t>(y * width + x);
+                return std::vector<int>{rgb[i], rgb[i + 1], rgb[i + 2]};
+            };
+            EXPECT_EQ(px(72 + 199 + 50, 44 + 399 + 3), (std::vector<int>{51, 51, 51}));
+            EXPECT_EQ(px(72 + 199 + 52, 44 + 399 + 3), (std::vector<int>{255, 255, 255}));
+            EXPECT_EQ(px(504 + 10, 44), (std::vector<int>{255, 230, 0}));
+        }
+    }
 }
 
 }  // namespace

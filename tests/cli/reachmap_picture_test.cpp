@@ -114,4 +114,36 @@ TEST_F(ReachFigure, LabelsSitAtTheirTicksAndNotBetween) {
     }
 }
 
+// Any map framed alike: a plain grey map, a bar from black to red, no reach circle.
+TEST(MapFigure, FramesAnyMapWithTicksEveryFiftyPixelsAndItsOwnColourBar) {
+    const Typeface labels("DejaVu Sans", 12), titles("DejaVu Sans", 13);
+    const Raster plain(kReachMapSide, kReachMapSide, {100, 100, 100});
+    MapFigureParts parts;
+    parts.barColour = [](double share) { return Rgb{static_cast<std::uint8_t>(std::lround(255 * share)), 0, 0}; };
+    parts.barTicks = {{0.0, "0"}, {0.5, "half"}, {1.0, "1"}};
+    const Raster figure = DrawMapFigure(plain, parts, {labels, titles});
+    const ReachFigureLayout& l = kReachFigure;
+    ASSERT_EQ(figure.width, l.width);
+    const int baseX = l.mapLeft + kMaxTargetOffset, baseY = l.mapTop + kMaxTargetOffset;
+    const Rgb frame{51, 51, 51};
+    for (int offset = -150; offset <= 150; offset += 50) {
+        // A 5 px tick below the frame at x = offset and left of it at y = offset (y up).
+        for (int k = 1; k <= 5; ++k) EXPECT_EQ(figure.At(baseX + offset, l.mapTop + kReachMapSide + k), frame) << offset;
+        for (int k = 2; k <= 6; ++k) EXPECT_EQ(figure.At(l.mapLeft - k, baseY - offset), frame) << offset;
+        EXPECT_EQ(figure.At(baseX + offset + 2, l.mapTop + kReachMapSide + 3), (Rgb{255, 255, 255})) << "between ticks";
+    }
+    // The map untouched but for the base's 4 x 4 mark: no circle over it.
+    int marked = 0;
+    for (int y = 0; y < kReachMapSide; ++y)
+        for (int x = 0; x < kReachMapSide; ++x) marked += figure.At(l.mapLeft + x, l.mapTop + y) != plain.At(x, y);
+    EXPECT_EQ(marked, 16);
+    // The bar wears share s on row ColourBarRowOfShare(s), from the bottom row (0) to the top one (1).
+    const int column = l.barLeft + l.barWidth / 2;
+    EXPECT_EQ(ColourBarRowOfShare(0.0), l.mapTop + kReachMapSide - 1);
+    EXPECT_EQ(ColourBarRowOfShare(1.0), l.mapTop);
+    for (const double share : {0.0, 0.25, 0.5, 1.0})
+        EXPECT_EQ(figure.At(column, ColourBarRowOfShare(share)), parts.barColour(share)) << share;
+    EXPECT_EQ(figure.At(l.barLeft + l.barWidth + 3, ColourBarRowOfShare(0.5)), frame);  // the tick
+}
+
 }  // namespace

@@ -5,8 +5,14 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <QTemporaryDir>
+
+#include "landscape/landscapemap.h"
 #include "landscape/landscapepicture.h"
 #include "landscape/landscapewindow.h"
+#include "analysis/optimum.h"
+#include "evolution/generationscrubber.h"
+#include "uitestsupport.h"
 
 using namespace kelvora;
 using namespace kelvora::ui;
@@ -44,6 +50,205 @@ private slots:
         QCOMPARE(image.pixel(kSliceBarLeft + 5, 0), LandscapeColour(500, 500));
     }
 
+    void genotypesDecodeAsTheRunDecodes_data() {
+        QTest::addColumn<quint32>("genotype");
+        QTest::addColumn<bool>("gray");
+        QTest::addColumn<int>("a1");
+        QTest::addColumn<int>("a2");
+        QTest::addColumn<int>("a3");
+        // Gene 0 is the high byte. Gray: 0xFF = 1111 1111 decodes to 1010 1010 = 170, 0x80 to 255.
+        QTest::newRow("binary") << 0x01FF80u << false << 1 << 255 << 128;
+        QTest::newRow("gray") << 0x01FF80u << true << 1 << 170 << 255;
+        QTest::newRow("gray of 3 is 2") << 0x030203u << true << 2 << 3 << 2;
+        QTest::newRow("zero") << 0u << true << 0 << 0 << 0;
+    }
+    void genotypesDecodeAsTheRunDecodes() {
+        QFETCH(quint32, genotype);
+        QFETCH(bool, gray);
+        const std::vector<ArmPose> poses = DecodeGenotypes({genotype}, gray ? Encoding::gray : Encoding::binary);
+        QFETCH(int, a1);
+        QFETCH(int, a2);
+        QFETCH(int, a3);
+        QCOMPARE(poses, (std::vector<ArmPose>{{a1, a2, a3}}));
+    }
+
+    void theBandKeepsIndividualsNearTheSlice_data() {
+        QTest::addColumn<int>("angle1");
+        QTest::addColumn<int>("band");
+        QTest::addColumn<QList<int>>("kept");  // indices into the population below
+        QTest::newRow("band 8 at 50") << 50 << 8 << QList<int>{1, 2, 3};
+        QTest::newRow("band 0 at 50") << 50 << 0 << QList<int>{2};
+        QTest::newRow("no wrap at 0") << 0 << 8 << QList<int>{0};
+        QTest::newRow("band 128 at 128") << 128 << 128 << QList<int>{0, 1, 2, 3, 4};
+    }
+    void theBandKeepsIndividualsNearTheSlice() {
+        const std::vector<ArmPose> population{{0, 1, 2}, {42, 3, 4}, {50, 5, 6}, {58, 7, 8}, {255, 9, 10}};
+        QFETCH(int, angle1);
+        QFETCH(int, band);
+        QFETCH(QList<int>, kept);
+        std::vector<QPoint> expected;
+        for (int k : kept) expected.emplace_back(population[k].a2, population[k].a3);
+        QCOMPARE(PopulationInBand(population, angle1, band), expected);
+    }
+
+    void basinEdgesLieWhereTheAttractorChanges() {
+        // A 3 x 3 slice, cell (a2, a3) at a2 * 3 + a3; attractors by column a2 (a3 up):
+        //   a3=2: 7 7 9
+        //   a3=1: 7 8 9
+        //   a3=0: 7 7 9
+        const std::vector<std::uint32_t> attractor{7, 7, 7, 7, 8, 7, 9, 9, 9};
+        const std::uint8_t R = kEdgeRight, RU = kEdgeRight | kEdgeUp;
+        // (0,1) borders the 8 on its right; (1,0) the 9 right and the 8 above; (1,1) the 9 and the 7
+        // above; (1,2) the 9; the last column and the top row have no neighbour there.
+        const std::vector<std::uint8_t> want{0, R, 0, RU, RU, R, 0, 0, 0};
+        QCOMPARE(BasinEdges(attractor, 3), want);
+        // Outlines drawn on the cell's right column and top row, in the outline's colour.
+        LandscapeSlice slice;
+        slice.distance.assign(65536, 0.0f);
+        std::vector<std::uint32_t> big(65536, 1);
+        big[10 * 256 + 20] = 2;  // one cell of its own basin
+        slice.edges = BasinEdges(big, 256);
+        const QImage image = DrawLandscapeSlice(slice);
+        const int x = 10 * 2, y = (255 - 20) * 2;
+        QCOMPARE(image.pixel(x + 1, y + 1), kBasinEdgeColour);  // its right edge
+        QCOMPARE(image.pixel(x, y), kBasinEdgeColour);          // its top edge
+        QCOMPARE(image.pixel(x - 1, y + 1), kBasinEdgeColour);  // the left neighbour's right edge
+        QCOMPARE(image.pixel(x, y + 2), kBasinEdgeColour);      // the lower neighbour's top edge
+        QCOMPARE(image.pixel(x + 3, y + 1), LandscapeColour(0, 400));
+    }
+
+    void theShownGenerationIsTheRunsOwn() {
+        // The run's own decoding of generation 7 against the window's from its trace.
+        struct Keep : RunObserver {
+            std::vector<ArmPose> seventh;
+            void onGeneration(const GenerationView& v) override {
+                if (v.generation == 7)
+                    for (int i = 0; i < v.populationSize; ++i) seventh.push_back(PoseOf(v.population[i]));
+            }
+        } keep;
+        Algorithm gray;
+        gray.encoding = Encoding::gray;
+        const RunSetup setup({30, 10, 0.6, 0.2}, GeometryFor(kOpeningTargetX, kOpeningTargetY), 12345u, gray);
+        RunObserver* observers[] = {&keep};
+        RunSolver(setup, observers);
+        LandscapeWindow window(setup.geometry, gray);
+        QSignalSpy shown(&window, &LandscapeWindow::PopulationShown);
+        window.SetRun(setup, 10);
+        window.ShowGeneration(7);
+        QVERIFY(shown.wait(60000));
+        QCOMPARE(window.ShownGeneration(), 7);
+        QCOMPARE(window.Population(), keep.seventh);
+        // A run forgotten (a file without its run.json) draws nothing, nor does another target's.
+        window.ForgetRun();
+        QCOMPARE(window.ShownGeneration(), 0);
+        QVERIFY(window.Population().empty());
+        window.SetPopulation(keep.seventh, 7, GeometryFor(0, 0));
+        QCOMPARE(window.DrawnIndividuals(), 0);
+        QVERIFY(window.Population().empty());
+    }
+
+    void mapCsvIsReadOrRefusedNamingTheLine_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("targets");  // 0: refused
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("two shards' rows") << QByteArray("-16,8,5,0,0\n0,8,3,16777216,1\n-8,0,4,16,9.5367431640625e-07\n") << 3 << 8
+                                          << QString();
+        QTest::newRow("no line end") << QByteArray("150,-150,1,2,3") << 1 << 150 << QString();
+        QTest::newRow("the base alone") << QByteArray("0,0,1,2,3\n") << 1 << 1 << QString();
+        QTest::newRow("short row") << QByteArray("0,0,1,2,3\n0,8,1,2\n") << 0 << 0
+                                   << QString("line 2: not x,y,local_optima,starts_within,share");
+        QTest::newRow("outside") << QByteArray("200,0,1,2,3\n") << 0 << 0
+                                 << QString("line 1: the target 200,0 is outside -199..199");
+        QTest::newRow("too many starts") << QByteArray("0,0,1,16777217,1\n") << 0 << 0
+                                         << QString("line 1: a count is outside 0..16777216");
+        QTest::newRow("twice") << QByteArray("8,8,1,2,3\n8,8,1,2,3\n") << 0 << 0
+                               << QString("line 2: the target 8,8 is given twice");
+        QTest::newRow("empty") << QByteArray() << 0 << 0 << QString("line 1: no rows");
+    }
+    void mapCsvIsReadOrRefusedNamingTheLine() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, targets);
+        QString error;
+        const std::vector<LandscapeMapCell> cells = ParseLandscapeMap(text, &error);
+        QCOMPARE(static_cast<int>(cells.size()), targets);
+        QTEST(error, "error");
+        if (targets > 0) QTEST(LandscapeMapStep(cells), "step");
+    }
+
+    void mapOverlayColoursEachTargetsSquare() {
+        // (0, 8) with every start within, (-8, 0) with none, step 8: squares of 8 x 8 px.
+        const QImage image = LandscapeMapOverlay({{0, 8, 1, kPoseCount}, {-8, 0, 1, 0}}, 8);
+        QCOMPARE(image.size(), QSize(399, 399));
+        const auto at = [&](int x, int y) { return image.pixel(x + 199, 199 - y); };
+        QCOMPARE(qAlpha(at(0, 8)), 150);
+        QCOMPARE(LandscapeMapColour(kPoseCount), qRgb(255, 230, 0));  // yellow, t = 1
+        QCOMPARE(at(0, 8), qRgba(255 * 150 / 255, 230 * 150 / 255, 0, 150));  // premultiplied
+        QCOMPARE(at(-4, 11), at(0, 8));      // the square's corners: x - 4 .. x + 3, y - 3 .. y + 4
+        QCOMPARE(at(3, 4 + 1), at(0, 8));
+        QCOMPARE(qAlpha(at(4, 8)), 0);       // beyond it: clear
+        QCOMPARE(qRgb(qRed(at(-8, 0)), qGreen(at(-8, 0)), qBlue(at(-8, 0))), qRgb(0, 0, 0));
+        QCOMPARE(qAlpha(at(-8, 0)), 150);    // none: black, still drawn
+        QCOMPARE(LandscapeMapColour(16), qRgb(20, 30, 120));  // a share of 2^-20 < 1e-6: t = 0
+    }
+
+    void aLoadedMapGoesToTheMainPlotOverlay() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("map.csv");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("0,150,1,16777216,1\n150,0,1,0,0\n");
+        file.close();
+        LandscapeWindow window(GeometryFor(0, 0), Algorithm{});
+        QSignalSpy ready(&window, &LandscapeWindow::MapReady);
+        QSignalSpy overlay(&window, &LandscapeWindow::MapOverlayChanged);
+        window.LoadMap(path);
+        QVERIFY(ready.wait(20000));
+        QCOMPARE(window.MapTargets(), 2);
+        QCOMPARE(window.MapStep(), 150);
+        QVERIFY(window.MapShown());
+        QCOMPARE(overlay.size(), 1);
+        QVERIFY(!overlay.first().first().value<QImage>().isNull());
+        window.SetMapShown(false);
+        QVERIFY(overlay.last().first().value<QImage>().isNull());
+        window.LoadMap(dir.filePath("missing.csv"));
+        QVERIFY(ready.wait(20000));
+        QVERIFY2(window.MapNote().contains("missing.csv"), qPrintable(window.MapNote()));
+        QCOMPARE(window.MapTargets(), 2);  // the map read before stays
+    }
+
+    void followsTheMainWindowsRunAndScrubber() {
+        uitest::TemporaryCurrentDirectory cwd;
+        uitest::Fixture f;
+        f.setText(IDC_POPULATION_SIZE, QStringLiteral("15"));
+        f.setText(IDC_GENERATION_LIMIT, QStringLiteral("6"));
+        // Open before the run: each generation comes as the run goes.
+        f.dlg->MenuAction("LandscapeAction")->trigger();
+        LandscapeWindow* w = f.dlg->findChild<LandscapeWindow*>();
+        QVERIFY(w);
+        QSignalSpy shown(w, &LandscapeWindow::PopulationShown);
+        QVERIFY(f.run());
+        QVERIFY(!shown.isEmpty());
+        QVERIFY(shown.size() > 1 || shown.wait(60000));
+        QCOMPARE(shown.first().first().toInt(), 1);
+        // results.csv holds each generation's 15 angles and a summary line.
+        const QList<QByteArray> lines = uitest::ReadAll(QStringLiteral("results.csv")).split('\n');
+        const auto generation = [&](int g) {
+            std::vector<ArmPose> poses;
+            for (int i = 0; i < 15; ++i) {
+                const QList<QByteArray> fields = lines[(g - 1) * 16 + i].trimmed().split(',');
+                poses.push_back({fields[0].toInt(), fields[1].toInt(), fields[2].toInt()});
+            }
+            return poses;
+        };
+        while (w->ShownGeneration() != 6 || shown.last().first().toInt() != 6) QVERIFY(shown.wait(60000));
+        QCOMPARE(w->Population(), generation(6));
+        // The scrubber moves it: the generation made again from the run.
+        f.dlg->scrubber()->setGeneration(3);
+        while (w->ShownGeneration() != 3) QVERIFY(shown.wait(60000));
+        QCOMPARE(w->Population(), generation(3));
+    }
+
     void choiceInUseMapsToItsNeighbourhood() {
         Algorithm a;
         QCOMPARE(NeighbourhoodName(NeighbourhoodOf(a)), std::string("binary"));
@@ -68,6 +273,17 @@ private slots:
         QCOMPARE(window.Cell(1, 1), QString("1105"));
         QCOMPARE(window.Cell(2, 0), QString("creep:4"));
         QCOMPARE(window.SliceAngle(), 58);  // the optimum's angle 1 at the opening target
+        // A hand-built population: two at angle 1 = 50 (8 from the slice), one at 49, one at 58.
+        window.SetPopulation({{50, 1, 1}, {50, 2, 2}, {49, 3, 3}, {58, 4, 4}}, 3, GeometryFor(kOpeningTargetX, kOpeningTargetY));
+        QCOMPARE(window.DrawnIndividuals(), 3);
+        QVERIFY2(window.PopulationCaption().contains(QStringLiteral("3 ")), qPrintable(window.PopulationCaption()));
+        window.SetBand(0);
+        QCOMPARE(window.DrawnIndividuals(), 1);
+        // Hovering the optimum: a local optimum is its own attractor.
+        const Optimum best = FindOptimum(kBaseX, kBaseY, kBaseX + kOpeningTargetX, kBaseY - kOpeningTargetY);
+        window.HoverCell(QPoint(best.pose.a2, best.pose.a3));
+        const QString pose = QStringLiteral("(%1, %2, %3)").arg(best.pose.a1).arg(best.pose.a2).arg(best.pose.a3);
+        QVERIFY2(window.HoverText().count(pose) == 2, qPrintable(window.HoverText()));
     }
 
     void closingWhileComputingDoesNotWaitForTheWorker() {

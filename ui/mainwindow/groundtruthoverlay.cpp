@@ -68,10 +68,19 @@ PlotOverlays GroundTruthOverlay::overlays(QPoint base, QPoint target) {
         layers.unreachableWash = m_wash;
         layers.washOrigin = base - QPoint(kelvora::kMaxTargetOffset, kelvora::kMaxTargetOffset);
     }
+    if (!m_landscapeMap.isNull()) {
+        layers.landscapeMap = m_landscapeMap;
+        layers.landscapeOrigin = base - QPoint(kelvora::kMaxTargetOffset, kelvora::kMaxTargetOffset);
+    }
     if (m_optimum->isChecked()) {
         layers.optimumPose = OptimumFor(base, target).pose;
     }
     return layers;
+}
+
+void GroundTruthOverlay::setLandscapeMap(const QImage& map) {
+    m_landscapeMap = map;
+    emit changed();
 }
 
 void GroundTruthOverlay::showRunGap(QWidget* field, const SolverState& state) {

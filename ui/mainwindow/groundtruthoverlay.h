@@ -45,6 +45,10 @@ public:
     /// The wash is left out until the reach map is ready (changed() follows then).
     PlotOverlays overlays(QPoint base, QPoint target);
 
+    /// The landscape map to draw over the plot (its top-left the target (-199, +199) from the base),
+    /// or a null image for none; changed() follows.
+    void setLandscapeMap(const QImage& map);
+
     /// After a run on state: sets field's tooltip to what the field shows (the last generation's
     /// best), the optimum for the state's target and its distance, and the run's best so far, its
     /// distance and its gap to the optimum or that it reached the optimum.
@@ -69,6 +73,7 @@ private:
     QAction* m_unreachable = nullptr;
     QAction* m_optimum = nullptr;
     QImage m_wash;                  ///< built once the map is ready
+    QImage m_landscapeMap;          ///< the landscape window's map, or null
 };
 
 }  // namespace kelvora::ui

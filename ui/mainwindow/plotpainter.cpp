@@ -111,6 +111,12 @@ void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark
         painter.drawImage(overlays.washOrigin, overlays.unreachableWash);
         painter.restore();
     }
+    if (!overlays.landscapeMap.isNull()) {
+        painter.save();
+        painter.setClipRect(scene.plot.adjusted(1, 1, -1, -1));
+        painter.drawImage(overlays.landscapeOrigin, overlays.landscapeMap);
+        painter.restore();
+    }
 
     // Base mark: the bitmap copied pixel for pixel.
     if (!baseMark.isNull()) {

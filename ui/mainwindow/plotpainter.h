@@ -51,6 +51,10 @@ struct PlotOverlays {
     /// Null: none.
     QImage unreachableWash;
     QPoint washOrigin;
+    /// The landscape map across targets (the landscape window's), translucent, drawn like the
+    /// wash and over it with its top-left pixel at landscapeOrigin. Null: none.
+    QImage landscapeMap;
+    QPoint landscapeOrigin;
     /// The best pose of the whole search space for the target: a dashed green arm under the blue
     /// and red ones.
     std::optional<kelvora::ArmPose> optimumPose;

@@ -212,6 +212,13 @@ void CSolverDlg::createWindowMenu() {
     connect(landscape, &QAction::triggered, this, [this] {
         auto* window = new LandscapeWindow(m_state.geometry(), m_algorithm, this);
         window->setAttribute(Qt::WA_DeleteOnClose);
+        // The shown generation's population over its slices: scrubbed, and while a run goes.
+        connect(scrubber(), &GenerationScrubber::generationChanged, window, &LandscapeWindow::ShowGeneration);
+        if (isRunning()) m_run->setWantPopulation(true);
+        // Its map across targets over the plot, until it is unticked or the window goes.
+        connect(window, &LandscapeWindow::MapOverlayChanged, m_groundTruth, &GroundTruthOverlay::setLandscapeMap);
+        connect(window, &QObject::destroyed, m_groundTruth, [this] { m_groundTruth->setLandscapeMap({}); });
+        tellLandscapesTheRun();
         window->show();
     });
     // The generation microscope's entry, Ctrl+M.
@@ -249,6 +256,23 @@ void CSolverDlg::tellMicroscopeTheRun() {
         return;
     const int generation = scrubber()->generation();
     m_microscope->showGeneration(generation > 0 ? generation : 1);
+}
+
+void CSolverDlg::tellLandscapesTheRun() {
+    for (LandscapeWindow* window : findChildren<LandscapeWindow*>(Qt::FindDirectChildrenOnly)) {
+        if (const std::optional<kelvora::RunRecord>& record = m_replay->openedRecord()) {
+            window->SetRun({record->params, record->geometry, record->seed, record->algorithm}, record->generationsRun);
+        } else if (!m_replay->openedFile().isEmpty()) {
+            window->ForgetRun();  // a file that no run.json describes cannot be made again
+            continue;
+        } else if (m_lastRunGenerations > 0) {
+            window->SetRun(m_lastRun, m_lastRunGenerations);
+        } else {
+            continue;
+        }
+        const int generation = scrubber()->generation();
+        window->ShowGeneration(generation > 0 ? generation : m_replay->replayGenerationCount());
+    }
 }
 
 void CSolverDlg::openExperimentWindow() {
@@ -370,14 +394,17 @@ void CSolverDlg::OnOK() {
     }
 
     // A run that cannot start (descriptors, memory, a thread) says why; the window stays as it was.
+    const bool landscapes = !findChildren<LandscapeWindow*>(Qt::FindDirectChildrenOnly).isEmpty();
     if (const QString failure = m_run->start(params, m_runAlgorithm, kelvora::ClockSeed(), m_everyGeneration,
-                                              isPopulationShown());
+                                              isPopulationShown() || landscapes);
         !failure.isEmpty()) {
         ShowMessageBox(this, QMessageBox::Warning, failure);
         return;
     }
     // Its snapshots come queued, after this: the replay's index starts empty for them.
     m_replay->beginRunReplay();
+    // The landscape views follow the new run's snapshots, not the last run's generations.
+    for (LandscapeWindow* window : findChildren<LandscapeWindow*>(Qt::FindDirectChildrenOnly)) window->ForgetRun();
     m_closeRequested = false;
     m_ran = true;
     if (m_evolution) {
@@ -426,6 +453,12 @@ void CSolverDlg::onOperators() {
 
 void CSolverDlg::onRunSnapshot(const RunSnapshot& snapshot) {
     m_replay->takeRunSnapshot(snapshot);
+    if (!snapshot.population.empty()) {
+        std::vector<kelvora::ArmPose> poses;  // the genes as evaluated are the angles
+        for (const kelvora::Chromosome& c : snapshot.population) poses.push_back(kelvora::PoseOf(c));
+        for (LandscapeWindow* window : findChildren<LandscapeWindow*>(Qt::FindDirectChildrenOnly))
+            window->SetPopulation(poses, snapshot.generation, m_state.geometry());
+    }
     if (m_evolution) {
         // The rows the chart has not had yet, from the model's history.
         const int from = static_cast<int>(m_evolution->chart()->history().size());
@@ -446,6 +479,7 @@ void CSolverDlg::onRunFinished(const RunResult& result) {
         m_lastRun = {record.params, record.geometry, record.seed, record.algorithm};
         m_lastRunGenerations = record.generationsRun;
         if (m_microscope && m_microscope->isVisible()) tellMicroscopeTheRun();
+        tellLandscapesTheRun();
         if (!result.recordError.empty()) {
             QWidget* field = m_panel->field(ParameterPanel::Field::generation);
             field->setToolTip(field->toolTip() + QLatin1Char('\n') +
@@ -667,6 +701,7 @@ void CSolverDlg::onOpenedFileChanged(const QString& path) {
         m_algorithmLabel->setVisible(!m_algorithm.classic());
     }
     if (m_microscope && m_microscope->isVisible()) tellMicroscopeTheRun();
+    tellLandscapesTheRun();
 }
 
 bool CSolverDlg::isSameFile(const QString& a, const QString& b) {

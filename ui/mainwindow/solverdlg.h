@@ -241,6 +241,7 @@ protected:
     kelvora::RunSetup m_lastRun;               ///< the last finished run as it ran, for the microscope
     int m_lastRunGenerations = 0;              ///< its generations finished, 0 before the first
     void tellMicroscopeTheRun();               ///< the opened file's run, else the last run, to the microscope
+    void tellLandscapesTheRun();               ///< the same to every landscape window, its shown generation drawn
     kelvora::SolverParams m_runParams;      ///< parameters of the run going or last run
     kelvora::Algorithm m_algorithm;         ///< the operator choice of the next runs (settings)
     kelvora::Algorithm m_runAlgorithm;      ///< that of the run going or last run
