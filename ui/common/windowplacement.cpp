@@ -311,7 +311,9 @@ void LetShrink(QWidget* window) {
 }  // namespace
 
 void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side preferred) {
-    if (size.isValid()) window->resize(size.expandedTo(window->minimumSize()));
+    // A window never sized yet wants what its contents ask for.
+    const QSize own = window->testAttribute(Qt::WA_Resized) ? window->size() : window->sizeHint();
+    window->resize((size.isValid() ? size : own).expandedTo(window->minimumSize()));
     if (!anchor || !anchor->screen()) return;
     LetShrink(window);
     const QSize decorations = anchor->frameGeometry().size() - anchor->geometry().size();
@@ -333,11 +335,11 @@ void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side pre
     });
     QRect main = anchor->frameGeometry();
     if (tiled.isEmpty()) {
-        // The first further window: the main window to the edge, the strip beside it on preferred's side.
+        // The first further window: the main window to the top corner, the strip beside it on preferred's side.
         const int x = preferred == Side::Right ? available.left() : available.left() + available.width() - main.width();
-        const QRect slid(std::max(x, available.left()), main.top(), main.width(), main.height());
+        const QRect slid(std::max(x, available.left()), available.top(), main.width(), main.height());
         if (TileStrip(slid, available).width() >= MinimumFrame(window, decorations).width()) {
-            anchor->move(anchor->pos() + QPoint(slid.left() - main.left(), 0));
+            anchor->move(anchor->pos() + slid.topLeft() - main.topLeft());
             main = slid;
         }
     }

@@ -1,13 +1,14 @@
 #pragma once
 // Where the program's further top-level windows open. The rule: when the first of them opens, the
-// main window goes to the left edge of its screen (the right edge when that window keeps its side on
-// the left); the further windows tile the strip beside it, the whole height of the screen, in the
+// main window goes to the top left corner of its screen (the top right when that window keeps its
+// side on the left); the further windows tile the strip beside it, the whole height of the screen, in the
 // order they opened, each no larger than it wants and shrunk to its cell, never below its minimum
 // size. Nothing covers the main window while the strip is as wide as a window's minimum. When the
 // strip cannot hold every window's minimum, the later windows cover part of the others' cells,
 // still within the strip. A window the person moved keeps its place while it is wholly on the
 // screen, and the tiling leaves it alone; the place a window remembers from an earlier session
-// wins the same way.
+// wins the same way. A window whose contents need more than 320 x 200 px scrolls them below that,
+// so that six windows tile beside the main window on a 1280 x 800 screen.
 
 #include <QByteArray>
 #include <QList>
@@ -77,9 +78,9 @@ QRect TileStrip(const QRect& main, const QRect& available);
 QList<QRect> TileArea(const QRect& area, const QList<QSize>& wanted, const QList<QSize>& minimum);
 
 /// Gives window (top-level, not yet shown) size (px, inside its frame; an invalid size keeps its
-/// own) and tiles it with the further windows of anchor (the main window) already shown, as the rule
-/// at the top of this file says: when it is the first, anchor goes to the edge of its screen away
-/// from preferred; then window and the windows tiled before it (not those the person moved) take
+/// own, or what its contents ask for when it was never sized) and tiles it with the further windows of anchor (the main window) already shown, as the rule
+/// at the top of this file says: when it is the first, anchor goes to the top corner of its screen
+/// away from preferred; then window and the windows tiled before it (not those the person moved) take
 /// TileArea's frames in TileStrip beside anchor (decorations taken as anchor's). Where that strip is
 /// narrower or lower than window's minimum size, window alone is placed as before tiling: beside
 /// anchor (PlaceBeside, anchor sliding as SlideForRoom says), clear of the others where the screen

@@ -212,7 +212,7 @@ void CSolverDlg::createWindowMenu() {
     connect(landscape, &QAction::triggered, this, [this] {
         auto* window = new LandscapeWindow(m_state.geometry(), m_algorithm, this);
         window->setAttribute(Qt::WA_DeleteOnClose);
-        PlaceBesideOn(window, this, window->size(), Side::Right);
+        PlaceBesideOn(window, this, QSize(), Side::Right);
         window->show();
     });
     // The generation microscope's entry, Ctrl+M.
