@@ -2,7 +2,9 @@
 // sizes, checked against a search of every pixel position, and the windows themselves on the
 // offscreen screen.
 
+#include <QLabel>
 #include <QScreen>
+#include <QVBoxLayout>
 #include <QtTest>
 
 #include "common/windowplacement.h"
@@ -225,33 +227,35 @@ void TestPlacement::windowsOpenOnTheScreen() {
 
 void TestPlacement::aWindowThatGrowsStaysOnTheScreen_data() {
     QTest::addColumn<int>("anchorLeft");
-    QTest::addColumn<int>("grownWidth");
-    QTest::addColumn<bool>("clear");  // the screen is wide enough for both
+    QTest::addColumn<int>("characters");  // of the text that makes it grow
     // The anchor is 300 px wide and the window opens 200 px wide beside it.
-    QTest::newRow("room once the main window slides") << 250 << 450 << true;
-    QTest::newRow("no room: on the screen all the same") << 0 << 600 << false;
+    QTest::newRow("a longer text: room beside the main window") << 250 << 50;
+    QTest::newRow("a text wider than the room: on the screen all the same") << 0 << 85;
 }
 
 void TestPlacement::aWindowThatGrowsStaysOnTheScreen() {
     QFETCH(int, anchorLeft);
-    QFETCH(int, grownWidth);
-    QFETCH(bool, clear);
+    QFETCH(int, characters);
     QWidget anchor;
     anchor.resize(300, 200);
     anchor.move(anchorLeft, 0);
     anchor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&anchor));
     const QRect screen = anchor.screen()->availableGeometry();
-    QVERIFY(screen.width() >= 300 + grownWidth || !clear);
     QWidget window;
+    auto* label = new QLabel(QStringLiteral("x"));
+    (new QVBoxLayout(&window))->addWidget(label);
     PlaceBesideOn(&window, &anchor, QSize(200, 150), Side::Right);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCOMPARE(window.frameGeometry().left(), anchor.frameGeometry().right() + 1);
-    window.setMinimumWidth(grownWidth);  // a longer text, say: the window grows
-    QTRY_COMPARE(window.width(), grownWidth);
+    label->setText(QString(characters, QLatin1Char('x')));  // the window grows to show it whole
+    const int grown = window.layout()->totalMinimumSize().width();
+    QVERIFY(grown > 200);
+    QTRY_COMPARE(window.width(), grown);
     QTRY_VERIFY(screen.contains(window.frameGeometry()));
-    QCOMPARE(window.frameGeometry().intersects(anchor.frameGeometry()), !clear);
+    const bool room = anchor.frameGeometry().width() + window.frameGeometry().width() <= screen.width();
+    QCOMPARE(window.frameGeometry().intersects(anchor.frameGeometry()), !room);
 }
 
 QTEST_MAIN(TestPlacement)

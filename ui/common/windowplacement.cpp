@@ -192,12 +192,12 @@ QList<QRect> TileArea(const QRect& area, const QList<QSize>& wanted, const QList
 
 namespace {
 
-// Properties a tiled window carries: where it was put (its frame's top left, px), the frame size it
-// wants (px) and when it was first tiled, for the order of the tiling.
+// Properties a tiled window carries: where it was put (its frame's top left, px), the size it wants
+// (inside its frame, px) and when it was first tiled, for the order of the tiling.
 constexpr char kPlacedAt[] = "kelvoraPlacedAt";
-constexpr char kWantedFrame[] = "kelvoraWantedFrame";
+constexpr char kWantedSize[] = "kelvoraWantedSize";
 constexpr char kTiledOrder[] = "kelvoraTiledOrder";
-constexpr char kPlacedFrame[] = "kelvoraPlacedFrame";  // the frame size it was given (px)
+constexpr char kPlacedSize[] = "kelvoraPlacedSize";  // the size it was given, inside its frame (px)
 
 // Keeps a placed window wholly on its screen when it grows afterwards (a control placed in it
 // later, a longer text): the main window slides aside as far as the screen allows, so that the two
@@ -310,6 +310,13 @@ void LetShrink(QWidget* window) {
 
 }  // namespace
 
+QSize WantedSize(const QWidget* window, const QSize& fallback) {
+    const QVariant placed = window->property(kPlacedSize), wanted = window->property(kWantedSize);
+    if (!placed.isValid() || !wanted.isValid()) return fallback;
+    // A size other than the tiling gave it is the person's (or its contents'), wanted from then on.
+    return window->size() != placed.toSize() ? window->size() : wanted.toSize();
+}
+
 void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side preferred) {
     // A window never sized yet wants what its contents ask for.
     const QSize own = window->testAttribute(Qt::WA_Resized) ? window->size() : window->sizeHint();
@@ -320,7 +327,7 @@ void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side pre
     const QRect available = anchor->screen()->availableGeometry();
     window->setMaximumSize(window->maximumSize().boundedTo(available.size() - decorations));
     static int opened = 0;
-    window->setProperty(kWantedFrame, window->size() + decorations);
+    window->setProperty(kWantedSize, window->size());
     window->setProperty(kTiledOrder, ++opened);
     // The windows tiled before, in the order they opened: those the person has moved keep their
     // places while they are wholly on the screen.
@@ -353,24 +360,20 @@ void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side pre
         QList<QSize> wanted, minima;
         tiled << window;
         for (const QWidget* w : tiled) {
-            // A size the person gave a tiled window is the one it wants from then on.
-            const bool resized = w != window && w->property(kPlacedAt).isValid() &&
-                                 w->frameGeometry().size() != w->property(kPlacedFrame).toSize();
-            wanted << (resized ? w->frameGeometry().size() : w->property(kWantedFrame).toSize());
+            wanted << WantedSize(w, w->size()) + decorations;
             minima << MinimumFrame(w, decorations);
         }
         const QList<QRect> frames = TileArea(strip, wanted, minima);
         for (qsizetype i = 0; i < tiled.size(); ++i) {
-            if (tiled[i] != window && wanted[i] != tiled[i]->property(kWantedFrame).toSize())
-                tiled[i]->setProperty(kWantedFrame, wanted[i]);
+            tiled[i]->setProperty(kWantedSize, wanted[i] - decorations);
             tiled[i]->move(frames[i].topLeft());
             tiled[i]->resize(frames[i].size() - decorations);
             tiled[i]->setProperty(kPlacedAt, frames[i].topLeft());
-            tiled[i]->setProperty(kPlacedFrame, frames[i].size());
+            tiled[i]->setProperty(kPlacedSize, frames[i].size() - decorations);
         }
     }
     window->setProperty(kPlacedAt, window->pos());
-    window->setProperty(kPlacedFrame, window->size() + decorations);
+    window->setProperty(kPlacedSize, window->size());
     if (!window->findChild<QObject*>(QStringLiteral("ScreenKeeper"), Qt::FindDirectChildrenOnly))
         new ScreenKeeper(window, anchor, preferred);
 }

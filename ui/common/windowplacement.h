@@ -88,6 +88,11 @@ QList<QRect> TileArea(const QRect& area, const QList<QSize>& wanted, const QList
 /// grows past the screen on its own: its maximum size is the screen's.
 void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side preferred);
 
+/// The size (px, inside its frame) that window, tiled by PlaceBesideOn, wants: the one it came with,
+/// or the one it has when that differs from the size the tiling last gave it (the person resized
+/// it); fallback for a window never tiled.
+QSize WantedSize(const QWidget* window, const QSize& fallback);
+
 /// Puts window (top-level, not yet shown) where saved (QWidget::saveGeometry bytes) has it when the
 /// person had moved it there (moved); else, with saved's size if any, beside anchor's frame on
 /// anchor's screen as PlaceBesideOn places it on the right. Returns true when the remembered place
