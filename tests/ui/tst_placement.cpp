@@ -79,14 +79,18 @@ void TestPlacement::tilesEveryWindow_data() {
     QTest::addColumn<int>("panel");         // px of the screen's bottom a panel takes
     QTest::addColumn<int>("titleBar");      // px a window manager adds above each window
     QTest::addColumn<QStringList>("open");  // the further windows, in the order they opened
+    QTest::addColumn<bool>("clear");        // no two windows overlap
     const QStringList all{"evolution", "experiment", "microscope", "landscape", "help", "operators"};
     const QList<QStringList> sets{{"evolution"}, {"evolution", "operators"}, {"evolution", "experiment", "help"}, all};
     for (const QSize screen : {QSize(1280, 800), QSize(1366, 768), QSize(1600, 1000), QSize(1920, 1080)})
         for (const QStringList& open : sets)
             QTest::addRow("%dx%d %s", screen.width(), screen.height(), qPrintable(open.join(QLatin1Char('+'))))
-                << screen << 0 << 0 << open;
-    QTest::newRow("1600x1000, panel and title bars, all") << QSize(1600, 1000) << 32 << 30 << all;
-    QTest::newRow("1920x1080, panel and title bars, all") << QSize(1920, 1080) << 32 << 30 << all;
+                << screen << 0 << 0 << open << true;
+    QTest::newRow("1280x800, panel and title bars, all") << QSize(1280, 800) << 32 << 30 << all << true;
+    QTest::newRow("1920x1080, panel and title bars, all") << QSize(1920, 1080) << 32 << 30 << all << true;
+    // A 410 px strip: one column of six is too low for them and two are too narrow, so later windows
+    // cover part of the others, never the main window.
+    QTest::newRow("1024x768, all") << QSize(1024, 768) << 0 << 0 << all << false;
 }
 
 void TestPlacement::tilesEveryWindow() {
@@ -94,6 +98,7 @@ void TestPlacement::tilesEveryWindow() {
     QFETCH(int, panel);
     QFETCH(int, titleBar);
     QFETCH(QStringList, open);
+    QFETCH(bool, clear);
     const QRect available(0, 0, screen.width(), screen.height() - panel);
     const QRect main(0, 0, m_main.width(), m_main.height() + titleBar);  // at the left edge
     const QRect strip = TileStrip(main, available);
@@ -109,7 +114,13 @@ void TestPlacement::tilesEveryWindow() {
         QVERIFY2(available.contains(frames[i]), what.constData());
         QVERIFY2(!frames[i].intersects(main), what.constData());  // the plot and the fields are all of it
         QVERIFY2(frames[i].width() >= minimum[i].width() && frames[i].height() >= minimum[i].height(), what.constData());
-        for (qsizetype j = 0; j < i; ++j) QVERIFY2(!frames[i].intersects(frames[j]), (what + " over " + open[j].toUtf8()).constData());
+        for (qsizetype j = 0; j < i && clear; ++j) QVERIFY2(!frames[i].intersects(frames[j]), (what + " over " + open[j].toUtf8()).constData());
+    }
+    if (!clear) {  // the rows say so rightly: some pair overlaps
+        bool overlap = false;
+        for (qsizetype i = 0; i < frames.size(); ++i)
+            for (qsizetype j = 0; j < i; ++j) overlap = overlap || frames[i].intersects(frames[j]);
+        QVERIFY(overlap);
     }
     // A window alone has all it wants up to the strip.
     if (open.size() == 1) QCOMPARE(frames.first(), strip);
