@@ -4,11 +4,11 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QLayout>
 #include <QMainWindow>
-#include <QScrollArea>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollArea>
+#include <QVBoxLayout>
 #include <QWidget>
 
 namespace kelvora::ui {
@@ -244,10 +244,6 @@ private:
     Side m_preferred;
     bool m_busy = false;
 };
-
-}  // namespace
-
-namespace {
 
 QSize MinimumFrame(const QWidget* window, const QSize& decorations) {
     return window->minimumSizeHint().expandedTo(window->minimumSize()) + decorations;
