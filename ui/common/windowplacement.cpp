@@ -4,8 +4,11 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QMainWindow>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollArea>
+#include <QVBoxLayout>
 #include <QWidget>
 
 namespace kelvora::ui {
@@ -144,7 +147,57 @@ QRect PlaceLeastCovering(const QList<QRect>& occupied, const QSize& minimumSize,
     return bestArea < 0 ? QRect(available.topLeft(), size) : best;
 }
 
+QRect TileStrip(const QRect& main, const QRect& available) {
+    const int availableEnd = available.left() + available.width();
+    const int roomRight = availableEnd - (main.left() + main.width());
+    const int roomLeft = main.left() - available.left();
+    if (roomRight <= 0 && roomLeft <= 0) return QRect();
+    if (roomRight >= roomLeft) return QRect(availableEnd - roomRight, available.top(), roomRight, available.height());
+    return QRect(available.left(), available.top(), roomLeft, available.height());
+}
+
+QList<QRect> TileArea(const QRect& area, const QList<QSize>& wanted, const QList<QSize>& minimum) {
+    const qsizetype n = wanted.size();
+    if (n == 0) return {};
+    // Per grid: what falls short of the minimums (area, px²) and what of the wanted sizes is shown.
+    int bestColumns = 1;
+    long long bestShort = -1, bestShown = -1;
+    for (int columns = 1; columns <= n; ++columns) {
+        const int rows = static_cast<int>((n + columns - 1) / columns);
+        const int cellWidth = area.width() / columns, cellHeight = area.height() / rows;
+        long long shortfall = 0, shown = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            const QSize& m = minimum[i];
+            shortfall += static_cast<long long>(m.width()) * m.height() -
+                         static_cast<long long>(std::min(m.width(), cellWidth)) * std::min(m.height(), cellHeight);
+            shown += static_cast<long long>(std::min(wanted[i].width(), cellWidth)) * std::min(wanted[i].height(), cellHeight);
+        }
+        if (bestShort < 0 || shortfall < bestShort || (shortfall == bestShort && shown > bestShown))
+            bestColumns = columns, bestShort = shortfall, bestShown = shown;
+    }
+    const int rows = static_cast<int>((n + bestColumns - 1) / bestColumns);
+    const int cellWidth = area.width() / bestColumns, cellHeight = area.height() / rows;
+    const int areaEnd = area.left() + area.width(), areaBottom = area.top() + area.height();
+    QList<QRect> frames;
+    for (qsizetype i = 0; i < n; ++i) {
+        const int width = std::max(std::min(wanted[i].width(), cellWidth), minimum[i].width());
+        const int height = std::max(std::min(wanted[i].height(), cellHeight), minimum[i].height());
+        const int x = area.left() + static_cast<int>(i % bestColumns) * cellWidth;
+        const int y = area.top() + static_cast<int>(i / bestColumns) * cellHeight;
+        frames << QRect(std::max(area.left(), std::min(x, areaEnd - width)), std::max(area.top(), std::min(y, areaBottom - height)),
+                        width, height);
+    }
+    return frames;
+}
+
 namespace {
+
+// Properties a tiled window carries: where it was put (its frame's top left, px), the size it wants
+// (inside its frame, px) and when it was first tiled, for the order of the tiling.
+constexpr char kPlacedAt[] = "kelvoraPlacedAt";
+constexpr char kWantedSize[] = "kelvoraWantedSize";
+constexpr char kTiledOrder[] = "kelvoraTiledOrder";
+constexpr char kPlacedSize[] = "kelvoraPlacedSize";  // the size it was given, inside its frame (px)
 
 // Keeps a placed window wholly on its screen when it grows afterwards (a control placed in it
 // later, a longer text): the main window slides aside as far as the screen allows, so that the two
@@ -182,6 +235,7 @@ private:
         const int x = std::clamp(frame.left(), available.left(), std::max(available.left(), available.left() + available.width() - frame.width()));
         const int y = std::clamp(frame.top(), available.top(), std::max(available.top(), available.top() + available.height() - frame.height()));
         m_window->move(x, y);
+        if (m_window->property(kPlacedAt).isValid()) m_window->setProperty(kPlacedAt, m_window->pos());
         m_busy = false;
     }
 
@@ -191,21 +245,20 @@ private:
     bool m_busy = false;
 };
 
-}  // namespace
+QSize MinimumFrame(const QWidget* window, const QSize& decorations) {
+    return window->minimumSizeHint().expandedTo(window->minimumSize()) + decorations;
+}
 
-void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side preferred) {
-    if (size.isValid()) window->resize(size.expandedTo(window->minimumSize()));
-    if (!anchor || !anchor->screen()) return;
+// The place before tiling, for a strip too small for window: beside anchor, clear of the others
+// where the screen has room, else covering the least of them.
+QRect PlaceUntiled(QWidget* window, QWidget* anchor, const QSize& decorations, const QRect& available, Side preferred) {
     QRect frame = anchor->frameGeometry();
-    const QSize decorations = frame.size() - anchor->geometry().size();
-    const QSize minimum = window->minimumSizeHint().expandedTo(window->minimumSize()) + decorations;
-    const QRect available = anchor->screen()->availableGeometry();
+    const QSize minimum = MinimumFrame(window, decorations);
     if (const int slide = SlideForRoom(frame, minimum.width(), available, preferred); slide != 0) {
         // move() places a top-level window's frame; resize() sizes what is inside it.
         anchor->move(anchor->pos() + QPoint(slide, 0));
         frame.translate(slide, 0);
     }
-    window->setMaximumSize(window->maximumSize().boundedTo(available.size() - decorations));
     QList<QRect> occupied{frame};
     for (QWidget* other : QApplication::topLevelWidgets())
         if (other != window && other != anchor && other->isVisible() && other->isWindow() &&
@@ -214,17 +267,115 @@ void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side pre
             occupied << other->frameGeometry();
     const std::optional<QRect> clear =
         occupied.size() > 1 ? PlaceClear(occupied, window->size() + decorations, minimum, available, preferred) : std::nullopt;
-    // With no clear place, the least of the others covered.
-    const QRect place = clear ? *clear
-                        : occupied.size() > 1 ? PlaceLeastCovering(occupied, QSize(minimum.width(), window->height() + decorations.height()), available)
-                                              : PlaceBeside(frame, window->size() + decorations, minimum, available, preferred);
-    window->move(place.topLeft());
-    window->resize(place.size() - decorations);
+    if (clear) return *clear;
+    if (occupied.size() > 1)
+        return PlaceLeastCovering(occupied, QSize(minimum.width(), window->height() + decorations.height()), available);
+    return PlaceBeside(frame, window->size() + decorations, minimum, available, preferred);
+}
+
+// The least size (px) a window's contents keep before they scroll: small enough for six windows
+// to tile beside the main window on a 1280 x 800 screen.
+constexpr QSize kShrinkableTo(320, 200);
+
+// Lets window shrink to kShrinkableTo when its contents need more: they go into a scroll area that
+// scrolls below their own least size and fills the window above it.
+void LetShrink(QWidget* window) {
+    if (window->minimumSizeHint().boundedTo(kShrinkableTo) == window->minimumSizeHint()) return;
+    if (window->findChild<QScrollArea*>(QStringLiteral("ShrinkArea"), Qt::FindDirectChildrenOnly)) return;
+    QWidget* contents = nullptr;
+    auto* area = new QScrollArea;
+    if (auto* main = qobject_cast<QMainWindow*>(window)) {
+        if (!main->centralWidget()) return delete area;
+        contents = main->takeCentralWidget();
+        main->setCentralWidget(area);
+    } else if (QLayout* layout = window->layout()) {
+        contents = new QWidget;
+        contents->setLayout(layout);  // takes the layout off the window, with its widgets
+        auto* outer = new QVBoxLayout(window);
+        outer->setContentsMargins(0, 0, 0, 0);
+        outer->addWidget(area);
+    } else {
+        return delete area;
+    }
+    area->setObjectName(QStringLiteral("ShrinkArea"));
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setMinimumSize(contents->minimumSizeHint().boundedTo(kShrinkableTo));
+    area->setWidget(contents);
+}
+
+}  // namespace
+
+QSize WantedSize(const QWidget* window, const QSize& fallback) {
+    const QVariant placed = window->property(kPlacedSize), wanted = window->property(kWantedSize);
+    if (!placed.isValid() || !wanted.isValid()) return fallback;
+    // A size other than the tiling gave it is the person's (or its contents'), wanted from then on.
+    return window->size() != placed.toSize() ? window->size() : wanted.toSize();
+}
+
+void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side preferred) {
+    // A window never sized yet wants what its contents ask for.
+    const QSize own = window->testAttribute(Qt::WA_Resized) ? window->size() : window->sizeHint();
+    window->resize((size.isValid() ? size : own).expandedTo(window->minimumSize()));
+    if (!anchor || !anchor->screen()) return;
+    LetShrink(window);
+    const QSize decorations = anchor->frameGeometry().size() - anchor->geometry().size();
+    const QRect available = anchor->screen()->availableGeometry();
+    window->setMaximumSize(window->maximumSize().boundedTo(available.size() - decorations));
+    static int opened = 0;
+    window->setProperty(kWantedSize, window->size());
+    window->setProperty(kTiledOrder, ++opened);
+    // The windows tiled before, in the order they opened: those the person has moved keep their
+    // places while they are wholly on the screen.
+    QList<QWidget*> tiled;
+    for (QWidget* other : QApplication::topLevelWidgets())
+        if (other != window && other != anchor && other->isVisible() && other->screen() == anchor->screen() &&
+            other->property(kPlacedAt).isValid() &&
+            (other->pos() == other->property(kPlacedAt).toPoint() || !available.contains(other->frameGeometry())))
+            tiled << other;
+    std::sort(tiled.begin(), tiled.end(), [](const QWidget* a, const QWidget* b) {
+        return a->property(kTiledOrder).toInt() < b->property(kTiledOrder).toInt();
+    });
+    QRect main = anchor->frameGeometry();
+    if (tiled.isEmpty()) {
+        // The first further window: the main window to the top corner, the strip beside it on preferred's side.
+        const int x = preferred == Side::Right ? available.left() : available.left() + available.width() - main.width();
+        const QRect slid(std::max(x, available.left()), available.top(), main.width(), main.height());
+        if (TileStrip(slid, available).width() >= MinimumFrame(window, decorations).width()) {
+            anchor->move(anchor->pos() + slid.topLeft() - main.topLeft());
+            main = slid;
+        }
+    }
+    const QRect strip = TileStrip(main, available);
+    const QSize minimum = MinimumFrame(window, decorations);
+    if (strip.width() < minimum.width() || strip.height() < minimum.height()) {
+        const QRect place = PlaceUntiled(window, anchor, decorations, available, preferred);
+        window->move(place.topLeft());
+        window->resize(place.size() - decorations);
+    } else {
+        QList<QSize> wanted, minima;
+        tiled << window;
+        for (const QWidget* w : tiled) {
+            wanted << WantedSize(w, w->size()) + decorations;
+            minima << MinimumFrame(w, decorations);
+        }
+        const QList<QRect> frames = TileArea(strip, wanted, minima);
+        for (qsizetype i = 0; i < tiled.size(); ++i) {
+            tiled[i]->setProperty(kWantedSize, wanted[i] - decorations);
+            tiled[i]->move(frames[i].topLeft());
+            tiled[i]->resize(frames[i].size() - decorations);
+            tiled[i]->setProperty(kPlacedAt, frames[i].topLeft());
+            tiled[i]->setProperty(kPlacedSize, frames[i].size() - decorations);
+        }
+    }
+    window->setProperty(kPlacedAt, window->pos());
+    window->setProperty(kPlacedSize, window->size());
     if (!window->findChild<QObject*>(QStringLiteral("ScreenKeeper"), Qt::FindDirectChildrenOnly))
         new ScreenKeeper(window, anchor, preferred);
 }
 
 bool RestoreOrPlaceBeside(QWidget* window, QWidget* anchor, const QByteArray& saved, bool moved) {
+    if (anchor) LetShrink(window);
     if (!saved.isEmpty() && window->restoreGeometry(saved) && moved) return true;
     PlaceBesideOn(window, anchor, QSize(), Side::Right);
     return false;

@@ -1,7 +1,14 @@
 #pragma once
-// Where a further top-level window of the program opens the first time: beside the main window,
-// never over it where the screen has room for it, and wholly on the main window's screen. Once the
-// person has moved it, the place it remembers wins.
+// Where the program's further top-level windows open. The rule: when the first of them opens, the
+// main window goes to the top left corner of its screen (the top right when that window keeps its
+// side on the left); the further windows tile the strip beside it, the whole height of the screen, in the
+// order they opened, each no larger than it wants and shrunk to its cell, never below its minimum
+// size. Nothing covers the main window while the strip is as wide as a window's minimum. When the
+// strip cannot hold every window's minimum, the later windows cover part of the others' cells,
+// still within the strip. A window the person moved keeps its place while it is wholly on the
+// screen, and the tiling leaves it alone; the place a window remembers from an earlier session
+// wins the same way. A window whose contents need more than 320 x 200 px scrolls them below that,
+// so that six windows tile beside the main window on a 1280 x 800 screen.
 
 #include <QByteArray>
 #include <QList>
@@ -55,14 +62,36 @@ std::optional<QRect> PlaceClear(const QList<QRect>& occupied, const QSize& frame
 /// and top edges touch a frame or the screen's edge; the first such place on a tie.
 QRect PlaceLeastCovering(const QList<QRect>& occupied, const QSize& minimumSize, const QRect& available);
 
+/// The strip (px) of available (the screen's available geometry, px) beside main (the main
+/// window's frame, px) that the further windows tile: the whole height of available, from main's
+/// edge to available's, on the side with more room (the right on a tie); empty when neither side
+/// has any.
+QRect TileStrip(const QRect& main, const QRect& available);
+
+/// The frames (px) of windows tiled in area (px), in the order given: wanted[i] the frame size
+/// window i would have, minimum[i] the least it can have (px; as many as wanted). The area is cut
+/// into a grid of equal cells filled row by row; of the grids whose cells hold every minimum, the one
+/// that shows the most of what the windows want (the fewest columns on a tie); each window at its
+/// cell's top left, as large as it wants up to the cell, never below its minimum. When no grid holds
+/// every minimum, the grid that falls least short, and a window larger than its cell moves back
+/// within area (left and top edges winning where it is larger than area).
+QList<QRect> TileArea(const QRect& area, const QList<QSize>& wanted, const QList<QSize>& minimum);
+
 /// Gives window (top-level, not yet shown) size (px, inside its frame; an invalid size keeps its
-/// own) and puts it beside anchor's frame on anchor's screen, on preferred's side where that has
-/// room (PlaceBeside, with window's minimum size; its decorations taken as anchor's). Where neither
-/// side has room for window's minimum width, anchor first slides aside as SlideForRoom says, so that
-/// the two windows do not cover one another where the screen is wide enough for both. Other
-/// windows of the program already shown are kept clear of too where the screen has room
-/// (PlaceClear). The window never grows past the screen on its own: its maximum size is the screen's.
+/// own, or what its contents ask for when it was never sized) and tiles it with the further windows of anchor (the main window) already shown, as the rule
+/// at the top of this file says: when it is the first, anchor goes to the top corner of its screen
+/// away from preferred; then window and the windows tiled before it (not those the person moved) take
+/// TileArea's frames in TileStrip beside anchor (decorations taken as anchor's). Where that strip is
+/// narrower or lower than window's minimum size, window alone is placed as before tiling: beside
+/// anchor (PlaceBeside, anchor sliding as SlideForRoom says), clear of the others where the screen
+/// has room (PlaceClear), else covering the least of them (PlaceLeastCovering). The window never
+/// grows past the screen on its own: its maximum size is the screen's.
 void PlaceBesideOn(QWidget* window, QWidget* anchor, const QSize& size, Side preferred);
+
+/// The size (px, inside its frame) that window, tiled by PlaceBesideOn, wants: the one it came with,
+/// or the one it has when that differs from the size the tiling last gave it (the person resized
+/// it); fallback for a window never tiled.
+QSize WantedSize(const QWidget* window, const QSize& fallback);
 
 /// Puts window (top-level, not yet shown) where saved (QWidget::saveGeometry bytes) has it when the
 /// person had moved it there (moved); else, with saved's size if any, beside anchor's frame on

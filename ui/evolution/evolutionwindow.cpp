@@ -442,7 +442,7 @@ void EvolutionWindow::exportWithDialog(bool svg, double scale) {
 void EvolutionWindow::saveGeometry() {
     QSettings settings = AppSettings();
     // A size narrowed to the room beside the main window keeps the person's for the next start.
-    if (size() != m_placedSize) m_wantedSize = size();
+    m_wantedSize = WantedSize(this, size() != m_placedSize ? size() : m_wantedSize);
     settings.setValue(QLatin1String(kSizeKey), m_wantedSize);
     // The place on the screen that earlier versions kept is no longer read: no stale keys are left.
     settings.remove(QStringLiteral("evolution/geometry"));

@@ -219,6 +219,7 @@ void CSolverDlg::createWindowMenu() {
         connect(window, &LandscapeWindow::MapOverlayChanged, m_groundTruth, &GroundTruthOverlay::setLandscapeMap);
         connect(window, &QObject::destroyed, m_groundTruth, [this] { m_groundTruth->setLandscapeMap({}); });
         tellLandscapesTheRun();
+        PlaceBesideOn(window, this, QSize(), Side::Right);
         window->show();
     });
     // The generation microscope's entry, Ctrl+M.
