@@ -726,10 +726,12 @@ void TestEvolution::runMeasuresEveryGenerationsDiversity() {
     kelvora::ui::RunWorker worker(kelvora::Geometry{}, {population, kGenerations, 0.5, 0.1}, 11, algorithm);
     worker.channel()->wantDiversity = true;
     QList<kelvora::Diversity> measured;
-    worker.setSink([&](kelvora::ui::RunSnapshot snapshot) {
-        QCOMPARE(snapshot.diversity.size(), snapshot.rows.size());
-        QCOMPARE(snapshot.populationSize, population);
-        measured += snapshot.diversity;
+    worker.setSink([&] {
+        for (const kelvora::ui::RunSnapshot& snapshot : worker.channel()->takeSnapshots()) {
+            QCOMPARE(snapshot.diversity.size(), snapshot.rows.size());
+            QCOMPARE(snapshot.populationSize, population);
+            measured += snapshot.diversity;
+        }
         worker.channel()->markHandled();
     });
     worker.run();

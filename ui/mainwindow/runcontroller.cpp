@@ -64,6 +64,9 @@ QThreadPool& RunPool() {
     static QThreadPool* pool = [] {
         auto* p = new QThreadPool(QCoreApplication::instance());
         p->setMaxThreadCount(1);
+        // Each run on a thread made for it: its start is then ordered before the run by the thread's
+        // creation, which a ThreadSanitizer build sees, where a waiting thread would be woken inside Qt.
+        p->setExpiryTimeout(0);
         p->setObjectName(QStringLiteral("kelvora run"));
         return p;
     }();
@@ -149,19 +152,16 @@ QString RunController::start(const kelvora::SolverParams& params, const kelvora:
     std::shared_ptr<RunChannel> channel = worker->channel();
     channel->wantPopulation.store(wantPopulation, std::memory_order_relaxed);
     channel->wantDiversity.store(m_wantDiversity, std::memory_order_relaxed);
-    // Posted to this controller's thread; a snapshot posted as the controller goes is dropped with it.
-    worker->setSink([this, channel](RunSnapshot snapshot) {
-        QMetaObject::invokeMethod(
-            this, [this, channel, snapshot = std::move(snapshot)] { takeSnapshot(channel, snapshot); },
-            Qt::QueuedConnection);
-    });
+    // The worker deposits each snapshot in the channel and then wakes this controller by a queued
+    // call that carries nothing; a call that comes as the controller goes is dropped with it.
+    worker->setSink([this] { QMetaObject::invokeMethod(this, "takeSnapshots", Qt::QueuedConnection); });
     m_params = params;
     m_everyGeneration = everyGeneration;
-    m_run = std::move(channel);
-    m_watcher = std::make_unique<QFutureWatcher<RunResult>>();
-    // The end comes after the run's last snapshot: both are posted from the worker's thread, in order.
-    connect(m_watcher.get(), &QFutureWatcher<RunResult>::finished, this, &RunController::onRunFinished);
-    m_future = QtConcurrent::run(&RunPool(), [worker] { return worker->run(); });
+    m_run = channel;
+    m_watcher = std::make_unique<QFutureWatcher<void>>();
+    connect(m_watcher.get(), &QFutureWatcher<void>::finished, this, &RunController::onRunFinished);
+    channel->release();  // the worker as set up here, for the run's thread to take
+    m_future = QtConcurrent::run(&RunPool(), [worker, channel] { channel->depositResult(worker->run()); });
     m_watcher->setFuture(m_future);
 
     m_inputFilter = std::make_unique<RunInputFilter>(m_window, [this] { requestStop(); });
@@ -171,13 +171,18 @@ QString RunController::start(const kelvora::SolverParams& params, const kelvora:
     return QString();
 }
 
-void RunController::takeSnapshot(const std::shared_ptr<RunChannel>& channel, const RunSnapshot& snapshot) {
+void RunController::takeSnapshots() {
+    if (!m_run) return;  // a wake-up from a run whose end has been taken
     // However this ends, the worker may go on (it waits for this in every generation's mode).
     struct Handled {
         RunChannel& channel;
         ~Handled() { channel.markHandled(); }
-    } handled{*channel};
-    if (!m_running || channel != m_run || snapshot.generation <= m_shownGeneration) return;
+    } handled{*m_run};
+    for (const RunSnapshot& snapshot : m_run->takeSnapshots()) takeSnapshot(snapshot);
+}
+
+void RunController::takeSnapshot(const RunSnapshot& snapshot) {
+    if (!m_running || snapshot.generation <= m_shownGeneration) return;
     m_shownGeneration = snapshot.generation;
     m_model.takeRows(snapshot.firstRow, snapshot.rows, snapshot.generation);
     m_model.showPoses(snapshot.currentPose, snapshot.elitePose, snapshot.eliteFitness);
@@ -191,10 +196,13 @@ void RunController::takeSnapshot(const std::shared_ptr<RunChannel>& channel, con
 
 void RunController::onRunFinished() {
     if (!m_run) return;
-    const RunResult result = m_future.result();
+    // Snapshots deposited before the end whose wake-up is still queued are taken first.
+    takeSnapshots();
+    std::optional<RunResult> end = m_run->takeResult();
+    const RunResult result = end ? std::move(*end) : RunResult{};
     m_run.reset();
     m_watcher.release()->deleteLater();  // in its own signal
-    m_future = QFuture<RunResult>();
+    m_future = QFuture<void>();
     if (!result.report.refused) {  // a refused run changed nothing; the history came with the snapshots
         m_model.endRun(m_params, result.generation);
         m_model.showPoses(result.currentPose, result.elitePose, result.eliteFitness);

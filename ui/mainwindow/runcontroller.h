@@ -1,7 +1,7 @@
 #pragma once
 // The main window's run: the search on a worker thread (RunWorker, through QtConcurrent), its stop,
-// its snapshots (posted by value) taken into what the window shows (SolverModel), and the window's
-// input swallowed while it goes.
+// its snapshots (deposited in the run's channel, taken on the window's thread) taken into what the
+// window shows (SolverModel), and the window's input swallowed while it goes.
 
 #include <cstdint>
 #include <memory>
@@ -66,7 +66,9 @@ signals:
     void runEnded(const kelvora::ui::RunResult& result);
 
 private:
-    void takeSnapshot(const std::shared_ptr<RunChannel>& channel, const RunSnapshot& snapshot);
+    /// Takes every snapshot the run has deposited in its channel (the worker's wake-up, by name).
+    Q_INVOKABLE void takeSnapshots();
+    void takeSnapshot(const RunSnapshot& snapshot);
     void onRunFinished();
     void dropLateInput();
 
@@ -80,8 +82,8 @@ private:
     bool m_busyCursor = false;          ///< the run has shown the busy cursor
     std::shared_ptr<RunChannel> m_run;   ///< shared with the run's worker
     bool m_wantDiversity = false;
-    QFuture<RunResult> m_future;         ///< the run's end, once it has come
-    std::unique_ptr<QFutureWatcher<RunResult>> m_watcher;  ///< of the run going
+    QFuture<void> m_future;              ///< the run's thread; its end is in the channel
+    std::unique_ptr<QFutureWatcher<void>> m_watcher;  ///< of the run going
     std::unique_ptr<QObject> m_inputFilter;  ///< swallows input to the window during a run
     QElapsedTimer m_liveClock;           ///< since the run's start
 };
