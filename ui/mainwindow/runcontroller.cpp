@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 #include <new>
+#include <system_error>
 #include <vector>
 
 #include <fcntl.h>
@@ -12,9 +13,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QKeyEvent>
-#include <QThreadPool>
 #include <QWindow>
-#include <QtConcurrent/QtConcurrentRun>
 #include <QWidget>
 
 #include "mainwindow/runworker.h"
@@ -58,21 +57,6 @@ private:
     std::function<void()> m_stop;
 };
 
-// The window's runs: one at a time, each on a thread that starts at once, whatever else the
-// application's shared pool is doing (the reach map).
-QThreadPool& RunPool() {
-    static QThreadPool* pool = [] {
-        auto* p = new QThreadPool(QCoreApplication::instance());
-        p->setMaxThreadCount(1);
-        // Each run on a thread made for it: its start is then ordered before the run by the thread's
-        // creation, which a ThreadSanitizer build sees, where a waiting thread would be woken inside Qt.
-        p->setExpiryTimeout(0);
-        p->setObjectName(QStringLiteral("kelvora run"));
-        return p;
-    }();
-    return *pool;
-}
-
 }  // namespace
 
 RunController::RunController(QWidget* window, SolverModel& model, const QCursor& restCursor)
@@ -81,10 +65,9 @@ RunController::RunController(QWidget* window, SolverModel& model, const QCursor&
 RunController::~RunController() {
     m_inputFilter.reset();
     if (m_run) {
-        // The run's end reaches this controller no more; snapshots it still posts go with it.
-        m_watcher.reset();
+        // The run's end reaches this controller no more; wake-ups it still posts go with it.
         m_run->requestStop();
-        m_future.waitForFinished();
+        m_thread.join();
     }
 }
 
@@ -158,11 +141,18 @@ QString RunController::start(const kelvora::SolverParams& params, const kelvora:
     m_params = params;
     m_everyGeneration = everyGeneration;
     m_run = channel;
-    m_watcher = std::make_unique<QFutureWatcher<void>>();
-    connect(m_watcher.get(), &QFutureWatcher<void>::finished, this, &RunController::onRunFinished);
     channel->release();  // the worker as set up here, for the run's thread to take
-    m_future = QtConcurrent::run(&RunPool(), [worker, channel] { channel->depositResult(worker->run()); });
-    m_watcher->setFuture(m_future);
+    // A thread of the run's own, not a pool's: its creation orders everything set up here before the
+    // run, where a pool hands a task over inside Qt, out of a ThreadSanitizer build's sight.
+    try {
+        m_thread = std::thread([this, worker, channel] {
+            channel->depositResult(worker->run());
+            QMetaObject::invokeMethod(this, "onRunFinished", Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {  // no thread to be had: out of memory or of the process's threads
+        m_run.reset();
+        return tr("計算を始められません。計算に使うメモリを確保できませんでした。");
+    }
 
     m_inputFilter = std::make_unique<RunInputFilter>(m_window, [this] { requestStop(); });
     m_running = true;
@@ -184,8 +174,10 @@ void RunController::takeSnapshots() {
 void RunController::takeSnapshot(const RunSnapshot& snapshot) {
     if (!m_running || snapshot.generation <= m_shownGeneration) return;
     m_shownGeneration = snapshot.generation;
-    m_model.takeRows(snapshot.firstRow, snapshot.rows, snapshot.generation);
+    // The arms and the diversity first: the rows' signal tells the readers the snapshot is in.
     m_model.showPoses(snapshot.currentPose, snapshot.elitePose, snapshot.eliteFitness);
+    m_model.takeDiversity(snapshot.firstRow, snapshot.diversity, snapshot.populationSize);
+    m_model.takeRows(snapshot.firstRow, snapshot.rows, snapshot.generation);
     // Snapshots at the window's pace come no sooner than kLiveInterval into the run.
     if (!m_busyCursor && (!m_everyGeneration || m_liveClock.hasExpired(kLiveInterval))) {
         m_window->setCursor(Qt::BusyCursor);  // the window takes no input now
@@ -201,8 +193,7 @@ void RunController::onRunFinished() {
     std::optional<RunResult> end = m_run->takeResult();
     const RunResult result = end ? std::move(*end) : RunResult{};
     m_run.reset();
-    m_watcher.release()->deleteLater();  // in its own signal
-    m_future = QFuture<void>();
+    m_thread.join();  // it has deposited its end and only lets go of the worker now
     if (!result.report.refused) {  // a refused run changed nothing; the history came with the snapshots
         m_model.endRun(m_params, result.generation);
         m_model.showPoses(result.currentPose, result.elitePose, result.eliteFitness);

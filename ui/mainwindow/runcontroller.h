@@ -1,14 +1,13 @@
 #pragma once
-// The main window's run: the search on a worker thread (RunWorker, through QtConcurrent), its stop,
+// The main window's run: the search on a thread of its own (RunWorker), its stop,
 // its snapshots (deposited in the run's channel, taken on the window's thread) taken into what the
 // window shows (SolverModel), and the window's input swallowed while it goes.
 
 #include <cstdint>
 #include <memory>
+#include <thread>
 
 #include <QElapsedTimer>
-#include <QFuture>
-#include <QFutureWatcher>
 #include <QObject>
 #include <QString>
 
@@ -69,7 +68,8 @@ private:
     /// Takes every snapshot the run has deposited in its channel (the worker's wake-up, by name).
     Q_INVOKABLE void takeSnapshots();
     void takeSnapshot(const RunSnapshot& snapshot);
-    void onRunFinished();
+    /// The run's end is in its channel (the run's thread wakes this by name as it goes).
+    Q_INVOKABLE void onRunFinished();
     void dropLateInput();
 
     QWidget* m_window;
@@ -82,8 +82,7 @@ private:
     bool m_busyCursor = false;          ///< the run has shown the busy cursor
     std::shared_ptr<RunChannel> m_run;   ///< shared with the run's worker
     bool m_wantDiversity = false;
-    QFuture<void> m_future;              ///< the run's thread; its end is in the channel
-    std::unique_ptr<QFutureWatcher<void>> m_watcher;  ///< of the run going
+    std::thread m_thread;                ///< the run's, until its end has been taken
     std::unique_ptr<QObject> m_inputFilter;  ///< swallows input to the window during a run
     QElapsedTimer m_liveClock;           ///< since the run's start
 };
