@@ -116,6 +116,8 @@ private slots:
     void readoutFollowsTheScrubber();
     void scrubberKeysInTheSpinBox_data();
     void scrubberKeysInTheSpinBox();
+    void scrubberFollowsTheModelsReplay_data();
+    void scrubberFollowsTheModelsReplay();
     void diversityOfAReplayedFile_data();
     void diversityOfAReplayedFile();
     void liveDiversitySkipsUnmeasuredGenerations();
@@ -652,6 +654,32 @@ void TestEvolution::scrubberKeysInTheSpinBox() {
     QCOMPARE(scrubber.generation(), expected);
     QCOMPARE(spin->value(), expected);
     QCOMPARE(moved.size(), 1);
+}
+
+void TestEvolution::scrubberFollowsTheModelsReplay_data() {
+    QTest::addColumn<QList<int>>("counts");  // replays set one after the other
+    QTest::addColumn<int>("announced");      // generationChanged signals for the last of them
+    QTest::newRow("a file of 30") << QList<int>{30} << 1;
+    QTest::newRow("the same count again: back to its last") << QList<int>{30, 30} << 1;
+    QTest::newRow("then none: nothing to announce") << QList<int>{12, 0} << 0;
+}
+
+void TestEvolution::scrubberFollowsTheModelsReplay() {
+    QFETCH(QList<int>, counts);
+    QFETCH(int, announced);
+    Charts charts;
+    GenerationScrubber scrubber;
+    scrubber.follow(charts.model);
+    QSignalSpy moved(&scrubber, &GenerationScrubber::generationChanged);
+    for (const int count : counts) {
+        if (count > 0) scrubber.setGeneration(1);  // wherever it was, each replay starts at its end
+        moved.clear();
+        charts.model.setReplayGenerations(count);
+        QCOMPARE(scrubber.generationCount(), count);
+        QCOMPARE(scrubber.generation(), count);
+        QCOMPARE(scrubber.isEnabled(), count > 0);
+    }
+    QCOMPARE(moved.size(), announced);
 }
 
 void TestEvolution::diversityOfAReplayedFile_data() {

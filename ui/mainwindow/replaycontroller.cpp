@@ -70,10 +70,7 @@ ReplayController::ReplayController(QWidget* window, QMenu* menu, SolverModel& mo
     m_scrubber = m_unplacedScrubber.get();
     m_scrubber->setObjectName(QStringLiteral("GenerationScrubber"));
     connect(m_scrubber, &GenerationScrubber::generationChanged, this, &ReplayController::showGeneration);
-    connect(this, &ReplayController::replayChanged, m_scrubber, [this](int count) {
-        m_scrubber->setGenerationCount(0);
-        m_scrubber->setGenerationCount(count);  // the last generation, announced
-    });
+    m_scrubber->follow(m_model);
 }
 
 void ReplayController::placeScrubber(EvolutionWindow* evolution) {
@@ -256,7 +253,8 @@ void ReplayController::setReplay(std::unique_ptr<ResultsReplay> replay, const QS
         m_openedFile = opened;
         emit openedFileChanged(m_openedFile);
     }
-    emit replayChanged(replayGenerationCount());  // the scrubber goes to the last generation
+    m_model.setReplayGenerations(replayGenerationCount());  // the scrubber goes to the last generation
+    emit replayChanged(replayGenerationCount());
 }
 
 void ReplayController::showGeneration(int generation) {

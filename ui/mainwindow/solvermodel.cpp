@@ -98,6 +98,11 @@ void SolverModel::finishChart() {
 
 void SolverModel::setChartCaption(const QString& caption) { m_chart.caption = caption; }
 
+void SolverModel::setReplayGenerations(int count) {
+    m_replayGenerations = count;
+    emit replayChanged(count);
+}
+
 void SolverModel::endRun(const kelvora::SolverParams& params, int generation) {
     m_state.populationSize = params.populationSize;
     m_state.crossoverRate = params.crossoverRate;

@@ -85,6 +85,10 @@ public:
     void finishChart();
     /// The line under the exported chart (the command that repeats the run).
     void setChartCaption(const QString& caption);
+    /// Generations of the replay the scrubber moves through (an opened file's or the last run's),
+    /// or 0 for none; set again, even unchanged, the scrubber goes to the last one.
+    int replayGenerations() const { return m_replayGenerations; }
+    void setReplayGenerations(int count);
     /// A run that has ended with params after generation generations.
     void endRun(const kelvora::SolverParams& params, int generation);
 
@@ -99,6 +103,8 @@ signals:
     void chartBegun();
     /// The charted run has ended: its rows are complete.
     void chartFinished();
+    /// The replay changed (replayGenerations()).
+    void replayChanged(int generationCount);
 
 private:
     SolverState& m_state;
@@ -106,6 +112,7 @@ private:
     int m_diversityPopulation = 0;
     int m_diversityFrom = -1;
     ChartedRun m_chart;
+    int m_replayGenerations = 0;
 };
 
 }  // namespace kelvora::ui
