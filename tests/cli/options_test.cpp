@@ -132,8 +132,9 @@ TEST_P(CliNumberFlag, GivesTheSharedParsersVerdict) {
     const auto r = ParseCommandLine({field->flag, text});
     const bool accepted = kelvora::session::ParseNumberField(*field, text).has_value();
     EXPECT_EQ(r.ok(), accepted) << r.error;
-    if (!accepted)
+    if (!accepted) {
         EXPECT_EQ(r.error, std::string(field->flag) + ": '" + text + "' is not " + kelvora::session::ExpectedText(*field));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
