@@ -86,8 +86,8 @@ void RunController::setWantPopulation(bool want) {
 
 namespace {
 
-// "" when count descriptors can be opened now, else the system's reason. A thread whose event loop
-// finds no descriptor ends the program, so the run's are made sure of before it starts.
+// "" when count descriptors can be opened now, else the system's reason: a run that starts is sure
+// of its files, so that a full descriptor table is said before anything changes.
 QString DescriptorShortage(int count) {
     std::vector<int> probes;
     int error = 0;

@@ -44,8 +44,8 @@ public:
     QString start(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm, std::uint32_t seed,
                   bool everyGeneration, bool wantPopulation);
 
-    /// Descriptors a run needs free as it starts: its two result files, its thread's event loop,
-    /// and the replay's reading of results.csv afterwards.
+    /// Descriptors a run needs free as it starts: its two result files, run.json as it ends, and
+    /// the replay's reading of results.csv afterwards.
     static constexpr int kRunDescriptors = 4;
     /// Asks the run going, if any, to stop after its current generation.
     void requestStop();
