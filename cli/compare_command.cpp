@@ -19,6 +19,7 @@
 #include "flags.h"
 #include "helpers.h"
 #include "output.h"
+#include "session/numbers.h"
 #include "signals.h"
 #include "stats/statistics.h"
 #include "sweep_input.h"
@@ -77,9 +78,8 @@ std::string ParseArguments(const std::vector<std::string>& args, Options& o, boo
              }},
             {"--epsilon", true,
              [&o](const std::string& v) {
-                 o.epsilon = ParseFiniteDouble(v);
-                 if (!o.epsilon || !(*o.epsilon > 0.0 && *o.epsilon <= 1000.0))
-                     return "--epsilon: " + Quoted(v) + " is not a number of pixels in (0, 1000]";
+                 o.epsilon = session::ParseNumberField(session::kEpsilonField, v);
+                 if (!o.epsilon) return "--epsilon: " + Quoted(v) + " is not " + session::ExpectedText(session::kEpsilonField);
                  return std::string();
              }},
             {"--alpha", true,

@@ -23,6 +23,7 @@
 #include "output.h"
 #include "batch/sweep_table.h"
 #include "signals.h"
+#include "session/numbers.h"
 #include "session/configurations.h"
 #include "session/sweep_file.h"
 #include "sweep_input.h"
@@ -94,9 +95,8 @@ std::string ParseEcdfArgs(const std::vector<std::string>& args, EcdfArgs& e) {
             {"--target", true, oneOf("--target", "epsilon", "optimum", e.optimum)},
             {"--epsilon", true,
              [&e](const std::string& v) {
-                 e.epsilon = ParseFiniteDouble(v);
-                 if (!e.epsilon || !(*e.epsilon > 0.0 && *e.epsilon <= 1000.0))
-                     return "--epsilon: " + Quoted(v) + " is not a number of pixels in (0, 1000]";
+                 e.epsilon = session::ParseNumberField(session::kEpsilonField, v);
+                 if (!e.epsilon) return "--epsilon: " + Quoted(v) + " is not " + session::ExpectedText(session::kEpsilonField);
                  return std::string();
              }},
             {"--output", true,

@@ -7,6 +7,7 @@
 #include "flags.h"
 #include "helpers.h"
 #include "output.h"
+#include "session/numbers.h"
 
 using namespace kelvora;
 using namespace kelvora::cli;
@@ -19,11 +20,10 @@ kelvora::cli::Flag::Handler ValueOf(const std::string& flag, kelvora::cli::Lands
     return [flag, &out](const std::string& v) -> std::string {
         const auto bad = [&](const std::string& expected) { return flag + ": " + Quoted(v) + " is not " + expected; };
         if (flag == "--target") {
-            const auto xy = ParseIntegerPair(v, ',');
-            const auto inside = [](long long c) { return c >= -kMaxTargetOffset && c <= kMaxTargetOffset; };
-            if (!xy || !inside(xy->first) || !inside(xy->second)) return bad("X,Y with integers X and Y in -199..199");
-            out.targetX = static_cast<int>(xy->first);
-            out.targetY = static_cast<int>(xy->second);
+            const auto xy = kelvora::session::ParseTarget(v);
+            if (!xy) return bad(kelvora::session::ExpectedTargetText());
+            out.targetX = xy->x;
+            out.targetY = xy->y;
         } else if (flag == "--neighbourhood") {
             std::vector<std::string> items;
             std::string error;

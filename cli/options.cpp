@@ -1,61 +1,34 @@
 #include "options.h"
 
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <utility>
 
 #include "ga/baseline.h"
+#include "session/numbers.h"
 
 namespace kelvora::cli {
 namespace {
-
-// "low..high", the numbers as printf's %g writes them ("0.001..1").
-std::string NumberRange(double low, double high) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%g..%g", low, high);
-    return buffer;
-}
-
-std::string IntegerRange(long long low, long long high) { return std::to_string(low) + ".." + std::to_string(high); }
 
 std::string Bad(const std::string& flag, const std::string& value, const std::string& expected) {
     return flag + ": " + Quoted(value) + " is not " + expected;
 }
 
-bool IntegerIn(const std::string& flag, const std::string& value, long long low, long long high,
-               long long& out, std::string& error) {
-    const auto v = ParseInteger(value);
-    if (!v || *v < low || *v > high) {
-        error = Bad(flag, value, "an integer in " + IntegerRange(low, high));
-        return false;
-    }
-    out = *v;
-    return true;
+// A number flag's value read by its field: "" with the number stored, or the refusal.
+template <class T>
+std::string Number(const session::NumberField& field, const std::string& value, T& out) {
+    const auto v = session::ParseNumberField(field, value);
+    if (!v) return Bad(field.flag, value, session::ExpectedText(field));
+    out = static_cast<T>(*v);
+    return {};
 }
 
-bool DoubleIn(const std::string& flag, const std::string& value, double low, double high, double& out,
-              std::string& error) {
-    const auto v = ParseFiniteDouble(value);
-    if (!v || !(*v >= low && *v <= high)) {
-        error = Bad(flag, value, "a number in " + NumberRange(low, high));
-        return false;
-    }
-    out = *v;
-    return true;
-}
-
-bool Target(const std::string& value, CliOptions& options, std::string& error) {
-    const auto xy = ParseIntegerPair(value, ',');
-    const auto inside = [](long long v) { return v >= -kMaxTargetOffset && v <= kMaxTargetOffset; };
-    if (!xy || !inside(xy->first) || !inside(xy->second)) {
-        error = Bad("--target", value, "X,Y with integers X and Y in " + IntegerRange(-kMaxTargetOffset, kMaxTargetOffset));
-        return false;
-    }
-    options.targetX = static_cast<int>(xy->first);
-    options.targetY = static_cast<int>(xy->second);
-    return true;
+std::string Target(const std::string& value, CliOptions& options) {
+    const auto xy = session::ParseTarget(value);
+    if (!xy) return Bad("--target", value, session::ExpectedTargetText());
+    options.targetX = xy->x;
+    options.targetY = xy->y;
+    return {};
 }
 
 }  // namespace
@@ -103,20 +76,8 @@ std::string CountsAgainstPopulation(const Algorithm& a, int population) {
 }  // namespace
 
 FlagTable RunFlags(CliOptions& o) {
-    const auto integer = [](const char* flag, long long low, long long high, auto store) {
-        return [=](const std::string& v) {
-            long long n = 0;
-            std::string error;
-            if (IntegerIn(flag, v, low, high, n, error)) store(n);
-            return error;
-        };
-    };
-    const auto number = [](const char* flag, double low, double high, double& out) {
-        return [flag, low, high, &out](const std::string& v) {
-            std::string error;
-            DoubleIn(flag, v, low, high, out, error);
-            return error;
-        };
+    const auto number = [](const session::NumberField& field, auto& out) {
+        return [&field, &out](const std::string& v) { return Number(field, v, out); };
     };
     const auto algorithm = [&o](const char* flag) {
         return [flag, &o](const std::string& v) { return ParseAlgorithmFlag(flag, v, o.algorithm); };
@@ -124,16 +85,18 @@ FlagTable RunFlags(CliOptions& o) {
     const auto on = [](bool& b, bool to) { return [&b, to](const std::string&) { b = to; return std::string(); }; };
     return FlagTable{
         {
-            {"--population", true, integer("--population", kMinPopulation, kMaxPopulation,
-                                           [&o](long long n) { o.params.populationSize = static_cast<int>(n); })},
-            {"--generations", true, integer("--generations", kMinGenerations, kMaxGenerations,
-                                            [&o](long long n) { o.params.generationCount = static_cast<int>(n); })},
-            {"--crossover", true, number("--crossover", kMinCrossoverRate, kMaxCrossoverRate, o.params.crossoverRate)},
-            {"--mutation", true,
-             number("--mutation", kMinMutationProbability, kMaxMutationProbability, o.params.mutationProbability)},
-            {"--target", true, [&o](const std::string& v) { std::string e; Target(v, o, e); return e; }},
-            {"--seed", true, integer("--seed", 0, std::numeric_limits<std::uint32_t>::max(),
-                                     [&o](long long n) { o.seed = static_cast<std::uint32_t>(n); })},
+            {"--population", true, number(session::kPopulationField, o.params.populationSize)},
+            {"--generations", true, number(session::kGenerationsField, o.params.generationCount)},
+            {"--crossover", true, number(session::kCrossoverField, o.params.crossoverRate)},
+            {"--mutation", true, number(session::kMutationField, o.params.mutationProbability)},
+            {"--target", true, [&o](const std::string& v) { return Target(v, o); }},
+            {"--seed", true,
+             [&o](const std::string& v) {
+                 std::uint32_t seed = 0;
+                 std::string error = Number(session::kSeedField, v, seed);
+                 if (error.empty()) o.seed = seed;
+                 return error;
+             }},
             {"--output-dir", true,
              [&o](const std::string& v) {
                  o.outputDirectory = v;
@@ -273,11 +236,11 @@ std::string UsageText() {
         "Exit status: 0 done; 1 a result file could not be written, was deleted during the run, or is\n"
         "being written by another run (then nothing runs), or standard output failed; 2 bad arguments;\n"
         "130, 143 or 129 stopped by SIGINT, SIGTERM or SIGHUP.\n",
-        kLink1, kLink2, kLink3, IntegerRange(kMinPopulation, kMaxPopulation).c_str(), d.populationSize,
-        IntegerRange(kMinGenerations, kMaxGenerations).c_str(), d.generationCount,
-        NumberRange(kMinCrossoverRate, kMaxCrossoverRate).c_str(), d.crossoverRate,
-        NumberRange(kMinMutationProbability, kMaxMutationProbability).c_str(), d.mutationProbability,
-        IntegerRange(-kMaxTargetOffset, kMaxTargetOffset).c_str(), defaults.targetX, defaults.targetY,
+        kLink1, kLink2, kLink3, session::RangeText(session::kPopulationField).c_str(), d.populationSize,
+        session::RangeText(session::kGenerationsField).c_str(), d.generationCount,
+        session::RangeText(session::kCrossoverField).c_str(), d.crossoverRate,
+        session::RangeText(session::kMutationField).c_str(), d.mutationProbability,
+        session::RangeText(session::kTargetOffsetField).c_str(), defaults.targetX, defaults.targetY,
         std::numeric_limits<std::uint32_t>::max(), kMaxCreepStep);
     return text;
 }

@@ -31,6 +31,7 @@
 #include "batch/ioh_export.h"
 #include "batch/sweep_table.h"
 #include "session/lines.h"
+#include "session/numbers.h"
 #include "session/sweep_file.h"
 #include "session/sweep_plan.h"
 #include "session/sweep_targets.h"
@@ -130,36 +131,21 @@ bool NoDuplicates(const std::string& flag, const std::vector<T>& values, const s
     return true;
 }
 
-bool IntList(const std::string& flag, const std::string& value, long long low, long long high, std::vector<int>& out,
-             std::string& error) {
+// A number flag's comma list, each item read by the flag's field, none given twice.
+template <class T>
+bool NumberList(const session::NumberField& field, const std::string& value, std::vector<T>& out, std::string& error) {
     std::vector<std::string> items;
-    if (!SplitList(flag, value, items, error)) return false;
+    if (!SplitList(field.flag, value, items, error)) return false;
     out.clear();
     for (const std::string& item : items) {
-        const auto v = ParseInteger(item);
-        if (!v || *v < low || *v > high) {
-            error = flag + ": " + Quoted(item) + " is not an integer in " + std::to_string(low) + ".." + std::to_string(high);
+        const auto v = session::ParseNumberField(field, item);
+        if (!v) {
+            error = std::string(field.flag) + ": " + Quoted(item) + " is not " + session::ExpectedText(field);
             return false;
         }
-        out.push_back(static_cast<int>(*v));
+        out.push_back(static_cast<T>(*v));
     }
-    return NoDuplicates(flag, out, items, error);
-}
-
-bool RealList(const std::string& flag, const std::string& value, double low, const char* range, std::vector<double>& out,
-              std::string& error) {
-    std::vector<std::string> items;
-    if (!SplitList(flag, value, items, error)) return false;
-    out.clear();
-    for (const std::string& item : items) {
-        const auto v = ParseFiniteDouble(item);
-        if (!v || !(*v >= low && *v <= 1.0)) {
-            error = flag + ": " + Quoted(item) + " is not a number in " + range;
-            return false;
-        }
-        out.push_back(*v);
-    }
-    return NoDuplicates(flag, out, items, error);
+    return NoDuplicates(field.flag, out, items, error);
 }
 
 // Reads seeds and ranges A..B into ranges; a seed in two of them is an error. They are expanded only
@@ -193,13 +179,12 @@ bool Seeds(const std::string& value, std::vector<std::pair<long long, long long>
 }
 
 bool Target(const std::string& value, std::vector<SweepTarget>& targets, std::string& error) {
-    const auto xy = ParseIntegerPair(value, ',');
-    const auto inside = [](long long v) { return v >= -kMaxTargetOffset && v <= kMaxTargetOffset; };
-    if (!xy || !inside(xy->first) || !inside(xy->second)) {
-        error = "--target: " + Quoted(value) + " is not X,Y with integers X and Y in -199..199";
+    const auto xy = session::ParseTarget(value);
+    if (!xy) {
+        error = "--target: " + Quoted(value) + " is not " + session::ExpectedTargetText();
         return false;
     }
-    const SweepTarget t{static_cast<int>(xy->first), static_cast<int>(xy->second)};
+    const SweepTarget t{xy->x, xy->y};
     for (const SweepTarget& other : targets)
         if (other == t) {
             error = "--target: " + Quoted(value) + " is given twice";
@@ -310,13 +295,10 @@ Flag::Handler Raise(bool& b) {
 // sweep's flags, each storing into a as it is read; seedsGiven is raised by a valid --seeds.
 FlagTable SweepFlags(SweepArgs& a, bool& seedsGiven) {
     constexpr const char* kList = "give its values once, as one comma list";
-    const auto integers = [&a](const char* flag, long long low, long long high, std::vector<int>& out) {
-        return Flag{flag, true, Reading([=, &out](const std::string& v, std::string& e) { IntList(flag, v, low, high, out, e); }),
-                    false, false, nullptr, kList};
-    };
-    const auto reals = [](const char* flag, double low, const char* range, std::vector<double>& out) {
-        return Flag{flag, true, Reading([=, &out](const std::string& v, std::string& e) { RealList(flag, v, low, range, out, e); }),
-                    false, false, nullptr, kList};
+    const auto numbers = [](const session::NumberField& field, auto& out) {
+        return Flag{field.flag, true,
+                    Reading([&field, &out](const std::string& v, std::string& e) { NumberList(field, v, out, e); }), false,
+                    false, nullptr, kList};
     };
     const auto choices = [&a](std::size_t which) {
         return Flag{kAlgorithmFlags[which], true,
@@ -325,10 +307,10 @@ FlagTable SweepFlags(SweepArgs& a, bool& seedsGiven) {
     };
     FlagTable table{
         {
-            integers("--population", kMinPopulation, kMaxPopulation, a.plan.populations),
-            integers("--generations", kMinGenerations, kMaxGenerations, a.plan.generations),
-            reals("--crossover", kMinCrossoverRate, "0.001..1", a.plan.crossovers),
-            reals("--mutation", kMinMutationProbability, "0..1", a.plan.mutations),
+            numbers(session::kPopulationField, a.plan.populations),
+            numbers(session::kGenerationsField, a.plan.generations),
+            numbers(session::kCrossoverField, a.plan.crossovers),
+            numbers(session::kMutationField, a.plan.mutations),
             {"--seeds", true, Reading([&](const std::string& v, std::string& e) { seedsGiven = Seeds(v, a.seedRanges, e); }),
              false, false, nullptr, kList},
             {"--target", true, Reading([&a](const std::string& v, std::string& e) { Target(v, a.plan.targets, e); }), true},
@@ -343,16 +325,15 @@ FlagTable SweepFlags(SweepArgs& a, bool& seedsGiven) {
              }},
             {"--target-seed", true,
              [&a](const std::string& v) {
-                 const auto s = ParseInteger(v);
-                 if (!s || *s < 0 || *s > std::numeric_limits<std::uint32_t>::max())
-                     return "--target-seed: " + Quoted(v) + " is not an integer in 0..4294967295";
+                 const auto s = session::ParseNumberField(session::kSeedField, v);
+                 if (!s) return "--target-seed: " + Quoted(v) + " is not " + session::ExpectedText(session::kSeedField);
                  a.targetSeed = static_cast<std::uint32_t>(*s);
                  return std::string();
              }},
             {"--epsilon", true,
              [&a](const std::string& v) {
-                 const auto e = ParseFiniteDouble(v);
-                 if (!e || !(*e > 0.0 && *e <= 1000.0)) return "--epsilon: " + Quoted(v) + " is not a number of pixels in (0, 1000]";
+                 const auto e = session::ParseNumberField(session::kEpsilonField, v);
+                 if (!e) return "--epsilon: " + Quoted(v) + " is not " + session::ExpectedText(session::kEpsilonField);
                  a.plan.epsilon = *e;
                  return std::string();
              }},

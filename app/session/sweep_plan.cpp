@@ -63,12 +63,12 @@ std::string SweepPlanFaultText(const SweepPlanFault& f) {
     switch (f.kind) {
     case SweepPlanFault::none: return {};
     case SweepPlanFault::empty: return f.flag + ": the list is empty";
-    case SweepPlanFault::outOfRange:
-        if (f.flag == "--epsilon") return f.flag + ": '" + f.value + "' is not a number of pixels in " + f.range;
-        if (f.flag == "--target")
-            return f.flag + ": '" + f.value + "' is not X,Y with integers X and Y in " + f.range;
-        return f.flag + ": '" + f.value + "' is not " +
-               (f.flag == "--population" || f.flag == "--generations" ? "an integer" : "a number") + " in " + f.range;
+    case SweepPlanFault::outOfRange: {
+        if (f.flag == kTargetOffsetField.flag) return f.flag + ": '" + f.value + "' is not " + ExpectedTargetText();
+        for (const NumberField* field : {&kPopulationField, &kGenerationsField, &kCrossoverField, &kMutationField, &kEpsilonField})
+            if (f.flag == field->flag) return f.flag + ": '" + f.value + "' is not " + ExpectedText(*field);
+        return f.flag + ": '" + f.value + "' is not in " + f.range;
+    }
     case SweepPlanFault::twice:
         if (f.flag == "--seeds") return "--seeds: seed " + f.value + " is listed twice";
         if (f.flag == "--target") return "--target: '" + f.value + "' is given twice";

@@ -1204,7 +1204,7 @@ Repeat it with %2</translation>
     </message>
     <message>
         <source>目標ごとの地形マップ (主画面のプロットに重ねる)</source>
-        <translation>Landscape map across targets (over the main window's plot)</translation>
+        <translation>Landscape map across targets (over the main window&apos;s plot)</translation>
     </message>
     <message>
         <source>landscape-map の CSV を開く...</source>

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "options.h"
+#include "session/numbers.h"
 
 using kelvora::cli::ParseCommandLine;
 using kelvora::cli::ParseFiniteDouble;
@@ -116,6 +117,39 @@ INSTANTIATE_TEST_SUITE_P(
                                 "--trace-generations: 4..5 is not within 0..4 (the generations, counted from 0)"},
                     BadArgument{{"--trace="}, "--trace: the file name is empty"},
                     BadArgument{{"stray"}, "unknown argument 'stray'"}));
+
+// The command line reads a number flag as the window's fields do: the same verdict as the shared
+// parser, and a refusal worded from the field's range.
+struct SharedVerdict {
+    const kelvora::session::NumberField* field;
+    const char* text;
+};
+
+void PrintTo(const SharedVerdict& v, std::ostream* os) { *os << v.field->flag << " '" << v.text << "'"; }
+
+class CliNumberFlag : public testing::TestWithParam<SharedVerdict> {};
+
+TEST_P(CliNumberFlag, GivesTheSharedParsersVerdict) {
+    const auto& [field, text] = GetParam();
+    const auto r = ParseCommandLine({field->flag, text});
+    const bool accepted = kelvora::session::ParseNumberField(*field, text).has_value();
+    EXPECT_EQ(r.ok(), accepted) << r.error;
+    if (!accepted) {
+        EXPECT_EQ(r.error, std::string(field->flag) + ": '" + text + "' is not " + kelvora::session::ExpectedText(*field));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CliNumberFlag,
+    testing::Values(SharedVerdict{&kelvora::session::kPopulationField, "+20"},
+                    SharedVerdict{&kelvora::session::kPopulationField, "0020"},
+                    SharedVerdict{&kelvora::session::kPopulationField, "1e3"},
+                    SharedVerdict{&kelvora::session::kGenerationsField, "10001"},
+                    SharedVerdict{&kelvora::session::kCrossoverField, ".75"},
+                    SharedVerdict{&kelvora::session::kCrossoverField, "0,5"},
+                    SharedVerdict{&kelvora::session::kMutationField, "1."},
+                    SharedVerdict{&kelvora::session::kMutationField, "-infinity"},
+                    SharedVerdict{&kelvora::session::kSeedField, "+4294967295"}));
 
 TEST(CliOptions, TraceGenerationsAloneOrAsARange) {
     const auto one = ParseCommandLine({"--trace", "t.jsonl", "--trace-generations=7"});

@@ -15,6 +15,7 @@
 
 #include "common/aboutdlg.h"
 #include "evolution/evolutionwindow.h"
+#include "mainwindow/solvermodel.h"
 #include "mainwindow/groundtruthoverlay.h"
 #include "common/resultsfaulttext.h"
 #include "app/solverapp.h"
@@ -80,7 +81,9 @@ QString ShownText(const QString& key) {
         return label ? label->text() : QString();
     }
     if (what == QLatin1String("evolution")) {
-        const EvolutionWindow evolution;
+        SolverState state;
+        SolverModel model(state);
+        const EvolutionWindow evolution(model);
         if (parts[1] == QLatin1String("title")) return evolution.windowTitle();
         QStringList menus;
         for (const QAction* menu : evolution.menuBar()->actions()) menus << menu->text();

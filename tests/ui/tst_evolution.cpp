@@ -13,6 +13,7 @@
 
 #include <bit>
 #include <cmath>
+#include <memory>
 #include <random>
 
 #include "evolution/evolutionwindow.h"
@@ -25,6 +26,7 @@
 #include "ga/run.h"
 #include "io/result_files.h"
 #include "mainwindow/runworker.h"
+#include "mainwindow/solvermodel.h"
 #include "uitestsupport.h"
 #include "common/windowplacement.h"
 
@@ -45,6 +47,39 @@ QList<double> Numbers(const QString& text) {
     while (it.hasNext()) numbers << it.next().captured(0).toDouble();
     return numbers;
 }
+
+// The main window's model as the evolution window reads it: these tests chart runs through it
+// alone, as the run and the replay do.
+struct Charts {
+    SolverState state;
+    SolverModel model{state};
+    Charts() { model.open(); }
+    // A run of limit generations for target (client pixels) starts; its rows come as a run's do.
+    void begin(int limit, QPoint target, const QString& name = {}, const QString& readout = {}) {
+        model.setTarget(target);
+        ChartedRun run;
+        run.limit = limit;
+        run.name = name;
+        run.readout = readout;
+        run.rows = ChartedRun::Rows::history;
+        model.beginChart(std::move(run));
+    }
+    // A complete run of limit generations, its best eliteDistance px from target, as an opened file's.
+    void file(int limit, QPoint target, const QList<kelvora::GenerationStat>& rows, double eliteDistance,
+              const QString& name = {}, const QString& diversityPath = {}, bool gray = false) {
+        model.setTarget(target);
+        ChartedRun run;
+        run.limit = limit;
+        run.name = name;
+        run.rows = ChartedRun::Rows::file;
+        run.fileRows = rows;
+        run.fileEliteDistance = eliteDistance;
+        run.diversityPath = diversityPath;
+        run.diversityGray = gray;
+        model.beginChart(std::move(run));
+        model.finishChart();
+    }
+};
 
 }  // namespace
 
@@ -81,9 +116,13 @@ private slots:
     void readoutFollowsTheScrubber();
     void scrubberKeysInTheSpinBox_data();
     void scrubberKeysInTheSpinBox();
+    void scrubberFollowsTheModelsReplay_data();
+    void scrubberFollowsTheModelsReplay();
     void diversityOfAReplayedFile_data();
     void diversityOfAReplayedFile();
     void liveDiversitySkipsUnmeasuredGenerations();
+    void followsTheModelAlone_data();
+    void followsTheModelAlone();
     void diversityToggleIsRemembered();
     void runMeasuresEveryGenerationsDiversity_data();
     void runMeasuresEveryGenerationsDiversity();
@@ -172,13 +211,12 @@ void TestEvolution::readoutForAKnownSeed() {
     const kelvora::reference::Geometry geometry{300, 220, target.x(), target.y()};
     const kelvora::reference::RunOutcome run = kelvora::reference::Run(geometry, {population, generations, 0.5, 0.1}, seed);
 
-    EvolutionWindow window;
+    Charts charts;
+    EvolutionWindow window(charts.model);
     window.show();
-    QSignalSpy found(&window, &EvolutionWindow::optimumFound);
-    window.beginRun(generations, QPoint(300, 220), target);
-    QTRY_COMPARE_WITH_TIMEOUT(found.count(), 1, 60000);
     const double eliteDistance = kelvora::reference::Distance(geometry, run.elitePose.a1, run.elitePose.a2, run.elitePose.a3);
-    window.finishRun(ToRows(run.history), eliteDistance);
+    charts.file(generations, target, ToRows(run.history), eliteDistance);
+    QVERIFY(window.optimum());
 
     // The optimum by plain search over every pose: the least distance (ties to the first), the
     // reference's tip formula term for term with its sines and cosines looked up.
@@ -249,11 +287,12 @@ void TestEvolution::exportsThePicture() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(writable ? QStringLiteral("chart.") + format : QStringLiteral("missing/chart.") + format);
-    EvolutionWindow window;
+    Charts charts;
+    EvolutionWindow window(charts.model);
     window.show();
     const kelvora::reference::RunOutcome run = kelvora::reference::Run({}, {30, 50, 0.5, 0.1}, 3);
-    window.setHistory(ToRows(run.history), 1.0);
-    window.setRunCaption(QStringLiteral("kelvora-cli --seed 3"));
+    charts.file(50, charts.model.target(), ToRows(run.history), 1.0);
+    charts.model.setChartCaption(QStringLiteral("kelvora-cli --seed 3"));
     const bool ok = format == QLatin1String("png") ? window.exportPng(path, scale) : window.exportSvg(path);
     QCOMPARE(ok, writable);
     QCOMPARE(uitest::Messages().size(), writable ? 0 : 1);
@@ -528,18 +567,16 @@ void TestEvolution::legendNamesTellRunsApart() {
     QFETCH(QPoint, secondTarget);
     QFETCH(QString, earlierName);
     QFETCH(QString, currentName);
-    EvolutionWindow window;
+    Charts charts;
+    EvolutionWindow window(charts.model);
     window.show();  // the legend's markers are visible in a window shown
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.beginRun(limit, kBase, firstTarget);
-    window.setRunName(QStringLiteral("A"));
-    QCOMPARE(window.chart()->currentLegendName(), QStringLiteral("最良の適応度"));  // alone: no run name
     QList<double> bests;
     for (int g = 0; g < ran; ++g) bests << 0.01 * (g + 1) / ran;
-    window.finishRun(Rows(bests), 10.0);
+    charts.file(limit, firstTarget, Rows(bests), 10.0, QStringLiteral("A"));
+    QCOMPARE(window.chart()->currentLegendName(), QStringLiteral("最良の適応度"));  // alone: no run name
     const double firstOptimum = window.optimum()->fitness;
-    window.beginRun(limit, kBase, secondTarget);
-    window.setRunName(QStringLiteral("B"));
+    charts.begin(limit, secondTarget, QStringLiteral("B"));
     QCOMPARE(window.chart()->earlierRunCount(), 1);
     QCOMPARE(window.chart()->earlierSeries(0)->name(), earlierName);
     QCOMPARE(window.chart()->currentLegendName(), currentName);
@@ -556,7 +593,7 @@ void TestEvolution::legendNamesTellRunsApart() {
         window.chart()->addEarlierRun(QString(200, QLatin1Char('x')), Rows({0.5}));
     QVERIFY(window.chart()->chart()->legend()->showToolTips());
     QCOMPARE(window.minimumSizeHint().width(), wide);
-    window.beginRun(limit, kBase, secondTarget, QStringLiteral("kelvora-cli ") + QString(300, QLatin1Char('y')));
+    charts.begin(limit, secondTarget, {}, QStringLiteral("kelvora-cli ") + QString(300, QLatin1Char('y')));
     window.centralWidget()->layout()->activate();
     QCOMPARE(window.minimumSizeHint().width(), wide);
 }
@@ -574,11 +611,11 @@ void TestEvolution::readoutFollowsTheScrubber_data() {
 void TestEvolution::readoutFollowsTheScrubber() {
     QFETCH(int, generation);
     QFETCH(QString, line);
-    EvolutionWindow window;
+    Charts charts;
+    EvolutionWindow window(charts.model);
     auto* scrubber = new GenerationScrubber;
     window.scrubberSlot()->addWidget(scrubber);
-    window.beginRun(4, kBase, QPoint(368, 40));
-    window.finishRun(Rows({0.1, 0.5, 0.2, 0.25}), 1.0);
+    charts.file(4, QPoint(368, 40), Rows({0.1, 0.5, 0.2, 0.25}), 1.0);
     scrubber->setGenerationCount(4);
     scrubber->setGeneration(generation);
     const QString text = window.readoutText();
@@ -619,6 +656,32 @@ void TestEvolution::scrubberKeysInTheSpinBox() {
     QCOMPARE(moved.size(), 1);
 }
 
+void TestEvolution::scrubberFollowsTheModelsReplay_data() {
+    QTest::addColumn<QList<int>>("counts");  // replays set one after the other
+    QTest::addColumn<int>("announced");      // generationChanged signals for the last of them
+    QTest::newRow("a file of 30") << QList<int>{30} << 1;
+    QTest::newRow("the same count again: back to its last") << QList<int>{30, 30} << 1;
+    QTest::newRow("then none: nothing to announce") << QList<int>{12, 0} << 0;
+}
+
+void TestEvolution::scrubberFollowsTheModelsReplay() {
+    QFETCH(QList<int>, counts);
+    QFETCH(int, announced);
+    Charts charts;
+    GenerationScrubber scrubber;
+    scrubber.follow(charts.model);
+    QSignalSpy moved(&scrubber, &GenerationScrubber::generationChanged);
+    for (const int count : counts) {
+        if (count > 0) scrubber.setGeneration(1);  // wherever it was, each replay starts at its end
+        moved.clear();
+        charts.model.setReplayGenerations(count);
+        QCOMPARE(scrubber.generationCount(), count);
+        QCOMPARE(scrubber.generation(), count);
+        QCOMPARE(scrubber.isEnabled(), count > 0);
+    }
+    QCOMPARE(moved.size(), announced);
+}
+
 void TestEvolution::diversityOfAReplayedFile_data() {
     QTest::addColumn<bool>("gray");
     QTest::addColumn<QList<double>>("first");  // distinct/N, hamming/24, entropy, best share
@@ -641,11 +704,11 @@ void TestEvolution::diversityOfAReplayedFile() {
     file.write("0,0,0,0.5\r\n0,0,3,0.25\r\n0,0,0,0.5\r\n0,0.5,0.416667\r\n"
                "5,5,5,0.5\r\n5,5,5,0.5\r\n5,5,5,0.5\r\n0,0.5,0.5\r\n");
     file.close();
-    EvolutionWindow window;
+    Charts charts;
+    EvolutionWindow window(charts.model);
     window.diversityAction()->setChecked(true);
     QSignalSpy measured(&window, &EvolutionWindow::diversityMeasured);
-    window.beginRun(2, kBase, QPoint(368, 40));
-    window.setDiversitySource(path, gray);
+    charts.file(2, QPoint(368, 40), {}, 0.0, {}, path, gray);
     QVERIFY(measured.wait(10000));
     const QList<DiversityPoint>& points = window.diversityChart()->points();
     QCOMPARE(points.size(), 2);
@@ -669,15 +732,17 @@ void TestEvolution::diversityOfAReplayedFile() {
 }
 
 void TestEvolution::liveDiversitySkipsUnmeasuredGenerations() {
-    EvolutionWindow window;
-    window.beginRun(10, kBase, QPoint(368, 40));
+    Charts charts;
+    EvolutionWindow window(charts.model);
+    charts.begin(10, QPoint(368, 40));
     kelvora::Diversity measured;
     measured.distinct = 4;  // of 8: a half
     measured.hamming = 6.0;  // a quarter of the bits
     measured.entropy = 0.7;
     measured.bestShare = 0.25;
     // Generations 3..5 posted; 4 came before the chart was shown (distinct 0).
-    window.appendDiversity(2, {measured, kelvora::Diversity{}, measured}, 8);
+    charts.model.takeDiversity(2, {measured, kelvora::Diversity{}, measured}, 8);
+    charts.model.takeRows(0, {}, 0);
     const QList<DiversityPoint>& points = window.diversityChart()->points();
     QCOMPARE(points.size(), 2);
     QCOMPARE(points[0].generation, 3);
@@ -685,22 +750,76 @@ void TestEvolution::liveDiversitySkipsUnmeasuredGenerations() {
     QCOMPARE(points[0].distinct, 0.5);
     QCOMPARE(points[0].hamming, 0.25);
     // A later post from generation 5 on replaces what came from there.
-    window.appendDiversity(4, {kelvora::Diversity{1, 0.0, 0.0, 1.0}}, 8);
+    charts.model.takeDiversity(4, {kelvora::Diversity{1, 0.0, 0.0, 1.0}}, 8);
+    charts.model.takeRows(0, {}, 0);
     QCOMPARE(points.size(), 2);
     QCOMPARE(points[1].bestShare, 1.0);
     QVERIFY(window.diversityChart()->reading().contains(QStringLiteral("第 5 世代")));
 }
 
+void TestEvolution::followsTheModelAlone_data() {
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<QList<int>>("snapshots");  // generations finished at each snapshot
+    QTest::addColumn<bool>("openedDuringTheRun");
+    QTest::newRow("one snapshot per generation") << 4 << QList<int>{1, 2, 3, 4} << false;
+    QTest::newRow("gaps between snapshots, stopped early") << 10 << QList<int>{3, 7} << false;
+    QTest::newRow("opened after the first snapshot") << 6 << QList<int>{2, 5, 6} << true;
+}
+
+void TestEvolution::followsTheModelAlone() {
+    // The window is never called: a run's begin, snapshots and end reach it through the model.
+    QFETCH(int, limit);
+    QFETCH(QList<int>, snapshots);
+    QFETCH(bool, openedDuringTheRun);
+    Charts charts;
+    std::unique_ptr<EvolutionWindow> window;
+    if (!openedDuringTheRun) window = std::make_unique<EvolutionWindow>(charts.model);
+    charts.begin(limit, QPoint(368, 40), QStringLiteral("R"));
+    // Generation g's best 0.01 g, its average half of it; the arm's best so far at the opening pose.
+    QList<kelvora::GenerationStat> all;
+    for (int g = 1; g <= limit; ++g) all.append({0.01 * g, 0.005 * g});
+    int posted = 0;
+    for (const int generation : snapshots) {
+        charts.model.showPoses(kelvora::kOpeningPose, {10, 20, 30}, 0.01 * generation);
+        charts.model.takeRows(posted, all.mid(posted, generation - posted), generation);
+        posted = generation;
+        if (!window) window = std::make_unique<EvolutionWindow>(charts.model);
+        const QList<kelvora::GenerationStat>& shown = window->chart()->history();
+        QCOMPARE(shown.size(), generation);
+        for (int g = 0; g < generation; ++g) {
+            QCOMPARE(shown[g].best, all[g].best);
+            QCOMPARE(shown[g].average, all[g].average);
+        }
+    }
+    // The tip of (10, 20, 30) on the base (300, 220), its distance to the target (368, 40), by hand.
+    const double rad = kelvora::kDegToRad;
+    const double x = 300 + 60 * std::cos(10 * rad) + 100 * std::cos(30 * rad) + 40 * std::cos(60 * rad);
+    const double y = 220 - 60 * std::sin(10 * rad) - 100 * std::sin(30 * rad) - 40 * std::sin(60 * rad);
+    const double distance = std::hypot(368 - x, 40 - y);
+    QVERIFY2(window->readoutText().contains(QStringLiteral("誤差 %1 px").arg(distance, 0, 'f', 4)),
+             qPrintable(window->readoutText()));
+    QVERIFY2(window->readoutText().contains(QStringLiteral("まだ到達していません")), qPrintable(window->readoutText()));
+    charts.model.finishChart();
+    QCOMPARE(window->chart()->generationLimit(), posted);  // the axis ends at the last generation run
+    QVERIFY2(window->readoutText().contains(QStringLiteral("到達しませんでした")), qPrintable(window->readoutText()));
+    // The next run charted: this one joins the earlier runs under its name.
+    charts.begin(limit, QPoint(368, 40), QStringLiteral("S"));
+    QCOMPARE(window->chart()->earlierRunCount(), 1);
+    QCOMPARE(window->chart()->history().size(), 0);
+    QVERIFY(window->chart()->earlierSeries(0)->name().startsWith(QLatin1Char('R')));
+}
+
 void TestEvolution::diversityToggleIsRemembered() {
     for (const bool on : {true, false}) {
+        Charts charts;
         {
-            EvolutionWindow window;
+            EvolutionWindow window(charts.model);
             QSignalSpy shown(&window, &EvolutionWindow::diversityShownChanged);
             window.diversityAction()->setChecked(!on);
             window.diversityAction()->setChecked(on);
             QCOMPARE(shown.last().first().toBool(), on);
         }
-        EvolutionWindow again;
+        EvolutionWindow again(charts.model);
         QCOMPARE(again.showsDiversity(), on);
         QCOMPARE(again.diversityChart()->isVisibleTo(&again), on);
     }
@@ -726,10 +845,12 @@ void TestEvolution::runMeasuresEveryGenerationsDiversity() {
     kelvora::ui::RunWorker worker(kelvora::Geometry{}, {population, kGenerations, 0.5, 0.1}, 11, algorithm);
     worker.channel()->wantDiversity = true;
     QList<kelvora::Diversity> measured;
-    worker.setSink([&](kelvora::ui::RunSnapshot snapshot) {
-        QCOMPARE(snapshot.diversity.size(), snapshot.rows.size());
-        QCOMPARE(snapshot.populationSize, population);
-        measured += snapshot.diversity;
+    worker.setSink([&] {
+        for (const kelvora::ui::RunSnapshot& snapshot : worker.channel()->takeSnapshots()) {
+            QCOMPARE(snapshot.diversity.size(), snapshot.rows.size());
+            QCOMPARE(snapshot.populationSize, population);
+            measured += snapshot.diversity;
+        }
         worker.channel()->markHandled();
     });
     worker.run();

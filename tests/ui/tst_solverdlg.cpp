@@ -27,6 +27,7 @@
 #include "common/resourceloader.h"
 #include "app/solverapp.h"
 #include "mainwindow/solverdlg.h"
+#include "session/numbers.h"
 #include "uitestsupport.h"
 
 using namespace kelvora::ui;
@@ -74,6 +75,8 @@ private slots:
 
     void validation_data();
     void validation();
+    void sameVerdictAsTheCommandLine_data();
+    void sameVerdictAsTheCommandLine();
     void firstFailureOnly_data();
     void firstFailureOnly();
     void rejectedComputeTouchesNoFile();
@@ -315,6 +318,38 @@ void TestSolverDlg::validation() {
     QCOMPARE(f.dlg->focusWidget(), f.edit(id));
     QCOMPARE(f.edit(id)->selectedText(), text);
     QCOMPARE(f.text(id), text);
+}
+
+void TestSolverDlg::sameVerdictAsTheCommandLine_data() {
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("population 0020") << IDC_POPULATION_SIZE << "0020";
+    QTest::newRow("population 1e3") << IDC_POPULATION_SIZE << "1e3";
+    QTest::newRow("population tab 7") << IDC_POPULATION_SIZE << "\t7";
+    QTest::newRow("generations +-5") << IDC_GENERATION_LIMIT << "+-5";
+    QTest::newRow("crossover 5E-1") << IDC_CROSSOVER_RATE << "5E-1";
+    QTest::newRow("crossover 1.0000000000000002") << IDC_CROSSOVER_RATE << "1.0000000000000002";
+    QTest::newRow("mutation 1.") << IDC_MUTATION_PROBABILITY << "1.";
+    QTest::newRow("mutation -infinity") << IDC_MUTATION_PROBABILITY << "-infinity";
+}
+
+void TestSolverDlg::sameVerdictAsTheCommandLine() {
+    // A field's text, blanks around it dropped, is what the flag of the same name would be given.
+    QFETCH(int, id);
+    QFETCH(QString, text);
+    namespace session = kelvora::session;
+    const session::NumberField& field = id == IDC_POPULATION_SIZE   ? session::kPopulationField
+                                        : id == IDC_GENERATION_LIMIT ? session::kGenerationsField
+                                        : id == IDC_CROSSOVER_RATE   ? session::kCrossoverField
+                                                                     : session::kMutationField;
+    const std::optional<double> number = session::ParseNumberField(field, text.trimmed().toStdString());
+    Fixture f;
+    f.setText(id, text);
+    QCOMPARE(f.dlg->ReadParams(), number.has_value());
+    QCOMPARE(Messages().size(), number ? 0 : 1);
+    if (!number) return;
+    f.dlg->ShowParams();
+    QCOMPARE(f.text(id), field.integer ? FormatIntText(static_cast<int>(*number)) : FormatDoubleText(*number));
 }
 
 void TestSolverDlg::firstFailureOnly_data() {

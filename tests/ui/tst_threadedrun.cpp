@@ -9,10 +9,14 @@
 #include <QLineSeries>
 #include <QtTest>
 
+#include <memory>
+#include <optional>
 #include <sstream>
+#include <thread>
 
 #include "evolution/evolutionwindow.h"
 #include "evolution/fitnesschart.h"
+#include "mainwindow/runworker.h"
 #include "mainwindow/plotpainter.h"
 #include "reference_search.h"
 #include "common/resourceloader.h"
@@ -80,6 +84,8 @@ private slots:
     void destroyingTheWindowMidRunEndsTheRun_data();
     void destroyingTheWindowMidRunEndsTheRun();
     void descriptorsDoNotGrowOverRuns();
+    void channelHandsOverEverySnapshotInOrder_data();
+    void channelHandsOverEverySnapshotInOrder();
 };
 
 void TestThreadedRun::stopKeepsAnUninterruptedRunsPrefix_data() {
@@ -348,6 +354,53 @@ void TestThreadedRun::descriptorsDoNotGrowOverRuns() {
     for (int i = 1; i < 20; ++i) QVERIFY(f.run());
     QCOMPARE(openDescriptors(), afterFirst);
     QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 5 * 11);
+}
+
+void TestThreadedRun::channelHandsOverEverySnapshotInOrder_data() {
+    QTest::addColumn<int>("snapshots");
+    QTest::newRow("one") << 1;
+    QTest::newRow("many, taken while they come") << 2000;
+}
+
+// The run's mailbox between two threads: every snapshot once, oldest first, then the end once.
+void TestThreadedRun::channelHandsOverEverySnapshotInOrder() {
+    QFETCH(int, snapshots);
+    auto channel = std::make_shared<kelvora::ui::RunChannel>();
+    channel->release();
+    std::thread run([channel, snapshots] {
+        channel->acquire();
+        for (int g = 1; g <= snapshots; ++g) {
+            kelvora::ui::RunSnapshot snapshot;
+            snapshot.generation = g;
+            snapshot.rows = {{1.0 / g, 0.5 / g}};
+            channel->deposit(std::move(snapshot));
+        }
+        kelvora::ui::RunResult end;
+        end.generation = snapshots;
+        channel->depositResult(std::move(end));
+    });
+    QList<int> taken;
+    std::optional<kelvora::ui::RunResult> end;
+    const auto take = [&] {
+        for (const kelvora::ui::RunSnapshot& snapshot : channel->takeSnapshots()) {
+            QCOMPARE(snapshot.rows.size(), 1);
+            QCOMPARE(snapshot.rows[0].best, 1.0 / snapshot.generation);
+            taken << snapshot.generation;
+        }
+    };
+    while (!end) {
+        take();
+        end = channel->takeResult();
+        std::this_thread::yield();
+    }
+    run.join();
+    take();  // what came in after the last look but before the end
+    QList<int> expected;
+    for (int g = 1; g <= snapshots; ++g) expected << g;
+    QCOMPARE(taken, expected);
+    QCOMPARE(end->generation, snapshots);
+    QVERIFY(!channel->takeResult());
+    QCOMPARE(channel->announced, snapshots);
 }
 
 QTEST_MAIN(TestThreadedRun)

@@ -32,6 +32,7 @@
 #include "common/optimumcache.h"
 #include "common/settings.h"
 #include "common/windowplacement.h"
+#include "mainwindow/solvermodel.h"
 #include "common/wholefile.h"
 #include "model/arm.h"
 
@@ -82,7 +83,8 @@ MeasuredDiversity MeasureFile(const QString& path, bool gray) {
 
 }  // namespace
 
-EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Window) {
+EvolutionWindow::EvolutionWindow(const SolverModel& model, QWidget* parent)
+    : QMainWindow(parent, Qt::Window), m_model(model) {
     setObjectName(QStringLiteral("EvolutionWindow"));
     setWindowTitle(tr("Kelvora — 進化"));
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -176,6 +178,36 @@ EvolutionWindow::EvolutionWindow(QWidget* parent) : QMainWindow(parent, Qt::Wind
     PlaceBesideOn(this, parentWidget(), m_wantedSize, side);
     m_placedSize = size();
     updateReadout();
+
+    // What the main window charts, as it is now and from now on.
+    connect(&m_model, &SolverModel::chartBegun, this, &EvolutionWindow::takeChart);
+    connect(&m_model, &SolverModel::rowsTaken, this, &EvolutionWindow::takeRows);
+    connect(&m_model, &SolverModel::chartFinished, this, &EvolutionWindow::takeChartEnd);
+    takeChart();
+    const QList<kelvora::GenerationStat> rows = m_model.chartRows();
+    if (m_model.chart().ended) takeChartEnd();
+    else if (!rows.isEmpty()) appendRows(0, rows, m_model.chartEliteDistance());
+}
+
+void EvolutionWindow::takeChart() {
+    const ChartedRun& run = m_model.chart();
+    beginRun(run.limit, m_model.base(), m_model.target(), run.readout);
+    setRunName(run.name);
+}
+
+void EvolutionWindow::takeRows() {
+    if (m_model.chart().rows != ChartedRun::Rows::history || m_model.chart().ended) return;
+    // The rows the chart has not had yet, from the model's history, and their diversity.
+    const int from = static_cast<int>(m_chart->history().size());
+    appendRows(from, m_model.historyRows().mid(from), m_model.chartEliteDistance());
+    if (const int first = m_model.diversityFrom(); first >= 0)
+        m_diversity->append(first, m_model.diversityRows().mid(first), m_model.diversityPopulation());
+}
+
+void EvolutionWindow::takeChartEnd() {
+    const ChartedRun& run = m_model.chart();
+    finishRun(m_model.chartRows(), m_model.chartEliteDistance());
+    if (!run.diversityPath.isEmpty()) setDiversitySource(run.diversityPath, run.diversityGray);
 }
 
 EvolutionWindow::~EvolutionWindow() = default;
@@ -191,7 +223,6 @@ void EvolutionWindow::beginRun(int limit, QPoint base, QPoint target, const QStr
     m_diversityPath.clear();
     m_diversity->clear(limit);
     m_algorithm = algorithm;
-    m_caption.clear();
     m_chart->setMarkedGeneration(0);
     m_base = base;
     m_target = target;
@@ -213,16 +244,10 @@ void EvolutionWindow::appendRows(int firstRow, const QList<kelvora::GenerationSt
 void EvolutionWindow::finishRun(const QList<kelvora::GenerationStat>& rows, double eliteDistance) {
     m_running = false;
     if (!rows.isEmpty()) m_chart->setGenerationLimit(static_cast<int>(rows.size()));
-    setHistory(rows, eliteDistance);
-}
-
-void EvolutionWindow::setHistory(const QList<kelvora::GenerationStat>& rows, double eliteDistance) {
     m_chart->setHistory(rows);
     m_eliteDistance = rows.isEmpty() ? -1.0 : eliteDistance;
     updateReadout();
 }
-
-void EvolutionWindow::setRunCaption(const QString& caption) { m_caption = caption; }
 
 void EvolutionWindow::setRunName(const QString& name) {
     m_runName = name;
@@ -258,10 +283,6 @@ void EvolutionWindow::showDiversity(bool shown) {
     if (shown) measureDiversity();
 }
 
-void EvolutionWindow::appendDiversity(int firstRow, const QList<kelvora::Diversity>& rows, int population) {
-    if (!rows.isEmpty()) m_diversity->append(firstRow, rows, population);
-}
-
 void EvolutionWindow::setDiversitySource(const QString& path, bool gray) {
     m_diversityPath = path;
     m_diversityGray = gray;
@@ -286,7 +307,7 @@ QString EvolutionWindow::RunName(const kelvora::SolverParams& params, const kelv
 }
 
 QString EvolutionWindow::caption() const {
-    if (!m_caption.isEmpty()) return m_caption;
+    if (!m_model.chart().caption.isEmpty()) return m_model.chart().caption;
     const kelvora::PixelPoint target = kelvora::RelativeFromPixel({m_target.x(), m_target.y()}, m_base.x(), m_base.y());
     QString text = tr("目標点 (%1, %2)、%3 世代")
                        .arg(target.x)

@@ -1,6 +1,7 @@
 #pragma once
-// The evolution window "Kelvora — 進化": a run's best and average fitness per generation as a
-// chart, live during the run, the optimum of the whole search space as a reference line and a
+// The evolution window "Kelvora — 進化": the main window's charted run (SolverModel::chart(), read
+// from the model and followed through its signals), its best and average fitness per generation
+// as a chart, live during the run, the optimum of the whole search space as a reference line and a
 // readout comparing the best of the run so far with it, and export of the chart as PNG or SVG with
 // a caption naming the run. Earlier runs of the session (up to FitnessChart::kMaxEarlierRuns) are
 // drawn fainter beside the current one, each named by its parameters and algorithm.
@@ -27,6 +28,7 @@ namespace kelvora::ui {
 
 class FitnessChart;
 class DiversityChart;
+class SolverModel;
 struct MeasuredDiversity;
 
 class EvolutionWindow : public QMainWindow {
@@ -42,29 +44,11 @@ public:
     static constexpr const char* kDiversityKey = "evolution/diversity";
 
     /// A top-level window (parent owns it) beside parent, with the size and on the side the
-    /// settings remember (at first 720 × 480 px, right where the screen has room).
-    explicit EvolutionWindow(QWidget* parent = nullptr);
+    /// settings remember (at first 720 × 480 px, right where the screen has room), showing model's
+    /// charted run from now on; model outlives it.
+    explicit EvolutionWindow(const SolverModel& model, QWidget* parent = nullptr);
     ~EvolutionWindow() override;
 
-    /// A new run of limit generations for target, with the arm's base at base (client pixels,
-    /// y down): the run shown so far joins the earlier runs when it has a name (setRunName) and
-    /// rows; clears the chart and finds the target's optimum in the background. algorithm: a
-    /// line naming the run's operator choice for the readout, empty for the classic one (or none known).
-    void beginRun(int limit, QPoint base, QPoint target, const QString& algorithm = {});
-    /// Live rows of the run from history index firstRow on, and the distance in px of the run's
-    /// best so far.
-    void appendRows(int firstRow, const QList<kelvora::GenerationStat>& rows, double eliteDistance);
-    /// The run has ended (or stopped) with this complete history and best-so-far distance (px): the
-    /// x axis ends at its last generation.
-    void finishRun(const QList<kelvora::GenerationStat>& rows, double eliteDistance);
-    /// Rebuilds the chart and readout from a complete history (a replayed run, say).
-    void setHistory(const QList<kelvora::GenerationStat>& rows, double eliteDistance);
-    /// A line naming the run (its parameters, seed and target) for the exported pictures; empty:
-    /// the target and the generation count the window knows.
-    void setRunCaption(const QString& caption);
-    /// The legend's name of the run shown, for when it becomes an earlier run (beginRun clears it):
-    /// empty, it does not join them.
-    void setRunName(const QString& name);
     QString runName() const { return m_runName; }
     /// "20 × 100, 0.5, 0.1, gray": population × generation limit, crossover rate, mutation
     /// probability and the operator choices that are not the classic ones ("classic" when none).
@@ -87,13 +71,6 @@ public:
     bool showsDiversity() const;
     /// The one-line reading beside the diversity chart.
     QString diversityReading() const;
-    /// Live diversity of the run's generations from history index firstRow on (entries with
-    /// distinct 0 were not measured), of population individuals each.
-    void appendDiversity(int firstRow, const QList<kelvora::Diversity>& rows, int population);
-    /// The diversity of a replayed results.csv at path (gray: genotypes are the angles' Gray
-    /// encodings), measured once in the background while the chart is shown.
-    void setDiversitySource(const QString& path, bool gray);
-
     FitnessChart* chart() const { return m_chart; }
     /// An empty layout below the chart for a control that moves through the generations.
     QVBoxLayout* scrubberSlot() const { return m_scrubberSlot; }
@@ -127,6 +104,26 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    /// A new run of limit generations for target, with the arm's base at base (client pixels,
+    /// y down): the run shown so far joins the earlier runs when it has a name and rows; clears
+    /// the chart and finds the target's optimum. algorithm: a line naming the run's operator choice
+    /// for the readout, empty for the classic one (or none known).
+    void beginRun(int limit, QPoint base, QPoint target, const QString& algorithm);
+    /// Live rows of the run from history index firstRow on, and the distance in px of the run's
+    /// best so far.
+    void appendRows(int firstRow, const QList<kelvora::GenerationStat>& rows, double eliteDistance);
+    /// The run has ended (or stopped) with this complete history and best-so-far distance (px): the
+    /// x axis ends at its last generation.
+    void finishRun(const QList<kelvora::GenerationStat>& rows, double eliteDistance);
+    /// The legend's name of the run shown, for when it becomes an earlier run.
+    void setRunName(const QString& name);
+    /// The model's signals: another run charted, a live snapshot's rows, the run's end.
+    void takeChart();
+    void takeRows();
+    void takeChartEnd();
+    /// The diversity of a replayed results.csv at path (gray: genotypes are the angles' Gray
+    /// encodings), measured once in the background while the chart is shown.
+    void setDiversitySource(const QString& path, bool gray);
     /// Writes a made picture (empty: it could not be made) whole at path; a failure in a message box.
     bool writePicture(const QString& path, const QByteArray& bytes, const QString& format);
     void findOptimum();
@@ -139,6 +136,7 @@ private:
     void measureDiversity();
     void showDiversity(bool shown);
 
+    const SolverModel& m_model;
     FitnessChart* m_chart;
     DiversityChart* m_diversity;
     QLabel* m_diversityLabel;
@@ -161,7 +159,6 @@ private:
     QPoint m_optimumTarget{-1, -1};
     double m_eliteDistance = -1.0;  ///< px; negative before any row
     QString m_algorithm;            ///< the run's operator choice, or empty
-    QString m_caption;              ///< set by setRunCaption, or empty
     QString m_runName;              ///< set by setRunName, or empty
     QSize m_wantedSize;             ///< px, the size the person gave it (or the first one)
     QSize m_placedSize;             ///< px, its size as placed beside the main window

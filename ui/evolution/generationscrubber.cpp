@@ -8,6 +8,8 @@
 #include <QSlider>
 #include <QSpinBox>
 
+#include "mainwindow/solvermodel.h"
+
 namespace kelvora::ui {
 
 namespace {
@@ -36,6 +38,13 @@ GenerationScrubber::GenerationScrubber(QWidget* parent)
 }
 
 int GenerationScrubber::generation() const { return m_count > 0 ? m_last : 0; }
+
+void GenerationScrubber::follow(const SolverModel& model) {
+    connect(&model, &SolverModel::replayChanged, this, [this](int count) {
+        setGenerationCount(0);
+        setGenerationCount(count);  // the last generation, announced
+    });
+}
 
 void GenerationScrubber::setGenerationCount(int count) {
     m_count = std::max(0, count);

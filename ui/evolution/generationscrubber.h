@@ -10,6 +10,8 @@ class QSpinBox;
 
 namespace kelvora::ui {
 
+class SolverModel;
+
 class GenerationScrubber : public QWidget {
     Q_OBJECT
 
@@ -22,6 +24,9 @@ public:
     int generationCount() const { return m_count; }
     /// The generation shown, 1..generationCount(), or 0 when there is none.
     int generation() const;
+    /// From now on the generations are model's replay's (SolverModel::replayGenerations): each
+    /// change of it moves the scrubber to its last generation, announced. model outlives it.
+    void follow(const SolverModel& model);
 
 public slots:
     /// Moves to generation (clamped to 1..generationCount()); emits generationChanged when it moves.

@@ -402,9 +402,6 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
 
     resize(1100, 640);
     splitter->setSizes({440, 660});  // the summary's first four columns beside a chart with its legend
-    // Narrower, the charts' legends and the summary's columns no longer read: the window opens this
-    // wide at least, the main window sliding aside where the screen has room for both.
-    if (const QScreen* on = screen()) setMinimumWidth(std::min(920, on->availableGeometry().width() * 3 / 4));
     const QSettings settings = AppSettings();
     m_remembered = RestoreOrPlaceBeside(this, parentWidget(), settings.value(QLatin1String(kGeometryKey)).toByteArray(),
                                         settings.value(QLatin1String(kMovedKey), false).toBool());

@@ -8,7 +8,7 @@
 
 #include "common/messagebox.h"
 #include "mainwindow/fieldtext.h"
-#include "model/types.h"
+#include "session/numbers.h"
 
 namespace kelvora::ui {
 
@@ -133,43 +133,45 @@ std::optional<kelvora::SolverParams> ParameterPanel::readParams() {
 }
 
 bool ParameterPanel::readPopulationSize(int& value) const {
-    return readInt(Field::populationSize, kelvora::kMinPopulation, kelvora::kMaxPopulation, value);
+    return readInt(Field::populationSize, kelvora::session::kPopulationField, value);
 }
 
 bool ParameterPanel::readGenerationLimit(int& value) const {
-    return readInt(Field::generationLimit, kelvora::kMinGenerations, kelvora::kMaxGenerations, value);
+    return readInt(Field::generationLimit, kelvora::session::kGenerationsField, value);
 }
 
 bool ParameterPanel::readMutationProbability(double& value) const {
-    return readNumber(Field::mutationProbability, kelvora::kMinMutationProbability,
-                      kelvora::kMaxMutationProbability, value);
+    return readNumber(Field::mutationProbability, kelvora::session::kMutationField, value);
 }
 
 bool ParameterPanel::readCrossoverRate(double& value) const {
-    return readNumber(Field::crossoverRate, kelvora::kMinCrossoverRate, kelvora::kMaxCrossoverRate, value);
+    return readNumber(Field::crossoverRate, kelvora::session::kCrossoverField, value);
 }
 
-bool ParameterPanel::readInt(Field which, int minValue, int maxValue, int& value) const {
-    int parsed = 0;
-    if (ParseIntText(field(which)->text(), &parsed) && parsed >= minValue && parsed <= maxValue) {
-        value = parsed;
+std::optional<double> ParameterPanel::typed(Field which, const kelvora::session::NumberField& number) const {
+    // The blanks a person leaves around a number are no part of it.
+    return kelvora::session::ParseNumberField(number, field(which)->text().trimmed().toStdString());
+}
+
+bool ParameterPanel::readInt(Field which, const kelvora::session::NumberField& number, int& value) const {
+    if (const auto parsed = typed(which, number)) {
+        value = static_cast<int>(*parsed);
         return true;
     }
-    reject(which, tr("%1 から %2 までの整数を入力してください。").arg(FormatIntText(minValue), FormatIntText(maxValue)));
+    reject(which, tr("%1 から %2 までの整数を入力してください。")
+                      .arg(FormatIntText(static_cast<int>(number.low)), FormatIntText(static_cast<int>(number.high))));
     return false;
 }
 
-bool ParameterPanel::readNumber(Field which, double minValue, double maxValue, double& value) const {
+bool ParameterPanel::readNumber(Field which, const kelvora::session::NumberField& number, double& value) const {
     // The text the field was given, untouched: the value stays as it was, with the digits beyond
     // the 15 the field shows (a rate read from run.json repeats the very same run).
-    if (field(which)->text() == FormatDoubleText(value) && value >= minValue && value <= maxValue) return true;
-    double parsed = 0.0;
-    if (ParseDoubleText(field(which)->text(), &parsed) && parsed >= minValue && parsed <= maxValue) {
-        value = parsed;
+    if (field(which)->text() == FormatDoubleText(value) && kelvora::session::InRange(number, value)) return true;
+    if (const auto parsed = typed(which, number)) {
+        value = *parsed;
         return true;
     }
-    reject(which,
-           tr("%1 から %2 までの数値を入力してください。").arg(FormatDoubleText(minValue), FormatDoubleText(maxValue)));
+    reject(which, tr("%1 から %2 までの数値を入力してください。").arg(FormatDoubleText(number.low), FormatDoubleText(number.high)));
     return false;
 }
 

@@ -11,6 +11,7 @@
 
 #include "ga/run.h"
 #include "model/arm.h"
+#include "session/numbers.h"
 
 class QLabel;
 class QLineEdit;
@@ -71,8 +72,10 @@ private:
     bool readGenerationLimit(int& value) const;
     bool readMutationProbability(double& value) const;
     bool readCrossoverRate(double& value) const;
-    bool readInt(Field which, int minValue, int maxValue, int& value) const;
-    bool readNumber(Field which, double minValue, double maxValue, double& value) const;
+    /// The field's text, blanks around it dropped, as number's parser reads it.
+    std::optional<double> typed(Field which, const kelvora::session::NumberField& number) const;
+    bool readInt(Field which, const kelvora::session::NumberField& number, int& value) const;
+    bool readNumber(Field which, const kelvora::session::NumberField& number, double& value) const;
     void reject(Field which, const QString& message) const;
 
     QWidget* m_window;

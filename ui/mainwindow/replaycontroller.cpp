@@ -70,10 +70,7 @@ ReplayController::ReplayController(QWidget* window, QMenu* menu, SolverModel& mo
     m_scrubber = m_unplacedScrubber.get();
     m_scrubber->setObjectName(QStringLiteral("GenerationScrubber"));
     connect(m_scrubber, &GenerationScrubber::generationChanged, this, &ReplayController::showGeneration);
-    connect(this, &ReplayController::replayChanged, m_scrubber, [this](int count) {
-        m_scrubber->setGenerationCount(0);
-        m_scrubber->setGenerationCount(count);  // the last generation, announced
-    });
+    m_scrubber->follow(m_model);
 }
 
 void ReplayController::placeScrubber(EvolutionWindow* evolution) {
@@ -133,20 +130,25 @@ bool ReplayController::takeOpened(const QString& path, std::unique_ptr<ResultsRe
     // The evolution window shows the file's run as after a live one, and holds the scrubber.
     const int count = m_replay->generationCount();
     const std::vector<kelvora::GenerationStat>& history = m_replay->history();
-    EvolutionWindow* evolution = m_showEvolution();
+    m_showEvolution();
     m_scrubber->setFocus(Qt::OtherFocusReason);  // ←/→ move through the file at once
-    QString readout = record;
+    ChartedRun chart;
+    chart.limit = count;
+    chart.readout = record;
     if (m_record && !m_record->algorithm.classic())
-        readout += QLatin1Char('\n') + OperatorDialog::Summary(m_record->algorithm);
-    evolution->beginRun(count, m_model.base(), m_model.target(), readout);
+        chart.readout += QLatin1Char('\n') + OperatorDialog::Summary(m_record->algorithm);
     // Named among the earlier runs by the file and what is known of its run.
-    evolution->setRunName(QFileInfo(path).fileName() + QStringLiteral(", ") +
-                          (m_record ? EvolutionWindow::RunName(m_record->params, m_record->algorithm)
-                                    : tr("%1 × %2").arg(m_replay->population()).arg(count)));
-    evolution->finishRun(QList<kelvora::GenerationStat>(history.begin(), history.end()),
-                         TipDistance(m_model.state(), m_replay->frame(count).elitePose));
-    evolution->setDiversitySource(path, m_record && m_record->algorithm.method == kelvora::Method::geneticAlgorithm &&
-                                            m_record->algorithm.encoding == kelvora::Encoding::gray);
+    chart.name = QFileInfo(path).fileName() + QStringLiteral(", ") +
+                 (m_record ? EvolutionWindow::RunName(m_record->params, m_record->algorithm)
+                           : tr("%1 × %2").arg(m_replay->population()).arg(count));
+    chart.rows = ChartedRun::Rows::file;
+    chart.fileRows = QList<kelvora::GenerationStat>(history.begin(), history.end());
+    chart.fileEliteDistance = TipDistance(m_model.state(), m_replay->frame(count).elitePose);
+    chart.diversityPath = path;
+    chart.diversityGray = m_record && m_record->algorithm.method == kelvora::Method::geneticAlgorithm &&
+                          m_record->algorithm.encoding == kelvora::Encoding::gray;
+    m_model.beginChart(std::move(chart));
+    m_model.finishChart();
     return true;
 }
 
@@ -204,12 +206,16 @@ bool ReplayController::openFitness(const QString& path) {
     clearShown();
     double best = 0.0;
     for (const kelvora::GenerationStat& row : rows) best = std::max(best, row.best);
-    EvolutionWindow* evolution = m_showEvolution();
-    evolution->beginRun(static_cast<int>(rows.size()), m_model.base(),
-                        m_model.target(),
-                        tr("このファイルは fitness.csv です: 世代ごとの最良と平均の適応度だけで、集団も腕もありません"));
-    evolution->setRunName(QFileInfo(path).fileName() + QStringLiteral(", ") + tr("%1 世代").arg(rows.size()));
-    evolution->finishRun(QList<kelvora::GenerationStat>(rows.begin(), rows.end()), 1.0 / best - 1.0);
+    m_showEvolution();
+    ChartedRun chart;
+    chart.limit = static_cast<int>(rows.size());
+    chart.readout = tr("このファイルは fitness.csv です: 世代ごとの最良と平均の適応度だけで、集団も腕もありません");
+    chart.name = QFileInfo(path).fileName() + QStringLiteral(", ") + tr("%1 世代").arg(rows.size());
+    chart.rows = ChartedRun::Rows::file;
+    chart.fileRows = QList<kelvora::GenerationStat>(rows.begin(), rows.end());
+    chart.fileEliteDistance = 1.0 / best - 1.0;
+    m_model.beginChart(std::move(chart));
+    m_model.finishChart();
     return true;
 }
 
@@ -247,7 +253,8 @@ void ReplayController::setReplay(std::unique_ptr<ResultsReplay> replay, const QS
         m_openedFile = opened;
         emit openedFileChanged(m_openedFile);
     }
-    emit replayChanged(replayGenerationCount());  // the scrubber goes to the last generation
+    m_model.setReplayGenerations(replayGenerationCount());  // the scrubber goes to the last generation
+    emit replayChanged(replayGenerationCount());
 }
 
 void ReplayController::showGeneration(int generation) {

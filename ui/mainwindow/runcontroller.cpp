@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 #include <new>
+#include <system_error>
 #include <vector>
 
 #include <fcntl.h>
@@ -12,9 +13,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QKeyEvent>
-#include <QThreadPool>
 #include <QWindow>
-#include <QtConcurrent/QtConcurrentRun>
 #include <QWidget>
 
 #include "mainwindow/runworker.h"
@@ -58,18 +57,6 @@ private:
     std::function<void()> m_stop;
 };
 
-// The window's runs: one at a time, each on a thread that starts at once, whatever else the
-// application's shared pool is doing (the reach map).
-QThreadPool& RunPool() {
-    static QThreadPool* pool = [] {
-        auto* p = new QThreadPool(QCoreApplication::instance());
-        p->setMaxThreadCount(1);
-        p->setObjectName(QStringLiteral("kelvora run"));
-        return p;
-    }();
-    return *pool;
-}
-
 }  // namespace
 
 RunController::RunController(QWidget* window, SolverModel& model, const QCursor& restCursor)
@@ -78,10 +65,9 @@ RunController::RunController(QWidget* window, SolverModel& model, const QCursor&
 RunController::~RunController() {
     m_inputFilter.reset();
     if (m_run) {
-        // The run's end reaches this controller no more; snapshots it still posts go with it.
-        m_watcher.reset();
+        // The run's end reaches this controller no more; wake-ups it still posts go with it.
         m_run->requestStop();
-        m_future.waitForFinished();
+        m_thread.join();
     }
 }
 
@@ -100,8 +86,8 @@ void RunController::setWantPopulation(bool want) {
 
 namespace {
 
-// "" when count descriptors can be opened now, else the system's reason. A thread whose event loop
-// finds no descriptor ends the program, so the run's are made sure of before it starts.
+// "" when count descriptors can be opened now, else the system's reason: a run that starts is sure
+// of its files, so that a full descriptor table is said before anything changes.
 QString DescriptorShortage(int count) {
     std::vector<int> probes;
     int error = 0;
@@ -149,20 +135,24 @@ QString RunController::start(const kelvora::SolverParams& params, const kelvora:
     std::shared_ptr<RunChannel> channel = worker->channel();
     channel->wantPopulation.store(wantPopulation, std::memory_order_relaxed);
     channel->wantDiversity.store(m_wantDiversity, std::memory_order_relaxed);
-    // Posted to this controller's thread; a snapshot posted as the controller goes is dropped with it.
-    worker->setSink([this, channel](RunSnapshot snapshot) {
-        QMetaObject::invokeMethod(
-            this, [this, channel, snapshot = std::move(snapshot)] { takeSnapshot(channel, snapshot); },
-            Qt::QueuedConnection);
-    });
+    // The worker deposits each snapshot in the channel and then wakes this controller by a queued
+    // call that carries nothing; a call that comes as the controller goes is dropped with it.
+    worker->setSink([this] { QMetaObject::invokeMethod(this, "takeSnapshots", Qt::QueuedConnection); });
     m_params = params;
     m_everyGeneration = everyGeneration;
-    m_run = std::move(channel);
-    m_watcher = std::make_unique<QFutureWatcher<RunResult>>();
-    // The end comes after the run's last snapshot: both are posted from the worker's thread, in order.
-    connect(m_watcher.get(), &QFutureWatcher<RunResult>::finished, this, &RunController::onRunFinished);
-    m_future = QtConcurrent::run(&RunPool(), [worker] { return worker->run(); });
-    m_watcher->setFuture(m_future);
+    m_run = channel;
+    channel->release();  // the worker as set up here, for the run's thread to take
+    // A thread of the run's own, not a pool's: its creation orders everything set up here before the
+    // run, where a pool hands a task over inside Qt, out of a ThreadSanitizer build's sight.
+    try {
+        m_thread = std::thread([this, worker, channel] {
+            channel->depositResult(worker->run());
+            QMetaObject::invokeMethod(this, "onRunFinished", Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {  // no thread to be had: out of memory or of the process's threads
+        m_run.reset();
+        return tr("計算を始められません。計算に使うメモリを確保できませんでした。");
+    }
 
     m_inputFilter = std::make_unique<RunInputFilter>(m_window, [this] { requestStop(); });
     m_running = true;
@@ -171,16 +161,23 @@ QString RunController::start(const kelvora::SolverParams& params, const kelvora:
     return QString();
 }
 
-void RunController::takeSnapshot(const std::shared_ptr<RunChannel>& channel, const RunSnapshot& snapshot) {
+void RunController::takeSnapshots() {
+    if (!m_run) return;  // a wake-up from a run whose end has been taken
     // However this ends, the worker may go on (it waits for this in every generation's mode).
     struct Handled {
         RunChannel& channel;
         ~Handled() { channel.markHandled(); }
-    } handled{*channel};
-    if (!m_running || channel != m_run || snapshot.generation <= m_shownGeneration) return;
+    } handled{*m_run};
+    for (const RunSnapshot& snapshot : m_run->takeSnapshots()) takeSnapshot(snapshot);
+}
+
+void RunController::takeSnapshot(const RunSnapshot& snapshot) {
+    if (!m_running || snapshot.generation <= m_shownGeneration) return;
     m_shownGeneration = snapshot.generation;
-    m_model.takeRows(snapshot.firstRow, snapshot.rows, snapshot.generation);
+    // The arms and the diversity first: the rows' signal tells the readers the snapshot is in.
     m_model.showPoses(snapshot.currentPose, snapshot.elitePose, snapshot.eliteFitness);
+    m_model.takeDiversity(snapshot.firstRow, snapshot.diversity, snapshot.populationSize);
+    m_model.takeRows(snapshot.firstRow, snapshot.rows, snapshot.generation);
     // Snapshots at the window's pace come no sooner than kLiveInterval into the run.
     if (!m_busyCursor && (!m_everyGeneration || m_liveClock.hasExpired(kLiveInterval))) {
         m_window->setCursor(Qt::BusyCursor);  // the window takes no input now
@@ -191,10 +188,12 @@ void RunController::takeSnapshot(const std::shared_ptr<RunChannel>& channel, con
 
 void RunController::onRunFinished() {
     if (!m_run) return;
-    const RunResult result = m_future.result();
+    // Snapshots deposited before the end whose wake-up is still queued are taken first.
+    takeSnapshots();
+    std::optional<RunResult> end = m_run->takeResult();
+    const RunResult result = end ? std::move(*end) : RunResult{};
     m_run.reset();
-    m_watcher.release()->deleteLater();  // in its own signal
-    m_future = QFuture<RunResult>();
+    m_thread.join();  // it has deposited its end and only lets go of the worker now
     if (!result.report.refused) {  // a refused run changed nothing; the history came with the snapshots
         m_model.endRun(m_params, result.generation);
         m_model.showPoses(result.currentPose, result.elitePose, result.eliteFitness);

@@ -1,14 +1,13 @@
 #pragma once
-// The main window's run: the search on a worker thread (RunWorker, through QtConcurrent), its stop,
-// its snapshots (posted by value) taken into what the window shows (SolverModel), and the window's
-// input swallowed while it goes.
+// The main window's run: the search on a thread of its own (RunWorker), its stop,
+// its snapshots (deposited in the run's channel, taken on the window's thread) taken into what the
+// window shows (SolverModel), and the window's input swallowed while it goes.
 
 #include <cstdint>
 #include <memory>
+#include <thread>
 
 #include <QElapsedTimer>
-#include <QFuture>
-#include <QFutureWatcher>
 #include <QObject>
 #include <QString>
 
@@ -45,8 +44,8 @@ public:
     QString start(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm, std::uint32_t seed,
                   bool everyGeneration, bool wantPopulation);
 
-    /// Descriptors a run needs free as it starts: its two result files, its thread's event loop,
-    /// and the replay's reading of results.csv afterwards.
+    /// Descriptors a run needs free as it starts: its two result files, run.json as it ends, and
+    /// the replay's reading of results.csv afterwards.
     static constexpr int kRunDescriptors = 4;
     /// Asks the run going, if any, to stop after its current generation.
     void requestStop();
@@ -66,8 +65,11 @@ signals:
     void runEnded(const kelvora::ui::RunResult& result);
 
 private:
-    void takeSnapshot(const std::shared_ptr<RunChannel>& channel, const RunSnapshot& snapshot);
-    void onRunFinished();
+    /// Takes every snapshot the run has deposited in its channel (the worker's wake-up, by name).
+    Q_INVOKABLE void takeSnapshots();
+    void takeSnapshot(const RunSnapshot& snapshot);
+    /// The run's end is in its channel (the run's thread wakes this by name as it goes).
+    Q_INVOKABLE void onRunFinished();
     void dropLateInput();
 
     QWidget* m_window;
@@ -80,8 +82,7 @@ private:
     bool m_busyCursor = false;          ///< the run has shown the busy cursor
     std::shared_ptr<RunChannel> m_run;   ///< shared with the run's worker
     bool m_wantDiversity = false;
-    QFuture<RunResult> m_future;         ///< the run's end, once it has come
-    std::unique_ptr<QFutureWatcher<RunResult>> m_watcher;  ///< of the run going
+    std::thread m_thread;                ///< the run's, until its end has been taken
     std::unique_ptr<QObject> m_inputFilter;  ///< swallows input to the window during a run
     QElapsedTimer m_liveClock;           ///< since the run's start
 };

@@ -98,17 +98,39 @@ RunSnapshot RunWorker::makeSnapshot(const kelvora::GenerationView& view) {
 void RunWorker::post(RunSnapshot snapshot) {
     RunChannel& c = *m_channel;
     c.snapshotPending.store(true, std::memory_order_release);
-    {
-        const std::lock_guard<std::mutex> lock(c.handOver);
-        ++c.announced;
-    }
-    m_sink(std::move(snapshot));
+    c.deposit(std::move(snapshot));
+    if (m_sink) m_sink();
     if (m_everyGeneration) {
         // Tests act from the window's handling of a generation: the run waits for it.
         std::unique_lock<std::mutex> lock(c.handOver);
         c.handledChanged.wait(lock, [&c] { return c.handled >= c.announced || c.stop.load(std::memory_order_acquire); });
     }
 }
+
+void RunChannel::deposit(RunSnapshot snapshot) {
+    const std::lock_guard<std::mutex> lock(handOver);
+    snapshots.push_back(std::move(snapshot));
+    ++announced;
+}
+
+std::vector<RunSnapshot> RunChannel::takeSnapshots() {
+    const std::lock_guard<std::mutex> lock(handOver);
+    return std::exchange(snapshots, {});
+}
+
+void RunChannel::depositResult(RunResult end) {
+    const std::lock_guard<std::mutex> lock(handOver);
+    result = std::move(end);
+}
+
+std::optional<RunResult> RunChannel::takeResult() {
+    const std::lock_guard<std::mutex> lock(handOver);
+    return std::exchange(result, std::nullopt);
+}
+
+void RunChannel::release() { const std::lock_guard<std::mutex> lock(handOver); }
+
+void RunChannel::acquire() { const std::lock_guard<std::mutex> lock(handOver); }
 
 void RunChannel::requestStop() {
     {
@@ -128,6 +150,7 @@ void RunChannel::markHandled() {
 }
 
 RunResult RunWorker::run() {
+    m_channel->acquire();
     const std::string started = kelvora::RecordTimeNow();
     // The last view is kept for the closing snapshot: a copy of the numbers, not of the pointers.
     struct LastView final : kelvora::RunObserver {

@@ -57,9 +57,11 @@ struct RunResult {
     kelvora::RunRecord record;
 };
 
-/// What the window and a run's worker share: the stop request and the pace of the snapshots. Both
-/// hold it by shared_ptr, so whichever lets go last frees it. Snapshots and the end are handed over
-/// by value (posted to the window's thread), never through shared fields.
+/// What the window and a run's worker share: the stop request, the pace of the snapshots and a
+/// mailbox for what the run hands over. Both hold it by shared_ptr, so whichever lets go last frees
+/// it. The worker deposits each snapshot and the run's end in the mailbox and only then wakes the
+/// window, which takes them out under the same mutex: the hand-over is this mutex, not Qt's queue
+/// or pool, so a ThreadSanitizer build sees it even with a Qt that is not built for it.
 struct RunChannel {
     /// Asks the run to end after the generation it is in, and wakes a worker waiting for the
     /// window (every generation's mode). Safe on any thread.
@@ -67,6 +69,18 @@ struct RunChannel {
     /// The window has done with the snapshots posted so far: the next may be posted, and a worker
     /// posting every generation goes on. Safe on any thread.
     void markHandled();
+    /// The worker's side: snapshot into the mailbox, counted as posted.
+    void deposit(RunSnapshot snapshot);
+    /// The window's side: every snapshot deposited and not yet taken, oldest first.
+    std::vector<RunSnapshot> takeSnapshots();
+    /// The worker's side, last: the run's end.
+    void depositResult(RunResult result);
+    /// The window's side: the run's end once deposited (then only once), else nullopt.
+    std::optional<RunResult> takeResult();
+    /// The thread that made the worker lets go of it, and the run's thread takes it: the pair of
+    /// locks that orders the worker's setup before its run.
+    void release();
+    void acquire();
 
     std::atomic<bool> stop{false};
     /// A snapshot has been posted and the window has not done with it yet.
@@ -75,14 +89,16 @@ struct RunChannel {
     std::atomic<bool> wantPopulation{false};
     /// The window shows the diversity chart: the worker measures every generation's diversity.
     std::atomic<bool> wantDiversity{false};
-    std::mutex handOver;                 ///< guards the counts
+    std::mutex handOver;                 ///< guards the counts and the mailbox
     long long announced = 0;             ///< snapshots posted
     long long handled = 0;               ///< of them, those the window has done with
     std::condition_variable handledChanged;
+    std::vector<RunSnapshot> snapshots;  ///< deposited, not yet taken
+    std::optional<RunResult> result;     ///< deposited, not yet taken
 };
 
-/// Runs RunSolver for one set of parameters when run() is called (on a worker thread) and hands
-/// each snapshot by value to the sink: at most one every kSnapshotInterval ms and never while the
+/// Runs RunSolver for one set of parameters when run() is called (on a worker thread) and deposits
+/// each snapshot in its channel's mailbox, then calls the sink to wake the window: at most one every kSnapshotInterval ms and never while the
 /// previous one has not been handled, or after every generation when setEveryGeneration(true); the
 /// last finished generation always. When the run has closed both files (stopped or failed too, but
 /// not refused), it writes run.json beside them, program "kelvora", and returns the run's end.
@@ -91,8 +107,8 @@ class RunWorker {
 public:
     /// Least time between two snapshots, in ms: about 30 a second.
     static constexpr int kSnapshotInterval = 33;
-    /// Where snapshots go, called on the worker's thread.
-    using Sink = std::function<void(RunSnapshot)>;
+    /// Called on the worker's thread after each snapshot has been deposited in the channel.
+    using Sink = std::function<void()>;
 
     /// A run of params with algorithm's operators (which must suit params' population) for
     /// geometry with seed.
@@ -102,12 +118,13 @@ public:
 
     /// Post every generation, not at most ~30 a second. Set before the run starts.
     void setEveryGeneration(bool every) { m_everyGeneration = every; }
-    /// Where the snapshots go. Set before the run starts.
+    /// What wakes the window for a deposited snapshot. Set before the run starts.
     void setSink(Sink sink) { m_sink = std::move(sink); }
     /// The run's channel; take it before the run starts.
     const std::shared_ptr<RunChannel>& channel() const { return m_channel; }
 
-    /// The whole run, on the calling thread; after the last snapshot has gone to the sink.
+    /// The whole run, on the calling thread, after the channel's acquire(); after the last snapshot
+    /// has been deposited. Its end comes back; the window's run deposits it in the channel too.
     RunResult run();
 
 private:

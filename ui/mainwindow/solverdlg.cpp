@@ -31,7 +31,6 @@
 #include "evolution/evolutionwindow.h"
 #include "experiment/experimentwindow.h"
 #include "landscape/landscapewindow.h"
-#include "evolution/fitnesschart.h"
 #include "evolution/generationscrubber.h"
 #include "mainwindow/groundtruthoverlay.h"
 #include "microscope/microscopewindow.h"
@@ -407,12 +406,12 @@ void CSolverDlg::OnOK() {
     // The landscape views follow the new run's snapshots, not the last run's generations.
     for (LandscapeWindow* window : findChildren<LandscapeWindow*>(Qt::FindDirectChildrenOnly)) window->ForgetRun();
     m_closeRequested = false;
-    m_ran = true;
-    if (m_evolution) {
-        m_evolution->beginRun(params.generationCount, m_model->base(),
-                               m_model->target(), OperatorDialog::Summary(m_runAlgorithm));
-        m_evolution->setRunName(EvolutionWindow::RunName(params, m_runAlgorithm));
-    }
+    ChartedRun chart;
+    chart.limit = params.generationCount;
+    chart.readout = OperatorDialog::Summary(m_runAlgorithm);
+    chart.name = EvolutionWindow::RunName(params, m_runAlgorithm);
+    chart.rows = ChartedRun::Rows::history;
+    m_model->beginChart(std::move(chart));
 }
 
 bool CSolverDlg::algorithmFits(int populationSize) {
@@ -460,19 +459,13 @@ void CSolverDlg::onRunSnapshot(const RunSnapshot& snapshot) {
         for (LandscapeWindow* window : findChildren<LandscapeWindow*>(Qt::FindDirectChildrenOnly))
             window->SetPopulation(poses, snapshot.generation, m_state.geometry());
     }
-    if (m_evolution) {
-        // The rows the chart has not had yet, from the model's history.
-        const int from = static_cast<int>(m_evolution->chart()->history().size());
-        m_evolution->appendRows(from, m_model->historyRows().mid(from), snapshot.eliteDistance);
-        m_evolution->appendDiversity(snapshot.firstRow, snapshot.diversity, snapshot.populationSize);
-    }
     onGenerationProgress(snapshot.generation, snapshot.error);
 }
 
 void CSolverDlg::onRunFinished(const RunResult& result) {
     const kelvora::RunReport& report = result.report;
     update();  // the last finished generation's poses
-    if (m_evolution) m_evolution->finishRun(historyRows(), result.eliteDistance);
+    m_model->finishChart();
     if (!report.refused) {
         if (!report.results) m_replay->endRunReplay(m_runParams.populationSize);
         ShowRunSeed(result);
@@ -493,29 +486,12 @@ void CSolverDlg::onRunFinished(const RunResult& result) {
     if (m_closeRequested) reject();
 }
 
-QList<kelvora::GenerationStat> CSolverDlg::historyRows() const {
-    return m_ran ? m_model->historyRows() : QList<kelvora::GenerationStat>();
-}
-
 EvolutionWindow* CSolverDlg::showEvolutionWindow() {
     if (!m_evolution) {
-        m_evolution = new EvolutionWindow(this);
+        m_evolution = new EvolutionWindow(*m_model, this);
         m_replay->placeScrubber(m_evolution);
         m_run->setWantDiversity(m_evolution->showsDiversity());
         connect(m_evolution, &EvolutionWindow::diversityShownChanged, m_run.get(), &RunController::setWantDiversity);
-        // The last run, or the run going, from what the window has taken of it so far.
-        m_evolution->beginRun(m_runParams.generationCount, m_model->base(),
-                               m_model->target(),
-                               m_ran ? OperatorDialog::Summary(m_runAlgorithm) : QString());
-        if (m_ran) m_evolution->setRunName(EvolutionWindow::RunName(m_runParams, m_runAlgorithm));
-        // A run that has ended is shown as ended: whether it reached the optimum, its axis and caption.
-        if (m_ran && isRunning()) {
-            m_evolution->appendRows(0, historyRows(), TipDistance(m_state, m_state.elitePose));
-        } else if (m_ran) {
-            m_evolution->finishRun(historyRows(), TipDistance(m_state, m_state.elitePose));
-            m_evolution->setRunCaption(
-                m_panel->field(ParameterPanel::Field::generation)->toolTip().section(QLatin1Char('\n'), 1, 1));
-        }
     }
     m_evolution->show();
     m_evolution->raise();
@@ -567,7 +543,7 @@ void CSolverDlg::ShowRunSeed(const RunResult& result) {
                 tr("第 %1 世代で中止しました (上限 %2 世代)").arg(report.generationsRun).arg(result.record.params.generationCount);
     m_panel->field(ParameterPanel::Field::generation)->setToolTip(text);
     // The command line names the run under the evolution window's exported chart.
-    if (m_evolution) m_evolution->setRunCaption(text.section(QLatin1Char('\n'), 1, 1));
+    m_model->setChartCaption(text.section(QLatin1Char('\n'), 1, 1));
 }
 
 QString CSolverDlg::CurrentDirectoryName() {
@@ -675,10 +651,11 @@ void CSolverDlg::OnLButtonDown(Qt::MouseButtons /*buttons*/, QPoint point) {
     // and all of the window follows the new target.
     const bool left = m_replay->leaveReplay();
     m_model->setTarget(point);  // the marker moves and the target fields follow
-    if (left && m_evolution) {
-        m_evolution->beginRun(m_panel->params().generationCount, m_model->base(),
-                               m_model->target());
-        m_evolution->finishRun({}, 0.0);
+    if (left) {  // the chart starts over, empty, for the new target
+        ChartedRun chart;
+        chart.limit = m_panel->params().generationCount;
+        m_model->beginChart(std::move(chart));
+        m_model->finishChart();
     }
 }
 

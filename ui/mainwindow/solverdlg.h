@@ -152,15 +152,13 @@ protected:
     /// about 30 a second, and always for the last finished generation): shows the generation's
     /// number and error and asks for a repaint.
     virtual void onGenerationProgress(int generation, double error);
-    /// A snapshot of the run is in SolverState (RunController): feeds the replay's index and the
-    /// evolution window and calls onGenerationProgress.
+    /// A snapshot of the run is in SolverState (RunController): feeds the replay's index and calls
+    /// onGenerationProgress (the evolution window follows the model).
     void onRunSnapshot(const RunSnapshot& snapshot);
     /// The run has ended and RunController has put its final state in SolverState and given input
-    /// back: the plot, the evolution window, the replay, the seed tooltip, file warnings and a
+    /// back: the plot, the charted run's end, the replay, the seed tooltip, file warnings and a
     /// pending close.
     void onRunFinished(const RunResult& result);
-    /// History rows 0..generation-1 of the last run (or of the run going, as far as shown).
-    QList<kelvora::GenerationStat> historyRows() const;
     /// After a run: the seed it used and the kelvora-cli command that repeats it, as the tooltip
     /// of the generation field.
     void ShowRunSeed(const RunResult& result);
@@ -179,7 +177,7 @@ protected:
     void OnMouseMove(Qt::MouseButtons buttons, QPoint point);
     /// Left press: inside the plot it moves the target of SolverState there, writes its relative
     /// position into the target fields and has the plot repainted. During the replay of an opened file it first leaves
-    /// the replay (ReplayController::leaveReplay) and starts the evolution window over, empty, for
+    /// the replay (ReplayController::leaveReplay) and charts an empty run (the evolution window) for
     /// the new target. Outside nothing changes.
     void OnLButtonDown(Qt::MouseButtons buttons, QPoint point);
     /// The opened results.csv changed (path, or "" when none): the title names it, and its run.json's
@@ -231,7 +229,6 @@ protected:
     SolverModel* m_model;          ///< what the window shows, its one writer's interface; owned by the dialog
     const SolverState& m_state;    ///< the model's state, to read
 
-    bool m_ran = false;                    ///< a run has been started since the dialog opened
     bool m_closeRequested = false;         ///< close the dialog when the run has ended
     bool m_discardAsked = false;           ///< the experiment window's unsaved runs are being asked about
     bool m_discardAgreed = false;          ///< they may be dropped: the dialog closes

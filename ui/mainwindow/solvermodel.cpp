@@ -15,6 +15,24 @@ QList<kelvora::GenerationStat> SolverModel::historyRows() const {
     return QList<kelvora::GenerationStat>(m_state.history.begin(), m_state.history.begin() + count);
 }
 
+QList<kelvora::GenerationStat> SolverModel::chartRows() const {
+    switch (m_chart.rows) {
+    case ChartedRun::Rows::none: return {};
+    case ChartedRun::Rows::history: return historyRows();
+    case ChartedRun::Rows::file: return m_chart.fileRows;
+    }
+    return {};
+}
+
+double SolverModel::chartEliteDistance() const {
+    switch (m_chart.rows) {
+    case ChartedRun::Rows::none: return -1.0;
+    case ChartedRun::Rows::history: return TipDistance(m_state, m_state.elitePose);
+    case ChartedRun::Rows::file: return m_chart.fileEliteDistance;
+    }
+    return -1.0;
+}
+
 void SolverModel::open() {
     m_state.baseX = kelvora::kBaseX;
     m_state.baseY = kelvora::kBaseY;
@@ -53,6 +71,36 @@ void SolverModel::takeRows(int firstRow, const QList<kelvora::GenerationStat>& r
         if (row >= 0 && row < kelvora::kMaxGenerations) m_state.history[static_cast<std::size_t>(row)] = rows[i];
     }
     m_state.generation = generation;
+    emit rowsTaken();
+    m_diversityFrom = -1;
+}
+
+void SolverModel::takeDiversity(int firstRow, const QList<kelvora::Diversity>& rows, int population) {
+    if (rows.isEmpty()) return;
+    // Generations before the chart was shown are kept as not measured.
+    m_diversity.resize(std::max(firstRow, 0));
+    m_diversity += rows;
+    m_diversityPopulation = population;
+    m_diversityFrom = m_diversityFrom < 0 ? firstRow : std::min(m_diversityFrom, firstRow);
+}
+
+void SolverModel::beginChart(ChartedRun run) {
+    m_chart = std::move(run);
+    m_chart.ended = false;
+    m_diversity.clear();
+    emit chartBegun();
+}
+
+void SolverModel::finishChart() {
+    m_chart.ended = true;
+    emit chartFinished();
+}
+
+void SolverModel::setChartCaption(const QString& caption) { m_chart.caption = caption; }
+
+void SolverModel::setReplayGenerations(int count) {
+    m_replayGenerations = count;
+    emit replayChanged(count);
 }
 
 void SolverModel::endRun(const kelvora::SolverParams& params, int generation) {
