@@ -1179,20 +1179,20 @@ Repeat it with %2</translation>
         <translation>Each cell is one pose at the fixed angle 1, lighter where its tip is nearer the target; grey lines mark where steepest ascent starts to climb to another local optimum.</translation>
     </message>
     <message>
-        <source>グレイ符号化はここで %1 個の行き止まりを %2 個に減らします: 隣り合う角度は 1 ビットしか違いません。赤: 局所最適, 緑の枠: 最適解, 黒: 表示中の世代の個体。</source>
-        <translation>Gray encoding cuts the %1 dead ends here to %2: neighbouring angles differ in one bit only. Red: local optima, green ring: the optimum, black: individuals of the shown generation.</translation>
+        <source>グレイ符号化はここで %1 個の行き止まりを %2 個に減らします: 隣り合う角度は 1 ビットしか違いません。赤: 局所最適, 緑の枠: 最適解, 白い点 (黒い縁): 表示中の世代の個体。</source>
+        <translation>Gray encoding cuts the %1 dead ends here to %2: neighbouring angles differ in one bit only. Red: local optima, green ring: the optimum, white dots (black rims): individuals of the shown generation.</translation>
     </message>
     <message>
         <source>表示中の世代は別の目標の実行のものなので, その集団は描きません。</source>
         <translation>The shown generation belongs to a run on another target, so its population is not drawn.</translation>
     </message>
     <message>
-        <source>実行するか結果を開くと, 表示中の世代の集団がここに黒い点で描かれます。</source>
-        <translation>Run or open results, and the shown generation&apos;s population is drawn here as black dots.</translation>
+        <source>実行するか結果を開くと, 表示中の世代の集団がここに白い点で描かれます。</source>
+        <translation>Run or open results, and the shown generation&apos;s population is drawn here as white dots.</translation>
     </message>
     <message>
-        <source>黒い点: 世代 %1 の %2 個体のうち, 角度 1 が %3° ± %4° の %5 個体 (ほかの %6 個体は省略)。</source>
-        <translation>Black dots: of the %2 individuals of generation %1, the %5 whose angle 1 is %3° ± %4° (the other %6 are left out).</translation>
+        <source>白い点: 世代 %1 の %2 個体のうち, 角度 1 が %3° ± %4° の %5 個体 (ほかの %6 個体は省略)。</source>
+        <translation>White dots: of the %2 individuals of generation %1, the %5 whose angle 1 is %3° ± %4° (the other %6 are left out).</translation>
     </message>
     <message>
         <source>姿勢 (%1, %2, %3) は局所最適 (%4, %5, %6) に登ります: 距離 %7 px, 吸引域は全体で %8 姿勢 (%9%), この断面に %10 マス。</source>

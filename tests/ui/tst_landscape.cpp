@@ -39,7 +39,11 @@ private slots:
         QCOMPARE(at(250, 250), LandscapeColour(240 + 230, 500));
         QVERIFY(qGray(at(11, 20)) > qGray(at(100, 100)));        // nearer is lighter
         QVERIFY(qGray(at(100, 100)) > qGray(at(250, 250)));
-        QCOMPARE(image.pixel(128 * 2 + 1, 127 * 2 + 1), qRgb(0, 0, 0));  // the individual's dot
+        // The individual's dot: 3 x 3 white about its cell's centre pixel, rimmed black 2 px out.
+        QCOMPARE(image.pixel(128 * 2 + 1, 127 * 2 + 1), qRgb(255, 255, 255));
+        QCOMPARE(image.pixel(128 * 2 + 2, 127 * 2), qRgb(255, 255, 255));
+        QCOMPARE(image.pixel(128 * 2 + 3, 127 * 2 + 1), qRgb(0, 0, 0));
+        QCOMPARE(image.pixel(128 * 2 + 1, 127 * 2 - 1), qRgb(0, 0, 0));
         // The optimum's ring: 3 px from its cell's centre pixel, the centre itself left showing.
         const int cx = 10 * 2 + 1, cy = (255 - 20) * 2 + 1;
         QCOMPARE(image.pixel(cx + 3, cy), qRgb(0, 170, 60));

@@ -55,7 +55,11 @@ QImage DrawLandscapeSlice(const LandscapeSlice& slice) {
     for (const QPoint& p : slice.localOptima) cell(p.x(), p.y(), qRgb(220, 30, 30));
     // A cell's centre pixel: the lower right of its 2 x 2 block.
     const auto centre = [](const QPoint& p) { return QPoint(p.x() * kSliceCell + 1, (255 - p.y()) * kSliceCell + 1); };
-    for (const QPoint& p : slice.population) dot(centre(p).x(), centre(p).y(), 1, qRgb(0, 0, 0), false);
+    // White with a black rim, so that an individual shows on the light and on the dark cells alike.
+    for (const QPoint& p : slice.population) {
+        dot(centre(p).x(), centre(p).y(), 2, qRgb(0, 0, 0), true);
+        dot(centre(p).x(), centre(p).y(), 1, qRgb(255, 255, 255), false);
+    }
     if (slice.hasOptimum) dot(centre(slice.optimum).x(), centre(slice.optimum).y(), 3, qRgb(0, 170, 60), true);
     for (int row = 0; row < kSliceSide; ++row) {
         const double share = static_cast<double>(kSliceSide - 1 - row) / (kSliceSide - 1);

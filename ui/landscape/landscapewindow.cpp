@@ -375,7 +375,7 @@ void LandscapeWindow::Show(LandscapeResult result) {
         if (s.neighbourhood.kind == Neighbourhood::Kind::gray) gray = s.localOptima;
     }
     explanation_->setText(tr("グレイ符号化はここで %1 個の行き止まりを %2 個に減らします: 隣り合う角度は 1 ビットしか違いません。"
-                             "赤: 局所最適, 緑の枠: 最適解, 黒: 表示中の世代の個体。")
+                             "赤: 局所最適, 緑の枠: 最適解, 白い点 (黒い縁): 表示中の世代の個体。")
                               .arg(binary)
                               .arg(gray));
     slider_->setEnabled(true);
@@ -394,9 +394,9 @@ void LandscapeWindow::Repaint() {
     if (otherTarget_)
         caption_->setText(tr("表示中の世代は別の目標の実行のものなので, その集団は描きません。"));
     else if (generation_ == 0)
-        caption_->setText(tr("実行するか結果を開くと, 表示中の世代の集団がここに黒い点で描かれます。"));
+        caption_->setText(tr("実行するか結果を開くと, 表示中の世代の集団がここに白い点で描かれます。"));
     else
-        caption_->setText(tr("黒い点: 世代 %1 の %2 個体のうち, 角度 1 が %3° ± %4° の %5 個体 (ほかの %6 個体は省略)。")
+        caption_->setText(tr("白い点: 世代 %1 の %2 個体のうち, 角度 1 が %3° ± %4° の %5 個体 (ほかの %6 個体は省略)。")
                               .arg(generation_)
                               .arg(population_.size())
                               .arg(a1)
