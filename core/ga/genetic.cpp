@@ -57,7 +57,7 @@ void BuildRouletteIndex(const double* prefix, int populationSize, double total, 
     std::copy(prefix, prefix + last, sums);
     std::fill(sums + last, sums + last + kRouletteScanWidth, std::numeric_limits<double>::infinity());
     index.total = total;
-    const int buckets = std::max(2, static_cast<int>(std::bit_ceil(2u * static_cast<unsigned>(populationSize))));
+    const int buckets = std::max(2, static_cast<int>(std::bit_ceil(static_cast<unsigned>(populationSize))));
     index.shift = 15 - std::countr_zero(static_cast<unsigned>(buckets));
     const int width = 1 << index.shift;
     // Sum i is at most the draw of every r from u = floor(y) + 2 on, y = prefix[i] * (32767 / total):
@@ -66,16 +66,20 @@ void BuildRouletteIndex(const double* prefix, int populationSize, double total, 
     // So sum i counts in the start of every bucket from ceil(u / width) on: each bucket marks the
     // last sum that enters there, and the running maximum of the marks is the count.
     std::uint16_t* start = index.start.data();
-    std::fill(start, start + buckets + 1, std::uint16_t{0});
+    std::uint32_t* mark = index.mark.data();
+    std::fill(mark, mark + buckets + 1, 0u);
     const double scale = kRandMax / total;
     for (int i = 0; i < last; ++i) {
         double y = prefix[i] * scale;
         if (!(y < kRandMax + 1.0)) y = kRandMax + 1.0;
         const int u = static_cast<int>(y) + 2;
-        start[std::min((u + width - 1) >> index.shift, buckets)] = static_cast<std::uint16_t>(i + 1);
+        mark[std::min((u + width - 1) >> index.shift, buckets)] = static_cast<std::uint32_t>(i + 1);
     }
-    std::uint16_t count = 0;
-    for (int k = 0; k < buckets; ++k) start[k] = count = std::max(count, start[k]);
+    std::uint32_t count = 0;
+    for (int k = 0; k < buckets; ++k) {
+        count = std::max(count, mark[k]);
+        start[k] = static_cast<std::uint16_t>(count);
+    }
 }
 
 int RouletteSelectLinear(const double* fitness, int populationSize, double total, CrtRandom& rng) {

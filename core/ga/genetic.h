@@ -19,7 +19,7 @@ namespace kelvora {
 inline constexpr int kRouletteTableMinPopulation = 2048;
 
 /// Sums RouletteSelectIndexed compares with the draw at once, and the largest number of buckets.
-inline constexpr int kRouletteScanWidth = 8;
+inline constexpr int kRouletteScanWidth = 4;
 inline constexpr int kRouletteMaxBuckets = 4096;
 
 /// The roulette of a population below kRouletteTableMinPopulation laid out for a short scan per
@@ -31,13 +31,14 @@ struct RouletteIndex {
     std::array<double, kRouletteTableMinPopulation + kRouletteScanWidth> sums{};
     /// start[r >> shift]: a count of leading sums, each at most the draw of every r in that bucket.
     std::array<std::uint16_t, kRouletteMaxBuckets + 1> start{};
-    int shift = 0;       ///< log2 of the draws per bucket, 3..14
+    std::array<std::uint32_t, kRouletteMaxBuckets + 1> mark{};  ///< BuildRouletteIndex's own: the last sum entering each bucket
+    int shift = 0;       ///< log2 of the draws per bucket, 4..14
     double total = 0.0;  ///< the fitness total the draws scale
 };
 
 /// Lays out prefix[0..populationSize-1] (1..kRouletteTableMinPopulation - 1 running sums,
-/// non-decreasing, of positive values, total their last) for RouletteSelectIndexed, in O(n) and no
-/// more than 2 * populationSize buckets (rounded up to a power of two, at least 2).
+/// non-decreasing, of positive values, total their last) for RouletteSelectIndexed, in O(n): as
+/// many buckets as the population rounded up to a power of two (at least 2), about one sum each.
 void BuildRouletteIndex(const double* prefix, int populationSize, double total, RouletteIndex& index);
 
 /// RouletteSelect's index for the draw r (0..kRandMax): the number of prefix sums at or below

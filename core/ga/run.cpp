@@ -82,9 +82,9 @@ inline void DecodeGray(const Chromosome& genes, Chromosome& angles) {
 // MutateWith's mutation of chromosomes E..n-1 and then EvaluateGeneration's evaluation, one
 // chromosome at a time with the same draws and sums: the processor works out one chromosome's
 // fitness while the generator goes on to the next one's genes.
-void MutateAndEvaluate(const Geometry& geometry, const Algorithm& algorithm, int n, double mutationProbability,
-                       RunBuffers& buffers, GenerationView& view, CrtRandom& rng) {
-    const int threshold = MutationThreshold(mutationProbability);
+// threshold is MutationThreshold of the run's probability.
+void MutateAndEvaluate(const Geometry& geometry, const Algorithm& algorithm, int n, int threshold, RunBuffers& buffers,
+                       GenerationView& view, CrtRandom& rng) {
     const LinkTables& tables = Tables();
     const bool gray = algorithm.encoding == Encoding::gray;
     Population& population = buffers.population;
@@ -164,6 +164,7 @@ RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observ
         recorder->onInitial(population.data(), n);
     }
     GenerationView view;
+    const int mutationThreshold = MutationThreshold(params.mutationProbability);
     for (int g = 0; g < params.generationCount; ++g) {
         const Chromosome* before = population.data();
         if (algorithm.method == Method::randomSearch) {
@@ -176,7 +177,7 @@ RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observ
                 CopyPopulation(population, record->before, n);
                 before = record->before.data();
             }
-            MutateAndEvaluate(setup.geometry, algorithm, n, params.mutationProbability, buffers, view, rng);
+            MutateAndEvaluate(setup.geometry, algorithm, n, mutationThreshold, buffers, view, rng);
         }
         if (record) recorder->onStep(g, record->origins.data(), before, population.data(), n);
         if (algorithm.method == Method::randomSearch) EvaluateGeneration(setup.geometry, n, buffers, view);
