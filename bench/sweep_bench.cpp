@@ -107,6 +107,10 @@ void BM_SweepThreads(benchmark::State& bench) {
     bench.counters["one_thread_runs_per_s"] = runs * n / seconds[0];
     bench.counters["two_threads_runs_per_s"] = runs * n / seconds[1];
     bench.counters["scaling"] = seconds[0] / seconds[1];
+    // How many processors each sweep had on average: 1 and 2 on an idle machine; on a shared one the
+    // scaling is at most the ratio of the two.
+    bench.counters["one_thread_busy"] = cpu[0] / seconds[0];
+    bench.counters["two_threads_busy"] = cpu[1] / seconds[1];
     if (rows != 2LL * runs * bench.iterations()) bench.SkipWithError("a sweep lost rows");
 }
 BENCHMARK(BM_SweepThreads)->Arg(100)->Arg(20)->Arg(1000)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -239,9 +243,11 @@ void PrintGoals(const bench::GoalReporter& report) {
         if (!t) continue;
         const auto& c = t->counters;
         std::printf("  %5d runs %4dx100: %.0f runs/s on 1 thread, %.0f on 2, %.2fx (goal 1.9x)  %s\n"
-                    "                     processor time on 2 threads / on 1: %.3f (1 = no cost of threading)\n",
+                    "                     processor time on 2 threads / on 1: %.3f (1 = no cost of threading);\n"
+                    "                     processors busy: %.2f on 1 thread, %.2f on 2\n",
                     100000 / population, population, c.at("one_thread_runs_per_s"), c.at("two_threads_runs_per_s"),
-                    c.at("scaling"), GoalReporter::Verdict(c.at("scaling") >= 1.9), c.at("cpu_ratio"));
+                    c.at("scaling"), GoalReporter::Verdict(c.at("scaling") >= 1.9), c.at("cpu_ratio"),
+                    c.at("one_thread_busy"), c.at("two_threads_busy"));
     }
     if (const GoalReporter::Result* o = report.Find("BM_SweepRunOverhead")) {
         const auto& c = o->counters;
