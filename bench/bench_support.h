@@ -53,7 +53,8 @@ inline double Seconds(clockid_t clock = CLOCK_MONOTONIC) {
 class GoalReporter : public benchmark::ConsoleReporter {
 public:
     struct Result {
-        double ms = 0;  ///< real time, milliseconds
+        double ms = 0;     ///< real time, milliseconds
+        double cpuMs = 0;  ///< processor time, milliseconds
         bool fromMedian = false;
         std::map<std::string, double> counters;
     };
@@ -69,6 +70,7 @@ public:
             if (r.fromMedian && !median) continue;
             r.fromMedian = median;
             r.ms = run.GetAdjustedRealTime() * 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            r.cpuMs = run.GetAdjustedCPUTime() * 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
             for (const auto& [name, counter] : run.counters) r.counters[name] = counter.value;
             functions_[run.run_name.function_name] = run.run_name.str();
         }

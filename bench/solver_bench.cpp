@@ -1,15 +1,18 @@
 // Costs of the solver: one generation against the plain baseline (linear roulette scan, sine and
 // cosine per call, iostream formatting), one generation with its trace, one under each operator choice against the
-// classic one, a run with real per-line writes against the floor of
-// those writes alone, and the peak memory of the largest run. A summary of the goals follows the
+// classic one, a sweep's run of 20, 100 and 1000 x 100 against its floor (its draws and evaluations
+// alone), a run with real per-line writes against the floor of those writes alone, and the peak
+// memory of the largest run. A summary of the goals follows the
 // table.
 //
 //   kelvora_bench                                   everything (the largest run takes minutes)
 //   kelvora_bench --benchmark_filter=-LargestRun    all but the largest run
+//   kelvora_bench --benchmark_filter=SweepRun --benchmark_repetitions=5   a sweep's run and its floor
 
 #include <benchmark/benchmark.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,9 +32,11 @@
 #include "bench_support.h"
 #include "analysis/diversity.h"
 #include "analysis/optimum.h"
+#include "batch/sweep.h"
 #include "ga/run.h"
 #include "io/result_files.h"
 #include "io/trace_file.h"
+#include "model/link_tables.h"
 
 namespace kelvora {
 namespace {
@@ -272,6 +277,93 @@ void BM_RunDiscardingLines(benchmark::State& bench) {
 }
 BENCHMARK(BM_RunDiscardingLines)->Args({20, 100})->Args({1000, 100})->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// ---------------------------------------------------------------- a sweep's run against its floor
+
+constexpr int kSweepGenerations = 100;
+
+/// One sweep combination of the classic algorithm on the opening target: n x 100, crossover 0.5,
+/// mutation 0.1.
+SweepCombination SweepRunOf(int n, std::uint32_t seed) {
+    SweepCombination c;
+    c.params = {n, kSweepGenerations, 0.5, 0.1};
+    c.target = {kOpeningTargetX, kOpeningTargetY};
+    c.seed = seed;
+    return c;
+}
+
+// One run as a sweep makes it (RunCombination: the run, its statistics, no files), a new seed each
+// iteration, on buffers lent throughout.
+void BM_SweepRun(benchmark::State& bench) {
+    const int n = static_cast<int>(bench.range(0));
+    auto buffers = std::make_unique<RunBuffers>();
+    std::uint32_t seed = 0;
+    for (auto _ : bench) {
+        const SweepResult result = RunCombination(SweepRunOf(n, ++seed), std::nan(""), 0.5, *buffers);
+        benchmark::DoNotOptimize(result.eliteDistance);
+    }
+    bench.counters["runs_per_s"] = benchmark::Counter(static_cast<double>(bench.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_SweepRun)->Arg(20)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+/// The number of draws a classic run of params with seed makes: the steps of the generator from
+/// the seed to the state the plain reference search leaves it in (far fewer than its period, 2^32).
+long long DrawsOfRun(const SolverParams& params, std::uint32_t seed) {
+    NullBuffer nothing;
+    std::ostream sink(&nothing);
+    reference::Search search({kBaseX, kBaseY, kTargetX, kTargetY}, params, seed, sink);
+    for (int g = 0; g < params.generationCount; ++g) search.Step();
+    CrtRandom rng;
+    Srand(rng, seed);
+    long long draws = 0;
+    for (; rng.state != search.rng().state; ++draws) Rand(rng);
+    return draws;
+}
+
+// The floor of a sweep's run of n x 100: as many generator draws as the run of seed 1 makes, each
+// depending on the last, and as many table evaluations as it makes (n a generation and n for the
+// initial population), which is all a run must compute. BM_SweepRun's time over this one is the
+// run's distance from its floor.
+void BM_SweepRunFloor(benchmark::State& bench) {
+    const int n = static_cast<int>(bench.range(0));
+    const SolverParams params = SweepRunOf(n, 1).params;
+    const long long draws = DrawsOfRun(params, 1);
+    const auto population = std::make_unique<Population>();
+    CrtRandom rng;
+    Srand(rng, 1);
+    InitPopulation(n, *population, rng);
+    std::vector<double> fitness(static_cast<std::size_t>(n));
+    const LinkTables& tables = Tables();
+    const Geometry& g = kGeometry;
+    double drawSeconds = 0, evaluationSeconds = 0;
+    for (auto _ : bench) {
+        const double start = Seconds();
+        CrtRandom chain;
+        Srand(chain, 1);
+        int sum = 0;
+        for (long long k = 0; k < draws; ++k) sum += Rand(chain);
+        benchmark::DoNotOptimize(sum);
+        const double middle = Seconds();
+        for (int generation = 0; generation <= kSweepGenerations; ++generation) {
+            for (int i = 0; i < n; ++i) {
+                const Chromosome& c = (*population)[static_cast<std::size_t>(i)];
+                fitness[static_cast<std::size_t>(i)] = FitnessOfDistance(
+                    TargetDistance(g.targetX, g.targetY, Tip(tables, c.gene[0], c.gene[1], c.gene[2], g.baseX, g.baseY)));
+            }
+            benchmark::ClobberMemory();
+        }
+        benchmark::DoNotOptimize(fitness.data());
+        drawSeconds += middle - start;
+        evaluationSeconds += Seconds() - middle;
+    }
+    const auto iterations = static_cast<double>(bench.iterations());
+    const double evaluations = static_cast<double>(n) * (kSweepGenerations + 1);
+    bench.counters["draws"] = static_cast<double>(draws);
+    bench.counters["evaluations"] = evaluations;
+    bench.counters["draw_ns"] = drawSeconds * 1e9 / (iterations * static_cast<double>(draws));
+    bench.counters["evaluation_ns"] = evaluationSeconds * 1e9 / (iterations * evaluations);
+}
+BENCHMARK(BM_SweepRunFloor)->Arg(20)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
 // ---------------------------------------------------------------- the largest run
 
 /// The child's side: one run of 10000 chromosomes for 10000 generations into directory.
@@ -346,6 +438,18 @@ void PrintGoals(const bench::GoalReporter& report) {
                     run->ms, run->counters.at("alone_ms"), ratio, GoalReporter::Verdict(ratio <= 1.3));
         std::printf("%37s processor-time ratio %.3f\n", "", run->counters.at("cpu_ratio"));
         if (computing) std::printf("%37s computing alone %.3f ms\n", "", computing->ms);
+    }
+    for (const int n : {20, 100, 1000}) {
+        const GoalReporter::Result* run = report.Find("BM_SweepRun/" + std::to_string(n));
+        const GoalReporter::Result* floor = report.Find("BM_SweepRunFloor/" + std::to_string(n));
+        if (!run || !floor) continue;
+        // Processor time first: on a shared machine it counts this program's own work alone.
+        const double ratio = run->cpuMs / floor->cpuMs;
+        std::printf("  sweep run %4d x %d:   %8.1f us CPU  %.0f runs/s, floor %.1f us (%.0f draws, %.0f evaluations)\n"
+                    "%28s ratio %.2f in CPU, %.2f in real time (goal 1.5)  %s\n",
+                    n, kSweepGenerations, run->cpuMs * 1e3, 1e3 / run->cpuMs, floor->cpuMs * 1e3,
+                    floor->counters.at("draws"), floor->counters.at("evaluations"), "", ratio, run->ms / floor->ms,
+                    GoalReporter::Verdict(ratio <= 1.5));
     }
     if (const GoalReporter::Result* largest = report.Find("BM_LargestRun/iterations:1/real_time")) {
         const double peak = largest->counters.at("peak_MB");

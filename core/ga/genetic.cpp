@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 
 
 namespace kelvora {
@@ -47,6 +48,37 @@ void FillRouletteTable(const double* prefix, int populationSize, double total, s
         const double draw = (r * kRandScale) * total;
         while (index < last && prefix[index] <= draw) ++index;
         wheel[r] = static_cast<std::uint16_t>(index);
+    }
+}
+
+void BuildRouletteIndex(const double* prefix, int populationSize, double total, RouletteIndex& index) {
+    const int last = populationSize - 1;
+    double* sums = index.sums.data();
+    std::copy(prefix, prefix + last, sums);
+    std::fill(sums + last, sums + last + kRouletteScanWidth, std::numeric_limits<double>::infinity());
+    index.total = total;
+    const int buckets = std::max(2, static_cast<int>(std::bit_ceil(static_cast<unsigned>(populationSize))));
+    index.shift = 15 - std::countr_zero(static_cast<unsigned>(buckets));
+    const int width = 1 << index.shift;
+    // Sum i is at most the draw of every r from u = floor(y) + 2 on, y = prefix[i] * (32767 / total):
+    // y is 32767 * prefix[i] / total within a few units in the last place, as is the draw of r a
+    // multiple of r / 32767 * total, and those errors come to far less than the one draw u adds.
+    // So sum i counts in the start of every bucket from ceil(u / width) on: each bucket marks the
+    // last sum that enters there, and the running maximum of the marks is the count.
+    std::uint16_t* start = index.start.data();
+    std::uint32_t* mark = index.mark.data();
+    std::fill(mark, mark + buckets + 1, 0u);
+    const double scale = kRandMax / total;
+    for (int i = 0; i < last; ++i) {
+        double y = prefix[i] * scale;
+        if (!(y < kRandMax + 1.0)) y = kRandMax + 1.0;
+        const int u = static_cast<int>(y) + 2;
+        mark[std::min((u + width - 1) >> index.shift, buckets)] = static_cast<std::uint32_t>(i + 1);
+    }
+    std::uint32_t count = 0;
+    for (int k = 0; k < buckets; ++k) {
+        count = std::max(count, mark[k]);
+        start[k] = static_cast<std::uint16_t>(count);
     }
 }
 
@@ -259,29 +291,32 @@ void ReproduceWith(const Algorithm& algorithm, int populationSize, double crosso
         FillRouletteTable(prefix, n, total, wheel);
         Breed(algorithm, n, pairs, population, scratch, rng, origins, [wheel](CrtRandom& g) -> int { return wheel[Rand(g)]; });
     } else {
+        RouletteIndex& roulette = scratch.roulette;
+        BuildRouletteIndex(prefix, n, total, roulette);
         Breed(algorithm, n, pairs, population, scratch, rng, origins,
-              [prefix, n, total](CrtRandom& g) { return RouletteSelect(prefix, n, total, g); });
+              [&roulette](CrtRandom& g) { return RouletteSelectIndexed(roulette, Rand(g)); });
     }
     CopyPopulation(scratch.next, population, n);
 }
 
+int MutationThreshold(double mutationProbability) {
+    // low passes the test (or is -1), every draw above high fails it. The test is the one the
+    // operator has always made, a draw above the probability skipping the gene, so a NaN passes all.
+    int low = -1, high = kRandMax;
+    while (low < high) {
+        const int mid = (low + high + 1) / 2;
+        if (!(mid * kRandScale > mutationProbability)) low = mid;
+        else high = mid - 1;
+    }
+    return low;
+}
+
 void MutateWith(const Algorithm& algorithm, int populationSize, double mutationProbability, Population& population,
                 CrtRandom& rng) {
-    const double p = mutationProbability;
-    const bool gray = algorithm.encoding == Encoding::gray;
-    const int step = algorithm.creepStep;
-    for (int i = algorithm.elitism; i < populationSize; ++i) {
-        for (std::uint8_t& g : population[i].gene) {
-            if (Rand(rng) * kRandScale > p) continue;
-            if (algorithm.mutation == MutationOperator::bitFlip) {
-                g = static_cast<std::uint8_t>(g ^ (1u << (Rand(rng) % 8)));
-            } else {
-                const int d = Rand(rng) % (2 * step + 1) - step;
-                const int angle = std::clamp((gray ? GrayDecode(g) : g) + d, 0, 255);
-                g = static_cast<std::uint8_t>(gray ? GrayEncode(angle) : angle);
-            }
-        }
-    }
+    const int threshold = MutationThreshold(mutationProbability);
+    CrtRandom g = rng;  // in a register, not stored back through the genes' bytes each draw
+    for (int i = algorithm.elitism; i < populationSize; ++i) MutateGenes(algorithm, threshold, population[i], g);
+    rng = g;
 }
 
 }  // namespace kelvora

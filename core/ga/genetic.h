@@ -2,7 +2,9 @@
 // Genetic operators on a population of 3-byte chromosomes. Each takes the generator explicitly and
 // draws from it in a fixed order, so a run is determined by its seed, parameters and target.
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "ga/algorithm.h"
@@ -11,6 +13,49 @@
 #include "model/types.h"
 
 namespace kelvora {
+
+/// Smallest population whose reproduction reads its selections from a table of all 32768 draws:
+/// one pass over the draws and the prefix sums is then cheaper than a search per selection.
+inline constexpr int kRouletteTableMinPopulation = 2048;
+
+/// Sums RouletteSelectIndexed compares with the draw at once, and the largest number of buckets.
+inline constexpr int kRouletteScanWidth = 4;
+inline constexpr int kRouletteMaxBuckets = 4096;
+
+/// The roulette of a population below kRouletteTableMinPopulation laid out for a short scan per
+/// selection (BuildRouletteIndex): the draws 0..kRandMax fall into buckets of 2^shift draws, and
+/// each bucket knows how many prefix sums lie at or below the draw of its first value, less a few.
+struct RouletteIndex {
+    /// prefix[0..n-2], then +infinity from index n - 1 on (kRouletteScanWidth of them), so that a
+    /// scan stops there: the wheel's last index is taken when no earlier sum exceeds the draw.
+    std::array<double, kRouletteTableMinPopulation + kRouletteScanWidth> sums{};
+    /// start[r >> shift]: a count of leading sums, each at most the draw of every r in that bucket.
+    std::array<std::uint16_t, kRouletteMaxBuckets + 1> start{};
+    std::array<std::uint32_t, kRouletteMaxBuckets + 1> mark{};  ///< BuildRouletteIndex's own: the last sum entering each bucket
+    int shift = 0;       ///< log2 of the draws per bucket, 4..14
+    double total = 0.0;  ///< the fitness total the draws scale
+};
+
+/// Lays out prefix[0..populationSize-1] (1..kRouletteTableMinPopulation - 1 running sums,
+/// non-decreasing, of positive values, total their last) for RouletteSelectIndexed, in O(n): as
+/// many buckets as the population rounded up to a power of two (at least 2), about one sum each.
+void BuildRouletteIndex(const double* prefix, int populationSize, double total, RouletteIndex& index);
+
+/// RouletteSelect's index for the draw r (0..kRandMax): the number of prefix sums at or below
+/// (r * kRandScale) * total among the first populationSize - 1, found by scanning from the draw's
+/// bucket start. The same comparison on the same sums, so the same index for every draw.
+inline int RouletteSelectIndexed(const RouletteIndex& index, int r) {
+    const double draw = (r * kRandScale) * index.total;
+    int i = index.start[static_cast<std::size_t>(r >> index.shift)];
+    // The sums are non-decreasing, so those at or below the draw lead the scan's window; a full
+    // window (a crowded bucket) goes on to the next. The infinities end every scan.
+    for (;;) {
+        int below = 0;
+        for (int j = 0; j < kRouletteScanWidth; ++j) below += index.sums[static_cast<std::size_t>(i + j)] <= draw;
+        i += below;
+        if (below < kRouletteScanWidth) return i;
+    }
+}
 
 /// Working storage of one reproduction step, kept by the run so nothing is allocated per generation.
 struct ReproductionScratch {
@@ -24,11 +69,9 @@ struct ReproductionScratch {
     /// Rank order and its sort's keys, for rank selection and elitism (RankByFitness, FittestFirst).
     std::array<std::uint16_t, kMaxPopulation> order{}, orderSpare{};
     std::array<std::uint64_t, kMaxPopulation> keys{};
+    /// For a smaller population, its roulette laid out for RouletteSelectIndexed.
+    RouletteIndex roulette{};
 };
-
-/// Smallest population whose reproduction reads its selections from a table of all 32768 draws:
-/// one pass over the draws and the prefix sums is then cheaper than a binary search per selection.
-inline constexpr int kRouletteTableMinPopulation = 2048;
 
 /// Number of crossover pairs of a step: trunc(populationSize * crossoverRate) / 2, the product in
 /// double precision (100 * 0.58 is 57.99999999999999, so 28 pairs).
@@ -102,6 +145,31 @@ struct SlotOrigin {
 void ReproduceWith(const Algorithm& algorithm, int populationSize, double crossoverRate, const double* fitness,
                    Population& population, ReproductionScratch& scratch, CrtRandom& rng,
                    SlotOrigin* origins = nullptr);
+
+/// The largest draw r (0..kRandMax) that is not above the probability, !(r * kRandScale >
+/// mutationProbability), or -1 when none is (a negative probability; a NaN one lets every draw
+/// through): r * kRandScale rises with r, so a gene mutates exactly when its test draw is at most this.
+int MutationThreshold(double mutationProbability);
+
+/// Mutates one chromosome's genes in order as MutateWith does, a gene mutating when its test draw
+/// is at most threshold (MutationThreshold of the probability). Returns whether any gene mutated.
+inline bool MutateGenes(const Algorithm& algorithm, int threshold, Chromosome& c, CrtRandom& rng) {
+    bool mutated = false;
+    for (std::uint8_t& g : c.gene) {
+        if (Rand(rng) > threshold) continue;
+        mutated = true;
+        if (algorithm.mutation == MutationOperator::bitFlip) {
+            g = static_cast<std::uint8_t>(g ^ (1u << (Rand(rng) % 8)));
+        } else {
+            const bool gray = algorithm.encoding == Encoding::gray;
+            const int step = algorithm.creepStep;
+            const int d = Rand(rng) % (2 * step + 1) - step;
+            const int angle = std::clamp((gray ? GrayDecode(g) : g) + d, 0, 255);
+            g = static_cast<std::uint8_t>(gray ? GrayEncode(angle) : angle);
+        }
+    }
+    return mutated;
+}
 
 /// Mutation of chromosomes E..populationSize-1 under algorithm's mutation operator and encoding:
 /// each gene, in order, mutates when Rand() * kRandScale <= mutationProbability (0..1).

@@ -1,6 +1,9 @@
 #include "ga/run.h"
 
 #include "ga/baseline.h"
+#include "model/link_tables.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -38,24 +41,20 @@ const char* ValidateParams(const SolverParams& params, char* message, int messag
 
 std::uint32_t ClockSeed() { return static_cast<std::uint32_t>(std::time(nullptr)); }
 
-void EvaluateGeneration(const Geometry& geometry, int populationSize, RunBuffers& buffers, GenerationView& view,
-                        Encoding encoding) {
-    const int n = populationSize;
-    const Population* angles = &buffers.population;
-    if (encoding == Encoding::gray) {
-        for (int i = 0; i < n; ++i) {
-            for (int k = 0; k < 3; ++k)
-                buffers.angles[i].gene[k] = static_cast<std::uint8_t>(GrayDecode(buffers.population[i].gene[k]));
-        }
-        angles = &buffers.angles;
-    }
+namespace {
+
+// The fitness of genes a (the angles), as Fitness computes it, from the tables at hand.
+inline double FitnessOf(const LinkTables& tables, const Geometry& geometry, const Chromosome& a) {
+    const TipPoint tip = Tip(tables, a.gene[0], a.gene[1], a.gene[2], geometry.baseX, geometry.baseY);
+    return FitnessOfDistance(TargetDistance(geometry.targetX, geometry.targetY, tip));
+}
+
+// The running sums, the best and the view of a generation whose fitness[0..n-1] is known.
+struct Evaluation {
     double total = 0.0;
     double best = 0.0;
     int bestIndex = 0;
-    double* fitness = buffers.fitness.data();
-    double* prefix = buffers.scratch.prefix.data();
-    for (int i = 0; i < n; ++i) {
-        const double f = Fitness(geometry, (*angles)[static_cast<std::size_t>(i)]);
+    void add(int i, double f, double* fitness, double* prefix) {
         fitness[i] = f;
         if (f > best) {
             best = f;
@@ -64,14 +63,64 @@ void EvaluateGeneration(const Geometry& geometry, int populationSize, RunBuffers
         total += f;
         prefix[i] = total;
     }
-    buffers.scratch.evaluated = true;
-    view.populationSize = n;
-    view.population = angles->data();
-    view.fitness = fitness;
-    view.bestIndex = bestIndex;
-    view.best = best;
-    view.average = total / n;
-    view.currentPose = PoseOf((*angles)[static_cast<std::size_t>(bestIndex)]);
+    void finish(int n, const Population& angles, RunBuffers& buffers, GenerationView& view) const {
+        buffers.scratch.evaluated = true;
+        view.populationSize = n;
+        view.population = angles.data();
+        view.fitness = buffers.fitness.data();
+        view.bestIndex = bestIndex;
+        view.best = best;
+        view.average = total / n;
+        view.currentPose = PoseOf(angles[static_cast<std::size_t>(bestIndex)]);
+    }
+};
+
+inline void DecodeGray(const Chromosome& genes, Chromosome& angles) {
+    for (int k = 0; k < 3; ++k) angles.gene[k] = static_cast<std::uint8_t>(GrayDecode(genes.gene[k]));
+}
+
+// MutateWith's mutation of chromosomes E..n-1 and then EvaluateGeneration's evaluation, one
+// chromosome at a time with the same draws and sums: the processor works out one chromosome's
+// fitness while the generator goes on to the next one's genes.
+// threshold is MutationThreshold of the run's probability.
+void MutateAndEvaluate(const Geometry& geometry, const Algorithm& algorithm, int n, int threshold, RunBuffers& buffers,
+                       GenerationView& view, CrtRandom& rng) {
+    const LinkTables& tables = Tables();
+    const bool gray = algorithm.encoding == Encoding::gray;
+    Population& population = buffers.population;
+    const Population& angles = gray ? buffers.angles : buffers.population;
+    double* fitness = buffers.fitness.data();
+    double* prefix = buffers.scratch.prefix.data();
+    const int elites = std::min(algorithm.elitism, n);
+    CrtRandom g = rng;
+    Evaluation e;
+    for (int i = 0; i < n; ++i) {
+        Chromosome& c = population[static_cast<std::size_t>(i)];
+        if (i >= elites) MutateGenes(algorithm, threshold, c, g);
+        if (gray) DecodeGray(c, buffers.angles[static_cast<std::size_t>(i)]);
+        e.add(i, FitnessOf(tables, geometry, angles[static_cast<std::size_t>(i)]), fitness, prefix);
+    }
+    rng = g;
+    e.finish(n, angles, buffers, view);
+}
+
+}  // namespace
+
+void EvaluateGeneration(const Geometry& geometry, int populationSize, RunBuffers& buffers, GenerationView& view,
+                        Encoding encoding) {
+    const int n = populationSize;
+    const Population* angles = &buffers.population;
+    if (encoding == Encoding::gray) {
+        for (int i = 0; i < n; ++i)
+            DecodeGray(buffers.population[static_cast<std::size_t>(i)], buffers.angles[static_cast<std::size_t>(i)]);
+        angles = &buffers.angles;
+    }
+    const LinkTables& tables = Tables();
+    Evaluation e;
+    double* fitness = buffers.fitness.data();
+    double* prefix = buffers.scratch.prefix.data();
+    for (int i = 0; i < n; ++i) e.add(i, FitnessOf(tables, geometry, (*angles)[static_cast<std::size_t>(i)]), fitness, prefix);
+    e.finish(n, *angles, buffers, view);
 }
 
 namespace {
@@ -115,6 +164,7 @@ RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observ
         recorder->onInitial(population.data(), n);
     }
     GenerationView view;
+    const int mutationThreshold = MutationThreshold(params.mutationProbability);
     for (int g = 0; g < params.generationCount; ++g) {
         const Chromosome* before = population.data();
         if (algorithm.method == Method::randomSearch) {
@@ -127,11 +177,10 @@ RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observ
                 CopyPopulation(population, record->before, n);
                 before = record->before.data();
             }
-            MutateWith(algorithm, n, params.mutationProbability, population, rng);
+            MutateAndEvaluate(setup.geometry, algorithm, n, mutationThreshold, buffers, view, rng);
         }
         if (record) recorder->onStep(g, record->origins.data(), before, population.data(), n);
-        const bool gray = algorithm.method == Method::geneticAlgorithm && algorithm.encoding == Encoding::gray;
-        EvaluateGeneration(setup.geometry, n, buffers, view, gray ? Encoding::gray : Encoding::binary);
+        if (algorithm.method == Method::randomSearch) EvaluateGeneration(setup.geometry, n, buffers, view);
         view.generation = g + 1;
         view.error = TipDistance(setup.geometry, view.currentPose);
         if (view.best > view.eliteFitness) {

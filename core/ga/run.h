@@ -99,7 +99,7 @@ private:
     GenerationProgress progress_;
 };
 
-/// Working storage of one run, sized for the largest run (about 260 KB): the population, its
+/// Working storage of one run, sized for the largest run (about 300 KB): the population, its
 /// fitness and the reproduction scratch. A caller that runs many searches lends one to each run in
 /// turn; two runs at once need two.
 struct RunBuffers {

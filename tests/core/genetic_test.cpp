@@ -352,6 +352,51 @@ TEST(RouletteSelect, BinarySearchAndTableAgreeWithTheLinearScanOnRandomTables) {
     }
 }
 
+// The scan from a bucket's start gives std::upper_bound's index (the wheel's end when no sum is
+// above) for every draw, on shares drawn at random, on runs of sums that tiny shares leave flat, on
+// one share that dwarfs the rest (a few buckets crowded with sums, the rest empty), and on rank weights.
+TEST(RouletteSelect, TheBucketScanAgreesWithUpperBoundForEveryDraw) {
+    std::mt19937_64 gen(77);
+    std::uniform_real_distribution<double> share(1.0 / 401, 1.0);
+    std::bernoulli_distribution often(0.3);
+    const auto index = std::make_unique<RouletteIndex>();
+    for (int n : {1, 2, 3, 7, 20, 100, 1000, kRouletteTableMinPopulation - 1}) {
+        for (int kind = 0; kind < 4; ++kind) {
+            std::vector<double> values(static_cast<std::size_t>(n));
+            for (std::size_t i = 0; i < values.size(); ++i) {
+                switch (kind) {
+                case 0: values[i] = share(gen); break;
+                case 1: values[i] = often(gen) ? 1e-17 : share(gen); break;
+                case 2: values[i] = i == values.size() / 2 ? 1.0 : 1.0 / 401; break;
+                default: values[i] = static_cast<double>(n) - static_cast<double>(i); break;
+                }
+            }
+            const Wheel wheel(values);
+            BuildRouletteIndex(wheel.prefix.data(), n, wheel.total, *index);
+            for (int r = 0; r <= kRandMax; ++r) {
+                const double draw = (r * kRandScale) * wheel.total;
+                const auto above = std::upper_bound(wheel.prefix.begin(), wheel.prefix.end(), draw);
+                const int expected = above == wheel.prefix.end() ? n - 1 : static_cast<int>(above - wheel.prefix.begin());
+                ASSERT_EQ(RouletteSelectIndexed(*index, r), expected) << "population " << n << " kind " << kind << " draw " << r;
+            }
+        }
+    }
+}
+
+// The threshold splits the draws exactly where the test r * kRandScale > p does, at the ends, at
+// probabilities that are a draw's own value or just beside it, and for a NaN (every draw mutates).
+TEST(Mutate, TheThresholdSplitsTheDrawsAsTheTestDoes) {
+    std::vector<double> probabilities{0.0, 1.0, 0.1, 0.5, 0.001, -0.5, std::nan("")};
+    for (int r : {1, 16384, 32766})
+        for (double p : {r * kRandScale, std::nextafter(r * kRandScale, 0.0), std::nextafter(r * kRandScale, 2.0)})
+            probabilities.push_back(p);
+    for (double p : probabilities) {
+        const int threshold = MutationThreshold(p);
+        for (int r = 0; r <= kRandMax; ++r)
+            ASSERT_EQ(r <= threshold, !(r * kRandScale > p)) << "probability " << p << " draw " << r;
+    }
+}
+
 // ---------------------------------------------------------------- reproduction
 
 struct StepCase {
