@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <png.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "analysis/optimum.h"
+#include "cli_test_support.h"
 #include "model/types.h"
 
 namespace fs = std::filesystem;
@@ -28,12 +28,7 @@ struct Outcome {
     std::string out, err;
 };
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using kelvora::clitest::ReadFile;
 
 class LandscapeProcess : public testing::Test {
 protected:
@@ -241,19 +236,6 @@ TEST_F(LandscapeMapResume, AForeignRowsFileIsRefusedNamingItsLine) {
 // The picture from rows kept in the rows file (made up, but each its target's), so that only the
 // last target, (199, -199), out of the arm's reach, is computed: no start gets within 0.5 px there.
 TEST_F(LandscapeMapResume, ThePictureIsAFigureWithAxesOrWithPlainTheMapAlone) {
-    const auto pixels = [](const fs::path& path) {
-        const std::string file = ReadFile(path);
-        png_image image{};
-        image.version = PNG_IMAGE_VERSION;
-        std::vector<unsigned char> rgb;
-        if (png_image_begin_read_from_memory(&image, file.data(), file.size())) {
-            image.format = PNG_FORMAT_RGB;
-            rgb.resize(PNG_IMAGE_SIZE(image));
-            if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) rgb.clear();
-        }
-        EXPECT_FALSE(rgb.empty()) << path;
-        return std::tuple{static_cast<int>(image.width), static_cast<int>(image.height), rgb};
-    };
     // Every start of the base's target climbs to it (yellow); none elsewhere (black).
     std::string rows;
     for (const char* xy : {"-199,199", "0,199", "199,199", "-199,0"}) rows += std::string(xy) + ",1,0,0\n";
@@ -270,7 +252,7 @@ TEST_F(LandscapeMapResume, ThePictureIsAFigureWithAxesOrWithPlainTheMapAlone) {
         std::vector<std::string> args{"landscape-map", "--step", "199", "--quiet", "--resume", "--output", c.name};
         args.insert(args.end(), c.extra.begin(), c.extra.end());
         ASSERT_EQ(Run(args).status, 0) << c.name;
-        const auto [width, height, rgb] = pixels(dir_ / c.name);
+        const auto [width, height, rgb] = kelvora::clitest::DecodePng(dir_ / c.name);
         ASSERT_EQ(width, c.width);
         ASSERT_EQ(height, c.height);
         const auto at = [&](int x, int y) {  // a target's pixel, x and y from the base with y up

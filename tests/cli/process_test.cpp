@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -19,11 +18,11 @@
 #include <regex>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "model/kelvora_version.h"
 #include "analysis/optimum.h"
+#include "cli_test_support.h"
 #include "ga/run.h"
 #include "io/result_files.h"
 #include "io/run_record.h"
@@ -39,12 +38,8 @@ struct Outcome {
     std::string err;
 };
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using kelvora::clitest::DecodePng;
+using kelvora::clitest::ReadFile;
 
 // Where a started kelvora-cli's stdout goes: captured to a file, to /dev/full, or closed.
 enum class Stdout { captured, full, closed };
@@ -523,29 +518,15 @@ TEST_F(CliProcess, ReachMapCsvHoldsEveryPixelsOptimumDistance) {
 }
 
 TEST_F(CliProcess, ReachMapPngIsAFigureOrThePlainMapAndFailuresAreNamed) {
-    // Decoded pixels: the encoder may pack the same picture differently.
-    const auto pixels = [](const fs::path& path) {
-        const std::string file = ReadFile(path);
-        png_image image{};
-        image.version = PNG_IMAGE_VERSION;
-        std::vector<unsigned char> rgb;
-        if (png_image_begin_read_from_memory(&image, file.data(), file.size())) {
-            image.format = PNG_FORMAT_RGB;
-            rgb.resize(PNG_IMAGE_SIZE(image));
-            if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) rgb.clear();
-        }
-        EXPECT_FALSE(rgb.empty()) << path << ": " << image.message;
-        return std::tuple{image.width, image.height, rgb};
-    };
     ASSERT_EQ(RunCli(dir_, {"reach-map", "--output=figure.png"}).status, 0);
-    const auto [width, height, figure] = pixels(dir_ / "figure.png");
-    EXPECT_EQ(width, 600u);
-    EXPECT_EQ(height, 516u);
+    const auto [width, height, figure] = DecodePng(dir_ / "figure.png");
+    EXPECT_EQ(width, 600);
+    EXPECT_EQ(height, 516);
 
     // --plain: the map alone, as the program has always drawn it.
     const Outcome plain = RunCli(dir_, {"reach-map", "--plain", "--output", "map.png"});
     ASSERT_EQ(plain.status, 0) << plain.err;
-    EXPECT_TRUE(std::get<2>(pixels(dir_ / "map.png")) == std::get<2>(pixels(KELVORA_REACHMAP_PICTURE)))
+    EXPECT_TRUE(DecodePng(dir_ / "map.png").rgb == DecodePng(KELVORA_REACHMAP_PICTURE).rgb)
         << "the plain picture differs from the one the program has always drawn";
 
     // Without a font the figure is refused before anything is written; --plain needs none.

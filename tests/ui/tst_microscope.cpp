@@ -1,10 +1,13 @@
 // The generation microscope: a generation made again off the GUI thread (a newer request wins),
 // stepped through with the keyboard and clicks, its slot details against the run's own population,
-// its pictures against the step they show, and the main window's entry on its last run.
+// its pictures against the step they show, and the main window's entry on its last run. The
+// remaker the microscope and the landscape share: the newest request wins, gone while it works.
 
 #include <QLabel>
+#include <QThreadPool>
 #include <QtTest>
 
+#include "common/generationremaker.h"
 #include "common/settings.h"
 #include "ga/run.h"
 #include "microscope/microscopepainter.h"
@@ -58,6 +61,8 @@ private slots:
     void followsTheMainWindowsLastRun();
     void takesAnOpenedFilesRecordedRun();
     void refusesABaselinesRunNamingTheMethod();
+    void remakerHandsOverOnlyTheNewestRequest();
+    void remakerGoneWhileWorkingHandsOverNothing();
 };
 
 void TestMicroscope::stepsThroughTheStages() {
@@ -252,14 +257,72 @@ void TestMicroscope::takesAnOpenedFilesRecordedRun() {
 // A baseline's blocks of evaluations have no parents to show: nothing is made, the method is named.
 void TestMicroscope::refusesABaselinesRunNamingTheMethod() {
     MicroscopeWindow w;
-    w.setRun(Setup(10, 4), 4);
+    QSignalSpy shown(&w, &MicroscopeWindow::generationShown);
+    w.setRun(Setup(3000, 60), 60);
     QVERIFY(w.run());
+    w.showGeneration(60);
+    QVERIFY(w.isBusy());
+    // The generation under way belongs to no run now: it is dropped, and the status line keeps
+    // saying why nothing is made.
     w.setRun(Setup(10, 4, {.method = Method::fabrik}), 4);
     QVERIFY(!w.run());
+    QVERIFY(QTest::qWaitFor([&] { return !w.isBusy(); }, 60000));
     w.showGeneration(2);
     QVERIFY(!w.isBusy());
     QVERIFY(w.step().next.empty());
-    QVERIFY(w.findChild<QLabel*>(QStringLiteral("Status"))->text().contains(QStringLiteral("fabrik")));
+    QVERIFY(shown.isEmpty());
+    const QString status = w.findChild<QLabel*>(QStringLiteral("Status"))->text();
+    QVERIFY2(status.contains(QStringLiteral("fabrik")), qPrintable(status));
+}
+
+void TestMicroscope::remakerHandsOverOnlyTheNewestRequest() {
+    GenerationRemaker remaker;
+    std::vector<GenerationStep> made;
+    connect(&remaker, &GenerationRemaker::made, this, [&](GenerationStep step) { made.push_back(std::move(step)); });
+    const RunSetup large = Setup(3000, 60);
+    const RunSetup small = Setup(20, 50, {.elitism = 1});
+    // The first is still under way (its end is only seen by this thread's event loop), so the
+    // second replaces it and the third the second: one step, the third's.
+    remaker.request(large, 60);
+    QVERIFY(remaker.busy());
+    remaker.request(large, 30);
+    remaker.request(small, 7);
+    QVERIFY(QTest::qWaitFor([&] { return !remaker.busy(); }, 60000));
+    QCOMPARE(made.size(), std::size_t(1));
+    const GenerationStep expected = TraceGenerationStep(small, 7);
+    QCOMPARE(made[0].generation, 7);
+    QCOMPARE(made[0].next.size(), std::size_t(20));
+    for (std::size_t i = 0; i < 20; ++i) QCOMPARE(made[0].next[i].after, expected.next[i].after);
+    QCOMPARE(made[0].ancestors, expected.ancestors);
+    // Cancelled: what was under way is not handed over, nor what was waiting.
+    remaker.request(large, 60);
+    remaker.request(small, 3);
+    remaker.cancel();
+    QVERIFY(QTest::qWaitFor([&] { return !remaker.busy(); }, 60000));
+    QCOMPARE(made.size(), std::size_t(1));
+    // A generation beyond the run is refused: an empty step says so.
+    remaker.request(small, 51);
+    QVERIFY(QTest::qWaitFor([&] { return !remaker.busy(); }, 60000));
+    QCOMPARE(made.size(), std::size_t(2));
+    QCOMPARE(made[1].generation, 0);
+    QVERIFY(made[1].next.empty());
+}
+
+void TestMicroscope::remakerGoneWhileWorkingHandsOverNothing() {
+    int made = 0;
+    for (const bool waiting : {false, true}) {
+        auto* owner = new QObject;
+        auto* remaker = new GenerationRemaker(owner);
+        connect(remaker, &GenerationRemaker::made, this, [&made] { ++made; });
+        remaker->request(Setup(3000, 60), 60);
+        if (waiting) remaker->request(Setup(3000, 60), 59);
+        QVERIFY(remaker->busy());
+        delete owner;  // the remaker with it, the work under way
+    }
+    // The workers end on their own, and nothing reaches this thread from them.
+    QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
+    QTest::qWait(0);
+    QCOMPARE(made, 0);
 }
 
 QTEST_MAIN(TestMicroscope)

@@ -150,6 +150,7 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
     connect(overlay_, &QCheckBox::toggled, this, [this](bool on) {
         emit MapOverlayChanged(on && !map_.empty() ? LandscapeMapOverlay(map_, mapStep_) : QImage());
     });
+    connect(&remaker_, &GenerationRemaker::made, this, &LandscapeWindow::OnTraced);
     connect(slider_, &QSlider::valueChanged, this, &LandscapeWindow::Repaint);
     connect(band_, &QSpinBox::valueChanged, this, &LandscapeWindow::Repaint);
     connect(outlines_, &QCheckBox::toggled, this, &LandscapeWindow::Repaint);
@@ -169,7 +170,6 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
 // The workers hold no pointer into the window: closed early, the window goes at once and a
 // worker's result is dropped when it ends; a trace under way is told to stop.
 LandscapeWindow::~LandscapeWindow() {
-    if (stop_) stop_->store(true, std::memory_order_release);
     if (mapStop_) mapStop_->store(true, std::memory_order_release);
 }
 
@@ -265,8 +265,7 @@ void LandscapeWindow::SetRun(const RunSetup& setup, int generations) {
 
 void LandscapeWindow::ForgetRun() {
     setup_.reset();
-    pending_ = 0;
-    if (stop_) stop_->store(true, std::memory_order_release);
+    remaker_.cancel();
     population_.clear();
     generation_ = 0;
     otherTarget_ = false;
@@ -276,37 +275,10 @@ void LandscapeWindow::ForgetRun() {
 void LandscapeWindow::ShowGeneration(int generation) {
     if (!setup_) return;
     generation = std::clamp(generation, 1, generations_);
-    if (trace_) {
-        // The one under way stops at its next generation; this one follows it.
-        pending_ = generation;
-        stop_->store(true, std::memory_order_release);
-        return;
-    }
-    StartTrace(generation);
+    remaker_.request(*setup_, generation);
 }
 
-void LandscapeWindow::StartTrace(int generation) {
-    stop_ = std::make_shared<std::atomic<bool>>(false);
-    trace_ = std::make_unique<QFutureWatcher<GenerationStep>>();
-    connect(trace_.get(), &QFutureWatcher<GenerationStep>::finished, this, &LandscapeWindow::OnTraced);
-    trace_->setFuture(QtConcurrent::run([setup = *setup_, generation, stop = stop_] {
-        try {
-            return TraceGenerationStep(setup, generation, stop.get());
-        } catch (const std::exception&) {
-            return GenerationStep{};
-        }
-    }));
-}
-
-void LandscapeWindow::OnTraced() {
-    GenerationStep made = trace_->result();
-    trace_.reset();
-    if (pending_ > 0) {
-        const int next = pending_;
-        pending_ = 0;
-        StartTrace(next);
-        return;
-    }
+void LandscapeWindow::OnTraced(GenerationStep made) {
     if (made.generation == 0 || !setup_) return;
     // The generation's individuals are the step's new population, decoded as the run decodes it.
     std::vector<std::uint32_t> genotypes;

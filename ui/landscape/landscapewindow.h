@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "analysis/landscape.h"
+#include "common/generationremaker.h"
 #include "ga/algorithm.h"
 #include "ga/run.h"
 #include "io/trace_step.h"
@@ -126,7 +127,6 @@ protected:
 private:
     void Show(LandscapeResult result);
     void Repaint();
-    void StartTrace(int generation);
     struct MapLoad {
         std::vector<LandscapeMapCell> cells;
         QString error;   ///< why it was refused, or ""
@@ -134,7 +134,7 @@ private:
     };
     void TakeMap(MapLoad load);
     void StartMapWork(std::function<MapLoad(QPromise<MapLoad>&)> work);
-    void OnTraced();
+    void OnTraced(GenerationStep made);
 
     Geometry geometry_;
     Neighbourhood inUse_;
@@ -146,9 +146,7 @@ private:
     std::optional<QPoint> hover_;
     std::optional<RunSetup> setup_;
     int generations_ = 0;
-    int pending_ = 0;
-    std::unique_ptr<QFutureWatcher<GenerationStep>> trace_;
-    std::shared_ptr<std::atomic<bool>> stop_;
+    GenerationRemaker remaker_;
     QFutureWatcher<LandscapeResult> watcher_;
     QTableWidget* table_ = nullptr;
     QLabel* explanation_ = nullptr;

@@ -13,7 +13,6 @@
 #include <QSpinBox>
 #include <QValueAxis>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <functional>
 
@@ -132,14 +131,12 @@ MicroscopeWindow::MicroscopeWindow(QWidget* parent) : QMainWindow(parent, Qt::Wi
     setCentralWidget(central);
     resize(900, 640);
     m_stageView->setFocus();
+    connect(&m_remaker, &GenerationRemaker::made, this, &MicroscopeWindow::onMade);
     updateViews();
 }
 
-MicroscopeWindow::~MicroscopeWindow() {
-    // A generation under way is stopped and waited for: its thread reads nothing of the window.
-    if (m_stop) m_stop->store(true, std::memory_order_release);
-    if (m_watcher) m_watcher->waitForFinished();
-}
+// A generation under way is stopped, not waited for: its thread reads nothing of the window.
+MicroscopeWindow::~MicroscopeWindow() = default;
 
 void MicroscopeWindow::setRun(const kelvora::RunSetup& setup, int generations) {
     // A baseline spends its evaluations in blocks that no selection, crossover or mutation made.
@@ -156,10 +153,7 @@ void MicroscopeWindow::setRun(const kelvora::RunSetup& setup, int generations) {
     // What is shown or under way belongs to the run before: it goes, and a generation under way
     // is made again from this run.
     m_step = {};
-    if (m_watcher) {
-        m_stop->store(true, std::memory_order_release);
-        m_pending = m_generation->value();
-    }
+    if (m_remaker.busy()) m_remaker.request(*m_setup, m_generation->value());
     updateViews();
     m_status->setText(tr("シード %1、集団 %2、%3 世代").arg(setup.seed).arg(setup.params.populationSize).arg(m_generations));
 }
@@ -167,8 +161,7 @@ void MicroscopeWindow::setRun(const kelvora::RunSetup& setup, int generations) {
 void MicroscopeWindow::forgetRun() {
     m_setup.reset();
     m_step = {};
-    m_pending = 0;
-    if (m_stop) m_stop->store(true, std::memory_order_release);
+    m_remaker.cancel();
     m_status->setText(tr("この結果ファイルを記録した run.json がないため、世代を作り直せません"));
     updateViews();
 }
@@ -180,38 +173,11 @@ void MicroscopeWindow::showGeneration(int generation) {
         const QSignalBlocker blocker(m_generation);
         m_generation->setValue(generation);
     }
-    if (m_watcher) {
-        // The one under way stops at its next generation; this one follows it.
-        m_pending = generation;
-        m_stop->store(true, std::memory_order_release);
-        return;
-    }
-    start(generation);
-}
-
-void MicroscopeWindow::start(int generation) {
-    m_stop = std::make_shared<std::atomic<bool>>(false);
-    m_watcher = std::make_unique<QFutureWatcher<kelvora::GenerationStep>>();
-    connect(m_watcher.get(), &QFutureWatcher<kelvora::GenerationStep>::finished, this, &MicroscopeWindow::onMade);
     m_status->setText(tr("世代 %1 を作り直しています...").arg(generation));
-    m_watcher->setFuture(QtConcurrent::run([setup = *m_setup, generation, stop = m_stop] {
-        try {
-            return kelvora::TraceGenerationStep(setup, generation, stop.get());
-        } catch (const std::exception&) {
-            return kelvora::GenerationStep{};
-        }
-    }));
+    m_remaker.request(*m_setup, generation);
 }
 
-void MicroscopeWindow::onMade() {
-    kelvora::GenerationStep made = m_watcher->result();
-    m_watcher.reset();
-    if (m_pending > 0) {
-        const int next = m_pending;
-        m_pending = 0;
-        start(next);
-        return;
-    }
+void MicroscopeWindow::onMade(kelvora::GenerationStep made) {
     if (made.generation == 0) {
         m_status->setText(tr("この世代は作り直せませんでした"));
         return;
@@ -251,8 +217,7 @@ void MicroscopeWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void MicroscopeWindow::closeEvent(QCloseEvent* event) {
-    if (m_stop) m_stop->store(true, std::memory_order_release);
-    m_pending = 0;
+    m_remaker.cancel();
     QMainWindow::closeEvent(event);
 }
 

@@ -5,13 +5,11 @@
 // population still descends from. The generation is made again from the run's setup off the GUI
 // thread; the window stays responsive and a newer request stops the one under way.
 
-#include <atomic>
-#include <memory>
 #include <optional>
 
-#include <QFutureWatcher>
 #include <QMainWindow>
 
+#include "common/generationremaker.h"
 #include "io/trace_step.h"
 #include "microscope/microscopepainter.h"
 
@@ -45,7 +43,7 @@ public:
     MicroscopeStage stage() const { return m_stage; }
     int slot() const { return m_slot; }
     /// A generation is being made.
-    bool isBusy() const { return m_watcher != nullptr; }
+    bool isBusy() const { return m_remaker.busy(); }
     /// The text under the stage: the slot's kind, parents, genotype bits and fitness.
     QString slotDetails() const;
     /// The ancestry of the slot shown (AncestryOf).
@@ -69,8 +67,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void start(int generation);
-    void onMade();
+    void onMade(kelvora::GenerationStep made);
     void updateViews();
 
     std::optional<kelvora::RunSetup> m_setup;
@@ -79,9 +76,7 @@ private:
     std::vector<std::vector<kelvora::AncestorNode>> m_ancestry;
     MicroscopeStage m_stage = MicroscopeStage::selection;
     int m_slot = 0;
-    int m_pending = 0;  ///< a generation asked for while another was being made, or 0
-    std::unique_ptr<QFutureWatcher<kelvora::GenerationStep>> m_watcher;
-    std::shared_ptr<std::atomic<bool>> m_stop;
+    GenerationRemaker m_remaker;
 
     QSpinBox* m_generation = nullptr;
     QLabel* m_status = nullptr;
