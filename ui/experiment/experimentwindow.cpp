@@ -1009,13 +1009,23 @@ int ExperimentWindow::configurationOfRow(int row) const {
             configuration += read.size();
             continue;
         }
-        if (read.size() != 1 || configuration >= m_plans.size()) return -1;
-        const kelvora::SweepPlan& plan = m_plans[configuration];
+        if (read.size() != 1) return -1;
+        // The configuration as it was run, or as an opened file's runs hold it.
+        kelvora::SweepCombination ran;
+        if (configuration < m_plans.size()) {
+            const kelvora::SweepPlan& plan = m_plans[configuration];
+            ran.algorithm = plan.algorithms.front();
+            ran.params = {plan.populations.front(), plan.generations.front(), plan.crossovers.front(), plan.mutations.front()};
+        } else if (m_plans.empty() && configuration < m_results.size() && !m_results[configuration].empty()) {
+            ran = m_results[configuration].front().combination;
+        } else {
+            return -1;
+        }
         const Configuration& c = read.front();
-        const bool same = plan.algorithms.front() == c.algorithm && plan.populations.front() == c.params.populationSize &&
-                          plan.generations.front() == c.params.generationCount &&
-                          plan.crossovers.front() == c.params.crossoverRate &&
-                          plan.mutations.front() == c.params.mutationProbability;
+        const bool same = ran.algorithm == c.algorithm && ran.params.populationSize == c.params.populationSize &&
+                          ran.params.generationCount == c.params.generationCount &&
+                          ran.params.crossoverRate == c.params.crossoverRate &&
+                          ran.params.mutationProbability == c.params.mutationProbability;
         return same ? static_cast<int>(configuration) : -1;
     }
     return -1;
