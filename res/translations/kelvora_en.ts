@@ -1037,6 +1037,14 @@ Repeat it with %2</translation>
         <source>ラベルを &quot;%1&quot; に保存できませんでした。</source>
         <translation>The labels could not be saved to &quot;%1&quot;.</translation>
     </message>
+    <message>
+        <source>「追加」で主画面の設定を行に加え、「実行」を押してください。</source>
+        <translation>Press &quot;Add&quot; to put the main window&apos;s settings in a row, then press &quot;Run&quot;.</translation>
+    </message>
+    <message>
+        <source>このファイルには構成が %1 個あります。表には %2 個までしか入らないため、表はそのままです。</source>
+        <translation>This file holds %1 configurations; the table takes at most %2, so it is left as it was.</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::FitnessChart</name>

@@ -22,6 +22,9 @@
 #include <QLogValueAxis>
 #include <QScatterSeries>
 #include <QValueAxis>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryFile>
 
@@ -58,6 +61,35 @@ QByteArray Row(long long run, double crossover) {
     return QByteArray::fromStdString(kelvora::SweepRow(r, run - 1, 4, "0123456789abcdef"));
 }
 
+// A sweep file of configurations, each "ENCODING MUTATION POPULATION" (20 generations), run over
+// targets and seeds (seed fastest); a run of configuration c with seed s ends within 0.5 px when
+// s <= within[c] (first there at generation 9), else 3.25 px away.
+QByteArray SweepOf(const QStringList& configurations, const QList<QPoint>& targets, const QList<int>& seeds,
+                   const QList<int>& within = {}) {
+    QByteArray text = QByteArray::fromStdString(kelvora::SweepHeader());
+    const long long runs = configurations.size() * targets.size() * seeds.size();
+    long long run = 0;
+    for (qsizetype c = 0; c < configurations.size(); ++c) {
+        const QStringList parts = configurations[c].split(QLatin1Char(' '));
+        kelvora::SweepResult r;
+        r.combination.params = {parts[2].toInt(), 20, 0.5, 0.1};
+        if (!kelvora::ParseEncoding(parts[0].toStdString(), r.combination.algorithm).empty() ||
+            !kelvora::ParseMutation(parts[1].toStdString(), r.combination.algorithm).empty())
+            qFatal("bad configuration %s", qPrintable(configurations[c]));
+        for (const QPoint& target : targets)
+            for (const int seed : seeds) {
+                r.combination.target = {target.x(), target.y()};
+                r.combination.seed = static_cast<std::uint32_t>(seed);
+                const bool close = seed <= within.value(c, 0);
+                r.eliteDistance = close ? 0.2 + 0.0031 * seed : 3.25;
+                r.optimumDistance = 0.125;
+                r.firstGenerationWithinEpsilon = close ? 9 : 0;
+                text += QByteArray::fromStdString(kelvora::SweepRow(r, run++, runs, "00112233445566aa"));
+            }
+    }
+    return text;
+}
+
 QString Written(const QTemporaryDir& dir, const char* name, const QByteArray& bytes) {
     const QString path = dir.filePath(QLatin1String(name));
     QFile file(path);
@@ -92,6 +124,10 @@ private slots:
     void configurationsWearThePaletteAndReferencesGrey();
     void mediansSayHowManyRunsTheyAreOver_data();
     void mediansSayHowManyRunsTheyAreOver();
+    void openedFileFillsTheTable_data();
+    void openedFileFillsTheTable();
+    void summaryColumnsFitTheOpeningWidth_data();
+    void summaryColumnsFitTheOpeningWidth();
 };
 
 void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
@@ -729,6 +765,130 @@ void TestExperiment::mediansSayHowManyRunsTheyAreOver() {
     QFETCH(qlonglong, runs);
     QFETCH(QString, text);
     QCOMPARE(MedianOverRuns(median, count, runs), text);
+}
+
+void TestExperiment::openedFileFillsTheTable_data() {
+    QTest::addColumn<QStringList>("configurations");
+    QTest::addColumn<QList<QPoint>>("targets");
+    QTest::addColumn<QList<int>>("seeds");
+    QTest::addColumn<QStringList>("labels");  // empty: more than the table holds
+    QTest::addColumn<QString>("seedsText");
+    QTest::addColumn<QString>("targetsText");
+    QTest::newRow("operators") << QStringList{"binary bit-flip 20", "gray bit-flip 20", "binary creep:4 20"}
+                               << QList<QPoint>{{68, 180}} << QList<int>{1, 2, 3}
+                               << QStringList{"classic", "gray", "creep:4"} << "1..3" << "68,180";
+    QTest::newRow("gaps, two targets") << QStringList{"binary bit-flip 20", "gray creep:2 30"}
+                                       << QList<QPoint>{{68, 180}, {-10, 20}} << QList<int>{9, 4, 5, 6, 11}
+                                       << QStringList{"classic", "pop 30, gray, creep:2"} << "9,4..6,11" << "68,180 -10,20";
+    QStringList nine;
+    for (int population = 21; population <= 29; ++population) nine << QStringLiteral("binary bit-flip %1").arg(population);
+    QTest::newRow("more than the table holds") << nine << QList<QPoint>{{68, 180}} << QList<int>{1} << QStringList{}
+                                               << "1..100" << "68,180";
+}
+
+void TestExperiment::openedFileFillsTheTable() {
+    QFETCH(QStringList, configurations);
+    QFETCH(QList<QPoint>, targets);
+    QFETCH(QList<int>, seeds);
+    QFETCH(QStringList, labels);
+    QFETCH(QString, seedsText);
+    QFETCH(QString, targetsText);
+    // The table kept from the last session: one row, seeds 1..100.
+    {
+        auto kept = NewWindow(40, 10);
+        QVERIFY(kept->addCurrent());
+        kept->configurations()->item(0, 0)->setText(QStringLiteral("mine"));
+    }
+    const auto keptRows = [] {
+        QSettings settings = AppSettings();
+        QStringList all{settings.value(QStringLiteral("experiment/table/seeds")).toString()};
+        const int rows = settings.beginReadArray(QStringLiteral("experiment/table/rows"));
+        for (int row = 0; row < rows; ++row) {
+            settings.setArrayIndex(row);
+            all << settings.value(QStringLiteral("cells")).toStringList().join(QLatin1Char('|'));
+        }
+        settings.endArray();
+        return all;
+    };
+    const QStringList before = keptRows();
+    QCOMPARE(before.size(), 2);
+    QTemporaryDir dir;
+    const QString csv = Written(dir, "file.csv", SweepOf(configurations, targets, seeds));
+    auto window = NewWindow(20, 10);
+    window->epsilonEdit()->setText(QStringLiteral("2"));
+    QVERIFY(!window->emptyHint()->isHidden());
+    QVERIFY(window->openSweep(csv));
+    QVERIFY(window->emptyHint()->isHidden());
+    QCOMPARE(window->configurationCount(), configurations.size());
+    QVERIFY(!window->holdsUnsavedRuns());
+    QCOMPARE(window->epsilonEdit()->text(), QStringLiteral("2"));
+    QTableWidget* table = window->configurations();
+    if (labels.isEmpty()) {
+        QVERIFY(!window->fileNote()->isHidden());
+        QVERIFY(window->fileNote()->text().contains(QString::number(configurations.size())));
+        QCOMPARE(table->rowCount(), 1);
+        QCOMPARE(table->item(0, 0)->text(), QStringLiteral("mine"));
+    } else {
+        QVERIFY(window->fileNote()->isHidden());
+        QCOMPARE(table->rowCount(), configurations.size());
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const QStringList parts = configurations[row].split(QLatin1Char(' '));
+            QCOMPARE(table->item(row, 0)->text(), labels[row]);
+            QCOMPARE(table->item(row, 2)->text(), parts[2]);   // 集団
+            QCOMPARE(table->item(row, 3)->text(), QStringLiteral("20"));
+            QCOMPARE(table->item(row, 6)->text(), parts[0]);   // 符号化
+            QCOMPARE(table->item(row, 10)->text(), parts[1]);  // 変異
+        }
+        // A label typed in a row names its runs as a run's row does.
+        table->item(0, 0)->setText(QStringLiteral("typed"));
+        QCOMPARE(window->summary()->item(0, 0)->text(), QStringLiteral("typed"));
+        QVERIFY(!window->holdsUnsavedRuns());
+    }
+    QCOMPARE(window->seedsEdit()->text(), seedsText);
+    QCOMPARE(window->targetsEdit()->text(), targetsText);
+    window.reset();  // closing does not keep an opened file's rows
+    QCOMPARE(keptRows(), before);
+}
+
+void TestExperiment::summaryColumnsFitTheOpeningWidth_data() {
+    QTest::addColumn<int>("width");
+    QTest::addColumn<double>("scale");  // of the summary's font: wider contents than the splitter opens with
+    QTest::newRow("1600 x 1000 screen") << 1000 << 1.0;
+    QTest::newRow("smallest opening") << 920 << 1.0;
+    QTest::newRow("1600 x 1000 screen, larger font") << 1000 << 1.3;
+    QTest::newRow("smallest opening, larger font") << 920 << 1.3;
+}
+
+void TestExperiment::summaryColumnsFitTheOpeningWidth() {
+    QFETCH(int, width);
+    QFETCH(double, scale);
+    // Four configurations of 100 runs, as wide as the first experiment's numbers: "44.0% [34.7, 53.8]",
+    // an ERT of five digits, "p = 0.00018".
+    QList<int> seeds;
+    for (int s = 1; s <= 100; ++s) seeds << s;
+    QTemporaryDir dir;
+    const QString csv = Written(dir, "four.csv",
+                                SweepOf({"binary bit-flip 100", "gray bit-flip 100", "binary creep:4 100", "gray creep:4 100"},
+                                        {{68, 180}}, seeds, {44, 71, 81, 90}));
+    auto window = NewWindow(100, 100);
+    QFont font = window->summary()->font();
+    font.setPointSizeF(font.pointSizeF() * scale);
+    window->summary()->setFont(font);
+    window->resize(width, 640);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(window->openSweep(csv));
+    QTableWidget* summary = window->summary();
+    QCOMPARE(summary->item(1, 4)->text(), QStringLiteral("p = 0.00018"));
+    QHeaderView* header = summary->horizontalHeader();
+    // Label, within ε, ERT, median error and p: their right edges inside the viewport, unscrolled.
+    const int p = 4;
+    QCOMPARE(summary->horizontalScrollBar()->value(), 0);
+    QCOMPARE_LE(header->sectionViewportPosition(p) + header->sectionSize(p), summary->viewport()->width());
+    QVERIFY(header->sectionSize(0) <= 110);
+    // The charts keep at least their least width beside it.
+    QWidget* charts = window->plots()->parentWidget();
+    QVERIFY(charts->width() >= charts->minimumSizeHint().width());
 }
 
 #include "tst_experiment.moc"

@@ -25,8 +25,10 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QScreen>
 #include <QSplitter>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QThread>
@@ -297,12 +299,17 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     });
     m_runsEach = new QLabel(central);
     m_runsEach->setObjectName(QStringLiteral("RunsEach"));
+    m_fileNote = new QLabel(central);
+    m_fileNote->setObjectName(QStringLiteral("FileNote"));
+    m_fileNote->setWordWrap(true);
+    m_fileNote->hide();
 
     auto* left = new QWidget(central);
     auto* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
     leftLayout->addWidget(m_table, 1);
     leftLayout->addLayout(rowButtons);
+    leftLayout->addWidget(m_fileNote);
     leftLayout->addLayout(form);
     leftLayout->addLayout(runRow);
     leftLayout->addWidget(m_timeLeft);  // under the bar: the window stays narrow
@@ -345,22 +352,27 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
             rate->setFont(significant ? bold : m_summary->font());
             p->setFont(significant ? bold : m_summary->font());
         }
-        m_summary->resizeColumnToContents(kSummaryP);
+        fitSummary();
     });
     m_response = new ResponsePanel(m_plots);
     m_plots->addTab(m_response, tr("応答"));
     rightLayout->addLayout(plotRow);
     rightLayout->addLayout(targetRow);
+    m_hint = new QLabel(tr("「追加」で主画面の設定を行に加え、「実行」を押してください。"), right);
+    m_hint->setObjectName(QStringLiteral("EmptyHint"));
+    m_hint->setWordWrap(true);
+    rightLayout->addWidget(m_hint);
     rightLayout->addWidget(m_plots, 1);
     connect(m_xAxis, &QComboBox::currentIndexChanged, m_plots, [this](int i) { m_plots->setEvaluations(i == 1); });
     connect(m_logX, &QCheckBox::toggled, m_plots, &ExperimentPlots::setLogarithmic);
     connect(m_target, &QComboBox::currentIndexChanged, m_plots, [this](int i) { m_plots->setOptimumTarget(i == 1); });
 
-    auto* splitter = new QSplitter(central);
-    splitter->addWidget(left);
-    splitter->addWidget(right);
-    splitter->setStretchFactor(1, 1);
-    layout->addWidget(splitter);
+    m_splitter = new QSplitter(central);
+    m_splitter->addWidget(left);
+    m_splitter->addWidget(right);
+    m_splitter->setStretchFactor(1, 1);
+    connect(m_splitter, &QSplitter::splitterMoved, this, [this] { m_splitterMoved = true; });
+    layout->addWidget(m_splitter);
     setCentralWidget(central);
 
     QMenu* file = menuBar()->addMenu(tr("ファイル(&F)"));
@@ -401,7 +413,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     setRunning(false);
 
     resize(1100, 640);
-    splitter->setSizes({440, 660});  // the summary's first four columns beside a chart with its legend
+    m_splitter->setSizes({440, 660});  // until shown: then the summary's columns say (fitSummary)
     const QSettings settings = AppSettings();
     m_remembered = RestoreOrPlaceBeside(this, parentWidget(), settings.value(QLatin1String(kGeometryKey)).toByteArray(),
                                         settings.value(QLatin1String(kMovedKey), false).toBool());
@@ -467,6 +479,7 @@ bool ExperimentWindow::openSweep(const QString& path) {
                            tr("ラベルのファイルを読めません (ラベルは自動でつけます): %1").arg(QString::fromLocal8Bit(error.c_str())));
     }
     for (const std::string& label : labels) m_labels.push_back(QString::fromStdString(label));
+    fillFromFile(groups.configurations(), rows);
     QFile file(path);
     if (file.open(QIODevice::ReadOnly)) m_loadedRuns = file.readAll();
     m_done = m_total = static_cast<long long>(rows.size());
@@ -474,6 +487,82 @@ bool ExperimentWindow::openSweep(const QString& path) {
     showOutcome();
     setWindowTitle(tr("Kelvora — 実験") + QStringLiteral(" — ") + QFileInfo(path).fileName());
     return true;
+}
+
+namespace {
+
+// Seeds as the seeds field takes them, in the order given: a run of consecutive seeds as A..B.
+QString SeedsText(const std::vector<std::uint32_t>& seeds) {
+    QStringList items;
+    for (std::size_t i = 0; i < seeds.size();) {
+        std::size_t j = i;
+        while (j + 1 < seeds.size() && std::uint64_t{seeds[j + 1]} == std::uint64_t{seeds[j]} + 1) ++j;
+        items << (j == i ? QString::number(seeds[i]) : QStringLiteral("%1..%2").arg(seeds[i]).arg(seeds[j]));
+        i = j + 1;
+    }
+    return items.join(QLatin1Char(','));
+}
+
+}  // namespace
+
+void ExperimentWindow::fillFromFile(const std::vector<kelvora::SweepCombination>& configurations,
+                                    const std::vector<kelvora::SweepResult>& rows) {
+    if (configurations.size() > static_cast<std::size_t>(kMaxConfigurations)) {
+        m_fileNote->setText(tr("このファイルには構成が %1 個あります。表には %2 個までしか入らないため、表はそのままです。")
+                                .arg(configurations.size())
+                                .arg(kMaxConfigurations));
+        m_fileNote->show();
+        return;
+    }
+    m_fileNote->clear();
+    m_fileNote->hide();
+    {
+        const QSignalBlocker quiet(m_table);
+        m_table->setRowCount(0);
+    }
+    // Plain rows, named automatically as any row is; a label kept beside the file that says
+    // something else stands as typed.
+    for (const kelvora::SweepCombination& c : configurations) addRow(QString(), c.params, c.algorithm);
+    refreshLabels();
+    {
+        const QSignalBlocker quiet(m_table);
+        for (int row = 0; row < m_table->rowCount() && row < static_cast<int>(m_labels.size()); ++row)
+            if (m_table->item(row, kLabel)->text() != m_labels[static_cast<std::size_t>(row)])
+                m_table->item(row, kLabel)->setText(m_labels[static_cast<std::size_t>(row)]);
+    }
+    updateRows();
+    std::vector<std::uint32_t> seeds;
+    std::set<std::uint32_t> seen;
+    QStringList targets;
+    std::set<std::pair<int, int>> placed;
+    for (const kelvora::SweepResult& r : rows) {
+        if (seen.insert(r.combination.seed).second) seeds.push_back(r.combination.seed);
+        if (placed.insert({r.combination.target.x, r.combination.target.y}).second)
+            targets << QStringLiteral("%1,%2").arg(r.combination.target.x).arg(r.combination.target.y);
+    }
+    m_seeds->setText(SeedsText(seeds));
+    m_targets->setText(targets.join(QLatin1Char(' ')));
+    m_tableFromFile = true;
+}
+
+void ExperimentWindow::fitSummary(bool columns) {
+    if (columns) {
+        m_summary->resizeColumnsToContents();
+        m_summary->setColumnWidth(kSummaryLabel, std::min(m_summary->columnWidth(kSummaryLabel), kSummaryLabelWidth));
+    }
+    if (m_splitterMoved || !m_splitter->isVisible()) return;  // shown: the showEvent fits it
+    // The columns read first (up to the p), the row numbers, the frame and room for a vertical
+    // scroll bar.
+    int needed = 2 * m_summary->frameWidth() + m_summary->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_summary);
+    if (!m_summary->verticalHeader()->isHidden()) needed += m_summary->verticalHeader()->sizeHint().width();
+    for (int column = kSummaryLabel; column <= kSummaryP; ++column) needed += m_summary->columnWidth(column);
+    const QList<int> sizes = m_splitter->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    QWidget* left = m_splitter->widget(0);
+    QWidget* right = m_splitter->widget(1);
+    const int most = std::max(0, total - right->minimumSizeHint().width());
+    const int width = std::min(std::max(needed, left->minimumSizeHint().width()), most);
+    if (width != sizes.value(0)) m_splitter->setSizes({width, total - width});
 }
 
 bool ExperimentWindow::addCurrent() {
@@ -788,6 +877,8 @@ bool ExperimentWindow::run() {
                        tr("値の一覧を展開すると構成が %1 個になります: %2 個までです。").arg(plans.size()).arg(kMaxExpanded));
         return false;
     }
+    m_tableFromFile = false;  // run: the table is the person's now, kept
+    m_fileNote->hide();
     saveTable();
     m_plans = plans;
     m_labels = std::move(labels);
@@ -801,6 +892,7 @@ bool ExperimentWindow::run() {
     m_done = 0;
     m_started = std::chrono::steady_clock::now();
     setRunning(true);
+    m_hint->hide();
     updateProgress();
     m_runner->start(std::move(plans), std::max(1, QThread::idealThreadCount()));
     return true;
@@ -917,13 +1009,23 @@ int ExperimentWindow::configurationOfRow(int row) const {
             configuration += read.size();
             continue;
         }
-        if (read.size() != 1 || configuration >= m_plans.size()) return -1;
-        const kelvora::SweepPlan& plan = m_plans[configuration];
+        if (read.size() != 1) return -1;
+        // The configuration as it was run, or as an opened file's runs hold it.
+        kelvora::SweepCombination ran;
+        if (configuration < m_plans.size()) {
+            const kelvora::SweepPlan& plan = m_plans[configuration];
+            ran.algorithm = plan.algorithms.front();
+            ran.params = {plan.populations.front(), plan.generations.front(), plan.crossovers.front(), plan.mutations.front()};
+        } else if (m_plans.empty() && configuration < m_results.size() && !m_results[configuration].empty()) {
+            ran = m_results[configuration].front().combination;
+        } else {
+            return -1;
+        }
         const Configuration& c = read.front();
-        const bool same = plan.algorithms.front() == c.algorithm && plan.populations.front() == c.params.populationSize &&
-                          plan.generations.front() == c.params.generationCount &&
-                          plan.crossovers.front() == c.params.crossoverRate &&
-                          plan.mutations.front() == c.params.mutationProbability;
+        const bool same = ran.algorithm == c.algorithm && ran.params.populationSize == c.params.populationSize &&
+                          ran.params.generationCount == c.params.generationCount &&
+                          ran.params.crossoverRate == c.params.crossoverRate &&
+                          ran.params.mutationProbability == c.params.mutationProbability;
         return same ? static_cast<int>(configuration) : -1;
     }
     return -1;
@@ -991,8 +1093,8 @@ void ExperimentWindow::showOutcome(Outcome outcome) {
         m_runsEach->setText(m_results.empty() ? QString() : tr("構成ごとの実行数は「実行数」の列のとおりです"));
     if (!m_varied.isEmpty())
         if (const int at = m_response->parameter()->findData(m_varied); at >= 0) m_response->parameter()->setCurrentIndex(at);
-    m_summary->resizeColumnToContents(kSummaryLabel);
-    m_summary->setColumnWidth(kSummaryLabel, std::min(m_summary->columnWidth(kSummaryLabel), kSummaryLabelWidth));
+    m_hint->setVisible(m_results.empty());
+    fitSummary();
     // A sweep file does not say its epsilon: no epsilon is drawn for its runs.
     m_plots->setGroups(std::move(outcome.groups), m_plans.empty() ? std::nan("") : m_plans.front().epsilon);
     m_statistics->setRuns(m_labels, m_results);
@@ -1061,6 +1163,7 @@ QString ExperimentWindow::saveLabels(const QString& sweepPath) {
 }
 
 void ExperimentWindow::saveTable() const {
+    if (m_tableFromFile) return;  // an opened file's rows: the table kept is the one last run
     QSettings settings = AppSettings();
     settings.remove(QLatin1String(kRowsKey));
     settings.beginWriteArray(QLatin1String(kRowsKey), m_table->rowCount());
@@ -1148,6 +1251,16 @@ void ExperimentWindow::closeEvent(QCloseEvent* event) {
     saveGeometry();
     saveTable();
     QMainWindow::closeEvent(event);
+}
+
+void ExperimentWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    fitSummary(false);
+}
+
+void ExperimentWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    fitSummary(false);
 }
 
 void ExperimentWindow::hideEvent(QHideEvent* event) {

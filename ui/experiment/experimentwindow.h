@@ -21,6 +21,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QSplitter;
 class QTableWidget;
 
 namespace kelvora::ui {
@@ -70,6 +71,10 @@ public:
     /// Shows the runs of a sweep CSV written by kelvora-cli sweep or sweep-merge (or this window),
     /// grouped by configuration, without running anything. A file that cannot be read is reported in a
     /// message box naming the line and the reason, and what was shown stays; returns false then.
+    /// The table takes the file's configurations as plain rows (their labels as shown) and the seeds
+    /// and targets fields its seeds and targets, ε staying, so that a cell can be edited and run
+    /// again; a file of more than kMaxConfigurations leaves them as they were, fileNote() saying so.
+    /// The table kept for the next session stays the one last run until 実行.
     bool openSweep(const QString& path);
     bool isRunning() const;
     /// A sweep goes, or runs have finished since the runs or the summary were last saved (not
@@ -91,6 +96,10 @@ public:
     QLineEdit* epsilonEdit() const { return m_epsilon; }
     /// The line naming rows that repeat another's configuration ("" when none do).
     QLabel* duplicatesNote() const { return m_duplicates; }
+    /// The line under the table saying that an opened file's configurations did not fit in it.
+    QLabel* fileNote() const { return m_fileNote; }
+    /// The sentence over the charts saying what to do while nothing has been run or opened.
+    QLabel* emptyHint() const { return m_hint; }
     /// The line under the summary saying how many runs each configuration holds.
     QLabel* runsNote() const { return m_runsEach; }
     /// Configurations of the last sweep or file (rows' value lists expanded), and their labels.
@@ -124,6 +133,8 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     /// One configuration of a row: a row with a value list gives one per value.
@@ -135,6 +146,13 @@ private:
     void addRow(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm);
     void addRow(const QStringList& cells);
     void removeSelected();
+    /// The table, seeds and targets of the configurations of an opened file (their runs' seeds and
+    /// targets in the order they first appear).
+    void fillFromFile(const std::vector<kelvora::SweepCombination>& configurations, const std::vector<kelvora::SweepResult>& rows);
+    /// Sizes the summary's columns to their contents (the label's capped) and, until the splitter is
+    /// moved by hand, gives the summary's side what its columns up to the p need, the charts' side
+    /// keeping its least; columns false leaves the columns as they are (a resize of the window).
+    void fitSummary(bool columns = true);
     /// The configuration of a row's cells (one value in each); "" or the message naming the cell
     /// and what it accepts.
     QString readCells(int row, const QStringList& cells, kelvora::SolverParams& params, kelvora::Algorithm& algorithm) const;
@@ -196,6 +214,9 @@ private:
     QTableWidget* m_summary;
     QLabel* m_duplicates;
     QLabel* m_runsEach;
+    QLabel* m_fileNote;
+    QLabel* m_hint;
+    QSplitter* m_splitter;
     SweepRunner* m_runner;
 
     std::vector<kelvora::SweepPlan> m_plans;            ///< one per configuration of the last sweep
@@ -204,6 +225,8 @@ private:
     int m_rounds = 0;                                   ///< seeds every configuration has run
     bool m_cancelled = false;                           ///< the last sweep was stopped
     bool m_unsaved = false;                             ///< runs finished since the last save
+    bool m_tableFromFile = false;                       ///< the table holds an opened file's rows, not yet run: not kept
+    bool m_splitterMoved = false;                       ///< the splitter was dragged: fitSummary leaves it
     QString m_varied;                                   ///< the parameter a row's list varied (the 応答 tab's name)
     QByteArray m_loadedRuns;                            ///< the bytes of an opened sweep CSV
     bool m_computing = false;                           ///< the outcome of the last sweep is being computed (on the runner's pool)
