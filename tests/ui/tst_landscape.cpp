@@ -136,19 +136,19 @@ private slots:
         RunObserver* observers[] = {&keep};
         RunSolver(setup, observers);
         LandscapeWindow window(setup.geometry, gray);
-        QSignalSpy shown(&window, &LandscapeWindow::PopulationShown);
-        window.SetRun(setup, 10);
-        window.ShowGeneration(7);
+        QSignalSpy shown(&window, &LandscapeWindow::populationShown);
+        window.setRun(setup, 10);
+        window.showGeneration(7);
         QVERIFY(shown.wait(60000));
-        QCOMPARE(window.ShownGeneration(), 7);
-        QCOMPARE(window.Population(), keep.seventh);
+        QCOMPARE(window.shownGeneration(), 7);
+        QCOMPARE(window.population(), keep.seventh);
         // A run forgotten (a file without its run.json) draws nothing, nor does another target's.
-        window.ForgetRun();
-        QCOMPARE(window.ShownGeneration(), 0);
-        QVERIFY(window.Population().empty());
-        window.SetPopulation(keep.seventh, 7, GeometryFor(0, 0));
-        QCOMPARE(window.DrawnIndividuals(), 0);
-        QVERIFY(window.Population().empty());
+        window.forgetRun();
+        QCOMPARE(window.shownGeneration(), 0);
+        QVERIFY(window.population().empty());
+        window.setPopulation(keep.seventh, 7, GeometryFor(0, 0));
+        QCOMPARE(window.drawnIndividuals(), 0);
+        QVERIFY(window.population().empty());
     }
 
     void mapCsvIsReadOrRefusedNamingTheLine_data() {
@@ -204,21 +204,21 @@ private slots:
         file.write("0,150,1,16777216,1\n150,0,1,0,0\n");
         file.close();
         LandscapeWindow window(GeometryFor(0, 0), Algorithm{});
-        QSignalSpy ready(&window, &LandscapeWindow::MapReady);
-        QSignalSpy overlay(&window, &LandscapeWindow::MapOverlayChanged);
-        window.LoadMap(path);
+        QSignalSpy ready(&window, &LandscapeWindow::mapReady);
+        QSignalSpy overlay(&window, &LandscapeWindow::mapOverlayChanged);
+        window.loadMap(path);
         QVERIFY(ready.wait(20000));
-        QCOMPARE(window.MapTargets(), 2);
-        QCOMPARE(window.MapStep(), 150);
-        QVERIFY(window.MapShown());
+        QCOMPARE(window.mapTargets(), 2);
+        QCOMPARE(window.mapStep(), 150);
+        QVERIFY(window.isMapShown());
         QCOMPARE(overlay.size(), 1);
         QVERIFY(!overlay.first().first().value<QImage>().isNull());
-        window.SetMapShown(false);
+        window.setMapShown(false);
         QVERIFY(overlay.last().first().value<QImage>().isNull());
-        window.LoadMap(dir.filePath("missing.csv"));
+        window.loadMap(dir.filePath("missing.csv"));
         QVERIFY(ready.wait(20000));
-        QVERIFY2(window.MapNote().contains("missing.csv"), qPrintable(window.MapNote()));
-        QCOMPARE(window.MapTargets(), 2);  // the map read before stays
+        QVERIFY2(window.mapNote().contains("missing.csv"), qPrintable(window.mapNote()));
+        QCOMPARE(window.mapTargets(), 2);  // the map read before stays
     }
 
     void followsTheMainWindowsRunAndScrubber() {
@@ -230,7 +230,7 @@ private slots:
         f.dlg->MenuAction("LandscapeAction")->trigger();
         LandscapeWindow* w = f.dlg->findChild<LandscapeWindow*>();
         QVERIFY(w);
-        QSignalSpy shown(w, &LandscapeWindow::PopulationShown);
+        QSignalSpy shown(w, &LandscapeWindow::populationShown);
         QVERIFY(f.run());
         QVERIFY(!shown.isEmpty());
         QVERIFY(shown.size() > 1 || shown.wait(60000));
@@ -245,12 +245,12 @@ private slots:
             }
             return poses;
         };
-        while (w->ShownGeneration() != 6 || shown.last().first().toInt() != 6) QVERIFY(shown.wait(60000));
-        QCOMPARE(w->Population(), generation(6));
+        while (w->shownGeneration() != 6 || shown.last().first().toInt() != 6) QVERIFY(shown.wait(60000));
+        QCOMPARE(w->population(), generation(6));
         // The scrubber moves it: the generation made again from the run.
         f.dlg->scrubber()->setGeneration(3);
-        while (w->ShownGeneration() != 3) QVERIFY(shown.wait(60000));
-        QCOMPARE(w->Population(), generation(3));
+        while (w->shownGeneration() != 3) QVERIFY(shown.wait(60000));
+        QCOMPARE(w->population(), generation(3));
     }
 
     void choiceInUseMapsToItsNeighbourhood() {
@@ -267,27 +267,27 @@ private slots:
         Algorithm gray;
         gray.encoding = Encoding::gray;
         LandscapeWindow window(GeometryFor(kOpeningTargetX, kOpeningTargetY), gray);
-        QSignalSpy computed(&window, &LandscapeWindow::Computed);
-        QVERIFY(!window.Ready());  // the constructor returned before the work was done
+        QSignalSpy computed(&window, &LandscapeWindow::computed);
+        QVERIFY(!window.isReady());  // the constructor returned before the work was done
         QVERIFY(computed.wait(120000));
-        QVERIFY(window.Ready());
-        QVERIFY(window.Cell(0, 0).startsWith("gray"));
-        QCOMPARE(window.Cell(0, 1), QString("292"));
-        QCOMPARE(window.Cell(1, 0), QString("binary"));
-        QCOMPARE(window.Cell(1, 1), QString("1105"));
-        QCOMPARE(window.Cell(2, 0), QString("creep:4"));
-        QCOMPARE(window.SliceAngle(), 58);  // the optimum's angle 1 at the opening target
+        QVERIFY(window.isReady());
+        QVERIFY(window.cellText(0, 0).startsWith("gray"));
+        QCOMPARE(window.cellText(0, 1), QString("292"));
+        QCOMPARE(window.cellText(1, 0), QString("binary"));
+        QCOMPARE(window.cellText(1, 1), QString("1105"));
+        QCOMPARE(window.cellText(2, 0), QString("creep:4"));
+        QCOMPARE(window.sliceAngle(), 58);  // the optimum's angle 1 at the opening target
         // A hand-built population: two at angle 1 = 50 (8 from the slice), one at 49, one at 58.
-        window.SetPopulation({{50, 1, 1}, {50, 2, 2}, {49, 3, 3}, {58, 4, 4}}, 3, GeometryFor(kOpeningTargetX, kOpeningTargetY));
-        QCOMPARE(window.DrawnIndividuals(), 3);
-        QVERIFY2(window.PopulationCaption().contains(QStringLiteral("3 ")), qPrintable(window.PopulationCaption()));
-        window.SetBand(0);
-        QCOMPARE(window.DrawnIndividuals(), 1);
+        window.setPopulation({{50, 1, 1}, {50, 2, 2}, {49, 3, 3}, {58, 4, 4}}, 3, GeometryFor(kOpeningTargetX, kOpeningTargetY));
+        QCOMPARE(window.drawnIndividuals(), 3);
+        QVERIFY2(window.populationCaption().contains(QStringLiteral("3 ")), qPrintable(window.populationCaption()));
+        window.setBand(0);
+        QCOMPARE(window.drawnIndividuals(), 1);
         // Hovering the optimum: a local optimum is its own attractor.
         const Optimum best = FindOptimum(kBaseX, kBaseY, kBaseX + kOpeningTargetX, kBaseY - kOpeningTargetY);
-        window.HoverCell(QPoint(best.pose.a2, best.pose.a3));
+        window.hoverCell(QPoint(best.pose.a2, best.pose.a3));
         const QString pose = QStringLiteral("(%1, %2, %3)").arg(best.pose.a1).arg(best.pose.a2).arg(best.pose.a3);
-        QVERIFY2(window.HoverText().count(pose) == 2, qPrintable(window.HoverText()));
+        QVERIFY2(window.hoverText().count(pose) == 2, qPrintable(window.hoverText()));
     }
 
     // The window goes while its worker is still at the landscape (seconds of work): it did not wait,

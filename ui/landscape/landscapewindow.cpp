@@ -61,38 +61,38 @@ LandscapeResult ComputeLandscape(const Geometry& geometry, const Neighbourhood& 
 }
 
 LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algorithm, QWidget* parent)
-    : QWidget(parent, Qt::Window), geometry_(geometry), inUse_(NeighbourhoodOf(algorithm)) {
+    : QWidget(parent, Qt::Window), m_geometry(geometry), m_inUse(NeighbourhoodOf(algorithm)) {
     setWindowTitle(tr("地形"));
     auto* layout = new QVBoxLayout(this);
     auto* title = new QLabel(tr("目標 (%1, %2) の適応度地形: 256³ 通りの姿勢すべて, ε = 0.5 px")
                                  .arg(geometry.targetX - geometry.baseX)
                                  .arg(geometry.baseY - geometry.targetY));
     layout->addWidget(title);
-    progress_ = new QProgressBar;
-    progress_->setRange(0, kLandscapeStages);
-    progress_->setValue(0);
-    progress_->setFormat(tr("計算中: %v / %m 段階"));
-    layout->addWidget(progress_);
-    table_ = new QTableWidget(0, 6);
-    table_->setHorizontalHeaderLabels({tr("近傍"), tr("局所最適"), tr("ε 以内"), tr("最適解の吸引域"),
+    m_progress = new QProgressBar;
+    m_progress->setRange(0, kLandscapeStages);
+    m_progress->setValue(0);
+    m_progress->setFormat(tr("計算中: %v / %m 段階"));
+    layout->addWidget(m_progress);
+    m_table = new QTableWidget(0, 6);
+    m_table->setHorizontalHeaderLabels({tr("近傍"), tr("局所最適"), tr("ε 以内"), tr("最適解の吸引域"),
                                        tr("ε 以内に登る開始点"), tr("FDC")});
-    table_->verticalHeader()->hide();
-    table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    layout->addWidget(table_);
-    explanation_ = new QLabel;
-    explanation_->setWordWrap(true);
-    layout->addWidget(explanation_);
+    m_table->verticalHeader()->hide();
+    m_table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    layout->addWidget(m_table);
+    m_explanation = new QLabel;
+    m_explanation->setWordWrap(true);
+    layout->addWidget(m_explanation);
     // The slice on the left, what it shows and how to read it on the right.
     auto* sliceRow = new QHBoxLayout;
     layout->addLayout(sliceRow);
-    picture_ = new QLabel;
-    picture_->setFixedSize(kSliceWidth, kSliceSide);
-    picture_->setMouseTracking(true);
-    picture_->installEventFilter(this);
-    sliceRow->addWidget(picture_, 0, Qt::AlignTop);
+    m_picture = new QLabel;
+    m_picture->setFixedSize(kSliceWidth, kSliceSide);
+    m_picture->setMouseTracking(true);
+    m_picture->installEventFilter(this);
+    sliceRow->addWidget(m_picture, 0, Qt::AlignTop);
     auto* side = new QVBoxLayout;
     sliceRow->addLayout(side, 1);
     const auto wrapped = [side](QLabel* label) {
@@ -101,99 +101,99 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
         side->addWidget(label);
         return label;
     };
-    sliceLabel_ = wrapped(new QLabel);
-    slider_ = new QSlider(Qt::Horizontal);
-    slider_->setRange(0, 255);
-    slider_->setEnabled(false);
-    side->addWidget(slider_);
+    m_sliceLabel = wrapped(new QLabel);
+    m_slider = new QSlider(Qt::Horizontal);
+    m_slider->setRange(0, 255);
+    m_slider->setEnabled(false);
+    side->addWidget(m_slider);
     auto* controls = new QHBoxLayout;
     controls->addWidget(new QLabel(tr("描く個体: 角度 1 が断面の ±")));
-    band_ = new QSpinBox;
-    band_->setRange(0, 128);
-    band_->setValue(kDefaultPopulationBand);
-    band_->setSuffix(tr("°"));
-    controls->addWidget(band_);
+    m_band = new QSpinBox;
+    m_band->setRange(0, 128);
+    m_band->setValue(kDefaultPopulationBand);
+    m_band->setSuffix(tr("°"));
+    controls->addWidget(m_band);
     controls->addStretch();
     side->addLayout(controls);
-    outlines_ = new QCheckBox(tr("吸引域の境界"));
-    outlines_->setChecked(false);
-    side->addWidget(outlines_);
+    m_outlines = new QCheckBox(tr("吸引域の境界"));
+    m_outlines->setChecked(false);
+    side->addWidget(m_outlines);
     wrapped(new QLabel(tr("各マスは角度 1 を固定した 1 つの姿勢で, 明るいほど先端が目標に近く, "
                           "灰色の線は最急上昇で登り着く局所最適が変わる境目です。")));
-    caption_ = wrapped(new QLabel);
-    hoverLine_ = wrapped(new QLabel);
+    m_caption = wrapped(new QLabel);
+    m_hoverLine = wrapped(new QLabel);
     // The map across targets, over the main window's plot.
     auto* mapBox = new QGroupBox(tr("目標ごとの地形マップ (主画面のプロットに重ねる)"));
     auto* mapLayout = new QVBoxLayout(mapBox);
-    openMap_ = new QPushButton(tr("landscape-map の CSV を開く..."));
-    coarseMap_ = new QPushButton(tr("粗いマップを計算 (%1 px 間隔)").arg(kCoarseMapStep));
-    overlay_ = new QCheckBox(tr("主画面に重ねる"));
-    overlay_->setEnabled(false);
-    mapLayout->addWidget(openMap_);
-    mapLayout->addWidget(coarseMap_);
-    mapLayout->addWidget(overlay_);
-    mapProgress_ = new QProgressBar;
-    mapProgress_->hide();
-    mapLayout->addWidget(mapProgress_);
-    mapNote_ = new QLabel(tr("各目標について, 256³ の開始点のうち最急上昇で目標の ε 以内に登る割合を, "
+    m_openMap = new QPushButton(tr("landscape-map の CSV を開く..."));
+    m_coarseMap = new QPushButton(tr("粗いマップを計算 (%1 px 間隔)").arg(kCoarseMapStep));
+    m_overlay = new QCheckBox(tr("主画面に重ねる"));
+    m_overlay->setEnabled(false);
+    mapLayout->addWidget(m_openMap);
+    mapLayout->addWidget(m_coarseMap);
+    mapLayout->addWidget(m_overlay);
+    m_mapProgress = new QProgressBar;
+    m_mapProgress->hide();
+    mapLayout->addWidget(m_mapProgress);
+    m_mapNote = new QLabel(tr("各目標について, 256³ の開始点のうち最急上昇で目標の ε 以内に登る割合を, "
                              "黒 (なし) から青 (10⁻⁶) を経て黄 (すべて) までの対数目盛で主画面のプロットに重ねます。"));
-    mapNote_->setWordWrap(true);
-    mapLayout->addWidget(mapNote_);
+    m_mapNote->setWordWrap(true);
+    mapLayout->addWidget(m_mapNote);
     side->addWidget(mapBox);
     side->addStretch();
-    connect(openMap_, &QPushButton::clicked, this, [this] {
+    connect(m_openMap, &QPushButton::clicked, this, [this] {
         const QString path = QFileDialog::getOpenFileName(this, tr("landscape-map の CSV を開く"), QString(),
                                                           tr("CSV ファイル (*.csv)"));
-        if (!path.isEmpty()) LoadMap(path);
+        if (!path.isEmpty()) loadMap(path);
     });
-    connect(coarseMap_, &QPushButton::clicked, this, &LandscapeWindow::ComputeCoarseMap);
-    connect(overlay_, &QCheckBox::toggled, this, [this](bool on) {
-        emit MapOverlayChanged(on && !map_.empty() ? LandscapeMapOverlay(map_, mapStep_) : QImage());
+    connect(m_coarseMap, &QPushButton::clicked, this, &LandscapeWindow::computeCoarseMap);
+    connect(m_overlay, &QCheckBox::toggled, this, [this](bool on) {
+        emit mapOverlayChanged(on && !m_map.empty() ? LandscapeMapOverlay(m_map, m_mapStep) : QImage());
     });
-    connect(&remaker_, &GenerationRemaker::made, this, &LandscapeWindow::OnTraced);
-    connect(slider_, &QSlider::valueChanged, this, &LandscapeWindow::Repaint);
-    connect(band_, &QSpinBox::valueChanged, this, &LandscapeWindow::Repaint);
-    connect(outlines_, &QCheckBox::toggled, this, &LandscapeWindow::Repaint);
-    connect(&watcher_, &QFutureWatcher<LandscapeResult>::progressValueChanged, progress_, &QProgressBar::setValue);
-    connect(&watcher_, &QFutureWatcher<LandscapeResult>::finished, this, [this] {
-        if (watcher_.future().resultCount() > 0) Show(watcher_.result());
+    connect(&m_remaker, &GenerationRemaker::made, this, &LandscapeWindow::onTraced);
+    connect(m_slider, &QSlider::valueChanged, this, &LandscapeWindow::redraw);
+    connect(m_band, &QSpinBox::valueChanged, this, &LandscapeWindow::redraw);
+    connect(m_outlines, &QCheckBox::toggled, this, &LandscapeWindow::redraw);
+    connect(&m_watcher, &QFutureWatcher<LandscapeResult>::progressValueChanged, m_progress, &QProgressBar::setValue);
+    connect(&m_watcher, &QFutureWatcher<LandscapeResult>::finished, this, [this] {
+        if (m_watcher.future().resultCount() > 0) showResult(m_watcher.result());
     });
-    const Geometry g = geometry_;
-    const Neighbourhood n = inUse_;
-    watcher_.setFuture(QtConcurrent::run([g, n](QPromise<LandscapeResult>& promise) {
+    const Geometry g = m_geometry;
+    const Neighbourhood n = m_inUse;
+    m_watcher.setFuture(QtConcurrent::run([g, n](QPromise<LandscapeResult>& promise) {
         promise.setProgressRange(0, kLandscapeStages);
         promise.addResult(ComputeLandscape(g, n, [&promise](int stage) { promise.setProgressValue(stage); }));
     }));
-    Repaint();
+    redraw();
 }
 
 // The workers hold no pointer into the window: closed early, the window goes at once and a
 // worker's result is dropped when it ends; a trace under way is told to stop.
 LandscapeWindow::~LandscapeWindow() {
-    if (mapStop_) mapStop_->store(true, std::memory_order_release);
+    if (m_mapStop) m_mapStop->store(true, std::memory_order_release);
 }
 
-void LandscapeWindow::StartMapWork(std::function<MapLoad(QPromise<MapLoad>&)> work) {
-    if (mapWork_) return;  // one at a time
-    openMap_->setEnabled(false);
-    coarseMap_->setEnabled(false);
-    mapProgress_->setValue(0);
-    mapProgress_->show();
-    mapWork_ = std::make_unique<QFutureWatcher<MapLoad>>();
-    connect(mapWork_.get(), &QFutureWatcher<MapLoad>::progressRangeChanged, mapProgress_, &QProgressBar::setRange);
-    connect(mapWork_.get(), &QFutureWatcher<MapLoad>::progressValueChanged, mapProgress_, &QProgressBar::setValue);
-    connect(mapWork_.get(), &QFutureWatcher<MapLoad>::finished, this, [this] {
-        MapLoad load = mapWork_->future().resultCount() > 0 ? mapWork_->result() : MapLoad{};
-        mapWork_.reset();
-        TakeMap(std::move(load));
+void LandscapeWindow::startMapWork(std::function<MapLoad(QPromise<MapLoad>&)> work) {
+    if (m_mapWork) return;  // one at a time
+    m_openMap->setEnabled(false);
+    m_coarseMap->setEnabled(false);
+    m_mapProgress->setValue(0);
+    m_mapProgress->show();
+    m_mapWork = std::make_unique<QFutureWatcher<MapLoad>>();
+    connect(m_mapWork.get(), &QFutureWatcher<MapLoad>::progressRangeChanged, m_mapProgress, &QProgressBar::setRange);
+    connect(m_mapWork.get(), &QFutureWatcher<MapLoad>::progressValueChanged, m_mapProgress, &QProgressBar::setValue);
+    connect(m_mapWork.get(), &QFutureWatcher<MapLoad>::finished, this, [this] {
+        MapLoad load = m_mapWork->future().resultCount() > 0 ? m_mapWork->result() : MapLoad{};
+        m_mapWork.reset();
+        takeMap(std::move(load));
     });
-    mapWork_->setFuture(QtConcurrent::run([work = std::move(work)](QPromise<MapLoad>& promise) {
+    m_mapWork->setFuture(QtConcurrent::run([work = std::move(work)](QPromise<MapLoad>& promise) {
         promise.addResult(work(promise));
     }));
 }
 
-void LandscapeWindow::LoadMap(const QString& path) {
-    StartMapWork([path](QPromise<MapLoad>& promise) {
+void LandscapeWindow::loadMap(const QString& path) {
+    startMapWork([path](QPromise<MapLoad>& promise) {
         promise.setProgressRange(0, 0);
         MapLoad load;
         load.source = QFileInfo(path).fileName();
@@ -211,9 +211,9 @@ void LandscapeWindow::LoadMap(const QString& path) {
     });
 }
 
-void LandscapeWindow::ComputeCoarseMap() {
-    mapStop_ = std::make_shared<std::atomic<bool>>(false);
-    StartMapWork([n = inUse_, stop = mapStop_](QPromise<MapLoad>& promise) {
+void LandscapeWindow::computeCoarseMap() {
+    m_mapStop = std::make_shared<std::atomic<bool>>(false);
+    startMapWork([n = m_inUse, stop = m_mapStop](QPromise<MapLoad>& promise) {
         promise.setProgressRange(0, static_cast<int>(LandscapeMapGrid(kCoarseMapStep).size()));
         MapLoad load;
         load.cells = ComputeLandscapeMap(
@@ -222,200 +222,200 @@ void LandscapeWindow::ComputeCoarseMap() {
     });
 }
 
-void LandscapeWindow::TakeMap(MapLoad load) {
-    openMap_->setEnabled(true);
-    coarseMap_->setEnabled(true);
-    mapProgress_->hide();
+void LandscapeWindow::takeMap(MapLoad load) {
+    m_openMap->setEnabled(true);
+    m_coarseMap->setEnabled(true);
+    m_mapProgress->hide();
     if (!load.error.isEmpty() || load.cells.empty()) {
-        mapNote_->setText(tr("地形マップを読めませんでした: %1").arg(load.error));
-        emit MapReady();
+        m_mapNote->setText(tr("地形マップを読めませんでした: %1").arg(load.error));
+        emit mapReady();
         return;
     }
-    map_ = std::move(load.cells);
-    mapStep_ = LandscapeMapStep(map_);
-    mapSource_ = load.source;
-    mapNote_->setText((mapSource_.isEmpty() ? tr("計算した %1 個の目標 (%2 px 間隔, %3)").arg(map_.size()).arg(mapStep_).arg(QString::fromStdString(NeighbourhoodName(inUse_)))
-                                            : tr("%1 の %2 個の目標 (%3 px 間隔)").arg(mapSource_).arg(map_.size()).arg(mapStep_)) +
+    m_map = std::move(load.cells);
+    m_mapStep = LandscapeMapStep(m_map);
+    m_mapSource = load.source;
+    m_mapNote->setText((m_mapSource.isEmpty() ? tr("計算した %1 個の目標 (%2 px 間隔, %3)").arg(m_map.size()).arg(m_mapStep).arg(QString::fromStdString(NeighbourhoodName(m_inUse)))
+                                            : tr("%1 の %2 個の目標 (%3 px 間隔)").arg(m_mapSource).arg(m_map.size()).arg(m_mapStep)) +
                       tr(": 各目標について, 256³ の開始点のうち最急上昇で目標の ε 以内に登る割合を, "
                          "黒 (なし) から青 (10⁻⁶) を経て黄 (すべて) までの対数目盛で主画面のプロットに重ねます。"));
-    overlay_->setEnabled(true);
-    if (overlay_->isChecked())
-        emit MapOverlayChanged(LandscapeMapOverlay(map_, mapStep_));
+    m_overlay->setEnabled(true);
+    if (m_overlay->isChecked())
+        emit mapOverlayChanged(LandscapeMapOverlay(m_map, m_mapStep));
     else
-        overlay_->setChecked(true);
-    emit MapReady();
+        m_overlay->setChecked(true);
+    emit mapReady();
 }
 
-bool LandscapeWindow::MapShown() const { return overlay_->isChecked(); }
-void LandscapeWindow::SetMapShown(bool shown) { overlay_->setChecked(shown); }
-QString LandscapeWindow::MapNote() const { return mapNote_->text(); }
+bool LandscapeWindow::isMapShown() const { return m_overlay->isChecked(); }
+void LandscapeWindow::setMapShown(bool shown) { m_overlay->setChecked(shown); }
+QString LandscapeWindow::mapNote() const { return m_mapNote->text(); }
 
-void LandscapeWindow::SetPopulation(std::vector<ArmPose> population, int generation, const Geometry& geometry) {
-    otherTarget_ = geometry != geometry_;
-    population_ = otherTarget_ ? std::vector<ArmPose>{} : std::move(population);
-    generation_ = generation;
-    Repaint();
-    emit PopulationShown(generation);
+void LandscapeWindow::setPopulation(std::vector<ArmPose> population, int generation, const Geometry& geometry) {
+    m_otherTarget = geometry != m_geometry;
+    m_population = m_otherTarget ? std::vector<ArmPose>{} : std::move(population);
+    m_generation = generation;
+    redraw();
+    emit populationShown(generation);
 }
 
-void LandscapeWindow::SetRun(const RunSetup& setup, int generations) {
-    setup_ = setup;
-    generations_ = std::max(1, generations);
+void LandscapeWindow::setRun(const RunSetup& setup, int generations) {
+    m_setup = setup;
+    m_generations = std::max(1, generations);
 }
 
-void LandscapeWindow::ForgetRun() {
-    setup_.reset();
-    remaker_.cancel();
-    population_.clear();
-    generation_ = 0;
-    otherTarget_ = false;
-    Repaint();
+void LandscapeWindow::forgetRun() {
+    m_setup.reset();
+    m_remaker.cancel();
+    m_population.clear();
+    m_generation = 0;
+    m_otherTarget = false;
+    redraw();
 }
 
-void LandscapeWindow::ShowGeneration(int generation) {
-    if (!setup_) return;
-    generation = std::clamp(generation, 1, generations_);
-    remaker_.request(*setup_, generation);
+void LandscapeWindow::showGeneration(int generation) {
+    if (!m_setup) return;
+    generation = std::clamp(generation, 1, m_generations);
+    m_remaker.request(*m_setup, generation);
 }
 
-void LandscapeWindow::OnTraced(GenerationStep made) {
-    if (made.generation == 0 || !setup_) return;
+void LandscapeWindow::onTraced(GenerationStep made) {
+    if (made.generation == 0 || !m_setup) return;
     // The generation's individuals are the step's new population, decoded as the run decodes it.
     std::vector<std::uint32_t> genotypes;
     genotypes.reserve(made.next.size());
     for (const StepSlot& s : made.next) genotypes.push_back(s.after);
-    SetPopulation(DecodeGenotypes(genotypes, made.algorithm.encoding), made.generation, made.geometry);
+    setPopulation(DecodeGenotypes(genotypes, made.algorithm.encoding), made.generation, made.geometry);
 }
 
-QString LandscapeWindow::Cell(int row, int column) const {
-    const QTableWidgetItem* item = table_->item(row, column);
+QString LandscapeWindow::cellText(int row, int column) const {
+    const QTableWidgetItem* item = m_table->item(row, column);
     return item ? item->text() : QString();
 }
 
-int LandscapeWindow::SliceAngle() const { return slider_->value(); }
-void LandscapeWindow::SetSliceAngle(int angle1) { slider_->setValue(angle1); }
-void LandscapeWindow::SetBand(int band) { band_->setValue(band); }
-QString LandscapeWindow::PopulationCaption() const { return caption_->text(); }
-QString LandscapeWindow::HoverText() const { return hoverLine_->text(); }
+int LandscapeWindow::sliceAngle() const { return m_slider->value(); }
+void LandscapeWindow::setSliceAngle(int angle1) { m_slider->setValue(angle1); }
+void LandscapeWindow::setBand(int band) { m_band->setValue(band); }
+QString LandscapeWindow::populationCaption() const { return m_caption->text(); }
+QString LandscapeWindow::hoverText() const { return m_hoverLine->text(); }
 
-void LandscapeWindow::HoverCell(std::optional<QPoint> cell) {
-    if (cell == hover_) return;
-    hover_ = cell;
-    Repaint();
+void LandscapeWindow::hoverCell(std::optional<QPoint> cell) {
+    if (cell == m_hover) return;
+    m_hover = cell;
+    redraw();
 }
 
 bool LandscapeWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == picture_) {
+    if (watched == m_picture) {
         if (event->type() == QEvent::MouseMove) {
             const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
             if (p.x() >= 0 && p.y() >= 0 && p.x() < kSliceSide && p.y() < kSliceSide)
-                HoverCell(QPoint(p.x() / kSliceCell, 255 - p.y() / kSliceCell));
+                hoverCell(QPoint(p.x() / kSliceCell, 255 - p.y() / kSliceCell));
             else
-                HoverCell(std::nullopt);
+                hoverCell(std::nullopt);
         } else if (event->type() == QEvent::Leave) {
-            HoverCell(std::nullopt);
+            hoverCell(std::nullopt);
         }
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void LandscapeWindow::Show(LandscapeResult result) {
-    result_ = std::move(result);
-    progress_->hide();
+void LandscapeWindow::showResult(LandscapeResult result) {
+    m_result = std::move(result);
+    m_progress->hide();
     const double all = kPoseCount;
-    table_->setRowCount(static_cast<int>(result_.rows.size()));
-    for (int r = 0; r < table_->rowCount(); ++r) {
-        const LandscapeSummary& s = result_.rows[r];
+    m_table->setRowCount(static_cast<int>(m_result.rows.size()));
+    for (int r = 0; r < m_table->rowCount(); ++r) {
+        const LandscapeSummary& s = m_result.rows[r];
         const QString texts[] = {QString::fromStdString(NeighbourhoodName(s.neighbourhood)) + (r == 0 ? tr(" (使用中)") : ""),
                                  QString::number(s.localOptima), QString::number(s.localOptimaWithin),
                                  QStringLiteral("%1 (%2%)").arg(s.basinOptimum).arg(100 * s.basinOptimum / all, 0, 'f', 4),
                                  QStringLiteral("%1 (%2%)").arg(s.startsWithin).arg(100 * s.startsWithin / all, 0, 'f', 4),
                                  QString::number(s.fdc, 'f', 4)};
-        for (int c = 0; c < 6; ++c) table_->setItem(r, c, new QTableWidgetItem(texts[c]));
+        for (int c = 0; c < 6; ++c) m_table->setItem(r, c, new QTableWidgetItem(texts[c]));
     }
     // Every row in view, without a scroll bar.
-    int height = table_->horizontalHeader()->height() + 2 * table_->frameWidth();
-    for (int r = 0; r < table_->rowCount(); ++r) height += table_->rowHeight(r);
-    table_->setFixedHeight(height);
-    table_->resizeColumnsToContents();
-    int width = 2 * table_->frameWidth();
-    for (int c = 0; c < table_->columnCount(); ++c) width += table_->columnWidth(c);
-    table_->setMinimumWidth(width);
+    int height = m_table->horizontalHeader()->height() + 2 * m_table->frameWidth();
+    for (int r = 0; r < m_table->rowCount(); ++r) height += m_table->rowHeight(r);
+    m_table->setFixedHeight(height);
+    m_table->resizeColumnsToContents();
+    int width = 2 * m_table->frameWidth();
+    for (int c = 0; c < m_table->columnCount(); ++c) width += m_table->columnWidth(c);
+    m_table->setMinimumWidth(width);
     long long binary = 0, gray = 0;
-    for (const LandscapeSummary& s : result_.rows) {
+    for (const LandscapeSummary& s : m_result.rows) {
         if (s.neighbourhood.kind == Neighbourhood::Kind::binary) binary = s.localOptima;
         if (s.neighbourhood.kind == Neighbourhood::Kind::gray) gray = s.localOptima;
     }
-    explanation_->setText(tr("グレイ符号化はここで %1 個の行き止まりを %2 個に減らします: 隣り合う角度は 1 ビットしか違いません。"
+    m_explanation->setText(tr("グレイ符号化はここで %1 個の行き止まりを %2 個に減らします: 隣り合う角度は 1 ビットしか違いません。"
                              "赤: 局所最適, 緑の枠: 最適解, 白い点 (黒い縁): 表示中の世代の個体。")
                               .arg(binary)
                               .arg(gray));
-    slider_->setEnabled(true);
-    const bool moved = slider_->value() != result_.table->optimum.pose.a1;
-    slider_->setValue(result_.table->optimum.pose.a1);
-    if (!moved) Repaint();
-    emit Computed();
+    m_slider->setEnabled(true);
+    const bool moved = m_slider->value() != m_result.table->optimum.pose.a1;
+    m_slider->setValue(m_result.table->optimum.pose.a1);
+    if (!moved) redraw();
+    emit computed();
 }
 
-void LandscapeWindow::Repaint() {
-    const int a1 = slider_->value();
-    const int band = band_->value();
+void LandscapeWindow::redraw() {
+    const int a1 = m_slider->value();
+    const int band = m_band->value();
     // The population first: it is known before the landscape is.
-    const std::vector<QPoint> inBand = PopulationInBand(population_, a1, band);
-    drawn_ = static_cast<int>(inBand.size());
-    if (otherTarget_)
-        caption_->setText(tr("表示中の世代は別の目標の実行のものなので, その集団は描きません。"));
-    else if (generation_ == 0)
-        caption_->setText(tr("実行するか結果を開くと, 表示中の世代の集団がここに白い点で描かれます。"));
+    const std::vector<QPoint> inBand = PopulationInBand(m_population, a1, band);
+    m_drawn = static_cast<int>(inBand.size());
+    if (m_otherTarget)
+        m_caption->setText(tr("表示中の世代は別の目標の実行のものなので, その集団は描きません。"));
+    else if (m_generation == 0)
+        m_caption->setText(tr("実行するか結果を開くと, 表示中の世代の集団がここに白い点で描かれます。"));
     else
-        caption_->setText(tr("白い点: 世代 %1 の %2 個体のうち, 角度 1 が %3° ± %4° の %5 個体 (ほかの %6 個体は省略)。")
-                              .arg(generation_)
-                              .arg(population_.size())
+        m_caption->setText(tr("白い点: 世代 %1 の %2 個体のうち, 角度 1 が %3° ± %4° の %5 個体 (ほかの %6 個体は省略)。")
+                              .arg(m_generation)
+                              .arg(m_population.size())
                               .arg(a1)
                               .arg(band)
-                              .arg(drawn_)
-                              .arg(static_cast<int>(population_.size()) - drawn_));
-    if (!result_.table) return;
-    sliceLabel_->setText(tr("断面: 角度 1 = %1° (横: 角度 2, 縦: 角度 3, 色: 目標までの距離, 対数目盛)").arg(a1));
+                              .arg(m_drawn)
+                              .arg(static_cast<int>(m_population.size()) - m_drawn));
+    if (!m_result.table) return;
+    m_sliceLabel->setText(tr("断面: 角度 1 = %1° (横: 角度 2, 縦: 角度 3, 色: 目標までの距離, 対数目盛)").arg(a1));
     LandscapeSlice slice;
-    const double* d = result_.table->distance.data() + PoseIndex(a1, 0, 0);
+    const double* d = m_result.table->distance.data() + PoseIndex(a1, 0, 0);
     slice.distance.assign(d, d + 65536);
-    for (const LocalOptimum& o : result_.rows.front().optima)
+    for (const LocalOptimum& o : m_result.rows.front().optima)
         if (o.pose.a1 == a1) slice.localOptima.emplace_back(o.pose.a2, o.pose.a3);
-    const ArmPose best = result_.table->optimum.pose;
+    const ArmPose best = m_result.table->optimum.pose;
     slice.hasOptimum = best.a1 == a1;
     slice.optimum = QPoint(best.a2, best.a3);
     slice.population = inBand;
-    const std::uint32_t* attractor = result_.attractors->data() + PoseIndex(a1, 0, 0);
+    const std::uint32_t* attractor = m_result.attractors->data() + PoseIndex(a1, 0, 0);
     const std::vector<std::uint32_t> cells(attractor, attractor + 65536);
-    if (outlines_->isChecked()) slice.edges = BasinEdges(cells, 256);
-    if (hover_) {
-        const std::uint32_t start = PoseIndex(a1, hover_->x(), hover_->y());
-        const std::uint32_t top = (*result_.attractors)[start];
+    if (m_outlines->isChecked()) slice.edges = BasinEdges(cells, 256);
+    if (m_hover) {
+        const std::uint32_t start = PoseIndex(a1, m_hover->x(), m_hover->y());
+        const std::uint32_t top = (*m_result.attractors)[start];
         slice.lit.resize(65536);
         int inSlice = 0;
         for (int i = 0; i < 65536; ++i) inSlice += slice.lit[i] = cells[i] == top;
-        const std::vector<LocalOptimum>& optima = result_.rows.front().optima;
+        const std::vector<LocalOptimum>& optima = m_result.rows.front().optima;
         const auto at = std::lower_bound(optima.begin(), optima.end(), top, [](const LocalOptimum& o, std::uint32_t i) {
             return PoseIndex(o.pose.a1, o.pose.a2, o.pose.a3) < i;
         });
         const ArmPose p = PoseAt(top);
         const std::uint32_t size = at != optima.end() ? at->basinSize : 0;
-        hoverLine_->setText(tr("姿勢 (%1, %2, %3) は局所最適 (%4, %5, %6) に登ります: 距離 %7 px, 吸引域は全体で %8 姿勢 "
+        m_hoverLine->setText(tr("姿勢 (%1, %2, %3) は局所最適 (%4, %5, %6) に登ります: 距離 %7 px, 吸引域は全体で %8 姿勢 "
                                "(%9%), この断面に %10 マス。")
                                 .arg(a1)
-                                .arg(hover_->x())
-                                .arg(hover_->y())
+                                .arg(m_hover->x())
+                                .arg(m_hover->y())
                                 .arg(p.a1)
                                 .arg(p.a2)
                                 .arg(p.a3)
-                                .arg(result_.table->distance[top], 0, 'f', 3)
+                                .arg(m_result.table->distance[top], 0, 'f', 3)
                                 .arg(size)
                                 .arg(100.0 * size / kPoseCount, 0, 'f', 4)
                                 .arg(inSlice));
     }
-    if (!hover_) hoverLine_->setText(tr("マスの上にポインタを置くと, その姿勢の吸引域が明るく残ります。"));
-    picture_->setPixmap(QPixmap::fromImage(DrawLandscapeSlice(slice)));
+    if (!m_hover) m_hoverLine->setText(tr("マスの上にポインタを置くと, その姿勢の吸引域が明るく残ります。"));
+    m_picture->setPixmap(QPixmap::fromImage(DrawLandscapeSlice(slice)));
 }
 
 }  // namespace kelvora::ui

@@ -64,110 +64,110 @@ public:
 
     /// The individuals of generation (1..) of a run on geometry (angles 0..255); those whose angle
     /// 1 lies within the band of the slice's are drawn on it. A run on another target draws none.
-    void SetPopulation(std::vector<ArmPose> population, int generation, const Geometry& geometry);
+    void setPopulation(std::vector<ArmPose> population, int generation, const Geometry& geometry);
 
     /// The run whose shown generation is drawn: setup as it ran, generations it finished (1..).
-    void SetRun(const RunSetup& setup, int generations);
+    void setRun(const RunSetup& setup, int generations);
     /// No run to draw (an opened file that no run.json describes): the population goes.
-    void ForgetRun();
+    void forgetRun();
     /// Makes generation (clamped to 1..the run's) of the run again off the GUI thread, as the
     /// microscope does, and draws its population when done; a newer request stops the one under way.
-    void ShowGeneration(int generation);
+    void showGeneration(int generation);
 
     /// Half the width of the band of angle 1 around the slice whose individuals are drawn, degrees.
     static constexpr int kDefaultPopulationBand = 8;
 
     /// True once the landscape is computed and shown.
-    bool Ready() const { return result_.table != nullptr; }
+    bool isReady() const { return m_result.table != nullptr; }
     /// The table's text at (row, column), for tests and readers.
-    QString Cell(int row, int column) const;
+    QString cellText(int row, int column) const;
     /// The slice's angle 1, and sets it (0..255).
-    int SliceAngle() const;
-    void SetSliceAngle(int angle1);
+    int sliceAngle() const;
+    void setSliceAngle(int angle1);
     /// The band's half width, degrees 0..128.
-    void SetBand(int band);
+    void setBand(int band);
     /// Individuals drawn on the slice, of those of the shown generation.
-    int DrawnIndividuals() const { return drawn_; }
-    int ShownGeneration() const { return generation_; }
+    int drawnIndividuals() const { return m_drawn; }
+    int shownGeneration() const { return m_generation; }
     /// The shown generation's individuals, as decoded.
-    const std::vector<ArmPose>& Population() const { return population_; }
+    const std::vector<ArmPose>& population() const { return m_population; }
     /// The caption under the slice and the hover line.
-    QString PopulationCaption() const;
-    QString HoverText() const;
+    QString populationCaption() const;
+    QString hoverText() const;
     /// The pointer over the slice's cell (angle 2, angle 3), or off it (nullopt): its basin lit.
-    void HoverCell(std::optional<QPoint> cell);
+    void hoverCell(std::optional<QPoint> cell);
 
     /// The landscape map over the main window's plot: read from a landscape-map CSV off the GUI
     /// thread (only a regular file), or computed coarsely (every kCoarseMapStep px, the choice in
     /// use) off it with progress. Once there, the overlay box shows it (MapOverlayChanged).
-    void LoadMap(const QString& path);
-    void ComputeCoarseMap();
+    void loadMap(const QString& path);
+    void computeCoarseMap();
     static constexpr int kCoarseMapStep = 50;
     /// The map's targets (0: none yet), its spacing, and whether the main plot shows it.
-    int MapTargets() const { return static_cast<int>(map_.size()); }
-    int MapStep() const { return mapStep_; }
-    bool MapShown() const;
-    void SetMapShown(bool shown);
-    QString MapNote() const;
+    int mapTargets() const { return static_cast<int>(m_map.size()); }
+    int mapStep() const { return m_mapStep; }
+    bool isMapShown() const;
+    void setMapShown(bool shown);
+    QString mapNote() const;
 
 signals:
     /// The landscape has been computed and shown.
-    void Computed();
+    void computed();
     /// The overlay for the main plot: the map's picture (LandscapeMapOverlay), or a null image
     /// when it is not to be shown.
-    void MapOverlayChanged(const QImage& overlay);
-    /// A map has been read or computed (or refused: MapTargets() is 0 then).
-    void MapReady();
+    void mapOverlayChanged(const QImage& overlay);
+    /// A map has been read or computed (or refused: mapTargets() is 0 then).
+    void mapReady();
     /// A generation's population is drawn.
-    void PopulationShown(int generation);
+    void populationShown(int generation);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Show(LandscapeResult result);
-    void Repaint();
+    void showResult(LandscapeResult result);
+    void redraw();
     struct MapLoad {
         std::vector<LandscapeMapCell> cells;
         QString error;   ///< why it was refused, or ""
         QString source;  ///< the file's name, or "" for a computed map
     };
-    void TakeMap(MapLoad load);
-    void StartMapWork(std::function<MapLoad(QPromise<MapLoad>&)> work);
-    void OnTraced(GenerationStep made);
+    void takeMap(MapLoad load);
+    void startMapWork(std::function<MapLoad(QPromise<MapLoad>&)> work);
+    void onTraced(GenerationStep made);
 
-    Geometry geometry_;
-    Neighbourhood inUse_;
-    LandscapeResult result_;
-    std::vector<ArmPose> population_;
-    int generation_ = 0;          ///< the generation population_ is of, 0: none
-    bool otherTarget_ = false;    ///< the shown run's target is not this landscape's
-    int drawn_ = 0;
-    std::optional<QPoint> hover_;
-    std::optional<RunSetup> setup_;
-    int generations_ = 0;
-    GenerationRemaker remaker_;
-    QFutureWatcher<LandscapeResult> watcher_;
-    QTableWidget* table_ = nullptr;
-    QLabel* explanation_ = nullptr;
-    QLabel* picture_ = nullptr;
-    QLabel* sliceLabel_ = nullptr;
-    QLabel* caption_ = nullptr;
-    QLabel* hoverLine_ = nullptr;
-    QSlider* slider_ = nullptr;
-    QSpinBox* band_ = nullptr;
-    QCheckBox* outlines_ = nullptr;
-    QProgressBar* progress_ = nullptr;
-    std::vector<LandscapeMapCell> map_;
-    int mapStep_ = 0;
-    QString mapSource_;
-    std::unique_ptr<QFutureWatcher<MapLoad>> mapWork_;
-    std::shared_ptr<std::atomic<bool>> mapStop_;
-    QCheckBox* overlay_ = nullptr;
-    QPushButton* openMap_ = nullptr;
-    QPushButton* coarseMap_ = nullptr;
-    QProgressBar* mapProgress_ = nullptr;
-    QLabel* mapNote_ = nullptr;
+    Geometry m_geometry;
+    Neighbourhood m_inUse;
+    LandscapeResult m_result;
+    std::vector<ArmPose> m_population;
+    int m_generation = 0;          ///< the generation m_population is of, 0: none
+    bool m_otherTarget = false;    ///< the shown run's target is not this landscape's
+    int m_drawn = 0;
+    std::optional<QPoint> m_hover;
+    std::optional<RunSetup> m_setup;
+    int m_generations = 0;
+    GenerationRemaker m_remaker;
+    QFutureWatcher<LandscapeResult> m_watcher;
+    QTableWidget* m_table = nullptr;
+    QLabel* m_explanation = nullptr;
+    QLabel* m_picture = nullptr;
+    QLabel* m_sliceLabel = nullptr;
+    QLabel* m_caption = nullptr;
+    QLabel* m_hoverLine = nullptr;
+    QSlider* m_slider = nullptr;
+    QSpinBox* m_band = nullptr;
+    QCheckBox* m_outlines = nullptr;
+    QProgressBar* m_progress = nullptr;
+    std::vector<LandscapeMapCell> m_map;
+    int m_mapStep = 0;
+    QString m_mapSource;
+    std::unique_ptr<QFutureWatcher<MapLoad>> m_mapWork;
+    std::shared_ptr<std::atomic<bool>> m_mapStop;
+    QCheckBox* m_overlay = nullptr;
+    QPushButton* m_openMap = nullptr;
+    QPushButton* m_coarseMap = nullptr;
+    QProgressBar* m_mapProgress = nullptr;
+    QLabel* m_mapNote = nullptr;
 };
 
 }  // namespace kelvora::ui

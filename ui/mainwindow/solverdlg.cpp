@@ -212,10 +212,10 @@ void CSolverDlg::createWindowMenu() {
         auto* window = new LandscapeWindow(m_state.geometry(), m_algorithm, this);
         window->setAttribute(Qt::WA_DeleteOnClose);
         // The shown generation's population over its slices: scrubbed, and while a run goes.
-        connect(scrubber(), &GenerationScrubber::generationChanged, window, &LandscapeWindow::ShowGeneration);
+        connect(scrubber(), &GenerationScrubber::generationChanged, window, &LandscapeWindow::showGeneration);
         if (isRunning()) m_run->setWantPopulation(true);
         // Its map across targets over the plot, until it is unticked or the window goes.
-        connect(window, &LandscapeWindow::MapOverlayChanged, m_groundTruth, &GroundTruthOverlay::setLandscapeMap);
+        connect(window, &LandscapeWindow::mapOverlayChanged, m_groundTruth, &GroundTruthOverlay::setLandscapeMap);
         connect(window, &QObject::destroyed, m_groundTruth, [this] { m_groundTruth->setLandscapeMap({}); });
         tellLandscapesTheRun();
         PlaceBesideOn(window, this, QSize(), Side::Right);
@@ -261,17 +261,17 @@ void CSolverDlg::tellMicroscopeTheRun() {
 void CSolverDlg::tellLandscapesTheRun() {
     for (LandscapeWindow* window : findChildren<LandscapeWindow*>(Qt::FindDirectChildrenOnly)) {
         if (const std::optional<kelvora::RunRecord>& record = m_replay->openedRecord()) {
-            window->SetRun({record->params, record->geometry, record->seed, record->algorithm}, record->generationsRun);
+            window->setRun({record->params, record->geometry, record->seed, record->algorithm}, record->generationsRun);
         } else if (!m_replay->openedFile().isEmpty()) {
-            window->ForgetRun();  // a file that no run.json describes cannot be made again
+            window->forgetRun();  // a file that no run.json describes cannot be made again
             continue;
         } else if (m_lastRunGenerations > 0) {
-            window->SetRun(m_lastRun, m_lastRunGenerations);
+            window->setRun(m_lastRun, m_lastRunGenerations);
         } else {
             continue;
         }
         const int generation = scrubber()->generation();
-        window->ShowGeneration(generation > 0 ? generation : m_replay->replayGenerationCount());
+        window->showGeneration(generation > 0 ? generation : m_replay->replayGenerationCount());
     }
 }
 
@@ -404,7 +404,7 @@ void CSolverDlg::OnOK() {
     // Its snapshots come queued, after this: the replay's index starts empty for them.
     m_replay->beginRunReplay();
     // The landscape views follow the new run's snapshots, not the last run's generations.
-    for (LandscapeWindow* window : findChildren<LandscapeWindow*>(Qt::FindDirectChildrenOnly)) window->ForgetRun();
+    for (LandscapeWindow* window : findChildren<LandscapeWindow*>(Qt::FindDirectChildrenOnly)) window->forgetRun();
     m_closeRequested = false;
     ChartedRun chart;
     chart.limit = params.generationCount;
@@ -457,7 +457,7 @@ void CSolverDlg::onRunSnapshot(const RunSnapshot& snapshot) {
         std::vector<kelvora::ArmPose> poses;  // the genes as evaluated are the angles
         for (const kelvora::Chromosome& c : snapshot.population) poses.push_back(kelvora::PoseOf(c));
         for (LandscapeWindow* window : findChildren<LandscapeWindow*>(Qt::FindDirectChildrenOnly))
-            window->SetPopulation(poses, snapshot.generation, m_state.geometry());
+            window->setPopulation(poses, snapshot.generation, m_state.geometry());
     }
     onGenerationProgress(snapshot.generation, snapshot.error);
 }
