@@ -35,19 +35,10 @@
 #include "experiment/plotcommand.h"
 #include "experiment/statisticspanel.h"
 #include "session/labels.h"
+#include "experimenttestsupport.h"
 #include "uitestsupport.h"
 
 namespace {
-
-std::unique_ptr<ExperimentWindow> NewWindow(int population, int generations) {
-    return std::make_unique<ExperimentWindow>([=] {
-        CurrentSettings now;
-        now.params.populationSize = population;
-        now.params.generationCount = generations;
-        now.target = QPoint(68, 180);
-        return now;
-    });
-}
 
 // Run `run` of a sweep of four whose crossover is crossover, as `sweep` writes it.
 QByteArray Row(long long run, double crossover) {

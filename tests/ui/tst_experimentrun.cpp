@@ -12,22 +12,13 @@
 #include "batch/sweep_table.h"
 #include "experiment/experimentwindow.h"
 #include "experiment/statisticspanel.h"
+#include "experimenttestsupport.h"
 #include "uitestsupport.h"
 
 namespace {
 
 enum Column { kLabel, kMethod, kPopulation, kGenerations, kCrossover, kMutation, kEncoding, kSelection, kElitism,
               kCrossoverOperator, kMutationOperator };
-
-std::unique_ptr<ExperimentWindow> NewWindow(int population, int generations) {
-    return std::make_unique<ExperimentWindow>([=] {
-        CurrentSettings now;
-        now.params.populationSize = population;
-        now.params.generationCount = generations;
-        now.target = QPoint(68, 180);
-        return now;
-    });
-}
 
 void SetCell(ExperimentWindow& w, int row, int column, const QString& text) {
     w.configurations()->item(row, column)->setText(text);
