@@ -556,7 +556,7 @@ ResponsePanel::ResponsePanel(QWidget* parent) : QWidget(parent) {
     auto* row = new QHBoxLayout;
     m_parameter = new QComboBox(this);
     m_parameter->setObjectName(QStringLiteral("ResponseParameter"));
-    for (const ResponseParameter* p : ResponseParameters()) m_parameter->addItem(tr(p->title), QString::fromLatin1(p->name));
+    for (const ResponseParameter* p : ResponseParameters()) m_parameter->addItem(StatisticsPanel::tr(p->title), QString::fromLatin1(p->name));
     m_parameter->setCurrentIndex(3);  // the mutation probability
     row->addWidget(new QLabel(tr("横軸のパラメータ"), this));
     row->addWidget(m_parameter, 1);
