@@ -190,6 +190,15 @@ private slots:
         QVERIFY(ready.wait(20000));
         QVERIFY2(window.mapNote().contains("missing.csv"), qPrintable(window.mapNote()));
         QCOMPARE(window.mapTargets(), 2);  // the map read before stays
+        // A bad row is refused in the shared reader's words, naming the file and the line.
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("0,0,1,2,0\n0,0,1,2,0\n");
+        file.close();
+        window.loadMap(path);
+        QVERIFY(ready.wait(20000));
+        QVERIFY2(window.mapNote().contains(path + ": line 2 gives the target 0,0 again (line 1 gave it)"),
+                 qPrintable(window.mapNote()));
+        QCOMPARE(window.mapTargets(), 2);
     }
 
     void followsTheMainWindowsRunAndScrubber() {

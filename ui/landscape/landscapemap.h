@@ -1,6 +1,7 @@
 #pragma once
 // The landscape map over the main window's plot: read from the CSV `kelvora-cli landscape-map`
-// writes, or computed coarsely here, and drawn as a translucent picture of one pixel per target.
+// writes, or computed coarsely, both through the code the command uses (session/landscape_map.h,
+// analysis/landscape.h), and drawn here as a translucent picture of one pixel per target.
 
 #include <QByteArray>
 #include <QImage>
