@@ -10,6 +10,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "commands.h"
@@ -20,6 +21,7 @@
 #include "raster.h"
 #include "reachmap_picture.h"
 #include "signals.h"
+#include "session/landscape_map.h"
 #include "analysis/landscape.h"
 #include "analysis/reachmap.h"
 
@@ -77,23 +79,13 @@ bool EndsWith(const std::string& text, const char* suffix) {
 
 using Cell = LandscapeMapCell;
 
-// The colour at t in 0..1 of the log scale: t = 0 a share of 1e-6 or less, t = 1 all starts.
-Rgb ToneColour(double t) {
-    return {static_cast<std::uint8_t>(std::lround(20 + 235 * t * t)), static_cast<std::uint8_t>(std::lround(30 + 200 * t)),
-            static_cast<std::uint8_t>(std::lround(120 * (1 - t)))};
-}
-
-// Dark blue at a share of 1e-6 or less, through green to yellow at 1; black for none.
-Rgb ShareColour(long long starts) {
-    if (starts == 0) return {0, 0, 0};
-    return ToneColour(std::clamp((std::log10(static_cast<double>(starts) / kPoseCount) + 6.0) / 6.0, 0.0, 1.0));
-}
+Rgb ToRgb(const session::MapRgb& c) { return {c[0], c[1], c[2]}; }
 
 Raster DrawMap(const std::vector<Cell>& cells, int step) {
     Raster map(kReachMapSide, kReachMapSide, {255, 255, 255});
     for (const Cell& c : cells) {
         const int left = c.x + kMaxTargetOffset - step / 2, top = kMaxTargetOffset - c.y - step / 2;
-        map.Fill(left, top, step, step, ShareColour(c.startsWithin));
+        map.Fill(left, top, step, step, ToRgb(session::LandscapeShareColour(c.startsWithin)));
     }
     return map;
 }
@@ -105,20 +97,15 @@ Raster DrawFigure(const std::vector<Cell>& cells, int step, const Neighbourhood&
     parts.title = "Landscape map: starts that climb to within " + ExactText(epsilon) + " px (" + NeighbourhoodName(n) + ")";
     parts.note = "black: no start \u00b7 one cell per target every " + std::to_string(step) + " px \u00b7 square: the base";
     parts.barTitle = "share of the 256\u00b3 starts";
-    parts.barColour = ToneColour;
+    parts.barColour = [](double t) { return ToRgb(session::LandscapeToneColour(t)); };
     const char* labels[] = {"1e-6", "1e-5", "1e-4", "0.001", "0.01", "0.1", "1"};
     for (int k = 0; k <= 6; ++k) parts.barTicks.emplace_back(k / 6.0, labels[k]);
     return DrawMapFigure(DrawMap(cells, step), parts, fonts);
 }
 
-std::string Row(const Cell& c) {
-    return std::to_string(c.x) + "," + std::to_string(c.y) + "," + std::to_string(c.localOptima) + "," +
-           std::to_string(c.startsWithin) + "," + ExactText(static_cast<double>(c.startsWithin) / kPoseCount) + "\n";
-}
-
 std::string Csv(const std::vector<Cell>& cells) {
     std::string text;
-    for (const Cell& c : cells) text += Row(c);
+    for (const Cell& c : cells) text += session::LandscapeMapRow(c);
     return text;
 }
 
@@ -150,17 +137,14 @@ std::string ReadPartial(const std::string& path, const std::string& header, std:
         const std::string row = text.substr(at, end + 1 - at);
         const std::string where = shown + ": line " + std::to_string(line);
         if (kept == cells.size()) return where + " is one row more than the map has";
-        Cell c = cells[kept];
-        long long optima = -1, starts = -1;
-        int x = 0, y = 0, used = 0;
-        if (std::sscanf(row.c_str(), "%d,%d,%lld,%lld,%*[^\n]%n", &x, &y, &optima, &starts, &used) != 4 || optima < 0 ||
-            starts < 0 || starts > kPoseCount)
-            return where + " is not a row x,y,local_optima,starts_within,share";
-        c.localOptima = optima;
-        c.startsWithin = starts;
-        if (x != c.x || y != c.y || Row(c) != row)
+        Cell c;
+        if (const std::string fault = session::ReadLandscapeMapRow(std::string_view(row).substr(0, row.size() - 1), c);
+            !fault.empty())
+            return where + " " + fault;
+        // Each row is the next target's, in the writer's very bytes (the share exact).
+        if (c.x != cells[kept].x || c.y != cells[kept].y || session::LandscapeMapRow(c) != row)
             return where + " is " + Quoted(row.substr(0, row.size() - 1)) + ", expected the row of target " +
-                   std::to_string(c.x) + "," + std::to_string(c.y);
+                   std::to_string(cells[kept].x) + "," + std::to_string(cells[kept].y);
         cells[kept++] = c;
         at = end + 1;
     }
@@ -247,25 +231,23 @@ int kelvora::cli::LandscapeMapCommand(const std::vector<std::string>& args) {
     InstallStopSignals();
     if (partial.regular) KeepWholeOnSecondSignal(partial.fd, whole);
     ProgressBar bar(!a.quiet);
-    DistanceTable table;
-    for (std::size_t i = kept; i < cells.size(); ++i) {
-        if (StopFlag().load()) break;
-        FillDistanceTable(GeometryFor(cells[i].x, cells[i].y), table);
-        const LandscapeSummary s = AnalyseLandscape(table, neighbourhood, a.epsilon);
-        cells[i].localOptima = s.localOptima;
-        cells[i].startsWithin = s.startsWithin;
-        const std::string row = Row(cells[i]);
+    int writeError = 0;
+    kept = ComputeLandscapeMap(cells, kept, neighbourhood, a.epsilon, StopFlag(), [&](std::size_t done) {
+        const std::string row = session::LandscapeMapRow(cells[done - 1]);
         if (partial.fd >= 0 && !WriteAll(partial.fd, row)) {
-            const int error = errno;
-            bar.Finish();
-            if (partial.regular) (void)::ftruncate(partial.fd, whole);
-            return failed(partialPath, error);
+            writeError = errno;
+            return false;
         }
         whole += static_cast<long long>(row.size());
         if (partial.regular) KeepWholeOnSecondSignal(partial.fd, whole);
-        kept = i + 1;
-        if (bar.Due(i + 1 == cells.size()))
-            bar.Draw(static_cast<long long>(i + 1), static_cast<long long>(cells.size()), "targets");
+        if (bar.Due(done == cells.size()))
+            bar.Draw(static_cast<long long>(done), static_cast<long long>(cells.size()), "targets");
+        return true;
+    });
+    if (writeError != 0) {
+        bar.Finish();
+        if (partial.regular) (void)::ftruncate(partial.fd, whole);
+        return failed(partialPath, writeError);
     }
     bar.Finish();
     KeepWholeOnSecondSignal(-1, 0);

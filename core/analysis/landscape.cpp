@@ -353,4 +353,21 @@ std::vector<LandscapeMapCell> LandscapeMapGrid(int step) {
     return cells;
 }
 
+std::size_t ComputeLandscapeMap(std::vector<LandscapeMapCell>& cells, std::size_t from,
+                                const Neighbourhood& neighbourhood, double epsilon, const std::atomic<bool>& stop,
+                                const std::function<bool(std::size_t done)>& after) {
+    DistanceTable table;
+    std::size_t done = std::min(from, cells.size());
+    while (done < cells.size() && !stop.load(std::memory_order_acquire)) {
+        LandscapeMapCell& c = cells[done];
+        FillDistanceTable(GeometryFor(c.x, c.y), table);
+        const LandscapeSummary s = AnalyseLandscape(table, neighbourhood, epsilon);
+        c.localOptima = s.localOptima;
+        c.startsWithin = s.startsWithin;
+        ++done;
+        if (after && !after(done)) break;
+    }
+    return done;
+}
+
 }  // namespace kelvora

@@ -3,7 +3,10 @@
 // mutation's neighbourhood, the local optima, the steepest-ascent basins and the fitness-distance
 // correlation, by exhaustive enumeration on every core.
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -108,10 +111,20 @@ struct LandscapeMapCell {
     int x = 0, y = 0;              ///< pixels relative to the base, x right, y up, -199..199
     long long localOptima = 0;     ///< local optima of the map's neighbourhood
     long long startsWithin = 0;    ///< starts whose steepest ascent ends within epsilon, 0..kPoseCount
+    friend bool operator==(const LandscapeMapCell&, const LandscapeMapCell&) = default;
 };
 
 /// The targets of a landscape map at step px (1..199): every offset that is a multiple of step in
 /// -199..199 on both axes, the top row (largest y) first, each row left to right; counts zero.
 std::vector<LandscapeMapCell> LandscapeMapGrid(int step);
+
+/// Computes the counts of cells[from..] in order, each target one FillDistanceTable and
+/// AnalyseLandscape (neighbourhood, epsilon px) on every core, about 0.4 s of two cores. Before each
+/// target it looks at stop and ends once it is raised; after each it calls after(done), done the
+/// count of cells whose counts are filled (from + 1 .. cells.size()), and ends if that returns
+/// false. Returns the count of cells filled, from .. cells.size(); the cells beyond keep theirs.
+std::size_t ComputeLandscapeMap(std::vector<LandscapeMapCell>& cells, std::size_t from,
+                                const Neighbourhood& neighbourhood, double epsilon, const std::atomic<bool>& stop,
+                                const std::function<bool(std::size_t done)>& after);
 
 }  // namespace kelvora

@@ -218,7 +218,8 @@ TEST_F(LandscapeMapResume, AForeignRowsFileIsRefusedNamingItsLine) {
         {header + "-199,199,1,8388608,0.25\n",
          "m.csv.partial: line 2 is '-199,199,1,8388608,0.25', expected the row of target -199,199"},
         {header + "-199,199,x\n", "m.csv.partial: line 2 is not a row x,y,local_optima,starts_within,share"},
-        {header + "-199,199,1,16777217,1\n", "m.csv.partial: line 2 is not a row x,y,local_optima,starts_within,share"},
+        {header + "-199,199,1,16777217,1\n", "m.csv.partial: line 2 holds a count outside 0..16777216"},
+        {header + "-199,199,1,0,0\n-199,200,1,0,0\n", "m.csv.partial: line 3 names the target -199,200, outside -199..199"},
     };
     for (const auto& [partial, says] : rows) {
         Write("m.csv.partial", partial);

@@ -3,6 +3,7 @@
 // basin bounded from below by hand, the invariants of attractors and basins, and the fitness-distance
 // correlation computed directly.
 
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -256,6 +258,40 @@ TEST(Landscape, TheSameNumbersOnAnyNumberOfThreads) {
         ASSERT_EQ(a.optima.size(), b.optima.size());
         for (std::size_t k = 0; k < a.optima.size(); ++k) EXPECT_EQ(a.optima[k].basinSize, b.optima[k].basinSize);
     }
+}
+
+// The map's grid by hand: multiples of step within -199..199, top row first, each left to right.
+TEST(LandscapeMap, GridRowsTopFirstLeftToRight) {
+    const std::vector<std::pair<int, std::vector<std::pair<int, int>>>> grids{
+        {199, {{-199, 199}, {0, 199}, {199, 199}, {-199, 0}, {0, 0}, {199, 0}, {-199, -199}, {0, -199}, {199, -199}}},
+        {150, {{-150, 150}, {0, 150}, {150, 150}, {-150, 0}, {0, 0}, {150, 0}, {-150, -150}, {0, -150}, {150, -150}}},
+    };
+    for (const auto& [step, want] : grids) {
+        std::vector<std::pair<int, int>> got;
+        for (const LandscapeMapCell& c : LandscapeMapGrid(step)) got.emplace_back(c.x, c.y);
+        EXPECT_EQ(got, want) << step;
+    }
+    EXPECT_EQ(LandscapeMapGrid(1).size(), 399u * 399u);
+}
+
+// The loop fills the cells from `from` on with each target's own numbers, at the epsilon given,
+// and ends at the stop flag or when the callback says so, leaving the other cells as they were.
+TEST(LandscapeMap, ComputesFromTheGivenCellUntilStoppedOrRefused) {
+    const Neighbourhood gray = *ParseNeighbourhood("gray");
+    std::vector<LandscapeMapCell> cells{{5, 5, -7, -7}, {68, 180, -7, -7}, {-1, -1, -7, -7}};
+    std::atomic<bool> stop{true};
+    int calls = 0;
+    EXPECT_EQ(ComputeLandscapeMap(cells, 1, gray, 1.5, stop, [&](std::size_t) { return ++calls, true; }), 1u);
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(cells[1].startsWithin, -7);
+    stop = false;
+    std::vector<std::size_t> done;
+    EXPECT_EQ(ComputeLandscapeMap(cells, 1, gray, 1.5, stop, [&](std::size_t d) { return done.push_back(d), false; }), 2u);
+    EXPECT_EQ(done, std::vector<std::size_t>{2});
+    const LandscapeSummary want = AnalyseLandscape(TableFor({68, 180}), gray, 1.5, 2);
+    EXPECT_EQ(cells[1].localOptima, want.localOptima);
+    EXPECT_EQ(cells[1].startsWithin, want.startsWithin);
+    for (std::size_t i : {0u, 2u}) EXPECT_EQ(cells[i].localOptima + cells[i].startsWithin, -14) << i;
 }
 
 }  // namespace

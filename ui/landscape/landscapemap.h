@@ -1,6 +1,7 @@
 #pragma once
 // The landscape map over the main window's plot: read from the CSV `kelvora-cli landscape-map`
-// writes, or computed coarsely here, and drawn as a translucent picture of one pixel per target.
+// writes, or computed coarsely, both through the code the command uses (session/landscape_map.h,
+// analysis/landscape.h), and drawn here as a translucent picture of one pixel per target.
 
 #include <QByteArray>
 #include <QImage>
@@ -14,18 +15,12 @@
 
 namespace kelvora::ui {
 
-/// The cells of a landscape-map CSV (x,y,local_optima,starts_within,share lines, no header, in any
-/// order, as the shards' files concatenated are). Empty with *error set (the line, what is wrong)
-/// for a line that is not such a row, a target outside -199..199, a count outside 0..256^3, a
-/// target given twice or a file without rows.
+/// The cells of a landscape-map CSV, read as session::ReadLandscapeMapRows reads them (rows in
+/// any order, as the shards' files concatenated hold them). Empty with *error set to its message
+/// ("line N ...") when it refuses them.
 std::vector<LandscapeMapCell> ParseLandscapeMap(const QByteArray& text, QString* error);
 
-/// The grid's spacing in px: the greatest common divisor of the cells' offsets (1 when every
-/// offset is 0).
-int LandscapeMapStep(const std::vector<LandscapeMapCell>& cells);
-
-/// The colour of a share of starts (startsWithin of the 256^3): black for none, then dark blue (a
-/// share of 1e-6 or less) to yellow (1) on a log scale, as the command's picture has it.
+/// The colour of a share of starts (startsWithin of the 256^3), session::LandscapeShareColour's.
 QRgb LandscapeMapColour(long long startsWithin);
 
 /// The overlay: 399 x 399 pixels, the top-left the target (-199, +199) from the base, each cell's
@@ -33,8 +28,8 @@ QRgb LandscapeMapColour(long long startsWithin);
 /// where no cell lies.
 QImage LandscapeMapOverlay(const std::vector<LandscapeMapCell>& cells, int step);
 
-/// The coarse map of this many px (1..199) for neighbourhood, each target an exhaustive
-/// enumeration on every core; progress(done, total) after each target. Stops early, returning
+/// The coarse map of this many px (1..199) for neighbourhood at epsilon 0.5 px, each target
+/// kelvora::ComputeLandscapeMap's; progress(done, total) after each target. Stops early, returning
 /// the cells so far, once stop is raised.
 std::vector<LandscapeMapCell> ComputeLandscapeMap(int step, const Neighbourhood& neighbourhood,
                                                   const std::function<void(int done, int total)>& progress,

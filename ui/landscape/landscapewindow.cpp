@@ -24,6 +24,7 @@
 #include <cstdlib>
 
 #include "landscape/landscapepicture.h"
+#include "session/landscape_map.h"
 
 namespace kelvora::ui {
 
@@ -232,7 +233,7 @@ void LandscapeWindow::takeMap(MapLoad load) {
         return;
     }
     m_map = std::move(load.cells);
-    m_mapStep = LandscapeMapStep(m_map);
+    m_mapStep = session::LandscapeMapStep(m_map);
     m_mapSource = load.source;
     m_mapNote->setText((m_mapSource.isEmpty() ? tr("計算した %1 個の目標 (%2 px 間隔, %3)").arg(m_map.size()).arg(m_mapStep).arg(QString::fromStdString(NeighbourhoodName(m_inUse)))
                                             : tr("%1 の %2 個の目標 (%3 px 間隔)").arg(m_mapSource).arg(m_map.size()).arg(m_mapStep)) +
