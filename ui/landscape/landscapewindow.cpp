@@ -62,7 +62,7 @@ LandscapeResult ComputeLandscape(const Geometry& geometry, const Neighbourhood& 
 
 LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algorithm, QWidget* parent)
     : QWidget(parent, Qt::Window), m_geometry(geometry), m_inUse(NeighbourhoodOf(algorithm)) {
-    setWindowTitle(tr("地形"));
+    setWindowTitle(tr("Kelvora — 地形"));
     auto* layout = new QVBoxLayout(this);
     auto* title = new QLabel(tr("目標 (%1, %2) の適応度地形: 256³ 通りの姿勢すべて, ε = 0.5 px")
                                  .arg(geometry.targetX - geometry.baseX)
