@@ -16,6 +16,8 @@
 #include <QImage>
 #include <QAreaSeries>
 #include <QBarCategoryAxis>
+#include <QBoxPlotSeries>
+#include <QBoxSet>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -113,6 +115,7 @@ private slots:
     void tickIntervalsFollowTheOneTwoFiveRule();
     void axesStartAtTheFirstPossibleValue();
     void configurationsWearThePaletteAndReferencesGrey();
+    void configurationsPastTheEighthAreDashed();
     void mediansSayHowManyRunsTheyAreOver_data();
     void mediansSayHowManyRunsTheyAreOver();
     void openedFileFillsTheTable_data();
@@ -669,6 +672,39 @@ std::vector<PlotGroup> TwoGroups() {
 }
 
 }  // namespace
+
+// Twelve configurations: the 9th on take the palette again, dashed, so no two curves, boxes or
+// legend entries look alike.
+void TestExperiment::configurationsPastTheEighthAreDashed() {
+    std::vector<PlotGroup> groups;
+    for (int i = 0; i < 12; ++i) {
+        groups.push_back(TwoGroups()[0]);
+        groups.back().label = "c" + std::to_string(i);
+    }
+    ExperimentPlots plots;
+    plots.setGroups(groups, 0.5);
+    for (QChartView* view : {plots.runLengthView(), plots.convergenceView()}) {
+        QList<QPair<QRgb, int>> looks;
+        for (QAbstractSeries* series : view->chart()->series()) {
+            auto* curve = qobject_cast<QLineSeries*>(series);
+            if (!curve || !curve->name().startsWith(QLatin1Char('c'))) continue;
+            const int i = curve->name().mid(1).toInt();
+            QCOMPARE(curve->pen().color(), ConfigurationColor(i % 8));
+            QCOMPARE(curve->pen().style(), i < 8 ? Qt::SolidLine : Qt::DashLine);
+            const QPair<QRgb, int> look{curve->pen().color().rgb(), int(curve->pen().style())};
+            QVERIFY2(!looks.contains(look), qPrintable(curve->name()));
+            looks << look;
+        }
+        QCOMPARE(looks.size(), 12);
+    }
+    QBoxPlotSeries* boxes = nullptr;
+    for (QAbstractSeries* series : plots.distanceView()->chart()->series())
+        if (!boxes) boxes = qobject_cast<QBoxPlotSeries*>(series);
+    QVERIFY(boxes);
+    QCOMPARE(boxes->boxSets()[0]->pen().style(), Qt::SolidLine);
+    QCOMPARE(boxes->boxSets()[8]->pen().style(), Qt::DashLine);
+    QCOMPARE(boxes->boxSets()[8]->pen().color(), boxes->boxSets()[0]->pen().color());
+}
 
 void TestExperiment::axesStartAtTheFirstPossibleValue() {
     ExperimentPlots plots;
