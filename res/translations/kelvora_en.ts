@@ -560,7 +560,7 @@ Repeat it with %2</translation>
     </message>
     <message>
         <source>最終誤差</source>
-        <translation>Final error</translation>
+        <translation>Error</translation>
     </message>
     <message>
         <source>収束</source>

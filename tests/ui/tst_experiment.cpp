@@ -21,6 +21,7 @@
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QTabBar>
 #include <QLogValueAxis>
 #include <QScatterSeries>
 #include <QValueAxis>
@@ -37,6 +38,7 @@
 #include "experiment/plotcommand.h"
 #include "experiment/statisticspanel.h"
 #include "session/labels.h"
+#include "app/uilanguage.h"
 #include "experimenttestsupport.h"
 #include "uitestsupport.h"
 
@@ -122,6 +124,8 @@ private slots:
     void openedFileFillsTheTable();
     void summaryColumnsFitTheOpeningWidth_data();
     void summaryColumnsFitTheOpeningWidth();
+    void everyTabShowsInANarrowWindow_data();
+    void everyTabShowsInANarrowWindow();
 };
 
 void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
@@ -916,6 +920,39 @@ void TestExperiment::summaryColumnsFitTheOpeningWidth() {
     // The charts keep at least their least width beside it.
     QWidget* charts = window->plots()->parentWidget();
     QVERIFY(charts->width() >= charts->minimumSizeHint().width());
+}
+
+void TestExperiment::everyTabShowsInANarrowWindow_data() {
+    QTest::addColumn<QByteArray>("locale");
+    QTest::addColumn<int>("width");
+    QTest::newRow("ja 640") << QByteArray("ja_JP.UTF-8") << 640;
+    QTest::newRow("en 640") << QByteArray("en_US.UTF-8") << 640;
+    QTest::newRow("en 666") << QByteArray("en_US.UTF-8") << 666;
+}
+
+// A window as narrow as its tile beside the main window on a 1280 x 800 screen: every chart's tab
+// whole within the tab bar, none behind scroll arrows, the bar within the window.
+void TestExperiment::everyTabShowsInANarrowWindow() {
+    QFETCH(QByteArray, locale);
+    QFETCH(int, width);
+    qputenv("LC_ALL", locale);
+    qunsetenv("LANGUAGE");
+    InstallUiTranslation();
+    {
+        auto window = NewWindow(20, 40);
+        window->resize(width, 400);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCOMPARE(window->width(), width);
+        QTabBar* bar = window->plots()->tabBar();
+        QCOMPARE(bar->count(), 5);
+        for (int i = 0; i < bar->count(); ++i)
+            QVERIFY2(bar->rect().contains(bar->tabRect(i)), qPrintable(bar->tabText(i)));
+        const QRect inWindow(bar->mapTo(window.get(), QPoint(0, 0)), bar->size());
+        QVERIFY(window->rect().contains(inWindow));
+    }
+    qputenv("LC_ALL", "C");
+    InstallUiTranslation();
 }
 
 #include "tst_experiment.moc"

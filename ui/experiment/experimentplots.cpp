@@ -10,6 +10,7 @@
 #include <QChart>
 #include <QBuffer>
 #include <QChartView>
+#include <QTabBar>
 #include <QFileInfo>
 #include <QLegend>
 #include <QLegendMarker>
@@ -166,6 +167,8 @@ ExperimentPlots::ExperimentPlots(QWidget* parent) : QTabWidget(parent) {
     addTab(m_runLength, tr("到達までの世代"));
     addTab(m_distance, tr("最終誤差"));
     addTab(m_convergence, tr("収束"));
+    // Every tab in sight, never behind scroll arrows: the charts' side keeps the bar's width.
+    tabBar()->setUsesScrollButtons(false);
     rebuild();
 }
 
