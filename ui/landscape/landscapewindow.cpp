@@ -11,7 +11,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
+#include <QScrollArea>
 #include <QProgressBar>
 #include <QPromise>
 #include <QSlider>
@@ -60,6 +62,35 @@ LandscapeResult ComputeLandscape(const Geometry& geometry, const Neighbourhood& 
     return result;
 }
 
+SliceView::SliceView(QWidget* parent) : QWidget(parent) {
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+}
+
+void SliceView::setImage(const QImage& image) {
+    m_image = image;
+    update();
+}
+
+double SliceView::scale() const {
+    return std::min({1.0, double(width()) / kSliceWidth, double(height()) / kSliceSide});
+}
+
+QSize SliceView::sizeHint() const { return QSize(kSliceWidth, kSliceSide); }
+
+QSize SliceView::minimumSizeHint() const { return QSize(kSliceWidth / 4, kSliceSide / 4); }
+
+void SliceView::paintEvent(QPaintEvent*) {
+    if (m_image.isNull()) return;
+    QPainter p(this);
+    const double s = scale();
+    if (s >= 1.0) {
+        p.drawImage(0, 0, m_image);  // cell for cell, as DrawLandscapeSlice made it
+        return;
+    }
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(QRectF(0, 0, m_image.width() * s, m_image.height() * s), m_image);
+}
+
 LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algorithm, QWidget* parent)
     : QWidget(parent, Qt::Window), m_geometry(geometry), m_inUse(NeighbourhoodOf(algorithm)) {
     setWindowTitle(tr("Kelvora — 地形"));
@@ -88,13 +119,22 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
     // The slice on the left, what it shows and how to read it on the right.
     auto* sliceRow = new QHBoxLayout;
     layout->addLayout(sliceRow);
-    m_picture = new QLabel;
-    m_picture->setFixedSize(kSliceWidth, kSliceSide);
+    m_picture = new SliceView;
+    m_picture->setObjectName(QStringLiteral("Slice"));
     m_picture->setMouseTracking(true);
     m_picture->installEventFilter(this);
-    sliceRow->addWidget(m_picture, 0, Qt::AlignTop);
-    auto* side = new QVBoxLayout;
-    sliceRow->addLayout(side, 1);
+    sliceRow->addWidget(m_picture, 0);
+    // The side column scrolls on its own where the window is too low for it, never sideways.
+    auto* sideArea = new QScrollArea;
+    sideArea->setObjectName(QStringLiteral("SideColumn"));
+    sideArea->setFrameShape(QFrame::NoFrame);
+    sideArea->setWidgetResizable(true);
+    sideArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* sideWidget = new QWidget;
+    auto* side = new QVBoxLayout(sideWidget);
+    side->setContentsMargins(0, 0, 0, 0);
+    sideArea->setWidget(sideWidget);
+    sliceRow->addWidget(sideArea, 1);
     const auto wrapped = [side](QLabel* label) {
         label->setWordWrap(true);
         label->setMinimumWidth(340);
@@ -307,7 +347,7 @@ void LandscapeWindow::hoverCell(std::optional<QPoint> cell) {
 bool LandscapeWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_picture) {
         if (event->type() == QEvent::MouseMove) {
-            const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
+            const QPoint p = (static_cast<QMouseEvent*>(event)->position() / m_picture->scale()).toPoint();
             if (p.x() >= 0 && p.y() >= 0 && p.x() < kSliceSide && p.y() < kSliceSide)
                 hoverCell(QPoint(p.x() / kSliceCell, 255 - p.y() / kSliceCell));
             else
@@ -415,7 +455,7 @@ void LandscapeWindow::redraw() {
                                 .arg(inSlice));
     }
     if (!m_hover) m_hoverLine->setText(tr("マスの上にポインタを置くと, その姿勢の吸引域が明るく残ります。"));
-    m_picture->setPixmap(QPixmap::fromImage(DrawLandscapeSlice(slice)));
+    m_picture->setImage(DrawLandscapeSlice(slice));
 }
 
 }  // namespace kelvora::ui
