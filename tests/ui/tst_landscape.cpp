@@ -16,6 +16,7 @@
 #include "landscape/landscapewindow.h"
 #include "analysis/optimum.h"
 #include "evolution/generationscrubber.h"
+#include "common/windowplacement.h"
 #include "uitestsupport.h"
 
 using namespace kelvora;
@@ -296,23 +297,35 @@ private slots:
 
     void fitsItsTile_data() {
         QTest::addColumn<QSize>("size");
-        QTest::newRow("tile on 1600 x 1000") << QSize(908, 500);
-        QTest::newRow("tile on 1280 x 800, lower") << QSize(908, 400);
-        QTest::newRow("room for the whole slice") << QSize(1000, 1000);
+        QTest::addColumn<bool>("placed");  // tiled as the main window tiles it (the test screen is 800 x 600)
+        QTest::newRow("tile, 500 high") << QSize(780, 500) << true;
+        QTest::newRow("tile, 400 high") << QSize(780, 400) << true;
+        QTest::newRow("room for the whole slice") << QSize(1000, 1000) << false;
     }
 
     // At a tile's size the window keeps that size: the slice scaled down to the room it has, the
     // side column beside it, the overlay's box in view; with room, the slice pixel for pixel.
     void fitsItsTile() {
         QFETCH(QSize, size);
+        QFETCH(bool, placed);
         LandscapeWindow window(GeometryFor(kOpeningTargetX, kOpeningTargetY), Algorithm{});
         QSignalSpy computed(&window, &LandscapeWindow::computed);
         QVERIFY(computed.wait(120000));
+        // Placed as the main window places it: its contents in a scroll area that must not scroll.
+        QWidget anchor;
+        anchor.resize(100, 100);
+        if (placed) PlaceBesideOn(&window, &anchor, QSize(), Side::Right);
         window.resize(size);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_COMPARE(window.size(), size);
+
         window.layout()->activate();
         QCOMPARE(window.size(), size);
+        if (auto* area = window.findChild<QScrollArea*>(QStringLiteral("ShrinkArea"))) {
+            QVERIFY(!area->horizontalScrollBar()->isVisible());
+            QVERIFY(!area->verticalScrollBar()->isVisible());
+        }
         auto* slice = window.findChild<SliceView*>(QStringLiteral("Slice"));
         auto* side = window.findChild<QScrollArea*>(QStringLiteral("SideColumn"));
         QVERIFY(slice && side);
@@ -324,7 +337,7 @@ private slots:
         const bool whole = slice->width() >= kSliceWidth && slice->height() >= kSliceSide;
         const double scale = std::min({1.0, double(slice->width()) / kSliceWidth, double(slice->height()) / kSliceSide});
         QCOMPARE(slice->scale(), scale);
-        QCOMPARE(whole, size.height() >= 1000);
+        QCOMPARE(whole, !placed);
         const QImage drawn = slice->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const QImage picture = slice->image().convertToFormat(QImage::Format_RGB32);
         QCOMPARE(picture.size(), QSize(kSliceWidth, kSliceSide));

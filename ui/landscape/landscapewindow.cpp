@@ -63,7 +63,9 @@ LandscapeResult ComputeLandscape(const Geometry& geometry, const Neighbourhood& 
 }
 
 SliceView::SliceView(QWidget* parent) : QWidget(parent) {
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    // Small as a hint, growing into the room there is: a scroll area around the window measures
+    // its height for a width from the hints, and a full-size hint would make it scroll.
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
 void SliceView::setImage(const QImage& image) {
@@ -75,7 +77,7 @@ double SliceView::scale() const {
     return std::min({1.0, double(width()) / kSliceWidth, double(height()) / kSliceSide});
 }
 
-QSize SliceView::sizeHint() const { return QSize(kSliceWidth, kSliceSide); }
+QSize SliceView::sizeHint() const { return minimumSizeHint(); }
 
 QSize SliceView::minimumSizeHint() const { return QSize(kSliceWidth / 4, kSliceSide / 4); }
 
@@ -118,23 +120,24 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
     layout->addWidget(m_explanation);
     // The slice on the left, what it shows and how to read it on the right.
     auto* sliceRow = new QHBoxLayout;
-    layout->addLayout(sliceRow);
+    layout->addLayout(sliceRow, 1);
     m_picture = new SliceView;
     m_picture->setObjectName(QStringLiteral("Slice"));
     m_picture->setMouseTracking(true);
     m_picture->installEventFilter(this);
-    sliceRow->addWidget(m_picture, 0);
+    sliceRow->addWidget(m_picture, 1);
     // The side column scrolls on its own where the window is too low for it, never sideways.
     auto* sideArea = new QScrollArea;
     sideArea->setObjectName(QStringLiteral("SideColumn"));
     sideArea->setFrameShape(QFrame::NoFrame);
     sideArea->setWidgetResizable(true);
     sideArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sideArea->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);  // as high as the slice's row is
     auto* sideWidget = new QWidget;
     auto* side = new QVBoxLayout(sideWidget);
     side->setContentsMargins(0, 0, 0, 0);
     sideArea->setWidget(sideWidget);
-    sliceRow->addWidget(sideArea, 1);
+    sliceRow->addWidget(sideArea, 0);
     const auto wrapped = [side](QLabel* label) {
         label->setWordWrap(true);
         label->setMinimumWidth(340);
