@@ -23,6 +23,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "landscape/landscapepicture.h"
@@ -80,6 +81,13 @@ double SliceView::scale() const {
 QSize SliceView::sizeHint() const { return minimumSizeHint(); }
 
 QSize SliceView::minimumSizeHint() const { return QSize(kSliceWidth / 4, kSliceSide / 4); }
+
+void SliceView::resizeEvent(QResizeEvent*) {
+    // No wider than the picture drawn at this height: the side column takes the rest.
+    const int widest = std::clamp(static_cast<int>(std::ceil(height() * double(kSliceWidth) / kSliceSide)),
+                                  minimumSizeHint().width(), kSliceWidth);
+    if (maximumWidth() != widest) setMaximumWidth(widest);
+}
 
 void SliceView::paintEvent(QPaintEvent*) {
     if (m_image.isNull()) return;
@@ -345,6 +353,10 @@ void LandscapeWindow::hoverCell(std::optional<QPoint> cell) {
     if (cell == m_hover) return;
     m_hover = cell;
     redraw();
+}
+
+QSize LandscapeWindow::sizeHint() const {
+    return QWidget::sizeHint() + (QSize(kSliceWidth, kSliceSide) - m_picture->sizeHint());
 }
 
 bool LandscapeWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -69,6 +69,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QImage m_image;
@@ -142,6 +143,8 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    /// Room for the slice at full size: the size the window opens with where the screen has it.
+    QSize sizeHint() const override;
 
 private:
     void showResult(LandscapeResult result);
