@@ -313,7 +313,7 @@
     </message>
     <message>
         <source>遺伝的操作(&amp;L)...</source>
-        <translation>Genetic Operators (&amp;L)...</translation>
+        <translation>Genetic &amp;Operators...</translation>
     </message>
     <message>
         <source>トーナメントの大きさ %1 は集団サイズ %2 より大きくできません。集団サイズを %1 以上にするか、遺伝的操作でトーナメントを %2 以下にしてください。</source>
@@ -505,7 +505,7 @@ Repeat it with %2</translation>
     </message>
     <message>
         <source>これまでの最良解の誤差を対数軸で表示(&amp;D)</source>
-        <translation>Best-so-far Error on a Log Axis (&amp;D)</translation>
+        <translation>Best-so-far Error on a &amp;Log Axis</translation>
     </message>
     <message>
         <source>目標点 (%1, %2)、%3 世代</source>
@@ -560,7 +560,7 @@ Repeat it with %2</translation>
     </message>
     <message>
         <source>最終誤差</source>
-        <translation>Final error</translation>
+        <translation>Error</translation>
     </message>
     <message>
         <source>収束</source>
@@ -1127,8 +1127,8 @@ Repeat it with %2</translation>
 <context>
     <name>kelvora::ui::LandscapeWindow</name>
     <message>
-        <source>地形</source>
-        <translation>Landscape</translation>
+        <source>Kelvora — 地形</source>
+        <translation>Kelvora — Landscape</translation>
     </message>
     <message>
         <source>目標 (%1, %2) の適応度地形: 256³ 通りの姿勢すべて, ε = 0.5 px</source>
@@ -1487,8 +1487,8 @@ Genotype %3  fitness %4</translation>
 <context>
     <name>kelvora::ui::OperatorDialog</name>
     <message>
-        <source>遺伝的操作</source>
-        <translation>Genetic Operators</translation>
+        <source>Kelvora — 遺伝的操作</source>
+        <translation>Kelvora — Genetic Operators</translation>
     </message>
     <message>
         <source>2進</source>

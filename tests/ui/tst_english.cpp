@@ -211,7 +211,7 @@ void TestEnglish::englishTexts_data() {
     // The window's menu, in order.
     row("menu:0", "&Close");
     row("menu:1", "Evolution &Graph...");
-    row("menu:2", "Genetic Operators (&L)...");
+    row("menu:2", "Genetic &Operators...");
     row("menu:3", "&Experiment...");
     row("menu:4", "&Fitness Landscape...");
     row("menu:5", "Generation &Microscope...");

@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <QLineSeries>
 #include <QSvgRenderer>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QtTest>
 
 #include <bit>
@@ -112,6 +114,8 @@ private slots:
     void openedFileFillsTheWindow();
     void legendNamesTellRunsApart_data();
     void legendNamesTellRunsApart();
+    void fitsItsTile_data();
+    void fitsItsTile();
     void readoutFollowsTheScrubber_data();
     void readoutFollowsTheScrubber();
     void scrubberKeysInTheSpinBox_data();
@@ -596,6 +600,55 @@ void TestEvolution::legendNamesTellRunsApart() {
     charts.begin(limit, secondTarget, {}, QStringLiteral("kelvora-cli ") + QString(300, QLatin1Char('y')));
     window.centralWidget()->layout()->activate();
     QCOMPARE(window.minimumSizeHint().width(), wide);
+}
+
+void TestEvolution::fitsItsTile_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("diversity");
+    // The tiles beside the main window and one more: a 1280 x 800 screen, a 1600 x 1000 one.
+    QTest::newRow("666x400") << QSize(666, 400) << false;
+    QTest::newRow("666x400, diversity") << QSize(666, 400) << true;
+    QTest::newRow("780x500, diversity") << QSize(780, 500) << true;  // the test screen is 800 x 600
+}
+
+// At a tile's size the window stays that size, its charts and every readout line inside it; a line
+// too long for the width is cut, whole in the tooltip.
+void TestEvolution::fitsItsTile() {
+    QFETCH(QSize, size);
+    QFETCH(bool, diversity);
+    Charts charts;
+    EvolutionWindow window(charts.model);
+    const QString longLine = QStringLiteral("mutation ") + QString(40, QLatin1Char('m')) + QStringLiteral(" 遺伝的操作 ") + QString(60, QLatin1Char('z'));
+    charts.begin(100, QPoint(368, 40), QStringLiteral("A"), longLine);
+    window.findChild<QAction*>(QStringLiteral("DiversityAction"))->setChecked(diversity);
+    // Placed as the main window places it: its contents in a scroll area that must not scroll.
+    QWidget anchor;
+    anchor.resize(100, 100);
+    PlaceBesideOn(&window, &anchor, QSize(), Side::Right);
+    window.resize(size);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(window.size(), size);
+
+    QCOMPARE(window.size(), size);
+    if (auto* area = window.findChild<QScrollArea*>(QStringLiteral("ShrinkArea"))) {
+        QVERIFY(!area->horizontalScrollBar()->isVisible());
+        QVERIFY(!area->verticalScrollBar()->isVisible());
+    }
+    auto* readout = window.findChild<QLabel*>(QStringLiteral("Readout"));
+    QList<QWidget*> shown{readout, window.chart()};
+    if (diversity) shown << window.findChild<QWidget*>(QStringLiteral("DiversityChart"));
+    for (QWidget* w : shown) {
+        QVERIFY(w->isVisible());
+        const QRect inWindow(w->mapTo(&window, QPoint(0, 0)), w->size());
+        QVERIFY2(window.rect().contains(inWindow), w->objectName().toLatin1());
+    }
+    const QStringList lines = readout->text().split(QLatin1Char('\n'));
+    QCOMPARE_GE(readout->contentsRect().height(), lines.size() * readout->fontMetrics().lineSpacing());
+    for (const QString& line : lines) QCOMPARE_LE(readout->fontMetrics().horizontalAdvance(line), readout->contentsRect().width());
+    QVERIFY(window.readoutText().endsWith(longLine));
+    QVERIFY(!readout->text().contains(longLine));  // wider than any tile
+    QCOMPARE(readout->toolTip(), window.readoutText());
 }
 
 void TestEvolution::readoutFollowsTheScrubber_data() {

@@ -16,9 +16,12 @@
 #include <QImage>
 #include <QAreaSeries>
 #include <QBarCategoryAxis>
+#include <QBoxPlotSeries>
+#include <QBoxSet>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QTabBar>
 #include <QLogValueAxis>
 #include <QScatterSeries>
 #include <QValueAxis>
@@ -35,6 +38,7 @@
 #include "experiment/plotcommand.h"
 #include "experiment/statisticspanel.h"
 #include "session/labels.h"
+#include "app/uilanguage.h"
 #include "experimenttestsupport.h"
 #include "uitestsupport.h"
 
@@ -113,12 +117,15 @@ private slots:
     void tickIntervalsFollowTheOneTwoFiveRule();
     void axesStartAtTheFirstPossibleValue();
     void configurationsWearThePaletteAndReferencesGrey();
+    void configurationsPastTheEighthAreDashed();
     void mediansSayHowManyRunsTheyAreOver_data();
     void mediansSayHowManyRunsTheyAreOver();
     void openedFileFillsTheTable_data();
     void openedFileFillsTheTable();
     void summaryColumnsFitTheOpeningWidth_data();
     void summaryColumnsFitTheOpeningWidth();
+    void everyTabShowsInANarrowWindow_data();
+    void everyTabShowsInANarrowWindow();
 };
 
 void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
@@ -670,6 +677,39 @@ std::vector<PlotGroup> TwoGroups() {
 
 }  // namespace
 
+// Twelve configurations: the 9th on take the palette again, dashed, so no two curves, boxes or
+// legend entries look alike.
+void TestExperiment::configurationsPastTheEighthAreDashed() {
+    std::vector<PlotGroup> groups;
+    for (int i = 0; i < 12; ++i) {
+        groups.push_back(TwoGroups()[0]);
+        groups.back().label = "c" + std::to_string(i);
+    }
+    ExperimentPlots plots;
+    plots.setGroups(groups, 0.5);
+    for (QChartView* view : {plots.runLengthView(), plots.convergenceView()}) {
+        QList<QPair<QRgb, int>> looks;
+        for (QAbstractSeries* series : view->chart()->series()) {
+            auto* curve = qobject_cast<QLineSeries*>(series);
+            if (!curve || !curve->name().startsWith(QLatin1Char('c'))) continue;
+            const int i = curve->name().mid(1).toInt();
+            QCOMPARE(curve->pen().color(), ConfigurationColor(i % 8));
+            QCOMPARE(curve->pen().style(), i < 8 ? Qt::SolidLine : Qt::DashLine);
+            const QPair<QRgb, int> look{curve->pen().color().rgb(), int(curve->pen().style())};
+            QVERIFY2(!looks.contains(look), qPrintable(curve->name()));
+            looks << look;
+        }
+        QCOMPARE(looks.size(), 12);
+    }
+    QBoxPlotSeries* boxes = nullptr;
+    for (QAbstractSeries* series : plots.distanceView()->chart()->series())
+        if (!boxes) boxes = qobject_cast<QBoxPlotSeries*>(series);
+    QVERIFY(boxes);
+    QCOMPARE(boxes->boxSets()[0]->pen().style(), Qt::SolidLine);
+    QCOMPARE(boxes->boxSets()[8]->pen().style(), Qt::DashLine);
+    QCOMPARE(boxes->boxSets()[8]->pen().color(), boxes->boxSets()[0]->pen().color());
+}
+
 void TestExperiment::axesStartAtTheFirstPossibleValue() {
     ExperimentPlots plots;
     plots.setGroups(TwoGroups(), 0.5);
@@ -880,6 +920,39 @@ void TestExperiment::summaryColumnsFitTheOpeningWidth() {
     // The charts keep at least their least width beside it.
     QWidget* charts = window->plots()->parentWidget();
     QVERIFY(charts->width() >= charts->minimumSizeHint().width());
+}
+
+void TestExperiment::everyTabShowsInANarrowWindow_data() {
+    QTest::addColumn<QByteArray>("locale");
+    QTest::addColumn<int>("width");
+    QTest::newRow("ja 640") << QByteArray("ja_JP.UTF-8") << 640;
+    QTest::newRow("en 640") << QByteArray("en_US.UTF-8") << 640;
+    QTest::newRow("en 666") << QByteArray("en_US.UTF-8") << 666;
+}
+
+// A window as narrow as its tile beside the main window on a 1280 x 800 screen: every chart's tab
+// whole within the tab bar, none behind scroll arrows, the bar within the window.
+void TestExperiment::everyTabShowsInANarrowWindow() {
+    QFETCH(QByteArray, locale);
+    QFETCH(int, width);
+    qputenv("LC_ALL", locale);
+    qunsetenv("LANGUAGE");
+    InstallUiTranslation();
+    {
+        auto window = NewWindow(20, 40);
+        window->resize(width, 400);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCOMPARE(window->width(), width);
+        QTabBar* bar = window->plots()->tabBar();
+        QCOMPARE(bar->count(), 5);
+        for (int i = 0; i < bar->count(); ++i)
+            QVERIFY2(bar->rect().contains(bar->tabRect(i)), qPrintable(bar->tabText(i)));
+        const QRect inWindow(bar->mapTo(window.get(), QPoint(0, 0)), bar->size());
+        QVERIFY(window->rect().contains(inWindow));
+    }
+    qputenv("LC_ALL", "C");
+    InstallUiTranslation();
 }
 
 #include "tst_experiment.moc"

@@ -1,6 +1,12 @@
 // The landscape view: the slice's picture as a function of its inputs, and the window's table for
 // the opening target against the local optima counts measured independently (1105 and 292).
 
+#include <cmath>
+
+#include <QCheckBox>
+#include <QLayout>
+#include <QScrollBar>
+#include <QScrollArea>
 #include <QThreadPool>
 #include <QSignalSpy>
 #include <QtTest>
@@ -12,6 +18,7 @@
 #include "landscape/landscapewindow.h"
 #include "analysis/optimum.h"
 #include "evolution/generationscrubber.h"
+#include "common/windowplacement.h"
 #include "uitestsupport.h"
 
 using namespace kelvora;
@@ -268,6 +275,68 @@ private slots:
         window.hoverCell(QPoint(best.pose.a2, best.pose.a3));
         const QString pose = QStringLiteral("(%1, %2, %3)").arg(best.pose.a1).arg(best.pose.a2).arg(best.pose.a3);
         QVERIFY2(window.hoverText().count(pose) == 2, qPrintable(window.hoverText()));
+    }
+
+    void fitsItsTile_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("placed");  // tiled as the main window tiles it (the test screen is 800 x 600)
+        QTest::newRow("tile, 500 high") << QSize(780, 500) << true;
+        QTest::newRow("tile, 400 high") << QSize(780, 400) << true;
+        QTest::newRow("room for the whole slice") << QSize(1000, 1000) << false;
+    }
+
+    // At a tile's size the window keeps that size: the slice scaled down to the room it has, the
+    // side column beside it, the overlay's box in view; with room, the slice pixel for pixel.
+    void fitsItsTile() {
+        QFETCH(QSize, size);
+        QFETCH(bool, placed);
+        LandscapeWindow window(GeometryFor(kOpeningTargetX, kOpeningTargetY), Algorithm{});
+        QSignalSpy computed(&window, &LandscapeWindow::computed);
+        QVERIFY(computed.wait(120000));
+        // Placed as the main window places it: its contents in a scroll area that must not scroll.
+        QWidget anchor;
+        anchor.resize(100, 100);
+        if (placed) PlaceBesideOn(&window, &anchor, QSize(), Side::Right);
+        window.resize(size);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_COMPARE(window.size(), size);
+
+        window.layout()->activate();
+        QCOMPARE(window.size(), size);
+        if (auto* area = window.findChild<QScrollArea*>(QStringLiteral("ShrinkArea"))) {
+            QVERIFY(!area->horizontalScrollBar()->isVisible());
+            QVERIFY(!area->verticalScrollBar()->isVisible());
+        }
+        auto* slice = window.findChild<SliceView*>(QStringLiteral("Slice"));
+        auto* side = window.findChild<QScrollArea*>(QStringLiteral("SideColumn"));
+        QVERIFY(slice && side);
+        QVERIFY(!side->horizontalScrollBar()->isVisible());
+        for (QWidget* w : {static_cast<QWidget*>(slice), static_cast<QWidget*>(side)}) {
+            const QRect inWindow(w->mapTo(&window, QPoint(0, 0)), w->size());
+            QVERIFY2(window.rect().contains(inWindow), qPrintable(w->objectName()));
+        }
+        const bool whole = slice->width() >= kSliceWidth && slice->height() >= kSliceSide;
+        const double scale = std::min({1.0, double(slice->width()) / kSliceWidth, double(slice->height()) / kSliceSide});
+        QCOMPARE(slice->scale(), scale);
+        QCOMPARE(whole, !placed);
+        const QImage drawn = slice->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage picture = slice->image().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(picture.size(), QSize(kSliceWidth, kSliceSide));
+        if (whole) {
+            QCOMPARE(drawn.copy(0, 0, kSliceWidth, kSliceSide), picture);
+        } else {
+            // Scaled: the colour bar's top (the far end, deep blue) lands at its scaled place.
+            const QPoint bar(int((kSliceBarLeft + kSliceBarWidth / 2) * scale), 2);
+            QCOMPARE(drawn.pixelColor(bar).blue() > drawn.pixelColor(bar).red(), true);
+            // Whole within the view, and the view no wider than the picture drawn.
+            QVERIFY(kSliceSide * scale <= slice->height() + 0.5);
+            QCOMPARE_LE(slice->width(), int(std::ceil(kSliceWidth * scale)) + 1);
+        }
+        // The overlay's box is in view, in the side column's visible part or one scroll away.
+        const auto boxes = side->widget()->findChildren<QCheckBox*>();
+        QVERIFY(!boxes.isEmpty());
+        for (QCheckBox* box : boxes) QVERIFY(side->widget()->rect().contains(QRect(box->mapTo(side->widget(), QPoint(0, 0)), box->size())));
     }
 
     // The window goes while its worker is still at the landscape (seconds of work): it did not wait,

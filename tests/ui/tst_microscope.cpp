@@ -7,6 +7,7 @@
 #include <QThreadPool>
 #include <QtTest>
 
+#include "app/uilanguage.h"
 #include "common/generationremaker.h"
 #include "common/settings.h"
 #include "ga/run.h"
@@ -58,6 +59,8 @@ private slots:
     void aNewerRequestWins();
     void paintsTheMaskAndTheWheel_data();
     void paintsTheMaskAndTheWheel();
+    void ancestryLabelsNeverOverlap_data();
+    void ancestryLabelsNeverOverlap();
     void followsTheMainWindowsLastRun();
     void takesAnOpenedFilesRecordedRun();
     void refusesABaselinesRunNamingTheMethod();
@@ -188,6 +191,68 @@ void TestMicroscope::paintsTheMaskAndTheWheel() {
     const QPointF at(centre.x() + 0.7 * diameter / 2 * std::sin(middle), centre.y() - 0.7 * diameter / 2 * std::cos(middle));
     if (step.weights[std::size_t(a)] / step.weightTotal > 0.02)
         QCOMPARE(image.pixelColor(at.toPoint()).hsvSaturation(), 255);
+}
+
+void TestMicroscope::ancestryLabelsNeverOverlap_data() {
+    QTest::addColumn<QByteArray>("locale");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<bool>("whole");  // room for every "Generation N" in full
+    for (const QByteArray locale : {QByteArray("ja_JP.UTF-8"), QByteArray("en_US.UTF-8")}) {
+        const QByteArray tag = locale.left(2) + ' ';
+        QTest::newRow(tag + "1100/5") << locale << 1100 << 5 << true;
+        QTest::newRow(tag + "700/9") << locale << 700 << 9 << false;
+        QTest::newRow(tag + "420/12") << locale << 420 << 12 << false;
+        QTest::newRow(tag + "230/12") << locale << 230 << 12 << false;
+    }
+}
+
+// Generation labels above the family tree: each within its own column, never over a neighbour,
+// their ink only inside their rects.
+void TestMicroscope::ancestryLabelsNeverOverlap() {
+    QFETCH(QByteArray, locale);
+    QFETCH(int, width);
+    QFETCH(int, columns);
+    QFETCH(bool, whole);
+    qputenv("LC_ALL", locale);
+    qunsetenv("LANGUAGE");
+    InstallUiTranslation();
+    std::vector<std::vector<AncestorNode>> levels;
+    for (int k = 0; k < columns; ++k)
+        levels.push_back({AncestorNode{.generation = 9990 - k, .index = 0, .genotype = 0, .fitness = 0.5,
+                                       .parents = k + 1 < columns ? std::vector<int>{0} : std::vector<int>{}}});
+    const QSize size(width, 300);
+    QImage image(size, QImage::Format_RGB32);
+    std::vector<AncestryLabel> labels;
+    {
+        QPainter p(&image);
+        PaintAncestry(p, size, levels);
+        QFont small = p.font();
+        small.setPixelSize(10);
+        const QFontMetricsF metrics(small, &image);
+        labels = AncestryLabels(metrics, size, levels);
+        QCOMPARE(int(labels.size()), columns);
+        for (int k = 0; k < columns; ++k) {
+            const AncestryLabel& label = labels[std::size_t(k)];
+            QVERIFY(!label.text.isEmpty());
+            QVERIFY(metrics.horizontalAdvance(label.text) <= label.rect.width() + 0.5);
+            QVERIFY(QRectF(QPointF(0, 0), QSizeF(size)).contains(label.rect));
+            if (whole) QCOMPARE(label.text, QCoreApplication::translate("kelvora::ui::MicroscopeWindow", "世代 %1").arg(9990 - k));
+            // Column k is the k-th from the right; its right neighbour is column k - 1.
+            if (k > 0) QVERIFY2(label.rect.right() < labels[std::size_t(k - 1)].rect.left(), qPrintable(label.text));
+        }
+    }
+    // Above the boxes (they start 24 px down) only the labels are painted.
+    for (int y = 0; y < 22; ++y)
+        for (int x = 0; x < width; ++x) {
+            if (image.pixel(x, y) == qRgb(255, 255, 255)) continue;
+            const bool inside = std::any_of(labels.begin(), labels.end(), [&](const AncestryLabel& l) {
+                return l.rect.adjusted(-1.5, -1.5, 1.5, 1.5).contains(QPointF(x + 0.5, y + 0.5));
+            });
+            QVERIFY2(inside, qPrintable(QStringLiteral("ink at %1,%2").arg(x).arg(y)));
+        }
+    qputenv("LC_ALL", "C");
+    InstallUiTranslation();
 }
 
 void TestMicroscope::followsTheMainWindowsLastRun() {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <QContextMenuEvent>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -105,6 +106,8 @@ private slots:
     void mainWindowIsAnApplicationWindow();
     void shortcutsWorkWhateverHasTheFocus_data();
     void shortcutsWorkWhateverHasTheFocus();
+    void helpListsEveryShortcut_data();
+    void helpListsEveryShortcut();
 };
 
 void TestShell::shortcutsWorkWhateverHasTheFocus_data() {
@@ -142,6 +145,29 @@ void TestShell::shortcutsWorkWhateverHasTheFocus() {
     QCOMPARE(f.text(IDC_POPULATION_SIZE), before);  // no letter typed into a field
     for (QWidget* window : QApplication::topLevelWidgets())
         if (window != f.dlg.get()) window->close();
+}
+
+void TestShell::helpListsEveryShortcut_data() {
+    QTest::addColumn<QString>("page");
+    QTest::newRow("ja") << QStringLiteral(":/help/ja/contents.html");
+    QTest::newRow("en") << QStringLiteral(":/help/en/contents.html");
+}
+
+// The contents page's list of keys names every key of the main window's commands.
+void TestShell::helpListsEveryShortcut() {
+    QFETCH(QString, page);
+    QFile file(page);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    Fixture f;
+    int keys = 0;
+    for (const QAction* action : f.dlg->findChildren<QAction*>()) {
+        const QString key = action->shortcut().toString(QKeySequence::PortableText);
+        if (key.isEmpty()) continue;
+        ++keys;
+        QVERIFY2(text.contains(QStringLiteral("<b>%1</b>").arg(key)), qPrintable(key + QStringLiteral(" is not listed")));
+    }
+    QCOMPARE(keys, 7);  // F1, Ctrl+G, L, E, T, M and O
 }
 
 void TestShell::initTestCase() {

@@ -93,11 +93,11 @@ EvolutionWindow::EvolutionWindow(const SolverModel& model, QWidget* parent)
     auto* layout = new QVBoxLayout(central);
     m_chart = new FitnessChart(central);
     m_chart->setObjectName(QStringLiteral("FitnessChart"));
-    m_chart->setMinimumSize(480, 280);
+    m_chart->setMinimumSize(480, 150);  // it takes the height the readout leaves
     layout->addWidget(m_chart, 3);
     m_diversity = new DiversityChart(central);
     m_diversity->setObjectName(QStringLiteral("DiversityChart"));
-    m_diversity->setMinimumSize(480, 260);
+    m_diversity->setMinimumSize(480, 110);
     layout->addWidget(m_diversity, 2);
     m_diversityLabel = new QLabel(central);
     m_diversityLabel->setObjectName(QStringLiteral("DiversityReading"));
@@ -125,9 +125,10 @@ EvolutionWindow::EvolutionWindow(const SolverModel& model, QWidget* parent)
     m_readout->setObjectName(QStringLiteral("Readout"));
     m_readout->setTextFormat(Qt::PlainText);
     m_readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    // A long line (a replayed file's run.json command, say) wraps; it never widens the window.
-    m_readout->setWordWrap(true);
+    // A long line (a replayed file's run.json command, say) is cut to the width, whole in the
+    // tooltip: it never widens the window nor takes the charts' height.
     m_readout->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_readout->installEventFilter(this);
     row->addWidget(m_readout, 1);
     row->addWidget(m_distanceBox, 0, Qt::AlignTop);
     layout->addLayout(row);
@@ -277,7 +278,7 @@ QString EvolutionWindow::diversityReading() const { return m_diversityLabel->tex
 
 void EvolutionWindow::showDiversity(bool shown) {
     // The two charts share the height the fitness chart had alone.
-    m_chart->setMinimumHeight(shown ? 200 : 280);
+    m_chart->setMinimumHeight(shown ? 110 : 150);
     m_diversity->setVisible(shown);
     m_diversityLabel->setVisible(shown);
     if (shown) measureDiversity();
@@ -318,6 +319,7 @@ QString EvolutionWindow::caption() const {
 }
 
 bool EvolutionWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_readout && event->type() == QEvent::Resize) fitReadout();
     if (event->type() == QEvent::ChildAdded) {
         if (auto* scrubber = qobject_cast<GenerationScrubber*>(static_cast<QChildEvent*>(event)->child()))
         {
@@ -350,7 +352,18 @@ int EvolutionWindow::firstGenerationAtOptimum() const {
     return 0;
 }
 
-QString EvolutionWindow::readoutText() const { return m_readout->text(); }
+QString EvolutionWindow::readoutText() const { return m_readoutFull; }
+
+void EvolutionWindow::fitReadout() {
+    const QFontMetrics metrics(m_readout->font());
+    const int width = m_readout->contentsRect().width();
+    QStringList shown;
+    for (const QString& line : m_readoutFull.split(QLatin1Char('\n')))
+        shown << metrics.elidedText(line, Qt::ElideRight, width);
+    const QString text = shown.join(QLatin1Char('\n'));
+    m_readout->setToolTip(text == m_readoutFull ? QString() : m_readoutFull);
+    if (text != m_readout->text()) m_readout->setText(text);
+}
 
 void EvolutionWindow::updateReadout() {
     QStringList lines;
@@ -387,7 +400,8 @@ void EvolutionWindow::updateReadout() {
         }
     }
     if (!m_algorithm.isEmpty()) lines << m_algorithm;
-    m_readout->setText(lines.join(QLatin1Char('\n')));
+    m_readoutFull = lines.join(QLatin1Char('\n'));
+    fitReadout();
 }
 
 int EvolutionWindow::captionHeight() const {

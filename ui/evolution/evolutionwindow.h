@@ -101,6 +101,8 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    /// Shows the readout's lines each cut to the label's width, the whole text as its tooltip when cut.
+    void fitReadout();
     void hideEvent(QHideEvent* event) override;
 
 private:
@@ -148,6 +150,7 @@ private:
     int m_limit = 0;                ///< the run's generation limit
     int m_marked = 0;               ///< the scrubbed generation, or 0
     QLabel* m_readout;
+    QString m_readoutFull;          ///< the readout's lines whole; the label shows them cut to its width
     QCheckBox* m_distanceBox;
     QAction* m_distanceAction;
     QAction* m_clearComparisonAction;

@@ -10,6 +10,7 @@
 #include <QChart>
 #include <QBuffer>
 #include <QChartView>
+#include <QTabBar>
 #include <QFileInfo>
 #include <QLegend>
 #include <QLegendMarker>
@@ -126,6 +127,13 @@ QColor ConfigurationColor(int i) {
     return colors[((i % 8) + 8) % 8];
 }
 
+Qt::PenStyle ConfigurationStyle(int i) {
+    const int round = std::max(0, i) / 8;
+    return round == 0 ? Qt::SolidLine : round == 1 ? Qt::DashLine : Qt::DashDotLine;
+}
+
+QPen ConfigurationPen(int i, qreal width) { return QPen(ConfigurationColor(i), width, ConfigurationStyle(i)); }
+
 QPen ReferencePen(Qt::PenStyle style) {
     QPen pen(QColor(0x80, 0x80, 0x80), 1.5);
     pen.setStyle(style);
@@ -159,6 +167,8 @@ ExperimentPlots::ExperimentPlots(QWidget* parent) : QTabWidget(parent) {
     addTab(m_runLength, tr("到達までの世代"));
     addTab(m_distance, tr("最終誤差"));
     addTab(m_convergence, tr("収束"));
+    // Every tab in sight, never behind scroll arrows: the charts' side keeps the bar's width.
+    tabBar()->setUsesScrollButtons(false);
     rebuild();
 }
 
@@ -237,7 +247,7 @@ void ExperimentPlots::buildRunLength() {
             low->append(px, p.within.low);
             high->append(px, p.within.high);
         }
-        line->setPen(QPen(ConfigurationColor(i), 2.0));
+        line->setPen(ConfigurationPen(i, 2.0));
         Attach(Band(chart, low, high, ConfigurationColor(i)), x, y);
         chart->addSeries(line);
         Attach(line, x, y);
@@ -287,7 +297,7 @@ void ExperimentPlots::buildDistance() {
         QColor fill = ConfigurationColor(i);
         fill.setAlpha(90);
         set->setBrush(fill);
-        set->setPen(QPen(ConfigurationColor(i), 1.5));
+        set->setPen(ConfigurationPen(i, 1.5));
         boxes->append(set);
         low = std::min(low, Floored(*mn));
         high = std::max(high, Floored(*mx));
@@ -360,7 +370,7 @@ void ExperimentPlots::buildConvergence() {
             q1->append(gen, Floored(q.q1));
             q3->append(gen, Floored(q.q3));
         }
-        median->setPen(QPen(ConfigurationColor(i), 2.0));
+        median->setPen(ConfigurationPen(i, 2.0));
         Attach(Band(chart, q1, q3, ConfigurationColor(i)), x, y);
         chart->addSeries(median);
         Attach(median, x, y);

@@ -20,6 +20,13 @@ namespace kelvora::ui {
 /// `kelvora --plot`: a qualitative palette that colour-blind readers tell apart, repeating after 8.
 QColor ConfigurationColor(int i);
 
+/// Configuration i's line style beside its colour: solid for the first 8, dashed for the next 8,
+/// dash-dotted after, so that configurations sharing a colour differ in style.
+Qt::PenStyle ConfigurationStyle(int i);
+
+/// Configuration i's pen: its colour and style, width in px.
+QPen ConfigurationPen(int i, qreal width);
+
 /// The pen of a reference line (the optimum's distance, epsilon): neutral grey, dashed in style.
 QPen ReferencePen(Qt::PenStyle style);
 

@@ -267,7 +267,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     m_timeLeft = new QLabel(central);
     runRow->addWidget(m_run);
     runRow->addWidget(m_cancel);
-    runRow->addWidget(m_progress, 1);
+    runRow->addStretch(1);
     m_progress->setMinimumWidth(60);
     connect(m_run, &QPushButton::clicked, this, &ExperimentWindow::run);
     connect(m_cancel, &QPushButton::clicked, this, &ExperimentWindow::cancel);
@@ -312,7 +312,11 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     leftLayout->addWidget(m_fileNote);
     leftLayout->addLayout(form);
     leftLayout->addLayout(runRow);
-    leftLayout->addWidget(m_timeLeft);  // under the bar: the window stays narrow
+    // The bar and the time left under the buttons: the window stays narrow enough for every chart's tab.
+    auto* progressRow = new QHBoxLayout;
+    progressRow->addWidget(m_progress, 1);
+    progressRow->addWidget(m_timeLeft);
+    leftLayout->addLayout(progressRow);
     leftLayout->addWidget(m_summary, 1);
     leftLayout->addWidget(m_runsEach);
 

@@ -192,9 +192,9 @@ QChart* ResponseChart(const std::vector<const kelvora::SweepResult*>& results, c
         iqr->setBrush(lighter);
         iqr->setPen(QPen(color, 0.5, Qt::DotLine));
         within->setName(name);  // the rate: the solid line
-        within->setPen(QPen(color, 2.0));
+        within->setPen(ConfigurationPen(static_cast<int>(k), 2.0));  // the 9th on dashed, as elsewhere
         median->setName(StatisticsPanel::tr("%1 (誤差)").arg(name));  // dashed, on the right axis
-        median->setPen(QPen(color, 2.0, Qt::DashLine));
+        median->setPen(QPen(color, 2.0, k < 8 ? Qt::DashLine : Qt::DashDotDotLine));
         for (QAbstractSeries* s : std::initializer_list<QAbstractSeries*>{band, within}) {
             chart->addSeries(s);
             s->attachAxis(x);
@@ -336,7 +336,7 @@ void PaintCriticalDifference(QPainter& p, QSize size, const CriticalDifference& 
         const double y = axisY + 40 + 24 * (onLeft ? n : k - 1 - n);
         const double end = onLeft ? left - 10 : right + 10;
         // Each configuration's line in its colour in the other charts; its name in black beside it.
-        p.setPen(QPen(ConfigurationColor(i), 2.0));
+        p.setPen(ConfigurationPen(i, 2.0));
         p.drawLine(QPointF(x(rank), axisY), QPointF(x(rank), y));
         p.drawLine(QPointF(x(rank), y), QPointF(end, y));
         p.setPen(QPen(Qt::black, 1.5));

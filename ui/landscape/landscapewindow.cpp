@@ -11,7 +11,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
+#include <QScrollArea>
 #include <QProgressBar>
 #include <QPromise>
 #include <QSlider>
@@ -21,6 +23,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "landscape/landscapepicture.h"
@@ -61,9 +64,47 @@ LandscapeResult ComputeLandscape(const Geometry& geometry, const Neighbourhood& 
     return result;
 }
 
+SliceView::SliceView(QWidget* parent) : QWidget(parent) {
+    // Small as a hint, growing into the room there is: a scroll area around the window measures
+    // its height for a width from the hints, and a full-size hint would make it scroll.
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+void SliceView::setImage(const QImage& image) {
+    m_image = image;
+    update();
+}
+
+double SliceView::scale() const {
+    return std::min({1.0, double(width()) / kSliceWidth, double(height()) / kSliceSide});
+}
+
+QSize SliceView::sizeHint() const { return minimumSizeHint(); }
+
+QSize SliceView::minimumSizeHint() const { return QSize(kSliceWidth / 4, kSliceSide / 4); }
+
+void SliceView::resizeEvent(QResizeEvent*) {
+    // No wider than the picture drawn at this height: the side column takes the rest.
+    const int widest = std::clamp(static_cast<int>(std::ceil(height() * double(kSliceWidth) / kSliceSide)),
+                                  minimumSizeHint().width(), kSliceWidth);
+    if (maximumWidth() != widest) setMaximumWidth(widest);
+}
+
+void SliceView::paintEvent(QPaintEvent*) {
+    if (m_image.isNull()) return;
+    QPainter p(this);
+    const double s = scale();
+    if (s >= 1.0) {
+        p.drawImage(0, 0, m_image);  // cell for cell, as DrawLandscapeSlice made it
+        return;
+    }
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(QRectF(0, 0, m_image.width() * s, m_image.height() * s), m_image);
+}
+
 LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algorithm, QWidget* parent)
     : QWidget(parent, Qt::Window), m_geometry(geometry), m_inUse(NeighbourhoodOf(algorithm)) {
-    setWindowTitle(tr("地形"));
+    setWindowTitle(tr("Kelvora — 地形"));
     auto* layout = new QVBoxLayout(this);
     auto* title = new QLabel(tr("目標 (%1, %2) の適応度地形: 256³ 通りの姿勢すべて, ε = 0.5 px")
                                  .arg(geometry.targetX - geometry.baseX)
@@ -88,14 +129,24 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
     layout->addWidget(m_explanation);
     // The slice on the left, what it shows and how to read it on the right.
     auto* sliceRow = new QHBoxLayout;
-    layout->addLayout(sliceRow);
-    m_picture = new QLabel;
-    m_picture->setFixedSize(kSliceWidth, kSliceSide);
+    layout->addLayout(sliceRow, 1);
+    m_picture = new SliceView;
+    m_picture->setObjectName(QStringLiteral("Slice"));
     m_picture->setMouseTracking(true);
     m_picture->installEventFilter(this);
-    sliceRow->addWidget(m_picture, 0, Qt::AlignTop);
-    auto* side = new QVBoxLayout;
-    sliceRow->addLayout(side, 1);
+    sliceRow->addWidget(m_picture, 1);
+    // The side column scrolls on its own where the window is too low for it, never sideways.
+    auto* sideArea = new QScrollArea;
+    sideArea->setObjectName(QStringLiteral("SideColumn"));
+    sideArea->setFrameShape(QFrame::NoFrame);
+    sideArea->setWidgetResizable(true);
+    sideArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sideArea->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);  // as high as the slice's row is
+    auto* sideWidget = new QWidget;
+    auto* side = new QVBoxLayout(sideWidget);
+    side->setContentsMargins(0, 0, 0, 0);
+    sideArea->setWidget(sideWidget);
+    sliceRow->addWidget(sideArea, 0);
     const auto wrapped = [side](QLabel* label) {
         label->setWordWrap(true);
         label->setMinimumWidth(340);
@@ -305,10 +356,14 @@ void LandscapeWindow::hoverCell(std::optional<QPoint> cell) {
     redraw();
 }
 
+QSize LandscapeWindow::sizeHint() const {
+    return QWidget::sizeHint() + (QSize(kSliceWidth, kSliceSide) - m_picture->sizeHint());
+}
+
 bool LandscapeWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_picture) {
         if (event->type() == QEvent::MouseMove) {
-            const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
+            const QPoint p = (static_cast<QMouseEvent*>(event)->position() / m_picture->scale()).toPoint();
             if (p.x() >= 0 && p.y() >= 0 && p.x() < kSliceSide && p.y() < kSliceSide)
                 hoverCell(QPoint(p.x() / kSliceCell, 255 - p.y() / kSliceCell));
             else
@@ -416,7 +471,7 @@ void LandscapeWindow::redraw() {
                                 .arg(inSlice));
     }
     if (!m_hover) m_hoverLine->setText(tr("マスの上にポインタを置くと, その姿勢の吸引域が明るく残ります。"));
-    m_picture->setPixmap(QPixmap::fromImage(DrawLandscapeSlice(slice)));
+    m_picture->setImage(DrawLandscapeSlice(slice));
 }
 
 }  // namespace kelvora::ui

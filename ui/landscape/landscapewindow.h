@@ -55,6 +55,26 @@ inline constexpr int kLandscapeStages = 4;
 LandscapeResult ComputeLandscape(const Geometry& geometry, const Neighbourhood& inUse,
                                  const std::function<void(int stage)>& progress = {});
 
+/// The slice's picture: its pixels exactly at full size (kSliceWidth x kSliceSide), scaled down
+/// to fit, aspect kept, from the top left, where the window has less room.
+class SliceView : public QWidget {
+public:
+    explicit SliceView(QWidget* parent = nullptr);
+    void setImage(const QImage& image);
+    const QImage& image() const { return m_image; }
+    /// Drawn pixels per picture pixel: 1 at full size, less where scaled down (> 0).
+    double scale() const;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QImage m_image;
+};
+
 class LandscapeWindow : public QWidget {
     Q_OBJECT
 public:
@@ -123,6 +143,8 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    /// Room for the slice at full size: the size the window opens with where the screen has it.
+    QSize sizeHint() const override;
 
 private:
     void showResult(LandscapeResult result);
@@ -150,7 +172,7 @@ private:
     QFutureWatcher<LandscapeResult> m_watcher;
     QTableWidget* m_table = nullptr;
     QLabel* m_explanation = nullptr;
-    QLabel* m_picture = nullptr;
+    SliceView* m_picture = nullptr;
     QLabel* m_sliceLabel = nullptr;
     QLabel* m_caption = nullptr;
     QLabel* m_hoverLine = nullptr;

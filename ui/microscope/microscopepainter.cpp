@@ -391,6 +391,25 @@ int SlotAt(QSize size, const GenerationStep& step, MicroscopeStage stage, QPoint
     return -1;
 }
 
+std::vector<AncestryLabel> AncestryLabels(const QFontMetricsF& metrics, QSize size,
+                                          const std::vector<std::vector<AncestorNode>>& levels) {
+    std::vector<AncestryLabel> labels;
+    if (levels.empty()) return labels;
+    const int columns = static_cast<int>(levels.size());
+    const double columnWidth = double(size.width() - 2 * kMargin) / columns;
+    const double room = std::max(0.0, columnWidth - 4);  // a gap of 4 px between neighbours
+    for (int k = 0; k < columns; ++k) {
+        const int generation = levels[static_cast<std::size_t>(k)].empty() ? 0 : levels[static_cast<std::size_t>(k)][0].generation;
+        QString text = QCoreApplication::translate("kelvora::ui::MicroscopeWindow", "世代 %1").arg(generation);
+        if (metrics.horizontalAdvance(text) > room) text = QString::number(generation);
+        if (metrics.horizontalAdvance(text) > room) text = metrics.elidedText(text, Qt::ElideRight, room);
+        const double width = std::min(room, metrics.horizontalAdvance(text));
+        const double centre = size.width() - kMargin - (k + 0.5) * columnWidth;
+        labels.push_back({text, QRectF(centre - width / 2, 0, width, kMargin + 14)});
+    }
+    return labels;
+}
+
 void PaintAncestry(QPainter& p, QSize size, const std::vector<std::vector<AncestorNode>>& levels) {
     p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     if (levels.empty()) return;
@@ -400,6 +419,7 @@ void PaintAncestry(QPainter& p, QSize size, const std::vector<std::vector<Ancest
     QFont small = p.font();
     small.setPixelSize(10);
     p.setFont(small);
+    const std::vector<AncestryLabel> labels = AncestryLabels(QFontMetricsF(small, p.device()), size, levels);
     std::vector<std::vector<QRectF>> boxes(levels.size());
     for (int k = 0; k < columns; ++k) {
         const auto& level = levels[static_cast<std::size_t>(k)];
@@ -414,8 +434,8 @@ void PaintAncestry(QPainter& p, QSize size, const std::vector<std::vector<Ancest
         // Older generations fainter.
         const int alpha = 255 - 150 * k / std::max(1, columns - 1);
         p.setPen(QColor(0, 0, 0, alpha));
-        p.drawText(QRectF(boxes[static_cast<std::size_t>(k)][0].left() - 10, 0, boxWidth + 20, kMargin + 14),
-                   Qt::AlignCenter, QCoreApplication::translate("kelvora::ui::MicroscopeWindow", "世代 %1").arg(levels[static_cast<std::size_t>(k)][0].generation));
+        const AncestryLabel& label = labels[static_cast<std::size_t>(k)];
+        p.drawText(label.rect, Qt::AlignCenter, label.text);
         for (std::size_t j = 0; j < levels[static_cast<std::size_t>(k)].size(); ++j) {
             const AncestorNode& node = levels[static_cast<std::size_t>(k)][j];
             const QRectF box = boxes[static_cast<std::size_t>(k)][j];

@@ -4,8 +4,11 @@
 
 #include <vector>
 
+#include <QFontMetricsF>
 #include <QPoint>
+#include <QRectF>
 #include <QSize>
+#include <QString>
 
 #include "io/trace_step.h"
 
@@ -27,6 +30,18 @@ void PaintStage(QPainter& painter, QSize size, const GenerationStep& step, Micro
 /// The slot under point in a picture PaintStage painted, or -1: a slot of the strip, a bar of the
 /// evaluated children, a row of the elites.
 int SlotAt(QSize size, const GenerationStep& step, MicroscopeStage stage, QPoint point);
+
+/// A generation's label above its column of an ancestry picture: the text and the rect it takes, px.
+struct AncestryLabel {
+    QString text;
+    QRectF rect;
+};
+
+/// The labels PaintAncestry paints above its columns in a picture of size (px), measured with
+/// metrics: "世代 N" where the column has room, else the number alone, else elided; each within its
+/// own column, so no two overlap.
+std::vector<AncestryLabel> AncestryLabels(const QFontMetricsF& metrics, QSize size,
+                                          const std::vector<std::vector<AncestorNode>>& levels);
 
 /// Paints an ancestry (AncestryOf) as boxes, the slot on the right, each generation back a column
 /// further left and fainter, lines from each box to its parents.

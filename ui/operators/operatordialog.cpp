@@ -52,7 +52,7 @@ OperatorDialog::OperatorDialog(const kelvora::Algorithm& algorithm, QWidget* par
                           Qt::WindowCloseButtonHint),
       m_algorithm(algorithm) {
     setObjectName(QStringLiteral("OperatorDialog"));
-    setWindowTitle(tr("遺伝的操作"));
+    setWindowTitle(tr("Kelvora — 遺伝的操作"));
     m_encoding = Choices(QStringLiteral("EncodingBox"), {tr("2進"), tr("グレイ")}, this);
     m_selection = Choices(QStringLiteral("SelectionBox"), {tr("ルーレット"), tr("トーナメント"), tr("ランキング")}, this);
     m_tournamentSize = Count(QStringLiteral("TournamentSizeBox"), 2, kelvora::kMaxPopulation, this);
