@@ -683,7 +683,7 @@ void TestExperiment::configurationsPastTheEighthAreDashed() {
     std::vector<PlotGroup> groups;
     for (int i = 0; i < 12; ++i) {
         groups.push_back(TwoGroups()[0]);
-        groups.back().label = "c" + std::to_string(i);
+        groups.back().label = QStringLiteral("c%1").arg(i).toStdString();
     }
     ExperimentPlots plots;
     plots.setGroups(groups, 0.5);

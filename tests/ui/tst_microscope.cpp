@@ -198,7 +198,7 @@ void TestMicroscope::ancestryLabelsNeverOverlap_data() {
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("columns");
     QTest::addColumn<bool>("whole");  // room for every "Generation N" in full
-    for (const QByteArray locale : {QByteArray("ja_JP.UTF-8"), QByteArray("en_US.UTF-8")}) {
+    for (const QByteArray& locale : {QByteArray("ja_JP.UTF-8"), QByteArray("en_US.UTF-8")}) {
         const QByteArray tag = locale.left(2) + ' ';
         QTest::newRow(tag + "1100/5") << locale << 1100 << 5 << true;
         QTest::newRow(tag + "700/9") << locale << 700 << 9 << false;
