@@ -1795,7 +1795,7 @@ Genotype %3  fitness %4</translation>
         <translation>negligible</translation>
     </message>
     <message>
-        <source>平均順位と臨界差 (Friedman χ² = %1, p = %2, %3 標的, α = %4)</source>
+        <source>平均順位と臨界差 (Friedman χ² = %1, p = %2, 目標点 %3 個, α = %4)</source>
         <translation>Mean ranks and the critical difference (Friedman χ² = %1, p = %2, %3 targets, α = %4)</translation>
     </message>
     <message>
@@ -1811,15 +1811,15 @@ Genotype %3  fitness %4</translation>
         <translation>%1 succeeds less often than %2 (%3 against %4, p %5 after Holm), a %6 effect</translation>
     </message>
     <message>
-        <source>%1 は %2 より標的に近く終わる (A12 = %3, Holm 補正後 p %4)、%5効果</source>
+        <source>%1 は %2 より目標点に近く終わる (A12 = %3, Holm 補正後 p %4)、%5効果</source>
         <translation>%1 ends closer to the target than %2 (A12 = %3, p %4 after Holm), a %5 effect</translation>
     </message>
     <message>
-        <source>%1 は %2 より標的から遠く終わる (A12 = %3, Holm 補正後 p %4)、%5効果</source>
+        <source>%1 は %2 より目標点から遠く終わる (A12 = %3, Holm 補正後 p %4)、%5効果</source>
         <translation>%1 ends farther from the target than %2 (A12 = %3, p %4 after Holm), a %5 effect</translation>
     </message>
     <message>
-        <source>%1 シード × %2 標的では差の証拠なし</source>
+        <source>%1 シード × 目標点 %2 個では差の証拠なし</source>
         <translation>no evidence of a difference at %1 seeds on %2 targets</translation>
     </message>
     <message>

@@ -503,7 +503,7 @@ void TestExperiment::verdictsAreWords() {
     kelvora::PairVerdictInput in{"gray", "classic", 30, 40, 16, 40, 0.0032, 0.02, 0.75, 40, 1};
     QCOMPARE(VerdictText(in, 0.05), QStringLiteral("gray は classic より成功が多い (30/40 対 16/40, Holm 補正後 p = 0.0032)、大きい効果"));
     in.fisherPHolm = 0.2;
-    QCOMPARE(VerdictText(in, 0.05), QStringLiteral("gray は classic より標的に近く終わる (A12 = 0.750, Holm 補正後 p = 0.02)、大きい効果"));
+    QCOMPARE(VerdictText(in, 0.05), QStringLiteral("gray は classic より目標点に近く終わる (A12 = 0.750, Holm 補正後 p = 0.02)、大きい効果"));
     in.mwuPHolm = 0.3;
     QCOMPARE(VerdictText(in, 0.05), QStringLiteral("40 シードでは差の証拠なし"));
 }

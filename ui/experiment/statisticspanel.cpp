@@ -300,7 +300,7 @@ void PaintCriticalDifference(QPainter& p, QSize size, const CriticalDifference& 
     font.setPixelSize(14);
     p.setFont(font);
     // The title whole, on two lines where the width does not hold it on one; the rest below it.
-    const QString title = StatisticsPanel::tr("平均順位と臨界差 (Friedman χ² = %1, p = %2, %3 標的, α = %4)")
+    const QString title = StatisticsPanel::tr("平均順位と臨界差 (Friedman χ² = %1, p = %2, 目標点 %3 個, α = %4)")
                               .arg(f.chi2, 0, 'g', 4).arg(f.p, 0, 'g', 2).arg(d.blocks).arg(d.alpha);
     QRectF titleBox;
     p.drawText(QRectF(4, 8, size.width() - 8, 60), Qt::AlignHCenter | Qt::TextWordWrap, title, &titleBox);
@@ -378,11 +378,11 @@ QString VerdictText(const kelvora::PairVerdictInput& in, double alpha) {
     }
     if (in.mwuPHolm < alpha) {
         const QString p = QString::fromStdString(kelvora::PValueText(in.mwuPHolm));
-        return (in.a12 > 0.5 ? StatisticsPanel::tr("%1 は %2 より標的に近く終わる (A12 = %3, Holm 補正後 p %4)、%5効果")
-                             : StatisticsPanel::tr("%1 は %2 より標的から遠く終わる (A12 = %3, Holm 補正後 p %4)、%5効果"))
+        return (in.a12 > 0.5 ? StatisticsPanel::tr("%1 は %2 より目標点に近く終わる (A12 = %3, Holm 補正後 p %4)、%5効果")
+                             : StatisticsPanel::tr("%1 は %2 より目標点から遠く終わる (A12 = %3, Holm 補正後 p %4)、%5効果"))
             .arg(a, b, QString::number(in.a12, 'f', 3), p, Effect(in.a12));
     }
-    return in.targets > 1 ? StatisticsPanel::tr("%1 シード × %2 標的では差の証拠なし").arg(in.seeds).arg(in.targets)
+    return in.targets > 1 ? StatisticsPanel::tr("%1 シード × 目標点 %2 個では差の証拠なし").arg(in.seeds).arg(in.targets)
                           : StatisticsPanel::tr("%1 シードでは差の証拠なし").arg(in.seeds);
 }
 
