@@ -37,13 +37,11 @@ Neighbourhood NeighbourhoodOf(const Algorithm& algorithm) {
 }
 
 LandscapeResult ComputeLandscape(const Geometry& geometry, const Neighbourhood& inUse,
-                                 const std::function<void(int stage)>& progress) {
-    const auto told = [&](int stage) {
-        if (progress) progress(stage);
-    };
+                                 const std::function<bool(int stage)>& progress) {
+    const auto told = [&](int stage) { return !progress || progress(stage); };
     auto table = std::make_shared<DistanceTable>();
     FillDistanceTable(geometry, *table);
-    told(1);
+    if (!told(1)) return {};
     std::vector<Neighbourhood> list{inUse};
     for (const char* name : {"binary", "gray", "creep:4"})
         if (*ParseNeighbourhood(name) != inUse) list.push_back(*ParseNeighbourhood(name));
@@ -52,11 +50,11 @@ LandscapeResult ComputeLandscape(const Geometry& geometry, const Neighbourhood& 
     auto attractors = std::make_shared<std::vector<std::uint32_t>>(SteepestSuccessors(*table, inUse));
     FollowToAttractors(*attractors);
     result.rows.push_back(SummariseLandscape(*table, inUse, *attractors, 0.5));
-    told(2);
+    if (!told(2)) return {};
     for (std::size_t k = 1; k < list.size(); ++k) {
         result.rows.push_back(AnalyseLandscape(*table, list[k], 0.5));
         result.rows.back().optima = {};
-        told(static_cast<int>(k) + 2);
+        if (!told(static_cast<int>(k) + 2)) return {};
     }
     told(kLandscapeStages);
     result.table = std::move(table);
@@ -214,7 +212,12 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
     const Neighbourhood n = m_inUse;
     m_watcher.setFuture(QtConcurrent::run([g, n](QPromise<LandscapeResult>& promise) {
         promise.setProgressRange(0, kLandscapeStages);
-        promise.addResult(ComputeLandscape(g, n, [&promise](int stage) { promise.setProgressValue(stage); }));
+        // A window closed meanwhile cancels it: the work ends after the stage under way.
+        LandscapeResult result = ComputeLandscape(g, n, [&promise](int stage) {
+            promise.setProgressValue(stage);
+            return !promise.isCanceled();
+        });
+        if (!promise.isCanceled()) promise.addResult(std::move(result));
     }));
     redraw();
 }
@@ -222,6 +225,7 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
 // The workers hold no pointer into the window: closed early, the window goes at once and a
 // worker's result is dropped when it ends; a trace under way is told to stop.
 LandscapeWindow::~LandscapeWindow() {
+    m_watcher.future().cancel();
     if (m_mapStop) m_mapStop->store(true, std::memory_order_release);
 }
 

@@ -51,9 +51,10 @@ struct LandscapeResult {
 inline constexpr int kLandscapeStages = 4;
 
 /// Computes the table and the rows for geometry (every core; about 1 to 2 s on two cores), telling
-/// progress (if given) each finished stage, 1..kLandscapeStages.
+/// progress (if given) each finished stage, 1..kLandscapeStages; progress returning false stops
+/// the work there, and the result is then empty (no table).
 LandscapeResult ComputeLandscape(const Geometry& geometry, const Neighbourhood& inUse,
-                                 const std::function<void(int stage)>& progress = {});
+                                 const std::function<bool(int stage)>& progress = {});
 
 /// The slice's picture: its pixels exactly at full size (kSliceWidth x kSliceSide), scaled down
 /// to fit, aspect kept, from the top left, where the window has less room.
