@@ -212,13 +212,15 @@ namespace {
 // The elites, the pairs' children and the copies into next, each parent chosen by select; with
 // kRecord, each slot's origin into origins as well.
 template <bool kRecord, typename Select>
-void BreedWith(const Algorithm& algorithm, int n, int pairs, const Population& population, ReproductionScratch& scratch,
-               CrtRandom& rng, SlotOrigin* origins, Select select) {
+void BreedWith(const Algorithm& algorithm, int n, int pairs, const double* fitness, const Population& population,
+               ReproductionScratch& scratch, CrtRandom& rng, SlotOrigin* origins, Select select) {
     Population& next = scratch.next;
+    double* inherited = scratch.inherited.data();
     const int elites = algorithm.elitism;
     for (int j = 0; j < elites; ++j) {
         const std::uint16_t parent = scratch.order[static_cast<std::size_t>(j)];
         next[static_cast<std::size_t>(j)] = population[parent];
+        inherited[j] = fitness[parent];
         if constexpr (kRecord) origins[j] = {SlotKind::elite, {parent, 0}, 0, 0};
     }
     for (int k = 0; k < pairs; ++k) {
@@ -239,19 +241,21 @@ void BreedWith(const Algorithm& algorithm, int n, int pairs, const Population& p
             origins[slot + 1] = {SlotKind::child, parents, mask, 0};
         }
     }
+    scratch.copiesFrom = elites + 2 * pairs;
     for (int i = elites + 2 * pairs; i < n; ++i) {
         const int parent = select(rng);
         next[i] = population[parent];
+        inherited[i] = fitness[parent];
         if constexpr (kRecord) origins[i] = {SlotKind::copy, {static_cast<std::uint16_t>(parent), 0}, 0, 0};
     }
 }
 
 // BreedWith, recording or not as origins is given: decided once per generation.
 template <typename Select>
-void Breed(const Algorithm& algorithm, int n, int pairs, const Population& population, ReproductionScratch& scratch,
-           CrtRandom& rng, SlotOrigin* origins, Select select) {
-    if (origins) BreedWith<true>(algorithm, n, pairs, population, scratch, rng, origins, select);
-    else BreedWith<false>(algorithm, n, pairs, population, scratch, rng, origins, select);
+void Breed(const Algorithm& algorithm, int n, int pairs, const double* fitness, const Population& population,
+           ReproductionScratch& scratch, CrtRandom& rng, SlotOrigin* origins, Select select) {
+    if (origins) BreedWith<true>(algorithm, n, pairs, fitness, population, scratch, rng, origins, select);
+    else BreedWith<false>(algorithm, n, pairs, fitness, population, scratch, rng, origins, select);
 }
 
 }  // namespace
@@ -278,7 +282,7 @@ void ReproduceWith(const Algorithm& algorithm, int populationSize, double crosso
     const int pairs = CrossoverPairCount(n - elites, crossoverRate);
     if (algorithm.selection == Selection::tournament) {
         const int size = algorithm.tournamentSize;
-        Breed(algorithm, n, pairs, population, scratch, rng, origins, [fitness, n, size](CrtRandom& g) {
+        Breed(algorithm, n, pairs, fitness, population, scratch, rng, origins, [fitness, n, size](CrtRandom& g) {
             int best = Rand(g) % n;
             for (int k = 1; k < size; ++k) {
                 const int drawn = Rand(g) % n;
@@ -289,11 +293,11 @@ void ReproduceWith(const Algorithm& algorithm, int populationSize, double crosso
     } else if (n >= kRouletteTableMinPopulation) {
         std::uint16_t* wheel = scratch.wheel.data();
         FillRouletteTable(prefix, n, total, wheel);
-        Breed(algorithm, n, pairs, population, scratch, rng, origins, [wheel](CrtRandom& g) -> int { return wheel[Rand(g)]; });
+        Breed(algorithm, n, pairs, fitness, population, scratch, rng, origins, [wheel](CrtRandom& g) -> int { return wheel[Rand(g)]; });
     } else {
         RouletteIndex& roulette = scratch.roulette;
         BuildRouletteIndex(prefix, n, total, roulette);
-        Breed(algorithm, n, pairs, population, scratch, rng, origins,
+        Breed(algorithm, n, pairs, fitness, population, scratch, rng, origins,
               [&roulette](CrtRandom& g) { return RouletteSelectIndexed(roulette, Rand(g)); });
     }
     CopyPopulation(scratch.next, population, n);

@@ -71,6 +71,11 @@ struct ReproductionScratch {
     std::array<std::uint64_t, kMaxPopulation> keys{};
     /// For a smaller population, its roulette laid out for RouletteSelectIndexed.
     RouletteIndex roulette{};
+    /// What ReproduceWith leaves for the evaluation after mutation: slots 0..elites-1 hold elites and
+    /// slots copiesFrom..N-1 selected copies, unchanged genotypes whose fitness (their parent's, from
+    /// the fitness ReproduceWith was given) is inherited[slot]; the slots between are children.
+    std::array<double, kMaxPopulation> inherited{};
+    int copiesFrom = 0;
 };
 
 /// Number of crossover pairs of a step: trunc(populationSize * crossoverRate) / 2, the product in

@@ -92,13 +92,28 @@ void MutateAndEvaluate(const Geometry& geometry, const Algorithm& algorithm, int
     double* fitness = buffers.fitness.data();
     double* prefix = buffers.scratch.prefix.data();
     const int elites = std::min(algorithm.elitism, n);
+    const double* inherited = buffers.scratch.inherited.data();
+    const int copiesFrom = buffers.scratch.copiesFrom;
     CrtRandom g = rng;
     Evaluation e;
-    for (int i = 0; i < n; ++i) {
+    // Elites and selected copies that no gene of mutated keep their parent's fitness: the same
+    // genotype, so the same value. The slots' kinds lie in ranges, so each range has its own loop.
+    for (int i = 0; i < elites; ++i) {
+        if (gray) DecodeGray(population[static_cast<std::size_t>(i)], buffers.angles[static_cast<std::size_t>(i)]);
+        e.add(i, inherited[i], fitness, prefix);
+    }
+    for (int i = elites; i < copiesFrom; ++i) {
         Chromosome& c = population[static_cast<std::size_t>(i)];
-        if (i >= elites) MutateGenes(algorithm, threshold, c, g);
+        MutateGenes(algorithm, threshold, c, g);
         if (gray) DecodeGray(c, buffers.angles[static_cast<std::size_t>(i)]);
         e.add(i, FitnessOf(tables, geometry, angles[static_cast<std::size_t>(i)]), fitness, prefix);
+    }
+    for (int i = copiesFrom; i < n; ++i) {
+        Chromosome& c = population[static_cast<std::size_t>(i)];
+        const bool mutated = MutateGenes(algorithm, threshold, c, g);
+        if (gray) DecodeGray(c, buffers.angles[static_cast<std::size_t>(i)]);
+        e.add(i, mutated ? FitnessOf(tables, geometry, angles[static_cast<std::size_t>(i)]) : inherited[i], fitness,
+              prefix);
     }
     rng = g;
     e.finish(n, angles, buffers, view);
