@@ -166,12 +166,32 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
     int working = threads;
     std::atomic<long long> next{0};
 
+    // Finished runs a worker has not handed to `finished` yet, and their number there (read without
+    // the lock, to know when to wait for room).
+    std::atomic<std::size_t> waiting{0};
+    // A worker gathers its finished runs and moves them over under one lock once they come to about
+    // this many evaluations (a millisecond's work or less), so that short runs do not take the lock
+    // one by one; a run with files moves over at once.
+    constexpr long long kBatchEvaluations = 1LL << 16;
+
     auto work = [&] {
         auto buffers = std::make_unique<RunBuffers>();
+        std::vector<std::pair<long long, SweepResult>> gathered;
+        long long gatheredEvaluations = 0;
+        auto handOver = [&] {
+            if (gathered.empty()) return;
+            std::lock_guard lock(mutex);
+            for (auto& [position, result] : gathered) finished.emplace(position, std::move(result));
+            waiting.store(finished.size(), std::memory_order_relaxed);
+            gathered.clear();
+            gatheredEvaluations = 0;
+        };
         for (;;) {
             if (stopped()) break;
-            {
-                // Tasks are taken in order, so the run the hand-over waits for is taken already.
+            if (waiting.load(std::memory_order_relaxed) >= kMaxWaiting) {
+                // Tasks are taken in order, so the run the hand-over waits for is taken already; it
+                // may be among this worker's own, which go over before it waits.
+                handOver();
                 std::unique_lock lock(mutex);
                 while (finished.size() >= kMaxWaiting && !stopped()) {
                     ready.notify_one();  // the hand-over has work at once
@@ -202,26 +222,33 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
                 }
             }
             RunReport report;
-            SweepResult result = RunCombination(CombinationAt(plan, index), std::nan(""), plan.epsilon, *buffers, options.stop, directory.empty() ? nullptr : directory.c_str(),
-                                                &report);
+            const SweepCombination combination = CombinationAt(plan, index);
+            SweepResult result = RunCombination(combination, std::nan(""), plan.epsilon, *buffers, options.stop,
+                                                directory.empty() ? nullptr : directory.c_str(), &report);
             if (report.refused) {  // another process writes that directory's files: run without them
                 {
                     std::lock_guard lock(mutex);
                     failures.push_back(directory + ": another run is writing its result files; this run's were not written");
                 }
-                result = RunCombination(CombinationAt(plan, index), std::nan(""), plan.epsilon, *buffers,
-                                        options.stop, nullptr, &report);
+                result = RunCombination(combination, std::nan(""), plan.epsilon, *buffers, options.stop, nullptr, &report);
             }
-            std::lock_guard lock(mutex);
             if (report.stopped) break;  // an unfinished run is dropped; a resumed sweep runs it again
-            for (const ResultFileFailure& f : {report.results, report.fitness}) {
-                if (f) failures.push_back(directory + "/" + f.name + ": " +
-                                          (f.duringOpen ? "cannot open: " : "write failed: ") + std::generic_category().message(f.error));
+            if (report.results || report.fitness) {
+                std::lock_guard lock(mutex);
+                for (const ResultFileFailure& f : {report.results, report.fitness}) {
+                    if (f) failures.push_back(directory + "/" + f.name + ": " +
+                                              (f.duringOpen ? "cannot open: " : "write failed: ") +
+                                              std::generic_category().message(f.error));
+                }
             }
             // No wake-up per run: the calling thread looks every few milliseconds, so a short run
             // does not pay for a context switch.
-            finished.emplace(position, std::move(result));
+            gathered.emplace_back(position, std::move(result));
+            gatheredEvaluations += static_cast<long long>(combination.params.populationSize) *
+                                   combination.params.generationCount;
+            if (gatheredEvaluations >= kBatchEvaluations || !directory.empty()) handOver();
         }
+        handOver();  // whatever way the loop ended, the finished runs go over
     };
     auto worker = [&] {
         // Signals are the calling thread's: a handler never runs in the middle of a worker's run.
@@ -286,6 +313,7 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
             batch.emplace_back(index, std::move(it->second));
             finished.erase(it);
             ++expected;
+            waiting.store(finished.size(), std::memory_order_relaxed);
         }
         const bool over = working == 0 && batch.empty() && messages.empty();
         if (!batch.empty()) room.notify_all();

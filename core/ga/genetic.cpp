@@ -58,8 +58,9 @@ void BuildRouletteIndex(const double* prefix, int populationSize, double total, 
     std::fill(sums + last, sums + last + kRouletteScanWidth, std::numeric_limits<double>::infinity());
     index.total = total;
     const int buckets = std::max(2, static_cast<int>(std::bit_ceil(static_cast<unsigned>(populationSize))));
-    index.shift = 15 - std::countr_zero(static_cast<unsigned>(buckets));
-    const int width = 1 << index.shift;
+    const int shift = 15 - std::countr_zero(static_cast<unsigned>(buckets));
+    index.shift = shift;
+    const int width = 1 << shift;
     // Sum i is at most the draw of every r from u = floor(y) + 2 on, y = prefix[i] * (32767 / total):
     // y is 32767 * prefix[i] / total within a few units in the last place, as is the draw of r a
     // multiple of r / 32767 * total, and those errors come to far less than the one draw u adds.
@@ -73,7 +74,7 @@ void BuildRouletteIndex(const double* prefix, int populationSize, double total, 
         double y = prefix[i] * scale;
         if (!(y < kRandMax + 1.0)) y = kRandMax + 1.0;
         const int u = static_cast<int>(y) + 2;
-        mark[std::min((u + width - 1) >> index.shift, buckets)] = static_cast<std::uint32_t>(i + 1);
+        mark[std::min((u + width - 1) >> shift, buckets)] = static_cast<std::uint32_t>(i + 1);
     }
     std::uint32_t count = 0;
     for (int k = 0; k < buckets; ++k) {
