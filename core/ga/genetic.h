@@ -118,7 +118,22 @@ inline constexpr int kFittestFirstMaxCount = 64;
 void FittestFirst(const double* fitness, int populationSize, int count, ReproductionScratch& scratch);
 
 /// The exchange mask of one crossover, drawn as the operator draws it (see CrossoverOperator).
-std::uint32_t DrawCrossoverMask(CrossoverOperator crossover, CrtRandom& rng);
+inline std::uint32_t DrawCrossoverMask(CrossoverOperator crossover, CrtRandom& rng) {
+    switch (crossover) {
+    case CrossoverOperator::twoPoint: {
+        const int r1 = Rand(rng) % 24;
+        const int r2 = Rand(rng) % 24;
+        const int low = std::min(r1, r2), high = std::max(r1, r2);
+        return ((2u << high) - 1u) & ~((1u << low) - 1u);
+    }
+    case CrossoverOperator::uniform: {
+        const auto h = static_cast<std::uint32_t>(Rand(rng));
+        const auto l = static_cast<std::uint32_t>(Rand(rng));
+        return ((h << 15) | l) & 0xFFFFFFu;
+    }
+    default: return (2u << (Rand(rng) % 24)) - 1u;  // the r + 1 lowest bits
+    }
+}
 
 /// child1 = (A & ~mask) | (B & mask), child2 = (B & ~mask) | (A & mask) on the 24-bit strings.
 void CrossoverMasked(const Chromosome& a, const Chromosome& b, std::uint32_t mask, Chromosome& child1,

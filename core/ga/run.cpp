@@ -197,7 +197,10 @@ RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observ
         if (record) recorder->onStep(g, record->origins.data(), before, population.data(), n);
         if (algorithm.method == Method::randomSearch) EvaluateGeneration(setup.geometry, n, buffers, view);
         view.generation = g + 1;
-        view.error = TipDistance(setup.geometry, view.currentPose);
+        // TipDistance's own arithmetic on the tables already at hand.
+        view.error = TargetDistance(setup.geometry.targetX, setup.geometry.targetY,
+                                    Tip(Tables(), view.currentPose.a1, view.currentPose.a2, view.currentPose.a3,
+                                        setup.geometry.baseX, setup.geometry.baseY));
         if (view.best > view.eliteFitness) {
             view.eliteFitness = view.best;
             view.elitePose = view.currentPose;
