@@ -33,7 +33,8 @@ double Normal(CrtRandom& rng) {
 
 Point RandomPoint(CrtRandom& rng) { return {kUpper * Uniform(rng), kUpper * Uniform(rng), kUpper * Uniform(rng)}; }
 
-double Clamp(double x) { return std::clamp(x, 0.0, kUpper); }
+// The box's bounds by min and max, no branch (as std::clamp, NaN kept).
+double Clamp(double x) { return std::min(std::max(x, 0.0), kUpper); }
 
 // The distance of a point's whole-degree pose; the budget must not be spent.
 double Evaluate(EvaluationBudget& budget, const Point& x) {
@@ -71,17 +72,24 @@ void RunDifferentialEvolution(EvaluationBudget& budget, int populationSize) {
                     while (r[k] == i || (k > 0 && r[k] == r[0]) || (k > 1 && r[k] == r[1]));
                 }
                 const int jrand = Rand(rng) % 3;
-                Point trial = x[static_cast<std::size_t>(i)];
-                for (int j = 0; j < 3; ++j)
-                    if (j == jrand || Uniform(rng) < kCR)
-                        trial[static_cast<std::size_t>(j)] =
-                            Clamp(x[static_cast<std::size_t>(r[0])][j] +
-                                  kF * (x[static_cast<std::size_t>(r[1])][j] - x[static_cast<std::size_t>(r[2])][j]));
-                const double ft = Evaluate(budget, trial);
-                if (ft <= f[static_cast<std::size_t>(i)]) {
-                    x[static_cast<std::size_t>(i)] = trial;
-                    f[static_cast<std::size_t>(i)] = ft;
+                // The crossover's two draws, of the coordinates other than jrand in order. Both
+                // choices below are made by an index, not a branch: a trial coordinate is crossed
+                // as the draws fall, and a trial kept about as often as not.
+                const double u[3] = {Uniform(rng), Uniform(rng), 0.0};
+                Point& xi = x[static_cast<std::size_t>(i)];
+                const Point &a = x[static_cast<std::size_t>(r[0])], &b = x[static_cast<std::size_t>(r[1])],
+                            &c = x[static_cast<std::size_t>(r[2])];
+                Point trial;
+                for (int j = 0; j < 3; ++j) {
+                    const double choice[2] = {xi[j], Clamp(a[j] + kF * (b[j] - c[j]))};
+                    trial[j] = choice[j == jrand || u[j - (j > jrand)] < kCR];
                 }
+                const double ft = Evaluate(budget, trial);
+                const bool kept = ft <= f[static_cast<std::size_t>(i)];
+                const Point* const kept_[2] = {&xi, &trial};
+                xi = *kept_[kept];
+                const double fs[2] = {f[static_cast<std::size_t>(i)], ft};
+                f[static_cast<std::size_t>(i)] = fs[kept];
             }
         }
     }
