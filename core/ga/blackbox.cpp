@@ -25,10 +25,18 @@ double Uniform(CrtRandom& rng) {
     return static_cast<double>(high << 15 | static_cast<unsigned>(Rand(rng))) / 1073741824.0;
 }
 
-// A standard normal number (Box-Muller).
-double Normal(CrtRandom& rng) {
-    const double u = 1.0 - Uniform(rng);  // in (0, 1]
-    return std::sqrt(-2.0 * std::log(u)) * std::cos(2.0 * M_PI * Uniform(rng));
+// Three standard normal numbers by Box-Muller, sqrt(-2 ln(1 - u)) cos(2 pi v) for each, u and v
+// uniform in [0, 1) and drawn in that order: the draws first, then the functions, which need not
+// wait for each other.
+Point NormalPoint(CrtRandom& rng) {
+    double u[3], v[3];
+    for (int i = 0; i < 3; ++i) {
+        u[i] = 1.0 - Uniform(rng);
+        v[i] = Uniform(rng);
+    }
+    Point z;
+    for (int i = 0; i < 3; ++i) z[static_cast<std::size_t>(i)] = std::sqrt(-2.0 * std::log(u[i])) * std::cos(2.0 * M_PI * v[i]);
+    return z;
 }
 
 Point RandomPoint(CrtRandom& rng) { return {kUpper * Uniform(rng), kUpper * Uniform(rng), kUpper * Uniform(rng)}; }
@@ -160,9 +168,11 @@ void RunCmaEs(EvaluationBudget& budget, int populationSize) {
         double sigma = 0.3 * kUpper;
         double c[n][n] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
         Point pc{}, ps{};
-        std::vector<Point> y(static_cast<std::size_t>(lambda)), x(static_cast<std::size_t>(lambda));
+        std::vector<Point> z(static_cast<std::size_t>(lambda)), y(static_cast<std::size_t>(lambda)),
+            x(static_cast<std::size_t>(lambda));
         std::vector<double> f(static_cast<std::size_t>(lambda));
         std::vector<int> order(static_cast<std::size_t>(lambda));
+        std::vector<Point> steps(static_cast<std::size_t>(mu));
         while (!budget.spent() && sigma > 0.1) {
             double a[n][n] = {};  // the Cholesky factor of C, lower
             for (int i = 0; i < n; ++i)
@@ -171,20 +181,26 @@ void RunCmaEs(EvaluationBudget& budget, int populationSize) {
                     for (int k = 0; k < j; ++k) s -= a[i][k] * a[j][k];
                     a[i][j] = i == j ? std::sqrt(std::max(s, 1e-300)) : s / a[j][j];
                 }
+            // The generation's normal draws first, all of them (a run that ends within the
+            // generation leaves the rest unused), so that the functions run one after another.
+            for (Point& zk : z) zk = NormalPoint(rng);
             for (int k = 0; k < lambda && !budget.spent(); ++k) {
-                const Point z{Normal(rng), Normal(rng), Normal(rng)};
+                const Point& zk = z[static_cast<std::size_t>(k)];
                 Point& yk = y[static_cast<std::size_t>(k)];
                 for (int i = 0; i < n; ++i) {
                     yk[i] = 0.0;
-                    for (int j = 0; j <= i; ++j) yk[i] += a[i][j] * z[static_cast<std::size_t>(j)];
+                    for (int j = 0; j <= i; ++j) yk[i] += a[i][j] * zk[static_cast<std::size_t>(j)];
                 }
                 for (int i = 0; i < n; ++i) x[static_cast<std::size_t>(k)][i] = Clamp(m[i] + sigma * yk[i]);
                 f[static_cast<std::size_t>(k)] = Evaluate(budget, x[static_cast<std::size_t>(k)]);
             }
             if (budget.spent()) break;
+            // The mu best by distance, ties by the order sampled (as a stable sort leaves them).
             std::iota(order.begin(), order.end(), 0);
-            std::stable_sort(order.begin(), order.end(),
-                             [&f](int p, int q) { return f[static_cast<std::size_t>(p)] < f[static_cast<std::size_t>(q)]; });
+            std::partial_sort(order.begin(), order.begin() + mu, order.end(), [&f](int p, int q) {
+                const double fp = f[static_cast<std::size_t>(p)], fq = f[static_cast<std::size_t>(q)];
+                return fp < fq || (fp == fq && p < q);
+            });
             // The step of the mean, from the clamped points the evaluations were of.
             Point yw{};
             for (int i = 0; i < mu; ++i)
@@ -206,13 +222,17 @@ void RunCmaEs(EvaluationBudget& budget, int populationSize) {
             psNorm = std::sqrt(psNorm);
             const bool hs = psNorm / std::sqrt(1.0 - std::pow(1.0 - cs, 2.0)) < (1.4 + 2.0 / (n + 1.0)) * chiN;
             for (int j = 0; j < n; ++j) pc[j] = (1.0 - cc) * pc[j] + (hs ? std::sqrt(cc * (2.0 - cc) * mueff) : 0.0) * yw[j];
+            // The selected steps from the old mean, (x_k - m_old) / sigma, each worked out once.
+            for (int k = 0; k < mu; ++k) {
+                const Point& xk = x[static_cast<std::size_t>(order[static_cast<std::size_t>(k)])];
+                for (int i = 0; i < n; ++i) steps[static_cast<std::size_t>(k)][i] = (xk[i] - (m[i] - sigma * yw[i])) / sigma;
+            }
             for (int i = 0; i < n; ++i)
                 for (int j = 0; j < n; ++j) {
                     double rankMu = 0.0;
                     for (int k = 0; k < mu; ++k) {
-                        const Point& xk = x[static_cast<std::size_t>(order[static_cast<std::size_t>(k)])];
-                        rankMu += w[static_cast<std::size_t>(k)] * ((xk[i] - (m[i] - sigma * yw[i])) / sigma) *
-                                  ((xk[j] - (m[j] - sigma * yw[j])) / sigma);
+                        const Point& step = steps[static_cast<std::size_t>(k)];
+                        rankMu += w[static_cast<std::size_t>(k)] * step[i] * step[j];
                     }
                     c[i][j] = (1.0 - c1 - cmu) * c[i][j] + c1 * (pc[i] * pc[j] + (hs ? 0.0 : cc * (2.0 - cc) * c[i][j])) +
                               cmu * rankMu;
