@@ -25,18 +25,21 @@ double Uniform(CrtRandom& rng) {
     return static_cast<double>(high << 15 | static_cast<unsigned>(Rand(rng))) / 1073741824.0;
 }
 
-// Three standard normal numbers by Box-Muller, sqrt(-2 ln(1 - u)) cos(2 pi v) for each, u and v
-// uniform in [0, 1) and drawn in that order: the draws first, then the functions, which need not
-// wait for each other.
-Point NormalPoint(CrtRandom& rng) {
-    double u[3], v[3];
-    for (int i = 0; i < 3; ++i) {
-        u[i] = 1.0 - Uniform(rng);
-        v[i] = Uniform(rng);
+// Standard normal numbers into out (its size) by Marsaglia's polar method: a pair from each point
+// (v1, v2) drawn uniformly in the unit disc without its centre, v * sqrt(-2 ln w / w) with
+// w = v1^2 + v2^2; the last pair's second left out when the size is odd.
+void NormalNumbers(CrtRandom& rng, std::vector<double>& out) {
+    for (std::size_t i = 0; i < out.size(); i += 2) {
+        double v1, v2, w;
+        do {
+            v1 = 2.0 * Uniform(rng) - 1.0;
+            v2 = 2.0 * Uniform(rng) - 1.0;
+            w = v1 * v1 + v2 * v2;
+        } while (w >= 1.0 || w == 0.0);
+        const double factor = std::sqrt(-2.0 * std::log(w) / w);
+        out[i] = v1 * factor;
+        if (i + 1 < out.size()) out[i + 1] = v2 * factor;
     }
-    Point z;
-    for (int i = 0; i < 3; ++i) z[static_cast<std::size_t>(i)] = std::sqrt(-2.0 * std::log(u[i])) * std::cos(2.0 * M_PI * v[i]);
-    return z;
 }
 
 Point RandomPoint(CrtRandom& rng) { return {kUpper * Uniform(rng), kUpper * Uniform(rng), kUpper * Uniform(rng)}; }
@@ -143,8 +146,8 @@ void RunParticleSwarm(EvaluationBudget& budget, int populationSize) {
 
 // CMA-ES after Hansen's tutorial: lambda the run's population (at least 5), mu = lambda / 2 with
 // logarithmic weights, the default learning rates, sigma0 = 0.3 of the box; sampled through the
-// Cholesky factor A of C (x = m + sigma A z), points outside the box clamped. A restart when sigma
-// has fallen below a tenth of a degree.
+// Cholesky factor A of C (x = m + sigma A z, z normal by the polar method), points outside the box
+// clamped. A restart when sigma has fallen below a tenth of a degree.
 void RunCmaEs(EvaluationBudget& budget, int populationSize) {
     constexpr int n = 3;
     const int lambda = std::max(populationSize, 5);
@@ -168,8 +171,8 @@ void RunCmaEs(EvaluationBudget& budget, int populationSize) {
         double sigma = 0.3 * kUpper;
         double c[n][n] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
         Point pc{}, ps{};
-        std::vector<Point> z(static_cast<std::size_t>(lambda)), y(static_cast<std::size_t>(lambda)),
-            x(static_cast<std::size_t>(lambda));
+        std::vector<double> z(3 * static_cast<std::size_t>(lambda));  // point k's at 3k..3k + 2
+        std::vector<Point> y(static_cast<std::size_t>(lambda)), x(static_cast<std::size_t>(lambda));
         std::vector<double> f(static_cast<std::size_t>(lambda));
         std::vector<int> order(static_cast<std::size_t>(lambda));
         std::vector<Point> steps(static_cast<std::size_t>(mu));
@@ -181,15 +184,15 @@ void RunCmaEs(EvaluationBudget& budget, int populationSize) {
                     for (int k = 0; k < j; ++k) s -= a[i][k] * a[j][k];
                     a[i][j] = i == j ? std::sqrt(std::max(s, 1e-300)) : s / a[j][j];
                 }
-            // The generation's normal draws first, all of them (a run that ends within the
-            // generation leaves the rest unused), so that the functions run one after another.
-            for (Point& zk : z) zk = NormalPoint(rng);
+            // The generation's normal numbers first, all of them (a run that ends within the
+            // generation leaves the rest unused).
+            NormalNumbers(rng, z);
             for (int k = 0; k < lambda && !budget.spent(); ++k) {
-                const Point& zk = z[static_cast<std::size_t>(k)];
+                const double* zk = &z[3 * static_cast<std::size_t>(k)];
                 Point& yk = y[static_cast<std::size_t>(k)];
                 for (int i = 0; i < n; ++i) {
                     yk[i] = 0.0;
-                    for (int j = 0; j <= i; ++j) yk[i] += a[i][j] * zk[static_cast<std::size_t>(j)];
+                    for (int j = 0; j <= i; ++j) yk[i] += a[i][j] * zk[j];
                 }
                 for (int i = 0; i < n; ++i) x[static_cast<std::size_t>(k)][i] = Clamp(m[i] + sigma * yk[i]);
                 f[static_cast<std::size_t>(k)] = Evaluate(budget, x[static_cast<std::size_t>(k)]);
