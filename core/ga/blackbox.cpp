@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ga/baseline.h"
+#include "ga/crt_jump.h"
 
 namespace kelvora {
 namespace {
@@ -19,10 +20,33 @@ namespace {
 using Point = std::array<double, 3>;
 constexpr double kUpper = 255.0;
 
-// A uniform number in [0, 1) of 30 bits from two draws.
+// A uniform number in [0, 1) of the 30 bits of two draws, high first.
+double UniformOf(unsigned high, unsigned low) { return static_cast<double>(high << 15 | low) / 1073741824.0; }
+
+// A uniform number in [0, 1) from the next two draws.
 double Uniform(CrtRandom& rng) {
     const auto high = static_cast<unsigned>(Rand(rng));
-    return static_cast<double>(high << 15 | static_cast<unsigned>(Rand(rng))) / 1073741824.0;
+    return UniformOf(high, static_cast<unsigned>(Rand(rng)));
+}
+
+// The next K draws, Rand's K times over, worked out side by side from the generator's state.
+template <std::size_t K>
+std::array<unsigned, K> Draws(CrtRandom& rng) {
+    static constexpr std::array<CrtJump, K> kJumps = CrtJumps<K>();
+    const std::uint32_t s = rng.state;
+    std::array<unsigned, K> out;
+    for (std::size_t k = 0; k < K; ++k) out[k] = static_cast<unsigned>(CrtOutput(kJumps[k].multiplier * s + kJumps[k].increment));
+    rng.state = kJumps[K - 1].multiplier * s + kJumps[K - 1].increment;
+    return out;
+}
+
+// K uniform numbers, Uniform's K times over.
+template <std::size_t K>
+std::array<double, K> Uniforms(CrtRandom& rng) {
+    const std::array<unsigned, 2 * K> d = Draws<2 * K>(rng);
+    std::array<double, K> out;
+    for (std::size_t k = 0; k < K; ++k) out[k] = UniformOf(d[2 * k], d[2 * k + 1]);
+    return out;
 }
 
 // Standard normal numbers into out (its size) by Marsaglia's polar method: a pair from each point
@@ -86,7 +110,8 @@ void RunDifferentialEvolution(EvaluationBudget& budget, int populationSize) {
                 // The crossover's two draws, of the coordinates other than jrand in order. Both
                 // choices below are made by an index, not a branch: a trial coordinate is crossed
                 // as the draws fall, and a trial kept about as often as not.
-                const double u[3] = {Uniform(rng), Uniform(rng), 0.0};
+                const std::array<double, 2> uu = Uniforms<2>(rng);
+                const double u[3] = {uu[0], uu[1], 0.0};
                 Point& xi = x[static_cast<std::size_t>(i)];
                 const Point &a = x[static_cast<std::size_t>(r[0])], &b = x[static_cast<std::size_t>(r[1])],
                             &c = x[static_cast<std::size_t>(r[2])];
@@ -129,14 +154,23 @@ void RunParticleSwarm(EvaluationBudget& budget, int populationSize) {
         for (int still = 0; !budget.spent() && still < 20;) {
             const double before = fg;
             for (std::size_t i = 0; i < x.size() && !budget.spent(); ++i) {
+                const std::array<double, 6> u = Uniforms<6>(rng);
                 for (std::size_t j = 0; j < 3; ++j) {
-                    v[i][j] = kChi * (v[i][j] + kC * Uniform(rng) * (p[i][j] - x[i][j]) + kC * Uniform(rng) * (g[j] - x[i][j]));
-                    v[i][j] = std::clamp(v[i][j], -kMaxVelocity, kMaxVelocity);
+                    v[i][j] = kChi * (v[i][j] + kC * u[2 * j] * (p[i][j] - x[i][j]) + kC * u[2 * j + 1] * (g[j] - x[i][j]));
+                    v[i][j] = std::min(std::max(v[i][j], -kMaxVelocity), kMaxVelocity);
                     x[i][j] += v[i][j];
-                    if (x[i][j] < 0.0 || x[i][j] > kUpper) x[i][j] = Clamp(x[i][j]), v[i][j] = 0.0;
+                    // At a wall the particle stops there; chosen by an index, not a branch.
+                    const double stopped[2] = {v[i][j], 0.0};
+                    v[i][j] = stopped[x[i][j] < 0.0 || x[i][j] > kUpper];
+                    x[i][j] = Clamp(x[i][j]);
                 }
+                // The personal best likewise (it improves about as often as not).
                 const double f = Evaluate(budget, x[i]);
-                if (f < fp[i]) fp[i] = f, p[i] = x[i];
+                const bool better = f < fp[i];
+                const Point* const best[2] = {&p[i], &x[i]};
+                p[i] = *best[better];
+                const double fs[2] = {fp[i], f};
+                fp[i] = fs[better];
                 if (f < fg) fg = f, g = x[i];
             }
             still = fg < before ? 0 : still + 1;
@@ -264,8 +298,9 @@ void RunSimulatedAnnealing(EvaluationBudget& budget) {
             int accepted = 0;
             for (int step = 0; step < kSteps && !budget.spent(); ++step) {
                 Point y = x;
-                const auto j = static_cast<std::size_t>(Rand(rng) % 3);
-                y[j] = Clamp(y[j] + (2.0 * Uniform(rng) - 1.0) * range);
+                const std::array<unsigned, 3> d = Draws<3>(rng);
+                const std::size_t j = d[0] % 3;
+                y[j] = Clamp(y[j] + (2.0 * UniformOf(d[1], d[2]) - 1.0) * range);
                 const double fy = Evaluate(budget, y);
                 if (fy <= fx || Uniform(rng) < std::exp(-(fy - fx) / t)) {
                     x = y;

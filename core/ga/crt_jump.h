@@ -38,41 +38,6 @@ constexpr std::array<CrtJump, K> CrtJumps() {
 /// Rand's output of a state: bits 16..30, 0..kRandMax.
 constexpr int CrtOutput(std::uint32_t state) { return static_cast<int>((state >> 16) & 0x7FFFu); }
 
-/// The draws of a generator, kBlock states worked out at a time from the last; Rand(rng)
-/// repeated, the same values in the same order. The generator is left as the draws taken leave it
-/// when this is destroyed (or sync() is called); meanwhile nothing else may draw from it.
-class CrtDraws {
-public:
-    explicit CrtDraws(CrtRandom& rng) : rng_(rng) { fill(rng.state); }
-    ~CrtDraws() { sync(); }
-    CrtDraws(const CrtDraws&) = delete;
-    CrtDraws& operator=(const CrtDraws&) = delete;
-
-    /// The next draw, 0..kRandMax.
-    int next() {
-        if (next_ == kBlock) fill(states_[kBlock - 1]);
-        return CrtOutput(states_[static_cast<std::size_t>(next_++)]);
-    }
-
-    /// Leaves the generator's state after the draws taken so far.
-    void sync() { rng_.state = next_ == 0 ? start_ : states_[static_cast<std::size_t>(next_ - 1)]; }
-
-private:
-    static constexpr int kBlock = 16;
-    static constexpr std::array<CrtJump, kBlock> kJumps = CrtJumps<kBlock>();
-
-    void fill(std::uint32_t from) {
-        start_ = from;
-        for (std::size_t k = 0; k < kBlock; ++k) states_[k] = kJumps[k].multiplier * from + kJumps[k].increment;
-        next_ = 0;
-    }
-
-    CrtRandom& rng_;
-    std::array<std::uint32_t, kBlock> states_{};
-    std::uint32_t start_ = 0;
-    int next_ = 0;
-};
-
 /// Which of the 24 draws after state are multiples of 24: bit k (0..23) set when draw k + 1 is,
 /// each with probability 1/24, the (1+1) evolutionary algorithm's bit flips. The generator is not
 /// advanced.

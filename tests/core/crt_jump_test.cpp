@@ -1,5 +1,4 @@
-// The generator's jumps: k steps at once land where k single steps do, block-worked draws are the
-// single draws, and the (1+1) evolutionary algorithm's 24 flip tests worked out side by side are the
+// The generator's jumps: k steps at once land where k single steps do, and the (1+1) evolutionary algorithm's 24 flip tests worked out side by side are the
 // tests of its 24 draws in a row, for every draw value at every bit.
 
 #include <vector>
@@ -23,22 +22,6 @@ TEST(CrtJump, KStepsAtOnceLandWhereKSingleStepsDo) {
             for (int i = 0; i < k; ++i) Rand(rng);
             const CrtJump j = CrtJumpOf(k);
             EXPECT_EQ(j.multiplier * state + j.increment, rng.state) << state << " after " << k;
-        }
-    }
-}
-
-TEST(CrtJump, BlockDrawsAreTheSingleDrawsAndLeaveTheGeneratorAsThey) {
-    for (const std::uint32_t state : kStates) {
-        for (const int count : {0, 1, 15, 16, 17, 33, 100}) {
-            CrtRandom single{state}, blocked{state};
-            std::vector<int> expected, got;
-            for (int i = 0; i < count; ++i) expected.push_back(Rand(single));
-            {
-                CrtDraws draws(blocked);
-                for (int i = 0; i < count; ++i) got.push_back(draws.next());
-            }
-            EXPECT_EQ(got, expected) << state << ", " << count << " draws";
-            EXPECT_EQ(blocked.state, single.state) << state << ", " << count << " draws";
         }
     }
 }
