@@ -71,9 +71,16 @@ Point RandomPoint(CrtRandom& rng) { return {kUpper * Uniform(rng), kUpper * Unif
 // The box's bounds by min and max, no branch (as std::clamp, NaN kept).
 double Clamp(double x) { return std::min(std::max(x, 0.0), kUpper); }
 
-// The distance of a point's whole-degree pose; the budget must not be spent.
+// WholeDegrees of a coordinate in the box [0, 255], without a call: its whole part, one more when
+// the fraction (exact) is at least a half, as round takes halves away from zero.
+int WholeDegreesInBox(double x) {
+    const int whole = static_cast<int>(x);
+    return whole + (x - whole >= 0.5);
+}
+
+// The distance of a point of the box at its whole-degree pose; the budget must not be spent.
 double Evaluate(EvaluationBudget& budget, const Point& x) {
-    return budget.evaluate({WholeDegrees(x[0]), WholeDegrees(x[1]), WholeDegrees(x[2])});
+    return budget.evaluate({WholeDegreesInBox(x[0]), WholeDegreesInBox(x[1]), WholeDegreesInBox(x[2])});
 }
 
 // Whether every point rounds to one pose: the population can make nothing new.
