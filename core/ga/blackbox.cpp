@@ -241,10 +241,12 @@ void RunCmaEs(EvaluationBudget& budget, int populationSize) {
             if (budget.spent()) break;
             // The mu best by distance, ties by the order sampled (as a stable sort leaves them).
             std::iota(order.begin(), order.end(), 0);
-            std::partial_sort(order.begin(), order.begin() + mu, order.end(), [&f](int p, int q) {
+            const auto before = [&f](int p, int q) {
                 const double fp = f[static_cast<std::size_t>(p)], fq = f[static_cast<std::size_t>(q)];
                 return fp < fq || (fp == fq && p < q);
-            });
+            };
+            std::nth_element(order.begin(), order.begin() + (mu - 1), order.end(), before);
+            std::sort(order.begin(), order.begin() + (mu - 1), before);
             // The step of the mean, from the clamped points the evaluations were of.
             Point yw{};
             for (int i = 0; i < mu; ++i)
