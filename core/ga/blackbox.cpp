@@ -115,8 +115,8 @@ void RunDifferentialEvolution(EvaluationBudget& budget, int populationSize) {
                 }
                 const int jrand = Rand(rng) % 3;
                 // The crossover's two draws, of the coordinates other than jrand in order. Both
-                // choices below are made by an index, not a branch: a trial coordinate is crossed
-                // as the draws fall, and a trial kept about as often as not.
+                // choices below are made by an index, not a branch, since neither can be foreseen:
+                // whether a coordinate is crossed and whether the trial is kept.
                 const std::array<double, 2> uu = Uniforms<2>(rng);
                 const double u[3] = {uu[0], uu[1], 0.0};
                 Point& xi = x[static_cast<std::size_t>(i)];
@@ -129,8 +129,8 @@ void RunDifferentialEvolution(EvaluationBudget& budget, int populationSize) {
                 }
                 const double ft = Evaluate(budget, trial);
                 const bool kept = ft <= f[static_cast<std::size_t>(i)];
-                const Point* const kept_[2] = {&xi, &trial};
-                xi = *kept_[kept];
+                const Point* const keep[2] = {&xi, &trial};
+                xi = *keep[kept];
                 const double fs[2] = {f[static_cast<std::size_t>(i)], ft};
                 f[static_cast<std::size_t>(i)] = fs[kept];
             }
@@ -171,7 +171,7 @@ void RunParticleSwarm(EvaluationBudget& budget, int populationSize) {
                     v[i][j] = stopped[x[i][j] < 0.0 || x[i][j] > kUpper];
                     x[i][j] = Clamp(x[i][j]);
                 }
-                // The personal best likewise (it improves about as often as not).
+                // The personal best likewise, by an index: whether it improves cannot be foreseen.
                 const double f = Evaluate(budget, x[i]);
                 const bool better = f < fp[i];
                 const Point* const best[2] = {&p[i], &x[i]};

@@ -1,5 +1,6 @@
-// The generator's jumps: k steps at once land where k single steps do, and the (1+1) evolutionary algorithm's 24 flip tests worked out side by side are the
-// tests of its 24 draws in a row, for every draw value at every bit.
+// The generator's jumps: k steps at once land where k single steps do, and the (1+1) evolutionary
+// algorithm's 24 flip tests worked out side by side are the tests of its 24 draws in a row, for
+// every draw value at every bit.
 
 #include <vector>
 
