@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "ga/crt_jump.h"
 #include "model/link_tables.h"
 
 namespace kelvora {
@@ -216,8 +217,27 @@ std::uint32_t Genotype(const ArmPose& p, Encoding e) {
 }
 
 ArmPose PoseOfGenotype(std::uint32_t g, Encoding e) {
-    const auto angle = [e](std::uint32_t b) { return e == Encoding::gray ? GrayDecode(int(b)) : int(b); };
-    return {angle(g >> 16 & 0xFF), angle(g >> 8 & 0xFF), angle(g & 0xFF)};
+    if (e == Encoding::gray) {
+        // GrayDecode of the three bytes at once: each bit the exclusive or of itself and the bits
+        // above it in its byte.
+        g ^= g >> 1 & 0x7F7F7Fu;
+        g ^= g >> 2 & 0x3F3F3Fu;
+        g ^= g >> 4 & 0x0F0F0Fu;
+    }
+    return {static_cast<int>(g >> 16 & 0xFF), static_cast<int>(g >> 8 & 0xFF), static_cast<int>(g & 0xFF)};
+}
+
+// The bits an offspring flips, drawn as RunOnePlusOne describes, the generator advanced past the
+// draws: 24 of them, or 25 when none flips.
+std::uint32_t DrawFlips(CrtRandom& rng) {
+    static constexpr CrtJump k24 = CrtJumpOf(24), k25 = CrtJumpOf(25);
+    const std::uint32_t s = rng.state;
+    const std::uint32_t flips = MultiplesOf24(s);
+    const std::uint32_t last = k25.multiplier * s + k25.increment;  // the 25th draw's state
+    // Chosen by masks, not a branch: a third of the offspring flip no bit at first, at random.
+    const std::uint32_t none = 0u - std::uint32_t{flips == 0};
+    rng.state = ((k24.multiplier * s + k24.increment) & ~none) | (last & none);
+    return flips | ((1u << (CrtOutput(last) % 24)) & none);
 }
 
 // The (1+1) evolutionary algorithm: each of the 24 genotype bits flips when rand() % 24 == 0
@@ -228,10 +248,7 @@ void RunOnePlusOne(EvaluationBudget& budget, Encoding encoding) {
     std::uint32_t parent = Genotype(parentPose, encoding);
     double distance = budget.evaluate(parentPose);
     while (!budget.spent()) {
-        std::uint32_t child = parent;
-        for (int bit = 0; bit < 24; ++bit)
-            if (Rand(budget.rng()) % 24 == 0) child ^= 1u << bit;
-        if (child == parent) child ^= 1u << (Rand(budget.rng()) % 24);
+        const std::uint32_t child = parent ^ DrawFlips(budget.rng());
         const double d = budget.evaluate(PoseOfGenotype(child, encoding));
         if (d <= distance) {
             parent = child;

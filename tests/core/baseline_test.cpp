@@ -232,5 +232,43 @@ TEST(HillClimbing, RestartsFromTheGeneratorAtALocalOptimum) {
     EXPECT_GT(restarts, 5);
 }
 
+// CMA-ES's first generation, worked out from the generator: the mean uniform in the box (two draws
+// of 15 bits a coordinate), then 3 lambda normal numbers by the polar method, a pair from each
+// point of the unit disc, the odd count's last second dropped; C = I, so x = m + 0.3 * 255 * z.
+TEST(CmaEs, FirstGenerationSamplesThePolarMethodsNormals) {
+    for (const int population : {7, 20}) {
+        const std::uint32_t seed = 11;
+        const Log log = RunOf(Method::cmaEs, population, 1, seed);
+        CrtRandom rng;
+        Srand(rng, seed);
+        const auto uniform = [&rng] {
+            const int high = Rand(rng);
+            return (high * 32768.0 + Rand(rng)) / 1073741824.0;
+        };
+        double m[3];
+        for (double& c : m) c = 255.0 * uniform();
+        std::vector<double> z;
+        while (z.size() < 3u * population) {
+            double v1, v2, w;
+            do {
+                v1 = 2.0 * uniform() - 1.0;
+                v2 = 2.0 * uniform() - 1.0;
+                w = v1 * v1 + v2 * v2;
+            } while (w >= 1.0 || w == 0.0);
+            z.push_back(v1 * std::sqrt(-2.0 * std::log(w) / w));
+            z.push_back(v2 * std::sqrt(-2.0 * std::log(w) / w));
+        }
+        ASSERT_EQ(log.poses.size(), std::size_t(population));
+        for (int k = 0; k < population; ++k) {
+            int whole[3];
+            for (int j = 0; j < 3; ++j)
+                whole[j] = int(std::lround(std::clamp(m[j] + 76.5 * z[std::size_t(3 * k + j)], 0.0, 255.0)));
+            EXPECT_EQ(log.poses[std::size_t(k)].a1, whole[0]) << "point " << k;
+            EXPECT_EQ(log.poses[std::size_t(k)].a2, whole[1]) << "point " << k;
+            EXPECT_EQ(log.poses[std::size_t(k)].a3, whole[2]) << "point " << k;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kelvora
