@@ -57,7 +57,7 @@ void BuildRouletteIndex(const double* prefix, int populationSize, double total, 
     std::copy(prefix, prefix + last, sums);
     std::fill(sums + last, sums + last + kRouletteScanWidth, std::numeric_limits<double>::infinity());
     index.total = total;
-    const int buckets = std::max(2, static_cast<int>(std::bit_ceil(static_cast<unsigned>(populationSize))));
+    const int buckets = std::max(2, static_cast<int>(std::bit_ceil(static_cast<unsigned>(populationSize))) / 2);
     const int shift = 15 - std::countr_zero(static_cast<unsigned>(buckets));
     index.shift = shift;
     const int width = 1 << shift;
@@ -72,7 +72,7 @@ void BuildRouletteIndex(const double* prefix, int populationSize, double total, 
     const double scale = kRandMax / total;
     for (int i = 0; i < last; ++i) {
         double y = prefix[i] * scale;
-        if (!(y < kRandMax + 1.0)) y = kRandMax + 1.0;
+        y = std::min(y, kRandMax + 1.0);  // a sum past the last draw (the total, rounded up) enters no bucket
         const int u = static_cast<int>(y) + 2;
         mark[std::min((u + width - 1) >> shift, buckets)] = static_cast<std::uint32_t>(i + 1);
     }

@@ -32,13 +32,14 @@ struct RouletteIndex {
     /// start[r >> shift]: a count of leading sums, each at most the draw of every r in that bucket.
     std::array<std::uint16_t, kRouletteMaxBuckets + 1> start{};
     std::array<std::uint32_t, kRouletteMaxBuckets + 1> mark{};  ///< BuildRouletteIndex's own: the last sum entering each bucket
-    int shift = 0;       ///< log2 of the draws per bucket, 4..14
+    int shift = 0;       ///< log2 of the draws per bucket, 5..14
     double total = 0.0;  ///< the fitness total the draws scale
 };
 
 /// Lays out prefix[0..populationSize-1] (1..kRouletteTableMinPopulation - 1 running sums,
 /// non-decreasing, of positive values, total their last) for RouletteSelectIndexed, in O(n): as
-/// many buckets as the population rounded up to a power of two (at least 2), about one sum each.
+/// many buckets as half the population rounded up to a power of two (at least 2), about two sums
+/// each: fewer to lay out, and a scan of kRouletteScanWidth still covers one as a rule.
 void BuildRouletteIndex(const double* prefix, int populationSize, double total, RouletteIndex& index);
 
 /// RouletteSelect's index for the draw r (0..kRandMax): the number of prefix sums at or below
