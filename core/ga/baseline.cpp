@@ -33,6 +33,9 @@ Linearisation Linearise(const ArmFrame& f, double tx, double ty) {
     return l;
 }
 
+// DampedLeastSquaresStep from the pose's linearisation.
+Angles DampedStep(const Linearisation& l, double lambda);
+
 // Relative x, y (y up) of the target.
 double TargetX(const Geometry& g) { return g.targetX - g.baseX; }
 double TargetY(const Geometry& g) { return g.baseY - g.targetY; }
@@ -55,7 +58,7 @@ double IntoJointRange(double angle) {
     return a - 255.0 <= 360.0 - a ? 255.0 : 0.0;
 }
 
-ArmPose PoseOfAngles(const Angles& q) { return {WholeDegrees(q[0]), WholeDegrees(q[1]), WholeDegrees(q[2])}; }
+inline ArmPose PoseOfAngles(const Angles& q) { return {WholeDegrees(q[0]), WholeDegrees(q[1]), WholeDegrees(q[2])}; }
 
 // Joint j's angle (0..2) of a pose.
 int& JointOf(ArmPose& p, int j) { return j == 0 ? p.a1 : j == 1 ? p.a2 : p.a3; }
@@ -106,9 +109,9 @@ struct StartProgress {
     // Notes a new evaluation; true when the start has stalled. Without a branch on d: whether an
     // evaluation improved is hard to foresee, and a branch on it would wait for the square root.
     bool stalled(double d) {
-        const bool better = d < best;
-        best = better ? d : best;
-        sinceImprovement = better ? 0 : sinceImprovement + 1;
+        const int better = d < best ? 1 : 0;
+        best = std::min(best, d);
+        sinceImprovement = (sinceImprovement + 1) & (better - 1);  // 0 after an improvement
         return sinceImprovement >= kStallEvaluations;
     }
 };
@@ -237,8 +240,10 @@ void RunDampedLeastSquares(EvaluationBudget& budget) {
         StartProgress progress;
         progress.begin(distance);
         double lambda = kFirstLambda;
+        // The pose's linearisation, the same for each damping tried from it.
+        Linearisation l = Linearise(FrameOf(pose), tx, ty);
         while (!budget.spent() && lambda <= kMaxLambda) {
-            const Angles step = DampedLeastSquaresStep(FrameOf(pose), tx, ty, lambda);
+            const Angles step = DampedStep(l, lambda);
             Angles trial = q;
             for (std::size_t j = 0; j < 3; ++j) trial[j] = std::clamp(q[j] + step[j], 0.0, 255.0);
             const ArmPose next = PoseOfAngles(trial);
@@ -252,6 +257,7 @@ void RunDampedLeastSquares(EvaluationBudget& budget) {
             if (d < distance) {
                 q = trial;
                 pose = next;
+                l = Linearise(FrameOf(pose), tx, ty);
                 distance = d;
                 lambda = std::max(lambda / 2.0, kMinLambda);
             } else {
@@ -440,7 +446,12 @@ Angles JacobianTransposeStep(const ArmFrame& f, double tx, double ty) {
 }
 
 Angles DampedLeastSquaresStep(const ArmFrame& f, double tx, double ty, double lambda) {
-    const Linearisation l = Linearise(f, tx, ty);
+    return DampedStep(Linearise(f, tx, ty), lambda);
+}
+
+namespace {
+
+Angles DampedStep(const Linearisation& l, double lambda) {
     // A = J J^T + lambda^2 I (2 x 2, symmetric); w = A^-1 e; step = J^T w.
     double a = lambda * lambda, b = 0.0, d = lambda * lambda;
     for (std::size_t j = 0; j < 3; ++j) {
@@ -457,19 +468,24 @@ Angles DampedLeastSquaresStep(const ArmFrame& f, double tx, double ty, double la
     return step;
 }
 
+}  // namespace
+
 Angles FabrikAngles(const ArmFrame& f, double tx, double ty) {
     constexpr std::array<double, 3> length{kLink1, kLink2, kLink3};
     std::array<double, 4> x = f.x, y = f.y;
     // Puts point `to` at `length` from `from` on the line towards its old place.
     const auto place = [&](std::size_t to, std::size_t from, double len) {
         const double dx = x[to] - x[from], dy = y[to] - y[from];
-        const double r = std::hypot(dx, dy);
+        // The plain square root: the points lie within the reach, a few hundred px apart at most,
+        // so that hypot's guard against overflow (four times the cost here) buys nothing.
+        const double r = std::sqrt(dx * dx + dy * dy);
         if (r == 0.0) {
             x[to] = x[from] + len;  // coincident points: any direction will do; take +x
             y[to] = y[from];
         } else {
-            x[to] = x[from] + dx * len / r;
-            y[to] = y[from] + dy * len / r;
+            const double scale = len / r;
+            x[to] = x[from] + dx * scale;
+            y[to] = y[from] + dy * scale;
         }
     };
     x[3] = tx;
