@@ -75,7 +75,7 @@ std::uint32_t PackedPose(const ArmPose& p) {
 // inverse-kinematics methods' starts keep coming back to the same poses (those near the target
 // where they converge, and the few a start circles among until it stalls), so that a step they
 // would make again from the same pose is taken from here: half to three quarters of them.
-template <typename Value>
+template <typename Value, int kSlotBits = 12>
 class PoseMemo {
 public:
     PoseMemo() : slots_(kSlots) {}
@@ -93,7 +93,6 @@ private:
         std::uint32_t tag = 0;
         Value value{};
     };
-    static constexpr int kSlotBits = 12;
     static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
     std::vector<Slot> slots_;
 };
@@ -188,15 +187,18 @@ void RunCcd(EvaluationBudget& budget) {
 }
 
 // FABRIK in positions, read back as angles within the joints' range and evaluated each iteration.
+// An iteration does not depend on the last angle: the backward pass puts the tip on the target
+// first, and the tip is the only joint that angle moves. So iterations made are kept by the first
+// two angles, poses that differ in the last alone sharing one.
 void RunFabrik(EvaluationBudget& budget) {
     const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
-    PoseMemo<ArmPose> steps;  // the iteration's pose, by the pose it starts from
+    PoseMemo<ArmPose> steps;  // the iteration's pose, by the first two angles it starts from
     while (!budget.spent()) {
         ArmPose pose = budget.randomPose();
         StartProgress progress;
         progress.begin(budget.evaluate(pose));
         while (!budget.spent()) {
-            const ArmPose next = steps.get(pose, 0, [&] {
+            const ArmPose next = steps.get({pose.a1, pose.a2, 0}, 0, [&] {
                 const Angles a = FabrikAngles(FrameOf(pose), tx, ty);
                 return ArmPose{WrapToJoint(a[0]), WrapToJoint(a[1]), WrapToJoint(a[2])};
             });

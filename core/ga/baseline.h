@@ -46,7 +46,7 @@ public:
         // Only the pose and its distance here; the fitness, the block's best and its sum wait for
         // the block's end, off the path of a method that needs each distance before its next pose.
         const double distance =
-            TargetDistance(targetX_, targetY_, Tip(*tables_, pose.a1, pose.a2, pose.a3, baseX_, baseY_));
+            TipTargetDistance(*tables_, pose.a1, pose.a2, pose.a3, baseX_, baseY_, targetX_, targetY_);
         const auto i = static_cast<std::size_t>(inBlock_);
         Chromosome& c = buffers_.population[i];
         c.gene[0] = static_cast<std::uint8_t>(pose.a1);
@@ -83,7 +83,7 @@ private:
     RunBuffers& buffers_;
     const std::atomic<bool>* stop_;
     const LinkTables* tables_;
-    int baseX_, baseY_, targetX_, targetY_;
+    double baseX_, baseY_, targetX_, targetY_;  // the geometry's pixels
     int blockSize_;
     CrtRandom rng_;
     GenerationView view_;
