@@ -131,11 +131,11 @@ Angles FabrikAngles(const ArmFrame& frame, double tx, double ty);
 /// A continuous angle (degrees) as a joint takes it: rounded to whole degrees, halves away from
 /// zero (std::round), then clamped to 0..255; NaN gives 0.
 inline int WholeDegrees(double angle) {
-    if (!(angle > 0.0)) return 0;  // negatives, zero and NaN
+    if (!(angle >= 0.5)) return 0;  // below the first half, negatives and NaN
     if (angle >= 254.5) return 255;
-    // Whole part and fraction are exact below 2^52; the fraction decides the half.
-    const int whole = static_cast<int>(angle);
-    return whole + (angle - whole >= 0.5 ? 1 : 0);
+    // From 0.5 up, angle + 0.5 is exact or rounds within the same whole number, so that its
+    // truncation is std::round's (below 0.5 the double just under it would round up to 1).
+    return static_cast<int>(angle + 0.5);
 }
 
 /// An angle in [0, 360] (a relative joint angle read back from positions) as a joint takes it:

@@ -132,6 +132,18 @@ TEST(InverseKinematicsStep, FabrikOnTheAxis) {
     EXPECT_NEAR(a[2], 2 * kQuarter, 1e-9);
 }
 
+// The run keeps FABRIK's iterations by the first two angles: the last moves only the tip, which
+// the backward pass replaces by the target, so every last angle gives the same doubles.
+TEST(InverseKinematicsStep, FabrikDoesNotDependOnTheLastAngle) {
+    for (const ArmPose p : {ArmPose{0, 0, 0}, ArmPose{58, 6, 37}, ArmPose{200, 255, 1}, ArmPose{255, 128, 64}}) {
+        const Angles first = FabrikAngles(FrameOf(p), -120.0, 40.0);
+        for (int a3 = 0; a3 < 256; ++a3) {
+            const Angles a = FabrikAngles(FrameOf({p.a1, p.a2, a3}), -120.0, 40.0);
+            ASSERT_EQ(a, first) << p.a1 << " " << p.a2 << " " << a3;
+        }
+    }
+}
+
 TEST(InverseKinematicsStep, AnglesIntoTheJointRange) {
     struct Row { double in; int whole, wrapped; };
     for (const Row& r : {Row{-3.2, 0, 0}, Row{12.5, 13, 13}, Row{255.4, 255, 255}, Row{300.0, 255, 255},
