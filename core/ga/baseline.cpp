@@ -33,6 +33,9 @@ Linearisation Linearise(const ArmFrame& f, double tx, double ty) {
     return l;
 }
 
+// FrameOf from the tables (the run's, taken once).
+ArmFrame FrameOf(const LinkTables& t, const ArmPose& p);
+
 // DampedLeastSquaresStep from the pose's linearisation.
 Angles DampedStep(const Linearisation& l, double lambda);
 
@@ -129,9 +132,9 @@ double TurnTowards(double towards, double ux, double uy) {
 // the first angle alone, so each is worked out once.
 class CcdTurns {
 public:
-    CcdTurns(double tx, double ty) : tx_(tx), ty_(ty) {}
+    CcdTurns(const LinkTables& tables, double tx, double ty) : tables_(&tables), tx_(tx), ty_(ty) {}
     double operator()(const ArmPose& pose, int joint) {
-        const ArmFrame f = FrameOf(pose);
+        const ArmFrame f = FrameOf(*tables_, pose);
         if (joint == 2) return CcdTurn(f, joint, tx_, ty_);
         const auto j = static_cast<std::size_t>(joint);
         Direction& towards = joint == 0 ? fromBase_ : fromSecond_[static_cast<std::size_t>(pose.a1)];
@@ -150,6 +153,7 @@ private:
         bool onJoint = false;  // the target lies on the joint: no turn
         double angle = 0.0;    // radians, atan2's
     };
+    const LinkTables* tables_;
     double tx_, ty_;
     Direction fromBase_;
     std::array<Direction, 256> fromSecond_{};
@@ -162,8 +166,9 @@ private:
 // the pose or the start stalls.
 void RunCcd(EvaluationBudget& budget) {
     const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
+    const LinkTables& tables = Tables();
     PoseMemo<double> turns;  // a joint's turn, by the pose and the joint
-    CcdTurns turn(tx, ty);
+    CcdTurns turn(tables, tx, ty);
     while (!budget.spent()) {
         ArmPose pose = budget.randomPose();
         Angles q{double(pose.a1), double(pose.a2), double(pose.a3)};
@@ -192,6 +197,7 @@ void RunCcd(EvaluationBudget& budget) {
 // two angles, poses that differ in the last alone sharing one.
 void RunFabrik(EvaluationBudget& budget) {
     const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
+    const LinkTables& tables = Tables();
     PoseMemo<ArmPose> steps;  // the iteration's pose, by the first two angles it starts from
     while (!budget.spent()) {
         ArmPose pose = budget.randomPose();
@@ -199,7 +205,7 @@ void RunFabrik(EvaluationBudget& budget) {
         progress.begin(budget.evaluate(pose));
         while (!budget.spent()) {
             const ArmPose next = steps.get({pose.a1, pose.a2, 0}, 0, [&] {
-                const Angles a = FabrikAngles(FrameOf(pose), tx, ty);
+                const Angles a = FabrikAngles(FrameOf(tables, pose), tx, ty);
                 return ArmPose{WrapToJoint(a[0]), WrapToJoint(a[1]), WrapToJoint(a[2])};
             });
             if (SamePose(next, pose)) break;
@@ -213,6 +219,7 @@ void RunFabrik(EvaluationBudget& budget) {
 // pose, whose frame gives the next error and Jacobian.
 void RunJacobianTranspose(EvaluationBudget& budget) {
     const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
+    const LinkTables& tables = Tables();
     PoseMemo<Angles> steps;  // the step, by the pose it is taken from
     while (!budget.spent()) {
         ArmPose pose = budget.randomPose();
@@ -220,7 +227,7 @@ void RunJacobianTranspose(EvaluationBudget& budget) {
         StartProgress progress;
         progress.begin(budget.evaluate(pose));
         while (!budget.spent()) {
-            const Angles& step = steps.get(pose, 0, [&] { return JacobianTransposeStep(FrameOf(pose), tx, ty); });
+            const Angles& step = steps.get(pose, 0, [&] { return JacobianTransposeStep(FrameOf(tables, pose), tx, ty); });
             for (std::size_t j = 0; j < 3; ++j) q[j] = std::clamp(q[j] + step[j], 0.0, 255.0);
             const ArmPose next = PoseOfAngles(q);
             if (SamePose(next, pose)) break;
@@ -235,6 +242,7 @@ void RunJacobianTranspose(EvaluationBudget& budget) {
 void RunDampedLeastSquares(EvaluationBudget& budget) {
     constexpr double kFirstLambda = 1.0, kMinLambda = 1e-3, kMaxLambda = 1e4;
     const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
+    const LinkTables& tables = Tables();
     while (!budget.spent()) {
         ArmPose pose = budget.randomPose();
         Angles q{double(pose.a1), double(pose.a2), double(pose.a3)};
@@ -243,7 +251,7 @@ void RunDampedLeastSquares(EvaluationBudget& budget) {
         progress.begin(distance);
         double lambda = kFirstLambda;
         // The pose's linearisation, the same for each damping tried from it.
-        Linearisation l = Linearise(FrameOf(pose), tx, ty);
+        Linearisation l = Linearise(FrameOf(tables, pose), tx, ty);
         while (!budget.spent() && lambda <= kMaxLambda) {
             const Angles step = DampedStep(l, lambda);
             Angles trial = q;
@@ -259,7 +267,7 @@ void RunDampedLeastSquares(EvaluationBudget& budget) {
             if (d < distance) {
                 q = trial;
                 pose = next;
-                l = Linearise(FrameOf(pose), tx, ty);
+                l = Linearise(FrameOf(tables, pose), tx, ty);
                 distance = d;
                 lambda = std::max(lambda / 2.0, kMinLambda);
             } else {
@@ -408,8 +416,11 @@ RunOutcome RunBaseline(const RunSetup& setup, std::span<RunObserver* const> obse
     return outcome;
 }
 
-ArmFrame FrameOf(const ArmPose& p) {
-    const LinkTables& t = Tables();
+ArmFrame FrameOf(const ArmPose& p) { return FrameOf(Tables(), p); }
+
+namespace {
+
+ArmFrame FrameOf(const LinkTables& t, const ArmPose& p) {
     const int s1 = p.a1, s2 = p.a1 + p.a2, s3 = p.a1 + p.a2 + p.a3;
     ArmFrame f;
     f.x[1] = t.cos1[s1];
@@ -420,6 +431,8 @@ ArmFrame FrameOf(const ArmPose& p) {
     f.y[3] = t.sin1[s1] + t.sin2[s2] + t.sin3[s3];
     return f;
 }
+
+}  // namespace
 
 double CcdTurn(const ArmFrame& f, int joint, double tx, double ty) {
     const auto j = static_cast<std::size_t>(joint);
