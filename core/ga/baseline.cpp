@@ -78,7 +78,7 @@ std::uint32_t PackedPose(const ArmPose& p) {
 // inverse-kinematics methods' starts keep coming back to the same poses (those near the target
 // where they converge, and the few a start circles among until it stalls), so that a step they
 // would make again from the same pose is taken from here: half to three quarters of them.
-template <typename Value, int kSlotBits = 12>
+template <typename Value>
 class PoseMemo {
 public:
     PoseMemo() : slots_(kSlots) {}
@@ -96,6 +96,7 @@ private:
         std::uint32_t tag = 0;
         Value value{};
     };
+    static constexpr int kSlotBits = 12;
     static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
     std::vector<Slot> slots_;
 };
@@ -108,13 +109,14 @@ struct StartProgress {
         best = d;
         sinceImprovement = 0;
     }
-    // Notes a new evaluation; true when the start has stalled. Without a branch on d: whether an
-    // evaluation improved is hard to foresee, and a branch on it would wait for the square root.
+    // Notes a new evaluation; true when the start has stalled.
     bool stalled(double d) {
-        const int better = d < best ? 1 : 0;
-        best = std::min(best, d);
-        sinceImprovement = (sinceImprovement + 1) & (better - 1);  // 0 after an improvement
-        return sinceImprovement >= kStallEvaluations;
+        if (d < best) {
+            best = d;
+            sinceImprovement = 0;
+            return false;
+        }
+        return ++sinceImprovement >= kStallEvaluations;
     }
 };
 
