@@ -34,20 +34,38 @@ Linearisation Linearise(const ArmFrame& f, double tx, double ty) {
     return l;
 }
 
+// FrameOf from the tables (the run's, taken once).
+ArmFrame FrameOf(const LinkTables& t, const ArmPose& p);
+
+// DampedLeastSquaresStep from the pose's linearisation.
+Angles DampedStep(const Linearisation& l, double lambda);
+
 // Relative x, y (y up) of the target.
 double TargetX(const Geometry& g) { return g.targetX - g.baseX; }
 double TargetY(const Geometry& g) { return g.baseY - g.targetY; }
 
+// x reduced modulo 360 degrees as std::fmod reduces it (the sign of x, the magnitude below 360):
+// below 720 in magnitude, as a relative angle and a turn come, one subtraction gives fmod's exact
+// result without its call.
+double Fmod360(double x) {
+    if (x >= 360.0) return x < 720.0 ? x - 360.0 : std::fmod(x, 360.0);
+    if (x <= -360.0) return x > -720.0 ? x + 360.0 : std::fmod(x, 360.0);
+    return x;
+}
+
 // A continuous relative angle (degrees) around the circle into the joint's range: in [0, 360),
 // and above 255 the nearer of 255 and 0 (= 360).
 double IntoJointRange(double angle) {
-    double a = std::fmod(angle, 360.0);
+    double a = Fmod360(angle);
     if (a < 0.0) a += 360.0;
     if (a <= 255.0) return a;
     return a - 255.0 <= 360.0 - a ? 255.0 : 0.0;
 }
 
-ArmPose PoseOfAngles(const Angles& q) { return {WholeDegrees(q[0]), WholeDegrees(q[1]), WholeDegrees(q[2])}; }
+inline ArmPose PoseOfAngles(const Angles& q) { return {WholeDegrees(q[0]), WholeDegrees(q[1]), WholeDegrees(q[2])}; }
+
+// Joint j's angle (0..2) of a pose.
+int& JointOf(ArmPose& p, int j) { return j == 0 ? p.a1 : j == 1 ? p.a2 : p.a3; }
 
 bool SamePose(const ArmPose& a, const ArmPose& b) { return a.a1 == b.a1 && a.a2 == b.a2 && a.a3 == b.a3; }
 
@@ -103,6 +121,47 @@ struct StartProgress {
     }
 };
 
+// The turn in degrees from the direction of (ux, uy) to towards (radians, atan2's), taken into
+// (-pi, pi] in radians first: the arm's degree is not exactly pi / 180 rad.
+double TurnTowards(double towards, double ux, double uy) {
+    double turn = towards - std::atan2(uy, ux);
+    if (turn > M_PI) turn -= 2 * M_PI;
+    if (turn <= -M_PI) turn += 2 * M_PI;
+    return turn * kRadToDeg;
+}
+
+// CcdTurn for one target, the same doubles, with fewer arc tangents: the target's direction from
+// the base is the same for every pose, and from the second joint (at link 1's end) it depends on
+// the first angle alone, so each is worked out once.
+class CcdTurns {
+public:
+    CcdTurns(const LinkTables& tables, double tx, double ty) : tables_(&tables), tx_(tx), ty_(ty) {}
+    double operator()(const ArmPose& pose, int joint) {
+        const ArmFrame f = FrameOf(*tables_, pose);
+        if (joint == 2) return CcdTurn(f, joint, tx_, ty_);
+        const auto j = static_cast<std::size_t>(joint);
+        Direction& towards = joint == 0 ? fromBase_ : fromSecond_[static_cast<std::size_t>(pose.a1)];
+        if (!towards.known) {
+            const double vx = tx_ - f.x[j], vy = ty_ - f.y[j];
+            towards = {true, vx == 0.0 && vy == 0.0, std::atan2(vy, vx)};
+        }
+        const double ux = f.x[3] - f.x[j], uy = f.y[3] - f.y[j];
+        if ((ux == 0.0 && uy == 0.0) || towards.onJoint) return 0.0;
+        return TurnTowards(towards.angle, ux, uy);
+    }
+
+private:
+    struct Direction {
+        bool known = false;
+        bool onJoint = false;  // the target lies on the joint: no turn
+        double angle = 0.0;    // radians, atan2's
+    };
+    const LinkTables* tables_;
+    double tx_, ty_;
+    Direction fromBase_;
+    std::array<Direction, 256> fromSecond_{};
+};
+
 // Cyclic coordinate descent: each joint in turn, the tip's joint first, turned so that the tip
 // points at the target. The angles are continuous, each turned around the circle into its joint's
 // range (IntoJointRange); each turn is evaluated at
@@ -110,7 +169,9 @@ struct StartProgress {
 // the pose or the start stalls.
 void RunCcd(EvaluationBudget& budget) {
     const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
+    const LinkTables& tables = Tables();
     PoseMemo<double> turns;  // a joint's turn, by the pose and the joint
+    CcdTurns turn(tables, tx, ty);
     while (!budget.spent()) {
         ArmPose pose = budget.randomPose();
         Angles q{double(pose.a1), double(pose.a2), double(pose.a3)};
@@ -119,8 +180,9 @@ void RunCcd(EvaluationBudget& budget) {
         int still = 0;
         for (int j = 2; !budget.spent(); j = (j + 2) % 3) {
             const auto k = static_cast<std::size_t>(j);
-            q[k] = IntoJointRange(q[k] + turns.get(pose, j, [&] { return CcdTurn(FrameOf(pose), j, tx, ty); }));
-            const ArmPose next = PoseOfAngles(q);
+            q[k] = IntoJointRange(q[k] + turns.get(pose, j, [&] { return turn(pose, j); }));
+            ArmPose next = pose;  // the other joints' angles are unchanged, and so are their degrees
+            JointOf(next, j) = WholeDegrees(q[k]);
             if (SamePose(next, pose)) {
                 if (++still == 3) break;  // no joint moves the pose: converged within a degree
                 continue;
@@ -133,16 +195,20 @@ void RunCcd(EvaluationBudget& budget) {
 }
 
 // FABRIK in positions, read back as angles within the joints' range and evaluated each iteration.
+// An iteration does not depend on the last angle: the backward pass puts the tip on the target
+// first, and the tip is the only joint that angle moves. So iterations made are kept by the first
+// two angles, poses that differ in the last alone sharing one.
 void RunFabrik(EvaluationBudget& budget) {
     const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
-    PoseMemo<ArmPose> steps;  // the iteration's pose, by the pose it starts from
+    const LinkTables& tables = Tables();
+    PoseMemo<ArmPose> steps;  // the iteration's pose, by the first two angles it starts from
     while (!budget.spent()) {
         ArmPose pose = budget.randomPose();
         StartProgress progress;
         progress.begin(budget.evaluate(pose));
         while (!budget.spent()) {
-            const ArmPose next = steps.get(pose, 0, [&] {
-                const Angles a = FabrikAngles(FrameOf(pose), tx, ty);
+            const ArmPose next = steps.get({pose.a1, pose.a2, 0}, 0, [&] {
+                const Angles a = FabrikAngles(FrameOf(tables, pose), tx, ty);
                 return ArmPose{WrapToJoint(a[0]), WrapToJoint(a[1]), WrapToJoint(a[2])};
             });
             if (SamePose(next, pose)) break;
@@ -156,6 +222,7 @@ void RunFabrik(EvaluationBudget& budget) {
 // pose, whose frame gives the next error and Jacobian.
 void RunJacobianTranspose(EvaluationBudget& budget) {
     const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
+    const LinkTables& tables = Tables();
     PoseMemo<Angles> steps;  // the step, by the pose it is taken from
     while (!budget.spent()) {
         ArmPose pose = budget.randomPose();
@@ -163,7 +230,7 @@ void RunJacobianTranspose(EvaluationBudget& budget) {
         StartProgress progress;
         progress.begin(budget.evaluate(pose));
         while (!budget.spent()) {
-            const Angles& step = steps.get(pose, 0, [&] { return JacobianTransposeStep(FrameOf(pose), tx, ty); });
+            const Angles& step = steps.get(pose, 0, [&] { return JacobianTransposeStep(FrameOf(tables, pose), tx, ty); });
             for (std::size_t j = 0; j < 3; ++j) q[j] = std::clamp(q[j] + step[j], 0.0, 255.0);
             const ArmPose next = PoseOfAngles(q);
             if (SamePose(next, pose)) break;
@@ -178,6 +245,7 @@ void RunJacobianTranspose(EvaluationBudget& budget) {
 void RunDampedLeastSquares(EvaluationBudget& budget) {
     constexpr double kFirstLambda = 1.0, kMinLambda = 1e-3, kMaxLambda = 1e4;
     const double tx = TargetX(budget.geometry()), ty = TargetY(budget.geometry());
+    const LinkTables& tables = Tables();
     while (!budget.spent()) {
         ArmPose pose = budget.randomPose();
         Angles q{double(pose.a1), double(pose.a2), double(pose.a3)};
@@ -185,8 +253,10 @@ void RunDampedLeastSquares(EvaluationBudget& budget) {
         StartProgress progress;
         progress.begin(distance);
         double lambda = kFirstLambda;
+        // The pose's linearisation, the same for each damping tried from it.
+        Linearisation l = Linearise(FrameOf(tables, pose), tx, ty);
         while (!budget.spent() && lambda <= kMaxLambda) {
-            const Angles step = DampedLeastSquaresStep(FrameOf(pose), tx, ty, lambda);
+            const Angles step = DampedStep(l, lambda);
             Angles trial = q;
             for (std::size_t j = 0; j < 3; ++j) trial[j] = std::clamp(q[j] + step[j], 0.0, 255.0);
             const ArmPose next = PoseOfAngles(trial);
@@ -200,6 +270,7 @@ void RunDampedLeastSquares(EvaluationBudget& budget) {
             if (d < distance) {
                 q = trial;
                 pose = next;
+                l = Linearise(FrameOf(tables, pose), tx, ty);
                 distance = d;
                 lambda = std::max(lambda / 2.0, kMinLambda);
             } else {
@@ -289,67 +360,61 @@ bool IsBaseline(Method method) { return method != Method::geneticAlgorithm && me
 
 EvaluationBudget::EvaluationBudget(const RunSetup& setup, std::span<RunObserver* const> observers,
                                    RunBuffers& buffers, const std::atomic<bool>* stop)
-    : setup_(setup), observers_(observers), buffers_(buffers), stop_(stop) {
+    : setup_(setup),
+      observers_(observers),
+      buffers_(buffers),
+      stop_(stop),
+      tables_(&Tables()),
+      baseX_(setup.geometry.baseX),
+      baseY_(setup.geometry.baseY),
+      targetX_(setup.geometry.targetX),
+      targetY_(setup.geometry.targetY),
+      blockSize_(setup.params.populationSize) {
     Srand(rng_, setup.seed);
     outcome_.seed = setup.seed;
     buffers_.scratch.evaluated = false;
 }
 
-ArmPose EvaluationBudget::randomPose() {
-    ArmPose p;
-    p.a1 = Rand(rng_) % 256;
-    p.a2 = Rand(rng_) % 256;
-    p.a3 = Rand(rng_) % 256;
-    return p;
-}
-
-double EvaluationBudget::evaluate(const ArmPose& pose) {
-    const Geometry& g = setup_.geometry;
-    const double distance =
-        TargetDistance(g.targetX, g.targetY, Tip(Tables(), pose.a1, pose.a2, pose.a3, g.baseX, g.baseY));
-    const double fitness = FitnessOfDistance(distance);
-    const auto i = static_cast<std::size_t>(inBlock_);
-    Chromosome& c = buffers_.population[i];
-    c.gene[0] = static_cast<std::uint8_t>(pose.a1);
-    c.gene[1] = static_cast<std::uint8_t>(pose.a2);
-    c.gene[2] = static_cast<std::uint8_t>(pose.a3);
-    buffers_.fitness[i] = fitness;
-    if (inBlock_ == 0 || fitness > blockBest_) {
-        blockBest_ = fitness;
-        blockBestIndex_ = inBlock_;
-    }
-    total_ += fitness;
-    ++used_;
-    const int n = setup_.params.populationSize;
-    if (++inBlock_ == n) {
-        view_.generation = outcome_.generationsRun + 1;
-        view_.populationSize = n;
-        view_.population = buffers_.population.data();
-        view_.fitness = buffers_.fitness.data();
-        view_.bestIndex = blockBestIndex_;
-        view_.best = blockBest_;
-        view_.average = total_ / n;
-        view_.currentPose = PoseOf(buffers_.population[static_cast<std::size_t>(blockBestIndex_)]);
-        view_.error = TipDistance(g, view_.currentPose);
-        if (view_.best > view_.eliteFitness) {
-            view_.eliteFitness = view_.best;
-            view_.elitePose = view_.currentPose;
-        }
-        for (RunObserver* observer : observers_) observer->onGeneration(view_);
-        outcome_.generationsRun = view_.generation;
-        outcome_.eliteFitness = view_.eliteFitness;
-        outcome_.elitePose = view_.elitePose;
-        outcome_.currentPose = view_.currentPose;
-        inBlock_ = 0;
-        total_ = 0.0;
-        if (outcome_.generationsRun == setup_.params.generationCount) {
-            spent_ = true;
-        } else if (stop_ && stop_->load(std::memory_order_acquire)) {
-            spent_ = true;
-            outcome_.stopped = true;
+void EvaluationBudget::endBlock() {
+    const int n = blockSize_;
+    double* fitness = buffers_.fitness.data();
+    // In index order, as each evaluation would have added it.
+    double total = 0.0, best = 0.0;
+    int bestIndex = 0;
+    for (int i = 0; i < n; ++i) {
+        const double f = FitnessOfDistance(fitness[i]);
+        fitness[i] = f;
+        total += f;
+        if (i == 0 || f > best) {
+            best = f;
+            bestIndex = i;
         }
     }
-    return distance;
+    view_.generation = outcome_.generationsRun + 1;
+    view_.populationSize = n;
+    view_.population = buffers_.population.data();
+    view_.fitness = fitness;
+    view_.bestIndex = bestIndex;
+    view_.best = best;
+    view_.average = total / n;
+    view_.currentPose = PoseOf(buffers_.population[static_cast<std::size_t>(bestIndex)]);
+    view_.error = TipDistance(setup_.geometry, view_.currentPose);
+    if (view_.best > view_.eliteFitness) {
+        view_.eliteFitness = view_.best;
+        view_.elitePose = view_.currentPose;
+    }
+    for (RunObserver* observer : observers_) observer->onGeneration(view_);
+    outcome_.generationsRun = view_.generation;
+    outcome_.eliteFitness = view_.eliteFitness;
+    outcome_.elitePose = view_.elitePose;
+    outcome_.currentPose = view_.currentPose;
+    inBlock_ = 0;
+    if (outcome_.generationsRun == setup_.params.generationCount) {
+        spent_ = true;
+    } else if (stop_ && stop_->load(std::memory_order_acquire)) {
+        spent_ = true;
+        outcome_.stopped = true;
+    }
 }
 
 RunOutcome RunBaseline(const RunSetup& setup, std::span<RunObserver* const> observers, RunBuffers& buffers,
@@ -370,8 +435,11 @@ RunOutcome RunBaseline(const RunSetup& setup, std::span<RunObserver* const> obse
     return outcome;
 }
 
-ArmFrame FrameOf(const ArmPose& p) {
-    const LinkTables& t = Tables();
+ArmFrame FrameOf(const ArmPose& p) { return FrameOf(Tables(), p); }
+
+namespace {
+
+ArmFrame FrameOf(const LinkTables& t, const ArmPose& p) {
     const int s1 = p.a1, s2 = p.a1 + p.a2, s3 = p.a1 + p.a2 + p.a3;
     ArmFrame f;
     f.x[1] = t.cos1[s1];
@@ -383,16 +451,14 @@ ArmFrame FrameOf(const ArmPose& p) {
     return f;
 }
 
+}  // namespace
+
 double CcdTurn(const ArmFrame& f, int joint, double tx, double ty) {
     const auto j = static_cast<std::size_t>(joint);
     const double ux = f.x[3] - f.x[j], uy = f.y[3] - f.y[j];
     const double vx = tx - f.x[j], vy = ty - f.y[j];
     if ((ux == 0.0 && uy == 0.0) || (vx == 0.0 && vy == 0.0)) return 0.0;
-    // Into (-pi, pi] in radians first: the arm's degree is not exactly pi / 180 rad.
-    double turn = std::atan2(vy, vx) - std::atan2(uy, ux);
-    if (turn > M_PI) turn -= 2 * M_PI;
-    if (turn <= -M_PI) turn += 2 * M_PI;
-    return turn * kRadToDeg;
+    return TurnTowards(std::atan2(vy, vx), ux, uy);
 }
 
 Angles JacobianTransposeStep(const ArmFrame& f, double tx, double ty) {
@@ -414,7 +480,12 @@ Angles JacobianTransposeStep(const ArmFrame& f, double tx, double ty) {
 }
 
 Angles DampedLeastSquaresStep(const ArmFrame& f, double tx, double ty, double lambda) {
-    const Linearisation l = Linearise(f, tx, ty);
+    return DampedStep(Linearise(f, tx, ty), lambda);
+}
+
+namespace {
+
+Angles DampedStep(const Linearisation& l, double lambda) {
     // A = J J^T + lambda^2 I (2 x 2, symmetric); w = A^-1 e; step = J^T w.
     double a = lambda * lambda, b = 0.0, d = lambda * lambda;
     for (std::size_t j = 0; j < 3; ++j) {
@@ -431,19 +502,24 @@ Angles DampedLeastSquaresStep(const ArmFrame& f, double tx, double ty, double la
     return step;
 }
 
+}  // namespace
+
 Angles FabrikAngles(const ArmFrame& f, double tx, double ty) {
     constexpr std::array<double, 3> length{kLink1, kLink2, kLink3};
     std::array<double, 4> x = f.x, y = f.y;
     // Puts point `to` at `length` from `from` on the line towards its old place.
     const auto place = [&](std::size_t to, std::size_t from, double len) {
         const double dx = x[to] - x[from], dy = y[to] - y[from];
-        const double r = std::hypot(dx, dy);
+        // The plain square root: the points lie within the reach, a few hundred px apart at most,
+        // so that hypot's guard against overflow (four times the cost here) buys nothing.
+        const double r = std::sqrt(dx * dx + dy * dy);
         if (r == 0.0) {
             x[to] = x[from] + len;  // coincident points: any direction will do; take +x
             y[to] = y[from];
         } else {
-            x[to] = x[from] + dx * len / r;
-            y[to] = y[from] + dy * len / r;
+            const double scale = len / r;
+            x[to] = x[from] + dx * scale;
+            y[to] = y[from] + dy * scale;
         }
     };
     x[3] = tx;
@@ -456,7 +532,7 @@ Angles FabrikAngles(const ArmFrame& f, double tx, double ty) {
     double previous = 0.0;
     for (std::size_t i = 0; i < 3; ++i) {
         const double absolute = std::atan2(y[i + 1] - y[i], x[i + 1] - x[i]) * kRadToDeg;
-        double relative = std::fmod(absolute - previous, 360.0);
+        double relative = Fmod360(absolute - previous);
         if (relative < 0.0) relative += 360.0;
         out[i] = relative;
         previous = absolute;
@@ -464,10 +540,9 @@ Angles FabrikAngles(const ArmFrame& f, double tx, double ty) {
     return out;
 }
 
-int WholeDegrees(double angle) { return static_cast<int>(std::clamp(std::round(angle), 0.0, 255.0)); }
-
 int WrapToJoint(double angle) {
-    const int a = static_cast<int>(std::lround(angle)) % 360;
+    const int whole = static_cast<int>(angle);  // as std::lround rounds a non-negative angle
+    const int a = (whole + (angle - whole >= 0.5 ? 1 : 0)) % 360;
     if (a <= 255) return a;
     return a - 255 <= 360 - a ? 255 : 0;
 }

@@ -20,6 +20,7 @@
 #include "ga/crt_random.h"
 #include "ga/run.h"
 #include "model/arm.h"
+#include "model/link_tables.h"
 #include "model/types.h"
 
 namespace kelvora {
@@ -41,10 +42,30 @@ public:
 
     /// Evaluates pose (each angle 0..255) and returns its distance in px to the target, as the run
     /// computes it. Precondition: !spent().
-    double evaluate(const ArmPose& pose);
+    double evaluate(const ArmPose& pose) {
+        // Only the pose and its distance here; the fitness, the block's best and its sum wait for
+        // the block's end, off the path of a method that needs each distance before its next pose.
+        const double distance =
+            TipTargetDistance(*tables_, pose.a1, pose.a2, pose.a3, baseX_, baseY_, targetX_, targetY_);
+        const auto i = static_cast<std::size_t>(inBlock_);
+        Chromosome& c = buffers_.population[i];
+        c.gene[0] = static_cast<std::uint8_t>(pose.a1);
+        c.gene[1] = static_cast<std::uint8_t>(pose.a2);
+        c.gene[2] = static_cast<std::uint8_t>(pose.a3);
+        buffers_.fitness[i] = distance;  // the distance until the block ends
+        ++used_;
+        if (++inBlock_ == blockSize_) endBlock();
+        return distance;
+    }
 
     /// A fresh pose, rand() % 256 per joint, joint 1 first, as the initial population is drawn.
-    ArmPose randomPose();
+    ArmPose randomPose() {
+        ArmPose p;
+        p.a1 = Rand(rng_) % 256;
+        p.a2 = Rand(rng_) % 256;
+        p.a3 = Rand(rng_) % 256;
+        return p;
+    }
 
     CrtRandom& rng() { return rng_; }
     const Geometry& geometry() const { return setup_.geometry; }
@@ -54,18 +75,21 @@ public:
     const RunOutcome& outcome() const { return outcome_; }
 
 private:
+    // The block of N is full: its fitness, best and average, handed to the observers.
+    void endBlock();
+
     const RunSetup& setup_;
     std::span<RunObserver* const> observers_;
     RunBuffers& buffers_;
     const std::atomic<bool>* stop_;
+    const LinkTables* tables_;
+    double baseX_, baseY_, targetX_, targetY_;  // the geometry's pixels
+    int blockSize_;
     CrtRandom rng_;
     GenerationView view_;
     RunOutcome outcome_;
     long long used_ = 0;
     int inBlock_ = 0;
-    double total_ = 0.0;
-    double blockBest_ = 0.0;
-    int blockBestIndex_ = 0;
     bool spent_ = false;
 };
 
@@ -104,11 +128,18 @@ Angles DampedLeastSquaresStep(const ArmFrame& frame, double tx, double ty, doubl
 /// [0, 360).
 Angles FabrikAngles(const ArmFrame& frame, double tx, double ty);
 
-/// A continuous angle (degrees) as a joint takes it: rounded to whole degrees, then to 0..255.
-int WholeDegrees(double angle);
+/// A continuous angle (degrees) as a joint takes it: rounded to whole degrees, halves away from
+/// zero (std::round), then clamped to 0..255; NaN gives 0.
+inline int WholeDegrees(double angle) {
+    if (!(angle >= 0.5)) return 0;  // below the first half, negatives and NaN
+    if (angle >= 254.5) return 255;
+    // From 0.5 up, angle + 0.5 is exact or rounds within the same whole number, so that its
+    // truncation is std::round's (below 0.5 the double just under it would round up to 1).
+    return static_cast<int>(angle + 0.5);
+}
 
-/// An angle in [0, 360) (a relative joint angle read back from positions) as a joint takes it:
-/// rounded; above 255, the nearer of 255 and 0 (= 360) around the circle.
+/// An angle in [0, 360] (a relative joint angle read back from positions) as a joint takes it:
+/// rounded, halves up; above 255, the nearer of 255 and 0 (= 360) around the circle.
 int WrapToJoint(double angle);
 
 /// A local search's neighbourhood of a pose, in the order listed: for each joint, first joint

@@ -41,6 +41,21 @@ inline double TargetDistance(int targetX, int targetY, const TipPoint& tip) {
     return std::sqrt(dx * dx + dy * dy);
 }
 
+/// TargetDistance(targetX, targetY, Tip(t, a1, a2, a3, baseX, baseY)) with the base and the target
+/// given as doubles holding those ints: the same arithmetic and order, the same double, without
+/// their conversions on each call (a search that evaluates one pose at a time).
+inline double TipTargetDistance(const LinkTables& t, int a1, int a2, int a3, double baseX, double baseY,
+                                double targetX, double targetY) {
+    const int s1 = a1;
+    const int s2 = a1 + a2;
+    const int s3 = a1 + a2 + a3;
+    const double x = ((t.cos1[s1] + t.cos2[s2]) + t.cos3[s3]) + baseX;
+    const double y = baseY - t.sin1[s1] - t.sin2[s2] - t.sin3[s3];
+    const double dx = targetX - x;
+    const double dy = targetY - y;
+    return std::sqrt(dx * dx + dy * dy);
+}
+
 /// The fitness of a distance: 1 / (distance + 1), in (0, 1].
 inline double FitnessOfDistance(double distance) { return 1.0 / (distance + 1.0); }
 

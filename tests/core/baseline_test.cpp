@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <cmath>
+#include <limits>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -130,6 +132,18 @@ TEST(InverseKinematicsStep, FabrikOnTheAxis) {
     EXPECT_NEAR(a[2], 2 * kQuarter, 1e-9);
 }
 
+// The run keeps FABRIK's iterations by the first two angles: the last moves only the tip, which
+// the backward pass replaces by the target, so every last angle gives the same doubles.
+TEST(InverseKinematicsStep, FabrikDoesNotDependOnTheLastAngle) {
+    for (const ArmPose p : {ArmPose{0, 0, 0}, ArmPose{58, 6, 37}, ArmPose{200, 255, 1}, ArmPose{255, 128, 64}}) {
+        const Angles first = FabrikAngles(FrameOf(p), -120.0, 40.0);
+        for (int a3 = 0; a3 < 256; ++a3) {
+            const Angles a = FabrikAngles(FrameOf({p.a1, p.a2, a3}), -120.0, 40.0);
+            ASSERT_EQ(a, first) << p.a1 << " " << p.a2 << " " << a3;
+        }
+    }
+}
+
 TEST(InverseKinematicsStep, AnglesIntoTheJointRange) {
     struct Row { double in; int whole, wrapped; };
     for (const Row& r : {Row{-3.2, 0, 0}, Row{12.5, 13, 13}, Row{255.4, 255, 255}, Row{300.0, 255, 255},
@@ -138,6 +152,25 @@ TEST(InverseKinematicsStep, AnglesIntoTheJointRange) {
         if (r.in >= 0.0) {
             EXPECT_EQ(WrapToJoint(r.in), r.wrapped) << r.in;
         }
+    }
+}
+
+// Rounding as std::round would, halves away from zero, then the clamp: at the halves, the doubles
+// just below them, the ends, negatives, infinities and NaN (which a joint takes as 0).
+TEST(InverseKinematicsStep, WholeDegreesAtTheHalves) {
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    struct Row { double in; int whole; };
+    for (const Row& r : {Row{0.5, 1}, Row{std::nextafter(0.5, 0.0), 0}, Row{1.5, 2}, Row{2.5, 3}, Row{127.5, 128},
+                         Row{std::nextafter(127.5, 0.0), 127}, Row{std::nextafter(127.0, 0.0), 127}, Row{254.5, 255},
+                         Row{std::nextafter(254.5, 0.0), 254}, Row{255.0, 255}, Row{1e300, 255}, Row{inf, 255},
+                         Row{0.0, 0}, Row{-0.0, 0}, Row{-0.5, 0}, Row{-0.4, 0}, Row{-300.0, 0}, Row{-inf, 0},
+                         Row{nan, 0}, Row{4.0 * std::numeric_limits<double>::denorm_min(), 0}}) {
+        EXPECT_EQ(WholeDegrees(r.in), r.whole) << r.in;
+    }
+    // A read-back angle: halves up, then 256..360 to the nearer end around the circle.
+    for (const Row& r : {Row{0.5, 1}, Row{std::nextafter(0.5, 0.0), 0}, Row{254.5, 255}, Row{255.5, 255},
+                         Row{std::nextafter(307.5, 0.0), 255}, Row{307.5, 0}, Row{359.5, 0}, Row{360.0, 0}}) {
+        EXPECT_EQ(WrapToJoint(r.in), r.whole) << r.in;
     }
 }
 
@@ -188,6 +221,47 @@ TEST(Fabrik, EveryIterationIsThatOfThePoseBefore) {
         }
     }
     EXPECT_GT(restarts, 1000);
+}
+
+// CCD, worked out again from its rule with CcdTurn made afresh each time: the joints in turn from
+// the tip's, each angle turned and taken around the circle into 0..255 (above 255 to the nearer
+// end), evaluated when its whole degrees move the pose; a restart after three turns in a row that
+// leave it, or 8 evaluations in a row no closer than the start's best.
+TEST(Ccd, EveryTurnIsThatOfThePoseBefore) {
+    for (const auto& [x, y] : {std::pair{-120, 40}, std::pair{68, 180}, std::pair{150, -20}}) {
+        const Geometry g = GeometryFor(x, y);
+        const reference::Geometry rg{g.baseX, g.baseY, g.targetX, g.targetY};
+        const double tx = g.targetX - g.baseX, ty = g.baseY - g.targetY;
+        const Log log = RunOf(Method::ccd, 100, 30, 5, g);
+        CrtRandom rng;
+        Srand(rng, 5);
+        const auto into = [](double a) {
+            a = std::fmod(a, 360.0);
+            if (a < 0.0) a += 360.0;
+            return a <= 255.0 ? a : a - 255.0 <= 360.0 - a ? 255.0 : 0.0;
+        };
+        int restarts = 0;
+        for (std::size_t i = 0; i < log.poses.size(); ++restarts) {
+            ArmPose pose{Rand(rng) % 256, Rand(rng) % 256, Rand(rng) % 256};
+            ASSERT_EQ(log.poses[i++], pose) << "evaluation " << i;
+            double q[3] = {double(pose.a1), double(pose.a2), double(pose.a3)};
+            double best = reference::Distance(rg, pose.a1, pose.a2, pose.a3);
+            for (int still = 0, j = 2; i < log.poses.size() && still < 8;) {
+                ArmPose next = pose;
+                for (int turns = 0; turns < 3 && next == pose; ++turns, j = (j + 2) % 3) {
+                    q[j] = into(q[j] + CcdTurn(FrameOf(pose), j, tx, ty));
+                    next = {WholeDegrees(q[0]), WholeDegrees(q[1]), WholeDegrees(q[2])};
+                }
+                if (next == pose) break;  // three turns in a row left it
+                ASSERT_EQ(log.poses[i++], next) << "evaluation " << i;
+                pose = next;
+                const double d = reference::Distance(rg, pose.a1, pose.a2, pose.a3);
+                still = d < best ? 0 : still + 1;
+                best = std::min(best, d);
+            }
+        }
+        EXPECT_GT(restarts, 50);
+    }
 }
 
 // Hill climbing, worked out again from its rule: the start is the generator's first three draws;
