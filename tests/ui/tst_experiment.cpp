@@ -714,8 +714,9 @@ void TestExperiment::axesStartAtTheFirstPossibleValue() {
     ExperimentPlots plots;
     plots.setGroups(TwoGroups(), 0.5);
     const auto axis = [](QChartView* view) { return view->chart()->axes(Qt::Horizontal).first(); };
-    // Linear: whole numbers at 1-2-5 steps (40 generations: 40/5 = 8, so 10; x 50 evaluations: 400).
-    for (const auto& [evaluations, interval] : {std::pair{false, 10.0}, std::pair{true, 500.0}}) {
+    // Linear: whole numbers at 1-2-5 steps (40 generations: 40/5 = 8, so 10; x 50 evaluations: 2000,
+    // four-digit labels in at most three intervals: 667, so 1000).
+    for (const auto& [evaluations, interval] : {std::pair{false, 10.0}, std::pair{true, 1000.0}}) {
         plots.setEvaluations(evaluations);
         auto* x = qobject_cast<QValueAxis*>(axis(plots.runLengthView()));
         QVERIFY(x);

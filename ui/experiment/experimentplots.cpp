@@ -79,13 +79,15 @@ QLogValueAxis* DistanceAxis(const QString& title, double low, double high) {
     return LogAxis(title, std::pow(10.0, std::floor(std::log10(low))), std::pow(10.0, std::ceil(std::log10(high))));
 }
 
-// A linear axis of whole numbers from low to high, labelled at 1-2-5 steps counted from 0.
+// A linear axis of whole numbers from low to high, labelled at 1-2-5 steps counted from 0: at most
+// five intervals, or three where labels run to four digits or more (evaluations), so that each
+// label shows whole in a chart as narrow as a tile beside the table.
 QValueAxis* WholeAxis(const QString& title, double low, double high) {
     auto* axis = new QValueAxis;
     axis->setRange(low, high);
     axis->setTickType(QValueAxis::TicksDynamic);
     axis->setTickAnchor(0.0);
-    axis->setTickInterval(TickInterval(high - low, 5));
+    axis->setTickInterval(TickInterval(high - low, high >= 1000.0 ? 3 : 5));
     axis->setLabelFormat(QStringLiteral("%d"));
     axis->setTitleText(title);
     return axis;
