@@ -812,9 +812,10 @@ void TestExperiment::openedFileFillsTheTable_data() {
     QTest::newRow("gaps, two targets") << QStringList{"binary bit-flip 20", "gray creep:2 30"}
                                        << QList<QPoint>{{68, 180}, {-10, 20}} << QList<int>{9, 4, 5, 6, 11}
                                        << QStringList{"classic", "pop 30, gray, creep:2"} << "9,4..6,11" << "68,180 -10,20";
-    QStringList nine;
-    for (int population = 21; population <= 29; ++population) nine << QStringLiteral("binary bit-flip %1").arg(population);
-    QTest::newRow("more than the table holds") << nine << QList<QPoint>{{68, 180}} << QList<int>{1} << QStringList{}
+    QStringList tooMany;
+    for (int population = 21; population <= 21 + ExperimentWindow::kMaxConfigurations; ++population)
+        tooMany << QStringLiteral("binary bit-flip %1").arg(population);
+    QTest::newRow("more than the table holds") << tooMany << QList<QPoint>{{68, 180}} << QList<int>{1} << QStringList{}
                                                << "1..100" << "68,180";
 }
 

@@ -43,8 +43,9 @@ class ExperimentWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    /// Most configuration rows a comparison holds.
-    static constexpr int kMaxConfigurations = 8;
+    /// Most configuration rows a comparison holds: every method of the baselines' comparison (twelve)
+    /// fits, each of the palette's eight colours twice, solid and dashed.
+    static constexpr int kMaxConfigurations = 16;
     /// Most configurations the rows' value lists expand into.
     static constexpr int kMaxExpanded = 32;
     /// Asks whether runs not saved may be dropped and calls answer with true for "保存せずに閉じる"
