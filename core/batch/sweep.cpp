@@ -223,6 +223,11 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
             }
             RunReport report;
             const SweepCombination combination = CombinationAt(plan, index);
+            const long long evaluations =
+                static_cast<long long>(combination.params.populationSize) * combination.params.generationCount;
+            // The runs gathered go over before one that would hold them past the batch's worth of
+            // work: a short run never waits for a long one to be handed over.
+            if (gatheredEvaluations + evaluations > kBatchEvaluations) handOver();
             SweepResult result = RunCombination(combination, std::nan(""), plan.epsilon, *buffers, options.stop,
                                                 directory.empty() ? nullptr : directory.c_str(), &report);
             if (report.refused) {  // another process writes that directory's files: run without them
@@ -244,8 +249,7 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
             // No wake-up per run: the calling thread looks every few milliseconds, so a short run
             // does not pay for a context switch.
             gathered.emplace_back(position, std::move(result));
-            gatheredEvaluations += static_cast<long long>(combination.params.populationSize) *
-                                   combination.params.generationCount;
+            gatheredEvaluations += evaluations;
             if (gatheredEvaluations >= kBatchEvaluations || !directory.empty()) handOver();
         }
         handOver();  // whatever way the loop ended, the finished runs go over
