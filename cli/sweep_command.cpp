@@ -546,7 +546,7 @@ bool StartRows(OutputFile& output, off_t& keep) {
         ok = WriteAll(fd, SweepHeader());
         if (ok) {
             keep = static_cast<off_t>(SweepHeader().size());
-            output.created = false;  // it holds the header: kept from now on
+            Keep(output);  // it holds the header: kept from now on
         } else if (output.regular) {
             (void)::ftruncate(fd, 0);
         }
@@ -590,7 +590,10 @@ public:
             std::fprintf(stderr, "kelvora-cli sweep: %s: %s\n", shownOutput_.c_str(), std::strerror(errno));
             writeFailed_ = true;
         }
-        if (writeFailed_) status_ = 1;
+        if (writeFailed_) {
+            status_ = 1;
+            ioh_.reset();  // an export of runs whose rows were lost is not written; its temporaries go
+        }
         if (ioh_) {
             if (const std::string failure = ioh_->finish(); !failure.empty()) {
                 std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(failure, SIZE_MAX).c_str());
@@ -603,6 +606,8 @@ public:
     long long done() const { return done_; }
     /// The rows' file is still being written (none failed).
     bool writing() const { return output_.fd >= 0 && !writeFailed_; }
+    /// Writing the rows failed: the sweep was stopped, and nothing else of it is written.
+    bool writeFailed() const { return writeFailed_; }
     const std::string& shownOutput() const { return shownOutput_; }
 
 private:
@@ -628,6 +633,7 @@ private:
         const int error = errno;
         if (output_.regular) (void)::ftruncate(fd, whole_);
         writeFailed_ = true;
+        RequestStop();  // the rows have nowhere to go: the runs left would be lost
         bar_.Finish();
         std::fprintf(stderr, "kelvora-cli sweep: %s: write failed: %s\n", shownOutput_.c_str(), std::strerror(error));
     }
@@ -676,8 +682,8 @@ int DeliverSummary(const SweepArgs& a, SweepTally tally, OutputFile& summaryFile
 }
 
 // Both outputs held (locked) from here on, so that a second sweep is refused before it touches
-// either; false (both abandoned, the reason on stderr) when one cannot be.
-bool HoldOutputs(const SweepArgs& a, OutputFile& output, OutputFile& summaryFile) {
+// either; the exit status (both abandoned, the reason on stderr) when one cannot be, else 0.
+int HoldOutputs(const SweepArgs& a, OutputFile& output, OutputFile& summaryFile) {
     for (OutputFile* file : {&output, &summaryFile}) {
         const std::string& path = file == &output ? a.output : a.summary;
         if (path.empty()) continue;
@@ -685,10 +691,10 @@ bool HoldOutputs(const SweepArgs& a, OutputFile& output, OutputFile& summaryFile
             std::fprintf(stderr, "kelvora-cli sweep: %s\n", error.c_str());
             Abandon(output);
             Abandon(summaryFile);
-            return false;
+            return OpenFailureStatus(*file);
         }
     }
-    return true;
+    return 0;
 }
 
 }  // namespace
@@ -719,7 +725,7 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
         }
     }
     OutputFile output, summaryFile;
-    if (!HoldOutputs(a, output, summaryFile)) return 1;
+    if (const int status = HoldOutputs(a, output, summaryFile); status != 0) return status;
     // The summary's share of each run, not the runs: room for each parameter set's runs at once.
     SweepTally tally;
     const long long perSet = runs / static_cast<long long>(plan.algorithms.size() * plan.populations.size() *
@@ -772,6 +778,11 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     }
     int status = rows.Finish();
     output.fd = -1;
+    if (rows.writeFailed()) {
+        Abandon(summaryFile);
+        FinishStdout();
+        return 1;
+    }
     status = DeliverSummary(a, std::move(tally), summaryFile, status);
     if (StopExitStatus() != 0) {
         std::fprintf(stderr, "kelvora-cli sweep: %s: stopped with %lld of %lld runs done%s%s%s\n", StopSignalName(),
