@@ -113,6 +113,7 @@ struct SweepArgs {
     std::vector<std::pair<long long, long long>> seedRanges;
     int randomTargets = 0;
     std::uint32_t targetSeed = session::kDefaultTargetSeed;
+    bool targetSeedGiven = false;
     int threads = 0;
     std::string output, summary, logs, ioh;
     long long shardK = 1, shardN = 1;
@@ -328,6 +329,7 @@ FlagTable SweepFlags(SweepArgs& a, bool& seedsGiven) {
                  const auto s = session::ParseNumberField(session::kSeedField, v);
                  if (!s) return "--target-seed: " + Quoted(v) + " is not " + session::ExpectedText(session::kSeedField);
                  a.targetSeed = static_cast<std::uint32_t>(*s);
+                 a.targetSeedGiven = true;
                  return std::string();
              }},
             {"--epsilon", true,
@@ -377,6 +379,8 @@ std::string CompletePlan(SweepArgs& a, bool seedsGiven) {
     if (a.resume && a.output.empty()) return "--resume needs --output, the file to continue";
     if (a.resume && a.output == "-") return "--resume needs --output naming a file, not standard output";
     if (const std::string invalid = BuildAlgorithms(a); !invalid.empty()) return invalid;
+    if (a.targetSeedGiven && a.randomTargets == 0)
+        return "--target-seed needs --targets random:K: it seeds the draws of those targets";
     if (a.randomTargets > 0)
         if (std::string drawn = session::AddRandomTargets(a.plan.targets, a.randomTargets, a.targetSeed); !drawn.empty())
             return drawn;

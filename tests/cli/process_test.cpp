@@ -300,6 +300,8 @@ TEST_F(CliProcess, RefusalsNameTheCommandAndTheFlag) {
         {{"sweep", "--seeds", "1", "--output", "s.csv", "--resume", "--ioh", "ioh"},
          "kelvora-cli sweep: --ioh cannot be combined with --resume: the runs kept in the file do not record their "
          "improvements"},
+        {{"sweep", "--seeds", "1", "--output", "s.csv", "--target-seed", "7"},
+         "kelvora-cli sweep: --target-seed needs --targets random:K: it seeds the draws of those targets"},
         {{"reach-map", "--output", "map.jpg"}, "kelvora-cli reach-map: --output: 'map.jpg' does not end in .png or .csv"},
         {{"reach-map", "--output", "map.csv", "--plain"},
          "kelvora-cli reach-map: --plain applies to a .png picture, not to 'map.csv'"},
