@@ -169,7 +169,7 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
     if (!o.output.empty()) {
         if (const std::string error = OpenOutput(o.output, file); !error.empty()) {
             std::fprintf(stderr, "kelvora-cli compare: %s\n", error.c_str());
-            return 1;
+            return OpenFailureStatus(file);
         }
     }
     const auto refuse = [&file](const std::string& message) {

@@ -113,6 +113,7 @@ struct SweepArgs {
                                                              {"bit-flip"}};
     std::vector<std::pair<long long, long long>> seedRanges;
     experiment::TargetList targets;  // --target's, then --targets random:K drawn from --target-seed
+    bool targetSeedGiven = false;
     int threads = 0;
     std::string output, summary, logs, ioh;
     long long shardK = 1, shardN = 1;
@@ -307,6 +308,7 @@ FlagTable SweepFlags(SweepArgs& a, bool& seedsGiven) {
                  const auto s = session::ParseNumberField(session::kSeedField, v);
                  if (!s) return "--target-seed: " + Quoted(v) + " is not " + session::ExpectedText(session::kSeedField);
                  a.targets.randomSeed = static_cast<std::uint32_t>(*s);
+                 a.targetSeedGiven = true;
                  return std::string();
              }},
             {"--epsilon", true,
@@ -356,6 +358,8 @@ std::string CompletePlan(SweepArgs& a, bool seedsGiven) {
     if (a.resume && a.output.empty()) return "--resume needs --output, the file to continue";
     if (a.resume && a.output == "-") return "--resume needs --output naming a file, not standard output";
     if (const std::string invalid = BuildAlgorithms(a); !invalid.empty()) return invalid;
+    if (a.targetSeedGiven && a.targets.randomCount == 0)
+        return "--target-seed needs --targets random:K: it seeds the draws of those targets";
     if (const experiment::ListFault fault = experiment::ResolveTargets(a.targets, a.plan.targets))
         return experiment::ListFaultText(fault, "--targets") + " by --target";
     if (a.plan.targets.empty()) a.plan.targets.push_back({kOpeningTargetX, kOpeningTargetY});
@@ -524,7 +528,7 @@ bool StartRows(OutputFile& output, off_t& keep) {
         ok = WriteAll(fd, SweepHeader());
         if (ok) {
             keep = static_cast<off_t>(SweepHeader().size());
-            output.created = false;  // it holds the header: kept from now on
+            Keep(output);  // it holds the header: kept from now on
         } else if (output.regular) {
             (void)::ftruncate(fd, 0);
         }
@@ -568,7 +572,10 @@ public:
             std::fprintf(stderr, "kelvora-cli sweep: %s: %s\n", shownOutput_.c_str(), std::strerror(errno));
             writeFailed_ = true;
         }
-        if (writeFailed_) status_ = 1;
+        if (writeFailed_) {
+            status_ = 1;
+            ioh_.reset();  // an export of runs whose rows were lost is not written; its temporaries go
+        }
         if (ioh_) {
             if (const std::string failure = ioh_->finish(); !failure.empty()) {
                 std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(failure, SIZE_MAX).c_str());
@@ -581,6 +588,8 @@ public:
     long long done() const { return done_; }
     /// The rows' file is still being written (none failed).
     bool writing() const { return output_.fd >= 0 && !writeFailed_; }
+    /// Writing the rows failed: the sweep was stopped, and nothing else of it is written.
+    bool writeFailed() const { return writeFailed_; }
     const std::string& shownOutput() const { return shownOutput_; }
 
 private:
@@ -606,6 +615,7 @@ private:
         const int error = errno;
         if (output_.regular) (void)::ftruncate(fd, whole_);
         writeFailed_ = true;
+        RequestStop();  // the rows have nowhere to go: the runs left would be lost
         bar_.Finish();
         std::fprintf(stderr, "kelvora-cli sweep: %s: write failed: %s\n", shownOutput_.c_str(), std::strerror(error));
     }
@@ -654,8 +664,8 @@ int DeliverSummary(const SweepArgs& a, SweepTally tally, OutputFile& summaryFile
 }
 
 // Both outputs held (locked) from here on, so that a second sweep is refused before it touches
-// either; false (both abandoned, the reason on stderr) when one cannot be.
-bool HoldOutputs(const SweepArgs& a, OutputFile& output, OutputFile& summaryFile) {
+// either; the exit status (both abandoned, the reason on stderr) when one cannot be, else 0.
+int HoldOutputs(const SweepArgs& a, OutputFile& output, OutputFile& summaryFile) {
     for (OutputFile* file : {&output, &summaryFile}) {
         const std::string& path = file == &output ? a.output : a.summary;
         if (path.empty()) continue;
@@ -663,10 +673,10 @@ bool HoldOutputs(const SweepArgs& a, OutputFile& output, OutputFile& summaryFile
             std::fprintf(stderr, "kelvora-cli sweep: %s\n", error.c_str());
             Abandon(output);
             Abandon(summaryFile);
-            return false;
+            return OpenFailureStatus(*file);
         }
     }
-    return true;
+    return 0;
 }
 
 }  // namespace
@@ -697,7 +707,7 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
         }
     }
     OutputFile output, summaryFile;
-    if (!HoldOutputs(a, output, summaryFile)) return 1;
+    if (const int status = HoldOutputs(a, output, summaryFile); status != 0) return status;
     // The summary's share of each run, not the runs: room for each parameter set's runs at once.
     SweepTally tally;
     const long long perSet = runs / static_cast<long long>(plan.algorithms.size() * plan.populations.size() *
@@ -750,6 +760,11 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     }
     int status = rows.Finish();
     output.fd = -1;
+    if (rows.writeFailed()) {
+        Abandon(summaryFile);
+        FinishStdout();
+        return 1;
+    }
     status = DeliverSummary(a, std::move(tally), summaryFile, status);
     if (StopExitStatus() != 0) {
         std::fprintf(stderr, "kelvora-cli sweep: %s: stopped with %lld of %lld runs done%s%s%s\n", StopSignalName(),

@@ -20,7 +20,7 @@ std::optional<double> ParseFiniteDouble(const std::string& text) {
     const char* last = first + text.size();
     const auto [end, ec] = std::from_chars(first, last, v, std::chars_format::general);
     if (text.empty() || ec != std::errc() || end != last || !std::isfinite(v)) return std::nullopt;
-    return v;
+    return v == 0.0 ? 0.0 : v;  // -0 is 0: one number, one text, one fingerprint
 }
 
 std::optional<std::pair<long long, long long>> ParseIntegerPair(const std::string& text, char separator) {

@@ -10,7 +10,7 @@
 namespace kelvora {
 
 /// Whole-text number conversion in the C locale; nullopt for anything else (trailing text, empty,
-/// out of the type's range, NaN or infinity).
+/// out of the type's range, NaN or infinity); -0 reads as 0.
 std::optional<long long> ParseInteger(const std::string& text);
 std::optional<double> ParseFiniteDouble(const std::string& text);
 
