@@ -426,7 +426,9 @@ bool ExperimentWindow::openSweep(const QString& path) {
             QFile file(opened->path);  // the file's own rows are its runs CSV
             if (file.open(QIODevice::ReadOnly)) opened->bytes = file.readAll();
             // Runs read from a file carry no improvements: no convergence curve for them.
-            opened->outcome = ComputeOutcome(opened->labels, opened->results, false);
+            std::vector<QString> labels;
+            for (const std::string& label : opened->labels) labels.push_back(QString::fromStdString(label));
+            opened->outcome = ComputeOutcome(labels, opened->results, false);
         }
         QMetaObject::invokeMethod(
             this,
@@ -710,7 +712,7 @@ void ExperimentWindow::onFinished(bool cancelled) {
     m_cancelled = cancelled;
     // On the runner's pool, which the window's end waits for, over a copy of the runs: the window's
     // own stay the window's.
-    (void)QtConcurrent::run(m_runner->pool(), [this, cancelled, labels = labelTexts(), results = m_results] {
+    (void)QtConcurrent::run(m_runner->pool(), [this, cancelled, labels = m_labels, results = m_results] {
         Outcome outcome = ComputeOutcome(labels, results, true);
         QMetaObject::invokeMethod(
             this,
@@ -742,15 +744,16 @@ void ExperimentWindow::updateProgress() {
     m_timeLeft->setText(tr("残り %1 秒").arg(std::ceil(left)));
 }
 
-ExperimentWindow::Outcome ExperimentWindow::ComputeOutcome(const std::vector<std::string>& labels,
+ExperimentWindow::Outcome ExperimentWindow::ComputeOutcome(const std::vector<QString>& labels,
                                                            const std::vector<std::vector<kelvora::SweepResult>>& results,
                                                            bool convergence) {
     Outcome outcome;
     for (std::size_t i = 0; i < results.size(); ++i) {
-        outcome.groups.push_back(GroupOfResults(labels[i], results[i], convergence));
+        outcome.groups.push_back(GroupOfResults(labels[i].toStdString(), results[i], convergence));
         outcome.rows.push_back(results[i].empty() ? std::nullopt
                                                   : std::optional(kelvora::Summarise(results[i]).front()));
     }
+    outcome.statistics = StatisticsPanel::Gather(labels, results);
     return outcome;
 }
 
@@ -763,7 +766,7 @@ std::vector<std::string> ExperimentWindow::labelTexts() const {
 void ExperimentWindow::showOutcome() {
     // Runs read from a file carry no improvements: no convergence curve for them.
     const bool opened = m_plans.empty() && !m_loadedRuns.isEmpty();
-    showOutcome(ComputeOutcome(labelTexts(), m_results, !opened));
+    showOutcome(ComputeOutcome(m_labels, m_results, !opened));
 }
 
 std::optional<kelvora::SweepCombination> ExperimentWindow::shownConfiguration(std::size_t configuration) const {
@@ -913,7 +916,7 @@ void ExperimentWindow::showOutcome(Outcome outcome) {
     fitSummary();
     // A sweep file does not say its epsilon: no epsilon is drawn for its runs.
     m_plots->setGroups(std::move(outcome.groups), m_plans.empty() ? std::nan("") : m_plans.front().epsilon);
-    m_statistics->setRuns(m_labels, m_results);
+    m_statistics->setRuns(std::move(outcome.statistics));
     std::vector<const kelvora::SweepResult*> runs;
     for (const auto& list : m_results)
         for (const kelvora::SweepResult& r : list) runs.push_back(&r);

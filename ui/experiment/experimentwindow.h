@@ -16,6 +16,7 @@
 #include "batch/sweep.h"
 #include "experiment/configurationtable.h"
 #include "experiment/experimentdata.h"
+#include "experiment/statisticspanel.h"
 
 class QCheckBox;
 class QComboBox;
@@ -29,7 +30,6 @@ class QTableWidget;
 namespace kelvora::ui {
 
 class ExperimentPlots;
-class StatisticsPanel;
 class ResponsePanel;
 class SweepRunner;
 struct SweepBatch;
@@ -187,8 +187,9 @@ private:
     struct Outcome {
         std::vector<PlotGroup> groups;
         std::vector<std::optional<kelvora::SweepSummaryRow>> rows;  ///< none for a configuration without runs
+        StatisticsPanel::Gathered statistics;  ///< the 統計 tab's
     };
-    static Outcome ComputeOutcome(const std::vector<std::string>& labels,
+    static Outcome ComputeOutcome(const std::vector<QString>& labels,
                                   const std::vector<std::vector<kelvora::SweepResult>>& results, bool convergence);
     std::vector<std::string> labelTexts() const;
     void showOutcome();
