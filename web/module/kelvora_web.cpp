@@ -16,15 +16,17 @@ namespace {
 
 std::string message;  // the last refusal, in kelvora-cli's words
 
-EM_JS(void, ReportGeneration, (int generation, int generations, double error, double best, double average), {
-    if (Module.onGeneration) Module.onGeneration(generation, generations, error, best, average);
+EM_JS(void, ReportGeneration, (int generation, int generations, double error, double best, double average, int a1,
+                                int a2, int a3), {
+    if (Module.onGeneration) Module.onGeneration(generation, generations, error, best, average, [a1, a2, a3]);
 });
 
 class Progress final : public kelvora::RunObserver {
 public:
     explicit Progress(int generations) : generations_(generations) {}
     void onGeneration(const kelvora::GenerationView& view) override {
-        ReportGeneration(view.generation, generations_, view.error, view.best, view.average);
+        ReportGeneration(view.generation, generations_, view.error, view.best, view.average, view.currentPose.a1,
+                         view.currentPose.a2, view.currentPose.a3);
     }
 
 private:
