@@ -1,0 +1,535 @@
+// kelvora._kelvora: the core and the application layer as Python sees them. Arguments are read with
+// the command line's parsers and ranges and refused with its words; a run's history is kept in
+// arrays that numpy views without copying; the result files are written by the core's own writer
+// and record. Nothing here computes what the core or the application layer computes.
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "analysis/landscape.h"
+#include "analysis/optimum.h"
+#include "analysis/reachmap.h"
+#include "ga/algorithm.h"
+#include "ga/run.h"
+#include "io/result_files.h"
+#include "io/run_record.h"
+#include "model/arm.h"
+#include "model/kelvora_version.h"
+#include "session/file_failure.h"
+#include "session/numbers.h"
+#include "session/run_record.h"
+
+namespace py = pybind11;
+using namespace kelvora;
+
+namespace {
+
+// ---- Arguments: Python values read as the command line reads its flags' text ----------------------
+
+// A value as the text a flag would have been given: a str as it is, an int in decimal, a float in
+// the shortest form that reads back exactly (repr). A bool is no number here: it reads as its name.
+std::string ArgumentText(const py::handle& value) {
+    if (py::isinstance<py::str>(value)) return value.cast<std::string>();
+    if (py::isinstance<py::bool_>(value)) return value.cast<bool>() ? "True" : "False";
+    if (py::isinstance<py::int_>(value) || py::isinstance<py::float_>(value)) return py::repr(value).cast<std::string>();
+    return py::str(value).cast<std::string>();
+}
+
+[[noreturn]] void Refuse(const std::string& argument, const std::string& message) {
+    throw py::value_error(argument + ": " + message);
+}
+
+// A number argument by its flag's field: the command line's parser and range, its refusal's words.
+double NumberArgument(const char* argument, const session::NumberField& field, const py::handle& value) {
+    const std::string text = ArgumentText(value);
+    const auto v = session::ParseNumberField(field, text);
+    if (!v) Refuse(argument, "'" + text + "' is not " + session::ExpectedText(field));
+    return *v;
+}
+
+// A target: (X, Y) or "X,Y", relative to the base, x right, y up.
+PixelPoint TargetArgument(const py::handle& value) {
+    std::string text;
+    if (py::isinstance<py::str>(value)) {
+        text = value.cast<std::string>();
+    } else {
+        py::sequence xy = py::reinterpret_borrow<py::sequence>(value);
+        if (!py::isinstance<py::sequence>(value) || py::len(xy) != 2) Refuse("target", "expected (X, Y) or 'X,Y'");
+        text = ArgumentText(xy[0]) + "," + ArgumentText(xy[1]);
+    }
+    const auto target = session::ParseTarget(text);
+    if (!target) Refuse("target", "'" + text + "' is not " + session::ExpectedTargetText());
+    return *target;
+}
+
+// The command line's flag names in a message, as Python's argument names.
+std::string ArgumentWords(std::string message) {
+    static const std::pair<const char*, const char*> names[] = {
+        {"--crossover-operator", "crossover_operator"}, {"--mutation-operator", "mutation_operator"},
+        {"--algorithm", "method"}, {"--encoding", "encoding"}, {"--selection", "selection"},
+        {"--elitism", "elitism"}, {"--population", "population"}};
+    for (const auto& [flag, name] : names) {
+        for (std::size_t at = message.find(flag); at != std::string::npos; at = message.find(flag, at)) {
+            message.replace(at, std::strlen(flag), name);
+            at += std::strlen(name);
+        }
+    }
+    return message;
+}
+
+// One operator choice through the core's parser of its flag, when given (None: the default).
+void ChoiceArgument(const char* argument, std::string (*parse)(std::string_view, Algorithm&), const py::handle& value,
+                    Algorithm& algorithm) {
+    if (value.is_none()) return;
+    const std::string text = ArgumentText(value);
+    if (const std::string message = parse(text, algorithm); !message.empty()) Refuse(argument, ArgumentWords(message));
+}
+
+struct RunArguments {
+    RunSetup setup;
+    PixelPoint target{kOpeningTargetX, kOpeningTargetY};
+};
+
+RunArguments ReadRunArguments(const py::handle& seed, const py::handle& population, const py::handle& generations,
+                              const py::handle& crossover, const py::handle& mutation, const py::handle& target,
+                              const py::handle& method, const py::handle& encoding, const py::handle& selection,
+                              const py::handle& elitism, const py::handle& crossoverOperator,
+                              const py::handle& mutationOperator) {
+    RunArguments a;
+    SolverParams& p = a.setup.params;
+    p.populationSize = static_cast<int>(NumberArgument("population", session::kPopulationField, population));
+    p.generationCount = static_cast<int>(NumberArgument("generations", session::kGenerationsField, generations));
+    p.crossoverRate = NumberArgument("crossover", session::kCrossoverField, crossover);
+    p.mutationProbability = NumberArgument("mutation", session::kMutationField, mutation);
+    a.target = TargetArgument(target);
+    if (seed.is_none()) {
+        try {
+            a.setup.seed = std::random_device{}();
+        } catch (...) {  // no entropy source: the clock
+            a.setup.seed = ClockSeed();
+        }
+    } else {
+        a.setup.seed = static_cast<std::uint32_t>(NumberArgument("seed", session::kSeedField, seed));
+    }
+    Algorithm& algorithm = a.setup.algorithm;
+    ChoiceArgument("method", ParseMethod, method, algorithm);
+    ChoiceArgument("encoding", ParseEncoding, encoding, algorithm);
+    ChoiceArgument("selection", ParseSelection, selection, algorithm);
+    ChoiceArgument("elitism", ParseElitism, elitism, algorithm);
+    ChoiceArgument("crossover_operator", ParseCrossover, crossoverOperator, algorithm);
+    ChoiceArgument("mutation_operator", ParseMutation, mutationOperator, algorithm);
+    if (const std::string untaken = UntakenChoices(algorithm); !untaken.empty())
+        throw py::value_error(ArgumentWords(untaken));
+    // The counts that depend on the population, each named by its own argument.
+    Algorithm only;
+    only.selection = algorithm.selection;
+    only.tournamentSize = algorithm.tournamentSize;
+    if (const std::string invalid = ValidateAlgorithm(only, p.populationSize); !invalid.empty())
+        Refuse("selection", ArgumentWords(invalid));
+    only = Algorithm{};
+    only.elitism = algorithm.elitism;
+    if (const std::string invalid = ValidateAlgorithm(only, p.populationSize); !invalid.empty())
+        Refuse("elitism", ArgumentWords(invalid));
+    a.setup.geometry = GeometryFor(a.target.x, a.target.y);
+    return a;
+}
+
+// ---- A run and its history --------------------------------------------------------------------------
+
+// Every generation of a run as it was handed over: the poses as evaluated, their fitness, and the
+// summary the result files hold. Filled by the run's observer; read by numpy in place.
+struct RunHistory {
+    RunSetup setup;
+    PixelPoint target;
+    int population = 0;
+    int generations = 0;                 // generations finished
+    std::vector<std::uint8_t> poses;     // [G][N][3], angles in whole degrees
+    std::vector<double> fitness;         // [G][N]
+    std::vector<double> best;            // [G]
+    std::vector<double> average;         // [G]
+    std::vector<std::int32_t> bestIndex; // [G]
+    std::vector<double> distances;       // [G][N], filled on first use
+    RunOutcome outcome;
+    Optimum optimum;
+    std::string started;                 // when the run started, as run.json records it
+};
+
+class HistoryObserver final : public RunObserver {
+public:
+    /// signalAfter > 0: raises SIGINT on this thread once that generation is kept (the tests' Ctrl-C).
+    HistoryObserver(RunHistory& history, int signalAfter) : h_(history), signalAfter_(signalAfter) {}
+    void onGeneration(const GenerationView& view) override {
+        const std::size_t n = static_cast<std::size_t>(view.populationSize);
+        const std::size_t g = static_cast<std::size_t>(view.generation - 1);
+        static_assert(sizeof(Chromosome) == 3);
+        std::memcpy(h_.poses.data() + g * n * 3, view.population, n * 3);
+        std::memcpy(h_.fitness.data() + g * n, view.fitness, n * sizeof(double));
+        h_.best[g] = view.best;
+        h_.average[g] = view.average;
+        h_.bestIndex[g] = view.bestIndex;
+        h_.generations = view.generation;
+        if (view.generation == signalAfter_) std::raise(SIGINT);
+    }
+
+private:
+    RunHistory& h_;
+    int signalAfter_;
+};
+
+// Ctrl-C during a run: while it computes (without the interpreter's lock), SIGINT raises the run's
+// stop flag instead of reaching Python; the run ends after the generation it is in. Only on the main
+// thread, where Python itself takes signals.
+std::atomic<bool> gInterrupted{false};
+
+extern "C" void OnInterrupt(int) { gInterrupted.store(true, std::memory_order_release); }
+
+class InterruptScope {
+public:
+    InterruptScope() {
+        gInterrupted.store(false);
+        const bool mainThread = py::module_::import("threading").attr("current_thread")().is(
+            py::module_::import("threading").attr("main_thread")());
+        if (!mainThread) return;
+        struct sigaction action {};
+        action.sa_handler = OnInterrupt;
+        sigemptyset(&action.sa_mask);
+        installed_ = ::sigaction(SIGINT, &action, &previous_) == 0;
+    }
+    ~InterruptScope() {
+        if (installed_) ::sigaction(SIGINT, &previous_, nullptr);
+    }
+    InterruptScope(const InterruptScope&) = delete;
+    InterruptScope& operator=(const InterruptScope&) = delete;
+
+private:
+    struct sigaction previous_ {};
+    bool installed_ = false;
+};
+
+std::shared_ptr<RunHistory> Run(const RunArguments& arguments, int signalAfter) {
+    auto history = std::make_shared<RunHistory>();
+    RunHistory& h = *history;
+    h.setup = arguments.setup;
+    h.target = arguments.target;
+    h.population = h.setup.params.populationSize;
+    const std::size_t n = static_cast<std::size_t>(h.population);
+    const std::size_t g = static_cast<std::size_t>(h.setup.params.generationCount);
+    h.poses.resize(g * n * 3);
+    h.fitness.resize(g * n);
+    h.best.resize(g);
+    h.average.resize(g);
+    h.bestIndex.resize(g);
+    h.started = RecordTimeNow();
+    {
+        InterruptScope interrupt;
+        py::gil_scoped_release unlocked;
+        HistoryObserver observer(h, signalAfter);
+        RunObserver* observers[] = {&observer};
+        const auto buffers = std::make_unique<RunBuffers>();
+        h.outcome = RunSolver(h.setup, observers, *buffers, &gInterrupted);
+        const Geometry& geometry = h.setup.geometry;
+        h.optimum = FindOptimum(geometry.baseX, geometry.baseY, geometry.targetX, geometry.targetY);
+    }
+    if (h.outcome.stopped) throw py::error_already_set([] {
+            PyErr_SetNone(PyExc_KeyboardInterrupt);
+            return py::error_already_set();
+        }());
+    return history;
+}
+
+// The distances of every pose of the history, as the run computes them; filled once.
+const std::vector<double>& Distances(RunHistory& h) {
+    if (h.distances.empty() && !h.poses.empty()) {
+        py::gil_scoped_release unlocked;
+        std::vector<double> d(h.fitness.size());
+        for (std::size_t i = 0; i < d.size(); ++i)
+            d[i] = TipDistance(h.setup.geometry, h.poses[3 * i], h.poses[3 * i + 1], h.poses[3 * i + 2]);
+        h.distances = std::move(d);
+    }
+    return h.distances;
+}
+
+// A read-only numpy array over storage that owner keeps alive.
+template <class T>
+py::array View(const T* data, std::vector<py::ssize_t> shape, const py::object& owner) {
+    py::array a(py::dtype::of<T>(), std::move(shape), {}, data, owner);
+    py::detail::array_proxy(a.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+    return a;
+}
+
+py::tuple PoseTuple(const ArmPose& pose) { return py::make_tuple(pose.a1, pose.a2, pose.a3); }
+
+// results.csv, fitness.csv and run.json in directory, as kelvora-cli --output-dir writes them: the
+// history handed to the core's writer generation by generation, then the record of the run.
+void WriteRun(const RunHistory& h, const std::string& directory, bool runJson) {
+    if (directory.empty()) Refuse("directory", "the directory name is empty");
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error || !std::filesystem::is_directory(directory))
+        throw py::value_error("directory: '" + directory + "': " + (error ? error.message() : std::strerror(ENOTDIR)));
+    std::string failure;
+    {
+        py::gil_scoped_release unlocked;
+        ResultWriter writer(FlushMode::generation);
+        RunReport report;
+        report.seed = h.setup.seed;
+        if (!writer.open(directory.c_str())) {
+            report.refused = true;
+        } else {
+            if (runJson) std::filesystem::remove(std::filesystem::path(directory) / kRunRecordName, error);
+            const std::size_t n = static_cast<std::size_t>(h.population);
+            for (int g = 0; g < h.generations; ++g) {
+                GenerationView view;
+                view.generation = g + 1;
+                view.populationSize = h.population;
+                view.population = reinterpret_cast<const Chromosome*>(h.poses.data() + g * n * 3);
+                view.fitness = h.fitness.data() + g * n;
+                view.bestIndex = h.bestIndex[g];
+                view.best = h.best[g];
+                view.average = h.average[g];
+                writer.onGeneration(view);
+            }
+            writer.onEnd(h.outcome);
+            report.generationsRun = h.generations;
+        }
+        report.results = writer.resultsFailure();
+        report.fitness = writer.fitnessFailure();
+        for (const ResultFileFailure* f : {&report.results, &report.fitness}) {
+            if (!*f) continue;
+            if (!failure.empty()) failure += "; ";
+            failure += session::FileFailureText(*f, (std::filesystem::path(directory) / f->name).string());
+        }
+        if (!report.refused && runJson) {
+            RunRecord record = session::RecordOfRun("kelvora-python", h.setup, report, h.started, directory);
+            record.flush = FlushMode::line;
+            const std::string recordError = WriteRunRecord(record, directory.c_str());
+            if (!recordError.empty()) failure += (failure.empty() ? "" : "; ") + recordError;
+        }
+    }
+    if (!failure.empty()) {
+        PyErr_SetString(PyExc_OSError, failure.c_str());
+        throw py::error_already_set();
+    }
+}
+
+// ---- The ground truth -------------------------------------------------------------------------------
+
+Geometry TargetGeometry(const py::handle& target) {
+    const PixelPoint t = TargetArgument(target);
+    return GeometryFor(t.x, t.y);
+}
+
+py::dict OptimumDict(const Optimum& o) {
+    py::dict d;
+    d["pose"] = PoseTuple(o.pose);
+    d["distance"] = o.distance;
+    d["fitness"] = o.fitness;
+    return d;
+}
+
+struct Table {
+    DistanceTable table;
+};
+
+}  // namespace
+
+PYBIND11_MODULE(_kelvora, m) {
+    m.doc() = "Kelvora's core: runs, their result files and the exact ground truth";
+    m.attr("version") = kVersion;
+    m.attr("DEFAULT_TARGET") = py::make_tuple(kOpeningTargetX, kOpeningTargetY);
+
+    py::class_<RunHistory, std::shared_ptr<RunHistory>>(m, "Run", "One finished run and every generation of it")
+        .def_property_readonly("seed", [](const RunHistory& h) { return h.setup.seed; })
+        .def_property_readonly("population", [](const RunHistory& h) { return h.population; })
+        .def_property_readonly("generations", [](const RunHistory& h) { return h.generations; })
+        .def_property_readonly("crossover", [](const RunHistory& h) { return h.setup.params.crossoverRate; })
+        .def_property_readonly("mutation", [](const RunHistory& h) { return h.setup.params.mutationProbability; })
+        .def_property_readonly("target", [](const RunHistory& h) { return py::make_tuple(h.target.x, h.target.y); })
+        .def_property_readonly("method", [](const RunHistory& h) { return MethodName(h.setup.algorithm); })
+        .def_property_readonly("algorithm",
+                               [](const RunHistory& h) {
+                                   const Algorithm& a = h.setup.algorithm;
+                                   py::dict d;
+                                   d["method"] = MethodName(a);
+                                   d["encoding"] = EncodingName(a);
+                                   d["selection"] = SelectionName(a);
+                                   d["elitism"] = a.elitism;
+                                   d["crossover_operator"] = CrossoverName(a);
+                                   d["mutation_operator"] = MutationName(a);
+                                   return d;
+                               })
+        .def_property_readonly("poses",
+                               [](py::object self) {
+                                   const RunHistory& h = self.cast<const RunHistory&>();
+                                   return View(h.poses.data(), {h.generations, h.population, 3}, self);
+                               })
+        .def_property_readonly("fitness",
+                               [](py::object self) {
+                                   const RunHistory& h = self.cast<const RunHistory&>();
+                                   return View(h.fitness.data(), {h.generations, h.population}, self);
+                               })
+        .def_property_readonly("distances",
+                               [](py::object self) {
+                                   RunHistory& h = self.cast<RunHistory&>();
+                                   return View(Distances(h).data(), {h.generations, h.population}, self);
+                               })
+        .def_property_readonly("best_fitness",
+                               [](py::object self) {
+                                   const RunHistory& h = self.cast<const RunHistory&>();
+                                   return View(h.best.data(), {h.generations}, self);
+                               })
+        .def_property_readonly("average_fitness",
+                               [](py::object self) {
+                                   const RunHistory& h = self.cast<const RunHistory&>();
+                                   return View(h.average.data(), {h.generations}, self);
+                               })
+        .def_property_readonly("best_index",
+                               [](py::object self) {
+                                   const RunHistory& h = self.cast<const RunHistory&>();
+                                   return View(h.bestIndex.data(), {h.generations}, self);
+                               })
+        .def_property_readonly("elite_pose", [](const RunHistory& h) { return PoseTuple(h.outcome.elitePose); })
+        .def_property_readonly("elite_fitness", [](const RunHistory& h) { return h.outcome.eliteFitness; })
+        .def_property_readonly("elite_distance",
+                               [](const RunHistory& h) { return TipDistance(h.setup.geometry, h.outcome.elitePose); })
+        .def_property_readonly("optimum_pose", [](const RunHistory& h) { return PoseTuple(h.optimum.pose); })
+        .def_property_readonly("optimum_distance", [](const RunHistory& h) { return h.optimum.distance; })
+        .def_property_readonly("reached_optimum",
+                               [](const RunHistory& h) { return h.outcome.eliteFitness == h.optimum.fitness; })
+        .def("write",
+             [](const RunHistory& h, const py::object& directory, bool runJson) {
+                 WriteRun(h, py::module_::import("os").attr("fspath")(directory).cast<std::string>(), runJson);
+             },
+             py::arg("directory"), py::arg("run_json") = true,
+             "Writes results.csv, fitness.csv and run.json into directory (made when missing), the bytes\n"
+             "kelvora-cli writes for the same arguments")
+        .def("__repr__", [](const RunHistory& h) {
+            return "<kelvora.Run seed=" + std::to_string(h.setup.seed) + " population=" + std::to_string(h.population) +
+                   " generations=" + std::to_string(h.generations) + " method=" + MethodName(h.setup.algorithm) + ">";
+        });
+
+    m.def(
+        "run",
+        [](const py::object& seed, const py::object& population, const py::object& generations,
+           const py::object& crossover, const py::object& mutation, const py::object& target, const py::object& method,
+           const py::object& encoding, const py::object& selection, const py::object& elitism,
+           const py::object& crossoverOperator, const py::object& mutationOperator, int signalAfter) {
+            return Run(ReadRunArguments(seed, population, generations, crossover, mutation, target, method, encoding,
+                                        selection, elitism, crossoverOperator, mutationOperator),
+                       signalAfter);
+        },
+        py::arg("seed"), py::arg("population"), py::arg("generations"), py::arg("crossover"), py::arg("mutation"),
+        py::arg("target"), py::arg("method"), py::arg("encoding"), py::arg("selection"), py::arg("elitism"),
+        py::arg("crossover_operator"), py::arg("mutation_operator"), py::kw_only(), py::arg("_signal_after") = 0);
+
+    m.def(
+        "optimum",
+        [](const py::object& target) {
+            const Geometry g = TargetGeometry(target);
+            return OptimumDict(FindOptimum(g.baseX, g.baseY, g.targetX, g.targetY));
+        },
+        py::arg("target"), "The best whole-degree pose for a target (X, Y): pose, distance (px), fitness");
+
+    py::class_<ReachMap, std::unique_ptr<ReachMap>>(m, "_ReachMap");
+    m.def(
+        "reach_map",
+        []() {
+            std::unique_ptr<ReachMap> map;
+            {
+                py::gil_scoped_release unlocked;
+                map = ComputeReachMap(kBaseX, kBaseY);
+            }
+            const double* data = map->distance;
+            py::object owner = py::cast(std::move(map));
+            return View(data, {kReachMapSide, kReachMapSide}, owner);
+        },
+        "The optimum distance (px) for every target offset, rows from y = +199 down, columns from x = -199");
+
+    py::class_<Table>(m, "_DistanceTable");
+    m.def(
+        "distance_table",
+        [](const py::object& target) {
+            auto table = std::make_unique<Table>();
+            const Geometry g = TargetGeometry(target);
+            {
+                py::gil_scoped_release unlocked;
+                FillDistanceTable(g, table->table);
+            }
+            const double* data = table->table.distance.data();
+            py::object owner = py::cast(std::move(table));
+            return View(data, {256, 256, 256}, owner);
+        },
+        py::arg("target"), "Every pose's distance (px) to the target, indexed [a1, a2, a3]");
+
+    m.def(
+        "landscape",
+        [](const py::object& target, const py::object& neighbourhood, const py::object& epsilon) {
+            const PixelPoint t = TargetArgument(target);
+            std::vector<std::string> names;
+            if (py::isinstance<py::str>(neighbourhood)) {
+                const std::string list = neighbourhood.cast<std::string>();
+                for (std::size_t from = 0;;) {
+                    const std::size_t comma = list.find(',', from);
+                    names.push_back(list.substr(from, comma - from));
+                    if (comma == std::string::npos) break;
+                    from = comma + 1;
+                }
+            } else {
+                names = neighbourhood.cast<std::vector<std::string>>();
+            }
+            std::vector<Neighbourhood> parsed;
+            for (const std::string& name : names) {
+                const auto n = ParseNeighbourhood(name);
+                if (!n) Refuse("neighbourhood", "'" + name + "' is not binary, gray or creep:S with S in 1..128");
+                if (std::find(parsed.begin(), parsed.end(), *n) != parsed.end())
+                    Refuse("neighbourhood", "'" + name + "' is listed twice");
+                parsed.push_back(*n);
+            }
+            // The landscape's epsilon takes 0 too: "within" then means exactly on the target.
+            static constexpr session::NumberField kLandscapeEpsilon{"--epsilon", 0, 1000, false, false,
+                                                                    "a number of pixels"};
+            const double e = NumberArgument("epsilon", kLandscapeEpsilon, epsilon);
+            DistanceTable table;
+            std::vector<LandscapeSummary> rows;
+            {
+                py::gil_scoped_release unlocked;
+                FillDistanceTable(GeometryFor(t.x, t.y), table);
+                for (const Neighbourhood& n : parsed) rows.push_back(AnalyseLandscape(table, n, e));
+            }
+            const auto share = [](long long count) { return static_cast<double>(count) / kPoseCount; };
+            py::dict d;
+            d["target"] = py::make_tuple(t.x, t.y);
+            d["optimum"] = OptimumDict(table.optimum);
+            d["epsilon"] = e;
+            py::list list;
+            for (const LandscapeSummary& s : rows) {
+                py::dict r;
+                r["name"] = NeighbourhoodName(s.neighbourhood);
+                r["local_optima"] = s.localOptima;
+                r["local_optima_within"] = s.localOptimaWithin;
+                r["basin_optimum"] = s.basinOptimum;
+                r["basin_optimum_share"] = share(s.basinOptimum);
+                r["starts_within"] = s.startsWithin;
+                r["starts_within_share"] = share(s.startsWithin);
+                r["fdc"] = s.fdc;
+                list.append(r);
+            }
+            d["neighbourhoods"] = list;
+            return d;
+        },
+        py::arg("target"), py::arg("neighbourhood") = "gray", py::arg("epsilon") = 0.5,
+        "The exact landscape of a target: local optima, basins and FDC per neighbourhood");
+}
