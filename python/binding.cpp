@@ -17,11 +17,14 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "analysis/landscape.h"
 #include "analysis/optimum.h"
 #include "analysis/reachmap.h"
+#include "batch/sweep.h"
+#include "batch/sweep_table.h"
 #include "ga/algorithm.h"
 #include "ga/run.h"
 #include "io/result_files.h"
@@ -31,6 +34,8 @@
 #include "session/file_failure.h"
 #include "session/numbers.h"
 #include "session/run_record.h"
+#include "session/sweep_plan.h"
+#include "session/sweep_targets.h"
 
 namespace py = pybind11;
 using namespace kelvora;
@@ -75,19 +80,28 @@ PixelPoint TargetArgument(const py::handle& value) {
     return *target;
 }
 
-// The command line's flag names in a message, as Python's argument names.
-std::string ArgumentWords(std::string message) {
-    static const std::pair<const char*, const char*> names[] = {
-        {"--crossover-operator", "crossover_operator"}, {"--mutation-operator", "mutation_operator"},
-        {"--algorithm", "method"}, {"--encoding", "encoding"}, {"--selection", "selection"},
-        {"--elitism", "elitism"}, {"--population", "population"}};
-    for (const auto& [flag, name] : names) {
-        for (std::size_t at = message.find(flag); at != std::string::npos; at = message.find(flag, at)) {
-            message.replace(at, std::strlen(flag), name);
-            at += std::strlen(name);
+// The command line's flag names in a message as Python's argument names: --algorithm is method,
+// --crossover-operator crossover_operator, and so on; --target is target (targets for a sweep).
+std::string ArgumentWords(const std::string& message, const char* targetName = "target") {
+    std::string out;
+    for (std::size_t at = 0; at < message.size();) {
+        const bool flag = message.compare(at, 2, "--") == 0 && at + 2 < message.size() && message[at + 2] >= 'a' &&
+                          message[at + 2] <= 'z' && (at == 0 || message[at - 1] == ' ' || message[at - 1] == '(');
+        if (!flag) {
+            out += message[at++];
+            continue;
         }
+        std::size_t end = at + 2;
+        while (end < message.size() && ((message[end] >= 'a' && message[end] <= 'z') || message[end] == '-')) ++end;
+        std::string name = message.substr(at + 2, end - at - 2);
+        if (name == "algorithm") name = "method";
+        else if (name == "target") name = targetName;
+        for (char& c : name)
+            if (c == '-') c = '_';
+        out += name;
+        at = end;
     }
-    return message;
+    return out;
 }
 
 // One operator choice through the core's parser of its flag, when given (None: the default).
@@ -325,6 +339,161 @@ void WriteRun(const RunHistory& h, const std::string& directory, bool runJson) {
     }
 }
 
+// ---- Sweeps -----------------------------------------------------------------------------------------
+
+// A value or an iterable of values as a list (a str is one value).
+std::vector<py::object> Items(const py::handle& value) {
+    std::vector<py::object> items;
+    if (py::isinstance<py::str>(value) || !py::isinstance<py::iterable>(value)) {
+        items.push_back(py::reinterpret_borrow<py::object>(value));
+    } else {
+        for (const py::handle item : value) items.push_back(py::reinterpret_borrow<py::object>(item));
+    }
+    return items;
+}
+
+template <class T>
+std::vector<T> NumberList(const char* argument, const session::NumberField& field, const py::handle& value) {
+    std::vector<T> out;
+    for (const py::object& item : Items(value)) out.push_back(static_cast<T>(NumberArgument(argument, field, item)));
+    return out;
+}
+
+using ChoiceParser = std::string (*)(std::string_view, Algorithm&);
+
+// One choice list: each item read by its flag's parser and spelled as the sweep file spells it;
+// None leaves the classic choice.
+void ChoiceList(std::size_t which, const char* argument, ChoiceParser parse, const py::handle& value,
+                session::SweepChoices& choices) {
+    if (value.is_none()) return;
+    std::vector<std::string> spelled;
+    for (const py::object& item : Items(value)) {
+        const std::string text = ArgumentText(item);
+        Algorithm a;
+        if (const std::string message = parse(text, a); !message.empty()) Refuse(argument, ArgumentWords(message));
+        spelled.push_back(AlgorithmFields(a)[which]);
+        if (std::find(spelled.begin(), spelled.end() - 1, spelled.back()) != spelled.end() - 1)
+            Refuse(argument, "'" + text + "' is listed twice");
+    }
+    choices[which] = std::move(spelled);
+}
+
+// A finished sweep as columns, named and ordered as the sweep file's header.
+py::dict SweepColumns(const SweepPlan& plan, const std::vector<SweepResult>& results) {
+    const std::size_t n = results.size();
+    const auto column = [n](auto zero, auto fill) {
+        py::array_t<decltype(zero)> a(static_cast<py::ssize_t>(n));
+        auto* out = a.mutable_data();
+        for (std::size_t i = 0; i < n; ++i) out[i] = fill(i);
+        return a;
+    };
+    const py::module_ numpy = py::module_::import("numpy");
+    const auto texts = [&](std::size_t field) {
+        py::list list(n);
+        for (std::size_t i = 0; i < n; ++i)
+            list[i] = py::str(AlgorithmFields(results[i].combination.algorithm)[field]);
+        return numpy.attr("array")(list);
+    };
+    const std::string fingerprint = SweepFingerprint(plan);
+    const long long runs = CombinationCount(plan);
+    py::dict d;
+    const auto& r = results;
+    d["seed"] = column(std::uint32_t{}, [&](std::size_t i) { return r[i].combination.seed; });
+    d["population"] = column(std::int32_t{}, [&](std::size_t i) { return r[i].combination.params.populationSize; });
+    d["generations"] = column(std::int32_t{}, [&](std::size_t i) { return r[i].combination.params.generationCount; });
+    d["crossover"] = column(double{}, [&](std::size_t i) { return r[i].combination.params.crossoverRate; });
+    d["mutation"] = column(double{}, [&](std::size_t i) { return r[i].combination.params.mutationProbability; });
+    const char* const names[] = {"algorithm", "encoding", "selection", "elitism", "crossover_operator", "mutation_operator"};
+    for (std::size_t field = 0; field < std::size(names); ++field) d[names[field]] = texts(field);
+    d["elitism"] = numpy.attr("asarray")(d["elitism"], "int32");
+    d["target_x"] = column(std::int32_t{}, [&](std::size_t i) { return r[i].combination.target.x; });
+    d["target_y"] = column(std::int32_t{}, [&](std::size_t i) { return r[i].combination.target.y; });
+    d["elite_a1"] = column(std::uint8_t{}, [&](std::size_t i) { return static_cast<std::uint8_t>(r[i].elitePose.a1); });
+    d["elite_a2"] = column(std::uint8_t{}, [&](std::size_t i) { return static_cast<std::uint8_t>(r[i].elitePose.a2); });
+    d["elite_a3"] = column(std::uint8_t{}, [&](std::size_t i) { return static_cast<std::uint8_t>(r[i].elitePose.a3); });
+    d["elite_distance"] = column(double{}, [&](std::size_t i) { return r[i].eliteDistance; });
+    d["optimum_distance"] = column(double{}, [&](std::size_t i) { return r[i].optimumDistance; });
+    d["gap"] = column(double{}, [&](std::size_t i) { return r[i].eliteDistance - r[i].optimumDistance; });
+    d["reached_optimum"] = column(bool{}, [&](std::size_t i) { return r[i].reachedOptimum(); });
+    d["first_generation_at_optimum"] = column(std::int32_t{}, [&](std::size_t i) { return r[i].firstGenerationAtOptimum; });
+    d["first_generation_within_epsilon"] =
+        column(std::int32_t{}, [&](std::size_t i) { return r[i].firstGenerationWithinEpsilon; });
+    d["run"] = column(std::int64_t{}, [&](std::size_t i) { return static_cast<std::int64_t>(i) + 1; });
+    d["runs"] = column(std::int64_t{}, [&](std::size_t) { return static_cast<std::int64_t>(runs); });
+    d["sweep"] = numpy.attr("full")(n, py::str(fingerprint));
+    return d;
+}
+
+py::dict Sweep(const py::object& seeds, const py::object& targets, const py::object& population,
+               const py::object& generations, const py::object& crossover, const py::object& mutation,
+               const py::object& method, const py::object& encoding, const py::object& selection,
+               const py::object& elitism, const py::object& crossoverOperator, const py::object& mutationOperator,
+               const py::object& epsilon, const py::object& targetSeed, const py::object& threads) {
+    SweepPlan plan;
+    plan.populations = NumberList<int>("population", session::kPopulationField, population);
+    plan.generations = NumberList<int>("generations", session::kGenerationsField, generations);
+    plan.crossovers = NumberList<double>("crossover", session::kCrossoverField, crossover);
+    plan.mutations = NumberList<double>("mutation", session::kMutationField, mutation);
+    plan.seeds = NumberList<std::uint32_t>("seeds", session::kSeedField, seeds);
+    plan.epsilon = NumberArgument("epsilon", session::kEpsilonField, epsilon);
+    // Targets: (X, Y) pairs, and at most one "random:K" drawn after them from target_seed.
+    int randomTargets = 0;
+    for (const py::object& item : targets.is_none() ? std::vector<py::object>{} : Items(targets)) {
+        if (py::isinstance<py::str>(item) && item.cast<std::string>().rfind("random:", 0) == 0) {
+            const auto k = session::ParseRandomTargets(item.cast<std::string>());
+            if (!k || randomTargets)
+                Refuse("targets", "'" + item.cast<std::string>() + "' is not random:K with K in 1.." +
+                                      std::to_string(session::kMaxRandomTargets) + (randomTargets ? ", given once" : ""));
+            randomTargets = *k;
+            continue;
+        }
+        const PixelPoint t = TargetArgument(item);
+        plan.targets.push_back({t.x, t.y});
+    }
+    session::SweepChoices choices = session::ClassicSweepChoices();
+    const ChoiceParser parsers[] = {ParseMethod, ParseEncoding, ParseSelection, ParseElitism, ParseCrossover, ParseMutation};
+    const py::handle lists[] = {method, encoding, selection, elitism, crossoverOperator, mutationOperator};
+    const char* const names[] = {"method", "encoding", "selection", "elitism", "crossover_operator", "mutation_operator"};
+    for (std::size_t which = 0; which < choices.size(); ++which)
+        ChoiceList(which, names[which], parsers[which], lists[which], choices);
+    if (!plan.populations.empty() && !choices[0].empty()) {
+        const int smallest = *std::min_element(plan.populations.begin(), plan.populations.end());
+        if (const std::string invalid = session::SweepAlgorithms(choices, smallest, plan.algorithms); !invalid.empty())
+            throw py::value_error(ArgumentWords(invalid, "targets"));
+    } else {
+        plan.algorithms.clear();  // an empty list: the plan's check names it
+    }
+    if (randomTargets > 0) {
+        const auto seed = static_cast<std::uint32_t>(NumberArgument("target_seed", session::kSeedField, targetSeed));
+        if (const std::string clash = session::AddRandomTargets(plan.targets, randomTargets, seed); !clash.empty())
+            throw py::value_error(ArgumentWords(clash, "targets"));
+    }
+    if (plan.targets.empty() && targets.is_none()) plan.targets.push_back({kOpeningTargetX, kOpeningTargetY});
+    if (const session::SweepPlanFault fault = session::CheckSweepPlan(plan))
+        throw py::value_error(ArgumentWords(session::SweepPlanFaultText(fault), "targets"));
+
+    SweepOptions options;
+    options.threads = threads.is_none() ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
+                                        : static_cast<int>(NumberArgument("threads", {"--threads", 1, 1024, true}, threads));
+    std::vector<SweepResult> results(static_cast<std::size_t>(CombinationCount(plan)));
+    long long done = 0;
+    {
+        InterruptScope interrupt;
+        options.stop = &gInterrupted;
+        py::gil_scoped_release unlocked;
+        done = RunSweep(plan, options, [&results](long long index, const SweepResult& r) {
+            SweepResult& kept = results[static_cast<std::size_t>(index)];
+            kept = r;
+            kept.improvements = {};  // the columns do not hold them
+        });
+    }
+    if (done < static_cast<long long>(results.size())) {
+        PyErr_SetNone(PyExc_KeyboardInterrupt);
+        throw py::error_already_set();
+    }
+    return SweepColumns(plan, results);
+}
+
 // ---- The ground truth -------------------------------------------------------------------------------
 
 Geometry TargetGeometry(const py::handle& target) {
@@ -434,6 +603,11 @@ PYBIND11_MODULE(_kelvora, m) {
         py::arg("seed"), py::arg("population"), py::arg("generations"), py::arg("crossover"), py::arg("mutation"),
         py::arg("target"), py::arg("method"), py::arg("encoding"), py::arg("selection"), py::arg("elitism"),
         py::arg("crossover_operator"), py::arg("mutation_operator"), py::kw_only(), py::arg("_signal_after") = 0);
+
+    m.def("sweep", &Sweep, py::arg("seeds"), py::arg("targets"), py::arg("population"), py::arg("generations"),
+          py::arg("crossover"), py::arg("mutation"), py::arg("method"), py::arg("encoding"), py::arg("selection"),
+          py::arg("elitism"), py::arg("crossover_operator"), py::arg("mutation_operator"), py::arg("epsilon"),
+          py::arg("target_seed"), py::arg("threads"));
 
     m.def(
         "optimum",

@@ -13,7 +13,7 @@ Arguments are named and bounded as kelvora-cli's flags are; a bad one raises Val
 from . import _kelvora
 from ._kelvora import Run, optimum, reach_map, distance_table, landscape
 
-__all__ = ["Run", "run", "optimum", "reach_map", "distance_table", "landscape", "__version__"]
+__all__ = ["Run", "run", "sweep", "optimum", "reach_map", "distance_table", "landscape", "__version__"]
 __version__ = _kelvora.version
 
 
@@ -32,3 +32,24 @@ def run(seed=None, population=20, generations=100, crossover=0.5, mutation=0.1, 
     """
     return _kelvora.run(seed, population, generations, crossover, mutation, target, method, encoding, selection,
                         elitism, crossover_operator, mutation_operator)
+
+
+def sweep(seeds, targets=None, population=20, generations=100, crossover=0.5, mutation=0.1, method="ga",
+          encoding=None, selection=None, elitism=None, crossover_operator=None, mutation_operator=None,
+          epsilon=0.5, target_seed=1, threads=None):
+    """Runs every combination of the lists, targets and seeds, as kelvora-cli sweep does, on every core.
+
+    Each of population, generations, crossover, mutation and the six algorithm choices is a value or a
+    list of values (a sweep over their cartesian product, each method taking only the choices it takes);
+    seeds is an iterable of seeds (range(1, 101)); targets a list of (X, Y) and at most one "random:K",
+    drawn from target_seed after the ones given (None: the default target). Returns the sweep file's
+    columns, one row per run in the file's order: a pandas DataFrame when pandas is installed, else a
+    dict of numpy arrays. A generation column is 0 where the file's is empty (never got there).
+    """
+    columns = _kelvora.sweep(seeds, targets, population, generations, crossover, mutation, method, encoding,
+                             selection, elitism, crossover_operator, mutation_operator, epsilon, target_seed, threads)
+    try:
+        import pandas
+    except ImportError:
+        return columns
+    return pandas.DataFrame(columns)
