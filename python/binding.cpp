@@ -31,6 +31,7 @@
 #include "io/run_record.h"
 #include "model/arm.h"
 #include "model/kelvora_version.h"
+#include "session/comparison.h"
 #include "session/file_failure.h"
 #include "session/numbers.h"
 #include "session/run_record.h"
@@ -494,6 +495,137 @@ py::dict Sweep(const py::object& seeds, const py::object& targets, const py::obj
     return SweepColumns(plan, results);
 }
 
+// ---- Comparisons ------------------------------------------------------------------------------------
+
+// A column of a sweep table (a dict of arrays or a DataFrame) as a list.
+py::list Column(const py::object& table, const char* name) {
+    py::object column;
+    try {
+        column = table[py::str(name)];
+    } catch (const py::error_already_set&) {
+        throw py::value_error(std::string("table: no column '") + name + "'");
+    }
+    return py::list(py::module_::import("numpy").attr("asarray")(column).attr("tolist")());
+}
+
+// What kelvora-cli compare --json says of a configuration.
+py::dict ConfigurationDict(const session::ComparedConfiguration& g) {
+    const std::vector<std::string> f = AlgorithmFields(g.runs.algorithm);
+    const SolverParams& p = g.runs.params;
+    py::dict d;
+    d["population"] = p.populationSize;
+    d["generations"] = p.generationCount;
+    d["crossover"] = p.crossoverRate;
+    d["mutation"] = p.mutationProbability;
+    d["algorithm"] = f[0];
+    d["encoding"] = f[1];
+    d["selection"] = f[2];
+    d["elitism"] = f[3];
+    d["crossover_operator"] = f[4];
+    d["mutation_operator"] = f[5];
+    d["label"] = g.label;
+    return d;
+}
+
+py::dict Compare(const py::object& table, const py::object& baseline, const py::object& alphaValue) {
+    const std::string alphaText = ArgumentText(alphaValue);
+    const auto alpha = session::ParseNumberField({"--alpha", 0, 1, false, true}, alphaText);
+    if (!alpha || *alpha >= 1.0) Refuse("alpha", "'" + alphaText + "' is not a level in (0, 1)");
+    // The rows, each read back as its configuration and outcome.
+    const char* const fields[] = {"algorithm", "encoding", "selection", "elitism", "crossover_operator",
+                                  "mutation_operator"};
+    const ChoiceParser parsers[] = {ParseMethod, ParseEncoding, ParseSelection, ParseElitism, ParseCrossover, ParseMutation};
+    const py::list seed = Column(table, "seed"), population = Column(table, "population"),
+                   generations = Column(table, "generations"), crossover = Column(table, "crossover"),
+                   mutation = Column(table, "mutation"), x = Column(table, "target_x"), y = Column(table, "target_y"),
+                   distance = Column(table, "elite_distance"), first = Column(table, "first_generation_within_epsilon");
+    std::vector<py::list> choice;
+    for (const char* f : fields) choice.push_back(Column(table, f));
+    session::ComparedRuns runs;
+    const std::size_t n = py::len(seed);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string row = "table: row " + std::to_string(i) + ": ";
+        SweepCombination c;
+        try {
+            c.seed = static_cast<std::uint32_t>(NumberArgument("seed", session::kSeedField, seed[i]));
+            c.params.populationSize = static_cast<int>(NumberArgument("population", session::kPopulationField, population[i]));
+            c.params.generationCount =
+                static_cast<int>(NumberArgument("generations", session::kGenerationsField, generations[i]));
+            c.params.crossoverRate = NumberArgument("crossover", session::kCrossoverField, crossover[i]);
+            c.params.mutationProbability = NumberArgument("mutation", session::kMutationField, mutation[i]);
+            c.target = {static_cast<int>(NumberArgument("target_x", session::kTargetOffsetField, x[i])),
+                        static_cast<int>(NumberArgument("target_y", session::kTargetOffsetField, y[i]))};
+            for (std::size_t f = 0; f < std::size(fields); ++f)
+                if (const std::string message = parsers[f](ArgumentText(choice[f][i]), c.algorithm); !message.empty())
+                    Refuse(fields[f], message);
+        } catch (const py::value_error& e) {
+            throw py::value_error(row + e.what());
+        }
+        runs.add(runs.find(c), c, distance[i].cast<double>(), first[i].cast<int>());
+    }
+    if (runs.configurations.size() < 2)
+        throw py::value_error(runs.configurations.empty()
+                                  ? std::string("table: no runs to compare")
+                                  : "table: the table holds one configuration (" +
+                                        AlgorithmSummary(runs.configurations.front().runs.algorithm) +
+                                        "): nothing to compare it with");
+    runs.label();
+    std::size_t against = session::DefaultBaseline(runs);
+    if (!baseline.is_none()) {
+        const std::string label = ArgumentText(baseline);
+        if (label == "all") {
+            against = session::kAllPairs;
+        } else if (const auto named = session::ConfigurationLabelled(runs, label)) {
+            against = *named;
+        } else {
+            std::string labels;
+            for (const auto& g : runs.configurations) labels += (labels.empty() ? "" : "; ") + g.label;
+            Refuse("baseline", "'" + label + "' is not a configuration of the table (" + labels + ", or all)");
+        }
+    }
+    session::Comparison comparison;
+    {
+        py::gil_scoped_release unlocked;
+        comparison = session::CompareConfigurations(runs, against, *alpha);
+    }
+    py::dict d;
+    d["epsilon"] = py::none();
+    d["alpha"] = *alpha;
+    py::list pairs;
+    for (std::size_t i = 0; i < comparison.pairs.size(); ++i) {
+        const PairTest& p = comparison.pairs[i];
+        const auto& a = runs.configurations[p.a];
+        const auto& b = runs.configurations[p.b];
+        py::dict pair;
+        pair["a"] = ConfigurationDict(a);
+        pair["b"] = ConfigurationDict(b);
+        pair["successes"] = py::make_tuple(a.successes(), a.first.size(), b.successes(), b.first.size());
+        pair["fisher_p"] = p.fisherP;
+        pair["fisher_p_holm"] = p.fisherPHolm;
+        pair["mwu_u"] = p.u;
+        pair["mwu_p"] = p.mwuP;
+        pair["mwu_p_holm"] = p.mwuPHolm;
+        pair["a12"] = p.a12;
+        pair["verdict"] = comparison.verdicts[i];
+        pairs.append(pair);
+    }
+    d["pairs"] = pairs;
+    if (comparison.friedman) {
+        py::dict f, ranks;
+        f["chi2"] = comparison.friedman->chi2;
+        f["p"] = comparison.friedman->p;
+        for (std::size_t k = 0; k < runs.configurations.size(); ++k)
+            ranks[py::str(runs.configurations[k].label)] = comparison.friedman->meanRanks[k];
+        f["ranks"] = ranks;
+        f["blocks"] = runs.targets.size();
+        f["cd"] = comparison.criticalDifference;
+        d["friedman"] = f;
+    } else {
+        d["friedman"] = py::none();
+    }
+    return d;
+}
+
 // ---- The ground truth -------------------------------------------------------------------------------
 
 Geometry TargetGeometry(const py::handle& target) {
@@ -608,6 +740,9 @@ PYBIND11_MODULE(_kelvora, m) {
           py::arg("crossover"), py::arg("mutation"), py::arg("method"), py::arg("encoding"), py::arg("selection"),
           py::arg("elitism"), py::arg("crossover_operator"), py::arg("mutation_operator"), py::arg("epsilon"),
           py::arg("target_seed"), py::arg("threads"));
+
+    m.def("compare", &Compare, py::arg("table"), py::arg("baseline") = py::none(), py::arg("alpha") = 0.05,
+          "What kelvora-cli compare --json says of a sweep table: each pair's tests and verdict, and Friedman's");
 
     m.def(
         "optimum",

@@ -1,4 +1,5 @@
 import csv
+import json
 
 import numpy as np
 import pytest
@@ -53,4 +54,27 @@ def test_columns_are_the_command_lines_file(kwargs, flags, cli, tmp_path):
 def test_bad_plans_are_named(kwargs, message):
     with pytest.raises(ValueError) as error:
         kelvora.sweep(**kwargs)
+    assert message in str(error.value)
+
+
+@pytest.mark.parametrize("baseline", [None, "all", "population 10, gray"])
+def test_compare_is_the_command_lines(baseline, cli, tmp_path):
+    kwargs, flags = PLANS[0]
+    cli("sweep", *flags, "--output", tmp_path / "sweep.csv", "--quiet")
+    printed = json.loads(cli("compare", tmp_path / "sweep.csv", "--json", "--alpha", "0.1",
+                             *(["--baseline", baseline] if baseline else [])))
+    ours = kelvora.compare(kelvora.sweep(**kwargs), baseline=baseline, alpha=0.1)
+    printed = json.loads(json.dumps(printed))
+    assert json.loads(json.dumps(ours)) == printed
+
+
+@pytest.mark.parametrize("kwargs, message", [
+    (dict(alpha=1), "alpha: '1' is not a level in (0, 1)"),
+    (dict(baseline="grey"), "baseline: 'grey' is not a configuration of the table"),
+    (dict(table={"seed": [1]}), "table: no column 'population'"),
+])
+def test_compare_refuses(kwargs, message):
+    table = kwargs.pop("table", None) or kelvora.sweep(seeds=[1, 2], generations=5, encoding=["binary", "gray"])
+    with pytest.raises(ValueError) as error:
+        kelvora.compare(table, **kwargs)
     assert message in str(error.value)
