@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <random>
@@ -115,6 +116,7 @@ void ChoiceArgument(const char* argument, std::string (*parse)(std::string_view,
 
 struct RunArguments {
     RunSetup setup;
+    py::object mutation;  // the caller's own mutation (a callable), or None
     PixelPoint target{kOpeningTargetX, kOpeningTargetY};
 };
 
@@ -142,10 +144,20 @@ RunArguments ReadRunArguments(const py::handle& seed, const py::handle& populati
     Algorithm& algorithm = a.setup.algorithm;
     ChoiceArgument("method", ParseMethod, method, algorithm);
     ChoiceArgument("encoding", ParseEncoding, encoding, algorithm);
+    for (const auto& [name, value] : {std::pair{"selection", selection}, {"crossover_operator", crossoverOperator}})
+        if (PyCallable_Check(value.ptr()))
+            Refuse(name, "a function of your own is taken for mutation_operator only; give one of the built-in spellings");
     ChoiceArgument("selection", ParseSelection, selection, algorithm);
     ChoiceArgument("elitism", ParseElitism, elitism, algorithm);
     ChoiceArgument("crossover_operator", ParseCrossover, crossoverOperator, algorithm);
-    ChoiceArgument("mutation_operator", ParseMutation, mutationOperator, algorithm);
+    a.mutation = py::none();
+    if (PyCallable_Check(mutationOperator.ptr())) {
+        if (algorithm.method != Method::geneticAlgorithm)
+            Refuse("mutation_operator", "a function of your own needs method 'ga', not '" + MethodName(algorithm) + "'");
+        a.mutation = py::reinterpret_borrow<py::object>(mutationOperator);
+    } else {
+        ChoiceArgument("mutation_operator", ParseMutation, mutationOperator, algorithm);
+    }
     if (const std::string untaken = UntakenChoices(algorithm); !untaken.empty())
         throw py::value_error(ArgumentWords(untaken));
     // The counts that depend on the population, each named by its own argument.
@@ -180,12 +192,12 @@ struct RunHistory {
     RunOutcome outcome;
     Optimum optimum;
     std::string started;                 // when the run started, as run.json records it
+    bool custom = false;                 // made with a mutation of the caller's own
 };
 
 class HistoryObserver final : public RunObserver {
 public:
-    /// signalAfter > 0: raises SIGINT on this thread once that generation is kept (the tests' Ctrl-C).
-    HistoryObserver(RunHistory& history, int signalAfter) : h_(history), signalAfter_(signalAfter) {}
+    explicit HistoryObserver(RunHistory& history) : h_(history) {}
     void onGeneration(const GenerationView& view) override {
         const std::size_t n = static_cast<std::size_t>(view.populationSize);
         const std::size_t g = static_cast<std::size_t>(view.generation - 1);
@@ -196,12 +208,10 @@ public:
         h_.average[g] = view.average;
         h_.bestIndex[g] = view.bestIndex;
         h_.generations = view.generation;
-        if (view.generation == signalAfter_) std::raise(SIGINT);
     }
 
 private:
     RunHistory& h_;
-    int signalAfter_;
 };
 
 // Ctrl-C during a run: while it computes (without the interpreter's lock), SIGINT raises the run's
@@ -234,7 +244,69 @@ private:
     bool installed_ = false;
 };
 
-std::shared_ptr<RunHistory> Run(const RunArguments& arguments, int signalAfter) {
+// A Python function as the run's mutation: once a step it is handed the genotypes of the slots to
+// mutate as a writable uint8 array [count, 3] over the population itself (valid during the call)
+// and a numpy Generator seeded from the run's seed; it changes the array in place or returns the
+// new genotypes. An exception ends the run and is raised again once the run has returned.
+class PythonMutation final : public CustomMutation {
+public:
+    PythonMutation(py::object function, std::uint32_t seed)
+        : function_(std::move(function)), rng_(py::module_::import("numpy").attr("random").attr("default_rng")(seed)) {}
+    ~PythonMutation() override {
+        py::gil_scoped_acquire gil;
+        function_ = py::object();
+        rng_ = py::object();
+        error_.reset();
+    }
+
+    void mutate(int, Chromosome* genotypes, int count, CrtRandom&) override {
+        if (error_) return;
+        py::gil_scoped_acquire gil;
+        try {
+            const py::capsule none(genotypes, [](void*) {});
+            py::array_t<std::uint8_t> view({count, 3}, {3, 1}, &genotypes->gene[0], none);
+            const py::object out = function_(view, rng_);
+            if (out.is_none() || out.is(view)) return;
+            const py::array given = py::array::ensure(out);
+            const char kind = given ? given.dtype().kind() : '?';
+            if (!given || given.ndim() != 2 || given.shape(0) != count || given.shape(1) != 3 || (kind != 'u' && kind != 'i'))
+                throw py::value_error("mutation_operator: returned " + py::repr(out.attr("shape")).cast<std::string>() +
+                                      " " + py::str(out.attr("dtype")).cast<std::string>() +
+                                      "; expected None (changed in place) or integers of shape (" +
+                                      std::to_string(count) + ", 3)");
+            const py::array_t<long long, py::array::c_style | py::array::forcecast> values(given);
+            const long long* v = values.data();
+            for (py::ssize_t i = 0; i < values.size(); ++i)
+                if (v[i] < 0 || v[i] > 255)
+                    throw py::value_error("mutation_operator: returned the gene " + std::to_string(v[i]) +
+                                          ", not a byte in 0..255");
+            for (py::ssize_t i = 0; i < values.size(); ++i) (&genotypes->gene[0])[i] = static_cast<std::uint8_t>(v[i]);
+        } catch (py::error_already_set& e) {
+            error_ = std::move(e);
+            gInterrupted.store(true);  // the run ends after this generation
+        } catch (const py::value_error& e) {
+            PyErr_SetString(PyExc_ValueError, e.what());
+            error_ = py::error_already_set();
+            gInterrupted.store(true);
+        }
+    }
+
+    /// Raises the function's exception, if it threw (with the interpreter's lock held).
+    void rethrow() {
+        if (error_) {
+            py::error_already_set e = std::move(*error_);
+            error_.reset();
+            throw e;
+        }
+    }
+
+private:
+    py::object function_;
+    py::object rng_;
+    std::optional<py::error_already_set> error_;
+};
+
+std::shared_ptr<RunHistory> Run(const RunArguments& arguments) {
     auto history = std::make_shared<RunHistory>();
     RunHistory& h = *history;
     h.setup = arguments.setup;
@@ -248,20 +320,28 @@ std::shared_ptr<RunHistory> Run(const RunArguments& arguments, int signalAfter) 
     h.average.resize(g);
     h.bestIndex.resize(g);
     h.started = RecordTimeNow();
+    std::optional<PythonMutation> mutation;
+    if (!arguments.mutation.is_none()) {
+        mutation.emplace(arguments.mutation, h.setup.seed);
+        h.setup.mutation = &*mutation;
+        h.custom = true;
+    }
     {
         InterruptScope interrupt;
         py::gil_scoped_release unlocked;
-        HistoryObserver observer(h, signalAfter);
+        HistoryObserver observer(h);
         RunObserver* observers[] = {&observer};
         const auto buffers = std::make_unique<RunBuffers>();
         h.outcome = RunSolver(h.setup, observers, *buffers, &gInterrupted);
         const Geometry& geometry = h.setup.geometry;
         h.optimum = FindOptimum(geometry.baseX, geometry.baseY, geometry.targetX, geometry.targetY);
     }
-    if (h.outcome.stopped) throw py::error_already_set([] {
-            PyErr_SetNone(PyExc_KeyboardInterrupt);
-            return py::error_already_set();
-        }());
+    h.setup.mutation = nullptr;
+    if (mutation) mutation->rethrow();
+    if (h.outcome.stopped || gInterrupted.load()) {
+        PyErr_SetNone(PyExc_KeyboardInterrupt);
+        throw py::error_already_set();
+    }
     return history;
 }
 
@@ -291,6 +371,8 @@ py::tuple PoseTuple(const ArmPose& pose) { return py::make_tuple(pose.a1, pose.a
 // history handed to the core's writer generation by generation, then the record of the run.
 void WriteRun(const RunHistory& h, const std::string& directory, bool runJson) {
     if (directory.empty()) Refuse("directory", "the directory name is empty");
+    if (runJson && h.custom)
+        Refuse("run_json", "a run with a mutation of your own has no run.json: no kelvora-cli command repeats it");
     std::error_code error;
     std::filesystem::create_directories(directory, error);
     if (error || !std::filesystem::is_directory(directory))
@@ -626,6 +708,80 @@ py::dict Compare(const py::object& table, const py::object& baseline, const py::
     return d;
 }
 
+// ---- Ask and tell ----------------------------------------------------------------------------------
+
+struct BudgetExhausted : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A target as a problem for an optimiser of the caller's own: poses are evaluated as the run
+// evaluates them, counted against a budget, and the best so far is measured against the optimum.
+struct Problem {
+    Geometry geometry;
+    PixelPoint target;
+    long long budget = 0;
+    long long used = 0;
+    double epsilon = 0.5;
+    Optimum optimum;
+    ArmPose best{};
+    double bestDistance = std::numeric_limits<double>::infinity();
+    long long firstAtOptimum = 0;      // evaluations when the optimum's distance was first reached, 0: not yet
+    long long firstWithin = 0;         // evaluations when epsilon was first reached, 0: not yet
+    std::vector<std::pair<long long, double>> improvements;  // (evaluations so far, distance)
+
+    py::array_t<double> evaluate(const py::array& poses) {
+        const char kind = poses.dtype().kind();
+        const bool one = poses.ndim() == 1;
+        if ((kind != 'u' && kind != 'i') || !(one ? poses.shape(0) == 3 : poses.ndim() == 2 && poses.shape(1) == 3))
+            Refuse("poses", "expected integers of shape (K, 3) or (3,), got " +
+                                py::repr(poses.attr("shape")).cast<std::string>() + " " +
+                                py::str(poses.dtype()).cast<std::string>());
+        const py::array_t<long long, py::array::c_style | py::array::forcecast> angles(poses);
+        const long long k = one ? 1 : angles.shape(0);
+        const long long* a = angles.data();
+        for (long long i = 0; i < 3 * k; ++i)
+            if (a[i] < 0 || a[i] > 255) Refuse("poses", "the angle " + std::to_string(a[i]) + " is not in 0..255");
+        if (k > budget - used)
+            throw BudgetExhausted("the budget of " + std::to_string(budget) + " evaluations is spent (" +
+                                  std::to_string(used) + " used, " + std::to_string(k) + " asked for)");
+        py::array_t<double> out(k);
+        double* d = out.mutable_data();
+        for (long long i = 0; i < k; ++i) {
+            const ArmPose pose{static_cast<int>(a[3 * i]), static_cast<int>(a[3 * i + 1]), static_cast<int>(a[3 * i + 2])};
+            d[i] = TipDistance(geometry, pose);
+            ++used;
+            if (d[i] < bestDistance) {
+                bestDistance = d[i];
+                best = pose;
+                improvements.emplace_back(used, d[i]);
+                if (!firstAtOptimum && d[i] <= optimum.distance) firstAtOptimum = used;
+                if (!firstWithin && d[i] <= epsilon) firstWithin = used;
+            }
+        }
+        if (one) return out.attr("reshape")(py::tuple()).cast<py::array_t<double>>();
+        return out;
+    }
+
+    py::dict result(const std::string& name) const {
+        py::dict r;
+        r["method"] = name;
+        r["target_x"] = target.x;
+        r["target_y"] = target.y;
+        r["budget"] = budget;
+        r["evaluations"] = used;
+        r["elite_a1"] = best.a1;
+        r["elite_a2"] = best.a2;
+        r["elite_a3"] = best.a3;
+        r["elite_distance"] = bestDistance;
+        r["optimum_distance"] = optimum.distance;
+        r["gap"] = bestDistance - optimum.distance;
+        r["reached_optimum"] = firstAtOptimum > 0;
+        r["first_evaluation_at_optimum"] = firstAtOptimum;
+        r["first_evaluation_within_epsilon"] = firstWithin;
+        return r;
+    }
+};
+
 // ---- The ground truth -------------------------------------------------------------------------------
 
 Geometry TargetGeometry(const py::handle& target) {
@@ -669,7 +825,7 @@ PYBIND11_MODULE(_kelvora, m) {
                                    d["selection"] = SelectionName(a);
                                    d["elitism"] = a.elitism;
                                    d["crossover_operator"] = CrossoverName(a);
-                                   d["mutation_operator"] = MutationName(a);
+                                   d["mutation_operator"] = h.custom ? std::string("custom") : MutationName(a);
                                    return d;
                                })
         .def_property_readonly("poses",
@@ -711,10 +867,11 @@ PYBIND11_MODULE(_kelvora, m) {
         .def_property_readonly("reached_optimum",
                                [](const RunHistory& h) { return h.outcome.eliteFitness == h.optimum.fitness; })
         .def("write",
-             [](const RunHistory& h, const py::object& directory, bool runJson) {
-                 WriteRun(h, py::module_::import("os").attr("fspath")(directory).cast<std::string>(), runJson);
+             [](const RunHistory& h, const py::object& directory, const py::object& runJson) {
+                 WriteRun(h, py::module_::import("os").attr("fspath")(directory).cast<std::string>(),
+                          runJson.is_none() ? !h.custom : runJson.cast<bool>());
              },
-             py::arg("directory"), py::arg("run_json") = true,
+             py::arg("directory"), py::arg("run_json") = py::none(),
              "Writes results.csv, fitness.csv and run.json into directory (made when missing), the bytes\n"
              "kelvora-cli writes for the same arguments")
         .def("__repr__", [](const RunHistory& h) {
@@ -727,14 +884,13 @@ PYBIND11_MODULE(_kelvora, m) {
         [](const py::object& seed, const py::object& population, const py::object& generations,
            const py::object& crossover, const py::object& mutation, const py::object& target, const py::object& method,
            const py::object& encoding, const py::object& selection, const py::object& elitism,
-           const py::object& crossoverOperator, const py::object& mutationOperator, int signalAfter) {
+           const py::object& crossoverOperator, const py::object& mutationOperator) {
             return Run(ReadRunArguments(seed, population, generations, crossover, mutation, target, method, encoding,
-                                        selection, elitism, crossoverOperator, mutationOperator),
-                       signalAfter);
+                                        selection, elitism, crossoverOperator, mutationOperator));
         },
         py::arg("seed"), py::arg("population"), py::arg("generations"), py::arg("crossover"), py::arg("mutation"),
         py::arg("target"), py::arg("method"), py::arg("encoding"), py::arg("selection"), py::arg("elitism"),
-        py::arg("crossover_operator"), py::arg("mutation_operator"), py::kw_only(), py::arg("_signal_after") = 0);
+        py::arg("crossover_operator"), py::arg("mutation_operator"));
 
     m.def("sweep", &Sweep, py::arg("seeds"), py::arg("targets"), py::arg("population"), py::arg("generations"),
           py::arg("crossover"), py::arg("mutation"), py::arg("method"), py::arg("encoding"), py::arg("selection"),
@@ -743,6 +899,44 @@ PYBIND11_MODULE(_kelvora, m) {
 
     m.def("compare", &Compare, py::arg("table"), py::arg("baseline") = py::none(), py::arg("alpha") = 0.05,
           "What kelvora-cli compare --json says of a sweep table: each pair's tests and verdict, and Friedman's");
+
+    static py::exception<BudgetExhausted> budgetExhausted(m, "BudgetExhausted", PyExc_RuntimeError);
+    py::register_exception_translator([](std::exception_ptr p) {
+        try {
+            if (p) std::rethrow_exception(p);
+        } catch (const BudgetExhausted& e) {
+            budgetExhausted(e.what());
+        }
+    });
+    py::class_<Problem>(m, "Problem",
+                        "A target for an optimiser of your own: evaluate(poses) against a budget, the best so far\n"
+                        "and its exact gap to the optimum")
+        .def(py::init([](const py::object& target, const py::object& budget, const py::object& epsilon) {
+                 Problem p;
+                 p.target = TargetArgument(target);
+                 p.geometry = GeometryFor(p.target.x, p.target.y);
+                 p.budget = static_cast<long long>(NumberArgument(
+                     "budget", {"--budget", 1, static_cast<double>(kMaxPopulation) * kMaxGenerations, true}, budget));
+                 p.epsilon = NumberArgument("epsilon", session::kEpsilonField, epsilon);
+                 const Geometry& g = p.geometry;
+                 p.optimum = FindOptimum(g.baseX, g.baseY, g.targetX, g.targetY);
+                 return p;
+             }),
+             py::arg("target"), py::arg("budget"), py::arg("epsilon") = 0.5)
+        .def("evaluate", &Problem::evaluate, py::arg("poses"),
+             "The tip's distance (px) to the target for each pose (uint8 [K, 3] or [3]), counted against the budget")
+        .def("result", &Problem::result, py::arg("name") = "mine",
+             "The run's row: the best pose, its distance and gap, and when the optimum and epsilon were reached")
+        .def_property_readonly("target", [](const Problem& p) { return py::make_tuple(p.target.x, p.target.y); })
+        .def_readonly("budget", &Problem::budget)
+        .def_readonly("evaluations", &Problem::used)
+        .def_property_readonly("remaining", [](const Problem& p) { return p.budget - p.used; })
+        .def_property_readonly("best_pose", [](const Problem& p) { return PoseTuple(p.best); })
+        .def_readonly("best_distance", &Problem::bestDistance)
+        .def_property_readonly("gap", [](const Problem& p) { return p.bestDistance - p.optimum.distance; })
+        .def_property_readonly("optimum_pose", [](const Problem& p) { return PoseTuple(p.optimum.pose); })
+        .def_property_readonly("optimum_distance", [](const Problem& p) { return p.optimum.distance; })
+        .def_readonly("improvements", &Problem::improvements);
 
     m.def(
         "optimum",

@@ -11,9 +11,9 @@ Arguments are named and bounded as kelvora-cli's flags are; a bad one raises Val
 """
 
 from . import _kelvora
-from ._kelvora import Run, compare, optimum, reach_map, distance_table, landscape
+from ._kelvora import BudgetExhausted, Problem, Run, compare, optimum, reach_map, distance_table, landscape
 
-__all__ = ["Run", "run", "sweep", "compare", "optimum", "reach_map", "distance_table", "landscape", "__version__"]
+__all__ = ["Run", "run", "sweep", "compare", "Problem", "BudgetExhausted", "optimum", "reach_map", "distance_table", "landscape", "__version__"]
 __version__ = _kelvora.version
 
 
