@@ -101,16 +101,13 @@ const char* const kUsage =
     "Exit status: 0 done, 1 a file could not be written, 2 bad arguments, 130, 143 or 129 stopped by\n"
     "SIGINT, SIGTERM or SIGHUP.\n";
 
-// The algorithm flags, in the order their lists nest (the last varies fastest).
-const char* const kAlgorithmFlags[] = {"--algorithm", "--encoding", "--selection", "--elitism", "--crossover-operator",
-                                       "--mutation-operator"};
-constexpr std::size_t kAlgorithmFlagCount = std::size(kAlgorithmFlags);
+using session::kAlgorithmFlags;
+constexpr std::size_t kAlgorithmFlagCount = kAlgorithmFlags.size();
 
 struct SweepArgs {
     SweepPlan plan;
     // Each algorithm flag's list, spelled as AlgorithmColumns spells it; default: the classic choice.
-    std::vector<std::string> choices[kAlgorithmFlagCount] = {{"ga"}, {"binary"}, {"roulette"}, {"0"}, {"one-point"},
-                                                             {"bit-flip"}};
+    session::SweepChoices choices = session::ClassicSweepChoices();
     std::vector<std::pair<long long, long long>> seedRanges;
     experiment::TargetList targets;  // --target's, then --targets random:K drawn from --target-seed
     bool targetSeedGiven = false;
@@ -192,61 +189,10 @@ bool ChoiceList(std::size_t which, const std::string& value, std::vector<std::st
     return true;
 }
 
-// The plan's algorithms: for each method --algorithm lists, the cartesian product of the operator
-// lists it takes, nested as kAlgorithmFlags lists them (random search and the other baselines that
-// take no choice come once). An operator value no listed method takes is refused; each count is
-// checked against the smallest population listed.
+// The plan's algorithms from the flags' lists, each count checked against the smallest population.
 std::string BuildAlgorithms(SweepArgs& a) {
-    const auto& c = a.choices;
     const int smallest = *std::min_element(a.plan.populations.begin(), a.plan.populations.end());
-    std::vector<Method> methods;
-    for (const std::string& name : c[0]) {
-        Algorithm m;
-        (void)ParseMethod(name, m);
-        methods.push_back(m.method);
-    }
-    const auto anyTakes = [&](std::size_t which) {
-        return std::any_of(methods.begin(), methods.end(), [which](Method m) {
-            return which == 1 ? TakesEncoding(m) : which == 5 ? TakesMutation(m) : TakesSelection(m);
-        });
-    };
-    for (std::size_t which = 1; which < kAlgorithmFlagCount; ++which) {
-        for (const std::string& item : c[which]) {
-            Algorithm one;
-            (void)ParseAlgorithmFlag(kAlgorithmFlags[which], item, one);
-            if (!anyTakes(which) && !one.classic()) {
-                if (methods.size() == 1 && methods[0] == Method::randomSearch)
-                    return std::string(kAlgorithmFlags[which]) + ": " + Quoted(item) +
-                           " does not apply to --algorithm random-search, which takes no operator choices";
-                return std::string(kAlgorithmFlags[which]) + ": " + Quoted(item) +
-                       " does not apply to any method --algorithm lists";
-            }
-            if (const std::string invalid = ValidateAlgorithm(one, smallest); !invalid.empty())
-                return std::string(kAlgorithmFlags[which]) + ": " + invalid + " for --population " +
-                       std::to_string(smallest);
-        }
-    }
-    const std::vector<std::string> classic{"binary"}, roulette{"roulette"}, none{"0"}, onePoint{"one-point"},
-        bitFlip{"bit-flip"};
-    a.plan.algorithms.clear();
-    for (const Method method : methods) {
-        const bool ga = TakesSelection(method);
-        for (const std::string& encoding : TakesEncoding(method) ? c[1] : classic)
-            for (const std::string& selection : ga ? c[2] : roulette)
-                for (const std::string& elitism : ga ? c[3] : none)
-                    for (const std::string& crossover : ga ? c[4] : onePoint)
-                        for (const std::string& mutation : TakesMutation(method) ? c[5] : bitFlip) {
-                            Algorithm algorithm;
-                            algorithm.method = method;
-                            (void)ParseEncoding(encoding, algorithm);
-                            (void)ParseSelection(selection, algorithm);
-                            (void)ParseElitism(elitism, algorithm);
-                            (void)ParseCrossover(crossover, algorithm);
-                            (void)ParseMutation(mutation, algorithm);
-                            a.plan.algorithms.push_back(algorithm);
-                        }
-    }
-    return {};
+    return session::SweepAlgorithms(a.choices, smallest, a.plan.algorithms);
 }
 
 // A flag's handler that reads its value with parse, which reports into its error argument.
