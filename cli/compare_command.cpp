@@ -19,6 +19,7 @@
 #include "flags.h"
 #include "helpers.h"
 #include "output.h"
+#include "report/comparison.h"
 #include "session/numbers.h"
 #include "signals.h"
 #include "stats/statistics.h"
@@ -110,25 +111,11 @@ std::string ParseArguments(const std::vector<std::string>& args, Options& o, boo
     return {};
 }
 
-// One configuration's runs in file order.
-struct Group {
-    SweepCombination runs;  // its first run: the parameters and algorithm
-    std::string label;
-    std::vector<double> distances;  // elite distances, px
-    std::vector<int> first;         // first generation within epsilon, 0: never
-    std::vector<std::size_t> targetOf;  // each run's target, an index into the file's targets
-    std::vector<SweepTarget> targets;    // the group's own, in first appearance
-    std::set<std::uint32_t> seeds;
-    long long successes() const {
-        return static_cast<long long>(std::count_if(first.begin(), first.end(), [](int g) { return g > 0; }));
-    }
-};
-
 std::string Number(double v) { return ExactText(v); }
 
-std::string ConfigurationJson(const Group& g) {
-    const std::vector<std::string> f = AlgorithmFields(g.runs.algorithm);
-    const SolverParams& p = g.runs.params;
+std::string ConfigurationJson(const report::ConfigurationRuns& g) {
+    const std::vector<std::string> f = AlgorithmFields(g.first.algorithm);
+    const SolverParams& p = g.first.params;
     return "{\"population\": " + std::to_string(p.populationSize) + ", \"generations\": " +
            std::to_string(p.generationCount) + ", \"crossover\": " + Number(p.crossoverRate) + ", \"mutation\": " +
            Number(p.mutationProbability) + ", \"algorithm\": \"" + f[0] + "\", \"encoding\": \"" + f[1] +
@@ -179,45 +166,26 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
     };
 
     std::vector<SweepCombination> configurations;  // each group's first run
-    std::vector<Group> groups;
+    report::RunsByConfiguration runs;
     std::vector<Rerun> reruns;
-    std::vector<SweepTarget> targets;  // every target of the file, in first appearance
     const std::string error = ReadSweepConfigurations(o.input, configurations, [&](const ParsedSweepRow& row, long long line, std::size_t k) {
-        if (k == groups.size()) groups.push_back({row.result.combination, {}, {}, {}, {}, {}, {}});
-        Group& g = groups[k];
-        const SweepTarget& target = row.result.combination.target;
-        const auto known = std::find(targets.begin(), targets.end(), target);
-        g.targetOf.push_back(static_cast<std::size_t>(known - targets.begin()));
-        if (known == targets.end()) targets.push_back(target);
-        g.distances.push_back(row.result.eliteDistance);
-        g.first.push_back(row.result.firstGenerationWithinEpsilon);
-        if (std::find(g.targets.begin(), g.targets.end(), row.result.combination.target) == g.targets.end())
-            g.targets.push_back(row.result.combination.target);
-        g.seeds.insert(row.result.combination.seed);
+        runs.Add(row.result, k);
         if (o.epsilon) reruns.push_back({row.result.combination, row.result.eliteDistance, line, nullptr});
     });
     if (!error.empty()) return refuse(error);
+    std::vector<report::ConfigurationRuns>& groups = runs.groups;
+    const std::vector<SweepTarget>& targets = runs.targets;
     const std::string shown = Printable(o.input);
     if (groups.size() < 2)
-        return refuse(shown + ": the file holds one configuration (" + AlgorithmSummary(groups.front().runs.algorithm) +
+        return refuse(shown + ": the file holds one configuration (" + AlgorithmSummary(groups.front().first.algorithm) +
                       "): nothing to compare it with");
-    const std::vector<std::string> labels = ConfigurationLabels(configurations);
-    for (std::size_t k = 0; k < groups.size(); ++k) groups[k].label = labels[k];
-
-    std::size_t baseline = 0;
-    const bool all = o.baseline == "all";
-    if (o.baseline.empty()) {
-        const auto classic = std::find_if(groups.begin(), groups.end(), [](const Group& g) { return g.runs.algorithm == Algorithm{}; });
-        if (classic != groups.end()) baseline = static_cast<std::size_t>(classic - groups.begin());
-    } else if (!all) {
-        const auto named = std::find_if(groups.begin(), groups.end(), [&o](const Group& g) { return g.label == o.baseline; });
-        if (named == groups.end()) {
-            std::string labels;
-            for (const Group& g : groups) labels += (labels.empty() ? "" : "; ") + g.label;
-            return refuse("--baseline: " + Quoted(o.baseline) + " is not a configuration of " + shown + " (" +
-                          Printable(labels, 400) + ", or all)");
-        }
-        baseline = static_cast<std::size_t>(named - groups.begin());
+    runs.Label();
+    const std::optional<report::PairChoice> choice = report::ChoosePairs(runs, o.baseline);
+    if (!choice) {
+        std::string labels;
+        for (const report::ConfigurationRuns& g : groups) labels += (labels.empty() ? "" : "; ") + g.label;
+        return refuse("--baseline: " + Quoted(o.baseline) + " is not a configuration of " + shown + " (" +
+                      Printable(labels, 400) + ", or all)");
     }
 
     if (o.epsilon) {
@@ -225,8 +193,8 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
         std::vector<std::size_t> filled(groups.size(), 0);
         for (Rerun& r : reruns) {
             std::size_t k = 0;
-            while (!SameConfiguration(groups[k].runs, r.combination)) ++k;
-            r.first = &groups[k].first[filled[k]++];
+            while (!SameConfiguration(groups[k].first, r.combination)) ++k;
+            r.first = &groups[k].firstWithin[filled[k]++];
         }
         InstallStopSignals();
         const long long bad = RerunWithin(reruns, *o.epsilon, true);
@@ -241,47 +209,15 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
                           "written by another version)");
     }
 
-    // The pairs, their tests, and each family adjusted on its own.
-    std::vector<std::pair<std::size_t, std::size_t>> which;
-    for (std::size_t i = 0; i < groups.size(); ++i) {
-        if (all) {
-            for (std::size_t j = i + 1; j < groups.size(); ++j) which.emplace_back(i, j);
-        } else if (i != baseline) {
-            which.emplace_back(i, baseline);
-        }
-    }
-    std::vector<Sample> samples;
-    for (const Group& g : groups) samples.push_back({g.successes(), g.distances});
-    const std::vector<PairTest> pairs = ComparePairs(samples, which);
+    const report::Comparison comparison = report::Compare(runs, *choice, o.alpha);
+    std::vector<PairTest> pairs;
     std::vector<std::string> verdicts;
-    for (const PairTest& p : pairs) {
-        const Group& a = groups[p.a];
-        const Group& b = groups[p.b];
-        verdicts.push_back(PairVerdict({a.label, b.label, a.successes(), static_cast<long long>(a.first.size()), b.successes(),
-                                        static_cast<long long>(b.first.size()), p.fisherPHolm, p.mwuPHolm, p.a12,
-                                        static_cast<long long>(a.seeds.size()), static_cast<long long>(a.targets.size())},
-                                       o.alpha));
+    for (const report::PairOutcome& p : comparison.pairs) {
+        pairs.push_back(p.test);
+        verdicts.push_back(PairVerdict(p.counts, o.alpha));
     }
-
-    // Across targets: Friedman's test with the targets as blocks, when every configuration ran each.
-    std::optional<Friedman> friedman;
-    double cd = 0.0;
-    bool complete = true;
-    for (const Group& g : groups) complete &= g.targets.size() == targets.size();
-    if (targets.size() > 1 && complete) {
-        std::vector<std::vector<double>> rates(targets.size(), std::vector<double>(groups.size(), 0.0));
-        for (std::size_t k = 0; k < groups.size(); ++k) {
-            std::vector<long long> runs(targets.size(), 0), within(targets.size(), 0);
-            for (std::size_t r = 0; r < groups[k].first.size(); ++r) {
-                ++runs[groups[k].targetOf[r]];
-                within[groups[k].targetOf[r]] += groups[k].first[r] > 0;
-            }
-            for (std::size_t t = 0; t < targets.size(); ++t)
-                rates[t][k] = static_cast<double>(within[t]) / static_cast<double>(runs[t]);
-        }
-        friedman = FriedmanTest(rates);
-        cd = NemenyiCriticalDifference(static_cast<int>(groups.size()), static_cast<long long>(targets.size()), o.alpha);
-    }
+    const std::optional<Friedman>& friedman = comparison.friedman;
+    const double cd = comparison.criticalDifference;
 
     std::string text;
     const std::string epsilonText = o.epsilon ? Number(*o.epsilon) : std::string();
@@ -290,11 +226,11 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
                ", \"pairs\": [";
         for (std::size_t i = 0; i < pairs.size(); ++i) {
             const PairTest& p = pairs[i];
-            const Group& a = groups[p.a];
-            const Group& b = groups[p.b];
+            const report::ConfigurationRuns& a = groups[p.a];
+            const report::ConfigurationRuns& b = groups[p.b];
             text += std::string(i ? ", " : "") + "{\"a\": " + ConfigurationJson(a) + ", \"b\": " + ConfigurationJson(b) +
-                    ", \"successes\": [" + std::to_string(a.successes()) + ", " + std::to_string(a.first.size()) + ", " +
-                    std::to_string(b.successes()) + ", " + std::to_string(b.first.size()) + "], \"fisher_p\": " +
+                    ", \"successes\": [" + std::to_string(a.successes()) + ", " + std::to_string(a.firstWithin.size()) + ", " +
+                    std::to_string(b.successes()) + ", " + std::to_string(b.firstWithin.size()) + "], \"fisher_p\": " +
                     Number(p.fisherP) + ", \"fisher_p_holm\": " + Number(p.fisherPHolm) + ", \"mwu_u\": " + Number(p.u) +
                     ", \"mwu_p\": " + Number(p.mwuP) + ", \"mwu_p_holm\": " + Number(p.mwuPHolm) + ", \"a12\": " +
                     Number(p.a12) + ", \"verdict\": \"" + JsonText(verdicts[i]) + "\"}";
@@ -313,11 +249,11 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
         text = "a,b,a_successes,a_runs,b_successes,b_runs,fisher_p,fisher_p_holm,mwu_u,mwu_p,mwu_p_holm,a12,verdict\n";
         for (std::size_t i = 0; i < pairs.size(); ++i) {
             const PairTest& p = pairs[i];
-            const Group& a = groups[p.a];
-            const Group& b = groups[p.b];
+            const report::ConfigurationRuns& a = groups[p.a];
+            const report::ConfigurationRuns& b = groups[p.b];
             text += CsvText(a.label) + "," + CsvText(b.label) + "," + std::to_string(a.successes()) + "," +
-                    std::to_string(a.first.size()) + "," + std::to_string(b.successes()) + "," +
-                    std::to_string(b.first.size()) + "," + Number(p.fisherP) + "," + Number(p.fisherPHolm) + "," +
+                    std::to_string(a.firstWithin.size()) + "," + std::to_string(b.successes()) + "," +
+                    std::to_string(b.firstWithin.size()) + "," + Number(p.fisherP) + "," + Number(p.fisherPHolm) + "," +
                     Number(p.u) + "," + Number(p.mwuP) + "," + Number(p.mwuPHolm) + "," + Number(p.a12) + "," +
                     CsvText(verdicts[i]) + "\n";
         }
@@ -326,15 +262,15 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
                "; p-values adjusted by Holm over " + std::to_string(pairs.size()) + (pairs.size() == 1 ? " pair" : " pairs") +
                "; * below alpha = " + Number(o.alpha) + "\n\n";
         std::size_t width = 1;
-        for (const Group& g : groups) width = std::max(width, g.label.size());
+        for (const report::ConfigurationRuns& g : groups) width = std::max(width, g.label.size());
         text += Padded("a", width) + "  " + Padded("b", width) + "  " + Padded("successes", 15) + "  " +
                 Padded("Fisher p", 9) + "  " + Padded("Holm", 9) + Padded("      U", 7) + "  " + Padded("U test p", 9) +
                 "  " + Padded("Holm", 9) + "A12\n";
         for (const PairTest& p : pairs) {
-            const Group& a = groups[p.a];
-            const Group& b = groups[p.b];
-            const std::string counts = std::to_string(a.successes()) + "/" + std::to_string(a.first.size()) + " " +
-                                       std::to_string(b.successes()) + "/" + std::to_string(b.first.size());
+            const report::ConfigurationRuns& a = groups[p.a];
+            const report::ConfigurationRuns& b = groups[p.b];
+            const std::string counts = std::to_string(a.successes()) + "/" + std::to_string(a.firstWithin.size()) + " " +
+                                       std::to_string(b.successes()) + "/" + std::to_string(b.firstWithin.size());
             const auto marked = [&o](double holm) { return Padded(Fixed(holm, "%.2g") + (holm < o.alpha ? "*" : ""), 9); };
             text += Padded(a.label, width) + "  " + Padded(b.label, width) + "  " + Padded(counts, 15) + "  " +
                     Padded(Fixed(p.fisherP, "%.2g"), 9) + "  " + marked(p.fisherPHolm) + Fixed(p.u, "%7.1f") + "  " +
@@ -351,7 +287,7 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
             std::stable_sort(order.begin(), order.end(),
                              [&](std::size_t i, std::size_t j) { return friedman->meanRanks[i] < friedman->meanRanks[j]; });
             for (std::size_t k : order) text += "  " + Fixed(friedman->meanRanks[k], "%6.3f") + "  " + groups[k].label + "\n";
-        } else if (targets.size() > 1) {
+        } else if (comparison.incompleteTargets) {
             text += "\nNo Friedman test: not every configuration ran every target.\n";
         }
     }

@@ -214,7 +214,7 @@ std::string PairVerdict(const PairVerdictInput& in, double alpha) {
         return in.a + (in.a12 > 0.5 ? " ends closer to the target than " : " ends farther from the target than ") +
                in.b + " (A12 = " + a12 + ", p " + PValueText(in.mwuPHolm) + " after Holm)" + effect;
     }
-    std::string text = "no evidence of a difference at " + std::to_string(in.seeds) + (in.seeds == 1 ? " seed" : " seeds");
+    std::string text = "no evidence of a difference between " + in.a + " and " + in.b + " at " + std::to_string(in.seeds) + (in.seeds == 1 ? " seed" : " seeds");
     if (in.targets > 1) text += " on " + std::to_string(in.targets) + " targets";
     return text;
 }
