@@ -200,7 +200,9 @@ int kelvora::cli::ReportCommand(const std::vector<std::string>& args) {
     if (!o.pdf.empty()) paths.push_back(o.pdf);
     paths.push_back(o.input);
     if (const auto same = SameFile(paths, paths.size() - 1); same.first >= 0)
-        return Fail("--output and --pdf name " + Quoted(paths[same.first]) + " twice or the input itself");
+        return Fail(static_cast<std::size_t>(same.second) == paths.size() - 1
+                        ? Quoted(paths[same.first]) + " is the input file itself"
+                        : "--output and --pdf name the same file, " + Quoted(paths[same.first]));
 
     OutputFile html, pdf;
     for (auto [path, file] : {std::pair{&o.output, &html}, std::pair{&o.pdf, &pdf}}) {
