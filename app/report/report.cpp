@@ -153,7 +153,7 @@ svg { width: 100%; height: auto; display: block; }
 .wide { overflow-x: auto; }
 table { border-collapse: collapse; font-size: 0.88rem; margin: 0.4rem 0; }
 th, td { border-bottom: 1px solid #ddd; padding: 0.2rem 0.5rem; text-align: right; vertical-align: top; }
-th { background: #f3f3f3; }
+th { background: #f3f3f3; white-space: nowrap; }
 td { white-space: nowrap; }
 td.label, th.label { text-align: left; white-space: normal; }
 .swatch { display: inline-block; width: 1.6em; vertical-align: middle; }
@@ -383,7 +383,7 @@ std::string CriticalDifferenceSvg(const ReportInput& in, int width) {
     const double left = 40, right = 40, axisY = 44, rowStep = 16;
     const double pw = width - left - right;
     const auto X = [&](double r) { return left + pw * (r - 1.0) / std::max(1.0, static_cast<double>(k) - 1.0); };
-    const double height = axisY + 40 + rowStep * static_cast<double>(k);
+    const double height = axisY + 36 + rowStep * static_cast<double>((k + 1) / 2);
     std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " + std::to_string(width) + " " + N(height) +
                       "\" role=\"img\" font-size=\"11\" font-family=\"sans-serif\">";
     // The critical difference as a bar above the axis.
@@ -547,26 +547,27 @@ std::string RenderHtml(const ReportInput& in) {
     }
     h += "</section>\n";
 
-    // The exact optimum of each target.
+    // The exact optimum of each target: a column each (up to ten), and all of them.
+    const std::size_t shownTargets = runs.targets.size() <= 10 ? runs.targets.size() : 0;
     h += std::string("<section id=\"optimum\">\n<h2>") + w("The exact optimum", "厳密な最適解") + "</h2>\n<p class=\"caption\">" +
-         w("The closest any of the 256³ poses comes to each target, and how many runs found a pose that close.",
-           "256³ 通りの姿勢のうち各目標点に最も近いものの距離と、そこまで近い姿勢を見つけた実行の数。") +
-         "</p>\n<div class=\"wide\"><table>\n<tr><th class=\"label\">" + w("target", "目標点") + "</th><th>" +
-         w("optimum distance, px", "最適距離、px") + "</th>";
-    for (const ConfigurationRuns& g : runs.groups) h += "<th>" + Escaped(g.label) + "</th>";
-    h += "</tr>\n";
-    for (std::size_t t = 0; t < runs.targets.size(); ++t) {
-        h += "<tr><td class=\"label\">" + TargetText(runs.targets[t]) + "</td><td>" + Format("%.4g", runs.optimumDistance[t]) + "</td>";
-        for (const ConfigurationRuns& g : runs.groups) {
-            long long ran = 0, reached = 0;
-            for (std::size_t r = 0; r < g.targetOf.size(); ++r) {
-                if (g.targetOf[r] != t) continue;
-                ++ran;
-                reached += g.firstAtOptimum[r] > 0;
-            }
-            h += "<td>" + (ran ? std::to_string(reached) + "/" + std::to_string(ran) : std::string("–")) + "</td>";
+         w("The closest any of the 256³ poses comes to each target (the optimum distance, px, under it), and how many runs "
+           "of each configuration found a pose that close.",
+           "256³ 通りの姿勢のうち各目標点に最も近いものの距離 (最適距離、px、目標点の下) と、各構成でそこまで近い姿勢を"
+           "見つけた実行の数。") +
+         "</p>\n<div class=\"wide\"><table>\n<tr><th class=\"label\">" + w("configuration", "構成") + "</th>";
+    for (std::size_t t = 0; t < shownTargets; ++t)
+        h += "<th>" + TargetText(runs.targets[t]) + "<br>" + Format("%.4g", runs.optimumDistance[t]) + "</th>";
+    h += std::string("<th>") + w("all targets", "全目標点") + "</th></tr>\n";
+    for (const ConfigurationRuns& g : runs.groups) {
+        h += "<tr><td class=\"label\">" + Escaped(g.label) + "</td>";
+        std::vector<long long> ran(runs.targets.size(), 0), reached(runs.targets.size(), 0);
+        for (std::size_t r = 0; r < g.targetOf.size(); ++r) {
+            ++ran[g.targetOf[r]];
+            reached[g.targetOf[r]] += g.firstAtOptimum[r] > 0;
         }
-        h += "</tr>\n";
+        for (std::size_t t = 0; t < shownTargets; ++t)
+            h += "<td>" + (ran[t] ? std::to_string(reached[t]) + "/" + std::to_string(ran[t]) : std::string("–")) + "</td>";
+        h += "<td>" + std::to_string(Outcome(g).reachedOptimum) + "/" + std::to_string(g.runs()) + "</td></tr>\n";
     }
     h += "</table></div>\n</section>\n";
 
