@@ -46,6 +46,10 @@ int DiversityCommand(const std::vector<std::string>& args);
 /// a sweep file's configurations differ, by exact and rank tests with Holm's adjustment.
 int CompareCommand(const std::vector<std::string>& args);
 
+/// `report INPUT --output REPORT.html [--pdf REPORT.pdf] [--lang ja|en] [--title TEXT]`: a lab report of
+/// a sweep's runs as one self-contained HTML page (and a PDF).
+int ReportCommand(const std::vector<std::string>& args);
+
 /// A named subcommand: `kelvora-cli NAME ARGS...`.
 struct Subcommand {
     const char* name;

@@ -18,7 +18,7 @@
 #include "files.h"
 #include "helpers.h"
 #include "output.h"
-#include "session/comparison.h"
+#include "report/comparison.h"
 #include "session/numbers.h"
 #include "signals.h"
 #include "stats/statistics.h"
@@ -110,13 +110,11 @@ std::string ParseArguments(const std::vector<std::string>& args, Options& o, boo
     return {};
 }
 
-using Group = session::ComparedConfiguration;
-
 std::string Number(double v) { return ExactText(v); }
 
-std::string ConfigurationJson(const Group& g) {
-    const std::vector<std::string> f = AlgorithmFields(g.runs.algorithm);
-    const SolverParams& p = g.runs.params;
+std::string ConfigurationJson(const report::ConfigurationRuns& g) {
+    const std::vector<std::string> f = AlgorithmFields(g.first.algorithm);
+    const SolverParams& p = g.first.params;
     return "{\"population\": " + std::to_string(p.populationSize) + ", \"generations\": " +
            std::to_string(p.generationCount) + ", \"crossover\": " + Number(p.crossoverRate) + ", \"mutation\": " +
            Number(p.mutationProbability) + ", \"algorithm\": \"" + f[0] + "\", \"encoding\": \"" + f[1] +
@@ -167,34 +165,26 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
     };
 
     std::vector<SweepCombination> configurations;  // each group's first run
-    session::ComparedRuns compared;
-    std::vector<Group>& groups = compared.configurations;
-    const std::vector<SweepTarget>& targets = compared.targets;  // every target of the file, in first appearance
+    report::RunsByConfiguration runs;
     std::vector<Rerun> reruns;
     const std::string error = ReadSweepConfigurations(o.input, configurations, [&](const ParsedSweepRow& row, long long line, std::size_t k) {
-        compared.add(k, row.result.combination, row.result.eliteDistance, row.result.firstGenerationWithinEpsilon);
+        runs.Add(row.result, k);
         if (o.epsilon) reruns.push_back({row.result.combination, row.result.eliteDistance, line, nullptr});
     });
     if (!error.empty()) return refuse(error);
+    std::vector<report::ConfigurationRuns>& groups = runs.groups;
+    const std::vector<SweepTarget>& targets = runs.targets;
     const std::string shown = Printable(o.input);
     if (groups.size() < 2)
-        return refuse(shown + ": the file holds one configuration (" + AlgorithmSummary(groups.front().runs.algorithm) +
+        return refuse(shown + ": the file holds one configuration (" + AlgorithmSummary(groups.front().first.algorithm) +
                       "): nothing to compare it with");
-    compared.label();
-
-    std::size_t baseline = session::DefaultBaseline(compared);
-    const bool all = o.baseline == "all";
-    if (all) {
-        baseline = session::kAllPairs;
-    } else if (!o.baseline.empty()) {
-        const auto named = session::ConfigurationLabelled(compared, o.baseline);
-        if (!named) {
-            std::string labels;
-            for (const Group& g : groups) labels += (labels.empty() ? "" : "; ") + g.label;
-            return refuse("--baseline: " + Quoted(o.baseline) + " is not a configuration of " + shown + " (" +
-                          Printable(labels, 400) + ", or all)");
-        }
-        baseline = *named;
+    runs.Label();
+    const std::optional<report::PairChoice> choice = report::ChoosePairs(runs, o.baseline);
+    if (!choice) {
+        std::string labels;
+        for (const report::ConfigurationRuns& g : groups) labels += (labels.empty() ? "" : "; ") + g.label;
+        return refuse("--baseline: " + Quoted(o.baseline) + " is not a configuration of " + shown + " (" +
+                      Printable(labels, 400) + ", or all)");
     }
 
     if (o.epsilon) {
@@ -202,8 +192,8 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
         std::vector<std::size_t> filled(groups.size(), 0);
         for (Rerun& r : reruns) {
             std::size_t k = 0;
-            while (!SameConfiguration(groups[k].runs, r.combination)) ++k;
-            r.first = &groups[k].first[filled[k]++];
+            while (!SameConfiguration(groups[k].first, r.combination)) ++k;
+            r.first = &groups[k].firstWithin[filled[k]++];
         }
         InstallStopSignals();
         const long long bad = RerunWithin(reruns, *o.epsilon, true);
@@ -218,9 +208,13 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
                           "written by another version)");
     }
 
-    const session::Comparison comparison = session::CompareConfigurations(compared, baseline, o.alpha);
-    const std::vector<PairTest>& pairs = comparison.pairs;
-    const std::vector<std::string>& verdicts = comparison.verdicts;
+    const report::Comparison comparison = report::Compare(runs, *choice, o.alpha);
+    std::vector<PairTest> pairs;
+    std::vector<std::string> verdicts;
+    for (const report::PairOutcome& p : comparison.pairs) {
+        pairs.push_back(p.test);
+        verdicts.push_back(PairVerdict(p.counts, o.alpha));
+    }
     const std::optional<Friedman>& friedman = comparison.friedman;
     const double cd = comparison.criticalDifference;
 
@@ -231,11 +225,11 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
                ", \"pairs\": [";
         for (std::size_t i = 0; i < pairs.size(); ++i) {
             const PairTest& p = pairs[i];
-            const Group& a = groups[p.a];
-            const Group& b = groups[p.b];
+            const report::ConfigurationRuns& a = groups[p.a];
+            const report::ConfigurationRuns& b = groups[p.b];
             text += std::string(i ? ", " : "") + "{\"a\": " + ConfigurationJson(a) + ", \"b\": " + ConfigurationJson(b) +
-                    ", \"successes\": [" + std::to_string(a.successes()) + ", " + std::to_string(a.first.size()) + ", " +
-                    std::to_string(b.successes()) + ", " + std::to_string(b.first.size()) + "], \"fisher_p\": " +
+                    ", \"successes\": [" + std::to_string(a.successes()) + ", " + std::to_string(a.firstWithin.size()) + ", " +
+                    std::to_string(b.successes()) + ", " + std::to_string(b.firstWithin.size()) + "], \"fisher_p\": " +
                     Number(p.fisherP) + ", \"fisher_p_holm\": " + Number(p.fisherPHolm) + ", \"mwu_u\": " + Number(p.u) +
                     ", \"mwu_p\": " + Number(p.mwuP) + ", \"mwu_p_holm\": " + Number(p.mwuPHolm) + ", \"a12\": " +
                     Number(p.a12) + ", \"verdict\": \"" + JsonText(verdicts[i]) + "\"}";
@@ -254,11 +248,11 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
         text = "a,b,a_successes,a_runs,b_successes,b_runs,fisher_p,fisher_p_holm,mwu_u,mwu_p,mwu_p_holm,a12,verdict\n";
         for (std::size_t i = 0; i < pairs.size(); ++i) {
             const PairTest& p = pairs[i];
-            const Group& a = groups[p.a];
-            const Group& b = groups[p.b];
+            const report::ConfigurationRuns& a = groups[p.a];
+            const report::ConfigurationRuns& b = groups[p.b];
             text += CsvText(a.label) + "," + CsvText(b.label) + "," + std::to_string(a.successes()) + "," +
-                    std::to_string(a.first.size()) + "," + std::to_string(b.successes()) + "," +
-                    std::to_string(b.first.size()) + "," + Number(p.fisherP) + "," + Number(p.fisherPHolm) + "," +
+                    std::to_string(a.firstWithin.size()) + "," + std::to_string(b.successes()) + "," +
+                    std::to_string(b.firstWithin.size()) + "," + Number(p.fisherP) + "," + Number(p.fisherPHolm) + "," +
                     Number(p.u) + "," + Number(p.mwuP) + "," + Number(p.mwuPHolm) + "," + Number(p.a12) + "," +
                     CsvText(verdicts[i]) + "\n";
         }
@@ -267,15 +261,15 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
                "; p-values adjusted by Holm over " + std::to_string(pairs.size()) + (pairs.size() == 1 ? " pair" : " pairs") +
                "; * below alpha = " + Number(o.alpha) + "\n\n";
         std::size_t width = 1;
-        for (const Group& g : groups) width = std::max(width, g.label.size());
+        for (const report::ConfigurationRuns& g : groups) width = std::max(width, g.label.size());
         text += Padded("a", width) + "  " + Padded("b", width) + "  " + Padded("successes", 15) + "  " +
                 Padded("Fisher p", 9) + "  " + Padded("Holm", 9) + Padded("      U", 7) + "  " + Padded("U test p", 9) +
                 "  " + Padded("Holm", 9) + "A12\n";
         for (const PairTest& p : pairs) {
-            const Group& a = groups[p.a];
-            const Group& b = groups[p.b];
-            const std::string counts = std::to_string(a.successes()) + "/" + std::to_string(a.first.size()) + " " +
-                                       std::to_string(b.successes()) + "/" + std::to_string(b.first.size());
+            const report::ConfigurationRuns& a = groups[p.a];
+            const report::ConfigurationRuns& b = groups[p.b];
+            const std::string counts = std::to_string(a.successes()) + "/" + std::to_string(a.firstWithin.size()) + " " +
+                                       std::to_string(b.successes()) + "/" + std::to_string(b.firstWithin.size());
             const auto marked = [&o](double holm) { return Padded(Fixed(holm, "%.2g") + (holm < o.alpha ? "*" : ""), 9); };
             text += Padded(a.label, width) + "  " + Padded(b.label, width) + "  " + Padded(counts, 15) + "  " +
                     Padded(Fixed(p.fisherP, "%.2g"), 9) + "  " + marked(p.fisherPHolm) + Fixed(p.u, "%7.1f") + "  " +
@@ -292,7 +286,7 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
             std::stable_sort(order.begin(), order.end(),
                              [&](std::size_t i, std::size_t j) { return friedman->meanRanks[i] < friedman->meanRanks[j]; });
             for (std::size_t k : order) text += "  " + Fixed(friedman->meanRanks[k], "%6.3f") + "  " + groups[k].label + "\n";
-        } else if (targets.size() > 1) {
+        } else if (comparison.incompleteTargets) {
             text += "\nNo Friedman test: not every configuration ran every target.\n";
         }
     }

@@ -26,6 +26,7 @@ constexpr Subcommand kSubcommands[] = {
     {"landscape-map", LandscapeMapCommand},
     {"optimum", OptimumCommand},
     {"reach-map", ReachMapCommand},
+    {"report", ReportCommand},
     {"sweep", SweepCommand},
     {"sweep-merge", SweepMergeCommand},
 };

@@ -32,7 +32,7 @@
 #include "io/run_record.h"
 #include "model/arm.h"
 #include "model/kelvora_version.h"
-#include "session/comparison.h"
+#include "report/comparison.h"
 #include "session/file_failure.h"
 #include "session/numbers.h"
 #include "session/run_record.h"
@@ -591,9 +591,9 @@ py::list Column(const py::object& table, const char* name) {
 }
 
 // What kelvora-cli compare --json says of a configuration.
-py::dict ConfigurationDict(const session::ComparedConfiguration& g) {
-    const std::vector<std::string> f = AlgorithmFields(g.runs.algorithm);
-    const SolverParams& p = g.runs.params;
+py::dict ConfigurationDict(const report::ConfigurationRuns& g) {
+    const std::vector<std::string> f = AlgorithmFields(g.first.algorithm);
+    const SolverParams& p = g.first.params;
     py::dict d;
     d["population"] = p.populationSize;
     d["generations"] = p.generationCount;
@@ -623,7 +623,8 @@ py::dict Compare(const py::object& table, const py::object& baseline, const py::
                    distance = Column(table, "elite_distance"), first = Column(table, "first_generation_within_epsilon");
     std::vector<py::list> choice;
     for (const char* f : fields) choice.push_back(Column(table, f));
-    session::ComparedRuns runs;
+    report::RunsByConfiguration runs;
+    std::vector<SweepCombination> configurations;  // each group's first run
     const std::size_t n = py::len(seed);
     for (std::size_t i = 0; i < n; ++i) {
         const std::string row = "table: row " + std::to_string(i) + ": ";
@@ -643,52 +644,53 @@ py::dict Compare(const py::object& table, const py::object& baseline, const py::
         } catch (const py::value_error& e) {
             throw py::value_error(row + e.what());
         }
-        runs.add(runs.find(c), c, distance[i].cast<double>(), first[i].cast<int>());
+        std::size_t k = 0;
+        while (k < configurations.size() && !SameConfiguration(configurations[k], c)) ++k;
+        if (k == configurations.size()) configurations.push_back(c);
+        SweepResult result;
+        result.combination = c;
+        result.eliteDistance = distance[i].cast<double>();
+        result.firstGenerationWithinEpsilon = first[i].cast<int>();
+        runs.Add(result, k);
     }
-    if (runs.configurations.size() < 2)
-        throw py::value_error(runs.configurations.empty()
+    if (runs.groups.size() < 2)
+        throw py::value_error(runs.groups.empty()
                                   ? std::string("table: no runs to compare")
                                   : "table: the table holds one configuration (" +
-                                        AlgorithmSummary(runs.configurations.front().runs.algorithm) +
+                                        AlgorithmSummary(runs.groups.front().first.algorithm) +
                                         "): nothing to compare it with");
-    runs.label();
-    std::size_t against = session::DefaultBaseline(runs);
-    if (!baseline.is_none()) {
-        const std::string label = ArgumentText(baseline);
-        if (label == "all") {
-            against = session::kAllPairs;
-        } else if (const auto named = session::ConfigurationLabelled(runs, label)) {
-            against = *named;
-        } else {
-            std::string labels;
-            for (const auto& g : runs.configurations) labels += (labels.empty() ? "" : "; ") + g.label;
-            Refuse("baseline", "'" + label + "' is not a configuration of the table (" + labels + ", or all)");
-        }
+    runs.Label();
+    const std::string label = baseline.is_none() ? std::string() : ArgumentText(baseline);
+    const std::optional<report::PairChoice> choice = report::ChoosePairs(runs, label);
+    if (!choice) {
+        std::string labels;
+        for (const auto& g : runs.groups) labels += (labels.empty() ? "" : "; ") + g.label;
+        Refuse("baseline", "'" + label + "' is not a configuration of the table (" + labels + ", or all)");
     }
-    session::Comparison comparison;
+    report::Comparison comparison;
     {
         py::gil_scoped_release unlocked;
-        comparison = session::CompareConfigurations(runs, against, *alpha);
+        comparison = report::Compare(runs, *choice, *alpha);
     }
     py::dict d;
     d["epsilon"] = py::none();
     d["alpha"] = *alpha;
     py::list pairs;
-    for (std::size_t i = 0; i < comparison.pairs.size(); ++i) {
-        const PairTest& p = comparison.pairs[i];
-        const auto& a = runs.configurations[p.a];
-        const auto& b = runs.configurations[p.b];
+    for (const report::PairOutcome& outcome : comparison.pairs) {
+        const PairTest& p = outcome.test;
+        const auto& a = runs.groups[p.a];
+        const auto& b = runs.groups[p.b];
         py::dict pair;
         pair["a"] = ConfigurationDict(a);
         pair["b"] = ConfigurationDict(b);
-        pair["successes"] = py::make_tuple(a.successes(), a.first.size(), b.successes(), b.first.size());
+        pair["successes"] = py::make_tuple(a.successes(), a.firstWithin.size(), b.successes(), b.firstWithin.size());
         pair["fisher_p"] = p.fisherP;
         pair["fisher_p_holm"] = p.fisherPHolm;
         pair["mwu_u"] = p.u;
         pair["mwu_p"] = p.mwuP;
         pair["mwu_p_holm"] = p.mwuPHolm;
         pair["a12"] = p.a12;
-        pair["verdict"] = comparison.verdicts[i];
+        pair["verdict"] = PairVerdict(outcome.counts, *alpha);
         pairs.append(pair);
     }
     d["pairs"] = pairs;
@@ -696,8 +698,8 @@ py::dict Compare(const py::object& table, const py::object& baseline, const py::
         py::dict f, ranks;
         f["chi2"] = comparison.friedman->chi2;
         f["p"] = comparison.friedman->p;
-        for (std::size_t k = 0; k < runs.configurations.size(); ++k)
-            ranks[py::str(runs.configurations[k].label)] = comparison.friedman->meanRanks[k];
+        for (std::size_t k = 0; k < runs.groups.size(); ++k)
+            ranks[py::str(runs.groups[k].label)] = comparison.friedman->meanRanks[k];
         f["ranks"] = ranks;
         f["blocks"] = runs.targets.size();
         f["cd"] = comparison.criticalDifference;

@@ -1,5 +1,6 @@
 #include "batch/sweep_table.h"
 
+#include <cmath>
 #include <cstdio>
 #include <limits>
 
@@ -232,7 +233,10 @@ std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows) {
         "elite_distance_median,elite_distance_q1,elite_distance_q3,elite_distance_iqr,"
         "first_generation_within_epsilon_median,first_generation_within_epsilon_q1,"
         "first_generation_within_epsilon_q3,first_generation_within_epsilon_iqr,first_generation_within_epsilon_runs,"
-        "ert_evaluations\n";
+        "ert_evaluations,label\n";
+    std::vector<SweepCombination> configurations;
+    for (const SweepSummaryRow& r : rows) configurations.push_back({r.params, {}, 0, r.algorithm});
+    const std::vector<std::string> labels = ConfigurationLabels(configurations);
     auto quartiles = [](const Quartiles& q) {
         if (q.count == 0) return std::string(",,,");
         return ExactText(q.median) + "," + ExactText(q.q1) + "," + ExactText(q.q3) + "," + ExactText(q.iqr());
@@ -240,12 +244,14 @@ std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows) {
     auto proportion = [](const Proportion& p) {
         return std::to_string(p.successes) + "," + ExactText(p.rate) + "," + ExactText(p.low) + "," + ExactText(p.high);
     };
-    for (const SweepSummaryRow& r : rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const SweepSummaryRow& r = rows[i];
+        // A label holds commas ("gray, creep:4"), never a quote: one quoted field.
         out += std::to_string(r.params.populationSize) + "," + std::to_string(r.params.generationCount) + "," +
                ExactText(r.params.crossoverRate) + "," + ExactText(r.params.mutationProbability) + "," +
                AlgorithmColumns(r.algorithm) + "," + std::to_string(r.runs) + "," + proportion(r.reached) + "," +
                proportion(r.withinEpsilon) + "," + quartiles(r.eliteDistance) + "," + quartiles(r.firstWithinEpsilon) +
-               "," + std::to_string(r.firstWithinEpsilon.count) + "," + ExactText(r.ertEvaluations) + "\n";
+               "," + std::to_string(r.firstWithinEpsilon.count) + "," + ExactText(r.ertEvaluations) + ",\"" + labels[i] + "\"\n";
     }
     return out;
 }
@@ -289,8 +295,10 @@ std::string SummaryText(const std::vector<SweepSummaryRow>& rows, double epsilon
                           r.firstWithinEpsilon.q1, r.firstWithinEpsilon.q3, r.firstWithinEpsilon.count, r.runs);
         else
             std::snprintf(first, sizeof first, "- (0 of %lld)", r.runs);
+        // A whole number of evaluations, as the window and the reports print it.
         char ert[32];
-        std::snprintf(ert, sizeof ert, "%.4g", r.ertEvaluations);
+        if (std::isinf(r.ertEvaluations)) std::snprintf(ert, sizeof ert, "%s", "∞");
+        else std::snprintf(ert, sizeof ert, "%.0f", r.ertEvaluations);
         std::snprintf(line, sizeof line, "%10d %11d %9g %8g %6lld  %-24s  %-24s  ", r.params.populationSize,
                       r.params.generationCount, r.params.crossoverRate, r.params.mutationProbability, r.runs,
                       percent(r.reached).c_str(), percent(r.withinEpsilon).c_str());

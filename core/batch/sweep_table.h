@@ -64,12 +64,13 @@ private:
 };
 
 /// The summary as CSV (header line, one row per parameter set); first_generation_within_epsilon_runs
-/// counts the runs its quartiles are taken over.
+/// counts the runs its quartiles are taken over; the last column, label, is ConfigurationLabels's
+/// name of the row, quoted.
 std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows);
 
 /// The summary as a table for a terminal: rates with their 95% intervals in square brackets, the
 /// median and quartiles as "median, q1–q3", the first generation within epsilon with the runs it is
-/// taken over ("(14 of 100)"), the ERT, and the algorithm when one is not the classic one.
+/// taken over ("(14 of 100)"), the ERT in whole evaluations ("∞": none came within), and the algorithm when one is not the classic one.
 std::string SummaryText(const std::vector<SweepSummaryRow>& rows, double epsilon);
 
 }  // namespace kelvora

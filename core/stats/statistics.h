@@ -79,8 +79,8 @@ std::string PValueText(double p);
 /// What a comparison of a against b means, in words: the success counts when their adjusted Fisher
 /// p is below alpha ("gray succeeds more often than classic (30/40 against 16/40, p = 0.0032 after
 /// Holm), a large effect"), else the distances when their adjusted U test p is ("... ends closer to
-/// the target than ..."), else "no evidence of a difference at S seeds" (S: seeds per target, with
-/// the target count when there are several).
+/// the target than ..."), else "no evidence of a difference between gray and classic at S seeds"
+/// (S: seeds per target, with the target count when there are several).
 struct PairVerdictInput {
     std::string a, b;                 ///< the two configurations' labels
     long long aSuccesses = 0, aRuns = 0, bSuccesses = 0, bRuns = 0;

@@ -11,9 +11,13 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "io/run_record.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -417,7 +421,7 @@ TEST_F(SweepCli, EcdfAndErtAreTheCountsOfTheSweepsRows) {
     // ERT: every run's evaluations (a failed one's whole budget) over the runs that came within epsilon.
     const std::vector<std::string> summary = Lines(ReadFile(dir_ / "summary.csv"));
     ASSERT_EQ(summary.size(), 1 + configs.size());
-    EXPECT_EQ(summary[0].substr(summary[0].rfind(',')), ",ert_evaluations");
+    EXPECT_EQ(summary[0].substr(summary[0].rfind(",ert")), ",ert_evaluations,label");
     for (std::size_t i = 0; i < configs.size(); ++i) {
         const Config& c = configs[i];
         const std::vector<std::string> f = Fields(summary[i + 1]);
@@ -430,8 +434,8 @@ TEST_F(SweepCli, EcdfAndErtAreTheCountsOfTheSweepsRows) {
             evaluations += (first > 0 ? first : c.generations) * c.population;
             successes += first > 0;
         }
-        if (successes == 0) EXPECT_EQ(f.back(), "inf") << c.key;
-        else EXPECT_NEAR(std::stod(f.back()), evaluations / successes, 1e-9 * evaluations) << c.key;
+        if (successes == 0) EXPECT_EQ(f[28], "inf") << c.key;
+        else EXPECT_NEAR(std::stod(f[28]), evaluations / successes, 1e-9 * evaluations) << c.key;
     }
 
     // Rows of another sweep may join the file when they run other configurations: the same curves.
@@ -791,4 +795,125 @@ TEST_F(SweepCli, CompareRefusesWhatItCannotTestNamingIt) {
         EXPECT_NE(err_.find(std::string("kelvora-cli compare: ") + c.named), std::string::npos) << err_;
         EXPECT_FALSE(fs::exists(dir_ / "out.csv")) << c.named;
     }
+}
+
+// A report shows exactly compare's numbers: every verdict, the pairs' counts, Friedman's statistic,
+// each configuration's successes counted from the rows, the file's SHA-256; its sections in order,
+// and nothing that would make a request.
+TEST_F(SweepCli, ReportShowsComparesNumbersInOnePage) {
+    ASSERT_EQ(Run({"sweep", "--population", "20", "--generations", "30", "--seeds", "1..8", "--target", "68,180",
+                   "--target=-50,20", "--encoding", "binary,gray", "--mutation-operator", "bit-flip,creep:4",
+                   "--epsilon", "4", "--quiet", "--output", "s.csv"}),
+              0)
+        << err_;
+    std::map<std::string, long long> successes;  // by the encoding and mutation columns
+    const std::vector<std::string> rows = Lines(ReadFile(dir_ / "s.csv"));
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const std::vector<std::string> f = Fields(rows[i]);
+        successes[f[6] + "/" + f[10]] += !f[21].empty();
+    }
+    ASSERT_EQ(Run({"compare", "s.csv", "--json", "--baseline", "all"}), 0) << err_;
+    const nlohmann::json j = nlohmann::json::parse(out_);
+    const std::string sha = kelvora::DigestFile((dir_ / "s.csv").string()).sha256;
+    for (const char* lang : {"en", "ja"}) {
+        ASSERT_EQ(Run({"report", "s.csv", "--baseline", "all", "--lang", lang, "--title", "Lab <1> & co", "--output",
+                       "r.html"}),
+                  0)
+            << err_;
+        const std::string html = ReadFile(dir_ / "r.html");
+        EXPECT_NE(html.find(std::string("<html lang=\"") + lang + "\">"), std::string::npos);
+        EXPECT_NE(html.find("<h1>Lab &lt;1&gt; &amp; co</h1>"), std::string::npos);
+        std::size_t at = 0;
+        for (const char* id : {"setup", "results", "run-length", "distances", "statistics", "optimum", "reproduce"}) {
+            const std::size_t next = html.find(std::string("<section id=\"") + id + "\">");
+            EXPECT_TRUE(next != std::string::npos && next >= at) << id;
+            at = next;
+        }
+        // Three charts and a swatch of each configuration in the legend; no script, link or source.
+        std::size_t svgs = 0;
+        for (std::size_t p = html.find("<svg"); p != std::string::npos; p = html.find("<svg", p + 1)) ++svgs;
+        EXPECT_EQ(svgs, 3u + successes.size());
+        for (const char* request : {"<script", "<link", " src=", "url(", "@import", "https:"})
+            EXPECT_EQ(html.find(request), std::string::npos) << request;
+        for (std::size_t p = html.find("http:"); p != std::string::npos; p = html.find("http:", p + 1))
+            EXPECT_EQ(html.compare(p, 27, "http://www.w3.org/2000/svg\""), 0) << html.substr(p, 40);
+        EXPECT_NE(html.find("SHA-256 <code>" + sha + "</code>"), std::string::npos);
+
+        long long verdicts = 0;
+        for (std::size_t p = html.find("<li>"); p != std::string::npos; p = html.find("<li>", p + 1)) ++verdicts;
+        EXPECT_EQ(verdicts, static_cast<long long>(j["pairs"].size() + successes.size()));  // with the legend's
+        for (const nlohmann::json& p : j["pairs"]) {
+            const std::string a = p["a"]["label"], b = p["b"]["label"];
+            const nlohmann::json& s = p["successes"];
+            const std::string counts = std::to_string(s[0].get<long long>()) + "/" + std::to_string(s[1].get<long long>()) +
+                                       " · " + std::to_string(s[2].get<long long>()) + "/" + std::to_string(s[3].get<long long>());
+            char a12[16];
+            std::snprintf(a12, sizeof a12, "%.3f", p["a12"].get<double>());
+            EXPECT_NE(html.find("<td class=\"label\">" + a + "</td><td class=\"label\">" + b + "</td><td>" + counts + "</td>"),
+                      std::string::npos)
+                << a << " / " << b;
+            EXPECT_NE(html.find(std::string("<td>") + a12 + "</td></tr>"), std::string::npos) << a12;
+            if (std::string(lang) == "en") {
+                EXPECT_NE(html.find("<li>" + p["verdict"].get<std::string>() + "</li>"), std::string::npos) << p["verdict"];
+            }
+            for (const auto& c : {p["a"], p["b"]}) {
+                const std::string label = c["label"];
+                const long long k = successes.at(c["encoding"].get<std::string>() + "/" + c["mutation_operator"].get<std::string>());
+                EXPECT_NE(html.find("<tr><td class=\"label\">" + label + "</td><td>" + std::to_string(k) + "/16 ("),
+                          std::string::npos)
+                    << label;
+            }
+        }
+        char chi2[32];
+        std::snprintf(chi2, sizeof chi2, "χ² = %.4g", j["friedman"]["chi2"].get<double>());
+        EXPECT_NE(html.find(chi2), std::string::npos) << chi2;
+    }
+}
+
+// What a report cannot be made of is refused with exit 2, naming it, and leaves no file.
+TEST_F(SweepCli, ReportRefusesNamingWhy) {
+    ASSERT_EQ(Run({"sweep", "--population", "10", "--generations", "5", "--seeds", "1..3", "--target", "68,180",
+                   "--encoding", "binary,gray", "--quiet", "--output", "s.csv"}),
+              0)
+        << err_;
+    const std::vector<std::string> rows = Lines(ReadFile(dir_ / "s.csv"));
+    std::ofstream(dir_ / "one.csv", std::ios::binary) << rows[0] << "\n" << rows[1] << "\n";
+    struct Case {
+        std::vector<std::string> args;
+        const char* named;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"s.csv", "--lang", "fr"}, "--lang: 'fr' is not ja or en"},
+             {{"one.csv"}, "one.csv: the file holds one configuration (classic)"},
+             {{"s.csv", "--baseline", "rank"}, "--baseline: 'rank' is not a configuration of s.csv (classic; gray, or all)"},
+             {{"missing.csv"}, "missing.csv: cannot read"},
+             {{"s.csv", "--pdf", "out.html"}, "--output and --pdf name the same file, 'out.html'"},
+             {{"s.csv", "--pdf", "s.csv"}, "'s.csv' is the input file itself"}}) {
+        std::vector<std::string> args{"report"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.insert(args.end(), {"--output", "out.html"});
+        EXPECT_EQ(Run(args), 2) << c.named;
+        EXPECT_NE(err_.find(std::string("kelvora-cli report: ") + c.named), std::string::npos) << err_;
+        EXPECT_FALSE(fs::exists(dir_ / "out.html")) << c.named;
+    }
+    EXPECT_EQ(Run({"report", "s.csv"}), 2);
+    EXPECT_NE(err_.find("no --output given"), std::string::npos) << err_;
+}
+
+// The PDF is the page printed, its Japanese text extractable (where a headless browser is installed).
+TEST_F(SweepCli, ReportPdfHoldsTheTextOfThePage) {
+    if (std::system("command -v chromium >/dev/null && command -v pdftotext >/dev/null") != 0)
+        GTEST_SKIP() << "chromium and pdftotext (Debian: chromium, poppler-utils) are not installed";
+    ASSERT_EQ(Run({"sweep", "--population", "10", "--generations", "5", "--seeds", "1..3", "--target", "68,180",
+                   "--encoding", "binary,gray", "--quiet", "--output", "s.csv"}),
+              0)
+        << err_;
+    ASSERT_EQ(Run({"report", "s.csv", "--lang", "ja", "--output", "r.html", "--pdf", "r.pdf"}), 0) << err_;
+    const std::string pdf = ReadFile(dir_ / "r.pdf");
+    ASSERT_EQ(pdf.compare(0, 5, "%PDF-"), 0);
+    const std::string command = "pdftotext '" + (dir_ / "r.pdf").string() + "' '" + (dir_ / "r.txt").string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string text = ReadFile(dir_ / "r.txt");
+    for (const char* shown : {"実験レポート", "設定", "統計", "gray と classic", "再現"})
+        EXPECT_NE(text.find(shown), std::string::npos) << shown << "\n" << text;
 }

@@ -107,11 +107,11 @@ TEST(Verdict, SaysWhatDiffersInWords) {
     EXPECT_EQ(PairVerdict(in, 0.05), "gray succeeds more often than classic (30/40 against 16/40, p = 0.0032 after Holm), a large effect");
     in = {"rank", "gray", 22, 40, 30, 40, 0.04, 0.5, 0.4, 40, 1};
     EXPECT_EQ(PairVerdict(in, 0.05), "rank succeeds less often than gray (22/40 against 30/40, p = 0.04 after Holm), a small effect");
-    EXPECT_EQ(PairVerdict(in, 0.01), "no evidence of a difference at 40 seeds");
+    EXPECT_EQ(PairVerdict(in, 0.01), "no evidence of a difference between rank and gray at 40 seeds");
     in = {"creep:4", "classic", 20, 40, 20, 40, 1.0, 0.00001, 0.625, 20, 2};
     EXPECT_EQ(PairVerdict(in, 0.05), "creep:4 ends closer to the target than classic (A12 = 0.625, p < 0.0001 after Holm), a small effect");
     in.mwuPHolm = 0.2;
-    EXPECT_EQ(PairVerdict(in, 0.05), "no evidence of a difference at 20 seeds on 2 targets");
+    EXPECT_EQ(PairVerdict(in, 0.05), "no evidence of a difference between creep:4 and classic at 20 seeds on 2 targets");
 }
 
 }  // namespace

@@ -1,41 +1,15 @@
 #include "app/uilanguage.h"
 
-#include <QByteArray>
 #include <QCoreApplication>
 #include <QLibraryInfo>
-#include <QList>
 #include <QTranslator>
+
+#include "session/ui_language.h"
 
 namespace kelvora::ui {
 
-namespace {
-
-// The language part of a locale or LANGUAGE entry: "en" of "en_US.UTF-8@euro", lower case.
-QByteArray LanguageOf(const QByteArray& name) {
-    qsizetype end = 0;
-    while (end < name.size() && name[end] != '_' && name[end] != '.' && name[end] != '@') ++end;
-    return name.left(end).toLower();
-}
-
-}  // namespace
-
 UiLanguage UiLanguageFromEnvironment() {
-    QByteArray locale;
-    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        locale = qgetenv(variable);
-        if (!locale.isEmpty()) break;
-    }
-    if (locale.isEmpty() || locale == "C" || locale == "POSIX") return UiLanguage::Japanese;
-    const QByteArray languages = qgetenv("LANGUAGE");
-    if (!languages.isEmpty()) {
-        for (const QByteArray& entry : languages.split(':')) {
-            const QByteArray language = LanguageOf(entry);
-            if (language == "en") return UiLanguage::English;
-            if (language == "ja") return UiLanguage::Japanese;
-        }
-        return UiLanguage::Japanese;
-    }
-    return LanguageOf(locale) == "en" ? UiLanguage::English : UiLanguage::Japanese;
+    return session::EnglishFromEnvironment() ? UiLanguage::English : UiLanguage::Japanese;
 }
 
 UiLanguage InstallUiTranslation() {

@@ -1,0 +1,63 @@
+#pragma once
+// A lab report of an experiment: one self-contained HTML page (styles inline, charts as inline SVG,
+// no script and no request of any kind) with the setup, the results table, the run-length and
+// distance charts, the verdicts in words, what the exact optimum says and how to reproduce it, in
+// Japanese or English. Fed plain numbers: the runs grouped by configuration and their comparison.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "report/comparison.h"
+
+namespace kelvora::report {
+
+enum class Language { Japanese, English };
+
+/// Everything a report shows.
+struct ReportInput {
+    Language language = Language::Japanese;
+    std::string title;             ///< "" for the default title
+    std::string date;              ///< when it was made, YYYY-MM-DD
+    std::string version;           ///< the program's version
+    RunsByConfiguration runs;      ///< grouped and labelled (at least two groups)
+    Comparison comparison;         ///< of runs
+    double epsilon = 0.5;          ///< px, the epsilon first_generation_within_epsilon was measured at
+    bool epsilonRecorded = false;  ///< false: the file did not say; 0.5 assumed
+    std::string inputName;         ///< the runs file as the reader should name it (its base name)
+    std::uint64_t inputSize = 0;   ///< bytes of the runs file the report was made from
+    std::string inputSha256;       ///< its SHA-256, 64 lower-case hex digits
+    std::string experimentName;    ///< the experiment file's base name, "" when there is none
+    std::string experimentJson;    ///< its text, embedded as a download; "" when there is none
+};
+
+/// Per configuration, what the results table shows.
+struct OutcomeRow {
+    Proportion within;             ///< runs within epsilon, with the Wilson 95% interval
+    double ertEvaluations = 0.0;   ///< expected running time; +infinity when no run succeeded
+    Quartiles distance;            ///< final elite distance, px
+    Quartiles firstGeneration;     ///< first generation within epsilon, over the runs that got there
+    long long reachedOptimum = 0;  ///< runs that reached the exact optimum of their target
+};
+OutcomeRow Outcome(const ConfigurationRuns& runs);
+
+/// An ERT as the report and the tables print it: a whole number of evaluations with thousands
+/// separators ("15,759"); "∞" when no run succeeded.
+std::string ErtText(double evaluations);
+
+/// The verdict on one pair in the report's language (English: exactly compare's words).
+std::string VerdictText(const PairVerdictInput& counts, double alpha, Language language);
+
+/// The page: UTF-8 HTML, LF line ends.
+std::string RenderHtml(const ReportInput& input);
+
+/// The charts alone, as the page embeds them: SVG elements, width x height user units.
+std::string RunLengthSvg(const ReportInput& input, int width, int height);
+std::string DistanceBoxSvg(const ReportInput& input, int width, int height);
+std::string CriticalDifferenceSvg(const ReportInput& input, int width);
+
+/// One line that says what a chart shows: epsilon, seeds, populations, targets and budget
+/// ("ε = 0.5 px · 100 seeds (1..100) × 1 target (68, 180) · 20 × 100 = 2,000 evaluations").
+std::string SetupLine(const ReportInput& input);
+
+}  // namespace kelvora::report
