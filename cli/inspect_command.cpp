@@ -134,7 +134,8 @@ void PrintText(const Inspection& in) {
                 optimum.distance);
     switch (in.match) {
     case session::RecordMatch::matches:
-        std::printf("run.json          describes this file: seed %u, %s, started %s\n"
+        std::printf("run.json          describes this file by its size and SHA-256 (the run it names was not made "
+                    "again): seed %u, %s, started %s\n"
                     "reproduce         %s\n",
                     record.seed, AlgorithmSummary(record.algorithm).c_str(), record.started.c_str(),
                     session::ReproducingCommand(record).c_str());

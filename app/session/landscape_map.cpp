@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <map>
 #include <numeric>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "model/text.h"
 #include "model/types.h"
@@ -58,6 +60,32 @@ std::string ReadLandscapeMapRow(std::string_view row, LandscapeMapCell& cell) {
     return {};
 }
 
+namespace {
+
+// The one row off the grid every other row of a map shares (a stray or forged row, which would turn
+// the whole map into 1 px cells): "line N names the target X,Y, off the grid of S px of the other
+// rows", or "". A map of fewer than 8 rows is too small to say.
+std::string OffTheGrid(const std::map<std::pair<int, int>, long long>& lineOf) {
+    if (lineOf.size() < 8) return {};
+    std::vector<std::pair<std::pair<int, int>, long long>> rows(lineOf.begin(), lineOf.end());
+    const std::size_t n = rows.size();
+    const auto spacing = [&rows](std::size_t i) { return std::gcd(std::abs(rows[i].first.first), std::abs(rows[i].first.second)); };
+    std::vector<int> before(n + 1, 0), after(n + 1, 0);  // the gcd of the rows before i, from i on
+    for (std::size_t i = 0; i < n; ++i) before[i + 1] = std::gcd(before[i], spacing(i));
+    for (std::size_t i = n; i-- > 0;) after[i] = std::gcd(after[i + 1], spacing(i));
+    for (std::size_t i = 0; i < n; ++i) {
+        const int others = std::gcd(before[i], after[i + 1]);
+        if (others > std::max(before[n], 1)) {
+            const auto& [target, line] = rows[i];
+            return "line " + std::to_string(line) + " names the target " + std::to_string(target.first) + "," +
+                   std::to_string(target.second) + ", off the grid of " + std::to_string(others) + " px of the other rows";
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
 std::string ReadLandscapeMapRows(std::string_view text, std::vector<LandscapeMapCell>& cells) {
     std::map<std::pair<int, int>, long long> lineOf;  // each target's line
     std::size_t at = 0;
@@ -76,7 +104,7 @@ std::string ReadLandscapeMapRows(std::string_view text, std::vector<LandscapeMap
         cells.push_back(c);
     }
     if (lineOf.empty()) return "it holds no rows";
-    return {};
+    return OffTheGrid(lineOf);
 }
 
 int LandscapeMapStep(const std::vector<LandscapeMapCell>& cells) {

@@ -30,7 +30,8 @@ std::string ReadLandscapeMapRow(std::string_view row, LandscapeMapCell& cell);
 /// Reads the rows of a map (LF line ends, a CR before one allowed, the last line's optional), in
 /// any order, as the shards' files concatenated hold them, appending them to cells. Returns "" or
 /// the fault, the first one met: "line N " + what ReadLandscapeMapRow says,
-/// "line N gives the target X,Y again (line M gave it)", or "it holds no rows".
+/// "line N gives the target X,Y again (line M gave it)", "it holds no rows", or, in a map of 8 rows
+/// or more, "line N names the target X,Y, off the grid of S px of the other rows".
 std::string ReadLandscapeMapRows(std::string_view text, std::vector<LandscapeMapCell>& cells);
 
 /// The grid's spacing in px of a map's cells: the greatest common divisor of their offsets (1 when

@@ -19,6 +19,9 @@
 #include <system_error>
 #include <ctime>
 #include <memory>
+#include <set>
+#include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -183,7 +186,21 @@ bool Sha256Text(const std::string& text) {
 
 std::optional<RunRecord> ParseRunRecord(const std::string& text, std::string& error) {
     try {
-        const nlohmann::json j = nlohmann::json::parse(text);
+        // A key given twice in one object is refused: which of the two a reader takes is no one's guess.
+        std::vector<std::set<std::string>> keys;
+        std::string repeated;
+        const nlohmann::json j = nlohmann::json::parse(text, [&](int, nlohmann::json::parse_event_t event, nlohmann::json& value) {
+            if (event == nlohmann::json::parse_event_t::object_start) keys.emplace_back();
+            if (event == nlohmann::json::parse_event_t::object_end && !keys.empty()) keys.pop_back();
+            if (event == nlohmann::json::parse_event_t::key && !keys.empty() && !keys.back().insert(value.get<std::string>()).second &&
+                repeated.empty())
+                repeated = value.get<std::string>();
+            return true;
+        });
+        if (!repeated.empty()) {
+            error = "the key \"" + repeated + "\" is given twice";
+            return std::nullopt;
+        }
         RunRecord r;
         FieldReader field{j, error};
         r.program = j.at("program").get<std::string>();

@@ -45,6 +45,20 @@ TEST_P(LandscapeMapText, IsReadOrRefusedNamingTheLine) {
 
 const std::string kNotARow = "is not a row x,y,local_optima,starts_within,share";
 
+// The rows of a 3 x 3 grid 8 px apart around the base, then extra.
+std::string Grid8(const std::string& extra) {
+    std::string text;
+    for (int y = -8; y <= 8; y += 8)
+        for (int x = -8; x <= 8; x += 8) text += std::to_string(x) + "," + std::to_string(y) + ",1,2,0\n";
+    return text + extra;
+}
+std::vector<LandscapeMapCell> Grid8Cells() {
+    std::vector<LandscapeMapCell> cells;
+    for (int y = -8; y <= 8; y += 8)
+        for (int x = -8; x <= 8; x += 8) cells.push_back({x, y, 1, 2});
+    return cells;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Texts, LandscapeMapText,
     testing::Values(
@@ -68,7 +82,12 @@ INSTANTIATE_TEST_SUITE_P(
         Rows{"TooManyOptima", "0,0,16777217,0,0\n", {}, "line 1 holds a count outside 0..16777216"},
         Rows{"NegativeCount", "0,0,-1,0,0\n", {}, "line 1 holds a count outside 0..16777216"},
         Rows{"Twice", "8,8,1,2,0\n0,8,1,2,0\n8,8,1,2,0\n", {}, "line 3 gives the target 8,8 again (line 1 gave it)"},
-        Rows{"Empty", "", {}, "it holds no rows"}),
+        Rows{"Empty", "", {}, "it holds no rows"},
+        // Nine rows of an 8 px grid; a tenth off it is refused, not taken to make the map 1 px.
+        Rows{"AGrid", Grid8(""), Grid8Cells(), "", 8},
+        Rows{"AStrayRow", Grid8("7,3,1,2,0\n"), {}, "line 10 names the target 7,3, off the grid of 8 px of the other rows"},
+        Rows{"AStrayRowFirst", "0,4,1,2,0\n" + Grid8(""), {},
+             "line 1 names the target 0,4, off the grid of 8 px of the other rows"}),
     [](const testing::TestParamInfo<Rows>& info) { return std::string(info.param.name); });
 
 // A row the writer wrote reads back as its cell.

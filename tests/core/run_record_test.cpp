@@ -125,6 +125,9 @@ INSTANTIATE_TEST_SUITE_P(
                     ForgedField{"elitism -1", "\"elitism\":0", "\"elitism\":-1", false},
                     ForgedField{"tournament N + 1", "\"roulette\"", "\"tournament:21\"", false},
                     ForgedField{"generationsRun beyond", "\"generationsRun\":100", "\"generationsRun\":101", false},
+                    ForgedField{"seed twice", "\"seed\":7", "\"seed\":7,\"seed\":8", false},
+                    ForgedField{"elitism twice", "\"elitism\":0", "\"elitism\":0,\"elitism\":0", false},
+                    ForgedField{"a key of two objects", "\"elitism\":0", "\"elitism\":0,\"x\":{\"elitism\":1}", true},
                     ForgedField{"sha256 short", "\"results.csv\":null", "\"results.csv\":{\"size\":1,\"sha256\":\"ab\"}", false}),
     [](const testing::TestParamInfo<ForgedField>& info) {
         std::string name;

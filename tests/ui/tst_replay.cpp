@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QTimer>
 #include <QMimeData>
 #include <QSpinBox>
@@ -369,7 +370,21 @@ void TestReplay::unreadableFileKeepsTheWindow_data() {
     QTest::newRow("empty") << QByteArray() << QStringLiteral("の 1 行目: ファイルが空です");
     QTest::newRow("binary") << QByteArray(500, '\xff') << QStringLiteral("の 1 行目: 行が 64 バイトを超えています");
     QTest::newRow("missing") << QByteArray("<none>") << QStringLiteral("を開けません");
+    QTest::newRow("two lines, CR LF") << QByteArray("1,2,3,0.5\r\nxx\r\n") << QString();
 }
+
+namespace {
+
+// The progress dialogs still in being when a message is shown: none may be left to come up over it.
+int progressDialogsAtMessage = -1;
+void RecordMessageAndDialogs(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
+    int dialogs = 0;
+    for (QWidget* w : QApplication::allWidgets()) dialogs += qobject_cast<QProgressDialog*>(w) ? 1 : 0;
+    progressDialogsAtMessage = dialogs;
+    uitest::RecordMessage(parent, icon, text);
+}
+
+}  // namespace
 
 void TestReplay::unreadableFileKeepsTheWindow() {
     QFETCH(QByteArray, bytes);
@@ -386,8 +401,11 @@ void TestReplay::unreadableFileKeepsTheWindow() {
     f.dlg->scrubber()->setGeneration(7);
     const QImage before = uitest::ShownPlot(*f.dlg);
     const QString generation = f.text(IDC_GENERATION), population = f.text(IDC_POPULATION_SIZE);
+    const auto previous = kelvora::ui::SetMessageBoxFunction(RecordMessageAndDialogs);
     QVERIFY(!uitest::openResults(*f.dlg, path));
+    kelvora::ui::SetMessageBoxFunction(previous);
     QCOMPARE(uitest::Messages().size(), 1);
+    QCOMPARE(progressDialogsAtMessage, 0);
     QVERIFY2(uitest::Messages().first().text.contains(message), qPrintable(uitest::Messages().first().text));
     QVERIFY(uitest::Messages().first().text.contains(path));
     QCOMPARE(f.text(IDC_GENERATION), generation);

@@ -259,8 +259,10 @@ void TestThreadedRun::destroyingTheWindowMidRunEndsTheRun() {
     f->setText(IDC_GENERATION_LIMIT, QStringLiteral("10000"));
     f->compute()->click();
     QVERIFY(f->dlg->isRunning());
-    QTest::qWait(100);  // the run goes on; in the second row the worker now waits on the window
-    f.reset();          // stops the run and waits for it, without hanging
+    // The run goes on until it has written a generation, however loaded the machine; in the second
+    // row the worker then waits on the window.
+    QTRY_VERIFY_WITH_TIMEOUT(CrLfLines(QStringLiteral("results.csv")) >= 101, 60000);
+    f.reset();  // stops the run and waits for it, without hanging
     // results.csv holds whole generations only (fitness.csv is written as the run ends).
     const int lines = CrLfLines(QStringLiteral("results.csv"));
     QVERIFY2(lines > 0 && lines % 101 == 0 && lines < 10000 * 101, qPrintable(QString::number(lines)));

@@ -78,8 +78,12 @@ void ResultsReplay::open(QWidget* parent, const QString& path, Opened done) {
     QObject::connect(watcher, &QFutureWatcherBase::progressValueChanged, progress, &QProgressDialog::setValue);
     QObject::connect(progress, &QProgressDialog::canceled, watcher, &QFutureWatcherBase::cancel);
     QObject::connect(watcher, &QFutureWatcherBase::finished, progress, [=, done = std::move(done)] {
+        // The dialog goes before anything is told: a message box's own event loop must not see it
+        // shown over the message 300 ms on, nor one modal stacked on another.
         delete filter;
-        progress->deleteLater();  // the watcher with it
+        watcher->setParent(nullptr);
+        watcher->deleteLater();
+        delete progress;
         if (watcher->isCanceled()) {  // the person asked for it: no error to show
             done(nullptr, QString());
             return;
