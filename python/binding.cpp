@@ -190,7 +190,7 @@ struct RunHistory {
     std::vector<std::int32_t> bestIndex; // [G]
     std::vector<double> distances;       // [G][N], filled on first use
     RunOutcome outcome;
-    Optimum optimum;
+    std::optional<Optimum> optimum;      // the target's, found when first asked for
     std::string started;                 // when the run started, as run.json records it
     bool custom = false;                 // made with a mutation of the caller's own
 };
@@ -218,6 +218,7 @@ private:
 // stop flag instead of reaching Python; the run ends after the generation it is in. Only on the main
 // thread, where Python itself takes signals.
 std::atomic<bool> gInterrupted{false};
+unsigned long gMainThread = 0;  // the interpreter's main thread, PyThread_get_thread_ident's way
 
 extern "C" void OnInterrupt(int) { gInterrupted.store(true, std::memory_order_release); }
 
@@ -225,9 +226,7 @@ class InterruptScope {
 public:
     InterruptScope() {
         gInterrupted.store(false);
-        const bool mainThread = py::module_::import("threading").attr("current_thread")().is(
-            py::module_::import("threading").attr("main_thread")());
-        if (!mainThread) return;
+        if (PyThread_get_thread_ident() != gMainThread) return;
         struct sigaction action {};
         action.sa_handler = OnInterrupt;
         sigemptyset(&action.sa_mask);
@@ -331,10 +330,22 @@ std::shared_ptr<RunHistory> Run(const RunArguments& arguments) {
         py::gil_scoped_release unlocked;
         HistoryObserver observer(h);
         RunObserver* observers[] = {&observer};
-        const auto buffers = std::make_unique<RunBuffers>();
-        h.outcome = RunSolver(h.setup, observers, *buffers, &gInterrupted);
-        const Geometry& geometry = h.setup.geometry;
-        h.optimum = FindOptimum(geometry.baseX, geometry.baseY, geometry.targetX, geometry.targetY);
+        // Each thread's runs take turns with one set of buffers, cleared once; a run started from
+        // within a run (by a mutation of the caller's own) takes a set of its own.
+        thread_local const std::unique_ptr<RunBuffers> shared = std::make_unique<RunBuffers>();
+        thread_local bool sharedInUse = false;
+        std::unique_ptr<RunBuffers> own;
+        RunBuffers* buffers = shared.get();
+        if (sharedInUse) buffers = (own = std::make_unique<RunBuffers>()).get();
+        const bool lent = !own;
+        if (lent) sharedInUse = true;
+        try {
+            h.outcome = RunSolver(h.setup, observers, *buffers, &gInterrupted);
+        } catch (...) {
+            if (lent) sharedInUse = false;
+            throw;
+        }
+        if (lent) sharedInUse = false;
     }
     h.setup.mutation = nullptr;
     if (mutation) mutation->rethrow();
@@ -343,6 +354,15 @@ std::shared_ptr<RunHistory> Run(const RunArguments& arguments) {
         throw py::error_already_set();
     }
     return history;
+}
+
+// The target's optimum, found once.
+const Optimum& OptimumOf(RunHistory& h) {
+    if (!h.optimum) {
+        const Geometry& g = h.setup.geometry;
+        h.optimum = FindOptimum(g.baseX, g.baseY, g.targetX, g.targetY);
+    }
+    return *h.optimum;
 }
 
 // The distances of every pose of the history, as the run computes them; filled once.
@@ -807,6 +827,7 @@ struct Table {
 
 PYBIND11_MODULE(_kelvora, m) {
     m.doc() = "Kelvora's core: runs, their result files and the exact ground truth";
+    gMainThread = py::module_::import("threading").attr("main_thread")().attr("ident").cast<unsigned long>();
     m.attr("version") = kVersion;
     m.attr("DEFAULT_TARGET") = py::make_tuple(kOpeningTargetX, kOpeningTargetY);
 
@@ -864,10 +885,10 @@ PYBIND11_MODULE(_kelvora, m) {
         .def_property_readonly("elite_fitness", [](const RunHistory& h) { return h.outcome.eliteFitness; })
         .def_property_readonly("elite_distance",
                                [](const RunHistory& h) { return TipDistance(h.setup.geometry, h.outcome.elitePose); })
-        .def_property_readonly("optimum_pose", [](const RunHistory& h) { return PoseTuple(h.optimum.pose); })
-        .def_property_readonly("optimum_distance", [](const RunHistory& h) { return h.optimum.distance; })
+        .def_property_readonly("optimum_pose", [](RunHistory& h) { return PoseTuple(OptimumOf(h).pose); })
+        .def_property_readonly("optimum_distance", [](RunHistory& h) { return OptimumOf(h).distance; })
         .def_property_readonly("reached_optimum",
-                               [](const RunHistory& h) { return h.outcome.eliteFitness == h.optimum.fitness; })
+                               [](RunHistory& h) { return h.outcome.eliteFitness == OptimumOf(h).fitness; })
         .def("write",
              [](const RunHistory& h, const py::object& directory, const py::object& runJson) {
                  WriteRun(h, py::module_::import("os").attr("fspath")(directory).cast<std::string>(),

@@ -95,3 +95,17 @@ def test_ctrl_c_stops_the_run_at_the_next_generation():
     assert steps == [0, 1, 2]
     assert signal.getsignal(signal.SIGINT) is before
     assert kelvora.run(seed=1).generations == 100  # the next run is whole
+
+
+def test_a_run_started_inside_an_operator_leaves_the_outer_run_alone():
+    def plain(genes, rng):
+        genes[:, 0] ^= 1
+
+    def nesting(genes, rng):
+        kelvora.run(seed=99, population=50, generations=3)
+        plain(genes, rng)
+
+    a = kelvora.run(seed=5, generations=20, mutation_operator=plain)
+    b = kelvora.run(seed=5, generations=20, mutation_operator=nesting)
+    np.testing.assert_array_equal(a.poses, b.poses)
+    np.testing.assert_array_equal(a.fitness, b.fitness)
