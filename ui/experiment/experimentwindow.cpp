@@ -49,15 +49,12 @@
 #include "session/sweep_plan.h"
 #include "session/sweep_targets.h"
 #include "experiment/sweeprunner.h"
-#include "common/windowplacement.h"
 #include "common/wholefile.h"
 
 namespace kelvora::ui {
 
 namespace {
 
-constexpr char kGeometryKey[] = "experiment/geometry";
-constexpr char kMovedKey[] = "experiment/moved";
 // The table and the fields as they were left, kept between sessions.
 constexpr char kRowsKey[] = "experiment/table/rows";
 constexpr char kSeedsKey[] = "experiment/table/seeds";
@@ -418,10 +415,6 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
 
     resize(1100, 640);
     m_splitter->setSizes({440, 660});  // until shown: then the summary's columns say (fitSummary)
-    const QSettings settings = AppSettings();
-    m_remembered = RestoreOrPlaceBeside(this, parentWidget(), settings.value(QLatin1String(kGeometryKey)).toByteArray(),
-                                        settings.value(QLatin1String(kMovedKey), false).toBool());
-    m_placedAt = pos();
 }
 
 ExperimentWindow::~ExperimentWindow() {
@@ -1214,13 +1207,6 @@ void ExperimentWindow::savePlot(bool svg) {
                        tr("グラフを \"%1\" に保存できませんでした。").arg(path) + QLatin1Char('\n') + reason);
 }
 
-void ExperimentWindow::saveGeometry() {
-    m_remembered = m_remembered || pos() != m_placedAt;
-    QSettings settings = AppSettings();
-    settings.setValue(QLatin1String(kGeometryKey), QMainWindow::saveGeometry());
-    settings.setValue(QLatin1String(kMovedKey), m_remembered);
-}
-
 namespace {
 
 // The one local file a drag carries, or "".
@@ -1252,7 +1238,6 @@ void ExperimentWindow::dropEvent(QDropEvent* event) {
 
 void ExperimentWindow::closeEvent(QCloseEvent* event) {
     m_runner->cancel();  // nothing runs unseen: the runs of the whole rounds stay
-    saveGeometry();
     saveTable();
     QMainWindow::closeEvent(event);
 }
@@ -1265,11 +1250,6 @@ void ExperimentWindow::showEvent(QShowEvent* event) {
 void ExperimentWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     fitSummary(false);
-}
-
-void ExperimentWindow::hideEvent(QHideEvent* event) {
-    saveGeometry();
-    QMainWindow::hideEvent(event);
 }
 
 }  // namespace kelvora::ui

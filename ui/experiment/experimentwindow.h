@@ -57,8 +57,7 @@ public:
     /// crossover and mutation operators, as kelvora-cli takes them); empty for other columns.
     static QStringList choices(int column);
 
-    /// A top-level window (parent owns it) where the settings remember it, else beside parent;
-    /// current gives the main window's settings.
+    /// The view (parent owns it; the main window docks it); current gives the main window's settings.
     ExperimentWindow(std::function<CurrentSettings()> current, QWidget* parent = nullptr);
     ~ExperimentWindow() override;
 
@@ -133,7 +132,6 @@ protected:
     /// as resultsDropped.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -193,7 +191,6 @@ private:
     void saveTable() const;
     void restoreTable();
     void savePlot(bool svg);
-    void saveGeometry();
 
     std::function<CurrentSettings()> m_current;
     QTableWidget* m_table;
@@ -234,8 +231,6 @@ private:
     long long m_total = 0;
     long long m_done = 0;
     std::chrono::steady_clock::time_point m_started;
-    bool m_remembered = false;
-    QPoint m_placedAt;
 };
 
 }  // namespace kelvora::ui
