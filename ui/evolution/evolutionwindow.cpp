@@ -143,6 +143,9 @@ EvolutionWindow::EvolutionWindow(const SolverModel& model, QWidget* parent)
     file->addSeparator();
     QAction* close = file->addAction(tr("閉じる(&C)"));
     close->setShortcut(QKeySequence::Close);
+    // Docked in the program's window: Ctrl+W closes the view that has the focus.
+    close->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(close);
     connect(close, &QAction::triggered, this, &QWidget::close);
     QMenu* view = menuBar()->addMenu(tr("表示(&V)"));
     m_distanceAction = view->addAction(tr("これまでの最良解の誤差を対数軸で表示(&D)"));

@@ -380,6 +380,9 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     QAction* open = file->addAction(tr("スイープの CSV を開く(&O)..."));
     open->setObjectName(QStringLiteral("OpenSweepAction"));
     open->setShortcut(QKeySequence::Open);
+    // Docked in the program's window: its keys where the focus is in this view, the dialog's elsewhere.
+    open->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(open);
     connect(open, &QAction::triggered, this, [this] {
         const QString path = QFileDialog::getOpenFileName(this, tr("スイープの CSV を開く"), QString(),
                                                           tr("CSV ファイル (*.csv);;すべてのファイル (*)"));
@@ -405,6 +408,8 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     file->addSeparator();
     QAction* close = file->addAction(tr("閉じる(&C)"));
     close->setShortcut(QKeySequence::Close);
+    close->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(close);
     connect(close, &QAction::triggered, this, &QWidget::close);
 
     connect(m_runner, &SweepRunner::batchTaken, this, &ExperimentWindow::takeBatch, Qt::DirectConnection);

@@ -400,6 +400,7 @@ void CSolverDlg::OnOK() {
         ShowMessageBox(this, QMessageBox::Warning, failure);
         return;
     }
+    m_escapeStoppedAt = -1;  // an Escape from now on is about this run
     emit runStarted(seed);
     // Its snapshots come queued, after this: the replay's index starts empty for them.
     m_replay->beginRunReplay();

@@ -113,6 +113,10 @@ Workbench::Workbench(CSolverDlg* dialog) : m_dialog(dialog) {
         menus[1]->menu()->addSeparator();
         menus[1]->menu()->addAction(reset);
     }
+    // Ctrl+O opens a results.csv where the focus is in the dialog, and a view's own file (the
+    // experiment's sweep) where it is in that view: never both, which would leave the key to neither.
+    if (auto* open = m_dialog->findChild<QAction*>(QStringLiteral("OpenResultsAction")))
+        open->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     restoreGeometry(AppSettings().value(QLatin1String(kGeometryKey)).toByteArray());
 }
 
@@ -130,7 +134,7 @@ QWidget* Workbench::makeStrip() {
     m_seed->setPlaceholderText(tr("自動"));
     m_seed->setToolTip(tr("空欄か「自動」: 計算のたびに時計から新しいシードを引きます。\n"
                           "0 から 4294967295 までの整数: 計算はそのシードを使い、kelvora-cli --seed と同じ結果になります。"));
-    m_seed->setMaximumWidth(150);
+    m_seed->setMinimumWidth(110);
     label->setBuddy(m_seed);
     m_keepSeed = new QToolButton;
     m_keepSeed->setObjectName(QStringLiteral("KeepSeedButton"));
@@ -162,6 +166,7 @@ QWidget* Workbench::makeStrip() {
         m_keepSeed->setEnabled(true);
         m_keepSeed->setToolTip(tr("シード %1 を欄に入れ、次の計算で同じ実行を繰り返します").arg(seed));
         m_seed->setPlaceholderText(tr("自動 (前回 %1)").arg(seed));
+        m_seed->setMinimumWidth(m_seed->fontMetrics().horizontalAdvance(m_seed->placeholderText()) + 16);
     });
     connect(m_dialog, &CSolverDlg::openedRunSeed, this, [this](std::uint32_t seed) { m_seed->setText(QString::number(seed)); });
     connect(m_dialog, &CSolverDlg::runFinished, this, &Workbench::showBestPose);
@@ -211,7 +216,10 @@ void Workbench::dock(QWidget* view) {
         d = new ViewDock(view, this);
         d->setObjectName(name);
         d->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-        connect(view, &QWidget::windowTitleChanged, d, &QWidget::setWindowTitle);
+        // The title without the program's name, which the window's own title bar says: short tabs.
+        const auto title = [](const QString& text) { return text.section(QStringLiteral(" — "), 1).isEmpty() ? text : text.section(QStringLiteral(" — "), 1); };
+        d->setWindowTitle(title(view->windowTitle()));
+        connect(view, &QWidget::windowTitleChanged, d, [d, title](const QString& text) { d->setWindowTitle(title(text)); });
         connect(view, &QObject::destroyed, d, &QObject::deleteLater);
         d->hide();
         if (!restoreDockWidget(d)) place(d);
