@@ -28,7 +28,7 @@
 #include "ga/run.h"
 #include "io/result_files.h"
 #include "mainwindow/runworker.h"
-#include "mainwindow/solvermodel.h"
+#include "common/solvermodel.h"
 #include "uitestsupport.h"
 
 using namespace kelvora::ui;

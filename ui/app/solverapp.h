@@ -4,7 +4,7 @@
 
 #include <QApplication>
 
-#include "mainwindow/solverstate.h"
+#include "common/solverstate.h"
 
 namespace kelvora::ui {
 

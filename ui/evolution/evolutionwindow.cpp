@@ -31,7 +31,7 @@
 #include "common/messagebox.h"
 #include "common/optimumcache.h"
 #include "common/settings.h"
-#include "mainwindow/solvermodel.h"
+#include "common/solvermodel.h"
 #include "common/wholefile.h"
 #include "model/arm.h"
 

@@ -17,7 +17,7 @@
 #include <QWidget>
 
 #include "mainwindow/runworker.h"
-#include "mainwindow/solvermodel.h"
+#include "common/solvermodel.h"
 #include "common/userinput.h"
 
 namespace kelvora::ui {

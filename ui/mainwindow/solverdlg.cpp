@@ -41,7 +41,7 @@
 #include "common/resourceloader.h"
 #include "mainwindow/runcontroller.h"
 #include "mainwindow/runworker.h"
-#include "mainwindow/solvermodel.h"
+#include "common/solvermodel.h"
 #include "common/settings.h"
 #include "session/run_record.h"
 

@@ -20,7 +20,7 @@
 
 #include "ga/run.h"
 #include "mainwindow/plotview.h"
-#include "mainwindow/solverstate.h"
+#include "common/solverstate.h"
 
 class QAction;
 class QDragEnterEvent;

@@ -19,7 +19,7 @@
 #include "common/optimumcache.h"
 #include "common/settings.h"
 #include "mainwindow/solverdlg.h"
-#include "mainwindow/solvermodel.h"
+#include "common/solvermodel.h"
 #include "session/numbers.h"
 
 namespace kelvora::ui {
