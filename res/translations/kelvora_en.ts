@@ -381,6 +381,14 @@ Repeat it with %2</translation>
         <source>ヘルプ(&amp;H)</source>
         <translation>&amp;Help</translation>
     </message>
+    <message>
+        <source>ポインタの x 座標: 腕の付け根から右へ何 px か (プロットの上で動かすと変わります)</source>
+        <translation>The pointer's x: px right of the arm's base (changes as the pointer moves over the plot)</translation>
+    </message>
+    <message>
+        <source>ポインタの y 座標: 腕の付け根から上へ何 px か (プロットの上で動かすと変わります)</source>
+        <translation>The pointer's y: px up from the arm's base (changes as the pointer moves over the plot)</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::ConfigurationTable</name>
@@ -1951,6 +1959,53 @@ Genotype %3  fitness %4</translation>
     <message>
         <source>%1 (誤差)</source>
         <translation>%1 (error)</translation>
+    </message>
+</context>
+<context>
+    <name>kelvora::ui::Workbench</name>
+    <message>
+        <source>レイアウトを元に戻す(&amp;R)</source>
+        <translation>&amp;Reset Layout</translation>
+    </message>
+    <message>
+        <source>シード(&amp;S):</source>
+        <translation>&amp;Seed:</translation>
+    </message>
+    <message>
+        <source>自動</source>
+        <translation>auto</translation>
+    </message>
+    <message>
+        <source>空欄か「自動」: 計算のたびに時計から新しいシードを引きます。
+0 から 4294967295 までの整数: 計算はそのシードを使い、kelvora-cli --seed と同じ結果になります。</source>
+        <translation>Empty or &quot;auto&quot;: each Compute draws a fresh seed from the clock.
+A whole number from 0 to 4294967295: Compute uses that seed, with the same results as kelvora-cli --seed.</translation>
+    </message>
+    <message>
+        <source>前回のシードを使う</source>
+        <translation>Use last seed</translation>
+    </message>
+    <message>
+        <source>最良の腕の三つの関節の角度 (遺伝子 0〜255) と、目標点に最も近い腕 (最適解) の角度。
+関節が三つで目標点の座標は二つなので、同じ点に届く腕は一つではありません (ヘルプの「冗長性」)。</source>
+        <translation>The best arm&apos;s three joint angles (genes 0-255) and those of the arm closest to the target (the optimum).
+Three joints for a target&apos;s two coordinates: more than one arm reaches the same point (see &quot;Redundancy&quot; in the help).</translation>
+    </message>
+    <message>
+        <source>シードには 0 から 4294967295 までの整数を入力するか、空欄にしてください。</source>
+        <translation>Enter a whole number from 0 to 4294967295 as the seed, or leave it empty.</translation>
+    </message>
+    <message>
+        <source>シード %1 を欄に入れ、次の計算で同じ実行を繰り返します</source>
+        <translation>Puts seed %1 in the field: the next Compute repeats the run</translation>
+    </message>
+    <message>
+        <source>自動 (前回 %1)</source>
+        <translation>auto (last %1)</translation>
+    </message>
+    <message>
+        <source>最良の腕 (%1, %2, %3)&#x3000;最適解 (%4, %5, %6)</source>
+        <translation>Best arm (%1, %2, %3)   optimum (%4, %5, %6)</translation>
     </message>
 </context>
 </TS>

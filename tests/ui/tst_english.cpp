@@ -15,7 +15,7 @@
 
 #include "common/aboutdlg.h"
 #include "evolution/evolutionwindow.h"
-#include "mainwindow/solvermodel.h"
+#include "common/solvermodel.h"
 #include "mainwindow/groundtruthoverlay.h"
 #include "common/resultsfaulttext.h"
 #include "app/solverapp.h"

@@ -28,9 +28,8 @@
 #include "ga/run.h"
 #include "io/result_files.h"
 #include "mainwindow/runworker.h"
-#include "mainwindow/solvermodel.h"
+#include "common/solvermodel.h"
 #include "uitestsupport.h"
-#include "common/windowplacement.h"
 
 using namespace kelvora::ui;
 
@@ -103,13 +102,9 @@ private slots:
     void readoutForAKnownSeed();
     void exportsThePicture_data();
     void exportsThePicture();
-    void geometryAndOpenStateAreKept();
+    void openStateIsKept();
     void statusAndAxisAfterARun_data();
     void statusAndAxisAfterARun();
-    void placedBesideTheWindow_data();
-    void placedBesideTheWindow();
-    void mainWindowSlidesToMakeRoom_data();
-    void mainWindowSlidesToMakeRoom();
     void openedFileFillsTheWindow_data();
     void openedFileFillsTheWindow();
     void legendNamesTellRunsApart_data();
@@ -321,58 +316,31 @@ void TestEvolution::exportsThePicture() {
     }
 }
 
-void TestEvolution::geometryAndOpenStateAreKept() {
-    QSize shown;
+void TestEvolution::openStateIsKept() {
     {
         Fixture f;  // settings emptied
-        kelvora::ui::AppSettings().setValue(QStringLiteral("evolution/geometry"), QByteArray("an earlier version's"));
         QVERIFY(!f.dlg->evolutionWindow());
         f.dlg->MenuAction("EvolutionAction")->trigger();
         EvolutionWindow* evolution = f.dlg->evolutionWindow();
         QVERIFY(evolution && evolution->isVisible());
         QVERIFY(!evolution->distanceAction()->isChecked());
-        // First opened beside the dialog, wholly on its screen.
-        QVERIFY(f.dlg->screen()->availableGeometry().contains(evolution->frameGeometry()));
-        const QSize decorations = evolution->frameGeometry().size() - evolution->size();
-        QCOMPARE(evolution->frameGeometry(),
-                 kelvora::ui::PlaceBeside(f.dlg->frameGeometry(), QSize(720, 480) + decorations,
-                                          evolution->minimumSizeHint() + decorations, f.dlg->screen()->availableGeometry()));
-        // The dialog slid aside first: the two overlap only by what the screen's width forces.
-        const int room = f.dlg->screen()->availableGeometry().width() - f.dlg->frameGeometry().width();
-        QCOMPARE(f.dlg->frameGeometry().intersected(evolution->frameGeometry()).width(),
-                 std::max(0, evolution->minimumSizeHint().width() + decorations.width() - room));
-        // Moved to the dialog's left, over part of it, resized, the log axis on.
-        evolution->setGeometry(f.dlg->geometry().left() - 300, 90, 640, 520);
         evolution->distanceAction()->setChecked(true);
-        QVERIFY(QTest::qWaitForWindowExposed(evolution));
-        shown = evolution->size();
         f.dlg->close();  // the program ends with the window open
         QVERIFY(!evolution->isVisible());
-        QVERIFY(!kelvora::ui::AppSettings().contains(QStringLiteral("evolution/geometry")));
     }
     {
         Fixture f(false);
         EvolutionWindow* evolution = f.dlg->evolutionWindow();
-        QVERIFY(evolution && evolution->isVisible());  // open again: its size, on its side, never on the dialog
+        QVERIFY(evolution && evolution->isVisible());  // open again, its log axis on
         QVERIFY(evolution->distanceAction()->isChecked());
         QVERIFY(evolution->chart()->showsDistance());
-        const QRect available = f.dlg->screen()->availableGeometry();
-        const QSize decorations = evolution->frameGeometry().size() - evolution->size();
-        QCOMPARE(evolution->frameGeometry(),
-                 kelvora::ui::PlaceBeside(f.dlg->frameGeometry(), shown + decorations,
-                                          evolution->minimumSizeHint() + decorations, available, Side::Left));
-        if (f.dlg->frameGeometry().left() - available.left() >= evolution->frameGeometry().width())
-            QCOMPARE(evolution->frameGeometry().right() + 1, f.dlg->frameGeometry().left());
         evolution->distanceAction()->setChecked(false);
         evolution->close();
         f.dlg->close();  // the program ends with it closed
     }
     Fixture f(false);
     QVERIFY(!f.dlg->evolutionWindow());
-    const QSettings settings = kelvora::ui::AppSettings();
-    QCOMPARE(settings.value(QLatin1String(EvolutionWindow::kSizeKey)).toSize(), shown);
-    QCOMPARE(settings.value(QLatin1String(EvolutionWindow::kSideKey)).toString(), QStringLiteral("left"));
-    QCOMPARE(settings.value(QLatin1String(EvolutionWindow::kLogAxisKey)).toBool(), false);
+    QCOMPARE(kelvora::ui::AppSettings().value(QLatin1String(EvolutionWindow::kLogAxisKey)).toBool(), false);
 }
 
 void TestEvolution::statusAndAxisAfterARun_data() {
@@ -406,63 +374,6 @@ void TestEvolution::statusAndAxisAfterARun() {
     // Its scrubber marks the generation shown.
     evolution->findChild<GenerationScrubber*>()->setGeneration(2);
     QCOMPARE(evolution->chart()->markedGeneration(), 2);
-}
-
-void TestEvolution::placedBesideTheWindow_data() {
-    QTest::addColumn<QRect>("anchor");  // the main window's frame
-    QTest::addColumn<QSize>("size");    // the new window's frame
-    QTest::addColumn<QRect>("available");
-    QTest::addColumn<QRect>("placed");
-    QTest::addColumn<bool>("left");  // the left side preferred
-    const QRect screen(0, 0, 1920, 1080);
-    const QSize size(720, 510);
-    QTest::newRow("right") << QRect(100, 50, 530, 700) << size << screen << QRect(630, 50, 720, 510) << false;
-    QTest::newRow("right, just fits") << QRect(100, 50, 530, 700) << QSize(1290, 510) << screen << QRect(630, 50, 1290, 510) << false;
-    QTest::newRow("left, one pixel short") << QRect(1100, 50, 530, 700) << QSize(721, 510) << screen << QRect(379, 50, 721, 510) << false;
-    QTest::newRow("narrowed right") << QRect(653, 50, 614, 700) << size << screen << QRect(1267, 50, 653, 510) << false;
-    QTest::newRow("narrowed left") << QRect(900, 50, 614, 700) << QSize(1000, 510) << screen << QRect(0, 50, 900, 510) << false;
-    QTest::newRow("no room, more right") << QRect(300, 50, 530, 700) << QSize(1100, 510) << QRect(0, 0, 1280, 800)
-                                         << QRect(780, 50, 500, 510) << false;
-    QTest::newRow("no room, more left") << QRect(450, 50, 530, 700) << size << QRect(0, 0, 1280, 800) << QRect(0, 50, 500, 510) << false;
-    QTest::newRow("up onto the screen") << QRect(100, 700, 530, 300) << size << screen << QRect(630, 570, 720, 510) << false;
-    QTest::newRow("shortened") << QRect(0, 0, 530, 700) << QSize(720, 900) << QRect(0, 0, 1280, 800) << QRect(530, 0, 720, 800) << false;
-    QTest::newRow("offset screen") << QRect(1950, 40, 530, 700) << size << QRect(1920, 30, 1280, 1024) << QRect(2480, 40, 720, 510) << false;
-    QTest::newRow("left preferred") << QRect(1100, 50, 530, 700) << size << screen << QRect(380, 50, 720, 510) << true;
-    QTest::newRow("left preferred, no room: right") << QRect(100, 50, 530, 700) << size << screen
-                                                   << QRect(630, 50, 720, 510) << true;
-    QTest::newRow("left preferred, narrowed left") << QRect(600, 50, 530, 700) << size << QRect(0, 0, 1280, 800)
-                                                  << QRect(0, 50, 600, 510) << true;
-    QTest::newRow("larger than the screen") << QRect(0, 0, 1920, 1080) << QSize(2000, 1200) << screen
-                                            << QRect(1420, 0, 500, 1080) << false;
-}
-
-void TestEvolution::placedBesideTheWindow() {
-    QFETCH(QRect, anchor);
-    QFETCH(QSize, size);
-    QFETCH(QRect, available);
-    QFETCH(QRect, placed);
-    QFETCH(bool, left);
-    QCOMPARE(kelvora::ui::PlaceBeside(anchor, size, QSize(500, 400), available, left ? Side::Left : Side::Right), placed);
-}
-
-void TestEvolution::mainWindowSlidesToMakeRoom_data() {
-    QTest::addColumn<QRect>("anchor");  // the main window's frame
-    QTest::addColumn<bool>("left");     // the left side preferred
-    QTest::addColumn<int>("slide");
-    const QRect laptop(0, 0, 1280, 800);  // a window of at least 500 px beside a 614 px one
-    QTest::newRow("fits right") << QRect(100, 0, 614, 700) << false << 0;
-    QTest::newRow("fits left only") << QRect(600, 0, 614, 700) << false << 0;
-    QTest::newRow("centred: left to make room right") << QRect(333, 0, 614, 700) << false << -167;
-    QTest::newRow("centred, left preferred: right") << QRect(333, 0, 614, 700) << true << 167;
-    QTest::newRow("too little room: all of it") << QRect(400, 0, 1000, 700) << false << -400;
-    QTest::newRow("off the screen's left") << QRect(-50, 0, 1000, 700) << false << 0;
-}
-
-void TestEvolution::mainWindowSlidesToMakeRoom() {
-    QFETCH(QRect, anchor);
-    QFETCH(bool, left);
-    QFETCH(int, slide);
-    QCOMPARE(kelvora::ui::SlideForRoom(anchor, 500, QRect(0, 0, 1280, 800), left ? Side::Left : Side::Right), slide);
 }
 
 void TestEvolution::openedFileFillsTheWindow_data() {
@@ -621,10 +532,6 @@ void TestEvolution::fitsItsTile() {
     const QString longLine = QStringLiteral("mutation ") + QString(40, QLatin1Char('m')) + QStringLiteral(" 遺伝的操作 ") + QString(60, QLatin1Char('z'));
     charts.begin(100, QPoint(368, 40), QStringLiteral("A"), longLine);
     window.findChild<QAction*>(QStringLiteral("DiversityAction"))->setChecked(diversity);
-    // Placed as the main window places it: its contents in a scroll area that must not scroll.
-    QWidget anchor;
-    anchor.resize(100, 100);
-    PlaceBesideOn(&window, &anchor, QSize(), Side::Right);
     window.resize(size);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));

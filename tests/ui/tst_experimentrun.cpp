@@ -513,6 +513,8 @@ void TestExperimentRun::closingWithUnsavedRunsAsks() {
     }
     QCOMPARE(w->holdsUnsavedRuns(), unsaved);
     // A run of the main window stopped by Escape: that Escape only stops it.
+    std::int64_t now = 0;
+    SolverDlgTestAccess::setClock(*f.dlg, [&now] { return now; });
     f.dlg->setEveryGeneration(false);
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("10000"));
     f.setText(IDC_POPULATION_SIZE, QStringLiteral("2000"));
@@ -523,7 +525,8 @@ void TestExperimentRun::closingWithUnsavedRunsAsks() {
     QVERIFY(ended.wait(60000));
     QVERIFY(f.dlg->isVisible());
     QVERIFY(g_question.isEmpty());
-    // The next Escape closes, or asks first while the experiment window holds unsaved runs.
+    // The next Escape, a second later, closes, or asks first while the experiment window holds unsaved runs.
+    now += CSolverDlg::kEscapeGraceMs;
     g_answer = discard;
     if (byMenu) f.dlg->findChild<QAction*>(QStringLiteral("CloseAction"))->trigger();
     else QTest::keyClick(f.dlg.get(), Qt::Key_Escape);

@@ -131,7 +131,7 @@ void TestGroundTruth::everySettingLandsInOneFile() {
         f.dlg->close();
     }
     const QStringList keys = Settings().allKeys();
-    for (const char* key : {"plot/showOptimum", "view/showPopulation", "evolution/open", "evolution/size", "evolution/side"})
+    for (const char* key : {"plot/showOptimum", "view/showPopulation", "evolution/open"})
         QVERIFY2(keys.contains(QLatin1String(key)), key);
     QStringList files;
     for (QDirIterator it(m_config.path(), {QStringLiteral("*.conf")}, QDir::Files, QDirIterator::Subdirectories);

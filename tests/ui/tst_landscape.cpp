@@ -18,7 +18,6 @@
 #include "landscape/landscapewindow.h"
 #include "analysis/optimum.h"
 #include "evolution/generationscrubber.h"
-#include "common/windowplacement.h"
 #include "uitestsupport.h"
 
 using namespace kelvora;
@@ -281,7 +280,7 @@ private slots:
 
     void fitsItsTile_data() {
         QTest::addColumn<QSize>("size");
-        QTest::addColumn<bool>("placed");  // tiled as the main window tiles it (the test screen is 800 x 600)
+        QTest::addColumn<bool>("placed");  // a dock's share of the test screen (800 x 600)
         QTest::newRow("tile, 500 high") << QSize(780, 500) << true;
         QTest::newRow("tile, 400 high") << QSize(780, 400) << true;
         QTest::newRow("room for the whole slice") << QSize(1000, 1000) << false;
@@ -295,10 +294,6 @@ private slots:
         LandscapeWindow window(GeometryFor(kOpeningTargetX, kOpeningTargetY), Algorithm{});
         QSignalSpy computed(&window, &LandscapeWindow::computed);
         QVERIFY(computed.wait(120000));
-        // Placed as the main window places it: its contents in a scroll area that must not scroll.
-        QWidget anchor;
-        anchor.resize(100, 100);
-        if (placed) PlaceBesideOn(&window, &anchor, QSize(), Side::Right);
         window.resize(size);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -19,6 +19,7 @@
 #include "common/resourceloader.h"
 #include "app/solverapp.h"
 #include "uitestsupport.h"
+#include "mainwindow/workbench.h"
 
 using namespace kelvora::ui;
 
@@ -405,8 +406,9 @@ void TestShell::applicationMetadata() {
 }
 
 void TestShell::mainWindowIsAnApplicationWindow() {
-    // The program's own start: the main dialog is a normal top-level window with a taskbar entry,
-    // transient for nothing and not modal, and closing it ends the program's loop.
+    // The program's own start: its window, the main dialog in its middle, is a normal top-level
+    // window with a taskbar entry, transient for nothing and not modal, and closing it ends the
+    // program's loop.
     struct Seen {
         bool visible = false;
         Qt::WindowType type = Qt::Widget;
@@ -417,8 +419,8 @@ void TestShell::mainWindowIsAnApplicationWindow() {
     look.setSingleShot(true);
     connect(&look, &QTimer::timeout, [&seen] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* dlg = qobject_cast<CSolverDlg*>(widget);
-            if (!dlg) continue;
+            auto* dlg = qobject_cast<Workbench*>(widget);
+            if (!dlg || !dlg->dialog()->isVisible()) continue;
             seen.visible = dlg->isVisible();
             seen.type = dlg->windowType();
             seen.transient = dlg->windowHandle() && dlg->windowHandle()->transientParent();

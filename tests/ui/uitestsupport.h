@@ -29,9 +29,10 @@
 
 using namespace kelvora::ui;
 
-/// What the tests may set on the window, and nothing more: the pace of its run's worker.
+/// What the tests may set on the window, and nothing more: the pace of its run's worker and its clock.
 struct kelvora::ui::SolverDlgTestAccess {
     static void setEveryGeneration(CSolverDlg& dlg, bool every) { dlg.m_everyGeneration = every; }
+    static void setClock(CSolverDlg& dlg, std::function<std::int64_t()> clock) { dlg.m_clock = std::move(clock); }
 };
 
 /// The window's controls as the tests name them: 計算, then its fields in ParameterPanel::Field's order.

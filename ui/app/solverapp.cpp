@@ -8,6 +8,7 @@
 #include "common/resource.h"
 #include "common/resourceloader.h"
 #include "mainwindow/solverdlg.h"
+#include "mainwindow/workbench.h"
 #include "app/uilanguage.h"
 
 namespace kelvora::ui {
@@ -34,19 +35,19 @@ void CSolverApp::InstallFontSubstitutions() {
 }
 
 bool CSolverApp::InitInstance(SolverState& state) {
-    // Shown as the application's own window, not run modally: a modal window is marked as one to
-    // the window manager, which may then keep it off the taskbar. Closing it, the last window, ends
-    // the loop.
-    CSolverDlg dlg(state);
+    // The dialog in the middle of the program's one window, the further views docked beside it.
+    // Closing that window, the last, ends the loop.
+    auto* dlg = new CSolverDlg(state);
+    Workbench window(dlg);
     // `kelvora FILE`: the window opens with that results.csv (the first argument that is not an
     // option; Qt has taken its own options out already).
     const QStringList args = arguments().mid(1);
     for (const QString& arg : args) {
         if (arg.startsWith(QLatin1Char('-'))) continue;
-        QTimer::singleShot(0, &dlg, [&dlg, arg] { dlg.openResults(arg); });
+        QTimer::singleShot(0, dlg, [dlg, arg] { dlg->openResults(arg); });
         break;
     }
-    dlg.show();
+    window.show();
     exec();
     return false;
 }

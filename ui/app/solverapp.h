@@ -1,10 +1,10 @@
 #pragma once
-// The application object: sets the program up and runs the main dialog as its window; the program
-// ends when the dialog closes.
+// The application object: sets the program up and runs its window, the main dialog with its views
+// docked beside it; the program ends when the window closes.
 
 #include <QApplication>
 
-#include "mainwindow/solverstate.h"
+#include "common/solverstate.h"
 
 namespace kelvora::ui {
 
@@ -16,8 +16,8 @@ public:
     /// (English or Japanese from the environment, see uilanguage.h).
     CSolverApp(int& argc, char** argv);
 
-    /// Shows the main dialog on state (which must outlive it) and takes the application's events
-    /// until it is closed, then returns false: the process ends.
+    /// Shows the program's window, the main dialog on state (which must outlive it) in its middle,
+    /// and takes the application's events until it is closed, then returns false: the process ends.
     bool InitInstance(SolverState& state);
 
     /// The program's name "Kelvora", its version (the project's), its desktop entry

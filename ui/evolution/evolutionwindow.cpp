@@ -31,8 +31,7 @@
 #include "common/messagebox.h"
 #include "common/optimumcache.h"
 #include "common/settings.h"
-#include "common/windowplacement.h"
-#include "mainwindow/solvermodel.h"
+#include "common/solvermodel.h"
 #include "common/wholefile.h"
 #include "model/arm.h"
 
@@ -144,6 +143,9 @@ EvolutionWindow::EvolutionWindow(const SolverModel& model, QWidget* parent)
     file->addSeparator();
     QAction* close = file->addAction(tr("閉じる(&C)"));
     close->setShortcut(QKeySequence::Close);
+    // Docked in the program's window: Ctrl+W closes the view that has the focus.
+    close->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(close);
     connect(close, &QAction::triggered, this, &QWidget::close);
     QMenu* view = menuBar()->addMenu(tr("表示(&V)"));
     m_distanceAction = view->addAction(tr("これまでの最良解の誤差を対数軸で表示(&D)"));
@@ -171,13 +173,7 @@ EvolutionWindow::EvolutionWindow(const SolverModel& model, QWidget* parent)
     // The scrubber, once placed in its slot, marks its generation on the chart.
     central->installEventFilter(this);
 
-    // Beside the main window (its parent), never on it where the screen has room: the size and side
-    // are kept, not a place on the screen, which the main window may take at the next start.
-    resize(720, 480);
-    const Side side = settings.value(QLatin1String(kSideKey)).toString() == QLatin1String("left") ? Side::Left : Side::Right;
-    m_wantedSize = settings.value(QLatin1String(kSizeKey), size()).toSize();
-    PlaceBesideOn(this, parentWidget(), m_wantedSize, side);
-    m_placedSize = size();
+    resize(720, 480);  // the size it asks for as a dock or a window of its own
     updateReadout();
 
     // What the main window charts, as it is now and from now on.
@@ -472,30 +468,6 @@ void EvolutionWindow::exportWithDialog(bool svg, double scale) {
     if (path.isEmpty()) return;
     if (svg) exportSvg(path);
     else exportPng(path, scale);
-}
-
-void EvolutionWindow::saveGeometry() {
-    QSettings settings = AppSettings();
-    // A size narrowed to the room beside the main window keeps the person's for the next start.
-    m_wantedSize = WantedSize(this, size() != m_placedSize ? size() : m_wantedSize);
-    settings.setValue(QLatin1String(kSizeKey), m_wantedSize);
-    // The place on the screen that earlier versions kept is no longer read: no stale keys are left.
-    settings.remove(QStringLiteral("evolution/geometry"));
-    settings.remove(QStringLiteral("evolution/moved"));
-    if (const QWidget* main = parentWidget()) {
-        const bool left = SideOf(frameGeometry(), main->frameGeometry()) == Side::Left;
-        settings.setValue(QLatin1String(kSideKey), left ? QStringLiteral("left") : QStringLiteral("right"));
-    }
-}
-
-void EvolutionWindow::closeEvent(QCloseEvent* event) {
-    saveGeometry();
-    QMainWindow::closeEvent(event);
-}
-
-void EvolutionWindow::hideEvent(QHideEvent* event) {
-    saveGeometry();
-    QMainWindow::hideEvent(event);
 }
 
 }  // namespace kelvora::ui

@@ -35,17 +35,13 @@ class EvolutionWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    /// Settings keys (AppSettings): its size inside the frame (QSize), its side of the main window
-    /// ("left" or "right") and whether the chart shows the distance on the logarithmic axis.
-    static constexpr const char* kSizeKey = "evolution/size";
-    static constexpr const char* kSideKey = "evolution/side";
+    /// Settings key (bool, AppSettings): whether the chart shows the distance on the logarithmic axis.
     static constexpr const char* kLogAxisKey = "evolution/logAxis";
     /// Settings key (bool): whether the diversity chart is shown below the fitness chart.
     static constexpr const char* kDiversityKey = "evolution/diversity";
 
-    /// A top-level window (parent owns it) beside parent, with the size and on the side the
-    /// settings remember (at first 720 × 480 px, right where the screen has room), showing model's
-    /// charted run from now on; model outlives it.
+    /// The view (parent owns it; the main window docks it), 720 × 480 px until placed, showing
+    /// model's charted run from now on; model outlives it.
     explicit EvolutionWindow(const SolverModel& model, QWidget* parent = nullptr);
     ~EvolutionWindow() override;
 
@@ -99,11 +95,9 @@ signals:
     void diversityMeasured();
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     /// Shows the readout's lines each cut to the label's width, the whole text as its tooltip when cut.
     void fitReadout();
-    void hideEvent(QHideEvent* event) override;
 
 private:
     /// A new run of limit generations for target, with the arm's base at base (client pixels,
@@ -130,7 +124,6 @@ private:
     bool writePicture(const QString& path, const QByteArray& bytes, const QString& format);
     void findOptimum();
     void updateReadout();
-    void saveGeometry();
     void exportWithDialog(bool svg, double scale);
     void paintExport(QPainter& painter);
     QSize exportSize() const;
@@ -163,8 +156,6 @@ private:
     double m_eliteDistance = -1.0;  ///< px; negative before any row
     QString m_algorithm;            ///< the run's operator choice, or empty
     QString m_runName;              ///< set by setRunName, or empty
-    QSize m_wantedSize;             ///< px, the size the person gave it (or the first one)
-    QSize m_placedSize;             ///< px, its size as placed beside the main window
     bool m_running = false;
 };
 

@@ -8,7 +8,7 @@
 #include <QSlider>
 #include <QSpinBox>
 
-#include "mainwindow/solvermodel.h"
+#include "common/solvermodel.h"
 
 namespace kelvora::ui {
 

@@ -53,15 +53,12 @@
 #include "session/sweep_plan.h"
 #include "session/sweep_targets.h"
 #include "experiment/sweeprunner.h"
-#include "common/windowplacement.h"
 #include "common/wholefile.h"
 
 namespace kelvora::ui {
 
 namespace {
 
-constexpr char kGeometryKey[] = "experiment/geometry";
-constexpr char kMovedKey[] = "experiment/moved";
 // The table and the fields as they were left, kept between sessions.
 constexpr char kRowsKey[] = "experiment/table/rows";
 constexpr char kSeedsKey[] = "experiment/table/seeds";
@@ -304,6 +301,9 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     QAction* open = file->addAction(tr("スイープの CSV を開く(&O)..."));
     open->setObjectName(QStringLiteral("OpenSweepAction"));
     open->setShortcut(QKeySequence::Open);
+    // Docked in the program's window: its keys where the focus is in this view, the dialog's elsewhere.
+    open->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(open);
     connect(open, &QAction::triggered, this, [this] {
         const QString path = QFileDialog::getOpenFileName(this, tr("スイープの CSV を開く"), QString(),
                                                           tr("CSV ファイル (*.csv);;すべてのファイル (*)"));
@@ -329,6 +329,8 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     file->addSeparator();
     QAction* close = file->addAction(tr("閉じる(&C)"));
     close->setShortcut(QKeySequence::Close);
+    close->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(close);
     connect(close, &QAction::triggered, this, &QWidget::close);
 
     connect(m_runner, &SweepRunner::batchTaken, this, &ExperimentWindow::takeBatch, Qt::DirectConnection);
@@ -341,10 +343,6 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
 
     resize(1100, 640);
     m_splitter->setSizes({440, 660});  // until shown: then the summary's columns say (fitSummary)
-    const QSettings settings = AppSettings();
-    m_remembered = RestoreOrPlaceBeside(this, parentWidget(), settings.value(QLatin1String(kGeometryKey)).toByteArray(),
-                                        settings.value(QLatin1String(kMovedKey), false).toBool());
-    m_placedAt = pos();
 }
 
 ExperimentWindow::~ExperimentWindow() {
@@ -1027,13 +1025,6 @@ void ExperimentWindow::savePlot(bool svg) {
                        tr("グラフを \"%1\" に保存できませんでした。").arg(path) + QLatin1Char('\n') + reason);
 }
 
-void ExperimentWindow::saveGeometry() {
-    m_remembered = m_remembered || pos() != m_placedAt;
-    QSettings settings = AppSettings();
-    settings.setValue(QLatin1String(kGeometryKey), QMainWindow::saveGeometry());
-    settings.setValue(QLatin1String(kMovedKey), m_remembered);
-}
-
 namespace {
 
 // The one local file a drag carries, or "".
@@ -1065,7 +1056,6 @@ void ExperimentWindow::dropEvent(QDropEvent* event) {
 
 void ExperimentWindow::closeEvent(QCloseEvent* event) {
     m_runner->cancel();  // nothing runs unseen: the runs of the whole rounds stay
-    saveGeometry();
     saveTable();
     QMainWindow::closeEvent(event);
 }
@@ -1078,11 +1068,6 @@ void ExperimentWindow::showEvent(QShowEvent* event) {
 void ExperimentWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     fitSummary(false);
-}
-
-void ExperimentWindow::hideEvent(QHideEvent* event) {
-    saveGeometry();
-    QMainWindow::hideEvent(event);
 }
 
 }  // namespace kelvora::ui

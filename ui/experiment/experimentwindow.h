@@ -63,8 +63,7 @@ public:
     using OpenSeam = void (*)(long long rowsRead);
     static void SetOpenSeam(OpenSeam seam);
 
-    /// A top-level window (parent owns it) where the settings remember it, else beside parent;
-    /// current gives the main window's settings.
+    /// The view (parent owns it; the main window docks it); current gives the main window's settings.
     ExperimentWindow(std::function<CurrentSettings()> current, QWidget* parent = nullptr);
     ~ExperimentWindow() override;
 
@@ -151,7 +150,6 @@ protected:
     /// as resultsDropped.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -201,7 +199,6 @@ private:
     void saveTable() const;
     void restoreTable();
     void savePlot(bool svg);
-    void saveGeometry();
 
     std::function<CurrentSettings()> m_current;
     ConfigurationTable* m_configs;
@@ -242,8 +239,6 @@ private:
     std::chrono::steady_clock::time_point m_started;
     bool m_stale = false;                               ///< the results shown are of another table
     std::shared_ptr<Opened> m_opening;                  ///< the sweep file being read
-    bool m_remembered = false;
-    QPoint m_placedAt;
 };
 
 }  // namespace kelvora::ui

@@ -41,7 +41,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QMainWindow(parent, Qt::Window) {
     splitter->setSizes({200, 520});
     setCentralWidget(splitter);
     resize(760, 560);
-    setMinimumWidth(320);  // six windows tile beside the main one at 1280 x 800; narrower, the page no longer reads
+    setMinimumWidth(320);  // narrower, the page no longer reads
 
     connect(m_pages, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
         if (item && item->data(Qt::UserRole).toString() != m_shown) showPage(item->data(Qt::UserRole).toString());

@@ -9,7 +9,7 @@
 #include "analysis/reachmap.h"
 #include "mainwindow/reachmaploader.h"
 #include "common/settings.h"
-#include "mainwindow/solverstate.h"
+#include "common/solverstate.h"
 
 namespace kelvora::ui {
 

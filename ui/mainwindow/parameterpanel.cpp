@@ -70,6 +70,20 @@ ParameterPanel::ParameterPanel(QWidget* window) : m_window(window) {
         edit->setGeometry(place.box);
         m_fields[static_cast<int>(place.field)] = edit;
     }
+    // What each parameter takes, and what the pointer boxes right of the plot show.
+    const auto whole = [](const kelvora::session::NumberField& n) {
+        return tr("%1 から %2 までの整数を入力してください。")
+            .arg(FormatIntText(static_cast<int>(n.low)), FormatIntText(static_cast<int>(n.high)));
+    };
+    const auto number = [](const kelvora::session::NumberField& n) {
+        return tr("%1 から %2 までの数値を入力してください。").arg(FormatDoubleText(n.low), FormatDoubleText(n.high));
+    };
+    field(Field::populationSize)->setToolTip(whole(kelvora::session::kPopulationField));
+    field(Field::generationLimit)->setToolTip(whole(kelvora::session::kGenerationsField));
+    field(Field::crossoverRate)->setToolTip(number(kelvora::session::kCrossoverField));
+    field(Field::mutationProbability)->setToolTip(number(kelvora::session::kMutationField));
+    field(Field::pointerX)->setToolTip(tr("ポインタの x 座標: 腕の付け根から右へ何 px か (プロットの上で動かすと変わります)"));
+    field(Field::pointerY)->setToolTip(tr("ポインタの y 座標: 腕の付け根から上へ何 px か (プロットの上で動かすと変わります)"));
     // The tab order: the fields in the order of their rows, population before generations.
     QWidget::setTabOrder(m_compute, field(Field::populationSize));
     QWidget::setTabOrder(field(Field::populationSize), field(Field::generationLimit));

@@ -7,7 +7,7 @@
 #include "mainwindow/plotpainter.h"
 #include "common/resource.h"
 #include "common/resourceloader.h"
-#include "mainwindow/solverstate.h"
+#include "common/solverstate.h"
 
 namespace kelvora::ui {
 

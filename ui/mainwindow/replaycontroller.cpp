@@ -29,7 +29,7 @@
 #include "mainwindow/runcontroller.h"
 #include "mainwindow/runworker.h"
 #include "common/settings.h"
-#include "mainwindow/solvermodel.h"
+#include "common/solvermodel.h"
 
 namespace kelvora::ui {
 

@@ -11,7 +11,7 @@
 #include <QProgressDialog>
 
 #include "common/resultsfaulttext.h"
-#include "mainwindow/solverstate.h"
+#include "common/solverstate.h"
 #include "common/userinput.h"
 
 namespace kelvora::ui {

@@ -17,7 +17,7 @@
 #include <QWidget>
 
 #include "mainwindow/runworker.h"
-#include "mainwindow/solvermodel.h"
+#include "common/solvermodel.h"
 #include "common/userinput.h"
 
 namespace kelvora::ui {
@@ -154,7 +154,10 @@ QString RunController::start(const kelvora::SolverParams& params, const kelvora:
         return tr("計算を始められません。計算に使うメモリを確保できませんでした。");
     }
 
-    m_inputFilter = std::make_unique<RunInputFilter>(m_window, [this] { requestStop(); });
+    m_inputFilter = std::make_unique<RunInputFilter>(m_window, [this] {
+        requestStop();
+        emit escapeStopped();
+    });
     m_running = true;
     m_shownGeneration = 0;
     m_liveClock.start();

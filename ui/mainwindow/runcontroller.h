@@ -63,6 +63,8 @@ signals:
     /// The run has ended: its final state is in the state (unless it was refused), its thread is
     /// gone, the window takes input again and has its cursor back.
     void runEnded(const kelvora::ui::RunResult& result);
+    /// Escape was pressed on the window during the run, which has been asked to stop.
+    void escapeStopped();
 
 private:
     /// Takes every snapshot the run has deposited in its channel (the worker's wake-up, by name).

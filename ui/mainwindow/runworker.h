@@ -16,7 +16,7 @@
 
 #include "analysis/diversity.h"
 #include "io/run_record.h"
-#include "mainwindow/solverstate.h"
+#include "common/solverstate.h"
 
 namespace kelvora::ui {
 

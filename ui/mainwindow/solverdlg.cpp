@@ -1,11 +1,11 @@
 #include "mainwindow/solverdlg.h"
-#include "common/windowplacement.h"
 
 #include <cstring>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QApplication>
 #include <QFileInfo>
@@ -41,7 +41,7 @@
 #include "common/resourceloader.h"
 #include "mainwindow/runcontroller.h"
 #include "mainwindow/runworker.h"
-#include "mainwindow/solvermodel.h"
+#include "common/solvermodel.h"
 #include "common/settings.h"
 #include "session/run_record.h"
 
@@ -86,6 +86,7 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* parent)
     m_run = std::make_unique<RunController>(this, *m_model, m_plot->cursor());
     connect(m_run.get(), &RunController::snapshotTaken, this, &CSolverDlg::onRunSnapshot);
     connect(m_run.get(), &RunController::runEnded, this, &CSolverDlg::onRunFinished);
+    connect(m_run.get(), &RunController::escapeStopped, this, [this] { m_escapeStoppedAt = m_clock(); });
     // After Close in the window's menu (the About entry follows): open a file, the population layer.
     m_replay = new ReplayController(this, m_systemMenu, *m_model, *m_panel, *m_run, [this] { return showEvolutionWindow(); });
     connect(m_replay, &ReplayController::replayChanged, this, &CSolverDlg::replayChanged);
@@ -211,6 +212,7 @@ void CSolverDlg::createWindowMenu() {
     connect(landscape, &QAction::triggered, this, [this] {
         auto* window = new LandscapeWindow(m_state.geometry(), m_algorithm, this);
         window->setAttribute(Qt::WA_DeleteOnClose);
+        m_landscapes.append(window);
         // The shown generation's population over its slices: scrubbed, and while a run goes.
         connect(scrubber(), &GenerationScrubber::generationChanged, window, &LandscapeWindow::showGeneration);
         if (isRunning()) m_run->setWantPopulation(true);
@@ -218,8 +220,7 @@ void CSolverDlg::createWindowMenu() {
         connect(window, &LandscapeWindow::mapOverlayChanged, m_groundTruth, &GroundTruthOverlay::setLandscapeMap);
         connect(window, &QObject::destroyed, m_groundTruth, [this] { m_groundTruth->setLandscapeMap({}); });
         tellLandscapesTheRun();
-        PlaceBesideOn(window, this, QSize(), Side::Right);
-        window->show();
+        presentView(window);
     });
     // The generation microscope's entry, Ctrl+M.
     QAction* microscope = m_systemMenu->addAction(tr("世代の顕微鏡(&M)..."));
@@ -233,15 +234,12 @@ void CSolverDlg::createWindowMenu() {
 MicroscopeWindow* CSolverDlg::showMicroscope() {
     if (!m_microscope) {
         m_microscope = new MicroscopeWindow(this);
-        PlaceBesideOn(m_microscope, this, m_microscope->size(), Side::Right);
         connect(scrubber(), &GenerationScrubber::generationChanged, m_microscope, [this](int generation) {
             if (m_microscope->isVisible()) m_microscope->showGeneration(generation);
         });
     }
     tellMicroscopeTheRun();
-    m_microscope->show();
-    m_microscope->raise();
-    m_microscope->activateWindow();
+    presentView(m_microscope);
     return m_microscope;
 }
 
@@ -259,7 +257,7 @@ void CSolverDlg::tellMicroscopeTheRun() {
 }
 
 void CSolverDlg::tellLandscapesTheRun() {
-    for (LandscapeWindow* window : findChildren<LandscapeWindow*>(Qt::FindDirectChildrenOnly)) {
+    for (LandscapeWindow* window : landscapes()) {
         if (const std::optional<kelvora::RunRecord>& record = m_replay->openedRecord()) {
             window->setRun({record->params, record->geometry, record->seed, record->algorithm}, record->generationsRun);
         } else if (!m_replay->openedFile().isEmpty()) {
@@ -293,9 +291,7 @@ void CSolverDlg::openExperimentWindow() {
             openResults(path);
         });
     }
-    m_experiment->show();
-    m_experiment->raise();
-    m_experiment->activateWindow();
+    presentView(m_experiment);
 }
 
 bool CSolverDlg::eventFilter(QObject* watched, QEvent* event) {
@@ -394,17 +390,22 @@ void CSolverDlg::OnOK() {
     }
 
     // A run that cannot start (descriptors, memory, a thread) says why; the window stays as it was.
-    const bool landscapes = !findChildren<LandscapeWindow*>(Qt::FindDirectChildrenOnly).isEmpty();
-    if (const QString failure = m_run->start(params, m_runAlgorithm, kelvora::ClockSeed(), m_everyGeneration,
-                                              isPopulationShown() || landscapes);
+    std::optional<std::uint32_t> chosen;
+    if (m_seedSource && !m_seedSource(chosen)) return;
+    const std::uint32_t seed = chosen ? *chosen : kelvora::ClockSeed();
+    const bool landscapeOpen = !landscapes().isEmpty();
+    if (const QString failure = m_run->start(params, m_runAlgorithm, seed, m_everyGeneration,
+                                              isPopulationShown() || landscapeOpen);
         !failure.isEmpty()) {
         ShowMessageBox(this, QMessageBox::Warning, failure);
         return;
     }
+    m_escapeStoppedAt = -1;  // an Escape from now on is about this run
+    emit runStarted(seed);
     // Its snapshots come queued, after this: the replay's index starts empty for them.
     m_replay->beginRunReplay();
     // The landscape views follow the new run's snapshots, not the last run's generations.
-    for (LandscapeWindow* window : findChildren<LandscapeWindow*>(Qt::FindDirectChildrenOnly)) window->forgetRun();
+    for (LandscapeWindow* window : landscapes()) window->forgetRun();
     m_closeRequested = false;
     ChartedRun chart;
     chart.limit = params.generationCount;
@@ -441,9 +442,9 @@ bool CSolverDlg::algorithmFits(int populationSize) {
 void CSolverDlg::onOperators() {
     if (isRunning()) return;
     OperatorDialog dialog(m_algorithm, this);
-    // Beside the window, not over its plot, as every further window opens.
     dialog.adjustSize();
-    PlaceBesideOn(&dialog, this, dialog.size(), Side::Right);
+    // Right of the plot, never over it.
+    dialog.move(mapToGlobal(QPoint(kPlotRect.right() + 1, m_clientOrigin.y() + kPlotRect.top())));
     if (dialog.DoModal() != QDialog::Accepted) return;
     m_algorithm = dialog.algorithm();
     SaveAlgorithm(m_algorithm);
@@ -456,7 +457,7 @@ void CSolverDlg::onRunSnapshot(const RunSnapshot& snapshot) {
     if (!snapshot.population.empty()) {
         std::vector<kelvora::ArmPose> poses;  // the genes as evaluated are the angles
         for (const kelvora::Chromosome& c : snapshot.population) poses.push_back(kelvora::PoseOf(c));
-        for (LandscapeWindow* window : findChildren<LandscapeWindow*>(Qt::FindDirectChildrenOnly))
+        for (LandscapeWindow* window : landscapes())
             window->setPopulation(poses, snapshot.generation, m_state.geometry());
     }
     onGenerationProgress(snapshot.generation, snapshot.error);
@@ -493,9 +494,7 @@ EvolutionWindow* CSolverDlg::showEvolutionWindow() {
         m_run->setWantDiversity(m_evolution->showsDiversity());
         connect(m_evolution, &EvolutionWindow::diversityShownChanged, m_run.get(), &RunController::setWantDiversity);
     }
-    m_evolution->show();
-    m_evolution->raise();
-    m_evolution->activateWindow();
+    presentView(m_evolution);
     return m_evolution;
 }
 
@@ -505,6 +504,7 @@ void CSolverDlg::reject() {
         m_closeRequested = true;
         return;
     }
+    if (m_closeAgreed) return;
     // Runs of the experiment window not saved yet are not dropped unasked (an Escape soon after the
     // one that stopped a run, say); the answer comes later, the window stays meanwhile.
     if (m_experiment && m_experiment->holdsUnsavedRuns() && !m_discardAgreed) {
@@ -522,7 +522,12 @@ void CSolverDlg::reject() {
     // Whether the evolution window was open goes with the program's end.
     AppSettings().setValue(QLatin1String(kEvolutionOpenKey), m_evolution && m_evolution->isVisible());
     if (m_evolution) m_evolution->close();
-    QDialog::reject();
+    if (isWindow()) {
+        QDialog::reject();
+    } else {
+        m_closeAgreed = true;
+        emit closeAgreed();  // the window that holds the dialog closes with it
+    }
 }
 
 void CSolverDlg::onGenerationProgress(int generation, double error) {
@@ -677,6 +682,12 @@ void CSolverDlg::onOpenedFileChanged(const QString& path) {
         m_algorithm = record->algorithm;
         m_algorithmLabel->setText(OperatorDialog::Summary(m_algorithm));
         m_algorithmLabel->setVisible(!m_algorithm.classic());
+        // Every parameter as it ran (a stopped run by the generations it finished), so that the
+        // next 計算 with its seed writes the same files.
+        kelvora::SolverParams params = record->params;
+        if (record->stopped) params.generationCount = record->generationsRun;
+        m_panel->showParams(params);
+        emit openedRunSeed(record->seed);
     }
     if (m_microscope && m_microscope->isVisible()) tellMicroscopeTheRun();
     tellLandscapesTheRun();
@@ -714,6 +725,13 @@ void CSolverDlg::keyPressEvent(QKeyEvent* event) {
         onHelp();
         return;
     }
+    // A second Escape soon after the one that stopped a run belongs to the same intent: it keeps the
+    // program, rather than closing it the moment the run has ended.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_escapeStoppedAt >= 0 &&
+        m_clock() - m_escapeStoppedAt < kEscapeGraceMs) {
+        event->accept();
+        return;
+    }
     QDialog::keyPressEvent(event);  // Enter presses Compute, Escape closes
 }
 
@@ -725,11 +743,25 @@ void CSolverDlg::onAbout() {
 void CSolverDlg::onHelp() {
     if (!m_help) {
         m_help = new HelpWindow(this);
-        PlaceBesideOn(m_help, this, QSize(), Side::Right);
     }
-    m_help->show();
-    m_help->raise();
-    m_help->activateWindow();
+    presentView(m_help);
+}
+
+void CSolverDlg::presentView(QWidget* view) {
+    if (m_viewHost) {
+        m_viewHost(view);
+        return;
+    }
+    view->show();
+    view->raise();
+    view->activateWindow();
+}
+
+QList<LandscapeWindow*> CSolverDlg::landscapes() const {
+    QList<LandscapeWindow*> open;
+    for (const QPointer<LandscapeWindow>& window : m_landscapes)
+        if (window) open.append(window);
+    return open;
 }
 
 // ---- replay of a results.csv: ReplayController ----

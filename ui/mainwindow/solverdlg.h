@@ -5,17 +5,22 @@
 // (RunController) and the replay (ReplayController); it keeps the window's menu, the evolution
 // window and the run's texts.
 
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <QDialog>
+#include <QDateTime>
 #include <QIcon>
 #include <QList>
+#include <QPointer>
 #include <QRect>
 
 #include "ga/run.h"
 #include "mainwindow/plotview.h"
-#include "mainwindow/solverstate.h"
+#include "common/solverstate.h"
 
 class QAction;
 class QDragEnterEvent;
@@ -38,6 +43,7 @@ struct RunSnapshot;
 class GenerationScrubber;
 class GroundTruthOverlay;
 class HelpWindow;
+class LandscapeWindow;
 class MicroscopeWindow;
 class ParameterPanel;
 class ReplayController;
@@ -67,9 +73,32 @@ public:
     /// first use ("世代の顕微鏡(&M)...", Ctrl+M); it follows the scrubber's generation.
     MicroscopeWindow* showMicroscope();
 
+    /// Where the views (evolution, microscope, landscape, experiment, help) go when they are opened
+    /// or asked for again: host takes the view and shows it (the workbench docks it). Without one,
+    /// each view is a window of its own, shown and raised.
+    void setViewHost(std::function<void(QWidget* view)> host) { m_viewHost = std::move(host); }
+    /// The landscape views open now, oldest first.
+    QList<LandscapeWindow*> landscapes() const;
+
+    /// The seed of the next run: nullopt draws a fresh one from the clock at each 計算.
+    /// source is asked at each 計算; it returns false when its text is not a seed (it has said why),
+    /// and then nothing runs.
+    void setSeedSource(std::function<bool(std::optional<std::uint32_t>& seed)> source) { m_seedSource = std::move(source); }
+
+    /// An Escape within this long (ms) of the Escape that stopped a run is taken as the same press.
+    static constexpr int kEscapeGraceMs = 1000;
+
 signals:
     /// A run has ended and the dialog shows its outcome (fields, plot, seed tooltip, warnings).
     void runFinished();
+    /// Embedded in another window: closing has been agreed (nothing runs, nothing unsaved is
+    /// dropped unasked); that window closes now.
+    void closeAgreed();
+    /// A run has started with seed.
+    void runStarted(std::uint32_t seed);
+    /// An opened results.csv came with the run.json that made it: its parameters are in the fields
+    /// and its operator choice is the next runs'; with this seed the next 計算 repeats it.
+    void openedRunSeed(std::uint32_t seed);
 
 public:
     /// The window's own menu, which a right click on the dialog opens: Close, the windows' entries,
@@ -195,6 +224,8 @@ protected:
     /// "遺伝的操作(&L)..." (Ctrl+L): the operator dialog, modal; an accepted choice is kept in the
     /// settings and used from the next run on. Does nothing during a run.
     void onOperators();
+    /// Shows view through the view host, else as a window of its own.
+    void presentView(QWidget* view);
     /// The parts the dialog wires.
     PlotView& plot() const { return *m_plot; }
     ParameterPanel& panel() const { return *m_panel; }
@@ -232,6 +263,13 @@ protected:
     bool m_closeRequested = false;         ///< close the dialog when the run has ended
     bool m_discardAsked = false;           ///< the experiment window's unsaved runs are being asked about
     bool m_discardAgreed = false;          ///< they may be dropped: the dialog closes
+    bool m_closeAgreed = false;            ///< embedded: closeAgreed has been emitted
+    std::function<void(QWidget*)> m_viewHost;
+    std::function<bool(std::optional<std::uint32_t>&)> m_seedSource;
+    QList<QPointer<LandscapeWindow>> m_landscapes;  ///< every landscape view opened, gone ones null
+    /// ms since some fixed point; the tests' own clock in its place.
+    std::function<std::int64_t()> m_clock = [] { return QDateTime::currentMSecsSinceEpoch(); };
+    std::int64_t m_escapeStoppedAt = -1;   ///< m_clock() when Escape last stopped a run, -1 never
     EvolutionWindow* m_evolution = nullptr;  ///< top-level, owned by the dialog
     ExperimentWindow* m_experiment = nullptr;  ///< "実験(&E)...", top-level, owned by the dialog
     MicroscopeWindow* m_microscope = nullptr;  ///< "世代の顕微鏡(&M)...", top-level, owned by the dialog

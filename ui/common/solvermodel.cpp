@@ -1,4 +1,4 @@
-#include "mainwindow/solvermodel.h"
+#include "common/solvermodel.h"
 
 #include <algorithm>
 

@@ -11,7 +11,7 @@
 
 #include "analysis/diversity.h"
 #include "analysis/optimum.h"
-#include "mainwindow/solverstate.h"
+#include "common/solverstate.h"
 
 namespace kelvora::ui {
 
