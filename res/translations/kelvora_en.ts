@@ -389,6 +389,14 @@ Repeat it with %2</translation>
         <source>ポインタの y 座標: 腕の付け根から上へ何 px か (プロットの上で動かすと変わります)</source>
         <translation>The pointer's y: px up from the arm's base (changes as the pointer moves over the plot)</translation>
     </message>
+    <message>
+        <source>実験を開く(&amp;E)...</source>
+        <translation>Open &amp;Experiment...</translation>
+    </message>
+    <message>
+        <source>実験を保存(&amp;X)...</source>
+        <translation>Save E&amp;xperiment...</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::ConfigurationTable</name>
@@ -1075,6 +1083,142 @@ Repeat it with %2</translation>
     <message>
         <source>スイープの CSV を読んでいます: %1</source>
         <translation>Reading the sweep CSV: %1</translation>
+    </message>
+    <message>
+        <source>実験ファイル (*.kelvora.json);;すべてのファイル (*)</source>
+        <translation>Experiment files (*.kelvora.json);;All files (*)</translation>
+    </message>
+    <message>
+        <source>実験を開く(&amp;E)...</source>
+        <translation>Open &amp;Experiment...</translation>
+    </message>
+    <message>
+        <source>実験を開く</source>
+        <translation>Open Experiment</translation>
+    </message>
+    <message>
+        <source>実験を保存(&amp;X)...</source>
+        <translation>Save E&amp;xperiment...</translation>
+    </message>
+    <message>
+        <source>実験を保存</source>
+        <translation>Save Experiment</translation>
+    </message>
+    <message>
+        <source>空です</source>
+        <translation>it is empty</translation>
+    </message>
+    <message>
+        <source>空の項目があります (%1)</source>
+        <translation>an empty item (%1)</translation>
+    </message>
+    <message>
+        <source>%1 は 0 から 4294967295 までのシードか範囲 A..B ではありません</source>
+        <translation>%1 is no seed from 0 to 4294967295 nor range A..B</translation>
+    </message>
+    <message>
+        <source>範囲 %1 にシードがありません</source>
+        <translation>the range %1 holds no seed</translation>
+    </message>
+    <message>
+        <source>シード %1 が 2 回あります</source>
+        <translation>seed %1 is listed twice</translation>
+    </message>
+    <message>
+        <source>シードが %1 個あります: %2 個までです</source>
+        <translation>%1 seeds are given: at most %2 are taken</translation>
+    </message>
+    <message>
+        <source>%1 は -199 から 199 までの整数の組 x,y ではありません</source>
+        <translation>%1 is no pair x,y of whole numbers from -199 to 199</translation>
+    </message>
+    <message>
+        <source>目標点 %1 が 2 回あります</source>
+        <translation>target %1 is listed twice</translation>
+    </message>
+    <message>
+        <source>%1 は K が 1 から %2 までの random:K ではありません</source>
+        <translation>%1 is no random:K with K from 1 to %2</translation>
+    </message>
+    <message>
+        <source>random:K は 1 つだけ書けます (%1)</source>
+        <translation>random:K may be given only once (%1)</translation>
+    </message>
+    <message>
+        <source>引いた目標点 %1 が、書かれた目標点にもあります</source>
+        <translation>the drawn target %1 is also among the targets given</translation>
+    </message>
+    <message>
+        <source>読めません (%1)</source>
+        <translation>cannot be read (%1)</translation>
+    </message>
+    <message>
+        <source>JSON ではありません (%1)</source>
+        <translation>not JSON (%1)</translation>
+    </message>
+    <message>
+        <source>実験ファイルではありません (&quot;format&quot;: &quot;%1&quot; がありません)</source>
+        <translation>not an experiment file (no &quot;format&quot;: &quot;%1&quot;)</translation>
+    </message>
+    <message>
+        <source>版 %1 は読めません (読めるのは %2 です)</source>
+        <translation>version %1 cannot be read (only %2 can)</translation>
+    </message>
+    <message>
+        <source>%1: 知らないキーです</source>
+        <translation>%1: unknown key</translation>
+    </message>
+    <message>
+        <source>%1: このキーが要ります</source>
+        <translation>%1: this key is required</translation>
+    </message>
+    <message>
+        <source>%1: %2 ではなく %3 を書いてください</source>
+        <translation>%1: %2 is not %3</translation>
+    </message>
+    <message>
+        <source>%1: %2 が範囲 %3 の外です</source>
+        <translation>%1: %2 is outside %3</translation>
+    </message>
+    <message>
+        <source>%1: %2 は使えません (%3)</source>
+        <translation>%1: %2 cannot be used (%3)</translation>
+    </message>
+    <message>
+        <source>%1: 解けるのはリンク 60, 100, 40 の腕だけです (%2)</source>
+        <translation>%1: only the arm of links 60, 100, 40 is solved (%2)</translation>
+    </message>
+    <message>
+        <source>%1: %2 と同じ構成です</source>
+        <translation>%1: the same configuration as %2</translation>
+    </message>
+    <message>
+        <source>%1: ラベル %2 が 2 回あります</source>
+        <translation>%1: the label %2 is given twice</translation>
+    </message>
+    <message>
+        <source>%1: 基準 %2 はどの構成のラベルでもありません</source>
+        <translation>%1: the baseline %2 is no configuration&apos;s label</translation>
+    </message>
+    <message>
+        <source>実験ファイル &quot;%1&quot; を読めません: %2</source>
+        <translation>Cannot read the experiment file &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>実験ファイル &quot;%1&quot; の構成は %2 行になります: 表は %3 行までです。</source>
+        <translation>The experiment file &quot;%1&quot; makes %2 rows: the table takes at most %3.</translation>
+    </message>
+    <message>
+        <source>シード: %1</source>
+        <translation>Seeds: %1</translation>
+    </message>
+    <message>
+        <source>目標点: %1</source>
+        <translation>Targets: %1</translation>
+    </message>
+    <message>
+        <source>実験を保存できません: %1</source>
+        <translation>Cannot save the experiment: %1</translation>
     </message>
 </context>
 <context>

@@ -9,10 +9,12 @@
 #include <QGraphicsEffect>
 #include <QLineEdit>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QPushButton>
 #include <QTableWidget>
 
 #include "batch/sweep_table.h"
+#include "experiment/experiment_file.h"
 #include "experiment/experimentwindow.h"
 #include "experiment/statisticspanel.h"
 #include "experimenttestsupport.h"
@@ -81,6 +83,10 @@ private slots:
     void valueLists_data();
     void valueLists();
     void tableIsKeptBetweenSessions();
+    void experimentFilesOpenAndSaveAgain_data();
+    void experimentFilesOpenAndSaveAgain();
+    void malformedExperimentFilesAreNamed_data();
+    void malformedExperimentFilesAreNamed();
     void changesMarkTheResultsStale_data();
     void changesMarkTheResultsStale();
     void deletedRowsLeaveTheStatistics_data();
@@ -365,6 +371,127 @@ void TestExperimentRun::valueLists() {
     }
     QCOMPARE(w->response()->parameter()->currentData().toString(), says);
     QVERIFY(w->response()->chart());
+}
+
+namespace {
+
+QString WriteText(const QTemporaryDir& dir, const QString& name, const QByteArray& text) {
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) return {};
+    return file.fileName();
+}
+
+kelvora::experiment::ExperimentPlan PlanOf(const QString& path, kelvora::experiment::Experiment& experiment) {
+    kelvora::experiment::ExperimentPlan plan;
+    if (kelvora::experiment::ReadExperimentFile(QFile::encodeName(path).toStdString(), experiment) ||
+        kelvora::experiment::PlanExperiment(experiment, plan))
+        qFatal("not an experiment: %s", qPrintable(path));
+    return plan;
+}
+
+}  // namespace
+
+void TestExperimentRun::experimentFilesOpenAndSaveAgain_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("rows");  // each row's population cell
+    QTest::addColumn<QString>("targets");   // the targets field, or a count of pairs ("20 pairs")
+    QTest::newRow("labels, a random draw with the field's seed")
+        << QByteArray(R"({"format": "kelvora-experiment", "version": 1, "title": "Does Gray coding help?", "notes": "Compare the rows.",
+  "configurations": [{"label": "classic"}, {"label": "gray", "encoding": "gray"}],
+  "seeds": "1..100", "targets": [[68, 180], "random:9"], "epsilon": 2})")
+        << QStringList{"20", "20"} << "68,180 random:9";
+    QTest::newRow("a list, targets drawn from another seed")
+        << QByteArray(R"({"format": "kelvora-experiment", "version": 1, "title": "How large a population?",
+  "configurations": [{"population": [10, 20, 50], "generations": 100}], "seeds": [3, 4, 5, 9],
+  "targets": ["random:20"], "target_seed": 7})")
+        << QStringList{"10,20,50"} << "20 pairs";
+    QTest::newRow("two lists: a row per combination")
+        << QByteArray(R"({"format": "kelvora-experiment", "version": 1,
+  "configurations": [{"population": [10, 20], "mutation": [0.1, 0.2], "generations": 5}], "seeds": "1..3"})")
+        << QStringList{"10", "10", "20", "20"} << "68,180";
+}
+
+void TestExperimentRun::experimentFilesOpenAndSaveAgain() {
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, targets);
+    QTemporaryDir dir;
+    const QString path = WriteText(dir, QStringLiteral("a.kelvora.json"), file);
+    kelvora::experiment::Experiment experiment;
+    const kelvora::experiment::ExperimentPlan plan = PlanOf(path, experiment);
+    auto w = NewWindow(20, 10);
+    QVERIFY(w->openExperiment(path));
+    QVERIFY(uitest::Messages().isEmpty());
+    QTableWidget* table = w->configurations();
+    QCOMPARE(table->rowCount(), rows.size());
+    for (int row = 0; row < rows.size(); ++row) QCOMPARE(table->item(row, kPopulation)->text(), rows[row]);
+    // A label the file gives stands as typed.
+    for (std::size_t k = 0; k < experiment.configurations.size() && rows.size() == static_cast<int>(experiment.configurations.size()); ++k)
+        if (const auto& label = experiment.configurations[k].label)
+            QCOMPARE(table->item(static_cast<int>(k), kLabel)->text(), QString::fromStdString(*label));
+    QCOMPARE(w->seedsEdit()->text(), QString::fromStdString(kelvora::experiment::SeedListText(experiment.seeds)));
+    if (targets.endsWith(QLatin1String(" pairs")))
+        QCOMPARE(w->targetsEdit()->text().split(QLatin1Char(' ')).size(), targets.section(QLatin1Char(' '), 0, 0).toInt());
+    else
+        QCOMPARE(w->targetsEdit()->text(), targets);
+    QCOMPARE(w->epsilonEdit()->text().toDouble(), plan.epsilon);
+    QCOMPARE(w->aboutNote()->isHidden(), !experiment.title);
+    if (experiment.title) QVERIFY(w->aboutNote()->text().startsWith(QString::fromStdString(*experiment.title)));
+    if (experiment.notes) QVERIFY(w->aboutNote()->text().endsWith(QString::fromStdString(*experiment.notes)));
+    // Saved, the experiment runs the same configurations over the same seeds, targets and ε.
+    const QString saved = dir.filePath(QStringLiteral("saved.kelvora.json"));
+    QCOMPARE(w->saveExperiment(saved), QString());
+    kelvora::experiment::Experiment again;
+    const kelvora::experiment::ExperimentPlan replan = PlanOf(saved, again);
+    QCOMPARE(replan.configurations.size(), plan.configurations.size());
+    for (std::size_t k = 0; k < plan.configurations.size(); ++k) {
+        QCOMPARE(replan.configurations[k].algorithm, plan.configurations[k].algorithm);
+        QCOMPARE(replan.configurations[k].params.populationSize, plan.configurations[k].params.populationSize);
+        QCOMPARE(replan.configurations[k].params.mutationProbability, plan.configurations[k].params.mutationProbability);
+        QCOMPARE(replan.configurations[k].params.generationCount, plan.configurations[k].params.generationCount);
+    }
+    QCOMPARE(replan.seeds, plan.seeds);
+    QCOMPARE(replan.targets, plan.targets);
+    QCOMPARE(replan.epsilon, plan.epsilon);
+    QCOMPARE(again.title, experiment.title);
+    QCOMPARE(again.notes, experiment.notes);
+    // A file saved from the window opens and saves to the same bytes.
+    auto reopened = NewWindow(20, 10);
+    QVERIFY(reopened->openExperiment(saved));
+    const QString twice = dir.filePath(QStringLiteral("twice.kelvora.json"));
+    QCOMPARE(reopened->saveExperiment(twice), QString());
+    QFile a(saved), b(twice);
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    QCOMPARE(b.readAll(), a.readAll());
+}
+
+void TestExperimentRun::malformedExperimentFilesAreNamed_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("says");
+    const QByteArray head = R"({"format": "kelvora-experiment", "version": 1, "seeds": "1..3", )";
+    QTest::newRow("out of range") << head + R"("configurations": [{}, {"mutation": 1.5}]})"
+                                  << QStringList{"configurations[1].mutation", "1.5", "0..1", "範囲"};
+    QTest::newRow("unknown key") << head + R"("configurations": [{"colour": 1}]})"
+                                 << QStringList{"configurations[0].colour", "知らないキー"};
+    QTest::newRow("a seed twice") << QByteArray(R"({"format": "kelvora-experiment", "version": 1, "seeds": "1..3,2", "configurations": [{}]})")
+                                  << QStringList{"seeds", "シード 2 が 2 回"};
+    QTest::newRow("not JSON") << QByteArray("{\"format\": ") << QStringList{"JSON ではありません"};
+}
+
+void TestExperimentRun::malformedExperimentFilesAreNamed() {
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, says);
+    QTemporaryDir dir;
+    auto w = NewWindow(20, 10);
+    QVERIFY(w->addCurrent());
+    w->seedsEdit()->setText(QStringLiteral("1..7"));
+    QVERIFY(!w->openExperiment(WriteText(dir, QStringLiteral("bad.kelvora.json"), file)));
+    QCOMPARE(uitest::Messages().size(), 1);
+    for (const QString& word : says)
+        QVERIFY2(uitest::Messages().first().text.contains(word), qPrintable(uitest::Messages().first().text));
+    // Nothing changed.
+    QCOMPARE(w->configurations()->rowCount(), 1);
+    QCOMPARE(w->seedsEdit()->text(), QStringLiteral("1..7"));
 }
 
 void TestExperimentRun::changesMarkTheResultsStale_data() {

@@ -24,6 +24,9 @@ namespace {
 
 using enum ConfigurationTable::Column;
 
+// The automatic label of a row, kept beside its label.
+constexpr int kAutomaticLabel = Qt::UserRole + 1;
+
 QString Number(double v) { return QString::fromStdString(kelvora::session::NumberText(v)); }
 
 // A choice cell's editor: a drop-down of the accepted spellings; editable where a spelling takes
@@ -196,8 +199,12 @@ QString ConfigurationTable::readAll(std::vector<Configuration>& out, QString& va
 // The label of a row holds what sets its configuration apart from the first row's, kept up to date
 // as rows are added or edited, until a label is typed: a typed label wins, and an emptied one is
 // automatic again. The automatic text is kept beside the label as kAutomaticLabel.
+bool ConfigurationTable::isLabelTyped(int row) const {
+    const QTableWidgetItem* item = m_table->item(row, kLabel);
+    return item && !item->text().isEmpty() && item->text() != item->data(kAutomaticLabel).toString();
+}
+
 void ConfigurationTable::refreshLabels() {
-    constexpr int kAutomaticLabel = Qt::UserRole + 1;
     std::vector<kelvora::SweepCombination> rows(static_cast<std::size_t>(m_table->rowCount()));
     for (int row = 0; row < m_table->rowCount(); ++row) {
         kelvora::SweepCombination& c = rows[static_cast<std::size_t>(row)];
@@ -220,7 +227,11 @@ void ConfigurationTable::refreshLabels() {
 }
 
 void ConfigurationTable::addRow(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm) {
-    addRow(QStringList{
+    addRow(cellsOf(label, params, algorithm));
+}
+
+QStringList ConfigurationTable::cellsOf(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm) {
+    return QStringList{
         label,
         QString::fromStdString(kelvora::MethodName(algorithm)),
         QString::number(params.populationSize),
@@ -232,7 +243,7 @@ void ConfigurationTable::addRow(const QString& label, const kelvora::SolverParam
         QString::fromStdString(kelvora::ElitismName(algorithm)),
         QString::fromStdString(kelvora::CrossoverName(algorithm)),
         QString::fromStdString(kelvora::MutationName(algorithm)),
-    });
+    };
 }
 
 void ConfigurationTable::addRow(const QStringList& cells) {

@@ -46,6 +46,10 @@ public:
     /// The line naming rows that repeat another's ("" when none do).
     QLabel* duplicatesNote() const { return m_duplicates; }
     int rowCount() const;
+    /// The cells of a row of that configuration (label "" names it automatically).
+    static QStringList cellsOf(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm);
+    /// Whether row's label was typed (not the automatic one).
+    bool isLabelTyped(int row) const;
     /// Appends a row (label "" names it automatically).
     void addRow(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm);
     /// Appends a row of kColumns cells as typed.

@@ -41,6 +41,7 @@
 
 #include "experiment/experimentdata.h"
 #include "experiment/experimentplots.h"
+#include "experiment/experiment_file.h"
 #include "model/text.h"
 #include "common/messagebox.h"
 #include "common/settings.h"
@@ -220,6 +221,12 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     auto* left = new QWidget(central);
     auto* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
+    m_about = new QLabel(left);
+    m_about->setObjectName(QStringLiteral("AboutExperiment"));
+    m_about->setWordWrap(true);
+    m_about->setTextFormat(Qt::PlainText);
+    m_about->hide();
+    leftLayout->addWidget(m_about);
     leftLayout->addWidget(m_configs, 1);
     leftLayout->addWidget(m_fileNote);
     leftLayout->addLayout(form);
@@ -308,6 +315,19 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
         const QString path = QFileDialog::getOpenFileName(this, tr("スイープの CSV を開く"), QString(),
                                                           tr("CSV ファイル (*.csv);;すべてのファイル (*)"));
         if (!path.isEmpty()) openSweep(path);
+    });
+    const QString experiments = tr("実験ファイル (*.kelvora.json);;すべてのファイル (*)");
+    QAction* openExperimentAction = file->addAction(tr("実験を開く(&E)..."));
+    openExperimentAction->setObjectName(QStringLiteral("OpenExperimentAction"));
+    connect(openExperimentAction, &QAction::triggered, this, [this, experiments] {
+        const QString path = QFileDialog::getOpenFileName(this, tr("実験を開く"), QString(), experiments);
+        if (!path.isEmpty()) openExperiment(path);
+    });
+    QAction* saveExperimentAction = file->addAction(tr("実験を保存(&X)..."));
+    saveExperimentAction->setObjectName(QStringLiteral("SaveExperimentAction"));
+    connect(saveExperimentAction, &QAction::triggered, this, [this, experiments] {
+        const QString path = QFileDialog::getSaveFileName(this, tr("実験を保存"), QStringLiteral("experiment.kelvora.json"), experiments);
+        if (!path.isEmpty()) saveExperiment(path);
     });
     file->addSeparator();
     // The runs are saved once either holds them; the labels go beside the runs' file.
@@ -469,6 +489,176 @@ void ExperimentWindow::finishOpening(std::shared_ptr<Opened> opened) {
         ShowMessageBox(this, QMessageBox::Warning,
                        tr("ラベルのファイルを読めません (ラベルは自動でつけます): %1").arg(QString::fromLocal8Bit(opened->labelsError.c_str())));
     emit sweepOpened(true);
+}
+
+namespace {
+
+namespace ex = kelvora::experiment;
+
+// A seed or target list's fault in the window's words.
+QString ListWords(const ex::ListFault& fault) {
+    const QString value = QString::fromStdString(fault.value);
+    using F = ex::ListFault;
+    switch (fault.kind) {
+    case F::none: return {};
+    case F::empty: return ExperimentWindow::tr("空です");
+    case F::emptyItem: return ExperimentWindow::tr("空の項目があります (%1)").arg(value);
+    case F::notSeed: return ExperimentWindow::tr("%1 は 0 から 4294967295 までのシードか範囲 A..B ではありません").arg(value);
+    case F::reversed: return ExperimentWindow::tr("範囲 %1 にシードがありません").arg(value);
+    case F::seedTwice: return ExperimentWindow::tr("シード %1 が 2 回あります").arg(value);
+    case F::tooManySeeds: return ExperimentWindow::tr("シードが %1 個あります: %2 個までです").arg(value).arg(ex::kMaxSeeds);
+    case F::notTarget: return ExperimentWindow::tr("%1 は -199 から 199 までの整数の組 x,y ではありません").arg(value);
+    case F::targetTwice: return ExperimentWindow::tr("目標点 %1 が 2 回あります").arg(value);
+    case F::notRandom:
+        return ExperimentWindow::tr("%1 は K が 1 から %2 までの random:K ではありません").arg(value).arg(kelvora::session::kMaxRandomTargets);
+    case F::randomTwice: return ExperimentWindow::tr("random:K は 1 つだけ書けます (%1)").arg(value);
+    case F::drawnGiven: return ExperimentWindow::tr("引いた目標点 %1 が、書かれた目標点にもあります").arg(value);
+    }
+    return {};
+}
+
+// An experiment file's fault in the window's words, its key path first.
+QString ExperimentFaultWords(const ex::ExperimentFault& fault) {
+    const QString path = QString::fromStdString(fault.path);
+    const QString value = QString::fromStdString(fault.value);
+    const QString expected = QString::fromStdString(fault.expected);
+    const QString detail = QString::fromStdString(fault.detail);
+    using F = ex::ExperimentFault;
+    switch (fault.kind) {
+    case F::none: return {};
+    case F::unreadable: return ExperimentWindow::tr("読めません (%1)").arg(detail);
+    case F::notJson: return ExperimentWindow::tr("JSON ではありません (%1)").arg(detail);
+    case F::notExperiment: return ExperimentWindow::tr("実験ファイルではありません (\"format\": \"%1\" がありません)").arg(QLatin1String(ex::kFormat));
+    case F::version: return ExperimentWindow::tr("版 %1 は読めません (読めるのは %2 です)").arg(value).arg(ex::kVersion);
+    case F::unknownKey: return ExperimentWindow::tr("%1: 知らないキーです").arg(path);
+    case F::missing: return ExperimentWindow::tr("%1: このキーが要ります").arg(path);
+    case F::wrongType: return ExperimentWindow::tr("%1: %2 ではなく %3 を書いてください").arg(path, value, expected);
+    case F::outOfRange: return ExperimentWindow::tr("%1: %2 が範囲 %3 の外です").arg(path, value, expected);
+    case F::badValue: return ExperimentWindow::tr("%1: %2 は使えません (%3)").arg(path, value, detail);
+    case F::list: return path + QStringLiteral(": ") + ListWords(fault.listFault);
+    case F::problem: return ExperimentWindow::tr("%1: 解けるのはリンク 60, 100, 40 の腕だけです (%2)").arg(path, value);
+    case F::sameConfiguration: return ExperimentWindow::tr("%1: %2 と同じ構成です").arg(path, value);
+    case F::sameLabel: return ExperimentWindow::tr("%1: ラベル %2 が 2 回あります").arg(path, value);
+    case F::noBaseline: return ExperimentWindow::tr("%1: 基準 %2 はどの構成のラベルでもありません").arg(path, value);
+    }
+    return {};
+}
+
+// The table's column of a parameter of the file.
+int ColumnOf(int parameter) {
+    constexpr int columns[ex::kParameterCount] = {
+        ConfigurationTable::kPopulation, ConfigurationTable::kGenerations, ConfigurationTable::kCrossover,
+        ConfigurationTable::kMutation,   ConfigurationTable::kMethod,      ConfigurationTable::kEncoding,
+        ConfigurationTable::kSelection,  ConfigurationTable::kElitism,     ConfigurationTable::kCrossoverOperator,
+        ConfigurationTable::kMutationOperator};
+    return columns[parameter];
+}
+
+}  // namespace
+
+bool ExperimentWindow::openExperiment(const QString& path) {
+    if (isRunning() || m_opening) return false;
+    ex::Experiment experiment;
+    ex::ExperimentPlan plan;
+    ex::ExperimentFault fault = ex::ReadExperimentFile(QFile::encodeName(path).toStdString(), experiment);
+    if (!fault) fault = ex::PlanExperiment(experiment, plan);
+    if (fault) {
+        ShowMessageBox(this, QMessageBox::Warning,
+                       tr("実験ファイル \"%1\" を読めません: %2").arg(path, ExperimentFaultWords(fault)));
+        return false;
+    }
+    // An entry that varies one parameter is a row with its list; one that varies more, a row per combination.
+    std::vector<QStringList> rows;
+    for (std::size_t entry = 0; entry < experiment.configurations.size(); ++entry) {
+        const ex::ExperimentConfiguration& e = experiment.configurations[entry];
+        std::vector<const ex::PlannedConfiguration*> planned;
+        for (const ex::PlannedConfiguration& c : plan.configurations)
+            if (c.entry == entry) planned.push_back(&c);
+        int lists = 0;
+        int listed = -1;
+        for (int k = 0; k < ex::kParameterCount; ++k)
+            if (e.parameters[static_cast<std::size_t>(k)].values.size() > 1) ++lists, listed = k;
+        if (lists > 1) {
+            for (const ex::PlannedConfiguration* c : planned)
+                rows.push_back(ConfigurationTable::cellsOf(QString::fromStdString(c->label), c->params, c->algorithm));
+            continue;
+        }
+        QStringList cells = ConfigurationTable::cellsOf(e.label ? QString::fromStdString(*e.label) : QString(),
+                                                        planned.front()->params, planned.front()->algorithm);
+        if (listed >= 0) {
+            QStringList values;
+            for (const std::string& v : e.parameters[static_cast<std::size_t>(listed)].values) values << QString::fromStdString(v);
+            cells[ColumnOf(listed)] = values.join(QLatin1Char(','));
+        }
+        rows.push_back(cells);
+    }
+    if (rows.size() > static_cast<std::size_t>(kMaxConfigurations)) {
+        ShowMessageBox(this, QMessageBox::Warning,
+                       tr("実験ファイル \"%1\" の構成は %2 行になります: 表は %3 行までです。").arg(path).arg(rows.size()).arg(kMaxConfigurations));
+        return false;
+    }
+    m_configs->clear();
+    for (const QStringList& cells : rows) m_configs->addRow(cells);
+    m_configs->refreshLabels();
+    m_seeds->setText(QString::fromStdString(ex::SeedListText(experiment.seeds)));
+    QStringList targets;
+    const bool drawnElsewhere = experiment.targets && experiment.targets->randomCount > 0 &&
+                                experiment.targetSeed.value_or(1) != kelvora::session::kDefaultTargetSeed;
+    // The field draws with the default seed: targets drawn from another are written out.
+    for (const kelvora::SweepTarget& t : drawnElsewhere ? plan.targets : experiment.targets ? experiment.targets->given : plan.targets)
+        targets << QString::fromStdString(ex::TargetText(t));
+    if (experiment.targets && experiment.targets->randomCount > 0 && !drawnElsewhere)
+        targets << QStringLiteral("random:%1").arg(experiment.targets->randomCount);
+    m_targets->setText(targets.join(QLatin1Char(' ')));
+    m_epsilon->setText(Number(plan.epsilon));
+    m_title = experiment.title;
+    m_notes = experiment.notes;
+    QStringList about;
+    if (m_title) about << QString::fromStdString(*m_title);
+    if (m_notes) about << QString::fromStdString(*m_notes);
+    m_about->setText(about.join(QLatin1Char('\n')));
+    m_about->setVisible(!about.isEmpty());
+    m_tableFromFile = true;  // kept for the next session once run
+    m_fileNote->hide();
+    setWindowTitle(tr("Kelvora — 実験") + QStringLiteral(" — ") + QFileInfo(path).fileName());
+    tableEdited();
+    return true;
+}
+
+QString ExperimentWindow::saveExperiment(const QString& path) {
+    std::vector<ex::PlannedConfiguration> planned;
+    QString problem;
+    for (int row = 0; row < m_configs->rowCount() && problem.isEmpty(); ++row) {
+        std::vector<ConfigurationTable::Configuration> read;
+        problem = m_configs->readRow(row, read);
+        // An automatic label stays automatic in the file.
+        for (const ConfigurationTable::Configuration& c : read)
+            planned.push_back({m_configs->isLabelTyped(row) ? c.label.toStdString() : std::string(), c.params, c.algorithm, 0});
+    }
+    if (problem.isEmpty() && planned.empty()) problem = tr("構成がありません。「追加」で加えてください。");
+    ex::SeedList seeds;
+    ex::TargetList targetList;
+    std::vector<kelvora::SweepTarget> targets;
+    if (problem.isEmpty())
+        if (const ex::ListFault f = ex::ParseSeedList(m_seeds->text().trimmed().toStdString(), seeds))
+            problem = tr("シード: %1").arg(ListWords(f));
+    if (problem.isEmpty()) {
+        ex::ListFault f = ex::ParseTargetList(m_targets->text().toStdString(), targetList);
+        if (!f) f = ex::ResolveTargets(targetList, targets);
+        if (f) problem = tr("目標点: %1").arg(ListWords(f));
+    }
+    const auto epsilon = kelvora::session::ParseNumberField(kelvora::session::kEpsilonField, m_epsilon->text().trimmed().toStdString());
+    if (problem.isEmpty() && !epsilon) problem = tr("ε: 0 より大きく 1000 以下の数値を入力してください。");
+    if (problem.isEmpty()) {
+        ex::Experiment experiment = ex::ExperimentOf(planned, targets, seeds, *epsilon);
+        experiment.title = m_title;
+        experiment.notes = m_notes;
+        if (const QString reason = WriteWholeFile(QFile::encodeName(path), QByteArray::fromStdString(ex::ExperimentText(experiment)));
+            !reason.isEmpty())
+            problem = tr("\"%1\" に保存できませんでした。").arg(path) + QLatin1Char('\n') + reason;
+    }
+    if (!problem.isEmpty()) ShowMessageBox(this, QMessageBox::Warning, tr("実験を保存できません: %1").arg(problem));
+    return problem;
 }
 
 namespace {

@@ -85,6 +85,16 @@ public:
     /// again; a file of more than kMaxConfigurations leaves them as they were, fileNote() saying so.
     /// The table kept for the next session stays the one last run until 実行.
     bool openSweep(const QString& path);
+    /// Opens an experiment file (NAME.kelvora.json): the table takes its configurations (an entry
+    /// varying one parameter as a row with its list, one varying more as a row per combination), the
+    /// fields its seeds, targets and ε, and its title and notes show over the table. A file that
+    /// cannot be read is named in a message box with the key at fault, and nothing changes; false then.
+    bool openExperiment(const QString& path);
+    /// Writes the table, seeds, targets and ε (with the title and notes of the experiment opened) as
+    /// an experiment file at path; "" or the reason, which a message box has shown.
+    QString saveExperiment(const QString& path);
+    /// The title and notes of the experiment opened ("" and hidden when there are none).
+    QLabel* aboutNote() const { return m_about; }
     bool isRunning() const;
     /// A sweep file is being read.
     bool isOpening() const { return m_opening != nullptr; }
@@ -217,6 +227,8 @@ private:
     ResponsePanel* m_response;
     QTableWidget* m_summary;
     QLabel* m_staleNote;
+    QLabel* m_about;
+    std::optional<std::string> m_title, m_notes;        ///< of the experiment opened
     QLabel* m_runsEach;
     QLabel* m_fileNote;
     QLabel* m_hint;

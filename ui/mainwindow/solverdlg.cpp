@@ -106,6 +106,12 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* parent)
     for (QLineEdit* field : findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly)) field->installEventFilter(this);
     // A sweep CSV given as results (menu, drop, command line) opens in the experiment window.
     m_replay->setElsewhere([this](const QString& path) {
+        // An experiment file opens in the experiment window too.
+        if (path.endsWith(QLatin1String(".kelvora.json"))) {
+            openExperimentWindow();
+            m_experiment->openExperiment(path);
+            return true;
+        }
         if (!isSweepFile(path)) return false;
         openExperimentWindow();
         m_experiment->openSweep(path);
@@ -129,6 +135,16 @@ void CSolverDlg::createMenuBar() {
         openExperimentWindow();
         if (auto* open = m_experiment->findChild<QAction*>(QStringLiteral("OpenSweepAction"))) open->trigger();
     });
+    // The experiment window's own "open an experiment" and "save the experiment".
+    for (const auto& [name, text] : {std::pair{"OpenExperimentAction", tr("実験を開く(&E)...")},
+                                     std::pair{"SaveExperimentAction", tr("実験を保存(&X)...")}}) {
+        QAction* action = new QAction(text, this);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, [this, name] {
+            openExperimentWindow();
+            if (auto* own = m_experiment->findChild<QAction*>(QLatin1String(name))) own->trigger();
+        });
+    }
     m_menuBar = new QMenuBar(this);
     m_menuBar->setObjectName(QStringLiteral("MenuBar"));
     for (const QString& title : {tr("ファイル(&F)"), tr("表示(&V)"), tr("実験(&X)"), tr("ヘルプ(&H)")})
@@ -147,7 +163,7 @@ void CSolverDlg::createMenuBar() {
 void CSolverDlg::fillMenuBar() {
     const QList<QMenu*> menus = m_menuBar->findChildren<QMenu*>(Qt::FindDirectChildrenOnly);
     const std::initializer_list<const char*> entries[] = {
-        {"OpenResultsAction", "OpenSweepAction", "", "CloseAction"},
+        {"OpenResultsAction", "OpenSweepAction", "OpenExperimentAction", "SaveExperimentAction", "", "CloseAction"},
         {"EvolutionAction", "MicroscopeAction", "LandscapeAction", "", "ShowPopulationAction", "ShowUnreachableAction",
          "ShowOptimumAction"},
         {"OperatorsAction", "ExperimentAction"},
