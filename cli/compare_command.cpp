@@ -16,7 +16,6 @@
 #include "batch/sweep_table.h"
 #include "commands.h"
 #include "files.h"
-#include "flags.h"
 #include "helpers.h"
 #include "output.h"
 #include "report/comparison.h"

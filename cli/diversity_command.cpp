@@ -15,7 +15,6 @@
 #include "ga/algorithm.h"
 #include "commands.h"
 #include "files.h"
-#include "flags.h"
 #include "helpers.h"
 #include "io/run_record.h"
 #include "session/lines.h"

@@ -12,10 +12,20 @@
 
 #include <nlohmann/json.hpp>
 
-#include "flags.h"
+#include "flags/flags.h"
 #include "model/text.h"
 
 namespace kelvora::cli {
+
+// The argument tables are the application layer's; the subcommands name them as their own.
+using flags::Flag;
+using flags::FlagParse;
+using flags::FlagTable;
+using flags::ParseFlags;
+using flags::Printable;
+using flags::Quoted;
+using flags::UnknownArgument;
+using flags::Utf8Sequence;
 
 // Numbers, lists and ranges as text: the core's, shared with the window.
 using kelvora::ExactText;

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "flags.h"
 #include "helpers.h"
 #include "output.h"
 #include "session/numbers.h"

@@ -19,7 +19,7 @@
 
 #include "commands.h"
 #include "files.h"
-#include "flags.h"
+#include "flags/flags.h"
 #include "helpers.h"
 #include "io/run_record.h"
 #include "model/kelvora_version.h"

@@ -35,6 +35,7 @@
 #include "session/sweep_file.h"
 #include "session/sweep_plan.h"
 #include "session/sweep_targets.h"
+#include "experiment/lists.h"
 
 using namespace kelvora;
 using namespace kelvora::cli;
@@ -111,8 +112,7 @@ struct SweepArgs {
     std::vector<std::string> choices[kAlgorithmFlagCount] = {{"ga"}, {"binary"}, {"roulette"}, {"0"}, {"one-point"},
                                                              {"bit-flip"}};
     std::vector<std::pair<long long, long long>> seedRanges;
-    int randomTargets = 0;
-    std::uint32_t targetSeed = session::kDefaultTargetSeed;
+    experiment::TargetList targets;  // --target's, then --targets random:K drawn from --target-seed
     int threads = 0;
     std::string output, summary, logs, ioh;
     long long shardK = 1, shardN = 1;
@@ -148,49 +148,28 @@ bool NumberList(const session::NumberField& field, const std::string& value, std
     return NoDuplicates(field.flag, out, items, error);
 }
 
-// Reads seeds and ranges A..B into ranges; a seed in two of them is an error. They are expanded only
-// once the sweep's size has been accepted.
+// Reads seeds and ranges A..B into ranges by the one seed-list rule; they are expanded only once the
+// sweep's size has been accepted.
 bool Seeds(const std::string& value, std::vector<std::pair<long long, long long>>& ranges, std::string& error) {
-    std::vector<std::string> items;
-    if (!SplitList("--seeds", value, items, error)) return false;
-    constexpr long long kMax = std::numeric_limits<std::uint32_t>::max();
-    ranges.clear();
-    for (const std::string& item : items) {
-        const auto range = ParseRange(item, 0, kMax);
-        if (!range) {
-            error = "--seeds: " + Quoted(item) + " is not a seed or a range A..B of seeds in 0..4294967295";
-            return false;
-        }
-        if (range->second < range->first) {
-            error = "--seeds: the range " + Quoted(item) + " is reversed (it would hold no seed)";
-            return false;
-        }
-        ranges.push_back(*range);
+    experiment::SeedList list;
+    if (const experiment::ListFault fault = experiment::ParseSeedList(value, list)) {
+        error = experiment::ListFaultText(fault, "--seeds");
+        return false;
     }
-    std::vector<std::pair<long long, long long>> sorted = ranges;
-    std::sort(sorted.begin(), sorted.end());
-    for (std::size_t i = 1; i < sorted.size(); ++i) {
-        if (sorted[i].first <= sorted[i - 1].second) {
-            error = "--seeds: seed " + std::to_string(sorted[i].first) + " is listed twice";
-            return false;
-        }
-    }
+    ranges.assign(list.ranges.begin(), list.ranges.end());
     return true;
 }
 
-bool Target(const std::string& value, std::vector<SweepTarget>& targets, std::string& error) {
-    const auto xy = session::ParseTarget(value);
-    if (!xy) {
-        error = "--target: " + Quoted(value) + " is not " + session::ExpectedTargetText();
+// One --target by the one target-list rule (a random:K is --targets' business).
+bool Target(const std::string& value, experiment::TargetList& targets, std::string& error) {
+    if (value.rfind("random", 0) == 0) {
+        error = experiment::ListFaultText({experiment::ListFault::notTarget, value}, "--target");
         return false;
     }
-    const SweepTarget t{xy->x, xy->y};
-    for (const SweepTarget& other : targets)
-        if (other == t) {
-            error = "--target: " + Quoted(value) + " is given twice";
-            return false;
-        }
-    targets.push_back(t);
+    if (const experiment::ListFault fault = experiment::AddTargetItem(value, targets)) {
+        error = experiment::ListFaultText(fault, "--target");
+        return false;
+    }
     return true;
 }
 
@@ -313,21 +292,21 @@ FlagTable SweepFlags(SweepArgs& a, bool& seedsGiven) {
             numbers(session::kMutationField, a.plan.mutations),
             {"--seeds", true, Reading([&](const std::string& v, std::string& e) { seedsGiven = Seeds(v, a.seedRanges, e); }),
              false, false, nullptr, kList},
-            {"--target", true, Reading([&a](const std::string& v, std::string& e) { Target(v, a.plan.targets, e); }), true},
+            {"--target", true, Reading([&a](const std::string& v, std::string& e) { Target(v, a.targets, e); }), true},
             {"--targets", true,
              [&a](const std::string& v) {
                  const auto k = session::ParseRandomTargets(v);
                  if (!k)
                      return "--targets: " + Quoted(v) + " is not random:K with K in 1.." +
                             std::to_string(session::kMaxRandomTargets);
-                 a.randomTargets = *k;
+                 a.targets.randomCount = *k;
                  return std::string();
              }},
             {"--target-seed", true,
              [&a](const std::string& v) {
                  const auto s = session::ParseNumberField(session::kSeedField, v);
                  if (!s) return "--target-seed: " + Quoted(v) + " is not " + session::ExpectedText(session::kSeedField);
-                 a.targetSeed = static_cast<std::uint32_t>(*s);
+                 a.targets.randomSeed = static_cast<std::uint32_t>(*s);
                  return std::string();
              }},
             {"--epsilon", true,
@@ -377,9 +356,8 @@ std::string CompletePlan(SweepArgs& a, bool seedsGiven) {
     if (a.resume && a.output.empty()) return "--resume needs --output, the file to continue";
     if (a.resume && a.output == "-") return "--resume needs --output naming a file, not standard output";
     if (const std::string invalid = BuildAlgorithms(a); !invalid.empty()) return invalid;
-    if (a.randomTargets > 0)
-        if (std::string drawn = session::AddRandomTargets(a.plan.targets, a.randomTargets, a.targetSeed); !drawn.empty())
-            return drawn;
+    if (const experiment::ListFault fault = experiment::ResolveTargets(a.targets, a.plan.targets))
+        return experiment::ListFaultText(fault, "--targets") + " by --target";
     if (a.plan.targets.empty()) a.plan.targets.push_back({kOpeningTargetX, kOpeningTargetY});
     long long seeds = 0;
     for (const auto& [first, last] : a.seedRanges) seeds += last - first + 1;

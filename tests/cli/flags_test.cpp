@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "flags.h"
+#include "flags/flags.h"
 
-namespace kelvora::cli {
+namespace kelvora::flags {
 namespace {
 
 struct FlagCase {
@@ -77,4 +77,4 @@ INSTANTIATE_TEST_SUITE_P(
         FlagCase{{"--help", "--help"}, "", "", true}));
 
 }  // namespace
-}  // namespace kelvora::cli
+}  // namespace kelvora::flags

@@ -13,7 +13,7 @@
 #include <QFile>
 #include <QPainter>
 
-#include "flags.h"
+#include "flags/flags.h"
 #include "experiment/experimentdata.h"
 #include "experiment/experimentplots.h"
 #include "experiment/statisticspanel.h"
@@ -119,7 +119,7 @@ int RunPlotCommand(const QList<QByteArray>& arguments) {
     const auto store = [](std::string& into) {
         return [&into](const std::string& value) { into = value; return std::string(); };
     };
-    const kelvora::cli::FlagTable table{
+    const kelvora::flags::FlagTable table{
         {
             {"--plot", true, store(inputName)},
             {"--output", true, store(outputName)},
@@ -142,7 +142,7 @@ int RunPlotCommand(const QList<QByteArray>& arguments) {
              [&alpha](const std::string& value) {
                  alpha = kelvora::ParseFiniteDouble(value);
                  if (alpha && *alpha > 0.0 && *alpha < 1.0) return std::string();
-                 return "--alpha: " + kelvora::cli::Quoted(value) + " is not a level in (0, 1)";
+                 return "--alpha: " + kelvora::flags::Quoted(value) + " is not a level in (0, 1)";
              }},
         },
         "kelvora --help",
@@ -155,7 +155,7 @@ int RunPlotCommand(const QList<QByteArray>& arguments) {
         }};
     std::vector<std::string> args;
     for (int i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
-    if (const kelvora::cli::FlagParse parsed = kelvora::cli::ParseFlags(table, args); !parsed.ok())
+    if (const kelvora::flags::FlagParse parsed = kelvora::flags::ParseFlags(table, args); !parsed.ok())
         return Fail(2, QString::fromStdString(parsed.error));
     const QByteArray input = QByteArray::fromStdString(inputName);
     const QByteArray output = QByteArray::fromStdString(outputName);

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-namespace kelvora::cli {
+namespace kelvora::flags {
 
 /// One flag of a command.
 struct Flag {
@@ -72,4 +72,4 @@ std::string Quoted(const std::string& text);
 /// 0 when the bytes there are no such sequence (or a single ASCII byte).
 std::size_t Utf8Sequence(const std::string& text, std::size_t at, char32_t& code);
 
-}  // namespace kelvora::cli
+}  // namespace kelvora::flags

@@ -1,10 +1,10 @@
-#include "flags.h"
+#include "flags/flags.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <set>
 
-namespace kelvora::cli {
+namespace kelvora::flags {
 namespace {
 
 // Characters that are well-formed but show nothing or reorder the line around them.
@@ -196,4 +196,4 @@ std::string Quoted(const std::string& text) {
     return quoted;
 }
 
-}  // namespace kelvora::cli
+}  // namespace kelvora::flags
