@@ -162,7 +162,14 @@ ul.verdicts li { margin: 0.3rem 0; }
 code, pre { font-family: ui-monospace, "DejaVu Sans Mono", "Noto Sans Mono CJK JP", monospace; font-size: 0.85rem; }
 pre { background: #f6f6f6; padding: 0.5rem; overflow-x: auto; white-space: pre-wrap; word-break: break-all; }
 @page { size: A4; margin: 14mm; }
-@media print { main { max-width: none; padding: 0; } h2 { break-after: avoid; } figure, table { break-inside: avoid; } }
+@media print {
+  main { max-width: none; padding: 0; }
+  h2 { break-after: avoid; }
+  figure, table { break-inside: avoid; }
+  .wide { overflow: visible; }
+  table { font-size: 0.72rem; width: 100%; }
+  th, td { white-space: normal; padding: 0.15rem 0.3rem; }
+}
 )";
 
 }  // namespace
