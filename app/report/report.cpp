@@ -153,7 +153,7 @@ svg { width: 100%; height: auto; display: block; }
 .wide { overflow-x: auto; }
 table { border-collapse: collapse; font-size: 0.88rem; margin: 0.4rem 0; }
 th, td { border-bottom: 1px solid #ddd; padding: 0.2rem 0.5rem; text-align: right; vertical-align: top; }
-th { background: #f3f3f3; white-space: nowrap; }
+th { background: #f3f3f3; }
 td { white-space: nowrap; }
 td.label, th.label { text-align: left; white-space: normal; }
 .swatch { display: inline-block; width: 1.6em; vertical-align: middle; }
@@ -448,7 +448,7 @@ std::string RenderHtml(const ReportInput& in) {
     h += std::to_string(runs.groups.size()) + w(" configurations", " 構成") + " (" +
          w("they differ in ", "違い: ") + Escaped(differ.empty() ? "-" : differ) + ") · ";
     h += std::to_string(seeds) + w(seeds == 1 ? " seed" : " seeds", " シード") + " (" + Escaped(SeedsText(runs)) + ") " +
-         w("on each of ", "× 目標点 ") + std::to_string(runs.targets.size()) +
+         w("on ", "× 目標点 ") + std::to_string(runs.targets.size()) +
          w(runs.targets.size() == 1 ? " target" : " targets", " 個") + ": ";
     for (std::size_t t = 0; t < runs.targets.size(); ++t) h += (t ? ", " : "") + TargetText(runs.targets[t]);
     h += " · ε = " + ExactText(in.epsilon) + " px";
