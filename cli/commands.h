@@ -46,6 +46,10 @@ int DiversityCommand(const std::vector<std::string>& args);
 /// a sweep file's configurations differ, by exact and rank tests with Holm's adjustment.
 int CompareCommand(const std::vector<std::string>& args);
 
+/// `experiment run FILE | verify FILE RUNS.csv | from SWEEP.csv --output FILE`: an experiment file run,
+/// its runs checked, or the experiment a sweep file was made by.
+int ExperimentCommand(const std::vector<std::string>& args);
+
 /// A named subcommand: `kelvora-cli NAME ARGS...`.
 struct Subcommand {
     const char* name;

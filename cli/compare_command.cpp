@@ -17,6 +17,7 @@
 #include "commands.h"
 #include "files.h"
 #include "helpers.h"
+#include "session/labels.h"
 #include "output.h"
 #include "session/numbers.h"
 #include "signals.h"
@@ -200,7 +201,10 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
     if (groups.size() < 2)
         return refuse(shown + ": the file holds one configuration (" + AlgorithmSummary(groups.front().runs.algorithm) +
                       "): nothing to compare it with");
-    const std::vector<std::string> labels = ConfigurationLabels(configurations);
+    std::string labelsWarning;
+    const std::vector<std::string> labels = session::SweepFileLabels(o.input, configurations, labelsWarning);
+    if (!labelsWarning.empty())
+        std::fprintf(stderr, "kelvora-cli compare: %s (the short labels are used)\n", Printable(labelsWarning).c_str());
     for (std::size_t k = 0; k < groups.size(); ++k) groups[k].label = labels[k];
 
     std::size_t baseline = 0;

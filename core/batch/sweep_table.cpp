@@ -188,28 +188,6 @@ bool SameConfiguration(const SweepCombination& a, const SweepCombination& b) {
            a.params.mutationProbability == b.params.mutationProbability && a.algorithm == b.algorithm;
 }
 
-std::vector<std::string> ConfigurationLabels(const std::vector<SweepCombination>& configurations) {
-    bool population = false, generations = false, crossover = false, mutation = false;
-    for (const SweepCombination& c : configurations) {
-        const SolverParams& p = c.params;
-        const SolverParams& p0 = configurations.front().params;
-        population |= p.populationSize != p0.populationSize;
-        generations |= p.generationCount != p0.generationCount;
-        crossover |= p.crossoverRate != p0.crossoverRate;
-        mutation |= p.mutationProbability != p0.mutationProbability;
-    }
-    std::vector<std::string> labels;
-    for (const SweepCombination& c : configurations) {
-        std::string text;
-        if (population) text += "population " + std::to_string(c.params.populationSize) + ", ";
-        if (generations) text += "generations " + std::to_string(c.params.generationCount) + ", ";
-        if (crossover) text += "crossover " + ExactText(c.params.crossoverRate) + ", ";
-        if (mutation) text += "mutation " + ExactText(c.params.mutationProbability) + ", ";
-        labels.push_back(text + AlgorithmSummary(c.algorithm));
-    }
-    return labels;
-}
-
 std::string OneSweepPerConfiguration::Add(const ParsedSweepRow& row) {
     const SweepCombination& c = row.result.combination;
     // Rows come grouped by configuration, so the last one seen is nearly always the one.
