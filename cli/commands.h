@@ -50,6 +50,10 @@ int CompareCommand(const std::vector<std::string>& args);
 /// a sweep's runs as one self-contained HTML page (and a PDF).
 int ReportCommand(const std::vector<std::string>& args);
 
+/// `experiment run FILE | verify FILE RUNS.csv | from SWEEP.csv --output FILE`: an experiment file run,
+/// its runs checked, or the experiment a sweep file was made by.
+int ExperimentCommand(const std::vector<std::string>& args);
+
 /// A named subcommand: `kelvora-cli NAME ARGS...`.
 struct Subcommand {
     const char* name;

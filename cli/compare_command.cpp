@@ -17,6 +17,7 @@
 #include "commands.h"
 #include "files.h"
 #include "helpers.h"
+#include "session/labels.h"
 #include "output.h"
 #include "report/comparison.h"
 #include "session/numbers.h"
@@ -178,7 +179,10 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
     if (groups.size() < 2)
         return refuse(shown + ": the file holds one configuration (" + AlgorithmSummary(groups.front().first.algorithm) +
                       "): nothing to compare it with");
-    runs.Label();
+    std::string labelsWarning;
+    runs.Label(session::SweepFileLabels(o.input, configurations, labelsWarning));
+    if (!labelsWarning.empty())
+        std::fprintf(stderr, "kelvora-cli compare: %s (the short labels are used)\n", Printable(labelsWarning).c_str());
     const std::optional<report::PairChoice> choice = report::ChoosePairs(runs, o.baseline);
     if (!choice) {
         std::string labels;

@@ -21,6 +21,7 @@ constexpr Subcommand kSubcommands[] = {
     {"compare", CompareCommand},
     {"diversity", DiversityCommand},
     {"ecdf", EcdfCommand},
+    {"experiment", ExperimentCommand},
     {"inspect", InspectCommand},
     {"landscape", LandscapeCommand},
     {"landscape-map", LandscapeMapCommand},

@@ -25,6 +25,7 @@
 #include "model/kelvora_version.h"
 #include "output.h"
 #include "report/report.h"
+#include "session/labels.h"
 #include "session/ui_language.h"
 #include "sweep_input.h"
 
@@ -229,7 +230,10 @@ int kelvora::cli::ReportCommand(const std::vector<std::string>& args) {
     if (in.runs.groups.size() < 2)
         return refuse(shown + ": the file holds one configuration (" + AlgorithmSummary(in.runs.groups.front().first.algorithm) +
                       "): a report compares two or more");
-    in.runs.Label();
+    std::string labelsWarning;
+    in.runs.Label(session::SweepFileLabels(o.input, configurations, labelsWarning));
+    if (!labelsWarning.empty())
+        std::fprintf(stderr, "kelvora-cli report: %s (the short labels are used)\n", Printable(labelsWarning).c_str());
     const std::optional<report::PairChoice> choice = report::ChoosePairs(in.runs, o.baseline);
     if (!choice) {
         std::string labels;

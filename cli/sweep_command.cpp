@@ -35,6 +35,7 @@
 #include "session/sweep_file.h"
 #include "session/sweep_plan.h"
 #include "session/sweep_targets.h"
+#include "experiment/experiment_file.h"
 #include "experiment/lists.h"
 
 using namespace kelvora;
@@ -70,6 +71,8 @@ const char* const kUsage =
     "  --output FILE        the CSV, one row per run; - for standard output (then the summary is not\n"
     "                       printed)\n"
     "  --summary FILE       the summary as CSV\n"
+    "  --save-experiment FILE  also write the sweep as an experiment file (NAME.kelvora.json), before\n"
+    "                       the runs: each configuration an entry, its seeds, targets and epsilon\n"
     "  --logs DIR           also write each run's results.csv and fitness.csv to DIR/run-<run>/\n"
     "  --ioh DIR            also write the runs in the IOHprofiler format to DIR (made if missing;\n"
     "                       locked; its files replaced whole at the end, or left as they were)\n"
@@ -113,6 +116,7 @@ struct SweepArgs {
     bool targetSeedGiven = false;
     int threads = 0;
     std::string output, summary, logs, ioh;
+    std::string saveExperiment;  // --save-experiment: the experiment file of this sweep
     long long shardK = 1, shardN = 1;
     bool resume = false, yes = false, quiet = false, help = false;
 };
@@ -273,6 +277,7 @@ FlagTable SweepFlags(SweepArgs& a, bool& seedsGiven) {
              }},
             {"--output", true, Name("--output", a.output)},
             {"--summary", true, Name("--summary", a.summary)},
+            {"--save-experiment", true, Name("--save-experiment", a.saveExperiment)},
             {"--logs", true, Name("--logs", a.logs)},
             {"--ioh", true, Name("--ioh", a.ioh)},
             {"--shard", true,
@@ -625,6 +630,32 @@ int HoldOutputs(const SweepArgs& a, OutputFile& output, OutputFile& summaryFile)
     return 0;
 }
 
+// The sweep as an experiment file: one entry per configuration in the sweep's order, written whole.
+int SaveExperiment(const SweepArgs& a) {
+    std::vector<experiment::PlannedConfiguration> configurations;
+    const long long perConfiguration = static_cast<long long>(a.plan.targets.size() * a.plan.seeds.size());
+    for (long long index = 0; index < CombinationCount(a.plan); index += perConfiguration) {
+        const SweepCombination c = CombinationAt(a.plan, index);
+        configurations.push_back({{}, c.params, c.algorithm, configurations.size()});
+    }
+    experiment::SeedList seeds;
+    for (const auto& [first, last] : a.seedRanges)
+        seeds.ranges.emplace_back(static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(last));
+    experiment::Experiment e = experiment::ExperimentOf(configurations, a.targets.given, seeds, a.plan.epsilon);
+    if (a.targets.randomCount > 0) {
+        e.targets->randomCount = a.targets.randomCount;
+        if (a.targets.randomSeed != session::kDefaultTargetSeed) e.targetSeed = a.targets.randomSeed;
+    } else if (a.targets.given.empty()) {
+        e.targets.reset();  // the default target, as the sweep ran it
+    }
+    OutputFile file;
+    std::string error = OpenOutput(a.saveExperiment, file);
+    if (error.empty()) error = WriteWhole(file, experiment::ExperimentText(e));
+    if (error.empty()) return 0;
+    std::fprintf(stderr, "kelvora-cli sweep: --save-experiment: %s\n", Printable(error, SIZE_MAX).c_str());
+    return 1;
+}
+
 }  // namespace
 
 int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
@@ -639,6 +670,8 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     if (const session::SweepPlanFault fault = session::CheckSweepPlan(plan))
         return Refuse("sweep", session::SweepPlanFaultText(fault));
     if (const std::string error = CheckPaths(a); !error.empty()) return Refuse("sweep", error);
+    if (!a.saveExperiment.empty())
+        if (const int status = SaveExperiment(a); status != 0) return status;
     const long long runs = CombinationCount(plan);
     const long long shardIndex = a.shardK - 1;
     const long long shardRuns = runs > shardIndex ? (runs - shardIndex + a.shardN - 1) / a.shardN : 0;

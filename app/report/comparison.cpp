@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "batch/sweep_table.h"
 
 namespace kelvora::report {
 
@@ -28,11 +27,8 @@ void RunsByConfiguration::Add(const SweepResult& run, std::size_t configuration)
     g.seeds.insert(run.combination.seed);
 }
 
-void RunsByConfiguration::Label() {
-    std::vector<SweepCombination> firsts;
-    for (const ConfigurationRuns& g : groups) firsts.push_back(g.first);
-    const std::vector<std::string> labels = ConfigurationLabels(firsts);
-    for (std::size_t k = 0; k < groups.size(); ++k) groups[k].label = labels[k];
+void RunsByConfiguration::Label(const std::vector<std::string>& labels) {
+    for (std::size_t k = 0; k < groups.size() && k < labels.size(); ++k) groups[k].label = labels[k];
 }
 
 std::optional<PairChoice> ChoosePairs(const RunsByConfiguration& runs, const std::string& baseline) {

@@ -38,8 +38,8 @@ struct RunsByConfiguration {
     /// Adds a run to the configuration at index configuration (0..groups.size(); groups.size() opens
     /// a new one).
     void Add(const SweepResult& run, std::size_t configuration);
-    /// Labels every group by the rule that tells configurations apart.
-    void Label();
+    /// Names each group by its label, in order (the labels of its sweep file, as every reader shows them).
+    void Label(const std::vector<std::string>& labels);
 };
 
 /// Which pairs are tested: every configuration against one, or every pair.

@@ -153,7 +153,7 @@ svg { width: 100%; height: auto; display: block; }
 .wide { overflow-x: auto; }
 table { border-collapse: collapse; font-size: 0.88rem; margin: 0.4rem 0; }
 th, td { border-bottom: 1px solid #ddd; padding: 0.2rem 0.5rem; text-align: right; vertical-align: top; }
-th { background: #f3f3f3; white-space: nowrap; }
+th { background: #f3f3f3; }
 td { white-space: nowrap; }
 td.label, th.label { text-align: left; white-space: normal; }
 .swatch { display: inline-block; width: 1.6em; vertical-align: middle; }
@@ -162,7 +162,14 @@ ul.verdicts li { margin: 0.3rem 0; }
 code, pre { font-family: ui-monospace, "DejaVu Sans Mono", "Noto Sans Mono CJK JP", monospace; font-size: 0.85rem; }
 pre { background: #f6f6f6; padding: 0.5rem; overflow-x: auto; white-space: pre-wrap; word-break: break-all; }
 @page { size: A4; margin: 14mm; }
-@media print { main { max-width: none; padding: 0; } h2 { break-after: avoid; } figure, table { break-inside: avoid; } }
+@media print {
+  main { max-width: none; padding: 0; }
+  h2 { break-after: avoid; }
+  figure, table { break-inside: avoid; }
+  .wide { overflow: visible; }
+  table { font-size: 0.72rem; width: 100%; }
+  th, td { white-space: normal; padding: 0.15rem 0.3rem; }
+}
 )";
 
 }  // namespace
@@ -441,7 +448,7 @@ std::string RenderHtml(const ReportInput& in) {
     h += std::to_string(runs.groups.size()) + w(" configurations", " 構成") + " (" +
          w("they differ in ", "違い: ") + Escaped(differ.empty() ? "-" : differ) + ") · ";
     h += std::to_string(seeds) + w(seeds == 1 ? " seed" : " seeds", " シード") + " (" + Escaped(SeedsText(runs)) + ") " +
-         w("on each of ", "× 目標点 ") + std::to_string(runs.targets.size()) +
+         w("on ", "× 目標点 ") + std::to_string(runs.targets.size()) +
          w(runs.targets.size() == 1 ? " target" : " targets", " 個") + ": ";
     for (std::size_t t = 0; t < runs.targets.size(); ++t) h += (t ? ", " : "") + TargetText(runs.targets[t]);
     h += " · ε = " + ExactText(in.epsilon) + " px";

@@ -13,10 +13,4 @@ std::size_t ConfigurationGroups::Add(const SweepCombination& c) {
     return last_;
 }
 
-std::string ConfigurationLabel(const SolverParams& params, const Algorithm& algorithm) {
-    return std::to_string(params.populationSize) + " × " + std::to_string(params.generationCount) + ", " +
-           ExactText(params.crossoverRate) + ", " + ExactText(params.mutationProbability) + ", " +
-           AlgorithmSummary(algorithm);
-}
-
 }  // namespace kelvora::session

@@ -25,9 +25,4 @@ private:
     std::size_t last_ = 0;  // the configuration of the row before: rows come grouped in a sweep's order
 };
 
-/// A configuration's name in legends and tables: "20 × 100, 0.5, 0.1, classic", the rates as the
-/// shortest text that reads back exactly (0.5 and 0.5000001 are two names), the algorithm as
-/// AlgorithmSummary spells it.
-std::string ConfigurationLabel(const SolverParams& params, const Algorithm& algorithm);
-
 }  // namespace kelvora::session

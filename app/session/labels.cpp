@@ -1,5 +1,7 @@
 #include "session/labels.h"
 
+#include <sys/stat.h>
+
 #include <nlohmann/json.hpp>
 
 #include "batch/sweep_table.h"
@@ -81,6 +83,17 @@ std::string ReadLabels(const std::string& path, const std::string& shown,
     }
     labels = std::move(found);
     return {};
+}
+
+std::vector<std::string> SweepFileLabels(const std::string& sweepPath, const std::vector<SweepCombination>& configurations,
+                                         std::string& warning) {
+    std::vector<std::string> labels = DifferingLabels(configurations);
+    warning.clear();
+    const std::string path = LabelsPath(sweepPath);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return labels;  // no labels file: the short labels
+    warning = ReadLabels(path, path, configurations, labels);
+    return labels;
 }
 
 }  // namespace kelvora::session

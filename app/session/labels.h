@@ -35,4 +35,10 @@ std::string LabelsJson(const std::vector<SweepCombination>& configurations, cons
 std::string ReadLabels(const std::string& path, const std::string& shown,
                        const std::vector<SweepCombination>& configurations, std::vector<std::string>& labels);
 
+/// The labels of a sweep file's configurations, as every reader shows them: DifferingLabels, each
+/// replaced by the label the labels file beside sweepPath keeps for it, when there is such a file.
+/// warning receives "" or why that file was left out ("SHOWN: not JSON", ...).
+std::vector<std::string> SweepFileLabels(const std::string& sweepPath, const std::vector<SweepCombination>& configurations,
+                                         std::string& warning);
+
 }  // namespace kelvora::session

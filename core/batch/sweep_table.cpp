@@ -189,28 +189,6 @@ bool SameConfiguration(const SweepCombination& a, const SweepCombination& b) {
            a.params.mutationProbability == b.params.mutationProbability && a.algorithm == b.algorithm;
 }
 
-std::vector<std::string> ConfigurationLabels(const std::vector<SweepCombination>& configurations) {
-    bool population = false, generations = false, crossover = false, mutation = false;
-    for (const SweepCombination& c : configurations) {
-        const SolverParams& p = c.params;
-        const SolverParams& p0 = configurations.front().params;
-        population |= p.populationSize != p0.populationSize;
-        generations |= p.generationCount != p0.generationCount;
-        crossover |= p.crossoverRate != p0.crossoverRate;
-        mutation |= p.mutationProbability != p0.mutationProbability;
-    }
-    std::vector<std::string> labels;
-    for (const SweepCombination& c : configurations) {
-        std::string text;
-        if (population) text += "population " + std::to_string(c.params.populationSize) + ", ";
-        if (generations) text += "generations " + std::to_string(c.params.generationCount) + ", ";
-        if (crossover) text += "crossover " + ExactText(c.params.crossoverRate) + ", ";
-        if (mutation) text += "mutation " + ExactText(c.params.mutationProbability) + ", ";
-        labels.push_back(text + AlgorithmSummary(c.algorithm));
-    }
-    return labels;
-}
-
 std::string OneSweepPerConfiguration::Add(const ParsedSweepRow& row) {
     const SweepCombination& c = row.result.combination;
     // Rows come grouped by configuration, so the last one seen is nearly always the one.
@@ -233,10 +211,7 @@ std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows) {
         "elite_distance_median,elite_distance_q1,elite_distance_q3,elite_distance_iqr,"
         "first_generation_within_epsilon_median,first_generation_within_epsilon_q1,"
         "first_generation_within_epsilon_q3,first_generation_within_epsilon_iqr,first_generation_within_epsilon_runs,"
-        "ert_evaluations,label\n";
-    std::vector<SweepCombination> configurations;
-    for (const SweepSummaryRow& r : rows) configurations.push_back({r.params, {}, 0, r.algorithm});
-    const std::vector<std::string> labels = ConfigurationLabels(configurations);
+        "ert_evaluations\n";
     auto quartiles = [](const Quartiles& q) {
         if (q.count == 0) return std::string(",,,");
         return ExactText(q.median) + "," + ExactText(q.q1) + "," + ExactText(q.q3) + "," + ExactText(q.iqr());
@@ -244,14 +219,12 @@ std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows) {
     auto proportion = [](const Proportion& p) {
         return std::to_string(p.successes) + "," + ExactText(p.rate) + "," + ExactText(p.low) + "," + ExactText(p.high);
     };
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const SweepSummaryRow& r = rows[i];
-        // A label holds commas ("gray, creep:4"), never a quote: one quoted field.
+    for (const SweepSummaryRow& r : rows) {
         out += std::to_string(r.params.populationSize) + "," + std::to_string(r.params.generationCount) + "," +
                ExactText(r.params.crossoverRate) + "," + ExactText(r.params.mutationProbability) + "," +
                AlgorithmColumns(r.algorithm) + "," + std::to_string(r.runs) + "," + proportion(r.reached) + "," +
                proportion(r.withinEpsilon) + "," + quartiles(r.eliteDistance) + "," + quartiles(r.firstWithinEpsilon) +
-               "," + std::to_string(r.firstWithinEpsilon.count) + "," + ExactText(r.ertEvaluations) + ",\"" + labels[i] + "\"\n";
+               "," + std::to_string(r.firstWithinEpsilon.count) + "," + ExactText(r.ertEvaluations) + "\n";
     }
     return out;
 }

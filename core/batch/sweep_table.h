@@ -47,10 +47,6 @@ std::optional<ParsedSweepRow> ParseSweepRow(const std::string& line);
 /// seeds aside), the runs a run-length curve pools.
 bool SameConfiguration(const SweepCombination& a, const SweepCombination& b);
 
-/// Short names of configurations that tell them apart: the parameters that differ among them, then
-/// the algorithm's summary ("gray", "population 20, classic", "mutation 0.05, creep:4").
-std::vector<std::string> ConfigurationLabels(const std::vector<SweepCombination>& configurations);
-
 /// Rows of several sweeps may share a file (the window's export of several configurations, files
 /// joined by hand) as long as each configuration's rows come from one sweep, whose epsilon and
 /// targets they were measured with. Fed the rows in file order, it says where that first fails.
@@ -64,8 +60,7 @@ private:
 };
 
 /// The summary as CSV (header line, one row per parameter set); first_generation_within_epsilon_runs
-/// counts the runs its quartiles are taken over; the last column, label, is ConfigurationLabels's
-/// name of the row, quoted.
+/// counts the runs its quartiles are taken over.
 std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows);
 
 /// The summary as a table for a terminal: rates with their 95% intervals in square brackets, the

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "session/configurations.h"
+#include "session/labels.h"
 #include "session/sweep_file.h"
 #include "test_support.h"
 
@@ -164,12 +165,7 @@ TEST(Configurations, AreGroupedByValueNotByPrintedLabel) {
     for (const SweepResult& r : rows) of.push_back(groups.Add(r.combination));
     EXPECT_EQ(of, (std::vector<std::size_t>{0, 1, 0, 1}));
     ASSERT_EQ(groups.configurations().size(), 2u);
-    const auto label = [&](std::size_t i) {
-        const SweepCombination& c = groups.configurations()[i];
-        return ConfigurationLabel(c.params, c.algorithm);
-    };
-    EXPECT_EQ(label(0), "20 × 100, 0.5, 0.1, classic");
-    EXPECT_EQ(label(1), "20 × 100, 0.5000001, 0.1, classic");
+    EXPECT_EQ(DifferingLabels(groups.configurations()), (std::vector<std::string>{"classic", "cross 0.5000001"}));
 }
 
 }  // namespace

@@ -326,21 +326,5 @@ TEST(Flush, ABatchCutShortByAFullDiskLeavesWholeLinesOnly) {
     EXPECT_EQ(writer.results.bytesLogged, static_cast<long long>(kept.size()));
 }
 
-// Labels name what differs among the configurations and nothing else.
-TEST(ConfigurationLabels, NameWhatTellsTheConfigurationsApart) {
-    SweepCombination classic;
-    classic.params = {100, 100, 0.5, 0.1};
-    SweepCombination gray = classic;
-    gray.algorithm.encoding = Encoding::gray;
-    SweepCombination small = classic;
-    small.params.populationSize = 20;
-    small.params.mutationProbability = 0.05;
-    EXPECT_EQ(ConfigurationLabels({classic, gray}), (std::vector<std::string>{"classic", "gray"}));
-    EXPECT_EQ(ConfigurationLabels({classic, gray, small}),
-              (std::vector<std::string>{"population 100, mutation 0.1, classic", "population 100, mutation 0.1, gray",
-                                        "population 20, mutation 0.05, classic"}));
-    EXPECT_EQ(ConfigurationLabels({small}), (std::vector<std::string>{"classic"}));
-}
-
 }  // namespace
 }  // namespace kelvora

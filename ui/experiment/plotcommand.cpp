@@ -56,11 +56,9 @@ Configurations Group(const std::vector<kelvora::SweepResult>& results) {
 // The configurations' labels as the experiment window shows them: what sets each apart, or the
 // label kept for it in the labels file beside the sweep file (the window's export), when there is one.
 std::vector<std::string> Labels(const std::vector<kelvora::SweepCombination>& first, const QByteArray& input) {
-    std::vector<std::string> labels = kelvora::session::DifferingLabels(first);
-    const std::string path = kelvora::session::LabelsPath(input.toStdString());
-    if (!QFile::exists(QFile::decodeName(QByteArray::fromStdString(path)))) return labels;
-    if (const std::string error = kelvora::session::ReadLabels(path, path, first, labels); !error.empty())
-        std::fprintf(stderr, "kelvora: %s (the labels are left out)\n", error.c_str());
+    std::string warning;
+    std::vector<std::string> labels = kelvora::session::SweepFileLabels(input.toStdString(), first, warning);
+    if (!warning.empty()) std::fprintf(stderr, "kelvora: %s (the labels are left out)\n", warning.c_str());
     return labels;
 }
 
