@@ -19,6 +19,7 @@
 #include "helpers.h"
 #include "session/labels.h"
 #include "output.h"
+#include "session/comparison.h"
 #include "session/numbers.h"
 #include "signals.h"
 #include "stats/statistics.h"
@@ -110,19 +111,7 @@ std::string ParseArguments(const std::vector<std::string>& args, Options& o, boo
     return {};
 }
 
-// One configuration's runs in file order.
-struct Group {
-    SweepCombination runs;  // its first run: the parameters and algorithm
-    std::string label;
-    std::vector<double> distances;  // elite distances, px
-    std::vector<int> first;         // first generation within epsilon, 0: never
-    std::vector<std::size_t> targetOf;  // each run's target, an index into the file's targets
-    std::vector<SweepTarget> targets;    // the group's own, in first appearance
-    std::set<std::uint32_t> seeds;
-    long long successes() const {
-        return static_cast<long long>(std::count_if(first.begin(), first.end(), [](int g) { return g > 0; }));
-    }
-};
+using Group = session::ComparedConfiguration;
 
 std::string Number(double v) { return ExactText(v); }
 
@@ -170,7 +159,7 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
     if (!o.output.empty()) {
         if (const std::string error = OpenOutput(o.output, file); !error.empty()) {
             std::fprintf(stderr, "kelvora-cli compare: %s\n", error.c_str());
-            return 1;
+            return OpenFailureStatus(file);
         }
     }
     const auto refuse = [&file](const std::string& message) {
@@ -179,21 +168,12 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
     };
 
     std::vector<SweepCombination> configurations;  // each group's first run
-    std::vector<Group> groups;
+    session::ComparedRuns compared;
+    std::vector<Group>& groups = compared.configurations;
+    const std::vector<SweepTarget>& targets = compared.targets;  // every target of the file, in first appearance
     std::vector<Rerun> reruns;
-    std::vector<SweepTarget> targets;  // every target of the file, in first appearance
     const std::string error = ReadSweepConfigurations(o.input, configurations, [&](const ParsedSweepRow& row, long long line, std::size_t k) {
-        if (k == groups.size()) groups.push_back({row.result.combination, {}, {}, {}, {}, {}, {}});
-        Group& g = groups[k];
-        const SweepTarget& target = row.result.combination.target;
-        const auto known = std::find(targets.begin(), targets.end(), target);
-        g.targetOf.push_back(static_cast<std::size_t>(known - targets.begin()));
-        if (known == targets.end()) targets.push_back(target);
-        g.distances.push_back(row.result.eliteDistance);
-        g.first.push_back(row.result.firstGenerationWithinEpsilon);
-        if (std::find(g.targets.begin(), g.targets.end(), row.result.combination.target) == g.targets.end())
-            g.targets.push_back(row.result.combination.target);
-        g.seeds.insert(row.result.combination.seed);
+        compared.add(k, row.result.combination, row.result.eliteDistance, row.result.firstGenerationWithinEpsilon);
         if (o.epsilon) reruns.push_back({row.result.combination, row.result.eliteDistance, line, nullptr});
     });
     if (!error.empty()) return refuse(error);
@@ -207,20 +187,19 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "kelvora-cli compare: %s (the short labels are used)\n", Printable(labelsWarning).c_str());
     for (std::size_t k = 0; k < groups.size(); ++k) groups[k].label = labels[k];
 
-    std::size_t baseline = 0;
+    std::size_t baseline = session::DefaultBaseline(compared);
     const bool all = o.baseline == "all";
-    if (o.baseline.empty()) {
-        const auto classic = std::find_if(groups.begin(), groups.end(), [](const Group& g) { return g.runs.algorithm == Algorithm{}; });
-        if (classic != groups.end()) baseline = static_cast<std::size_t>(classic - groups.begin());
-    } else if (!all) {
-        const auto named = std::find_if(groups.begin(), groups.end(), [&o](const Group& g) { return g.label == o.baseline; });
-        if (named == groups.end()) {
+    if (all) {
+        baseline = session::kAllPairs;
+    } else if (!o.baseline.empty()) {
+        const auto named = session::ConfigurationLabelled(compared, o.baseline);
+        if (!named) {
             std::string labels;
             for (const Group& g : groups) labels += (labels.empty() ? "" : "; ") + g.label;
             return refuse("--baseline: " + Quoted(o.baseline) + " is not a configuration of " + shown + " (" +
                           Printable(labels, 400) + ", or all)");
         }
-        baseline = static_cast<std::size_t>(named - groups.begin());
+        baseline = *named;
     }
 
     if (o.epsilon) {
@@ -244,47 +223,11 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
                           "written by another version)");
     }
 
-    // The pairs, their tests, and each family adjusted on its own.
-    std::vector<std::pair<std::size_t, std::size_t>> which;
-    for (std::size_t i = 0; i < groups.size(); ++i) {
-        if (all) {
-            for (std::size_t j = i + 1; j < groups.size(); ++j) which.emplace_back(i, j);
-        } else if (i != baseline) {
-            which.emplace_back(i, baseline);
-        }
-    }
-    std::vector<Sample> samples;
-    for (const Group& g : groups) samples.push_back({g.successes(), g.distances});
-    const std::vector<PairTest> pairs = ComparePairs(samples, which);
-    std::vector<std::string> verdicts;
-    for (const PairTest& p : pairs) {
-        const Group& a = groups[p.a];
-        const Group& b = groups[p.b];
-        verdicts.push_back(PairVerdict({a.label, b.label, a.successes(), static_cast<long long>(a.first.size()), b.successes(),
-                                        static_cast<long long>(b.first.size()), p.fisherPHolm, p.mwuPHolm, p.a12,
-                                        static_cast<long long>(a.seeds.size()), static_cast<long long>(a.targets.size())},
-                                       o.alpha));
-    }
-
-    // Across targets: Friedman's test with the targets as blocks, when every configuration ran each.
-    std::optional<Friedman> friedman;
-    double cd = 0.0;
-    bool complete = true;
-    for (const Group& g : groups) complete &= g.targets.size() == targets.size();
-    if (targets.size() > 1 && complete) {
-        std::vector<std::vector<double>> rates(targets.size(), std::vector<double>(groups.size(), 0.0));
-        for (std::size_t k = 0; k < groups.size(); ++k) {
-            std::vector<long long> runs(targets.size(), 0), within(targets.size(), 0);
-            for (std::size_t r = 0; r < groups[k].first.size(); ++r) {
-                ++runs[groups[k].targetOf[r]];
-                within[groups[k].targetOf[r]] += groups[k].first[r] > 0;
-            }
-            for (std::size_t t = 0; t < targets.size(); ++t)
-                rates[t][k] = static_cast<double>(within[t]) / static_cast<double>(runs[t]);
-        }
-        friedman = FriedmanTest(rates);
-        cd = NemenyiCriticalDifference(static_cast<int>(groups.size()), static_cast<long long>(targets.size()), o.alpha);
-    }
+    const session::Comparison comparison = session::CompareConfigurations(compared, baseline, o.alpha);
+    const std::vector<PairTest>& pairs = comparison.pairs;
+    const std::vector<std::string>& verdicts = comparison.verdicts;
+    const std::optional<Friedman>& friedman = comparison.friedman;
+    const double cd = comparison.criticalDifference;
 
     std::string text;
     const std::string epsilonText = o.epsilon ? Number(*o.epsilon) : std::string();

@@ -212,7 +212,7 @@ int kelvora::cli::DiversityCommand(const std::vector<std::string>& args) {
     if (!output.empty()) {
         if (const std::string error = OpenOutput(output, file); !error.empty()) {
             std::fprintf(stderr, "kelvora-cli diversity: %s\n", error.c_str());
-            return 1;
+            return OpenFailureStatus(file);
         }
     }
     DiversityPass pass(shown, gray);

@@ -210,7 +210,7 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
     if (!e.output.empty()) {
         if (const std::string error = OpenOutput(e.output, file); !error.empty()) {
             std::fprintf(stderr, "kelvora-cli ecdf: %s\n", error.c_str());
-            return 1;
+            return OpenFailureStatus(file);
         }
     }
     const auto refuse = [&file](const std::string& message) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "helpers.h"
+#include "io/leftovers.h"
 #include "io/replace_file.h"
 #include "io/result_files.h"
 
@@ -48,6 +49,9 @@ std::string FileKey(const std::string& path) {
     return key;
 }
 
+// Opens path for writing as OpenOutput says; noFollow: a link at the name is not followed.
+std::string OpenFile(const std::string& path, OutputFile& file, bool noFollow);
+
 }  // namespace
 
 OutputFile::~OutputFile() { Abandon(*this); }
@@ -59,11 +63,27 @@ std::string OpenOutput(const std::string& path, OutputFile& file, bool dashIsStd
         if (file.fd < 0) return "standard output: " + std::string(std::strerror(errno));
         return {};
     }
-    constexpr int kFlags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    return OpenFile(path, file, false);
+}
+
+std::string OpenOwnFile(const std::string& path, OutputFile& file) {
+    file.path = path;
+    // Anything but a regular file or a directory at the name is not this command's: the name goes.
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+        (void)::unlink(path.c_str());
+    return OpenFile(path, file, true);
+}
+
+namespace {
+
+std::string OpenFile(const std::string& path, OutputFile& file, bool noFollow) {
+    const int kFlags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0);
     file.fd = ::open(path.c_str(), kFlags);
     if (file.fd < 0 && errno == ENOENT) {
         file.fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666);
         file.created = file.fd >= 0;
+        if (file.created) MarkLeftover(path);
     }
     struct stat info {};
     if (file.fd < 0) {
@@ -74,8 +94,7 @@ std::string OpenOutput(const std::string& path, OutputFile& file, bool dashIsStd
         return Printable(path) + ": cannot open: " + std::strerror(error);
     }
     if (::fstat(file.fd, &info) != 0 || !Writable(info.st_mode)) {
-        ::close(file.fd);
-        file.fd = -1;
+        Abandon(file);
         return Printable(path) + ": cannot open: " + NotAFile(info.st_mode);
     }
     ::fcntl(file.fd, F_SETFL, ::fcntl(file.fd, F_GETFL) & ~O_NONBLOCK);
@@ -86,18 +105,32 @@ std::string OpenOutput(const std::string& path, OutputFile& file, bool dashIsStd
         }
         // Any other lock failure (a file system without locks) does not keep the user from working.
         if (locked != 0 && errno == EWOULDBLOCK) {
+            Keep(file);  // the other command's now
             ::close(file.fd);
             file.fd = -1;
+            file.busy = true;
             return Printable(path) + ": another kelvora-cli is writing this file; nothing was written";
         }
     }
     return {};
 }
 
+}  // namespace
+
+int OpenFailureStatus(const OutputFile& file) { return file.busy ? 1 : 2; }
+
+void Keep(OutputFile& file) {
+    if (file.created) ClearLeftover(file.path);
+    file.created = false;
+}
+
 void Abandon(OutputFile& file) {
     if (file.fd < 0) return;
     // Only a file still empty as OpenOutput made it: one that holds what was asked for is kept.
-    if (file.created) ::unlink(file.path.c_str());
+    if (file.created) {
+        ::unlink(file.path.c_str());
+        Keep(file);
+    }
     ::close(file.fd);
     file.fd = -1;
 }
@@ -114,7 +147,7 @@ std::string WriteWhole(OutputFile& file, const std::function<bool(int fd)>& writ
     char resolved[PATH_MAX];
     const std::string target = ::realpath(file.path.c_str(), resolved) ? resolved : file.path;
     std::string reason = ReplaceWhole(target, write);
-    if (reason.empty()) file.created = false;  // it holds what was asked for now
+    if (reason.empty()) Keep(file);  // it holds what was asked for now
     return reason;
 }
 

@@ -23,7 +23,8 @@ struct OutputFile {
     std::string path;      ///< as given
     int fd = -1;           ///< open for writing, blocking; -1 when not open
     bool regular = false;  ///< a regular file: locked, and emptied or replaced only by the command
-    bool created = false;  ///< made by OpenOutput and not yet holding anything: Abandon removes it again
+    bool created = false;  ///< made by OpenOutput and not yet holding anything: Abandon, or a second signal, removes it
+    bool busy = false;     ///< OpenOutput failed because another command holds the file's lock
 };
 
 /// Opens path (with dashIsStdout, "-" is a copy of standard output) for writing without blocking and without emptying
@@ -32,6 +33,19 @@ struct OutputFile {
 /// anything else that is not a regular file or a character device, or that another command holds
 /// its lock ("another kelvora-cli is writing this file; nothing was written").
 std::string OpenOutput(const std::string& path, OutputFile& file, bool dashIsStdout = false);
+
+/// Opens a file of the command's own beside an output (a map's rows so far, "FILE.partial") as
+/// OpenOutput does, but a link, FIFO or socket at its name is removed unfollowed first and a link
+/// made there meanwhile is not followed.
+std::string OpenOwnFile(const std::string& path, OutputFile& file);
+
+/// The exit status of a command whose output OpenOutput refused: 1 when another command holds it
+/// (busy), 2 otherwise (the path cannot be written: a usage error, known before any work).
+int OpenFailureStatus(const OutputFile& file);
+
+/// The file now holds what was asked for (a header, a first piece): kept from here on, by Abandon
+/// and by a second signal alike.
+void Keep(OutputFile& file);
 
 /// Closes the file; one that OpenOutput created is removed, so that a refused command leaves nothing.
 void Abandon(OutputFile& file);

@@ -123,7 +123,7 @@ int kelvora::cli::LandscapeCommand(const std::vector<std::string>& args) {
     if (!a.optima.empty()) {
         if (const std::string error = OpenOutput(a.optima, optima); !error.empty()) {
             std::fprintf(stderr, "kelvora-cli landscape: %s\n", error.c_str());
-            return 1;
+            return OpenFailureStatus(optima);
         }
     }
     DistanceTable table;

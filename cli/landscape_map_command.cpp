@@ -189,11 +189,12 @@ int kelvora::cli::LandscapeMapCommand(const std::vector<std::string>& args) {
     const std::string partialPath = a.output + ".partial";
     for (auto [out, path] : {std::pair<OutputFile*, const std::string*>{&file, &a.output}, {&partial, &partialPath}}) {
         if (out == &partial && !file.regular) break;  // a device (/dev/null) is written whole, rows not kept
-        if (const std::string error = OpenOutput(*path, *out); !error.empty()) {
+        const std::string error = out == &partial ? OpenOwnFile(*path, *out) : OpenOutput(*path, *out);
+        if (!error.empty()) {
             std::fprintf(stderr, "kelvora-cli landscape-map: %s\n", error.c_str());
             Abandon(file);
             Abandon(partial);
-            return 1;
+            return OpenFailureStatus(*out);
         }
     }
     std::vector<Cell> cells;
@@ -206,7 +207,7 @@ int kelvora::cli::LandscapeMapCommand(const std::vector<std::string>& args) {
     if (a.resume && partial.regular && !partial.created) {
         if (const std::string error = ReadPartial(partialPath, header, cells, kept, whole); !error.empty()) {
             Abandon(file);
-            partial.created = false;  // kept as it is
+            Keep(partial);  // kept as it is
             Abandon(partial);
             return Fail(error);
         }
@@ -226,7 +227,7 @@ int kelvora::cli::LandscapeMapCommand(const std::vector<std::string>& args) {
         if (!WriteAll(partial.fd, header)) return failed(partialPath, errno);
         whole = static_cast<long long>(header.size());
     }
-    partial.created = false;  // it holds the header: kept from now on
+    Keep(partial);  // it holds the header: kept from now on
 
     InstallStopSignals();
     if (partial.regular) KeepWholeOnSecondSignal(partial.fd, whole);

@@ -1,5 +1,6 @@
 // kelvora-cli: one search, or a subcommand named by the first argument.
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -9,6 +10,7 @@
 
 #include "commands.h"
 #include "output.h"
+#include "signals.h"
 
 using namespace kelvora::cli;
 
@@ -33,6 +35,8 @@ constexpr Subcommand kSubcommands[] = {
 
 int main(int argc, char** argv) {
     ReserveStandardDescriptors();
+    // A closed pipe is a failed write like any other: named, status 1, the outputs whole or absent.
+    std::signal(SIGPIPE, SIG_IGN);
     const char* name = nullptr;
     // Out of memory is a failure like any other: named, status 1, the files written whole kept (each
     // command replaces a file only whole and removes its temporary files on the way out).
@@ -42,10 +46,12 @@ int main(int argc, char** argv) {
                 if (command.name && std::strcmp(argv[1], command.name) == 0) {
                     name = command.name;
                     SetCommandName(command.name);
+                    InstallEndSignals(CommandName());
                     return command.run(std::vector<std::string>(argv + 2, argv + argc));
                 }
             }
         }
+        InstallEndSignals(CommandName());
         return RunCommand(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "kelvora-cli%s%s: out of memory; the files it had written whole are kept, no other "

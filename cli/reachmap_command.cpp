@@ -147,7 +147,7 @@ int kelvora::cli::ReachMapCommand(const std::vector<std::string>& args) {
     OutputFile file;
     if (const std::string error = OpenOutput(output, file); !error.empty()) {
         std::fprintf(stderr, "kelvora-cli reach-map: %s\n", error.c_str());
-        return 1;
+        return OpenFailureStatus(file);
     }
     const auto map = ComputeReachMap(kBaseX, kBaseY);
     if (csv) return WriteCsv(*map, file);

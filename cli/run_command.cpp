@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <string_view>
 #include <memory>
 #include <new>
 #include <vector>
@@ -210,9 +211,11 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
 
     // What is printed must not land in a file the run writes (the shell's "> run.json" there).
     if (!o.quiet || o.json) {
-        for (const char* name : {"results.csv", "fitness.csv", o.runJson ? kRunRecordName : nullptr}) {
+        for (const char* name : {"results.csv", "fitness.csv", o.runJson ? kRunRecordName : nullptr, "trace"}) {
             if (!name) continue;
-            const std::string path = FilePath(o.outputDirectory, name);
+            const bool trace = std::string_view(name) == "trace";
+            if (trace && o.tracePath.empty()) continue;
+            const std::string path = trace ? o.tracePath : FilePath(o.outputDirectory, name);
             if (SameFile({"", path}, 1).first >= 0) {
                 std::fprintf(stderr, "kelvora-cli: standard output and %s are the same file; nothing was run\n",
                              Quoted(path).c_str());
@@ -234,7 +237,7 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
         }
         if (const std::string error = OpenOutput(o.tracePath, traceFile); !error.empty()) {
             std::fprintf(stderr, "kelvora-cli: --trace: %s\n", error.c_str());
-            return 1;
+            return OpenFailureStatus(traceFile);
         }
         const bool gray = o.algorithm.method == Method::geneticAlgorithm && o.algorithm.encoding == Encoding::gray;
         trace = std::make_unique<TraceWriter>(traceFile.fd, gray ? Encoding::gray : Encoding::binary, o.traceFirst,
@@ -271,7 +274,7 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
                                               // The files are ours: a record of an earlier run no longer describes them.
                                               if (o.runJson) ::unlink(recordPath.c_str());
                                               if (traceFile.regular && ::ftruncate(traceFile.fd, 0) != 0) traceEmptied = errno;
-                                              traceFile.created = false;  // the run writes it from here on
+                                              Keep(traceFile);  // the run writes it from here on
                                           },
                                           trace.get());
     const double lastError = TipDistance(geometry, outcome.currentPose);

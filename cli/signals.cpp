@@ -3,6 +3,10 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstring>
+
+#include "io/leftovers.h"
+
 namespace kelvora::cli {
 namespace {
 
@@ -17,7 +21,8 @@ static_assert(std::atomic<int>::is_always_lock_free && std::atomic<long long>::i
               "the file and its length are read inside a signal handler");
 
 void OnSignal(int signal) {
-    if (stopFlag.load()) {  // the second signal: no clean-up but the cut back to whole lines
+    if (stopFlag.load()) {  // the second signal: the cut back to whole lines, and nothing left half-made
+        RemoveLeftovers();
         const int fd = whole.fd.load();
         if (fd >= 0) (void)::ftruncate(fd, static_cast<off_t>(whole.bytes.load()));
         _exit(128 + signal);
@@ -26,11 +31,20 @@ void OnSignal(int signal) {
     stopFlag.store(true);
 }
 
-}  // namespace
+const char* endCommand = "kelvora-cli";
 
-void InstallStopSignals() {
+// Before a command can stop cleanly: nothing half-made is left, and the end is told.
+void OnEndSignal(int signal) {
+    RemoveLeftovers();
+    const char* name = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP";
+    const char* parts[] = {endCommand, ": stopped by ", name, "; nothing written\n"};
+    for (const char* part : parts) (void)!::write(STDERR_FILENO, part, std::strlen(part));
+    _exit(128 + signal);
+}
+
+void Install(void (*handler)(int)) {
     struct sigaction action {};
-    action.sa_handler = OnSignal;
+    action.sa_handler = handler;
     // None of the three interrupts the handler: a second signal waits until the first has raised
     // the flag, so that it is the one that cuts back and ends the process.
     sigemptyset(&action.sa_mask);
@@ -39,7 +53,18 @@ void InstallStopSignals() {
     for (const int stop : kStopSignals) sigaction(stop, &action, nullptr);
 }
 
+}  // namespace
+
+void InstallEndSignals(const char* command) {
+    endCommand = command;
+    Install(OnEndSignal);
+}
+
+void InstallStopSignals() { Install(OnSignal); }
+
 const std::atomic<bool>& StopFlag() { return stopFlag; }
+
+void RequestStop() { stopFlag.store(true); }
 
 void Publish(WholeFile& file, int fd, long long bytes, void (*between)(const WholeFile&)) {
     // A handler that runs between two of these stores must see no file, or a file with a length

@@ -7,10 +7,20 @@
 
 namespace kelvora::cli {
 
+/// Installs the handlers a command has until it installs its stop signals: SIGINT, SIGTERM or SIGHUP
+/// removes the files made and not yet whole (io/leftovers.h), says so on standard error under
+/// command's name ("COMMAND: stopped by SIGINT; nothing written") and ends the process with
+/// status 128 + the signal's number. command must outlive the process.
+void InstallEndSignals(const char* command);
+
 /// Installs handlers for SIGINT, SIGTERM and SIGHUP. The first signal raises StopFlag(); a second one
 /// cuts the file named by KeepWholeOnSecondSignal back and ends the process at once with status
 /// 128 + the signal's number.
 void InstallStopSignals();
+
+/// Raises StopFlag() without a signal, for a failure that ends the work (its output gone): the work
+/// stops at its next boundary as after a first signal, and StopExitStatus() stays 0.
+void RequestStop();
 
 /// Raised by the first SIGINT, SIGTERM or SIGHUP after InstallStopSignals; safe to read on any thread.
 const std::atomic<bool>& StopFlag();

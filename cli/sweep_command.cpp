@@ -104,18 +104,16 @@ const char* const kUsage =
     "Exit status: 0 done, 1 a file could not be written, 2 bad arguments, 130, 143 or 129 stopped by\n"
     "SIGINT, SIGTERM or SIGHUP.\n";
 
-// The algorithm flags, in the order their lists nest (the last varies fastest).
-const char* const kAlgorithmFlags[] = {"--algorithm", "--encoding", "--selection", "--elitism", "--crossover-operator",
-                                       "--mutation-operator"};
-constexpr std::size_t kAlgorithmFlagCount = std::size(kAlgorithmFlags);
+using session::kAlgorithmFlags;
+constexpr std::size_t kAlgorithmFlagCount = kAlgorithmFlags.size();
 
 struct SweepArgs {
     SweepPlan plan;
     // Each algorithm flag's list, spelled as AlgorithmColumns spells it; default: the classic choice.
-    std::vector<std::string> choices[kAlgorithmFlagCount] = {{"ga"}, {"binary"}, {"roulette"}, {"0"}, {"one-point"},
-                                                             {"bit-flip"}};
+    session::SweepChoices choices = session::ClassicSweepChoices();
     std::vector<std::pair<long long, long long>> seedRanges;
     experiment::TargetList targets;  // --target's, then --targets random:K drawn from --target-seed
+    bool targetSeedGiven = false;
     int threads = 0;
     std::string output, summary, logs, ioh;
     std::string saveExperiment;  // --save-experiment: the experiment file of this sweep
@@ -195,61 +193,10 @@ bool ChoiceList(std::size_t which, const std::string& value, std::vector<std::st
     return true;
 }
 
-// The plan's algorithms: for each method --algorithm lists, the cartesian product of the operator
-// lists it takes, nested as kAlgorithmFlags lists them (random search and the other baselines that
-// take no choice come once). An operator value no listed method takes is refused; each count is
-// checked against the smallest population listed.
+// The plan's algorithms from the flags' lists, each count checked against the smallest population.
 std::string BuildAlgorithms(SweepArgs& a) {
-    const auto& c = a.choices;
     const int smallest = *std::min_element(a.plan.populations.begin(), a.plan.populations.end());
-    std::vector<Method> methods;
-    for (const std::string& name : c[0]) {
-        Algorithm m;
-        (void)ParseMethod(name, m);
-        methods.push_back(m.method);
-    }
-    const auto anyTakes = [&](std::size_t which) {
-        return std::any_of(methods.begin(), methods.end(), [which](Method m) {
-            return which == 1 ? TakesEncoding(m) : which == 5 ? TakesMutation(m) : TakesSelection(m);
-        });
-    };
-    for (std::size_t which = 1; which < kAlgorithmFlagCount; ++which) {
-        for (const std::string& item : c[which]) {
-            Algorithm one;
-            (void)ParseAlgorithmFlag(kAlgorithmFlags[which], item, one);
-            if (!anyTakes(which) && !one.classic()) {
-                if (methods.size() == 1 && methods[0] == Method::randomSearch)
-                    return std::string(kAlgorithmFlags[which]) + ": " + Quoted(item) +
-                           " does not apply to --algorithm random-search, which takes no operator choices";
-                return std::string(kAlgorithmFlags[which]) + ": " + Quoted(item) +
-                       " does not apply to any method --algorithm lists";
-            }
-            if (const std::string invalid = ValidateAlgorithm(one, smallest); !invalid.empty())
-                return std::string(kAlgorithmFlags[which]) + ": " + invalid + " for --population " +
-                       std::to_string(smallest);
-        }
-    }
-    const std::vector<std::string> classic{"binary"}, roulette{"roulette"}, none{"0"}, onePoint{"one-point"},
-        bitFlip{"bit-flip"};
-    a.plan.algorithms.clear();
-    for (const Method method : methods) {
-        const bool ga = TakesSelection(method);
-        for (const std::string& encoding : TakesEncoding(method) ? c[1] : classic)
-            for (const std::string& selection : ga ? c[2] : roulette)
-                for (const std::string& elitism : ga ? c[3] : none)
-                    for (const std::string& crossover : ga ? c[4] : onePoint)
-                        for (const std::string& mutation : TakesMutation(method) ? c[5] : bitFlip) {
-                            Algorithm algorithm;
-                            algorithm.method = method;
-                            (void)ParseEncoding(encoding, algorithm);
-                            (void)ParseSelection(selection, algorithm);
-                            (void)ParseElitism(elitism, algorithm);
-                            (void)ParseCrossover(crossover, algorithm);
-                            (void)ParseMutation(mutation, algorithm);
-                            a.plan.algorithms.push_back(algorithm);
-                        }
-    }
-    return {};
+    return session::SweepAlgorithms(a.choices, smallest, a.plan.algorithms);
 }
 
 // A flag's handler that reads its value with parse, which reports into its error argument.
@@ -311,6 +258,7 @@ FlagTable SweepFlags(SweepArgs& a, bool& seedsGiven) {
                  const auto s = session::ParseNumberField(session::kSeedField, v);
                  if (!s) return "--target-seed: " + Quoted(v) + " is not " + session::ExpectedText(session::kSeedField);
                  a.targets.randomSeed = static_cast<std::uint32_t>(*s);
+                 a.targetSeedGiven = true;
                  return std::string();
              }},
             {"--epsilon", true,
@@ -361,6 +309,8 @@ std::string CompletePlan(SweepArgs& a, bool seedsGiven) {
     if (a.resume && a.output.empty()) return "--resume needs --output, the file to continue";
     if (a.resume && a.output == "-") return "--resume needs --output naming a file, not standard output";
     if (const std::string invalid = BuildAlgorithms(a); !invalid.empty()) return invalid;
+    if (a.targetSeedGiven && a.targets.randomCount == 0)
+        return "--target-seed needs --targets random:K: it seeds the draws of those targets";
     if (const experiment::ListFault fault = experiment::ResolveTargets(a.targets, a.plan.targets))
         return experiment::ListFaultText(fault, "--targets") + " by --target";
     if (a.plan.targets.empty()) a.plan.targets.push_back({kOpeningTargetX, kOpeningTargetY});
@@ -529,7 +479,7 @@ bool StartRows(OutputFile& output, off_t& keep) {
         ok = WriteAll(fd, SweepHeader());
         if (ok) {
             keep = static_cast<off_t>(SweepHeader().size());
-            output.created = false;  // it holds the header: kept from now on
+            Keep(output);  // it holds the header: kept from now on
         } else if (output.regular) {
             (void)::ftruncate(fd, 0);
         }
@@ -573,7 +523,10 @@ public:
             std::fprintf(stderr, "kelvora-cli sweep: %s: %s\n", shownOutput_.c_str(), std::strerror(errno));
             writeFailed_ = true;
         }
-        if (writeFailed_) status_ = 1;
+        if (writeFailed_) {
+            status_ = 1;
+            ioh_.reset();  // an export of runs whose rows were lost is not written; its temporaries go
+        }
         if (ioh_) {
             if (const std::string failure = ioh_->finish(); !failure.empty()) {
                 std::fprintf(stderr, "kelvora-cli sweep: --ioh: %s\n", Printable(failure, SIZE_MAX).c_str());
@@ -586,6 +539,8 @@ public:
     long long done() const { return done_; }
     /// The rows' file is still being written (none failed).
     bool writing() const { return output_.fd >= 0 && !writeFailed_; }
+    /// Writing the rows failed: the sweep was stopped, and nothing else of it is written.
+    bool writeFailed() const { return writeFailed_; }
     const std::string& shownOutput() const { return shownOutput_; }
 
 private:
@@ -611,6 +566,7 @@ private:
         const int error = errno;
         if (output_.regular) (void)::ftruncate(fd, whole_);
         writeFailed_ = true;
+        RequestStop();  // the rows have nowhere to go: the runs left would be lost
         bar_.Finish();
         std::fprintf(stderr, "kelvora-cli sweep: %s: write failed: %s\n", shownOutput_.c_str(), std::strerror(error));
     }
@@ -659,8 +615,8 @@ int DeliverSummary(const SweepArgs& a, SweepTally tally, OutputFile& summaryFile
 }
 
 // Both outputs held (locked) from here on, so that a second sweep is refused before it touches
-// either; false (both abandoned, the reason on stderr) when one cannot be.
-bool HoldOutputs(const SweepArgs& a, OutputFile& output, OutputFile& summaryFile) {
+// either; the exit status (both abandoned, the reason on stderr) when one cannot be, else 0.
+int HoldOutputs(const SweepArgs& a, OutputFile& output, OutputFile& summaryFile) {
     for (OutputFile* file : {&output, &summaryFile}) {
         const std::string& path = file == &output ? a.output : a.summary;
         if (path.empty()) continue;
@@ -668,10 +624,10 @@ bool HoldOutputs(const SweepArgs& a, OutputFile& output, OutputFile& summaryFile
             std::fprintf(stderr, "kelvora-cli sweep: %s\n", error.c_str());
             Abandon(output);
             Abandon(summaryFile);
-            return false;
+            return OpenFailureStatus(*file);
         }
     }
-    return true;
+    return 0;
 }
 
 // The sweep as an experiment file: one entry per configuration in the sweep's order, written whole.
@@ -730,7 +686,7 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
         }
     }
     OutputFile output, summaryFile;
-    if (!HoldOutputs(a, output, summaryFile)) return 1;
+    if (const int status = HoldOutputs(a, output, summaryFile); status != 0) return status;
     // The summary's share of each run, not the runs: room for each parameter set's runs at once.
     SweepTally tally;
     const long long perSet = runs / static_cast<long long>(plan.algorithms.size() * plan.populations.size() *
@@ -783,6 +739,11 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     }
     int status = rows.Finish();
     output.fd = -1;
+    if (rows.writeFailed()) {
+        Abandon(summaryFile);
+        FinishStdout();
+        return 1;
+    }
     status = DeliverSummary(a, std::move(tally), summaryFile, status);
     if (StopExitStatus() != 0) {
         std::fprintf(stderr, "kelvora-cli sweep: %s: stopped with %lld of %lld runs done%s%s%s\n", StopSignalName(),

@@ -106,7 +106,7 @@ int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
             std::fprintf(stderr, "kelvora-cli sweep-merge: %s\n", error.c_str());
             Abandon(outputFile);
             Abandon(summaryFile);
-            return 1;
+            return OpenFailureStatus(*file);
         }
     }
     const auto refuse = [&](const std::string& message) {

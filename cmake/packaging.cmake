@@ -4,7 +4,9 @@
 #   which needs no Qt and so installs on a machine without a desktop;
 # - kelvora_<version>_<arch>.deb: the window, its desktop entry, icons and AppStream metadata (the
 #   component window, only when the window is built), depending on kelvora-cli of the same version.
-# Both have the project's description as their summary line. Their other dependencies are read
+# - python3-kelvora_<version>_<arch>.deb: the Python package kelvora for Debian's python3 (the
+#   component python, only when the Python module is built), depending on numpy.
+# All have the project's description as their summary line. Their other dependencies are read
 # from the programs' shared libraries by dpkg-shlibdeps (Debian: dpkg-dev).
 set(KELVORA_PACKAGE_MAINTAINER "Kelvora developers <kelvora-devel@example.org>"
     CACHE STRING "Maintainer field of the Debian packages")
@@ -20,6 +22,9 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL cli)
 if(KELVORA_GUI)
     list(APPEND CPACK_COMPONENTS_ALL window)
+endif()
+if(KELVORA_PYTHON_MODULE)
+    list(APPEND CPACK_COMPONENTS_ALL python)
 endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KELVORA_PACKAGE_MAINTAINER}")
@@ -49,5 +54,17 @@ you watch it do so: click a target, set the population size, the generation limi
 rate and the mutation probability, and follow the best arms as the search goes. Every individual of
 every generation is logged to CSV files. kelvora-cli (its own package) runs the same search without
 a window.")
+
+set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-kelvora)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+# The module is built for this very interpreter version (its file name says cpython-311).
+set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+    "python3 (>= ${Python_VERSION_MAJOR}.${Python_VERSION_MINOR}), python3 (<< ${Python_VERSION_MAJOR}.${KELVORA_PYTHON_NEXT_MINOR}), python3-numpy")
+set(CPACK_COMPONENT_PYTHON_DESCRIPTION
+    "The Python package kelvora runs Kelvora's search for the inverse kinematics of a planar three-link
+arm from Python and Jupyter: every generation of a run as numpy arrays, the result files byte for
+byte as kelvora-cli writes them, sweeps and their statistical comparison, a mutation operator of
+your own, and the exact ground truth of a target (its optimum, every pose's distance, the
+landscape's local optima and basins).")
 
 include(CPack)

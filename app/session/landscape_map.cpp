@@ -44,10 +44,10 @@ std::string ReadLandscapeMapRow(std::string_view row, LandscapeMapCell& cell) {
     LandscapeMapCell c;
     double share = -1;
     const char* shareEnd = fields[4].data() + fields[4].size();
-    const auto [shareAt, shareError] = std::from_chars(fields[4].data(), shareEnd, share);
+    const char* shareAt = ReadDouble(fields[4].data(), shareEnd, share);
     if (!WholeInteger(fields[0], c.x) || !WholeInteger(fields[1], c.y) ||
         !WholeInteger(fields[2], c.localOptima) || !WholeInteger(fields[3], c.startsWithin) ||
-        shareError != std::errc() || shareAt != shareEnd || fields[4].empty() || !(share >= 0 && share <= 1))
+        shareAt != shareEnd || fields[4].empty() || !(share >= 0 && share <= 1))
         return "is not a row x,y,local_optima,starts_within,share";
     if (std::abs(c.x) > kMaxTargetOffset || std::abs(c.y) > kMaxTargetOffset)
         return "names the target " + std::to_string(c.x) + "," + std::to_string(c.y) + ", outside -" +

@@ -8,6 +8,20 @@
 #include "session/lines.h"
 
 namespace kelvora::session {
+namespace {
+
+// Why a first line is not the header, naming what an editor may have added to one that was.
+std::string NotAHeader(std::string_view text) {
+    std::string why = "not a sweep file (its first line is not the sweep header";
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        why += ": it begins with a UTF-8 byte order mark";
+        text.remove_prefix(3);
+    }
+    if (text.ends_with('\r')) why += std::string(why.ends_with("mark") ? " and" : ":") + " its lines end in CR LF, not LF";
+    return why + ")";
+}
+
+}  // namespace
 
 std::string ReadSweepFile(const std::string& path, const std::string& shown, const SweepFileRules& rules,
                           const std::function<bool(const ParsedSweepRow& row, long long line, std::string_view text)>& take) {
@@ -41,7 +55,7 @@ std::string ReadSweepFile(const std::string& path, const std::string& shown, con
     const std::string reason = ReadFileLines(path, kLongestSweepLine, [&](std::string_view text, LineEnd end) {
         const std::string where = shown + ":" + std::to_string(++line) + ": ";
         if (line == 1) {
-            if (end != LineEnd::lf || text != columns) error = where + "not a sweep file (its first line is not the sweep header)";
+            if (end != LineEnd::lf || text != columns) error = where + NotAHeader(text);
             return error.empty();
         }
         if (end == LineEnd::eof) {

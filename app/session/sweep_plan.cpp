@@ -19,7 +19,65 @@ SweepPlanFault CheckList(const NumberField& field, const std::vector<T>& values,
     return {};
 }
 
+// Each list's parser, in kAlgorithmFlags' order.
+using ChoiceParser = std::string (*)(std::string_view, Algorithm&);
+constexpr ChoiceParser kChoiceParsers[] = {ParseMethod, ParseEncoding, ParseSelection, ParseElitism, ParseCrossover,
+                                           ParseMutation};
+
 }  // namespace
+
+SweepChoices ClassicSweepChoices() {
+    return {{{"ga"}, {"binary"}, {"roulette"}, {"0"}, {"one-point"}, {"bit-flip"}}};
+}
+
+std::string SweepAlgorithms(const SweepChoices& c, int smallest, std::vector<Algorithm>& algorithms) {
+    std::vector<Method> methods;
+    for (const std::string& name : c[0]) {
+        Algorithm m;
+        (void)ParseMethod(name, m);
+        methods.push_back(m.method);
+    }
+    const auto anyTakes = [&](std::size_t which) {
+        return std::any_of(methods.begin(), methods.end(), [which](Method m) {
+            return which == 1 ? TakesEncoding(m) : which == 5 ? TakesMutation(m) : TakesSelection(m);
+        });
+    };
+    for (std::size_t which = 1; which < kAlgorithmFlags.size(); ++which) {
+        for (const std::string& item : c[which]) {
+            Algorithm one;
+            (void)kChoiceParsers[which](item, one);
+            if (!anyTakes(which) && !one.classic()) {
+                if (methods.size() == 1 && methods[0] == Method::randomSearch)
+                    return std::string(kAlgorithmFlags[which]) + ": '" + item +
+                           "' does not apply to --algorithm random-search, which takes no operator choices";
+                return std::string(kAlgorithmFlags[which]) + ": '" + item + "' does not apply to any method --algorithm lists";
+            }
+            if (const std::string invalid = ValidateAlgorithm(one, smallest); !invalid.empty())
+                return std::string(kAlgorithmFlags[which]) + ": " + invalid + " for --population " + std::to_string(smallest);
+        }
+    }
+    const std::vector<std::string> classic{"binary"}, roulette{"roulette"}, none{"0"}, onePoint{"one-point"},
+        bitFlip{"bit-flip"};
+    algorithms.clear();
+    for (const Method method : methods) {
+        const bool ga = TakesSelection(method);
+        for (const std::string& encoding : TakesEncoding(method) ? c[1] : classic)
+            for (const std::string& selection : ga ? c[2] : roulette)
+                for (const std::string& elitism : ga ? c[3] : none)
+                    for (const std::string& crossover : ga ? c[4] : onePoint)
+                        for (const std::string& mutation : TakesMutation(method) ? c[5] : bitFlip) {
+                            Algorithm algorithm;
+                            algorithm.method = method;
+                            (void)ParseEncoding(encoding, algorithm);
+                            (void)ParseSelection(selection, algorithm);
+                            (void)ParseElitism(elitism, algorithm);
+                            (void)ParseCrossover(crossover, algorithm);
+                            (void)ParseMutation(mutation, algorithm);
+                            algorithms.push_back(algorithm);
+                        }
+    }
+    return {};
+}
 
 SweepPlanFault CheckSweepPlan(const SweepPlan& plan) {
     if (plan.algorithms.empty()) return {SweepPlanFault::empty, "--algorithm", {}, {}};

@@ -2,7 +2,9 @@
 // A sweep's plan held to one set of limits, whoever made it (kelvora-cli sweep's flags or the
 // experiment window's fields): the flags' ranges, no value listed twice, epsilon above 0.
 
+#include <array>
 #include <string>
+#include <vector>
 
 #include "batch/sweep.h"
 
@@ -10,6 +12,23 @@ namespace kelvora::session {
 
 /// The most seeds one sweep takes (400 MB of them); larger sweeps are sharded by seed range.
 inline constexpr long long kMaxSweepSeeds = 100000000;
+
+/// The algorithm flags, in the order their lists nest in a sweep (the last varies fastest).
+inline constexpr std::array<const char*, 6> kAlgorithmFlags{"--algorithm", "--encoding", "--selection", "--elitism",
+                                                            "--crossover-operator", "--mutation-operator"};
+
+/// A sweep's six choice lists, one per algorithm flag, each item spelled as the sweep file spells it
+/// (AlgorithmFields) and valid on its own; the default of each is the classic choice.
+using SweepChoices = std::array<std::vector<std::string>, kAlgorithmFlags.size()>;
+
+/// The classic choice of each list: ga, binary, roulette, 0, one-point, bit-flip.
+SweepChoices ClassicSweepChoices();
+
+/// The plan's algorithms into algorithms: for each method listed, the cartesian product of the
+/// lists it takes, nested as kAlgorithmFlags lists them (random search and the other baselines that
+/// take no choice come once). Returns "" or the refusal, named by its flag: an operator value no
+/// listed method takes, or a count that the smallest population (1..kMaxPopulation) cannot hold.
+std::string SweepAlgorithms(const SweepChoices& choices, int smallestPopulation, std::vector<Algorithm>& algorithms);
 
 /// What is wrong with a plan.
 struct SweepPlanFault {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "io/leftovers.h"
 #include "io/replace_file.h"
 #include "io/result_files.h"
 #include "model/text.h"
@@ -145,13 +146,17 @@ std::string IohExport::finish() {
                 if (!written) errno = error;
                 failure_ = Failure(path + ".part");
                 ::unlink((path + ".part").c_str());
+                ClearLeftover(path + ".part");
             } else {
                 jsons.push_back(path);
             }
         }
     }
     if (!failure_.empty()) {
-        for (const std::string& path : jsons) ::unlink((path + ".part").c_str());
+        for (const std::string& path : jsons) {
+            ::unlink((path + ".part").c_str());
+            ClearLeftover(path + ".part");
+        }
         discard();
         return failure_ + "; the export was not written: the files in " + directory_ + " are as they were";
     }
@@ -164,6 +169,7 @@ std::string IohExport::finish() {
         if (reason.empty() && ::rename((json + ".part").c_str(), json.c_str()) != 0) reason = std::strerror(errno);
         if (!reason.empty() && failure_.empty()) failure_ = name + ": " + reason;
         ::unlink((json + ".part").c_str());
+        ClearLeftover(json + ".part");
     }
     return failure_;
 }

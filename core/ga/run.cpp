@@ -159,6 +159,8 @@ RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observ
         throw std::invalid_argument(std::string("RunSolver: ") + invalid);
     if (const std::string bad = ValidateAlgorithm(setup.algorithm, params.populationSize); !bad.empty())
         throw std::invalid_argument("RunSolver: " + bad);
+    if (setup.mutation && setup.algorithm.method != Method::geneticAlgorithm)
+        throw std::invalid_argument("RunSolver: a custom mutation needs the genetic algorithm");
     if (IsBaseline(setup.algorithm.method)) return RunBaseline(setup, observers, buffers, stop);
     RunOutcome outcome;
     outcome.seed = setup.seed;
@@ -192,7 +194,13 @@ RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observ
                 CopyPopulation(population, record->before, n);
                 before = record->before.data();
             }
-            MutateAndEvaluate(setup.geometry, algorithm, n, mutationThreshold, buffers, view, rng);
+            if (setup.mutation) {
+                const int elites = std::min(algorithm.elitism, n);
+                setup.mutation->mutate(g, population.data() + elites, n - elites, rng);
+                EvaluateGeneration(setup.geometry, n, buffers, view, algorithm.encoding);
+            } else {
+                MutateAndEvaluate(setup.geometry, algorithm, n, mutationThreshold, buffers, view, rng);
+            }
         }
         if (record) recorder->onStep(g, record->origins.data(), before, population.data(), n);
         if (algorithm.method == Method::randomSearch) EvaluateGeneration(setup.geometry, n, buffers, view);

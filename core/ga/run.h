@@ -19,6 +19,20 @@
 
 namespace kelvora {
 
+/// A mutation of the caller's own in place of the algorithm's, for the genetic algorithm. Each step,
+/// after selection and crossover, it is handed the genotypes (gene bytes, before any Gray decoding)
+/// of the slots the built-in mutation would mutate, every slot but the elites, and changes them in
+/// place; the run then evaluates the whole population. Called on the run's thread. The run's
+/// generator is handed over explicitly: what the operator draws from it, the run's next step does
+/// not. Throwing ends the run and leaves it to the caller (the observers see no end).
+class CustomMutation {
+public:
+    virtual ~CustomMutation() = default;
+    /// step: 0-based, the step that makes generation step + 1; genotypes[0..count-1]: slots
+    /// elites..populationSize-1 of the population, in slot order.
+    virtual void mutate(int step, Chromosome* genotypes, int count, CrtRandom& rng) = 0;
+};
+
 /// Everything a run depends on: the same setup gives the same run, byte for byte.
 struct RunSetup {
     RunSetup() = default;
@@ -29,6 +43,9 @@ struct RunSetup {
     Geometry geometry;          ///< base and target, client pixels
     std::uint32_t seed = 0;     ///< generator seed, any 32-bit value
     Algorithm algorithm;        ///< the operator choices; must suit the population (ValidateAlgorithm)
+    /// The caller's own mutation in place of algorithm's, or nullptr; the genetic algorithm only
+    /// (RunSolver refuses it for any other method). Its run is the same as long as it is.
+    CustomMutation* mutation = nullptr;
 };
 
 /// One finished generation, as the observers see it. Pointers stay valid only during the call.

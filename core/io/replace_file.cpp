@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "io/leftovers.h"
+
 namespace kelvora {
 
 int CreateTemporary(const std::string& path, std::string& reason) {
@@ -25,6 +27,7 @@ int CreateTemporary(const std::string& path, std::string& reason) {
         return -1;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    MarkLeftover(path);
     return fd;
 }
 
@@ -32,14 +35,17 @@ std::string CommitTemporary(int fd, const std::string& temporary, const std::str
     if (::close(fd) != 0 || ::rename(temporary.c_str(), target.c_str()) != 0) {
         const int error = errno;
         ::unlink(temporary.c_str());
+        ClearLeftover(temporary);
         return std::strerror(error);
     }
+    ClearLeftover(temporary);
     return {};
 }
 
 void DiscardTemporary(int fd, const std::string& temporary) {
     if (fd >= 0) ::close(fd);
     ::unlink(temporary.c_str());
+    ClearLeftover(temporary);
 }
 
 std::string ReplaceWhole(const std::string& target, const std::function<bool(int fd)>& write) {

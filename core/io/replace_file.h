@@ -12,7 +12,8 @@ namespace kelvora {
 /// blocked on. A stale one (a regular file, a symbolic link, a FIFO or a socket left there) is
 /// removed, by its name only, never what a link points to, and made anew once; a directory is
 /// refused. Returns the descriptor (blocking, close-on-exec) or -1 with the reason in reason:
-/// "cannot make the temporary file 'NAME.part': <the system's reason>".
+/// "cannot make the temporary file 'NAME.part': <the system's reason>". The file is listed as a
+/// leftover (io/leftovers.h) until CommitTemporary or DiscardTemporary.
 int CreateTemporary(const std::string& path, std::string& reason);
 
 /// Closes fd and renames temporary over target; on a failed close or rename the temporary is

@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "model/text.h"
+
 namespace kelvora {
 namespace {
 
@@ -138,7 +140,7 @@ void AcquireLog(LogFile& log, const char* directory) {
     log.batchLines = 0;
     // Not zero-filled: only the pages a generation's lines reach are ever touched, so a small run
     // costs a page or two of it, not the 640 KB the largest population needs.
-    if (log.flush == FlushMode::generation && !log.batch) log.batch = std::make_unique_for_overwrite<char[]>(kBatchCapacity);
+    if (log.flush == FlushMode::generation && !log.batch) log.batch = std::unique_ptr<char[]>(new char[kBatchCapacity]);  // left uninitialised
     if (log.flush == FlushMode::line) log.batch.reset();
     const std::string path = PathOf(directory, log.name);
     constexpr int kFlags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
@@ -316,7 +318,7 @@ char* FormatG(char* out, double v) {
     // trailing zeros dropped. Scaling by a power of ten (exact in a double) errs by at most half an
     // ulp of a product below 2^20, 2^-33; whenever the product is further than 2^-32 from a
     // rounding tie, rounding it to nearest rounds the exact value the same way. Anything else,
-    // ties and values outside that range, goes to std::to_chars, which gives %g's bytes always.
+    // ties and values outside that range, goes to %g itself.
     if (v == 1.0) {
         *out = '1';
         return out + 1;
@@ -345,7 +347,7 @@ char* FormatG(char* out, double v) {
             }
         }
     }
-    return std::to_chars(out, out + 32, v, std::chars_format::general, 6).ptr;
+    return WriteGeneral(out, v, 6);
 }
 
 void LogIndividual(LogFile& log, const Chromosome& c) {

@@ -26,6 +26,7 @@
 
 #include "io/result_files.h"
 #include "model/arm.h"
+#include "model/text.h"
 
 namespace kelvora {
 namespace {
@@ -177,8 +178,7 @@ bool ParseWhole(std::string_view s, int max, int& value) {
 // A fitness as the run's %g writes it: its text is FormatG of the value, and the value in (0, 1].
 bool ParseFitness(std::string_view s, double& value) {
     if (s.empty() || s.size() > 16) return false;
-    const auto r = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (r.ec != std::errc() || r.ptr != s.data() + s.size()) return false;
+    if (ReadDouble(s.data(), s.data() + s.size(), value) != s.data() + s.size()) return false;
     if (!(value > 0.0 && value <= 1.0)) return false;
     char buffer[32];
     return std::string_view(buffer, static_cast<std::size_t>(FormatG(buffer, value) - buffer)) == s;

@@ -5,6 +5,20 @@
 #include "model/link_tables.h"
 
 namespace kelvora {
+namespace {
+
+#include "model/link_angles.inc"
+
+// cos and sin of a whole-degree angle sum s * kDegToRad: the constants for 0..kMaxAngleSum, so
+// every build draws and scores with the same doubles, and the formula per call outside them.
+double AngleCos(long long s) {
+    return s >= 0 && s <= kMaxAngleSum ? kAngleCos[s] : std::cos(static_cast<double>(s) * kDegToRad);
+}
+double AngleSin(long long s) {
+    return s >= 0 && s <= kMaxAngleSum ? kAngleSin[s] : std::sin(static_cast<double>(s) * kDegToRad);
+}
+
+}  // namespace
 
 const LinkTables& Tables() {
     static const LinkTables tables;
@@ -13,9 +27,8 @@ const LinkTables& Tables() {
 
 LinkTables::LinkTables() {
     for (int s = 0; s <= kMaxAngleSum; ++s) {
-        const double theta = s * kDegToRad;
-        const double c = std::cos(theta);
-        const double n = std::sin(theta);
+        const double c = kAngleCos[s];
+        const double n = kAngleSin[s];
         cos1[s] = kLink1 * c;
         sin1[s] = kLink1 * n;
         cos2[s] = kLink2 * c;
@@ -50,12 +63,12 @@ double Fitness(const Geometry& geometry, const Chromosome& c) {
 ArmJoints ArmJointPoints(const ArmPose& pose, int baseX, int baseY) {
     // Computed straight from the angles, per coordinate, in the drawing's own summation order
     // (outer link first for x); a joint is never derived from the truncated joint before it.
-    const double t1 = pose.a1 * kDegToRad;
-    const double t2 = (pose.a1 + pose.a2) * kDegToRad;
-    const double t3 = (pose.a1 + pose.a2 + pose.a3) * kDegToRad;
-    const double c1 = kLink1 * std::cos(t1), n1 = kLink1 * std::sin(t1);
-    const double c2 = kLink2 * std::cos(t2), n2 = kLink2 * std::sin(t2);
-    const double c3 = kLink3 * std::cos(t3), n3 = kLink3 * std::sin(t3);
+    const long long s1 = pose.a1;
+    const long long s2 = s1 + pose.a2;
+    const long long s3 = s2 + pose.a3;
+    const double c1 = kLink1 * AngleCos(s1), n1 = kLink1 * AngleSin(s1);
+    const double c2 = kLink2 * AngleCos(s2), n2 = kLink2 * AngleSin(s2);
+    const double c3 = kLink3 * AngleCos(s3), n3 = kLink3 * AngleSin(s3);
     const double by = baseY;
     ArmJoints j;
     j.j1 = {static_cast<int>(c1 + baseX), static_cast<int>(by - n1)};

@@ -383,6 +383,117 @@ Repeat it with %2</translation>
     </message>
 </context>
 <context>
+    <name>kelvora::ui::ConfigurationTable</name>
+    <message>
+        <source>ラベル</source>
+        <translation>Label</translation>
+    </message>
+    <message>
+        <source>手法</source>
+        <translation>Method</translation>
+    </message>
+    <message>
+        <source>集団</source>
+        <translation>Population</translation>
+    </message>
+    <message>
+        <source>世代</source>
+        <translation>Generations</translation>
+    </message>
+    <message>
+        <source>交差率</source>
+        <translation>Crossover</translation>
+    </message>
+    <message>
+        <source>突然変異</source>
+        <translation>Mutation</translation>
+    </message>
+    <message>
+        <source>符号化</source>
+        <translation>Encoding</translation>
+    </message>
+    <message>
+        <source>選択</source>
+        <translation>Selection</translation>
+    </message>
+    <message>
+        <source>エリート</source>
+        <translation>Elitism</translation>
+    </message>
+    <message>
+        <source>交差</source>
+        <translation>Crossover op.</translation>
+    </message>
+    <message>
+        <source>変異</source>
+        <translation>Mutation op.</translation>
+    </message>
+    <message>
+        <source>集団・世代・交差率・突然変異・エリート、選択の tournament:K、変異の creep:S は、1 つのセルに限りカンマ区切りの値の一覧にできます (例 0.2,0.5,0.8)。値ごとに 1 構成になります。</source>
+        <translation>Population, generations, crossover, mutation, elitism, the K of tournament:K and the S of creep:S may hold a comma list in one cell of a row (e.g. 0.2,0.5,0.8): one configuration per value.</translation>
+    </message>
+    <message>
+        <source>追加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>削除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>%1 行目の「%2」: </source>
+        <translation>Row %1, &quot;%2&quot;: </translation>
+    </message>
+    <message>
+        <source>1 から %1 までの整数を入力してください。</source>
+        <translation>Enter a whole number from 1 to %1.</translation>
+    </message>
+    <message>
+        <source>%1 から 1 までの数値を入力してください。</source>
+        <translation>Enter a number from %1 to 1.</translation>
+    </message>
+    <message>
+        <source>0 から 1 までの数値を入力してください。</source>
+        <translation>Enter a number from 0 to 1.</translation>
+    </message>
+    <message>
+        <source>%1 行目: </source>
+        <translation>Row %1: </translation>
+    </message>
+    <message>
+        <source>%1 行目の「%2」: 値の一覧は 集団・世代・交差率・突然変異・選択 (tournament:K)・エリート・変異 (creep:S) にだけ書けます。</source>
+        <translation>Row %1, &quot;%2&quot;: a list of values is taken only by population, generations, crossover, mutation, selection (tournament:K), elitism and mutation operator (creep:S).</translation>
+    </message>
+    <message>
+        <source>%1 行目: 値の一覧は 1 つのセルにだけ書けます (「%2」と「%3」)。</source>
+        <translation>Row %1: only one cell may hold a list of values (&quot;%2&quot; and &quot;%3&quot; do).</translation>
+    </message>
+    <message>
+        <source>%1 行目の「%2」: 値 %3 が 2 回あります。</source>
+        <translation>Row %1, &quot;%2&quot;: the value %3 is listed twice.</translation>
+    </message>
+    <message>
+        <source>%1 行目の「%2」: 一覧にできるのは tournament:K の K だけです。</source>
+        <translation>Row %1, &quot;%2&quot;: only the K of tournament:K can be a list.</translation>
+    </message>
+    <message>
+        <source>%1 行目の「%2」: 一覧にできるのは creep:S の S だけです。</source>
+        <translation>Row %1, &quot;%2&quot;: only the S of creep:S can be a list.</translation>
+    </message>
+    <message>
+        <source>%1 行目と %2 行目</source>
+        <translation>rows %1 and %2</translation>
+    </message>
+    <message>
+        <source>同じ構成の行があります: %1</source>
+        <translation>Rows with the same configuration: %1</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+</context>
+<context>
     <name>kelvora::ui::DiversityChart</name>
     <message>
         <source>異なる遺伝子型 / N</source>
@@ -630,56 +741,8 @@ Repeat it with %2</translation>
         <translation>Kelvora — Experiment</translation>
     </message>
     <message>
-        <source>ラベル</source>
-        <translation>Label</translation>
-    </message>
-    <message>
-        <source>手法</source>
-        <translation>Method</translation>
-    </message>
-    <message>
-        <source>集団</source>
-        <translation>Population</translation>
-    </message>
-    <message>
         <source>世代</source>
         <translation>Generations</translation>
-    </message>
-    <message>
-        <source>交差率</source>
-        <translation>Crossover</translation>
-    </message>
-    <message>
-        <source>突然変異</source>
-        <translation>Mutation</translation>
-    </message>
-    <message>
-        <source>符号化</source>
-        <translation>Encoding</translation>
-    </message>
-    <message>
-        <source>選択</source>
-        <translation>Selection</translation>
-    </message>
-    <message>
-        <source>エリート</source>
-        <translation>Elitism</translation>
-    </message>
-    <message>
-        <source>交差</source>
-        <translation>Crossover op.</translation>
-    </message>
-    <message>
-        <source>変異</source>
-        <translation>Mutation op.</translation>
-    </message>
-    <message>
-        <source>追加</source>
-        <translation>Add</translation>
-    </message>
-    <message>
-        <source>削除</source>
-        <translation>Remove</translation>
     </message>
     <message>
         <source>シード</source>
@@ -776,26 +839,6 @@ Repeat it with %2</translation>
     <message>
         <source>構成は %1 個までです。</source>
         <translation>At most %1 configurations.</translation>
-    </message>
-    <message>
-        <source>%1 行目の「%2」: </source>
-        <translation>Row %1, &quot;%2&quot;: </translation>
-    </message>
-    <message>
-        <source>1 から %1 までの整数を入力してください。</source>
-        <translation>Enter a whole number from 1 to %1.</translation>
-    </message>
-    <message>
-        <source>%1 から 1 までの数値を入力してください。</source>
-        <translation>Enter a number from %1 to 1.</translation>
-    </message>
-    <message>
-        <source>0 から 1 までの数値を入力してください。</source>
-        <translation>Enter a number from 0 to 1.</translation>
-    </message>
-    <message>
-        <source>%1 行目: </source>
-        <translation>Row %1: </translation>
     </message>
     <message>
         <source>構成がありません。「追加」で加えてください。</source>
@@ -910,10 +953,6 @@ Repeat it with %2</translation>
         <translation>Cancel</translation>
     </message>
     <message>
-        <source>集団・世代・交差率・突然変異・エリート、選択の tournament:K、変異の creep:S は、1 つのセルに限りカンマ区切りの値の一覧にできます (例 0.2,0.5,0.8)。値ごとに 1 構成になります。</source>
-        <translation>Population, generations, crossover, mutation, elitism, the K of tournament:K and the S of creep:S may hold a comma list in one cell of a row (e.g. 0.2,0.5,0.8): one configuration per value.</translation>
-    </message>
-    <message>
         <source>x,y の組を空白で区切って複数指定できます。random:K で到達範囲内の目標点を K 個引きます</source>
         <translation>Several targets: x,y pairs separated by spaces; random:K draws K targets within reach</translation>
     </message>
@@ -926,32 +965,8 @@ Repeat it with %2</translation>
         <translation>The experiment window holds runs that have not been saved. Close without saving?</translation>
     </message>
     <message>
-        <source>%1 行目の「%2」: 値の一覧は 集団・世代・交差率・突然変異・選択 (tournament:K)・エリート・変異 (creep:S) にだけ書けます。</source>
-        <translation>Row %1, &quot;%2&quot;: a list of values is taken only by population, generations, crossover, mutation, selection (tournament:K), elitism and mutation operator (creep:S).</translation>
-    </message>
-    <message>
-        <source>%1 行目: 値の一覧は 1 つのセルにだけ書けます (「%2」と「%3」)。</source>
-        <translation>Row %1: only one cell may hold a list of values (&quot;%2&quot; and &quot;%3&quot; do).</translation>
-    </message>
-    <message>
-        <source>%1 行目の「%2」: 値 %3 が 2 回あります。</source>
-        <translation>Row %1, &quot;%2&quot;: the value %3 is listed twice.</translation>
-    </message>
-    <message>
-        <source>%1 行目の「%2」: 一覧にできるのは tournament:K の K だけです。</source>
-        <translation>Row %1, &quot;%2&quot;: only the K of tournament:K can be a list.</translation>
-    </message>
-    <message>
-        <source>%1 行目の「%2」: 一覧にできるのは creep:S の S だけです。</source>
-        <translation>Row %1, &quot;%2&quot;: only the S of creep:S can be a list.</translation>
-    </message>
-    <message>
         <source>%1 行目と %2 行目</source>
         <translation>rows %1 and %2</translation>
-    </message>
-    <message>
-        <source>同じ構成の行があります: %1</source>
-        <translation>Rows with the same configuration: %1</translation>
     </message>
     <message>
         <source>、</source>
@@ -1044,6 +1059,14 @@ Repeat it with %2</translation>
     <message>
         <source>このファイルには構成が %1 個あります。表には %2 個までしか入らないため、表はそのままです。</source>
         <translation>This file holds %1 configurations; the table takes at most %2, so it is left as it was.</translation>
+    </message>
+    <message>
+        <source>表示中の結果は変更前の表のものです。「実行」で更新します。</source>
+        <translation>The results shown belong to the previous table. Run refreshes them.</translation>
+    </message>
+    <message>
+        <source>スイープの CSV を読んでいます: %1</source>
+        <translation>Reading the sweep CSV: %1</translation>
     </message>
 </context>
 <context>

@@ -163,5 +163,15 @@ INSTANTIATE_TEST_SUITE_P(
                  "elitism 5 is outside 0..4 (the population less one) for --population 5"}),
     [](const testing::TestParamInfo<PlanCase>& info) { return std::string(info.param.name); });
 
+// A negative zero is zero: the same text, so the same sweep fingerprint, as "0".
+TEST(NumberFieldText, NegativeZeroIsReadAsZero) {
+    for (const char* text : {"-0", "-0.0", "-0e7", "-.0"}) {
+        const std::optional<double> v = ParseNumberField(kMutationField, text);
+        ASSERT_TRUE(v) << text;
+        EXPECT_FALSE(std::signbit(*v)) << text;
+        EXPECT_EQ(NumberText(*v), NumberText(0.0)) << text;
+    }
+}
+
 }  // namespace
 }  // namespace kelvora::session

@@ -106,6 +106,14 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{"Empty", "", "s.csv:1: not a sweep file (it is empty)"},
         Fault{"NoHeader", Row(1), "s.csv:1: not a sweep file (its first line is not the sweep header)"},
         Fault{"HeaderAlone", SweepHeader(), "s.csv: the file holds no rows"},
+        // What an editor adds to a header is named.
+        Fault{"ByteOrderMark", "\xEF\xBB\xBF" + SweepHeader() + Row(1),
+              "s.csv:1: not a sweep file (its first line is not the sweep header: it begins with a UTF-8 byte order mark)"},
+        Fault{"CrLf", SweepHeader().insert(SweepHeader().size() - 1, "\r") + Row(1),
+              "s.csv:1: not a sweep file (its first line is not the sweep header: its lines end in CR LF, not LF)"},
+        Fault{"ByteOrderMarkAndCrLf", "\xEF\xBB\xBF" + SweepHeader().insert(SweepHeader().size() - 1, "\r"),
+              "s.csv:1: not a sweep file (its first line is not the sweep header: it begins with a UTF-8 byte order "
+              "mark and its lines end in CR LF, not LF)"},
         Fault{"CutShort", SweepHeader() + Row(1) + Row(2).substr(0, 30),
               "s.csv:3: the row is cut short (an interrupted sweep: finish it with sweep --resume)"},
         Fault{"TooLong", SweepHeader() + std::string(kLongestSweepLine + 1, 'x') + "\n", "s.csv:2: not a sweep row"},

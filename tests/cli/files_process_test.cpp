@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -212,44 +213,141 @@ INSTANTIATE_TEST_SUITE_P(Pairs, SameFilePair, testing::Values(
     Pair{"QuietPrintsNothing", "$K --generations 5 --quiet > run.json", 0, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// ---------------------------------------------------------------- outputs that cannot be had
+
+struct Hostile {
+    const char* name;
+    const char* command;  // bash in the test's directory, where "file" is a regular file
+    int status;
+    const char* said;     // in the message
+    const char* absent;   // a file the command must not leave, or ""
+};
+
+void PrintTo(const Hostile& row, std::ostream* out) { *out << row.name; }
+
+class HostileOutput : public FilesCli, public testing::WithParamInterface<Hostile> {};
+
+TEST_P(HostileOutput, IsRefusedWithItsStatusAndLeavesNothingBehind) {
+    const Hostile& row = GetParam();
+    WriteFile(dir_ / "file", "not a directory\n");
+    WriteFile(dir_ / "victim.txt", "victim\n");
+    const Shell shell = Run(row.command);
+    EXPECT_EQ(shell.status, row.status) << shell.err;
+    EXPECT_NE(shell.err.find(row.said), std::string::npos) << shell.err;
+    if (*row.absent) {
+        EXPECT_FALSE(fs::exists(dir_ / row.absent));
+    }
+    EXPECT_EQ(ReadFile(dir_ / "victim.txt"), "victim\n");
+    EXPECT_TRUE(Temporaries(dir_).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, HostileOutput, testing::Values(
+    Hostile{"TraceIsStandardOutput", "$K --generations 5 --trace ./t.jsonl --json > t.jsonl", 2,
+            "standard output and './t.jsonl' are the same file", "results.csv"},
+    Hostile{"TraceIsAFifo", "mkfifo t.fifo && $K --generations 5 --trace t.fifo --quiet", 2, "a FIFO", "results.csv"},
+    Hostile{"TraceUnderAFile", "$K --generations 5 --trace file/t.jsonl --quiet", 2, "Not a directory", "results.csv"},
+    Hostile{"RowsIntoAClosedPipe",
+            "$K sweep --seeds 1..200000 --generations 5 --output - --summary sum.csv --ioh io --quiet | head -c 1000 "
+            ">/dev/null; exit ${PIPESTATUS[0]}", 1, "standard output: write failed: Broken pipe", "sum.csv"},
+    Hostile{"ReachMapUnderAFile", "$K reach-map --output file/r.csv", 2, "Not a directory", ""},
+    Hostile{"LandscapeMapUnderAFile", "$K landscape-map --output file/l.csv --step 199 --quiet", 2, "Not a directory", ""},
+    Hostile{"LandscapeOptimaUnderAFile", "$K landscape --optima file/o.csv", 2, "Not a directory", ""},
+    Hostile{"EcdfUnderAFile", "$K ecdf s.csv --output file/e.csv", 2, "Not a directory", ""},
+    Hostile{"CompareUnderAFile", "$K compare s.csv --output file/c.csv", 2, "Not a directory", ""},
+    Hostile{"MergeSummaryUnderAFile", "$K sweep-merge --output m.csv --summary file/ms.csv s.csv", 2,
+            "Not a directory", "m.csv"},
+    Hostile{"LinkAtTheMapsRowsSoFar", "ln -s victim.txt l.csv.partial && $K landscape-map --output l.csv --step 199 "
+            "--quiet && test -s l.csv", 0, "", "l.csv.partial"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A sweep held still mid-run with two stop signals pending ends at once on the second: the
+// summary it had made for its lock and the export's temporary files go, the rows stay whole.
+TEST_F(FilesCli, ASecondSignalLeavesNoEmptyOutputAndNoTemporaryFile) {
+    int rowsPipe[2];
+    ASSERT_EQ(pipe(rowsPipe), 0);
+    const pid_t sweep = fork();
+    if (sweep == 0) {
+        if (chdir(dir_.c_str()) != 0 || !freopen("/dev/null", "w", stderr)) _exit(127);
+        if (dup2(rowsPipe[1], STDOUT_FILENO) < 0) _exit(127);
+        ::close(rowsPipe[0]);
+        ::close(rowsPipe[1]);
+        execl(KELVORA_CLI_PATH, KELVORA_CLI_PATH, "sweep", "--seeds", "1..10000000", "--generations", "20",
+              "--ioh", "io", "--output", "-", "--summary", "sum.csv", "--quiet", "--yes", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ::close(rowsPipe[1]);
+    char first[4096];
+    std::size_t got = 0;
+    for (ssize_t n; got < 2 && (n = ::read(rowsPipe[0], first, sizeof first)) > 0;)  // the header and a row
+        for (ssize_t i = 0; i < n; ++i) got += first[i] == '\n';
+    ASSERT_GE(got, 2u);
+    ASSERT_EQ(::kill(sweep, SIGSTOP), 0);
+    int raw = 0;
+    ASSERT_EQ(waitpid(sweep, &raw, WUNTRACED), sweep);
+    ASSERT_TRUE(WIFSTOPPED(raw));
+    EXPECT_TRUE(fs::exists(dir_ / "sum.csv"));
+    EXPECT_FALSE(Temporaries(dir_).empty());
+    ::kill(sweep, SIGINT);
+    ::kill(sweep, SIGTERM);
+    ::kill(sweep, SIGCONT);
+    ::close(rowsPipe[0]);
+    ASSERT_EQ(waitpid(sweep, &raw, 0), sweep);
+    ASSERT_TRUE(WIFEXITED(raw)) << raw;
+    EXPECT_TRUE(WEXITSTATUS(raw) == 130 || WEXITSTATUS(raw) == 143) << WEXITSTATUS(raw);
+    EXPECT_FALSE(fs::exists(dir_ / "sum.csv"));
+    EXPECT_TRUE(Temporaries(dir_).empty());
+}
+
 // ---------------------------------------------------------------- two sweeps, one IOH directory
 
+// The first sweep's rows come through a pipe that the test reads: its header says the directory
+// is held, its third line that runs were made; it is stopped there, whatever the machine's load.
 TEST_F(FilesCli, ASecondSweepIntoOneIohDirectoryIsRefusedAndTheFirstsFilesAreWhole) {
+    int rowsPipe[2];
+    ASSERT_EQ(pipe(rowsPipe), 0);
     const pid_t first = fork();
     if (first == 0) {
         if (chdir(dir_.c_str()) != 0 || !freopen("/dev/null", "w", stderr)) _exit(127);
+        if (dup2(rowsPipe[1], STDOUT_FILENO) < 0) _exit(127);
+        ::close(rowsPipe[0]);
+        ::close(rowsPipe[1]);
         execl(KELVORA_CLI_PATH, KELVORA_CLI_PATH, "sweep", "--seeds", "1..10000000", "--generations", "20",
-              "--threads", "1", "--ioh", "io", "--output", "rows.csv", "--quiet", "--yes", static_cast<char*>(nullptr));
+              "--threads", "1", "--ioh", "io", "--output", "-", "--quiet", "--yes", static_cast<char*>(nullptr));
         _exit(127);
     }
-    // The first sweep holds the directory once a lock on it is refused here.
-    bool held = false;
-    for (int i = 0; i < 500 && !held; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const int fd = ::open((dir_ / "io").c_str(), O_RDONLY | O_DIRECTORY);
-        held = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-        if (fd >= 0) ::close(fd);
-    }
-    ASSERT_TRUE(held);
+    ::close(rowsPipe[1]);
+    FILE* rows = fdopen(rowsPipe[0], "r");
+    ASSERT_NE(rows, nullptr);
+    const auto readLine = [rows] {
+        std::string line;
+        for (int c; (c = std::fgetc(rows)) != EOF;) {
+            line += static_cast<char>(c);
+            if (c == '\n') break;
+        }
+        return line;
+    };
+    ASSERT_FALSE(readLine().empty());  // the header: the directory is locked by now
     const Shell second = Run("$K sweep --seeds 1..4 --generations 30 --ioh io/ --quiet");
     EXPECT_EQ(second.status, 1);
     EXPECT_NE(second.err.find("another kelvora-cli is writing this directory; nothing was written"), std::string::npos)
         << second.err;
     EXPECT_FALSE(fs::exists(dir_ / IohFolder(30)));
 
-    // Some runs made (their rows written) before it is stopped, however loaded the machine.
-    for (int i = 0; i < 1000 && Count(ReadFile(dir_ / "rows.csv"), "\n") < 3; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::size_t written = 0;
+    for (; written < 2 && !readLine().empty(); ++written) {
+    }
+    ASSERT_EQ(written, 2u);
     ::kill(first, SIGINT);
+    while (readLine().ends_with('\n')) ++written;  // the rows handed over before it stopped
+    std::fclose(rows);
     int raw = 0;
     ASSERT_EQ(waitpid(first, &raw, 0), first);
     EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 130);
-    // Stopped, the first sweep exports the runs it made: as many in the JSON as in the .dat, whole.
+    // Stopped, the first sweep exports the runs whose rows it wrote, no fewer and no more, whole.
     const std::string dat = ReadFile(dir_ / IohDat(20));
-    const std::size_t runs = Count(dat, "evaluations raw_y\n");
-    EXPECT_GT(runs, 0u);
-    EXPECT_EQ(Count(ReadFile(dir_ / IohJson(20)), "\"instance\""), runs);
-    EXPECT_EQ(dat.back(), '\n');
+    EXPECT_EQ(Count(dat, "evaluations raw_y\n"), written);
+    EXPECT_EQ(Count(ReadFile(dir_ / IohJson(20)), "\"instance\""), written);
+    EXPECT_TRUE(dat.ends_with('\n'));
     EXPECT_TRUE(Temporaries(dir_).empty());
 }
 

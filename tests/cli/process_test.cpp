@@ -300,6 +300,8 @@ TEST_F(CliProcess, RefusalsNameTheCommandAndTheFlag) {
         {{"sweep", "--seeds", "1", "--output", "s.csv", "--resume", "--ioh", "ioh"},
          "kelvora-cli sweep: --ioh cannot be combined with --resume: the runs kept in the file do not record their "
          "improvements"},
+        {{"sweep", "--seeds", "1", "--output", "s.csv", "--target-seed", "7"},
+         "kelvora-cli sweep: --target-seed needs --targets random:K: it seeds the draws of those targets"},
         {{"reach-map", "--output", "map.jpg"}, "kelvora-cli reach-map: --output: 'map.jpg' does not end in .png or .csv"},
         {{"reach-map", "--output", "map.csv", "--plain"},
          "kelvora-cli reach-map: --plain applies to a .png picture, not to 'map.csv'"},
@@ -333,7 +335,7 @@ TEST_F(CliProcess, EveryCommandEchoesArgumentsAndFileNamesEscapedAndCut) {
         {{"inspect", longName}, 2, std::string(77, 'n') + "...: cannot open"},
         {{"optimum", "--" + escape}, 2, "unknown argument '--" + shown + "'"},
         {{"reach-map", "--" + escape}, 2, "unknown argument '--" + shown + "'"},
-        {{"reach-map", "--output", "missing/" + escape + ".png"}, 1, "missing/" + shown + ".png: cannot open"},
+        {{"reach-map", "--output", "missing/" + escape + ".png"}, 2, "missing/" + shown + ".png: cannot open"},
         {{"sweep", "--seeds", "1.." + escape}, 2, "--seeds: '1.." + shown + "'"},
         {{"sweep", "--seeds", "1", "--targets", escape}, 2, "--targets: '" + shown + "'"},
         {{"sweep", "--seeds", "1", "--logs", escape}, 2, "--logs: '" + shown + "'"},
@@ -551,7 +553,8 @@ TEST_F(CliProcess, ReachMapPngIsAFigureOrThePlainMapAndFailuresAreNamed) {
         {"full.csv", "write failed: No space left on device"}};
     for (const auto& [path, reason] : failures) {
         const Outcome failed = RunCli(dir_, {"reach-map", "--output", path});
-        EXPECT_EQ(failed.status, 1) << path;
+        // A path that cannot be opened is refused before the work (2); a write that fails is a failure (1).
+        EXPECT_EQ(failed.status, path.starts_with("missing/") ? 2 : 1) << path;
         EXPECT_NE(failed.err.find(path + ": " + reason), std::string::npos) << failed.err;
     }
 }

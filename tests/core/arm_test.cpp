@@ -2,7 +2,9 @@
 // degree factor, unreduced angle sums, and the tabulated trigonometry against per-call values.
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 
 #include <gtest/gtest.h>
@@ -62,6 +64,19 @@ TEST(ArmModel, AngleSumsGoIntoTheTrigonometryUnreduced) {
     EXPECT_NE(tip.x, reduced.x);
     EXPECT_NEAR(tip.x, 226.1526, 5e-5);
     EXPECT_NEAR(tip.y, 199.6713, 5e-5);
+}
+
+namespace angles {
+using kelvora::kMaxAngleSum;
+#include "model/link_angles.inc"
+}  // namespace angles
+
+TEST(ArmModel, AngleConstantsAreThisPlatformsCosineAndSine) {
+    for (int s = 0; s <= kMaxAngleSum; ++s) {
+        const double theta = s * kDegToRad;
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(angles::kAngleCos[s]), std::bit_cast<std::uint64_t>(std::cos(theta))) << s;
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(angles::kAngleSin[s]), std::bit_cast<std::uint64_t>(std::sin(theta))) << s;
+    }
 }
 
 TEST(ArmModel, TabulatedTipEqualsPerCallTrigonometryForEveryAngleSum) {

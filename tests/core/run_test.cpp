@@ -351,6 +351,53 @@ TEST(RunSolver, TheClockSeedIsTheTimeInWholeSeconds) {
     EXPECT_LE(seed, after);
 }
 
+// A custom mutation that does what the built-in one does, gene by gene with the run's generator:
+// the run must be the built-in run, byte for byte, so the hook sees the right slots in the right
+// order, hands over the run's generator and evaluates what it changed.
+struct BuiltInAsCustom final : CustomMutation {
+    Algorithm algorithm;
+    int threshold = 0;
+    std::vector<int> counts;  // each step's slot count
+    void mutate(int step, Chromosome* genotypes, int count, CrtRandom& rng) override {
+        EXPECT_EQ(step, static_cast<int>(counts.size()));
+        counts.push_back(count);
+        for (int i = 0; i < count; ++i) MutateGenes(algorithm, threshold, genotypes[i], rng);
+    }
+};
+
+TEST(RunSolver, ACustomMutationDoingTheBuiltInOnesWorkMakesTheSameRun) {
+    Algorithm gray;
+    gray.encoding = Encoding::gray;
+    gray.elitism = 3;
+    gray.mutation = MutationOperator::creep;
+    gray.creepStep = 5;
+    gray.selection = Selection::tournament;
+    gray.tournamentSize = 3;
+    for (const Algorithm& algorithm : {Algorithm{}, gray}) {
+        const SolverParams params{30, 40, 0.7, 0.2};
+        const auto builtIn = RunOnce(params, 11, 300, 120, nullptr, nullptr, nullptr, {}, algorithm);
+        BuiltInAsCustom custom;
+        custom.algorithm = algorithm;
+        custom.threshold = MutationThreshold(params.mutationProbability);
+        auto run = std::make_unique<Finished>();
+        RunSetup setup{params, MakeGeometry(300, 120), 11, algorithm};
+        setup.mutation = &custom;
+        (void)RunWithFiles(setup, run->dir.c_str());
+        EXPECT_EQ(run->results(), builtIn->results());
+        EXPECT_EQ(run->fitness(), builtIn->fitness());
+        EXPECT_EQ(custom.counts, std::vector<int>(40, 30 - algorithm.elitism));
+    }
+}
+
+TEST(RunSolver, ACustomMutationNeedsTheGeneticAlgorithm) {
+    BuiltInAsCustom custom;
+    Algorithm random;
+    random.method = Method::randomSearch;
+    RunSetup setup{SolverParams{}, MakeGeometry(300, 120), 1, random};
+    setup.mutation = &custom;
+    EXPECT_THROW(RunSolver(setup, {}), std::invalid_argument);
+}
+
 TEST(RunSolver, AStopRequestEndsTheRunAfterTheCurrentGeneration) {
     const SolverParams params{10, 10, 0.5, 0.1};
     const auto full = RunOnce(params, 31);

@@ -103,6 +103,25 @@ TEST_P(SweepThreads, RowsComeInCombinationOrderAndEqualPlainRuns) {
 }
 INSTANTIATE_TEST_SUITE_P(Threads, SweepThreads, testing::Values(1, 2, 5));
 
+// Runs that find the exact optimum, where a distance equal to the optimum's counts as reaching it.
+TEST(Sweep, ARunThatFindsTheOptimumReachesItAtTheGenerationThePlainRunDoes) {
+    SweepPlan plan = SmallPlan();
+    plan.populations = {100};
+    plan.generations = {40};
+    plan.crossovers = {0.5};
+    plan.mutations = {0.1};
+    plan.targets = {{150, 0}};
+    plan.seeds = {5, 6};
+    int reached = 0;
+    RunSweep(plan, {.threads = 2}, [&](long long index, const SweepResult& got) {
+        const SweepResult want = PlainRun(CombinationAt(plan, index), plan.epsilon);
+        EXPECT_EQ(got.reachedOptimum(), want.firstGenerationAtOptimum > 0) << "run " << index;
+        EXPECT_EQ(got.firstGenerationAtOptimum, want.firstGenerationAtOptimum) << "run " << index;
+        reached += got.reachedOptimum() ? 1 : 0;
+    });
+    EXPECT_GE(reached, 1);  // the row is only worth its time when a run gets there
+}
+
 TEST(Sweep, ShardsPartitionTheCombinationsAndResumeSkipsTheDoneOnes) {
     const SweepPlan plan = SmallPlan();
     std::set<long long> seen;

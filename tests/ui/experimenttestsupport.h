@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <QPoint>
+#include <QSignalSpy>
 
 #include "experiment/experimentwindow.h"
 
@@ -16,4 +17,11 @@ inline std::unique_ptr<kelvora::ui::ExperimentWindow> NewWindow(int population, 
         now.target = QPoint(68, 180);
         return now;
     });
+}
+
+// Opens a sweep file in the window and waits for it to be shown: whether it was.
+inline bool Open(kelvora::ui::ExperimentWindow& window, const QString& path) {
+    QSignalSpy opened(&window, &kelvora::ui::ExperimentWindow::sweepOpened);
+    if (!window.openSweep(path) || (opened.isEmpty() && !opened.wait(60000))) return false;
+    return opened.first().first().toBool();
 }

@@ -30,6 +30,10 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryFile>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSemaphore>
+#include <atomic>
 
 #include "batch/runlength.h"
 #include "batch/sweep_table.h"
@@ -92,18 +96,41 @@ QString Written(const QTemporaryDir& dir, const char* name, const QByteArray& by
     return path;
 }
 
+// The reading of a sweep file held at a row until released (the seam of the window's reader).
+QSemaphore g_reached;
+QSemaphore g_release;
+std::atomic<long long> g_holdAt{-1};
+void HoldReading(long long rows) {
+    if (rows != g_holdAt) return;
+    g_reached.release();
+    g_release.acquire();
+}
+
+// Message boxes recorded, and whether a progress dialog was still up under one.
+bool g_progressUnderMessage = false;
+void RecordMessageOverProgress(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
+    for (QWidget* widget : QApplication::allWidgets())
+        if (qobject_cast<QProgressDialog*>(widget)) g_progressUnderMessage = true;
+    uitest::RecordMessage(parent, icon, text);
+}
+
 }  // namespace
 
 class TestExperiment : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { SetMessageBoxFunction(uitest::RecordMessage); }
+    void initTestCase() {
+        SetMessageBoxFunction(RecordMessageOverProgress);
+        ExperimentWindow::SetOpenSeam(HoldReading);
+    }
     // Every case starts from an empty table, not from the one the last case's window left.
     void init() { AppSettings().remove(QStringLiteral("experiment/table")); }
     void plotsShowTheRunsAndPlotFromTheirCsv();
     void cancellingKeepsWholeRuns();
     void sweepFilesAreReadByTheCommandLinesRules();
+    void openingIsOffTheWindowsThread_data();
+    void openingIsOffTheWindowsThread();
     void plansAreHeldToTheCommandLinesLimits_data();
     void plansAreHeldToTheCommandLinesLimits();
     void plotPictureIsWrittenWholeOrNotAtAll_data();
@@ -163,7 +190,7 @@ void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
     file.close();
     // The same file opened in a window gives the same numbers as running it did.
     auto opened = NewWindow(20, 40);
-    QVERIFY(opened->openSweep(csv));
+    QVERIFY(Open(*opened, csv));
     for (int row = 0; row < 2; ++row) {
         QCOMPARE(opened->results(row).size(), std::size_t{30});
         for (bool evaluations : {false, true}) {
@@ -233,13 +260,61 @@ void TestExperiment::cancellingKeepsWholeRuns() {
     QCOMPARE(window->summary()->item(0, 6)->text(), QString::number(kept.size()));  // 実行数
 }
 
+void TestExperiment::openingIsOffTheWindowsThread_data() {
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("read to its end") << false;
+    QTest::newRow("stopped from the progress dialog") << true;
+}
+
+void TestExperiment::openingIsOffTheWindowsThread() {
+    QFETCH(bool, stop);
+    QTemporaryDir dir;
+    const QString first = Written(dir, "first.csv", SweepOf({"binary bit-flip 20"}, {{68, 180}}, {1, 2, 3}, {2}));
+    const QString second =
+        Written(dir, "second.csv", SweepOf({"binary bit-flip 20", "gray bit-flip 20"}, {{68, 180}, {-40, 120}}, {1, 2, 3, 4, 5}, {5, 1}));
+    auto window = NewWindow(20, 10);
+    QVERIFY(Open(*window, first));
+    // Held at its fourth row: openSweep has returned and the window answers, under the progress dialog.
+    g_holdAt = 3;
+    QSignalSpy opened(window.get(), &ExperimentWindow::sweepOpened);
+    QVERIFY(window->openSweep(second));
+    QVERIFY(g_reached.tryAcquire(1, 30000));
+    QVERIFY(window->isOpening());
+    QVERIFY(!window->openSweep(first));  // one file at a time
+    QVERIFY(!window->run());
+    auto* progress = window->findChild<QProgressDialog*>(QStringLiteral("OpenSweepProgress"));
+    QVERIFY(progress);
+    QCOMPARE(progress->windowModality(), Qt::WindowModal);
+    if (stop) {
+        auto* button = progress->findChild<QPushButton*>();
+        QVERIFY(button);
+        QCOMPARE(button->text(), QStringLiteral("中止"));
+        button->click();
+    }
+    g_holdAt = -1;
+    g_release.release();
+    QVERIFY(opened.wait(30000));
+    QCOMPARE(opened.first().first().toBool(), !stop);
+    QVERIFY(!window->isOpening());
+    QVERIFY(!window->findChild<QProgressDialog*>());
+    QVERIFY(uitest::Messages().isEmpty());
+    // Stopped, the first file stays shown; read, the second shows whole.
+    QCOMPARE(window->configurationCount(), stop ? 1 : 2);
+    QCOMPARE(window->results(0).size(), std::size_t(stop ? 3 : 10));
+    QCOMPARE(window->seedsEdit()->text(), stop ? QStringLiteral("1..3") : QStringLiteral("1..5"));
+    QCOMPARE(window->targetsEdit()->text(), stop ? QStringLiteral("68,180") : QStringLiteral("68,180 -40,120"));
+    QCOMPARE(window->runsCsv(), stop ? SweepOf({"binary bit-flip 20"}, {{68, 180}}, {1, 2, 3}, {2})
+                                     : SweepOf({"binary bit-flip 20", "gray bit-flip 20"}, {{68, 180}, {-40, 120}},
+                                               {1, 2, 3, 4, 5}, {5, 1}));
+}
+
 void TestExperiment::sweepFilesAreReadByTheCommandLinesRules() {
     QTemporaryDir dir;
     const QByteArray header = QByteArray::fromStdString(kelvora::SweepHeader());
     // 0.5 and 0.5000001 print alike with six digits: two configurations of two runs each.
     const QString two = Written(dir, "two.csv", header + Row(1, 0.5) + Row(2, 0.5000001) + Row(3, 0.5) + Row(4, 0.5000001));
     auto window = NewWindow(20, 100);
-    QVERIFY(window->openSweep(two));
+    QVERIFY(Open(*window, two));
     QCOMPARE(window->results(0).size(), std::size_t{2});
     QCOMPARE(window->results(1).size(), std::size_t{2});
     QCOMPARE(window->results(1).front().combination.params.crossoverRate, 0.5000001);
@@ -257,7 +332,9 @@ void TestExperiment::sweepFilesAreReadByTheCommandLinesRules() {
                                      std::pair{repeated, QStringLiteral("repeated.csv:4: the row repeats run 1 of sweep "
                                                                         "0123456789abcdef, the row of line 2")}}) {
         uitest::Messages().clear();
-        QVERIFY(!NewWindow(20, 100)->openSweep(path));
+        g_progressUnderMessage = false;
+        QVERIFY(!Open(*NewWindow(20, 100), path));
+        QVERIFY(!g_progressUnderMessage);  // never two modals: the progress has gone first
         QCOMPARE(uitest::Messages().size(), 1);
         QVERIFY2(uitest::Messages().first().text.contains(says), qPrintable(uitest::Messages().first().text));
         QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot"), path, QStringLiteral("--output"), svg}), 2);
@@ -463,7 +540,7 @@ void TestExperiment::plotsTheCriticalDifferenceAndTheResponseOfASweepCsv() {
     // The same file in the window: the 統計 tab tests each configuration against the first (no
     // classic one other than it), Fisher's p from the counts, and every pair on request.
     auto window = NewWindow(20, 40);
-    QVERIFY(window->openSweep(csv));
+    QVERIFY(Open(*window, csv));
     StatisticsPanel* panel = window->statistics();
     QCOMPARE(panel->table()->rowCount(), 3);
     for (int row = 0; row < 3; ++row) {
@@ -580,7 +657,7 @@ void TestExperiment::labelsNameWhatDiffersAndSurviveExportAndReopen() {
     QCOMPARE(window->saveLabels(csv), QString());
     QVERIFY(QFile::exists(dir.filePath(QStringLiteral("runs.labels.json"))));
     auto opened = NewWindow(20, 10);
-    QVERIFY(opened->openSweep(csv));
+    QVERIFY(Open(*opened, csv));
     QCOMPARE(opened->labels(), shown);
     QCOMPARE(opened->summary()->item(1, 0)->text(), QStringLiteral("Gray coded"));
     QCOMPARE(opened->summary()->item(1, 0)->toolTip(), QStringLiteral("Gray coded"));
@@ -605,7 +682,7 @@ void TestExperiment::labelsNameWhatDiffersAndSurviveExportAndReopen() {
     QCOMPARE(opened->labels()[2], QStringLiteral("forty"));
     QCOMPARE(opened->saveLabels(csv), QString());
     auto again = NewWindow(20, 10);
-    QVERIFY(again->openSweep(csv));
+    QVERIFY(Open(*again, csv));
     QCOMPARE(again->labels()[2], QStringLiteral("forty"));
     // The median generation to epsilon says how many of the runs it is over.
     std::size_t counted = 0;
@@ -623,7 +700,7 @@ void TestExperiment::labelsNameWhatDiffersAndSurviveExportAndReopen() {
     // Without the labels file the same file is named by what differs.
     QVERIFY(QFile::remove(dir.filePath(QStringLiteral("runs.labels.json"))));
     auto plain = NewWindow(20, 10);
-    QVERIFY(plain->openSweep(csv));
+    QVERIFY(Open(*plain, csv));
     QCOMPARE(plain->labels()[1], QStringLiteral("gray, creep:2"));
 }
 
@@ -850,7 +927,7 @@ void TestExperiment::openedFileFillsTheTable() {
     auto window = NewWindow(20, 10);
     window->epsilonEdit()->setText(QStringLiteral("2"));
     QVERIFY(!window->emptyHint()->isHidden());
-    QVERIFY(window->openSweep(csv));
+    QVERIFY(Open(*window, csv));
     QVERIFY(window->emptyHint()->isHidden());
     QCOMPARE(window->configurationCount(), configurations.size());
     QVERIFY(!window->holdsUnsavedRuns());
@@ -910,7 +987,7 @@ void TestExperiment::summaryColumnsFitTheOpeningWidth() {
     window->resize(width, 640);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    QVERIFY(window->openSweep(csv));
+    QVERIFY(Open(*window, csv));
     QTableWidget* summary = window->summary();
     QCOMPARE(summary->item(1, 4)->text(), QStringLiteral("p = 0.00018"));
     QHeaderView* header = summary->horizontalHeader();

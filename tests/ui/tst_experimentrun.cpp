@@ -6,7 +6,10 @@
 #include <QAbstractItemDelegate>
 #include <QComboBox>
 #include <QLabel>
+#include <QGraphicsEffect>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTableWidget>
 
 #include "batch/sweep_table.h"
@@ -78,6 +81,10 @@ private slots:
     void valueLists_data();
     void valueLists();
     void tableIsKeptBetweenSessions();
+    void changesMarkTheResultsStale_data();
+    void changesMarkTheResultsStale();
+    void deletedRowsLeaveTheStatistics_data();
+    void deletedRowsLeaveTheStatistics();
     void closingWithUnsavedRunsAsks_data();
     void closingWithUnsavedRunsAsks();
 };
@@ -358,6 +365,98 @@ void TestExperimentRun::valueLists() {
     }
     QCOMPARE(w->response()->parameter()->currentData().toString(), says);
     QVERIFY(w->response()->chart());
+}
+
+void TestExperimentRun::changesMarkTheResultsStale_data() {
+    QTest::addColumn<QString>("field");  // a cell's column number, or the field edited
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("stale");
+    QTest::newRow("population") << "2" << "100" << true;
+    QTest::newRow("method") << "1" << "random-search" << true;
+    QTest::newRow("label typed") << "0" << "mine" << false;
+    QTest::newRow("seeds") << "seeds" << "1..4" << true;
+    QTest::newRow("targets") << "targets" << "-40,120" << true;
+    QTest::newRow("epsilon") << "epsilon" << "2" << true;
+    QTest::newRow("a row added") << "add" << "" << true;
+}
+
+void TestExperimentRun::changesMarkTheResultsStale() {
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(bool, stale);
+    auto w = NewWindow(20, 5);
+    QVERIFY(w->addCurrent());
+    QVERIFY(w->addCurrent());
+    SetCell(*w, 1, kCrossover, QStringLiteral("0.4"));
+    w->seedsEdit()->setText(QStringLiteral("1..3"));
+    QVERIFY(RunToEnd(*w));
+    QVERIFY(!w->isStale());
+    QVERIFY(w->staleNote()->isHidden());
+    const QHash<QString, QLineEdit*> fields{{QStringLiteral("seeds"), w->seedsEdit()},
+                                            {QStringLiteral("targets"), w->targetsEdit()},
+                                            {QStringLiteral("epsilon"), w->epsilonEdit()}};
+    if (field == QLatin1String("add")) {
+        QVERIFY(w->addCurrent());
+    } else if (QLineEdit* edit = fields.value(field)) {
+        edit->selectAll();
+        QTest::keyClicks(edit, text);  // typed, as a person edits it
+    } else {
+        SetCell(*w, 0, field.toInt(), text);
+    }
+    QCOMPARE(w->isStale(), stale);
+    QCOMPARE(w->staleNote()->isHidden(), !stale);
+    QCOMPARE(w->summary()->graphicsEffect() != nullptr, stale);
+    // The results shown are still those run, until 実行 runs the new table.
+    QCOMPARE(w->configurationCount(), 2);
+    QCOMPARE(w->results(0).size(), std::size_t{3});
+    if (field == QLatin1String("add")) SetCell(*w, 2, kCrossover, QStringLiteral("0.6"));
+    if (field == QLatin1String("0")) return;
+    QVERIFY(RunToEnd(*w));
+    QVERIFY(!w->isStale());
+    QVERIFY(w->staleNote()->isHidden());
+    QVERIFY(!w->summary()->graphicsEffect());
+}
+
+void TestExperimentRun::deletedRowsLeaveTheStatistics_data() {
+    QTest::addColumn<QList<int>>("deleted");
+    QTest::addColumn<QStringList>("left");  // the crossovers of the configurations left, in order
+    QTest::newRow("the middle row") << QList<int>{1} << QStringList{"0.2", "0.8", "0.3", "0.9"};
+    QTest::newRow("first and third") << QList<int>{0, 2} << QStringList{"0.5", "0.3", "0.9"};
+    QTest::newRow("a list's row") << QList<int>{3} << QStringList{"0.2", "0.5", "0.8"};
+}
+
+void TestExperimentRun::deletedRowsLeaveTheStatistics() {
+    QFETCH(QList<int>, deleted);
+    QFETCH(QStringList, left);
+    auto w = NewWindow(20, 5);
+    const QStringList crossovers{"0.2", "0.5", "0.8", "0.3,0.9"};
+    for (int row = 0; row < crossovers.size(); ++row) {
+        QVERIFY(w->addCurrent());
+        SetCell(*w, row, kCrossover, crossovers[row]);
+    }
+    w->seedsEdit()->setText(QStringLiteral("1..4"));
+    QVERIFY(RunToEnd(*w));
+    QCOMPARE(w->configurationCount(), 5);
+    QTableWidget* table = w->configurations();
+    table->clearSelection();
+    table->setSelectionMode(QAbstractItemView::MultiSelection);
+    for (int row : deleted) table->selectRow(row);
+    QPushButton* remove = nullptr;
+    for (QPushButton* button : w->findChildren<QPushButton*>())
+        if (button->text() == QStringLiteral("削除")) remove = button;
+    QVERIFY(remove);
+    remove->click();
+    QCOMPARE(table->rowCount(), crossovers.size() - deleted.size());
+    QCOMPARE(w->configurationCount(), left.size());
+    QCOMPARE(w->summary()->rowCount(), left.size());
+    // The 統計 tab compares those left alone (its baselines end with every pair).
+    QCOMPARE(w->statistics()->baseline()->count(), left.size() + 1);
+    for (int i = 0; i < left.size(); ++i) {
+        QCOMPARE(w->statistics()->baseline()->itemText(i), w->configurationLabel(i));
+        QCOMPARE(w->plan(i).crossovers.front(), left[i].toDouble());
+        QCOMPARE(w->results(i).size(), std::size_t{4});
+        QCOMPARE(w->results(i).front().combination.params.crossoverRate, left[i].toDouble());
+    }
 }
 
 void TestExperimentRun::tableIsKeptBetweenSessions() {

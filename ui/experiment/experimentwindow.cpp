@@ -33,7 +33,11 @@
 #include <QTableWidget>
 #include <QThread>
 #include <QVBoxLayout>
+#include <QGraphicsOpacityEffect>
+#include <QProgressDialog>
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
+#include <atomic>
 
 #include "experiment/experimentdata.h"
 #include "experiment/experimentplots.h"
@@ -72,9 +76,6 @@ enum SummaryColumn { kSummaryLabel, kSummaryWithin, kSummaryErt, kSummaryDistanc
 // Widest the summary's label column opens; a longer label is elided, whole in its tooltip.
 constexpr int kSummaryLabelWidth = 110;
 
-enum Column { kLabel, kMethod, kPopulation, kGenerations, kCrossover, kMutation, kEncoding, kSelection, kElitism,
-              kCrossoverOperator, kMutationOperator, kColumns };
-
 QString Number(double v) { return QString::fromStdString(kelvora::session::NumberText(v)); }
 
 // A plan's fault in the window's words; the ranges were held field by field already.
@@ -92,62 +93,6 @@ QString PlanFaultText(const kelvora::session::SweepPlanFault& fault) {
 // A rate with its interval in percent, as kelvora-cli's summary writes it: "44.0% [34.7, 53.8]".
 QString Interval(const kelvora::Proportion& p) {
     return QStringLiteral("%1% [%2, %3]").arg(100 * p.rate, 0, 'f', 1).arg(100 * p.low, 0, 'f', 1).arg(100 * p.high, 0, 'f', 1);
-}
-
-// A choice cell's editor: a drop-down of the accepted spellings; editable where a spelling takes
-// a count (tournament:K, creep:S), so that the count or a list of counts can be typed.
-class ChoiceDelegate : public QStyledItemDelegate {
-public:
-    ChoiceDelegate(QStringList items, bool editable, QObject* parent)
-        : QStyledItemDelegate(parent), m_items(std::move(items)), m_editable(editable) {}
-
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override {
-        auto* box = new QComboBox(parent);
-        box->addItems(m_items);
-        box->setEditable(m_editable);
-        return box;
-    }
-    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
-        auto* box = static_cast<QComboBox*>(editor);
-        const QString text = index.data(Qt::EditRole).toString().trimmed();
-        const int at = box->findText(text);
-        if (at >= 0) box->setCurrentIndex(at);
-        else if (m_editable) box->setEditText(text);
-    }
-    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
-        model->setData(index, static_cast<QComboBox*>(editor)->currentText().trimmed(), Qt::EditRole);
-    }
-
-private:
-    QStringList m_items;
-    bool m_editable;
-};
-
-// The parameter a value list in that column varies, as the 応答 tab names it; nullptr for a column
-// that takes no list.
-const char* ListParameter(int column) {
-    switch (column) {
-    case kPopulation: return "population";
-    case kGenerations: return "generations";
-    case kCrossover: return "crossover";
-    case kMutation: return "mutation";
-    case kSelection: return "tournament";
-    case kElitism: return "elitism";
-    case kMutationOperator: return "creep";
-    default: return nullptr;
-    }
-}
-
-// The values of a cell's comma list, each spelled whole: "tournament:2,4" gives "tournament:2" and
-// "tournament:4". One value for a cell without a comma.
-QStringList ListValues(const QString& text) {
-    QStringList values = text.split(QLatin1Char(','));
-    const QString prefix = values.first().contains(QLatin1Char(':')) ? values.first().section(QLatin1Char(':'), 0, 0) + QLatin1Char(':') : QString();
-    for (QString& v : values) {
-        v = v.trimmed();
-        if (!prefix.isEmpty() && !v.contains(QLatin1Char(':'))) v.prepend(prefix);
-    }
-    return values;
 }
 
 void DefaultDiscardQuestion(QWidget* parent, const QString& text, std::function<void(bool)> answer) {
@@ -168,43 +113,40 @@ ExperimentWindow::DiscardQuestion g_discardQuestion = DefaultDiscardQuestion;
 
 }  // namespace
 
+// A sweep file read off the window's thread: what the window shows of it, all computed there.
+struct ExperimentWindow::Opened {
+    QString path;
+    std::atomic<bool> stop{false};
+    std::atomic<long long> bytesRead{0};
+    std::string error;        ///< the file's fault, or ""
+    std::string labelsError;  ///< the labels file's fault (labels then automatic), or ""
+    std::vector<kelvora::SweepCombination> configurations;
+    std::vector<std::vector<kelvora::SweepResult>> results;  ///< one list per configuration
+    std::vector<std::string> labels;
+    std::vector<std::uint32_t> seeds;                 ///< in the order they first appear
+    std::vector<std::pair<int, int>> targets;         ///< the same
+    QByteArray bytes;
+    long long rows = 0;
+    Outcome outcome;
+};
+
+namespace {
+
+ExperimentWindow::OpenSeam g_openSeam = nullptr;
+
+}  // namespace
+
 ExperimentWindow::DiscardQuestion ExperimentWindow::SetDiscardQuestion(DiscardQuestion question) {
     const DiscardQuestion old = g_discardQuestion;
     g_discardQuestion = question ? question : DefaultDiscardQuestion;
     return old;
 }
 
-QStringList ExperimentWindow::choices(int column) {
-    // Each choice of core's enumerations, spelled by core's own names.
-    QStringList items;
-    const auto add = [&items](const kelvora::Algorithm& a, std::string (*name)(const kelvora::Algorithm&)) {
-        items << QString::fromStdString(name(a));
-    };
-    kelvora::Algorithm a;
-    switch (column) {
-    case kMethod:
-        for (const kelvora::Method m : kelvora::kMethods) a.method = m, add(a, kelvora::MethodName);
-        break;
-    case kEncoding:
-        for (const auto e : {kelvora::Encoding::binary, kelvora::Encoding::gray}) a.encoding = e, add(a, kelvora::EncodingName);
-        break;
-    case kSelection:
-        for (const auto e : {kelvora::Selection::roulette, kelvora::Selection::tournament, kelvora::Selection::rank})
-            a.selection = e, add(a, kelvora::SelectionName);
-        break;
-    case kCrossoverOperator:
-        for (const auto e : {kelvora::CrossoverOperator::onePoint, kelvora::CrossoverOperator::twoPoint,
-                             kelvora::CrossoverOperator::uniform})
-            a.crossover = e, add(a, kelvora::CrossoverName);
-        break;
-    case kMutationOperator:
-        for (const auto e : {kelvora::MutationOperator::bitFlip, kelvora::MutationOperator::creep})
-            a.mutation = e, add(a, kelvora::MutationName);
-        break;
-    default: break;
-    }
-    return items;
-}
+QStringList ExperimentWindow::choices(int column) { return ConfigurationTable::choices(column); }
+
+QTableWidget* ExperimentWindow::configurations() const { return m_configs->table(); }
+
+QLabel* ExperimentWindow::duplicatesNote() const { return m_configs->duplicatesNote(); }
 
 ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWidget* parent)
     : QMainWindow(parent, Qt::Window), m_current(std::move(current)), m_runner(new SweepRunner(this)) {
@@ -214,40 +156,14 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
-    m_table = new QTableWidget(0, kColumns, central);
-    m_table->setObjectName(QStringLiteral("Configurations"));
-    m_table->setHorizontalHeaderLabels({tr("ラベル"), tr("手法"), tr("集団"), tr("世代"), tr("交差率"), tr("突然変異"),
-                                        tr("符号化"), tr("選択"), tr("エリート"), tr("交差"), tr("変異")});
-    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setMinimumSize(160, 150);
-    for (const int column : {kMethod, kEncoding, kSelection, kCrossoverOperator, kMutationOperator})
-        m_table->setItemDelegateForColumn(
-            column, new ChoiceDelegate(choices(column), column == kSelection || column == kMutationOperator, m_table));
-    m_table->setToolTip(tr("集団・世代・交差率・突然変異・エリート、選択の tournament:K、変異の creep:S は、"
-                           "1 つのセルに限りカンマ区切りの値の一覧にできます (例 0.2,0.5,0.8)。値ごとに 1 構成になります。"));
-    m_duplicates = new QLabel(central);
-    m_duplicates->setObjectName(QStringLiteral("DuplicateRows"));
-    m_duplicates->setStyleSheet(QStringLiteral("color: #b00000"));
-    // Beside the row buttons, as wide as they leave: nothing moves when it shows (its tooltip is whole).
-    m_duplicates->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-
-    auto* rowButtons = new QHBoxLayout;
-    m_add = new QPushButton(tr("追加"), central);
-    m_remove = new QPushButton(tr("削除"), central);
-    rowButtons->addWidget(m_add);
-    rowButtons->addWidget(m_remove);
-    rowButtons->addWidget(m_duplicates, 1);
-    connect(m_add, &QPushButton::clicked, this, &ExperimentWindow::addCurrent);
-    connect(m_table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
-        if (item->column() != kLabel || item->text().isEmpty()) refreshLabels();
-        // A label typed for a row that ran: its curves and rows are renamed at once, without running again.
-        if (item->column() == kLabel && !item->text().isEmpty())
-            if (const int configuration = configurationOfRow(item->row()); configuration >= 0)
-                relabel(static_cast<std::size_t>(configuration), item->text());
+    m_configs = new ConfigurationTable(central);
+    connect(m_configs, &ConfigurationTable::addRequested, this, &ExperimentWindow::addCurrent);
+    connect(m_configs, &ConfigurationTable::edited, this, &ExperimentWindow::tableEdited);
+    // A label typed for a row that ran: its curves and rows are renamed at once, without running again.
+    connect(m_configs, &ConfigurationTable::labelTyped, this, [this](int row, const QString& label) {
+        if (const int configuration = configurationOfRow(row); configuration >= 0)
+            relabel(static_cast<std::size_t>(configuration), label);
     });
-    connect(m_remove, &QPushButton::clicked, this, &ExperimentWindow::removeSelected);
 
     auto* form = new QFormLayout;
     m_seeds = new QLineEdit(QStringLiteral("1..100"), central);
@@ -307,8 +223,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     auto* left = new QWidget(central);
     auto* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
-    leftLayout->addWidget(m_table, 1);
-    leftLayout->addLayout(rowButtons);
+    leftLayout->addWidget(m_configs, 1);
     leftLayout->addWidget(m_fileNote);
     leftLayout->addLayout(form);
     leftLayout->addLayout(runRow);
@@ -366,6 +281,12 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     m_hint->setObjectName(QStringLiteral("EmptyHint"));
     m_hint->setWordWrap(true);
     rightLayout->addWidget(m_hint);
+    m_staleNote = new QLabel(tr("表示中の結果は変更前の表のものです。「実行」で更新します。"), right);
+    m_staleNote->setObjectName(QStringLiteral("StaleNote"));
+    m_staleNote->setWordWrap(true);
+    m_staleNote->setStyleSheet(QStringLiteral("color: #8a5a00"));
+    m_staleNote->hide();
+    rightLayout->addWidget(m_staleNote);
     rightLayout->addWidget(m_plots, 1);
     connect(m_xAxis, &QComboBox::currentIndexChanged, m_plots, [this](int i) { m_plots->setEvaluations(i == 1); });
     connect(m_logX, &QCheckBox::toggled, m_plots, &ExperimentPlots::setLogarithmic);
@@ -412,7 +333,9 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
 
     connect(m_runner, &SweepRunner::batchTaken, this, &ExperimentWindow::takeBatch, Qt::DirectConnection);
     connect(m_runner, &SweepRunner::finished, this, &ExperimentWindow::onFinished);
-    connect(m_table, &QTableWidget::itemChanged, this, &ExperimentWindow::updateRows);
+    connect(m_configs, &ConfigurationTable::rowsRemoved, this, &ExperimentWindow::dropConfigurations);
+    for (QLineEdit* field : {m_seeds, m_targets, m_epsilon})
+        connect(field, &QLineEdit::textEdited, this, &ExperimentWindow::tableEdited);
     restoreTable();
     setRunning(false);
 
@@ -425,6 +348,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
 }
 
 ExperimentWindow::~ExperimentWindow() {
+    if (m_opening) m_opening->stop = true;
     // Before any member goes: no run or outcome is left on the pool to post to the window.
     m_runner->shutdown();
     saveTable();
@@ -450,47 +374,103 @@ void ExperimentWindow::askDiscard(QWidget* parent, std::function<void(bool)> ans
     });
 }
 
+void ExperimentWindow::SetOpenSeam(OpenSeam seam) { g_openSeam = seam; }
+
 bool ExperimentWindow::openSweep(const QString& path) {
-    if (isRunning()) return false;
-    std::vector<kelvora::SweepResult> rows;
-    const std::string name = QFile::encodeName(path).toStdString();
-    if (const std::string error = kelvora::session::ReadSweepFile(name, name, rows); !error.empty()) {
-        ShowMessageBox(this, QMessageBox::Warning,
-                       tr("スイープの CSV を読めません: %1").arg(QString::fromLocal8Bit(error.c_str())));
-        return false;
+    if (isRunning() || m_opening) return false;
+    auto opened = std::make_shared<Opened>();
+    opened->path = path;
+    m_opening = opened;
+    const qint64 size = std::max<qint64>(1, QFileInfo(path).size());
+    auto* progress = new QProgressDialog(tr("スイープの CSV を読んでいます: %1").arg(QFileInfo(path).fileName()), tr("中止"), 0, 1000, this);
+    progress->setObjectName(QStringLiteral("OpenSweepProgress"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(300);
+    progress->setAutoReset(false);
+    progress->setAutoClose(false);
+    connect(progress, &QProgressDialog::canceled, this, [opened] { opened->stop = true; });
+    auto* poll = new QTimer(progress);
+    connect(poll, &QTimer::timeout, progress, [progress, opened, size] {
+        progress->setValue(static_cast<int>(std::min<long long>(1000, 1000 * opened->bytesRead / size)));
+    });
+    poll->start(50);
+    (void)QtConcurrent::run(m_runner->pool(), [this, opened, progress] {
+        const std::string name = QFile::encodeName(opened->path).toStdString();
+        kelvora::session::ConfigurationGroups groups;
+        std::set<std::uint32_t> seen;
+        std::set<std::pair<int, int>> placed;
+        opened->error = kelvora::session::ReadSweepFile(
+            name, name, kelvora::session::SweepFileRules{},
+            [&](const kelvora::ParsedSweepRow& row, long long, std::string_view text) {
+                if (g_openSeam) g_openSeam(opened->rows);
+                if (opened->stop) return false;
+                opened->bytesRead.fetch_add(static_cast<long long>(text.size()) + 1, std::memory_order_relaxed);
+                ++opened->rows;
+                const kelvora::SweepCombination& c = row.result.combination;
+                if (seen.insert(c.seed).second) opened->seeds.push_back(c.seed);
+                if (placed.insert({c.target.x, c.target.y}).second) opened->targets.emplace_back(c.target.x, c.target.y);
+                // One configuration per parameter values and algorithm, in the order each first appears.
+                const std::size_t k = groups.Add(c);
+                if (k == opened->results.size()) opened->results.emplace_back();
+                opened->results[k].push_back(row.result);
+                return true;
+            });
+        if (opened->error.empty() && !opened->stop) {
+            opened->configurations = groups.configurations();
+            // What sets each configuration apart, or the label it was saved with beside the file.
+            opened->labels = kelvora::session::DifferingLabels(opened->configurations);
+            const std::string labelsPath = kelvora::session::LabelsPath(name);
+            if (QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(labelsPath))))
+                opened->labelsError =
+                    kelvora::session::ReadLabels(labelsPath, labelsPath, opened->configurations, opened->labels);
+            QFile file(opened->path);  // the file's own rows are its runs CSV
+            if (file.open(QIODevice::ReadOnly)) opened->bytes = file.readAll();
+            // Runs read from a file carry no improvements: no convergence curve for them.
+            std::vector<QString> labels;
+            for (const std::string& label : opened->labels) labels.push_back(QString::fromStdString(label));
+            opened->outcome = ComputeOutcome(labels, opened->results, false);
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, opened, progress] {
+                delete progress;  // gone before any message box: never two modals on the window
+                finishOpening(opened);
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void ExperimentWindow::finishOpening(std::shared_ptr<Opened> opened) {
+    m_opening.reset();
+    if (opened->stop) {
+        emit sweepOpened(false);
+        return;
     }
-    // One configuration per parameter values and algorithm, in the order each first appears; the
-    // file's own rows, so its runs CSV is what the file holds.
+    if (!opened->error.empty()) {
+        ShowMessageBox(this, QMessageBox::Warning,
+                       tr("スイープの CSV を読めません: %1").arg(QString::fromLocal8Bit(opened->error.c_str())));
+        emit sweepOpened(false);
+        return;
+    }
     m_plans.clear();
     m_labels.clear();
-    m_results.clear();
+    m_results = std::move(opened->results);
     m_unsaved = false;
     m_cancelled = false;
     m_varied.clear();
-    kelvora::session::ConfigurationGroups groups;
-    for (const kelvora::SweepResult& r : rows) {
-        const std::size_t k = groups.Add(r.combination);
-        if (k == m_results.size()) m_results.emplace_back();
-        m_results[k].push_back(r);
-    }
-    // What sets each configuration apart, or the label it was saved with beside the file.
-    std::vector<std::string> labels = kelvora::session::DifferingLabels(groups.configurations());
-    const std::string labelsPath = kelvora::session::LabelsPath(name);
-    if (QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(labelsPath)))) {
-        if (const std::string error = kelvora::session::ReadLabels(labelsPath, labelsPath, groups.configurations(), labels);
-            !error.empty())
-            ShowMessageBox(this, QMessageBox::Warning,
-                           tr("ラベルのファイルを読めません (ラベルは自動でつけます): %1").arg(QString::fromLocal8Bit(error.c_str())));
-    }
-    for (const std::string& label : labels) m_labels.push_back(QString::fromStdString(label));
-    fillFromFile(groups.configurations(), rows);
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) m_loadedRuns = file.readAll();
-    m_done = m_total = static_cast<long long>(rows.size());
+    for (const std::string& label : opened->labels) m_labels.push_back(QString::fromStdString(label));
+    fillFromFile(opened->configurations, opened->seeds, opened->targets);
+    m_loadedRuns = std::move(opened->bytes);
+    m_done = m_total = opened->rows;
     updateProgress();
-    showOutcome();
-    setWindowTitle(tr("Kelvora — 実験") + QStringLiteral(" — ") + QFileInfo(path).fileName());
-    return true;
+    setStale(false);
+    showOutcome(std::move(opened->outcome));
+    setWindowTitle(tr("Kelvora — 実験") + QStringLiteral(" — ") + QFileInfo(opened->path).fileName());
+    if (!opened->labelsError.empty())
+        ShowMessageBox(this, QMessageBox::Warning,
+                       tr("ラベルのファイルを読めません (ラベルは自動でつけます): %1").arg(QString::fromLocal8Bit(opened->labelsError.c_str())));
+    emit sweepOpened(true);
 }
 
 namespace {
@@ -510,7 +490,7 @@ QString SeedsText(const std::vector<std::uint32_t>& seeds) {
 }  // namespace
 
 void ExperimentWindow::fillFromFile(const std::vector<kelvora::SweepCombination>& configurations,
-                                    const std::vector<kelvora::SweepResult>& rows) {
+                                    const std::vector<std::uint32_t>& seeds, const std::vector<std::pair<int, int>>& targets) {
     if (configurations.size() > static_cast<std::size_t>(kMaxConfigurations)) {
         m_fileNote->setText(tr("このファイルには構成が %1 個あります。表には %2 個までしか入らないため、表はそのままです。")
                                 .arg(configurations.size())
@@ -520,32 +500,17 @@ void ExperimentWindow::fillFromFile(const std::vector<kelvora::SweepCombination>
     }
     m_fileNote->clear();
     m_fileNote->hide();
-    {
-        const QSignalBlocker quiet(m_table);
-        m_table->setRowCount(0);
-    }
+    m_configs->clear();
     // Plain rows, named automatically as any row is; a label kept beside the file that says
     // something else stands as typed.
-    for (const kelvora::SweepCombination& c : configurations) addRow(QString(), c.params, c.algorithm);
-    refreshLabels();
-    {
-        const QSignalBlocker quiet(m_table);
-        for (int row = 0; row < m_table->rowCount() && row < static_cast<int>(m_labels.size()); ++row)
-            if (m_table->item(row, kLabel)->text() != m_labels[static_cast<std::size_t>(row)])
-                m_table->item(row, kLabel)->setText(m_labels[static_cast<std::size_t>(row)]);
-    }
-    updateRows();
-    std::vector<std::uint32_t> seeds;
-    std::set<std::uint32_t> seen;
-    QStringList targets;
-    std::set<std::pair<int, int>> placed;
-    for (const kelvora::SweepResult& r : rows) {
-        if (seen.insert(r.combination.seed).second) seeds.push_back(r.combination.seed);
-        if (placed.insert({r.combination.target.x, r.combination.target.y}).second)
-            targets << QStringLiteral("%1,%2").arg(r.combination.target.x).arg(r.combination.target.y);
-    }
+    for (const kelvora::SweepCombination& c : configurations) m_configs->addRow(QString(), c.params, c.algorithm);
+    m_configs->refreshLabels();
+    for (int row = 0; row < m_configs->rowCount() && row < static_cast<int>(m_labels.size()); ++row)
+        m_configs->setLabel(row, m_labels[static_cast<std::size_t>(row)]);
+    QStringList pairs;
+    for (const auto& [x, y] : targets) pairs << QStringLiteral("%1,%2").arg(x).arg(y);
     m_seeds->setText(SeedsText(seeds));
-    m_targets->setText(targets.join(QLatin1Char(' ')));
+    m_targets->setText(pairs.join(QLatin1Char(' ')));
     m_tableFromFile = true;
 }
 
@@ -570,218 +535,22 @@ void ExperimentWindow::fitSummary(bool columns) {
 }
 
 bool ExperimentWindow::addCurrent() {
-    if (m_table->rowCount() >= kMaxConfigurations) {
+    if (m_configs->rowCount() >= kMaxConfigurations) {
         ShowMessageBox(this, QMessageBox::Warning, tr("構成は %1 個までです。").arg(kMaxConfigurations));
         return false;
     }
     const CurrentSettings now = m_current ? m_current() : CurrentSettings{};
-    addRow(QString(), now.params, now.algorithm);
-    refreshLabels();
+    m_configs->addRow(QString(), now.params, now.algorithm);
+    m_configs->refreshLabels();
+    tableEdited();
     return true;
 }
 
-// The label of a row holds what sets its configuration apart from the first row's, kept up to date
-// as rows are added or edited, until a label is typed: a typed label wins, and an emptied one is
-// automatic again. The automatic text is kept beside the label as kAutomaticLabel.
-void ExperimentWindow::refreshLabels() {
-    constexpr int kAutomaticLabel = Qt::UserRole + 1;
-    std::vector<kelvora::SweepCombination> rows(static_cast<std::size_t>(m_table->rowCount()));
-    for (int row = 0; row < m_table->rowCount(); ++row) {
-        kelvora::SweepCombination& c = rows[static_cast<std::size_t>(row)];
-        for (int column = 0; column < kColumns; ++column)
-            if (!m_table->item(row, column)) return;  // a row being filled in
-        std::vector<Configuration> read;  // a row with a value list is named by its first value's
-        if (!readRow(row, read).isEmpty() || read.empty()) return;  // named again once it reads
-        c.params = read.front().params;
-        c.algorithm = read.front().algorithm;
-    }
-    const std::vector<std::string> labels = kelvora::session::DifferingLabels(rows);
-    const QSignalBlocker quiet(m_table);  // its own changes call for no other round
-    for (int row = 0; row < m_table->rowCount(); ++row) {
-        QTableWidgetItem* item = m_table->item(row, kLabel);
-        const QString automatic = QString::fromStdString(labels[static_cast<std::size_t>(row)]);
-        if (!item->text().isEmpty() && item->text() != item->data(kAutomaticLabel).toString()) continue;  // typed
-        item->setData(kAutomaticLabel, automatic);
-        if (item->text() != automatic) item->setText(automatic);
-    }
-}
-
-void ExperimentWindow::addRow(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm) {
-    addRow(QStringList{
-        label,
-        QString::fromStdString(kelvora::MethodName(algorithm)),
-        QString::number(params.populationSize),
-        QString::number(params.generationCount),
-        Number(params.crossoverRate),
-        Number(params.mutationProbability),
-        QString::fromStdString(kelvora::EncodingName(algorithm)),
-        QString::fromStdString(kelvora::SelectionName(algorithm)),
-        QString::fromStdString(kelvora::ElitismName(algorithm)),
-        QString::fromStdString(kelvora::CrossoverName(algorithm)),
-        QString::fromStdString(kelvora::MutationName(algorithm)),
-    });
-}
-
-void ExperimentWindow::addRow(const QStringList& cells) {
-    const QSignalBlocker quiet(m_table);
-    const int row = m_table->rowCount();
-    m_table->insertRow(row);
-    for (int c = 0; c < kColumns; ++c) m_table->setItem(row, c, new QTableWidgetItem(c < cells.size() ? cells[c] : QString()));
-    updateRows();
-}
-
-void ExperimentWindow::removeSelected() {
-    if (isRunning()) return;
-    QList<int> rows;
-    for (const QModelIndex& index : m_table->selectionModel()->selectedRows()) rows << index.row();
-    if (rows.isEmpty() && m_table->currentRow() >= 0) rows << m_table->currentRow();
-    std::sort(rows.begin(), rows.end(), std::greater<>());
-    for (int row : rows) m_table->removeRow(row);
-    updateRows();
-}
-
-QStringList ExperimentWindow::rowCells(int row) const {
-    QStringList cells;
-    for (int c = 0; c < kColumns; ++c) cells << (m_table->item(row, c) ? m_table->item(row, c)->text().trimmed() : QString());
-    return cells;
-}
-
-QString ExperimentWindow::readCells(int row, const QStringList& cells, kelvora::SolverParams& params,
-                                    kelvora::Algorithm& algorithm) const {
-    const auto cell = [&](int column) { return cells[column]; };
-    auto where = [&](int column) {
-        return tr("%1 行目の「%2」: ").arg(row + 1).arg(m_table->horizontalHeaderItem(column)->text());
-    };
-    // Each number as its flag takes it, with the flag's range.
-    const auto number = [&](int column, const kelvora::session::NumberField& field) {
-        return kelvora::session::ParseNumberField(field, cell(column).toStdString());
-    };
-    const auto population = number(kPopulation, kelvora::session::kPopulationField);
-    if (!population) return where(kPopulation) + tr("1 から %1 までの整数を入力してください。").arg(kelvora::kMaxPopulation);
-    params.populationSize = static_cast<int>(*population);
-    const auto generations = number(kGenerations, kelvora::session::kGenerationsField);
-    if (!generations) return where(kGenerations) + tr("1 から %1 までの整数を入力してください。").arg(kelvora::kMaxGenerations);
-    params.generationCount = static_cast<int>(*generations);
-    const auto crossover = number(kCrossover, kelvora::session::kCrossoverField);
-    if (!crossover) return where(kCrossover) + tr("%1 から 1 までの数値を入力してください。").arg(kelvora::kMinCrossoverRate);
-    params.crossoverRate = *crossover;
-    const auto mutation = number(kMutation, kelvora::session::kMutationField);
-    if (!mutation) return where(kMutation) + tr("0 から 1 までの数値を入力してください。");
-    params.mutationProbability = *mutation;
-    const std::string method = kelvora::ParseMethod(cell(kMethod).toStdString(), algorithm);
-    if (!method.empty()) return where(kMethod) + QString::fromStdString(method);
-    // The choices the method does not take are greyed and left out: the classic ones stand for them.
-    using Parser = std::string (*)(std::string_view, kelvora::Algorithm&);
-    const bool selection = kelvora::TakesSelection(algorithm.method);
-    const std::tuple<int, Parser, bool> choices[] = {{kEncoding, kelvora::ParseEncoding, kelvora::TakesEncoding(algorithm.method)},
-                                                     {kSelection, kelvora::ParseSelection, selection},
-                                                     {kElitism, kelvora::ParseElitism, selection},
-                                                     {kCrossoverOperator, kelvora::ParseCrossover, selection},
-                                                     {kMutationOperator, kelvora::ParseMutation, kelvora::TakesMutation(algorithm.method)}};
-    for (const auto& [column, parse, taken] : choices) {
-        if (!taken) continue;
-        const std::string error = parse(cell(column).toStdString(), algorithm);
-        if (!error.empty()) return where(column) + QString::fromStdString(error);
-    }
-    const std::string error = kelvora::ValidateAlgorithm(algorithm, params.populationSize);
-    if (!error.empty()) return tr("%1 行目: ").arg(row + 1) + QString::fromStdString(error);
-    return {};
-}
-
-QString ExperimentWindow::readRow(int row, std::vector<Configuration>& out, int* varied) const {
-    const QStringList cells = rowCells(row);
-    const auto title = [this](int column) { return m_table->horizontalHeaderItem(column)->text(); };
-    int list = -1;
-    for (int column = kMethod; column < kColumns; ++column) {
-        if (!cells[column].contains(QLatin1Char(','))) continue;
-        if (!ListParameter(column))
-            return tr("%1 行目の「%2」: 値の一覧は 集団・世代・交差率・突然変異・選択 (tournament:K)・エリート・変異 (creep:S) "
-                      "にだけ書けます。")
-                .arg(row + 1)
-                .arg(title(column));
-        if (list >= 0)
-            return tr("%1 行目: 値の一覧は 1 つのセルにだけ書けます (「%2」と「%3」)。").arg(row + 1).arg(title(list), title(column));
-        list = column;
-    }
-    if (varied) *varied = list;
-    const QStringList values = list < 0 ? QStringList{QString()} : ListValues(cells[list]);
-    const QString label = cells[kLabel];
-    for (int i = 0; i < values.size(); ++i) {
-        QStringList one = cells;
-        if (list >= 0) {
-            if (values.indexOf(values[i]) != i)
-                return tr("%1 行目の「%2」: 値 %3 が 2 回あります。").arg(row + 1).arg(title(list), values[i]);
-            one[list] = values[i];
-        }
-        Configuration c;
-        if (const QString message = readCells(row, one, c.params, c.algorithm); !message.isEmpty()) return message;
-        if (list == kSelection && c.algorithm.selection != kelvora::Selection::tournament)
-            return tr("%1 行目の「%2」: 一覧にできるのは tournament:K の K だけです。").arg(row + 1).arg(title(list));
-        if (list == kMutationOperator && c.algorithm.mutation != kelvora::MutationOperator::creep)
-            return tr("%1 行目の「%2」: 一覧にできるのは creep:S の S だけです。").arg(row + 1).arg(title(list));
-        c.label = list < 0 ? label : QStringLiteral("%1 %2=%3").arg(label, title(list), values[i]);
-        out.push_back(std::move(c));
-    }
-    return {};
-}
-
-std::vector<std::pair<int, int>> ExperimentWindow::duplicateRows() const {
-    std::vector<std::vector<Configuration>> rows(static_cast<std::size_t>(m_table->rowCount()));
-    for (int row = 0; row < m_table->rowCount(); ++row)
-        if (!readRow(row, rows[static_cast<std::size_t>(row)]).isEmpty()) rows[static_cast<std::size_t>(row)].clear();
-    const auto same = [](const Configuration& a, const Configuration& b) {
-        return a.params.populationSize == b.params.populationSize && a.params.generationCount == b.params.generationCount &&
-               a.params.crossoverRate == b.params.crossoverRate && a.params.mutationProbability == b.params.mutationProbability &&
-               a.algorithm == b.algorithm;
-    };
-    std::vector<std::pair<int, int>> pairs;
-    for (std::size_t j = 0; j < rows.size(); ++j)
-        for (std::size_t i = 0; i < j; ++i) {
-            bool shared = false;
-            for (const Configuration& a : rows[i])
-                for (const Configuration& b : rows[j]) shared = shared || same(a, b);
-            if (shared) pairs.emplace_back(static_cast<int>(i) + 1, static_cast<int>(j) + 1);
-        }
-    return pairs;
-}
-
-void ExperimentWindow::updateRows() {
-    const QSignalBlocker quiet(m_table);  // the flags and colours set here are no edits
-    for (int row = 0; row < m_table->rowCount(); ++row) {
-        kelvora::Algorithm algorithm;
-        const bool known = m_table->item(row, kMethod) &&
-                           kelvora::ParseMethod(m_table->item(row, kMethod)->text().trimmed().toStdString(), algorithm).empty();
-        const bool selection = !known || kelvora::TakesSelection(algorithm.method);
-        const std::pair<int, bool> taken[] = {{kEncoding, !known || kelvora::TakesEncoding(algorithm.method)},
-                                              {kSelection, selection},
-                                              {kElitism, selection},
-                                              {kCrossoverOperator, selection},
-                                              {kMutationOperator, !known || kelvora::TakesMutation(algorithm.method)}};
-        for (const auto& [column, takes] : taken)
-            if (QTableWidgetItem* item = m_table->item(row, column))
-                item->setFlags(takes ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable : Qt::ItemIsSelectable);
-    }
-    const std::vector<std::pair<int, int>> pairs = duplicateRows();
-    std::set<int> repeated;
-    QStringList words;
-    for (const auto& [a, b] : pairs) {
-        repeated.insert(a);
-        repeated.insert(b);
-        words << tr("%1 行目と %2 行目").arg(a).arg(b);
-    }
-    for (int row = 0; row < m_table->rowCount(); ++row)
-        for (int c = 0; c < kColumns; ++c)
-            if (QTableWidgetItem* item = m_table->item(row, c))
-                item->setData(Qt::BackgroundRole, repeated.count(row + 1) ? QVariant(QColor(255, 214, 214)) : QVariant());
-    m_duplicates->setText(words.isEmpty() ? QString() : tr("同じ構成の行があります: %1").arg(words.join(tr("、"))));
-    m_duplicates->setToolTip(m_duplicates->text());
-}
-
 bool ExperimentWindow::run() {
-    if (isRunning()) return false;
+    if (isRunning() || m_opening) return false;
     m_loadedRuns.clear();
     setWindowTitle(tr("Kelvora — 実験"));
-    if (m_table->rowCount() == 0) {
+    if (m_configs->rowCount() == 0) {
         ShowMessageBox(this, QMessageBox::Warning, tr("構成がありません。「追加」で加えてください。"));
         return false;
     }
@@ -843,34 +612,30 @@ bool ExperimentWindow::run() {
     std::vector<kelvora::SweepPlan> plans;
     std::vector<QString> labels;
     QString varied;
-    for (int row = 0; row < m_table->rowCount(); ++row) {
-        std::vector<Configuration> configurations;
-        int list = -1;
-        const QString message = readRow(row, configurations, &list);
-        if (!message.isEmpty()) {
-            ShowMessageBox(this, QMessageBox::Warning, message);
-            m_table->setCurrentCell(row, 0);
+    std::vector<ConfigurationTable::Configuration> configurations;
+    int failedRow = -1;
+    if (const QString message = m_configs->readAll(configurations, varied, failedRow); !message.isEmpty()) {
+        ShowMessageBox(this, QMessageBox::Warning, message);
+        m_configs->table()->setCurrentCell(failedRow, 0);
+        return false;
+    }
+    for (const ConfigurationTable::Configuration& c : configurations) {
+        kelvora::SweepPlan plan = shared;
+        plan.algorithms = {c.algorithm};
+        plan.populations = {c.params.populationSize};
+        plan.generations = {c.params.generationCount};
+        plan.crossovers = {c.params.crossoverRate};
+        plan.mutations = {c.params.mutationProbability};
+        // The limits kelvora-cli sweep holds its plans to: a seed or a target twice, say.
+        if (const kelvora::session::SweepPlanFault fault = kelvora::session::CheckSweepPlan(plan)) {
+            ShowMessageBox(this, QMessageBox::Warning, PlanFaultText(fault));
             return false;
         }
-        if (list >= 0 && varied.isEmpty()) varied = QLatin1String(ListParameter(list));
-        for (const Configuration& c : configurations) {
-            kelvora::SweepPlan plan = shared;
-            plan.algorithms = {c.algorithm};
-            plan.populations = {c.params.populationSize};
-            plan.generations = {c.params.generationCount};
-            plan.crossovers = {c.params.crossoverRate};
-            plan.mutations = {c.params.mutationProbability};
-            // The limits kelvora-cli sweep holds its plans to: a seed or a target twice, say.
-            if (const kelvora::session::SweepPlanFault fault = kelvora::session::CheckSweepPlan(plan)) {
-                ShowMessageBox(this, QMessageBox::Warning, PlanFaultText(fault));
-                return false;
-            }
-            plans.push_back(std::move(plan));
-            labels.push_back(c.label);
-        }
+        plans.push_back(std::move(plan));
+        labels.push_back(c.label);
     }
     // Two rows of one configuration would be one in the runs' file: refused, naming them.
-    if (const std::vector<std::pair<int, int>> pairs = duplicateRows(); !pairs.empty()) {
+    if (const std::vector<std::pair<int, int>> pairs = m_configs->duplicateRows(); !pairs.empty()) {
         QStringList words;
         for (const auto& [a, b] : pairs) words << tr("%1 行目と %2 行目").arg(a).arg(b);
         ShowMessageBox(this, QMessageBox::Warning, tr("同じ構成の行があります: %1。どちらかを変えるか削除してください。").arg(words.join(tr("、"))));
@@ -882,6 +647,7 @@ bool ExperimentWindow::run() {
         return false;
     }
     m_tableFromFile = false;  // run: the table is the person's now, kept
+    setStale(false);
     m_fileNote->hide();
     saveTable();
     m_plans = plans;
@@ -944,9 +710,10 @@ void ExperimentWindow::onFinished(bool cancelled) {
     // during the run until they show.
     m_computing = true;
     m_cancelled = cancelled;
-    // On the runner's pool, which the window's end waits for; m_results stays as it is meanwhile.
-    (void)QtConcurrent::run(m_runner->pool(), [this, cancelled, labels = labelTexts()] {
-        Outcome outcome = ComputeOutcome(labels, m_results, true);
+    // On the runner's pool, which the window's end waits for, over a copy of the runs: the window's
+    // own stay the window's.
+    (void)QtConcurrent::run(m_runner->pool(), [this, cancelled, labels = m_labels, results = m_results] {
+        Outcome outcome = ComputeOutcome(labels, results, true);
         QMetaObject::invokeMethod(
             this,
             [this, cancelled, outcome = std::move(outcome)]() mutable {
@@ -977,15 +744,16 @@ void ExperimentWindow::updateProgress() {
     m_timeLeft->setText(tr("残り %1 秒").arg(std::ceil(left)));
 }
 
-ExperimentWindow::Outcome ExperimentWindow::ComputeOutcome(const std::vector<std::string>& labels,
+ExperimentWindow::Outcome ExperimentWindow::ComputeOutcome(const std::vector<QString>& labels,
                                                            const std::vector<std::vector<kelvora::SweepResult>>& results,
                                                            bool convergence) {
     Outcome outcome;
     for (std::size_t i = 0; i < results.size(); ++i) {
-        outcome.groups.push_back(GroupOfResults(labels[i], results[i], convergence));
+        outcome.groups.push_back(GroupOfResults(labels[i].toStdString(), results[i], convergence));
         outcome.rows.push_back(results[i].empty() ? std::nullopt
                                                   : std::optional(kelvora::Summarise(results[i]).front()));
     }
+    outcome.statistics = StatisticsPanel::Gather(labels, results);
     return outcome;
 }
 
@@ -998,47 +766,96 @@ std::vector<std::string> ExperimentWindow::labelTexts() const {
 void ExperimentWindow::showOutcome() {
     // Runs read from a file carry no improvements: no convergence curve for them.
     const bool opened = m_plans.empty() && !m_loadedRuns.isEmpty();
-    showOutcome(ComputeOutcome(labelTexts(), m_results, !opened));
+    showOutcome(ComputeOutcome(m_labels, m_results, !opened));
 }
 
+std::optional<kelvora::SweepCombination> ExperimentWindow::shownConfiguration(std::size_t configuration) const {
+    kelvora::SweepCombination ran;
+    if (configuration < m_plans.size()) {
+        const kelvora::SweepPlan& plan = m_plans[configuration];
+        ran.algorithm = plan.algorithms.front();
+        ran.params = {plan.populations.front(), plan.generations.front(), plan.crossovers.front(), plan.mutations.front()};
+        return ran;
+    }
+    if (m_plans.empty() && configuration < m_results.size() && !m_results[configuration].empty())
+        return m_results[configuration].front().combination;  // as an opened file's runs hold it
+    return std::nullopt;
+}
+
+namespace {
+
+bool SameConfiguration(const kelvora::SweepCombination& ran, const ConfigurationTable::Configuration& c) {
+    return ran.algorithm == c.algorithm && ran.params.populationSize == c.params.populationSize &&
+           ran.params.generationCount == c.params.generationCount && ran.params.crossoverRate == c.params.crossoverRate &&
+           ran.params.mutationProbability == c.params.mutationProbability;
+}
+
+}  // namespace
+
 int ExperimentWindow::configurationOfRow(int row) const {
-    if (isRunning() || row < 0 || row >= m_table->rowCount()) return -1;
+    if (isRunning() || row < 0 || row >= m_configs->rowCount()) return -1;
     std::size_t configuration = 0;  // the rows before it, each value of a list counted
     for (int r = 0; r <= row; ++r) {
-        for (int column = 0; column < kColumns; ++column)
-            if (!m_table->item(r, column)) return -1;
-        std::vector<Configuration> read;
-        if (!readRow(r, read).isEmpty()) return -1;
+        std::vector<ConfigurationTable::Configuration> read;
+        if (!m_configs->readRow(r, read).isEmpty()) return -1;
         if (r < row) {
             configuration += read.size();
             continue;
         }
-        if (read.size() != 1) return -1;
-        // The configuration as it was run, or as an opened file's runs hold it.
-        kelvora::SweepCombination ran;
-        if (configuration < m_plans.size()) {
-            const kelvora::SweepPlan& plan = m_plans[configuration];
-            ran.algorithm = plan.algorithms.front();
-            ran.params = {plan.populations.front(), plan.generations.front(), plan.crossovers.front(), plan.mutations.front()};
-        } else if (m_plans.empty() && configuration < m_results.size() && !m_results[configuration].empty()) {
-            ran = m_results[configuration].front().combination;
-        } else {
-            return -1;
-        }
-        const Configuration& c = read.front();
-        const bool same = ran.algorithm == c.algorithm && ran.params.populationSize == c.params.populationSize &&
-                          ran.params.generationCount == c.params.generationCount &&
-                          ran.params.crossoverRate == c.params.crossoverRate &&
-                          ran.params.mutationProbability == c.params.mutationProbability;
-        return same ? static_cast<int>(configuration) : -1;
+        const std::optional<kelvora::SweepCombination> ran = shownConfiguration(configuration);
+        return read.size() == 1 && ran && SameConfiguration(*ran, read.front()) ? static_cast<int>(configuration) : -1;
     }
     return -1;
 }
 
 int ExperimentWindow::rowOfConfiguration(std::size_t configuration) const {
-    for (int row = 0; row < m_table->rowCount(); ++row)
+    for (int row = 0; row < m_configs->rowCount(); ++row)
         if (configurationOfRow(row) == static_cast<int>(configuration)) return row;
     return -1;
+}
+
+void ExperimentWindow::tableEdited() {
+    if (!isRunning() && !m_results.empty()) setStale(true);
+}
+
+void ExperimentWindow::setStale(bool stale) {
+    m_stale = stale;
+    m_staleNote->setVisible(stale);
+    // Greyed, still readable and scrollable: the labels may be typed, the tabs looked through.
+    for (QWidget* shown : {static_cast<QWidget*>(m_summary), static_cast<QWidget*>(m_plots), static_cast<QWidget*>(m_runsEach)}) {
+        if (!stale) {
+            shown->setGraphicsEffect(nullptr);
+            continue;
+        }
+        auto* faded = new QGraphicsOpacityEffect(shown);
+        faded->setOpacity(0.4);
+        shown->setGraphicsEffect(faded);
+    }
+}
+
+void ExperimentWindow::dropConfigurations(const std::vector<ConfigurationTable::Configuration>& removed) {
+    if (isRunning() || removed.empty()) return;
+    std::vector<ConfigurationTable::Configuration> held;
+    for (int row = 0; row < m_configs->rowCount(); ++row) (void)m_configs->readRow(row, held);
+    const auto among = [](const kelvora::SweepCombination& ran, const std::vector<ConfigurationTable::Configuration>& list) {
+        return std::any_of(list.begin(), list.end(), [&](const auto& c) { return SameConfiguration(ran, c); });
+    };
+    std::vector<bool> drop(m_results.size(), false);
+    bool any = false;
+    for (std::size_t i = 0; i < m_results.size(); ++i) {
+        const std::optional<kelvora::SweepCombination> ran = shownConfiguration(i);
+        drop[i] = ran && among(*ran, removed) && !among(*ran, held);
+        any = any || drop[i];
+    }
+    if (!any) return;
+    for (std::size_t i = m_results.size(); i-- > 0;) {
+        if (!drop[i]) continue;
+        const auto at = static_cast<std::ptrdiff_t>(i);
+        m_results.erase(m_results.begin() + at);
+        m_labels.erase(m_labels.begin() + at);
+        if (i < m_plans.size()) m_plans.erase(m_plans.begin() + at);
+    }
+    showOutcome();
 }
 
 void ExperimentWindow::relabel(std::size_t configuration, const QString& label) {
@@ -1049,10 +866,8 @@ void ExperimentWindow::relabel(std::size_t configuration, const QString& label) 
         item->setText(label);
         item->setToolTip(label);
     }
-    if (const int row = rowOfConfiguration(configuration); row >= 0 && m_table->item(row, kLabel)->text() != label) {
-        const QSignalBlocker quiet(m_table);
-        m_table->item(row, kLabel)->setText(label);  // typed now: no longer automatic
-    }
+    if (const int row = rowOfConfiguration(configuration); row >= 0)
+        m_configs->setLabel(row, label);  // typed now: no longer automatic
     m_plots->setLabels(labelTexts());
     m_statistics->setRuns(m_labels, m_results);
 }
@@ -1101,7 +916,7 @@ void ExperimentWindow::showOutcome(Outcome outcome) {
     fitSummary();
     // A sweep file does not say its epsilon: no epsilon is drawn for its runs.
     m_plots->setGroups(std::move(outcome.groups), m_plans.empty() ? std::nan("") : m_plans.front().epsilon);
-    m_statistics->setRuns(m_labels, m_results);
+    m_statistics->setRuns(std::move(outcome.statistics));
     std::vector<const kelvora::SweepResult*> runs;
     for (const auto& list : m_results)
         for (const kelvora::SweepResult& r : list) runs.push_back(&r);
@@ -1134,9 +949,7 @@ QByteArray ExperimentWindow::summaryCsv() const {
 void ExperimentWindow::setRunning(bool running) {
     m_run->setEnabled(!running);
     m_cancel->setEnabled(running);
-    m_add->setEnabled(!running);
-    m_remove->setEnabled(!running);
-    m_table->setEditTriggers(running ? QAbstractItemView::NoEditTriggers : QAbstractItemView::AllEditTriggers);
+    m_configs->setEditable(!running);
 }
 
 QString ExperimentWindow::saveText(const QString& title, const QString& name, const QByteArray& bytes) {
@@ -1170,10 +983,10 @@ void ExperimentWindow::saveTable() const {
     if (m_tableFromFile) return;  // an opened file's rows: the table kept is the one last run
     QSettings settings = AppSettings();
     settings.remove(QLatin1String(kRowsKey));
-    settings.beginWriteArray(QLatin1String(kRowsKey), m_table->rowCount());
-    for (int row = 0; row < m_table->rowCount(); ++row) {
+    settings.beginWriteArray(QLatin1String(kRowsKey), m_configs->rowCount());
+    for (int row = 0; row < m_configs->rowCount(); ++row) {
         settings.setArrayIndex(row);
-        settings.setValue(QStringLiteral("cells"), rowCells(row));
+        settings.setValue(QStringLiteral("cells"), m_configs->rowCells(row));
     }
     settings.endArray();
     settings.setValue(QLatin1String(kSeedsKey), m_seeds->text());
@@ -1190,7 +1003,7 @@ void ExperimentWindow::restoreTable() {
     for (int row = 0; row < rows; ++row) {
         settings.setArrayIndex(row);
         const QStringList cells = settings.value(QStringLiteral("cells")).toStringList();
-        if (cells.size() == kColumns) addRow(cells);
+        if (cells.size() == ConfigurationTable::kColumns) m_configs->addRow(cells);
     }
     settings.endArray();
     m_seeds->setText(settings.value(QLatin1String(kSeedsKey)).toString());

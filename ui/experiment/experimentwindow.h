@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -13,7 +14,9 @@
 #include <QPoint>
 
 #include "batch/sweep.h"
+#include "experiment/configurationtable.h"
 #include "experiment/experimentdata.h"
+#include "experiment/statisticspanel.h"
 
 class QCheckBox;
 class QComboBox;
@@ -27,7 +30,6 @@ class QTableWidget;
 namespace kelvora::ui {
 
 class ExperimentPlots;
-class StatisticsPanel;
 class ResponsePanel;
 class SweepRunner;
 struct SweepBatch;
@@ -56,6 +58,10 @@ public:
     /// The spellings the drop-down of a configuration column offers (method, encoding, selection,
     /// crossover and mutation operators, as kelvora-cli takes them); empty for other columns.
     static QStringList choices(int column);
+    /// The seam of a sweep file's reading off the window's thread: called there with the rows read
+    /// so far, before each row is taken (tests hold the reading at a known row; nullptr: none).
+    using OpenSeam = void (*)(long long rowsRead);
+    static void SetOpenSeam(OpenSeam seam);
 
     /// A top-level window (parent owns it) where the settings remember it, else beside parent;
     /// current gives the main window's settings.
@@ -70,14 +76,19 @@ public:
     /// "中止": no new run starts; finished runs are kept and shown.
     void cancel();
     /// Shows the runs of a sweep CSV written by kelvora-cli sweep or sweep-merge (or this window),
-    /// grouped by configuration, without running anything. A file that cannot be read is reported in a
-    /// message box naming the line and the reason, and what was shown stays; returns false then.
+    /// grouped by configuration, without running anything. The file is read off the window's thread
+    /// under a progress dialog that can stop it; sweepOpened says when it has been shown. A file that
+    /// cannot be read is reported in a message box (after the progress dialog has gone) naming the
+    /// line and the reason, and what was shown stays. Returns false when nothing started (a sweep
+    /// goes, or a file is being read).
     /// The table takes the file's configurations as plain rows (their labels as shown) and the seeds
     /// and targets fields its seeds and targets, ε staying, so that a cell can be edited and run
     /// again; a file of more than kMaxConfigurations leaves them as they were, fileNote() saying so.
     /// The table kept for the next session stays the one last run until 実行.
     bool openSweep(const QString& path);
     bool isRunning() const;
+    /// A sweep file is being read.
+    bool isOpening() const { return m_opening != nullptr; }
     /// A sweep goes, or runs have finished since the runs or the summary were last saved (not
     /// runs opened from a file).
     bool holdsUnsavedRuns() const;
@@ -85,7 +96,7 @@ public:
     /// キャンセル) over parent and answers with the choice; a sweep going is stopped on "discard".
     void askDiscard(QWidget* parent, std::function<void(bool discard)> answer);
 
-    QTableWidget* configurations() const { return m_table; }
+    QTableWidget* configurations() const;
     QTableWidget* summary() const { return m_summary; }
     ExperimentPlots* plots() const { return m_plots; }
     /// The 統計 tab among the plots' tabs.
@@ -96,7 +107,12 @@ public:
     QLineEdit* targetsEdit() const { return m_targets; }
     QLineEdit* epsilonEdit() const { return m_epsilon; }
     /// The line naming rows that repeat another's configuration ("" when none do).
-    QLabel* duplicatesNote() const { return m_duplicates; }
+    QLabel* duplicatesNote() const;
+    /// The line over the charts saying that the results shown belong to the previous table (shown
+    /// while the table, seeds, targets or ε have changed since they were run or opened).
+    QLabel* staleNote() const { return m_staleNote; }
+    /// The results shown belong to another table than the one shown: greyed, staleNote() showing.
+    bool isStale() const { return m_stale; }
     /// The line under the table saying that an opened file's configurations did not fit in it.
     QLabel* fileNote() const { return m_fileNote; }
     /// The sentence over the charts saying what to do while nothing has been run or opened.
@@ -123,6 +139,8 @@ public:
 signals:
     /// The sweep has ended (all runs or cancelled); plots and table show its runs.
     void sweepFinished(bool cancelled);
+    /// A sweep file given to openSweep has been shown (opened), or was not (a fault, or stopped).
+    void sweepOpened(bool opened);
     /// A file that is no sweep CSV was dropped on the window (a results.csv, for the main window's
     /// replay); path is absolute.
     void resultsDropped(const QString& path);
@@ -138,35 +156,17 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    /// One configuration of a row: a row with a value list gives one per value.
-    struct Configuration {
-        QString label;
-        kelvora::SolverParams params;
-        kelvora::Algorithm algorithm;
-    };
-    void addRow(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm);
-    void addRow(const QStringList& cells);
-    void removeSelected();
+    struct Opened;
+    void finishOpening(std::shared_ptr<Opened> opened);
     /// The table, seeds and targets of the configurations of an opened file (their runs' seeds and
     /// targets in the order they first appear).
-    void fillFromFile(const std::vector<kelvora::SweepCombination>& configurations, const std::vector<kelvora::SweepResult>& rows);
+    void fillFromFile(const std::vector<kelvora::SweepCombination>& configurations, const std::vector<std::uint32_t>& seeds,
+                      const std::vector<std::pair<int, int>>& targets);
     /// Sizes the summary's columns to their contents (the label's capped) and, until the splitter is
     /// moved by hand, gives the summary's side what its columns up to the p need, the charts' side
     /// keeping its least; columns false leaves the columns as they are (a resize of the window).
     void fitSummary(bool columns = true);
-    /// The configuration of a row's cells (one value in each); "" or the message naming the cell
-    /// and what it accepts.
-    QString readCells(int row, const QStringList& cells, kelvora::SolverParams& params, kelvora::Algorithm& algorithm) const;
-    /// Row's configurations, one per value of its list (varied: the list's column, or -1); "" or
-    /// the message naming the cell.
-    QString readRow(int row, std::vector<Configuration>& out, int* varied = nullptr) const;
-    QStringList rowCells(int row) const;
-    /// Greys the cells the row's method does not take and flags rows that repeat another's.
-    void updateRows();
-    /// Pairs of rows (1-based) with a configuration in common.
-    std::vector<std::pair<int, int>> duplicateRows() const;
     void takeBatch(SweepBatch& batch);
-    void refreshLabels();
     /// Names configuration (of the runs shown) label in the summary, the charts and the tests, and
     /// in the configurations table when its row still holds that configuration.
     void relabel(std::size_t configuration, const QString& label);
@@ -175,13 +175,21 @@ private:
     int configurationOfRow(int row) const;
     /// The row holding configuration of the last run alone, or -1.
     int rowOfConfiguration(std::size_t configuration) const;
+    /// The parameters and algorithm of configuration of the runs shown, when known.
+    std::optional<kelvora::SweepCombination> shownConfiguration(std::size_t configuration) const;
+    /// The table, seeds, targets or ε changed: the results shown are marked stale.
+    void tableEdited();
+    void setStale(bool stale);
+    /// The configurations of removed rows that no row holds any more leave the results shown.
+    void dropConfigurations(const std::vector<ConfigurationTable::Configuration>& removed);
     void onFinished(bool cancelled);
     /// What the charts and the table show of the runs, computed from them on any thread.
     struct Outcome {
         std::vector<PlotGroup> groups;
         std::vector<std::optional<kelvora::SweepSummaryRow>> rows;  ///< none for a configuration without runs
+        StatisticsPanel::Gathered statistics;  ///< the 統計 tab's
     };
-    static Outcome ComputeOutcome(const std::vector<std::string>& labels,
+    static Outcome ComputeOutcome(const std::vector<QString>& labels,
                                   const std::vector<std::vector<kelvora::SweepResult>>& results, bool convergence);
     std::vector<std::string> labelTexts() const;
     void showOutcome();
@@ -196,9 +204,7 @@ private:
     void saveGeometry();
 
     std::function<CurrentSettings()> m_current;
-    QTableWidget* m_table;
-    QPushButton* m_add;
-    QPushButton* m_remove;
+    ConfigurationTable* m_configs;
     QLineEdit* m_seeds;
     QLineEdit* m_targets;
     QLineEdit* m_epsilon;
@@ -213,7 +219,7 @@ private:
     StatisticsPanel* m_statistics;
     ResponsePanel* m_response;
     QTableWidget* m_summary;
-    QLabel* m_duplicates;
+    QLabel* m_staleNote;
     QLabel* m_runsEach;
     QLabel* m_fileNote;
     QLabel* m_hint;
@@ -234,6 +240,8 @@ private:
     long long m_total = 0;
     long long m_done = 0;
     std::chrono::steady_clock::time_point m_started;
+    bool m_stale = false;                               ///< the results shown are of another table
+    std::shared_ptr<Opened> m_opening;                  ///< the sweep file being read
     bool m_remembered = false;
     QPoint m_placedAt;
 };

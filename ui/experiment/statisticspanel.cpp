@@ -411,12 +411,12 @@ StatisticsPanel::StatisticsPanel(QWidget* parent) : QWidget(parent) {
 }
 
 void StatisticsPanel::setRuns(const std::vector<QString>& labels, const std::vector<std::vector<kelvora::SweepResult>>& results) {
-    m_labels.clear();
-    m_index.clear();
-    m_first.clear();
-    m_samples.clear();
-    m_seeds.clear();
-    m_targets.clear();
+    setRuns(Gather(labels, results));
+}
+
+StatisticsPanel::Gathered StatisticsPanel::Gather(const std::vector<QString>& labels,
+                                                  const std::vector<std::vector<kelvora::SweepResult>>& results) {
+    Gathered g;
     std::vector<std::vector<const kelvora::SweepResult*>> runs;
     std::vector<std::string> names;
     for (std::size_t i = 0; i < results.size() && i < labels.size(); ++i) {
@@ -433,15 +433,26 @@ void StatisticsPanel::setRuns(const std::vector<QString>& labels, const std::vec
                 targets.push_back(r.combination.target);
             runs.back().push_back(&r);
         }
-        m_labels.push_back(labels[i]);
-        m_index.push_back(i);
+        g.labels.push_back(labels[i]);
+        g.index.push_back(i);
         names.push_back(labels[i].toStdString());
-        m_first.push_back(results[i].front().combination);
-        m_samples.push_back(std::move(s));
-        m_seeds.push_back(static_cast<long long>(seeds.size()));
-        m_targets.push_back(static_cast<long long>(targets.size()));
+        g.first.push_back(results[i].front().combination);
+        g.samples.push_back(std::move(s));
+        g.seeds.push_back(static_cast<long long>(seeds.size()));
+        g.targets.push_back(static_cast<long long>(targets.size()));
     }
-    m_cd = CriticalDifferenceOf(names, runs, 0.05);
+    g.cd = CriticalDifferenceOf(names, runs, 0.05);
+    return g;
+}
+
+void StatisticsPanel::setRuns(Gathered gathered) {
+    m_labels = std::move(gathered.labels);
+    m_index = std::move(gathered.index);
+    m_first = std::move(gathered.first);
+    m_samples = std::move(gathered.samples);
+    m_seeds = std::move(gathered.seeds);
+    m_targets = std::move(gathered.targets);
+    m_cd = std::move(gathered.cd);
     // Room for the title on two lines, where the tab is narrower than the saved picture.
     m_diagram->setFixedHeight(m_cd ? CriticalDifferenceSize(m_labels.size()).height() + 24 : 0);
     m_diagram->update();

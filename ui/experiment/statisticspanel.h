@@ -83,6 +83,19 @@ public:
     /// Shows the tests of these configurations' runs (one label and one list of runs each; lists may
     /// be empty, and such a configuration is left out), successes counted within the sweep's epsilon.
     void setRuns(const std::vector<QString>& labels, const std::vector<std::vector<kelvora::SweepResult>>& results);
+    /// What the tab shows of such runs, gathered on any thread: each configuration's sample, seeds
+    /// and targets counted, and the critical-difference diagram.
+    struct Gathered {
+        std::vector<QString> labels;
+        std::vector<std::size_t> index;  ///< each shown configuration's number in the lists given
+        std::vector<kelvora::SweepCombination> first;
+        std::vector<kelvora::Sample> samples;
+        std::vector<long long> seeds, targets;
+        std::optional<CriticalDifference> cd;
+    };
+    static Gathered Gather(const std::vector<QString>& labels, const std::vector<std::vector<kelvora::SweepResult>>& results);
+    /// Shows runs gathered by Gather.
+    void setRuns(Gathered gathered);
 
     QComboBox* baseline() const { return m_baseline; }
     QTableWidget* table() const { return m_table; }

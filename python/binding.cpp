@@ -1,0 +1,1038 @@
+// kelvora._kelvora: the core and the application layer as Python sees them. Arguments are read with
+// the command line's parsers and ranges and refused with its words; a run's history is kept in
+// arrays that numpy views without copying; the result files are written by the core's own writer
+// and record. Nothing here computes what the core or the application layer computes.
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "analysis/landscape.h"
+#include "analysis/optimum.h"
+#include "analysis/reachmap.h"
+#include "batch/sweep.h"
+#include "batch/sweep_table.h"
+#include "ga/algorithm.h"
+#include "ga/run.h"
+#include "io/result_files.h"
+#include "io/run_record.h"
+#include "model/arm.h"
+#include "model/kelvora_version.h"
+#include "session/comparison.h"
+#include "session/file_failure.h"
+#include "session/numbers.h"
+#include "session/run_record.h"
+#include "session/sweep_plan.h"
+#include "session/sweep_targets.h"
+
+namespace py = pybind11;
+using namespace kelvora;
+
+namespace {
+
+// ---- Arguments: Python values read as the command line reads its flags' text ----------------------
+
+// A value as the text a flag would have been given: a str as it is, an int in decimal, a float in
+// the shortest form that reads back exactly (repr). A bool is no number here: it reads as its name.
+std::string ArgumentText(const py::handle& value) {
+    if (py::isinstance<py::str>(value)) return value.cast<std::string>();
+    if (py::isinstance<py::bool_>(value)) return value.cast<bool>() ? "True" : "False";
+    if (py::isinstance<py::int_>(value) || py::isinstance<py::float_>(value)) return py::repr(value).cast<std::string>();
+    return py::str(value).cast<std::string>();
+}
+
+[[noreturn]] void Refuse(const std::string& argument, const std::string& message) {
+    throw py::value_error(argument + ": " + message);
+}
+
+// A number argument by its flag's field: the command line's parser and range, its refusal's words.
+double NumberArgument(const char* argument, const session::NumberField& field, const py::handle& value) {
+    const std::string text = ArgumentText(value);
+    const auto v = session::ParseNumberField(field, text);
+    if (!v) Refuse(argument, "'" + text + "' is not " + session::ExpectedText(field));
+    return *v;
+}
+
+// A target: (X, Y) or "X,Y", relative to the base, x right, y up.
+PixelPoint TargetArgument(const py::handle& value) {
+    std::string text;
+    if (py::isinstance<py::str>(value)) {
+        text = value.cast<std::string>();
+    } else {
+        py::sequence xy = py::reinterpret_borrow<py::sequence>(value);
+        if (!py::isinstance<py::sequence>(value) || py::len(xy) != 2) Refuse("target", "expected (X, Y) or 'X,Y'");
+        text = ArgumentText(xy[0]) + "," + ArgumentText(xy[1]);
+    }
+    const auto target = session::ParseTarget(text);
+    if (!target) Refuse("target", "'" + text + "' is not " + session::ExpectedTargetText());
+    return *target;
+}
+
+// The command line's flag names in a message as Python's argument names: --algorithm is method,
+// --crossover-operator crossover_operator, and so on; --target is target (targets for a sweep).
+std::string ArgumentWords(const std::string& message, const char* targetName = "target") {
+    std::string out;
+    for (std::size_t at = 0; at < message.size();) {
+        const bool flag = message.compare(at, 2, "--") == 0 && at + 2 < message.size() && message[at + 2] >= 'a' &&
+                          message[at + 2] <= 'z' && (at == 0 || message[at - 1] == ' ' || message[at - 1] == '(');
+        if (!flag) {
+            out += message[at++];
+            continue;
+        }
+        std::size_t end = at + 2;
+        while (end < message.size() && ((message[end] >= 'a' && message[end] <= 'z') || message[end] == '-')) ++end;
+        std::string name = message.substr(at + 2, end - at - 2);
+        if (name == "algorithm") name = "method";
+        else if (name == "target") name = targetName;
+        for (char& c : name)
+            if (c == '-') c = '_';
+        out += name;
+        at = end;
+    }
+    return out;
+}
+
+// One operator choice through the core's parser of its flag, when given (None: the default).
+void ChoiceArgument(const char* argument, std::string (*parse)(std::string_view, Algorithm&), const py::handle& value,
+                    Algorithm& algorithm) {
+    if (value.is_none()) return;
+    const std::string text = ArgumentText(value);
+    if (const std::string message = parse(text, algorithm); !message.empty()) Refuse(argument, ArgumentWords(message));
+}
+
+struct RunArguments {
+    RunSetup setup;
+    py::object mutation;  // the caller's own mutation (a callable), or None
+    PixelPoint target{kOpeningTargetX, kOpeningTargetY};
+};
+
+RunArguments ReadRunArguments(const py::handle& seed, const py::handle& population, const py::handle& generations,
+                              const py::handle& crossover, const py::handle& mutation, const py::handle& target,
+                              const py::handle& method, const py::handle& encoding, const py::handle& selection,
+                              const py::handle& elitism, const py::handle& crossoverOperator,
+                              const py::handle& mutationOperator) {
+    RunArguments a;
+    SolverParams& p = a.setup.params;
+    p.populationSize = static_cast<int>(NumberArgument("population", session::kPopulationField, population));
+    p.generationCount = static_cast<int>(NumberArgument("generations", session::kGenerationsField, generations));
+    p.crossoverRate = NumberArgument("crossover", session::kCrossoverField, crossover);
+    p.mutationProbability = NumberArgument("mutation", session::kMutationField, mutation);
+    a.target = TargetArgument(target);
+    if (seed.is_none()) {
+        try {
+            a.setup.seed = std::random_device{}();
+        } catch (...) {  // no entropy source: the clock
+            a.setup.seed = ClockSeed();
+        }
+    } else {
+        a.setup.seed = static_cast<std::uint32_t>(NumberArgument("seed", session::kSeedField, seed));
+    }
+    Algorithm& algorithm = a.setup.algorithm;
+    ChoiceArgument("method", ParseMethod, method, algorithm);
+    ChoiceArgument("encoding", ParseEncoding, encoding, algorithm);
+    for (const auto& [name, value] : {std::pair{"selection", selection}, {"crossover_operator", crossoverOperator}})
+        if (PyCallable_Check(value.ptr()))
+            Refuse(name, "a function of your own is taken for mutation_operator only; give one of the built-in spellings");
+    ChoiceArgument("selection", ParseSelection, selection, algorithm);
+    ChoiceArgument("elitism", ParseElitism, elitism, algorithm);
+    ChoiceArgument("crossover_operator", ParseCrossover, crossoverOperator, algorithm);
+    a.mutation = py::none();
+    if (PyCallable_Check(mutationOperator.ptr())) {
+        if (algorithm.method != Method::geneticAlgorithm)
+            Refuse("mutation_operator", "a function of your own needs method 'ga', not '" + MethodName(algorithm) + "'");
+        a.mutation = py::reinterpret_borrow<py::object>(mutationOperator);
+    } else {
+        ChoiceArgument("mutation_operator", ParseMutation, mutationOperator, algorithm);
+    }
+    if (const std::string untaken = UntakenChoices(algorithm); !untaken.empty())
+        throw py::value_error(ArgumentWords(untaken));
+    // The counts that depend on the population, each named by its own argument.
+    Algorithm only;
+    only.selection = algorithm.selection;
+    only.tournamentSize = algorithm.tournamentSize;
+    if (const std::string invalid = ValidateAlgorithm(only, p.populationSize); !invalid.empty())
+        Refuse("selection", ArgumentWords(invalid));
+    only = Algorithm{};
+    only.elitism = algorithm.elitism;
+    if (const std::string invalid = ValidateAlgorithm(only, p.populationSize); !invalid.empty())
+        Refuse("elitism", ArgumentWords(invalid));
+    a.setup.geometry = GeometryFor(a.target.x, a.target.y);
+    return a;
+}
+
+// ---- A run and its history --------------------------------------------------------------------------
+
+// Every generation of a run as it was handed over: the poses as evaluated, their fitness, and the
+// summary the result files hold. Filled by the run's observer; read by numpy in place.
+struct RunHistory {
+    RunSetup setup;
+    PixelPoint target;
+    int population = 0;
+    int generations = 0;                 // generations finished
+    std::vector<std::uint8_t> poses;     // [G][N][3], angles in whole degrees
+    std::vector<double> fitness;         // [G][N]
+    std::vector<double> best;            // [G]
+    std::vector<double> average;         // [G]
+    std::vector<std::int32_t> bestIndex; // [G]
+    std::vector<double> distances;       // [G][N], filled on first use
+    RunOutcome outcome;
+    Optimum optimum;
+    std::string started;                 // when the run started, as run.json records it
+    bool custom = false;                 // made with a mutation of the caller's own
+};
+
+class HistoryObserver final : public RunObserver {
+public:
+    explicit HistoryObserver(RunHistory& history) : h_(history) {}
+    void onGeneration(const GenerationView& view) override {
+        const std::size_t n = static_cast<std::size_t>(view.populationSize);
+        const std::size_t g = static_cast<std::size_t>(view.generation - 1);
+        static_assert(sizeof(Chromosome) == 3);
+        std::memcpy(h_.poses.data() + g * n * 3, view.population, n * 3);
+        std::memcpy(h_.fitness.data() + g * n, view.fitness, n * sizeof(double));
+        h_.best[g] = view.best;
+        h_.average[g] = view.average;
+        h_.bestIndex[g] = view.bestIndex;
+        h_.generations = view.generation;
+    }
+
+private:
+    RunHistory& h_;
+};
+
+// Ctrl-C during a run: while it computes (without the interpreter's lock), SIGINT raises the run's
+// stop flag instead of reaching Python; the run ends after the generation it is in. Only on the main
+// thread, where Python itself takes signals.
+std::atomic<bool> gInterrupted{false};
+
+extern "C" void OnInterrupt(int) { gInterrupted.store(true, std::memory_order_release); }
+
+class InterruptScope {
+public:
+    InterruptScope() {
+        gInterrupted.store(false);
+        const bool mainThread = py::module_::import("threading").attr("current_thread")().is(
+            py::module_::import("threading").attr("main_thread")());
+        if (!mainThread) return;
+        struct sigaction action {};
+        action.sa_handler = OnInterrupt;
+        sigemptyset(&action.sa_mask);
+        installed_ = ::sigaction(SIGINT, &action, &previous_) == 0;
+    }
+    ~InterruptScope() {
+        if (installed_) ::sigaction(SIGINT, &previous_, nullptr);
+    }
+    InterruptScope(const InterruptScope&) = delete;
+    InterruptScope& operator=(const InterruptScope&) = delete;
+
+private:
+    struct sigaction previous_ {};
+    bool installed_ = false;
+};
+
+// A Python function as the run's mutation: once a step it is handed the genotypes of the slots to
+// mutate as a writable uint8 array [count, 3] over the population itself (valid during the call)
+// and a numpy Generator seeded from the run's seed; it changes the array in place or returns the
+// new genotypes. An exception ends the run and is raised again once the run has returned.
+class PythonMutation final : public CustomMutation {
+public:
+    PythonMutation(py::object function, std::uint32_t seed)
+        : function_(std::move(function)), rng_(py::module_::import("numpy").attr("random").attr("default_rng")(seed)) {}
+    ~PythonMutation() override {
+        py::gil_scoped_acquire gil;
+        function_ = py::object();
+        rng_ = py::object();
+        error_.reset();
+    }
+
+    void mutate(int, Chromosome* genotypes, int count, CrtRandom&) override {
+        if (error_) return;
+        py::gil_scoped_acquire gil;
+        try {
+            const py::capsule none(genotypes, [](void*) {});
+            py::array_t<std::uint8_t> view({count, 3}, {3, 1}, &genotypes->gene[0], none);
+            const py::object out = function_(view, rng_);
+            if (out.is_none() || out.is(view)) return;
+            const py::array given = py::array::ensure(out);
+            const char kind = given ? given.dtype().kind() : '?';
+            if (!given || given.ndim() != 2 || given.shape(0) != count || given.shape(1) != 3 || (kind != 'u' && kind != 'i'))
+                throw py::value_error("mutation_operator: returned " + py::repr(out.attr("shape")).cast<std::string>() +
+                                      " " + py::str(out.attr("dtype")).cast<std::string>() +
+                                      "; expected None (changed in place) or integers of shape (" +
+                                      std::to_string(count) + ", 3)");
+            const py::array_t<long long, py::array::c_style | py::array::forcecast> values(given);
+            const long long* v = values.data();
+            for (py::ssize_t i = 0; i < values.size(); ++i)
+                if (v[i] < 0 || v[i] > 255)
+                    throw py::value_error("mutation_operator: returned the gene " + std::to_string(v[i]) +
+                                          ", not a byte in 0..255");
+            for (py::ssize_t i = 0; i < values.size(); ++i) (&genotypes->gene[0])[i] = static_cast<std::uint8_t>(v[i]);
+        } catch (py::error_already_set& e) {
+            error_ = std::move(e);
+            gInterrupted.store(true);  // the run ends after this generation
+        } catch (const py::value_error& e) {
+            PyErr_SetString(PyExc_ValueError, e.what());
+            error_ = py::error_already_set();
+            gInterrupted.store(true);
+        }
+    }
+
+    /// Raises the function's exception, if it threw (with the interpreter's lock held).
+    void rethrow() {
+        if (error_) {
+            py::error_already_set e = std::move(*error_);
+            error_.reset();
+            throw e;
+        }
+    }
+
+private:
+    py::object function_;
+    py::object rng_;
+    std::optional<py::error_already_set> error_;
+};
+
+std::shared_ptr<RunHistory> Run(const RunArguments& arguments) {
+    auto history = std::make_shared<RunHistory>();
+    RunHistory& h = *history;
+    h.setup = arguments.setup;
+    h.target = arguments.target;
+    h.population = h.setup.params.populationSize;
+    const std::size_t n = static_cast<std::size_t>(h.population);
+    const std::size_t g = static_cast<std::size_t>(h.setup.params.generationCount);
+    h.poses.resize(g * n * 3);
+    h.fitness.resize(g * n);
+    h.best.resize(g);
+    h.average.resize(g);
+    h.bestIndex.resize(g);
+    h.started = RecordTimeNow();
+    std::optional<PythonMutation> mutation;
+    if (!arguments.mutation.is_none()) {
+        mutation.emplace(arguments.mutation, h.setup.seed);
+        h.setup.mutation = &*mutation;
+        h.custom = true;
+    }
+    {
+        InterruptScope interrupt;
+        py::gil_scoped_release unlocked;
+        HistoryObserver observer(h);
+        RunObserver* observers[] = {&observer};
+        const auto buffers = std::make_unique<RunBuffers>();
+        h.outcome = RunSolver(h.setup, observers, *buffers, &gInterrupted);
+        const Geometry& geometry = h.setup.geometry;
+        h.optimum = FindOptimum(geometry.baseX, geometry.baseY, geometry.targetX, geometry.targetY);
+    }
+    h.setup.mutation = nullptr;
+    if (mutation) mutation->rethrow();
+    if (h.outcome.stopped || gInterrupted.load()) {
+        PyErr_SetNone(PyExc_KeyboardInterrupt);
+        throw py::error_already_set();
+    }
+    return history;
+}
+
+// The distances of every pose of the history, as the run computes them; filled once.
+const std::vector<double>& Distances(RunHistory& h) {
+    if (h.distances.empty() && !h.poses.empty()) {
+        py::gil_scoped_release unlocked;
+        std::vector<double> d(h.fitness.size());
+        for (std::size_t i = 0; i < d.size(); ++i)
+            d[i] = TipDistance(h.setup.geometry, h.poses[3 * i], h.poses[3 * i + 1], h.poses[3 * i + 2]);
+        h.distances = std::move(d);
+    }
+    return h.distances;
+}
+
+// A read-only numpy array over storage that owner keeps alive.
+template <class T>
+py::array View(const T* data, std::vector<py::ssize_t> shape, const py::object& owner) {
+    py::array a(py::dtype::of<T>(), std::move(shape), {}, data, owner);
+    py::detail::array_proxy(a.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+    return a;
+}
+
+py::tuple PoseTuple(const ArmPose& pose) { return py::make_tuple(pose.a1, pose.a2, pose.a3); }
+
+// results.csv, fitness.csv and run.json in directory, as kelvora-cli --output-dir writes them: the
+// history handed to the core's writer generation by generation, then the record of the run.
+void WriteRun(const RunHistory& h, const std::string& directory, bool runJson) {
+    if (directory.empty()) Refuse("directory", "the directory name is empty");
+    if (runJson && h.custom)
+        Refuse("run_json", "a run with a mutation of your own has no run.json: no kelvora-cli command repeats it");
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error || !std::filesystem::is_directory(directory))
+        throw py::value_error("directory: '" + directory + "': " + (error ? error.message() : std::strerror(ENOTDIR)));
+    std::string failure;
+    {
+        py::gil_scoped_release unlocked;
+        ResultWriter writer(FlushMode::generation);
+        RunReport report;
+        report.seed = h.setup.seed;
+        if (!writer.open(directory.c_str())) {
+            report.refused = true;
+        } else {
+            if (runJson) std::filesystem::remove(std::filesystem::path(directory) / kRunRecordName, error);
+            const std::size_t n = static_cast<std::size_t>(h.population);
+            for (int g = 0; g < h.generations; ++g) {
+                GenerationView view;
+                view.generation = g + 1;
+                view.populationSize = h.population;
+                view.population = reinterpret_cast<const Chromosome*>(h.poses.data() + g * n * 3);
+                view.fitness = h.fitness.data() + g * n;
+                view.bestIndex = h.bestIndex[g];
+                view.best = h.best[g];
+                view.average = h.average[g];
+                writer.onGeneration(view);
+            }
+            writer.onEnd(h.outcome);
+            report.generationsRun = h.generations;
+        }
+        report.results = writer.resultsFailure();
+        report.fitness = writer.fitnessFailure();
+        for (const ResultFileFailure* f : {&report.results, &report.fitness}) {
+            if (!*f) continue;
+            if (!failure.empty()) failure += "; ";
+            failure += session::FileFailureText(*f, (std::filesystem::path(directory) / f->name).string());
+        }
+        if (!report.refused && runJson) {
+            RunRecord record = session::RecordOfRun("kelvora-python", h.setup, report, h.started, directory);
+            record.flush = FlushMode::line;
+            const std::string recordError = WriteRunRecord(record, directory.c_str());
+            if (!recordError.empty()) failure += (failure.empty() ? "" : "; ") + recordError;
+        }
+    }
+    if (!failure.empty()) {
+        PyErr_SetString(PyExc_OSError, failure.c_str());
+        throw py::error_already_set();
+    }
+}
+
+// ---- Sweeps -----------------------------------------------------------------------------------------
+
+// A value or an iterable of values as a list (a str is one value).
+std::vector<py::object> Items(const py::handle& value) {
+    std::vector<py::object> items;
+    if (py::isinstance<py::str>(value) || !py::isinstance<py::iterable>(value)) {
+        items.push_back(py::reinterpret_borrow<py::object>(value));
+    } else {
+        for (const py::handle item : value) items.push_back(py::reinterpret_borrow<py::object>(item));
+    }
+    return items;
+}
+
+template <class T>
+std::vector<T> NumberList(const char* argument, const session::NumberField& field, const py::handle& value) {
+    std::vector<T> out;
+    for (const py::object& item : Items(value)) out.push_back(static_cast<T>(NumberArgument(argument, field, item)));
+    return out;
+}
+
+using ChoiceParser = std::string (*)(std::string_view, Algorithm&);
+
+// One choice list: each item read by its flag's parser and spelled as the sweep file spells it;
+// None leaves the classic choice.
+void ChoiceList(std::size_t which, const char* argument, ChoiceParser parse, const py::handle& value,
+                session::SweepChoices& choices) {
+    if (value.is_none()) return;
+    std::vector<std::string> spelled;
+    for (const py::object& item : Items(value)) {
+        const std::string text = ArgumentText(item);
+        Algorithm a;
+        if (const std::string message = parse(text, a); !message.empty()) Refuse(argument, ArgumentWords(message));
+        spelled.push_back(AlgorithmFields(a)[which]);
+        if (std::find(spelled.begin(), spelled.end() - 1, spelled.back()) != spelled.end() - 1)
+            Refuse(argument, "'" + text + "' is listed twice");
+    }
+    choices[which] = std::move(spelled);
+}
+
+// A finished sweep as columns, named and ordered as the sweep file's header.
+py::dict SweepColumns(const SweepPlan& plan, const std::vector<SweepResult>& results) {
+    const std::size_t n = results.size();
+    const auto column = [n](auto zero, auto fill) {
+        py::array_t<decltype(zero)> a(static_cast<py::ssize_t>(n));
+        auto* out = a.mutable_data();
+        for (std::size_t i = 0; i < n; ++i) out[i] = fill(i);
+        return a;
+    };
+    const py::module_ numpy = py::module_::import("numpy");
+    const auto texts = [&](std::size_t field) {
+        py::list list(n);
+        for (std::size_t i = 0; i < n; ++i)
+            list[i] = py::str(AlgorithmFields(results[i].combination.algorithm)[field]);
+        return numpy.attr("array")(list);
+    };
+    const std::string fingerprint = SweepFingerprint(plan);
+    const long long runs = CombinationCount(plan);
+    py::dict d;
+    const auto& r = results;
+    d["seed"] = column(std::uint32_t{}, [&](std::size_t i) { return r[i].combination.seed; });
+    d["population"] = column(std::int32_t{}, [&](std::size_t i) { return r[i].combination.params.populationSize; });
+    d["generations"] = column(std::int32_t{}, [&](std::size_t i) { return r[i].combination.params.generationCount; });
+    d["crossover"] = column(double{}, [&](std::size_t i) { return r[i].combination.params.crossoverRate; });
+    d["mutation"] = column(double{}, [&](std::size_t i) { return r[i].combination.params.mutationProbability; });
+    const char* const names[] = {"algorithm", "encoding", "selection", "elitism", "crossover_operator", "mutation_operator"};
+    for (std::size_t field = 0; field < std::size(names); ++field) d[names[field]] = texts(field);
+    d["elitism"] = numpy.attr("asarray")(d["elitism"], "int32");
+    d["target_x"] = column(std::int32_t{}, [&](std::size_t i) { return r[i].combination.target.x; });
+    d["target_y"] = column(std::int32_t{}, [&](std::size_t i) { return r[i].combination.target.y; });
+    d["elite_a1"] = column(std::uint8_t{}, [&](std::size_t i) { return static_cast<std::uint8_t>(r[i].elitePose.a1); });
+    d["elite_a2"] = column(std::uint8_t{}, [&](std::size_t i) { return static_cast<std::uint8_t>(r[i].elitePose.a2); });
+    d["elite_a3"] = column(std::uint8_t{}, [&](std::size_t i) { return static_cast<std::uint8_t>(r[i].elitePose.a3); });
+    d["elite_distance"] = column(double{}, [&](std::size_t i) { return r[i].eliteDistance; });
+    d["optimum_distance"] = column(double{}, [&](std::size_t i) { return r[i].optimumDistance; });
+    d["gap"] = column(double{}, [&](std::size_t i) { return r[i].eliteDistance - r[i].optimumDistance; });
+    d["reached_optimum"] = column(bool{}, [&](std::size_t i) { return r[i].reachedOptimum(); });
+    d["first_generation_at_optimum"] = column(std::int32_t{}, [&](std::size_t i) { return r[i].firstGenerationAtOptimum; });
+    d["first_generation_within_epsilon"] =
+        column(std::int32_t{}, [&](std::size_t i) { return r[i].firstGenerationWithinEpsilon; });
+    d["run"] = column(std::int64_t{}, [&](std::size_t i) { return static_cast<std::int64_t>(i) + 1; });
+    d["runs"] = column(std::int64_t{}, [&](std::size_t) { return static_cast<std::int64_t>(runs); });
+    d["sweep"] = numpy.attr("full")(n, py::str(fingerprint));
+    return d;
+}
+
+py::dict Sweep(const py::object& seeds, const py::object& targets, const py::object& population,
+               const py::object& generations, const py::object& crossover, const py::object& mutation,
+               const py::object& method, const py::object& encoding, const py::object& selection,
+               const py::object& elitism, const py::object& crossoverOperator, const py::object& mutationOperator,
+               const py::object& epsilon, const py::object& targetSeed, const py::object& threads) {
+    SweepPlan plan;
+    plan.populations = NumberList<int>("population", session::kPopulationField, population);
+    plan.generations = NumberList<int>("generations", session::kGenerationsField, generations);
+    plan.crossovers = NumberList<double>("crossover", session::kCrossoverField, crossover);
+    plan.mutations = NumberList<double>("mutation", session::kMutationField, mutation);
+    plan.seeds = NumberList<std::uint32_t>("seeds", session::kSeedField, seeds);
+    plan.epsilon = NumberArgument("epsilon", session::kEpsilonField, epsilon);
+    // Targets: (X, Y) pairs, and at most one "random:K" drawn after them from target_seed.
+    int randomTargets = 0;
+    for (const py::object& item : targets.is_none() ? std::vector<py::object>{} : Items(targets)) {
+        if (py::isinstance<py::str>(item) && item.cast<std::string>().rfind("random:", 0) == 0) {
+            const auto k = session::ParseRandomTargets(item.cast<std::string>());
+            if (!k || randomTargets)
+                Refuse("targets", "'" + item.cast<std::string>() + "' is not random:K with K in 1.." +
+                                      std::to_string(session::kMaxRandomTargets) + (randomTargets ? ", given once" : ""));
+            randomTargets = *k;
+            continue;
+        }
+        const PixelPoint t = TargetArgument(item);
+        plan.targets.push_back({t.x, t.y});
+    }
+    session::SweepChoices choices = session::ClassicSweepChoices();
+    const ChoiceParser parsers[] = {ParseMethod, ParseEncoding, ParseSelection, ParseElitism, ParseCrossover, ParseMutation};
+    const py::handle lists[] = {method, encoding, selection, elitism, crossoverOperator, mutationOperator};
+    const char* const names[] = {"method", "encoding", "selection", "elitism", "crossover_operator", "mutation_operator"};
+    for (std::size_t which = 0; which < choices.size(); ++which)
+        ChoiceList(which, names[which], parsers[which], lists[which], choices);
+    if (!plan.populations.empty() && !choices[0].empty()) {
+        const int smallest = *std::min_element(plan.populations.begin(), plan.populations.end());
+        if (const std::string invalid = session::SweepAlgorithms(choices, smallest, plan.algorithms); !invalid.empty())
+            throw py::value_error(ArgumentWords(invalid, "targets"));
+    } else {
+        plan.algorithms.clear();  // an empty list: the plan's check names it
+    }
+    if (randomTargets > 0) {
+        const auto seed = static_cast<std::uint32_t>(NumberArgument("target_seed", session::kSeedField, targetSeed));
+        if (const std::string clash = session::AddRandomTargets(plan.targets, randomTargets, seed); !clash.empty())
+            throw py::value_error(ArgumentWords(clash, "targets"));
+    }
+    if (plan.targets.empty() && targets.is_none()) plan.targets.push_back({kOpeningTargetX, kOpeningTargetY});
+    if (const session::SweepPlanFault fault = session::CheckSweepPlan(plan))
+        throw py::value_error(ArgumentWords(session::SweepPlanFaultText(fault), "targets"));
+
+    SweepOptions options;
+    options.threads = threads.is_none() ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
+                                        : static_cast<int>(NumberArgument("threads", {"--threads", 1, 1024, true}, threads));
+    std::vector<SweepResult> results(static_cast<std::size_t>(CombinationCount(plan)));
+    long long done = 0;
+    {
+        InterruptScope interrupt;
+        options.stop = &gInterrupted;
+        py::gil_scoped_release unlocked;
+        done = RunSweep(plan, options, [&results](long long index, const SweepResult& r) {
+            SweepResult& kept = results[static_cast<std::size_t>(index)];
+            kept = r;
+            kept.improvements = {};  // the columns do not hold them
+        });
+    }
+    if (done < static_cast<long long>(results.size())) {
+        PyErr_SetNone(PyExc_KeyboardInterrupt);
+        throw py::error_already_set();
+    }
+    return SweepColumns(plan, results);
+}
+
+// ---- Comparisons ------------------------------------------------------------------------------------
+
+// A column of a sweep table (a dict of arrays or a DataFrame) as a list.
+py::list Column(const py::object& table, const char* name) {
+    py::object column;
+    try {
+        column = table[py::str(name)];
+    } catch (const py::error_already_set&) {
+        throw py::value_error(std::string("table: no column '") + name + "'");
+    }
+    return py::list(py::module_::import("numpy").attr("asarray")(column).attr("tolist")());
+}
+
+// What kelvora-cli compare --json says of a configuration.
+py::dict ConfigurationDict(const session::ComparedConfiguration& g) {
+    const std::vector<std::string> f = AlgorithmFields(g.runs.algorithm);
+    const SolverParams& p = g.runs.params;
+    py::dict d;
+    d["population"] = p.populationSize;
+    d["generations"] = p.generationCount;
+    d["crossover"] = p.crossoverRate;
+    d["mutation"] = p.mutationProbability;
+    d["algorithm"] = f[0];
+    d["encoding"] = f[1];
+    d["selection"] = f[2];
+    d["elitism"] = f[3];
+    d["crossover_operator"] = f[4];
+    d["mutation_operator"] = f[5];
+    d["label"] = g.label;
+    return d;
+}
+
+py::dict Compare(const py::object& table, const py::object& baseline, const py::object& alphaValue) {
+    const std::string alphaText = ArgumentText(alphaValue);
+    const auto alpha = session::ParseNumberField({"--alpha", 0, 1, false, true}, alphaText);
+    if (!alpha || *alpha >= 1.0) Refuse("alpha", "'" + alphaText + "' is not a level in (0, 1)");
+    // The rows, each read back as its configuration and outcome.
+    const char* const fields[] = {"algorithm", "encoding", "selection", "elitism", "crossover_operator",
+                                  "mutation_operator"};
+    const ChoiceParser parsers[] = {ParseMethod, ParseEncoding, ParseSelection, ParseElitism, ParseCrossover, ParseMutation};
+    const py::list seed = Column(table, "seed"), population = Column(table, "population"),
+                   generations = Column(table, "generations"), crossover = Column(table, "crossover"),
+                   mutation = Column(table, "mutation"), x = Column(table, "target_x"), y = Column(table, "target_y"),
+                   distance = Column(table, "elite_distance"), first = Column(table, "first_generation_within_epsilon");
+    std::vector<py::list> choice;
+    for (const char* f : fields) choice.push_back(Column(table, f));
+    session::ComparedRuns runs;
+    const std::size_t n = py::len(seed);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string row = "table: row " + std::to_string(i) + ": ";
+        SweepCombination c;
+        try {
+            c.seed = static_cast<std::uint32_t>(NumberArgument("seed", session::kSeedField, seed[i]));
+            c.params.populationSize = static_cast<int>(NumberArgument("population", session::kPopulationField, population[i]));
+            c.params.generationCount =
+                static_cast<int>(NumberArgument("generations", session::kGenerationsField, generations[i]));
+            c.params.crossoverRate = NumberArgument("crossover", session::kCrossoverField, crossover[i]);
+            c.params.mutationProbability = NumberArgument("mutation", session::kMutationField, mutation[i]);
+            c.target = {static_cast<int>(NumberArgument("target_x", session::kTargetOffsetField, x[i])),
+                        static_cast<int>(NumberArgument("target_y", session::kTargetOffsetField, y[i]))};
+            for (std::size_t f = 0; f < std::size(fields); ++f)
+                if (const std::string message = parsers[f](ArgumentText(choice[f][i]), c.algorithm); !message.empty())
+                    Refuse(fields[f], message);
+        } catch (const py::value_error& e) {
+            throw py::value_error(row + e.what());
+        }
+        runs.add(runs.find(c), c, distance[i].cast<double>(), first[i].cast<int>());
+    }
+    if (runs.configurations.size() < 2)
+        throw py::value_error(runs.configurations.empty()
+                                  ? std::string("table: no runs to compare")
+                                  : "table: the table holds one configuration (" +
+                                        AlgorithmSummary(runs.configurations.front().runs.algorithm) +
+                                        "): nothing to compare it with");
+    runs.label();
+    std::size_t against = session::DefaultBaseline(runs);
+    if (!baseline.is_none()) {
+        const std::string label = ArgumentText(baseline);
+        if (label == "all") {
+            against = session::kAllPairs;
+        } else if (const auto named = session::ConfigurationLabelled(runs, label)) {
+            against = *named;
+        } else {
+            std::string labels;
+            for (const auto& g : runs.configurations) labels += (labels.empty() ? "" : "; ") + g.label;
+            Refuse("baseline", "'" + label + "' is not a configuration of the table (" + labels + ", or all)");
+        }
+    }
+    session::Comparison comparison;
+    {
+        py::gil_scoped_release unlocked;
+        comparison = session::CompareConfigurations(runs, against, *alpha);
+    }
+    py::dict d;
+    d["epsilon"] = py::none();
+    d["alpha"] = *alpha;
+    py::list pairs;
+    for (std::size_t i = 0; i < comparison.pairs.size(); ++i) {
+        const PairTest& p = comparison.pairs[i];
+        const auto& a = runs.configurations[p.a];
+        const auto& b = runs.configurations[p.b];
+        py::dict pair;
+        pair["a"] = ConfigurationDict(a);
+        pair["b"] = ConfigurationDict(b);
+        pair["successes"] = py::make_tuple(a.successes(), a.first.size(), b.successes(), b.first.size());
+        pair["fisher_p"] = p.fisherP;
+        pair["fisher_p_holm"] = p.fisherPHolm;
+        pair["mwu_u"] = p.u;
+        pair["mwu_p"] = p.mwuP;
+        pair["mwu_p_holm"] = p.mwuPHolm;
+        pair["a12"] = p.a12;
+        pair["verdict"] = comparison.verdicts[i];
+        pairs.append(pair);
+    }
+    d["pairs"] = pairs;
+    if (comparison.friedman) {
+        py::dict f, ranks;
+        f["chi2"] = comparison.friedman->chi2;
+        f["p"] = comparison.friedman->p;
+        for (std::size_t k = 0; k < runs.configurations.size(); ++k)
+            ranks[py::str(runs.configurations[k].label)] = comparison.friedman->meanRanks[k];
+        f["ranks"] = ranks;
+        f["blocks"] = runs.targets.size();
+        f["cd"] = comparison.criticalDifference;
+        d["friedman"] = f;
+    } else {
+        d["friedman"] = py::none();
+    }
+    return d;
+}
+
+// ---- Ask and tell ----------------------------------------------------------------------------------
+
+struct BudgetExhausted : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A target as a problem for an optimiser of the caller's own: poses are evaluated as the run
+// evaluates them, counted against a budget, and the best so far is measured against the optimum.
+struct Problem {
+    Geometry geometry;
+    PixelPoint target;
+    long long budget = 0;
+    long long used = 0;
+    double epsilon = 0.5;
+    Optimum optimum;
+    ArmPose best{};
+    double bestDistance = std::numeric_limits<double>::infinity();
+    long long firstAtOptimum = 0;      // evaluations when the optimum's distance was first reached, 0: not yet
+    long long firstWithin = 0;         // evaluations when epsilon was first reached, 0: not yet
+    std::vector<std::pair<long long, double>> improvements;  // (evaluations so far, distance)
+
+    py::array_t<double> evaluate(const py::array& poses) {
+        const char kind = poses.dtype().kind();
+        const bool one = poses.ndim() == 1;
+        if ((kind != 'u' && kind != 'i') || !(one ? poses.shape(0) == 3 : poses.ndim() == 2 && poses.shape(1) == 3))
+            Refuse("poses", "expected integers of shape (K, 3) or (3,), got " +
+                                py::repr(poses.attr("shape")).cast<std::string>() + " " +
+                                py::str(poses.dtype()).cast<std::string>());
+        const py::array_t<long long, py::array::c_style | py::array::forcecast> angles(poses);
+        const long long k = one ? 1 : angles.shape(0);
+        const long long* a = angles.data();
+        for (long long i = 0; i < 3 * k; ++i)
+            if (a[i] < 0 || a[i] > 255) Refuse("poses", "the angle " + std::to_string(a[i]) + " is not in 0..255");
+        if (k > budget - used)
+            throw BudgetExhausted("the budget of " + std::to_string(budget) + " evaluations is spent (" +
+                                  std::to_string(used) + " used, " + std::to_string(k) + " asked for)");
+        py::array_t<double> out(k);
+        double* d = out.mutable_data();
+        for (long long i = 0; i < k; ++i) {
+            const ArmPose pose{static_cast<int>(a[3 * i]), static_cast<int>(a[3 * i + 1]), static_cast<int>(a[3 * i + 2])};
+            d[i] = TipDistance(geometry, pose);
+            ++used;
+            if (d[i] < bestDistance) {
+                bestDistance = d[i];
+                best = pose;
+                improvements.emplace_back(used, d[i]);
+                if (!firstAtOptimum && d[i] <= optimum.distance) firstAtOptimum = used;
+                if (!firstWithin && d[i] <= epsilon) firstWithin = used;
+            }
+        }
+        if (one) return out.attr("reshape")(py::tuple()).cast<py::array_t<double>>();
+        return out;
+    }
+
+    py::dict result(const std::string& name) const {
+        py::dict r;
+        r["method"] = name;
+        r["target_x"] = target.x;
+        r["target_y"] = target.y;
+        r["budget"] = budget;
+        r["evaluations"] = used;
+        r["elite_a1"] = best.a1;
+        r["elite_a2"] = best.a2;
+        r["elite_a3"] = best.a3;
+        r["elite_distance"] = bestDistance;
+        r["optimum_distance"] = optimum.distance;
+        r["gap"] = bestDistance - optimum.distance;
+        r["reached_optimum"] = firstAtOptimum > 0;
+        r["first_evaluation_at_optimum"] = firstAtOptimum;
+        r["first_evaluation_within_epsilon"] = firstWithin;
+        return r;
+    }
+};
+
+// ---- The ground truth -------------------------------------------------------------------------------
+
+Geometry TargetGeometry(const py::handle& target) {
+    const PixelPoint t = TargetArgument(target);
+    return GeometryFor(t.x, t.y);
+}
+
+py::dict OptimumDict(const Optimum& o) {
+    py::dict d;
+    d["pose"] = PoseTuple(o.pose);
+    d["distance"] = o.distance;
+    d["fitness"] = o.fitness;
+    return d;
+}
+
+struct Table {
+    DistanceTable table;
+};
+
+}  // namespace
+
+PYBIND11_MODULE(_kelvora, m) {
+    m.doc() = "Kelvora's core: runs, their result files and the exact ground truth";
+    m.attr("version") = kVersion;
+    m.attr("DEFAULT_TARGET") = py::make_tuple(kOpeningTargetX, kOpeningTargetY);
+
+    py::class_<RunHistory, std::shared_ptr<RunHistory>>(m, "Run", "One finished run and every generation of it")
+        .def_property_readonly("seed", [](const RunHistory& h) { return h.setup.seed; })
+        .def_property_readonly("population", [](const RunHistory& h) { return h.population; })
+        .def_property_readonly("generations", [](const RunHistory& h) { return h.generations; })
+        .def_property_readonly("crossover", [](const RunHistory& h) { return h.setup.params.crossoverRate; })
+        .def_property_readonly("mutation", [](const RunHistory& h) { return h.setup.params.mutationProbability; })
+        .def_property_readonly("target", [](const RunHistory& h) { return py::make_tuple(h.target.x, h.target.y); })
+        .def_property_readonly("method", [](const RunHistory& h) { return MethodName(h.setup.algorithm); })
+        .def_property_readonly("algorithm",
+                               [](const RunHistory& h) {
+                                   const Algorithm& a = h.setup.algorithm;
+                                   py::dict d;
+                                   d["method"] = MethodName(a);
+                                   d["encoding"] = EncodingName(a);
+                                   d["selection"] = SelectionName(a);
+                                   d["elitism"] = a.elitism;
+                                   d["crossover_operator"] = CrossoverName(a);
+                                   d["mutation_operator"] = h.custom ? std::string("custom") : MutationName(a);
+                                   return d;
+                               })
+        .def_property_readonly("poses",
+                               [](py::object self) {
+                                   const RunHistory& h = self.cast<const RunHistory&>();
+                                   return View(h.poses.data(), {h.generations, h.population, 3}, self);
+                               })
+        .def_property_readonly("fitness",
+                               [](py::object self) {
+                                   const RunHistory& h = self.cast<const RunHistory&>();
+                                   return View(h.fitness.data(), {h.generations, h.population}, self);
+                               })
+        .def_property_readonly("distances",
+                               [](py::object self) {
+                                   RunHistory& h = self.cast<RunHistory&>();
+                                   return View(Distances(h).data(), {h.generations, h.population}, self);
+                               })
+        .def_property_readonly("best_fitness",
+                               [](py::object self) {
+                                   const RunHistory& h = self.cast<const RunHistory&>();
+                                   return View(h.best.data(), {h.generations}, self);
+                               })
+        .def_property_readonly("average_fitness",
+                               [](py::object self) {
+                                   const RunHistory& h = self.cast<const RunHistory&>();
+                                   return View(h.average.data(), {h.generations}, self);
+                               })
+        .def_property_readonly("best_index",
+                               [](py::object self) {
+                                   const RunHistory& h = self.cast<const RunHistory&>();
+                                   return View(h.bestIndex.data(), {h.generations}, self);
+                               })
+        .def_property_readonly("elite_pose", [](const RunHistory& h) { return PoseTuple(h.outcome.elitePose); })
+        .def_property_readonly("elite_fitness", [](const RunHistory& h) { return h.outcome.eliteFitness; })
+        .def_property_readonly("elite_distance",
+                               [](const RunHistory& h) { return TipDistance(h.setup.geometry, h.outcome.elitePose); })
+        .def_property_readonly("optimum_pose", [](const RunHistory& h) { return PoseTuple(h.optimum.pose); })
+        .def_property_readonly("optimum_distance", [](const RunHistory& h) { return h.optimum.distance; })
+        .def_property_readonly("reached_optimum",
+                               [](const RunHistory& h) { return h.outcome.eliteFitness == h.optimum.fitness; })
+        .def("write",
+             [](const RunHistory& h, const py::object& directory, const py::object& runJson) {
+                 WriteRun(h, py::module_::import("os").attr("fspath")(directory).cast<std::string>(),
+                          runJson.is_none() ? !h.custom : runJson.cast<bool>());
+             },
+             py::arg("directory"), py::arg("run_json") = py::none(),
+             "Writes results.csv, fitness.csv and run.json into directory (made when missing), the bytes\n"
+             "kelvora-cli writes for the same arguments")
+        .def("__repr__", [](const RunHistory& h) {
+            return "<kelvora.Run seed=" + std::to_string(h.setup.seed) + " population=" + std::to_string(h.population) +
+                   " generations=" + std::to_string(h.generations) + " method=" + MethodName(h.setup.algorithm) + ">";
+        });
+
+    m.def(
+        "run",
+        [](const py::object& seed, const py::object& population, const py::object& generations,
+           const py::object& crossover, const py::object& mutation, const py::object& target, const py::object& method,
+           const py::object& encoding, const py::object& selection, const py::object& elitism,
+           const py::object& crossoverOperator, const py::object& mutationOperator) {
+            return Run(ReadRunArguments(seed, population, generations, crossover, mutation, target, method, encoding,
+                                        selection, elitism, crossoverOperator, mutationOperator));
+        },
+        py::arg("seed"), py::arg("population"), py::arg("generations"), py::arg("crossover"), py::arg("mutation"),
+        py::arg("target"), py::arg("method"), py::arg("encoding"), py::arg("selection"), py::arg("elitism"),
+        py::arg("crossover_operator"), py::arg("mutation_operator"));
+
+    m.def("sweep", &Sweep, py::arg("seeds"), py::arg("targets"), py::arg("population"), py::arg("generations"),
+          py::arg("crossover"), py::arg("mutation"), py::arg("method"), py::arg("encoding"), py::arg("selection"),
+          py::arg("elitism"), py::arg("crossover_operator"), py::arg("mutation_operator"), py::arg("epsilon"),
+          py::arg("target_seed"), py::arg("threads"));
+
+    m.def("compare", &Compare, py::arg("table"), py::arg("baseline") = py::none(), py::arg("alpha") = 0.05,
+          "What kelvora-cli compare --json says of a sweep table: each pair's tests and verdict, and Friedman's");
+
+    static py::exception<BudgetExhausted> budgetExhausted(m, "BudgetExhausted", PyExc_RuntimeError);
+    py::register_exception_translator([](std::exception_ptr p) {
+        try {
+            if (p) std::rethrow_exception(p);
+        } catch (const BudgetExhausted& e) {
+            budgetExhausted(e.what());
+        }
+    });
+    py::class_<Problem>(m, "Problem",
+                        "A target for an optimiser of your own: evaluate(poses) against a budget, the best so far\n"
+                        "and its exact gap to the optimum")
+        .def(py::init([](const py::object& target, const py::object& budget, const py::object& epsilon) {
+                 Problem p;
+                 p.target = TargetArgument(target);
+                 p.geometry = GeometryFor(p.target.x, p.target.y);
+                 p.budget = static_cast<long long>(NumberArgument(
+                     "budget", {"--budget", 1, static_cast<double>(kMaxPopulation) * kMaxGenerations, true}, budget));
+                 p.epsilon = NumberArgument("epsilon", session::kEpsilonField, epsilon);
+                 const Geometry& g = p.geometry;
+                 p.optimum = FindOptimum(g.baseX, g.baseY, g.targetX, g.targetY);
+                 return p;
+             }),
+             py::arg("target"), py::arg("budget"), py::arg("epsilon") = 0.5)
+        .def("evaluate", &Problem::evaluate, py::arg("poses"),
+             "The tip's distance (px) to the target for each pose (uint8 [K, 3] or [3]), counted against the budget")
+        .def("result", &Problem::result, py::arg("name") = "mine",
+             "The run's row: the best pose, its distance and gap, and when the optimum and epsilon were reached")
+        .def_property_readonly("target", [](const Problem& p) { return py::make_tuple(p.target.x, p.target.y); })
+        .def_readonly("budget", &Problem::budget)
+        .def_readonly("evaluations", &Problem::used)
+        .def_property_readonly("remaining", [](const Problem& p) { return p.budget - p.used; })
+        .def_property_readonly("best_pose", [](const Problem& p) { return PoseTuple(p.best); })
+        .def_readonly("best_distance", &Problem::bestDistance)
+        .def_property_readonly("gap", [](const Problem& p) { return p.bestDistance - p.optimum.distance; })
+        .def_property_readonly("optimum_pose", [](const Problem& p) { return PoseTuple(p.optimum.pose); })
+        .def_property_readonly("optimum_distance", [](const Problem& p) { return p.optimum.distance; })
+        .def_readonly("improvements", &Problem::improvements);
+
+    m.def(
+        "optimum",
+        [](const py::object& target) {
+            const Geometry g = TargetGeometry(target);
+            return OptimumDict(FindOptimum(g.baseX, g.baseY, g.targetX, g.targetY));
+        },
+        py::arg("target"), "The best whole-degree pose for a target (X, Y): pose, distance (px), fitness");
+
+    py::class_<ReachMap, std::unique_ptr<ReachMap>>(m, "_ReachMap");
+    m.def(
+        "reach_map",
+        []() {
+            std::unique_ptr<ReachMap> map;
+            {
+                py::gil_scoped_release unlocked;
+                map = ComputeReachMap(kBaseX, kBaseY);
+            }
+            const double* data = map->distance;
+            py::object owner = py::cast(std::move(map));
+            return View(data, {kReachMapSide, kReachMapSide}, owner);
+        },
+        "The optimum distance (px) for every target offset, rows from y = +199 down, columns from x = -199");
+
+    py::class_<Table>(m, "_DistanceTable");
+    m.def(
+        "distance_table",
+        [](const py::object& target) {
+            auto table = std::make_unique<Table>();
+            const Geometry g = TargetGeometry(target);
+            {
+                py::gil_scoped_release unlocked;
+                FillDistanceTable(g, table->table);
+            }
+            const double* data = table->table.distance.data();
+            py::object owner = py::cast(std::move(table));
+            return View(data, {256, 256, 256}, owner);
+        },
+        py::arg("target"), "Every pose's distance (px) to the target, indexed [a1, a2, a3]");
+
+    m.def(
+        "landscape",
+        [](const py::object& target, const py::object& neighbourhood, const py::object& epsilon) {
+            const PixelPoint t = TargetArgument(target);
+            std::vector<std::string> names;
+            if (py::isinstance<py::str>(neighbourhood)) {
+                const std::string list = neighbourhood.cast<std::string>();
+                for (std::size_t from = 0;;) {
+                    const std::size_t comma = list.find(',', from);
+                    names.push_back(list.substr(from, comma - from));
+                    if (comma == std::string::npos) break;
+                    from = comma + 1;
+                }
+            } else {
+                names = neighbourhood.cast<std::vector<std::string>>();
+            }
+            std::vector<Neighbourhood> parsed;
+            for (const std::string& name : names) {
+                const auto n = ParseNeighbourhood(name);
+                if (!n) Refuse("neighbourhood", "'" + name + "' is not binary, gray or creep:S with S in 1..128");
+                if (std::find(parsed.begin(), parsed.end(), *n) != parsed.end())
+                    Refuse("neighbourhood", "'" + name + "' is listed twice");
+                parsed.push_back(*n);
+            }
+            // The landscape's epsilon takes 0 too: "within" then means exactly on the target.
+            static constexpr session::NumberField kLandscapeEpsilon{"--epsilon", 0, 1000, false, false,
+                                                                    "a number of pixels"};
+            const double e = NumberArgument("epsilon", kLandscapeEpsilon, epsilon);
+            DistanceTable table;
+            std::vector<LandscapeSummary> rows;
+            {
+                py::gil_scoped_release unlocked;
+                FillDistanceTable(GeometryFor(t.x, t.y), table);
+                for (const Neighbourhood& n : parsed) rows.push_back(AnalyseLandscape(table, n, e));
+            }
+            const auto share = [](long long count) { return static_cast<double>(count) / kPoseCount; };
+            py::dict d;
+            d["target"] = py::make_tuple(t.x, t.y);
+            d["optimum"] = OptimumDict(table.optimum);
+            d["epsilon"] = e;
+            py::list list;
+            for (const LandscapeSummary& s : rows) {
+                py::dict r;
+                r["name"] = NeighbourhoodName(s.neighbourhood);
+                r["local_optima"] = s.localOptima;
+                r["local_optima_within"] = s.localOptimaWithin;
+                r["basin_optimum"] = s.basinOptimum;
+                r["basin_optimum_share"] = share(s.basinOptimum);
+                r["starts_within"] = s.startsWithin;
+                r["starts_within_share"] = share(s.startsWithin);
+                r["fdc"] = s.fdc;
+                list.append(r);
+            }
+            d["neighbourhoods"] = list;
+            return d;
+        },
+        py::arg("target"), py::arg("neighbourhood") = "gray", py::arg("epsilon") = 0.5,
+        "The exact landscape of a target: local optima, basins and FDC per neighbourhood");
+}
