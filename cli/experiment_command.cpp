@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -166,6 +167,7 @@ struct Check {
     std::string fingerprint;
     std::string text;
     bool reproduced = false;
+    std::optional<SweepResult> pending;  ///< made before its target's optimum was known
 };
 
 int Verify(const ExperimentArgs& a) {
@@ -197,39 +199,42 @@ int Verify(const ExperimentArgs& a) {
             }
             if (foreign < 0)
                 checks.push_back({line, k, static_cast<std::size_t>(target - plan.targets.begin()), c, row.run, row.runs,
-                                  row.fingerprint, std::string(text)});
+                                  row.fingerprint, std::string(text), false, std::nullopt});
             return true;
         });
     if (!error.empty()) return Refusal(error);
 
-    // The optimum of each target, then every row's run, on every thread; the first not reproduced named.
+    // Every row's run on every thread, the optimum of each target searched beside them (first in the
+    // queue); a run whose target's optimum is not known yet is measured against it at the end.
     InstallStopSignals();
     std::vector<double> optimum(plan.targets.size(), std::nan(""));
+    std::vector<std::atomic<bool>> ready(plan.targets.size());
     std::vector<char> wanted(plan.targets.size(), 0);
     for (const Check& c : checks) wanted[c.target] = 1;
     std::atomic<std::size_t> next{0}, nextTarget{0};
     std::atomic<long long> done{0};
+    const auto compare = [&](Check& c, SweepResult& r) {
+        MeasureAgainstOptimum(r, optimum[c.target]);
+        c.reproduced = SweepRow(r, c.run - 1, c.runs, c.fingerprint) == c.text + "\n";
+    };
     const auto work = [&] {
         for (std::size_t t; (t = nextTarget.fetch_add(1)) < plan.targets.size() && !StopFlag().load();)
             if (wanted[t]) {
                 const SweepTarget& target = plan.targets[t];
                 optimum[t] = FindOptimum(kBaseX, kBaseY, kBaseX + target.x, kBaseY - target.y).distance;
+                ready[t].store(true);
             }
-    };
-    const auto runs = [&] {
         RunBuffers buffers;
         for (std::size_t i; (i = next.fetch_add(1)) < checks.size() && !StopFlag().load();) {
             Check& c = checks[i];
-            SweepResult r = RunCombination(c.combination, optimum[c.target], plan.epsilon, buffers, &StopFlag());
-            c.reproduced = SweepRow(r, c.run - 1, c.runs, c.fingerprint) == c.text + "\n";
+            SweepResult r = RunCombination(c.combination, std::nan(""), plan.epsilon, buffers, &StopFlag());
+            if (ready[c.target].load()) compare(c, r);
+            else c.pending = std::move(r);
             done.fetch_add(1);
         }
     };
     std::vector<std::thread> pool;
     for (int t = 0; t < a.threads; ++t) pool.emplace_back(work);
-    for (std::thread& t : pool) t.join();
-    pool.clear();
-    for (int t = 0; t < a.threads; ++t) pool.emplace_back(runs);
     ProgressBar bar(!a.quiet);
     const auto total = static_cast<long long>(checks.size());
     while (done.load() < total && !StopFlag().load()) {
@@ -242,6 +247,8 @@ int Verify(const ExperimentArgs& a) {
         std::fprintf(stderr, "kelvora-cli experiment: stopped by %s; nothing verified\n", StopSignalName());
         return StopExitStatus();
     }
+    for (Check& c : checks)
+        if (c.pending) compare(c, *c.pending);
     for (const Check& c : checks)
         if (!c.reproduced && (foreign < 0 || c.line < foreign)) {
             std::fprintf(stderr, "kelvora-cli experiment: %s:%lld: not reproduced (the run made again writes another row)\n",

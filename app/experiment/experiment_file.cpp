@@ -334,6 +334,9 @@ ExperimentFault ParseExperiment(std::string_view text, Experiment& experiment) {
     if (!json.contains("version")) return Fault(ExperimentFault::missing, "version");
     if (e.configurations.empty()) return Fault(ExperimentFault::missing, "configurations");
     if (!seedsGiven) return Fault(ExperimentFault::missing, "seeds");
+    // As on the command line, a seed of draws without draws is a slip, not a choice.
+    if (e.targetSeed && (!e.targets || e.targets->randomCount == 0))
+        return Fault(ExperimentFault::badValue, "target_seed", {}, {}, "given without a \"random:K\" among the targets");
     experiment = std::move(e);
     return {};
 }

@@ -69,6 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{File(R"("targets": [[1, 2], [1, 2]])"), "targets[1]: '1,2' is given twice"},
         Malformed{File(R"("targets": "68,180")"), "targets: \"68,180\" is not a list of [x, y] pairs and \"random:K\""},
         Malformed{File(R"("target_seed": -1)"), "target_seed: -1 is outside 0..4294967295"},
+        Malformed{File(R"("targets": [[1, 2]], "target_seed": 3)"), "target_seed: given without a \"random:K\" among the targets"},
         Malformed{File(R"("epsilon": 0)"), "epsilon: 0 is outside (0, 1000]"},
         Malformed{File(R"("alpha": 1)"), "alpha: 1 is outside (0, 1)"},
         Malformed{File(R"("baseline": "pop 50")"), "baseline: 'pop 50' is not the label of a configuration, nor \"all\""},
