@@ -33,6 +33,7 @@
 #include "model/arm.h"
 #include "model/kelvora_version.h"
 #include "report/comparison.h"
+#include "session/labels.h"
 #include "session/file_failure.h"
 #include "session/numbers.h"
 #include "session/run_record.h"
@@ -679,10 +680,10 @@ py::dict Compare(const py::object& table, const py::object& baseline, const py::
                                   : "table: the table holds one configuration (" +
                                         AlgorithmSummary(runs.groups.front().first.algorithm) +
                                         "): nothing to compare it with");
-    runs.Label();
+    runs.Label(session::DifferingLabels(configurations));
     const std::string label = baseline.is_none() ? std::string() : ArgumentText(baseline);
-    const std::optional<report::PairChoice> choice = report::ChoosePairs(runs, label);
-    if (!choice) {
+    const std::optional<report::PairChoice> chosen = report::ChoosePairs(runs, label);
+    if (!chosen) {
         std::string labels;
         for (const auto& g : runs.groups) labels += (labels.empty() ? "" : "; ") + g.label;
         Refuse("baseline", "'" + label + "' is not a configuration of the table (" + labels + ", or all)");
@@ -690,7 +691,7 @@ py::dict Compare(const py::object& table, const py::object& baseline, const py::
     report::Comparison comparison;
     {
         py::gil_scoped_release unlocked;
-        comparison = report::Compare(runs, *choice, *alpha);
+        comparison = report::Compare(runs, *chosen, *alpha);
     }
     py::dict d;
     d["epsilon"] = py::none();
