@@ -79,6 +79,32 @@ private slots:
         if (seed >= 0) QCOMPARE(qint64(*parsed), seed);
     }
 
+    // A click that picks the target, or a typed field, then Enter: 計算 runs, as in the dialog alone.
+    void enterComputes_data() {
+        QTest::addColumn<bool>("typed");
+        QTest::newRow("after a click in the plot") << false;
+        QTest::newRow("in the population field") << true;
+    }
+    void enterComputes() {
+        QFETCH(bool, typed);
+        TemporaryCurrentDirectory cwd;
+        Bench b;
+        b.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(b.window.get()));
+        QSignalSpy finished(b.dlg, &CSolverDlg::runFinished);
+        const QPoint inPlot = CSolverDlg::kPlotRect.topLeft() + QPoint(50, 80) + b.dlg->clientOrigin();
+        QTest::mouseClick(b.dlg, Qt::LeftButton, {}, inPlot);
+        if (typed) {
+            auto* population = static_cast<QLineEdit*>(b.dlg->Control(1000));
+            population->setFocus(Qt::MouseFocusReason);
+            QTest::keyClicks(population, QStringLiteral("1"));  // "201": a valid size
+        }
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY2(focus, "nothing has the focus after the click");
+        QTest::keyClick(focus, Qt::Key_Return);
+        QVERIFY2(finished.wait(60000), qPrintable(focus->metaObject()->className()));
+    }
+
     // Views opened in turn go beside the dialog, never over it, and opening one never resizes those
     // open already.
     void viewsBesideTheDialog() {

@@ -748,6 +748,15 @@ void CSolverDlg::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    // Enter presses Compute from any field. (QDialog finds its default button only while the dialog is
+    // a window of its own; set in the program's window, a field's focus takes the button's default.)
+    const bool enter = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+                       (event->modifiers() == Qt::NoModifier ||
+                        (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter));
+    if (enter && !isWindow()) {
+        if (QPushButton* compute = m_panel->compute(); compute->isVisible() && compute->isEnabled()) compute->click();
+        return;
+    }
     QDialog::keyPressEvent(event);  // Enter presses Compute, Escape closes
 }
 

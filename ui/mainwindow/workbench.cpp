@@ -1,9 +1,11 @@
 #include "mainwindow/workbench.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -71,7 +73,12 @@ QString KindOf(const QWidget* view) {
 
 }  // namespace
 
-Workbench::Workbench(CSolverDlg* dialog) : m_dialog(dialog) {
+Workbench::Workbench(CSolverDlg* dialog)
+    // An application window, as the dialog always was: in its title bar the window menu and the close
+    // button, no minimise or maximise button.
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                               Qt::WindowCloseButtonHint),
+      m_dialog(dialog) {
     setObjectName(QStringLiteral("Workbench"));
     setWindowTitle(m_dialog->windowTitle());
     setWindowIcon(m_dialog->windowIcon());
@@ -92,6 +99,9 @@ Workbench::Workbench(CSolverDlg* dialog) : m_dialog(dialog) {
     auto* area = new QScrollArea;
     area->setObjectName(QStringLiteral("DialogArea"));
     area->setFrameShape(QFrame::NoFrame);
+    // A click on the plot leaves the keyboard focus where it was (on 計算 or a field), as in the
+    // dialog alone, so that Enter after choosing a target still computes.
+    area->setFocusPolicy(Qt::NoFocus);
     area->setWidget(page);
     area->setWidgetResizable(true);
     area->setMinimumSize(160, 120);
@@ -293,6 +303,19 @@ void Workbench::reopenViews() {
             if (auto* entry = m_dialog->findChild<QAction*>(QLatin1String(action))) entry->trigger();
     }
     restoreState(settings.value(QLatin1String(kStateKey)).toByteArray());
+}
+
+void Workbench::keyPressEvent(QKeyEvent* event) {
+    // Enter anywhere around the dialog (its surroundings, the seed strip) presses 計算, as it does in the
+    // dialog's own fields; in a docked view it stays that view's.
+    const bool enter = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+                       (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier);
+    const QWidget* focus = QApplication::focusWidget();
+    if (enter && (!focus || focus == this || centralWidget()->isAncestorOf(focus))) {
+        QCoreApplication::sendEvent(m_dialog, event);  // the dialog's own Enter: its default button
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void Workbench::showEvent(QShowEvent* event) {

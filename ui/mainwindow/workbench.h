@@ -48,6 +48,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     /// Shows view in its dock, made on first use beside the dialog (or where the kept arrangement has it).
