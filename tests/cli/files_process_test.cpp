@@ -89,7 +89,7 @@ protected:
                 const rlimit limit{fileLimit, fileLimit};
                 if (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
             }
-            alarm(60);
+            alarm(300);  // a stuck command ends; a landscape map under the sanitizers on a loaded machine takes over a minute
             execl("/bin/bash", "bash", "-c", command.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
