@@ -108,7 +108,9 @@ ExperimentFault ParameterValue(const std::string& path, int p, const Json& v, st
 
 ExperimentFault ReadConfiguration(const std::string& path, const Json& entry, ExperimentConfiguration& out) {
     if (!entry.is_object()) return WrongType(path, entry, "an object");
-    for (const auto& [key, value] : entry.items()) {
+    for (const auto& item : entry.items()) {
+        const std::string& key = item.key();
+        const Json& value = item.value();
         const std::string at = path + "." + key;
         if (key == "label") {
             if (!value.is_string()) return WrongType(at, value, "text");
