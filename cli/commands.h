@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "flags/flags.h"
+
 namespace kelvora::cli {
 
 /// One search with the given flags (no subcommand).
@@ -54,10 +56,38 @@ int ReportCommand(const std::vector<std::string>& args);
 /// its runs checked, or the experiment a sweep file was made by.
 int ExperimentCommand(const std::vector<std::string>& args);
 
+/// Each command's flag table with its help, over arguments that are never read: for the help texts
+/// and the manual page. The plain run's is RunFlags.
+flags::FlagTable CompareFlags();
+flags::FlagTable DiversityFlags();
+flags::FlagTable EcdfFlags();
+flags::FlagTable ExperimentFlags();
+flags::FlagTable InspectFlags();
+flags::FlagTable LandscapeFlags();
+flags::FlagTable LandscapeMapFlags();
+flags::FlagTable OptimumFlags();
+flags::FlagTable ReachMapFlags();
+flags::FlagTable ReportFlags();
+flags::FlagTable SweepFlags();
+flags::FlagTable SweepMergeFlags();
+
 /// A named subcommand: `kelvora-cli NAME ARGS...`.
 struct Subcommand {
     const char* name;
     int (*run)(const std::vector<std::string>& args);
+    flags::FlagTable (*flags)();  ///< its table with its help
 };
+
+/// kelvora-cli's subcommands, by name.
+const std::vector<Subcommand>& Subcommands();
+
+/// Every table of kelvora-cli: the plain run's first, then each subcommand's in name order.
+std::vector<flags::FlagTable> ProgramTables();
+
+/// `kelvora-cli --help`: the plain run's help, with every subcommand's usage line and name.
+std::string ProgramHelp();
+
+/// The manual page kelvora-cli(1): the plain run and a section per subcommand.
+std::string ProgramManPage();
 
 }  // namespace kelvora::cli

@@ -30,35 +30,6 @@ using namespace kelvora::cli;
 
 namespace {
 
-const char* const kUsage =
-    "Usage: kelvora-cli compare SWEEP.csv [--baseline LABEL|all] [--epsilon E] [--alpha A] [--json]\n"
-    "                           [--output FILE]\n"
-    "Tests whether the configurations of a sweep file (written by sweep or sweep-merge, grouped as\n"
-    "ecdf groups them) differ, each against the baseline or every pair:\n"
-    "  successes within epsilon, a/n against b/m, by Fisher's exact test (two-sided);\n"
-    "  the final elite distances by the Mann-Whitney U test (two-sided, normal approximation with the\n"
-    "  tie and continuity corrections; U is the first's pairs in which its distance is the larger,\n"
-    "  ties one half) and Vargha-Delaney A12 (the chance that a run of the first ends closer);\n"
-    "  both p-values adjusted by Holm's method over the pairs reported, each test on its own;\n"
-    "  a verdict in words. With several targets, also Friedman's test with the targets as blocks\n"
-    "  (rank 1: the highest success rate; ties share the mean rank), each configuration's mean rank\n"
-    "  and Nemenyi's critical difference at alpha.\n"
-    "\n"
-    "  --baseline LABEL  compare every configuration with this one (default: the classic algorithm\n"
-    "                    when the file holds it, else the first configuration); labels as the table\n"
-    "                    prints them\n"
-    "  --baseline all    every pair, in file order\n"
-    "  --epsilon E       successes within E pixels (0 < E <= 1000): each row's run is made again from\n"
-    "                    its seed, as ecdf --epsilon does; default: the sweep's own\n"
-    "  --alpha A         the level of the verdicts and the critical difference (0 < A < 1; 0.05)\n"
-    "  --json            one JSON object {\"epsilon\", \"alpha\", \"pairs\": [...], \"friedman\"}\n"
-    "  --output FILE     write to FILE (the pairs as CSV, or the JSON with --json) instead of the\n"
-    "                    table on standard output, through FILE.part and a rename\n"
-    "  --help            this text\n"
-    "\n"
-    "Exit status: 0 done, 1 the output could not be written, 2 bad arguments, a bad sweep file\n"
-    "(FILE:LINE named) or an unknown baseline.\n";
-
 int Fail(const std::string& message) { return Refuse("compare", message); }
 
 struct Options {
@@ -68,35 +39,48 @@ struct Options {
     bool json = false;
 };
 
-// The arguments into options; "" or the message of the refusal.
-std::string ParseArguments(const std::vector<std::string>& args, Options& o, bool& help) {
-    const FlagTable table{
+// compare's flags, each storing into o as it is read, with its help.
+FlagTable CompareTable(Options& o) {
+    FlagTable table{
         {
-            {"--baseline", true,
-             [&o](const std::string& v) {
-                 o.baseline = v;
-                 return v.empty() ? std::string("--baseline: the label is empty") : std::string();
-             }},
-            {"--epsilon", true,
-             [&o](const std::string& v) {
-                 o.epsilon = session::ParseNumberField(session::kEpsilonField, v);
-                 if (!o.epsilon) return "--epsilon: " + Quoted(v) + " is not " + session::ExpectedText(session::kEpsilonField);
-                 return std::string();
-             }},
-            {"--alpha", true,
-             [&o](const std::string& v) {
-                 const std::optional<double> alpha = ParseFiniteDouble(v);
-                 if (!alpha || !(*alpha > 0.0 && *alpha < 1.0)) return "--alpha: " + Quoted(v) + " is not a level in (0, 1)";
-                 o.alpha = *alpha;
-                 return std::string();
-             }},
-            {"--json", false, [&o](const std::string&) { o.json = true; return std::string(); }},
-            {"--output", true,
-             [&o](const std::string& v) {
-                 o.output = v;
-                 return v.empty() ? std::string("--output: the file name is empty") : std::string();
-             }},
-            {"--help", false, nullptr, false, true, "-h"},
+            Flag{"--baseline", true,
+                 [&o](const std::string& v) {
+                     o.baseline = v;
+                     return v.empty() ? std::string("--baseline: the label is empty") : std::string();
+                 }}
+                .Describe("LABEL|all",
+                          "compare every configuration with this one, labels as the table prints them; all: every "
+                          "pair, in file order",
+                          "the classic algorithm when the file holds it, else the first configuration"),
+            Flag{"--epsilon", true,
+                 [&o](const std::string& v) {
+                     o.epsilon = session::ParseNumberField(session::kEpsilonField, v);
+                     if (!o.epsilon) return "--epsilon: " + Quoted(v) + " is not " + session::ExpectedText(session::kEpsilonField);
+                     return std::string();
+                 }}
+                .Describe("E",
+                          "successes within E pixels (" + session::RangeText(session::kEpsilonField) +
+                              "): each row's run is made again from its seed, as ecdf --epsilon does",
+                          "the sweep's own"),
+            Flag{"--alpha", true,
+                 [&o](const std::string& v) {
+                     const std::optional<double> alpha = ParseFiniteDouble(v);
+                     if (!alpha || !(*alpha > 0.0 && *alpha < 1.0)) return "--alpha: " + Quoted(v) + " is not a level in (0, 1)";
+                     o.alpha = *alpha;
+                     return std::string();
+                 }}
+                .Describe("A", "the level of the verdicts and the critical difference, 0 < A < 1", "0.05"),
+            Flag{"--json", false, [&o](const std::string&) { o.json = true; return std::string(); }}.Describe(
+                nullptr, "one JSON object {\"epsilon\", \"alpha\", \"configurations\", \"pairs\", \"friedman\"}"),
+            Flag{"--output", true,
+                 [&o](const std::string& v) {
+                     o.output = v;
+                     return v.empty() ? std::string("--output: the file name is empty") : std::string();
+                 }}
+                .Describe("FILE",
+                          "write to FILE (the pairs as CSV, or the JSON with --json) instead of the table on standard "
+                          "output, through FILE.part and a rename"),
+            Flag{"--help", false, nullptr, false, true, "-h"}.Describe(nullptr, "this text"),
         },
         "compare --help",
         [&o](const std::string& name) {
@@ -104,6 +88,26 @@ std::string ParseArguments(const std::vector<std::string>& args, Options& o, boo
             o.input = name;
             return std::string();
         }};
+    table.text = {
+        "kelvora-cli compare", "SWEEP.csv",
+        "Tests whether the configurations of a sweep file (written by sweep or sweep-merge, grouped as\n"
+        "ecdf groups them) differ, each against the baseline or every pair:\n"
+        "  successes within epsilon, a/n against b/m, by Fisher's exact test (two-sided);\n"
+        "  the final elite distances by the Mann-Whitney U test (two-sided, normal approximation with the\n"
+        "  tie and continuity corrections; U is the first's pairs in which its distance is the larger,\n"
+        "  ties one half) and Vargha-Delaney A12 (the chance that a run of the first ends closer);\n"
+        "  both p-values adjusted by Holm's method over the pairs reported, each test on its own;\n"
+        "  a verdict in words. With several targets, also Friedman's test with the targets as blocks\n"
+        "  (rank 1: the highest success rate; ties share the mean rank), each configuration's mean rank\n"
+        "  and Nemenyi's critical difference at alpha.",
+        "Exit status: 0 done, 1 the output could not be written, 2 bad arguments, a bad sweep file\n"
+        "(FILE:LINE named) or an unknown baseline."};
+    return table;
+}
+
+// The arguments into options; "" or the message of the refusal.
+std::string ParseArguments(const std::vector<std::string>& args, Options& o, bool& help) {
+    const FlagTable table = CompareTable(o);
     const FlagParse parsed = ParseFlags(table, args);
     if (!parsed.ok()) return parsed.error;
     if ((help = parsed.stopped)) return {};
@@ -142,12 +146,17 @@ std::string Fixed(double v, const char* format = "%.4g") {
 
 }  // namespace
 
+FlagTable kelvora::cli::CompareFlags() {
+    static Options unused;  // the handlers are never called
+    return CompareTable(unused);
+}
+
 int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
     Options o;
     bool help = false;
     if (const std::string error = ParseArguments(args, o, help); !error.empty()) return Fail(error);
     if (help) {
-        std::fputs(kUsage, stdout);
+        std::fputs(HelpText(CompareFlags()).c_str(), stdout);
         return FinishStdout();
     }
     if (!o.output.empty() && SameFile({o.output, o.input}, 1).first >= 0)

@@ -27,29 +27,6 @@ using namespace kelvora::cli;
 
 namespace {
 
-const char* const kUsage =
-    "Usage: kelvora-cli diversity RESULTS.csv [--encoding binary|gray] [--output FILE]\n"
-    "Writes the diversity of each generation of a results.csv, measured on the 24-bit genotype strings\n"
-    "gene0 * 65536 + gene1 * 256 + gene2 (for a Gray run, the Gray encodings of the logged angles):\n"
-    "\n"
-    "  distinct     the number of different genotypes\n"
-    "  hamming      the mean Hamming distance over all N(N-1)/2 pairs (0 when N = 1), 0..24\n"
-    "  entropy      the mean over the 24 bit positions of the binary entropy of the share of ones, 0..1\n"
-    "  best_share   the share of the population equal to the generation's best (its summary line)\n"
-    "\n"
-    "  --encoding E   binary or gray, when no run.json beside the file describes it (its size and\n"
-    "                 SHA-256); a run.json that does gives the run's own encoding (default binary)\n"
-    "  --output FILE  write the CSV to FILE (default: standard output), locked and through FILE.part\n"
-    "                 and a rename\n"
-    "  --help         this text\n"
-    "\n"
-    "Columns generation,distinct,hamming,entropy,best_share, the generation counted from 1, values as\n"
-    "%g writes them; lines end in LF. Which encoding was used, and why, is said on standard error. The\n"
-    "file is read a line at a time: memory does not grow with the generations. A file cut off inside\n"
-    "its last generation is read up to its last complete one.\n"
-    "Exit status: 0 done, 1 the output could not be written, 2 bad arguments or a file that is not a\n"
-    "results.csv (FILE:LINE named).\n";
-
 int Fail(const std::string& message) { return Refuse("diversity", message); }
 
 // A whole decimal number without sign in text, or -1.
@@ -150,35 +127,76 @@ private:
 
 }  // namespace
 
-int kelvora::cli::DiversityCommand(const std::vector<std::string>& args) {
+namespace {
+
+struct DiversityArgs {
     std::string input, output, encoding;
-    const FlagTable table{
+};
+
+// diversity's flags, each storing into a as it is read, with its help.
+FlagTable DiversityTable(DiversityArgs& a) {
+    FlagTable table{
         {
-            {"--encoding", true,
-             [&encoding](const std::string& v) {
-                 encoding = v;
-                 return v == "binary" || v == "gray" ? std::string()
-                                                     : "--encoding: " + Quoted(v) + " is not one of binary, gray";
-             }},
-            {"--output", true,
-             [&output](const std::string& v) {
-                 output = v;
-                 return v.empty() ? std::string("--output: the file name is empty") : std::string();
-             }},
-            {"--help", false, nullptr, false, true, "-h"},
+            Flag{"--encoding", true,
+                 [&a](const std::string& v) {
+                     a.encoding = v;
+                     return v == "binary" || v == "gray" ? std::string()
+                                                         : "--encoding: " + Quoted(v) + " is not one of binary, gray";
+                 }}
+                .Describe("binary|gray",
+                          "the run's encoding when no run.json beside the file describes it (its size and SHA-256); "
+                          "a run.json that does gives the run's own encoding",
+                          "binary"),
+            Flag{"--output", true,
+                 [&a](const std::string& v) {
+                     a.output = v;
+                     return v.empty() ? std::string("--output: the file name is empty") : std::string();
+                 }}
+                .Describe("FILE", "write the CSV to FILE, locked and through FILE.part and a rename",
+                          "standard output"),
+            Flag{"--help", false, nullptr, false, true, "-h"}.Describe(nullptr, "this text"),
         },
         "diversity --help",
-        [&input](const std::string& name) {
-            if (!input.empty()) return "one results file only, got " + Quoted(input) + " and " + Quoted(name);
-            input = name;
+        [&a](const std::string& name) {
+            if (!a.input.empty()) return "one results file only, got " + Quoted(a.input) + " and " + Quoted(name);
+            a.input = name;
             return std::string();
         }};
+    table.text = {
+        "kelvora-cli diversity", "RESULTS.csv",
+        "Writes the diversity of each generation of a results.csv, measured on the 24-bit genotype strings\n"
+        "gene0 * 65536 + gene1 * 256 + gene2 (for a Gray run, the Gray encodings of the logged angles):\n"
+        "\n"
+        "  distinct     the number of different genotypes\n"
+        "  hamming      the mean Hamming distance over all N(N-1)/2 pairs (0 when N = 1), 0..24\n"
+        "  entropy      the mean over the 24 bit positions of the binary entropy of the share of ones, 0..1\n"
+        "  best_share   the share of the population equal to the generation's best (its summary line)",
+        "Columns generation,distinct,hamming,entropy,best_share, the generation counted from 1, values as\n"
+    "%g writes them; lines end in LF. Which encoding was used, and why, is said on standard error. The\n"
+    "file is read a line at a time: memory does not grow with the generations. A file cut off inside\n"
+    "its last generation is read up to its last complete one.\n"
+    "Exit status: 0 done, 1 the output could not be written, 2 bad arguments or a file that is not a\n"
+    "results.csv (FILE:LINE named)."};
+    return table;
+}
+
+}  // namespace
+
+FlagTable kelvora::cli::DiversityFlags() {
+    static DiversityArgs unused;  // the handlers are never called
+    return DiversityTable(unused);
+}
+
+int kelvora::cli::DiversityCommand(const std::vector<std::string>& args) {
+    DiversityArgs a;
+    const FlagTable table = DiversityTable(a);
     const FlagParse parsed = ParseFlags(table, args);
     if (!parsed.ok()) return Fail(parsed.error);
     if (parsed.stopped) {
-        std::fputs(kUsage, stdout);
+        std::fputs(HelpText(table).c_str(), stdout);
         return FinishStdout();
     }
+    const std::string &input = a.input, &output = a.output, &encoding = a.encoding;
     if (input.empty()) return Fail("no results file given (see diversity --help)");
     if (!output.empty() && SameFile({output, input}, 1).first >= 0)
         return Fail("--output names the results file itself, " + Quoted(output));

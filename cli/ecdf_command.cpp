@@ -33,38 +33,6 @@ using namespace kelvora::cli;
 
 namespace {
 
-const char* const kUsage =
-    "Usage: kelvora-cli ecdf SWEEP.csv [--x generations|evaluations] [--target epsilon|optimum]\n"
-    "                        [--epsilon E] [--output FILE.csv]\n"
-    "Writes the run-length distribution of each configuration of a sweep file (written by sweep or\n"
-    "sweep-merge): for every generation g from 1 to the configuration's generation count, the runs\n"
-    "whose first generation at the target is at most g, of all its runs (targets and seeds pooled),\n"
-    "with the Wilson 95% interval. Nothing is run again, unless --epsilon asks for another epsilon.\n"
-    "\n"
-    "  --x generations      x is the generation g (default)\n"
-    "  --x evaluations      x is g times the population\n"
-    "  --target epsilon     a run is there at its first_generation_within_epsilon (default); the\n"
-    "                       sweep's own epsilon is used, the one its --epsilon gave: the file records\n"
-    "                       the first generation within that epsilon only\n"
-    "  --epsilon E          a run is there at its first generation within E pixels (0 < E <= 1000):\n"
-    "                       each row's run is made again from its seed, parameters, algorithm and\n"
-    "                       target, on every core, and must end at the row's elite distance (else\n"
-    "                       the row is named); a progress bar on a terminal; Ctrl-C stops, writing\n"
-    "                       nothing. With the sweep's own epsilon the same curves as without\n"
-    "  --target optimum     a run is there at its first_generation_at_optimum\n"
-    "  --output FILE        write the CSV to FILE (default: standard output), locked and through\n"
-    "                       FILE.part and a rename\n"
-    "  --help               this text\n"
-    "\n"
-    "Columns: algorithm,population,generations,crossover,mutation,encoding,selection,elitism,\n"
-    "crossover_operator,mutation_operator (the configuration, as the sweep file spells it), then\n"
-    "x,runs,within,fraction,low,high. Configurations come in the order they first appear in the file;\n"
-    "numbers are the shortest text that reads back exactly; lines end in LF. Rows of several sweeps\n"
-    "may share the file when each configuration's rows come from one sweep; a run of one sweep is\n"
-    "there once (a repeated row is refused, naming both lines).\n"
-    "Exit status: 0 done, 1 the output could not be written, 2 bad arguments or a bad sweep file\n"
-    "(FILE:LINE named).\n";
-
 int Fail(const std::string& message) { return Refuse("ecdf", message); }
 
 // One configuration's runs: each run's first generation at the target, 0 when it never got there.
@@ -81,7 +49,8 @@ struct EcdfArgs {
     std::optional<double> epsilon;
 };
 
-std::string ParseEcdfArgs(const std::vector<std::string>& args, EcdfArgs& e) {
+// ecdf's flags, each storing into e as it is read, with its help.
+FlagTable EcdfTable(EcdfArgs& e) {
     const auto oneOf = [](const char* flag, const char* a, const char* b, bool& second) {
         return [=, &second](const std::string& v) {
             if (v != a && v != b) return std::string(flag) + ": " + Quoted(v) + " is not one of " + a + ", " + b;
@@ -89,22 +58,36 @@ std::string ParseEcdfArgs(const std::vector<std::string>& args, EcdfArgs& e) {
             return std::string();
         };
     };
-    const FlagTable table{
+    FlagTable table{
         {
-            {"--x", true, oneOf("--x", "generations", "evaluations", e.evaluations)},
-            {"--target", true, oneOf("--target", "epsilon", "optimum", e.optimum)},
-            {"--epsilon", true,
-             [&e](const std::string& v) {
-                 e.epsilon = session::ParseNumberField(session::kEpsilonField, v);
-                 if (!e.epsilon) return "--epsilon: " + Quoted(v) + " is not " + session::ExpectedText(session::kEpsilonField);
-                 return std::string();
-             }},
-            {"--output", true,
-             [&e](const std::string& v) {
-                 e.output = v;
-                 return v.empty() ? std::string("--output: the file name is empty") : std::string();
-             }},
-            {"--help", false, nullptr, false, true, "-h"},
+            Flag{"--x", true, oneOf("--x", "generations", "evaluations", e.evaluations)}.Describe(
+                "generations|evaluations", "x is the generation g, or g times the population", "generations"),
+            Flag{"--target", true, oneOf("--target", "epsilon", "optimum", e.optimum)}.Describe(
+                "epsilon|optimum",
+                "epsilon: a run is there at its first_generation_within_epsilon, at the sweep's own epsilon, the "
+                "one its --epsilon gave (the file records the first generation within that epsilon only); "
+                "optimum: at its first_generation_at_optimum",
+                "epsilon"),
+            Flag{"--epsilon", true,
+                 [&e](const std::string& v) {
+                     e.epsilon = session::ParseNumberField(session::kEpsilonField, v);
+                     if (!e.epsilon) return "--epsilon: " + Quoted(v) + " is not " + session::ExpectedText(session::kEpsilonField);
+                     return std::string();
+                 }}
+                .Describe("E",
+                          "a run is there at its first generation within E pixels (" +
+                              session::RangeText(session::kEpsilonField) +
+                              "): each row's run is made again from its seed, parameters, algorithm and target, on "
+                              "every core, and must end at the row's elite distance (else the row is named); a "
+                              "progress bar on a terminal; Ctrl-C stops, writing nothing. With the sweep's own "
+                              "epsilon the same curves as without"),
+            Flag{"--output", true,
+                 [&e](const std::string& v) {
+                     e.output = v;
+                     return v.empty() ? std::string("--output: the file name is empty") : std::string();
+                 }}
+                .Describe("FILE", "write the CSV to FILE, locked and through FILE.part and a rename", "standard output"),
+            Flag{"--help", false, nullptr, false, true, "-h"}.Describe(nullptr, "this text"),
         },
         "ecdf --help",
         [&e](const std::string& name) {
@@ -112,6 +95,25 @@ std::string ParseEcdfArgs(const std::vector<std::string>& args, EcdfArgs& e) {
             e.input = name;
             return std::string();
         }};
+    table.text = {
+        "kelvora-cli ecdf", "SWEEP.csv",
+        "Writes the run-length distribution of each configuration of a sweep file (written by sweep or\n"
+        "sweep-merge): for every generation g from 1 to the configuration's generation count, the runs\n"
+        "whose first generation at the target is at most g, of all its runs (targets and seeds pooled),\n"
+        "with the Wilson 95% interval. Nothing is run again, unless --epsilon asks for another epsilon.",
+        "Columns: algorithm,population,generations,crossover,mutation,encoding,selection,elitism,\n"
+        "crossover_operator,mutation_operator (the configuration, as the sweep file spells it), then\n"
+        "x,runs,within,fraction,low,high. Configurations come in the order they first appear in the file;\n"
+        "numbers are the shortest text that reads back exactly; lines end in LF. Rows of several sweeps\n"
+        "may share the file when each configuration's rows come from one sweep; a run of one sweep is\n"
+        "there once (a repeated row is refused, naming both lines).\n"
+        "Exit status: 0 done, 1 the output could not be written, 2 bad arguments or a bad sweep file\n"
+        "(FILE:LINE named)."};
+    return table;
+}
+
+std::string ParseEcdfArgs(const std::vector<std::string>& args, EcdfArgs& e) {
+    const FlagTable table = EcdfTable(e);
     const FlagParse parsed = ParseFlags(table, args);
     if (!parsed.ok()) return parsed.error;
     if ((e.help = parsed.stopped)) return {};
@@ -199,11 +201,16 @@ int Deliver(OutputFile& file, const std::string& output, const std::string& text
 
 }  // namespace
 
+FlagTable kelvora::cli::EcdfFlags() {
+    static EcdfArgs unused;  // the handlers are never called
+    return EcdfTable(unused);
+}
+
 int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
     EcdfArgs e;
     if (const std::string error = ParseEcdfArgs(args, e); !error.empty()) return Fail(error);
     if (e.help) {
-        std::fputs(kUsage, stdout);
+        std::fputs(HelpText(EcdfFlags()).c_str(), stdout);
         return FinishStdout();
     }
     OutputFile file;

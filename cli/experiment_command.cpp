@@ -28,23 +28,6 @@ namespace kelvora::cli {
 
 namespace {
 
-constexpr char kUsage[] =
-    "Usage: kelvora-cli experiment run FILE [--output RUNS.csv] [--threads N] [--quiet]\n"
-    "       kelvora-cli experiment verify FILE RUNS.csv [--threads N] [--quiet]\n"
-    "       kelvora-cli experiment from SWEEP.csv --output FILE\n"
-    "An experiment file (NAME.kelvora.json) names configurations, seeds, targets and epsilon.\n"
-    "  run     runs every configuration over every target and seed; each configuration's rows are\n"
-    "          those `kelvora-cli sweep` writes for it alone, in the file's order, under one header;\n"
-    "          the labels go to RUNS.labels.json beside it (rows to standard output without --output)\n"
-    "  verify  runs every row of RUNS.csv again: exit 0 when each is reproduced, 1 naming the first\n"
-    "          that is not (or is no run of the experiment), 2 when a file is malformed\n"
-    "  from    writes the experiment a sweep file was made by\n"
-    "  --threads N   worker threads, 1..1024 (default: the hardware's count)\n"
-    "  --quiet       no progress bar\n"
-    "Ctrl-C, SIGTERM or SIGHUP stops: run leaves --output as it was (it is replaced whole at the end).\n"
-    "Exit status: 0 done, 1 a file could not be written or a row not reproduced, 2 bad arguments or a\n"
-    "malformed file, 130, 143 or 129 stopped by SIGINT, SIGTERM or SIGHUP.\n";
-
 struct ExperimentArgs {
     std::vector<std::string> files;
     std::string output;
@@ -53,26 +36,49 @@ struct ExperimentArgs {
     bool help = false;
 };
 
+// experiment's flags, each storing into a as it is read, with its help.
+FlagTable ExperimentTable(ExperimentArgs& a) {
+    FlagTable table{
+        {Flag{"--output", true,
+              [&a](const std::string& v) {
+                  a.output = v;
+                  return v.empty() ? std::string("--output: the file name is empty") : std::string();
+              }}
+             .Describe("FILE", "run: the runs CSV (rows to standard output without it); from: the experiment file"),
+         Flag{"--threads", true,
+              [&a](const std::string& v) {
+                  const auto t = ParseInteger(v);
+                  if (!t || *t < 1 || *t > 1024) return "--threads: " + Quoted(v) + " is not an integer in 1..1024";
+                  a.threads = static_cast<int>(*t);
+                  return std::string();
+              }}
+             .Describe("N", "worker threads, 1..1024", "the hardware's count"),
+         Flag{"--quiet", false, [&a](const std::string&) { a.quiet = true; return std::string(); }}.Describe(
+             nullptr, "no progress bar"),
+         Flag{"--help", false, [&a](const std::string&) { a.help = true; return std::string(); }, false, true, "-h"}
+             .Describe(nullptr, "this text")},
+        "experiment --help",
+        [&a](const std::string& v) {
+            a.files.push_back(v);
+            return std::string();
+        }};
+    table.text = {
+        "kelvora-cli experiment", "run FILE | verify FILE RUNS.csv | from SWEEP.csv",
+        "An experiment file (NAME.kelvora.json) names configurations, seeds, targets and epsilon.\n"
+        "  run     runs every configuration over every target and seed; each configuration's rows are\n"
+        "          those `kelvora-cli sweep` writes for it alone, in the file's order, under one header;\n"
+        "          the labels go to RUNS.labels.json beside it (rows to standard output without --output)\n"
+        "  verify  runs every row of RUNS.csv again: exit 0 when each is reproduced, 1 naming the first\n"
+        "          that is not (or is no run of the experiment), 2 when a file is malformed\n"
+        "  from    writes the experiment a sweep file was made by (--output FILE needed)",
+        "Ctrl-C, SIGTERM or SIGHUP stops: run leaves --output as it was (it is replaced whole at the end).\n"
+        "Exit status: 0 done, 1 a file could not be written or a row not reproduced, 2 bad arguments or a\n"
+        "malformed file, 130, 143 or 129 stopped by SIGINT, SIGTERM or SIGHUP."};
+    return table;
+}
+
 std::string ParseArgs(const std::vector<std::string>& args, ExperimentArgs& a) {
-    FlagTable table{{{"--output", true, [&a](const std::string& v) {
-                          a.output = v;
-                          return v.empty() ? std::string("--output: the file name is empty") : std::string();
-                      }},
-                     {"--threads", true,
-                      [&a](const std::string& v) {
-                          const auto t = ParseInteger(v);
-                          if (!t || *t < 1 || *t > 1024) return "--threads: " + Quoted(v) + " is not an integer in 1..1024";
-                          a.threads = static_cast<int>(*t);
-                          return std::string();
-                      }},
-                     {"--quiet", false, [&a](const std::string&) { a.quiet = true; return std::string(); }},
-                     {"--help", false, [&a](const std::string&) { a.help = true; return std::string(); }, false, true, "-h"}},
-                    "experiment --help",
-                    [&a](const std::string& v) {
-                        a.files.push_back(v);
-                        return std::string();
-                    }};
-    return ParseFlags(table, args).error;
+    return ParseFlags(ExperimentTable(a), args).error;
 }
 
 int Refusal(const std::string& message) { return Refuse("experiment", message); }
@@ -321,15 +327,20 @@ int From(const ExperimentArgs& a) {
 
 }  // namespace
 
+FlagTable ExperimentFlags() {
+    static ExperimentArgs unused;  // the handlers are never called
+    return ExperimentTable(unused);
+}
+
 int ExperimentCommand(const std::vector<std::string>& args) {
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-        std::fputs(kUsage, args.empty() ? stderr : stdout);
+        std::fputs(HelpText(ExperimentFlags()).c_str(), args.empty() ? stderr : stdout);
         return args.empty() ? 2 : 0;
     }
     ExperimentArgs a;
     if (const std::string error = ParseArgs({args.begin() + 1, args.end()}, a); !error.empty()) return Refusal(error);
     if (a.help) {
-        std::fputs(kUsage, stdout);
+        std::fputs(HelpText(ExperimentFlags()).c_str(), stdout);
         return 0;
     }
     if (args[0] == "run") return Run(a);

@@ -21,6 +21,7 @@ namespace kelvora::cli {
 using flags::Flag;
 using flags::FlagParse;
 using flags::FlagTable;
+using flags::HelpText;
 using flags::ParseFlags;
 using flags::Printable;
 using flags::Quoted;

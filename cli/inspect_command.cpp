@@ -21,25 +21,6 @@ using namespace kelvora::cli;
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: kelvora-cli inspect FILE [--json]\n"
-    "Checks a results.csv line for line and prints what it holds: population size, generations,\n"
-    "whether it is complete (a file cut off inside its last generation is read up to its last complete\n"
-    "one), the target it was run for, the elite pose and fitness (recomputed from the genes) and the\n"
-    "optimum for that target. When run.json lies beside the file and describes it (this file's size\n"
-    "and SHA-256, population and generations, whatever the file is called), the run's seed and the\n"
-    "command that makes the same files are printed too; otherwise it says that run.json is missing,\n"
-    "cannot be read (a field outside its flag's range) or differs. A fitness.csv given instead is\n"
-    "recognised and summed up.\n"
-    "\n"
-    "  --json     one JSON object: file, population, generations, complete, target, targetUnique,\n"
-    "             elitePose, eliteFitness, optimumPose, optimumFitness, optimumDistance, runRecord\n"
-    "  --help     this text\n"
-    "\n"
-    "A malformed file is named with its line and the reason: kelvora-cli inspect: FILE:LINE: reason.\n"
-    "Exit status: 0 a good file, 1 standard output failed, 2 bad arguments, a malformed file or one\n"
-    "that cannot be read.\n";
-
 int Fail(const std::string& message) { return kelvora::cli::Refuse("inspect", message); }
 
 // What inspect found in a good results.csv, for the report.
@@ -154,26 +135,63 @@ void PrintText(const Inspection& in) {
 
 }  // namespace
 
-int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
+namespace {
+
+struct InspectArgs {
     std::string path;
     bool json = false;
-    const FlagTable table{
+};
+
+// inspect's flags, each storing into a as it is read, with its help.
+FlagTable InspectTable(InspectArgs& a) {
+    FlagTable table{
         {
-            {"--json", false, [&json](const std::string&) { json = true; return std::string(); }},
-            {"--help", false, nullptr, false, true, "-h"},
+            Flag{"--json", false, [&a](const std::string&) { a.json = true; return std::string(); }}.Describe(
+                nullptr,
+                "one JSON object: file, population, generations, complete, target, target_unique, elite_pose, "
+                "elite_fitness, optimum_pose, optimum_fitness, optimum_distance, run_record"),
+            Flag{"--help", false, nullptr, false, true, "-h"}.Describe(nullptr, "this text"),
         },
         "inspect --help",
-        [&path](const std::string& name) {
-            if (!path.empty()) return "one file only, got " + Quoted(path) + " and " + Quoted(name);
-            path = name;
+        [&a](const std::string& name) {
+            if (!a.path.empty()) return "one file only, got " + Quoted(a.path) + " and " + Quoted(name);
+            a.path = name;
             return std::string();
         }};
+    table.text = {
+        "kelvora-cli inspect", "FILE",
+        "Checks a results.csv line for line and prints what it holds: population size, generations,\n"
+        "whether it is complete (a file cut off inside its last generation is read up to its last complete\n"
+        "one), the target it was run for, the elite pose and fitness (recomputed from the genes) and the\n"
+        "optimum for that target. When run.json lies beside the file and describes it (this file's size\n"
+        "and SHA-256, population and generations, whatever the file is called), the run's seed and the\n"
+        "command that makes the same files are printed too; otherwise it says that run.json is missing,\n"
+        "cannot be read (a field outside its flag's range) or differs. A fitness.csv given instead is\n"
+        "recognised and summed up.",
+        "A malformed file is named with its line and the reason: kelvora-cli inspect: FILE:LINE: reason.\n"
+        "Exit status: 0 a good file, 1 standard output failed, 2 bad arguments, a malformed file or one\n"
+        "that cannot be read."};
+    return table;
+}
+
+}  // namespace
+
+FlagTable kelvora::cli::InspectFlags() {
+    static InspectArgs unused;  // the handlers are never called
+    return InspectTable(unused);
+}
+
+int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
+    InspectArgs a;
+    const FlagTable table = InspectTable(a);
     const FlagParse parsed = ParseFlags(table, args);
     if (!parsed.ok()) return Fail(parsed.error);
     if (parsed.stopped) {
-        std::fputs(kUsage, stdout);
+        std::fputs(HelpText(table).c_str(), stdout);
         return FinishStdout();
     }
+    const std::string& path = a.path;
+    const bool json = a.json;
     if (path.empty()) return Fail("no file given (see inspect --help)");
 
     const std::string shown = Printable(path);  // as messages echo it

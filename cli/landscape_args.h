@@ -1,11 +1,12 @@
 #pragma once
-// The flags of kelvora-cli landscape and landscape-map, read by one small parser.
+// The flags of kelvora-cli landscape, landscape-map and reach-map: their tables, with their help.
 
 #include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "analysis/landscape.h"
+#include "flags/flags.h"
 #include "model/types.h"
 
 namespace kelvora::cli {
@@ -27,10 +28,20 @@ struct LandscapeArgs {
     bool help = false;
 };
 
-/// Reads args into out, accepting only the flags in known ("--target", "--json", ...; a flag with a
-/// value as "--flag VALUE" or "--flag=VALUE", each flag once). Returns "" or the refusal's message,
-/// naming the flag and the value and what is accepted. --help ends the reading.
-std::string ParseLandscapeArgs(const std::vector<std::string>& args, std::initializer_list<const char*> known,
-                               LandscapeArgs& out);
+/// What reach-map is told.
+struct ReachMapArgs {
+    std::string output;
+    bool haveOutput = false;  ///< --output was given (an empty name is refused as missing)
+    bool plain = false;
+};
+
+/// landscape's flags, each storing into out as it is read, with its help; --help stops the reading.
+flags::FlagTable LandscapeTable(LandscapeArgs& out);
+
+/// landscape-map's flags, as LandscapeTable.
+flags::FlagTable LandscapeMapTable(LandscapeArgs& out);
+
+/// reach-map's flags, as LandscapeTable.
+flags::FlagTable ReachMapTable(ReachMapArgs& out);
 
 }  // namespace kelvora::cli

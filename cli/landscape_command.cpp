@@ -23,34 +23,6 @@ using namespace kelvora::cli;
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: kelvora-cli landscape --target X,Y [--neighbourhood binary,gray,creep:4] [--epsilon E]\n"
-    "                             [--json] [--optima FILE]\n"
-    "Prints the exact fitness landscape of a target over all 256^3 poses, for each neighbourhood:\n"
-    "the local optima (poses no neighbour of which is strictly nearer the target), those within E px,\n"
-    "the starts whose steepest ascent ends at the global optimum (the pose `optimum` names) and those\n"
-    "whose ascent ends within E px, and the fitness-distance correlation. Nothing is run.\n"
-    "\n"
-    "  --target X,Y          the target relative to the base, x right, y up, integers -199..199\n"
-    "                        (default 68,180)\n"
-    "  --neighbourhood LIST  comma list of binary (flip one bit of an angle byte), gray (flip one\n"
-    "                        bit of its Gray encoding) and creep:S (S 1..128: every angle within S of\n"
-    "                        one gene's); default binary,gray,creep:4\n"
-    "  --epsilon E           pixels, 0..1000 (default 0.5); within means distance <= E\n"
-    "  --json                one JSON object: {\"target\":[X,Y],\"optimum\":{...},\"epsilon\":E,\n"
-    "                        \"neighbourhoods\":[{\"name\":...,\"local_optima\":...,...},...]}\n"
-    "  --optima FILE         also write every local optimum as CSV lines\n"
-    "                        neighbourhood,gene0,gene1,gene2,distance,basin_size after that header,\n"
-    "                        in the order of the list, then of gene0*65536+gene1*256+gene2; through\n"
-    "                        FILE.part and a rename\n"
-    "  --help                this text\n"
-    "\n"
-    "Cost: an exhaustive enumeration on every core; about 0.1 s for the distances of all poses and\n"
-    "0.3 s per neighbourhood on two cores, any S. Memory: about 220 MB (the 128 MiB distance table,\n"
-    "64 MiB of successors, 16 MiB more for creep).\n"
-    "\n"
-    "Exit status: 0 done, 1 the output could not be written, 2 bad arguments.\n";
-
 int Fail(const std::string& message) { return Refuse("landscape", message); }
 
 double Share(long long count) { return static_cast<double>(count) / kPoseCount; }
@@ -108,12 +80,11 @@ std::string OptimaCsv(const std::vector<LandscapeSummary>& rows) {
 
 int kelvora::cli::LandscapeCommand(const std::vector<std::string>& args) {
     LandscapeArgs a;
-    if (const std::string error = ParseLandscapeArgs(
-            args, {"--target", "--neighbourhood", "--epsilon", "--json", "--optima", "--help"}, a);
-        !error.empty())
-        return Fail(error);
-    if (a.help) {
-        std::fputs(kUsage, stdout);
+    const FlagTable flags = LandscapeTable(a);
+    const FlagParse parsed = ParseFlags(flags, args);
+    if (!parsed.ok()) return Fail(parsed.error);
+    if (parsed.stopped) {
+        std::fputs(HelpText(flags).c_str(), stdout);
         return FinishStdout();
     }
     if (a.neighbourhoods.empty())

@@ -30,43 +30,6 @@ using namespace kelvora::cli;
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: kelvora-cli landscape-map --output FILE.png|FILE.csv [--neighbourhood N] [--step PX]\n"
-    "                                 [--epsilon E] [--shard K/N] [--resume] [--plain] [--quiet]\n"
-    "For every target on a grid of the plot (x and y relative to the base, each a multiple of PX in\n"
-    "-199..199, the base included), the share of all 256^3 starts whose steepest ascent under the\n"
-    "neighbourhood ends within E px of the target (what `landscape` calls starts_within).\n"
-    "\n"
-    "  --output FILE        required; .csv: one line x,y,local_optima,starts_within,share per target,\n"
-    "                       top row first, then left to right, no header, LF line ends; .png: the\n"
-    "                       600 x 516 figure: the 399 x 399 map, one pixel a target offset (the top\n"
-    "                       row y = +199), each grid target's share over the PX x PX cell around\n"
-    "                       it: black for none, then dark blue (a share of 1e-6 or less) to yellow\n"
-    "                       (1) on a log scale; axes in px relative to the base and a colour bar.\n"
-    "                       Replaced once complete (through FILE.part and a rename)\n"
-    "  --neighbourhood N    binary, gray or creep:S with S 1..128 (default gray)\n"
-    "  --step PX            the grid's spacing in pixels, 1..199 (default 8: 49 x 49 targets)\n"
-    "  --epsilon E          pixels, 0..1000 (default 0.5); within means distance <= E\n"
-    "  --shard K/N          only the grid's targets K, K + N, K + 2N, ... in the order above (1 <= K\n"
-    "                       <= N <= 10000), as CSV: the N shards' files concatenated in any order and\n"
-    "                       sorted hold the rows of the whole grid, so a long map is made in pieces\n"
-    "                       and on several machines\n"
-    "  --resume             continue the map FILE.partial holds: keep its whole rows, compute the rest\n"
-    "  --plain              with a .png name: the 399 x 399 map alone, no axes and no colour bar\n"
-    "  --quiet              no progress bar (it is drawn only on a terminal anyway)\n"
-    "  --help               this text\n"
-    "\n"
-    "Cost: each target is one exhaustive enumeration on every core, about 0.4 s on two cores and\n"
-    "220 MB; the default grid takes about 20 minutes, the 1 px grid (159,201 targets) most of a day.\n"
-    "While it works, each finished target's CSV row is added to FILE.partial, after a first line that\n"
-    "names the map (landscape-map N step PX epsilon E shard K/N, E as the shortest exact decimal);\n"
-    "the finished map replaces FILE and FILE.partial goes. Ctrl-C stops at the next target and leaves\n"
-    "FILE as it was and FILE.partial holding the rows so far; --resume with the same arguments\n"
-    "continues from there, to the same bytes an uninterrupted map writes. Without --resume an\n"
-    "existing FILE.partial is started over.\n"
-    "\n"
-    "Exit status: 0 done, 1 the file could not be written, 2 bad arguments, 130 stopped.\n";
-
 int Fail(const std::string& message) { return Refuse("landscape-map", message); }
 
 bool EndsWith(const std::string& text, const char* suffix) {
@@ -156,14 +119,11 @@ std::string ReadPartial(const std::string& path, const std::string& header, std:
 
 int kelvora::cli::LandscapeMapCommand(const std::vector<std::string>& args) {
     LandscapeArgs a;
-    if (const std::string error = ParseLandscapeArgs(args,
-                                                     {"--output", "--neighbourhood", "--step", "--epsilon", "--shard",
-                                                      "--resume", "--plain", "--quiet", "--help"},
-                                                     a);
-        !error.empty())
-        return Fail(error);
-    if (a.help) {
-        std::fputs(kUsage, stdout);
+    const FlagTable table = LandscapeMapTable(a);
+    const FlagParse parsed = ParseFlags(table, args);
+    if (!parsed.ok()) return Fail(parsed.error);
+    if (parsed.stopped) {
+        std::fputs(HelpText(table).c_str(), stdout);
         return FinishStdout();
     }
     if (a.output.empty()) return Fail("--output FILE is required (a .csv or a .png name)");

@@ -14,26 +14,6 @@
 
 using namespace kelvora::cli;
 
-namespace {
-
-// Subcommands by name; anything else is the plain run's flags.
-constexpr Subcommand kSubcommands[] = {
-    {"compare", CompareCommand},
-    {"diversity", DiversityCommand},
-    {"ecdf", EcdfCommand},
-    {"experiment", ExperimentCommand},
-    {"inspect", InspectCommand},
-    {"landscape", LandscapeCommand},
-    {"landscape-map", LandscapeMapCommand},
-    {"optimum", OptimumCommand},
-    {"reach-map", ReachMapCommand},
-    {"report", ReportCommand},
-    {"sweep", SweepCommand},
-    {"sweep-merge", SweepMergeCommand},
-};
-
-}  // namespace
-
 int main(int argc, char** argv) {
     ReserveStandardDescriptors();
     // A closed pipe is a failed write like any other: named, status 1, the outputs whole or absent.
@@ -43,7 +23,7 @@ int main(int argc, char** argv) {
     // command replaces a file only whole and removes its temporary files on the way out).
     try {
         if (argc > 1) {
-            for (const Subcommand& command : kSubcommands) {
+            for (const Subcommand& command : Subcommands()) {
                 if (command.name && std::strcmp(argv[1], command.name) == 0) {
                     name = command.name;
                     SetCommandName(command.name);

@@ -47,16 +47,13 @@ struct ParseResult {
 /// or elite count is checked against the population once every flag is read.
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 
-/// The plain run's flags, each storing into o as it is read. The subcommands that take some of
-/// them (optimum) pick theirs from it.
+/// The plain run's flags, each storing into o as it is read, with their help. The subcommands that
+/// take some of them (optimum) pick theirs from it.
 FlagTable RunFlags(CliOptions& o);
 
 /// One algorithm flag (--algorithm, --encoding, --selection, --elitism, --crossover-operator,
 /// --mutation-operator) and its value parsed into algorithm: "" on success, otherwise "FLAG: message"
 /// naming the value (escaped) and what is accepted. Counts are checked against their own ranges only.
 std::string ParseAlgorithmFlag(const std::string& flag, const std::string& value, Algorithm& algorithm);
-
-/// The --help text, with the accepted ranges and the defaults.
-std::string UsageText();
 
 }  // namespace kelvora::cli

@@ -17,6 +17,7 @@
 #include "helpers.h"
 #include "output.h"
 #include "raster.h"
+#include "landscape_args.h"
 #include "reachmap_picture.h"
 #include "analysis/reachmap.h"
 #include "model/types.h"
@@ -25,26 +26,6 @@ using namespace kelvora;
 using namespace kelvora::cli;
 
 namespace {
-
-constexpr const char* kUsage =
-    "Usage: kelvora-cli reach-map --output FILE.png|FILE.csv [--plain]\n"
-    "Writes, for every target the plot accepts (x and y relative to the base, each -199..199), the\n"
-    "distance in pixels of the best pose of the whole search space, computed once for all of them.\n"
-    "\n"
-    "  --output FILE  required; a name ending in .png: a 600 x 516 PNG figure of the map, one pixel a\n"
-    "                 target, white where a pose reaches within half a pixel (greyer as the distance\n"
-    "                 grows), orange to dark red where none does, with axes in pixels relative to the\n"
-    "                 base (y up), the base mark, the arm's reach circle (200 px, dashed) and a colour\n"
-    "                 bar in pixels; ending in .csv: one line x,y,distance per target, top row first,\n"
-    "                 LF line ends, no header. Any other name is refused. The file is replaced once\n"
-    "                 the whole map is written (through FILE.part and a rename)\n"
-    "  --plain        with a .png name: the map alone, 399 x 399 pixels, no axes and no labels\n"
-    "  --help         this text\n"
-    "\n"
-    "The figure's labels use the system's sans-serif font (fontconfig; Debian: fonts-dejavu-core).\n"
-    "\n"
-    "Exit status: 0 done, 1 the file could not be written or no font was found for the labels (the\n"
-    "reason on stderr), 2 bad arguments.\n";
 
 /// The figure's font: fontconfig's best match, any sans-serif where DejaVu Sans is missing.
 constexpr const char* kFigureFont = "DejaVu Sans";
@@ -102,22 +83,16 @@ int WritePng(const Raster& picture, OutputFile& file) {
 }  // namespace
 
 int kelvora::cli::ReachMapCommand(const std::vector<std::string>& args) {
-    std::string output;
-    bool haveOutput = false;
-    bool plain = false;
-    const FlagTable table{
-        {
-            {"--output", true, [&](const std::string& v) { output = v, haveOutput = true; return std::string(); }},
-            {"--plain", false, [&plain](const std::string&) { plain = true; return std::string(); }},
-            {"--help", false, nullptr, false, true, "-h"},
-        },
-        "reach-map --help"};
+    ReachMapArgs a;
+    const FlagTable table = ReachMapTable(a);
     const FlagParse parsed = ParseFlags(table, args);
     if (!parsed.ok()) return Refuse("reach-map", parsed.error);
     if (parsed.stopped) {
-        std::fputs(kUsage, stdout);
+        std::fputs(HelpText(table).c_str(), stdout);
         return FinishStdout();
     }
+    const std::string& output = a.output;
+    const bool haveOutput = a.haveOutput, plain = a.plain;
     if (!haveOutput || output.empty()) {
         std::fprintf(stderr, "kelvora-cli reach-map: --output FILE is required (a .csv or a .png name)\n");
         return 2;

@@ -36,28 +36,6 @@ using namespace kelvora::cli;
 
 namespace {
 
-const char* const kUsage =
-    "Usage: kelvora-cli report INPUT --output REPORT.html [--pdf REPORT.pdf] [--lang ja|en] [--title TEXT]\n"
-    "                          [--baseline LABEL|all] [--alpha A]\n"
-    "Writes a lab report of the runs in INPUT (a sweep file, as sweep, sweep-merge or the window write\n"
-    "them): one self-contained HTML page (no script, no request of any kind: styles inline, charts as\n"
-    "inline SVG) with the setup, the results table (successes within epsilon with their Wilson 95%\n"
-    "interval, ERT, median final distance, median generation to epsilon), the run-length chart and the\n"
-    "final distances' box plot, the tests of compare with their verdicts in words (and Friedman's test\n"
-    "with a critical-difference diagram over several targets), what the exact optimum says, and how to\n"
-    "reproduce the runs with the SHA-256 of INPUT.\n"
-    "\n"
-    "  --output FILE     the HTML page, written through FILE.part and a rename\n"
-    "  --pdf FILE        also the page as an A4 PDF, printed by headless Chromium (Debian: chromium)\n"
-    "  --lang ja|en      the report's language (default: the locale's, as the window decides it)\n"
-    "  --title TEXT      the title (default: \"Experiment report: INPUT\" in the report's language)\n"
-    "  --baseline LABEL  as compare takes it: each configuration against this one, or all pairs\n"
-    "  --alpha A         the level of the verdicts and the critical difference (0 < A < 1; 0.05)\n"
-    "  --help            this text\n"
-    "\n"
-    "Exit status: 0 done, 1 an output could not be written (or the PDF not printed), 2 bad arguments or\n"
-    "a bad input file.\n";
-
 int Fail(const std::string& message) { return Refuse("report", message); }
 
 struct Options {
@@ -66,34 +44,42 @@ struct Options {
     double alpha = 0.05;
 };
 
-std::string ParseArguments(const std::vector<std::string>& args, Options& o, bool& help) {
+// report's flags, each storing into o as it is read, with its help.
+FlagTable ReportTable(Options& o) {
     const auto named = [](std::string& field, const char* flag) {
         return [&field, flag](const std::string& v) {
             field = v;
             return v.empty() ? std::string(flag) + ": empty" : std::string();
         };
     };
-    const FlagTable table{
+    FlagTable table{
         {
-            {"--output", true, named(o.output, "--output")},
-            {"--pdf", true, named(o.pdf, "--pdf")},
-            {"--title", true, named(o.title, "--title")},
-            {"--baseline", true, named(o.baseline, "--baseline")},
-            {"--lang", true,
-             [&o](const std::string& v) {
-                 if (v == "ja") o.language = report::Language::Japanese;
-                 else if (v == "en") o.language = report::Language::English;
-                 else return "--lang: " + Quoted(v) + " is not ja or en";
-                 return std::string();
-             }},
-            {"--alpha", true,
-             [&o](const std::string& v) {
-                 const std::optional<double> alpha = ParseFiniteDouble(v);
-                 if (!alpha || !(*alpha > 0.0 && *alpha < 1.0)) return "--alpha: " + Quoted(v) + " is not a level in (0, 1)";
-                 o.alpha = *alpha;
-                 return std::string();
-             }},
-            {"--help", false, nullptr, false, true, "-h"},
+            Flag{"--output", true, named(o.output, "--output")}
+                .Describe("REPORT.html", "the HTML page, written through FILE.part and a rename")
+                .Required(),
+            Flag{"--pdf", true, named(o.pdf, "--pdf")}.Describe(
+                "REPORT.pdf", "also the page as an A4 PDF, printed by headless Chromium (Debian: chromium)"),
+            Flag{"--title", true, named(o.title, "--title")}.Describe(
+                "TEXT", "the title", "\"Experiment report: INPUT\" in the report's language"),
+            Flag{"--baseline", true, named(o.baseline, "--baseline")}.Describe(
+                "LABEL|all", "as compare takes it: each configuration against this one, or all pairs"),
+            Flag{"--lang", true,
+                 [&o](const std::string& v) {
+                     if (v == "ja") o.language = report::Language::Japanese;
+                     else if (v == "en") o.language = report::Language::English;
+                     else return "--lang: " + Quoted(v) + " is not ja or en";
+                     return std::string();
+                 }}
+                .Describe("ja|en", "the report's language", "the locale's, as the window decides it"),
+            Flag{"--alpha", true,
+                 [&o](const std::string& v) {
+                     const std::optional<double> alpha = ParseFiniteDouble(v);
+                     if (!alpha || !(*alpha > 0.0 && *alpha < 1.0)) return "--alpha: " + Quoted(v) + " is not a level in (0, 1)";
+                     o.alpha = *alpha;
+                     return std::string();
+                 }}
+                .Describe("A", "the level of the verdicts and the critical difference, 0 < A < 1", "0.05"),
+            Flag{"--help", false, nullptr, false, true, "-h"}.Describe(nullptr, "this text"),
         },
         "report --help",
         [&o](const std::string& name) {
@@ -101,6 +87,22 @@ std::string ParseArguments(const std::vector<std::string>& args, Options& o, boo
             o.input = name;
             return std::string();
         }};
+    table.text = {
+        "kelvora-cli report", "INPUT",
+        "Writes a lab report of the runs in INPUT (a sweep file, as sweep, sweep-merge or the window write\n"
+        "them): one self-contained HTML page (no script, no request of any kind: styles inline, charts as\n"
+        "inline SVG) with the setup, the results table (successes within epsilon with their Wilson 95%\n"
+        "interval, ERT, median final distance, median generation to epsilon), the run-length chart and the\n"
+        "final distances' box plot, the tests of compare with their verdicts in words (and Friedman's test\n"
+        "with a critical-difference diagram over several targets), what the exact optimum says, and how to\n"
+        "reproduce the runs with the SHA-256 of INPUT.",
+        "Exit status: 0 done, 1 an output could not be written (or the PDF not printed), 2 bad arguments or\n"
+        "a bad input file."};
+    return table;
+}
+
+std::string ParseArguments(const std::vector<std::string>& args, Options& o, bool& help) {
+    const FlagTable table = ReportTable(o);
     const FlagParse parsed = ParseFlags(table, args);
     if (!parsed.ok()) return parsed.error;
     if ((help = parsed.stopped)) return {};
@@ -189,12 +191,17 @@ std::string PrintPdf(const std::string& html, std::string& pdf) {
 
 }  // namespace
 
+FlagTable kelvora::cli::ReportFlags() {
+    static Options unused;  // the handlers are never called
+    return ReportTable(unused);
+}
+
 int kelvora::cli::ReportCommand(const std::vector<std::string>& args) {
     Options o;
     bool help = false;
     if (const std::string error = ParseArguments(args, o, help); !error.empty()) return Fail(error);
     if (help) {
-        std::fputs(kUsage, stdout);
+        std::fputs(HelpText(ReportFlags()).c_str(), stdout);
         return FinishStdout();
     }
     std::vector<std::string> paths{o.output};

@@ -194,7 +194,7 @@ int kelvora::cli::RunCommand(const std::vector<std::string>& args) {
     }
     const CliOptions& o = parsed.options;
     if (o.help) {
-        std::fputs(UsageText().c_str(), stdout);
+        std::fputs(ProgramHelp().c_str(), stdout);
         return FinishStdout();
     }
     if (o.version) {

@@ -46,64 +46,6 @@ namespace {
 constexpr long long kRunsWithoutYes = 1000000;
 constexpr long long kMaxSeeds = session::kMaxSweepSeeds;  // 400 MB of seeds; larger sweeps are sharded by seed range
 
-const char* const kUsage =
-    "Usage: kelvora-cli sweep --seeds A..B [options]\n"
-    "Runs every combination of the parameter lists, targets and seeds (each exactly the run\n"
-    "`kelvora-cli --seed S ...` makes, without its two files) on several threads, writes one CSV row\n"
-    "per run in combination order, and prints a summary per parameter set.\n"
-    "\n"
-    "  --population LIST    population sizes, 1..10000 each (default 20)\n"
-    "  --generations LIST   generation counts, 1..10000 each (default 100)\n"
-    "  --crossover LIST     crossover rates, 0.001..1 each (default 0.5)\n"
-    "  --mutation LIST      mutation probabilities, 0..1 each (default 0.1)\n"
-    "  --algorithm LIST     ga, random-search and the baselines (ccd, fabrik, jacobian-transpose, dls, de,\n"
-    "                       pso, cmaes, simulated-annealing, one-plus-one, hill-climbing; default ga)\n"
-    "  --encoding, --selection, --elitism, --crossover-operator, --mutation-operator LIST\n"
-    "                       the single run's operator choices, as lists (default: the classic ones)\n"
-    "  --seeds LIST         seeds or ranges A..B, 0..4294967295 (required), e.g. 1..100 or 1..10,42;\n"
-    "                       at most 100000000 seeds (shard larger sweeps by seed range)\n"
-    "  --target X,Y         a target relative to the base, x right, y up, -199..199; repeat for more\n"
-    "                       (default 68,180 when there is neither --target nor --targets)\n"
-    "  --targets random:K   K distinct targets inside the reach circle, drawn from --target-seed\n"
-    "  --target-seed S      seed of those draws, 0..4294967295 (default 1)\n"
-    "  --epsilon E          pixels counted as close enough to the target, > 0 (default 0.5)\n"
-    "  --threads T          worker threads, 1..1024 (default: the hardware's count)\n"
-    "  --output FILE        the CSV, one row per run; - for standard output (then the summary is not\n"
-    "                       printed)\n"
-    "  --summary FILE       the summary as CSV\n"
-    "  --save-experiment FILE  also write the sweep as an experiment file (NAME.kelvora.json), before\n"
-    "                       the runs: each configuration an entry, its seeds, targets and epsilon\n"
-    "  --logs DIR           also write each run's results.csv and fitness.csv to DIR/run-<run>/\n"
-    "  --ioh DIR            also write the runs in the IOHprofiler format to DIR (made if missing;\n"
-    "                       locked; its files replaced whole at the end, or left as they were)\n"
-    "  --shard K/N          run only the combinations whose run number - 1 is K - 1 modulo N\n"
-    "  --resume             continue the sweep in --output: keep its whole rows, run the rest\n"
-    "  --yes                allow a sweep of more than 1000000 runs\n"
-    "  --quiet              no progress bar and no printed summary; needs --output, --summary, --ioh or --logs\n"
-    "  --help               this text\n"
-    "\n"
-    "Algorithms: every combination of the six lists in that order (the last varies fastest),\n"
-    "random-search once. Combinations nest algorithm, population, generations, crossover, mutation,\n"
-    "target, seed (the seed varies fastest); run numbers count them from 1. Columns: seed,population,\n"
-    "generations,crossover,mutation,algorithm,encoding,selection,elitism,crossover_operator,\n"
-    "mutation_operator (as the flags spell them; classic for random-search),\n"
-    "target_x,target_y,elite_a1..3 (the run's best pose), elite_distance, optimum_distance (the best of\n"
-    "all 256^3 poses), gap (their difference), reached_optimum, first_generation_at_optimum and\n"
-    "first_generation_within_epsilon (the first generation, counted from 1, whose best tip is as close\n"
-    "as the optimum's, or within epsilon; empty if none), run, runs, sweep (the sweep's fingerprint).\n"
-    "Distances are in pixels. The summary pools each parameter set and algorithm's targets and seeds:\n"
-    "success and within-epsilon rates with Wilson 95% intervals [in brackets], median and quartiles\n"
-    "q1–q3 (linear interpolation) of the elite distance and of the first generation within epsilon\n"
-    "(over the runs that came there: \"14 of 100\"), and the ERT (all evaluations, a failed run's\n"
-    "whole budget, over the runs within epsilon; inf for none). Each flag is given once (a list holds\n"
-    "its values); only --target repeats.\n"
-    "\n"
-    "Ctrl-C, SIGTERM or SIGHUP stops the runs under way; the file keeps every finished row whole and\n"
-    "--resume continues it (a second signal ends at once, the file cut back to its whole rows).\n"
-    "--resume refuses a file whose rows are not this sweep's runs, naming the first line and column.\n"
-    "Exit status: 0 done, 1 a file could not be written, 2 bad arguments, 130, 143 or 129 stopped by\n"
-    "SIGINT, SIGTERM or SIGHUP.\n";
-
 using session::kAlgorithmFlags;
 constexpr std::size_t kAlgorithmFlagCount = kAlgorithmFlags.size();
 
@@ -222,79 +164,136 @@ Flag::Handler Raise(bool& b) {
     return [&b](const std::string&) { b = true; return std::string(); };
 }
 
-// sweep's flags, each storing into a as it is read; seedsGiven is raised by a valid --seeds.
-FlagTable SweepFlags(SweepArgs& a, bool& seedsGiven) {
+// sweep's flags, each storing into a as it is read, with their help; seedsGiven is raised by a valid
+// --seeds.
+FlagTable SweepTable(SweepArgs& a, bool& seedsGiven) {
     constexpr const char* kList = "give its values once, as one comma list";
-    const auto numbers = [](const session::NumberField& field, auto& out) {
+    const auto numbers = [](const session::NumberField& field, auto& out, const char* what, const char* fallback) {
         return Flag{field.flag, true,
                     Reading([&field, &out](const std::string& v, std::string& e) { NumberList(field, v, out, e); }), false,
-                    false, nullptr, kList};
+                    false, nullptr, kList}
+            .Describe("LIST", std::string(what) + ", " + session::RangeText(field) + " each", fallback);
     };
+    // Each algorithm flag's list, as the single run's flag takes one value.
+    static constexpr std::array<const char*, kAlgorithmFlagCount> kChoiceHelp{
+        "ga, random-search and the baselines (ccd, fabrik, jacobian-transpose, dls, de, pso, cmaes, "
+        "simulated-annealing, one-plus-one, hill-climbing)",
+        "encodings: binary, gray", "selections: roulette, tournament:K, rank", "elite counts, 0..population - 1",
+        "crossover operators: one-point, two-point, uniform", "mutation operators: bit-flip, creep:S"};
     const auto choices = [&a](std::size_t which) {
         return Flag{kAlgorithmFlags[which], true,
                     Reading([which, &a](const std::string& v, std::string& e) { ChoiceList(which, v, a.choices[which], e); }),
-                    false, false, nullptr, kList};
+                    false, false, nullptr, kList}
+            .Describe("LIST", kChoiceHelp[which], session::ClassicSweepChoices()[which].front());
     };
     FlagTable table{
         {
-            numbers(session::kPopulationField, a.plan.populations),
-            numbers(session::kGenerationsField, a.plan.generations),
-            numbers(session::kCrossoverField, a.plan.crossovers),
-            numbers(session::kMutationField, a.plan.mutations),
-            {"--seeds", true, Reading([&](const std::string& v, std::string& e) { seedsGiven = Seeds(v, a.seedRanges, e); }),
-             false, false, nullptr, kList},
-            {"--target", true, Reading([&a](const std::string& v, std::string& e) { Target(v, a.targets, e); }), true},
-            {"--targets", true,
-             [&a](const std::string& v) {
-                 const auto k = session::ParseRandomTargets(v);
-                 if (!k)
-                     return "--targets: " + Quoted(v) + " is not random:K with K in 1.." +
-                            std::to_string(session::kMaxRandomTargets);
-                 a.targets.randomCount = *k;
-                 return std::string();
-             }},
-            {"--target-seed", true,
-             [&a](const std::string& v) {
-                 const auto s = session::ParseNumberField(session::kSeedField, v);
-                 if (!s) return "--target-seed: " + Quoted(v) + " is not " + session::ExpectedText(session::kSeedField);
-                 a.targets.randomSeed = static_cast<std::uint32_t>(*s);
-                 a.targetSeedGiven = true;
-                 return std::string();
-             }},
-            {"--epsilon", true,
-             [&a](const std::string& v) {
-                 const auto e = session::ParseNumberField(session::kEpsilonField, v);
-                 if (!e) return "--epsilon: " + Quoted(v) + " is not " + session::ExpectedText(session::kEpsilonField);
-                 a.plan.epsilon = *e;
-                 return std::string();
-             }},
-            {"--threads", true,
-             [&a](const std::string& v) {
-                 const auto t = ParseInteger(v);
-                 if (!t || *t < 1 || *t > 1024) return "--threads: " + Quoted(v) + " is not an integer in 1..1024";
-                 a.threads = static_cast<int>(*t);
-                 return std::string();
-             }},
-            {"--output", true, Name("--output", a.output)},
-            {"--summary", true, Name("--summary", a.summary)},
-            {"--save-experiment", true, Name("--save-experiment", a.saveExperiment)},
-            {"--logs", true, Name("--logs", a.logs)},
-            {"--ioh", true, Name("--ioh", a.ioh)},
-            {"--shard", true,
-             [&a](const std::string& v) {
-                 const auto kn = ParseIntegerPair(v, '/');
-                 if (!kn || kn->second < 1 || kn->second > 1000000 || kn->first < 1 || kn->first > kn->second)
-                     return "--shard: " + Quoted(v) + " is not K/N with 1 <= K <= N <= 1000000";
-                 a.shardK = kn->first, a.shardN = kn->second;
-                 return std::string();
-             }},
+            numbers(session::kPopulationField, a.plan.populations, "population sizes", "20"),
+            numbers(session::kGenerationsField, a.plan.generations, "generation counts", "100"),
+            numbers(session::kCrossoverField, a.plan.crossovers, "crossover rates", "0.5"),
+            numbers(session::kMutationField, a.plan.mutations, "mutation probabilities", "0.1"),
+            Flag{"--seeds", true, Reading([&](const std::string& v, std::string& e) { seedsGiven = Seeds(v, a.seedRanges, e); }),
+                 false, false, nullptr, kList}
+                .Describe("LIST",
+                          "seeds or ranges A..B, 0..4294967295, e.g. 1..100 or 1..10,42; at most 100000000 seeds "
+                          "(shard larger sweeps by seed range)")
+                .Required(),
+            Flag{"--target", true, Reading([&a](const std::string& v, std::string& e) { Target(v, a.targets, e); }), true}
+                .Describe("X,Y", "a target relative to the base, x right, y up, -199..199; repeat for more",
+                          "68,180 when there is neither --target nor --targets"),
+            Flag{"--targets", true,
+                 [&a](const std::string& v) {
+                     const auto k = session::ParseRandomTargets(v);
+                     if (!k)
+                         return "--targets: " + Quoted(v) + " is not random:K with K in 1.." +
+                                std::to_string(session::kMaxRandomTargets);
+                     a.targets.randomCount = *k;
+                     return std::string();
+                 }}
+                .Describe("random:K", "K distinct targets inside the reach circle, drawn from --target-seed"),
+            Flag{"--target-seed", true,
+                 [&a](const std::string& v) {
+                     const auto s = session::ParseNumberField(session::kSeedField, v);
+                     if (!s) return "--target-seed: " + Quoted(v) + " is not " + session::ExpectedText(session::kSeedField);
+                     a.targets.randomSeed = static_cast<std::uint32_t>(*s);
+                     a.targetSeedGiven = true;
+                     return std::string();
+                 }}
+                .Describe("S", "seed of those draws, 0..4294967295", "1"),
+            Flag{"--epsilon", true,
+                 [&a](const std::string& v) {
+                     const auto e = session::ParseNumberField(session::kEpsilonField, v);
+                     if (!e) return "--epsilon: " + Quoted(v) + " is not " + session::ExpectedText(session::kEpsilonField);
+                     a.plan.epsilon = *e;
+                     return std::string();
+                 }}
+                .Describe("E", "pixels counted as close enough to the target, " + session::RangeText(session::kEpsilonField),
+                          "0.5"),
+            Flag{"--threads", true,
+                 [&a](const std::string& v) {
+                     const auto t = ParseInteger(v);
+                     if (!t || *t < 1 || *t > 1024) return "--threads: " + Quoted(v) + " is not an integer in 1..1024";
+                     a.threads = static_cast<int>(*t);
+                     return std::string();
+                 }}
+                .Describe("T", "worker threads, 1..1024", "the hardware's count"),
+            Flag{"--output", true, Name("--output", a.output)}.Describe(
+                "FILE", "the CSV, one row per run; - for standard output (then the summary is not printed)"),
+            Flag{"--summary", true, Name("--summary", a.summary)}.Describe("FILE", "the summary as CSV"),
+            Flag{"--save-experiment", true, Name("--save-experiment", a.saveExperiment)}.Describe(
+                "FILE",
+                "also write the sweep as an experiment file (NAME.kelvora.json), before the runs: each "
+                "configuration an entry, its seeds, targets and epsilon"),
+            Flag{"--logs", true, Name("--logs", a.logs)}.Describe(
+                "DIR", "also write each run's results.csv and fitness.csv to DIR/run-<run>/"),
+            Flag{"--ioh", true, Name("--ioh", a.ioh)}.Describe(
+                "DIR",
+                "also write the runs in the IOHprofiler format to DIR (made if missing; locked; its files "
+                "replaced whole at the end, or left as they were)"),
+            Flag{"--shard", true,
+                 [&a](const std::string& v) {
+                     const auto kn = ParseIntegerPair(v, '/');
+                     if (!kn || kn->second < 1 || kn->second > 1000000 || kn->first < 1 || kn->first > kn->second)
+                         return "--shard: " + Quoted(v) + " is not K/N with 1 <= K <= N <= 1000000";
+                     a.shardK = kn->first, a.shardN = kn->second;
+                     return std::string();
+                 }}
+                .Describe("K/N", "run only the combinations whose run number - 1 is K - 1 modulo N"),
         },
         "sweep --help"};
     for (std::size_t which = 0; which < kAlgorithmFlagCount; ++which) table.flags.push_back(choices(which));
-    table.flags.push_back({"--resume", false, Raise(a.resume)});
-    table.flags.push_back({"--yes", false, Raise(a.yes)});
-    table.flags.push_back({"--quiet", false, Raise(a.quiet)});
-    table.flags.push_back({"--help", false, Raise(a.help), false, false, "-h"});
+    table.flags.push_back(Flag{"--resume", false, Raise(a.resume)}.Describe(
+        nullptr, "continue the sweep in --output: keep its whole rows, run the rest"));
+    table.flags.push_back(Flag{"--yes", false, Raise(a.yes)}.Describe(nullptr, "allow a sweep of more than 1000000 runs"));
+    table.flags.push_back(Flag{"--quiet", false, Raise(a.quiet)}.Describe(
+        nullptr, "no progress bar and no printed summary; needs --output, --summary, --ioh or --logs"));
+    table.flags.push_back(Flag{"--help", false, Raise(a.help), false, false, "-h"}.Describe(nullptr, "this text"));
+    table.text = {
+        "kelvora-cli sweep", "",
+        "Runs every combination of the parameter lists, targets and seeds (each exactly the run\n"
+        "`kelvora-cli --seed S ...` makes, without its two files) on several threads, writes one CSV row\n"
+        "per run in combination order, and prints a summary per parameter set.",
+        "Algorithms: every combination of the six lists in that order (the last varies fastest),\n"
+        "random-search once. Combinations nest algorithm, population, generations, crossover, mutation,\n"
+        "target, seed (the seed varies fastest); run numbers count them from 1. Columns: seed,population,\n"
+        "generations,crossover,mutation,algorithm,encoding,selection,elitism,crossover_operator,\n"
+        "mutation_operator (as the flags spell them; classic for random-search),\n"
+        "target_x,target_y,elite_a1..3 (the run's best pose), elite_distance, optimum_distance (the best of\n"
+        "all 256^3 poses), gap (their difference), reached_optimum, first_generation_at_optimum and\n"
+        "first_generation_within_epsilon (the first generation, counted from 1, whose best tip is as close\n"
+        "as the optimum's, or within epsilon; empty if none), run, runs, sweep (the sweep's fingerprint).\n"
+        "Distances are in pixels. The summary pools each parameter set and algorithm's targets and seeds:\n"
+        "success and within-epsilon rates with Wilson 95% intervals [in brackets], median and quartiles\n"
+        "q1–q3 (linear interpolation) of the elite distance and of the first generation within epsilon\n"
+        "(over the runs that came there: \"14 of 100\"), and the ERT (all evaluations, a failed run's\n"
+        "whole budget, over the runs within epsilon; inf for none). Each flag is given once (a list holds\n"
+        "its values); only --target repeats.\n"
+        "\n"
+        "Ctrl-C, SIGTERM or SIGHUP stops the runs under way; the file keeps every finished row whole and\n"
+        "--resume continues it (a second signal ends at once, the file cut back to its whole rows).\n"
+        "--resume refuses a file whose rows are not this sweep's runs, naming the first line and column.\n"
+        "Exit status: 0 done, 1 a file could not be written, 2 bad arguments, 130, 143 or 129 stopped by\n"
+        "SIGINT, SIGTERM or SIGHUP."};
     return table;
 }
 
@@ -337,7 +336,7 @@ std::string ParseSweepArgs(const std::vector<std::string>& args, SweepArgs& a) {
     a.plan.crossovers = {kDefaults.crossoverRate};
     a.plan.mutations = {kDefaults.mutationProbability};
     bool seedsGiven = false;
-    if (const FlagParse parsed = ParseFlags(SweepFlags(a, seedsGiven), args); !parsed.ok()) return parsed.error;
+    if (const FlagParse parsed = ParseFlags(SweepTable(a, seedsGiven), args); !parsed.ok()) return parsed.error;
     return a.help ? std::string() : CompletePlan(a, seedsGiven);
 }
 
@@ -658,11 +657,17 @@ int SaveExperiment(const SweepArgs& a) {
 
 }  // namespace
 
+FlagTable kelvora::cli::SweepFlags() {
+    static SweepArgs unused;  // the handlers are never called
+    static bool seedsGiven = false;
+    return SweepTable(unused, seedsGiven);
+}
+
 int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     SweepArgs a;
     if (const std::string error = ParseSweepArgs(args, a); !error.empty()) return Refuse("sweep", error);
     if (a.help) {
-        std::fputs(kUsage, stdout);
+        std::fputs(HelpText(SweepFlags()).c_str(), stdout);
         return FinishStdout();
     }
     const SweepPlan& plan = a.plan;

@@ -30,42 +30,45 @@ using namespace kelvora::cli;
 
 namespace {
 
-const char* const kUsage =
-    "Usage: kelvora-cli sweep-merge --output FILE [--summary FILE] SHARD.csv...\n"
-    "Merges the CSV files of a sweep's shards (kelvora-cli sweep --shard K/N) into FILE, byte for byte\n"
-    "the file the sweep writes unsharded. Refuses files of different sweeps, a run found in two files,\n"
-    "and runs found in none, naming them; nothing is written then. Only the rows the files hold are\n"
-    "kept; each file is read a line at a time, its header first, and merged with the others row by\n"
-    "row, so its rows must be in run order (a shard's are). Ctrl-C stops it and writes nothing.\n"
-    "\n"
-    "  --output FILE    required: the merged sweep file (locked, written through FILE.part and a rename)\n"
-    "  --summary FILE   also the whole sweep's summary, as sweep --summary writes it\n"
-    "  --help           this text\n"
-    "\n"
-    "An output that is the other output or a shard file is refused; a shard file must be a regular\n"
-    "file or a character device.\n"
-    "Exit status: 0 done, 1 an output could not be written, 2 bad arguments or shards.\n";
-
 int Fail(const std::string& message) { return Refuse("sweep-merge", message); }
 
-// The command line: the outputs, the shard files, and whether --help was asked for; "" or the
-// message. An output that is another output or an input would destroy what is read or written.
-std::string ParseMergeArgs(const std::vector<std::string>& args, std::string& output, std::string& summary,
-                           std::vector<std::string>& inputs, bool& help) {
+// sweep-merge's flags and shard files, each stored as it is read, with its help.
+FlagTable MergeTable(std::string& output, std::string& summary, std::vector<std::string>& inputs) {
     const auto file = [](const char* flag, std::string& into) {
         return [flag, &into](const std::string& v) {
             into = v;
             return v.empty() ? std::string(flag) + ": the file name is empty" : std::string();
         };
     };
-    const FlagTable table{
+    FlagTable table{
         {
-            {"--output", true, file("--output", output)},
-            {"--summary", true, file("--summary", summary)},
-            {"--help", false, nullptr, false, true, "-h"},
+            Flag{"--output", true, file("--output", output)}
+                .Describe("FILE", "the merged sweep file (locked, written through FILE.part and a rename)")
+                .Required(),
+            Flag{"--summary", true, file("--summary", summary)}.Describe(
+                "FILE", "also the whole sweep's summary, as sweep --summary writes it"),
+            Flag{"--help", false, nullptr, false, true, "-h"}.Describe(nullptr, "this text"),
         },
         "sweep-merge --help",
         [&inputs](const std::string& name) { inputs.push_back(name); return std::string(); }};
+    table.text = {
+        "kelvora-cli sweep-merge", "SHARD.csv...",
+        "Merges the CSV files of a sweep's shards (kelvora-cli sweep --shard K/N) into FILE, byte for byte\n"
+        "the file the sweep writes unsharded. Refuses files of different sweeps, a run found in two files,\n"
+        "and runs found in none, naming them; nothing is written then. Only the rows the files hold are\n"
+        "kept; each file is read a line at a time, its header first, and merged with the others row by\n"
+        "row, so its rows must be in run order (a shard's are). Ctrl-C stops it and writes nothing.",
+        "An output that is the other output or a shard file is refused; a shard file must be a regular\n"
+        "file or a character device.\n"
+        "Exit status: 0 done, 1 an output could not be written, 2 bad arguments or shards."};
+    return table;
+}
+
+// The command line: the outputs, the shard files, and whether --help was asked for; "" or the
+// message. An output that is another output or an input would destroy what is read or written.
+std::string ParseMergeArgs(const std::vector<std::string>& args, std::string& output, std::string& summary,
+                           std::vector<std::string>& inputs, bool& help) {
+    const FlagTable table = MergeTable(output, summary, inputs);
     const FlagParse parsed = ParseFlags(table, args);
     if (!parsed.ok()) return parsed.error;
     if ((help = parsed.stopped)) return {};
@@ -86,13 +89,19 @@ std::string ParseMergeArgs(const std::vector<std::string>& args, std::string& ou
 
 }  // namespace
 
+FlagTable kelvora::cli::SweepMergeFlags() {
+    static std::string output, summary;  // the handlers are never called
+    static std::vector<std::string> inputs;
+    return MergeTable(output, summary, inputs);
+}
+
 int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
     std::string output, summary;
     std::vector<std::string> inputs;
     bool help = false;
     if (const std::string error = ParseMergeArgs(args, output, summary, inputs, help); !error.empty()) return Fail(error);
     if (help) {
-        std::fputs(kUsage, stdout);
+        std::fputs(HelpText(SweepMergeFlags()).c_str(), stdout);
         return FinishStdout();
     }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "experiment/plotcommand.h"
+#include "flags/window_flags.h"
 #include "app/solverapp.h"
 #include "model/kelvora_version.h"
 
@@ -14,30 +15,13 @@ using namespace kelvora::ui;
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: kelvora [FILE]\n"
-    "       kelvora --plot SWEEP.csv --output FILE.svg|FILE.png [--x generations|evaluations]\n"
-    "               [--kind runlength|cd|response] [--parameter P] [--alpha A]\n"
-    "Opens the window that solves the inverse kinematics of the three-link arm by a genetic\n"
-    "algorithm; with FILE, a results.csv, it opens with that run to replay. --plot draws the\n"
-    "experiment window's run-length chart of a sweep file (kelvora-cli sweep) into FILE and opens no\n"
-    "window: exit status 2 for bad arguments or a file that is not a sweep file, 1 when the picture\n"
-    "cannot be written.\n"
-    "\n"
-    "  --kind K   --plot's chart: runlength (default), cd (the critical-difference diagram of a sweep\n"
-    "             over two targets or more) or response (with --parameter P: population, generations,\n"
-    "             crossover, mutation, tournament, elitism or creep)\n"
-    "  --alpha A  --kind cd: the level of Nemenyi's critical difference, 0 < A < 1 (default 0.05)\n"
-    "  --help     this text\n"
-    "  --version  the program's version\n";
-
 // --help or --version anywhere among the arguments: printed, with the status to end with (0, or 1
 // when standard output failed); -1 when neither is there.
 int PrintInformation(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const bool help = std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0;
         if (!help && std::strcmp(argv[i], "--version") != 0) continue;
-        if (help) std::fputs(kUsage, stdout);
+        if (help) std::fputs(kelvora::flags::WindowHelp().c_str(), stdout);
         else std::printf("kelvora %s\n", kelvora::kVersion);
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     }

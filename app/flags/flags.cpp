@@ -1,6 +1,7 @@
 #include "flags/flags.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <set>
 
@@ -194,6 +195,199 @@ std::string Quoted(const std::string& text) {
     quoted += Printable(text);
     quoted += '\'';
     return quoted;
+}
+
+}  // namespace kelvora::flags
+
+namespace kelvora::flags {
+namespace {
+
+constexpr std::size_t kWidth = 100;
+
+// Columns a UTF-8 text takes: one per character.
+std::size_t Columns(const std::string& text) {
+    std::size_t columns = 0;
+    for (const char c : text) columns += (static_cast<unsigned char>(c) & 0xC0u) != 0x80u;
+    return columns;
+}
+
+// text's words in lines of at most width columns (a longer word alone), the first line starting at
+// column start, each further one indented by indent spaces; no newline at the end.
+std::string Wrap(const std::string& text, std::size_t start, std::size_t indent, std::size_t width = kWidth) {
+    std::string out;
+    std::size_t column = start;
+    bool lineEmpty = true;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        const std::string word = text.substr(at, end - at);
+        at = end + 1;
+        if (word.empty()) continue;
+        if (!lineEmpty && column + 1 + Columns(word) > width) {
+            out += '\n';
+            out.append(indent, ' ');
+            column = indent;
+            lineEmpty = true;
+        }
+        if (!lineEmpty) out += ' ', ++column;
+        out += word;
+        column += Columns(word);
+        lineEmpty = false;
+    }
+    return out;
+}
+
+std::string Label(const Flag& flag) { return flag.valueName ? std::string(flag.name) + " " + flag.valueName : flag.name; }
+
+std::string HelpOf(const Flag& flag) {
+    std::string help = flag.help;
+    if (flag.fallback.empty()) return help;
+    // "(default 20)"; a default in words after a colon: "(default: the current directory)".
+    const bool words = flag.fallback.find(' ') != std::string::npos;
+    help += help.empty() ? "(default" : " (default";
+    help += words ? ": " : " ";
+    help += flag.fallback;
+    help += ')';
+    return help;
+}
+
+// A command's name after the program's: "compare" of "kelvora-cli compare".
+std::string Subcommand(const FlagTable& table) {
+    const std::string command = table.text.command;
+    const auto space = command.find(' ');
+    return space == std::string::npos ? command : command.substr(space + 1);
+}
+
+// Text as troff shows it: backslashes escaped, dashes as minus signs, no line read as a request.
+std::string Troff(const std::string& text) {
+    std::string out;
+    bool lineStart = true;
+    for (const char c : text) {
+        if (lineStart && (c == '.' || c == '\'')) out += "\\&";
+        if (c == '\\') out += "\\e";
+        else if (c == '-') out += "\\-";
+        else out += c;
+        lineStart = c == '\n';
+    }
+    return out;
+}
+
+// Prose (lines as written, paragraphs split by an empty line) as troff paragraphs; lines indented
+// in the help keep their own line.
+std::string TroffProse(const std::string& text) {
+    std::string out;
+    std::size_t at = 0;
+    bool paragraph = false;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        const std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (line.empty()) {
+            paragraph = false;
+            continue;
+        }
+        if (!paragraph) out += ".PP\n";
+        else if (line[0] == ' ') out += ".br\n";
+        paragraph = true;
+        const auto first = line.find_first_not_of(' ');
+        out += Troff(line.substr(first)) + "\n";
+    }
+    return out;
+}
+
+std::string TroffFlags(const FlagTable& table) {
+    std::string out;
+    for (const Flag& flag : table.flags) {
+        out += ".TP\n.B ";
+        out += Troff(flag.name);
+        if (flag.valueName) {
+            out += " \" \\fI";
+            out += Troff(flag.valueName);
+            out += "\\fR\"";
+        }
+        out += '\n';
+        out += Troff(HelpOf(flag));
+        out += '\n';
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string UsageLine(const FlagTable& table, std::size_t width, std::size_t prefix) {
+    std::string line = table.text.command;
+    if (!table.text.operands.empty()) line += " " + table.text.operands;
+    for (const Flag& flag : table.flags) {
+        const std::string label = Label(flag);
+        line += flag.required ? " <" + label + ">" : " [" + label + "]";
+    }
+    // Words of a usage item stay together: spaces inside brackets are not breaks (the angle
+    // brackets only hold a needed flag's together and go).
+    std::string glued;
+    int depth = 0;
+    for (const char c : line) {
+        depth += c == '[' || c == '<' ? 1 : c == ']' || c == '>' ? -1 : 0;
+        if (c != '<' && c != '>') glued += c == ' ' && depth > 0 ? '\x1f' : c;
+    }
+    const std::size_t indent = prefix + table.text.command.size() + 1;
+    std::string wrapped = Wrap(glued, prefix, indent, width);
+    std::replace(wrapped.begin(), wrapped.end(), '\x1f', ' ');
+    return wrapped;
+}
+
+std::string HelpText(const FlagTable& table, const std::vector<const FlagTable*>& more) {
+    std::string out = "Usage: " + UsageLine(table) + "\n";
+    for (const FlagTable* other : more) out += "       " + UsageLine(*other) + "\n";
+    if (!table.text.about.empty()) out += table.text.about + "\n\n";
+    out += FlagList(table);
+    if (!table.text.notes.empty()) out += "\n" + table.text.notes + "\n";
+    if (!more.empty()) {
+        std::string names;
+        for (const FlagTable* other : more) names += (names.empty() ? "" : ", ") + Subcommand(*other);
+        out += "\n" + Wrap("Subcommands, each with its own --help (" + table.text.command + " NAME --help): " +
+                               names + ".", 0, 0) + "\n";
+    }
+    return out;
+}
+
+std::string FlagList(const FlagTable& table) {
+    std::string out;
+    std::size_t column = 0;
+    for (const Flag& flag : table.flags) column = std::max(column, 2 + Columns(Label(flag)) + 2);
+    column = std::min<std::size_t>(column, 24);
+    for (const Flag& flag : table.flags) {
+        const std::string label = "  " + Label(flag);
+        out += label;
+        std::size_t start = Columns(label);
+        if (start + 2 > column) {
+            out += "\n";
+            start = 0;
+        }
+        out.append(column - start, ' ');
+        out += Wrap(HelpOf(flag), column, column) + "\n";
+    }
+    return out;
+}
+
+std::string ManPage(const std::string& name, const std::string& version, const std::string& summary,
+                    const std::vector<const FlagTable*>& tables) {
+    std::string upper = name;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::string out = ".TH " + upper + " 1 \"\" \"" + name + " " + version + "\" \"User Commands\"\n";
+    out += ".SH NAME\n" + Troff(name) + " \\- " + Troff(summary) + "\n.SH SYNOPSIS\n.nf\n";
+    for (const FlagTable* table : tables) out += Troff(UsageLine(*table, 80, 0)) + "\n";
+    out += ".fi\n";
+    if (tables.empty()) return out;
+    const FlagTable& own = *tables.front();
+    out += ".SH DESCRIPTION\n" + TroffProse(own.text.about) + ".SH OPTIONS\n" + TroffFlags(own);
+    if (!own.text.notes.empty()) out += ".SH NOTES\n" + TroffProse(own.text.notes);
+    if (tables.size() > 1) out += ".SH COMMANDS\n";
+    for (std::size_t i = 1; i < tables.size(); ++i) {
+        const FlagTable& table = *tables[i];
+        out += ".SS \"" + Troff(table.text.command) + "\"\n.nf\n" + Troff(UsageLine(table, 80, 0)) + "\n.fi\n";
+        out += TroffProse(table.text.about) + ".PP\n" + TroffFlags(table) + TroffProse(table.text.notes);
+    }
+    out += ".SH VERSION\n" + Troff(name + " " + version) + "\n";
+    return out;
 }
 
 }  // namespace kelvora::flags

@@ -25,6 +25,32 @@ struct Flag {
     bool stops = false;              ///< true: parsing ends successfully here (an immediate --help)
     const char* alias = nullptr;     ///< a short spelling ("-h"), counted as the flag itself
     const char* twiceAdvice = "give it once";  ///< given twice: "NAME is given twice; " and this
+    const char* valueName = nullptr; ///< the value as help shows it ("N", "X,Y"); none for a switch
+    std::string help = {};           ///< what the flag does, one paragraph, wrapped where it is shown
+    std::string fallback = {};       ///< the default as help states it ("20"); empty: none stated
+    bool required = false;           ///< the command needs it: no brackets in the usage line
+
+    /// This flag with its help: the value's name (nullptr for a switch), what it does and its default.
+    Flag Describe(const char* value, std::string text, std::string byDefault = {}) && {
+        valueName = value;
+        help = std::move(text);
+        fallback = std::move(byDefault);
+        return std::move(*this);
+    }
+    /// This flag marked as one the command needs.
+    Flag Required() && {
+        required = true;
+        return std::move(*this);
+    }
+};
+
+/// What a command's help says besides its flags. The usage line and the list of flags are made from
+/// the table, so neither can leave a flag out.
+struct CommandText {
+    std::string command;   ///< "kelvora-cli compare": how the command is called
+    std::string operands;  ///< the arguments that are no flags, before the flags ("SWEEP.csv")
+    std::string about;     ///< what the command does, before the flags: lines as shown, paragraphs split by an empty line
+    std::string notes;     ///< after the flags: files, signals, exit status; lines as about
 };
 
 /// A command's whole command line: its flags in the order did-you-mean prefers them (the first of
@@ -39,7 +65,29 @@ struct FlagTable {
     bool unknownFirst = false;
     /// The message for an unknown argument; none: UnknownArgument against the table's names.
     std::function<std::string(const std::string& argument)> unknown = {};
+    /// The command's usage line, prose and name, for its help and its manual page.
+    CommandText text = {};
 };
+
+/// The usage line of a command: its name, operands and every flag ("[--epsilon E]"; a needed flag
+/// without brackets; a switch without a value), wrapped at width columns under the operands for a
+/// line that starts after prefix columns ("Usage: ").
+std::string UsageLine(const FlagTable& table, std::size_t width = 100, std::size_t prefix = 7);
+
+/// The whole --help text: "Usage: " and the usage line (then those of more, one a line), the about
+/// prose, every flag with its value name, help and default, the notes, and with more a closing line
+/// naming each of them; wrapped at 100 columns.
+std::string HelpText(const FlagTable& table, const std::vector<const FlagTable*>& more = {});
+
+/// Every flag of table, one a paragraph: "  --name VALUE" and its help and default beside it (under it
+/// for a long name), wrapped at 100 columns.
+std::string FlagList(const FlagTable& table);
+
+/// The commands of one program as a manual page (troff, section 1): the first table is the program's
+/// own command line (synopsis, description, options); each further one a subsection of COMMANDS with
+/// its usage line, prose and flags. name: "kelvora-cli"; summary: the NAME line's words after the dash.
+std::string ManPage(const std::string& name, const std::string& version, const std::string& summary,
+                    const std::vector<const FlagTable*>& tables);
 
 /// What ParseFlags found: a message, or success (stopped: a stopping flag ended it early).
 struct FlagParse {

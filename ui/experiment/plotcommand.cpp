@@ -14,6 +14,7 @@
 #include <QPainter>
 
 #include "flags/flags.h"
+#include "flags/window_flags.h"
 #include "experiment/experimentdata.h"
 #include "experiment/experimentplots.h"
 #include "experiment/statisticspanel.h"
@@ -111,46 +112,12 @@ int RunPlotCommand(const QStringList& arguments) {
 
 int RunPlotCommand(const QList<QByteArray>& arguments) {
     // The arguments as the system gave them (bytes), so that any file name works.
-    std::string inputName, outputName, kind = "runlength", parameterName;
-    bool evaluations = false;
-    std::optional<double> alpha;  // the Nemenyi critical difference's level, as compare takes it
-    const auto store = [](std::string& into) {
-        return [&into](const std::string& value) { into = value; return std::string(); };
-    };
-    const kelvora::flags::FlagTable table{
-        {
-            {"--plot", true, store(inputName)},
-            {"--output", true, store(outputName)},
-            {"--x", true,
-             [&evaluations](const std::string& value) {
-                 if (value != "generations" && value != "evaluations")
-                     return "--x is '" + value + "', expected generations or evaluations";
-                 evaluations = value == "evaluations";
-                 return std::string();
-             }},
-            {"--kind", true,
-             [&kind](const std::string& value) {
-                 kind = value;
-                 return value == "runlength" || value == "cd" || value == "response"
-                            ? std::string()
-                            : "--kind is '" + value + "', expected runlength, cd or response";
-             }},
-            {"--parameter", true, store(parameterName)},
-            {"--alpha", true,
-             [&alpha](const std::string& value) {
-                 alpha = kelvora::ParseFiniteDouble(value);
-                 if (alpha && *alpha > 0.0 && *alpha < 1.0) return std::string();
-                 return "--alpha: " + kelvora::flags::Quoted(value) + " is not a level in (0, 1)";
-             }},
-        },
-        "kelvora --help",
-        nullptr,
-        false,
-        [](const std::string& argument) {
-            return "unknown argument '" + argument +
-                   "' (accepted: --plot SWEEP.csv --output FILE.svg|FILE.png [--x generations|evaluations] "
-                   "[--kind runlength|cd|response] [--parameter P] [--alpha A])";
-        }};
+    kelvora::flags::PlotArgs plot;
+    const kelvora::flags::FlagTable table = kelvora::flags::PlotTable(plot);
+    const std::string &inputName = plot.input, &outputName = plot.output, &kind = plot.kind,
+                      &parameterName = plot.parameter;
+    const bool& evaluations = plot.evaluations;
+    const std::optional<double>& alpha = plot.alpha;
     std::vector<std::string> args;
     for (int i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
     if (const kelvora::flags::FlagParse parsed = kelvora::flags::ParseFlags(table, args); !parsed.ok())
