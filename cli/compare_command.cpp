@@ -117,14 +117,21 @@ std::string ParseArguments(const std::vector<std::string>& args, Options& o, boo
 
 std::string Number(double v) { return ExactText(v); }
 
-std::string ConfigurationJson(const report::ConfigurationRuns& g) {
+// A configuration as compare --json names it: its values as the sweep file spells them, and its label.
+nlohmann::ordered_json ConfigurationJson(const report::ConfigurationRuns& g) {
     const std::vector<std::string> f = AlgorithmFields(g.first.algorithm);
     const SolverParams& p = g.first.params;
-    return "{\"population\": " + std::to_string(p.populationSize) + ", \"generations\": " +
-           std::to_string(p.generationCount) + ", \"crossover\": " + Number(p.crossoverRate) + ", \"mutation\": " +
-           Number(p.mutationProbability) + ", \"algorithm\": \"" + f[0] + "\", \"encoding\": \"" + f[1] +
-           "\", \"selection\": \"" + f[2] + "\", \"elitism\": \"" + f[3] + "\", \"crossover_operator\": \"" + f[4] +
-           "\", \"mutation_operator\": \"" + f[5] + "\", \"label\": \"" + JsonText(g.label) + "\"}";
+    return {{"population", p.populationSize},
+            {"generations", p.generationCount},
+            {"crossover", p.crossoverRate},
+            {"mutation", p.mutationProbability},
+            {"algorithm", f[0]},
+            {"encoding", f[1]},
+            {"selection", f[2]},
+            {"elitism", f[3]},
+            {"crossoverOperator", f[4]},
+            {"mutationOperator", f[5]},
+            {"label", g.label}};
 }
 
 std::string CsvText(const std::string& text) {
@@ -234,29 +241,32 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
     std::string text;
     const std::string epsilonText = o.epsilon ? Number(*o.epsilon) : std::string();
     if (o.json) {
-        text = "{\"epsilon\": " + (o.epsilon ? epsilonText : std::string("null")) + ", \"alpha\": " + Number(o.alpha) +
-               ", \"pairs\": [";
+        nlohmann::ordered_json json{{"epsilon", o.epsilon ? nlohmann::ordered_json(*o.epsilon) : nullptr},
+                                    {"alpha", o.alpha},
+                                    {"pairs", nlohmann::ordered_json::array()}};
         for (std::size_t i = 0; i < pairs.size(); ++i) {
             const PairTest& p = pairs[i];
             const report::ConfigurationRuns& a = groups[p.a];
             const report::ConfigurationRuns& b = groups[p.b];
-            text += std::string(i ? ", " : "") + "{\"a\": " + ConfigurationJson(a) + ", \"b\": " + ConfigurationJson(b) +
-                    ", \"successes\": [" + std::to_string(a.successes()) + ", " + std::to_string(a.firstWithin.size()) + ", " +
-                    std::to_string(b.successes()) + ", " + std::to_string(b.firstWithin.size()) + "], \"fisher_p\": " +
-                    Number(p.fisherP) + ", \"fisher_p_holm\": " + Number(p.fisherPHolm) + ", \"mwu_u\": " + Number(p.u) +
-                    ", \"mwu_p\": " + Number(p.mwuP) + ", \"mwu_p_holm\": " + Number(p.mwuPHolm) + ", \"a12\": " +
-                    Number(p.a12) + ", \"verdict\": \"" + JsonText(verdicts[i]) + "\"}";
+            json["pairs"].push_back({{"a", ConfigurationJson(a)},
+                                     {"b", ConfigurationJson(b)},
+                                     {"successes", {a.successes(), a.firstWithin.size(), b.successes(), b.firstWithin.size()}},
+                                     {"fisherP", p.fisherP},
+                                     {"fisherPHolm", p.fisherPHolm},
+                                     {"mwuU", p.u},
+                                     {"mwuP", p.mwuP},
+                                     {"mwuPHolm", p.mwuPHolm},
+                                     {"a12", p.a12},
+                                     {"verdict", verdicts[i]}});
         }
-        text += "], \"friedman\": ";
+        json["friedman"] = nullptr;
         if (friedman) {
-            text += "{\"chi2\": " + Number(friedman->chi2) + ", \"p\": " + Number(friedman->p) + ", \"ranks\": {";
-            for (std::size_t k = 0; k < groups.size(); ++k)
-                text += std::string(k ? ", " : "") + "\"" + JsonText(groups[k].label) + "\": " + Number(friedman->meanRanks[k]);
-            text += "}, \"blocks\": " + std::to_string(targets.size()) + ", \"cd\": " + Number(cd) + "}";
-        } else {
-            text += "null";
+            nlohmann::ordered_json ranks = nlohmann::ordered_json::object();
+            for (std::size_t k = 0; k < groups.size(); ++k) ranks[groups[k].label] = friedman->meanRanks[k];
+            json["friedman"] = {{"chi2", friedman->chi2}, {"p", friedman->p}, {"ranks", ranks},
+                                {"blocks", targets.size()}, {"cd", cd}};
         }
-        text += "}\n";
+        text = JsonLine(json) + "\n";
     } else if (!o.output.empty()) {
         text = "a,b,a_successes,a_runs,b_successes,b_runs,fisher_p,fisher_p_holm,mwu_u,mwu_p,mwu_p_holm,a12,verdict\n";
         for (std::size_t i = 0; i < pairs.size(); ++i) {

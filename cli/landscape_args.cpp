@@ -89,7 +89,7 @@ FlagTable kelvora::cli::LandscapeTable(LandscapeArgs& out) {
             LandscapeFlag("--epsilon", out).Describe("E", kEpsilonHelp, "0.5"),
             LandscapeFlag("--json", out).Describe(
                 nullptr, "one JSON object: {\"target\":[X,Y],\"optimum\":{...},\"epsilon\":E,"
-                         "\"neighbourhoods\":[{\"name\":...,\"local_optima\":...,...},...]}"),
+                         "\"neighbourhoods\":[{\"name\":...,\"localOptima\":...,...},...]}"),
             LandscapeFlag("--optima", out)
                 .Describe("FILE",
                           "also write every local optimum as CSV lines "

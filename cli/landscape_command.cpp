@@ -34,8 +34,8 @@ void PrintTable(const LandscapeArgs& a, const DistanceTable& table, const std::v
                 "epsilon        %s px\n\n",
                 a.targetX, a.targetY, table.geometry.targetX, table.geometry.targetY, o.pose.a1, o.pose.a2, o.pose.a3,
                 o.distance, ExactText(a.epsilon).c_str());
-    std::printf("%-13s %12s %8s %22s %22s %10s\n", "neighbourhood", "local_optima", "within", "basin_optimum",
-                "starts_within", "fdc");
+    std::printf("%-13s %12s %8s %22s %22s %10s\n", "neighbourhood", "localOptima", "within", "basinOptimum",
+                "startsWithin", "fdc");
     for (const LandscapeSummary& s : rows) {
         std::printf("%-13s %12lld %8lld %10lld (%7.4f%%) %10lld (%7.4f%%) %10.6f\n",
                     NeighbourhoodName(s.neighbourhood).c_str(), s.localOptima, s.localOptimaWithin, s.basinOptimum,
@@ -52,15 +52,15 @@ void PrintJson(const LandscapeArgs& a, const DistanceTable& table, const std::ve
     j["neighbourhoods"] = nlohmann::ordered_json::array();
     for (const LandscapeSummary& s : rows) {
         j["neighbourhoods"].push_back({{"name", NeighbourhoodName(s.neighbourhood)},
-                                       {"local_optima", s.localOptima},
-                                       {"local_optima_within", s.localOptimaWithin},
-                                       {"basin_optimum", s.basinOptimum},
-                                       {"basin_optimum_share", Share(s.basinOptimum)},
-                                       {"starts_within", s.startsWithin},
-                                       {"starts_within_share", Share(s.startsWithin)},
+                                       {"localOptima", s.localOptima},
+                                       {"localOptimaWithin", s.localOptimaWithin},
+                                       {"basinOptimum", s.basinOptimum},
+                                       {"basinOptimumShare", Share(s.basinOptimum)},
+                                       {"startsWithin", s.startsWithin},
+                                       {"startsWithinShare", Share(s.startsWithin)},
                                        {"fdc", s.fdc}});
     }
-    std::printf("%s\n", j.dump().c_str());
+    std::printf("%s\n", JsonLine(j).c_str());
 }
 
 std::string OptimaCsv(const std::vector<LandscapeSummary>& rows) {

@@ -229,21 +229,29 @@ std::string ParseMutation(std::string_view text, Algorithm& a) {
     return {};
 }
 
-std::string ValidateAlgorithm(const Algorithm& a, int populationSize) {
-    if (!TakesSelection(a.method)) {
-        if (TakesMutation(a.method) && a.mutation == MutationOperator::creep && (a.creepStep < 1 || a.creepStep > kMaxCreepStep))
-            return "creep step " + std::to_string(a.creepStep) + " is outside 1.." + std::to_string(kMaxCreepStep);
-        return {};
+AlgorithmFault CheckAlgorithm(const Algorithm& a, int populationSize) {
+    const bool creep = TakesMutation(a.method) && a.mutation == MutationOperator::creep;
+    if (TakesSelection(a.method)) {
+        if (a.selection == Selection::tournament && (a.tournamentSize < 2 || a.tournamentSize > populationSize))
+            return {AlgorithmFault::tournamentSize, a.tournamentSize, populationSize};
+        if (a.elitism < 0 || a.elitism >= populationSize) return {AlgorithmFault::elitism, a.elitism, populationSize - 1};
     }
-    if (a.selection == Selection::tournament && (a.tournamentSize < 2 || a.tournamentSize > populationSize))
-        return "tournament size " + std::to_string(a.tournamentSize) + " is outside 2.." + std::to_string(populationSize) +
-               " (the population)";
-    if (a.elitism < 0 || a.elitism >= populationSize)
-        return "elitism " + std::to_string(a.elitism) + " is outside 0.." + std::to_string(populationSize - 1) +
-               " (the population less one)";
-    if (a.mutation == MutationOperator::creep && (a.creepStep < 1 || a.creepStep > kMaxCreepStep))
-        return "creep step " + std::to_string(a.creepStep) + " is outside 1.." + std::to_string(kMaxCreepStep);
+    if (creep && (a.creepStep < 1 || a.creepStep > kMaxCreepStep)) return {AlgorithmFault::creepStep, a.creepStep, kMaxCreepStep};
     return {};
+}
+
+std::string AlgorithmFaultText(const AlgorithmFault& f) {
+    const std::string value = std::to_string(f.value), limit = std::to_string(f.limit);
+    switch (f.kind) {
+    case AlgorithmFault::tournamentSize: return "tournament size " + value + " is outside 2.." + limit + " (the population)";
+    case AlgorithmFault::elitism: return "elitism " + value + " is outside 0.." + limit + " (the population less one)";
+    case AlgorithmFault::creepStep: return "creep step " + value + " is outside 1.." + limit;
+    default: return {};
+    }
+}
+
+std::string ValidateAlgorithm(const Algorithm& a, int populationSize) {
+    return AlgorithmFaultText(CheckAlgorithm(a, populationSize));
 }
 
 }  // namespace kelvora

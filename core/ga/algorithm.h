@@ -169,9 +169,33 @@ std::string ParseElitism(std::string_view text, Algorithm& algorithm);
 std::string ParseCrossover(std::string_view text, Algorithm& algorithm);
 std::string ParseMutation(std::string_view text, Algorithm& algorithm);
 
-/// "" when algorithm suits a population of populationSize (1..kMaxPopulation); otherwise a message
-/// naming the count and its range: a tournament of 2..N, an elite count of 0..N - 1.
-/// Random search takes no count and is always valid.
+/// Why an algorithm does not suit a population: a count outside its range. Each front end words it
+/// in its own terms and language.
+struct AlgorithmFault {
+    enum Kind : std::uint8_t {
+        none,
+        tournamentSize,  ///< the tournament's K is outside 2..limit (limit: the population)
+        elitism,         ///< the elite count is outside 0..limit (limit: the population less one)
+        creepStep,       ///< the creep step S is outside 1..limit (limit: kMaxCreepStep)
+    };
+    Kind kind = none;
+    int value = 0;  ///< the count given
+    int limit = 0;  ///< the largest count allowed
+    explicit operator bool() const { return kind != none; }
+    friend bool operator==(const AlgorithmFault&, const AlgorithmFault&) = default;
+};
+
+/// The first count of algorithm that does not suit a population of populationSize
+/// (1..kMaxPopulation), in the order tournament, elitism, creep step; kind none when all do. Only
+/// the counts of choices the method takes are held to a range; random search's are none.
+AlgorithmFault CheckAlgorithm(const Algorithm& algorithm, int populationSize);
+
+/// CheckAlgorithm's fault in English, for exceptions and the files' readers: "" for none,
+/// "tournament size 4 is outside 2..3 (the population)", "elitism 5 is outside 0..2 (the
+/// population less one)", "creep step 129 is outside 1..128".
+std::string AlgorithmFaultText(const AlgorithmFault& fault);
+
+/// AlgorithmFaultText(CheckAlgorithm(algorithm, populationSize)).
 std::string ValidateAlgorithm(const Algorithm& algorithm, int populationSize);
 
 }  // namespace kelvora

@@ -508,6 +508,18 @@ Repeat it with %2</translation>
         <source>、</source>
         <translation>, </translation>
     </message>
+    <message>
+        <source>トーナメントの大きさ %1 は 2 から %2 (集団サイズ) まででなければなりません。</source>
+        <translation>The tournament size %1 must be 2 to %2 (the population size).</translation>
+    </message>
+    <message>
+        <source>エリート数 %1 は 0 から %2 (集団サイズ − 1) まででなければなりません。</source>
+        <translation>The elite count %1 must be 0 to %2 (the population size less one).</translation>
+    </message>
+    <message>
+        <source>creep の幅 %1 は 1 から %2 まででなければなりません。</source>
+        <translation>The creep step %1 must be 1 to %2.</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::DiversityChart</name>

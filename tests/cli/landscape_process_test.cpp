@@ -135,12 +135,12 @@ TEST_F(LandscapeProcess, JsonAndOptimaFileAgree) {
         const auto& n = j["neighbourhoods"][k];
         EXPECT_EQ(n["name"], k == 0 ? "binary" : "creep:128");
         EXPECT_EQ(tally[k].basins, 1 << 24);
-        EXPECT_EQ(n["local_optima"].get<long long>(), tally[k].optima);
-        EXPECT_EQ(n["local_optima_within"].get<long long>(), tally[k].within);
-        EXPECT_EQ(n["starts_within"].get<long long>(), tally[k].startsWithin);
-        EXPECT_EQ(n["basin_optimum"].get<long long>(), tally[k].basinOptimum);
+        EXPECT_EQ(n["localOptima"].get<long long>(), tally[k].optima);
+        EXPECT_EQ(n["localOptimaWithin"].get<long long>(), tally[k].within);
+        EXPECT_EQ(n["startsWithin"].get<long long>(), tally[k].startsWithin);
+        EXPECT_EQ(n["basinOptimum"].get<long long>(), tally[k].basinOptimum);
         EXPECT_GT(tally[k].basinOptimum, 0);
-        EXPECT_EQ(n["starts_within_share"].get<double>(), tally[k].startsWithin / 16777216.0);
+        EXPECT_EQ(n["startsWithinShare"].get<double>(), tally[k].startsWithin / 16777216.0);
         EXPECT_LT(std::abs(n["fdc"].get<double>()), 1.0);
     }
 }
@@ -168,8 +168,8 @@ TEST_F(LandscapeProcess, ShardsMakeTheWholeMapAndItsRowsAreTheLandscapes) {
     const std::string base = rows[2];
     const Outcome o = Run({"landscape", "--target", "0,0", "--neighbourhood", "creep:2", "--json"});
     const auto n = nlohmann::json::parse(o.out)["neighbourhoods"][0];
-    EXPECT_EQ(base.substr(0, base.rfind(',')), "0,0," + std::to_string(n["local_optima"].get<long long>()) + "," +
-                                                    std::to_string(n["starts_within"].get<long long>()));
+    EXPECT_EQ(base.substr(0, base.rfind(',')), "0,0," + std::to_string(n["localOptima"].get<long long>()) + "," +
+                                                    std::to_string(n["startsWithin"].get<long long>()));
 }
 
 }  // namespace

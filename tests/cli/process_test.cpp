@@ -377,7 +377,7 @@ TEST_F(CliProcess, HelpAndVersion) {
                              "--output-dir", "--json", "--quiet", "--version"})
         EXPECT_NE(help.out.find(flag), std::string::npos) << flag;
     for (const char* range : {"population size, 1..10000 (default 20)", "generation count, 1..10000 (default 100)",
-                              "crossover rate, 0.001..1 (default 0.5)", "per gene, 0..1 (default 0.1)",
+                              "crossover rate, 0.001..1 (default 0.5)", "per gene, 0..1;", "as it always has (default 0.1)",
                               "each -199..199 (default 68,180)", "seed, 0..4294967295", "links 60, 100, 40 px"})
         EXPECT_NE(help.out.find(range), std::string::npos) << range;
     const Outcome version = RunCli(dir_, {"--version"});

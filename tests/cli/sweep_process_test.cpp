@@ -806,7 +806,7 @@ TEST_F(SweepCli, CompareCountsTheRowsItTests) {
         r.second.push_back(std::stod(f[16]));
     }
     const auto label = [](const nlohmann::json& c) {
-        return c["encoding"].get<std::string>() + "/" + c["mutation_operator"].get<std::string>();
+        return c["encoding"].get<std::string>() + "/" + c["mutationOperator"].get<std::string>();
     };
     for (const char* baseline : {"", "all"}) {
         std::vector<std::string> args{"compare", "s.csv", "--json"};
@@ -828,7 +828,7 @@ TEST_F(SweepCli, CompareCountsTheRowsItTests) {
                     larger += u > v ? 1.0 : u == v ? 0.5 : 0.0;
                     closer += u < v ? 1.0 : u == v ? 0.5 : 0.0;
                 }
-            EXPECT_EQ(p["mwu_u"].get<double>(), larger);
+            EXPECT_EQ(p["mwuU"].get<double>(), larger);
             EXPECT_EQ(p["a12"].get<double>(), closer / 256.0);
             // Fisher: tables with first-row successes k have weight C(K,k) C(32-K,16-k).
             const long long K = sa + sb;
@@ -840,8 +840,8 @@ TEST_F(SweepCli, CompareCountsTheRowsItTests) {
             double fisher = 0;
             for (long long k = std::max(0LL, K - 16); k <= std::min(16LL, K); ++k)
                 if (weight(k) <= weight(sa) * (1 + 1e-7)) fisher += weight(k);
-            EXPECT_NEAR(p["fisher_p"].get<double>(), std::min(fisher, 1.0), 1e-9);
-            EXPECT_GE(p["fisher_p_holm"].get<double>(), p["fisher_p"].get<double>());
+            EXPECT_NEAR(p["fisherP"].get<double>(), std::min(fisher, 1.0), 1e-9);
+            EXPECT_GE(p["fisherPHolm"].get<double>(), p["fisherP"].get<double>());
             EXPECT_FALSE(p["verdict"].get<std::string>().empty());
         }
         ASSERT_TRUE(j["friedman"].is_object()) << "two targets";
@@ -979,7 +979,7 @@ TEST_F(SweepCli, ReportShowsComparesNumbersInOnePage) {
             }
             for (const auto& c : {p["a"], p["b"]}) {
                 const std::string label = c["label"];
-                const long long k = successes.at(c["encoding"].get<std::string>() + "/" + c["mutation_operator"].get<std::string>());
+                const long long k = successes.at(c["encoding"].get<std::string>() + "/" + c["mutationOperator"].get<std::string>());
                 EXPECT_NE(html.find("<tr><td class=\"label\">" + label + "</td><td>" + std::to_string(k) + "/16 ("),
                           std::string::npos)
                     << label;

@@ -77,5 +77,61 @@ INSTANTIATE_TEST_SUITE_P(
         SpellingRow{kMutation, "creep:129", 20, "creep step 129 is outside 1..128"},
         SpellingRow{kMutation, "creep:", 20, "mutation operator 'creep:' is not one of bit-flip, creep:S (S = 1..128)"}));
 
+
+// The counts held against a population, each on either side of its edge: the typed fault names
+// the count and the largest allowed.
+struct CountRow {
+    const char* name;
+    Algorithm algorithm;
+    int population;
+    AlgorithmFault fault;
+};
+
+void PrintTo(const CountRow& row, std::ostream* os) { *os << row.name; }
+
+Algorithm With(Method method, Selection selection, int tournament, int elitism, MutationOperator mutation, int creep) {
+    Algorithm a;
+    a.method = method;
+    a.selection = selection;
+    a.tournamentSize = tournament;
+    a.elitism = elitism;
+    a.mutation = mutation;
+    a.creepStep = creep;
+    return a;
+}
+
+Algorithm Tournament(int k) { return With(Method::geneticAlgorithm, Selection::tournament, k, 0, MutationOperator::bitFlip, 1); }
+Algorithm Elite(int e) { return With(Method::geneticAlgorithm, Selection::roulette, 2, e, MutationOperator::bitFlip, 1); }
+Algorithm Creep(int s, Method method = Method::geneticAlgorithm) {
+    return With(method, Selection::roulette, 2, 0, MutationOperator::creep, s);
+}
+
+class AlgorithmCounts : public ::testing::TestWithParam<CountRow> {};
+
+TEST_P(AlgorithmCounts, AreHeldToTheirRangeAndTheFaultIsTyped) {
+    const CountRow& row = GetParam();
+    EXPECT_EQ(CheckAlgorithm(row.algorithm, row.population), row.fault);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edges, AlgorithmCounts,
+    ::testing::Values(CountRow{"tournament of the whole population", Tournament(20), 20, {}},
+                      CountRow{"tournament one more", Tournament(21), 20, {AlgorithmFault::tournamentSize, 21, 20}},
+                      CountRow{"tournament of one", Tournament(1), 20, {AlgorithmFault::tournamentSize, 1, 20}},
+                      CountRow{"elite of all but one", Elite(19), 20, {}},
+                      CountRow{"elite of all", Elite(20), 20, {AlgorithmFault::elitism, 20, 19}},
+                      CountRow{"elite below none", Elite(-1), 20, {AlgorithmFault::elitism, -1, 19}},
+                      CountRow{"elite at population one", Elite(1), 1, {AlgorithmFault::elitism, 1, 0}},
+                      CountRow{"creep at its largest", Creep(kMaxCreepStep), 20, {}},
+                      CountRow{"creep one more", Creep(kMaxCreepStep + 1), 20, {AlgorithmFault::creepStep, 129, 128}},
+                      CountRow{"creep of none", Creep(0), 20, {AlgorithmFault::creepStep, 0, 128}},
+                      CountRow{"tournament before elite",
+                               With(Method::geneticAlgorithm, Selection::tournament, 5, 9, MutationOperator::bitFlip, 1), 4,
+                               {AlgorithmFault::tournamentSize, 5, 4}},
+                      CountRow{"random search holds no count", With(Method::randomSearch, Selection::tournament, 50, 50,
+                                                                     MutationOperator::creep, 999), 20, {}},
+                      CountRow{"hill climbing holds its creep step", Creep(0, Method::hillClimbing), 20,
+                               {AlgorithmFault::creepStep, 0, 128}}));
+
 }  // namespace
 }  // namespace kelvora

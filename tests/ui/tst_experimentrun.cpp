@@ -335,6 +335,11 @@ void TestExperimentRun::valueLists_data() {
     QTest::newRow("not a tournament") << int(kSelection) << "roulette,rank" << QStringList{} << "tournament:K の K だけ";
     QTest::newRow("a column without lists") << int(kEncoding) << "binary,gray" << QStringList{} << "「符号化」";
     QTest::newRow("two lists") << int(kMutation) << "0.1,0.2" << QStringList{} << "(「世代」と「突然変異」)";
+    // A count the population of 10 cannot hold, said in the window's words.
+    QTest::newRow("elite of the whole population") << int(kElitism) << "10" << QStringList{}
+                                                   << "1 行目: エリート数 10 は 0 から 9 (集団サイズ − 1) まで";
+    QTest::newRow("tournament beyond the population") << int(kSelection) << "tournament:11" << QStringList{}
+                                                      << "1 行目: トーナメントの大きさ 11 は 2 から 10 (集団サイズ) まで";
 }
 
 void TestExperimentRun::valueLists() {

@@ -316,9 +316,21 @@ QString ConfigurationTable::readCells(int row, const QStringList& cells, kelvora
         const std::string error = parse(cell(column).toStdString(), algorithm);
         if (!error.empty()) return where(column) + QString::fromStdString(error);
     }
-    const std::string error = kelvora::ValidateAlgorithm(algorithm, params.populationSize);
-    if (!error.empty()) return tr("%1 行目: ").arg(row + 1) + QString::fromStdString(error);
+    if (const kelvora::AlgorithmFault fault = kelvora::CheckAlgorithm(algorithm, params.populationSize))
+        return tr("%1 行目: ").arg(row + 1) + AlgorithmFaultText(fault);
     return {};
+}
+
+QString ConfigurationTable::AlgorithmFaultText(const kelvora::AlgorithmFault& fault) {
+    switch (fault.kind) {
+    case kelvora::AlgorithmFault::tournamentSize:
+        return tr("トーナメントの大きさ %1 は 2 から %2 (集団サイズ) まででなければなりません。").arg(fault.value).arg(fault.limit);
+    case kelvora::AlgorithmFault::elitism:
+        return tr("エリート数 %1 は 0 から %2 (集団サイズ − 1) まででなければなりません。").arg(fault.value).arg(fault.limit);
+    case kelvora::AlgorithmFault::creepStep:
+        return tr("creep の幅 %1 は 1 から %2 まででなければなりません。").arg(fault.value).arg(fault.limit);
+    default: return {};
+    }
 }
 
 QString ConfigurationTable::readRow(int row, std::vector<Configuration>& out, int* varied) const {

@@ -23,6 +23,9 @@ class ConfigurationTable : public QWidget {
     Q_OBJECT
 
 public:
+    /// An algorithm's count that does not suit the population, in the window's language.
+    static QString AlgorithmFaultText(const kelvora::AlgorithmFault& fault);
+
     enum Column { kLabel, kMethod, kPopulation, kGenerations, kCrossover, kMutation, kEncoding, kSelection, kElitism,
                   kCrossoverOperator, kMutationOperator, kColumns };
 

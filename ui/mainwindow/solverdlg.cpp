@@ -433,9 +433,8 @@ void CSolverDlg::OnOK() {
 
 bool CSolverDlg::algorithmFits(int populationSize) {
     // A tournament or elite count the population cannot hold: said like a bad field.
-    if (const std::string bad = kelvora::ValidateAlgorithm(m_algorithm, populationSize); !bad.empty()) {
-        const bool tournament = m_algorithm.selection == kelvora::Selection::tournament &&
-                                m_algorithm.tournamentSize > populationSize;
+    if (const kelvora::AlgorithmFault fault = kelvora::CheckAlgorithm(m_algorithm, populationSize)) {
+        const bool tournament = fault.kind == kelvora::AlgorithmFault::tournamentSize;
         ShowMessageBox(this, QMessageBox::Warning,
                        tournament ? tr("トーナメントの大きさ %1 は集団サイズ %2 より大きくできません。"
                                        "集団サイズを %1 以上にするか、遺伝的操作でトーナメントを %2 以下にしてください。")
