@@ -297,12 +297,13 @@ std::string TroffProse(const std::string& text) {
 std::string TroffFlags(const FlagTable& table) {
     std::string out;
     for (const Flag& flag : table.flags) {
-        out += ".TP\n.B ";
+        // ".BI "--name " VALUE": the name bold, the value's name italic; a switch bold alone.
+        out += flag.valueName ? ".TP\n.BI \"" : ".TP\n.B ";
         out += Troff(flag.name);
         if (flag.valueName) {
-            out += " \" \\fI";
+            out += " \" \"";
             out += Troff(flag.valueName);
-            out += "\\fR\"";
+            out += '"';
         }
         out += '\n';
         out += Troff(HelpOf(flag));

@@ -121,7 +121,9 @@ TEST_P(EveryFlag, IsInItsHelpItsUsageLineAndItsManualPart) {
         item += Label(flag);
         if (!flag.required) item += ']';
         EXPECT_NE(c.usage.find(item), std::string::npos) << flag.name << " in the usage line " << c.usage;
-        EXPECT_NE(c.manual.find(".B " + Troff(flag.name) + (flag.valueName ? " " : "\n")), std::string::npos)
+        const std::string entry = flag.valueName ? ".BI \"" + Troff(flag.name) + " \" \"" + Troff(flag.valueName) + "\""
+                                                  : ".B " + Troff(flag.name) + "\n";
+        EXPECT_NE(c.manual.find(entry), std::string::npos)
             << flag.name << " in the manual page";
     }
 }
