@@ -624,8 +624,8 @@ py::dict ConfigurationDict(const report::ConfigurationRuns& g) {
     d["encoding"] = f[1];
     d["selection"] = f[2];
     d["elitism"] = f[3];
-    d["crossover_operator"] = f[4];
-    d["mutation_operator"] = f[5];
+    d["crossoverOperator"] = f[4];
+    d["mutationOperator"] = f[5];
     d["label"] = g.label;
     return d;
 }
@@ -705,11 +705,11 @@ py::dict Compare(const py::object& table, const py::object& baseline, const py::
         pair["a"] = ConfigurationDict(a);
         pair["b"] = ConfigurationDict(b);
         pair["successes"] = py::make_tuple(a.successes(), a.firstWithin.size(), b.successes(), b.firstWithin.size());
-        pair["fisher_p"] = p.fisherP;
-        pair["fisher_p_holm"] = p.fisherPHolm;
-        pair["mwu_u"] = p.u;
-        pair["mwu_p"] = p.mwuP;
-        pair["mwu_p_holm"] = p.mwuPHolm;
+        pair["fisherP"] = p.fisherP;
+        pair["fisherPHolm"] = p.fisherPHolm;
+        pair["mwuU"] = p.u;
+        pair["mwuP"] = p.mwuP;
+        pair["mwuPHolm"] = p.mwuPHolm;
         pair["a12"] = p.a12;
         pair["verdict"] = PairVerdict(outcome.counts, *alpha);
         pairs.append(pair);
@@ -1045,12 +1045,12 @@ PYBIND11_MODULE(_kelvora, m) {
             for (const LandscapeSummary& s : rows) {
                 py::dict r;
                 r["name"] = NeighbourhoodName(s.neighbourhood);
-                r["local_optima"] = s.localOptima;
-                r["local_optima_within"] = s.localOptimaWithin;
-                r["basin_optimum"] = s.basinOptimum;
-                r["basin_optimum_share"] = share(s.basinOptimum);
-                r["starts_within"] = s.startsWithin;
-                r["starts_within_share"] = share(s.startsWithin);
+                r["localOptima"] = s.localOptima;
+                r["localOptimaWithin"] = s.localOptimaWithin;
+                r["basinOptimum"] = s.basinOptimum;
+                r["basinOptimumShare"] = share(s.basinOptimum);
+                r["startsWithin"] = s.startsWithin;
+                r["startsWithinShare"] = share(s.startsWithin);
                 r["fdc"] = s.fdc;
                 list.append(r);
             }
