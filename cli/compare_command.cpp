@@ -71,7 +71,8 @@ FlagTable CompareTable(Options& o) {
                  }}
                 .Describe("A", "the level of the verdicts and the critical difference, 0 < A < 1", "0.05"),
             Flag{"--json", false, [&o](const std::string&) { o.json = true; return std::string(); }}.Describe(
-                nullptr, "one JSON object {\"epsilon\", \"alpha\", \"configurations\", \"pairs\", \"friedman\"}"),
+                nullptr, "one JSON object {\"epsilon\", \"alpha\", \"pairs\": [...], \"friedman\"} on one line, keys in lower "
+                         "camel case as run.json's"),
             Flag{"--output", true,
                  [&o](const std::string& v) {
                      o.output = v;
