@@ -21,6 +21,7 @@
 #include "output.h"
 #include "report/comparison.h"
 #include "session/numbers.h"
+#include "session/sweep_file.h"
 #include "signals.h"
 #include "stats/statistics.h"
 #include "sweep_input.h"
@@ -71,8 +72,9 @@ FlagTable CompareTable(Options& o) {
                  }}
                 .Describe("A", "the level of the verdicts and the critical difference, 0 < A < 1", "0.05"),
             Flag{"--json", false, [&o](const std::string&) { o.json = true; return std::string(); }}.Describe(
-                nullptr, "one JSON object {\"epsilon\", \"alpha\", \"pairs\": [...], \"friedman\"} on one line, keys in lower "
-                         "camel case as run.json's"),
+                nullptr, "one JSON object {\"epsilon\", \"epsilonRecorded\", \"alpha\", \"pairs\": [...], \"friedman\"} on one "
+                         "line, keys in lower camel case as run.json's; epsilonRecorded false: the file did not say "
+                         "(0.5 assumed)"),
             Flag{"--output", true,
                  [&o](const std::string& v) {
                      o.output = v;
@@ -185,7 +187,9 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
     std::vector<SweepCombination> configurations;  // each group's first run
     report::RunsByConfiguration runs;
     std::vector<Rerun> reruns;
+    std::optional<double> recorded;  // the epsilon the file's rows were measured at
     const std::string error = ReadSweepConfigurations(o.input, configurations, [&](const ParsedSweepRow& row, long long line, std::size_t k) {
+        recorded = row.epsilon;
         runs.Add(row.result, k);
         if (o.epsilon) reruns.push_back({row.result.combination, row.result.eliteDistance, line, nullptr});
     });
@@ -240,9 +244,13 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
     const double cd = comparison.criticalDifference;
 
     std::string text;
-    const std::string epsilonText = o.epsilon ? Number(*o.epsilon) : std::string();
+    // --epsilon, else the file's own, else the one assumed for a file that does not say it.
+    const double epsilon = o.epsilon ? *o.epsilon : recorded.value_or(kDefaultEpsilon);
+    const bool assumed = !o.epsilon && !recorded;
+    if (assumed) std::fprintf(stderr, "kelvora-cli compare: %s: %s\n", shown.c_str(), session::EpsilonNotRecorded().c_str());
     if (o.json) {
-        nlohmann::ordered_json json{{"epsilon", o.epsilon ? nlohmann::ordered_json(*o.epsilon) : nullptr},
+        nlohmann::ordered_json json{{"epsilon", epsilon},
+                                    {"epsilonRecorded", !assumed},
                                     {"alpha", o.alpha},
                                     {"pairs", nlohmann::ordered_json::array()}};
         for (std::size_t i = 0; i < pairs.size(); ++i) {
@@ -281,7 +289,7 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
                     CsvText(verdicts[i]) + "\n";
         }
     } else {
-        text = "Successes within " + (o.epsilon ? epsilonText + " px" : std::string("the sweep's epsilon")) +
+        text = "Successes within " + Number(epsilon) + " px" + (assumed ? " (" + session::EpsilonNotRecorded() + ")" : "") +
                "; p-values adjusted by Holm over " + std::to_string(pairs.size()) + (pairs.size() == 1 ? " pair" : " pairs") +
                "; * below alpha = " + Number(o.alpha) + "\n\n";
         std::size_t width = 1;
