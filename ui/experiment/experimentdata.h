@@ -29,10 +29,9 @@ struct PlotGroup {
 /// withConvergence: the best-so-far quartiles from each result's improvements.
 PlotGroup GroupOfResults(const std::string& label, const std::vector<kelvora::SweepResult>& results, bool withConvergence);
 
-/// The results grouped by configuration (parameter values and algorithm, as
-/// kelvora::session::ConfigurationGroups), in the order each first appears, each labelled by
-/// labels (one per configuration in that order) or, where labels has none, by
-/// kelvora::session::DifferingLabels ("classic", "gray", "pop 50").
+/// The results grouped by configuration (kelvora::experiment::GroupRuns), in the order each first
+/// appears, each labelled by labels (one per configuration in that order) or, where labels has
+/// none, by the short label of what sets it apart ("classic", "gray", "pop 50").
 std::vector<PlotGroup> GroupsOfSweepRows(const std::vector<kelvora::SweepResult>& results,
                                          const std::vector<std::string>& labels = {});
 

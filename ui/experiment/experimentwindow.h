@@ -14,6 +14,7 @@
 #include <QPoint>
 
 #include "batch/sweep.h"
+#include "experiment/experiment_model.h"
 #include "experiment/configurationtable.h"
 #include "experiment/experimentdata.h"
 #include "experiment/statisticspanel.h"
@@ -31,6 +32,7 @@ namespace kelvora::ui {
 
 class ExperimentPlots;
 class ResponsePanel;
+class SummaryTable;
 class SweepRunner;
 struct SweepBatch;
 
@@ -106,7 +108,7 @@ public:
     void askDiscard(QWidget* parent, std::function<void(bool discard)> answer);
 
     QTableWidget* configurations() const;
-    QTableWidget* summary() const { return m_summary; }
+    QTableWidget* summary() const;
     ExperimentPlots* plots() const { return m_plots; }
     /// The 統計 tab among the plots' tabs.
     StatisticsPanel* statistics() const { return m_statistics; }
@@ -121,7 +123,7 @@ public:
     /// while the table, seeds, targets or ε have changed since they were run or opened).
     QLabel* staleNote() const { return m_staleNote; }
     /// The results shown belong to another table than the one shown: greyed, staleNote() showing.
-    bool isStale() const { return m_stale; }
+    bool isStale() const { return m_model.stale(); }
     /// The line under the table saying that an opened file's configurations did not fit in it.
     QLabel* fileNote() const { return m_fileNote; }
     /// The sentence over the charts saying what to do while nothing has been run or opened.
@@ -129,11 +131,13 @@ public:
     /// The line under the summary saying how many runs each configuration holds.
     QLabel* runsNote() const { return m_runsEach; }
     /// Configurations of the last sweep or file (rows' value lists expanded), and their labels.
-    int configurationCount() const { return static_cast<int>(m_results.size()); }
-    QString configurationLabel(int configuration) const { return m_labels[static_cast<std::size_t>(configuration)]; }
-    const kelvora::SweepPlan& plan(int configuration) const { return m_plans[static_cast<std::size_t>(configuration)]; }
+    int configurationCount() const { return static_cast<int>(m_model.results().size()); }
+    QString configurationLabel(int configuration) const {
+        return QString::fromStdString(m_model.labels()[static_cast<std::size_t>(configuration)]);
+    }
+    const kelvora::SweepPlan& plan(int configuration) const { return m_model.plans()[static_cast<std::size_t>(configuration)]; }
     /// The finished runs of a configuration, in combination order.
-    const std::vector<kelvora::SweepResult>& results(int row) const { return m_results[static_cast<std::size_t>(row)]; }
+    const std::vector<kelvora::SweepResult>& results(int row) const { return m_model.results()[static_cast<std::size_t>(row)]; }
     /// The runs as kelvora-cli sweep writes them, one sweep per configuration, each after the header.
     QByteArray runsCsv() const;
     /// The summary as kelvora-cli sweep --summary writes it.
@@ -143,7 +147,7 @@ public:
     /// (a message box says when it cannot be written). Returns "" or the reason.
     QString saveLabels(const QString& sweepPath);
     /// The labels of the configurations shown, in the summary's order.
-    const std::vector<QString>& labels() const { return m_labels; }
+    std::vector<QString> labels() const;
 
 signals:
     /// The sweep has ended (all runs or cancelled); plots and table show its runs.
@@ -169,7 +173,7 @@ private:
     /// The table, seeds and targets of the configurations of an opened file (their runs' seeds and
     /// targets in the order they first appear).
     void fillFromFile(const std::vector<kelvora::SweepCombination>& configurations, const std::vector<std::uint32_t>& seeds,
-                      const std::vector<std::pair<int, int>>& targets);
+                      const std::vector<kelvora::SweepTarget>& targets);
     /// Sizes the summary's columns to their contents (the label's capped) and, until the splitter is
     /// moved by hand, gives the summary's side what its columns up to the p need, the charts' side
     /// keeping its least; columns false leaves the columns as they are (a resize of the window).
@@ -183,8 +187,6 @@ private:
     int configurationOfRow(int row) const;
     /// The row holding configuration of the last run alone, or -1.
     int rowOfConfiguration(std::size_t configuration) const;
-    /// The parameters and algorithm of configuration of the runs shown, when known.
-    std::optional<kelvora::SweepCombination> shownConfiguration(std::size_t configuration) const;
     /// The table, seeds, targets or ε changed: the results shown are marked stale.
     void tableEdited();
     void setStale(bool stale);
@@ -199,7 +201,6 @@ private:
     };
     static Outcome ComputeOutcome(const std::vector<QString>& labels,
                                   const std::vector<std::vector<kelvora::SweepResult>>& results, bool convergence);
-    std::vector<std::string> labelTexts() const;
     void showOutcome();
     void showOutcome(Outcome outcome);
     void updateProgress();
@@ -225,7 +226,7 @@ private:
     ExperimentPlots* m_plots;
     StatisticsPanel* m_statistics;
     ResponsePanel* m_response;
-    QTableWidget* m_summary;
+    SummaryTable* m_summary;
     QLabel* m_staleNote;
     QLabel* m_about;
     std::optional<std::string> m_title, m_notes;        ///< of the experiment opened
@@ -235,21 +236,13 @@ private:
     QSplitter* m_splitter;
     SweepRunner* m_runner;
 
-    std::vector<kelvora::SweepPlan> m_plans;            ///< one per configuration of the last sweep
-    std::vector<QString> m_labels;                      ///< their labels
-    std::vector<std::vector<kelvora::SweepResult>> m_results;  ///< their finished runs
-    int m_rounds = 0;                                   ///< seeds every configuration has run
-    bool m_cancelled = false;                           ///< the last sweep was stopped
-    bool m_unsaved = false;                             ///< runs finished since the last save
+    kelvora::experiment::ExperimentModel m_model;       ///< the runs shown, their plans and labels
     bool m_tableFromFile = false;                       ///< the table holds an opened file's rows, not yet run: not kept
     bool m_splitterMoved = false;                       ///< the splitter was dragged: fitSummary leaves it
-    QString m_varied;                                   ///< the parameter a row's list varied (the 応答 tab's name)
-    QByteArray m_loadedRuns;                            ///< the bytes of an opened sweep CSV
     bool m_computing = false;                           ///< the outcome of the last sweep is being computed (on the runner's pool)
     long long m_total = 0;
     long long m_done = 0;
     std::chrono::steady_clock::time_point m_started;
-    bool m_stale = false;                               ///< the results shown are of another table
     std::shared_ptr<Opened> m_opening;                  ///< the sweep file being read
 };
 

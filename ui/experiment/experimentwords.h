@@ -1,0 +1,26 @@
+#pragma once
+// The experiment model's typed faults in the experiment window's words (Japanese, translated).
+
+#include <QString>
+
+#include "experiment/experiment_file.h"
+#include "experiment/experiment_model.h"
+#include "experiment/lists.h"
+#include "session/sweep_plan.h"
+
+namespace kelvora::ui {
+
+/// A seed or target list's fault: "シード 2 が 2 回あります".
+QString ListWords(const kelvora::experiment::ListFault& fault);
+/// An experiment file's fault, its key path first.
+QString ExperimentFaultWords(const kelvora::experiment::ExperimentFault& fault);
+/// A fault of the seeds, targets or epsilon fields of 実行, as a message box says it.
+QString FieldFaultWords(const kelvora::experiment::FieldFault& fault);
+/// A plan's fault; the ranges were held field by field already.
+QString PlanFaultWords(const kelvora::session::SweepPlanFault& fault);
+/// The fields' fault where an experiment is saved from them.
+QString SaveFaultWords(const kelvora::experiment::SaveFault& fault);
+/// The table's column (ConfigurationTable) of an experiment file's parameter (0..kParameterCount - 1).
+int ColumnOfParameter(int parameter);
+
+}  // namespace kelvora::ui
