@@ -332,6 +332,16 @@ std::string ExperimentModel::LabelsJson() const {
     return session::LabelsJson(configurations, labels);
 }
 
+void ExperimentModel::SetAbout(std::optional<std::string> title, std::optional<std::string> notes) {
+    title_ = std::move(title);
+    notes_ = std::move(notes);
+}
+
+std::string ExperimentModel::AboutText() const {
+    if (title_ && notes_) return *title_ + "\n" + *notes_;
+    return title_ ? *title_ : notes_.value_or(std::string());
+}
+
 double ExperimentModel::epsilon() const { return plans_.empty() ? std::nan("") : plans_.front().epsilon; }
 
 }  // namespace kelvora::experiment

@@ -163,6 +163,12 @@ public:
     /// Runs finished since the last save.
     bool unsaved() const { return unsaved_; }
     void Saved() { unsaved_ = false; }
+    /// The title and notes of the experiment file opened: saved with it, shown over the table.
+    void SetAbout(std::optional<std::string> title, std::optional<std::string> notes);
+    const std::optional<std::string>& title() const { return title_; }
+    const std::optional<std::string>& notes() const { return notes_; }
+    /// The title and the notes on lines of their own; "" when there are none.
+    std::string AboutText() const;
     /// The runs shown belong to another table than the one shown.
     bool stale() const { return stale_; }
     void SetStale(bool stale) { stale_ = stale; }
@@ -177,6 +183,7 @@ private:
     bool cancelled_ = false;
     bool unsaved_ = false;
     bool stale_ = false;
+    std::optional<std::string> title_, notes_;
 };
 
 }  // namespace kelvora::experiment

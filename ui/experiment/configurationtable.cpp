@@ -230,6 +230,18 @@ void ConfigurationTable::addRow(const QString& label, const kelvora::SolverParam
     addRow(cellsOf(label, params, algorithm));
 }
 
+void ConfigurationTable::addRow(const kelvora::experiment::TableRow& row) {
+    // The table's column of each of the file's parameters, in the file's order.
+    constexpr int columns[kelvora::experiment::kParameterCount] = {kPopulation, kGenerations, kCrossover, kMutation, kMethod,
+                                                                   kEncoding, kSelection, kElitism, kCrossoverOperator,
+                                                                   kMutationOperator};
+    QStringList cells = cellsOf(QString::fromStdString(row.label), row.params, row.algorithm);
+    QStringList values;
+    for (const std::string& v : row.values) values << QString::fromStdString(v);
+    if (row.listed >= 0) cells[columns[row.listed]] = values.join(QLatin1Char(','));
+    addRow(cells);
+}
+
 QStringList ConfigurationTable::cellsOf(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm) {
     return QStringList{
         label,

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "experiment/experiment_model.h"
 #include "ga/algorithm.h"
 #include "model/types.h"
 
@@ -54,6 +55,8 @@ public:
     void addRow(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm);
     /// Appends a row of kColumns cells as typed.
     void addRow(const QStringList& cells);
+    /// A row as an experiment file's entry fills it: a list's values joined by commas in its column.
+    void addRow(const kelvora::experiment::TableRow& row);
     /// Removes every row.
     void clear();
     /// A row's cells, trimmed.

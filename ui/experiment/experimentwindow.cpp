@@ -44,7 +44,9 @@
 #include "experiment/experiment_file.h"
 #include "experiment/experimentwords.h"
 #include "experiment/outcomes.h"
+#include "experiment/runpanel.h"
 #include "experiment/summarytable.h"
+#include "experiment/tablestore.h"
 #include "model/text.h"
 #include "common/messagebox.h"
 #include "common/settings.h"
@@ -62,12 +64,6 @@
 namespace kelvora::ui {
 
 namespace {
-
-// The table and the fields as they were left, kept between sessions.
-constexpr char kRowsKey[] = "experiment/table/rows";
-constexpr char kSeedsKey[] = "experiment/table/seeds";
-constexpr char kTargetsKey[] = "experiment/table/targets";
-constexpr char kEpsilonKey[] = "experiment/table/epsilon";
 
 QString Number(double v) { return QString::fromStdString(kelvora::session::NumberText(v)); }
 
@@ -126,6 +122,12 @@ QTableWidget* ExperimentWindow::summary() const { return m_summary; }
 
 std::vector<QString> ExperimentWindow::labels() const { return Texts(m_model.labels()); }
 
+QLineEdit* ExperimentWindow::seedsEdit() const { return m_fields->seeds(); }
+
+QLineEdit* ExperimentWindow::targetsEdit() const { return m_fields->targets(); }
+
+QLineEdit* ExperimentWindow::epsilonEdit() const { return m_fields->epsilon(); }
+
 ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWidget* parent)
     : QMainWindow(parent, Qt::Window), m_current(std::move(current)), m_runner(new SweepRunner(this)) {
     setObjectName(QStringLiteral("ExperimentWindow"));
@@ -143,29 +145,11 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
             relabel(static_cast<std::size_t>(configuration), label);
     });
 
-    auto* form = new QFormLayout;
-    m_seeds = new QLineEdit(QStringLiteral("1..100"), central);
     const CurrentSettings now = m_current ? m_current() : CurrentSettings{};
-    m_targets = new QLineEdit(QStringLiteral("%1,%2").arg(now.target.x()).arg(now.target.y()), central);
-    m_targets->setToolTip(tr("x,y の組を空白で区切って複数指定できます。random:K で到達範囲内の目標点を K 個引きます"));
-    m_epsilon = new QLineEdit(QStringLiteral("0.5"), central);
-    form->addRow(tr("シード"), m_seeds);
-    form->addRow(tr("目標点"), m_targets);
-    form->addRow(tr("ε (px)"), m_epsilon);
-
-    auto* runRow = new QHBoxLayout;
-    m_run = new QPushButton(tr("実行"), central);
-    m_cancel = new QPushButton(tr("中止"), central);
-    m_progress = new QProgressBar(central);
-    m_progress->setFormat(QStringLiteral("%v / %m"));
-    m_timeLeft = new QLabel(central);
-    runRow->addWidget(m_run);
-    runRow->addWidget(m_cancel);
-    runRow->addStretch(1);
-    m_progress->setMinimumWidth(60);
-    connect(m_run, &QPushButton::clicked, this, &ExperimentWindow::run);
-    connect(m_cancel, &QPushButton::clicked, this, &ExperimentWindow::cancel);
-
+    m_fields = new RunPanel(QStringLiteral("%1,%2").arg(now.target.x()).arg(now.target.y()), central);
+    connect(m_fields, &RunPanel::runClicked, this, &ExperimentWindow::run);
+    connect(m_fields, &RunPanel::cancelClicked, this, &ExperimentWindow::cancel);
+    connect(m_fields, &RunPanel::edited, this, &ExperimentWindow::tableEdited);
     m_summary = new SummaryTable(central);
     connect(m_summary, &SummaryTable::labelEdited, this, &ExperimentWindow::relabel);
     m_runsEach = new QLabel(central);
@@ -186,13 +170,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     leftLayout->addWidget(m_about);
     leftLayout->addWidget(m_configs, 1);
     leftLayout->addWidget(m_fileNote);
-    leftLayout->addLayout(form);
-    leftLayout->addLayout(runRow);
-    // The bar and the time left under the buttons: the window stays narrow enough for every chart's tab.
-    auto* progressRow = new QHBoxLayout;
-    progressRow->addWidget(m_progress, 1);
-    progressRow->addWidget(m_timeLeft);
-    leftLayout->addLayout(progressRow);
+    leftLayout->addWidget(m_fields);
     leftLayout->addWidget(m_summary, 1);
     leftLayout->addWidget(m_runsEach);
 
@@ -302,9 +280,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     connect(m_runner, &SweepRunner::batchTaken, this, &ExperimentWindow::takeBatch, Qt::DirectConnection);
     connect(m_runner, &SweepRunner::finished, this, &ExperimentWindow::onFinished);
     connect(m_configs, &ConfigurationTable::rowsRemoved, this, &ExperimentWindow::dropConfigurations);
-    for (QLineEdit* field : {m_seeds, m_targets, m_epsilon})
-        connect(field, &QLineEdit::textEdited, this, &ExperimentWindow::tableEdited);
-    restoreTable();
+    RestoreTable(*m_configs, *m_fields, kMaxConfigurations);
     setRunning(false);
 
     resize(1100, 640);
@@ -419,24 +395,14 @@ bool ExperimentWindow::openExperiment(const QString& path) {
         return false;
     }
     m_configs->clear();
-    for (const ex::TableRow& row : rows) {
-        QStringList cells = ConfigurationTable::cellsOf(QString::fromStdString(row.label), row.params, row.algorithm);
-        QStringList values;
-        for (const std::string& v : row.values) values << QString::fromStdString(v);
-        if (row.listed >= 0) cells[ColumnOfParameter(row.listed)] = values.join(QLatin1Char(','));
-        m_configs->addRow(cells);
-    }
+    for (const ex::TableRow& row : rows) m_configs->addRow(row);
     m_configs->refreshLabels();
-    m_seeds->setText(QString::fromStdString(ex::SeedListText(experiment.seeds)));
-    m_targets->setText(QString::fromStdString(ex::TargetsFieldText(experiment, plan)));
-    m_epsilon->setText(Number(plan.epsilon));
-    m_title = experiment.title;
-    m_notes = experiment.notes;
-    QStringList about;
-    if (m_title) about << QString::fromStdString(*m_title);
-    if (m_notes) about << QString::fromStdString(*m_notes);
-    m_about->setText(about.join(QLatin1Char('\n')));
-    m_about->setVisible(!about.isEmpty());
+    m_fields->seeds()->setText(QString::fromStdString(ex::SeedListText(experiment.seeds)));
+    m_fields->targets()->setText(QString::fromStdString(ex::TargetsFieldText(experiment, plan)));
+    m_fields->epsilon()->setText(Number(plan.epsilon));
+    m_model.SetAbout(experiment.title, experiment.notes);
+    m_about->setText(QString::fromStdString(m_model.AboutText()));
+    m_about->setVisible(!m_about->text().isEmpty());
     m_tableFromFile = true;  // kept for the next session once run
     m_fileNote->hide();
     setWindowTitle(tr("Kelvora — 実験") + QStringLiteral(" — ") + QFileInfo(path).fileName());
@@ -457,8 +423,10 @@ QString ExperimentWindow::saveExperiment(const QString& path) {
     if (problem.isEmpty() && planned.empty()) problem = tr("構成がありません。「追加」で加えてください。");
     std::string text;
     if (problem.isEmpty())
-        problem = SaveFaultWords(ex::ExperimentFileText(planned, m_seeds->text().toStdString(), m_targets->text().toStdString(),
-                                                        m_epsilon->text().toStdString(), m_title, m_notes, text));
+        problem = SaveFaultWords(ex::ExperimentFileText(planned, m_fields->seeds()->text().toStdString(),
+                                                        m_fields->targets()->text().toStdString(),
+                                                        m_fields->epsilon()->text().toStdString(), m_model.title(),
+                                                        m_model.notes(), text));
     if (problem.isEmpty())
         if (const QString reason = WriteWholeFile(QFile::encodeName(path), QByteArray::fromStdString(text)); !reason.isEmpty())
             problem = tr("\"%1\" に保存できませんでした。").arg(path) + QLatin1Char('\n') + reason;
@@ -487,8 +455,8 @@ void ExperimentWindow::fillFromFile(const std::vector<kelvora::SweepCombination>
         m_configs->setLabel(row, QString::fromStdString(labels[static_cast<std::size_t>(row)]));
     QStringList pairs;
     for (const kelvora::SweepTarget& t : targets) pairs << QStringLiteral("%1,%2").arg(t.x).arg(t.y);
-    m_seeds->setText(QString::fromStdString(ex::SeedsFieldText(seeds)));
-    m_targets->setText(pairs.join(QLatin1Char(' ')));
+    m_fields->seeds()->setText(QString::fromStdString(ex::SeedsFieldText(seeds)));
+    m_fields->targets()->setText(pairs.join(QLatin1Char(' ')));
     m_tableFromFile = true;
 }
 
@@ -526,8 +494,8 @@ bool ExperimentWindow::run() {
     }
     kelvora::SweepPlan shared;
     // Seeds and targets as kelvora-cli sweep takes them, random:K drawn as its --targets draws them.
-    if (const ex::FieldFault fault = ex::ParseFields(m_seeds->text().toStdString(), m_targets->text().toStdString(),
-                                                     m_epsilon->text().toStdString(), shared)) {
+    if (const ex::FieldFault fault = ex::ParseFields(m_fields->seeds()->text().toStdString(), m_fields->targets()->text().toStdString(),
+                                                     m_fields->epsilon()->text().toStdString(), shared)) {
         ShowMessageBox(this, QMessageBox::Warning, FieldFaultWords(fault));
         return false;
     }
@@ -567,12 +535,12 @@ bool ExperimentWindow::run() {
     setStale(false);
     m_fileNote->hide();
     saveTable();
+    m_fields->start();
     m_model.Begin(plans, std::move(labels), varied.toStdString());
     m_runsEach->clear();
     m_total = 0;
     for (const kelvora::SweepPlan& plan : plans) m_total += kelvora::CombinationCount(plan);
     m_done = 0;
-    m_started = std::chrono::steady_clock::now();
     setRunning(true);
     m_hint->hide();
     updateProgress();
@@ -607,7 +575,7 @@ void ExperimentWindow::onFinished(bool cancelled) {
                 m_computing = false;
                 setRunning(false);
                 updateProgress();
-                if (cancelled) m_timeLeft->setText(tr("中止しました"));
+                if (cancelled) m_fields->setNote(tr("中止しました"));
                 showOutcome(std::move(outcome));
                 emit sweepFinished(cancelled);
             },
@@ -615,21 +583,7 @@ void ExperimentWindow::onFinished(bool cancelled) {
     });
 }
 
-void ExperimentWindow::updateProgress() {
-    m_progress->setRange(0, static_cast<int>(std::min<long long>(m_total, INT_MAX)));
-    m_progress->setValue(static_cast<int>(std::min<long long>(m_done, INT_MAX)));
-    if (!isRunning()) {
-        m_timeLeft->clear();
-        return;
-    }
-    if (m_done == 0) {
-        m_timeLeft->setText(tr("残り時間: 計算中"));
-        return;
-    }
-    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();
-    const double left = elapsed * static_cast<double>(m_total - m_done) / static_cast<double>(m_done);
-    m_timeLeft->setText(tr("残り %1 秒").arg(std::ceil(left)));
-}
+void ExperimentWindow::updateProgress() { m_fields->showProgress(m_done, m_total, isRunning()); }
 
 ExperimentWindow::Outcome ExperimentWindow::ComputeOutcome(const std::vector<QString>& labels,
                                                            const std::vector<std::vector<kelvora::SweepResult>>& results,
@@ -749,8 +703,7 @@ QByteArray ExperimentWindow::runsCsv() const { return QByteArray::fromStdString(
 QByteArray ExperimentWindow::summaryCsv() const { return QByteArray::fromStdString(m_model.SummaryCsv()); }
 
 void ExperimentWindow::setRunning(bool running) {
-    m_run->setEnabled(!running);
-    m_cancel->setEnabled(running);
+    m_fields->setRunning(running);
     m_configs->setEditable(!running);
 }
 
@@ -774,35 +727,7 @@ QString ExperimentWindow::saveLabels(const QString& sweepPath) {
 }
 
 void ExperimentWindow::saveTable() const {
-    if (m_tableFromFile) return;  // an opened file's rows: the table kept is the one last run
-    QSettings settings = AppSettings();
-    settings.remove(QLatin1String(kRowsKey));
-    settings.beginWriteArray(QLatin1String(kRowsKey), m_configs->rowCount());
-    for (int row = 0; row < m_configs->rowCount(); ++row) {
-        settings.setArrayIndex(row);
-        settings.setValue(QStringLiteral("cells"), m_configs->rowCells(row));
-    }
-    settings.endArray();
-    settings.setValue(QLatin1String(kSeedsKey), m_seeds->text());
-    settings.setValue(QLatin1String(kTargetsKey), m_targets->text());
-    settings.setValue(QLatin1String(kEpsilonKey), m_epsilon->text());
-}
-
-void ExperimentWindow::restoreTable() {
-    QSettings settings = AppSettings();
-    if (!settings.childGroups().contains(QStringLiteral("experiment")) ||
-        !settings.contains(QLatin1String(kSeedsKey)))
-        return;  // never kept: the fields' defaults
-    const int rows = std::min(settings.beginReadArray(QLatin1String(kRowsKey)), kMaxConfigurations);
-    for (int row = 0; row < rows; ++row) {
-        settings.setArrayIndex(row);
-        const QStringList cells = settings.value(QStringLiteral("cells")).toStringList();
-        if (cells.size() == ConfigurationTable::kColumns) m_configs->addRow(cells);
-    }
-    settings.endArray();
-    m_seeds->setText(settings.value(QLatin1String(kSeedsKey)).toString());
-    m_targets->setText(settings.value(QLatin1String(kTargetsKey), m_targets->text()).toString());
-    m_epsilon->setText(settings.value(QLatin1String(kEpsilonKey), m_epsilon->text()).toString());
+    if (!m_tableFromFile) SaveTable(*m_configs, *m_fields);  // an opened file's rows: the table kept is the one last run
 }
 
 void ExperimentWindow::savePlot(bool svg) {

@@ -32,6 +32,7 @@ namespace kelvora::ui {
 
 class ExperimentPlots;
 class ResponsePanel;
+class RunPanel;
 class SummaryTable;
 class SweepRunner;
 struct SweepBatch;
@@ -114,9 +115,9 @@ public:
     StatisticsPanel* statistics() const { return m_statistics; }
     /// The 応答 tab.
     ResponsePanel* response() const { return m_response; }
-    QLineEdit* seedsEdit() const { return m_seeds; }
-    QLineEdit* targetsEdit() const { return m_targets; }
-    QLineEdit* epsilonEdit() const { return m_epsilon; }
+    QLineEdit* seedsEdit() const;
+    QLineEdit* targetsEdit() const;
+    QLineEdit* epsilonEdit() const;
     /// The line naming rows that repeat another's configuration ("" when none do).
     QLabel* duplicatesNote() const;
     /// The line over the charts saying that the results shown belong to the previous table (shown
@@ -208,18 +209,11 @@ private:
     /// The path written, or "" (cancelled, or a message box said why not).
     QString saveText(const QString& title, const QString& name, const QByteArray& bytes);
     void saveTable() const;
-    void restoreTable();
     void savePlot(bool svg);
 
     std::function<CurrentSettings()> m_current;
     ConfigurationTable* m_configs;
-    QLineEdit* m_seeds;
-    QLineEdit* m_targets;
-    QLineEdit* m_epsilon;
-    QPushButton* m_run;
-    QPushButton* m_cancel;
-    QProgressBar* m_progress;
-    QLabel* m_timeLeft;
+    RunPanel* m_fields;
     QComboBox* m_xAxis;
     QCheckBox* m_logX;
     QComboBox* m_target;
@@ -229,7 +223,6 @@ private:
     SummaryTable* m_summary;
     QLabel* m_staleNote;
     QLabel* m_about;
-    std::optional<std::string> m_title, m_notes;        ///< of the experiment opened
     QLabel* m_runsEach;
     QLabel* m_fileNote;
     QLabel* m_hint;
@@ -242,7 +235,6 @@ private:
     bool m_computing = false;                           ///< the outcome of the last sweep is being computed (on the runner's pool)
     long long m_total = 0;
     long long m_done = 0;
-    std::chrono::steady_clock::time_point m_started;
     std::shared_ptr<Opened> m_opening;                  ///< the sweep file being read
 };
 

@@ -1,6 +1,5 @@
 #include "experiment/experimentwords.h"
 
-#include "experiment/configurationtable.h"
 #include "experiment/experimentwindow.h"
 #include "session/sweep_targets.h"
 
@@ -95,15 +94,6 @@ QString SaveFaultWords(const ex::SaveFault& fault) {
     case Field::epsilon: return ExperimentWindow::tr("ε: 0 より大きく 1000 以下の数値を入力してください。");
     }
     return {};
-}
-
-int ColumnOfParameter(int parameter) {
-    constexpr int columns[ex::kParameterCount] = {
-        ConfigurationTable::kPopulation, ConfigurationTable::kGenerations, ConfigurationTable::kCrossover,
-        ConfigurationTable::kMutation,   ConfigurationTable::kMethod,      ConfigurationTable::kEncoding,
-        ConfigurationTable::kSelection,  ConfigurationTable::kElitism,     ConfigurationTable::kCrossoverOperator,
-        ConfigurationTable::kMutationOperator};
-    return columns[parameter];
 }
 
 }  // namespace kelvora::ui

@@ -20,7 +20,4 @@ QString FieldFaultWords(const kelvora::experiment::FieldFault& fault);
 QString PlanFaultWords(const kelvora::session::SweepPlanFault& fault);
 /// The fields' fault where an experiment is saved from them.
 QString SaveFaultWords(const kelvora::experiment::SaveFault& fault);
-/// The table's column (ConfigurationTable) of an experiment file's parameter (0..kParameterCount - 1).
-int ColumnOfParameter(int parameter);
-
 }  // namespace kelvora::ui
