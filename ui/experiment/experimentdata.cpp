@@ -57,4 +57,15 @@ std::vector<PlotGroup> GroupsOfSweepRows(const std::vector<kelvora::SweepResult>
     return plotted;
 }
 
+ExperimentOutcome ComputeOutcome(const std::vector<QString>& labels,
+                                 const std::vector<std::vector<kelvora::SweepResult>>& results, bool convergence) {
+    ExperimentOutcome outcome;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        outcome.groups.push_back(GroupOfResults(labels[i].toStdString(), results[i], convergence));
+        outcome.rows.push_back(results[i].empty() ? std::nullopt : std::optional(kelvora::experiment::Outcome(results[i])));
+    }
+    outcome.statistics = StatisticsPanel::Gather(labels, results);
+    return outcome;
+}
+
 }  // namespace kelvora::ui

@@ -1,65 +1,34 @@
 #include "experiment/experimentwindow.h"
 
-#include <cmath>
+#include <algorithm>
 #include <set>
 
-#include <algorithm>
-#include <climits>
-
-#include <QChartView>
-#include <QCheckBox>
-#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
-#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
-#include <QFileDialog>
-#include <QFormLayout>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
-#include <QMenuBar>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QScreen>
+#include <QMimeData>
 #include <QSplitter>
-#include <QStyle>
-#include <QStyledItemDelegate>
-#include <QTableWidget>
 #include <QThread>
 #include <QVBoxLayout>
-#include <QGraphicsOpacityEffect>
-#include <QProgressDialog>
-#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
-#include <atomic>
 
-#include "experiment/experimentdata.h"
+#include "batch/sweep_table.h"
+#include "common/messagebox.h"
+#include "common/wholefile.h"
+#include "experiment/chartspanel.h"
+#include "experiment/experimentmenu.h"
 #include "experiment/experimentplots.h"
-#include "experiment/experiment_file.h"
 #include "experiment/experimentwords.h"
-#include "experiment/outcomes.h"
 #include "experiment/runpanel.h"
 #include "experiment/summarytable.h"
+#include "experiment/sweepopening.h"
+#include "experiment/sweeprunner.h"
 #include "experiment/tablestore.h"
-#include "model/text.h"
-#include "common/messagebox.h"
-#include "common/settings.h"
-#include "experiment/statisticspanel.h"
-#include "batch/sweep_table.h"
-#include "session/configurations.h"
 #include "session/labels.h"
 #include "session/numbers.h"
-#include "session/sweep_file.h"
-#include "session/sweep_plan.h"
-#include "session/sweep_targets.h"
-#include "experiment/sweeprunner.h"
-#include "common/wholefile.h"
 
 namespace kelvora::ui {
 
@@ -73,32 +42,9 @@ std::vector<QString> Texts(const std::vector<std::string>& texts) {
     return shown;
 }
 
-void DefaultDiscardQuestion(QWidget* parent, const QString& text, std::function<void(bool)> answer) {
-    auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Kelvora"), text, QMessageBox::NoButton, parent);
-    box->setObjectName(QStringLiteral("DiscardQuestion"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
-    QPushButton* discard = box->addButton(ExperimentWindow::tr("保存せずに閉じる"), QMessageBox::DestructiveRole);
-    QPushButton* keep = box->addButton(ExperimentWindow::tr("キャンセル"), QMessageBox::RejectRole);
-    box->setDefaultButton(keep);
-    box->setEscapeButton(keep);
-    QObject::connect(box, &QMessageBox::finished, box,
-                     [box, discard, answer = std::move(answer)] { answer(box->clickedButton() == discard); });
-    box->open();
-}
-
-ExperimentWindow::DiscardQuestion g_discardQuestion = DefaultDiscardQuestion;
+ExperimentWindow::DiscardQuestion g_discardQuestion = AskDiscardBox;
 
 }  // namespace
-
-// A sweep file read off the window's thread: what the window shows of it, all computed there.
-struct ExperimentWindow::Opened {
-    QString path;
-    std::atomic<bool> stop{false};
-    std::atomic<long long> bytesRead{0};
-    kelvora::experiment::OpenedSweep sweep;
-    Outcome outcome;
-};
 
 namespace {
 
@@ -108,7 +54,7 @@ ExperimentWindow::OpenSeam g_openSeam = nullptr;
 
 ExperimentWindow::DiscardQuestion ExperimentWindow::SetDiscardQuestion(DiscardQuestion question) {
     const DiscardQuestion old = g_discardQuestion;
-    g_discardQuestion = question ? question : DefaultDiscardQuestion;
+    g_discardQuestion = question ? question : AskDiscardBox;
     return old;
 }
 
@@ -121,6 +67,12 @@ QLabel* ExperimentWindow::duplicatesNote() const { return m_configs->duplicatesN
 QTableWidget* ExperimentWindow::summary() const { return m_summary; }
 
 std::vector<QString> ExperimentWindow::labels() const { return Texts(m_model.labels()); }
+
+ResponsePanel* ExperimentWindow::response() const { return m_charts->response(); }
+
+QLabel* ExperimentWindow::staleNote() const { return m_charts->staleNote(); }
+
+QLabel* ExperimentWindow::emptyHint() const { return m_charts->hint(); }
 
 QLineEdit* ExperimentWindow::seedsEdit() const { return m_fields->seeds(); }
 
@@ -174,108 +126,37 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     leftLayout->addWidget(m_summary, 1);
     leftLayout->addWidget(m_runsEach);
 
-    auto* right = new QWidget(central);
-    auto* rightLayout = new QVBoxLayout(right);
-    rightLayout->setContentsMargins(0, 0, 0, 0);
-    auto* plotRow = new QHBoxLayout;
-    m_xAxis = new QComboBox(right);
-    m_xAxis->addItems({tr("世代"), tr("評価回数")});
-    m_logX = new QCheckBox(tr("対数軸"), right);
-    m_target = new QComboBox(right);
-    m_target->addItems({tr("誤差 ε 以内"), tr("最適解")});
-    // Two short rows rather than one long one: the window stays narrow enough to open beside the
-    // main window on a common screen.
-    auto* targetRow = new QHBoxLayout;
-    plotRow->addWidget(new QLabel(tr("横軸"), right));
-    plotRow->addWidget(m_xAxis);
-    plotRow->addWidget(m_logX);
-    plotRow->addStretch(1);
-    targetRow->addWidget(new QLabel(tr("到達の基準"), right));
-    targetRow->addWidget(m_target);
-    targetRow->addStretch(1);
-    m_plots = new ExperimentPlots(right);
-    m_statistics = new StatisticsPanel(m_plots);
-    m_plots->addTab(m_statistics, tr("統計"));
+    m_charts = new ChartsPanel(central);
+    m_plots = m_charts->plots();
+    m_statistics = m_charts->statistics();
     // The summary's success rates carry their test against the baseline the 統計 tab compares with.
     connect(m_statistics, &StatisticsPanel::changed, this, [this] {
         m_summary->showAgainstBaseline(*m_statistics);
         fitSummary();
     });
-    m_response = new ResponsePanel(m_plots);
-    m_plots->addTab(m_response, tr("応答"));
-    rightLayout->addLayout(plotRow);
-    rightLayout->addLayout(targetRow);
-    m_hint = new QLabel(tr("「追加」で主画面の設定を行に加え、「実行」を押してください。"), right);
-    m_hint->setObjectName(QStringLiteral("EmptyHint"));
-    m_hint->setWordWrap(true);
-    rightLayout->addWidget(m_hint);
-    m_staleNote = new QLabel(tr("表示中の結果は変更前の表のものです。「実行」で更新します。"), right);
-    m_staleNote->setObjectName(QStringLiteral("StaleNote"));
-    m_staleNote->setWordWrap(true);
-    m_staleNote->setStyleSheet(QStringLiteral("color: #8a5a00"));
-    m_staleNote->hide();
-    rightLayout->addWidget(m_staleNote);
-    rightLayout->addWidget(m_plots, 1);
-    connect(m_xAxis, &QComboBox::currentIndexChanged, m_plots, [this](int i) { m_plots->setEvaluations(i == 1); });
-    connect(m_logX, &QCheckBox::toggled, m_plots, &ExperimentPlots::setLogarithmic);
-    connect(m_target, &QComboBox::currentIndexChanged, m_plots, [this](int i) { m_plots->setOptimumTarget(i == 1); });
 
     m_splitter = new QSplitter(central);
     m_splitter->addWidget(left);
-    m_splitter->addWidget(right);
+    m_splitter->addWidget(m_charts);
     m_splitter->setStretchFactor(1, 1);
     connect(m_splitter, &QSplitter::splitterMoved, this, [this] { m_splitterMoved = true; });
     layout->addWidget(m_splitter);
     setCentralWidget(central);
 
-    QMenu* file = menuBar()->addMenu(tr("ファイル(&F)"));
-    QAction* open = file->addAction(tr("スイープの CSV を開く(&O)..."));
-    open->setObjectName(QStringLiteral("OpenSweepAction"));
-    open->setShortcut(QKeySequence::Open);
-    // Docked in the program's window: its keys where the focus is in this view, the dialog's elsewhere.
-    open->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    addAction(open);
-    connect(open, &QAction::triggered, this, [this] {
-        const QString path = QFileDialog::getOpenFileName(this, tr("スイープの CSV を開く"), QString(),
-                                                          tr("CSV ファイル (*.csv);;すべてのファイル (*)"));
-        if (!path.isEmpty()) openSweep(path);
-    });
-    const QString experiments = tr("実験ファイル (*.kelvora.json);;すべてのファイル (*)");
-    QAction* openExperimentAction = file->addAction(tr("実験を開く(&E)..."));
-    openExperimentAction->setObjectName(QStringLiteral("OpenExperimentAction"));
-    connect(openExperimentAction, &QAction::triggered, this, [this, experiments] {
-        const QString path = QFileDialog::getOpenFileName(this, tr("実験を開く"), QString(), experiments);
-        if (!path.isEmpty()) openExperiment(path);
-    });
-    QAction* saveExperimentAction = file->addAction(tr("実験を保存(&X)..."));
-    saveExperimentAction->setObjectName(QStringLiteral("SaveExperimentAction"));
-    connect(saveExperimentAction, &QAction::triggered, this, [this, experiments] {
-        const QString path = QFileDialog::getSaveFileName(this, tr("実験を保存"), QStringLiteral("experiment.kelvora.json"), experiments);
-        if (!path.isEmpty()) saveExperiment(path);
-    });
-    file->addSeparator();
-    // The runs are saved once either holds them; the labels go beside the runs' file.
-    connect(file->addAction(tr("実行結果を CSV で保存(&R)...")), &QAction::triggered, this, [this] {
-        const QString path = saveText(tr("実行結果を CSV で保存"), QStringLiteral("sweep.csv"), runsCsv());
-        if (path.isEmpty()) return;
-        saveLabels(path);
-        if (!isRunning()) m_model.Saved();
-    });
-    connect(file->addAction(tr("集計を CSV で保存(&U)...")), &QAction::triggered, this, [this] {
-        if (!saveText(tr("集計を CSV で保存"), QStringLiteral("summary.csv"), summaryCsv()).isEmpty() && !isRunning())
-            m_model.Saved();
-    });
-    connect(file->addAction(tr("統計を CSV で保存(&T)...")), &QAction::triggered, this,
-            [this] { saveText(tr("統計を CSV で保存"), QStringLiteral("statistics.csv"), m_statistics->csv()); });
-    file->addSeparator();
-    connect(file->addAction(tr("グラフを PNG として保存(&P)...")), &QAction::triggered, this, [this] { savePlot(false); });
-    connect(file->addAction(tr("グラフを SVG として保存(&S)...")), &QAction::triggered, this, [this] { savePlot(true); });
-    file->addSeparator();
-    QAction* close = file->addAction(tr("閉じる(&C)"));
-    close->setShortcut(QKeySequence::Close);
-    close->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    addAction(close);
-    connect(close, &QAction::triggered, this, &QWidget::close);
+    AddExperimentMenu(this, {[this](const QString& path) { openSweep(path); },
+                             [this](const QString& path) { openExperiment(path); },
+                             [this](const QString& path) { saveExperiment(path); },
+                             [this] { return runsCsv(); },
+                             [this](const QString& path) {
+                                 saveLabels(path);
+                                 if (!isRunning()) m_model.Saved();
+                             },
+                             [this] { return summaryCsv(); },
+                             [this] {
+                                 if (!isRunning()) m_model.Saved();
+                             },
+                             [this] { return m_statistics->csv(); },
+                             [this](bool svg) { m_charts->savePlot(svg); }});
 
     connect(m_runner, &SweepRunner::batchTaken, this, &ExperimentWindow::takeBatch, Qt::DirectConnection);
     connect(m_runner, &SweepRunner::finished, this, &ExperimentWindow::onFinished);
@@ -318,39 +199,12 @@ void ExperimentWindow::SetOpenSeam(OpenSeam seam) { g_openSeam = seam; }
 
 bool ExperimentWindow::openSweep(const QString& path) {
     if (isRunning() || m_opening) return false;
-    auto opened = std::make_shared<Opened>();
-    opened->path = path;
-    m_opening = opened;
-    const qint64 size = std::max<qint64>(1, QFileInfo(path).size());
-    auto* progress = new QProgressDialog(tr("スイープの CSV を読んでいます: %1").arg(QFileInfo(path).fileName()), tr("中止"), 0, 1000, this);
-    progress->setObjectName(QStringLiteral("OpenSweepProgress"));
-    progress->setWindowModality(Qt::WindowModal);
-    progress->setMinimumDuration(300);
-    progress->setAutoReset(false);
-    progress->setAutoClose(false);
-    connect(progress, &QProgressDialog::canceled, this, [opened] { opened->stop = true; });
-    auto* poll = new QTimer(progress);
-    connect(poll, &QTimer::timeout, progress, [progress, opened, size] {
-        progress->setValue(static_cast<int>(std::min<long long>(1000, 1000 * opened->bytesRead / size)));
-    });
-    poll->start(50);
-    (void)QtConcurrent::run(m_runner->pool(), [this, opened, progress] {
-        kelvora::experiment::ReadSweepForExperiment(QFile::encodeName(opened->path).toStdString(), opened->sweep,
-                                                    opened->stop, opened->bytesRead, g_openSeam);
-        if (opened->sweep.error.empty() && !opened->stop)  // read runs carry no improvements: no convergence
-            opened->outcome = ComputeOutcome(Texts(opened->sweep.labels), opened->sweep.results, false);
-        QMetaObject::invokeMethod(
-            this,
-            [this, opened, progress] {
-                delete progress;  // gone before any message box: never two modals on the window
-                finishOpening(opened);
-            },
-            Qt::QueuedConnection);
-    });
+    m_opening = StartSweepOpening(this, m_runner->pool(), path, g_openSeam,
+                                  [this](std::shared_ptr<SweepOpening> opened) { finishOpening(std::move(opened)); });
     return true;
 }
 
-void ExperimentWindow::finishOpening(std::shared_ptr<Opened> opened) {
+void ExperimentWindow::finishOpening(std::shared_ptr<SweepOpening> opened) {
     m_opening.reset();
     if (opened->stop) {
         emit sweepOpened(false);
@@ -542,7 +396,7 @@ bool ExperimentWindow::run() {
     for (const kelvora::SweepPlan& plan : plans) m_total += kelvora::CombinationCount(plan);
     m_done = 0;
     setRunning(true);
-    m_hint->hide();
+    m_charts->hint()->hide();
     updateProgress();
     m_runner->start(std::move(plans), std::max(1, QThread::idealThreadCount()));
     return true;
@@ -568,7 +422,7 @@ void ExperimentWindow::onFinished(bool cancelled) {
     // On the runner's pool, which the window's end waits for, over a copy of the runs taken here:
     // the window's own stay the window's, and the outcome comes back by value.
     (void)QtConcurrent::run(m_runner->pool(), [this, cancelled, labels = Texts(m_model.labels()), results = m_model.results()] {
-        Outcome outcome = ComputeOutcome(labels, results, true);
+        ExperimentOutcome outcome = ComputeOutcome(labels, results, true);
         QMetaObject::invokeMethod(
             this,
             [this, cancelled, outcome = std::move(outcome)]() mutable {
@@ -584,18 +438,6 @@ void ExperimentWindow::onFinished(bool cancelled) {
 }
 
 void ExperimentWindow::updateProgress() { m_fields->showProgress(m_done, m_total, isRunning()); }
-
-ExperimentWindow::Outcome ExperimentWindow::ComputeOutcome(const std::vector<QString>& labels,
-                                                           const std::vector<std::vector<kelvora::SweepResult>>& results,
-                                                           bool convergence) {
-    Outcome outcome;
-    for (std::size_t i = 0; i < results.size(); ++i) {
-        outcome.groups.push_back(GroupOfResults(labels[i].toStdString(), results[i], convergence));
-        outcome.rows.push_back(results[i].empty() ? std::nullopt : std::optional(ex::Outcome(results[i])));
-    }
-    outcome.statistics = StatisticsPanel::Gather(labels, results);
-    return outcome;
-}
 
 void ExperimentWindow::showOutcome() {
     // Runs read from a file carry no improvements: no convergence curve for them.
@@ -642,17 +484,9 @@ void ExperimentWindow::tableEdited() {
 
 void ExperimentWindow::setStale(bool stale) {
     m_model.SetStale(stale);
-    m_staleNote->setVisible(stale);
-    // Greyed, still readable and scrollable: the labels may be typed, the tabs looked through.
-    for (QWidget* shown : {static_cast<QWidget*>(m_summary), static_cast<QWidget*>(m_plots), static_cast<QWidget*>(m_runsEach)}) {
-        if (!stale) {
-            shown->setGraphicsEffect(nullptr);
-            continue;
-        }
-        auto* faded = new QGraphicsOpacityEffect(shown);
-        faded->setOpacity(0.4);
-        shown->setGraphicsEffect(faded);
-    }
+    m_charts->setStale(stale);
+    Fade(m_summary, stale);  // still readable: the labels may be typed
+    Fade(m_runsEach, stale);
 }
 
 void ExperimentWindow::dropConfigurations(const std::vector<ConfigurationTable::Configuration>& removed) {
@@ -674,7 +508,7 @@ void ExperimentWindow::relabel(std::size_t configuration, const QString& label) 
     m_statistics->setRuns(Texts(m_model.labels()), m_model.results());
 }
 
-void ExperimentWindow::showOutcome(Outcome outcome) {
+void ExperimentWindow::showOutcome(ExperimentOutcome outcome) {
     const std::vector<std::vector<kelvora::SweepResult>>& results = m_model.results();
     std::vector<std::size_t> runs;
     for (const auto& list : results) runs.push_back(list.size());
@@ -685,17 +519,10 @@ void ExperimentWindow::showOutcome(Outcome outcome) {
         m_runsEach->setText(m_model.cancelled() ? tr("各構成 %1 回 (中止)").arg(*counts.begin()) : tr("各構成 %1 回").arg(*counts.begin()));
     else
         m_runsEach->setText(results.empty() ? QString() : tr("構成ごとの実行数は「実行数」の列のとおりです"));
-    if (const QString varied = QString::fromStdString(m_model.varied()); !varied.isEmpty())
-        if (const int at = m_response->parameter()->findData(varied); at >= 0) m_response->parameter()->setCurrentIndex(at);
-    m_hint->setVisible(results.empty());
     fitSummary();
     // A sweep file does not say its epsilon: no epsilon is drawn for its runs.
-    m_plots->setGroups(std::move(outcome.groups), m_model.epsilon());
-    m_statistics->setRuns(std::move(outcome.statistics));
-    std::vector<const kelvora::SweepResult*> shown;
-    for (const auto& list : results)
-        for (const kelvora::SweepResult& r : list) shown.push_back(&r);
-    m_response->setRuns(std::move(shown));
+    m_charts->showRuns(std::move(outcome.groups), m_model.epsilon(), std::move(outcome.statistics), results,
+                       QString::fromStdString(m_model.varied()));
 }
 
 QByteArray ExperimentWindow::runsCsv() const { return QByteArray::fromStdString(m_model.RunsCsv()); }
@@ -705,16 +532,6 @@ QByteArray ExperimentWindow::summaryCsv() const { return QByteArray::fromStdStri
 void ExperimentWindow::setRunning(bool running) {
     m_fields->setRunning(running);
     m_configs->setEditable(!running);
-}
-
-QString ExperimentWindow::saveText(const QString& title, const QString& name, const QByteArray& bytes) {
-    const QString path = QFileDialog::getSaveFileName(this, title, name, tr("CSV ファイル (*.csv)"));
-    if (path.isEmpty()) return {};
-    if (const QString reason = WriteWholeFile(QFile::encodeName(path), bytes); !reason.isEmpty()) {
-        ShowMessageBox(this, QMessageBox::Warning, tr("\"%1\" に保存できませんでした。").arg(path) + QLatin1Char('\n') + reason);
-        return {};
-    }
-    return path;
 }
 
 QString ExperimentWindow::saveLabels(const QString& sweepPath) {
@@ -728,22 +545,6 @@ QString ExperimentWindow::saveLabels(const QString& sweepPath) {
 
 void ExperimentWindow::saveTable() const {
     if (!m_tableFromFile) SaveTable(*m_configs, *m_fields);  // an opened file's rows: the table kept is the one last run
-}
-
-void ExperimentWindow::savePlot(bool svg) {
-    auto* view = m_plots->currentWidget() == m_response ? m_response->view() : qobject_cast<QChartView*>(m_plots->currentWidget());
-    const bool diagram = m_plots->currentWidget() == m_statistics && m_statistics->criticalDifference();
-    if (!view && !diagram) return;
-    const QString path = QFileDialog::getSaveFileName(this, svg ? tr("SVG として保存") : tr("PNG として保存"),
-                                                      svg ? QStringLiteral("experiment.svg") : QStringLiteral("experiment.png"),
-                                                      svg ? tr("SVG 画像 (*.svg)") : tr("PNG 画像 (*.png)"));
-    if (path.isEmpty()) return;
-    const QByteArray name = QFile::encodeName(path);
-    if (const QString reason = diagram ? SaveCriticalDifference(name, *m_statistics->criticalDifference())
-                                       : ExperimentPlots::save(view, name);
-        !reason.isEmpty())
-        ShowMessageBox(this, QMessageBox::Warning,
-                       tr("グラフを \"%1\" に保存できませんでした。").arg(path) + QLatin1Char('\n') + reason);
 }
 
 namespace {

@@ -30,10 +30,12 @@ class QTableWidget;
 
 namespace kelvora::ui {
 
+class ChartsPanel;
 class ExperimentPlots;
 class ResponsePanel;
 class RunPanel;
 class SummaryTable;
+struct SweepOpening;
 class SweepRunner;
 struct SweepBatch;
 
@@ -114,7 +116,7 @@ public:
     /// The 統計 tab among the plots' tabs.
     StatisticsPanel* statistics() const { return m_statistics; }
     /// The 応答 tab.
-    ResponsePanel* response() const { return m_response; }
+    ResponsePanel* response() const;
     QLineEdit* seedsEdit() const;
     QLineEdit* targetsEdit() const;
     QLineEdit* epsilonEdit() const;
@@ -122,13 +124,13 @@ public:
     QLabel* duplicatesNote() const;
     /// The line over the charts saying that the results shown belong to the previous table (shown
     /// while the table, seeds, targets or ε have changed since they were run or opened).
-    QLabel* staleNote() const { return m_staleNote; }
+    QLabel* staleNote() const;
     /// The results shown belong to another table than the one shown: greyed, staleNote() showing.
     bool isStale() const { return m_model.stale(); }
     /// The line under the table saying that an opened file's configurations did not fit in it.
     QLabel* fileNote() const { return m_fileNote; }
     /// The sentence over the charts saying what to do while nothing has been run or opened.
-    QLabel* emptyHint() const { return m_hint; }
+    QLabel* emptyHint() const;
     /// The line under the summary saying how many runs each configuration holds.
     QLabel* runsNote() const { return m_runsEach; }
     /// Configurations of the last sweep or file (rows' value lists expanded), and their labels.
@@ -169,8 +171,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    struct Opened;
-    void finishOpening(std::shared_ptr<Opened> opened);
+    void finishOpening(std::shared_ptr<SweepOpening> opened);
     /// The table, seeds and targets of the configurations of an opened file (their runs' seeds and
     /// targets in the order they first appear).
     void fillFromFile(const std::vector<kelvora::SweepCombination>& configurations, const std::vector<std::uint32_t>& seeds,
@@ -194,38 +195,22 @@ private:
     /// The configurations of removed rows that no row holds any more leave the results shown.
     void dropConfigurations(const std::vector<ConfigurationTable::Configuration>& removed);
     void onFinished(bool cancelled);
-    /// What the charts and the table show of the runs, computed from them on any thread.
-    struct Outcome {
-        std::vector<PlotGroup> groups;
-        std::vector<std::optional<kelvora::SweepSummaryRow>> rows;  ///< none for a configuration without runs
-        StatisticsPanel::Gathered statistics;  ///< the 統計 tab's
-    };
-    static Outcome ComputeOutcome(const std::vector<QString>& labels,
-                                  const std::vector<std::vector<kelvora::SweepResult>>& results, bool convergence);
     void showOutcome();
-    void showOutcome(Outcome outcome);
+    void showOutcome(ExperimentOutcome outcome);
     void updateProgress();
     void setRunning(bool running);
-    /// The path written, or "" (cancelled, or a message box said why not).
-    QString saveText(const QString& title, const QString& name, const QByteArray& bytes);
     void saveTable() const;
-    void savePlot(bool svg);
 
     std::function<CurrentSettings()> m_current;
     ConfigurationTable* m_configs;
     RunPanel* m_fields;
-    QComboBox* m_xAxis;
-    QCheckBox* m_logX;
-    QComboBox* m_target;
+    ChartsPanel* m_charts;
     ExperimentPlots* m_plots;
     StatisticsPanel* m_statistics;
-    ResponsePanel* m_response;
     SummaryTable* m_summary;
-    QLabel* m_staleNote;
     QLabel* m_about;
     QLabel* m_runsEach;
     QLabel* m_fileNote;
-    QLabel* m_hint;
     QSplitter* m_splitter;
     SweepRunner* m_runner;
 
@@ -235,7 +220,7 @@ private:
     bool m_computing = false;                           ///< the outcome of the last sweep is being computed (on the runner's pool)
     long long m_total = 0;
     long long m_done = 0;
-    std::shared_ptr<Opened> m_opening;                  ///< the sweep file being read
+    std::shared_ptr<SweepOpening> m_opening;                  ///< the sweep file being read
 };
 
 }  // namespace kelvora::ui
