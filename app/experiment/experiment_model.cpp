@@ -182,6 +182,21 @@ std::string TargetsFieldText(const Experiment& experiment, const ExperimentPlan&
     return text;
 }
 
+ExperimentFault OpenExperimentFile(const std::string& path, Experiment& experiment, ExperimentPlan& plan) {
+    ExperimentFault fault = ReadExperimentFile(path, experiment);
+    if (!fault) fault = PlanExperiment(experiment, plan);
+    return fault;
+}
+
+std::string TargetsFieldText(const std::vector<SweepTarget>& targets) {
+    std::string text;
+    for (const SweepTarget& t : targets) {
+        if (!text.empty()) text += ' ';
+        text += std::to_string(t.x) + "," + std::to_string(t.y);
+    }
+    return text;
+}
+
 std::string SeedsFieldText(const std::vector<std::uint32_t>& seeds) {
     std::string text;
     for (std::size_t i = 0; i < seeds.size();) {
@@ -290,6 +305,26 @@ bool ExperimentModel::Drop(const std::vector<SweepCombination>& removed, const s
         any = true;
     }
     return any;
+}
+
+int ExperimentModel::ConfigurationOfRow(const std::vector<std::optional<std::vector<SweepCombination>>>& rows,
+                                        int row) const {
+    if (row < 0 || row >= static_cast<int>(rows.size())) return -1;
+    std::size_t configuration = 0;  // the rows before it, each value of a list counted
+    for (int r = 0; r < row; ++r) {
+        if (!rows[static_cast<std::size_t>(r)]) return -1;
+        configuration += rows[static_cast<std::size_t>(r)]->size();
+    }
+    const auto& read = rows[static_cast<std::size_t>(row)];
+    const std::optional<SweepCombination> ran = Configuration(configuration);
+    return read && read->size() == 1 && ran && SameConfiguration(*ran, read->front()) ? static_cast<int>(configuration) : -1;
+}
+
+int ExperimentModel::RowOfConfiguration(const std::vector<std::optional<std::vector<SweepCombination>>>& rows,
+                                        std::size_t configuration) const {
+    for (int row = 0; row < static_cast<int>(rows.size()); ++row)
+        if (ConfigurationOfRow(rows, row) == static_cast<int>(configuration)) return row;
+    return -1;
 }
 
 bool ExperimentModel::Relabel(std::size_t configuration, const std::string& label) {

@@ -101,6 +101,12 @@ std::vector<TableRow> TableRowsOf(const Experiment& experiment, const Experiment
 /// they were drawn with another seed than the field's default.
 std::string TargetsFieldText(const Experiment& experiment, const ExperimentPlan& plan);
 
+/// Reads the experiment file at path and plans it; the file's fault or the plan's.
+ExperimentFault OpenExperimentFile(const std::string& path, Experiment& experiment, ExperimentPlan& plan);
+
+/// Targets as the targets field takes them, in the order given: "68,180 -20,150".
+std::string TargetsFieldText(const std::vector<SweepTarget>& targets);
+
 /// Seeds as the seeds field takes them, in the order given: a run of consecutive seeds as A..B.
 std::string SeedsFieldText(const std::vector<std::uint32_t>& seeds);
 
@@ -140,6 +146,13 @@ public:
     /// The configurations of removed that no configuration of held has any more leave the runs
     /// shown; whether any did.
     bool Drop(const std::vector<SweepCombination>& removed, const std::vector<SweepCombination>& held);
+    /// The configuration (of the runs shown) that row of a table holds alone: a row without a value
+    /// list, read as it was run; -1 for none. rows: each row's configurations, nullopt where a row
+    /// does not read (the rows after it are then not placed either).
+    int ConfigurationOfRow(const std::vector<std::optional<std::vector<SweepCombination>>>& rows, int row) const;
+    /// The row that holds configuration alone, or -1.
+    int RowOfConfiguration(const std::vector<std::optional<std::vector<SweepCombination>>>& rows,
+                           std::size_t configuration) const;
     /// Names configuration label; false when it has none or that label already.
     bool Relabel(std::size_t configuration, const std::string& label);
 

@@ -1,7 +1,6 @@
 #include "experiment/experimentwindow.h"
 
 #include <algorithm>
-#include <set>
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -34,8 +33,6 @@ namespace kelvora::ui {
 
 namespace {
 
-QString Number(double v) { return QString::fromStdString(kelvora::session::NumberText(v)); }
-
 std::vector<QString> Texts(const std::vector<std::string>& texts) {
     std::vector<QString> shown;
     for (const std::string& text : texts) shown.push_back(QString::fromStdString(text));
@@ -43,11 +40,6 @@ std::vector<QString> Texts(const std::vector<std::string>& texts) {
 }
 
 ExperimentWindow::DiscardQuestion g_discardQuestion = AskDiscardBox;
-
-}  // namespace
-
-namespace {
-
 ExperimentWindow::OpenSeam g_openSeam = nullptr;
 
 }  // namespace
@@ -58,27 +50,7 @@ ExperimentWindow::DiscardQuestion ExperimentWindow::SetDiscardQuestion(DiscardQu
     return old;
 }
 
-QStringList ExperimentWindow::choices(int column) { return ConfigurationTable::choices(column); }
-
-QTableWidget* ExperimentWindow::configurations() const { return m_configs->table(); }
-
-QLabel* ExperimentWindow::duplicatesNote() const { return m_configs->duplicatesNote(); }
-
-QTableWidget* ExperimentWindow::summary() const { return m_summary; }
-
 std::vector<QString> ExperimentWindow::labels() const { return Texts(m_model.labels()); }
-
-ResponsePanel* ExperimentWindow::response() const { return m_charts->response(); }
-
-QLabel* ExperimentWindow::staleNote() const { return m_charts->staleNote(); }
-
-QLabel* ExperimentWindow::emptyHint() const { return m_charts->hint(); }
-
-QLineEdit* ExperimentWindow::seedsEdit() const { return m_fields->seeds(); }
-
-QLineEdit* ExperimentWindow::targetsEdit() const { return m_fields->targets(); }
-
-QLineEdit* ExperimentWindow::epsilonEdit() const { return m_fields->epsilon(); }
 
 ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWidget* parent)
     : QMainWindow(parent, Qt::Window), m_current(std::move(current)), m_runner(new SweepRunner(this)) {
@@ -93,7 +65,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     connect(m_configs, &ConfigurationTable::edited, this, &ExperimentWindow::tableEdited);
     // A label typed for a row that ran: its curves and rows are renamed at once, without running again.
     connect(m_configs, &ConfigurationTable::labelTyped, this, [this](int row, const QString& label) {
-        if (const int configuration = configurationOfRow(row); configuration >= 0)
+        if (const int configuration = isRunning() ? -1 : m_model.ConfigurationOfRow(tableRows(), row); configuration >= 0)
             relabel(static_cast<std::size_t>(configuration), label);
     });
 
@@ -235,9 +207,7 @@ bool ExperimentWindow::openExperiment(const QString& path) {
     if (isRunning() || m_opening) return false;
     ex::Experiment experiment;
     ex::ExperimentPlan plan;
-    ex::ExperimentFault fault = ex::ReadExperimentFile(QFile::encodeName(path).toStdString(), experiment);
-    if (!fault) fault = ex::PlanExperiment(experiment, plan);
-    if (fault) {
+    if (const ex::ExperimentFault fault = ex::OpenExperimentFile(QFile::encodeName(path).toStdString(), experiment, plan)) {
         ShowMessageBox(this, QMessageBox::Warning,
                        tr("実験ファイル \"%1\" を読めません: %2").arg(path, ExperimentFaultWords(fault)));
         return false;
@@ -253,7 +223,7 @@ bool ExperimentWindow::openExperiment(const QString& path) {
     m_configs->refreshLabels();
     m_fields->seeds()->setText(QString::fromStdString(ex::SeedListText(experiment.seeds)));
     m_fields->targets()->setText(QString::fromStdString(ex::TargetsFieldText(experiment, plan)));
-    m_fields->epsilon()->setText(Number(plan.epsilon));
+    m_fields->epsilon()->setText(QString::fromStdString(kelvora::session::NumberText(plan.epsilon)));
     m_model.SetAbout(experiment.title, experiment.notes);
     m_about->setText(QString::fromStdString(m_model.AboutText()));
     m_about->setVisible(!m_about->text().isEmpty());
@@ -266,14 +236,7 @@ bool ExperimentWindow::openExperiment(const QString& path) {
 
 QString ExperimentWindow::saveExperiment(const QString& path) {
     std::vector<ex::PlannedConfiguration> planned;
-    QString problem;
-    for (int row = 0; row < m_configs->rowCount() && problem.isEmpty(); ++row) {
-        std::vector<ConfigurationTable::Configuration> read;
-        problem = m_configs->readRow(row, read);
-        // An automatic label stays automatic in the file.
-        for (const ConfigurationTable::Configuration& c : read)
-            planned.push_back({m_configs->isLabelTyped(row) ? c.label.toStdString() : std::string(), c.params, c.algorithm, 0});
-    }
+    QString problem = m_configs->readPlanned(planned);
     if (problem.isEmpty() && planned.empty()) problem = tr("構成がありません。「追加」で加えてください。");
     std::string text;
     if (problem.isEmpty())
@@ -299,32 +262,15 @@ void ExperimentWindow::fillFromFile(const std::vector<kelvora::SweepCombination>
     }
     m_fileNote->clear();
     m_fileNote->hide();
-    m_configs->clear();
-    // Plain rows, named automatically as any row is; a label kept beside the file that says
-    // something else stands as typed.
-    for (const kelvora::SweepCombination& c : configurations) m_configs->addRow(QString(), c.params, c.algorithm);
-    m_configs->refreshLabels();
-    const std::vector<std::string>& labels = m_model.labels();
-    for (int row = 0; row < m_configs->rowCount() && row < static_cast<int>(labels.size()); ++row)
-        m_configs->setLabel(row, QString::fromStdString(labels[static_cast<std::size_t>(row)]));
-    QStringList pairs;
-    for (const kelvora::SweepTarget& t : targets) pairs << QStringLiteral("%1,%2").arg(t.x).arg(t.y);
+    m_configs->fill(configurations, m_model.labels());
     m_fields->seeds()->setText(QString::fromStdString(ex::SeedsFieldText(seeds)));
-    m_fields->targets()->setText(pairs.join(QLatin1Char(' ')));
+    m_fields->targets()->setText(QString::fromStdString(ex::TargetsFieldText(targets)));
     m_tableFromFile = true;
 }
 
 void ExperimentWindow::fitSummary(bool columns) {
     if (columns) m_summary->fitColumns();
-    if (m_splitterMoved || !m_splitter->isVisible()) return;  // shown: the showEvent fits it
-    const int needed = m_summary->neededWidth();
-    const QList<int> sizes = m_splitter->sizes();
-    const int total = sizes.value(0) + sizes.value(1);
-    QWidget* left = m_splitter->widget(0);
-    QWidget* right = m_splitter->widget(1);
-    const int most = std::max(0, total - right->minimumSizeHint().width());
-    const int width = std::min(std::max(needed, left->minimumSizeHint().width()), most);
-    if (width != sizes.value(0)) m_splitter->setSizes({width, total - width});
+    if (!m_splitterMoved && m_splitter->isVisible()) FitSplitter(m_splitter, m_summary->neededWidth());  // else: showEvent
 }
 
 bool ExperimentWindow::addCurrent() {
@@ -363,10 +309,8 @@ bool ExperimentWindow::run() {
     }
     std::vector<ex::TableConfiguration> read;
     std::vector<std::string> labels;
-    for (const ConfigurationTable::Configuration& c : configurations) {
-        read.push_back({c.label.toStdString(), c.params, c.algorithm});
-        labels.push_back(c.label.toStdString());
-    }
+    for (const ConfigurationTable::Configuration& c : configurations) read.push_back({c.label.toStdString(), c.params, c.algorithm});
+    for (const ex::TableConfiguration& c : read) labels.push_back(c.label);
     std::vector<kelvora::SweepPlan> plans;
     // The limits kelvora-cli sweep holds its plans to: a seed or a target twice, say.
     if (const kelvora::session::SweepPlanFault fault = ex::PlansOf(read, shared, plans)) {
@@ -375,9 +319,7 @@ bool ExperimentWindow::run() {
     }
     // Two rows of one configuration would be one in the runs' file: refused, naming them.
     if (const std::vector<std::pair<int, int>> pairs = m_configs->duplicateRows(); !pairs.empty()) {
-        QStringList words;
-        for (const auto& [a, b] : pairs) words << tr("%1 行目と %2 行目").arg(a).arg(b);
-        ShowMessageBox(this, QMessageBox::Warning, tr("同じ構成の行があります: %1。どちらかを変えるか削除してください。").arg(words.join(tr("、"))));
+        ShowMessageBox(this, QMessageBox::Warning, DuplicateRowsWords(pairs));
         return false;
     }
     if (static_cast<int>(plans.size()) > kMaxExpanded) {
@@ -444,38 +386,15 @@ void ExperimentWindow::showOutcome() {
     showOutcome(ComputeOutcome(Texts(m_model.labels()), m_model.results(), !m_model.opened()));
 }
 
-namespace {
-
-// A row's configuration as a run of it.
-kelvora::SweepCombination Combination(const ConfigurationTable::Configuration& c) {
-    kelvora::SweepCombination ran;
-    ran.params = c.params;
-    ran.algorithm = c.algorithm;
-    return ran;
-}
-
-}  // namespace
-
-int ExperimentWindow::configurationOfRow(int row) const {
-    if (isRunning() || row < 0 || row >= m_configs->rowCount()) return -1;
-    std::size_t configuration = 0;  // the rows before it, each value of a list counted
-    for (int r = 0; r <= row; ++r) {
+std::vector<std::optional<std::vector<kelvora::SweepCombination>>> ExperimentWindow::tableRows() const {
+    std::vector<std::optional<std::vector<kelvora::SweepCombination>>> rows(static_cast<std::size_t>(m_configs->rowCount()));
+    for (int row = 0; row < m_configs->rowCount(); ++row) {
         std::vector<ConfigurationTable::Configuration> read;
-        if (!m_configs->readRow(r, read).isEmpty()) return -1;
-        if (r < row) {
-            configuration += read.size();
-            continue;
-        }
-        const std::optional<kelvora::SweepCombination> ran = m_model.Configuration(configuration);
-        return read.size() == 1 && ran && kelvora::SameConfiguration(*ran, Combination(read.front())) ? static_cast<int>(configuration) : -1;
+        if (!m_configs->readRow(row, read).isEmpty()) continue;
+        auto& combinations = rows[static_cast<std::size_t>(row)].emplace();
+        for (const ConfigurationTable::Configuration& c : read) combinations.push_back(c.combination());
     }
-    return -1;
-}
-
-int ExperimentWindow::rowOfConfiguration(std::size_t configuration) const {
-    for (int row = 0; row < m_configs->rowCount(); ++row)
-        if (configurationOfRow(row) == static_cast<int>(configuration)) return row;
-    return -1;
+    return rows;
 }
 
 void ExperimentWindow::tableEdited() {
@@ -491,18 +410,17 @@ void ExperimentWindow::setStale(bool stale) {
 
 void ExperimentWindow::dropConfigurations(const std::vector<ConfigurationTable::Configuration>& removed) {
     if (isRunning() || removed.empty()) return;
-    std::vector<ConfigurationTable::Configuration> read;
-    for (int row = 0; row < m_configs->rowCount(); ++row) (void)m_configs->readRow(row, read);
     std::vector<kelvora::SweepCombination> held, gone;
-    for (const ConfigurationTable::Configuration& c : read) held.push_back(Combination(c));
-    for (const ConfigurationTable::Configuration& c : removed) gone.push_back(Combination(c));
+    for (const auto& row : tableRows())
+        if (row) held.insert(held.end(), row->begin(), row->end());
+    for (const ConfigurationTable::Configuration& c : removed) gone.push_back(c.combination());
     if (m_model.Drop(gone, held)) showOutcome();
 }
 
 void ExperimentWindow::relabel(std::size_t configuration, const QString& label) {
     if (isRunning() || !m_model.Relabel(configuration, label.toStdString())) return;
     m_summary->setLabel(configuration, label);
-    if (const int row = rowOfConfiguration(configuration); row >= 0)
+    if (const int row = m_model.RowOfConfiguration(tableRows(), configuration); row >= 0)
         m_configs->setLabel(row, label);  // typed now: no longer automatic
     m_plots->setLabels(m_model.labels());
     m_statistics->setRuns(Texts(m_model.labels()), m_model.results());
@@ -513,12 +431,7 @@ void ExperimentWindow::showOutcome(ExperimentOutcome outcome) {
     std::vector<std::size_t> runs;
     for (const auto& list : results) runs.push_back(list.size());
     m_summary->showRows(Texts(m_model.labels()), outcome.rows, runs);
-    // How many runs each holds: after 中止 every configuration has run the same seeds (whole rounds).
-    const std::set<std::size_t> counts(runs.begin(), runs.end());
-    if (counts.size() == 1)
-        m_runsEach->setText(m_model.cancelled() ? tr("各構成 %1 回 (中止)").arg(*counts.begin()) : tr("各構成 %1 回").arg(*counts.begin()));
-    else
-        m_runsEach->setText(results.empty() ? QString() : tr("構成ごとの実行数は「実行数」の列のとおりです"));
+    m_runsEach->setText(RunsEachWords(runs, m_model.cancelled()));
     fitSummary();
     // A sweep file does not say its epsilon: no epsilon is drawn for its runs.
     m_charts->showRuns(std::move(outcome.groups), m_model.epsilon(), std::move(outcome.statistics), results,
@@ -547,16 +460,6 @@ void ExperimentWindow::saveTable() const {
     if (!m_tableFromFile) SaveTable(*m_configs, *m_fields);  // an opened file's rows: the table kept is the one last run
 }
 
-namespace {
-
-// The one local file a drag carries, or "".
-QString DroppedFile(const QMimeData* mime) {
-    const QList<QUrl> urls = mime->urls();
-    return urls.size() == 1 && urls.first().isLocalFile() ? urls.first().toLocalFile() : QString();
-}
-
-}  // namespace
-
 void ExperimentWindow::dragEnterEvent(QDragEnterEvent* event) {
     if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
@@ -565,10 +468,7 @@ void ExperimentWindow::dropEvent(QDropEvent* event) {
     const QString path = DroppedFile(event->mimeData());
     if (path.isEmpty()) return;
     event->acceptProposedAction();
-    QFile file(path);
-    const QByteArray header = QByteArray::fromStdString(kelvora::SweepHeader()).trimmed();
-    // Only a regular file is read here: a FIFO would wait for its writer.
-    const bool sweep = QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) && file.readLine(header.size() + 3).trimmed() == header;
+    const bool sweep = IsSweepFile(path);
     // After the drop has finished: a message box may follow.
     QMetaObject::invokeMethod(this, [this, path, sweep] {
         if (sweep) openSweep(path);

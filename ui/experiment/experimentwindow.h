@@ -15,9 +15,12 @@
 
 #include "batch/sweep.h"
 #include "experiment/experiment_model.h"
+#include "experiment/chartspanel.h"
 #include "experiment/configurationtable.h"
 #include "experiment/experimentdata.h"
+#include "experiment/runpanel.h"
 #include "experiment/statisticspanel.h"
+#include "experiment/summarytable.h"
 
 class QCheckBox;
 class QComboBox;
@@ -62,7 +65,7 @@ public:
     static DiscardQuestion SetDiscardQuestion(DiscardQuestion question);
     /// The spellings the drop-down of a configuration column offers (method, encoding, selection,
     /// crossover and mutation operators, as kelvora-cli takes them); empty for other columns.
-    static QStringList choices(int column);
+    static QStringList choices(int column) { return ConfigurationTable::choices(column); }
     /// The seam of a sweep file's reading off the window's thread: called there with the rows read
     /// so far, before each row is taken (tests hold the reading at a known row; nullptr: none).
     using OpenSeam = void (*)(long long rowsRead);
@@ -110,27 +113,27 @@ public:
     /// キャンセル) over parent and answers with the choice; a sweep going is stopped on "discard".
     void askDiscard(QWidget* parent, std::function<void(bool discard)> answer);
 
-    QTableWidget* configurations() const;
-    QTableWidget* summary() const;
+    QTableWidget* configurations() const { return m_configs->table(); }
+    QTableWidget* summary() const { return m_summary; }
     ExperimentPlots* plots() const { return m_plots; }
     /// The 統計 tab among the plots' tabs.
     StatisticsPanel* statistics() const { return m_statistics; }
     /// The 応答 tab.
-    ResponsePanel* response() const;
-    QLineEdit* seedsEdit() const;
-    QLineEdit* targetsEdit() const;
-    QLineEdit* epsilonEdit() const;
+    ResponsePanel* response() const { return m_charts->response(); }
+    QLineEdit* seedsEdit() const { return m_fields->seeds(); }
+    QLineEdit* targetsEdit() const { return m_fields->targets(); }
+    QLineEdit* epsilonEdit() const { return m_fields->epsilon(); }
     /// The line naming rows that repeat another's configuration ("" when none do).
-    QLabel* duplicatesNote() const;
+    QLabel* duplicatesNote() const { return m_configs->duplicatesNote(); }
     /// The line over the charts saying that the results shown belong to the previous table (shown
     /// while the table, seeds, targets or ε have changed since they were run or opened).
-    QLabel* staleNote() const;
+    QLabel* staleNote() const { return m_charts->staleNote(); }
     /// The results shown belong to another table than the one shown: greyed, staleNote() showing.
     bool isStale() const { return m_model.stale(); }
     /// The line under the table saying that an opened file's configurations did not fit in it.
     QLabel* fileNote() const { return m_fileNote; }
     /// The sentence over the charts saying what to do while nothing has been run or opened.
-    QLabel* emptyHint() const;
+    QLabel* emptyHint() const { return m_charts->hint(); }
     /// The line under the summary saying how many runs each configuration holds.
     QLabel* runsNote() const { return m_runsEach; }
     /// Configurations of the last sweep or file (rows' value lists expanded), and their labels.
@@ -184,11 +187,8 @@ private:
     /// Names configuration (of the runs shown) label in the summary, the charts and the tests, and
     /// in the configurations table when its row still holds that configuration.
     void relabel(std::size_t configuration, const QString& label);
-    /// The configuration of the last run that row holds alone (a row without a value list, read as
-    /// it was run), or -1.
-    int configurationOfRow(int row) const;
-    /// The row holding configuration of the last run alone, or -1.
-    int rowOfConfiguration(std::size_t configuration) const;
+    /// Each row's configurations (a list's values expanded), nullopt where a row does not read.
+    std::vector<std::optional<std::vector<kelvora::SweepCombination>>> tableRows() const;
     /// The table, seeds, targets or ε changed: the results shown are marked stale.
     void tableEdited();
     void setStale(bool stale);

@@ -1,5 +1,9 @@
 #include "experiment/experimentwords.h"
 
+#include <set>
+
+#include <QStringList>
+
 #include "experiment/experimentwindow.h"
 #include "session/sweep_targets.h"
 
@@ -94,6 +98,22 @@ QString SaveFaultWords(const ex::SaveFault& fault) {
     case Field::epsilon: return ExperimentWindow::tr("ε: 0 より大きく 1000 以下の数値を入力してください。");
     }
     return {};
+}
+
+QString DuplicateRowsWords(const std::vector<std::pair<int, int>>& pairs) {
+    QStringList words;
+    for (const auto& [a, b] : pairs) words << ExperimentWindow::tr("%1 行目と %2 行目").arg(a).arg(b);
+    return ExperimentWindow::tr("同じ構成の行があります: %1。どちらかを変えるか削除してください。")
+        .arg(words.join(ExperimentWindow::tr("、")));
+}
+
+QString RunsEachWords(const std::vector<std::size_t>& runs, bool cancelled) {
+    // After 中止 every configuration has run the same seeds (whole rounds).
+    const std::set<std::size_t> counts(runs.begin(), runs.end());
+    if (counts.size() == 1)
+        return cancelled ? ExperimentWindow::tr("各構成 %1 回 (中止)").arg(*counts.begin())
+                         : ExperimentWindow::tr("各構成 %1 回").arg(*counts.begin());
+    return runs.empty() ? QString() : ExperimentWindow::tr("構成ごとの実行数は「実行数」の列のとおりです");
 }
 
 }  // namespace kelvora::ui

@@ -1,6 +1,10 @@
 #pragma once
 // The experiment model's typed faults in the experiment window's words (Japanese, translated).
 
+#include <cstddef>
+#include <utility>
+#include <vector>
+
 #include <QString>
 
 #include "experiment/experiment_file.h"
@@ -20,4 +24,9 @@ QString FieldFaultWords(const kelvora::experiment::FieldFault& fault);
 QString PlanFaultWords(const kelvora::session::SweepPlanFault& fault);
 /// The fields' fault where an experiment is saved from them.
 QString SaveFaultWords(const kelvora::experiment::SaveFault& fault);
+/// Rows that repeat another's configuration (1-based pairs), refused.
+QString DuplicateRowsWords(const std::vector<std::pair<int, int>>& pairs);
+/// How many runs each configuration holds (runs: each one's), "" without configurations.
+QString RunsEachWords(const std::vector<std::size_t>& runs, bool cancelled);
+
 }  // namespace kelvora::ui

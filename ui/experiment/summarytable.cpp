@@ -5,6 +5,7 @@
 
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QStyle>
 
 #include "experiment/experimentplots.h"
@@ -128,6 +129,14 @@ int SummaryTable::neededWidth() const {
     if (!verticalHeader()->isHidden()) needed += verticalHeader()->sizeHint().width();
     for (int column = kLabel; column <= kP; ++column) needed += columnWidth(column);
     return needed;
+}
+
+void FitSplitter(QSplitter* splitter, int needed) {
+    const QList<int> sizes = splitter->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    const int most = std::max(0, total - splitter->widget(1)->minimumSizeHint().width());
+    const int width = std::min(std::max(needed, splitter->widget(0)->minimumSizeHint().width()), most);
+    if (width != sizes.value(0)) splitter->setSizes({width, total - width});
 }
 
 }  // namespace kelvora::ui

@@ -9,6 +9,8 @@
 
 #include <QTableWidget>
 
+class QSplitter;
+
 #include "batch/sweep.h"
 
 namespace kelvora::ui {
@@ -42,5 +44,8 @@ signals:
     /// A label was typed for configuration (never empty: an emptied label is put back).
     void labelEdited(std::size_t configuration, const QString& label);
 };
+
+/// Gives the splitter's first side needed (its least at least), the second side keeping its least.
+void FitSplitter(QSplitter* splitter, int needed);
 
 }  // namespace kelvora::ui

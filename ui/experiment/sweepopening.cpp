@@ -4,10 +4,13 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QProgressDialog>
 #include <QTimer>
+#include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "batch/sweep_table.h"
 #include "experiment/experimentwindow.h"
 
 namespace kelvora::ui {
@@ -49,6 +52,17 @@ std::shared_ptr<SweepOpening> StartSweepOpening(QWidget* parent, QThreadPool* po
             Qt::QueuedConnection);
     });
     return opening;
+}
+
+QString DroppedFile(const QMimeData* mime) {
+    const QList<QUrl> urls = mime->urls();
+    return urls.size() == 1 && urls.first().isLocalFile() ? urls.first().toLocalFile() : QString();
+}
+
+bool IsSweepFile(const QString& path) {
+    QFile file(path);
+    const QByteArray header = QByteArray::fromStdString(kelvora::SweepHeader()).trimmed();
+    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) && file.readLine(header.size() + 3).trimmed() == header;
 }
 
 }  // namespace kelvora::ui

@@ -12,6 +12,7 @@
 #include "experiment/experiment_model.h"
 #include "experiment/experimentdata.h"
 
+class QMimeData;
 class QThreadPool;
 class QWidget;
 
@@ -31,5 +32,10 @@ struct SweepOpening {
 std::shared_ptr<SweepOpening> StartSweepOpening(QWidget* parent, QThreadPool* pool, const QString& path,
                                                 void (*seam)(long long rowsRead),
                                                 std::function<void(std::shared_ptr<SweepOpening>)> done);
+
+/// The one local file a drag carries, or "".
+QString DroppedFile(const QMimeData* mime);
+/// A regular file (a FIFO would wait for its writer) whose first line is a sweep CSV's header.
+bool IsSweepFile(const QString& path);
 
 }  // namespace kelvora::ui
