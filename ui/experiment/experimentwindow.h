@@ -4,7 +4,6 @@
 // worker pool, then compared in charts and a table, with export of the runs, the summary and the
 // charts.
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -22,12 +21,8 @@
 #include "experiment/statisticspanel.h"
 #include "experiment/summarytable.h"
 
-class QCheckBox;
-class QComboBox;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
-class QPushButton;
 class QSplitter;
 class QTableWidget;
 
@@ -220,7 +215,7 @@ private:
     bool m_computing = false;                           ///< the outcome of the last sweep is being computed (on the runner's pool)
     long long m_total = 0;
     long long m_done = 0;
-    std::shared_ptr<SweepOpening> m_opening;                  ///< the sweep file being read
+    std::shared_ptr<SweepOpening> m_opening;            ///< the sweep file being read
 };
 
 }  // namespace kelvora::ui
