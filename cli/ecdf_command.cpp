@@ -57,7 +57,9 @@ const char* const kUsage =
     "\n"
     "Columns: algorithm,population,generations,crossover,mutation,encoding,selection,elitism,\n"
     "crossover_operator,mutation_operator (the configuration, as the sweep file spells it), then\n"
-    "x,runs,within,fraction,low,high. Configurations come in the order they first appear in the file;\n"
+    "x,runs,within,fraction,low,high,epsilon (the px the curve is taken at: --epsilon, else the file's\n"
+    "own, else 0.5, said on standard error as not recorded; empty with --target optimum).\n"
+    "Configurations come in the order they first appear in the file;\n"
     "numbers are the shortest text that reads back exactly; lines end in LF. Rows of several sweeps\n"
     "may share the file when each configuration's rows come from one sweep; a run of one sweep is\n"
     "there once (a repeated row is refused, naming both lines).\n"
@@ -114,11 +116,12 @@ std::string ParseEcdfArgs(const std::vector<std::string>& args, EcdfArgs& e) {
     return {};
 }
 
-// The CSV: each configuration's columns, then one line per x.
-std::string EcdfCsv(const experiment::RunsByConfiguration& runs, bool optimum, bool evaluations) {
+// The CSV: each configuration's columns, then one line per x; epsilon (px) the one the curves are
+// taken at, empty for the curves to the optimum.
+std::string EcdfCsv(const experiment::RunsByConfiguration& runs, bool optimum, bool evaluations, const std::string& epsilon) {
     std::string text =
         "algorithm,population,generations,crossover,mutation,encoding,selection,elitism,crossover_operator,"
-        "mutation_operator,x,runs,within,fraction,low,high\n";
+        "mutation_operator,x,runs,within,fraction,low,high,epsilon\n";
     for (const experiment::ConfigurationRuns& g : runs.groups) {
         const SweepCombination& c = g.first;
         const std::vector<std::string> f = AlgorithmFields(c.algorithm);
@@ -130,7 +133,7 @@ std::string EcdfCsv(const experiment::RunsByConfiguration& runs, bool optimum, b
              RunLengthDistribution(optimum ? g.firstAtOptimum : g.firstWithin, c.params.generationCount, c.params.populationSize, evaluations)) {
             text += prefix + std::to_string(p.x) + "," + std::to_string(p.within.trials) + "," +
                     std::to_string(p.within.successes) + "," + ExactText(p.within.rate) + "," +
-                    ExactText(p.within.low) + "," + ExactText(p.within.high) + "\n";
+                    ExactText(p.within.low) + "," + ExactText(p.within.high) + "," + epsilon + "\n";
         }
     }
     return text;
@@ -180,12 +183,17 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
     experiment::RunsByConfiguration runs;
     std::vector<Rerun> reruns;           // with --epsilon: every row, in file order
     std::vector<std::size_t> groupOf;    // each rerun's configuration
+    std::optional<double> recorded;  // the epsilon the file's rows were measured at
     const std::string error = ReadSweepRuns(e.input, runs, [&](const ParsedSweepRow& row, long long line, std::size_t k) {
+        recorded = row.epsilon;
         if (!e.epsilon) return;
         reruns.push_back({row.result.combination, row.result.eliteDistance, line, nullptr});
         groupOf.push_back(k);
     });
     if (!error.empty()) return refuse(error);
+    if (!e.optimum && !e.epsilon && !recorded)
+        std::fprintf(stderr, "kelvora-cli ecdf: %s: %s\n", Printable(e.input).c_str(), session::EpsilonNotRecorded().c_str());
+    const std::string epsilon = e.optimum ? std::string() : ExactText(e.epsilon ? *e.epsilon : recorded.value_or(kDefaultEpsilon));
     if (e.epsilon) {
         // Each rerun's slot, now that the groups no longer grow.
         std::vector<std::size_t> filled(runs.groups.size(), 0);
@@ -203,5 +211,5 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
                           ": the row's run, made again, does not end at its elite_distance (a file edited, or "
                           "written by another version)");
     }
-    return Deliver(file, e.output, EcdfCsv(runs, e.optimum, e.evaluations));
+    return Deliver(file, e.output, EcdfCsv(runs, e.optimum, e.evaluations, epsilon));
 }

@@ -222,7 +222,10 @@ int kelvora::cli::ReportCommand(const std::vector<std::string>& args) {
     report::ReportInput in;
     in.language = o.language ? *o.language
                              : session::EnglishFromEnvironment() ? report::Language::English : report::Language::Japanese;
-    const std::string error = ReadSweepRuns(o.input, in.runs);
+    const std::string error = ReadSweepRuns(o.input, in.runs, [&](const ParsedSweepRow& row, long long, std::size_t) {
+        in.epsilonRecorded = row.epsilon.has_value();
+        in.epsilon = row.epsilon.value_or(kDefaultEpsilon);
+    });
     if (!error.empty()) return refuse(error);
     const std::string shown = Printable(o.input);
     if (in.runs.groups.size() < 2)

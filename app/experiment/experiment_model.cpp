@@ -124,6 +124,7 @@ void ReadSweepForExperiment(const std::string& path, OpenedSweep& opened, const 
         if (stop) return false;
         bytesRead.fetch_add(static_cast<long long>(text.size()) + 1, std::memory_order_relaxed);
         ++opened.rows;
+        opened.epsilon = row.epsilon;
         const SweepCombination& c = row.result.combination;
         if (seen.insert(c.seed).second) opened.seeds.push_back(c.seed);
         if (placed.insert({c.target.x, c.target.y}).second) opened.targets.push_back(c.target);
@@ -277,6 +278,7 @@ void ExperimentModel::Open(OpenedSweep& opened) {
     labels_ = std::move(opened.labels);
     results_ = std::move(opened.results);
     openedBytes_ = std::move(opened.bytes);
+    fileEpsilon_ = opened.epsilon.value_or(kDefaultEpsilon);
     varied_.clear();
     unsaved_ = false;
     cancelled_ = false;
@@ -344,7 +346,7 @@ std::string ExperimentModel::RunsCsv() const {
         const long long runs = CombinationCount(ran);
         const std::string fingerprint = SweepFingerprint(ran);
         for (std::size_t k = 0; k < results_[i].size(); ++k)
-            text += SweepRow(results_[i][k], static_cast<long long>(k), runs, fingerprint);
+            text += SweepRow(results_[i][k], static_cast<long long>(k), runs, fingerprint, ran.epsilon);
     }
     return text;
 }
@@ -377,6 +379,6 @@ std::string ExperimentModel::AboutText() const {
     return title_ ? *title_ : notes_.value_or(std::string());
 }
 
-double ExperimentModel::epsilon() const { return plans_.empty() ? std::nan("") : plans_.front().epsilon; }
+double ExperimentModel::epsilon() const { return plans_.empty() ? fileEpsilon_ : plans_.front().epsilon; }
 
 }  // namespace kelvora::experiment

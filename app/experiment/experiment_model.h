@@ -75,6 +75,7 @@ struct OpenedSweep {
     std::vector<SweepTarget> targets;               ///< the same
     std::string bytes;                              ///< the file's own bytes: its runs CSV
     long long rows = 0;                             ///< rows read
+    std::optional<double> epsilon;                  ///< px, the rows' own; none in a file that does not record it
 };
 
 /// Reads the sweep file at path into opened, on any thread. stop is polled before each row (true:
@@ -171,7 +172,8 @@ public:
     bool cancelled() const { return cancelled_; }
     /// The runs shown were read from a file, not run (they carry no improvements).
     bool opened() const { return plans_.empty() && !openedBytes_.empty(); }
-    /// The epsilon the runs were measured at; NaN for a file's (it does not say).
+    /// The epsilon (px) the runs were measured at: the sweep's, or the opened file's own (0.5 where
+    /// it does not record one).
     double epsilon() const;
     /// Runs finished since the last save.
     bool unsaved() const { return unsaved_; }
@@ -197,6 +199,7 @@ private:
     bool unsaved_ = false;
     bool stale_ = false;
     std::optional<std::string> title_, notes_;
+    double fileEpsilon_ = kDefaultEpsilon;          // the epsilon of the runs of the file opened last
 };
 
 }  // namespace kelvora::experiment

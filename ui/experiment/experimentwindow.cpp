@@ -190,6 +190,13 @@ void ExperimentWindow::finishOpening(std::shared_ptr<SweepOpening> opened) {
     }
     m_model.Open(opened->sweep);
     fillFromFile(opened->sweep.configurations, opened->sweep.seeds, opened->sweep.targets);
+    // The runs were measured at the file's epsilon: the field says it, or that it was assumed.
+    m_fields->epsilon()->setText(QString::fromStdString(kelvora::session::NumberText(m_model.epsilon())));
+    if (!opened->sweep.epsilon) {
+        const QString note = tr("このファイルには ε の記録がありません。0.5 とみなしました。");
+        m_fileNote->setText(m_fileNote->isVisible() ? m_fileNote->text() + QLatin1Char('\n') + note : note);
+        m_fileNote->show();
+    }
     m_done = m_total = opened->sweep.rows;
     updateProgress();
     setStale(false);
@@ -433,7 +440,7 @@ void ExperimentWindow::showOutcome(ExperimentOutcome outcome) {
     m_summary->showRows(Texts(m_model.labels()), outcome.rows, runs);
     m_runsEach->setText(RunsEachWords(runs, m_model.cancelled()));
     fitSummary();
-    // A sweep file does not say its epsilon: no epsilon is drawn for its runs.
+    // An opened file's runs were measured at its own epsilon (0.5 where it does not record one).
     m_charts->showRuns(std::move(outcome.groups), m_model.epsilon(), std::move(outcome.statistics), results,
                        QString::fromStdString(m_model.varied()));
 }

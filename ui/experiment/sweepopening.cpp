@@ -12,6 +12,7 @@
 
 #include "batch/sweep_table.h"
 #include "experiment/experimentwindow.h"
+#include "session/sweep_file.h"
 
 namespace kelvora::ui {
 
@@ -61,8 +62,8 @@ QString DroppedFile(const QMimeData* mime) {
 
 bool IsSweepFile(const QString& path) {
     QFile file(path);
-    const QByteArray header = QByteArray::fromStdString(kelvora::SweepHeader()).trimmed();
-    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) && file.readLine(header.size() + 3).trimmed() == header;
+    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) &&
+           kelvora::session::IsSweepHeader(file.readLine(static_cast<qint64>(kelvora::SweepHeader().size()) + 3).trimmed().toStdString());
 }
 
 }  // namespace kelvora::ui

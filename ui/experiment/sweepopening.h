@@ -35,7 +35,8 @@ std::shared_ptr<SweepOpening> StartSweepOpening(QWidget* parent, QThreadPool* po
 
 /// The one local file a drag carries, or "".
 QString DroppedFile(const QMimeData* mime);
-/// A regular file (a FIFO would wait for its writer) whose first line is a sweep CSV's header.
+/// A regular file (a FIFO would wait for its writer) whose first line is a sweep CSV's header
+/// (with or without the epsilon column).
 bool IsSweepFile(const QString& path);
 
 }  // namespace kelvora::ui
