@@ -124,5 +124,30 @@ TEST(ExperimentModel, RowsHoldTheConfigurationsTheyRan) {
     EXPECT_EQ(model.plans().size(), 2u);
 }
 
+TEST(ExperimentModel, AnOpenedFileKeepsItsBytesAndEpsilon) {
+    const struct {
+        std::optional<double> recorded;
+        double shown;
+    } rows[] = {{std::nullopt, 0.5}, {2.0, 2.0}, {0.25, 0.25}};
+    for (const auto& r : rows) {
+        ExperimentModel model;
+        OpenedSweep opened;
+        opened.bytes = "the file's own bytes\n";
+        opened.epsilon = r.recorded;
+        opened.results.resize(1);
+        opened.labels = {"classic"};
+        model.Open(opened);
+        EXPECT_TRUE(model.opened());
+        EXPECT_EQ(model.RunsCsv(), "the file's own bytes\n");
+        EXPECT_EQ(model.epsilon(), r.shown);
+        // Run again: the sweep's own epsilon, and the runs are the sweep's.
+        SweepPlan plan = TwoSeeds(1);
+        plan.epsilon = 3.0;
+        model.Begin({plan}, {"classic"}, "");
+        EXPECT_EQ(model.epsilon(), 3.0);
+        EXPECT_FALSE(model.opened());
+    }
+}
+
 }  // namespace
 }  // namespace kelvora::experiment

@@ -192,11 +192,7 @@ void ExperimentWindow::finishOpening(std::shared_ptr<SweepOpening> opened) {
     fillFromFile(opened->sweep.configurations, opened->sweep.seeds, opened->sweep.targets);
     // The runs were measured at the file's epsilon: the field says it, or that it was assumed.
     m_fields->epsilon()->setText(QString::fromStdString(kelvora::session::NumberText(m_model.epsilon())));
-    if (!opened->sweep.epsilon) {
-        const QString note = tr("このファイルには ε の記録がありません。0.5 とみなしました。");
-        m_fileNote->setText(m_fileNote->isVisible() ? m_fileNote->text() + QLatin1Char('\n') + note : note);
-        m_fileNote->show();
-    }
+    if (!opened->sweep.epsilon) AddNoteLine(m_fileNote, tr("このファイルには ε の記録がありません。0.5 とみなしました。"));
     m_done = m_total = opened->sweep.rows;
     updateProgress();
     setStale(false);

@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include <QLabel>
 #include <QStringList>
 
 #include "experiment/experimentwindow.h"
@@ -98,6 +99,11 @@ QString SaveFaultWords(const ex::SaveFault& fault) {
     case Field::epsilon: return ExperimentWindow::tr("ε: 0 より大きく 1000 以下の数値を入力してください。");
     }
     return {};
+}
+
+void AddNoteLine(QLabel* note, const QString& line) {
+    note->setText(note->isVisible() ? note->text() + QLatin1Char('\n') + line : line);
+    note->show();
 }
 
 QString DuplicateRowsWords(const std::vector<std::pair<int, int>>& pairs) {

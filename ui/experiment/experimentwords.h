@@ -7,6 +7,8 @@
 
 #include <QString>
 
+class QLabel;
+
 #include "experiment/experiment_file.h"
 #include "experiment/experiment_model.h"
 #include "experiment/lists.h"
@@ -24,6 +26,8 @@ QString FieldFaultWords(const kelvora::experiment::FieldFault& fault);
 QString PlanFaultWords(const kelvora::session::SweepPlanFault& fault);
 /// The fields' fault where an experiment is saved from them.
 QString SaveFaultWords(const kelvora::experiment::SaveFault& fault);
+/// Shows line in note, under what it shows already.
+void AddNoteLine(QLabel* note, const QString& line);
 /// Rows that repeat another's configuration (1-based pairs), refused.
 QString DuplicateRowsWords(const std::vector<std::pair<int, int>>& pairs);
 /// How many runs each configuration holds (runs: each one's), "" without configurations.
