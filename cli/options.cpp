@@ -213,7 +213,7 @@ std::string UsageText() {
         "  --help             this text\n"
         "  --version          the program's version\n"
         "\n"
-        "The operators (the defaults are the classic algorithm; the manual defines them):\n"
+        "The operators (the defaults are the classic algorithm; see the README for their definitions):\n"
         "  --encoding E       binary: the angle is the gene byte; gray: its Gray decoding (default binary)\n"
         "  --selection S      roulette, tournament:K (K = 2..population) or rank (default roulette)\n"
         "  --elitism E        the E fittest pass on unchanged, 0..population - 1 (default 0)\n"
