@@ -121,7 +121,7 @@ std::string ParseArguments(const std::vector<std::string>& args, Options& o, boo
 std::string Number(double v) { return ExactText(v); }
 
 // A configuration as compare --json names it: its values as the sweep file spells them, and its label.
-nlohmann::ordered_json ConfigurationJson(const report::ConfigurationRuns& g) {
+nlohmann::ordered_json ConfigurationJson(const experiment::ConfigurationRuns& g) {
     const std::vector<std::string> f = AlgorithmFields(g.first.algorithm);
     const SolverParams& p = g.first.params;
     return {{"population", p.populationSize},
@@ -184,30 +184,31 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
         return Fail(message);
     };
 
-    std::vector<SweepCombination> configurations;  // each group's first run
-    report::RunsByConfiguration runs;
+    experiment::RunsByConfiguration runs;
     std::vector<Rerun> reruns;
-    std::optional<double> recorded;  // the epsilon the file's rows were measured at
-    const std::string error = ReadSweepConfigurations(o.input, configurations, [&](const ParsedSweepRow& row, long long line, std::size_t k) {
+    std::vector<std::size_t> groupOf;  // each rerun's configuration
+    std::optional<double> recorded;    // the epsilon the file's rows were measured at
+    const std::string error = ReadSweepRuns(o.input, runs, [&](const ParsedSweepRow& row, long long line, std::size_t k) {
         recorded = row.epsilon;
-        runs.Add(row.result, k);
-        if (o.epsilon) reruns.push_back({row.result.combination, row.result.eliteDistance, line, nullptr});
+        if (!o.epsilon) return;
+        reruns.push_back({row.result.combination, row.result.eliteDistance, line, nullptr});
+        groupOf.push_back(k);
     });
     if (!error.empty()) return refuse(error);
-    std::vector<report::ConfigurationRuns>& groups = runs.groups;
+    std::vector<experiment::ConfigurationRuns>& groups = runs.groups;
     const std::vector<SweepTarget>& targets = runs.targets;
     const std::string shown = Printable(o.input);
     if (groups.size() < 2)
         return refuse(shown + ": the file holds one configuration (" + AlgorithmSummary(groups.front().first.algorithm) +
                       "): nothing to compare it with");
     std::string labelsWarning;
-    runs.Label(session::SweepFileLabels(o.input, configurations, labelsWarning));
+    runs.Label(session::SweepFileLabels(o.input, runs.configurations(), labelsWarning));
     if (!labelsWarning.empty())
         std::fprintf(stderr, "kelvora-cli compare: %s (the short labels are used)\n", Printable(labelsWarning).c_str());
     const std::optional<report::PairChoice> choice = report::ChoosePairs(runs, o.baseline);
     if (!choice) {
         std::string labels;
-        for (const report::ConfigurationRuns& g : groups) labels += (labels.empty() ? "" : "; ") + g.label;
+        for (const experiment::ConfigurationRuns& g : groups) labels += (labels.empty() ? "" : "; ") + g.label;
         return refuse("--baseline: " + Quoted(o.baseline) + " is not a configuration of " + shown + " (" +
                       Printable(labels, 400) + ", or all)");
     }
@@ -215,11 +216,8 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
     if (o.epsilon) {
         // Each row's slot, now that the groups no longer grow.
         std::vector<std::size_t> filled(groups.size(), 0);
-        for (Rerun& r : reruns) {
-            std::size_t k = 0;
-            while (!SameConfiguration(groups[k].first, r.combination)) ++k;
-            r.first = &groups[k].firstWithin[filled[k]++];
-        }
+        for (std::size_t i = 0; i < reruns.size(); ++i)
+            reruns[i].first = &groups[groupOf[i]].firstWithin[filled[groupOf[i]]++];
         InstallStopSignals();
         const long long bad = RerunWithin(reruns, *o.epsilon, true);
         if (StopFlag().load()) {
@@ -255,8 +253,8 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
                                     {"pairs", nlohmann::ordered_json::array()}};
         for (std::size_t i = 0; i < pairs.size(); ++i) {
             const PairTest& p = pairs[i];
-            const report::ConfigurationRuns& a = groups[p.a];
-            const report::ConfigurationRuns& b = groups[p.b];
+            const experiment::ConfigurationRuns& a = groups[p.a];
+            const experiment::ConfigurationRuns& b = groups[p.b];
             json["pairs"].push_back({{"a", ConfigurationJson(a)},
                                      {"b", ConfigurationJson(b)},
                                      {"successes", {a.successes(), a.firstWithin.size(), b.successes(), b.firstWithin.size()}},
@@ -280,8 +278,8 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
         text = "a,b,a_successes,a_runs,b_successes,b_runs,fisher_p,fisher_p_holm,mwu_u,mwu_p,mwu_p_holm,a12,verdict\n";
         for (std::size_t i = 0; i < pairs.size(); ++i) {
             const PairTest& p = pairs[i];
-            const report::ConfigurationRuns& a = groups[p.a];
-            const report::ConfigurationRuns& b = groups[p.b];
+            const experiment::ConfigurationRuns& a = groups[p.a];
+            const experiment::ConfigurationRuns& b = groups[p.b];
             text += CsvText(a.label) + "," + CsvText(b.label) + "," + std::to_string(a.successes()) + "," +
                     std::to_string(a.firstWithin.size()) + "," + std::to_string(b.successes()) + "," +
                     std::to_string(b.firstWithin.size()) + "," + Number(p.fisherP) + "," + Number(p.fisherPHolm) + "," +
@@ -293,13 +291,13 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
                "; p-values adjusted by Holm over " + std::to_string(pairs.size()) + (pairs.size() == 1 ? " pair" : " pairs") +
                "; * below alpha = " + Number(o.alpha) + "\n\n";
         std::size_t width = 1;
-        for (const report::ConfigurationRuns& g : groups) width = std::max(width, g.label.size());
+        for (const experiment::ConfigurationRuns& g : groups) width = std::max(width, g.label.size());
         text += Padded("a", width) + "  " + Padded("b", width) + "  " + Padded("successes", 15) + "  " +
                 Padded("Fisher p", 9) + "  " + Padded("Holm", 9) + Padded("      U", 7) + "  " + Padded("U test p", 9) +
                 "  " + Padded("Holm", 9) + "A12\n";
         for (const PairTest& p : pairs) {
-            const report::ConfigurationRuns& a = groups[p.a];
-            const report::ConfigurationRuns& b = groups[p.b];
+            const experiment::ConfigurationRuns& a = groups[p.a];
+            const experiment::ConfigurationRuns& b = groups[p.b];
             const std::string counts = std::to_string(a.successes()) + "/" + std::to_string(a.firstWithin.size()) + " " +
                                        std::to_string(b.successes()) + "/" + std::to_string(b.firstWithin.size());
             const auto marked = [&o](double holm) { return Padded(Fixed(holm, "%.2g") + (holm < o.alpha ? "*" : ""), 9); };

@@ -24,7 +24,6 @@
 #include "batch/sweep_table.h"
 #include "signals.h"
 #include "session/numbers.h"
-#include "session/configurations.h"
 #include "session/sweep_file.h"
 #include "sweep_input.h"
 
@@ -34,13 +33,6 @@ using namespace kelvora::cli;
 namespace {
 
 int Fail(const std::string& message) { return Refuse("ecdf", message); }
-
-// One configuration's runs: each run's first generation at the target, 0 when it never got there.
-struct Configuration {
-    SweepCombination runs;  // its first run: the parameters and algorithm
-    std::vector<int> first;
-};
-
 
 // What the command line asks for.
 struct EcdfArgs {
@@ -126,54 +118,21 @@ std::string ParseEcdfArgs(const std::vector<std::string>& args, EcdfArgs& e) {
     return {};
 }
 
-// Reads the sweep file's rows into their configurations (grouped by their values), the header
-// first, so that a foreign file is refused before the rest; with --epsilon every row also becomes a
-// rerun, groups[i] its configuration (its slot filled in later). Returns "" or the message naming
-// FILE:LINE.
-std::string ReadConfigurations(const EcdfArgs& e, std::vector<Configuration>& configurations, std::vector<Rerun>& reruns,
-                               std::vector<std::size_t>& groupOf, std::optional<double>& recorded) {
-    session::ConfigurationGroups groups;
-    return session::ReadSweepFile(e.input, Printable(e.input), {},
-                                  [&](const ParsedSweepRow& row, long long line, std::string_view) {
-        recorded = row.epsilon;
-        const SweepCombination& c = row.result.combination;
-        const std::size_t k = groups.Add(c);
-        if (k == configurations.size()) configurations.push_back({c, {}});
-        configurations[k].first.push_back(e.optimum ? row.result.firstGenerationAtOptimum
-                                                    : row.result.firstGenerationWithinEpsilon);
-        if (e.epsilon) {
-            reruns.push_back({c, row.result.eliteDistance, line, nullptr});
-            groupOf.push_back(k);
-        }
-        return true;
-    });
-}
-
-// Each rerun's slot, now that the configurations' lists no longer grow.
-void FillSlots(std::vector<Configuration>& configurations, std::vector<Rerun>& reruns,
-               const std::vector<std::size_t>& groupOf) {
-    std::vector<std::size_t> filled(configurations.size(), 0);
-    for (std::size_t i = 0; i < reruns.size(); ++i) {
-        const std::size_t k = groupOf[i];
-        reruns[i].first = &configurations[k].first[filled[k]++];
-    }
-}
-
 // The CSV: each configuration's columns, then one line per x; epsilon (px) the one the curves are
 // taken at, empty for the curves to the optimum.
-std::string EcdfCsv(const std::vector<Configuration>& configurations, bool evaluations, const std::string& epsilon) {
+std::string EcdfCsv(const experiment::RunsByConfiguration& runs, bool optimum, bool evaluations, const std::string& epsilon) {
     std::string text =
         "algorithm,population,generations,crossover,mutation,encoding,selection,elitism,crossover_operator,"
         "mutation_operator,x,runs,within,fraction,low,high,epsilon\n";
-    for (std::size_t k = 0; k < configurations.size(); ++k) {
-        const SweepCombination& c = configurations[k].runs;
+    for (const experiment::ConfigurationRuns& g : runs.groups) {
+        const SweepCombination& c = g.first;
         const std::vector<std::string> f = AlgorithmFields(c.algorithm);
         const std::string prefix = f[0] + "," + std::to_string(c.params.populationSize) + "," +
                                    std::to_string(c.params.generationCount) + "," + ExactText(c.params.crossoverRate) +
                                    "," + ExactText(c.params.mutationProbability) + "," + f[1] + "," + f[2] + "," +
                                    f[3] + "," + f[4] + "," + f[5] + ",";
         for (const RunLengthPoint& p :
-             RunLengthDistribution(configurations[k].first, c.params.generationCount, c.params.populationSize, evaluations)) {
+             RunLengthDistribution(optimum ? g.firstAtOptimum : g.firstWithin, c.params.generationCount, c.params.populationSize, evaluations)) {
             text += prefix + std::to_string(p.x) + "," + std::to_string(p.within.trials) + "," +
                     std::to_string(p.within.successes) + "," + ExactText(p.within.rate) + "," +
                     ExactText(p.within.low) + "," + ExactText(p.within.high) + "," + epsilon + "\n";
@@ -228,17 +187,25 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
         Abandon(file);
         return Fail(message);
     };
-    std::vector<Configuration> configurations;
+    experiment::RunsByConfiguration runs;
     std::vector<Rerun> reruns;           // with --epsilon: every row, in file order
     std::vector<std::size_t> groupOf;    // each rerun's configuration
     std::optional<double> recorded;  // the epsilon the file's rows were measured at
-    if (const std::string error = ReadConfigurations(e, configurations, reruns, groupOf, recorded); !error.empty())
-        return refuse(error);
+    const std::string error = ReadSweepRuns(e.input, runs, [&](const ParsedSweepRow& row, long long line, std::size_t k) {
+        recorded = row.epsilon;
+        if (!e.epsilon) return;
+        reruns.push_back({row.result.combination, row.result.eliteDistance, line, nullptr});
+        groupOf.push_back(k);
+    });
+    if (!error.empty()) return refuse(error);
     if (!e.optimum && !e.epsilon && !recorded)
         std::fprintf(stderr, "kelvora-cli ecdf: %s: %s\n", Printable(e.input).c_str(), session::EpsilonNotRecorded().c_str());
     const std::string epsilon = e.optimum ? std::string() : ExactText(e.epsilon ? *e.epsilon : recorded.value_or(kDefaultEpsilon));
     if (e.epsilon) {
-        FillSlots(configurations, reruns, groupOf);
+        // Each rerun's slot, now that the groups no longer grow.
+        std::vector<std::size_t> filled(runs.groups.size(), 0);
+        for (std::size_t i = 0; i < reruns.size(); ++i)
+            reruns[i].first = &runs.groups[groupOf[i]].firstWithin[filled[groupOf[i]]++];
         InstallStopSignals();
         const long long bad = RerunWithin(reruns, *e.epsilon, true);
         if (StopFlag().load()) {
@@ -251,5 +218,5 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
                           ": the row's run, made again, does not end at its elite_distance (a file edited, or "
                           "written by another version)");
     }
-    return Deliver(file, e.output, EcdfCsv(configurations, e.evaluations, epsilon));
+    return Deliver(file, e.output, EcdfCsv(runs, e.optimum, e.evaluations, epsilon));
 }

@@ -18,6 +18,7 @@
 #include "experiment/experiment_file.h"
 #include "files.h"
 #include "helpers.h"
+#include "session/configurations.h"
 #include "session/labels.h"
 #include "session/numbers.h"
 #include "session/sweep_file.h"
@@ -282,20 +283,20 @@ int From(const ExperimentArgs& a) {
     if (a.files.size() != 1) return Refusal("from takes one sweep file (see experiment --help)");
     if (a.output.empty()) return Refusal("from needs --output, the experiment file to write");
     const std::string shown = Printable(a.files[0]);
-    std::vector<SweepCombination> configurations;
+    session::ConfigurationGroups groups;
     std::vector<std::vector<std::pair<SweepTarget, std::uint32_t>>> runs;  // each configuration's (target, seed)
     std::optional<double> epsilon;
     const std::string error =
         session::ReadSweepFile(a.files[0], shown, {}, [&](const ParsedSweepRow& row, long long, std::string_view) {
             epsilon = row.epsilon;
             const SweepCombination& c = row.result.combination;
-            std::size_t k = 0;
-            while (k < configurations.size() && !SameConfiguration(configurations[k], c)) ++k;
-            if (k == configurations.size()) configurations.push_back(c), runs.emplace_back();
+            const std::size_t k = groups.Add(c);
+            if (k == runs.size()) runs.emplace_back();
             runs[k].emplace_back(c.target, c.seed);
             return true;
         });
     if (!error.empty()) return Refusal(error);
+    const std::vector<SweepCombination>& configurations = groups.configurations();
     // Targets and seeds in the order the first configuration ran them; every other the same.
     std::vector<SweepTarget> targets;
     std::vector<long long> seeds;

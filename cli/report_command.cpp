@@ -229,26 +229,23 @@ int kelvora::cli::ReportCommand(const std::vector<std::string>& args) {
     report::ReportInput in;
     in.language = o.language ? *o.language
                              : session::EnglishFromEnvironment() ? report::Language::English : report::Language::Japanese;
-    std::vector<SweepCombination> configurations;
-    const std::string error = ReadSweepConfigurations(
-        o.input, configurations, [&](const ParsedSweepRow& row, long long, std::size_t k) {
-            in.runs.Add(row.result, k);
-            in.epsilonRecorded = row.epsilon.has_value();
-            in.epsilon = row.epsilon.value_or(kDefaultEpsilon);
-        });
+    const std::string error = ReadSweepRuns(o.input, in.runs, [&](const ParsedSweepRow& row, long long, std::size_t) {
+        in.epsilonRecorded = row.epsilon.has_value();
+        in.epsilon = row.epsilon.value_or(kDefaultEpsilon);
+    });
     if (!error.empty()) return refuse(error);
     const std::string shown = Printable(o.input);
     if (in.runs.groups.size() < 2)
         return refuse(shown + ": the file holds one configuration (" + AlgorithmSummary(in.runs.groups.front().first.algorithm) +
                       "): a report compares two or more");
     std::string labelsWarning;
-    in.runs.Label(session::SweepFileLabels(o.input, configurations, labelsWarning));
+    in.runs.Label(session::SweepFileLabels(o.input, in.runs.configurations(), labelsWarning));
     if (!labelsWarning.empty())
         std::fprintf(stderr, "kelvora-cli report: %s (the short labels are used)\n", Printable(labelsWarning).c_str());
     const std::optional<report::PairChoice> choice = report::ChoosePairs(in.runs, o.baseline);
     if (!choice) {
         std::string labels;
-        for (const report::ConfigurationRuns& g : in.runs.groups) labels += (labels.empty() ? "" : "; ") + g.label;
+        for (const experiment::ConfigurationRuns& g : in.runs.groups) labels += (labels.empty() ? "" : "; ") + g.label;
         return refuse("--baseline: " + Quoted(o.baseline) + " is not a configuration of " + shown + " (" +
                       Printable(labels, 400) + ", or all)");
     }

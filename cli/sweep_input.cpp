@@ -11,21 +11,17 @@
 
 #include "helpers.h"
 #include "signals.h"
-#include "session/configurations.h"
 #include "session/sweep_file.h"
 
 namespace kelvora::cli {
 
-std::string ReadSweepConfigurations(
-    const std::string& input, std::vector<SweepCombination>& configurations,
+std::string ReadSweepRuns(
+    const std::string& input, experiment::RunsByConfiguration& runs,
     const std::function<void(const ParsedSweepRow& row, long long line, std::size_t configuration)>& take) {
-    session::ConfigurationGroups groups;
     return session::ReadSweepFile(input, Printable(input), {},
                                   [&](const ParsedSweepRow& row, long long line, std::string_view) {
-        const SweepCombination& c = row.result.combination;
-        const std::size_t k = groups.Add(c);
-        if (k == configurations.size()) configurations.push_back(c);
-        take(row, line, k);
+        const std::size_t k = runs.Add(row.result);
+        if (take) take(row, line, k);
         return true;
     });
 }

@@ -8,18 +8,18 @@
 #include <vector>
 
 #include "batch/sweep_table.h"
+#include "experiment/outcomes.h"
 
 namespace kelvora::cli {
 
 /// Reads the sweep file input a line at a time, the header first (a foreign file is refused before
-/// the rest), and hands each row to row, in file order, with its 1-based line and its configuration's
-/// index in configurations, which receives each configuration's first run (grouped by their values,
-/// as every reader of sweep files groups them) in the order they first appear. The file is read by
-/// the one sweep-file reader and its rules. Returns "" or the message naming the file and, where
-/// there is one, the line ("FILE:LINE: not a sweep row").
-std::string ReadSweepConfigurations(
-    const std::string& input, std::vector<SweepCombination>& configurations,
-    const std::function<void(const ParsedSweepRow& row, long long line, std::size_t configuration)>& row);
+/// the rest), adds each row's run to runs (grouped by configuration by the one rule) and then hands
+/// it to row, when given, in file order, with its 1-based line and its configuration's index in
+/// runs.groups. The file is read by the one sweep-file reader and its rules. Returns "" or the
+/// message naming the file and, where there is one, the line ("FILE:LINE: not a sweep row").
+std::string ReadSweepRuns(
+    const std::string& input, experiment::RunsByConfiguration& runs,
+    const std::function<void(const ParsedSweepRow& row, long long line, std::size_t configuration)>& row = {});
 
 /// A row whose run is made again: what it ran, the elite distance the file says it reached, its line.
 struct Rerun {

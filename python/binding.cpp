@@ -613,7 +613,7 @@ py::list Column(const py::object& table, const char* name) {
 }
 
 // What kelvora-cli compare --json says of a configuration.
-py::dict ConfigurationDict(const report::ConfigurationRuns& g) {
+py::dict ConfigurationDict(const experiment::ConfigurationRuns& g) {
     const std::vector<std::string> f = AlgorithmFields(g.first.algorithm);
     const SolverParams& p = g.first.params;
     py::dict d;
@@ -645,8 +645,7 @@ py::dict Compare(const py::object& table, const py::object& baseline, const py::
                    distance = Column(table, "elite_distance"), first = Column(table, "first_generation_within_epsilon");
     std::vector<py::list> choice;
     for (const char* f : fields) choice.push_back(Column(table, f));
-    report::RunsByConfiguration runs;
-    std::vector<SweepCombination> configurations;  // each group's first run
+    experiment::RunsByConfiguration runs;
     const std::size_t n = py::len(seed);
     for (std::size_t i = 0; i < n; ++i) {
         const std::string row = "table: row " + std::to_string(i) + ": ";
@@ -666,14 +665,11 @@ py::dict Compare(const py::object& table, const py::object& baseline, const py::
         } catch (const py::value_error& e) {
             throw py::value_error(row + e.what());
         }
-        std::size_t k = 0;
-        while (k < configurations.size() && !SameConfiguration(configurations[k], c)) ++k;
-        if (k == configurations.size()) configurations.push_back(c);
         SweepResult result;
         result.combination = c;
         result.eliteDistance = distance[i].cast<double>();
         result.firstGenerationWithinEpsilon = first[i].cast<int>();
-        runs.Add(result, k);
+        runs.Add(result);
     }
     if (runs.groups.size() < 2)
         throw py::value_error(runs.groups.empty()
@@ -681,7 +677,7 @@ py::dict Compare(const py::object& table, const py::object& baseline, const py::
                                   : "table: the table holds one configuration (" +
                                         AlgorithmSummary(runs.groups.front().first.algorithm) +
                                         "): nothing to compare it with");
-    runs.Label(session::DifferingLabels(configurations));
+    runs.Label(session::DifferingLabels(runs.configurations()));
     const std::string label = baseline.is_none() ? std::string() : ArgumentText(baseline);
     const std::optional<report::PairChoice> chosen = report::ChoosePairs(runs, label);
     if (!chosen) {

@@ -1,6 +1,6 @@
 """Executes notebooks top to bottom in a fresh kernel (Debian's python3), failing on the first cell that
 raises, so that they never rot; nothing is written back. --figure PNG saves the first picture the
-first notebook draws (the README's).
+first notebook draws (the one in the README).
 
 Usage: run_notebooks.py [--figure PNG] NOTEBOOK...
 """

@@ -5,32 +5,6 @@
 
 namespace kelvora::report {
 
-long long ConfigurationRuns::successes() const {
-    return static_cast<long long>(std::count_if(firstWithin.begin(), firstWithin.end(), [](int g) { return g > 0; }));
-}
-
-void RunsByConfiguration::Add(const SweepResult& run, std::size_t configuration) {
-    if (configuration == groups.size()) groups.push_back({run.combination, {}, {}, {}, {}, {}, {}, {}});
-    ConfigurationRuns& g = groups[configuration];
-    const SweepTarget& target = run.combination.target;
-    const auto known = std::find(targets.begin(), targets.end(), target);
-    const std::size_t t = static_cast<std::size_t>(known - targets.begin());
-    if (known == targets.end()) {
-        targets.push_back(target);
-        optimumDistance.push_back(run.optimumDistance);
-    }
-    g.targetOf.push_back(t);
-    if (std::find(g.ownTargets.begin(), g.ownTargets.end(), t) == g.ownTargets.end()) g.ownTargets.push_back(t);
-    g.distances.push_back(run.eliteDistance);
-    g.firstWithin.push_back(run.firstGenerationWithinEpsilon);
-    g.firstAtOptimum.push_back(run.firstGenerationAtOptimum);
-    g.seeds.insert(run.combination.seed);
-}
-
-void RunsByConfiguration::Label(const std::vector<std::string>& labels) {
-    for (std::size_t k = 0; k < groups.size() && k < labels.size(); ++k) groups[k].label = labels[k];
-}
-
 std::optional<PairChoice> ChoosePairs(const RunsByConfiguration& runs, const std::string& baseline) {
     const auto& groups = runs.groups;
     if (baseline == "all") return PairChoice{true, 0};

@@ -3,44 +3,18 @@
 // kelvora-cli compare prints and what a report shows, computed once.
 
 #include <cstddef>
-#include <cstdint>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "batch/sweep.h"
+#include "experiment/outcomes.h"
 #include "stats/statistics.h"
 
 namespace kelvora::report {
 
-/// One configuration's runs, in the order they were added.
-struct ConfigurationRuns {
-    SweepCombination first;                 ///< its first run: the parameters and the algorithm
-    std::string label;                      ///< the short label that tells it from the others
-    std::vector<double> distances;          ///< each run's final elite distance, px
-    std::vector<int> firstWithin;           ///< each run's first generation within epsilon, 1.., 0: never
-    std::vector<int> firstAtOptimum;        ///< each run's first generation at the optimum, 1.., 0: never
-    std::vector<std::size_t> targetOf;      ///< each run's target, an index into RunsByConfiguration::targets
-    std::vector<std::size_t> ownTargets;    ///< the targets it ran, indexes in first appearance
-    std::set<std::uint32_t> seeds;          ///< the seeds it ran
-    long long runs() const { return static_cast<long long>(distances.size()); }
-    long long successes() const;            ///< runs that came within epsilon
-};
-
-/// Runs grouped by configuration (the same four parameters and algorithm), each group and each
-/// target in first appearance.
-struct RunsByConfiguration {
-    std::vector<ConfigurationRuns> groups;
-    std::vector<SweepTarget> targets;
-    std::vector<double> optimumDistance;    ///< per target, px: the optimum's distance its rows record
-
-    /// Adds a run to the configuration at index configuration (0..groups.size(); groups.size() opens
-    /// a new one).
-    void Add(const SweepResult& run, std::size_t configuration);
-    /// Names each group by its label, in order (the labels of its sweep file, as every reader shows them).
-    void Label(const std::vector<std::string>& labels);
-};
+using experiment::ConfigurationRuns;
+using experiment::RunsByConfiguration;
 
 /// Which pairs are tested: every configuration against one, or every pair.
 struct PairChoice {

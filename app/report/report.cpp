@@ -174,20 +174,6 @@ pre { background: #f6f6f6; padding: 0.5rem; overflow-x: auto; white-space: pre-w
 
 }  // namespace
 
-OutcomeRow Outcome(const ConfigurationRuns& runs) {
-    OutcomeRow row;
-    row.within = WilsonInterval(runs.successes(), runs.runs());
-    row.ertEvaluations = ExpectedRunningTime(runs.firstWithin, runs.first.params.generationCount, runs.first.params.populationSize);
-    row.distance = QuartilesOf(runs.distances);
-    std::vector<double> first;
-    for (const int g : runs.firstWithin)
-        if (g > 0) first.push_back(g);
-    row.firstGeneration = QuartilesOf(std::move(first));
-    row.reachedOptimum = static_cast<long long>(
-        std::count_if(runs.firstAtOptimum.begin(), runs.firstAtOptimum.end(), [](int g) { return g > 0; }));
-    return row;
-}
-
 std::string ErtText(double evaluations) {
     if (std::isinf(evaluations)) return "∞";
     if (!std::isfinite(evaluations)) return "–";
@@ -473,13 +459,13 @@ std::string RenderHtml(const ReportInput& in) {
          "</th><th>ERT</th><th>" + w("median final distance (q1–q3), px", "最終距離の中央値 (q1–q3)、px") + "</th><th>" +
          w("median generation to ε (runs)", "ε に達した世代の中央値 (実行数)") + "</th></tr>\n";
     for (const ConfigurationRuns& g : runs.groups) {
-        const OutcomeRow o = Outcome(g);
-        h += "<tr><td class=\"label\">" + Escaped(g.label) + "</td><td>" + std::to_string(o.within.successes) + "/" +
-             std::to_string(o.within.trials) + " (" + Percent(o.within.rate) + ")</td><td>" + Percent(o.within.low) + "–" +
-             Percent(o.within.high) + "</td><td>" + ErtText(o.ertEvaluations) + "</td><td>" + Distance(o.distance.median) + " (" +
-             Distance(o.distance.q1) + "–" + Distance(o.distance.q3) + ")</td><td>" +
-             (o.firstGeneration.count ? Format("%.1f", o.firstGeneration.median) : std::string("–")) + " (" +
-             std::to_string(o.firstGeneration.count) + ")</td></tr>\n";
+        const SweepSummaryRow o = experiment::Outcome(g);
+        h += "<tr><td class=\"label\">" + Escaped(g.label) + "</td><td>" + std::to_string(o.withinEpsilon.successes) + "/" +
+             std::to_string(o.withinEpsilon.trials) + " (" + Percent(o.withinEpsilon.rate) + ")</td><td>" + Percent(o.withinEpsilon.low) + "–" +
+             Percent(o.withinEpsilon.high) + "</td><td>" + ErtText(o.ertEvaluations) + "</td><td>" + Distance(o.eliteDistance.median) + " (" +
+             Distance(o.eliteDistance.q1) + "–" + Distance(o.eliteDistance.q3) + ")</td><td>" +
+             (o.firstWithinEpsilon.count ? Format("%.1f", o.firstWithinEpsilon.median) : std::string("–")) + " (" +
+             std::to_string(o.firstWithinEpsilon.count) + ")</td></tr>\n";
     }
     h += std::string("</table></div>\n<p class=\"caption\">") +
          w("Within ε: the runs whose best tip came within ε of the target, with the Wilson 95% interval. ERT (expected "
@@ -574,7 +560,7 @@ std::string RenderHtml(const ReportInput& in) {
         }
         for (std::size_t t = 0; t < shownTargets; ++t)
             h += "<td>" + (ran[t] ? std::to_string(reached[t]) + "/" + std::to_string(ran[t]) : std::string("–")) + "</td>";
-        h += "<td>" + std::to_string(Outcome(g).reachedOptimum) + "/" + std::to_string(g.runs()) + "</td></tr>\n";
+        h += "<td>" + std::to_string(experiment::Outcome(g).reached.successes) + "/" + std::to_string(g.runs()) + "</td></tr>\n";
     }
     h += "</table></div>\n</section>\n";
 

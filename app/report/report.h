@@ -31,16 +31,6 @@ struct ReportInput {
     std::string experimentJson;    ///< its text, embedded as a download; "" when there is none
 };
 
-/// Per configuration, what the results table shows.
-struct OutcomeRow {
-    Proportion within;             ///< runs within epsilon, with the Wilson 95% interval
-    double ertEvaluations = 0.0;   ///< expected running time; +infinity when no run succeeded
-    Quartiles distance;            ///< final elite distance, px
-    Quartiles firstGeneration;     ///< first generation within epsilon, over the runs that got there
-    long long reachedOptimum = 0;  ///< runs that reached the exact optimum of their target
-};
-OutcomeRow Outcome(const ConfigurationRuns& runs);
-
 /// An ERT as the report and the tables print it: a whole number of evaluations with thousands
 /// separators ("15,759"); "∞" when no run succeeded.
 std::string ErtText(double evaluations);

@@ -230,6 +230,44 @@ void ConfigurationTable::addRow(const QString& label, const kelvora::SolverParam
     addRow(cellsOf(label, params, algorithm));
 }
 
+kelvora::SweepCombination ConfigurationTable::Configuration::combination() const {
+    kelvora::SweepCombination ran;
+    ran.params = params;
+    ran.algorithm = algorithm;
+    return ran;
+}
+
+void ConfigurationTable::fill(const std::vector<kelvora::SweepCombination>& configurations,
+                              const std::vector<std::string>& labels) {
+    clear();
+    for (const kelvora::SweepCombination& c : configurations) addRow(QString(), c.params, c.algorithm);
+    refreshLabels();
+    for (int row = 0; row < rowCount() && row < static_cast<int>(labels.size()); ++row)
+        setLabel(row, QString::fromStdString(labels[static_cast<std::size_t>(row)]));
+}
+
+QString ConfigurationTable::readPlanned(std::vector<kelvora::experiment::PlannedConfiguration>& planned) const {
+    for (int row = 0; row < rowCount(); ++row) {
+        std::vector<Configuration> read;
+        if (QString problem = readRow(row, read); !problem.isEmpty()) return problem;
+        for (const Configuration& c : read)  // an automatic label stays automatic in the file
+            planned.push_back({isLabelTyped(row) ? c.label.toStdString() : std::string(), c.params, c.algorithm, 0});
+    }
+    return {};
+}
+
+void ConfigurationTable::addRow(const kelvora::experiment::TableRow& row) {
+    // The table's column of each of the file's parameters, in the file's order.
+    constexpr int columns[kelvora::experiment::kParameterCount] = {kPopulation, kGenerations, kCrossover, kMutation, kMethod,
+                                                                   kEncoding, kSelection, kElitism, kCrossoverOperator,
+                                                                   kMutationOperator};
+    QStringList cells = cellsOf(QString::fromStdString(row.label), row.params, row.algorithm);
+    QStringList values;
+    for (const std::string& v : row.values) values << QString::fromStdString(v);
+    if (row.listed >= 0) cells[columns[row.listed]] = values.join(QLatin1Char(','));
+    addRow(cells);
+}
+
 QStringList ConfigurationTable::cellsOf(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm) {
     return QStringList{
         label,

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "experiment/experiment_model.h"
 #include "ga/algorithm.h"
 #include "model/types.h"
 
@@ -34,6 +35,8 @@ public:
         QString label;
         kelvora::SolverParams params;
         kelvora::Algorithm algorithm;
+        /// A run of it (no seed or target).
+        kelvora::SweepCombination combination() const;
     };
 
     explicit ConfigurationTable(QWidget* parent = nullptr);
@@ -57,6 +60,14 @@ public:
     void addRow(const QString& label, const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm);
     /// Appends a row of kColumns cells as typed.
     void addRow(const QStringList& cells);
+    /// A row as an experiment file's entry fills it: a list's values joined by commas in its column.
+    void addRow(const kelvora::experiment::TableRow& row);
+    /// Plain rows of configurations (a file's), each labelled by labels where it has one (else
+    /// automatically; a label that differs from the automatic one stands as typed).
+    void fill(const std::vector<kelvora::SweepCombination>& configurations, const std::vector<std::string>& labels);
+    /// Every row's configurations as an experiment file keeps them (an automatic label as ""); ""
+    /// or the first row's fault.
+    QString readPlanned(std::vector<kelvora::experiment::PlannedConfiguration>& planned) const;
     /// Removes every row.
     void clear();
     /// A row's cells, trimmed.

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "session/configurations.h"
-#include "session/labels.h"
+#include "experiment/outcomes.h"
 
 namespace kelvora::ui {
 
@@ -40,18 +39,33 @@ PlotGroup GroupOfResults(const std::string& label, const std::vector<kelvora::Sw
 
 std::vector<PlotGroup> GroupsOfSweepRows(const std::vector<kelvora::SweepResult>& results,
                                          const std::vector<std::string>& labels) {
-    kelvora::session::ConfigurationGroups groups;
-    std::vector<std::vector<kelvora::SweepResult>> sets;
-    for (const kelvora::SweepResult& r : results) {
-        const std::size_t k = groups.Add(r.combination);
-        if (k == sets.size()) sets.emplace_back();
-        sets[k].push_back(r);
-    }
-    const std::vector<std::string> automatic = kelvora::session::DifferingLabels(groups.configurations());
+    const kelvora::experiment::RunsByConfiguration runs = kelvora::experiment::GroupRuns(results, labels);
     std::vector<PlotGroup> plotted;
-    for (std::size_t i = 0; i < sets.size(); ++i)
-        plotted.push_back(GroupOfResults(i < labels.size() && !labels[i].empty() ? labels[i] : automatic[i], sets[i], false));
+    for (const kelvora::experiment::ConfigurationRuns& g : runs.groups) {
+        PlotGroup& group = plotted.emplace_back();
+        group.label = g.label;
+        group.population = g.first.params.populationSize;
+        group.generations = g.first.params.generationCount;
+        group.firstWithin = g.firstWithin;
+        group.firstAtOptimum = g.firstAtOptimum;
+        group.eliteDistances = g.distances;
+        for (const std::size_t t : g.ownTargets)
+            if (std::find(group.optimumDistances.begin(), group.optimumDistances.end(), runs.optimumDistance[t]) ==
+                group.optimumDistances.end())
+                group.optimumDistances.push_back(runs.optimumDistance[t]);
+    }
     return plotted;
+}
+
+ExperimentOutcome ComputeOutcome(const std::vector<QString>& labels,
+                                 const std::vector<std::vector<kelvora::SweepResult>>& results, bool convergence) {
+    ExperimentOutcome outcome;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        outcome.groups.push_back(GroupOfResults(labels[i].toStdString(), results[i], convergence));
+        outcome.rows.push_back(results[i].empty() ? std::nullopt : std::optional(kelvora::experiment::Outcome(results[i])));
+    }
+    outcome.statistics = StatisticsPanel::Gather(labels, results);
+    return outcome;
 }
 
 }  // namespace kelvora::ui

@@ -3,11 +3,15 @@
 // target, the final elite distances and the best-so-far distance by generation, taken from sweep
 // results (run in the window or read from a sweep CSV).
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include <QString>
+
 #include "batch/runlength.h"
 #include "batch/sweep.h"
+#include "experiment/statisticspanel.h"
 
 namespace kelvora::ui {
 
@@ -29,11 +33,22 @@ struct PlotGroup {
 /// withConvergence: the best-so-far quartiles from each result's improvements.
 PlotGroup GroupOfResults(const std::string& label, const std::vector<kelvora::SweepResult>& results, bool withConvergence);
 
-/// The results grouped by configuration (parameter values and algorithm, as
-/// kelvora::session::ConfigurationGroups), in the order each first appears, each labelled by
-/// labels (one per configuration in that order) or, where labels has none, by
-/// kelvora::session::DifferingLabels ("classic", "gray", "pop 50").
+/// The results grouped by configuration (kelvora::experiment::GroupRuns), in the order each first
+/// appears, each labelled by labels (one per configuration in that order) or, where labels has
+/// none, by the short label of what sets it apart ("classic", "gray", "pop 50").
 std::vector<PlotGroup> GroupsOfSweepRows(const std::vector<kelvora::SweepResult>& results,
                                          const std::vector<std::string>& labels = {});
+
+/// What the experiment window's charts and summary show of its runs.
+struct ExperimentOutcome {
+    std::vector<PlotGroup> groups;
+    std::vector<std::optional<kelvora::SweepSummaryRow>> rows;  ///< none for a configuration without runs
+    StatisticsPanel::Gathered statistics;                       ///< the 統計 tab's
+};
+
+/// The outcome of results (one list per configuration, labelled by labels), on any thread;
+/// convergence: the best-so-far quartiles from the runs' improvements.
+ExperimentOutcome ComputeOutcome(const std::vector<QString>& labels,
+                                 const std::vector<std::vector<kelvora::SweepResult>>& results, bool convergence);
 
 }  // namespace kelvora::ui

@@ -211,7 +211,7 @@ void ExperimentPlots::buildRunLength() {
     chart->removeAllSeries();
     ClearAxes(chart);
     // Short enough to stand whole over the chart at the window's opening size; the bands are the
-    // Wilson 95% intervals (the tab's tooltip and the README say so).
+    // Wilson 95% intervals (the tab's tooltip and the manual say so).
     chart->setTitle(m_optimum ? tr("最適解に到達した実行の割合")
                               : std::isnan(m_epsilon) ? tr("誤差 ε 以内に到達した実行の割合")
                                                       : tr("誤差 %1 px 以内に到達した実行の割合").arg(m_epsilon));

@@ -4,7 +4,6 @@
 // worker pool, then compared in charts and a table, with export of the runs, the summary and the
 // charts.
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -14,23 +13,27 @@
 #include <QPoint>
 
 #include "batch/sweep.h"
+#include "experiment/experiment_model.h"
+#include "experiment/chartspanel.h"
 #include "experiment/configurationtable.h"
 #include "experiment/experimentdata.h"
+#include "experiment/runpanel.h"
 #include "experiment/statisticspanel.h"
+#include "experiment/summarytable.h"
 
-class QCheckBox;
-class QComboBox;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
-class QPushButton;
 class QSplitter;
 class QTableWidget;
 
 namespace kelvora::ui {
 
+class ChartsPanel;
 class ExperimentPlots;
 class ResponsePanel;
+class RunPanel;
+class SummaryTable;
+struct SweepOpening;
 class SweepRunner;
 struct SweepBatch;
 
@@ -57,7 +60,7 @@ public:
     static DiscardQuestion SetDiscardQuestion(DiscardQuestion question);
     /// The spellings the drop-down of a configuration column offers (method, encoding, selection,
     /// crossover and mutation operators, as kelvora-cli takes them); empty for other columns.
-    static QStringList choices(int column);
+    static QStringList choices(int column) { return ConfigurationTable::choices(column); }
     /// The seam of a sweep file's reading off the window's thread: called there with the rows read
     /// so far, before each row is taken (tests hold the reading at a known row; nullptr: none).
     using OpenSeam = void (*)(long long rowsRead);
@@ -105,35 +108,37 @@ public:
     /// キャンセル) over parent and answers with the choice; a sweep going is stopped on "discard".
     void askDiscard(QWidget* parent, std::function<void(bool discard)> answer);
 
-    QTableWidget* configurations() const;
+    QTableWidget* configurations() const { return m_configs->table(); }
     QTableWidget* summary() const { return m_summary; }
     ExperimentPlots* plots() const { return m_plots; }
     /// The 統計 tab among the plots' tabs.
     StatisticsPanel* statistics() const { return m_statistics; }
     /// The 応答 tab.
-    ResponsePanel* response() const { return m_response; }
-    QLineEdit* seedsEdit() const { return m_seeds; }
-    QLineEdit* targetsEdit() const { return m_targets; }
-    QLineEdit* epsilonEdit() const { return m_epsilon; }
+    ResponsePanel* response() const { return m_charts->response(); }
+    QLineEdit* seedsEdit() const { return m_fields->seeds(); }
+    QLineEdit* targetsEdit() const { return m_fields->targets(); }
+    QLineEdit* epsilonEdit() const { return m_fields->epsilon(); }
     /// The line naming rows that repeat another's configuration ("" when none do).
-    QLabel* duplicatesNote() const;
+    QLabel* duplicatesNote() const { return m_configs->duplicatesNote(); }
     /// The line over the charts saying that the results shown belong to the previous table (shown
     /// while the table, seeds, targets or ε have changed since they were run or opened).
-    QLabel* staleNote() const { return m_staleNote; }
+    QLabel* staleNote() const { return m_charts->staleNote(); }
     /// The results shown belong to another table than the one shown: greyed, staleNote() showing.
-    bool isStale() const { return m_stale; }
+    bool isStale() const { return m_model.stale(); }
     /// The line under the table saying that an opened file's configurations did not fit in it.
     QLabel* fileNote() const { return m_fileNote; }
     /// The sentence over the charts saying what to do while nothing has been run or opened.
-    QLabel* emptyHint() const { return m_hint; }
+    QLabel* emptyHint() const { return m_charts->hint(); }
     /// The line under the summary saying how many runs each configuration holds.
     QLabel* runsNote() const { return m_runsEach; }
     /// Configurations of the last sweep or file (rows' value lists expanded), and their labels.
-    int configurationCount() const { return static_cast<int>(m_results.size()); }
-    QString configurationLabel(int configuration) const { return m_labels[static_cast<std::size_t>(configuration)]; }
-    const kelvora::SweepPlan& plan(int configuration) const { return m_plans[static_cast<std::size_t>(configuration)]; }
+    int configurationCount() const { return static_cast<int>(m_model.results().size()); }
+    QString configurationLabel(int configuration) const {
+        return QString::fromStdString(m_model.labels()[static_cast<std::size_t>(configuration)]);
+    }
+    const kelvora::SweepPlan& plan(int configuration) const { return m_model.plans()[static_cast<std::size_t>(configuration)]; }
     /// The finished runs of a configuration, in combination order.
-    const std::vector<kelvora::SweepResult>& results(int row) const { return m_results[static_cast<std::size_t>(row)]; }
+    const std::vector<kelvora::SweepResult>& results(int row) const { return m_model.results()[static_cast<std::size_t>(row)]; }
     /// The runs as kelvora-cli sweep writes them, one sweep per configuration, each after the header.
     QByteArray runsCsv() const;
     /// The summary as kelvora-cli sweep --summary writes it.
@@ -143,7 +148,7 @@ public:
     /// (a message box says when it cannot be written). Returns "" or the reason.
     QString saveLabels(const QString& sweepPath);
     /// The labels of the configurations shown, in the summary's order.
-    const std::vector<QString>& labels() const { return m_labels; }
+    std::vector<QString> labels() const;
 
 signals:
     /// The sweep has ended (all runs or cancelled); plots and table show its runs.
@@ -164,13 +169,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    double m_fileEpsilon = 0.5;  ///< px, the epsilon of the runs of the file opened last
-    struct Opened;
-    void finishOpening(std::shared_ptr<Opened> opened);
+    void finishOpening(std::shared_ptr<SweepOpening> opened);
     /// The table, seeds and targets of the configurations of an opened file (their runs' seeds and
     /// targets in the order they first appear).
     void fillFromFile(const std::vector<kelvora::SweepCombination>& configurations, const std::vector<std::uint32_t>& seeds,
-                      const std::vector<std::pair<int, int>>& targets);
+                      const std::vector<kelvora::SweepTarget>& targets);
     /// Sizes the summary's columns to their contents (the label's capped) and, until the splitter is
     /// moved by hand, gives the summary's side what its columns up to the p need, the charts' side
     /// keeping its least; columns false leaves the columns as they are (a resize of the window).
@@ -179,79 +182,40 @@ private:
     /// Names configuration (of the runs shown) label in the summary, the charts and the tests, and
     /// in the configurations table when its row still holds that configuration.
     void relabel(std::size_t configuration, const QString& label);
-    /// The configuration of the last run that row holds alone (a row without a value list, read as
-    /// it was run), or -1.
-    int configurationOfRow(int row) const;
-    /// The row holding configuration of the last run alone, or -1.
-    int rowOfConfiguration(std::size_t configuration) const;
-    /// The parameters and algorithm of configuration of the runs shown, when known.
-    std::optional<kelvora::SweepCombination> shownConfiguration(std::size_t configuration) const;
+    /// Each row's configurations (a list's values expanded), nullopt where a row does not read.
+    std::vector<std::optional<std::vector<kelvora::SweepCombination>>> tableRows() const;
     /// The table, seeds, targets or ε changed: the results shown are marked stale.
     void tableEdited();
     void setStale(bool stale);
     /// The configurations of removed rows that no row holds any more leave the results shown.
     void dropConfigurations(const std::vector<ConfigurationTable::Configuration>& removed);
     void onFinished(bool cancelled);
-    /// What the charts and the table show of the runs, computed from them on any thread.
-    struct Outcome {
-        std::vector<PlotGroup> groups;
-        std::vector<std::optional<kelvora::SweepSummaryRow>> rows;  ///< none for a configuration without runs
-        StatisticsPanel::Gathered statistics;  ///< the 統計 tab's
-    };
-    static Outcome ComputeOutcome(const std::vector<QString>& labels,
-                                  const std::vector<std::vector<kelvora::SweepResult>>& results, bool convergence);
-    std::vector<std::string> labelTexts() const;
     void showOutcome();
-    void showOutcome(Outcome outcome);
+    void showOutcome(ExperimentOutcome outcome);
     void updateProgress();
     void setRunning(bool running);
-    /// The path written, or "" (cancelled, or a message box said why not).
-    QString saveText(const QString& title, const QString& name, const QByteArray& bytes);
     void saveTable() const;
-    void restoreTable();
-    void savePlot(bool svg);
 
     std::function<CurrentSettings()> m_current;
     ConfigurationTable* m_configs;
-    QLineEdit* m_seeds;
-    QLineEdit* m_targets;
-    QLineEdit* m_epsilon;
-    QPushButton* m_run;
-    QPushButton* m_cancel;
-    QProgressBar* m_progress;
-    QLabel* m_timeLeft;
-    QComboBox* m_xAxis;
-    QCheckBox* m_logX;
-    QComboBox* m_target;
+    RunPanel* m_fields;
+    ChartsPanel* m_charts;
     ExperimentPlots* m_plots;
     StatisticsPanel* m_statistics;
-    ResponsePanel* m_response;
-    QTableWidget* m_summary;
-    QLabel* m_staleNote;
+    SummaryTable* m_summary;
     QLabel* m_about;
-    std::optional<std::string> m_title, m_notes;        ///< of the experiment opened
     QLabel* m_runsEach;
     QLabel* m_fileNote;
-    QLabel* m_hint;
     QSplitter* m_splitter;
     SweepRunner* m_runner;
 
-    std::vector<kelvora::SweepPlan> m_plans;            ///< one per configuration of the last sweep
-    std::vector<QString> m_labels;                      ///< their labels
-    std::vector<std::vector<kelvora::SweepResult>> m_results;  ///< their finished runs
-    int m_rounds = 0;                                   ///< seeds every configuration has run
-    bool m_cancelled = false;                           ///< the last sweep was stopped
-    bool m_unsaved = false;                             ///< runs finished since the last save
+    kelvora::experiment::ExperimentModel m_model;       ///< the runs shown, their plans and labels
     bool m_tableFromFile = false;                       ///< the table holds an opened file's rows, not yet run: not kept
     bool m_splitterMoved = false;                       ///< the splitter was dragged: fitSummary leaves it
-    QString m_varied;                                   ///< the parameter a row's list varied (the 応答 tab's name)
-    QByteArray m_loadedRuns;                            ///< the bytes of an opened sweep CSV
     bool m_computing = false;                           ///< the outcome of the last sweep is being computed (on the runner's pool)
     long long m_total = 0;
     long long m_done = 0;
-    std::chrono::steady_clock::time_point m_started;
-    bool m_stale = false;                               ///< the results shown are of another table
-    std::shared_ptr<Opened> m_opening;                  ///< the sweep file being read
+    std::shared_ptr<SweepOpening> m_opening;            ///< the sweep file being read
 };
 
 }  // namespace kelvora::ui

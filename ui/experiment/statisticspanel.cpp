@@ -30,6 +30,7 @@
 #include "batch/sweep_table.h"
 #include "common/wholefile.h"
 #include "experiment/experimentplots.h"
+#include "experiment/outcomes.h"
 #include "session/labels.h"
 #include "model/text.h"
 
@@ -153,14 +154,9 @@ QChart* ResponseChart(const std::vector<const kelvora::SweepResult*>& results, c
         auto* q1 = new QLineSeries;
         auto* q3 = new QLineSeries;
         for (const auto& [v, runs] : points[k]) {
-            long long successes = 0;
-            std::vector<double> distances;
-            for (const kelvora::SweepResult* r : runs) {
-                successes += r->firstGenerationWithinEpsilon > 0;
-                distances.push_back(r->eliteDistance);
-            }
-            const kelvora::Proportion p = kelvora::WilsonInterval(successes, static_cast<long long>(runs.size()));
-            const kelvora::Quartiles q = kelvora::QuartilesOf(distances);
+            const kelvora::SweepSummaryRow outcome = kelvora::experiment::PooledOutcome(runs);
+            const kelvora::Proportion& p = outcome.withinEpsilon;
+            const kelvora::Quartiles& q = outcome.eliteDistance;
             within->append(v, p.rate);
             bandLow->append(v, p.low);
             bandHigh->append(v, p.high);

@@ -1,0 +1,42 @@
+#pragma once
+// A sweep file read for the experiment window off the GUI thread, under a progress dialog that can
+// stop it: the file's runs and what the window shows of them, all computed off the GUI thread and
+// handed back whole.
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include <QString>
+
+#include "experiment/experiment_model.h"
+#include "experiment/experimentdata.h"
+
+class QMimeData;
+class QThreadPool;
+class QWidget;
+
+namespace kelvora::ui {
+
+struct SweepOpening {
+    QString path;
+    std::atomic<bool> stop{false};
+    std::atomic<long long> bytesRead{0};
+    kelvora::experiment::OpenedSweep sweep;
+    ExperimentOutcome outcome;  ///< when read whole and not stopped
+};
+
+/// Reads the sweep file at path on pool under a window-modal progress dialog over parent (its 中止
+/// sets stop); done(opening) runs on parent's thread once the dialog has gone. seam as
+/// kelvora::experiment::ReadSweepForExperiment takes it.
+std::shared_ptr<SweepOpening> StartSweepOpening(QWidget* parent, QThreadPool* pool, const QString& path,
+                                                void (*seam)(long long rowsRead),
+                                                std::function<void(std::shared_ptr<SweepOpening>)> done);
+
+/// The one local file a drag carries, or "".
+QString DroppedFile(const QMimeData* mime);
+/// A regular file (a FIFO would wait for its writer) whose first line is a sweep CSV's header
+/// (with or without the epsilon column).
+bool IsSweepFile(const QString& path);
+
+}  // namespace kelvora::ui
