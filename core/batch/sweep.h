@@ -86,9 +86,11 @@ struct SweepOptions {
     std::string logDirectory{};
 };
 
-/// Runs the plan's combinations of this shard, from the skip-th on, on options.threads threads, and
-/// hands every finished result to done on the calling thread, in combination order, never in
-/// completion order. Each run is exactly RunSolver's with that seed, those parameters and that target.
+/// Runs the plan's combinations of this shard, from the skip-th on, on options.threads threads of
+/// the scheduler (RunInOrder, batch/scheduler.h), and hands every finished result to done on the
+/// calling thread, in combination order, never in completion order; at most 4096 + 64 a thread
+/// finished results wait for the hand-over. Each run is exactly RunSolver's with that seed, those
+/// parameters and that target.
 /// Returns the number of results handed over: fewer than the shard holds only when stopped.
 /// Log directories that cannot be written are reported through logFailure (on the calling thread).
 long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
