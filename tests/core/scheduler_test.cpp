@@ -41,7 +41,8 @@ struct OrderCase {
 class SchedulerOrder : public testing::TestWithParam<OrderCase> {};
 
 TEST_P(SchedulerOrder, HandsBackTheSingleThreadRowsInTaskOrderWithinItsWindow) {
-    const auto [threads, window] = GetParam();
+    const int threads = GetParam().threads;
+    const long long window = GetParam().window;
     constexpr long long kCount = 60;
     std::vector<std::string> want;
     for (long long i = 0; i < kCount; ++i) want.push_back(RowOf(i, kCount));
@@ -81,7 +82,8 @@ struct StopCase {
 class SchedulerStop : public testing::TestWithParam<StopCase> {};
 
 TEST_P(SchedulerStop, EndsWithinTheTasksUnderWayAndCountsThoseThatRan) {
-    const auto [threads, window, stopAt] = GetParam();
+    const int threads = GetParam().threads;
+    const long long window = GetParam().window, stopAt = GetParam().stopAt;
     constexpr long long kCount = 5000;
     std::atomic<bool> stop{stopAt < 0};
     std::atomic<long long> ran{0};
@@ -123,7 +125,9 @@ struct FaultCase {
 class SchedulerFault : public testing::TestWithParam<FaultCase> {};
 
 TEST_P(SchedulerFault, AFailureReachesTheCallerAfterTheResultsBeforeIt) {
-    const auto [threads, at, inTake, gives] = GetParam();
+    const int threads = GetParam().threads;
+    const long long at = GetParam().at;
+    const bool inTake = GetParam().inTake, gives = GetParam().gives;
     constexpr long long kCount = 400;
     std::vector<long long> handed;
     std::string caught;
