@@ -5,9 +5,7 @@
 
 #include <atomic>
 #include <cstddef>
-#include <exception>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
