@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -214,7 +213,7 @@ int Verify(const ExperimentArgs& a) {
     std::vector<double> optimum(plan.targets.size(), std::nan(""));
     std::vector<char> wanted(plan.targets.size(), 0);
     for (const Check& c : checks) wanted[c.target] = 1;
-    std::vector<std::unique_ptr<RunBuffers>> buffers(static_cast<std::size_t>(a.threads));
+    WorkerBuffers buffers(a.threads);
     std::atomic<long long> made{0};
     ProgressBar bar(!a.quiet);
     RunInOrder<SweepResult>(
@@ -227,11 +226,9 @@ int Verify(const ExperimentArgs& a) {
                     r.optimumDistance = FindOptimum(kBaseX, kBaseY, kBaseX + t.x, kBaseY - t.y).distance;
                 return r;
             }
-            auto& mine = buffers[static_cast<std::size_t>(worker)];
-            if (!mine) mine = std::make_unique<RunBuffers>();
             RunReport report;
             r = RunCombination(checks[static_cast<std::size_t>(task - targetCount)].combination, std::nan(""),
-                               plan.epsilon, *mine, &StopFlag(), nullptr, &report);
+                               plan.epsilon, buffers[worker], &StopFlag(), nullptr, &report);
             if (report.stopped) return std::nullopt;
             made.fetch_add(1, std::memory_order_relaxed);
             return r;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -34,18 +33,16 @@ std::string ReadSweepConfigurations(
 long long RerunWithin(std::vector<Rerun>& reruns, double epsilon, bool progress) {
     // A worker a core; this thread takes the runs in order and draws the bar.
     const int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
-    std::vector<std::unique_ptr<RunBuffers>> buffers(static_cast<std::size_t>(threads));
+    WorkerBuffers buffers(threads);
     const auto total = static_cast<long long>(reruns.size());
     ProgressBar bar(progress);
     try {
         RunInOrder<SweepResult>(
             total, {.threads = threads, .stop = &StopFlag()},
             [&](long long i, int worker) -> std::optional<SweepResult> {
-                auto& mine = buffers[static_cast<std::size_t>(worker)];
-                if (!mine) mine = std::make_unique<RunBuffers>();
                 RunReport report;
                 SweepResult r = RunCombination(reruns[static_cast<std::size_t>(i)].combination, std::nan(""), epsilon,
-                                               *mine, &StopFlag(), nullptr, &report);
+                                               buffers[worker], &StopFlag(), nullptr, &report);
                 if (report.stopped) return std::nullopt;
                 return r;
             },

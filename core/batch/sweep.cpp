@@ -155,7 +155,7 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
         for (const std::string& m : messages)
             if (logFailure) logFailure(m);
     };
-    std::vector<std::unique_ptr<RunBuffers>> buffers(static_cast<std::size_t>(threads));
+    WorkerBuffers buffers(threads);
 
     auto run = [&](long long task, int worker) -> std::optional<SweepResult> {
         SweepResult result;
@@ -174,13 +174,12 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
         RunReport report;
         const SweepCombination combination = CombinationAt(plan, index);
         try {
-            auto& mine = buffers[static_cast<std::size_t>(worker)];
-            if (!mine) mine = std::make_unique<RunBuffers>();
-            result = RunCombination(combination, std::nan(""), plan.epsilon, *mine, options.stop,
+            RunBuffers& mine = buffers[worker];
+            result = RunCombination(combination, std::nan(""), plan.epsilon, mine, options.stop,
                                     directory.empty() ? nullptr : directory.c_str(), &report);
             if (report.refused) {  // another process writes that directory's files: run without them
                 note(directory + ": another run is writing its result files; this run's were not written");
-                result = RunCombination(combination, std::nan(""), plan.epsilon, *mine, options.stop, nullptr, &report);
+                result = RunCombination(combination, std::nan(""), plan.epsilon, mine, options.stop, nullptr, &report);
             }
         } catch (const std::bad_alloc&) {
             outOfMemory = true;  // told after the runs before it

@@ -2,9 +2,11 @@
 // Sweeps: every combination of parameter lists, targets and seeds, each one an ordinary run, run on
 // several threads at once, and the statistics of their outcomes.
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -119,6 +121,22 @@ private:
 SweepResult RunCombination(const SweepCombination& combination, double optimumDistance, double epsilon,
                            RunBuffers& buffers, const std::atomic<bool>* stop = nullptr,
                            const char* logDirectory = nullptr, RunReport* report = nullptr);
+
+/// The buffers of a schedule's workers (RunInOrder's worker 0..threads-1), each made at its
+/// worker's first run: one worker's runs take turns with its own, large, set.
+class WorkerBuffers {
+public:
+    explicit WorkerBuffers(int threads) : buffers_(static_cast<std::size_t>(std::max(1, threads))) {}
+    /// Worker worker's buffers (0 <= worker < threads); call only on that worker.
+    RunBuffers& operator[](int worker) {
+        std::unique_ptr<RunBuffers>& mine = buffers_[static_cast<std::size_t>(worker)];
+        if (!mine) mine = std::make_unique<RunBuffers>();
+        return *mine;
+    }
+
+private:
+    std::vector<std::unique_ptr<RunBuffers>> buffers_;
+};
 
 /// A proportion with its Wilson score 95% interval (z = 1.959963984540054).
 struct Proportion {

@@ -47,8 +47,7 @@ TEST_P(SchedulerOrder, HandsBackTheSingleThreadRowsInTaskOrderWithinItsWindow) {
     std::vector<std::string> want;
     for (long long i = 0; i < kCount; ++i) want.push_back(RowOf(i, kCount));
 
-    std::vector<std::unique_ptr<RunBuffers>> buffers;
-    for (int t = 0; t < threads; ++t) buffers.push_back(std::make_unique<RunBuffers>());
+    WorkerBuffers buffers(threads);
     std::atomic<long long> taken{0};     // takes begun: the frontier is never past it
     std::atomic<long long> ahead{-1000}; // the furthest a task started ahead of the takes
     std::vector<std::string> got;
@@ -57,7 +56,7 @@ TEST_P(SchedulerOrder, HandsBackTheSingleThreadRowsInTaskOrderWithinItsWindow) {
         [&](long long i, int worker) -> std::optional<SweepResult> {
             const long long lead = i - taken.load();
             for (long long seen = ahead.load(); lead > seen && !ahead.compare_exchange_weak(seen, lead);) {}
-            return RunCombination(TaskCombination(i), 12.0, 2.0, *buffers.at(static_cast<std::size_t>(worker)));
+            return RunCombination(TaskCombination(i), 12.0, 2.0, buffers[worker]);
         },
         [&](long long i, SweepResult&& r) {
             taken.fetch_add(1);

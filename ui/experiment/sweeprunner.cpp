@@ -68,7 +68,7 @@ void SweepRunner::start(std::vector<kelvora::SweepPlan> plans, int threads) {
     // Job j is seed j / roundSize of the round's plan and combination, seed-major, so the jobs
     // handed back in order come round by round, within a round plan by plan, each plan's runs in
     // their combination order.
-    const auto run = [s](long long job, int worker, std::vector<std::unique_ptr<kelvora::RunBuffers>>& buffers)
+    const auto run = [s](long long job, int worker, kelvora::WorkerBuffers& buffers)
         -> std::optional<FinishedRun> {
         Shared& state = *s;
         const long long round = job / state.roundSize;
@@ -85,12 +85,10 @@ void SweepRunner::start(std::vector<kelvora::SweepPlan> plans, int threads) {
             state.optimum[target] =
                 kelvora::FindOptimum(kelvora::kBaseX, kelvora::kBaseY, kelvora::kBaseX + t.x, kelvora::kBaseY - t.y).distance;
         });
-        auto& mine = buffers[static_cast<std::size_t>(worker)];
-        if (!mine) mine = std::make_unique<kelvora::RunBuffers>();
         kelvora::RunReport report;
         // Measured against the optimum afterwards, as a sweep measures its runs at the hand-over.
         kelvora::SweepResult result = kelvora::RunCombination(kelvora::CombinationAt(p, index), std::nan(""), p.epsilon,
-                                                              *mine, &state.stop, nullptr, &report);
+                                                              buffers[worker], &state.stop, nullptr, &report);
         if (report.stopped) return std::nullopt;  // an unfinished run is dropped
         kelvora::MeasureAgainstOptimum(result, state.optimum[target]);
         return FinishedRun{static_cast<int>(plan), index, std::move(result)};
@@ -98,7 +96,7 @@ void SweepRunner::start(std::vector<kelvora::SweepPlan> plans, int threads) {
     // The scheduler's calling thread, on the pool: takes the runs in order and posts whole rounds.
     const auto drive = [this, s, run, threads] {
         const Shared& state = *s;
-        std::vector<std::unique_ptr<kelvora::RunBuffers>> buffers(static_cast<std::size_t>(threads));
+        kelvora::WorkerBuffers buffers(threads);
         std::vector<FinishedRun> round;  // the runs of the round not yet complete
         SweepBatch ready;                // complete rounds not yet posted
         long long complete = 0;
