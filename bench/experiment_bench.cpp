@@ -112,7 +112,7 @@ std::string WriteSweep(const QTemporaryDir& dir, long long rows) {
         for (long long k = 0; k < each; ++k) {
             r.combination.seed = static_cast<std::uint32_t>(k + 1);
             r.firstGenerationWithinEpsilon = static_cast<int>(k % 100);
-            text += kelvora::SweepRow(r, k, each, c == 0 ? "00112233445566aa" : "00112233445566bb");
+            text += kelvora::SweepRow(r, k, each, c == 0 ? "00112233445566aa" : "00112233445566bb", 0.5);
             if (text.size() > (1 << 20)) {
                 std::fwrite(text.data(), 1, text.size(), file);
                 text.clear();

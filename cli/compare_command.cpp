@@ -21,6 +21,7 @@
 #include "output.h"
 #include "report/comparison.h"
 #include "session/numbers.h"
+#include "session/sweep_file.h"
 #include "signals.h"
 #include "stats/statistics.h"
 #include "sweep_input.h"
@@ -51,7 +52,8 @@ const char* const kUsage =
     "  --epsilon E       successes within E pixels (0 < E <= 1000): each row's run is made again from\n"
     "                    its seed, as ecdf --epsilon does; default: the sweep's own\n"
     "  --alpha A         the level of the verdicts and the critical difference (0 < A < 1; 0.05)\n"
-    "  --json            one JSON object {\"epsilon\", \"alpha\", \"pairs\": [...], \"friedman\"}\n"
+    "  --json            one JSON object {\"epsilon\", \"epsilon_recorded\", \"alpha\", \"pairs\": [...],\n"
+    "                    \"friedman\"}; epsilon_recorded false: the file did not say (0.5 assumed)\n"
     "  --output FILE     write to FILE (the pairs as CSV, or the JSON with --json) instead of the\n"
     "                    table on standard output, through FILE.part and a rename\n"
     "  --help            this text\n"
@@ -168,7 +170,9 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
     std::vector<SweepCombination> configurations;  // each group's first run
     report::RunsByConfiguration runs;
     std::vector<Rerun> reruns;
+    std::optional<double> recorded;  // the epsilon the file's rows were measured at
     const std::string error = ReadSweepConfigurations(o.input, configurations, [&](const ParsedSweepRow& row, long long line, std::size_t k) {
+        recorded = row.epsilon;
         runs.Add(row.result, k);
         if (o.epsilon) reruns.push_back({row.result.combination, row.result.eliteDistance, line, nullptr});
     });
@@ -223,10 +227,13 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
     const double cd = comparison.criticalDifference;
 
     std::string text;
-    const std::string epsilonText = o.epsilon ? Number(*o.epsilon) : std::string();
+    // --epsilon, else the file's own, else the one assumed for a file that does not say it.
+    const double epsilon = o.epsilon ? *o.epsilon : recorded.value_or(kDefaultEpsilon);
+    const bool assumed = !o.epsilon && !recorded;
+    if (assumed) std::fprintf(stderr, "kelvora-cli compare: %s: %s\n", shown.c_str(), session::EpsilonNotRecorded().c_str());
     if (o.json) {
-        text = "{\"epsilon\": " + (o.epsilon ? epsilonText : std::string("null")) + ", \"alpha\": " + Number(o.alpha) +
-               ", \"pairs\": [";
+        text = "{\"epsilon\": " + Number(epsilon) + ", \"epsilon_recorded\": " + (assumed ? "false" : "true") +
+               ", \"alpha\": " + Number(o.alpha) + ", \"pairs\": [";
         for (std::size_t i = 0; i < pairs.size(); ++i) {
             const PairTest& p = pairs[i];
             const report::ConfigurationRuns& a = groups[p.a];
@@ -261,7 +268,7 @@ int kelvora::cli::CompareCommand(const std::vector<std::string>& args) {
                     CsvText(verdicts[i]) + "\n";
         }
     } else {
-        text = "Successes within " + (o.epsilon ? epsilonText + " px" : std::string("the sweep's epsilon")) +
+        text = "Successes within " + Number(epsilon) + " px" + (assumed ? " (" + session::EpsilonNotRecorded() + ")" : "") +
                "; p-values adjusted by Holm over " + std::to_string(pairs.size()) + (pairs.size() == 1 ? " pair" : " pairs") +
                "; * below alpha = " + Number(o.alpha) + "\n\n";
         std::size_t width = 1;

@@ -58,7 +58,9 @@ const char* const kUsage =
     "\n"
     "Columns: algorithm,population,generations,crossover,mutation,encoding,selection,elitism,\n"
     "crossover_operator,mutation_operator (the configuration, as the sweep file spells it), then\n"
-    "x,runs,within,fraction,low,high. Configurations come in the order they first appear in the file;\n"
+    "x,runs,within,fraction,low,high,epsilon (the px the curve is taken at: --epsilon, else the file's\n"
+    "own, else 0.5, said on standard error as not recorded; empty with --target optimum).\n"
+    "Configurations come in the order they first appear in the file;\n"
     "numbers are the shortest text that reads back exactly; lines end in LF. Rows of several sweeps\n"
     "may share the file when each configuration's rows come from one sweep; a run of one sweep is\n"
     "there once (a repeated row is refused, naming both lines).\n"
@@ -127,10 +129,11 @@ std::string ParseEcdfArgs(const std::vector<std::string>& args, EcdfArgs& e) {
 // rerun, groups[i] its configuration (its slot filled in later). Returns "" or the message naming
 // FILE:LINE.
 std::string ReadConfigurations(const EcdfArgs& e, std::vector<Configuration>& configurations, std::vector<Rerun>& reruns,
-                               std::vector<std::size_t>& groupOf) {
+                               std::vector<std::size_t>& groupOf, std::optional<double>& recorded) {
     session::ConfigurationGroups groups;
     return session::ReadSweepFile(e.input, Printable(e.input), {},
                                   [&](const ParsedSweepRow& row, long long line, std::string_view) {
+        recorded = row.epsilon;
         const SweepCombination& c = row.result.combination;
         const std::size_t k = groups.Add(c);
         if (k == configurations.size()) configurations.push_back({c, {}});
@@ -154,11 +157,12 @@ void FillSlots(std::vector<Configuration>& configurations, std::vector<Rerun>& r
     }
 }
 
-// The CSV: each configuration's columns, then one line per x.
-std::string EcdfCsv(const std::vector<Configuration>& configurations, bool evaluations) {
+// The CSV: each configuration's columns, then one line per x; epsilon (px) the one the curves are
+// taken at, empty for the curves to the optimum.
+std::string EcdfCsv(const std::vector<Configuration>& configurations, bool evaluations, const std::string& epsilon) {
     std::string text =
         "algorithm,population,generations,crossover,mutation,encoding,selection,elitism,crossover_operator,"
-        "mutation_operator,x,runs,within,fraction,low,high\n";
+        "mutation_operator,x,runs,within,fraction,low,high,epsilon\n";
     for (std::size_t k = 0; k < configurations.size(); ++k) {
         const SweepCombination& c = configurations[k].runs;
         const std::vector<std::string> f = AlgorithmFields(c.algorithm);
@@ -170,7 +174,7 @@ std::string EcdfCsv(const std::vector<Configuration>& configurations, bool evalu
              RunLengthDistribution(configurations[k].first, c.params.generationCount, c.params.populationSize, evaluations)) {
             text += prefix + std::to_string(p.x) + "," + std::to_string(p.within.trials) + "," +
                     std::to_string(p.within.successes) + "," + ExactText(p.within.rate) + "," +
-                    ExactText(p.within.low) + "," + ExactText(p.within.high) + "\n";
+                    ExactText(p.within.low) + "," + ExactText(p.within.high) + "," + epsilon + "\n";
         }
     }
     return text;
@@ -220,8 +224,12 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
     std::vector<Configuration> configurations;
     std::vector<Rerun> reruns;           // with --epsilon: every row, in file order
     std::vector<std::size_t> groupOf;    // each rerun's configuration
-    if (const std::string error = ReadConfigurations(e, configurations, reruns, groupOf); !error.empty())
+    std::optional<double> recorded;  // the epsilon the file's rows were measured at
+    if (const std::string error = ReadConfigurations(e, configurations, reruns, groupOf, recorded); !error.empty())
         return refuse(error);
+    if (!e.optimum && !e.epsilon && !recorded)
+        std::fprintf(stderr, "kelvora-cli ecdf: %s: %s\n", Printable(e.input).c_str(), session::EpsilonNotRecorded().c_str());
+    const std::string epsilon = e.optimum ? std::string() : ExactText(e.epsilon ? *e.epsilon : recorded.value_or(kDefaultEpsilon));
     if (e.epsilon) {
         FillSlots(configurations, reruns, groupOf);
         InstallStopSignals();
@@ -236,5 +244,5 @@ int kelvora::cli::EcdfCommand(const std::vector<std::string>& args) {
                           ": the row's run, made again, does not end at its elite_distance (a file edited, or "
                           "written by another version)");
     }
-    return Deliver(file, e.output, EcdfCsv(configurations, e.evaluations));
+    return Deliver(file, e.output, EcdfCsv(configurations, e.evaluations, epsilon));
 }

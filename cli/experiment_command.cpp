@@ -123,7 +123,7 @@ int Run(const ExperimentArgs& a) {
             options.stop = &StopFlag();
             bool ok = true;
             RunSweep(sweep, options, [&](long long index, const SweepResult& r) {
-                pending += SweepRow(r, index, runs, fingerprint);
+                pending += SweepRow(r, index, runs, fingerprint, plan.epsilon);
                 if (pending.size() >= (1u << 16)) {
                     ok = ok && WriteAll(fd, pending);
                     pending.clear();
@@ -168,6 +168,7 @@ struct Check {
     long long run, runs;
     std::string fingerprint;
     std::string text;
+    bool epsilonColumn;  ///< the file's rows say their epsilon
     bool reproduced = false;
 };
 
@@ -200,7 +201,7 @@ int Verify(const ExperimentArgs& a) {
             }
             if (foreign < 0)
                 checks.push_back({line, k, static_cast<std::size_t>(target - plan.targets.begin()), c, row.run, row.runs,
-                                  row.fingerprint, std::string(text), false});
+                                  row.fingerprint, std::string(text), row.epsilon.has_value(), false});
             return true;
         });
     if (!error.empty()) return Refusal(error);
@@ -240,7 +241,8 @@ int Verify(const ExperimentArgs& a) {
             }
             Check& c = checks[static_cast<std::size_t>(task - targetCount)];
             MeasureAgainstOptimum(r, optimum[c.target]);
-            c.reproduced = SweepRow(r, c.run - 1, c.runs, c.fingerprint) == c.text + "\n";
+            c.reproduced = SweepRow(r, c.run - 1, c.runs, c.fingerprint,
+                                    c.epsilonColumn ? std::optional<double>(plan.epsilon) : std::nullopt) == c.text + "\n";
         },
         [&](const ScheduleProgress&) {
             const long long done = made.load(std::memory_order_relaxed);
@@ -261,6 +263,13 @@ int Verify(const ExperimentArgs& a) {
         std::fprintf(stderr, "kelvora-cli experiment: %s:%lld: not reproduced (%s)\n", shown.c_str(), foreign, why.c_str());
         return 1;
     }
+    // Every run of the experiment must be there: a file cut short at a row's end, or rows left out,
+    // reproduce only part of it.
+    if (const long long expected = TotalRuns(plan); total < expected) {
+        std::fprintf(stderr, "kelvora-cli experiment: %s: not reproduced in full: it holds %lld of the experiment's %lld runs\n",
+                     shown.c_str(), total, expected);
+        return 1;
+    }
     if (!a.quiet) std::printf("%lld runs reproduced\n", total);
     return 0;
 }
@@ -271,8 +280,10 @@ int From(const ExperimentArgs& a) {
     const std::string shown = Printable(a.files[0]);
     std::vector<SweepCombination> configurations;
     std::vector<std::vector<std::pair<SweepTarget, std::uint32_t>>> runs;  // each configuration's (target, seed)
+    std::optional<double> epsilon;
     const std::string error =
         session::ReadSweepFile(a.files[0], shown, {}, [&](const ParsedSweepRow& row, long long, std::string_view) {
+            epsilon = row.epsilon;
             const SweepCombination& c = row.result.combination;
             std::size_t k = 0;
             while (k < configurations.size() && !SameConfiguration(configurations[k], c)) ++k;
@@ -310,8 +321,8 @@ int From(const ExperimentArgs& a) {
     for (std::size_t k = 0; k < configurations.size(); ++k)
         planned.push_back({labels[k] == automatic[k] ? std::string() : labels[k], configurations[k].params,
                            configurations[k].algorithm, k});
-    std::fprintf(stderr, "kelvora-cli experiment: %s: ε not recorded; assumed 0.5\n", shown.c_str());
-    const experiment::Experiment e = experiment::ExperimentOf(planned, targets, seedList, 0.5);
+    if (!epsilon) std::fprintf(stderr, "kelvora-cli experiment: %s: %s\n", shown.c_str(), session::EpsilonNotRecorded().c_str());
+    const experiment::Experiment e = experiment::ExperimentOf(planned, targets, seedList, epsilon.value_or(kDefaultEpsilon));
     OutputFile file;
     if (const std::string failure = OpenOutput(a.output, file, true); !failure.empty()) return Refusal(failure);
     if (const std::string failure = WriteWhole(file, experiment::ExperimentText(e)); !failure.empty()) {

@@ -224,7 +224,11 @@ int kelvora::cli::ReportCommand(const std::vector<std::string>& args) {
                              : session::EnglishFromEnvironment() ? report::Language::English : report::Language::Japanese;
     std::vector<SweepCombination> configurations;
     const std::string error = ReadSweepConfigurations(
-        o.input, configurations, [&](const ParsedSweepRow& row, long long, std::size_t k) { in.runs.Add(row.result, k); });
+        o.input, configurations, [&](const ParsedSweepRow& row, long long, std::size_t k) {
+            in.runs.Add(row.result, k);
+            in.epsilonRecorded = row.epsilon.has_value();
+            in.epsilon = row.epsilon.value_or(kDefaultEpsilon);
+        });
     if (!error.empty()) return refuse(error);
     const std::string shown = Printable(o.input);
     if (in.runs.groups.size() < 2)

@@ -379,11 +379,17 @@ std::optional<Disagreement> Disagrees(const SweepCombination& row, const SweepCo
 // this sweep's first rows of this shard, each the run the plan gives its number. The header is read
 // first, so that a foreign file is refused before the rest of it. Returns an error message, or ""
 // with the rows' outcomes added to tally, their number in kept and the byte length they fill in keep.
+// A file begun before rows carried their epsilon is finished as it was begun: older is then true and
+// its rows are written without the column.
 std::string ReadResumed(const std::string& path, const SweepPlan& plan, const std::string& fingerprint,
-                        long long shardIndex, long long shardCount, SweepTally& tally, long long& kept, off_t& keep) {
+                        long long shardIndex, long long shardCount, SweepTally& tally, long long& kept, off_t& keep,
+                        bool& older) {
     const std::string shown = Printable(path);
     const std::string header = SweepHeader();
     const std::string_view columns(header.data(), header.size() - 1);
+    const std::string olderHeader = SweepHeaderWithoutEpsilon();
+    const std::string_view olderColumns(olderHeader.data(), olderHeader.size() - 1);
+    older = false;
     const long long runs = CombinationCount(plan);
     std::string error;
     long long line = 0;
@@ -394,17 +400,18 @@ std::string ReadResumed(const std::string& path, const SweepPlan& plan, const st
         if (line == 1) {
             // Not even the header is whole: start over. Anything else than the header: refused.
             if (end == session::LineEnd::eof && columns.substr(0, text.size()) == text) return false;
-            if (end != session::LineEnd::lf || text != columns)
+            older = text == olderColumns;
+            if (end != session::LineEnd::lf || (text != columns && !older))
                 error = shown + ": not a sweep file (its first line is not the sweep header)";
             else
-                at = static_cast<long long>(header.size());
+                at = static_cast<long long>(text.size()) + 1;
             return error.empty();
         }
         if (end == session::LineEnd::eof) return false;  // a row cut short by an interruption: run it again
         const auto row = end == session::LineEnd::lf ? ParseSweepRow(std::string(text)) : std::nullopt;
         const long long expected = shardIndex + kept * shardCount;
         const std::string where = shown + ": line " + std::to_string(line);
-        if (!row) {
+        if (!row || row->epsilon.has_value() == older) {
             error = where + " is not a sweep row";
         } else if (row->fingerprint != fingerprint || row->runs != runs) {
             error = where + " belongs to a different sweep (other lists, targets, seeds or epsilon); resume with "
@@ -493,10 +500,11 @@ bool StartRows(OutputFile& output, off_t& keep) {
 class SweepRows {
 public:
     SweepRows(const SweepArgs& a, const OutputFile& output, SweepTally& tally, long long runs, long long shardRuns,
-              long long done, off_t whole, std::unique_ptr<IohExport> ioh)
+              long long done, off_t whole, std::unique_ptr<IohExport> ioh, bool older)
         : a_(a), output_(output), tally_(tally), runs_(runs), shardRuns_(shardRuns), firstDone_(done), done_(done),
           whole_(whole), fingerprint_(SweepFingerprint(a.plan)),
-          shownOutput_(a.output == "-" ? "standard output" : Printable(a.output)), bar_(!a.quiet) {
+          shownOutput_(a.output == "-" ? "standard output" : Printable(a.output)),
+          rowEpsilon_(older ? std::nullopt : std::optional<double>(a.plan.epsilon)), bar_(!a.quiet) {
         ioh_ = std::move(ioh);
     }
 
@@ -557,7 +565,7 @@ private:
     void Write(long long index, const SweepResult& r) {
         const int fd = output_.fd;
         if (fd < 0 || writeFailed_) return;
-        const std::string row = SweepRow(r, index, runs_, fingerprint_);
+        const std::string row = SweepRow(r, index, runs_, fingerprint_, rowEpsilon_);
         if (WriteAll(fd, row)) {
             whole_ += static_cast<off_t>(row.size());
             if (output_.regular) KeepWholeOnSecondSignal(fd, whole_);
@@ -593,6 +601,7 @@ private:
     long long done_;
     off_t whole_;  // bytes of the header and the whole rows in the file
     const std::string fingerprint_, shownOutput_;
+    std::optional<double> rowEpsilon_;  // nullopt: a file begun without the epsilon column
     ProgressBar bar_;
     std::unique_ptr<IohExport> ioh_;
     bool writeFailed_ = false;
@@ -695,9 +704,10 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     tally.runsPerGroup = std::min(shardRuns, perSet / a.shardN + 1);
     long long kept = 0;
     off_t keep = 0;
+    bool older = false;
     if (a.resume && !output.created) {  // read only once it is ours
         if (const std::string error =
-                ReadResumed(a.output, plan, SweepFingerprint(plan), shardIndex, a.shardN, tally, kept, keep);
+                ReadResumed(a.output, plan, SweepFingerprint(plan), shardIndex, a.shardN, tally, kept, keep, older);
             !error.empty()) {
             Abandon(output);
             Abandon(summaryFile);
@@ -721,7 +731,7 @@ int kelvora::cli::SweepCommand(const std::vector<std::string>& args) {
     options.skip = kept;
     options.stop = &StopFlag();
     options.logDirectory = a.logs;
-    SweepRows rows(a, output, tally, runs, shardRuns, kept, keep, std::move(ioh));
+    SweepRows rows(a, output, tally, runs, shardRuns, kept, keep, std::move(ioh), older);
     // Out of memory on the way (a summary's tally grows with the runs) ends the sweep: the rows
     // written so far are whole and named; the summary and the IOH export, incomplete, are not written.
     try {

@@ -118,8 +118,10 @@ int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
     // Each shard's rows are in run order (a shard file is written so), so the merged file is a k-way
     // merge of them: one row of each file in memory at a time, whatever the rows. Every header is
     // read first, so that a foreign file is refused before any rows.
-    const std::string header = SweepHeader();
-    const std::string_view columns(header.data(), header.size() - 1);
+    // Shards begun before rows carried their epsilon merge into such a file; every shard must have
+    // the first one's header.
+    std::string header = SweepHeader();
+    const std::string olderHeader = SweepHeaderWithoutEpsilon();
     struct Shard {
         std::unique_ptr<session::LineReader> reader;
         std::string name;
@@ -136,7 +138,9 @@ int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
             return refuse(shard.name + ": cannot read: " + reason);
         std::string_view text;
         session::LineEnd end{};
-        if (!shard.reader->Next(text, end) || end != session::LineEnd::lf || text != columns) {
+        const bool read = shard.reader->Next(text, end);
+        if (read && end == session::LineEnd::lf && f == 0 && std::string(text) + "\n" == olderHeader) header = olderHeader;
+        if (!read || end != session::LineEnd::lf || std::string(text) + "\n" != header) {
             if (!shard.reader->Error().empty()) return refuse(shard.name + ": cannot read: " + shard.reader->Error());
             return refuse(shard.name + (text.empty() && end != session::LineEnd::lf
                                             ? ":1: not a sweep file (it is empty)"
@@ -161,7 +165,7 @@ int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
         if (end == session::LineEnd::eof) return where + ": the row is cut short (an interrupted sweep: finish it with sweep --resume)";
         shard.text.assign(text);
         shard.row = end == session::LineEnd::lf ? ParseSweepRow(shard.text) : std::nullopt;
-        if (!shard.row) return where + ": not a sweep row";
+        if (!shard.row || shard.row->epsilon.has_value() != (header != olderHeader)) return where + ": not a sweep row";
         if (runs < 0) {
             runs = shard.row->runs;
             fingerprint = shard.row->fingerprint;

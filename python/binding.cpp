@@ -525,6 +525,7 @@ py::dict SweepColumns(const SweepPlan& plan, const std::vector<SweepResult>& res
     d["run"] = column(std::int64_t{}, [&](std::size_t i) { return static_cast<std::int64_t>(i) + 1; });
     d["runs"] = column(std::int64_t{}, [&](std::size_t) { return static_cast<std::int64_t>(runs); });
     d["sweep"] = numpy.attr("full")(n, py::str(fingerprint));
+    d["epsilon"] = numpy.attr("full")(n, plan.epsilon);
     return d;
 }
 
@@ -694,7 +695,11 @@ py::dict Compare(const py::object& table, const py::object& baseline, const py::
         comparison = report::Compare(runs, *chosen, *alpha);
     }
     py::dict d;
-    d["epsilon"] = py::none();
+    // The epsilon the table's runs were measured at, where the table says it (a sweep's does), else
+    // the one assumed, as compare says of a file that does not record it.
+    const bool recorded = n > 0 && table.attr("__contains__")("epsilon").cast<bool>();
+    d["epsilon"] = recorded ? Column(table, "epsilon")[0].cast<double>() : kDefaultEpsilon;
+    d["epsilon_recorded"] = recorded;
     d["alpha"] = *alpha;
     py::list pairs;
     for (const report::PairOutcome& outcome : comparison.pairs) {

@@ -30,7 +30,7 @@ inline constexpr NumberField kSeedField{"--seed", 0, 4294967295.0, true};
 /// Either coordinate of a target relative to the base, px.
 inline constexpr NumberField kTargetOffsetField{"--target", -kMaxTargetOffset, kMaxTargetOffset, true};
 /// Pixels within which a run counts as there.
-inline constexpr NumberField kEpsilonField{"--epsilon", 0, 1000, false, true, "a number of pixels"};
+inline constexpr NumberField kEpsilonField{"--epsilon", 0, kMaxEpsilon, false, true, "a number of pixels"};
 
 /// text as the field's number: the whole text one decimal number in the C locale (an integer for
 /// integer fields; fixed or exponent form otherwise), a single leading '+' or '-' allowed, finite

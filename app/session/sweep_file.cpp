@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/text.h"
 #include "session/lines.h"
 
 namespace kelvora::session {
@@ -27,6 +28,10 @@ std::string ReadSweepFile(const std::string& path, const std::string& shown, con
                           const std::function<bool(const ParsedSweepRow& row, long long line, std::string_view text)>& take) {
     const std::string header = SweepHeader();
     const std::string_view columns(header.data(), header.size() - 1);
+    const std::string older = SweepHeaderWithoutEpsilon();
+    const std::string_view olderColumns(older.data(), older.size() - 1);
+    bool epsilonColumn = true;
+    std::optional<double> epsilon;  // the first row's
     OneSweepPerConfiguration sources;
     // Each sweep's run numbers seen so far and their lines: in run order (as a sweep writes them)
     // a list, searched through a hash index only once a row comes out of order.
@@ -55,7 +60,8 @@ std::string ReadSweepFile(const std::string& path, const std::string& shown, con
     const std::string reason = ReadFileLines(path, kLongestSweepLine, [&](std::string_view text, LineEnd end) {
         const std::string where = shown + ":" + std::to_string(++line) + ": ";
         if (line == 1) {
-            if (end != LineEnd::lf || text != columns) error = where + NotAHeader(text);
+            epsilonColumn = text == columns;
+            if (end != LineEnd::lf || (!epsilonColumn && text != olderColumns)) error = where + NotAHeader(text);
             return error.empty();
         }
         if (end == LineEnd::eof) {
@@ -63,9 +69,18 @@ std::string ReadSweepFile(const std::string& path, const std::string& shown, con
             return false;
         }
         const auto row = end == LineEnd::lf ? ParseSweepRow(std::string(text)) : std::nullopt;
-        if (!row) {
+        if (!row || row->epsilon.has_value() != epsilonColumn) {
             error = where + "not a sweep row";
             return false;
+        }
+        if (rules.oneEpsilon && epsilonColumn) {
+            if (rows == 0) {
+                epsilon = row->epsilon;
+            } else if (*row->epsilon != *epsilon) {
+                error = where + "the row was measured at ε " + ExactText(*row->epsilon) + " px, the rows before it at " +
+                        ExactText(*epsilon) + " px (a file's runs must share one ε)";
+                return false;
+            }
         }
         if (rules.oneSweepPerConfiguration) {
             if (const std::string mixed = sources.Add(*row); !mixed.empty()) {
@@ -91,11 +106,21 @@ std::string ReadSweepFile(const std::string& path, const std::string& shown, con
     return {};
 }
 
-std::string ReadSweepFile(const std::string& path, const std::string& shown, std::vector<SweepResult>& results) {
-    return ReadSweepFile(path, shown, SweepFileRules{}, [&results](const ParsedSweepRow& row, long long, std::string_view) {
+std::string ReadSweepFile(const std::string& path, const std::string& shown, std::vector<SweepResult>& results,
+                          std::optional<double>* epsilon) {
+    return ReadSweepFile(path, shown, SweepFileRules{}, [&](const ParsedSweepRow& row, long long, std::string_view) {
+        if (epsilon && results.empty()) *epsilon = row.epsilon;
         results.push_back(row.result);
         return true;
     });
 }
+
+bool IsSweepHeader(std::string_view line) {
+    const std::string header = SweepHeader(), older = SweepHeaderWithoutEpsilon();
+    return line == std::string_view(header).substr(0, header.size() - 1) ||
+           line == std::string_view(older).substr(0, older.size() - 1);
+}
+
+std::string EpsilonNotRecorded() { return "ε not recorded; assumed " + ExactText(kDefaultEpsilon); }
 
 }  // namespace kelvora::session

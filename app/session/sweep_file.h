@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,9 @@ struct SweepFileRules {
     bool distinctRuns = true;
     /// A file without rows is refused ("the file holds no rows").
     bool rowsRequired = true;
+    /// Every row says one epsilon (each row's ParsedSweepRow::epsilon; rows of a file written before
+    /// rows carried it say none).
+    bool oneEpsilon = true;
 };
 
 /// Reads the sweep file at path, its header first, and hands each row and its line number (the
@@ -33,7 +37,8 @@ struct SweepFileRules {
 /// Returns "" or the one message of the fault, the file named as shown:
 ///   SHOWN: cannot read: REASON          (cannot be opened or read; a FIFO, a socket, a directory)
 ///   SHOWN:1: not a sweep file (it is empty) | (its first line is not the sweep header)
-///   SHOWN:N: not a sweep row            (not 25 fields, a value out of its range, a line too long)
+///   SHOWN:N: not a sweep row            (not the header's fields, a value out of its range, a line too long)
+///   SHOWN:N: the row was measured at ε E px, the rows before it at F px (...)
 ///   SHOWN:N: the row is cut short (an interrupted sweep: finish it with sweep --resume)
 ///   SHOWN:N: the row is of sweep ..., the rows of its configuration before it of sweep ...
 ///   SHOWN:N: the row repeats run R of sweep F, the row of line M
@@ -41,7 +46,16 @@ struct SweepFileRules {
 std::string ReadSweepFile(const std::string& path, const std::string& shown, const SweepFileRules& rules,
                           const std::function<bool(const ParsedSweepRow& row, long long line, std::string_view text)>& row);
 
-/// The same with the default rules, every row's result appended to results.
-std::string ReadSweepFile(const std::string& path, const std::string& shown, std::vector<SweepResult>& results);
+/// The same with the default rules, every row's result appended to results; epsilon, where given,
+/// gets the rows' epsilon (px; nullopt for a file written before rows carried it).
+std::string ReadSweepFile(const std::string& path, const std::string& shown, std::vector<SweepResult>& results,
+                          std::optional<double>* epsilon = nullptr);
+
+/// Whether line (a file's first line, without its line end) is a sweep file's header, with or
+/// without the epsilon column: what a window asks before it opens a dropped file as a sweep.
+bool IsSweepHeader(std::string_view line);
+
+/// What a reader says of a file whose rows do not say their epsilon: "ε not recorded; assumed 0.5".
+std::string EpsilonNotRecorded();
 
 }  // namespace kelvora::session

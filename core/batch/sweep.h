@@ -35,7 +35,7 @@ struct SweepPlan {
     std::vector<double> mutations;      ///< 0..1 each
     std::vector<SweepTarget> targets;   ///< relative to the base
     std::vector<std::uint32_t> seeds;   ///< generator seeds
-    double epsilon = 0.5;               ///< pixels; a generation whose best tip is this close counts as within
+    double epsilon = kDefaultEpsilon;   ///< pixels, 0 < epsilon <= kMaxEpsilon; a generation whose best tip is this close counts as within
 };
 
 /// One combination of a plan: the run's parameters, target and seed.

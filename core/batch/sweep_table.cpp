@@ -14,6 +14,8 @@ constexpr const char* kColumns =
     "mutation_operator,target_x,target_y,elite_a1,elite_a2,elite_a3,"
     "elite_distance,optimum_distance,gap,reached_optimum,first_generation_at_optimum,"
     "first_generation_within_epsilon,run,runs,sweep";
+// Written after the columns above since the files have said the epsilon their rows were measured at.
+constexpr const char* kEpsilonColumn = ",epsilon";
 
 std::string Generation(int g) { return g > 0 ? std::to_string(g) : std::string(); }
 
@@ -61,7 +63,9 @@ std::optional<Algorithm> ParseAlgorithmColumns(const std::string* columns) {
 
 }  // namespace
 
-std::string SweepHeader() { return std::string(kColumns) + "\n"; }
+std::string SweepHeader() { return std::string(kColumns) + kEpsilonColumn + "\n"; }
+
+std::string SweepHeaderWithoutEpsilon() { return std::string(kColumns) + "\n"; }
 
 std::string SweepFingerprint(const SweepPlan& plan) {
     // FNV-1a, 64 bits, of "kelvora-sweep-1" and one item per value, hashed as it is made: a sweep of
@@ -97,7 +101,8 @@ std::string SweepFingerprint(const SweepPlan& plan) {
     return buffer;
 }
 
-std::string SweepRow(const SweepResult& r, long long index, long long runs, const std::string& fingerprint) {
+std::string SweepRow(const SweepResult& r, long long index, long long runs, const std::string& fingerprint,
+                     std::optional<double> epsilon) {
     const SweepCombination& c = r.combination;
     std::string row;
     row.reserve(160);
@@ -125,13 +130,17 @@ std::string SweepRow(const SweepResult& r, long long index, long long runs, cons
     field(std::to_string(index + 1));
     field(std::to_string(runs));
     row += fingerprint;
+    if (epsilon) {
+        row += ',';
+        row += ExactText(*epsilon);
+    }
     row += '\n';
     return row;
 }
 
 std::optional<ParsedSweepRow> ParseSweepRow(const std::string& line) {
     const std::vector<std::string> f = Split(line);
-    if (f.size() != 25) return std::nullopt;
+    if (f.size() != 25 && f.size() != 26) return std::nullopt;
     ParsedSweepRow p;
     SweepResult& r = p.result;
     auto integer = [&f](int i, long long low, long long high, auto& out) {
@@ -180,6 +189,11 @@ std::optional<ParsedSweepRow> ParseSweepRow(const std::string& line) {
     if (!algorithm || !ValidateAlgorithm(*algorithm, c.params.populationSize).empty()) return std::nullopt;
     c.algorithm = *algorithm;
     p.fingerprint = f[24];
+    if (f.size() == 26) {
+        const auto epsilon = ParseFiniteDouble(f[25]);
+        if (!epsilon || !(*epsilon > 0.0 && *epsilon <= kMaxEpsilon)) return std::nullopt;
+        p.epsilon = *epsilon;
+    }
     return p;
 }
 

@@ -20,15 +20,23 @@ std::vector<std::string> AlgorithmFields(const Algorithm& algorithm);
 /// spelled as the flags take them; random search's operator columns hold the classic spellings.
 std::string AlgorithmColumns(const Algorithm& algorithm);
 
-/// The header line, LF included.
+/// The header line, LF included: the rows' columns, the last one the epsilon (px) the row's
+/// first_generation_within_epsilon was measured at.
 std::string SweepHeader();
+
+/// The header of files written before rows carried their epsilon (the same columns without the
+/// last), LF included. Such files still open; their epsilon is not known.
+std::string SweepHeaderWithoutEpsilon();
 
 /// A sweep's identity: 16 hex digits hashed from its algorithms, lists, targets, seeds and epsilon (not the
 /// shard, the threads or the files), so that shards and resumed files can be told apart.
 std::string SweepFingerprint(const SweepPlan& plan);
 
-/// One row, LF included; index is the combination's 0-based index (the row says index + 1).
-std::string SweepRow(const SweepResult& r, long long index, long long runs, const std::string& fingerprint);
+/// One row, LF included; index is the combination's 0-based index (the row says index + 1); epsilon
+/// (px, 0 < epsilon <= kMaxEpsilon) the one first_generation_within_epsilon was measured at, nullopt
+/// for a row of a file whose header has no epsilon column.
+std::string SweepRow(const SweepResult& r, long long index, long long runs, const std::string& fingerprint,
+                     std::optional<double> epsilon);
 
 /// The fields a row carries besides the result.
 struct ParsedSweepRow {
@@ -36,9 +44,10 @@ struct ParsedSweepRow {
     long long run = 0;        ///< 1-based combination index
     long long runs = 0;       ///< combinations in the sweep
     std::string fingerprint;
+    std::optional<double> epsilon;  ///< px, nullopt for a row without the epsilon column
 };
 
-/// Reads a row back (without its LF); nullopt when it is not one. Every value is held to the range
+/// Reads a row back (without its LF), with or without the epsilon column; nullopt when it is not one. Every value is held to the range
 /// its flag takes (population, generations, crossover, mutation, target, seed, and the algorithm to
 /// the population); distances are not negative and first generations within the row's generations.
 std::optional<ParsedSweepRow> ParseSweepRow(const std::string& line);

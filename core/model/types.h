@@ -24,6 +24,12 @@ inline constexpr double kMaxCrossoverRate = 1.0;
 inline constexpr double kMinMutationProbability = 0.0;
 inline constexpr double kMaxMutationProbability = 1.0;
 
+/// The epsilon (px) a sweep measures "within" at unless told otherwise, and the one assumed for a
+/// file that does not record its own.
+inline constexpr double kDefaultEpsilon = 0.5;
+/// Largest accepted epsilon, px.
+inline constexpr double kMaxEpsilon = 1000.0;
+
 /// The arm's base in client pixels (x right, y down): the centre of the 400 x 400 plot.
 inline constexpr int kBaseX = 300;
 inline constexpr int kBaseY = 220;

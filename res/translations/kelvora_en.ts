@@ -1077,6 +1077,10 @@ Repeat it with %2</translation>
         <translation>This file holds %1 configurations; the table takes at most %2, so it is left as it was.</translation>
     </message>
     <message>
+        <source>このファイルには ε の記録がありません。0.5 とみなしました。</source>
+        <translation>This file does not record its ε; 0.5 is assumed.</translation>
+    </message>
+    <message>
         <source>表示中の結果は変更前の表のものです。「実行」で更新します。</source>
         <translation>The results shown belong to the previous table. Run refreshes them.</translation>
     </message>

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,10 @@ using testing_support::ScratchDir;
 
 constexpr const char* kSweep = "0123456789abcdef";
 
-// Run `run` (1-based) of a sweep of `runs`, crossover c: a row as `sweep` writes it.
-std::string Row(long long run, long long runs = 4, double crossover = 0.5, const char* sweep = kSweep) {
+// Run `run` (1-based) of a sweep of `runs`, crossover c, measured at epsilon (none: a row of a file
+// written before rows carried it): a row as `sweep` writes it.
+std::string Row(long long run, long long runs = 4, double crossover = 0.5, const char* sweep = kSweep,
+                std::optional<double> epsilon = 0.5) {
     SweepResult r;
     r.combination.params = {20, 100, crossover, 0.1};
     r.combination.target = {68, 180};
@@ -31,7 +34,7 @@ std::string Row(long long run, long long runs = 4, double crossover = 0.5, const
     r.eliteDistance = 1.5;
     r.optimumDistance = 0.25;
     r.firstGenerationWithinEpsilon = 40;
-    return SweepRow(r, run - 1, runs, sweep);
+    return SweepRow(r, run - 1, runs, sweep, epsilon);
 }
 
 std::string Written(const ScratchDir& dir, const std::string& text) {
@@ -75,7 +78,9 @@ INSTANTIATE_TEST_SUITE_P(
                     BadValue{"Crossover1Point5", 3, "1.5"}, BadValue{"MutationNegative", 4, "-0.1"},
                     BadValue{"Mutation2", 4, "2"}, BadValue{"Population0", 1, "0"}, BadValue{"Generations10001", 2, "10001"},
                     BadValue{"Target200", 11, "200"}, BadValue{"EliteDistanceNegative", 16, "-1"},
-                    BadValue{"FirstWithinBeyondTheGenerations", 21, "101"}, BadValue{"EliteCountOfThePopulation", 8, "20"}),
+                    BadValue{"FirstWithinBeyondTheGenerations", 21, "101"}, BadValue{"EliteCountOfThePopulation", 8, "20"},
+                    BadValue{"EpsilonZero", 25, "0"}, BadValue{"EpsilonBeyondItsMost", 25, "1000.5"},
+                    BadValue{"EpsilonNoNumber", 25, "half"}),
     [](const testing::TestParamInfo<BadValue>& info) { return std::string(info.param.name); });
 
 TEST(SweepFile, AcceptsTheEndsOfTheRanges) {
@@ -124,10 +129,32 @@ INSTANTIATE_TEST_SUITE_P(
               "s.csv:3: the row repeats run 1 of sweep 0123456789abcdef, the row of line 2"},
         Fault{"RunRepeatedOutOfOrder", SweepHeader() + Row(4) + Row(2) + Row(3) + Row(1) + Row(3),
               "s.csv:6: the row repeats run 3 of sweep 0123456789abcdef, the row of line 4"},
+        // A file holds rows with the epsilon column or, written before rows carried it, without.
+        Fault{"RowWithoutEpsilonUnderTheHeader", SweepHeader() + Row(1, 4, 0.5, kSweep, std::nullopt),
+              "s.csv:2: not a sweep row"},
+        Fault{"RowWithEpsilonUnderTheOlderHeader", SweepHeaderWithoutEpsilon() + Row(1), "s.csv:2: not a sweep row"},
+        Fault{"TwoEpsilons", SweepHeader() + Row(1) + Row(1, 4, 0.25, "fedcba9876543210", 2.0),
+              "s.csv:3: the row was measured at ε 2 px, the rows before it at 0.5 px (a file's runs must share one ε)"},
         Fault{"ConfigurationOfTwoSweeps", SweepHeader() + Row(1) + Row(2, 4, 0.5, "fedcba9876543210"),
               "s.csv:3: the row is of sweep fedcba9876543210, the rows of its configuration before it of sweep "
               "0123456789abcdef (a configuration's runs must come from one sweep)"}),
     [](const testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
+
+TEST(SweepFile, SaysTheEpsilonItsRowsWereMeasuredAt) {
+    struct Case {
+        std::string text;
+        std::optional<double> epsilon;
+    };
+    for (const Case& c : {Case{SweepHeader() + Row(1, 4, 0.5, kSweep, 2.5) + Row(2, 4, 0.5, kSweep, 2.5), 2.5},
+                          Case{SweepHeaderWithoutEpsilon() + Row(1, 4, 0.5, kSweep, std::nullopt), std::nullopt}}) {
+        ScratchDir dir;
+        std::vector<SweepResult> rows;
+        std::optional<double> epsilon = 99.0;
+        EXPECT_EQ(ReadSweepFile(Written(dir, c.text), "s.csv", rows, &epsilon), "");
+        EXPECT_EQ(epsilon, c.epsilon);
+        EXPECT_FALSE(rows.empty());
+    }
+}
 
 TEST(SweepFile, RowsOutOfRunOrderAreEachTheirOwnRun) {
     ScratchDir dir;

@@ -141,10 +141,10 @@ TEST_F(SweepCli, TwoSweepsRacingForOneOutputLeaveOneSweepsRows) {
     long long count = 0;
     while (std::getline(rows, line)) {
         const std::vector<std::string> f = Fields(line);
-        ASSERT_EQ(f.size(), 25u) << line;
+        ASSERT_EQ(f.size(), 26u) << line;
         EXPECT_NE(f[1], "33") << "a row of the refused sweep";
-        if (fingerprint.empty()) fingerprint = f.back();
-        EXPECT_EQ(f.back(), fingerprint);
+        if (fingerprint.empty()) fingerprint = f[24];
+        EXPECT_EQ(f[24], fingerprint);
         ++count;
     }
     EXPECT_EQ(count, 2 * 2 * 2 * 3000);
@@ -167,7 +167,8 @@ TEST_F(SweepCli, TheFileIsTheSameOnAnyThreadCountAndItsRowsAreTheSingleRunsOutco
     const std::regex json(R"("elitePose":\[(\d+),(\d+),(\d+)\],"eliteFitness":([0-9.e+-]+))");
     for (int row : {1, 8, 24}) {
         const std::vector<std::string> f = Fields(lines[static_cast<std::size_t>(row)]);
-        ASSERT_EQ(f.size(), 25u);
+        ASSERT_EQ(f.size(), 26u);
+        EXPECT_EQ(f[25], "0.5");  // the epsilon first_generation_within_epsilon was measured at
         EXPECT_EQ(f[5] + "," + f[6] + "," + f[7] + "," + f[8] + "," + f[9] + "," + f[10],
                   "ga,binary,roulette,0,one-point,bit-flip");
         ASSERT_EQ(Run({"--seed", f[0], "--population", f[1], "--generations", f[2], "--crossover", f[3], "--mutation",
@@ -248,7 +249,7 @@ TEST_F(SweepCli, OutputsNamedTwiceFifosHeldFilesAndForgedCountsAreRefusedTouchin
     fs::create_symlink("fifo", dir_ / "fifo.png");  // reach-map takes a .png or .csv name only
     {
         std::ofstream forged(dir_ / "forged.csv", std::ios::binary);  // every row claims a sweep of 2^62 runs
-        forged << std::regex_replace(rows, std::regex(",8,([0-9a-f]{16})\n"), ",4611686018427387904,$1\n");
+        forged << std::regex_replace(rows, std::regex(",8,([0-9a-f]{16}),"), ",4611686018427387904,$1,");
     }
     const int held = open((dir_ / "held.csv").c_str(), O_WRONLY | O_CREAT, 0644);  // as another command holds it
     ASSERT_EQ(flock(held, LOCK_EX), 0);
@@ -398,12 +399,13 @@ TEST_F(SweepCli, EcdfAndErtAreTheCountsOfTheSweepsRows) {
             const std::vector<std::string> lines = Lines(ReadFile(dir_ / "e.csv"));
             ASSERT_EQ(lines.size(), 1u + 2 * (1 + 20) * 2);
             EXPECT_EQ(lines[0], "algorithm,population,generations,crossover,mutation,encoding,selection,elitism,"
-                                "crossover_operator,mutation_operator,x,runs,within,fraction,low,high");
+                                "crossover_operator,mutation_operator,x,runs,within,fraction,low,high,epsilon");
             std::size_t at = 1;
             for (const Config& c : configs)
                 for (int g = 1; g <= c.generations; ++g) {
                     const std::vector<std::string> f = Fields(lines[at++]);
-                    ASSERT_EQ(f.size(), 16u);
+                    ASSERT_EQ(f.size(), 17u);
+                    EXPECT_EQ(f[16], target ? "" : "60");  // the sweep's --epsilon; none for the optimum
                     const auto& v = c.first[target];
                     const auto within = std::count_if(v.begin(), v.end(), [g](int x) { return x > 0 && x <= g; });
                     const auto [low, high] = Wilson(static_cast<double>(within), 10);
@@ -441,11 +443,16 @@ TEST_F(SweepCli, EcdfAndErtAreTheCountsOfTheSweepsRows) {
 
     // Rows of another sweep may join the file when they run other configurations: the same curves.
     // A configuration measured by two sweeps (each with its own epsilon and targets) is refused.
-    const std::string sweep = Fields(rows[1]).back();
+    const std::string sweep = Fields(rows[1])[24];
     const auto reassigned = [&](std::size_t from, const std::string& fingerprint) {
         std::string joined = rows[0] + "\n";
-        for (std::size_t i = 1; i < rows.size(); ++i)
-            joined += (i < from ? rows[i] : rows[i].substr(0, rows[i].size() - sweep.size()) + fingerprint) + "\n";
+        for (std::size_t i = 1; i < rows.size(); ++i) {
+            std::vector<std::string> f = Fields(rows[i]);
+            if (i >= from) f[24] = fingerprint;  // the sweep column
+            std::string row;
+            for (const std::string& field : f) row += (row.empty() ? "" : ",") + field;
+            joined += row + "\n";
+        }
         return joined;
     };
     std::ofstream(dir_ / "joined.csv", std::ios::binary) << reassigned(41, "0123456789abcdef");  // configurations 5..8
@@ -645,7 +652,7 @@ TEST_F(SweepCli, SighupStopsCleanlyAndASecondSignalLeavesWholeGenerationsAndRows
         ASSERT_GT(text.size(), 1000u) << tag;  // never cut back further than the last whole generation or row
         if (c.sweep) {
             EXPECT_EQ(text.back(), '\n') << tag;
-            for (const std::string& line : Lines(text)) EXPECT_EQ(Fields(line).size(), 25u) << tag << ": " << line;
+            for (const std::string& line : Lines(text)) EXPECT_EQ(Fields(line).size(), 26u) << tag << ": " << line;
             continue;
         }
         const std::vector<std::string> lines = Lines(text, '\n');
@@ -753,16 +760,41 @@ TEST_F(SweepCli, TheExperimentOfASweepReproducesIt) {
               0)
         << err_;
     EXPECT_EQ(Run({"experiment", "verify", "saved.kelvora.json", "s.csv", "--quiet"}), 0) << err_;
+    // The rows say their epsilon, so the experiment read back from them is the one saved.
     ASSERT_EQ(Run({"experiment", "from", "s.csv", "--output", "from.kelvora.json"}), 0) << err_;
-    // Without a recorded epsilon the file assumes 0.5, so the rows within 1.5 px are not reproduced
-    // at once; with the sweep's epsilon written in, every one is.
-    std::string text = ReadFile(dir_ / "from.kelvora.json");
-    const std::size_t at = text.find("\"epsilon\": 0.5");
-    ASSERT_NE(at, std::string::npos) << text;
-    text.replace(at, 14, "\"epsilon\": 1.5");
-    std::ofstream(dir_ / "from.kelvora.json") << text;
+    EXPECT_EQ(err_.find("not recorded"), std::string::npos) << err_;
     EXPECT_EQ(Run({"experiment", "verify", "from.kelvora.json", "s.csv", "--quiet"}), 0) << err_;
     EXPECT_EQ(ReadFile(dir_ / "from.kelvora.json"), ReadFile(dir_ / "saved.kelvora.json"));
+    // compare and ecdf take the file's epsilon, and say it.
+    ASSERT_EQ(Run({"compare", "s.csv", "--json"}), 0) << err_;
+    EXPECT_NE(out_.find("{\"epsilon\": 1.5, \"epsilon_recorded\": true,"), std::string::npos) << out_;
+    ASSERT_EQ(Run({"ecdf", "s.csv"}), 0) << err_;
+    EXPECT_EQ(Fields(Lines(out_).at(1)).back(), "1.5");
+
+    // A file written before rows carried their epsilon: the same rows without the column. It is read
+    // as 0.5, said so; a sweep resumed on it finishes it in its own form.
+    std::string older;
+    for (std::string line : Lines(ReadFile(dir_ / "s.csv"))) older += line.substr(0, line.rfind(',')) + "\n";
+    std::ofstream(dir_ / "older.csv") << older;
+    ASSERT_EQ(Run({"compare", "older.csv", "--json"}), 0) << err_;
+    EXPECT_NE(out_.find("{\"epsilon\": 0.5, \"epsilon_recorded\": false,"), std::string::npos) << out_;
+    EXPECT_NE(err_.find("older.csv: ε not recorded; assumed 0.5"), std::string::npos) << err_;
+    const std::vector<std::string> lines = Lines(older);
+    std::string cut;
+    for (std::size_t i = 0; i < 5; ++i) cut += lines[i] + "\n";
+    std::ofstream(dir_ / "cut.csv") << cut;
+    ASSERT_EQ(Run({"sweep", "--population", "10,20", "--generations", "8", "--encoding", "binary,gray", "--seeds", "1..4",
+                   "--target", "30,150", "--target=-80,60", "--epsilon", "1.5", "--quiet", "--output", "cut.csv", "--resume"}),
+              0)
+        << err_;
+    EXPECT_EQ(ReadFile(dir_ / "cut.csv"), older);
+    // A runs file missing runs reproduces only part of the experiment.
+    std::ofstream(dir_ / "part.csv") << cut;
+    EXPECT_EQ(Run({"experiment", "verify", "saved.kelvora.json", "part.csv", "--quiet"}), 1);
+    EXPECT_NE(err_.find("part.csv: not reproduced in full: it holds 4 of the experiment's " +
+                        std::to_string(lines.size() - 1) + " runs"),
+              std::string::npos)
+        << err_;
 }
 
 TEST_F(SweepCli, ExperimentRefusesAMalformedFileNamingTheKey) {
@@ -813,7 +845,7 @@ TEST_F(SweepCli, CompareCountsTheRowsItTests) {
         if (*baseline) args.insert(args.end(), {"--baseline", baseline});
         ASSERT_EQ(Run(args), 0) << err_;
         const nlohmann::json j = nlohmann::json::parse(out_);
-        EXPECT_TRUE(j["epsilon"].is_null());
+        EXPECT_EQ(j["epsilon"], 4.0);  // the sweep's --epsilon, which its rows record
         ASSERT_EQ(j["pairs"].size(), *baseline ? 6u : 3u);
         for (const nlohmann::json& p : j["pairs"]) {
             if (!*baseline) {

@@ -31,7 +31,7 @@ SweepCombination TaskCombination(long long index) {
 std::string RowOf(long long index, long long count) {
     const auto buffers = std::make_unique<RunBuffers>();
     const SweepResult r = RunCombination(TaskCombination(index), 12.0, 2.0, *buffers);
-    return SweepRow(r, index, count, "f");
+    return SweepRow(r, index, count, "f", 2.0);
 }
 
 struct OrderCase {
@@ -61,7 +61,7 @@ TEST_P(SchedulerOrder, HandsBackTheSingleThreadRowsInTaskOrderWithinItsWindow) {
         [&](long long i, SweepResult&& r) {
             taken.fetch_add(1);
             EXPECT_EQ(i, static_cast<long long>(got.size()));
-            got.push_back(SweepRow(r, i, kCount, "f"));
+            got.push_back(SweepRow(r, i, kCount, "f", 2.0));
         });
     EXPECT_EQ(handed, kCount);
     EXPECT_EQ(got, want);

@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
             char invalid[128];
             if (kelvora::ValidateParams(c.params, invalid, sizeof invalid) != nullptr) std::abort();
             // What it read writes out again without trouble.
-            (void)kelvora::SweepRow(row->result, row->run - 1, row->runs, row->fingerprint);
+            (void)kelvora::SweepRow(row->result, row->run - 1, row->runs, row->fingerprint, row->epsilon);
         }
         if (end == std::string::npos) break;
         start = end + 1;

@@ -57,7 +57,7 @@ QByteArray Row(long long run, double crossover) {
     r.eliteDistance = 1.5;
     r.optimumDistance = 0.25;
     r.firstGenerationWithinEpsilon = static_cast<int>(10 * run);
-    return QByteArray::fromStdString(kelvora::SweepRow(r, run - 1, 4, "0123456789abcdef"));
+    return QByteArray::fromStdString(kelvora::SweepRow(r, run - 1, 4, "0123456789abcdef", 0.5));
 }
 
 // A sweep file of configurations, each "ENCODING MUTATION POPULATION" (20 generations), run over
@@ -83,7 +83,7 @@ QByteArray SweepOf(const QStringList& configurations, const QList<QPoint>& targe
                 r.eliteDistance = close ? 0.2 + 0.0031 * seed : 3.25;
                 r.optimumDistance = 0.125;
                 r.firstGenerationWithinEpsilon = close ? 9 : 0;
-                text += QByteArray::fromStdString(kelvora::SweepRow(r, run++, runs, "00112233445566aa"));
+                text += QByteArray::fromStdString(kelvora::SweepRow(r, run++, runs, "00112233445566aa", 1.5));
             }
     }
     return text;
@@ -414,7 +414,7 @@ void TestExperiment::plotPictureIsWrittenWholeOrNotAtAll() {
     plan.seeds = {1, 2, 3};
     QByteArray csv = QByteArray::fromStdString(kelvora::SweepHeader());
     kelvora::RunSweep(plan, {.threads = 1}, [&](long long index, const kelvora::SweepResult& r) {
-        csv += QByteArray::fromStdString(kelvora::SweepRow(r, index, 3, kelvora::SweepFingerprint(plan)));
+        csv += QByteArray::fromStdString(kelvora::SweepRow(r, index, 3, kelvora::SweepFingerprint(plan), plan.epsilon));
     });
     {
         const int fd = ::open((at + input).constData(), O_WRONLY | O_CREAT, 0644);
@@ -491,7 +491,7 @@ void TestExperiment::plotsTheCriticalDifferenceAndTheResponseOfASweepCsv() {
     const std::string fingerprint = kelvora::SweepFingerprint(plan);
     std::vector<long long> successes(4, 0);  // by configuration, in the plan's order: 6 runs each
     kelvora::RunSweep(plan, {}, [&](long long index, const kelvora::SweepResult& r) {
-        text += kelvora::SweepRow(r, index, kelvora::CombinationCount(plan), fingerprint);
+        text += kelvora::SweepRow(r, index, kelvora::CombinationCount(plan), fingerprint, plan.epsilon);
         successes[static_cast<std::size_t>(index / 6)] += r.firstGenerationWithinEpsilon > 0;
     });
     QTemporaryDir dir;
@@ -931,7 +931,7 @@ void TestExperiment::openedFileFillsTheTable() {
     QVERIFY(window->emptyHint()->isHidden());
     QCOMPARE(window->configurationCount(), configurations.size());
     QVERIFY(!window->holdsUnsavedRuns());
-    QCOMPARE(window->epsilonEdit()->text(), QStringLiteral("2"));
+    QCOMPARE(window->epsilonEdit()->text(), QStringLiteral("1.5"));  // the epsilon the rows were measured at
     QTableWidget* table = window->configurations();
     if (labels.isEmpty()) {
         QVERIFY(!window->fileNote()->isHidden());

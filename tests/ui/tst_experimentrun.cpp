@@ -43,7 +43,7 @@ std::string CoreSweepRows(const kelvora::SweepPlan& plan) {
     kelvora::SweepOptions options;
     options.threads = 2;
     kelvora::RunSweep(plan, options, [&](long long index, const kelvora::SweepResult& r) {
-        rows += kelvora::SweepRow(r, index, runs, fingerprint);
+        rows += kelvora::SweepRow(r, index, runs, fingerprint, plan.epsilon);
     });
     return rows;
 }

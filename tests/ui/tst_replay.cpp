@@ -90,7 +90,7 @@ QByteArray SweepOfFour() {
         r.eliteDistance = 1.5;
         r.optimumDistance = 0.25;
         r.firstGenerationWithinEpsilon = 10;
-        text += QByteArray::fromStdString(kelvora::SweepRow(r, run, 4, "0123456789abcdef"));
+        text += QByteArray::fromStdString(kelvora::SweepRow(r, run, 4, "0123456789abcdef", 0.5));
     }
     return text;
 }

@@ -125,6 +125,7 @@ struct ExperimentWindow::Opened {
     std::vector<std::pair<int, int>> targets;         ///< the same
     QByteArray bytes;
     long long rows = 0;
+    std::optional<double> epsilon;  ///< px, the rows' own; none in a file that does not record it
     Outcome outcome;
 };
 
@@ -424,6 +425,7 @@ bool ExperimentWindow::openSweep(const QString& path) {
                 if (opened->stop) return false;
                 opened->bytesRead.fetch_add(static_cast<long long>(text.size()) + 1, std::memory_order_relaxed);
                 ++opened->rows;
+                opened->epsilon = row.epsilon;
                 const kelvora::SweepCombination& c = row.result.combination;
                 if (seen.insert(c.seed).second) opened->seeds.push_back(c.seed);
                 if (placed.insert({c.target.x, c.target.y}).second) opened->targets.emplace_back(c.target.x, c.target.y);
@@ -479,6 +481,14 @@ void ExperimentWindow::finishOpening(std::shared_ptr<Opened> opened) {
     m_varied.clear();
     for (const std::string& label : opened->labels) m_labels.push_back(QString::fromStdString(label));
     fillFromFile(opened->configurations, opened->seeds, opened->targets);
+    // The runs were measured at the file's epsilon: the field says it, or that it was assumed.
+    m_fileEpsilon = opened->epsilon.value_or(kelvora::kDefaultEpsilon);
+    m_epsilon->setText(Number(m_fileEpsilon));
+    if (!opened->epsilon) {
+        const QString note = tr("このファイルには ε の記録がありません。0.5 とみなしました。");
+        m_fileNote->setText(m_fileNote->isVisible() ? m_fileNote->text() + QLatin1Char('\n') + note : note);
+        m_fileNote->show();
+    }
     m_loadedRuns = std::move(opened->bytes);
     m_done = m_total = opened->rows;
     updateProgress();
@@ -1102,8 +1112,8 @@ void ExperimentWindow::showOutcome(Outcome outcome) {
         if (const int at = m_response->parameter()->findData(m_varied); at >= 0) m_response->parameter()->setCurrentIndex(at);
     m_hint->setVisible(m_results.empty());
     fitSummary();
-    // A sweep file does not say its epsilon: no epsilon is drawn for its runs.
-    m_plots->setGroups(std::move(outcome.groups), m_plans.empty() ? std::nan("") : m_plans.front().epsilon);
+    // An opened file's runs were measured at its own epsilon (0.5 where it does not record one).
+    m_plots->setGroups(std::move(outcome.groups), m_plans.empty() ? m_fileEpsilon : m_plans.front().epsilon);
     m_statistics->setRuns(std::move(outcome.statistics));
     std::vector<const kelvora::SweepResult*> runs;
     for (const auto& list : m_results)
@@ -1122,7 +1132,7 @@ QByteArray ExperimentWindow::runsCsv() const {
         const long long runs = kelvora::CombinationCount(ran);
         const std::string fingerprint = kelvora::SweepFingerprint(ran);
         for (std::size_t k = 0; k < m_results[i].size(); ++k)
-            text += kelvora::SweepRow(m_results[i][k], static_cast<long long>(k), runs, fingerprint);
+            text += kelvora::SweepRow(m_results[i][k], static_cast<long long>(k), runs, fingerprint, ran.epsilon);
     }
     return QByteArray::fromStdString(text);
 }
@@ -1234,9 +1244,9 @@ void ExperimentWindow::dropEvent(QDropEvent* event) {
     if (path.isEmpty()) return;
     event->acceptProposedAction();
     QFile file(path);
-    const QByteArray header = QByteArray::fromStdString(kelvora::SweepHeader()).trimmed();
     // Only a regular file is read here: a FIFO would wait for its writer.
-    const bool sweep = QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) && file.readLine(header.size() + 3).trimmed() == header;
+    const bool sweep = QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) &&
+                       kelvora::session::IsSweepHeader(file.readLine(kelvora::SweepHeader().size() + 3).trimmed().toStdString());
     // After the drop has finished: a message box may follow.
     QMetaObject::invokeMethod(this, [this, path, sweep] {
         if (sweep) openSweep(path);

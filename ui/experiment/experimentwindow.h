@@ -164,6 +164,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    double m_fileEpsilon = 0.5;  ///< px, the epsilon of the runs of the file opened last
     struct Opened;
     void finishOpening(std::shared_ptr<Opened> opened);
     /// The table, seeds and targets of the configurations of an opened file (their runs' seeds and

@@ -173,8 +173,11 @@ int RunPlotCommand(const QList<QByteArray>& arguments) {
 
     std::vector<kelvora::SweepResult> results;
     const std::string name = input.toStdString();
-    const std::string error = kelvora::session::ReadSweepFile(name, name, results);
+    std::optional<double> recorded;
+    const std::string error = kelvora::session::ReadSweepFile(name, name, results, &recorded);
     if (!error.empty()) return Fail(2, QString::fromStdString(error));
+    if (!recorded)
+        std::fprintf(stderr, "kelvora: %s: %s\n", name.c_str(), kelvora::session::EpsilonNotRecorded().c_str());
     if (kind == "cd") return PlotCriticalDifference(results, input, output, alpha.value_or(0.05));
     if (kind == "response") return PlotResponse(results, *parameter, input, output);
 
@@ -182,7 +185,7 @@ int RunPlotCommand(const QList<QByteArray>& arguments) {
     ExperimentPlots plots;
     plots.setAttribute(Qt::WA_DontShowOnScreen);
     plots.resize(900, 600);
-    plots.setGroups(GroupsOfSweepRows(results, Labels(Group(results).first, input)), std::nan(""));  // the file does not say its epsilon
+    plots.setGroups(GroupsOfSweepRows(results, Labels(Group(results).first, input)), recorded.value_or(kelvora::kDefaultEpsilon));
     plots.setEvaluations(evaluations);
     QChartView* view = plots.runLengthView();
     plots.setCurrentWidget(view);

@@ -27,6 +27,7 @@
 
 #include "common/aboutdlg.h"
 #include "batch/sweep_table.h"
+#include "session/sweep_file.h"
 #include "help/helpwindow.h"
 #include "evolution/evolutionwindow.h"
 #include "experiment/experimentwindow.h"
@@ -185,8 +186,7 @@ bool CSolverDlg::isSweepFile(const QString& path) {
     if (!QFileInfo(path).isFile()) return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray header = QByteArray::fromStdString(kelvora::SweepHeader()).trimmed();
-    return file.readLine(header.size() + 3).trimmed() == header;
+    return kelvora::session::IsSweepHeader(file.readLine(kelvora::SweepHeader().size() + 3).trimmed().toStdString());
 }
 
 void CSolverDlg::createWindowMenu() {
