@@ -3,6 +3,7 @@
 // sweep file was made by.
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "batch/scheduler.h"
 #include "batch/sweep.h"
 #include "batch/sweep_table.h"
 #include "commands.h"
@@ -175,7 +177,6 @@ struct Check {
     std::string text;
     bool epsilonColumn;  ///< the file's rows say their epsilon
     bool reproduced = false;
-    std::optional<SweepResult> pending;  ///< made before its target's optimum was known
 };
 
 int Verify(const ExperimentArgs& a) {
@@ -207,57 +208,58 @@ int Verify(const ExperimentArgs& a) {
             }
             if (foreign < 0)
                 checks.push_back({line, k, static_cast<std::size_t>(target - plan.targets.begin()), c, row.run, row.runs,
-                                  row.fingerprint, std::string(text), row.epsilon.has_value(), false, std::nullopt});
+                                  row.fingerprint, std::string(text), row.epsilon.has_value(), false});
             return true;
         });
     if (!error.empty()) return Refusal(error);
 
-    // Every row's run on every thread, the optimum of each target searched beside them (first in the
-    // queue); a run whose target's optimum is not known yet is measured against it at the end.
+    // The optimum of each target the rows aim at first, every row's run beside those searches; each
+    // run is measured against its target's optimum as it is handed back, after every search.
     InstallStopSignals();
+    const auto targetCount = static_cast<long long>(plan.targets.size());
+    const auto total = static_cast<long long>(checks.size());
     std::vector<double> optimum(plan.targets.size(), std::nan(""));
-    std::vector<std::atomic<bool>> ready(plan.targets.size());
     std::vector<char> wanted(plan.targets.size(), 0);
     for (const Check& c : checks) wanted[c.target] = 1;
-    std::atomic<std::size_t> next{0}, nextTarget{0};
-    std::atomic<long long> done{0};
-    const auto compare = [&](Check& c, SweepResult& r) {
-        MeasureAgainstOptimum(r, optimum[c.target]);
-        c.reproduced = SweepRow(r, c.run - 1, c.runs, c.fingerprint,
-                                c.epsilonColumn ? std::optional<double>(plan.epsilon) : std::nullopt) == c.text + "\n";
-    };
-    const auto work = [&] {
-        for (std::size_t t; (t = nextTarget.fetch_add(1)) < plan.targets.size() && !StopFlag().load();)
-            if (wanted[t]) {
-                const SweepTarget& target = plan.targets[t];
-                optimum[t] = FindOptimum(kBaseX, kBaseY, kBaseX + target.x, kBaseY - target.y).distance;
-                ready[t].store(true);
-            }
-        RunBuffers buffers;
-        for (std::size_t i; (i = next.fetch_add(1)) < checks.size() && !StopFlag().load();) {
-            Check& c = checks[i];
-            SweepResult r = RunCombination(c.combination, std::nan(""), plan.epsilon, buffers, &StopFlag());
-            if (ready[c.target].load()) compare(c, r);
-            else c.pending = std::move(r);
-            done.fetch_add(1);
-        }
-    };
-    std::vector<std::thread> pool;
-    for (int t = 0; t < a.threads; ++t) pool.emplace_back(work);
+    WorkerBuffers buffers(a.threads);
+    std::atomic<long long> made{0};
     ProgressBar bar(!a.quiet);
-    const auto total = static_cast<long long>(checks.size());
-    while (done.load() < total && !StopFlag().load()) {
-        if (bar.Due(false)) bar.Draw(done.load(), total, "runs made again");
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    for (std::thread& t : pool) t.join();
+    RunInOrder<SweepResult>(
+        targetCount + total, {.threads = a.threads, .stop = &StopFlag()},
+        [&](long long task, int worker) -> std::optional<SweepResult> {
+            SweepResult r;
+            if (task < targetCount) {
+                const SweepTarget& t = plan.targets[static_cast<std::size_t>(task)];
+                if (wanted[static_cast<std::size_t>(task)])
+                    r.optimumDistance = FindOptimum(kBaseX, kBaseY, kBaseX + t.x, kBaseY - t.y).distance;
+                return r;
+            }
+            RunReport report;
+            r = RunCombination(checks[static_cast<std::size_t>(task - targetCount)].combination, std::nan(""),
+                               plan.epsilon, buffers[worker], &StopFlag(), nullptr, &report);
+            if (report.stopped) return std::nullopt;
+            made.fetch_add(1, std::memory_order_relaxed);
+            return r;
+        },
+        [&](long long task, SweepResult&& r) {
+            if (task < targetCount) {
+                optimum[static_cast<std::size_t>(task)] = r.optimumDistance;
+                return;
+            }
+            Check& c = checks[static_cast<std::size_t>(task - targetCount)];
+            MeasureAgainstOptimum(r, optimum[c.target]);
+            c.reproduced = SweepRow(r, c.run - 1, c.runs, c.fingerprint,
+                                    c.epsilonColumn ? std::optional<double>(plan.epsilon) : std::nullopt) == c.text + "\n";
+        },
+        [&](const ScheduleProgress&) {
+            const long long done = made.load(std::memory_order_relaxed);
+            if (bar.Due(done == total)) bar.Draw(done, total, "runs made again");
+        });
     bar.Finish();
     if (StopFlag().load()) {
         std::fprintf(stderr, "kelvora-cli experiment: stopped by %s; nothing verified\n", StopSignalName());
         return StopExitStatus();
     }
-    for (Check& c : checks)
-        if (c.pending) compare(c, *c.pending);
     for (const Check& c : checks)
         if (!c.reproduced && (foreign < 0 || c.line < foreign)) {
             std::fprintf(stderr, "kelvora-cli experiment: %s:%lld: not reproduced (the run made again writes another row)\n",

@@ -1,14 +1,14 @@
 #include "sweep_input.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <thread>
 
+#include "batch/scheduler.h"
 #include "helpers.h"
 #include "signals.h"
 #include "session/sweep_file.h"
@@ -27,44 +27,32 @@ std::string ReadSweepRuns(
 }
 
 long long RerunWithin(std::vector<Rerun>& reruns, double epsilon, bool progress) {
-    std::atomic<std::size_t> next{0};
-    std::atomic<long long> done{0};
-    std::atomic<bool> outOfMemory{false};  // a worker's, told on this thread once all have ended
-    const auto runs = [&] {
-        RunBuffers buffers;
-        for (std::size_t i; (i = next.fetch_add(1)) < reruns.size() && !StopFlag().load() && !outOfMemory.load();) {
-            const SweepResult r =
-                RunCombination(reruns[i].combination, std::nan(""), epsilon, buffers, &StopFlag(), nullptr, nullptr);
-            *reruns[i].first = r.firstGenerationWithinEpsilon;
-            reruns[i].reproduced = r.eliteDistance == reruns[i].eliteDistance;
-            done.fetch_add(1);
-        }
-    };
-    const auto work = [&] {
-        try {
-            runs();
-        } catch (const std::bad_alloc&) {
-            outOfMemory = true;
-        }
-    };
-    // A worker a core; this thread only draws the bar.
-    std::vector<std::thread> pool;
-    for (unsigned t = 0; t < std::clamp(std::thread::hardware_concurrency(), 1u, 64u); ++t) {
-        try {
-            pool.emplace_back(work);
-        } catch (const std::system_error&) {  // no room for another thread: the reruns go on fewer
-            if (!pool.empty()) break;
-            throw std::bad_alloc();
-        }
-    }
+    // A worker a core; this thread takes the runs in order and draws the bar.
+    const int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
+    WorkerBuffers buffers(threads);
+    const auto total = static_cast<long long>(reruns.size());
     ProgressBar bar(progress);
-    while (done.load() < static_cast<long long>(reruns.size()) && !StopFlag().load() && !outOfMemory.load()) {
-        if (bar.Due(false)) bar.Draw(done.load(), static_cast<long long>(reruns.size()), "runs made again");
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    try {
+        RunInOrder<SweepResult>(
+            total, {.threads = threads, .stop = &StopFlag()},
+            [&](long long i, int worker) -> std::optional<SweepResult> {
+                RunReport report;
+                SweepResult r = RunCombination(reruns[static_cast<std::size_t>(i)].combination, std::nan(""), epsilon,
+                                               buffers[worker], &StopFlag(), nullptr, &report);
+                if (report.stopped) return std::nullopt;
+                return r;
+            },
+            [&](long long i, SweepResult&& r) {
+                Rerun& rerun = reruns[static_cast<std::size_t>(i)];
+                *rerun.first = r.firstGenerationWithinEpsilon;
+                rerun.reproduced = r.eliteDistance == rerun.eliteDistance;
+            },
+            [&](const ScheduleProgress& p) {
+                if (bar.Due(p.finished == total)) bar.Draw(p.finished, total, "runs made again");
+            });
+    } catch (const std::system_error&) {  // not one thread to run them on
+        throw std::bad_alloc();
     }
-    for (std::thread& t : pool) t.join();
-    if (outOfMemory) throw std::bad_alloc();
-    if (bar.Due(true)) bar.Draw(done.load(), static_cast<long long>(reruns.size()), "runs made again");
     bar.Finish();
     for (const Rerun& r : reruns)
         if (!r.reproduced) return r.line;

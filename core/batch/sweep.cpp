@@ -1,30 +1,22 @@
 #include "batch/sweep.h"
 
-#include <pthread.h>
-#include <signal.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
 #include <cmath>
-#include <condition_variable>
-#include <cstring>
-#include <exception>
-#include <system_error>
-#include <limits>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <random>
 #include <set>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 #include "analysis/optimum.h"
 #include "batch/runlength.h"
+#include "batch/scheduler.h"
 
 namespace kelvora {
 
@@ -138,202 +130,83 @@ long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
         total > options.shardIndex ? (total - options.shardIndex + options.shardCount - 1) / options.shardCount : 0;
     if (options.skip >= shardRuns) return 0;
     const int threads = std::max(1, options.threads);
-    // Out of memory in a worker ends the sweep as a stop does, the runs handed over so far whole.
+    // Out of memory in a run ends the sweep as a stop does, the runs handed over so far whole.
     std::atomic<bool> outOfMemory{false};
-    auto stopped = [&options, &outOfMemory] {
-        return (options.stop && options.stop->load(std::memory_order_relaxed)) ||
-               outOfMemory.load(std::memory_order_relaxed);
-    };
 
-    const long long targetStride = static_cast<long long>(plan.seeds.size());
-    auto targetOf = [&](long long index) {
-        return static_cast<std::size_t>((index / targetStride) % static_cast<long long>(plan.targets.size()));
-    };
-
-    std::mutex mutex;
-    std::condition_variable ready;
-    std::condition_variable room;
-    std::map<long long, SweepResult> finished;  // by position in the shard, until handed over in order
-    // Runs that finished before one still under way wait here; past this many no new run starts, so
-    // memory stays bounded when the runs outpace the hand-over.
-    const std::size_t kMaxWaiting = 4096 + 64 * static_cast<std::size_t>(threads);
-    std::vector<std::string> failures;
-    // The optimum of each target is searched once, by whichever thread takes that task; the tasks
-    // come first in the queue, but runs start beside them and are measured against it at hand-over.
+    // The first tasks search the optimum of each target, once; the runs start beside them and are
+    // measured against it as they are handed over, after every search.
     const auto targetCount = static_cast<long long>(plan.targets.size());
+    const long long targetStride = static_cast<long long>(plan.seeds.size());
     std::vector<double> optimum(plan.targets.size());
-    std::vector<char> optimumReady(plan.targets.size(), 0);
-    int working = threads;
-    std::atomic<long long> next{0};
+    auto indexOf = [&](long long task) { return options.shardIndex + (task - targetCount + options.skip) * options.shardCount; };
 
-    // Finished runs a worker has not handed to `finished` yet, and their number there (read without
-    // the lock, to know when to wait for room).
-    std::atomic<std::size_t> waiting{0};
-    // A worker gathers its finished runs and moves them over under one lock once they come to about
-    // this many evaluations (a millisecond's work or less), so that short runs do not take the lock
-    // one by one; a run with files moves over at once.
-    constexpr long long kBatchEvaluations = 1LL << 16;
-
-    auto work = [&] {
-        auto buffers = std::make_unique<RunBuffers>();
-        std::vector<std::pair<long long, SweepResult>> gathered;
-        long long gatheredEvaluations = 0;
-        auto handOver = [&] {
-            if (gathered.empty()) return;
-            std::lock_guard lock(mutex);
-            for (auto& [position, result] : gathered) finished.emplace(position, std::move(result));
-            waiting.store(finished.size(), std::memory_order_relaxed);
-            gathered.clear();
-            gatheredEvaluations = 0;
-        };
-        for (;;) {
-            if (stopped()) break;
-            if (waiting.load(std::memory_order_relaxed) >= kMaxWaiting) {
-                // Tasks are taken in order, so the run the hand-over waits for is taken already; it
-                // may be among this worker's own, which go over before it waits.
-                handOver();
-                std::unique_lock lock(mutex);
-                while (finished.size() >= kMaxWaiting && !stopped()) {
-                    ready.notify_one();  // the hand-over has work at once
-                    room.wait_for(lock, std::chrono::milliseconds(20));
-                }
-            }
-            if (stopped()) break;
-            const long long task = next.fetch_add(1);
-            if (task < targetCount) {
-                const SweepTarget& target = plan.targets[static_cast<std::size_t>(task)];
-                const double distance = FindOptimum(kBaseX, kBaseY, kBaseX + target.x, kBaseY - target.y).distance;
-                std::lock_guard lock(mutex);
-                optimum[static_cast<std::size_t>(task)] = distance;
-                optimumReady[static_cast<std::size_t>(task)] = 1;
-                ready.notify_one();
-                continue;
-            }
-            const long long position = task - targetCount + options.skip;
-            if (position >= shardRuns) break;
-            const long long index = options.shardIndex + position * options.shardCount;
-            std::string directory;
-            if (!options.logDirectory.empty()) {
-                directory = options.logDirectory + "/run-" + std::to_string(index + 1);
-                if (::mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST) {
-                    const std::string message = directory + ": cannot create: " + std::generic_category().message(errno);
-                    std::lock_guard lock(mutex);
-                    failures.push_back(message);
-                }
-            }
-            RunReport report;
-            const SweepCombination combination = CombinationAt(plan, index);
-            const long long evaluations =
-                static_cast<long long>(combination.params.populationSize) * combination.params.generationCount;
-            // The runs gathered go over before one that would hold them past the batch's worth of
-            // work: a short run never waits for a long one to be handed over.
-            if (gatheredEvaluations + evaluations > kBatchEvaluations) handOver();
-            SweepResult result = RunCombination(combination, std::nan(""), plan.epsilon, *buffers, options.stop,
-                                                directory.empty() ? nullptr : directory.c_str(), &report);
-            if (report.refused) {  // another process writes that directory's files: run without them
-                {
-                    std::lock_guard lock(mutex);
-                    failures.push_back(directory + ": another run is writing its result files; this run's were not written");
-                }
-                result = RunCombination(combination, std::nan(""), plan.epsilon, *buffers, options.stop, nullptr, &report);
-            }
-            if (report.stopped) break;  // an unfinished run is dropped; a resumed sweep runs it again
-            if (report.results || report.fitness) {
-                std::lock_guard lock(mutex);
-                for (const ResultFileFailure& f : {report.results, report.fitness}) {
-                    if (f) failures.push_back(directory + "/" + f.name + ": " +
-                                              (f.duringOpen ? "cannot open: " : "write failed: ") +
-                                              std::generic_category().message(f.error));
-                }
-            }
-            // No wake-up per run: the calling thread looks every few milliseconds, so a short run
-            // does not pay for a context switch.
-            gathered.emplace_back(position, std::move(result));
-            gatheredEvaluations += evaluations;
-            if (gatheredEvaluations >= kBatchEvaluations || !directory.empty()) handOver();
-        }
-        handOver();  // whatever way the loop ended, the finished runs go over
+    std::mutex mutex;  // guards failures, noted by the workers and told on the calling thread
+    std::vector<std::string> failures;
+    auto note = [&](std::string message) {
+        const std::lock_guard lock(mutex);
+        failures.push_back(std::move(message));
     };
-    auto worker = [&] {
-        // Signals are the calling thread's: a handler never runs in the middle of a worker's run.
-        sigset_t all;
-        sigfillset(&all);
-        pthread_sigmask(SIG_BLOCK, &all, nullptr);
-        try {
-            work();
-        } catch (const std::bad_alloc&) {
-            outOfMemory = true;  // told by the hand-over, which has its message ready
+    auto tell = [&](const ScheduleProgress&) {
+        std::vector<std::string> messages;
+        {
+            const std::lock_guard lock(mutex);
+            messages.swap(failures);
         }
-        std::lock_guard lock(mutex);
-        --working;
-        ready.notify_one();
-    };
-
-    std::vector<std::thread> pool;
-
-    long long handed = 0;
-    long long expected = options.skip;
-    auto indexOf = [&](long long position) { return options.shardIndex + position * options.shardCount; };
-    auto handable = [&] {
-        const auto it = finished.find(expected);
-        return it != finished.end() && optimumReady[targetOf(indexOf(expected))];
-    };
-    const std::string outOfMemoryMessage = "out of memory: the sweep ends after the runs handed over so far";
-    bool toldOutOfMemory = false;
-    std::unique_lock lock(mutex, std::defer_lock);
-    // Out of memory here (or in done) ends the workers before it goes on to the caller.
-    struct JoinOnExit {
-        std::vector<std::thread>& pool;
-        std::atomic<bool>& end;
-        std::unique_lock<std::mutex>& lock;
-        ~JoinOnExit() {
-            if (lock.owns_lock()) lock.unlock();
-            if (std::uncaught_exceptions() > 0) end = true;
-            for (std::thread& t : pool)
-                if (t.joinable()) t.join();
-        }
-    } joinOnExit{pool, outOfMemory, lock};
-    for (int i = 0; i < threads; ++i) {
-        try {
-            pool.emplace_back(worker);
-        } catch (const std::system_error&) {  // no room for another thread: the sweep runs on fewer
-            if (pool.empty()) throw;
-            const std::lock_guard hold(mutex);
-            working -= threads - i;
-            break;
-        }
-    }
-    lock.lock();
-    for (;;) {
-        ready.wait_for(lock, std::chrono::milliseconds(20),
-                       [&] { return !failures.empty() || handable() || working == 0; });
-        std::vector<std::string> messages = std::move(failures);
-        failures.clear();
-        std::vector<std::pair<long long, SweepResult>> batch;
-        while (handable()) {
-            const auto it = finished.find(expected);
-            const long long index = indexOf(expected);
-            MeasureAgainstOptimum(it->second, optimum[targetOf(index)]);
-            batch.emplace_back(index, std::move(it->second));
-            finished.erase(it);
-            ++expected;
-            waiting.store(finished.size(), std::memory_order_relaxed);
-        }
-        const bool over = working == 0 && batch.empty() && messages.empty();
-        if (!batch.empty()) room.notify_all();
-        lock.unlock();
         for (const std::string& m : messages)
             if (logFailure) logFailure(m);
-        for (const auto& [index, result] : batch) {
-            done(index, result);
-            ++handed;
+    };
+    WorkerBuffers buffers(threads);
+
+    auto run = [&](long long task, int worker) -> std::optional<SweepResult> {
+        SweepResult result;
+        if (task < targetCount) {
+            const SweepTarget& target = plan.targets[static_cast<std::size_t>(task)];
+            result.optimumDistance = FindOptimum(kBaseX, kBaseY, kBaseX + target.x, kBaseY - target.y).distance;
+            return result;
         }
-        if (outOfMemory && !toldOutOfMemory && logFailure) logFailure(outOfMemoryMessage);
-        toldOutOfMemory = toldOutOfMemory || outOfMemory;
-        lock.lock();
-        if (over) break;
-    }
-    lock.unlock();
+        const long long index = indexOf(task);
+        std::string directory;
+        if (!options.logDirectory.empty()) {
+            directory = options.logDirectory + "/run-" + std::to_string(index + 1);
+            if (::mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST)
+                note(directory + ": cannot create: " + std::generic_category().message(errno));
+        }
+        RunReport report;
+        const SweepCombination combination = CombinationAt(plan, index);
+        try {
+            RunBuffers& mine = buffers[worker];
+            result = RunCombination(combination, std::nan(""), plan.epsilon, mine, options.stop,
+                                    directory.empty() ? nullptr : directory.c_str(), &report);
+            if (report.refused) {  // another process writes that directory's files: run without them
+                note(directory + ": another run is writing its result files; this run's were not written");
+                result = RunCombination(combination, std::nan(""), plan.epsilon, mine, options.stop, nullptr, &report);
+            }
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;  // told after the runs before it
+            return std::nullopt;
+        }
+        if (report.stopped) return std::nullopt;  // an unfinished run is dropped; a resumed sweep runs it again
+        for (const ResultFileFailure& f : {report.results, report.fitness}) {
+            if (f) note(directory + "/" + f.name + ": " + (f.duringOpen ? "cannot open: " : "write failed: ") +
+                        std::generic_category().message(f.error));
+        }
+        return result;
+    };
+    long long handed = 0;
+    auto take = [&](long long task, SweepResult&& result) {
+        if (task < targetCount) {
+            optimum[static_cast<std::size_t>(task)] = result.optimumDistance;
+            return;
+        }
+        const long long index = indexOf(task);
+        MeasureAgainstOptimum(result, optimum[static_cast<std::size_t>((index / targetStride) % targetCount)]);
+        done(index, result);
+        ++handed;
+    };
+    RunInOrder<SweepResult>(targetCount + shardRuns - options.skip, {.threads = threads, .stop = options.stop}, run,
+                            take, tell);
+    tell({});
+    if (outOfMemory && logFailure) logFailure("out of memory: the sweep ends after the runs handed over so far");
     return handed;
 }
 

@@ -2,9 +2,11 @@
 // Sweeps: every combination of parameter lists, targets and seeds, each one an ordinary run, run on
 // several threads at once, and the statistics of their outcomes.
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -86,9 +88,11 @@ struct SweepOptions {
     std::string logDirectory{};
 };
 
-/// Runs the plan's combinations of this shard, from the skip-th on, on options.threads threads, and
-/// hands every finished result to done on the calling thread, in combination order, never in
-/// completion order. Each run is exactly RunSolver's with that seed, those parameters and that target.
+/// Runs the plan's combinations of this shard, from the skip-th on, on options.threads threads of
+/// the scheduler (RunInOrder, batch/scheduler.h), and hands every finished result to done on the
+/// calling thread, in combination order, never in completion order; at most 4096 + 64 a thread
+/// finished results wait for the hand-over. Each run is exactly RunSolver's with that seed, those
+/// parameters and that target.
 /// Returns the number of results handed over: fewer than the shard holds only when stopped.
 /// Log directories that cannot be written are reported through logFailure (on the calling thread).
 long long RunSweep(const SweepPlan& plan, const SweepOptions& options,
@@ -117,6 +121,22 @@ private:
 SweepResult RunCombination(const SweepCombination& combination, double optimumDistance, double epsilon,
                            RunBuffers& buffers, const std::atomic<bool>* stop = nullptr,
                            const char* logDirectory = nullptr, RunReport* report = nullptr);
+
+/// The buffers of a schedule's workers (RunInOrder's worker 0..threads-1), each made at its
+/// worker's first run: one worker's runs take turns with its own, large, set.
+class WorkerBuffers {
+public:
+    explicit WorkerBuffers(int threads) : buffers_(static_cast<std::size_t>(std::max(1, threads))) {}
+    /// Worker worker's buffers (0 <= worker < threads); call only on that worker.
+    RunBuffers& operator[](int worker) {
+        std::unique_ptr<RunBuffers>& mine = buffers_[static_cast<std::size_t>(worker)];
+        if (!mine) mine = std::make_unique<RunBuffers>();
+        return *mine;
+    }
+
+private:
+    std::vector<std::unique_ptr<RunBuffers>> buffers_;
+};
 
 /// A proportion with its Wilson score 95% interval (z = 1.959963984540054).
 struct Proportion {

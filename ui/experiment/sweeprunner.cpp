@@ -6,15 +6,16 @@
 #include <cmath>
 #include <map>
 #include <mutex>
-#include <new>
+#include <optional>
 
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "analysis/optimum.h"
+#include "batch/scheduler.h"
 
 namespace kelvora::ui {
 
-// What the workers of one sweep share with each other; the window sees none of it but the batches
+// What the scheduler's workers of one sweep share; the window sees none of it but the batches
 // posted to it by value.
 struct SweepRunner::Shared {
     std::vector<kelvora::SweepPlan> plans;
@@ -25,17 +26,7 @@ struct SweepRunner::Shared {
     std::vector<std::vector<std::size_t>> slot; ///< plan, its target -> position in targets
     std::unique_ptr<std::once_flag[]> optimumOnce;
     std::vector<double> optimum;         ///< of each of targets, pixels, once its flag has run
-
     std::atomic<bool> stop{false};
-    std::atomic<long long> next{0};      ///< the next job, seed-major
-
-    std::mutex mutex;                    ///< guards the rest
-    std::map<long long, std::vector<FinishedRun>> open;  ///< runs of rounds not yet complete
-    long long complete = 0;              ///< rounds complete, in order
-    long long finished = 0;
-    SweepBatch ready;                    ///< complete rounds not yet posted
-    std::chrono::steady_clock::time_point lastPost{};
-    int working = 0;
 };
 
 SweepRunner::SweepRunner(QObject* parent) : QObject(parent) { m_pool.setObjectName(QStringLiteral("kelvora sweep")); }
@@ -71,76 +62,82 @@ void SweepRunner::start(std::vector<kelvora::SweepPlan> plans, int threads) {
     s->optimumOnce = std::make_unique<std::once_flag[]>(s->targets.size());
     s->optimum.assign(s->targets.size(), 0.0);
     threads = std::max(1, threads);
-    s->working = threads;
-    s->lastPost = std::chrono::steady_clock::now();
     m_shared = s;
     m_running = true;
-    m_pool.setMaxThreadCount(threads);
 
-    // Posts what is ready, under s->mutex; last: every worker is done.
-    const auto post = [this](Shared& state, bool last) {
-        SweepBatch batch = std::move(state.ready);
-        state.ready = SweepBatch{};
-        batch.rounds = static_cast<int>(state.complete);
-        batch.finished = state.finished;
-        state.lastPost = std::chrono::steady_clock::now();
-        const bool cancelled = last && state.complete < state.seeds;
-        QMetaObject::invokeMethod(
-            this, [this, batch = std::move(batch), last, cancelled]() mutable { take(std::move(batch), last, cancelled); },
-            Qt::QueuedConnection);
-    };
-    const auto work = [s, post] {
+    // Job j is seed j / roundSize of the round's plan and combination, seed-major, so the jobs
+    // handed back in order come round by round, within a round plan by plan, each plan's runs in
+    // their combination order.
+    const auto run = [s](long long job, int worker, kelvora::WorkerBuffers& buffers)
+        -> std::optional<FinishedRun> {
         Shared& state = *s;
-        const long long jobs = state.roundSize * state.seeds;
-        try {
-            auto buffers = std::make_unique<kelvora::RunBuffers>();
-            while (!state.stop.load(std::memory_order_relaxed)) {
-                const long long job = state.next.fetch_add(1);
-                if (job >= jobs) break;
-                const long long round = job / state.roundSize;
-                const long long offset = job % state.roundSize;
-                const auto plan = static_cast<std::size_t>(
-                    std::upper_bound(state.firstOfPlan.begin(), state.firstOfPlan.end(), offset) - state.firstOfPlan.begin() - 1);
-                const kelvora::SweepPlan& p = state.plans[plan];
-                // The plan's combinations of this seed: every one but the seed, the seed varying fastest.
-                const long long index = (offset - state.firstOfPlan[plan]) * state.seeds + round;
-                const std::size_t target = state.slot[plan][static_cast<std::size_t>(
-                    (index / state.seeds) % static_cast<long long>(p.targets.size()))];
-                std::call_once(state.optimumOnce[target], [&] {
-                    const kelvora::SweepTarget& t = state.targets[target];
-                    state.optimum[target] =
-                        kelvora::FindOptimum(kelvora::kBaseX, kelvora::kBaseY, kelvora::kBaseX + t.x, kelvora::kBaseY - t.y).distance;
-                });
-                kelvora::RunReport report;
-                // Measured against the optimum afterwards, as a sweep measures its runs at the hand-over.
-                kelvora::SweepResult result = kelvora::RunCombination(kelvora::CombinationAt(p, index), std::nan(""),
-                                                                      p.epsilon, *buffers, &state.stop, nullptr, &report);
-                if (report.stopped) break;  // an unfinished run is dropped
-                kelvora::MeasureAgainstOptimum(result, state.optimum[target]);
-                std::lock_guard lock(state.mutex);
-                ++state.finished;
-                state.open[round].push_back(FinishedRun{static_cast<int>(plan), index, std::move(result)});
-                // Whole rounds in order, each plan's runs in its combination order.
-                for (auto it = state.open.find(state.complete);
-                     it != state.open.end() && static_cast<long long>(it->second.size()) == state.roundSize;
-                     it = state.open.find(state.complete)) {
-                    std::sort(it->second.begin(), it->second.end(), [](const FinishedRun& a, const FinishedRun& b) {
-                        return a.plan != b.plan ? a.plan < b.plan : a.index < b.index;
-                    });
-                    for (FinishedRun& run : it->second) state.ready.runs.push_back(std::move(run));
-                    state.open.erase(it);
-                    ++state.complete;
-                }
-                if (std::chrono::steady_clock::now() - state.lastPost >= std::chrono::milliseconds(kHandoverInterval))
-                    post(state, false);
-            }
-        } catch (const std::bad_alloc&) {
-            state.stop = true;  // out of memory ends the sweep as 中止 does, the complete rounds kept
-        }
-        std::lock_guard lock(state.mutex);
-        if (--state.working == 0) post(state, true);
+        const long long round = job / state.roundSize;
+        const long long offset = job % state.roundSize;
+        const auto plan = static_cast<std::size_t>(
+            std::upper_bound(state.firstOfPlan.begin(), state.firstOfPlan.end(), offset) - state.firstOfPlan.begin() - 1);
+        const kelvora::SweepPlan& p = state.plans[plan];
+        // The plan's combinations of this seed: every one but the seed, the seed varying fastest.
+        const long long index = (offset - state.firstOfPlan[plan]) * state.seeds + round;
+        const std::size_t target =
+            state.slot[plan][static_cast<std::size_t>((index / state.seeds) % static_cast<long long>(p.targets.size()))];
+        std::call_once(state.optimumOnce[target], [&] {
+            const kelvora::SweepTarget& t = state.targets[target];
+            state.optimum[target] =
+                kelvora::FindOptimum(kelvora::kBaseX, kelvora::kBaseY, kelvora::kBaseX + t.x, kelvora::kBaseY - t.y).distance;
+        });
+        kelvora::RunReport report;
+        // Measured against the optimum afterwards, as a sweep measures its runs at the hand-over.
+        kelvora::SweepResult result = kelvora::RunCombination(kelvora::CombinationAt(p, index), std::nan(""), p.epsilon,
+                                                              buffers[worker], &state.stop, nullptr, &report);
+        if (report.stopped) return std::nullopt;  // an unfinished run is dropped
+        kelvora::MeasureAgainstOptimum(result, state.optimum[target]);
+        return FinishedRun{static_cast<int>(plan), index, std::move(result)};
     };
-    for (int i = 0; i < threads; ++i) (void)QtConcurrent::run(&m_pool, work);
+    // The scheduler's calling thread, on the pool: takes the runs in order and posts whole rounds.
+    const auto drive = [this, s, run, threads] {
+        const Shared& state = *s;
+        kelvora::WorkerBuffers buffers(threads);
+        std::vector<FinishedRun> round;  // the runs of the round not yet complete
+        SweepBatch ready;                // complete rounds not yet posted
+        long long complete = 0;
+        long long finished = 0;
+        auto lastPost = std::chrono::steady_clock::now();
+        const auto post = [&](bool last) {
+            SweepBatch batch = std::move(ready);
+            ready = SweepBatch{};
+            batch.rounds = static_cast<int>(complete);
+            batch.finished = finished;
+            lastPost = std::chrono::steady_clock::now();
+            const bool cancelled = last && complete < state.seeds;
+            QMetaObject::invokeMethod(
+                this, [this, batch = std::move(batch), last, cancelled]() mutable { take(std::move(batch), last, cancelled); },
+                Qt::QueuedConnection);
+        };
+        const auto due = [&] { return std::chrono::steady_clock::now() - lastPost >= std::chrono::milliseconds(kHandoverInterval); };
+        try {
+            kelvora::RunInOrder<FinishedRun>(
+                state.roundSize * state.seeds, {.threads = threads, .stop = &s->stop},
+                [&](long long job, int worker) { return run(job, worker, buffers); },
+                [&](long long job, FinishedRun&& done) {
+                    round.push_back(std::move(done));
+                    finished = std::max(finished, job + 1);
+                    if ((job + 1) % state.roundSize == 0) {
+                        for (FinishedRun& r : round) ready.runs.push_back(std::move(r));
+                        round.clear();
+                        ++complete;
+                    }
+                    if (due()) post(false);
+                },
+                [&](const kelvora::ScheduleProgress& p) {
+                    finished = std::max(finished, p.finished);
+                    if (due()) post(false);
+                });
+        } catch (const std::exception&) {
+            // Out of memory, or not a thread to run on: the sweep ends as 中止 does, the complete rounds kept.
+        }
+        post(true);
+    };
+    (void)QtConcurrent::run(&m_pool, drive);
 }
 
 void SweepRunner::take(SweepBatch batch, bool last, bool cancelled) {

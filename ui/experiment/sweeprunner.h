@@ -1,7 +1,7 @@
 #pragma once
-// Runs an experiment's sweeps off the GUI thread on a pool of its own: the plans' runs taken round
-// by round (the first seed of every plan, then the second ...), each exactly the run kelvora-cli
-// sweep makes of that combination, and handed to the window by value in whole rounds.
+// Runs an experiment's sweeps off the GUI thread on the core's scheduler: the plans' runs taken
+// round by round (the first seed of every plan, then the second ...), each exactly the run
+// kelvora-cli sweep makes of that combination, and posted to the window by value in whole rounds.
 
 #include <memory>
 #include <vector>
@@ -46,12 +46,13 @@ public:
     /// No run starts any more; runs under way stop after their current generation and are dropped,
     /// and so are the runs of rounds not complete. Safe to call at any time.
     void cancel();
-    /// cancel(), then waits for the pool's work (a generation of each run under way, or an outcome
-    /// being computed); after it nothing is posted any more.
+    /// cancel(), then waits for the pool's work (the scheduler's hand-over, a generation of each run
+    /// under way, or an outcome being computed); after it nothing is posted any more.
     void shutdown();
     /// From start() until finished() has been emitted.
     bool isRunning() const { return m_running; }
-    /// The pool the runs go on; other work of the window that must not outlive it goes there too.
+    /// The pool the sweep's hand-over goes on (its runs go on the scheduler's threads); other work
+    /// of the window that must not outlive it goes there too.
     QThreadPool* pool() { return &m_pool; }
 
 signals:
