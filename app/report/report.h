@@ -5,9 +5,11 @@
 // Japanese or English. Fed plain numbers: the runs grouped by configuration and their comparison.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "experiment/runs.h"
 #include "report/comparison.h"
 
 namespace kelvora::report {
@@ -29,6 +31,10 @@ struct ReportInput {
     std::string inputSha256;       ///< its SHA-256, 64 lower-case hex digits
     std::string experimentName;    ///< the experiment file's base name, "" when there is none
     std::string experimentJson;    ///< its text, embedded as a download; "" when there is none
+    /// With an experiment file: how the runs file stood when its runs were made again (nullopt: they
+    /// were not, see ranNow).
+    std::optional<experiment::RunsCheck> check;
+    bool ranNow = false;           ///< the runs were made for this report: no runs file was there
 };
 
 /// An ERT as the report and the tables print it: a whole number of evaluations with thousands
@@ -37,6 +43,9 @@ std::string ErtText(double evaluations);
 
 /// The verdict on one pair in the report's language (English: exactly compare's words).
 std::string VerdictText(const PairVerdictInput& counts, double alpha, Language language);
+
+/// What the page says of whether the runs shown are the experiment's; "" for a sweep file alone.
+std::string ProvenanceText(const ReportInput& input);
 
 /// The page: UTF-8 HTML, LF line ends.
 std::string RenderHtml(const ReportInput& input);

@@ -752,6 +752,52 @@ TEST_F(SweepCli, ExperimentRowsAreTheSweepsRowsAndVerify) {
     }
 }
 
+// A report of an experiment file runs it when no runs file is beside it (the rows experiment run
+// writes), checks the runs file when there is one, and never claims a tampered or cut file reproduces.
+TEST_F(SweepCli, ReportOfAnExperimentSaysWhetherItsRunsReproduce) {
+    std::ofstream(dir_ / "e.kelvora.json") << kExperiment;
+    ASSERT_EQ(Run({"experiment", "run", "e.kelvora.json", "--output", "expected.csv", "--quiet"}), 0) << err_;
+    ASSERT_EQ(Run({"report", "e.kelvora.json", "--lang", "en", "--quiet", "--output", "r.html"}), 0) << err_;
+    EXPECT_NE(err_.find("e.runs.csv is not there: running the experiment"), std::string::npos) << err_;
+    const std::vector<std::string> runs = Lines(ReadFile(dir_ / "e.runs.csv"));
+    EXPECT_EQ(ReadFile(dir_ / "e.runs.csv"), ReadFile(dir_ / "expected.csv"));
+    EXPECT_NE(ReadFile(dir_ / "r.html").find("the runs were made for this report"), std::string::npos);
+    const std::string verified = "Verified: every one of the experiment's " + std::to_string(runs.size() - 1) + " runs";
+    ASSERT_EQ(Run({"report", "e.kelvora.json", "--lang", "en", "--quiet", "--output", "r.html"}), 0) << err_;
+    EXPECT_NE(ReadFile(dir_ / "r.html").find(verified), std::string::npos);
+
+    struct Tamper {
+        std::size_t row;    // 0: no row changed
+        std::size_t field;
+        const char* value;
+        std::size_t keep;   // rows kept after the header
+        std::string shown;
+    };
+    const std::size_t all = runs.size() - 1;
+    for (const Tamper& t : {Tamper{9, 16, "9.5", all, "the first row that differs is line 10"},
+                            Tamper{4, 0, "4000", all, "line 5 is no run of the experiment (its seed is none"},
+                            Tamper{0, 0, "", all - 5,
+                                   "holds " + std::to_string(all - 5) + " of the experiment's " + std::to_string(all) + " runs"}}) {
+        std::ofstream out(dir_ / "e.runs.csv");
+        for (std::size_t i = 0; i <= t.keep; ++i) {
+            std::vector<std::string> f = Fields(runs[i]);
+            if (i == t.row && i) f[t.field] = t.value;
+            std::string row;
+            for (const std::string& x : f) row += (row.empty() ? "" : ",") + x;
+            out << row << "\n";
+        }
+        out.close();
+        ASSERT_EQ(Run({"report", "e.kelvora.json", "--lang", "en", "--quiet", "--output", "r.html"}), 0) << err_;
+        const std::string html = ReadFile(dir_ / "r.html");
+        EXPECT_NE(html.find("<p class=\"warning\">Does not match: e.runs.csv"), std::string::npos) << t.shown;
+        EXPECT_NE(html.find(t.shown), std::string::npos) << t.shown;
+        EXPECT_EQ(html.find("Verified"), std::string::npos) << t.shown;
+        EXPECT_NE(err_.find("the report says so"), std::string::npos) << err_;
+    }
+    ASSERT_EQ(Run({"report", "e.kelvora.json", "--no-verify", "--lang", "ja", "--output", "r.html"}), 0) << err_;
+    EXPECT_NE(ReadFile(dir_ / "r.html").find("<p class=\"warning\">未検証: e.runs.csv"), std::string::npos);
+}
+
 // A sweep's experiment, written by sweep and read from its file, makes its rows again.
 TEST_F(SweepCli, TheExperimentOfASweepReproducesIt) {
     ASSERT_EQ(Run({"sweep", "--population", "10,20", "--generations", "8", "--encoding", "binary,gray", "--seeds", "1..4",

@@ -1,0 +1,179 @@
+#include "experiment/runs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "analysis/optimum.h"
+#include "batch/scheduler.h"
+#include "batch/sweep.h"
+#include "batch/sweep_table.h"
+#include "session/sweep_file.h"
+
+namespace kelvora::experiment {
+
+std::string RunsPathOf(const std::string& experimentPath) {
+    std::string stem = experimentPath;
+    for (const std::string_view suffix : {std::string_view(".kelvora.json"), std::string_view(".json")})
+        if (stem.size() > suffix.size() && stem.compare(stem.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            stem.resize(stem.size() - suffix.size());
+            break;
+        }
+    return stem + ".runs.csv";
+}
+
+long long TotalRuns(const ExperimentPlan& plan) {
+    return static_cast<long long>(plan.configurations.size()) * static_cast<long long>(plan.targets.size()) *
+           plan.seeds.count();
+}
+
+bool RunExperiment(const ExperimentPlan& plan, int threads, const std::atomic<bool>* stop,
+                   const std::function<bool(const std::string& text)>& write,
+                   const std::function<void(long long done, long long total)>& progress) {
+    const long long total = TotalRuns(plan);
+    long long done = 0;
+    std::string pending = SweepHeader();
+    bool ok = true;
+    for (std::size_t k = 0; k < plan.configurations.size() && ok && !(stop && stop->load()); ++k) {
+        const SweepPlan sweep = plan.SweepOf(k);
+        const std::string fingerprint = SweepFingerprint(sweep);
+        const long long runs = CombinationCount(sweep);
+        SweepOptions options;
+        options.threads = threads;
+        options.stop = stop;
+        RunSweep(sweep, options, [&](long long index, const SweepResult& r) {
+            pending += SweepRow(r, index, runs, fingerprint, plan.epsilon);
+            if (pending.size() >= (1u << 16)) {
+                ok = ok && write(pending);
+                pending.clear();
+            }
+            ++done;
+            if (progress) progress(done, total);
+        });
+    }
+    if (!ok || (stop && stop->load())) return false;
+    return write(pending);
+}
+
+std::string ForeignText(RunsCheck::Foreign why) {
+    switch (why) {
+        case RunsCheck::Foreign::configuration: return "its configuration is none of the experiment's";
+        case RunsCheck::Foreign::target: return "its target is none of the experiment's";
+        case RunsCheck::Foreign::seed: break;
+    }
+    return "its seed is none of the experiment's";
+}
+
+namespace {
+
+// A row of the runs file to make again: which configuration, target and seed, and its text.
+struct Row {
+    long long line;
+    std::size_t target;
+    SweepCombination combination;
+    long long run, runs;
+    std::string fingerprint;
+    std::string text;
+    bool epsilonColumn;  // the file's rows say their epsilon
+    bool reproduced = false;
+};
+
+}  // namespace
+
+std::string VerifyRuns(const ExperimentPlan& plan, const std::string& path, const std::string& shown, int threads,
+                       const std::atomic<bool>* stop, RunsCheck& check,
+                       const std::function<void(long long done, long long total)>& progress) {
+    std::vector<std::uint32_t> sortedSeeds = plan.seeds.seeds();
+    std::sort(sortedSeeds.begin(), sortedSeeds.end());
+    std::vector<Row> rows;
+    long long foreign = -1;  // the first row that is no run of the experiment
+    RunsCheck::Foreign why = RunsCheck::Foreign::configuration;
+    long long held = 0;
+    const std::string error =
+        session::ReadSweepFile(path, shown, {}, [&](const ParsedSweepRow& row, long long line, std::string_view text) {
+            ++held;
+            const SweepCombination& c = row.result.combination;
+            std::size_t k = 0;
+            while (k < plan.configurations.size() &&
+                   !SameConfiguration({plan.configurations[k].params, {}, 0, plan.configurations[k].algorithm}, c))
+                ++k;
+            const auto target = std::find(plan.targets.begin(), plan.targets.end(), c.target);
+            if (foreign < 0 && (k == plan.configurations.size() || target == plan.targets.end() ||
+                                !std::binary_search(sortedSeeds.begin(), sortedSeeds.end(), c.seed))) {
+                foreign = line;
+                why = k == plan.configurations.size() ? RunsCheck::Foreign::configuration
+                      : target == plan.targets.end()  ? RunsCheck::Foreign::target
+                                                      : RunsCheck::Foreign::seed;
+            }
+            if (foreign < 0)
+                rows.push_back({line, static_cast<std::size_t>(target - plan.targets.begin()), c, row.run, row.runs,
+                                row.fingerprint, std::string(text), row.epsilon.has_value(), false});
+            return true;
+        });
+    if (!error.empty()) return error;
+
+    // The optimum of each target the rows aim at first, every row's run beside those searches; each
+    // run is measured against its target's optimum as it is handed back, after every search.
+    const auto targetCount = static_cast<long long>(plan.targets.size());
+    const auto total = static_cast<long long>(rows.size());
+    std::vector<double> optimum(plan.targets.size(), std::nan(""));
+    std::vector<char> wanted(plan.targets.size(), 0);
+    for (const Row& r : rows) wanted[r.target] = 1;
+    WorkerBuffers buffers(threads);
+    std::atomic<long long> made{0};
+    RunInOrder<SweepResult>(
+        targetCount + total, {.threads = threads, .stop = stop},
+        [&](long long task, int worker) -> std::optional<SweepResult> {
+            SweepResult r;
+            if (task < targetCount) {
+                const SweepTarget& t = plan.targets[static_cast<std::size_t>(task)];
+                if (wanted[static_cast<std::size_t>(task)])
+                    r.optimumDistance = FindOptimum(kBaseX, kBaseY, kBaseX + t.x, kBaseY - t.y).distance;
+                return r;
+            }
+            RunReport report;
+            r = RunCombination(rows[static_cast<std::size_t>(task - targetCount)].combination, std::nan(""),
+                               plan.epsilon, buffers[worker], stop, nullptr, &report);
+            if (report.stopped) return std::nullopt;
+            made.fetch_add(1, std::memory_order_relaxed);
+            return r;
+        },
+        [&](long long task, SweepResult&& r) {
+            if (task < targetCount) {
+                optimum[static_cast<std::size_t>(task)] = r.optimumDistance;
+                return;
+            }
+            Row& row = rows[static_cast<std::size_t>(task - targetCount)];
+            MeasureAgainstOptimum(r, optimum[row.target]);
+            row.reproduced = SweepRow(r, row.run - 1, row.runs, row.fingerprint,
+                                      row.epsilonColumn ? std::optional<double>(plan.epsilon) : std::nullopt) ==
+                             row.text + "\n";
+        },
+        [&](const ScheduleProgress&) {
+            if (progress) progress(made.load(std::memory_order_relaxed), total);
+        });
+    check = RunsCheck{};
+    check.held = held;
+    check.expected = TotalRuns(plan);
+    if (stop && stop->load()) return {};
+    for (const Row& r : rows)
+        if (!r.reproduced) {
+            check.kind = RunsCheck::Kind::differs;
+            check.line = r.line;
+            return {};
+        }
+    if (foreign >= 0) {
+        check.kind = RunsCheck::Kind::foreign;
+        check.line = foreign;
+        check.why = why;
+        return {};
+    }
+    // Every run of the experiment must be there: a file cut short at a row's end, or rows left out,
+    // reproduce only part of it.
+    check.kind = held < check.expected ? RunsCheck::Kind::incomplete : RunsCheck::Kind::reproduced;
+    return {};
+}
+
+}  // namespace kelvora::experiment
