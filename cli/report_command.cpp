@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -66,7 +65,7 @@ FlagTable ReportTable(Options& o) {
             Flag{"--pdf", true, named(o.pdf, "--pdf")}.Describe(
                 "REPORT.pdf", "also the page as an A4 PDF, printed by headless Chromium (Debian: chromium)"),
             Flag{"--title", true, named(o.title, "--title")}.Describe(
-                "TEXT", "the title", "\"Experiment report: INPUT\" in the report's language"),
+                "TEXT", "the title", "an experiment file's title, else \"Experiment report: INPUT\" in the report's language"),
             Flag{"--baseline", true, named(o.baseline, "--baseline")}.Describe(
                 "LABEL|all", "as compare takes it: each configuration against this one, or all pairs"),
             Flag{"--lang", true,
@@ -132,21 +131,6 @@ std::string ParseArguments(const std::vector<std::string>& args, Options& o, boo
     if (o.input.empty()) return "no input file given (see report --help)";
     if (o.output.empty()) return "no --output given: where the HTML report goes";
     return {};
-}
-
-// Today in UTC, or the day of SOURCE_DATE_EPOCH when it is set (a report made again reads the same).
-std::string Today() {
-    std::time_t now = std::time(nullptr);
-    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
-        char* end = nullptr;
-        const long long seconds = std::strtoll(epoch, &end, 10);
-        if (end && !*end && seconds >= 0) now = static_cast<std::time_t>(seconds);
-    }
-    std::tm day{};
-    gmtime_r(&now, &day);
-    char text[16];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &day);
-    return text;
 }
 
 // The first headless browser found on PATH, or "".
@@ -345,6 +329,7 @@ int kelvora::cli::ReportCommand(const std::vector<std::string>& args) {
         in.experimentName = std::filesystem::path(o.input).filename().string();
         if (!o.alpha) o.alpha = plan.alpha;
         if (o.baseline.empty()) o.baseline = plan.baseline;
+        if (o.title.empty()) o.title = e.title.value_or("");
         const int status = MakeOrCheckRuns(o, plan, runsPath, in);
         if (status >= 0) {
             Abandon(html);
@@ -358,23 +343,20 @@ int kelvora::cli::ReportCommand(const std::vector<std::string>& args) {
     });
     if (!error.empty()) return refuse(error);
     const std::string shown = Printable(runsPath);
-    if (in.runs.groups.size() < 2)
-        return refuse(shown + ": the file holds one configuration (" + AlgorithmSummary(in.runs.groups.front().first.algorithm) +
-                      "): a report compares two or more");
     std::string labelsWarning;
     in.runs.Label(session::SweepFileLabels(runsPath, in.runs.configurations(), labelsWarning));
     if (!labelsWarning.empty())
         std::fprintf(stderr, "kelvora-cli report: %s (the short labels are used)\n", Printable(labelsWarning).c_str());
-    const std::optional<report::PairChoice> choice = report::ChoosePairs(in.runs, o.baseline);
-    if (!choice) {
+    if (const report::ReportFault fault = report::CompareRuns(in, o.baseline, o.alpha.value_or(0.05))) {
+        if (fault.kind == report::ReportFault::Kind::oneConfiguration)
+            return refuse(shown + ": the file holds one configuration (" + fault.value + "): a report compares two or more");
         std::string labels;
         for (const experiment::ConfigurationRuns& g : in.runs.groups) labels += (labels.empty() ? "" : "; ") + g.label;
         return refuse("--baseline: " + Quoted(o.baseline) + " is not a configuration of " + shown + " (" +
                       Printable(labels, 400) + ", or all)");
     }
-    in.comparison = report::Compare(in.runs, *choice, o.alpha.value_or(0.05));
     in.title = o.title;
-    in.date = Today();
+    in.date = report::ReportDate();
     in.version = kVersion;
     in.inputName = std::filesystem::path(runsPath).filename().string();
     const RecordedFile digest = DigestFile(runsPath);

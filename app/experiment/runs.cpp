@@ -10,6 +10,7 @@
 #include "batch/scheduler.h"
 #include "batch/sweep.h"
 #include "batch/sweep_table.h"
+#include "session/labels.h"
 #include "session/sweep_file.h"
 
 namespace kelvora::experiment {
@@ -174,6 +175,35 @@ std::string VerifyRuns(const ExperimentPlan& plan, const std::string& path, cons
     // reproduce only part of it.
     check.kind = held < check.expected ? RunsCheck::Kind::incomplete : RunsCheck::Kind::reproduced;
     return {};
+}
+
+std::string LabelledSummaryCsv(const std::vector<SweepSummaryRow>& rows, const std::vector<std::string>& labels) {
+    const std::string table = SummaryCsv(rows);
+    std::string out;
+    std::size_t row = 0, start = 0;
+    for (std::size_t end = table.find('\n'); end != std::string::npos; start = end + 1, end = table.find('\n', start)) {
+        out.append(table, start, end - start);
+        if (start == 0) {
+            out += ",label\n";
+            continue;
+        }
+        const std::string label = row < labels.size() ? labels[row] : std::string();
+        ++row;
+        if (label.find_first_of(",\"\r\n") == std::string::npos) {
+            out += "," + label + "\n";
+            continue;
+        }
+        out += ",\"";
+        for (const char c : label) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+        out += "\"\n";
+    }
+    return out;
+}
+
+std::string LabelledSummaryCsv(const std::vector<SweepSummaryRow>& rows) {
+    std::vector<SweepCombination> configurations;
+    for (const SweepSummaryRow& r : rows) configurations.push_back({r.params, {}, 0, r.algorithm});
+    return LabelledSummaryCsv(rows, session::DifferingLabels(configurations));
 }
 
 }  // namespace kelvora::experiment

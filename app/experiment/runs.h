@@ -1,11 +1,14 @@
 #pragma once
-// An experiment's runs made: its runs CSV written row by row, and a runs CSV checked against the
-// experiment by making every row's run again. What kelvora-cli experiment run and verify do, and
+// An experiment's runs made: its runs CSV written row by row, a runs CSV checked against the
+// experiment by making every row's run again, and the summary CSV of runs with their labels. What kelvora-cli experiment run and verify do, and
 // what a report of an experiment file does before it shows the runs.
 
 #include <atomic>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "batch/sweep.h"
 
 #include "experiment/experiment_file.h"
 
@@ -53,5 +56,12 @@ std::string ForeignText(RunsCheck::Foreign why);
 std::string VerifyRuns(const ExperimentPlan& plan, const std::string& path, const std::string& shown, int threads,
                        const std::atomic<bool>* stop, RunsCheck& check,
                        const std::function<void(long long done, long long total)>& progress = {});
+
+/// The summary CSV of kelvora-cli sweep --summary and the window: SummaryCsv's columns, then label,
+/// labels[k] for row k (quoted where it holds a comma, a quote or a line end; "" beyond labels).
+std::string LabelledSummaryCsv(const std::vector<SweepSummaryRow>& rows, const std::vector<std::string>& labels);
+
+/// The same, each row labelled by what sets its configuration apart (session::DifferingLabels).
+std::string LabelledSummaryCsv(const std::vector<SweepSummaryRow>& rows);
 
 }  // namespace kelvora::experiment

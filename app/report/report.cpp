@@ -1,14 +1,19 @@
 #include "report/report.h"
 
 #include <nettle/base64.h>
+#include <nettle/sha2.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <limits>
+#include <optional>
 
 #include "batch/runlength.h"
 #include "batch/sweep_table.h"
+#include "ga/algorithm.h"
 #include "model/text.h"
 
 namespace kelvora::report {
@@ -176,6 +181,45 @@ pre { background: #f6f6f6; padding: 0.5rem; overflow-x: auto; white-space: pre-w
 
 }  // namespace
 
+ReportFault CompareRuns(ReportInput& in, const std::string& baseline, double alpha) {
+    if (in.runs.groups.size() < 2)
+        return {ReportFault::Kind::oneConfiguration,
+                in.runs.groups.empty() ? std::string() : AlgorithmSummary(in.runs.groups.front().first.algorithm)};
+    const std::optional<PairChoice> choice = ChoosePairs(in.runs, baseline);
+    if (!choice) return {ReportFault::Kind::baseline, baseline};
+    in.comparison = Compare(in.runs, *choice, alpha);
+    return {};
+}
+
+std::string Sha256Text(std::string_view bytes) {
+    sha256_ctx context;
+    sha256_init(&context);
+    sha256_update(&context, bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));
+    unsigned char digest[SHA256_DIGEST_SIZE];
+    sha256_digest(&context, sizeof digest, digest);
+    static const char kHex[] = "0123456789abcdef";
+    std::string text;
+    for (const unsigned char byte : digest) {
+        text += kHex[byte >> 4];
+        text += kHex[byte & 15];
+    }
+    return text;
+}
+
+std::string ReportDate() {
+    std::time_t now = std::time(nullptr);
+    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
+        char* end = nullptr;
+        const long long seconds = std::strtoll(epoch, &end, 10);
+        if (end && !*end && seconds >= 0) now = static_cast<std::time_t>(seconds);
+    }
+    std::tm day{};
+    gmtime_r(&now, &day);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &day);
+    return text;
+}
+
 std::string ErtText(double evaluations) {
     if (std::isinf(evaluations)) return "∞";
     if (!std::isfinite(evaluations)) return "–";
@@ -238,6 +282,15 @@ std::string ProvenanceText(const ReportInput& in) {
         case experiment::RunsCheck::Kind::stopped: break;
     }
     return w("Not verified: the check of the runs was stopped.", "未検証: 実行の確認が中断された。");
+}
+
+std::string SetupLine(const std::vector<SweepResult>& runs, double epsilon, bool epsilonRecorded, Language language) {
+    ReportInput in;
+    in.language = language;
+    in.runs = experiment::GroupRuns(runs);
+    in.epsilon = epsilon;
+    in.epsilonRecorded = epsilonRecorded;
+    return in.runs.groups.empty() ? std::string() : SetupLine(in);
 }
 
 std::string SetupLine(const ReportInput& in) {
@@ -462,7 +515,8 @@ std::string RenderHtml(const ReportInput& in) {
     const Words w{in.language};
     const RunsByConfiguration& runs = in.runs;
     const Comparison& c = in.comparison;
-    const std::string title = !in.title.empty() ? in.title : std::string(w("Experiment report", "実験レポート")) + ": " + in.inputName;
+    const std::string title = !in.title.empty() ? in.title : std::string(w("Experiment report", "実験レポート")) + ": " +
+                                                       (in.experimentName.empty() ? in.inputName : in.experimentName);
     std::string h = std::string("<!DOCTYPE html>\n<html lang=\"") + w("en", "ja") +
                     "\">\n<head>\n<meta charset=\"utf-8\">\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                     "<title>" + Escaped(title) + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<main>\n";

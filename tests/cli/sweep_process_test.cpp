@@ -424,7 +424,7 @@ TEST_F(SweepCli, EcdfAndErtAreTheCountsOfTheSweepsRows) {
     // ERT: every run's evaluations (a failed one's whole budget) over the runs that came within epsilon.
     const std::vector<std::string> summary = Lines(ReadFile(dir_ / "summary.csv"));
     ASSERT_EQ(summary.size(), 1 + configs.size());
-    EXPECT_EQ(summary[0].substr(summary[0].rfind(',')), ",ert_evaluations");
+    EXPECT_EQ(summary[0].substr(summary[0].rfind(",ert")), ",ert_evaluations,label");
     for (std::size_t i = 0; i < configs.size(); ++i) {
         const Config& c = configs[i];
         const std::vector<std::string> f = Fields(summary[i + 1]);
@@ -437,6 +437,15 @@ TEST_F(SweepCli, EcdfAndErtAreTheCountsOfTheSweepsRows) {
             evaluations += (first > 0 ? first : c.generations) * c.population;
             successes += first > 0;
         }
+        // The label names what differs from the first configuration (population 1, 1 generation, ga).
+        std::string label;
+        for (const auto& [differs, part] : {std::pair{c.population != 1, "pop " + std::to_string(c.population)},
+                                            std::pair{c.generations != 1, "gen " + std::to_string(c.generations)},
+                                            std::pair{f[4] != "ga", f[4]}})
+            if (differs) label += (label.empty() ? "" : ", ") + part;
+        if (label.empty()) label = "classic";
+        if (label.find(',') != std::string::npos) label = "\"" + label + "\"";
+        EXPECT_EQ(summary[i + 1].substr(summary[i + 1].size() - label.size() - 1), "," + label) << c.key;
         if (successes == 0) EXPECT_EQ(f[28], "inf") << c.key;
         else EXPECT_NEAR(std::stod(f[28]), evaluations / successes, 1e-9 * evaluations) << c.key;
     }

@@ -64,8 +64,8 @@ public:
 
     /// Writes view as an SVG picture when path ends in ".svg" (any case), else as a PNG, whole
     /// (WriteWholeFile: the old file stays on failure); path as the file system spells it.
-    /// Returns "" or the reason.
-    static QString save(QChartView* view, const QByteArray& path);
+    /// caption, when given, is written under the chart on lines of its own. Returns "" or the reason.
+    static QString save(QChartView* view, const QByteArray& path, const QString& caption = {});
 
 private:
     void rebuild();
