@@ -713,6 +713,9 @@ void TestExperiment::labelsNameWhatDiffersAndSurviveExportAndReopen() {
     QCOMPARE(opened->summary()->item(1, 0)->text(), QStringLiteral("Gray coded"));
     QCOMPARE(opened->summary()->item(1, 0)->toolTip(), QStringLiteral("Gray coded"));
     QCOMPARE(opened->runsCsv(), window->runsCsv());
+    // Runs read from a file carry no curves: the convergence chart says why it is empty, a run's does not.
+    QVERIFY(opened->plots()->convergenceNote().contains(QStringLiteral("「実行」")));
+    QVERIFY(window->plots()->convergenceNote().isEmpty());
     // kelvora --plot names the curves as the window does.
     const QString svg = dir.filePath(QStringLiteral("plot.svg"));
     QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot"), csv, QStringLiteral("--output"), svg}), 0);

@@ -13,6 +13,9 @@
 #include <QTabBar>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QGraphicsTextItem>
+#include <QTextDocument>
+#include <QTextOption>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -170,6 +173,13 @@ ExperimentPlots::ExperimentPlots(QWidget* parent) : QTabWidget(parent) {
     addTab(m_runLength, tr("到達までの世代"));
     addTab(m_distance, tr("最終誤差"));
     addTab(m_convergence, tr("収束"));
+    // Runs read from a sweep file carry their outcome only, never their curve: the chart says so.
+    m_convergenceNote = new QGraphicsTextItem(m_convergence->chart());
+    m_convergenceNote->setZValue(10);
+    connect(m_convergence->chart(), &QChart::plotAreaChanged, this, [this](const QRectF& area) {
+        m_convergenceNote->setTextWidth(std::max(40.0, area.width() - 16));
+        m_convergenceNote->setPos(area.left() + 8, area.top() + area.height() / 3);
+    });
     // Every tab in sight, never behind scroll arrows: the charts' side keeps the bar's width.
     tabBar()->setUsesScrollButtons(false);
     rebuild();
@@ -334,11 +344,11 @@ void ExperimentPlots::buildConvergence() {
     chart->removeAllSeries();
     ClearAxes(chart);
     chart->setTitle(tr("これまでの最良の誤差: 中央値と四分位範囲 (px)"));
-    // Runs read from a sweep file carry their outcome only, never their curve: say so, not an empty chart.
     const bool curves = std::any_of(m_groups.begin(), m_groups.end(), [](const PlotGroup& g) { return !g.convergence.empty(); });
-    if (!m_groups.empty() && !curves)
-        chart->setTitle(chart->title() + QStringLiteral("<br>") +
-                        tr("スイープのファイルには世代ごとの曲線がありません。曲線を見るには「実行」してください。"));
+    m_convergenceNote->setPlainText(m_groups.empty() || curves
+                                        ? QString()
+                                        : tr("スイープのファイルには世代ごとの曲線がありません。曲線を見るには「実行」してください。"));
+    m_convergenceNote->document()->setDefaultTextOption(QTextOption(Qt::AlignCenter));
     int generations = 1;
     double low = 1.0;
     double high = 1.0;
@@ -388,6 +398,8 @@ void ExperimentPlots::buildConvergence() {
         AddReference(chart, k == 0 ? tr("最適解の誤差") : QString(), 1.0, x->max(), Floored(optima[k]), Qt::DashLine, x, y);
     if (epsilon) AddReference(chart, tr("ε = %1 px").arg(m_epsilon), 1.0, x->max(), m_epsilon, Qt::DotLine, x, y);
 }
+
+QString ExperimentPlots::convergenceNote() const { return m_convergenceNote->toPlainText(); }
 
 QString ExperimentPlots::save(QChartView* view, const QByteArray& path, const QString& caption) {
     // The caption's band under the chart: as many lines as the text wraps to in the chart's width.

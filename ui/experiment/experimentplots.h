@@ -14,6 +14,8 @@
 
 class QChartView;
 
+class QGraphicsTextItem;
+
 namespace kelvora::ui {
 
 /// Configuration i's colour (i from 0) in every chart of the experiment window and of
@@ -59,6 +61,8 @@ public:
     QChartView* runLengthView() const { return m_runLength; }
     QChartView* distanceView() const { return m_distance; }
     QChartView* convergenceView() const { return m_convergence; }
+    /// The words over the convergence chart when the runs shown carry no curves ("" otherwise).
+    QString convergenceNote() const;
     /// The run-length chart's curve of configuration group: (x, fraction) at every generation.
     QList<QPointF> runLengthPoints(int group) const;
 
@@ -76,6 +80,7 @@ private:
     QChartView* m_runLength;
     QChartView* m_distance;
     QChartView* m_convergence;
+    QGraphicsTextItem* m_convergenceNote;  // over the plot area, wrapped to its width
     std::vector<PlotGroup> m_groups;
     double m_epsilon = 0.5;
     bool m_evaluations = false;
