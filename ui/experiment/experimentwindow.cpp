@@ -206,6 +206,7 @@ void ExperimentWindow::finishOpening(std::shared_ptr<SweepOpening> opened) {
     showOutcome(std::move(opened->outcome));
     setWindowTitle(tr("Kelvora — 実験") + QStringLiteral(" — ") + QFileInfo(opened->path).fileName());
     m_runsName = QFileInfo(opened->path).fileName();
+    m_epsilonRecorded = opened->sweep.epsilon.has_value();
     if (!opened->sweep.labelsError.empty())
         ShowMessageBox(this, QMessageBox::Warning,
                        tr("ラベルのファイルを読めません (ラベルは自動でつけます): %1").arg(QString::fromLocal8Bit(opened->sweep.labelsError.c_str())));
@@ -480,7 +481,7 @@ QString ExperimentWindow::exportReport(const QString& path) {
         in.date = kelvora::report::ReportDate();
         in.version = kelvora::kVersion;
         in.epsilon = m_model.epsilon();
-        in.epsilonRecorded = true;
+        in.epsilonRecorded = !m_model.opened() || m_epsilonRecorded;
         in.inputName = m_runsName.toStdString();
         in.inputSize = csv.size();
         in.inputSha256 = kelvora::report::Sha256Text(csv);

@@ -217,6 +217,7 @@ private:
 
     kelvora::experiment::ExperimentModel m_model;       ///< the runs shown, their plans and labels
     QString m_runsName = QStringLiteral("sweep.csv");  ///< the runs CSV's name as last saved or opened
+    bool m_epsilonRecorded = true;  ///< the runs shown say their epsilon (a file opened may not)
     bool m_tableFromFile = false;                       ///< the table holds an opened file's rows, not yet run: not kept
     bool m_splitterMoved = false;                       ///< the splitter was dragged: fitSummary leaves it
     bool m_computing = false;                           ///< the outcome of the last sweep is being computed (on the runner's pool)
