@@ -13,11 +13,11 @@
 #include <thread>
 #include <vector>
 
-#include "batch/scheduler.h"
 #include "batch/sweep.h"
 #include "batch/sweep_table.h"
 #include "commands.h"
 #include "experiment/experiment_file.h"
+#include "experiment/runs.h"
 #include "files.h"
 #include "helpers.h"
 #include "session/configurations.h"
@@ -25,7 +25,6 @@
 #include "session/numbers.h"
 #include "session/sweep_file.h"
 #include "signals.h"
-#include "analysis/optimum.h"
 
 namespace kelvora::cli {
 
@@ -93,15 +92,6 @@ std::string Plan(const std::string& path, experiment::Experiment& e, experiment:
     return fault ? Printable(path) + ": " + experiment::ExperimentFaultText(fault) : std::string();
 }
 
-long long TotalRuns(const experiment::ExperimentPlan& plan) {
-    return static_cast<long long>(plan.configurations.size()) * static_cast<long long>(plan.targets.size()) * plan.seeds.count();
-}
-
-// A write of the runs file failed, with its errno: the schedule ends there.
-struct WriteFailed {
-    int error;
-};
-
 int Run(const ExperimentArgs& a) {
     if (a.files.size() != 1) return Refusal("run takes one experiment file (see experiment --help)");
     experiment::Experiment e;
@@ -122,72 +112,14 @@ int Run(const ExperimentArgs& a) {
 
     InstallStopSignals();
     ProgressBar bar(!a.quiet);
-    const long long total = TotalRuns(plan);
-    // One schedule of every configuration's runs, each configuration's in its sweep's order, after
-    // the optimum of each target: a configuration's rows are those kelvora-cli sweep writes for it.
-    std::vector<SweepPlan> sweeps;
-    std::vector<std::string> fingerprints;
-    std::vector<long long> first{0};  // the task of each configuration's first run, after the targets'
-    for (std::size_t k = 0; k < plan.configurations.size(); ++k) {
-        sweeps.push_back(plan.SweepOf(k));
-        fingerprints.push_back(SweepFingerprint(sweeps.back()));
-        first.push_back(first.back() + CombinationCount(sweeps.back()));
-    }
-    const auto targetCount = static_cast<long long>(plan.targets.size());
-    const auto placed = [&](long long task) {
-        const auto k = static_cast<std::size_t>(std::upper_bound(first.begin(), first.end(), task - targetCount) - first.begin() - 1);
-        return std::pair{k, task - targetCount - first[k]};
-    };
-    std::vector<double> optimum(plan.targets.size(), std::nan(""));
-    WorkerBuffers buffers(a.threads);
-    std::atomic<long long> made{0};
     const std::string written = WriteWhole(file, [&](int fd) {
-        std::string pending = SweepHeader();
-        try {
-            RunInOrder<SweepResult>(
-                targetCount + total, {.threads = a.threads, .stop = &StopFlag()},
-                [&](long long task, int worker) -> std::optional<SweepResult> {
-                    SweepResult r;
-                    if (task < targetCount) {
-                        const SweepTarget& t = plan.targets[static_cast<std::size_t>(task)];
-                        r.optimumDistance = FindOptimum(kBaseX, kBaseY, kBaseX + t.x, kBaseY - t.y).distance;
-                        return r;
-                    }
-                    const auto [k, index] = placed(task);
-                    RunReport report;
-                    r = RunCombination(CombinationAt(sweeps[k], index), std::nan(""), plan.epsilon, buffers[worker],
-                                       &StopFlag(), nullptr, &report);
-                    if (report.stopped) return std::nullopt;
-                    made.fetch_add(1, std::memory_order_relaxed);
-                    return r;
-                },
-                [&](long long task, SweepResult&& r) {
-                    if (task < targetCount) {
-                        optimum[static_cast<std::size_t>(task)] = r.optimumDistance;
-                        return;
-                    }
-                    const auto [k, index] = placed(task);
-                    const auto target = std::find(plan.targets.begin(), plan.targets.end(), r.combination.target);
-                    MeasureAgainstOptimum(r, optimum[static_cast<std::size_t>(target - plan.targets.begin())]);
-                    pending += SweepRow(r, index, first[k + 1] - first[k], fingerprints[k], plan.epsilon);
-                    if (pending.size() >= (1u << 16)) {
-                        if (!WriteAll(fd, pending)) throw WriteFailed{errno};  // ends the schedule at once
-                        pending.clear();
-                    }
-                },
-                [&](const ScheduleProgress&) {
-                    const long long done = made.load(std::memory_order_relaxed);
-                    if (bar.Due(done == total)) bar.Draw(done, total, "runs");
-                });
-        } catch (const WriteFailed& failed) {
-            errno = failed.error;
-            return false;
-        }
-        if (StopFlag().load()) {
-            errno = EINTR;
-            return false;
-        }
-        return WriteAll(fd, pending);
+        const bool ok = experiment::RunExperiment(
+            plan, a.threads, &StopFlag(), [fd](const std::string& text) { return WriteAll(fd, text); },
+            [&bar](long long done, long long total) {
+                if (bar.Due(done == total)) bar.Draw(done, total, "runs");
+            });
+        if (!ok && StopFlag().load()) errno = EINTR;
+        return ok;
     });
     bar.Finish();
     if (StopFlag().load()) {
@@ -209,118 +141,43 @@ int Run(const ExperimentArgs& a) {
     return 0;
 }
 
-// A row of the runs file to make again: which configuration, target and seed, and its text.
-struct Check {
-    long long line;
-    std::size_t configuration;
-    std::size_t target;
-    SweepCombination combination;
-    long long run, runs;
-    std::string fingerprint;
-    std::string text;
-    bool epsilonColumn;  ///< the file's rows say their epsilon
-    bool reproduced = false;
-};
-
 int Verify(const ExperimentArgs& a) {
     if (a.files.size() != 2) return Refusal("verify takes an experiment file and a runs file (see experiment --help)");
     experiment::Experiment e;
     experiment::ExperimentPlan plan;
     if (const std::string error = Plan(a.files[0], e, plan); !error.empty()) return Refusal(error);
-    const std::vector<std::uint32_t> seeds = plan.seeds.seeds();
-    std::vector<std::uint32_t> sortedSeeds = seeds;
-    std::sort(sortedSeeds.begin(), sortedSeeds.end());
     const std::string shown = Printable(a.files[1]);
-    std::vector<Check> checks;
-    long long foreign = -1;  // the first row that is no run of the experiment
-    std::string why;
-    const std::string error =
-        session::ReadSweepFile(a.files[1], shown, {}, [&](const ParsedSweepRow& row, long long line, std::string_view text) {
-            const SweepCombination& c = row.result.combination;
-            std::size_t k = 0;
-            while (k < plan.configurations.size() &&
-                   !SameConfiguration({plan.configurations[k].params, {}, 0, plan.configurations[k].algorithm}, c))
-                ++k;
-            const auto target = std::find(plan.targets.begin(), plan.targets.end(), c.target);
-            if (foreign < 0 && (k == plan.configurations.size() || target == plan.targets.end() ||
-                                !std::binary_search(sortedSeeds.begin(), sortedSeeds.end(), c.seed))) {
-                foreign = line;
-                why = k == plan.configurations.size() ? "its configuration is none of the experiment's"
-                      : target == plan.targets.end()  ? "its target is none of the experiment's"
-                                                      : "its seed is none of the experiment's";
-            }
-            if (foreign < 0)
-                checks.push_back({line, k, static_cast<std::size_t>(target - plan.targets.begin()), c, row.run, row.runs,
-                                  row.fingerprint, std::string(text), row.epsilon.has_value(), false});
-            return true;
-        });
-    if (!error.empty()) return Refusal(error);
-
-    // The optimum of each target the rows aim at first, every row's run beside those searches; each
-    // run is measured against its target's optimum as it is handed back, after every search.
     InstallStopSignals();
-    const auto targetCount = static_cast<long long>(plan.targets.size());
-    const auto total = static_cast<long long>(checks.size());
-    std::vector<double> optimum(plan.targets.size(), std::nan(""));
-    std::vector<char> wanted(plan.targets.size(), 0);
-    for (const Check& c : checks) wanted[c.target] = 1;
-    WorkerBuffers buffers(a.threads);
-    std::atomic<long long> made{0};
     ProgressBar bar(!a.quiet);
-    RunInOrder<SweepResult>(
-        targetCount + total, {.threads = a.threads, .stop = &StopFlag()},
-        [&](long long task, int worker) -> std::optional<SweepResult> {
-            SweepResult r;
-            if (task < targetCount) {
-                const SweepTarget& t = plan.targets[static_cast<std::size_t>(task)];
-                if (wanted[static_cast<std::size_t>(task)])
-                    r.optimumDistance = FindOptimum(kBaseX, kBaseY, kBaseX + t.x, kBaseY - t.y).distance;
-                return r;
-            }
-            RunReport report;
-            r = RunCombination(checks[static_cast<std::size_t>(task - targetCount)].combination, std::nan(""),
-                               plan.epsilon, buffers[worker], &StopFlag(), nullptr, &report);
-            if (report.stopped) return std::nullopt;
-            made.fetch_add(1, std::memory_order_relaxed);
-            return r;
-        },
-        [&](long long task, SweepResult&& r) {
-            if (task < targetCount) {
-                optimum[static_cast<std::size_t>(task)] = r.optimumDistance;
-                return;
-            }
-            Check& c = checks[static_cast<std::size_t>(task - targetCount)];
-            MeasureAgainstOptimum(r, optimum[c.target]);
-            c.reproduced = SweepRow(r, c.run - 1, c.runs, c.fingerprint,
-                                    c.epsilonColumn ? std::optional<double>(plan.epsilon) : std::nullopt) == c.text + "\n";
-        },
-        [&](const ScheduleProgress&) {
-            const long long done = made.load(std::memory_order_relaxed);
+    experiment::RunsCheck check;
+    const std::string error =
+        experiment::VerifyRuns(plan, a.files[1], shown, a.threads, &StopFlag(), check, [&bar](long long done, long long total) {
             if (bar.Due(done == total)) bar.Draw(done, total, "runs made again");
         });
     bar.Finish();
+    if (!error.empty()) return Refusal(error);
     if (StopFlag().load()) {
         std::fprintf(stderr, "kelvora-cli experiment: stopped by %s; nothing verified\n", StopSignalName());
         return StopExitStatus();
     }
-    for (const Check& c : checks)
-        if (!c.reproduced && (foreign < 0 || c.line < foreign)) {
+    switch (check.kind) {
+        case experiment::RunsCheck::Kind::differs:
             std::fprintf(stderr, "kelvora-cli experiment: %s:%lld: not reproduced (the run made again writes another row)\n",
-                         shown.c_str(), c.line);
+                         shown.c_str(), check.line);
             return 1;
-        }
-    if (foreign >= 0) {
-        std::fprintf(stderr, "kelvora-cli experiment: %s:%lld: not reproduced (%s)\n", shown.c_str(), foreign, why.c_str());
-        return 1;
+        case experiment::RunsCheck::Kind::foreign:
+            std::fprintf(stderr, "kelvora-cli experiment: %s:%lld: not reproduced (%s)\n", shown.c_str(), check.line,
+                         experiment::ForeignText(check.why).c_str());
+            return 1;
+        case experiment::RunsCheck::Kind::incomplete:
+            std::fprintf(stderr, "kelvora-cli experiment: %s: not reproduced in full: it holds %lld of the experiment's %lld runs\n",
+                         shown.c_str(), check.held, check.expected);
+            return 1;
+        case experiment::RunsCheck::Kind::reproduced:
+        case experiment::RunsCheck::Kind::stopped:
+            break;
     }
-    // Every run of the experiment must be there: a file cut short at a row's end, or rows left out,
-    // reproduce only part of it.
-    if (const long long expected = TotalRuns(plan); total < expected) {
-        std::fprintf(stderr, "kelvora-cli experiment: %s: not reproduced in full: it holds %lld of the experiment's %lld runs\n",
-                     shown.c_str(), total, expected);
-        return 1;
-    }
-    if (!a.quiet) std::printf("%lld runs reproduced\n", total);
+    if (!a.quiet) std::printf("%lld runs reproduced\n", check.held);
     return 0;
 }
 

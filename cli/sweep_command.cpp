@@ -31,6 +31,7 @@
 #include "batch/ioh_export.h"
 #include "batch/sweep_table.h"
 #include "session/lines.h"
+#include "experiment/runs.h"
 #include "session/numbers.h"
 #include "session/sweep_file.h"
 #include "session/sweep_plan.h"
@@ -613,7 +614,7 @@ int DeliverSummary(const SweepArgs& a, SweepTally tally, OutputFile& summaryFile
     const std::vector<SweepSummaryRow> summary = Summarise(std::move(tally));
     // With the rows on standard output the printed summary would land among them: --summary has it.
     if (!a.quiet && a.output != "-") std::fputs(SummaryText(summary, a.plan.epsilon).c_str(), stdout);
-    if (const std::string reason = summaryFile.fd >= 0 ? WriteWhole(summaryFile, SummaryCsv(summary)) : "";
+    if (const std::string reason = summaryFile.fd >= 0 ? WriteWhole(summaryFile, experiment::LabelledSummaryCsv(summary)) : "";
         !reason.empty()) {
         std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write the summary: %s\n", Printable(a.summary).c_str(),
                      Printable(reason, SIZE_MAX).c_str());

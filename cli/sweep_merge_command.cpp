@@ -22,6 +22,7 @@
 #include "options.h"
 #include "signals.h"
 #include "batch/sweep_table.h"
+#include "experiment/runs.h"
 #include "session/lines.h"
 #include "session/sweep_file.h"
 
@@ -265,7 +266,8 @@ int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
         Abandon(summaryFile);
         return 1;
     }
-    if (const std::string reason = summaryFile.fd >= 0 ? WriteWhole(summaryFile, SummaryCsv(Summarise(std::move(tally)))) : "";
+    if (const std::string reason =
+            summaryFile.fd >= 0 ? WriteWhole(summaryFile, experiment::LabelledSummaryCsv(Summarise(std::move(tally)))) : "";
         !reason.empty()) {
         std::fprintf(stderr, "kelvora-cli sweep-merge: %s: cannot write: %s\n", Printable(summary).c_str(),
                      Printable(reason, SIZE_MAX).c_str());

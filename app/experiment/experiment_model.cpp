@@ -12,6 +12,7 @@
 
 #include "batch/sweep_table.h"
 #include "experiment/outcomes.h"
+#include "experiment/runs.h"
 #include "model/text.h"
 #include "session/configurations.h"
 #include "session/labels.h"
@@ -314,9 +315,13 @@ std::string ExperimentModel::RunsCsv() const {
 
 std::string ExperimentModel::SummaryCsv() const {
     std::vector<SweepSummaryRow> rows;
-    for (const std::vector<SweepResult>& results : results_)
-        if (!results.empty()) rows.push_back(Outcome(results));
-    return kelvora::SummaryCsv(rows);
+    std::vector<std::string> labels;
+    for (std::size_t i = 0; i < results_.size(); ++i)
+        if (!results_[i].empty()) {
+            rows.push_back(Outcome(results_[i]));
+            labels.push_back(i < labels_.size() ? labels_[i] : std::string());
+        }
+    return LabelledSummaryCsv(rows, labels);
 }
 
 std::string ExperimentModel::LabelsJson() const {

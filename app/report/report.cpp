@@ -1,14 +1,19 @@
 #include "report/report.h"
 
 #include <nettle/base64.h>
+#include <nettle/sha2.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <limits>
+#include <optional>
 
 #include "batch/runlength.h"
 #include "batch/sweep_table.h"
+#include "ga/algorithm.h"
 #include "model/text.h"
 
 namespace kelvora::report {
@@ -158,6 +163,8 @@ td { white-space: nowrap; }
 td.label, th.label { text-align: left; white-space: normal; }
 .swatch { display: inline-block; width: 1.6em; vertical-align: middle; }
 ul.legend { list-style: none; padding: 0; margin: 0.2rem 0; columns: 2 16rem; font-size: 0.88rem; }
+p.warning { border-left: 4px solid #c0392b; background: #fbeeee; padding: 0.4rem 0.6rem; }
+p.provenance { border-left: 4px solid #2e8b57; padding: 0.2rem 0.6rem; }
 ul.verdicts li { margin: 0.3rem 0; }
 code, pre { font-family: ui-monospace, "DejaVu Sans Mono", "Noto Sans Mono CJK JP", monospace; font-size: 0.85rem; }
 pre { background: #f6f6f6; padding: 0.5rem; overflow-x: auto; white-space: pre-wrap; word-break: break-all; }
@@ -173,6 +180,45 @@ pre { background: #f6f6f6; padding: 0.5rem; overflow-x: auto; white-space: pre-w
 )";
 
 }  // namespace
+
+ReportFault CompareRuns(ReportInput& in, const std::string& baseline, double alpha) {
+    if (in.runs.groups.size() < 2)
+        return {ReportFault::Kind::oneConfiguration,
+                in.runs.groups.empty() ? std::string() : AlgorithmSummary(in.runs.groups.front().first.algorithm)};
+    const std::optional<PairChoice> choice = ChoosePairs(in.runs, baseline);
+    if (!choice) return {ReportFault::Kind::baseline, baseline};
+    in.comparison = Compare(in.runs, *choice, alpha);
+    return {};
+}
+
+std::string Sha256Text(std::string_view bytes) {
+    sha256_ctx context;
+    sha256_init(&context);
+    sha256_update(&context, bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));
+    unsigned char digest[SHA256_DIGEST_SIZE];
+    sha256_digest(&context, sizeof digest, digest);
+    static const char kHex[] = "0123456789abcdef";
+    std::string text;
+    for (const unsigned char byte : digest) {
+        text += kHex[byte >> 4];
+        text += kHex[byte & 15];
+    }
+    return text;
+}
+
+std::string ReportDate() {
+    std::time_t now = std::time(nullptr);
+    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
+        char* end = nullptr;
+        const long long seconds = std::strtoll(epoch, &end, 10);
+        if (end && !*end && seconds >= 0) now = static_cast<std::time_t>(seconds);
+    }
+    std::tm day{};
+    gmtime_r(&now, &day);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &day);
+    return text;
+}
 
 std::string ErtText(double evaluations) {
     if (std::isinf(evaluations)) return "∞";
@@ -195,6 +241,56 @@ std::string VerdictText(const PairVerdictInput& in, double alpha, Language langu
                Format("%.3f", in.a12) + ", Holm 補正後 p " + PValueText(in.mwuPHolm) + ")" + effect;
     return a + " と " + b + " の差の証拠なし (" + std::to_string(in.seeds) + " シード" +
            (in.targets > 1 ? " × 目標点 " + std::to_string(in.targets) + " 個" : std::string()) + ")";
+}
+
+std::string ProvenanceText(const ReportInput& in) {
+    const Words w{in.language};
+    const std::string runs = in.inputName;
+    if (in.experimentName.empty()) return {};
+    if (in.ranNow)
+        return w("No runs file was there: the runs were made for this report from the experiment file and written to ",
+                 "実行ファイルがなかったため、このレポートのために実験ファイルから実行し、結果を ") + runs +
+               w(".", " に書き出した。");
+    if (!in.check)
+        return w("Not verified: the runs in ", "未検証: ") + runs +
+               w(" were not made again, so that they are the experiment's runs is not known.",
+                 " の実行はやり直されておらず、実験の実行であるかは確かめられていない。");
+    const experiment::RunsCheck& c = *in.check;
+    const std::string line = std::to_string(c.line);
+    switch (c.kind) {
+        case experiment::RunsCheck::Kind::reproduced:
+            return w("Verified: every one of the experiment's ", "検証済み: 実験の ") + std::to_string(c.expected) +
+                   w(" runs was made again and writes exactly its row of ", " 回の実行をすべてやり直し、") + runs +
+                   w(".", " の各行と完全に一致した。");
+        case experiment::RunsCheck::Kind::differs:
+            return w("Does not match: ", "一致しない: ") + runs + w(" is not reproduced; the first row that differs is line ",
+                                                                      " は再現しない。最初に異なる行は ") +
+                   line + w(" (its run made again writes another row). The numbers in this report are the file's, not the experiment's.",
+                            " 行目 (やり直した実行が別の行を書く)。このレポートの数値はファイルのもので、実験のものではない。");
+        case experiment::RunsCheck::Kind::foreign:
+            return w("Does not match: ", "一致しない: ") + runs + w(" is not reproduced; line ", " は再現しない。") + line +
+                   w(" is no run of the experiment (", " 行目は実験の実行ではない (") +
+                   (c.why == experiment::RunsCheck::Foreign::configuration ? w("its configuration is none of the experiment's", "構成が実験にない")
+                    : c.why == experiment::RunsCheck::Foreign::target      ? w("its target is none of the experiment's", "目標点が実験にない")
+                                                                           : w("its seed is none of the experiment's", "シードが実験にない")) +
+                   w("). The numbers in this report are the file's, not the experiment's.", ")。このレポートの数値はファイルのもので、実験のものではない。");
+        case experiment::RunsCheck::Kind::incomplete:
+            return w("Does not match: ", "一致しない: ") + runs + w(" holds ", " は実験の ") +
+                   (in.language == Language::English ? std::to_string(c.held) + " of the experiment's " + std::to_string(c.expected) + " runs"
+                                                     : std::to_string(c.expected) + " 回の実行のうち " + std::to_string(c.held) + " 回") +
+                   w(" only; those it holds reproduce.", " しか含まない。含まれる実行は再現する。");
+        case experiment::RunsCheck::Kind::stopped: break;
+    }
+    return w("Not verified: the check of the runs was stopped.", "未検証: 実行の確認が中断された。");
+}
+
+std::string SetupLine(const std::vector<SweepResult>& runs, double epsilon, bool epsilonRecorded, Language language) {
+    ReportInput in;
+    in.language = language;
+    in.runs = experiment::GroupRuns(runs);
+    in.epsilon = epsilon;
+    in.epsilonRecorded = epsilonRecorded;
+    return in.runs.groups.empty() ? std::string() : SetupLine(in);
 }
 
 std::string SetupLine(const ReportInput& in) {
@@ -419,11 +515,15 @@ std::string RenderHtml(const ReportInput& in) {
     const Words w{in.language};
     const RunsByConfiguration& runs = in.runs;
     const Comparison& c = in.comparison;
-    const std::string title = !in.title.empty() ? in.title : std::string(w("Experiment report", "実験レポート")) + ": " + in.inputName;
+    const std::string title = !in.title.empty() ? in.title : std::string(w("Experiment report", "実験レポート")) + ": " +
+                                                       (in.experimentName.empty() ? in.inputName : in.experimentName);
     std::string h = std::string("<!DOCTYPE html>\n<html lang=\"") + w("en", "ja") +
                     "\">\n<head>\n<meta charset=\"utf-8\">\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                     "<title>" + Escaped(title) + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<main>\n";
     h += "<h1>" + Escaped(title) + "</h1>\n<p class=\"date\">" + Escaped(in.date) + " · Kelvora " + Escaped(in.version) + "</p>\n";
+    const std::string provenance = ProvenanceText(in);
+    const bool matches = in.ranNow || (in.check && in.check->kind == experiment::RunsCheck::Kind::reproduced);
+    if (!provenance.empty()) h += std::string("<p class=\"") + (matches ? "provenance" : "warning") + "\">" + Escaped(provenance) + "</p>\n";
 
     // The setup in one caption, and each configuration's parameters.
     const std::vector<std::string> differing = DifferingParameters(runs);
@@ -578,13 +678,14 @@ std::string RenderHtml(const ReportInput& in) {
              "</p>\n<pre>kelvora-cli experiment from " + name + " --output experiment.kelvora.json\nkelvora-cli experiment verify experiment.kelvora.json " +
              name + "</pre>\n";
     }
+    if (!provenance.empty()) h += std::string("<p class=\"") + (matches ? "provenance" : "warning") + "\">" + Escaped(provenance) + "</p>\n";
     h += std::string("<p>") + w("This report was made from ", "このレポートの元: ") + "<code>" + name + "</code> (" +
          Grouped(static_cast<long long>(in.inputSize)) + w(" bytes", " バイト") + "), SHA-256 <code>" + in.inputSha256 +
          "</code>. " +
-         w("The report does not make the runs again: that the file is the one described, <code>sha256sum</code> tells; "
+         (in.check || in.ranNow ? std::string() : std::string(w("The report does not make the runs again: that the file is the one described, <code>sha256sum</code> tells; "
            "that its runs reproduce, <code>verify</code> tells.",
            "このレポートは実行をやり直さない: ファイルが同じものかは <code>sha256sum</code> が、実行が再現するかは "
-           "<code>verify</code> が示す。") +
+           "<code>verify</code> が示す。"))) +
          "</p>\n</section>\n</main>\n</body>\n</html>\n";
     return h;
 }

@@ -5,9 +5,12 @@
 // Japanese or English. Fed plain numbers: the runs grouped by configuration and their comparison.
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "experiment/runs.h"
 #include "report/comparison.h"
 
 namespace kelvora::report {
@@ -29,7 +32,34 @@ struct ReportInput {
     std::string inputSha256;       ///< its SHA-256, 64 lower-case hex digits
     std::string experimentName;    ///< the experiment file's base name, "" when there is none
     std::string experimentJson;    ///< its text, embedded as a download; "" when there is none
+    /// With an experiment file: how the runs file stood when its runs were made again (nullopt: they
+    /// were not, see ranNow).
+    std::optional<experiment::RunsCheck> check;
+    bool ranNow = false;           ///< the runs were made for this report: no runs file was there
 };
+
+/// Why runs make no report.
+struct ReportFault {
+    enum class Kind {
+        none,
+        oneConfiguration,  ///< the runs are of one configuration (value: its algorithm's summary)
+        baseline,          ///< no configuration has the baseline's label (value: that label)
+    };
+    Kind kind = Kind::none;
+    std::string value;
+    explicit operator bool() const { return kind != Kind::none; }
+};
+
+/// Compares input.runs (grouped and labelled) into input.comparison: the pairs baseline names (as
+/// ChoosePairs takes it) at alpha, 0 < alpha < 1.
+ReportFault CompareRuns(ReportInput& input, const std::string& baseline, double alpha);
+
+/// The SHA-256 of bytes: 64 lower-case hex digits.
+std::string Sha256Text(std::string_view bytes);
+
+/// Today in UTC as YYYY-MM-DD, or the day of SOURCE_DATE_EPOCH (seconds) when it is set: a report
+/// made again reads the same.
+std::string ReportDate();
 
 /// An ERT as the report and the tables print it: a whole number of evaluations with thousands
 /// separators ("15,759"); "∞" when no run succeeded.
@@ -37,6 +67,9 @@ std::string ErtText(double evaluations);
 
 /// The verdict on one pair in the report's language (English: exactly compare's words).
 std::string VerdictText(const PairVerdictInput& counts, double alpha, Language language);
+
+/// What the page says of whether the runs shown are the experiment's; "" for a sweep file alone.
+std::string ProvenanceText(const ReportInput& input);
 
 /// The page: UTF-8 HTML, LF line ends.
 std::string RenderHtml(const ReportInput& input);
@@ -49,5 +82,9 @@ std::string CriticalDifferenceSvg(const ReportInput& input, int width);
 /// One line that says what a chart shows: epsilon, seeds, populations, targets and budget
 /// ("ε = 0.5 px · 100 seeds (1..100) × 1 target (68, 180) · 20 × 100 = 2,000 evaluations").
 std::string SetupLine(const ReportInput& input);
+
+/// The same line of any runs (grouped here by configuration), as a chart saved alone carries it
+/// under the picture. epsilonRecorded false: the runs' file did not say their epsilon.
+std::string SetupLine(const std::vector<SweepResult>& runs, double epsilon, bool epsilonRecorded, Language language);
 
 }  // namespace kelvora::report

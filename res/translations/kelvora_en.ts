@@ -761,6 +761,10 @@ Repeat it with %2</translation>
         <source>これまでの最良の誤差: 中央値と四分位範囲 (px)</source>
         <translation>Best-so-far error: median and interquartile range (px)</translation>
     </message>
+    <message>
+        <source>スイープのファイルには世代ごとの曲線がありません。曲線を見るには「実行」してください。</source>
+        <translation>A sweep file holds no per-generation curves. Press Run to see them.</translation>
+    </message>
 </context>
 <context>
     <name>kelvora::ui::ExperimentWindow</name>
@@ -859,6 +863,34 @@ Repeat it with %2</translation>
     <message>
         <source>グラフを SVG として保存(&amp;S)...</source>
         <translation>Save Chart as &amp;SVG...</translation>
+    </message>
+    <message>
+        <source>レポートを書き出す(&amp;H)...</source>
+        <translation>Export Report...</translation>
+    </message>
+    <message>
+        <source>レポートを書き出す</source>
+        <translation>Export Report</translation>
+    </message>
+    <message>
+        <source>HTML ファイル (*.html)</source>
+        <translation>HTML files (*.html)</translation>
+    </message>
+    <message>
+        <source>レポートを書き出せません: %1</source>
+        <translation>The report cannot be exported: %1</translation>
+    </message>
+    <message>
+        <source>スイープの実行中です。終わってから書き出してください。</source>
+        <translation>A sweep is running. Export the report once it has finished.</translation>
+    </message>
+    <message>
+        <source>レポートは 2 つ以上の構成の結果を比べます。構成を加えて「実行」してください。</source>
+        <translation>A report compares the results of two or more configurations. Add a configuration and press Run.</translation>
+    </message>
+    <message>
+        <source>表示中の結果は、いまの表、シード、目標点、ε のものではありません。「実行」してから書き出してください。</source>
+        <translation>The results shown are not those of the table, seeds, targets and ε as they are now. Press Run, then export.</translation>
     </message>
     <message>
         <source>閉じる(&amp;C)</source>
@@ -1990,12 +2022,12 @@ Genotype %3  fitness %4</translation>
         <translation>%1 ends farther from the target than %2 (A12 = %3, p %4 after Holm), a %5 effect</translation>
     </message>
     <message>
-        <source>%1 シード × 目標点 %2 個では差の証拠なし</source>
-        <translation>no evidence of a difference at %1 seeds on %2 targets</translation>
+        <source>%1 と %2 の差の証拠なし (%3 シード × 目標点 %4 個)</source>
+        <translation>no evidence of a difference between %1 and %2 at %3 seeds on %4 targets</translation>
     </message>
     <message>
-        <source>%1 シードでは差の証拠なし</source>
-        <translation>no evidence of a difference at %1 seeds</translation>
+        <source>%1 と %2 の差の証拠なし (%3 シード)</source>
+        <translation>no evidence of a difference between %1 and %2 at %3 seeds</translation>
     </message>
     <message>
         <source>基準</source>

@@ -424,7 +424,7 @@ TEST_F(SweepCli, EcdfAndErtAreTheCountsOfTheSweepsRows) {
     // ERT: every run's evaluations (a failed one's whole budget) over the runs that came within epsilon.
     const std::vector<std::string> summary = Lines(ReadFile(dir_ / "summary.csv"));
     ASSERT_EQ(summary.size(), 1 + configs.size());
-    EXPECT_EQ(summary[0].substr(summary[0].rfind(',')), ",ert_evaluations");
+    EXPECT_EQ(summary[0].substr(summary[0].rfind(",ert")), ",ert_evaluations,label");
     for (std::size_t i = 0; i < configs.size(); ++i) {
         const Config& c = configs[i];
         const std::vector<std::string> f = Fields(summary[i + 1]);
@@ -437,6 +437,15 @@ TEST_F(SweepCli, EcdfAndErtAreTheCountsOfTheSweepsRows) {
             evaluations += (first > 0 ? first : c.generations) * c.population;
             successes += first > 0;
         }
+        // The label names what differs from the first configuration (population 1, 1 generation, ga).
+        std::string label;
+        for (const auto& [differs, part] : {std::pair{c.population != 1, "pop " + std::to_string(c.population)},
+                                            std::pair{c.generations != 1, "gen " + std::to_string(c.generations)},
+                                            std::pair{f[4] != "ga", f[4]}})
+            if (differs) label += (label.empty() ? "" : ", ") + part;
+        if (label.empty()) label = "classic";
+        if (label.find(',') != std::string::npos) label = "\"" + label + "\"";
+        EXPECT_EQ(summary[i + 1].substr(summary[i + 1].size() - label.size() - 1), "," + label) << c.key;
         if (successes == 0) EXPECT_EQ(f[28], "inf") << c.key;
         else EXPECT_NEAR(std::stod(f[28]), evaluations / successes, 1e-9 * evaluations) << c.key;
     }
@@ -750,6 +759,52 @@ TEST_F(SweepCli, ExperimentRowsAreTheSweepsRowsAndVerify) {
         EXPECT_EQ(Run({"experiment", "verify", "e.kelvora.json", "t.csv", "--quiet"}), t.status) << t.message;
         EXPECT_NE(err_.find(t.message), std::string::npos) << err_;
     }
+}
+
+// A report of an experiment file runs it when no runs file is beside it (the rows experiment run
+// writes), checks the runs file when there is one, and never claims a tampered or cut file reproduces.
+TEST_F(SweepCli, ReportOfAnExperimentSaysWhetherItsRunsReproduce) {
+    std::ofstream(dir_ / "e.kelvora.json") << kExperiment;
+    ASSERT_EQ(Run({"experiment", "run", "e.kelvora.json", "--output", "expected.csv", "--quiet"}), 0) << err_;
+    ASSERT_EQ(Run({"report", "e.kelvora.json", "--lang", "en", "--quiet", "--output", "r.html"}), 0) << err_;
+    EXPECT_NE(err_.find("e.runs.csv is not there: running the experiment"), std::string::npos) << err_;
+    const std::vector<std::string> runs = Lines(ReadFile(dir_ / "e.runs.csv"));
+    EXPECT_EQ(ReadFile(dir_ / "e.runs.csv"), ReadFile(dir_ / "expected.csv"));
+    EXPECT_NE(ReadFile(dir_ / "r.html").find("the runs were made for this report"), std::string::npos);
+    const std::string verified = "Verified: every one of the experiment's " + std::to_string(runs.size() - 1) + " runs";
+    ASSERT_EQ(Run({"report", "e.kelvora.json", "--lang", "en", "--quiet", "--output", "r.html"}), 0) << err_;
+    EXPECT_NE(ReadFile(dir_ / "r.html").find(verified), std::string::npos);
+
+    struct Tamper {
+        std::size_t row;    // 0: no row changed
+        std::size_t field;
+        const char* value;
+        std::size_t keep;   // rows kept after the header
+        std::string shown;
+    };
+    const std::size_t all = runs.size() - 1;
+    for (const Tamper& t : {Tamper{9, 16, "9.5", all, "the first row that differs is line 10"},
+                            Tamper{4, 0, "4000", all, "line 5 is no run of the experiment (its seed is none"},
+                            Tamper{0, 0, "", all - 5,
+                                   "holds " + std::to_string(all - 5) + " of the experiment's " + std::to_string(all) + " runs"}}) {
+        std::ofstream out(dir_ / "e.runs.csv");
+        for (std::size_t i = 0; i <= t.keep; ++i) {
+            std::vector<std::string> f = Fields(runs[i]);
+            if (i == t.row && i) f[t.field] = t.value;
+            std::string row;
+            for (const std::string& x : f) row += (row.empty() ? "" : ",") + x;
+            out << row << "\n";
+        }
+        out.close();
+        ASSERT_EQ(Run({"report", "e.kelvora.json", "--lang", "en", "--quiet", "--output", "r.html"}), 0) << err_;
+        const std::string html = ReadFile(dir_ / "r.html");
+        EXPECT_NE(html.find("<p class=\"warning\">Does not match: e.runs.csv"), std::string::npos) << t.shown;
+        EXPECT_NE(html.find(t.shown), std::string::npos) << t.shown;
+        EXPECT_EQ(html.find("Verified"), std::string::npos) << t.shown;
+        EXPECT_NE(err_.find("the report says so"), std::string::npos) << err_;
+    }
+    ASSERT_EQ(Run({"report", "e.kelvora.json", "--no-verify", "--lang", "ja", "--output", "r.html"}), 0) << err_;
+    EXPECT_NE(ReadFile(dir_ / "r.html").find("<p class=\"warning\">未検証: e.runs.csv"), std::string::npos);
 }
 
 // A sweep's experiment, written by sweep and read from its file, makes its rows again.

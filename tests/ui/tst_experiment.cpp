@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QChart>
 #include <QChartView>
 #include <QImage>
@@ -35,6 +36,7 @@
 #include <QSemaphore>
 #include <atomic>
 
+#include "report/report.h"
 #include "batch/runlength.h"
 #include "batch/sweep_table.h"
 #include "experiment/experimentplots.h"
@@ -140,6 +142,7 @@ private slots:
     void plotRefusesNamingTheValue_data();
     void plotRefusesNamingTheValue();
     void labelsNameWhatDiffersAndSurviveExportAndReopen();
+    void reportIsOfTheRunsShownAndRefusedWhileStale();
     void tickIntervalsFollowTheOneTwoFiveRule_data();
     void tickIntervalsFollowTheOneTwoFiveRule();
     void axesStartAtTheFirstPossibleValue();
@@ -526,7 +529,8 @@ void TestExperiment::plotsTheCriticalDifferenceAndTheResponseOfASweepCsv() {
     QVERIFY(std::abs(drawnCd(svg10) - 3.240 / std::sqrt(2.0) * std::sqrt(20.0 / 12.0)) < 2e-3);
     const QString response = dir.filePath(QStringLiteral("response.png"));
     QCOMPARE(plot({QStringLiteral("--kind"), QStringLiteral("response"), QStringLiteral("--parameter"), QStringLiteral("mutation")}, response), 0);
-    QCOMPARE(QImage(response).size(), QSize(900, 600));
+    QCOMPARE(QImage(response).width(), 900);
+    QVERIFY(QImage(response).height() > 600);  // the chart, and its caption line under it
     const QString bad = dir.filePath(QStringLiteral("bad.png"));
     for (const QStringList& args : {QStringList{QStringLiteral("--kind"), QStringLiteral("response")},
                                     QStringList{QStringLiteral("--kind"), QStringLiteral("response"), QStringLiteral("--parameter"), QStringLiteral("crossover")},
@@ -582,7 +586,10 @@ void TestExperiment::verdictsAreWords() {
     in.fisherPHolm = 0.2;
     QCOMPARE(VerdictText(in, 0.05), QStringLiteral("gray は classic より目標点に近く終わる (A12 = 0.750, Holm 補正後 p = 0.02)、大きい効果"));
     in.mwuPHolm = 0.3;
-    QCOMPARE(VerdictText(in, 0.05), QStringLiteral("40 シードでは差の証拠なし"));
+    QCOMPARE(VerdictText(in, 0.05), QStringLiteral("gray と classic の差の証拠なし (40 シード)"));
+    in.targets = 3;  // every verdict names its pair, and reads as the report's
+    QCOMPARE(VerdictText(in, 0.05), QStringLiteral("gray と classic の差の証拠なし (40 シード × 目標点 3 個)"));
+    QCOMPARE(VerdictText(in, 0.05), QString::fromStdString(kelvora::report::VerdictText(in, 0.05, kelvora::report::Language::Japanese)));
 }
 
 // Flags refused before any file is read, each message naming the value given.
@@ -623,6 +630,50 @@ void TestExperiment::plotRefusesNamingTheValue() {
 
 // Rows named by what sets them apart from the first, a typed label kept through edits, and every
 // label back from the labels file beside the exported runs, whose CSV stays the command line's bytes.
+// ファイル → レポートを書き出す writes the report of the runs shown: each configuration's successes
+// counted from its runs, the SHA-256 of the runs CSV the window saves; refused while the results are
+// stale or of one configuration, writing nothing.
+void TestExperiment::reportIsOfTheRunsShownAndRefusedWhileStale() {
+    auto window = NewWindow(20, 10);
+    QVERIFY(window->addCurrent());
+    window->seedsEdit()->setText(QStringLiteral("1..6"));
+    window->epsilonEdit()->setText(QStringLiteral("20"));
+    QSignalSpy finished(window.get(), &ExperimentWindow::sweepFinished);
+    QVERIFY(window->run());
+    QVERIFY(finished.wait(30000));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.html"));
+    QVERIFY(window->reportRefusal().contains(QStringLiteral("2 つ以上")));  // one configuration
+
+    QVERIFY(window->addCurrent());
+    window->configurations()->item(1, 6)->setText(QStringLiteral("gray"));  // 符号化
+    QVERIFY(window->run());
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(window->reportRefusal(), QString());
+    QCOMPARE(window->exportReport(path), QString());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray html = file.readAll();
+    file.close();
+    const QByteArray sha = QCryptographicHash::hash(window->runsCsv(), QCryptographicHash::Sha256).toHex();
+    QVERIFY(html.contains("SHA-256 <code>" + sha + "</code>"));
+    for (int k = 0; k < window->configurationCount(); ++k) {
+        long long within = 0;
+        for (const kelvora::SweepResult& r : window->results(k)) within += r.firstGenerationWithinEpsilon > 0;
+        const QByteArray row = "<tr><td class=\"label\">" + window->configurationLabel(k).toUtf8() + "</td><td>" +
+                               QByteArray::number(within) + "/" + QByteArray::number(window->results(k).size()) + " (";
+        QVERIFY2(html.contains(row), row.constData());
+    }
+
+    window->epsilonEdit()->selectAll();
+    QTest::keyClicks(window->epsilonEdit(), QStringLiteral("5"));  // typed: the results are stale now
+    QVERIFY(window->isStale());
+    QVERIFY(!window->reportRefusal().isEmpty());
+    QVERIFY(file.remove());
+    QCOMPARE(window->exportReport(path), window->reportRefusal());
+    QVERIFY(!QFile::exists(path));
+}
+
 void TestExperiment::labelsNameWhatDiffersAndSurviveExportAndReopen() {
     auto window = NewWindow(20, 10);
     for (int i = 0; i < 4; ++i) QVERIFY(window->addCurrent());
@@ -662,6 +713,9 @@ void TestExperiment::labelsNameWhatDiffersAndSurviveExportAndReopen() {
     QCOMPARE(opened->summary()->item(1, 0)->text(), QStringLiteral("Gray coded"));
     QCOMPARE(opened->summary()->item(1, 0)->toolTip(), QStringLiteral("Gray coded"));
     QCOMPARE(opened->runsCsv(), window->runsCsv());
+    // Runs read from a file carry no curves: the convergence chart says why it is empty, a run's does not.
+    QVERIFY(opened->plots()->convergenceNote().contains(QStringLiteral("「実行」")));
+    QVERIFY(window->plots()->convergenceNote().isEmpty());
     // kelvora --plot names the curves as the window does.
     const QString svg = dir.filePath(QStringLiteral("plot.svg"));
     QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot"), csv, QStringLiteral("--output"), svg}), 0);
@@ -669,6 +723,9 @@ void TestExperiment::labelsNameWhatDiffersAndSurviveExportAndReopen() {
     QVERIFY(picture.open(QIODevice::ReadOnly));
     const QByteArray bytes = picture.readAll();
     for (const char* label : {">classic<", ">Gray coded<", ">pop 40<", ">gray, creep:4<"}) QVERIFY2(bytes.contains(label), label);
+    // Under the chart, what it shows: ε, the seeds, the budget (the populations differ: per configuration).
+    const QByteArray caption = bytes.mid(bytes.indexOf("<desc>"), bytes.indexOf("</desc>") - bytes.indexOf("<desc>"));
+    for (const char* part : {"ε = 20 px", "(1..3)", "(68, 180)"}) QVERIFY2(caption.contains(part), caption.constData());
     // A label typed after the run renames its curve at once; one typed in an opened file's summary is
     // kept through the next export and opening too.
     table->item(0, 0)->setText(QStringLiteral("baseline"));

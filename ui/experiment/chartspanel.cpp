@@ -13,6 +13,8 @@
 #include "common/messagebox.h"
 #include "experiment/experimentplots.h"
 #include "experiment/experimentwindow.h"
+#include "report/report.h"
+#include "session/ui_language.h"
 
 namespace kelvora::ui {
 
@@ -78,6 +80,11 @@ void ChartsPanel::showRuns(std::vector<PlotGroup> groups, double epsilon, Statis
     std::vector<const kelvora::SweepResult*> runs;
     for (const auto& list : results)
         for (const kelvora::SweepResult& r : list) runs.push_back(&r);
+    std::vector<kelvora::SweepResult> all;
+    for (const kelvora::SweepResult* r : runs) all.push_back(*r);
+    m_caption = QString::fromStdString(kelvora::report::SetupLine(
+        all, epsilon, true,
+        kelvora::session::EnglishFromEnvironment() ? kelvora::report::Language::English : kelvora::report::Language::Japanese));
     m_response->setRuns(std::move(runs));
 }
 
@@ -97,7 +104,7 @@ void ChartsPanel::savePlot(bool svg) {
     if (path.isEmpty()) return;
     const QByteArray name = QFile::encodeName(path);
     if (const QString reason = diagram ? SaveCriticalDifference(name, *m_statistics->criticalDifference())
-                                       : ExperimentPlots::save(view, name);
+                                       : ExperimentPlots::save(view, name, m_caption);
         !reason.isEmpty())
         ShowMessageBox(this, QMessageBox::Warning,
                        ExperimentWindow::tr("グラフを \"%1\" に保存できませんでした。").arg(path) + QLatin1Char('\n') + reason);

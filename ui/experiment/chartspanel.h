@@ -47,6 +47,7 @@ private:
     ResponsePanel* m_response;
     QLabel* m_hint;
     QLabel* m_staleNote;
+    QString m_caption;  ///< the line saved under a chart: what the runs shown are
 };
 
 }  // namespace kelvora::ui

@@ -52,6 +52,18 @@ void AddExperimentMenu(QMainWindow* window, const ExperimentMenuActions& actions
     QObject::connect(file->addAction(ExperimentWindow::tr("統計を CSV で保存(&T)...")), &QAction::triggered, window, [window, actions] {
         SaveTextAs(window, ExperimentWindow::tr("統計を CSV で保存"), QStringLiteral("statistics.csv"), actions.statisticsCsv());
     });
+    // Refused before a file is asked for while the runs shown cannot make one.
+    QAction* report = file->addAction(ExperimentWindow::tr("レポートを書き出す(&H)..."));
+    report->setObjectName(QStringLiteral("ExportReport"));
+    QObject::connect(report, &QAction::triggered, window, [window, actions] {
+        if (const QString refusal = actions.reportRefusal(); !refusal.isEmpty()) {
+            ShowMessageBox(window, QMessageBox::Warning, ExperimentWindow::tr("レポートを書き出せません: %1").arg(refusal));
+            return;
+        }
+        const QString path = QFileDialog::getSaveFileName(window, ExperimentWindow::tr("レポートを書き出す"), QStringLiteral("report.html"),
+                                                          ExperimentWindow::tr("HTML ファイル (*.html)"));
+        if (!path.isEmpty()) actions.exportReport(path);
+    });
     file->addSeparator();
     QObject::connect(file->addAction(ExperimentWindow::tr("グラフを PNG として保存(&P)...")), &QAction::triggered, window,
                      [actions] { actions.savePlot(false); });

@@ -23,6 +23,8 @@ struct ExperimentMenuActions {
     std::function<void()> summarySaved;
     std::function<QByteArray()> statisticsCsv;
     std::function<void(bool svg)> savePlot;
+    std::function<QString()> reportRefusal;              ///< why no report can be written now, or ""
+    std::function<void(const QString& path)> exportReport;
 };
 
 /// Adds the menu to window's menu bar; its keys (open, close) act where the focus is in window.

@@ -12,6 +12,10 @@
 #include <QChartView>
 #include <QTabBar>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGraphicsTextItem>
+#include <QTextDocument>
+#include <QTextOption>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -169,6 +173,13 @@ ExperimentPlots::ExperimentPlots(QWidget* parent) : QTabWidget(parent) {
     addTab(m_runLength, tr("到達までの世代"));
     addTab(m_distance, tr("最終誤差"));
     addTab(m_convergence, tr("収束"));
+    // Runs read from a sweep file carry their outcome only, never their curve: the chart says so.
+    m_convergenceNote = new QGraphicsTextItem(m_convergence->chart());
+    m_convergenceNote->setZValue(10);
+    connect(m_convergence->chart(), &QChart::plotAreaChanged, this, [this](const QRectF& area) {
+        m_convergenceNote->setTextWidth(std::max(40.0, area.width() - 16));
+        m_convergenceNote->setPos(area.left() + 8, area.top() + area.height() / 3);
+    });
     // Every tab in sight, never behind scroll arrows: the charts' side keeps the bar's width.
     tabBar()->setUsesScrollButtons(false);
     rebuild();
@@ -333,6 +344,11 @@ void ExperimentPlots::buildConvergence() {
     chart->removeAllSeries();
     ClearAxes(chart);
     chart->setTitle(tr("これまでの最良の誤差: 中央値と四分位範囲 (px)"));
+    const bool curves = std::any_of(m_groups.begin(), m_groups.end(), [](const PlotGroup& g) { return !g.convergence.empty(); });
+    m_convergenceNote->setPlainText(m_groups.empty() || curves
+                                        ? QString()
+                                        : tr("スイープのファイルには世代ごとの曲線がありません。曲線を見るには「実行」してください。"));
+    m_convergenceNote->document()->setDefaultTextOption(QTextOption(Qt::AlignCenter));
     int generations = 1;
     double low = 1.0;
     double high = 1.0;
@@ -383,8 +399,26 @@ void ExperimentPlots::buildConvergence() {
     if (epsilon) AddReference(chart, tr("ε = %1 px").arg(m_epsilon), 1.0, x->max(), m_epsilon, Qt::DotLine, x, y);
 }
 
-QString ExperimentPlots::save(QChartView* view, const QByteArray& path) {
-    const QSize size = view->size();
+QString ExperimentPlots::convergenceNote() const { return m_convergenceNote->toPlainText(); }
+
+QString ExperimentPlots::save(QChartView* view, const QByteArray& path, const QString& caption) {
+    // The caption's band under the chart: as many lines as the text wraps to in the chart's width.
+    QFont font = view->font();
+    font.setPointSizeF(font.pointSizeF() > 0 ? font.pointSizeF() * 0.9 : 9.0);
+    const int margin = 8;
+    const QRect chartRect(QPoint(0, 0), view->size());
+    const int band = caption.isEmpty() ? 0
+                                       : QFontMetrics(font).boundingRect(QRect(0, 0, chartRect.width() - 2 * margin, 10000),
+                                                                         Qt::TextWordWrap, caption).height() + 2 * margin;
+    const QSize size(chartRect.width(), chartRect.height() + band);
+    const auto draw = [&](QPainter& painter) {
+        view->render(&painter, chartRect);
+        if (band == 0) return;
+        painter.setFont(font);
+        painter.setPen(QColor(0x44, 0x44, 0x44));
+        painter.drawText(QRect(margin, chartRect.height() + margin, size.width() - 2 * margin, band - 2 * margin),
+                         Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, caption);
+    };
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -394,15 +428,16 @@ QString ExperimentPlots::save(QChartView* view, const QByteArray& path) {
         generator.setSize(size);
         generator.setViewBox(QRect(QPoint(0, 0), size));
         generator.setTitle(view->chart()->title());
+        if (!caption.isEmpty()) generator.setDescription(caption);
         QPainter painter;
         if (!painter.begin(&generator)) return QStringLiteral("the SVG picture could not be drawn");
-        view->render(&painter);
+        draw(painter);
         if (!painter.end()) return QStringLiteral("the SVG picture could not be drawn");
     } else {
         QImage image(size, QImage::Format_ARGB32);
         image.fill(Qt::white);
         QPainter painter(&image);
-        view->render(&painter);
+        draw(painter);
         painter.end();
         if (!image.save(&buffer, "PNG")) return QStringLiteral("the PNG picture could not be encoded");
     }

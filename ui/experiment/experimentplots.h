@@ -14,6 +14,8 @@
 
 class QChartView;
 
+class QGraphicsTextItem;
+
 namespace kelvora::ui {
 
 /// Configuration i's colour (i from 0) in every chart of the experiment window and of
@@ -59,13 +61,15 @@ public:
     QChartView* runLengthView() const { return m_runLength; }
     QChartView* distanceView() const { return m_distance; }
     QChartView* convergenceView() const { return m_convergence; }
+    /// The words over the convergence chart when the runs shown carry no curves ("" otherwise).
+    QString convergenceNote() const;
     /// The run-length chart's curve of configuration group: (x, fraction) at every generation.
     QList<QPointF> runLengthPoints(int group) const;
 
     /// Writes view as an SVG picture when path ends in ".svg" (any case), else as a PNG, whole
     /// (WriteWholeFile: the old file stays on failure); path as the file system spells it.
-    /// Returns "" or the reason.
-    static QString save(QChartView* view, const QByteArray& path);
+    /// caption, when given, is written under the chart on lines of its own. Returns "" or the reason.
+    static QString save(QChartView* view, const QByteArray& path, const QString& caption = {});
 
 private:
     void rebuild();
@@ -76,6 +80,7 @@ private:
     QChartView* m_runLength;
     QChartView* m_distance;
     QChartView* m_convergence;
+    QGraphicsTextItem* m_convergenceNote;  // over the plot area, wrapped to its width
     std::vector<PlotGroup> m_groups;
     double m_epsilon = 0.5;
     bool m_evaluations = false;

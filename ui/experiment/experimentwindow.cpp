@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -26,7 +27,10 @@
 #include "experiment/sweepopening.h"
 #include "experiment/sweeprunner.h"
 #include "experiment/tablestore.h"
+#include "model/kelvora_version.h"
+#include "report/report.h"
 #include "session/labels.h"
+#include "session/ui_language.h"
 #include "session/numbers.h"
 
 namespace kelvora::ui {
@@ -120,6 +124,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
                              [this](const QString& path) { saveExperiment(path); },
                              [this] { return runsCsv(); },
                              [this](const QString& path) {
+                                 m_runsName = QFileInfo(path).fileName();
                                  saveLabels(path);
                                  if (!isRunning()) m_model.Saved();
                              },
@@ -128,7 +133,9 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
                                  if (!isRunning()) m_model.Saved();
                              },
                              [this] { return m_statistics->csv(); },
-                             [this](bool svg) { m_charts->savePlot(svg); }});
+                             [this](bool svg) { m_charts->savePlot(svg); },
+                             [this] { return reportRefusal(); },
+                             [this](const QString& path) { exportReport(path); }});
 
     connect(m_runner, &SweepRunner::batchTaken, this, &ExperimentWindow::takeBatch, Qt::DirectConnection);
     connect(m_runner, &SweepRunner::finished, this, &ExperimentWindow::onFinished);
@@ -198,6 +205,8 @@ void ExperimentWindow::finishOpening(std::shared_ptr<SweepOpening> opened) {
     setStale(false);
     showOutcome(std::move(opened->outcome));
     setWindowTitle(tr("Kelvora — 実験") + QStringLiteral(" — ") + QFileInfo(opened->path).fileName());
+    m_runsName = QFileInfo(opened->path).fileName();
+    m_epsilonRecorded = opened->sweep.epsilon.has_value();
     if (!opened->sweep.labelsError.empty())
         ShowMessageBox(this, QMessageBox::Warning,
                        tr("ラベルのファイルを読めません (ラベルは自動でつけます): %1").arg(QString::fromLocal8Bit(opened->sweep.labelsError.c_str())));
@@ -442,6 +451,55 @@ void ExperimentWindow::showOutcome(ExperimentOutcome outcome) {
 }
 
 QByteArray ExperimentWindow::runsCsv() const { return QByteArray::fromStdString(m_model.RunsCsv()); }
+
+QString ExperimentWindow::reportRefusal() const {
+    if (isRunning() || m_opening) return tr("スイープの実行中です。終わってから書き出してください。");
+    std::size_t shown = 0;
+    for (const auto& runs : m_model.results()) shown += !runs.empty();
+    if (shown < 2) return tr("レポートは 2 つ以上の構成の結果を比べます。構成を加えて「実行」してください。");
+    if (m_model.stale())
+        return tr("表示中の結果は、いまの表、シード、目標点、ε のものではありません。「実行」してから書き出してください。");
+    return {};
+}
+
+QString ExperimentWindow::exportReport(const QString& path) {
+    QString problem = reportRefusal();
+    kelvora::report::ReportInput in;
+    if (problem.isEmpty()) {
+        in.language = kelvora::session::EnglishFromEnvironment() ? kelvora::report::Language::English
+                                                                 : kelvora::report::Language::Japanese;
+        std::vector<kelvora::SweepResult> all;
+        for (const auto& runs : m_model.results()) all.insert(all.end(), runs.begin(), runs.end());
+        in.runs = ex::GroupRuns(all, m_model.labels());
+        // The 統計 tab's baseline: a configuration's label, or its last entry, every pair.
+        const QComboBox* baseline = m_statistics->baseline();
+        const bool every = baseline->currentIndex() == baseline->count() - 1;
+        if (kelvora::report::CompareRuns(in, every ? std::string("all") : baseline->currentText().toStdString(), 0.05))
+            kelvora::report::CompareRuns(in, "", 0.05);
+        const std::string csv = m_model.RunsCsv();
+        in.title = m_model.title().value_or("");
+        in.date = kelvora::report::ReportDate();
+        in.version = kelvora::kVersion;
+        in.epsilon = m_model.epsilon();
+        in.epsilonRecorded = !m_model.opened() || m_epsilonRecorded;
+        in.inputName = m_runsName.toStdString();
+        in.inputSize = csv.size();
+        in.inputSha256 = kelvora::report::Sha256Text(csv);
+        std::vector<ex::PlannedConfiguration> planned;
+        if (m_configs->readPlanned(planned).isEmpty() &&
+            !ex::ExperimentFileText(planned, m_fields->seeds()->text().toStdString(), m_fields->targets()->text().toStdString(),
+                                    m_fields->epsilon()->text().toStdString(), m_model.title(), m_model.notes(),
+                                    in.experimentJson))
+            in.experimentName = "experiment.kelvora.json";
+        else
+            in.experimentJson.clear();
+        if (const QString reason = WriteWholeFile(QFile::encodeName(path), QByteArray::fromStdString(kelvora::report::RenderHtml(in)));
+            !reason.isEmpty())
+            problem = tr("\"%1\" に保存できませんでした。").arg(path) + QLatin1Char('\n') + reason;
+    }
+    if (!problem.isEmpty()) ShowMessageBox(this, QMessageBox::Warning, tr("レポートを書き出せません: %1").arg(problem));
+    return problem;
+}
 
 QByteArray ExperimentWindow::summaryCsv() const { return QByteArray::fromStdString(m_model.SummaryCsv()); }
 

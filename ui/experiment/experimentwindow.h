@@ -147,6 +147,12 @@ public:
     /// kelvora::session::LabelsPath names it and LabelsJson writes it, for openSweep to read back
     /// (a message box says when it cannot be written). Returns "" or the reason.
     QString saveLabels(const QString& sweepPath);
+    /// Why no report can be written of the runs shown now (a sweep going, no runs, one
+    /// configuration, runs stale), in the window's words; "" when one can.
+    QString reportRefusal() const;
+    /// Writes the lab report of the runs shown (kelvora-cli report's page, the 統計 tab's baseline)
+    /// to path; "" or the reason, which a message box has shown.
+    QString exportReport(const QString& path);
     /// The labels of the configurations shown, in the summary's order.
     std::vector<QString> labels() const;
 
@@ -210,6 +216,8 @@ private:
     SweepRunner* m_runner;
 
     kelvora::experiment::ExperimentModel m_model;       ///< the runs shown, their plans and labels
+    QString m_runsName = QStringLiteral("sweep.csv");  ///< the runs CSV's name as last saved or opened
+    bool m_epsilonRecorded = true;  ///< the runs shown say their epsilon (a file opened may not)
     bool m_tableFromFile = false;                       ///< the table holds an opened file's rows, not yet run: not kept
     bool m_splitterMoved = false;                       ///< the splitter was dragged: fitSummary leaves it
     bool m_computing = false;                           ///< the outcome of the last sweep is being computed (on the runner's pool)

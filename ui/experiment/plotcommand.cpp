@@ -21,7 +21,9 @@
 #include "batch/sweep_table.h"
 #include "session/configurations.h"
 #include "session/labels.h"
+#include "report/report.h"
 #include "session/sweep_file.h"
+#include "session/ui_language.h"
 #include "model/text.h"
 
 namespace kelvora::ui {
@@ -78,7 +80,7 @@ int PlotCriticalDifference(const std::vector<kelvora::SweepResult>& results, con
 }
 
 int PlotResponse(const std::vector<kelvora::SweepResult>& results, const ResponseParameter& parameter,
-                 const QByteArray& input, const QByteArray& output) {
+                 const QByteArray& input, const QByteArray& output, double epsilon, bool recorded) {
     std::vector<const kelvora::SweepResult*> runs;
     for (const kelvora::SweepResult& r : results) runs.push_back(&r);
     QChart* chart = ResponseChart(runs, parameter);
@@ -91,7 +93,10 @@ int PlotResponse(const std::vector<kelvora::SweepResult>& results, const Respons
     view.resize(900, 600);
     view.show();
     QCoreApplication::sendPostedEvents();  // the chart's layout requests: no input is read
-    if (const QString reason = ExperimentPlots::save(&view, output); !reason.isEmpty())
+    const QString caption = QString::fromStdString(kelvora::report::SetupLine(
+        results, epsilon, recorded,
+        kelvora::session::EnglishFromEnvironment() ? kelvora::report::Language::English : kelvora::report::Language::Japanese));
+    if (const QString reason = ExperimentPlots::save(&view, output, caption); !reason.isEmpty())
         return Fail(1, QStringLiteral("%1: cannot be written: %2").arg(QFile::decodeName(output), reason));
     return 0;
 }
@@ -146,7 +151,8 @@ int RunPlotCommand(const QList<QByteArray>& arguments) {
     if (!recorded)
         std::fprintf(stderr, "kelvora: %s: %s\n", name.c_str(), kelvora::session::EpsilonNotRecorded().c_str());
     if (kind == "cd") return PlotCriticalDifference(results, input, output, alpha.value_or(0.05));
-    if (kind == "response") return PlotResponse(results, *parameter, input, output);
+    if (kind == "response")
+        return PlotResponse(results, *parameter, input, output, recorded.value_or(kelvora::kDefaultEpsilon), recorded.has_value());
 
     // The chart is laid out as on screen and drawn, but never shown: the widget is not mapped.
     ExperimentPlots plots;
@@ -158,7 +164,10 @@ int RunPlotCommand(const QList<QByteArray>& arguments) {
     plots.setCurrentWidget(view);
     plots.show();
     QCoreApplication::sendPostedEvents();  // the charts' layout requests: no input is read
-    if (const QString reason = ExperimentPlots::save(view, output); !reason.isEmpty())
+    const QString caption = QString::fromStdString(kelvora::report::SetupLine(
+        results, recorded.value_or(kelvora::kDefaultEpsilon), recorded.has_value(),
+        kelvora::session::EnglishFromEnvironment() ? kelvora::report::Language::English : kelvora::report::Language::Japanese));
+    if (const QString reason = ExperimentPlots::save(view, output, caption); !reason.isEmpty())
         return Fail(1, QStringLiteral("%1: cannot be written: %2").arg(QFile::decodeName(output), reason));
     return 0;
 }

@@ -378,8 +378,8 @@ QString VerdictText(const kelvora::PairVerdictInput& in, double alpha) {
                              : StatisticsPanel::tr("%1 は %2 より目標点から遠く終わる (A12 = %3, Holm 補正後 p %4)、%5効果"))
             .arg(a, b, QString::number(in.a12, 'f', 3), p, Effect(in.a12));
     }
-    return in.targets > 1 ? StatisticsPanel::tr("%1 シード × 目標点 %2 個では差の証拠なし").arg(in.seeds).arg(in.targets)
-                          : StatisticsPanel::tr("%1 シードでは差の証拠なし").arg(in.seeds);
+    return in.targets > 1 ? StatisticsPanel::tr("%1 と %2 の差の証拠なし (%3 シード × 目標点 %4 個)").arg(a, b).arg(in.seeds).arg(in.targets)
+                          : StatisticsPanel::tr("%1 と %2 の差の証拠なし (%3 シード)").arg(a, b).arg(in.seeds);
 }
 
 StatisticsPanel::StatisticsPanel(QWidget* parent) : QWidget(parent) {

@@ -11,6 +11,7 @@
 #include "experiment/experimentplots.h"
 #include "experiment/experimentwindow.h"
 #include "experiment/statisticspanel.h"
+#include "report/report.h"
 #include "session/numbers.h"
 
 namespace kelvora::ui {
@@ -73,7 +74,7 @@ void SummaryTable::showRows(const std::vector<QString>& labels,
             const kelvora::Quartiles& first = s->firstWithinEpsilon;
             cells[kWithin] = Interval(s->withinEpsilon);
             cells[kOptimum] = Interval(s->reached);
-            cells[kErt] = std::isinf(s->ertEvaluations) ? QStringLiteral("∞") : QString::number(s->ertEvaluations, 'f', 0);
+            cells[kErt] = QString::fromStdString(kelvora::report::ErtText(s->ertEvaluations));
             cells[kDistance] = QString::number(s->eliteDistance.median, 'g', 4);
             // The median is over the runs that came within epsilon: how many says how much it weighs.
             cells[kFirst] = MedianOverRuns(first.median, first.count, s->runs);
