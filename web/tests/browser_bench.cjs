@@ -10,7 +10,8 @@ const os = require('node:os');
 const path = require('node:path');
 const puppeteer = require('puppeteer-core');
 
-const [cli, webDir, repeats = '7'] = process.argv.slice(2);
+const [cliArgument, webDir, repeats = '7'] = process.argv.slice(2);
+const cli = path.resolve(cliArgument);
 const median = (a) => [...a].sort((x, y) => x - y)[a.length >> 1];
 const n = Number(repeats);
 
