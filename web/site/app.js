@@ -417,7 +417,9 @@ function experimentMessage(m) {
     } else if (m.experimentDone) {
         endExperiment();
         experimentResult = m.experimentDone;
-        $('experiment-progress').value = experimentResult.result.groups.reduce((n, g) => n + g.runs, 0);
+        const runs = experimentResult.result.groups.reduce((n, g) => n + g.runs, 0);
+        $('experiment-progress').value = runs;
+        $('experiment-count').textContent = t('progressText')(runs, $('experiment-progress').max);
         const files = experimentResult.files;
         offer('download-runs', files['runs.csv']);
         if (files['report.html']) offer('download-report', files['report.html'], 'text/html');
