@@ -5,10 +5,14 @@
 namespace kelvora::session {
 namespace {
 
+// GNU's strerror_r returns the words; the POSIX one (the browser build's C library) fills the buffer.
+[[maybe_unused]] std::string Words(const char* words, const char*) { return words; }
+[[maybe_unused]] std::string Words(int, const char* buffer) { return buffer; }
+
 // The system's words for an errno, safe on any thread (a run's files are worded on its thread).
 std::string SystemText(int error) {
-    char buffer[256];
-    return ::strerror_r(error, buffer, sizeof buffer);
+    char buffer[256] = "";
+    return Words(::strerror_r(error, buffer, sizeof buffer), buffer);
 }
 
 }  // namespace

@@ -70,10 +70,11 @@ RecordedFile DigestFile(const std::string& path) {
     sha256_ctx context;
     sha256_init(&context);
     // Sized by the file (a page at least, a MiB at most) and not zero-filled: a small run's files
-    // cost a page each.
+    // cost a page each. (new[] rather than make_unique_for_overwrite, which the browser build's C++
+    // library lacks.)
     const std::size_t capacity = static_cast<std::size_t>(
         std::clamp<off_t>(info.st_size + 1, off_t{4096}, off_t{1} << 20));
-    const auto buffer = std::make_unique_for_overwrite<unsigned char[]>(capacity);
+    const std::unique_ptr<unsigned char[]> buffer(new unsigned char[capacity]);
     std::uint64_t size = 0;
     for (;;) {
         const ssize_t n = ::read(fd, buffer.get(), capacity);

@@ -4,7 +4,6 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <map>
 #include <mutex>
 #include <optional>
 
@@ -12,18 +11,17 @@
 
 #include "analysis/optimum.h"
 #include "batch/scheduler.h"
+#include "experiment/rounds.h"
 
 namespace kelvora::ui {
 
 // What the scheduler's workers of one sweep share; the window sees none of it but the batches
 // posted to it by value.
 struct SweepRunner::Shared {
+    explicit Shared(kelvora::experiment::RoundOrder o) : order(std::move(o)) {}
     std::vector<kelvora::SweepPlan> plans;
-    std::vector<long long> firstOfPlan;  ///< each plan's first position within a round
-    long long roundSize = 0;             ///< runs of one seed, over every plan
+    kelvora::experiment::RoundOrder order;
     long long seeds = 0;                 ///< rounds
-    std::vector<kelvora::SweepTarget> targets;  ///< the plans' targets, each once
-    std::vector<std::vector<std::size_t>> slot; ///< plan, its target -> position in targets
     std::unique_ptr<std::once_flag[]> optimumOnce;
     std::vector<double> optimum;         ///< of each of targets, pixels, once its flag has run
     std::atomic<bool> stop{false};
@@ -44,44 +42,23 @@ void SweepRunner::shutdown() {
 
 void SweepRunner::start(std::vector<kelvora::SweepPlan> plans, int threads) {
     if (m_running || plans.empty()) return;
-    auto s = std::make_shared<Shared>();
+    auto s = std::make_shared<Shared>(kelvora::experiment::RoundOrder(plans));
     s->seeds = static_cast<long long>(plans.front().seeds.size());
-    std::map<std::pair<int, int>, std::size_t> known;  // each target's place in s->targets
-    for (const kelvora::SweepPlan& plan : plans) {
-        s->firstOfPlan.push_back(s->roundSize);
-        s->roundSize += kelvora::CombinationCount(plan) / static_cast<long long>(plan.seeds.size());
-        std::vector<std::size_t> places;
-        for (const kelvora::SweepTarget& t : plan.targets) {
-            const auto [at, added] = known.try_emplace({t.x, t.y}, s->targets.size());
-            if (added) s->targets.push_back(t);
-            places.push_back(at->second);
-        }
-        s->slot.push_back(std::move(places));
-    }
     s->plans = std::move(plans);
-    s->optimumOnce = std::make_unique<std::once_flag[]>(s->targets.size());
-    s->optimum.assign(s->targets.size(), 0.0);
+    s->optimumOnce = std::make_unique<std::once_flag[]>(s->order.targets().size());
+    s->optimum.assign(s->order.targets().size(), 0.0);
     threads = std::max(1, threads);
     m_shared = s;
     m_running = true;
 
-    // Job j is seed j / roundSize of the round's plan and combination, seed-major, so the jobs
-    // handed back in order come round by round, within a round plan by plan, each plan's runs in
-    // their combination order.
+    // The jobs handed back in order come round by round (RoundOrder).
     const auto run = [s](long long job, int worker, kelvora::WorkerBuffers& buffers)
         -> std::optional<FinishedRun> {
         Shared& state = *s;
-        const long long round = job / state.roundSize;
-        const long long offset = job % state.roundSize;
-        const auto plan = static_cast<std::size_t>(
-            std::upper_bound(state.firstOfPlan.begin(), state.firstOfPlan.end(), offset) - state.firstOfPlan.begin() - 1);
-        const kelvora::SweepPlan& p = state.plans[plan];
-        // The plan's combinations of this seed: every one but the seed, the seed varying fastest.
-        const long long index = (offset - state.firstOfPlan[plan]) * state.seeds + round;
-        const std::size_t target =
-            state.slot[plan][static_cast<std::size_t>((index / state.seeds) % static_cast<long long>(p.targets.size()))];
+        const auto [plan, index, target] = state.order.At(job);
+        const kelvora::SweepPlan& p = state.plans[static_cast<std::size_t>(plan)];
         std::call_once(state.optimumOnce[target], [&] {
-            const kelvora::SweepTarget& t = state.targets[target];
+            const kelvora::SweepTarget& t = state.order.targets()[target];
             state.optimum[target] =
                 kelvora::FindOptimum(kelvora::kBaseX, kelvora::kBaseY, kelvora::kBaseX + t.x, kelvora::kBaseY - t.y).distance;
         });
@@ -91,7 +68,7 @@ void SweepRunner::start(std::vector<kelvora::SweepPlan> plans, int threads) {
                                                               buffers[worker], &state.stop, nullptr, &report);
         if (report.stopped) return std::nullopt;  // an unfinished run is dropped
         kelvora::MeasureAgainstOptimum(result, state.optimum[target]);
-        return FinishedRun{static_cast<int>(plan), index, std::move(result)};
+        return FinishedRun{plan, index, std::move(result)};
     };
     // The scheduler's calling thread, on the pool: takes the runs in order and posts whole rounds.
     const auto drive = [this, s, run, threads] {
@@ -116,12 +93,12 @@ void SweepRunner::start(std::vector<kelvora::SweepPlan> plans, int threads) {
         const auto due = [&] { return std::chrono::steady_clock::now() - lastPost >= std::chrono::milliseconds(kHandoverInterval); };
         try {
             kelvora::RunInOrder<FinishedRun>(
-                state.roundSize * state.seeds, {.threads = threads, .stop = &s->stop},
+                state.order.roundSize() * state.seeds, {.threads = threads, .stop = &s->stop},
                 [&](long long job, int worker) { return run(job, worker, buffers); },
                 [&](long long job, FinishedRun&& done) {
                     round.push_back(std::move(done));
                     finished = std::max(finished, job + 1);
-                    if ((job + 1) % state.roundSize == 0) {
+                    if ((job + 1) % state.order.roundSize() == 0) {
                         for (FinishedRun& r : round) ready.runs.push_back(std::move(r));
                         round.clear();
                         ++complete;

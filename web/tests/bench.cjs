@@ -10,12 +10,12 @@ const median = (a) => a.sort((x, y) => x - y)[a.length >> 1];
 const timed = (f) => { const t = performance.now(); f(); return performance.now() - t; };
 
 (async () => {
-    const m = await createKelvora({ wasmBinary: fs.readFileSync(path.resolve(webDir, 'kelvora.wasm')) });
+    const m = await createKelvora();
     m.FS.mkdir('/run');
     const run = [], optimum = [];
     for (let i = 0; i < 11; ++i)
-        run.push(timed(() => m.ccall('kv_run', 'number', ['string', 'string'],
-                                     ['--seed\n7\n--population\n100\n--generations\n100', '/run'])));
+        run.push(timed(() => m.ccall('kv_run', 'number', ['string', 'string', 'number'],
+                                     ['--seed\n7\n--population\n100\n--generations\n100', '/run', 0])));
     for (let i = 0; i < 11; ++i)
         optimum.push(timed(() => m.ccall('kv_optimum', 'string', ['number', 'number'], [-50, 120])));
     console.log(`100 x 100 run ${median(run).toFixed(1)} ms; optimum of (-50, 120) ${median(optimum).toFixed(2)} ms`);

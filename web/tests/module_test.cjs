@@ -29,7 +29,7 @@ const rows = [
 
 let kelvora;
 test.before(async () => {
-    kelvora = await createKelvora({ wasmBinary: fs.readFileSync(path.resolve(webDir, 'kelvora.wasm')) });
+    kelvora = await createKelvora();
     kelvora.FS.mkdir('/run');
 });
 
@@ -39,7 +39,7 @@ for (const row of rows) {
         const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'kelvora-web-'));
         try {
             execFileSync(cli, [...args, '--quiet', '--no-run-json', '--output-dir', dir]);
-            assert.strictEqual(kelvora.ccall('kv_run', 'number', ['string', 'string'], [args.join('\n'), '/run']), 0,
+            assert.strictEqual(kelvora.ccall('kv_run', 'number', ['string', 'string', 'number'], [args.join('\n'), '/run', 0]), 0,
                                kelvora.ccall('kv_message', 'string', [], []));
             for (const name of ['results.csv', 'fitness.csv']) {
                 const native = fs.readFileSync(path.join(dir, name));
@@ -54,7 +54,7 @@ for (const row of rows) {
 }
 
 test('a refused flag is named in the CLI words', () => {
-    assert.strictEqual(kelvora.ccall('kv_run', 'number', ['string', 'string'], ['--seed\n1\n--population\n0', '/run']), 2);
+    assert.strictEqual(kelvora.ccall('kv_run', 'number', ['string', 'string', 'number'], ['--seed\n1\n--population\n0', '/run', 0]), 2);
     assert.match(kelvora.ccall('kv_message', 'string', [], []), /population/);
 });
 
