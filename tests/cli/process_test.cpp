@@ -794,7 +794,6 @@ TEST_F(CliProcess, InspectVouchesForARecordOnlyWhenItsRunWritesTheFileAgain) {
               "\"status\":\"matches\",\"seed\":3,"},
           Row{"\"elitism\":0", "\"elitism\":19", "does not reproduce it: the run it names, made again, writes other bytes (results.csv differs;",
               "\"status\":\"doesNotReproduce\",\"why\":\"results.csv differs\"}"},
-          Row{"\"method\":\"ga\"", "\"method\":\"dls\"", "does not reproduce it", "\"status\":\"doesNotReproduce\""},
           Row{"\"seed\":3", "\"seed\":3,\"seed\":3", "run.json          cannot be read (the key \"seed\" is given twice)",
               "\"status\":\"unreadable\""}}) {
         std::string json = written;

@@ -764,10 +764,10 @@ void TestReplay::fitnessFileOpensAsAChart() {
 
 namespace {
 
-// Holds the check at its first report of progress until the test lets it go on.
+// Holds the check as it begins until the test lets it go on.
 std::atomic<bool> holdCheck{false};
 QSemaphore checkHeld, checkResumed;
-void HoldFirstReport(std::uint64_t) {
+void HoldCheck() {
     if (!holdCheck.exchange(false)) return;
     checkHeld.release();
     checkResumed.acquire();
@@ -818,7 +818,7 @@ void TestReplay::hostileFileLeavesOneModal() {
     ModalWatch watch;
     qApp->installEventFilter(&watch);
     holdCheck = grows;
-    ResultsReplay::setCheckSeam(HoldFirstReport);
+    ResultsReplay::setCheckSeam(HoldCheck);
     QSignalSpy opened(f.dlg.get(), &CSolverDlg::resultsOpened);
     f.dlg->openResults(file.fileName());
     QPointer<QProgressDialog> progress = f.dlg->findChild<QProgressDialog*>();

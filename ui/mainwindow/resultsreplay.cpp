@@ -54,11 +54,11 @@ struct CheckOutcome {
     kelvora::RecordedFile digest;
 };
 
-std::atomic<void (*)(std::uint64_t)> g_checkSeam{nullptr};
+std::atomic<void (*)()> g_checkSeam{nullptr};
 
 }  // namespace
 
-void ResultsReplay::setCheckSeam(void (*seam)(std::uint64_t done)) { g_checkSeam.store(seam); }
+void ResultsReplay::setCheckSeam(void (*seam)()) { g_checkSeam.store(seam); }
 
 void ResultsReplay::open(QWidget* parent, const QString& path, Opened done) {
     // Shared with the worker, which reads the open file until it returns, whatever becomes of parent.
@@ -122,9 +122,9 @@ void ResultsReplay::open(QWidget* parent, const QString& path, Opened done) {
                                              QPromise<CheckOutcome>& promise) {
         const ResultsFile& file = replay->m_file;
         promise.setProgressRange(0, 1000);
+        if (const auto seam = g_checkSeam.load()) seam();
         CheckOutcome outcome;
         outcome.summary = VerifyResults(file, kBaseX, kBaseY, 0, [&](std::uint64_t bytes, std::uint64_t) {
-            if (const auto seam = g_checkSeam.load()) seam(bytes);
             if (file.size() > 0)
                 promise.setProgressValue(static_cast<int>(static_cast<double>(bytes) * 1000.0 /
                                                           static_cast<double>(file.size())));

@@ -39,9 +39,8 @@ public:
     /// only. Returns at once; done is called once, on the GUI thread (at once when the file cannot
     /// be opened), unless parent is destroyed first.
     static void open(QWidget* parent, const QString& path, Opened done);
-    /// Tests: called on the check's thread with the bytes checked so far at each report of its
-    /// progress, before the report reaches the window (nullptr: none).
-    static void setCheckSeam(void (*seam)(std::uint64_t done));
+    /// Tests: called on the check's thread as the check of an opened file begins (nullptr: none).
+    static void setCheckSeam(void (*seam)());
 
     /// The file a run has just written: population, the byte offsets of its generations (recorded
     /// while writing, starting with 0), each generation's best pose, the base and target pixels.
