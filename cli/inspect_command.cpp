@@ -31,6 +31,8 @@ struct Inspection {
     session::RecordMatch match;
     const RunRecord& record;
     const std::string& recordError;
+    session::Rerun rerun;      ///< for a matching record: its run made again
+    const std::string& rerunWhy;
 };
 
 // A fitness.csv given in a results.csv's place: says so, with what it holds.
@@ -58,7 +60,8 @@ void PrintFitnessFile(const std::string& path, const std::vector<GenerationStat>
 void PrintJson(const Inspection& in) {
     const ResultsSummary& s = in.s;
     static constexpr const char* kMatchNames[] = {"missing", "unreadable", "differs", "matches"};
-    const char* matchName = kMatchNames[static_cast<int>(in.match)];
+    const bool rerunDiffers = in.match == session::RecordMatch::matches && in.rerun == session::Rerun::differs;
+    const char* matchName = rerunDiffers ? "doesNotReproduce" : kMatchNames[static_cast<int>(in.match)];
     const RunRecord& record = in.record;
     const session::RecordMatch match = in.match;
     const Optimum& optimum = in.optimum;
@@ -68,9 +71,13 @@ void PrintJson(const Inspection& in) {
     const int targetX = s.target.x - kBaseX;
     const int targetY = kBaseY - s.target.y;
     nlohmann::ordered_json runRecord{{"status", matchName}};
-    if (match == session::RecordMatch::matches) {
+    if (rerunDiffers) runRecord["why"] = in.rerunWhy;
+    if (match == session::RecordMatch::matches && !rerunDiffers) {
         runRecord["seed"] = record.seed;
         runRecord["command"] = session::ReproducingCommand(record);
+        // Whether the run was made again and gave the same bytes, or only the digests agree.
+        runRecord["checked"] = in.rerun == session::Rerun::reproduces ? "rerun" : "digest";
+        if (in.rerun == session::Rerun::notMade) runRecord["why"] = in.rerunWhy;
     }
     const nlohmann::ordered_json summary{{"file", path},
                                          {"population", s.index.population},
@@ -115,11 +122,23 @@ void PrintText(const Inspection& in) {
                 optimum.distance);
     switch (in.match) {
     case session::RecordMatch::matches:
-        std::printf("run.json          describes this file by its size and SHA-256 (the run it names was not made "
-                    "again): seed %u, %s, started %s\n"
-                    "reproduce         %s\n",
-                    record.seed, AlgorithmSummary(record.algorithm).c_str(), record.started.c_str(),
-                    session::ReproducingCommand(record).c_str());
+        if (in.rerun == session::Rerun::differs) {
+            std::printf("run.json          describes this file by its size and SHA-256, but does not reproduce it: the "
+                        "run it names, made again, writes other bytes (%s; a field edited after the run): what "
+                        "the file shows is used\n",
+                        in.rerunWhy.c_str());
+            break;
+        }
+        if (in.rerun == session::Rerun::reproduces)
+            std::printf("run.json          describes this file, and the run it names, made again, writes the same "
+                        "bytes: seed %u, %s, started %s\n",
+                        record.seed, AlgorithmSummary(record.algorithm).c_str(), record.started.c_str());
+        else
+            std::printf("run.json          describes this file by its size and SHA-256 only (the run it names was "
+                        "not made again: %s): seed %u, %s, started %s\n",
+                        Printable(in.rerunWhy, 4096).c_str(), record.seed, AlgorithmSummary(record.algorithm).c_str(),
+                        record.started.c_str());
+        std::printf("reproduce         %s\n", session::ReproducingCommand(record).c_str());
         break;
     case session::RecordMatch::differs:
         std::printf("run.json          does not describe this file (its size or SHA-256, population or generations differ): what the file shows is used\n");
@@ -164,10 +183,12 @@ FlagTable InspectTable(InspectArgs& a) {
         "whether it is complete (a file cut off inside its last generation is read up to its last complete\n"
         "one), the target it was run for, the elite pose and fitness (recomputed from the genes) and the\n"
         "optimum for that target. When run.json lies beside the file and describes it (this file's size\n"
-        "and SHA-256, population and generations, whatever the file is called), the run's seed and the\n"
-        "command that makes the same files are printed too; otherwise it says that run.json is missing,\n"
-        "cannot be read (a field outside its flag's range) or differs. A fitness.csv given instead is\n"
-        "recognised and summed up.",
+        "and SHA-256, population and generations, whatever the file is called), the run it names is made\n"
+        "again in a temporary directory: when it writes the same bytes, the run's seed and the command that\n"
+        "makes the same files are printed; when it writes other bytes, run.json does not reproduce the file\n"
+        "(a field edited after the run); when it cannot be made again, that only the digest was checked.\n"
+        "Otherwise it says that run.json is missing, cannot be read (a field outside its flag's range, a\n"
+        "key given twice) or differs. A fitness.csv given instead is recognised and summed up.",
         "A malformed file is named with its line and the reason: kelvora-cli inspect: FILE:LINE: reason.\n"
         "Exit status: 0 a good file, 1 standard output failed, 2 bad arguments, a malformed file or one\n"
         "that cannot be read."};
@@ -222,7 +243,12 @@ int kelvora::cli::InspectCommand(const std::vector<std::string>& args) {
     std::string recordError;
     const session::RecordMatch match =
         session::ReadRecordOf(path, DigestFile(path), {s.index.population, s.index.generations()}, record, recordError);
-    const Inspection inspection{path, s, optimum, match, record, recordError};
+    // A record that matches by its digest is vouched for only once its run, made again, writes the
+    // same bytes: a field edited within its range (elitism, the method) leaves the digest as it was.
+    std::string rerunWhy;
+    const session::Rerun rerun =
+        match == session::RecordMatch::matches ? session::RerunRecord(record, rerunWhy) : session::Rerun::notMade;
+    const Inspection inspection{path, s, optimum, match, record, recordError, rerun, rerunWhy};
     if (json) PrintJson(inspection);
     else PrintText(inspection);
     return FinishStdout();

@@ -403,7 +403,7 @@ std::string ReadResumed(const std::string& path, const SweepPlan& plan, const st
             if (end == session::LineEnd::eof && columns.substr(0, text.size()) == text) return false;
             older = text == olderColumns;
             if (end != session::LineEnd::lf || (text != columns && !older))
-                error = shown + ": not a sweep file (its first line is not the sweep header)";
+                error = shown + ": " + session::NotASweepHeader(text);
             else
                 at = static_cast<long long>(text.size()) + 1;
             return error.empty();

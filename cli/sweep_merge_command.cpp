@@ -154,7 +154,7 @@ int kelvora::cli::SweepMergeCommand(const std::vector<std::string>& args) {
             if (!shard.reader->Error().empty()) return refuse(shard.name + ": cannot read: " + shard.reader->Error());
             return refuse(shard.name + (text.empty() && end != session::LineEnd::lf
                                             ? ":1: not a sweep file (it is empty)"
-                                            : ":1: not a sweep file (its first line is not the sweep header)"));
+                                            : ":1: " + session::NotASweepHeader(text)));
         }
         shard.line = 1;
     }

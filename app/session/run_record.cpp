@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
 
 #include "model/kelvora_version.h"
+#include "io/leftovers.h"
 #include "model/text.h"
 #include "session/file_failure.h"
 
@@ -58,6 +61,51 @@ std::string ReproducingCommand(const RunRecord& r) {
     }
     if (TakesMutation(a.method) && a.mutation != classic.mutation) command += " --mutation-operator " + MutationName(a);
     return command;
+}
+
+Rerun RerunRecord(const RunRecord& record, std::string& why) {
+    if (!record.failure.empty()) {
+        why = "its run lost lines of its files (" + record.failure + ")";
+        return Rerun::notMade;
+    }
+    RunSetup setup(record.params, record.geometry, record.seed, record.algorithm);
+    // A stopped run's files are those of a run given the generations it finished.
+    if (record.stopped) setup.params.generationCount = record.generationsRun;
+    if (setup.params.generationCount < kMinGenerations) {
+        why = "it finished no generation";
+        return Rerun::notMade;
+    }
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string parent = tmp && *tmp ? tmp : "/tmp";
+    std::string directory = parent + "/kelvora-rerun-XXXXXX";
+    if (!::mkdtemp(directory.data())) {
+        why = "no temporary directory for it in " + parent + ": " + std::strerror(errno);
+        return Rerun::notMade;
+    }
+    const std::string results = directory + "/results.csv", fitness = directory + "/fitness.csv";
+    MarkLeftover(results);
+    MarkLeftover(fitness);
+    const RunReport report = RunWithFiles(setup, directory.c_str(), FlushMode::generation);
+    const RecordedFile madeResults = DigestFile(results), madeFitness = DigestFile(fitness);
+    for (const std::string& path : {results, fitness}) {
+        ::unlink(path.c_str());
+        ClearLeftover(path);
+    }
+    ::rmdir(directory.c_str());
+    if (report.refused || !report.filesComplete()) {
+        const ResultFileFailure& failure = report.results ? report.results : report.fitness;
+        why = "its files could not be written again: " + FileFailureText(failure, directory + "/" + failure.name);
+        return Rerun::notMade;
+    }
+    if (!(madeResults == record.results)) {
+        why = "results.csv differs";
+        return Rerun::differs;
+    }
+    if (record.fitness.present && !(madeFitness == record.fitness)) {
+        why = "fitness.csv differs";
+        return Rerun::differs;
+    }
+    return Rerun::reproduces;
 }
 
 std::string DirectoryOf(const std::string& path) {

@@ -48,6 +48,20 @@ struct FileShape {
 RecordMatch ReadRecordOf(const std::string& file, const RecordedFile& digest, const FileShape& shape,
                          RunRecord& record, std::string& error);
 
+/// What the run a record names writes when it is made again.
+enum class Rerun {
+    reproduces,  ///< results.csv, and fitness.csv where the record has it, byte for byte
+    differs,     ///< other bytes: the record's fields are not the run's (edited after it)
+    notMade,     ///< the run could not be made again (why says); only the digests were compared
+};
+
+/// Makes the run record names again (its seed, parameters, geometry and algorithm; a stopped run
+/// to the generations it finished) into a temporary directory under $TMPDIR (else /tmp), compares
+/// each file's size and SHA-256 with the record's, and removes the files. A record that notes a
+/// failed file is not made again: its files hold fewer lines than its run wrote. The run takes as
+/// long as the original and needs as much room for its files while it goes.
+Rerun RerunRecord(const RunRecord& record, std::string& why);
+
 /// The directory part of path with its slash ("dir/" of "dir/results.csv"), "" for a bare name.
 std::string DirectoryOf(const std::string& path);
 

@@ -9,10 +9,8 @@
 #include "session/lines.h"
 
 namespace kelvora::session {
-namespace {
 
-// Why a first line is not the header, naming what an editor may have added to one that was.
-std::string NotAHeader(std::string_view text) {
+std::string NotASweepHeader(std::string_view text) {
     std::string why = "not a sweep file (its first line is not the sweep header";
     if (text.starts_with("\xEF\xBB\xBF")) {
         why += ": it begins with a UTF-8 byte order mark";
@@ -21,8 +19,6 @@ std::string NotAHeader(std::string_view text) {
     if (text.ends_with('\r')) why += std::string(why.ends_with("mark") ? " and" : ":") + " its lines end in CR LF, not LF";
     return why + ")";
 }
-
-}  // namespace
 
 std::string ReadSweepFile(const std::string& path, const std::string& shown, const SweepFileRules& rules,
                           const std::function<bool(const ParsedSweepRow& row, long long line, std::string_view text)>& take) {
@@ -61,7 +57,7 @@ std::string ReadSweepFile(const std::string& path, const std::string& shown, con
         const std::string where = shown + ":" + std::to_string(++line) + ": ";
         if (line == 1) {
             epsilonColumn = text == columns;
-            if (end != LineEnd::lf || (!epsilonColumn && text != olderColumns)) error = where + NotAHeader(text);
+            if (end != LineEnd::lf || (!epsilonColumn && text != olderColumns)) error = where + NotASweepHeader(text);
             return error.empty();
         }
         if (end == LineEnd::eof) {

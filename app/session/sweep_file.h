@@ -55,6 +55,10 @@ std::string ReadSweepFile(const std::string& path, const std::string& shown, std
 /// without the epsilon column: what a window asks before it opens a dropped file as a sweep.
 bool IsSweepHeader(std::string_view line);
 
+/// Why a first line (without its LF) is not the sweep header, naming a UTF-8 byte order mark or
+/// a CR LF line end an editor may have added: "not a sweep file (its first line is not ...)".
+std::string NotASweepHeader(std::string_view line);
+
 /// What a reader says of a file whose rows do not say their epsilon: "ε not recorded; assumed 0.5".
 std::string EpsilonNotRecorded();
 

@@ -1,8 +1,10 @@
 // run.json as the front ends use it: the record of a run, the command that repeats it (run by the
 // real run again to the same bytes), and whether a record describes the very file a person names.
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -157,6 +159,52 @@ TEST_F(RecordOfFile, ARecordWhoseNumbersAreNotTheFilesDoesNotDescribeIt) {
     std::filesystem::remove(run_.file("run.json"));
     EXPECT_EQ(Match(run_.file("results.csv")), RecordMatch::missing);
 }
+
+// A record that matches its file by the digest is vouched for once its run, made again, writes the
+// same bytes: a field edited within its range does not; a record of a failed file, or with no
+// temporary directory to run in, is not made again. Nothing is left in the temporary directory.
+struct Edited {
+    const char* name;
+    void (*edit)(RunRecord&);
+    Rerun expected;
+    const char* why;
+    const char* tmpdir = "";  // under the scratch temporary directory; "" that directory itself
+};
+
+class RerunOf : public RecordOfFile, public testing::WithParamInterface<Edited> {};
+
+TEST_P(RerunOf, VouchesOnlyForTheRunsOwnBytes) {
+    const Edited& c = GetParam();
+    ASSERT_EQ(Match(run_.file("results.csv")), RecordMatch::matches);
+    c.edit(record_);
+    ScratchDir tmp;
+    const char* previous = std::getenv("TMPDIR");
+    const std::optional<std::string> saved = previous ? std::optional<std::string>(previous) : std::nullopt;
+    setenv("TMPDIR", (tmp.path() / c.tmpdir).c_str(), 1);
+    std::string why;
+    const Rerun rerun = RerunRecord(record_, why);
+    if (saved) setenv("TMPDIR", saved->c_str(), 1);
+    else unsetenv("TMPDIR");
+    EXPECT_EQ(rerun, c.expected) << why;
+    EXPECT_NE(why.find(c.why), std::string::npos) << why;
+    EXPECT_TRUE(std::filesystem::is_empty(tmp.path()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, RerunOf,
+    testing::Values(Edited{"AsWritten", [](RunRecord&) {}, Rerun::reproduces, ""},
+                    Edited{"Elitism19", [](RunRecord& r) { r.algorithm.elitism = 19; }, Rerun::differs, "results.csv differs"},
+                    Edited{"MethodDls", [](RunRecord& r) { r.algorithm.method = Method::dampedLeastSquares; },
+                           Rerun::differs, "results.csv differs"},
+                    Edited{"StoppedEarlier", [](RunRecord& r) { r.stopped = true; r.generationsRun = 4; }, Rerun::differs,
+                           "results.csv"},
+                    Edited{"FitnessDigest", [](RunRecord& r) { r.fitness.sha256[0] ^= 1; }, Rerun::differs,
+                           "fitness.csv differs"},
+                    Edited{"FailedFile", [](RunRecord& r) { r.failure = "fitness.csv: deleted"; }, Rerun::notMade,
+                           "lost lines of its files (fitness.csv: deleted)"},
+                    Edited{"NoTemporaryDirectory", [](RunRecord&) {}, Rerun::notMade, "No such file or directory",
+                           "missing"}),
+    [](const testing::TestParamInfo<Edited>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace kelvora::session

@@ -781,6 +781,37 @@ TEST_F(CliProcess, InspectChecksTheNamedFileAgainstTheRecord) {
     EXPECT_EQ(forged.out.find("4294967295 --population"), std::string::npos) << forged.out;
 }
 
+// inspect makes the recorded run again before it vouches for a record: a field edited within its
+// range no longer "matches", and a key given twice is refused by name.
+TEST_F(CliProcess, InspectVouchesForARecordOnlyWhenItsRunWritesTheFileAgain) {
+    ASSERT_EQ(RunCli(dir_, {"--seed", "3", "--population", "20", "--generations", "6", "--quiet"}).status, 0);
+    const std::string written = ReadFile(dir_ / "run.json");
+    struct Row {
+        std::string from, to, text, status;
+    };
+    for (const Row& row :
+         {Row{"", "", "run.json          describes this file, and the run it names, made again, writes the same bytes: seed 3,",
+              "\"status\":\"matches\",\"seed\":3,"},
+          Row{"\"elitism\":0", "\"elitism\":19", "does not reproduce it: the run it names, made again, writes other bytes (results.csv differs;",
+              "\"status\":\"doesNotReproduce\",\"why\":\"results.csv differs\"}"},
+          Row{"\"seed\":3", "\"seed\":3,\"seed\":3", "run.json          cannot be read (the key \"seed\" is given twice)",
+              "\"status\":\"unreadable\""}}) {
+        std::string json = written;
+        if (!row.from.empty()) {
+            ASSERT_NE(json.find(row.from), std::string::npos) << json;
+            json.replace(json.find(row.from), row.from.size(), row.to);
+        }
+        std::ofstream(dir_ / "run.json", std::ios::trunc) << json;
+        const Outcome text = RunCli(dir_, {"inspect", "results.csv"});
+        EXPECT_EQ(text.status, 0) << text.err;
+        EXPECT_NE(text.out.find(row.text), std::string::npos) << row.to << ": " << text.out;
+        const bool vouched = row.status.find("\"matches\"") != std::string::npos;
+        EXPECT_EQ(text.out.find("\nreproduce ") != std::string::npos, vouched) << text.out;
+        const Outcome o = RunCli(dir_, {"inspect", "results.csv", "--json"});
+        EXPECT_NE(o.out.find(row.status), std::string::npos) << row.to << ": " << o.out;
+    }
+}
+
 TEST_F(CliProcess, InspectOfAnInterruptedRunReadsItsCompleteGenerations) {
     ASSERT_EQ(RunCli(dir_, {"--seed", "8", "--population", "6", "--generations", "5", "--quiet"}).status, 0);
     const std::string bytes = ReadFile(dir_ / "results.csv");

@@ -290,6 +290,23 @@ TEST_F(SweepCli, OutputsNamedTwiceFifosHeldFilesAndForgedCountsAreRefusedTouchin
     close(held);
 }
 
+// A sweep file an editor saved with a byte order mark or CR LF line ends is refused saying so, by
+// sweep-merge and by sweep --resume.
+TEST_F(SweepCli, AHeaderAnEditorChangedIsNamed) {
+    ASSERT_EQ(Run(With(kSweep, {"--seeds", "1..2", "--output", "s.csv"})), 0) << err_;
+    const std::string text = ReadFile(dir_ / "s.csv");
+    std::ofstream(dir_ / "bom.csv", std::ios::binary) << "\xEF\xBB\xBF" << text;
+    std::ofstream(dir_ / "crlf.csv", std::ios::binary) << std::regex_replace(text, std::regex("\n"), "\r\n");
+    const std::string header = "not a sweep file (its first line is not the sweep header: ";
+    for (const auto& [args, says] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"sweep-merge", "--output", "m.csv", "bom.csv"}, "bom.csv:1: " + header + "it begins with a UTF-8 byte order mark)"},
+             {With(kSweep, {"--seeds", "1..2", "--output", "crlf.csv", "--resume"}),
+              "crlf.csv: " + header + "its lines end in CR LF, not LF)"}}) {
+        EXPECT_EQ(Run(args), 2) << says;
+        EXPECT_NE(err_.find(says), std::string::npos) << err_;
+    }
+}
+
 TEST_F(SweepCli, RowsGoToStandardOutputAndDevicesAsTheyGoToAFile) {
     const std::vector<std::string> sweep = With(kSweep, {"--seeds", "1..2"});
     ASSERT_EQ(Run(With(sweep, {"--output", "file.csv"})), 0) << err_;

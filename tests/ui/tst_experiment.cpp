@@ -112,7 +112,7 @@ void HoldReading(long long rows) {
 bool g_progressUnderMessage = false;
 void RecordMessageOverProgress(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
     for (QWidget* widget : QApplication::allWidgets())
-        if (qobject_cast<QProgressDialog*>(widget)) g_progressUnderMessage = true;
+        if (qobject_cast<QProgressDialog*>(widget) && widget->isVisible()) g_progressUnderMessage = true;
     uitest::RecordMessage(parent, icon, text);
 }
 

@@ -5,12 +5,15 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 
 #include <QApplication>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressDialog>
+#include <QSemaphore>
 #include <QTimer>
 #include <QMimeData>
 #include <QSpinBox>
@@ -130,6 +133,8 @@ private slots:
     void replayReadsRunJson_data();
     void replayReadsRunJson();
     void fitnessFileOpensAsAChart();
+    void hostileFileLeavesOneModal_data();
+    void hostileFileLeavesOneModal();
 
 private:
     QTemporaryDir m_dir;
@@ -375,11 +380,18 @@ void TestReplay::unreadableFileKeepsTheWindow_data() {
 
 namespace {
 
-// The progress dialogs still in being when a message is shown: none may be left to come up over it.
+// The progress dialogs shown, or with a timer that could show them, when a message is shown: none
+// may be left to come up over it.
 int progressDialogsAtMessage = -1;
 void RecordMessageAndDialogs(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
     int dialogs = 0;
-    for (QWidget* w : QApplication::allWidgets()) dialogs += qobject_cast<QProgressDialog*>(w) ? 1 : 0;
+    for (QWidget* w : QApplication::allWidgets()) {
+        const auto* progress = qobject_cast<QProgressDialog*>(w);
+        if (!progress) continue;
+        bool timing = false;
+        for (const QTimer* timer : progress->findChildren<QTimer*>()) timing = timing || timer->isActive();
+        dialogs += progress->isVisible() || timing ? 1 : 0;
+    }
     progressDialogsAtMessage = dialogs;
     uitest::RecordMessage(parent, icon, text);
 }
@@ -748,6 +760,85 @@ void TestReplay::fitnessFileOpensAsAChart() {
     QVERIFY(f.dlg->evolutionWindow()->readoutText().contains(QStringLiteral("このファイルは fitness.csv です")));
     QCOMPARE(f.dlg->replayGenerationCount(), 0);  // no arms, no population to scrub
     QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora"));
+}
+
+namespace {
+
+// Holds the check as it begins until the test lets it go on.
+std::atomic<bool> holdCheck{false};
+QSemaphore checkHeld, checkResumed;
+void HoldCheck() {
+    if (!holdCheck.exchange(false)) return;
+    checkHeld.release();
+    checkResumed.acquire();
+}
+
+// Each message box as it comes up, seen from its own event loop: how many modal windows show then
+// and whether the box is the one that takes input; then it is answered with Enter.
+class ModalWatch : public QObject {
+public:
+    QList<int> modals;
+    QList<bool> boxOnTop;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* box = qobject_cast<QMessageBox*>(watched);
+        if (!box || event->type() != QEvent::Show) return false;
+        QMetaObject::invokeMethod(this, [this, shown = QPointer<QMessageBox>(box)] {
+            int visible = 0;
+            for (QWidget* w : QApplication::topLevelWidgets()) visible += w->isVisible() && w->isModal() ? 1 : 0;
+            modals << visible;
+            boxOnTop << (QApplication::activeModalWidget() == shown.data());
+            QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Enter);
+            if (shown && shown->isVisible()) shown->done(0);  // not answered: the test has failed already
+        }, Qt::QueuedConnection);
+        return false;
+    }
+};
+
+}  // namespace
+
+void TestReplay::hostileFileLeavesOneModal_data() {
+    QTest::addColumn<QByteArray>("bytes");  // empty: a good file that grows while it is checked
+    QTest::newRow("two lines, CR LF") << QByteArray("1,2,3,0.5\r\nxx\r\n");
+    QTest::newRow("grows while read, its progress shown") << QByteArray();
+}
+
+// A file that cannot be shown ends in one message box, alone on screen and answered by Enter: the
+// check's progress dialog, shown for a file that grows, is gone by then.
+void TestReplay::hostileFileLeavesOneModal() {
+    QFETCH(QByteArray, bytes);
+    const bool grows = bytes.isEmpty();
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("hostile.csv")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(grows ? uitest::ReadAll(m_results) : bytes);
+    QVERIFY(file.flush());
+    Fixture f;
+    QVERIFY(f.exposed());
+    const auto previous = SetMessageBoxFunction(nullptr);  // the window's own modal box
+    ModalWatch watch;
+    qApp->installEventFilter(&watch);
+    holdCheck = grows;
+    ResultsReplay::setCheckSeam(HoldCheck);
+    QSignalSpy opened(f.dlg.get(), &CSolverDlg::resultsOpened);
+    f.dlg->openResults(file.fileName());
+    QPointer<QProgressDialog> progress = f.dlg->findChild<QProgressDialog*>();
+    if (grows) {
+        QTRY_VERIFY_WITH_TIMEOUT(checkHeld.available() == 1, 60000);
+        checkHeld.acquire();
+        QVERIFY(progress);
+        QTRY_VERIFY(progress->isVisible());
+        file.write("1,2,3,0.5\r\n");
+        QVERIFY(file.flush());
+        checkResumed.release();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 60000);
+    qApp->removeEventFilter(&watch);
+    ResultsReplay::setCheckSeam(nullptr);
+    SetMessageBoxFunction(previous);
+    QCOMPARE(opened.first().first().toBool(), false);
+    QCOMPARE(watch.modals, QList<int>{1});
+    QCOMPARE(watch.boxOnTop, QList<bool>{true});
+    QVERIFY(!progress || !progress->isVisible());
 }
 
 QTEST_MAIN(TestReplay)

@@ -280,24 +280,34 @@ void TestThreadedRun::populationLayerFollowsTheRun_data() {
     QTest::addColumn<bool>("everyGeneration");
     QTest::addColumn<bool>("resultsToDevNull");
     QTest::addColumn<int>("limit");  // long enough for a snapshot at the window's pace before the end
-    QTest::newRow("window's pace") << false << false << 2000;
-    QTest::newRow("every generation") << true << false << 2000;
-    QTest::newRow("results.csv a link to /dev/null") << false << true << 10000;
+    // The run's seed, chosen so that generation 1 holds an individual whose fitness as results.csv
+    // writes it (%g) gives its colour another rounding than the fitness itself: the layer shows the
+    // run's own fitness.
+    QTest::addColumn<quint32>("seed");
+    QTest::newRow("window's pace") << false << false << 2000 << 525u;
+    QTest::newRow("every generation") << true << false << 2000 << 525u;
+    QTest::newRow("results.csv a link to /dev/null") << false << true << 10000 << 843u;
 }
 
 // With the population layer on, the plot shows the population of the generation on screen while
 // the run goes, and the last generation's at its end: compared, pixel for pixel, with the plot
-// painted from that generation's lines of the reference search and its arms. The layer comes from
-// the run itself, so it shows as well when results.csv is a link to /dev/null.
+// painted from that generation's lines of the reference search (each one's fitness computed from
+// its genes) and its arms. The layer comes from the run itself, so it shows as well when
+// results.csv is a link to /dev/null.
 void TestThreadedRun::populationLayerFollowsTheRun() {
     QFETCH(bool, everyGeneration);
     QFETCH(bool, resultsToDevNull);
     QFETCH(int, limit);
+    QFETCH(quint32, seed);
     TemporaryCurrentDirectory cwd;
     QVERIFY(cwd.isValid());
     if (resultsToDevNull) QVERIFY(QFile::link(QStringLiteral("/dev/null"), QStringLiteral("results.csv")));
     Fixture f;
     QVERIFY(f.exposed());
+    f.dlg->setSeedSource([seed](std::optional<std::uint32_t>& chosen) {
+        chosen = seed;
+        return true;
+    });
     f.dlg->setEveryGeneration(everyGeneration);
     f.dlg->setPopulationShown(true);
     constexpr int kPopulation = 100;
@@ -311,7 +321,7 @@ void TestThreadedRun::populationLayerFollowsTheRun() {
     QVERIFY(f.run());
     QCOMPARE(shown.size(), 2);
 
-    const quint32 seed = TooltipSeed(f);
+    QCOMPARE(TooltipSeed(f), seed);
     const kelvora::reference::Geometry geometry;
     const kelvora::reference::RunOutcome whole = kelvora::reference::Run(geometry, {kPopulation, kLimit, 0.5, 0.1}, seed);
     if (!resultsToDevNull) QVERIFY(ReadAll(QStringLiteral("results.csv")) == QByteArray::fromStdString(whole.results));
@@ -324,9 +334,12 @@ void TestThreadedRun::populationLayerFollowsTheRun() {
         PopulationCloud cloud;
         for (int i = 0; i < kPopulation; ++i) {
             const QList<QByteArray> fields = individuals[(g - 1) * kPopulation + i].split(',');
+            kelvora::Chromosome genes;
+            for (int k = 0; k < 3; ++k) genes.gene[k] = static_cast<std::uint8_t>(fields[k].toInt());
             cloud.tips.push_back(kelvora::TipPosition(fields[0].toInt(), fields[1].toInt(), fields[2].toInt(),
                                                       geometry.baseX, geometry.baseY));
-            cloud.fitness.push_back(fields[3].toDouble());
+            // Its fitness from its genes: the file's six digits are not the run's value.
+            cloud.fitness.push_back(kelvora::reference::Fitness(geometry, genes));
         }
         const kelvora::reference::RunOutcome ref = kelvora::reference::Run(geometry, {kPopulation, g, 0.5, 0.1}, seed);
         QImage expected(f.dlg->size(), QImage::Format_RGB32);

@@ -1,5 +1,7 @@
 #include "common/messagebox.h"
 
+#include <QProgressDialog>
+#include <QTimer>
 #include <QWidget>
 
 namespace kelvora::ui {
@@ -7,10 +9,12 @@ namespace kelvora::ui {
 namespace {
 
 void ShowModalMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
-    QMessageBox box(icon, QStringLiteral("Kelvora"), text, QMessageBox::Ok, parent);
+    // Over the top window, never over a dialog that may go while the box is open.
+    QWidget* window = parent ? parent->window() : nullptr;
+    QMessageBox box(icon, QStringLiteral("Kelvora"), text, QMessageBox::Ok, window);
     // A box is a window of its own and does not take its parent's font; give it the dialog's face,
     // which has the Japanese glyphs, rather than whatever fontconfig falls back to.
-    if (parent) box.setFont(parent->window()->font());
+    if (window) box.setFont(window->font());
     box.exec();
 }
 
@@ -20,6 +24,13 @@ MessageBoxFunction g_messageBox = ShowModalMessageBox;
 
 void ShowMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
     g_messageBox(parent, icon, text);
+}
+
+void EndProgress(QProgressDialog* progress) {
+    for (QTimer* timer : progress->findChildren<QTimer*>()) timer->stop();
+    progress->hide();
+    progress->setParent(nullptr);  // no longer among its window's children, whatever comes next
+    progress->deleteLater();
 }
 
 MessageBoxFunction SetMessageBoxFunction(MessageBoxFunction function) {

@@ -11,6 +11,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "batch/sweep_table.h"
+#include "common/messagebox.h"
 #include "experiment/experimentwindow.h"
 #include "session/sweep_file.h"
 
@@ -47,7 +48,7 @@ std::shared_ptr<SweepOpening> StartSweepOpening(QWidget* parent, QThreadPool* po
         QMetaObject::invokeMethod(
             parent,
             [opening, progress, done] {
-                delete progress;  // gone before any message box: never two modals on the window
+                EndProgress(progress);  // before any message box: never two modals on the window
                 done(opening);
             },
             Qt::QueuedConnection);

@@ -39,6 +39,8 @@ public:
     /// only. Returns at once; done is called once, on the GUI thread (at once when the file cannot
     /// be opened), unless parent is destroyed first.
     static void open(QWidget* parent, const QString& path, Opened done);
+    /// Tests: called on the check's thread as the check of an opened file begins (nullptr: none).
+    static void setCheckSeam(void (*seam)());
 
     /// The file a run has just written: population, the byte offsets of its generations (recorded
     /// while writing, starting with 0), each generation's best pose, the base and target pixels.
