@@ -78,12 +78,18 @@ OperatorsView::OperatorsView(const kelvora::Algorithm& algorithm, QWidget* paren
 
     setToolTips();
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
+    // The controls as wide as a dialog's, top left however large the dock.
+    auto* box = new QWidget(this);
+    auto* column = new QVBoxLayout(box);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addLayout(form);
     auto* row = new QHBoxLayout;
     row->addStretch(1);
     row->addWidget(classic);
-    layout->addLayout(row);
+    column->addLayout(row);
+    box->setMaximumWidth(std::max(box->sizeHint().width(), 30 * fontMetrics().averageCharWidth()) + 40);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(box, 0, Qt::AlignLeft | Qt::AlignTop);
     layout->addStretch(1);
 
     connect(m_selection, &QComboBox::currentIndexChanged, this, &OperatorsView::updateEnabled);
