@@ -97,6 +97,11 @@ long long TotalRuns(const experiment::ExperimentPlan& plan) {
     return static_cast<long long>(plan.configurations.size()) * static_cast<long long>(plan.targets.size()) * plan.seeds.count();
 }
 
+// A write of the runs file failed, with its errno: the schedule ends there.
+struct WriteFailed {
+    int error;
+};
+
 int Run(const ExperimentArgs& a) {
     if (a.files.size() != 1) return Refusal("run takes one experiment file (see experiment --help)");
     experiment::Experiment e;
@@ -118,27 +123,65 @@ int Run(const ExperimentArgs& a) {
     InstallStopSignals();
     ProgressBar bar(!a.quiet);
     const long long total = TotalRuns(plan);
-    long long done = 0;
+    // One schedule of every configuration's runs, each configuration's in its sweep's order, after
+    // the optimum of each target: a configuration's rows are those kelvora-cli sweep writes for it.
+    std::vector<SweepPlan> sweeps;
+    std::vector<std::string> fingerprints;
+    std::vector<long long> first{0};  // the task of each configuration's first run, after the targets'
+    for (std::size_t k = 0; k < plan.configurations.size(); ++k) {
+        sweeps.push_back(plan.SweepOf(k));
+        fingerprints.push_back(SweepFingerprint(sweeps.back()));
+        first.push_back(first.back() + CombinationCount(sweeps.back()));
+    }
+    const auto targetCount = static_cast<long long>(plan.targets.size());
+    const auto placed = [&](long long task) {
+        const auto k = static_cast<std::size_t>(std::upper_bound(first.begin(), first.end(), task - targetCount) - first.begin() - 1);
+        return std::pair{k, task - targetCount - first[k]};
+    };
+    std::vector<double> optimum(plan.targets.size(), std::nan(""));
+    WorkerBuffers buffers(a.threads);
+    std::atomic<long long> made{0};
     const std::string written = WriteWhole(file, [&](int fd) {
         std::string pending = SweepHeader();
-        for (std::size_t k = 0; k < plan.configurations.size() && !StopFlag().load(); ++k) {
-            const SweepPlan sweep = plan.SweepOf(k);
-            const std::string fingerprint = SweepFingerprint(sweep);
-            const long long runs = CombinationCount(sweep);
-            SweepOptions options;
-            options.threads = a.threads;
-            options.stop = &StopFlag();
-            bool ok = true;
-            RunSweep(sweep, options, [&](long long index, const SweepResult& r) {
-                pending += SweepRow(r, index, runs, fingerprint, plan.epsilon);
-                if (pending.size() >= (1u << 16)) {
-                    ok = ok && WriteAll(fd, pending);
-                    pending.clear();
-                }
-                ++done;
-                if (bar.Due(done == total)) bar.Draw(done, total, "runs");
-            });
-            if (!ok) return false;
+        try {
+            RunInOrder<SweepResult>(
+                targetCount + total, {.threads = a.threads, .stop = &StopFlag()},
+                [&](long long task, int worker) -> std::optional<SweepResult> {
+                    SweepResult r;
+                    if (task < targetCount) {
+                        const SweepTarget& t = plan.targets[static_cast<std::size_t>(task)];
+                        r.optimumDistance = FindOptimum(kBaseX, kBaseY, kBaseX + t.x, kBaseY - t.y).distance;
+                        return r;
+                    }
+                    const auto [k, index] = placed(task);
+                    RunReport report;
+                    r = RunCombination(CombinationAt(sweeps[k], index), std::nan(""), plan.epsilon, buffers[worker],
+                                       &StopFlag(), nullptr, &report);
+                    if (report.stopped) return std::nullopt;
+                    made.fetch_add(1, std::memory_order_relaxed);
+                    return r;
+                },
+                [&](long long task, SweepResult&& r) {
+                    if (task < targetCount) {
+                        optimum[static_cast<std::size_t>(task)] = r.optimumDistance;
+                        return;
+                    }
+                    const auto [k, index] = placed(task);
+                    const auto target = std::find(plan.targets.begin(), plan.targets.end(), r.combination.target);
+                    MeasureAgainstOptimum(r, optimum[static_cast<std::size_t>(target - plan.targets.begin())]);
+                    pending += SweepRow(r, index, first[k + 1] - first[k], fingerprints[k], plan.epsilon);
+                    if (pending.size() >= (1u << 16)) {
+                        if (!WriteAll(fd, pending)) throw WriteFailed{errno};  // ends the schedule at once
+                        pending.clear();
+                    }
+                },
+                [&](const ScheduleProgress&) {
+                    const long long done = made.load(std::memory_order_relaxed);
+                    if (bar.Due(done == total)) bar.Draw(done, total, "runs");
+                });
+        } catch (const WriteFailed& failed) {
+            errno = failed.error;
+            return false;
         }
         if (StopFlag().load()) {
             errno = EINTR;

@@ -6,6 +6,7 @@
 
 #include "ga/baseline.h"
 #include "session/numbers.h"
+#include "session/sweep_plan.h"
 
 namespace kelvora::cli {
 namespace {
@@ -195,7 +196,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     if (!result.error.empty()) return result;
     std::string& error = result.error;
     // A method that takes no operator choice would silently ignore one: refused.
-    if (error = UntakenChoices(o.algorithm); !error.empty()) return result;
+    if (error = session::UntakenChoicesText(CheckTakenChoices(o.algorithm)); !error.empty()) return result;
     // A trace tells how each slot of a generation came to be; a baseline's blocks of evaluations have no slots.
     if (!o.tracePath.empty() && IsBaseline(o.algorithm.method)) {
         error = "--trace: the method '" + MethodName(o.algorithm) +

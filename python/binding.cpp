@@ -159,7 +159,7 @@ RunArguments ReadRunArguments(const py::handle& seed, const py::handle& populati
     } else {
         ChoiceArgument("mutation_operator", ParseMutation, mutationOperator, algorithm);
     }
-    if (const std::string untaken = UntakenChoices(algorithm); !untaken.empty())
+    if (const std::string untaken = session::UntakenChoicesText(CheckTakenChoices(algorithm)); !untaken.empty())
         throw py::value_error(ArgumentWords(untaken));
     // The counts that depend on the population, each named by its own argument.
     Algorithm only;

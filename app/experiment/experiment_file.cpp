@@ -229,8 +229,11 @@ ExperimentFault ExpandEntry(const Experiment& e, std::size_t index, std::vector<
             default: break;
             }
         }
-        if (std::string error = ValidateAlgorithm(c.algorithm, c.params.populationSize); !error.empty())
-            return Fault(ExperimentFault::badValue, path, {}, {}, error);
+        if (const AlgorithmFault fault = CheckAlgorithm(c.algorithm, c.params.populationSize)) {
+            ExperimentFault f = Fault(ExperimentFault::algorithm, path);
+            f.algorithmFault = fault;
+            return f;
+        }
         if (entry.label) c.label = varied.empty() ? *entry.label : *entry.label + " " + varied;
         // Random search takes no operator choices: its combinations with them are one configuration.
         const bool again = std::any_of(out.begin() + static_cast<std::ptrdiff_t>(first), out.end(), [&c](const auto& o) {
@@ -267,6 +270,7 @@ std::string ExperimentFaultText(const ExperimentFault& f) {
     case ExperimentFault::wrongType: return at + f.value + " is not " + f.expected;
     case ExperimentFault::outOfRange: return at + f.value + " is outside " + f.expected;
     case ExperimentFault::badValue: return at + f.detail;
+    case ExperimentFault::algorithm: return at + AlgorithmFaultText(f.algorithmFault);
     case ExperimentFault::list: return ListFaultText(f.listFault, f.path);
     case ExperimentFault::problem:
         return at + f.value + " is not [60, 100, 40] (the only arm solved so far)";

@@ -86,6 +86,7 @@ struct ExperimentFault {
         wrongType,      ///< value as written; expected: "a number", "an integer", "text", "a list", ...
         outOfRange,     ///< value as written; expected: the range ("0..1", "(0, 1000]")
         badValue,       ///< detail: what is wrong with value (the algorithm's own words)
+        algorithm,      ///< algorithmFault: a count that does not suit the configuration's population
         list,           ///< listFault: the seeds' or targets' fault
         problem,        ///< value: the problem asked for; only the arm of links 60, 100, 40 is solved
         sameConfiguration,  ///< value: the earlier entry's path that names the same configuration
@@ -98,6 +99,7 @@ struct ExperimentFault {
     std::string expected;  ///< what is accepted (type or range)
     std::string detail;    ///< more words for unreadable, notJson and badValue
     ListFault listFault;
+    AlgorithmFault algorithmFault;
     explicit operator bool() const { return kind != none; }
 };
 

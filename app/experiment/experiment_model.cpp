@@ -23,29 +23,21 @@ namespace kelvora::experiment {
 
 namespace {
 
-// Blanks around a field or an item: ASCII white space, the no-break and the ideographic space.
-std::string Trimmed(std::string_view text) {
-    static constexpr std::string_view kBlanks[] = {" ", "\t", "\n", "\v", "\f", "\r", "\u00a0", "\u3000"};
-    for (bool more = true; more;) {
-        more = false;
-        for (const std::string_view blank : kBlanks) {
-            while (text.starts_with(blank)) text.remove_prefix(blank.size()), more = true;
-            while (text.ends_with(blank)) text.remove_suffix(blank.size()), more = true;
-        }
-    }
-    return std::string(text);
-}
-
-std::vector<std::string> Split(const std::string& text, char separator, bool skipEmpty) {
-    std::vector<std::string> items;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t at = text.find(separator, start);
-        const std::string item = text.substr(start, at == std::string::npos ? std::string::npos : at - start);
-        if (!skipEmpty || !item.empty()) items.push_back(item);
-        if (at == std::string::npos) return items;
-        start = at + 1;
-    }
+// The fields read by the one list parser: the seeds as typed, the targets resolved, epsilon in px.
+FieldFault ReadFields(const std::string& seedsText, const std::string& targetsText, const std::string& epsilonText,
+                      SeedList& seeds, std::vector<SweepTarget>& targets, double& epsilon) {
+    using Field = FieldFault::Field;
+    if (const ListFault f = ParseSeedList(seedsText, seeds)) return {Field::seeds, f, {}};
+    TargetList targetList;
+    ListFault f = ParseTargetList(targetsText, targetList);
+    if (!f) f = ResolveTargets(targetList, targets);
+    if (f) return {Field::targets, f, {}};
+    if (targets.empty()) return {Field::noTarget, {}, {}};
+    const std::string epsilonItem = TrimBlanks(epsilonText);
+    const auto read = session::ParseNumberField(session::kEpsilonField, epsilonItem);
+    if (!read) return {Field::epsilon, {}, epsilonItem};
+    epsilon = *read;
+    return {};
 }
 
 // A plan's seeds, targets and values: the configuration it runs.
@@ -60,39 +52,13 @@ SweepCombination CombinationOf(const SweepPlan& plan) {
 
 FieldFault ParseFields(const std::string& seedsText, const std::string& targetsText, const std::string& epsilonText,
                        SweepPlan& shared) {
-    using Kind = FieldFault::Kind;
-    std::vector<std::uint32_t> seeds;
-    for (const std::string& part : Split(Trimmed(seedsText), ',', false)) {
-        const std::string item = Trimmed(part);
-        const auto range = ParseRange(item, 0, 4294967295LL);
-        if (!range || range->second < range->first || range->second - range->first >= 1000000)
-            return {Kind::seed, item, 0, {}};
-        for (long long s = range->first; s <= range->second; ++s) seeds.push_back(static_cast<std::uint32_t>(s));
-    }
+    SeedList seeds;
     std::vector<SweepTarget> targets;
-    std::optional<int> random;
-    for (const std::string& item : Split(targetsText, ' ', true)) {
-        if (item.rfind("random", 0) == 0) {
-            const std::optional<int> k = session::ParseRandomTargets(item);
-            if (!k || random) return {random ? Kind::randomTwice : Kind::randomTargets, item, 0, {}};
-            random = k;
-            continue;
-        }
-        const auto pair = ParseIntegerPair(item, ',');
-        if (!pair || std::abs(pair->first) > kMaxTargetOffset || std::abs(pair->second) > kMaxTargetOffset)
-            return {Kind::target, item, 0, {}};
-        targets.push_back({static_cast<int>(pair->first), static_cast<int>(pair->second)});
-    }
-    SweepTarget clash;
-    if (random && !session::AddRandomTargets(targets, *random, session::kDefaultTargetSeed, &clash).empty())
-        return {Kind::drawnGiven, "random:" + std::to_string(*random), *random, clash};
-    if (targets.empty()) return {Kind::noTarget, {}, 0, {}};
-    const std::string epsilonItem = Trimmed(epsilonText);
-    const auto epsilon = session::ParseNumberField(session::kEpsilonField, epsilonItem);
-    if (!epsilon) return {Kind::epsilon, epsilonItem, 0, {}};
-    shared.seeds = std::move(seeds);
+    double epsilon = 0;
+    if (FieldFault fault = ReadFields(seedsText, targetsText, epsilonText, seeds, targets, epsilon)) return fault;
+    shared.seeds = seeds.seeds();
     shared.targets = std::move(targets);
-    shared.epsilon = *epsilon;
+    shared.epsilon = epsilon;
     return {};
 }
 
@@ -211,20 +177,15 @@ std::string SeedsFieldText(const std::vector<std::uint32_t>& seeds) {
     return text;
 }
 
-SaveFault ExperimentFileText(const std::vector<PlannedConfiguration>& configurations, const std::string& seedsText,
-                             const std::string& targetsText, const std::string& epsilonText,
-                             const std::optional<std::string>& title, const std::optional<std::string>& notes,
-                             std::string& text) {
+FieldFault ExperimentFileText(const std::vector<PlannedConfiguration>& configurations, const std::string& seedsText,
+                              const std::string& targetsText, const std::string& epsilonText,
+                              const std::optional<std::string>& title, const std::optional<std::string>& notes,
+                              std::string& text) {
     SeedList seeds;
-    if (const ListFault f = ParseSeedList(Trimmed(seedsText), seeds)) return {SaveFault::Field::seeds, f};
-    TargetList targetList;
     std::vector<SweepTarget> targets;
-    ListFault f = ParseTargetList(targetsText, targetList);
-    if (!f) f = ResolveTargets(targetList, targets);
-    if (f) return {SaveFault::Field::targets, f};
-    const auto epsilon = session::ParseNumberField(session::kEpsilonField, Trimmed(epsilonText));
-    if (!epsilon) return {SaveFault::Field::epsilon, {}};
-    Experiment experiment = ExperimentOf(configurations, targets, seeds, *epsilon);
+    double epsilon = 0;
+    if (FieldFault fault = ReadFields(seedsText, targetsText, epsilonText, seeds, targets, epsilon)) return fault;
+    Experiment experiment = ExperimentOf(configurations, targets, seeds, epsilon);
     experiment.title = title;
     experiment.notes = notes;
     text = ExperimentText(experiment);

@@ -25,29 +25,25 @@ struct TableConfiguration {
     Algorithm algorithm;
 };
 
-/// A fault of the seeds, targets or epsilon fields, typed; a front end words it.
+/// Where the seeds, targets or epsilon fields are at fault, typed; a front end words it.
 struct FieldFault {
-    enum class Kind {
+    enum class Field {
         none,
-        seed,           ///< item is no seed 0..4294967295 nor range A..B of at most 10^6 seeds
-        randomTargets,  ///< item is no random:K with K in 1..kMaxRandomTargets
-        randomTwice,    ///< item is a second random:K
-        target,         ///< item is no pair x,y of integers within the target offset
-        drawnGiven,     ///< random:count drew clash, which is given too
-        noTarget,       ///< no target at all
-        epsilon,        ///< item is no epsilon in (0, 1000]
+        seeds,     ///< list: the seed list's fault
+        targets,   ///< list: the target list's fault
+        noTarget,  ///< the targets field names none
+        epsilon,   ///< item is no epsilon in (0, 1000]
     };
-    Kind kind = Kind::none;
-    std::string item;   ///< the item at fault, as typed
-    int count = 0;      ///< drawnGiven: K
-    SweepTarget clash;  ///< drawnGiven: the target drawn
-    explicit operator bool() const { return kind != Kind::none; }
+    Field field = Field::none;
+    ListFault list;    ///< seeds, targets
+    std::string item;  ///< epsilon: the field as typed, blanks around it left out
+    explicit operator bool() const { return field != Field::none; }
 };
 
-/// The seeds, targets and epsilon every configuration's plan shares, from the fields' texts: seeds
-/// and ranges A..B separated by commas (blanks around an item ignored); targets x,y separated by
-/// blanks and at most one random:K, drawn after them with the default target seed, as kelvora-cli
-/// sweep draws them; epsilon in px. Fills shared's seeds, targets and epsilon on success.
+/// The seeds, targets and epsilon every configuration's plan shares, from the fields' texts, read by
+/// the one seed-list and target-list parser (kelvora-cli sweep's --seeds and --target/--targets, an
+/// experiment file's lists): random:K drawn after the targets given with the default target seed,
+/// as kelvora-cli sweep draws them; epsilon in px. Fills shared's seeds, targets and epsilon on success.
 FieldFault ParseFields(const std::string& seeds, const std::string& targets, const std::string& epsilon,
                        SweepPlan& shared);
 
@@ -111,17 +107,9 @@ std::string TargetsFieldText(const std::vector<SweepTarget>& targets);
 /// Seeds as the seeds field takes them, in the order given: a run of consecutive seeds as A..B.
 std::string SeedsFieldText(const std::vector<std::uint32_t>& seeds);
 
-/// Where the fields an experiment file is saved from are at fault.
-struct SaveFault {
-    enum class Field { none, seeds, targets, epsilon };
-    Field field = Field::none;
-    ListFault list;  ///< seeds, targets
-    explicit operator bool() const { return field != Field::none; }
-};
-
 /// The experiment file's text of configurations (an automatic label as ""), the fields' seeds,
 /// targets and epsilon, with title and notes; the fields are read by the one list parser.
-SaveFault ExperimentFileText(const std::vector<PlannedConfiguration>& configurations, const std::string& seeds,
+FieldFault ExperimentFileText(const std::vector<PlannedConfiguration>& configurations, const std::string& seeds,
                              const std::string& targets, const std::string& epsilon,
                              const std::optional<std::string>& title, const std::optional<std::string>& notes,
                              std::string& text);

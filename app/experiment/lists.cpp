@@ -29,6 +29,18 @@ ListFault CheckRanges(const SeedList& list) {
 
 }  // namespace
 
+std::string TrimBlanks(std::string_view text) {
+    static constexpr std::string_view kBlanks[] = {" ", "\t", "\n", "\v", "\f", "\r", "\u00a0", "\u3000"};
+    for (bool more = true; more;) {
+        more = false;
+        for (const std::string_view blank : kBlanks) {
+            while (text.starts_with(blank)) text.remove_prefix(blank.size()), more = true;
+            while (text.ends_with(blank)) text.remove_suffix(blank.size()), more = true;
+        }
+    }
+    return std::string(text);
+}
+
 long long SeedList::count() const {
     long long n = 0;
     for (const auto& [first, last] : ranges) n += static_cast<long long>(last) - first + 1;
@@ -43,12 +55,14 @@ std::vector<std::uint32_t> SeedList::seeds() const {
     return out;
 }
 
-ListFault ParseSeedList(std::string_view text, SeedList& list) {
+ListFault ParseSeedList(std::string_view whole, SeedList& list) {
+    const std::string trimmed = TrimBlanks(whole);
+    const std::string_view text = trimmed;
     if (text.empty()) return {ListFault::empty, {}};
     SeedList read;
     for (std::size_t start = 0;;) {
         const std::size_t comma = text.find(',', start);
-        const std::string item(text.substr(start, comma == std::string_view::npos ? text.npos : comma - start));
+        const std::string item = TrimBlanks(text.substr(start, comma == std::string_view::npos ? text.npos : comma - start));
         if (item.empty()) return {ListFault::emptyItem, std::string(text)};
         const auto range = ParseRange(item, 0, kLastSeed);
         if (!range) return {ListFault::notSeed, item};

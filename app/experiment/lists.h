@@ -48,8 +48,8 @@ struct SeedList {
     friend bool operator==(const SeedList&, const SeedList&) = default;
 };
 
-/// "1..100", "1..10,42": comma-separated seeds and ranges A..B in 0..4294967295, no blanks, none
-/// listed twice, at most kMaxSeeds seeds in all. Fills list on success.
+/// "1..100", "1..10, 42": comma-separated seeds and ranges A..B in 0..4294967295 (blanks around an
+/// item ignored), none listed twice, at most kMaxSeeds seeds in all. Fills list on success.
 ListFault ParseSeedList(std::string_view text, SeedList& list);
 
 /// Checks a list of seeds given one by one (an experiment file's list of integers): each in
@@ -68,6 +68,9 @@ struct TargetList {
 
 /// Adds one item, "X,Y" (integers in -199..199, a leading '+' or '-' allowed) or "random:K", to list.
 ListFault AddTargetItem(std::string_view item, TargetList& list);
+
+/// text without the blanks around it: ASCII white space, the no-break and the ideographic space.
+std::string TrimBlanks(std::string_view text);
 
 /// Items separated by blanks, as the window's targets field holds them: "68,180 -5,3 random:10".
 /// Appends to list; at most one random:K.

@@ -9,12 +9,12 @@ namespace {
 
 template <class T, class Spell>
 SweepPlanFault CheckList(const NumberField& field, const std::vector<T>& values, Spell spell) {
-    if (values.empty()) return {SweepPlanFault::empty, field.flag, {}, {}};
+    if (values.empty()) return {SweepPlanFault::empty, field.flag, {}, {}, {}};
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (!InRange(field, static_cast<double>(values[i])))
-            return {SweepPlanFault::outOfRange, field.flag, spell(values[i]), RangeText(field)};
+            return {SweepPlanFault::outOfRange, field.flag, spell(values[i]), RangeText(field), {}};
         for (std::size_t j = 0; j < i; ++j)
-            if (values[i] == values[j]) return {SweepPlanFault::twice, field.flag, spell(values[i]), {}};
+            if (values[i] == values[j]) return {SweepPlanFault::twice, field.flag, spell(values[i]), {}, {}};
     }
     return {};
 }
@@ -79,13 +79,30 @@ std::string SweepAlgorithms(const SweepChoices& c, int smallest, std::vector<Alg
     return {};
 }
 
+std::string UntakenChoicesText(const UntakenFault& f) {
+    if (!f) return {};
+    Algorithm method;
+    method.method = f.method;
+    const std::string given = " (" + AlgorithmSummary(f.given) + " given); leave out ";
+    const std::string name = "--algorithm " + MethodName(method);
+    switch (f.kind) {
+    case UntakenFault::any:
+        return name + " takes no operator choices" + given +
+               "--encoding, --selection, --elitism, --crossover-operator and --mutation-operator";
+    case UntakenFault::allButEncoding:
+        return name + " takes only --encoding" + given + "--selection, --elitism, --crossover-operator and --mutation-operator";
+    default:
+        return name + " takes only --encoding and --mutation-operator" + given + "--selection, --elitism and --crossover-operator";
+    }
+}
+
 SweepPlanFault CheckSweepPlan(const SweepPlan& plan) {
-    if (plan.algorithms.empty()) return {SweepPlanFault::empty, "--algorithm", {}, {}};
+    if (plan.algorithms.empty()) return {SweepPlanFault::empty, "--algorithm", {}, {}, {}};
     if (!plan.populations.empty()) {
         const int smallest = *std::min_element(plan.populations.begin(), plan.populations.end());
         for (const Algorithm& a : plan.algorithms)
-            if (const std::string bad = ValidateAlgorithm(a, std::max(smallest, kMinPopulation)); !bad.empty())
-                return {SweepPlanFault::algorithm, "--population", bad + " for --population " + std::to_string(smallest), {}};
+            if (const AlgorithmFault bad = CheckAlgorithm(a, std::max(smallest, kMinPopulation)))
+                return {SweepPlanFault::algorithm, "--population", std::to_string(smallest), {}, bad};
     }
     const auto integer = [](int v) { return std::to_string(v); };
     const auto real = [](double v) { return NumberText(v); };
@@ -93,27 +110,27 @@ SweepPlanFault CheckSweepPlan(const SweepPlan& plan) {
     if (auto f = CheckList(kGenerationsField, plan.generations, integer)) return f;
     if (auto f = CheckList(kCrossoverField, plan.crossovers, real)) return f;
     if (auto f = CheckList(kMutationField, plan.mutations, real)) return f;
-    if (plan.targets.empty()) return {SweepPlanFault::empty, "--target", {}, {}};
+    if (plan.targets.empty()) return {SweepPlanFault::empty, "--target", {}, {}, {}};
     for (std::size_t i = 0; i < plan.targets.size(); ++i) {
         const SweepTarget& t = plan.targets[i];
         const std::string spelled = std::to_string(t.x) + "," + std::to_string(t.y);
         if (!InRange(kTargetOffsetField, t.x) || !InRange(kTargetOffsetField, t.y))
-            return {SweepPlanFault::outOfRange, "--target", spelled, RangeText(kTargetOffsetField)};
+            return {SweepPlanFault::outOfRange, "--target", spelled, RangeText(kTargetOffsetField), {}};
         for (std::size_t j = 0; j < i; ++j)
-            if (plan.targets[j] == t) return {SweepPlanFault::twice, "--target", spelled, {}};
+            if (plan.targets[j] == t) return {SweepPlanFault::twice, "--target", spelled, {}, {}};
     }
-    if (plan.seeds.empty()) return {SweepPlanFault::empty, "--seeds", {}, {}};
+    if (plan.seeds.empty()) return {SweepPlanFault::empty, "--seeds", {}, {}, {}};
     if (static_cast<long long>(plan.seeds.size()) > kMaxSweepSeeds)
-        return {SweepPlanFault::tooMany, "--seeds", std::to_string(plan.seeds.size()), {}};
+        return {SweepPlanFault::tooMany, "--seeds", std::to_string(plan.seeds.size()), {}, {}};
     // Ranges given in order are already strictly increasing: no copy of a long list then.
     if (!std::is_sorted(plan.seeds.begin(), plan.seeds.end(), std::less_equal<>())) {
         std::vector<std::uint32_t> sorted = plan.seeds;
         std::sort(sorted.begin(), sorted.end());
         const auto twice = std::adjacent_find(sorted.begin(), sorted.end());
-        if (twice != sorted.end()) return {SweepPlanFault::twice, "--seeds", std::to_string(*twice), {}};
+        if (twice != sorted.end()) return {SweepPlanFault::twice, "--seeds", std::to_string(*twice), {}, {}};
     }
     if (!InRange(kEpsilonField, plan.epsilon))
-        return {SweepPlanFault::outOfRange, "--epsilon", NumberText(plan.epsilon), RangeText(kEpsilonField)};
+        return {SweepPlanFault::outOfRange, "--epsilon", NumberText(plan.epsilon), RangeText(kEpsilonField), {}};
     return {};
 }
 
@@ -133,7 +150,7 @@ std::string SweepPlanFaultText(const SweepPlanFault& f) {
         return f.flag + ": '" + f.value + "' is listed twice";
     case SweepPlanFault::tooMany:
         return "--seeds: " + f.value + " seeds are more than " + std::to_string(kMaxSweepSeeds);
-    case SweepPlanFault::algorithm: return f.value;
+    case SweepPlanFault::algorithm: return AlgorithmFaultText(f.algorithmFault) + " for --population " + f.value;
     }
     return {};
 }

@@ -38,18 +38,23 @@ struct SweepPlanFault {
         outOfRange,  ///< value is outside the flag's range (range says which)
         twice,       ///< value is listed twice
         tooMany,     ///< more seeds than kMaxSweepSeeds (value: how many)
-        algorithm,   ///< an algorithm's count does not suit the smallest population (value: why)
+        algorithm,   ///< an algorithm's count does not suit the smallest population (value), algorithmFault says which
     };
     Kind kind = none;
     std::string flag;   ///< the flag of the list: "--population", "--seeds", "--target", "--epsilon", ...
     std::string value;  ///< the value at fault, as the flag spells it ("68,180" for a target)
     std::string range;  ///< for outOfRange: "1..10000", "(0, 1000]", ...
+    AlgorithmFault algorithmFault;  ///< for algorithm
     explicit operator bool() const { return kind != none; }
 };
 
 /// The first fault of plan, in the order algorithms, populations, generations, crossovers,
 /// mutations, targets, seeds, epsilon; kind none when it has none.
 SweepPlanFault CheckSweepPlan(const SweepPlan& plan);
+
+/// Choices given that the method does not take, as kelvora-cli words them: "--algorithm cmaes takes
+/// no operator choices (gray given); leave out --encoding, ..."; "" for none.
+std::string UntakenChoicesText(const UntakenFault& fault);
 
 /// The fault as kelvora-cli words it: "--seeds: seed 5 is listed twice", "--epsilon: '0' is not a
 /// number of pixels in (0, 1000]", ...; "" for none.

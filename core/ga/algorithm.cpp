@@ -82,24 +82,17 @@ Algorithm Canonical(const Algorithm& a) {
     return c;
 }
 
-std::string UntakenChoices(const Algorithm& a) {
-    // The choices given that the method does not take, as the summary names them.
+UntakenFault CheckTakenChoices(const Algorithm& a) {
     Algorithm untaken = a;
     untaken.method = Method::geneticAlgorithm;
     const Algorithm classic;
     if (TakesEncoding(a.method)) untaken.encoding = classic.encoding;
     if (TakesMutation(a.method)) untaken.mutation = classic.mutation;
-    if (TakesSelection(a.method)) return {};
-    if (untaken.classic()) return {};
-    const std::string given = " (" + AlgorithmSummary(untaken) + " given); leave out ";
-    if (!TakesEncoding(a.method))
-        return "--algorithm " + MethodName(a) + " takes no operator choices" + given +
-               "--encoding, --selection, --elitism, --crossover-operator and --mutation-operator";
-    if (!TakesMutation(a.method))
-        return "--algorithm " + MethodName(a) + " takes only --encoding" + given +
-               "--selection, --elitism, --crossover-operator and --mutation-operator";
-    return "--algorithm " + MethodName(a) + " takes only --encoding and --mutation-operator" + given +
-           "--selection, --elitism and --crossover-operator";
+    if (TakesSelection(a.method) || untaken.classic()) return {};
+    const UntakenFault::Kind kind = !TakesEncoding(a.method)  ? UntakenFault::any
+                                    : !TakesMutation(a.method) ? UntakenFault::allButEncoding
+                                                               : UntakenFault::allButEncodingAndMutation;
+    return {kind, a.method, untaken};
 }
 
 std::string EncodingName(const Algorithm& a) { return a.encoding == Encoding::gray ? "gray" : "binary"; }

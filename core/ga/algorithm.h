@@ -95,9 +95,22 @@ bool TakesSelection(Method method);
 /// the sweep files, run.json and comparisons use.
 Algorithm Canonical(const Algorithm& algorithm);
 
-/// "" when algorithm sets only choices its method takes; otherwise "--algorithm NAME takes no
-/// operator choices (gray given); leave out ..." naming what was given and the flags to leave out.
-std::string UntakenChoices(const Algorithm& algorithm);
+/// Operator choices an algorithm sets that its method does not take; each front end words it.
+struct UntakenFault {
+    enum Kind : std::uint8_t {
+        none,
+        any,                  ///< the method takes no operator choice at all
+        allButEncoding,       ///< the method takes only the encoding
+        allButEncodingAndMutation,  ///< the method takes only the encoding and the mutation operator
+    };
+    Kind kind = none;
+    Method method = Method::geneticAlgorithm;  ///< the method given
+    Algorithm given;  ///< the choices given that it does not take (method: the genetic algorithm)
+    explicit operator bool() const { return kind != none; }
+};
+
+/// What of algorithm's choices its method does not take; kind none when it takes all it sets.
+UntakenFault CheckTakenChoices(const Algorithm& algorithm);
 
 inline bool operator==(const Algorithm& x, const Algorithm& y) {
     const Algorithm a = Canonical(x), b = Canonical(y);

@@ -877,14 +877,6 @@ Repeat it with %2</translation>
         <translation>There is no configuration. Add one with &quot;Add&quot;.</translation>
     </message>
     <message>
-        <source>シード &quot;%1&quot;: 0 から 4294967295 までの整数か範囲 A..B (100 万個まで) を入力してください。</source>
-        <translation>Seeds &quot;%1&quot;: enter whole numbers from 0 to 4294967295 or ranges A..B (up to a million seeds).</translation>
-    </message>
-    <message>
-        <source>目標点 &quot;%1&quot;: x,y をそれぞれ -%2 から %2 までの整数で入力してください。</source>
-        <translation>Target &quot;%1&quot;: enter x,y, each a whole number from -%2 to %2.</translation>
-    </message>
-    <message>
         <source>目標点を入力してください。</source>
         <translation>Enter a target.</translation>
     </message>
@@ -1003,18 +995,6 @@ Repeat it with %2</translation>
     <message>
         <source>、</source>
         <translation>, </translation>
-    </message>
-    <message>
-        <source>目標点 &quot;%1&quot;: random:K は 1 つだけ書けます。</source>
-        <translation>Target &quot;%1&quot;: random:K may be given only once.</translation>
-    </message>
-    <message>
-        <source>目標点 &quot;%1&quot;: random:K の K は 1 から %2 までの整数です。</source>
-        <translation>Target &quot;%1&quot;: the K of random:K is an integer from 1 to %2.</translation>
-    </message>
-    <message>
-        <source>random:%1 で引いた目標点 %2,%3 が、書かれた目標点にもあります。</source>
-        <translation>The target %2,%3 drawn by random:%1 is also among the targets given.</translation>
     </message>
     <message>
         <source>同じ構成の行があります: %1。どちらかを変えるか削除してください。</source>

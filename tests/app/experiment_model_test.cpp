@@ -13,40 +13,47 @@
 namespace kelvora::experiment {
 namespace {
 
-using Kind = FieldFault::Kind;
+using Field = FieldFault::Field;
+using List = ListFault::Kind;
 
-TEST(ExperimentModel, FieldsReadAsTheWindowTakesThem) {
+// The fields are read by the list parser kelvora-cli sweep and the experiment file use: the same
+// items accepted ("+5,3", blanks around a seed) and the same limits (10^8 seeds in all, none twice).
+TEST(ExperimentModel, FieldsReadAsTheCommandLineTakesThem) {
     const struct {
         const char *seeds, *targets, *epsilon;
-        Kind kind;
-        const char* item;                 // the item named, for a fault
+        Field field;
+        List list;
+        const char* value;                 // the item named, for a fault
         std::vector<std::uint32_t> first;  // the first seeds (all of them when fewer than 4)
         std::size_t seedCount, targetCount;
         double epsilonValue;
     } rows[] = {
-        {"1..3, 7", "68,180", "0.5", Kind::none, "", {1, 2, 3, 7}, 4, 1, 0.5},
-        {" 5\u3000", "10,20  -5,7", " 2 ", Kind::none, "", {5}, 1, 2, 2.0},
-        {"0..999999", "0,150", "1000", Kind::none, "", {0, 1, 2, 3}, 1000000, 1, 1000.0},
-        {"1", "random:3", "0.5", Kind::none, "", {1}, 1, 3, 0.5},
-        {"0..1000000", "68,180", "0.5", Kind::seed, "0..1000000", {}, 0, 0, 0},
-        {"3..1", "68,180", "0.5", Kind::seed, "3..1", {}, 0, 0, 0},
-        {"1,,2", "68,180", "0.5", Kind::seed, "", {}, 0, 0, 0},
-        {"4294967296", "68,180", "0.5", Kind::seed, "4294967296", {}, 0, 0, 0},
-        {"1", "random:0", "0.5", Kind::randomTargets, "random:0", {}, 0, 0, 0},
-        {"1", "random:2 random:3", "0.5", Kind::randomTwice, "random:3", {}, 0, 0, 0},
-        {"1", "68,180 200,0", "0.5", Kind::target, "200,0", {}, 0, 0, 0},
-        {"1", "68;180", "0.5", Kind::target, "68;180", {}, 0, 0, 0},
-        {"1", "   ", "0.5", Kind::noTarget, "", {}, 0, 0, 0},
-        {"1", "68,180", "0", Kind::epsilon, "0", {}, 0, 0, 0},
-        {"1", "68,180", "1000.5", Kind::epsilon, "1000.5", {}, 0, 0, 0},
+        {"1..3, 7", "68,180", "0.5", Field::none, List::none, "", {1, 2, 3, 7}, 4, 1, 0.5},
+        {" 5\u3000", "10,20  -5,7", " 2 ", Field::none, List::none, "", {5}, 1, 2, 2.0},
+        {"0..999999", "+5,3", "1000", Field::none, List::none, "", {0, 1, 2, 3}, 1000000, 1, 1000.0},
+        {"1", "random:3", "0.5", Field::none, List::none, "", {1}, 1, 3, 0.5},
+        {"0..100000000", "68,180", "0.5", Field::seeds, List::tooManySeeds, "100000001", {}, 0, 0, 0},
+        {"1..3,2", "68,180", "0.5", Field::seeds, List::seedTwice, "2", {}, 0, 0, 0},
+        {"3..1", "68,180", "0.5", Field::seeds, List::reversed, "3..1", {}, 0, 0, 0},
+        {"1,,2", "68,180", "0.5", Field::seeds, List::emptyItem, "1,,2", {}, 0, 0, 0},
+        {"4294967296", "68,180", "0.5", Field::seeds, List::notSeed, "4294967296", {}, 0, 0, 0},
+        {"1", "random:0", "0.5", Field::targets, List::notRandom, "random:0", {}, 0, 0, 0},
+        {"1", "random:2 random:3", "0.5", Field::targets, List::randomTwice, "random:3", {}, 0, 0, 0},
+        {"1", "68,180 200,0", "0.5", Field::targets, List::notTarget, "200,0", {}, 0, 0, 0},
+        {"1", "68;180", "0.5", Field::targets, List::notTarget, "68;180", {}, 0, 0, 0},
+        {"1", "68,180 68,180", "0.5", Field::targets, List::targetTwice, "68,180", {}, 0, 0, 0},
+        {"1", "   ", "0.5", Field::noTarget, List::none, "", {}, 0, 0, 0},
+        {"1", "68,180", "0", Field::epsilon, List::none, "0", {}, 0, 0, 0},
+        {"1", "68,180", "1000.5", Field::epsilon, List::none, "1000.5", {}, 0, 0, 0},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(std::string(r.seeds) + " | " + r.targets + " | " + r.epsilon);
         SweepPlan plan;
         const FieldFault fault = ParseFields(r.seeds, r.targets, r.epsilon, plan);
-        EXPECT_EQ(fault.kind, r.kind);
+        EXPECT_EQ(fault.field, r.field);
+        EXPECT_EQ(fault.list.kind, r.list);
         if (fault) {
-            EXPECT_EQ(fault.item, r.item);
+            EXPECT_EQ(fault.field == Field::epsilon ? fault.item : fault.list.value, r.value);
             continue;
         }
         ASSERT_EQ(plan.seeds.size(), r.seedCount);

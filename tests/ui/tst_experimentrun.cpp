@@ -287,11 +287,11 @@ void TestExperimentRun::targets_data() {
     QTest::addColumn<QString>("says");
     QTest::newRow("random:3") << "random:3" << 0 << 3 << "";
     QTest::newRow("a pair and random:2") << "68,180 random:2" << 1 << 2 << "";
-    QTest::newRow("K 0") << "random:0" << 0 << 0 << "\"random:0\"";
-    QTest::newRow("K above 10000") << "random:10001" << 0 << 0 << "\"random:10001\"";
-    QTest::newRow("no K") << "random:" << 0 << 0 << "\"random:\"";
-    QTest::newRow("K not a number") << "random:3x" << 0 << 0 << "\"random:3x\"";
-    QTest::newRow("twice") << "random:2 random:3" << 0 << 0 << "\"random:3\"";
+    QTest::newRow("K 0") << "random:0" << 0 << 0 << "random:0 は";
+    QTest::newRow("K above 10000") << "random:10001" << 0 << 0 << "random:10001 は";
+    QTest::newRow("no K") << "random:" << 0 << 0 << "random: は";
+    QTest::newRow("K not a number") << "random:3x" << 0 << 0 << "random:3x は";
+    QTest::newRow("twice") << "random:2 random:3" << 0 << 0 << "(random:3)";
 }
 
 void TestExperimentRun::targets() {

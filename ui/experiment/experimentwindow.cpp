@@ -243,7 +243,7 @@ QString ExperimentWindow::saveExperiment(const QString& path) {
     if (problem.isEmpty() && planned.empty()) problem = tr("構成がありません。「追加」で加えてください。");
     std::string text;
     if (problem.isEmpty())
-        problem = SaveFaultWords(ex::ExperimentFileText(planned, m_fields->seeds()->text().toStdString(),
+        problem = FieldFaultWords(ex::ExperimentFileText(planned, m_fields->seeds()->text().toStdString(),
                                                         m_fields->targets()->text().toStdString(),
                                                         m_fields->epsilon()->text().toStdString(), m_model.title(),
                                                         m_model.notes(), text));

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QStringList>
 
+#include "experiment/configurationtable.h"
 #include "experiment/experimentwindow.h"
 #include "session/sweep_targets.h"
 
@@ -50,6 +51,7 @@ QString ExperimentFaultWords(const ex::ExperimentFault& fault) {
     case F::wrongType: return ExperimentWindow::tr("%1: %2 ではなく %3 を書いてください").arg(path, value, expected);
     case F::outOfRange: return ExperimentWindow::tr("%1: %2 が範囲 %3 の外です").arg(path, value, expected);
     case F::badValue: return ExperimentWindow::tr("%1: %2 は使えません (%3)").arg(path, value, detail);
+    case F::algorithm: return path + QStringLiteral(": ") + ConfigurationTable::AlgorithmFaultText(fault.algorithmFault);
     case F::list: return path + QStringLiteral(": ") + ListWords(fault.listFault);
     case F::problem: return ExperimentWindow::tr("%1: 解けるのはリンク 60, 100, 40 の腕だけです (%2)").arg(path, value);
     case F::sameConfiguration: return ExperimentWindow::tr("%1: %2 と同じ構成です").arg(path, value);
@@ -60,21 +62,13 @@ QString ExperimentFaultWords(const ex::ExperimentFault& fault) {
 }
 
 QString FieldFaultWords(const ex::FieldFault& fault) {
-    const QString item = QString::fromStdString(fault.item);
-    using K = ex::FieldFault::Kind;
-    switch (fault.kind) {
-    case K::none: return {};
-    case K::seed:
-        return ExperimentWindow::tr("シード \"%1\": 0 から 4294967295 までの整数か範囲 A..B (100 万個まで) を入力してください。").arg(item);
-    case K::randomTwice: return ExperimentWindow::tr("目標点 \"%1\": random:K は 1 つだけ書けます。").arg(item);
-    case K::randomTargets:
-        return ExperimentWindow::tr("目標点 \"%1\": random:K の K は 1 から %2 までの整数です。").arg(item).arg(kelvora::session::kMaxRandomTargets);
-    case K::target:
-        return ExperimentWindow::tr("目標点 \"%1\": x,y をそれぞれ -%2 から %2 までの整数で入力してください。").arg(item).arg(kelvora::kMaxTargetOffset);
-    case K::drawnGiven:
-        return ExperimentWindow::tr("random:%1 で引いた目標点 %2,%3 が、書かれた目標点にもあります。").arg(fault.count).arg(fault.clash.x).arg(fault.clash.y);
-    case K::noTarget: return ExperimentWindow::tr("目標点を入力してください。");
-    case K::epsilon: return ExperimentWindow::tr("ε: 0 より大きく 1000 以下の数値を入力してください。");
+    using Field = ex::FieldFault::Field;
+    switch (fault.field) {
+    case Field::none: return {};
+    case Field::seeds: return ExperimentWindow::tr("シード: %1").arg(ListWords(fault.list));
+    case Field::targets: return ExperimentWindow::tr("目標点: %1").arg(ListWords(fault.list));
+    case Field::noTarget: return ExperimentWindow::tr("目標点を入力してください。");
+    case Field::epsilon: return ExperimentWindow::tr("ε: 0 より大きく 1000 以下の数値を入力してください。");
     }
     return {};
 }
@@ -87,18 +81,8 @@ QString PlanFaultWords(const kelvora::session::SweepPlanFault& fault) {
         return ExperimentWindow::tr("目標点 %1 が 2 回あります。").arg(value);
     if (fault.kind == Fault::tooMany)
         return ExperimentWindow::tr("シードが %1 個あります: %2 個までです。").arg(value).arg(kelvora::session::kMaxSweepSeeds);
+    if (fault.kind == Fault::algorithm) return ConfigurationTable::AlgorithmFaultText(fault.algorithmFault);
     return QString::fromStdString(kelvora::session::SweepPlanFaultText(fault));
-}
-
-QString SaveFaultWords(const ex::SaveFault& fault) {
-    using Field = ex::SaveFault::Field;
-    switch (fault.field) {
-    case Field::none: return {};
-    case Field::seeds: return ExperimentWindow::tr("シード: %1").arg(ListWords(fault.list));
-    case Field::targets: return ExperimentWindow::tr("目標点: %1").arg(ListWords(fault.list));
-    case Field::epsilon: return ExperimentWindow::tr("ε: 0 より大きく 1000 以下の数値を入力してください。");
-    }
-    return {};
 }
 
 void AddNoteLine(QLabel* note, const QString& line) {

@@ -24,8 +24,6 @@ QString ExperimentFaultWords(const kelvora::experiment::ExperimentFault& fault);
 QString FieldFaultWords(const kelvora::experiment::FieldFault& fault);
 /// A plan's fault; the ranges were held field by field already.
 QString PlanFaultWords(const kelvora::session::SweepPlanFault& fault);
-/// The fields' fault where an experiment is saved from them.
-QString SaveFaultWords(const kelvora::experiment::SaveFault& fault);
 /// Shows line in note, under what it shows already.
 void AddNoteLine(QLabel* note, const QString& line);
 /// Rows that repeat another's configuration (1-based pairs), refused.
