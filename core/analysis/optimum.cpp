@@ -173,4 +173,30 @@ Optimum FindOptimum(int baseX, int baseY, int targetX, int targetY) {
     return FindOptimumWithin(baseX, baseY, targetX, targetY, std::numeric_limits<double>::infinity());
 }
 
+std::vector<ArmPose> PosesWithin(int baseX, int baseY, int targetX, int targetY, double epsilon, std::size_t limit) {
+    // The tip lies on the circle of radius kLink3 around J2, so it comes no nearer the target than
+    // |r - kLink3|, r the distance of J2 from the target: only the pairs with |r - kLink3| <= epsilon
+    // (a thin ring of J2) can hold a member, and those are tried with every gene2.
+    std::vector<ArmPose> poses;
+    if (!(epsilon >= 0) || limit == 0) return poses;
+    const LinkTables& t = Tables();
+    const double tx = static_cast<double>(targetX) - baseX;
+    const double ty = static_cast<double>(baseY) - targetY;
+    const double bx = baseX, by = baseY, gx = targetX, gy = targetY;
+    const double reach = epsilon + kSlack;
+    for (int a1 = 0; a1 < 256; ++a1) {
+        for (int a2 = 0; a2 < 256; ++a2) {
+            const double dx = tx - (t.cos1[a1] + t.cos2[a1 + a2]);
+            const double dy = ty - (t.sin1[a1] + t.sin2[a1 + a2]);
+            if (std::fabs(std::sqrt(dx * dx + dy * dy) - kLink3) > reach) continue;
+            for (int a3 = 0; a3 < 256; ++a3) {
+                if (TipTargetDistance(t, a1, a2, a3, bx, by, gx, gy) > epsilon) continue;
+                poses.push_back({a1, a2, a3});
+                if (poses.size() == limit) return poses;
+            }
+        }
+    }
+    return poses;
+}
+
 }  // namespace kelvora

@@ -1,6 +1,9 @@
 #pragma once
 // The ground truth of the search space: the best of all 256^3 whole-degree poses for a target.
 
+#include <cstddef>
+#include <vector>
+
 #include "model/types.h"
 
 namespace kelvora {
@@ -22,5 +25,12 @@ Optimum FindOptimum(int baseX, int baseY, int targetX, int targetY);
 /// FindOptimum, told that some pose lies within bound pixels of the target (bound >= the optimum's
 /// distance): pairs that cannot come that close are skipped from the start. Same answer, sooner.
 Optimum FindOptimumWithin(int baseX, int baseY, int targetX, int targetY, double bound);
+
+/// Every pose whose tip lies within epsilon pixels (>= 0) of the target pixel, by the solver's own
+/// distance: the members of the family of arms that reach the target (three joints, two
+/// coordinates), in pose-index order (gene0 * 65536 + gene1 * 256 + gene2), at most limit of them
+/// (the first). Empty when no pose comes that close. About a millisecond for epsilon of a few
+/// pixels. Safe on any thread.
+std::vector<ArmPose> PosesWithin(int baseX, int baseY, int targetX, int targetY, double epsilon, std::size_t limit);
 
 }  // namespace kelvora

@@ -383,11 +383,11 @@ Repeat it with %2</translation>
     </message>
     <message>
         <source>ポインタの x 座標: 腕の付け根から右へ何 px か (プロットの上で動かすと変わります)</source>
-        <translation>The pointer's x: px right of the arm's base (changes as the pointer moves over the plot)</translation>
+        <translation>The pointer&apos;s x: px right of the arm&apos;s base (changes as the pointer moves over the plot)</translation>
     </message>
     <message>
         <source>ポインタの y 座標: 腕の付け根から上へ何 px か (プロットの上で動かすと変わります)</source>
-        <translation>The pointer's y: px up from the arm's base (changes as the pointer moves over the plot)</translation>
+        <translation>The pointer&apos;s y: px up from the arm&apos;s base (changes as the pointer moves over the plot)</translation>
     </message>
     <message>
         <source>実験を開く(&amp;E)...</source>
@@ -396,6 +396,10 @@ Repeat it with %2</translation>
     <message>
         <source>実験を保存(&amp;X)...</source>
         <translation>Save E&amp;xperiment...</translation>
+    </message>
+    <message>
+        <source>この欄: 最後の世代の最良解の誤差 %1 px</source>
+        <translation>This field: the last generation&apos;s best, %1 px from the target</translation>
     </message>
 </context>
 <context>
@@ -421,10 +425,6 @@ Repeat it with %2</translation>
         <translation>Crossover</translation>
     </message>
     <message>
-        <source>突然変異</source>
-        <translation>Mutation</translation>
-    </message>
-    <message>
         <source>符号化</source>
         <translation>Encoding</translation>
     </message>
@@ -443,10 +443,6 @@ Repeat it with %2</translation>
     <message>
         <source>変異</source>
         <translation>Mutation op.</translation>
-    </message>
-    <message>
-        <source>集団・世代・交差率・突然変異・エリート、選択の tournament:K、変異の creep:S は、1 つのセルに限りカンマ区切りの値の一覧にできます (例 0.2,0.5,0.8)。値ごとに 1 構成になります。</source>
-        <translation>Population, generations, crossover, mutation, elitism, the K of tournament:K and the S of creep:S may hold a comma list in one cell of a row (e.g. 0.2,0.5,0.8): one configuration per value.</translation>
     </message>
     <message>
         <source>追加</source>
@@ -475,10 +471,6 @@ Repeat it with %2</translation>
     <message>
         <source>%1 行目: </source>
         <translation>Row %1: </translation>
-    </message>
-    <message>
-        <source>%1 行目の「%2」: 値の一覧は 集団・世代・交差率・突然変異・選択 (tournament:K)・エリート・変異 (creep:S) にだけ書けます。</source>
-        <translation>Row %1, &quot;%2&quot;: a list of values is taken only by population, generations, crossover, mutation, selection (tournament:K), elitism and mutation operator (creep:S).</translation>
     </message>
     <message>
         <source>%1 行目: 値の一覧は 1 つのセルにだけ書けます (「%2」と「%3」)。</source>
@@ -519,6 +511,18 @@ Repeat it with %2</translation>
     <message>
         <source>creep の幅 %1 は 1 から %2 まででなければなりません。</source>
         <translation>The creep step %1 must be 1 to %2.</translation>
+    </message>
+    <message>
+        <source>突然変異の確率</source>
+        <translation>Mutation probability</translation>
+    </message>
+    <message>
+        <source>集団・世代・交差率・突然変異の確率・エリート、選択の tournament:K、変異の creep:S は、1 つのセルに限りカンマ区切りの値の一覧にできます (例 0.2,0.5,0.8)。値ごとに 1 構成になります。</source>
+        <translation>Population, generations, crossover, mutation probability, elitism, the K of tournament:K and the S of creep:S may hold a comma list in one cell of a row (e.g. 0.2,0.5,0.8): one configuration per value.</translation>
+    </message>
+    <message>
+        <source>%1 行目の「%2」: 値の一覧は 集団・世代・交差率・突然変異の確率・選択 (tournament:K)・エリート・変異 (creep:S) にだけ書けます。</source>
+        <translation>Row %1, &quot;%2&quot;: a list of values is taken only by population, generations, crossover, mutation probability, selection (tournament:K), elitism and mutation operator (creep:S).</translation>
     </message>
 </context>
 <context>
@@ -1303,16 +1307,22 @@ Repeat it with %2</translation>
         <translation>Optimum (%1, %2, %3): %4 px from the target</translation>
     </message>
     <message>
-        <source>この欄: 最後の世代の最良解の誤差 %1 px</source>
-        <translation>This field: the last generation&apos;s best, %1 px from the target</translation>
-    </message>
-    <message>
         <source>これまでの最良解: 目標点まで %1 px、最適解に到達</source>
         <translation>Best so far: %1 px from the target, reached the optimum</translation>
     </message>
     <message>
         <source>これまでの最良解: 目標点まで %1 px、最適解との差 %2 px</source>
         <translation>Best so far: %1 px from the target, %2 px more than the optimum</translation>
+    </message>
+    <message>
+        <source>目標点に届く腕をすべて表示</source>
+        <translation>Show Every Arm That Reaches the Target</translation>
+    </message>
+    <message>
+        <source>目標点から %1 px 以内に先端が届く腕をすべて薄い緑で描きます。
+関節が三つで目標点の座標は二つなので、届く腕は一本ではなく一続きの族になります。</source>
+        <translation>Draws every arm whose tip comes within %1 px of the target, in faint green.
+Three joints for two coordinates: the arms that reach the target are not one but a whole family.</translation>
     </message>
 </context>
 <context>
@@ -1340,18 +1350,6 @@ Repeat it with %2</translation>
     <message>
         <source>近傍</source>
         <translation>Neighbourhood</translation>
-    </message>
-    <message>
-        <source>局所最適</source>
-        <translation>Local optima</translation>
-    </message>
-    <message>
-        <source>ε 以内</source>
-        <translation>Within ε</translation>
-    </message>
-    <message>
-        <source>最適解の吸引域</source>
-        <translation>Optimum&apos;s basin</translation>
     </message>
     <message>
         <source>ε 以内に登る開始点</source>
@@ -1456,6 +1454,42 @@ Repeat it with %2</translation>
     <message>
         <source>: 各目標について, 256³ の開始点のうち最急上昇で目標の ε 以内に登る割合を, 黒 (なし) から青 (10⁻⁶) を経て黄 (すべて) までの対数目盛で主画面のプロットに重ねます。</source>
         <translation>: for each target, the share of the 256³ starts whose steepest ascent climbs to within ε of it, shown over the main plot on a log scale from black (none) through blue (10⁻⁶) to yellow (all).</translation>
+    </message>
+    <message>
+        <source>局所最適の数</source>
+        <translation>Local optima</translation>
+    </message>
+    <message>
+        <source>うち ε 以内</source>
+        <translation>Of them within ε</translation>
+    </message>
+    <message>
+        <source>最適解に登る開始点</source>
+        <translation>Starts that climb to the optimum</translation>
+    </message>
+    <message>
+        <source>突然変異の一歩で動ける姿勢: 2進とグレイは 1 ビットの反転、クリープは ±幅 度</source>
+        <translation>The poses one mutation reaches: a flip of one bit for binary and Gray, ±step degrees for creep</translation>
+    </message>
+    <message>
+        <source>局所最適 (どの近傍も目標点に近くない姿勢) の数</source>
+        <translation>The count of local optima (poses no neighbour of which is nearer the target)</translation>
+    </message>
+    <message>
+        <source>局所最適のうち、先端が目標点から ε 以内にあるものの数 (ε 以内の姿勢の数ではありません)</source>
+        <translation>Of the local optima, the count whose tip lies within ε of the target (not the count of poses within ε)</translation>
+    </message>
+    <message>
+        <source>256³ 通りの開始点のうち、最急上昇で最適解に登り着くものの数と割合 (最適解の吸引域)</source>
+        <translation>Of the 256³ starts, how many steepest ascent takes to the optimum, and their share (the optimum&apos;s basin)</translation>
+    </message>
+    <message>
+        <source>256³ 通りの開始点のうち、最急上昇で ε 以内の局所最適に登り着くものの数と割合</source>
+        <translation>Of the 256³ starts, how many steepest ascent takes to a local optimum within ε, and their share</translation>
+    </message>
+    <message>
+        <source>適応度と、最適解までの遺伝子型の距離との相関 (-1〜1): -1 に近いほど最適解へ素直に登れる地形</source>
+        <translation>The correlation of fitness with the genotype distance to the optimum (-1 to 1): the nearer -1, the more plainly the landscape climbs to the optimum</translation>
     </message>
 </context>
 <context>
@@ -1688,7 +1722,7 @@ Genotype %3  fitness %4</translation>
     </message>
 </context>
 <context>
-    <name>kelvora::ui::OperatorDialog</name>
+    <name>kelvora::ui::OperatorsView</name>
     <message>
         <source>Kelvora — 遺伝的操作</source>
         <translation>Kelvora — Genetic Operators</translation>
@@ -1760,14 +1794,6 @@ Genotype %3  fitness %4</translation>
     <message>
         <source>幅</source>
         <translation>Step</translation>
-    </message>
-    <message>
-        <source>OK</source>
-        <translation>OK</translation>
-    </message>
-    <message>
-        <source>キャンセル</source>
-        <translation>Cancel</translation>
     </message>
     <message>
         <source>標準に戻す</source>
@@ -1916,6 +1942,10 @@ Genotype %3  fitness %4</translation>
     <message>
         <source>方法: %1</source>
         <translation>Method: %1</translation>
+    </message>
+    <message>
+        <source>5 つの選択を標準のアルゴリズム (2進、ルーレット、エリートなし、一点交差、ビット反転) に戻します</source>
+        <translation>Puts the five choices back to the classic algorithm (binary, roulette, no elitism, one-point crossover, bit flip)</translation>
     </message>
 </context>
 <context>
@@ -2093,10 +2123,6 @@ Genotype %3  fitness %4</translation>
         <translation>Crossover rate</translation>
     </message>
     <message>
-        <source>突然変異率</source>
-        <translation>Mutation probability</translation>
-    </message>
-    <message>
         <source>トーナメントの大きさ</source>
         <translation>Tournament size</translation>
     </message>
@@ -2131,6 +2157,10 @@ Genotype %3  fitness %4</translation>
     <message>
         <source>%1 (誤差)</source>
         <translation>%1 (error)</translation>
+    </message>
+    <message>
+        <source>突然変異の確率</source>
+        <translation>Mutation probability</translation>
     </message>
 </context>
 <context>

@@ -106,6 +106,39 @@ TEST(OptimumTest, OtherBasesGiveTheSameRelativeAnswerAsTheExhaustiveSearch) {
     }
 }
 
+struct FamilyRow {
+    Offset target;
+    double epsilon;
+    std::size_t limit;
+    bool reachable;  // some pose lies within epsilon (the optimum's distance says)
+};
+
+void PrintTo(const FamilyRow& r, std::ostream* os) {
+    *os << "(" << r.target.x << "," << r.target.y << ") eps " << r.epsilon << " limit " << r.limit;
+}
+
+class FamilyTest : public ::testing::TestWithParam<FamilyRow> {};
+
+TEST_P(FamilyTest, EqualsTheExhaustiveListInPoseOrder) {
+    const FamilyRow r = GetParam();
+    const Geometry state = GeometryFor(r.target.x, r.target.y);
+    std::vector<ArmPose> expected;
+    for (int i = 0; i < (1 << 24) && expected.size() < r.limit; ++i)
+        if (TipDistance(state, i >> 16, (i >> 8) & 0xff, i & 0xff) <= r.epsilon) expected.push_back({i >> 16, (i >> 8) & 0xff, i & 0xff});
+    const Optimum optimum = FindOptimum(state.baseX, state.baseY, state.targetX, state.targetY);
+    ASSERT_EQ(optimum.distance <= r.epsilon, r.reachable);
+    ASSERT_EQ(expected.empty(), !r.reachable);
+    const std::vector<ArmPose> got = PosesWithin(state.baseX, state.baseY, state.targetX, state.targetY, r.epsilon, r.limit);
+    EXPECT_EQ(got, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, FamilyTest,
+                         ::testing::Values(FamilyRow{{68, 180}, 0.5, 100000, true},   // the opening target
+                                           FamilyRow{{68, 180}, 1.0, 100000, true},   // a wider epsilon: more of the family
+                                           FamilyRow{{-141, 141}, 0.5, 100000, true}, // near the reach circle
+                                           FamilyRow{{150, -100}, 0.5, 100000, false}, // an unreachable pocket
+                                           FamilyRow{{68, 180}, 3.0, 7, true}));        // the first few only
+
 const ReachMap& Map() {
     static const std::unique_ptr<ReachMap> map = ComputeReachMap(kBaseX, kBaseY);
     return *map;

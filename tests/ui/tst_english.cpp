@@ -219,7 +219,8 @@ void TestEnglish::englishTexts_data() {
     row("menu:7", "Show Population");
     row("menu:8", "Show Unreachable Region");
     row("menu:9", "Show Optimum");
-    row("menu:10", "&About Kelvora...");
+    row("menu:10", "Show Every Arm That Reaches the Target");
+    row("menu:11", "&About Kelvora...");
     // The About box; its version text is the box's own in every language.
     row("about:title", "About Kelvora");
     row("about:version", "Kelvora Version 1.0");
@@ -233,10 +234,10 @@ void TestEnglish::englishTexts_data() {
     row("validation:1003:-0.5", "Enter a number from 0 to 1.");
     row("busy", "Another run is writing the result file \"<dir>/results.csv\". Nothing was computed.");
     // The error field's tooltip after a run.
-    row("gap:0.25:0.75", "This field: the last generation's best, 0.7500 px from the target\n"
+    row("gap:0.25:0.75", "This field: the last generation's best, 0.75 px from the target\n"
                          "Optimum (58, 6, 37): 0.2500 px from the target\n"
                          "Best so far: 0.2500 px from the target, reached the optimum");
-    row("gap:3.5:3.5", "This field: the last generation's best, 3.5000 px from the target\n"
+    row("gap:3.5:3.5", "This field: the last generation's best, 3.5 px from the target\n"
                        "Optimum (58, 6, 37): 0.2500 px from the target\n"
                        "Best so far: 3.5000 px from the target, 3.2500 px more than the optimum");
 }

@@ -334,7 +334,7 @@ void TestExperimentRun::valueLists_data() {
     QTest::newRow("a value twice") << int(kCrossover) << "0.2,0.2" << QStringList{} << "値 0.2 が 2 回";
     QTest::newRow("not a tournament") << int(kSelection) << "roulette,rank" << QStringList{} << "tournament:K の K だけ";
     QTest::newRow("a column without lists") << int(kEncoding) << "binary,gray" << QStringList{} << "「符号化」";
-    QTest::newRow("two lists") << int(kMutation) << "0.1,0.2" << QStringList{} << "(「世代」と「突然変異」)";
+    QTest::newRow("two lists") << int(kMutation) << "0.1,0.2" << QStringList{} << "(「世代」と「突然変異の確率」)";
     // A count the population of 10 cannot hold, said in the window's words.
     QTest::newRow("elite of the whole population") << int(kElitism) << "10" << QStringList{}
                                                    << "1 行目: エリート数 10 は 0 から 9 (集団サイズ − 1) まで";

@@ -1,7 +1,9 @@
 // The ground truth in the window: the two overlay entries and their settings, the unreachable wash
 // and the optimum arm as painted, and the error field's tooltip after a run.
 
+#include <array>
 #include <cmath>
+#include <vector>
 #include <memory>
 
 #include <QAction>
@@ -75,6 +77,7 @@ private slots:
     void optimumArmIsDashedGreenAlongThePose_data();
     void optimumArmIsDashedGreenAlongThePose();
     void windowShowsTheWashWhenTheMapIsReady();
+    void familyIsDrawnAlongItsMembers();
     void errorTooltipTellsTheGapAfterARun();
     void oneSearchPerTargetForEveryWindow();
 
@@ -204,6 +207,46 @@ void TestGroundTruth::optimumArmIsDashedGreenAlongThePose() {
         for (int x = 0; x < plain.width(); ++x) QVERIFY(plain.pixel(x, y) != qRgb(0, 160, 0));
 }
 
+void TestGroundTruth::familyIsDrawnAlongItsMembers() {
+    // Off at first; ticked, the window draws the arms that reach the opening target within ε and
+    // nothing else: every changed pixel lies on one of them, and they are many (a family, not one arm).
+    uitest::Fixture f;
+    QAction* family = Entry(*f.dlg, QStringLiteral("目標点に届く腕をすべて表示"));
+    QVERIFY(family && family->isCheckable() && !family->isChecked());
+    QVERIFY(f.exposed());
+    const QImage plain = uitest::ExpectedPlot(*f.dlg, *f.state);
+    QCOMPARE(uitest::ShownPlot(*f.dlg), plain);
+    family->trigger();
+    QVERIFY(Settings().value(QLatin1String(GroundTruthOverlay::kShowFamilyKey)).toBool());
+    const QImage shown = uitest::ShownPlot(*f.dlg);
+    const std::vector<kelvora::ArmPose> members = kelvora::PosesWithin(f.state->baseX, f.state->baseY, f.state->targetX,
+                                                                        f.state->targetY, GroundTruthOverlay::kReachLimit, 100000);
+    QVERIFY(members.size() > 10);
+    std::vector<std::array<QPointF, 4>> arms;
+    const QPointF origin = CSolverDlg::kPlotRect.topLeft();
+    for (const kelvora::ArmPose& pose : members) {
+        const kelvora::ArmJoints j = kelvora::ArmJointPoints(pose, f.state->baseX, f.state->baseY);
+        arms.push_back({QPointF(f.state->baseX, f.state->baseY) - origin, QPointF(j.j1.x, j.j1.y) - origin,
+                        QPointF(j.j2.x, j.j2.y) - origin, QPointF(j.j3.x, j.j3.y) - origin});
+    }
+    int changed = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            if (shown.pixel(x, y) == plain.pixel(x, y)) continue;
+            ++changed;
+            double nearest = 1e9;
+            for (const auto& arm : arms)
+                for (int k = 0; k < 3; ++k)
+                    nearest = std::min(nearest, ToSegment(QPointF(x + 0.5, y + 0.5), arm[k], arm[k + 1]));
+            QVERIFY2(nearest <= 2.0, qPrintable(QStringLiteral("changed at %1,%2, %3 px off").arg(x).arg(y).arg(nearest)));
+        }
+    }
+    // More than one 200-pixel arm's worth of pixels.
+    QVERIFY2(changed > 400, qPrintable(QString::number(changed)));
+    family->trigger();
+    QCOMPARE(uitest::ShownPlot(*f.dlg), plain);
+}
+
 void TestGroundTruth::windowShowsTheWashWhenTheMapIsReady() {
     Settings().setValue(QLatin1String(GroundTruthOverlay::kShowUnreachableKey), true);
     uitest::Fixture f;
@@ -225,9 +268,11 @@ void TestGroundTruth::errorTooltipTellsTheGapAfterARun() {
     QVERIFY(cwd.isValid());
     uitest::Fixture f;
     QVERIFY(f.exposed());
-    QVERIFY(f.dlg->Control(IDC_ERROR)->toolTip().isEmpty());
+    // The field's whole text with its unit, before a run and after it.
+    QVERIFY(f.dlg->Control(IDC_ERROR)->toolTip().contains(f.text(IDC_ERROR) + QStringLiteral(" px")));
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("5"));
     QVERIFY(f.run());
+    QVERIFY(f.dlg->Control(IDC_ERROR)->toolTip().contains(f.text(IDC_ERROR) + QStringLiteral(" px")));
     const kelvora::Optimum best = kelvora::FindOptimum(300, 220, 368, 40);
     const double eliteDistance = kelvora::ui::TipDistance(*f.state, f.state->elitePose);
     const QString tip = f.dlg->Control(IDC_ERROR)->toolTip();

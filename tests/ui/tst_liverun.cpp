@@ -28,7 +28,7 @@
 #include "evolution/evolutionwindow.h"
 #include "help/helpwindow.h"
 #include "evolution/fitnesschart.h"
-#include "operators/operatordialog.h"
+#include "operators/operatorsview.h"
 #include "common/settings.h"
 #include "mainwindow/fieldtext.h"
 #include "mainwindow/plotpainter.h"
@@ -110,27 +110,21 @@ QStringList CliArguments(const QString& tooltip) {
     return match.captured(1).trimmed().split(QLatin1Char(' '));
 }
 
-// The operator dialog's controls set to g_choice, then OK, as a person would.
-kelvora::Algorithm g_choice;
-int ChooseOperators(QDialog& dialog) {
-    const auto set = [&](const char* name, int index) { dialog.findChild<QComboBox*>(QLatin1String(name))->setCurrentIndex(index); };
-    const auto count = [&](const char* name, int value) { dialog.findChild<QSpinBox*>(QLatin1String(name))->setValue(value); };
-    dialog.findChild<QPushButton*>(QStringLiteral("ClassicButton"))->click();
-    set("EncodingBox", int(g_choice.encoding));
-    set("SelectionBox", int(g_choice.selection));
-    count("TournamentSizeBox", g_choice.tournamentSize);
-    count("ElitismBox", g_choice.elitism);
-    set("CrossoverBox", int(g_choice.crossover));
-    set("MutationBox", int(g_choice.mutation));
-    count("CreepStepBox", g_choice.creepStep);
-    return QDialog::Accepted;
-}
-
+// The operators view's controls set to choice, as a person would.
 void ChooseInWindow(ProbeDlg& dlg, const kelvora::Algorithm& choice) {
-    g_choice = choice;
-    const ModalLoopFunction previous = SetModalLoopFunction(ChooseOperators);
     dlg.findChild<QAction*>(QStringLiteral("OperatorsAction"))->trigger();
-    SetModalLoopFunction(previous);
+    auto* view = dlg.findChild<OperatorsView*>();
+    QVERIFY(view && view->isVisible());
+    const auto set = [&](const char* name, int index) { view->findChild<QComboBox*>(QLatin1String(name))->setCurrentIndex(index); };
+    const auto count = [&](const char* name, int value) { view->findChild<QSpinBox*>(QLatin1String(name))->setValue(value); };
+    view->findChild<QPushButton*>(QStringLiteral("ClassicButton"))->click();
+    set("EncodingBox", int(choice.encoding));
+    set("SelectionBox", int(choice.selection));
+    count("TournamentSizeBox", choice.tournamentSize);
+    count("ElitismBox", choice.elitism);
+    set("CrossoverBox", int(choice.crossover));
+    set("MutationBox", int(choice.mutation));
+    count("CreepStepBox", choice.creepStep);
 }
 
 kelvora::Algorithm Parsed(const char* encoding, const char* selection, const char* elitism, const char* crossover,
@@ -566,12 +560,18 @@ void TestLiveRun::operatorChoiceReachesTheRun() {
     ChooseInWindow(*f.dlg, choice);
     QVERIFY(f.dlg->algorithm() == choice);
     QVERIFY(!label->isHidden());
-    QCOMPARE(label->text(), OperatorDialog::Summary(choice));
+    QCOMPARE(label->text(), OperatorsView::Summary(choice));
     const QStringList keys{"encoding", "selection", "elitism", "crossover", "mutation"};
     for (int i = 0; i < keys.size(); ++i)
         QCOMPARE(AppSettings().value(QStringLiteral("algorithm/") + keys[i]).toString(), spellings[i]);
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("30"));
+    // The run keeps its choice: the view's controls wait for its end.
+    auto* view = f.dlg->findChild<OperatorsView*>();
+    bool enabledWhileRunning = true;
+    connect(f.dlg.get(), &CSolverDlg::runStarted, view, [&] { enabledWhileRunning = view->isEnabled(); });
     QVERIFY(f.run());
+    QVERIFY(!enabledWhileRunning);
+    QVERIFY(view->isEnabled());
     QVERIFY(uitest::Messages().isEmpty());
     const QStringList args = CliArguments(f.dlg->Control(IDC_GENERATION)->toolTip());
     QCOMPARE(args.mid(13), flags);

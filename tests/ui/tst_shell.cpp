@@ -291,8 +291,8 @@ void TestShell::menuBarHoldsEveryCommand_data() {
     QTest::addColumn<int>("menu");
     QTest::addColumn<QStringList>("entries");
     QTest::newRow("ファイル") << 0 << QStringList{"OpenResultsAction", "OpenSweepAction", "OpenExperimentAction", "SaveExperimentAction", "CloseAction"};
-    QTest::newRow("表示") << 1 << QStringList{"EvolutionAction", "MicroscopeAction", "LandscapeAction",
-                                            "ShowPopulationAction", "ShowUnreachableAction", "ShowOptimumAction"};
+    QTest::newRow("表示") << 1 << QStringList{"EvolutionAction", "MicroscopeAction", "LandscapeAction", "OperatorsAction",
+                                            "ShowPopulationAction", "ShowUnreachableAction", "ShowOptimumAction", "ShowFamilyAction"};
     QTest::newRow("実験") << 2 << QStringList{"OperatorsAction", "ExperimentAction"};
     QTest::newRow("ヘルプ") << 3 << QStringList{"HelpAction", "AboutAction"};
 }

@@ -111,7 +111,7 @@ private slots:
         Bench b;
         QList<QDockWidget*> open;
         QRect area;  // where the newest view shows, in the window
-        for (const char* action : {"EvolutionAction", "MicroscopeAction", "HelpAction", "ExperimentAction"}) {
+        for (const char* action : {"EvolutionAction", "MicroscopeAction", "HelpAction", "ExperimentAction", "OperatorsAction"}) {
             b.dlg->MenuAction(action)->trigger();
             QApplication::processEvents();
             const QList<QDockWidget*> docks = b.window->findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly);
@@ -134,6 +134,22 @@ private slots:
         // The whole dialog in view beside them, the window on the screen.
         QCOMPARE(b.dialogArea().size(), b.dlg->size());
         QVERIFY(b.window->screen()->availableGeometry().contains(b.window->frameGeometry()));
+    }
+
+    // F1 opens the help from inside any view, a floating one (a window of its own) too.
+    void f1InAFloatingView() {
+        Bench b;
+        b.dlg->MenuAction("OperatorsAction")->trigger();
+        auto* dock = b.window->findChild<QDockWidget*>(QStringLiteral("OperatorsViewDock"));
+        QVERIFY(dock);
+        dock->setFloating(true);
+        QVERIFY(QTest::qWaitForWindowExposed(dock));
+        dock->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dock));
+        QVERIFY(!b.window->findChild<QDockWidget*>(QStringLiteral("HelpWindowDock")));
+        QTest::keyClick(dock->widget()->findChild<QWidget*>(QStringLiteral("EncodingBox")), Qt::Key_F1);
+        QDockWidget* help = b.window->findChild<QDockWidget*>(QStringLiteral("HelpWindowDock"));
+        QVERIFY(help && help->isVisible());
     }
 
     // A layout the person made comes back at the next start; 表示 → レイアウトを元に戻す puts it back.

@@ -2,15 +2,40 @@
 
 #include <algorithm>
 
+#include <QDateTime>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QTreeView>
+
+#include "session/ui_language.h"
 
 namespace kelvora::ui {
 
 namespace {
 
+// The list's dates in the interface's language: the file model writes them in the system locale's,
+// which is C or English under a Japanese interface as often as not.
+class InterfaceDates : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (index.column() == kDateColumn && role == Qt::DisplayRole)
+            if (const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel()))
+                return m_locale.toString(files->lastModified(mapToSource(index)), QLocale::ShortFormat);
+        return QIdentityProxyModel::data(index, role);
+    }
+
+private:
+    static constexpr int kDateColumn = 3;  // name, size, type, date
+    const QLocale m_locale{QLocale::Japanese, QLocale::Japan};
+};
+
 QString Run(QFileDialog& dialog) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (!kelvora::session::EnglishFromEnvironment()) dialog.setProxyModel(new InterfaceDates(&dialog));
     // Room for the list's four columns at the dialog's font: about 100 characters wide.
     const QFontMetrics metrics = dialog.fontMetrics();
     dialog.resize(std::max(dialog.width(), 100 * metrics.averageCharWidth()),

@@ -1,6 +1,6 @@
 #include "common/generationremaker.h"
 
-#include <QtConcurrent/QtConcurrentRun>
+#include "common/background.h"
 
 #include <exception>
 
@@ -11,7 +11,7 @@ GenerationRemaker::GenerationRemaker(QObject* parent) : QObject(parent) {}
 GenerationRemaker::~GenerationRemaker() { cancel(); }
 
 void GenerationRemaker::request(const kelvora::RunSetup& setup, int generation) {
-    if (watcher_) {
+    if (busy_) {
         // The one under way stops at its next generation; this one follows it.
         waiting_ = Request{setup, generation};
         stop_->store(true, std::memory_order_release);
@@ -27,20 +27,21 @@ void GenerationRemaker::cancel() {
 
 void GenerationRemaker::start(const Request& request) {
     stop_ = std::make_shared<std::atomic<bool>>(false);
-    watcher_ = std::make_unique<QFutureWatcher<kelvora::GenerationStep>>();
-    connect(watcher_.get(), &QFutureWatcher<kelvora::GenerationStep>::finished, this, &GenerationRemaker::onFinished);
-    watcher_->setFuture(QtConcurrent::run([setup = request.setup, generation = request.generation, stop = stop_] {
-        try {
-            return kelvora::TraceGenerationStep(setup, generation, stop.get());
-        } catch (const std::exception&) {
-            return kelvora::GenerationStep{};
-        }
-    }));
+    busy_ = true;
+    RunInBackground<kelvora::GenerationStep>(
+        this,
+        [setup = request.setup, generation = request.generation, stop = stop_] {
+            try {
+                return kelvora::TraceGenerationStep(setup, generation, stop.get());
+            } catch (const std::exception&) {
+                return kelvora::GenerationStep{};
+            }
+        },
+        [this](kelvora::GenerationStep step) { onFinished(std::move(step)); });
 }
 
-void GenerationRemaker::onFinished() {
-    kelvora::GenerationStep step = watcher_->result();
-    watcher_.reset();
+void GenerationRemaker::onFinished(kelvora::GenerationStep step) {
+    busy_ = false;
     const bool stopped = stop_->load(std::memory_order_acquire);
     if (waiting_) {
         const Request next = std::move(*waiting_);

@@ -3,7 +3,6 @@
 // into a scrubbed generation. One is made at a time; a newer request stops the one under way at its
 // next generation and is made after it; what was stopped is never handed over.
 
-#include <QFutureWatcher>
 #include <QObject>
 
 #include <atomic>
@@ -28,7 +27,7 @@ public:
     /// Stops the one under way and forgets the one waiting: nothing more is handed over.
     void cancel();
     /// A generation is being made (also one stopped but not yet ended).
-    bool busy() const { return watcher_ != nullptr; }
+    bool busy() const { return busy_; }
 
 signals:
     /// The newest request's generation, made; generation 0 (empty) when the setup or the
@@ -41,9 +40,9 @@ private:
         int generation = 0;
     };
     void start(const Request& request);
-    void onFinished();
+    void onFinished(kelvora::GenerationStep step);
 
-    std::unique_ptr<QFutureWatcher<kelvora::GenerationStep>> watcher_;
+    bool busy_ = false;
     std::shared_ptr<std::atomic<bool>> stop_;  ///< the one under way's, raised to stop it
     std::optional<Request> waiting_;           ///< made once the one under way has ended
 };

@@ -1,3 +1,4 @@
+#include "common/background.h"
 #include "evolution/evolutionwindow.h"
 
 #include <algorithm>
@@ -18,8 +19,6 @@
 #include <QSvgGenerator>
 #include <QVBoxLayout>
 
-#include <QFutureWatcher>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "evolution/diversitychart.h"
 #include "ga/algorithm.h"
@@ -108,13 +107,6 @@ EvolutionWindow::EvolutionWindow(const SolverModel& model, QWidget* parent)
     layout->addWidget(m_diversityLabel);
     connect(m_diversity, &DiversityChart::changed, this,
             [this] { m_diversityLabel->setText(m_diversity->reading(m_marked)); });
-    m_diversityWatcher = new QFutureWatcher<MeasuredDiversity>(this);
-    connect(m_diversityWatcher, &QFutureWatcher<MeasuredDiversity>::finished, this, [this] {
-        const MeasuredDiversity measured = m_diversityWatcher->result();
-        if (measured.path != m_diversityPath) return;  // another file or run since
-        m_diversity->setPoints(measured.points);
-        emit diversityMeasured();
-    });
     m_scrubberSlot = new QVBoxLayout;
     m_scrubberSlot->setObjectName(QStringLiteral("ScrubberSlot"));
     layout->addLayout(m_scrubberSlot);
@@ -291,7 +283,13 @@ void EvolutionWindow::measureDiversity() {
     if (m_diversityPath.isEmpty() || m_diversityMeasured) return;
     m_diversityMeasured = true;
     m_diversityLabel->setText(tr("多様性を計算しています..."));
-    m_diversityWatcher->setFuture(QtConcurrent::run(MeasureFile, m_diversityPath, m_diversityGray));
+    RunInBackground<MeasuredDiversity>(
+        this, [path = m_diversityPath, gray = m_diversityGray] { return MeasureFile(path, gray); },
+        [this](const MeasuredDiversity& measured) {
+            if (measured.path != m_diversityPath) return;  // another file or run since
+            m_diversity->setPoints(measured.points);
+            emit diversityMeasured();
+        });
 }
 
 QString EvolutionWindow::RunName(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm) {

@@ -22,7 +22,6 @@ class QAction;
 class QCheckBox;
 class QLabel;
 class QVBoxLayout;
-template <typename T> class QFutureWatcher;
 
 namespace kelvora::ui {
 
@@ -136,7 +135,6 @@ private:
     DiversityChart* m_diversity;
     QLabel* m_diversityLabel;
     QAction* m_diversityAction;
-    QFutureWatcher<MeasuredDiversity>* m_diversityWatcher;
     QString m_diversityPath;        ///< the replayed results.csv, or empty
     bool m_diversityGray = false;
     bool m_diversityMeasured = false;  ///< the path's measure has been asked for

@@ -4,12 +4,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
-#include <QFileDialog>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "common/filedialog.h"
 #include "common/messagebox.h"
 #include "experiment/experimentplots.h"
 #include "experiment/experimentwindow.h"
@@ -97,7 +97,7 @@ void ChartsPanel::savePlot(bool svg) {
     auto* view = m_plots->currentWidget() == m_response ? m_response->view() : qobject_cast<QChartView*>(m_plots->currentWidget());
     const bool diagram = m_plots->currentWidget() == m_statistics && m_statistics->criticalDifference();
     if (!view && !diagram) return;
-    const QString path = QFileDialog::getSaveFileName(
+    const QString path = GetSaveFileName(
         this, svg ? ExperimentWindow::tr("SVG として保存") : ExperimentWindow::tr("PNG として保存"),
         svg ? QStringLiteral("experiment.svg") : QStringLiteral("experiment.png"),
         svg ? ExperimentWindow::tr("SVG 画像 (*.svg)") : ExperimentWindow::tr("PNG 画像 (*.png)"));

@@ -126,7 +126,7 @@ ConfigurationTable::ConfigurationTable(QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     m_table = new QTableWidget(0, kColumns, this);
     m_table->setObjectName(QStringLiteral("Configurations"));
-    m_table->setHorizontalHeaderLabels({tr("ラベル"), tr("手法"), tr("集団"), tr("世代"), tr("交差率"), tr("突然変異"),
+    m_table->setHorizontalHeaderLabels({tr("ラベル"), tr("手法"), tr("集団"), tr("世代"), tr("交差率"), tr("突然変異の確率"),
                                         tr("符号化"), tr("選択"), tr("エリート"), tr("交差"), tr("変異")});
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setStretchLastSection(true);
@@ -135,7 +135,7 @@ ConfigurationTable::ConfigurationTable(QWidget* parent) : QWidget(parent) {
     for (const int column : {kMethod, kEncoding, kSelection, kCrossoverOperator, kMutationOperator})
         m_table->setItemDelegateForColumn(
             column, new ChoiceDelegate(choices(column), column == kSelection || column == kMutationOperator, m_table));
-    m_table->setToolTip(tr("集団・世代・交差率・突然変異・エリート、選択の tournament:K、変異の creep:S は、"
+    m_table->setToolTip(tr("集団・世代・交差率・突然変異の確率・エリート、選択の tournament:K、変異の creep:S は、"
                            "1 つのセルに限りカンマ区切りの値の一覧にできます (例 0.2,0.5,0.8)。値ごとに 1 構成になります。"));
     m_duplicates = new QLabel(this);
     m_duplicates->setObjectName(QStringLiteral("DuplicateRows"));
@@ -378,7 +378,7 @@ QString ConfigurationTable::readRow(int row, std::vector<Configuration>& out, in
     for (int column = kMethod; column < kColumns; ++column) {
         if (!cells[column].contains(QLatin1Char(','))) continue;
         if (!ListParameterOf(column))
-            return tr("%1 行目の「%2」: 値の一覧は 集団・世代・交差率・突然変異・選択 (tournament:K)・エリート・変異 (creep:S) "
+            return tr("%1 行目の「%2」: 値の一覧は 集団・世代・交差率・突然変異の確率・選択 (tournament:K)・エリート・変異 (creep:S) "
                       "にだけ書けます。")
                 .arg(row + 1)
                 .arg(title(column));

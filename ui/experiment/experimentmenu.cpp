@@ -1,11 +1,11 @@
 #include "experiment/experimentmenu.h"
 
 #include <QFile>
-#include <QFileDialog>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPushButton>
 
+#include "common/filedialog.h"
 #include "common/messagebox.h"
 #include "common/wholefile.h"
 #include "experiment/experimentwindow.h"
@@ -21,7 +21,7 @@ void AddExperimentMenu(QMainWindow* window, const ExperimentMenuActions& actions
     open->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     window->addAction(open);
     QObject::connect(open, &QAction::triggered, window, [window, actions] {
-        const QString path = QFileDialog::getOpenFileName(window, ExperimentWindow::tr("スイープの CSV を開く"), QString(),
+        const QString path = GetOpenFileName(window, ExperimentWindow::tr("スイープの CSV を開く"), QString(),
                                                           ExperimentWindow::tr("CSV ファイル (*.csv);;すべてのファイル (*)"));
         if (!path.isEmpty()) actions.openSweep(path);
     });
@@ -29,13 +29,13 @@ void AddExperimentMenu(QMainWindow* window, const ExperimentMenuActions& actions
     QAction* openExperiment = file->addAction(ExperimentWindow::tr("実験を開く(&E)..."));
     openExperiment->setObjectName(QStringLiteral("OpenExperimentAction"));
     QObject::connect(openExperiment, &QAction::triggered, window, [window, actions, experiments] {
-        const QString path = QFileDialog::getOpenFileName(window, ExperimentWindow::tr("実験を開く"), QString(), experiments);
+        const QString path = GetOpenFileName(window, ExperimentWindow::tr("実験を開く"), QString(), experiments);
         if (!path.isEmpty()) actions.openExperiment(path);
     });
     QAction* saveExperiment = file->addAction(ExperimentWindow::tr("実験を保存(&X)..."));
     saveExperiment->setObjectName(QStringLiteral("SaveExperimentAction"));
     QObject::connect(saveExperiment, &QAction::triggered, window, [window, actions, experiments] {
-        const QString path = QFileDialog::getSaveFileName(window, ExperimentWindow::tr("実験を保存"),
+        const QString path = GetSaveFileName(window, ExperimentWindow::tr("実験を保存"),
                                                           QStringLiteral("experiment.kelvora.json"), experiments);
         if (!path.isEmpty()) actions.saveExperiment(path);
     });
@@ -92,7 +92,7 @@ void AskDiscardBox(QWidget* parent, const QString& text, std::function<void(bool
 }
 
 QString SaveTextAs(QWidget* parent, const QString& title, const QString& name, const QByteArray& bytes) {
-    const QString path = QFileDialog::getSaveFileName(parent, title, name, ExperimentWindow::tr("CSV ファイル (*.csv)"));
+    const QString path = GetSaveFileName(parent, title, name, ExperimentWindow::tr("CSV ファイル (*.csv)"));
     if (path.isEmpty()) return {};
     if (const QString reason = WriteWholeFile(QFile::encodeName(path), bytes); !reason.isEmpty()) {
         ShowMessageBox(parent, QMessageBox::Warning,

@@ -13,9 +13,9 @@
 #include <QSplitter>
 #include <QThread>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "batch/sweep_table.h"
+#include "common/background.h"
 #include "common/messagebox.h"
 #include "common/wholefile.h"
 #include "experiment/chartspanel.h"
@@ -178,7 +178,7 @@ void ExperimentWindow::SetOpenSeam(OpenSeam seam) { g_openSeam = seam; }
 
 bool ExperimentWindow::openSweep(const QString& path) {
     if (isRunning() || m_opening) return false;
-    m_opening = StartSweepOpening(this, m_runner->pool(), path, g_openSeam,
+    m_opening = StartSweepOpening(this, path, g_openSeam,
                                   [this](std::shared_ptr<SweepOpening> opened) { finishOpening(std::move(opened)); });
     return true;
 }
@@ -373,22 +373,19 @@ void ExperimentWindow::onFinished(bool cancelled) {
     // during the run until they show.
     m_computing = true;
     m_model.End(cancelled);
-    // On the runner's pool, which the window's end waits for, over a copy of the runs taken here:
-    // the window's own stay the window's, and the outcome comes back by value.
-    (void)QtConcurrent::run(m_runner->pool(), [this, cancelled, labels = Texts(m_model.labels()), results = m_model.results()] {
-        ExperimentOutcome outcome = ComputeOutcome(labels, results, true);
-        QMetaObject::invokeMethod(
-            this,
-            [this, cancelled, outcome = std::move(outcome)]() mutable {
-                m_computing = false;
-                setRunning(false);
-                updateProgress();
-                if (cancelled) m_fields->setNote(tr("中止しました"));
-                showOutcome(std::move(outcome));
-                emit sweepFinished(cancelled);
-            },
-            Qt::QueuedConnection);
-    });
+    // Over a copy of the runs taken here: the window's own stay the window's, and the outcome comes
+    // back by value (never to a window that has gone).
+    RunInBackground<ExperimentOutcome>(
+        this,
+        [labels = Texts(m_model.labels()), results = m_model.results()] { return ComputeOutcome(labels, results, true); },
+        [this, cancelled](ExperimentOutcome outcome) {
+            m_computing = false;
+            setRunning(false);
+            updateProgress();
+            if (cancelled) m_fields->setNote(tr("中止しました"));
+            showOutcome(std::move(outcome));
+            emit sweepFinished(cancelled);
+        });
 }
 
 void ExperimentWindow::updateProgress() { m_fields->showProgress(m_done, m_total, isRunning()); }

@@ -70,7 +70,7 @@ const ResponseParameter kParameters[] = {
     {"crossover", [](const kelvora::SweepCombination& c) { return c.params.crossoverRate; },
      [](kelvora::SweepCombination& c) { c.params.crossoverRate = 0; }, QT_TRANSLATE_NOOP("kelvora::ui::StatisticsPanel", "交叉率")},
     {"mutation", [](const kelvora::SweepCombination& c) { return c.params.mutationProbability; },
-     [](kelvora::SweepCombination& c) { c.params.mutationProbability = 0; }, QT_TRANSLATE_NOOP("kelvora::ui::StatisticsPanel", "突然変異率")},
+     [](kelvora::SweepCombination& c) { c.params.mutationProbability = 0; }, QT_TRANSLATE_NOOP("kelvora::ui::StatisticsPanel", "突然変異の確率")},
     {"tournament",
      [](const kelvora::SweepCombination& c) {
          return c.algorithm.method == kelvora::Method::geneticAlgorithm && c.algorithm.selection == kelvora::Selection::tournament
@@ -544,6 +544,7 @@ void StatisticsPanel::update() {
                                 QString::number(t.a12, 'f', 3), verdict};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
+            if (c == 8) item->setToolTip(verdict);  // the whole sentence where the column is narrower
             // A significant adjusted p, and the counts or A12 it speaks for, in bold on a tint.
             const bool marked = (c == 4 && t.fisherPHolm < alpha) || (c == 6 && t.mwuPHolm < alpha);
             if (marked) {

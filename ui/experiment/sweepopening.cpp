@@ -8,16 +8,16 @@
 #include <QProgressDialog>
 #include <QTimer>
 #include <QUrl>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "batch/sweep_table.h"
+#include "common/background.h"
 #include "common/messagebox.h"
 #include "experiment/experimentwindow.h"
 #include "session/sweep_file.h"
 
 namespace kelvora::ui {
 
-std::shared_ptr<SweepOpening> StartSweepOpening(QWidget* parent, QThreadPool* pool, const QString& path,
+std::shared_ptr<SweepOpening> StartSweepOpening(QWidget* parent, const QString& path,
                                                 void (*seam)(long long),
                                                 std::function<void(std::shared_ptr<SweepOpening>)> done) {
     auto opening = std::make_shared<SweepOpening>();
@@ -36,23 +36,23 @@ std::shared_ptr<SweepOpening> StartSweepOpening(QWidget* parent, QThreadPool* po
         progress->setValue(static_cast<int>(std::min<long long>(1000, 1000 * opening->bytesRead / size)));
     });
     poll->start(50);
-    (void)QtConcurrent::run(pool, [parent, opening, progress, seam, done = std::move(done)] {
-        kelvora::experiment::ReadSweepForExperiment(QFile::encodeName(opening->path).toStdString(), opening->sweep,
-                                                    opening->stop, opening->bytesRead, seam);
-        if (opening->sweep.error.empty() && !opening->stop) {
-            std::vector<QString> labels;
-            for (const std::string& label : opening->sweep.labels) labels.push_back(QString::fromStdString(label));
-            // Runs read from a file carry no improvements: no convergence curve for them.
-            opening->outcome = ComputeOutcome(labels, opening->sweep.results, false);
-        }
-        QMetaObject::invokeMethod(
-            parent,
-            [opening, progress, done] {
-                EndProgress(progress);  // before any message box: never two modals on the window
-                done(opening);
-            },
-            Qt::QueuedConnection);
-    });
+    RunInBackground<bool>(
+        parent,
+        [opening, seam] {
+            kelvora::experiment::ReadSweepForExperiment(QFile::encodeName(opening->path).toStdString(), opening->sweep,
+                                                        opening->stop, opening->bytesRead, seam);
+            if (opening->sweep.error.empty() && !opening->stop) {
+                std::vector<QString> labels;
+                for (const std::string& label : opening->sweep.labels) labels.push_back(QString::fromStdString(label));
+                // Runs read from a file carry no improvements: no convergence curve for them.
+                opening->outcome = ComputeOutcome(labels, opening->sweep.results, false);
+            }
+            return true;
+        },
+        [opening, progress, done = std::move(done)](bool) {
+            EndProgress(progress);  // before any message box: never two modals on the window
+            done(opening);
+        });
     return opening;
 }
 

@@ -13,7 +13,6 @@
 #include "experiment/experimentdata.h"
 
 class QMimeData;
-class QThreadPool;
 class QWidget;
 
 namespace kelvora::ui {
@@ -26,10 +25,11 @@ struct SweepOpening {
     ExperimentOutcome outcome;  ///< when read whole and not stopped
 };
 
-/// Reads the sweep file at path on pool under a window-modal progress dialog over parent (its 中止
-/// sets stop); done(opening) runs on parent's thread once the dialog has gone. seam as
+/// Reads the sweep file at path off the GUI thread under a window-modal progress dialog over parent
+/// (its 中止 sets stop); done(opening) runs on parent's thread once the dialog has gone, never after
+/// parent has. seam as
 /// kelvora::experiment::ReadSweepForExperiment takes it.
-std::shared_ptr<SweepOpening> StartSweepOpening(QWidget* parent, QThreadPool* pool, const QString& path,
+std::shared_ptr<SweepOpening> StartSweepOpening(QWidget* parent, const QString& path,
                                                 void (*seam)(long long rowsRead),
                                                 std::function<void(std::shared_ptr<SweepOpening>)> done);
 

@@ -51,9 +51,6 @@ public:
     void shutdown();
     /// From start() until finished() has been emitted.
     bool isRunning() const { return m_running; }
-    /// The pool the sweep's hand-over goes on (its runs go on the scheduler's threads); other work
-    /// of the window that must not outlive it goes there too.
-    QThreadPool* pool() { return &m_pool; }
 
 signals:
     /// Complete rounds finished since the last batch (at most one batch every kHandoverInterval ms);

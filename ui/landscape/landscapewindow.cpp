@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QPushButton>
@@ -20,12 +19,13 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
+#include "common/background.h"
+#include "common/filedialog.h"
 #include "landscape/landscapepicture.h"
 #include "session/landscape_map.h"
 
@@ -114,8 +114,17 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
     m_progress->setFormat(tr("計算中: %v / %m 段階"));
     layout->addWidget(m_progress);
     m_table = new QTableWidget(0, 6);
-    m_table->setHorizontalHeaderLabels({tr("近傍"), tr("局所最適"), tr("ε 以内"), tr("最適解の吸引域"),
+    m_table->setHorizontalHeaderLabels({tr("近傍"), tr("局所最適の数"), tr("うち ε 以内"), tr("最適解に登る開始点"),
                                        tr("ε 以内に登る開始点"), tr("FDC")});
+    // What each column counts, whole, on its header.
+    const QString tips[] = {
+        tr("突然変異の一歩で動ける姿勢: 2進とグレイは 1 ビットの反転、クリープは ±幅 度"),
+        tr("局所最適 (どの近傍も目標点に近くない姿勢) の数"),
+        tr("局所最適のうち、先端が目標点から ε 以内にあるものの数 (ε 以内の姿勢の数ではありません)"),
+        tr("256³ 通りの開始点のうち、最急上昇で最適解に登り着くものの数と割合 (最適解の吸引域)"),
+        tr("256³ 通りの開始点のうち、最急上昇で ε 以内の局所最適に登り着くものの数と割合"),
+        tr("適応度と、最適解までの遺伝子型の距離との相関 (-1〜1): -1 に近いほど最適解へ素直に登れる地形")};
+    for (int c = 0; c < 6; ++c) m_table->horizontalHeaderItem(c)->setToolTip(tips[c]);
     m_table->verticalHeader()->hide();
     m_table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -192,7 +201,7 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
     side->addWidget(mapBox);
     side->addStretch();
     connect(m_openMap, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getOpenFileName(this, tr("landscape-map の CSV を開く"), QString(),
+        const QString path = GetOpenFileName(this, tr("landscape-map の CSV を開く"), QString(),
                                                           tr("CSV ファイル (*.csv)"));
         if (!path.isEmpty()) loadMap(path);
     });
@@ -204,28 +213,27 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
     connect(m_slider, &QSlider::valueChanged, this, &LandscapeWindow::redraw);
     connect(m_band, &QSpinBox::valueChanged, this, &LandscapeWindow::redraw);
     connect(m_outlines, &QCheckBox::toggled, this, &LandscapeWindow::redraw);
-    connect(&m_watcher, &QFutureWatcher<LandscapeResult>::progressValueChanged, m_progress, &QProgressBar::setValue);
-    connect(&m_watcher, &QFutureWatcher<LandscapeResult>::finished, this, [this] {
-        if (m_watcher.future().resultCount() > 0) showResult(m_watcher.result());
-    });
     const Geometry g = m_geometry;
     const Neighbourhood n = m_inUse;
-    m_watcher.setFuture(QtConcurrent::run([g, n](QPromise<LandscapeResult>& promise) {
-        promise.setProgressRange(0, kLandscapeStages);
-        // A window closed meanwhile cancels it: the work ends after the stage under way.
-        LandscapeResult result = ComputeLandscape(g, n, [&promise](int stage) {
-            promise.setProgressValue(stage);
-            return !promise.isCanceled();
-        });
-        if (!promise.isCanceled()) promise.addResult(std::move(result));
-    }));
+    auto* landscape = RunInBackground<LandscapeResult>(
+        this,
+        [g, n](QPromise<LandscapeResult>& promise) {
+            promise.setProgressRange(0, kLandscapeStages);
+            // A window closed meanwhile cancels it: the work ends after the stage under way.
+            LandscapeResult result = ComputeLandscape(g, n, [&promise](int stage) {
+                promise.setProgressValue(stage);
+                return !promise.isCanceled();
+            });
+            if (!promise.isCanceled()) promise.addResult(std::move(result));
+        },
+        [this](LandscapeResult result) { showResult(std::move(result)); });
+    connect(landscape, &QFutureWatcherBase::progressValueChanged, m_progress, &QProgressBar::setValue);
     redraw();
 }
 
 // The workers hold no pointer into the window: closed early, the window goes at once and a
 // worker's result is dropped when it ends; a trace under way is told to stop.
 LandscapeWindow::~LandscapeWindow() {
-    m_watcher.future().cancel();
     if (m_mapStop) m_mapStop->store(true, std::memory_order_release);
 }
 
@@ -235,17 +243,18 @@ void LandscapeWindow::startMapWork(std::function<MapLoad(QPromise<MapLoad>&)> wo
     m_coarseMap->setEnabled(false);
     m_mapProgress->setValue(0);
     m_mapProgress->show();
-    m_mapWork = std::make_unique<QFutureWatcher<MapLoad>>();
-    connect(m_mapWork.get(), &QFutureWatcher<MapLoad>::progressRangeChanged, m_mapProgress, &QProgressBar::setRange);
-    connect(m_mapWork.get(), &QFutureWatcher<MapLoad>::progressValueChanged, m_mapProgress, &QProgressBar::setValue);
-    connect(m_mapWork.get(), &QFutureWatcher<MapLoad>::finished, this, [this] {
-        MapLoad load = m_mapWork->future().resultCount() > 0 ? m_mapWork->result() : MapLoad{};
-        m_mapWork.reset();
-        takeMap(std::move(load));
-    });
-    m_mapWork->setFuture(QtConcurrent::run([work = std::move(work)](QPromise<MapLoad>& promise) {
-        promise.addResult(work(promise));
-    }));
+    m_mapWork = RunInBackground<MapLoad>(
+        this, [work = std::move(work)](QPromise<MapLoad>& promise) { promise.addResult(work(promise)); },
+        [this](MapLoad load) {
+            m_mapWork = nullptr;
+            takeMap(std::move(load));
+        },
+        [this] {
+            m_mapWork = nullptr;
+            takeMap(MapLoad{});
+        });
+    connect(m_mapWork, &QFutureWatcherBase::progressRangeChanged, m_mapProgress, &QProgressBar::setRange);
+    connect(m_mapWork, &QFutureWatcherBase::progressValueChanged, m_mapProgress, &QProgressBar::setValue);
 }
 
 void LandscapeWindow::loadMap(const QString& path) {

@@ -170,7 +170,6 @@ private:
     std::optional<RunSetup> m_setup;
     int m_generations = 0;
     GenerationRemaker m_remaker;
-    QFutureWatcher<LandscapeResult> m_watcher;
     QTableWidget* m_table = nullptr;
     QLabel* m_explanation = nullptr;
     SliceView* m_picture = nullptr;
@@ -184,7 +183,7 @@ private:
     std::vector<LandscapeMapCell> m_map;
     int m_mapStep = 0;
     QString m_mapSource;
-    std::unique_ptr<QFutureWatcher<MapLoad>> m_mapWork;
+    QFutureWatcher<MapLoad>* m_mapWork = nullptr;  ///< the map being loaded or computed, one at a time
     std::shared_ptr<std::atomic<bool>> m_mapStop;
     QCheckBox* m_overlay = nullptr;
     QPushButton* m_openMap = nullptr;

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "analysis/reachmap.h"
+#include "mainwindow/parameterpanel.h"
 #include "mainwindow/reachmaploader.h"
 #include "common/settings.h"
 #include "common/solverstate.h"
@@ -29,6 +30,13 @@ GroundTruthOverlay::GroundTruthOverlay(QObject* parent) : QObject(parent) {
     m_optimum->setObjectName(QStringLiteral("ShowOptimumAction"));
     m_optimum->setCheckable(true);
     m_optimum->setChecked(settings.value(QLatin1String(kShowOptimumKey), false).toBool());
+    m_family = new QAction(tr("目標点に届く腕をすべて表示"), this);
+    m_family->setObjectName(QStringLiteral("ShowFamilyAction"));
+    m_family->setCheckable(true);
+    m_family->setChecked(settings.value(QLatin1String(kShowFamilyKey), false).toBool());
+    m_family->setToolTip(tr("目標点から %1 px 以内に先端が届く腕をすべて薄い緑で描きます。\n"
+                            "関節が三つで目標点の座標は二つなので、届く腕は一本ではなく一続きの族になります。")
+                             .arg(kReachLimit));
 
     connect(m_unreachable, &QAction::toggled, this, [this](bool on) {
         save(kShowUnreachableKey, on);
@@ -39,6 +47,10 @@ GroundTruthOverlay::GroundTruthOverlay(QObject* parent) : QObject(parent) {
         save(kShowOptimumKey, on);
         emit changed();
     });
+    connect(m_family, &QAction::toggled, this, [this](bool on) {
+        save(kShowFamilyKey, on);
+        emit changed();
+    });
     if (m_unreachable->isChecked()) requestMap();
 }
 
@@ -46,6 +58,7 @@ void GroundTruthOverlay::addToMenu(QMenu* menu) {
     menu->addSeparator();
     menu->addAction(m_unreachable);
     menu->addAction(m_optimum);
+    menu->addAction(m_family);
 }
 
 void GroundTruthOverlay::save(const char* key, bool on) {
@@ -75,6 +88,16 @@ PlotOverlays GroundTruthOverlay::overlays(QPoint base, QPoint target) {
     if (m_optimum->isChecked()) {
         layers.optimumPose = OptimumFor(base, target).pose;
     }
+    if (m_family->isChecked()) {
+        // Found once per base and target (about a millisecond), not on every paint.
+        if (!m_familyFound || m_familyBase != base || m_familyTarget != target) {
+            m_familyPoses = kelvora::PosesWithin(base.x(), base.y(), target.x(), target.y(), kReachLimit, kFamilyLimit);
+            m_familyBase = base;
+            m_familyTarget = target;
+            m_familyFound = true;
+        }
+        layers.familyPoses = m_familyPoses;
+    }
     return layers;
 }
 
@@ -92,7 +115,7 @@ void GroundTruthOverlay::showRunGap(QWidget* field, const SolverState& state) {
 QString GroundTruthOverlay::gapText(const kelvora::Optimum& optimum, double eliteDistance, double eliteFitness,
                                     double fieldDistance) {
     const kelvora::ArmPose& p = optimum.pose;
-    QString text = tr("この欄: 最後の世代の最良解の誤差 %1 px").arg(Pixels(fieldDistance));
+    QString text = ParameterPanel::ErrorTip(fieldDistance);
     text += QLatin1Char('\n') +
             tr("最適解 (%1, %2, %3): 目標点まで %4 px").arg(p.a1).arg(p.a2).arg(p.a3).arg(Pixels(optimum.distance));
     text += QLatin1Char('\n') + (eliteFitness == optimum.fitness

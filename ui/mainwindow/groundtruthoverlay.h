@@ -4,6 +4,9 @@
 // run the error field's tooltip telling which distance the field shows and how far the best of the
 // run so far is from the optimum.
 
+#include <cstddef>
+#include <vector>
+
 #include <QImage>
 #include <QObject>
 #include <QPoint>
@@ -29,16 +32,22 @@ public:
     /// Settings keys of the two entries (in AppSettings).
     static constexpr const char* kShowUnreachableKey = "plot/showUnreachable";
     static constexpr const char* kShowOptimumKey = "plot/showOptimum";
-    /// Targets whose optimum lies farther than this, in pixels, are washed grey.
+    static constexpr const char* kShowFamilyKey = "plot/showFamily";
+    /// Targets whose optimum lies farther than this, in pixels, are washed grey; the family shown
+    /// is the poses within it.
     static constexpr double kReachLimit = 0.5;
+    /// At most this many poses of the family are drawn.
+    static constexpr std::size_t kFamilyLimit = 4096;
 
     /// Entries checked as last saved (off the first time). parent owns the overlay.
     explicit GroundTruthOverlay(QObject* parent);
 
-    /// The checkable entries "到達できない領域を表示" and "最適解を表示".
+    /// The checkable entries "到達できない領域を表示", "最適解を表示" and the one that shows every
+    /// pose within kReachLimit of the target.
     QAction* unreachableAction() const { return m_unreachable; }
     QAction* optimumAction() const { return m_optimum; }
-    /// Appends a separator and both entries to menu.
+    QAction* familyAction() const { return m_family; }
+    /// Appends a separator and the entries to menu.
     void addToMenu(QMenu* menu);
 
     /// The layers the checked entries ask for, for an arm on base and a target, in client pixels.
@@ -72,6 +81,10 @@ private:
 
     QAction* m_unreachable = nullptr;
     QAction* m_optimum = nullptr;
+    QAction* m_family = nullptr;
+    QPoint m_familyBase, m_familyTarget;   ///< what m_familyPoses was found for
+    std::vector<kelvora::ArmPose> m_familyPoses;
+    bool m_familyFound = false;
     QImage m_wash;                  ///< built once the map is ready
     QImage m_landscapeMap;          ///< the landscape window's map, or null
 };

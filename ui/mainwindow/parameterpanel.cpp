@@ -124,6 +124,12 @@ void ParameterPanel::showParams(const kelvora::SolverParams& params) {
 void ParameterPanel::showGeneration(int generation, double error) {
     setText(Field::generation, FormatIntText(generation));
     setText(Field::error, FormatDoubleText(error));
+    // The whole value with its unit, which the narrow field cuts from 10 px on.
+    field(Field::error)->setToolTip(ErrorTip(error));
+}
+
+QString ParameterPanel::ErrorTip(double error) {
+    return tr("この欄: 最後の世代の最良解の誤差 %1 px").arg(FormatDoubleText(error));
 }
 
 void ParameterPanel::showTarget(kelvora::PixelPoint relative) {

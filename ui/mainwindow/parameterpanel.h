@@ -58,8 +58,10 @@ public:
     void showParams(const kelvora::SolverParams& params);
     /// The parameters last read at 計算 or written into the fields.
     const kelvora::SolverParams& params() const { return m_params; }
-    /// Writes a generation's number and its error (px) into their fields.
+    /// Writes a generation's number and its error (px) into their fields, and the error's tooltip.
     void showGeneration(int generation, double error);
+    /// The error field's tooltip for error (pixels): its whole value with the unit.
+    static QString ErrorTip(double error);
     /// Writes a target relative to the plot centre (x right, y up) into the target fields.
     void showTarget(kelvora::PixelPoint relative);
     /// Writes a pointer position relative to the plot centre into the pointer readouts.

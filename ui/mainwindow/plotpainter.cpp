@@ -132,6 +132,14 @@ void PaintPlot(QPainter& painter, const PlotScene& scene, const QImage& baseMark
     painter.drawLine(QPoint(base.x(), top), QPoint(base.x(), bottom));  // ends at row bottom - 1
 
     if (scene.cloud) PaintCloud(painter, scene);
+    // The family within ε, faint, under the optimum.
+    if (!overlays.familyPoses.empty()) {
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(0, 150, 60, 40), 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        for (const kelvora::ArmPose& pose : overlays.familyPoses) DrawArm(painter, pose, base);
+        painter.restore();
+    }
     // The optimum arm, dashed green, under the run's two.
     if (overlays.optimumPose) {
         painter.setPen(QPen(QColor(0, 160, 0), 2, Qt::DashLine, Qt::FlatCap, Qt::RoundJoin));

@@ -58,6 +58,9 @@ struct PlotOverlays {
     /// The best pose of the whole search space for the target: a dashed green arm under the blue
     /// and red ones.
     std::optional<kelvora::ArmPose> optimumPose;
+    /// The other poses that reach the target as nearly (within ε): thin translucent green arms under
+    /// the optimum's, the family of solutions three joints leave for two coordinates. Empty: none.
+    std::vector<kelvora::ArmPose> familyPoses;
 };
 
 /// Paints scene with painter, drawing baseMark (bitmap IDB_BASE_MARK) unchanged with its top-left

@@ -21,7 +21,7 @@
 #include "common/filedialog.h"
 #include "evolution/generationscrubber.h"
 #include "common/messagebox.h"
-#include "operators/operatordialog.h"
+#include "operators/operatorsview.h"
 #include "mainwindow/parameterpanel.h"
 #include "mainwindow/plotpainter.h"
 #include "common/resultsfaulttext.h"
@@ -136,7 +136,7 @@ bool ReplayController::takeOpened(const QString& path, std::unique_ptr<ResultsRe
     chart.limit = count;
     chart.readout = record;
     if (m_record && !m_record->algorithm.classic())
-        chart.readout += QLatin1Char('\n') + OperatorDialog::Summary(m_record->algorithm);
+        chart.readout += QLatin1Char('\n') + OperatorsView::Summary(m_record->algorithm);
     // Named among the earlier runs by the file and what is known of its run.
     chart.name = QFileInfo(path).fileName() + QStringLiteral(", ") +
                  (m_record ? EvolutionWindow::RunName(m_record->params, m_record->algorithm)
@@ -235,8 +235,7 @@ void ReplayController::clearShown() {
     m_model.clearPoses();
     m_panel.showParams(m_panel.params());
     m_panel.showGeneration(0, 0.0);
-    for (const ParameterPanel::Field field : {ParameterPanel::Field::generation, ParameterPanel::Field::error})
-        m_panel.field(field)->setToolTip(QString());
+    m_panel.field(ParameterPanel::Field::generation)->setToolTip(QString());
     m_window->update();
 }
 

@@ -5,12 +5,11 @@
 #include <cmath>
 
 #include <QApplication>
-#include <QFutureWatcher>
 #include <QPromise>
-#include <QtConcurrent/QtConcurrentRun>
 #include <QFileInfo>
 #include <QProgressDialog>
 
+#include "common/background.h"
 #include "common/messagebox.h"
 #include "common/resultsfaulttext.h"
 #include "common/solverstate.h"
@@ -80,60 +79,60 @@ void ResultsReplay::open(QWidget* parent, const QString& path, Opened done) {
     progress->setAutoClose(false);
     auto* filter = new OnlyTo(progress);
     filter->setParent(progress);  // gone with the dialog, should the window close during the check
-    auto* watcher = new QFutureWatcher<CheckOutcome>(progress);
+    // The dialog goes before anything is told: a message box's own event loop must not see it
+    // shown over the message 300 ms on, nor one modal stacked on another.
+    // EndProgress, not delete: this may run inside the dialog's own setValue.
+    const auto close = [progress, filter] {
+        delete filter;
+        EndProgress(progress);
+    };
+    auto* watcher = RunInBackground<CheckOutcome>(
+        progress,
+        [replay, name = QFile::encodeName(path).toStdString()](QPromise<CheckOutcome>& promise) {
+            const ResultsFile& file = replay->m_file;
+            promise.setProgressRange(0, 1000);
+            if (const auto seam = g_checkSeam.load()) seam();
+            CheckOutcome outcome;
+            outcome.summary = VerifyResults(file, kBaseX, kBaseY, 0, [&](std::uint64_t bytes, std::uint64_t) {
+                if (file.size() > 0)
+                    promise.setProgressValue(static_cast<int>(static_cast<double>(bytes) * 1000.0 /
+                                                              static_cast<double>(file.size())));
+                return !promise.isCanceled();
+            });
+            // Its size and SHA-256 for run.json, here too: a big file takes a second or two.
+            if (!outcome.summary.fault && !promise.isCanceled()) outcome.digest = kelvora::DigestFile(name);
+            promise.addResult(std::move(outcome));
+        },
+        [=](CheckOutcome outcome) {
+            close();
+            const ResultsSummary& summary = outcome.summary;
+            if (summary.fault) {  // a file changed under the check, or a read that failed, included
+                const QString why = ResultsFaultText(summary.fault);
+                done(nullptr, summary.fault.line > 0 ? QCoreApplication::translate("ResultsReplay", "%1 の %2 行目: %3")
+                                                           .arg(path, QString::number(summary.fault.line), why)
+                                                     : QCoreApplication::translate("ResultsReplay", "%1: %2").arg(path, why));
+                return;
+            }
+            std::unique_ptr<ResultsReplay> opened(new ResultsReplay);
+            opened->m_path = path;
+            opened->m_file = std::move(replay->m_file);
+            opened->m_digest = outcome.digest;
+            opened->m_index = std::move(outcome.summary.index);
+            opened->m_bests = std::move(outcome.summary.generationBest);
+            opened->m_history = std::move(outcome.summary.history);
+            opened->m_base = QPoint(kBaseX, kBaseY);
+            opened->m_target = QPoint(outcome.summary.target.x, outcome.summary.target.y);
+            opened->m_complete = !outcome.summary.truncated;
+            opened->m_targetUnique = outcome.summary.target.unique;
+            opened->computeElites();
+            done(std::move(opened), QString());
+        },
+        [=] {
+            close();
+            done(nullptr, QString());  // the person asked for it: no error to show
+        });
     QObject::connect(watcher, &QFutureWatcherBase::progressValueChanged, progress, &QProgressDialog::setValue);
     QObject::connect(progress, &QProgressDialog::canceled, watcher, &QFutureWatcherBase::cancel);
-    QObject::connect(watcher, &QFutureWatcherBase::finished, progress, [=, done = std::move(done)] {
-        // The dialog ends before anything is told (EndProgress): no message under it, no modal
-        // stacked on another. This may run inside the dialog's own setValue.
-        delete filter;
-        watcher->disconnect(progress);
-        watcher->setParent(nullptr);
-        watcher->deleteLater();
-        EndProgress(progress);
-        if (watcher->isCanceled()) {  // the person asked for it: no error to show
-            done(nullptr, QString());
-            return;
-        }
-        CheckOutcome outcome = watcher->result();
-        const ResultsSummary& summary = outcome.summary;
-        if (summary.fault) {  // a file changed under the check, or a read that failed, included
-            const QString why = ResultsFaultText(summary.fault);
-            done(nullptr, summary.fault.line > 0 ? QCoreApplication::translate("ResultsReplay", "%1 の %2 行目: %3")
-                                                       .arg(path, QString::number(summary.fault.line), why)
-                                                 : QCoreApplication::translate("ResultsReplay", "%1: %2").arg(path, why));
-            return;
-        }
-        std::unique_ptr<ResultsReplay> opened(new ResultsReplay);
-        opened->m_path = path;
-        opened->m_file = std::move(replay->m_file);
-        opened->m_digest = outcome.digest;
-        opened->m_index = std::move(outcome.summary.index);
-        opened->m_bests = std::move(outcome.summary.generationBest);
-        opened->m_history = std::move(outcome.summary.history);
-        opened->m_base = QPoint(kBaseX, kBaseY);
-        opened->m_target = QPoint(outcome.summary.target.x, outcome.summary.target.y);
-        opened->m_complete = !outcome.summary.truncated;
-        opened->m_targetUnique = outcome.summary.target.unique;
-        opened->computeElites();
-        done(std::move(opened), QString());
-    });
-    watcher->setFuture(QtConcurrent::run([replay, name = QFile::encodeName(path).toStdString()](
-                                             QPromise<CheckOutcome>& promise) {
-        const ResultsFile& file = replay->m_file;
-        promise.setProgressRange(0, 1000);
-        if (const auto seam = g_checkSeam.load()) seam();
-        CheckOutcome outcome;
-        outcome.summary = VerifyResults(file, kBaseX, kBaseY, 0, [&](std::uint64_t bytes, std::uint64_t) {
-            if (file.size() > 0)
-                promise.setProgressValue(static_cast<int>(static_cast<double>(bytes) * 1000.0 /
-                                                          static_cast<double>(file.size())));
-            return !promise.isCanceled();
-        });
-        // Its size and SHA-256 for run.json, here too: a big file takes a second or two.
-        if (!outcome.summary.fault && !promise.isCanceled()) outcome.digest = kelvora::DigestFile(name);
-        promise.addResult(std::move(outcome));
-    }));
 }
 
 std::unique_ptr<ResultsReplay> ResultsReplay::fromRun(const QString& path, int population,

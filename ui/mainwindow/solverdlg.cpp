@@ -36,7 +36,7 @@
 #include "mainwindow/groundtruthoverlay.h"
 #include "microscope/microscopewindow.h"
 #include "common/messagebox.h"
-#include "operators/operatordialog.h"
+#include "operators/operatorsview.h"
 #include "mainwindow/parameterpanel.h"
 #include "mainwindow/replaycontroller.h"
 #include "common/resourceloader.h"
@@ -122,11 +122,12 @@ CSolverDlg::CSolverDlg(SolverState& state, QWidget* parent)
 }
 
 void CSolverDlg::createMenuBar() {
-    // Help, F1 whichever control has the focus; in the menu bar, not in the window menu.
+    // Help, F1 whichever control has the focus, in every view, a floating one too (never past a
+    // modal box); in the menu bar, not in the window menu.
     QAction* help = new QAction(tr("使い方(&H)"), this);
     help->setObjectName(QStringLiteral("HelpAction"));
     help->setShortcut(QKeySequence::HelpContents);
-    help->setShortcutContext(Qt::WindowShortcut);
+    help->setShortcutContext(Qt::ApplicationShortcut);
     connect(help, &QAction::triggered, this, &CSolverDlg::onHelp);
     addAction(help);
     // The experiment window's own "open a sweep CSV".
@@ -165,8 +166,8 @@ void CSolverDlg::fillMenuBar() {
     const QList<QMenu*> menus = m_menuBar->findChildren<QMenu*>(Qt::FindDirectChildrenOnly);
     const std::initializer_list<const char*> entries[] = {
         {"OpenResultsAction", "OpenSweepAction", "OpenExperimentAction", "SaveExperimentAction", "", "CloseAction"},
-        {"EvolutionAction", "MicroscopeAction", "LandscapeAction", "", "ShowPopulationAction", "ShowUnreachableAction",
-         "ShowOptimumAction"},
+        {"EvolutionAction", "MicroscopeAction", "LandscapeAction", "OperatorsAction", "", "ShowPopulationAction", "ShowUnreachableAction",
+         "ShowOptimumAction", "ShowFamilyAction"},
         {"OperatorsAction", "ExperimentAction"},
         {"HelpAction", "", "AboutAction"},
     };
@@ -351,8 +352,7 @@ bool CSolverDlg::onInitDialog() {
     m_panel->showParams(kelvora::SolverParams{});  // 20, 100, 0.5, 0.1
     m_panel->showGeneration(0, 0.0);
     m_algorithm = LoadAlgorithm();
-    m_algorithmLabel->setText(OperatorDialog::Summary(m_algorithm));
-    m_algorithmLabel->setVisible(!m_algorithm.classic());
+    showAlgorithm();
 
     // The keyboard focus starts on the first tab stop, the Compute button.
     m_panel->compute()->setFocus(Qt::OtherFocusReason);
@@ -425,7 +425,7 @@ void CSolverDlg::OnOK() {
     m_closeRequested = false;
     ChartedRun chart;
     chart.limit = params.generationCount;
-    chart.readout = OperatorDialog::Summary(m_runAlgorithm);
+    chart.readout = OperatorsView::Summary(m_runAlgorithm);
     chart.name = EvolutionWindow::RunName(params, m_runAlgorithm);
     chart.rows = ChartedRun::Rows::history;
     m_model->beginChart(std::move(chart));
@@ -455,16 +455,25 @@ bool CSolverDlg::algorithmFits(int populationSize) {
 }
 
 void CSolverDlg::onOperators() {
-    if (isRunning()) return;
-    OperatorDialog dialog(m_algorithm, this);
-    dialog.adjustSize();
-    // Right of the plot, never over it.
-    dialog.move(mapToGlobal(QPoint(kPlotRect.right() + 1, m_clientOrigin.y() + kPlotRect.top())));
-    if (dialog.DoModal() != QDialog::Accepted) return;
-    m_algorithm = dialog.algorithm();
-    SaveAlgorithm(m_algorithm);
-    m_algorithmLabel->setText(OperatorDialog::Summary(m_algorithm));
+    if (!m_operators) {
+        m_operators = new OperatorsView(m_algorithm, this);
+        connect(m_operators, &OperatorsView::algorithmChosen, this, [this](const kelvora::Algorithm& chosen) {
+            m_algorithm = chosen;
+            SaveAlgorithm(m_algorithm);
+            showAlgorithm();
+        });
+        // A run keeps the choice it started with: the controls wait for its end.
+        connect(this, &CSolverDlg::runStarted, m_operators, [this] { m_operators->setEnabled(false); });
+        connect(this, &CSolverDlg::runFinished, m_operators, [this] { m_operators->setEnabled(true); });
+    }
+    m_operators->setEnabled(!isRunning());
+    presentView(m_operators);
+}
+
+void CSolverDlg::showAlgorithm() {
+    m_algorithmLabel->setText(OperatorsView::Summary(m_algorithm));
     m_algorithmLabel->setVisible(!m_algorithm.classic());
+    if (m_operators) m_operators->setAlgorithm(m_algorithm);
 }
 
 void CSolverDlg::onRunSnapshot(const RunSnapshot& snapshot) {
@@ -695,8 +704,7 @@ void CSolverDlg::onOpenedFileChanged(const QString& path) {
     // The run's own operator choice, from its run.json: the next run repeats it, as the fields do.
     if (const std::optional<kelvora::RunRecord>& record = m_replay->openedRecord()) {
         m_algorithm = record->algorithm;
-        m_algorithmLabel->setText(OperatorDialog::Summary(m_algorithm));
-        m_algorithmLabel->setVisible(!m_algorithm.classic());
+        showAlgorithm();
         // Every parameter as it ran (a stopped run by the generations it finished), so that the
         // next 計算 with its seed writes the same files.
         kelvora::SolverParams params = record->params;

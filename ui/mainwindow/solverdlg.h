@@ -45,6 +45,7 @@ class GroundTruthOverlay;
 class HelpWindow;
 class LandscapeWindow;
 class MicroscopeWindow;
+class OperatorsView;
 class ParameterPanel;
 class ReplayController;
 class RunController;
@@ -223,7 +224,10 @@ protected:
     void onHelp();
     /// "遺伝的操作(&L)..." (Ctrl+L): the operator dialog, modal; an accepted choice is kept in the
     /// settings and used from the next run on. Does nothing during a run.
+    /// The operators view, made on first use, shown where the views go.
     void onOperators();
+    /// The line under 計算 and the operators view follow m_algorithm.
+    void showAlgorithm();
     /// Shows view through the view host, else as a window of its own.
     void presentView(QWidget* view);
     /// The parts the dialog wires.
@@ -272,6 +276,7 @@ protected:
     std::int64_t m_escapeStoppedAt = -1;   ///< m_clock() when Escape last stopped a run, -1 never
     EvolutionWindow* m_evolution = nullptr;  ///< top-level, owned by the dialog
     ExperimentWindow* m_experiment = nullptr;  ///< "実験(&E)...", top-level, owned by the dialog
+    OperatorsView* m_operators = nullptr;  ///< "遺伝的操作(&L)...", owned by the dialog
     MicroscopeWindow* m_microscope = nullptr;  ///< "世代の顕微鏡(&M)...", top-level, owned by the dialog
     kelvora::RunSetup m_lastRun;               ///< the last finished run as it ran, for the microscope
     int m_lastRunGenerations = 0;              ///< its generations finished, 0 before the first

@@ -63,6 +63,7 @@ const char* ActionOfDock(const QString& name) {
     if (name.startsWith(QLatin1String("LandscapeWindow"))) return "LandscapeAction";
     if (name.startsWith(QLatin1String("ExperimentWindow"))) return "ExperimentAction";
     if (name.startsWith(QLatin1String("HelpWindow"))) return "HelpAction";
+    if (name.startsWith(QLatin1String("OperatorsView"))) return "OperatorsAction";
     return nullptr;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The program's window: the main dialog in the middle, untouched, with a strip under it for the
 // seed and the best arm's pose, and every further view (evolution, microscope, landscape,
-// experiment, help) as a dock beside it that the person may move, tab, float and close. The
+// experiment, help, operators) as a dock beside it that the person may move, tab, float and close. The
 // arrangement is kept between sessions; 表示 → レイアウトを元に戻す puts the views back beside the
 // dialog as a newly opened one goes.
 

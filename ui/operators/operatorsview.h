@@ -1,9 +1,9 @@
 #pragma once
-// The dialog "遺伝的操作" (right-click menu, Ctrl+L): the five operator choices of the window's runs,
-// encoding, selection, elite count, crossover and mutation, and a button back to the classic
-// choice.
+// The view "遺伝的操作" (表示 menu, right-click menu, Ctrl+L), docked beside the dialog like the
+// other views: the five operator choices of the window's next runs, encoding, selection, elite
+// count, crossover and mutation, and a button back to the classic choice. A change applies at once.
 
-#include <QDialog>
+#include <QWidget>
 
 #include "ga/algorithm.h"
 
@@ -12,21 +12,18 @@ class QSpinBox;
 
 namespace kelvora::ui {
 
-class OperatorDialog : public QDialog {
+class OperatorsView : public QWidget {
     Q_OBJECT
 
 public:
-    /// The dialog over parent, showing algorithm (its method is kept as it is).
-    explicit OperatorDialog(const kelvora::Algorithm& algorithm, QWidget* parent = nullptr);
+    /// A window of its own until a host docks it, showing algorithm (its method is kept as it is).
+    explicit OperatorsView(const kelvora::Algorithm& algorithm, QWidget* parent = nullptr);
 
     /// The choice the controls show.
     kelvora::Algorithm algorithm() const;
-    /// Shows algorithm in the controls; a count outside its control's range is clamped to it.
+    /// Shows algorithm in the controls (no algorithmChosen); a count outside its control's range is
+    /// clamped to it.
     void setAlgorithm(const kelvora::Algorithm& algorithm);
-
-    /// Runs the dialog modally (through the window's modal-loop function): QDialog::Accepted for
-    /// OK, QDialog::Rejected otherwise.
-    int DoModal();
 
     /// The method's name as the window shows it, in the window's language.
     static QString MethodName(kelvora::Method method);
@@ -36,8 +33,13 @@ public:
     /// classic. Worded from kelvora::AlgorithmParts.
     static QString Summary(const kelvora::Algorithm& algorithm);
 
+signals:
+    /// The person changed a control (or pressed 標準に戻す): the choice the controls show now.
+    void algorithmChosen(const kelvora::Algorithm& algorithm);
+
 private:
     void updateEnabled();
+    void changed();
     void setToolTips();
 
     kelvora::Algorithm m_algorithm;
@@ -48,6 +50,7 @@ private:
     QComboBox* m_crossover;
     QComboBox* m_mutation;
     QSpinBox* m_creepStep;
+    bool m_showing = false;  ///< setAlgorithm is filling the controls
 };
 
 }  // namespace kelvora::ui

@@ -1,9 +1,8 @@
-#include "operators/operatordialog.h"
+#include "operators/operatorsview.h"
 
 #include <algorithm>
 
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,7 +11,6 @@
 #include <QStringList>
 #include <QVBoxLayout>
 
-#include "common/aboutdlg.h"
 #include "model/types.h"
 
 namespace kelvora::ui {
@@ -47,11 +45,9 @@ QWidget* WithCount(QWidget* choice, const QString& label, QSpinBox* count, QWidg
 
 }  // namespace
 
-OperatorDialog::OperatorDialog(const kelvora::Algorithm& algorithm, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint),
-      m_algorithm(algorithm) {
-    setObjectName(QStringLiteral("OperatorDialog"));
+OperatorsView::OperatorsView(const kelvora::Algorithm& algorithm, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_algorithm(algorithm) {
+    setObjectName(QStringLiteral("OperatorsView"));
     setWindowTitle(tr("Kelvora — 遺伝的操作"));
     m_encoding = Choices(QStringLiteral("EncodingBox"), {tr("2進"), tr("グレイ")}, this);
     m_selection = Choices(QStringLiteral("SelectionBox"), {tr("ルーレット"), tr("トーナメント"), tr("ランキング")}, this);
@@ -69,29 +65,50 @@ OperatorDialog::OperatorDialog(const kelvora::Algorithm& algorithm, QWidget* par
     form->addRow(tr("交差"), m_crossover);
     form->addRow(tr("突然変異"), WithCount(m_mutation, tr("幅"), m_creepStep, this));
 
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
-    buttons->addButton(tr("キャンセル"), QDialogButtonBox::RejectRole);
-    QPushButton* classic = buttons->addButton(tr("標準に戻す"), QDialogButtonBox::ResetRole);
+    auto* classic = new QPushButton(tr("標準に戻す"), this);
     classic->setObjectName(QStringLiteral("ClassicButton"));
     classic->setAutoDefault(false);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(classic, &QPushButton::clicked, this, [this] { setAlgorithm(kelvora::Algorithm{}); });
+    classic->setToolTip(tr("5 つの選択を標準のアルゴリズム (2進、ルーレット、エリートなし、一点交差、ビット反転) に戻します"));
+    connect(classic, &QPushButton::clicked, this, [this] {
+        kelvora::Algorithm standard;
+        standard.method = m_algorithm.method;  // the five choices only
+        setAlgorithm(standard);
+        changed();
+    });
 
     setToolTips();
 
+    // The controls as wide as a dialog's, top left however large the dock.
+    auto* box = new QWidget(this);
+    auto* column = new QVBoxLayout(box);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addLayout(form);
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(classic);
+    column->addLayout(row);
+    box->setMaximumWidth(std::max(box->sizeHint().width(), 30 * fontMetrics().averageCharWidth()) + 40);
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->addWidget(box, 0, Qt::AlignLeft | Qt::AlignTop);
+    layout->addStretch(1);
 
-    connect(m_selection, &QComboBox::currentIndexChanged, this, &OperatorDialog::updateEnabled);
-    connect(m_mutation, &QComboBox::currentIndexChanged, this, &OperatorDialog::updateEnabled);
+    connect(m_selection, &QComboBox::currentIndexChanged, this, &OperatorsView::updateEnabled);
+    connect(m_mutation, &QComboBox::currentIndexChanged, this, &OperatorsView::updateEnabled);
     setAlgorithm(algorithm);
+    // Every change is the choice of the next run at once.
+    for (QComboBox* box : {m_encoding, m_selection, m_crossover, m_mutation})
+        connect(box, &QComboBox::currentIndexChanged, this, &OperatorsView::changed);
+    for (QSpinBox* box : {m_tournamentSize, m_elitism, m_creepStep})
+        connect(box, &QSpinBox::valueChanged, this, &OperatorsView::changed);
 }
 
-void OperatorDialog::setToolTips() {
+void OperatorsView::changed() {
+    if (m_showing) return;
+    m_algorithm = algorithm();
+    emit algorithmChosen(m_algorithm);
+}
+
+void OperatorsView::setToolTips() {
     // Each choice says in a sentence what it does; a box shows the tip of the choice it holds too.
     const auto items = [](QComboBox* box, const QStringList& tips) {
         for (int i = 0; i < tips.size(); ++i) box->setItemData(i, tips[i], Qt::ToolTipRole);
@@ -114,7 +131,9 @@ void OperatorDialog::setToolTips() {
     m_creepStep->setToolTip(tr("クリープで角度が一度に動く最大の度数 (1〜128)"));
 }
 
-void OperatorDialog::setAlgorithm(const kelvora::Algorithm& a) {
+void OperatorsView::setAlgorithm(const kelvora::Algorithm& a) {
+    m_showing = true;
+    m_algorithm = a;
     m_encoding->setCurrentIndex(static_cast<int>(a.encoding));
     m_selection->setCurrentIndex(static_cast<int>(a.selection));
     m_tournamentSize->setValue(a.tournamentSize);
@@ -123,9 +142,10 @@ void OperatorDialog::setAlgorithm(const kelvora::Algorithm& a) {
     m_mutation->setCurrentIndex(static_cast<int>(a.mutation));
     m_creepStep->setValue(a.creepStep);
     updateEnabled();
+    m_showing = false;
 }
 
-kelvora::Algorithm OperatorDialog::algorithm() const {
+kelvora::Algorithm OperatorsView::algorithm() const {
     kelvora::Algorithm a = m_algorithm;
     a.encoding = static_cast<kelvora::Encoding>(m_encoding->currentIndex());
     a.selection = static_cast<kelvora::Selection>(m_selection->currentIndex());
@@ -137,14 +157,12 @@ kelvora::Algorithm OperatorDialog::algorithm() const {
     return a;
 }
 
-void OperatorDialog::updateEnabled() {
+void OperatorsView::updateEnabled() {
     m_tournamentSize->setEnabled(m_selection->currentIndex() == static_cast<int>(kelvora::Selection::tournament));
     m_creepStep->setEnabled(m_mutation->currentIndex() == static_cast<int>(kelvora::MutationOperator::creep));
 }
 
-int OperatorDialog::DoModal() { return RunModalLoop(*this); }
-
-QString OperatorDialog::MethodName(kelvora::Method method) {
+QString OperatorsView::MethodName(kelvora::Method method) {
     switch (method) {
     case kelvora::Method::geneticAlgorithm: return tr("遺伝的アルゴリズム");
     case kelvora::Method::randomSearch: return tr("ランダム探索");
@@ -162,7 +180,7 @@ QString OperatorDialog::MethodName(kelvora::Method method) {
     return {};
 }
 
-QString OperatorDialog::Summary(const kelvora::Algorithm& a) {
+QString OperatorsView::Summary(const kelvora::Algorithm& a) {
     // The words of the algorithm's parts, as the command line's summary has them.
     QStringList parts;
     bool baseline = false;
