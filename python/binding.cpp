@@ -7,8 +7,11 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -28,6 +31,10 @@
 #include "batch/sweep_table.h"
 #include "ga/algorithm.h"
 #include "ga/run.h"
+#include "experiment/experiment_file.h"
+#include "experiment/experiment_model.h"
+#include "experiment/outcomes.h"
+#include "io/replace_file.h"
 #include "io/result_files.h"
 #include "io/run_record.h"
 #include "model/arm.h"
@@ -644,6 +651,8 @@ py::dict SweepColumns(const SweepPlan& plan, const std::vector<SweepResult>& res
     return d;
 }
 
+std::vector<SweepResult> RunPlan(const SweepPlan& plan, const py::object& threads);
+
 py::dict Sweep(const py::object& seeds, const py::object& targets, const py::object& population,
                const py::object& generations, const py::object& crossover, const py::object& mutation,
                const py::object& method, const py::object& encoding, const py::object& selection,
@@ -692,9 +701,20 @@ py::dict Sweep(const py::object& seeds, const py::object& targets, const py::obj
     if (const session::SweepPlanFault fault = session::CheckSweepPlan(plan))
         throw py::value_error(ArgumentWords(session::SweepPlanFaultText(fault), "targets"));
 
+    return SweepColumns(plan, RunPlan(plan, threads));
+}
+
+// The threads argument: None for every core.
+int ThreadsArgument(const py::object& threads) {
+    return threads.is_none() ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
+                             : static_cast<int>(NumberArgument("threads", {"--threads", 1, 1024, true}, threads));
+}
+
+// Every run of a checked plan, in the plan's combination order, on threads threads; Ctrl-C raises
+// KeyboardInterrupt once the runs under way have ended.
+std::vector<SweepResult> RunPlan(const SweepPlan& plan, const py::object& threads) {
     SweepOptions options;
-    options.threads = threads.is_none() ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
-                                        : static_cast<int>(NumberArgument("threads", {"--threads", 1, 1024, true}, threads));
+    options.threads = ThreadsArgument(threads);
     std::vector<SweepResult> results(static_cast<std::size_t>(CombinationCount(plan)));
     long long done = 0;
     {
@@ -711,7 +731,7 @@ py::dict Sweep(const py::object& seeds, const py::object& targets, const py::obj
         PyErr_SetNone(PyExc_KeyboardInterrupt);
         throw py::error_already_set();
     }
-    return SweepColumns(plan, results);
+    return results;
 }
 
 // ---- Comparisons ------------------------------------------------------------------------------------
@@ -746,11 +766,9 @@ py::dict ConfigurationDict(const experiment::ConfigurationRuns& g) {
     return d;
 }
 
-py::dict Compare(const py::object& table, const py::object& baseline, const py::object& alphaValue) {
-    const std::string alphaText = ArgumentText(alphaValue);
-    const auto alpha = session::ParseNumberField({"--alpha", 0, 1, false, true}, alphaText);
-    if (!alpha || *alpha >= 1.0) Refuse("alpha", "'" + alphaText + "' is not a level in (0, 1)");
-    // The rows, each read back as its configuration and outcome.
+// The rows of a runs table (a dict of columns or a DataFrame), each read back as its configuration
+// and outcome, grouped by configuration; a bad value is refused naming its row and column.
+experiment::RunsByConfiguration TableRuns(const py::object& table) {
     const char* const fields[] = {"algorithm", "encoding", "selection", "elitism", "crossover_operator",
                                   "mutation_operator"};
     const ChoiceParser parsers[] = {ParseMethod, ParseEncoding, ParseSelection, ParseElitism, ParseCrossover, ParseMutation};
@@ -758,6 +776,11 @@ py::dict Compare(const py::object& table, const py::object& baseline, const py::
                    generations = Column(table, "generations"), crossover = Column(table, "crossover"),
                    mutation = Column(table, "mutation"), x = Column(table, "target_x"), y = Column(table, "target_y"),
                    distance = Column(table, "elite_distance"), first = Column(table, "first_generation_within_epsilon");
+    // Outcomes beyond compare's: a table without them counts no run at the optimum.
+    std::optional<py::list> atOptimum, optimum;
+    if (table.attr("__contains__")("first_generation_at_optimum").cast<bool>())
+        atOptimum = Column(table, "first_generation_at_optimum");
+    if (table.attr("__contains__")("optimum_distance").cast<bool>()) optimum = Column(table, "optimum_distance");
     std::vector<py::list> choice;
     for (const char* f : fields) choice.push_back(Column(table, f));
     experiment::RunsByConfiguration runs;
@@ -784,15 +807,26 @@ py::dict Compare(const py::object& table, const py::object& baseline, const py::
         result.combination = c;
         result.eliteDistance = distance[i].cast<double>();
         result.firstGenerationWithinEpsilon = first[i].cast<int>();
+        if (atOptimum) result.firstGenerationAtOptimum = (*atOptimum)[i].cast<int>();
+        if (optimum) result.optimumDistance = (*optimum)[i].cast<double>();
         runs.Add(result);
     }
+    runs.Label(session::DifferingLabels(runs.configurations()));
+    return runs;
+}
+
+py::dict Compare(const py::object& table, const py::object& baseline, const py::object& alphaValue) {
+    const std::string alphaText = ArgumentText(alphaValue);
+    const auto alpha = session::ParseNumberField({"--alpha", 0, 1, false, true}, alphaText);
+    if (!alpha || *alpha >= 1.0) Refuse("alpha", "'" + alphaText + "' is not a level in (0, 1)");
+    experiment::RunsByConfiguration runs = TableRuns(table);
+    const std::size_t n = py::len(Column(table, "seed"));
     if (runs.groups.size() < 2)
         throw py::value_error(runs.groups.empty()
                                   ? std::string("table: no runs to compare")
                                   : "table: the table holds one configuration (" +
                                         AlgorithmSummary(runs.groups.front().first.algorithm) +
                                         "): nothing to compare it with");
-    runs.Label(session::DifferingLabels(runs.configurations()));
     const std::string label = baseline.is_none() ? std::string() : ArgumentText(baseline);
     const std::optional<report::PairChoice> chosen = report::ChoosePairs(runs, label);
     if (!chosen) {
@@ -920,6 +954,58 @@ struct Problem {
         return r;
     }
 };
+
+// ---- Experiments ------------------------------------------------------------------------------------
+
+// An experiment file as read and planned by the application layer.
+struct ExperimentFile {
+    experiment::Experiment experiment;
+    experiment::ExperimentPlan plan;
+};
+
+ExperimentFile LoadExperiment(const std::string& path) {
+    ExperimentFile f;
+    if (const experiment::ExperimentFault fault = experiment::OpenExperimentFile(path, f.experiment, f.plan))
+        throw py::value_error("path: " + path + ": " + experiment::ExperimentFaultText(fault));
+    return f;
+}
+
+// Every configuration's runs over every target and seed, the rows kelvora-cli experiment run
+// writes, as one table of the sweep's columns.
+py::dict RunExperiment(const ExperimentFile& f, const py::object& threads) {
+    const py::module_ numpy = py::module_::import("numpy");
+    std::vector<py::dict> parts;
+    for (std::size_t k = 0; k < f.plan.configurations.size(); ++k) {
+        const SweepPlan sweep = f.plan.SweepOf(k);
+        parts.push_back(SweepColumns(sweep, RunPlan(sweep, threads)));
+    }
+    py::dict table;
+    for (const auto& [name, column] : parts.front()) {
+        py::list columns;
+        for (const py::dict& part : parts) columns.append(part[name]);
+        table[name] = numpy.attr("concatenate")(columns);
+    }
+    return table;
+}
+
+// Writes the experiment's file whole (through a temporary file and a rename).
+void SaveExperiment(const ExperimentFile& f, const std::string& path) {
+    if (path.empty()) Refuse("path", "the file name is empty");
+    const std::string text = experiment::ExperimentText(f.experiment);
+    const std::string error = ReplaceWhole(path, [&text](int fd) {
+        for (std::size_t at = 0; at < text.size();) {
+            const ssize_t n = ::write(fd, text.data() + at, text.size() - at);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            at += static_cast<std::size_t>(n);
+        }
+        return true;
+    });
+    if (!error.empty()) {
+        PyErr_SetString(PyExc_OSError, (path + ": " + error).c_str());
+        throw py::error_already_set();
+    }
+}
 
 // ---- The ground truth -------------------------------------------------------------------------------
 
@@ -1063,6 +1149,97 @@ PYBIND11_MODULE(_kelvora, m) {
 
     m.def("compare", &Compare, py::arg("table"), py::arg("baseline") = py::none(), py::arg("alpha") = 0.05,
           "What kelvora-cli compare --json says of a sweep table: each pair's tests and verdict, and Friedman's");
+
+    py::class_<ExperimentFile>(m, "Experiment",
+                               "An experiment file: its configurations, seeds, targets and epsilon, run and saved")
+        .def(py::init([](const py::object& path) {
+                 return LoadExperiment(py::module_::import("os").attr("fspath")(path).cast<std::string>());
+             }),
+             py::arg("path"), "Reads and checks the experiment file at path (ValueError naming its fault)")
+        .def_property_readonly("title", [](const ExperimentFile& f) { return f.experiment.title; })
+        .def_property_readonly("notes", [](const ExperimentFile& f) { return f.experiment.notes; })
+        .def_property_readonly("labels",
+                               [](const ExperimentFile& f) {
+                                   std::vector<std::string> labels;
+                                   for (const auto& c : f.plan.configurations) labels.push_back(c.label);
+                                   return labels;
+                               })
+        .def_property_readonly("configurations",
+                               [](const ExperimentFile& f) {
+                                   py::list list;
+                                   for (const auto& c : f.plan.configurations) {
+                                       experiment::ConfigurationRuns g;
+                                       g.first.params = c.params;
+                                       g.first.algorithm = c.algorithm;
+                                       g.label = c.label;
+                                       list.append(ConfigurationDict(g));
+                                   }
+                                   return list;
+                               })
+        .def_property_readonly("seeds", [](const ExperimentFile& f) { return f.plan.seeds.seeds(); })
+        .def_property_readonly("targets",
+                               [](const ExperimentFile& f) {
+                                   py::list list;
+                                   for (const SweepTarget& t : f.plan.targets) list.append(py::make_tuple(t.x, t.y));
+                                   return list;
+                               })
+        .def_property_readonly("epsilon", [](const ExperimentFile& f) { return f.plan.epsilon; })
+        .def_property_readonly("alpha", [](const ExperimentFile& f) { return f.plan.alpha; })
+        .def_property_readonly("baseline",
+                               [](const ExperimentFile& f) -> py::object {
+                                   if (f.plan.baseline.empty()) return py::none();
+                                   return py::str(f.plan.baseline);
+                               })
+        .def_property_readonly("runs", [](const ExperimentFile& f) {
+            return static_cast<long long>(f.plan.configurations.size()) * static_cast<long long>(f.plan.targets.size()) *
+                   f.plan.seeds.count();
+        })
+        .def_property_readonly("text", [](const ExperimentFile& f) { return experiment::ExperimentText(f.experiment); })
+        .def("_run", &RunExperiment, py::arg("threads") = py::none())
+        .def("save",
+             [](const ExperimentFile& f, const py::object& path) {
+                 SaveExperiment(f, py::module_::import("os").attr("fspath")(path).cast<std::string>());
+             },
+             py::arg("path"), "Writes the experiment file, the bytes kelvora's window and kelvora-cli write");
+
+    m.def(
+        "outcomes",
+        [](const py::object& table) {
+            const experiment::RunsByConfiguration runs = TableRuns(table);
+            py::list rows;
+            for (const experiment::ConfigurationRuns& g : runs.groups) {
+                const SweepSummaryRow o = experiment::Outcome(g);
+                py::dict r = ConfigurationDict(g);
+                const auto proportion = [](const Proportion& p) {
+                    py::dict d;
+                    d["successes"] = p.successes;
+                    d["trials"] = p.trials;
+                    d["rate"] = p.rate;
+                    d["low"] = p.low;
+                    d["high"] = p.high;
+                    return d;
+                };
+                const auto quartiles = [](const Quartiles& q) {
+                    py::dict d;
+                    d["count"] = q.count;
+                    d["q1"] = q.q1;
+                    d["median"] = q.median;
+                    d["q3"] = q.q3;
+                    return d;
+                };
+                r["runs"] = o.runs;
+                r["withinEpsilon"] = proportion(o.withinEpsilon);
+                r["reached"] = proportion(o.reached);
+                r["eliteDistance"] = quartiles(o.eliteDistance);
+                r["firstWithinEpsilon"] = quartiles(o.firstWithinEpsilon);
+                r["ertEvaluations"] = o.ertEvaluations;
+                rows.append(r);
+            }
+            return rows;
+        },
+        py::arg("table"),
+        "Each configuration's outcome in a runs table: runs within epsilon and at the optimum with Wilson\n"
+        "intervals, quartiles of the final distance and of the first generation within epsilon, the ERT");
 
     static py::exception<BudgetExhausted> budgetExhausted(m, "BudgetExhausted", PyExc_RuntimeError);
     py::register_exception_translator([](std::exception_ptr p) {

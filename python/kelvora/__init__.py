@@ -11,9 +11,10 @@ Arguments are named and bounded as kelvora-cli's flags are; a bad one raises Val
 """
 
 from . import _kelvora
-from ._kelvora import BudgetExhausted, Problem, Run, compare, optimum, reach_map, distance_table, landscape
+from ._kelvora import BudgetExhausted, Problem, Run, compare, outcomes, optimum, reach_map, distance_table, landscape
 
-__all__ = ["Run", "run", "sweep", "compare", "Problem", "BudgetExhausted", "optimum", "reach_map", "distance_table", "landscape", "__version__"]
+__all__ = ["Run", "run", "sweep", "compare", "outcomes", "Experiment", "Problem", "BudgetExhausted", "optimum",
+           "reach_map", "distance_table", "landscape", "__version__"]
 __version__ = _kelvora.version
 
 
@@ -52,6 +53,27 @@ def run(seed=None, population=20, generations=100, crossover=0.5, mutation=0.1, 
                         elitism, crossover_operator, mutation_operator, trace)
 
 
+def _table(columns):
+    """The columns as a pandas DataFrame when pandas is installed, else as they are."""
+    try:
+        import pandas
+    except ImportError:
+        return columns
+    return pandas.DataFrame(columns)
+
+
+class Experiment(_kelvora.Experiment):
+    """An experiment file (NAME.kelvora.json): Experiment(path) reads and checks it (ValueError naming
+    its fault); labels, configurations, seeds, targets, epsilon, alpha, baseline, title and notes say
+    what it holds; run() runs it; save(path) writes it again, byte for byte as it was read.
+    """
+
+    def run(self, threads=None):
+        """Runs every configuration over every target and seed on every core (threads: how many) and
+        returns the runs table, the rows kelvora-cli experiment run writes, as sweep returns it."""
+        return _table(self._run(threads))
+
+
 def sweep(seeds, targets=None, population=20, generations=100, crossover=0.5, mutation=0.1, method="ga",
           encoding=None, selection=None, elitism=None, crossover_operator=None, mutation_operator=None,
           epsilon=0.5, target_seed=1, threads=None):
@@ -64,10 +86,6 @@ def sweep(seeds, targets=None, population=20, generations=100, crossover=0.5, mu
     columns, one row per run in the file's order: a pandas DataFrame when pandas is installed, else a
     dict of numpy arrays. A generation column is 0 where the file's is empty (never got there).
     """
-    columns = _kelvora.sweep(seeds, targets, population, generations, crossover, mutation, method, encoding,
-                             selection, elitism, crossover_operator, mutation_operator, epsilon, target_seed, threads)
-    try:
-        import pandas
-    except ImportError:
-        return columns
-    return pandas.DataFrame(columns)
+    return _table(_kelvora.sweep(seeds, targets, population, generations, crossover, mutation, method, encoding,
+                                 selection, elitism, crossover_operator, mutation_operator, epsilon, target_seed,
+                                 threads))
