@@ -7,8 +7,11 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -28,6 +31,10 @@
 #include "batch/sweep_table.h"
 #include "ga/algorithm.h"
 #include "ga/run.h"
+#include "experiment/experiment_file.h"
+#include "experiment/experiment_model.h"
+#include "experiment/outcomes.h"
+#include "io/replace_file.h"
 #include "io/result_files.h"
 #include "io/run_record.h"
 #include "model/arm.h"
@@ -107,6 +114,8 @@ std::string ArgumentWords(const std::string& message, const char* targetName = "
     return out;
 }
 
+using ChoiceParser = std::string (*)(std::string_view, Algorithm&);
+
 // One operator choice through the core's parser of its flag, when given (None: the default).
 void ChoiceArgument(const char* argument, std::string (*parse)(std::string_view, Algorithm&), const py::handle& value,
                     Algorithm& algorithm) {
@@ -117,7 +126,9 @@ void ChoiceArgument(const char* argument, std::string (*parse)(std::string_view,
 
 struct RunArguments {
     RunSetup setup;
-    py::object mutation;  // the caller's own mutation (a callable), or None
+    // The caller's own operators (callables), or None.
+    py::object selection = py::none(), crossover = py::none(), mutation = py::none();
+    bool trace = false;
     PixelPoint target{kOpeningTargetX, kOpeningTargetY};
 };
 
@@ -125,7 +136,7 @@ RunArguments ReadRunArguments(const py::handle& seed, const py::handle& populati
                               const py::handle& crossover, const py::handle& mutation, const py::handle& target,
                               const py::handle& method, const py::handle& encoding, const py::handle& selection,
                               const py::handle& elitism, const py::handle& crossoverOperator,
-                              const py::handle& mutationOperator) {
+                              const py::handle& mutationOperator, const py::handle& trace) {
     RunArguments a;
     SolverParams& p = a.setup.params;
     p.populationSize = static_cast<int>(NumberArgument("population", session::kPopulationField, population));
@@ -145,20 +156,20 @@ RunArguments ReadRunArguments(const py::handle& seed, const py::handle& populati
     Algorithm& algorithm = a.setup.algorithm;
     ChoiceArgument("method", ParseMethod, method, algorithm);
     ChoiceArgument("encoding", ParseEncoding, encoding, algorithm);
-    for (const auto& [name, value] : {std::pair{"selection", selection}, {"crossover_operator", crossoverOperator}})
-        if (PyCallable_Check(value.ptr()))
-            Refuse(name, "a function of your own is taken for mutation_operator only; give one of the built-in spellings");
-    ChoiceArgument("selection", ParseSelection, selection, algorithm);
-    ChoiceArgument("elitism", ParseElitism, elitism, algorithm);
-    ChoiceArgument("crossover_operator", ParseCrossover, crossoverOperator, algorithm);
-    a.mutation = py::none();
-    if (PyCallable_Check(mutationOperator.ptr())) {
+    // An operator is a built-in spelling or a function of the caller's own (the genetic algorithm's).
+    const auto operatorArgument = [&](const char* name, ChoiceParser parse, const py::handle& value, py::object& own) {
+        if (!PyCallable_Check(value.ptr())) return ChoiceArgument(name, parse, value, algorithm);
         if (algorithm.method != Method::geneticAlgorithm)
-            Refuse("mutation_operator", "a function of your own needs method 'ga', not '" + MethodName(algorithm) + "'");
-        a.mutation = py::reinterpret_borrow<py::object>(mutationOperator);
-    } else {
-        ChoiceArgument("mutation_operator", ParseMutation, mutationOperator, algorithm);
-    }
+            Refuse(name, "a function of your own needs method 'ga', not '" + MethodName(algorithm) + "'");
+        own = py::reinterpret_borrow<py::object>(value);
+    };
+    operatorArgument("selection", ParseSelection, selection, a.selection);
+    ChoiceArgument("elitism", ParseElitism, elitism, algorithm);
+    operatorArgument("crossover_operator", ParseCrossover, crossoverOperator, a.crossover);
+    operatorArgument("mutation_operator", ParseMutation, mutationOperator, a.mutation);
+    a.trace = PyObject_IsTrue(trace.ptr()) == 1;
+    if (a.trace && algorithm.method != Method::geneticAlgorithm && algorithm.method != Method::randomSearch)
+        Refuse("trace", "the method '" + MethodName(algorithm) + "' has no generations to trace; only ga and random-search do");
     if (const std::string untaken = session::UntakenChoicesText(CheckTakenChoices(algorithm)); !untaken.empty())
         throw py::value_error(ArgumentWords(untaken));
     // The counts that depend on the population, each named by its own argument.
@@ -193,7 +204,15 @@ struct RunHistory {
     RunOutcome outcome;
     std::optional<Optimum> optimum;      // the target's, found when first asked for
     std::string started;                 // when the run started, as run.json records it
-    bool custom = false;                 // made with a mutation of the caller's own
+    bool custom = false;                 // made with an operator of the caller's own
+    std::array<bool, 3> own{};           // which: selection, crossover, mutation
+    // The trace, when asked for: [G][N][2] parents (-1: none), [G][N] crossover masks and the bits
+    // mutation flipped, [N][3] the initial population's angles.
+    bool traced = false;
+    std::vector<std::int32_t> parents;
+    std::vector<std::uint32_t> masks;
+    std::vector<std::uint32_t> mutated;
+    std::vector<std::uint8_t> initial;
 };
 
 class HistoryObserver final : public RunObserver {
@@ -244,43 +263,104 @@ private:
     bool installed_ = false;
 };
 
-// A Python function as the run's mutation: once a step it is handed the genotypes of the slots to
-// mutate as a writable uint8 array [count, 3] over the population itself (valid during the call)
-// and a numpy Generator seeded from the run's seed; it changes the array in place or returns the
-// new genotypes. An exception ends the run and is raised again once the run has returned.
-class PythonMutation final : public CustomMutation {
+// A view that lives only during an operator's call: numpy does not own or free it.
+template <class T>
+py::array_t<T> CallView(T* data, std::vector<py::ssize_t> shape, bool writable) {
+    std::vector<py::ssize_t> strides(shape.size(), sizeof(T));
+    for (std::size_t k = shape.size() - 1; k > 0; --k) strides[k - 1] = strides[k] * shape[k];
+    py::array_t<T> a(std::move(shape), std::move(strides), data, py::capsule(data, [](void*) {}));
+    if (!writable) py::detail::array_proxy(a.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+    return a;
+}
+
+std::string ShapeText(const std::vector<py::ssize_t>& shape) {
+    std::string text = "(";
+    for (std::size_t k = 0; k < shape.size(); ++k) text += (k ? ", " : "") + std::to_string(shape[k]);
+    return text + (shape.size() == 1 ? ",)" : ")");
+}
+
+// What an operator returned, as integers of the shape expected, each in 0..high; refused naming
+// argument otherwise. With a view handed over, None or the view itself: the view as changed in
+// place (nullopt).
+std::optional<py::array_t<long long, py::array::c_style | py::array::forcecast>> Returned(
+    const char* argument, const py::object& out, const py::array* view, const std::vector<py::ssize_t>& shape,
+    long long high, const char* what) {
+    if (view && (out.is_none() || out.is(*view))) return std::nullopt;
+    const py::array given = py::array::ensure(out);
+    const char kind = given ? given.dtype().kind() : '?';
+    bool fits = given && given.ndim() == static_cast<py::ssize_t>(shape.size()) && (kind == 'u' || kind == 'i');
+    for (std::size_t k = 0; fits && k < shape.size(); ++k) fits = given.shape(static_cast<py::ssize_t>(k)) == shape[k];
+    if (!fits) {
+        const std::string got = py::hasattr(out, "shape") ? py::repr(out.attr("shape")).cast<std::string>() + " " +
+                                                                 py::str(out.attr("dtype")).cast<std::string>()
+                                                           : py::repr(py::type::of(out).attr("__name__")).cast<std::string>();
+        throw py::value_error(std::string(argument) + ": returned " + got + "; expected " +
+                              (view ? "None (changed in place) or " : "") + "integers of shape " + ShapeText(shape));
+    }
+    py::array_t<long long, py::array::c_style | py::array::forcecast> values(given);
+    const long long* v = values.data();
+    for (py::ssize_t i = 0; i < values.size(); ++i)
+        if (v[i] < 0 || v[i] > high)
+            throw py::value_error(std::string(argument) + ": returned " + what + " " + std::to_string(v[i]) +
+                                  ", not in 0.." + std::to_string(high));
+    return values;
+}
+
+// The caller's own operators: Python functions called once a step, in the order selection,
+// crossover, mutation, each with numpy arrays over the run's own storage (valid during the call)
+// and one numpy Generator seeded from the run's seed.
+//   selection(fitness, count, rng): fitness float64 [N] read-only; returns count parent indices,
+//     pairs first (A, B, A, B, ...), then the copies'.
+//   crossover_operator(pairs, rng): pairs uint8 [P, 2, 3], each pair's parents A and B, changed in
+//     place into the children 1 and 2 or the children returned.
+//   mutation_operator(genes, rng): genes uint8 [count, 3], the slots after the elites, changed in
+//     place or returned.
+// An exception ends the run after the generation it is in and is raised again once the run has
+// returned; the run's later calls are skipped.
+class PythonOperators final : public CustomSelection, public CustomCrossover, public CustomMutation {
 public:
-    PythonMutation(py::object function, std::uint32_t seed)
-        : function_(std::move(function)), rng_(py::module_::import("numpy").attr("random").attr("default_rng")(seed)) {}
-    ~PythonMutation() override {
+    PythonOperators(py::object selection, py::object crossover, py::object mutation, std::uint32_t seed)
+        : selection_(std::move(selection)), crossover_(std::move(crossover)), mutation_(std::move(mutation)),
+          rng_(py::module_::import("numpy").attr("random").attr("default_rng")(seed)) {}
+    ~PythonOperators() override {
         py::gil_scoped_acquire gil;
-        function_ = py::object();
-        rng_ = py::object();
+        selection_ = crossover_ = mutation_ = rng_ = py::object();
         error_.reset();
     }
 
+    void select(int, const double* fitness, int n, std::uint16_t* parents, int count, int, CrtRandom&) override {
+        Call([&] {
+            const auto view = CallView(const_cast<double*>(fitness), {n}, false);
+            const auto values = Returned("selection", selection_(view, count, rng_), nullptr, {count}, n - 1,
+                                         "the parent index");
+            for (int i = 0; i < count; ++i) parents[i] = static_cast<std::uint16_t>(values->data()[i]);
+        });
+    }
+
+    void cross(int, Chromosome* genotypes, int pairs, CrtRandom&) override {
+        Call([&] { Genes("crossover_operator", crossover_, &genotypes->gene[0], {pairs, 2, 3}); });
+    }
+
     void mutate(int, Chromosome* genotypes, int count, CrtRandom&) override {
+        Call([&] { Genes("mutation_operator", mutation_, &genotypes->gene[0], {count, 3}); });
+    }
+
+    /// Raises the first exception an operator threw, if any (with the interpreter's lock held).
+    void rethrow() {
+        if (error_) {
+            py::error_already_set e = std::move(*error_);
+            error_.reset();
+            throw e;
+        }
+    }
+
+private:
+    template <class F>
+    void Call(F call) {
         if (error_) return;
         py::gil_scoped_acquire gil;
         try {
-            const py::capsule none(genotypes, [](void*) {});
-            py::array_t<std::uint8_t> view({count, 3}, {3, 1}, &genotypes->gene[0], none);
-            const py::object out = function_(view, rng_);
-            if (out.is_none() || out.is(view)) return;
-            const py::array given = py::array::ensure(out);
-            const char kind = given ? given.dtype().kind() : '?';
-            if (!given || given.ndim() != 2 || given.shape(0) != count || given.shape(1) != 3 || (kind != 'u' && kind != 'i'))
-                throw py::value_error("mutation_operator: returned " + py::repr(out.attr("shape")).cast<std::string>() +
-                                      " " + py::str(out.attr("dtype")).cast<std::string>() +
-                                      "; expected None (changed in place) or integers of shape (" +
-                                      std::to_string(count) + ", 3)");
-            const py::array_t<long long, py::array::c_style | py::array::forcecast> values(given);
-            const long long* v = values.data();
-            for (py::ssize_t i = 0; i < values.size(); ++i)
-                if (v[i] < 0 || v[i] > 255)
-                    throw py::value_error("mutation_operator: returned the gene " + std::to_string(v[i]) +
-                                          ", not a byte in 0..255");
-            for (py::ssize_t i = 0; i < values.size(); ++i) (&genotypes->gene[0])[i] = static_cast<std::uint8_t>(v[i]);
+            call();
         } catch (py::error_already_set& e) {
             error_ = std::move(e);
             gInterrupted.store(true);  // the run ends after this generation
@@ -291,19 +371,49 @@ public:
         }
     }
 
-    /// Raises the function's exception, if it threw (with the interpreter's lock held).
-    void rethrow() {
-        if (error_) {
-            py::error_already_set e = std::move(*error_);
-            error_.reset();
-            throw e;
+    void Genes(const char* argument, const py::object& function, std::uint8_t* genes, std::vector<py::ssize_t> shape) {
+        const auto view = CallView(genes, shape, true);
+        const auto values = Returned(argument, function(view, rng_), &view, shape, 255, "the gene");
+        if (!values) return;
+        for (py::ssize_t i = 0; i < values->size(); ++i) genes[i] = static_cast<std::uint8_t>(values->data()[i]);
+    }
+
+    py::object selection_, crossover_, mutation_;
+    py::object rng_;
+    std::optional<py::error_already_set> error_;
+};
+
+// The run's trace as arrays: each step's slots' parents, crossover masks and the bits mutation
+// flipped, and the initial population's angles.
+class TraceRecorder final : public StepRecorder {
+public:
+    explicit TraceRecorder(RunHistory& history) : h_(history) {}
+    void onInitial(const Chromosome* genotypes, int n) override {
+        const bool gray = h_.setup.algorithm.method == Method::geneticAlgorithm &&
+                          h_.setup.algorithm.encoding == Encoding::gray;
+        for (int i = 0; i < 3 * n; ++i) {
+            const std::uint8_t g = (&genotypes->gene[0])[i];
+            h_.initial[static_cast<std::size_t>(i)] = gray ? static_cast<std::uint8_t>(GrayDecode(g)) : g;
+        }
+    }
+    void onStep(int step, const SlotOrigin* origins, const Chromosome* before, const Chromosome* after,
+                int n) override {
+        const std::size_t at = static_cast<std::size_t>(step) * static_cast<std::size_t>(n);
+        for (int i = 0; i < n; ++i) {
+            const SlotOrigin& o = origins[i];
+            std::int32_t* p = h_.parents.data() + 2 * (at + static_cast<std::size_t>(i));
+            p[0] = o.kind == SlotKind::random ? -1 : o.parents[0];
+            p[1] = o.kind == SlotKind::child ? o.parents[1] : -1;
+            h_.masks[at + static_cast<std::size_t>(i)] = o.kind == SlotKind::child ? o.mask : 0;
+            h_.mutated[at + static_cast<std::size_t>(i)] = Bits(before[i]) ^ Bits(after[i]);
         }
     }
 
 private:
-    py::object function_;
-    py::object rng_;
-    std::optional<py::error_already_set> error_;
+    static std::uint32_t Bits(const Chromosome& c) {
+        return (static_cast<std::uint32_t>(c.gene[0]) << 16) | (static_cast<std::uint32_t>(c.gene[1]) << 8) | c.gene[2];
+    }
+    RunHistory& h_;
 };
 
 std::shared_ptr<RunHistory> Run(const RunArguments& arguments) {
@@ -320,11 +430,23 @@ std::shared_ptr<RunHistory> Run(const RunArguments& arguments) {
     h.average.resize(g);
     h.bestIndex.resize(g);
     h.started = RecordTimeNow();
-    std::optional<PythonMutation> mutation;
-    if (!arguments.mutation.is_none()) {
-        mutation.emplace(arguments.mutation, h.setup.seed);
-        h.setup.mutation = &*mutation;
+    std::optional<PythonOperators> own;
+    h.own = {!arguments.selection.is_none(), !arguments.crossover.is_none(), !arguments.mutation.is_none()};
+    if (h.own[0] || h.own[1] || h.own[2]) {
+        own.emplace(arguments.selection, arguments.crossover, arguments.mutation, h.setup.seed);
+        if (h.own[0]) h.setup.selection = &*own;
+        if (h.own[1]) h.setup.crossover = &*own;
+        if (h.own[2]) h.setup.mutation = &*own;
         h.custom = true;
+    }
+    std::optional<TraceRecorder> recorder;
+    if (arguments.trace) {
+        h.traced = true;
+        h.parents.resize(g * n * 2);
+        h.masks.resize(g * n);
+        h.mutated.resize(g * n);
+        h.initial.resize(n * 3);
+        recorder.emplace(h);
     }
     {
         InterruptScope interrupt;
@@ -341,15 +463,17 @@ std::shared_ptr<RunHistory> Run(const RunArguments& arguments) {
         const bool lent = !own;
         if (lent) sharedInUse = true;
         try {
-            h.outcome = RunSolver(h.setup, observers, *buffers, &gInterrupted);
+            h.outcome = RunSolver(h.setup, observers, *buffers, &gInterrupted, recorder ? &*recorder : nullptr);
         } catch (...) {
             if (lent) sharedInUse = false;
             throw;
         }
         if (lent) sharedInUse = false;
     }
+    h.setup.selection = nullptr;
+    h.setup.crossover = nullptr;
     h.setup.mutation = nullptr;
-    if (mutation) mutation->rethrow();
+    if (own) own->rethrow();
     if (h.outcome.stopped || gInterrupted.load()) {
         PyErr_SetNone(PyExc_KeyboardInterrupt);
         throw py::error_already_set();
@@ -393,7 +517,7 @@ py::tuple PoseTuple(const ArmPose& pose) { return py::make_tuple(pose.a1, pose.a
 void WriteRun(const RunHistory& h, const std::string& directory, bool runJson) {
     if (directory.empty()) Refuse("directory", "the directory name is empty");
     if (runJson && h.custom)
-        Refuse("run_json", "a run with a mutation of your own has no run.json: no kelvora-cli command repeats it");
+        Refuse("run_json", "a run with an operator of your own has no run.json: no kelvora-cli command repeats it");
     std::error_code error;
     std::filesystem::create_directories(directory, error);
     if (error || !std::filesystem::is_directory(directory))
@@ -463,8 +587,6 @@ std::vector<T> NumberList(const char* argument, const session::NumberField& fiel
     return out;
 }
 
-using ChoiceParser = std::string (*)(std::string_view, Algorithm&);
-
 // One choice list: each item read by its flag's parser and spelled as the sweep file spells it;
 // None leaves the classic choice.
 void ChoiceList(std::size_t which, const char* argument, ChoiceParser parse, const py::handle& value,
@@ -529,6 +651,8 @@ py::dict SweepColumns(const SweepPlan& plan, const std::vector<SweepResult>& res
     return d;
 }
 
+std::vector<SweepResult> RunPlan(const SweepPlan& plan, const py::object& threads);
+
 py::dict Sweep(const py::object& seeds, const py::object& targets, const py::object& population,
                const py::object& generations, const py::object& crossover, const py::object& mutation,
                const py::object& method, const py::object& encoding, const py::object& selection,
@@ -577,9 +701,20 @@ py::dict Sweep(const py::object& seeds, const py::object& targets, const py::obj
     if (const session::SweepPlanFault fault = session::CheckSweepPlan(plan))
         throw py::value_error(ArgumentWords(session::SweepPlanFaultText(fault), "targets"));
 
+    return SweepColumns(plan, RunPlan(plan, threads));
+}
+
+// The threads argument: None for every core.
+int ThreadsArgument(const py::object& threads) {
+    return threads.is_none() ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
+                             : static_cast<int>(NumberArgument("threads", {"--threads", 1, 1024, true}, threads));
+}
+
+// Every run of a checked plan, in the plan's combination order, on threads threads; Ctrl-C raises
+// KeyboardInterrupt once the runs under way have ended.
+std::vector<SweepResult> RunPlan(const SweepPlan& plan, const py::object& threads) {
     SweepOptions options;
-    options.threads = threads.is_none() ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
-                                        : static_cast<int>(NumberArgument("threads", {"--threads", 1, 1024, true}, threads));
+    options.threads = ThreadsArgument(threads);
     std::vector<SweepResult> results(static_cast<std::size_t>(CombinationCount(plan)));
     long long done = 0;
     {
@@ -596,7 +731,7 @@ py::dict Sweep(const py::object& seeds, const py::object& targets, const py::obj
         PyErr_SetNone(PyExc_KeyboardInterrupt);
         throw py::error_already_set();
     }
-    return SweepColumns(plan, results);
+    return results;
 }
 
 // ---- Comparisons ------------------------------------------------------------------------------------
@@ -631,11 +766,9 @@ py::dict ConfigurationDict(const experiment::ConfigurationRuns& g) {
     return d;
 }
 
-py::dict Compare(const py::object& table, const py::object& baseline, const py::object& alphaValue) {
-    const std::string alphaText = ArgumentText(alphaValue);
-    const auto alpha = session::ParseNumberField({"--alpha", 0, 1, false, true}, alphaText);
-    if (!alpha || *alpha >= 1.0) Refuse("alpha", "'" + alphaText + "' is not a level in (0, 1)");
-    // The rows, each read back as its configuration and outcome.
+// The rows of a runs table (a dict of columns or a DataFrame), each read back as its configuration
+// and outcome, grouped by configuration; a bad value is refused naming its row and column.
+experiment::RunsByConfiguration TableRuns(const py::object& table) {
     const char* const fields[] = {"algorithm", "encoding", "selection", "elitism", "crossover_operator",
                                   "mutation_operator"};
     const ChoiceParser parsers[] = {ParseMethod, ParseEncoding, ParseSelection, ParseElitism, ParseCrossover, ParseMutation};
@@ -643,6 +776,11 @@ py::dict Compare(const py::object& table, const py::object& baseline, const py::
                    generations = Column(table, "generations"), crossover = Column(table, "crossover"),
                    mutation = Column(table, "mutation"), x = Column(table, "target_x"), y = Column(table, "target_y"),
                    distance = Column(table, "elite_distance"), first = Column(table, "first_generation_within_epsilon");
+    // Outcomes beyond compare's: a table without them counts no run at the optimum.
+    std::optional<py::list> atOptimum, optimum;
+    if (table.attr("__contains__")("first_generation_at_optimum").cast<bool>())
+        atOptimum = Column(table, "first_generation_at_optimum");
+    if (table.attr("__contains__")("optimum_distance").cast<bool>()) optimum = Column(table, "optimum_distance");
     std::vector<py::list> choice;
     for (const char* f : fields) choice.push_back(Column(table, f));
     experiment::RunsByConfiguration runs;
@@ -669,15 +807,26 @@ py::dict Compare(const py::object& table, const py::object& baseline, const py::
         result.combination = c;
         result.eliteDistance = distance[i].cast<double>();
         result.firstGenerationWithinEpsilon = first[i].cast<int>();
+        if (atOptimum) result.firstGenerationAtOptimum = (*atOptimum)[i].cast<int>();
+        if (optimum) result.optimumDistance = (*optimum)[i].cast<double>();
         runs.Add(result);
     }
+    runs.Label(session::DifferingLabels(runs.configurations()));
+    return runs;
+}
+
+py::dict Compare(const py::object& table, const py::object& baseline, const py::object& alphaValue) {
+    const std::string alphaText = ArgumentText(alphaValue);
+    const auto alpha = session::ParseNumberField({"--alpha", 0, 1, false, true}, alphaText);
+    if (!alpha || *alpha >= 1.0) Refuse("alpha", "'" + alphaText + "' is not a level in (0, 1)");
+    experiment::RunsByConfiguration runs = TableRuns(table);
+    const std::size_t n = py::len(Column(table, "seed"));
     if (runs.groups.size() < 2)
         throw py::value_error(runs.groups.empty()
                                   ? std::string("table: no runs to compare")
                                   : "table: the table holds one configuration (" +
                                         AlgorithmSummary(runs.groups.front().first.algorithm) +
                                         "): nothing to compare it with");
-    runs.Label(session::DifferingLabels(runs.configurations()));
     const std::string label = baseline.is_none() ? std::string() : ArgumentText(baseline);
     const std::optional<report::PairChoice> chosen = report::ChoosePairs(runs, label);
     if (!chosen) {
@@ -806,6 +955,58 @@ struct Problem {
     }
 };
 
+// ---- Experiments ------------------------------------------------------------------------------------
+
+// An experiment file as read and planned by the application layer.
+struct ExperimentFile {
+    experiment::Experiment experiment;
+    experiment::ExperimentPlan plan;
+};
+
+ExperimentFile LoadExperiment(const std::string& path) {
+    ExperimentFile f;
+    if (const experiment::ExperimentFault fault = experiment::OpenExperimentFile(path, f.experiment, f.plan))
+        throw py::value_error("path: " + path + ": " + experiment::ExperimentFaultText(fault));
+    return f;
+}
+
+// Every configuration's runs over every target and seed, the rows kelvora-cli experiment run
+// writes, as one table of the sweep's columns.
+py::dict RunExperiment(const ExperimentFile& f, const py::object& threads) {
+    const py::module_ numpy = py::module_::import("numpy");
+    std::vector<py::dict> parts;
+    for (std::size_t k = 0; k < f.plan.configurations.size(); ++k) {
+        const SweepPlan sweep = f.plan.SweepOf(k);
+        parts.push_back(SweepColumns(sweep, RunPlan(sweep, threads)));
+    }
+    py::dict table;
+    for (const auto& [name, column] : parts.front()) {
+        py::list columns;
+        for (const py::dict& part : parts) columns.append(part[name]);
+        table[name] = numpy.attr("concatenate")(columns);
+    }
+    return table;
+}
+
+// Writes the experiment's file whole (through a temporary file and a rename).
+void SaveExperiment(const ExperimentFile& f, const std::string& path) {
+    if (path.empty()) Refuse("path", "the file name is empty");
+    const std::string text = experiment::ExperimentText(f.experiment);
+    const std::string error = ReplaceWhole(path, [&text](int fd) {
+        for (std::size_t at = 0; at < text.size();) {
+            const ssize_t n = ::write(fd, text.data() + at, text.size() - at);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            at += static_cast<std::size_t>(n);
+        }
+        return true;
+    });
+    if (!error.empty()) {
+        PyErr_SetString(PyExc_OSError, (path + ": " + error).c_str());
+        throw py::error_already_set();
+    }
+}
+
 // ---- The ground truth -------------------------------------------------------------------------------
 
 Geometry TargetGeometry(const py::handle& target) {
@@ -847,10 +1048,10 @@ PYBIND11_MODULE(_kelvora, m) {
                                    py::dict d;
                                    d["method"] = MethodName(a);
                                    d["encoding"] = EncodingName(a);
-                                   d["selection"] = SelectionName(a);
+                                   d["selection"] = h.own[0] ? std::string("custom") : SelectionName(a);
                                    d["elitism"] = a.elitism;
-                                   d["crossover_operator"] = CrossoverName(a);
-                                   d["mutation_operator"] = h.custom ? std::string("custom") : MutationName(a);
+                                   d["crossover_operator"] = h.own[1] ? std::string("custom") : CrossoverName(a);
+                                   d["mutation_operator"] = h.own[2] ? std::string("custom") : MutationName(a);
                                    return d;
                                })
         .def_property_readonly("poses",
@@ -883,6 +1084,30 @@ PYBIND11_MODULE(_kelvora, m) {
                                    const RunHistory& h = self.cast<const RunHistory&>();
                                    return View(h.bestIndex.data(), {h.generations}, self);
                                })
+        .def_property_readonly("parents",
+                               [](py::object self) -> py::object {
+                                   const RunHistory& h = self.cast<const RunHistory&>();
+                                   if (!h.traced) return py::none();
+                                   return View(h.parents.data(), {h.generations, h.population, 2}, self);
+                               })
+        .def_property_readonly("crossover_masks",
+                               [](py::object self) -> py::object {
+                                   const RunHistory& h = self.cast<const RunHistory&>();
+                                   if (!h.traced) return py::none();
+                                   return View(h.masks.data(), {h.generations, h.population}, self);
+                               })
+        .def_property_readonly("mutated",
+                               [](py::object self) -> py::object {
+                                   const RunHistory& h = self.cast<const RunHistory&>();
+                                   if (!h.traced) return py::none();
+                                   return View(h.mutated.data(), {h.generations, h.population}, self);
+                               })
+        .def_property_readonly("initial_poses",
+                               [](py::object self) -> py::object {
+                                   const RunHistory& h = self.cast<const RunHistory&>();
+                                   if (!h.traced) return py::none();
+                                   return View(h.initial.data(), {h.population, 3}, self);
+                               })
         .def_property_readonly("elite_pose", [](const RunHistory& h) { return PoseTuple(h.outcome.elitePose); })
         .def_property_readonly("elite_fitness", [](const RunHistory& h) { return h.outcome.eliteFitness; })
         .def_property_readonly("elite_distance",
@@ -909,13 +1134,13 @@ PYBIND11_MODULE(_kelvora, m) {
         [](const py::object& seed, const py::object& population, const py::object& generations,
            const py::object& crossover, const py::object& mutation, const py::object& target, const py::object& method,
            const py::object& encoding, const py::object& selection, const py::object& elitism,
-           const py::object& crossoverOperator, const py::object& mutationOperator) {
+           const py::object& crossoverOperator, const py::object& mutationOperator, const py::object& trace) {
             return Run(ReadRunArguments(seed, population, generations, crossover, mutation, target, method, encoding,
-                                        selection, elitism, crossoverOperator, mutationOperator));
+                                        selection, elitism, crossoverOperator, mutationOperator, trace));
         },
         py::arg("seed"), py::arg("population"), py::arg("generations"), py::arg("crossover"), py::arg("mutation"),
         py::arg("target"), py::arg("method"), py::arg("encoding"), py::arg("selection"), py::arg("elitism"),
-        py::arg("crossover_operator"), py::arg("mutation_operator"));
+        py::arg("crossover_operator"), py::arg("mutation_operator"), py::arg("trace"));
 
     m.def("sweep", &Sweep, py::arg("seeds"), py::arg("targets"), py::arg("population"), py::arg("generations"),
           py::arg("crossover"), py::arg("mutation"), py::arg("method"), py::arg("encoding"), py::arg("selection"),
@@ -924,6 +1149,97 @@ PYBIND11_MODULE(_kelvora, m) {
 
     m.def("compare", &Compare, py::arg("table"), py::arg("baseline") = py::none(), py::arg("alpha") = 0.05,
           "What kelvora-cli compare --json says of a sweep table: each pair's tests and verdict, and Friedman's");
+
+    py::class_<ExperimentFile>(m, "Experiment",
+                               "An experiment file: its configurations, seeds, targets and epsilon, run and saved")
+        .def(py::init([](const py::object& path) {
+                 return LoadExperiment(py::module_::import("os").attr("fspath")(path).cast<std::string>());
+             }),
+             py::arg("path"), "Reads and checks the experiment file at path (ValueError naming its fault)")
+        .def_property_readonly("title", [](const ExperimentFile& f) { return f.experiment.title; })
+        .def_property_readonly("notes", [](const ExperimentFile& f) { return f.experiment.notes; })
+        .def_property_readonly("labels",
+                               [](const ExperimentFile& f) {
+                                   std::vector<std::string> labels;
+                                   for (const auto& c : f.plan.configurations) labels.push_back(c.label);
+                                   return labels;
+                               })
+        .def_property_readonly("configurations",
+                               [](const ExperimentFile& f) {
+                                   py::list list;
+                                   for (const auto& c : f.plan.configurations) {
+                                       experiment::ConfigurationRuns g;
+                                       g.first.params = c.params;
+                                       g.first.algorithm = c.algorithm;
+                                       g.label = c.label;
+                                       list.append(ConfigurationDict(g));
+                                   }
+                                   return list;
+                               })
+        .def_property_readonly("seeds", [](const ExperimentFile& f) { return f.plan.seeds.seeds(); })
+        .def_property_readonly("targets",
+                               [](const ExperimentFile& f) {
+                                   py::list list;
+                                   for (const SweepTarget& t : f.plan.targets) list.append(py::make_tuple(t.x, t.y));
+                                   return list;
+                               })
+        .def_property_readonly("epsilon", [](const ExperimentFile& f) { return f.plan.epsilon; })
+        .def_property_readonly("alpha", [](const ExperimentFile& f) { return f.plan.alpha; })
+        .def_property_readonly("baseline",
+                               [](const ExperimentFile& f) -> py::object {
+                                   if (f.plan.baseline.empty()) return py::none();
+                                   return py::str(f.plan.baseline);
+                               })
+        .def_property_readonly("runs", [](const ExperimentFile& f) {
+            return static_cast<long long>(f.plan.configurations.size()) * static_cast<long long>(f.plan.targets.size()) *
+                   f.plan.seeds.count();
+        })
+        .def_property_readonly("text", [](const ExperimentFile& f) { return experiment::ExperimentText(f.experiment); })
+        .def("_run", &RunExperiment, py::arg("threads") = py::none())
+        .def("save",
+             [](const ExperimentFile& f, const py::object& path) {
+                 SaveExperiment(f, py::module_::import("os").attr("fspath")(path).cast<std::string>());
+             },
+             py::arg("path"), "Writes the experiment file, the bytes kelvora's window and kelvora-cli write");
+
+    m.def(
+        "outcomes",
+        [](const py::object& table) {
+            const experiment::RunsByConfiguration runs = TableRuns(table);
+            py::list rows;
+            for (const experiment::ConfigurationRuns& g : runs.groups) {
+                const SweepSummaryRow o = experiment::Outcome(g);
+                py::dict r = ConfigurationDict(g);
+                const auto proportion = [](const Proportion& p) {
+                    py::dict d;
+                    d["successes"] = p.successes;
+                    d["trials"] = p.trials;
+                    d["rate"] = p.rate;
+                    d["low"] = p.low;
+                    d["high"] = p.high;
+                    return d;
+                };
+                const auto quartiles = [](const Quartiles& q) {
+                    py::dict d;
+                    d["count"] = q.count;
+                    d["q1"] = q.q1;
+                    d["median"] = q.median;
+                    d["q3"] = q.q3;
+                    return d;
+                };
+                r["runs"] = o.runs;
+                r["withinEpsilon"] = proportion(o.withinEpsilon);
+                r["reached"] = proportion(o.reached);
+                r["eliteDistance"] = quartiles(o.eliteDistance);
+                r["firstWithinEpsilon"] = quartiles(o.firstWithinEpsilon);
+                r["ertEvaluations"] = o.ertEvaluations;
+                rows.append(r);
+            }
+            return rows;
+        },
+        py::arg("table"),
+        "Each configuration's outcome in a runs table: runs within epsilon and at the optimum with Wilson\n"
+        "intervals, quartiles of the final distance and of the first generation within epsilon, the ERT");
 
     static py::exception<BudgetExhausted> budgetExhausted(m, "BudgetExhausted", PyExc_RuntimeError);
     py::register_exception_translator([](std::exception_ptr p) {
@@ -971,20 +1287,20 @@ PYBIND11_MODULE(_kelvora, m) {
         },
         py::arg("target"), "The best whole-degree pose for a target (X, Y): pose, distance (px), fitness");
 
-    py::class_<ReachMap, std::unique_ptr<ReachMap>>(m, "_ReachMap");
     m.def(
         "reach_map",
         []() {
-            std::unique_ptr<ReachMap> map;
+            py::array_t<float> out({kReachMapSide, kReachMapSide});
+            float* to = out.mutable_data();
             {
                 py::gil_scoped_release unlocked;
-                map = ComputeReachMap(kBaseX, kBaseY);
+                const std::unique_ptr<ReachMap> map = ComputeReachMap(kBaseX, kBaseY);
+                for (int i = 0; i < kReachMapSide * kReachMapSide; ++i) to[i] = static_cast<float>(map->distance[i]);
             }
-            const double* data = map->distance;
-            py::object owner = py::cast(std::move(map));
-            return View(data, {kReachMapSide, kReachMapSide}, owner);
+            return out;
         },
-        "The optimum distance (px) for every target offset, rows from y = +199 down, columns from x = -199");
+        "The optimum distance (px, float32) for every target offset, rows from y = +199 down, columns from\n"
+        "x = -199");
 
     py::class_<Table>(m, "_DistanceTable");
     m.def(

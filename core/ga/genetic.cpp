@@ -244,12 +244,19 @@ void Breed(const Algorithm& algorithm, int n, int pairs, const double* fitness, 
 
 }  // namespace
 
-void ReproduceWith(const Algorithm& algorithm, int populationSize, double crossoverRate, const double* fitness,
-                   Population& population, ReproductionScratch& scratch, CrtRandom& rng, SlotOrigin* origins) {
-    const int n = populationSize;
+namespace {
+
+// The order the step's elites are taken in (and rank selection's weights): scratch.order.
+void OrderElites(const Algorithm& algorithm, int n, const double* fitness, ReproductionScratch& scratch) {
     const int elites = algorithm.elitism;
     if (algorithm.selection == Selection::rank || elites > kFittestFirstMaxCount) RankByFitness(fitness, n, scratch);
     else if (elites > 0) FittestFirst(fitness, n, elites, scratch);
+}
+
+// Lays out algorithm's selection over the population's fitness (after OrderElites) and calls
+// use(select), select(rng) drawing one parent's index as the selection draws it.
+template <typename Use>
+void WithSelection(const Algorithm& algorithm, int n, const double* fitness, ReproductionScratch& scratch, Use use) {
     double* prefix = scratch.prefix.data();
     double total = 0.0;
     if (algorithm.selection == Selection::rank) {
@@ -263,10 +270,9 @@ void ReproduceWith(const Algorithm& algorithm, int populationSize, double crosso
     }
     scratch.evaluated = false;
 
-    const int pairs = CrossoverPairCount(n - elites, crossoverRate);
     if (algorithm.selection == Selection::tournament) {
         const int size = algorithm.tournamentSize;
-        Breed(algorithm, n, pairs, fitness, population, scratch, rng, origins, [fitness, n, size](CrtRandom& g) {
+        use([fitness, n, size](CrtRandom& g) {
             int best = Rand(g) % n;
             for (int k = 1; k < size; ++k) {
                 const int drawn = Rand(g) % n;
@@ -277,14 +283,50 @@ void ReproduceWith(const Algorithm& algorithm, int populationSize, double crosso
     } else if (n >= kRouletteTableMinPopulation) {
         std::uint16_t* wheel = scratch.wheel.data();
         FillRouletteTable(prefix, n, total, wheel);
-        Breed(algorithm, n, pairs, fitness, population, scratch, rng, origins, [wheel](CrtRandom& g) -> int { return wheel[Rand(g)]; });
+        use([wheel](CrtRandom& g) -> int { return wheel[Rand(g)]; });
     } else {
         RouletteIndex& roulette = scratch.roulette;
         BuildRouletteIndex(prefix, n, total, roulette);
-        Breed(algorithm, n, pairs, fitness, population, scratch, rng, origins,
-              [&roulette](CrtRandom& g) { return RouletteSelectIndexed(roulette, Rand(g)); });
+        use([&roulette](CrtRandom& g) { return RouletteSelectIndexed(roulette, Rand(g)); });
     }
+}
+
+}  // namespace
+
+void ReproduceWith(const Algorithm& algorithm, int populationSize, double crossoverRate, const double* fitness,
+                   Population& population, ReproductionScratch& scratch, CrtRandom& rng, SlotOrigin* origins) {
+    const int n = populationSize;
+    OrderElites(algorithm, n, fitness, scratch);
+    const int pairs = CrossoverPairCount(n - algorithm.elitism, crossoverRate);
+    WithSelection(algorithm, n, fitness, scratch, [&](auto select) {
+        Breed(algorithm, n, pairs, fitness, population, scratch, rng, origins, select);
+    });
     CopyPopulation(scratch.next, population, n);
+}
+
+void SelectParents(const Algorithm& algorithm, int populationSize, double crossoverRate, const double* fitness,
+                   ReproductionScratch& scratch, CrtRandom& rng, std::uint16_t* parents) {
+    const int n = populationSize;
+    OrderElites(algorithm, n, fitness, scratch);
+    if (!parents) {
+        scratch.evaluated = false;
+        return;
+    }
+    const int pairs = CrossoverPairCount(n - algorithm.elitism, crossoverRate);
+    const int count = n - algorithm.elitism;
+    WithSelection(algorithm, n, fitness, scratch, [&](auto select) {
+        for (int k = 0; k < pairs; ++k) {
+            int e = select(rng);
+            int f = select(rng);
+            while (e == f) {
+                e = select(rng);
+                f = select(rng);
+            }
+            parents[2 * k] = static_cast<std::uint16_t>(e);
+            parents[2 * k + 1] = static_cast<std::uint16_t>(f);
+        }
+        for (int i = 2 * pairs; i < count; ++i) parents[i] = static_cast<std::uint16_t>(select(rng));
+    });
 }
 
 int MutationThreshold(double mutationProbability) {

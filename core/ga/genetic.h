@@ -167,6 +167,15 @@ void ReproduceWith(const Algorithm& algorithm, int populationSize, double crosso
                    Population& population, ReproductionScratch& scratch, CrtRandom& rng,
                    SlotOrigin* origins = nullptr);
 
+/// ReproduceWith's selection without its crossover: the E fittest in rank order into
+/// scratch.order[0..E-1] and, when parents is given, the parent of every other slot into
+/// parents[0..populationSize-E-1] by algorithm's selection: pair k's two distinct parents A and B
+/// at 2k and 2k + 1 (k below CrossoverPairCount(populationSize - E, crossoverRate)), then each
+/// copy's, in slot order. The same draws as ReproduceWith's but for the crossover masks, which are
+/// left to the caller; the population is not changed.
+void SelectParents(const Algorithm& algorithm, int populationSize, double crossoverRate, const double* fitness,
+                   ReproductionScratch& scratch, CrtRandom& rng, std::uint16_t* parents);
+
 /// The largest draw r (0..kRandMax) that is not above the probability, !(r * kRandScale >
 /// mutationProbability), or -1 when none is (a negative probability; a NaN one lets every draw
 /// through): r * kRandScale rises with r, so a gene mutates exactly when its test draw is at most this.

@@ -147,6 +147,79 @@ struct StepRecord {
     Population before{};
 };
 
+// What a step with the caller's own selection or crossover keeps: each slot's parent.
+struct CustomStepScratch {
+    std::array<std::uint16_t, kMaxPopulation> parents{};
+};
+
+inline std::uint32_t Genotype24(const Chromosome& c) {
+    return (static_cast<std::uint32_t>(c.gene[0]) << 16) | (static_cast<std::uint32_t>(c.gene[1]) << 8) | c.gene[2];
+}
+
+// ReproduceWith's step with setup's own selection or crossover in place of the algorithm's: the
+// elites as the algorithm takes them, every other slot's parent from the selection, the pairs
+// crossed, the copies; scratch.inherited and copiesFrom left for the mutation as ReproduceWith
+// leaves them. A child's recorded mask under a crossover of the caller's own is the bits in which
+// child 1 differs from parent A.
+void ReproduceCustom(const RunSetup& setup, int step, RunBuffers& buffers, CrtRandom& rng, CustomStepScratch& work,
+                     SlotOrigin* origins) {
+    const Algorithm& algorithm = setup.algorithm;
+    const int n = setup.params.populationSize;
+    const int elites = algorithm.elitism;
+    const int count = n - elites;
+    const int pairs = CrossoverPairCount(count, setup.params.crossoverRate);
+    const double* fitness = buffers.fitness.data();
+    ReproductionScratch& scratch = buffers.scratch;
+    std::uint16_t* parents = work.parents.data();
+    SelectParents(algorithm, n, setup.params.crossoverRate, fitness, scratch, rng, setup.selection ? nullptr : parents);
+    if (setup.selection) {
+        setup.selection->select(step, fitness, n, parents, count, pairs, rng);
+        for (int i = 0; i < count; ++i)
+            if (parents[i] >= n)
+                throw std::out_of_range("RunSolver: the custom selection chose parent " + std::to_string(parents[i]) +
+                                        " of a population of " + std::to_string(n));
+    }
+    const Population& population = buffers.population;
+    Population& next = scratch.next;
+    double* inherited = scratch.inherited.data();
+    for (int j = 0; j < elites; ++j) {
+        const std::uint16_t parent = scratch.order[static_cast<std::size_t>(j)];
+        next[static_cast<std::size_t>(j)] = population[parent];
+        inherited[j] = fitness[parent];
+        if (origins) origins[j] = {SlotKind::elite, {parent, 0}, 0, 0};
+    }
+    for (int k = 0; k < pairs; ++k) {
+        const std::uint16_t a = parents[2 * k], b = parents[2 * k + 1];
+        const auto slot = static_cast<std::size_t>(elites + 2 * k);
+        std::uint32_t mask = 0;
+        if (setup.crossover) {
+            next[slot] = population[a];
+            next[slot + 1] = population[b];
+        } else {
+            mask = DrawCrossoverMask(algorithm.crossover, rng);
+            CrossoverMasked(population[a], population[b], mask, next[slot], next[slot + 1]);
+        }
+        if (origins) origins[slot] = origins[slot + 1] = {SlotKind::child, {a, b}, mask, 0};
+    }
+    if (setup.crossover && pairs > 0) {
+        setup.crossover->cross(step, next.data() + elites, pairs, rng);
+        if (origins)
+            for (int k = 0; k < pairs; ++k) {
+                const auto slot = static_cast<std::size_t>(elites + 2 * k);
+                const std::uint32_t mask = Genotype24(next[slot]) ^ Genotype24(population[parents[2 * k]]);
+                origins[slot].mask = origins[slot + 1].mask = mask;
+            }
+    }
+    for (int i = elites + 2 * pairs; i < n; ++i) {
+        const std::uint16_t parent = parents[i - elites];
+        next[static_cast<std::size_t>(i)] = population[parent];
+        inherited[i] = fitness[parent];
+        if (origins) origins[i] = {SlotKind::copy, {parent, 0}, 0, 0};
+    }
+    scratch.copiesFrom = elites + 2 * pairs;
+    CopyPopulation(next, buffers.population, n);
+}
+
 }  // namespace
 
 RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observers, RunBuffers& buffers,
@@ -159,8 +232,8 @@ RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observ
         throw std::invalid_argument(std::string("RunSolver: ") + invalid);
     if (const std::string bad = ValidateAlgorithm(setup.algorithm, params.populationSize); !bad.empty())
         throw std::invalid_argument("RunSolver: " + bad);
-    if (setup.mutation && setup.algorithm.method != Method::geneticAlgorithm)
-        throw std::invalid_argument("RunSolver: a custom mutation needs the genetic algorithm");
+    if ((setup.mutation || setup.selection || setup.crossover) && setup.algorithm.method != Method::geneticAlgorithm)
+        throw std::invalid_argument("RunSolver: a custom operator needs the genetic algorithm");
     if (IsBaseline(setup.algorithm.method)) return RunBaseline(setup, observers, buffers, stop);
     RunOutcome outcome;
     outcome.seed = setup.seed;
@@ -180,6 +253,8 @@ RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observ
         if (algorithm.method == Method::randomSearch) record->origins.fill({SlotKind::random, {0, 0}, 0, 0});
         recorder->onInitial(population.data(), n);
     }
+    std::unique_ptr<CustomStepScratch> custom;
+    if (setup.selection || setup.crossover) custom = std::make_unique<CustomStepScratch>();
     GenerationView view;
     const int mutationThreshold = MutationThreshold(params.mutationProbability);
     for (int g = 0; g < params.generationCount; ++g) {
@@ -188,8 +263,9 @@ RunOutcome RunSolver(const RunSetup& setup, std::span<RunObserver* const> observ
             InitPopulation(n, population, rng);  // nothing inherited: N fresh poses
         } else {
             if (!scratch.evaluated) EvaluateGeneration(setup.geometry, n, buffers, view, algorithm.encoding);
-            ReproduceWith(algorithm, n, params.crossoverRate, buffers.fitness.data(), population, scratch, rng,
-                          record ? record->origins.data() : nullptr);
+            SlotOrigin* origins = record ? record->origins.data() : nullptr;
+            if (custom) ReproduceCustom(setup, g, buffers, rng, *custom, origins);
+            else ReproduceWith(algorithm, n, params.crossoverRate, buffers.fitness.data(), population, scratch, rng, origins);
             if (record) {
                 CopyPopulation(population, record->before, n);
                 before = record->before.data();

@@ -33,6 +33,35 @@ public:
     virtual void mutate(int step, Chromosome* genotypes, int count, CrtRandom& rng) = 0;
 };
 
+/// A selection of the caller's own in place of the algorithm's, for the genetic algorithm. Each step,
+/// after the elites have been taken as the algorithm takes them (its elitism, fittest first), it
+/// chooses the parent of every other slot at once: parents[2k] and parents[2k + 1] are crossover
+/// pair k's parents A and B (k < pairs), the rest the selected copies' parents, in slot order. A pair
+/// may name one parent twice: its children are then that parent's copies (less any crossover of the
+/// caller's own). Called on the run's thread, before the crossover; throwing ends the run as
+/// CustomMutation's does.
+class CustomSelection {
+public:
+    virtual ~CustomSelection() = default;
+    /// step: 0-based; fitness[0..populationSize-1]: the population's, each in (0, 1];
+    /// parents[0..count-1] to fill with indices 0..populationSize-1 (RunSolver throws
+    /// std::out_of_range for any other); count = populationSize - elites; pairs: the crossover pairs.
+    virtual void select(int step, const double* fitness, int populationSize, std::uint16_t* parents, int count,
+                        int pairs, CrtRandom& rng) = 0;
+};
+
+/// A crossover of the caller's own in place of the algorithm's, for the genetic algorithm. Each step
+/// with at least one crossover pair it is handed every pair's genotypes at once (gene bytes, before
+/// any Gray decoding): pair k's parents A and B at genotypes[2k] and genotypes[2k + 1], which it
+/// replaces in place by children 1 and 2, the slots elites + 2k and elites + 2k + 1. Called on the
+/// run's thread, after the selection and before the mutation; throwing ends the run.
+class CustomCrossover {
+public:
+    virtual ~CustomCrossover() = default;
+    /// step: 0-based; genotypes[0..2 * pairs - 1]; pairs >= 1.
+    virtual void cross(int step, Chromosome* genotypes, int pairs, CrtRandom& rng) = 0;
+};
+
 /// Everything a run depends on: the same setup gives the same run, byte for byte.
 struct RunSetup {
     RunSetup() = default;
@@ -46,6 +75,10 @@ struct RunSetup {
     /// The caller's own mutation in place of algorithm's, or nullptr; the genetic algorithm only
     /// (RunSolver refuses it for any other method). Its run is the same as long as it is.
     CustomMutation* mutation = nullptr;
+    /// The caller's own selection and crossover, or nullptr, under the same terms as mutation. A run
+    /// without any of the three takes the algorithm's own operators and nothing else.
+    CustomSelection* selection = nullptr;
+    CustomCrossover* crossover = nullptr;
 };
 
 /// One finished generation, as the observers see it. Pointers stay valid only during the call.

@@ -389,6 +389,87 @@ TEST(RunSolver, ACustomMutationDoingTheBuiltInOnesWorkMakesTheSameRun) {
     }
 }
 
+// A custom selection and crossover that do the built-in ones' work with the run's generator: the
+// selection draws each pair's parents and then its mask, as the built-in step does, and the crossover
+// applies the masks kept. The run must be the built-in run, byte for byte: the hooks see the right
+// fitness, fill the right slots in the right order, and the elites and copies keep their fitness.
+struct BuiltInTournamentAsCustom final : CustomSelection, CustomCrossover {
+    Algorithm algorithm;
+    std::vector<std::uint32_t> masks;
+    int crossSteps = 0;
+    void select(int, const double* fitness, int n, std::uint16_t* parents, int count, int pairs, CrtRandom& rng) override {
+        const auto draw = [&] {
+            int best = Rand(rng) % n;
+            for (int k = 1; k < algorithm.tournamentSize; ++k) {
+                const int drawn = Rand(rng) % n;
+                if (fitness[drawn] > fitness[best]) best = drawn;
+            }
+            return static_cast<std::uint16_t>(best);
+        };
+        masks.clear();
+        for (int k = 0; k < pairs; ++k) {
+            do {
+                parents[2 * k] = draw();
+                parents[2 * k + 1] = draw();
+            } while (parents[2 * k] == parents[2 * k + 1]);
+            masks.push_back(DrawCrossoverMask(algorithm.crossover, rng));
+        }
+        for (int i = 2 * pairs; i < count; ++i) parents[i] = draw();
+    }
+    void cross(int, Chromosome* genotypes, int pairs, CrtRandom&) override {
+        ++crossSteps;
+        ASSERT_EQ(static_cast<std::size_t>(pairs), masks.size());
+        for (int k = 0; k < pairs; ++k) {
+            const Chromosome a = genotypes[2 * k], b = genotypes[2 * k + 1];
+            CrossoverMasked(a, b, masks[static_cast<std::size_t>(k)], genotypes[2 * k], genotypes[2 * k + 1]);
+        }
+    }
+};
+
+TEST(RunSolver, ACustomSelectionAndCrossoverDoingTheBuiltInOnesWorkMakeTheSameRun) {
+    Algorithm a;
+    a.selection = Selection::tournament;
+    a.tournamentSize = 3;
+    Algorithm b = a;
+    b.encoding = Encoding::gray;
+    b.elitism = 4;
+    b.crossover = CrossoverOperator::uniform;
+    b.mutation = MutationOperator::creep;
+    b.creepStep = 3;
+    for (const Algorithm& algorithm : {a, b}) {
+        const SolverParams params{30, 40, 0.7, 0.2};
+        const auto builtIn = RunOnce(params, 11, 300, 120, nullptr, nullptr, nullptr, {}, algorithm);
+        BuiltInTournamentAsCustom custom;
+        custom.algorithm = algorithm;
+        auto run = std::make_unique<Finished>();
+        RunSetup setup{params, MakeGeometry(300, 120), 11, algorithm};
+        setup.selection = &custom;
+        setup.crossover = &custom;
+        (void)RunWithFiles(setup, run->dir.c_str());
+        EXPECT_EQ(run->results(), builtIn->results());
+        EXPECT_EQ(run->fitness(), builtIn->fitness());
+        EXPECT_EQ(custom.crossSteps, 40);
+    }
+}
+
+struct OutOfRangeSelection final : CustomSelection {
+    void select(int, const double*, int n, std::uint16_t* parents, int count, int, CrtRandom&) override {
+        std::fill(parents, parents + count, static_cast<std::uint16_t>(0));
+        parents[count - 1] = static_cast<std::uint16_t>(n);
+    }
+};
+
+TEST(RunSolver, ACustomSelectionChoosingNoMemberOfThePopulationIsRefused) {
+    OutOfRangeSelection selection;
+    RunSetup setup{SolverParams{10, 5, 0.5, 0.1}, MakeGeometry(300, 120), 1, Algorithm{}};
+    setup.selection = &selection;
+    EXPECT_THROW(RunSolver(setup, {}), std::out_of_range);
+    Algorithm random;
+    random.method = Method::randomSearch;
+    setup.algorithm = random;
+    EXPECT_THROW(RunSolver(setup, {}), std::invalid_argument);
+}
+
 TEST(RunSolver, ACustomMutationNeedsTheGeneticAlgorithm) {
     BuiltInAsCustom custom;
     Algorithm random;
