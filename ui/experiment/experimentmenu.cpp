@@ -60,8 +60,8 @@ void AddExperimentMenu(QMainWindow* window, const ExperimentMenuActions& actions
             ShowMessageBox(window, QMessageBox::Warning, ExperimentWindow::tr("レポートを書き出せません: %1").arg(refusal));
             return;
         }
-        const QString path = QFileDialog::getSaveFileName(window, ExperimentWindow::tr("レポートを書き出す"), QStringLiteral("report.html"),
-                                                          ExperimentWindow::tr("HTML ファイル (*.html)"));
+        const QString path = GetSaveFileName(window, ExperimentWindow::tr("レポートを書き出す"), QStringLiteral("report.html"),
+                                          ExperimentWindow::tr("HTML ファイル (*.html)"));
         if (!path.isEmpty()) actions.exportReport(path);
     });
     file->addSeparator();
