@@ -8,6 +8,7 @@
 #include <iterator>
 #include <set>
 #include <sstream>
+#include <unordered_set>
 #include <utility>
 
 #include "batch/sweep_table.h"
@@ -83,7 +84,7 @@ session::SweepPlanFault PlansOf(const std::vector<TableConfiguration>& configura
 void ReadSweepForExperiment(const std::string& path, OpenedSweep& opened, const std::atomic<bool>& stop,
                             std::atomic<long long>& bytesRead, void (*seam)(long long)) {
     session::ConfigurationGroups groups;
-    std::set<std::uint32_t> seen;
+    std::unordered_set<std::uint32_t> seen;  // a million rows: a hash, not a tree
     std::set<std::pair<int, int>> placed;
     opened.error = session::ReadSweepFile(path, path, session::SweepFileRules{},
                                           [&](const ParsedSweepRow& row, long long, std::string_view text) {
