@@ -58,6 +58,27 @@ TEST(ReportText, SweepSummaryErtUnderItsHeading) {
     }
 }
 
+// The line under a chart saved alone begins with the epsilon the runs were measured at, or, for a
+// file that did not record it, says it was assumed in the words the readers of such files use.
+TEST(ReportText, SetupLineSaysWhenEpsilonWasAssumed) {
+    using kelvora::report::Language;
+    std::vector<kelvora::SweepResult> runs(2);
+    runs[1].combination.seed = 1;
+    const struct {
+        double epsilon;
+        bool recorded;
+        Language language;
+        const char* begins;
+    } rows[] = {{20, true, Language::English, "ε = 20 px · 2 seeds (0..1) × 1 target (0, 0) · "},
+                {20, true, Language::Japanese, "ε = 20 px · 2 シード (0..1) × 1 目標点 (0, 0) · "},
+                {0.5, false, Language::English, "ε not recorded; assumed 0.5 · 2 seeds"},
+                {0.5, false, Language::Japanese, "ε の記録なし、0.5 と仮定 · 2 シード"}};
+    for (const auto& r : rows) {
+        const std::string line = kelvora::report::SetupLine(runs, r.epsilon, r.recorded, r.language);
+        EXPECT_EQ(line.substr(0, std::string(r.begins).size()), r.begins) << line;
+    }
+}
+
 TEST(UiLanguage, EnglishOnlyWhereTheEnvironmentAsksForIt) {
     const struct {
         const char *lcAll, *lcMessages, *lang, *language;

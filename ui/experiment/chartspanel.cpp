@@ -70,7 +70,7 @@ ChartsPanel::ChartsPanel(QWidget* parent) : QWidget(parent) {
     connect(target, &QComboBox::currentIndexChanged, m_plots, [this](int i) { m_plots->setOptimumTarget(i == 1); });
 }
 
-void ChartsPanel::showRuns(std::vector<PlotGroup> groups, double epsilon, StatisticsPanel::Gathered statistics,
+void ChartsPanel::showRuns(std::vector<PlotGroup> groups, double epsilon, bool epsilonRecorded, StatisticsPanel::Gathered statistics,
                            const std::vector<std::vector<kelvora::SweepResult>>& results, const QString& varied) {
     if (!varied.isEmpty())
         if (const int at = m_response->parameter()->findData(varied); at >= 0) m_response->parameter()->setCurrentIndex(at);
@@ -83,7 +83,7 @@ void ChartsPanel::showRuns(std::vector<PlotGroup> groups, double epsilon, Statis
     std::vector<kelvora::SweepResult> all;
     for (const kelvora::SweepResult* r : runs) all.push_back(*r);
     m_caption = QString::fromStdString(kelvora::report::SetupLine(
-        all, epsilon, true,
+        all, epsilon, epsilonRecorded,
         kelvora::session::EnglishFromEnvironment() ? kelvora::report::Language::English : kelvora::report::Language::Japanese));
     m_response->setRuns(std::move(runs));
 }
@@ -103,7 +103,7 @@ void ChartsPanel::savePlot(bool svg) {
         svg ? ExperimentWindow::tr("SVG 画像 (*.svg)") : ExperimentWindow::tr("PNG 画像 (*.png)"));
     if (path.isEmpty()) return;
     const QByteArray name = QFile::encodeName(path);
-    if (const QString reason = diagram ? SaveCriticalDifference(name, *m_statistics->criticalDifference())
+    if (const QString reason = diagram ? SaveCriticalDifference(name, *m_statistics->criticalDifference(), m_caption)
                                        : ExperimentPlots::save(view, name, m_caption);
         !reason.isEmpty())
         ShowMessageBox(this, QMessageBox::Warning,

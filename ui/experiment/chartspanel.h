@@ -30,11 +30,14 @@ public:
     ResponsePanel* response() const { return m_response; }
     QLabel* hint() const { return m_hint; }
     QLabel* staleNote() const { return m_staleNote; }
+    /// The line saved under a chart of the runs shown.
+    const QString& caption() const { return m_caption; }
 
     /// Shows the runs of configurations (their plot groups, statistics and runs, results grouped by
-    /// configuration); epsilon is drawn where it is a number; varied: the parameter the 応答 tab
-    /// takes ("" leaves its choice).
-    void showRuns(std::vector<PlotGroup> groups, double epsilon, StatisticsPanel::Gathered statistics,
+    /// configuration); epsilon is drawn where it is a number, epsilonRecorded false when the runs'
+    /// file did not say it (the saved charts' caption says it was assumed); varied: the parameter the
+    /// 応答 tab takes ("" leaves its choice).
+    void showRuns(std::vector<PlotGroup> groups, double epsilon, bool epsilonRecorded, StatisticsPanel::Gathered statistics,
                   const std::vector<std::vector<kelvora::SweepResult>>& results, const QString& varied);
     /// The stale note, and the charts greyed.
     void setStale(bool stale);
