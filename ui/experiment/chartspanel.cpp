@@ -13,8 +13,6 @@
 #include "common/messagebox.h"
 #include "experiment/experimentplots.h"
 #include "experiment/experimentwindow.h"
-#include "report/report.h"
-#include "session/ui_language.h"
 
 namespace kelvora::ui {
 
@@ -70,8 +68,9 @@ ChartsPanel::ChartsPanel(QWidget* parent) : QWidget(parent) {
     connect(target, &QComboBox::currentIndexChanged, m_plots, [this](int i) { m_plots->setOptimumTarget(i == 1); });
 }
 
-void ChartsPanel::showRuns(std::vector<PlotGroup> groups, double epsilon, bool epsilonRecorded, StatisticsPanel::Gathered statistics,
-                           const std::vector<std::vector<kelvora::SweepResult>>& results, const QString& varied) {
+void ChartsPanel::showRuns(std::vector<PlotGroup> groups, double epsilon, StatisticsPanel::Gathered statistics,
+                           const std::vector<std::vector<kelvora::SweepResult>>& results, const QString& varied,
+                           QString caption) {
     if (!varied.isEmpty())
         if (const int at = m_response->parameter()->findData(varied); at >= 0) m_response->parameter()->setCurrentIndex(at);
     m_hint->setVisible(results.empty());
@@ -80,11 +79,7 @@ void ChartsPanel::showRuns(std::vector<PlotGroup> groups, double epsilon, bool e
     std::vector<const kelvora::SweepResult*> runs;
     for (const auto& list : results)
         for (const kelvora::SweepResult& r : list) runs.push_back(&r);
-    std::vector<kelvora::SweepResult> all;
-    for (const kelvora::SweepResult* r : runs) all.push_back(*r);
-    m_caption = QString::fromStdString(kelvora::report::SetupLine(
-        all, epsilon, epsilonRecorded,
-        kelvora::session::EnglishFromEnvironment() ? kelvora::report::Language::English : kelvora::report::Language::Japanese));
+    m_caption = std::move(caption);
     m_response->setRuns(std::move(runs));
 }
 
