@@ -38,6 +38,7 @@
 #include "session/sweep_targets.h"
 #include "experiment/experiment_file.h"
 #include "experiment/lists.h"
+#include "report/summary_text.h"
 
 using namespace kelvora;
 using namespace kelvora::cli;
@@ -613,7 +614,7 @@ private:
 int DeliverSummary(const SweepArgs& a, SweepTally tally, OutputFile& summaryFile, int status) {
     const std::vector<SweepSummaryRow> summary = Summarise(std::move(tally));
     // With the rows on standard output the printed summary would land among them: --summary has it.
-    if (!a.quiet && a.output != "-") std::fputs(SummaryText(summary, a.plan.epsilon).c_str(), stdout);
+    if (!a.quiet && a.output != "-") std::fputs(report::SummaryText(summary, a.plan.epsilon).c_str(), stdout);
     if (const std::string reason = summaryFile.fd >= 0 ? WriteWhole(summaryFile, experiment::LabelledSummaryCsv(summary)) : "";
         !reason.empty()) {
         std::fprintf(stderr, "kelvora-cli sweep: %s: cannot write the summary: %s\n", Printable(a.summary).c_str(),

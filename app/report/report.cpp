@@ -308,9 +308,11 @@ std::string SetupLine(const ReportInput& in) {
     const Words w{in.language};
     const RunsByConfiguration& runs = in.runs;
     const std::size_t seeds = runs.groups.empty() ? 0 : runs.groups.front().seeds.size();
-    std::string line = "ε = " + ExactText(in.epsilon) + " px" +
-                       (in.epsilonRecorded ? "" : w(" (not recorded; assumed)", " (記録なし、仮定)")) + " · " +
-                       std::to_string(seeds) + w(seeds == 1 ? " seed (" : " seeds (", " シード (") + SeedsText(runs) + ") × " +
+    // Runs of a file that did not record their epsilon: in the words the file's readers use.
+    std::string line = (in.epsilonRecorded ? "ε = " + ExactText(in.epsilon) + " px"
+                                           : w("ε not recorded; assumed ", "ε の記録なし、") + ExactText(in.epsilon) +
+                                                 w("", " と仮定")) +
+                       " · " + std::to_string(seeds) + w(seeds == 1 ? " seed (" : " seeds (", " シード (") + SeedsText(runs) + ") × " +
                        std::to_string(runs.targets.size()) + w(runs.targets.size() == 1 ? " target " : " targets ", " 目標点 ");
     for (std::size_t t = 0; t < runs.targets.size() && t < 4; ++t) line += (t ? ", " : "") + TargetText(runs.targets[t]);
     if (runs.targets.size() > 4) line += ", …";

@@ -1,6 +1,5 @@
 #include "batch/sweep_table.h"
 
-#include <cmath>
 #include <cstdio>
 #include <limits>
 
@@ -239,57 +238,6 @@ std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows) {
                AlgorithmColumns(r.algorithm) + "," + std::to_string(r.runs) + "," + proportion(r.reached) + "," +
                proportion(r.withinEpsilon) + "," + quartiles(r.eliteDistance) + "," + quartiles(r.firstWithinEpsilon) +
                "," + std::to_string(r.firstWithinEpsilon.count) + "," + ExactText(r.ertEvaluations) + "\n";
-    }
-    return out;
-}
-
-std::string SummaryText(const std::vector<SweepSummaryRow>& rows, double epsilon) {
-    // The algorithm is a last column of its own only when a row's is not the classic one.
-    bool algorithms = false;
-    for (const SweepSummaryRow& r : rows) algorithms = algorithms || !r.algorithm.classic();
-    auto tail = [algorithms](const char* ert, const std::string& algorithm) {
-        char b[128];
-        if (algorithms) std::snprintf(b, sizeof b, "%-17s  %s\n", ert, algorithm.c_str());
-        else std::snprintf(b, sizeof b, "%s\n", ert);
-        return std::string(b);
-    };
-    // Text padded to a width in columns: the en dash of a range takes one column and three bytes.
-    auto padded = [](const std::string& text, std::size_t width) {
-        std::size_t columns = 0;
-        for (const char c : text) columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-        return text + std::string(columns < width ? width - columns : 0, ' ');
-    };
-    std::string out;
-    char line[512];
-    std::snprintf(line, sizeof line, "%10s %11s %9s %8s %6s  %-24s  %-24s  ", "population", "generations",
-                  "crossover", "mutation", "runs", "reached optimum (95% CI)",
-                  ("within " + ExactText(epsilon) + " px (95% CI)").c_str());
-    out += line + padded("elite distance median, q1–q3", 30) + "  " +
-           padded("first gen within median, q1–q3 (runs)", 40) + "  " + tail("ERT (evaluations)", "algorithm");
-    auto percent = [](const Proportion& p) {
-        char b[64];
-        std::snprintf(b, sizeof b, "%5.1f%% [%5.1f, %5.1f]", 100.0 * p.rate, 100.0 * p.low, 100.0 * p.high);
-        return std::string(b);
-    };
-    for (const SweepSummaryRow& r : rows) {
-        char distance[96];
-        std::snprintf(distance, sizeof distance, "%.4g, %.4g–%.4g", r.eliteDistance.median, r.eliteDistance.q1,
-                      r.eliteDistance.q3);
-        // The median of the first generation within epsilon is over the runs that came there.
-        char first[128];
-        if (r.firstWithinEpsilon.count > 0)
-            std::snprintf(first, sizeof first, "%g, %g–%g (%lld of %lld)", r.firstWithinEpsilon.median,
-                          r.firstWithinEpsilon.q1, r.firstWithinEpsilon.q3, r.firstWithinEpsilon.count, r.runs);
-        else
-            std::snprintf(first, sizeof first, "- (0 of %lld)", r.runs);
-        // A whole number of evaluations, as the window and the reports print it.
-        char ert[32];
-        if (std::isinf(r.ertEvaluations)) std::snprintf(ert, sizeof ert, "%s", "∞");
-        else std::snprintf(ert, sizeof ert, "%.0f", r.ertEvaluations);
-        std::snprintf(line, sizeof line, "%10d %11d %9g %8g %6lld  %-24s  %-24s  ", r.params.populationSize,
-                      r.params.generationCount, r.params.crossoverRate, r.params.mutationProbability, r.runs,
-                      percent(r.reached).c_str(), percent(r.withinEpsilon).c_str());
-        out += line + padded(distance, 30) + "  " + padded(first, 40) + "  " + tail(ert, AlgorithmSummary(r.algorithm));
     }
     return out;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The sweep's tidy CSV: its header, one row per run and back, the sweep's fingerprint, and the
-// summary table. Shared by kelvora-cli's `sweep` (writing and resuming), `sweep-merge` and `ecdf`, and
+// The sweep's tidy CSV: its header, one row per run and back, the sweep's fingerprint and the
+// summary as CSV. Shared by kelvora-cli's `sweep` (writing and resuming), `sweep-merge` and `ecdf`, and
 // the window's experiments.
 
 #include <cstdint>
@@ -71,10 +71,5 @@ private:
 /// The summary as CSV (header line, one row per parameter set); first_generation_within_epsilon_runs
 /// counts the runs its quartiles are taken over.
 std::string SummaryCsv(const std::vector<SweepSummaryRow>& rows);
-
-/// The summary as a table for a terminal: rates with their 95% intervals in square brackets, the
-/// median and quartiles as "median, q1–q3", the first generation within epsilon with the runs it is
-/// taken over ("(14 of 100)"), the ERT in whole evaluations ("∞": none came within), and the algorithm when one is not the classic one.
-std::string SummaryText(const std::vector<SweepSummaryRow>& rows, double epsilon);
 
 }  // namespace kelvora

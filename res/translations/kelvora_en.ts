@@ -870,7 +870,7 @@ Repeat it with %2</translation>
     </message>
     <message>
         <source>レポートを書き出す(&amp;H)...</source>
-        <translation>Export Report...</translation>
+        <translation>Export Report as &amp;HTML...</translation>
     </message>
     <message>
         <source>レポートを書き出す</source>

@@ -205,6 +205,19 @@ void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
             QCOMPARE(opened->summary()->item(row, column)->text(), window->summary()->item(row, column)->text());
     }
     QCOMPARE(opened->runsCsv(), window->runsCsv());
+    // A chart saved alone says the epsilon the file records; of a file written before rows carried
+    // it, that it was assumed.
+    QVERIFY2(opened->chartCaption().startsWith(QStringLiteral("ε = ")), qPrintable(opened->chartCaption()));
+    QByteArray older = QByteArray::fromStdString(kelvora::SweepHeaderWithoutEpsilon());
+    for (const QByteArray& row : window->runsCsv().split('\n').mid(1))
+        if (!row.isEmpty()) older += row.left(row.lastIndexOf(',')) + '\n';
+    const QString olderCsv = dir.filePath(QStringLiteral("older.csv"));
+    QFile olderFile(olderCsv);
+    QVERIFY(olderFile.open(QIODevice::WriteOnly) && olderFile.write(older) == older.size());
+    olderFile.close();
+    auto assumed = NewWindow(20, 40);
+    QVERIFY(Open(*assumed, olderCsv));
+    QVERIFY2(assumed->chartCaption().startsWith(QStringLiteral("ε の記録なし、0.5 と仮定 · ")), qPrintable(assumed->chartCaption()));
     const QString svg = dir.filePath(QStringLiteral("plot.svg"));
     QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot"), csv, QStringLiteral("--output"), svg}), 0);
     QFile picture(svg);
@@ -520,6 +533,9 @@ void TestExperiment::plotsTheCriticalDifferenceAndTheResponseOfASweepCsv() {
         return m.hasMatch() ? m.captured(1).toDouble() : -1.0;
     };
     QVERIFY(std::abs(drawnCd(svg) - 3.633 / std::sqrt(2.0) * std::sqrt(20.0 / 12.0)) < 2e-3);
+    // Under the diagram the line every chart saved alone carries: what the runs are.
+    const QByteArray cdCaption = svg.mid(svg.indexOf("<desc>"), svg.indexOf("</desc>") - svg.indexOf("<desc>"));
+    for (const char* part : {"ε = 20 px", "(1..3)", "(68, 180), (-50, 20)"}) QVERIFY2(cdCaption.contains(part), cdCaption.constData());
     const QString cd10 = dir.filePath(QStringLiteral("cd10.svg"));
     QCOMPARE(plot({QStringLiteral("--kind"), QStringLiteral("cd"), QStringLiteral("--alpha=0.1")}, cd10), 0);
     QFile picture10(cd10);
@@ -650,7 +666,10 @@ void TestExperiment::reportIsOfTheRunsShownAndRefusedWhileStale() {
     QVERIFY(window->run());
     QVERIFY(finished.wait(30000));
     QCOMPARE(window->reportRefusal(), QString());
+    QSignalSpy written(window.get(), &ExperimentWindow::reportWritten);
     QCOMPARE(window->exportReport(path), QString());
+    QVERIFY(written.wait(30000));  // built off the window's thread
+    QCOMPARE(written.first().first().toString(), QString());
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray html = file.readAll();

@@ -98,7 +98,7 @@ void ChartsPanel::savePlot(bool svg) {
         svg ? ExperimentWindow::tr("SVG 画像 (*.svg)") : ExperimentWindow::tr("PNG 画像 (*.png)"));
     if (path.isEmpty()) return;
     const QByteArray name = QFile::encodeName(path);
-    if (const QString reason = diagram ? SaveCriticalDifference(name, *m_statistics->criticalDifference())
+    if (const QString reason = diagram ? SaveCriticalDifference(name, *m_statistics->criticalDifference(), m_caption)
                                        : ExperimentPlots::save(view, name, m_caption);
         !reason.isEmpty())
         ShowMessageBox(this, QMessageBox::Warning,

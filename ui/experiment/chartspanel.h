@@ -30,6 +30,8 @@ public:
     ResponsePanel* response() const { return m_response; }
     QLabel* hint() const { return m_hint; }
     QLabel* staleNote() const { return m_staleNote; }
+    /// The line saved under a chart of the runs shown.
+    const QString& caption() const { return m_caption; }
 
     /// Shows the runs of configurations (their plot groups, statistics and runs, results grouped by
     /// configuration); epsilon is drawn where it is a number; varied: the parameter the 応答 tab

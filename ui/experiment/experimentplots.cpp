@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGraphicsTextItem>
+#include <QImage>
 #include <QTextDocument>
 #include <QTextOption>
 #include <QLegend>
@@ -401,22 +402,23 @@ void ExperimentPlots::buildConvergence() {
 
 QString ExperimentPlots::convergenceNote() const { return m_convergenceNote->toPlainText(); }
 
-QString ExperimentPlots::save(QChartView* view, const QByteArray& path, const QString& caption) {
-    // The caption's band under the chart: as many lines as the text wraps to in the chart's width.
-    QFont font = view->font();
+QString SaveCaptionedPicture(const QByteArray& path, QSize size, const std::function<void(QPainter&)>& paint,
+                             const QString& caption, QFont font, const QString& title) {
+    // The caption's band under the picture: as many lines as the text wraps to in its width.
     font.setPointSizeF(font.pointSizeF() > 0 ? font.pointSizeF() * 0.9 : 9.0);
     const int margin = 8;
-    const QRect chartRect(QPoint(0, 0), view->size());
     const int band = caption.isEmpty() ? 0
-                                       : QFontMetrics(font).boundingRect(QRect(0, 0, chartRect.width() - 2 * margin, 10000),
+                                       : QFontMetrics(font).boundingRect(QRect(0, 0, size.width() - 2 * margin, 10000),
                                                                          Qt::TextWordWrap, caption).height() + 2 * margin;
-    const QSize size(chartRect.width(), chartRect.height() + band);
+    const QSize whole(size.width(), size.height() + band);
     const auto draw = [&](QPainter& painter) {
-        view->render(&painter, chartRect);
+        painter.save();
+        paint(painter);
+        painter.restore();
         if (band == 0) return;
         painter.setFont(font);
         painter.setPen(QColor(0x44, 0x44, 0x44));
-        painter.drawText(QRect(margin, chartRect.height() + margin, size.width() - 2 * margin, band - 2 * margin),
+        painter.drawText(QRect(margin, size.height() + margin, whole.width() - 2 * margin, band - 2 * margin),
                          Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, caption);
     };
     QByteArray bytes;
@@ -425,16 +427,16 @@ QString ExperimentPlots::save(QChartView* view, const QByteArray& path, const QS
     if (path.toLower().endsWith(".svg")) {
         QSvgGenerator generator;
         generator.setOutputDevice(&buffer);
-        generator.setSize(size);
-        generator.setViewBox(QRect(QPoint(0, 0), size));
-        generator.setTitle(view->chart()->title());
+        generator.setSize(whole);
+        generator.setViewBox(QRect(QPoint(0, 0), whole));
+        if (!title.isEmpty()) generator.setTitle(title);
         if (!caption.isEmpty()) generator.setDescription(caption);
         QPainter painter;
         if (!painter.begin(&generator)) return QStringLiteral("the SVG picture could not be drawn");
         draw(painter);
         if (!painter.end()) return QStringLiteral("the SVG picture could not be drawn");
     } else {
-        QImage image(size, QImage::Format_ARGB32);
+        QImage image(whole, QImage::Format_ARGB32);
         image.fill(Qt::white);
         QPainter painter(&image);
         draw(painter);
@@ -442,6 +444,12 @@ QString ExperimentPlots::save(QChartView* view, const QByteArray& path, const QS
         if (!image.save(&buffer, "PNG")) return QStringLiteral("the PNG picture could not be encoded");
     }
     return WriteWholeFile(path, bytes);
+}
+
+QString ExperimentPlots::save(QChartView* view, const QByteArray& path, const QString& caption) {
+    const QRect chart(QPoint(0, 0), view->size());
+    return SaveCaptionedPicture(path, chart.size(), [&](QPainter& painter) { view->render(&painter, chart); }, caption,
+                                view->font(), view->chart()->title());
 }
 
 }  // namespace kelvora::ui

@@ -4,15 +4,18 @@
 // best-so-far distance by generation with its interquartile band. Also drawn without a window by
 // `kelvora --plot`.
 
+#include <functional>
 #include <vector>
 
 #include <QColor>
+#include <QFont>
 #include <QPen>
 #include <QTabWidget>
 
 #include "experiment/experimentdata.h"
 
 class QChartView;
+class QPainter;
 
 class QGraphicsTextItem;
 
@@ -40,6 +43,13 @@ double TickInterval(double span, int most, double smallest = 1.0);
 /// A median over some of a configuration's runs, with how many: "17 (12/100 回)" (English
 /// "17 (12 of 100 runs)"), "—" when count is 0.
 QString MedianOverRuns(double median, long long count, long long runs);
+
+/// Writes a picture of size (pixels) painted by paint, with caption (when not empty) wrapped under
+/// it on lines of its own in font at 90%: SVG when path ends in ".svg" (any case, title and caption
+/// also as the SVG's title and description), else PNG, whole (WriteWholeFile: the old file stays on
+/// failure); path as the file system spells it. Returns "" or the reason.
+QString SaveCaptionedPicture(const QByteArray& path, QSize size, const std::function<void(QPainter&)>& paint,
+                             const QString& caption, QFont font, const QString& title = {});
 
 class ExperimentPlots : public QTabWidget {
     Q_OBJECT

@@ -203,10 +203,10 @@ void ExperimentWindow::finishOpening(std::shared_ptr<SweepOpening> opened) {
     m_done = m_total = opened->sweep.rows;
     updateProgress();
     setStale(false);
+    m_epsilonRecorded = opened->sweep.epsilon.has_value();
     showOutcome(std::move(opened->outcome));
     setWindowTitle(tr("Kelvora — 実験") + QStringLiteral(" — ") + QFileInfo(opened->path).fileName());
     m_runsName = QFileInfo(opened->path).fileName();
-    m_epsilonRecorded = opened->sweep.epsilon.has_value();
     if (!opened->sweep.labelsError.empty())
         ShowMessageBox(this, QMessageBox::Warning,
                        tr("ラベルのファイルを読めません (ラベルは自動でつけます): %1").arg(QString::fromLocal8Bit(opened->sweep.labelsError.c_str())));
@@ -450,6 +450,8 @@ void ExperimentWindow::showOutcome(ExperimentOutcome outcome) {
                        QString::fromStdString(m_model.varied()), std::move(outcome.caption));
 }
 
+QString ExperimentWindow::chartCaption() const { return m_charts->caption(); }
+
 QByteArray ExperimentWindow::runsCsv() const { return QByteArray::fromStdString(m_model.RunsCsv()); }
 
 QString ExperimentWindow::reportRefusal() const {
@@ -463,42 +465,52 @@ QString ExperimentWindow::reportRefusal() const {
 }
 
 QString ExperimentWindow::exportReport(const QString& path) {
-    QString problem = reportRefusal();
-    kelvora::report::ReportInput in;
-    if (problem.isEmpty()) {
-        in.language = kelvora::session::EnglishFromEnvironment() ? kelvora::report::Language::English
-                                                                 : kelvora::report::Language::Japanese;
-        std::vector<kelvora::SweepResult> all;
-        for (const auto& runs : m_model.results()) all.insert(all.end(), runs.begin(), runs.end());
-        in.runs = ex::GroupRuns(all, m_model.labels());
-        // The 統計 tab's baseline: a configuration's label, or its last entry, every pair.
-        const QComboBox* baseline = m_statistics->baseline();
-        const bool every = baseline->currentIndex() == baseline->count() - 1;
-        if (kelvora::report::CompareRuns(in, every ? std::string("all") : baseline->currentText().toStdString(), 0.05))
-            kelvora::report::CompareRuns(in, "", 0.05);
-        const std::string csv = m_model.RunsCsv();
-        in.title = m_model.title().value_or("");
-        in.date = kelvora::report::ReportDate();
-        in.version = kelvora::kVersion;
-        in.epsilon = m_model.epsilon();
-        in.epsilonRecorded = !m_model.opened() || m_epsilonRecorded;
-        in.inputName = m_runsName.toStdString();
-        in.inputSize = csv.size();
-        in.inputSha256 = kelvora::report::Sha256Text(csv);
-        std::vector<ex::PlannedConfiguration> planned;
-        if (m_configs->readPlanned(planned).isEmpty() &&
-            !ex::ExperimentFileText(planned, m_fields->seeds()->text().toStdString(), m_fields->targets()->text().toStdString(),
-                                    m_fields->epsilon()->text().toStdString(), m_model.title(), m_model.notes(),
-                                    in.experimentJson))
-            in.experimentName = "experiment.kelvora.json";
-        else
-            in.experimentJson.clear();
-        if (const QString reason = WriteWholeFile(QFile::encodeName(path), QByteArray::fromStdString(kelvora::report::RenderHtml(in)));
-            !reason.isEmpty())
-            problem = tr("\"%1\" に保存できませんでした。").arg(path) + QLatin1Char('\n') + reason;
+    if (const QString refusal = reportRefusal(); !refusal.isEmpty()) {
+        ShowMessageBox(this, QMessageBox::Warning, tr("レポートを書き出せません: %1").arg(refusal));
+        return refusal;
     }
-    if (!problem.isEmpty()) ShowMessageBox(this, QMessageBox::Warning, tr("レポートを書き出せません: %1").arg(problem));
-    return problem;
+    // What the window shows is taken here; the page is built and written off the window's thread
+    // (thousands of runs take a good part of a second), of a copy of the runs.
+    kelvora::report::ReportInput in;
+    in.language = kelvora::session::EnglishFromEnvironment() ? kelvora::report::Language::English
+                                                             : kelvora::report::Language::Japanese;
+    // The 統計 tab's baseline: a configuration's label, or its last entry, every pair.
+    const QComboBox* baseline = m_statistics->baseline();
+    const std::string compared = baseline->currentIndex() == baseline->count() - 1 ? std::string("all")
+                                                                                   : baseline->currentText().toStdString();
+    in.title = m_model.title().value_or("");
+    in.date = kelvora::report::ReportDate();
+    in.version = kelvora::kVersion;
+    in.epsilon = m_model.epsilon();
+    in.epsilonRecorded = !m_model.opened() || m_epsilonRecorded;
+    in.inputName = m_runsName.toStdString();
+    std::vector<ex::PlannedConfiguration> planned;
+    if (m_configs->readPlanned(planned).isEmpty() &&
+        !ex::ExperimentFileText(planned, m_fields->seeds()->text().toStdString(), m_fields->targets()->text().toStdString(),
+                                m_fields->epsilon()->text().toStdString(), m_model.title(), m_model.notes(), in.experimentJson))
+        in.experimentName = "experiment.kelvora.json";
+    else
+        in.experimentJson.clear();
+    setCursor(Qt::BusyCursor);
+    RunInBackground<QString>(
+        this,
+        [in = std::move(in), model = m_model, compared, name = QFile::encodeName(path)]() mutable {
+            std::vector<kelvora::SweepResult> all;
+            for (const auto& runs : model.results()) all.insert(all.end(), runs.begin(), runs.end());
+            in.runs = ex::GroupRuns(all, model.labels());
+            if (kelvora::report::CompareRuns(in, compared, 0.05)) kelvora::report::CompareRuns(in, "", 0.05);
+            const std::string csv = model.RunsCsv();
+            in.inputSize = csv.size();
+            in.inputSha256 = kelvora::report::Sha256Text(csv);
+            return WriteWholeFile(name, QByteArray::fromStdString(kelvora::report::RenderHtml(in)));
+        },
+        [this, path](const QString& reason) {
+            unsetCursor();
+            const QString problem = reason.isEmpty() ? QString() : tr("\"%1\" に保存できませんでした。").arg(path) + QLatin1Char('\n') + reason;
+            if (!problem.isEmpty()) ShowMessageBox(this, QMessageBox::Warning, tr("レポートを書き出せません: %1").arg(problem));
+            emit reportWritten(problem);
+        });
+    return {};
 }
 
 QByteArray ExperimentWindow::summaryCsv() const { return QByteArray::fromStdString(m_model.SummaryCsv()); }

@@ -123,6 +123,8 @@ public:
     /// The line over the charts saying that the results shown belong to the previous table (shown
     /// while the table, seeds, targets or ε have changed since they were run or opened).
     QLabel* staleNote() const { return m_charts->staleNote(); }
+    /// The line under a chart saved alone: what the runs shown are.
+    QString chartCaption() const;
     /// The results shown belong to another table than the one shown: greyed, staleNote() showing.
     bool isStale() const { return m_model.stale(); }
     /// The line under the table saying that an opened file's configurations did not fit in it.
@@ -150,8 +152,9 @@ public:
     /// Why no report can be written of the runs shown now (a sweep going, no runs, one
     /// configuration, runs stale), in the window's words; "" when one can.
     QString reportRefusal() const;
-    /// Writes the lab report of the runs shown (kelvora-cli report's page, the 統計 tab's baseline)
-    /// to path; "" or the reason, which a message box has shown.
+    /// Starts writing the lab report of the runs shown (kelvora-cli report's page, the 統計 tab's
+    /// baseline) to path, built off the window's thread; reportWritten follows. Returns "" or why no
+    /// report can be written (reportRefusal), which a message box has shown.
     QString exportReport(const QString& path);
     /// The labels of the configurations shown, in the summary's order.
     std::vector<QString> labels() const;
@@ -161,6 +164,9 @@ signals:
     void sweepFinished(bool cancelled);
     /// A sweep file given to openSweep has been shown (opened), or was not (a fault, or stopped).
     void sweepOpened(bool opened);
+    /// The report exportReport started has been written ("") or could not be (the reason, which a
+    /// message box has shown).
+    void reportWritten(const QString& problem);
     /// A file that is no sweep CSV was dropped on the window (a results.csv, for the main window's
     /// replay); path is absolute.
     void resultsDropped(const QString& path);

@@ -65,8 +65,15 @@ std::vector<std::string> Labels(const std::vector<kelvora::SweepCombination>& fi
     return labels;
 }
 
+// The line under a chart saved alone, in the language of the environment: what the runs are.
+QString Caption(const std::vector<kelvora::SweepResult>& results, std::optional<double> epsilon) {
+    return QString::fromStdString(kelvora::report::SetupLine(
+        results, epsilon.value_or(kelvora::kDefaultEpsilon), epsilon.has_value(),
+        kelvora::session::EnglishFromEnvironment() ? kelvora::report::Language::English : kelvora::report::Language::Japanese));
+}
+
 int PlotCriticalDifference(const std::vector<kelvora::SweepResult>& results, const QByteArray& input,
-                           const QByteArray& output, double alpha) {
+                           const QByteArray& output, double alpha, std::optional<double> epsilon) {
     const Configurations c = Group(results);
     const std::optional<CriticalDifference> d = CriticalDifferenceOf(Labels(c.first, input), c.runs, alpha);
     if (!d)
@@ -74,13 +81,13 @@ int PlotCriticalDifference(const std::vector<kelvora::SweepResult>& results, con
                                       "targets or more, each target run by every configuration")
                            .arg(QFile::decodeName(input))
                            .arg(c.first.size()));
-    if (const QString reason = SaveCriticalDifference(output, *d); !reason.isEmpty())
+    if (const QString reason = SaveCriticalDifference(output, *d, Caption(results, epsilon)); !reason.isEmpty())
         return Fail(1, QStringLiteral("%1: cannot be written: %2").arg(QFile::decodeName(output), reason));
     return 0;
 }
 
 int PlotResponse(const std::vector<kelvora::SweepResult>& results, const ResponseParameter& parameter,
-                 const QByteArray& input, const QByteArray& output, double epsilon, bool recorded) {
+                 const QByteArray& input, const QByteArray& output, std::optional<double> epsilon) {
     std::vector<const kelvora::SweepResult*> runs;
     for (const kelvora::SweepResult& r : results) runs.push_back(&r);
     QChart* chart = ResponseChart(runs, parameter);
@@ -93,10 +100,7 @@ int PlotResponse(const std::vector<kelvora::SweepResult>& results, const Respons
     view.resize(900, 600);
     view.show();
     QCoreApplication::sendPostedEvents();  // the chart's layout requests: no input is read
-    const QString caption = QString::fromStdString(kelvora::report::SetupLine(
-        results, epsilon, recorded,
-        kelvora::session::EnglishFromEnvironment() ? kelvora::report::Language::English : kelvora::report::Language::Japanese));
-    if (const QString reason = ExperimentPlots::save(&view, output, caption); !reason.isEmpty())
+    if (const QString reason = ExperimentPlots::save(&view, output, Caption(results, epsilon)); !reason.isEmpty())
         return Fail(1, QStringLiteral("%1: cannot be written: %2").arg(QFile::decodeName(output), reason));
     return 0;
 }
@@ -150,9 +154,9 @@ int RunPlotCommand(const QList<QByteArray>& arguments) {
     if (!error.empty()) return Fail(2, QString::fromStdString(error));
     if (!recorded)
         std::fprintf(stderr, "kelvora: %s: %s\n", name.c_str(), kelvora::session::EpsilonNotRecorded().c_str());
-    if (kind == "cd") return PlotCriticalDifference(results, input, output, alpha.value_or(0.05));
+    if (kind == "cd") return PlotCriticalDifference(results, input, output, alpha.value_or(0.05), recorded);
     if (kind == "response")
-        return PlotResponse(results, *parameter, input, output, recorded.value_or(kelvora::kDefaultEpsilon), recorded.has_value());
+        return PlotResponse(results, *parameter, input, output, recorded);
 
     // The chart is laid out as on screen and drawn, but never shown: the widget is not mapped.
     ExperimentPlots plots;
@@ -164,10 +168,7 @@ int RunPlotCommand(const QList<QByteArray>& arguments) {
     plots.setCurrentWidget(view);
     plots.show();
     QCoreApplication::sendPostedEvents();  // the charts' layout requests: no input is read
-    const QString caption = QString::fromStdString(kelvora::report::SetupLine(
-        results, recorded.value_or(kelvora::kDefaultEpsilon), recorded.has_value(),
-        kelvora::session::EnglishFromEnvironment() ? kelvora::report::Language::English : kelvora::report::Language::Japanese));
-    if (const QString reason = ExperimentPlots::save(view, output, caption); !reason.isEmpty())
+    if (const QString reason = ExperimentPlots::save(view, output, Caption(results, recorded)); !reason.isEmpty())
         return Fail(1, QStringLiteral("%1: cannot be written: %2").arg(QFile::decodeName(output), reason));
     return 0;
 }

@@ -14,9 +14,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetricsF>
-#include <QImage>
-#include <QSvgGenerator>
-#include <QBuffer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLegend>
@@ -28,7 +25,6 @@
 #include <QVBoxLayout>
 
 #include "batch/sweep_table.h"
-#include "common/wholefile.h"
 #include "experiment/experimentplots.h"
 #include "experiment/outcomes.h"
 #include "session/labels.h"
@@ -248,35 +244,9 @@ std::optional<CriticalDifference> CriticalDifferenceOf(const std::vector<std::st
     return d;
 }
 
-// Writes a picture painted by paint (size in pixels) as SVG or PNG by the name's suffix, whole (a
-// failure leaves the old file as it was); "" or the reason.
-static QString SavePicture(const QByteArray& path, QSize size, const std::function<void(QPainter&)>& paint) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (path.toLower().endsWith(".svg")) {
-        QSvgGenerator generator;
-        generator.setOutputDevice(&buffer);
-        generator.setSize(size);
-        generator.setViewBox(QRect(QPoint(0, 0), size));
-        QPainter painter;
-        if (!painter.begin(&generator)) return QStringLiteral("the SVG picture could not be drawn");
-        paint(painter);
-        if (!painter.end()) return QStringLiteral("the SVG picture could not be drawn");
-    } else {
-        QImage image(size, QImage::Format_ARGB32);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        paint(painter);
-        painter.end();
-        if (!image.save(&buffer, "PNG")) return QStringLiteral("the PNG picture could not be encoded");
-    }
-    return WriteWholeFile(path, bytes);
-}
-
-QString SaveCriticalDifference(const QByteArray& path, const CriticalDifference& d) {
+QString SaveCriticalDifference(const QByteArray& path, const CriticalDifference& d, const QString& caption) {
     const QSize size = CriticalDifferenceSize(d.labels.size());
-    return SavePicture(path, size, [&](QPainter& p) { PaintCriticalDifference(p, size, d); });
+    return SaveCaptionedPicture(path, size, [&](QPainter& p) { PaintCriticalDifference(p, size, d); }, caption, QFont());
 }
 
 QSize CriticalDifferenceSize(std::size_t k) { return {900, 170 + 24 * static_cast<int>((k + 1) / 2)}; }

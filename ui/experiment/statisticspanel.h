@@ -44,8 +44,8 @@ std::optional<CriticalDifference> CriticalDifferenceOf(const std::vector<std::st
 void PaintCriticalDifference(QPainter& painter, QSize size, const CriticalDifference& d);
 
 /// Writes the diagram as SVG or PNG by the name's suffix (the name as the file system spells it),
-/// whole, as every picture is written; "" or the reason it could not be.
-QString SaveCriticalDifference(const QByteArray& path, const CriticalDifference& d);
+/// whole, with caption under it as every chart saved alone (SaveCaptionedPicture); "" or the reason.
+QString SaveCriticalDifference(const QByteArray& path, const CriticalDifference& d, const QString& caption);
 
 /// The diagram's size for k configurations, pixels.
 QSize CriticalDifferenceSize(std::size_t k);
