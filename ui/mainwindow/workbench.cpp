@@ -156,6 +156,7 @@ QWidget* Workbench::makeStrip() {
     });
     m_pose = new QLabel;
     m_pose->setObjectName(QStringLiteral("BestPose"));
+    m_pose->setWordWrap(true);  // three-digit angles: the optimum goes under the best arm, never cut off
     m_pose->setToolTip(tr("最良の腕の三つの関節の角度 (遺伝子 0〜255) と、目標点に最も近い腕 (最適解) の角度。\n"
                           "関節が三つで目標点の座標は二つなので、同じ点に届く腕は一つではありません (ヘルプの「冗長性」)。"));
     row->addWidget(label);

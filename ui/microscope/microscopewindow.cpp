@@ -74,11 +74,6 @@ MicroscopeWindow::MicroscopeWindow(QWidget* parent) : QMainWindow(parent, Qt::Wi
     }
     m_stages->button(0)->setChecked(true);
     connect(m_stages, &QButtonGroup::idClicked, this, [this](int id) { setStage(static_cast<MicroscopeStage>(id)); });
-    auto* previousSlot = new QPushButton(tr("↑ 前のスロット"), central);
-    auto* nextSlot = new QPushButton(tr("↓ 次のスロット"), central);
-    for (QPushButton* b : {previousSlot, nextSlot}) b->setFocusPolicy(Qt::NoFocus), top->addWidget(b);
-    connect(previousSlot, &QPushButton::clicked, this, [this] { setSlot(m_slot - 1); });
-    connect(nextSlot, &QPushButton::clicked, this, [this] { setSlot(m_slot + 1); });
     top->addStretch(1);
     layout->addLayout(top);
 
@@ -89,18 +84,29 @@ MicroscopeWindow::MicroscopeWindow(QWidget* parent) : QMainWindow(parent, Qt::Wi
         },
         central);
     m_stageView->setObjectName(QStringLiteral("StageView"));
-    m_stageView->setMinimumSize(640, 260);
+    // Narrow enough for a dock beside the dialog on a 1280-wide screen; the pictures scale to their room.
+    m_stageView->setMinimumSize(560, 260);
     layout->addWidget(m_stageView, 3);
+    // The slot's details with the buttons that step through the slots beside them, one over the other.
+    auto* slotRow = new QHBoxLayout;
+    auto* slotButtons = new QVBoxLayout;
     m_details = new QLabel(central);
     m_details->setObjectName(QStringLiteral("SlotDetails"));
     m_details->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_details->setTextFormat(Qt::PlainText);
-    layout->addWidget(m_details);
+    slotRow->addWidget(m_details, 1);
+    auto* previousSlot = new QPushButton(tr("↑ 前のスロット"), central);
+    auto* nextSlot = new QPushButton(tr("↓ 次のスロット"), central);
+    for (QPushButton* b : {previousSlot, nextSlot}) b->setFocusPolicy(Qt::NoFocus), slotButtons->addWidget(b);
+    slotRow->addLayout(slotButtons);
+    connect(previousSlot, &QPushButton::clicked, this, [this] { setSlot(m_slot - 1); });
+    connect(nextSlot, &QPushButton::clicked, this, [this] { setSlot(m_slot + 1); });
+    layout->addLayout(slotRow);
 
     auto* bottom = new QHBoxLayout;
     m_ancestryView = new PictureView([this](QPainter& p, QSize size) { PaintAncestry(p, size, m_ancestry); }, {}, central);
     m_ancestryView->setObjectName(QStringLiteral("AncestryView"));
-    m_ancestryView->setMinimumSize(380, 180);
+    m_ancestryView->setMinimumSize(330, 180);
     bottom->addWidget(m_ancestryView, 3);
     auto* chart = new QChart;
     chart->legend()->hide();
@@ -121,7 +127,7 @@ MicroscopeWindow::MicroscopeWindow(QWidget* parent) : QMainWindow(parent, Qt::Wi
     m_takeover = new QChartView(chart, central);
     m_takeover->setObjectName(QStringLiteral("TakeoverChart"));
     m_takeover->setRenderHint(QPainter::Antialiasing);
-    m_takeover->setMinimumSize(280, 180);
+    m_takeover->setMinimumSize(230, 180);
     bottom->addWidget(m_takeover, 2);
     layout->addLayout(bottom, 2);
 
