@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QSettings>
 #include <QToolButton>
@@ -156,7 +157,6 @@ QWidget* Workbench::makeStrip() {
     });
     m_pose = new QLabel;
     m_pose->setObjectName(QStringLiteral("BestPose"));
-    m_pose->setWordWrap(true);  // three-digit angles: the optimum goes under the best arm, never cut off
     m_pose->setToolTip(tr("最良の腕の三つの関節の角度 (遺伝子 0〜255) と、目標点に最も近い腕 (最適解) の角度。\n"
                           "関節が三つで目標点の座標は二つなので、同じ点に届く腕は一つではありません (ヘルプの「冗長性」)。"));
     row->addWidget(label);
@@ -205,9 +205,15 @@ void Workbench::showBestPose() {
     if (state.eliteFitness <= 0.0) return;
     const kelvora::ArmPose& best = state.elitePose;
     const kelvora::ArmPose& optimum = OptimumFor(model->base(), model->target()).pose;
-    m_pose->setText(tr("最良の腕 (%1, %2, %3)　最適解 (%4, %5, %6)")
-                        .arg(best.a1).arg(best.a2).arg(best.a3)
-                        .arg(optimum.a1).arg(optimum.a2).arg(optimum.a3));
+    QString text = tr("最良の腕 (%1, %2, %3)　最適解 (%4, %5, %6)")
+                       .arg(best.a1).arg(best.a2).arg(best.a3)
+                       .arg(optimum.a1).arg(optimum.a2).arg(optimum.a3);
+    // Three-digit angles may not fit beside the seed in the dialog's width: the optimum then goes
+    // under the best arm, never cut off and never broken inside its angles.
+    const int room = m_pose->parentWidget()->contentsRect().right() - m_pose->parentWidget()->layout()->contentsMargins().right() - m_pose->x();
+    if (m_pose->fontMetrics().horizontalAdvance(text) > room)
+        text.replace(QRegularExpression(QStringLiteral("\\x{3000}| {2,}")), QStringLiteral("\n"));
+    m_pose->setText(text);
 }
 
 QDockWidget* Workbench::dockOf(const QWidget* view) const {
