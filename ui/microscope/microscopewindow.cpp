@@ -84,8 +84,7 @@ MicroscopeWindow::MicroscopeWindow(QWidget* parent) : QMainWindow(parent, Qt::Wi
         },
         central);
     m_stageView->setObjectName(QStringLiteral("StageView"));
-    // Narrow enough for a dock beside the dialog on a 1280-wide screen; the pictures scale to their room.
-    m_stageView->setMinimumSize(560, 260);
+    m_stageView->setMinimumSize(640, 260);
     layout->addWidget(m_stageView, 3);
     // The slot's details with the buttons that step through the slots beside them, one over the other.
     auto* slotRow = new QHBoxLayout;
@@ -106,7 +105,7 @@ MicroscopeWindow::MicroscopeWindow(QWidget* parent) : QMainWindow(parent, Qt::Wi
     auto* bottom = new QHBoxLayout;
     m_ancestryView = new PictureView([this](QPainter& p, QSize size) { PaintAncestry(p, size, m_ancestry); }, {}, central);
     m_ancestryView->setObjectName(QStringLiteral("AncestryView"));
-    m_ancestryView->setMinimumSize(330, 180);
+    m_ancestryView->setMinimumSize(380, 180);
     bottom->addWidget(m_ancestryView, 3);
     auto* chart = new QChart;
     chart->legend()->hide();
@@ -127,7 +126,7 @@ MicroscopeWindow::MicroscopeWindow(QWidget* parent) : QMainWindow(parent, Qt::Wi
     m_takeover = new QChartView(chart, central);
     m_takeover->setObjectName(QStringLiteral("TakeoverChart"));
     m_takeover->setRenderHint(QPainter::Antialiasing);
-    m_takeover->setMinimumSize(230, 180);
+    m_takeover->setMinimumSize(280, 180);
     bottom->addWidget(m_takeover, 2);
     layout->addLayout(bottom, 2);
 
