@@ -6,15 +6,20 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QStyleOptionButton>
+#include <QTableWidget>
 #include <QtTest>
 
 #include "common/aboutdlg.h"
 #include "evolution/evolutionwindow.h"
+#include "landscape/landscapewindow.h"
 #include "common/solvermodel.h"
 #include "mainwindow/groundtruthoverlay.h"
 #include "common/resultsfaulttext.h"
@@ -133,6 +138,7 @@ private slots:
     void resultsFaultsReadAsTheCliWritesThem();
     void textsFitTheirControls_data();
     void textsFitTheirControls();
+    void landscapeFitsADockBesideTheDialog();
 };
 
 void TestEnglish::initTestCase() {
@@ -294,6 +300,27 @@ void TestEnglish::textsFitTheirControls() {
     QCOMPARE(QFontInfo(font).family(), QStringLiteral("IPAPGothic"));
     const int advance = QFontMetrics(font).horizontalAdvance(text);
     QVERIFY2(advance <= width, qPrintable(QStringLiteral("\"%1\" is %2 px wide in %3 px").arg(text).arg(advance).arg(width)));
+}
+
+// The English table's columns are wider than a dock beside the dialog on a 1280-wide screen: the table
+// scrolls sideways on its own, every row still in view, and the view keeps the dock's width.
+void TestEnglish::landscapeFitsADockBesideTheDialog() {
+    LandscapeWindow window(kelvora::Geometry{}, kelvora::Algorithm{});
+    QSignalSpy computed(&window, &LandscapeWindow::computed);
+    QVERIFY(computed.wait(120000));
+    auto* table = window.findChild<QTableWidget*>();
+    QVERIFY(table && table->rowCount() > 0);
+    const QSize dock(600, 600);
+    QVERIFY2(table->horizontalHeader()->length() > dock.width(), "the columns fit: the case is not reached");
+    window.resize(dock);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(window.size(), dock);
+    QTRY_VERIFY(table->horizontalScrollBar()->isVisible());
+    int rows = 0;
+    for (int r = 0; r < table->rowCount(); ++r) rows += table->rowHeight(r);
+    QCOMPARE(table->viewport()->height(), rows);
+    QCOMPARE(table->verticalScrollBar()->maximum(), 0);
 }
 
 QTEST_MAIN(TestEnglish)

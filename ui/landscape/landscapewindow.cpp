@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QProgressBar>
 #include <QPromise>
 #include <QSlider>
@@ -127,7 +128,10 @@ LandscapeWindow::LandscapeWindow(const Geometry& geometry, const Algorithm& algo
     for (int c = 0; c < 6; ++c) m_table->horizontalHeaderItem(c)->setToolTip(tips[c]);
     m_table->verticalHeader()->hide();
     m_table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Narrower than its columns (a view docked beside the dialog on a small screen), the table scrolls
+    // sideways on its own rather than widening the whole view past its dock.
+    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_table->installEventFilter(this);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     layout->addWidget(m_table);
@@ -373,7 +377,19 @@ QSize LandscapeWindow::sizeHint() const {
     return QWidget::sizeHint() + (QSize(kSliceWidth, kSliceSide) - m_picture->sizeHint());
 }
 
+void LandscapeWindow::fitTableHeight() {
+    // Every row in view: the header, the rows and, where the columns are wider than the table, the
+    // scroll bar under them. While the landscape is computed, the empty table takes the room there is.
+    if (m_table->rowCount() == 0) return;
+    int height = m_table->horizontalHeader()->height() + 2 * m_table->frameWidth();
+    for (int r = 0; r < m_table->rowCount(); ++r) height += m_table->rowHeight(r);
+    if (m_table->horizontalHeader()->length() + 2 * m_table->frameWidth() > m_table->width())
+        height += m_table->horizontalScrollBar()->sizeHint().height();
+    if (m_table->height() != height) m_table->setFixedHeight(height);
+}
+
 bool LandscapeWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_table && event->type() == QEvent::Resize) fitTableHeight();
     if (watched == m_picture) {
         if (event->type() == QEvent::MouseMove) {
             const QPoint p = (static_cast<QMouseEvent*>(event)->position() / m_picture->scale()).toPoint();
@@ -402,14 +418,8 @@ void LandscapeWindow::showResult(LandscapeResult result) {
                                  QString::number(s.fdc, 'f', 4)};
         for (int c = 0; c < 6; ++c) m_table->setItem(r, c, new QTableWidgetItem(texts[c]));
     }
-    // Every row in view, without a scroll bar.
-    int height = m_table->horizontalHeader()->height() + 2 * m_table->frameWidth();
-    for (int r = 0; r < m_table->rowCount(); ++r) height += m_table->rowHeight(r);
-    m_table->setFixedHeight(height);
     m_table->resizeColumnsToContents();
-    int width = 2 * m_table->frameWidth();
-    for (int c = 0; c < m_table->columnCount(); ++c) width += m_table->columnWidth(c);
-    m_table->setMinimumWidth(width);
+    fitTableHeight();
     long long binary = 0, gray = 0;
     for (const LandscapeSummary& s : m_result.rows) {
         if (s.neighbourhood.kind == Neighbourhood::Kind::binary) binary = s.localOptima;

@@ -149,6 +149,8 @@ protected:
 
 private:
     void showResult(LandscapeResult result);
+    /// The table as high as its header, its rows and, when it scrolls sideways, its scroll bar.
+    void fitTableHeight();
     void redraw();
     struct MapLoad {
         std::vector<LandscapeMapCell> cells;

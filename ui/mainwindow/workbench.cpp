@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QSettings>
 #include <QToolButton>
@@ -204,9 +205,15 @@ void Workbench::showBestPose() {
     if (state.eliteFitness <= 0.0) return;
     const kelvora::ArmPose& best = state.elitePose;
     const kelvora::ArmPose& optimum = OptimumFor(model->base(), model->target()).pose;
-    m_pose->setText(tr("最良の腕 (%1, %2, %3)　最適解 (%4, %5, %6)")
-                        .arg(best.a1).arg(best.a2).arg(best.a3)
-                        .arg(optimum.a1).arg(optimum.a2).arg(optimum.a3));
+    QString text = tr("最良の腕 (%1, %2, %3)　最適解 (%4, %5, %6)")
+                       .arg(best.a1).arg(best.a2).arg(best.a3)
+                       .arg(optimum.a1).arg(optimum.a2).arg(optimum.a3);
+    // Three-digit angles may not fit beside the seed in the dialog's width: the optimum then goes
+    // under the best arm, never cut off and never broken inside its angles.
+    const int room = m_pose->parentWidget()->contentsRect().right() - m_pose->parentWidget()->layout()->contentsMargins().right() - m_pose->x();
+    if (m_pose->fontMetrics().horizontalAdvance(text) > room)
+        text.replace(QRegularExpression(QStringLiteral("\\x{3000}| {2,}")), QStringLiteral("\n"));
+    m_pose->setText(text);
 }
 
 QDockWidget* Workbench::dockOf(const QWidget* view) const {

@@ -74,11 +74,6 @@ MicroscopeWindow::MicroscopeWindow(QWidget* parent) : QMainWindow(parent, Qt::Wi
     }
     m_stages->button(0)->setChecked(true);
     connect(m_stages, &QButtonGroup::idClicked, this, [this](int id) { setStage(static_cast<MicroscopeStage>(id)); });
-    auto* previousSlot = new QPushButton(tr("↑ 前のスロット"), central);
-    auto* nextSlot = new QPushButton(tr("↓ 次のスロット"), central);
-    for (QPushButton* b : {previousSlot, nextSlot}) b->setFocusPolicy(Qt::NoFocus), top->addWidget(b);
-    connect(previousSlot, &QPushButton::clicked, this, [this] { setSlot(m_slot - 1); });
-    connect(nextSlot, &QPushButton::clicked, this, [this] { setSlot(m_slot + 1); });
     top->addStretch(1);
     layout->addLayout(top);
 
@@ -91,11 +86,21 @@ MicroscopeWindow::MicroscopeWindow(QWidget* parent) : QMainWindow(parent, Qt::Wi
     m_stageView->setObjectName(QStringLiteral("StageView"));
     m_stageView->setMinimumSize(640, 260);
     layout->addWidget(m_stageView, 3);
+    // The slot's details with the buttons that step through the slots beside them, one over the other.
+    auto* slotRow = new QHBoxLayout;
+    auto* slotButtons = new QVBoxLayout;
     m_details = new QLabel(central);
     m_details->setObjectName(QStringLiteral("SlotDetails"));
     m_details->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_details->setTextFormat(Qt::PlainText);
-    layout->addWidget(m_details);
+    slotRow->addWidget(m_details, 1);
+    auto* previousSlot = new QPushButton(tr("↑ 前のスロット"), central);
+    auto* nextSlot = new QPushButton(tr("↓ 次のスロット"), central);
+    for (QPushButton* b : {previousSlot, nextSlot}) b->setFocusPolicy(Qt::NoFocus), slotButtons->addWidget(b);
+    slotRow->addLayout(slotButtons);
+    connect(previousSlot, &QPushButton::clicked, this, [this] { setSlot(m_slot - 1); });
+    connect(nextSlot, &QPushButton::clicked, this, [this] { setSlot(m_slot + 1); });
+    layout->addLayout(slotRow);
 
     auto* bottom = new QHBoxLayout;
     m_ancestryView = new PictureView([this](QPainter& p, QSize size) { PaintAncestry(p, size, m_ancestry); }, {}, central);
