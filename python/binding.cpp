@@ -1332,20 +1332,40 @@ PYBIND11_MODULE(_kelvora, m) {
             const std::string directory = py::module_::import("os").attr("fspath")(directoryValue).cast<std::string>();
             // Checked as compare checks them, before anything is written.
             const experiment::RunsByConfiguration runs = TableRuns(py::none(), results);
+            // Each row's improvements, checked before anything is written: evaluations rising within
+            // the budget, distances falling.
+            std::vector<std::vector<std::pair<long long, double>>> improvements;
+            for (std::size_t i = 0; i < results.size(); ++i) {
+                const std::string at = "results[" + std::to_string(i) + "]: ";
+                const py::dict d = results[i].cast<py::dict>();
+                try {
+                    improvements.push_back(d["improvements"].cast<std::vector<std::pair<long long, double>>>());
+                } catch (const std::exception&) {
+                    throw py::value_error(at + "improvements: not a list of (evaluations, distance)");
+                }
+                const long long budget = d["budget"].cast<long long>();
+                const auto& list = improvements.back();
+                for (std::size_t k = 0; k < list.size(); ++k) {
+                    const bool rising = k == 0 || (list[k].first > list[k - 1].first && list[k].second < list[k - 1].second);
+                    if (!rising || list[k].first < 1 || list[k].first > budget || !(list[k].second >= 0.0))
+                        throw py::value_error(at + "improvements: (" + std::to_string(list[k].first) + ", " +
+                                              py::repr(py::float_(list[k].second)).cast<std::string>() +
+                                              ") is not a closer distance at more evaluations, within 1.." +
+                                              std::to_string(budget));
+                }
+            }
             IohExport out(directory);
             if (std::string failure = out.lock(); !failure.empty()) throw py::value_error("directory: " + failure);
-            std::vector<SweepTarget> targets;
-            for (const py::handle row : results) {
-                const py::dict d = py::reinterpret_borrow<py::object>(row).cast<py::dict>();
+            for (std::size_t i = 0; i < results.size(); ++i) {
+                const py::dict d = results[i].cast<py::dict>();
                 const SweepTarget t{d["target_x"].cast<int>(), d["target_y"].cast<int>()};
-                auto known = std::find(runs.targets.begin(), runs.targets.end(), t);
+                const auto known = std::find(runs.targets.begin(), runs.targets.end(), t);
                 const std::string method = d["method"].cast<std::string>();
-                const std::string info = method + ", budget " + std::to_string(d["budget"].cast<long long>()) + " evaluations";
-                const std::string failure =
-                    out.addEvaluations(method, info, static_cast<int>(known - runs.targets.begin()) + 1,
-                                       d["budget"].cast<long long>(),
-                                       d["improvements"].cast<std::vector<std::pair<long long, double>>>(),
-                                       d["optimum_distance"].cast<double>());
+                const long long budget = d["budget"].cast<long long>();
+                const std::string failure = out.addEvaluations(
+                    method, method + ", budget " + std::to_string(budget) + " evaluations",
+                    static_cast<int>(known - runs.targets.begin()) + 1, budget, improvements[i],
+                    d["optimum_distance"].cast<double>());
                 if (!failure.empty()) throw py::value_error("directory: " + failure);
             }
             if (const std::string failure = out.finish(); !failure.empty()) throw py::value_error("directory: " + failure);
