@@ -27,6 +27,7 @@
 #include "analysis/landscape.h"
 #include "analysis/optimum.h"
 #include "analysis/reachmap.h"
+#include "batch/ioh_export.h"
 #include "batch/sweep.h"
 #include "batch/sweep_table.h"
 #include "ga/algorithm.h"
@@ -749,9 +750,19 @@ py::list Column(const py::object& table, const char* name) {
 
 // What kelvora-cli compare --json says of a configuration.
 py::dict ConfigurationDict(const experiment::ConfigurationRuns& g) {
+    py::dict d;
+    if (!g.method.empty()) {
+        // An optimiser of the caller's own: its name and budget, none of the GA's parameters.
+        for (const char* key : {"population", "generations", "crossover", "mutation", "encoding", "selection", "elitism",
+                                "crossoverOperator", "mutationOperator"})
+            d[key] = py::none();
+        d["algorithm"] = g.method;
+        d["budget"] = g.first.params.generationCount;
+        d["label"] = g.label;
+        return d;
+    }
     const std::vector<std::string> f = AlgorithmFields(g.first.algorithm);
     const SolverParams& p = g.first.params;
-    py::dict d;
     d["population"] = p.populationSize;
     d["generations"] = p.generationCount;
     d["crossover"] = p.crossoverRate;
@@ -768,6 +779,38 @@ py::dict ConfigurationDict(const experiment::ConfigurationRuns& g) {
 
 // The rows of a runs table (a dict of columns or a DataFrame), each read back as its configuration
 // and outcome, grouped by configuration; a bad value is refused naming its row and column.
+experiment::RunsByConfiguration TableRuns(const py::object& table);
+
+experiment::RunsByConfiguration TableRuns(const py::object& table, const py::object& results) {
+    experiment::RunsByConfiguration runs;
+    if (!table.is_none()) runs = TableRuns(table);
+    if (results.is_none()) return runs;
+    // Problem.result() rows: each an optimiser of the caller's own, grouped by its name.
+    std::size_t i = 0;
+    for (const py::handle row : results) {
+        const std::string at = "results[" + std::to_string(i++) + "]: ";
+        experiment::ForeignRun r;
+        try {
+            const py::dict d = py::reinterpret_borrow<py::object>(row).cast<py::dict>();
+            r.method = d["method"].cast<std::string>();
+            r.target = {d["target_x"].cast<int>(), d["target_y"].cast<int>()};
+            r.seed = d["seed"].cast<std::uint32_t>();
+            r.budget = d["budget"].cast<long long>();
+            r.eliteDistance = d["elite_distance"].cast<double>();
+            r.optimumDistance = d["optimum_distance"].cast<double>();
+            r.firstWithin = d["first_evaluation_within_epsilon"].cast<long long>();
+            r.firstAtOptimum = d["first_evaluation_at_optimum"].cast<long long>();
+        } catch (const py::error_already_set& e) {
+            throw py::value_error(at + "not a row of Problem.result() (" + e.what() + ")");
+        } catch (const py::cast_error& e) {
+            throw py::value_error(at + "not a row of Problem.result() (" + e.what() + ")");
+        }
+        if (const experiment::ForeignRunFault fault = runs.AddForeign(r))
+            throw py::value_error(at + experiment::ForeignRunFaultText(fault, r.method));
+    }
+    return runs;
+}
+
 experiment::RunsByConfiguration TableRuns(const py::object& table) {
     const char* const fields[] = {"algorithm", "encoding", "selection", "elitism", "crossover_operator",
                                   "mutation_operator"};
@@ -815,17 +858,18 @@ experiment::RunsByConfiguration TableRuns(const py::object& table) {
     return runs;
 }
 
-py::dict Compare(const py::object& table, const py::object& baseline, const py::object& alphaValue) {
+py::dict Compare(const py::object& table, const py::object& baseline, const py::object& alphaValue,
+               const py::object& results) {
     const std::string alphaText = ArgumentText(alphaValue);
     const auto alpha = session::ParseNumberField({"--alpha", 0, 1, false, true}, alphaText);
     if (!alpha || *alpha >= 1.0) Refuse("alpha", "'" + alphaText + "' is not a level in (0, 1)");
-    experiment::RunsByConfiguration runs = TableRuns(table);
-    const std::size_t n = py::len(Column(table, "seed"));
+    experiment::RunsByConfiguration runs = TableRuns(table, results);
+    const std::size_t n = table.is_none() ? 0 : py::len(Column(table, "seed"));
     if (runs.groups.size() < 2)
         throw py::value_error(runs.groups.empty()
                                   ? std::string("table: no runs to compare")
                                   : "table: the table holds one configuration (" +
-                                        AlgorithmSummary(runs.groups.front().first.algorithm) +
+                                        runs.groups.front().label +
                                         "): nothing to compare it with");
     const std::string label = baseline.is_none() ? std::string() : ArgumentText(baseline);
     const std::optional<report::PairChoice> chosen = report::ChoosePairs(runs, label);
@@ -935,9 +979,10 @@ struct Problem {
         return out;
     }
 
-    py::dict result(const std::string& name) const {
+    py::dict result(const std::string& name, const py::object& seedValue) const {
         py::dict r;
         r["method"] = name;
+        r["seed"] = static_cast<std::uint32_t>(NumberArgument("seed", session::kSeedField, seedValue));
         r["target_x"] = target.x;
         r["target_y"] = target.y;
         r["budget"] = budget;
@@ -951,6 +996,8 @@ struct Problem {
         r["reached_optimum"] = firstAtOptimum > 0;
         r["first_evaluation_at_optimum"] = firstAtOptimum;
         r["first_evaluation_within_epsilon"] = firstWithin;
+        r["epsilon"] = epsilon;
+        r["improvements"] = improvements;
         return r;
     }
 };
@@ -1021,10 +1068,6 @@ py::dict OptimumDict(const Optimum& o) {
     d["fitness"] = o.fitness;
     return d;
 }
-
-struct Table {
-    DistanceTable table;
-};
 
 }  // namespace
 
@@ -1148,7 +1191,9 @@ PYBIND11_MODULE(_kelvora, m) {
           py::arg("target_seed"), py::arg("threads"));
 
     m.def("compare", &Compare, py::arg("table"), py::arg("baseline") = py::none(), py::arg("alpha") = 0.05,
-          "What kelvora-cli compare --json says of a sweep table: each pair's tests and verdict, and Friedman's");
+          py::arg("results") = py::none(),
+          "What kelvora-cli compare --json says of a sweep table (None: none) and Problem.result() rows of\n"
+          "optimisers of your own (results): each pair's tests and verdict, and Friedman's");
 
     py::class_<ExperimentFile>(m, "Experiment",
                                "An experiment file: its configurations, seeds, targets and epsilon, run and saved")
@@ -1204,8 +1249,8 @@ PYBIND11_MODULE(_kelvora, m) {
 
     m.def(
         "outcomes",
-        [](const py::object& table) {
-            const experiment::RunsByConfiguration runs = TableRuns(table);
+        [](const py::object& table, const py::object& results) {
+            const experiment::RunsByConfiguration runs = TableRuns(table, results);
             py::list rows;
             for (const experiment::ConfigurationRuns& g : runs.groups) {
                 const SweepSummaryRow o = experiment::Outcome(g);
@@ -1237,7 +1282,7 @@ PYBIND11_MODULE(_kelvora, m) {
             }
             return rows;
         },
-        py::arg("table"),
+        py::arg("table"), py::arg("results") = py::none(),
         "Each configuration's outcome in a runs table: runs within epsilon and at the optimum with Wilson\n"
         "intervals, quartiles of the final distance and of the first generation within epsilon, the ERT");
 
@@ -1266,8 +1311,9 @@ PYBIND11_MODULE(_kelvora, m) {
              py::arg("target"), py::arg("budget"), py::arg("epsilon") = 0.5)
         .def("evaluate", &Problem::evaluate, py::arg("poses"),
              "The tip's distance (px) to the target for each pose (uint8 [K, 3] or [3]), counted against the budget")
-        .def("result", &Problem::result, py::arg("name") = "mine",
-             "The run's row: the best pose, its distance and gap, and when the optimum and epsilon were reached")
+        .def("result", &Problem::result, py::arg("name") = "mine", py::arg("seed") = 0,
+             "The run's row, for compare, outcomes and ioh_export beside Kelvora's own runs: the method's\n"
+             "name and seed, the best pose, its distance and gap, when the optimum and epsilon were reached")
         .def_property_readonly("target", [](const Problem& p) { return py::make_tuple(p.target.x, p.target.y); })
         .def_readonly("budget", &Problem::budget)
         .def_readonly("evaluations", &Problem::used)
@@ -1278,6 +1324,55 @@ PYBIND11_MODULE(_kelvora, m) {
         .def_property_readonly("optimum_pose", [](const Problem& p) { return PoseTuple(p.optimum.pose); })
         .def_property_readonly("optimum_distance", [](const Problem& p) { return p.optimum.distance; })
         .def_readonly("improvements", &Problem::improvements);
+
+    m.def(
+        "ioh_export",
+        [](const py::object& directoryValue, const py::object& given) {
+            const py::list results(given);
+            const std::string directory = py::module_::import("os").attr("fspath")(directoryValue).cast<std::string>();
+            // Checked as compare checks them, before anything is written.
+            const experiment::RunsByConfiguration runs = TableRuns(py::none(), results);
+            // Each row's improvements, checked before anything is written: evaluations rising within
+            // the budget, distances falling.
+            std::vector<std::vector<std::pair<long long, double>>> improvements;
+            for (std::size_t i = 0; i < results.size(); ++i) {
+                const std::string at = "results[" + std::to_string(i) + "]: ";
+                const py::dict d = results[i].cast<py::dict>();
+                try {
+                    improvements.push_back(d["improvements"].cast<std::vector<std::pair<long long, double>>>());
+                } catch (const std::exception&) {
+                    throw py::value_error(at + "improvements: not a list of (evaluations, distance)");
+                }
+                const long long budget = d["budget"].cast<long long>();
+                const auto& list = improvements.back();
+                for (std::size_t k = 0; k < list.size(); ++k) {
+                    const bool rising = k == 0 || (list[k].first > list[k - 1].first && list[k].second < list[k - 1].second);
+                    if (!rising || list[k].first < 1 || list[k].first > budget || !(list[k].second >= 0.0))
+                        throw py::value_error(at + "improvements: (" + std::to_string(list[k].first) + ", " +
+                                              py::repr(py::float_(list[k].second)).cast<std::string>() +
+                                              ") is not a closer distance at more evaluations, within 1.." +
+                                              std::to_string(budget));
+                }
+            }
+            IohExport out(directory);
+            if (std::string failure = out.lock(); !failure.empty()) throw py::value_error("directory: " + failure);
+            for (std::size_t i = 0; i < results.size(); ++i) {
+                const py::dict d = results[i].cast<py::dict>();
+                const SweepTarget t{d["target_x"].cast<int>(), d["target_y"].cast<int>()};
+                const auto known = std::find(runs.targets.begin(), runs.targets.end(), t);
+                const std::string method = d["method"].cast<std::string>();
+                const long long budget = d["budget"].cast<long long>();
+                const std::string failure = out.addEvaluations(
+                    method, method + ", budget " + std::to_string(budget) + " evaluations",
+                    static_cast<int>(known - runs.targets.begin()) + 1, budget, improvements[i],
+                    d["optimum_distance"].cast<double>());
+                if (!failure.empty()) throw py::value_error("directory: " + failure);
+            }
+            if (const std::string failure = out.finish(); !failure.empty()) throw py::value_error("directory: " + failure);
+        },
+        py::arg("directory"), py::arg("results"),
+        "Writes Problem.result() rows in the IOHprofiler format, as kelvora-cli sweep --ioh writes a sweep's:\n"
+        "one folder per method, each target an instance (numbered in first appearance), each row a run");
 
     m.def(
         "optimum",
@@ -1302,21 +1397,19 @@ PYBIND11_MODULE(_kelvora, m) {
         "The optimum distance (px, float32) for every target offset, rows from y = +199 down, columns from\n"
         "x = -199");
 
-    py::class_<Table>(m, "_DistanceTable");
     m.def(
         "distance_table",
         [](const py::object& target) {
-            auto table = std::make_unique<Table>();
             const Geometry g = TargetGeometry(target);
+            py::array_t<float> out({256, 256, 256});
+            float* to = out.mutable_data();
             {
                 py::gil_scoped_release unlocked;
-                FillDistanceTable(g, table->table);
+                FillDistanceTable(g, to);
             }
-            const double* data = table->table.distance.data();
-            py::object owner = py::cast(std::move(table));
-            return View(data, {256, 256, 256}, owner);
+            return out;
         },
-        py::arg("target"), "Every pose's distance (px) to the target, indexed [a1, a2, a3]");
+        py::arg("target"), "Every pose's distance (px, float32) to the target, indexed [a1, a2, a3]");
 
     m.def(
         "landscape",

@@ -1,6 +1,7 @@
 #include "experiment/outcomes.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <utility>
 
@@ -45,26 +46,86 @@ long long ConfigurationRuns::successes() const {
 
 std::size_t RunsByConfiguration::Add(const SweepResult& run) {
     const std::size_t k = index.Add(run.combination);
-    if (k == groups.size()) groups.push_back({run.combination, {}, {}, {}, {}, {}, {}, {}});
+    if (k == groupOf.size()) {
+        groupOf.push_back(groups.size());
+        groups.push_back({run.combination, {}, {}, {}, {}, {}, {}, {}, {}});
+    }
+    const SweepCombination& c = run.combination;
+    return Record(groupOf[k], c.target, c.seed, run.eliteDistance, run.firstGenerationWithinEpsilon,
+                  run.firstGenerationAtOptimum, run.optimumDistance);
+}
+
+std::string ForeignRunFaultText(const ForeignRunFault& fault, const std::string& method) {
+    const std::string value = std::to_string(fault.value), limit = std::to_string(fault.limit);
+    switch (fault.kind) {
+        case ForeignRunFault::none: return {};
+        case ForeignRunFault::name:
+            return "the method name '" + method + "' is not 1..64 letters, digits, '.', '_' or '-'";
+        case ForeignRunFault::builtIn: return "the method name '" + method + "' is a built-in method's";
+        case ForeignRunFault::budget: return "budget " + value + " is outside 1.." + limit;
+        case ForeignRunFault::evaluations: return "evaluations " + value + " are outside 0.." + limit + " (the budget)";
+        case ForeignRunFault::distance: return "a distance is negative or not a number";
+        case ForeignRunFault::budgetChanged:
+            return "budget " + value + " differs from the " + limit + " of the method's earlier runs";
+    }
+    return {};
+}
+
+ForeignRunFault RunsByConfiguration::AddForeign(const ForeignRun& run, std::size_t* groupIndex) {
+    const std::string& name = run.method;
+    const bool spelled = !name.empty() && name.size() <= 64 && name.front() != '.' &&
+                         std::all_of(name.begin(), name.end(), [](char ch) {
+                             return std::isalnum(static_cast<unsigned char>(ch)) || ch == '.' || ch == '_' || ch == '-';
+                         });
+    if (!spelled) return {ForeignRunFault::name, static_cast<long long>(name.size()), 64};
+    Algorithm parsed;
+    if (name == "all" || ParseMethod(name, parsed).empty()) return {ForeignRunFault::builtIn, 0, 0};
+    if (run.budget < 1 || run.budget > kMaxForeignBudget) return {ForeignRunFault::budget, run.budget, kMaxForeignBudget};
+    for (const long long e : {run.firstWithin, run.firstAtOptimum})
+        if (e < 0 || e > run.budget) return {ForeignRunFault::evaluations, e, run.budget};
+    for (const double d : {run.eliteDistance, run.optimumDistance})
+        if (!(d >= 0.0) || !std::isfinite(d)) return {ForeignRunFault::distance, 0, 0};
+    auto group = std::find_if(groups.begin(), groups.end(), [&](const ConfigurationRuns& g) { return g.method == name; });
+    if (group != groups.end() && group->first.params.generationCount != run.budget)
+        return {ForeignRunFault::budgetChanged, run.budget, group->first.params.generationCount};
+    if (group == groups.end()) {
+        // Counted as a run of population 1 whose generations are evaluations: the ERT, the quartiles
+        // and the tests then read evaluations where a built-in group's read generations.
+        SweepCombination first;
+        first.params.populationSize = 1;
+        first.params.generationCount = static_cast<int>(run.budget);
+        first.target = run.target;
+        first.seed = run.seed;
+        groups.push_back({first, name, name, {}, {}, {}, {}, {}, {}});
+        group = groups.end() - 1;
+    }
+    const std::size_t k = static_cast<std::size_t>(group - groups.begin());
+    Record(k, run.target, run.seed, run.eliteDistance, static_cast<int>(run.firstWithin),
+           static_cast<int>(run.firstAtOptimum), run.optimumDistance);
+    if (groupIndex) *groupIndex = k;
+    return {};
+}
+
+std::size_t RunsByConfiguration::Record(std::size_t k, const SweepTarget& target, std::uint32_t seed, double distance,
+                                        int firstWithin, int firstAtOptimum, double optimum) {
     ConfigurationRuns& g = groups[k];
-    const SweepTarget& target = run.combination.target;
     const auto known = std::find(targets.begin(), targets.end(), target);
     const std::size_t t = static_cast<std::size_t>(known - targets.begin());
     if (known == targets.end()) {
         targets.push_back(target);
-        optimumDistance.push_back(run.optimumDistance);
+        optimumDistance.push_back(optimum);
     }
     g.targetOf.push_back(t);
     if (std::find(g.ownTargets.begin(), g.ownTargets.end(), t) == g.ownTargets.end()) g.ownTargets.push_back(t);
-    g.distances.push_back(run.eliteDistance);
-    g.firstWithin.push_back(run.firstGenerationWithinEpsilon);
-    g.firstAtOptimum.push_back(run.firstGenerationAtOptimum);
-    g.seeds.insert(run.combination.seed);
+    g.distances.push_back(distance);
+    g.firstWithin.push_back(firstWithin);
+    g.firstAtOptimum.push_back(firstAtOptimum);
+    g.seeds.insert(seed);
     return k;
 }
 
 void RunsByConfiguration::Label(const std::vector<std::string>& labels) {
-    for (std::size_t k = 0; k < groups.size() && k < labels.size(); ++k) groups[k].label = labels[k];
+    for (std::size_t k = 0; k < groupOf.size() && k < labels.size(); ++k) groups[groupOf[k]].label = labels[k];
 }
 
 RunsByConfiguration GroupRuns(const std::vector<SweepResult>& results, const std::vector<std::string>& labels) {

@@ -171,19 +171,32 @@ std::vector<int> NeighbourAngles(const Neighbourhood& n, int a) {
     return angles;
 }
 
+namespace {
+
+// Every pose's distance into d (kPoseCount entries), each rounded once to T from the run's double.
+template <typename T>
+void FillDistances(const Geometry& geometry, T* d, unsigned threads) {
+    const LinkTables& t = Tables();
+    ForEachPlane(threads, [&](int a1) {
+        T* out = d + static_cast<std::size_t>(a1) * kPlaneSize;
+        for (int a2 = 0; a2 < 256; ++a2)
+            for (int a3 = 0; a3 < 256; ++a3)
+                *out++ = static_cast<T>(TargetDistance(geometry.targetX, geometry.targetY,
+                                                       Tip(t, a1, a2, a3, geometry.baseX, geometry.baseY)));
+    });
+}
+
+}  // namespace
+
 void FillDistanceTable(const Geometry& geometry, DistanceTable& table, unsigned threads) {
     table.geometry = geometry;
     table.optimum = FindOptimum(geometry.baseX, geometry.baseY, geometry.targetX, geometry.targetY);
     table.distance.resize(kPoseCount);
-    const LinkTables& t = Tables();
-    double* d = table.distance.data();
-    ForEachPlane(threads, [&](int a1) {
-        double* out = d + static_cast<std::size_t>(a1) * kPlaneSize;
-        for (int a2 = 0; a2 < 256; ++a2)
-            for (int a3 = 0; a3 < 256; ++a3)
-                *out++ = TargetDistance(geometry.targetX, geometry.targetY,
-                                        Tip(t, a1, a2, a3, geometry.baseX, geometry.baseY));
-    });
+    FillDistances(geometry, table.distance.data(), threads);
+}
+
+void FillDistanceTable(const Geometry& geometry, float* distance, unsigned threads) {
+    FillDistances(geometry, distance, threads);
 }
 
 std::vector<std::uint32_t> SteepestSuccessors(const DistanceTable& table, const Neighbourhood& neighbourhood,

@@ -63,6 +63,10 @@ struct DistanceTable {
 /// thread count. Takes about 0.1 s of two cores; the vector is reused when it has the size already.
 void FillDistanceTable(const Geometry& geometry, DistanceTable& table, unsigned threads = 0);
 
+/// The same distances as float32 into the caller's buffer of kPoseCount floats (64 MiB), by pose
+/// index, each the double distance rounded to nearest once; the same whatever the thread count.
+void FillDistanceTable(const Geometry& geometry, float* distance, unsigned threads = 0);
+
 /// The steepest-ascent successor of every pose, by pose index: its best neighbour (the first in the
 /// neighbourhood's order among equally near ones) when that is strictly nearer than the pose, else
 /// the pose itself. 64 MiB; every core (threads 0); the same whatever the thread count.

@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "io/leftovers.h"
@@ -19,6 +22,24 @@ namespace {
 constexpr const char* kFunction = "ArmReach";
 
 std::string Failure(const std::string& path) { return path + ": " + std::strerror(errno); }
+
+// text inside a JSON string: quotes, backslashes and control characters escaped.
+std::string JsonEscaped(const std::string& text) {
+    std::string out;
+    for (const char ch : text) {
+        if (ch == '"' || ch == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (static_cast<unsigned char>(ch) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(ch));
+            out += escape;
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
 
 bool MakeDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST; }
 
@@ -76,12 +97,38 @@ std::string IohExport::lock() {
 }
 
 std::string IohExport::add(const SweepResult& r, int instance) {
+    const SweepCombination& c = r.combination;
+    const long long population = c.params.populationSize;
+    std::vector<std::pair<long long, double>> improvements;
+    improvements.reserve(r.improvements.size());
+    for (const auto& [generation, distance] : r.improvements) improvements.emplace_back(generation * population, distance);
+    const std::string info = AlgorithmSummary(c.algorithm) + ", population " + std::to_string(c.params.populationSize) +
+                             ", generations " + std::to_string(c.params.generationCount) + ", crossover " +
+                             ExactText(c.params.crossoverRate) + ", mutation " + ExactText(c.params.mutationProbability);
+    return addRun(IohConfigurationName(c), info, instance, population * c.params.generationCount, improvements,
+                  r.optimumDistance);
+}
+
+std::string IohExport::addEvaluations(const std::string& name, const std::string& info, int instance, long long budget,
+                                      const std::vector<std::pair<long long, double>>& improvements,
+                                      double optimumDistance) {
+    const bool spelled = !name.empty() && name.size() <= 64 && name.front() != '.' &&
+                         std::all_of(name.begin(), name.end(), [](char ch) {
+                             return std::isalnum(static_cast<unsigned char>(ch)) || ch == '.' || ch == '_' || ch == '-';
+                         });
     if (!failure_.empty()) return failure_;
-    const std::string name = IohConfigurationName(r.combination);
+    if (!spelled) return failure_ = name + ": not a folder name";
+    if (budget < 1) return failure_ = name + ": a budget of " + std::to_string(budget) + " evaluations";
+    return addRun(name, info, instance, budget, improvements, optimumDistance);
+}
+
+std::string IohExport::addRun(const std::string& name, const std::string& info, int instance, long long budget,
+                              const std::vector<std::pair<long long, double>>& improvements, double optimumDistance) {
+    if (!failure_.empty()) return failure_;
     auto [it, added] = configurations_.try_emplace(name);
     Configuration& configuration = it->second;
     if (added) {
-        configuration.combination = r.combination;
+        configuration.info = info;
         const std::string folder = directory_ + "/" + name;
         const std::string data = folder + "/data_f1_" + kFunction;
         if (!MakeDirectory(folder)) return failure_ = Failure(folder);
@@ -92,15 +139,13 @@ std::string IohExport::add(const SweepResult& r, int instance) {
         configuration.fd = CreateTemporary(configuration.temporary, reason);
         if (configuration.fd < 0) return failure_ = configuration.data + ": " + reason;
     }
-    const long long population = r.combination.params.populationSize;
-    const long long budget = population * r.combination.params.generationCount;
     std::string lines = "evaluations raw_y\n";
     Run run;
     run.instance = instance;
     run.evaluations = budget;
-    run.optimumDistance = r.optimumDistance;
-    for (const auto& [generation, distance] : r.improvements) {
-        run.bestEvaluations = generation * population;
+    run.optimumDistance = optimumDistance;
+    for (const auto& [evaluations, distance] : improvements) {
+        run.bestEvaluations = evaluations;
         run.best = distance;
         lines += std::to_string(run.bestEvaluations) + " " + ExactText(distance) + "\n";
     }
@@ -115,13 +160,9 @@ std::string IohExport::finish() {
     std::vector<std::string> jsons;
     for (auto& [name, configuration] : configurations_) {
         if (!failure_.empty()) break;
-        const SweepCombination& c = configuration.combination;
         std::string json = "{\n\t\"version\": \"0.3.3\",\n\t\"suite\": \"Kelvora\",\n\t\"function_id\": 1,\n";
         json += "\t\"function_name\": \"" + std::string(kFunction) + "\",\n\t\"maximization\": false,\n";
-        json += "\t\"algorithm\": {\"name\": \"" + name + "\", \"info\": \"" + AlgorithmSummary(c.algorithm) +
-                ", population " + std::to_string(c.params.populationSize) + ", generations " +
-                std::to_string(c.params.generationCount) + ", crossover " + ExactText(c.params.crossoverRate) +
-                ", mutation " + ExactText(c.params.mutationProbability) + "\"},\n";
+        json += "\t\"algorithm\": {\"name\": \"" + name + "\", \"info\": \"" + JsonEscaped(configuration.info) + "\"},\n";
         json += "\t\"attributes\": [\"evaluations\", \"raw_y\"],\n";
         json += "\t\"run_attributes\": [\"optimum_distance\"],\n";
         json += "\t\"scenarios\": [\n\t\t{\"dimension\": 3,\n\t\t\"path\": \"data_f1_" + std::string(kFunction) +

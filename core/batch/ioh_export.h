@@ -15,6 +15,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "batch/sweep.h"
@@ -46,6 +47,13 @@ public:
     /// could not be written ("PATH: reason"); the export then takes no more runs.
     std::string add(const SweepResult& result, int instance);
 
+    /// Appends one run of any optimiser, measured in evaluations: name is its folder's (1..64 of
+    /// A-Z a-z 0-9 . _ -, not starting with '.'), info its description, budget its evaluations
+    /// (>= 1), improvements each (evaluations, px) at which its best came closer, in order.
+    /// Returns "" or the failure, as add does ("NAME: not a folder name" for a bad name).
+    std::string addEvaluations(const std::string& name, const std::string& info, int instance, long long budget,
+                               const std::vector<std::pair<long long, double>>& improvements, double optimumDistance);
+
     /// Writes every configuration's JSON file and renames the files into place; after a failure
     /// (of add or of finish itself) removes the temporary files instead and leaves the directory as
     /// it was. Returns "" or the failure.
@@ -60,13 +68,15 @@ private:
         double optimumDistance = 0.0;
     };
     struct Configuration {
-        SweepCombination combination;
+        std::string info;       ///< the algorithm's description in the JSON file
         std::string data;       ///< the .dat file's path
         std::string temporary;  ///< its temporary file's path ("….dat.part")
         int fd = -1;            ///< the temporary file, open
         std::vector<Run> runs;
     };
     void discard();
+    std::string addRun(const std::string& name, const std::string& info, int instance, long long budget,
+                       const std::vector<std::pair<long long, double>>& improvements, double optimumDistance);
 
     std::string directory_;
     int lock_ = -1;

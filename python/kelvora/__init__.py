@@ -11,10 +11,11 @@ Arguments are named and bounded as kelvora-cli's flags are; a bad one raises Val
 """
 
 from . import _kelvora
-from ._kelvora import BudgetExhausted, Problem, Run, compare, outcomes, optimum, reach_map, distance_table, landscape
+from ._kelvora import (BudgetExhausted, Problem, Run, compare, outcomes, ioh_export, optimum, reach_map, distance_table,
+                       landscape)
 
 __all__ = ["Run", "run", "sweep", "compare", "outcomes", "Experiment", "Problem", "BudgetExhausted", "optimum",
-           "reach_map", "distance_table", "landscape", "__version__"]
+           "reach_map", "distance_table", "landscape", "ioh_export", "__version__"]
 __version__ = _kelvora.version
 
 

@@ -20,16 +20,17 @@ def test_optimum_is_the_command_lines(target, cli):
 @pytest.mark.parametrize("target", TARGETS[:2])
 def test_distance_table_is_every_pose(target):
     table = kelvora.distance_table(target)
-    assert table.shape == (256, 256, 256) and table.dtype == np.float64
-    assert not table.flags.owndata and not table.flags.writeable
-    # Every pose of a1 = 0, 97 and 255 against the arm's formula, and the whole table's minimum
-    # at the optimum (ties to the lowest index, as the table is laid out in index order).
+    assert table.shape == (256, 256, 256) and table.dtype == np.float32
+    assert table.flags.owndata and table.flags.c_contiguous  # the core filled numpy's own buffer
+    # Every pose of a1 = 0, 97 and 255 against the arm's formula, each the double rounded once, and
+    # the whole table's minimum at the optimum.
     a = np.indices((256, 256)).reshape(2, -1).T
     for a1 in [0, 97, 255]:
         poses = np.column_stack([np.full(len(a), a1), a])
-        np.testing.assert_allclose(table[a1].ravel(), tip_distance(poses, target), rtol=0, atol=1e-9)
-    best = np.unravel_index(np.argmin(table), table.shape)
-    assert tuple(int(i) for i in best) == kelvora.optimum(target)["pose"]
+        expected = tip_distance(poses, target)
+        np.testing.assert_allclose(table[a1].ravel(), expected, rtol=2**-24, atol=1e-9)
+    optimum = kelvora.optimum(target)
+    assert table.min() == table[optimum["pose"]] == np.float32(optimum["distance"])
 
 
 def test_reach_map_rows_are_optima():

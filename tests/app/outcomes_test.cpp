@@ -118,5 +118,72 @@ TEST(Outcomes, RunsGroupByValuesInFirstAppearance) {
     EXPECT_EQ(labelled.groups[1].label, "small");
 }
 
+TEST(Outcomes, ForeignRunsGroupByNameBetweenBuiltInOnes) {
+    // A foreign group between two built-in ones: labels still go to the built-in groups in order.
+    SweepResult a, b;
+    a.combination.params = {100, 100, 0.5, 0.1};
+    b.combination.params = {50, 100, 0.5, 0.1};
+    ForeignRun mine{"my-es", {68, 180}, 1, 400, 0.25, 0.1, 120, 0};
+    RunsByConfiguration runs;
+    std::size_t group = 9;
+    runs.Add(a);
+    ASSERT_FALSE(runs.AddForeign(mine, &group));
+    EXPECT_EQ(group, 1u);
+    EXPECT_EQ(runs.Add(b), 2u);
+    mine.seed = 2;
+    mine.firstWithin = 0;
+    ASSERT_FALSE(runs.AddForeign(mine, &group));
+    EXPECT_EQ(group, 1u);
+    EXPECT_EQ(runs.Add(a), 0u);
+    runs.Label({"big", "small"});
+    ASSERT_EQ(runs.groups.size(), 3u);
+    EXPECT_EQ(runs.groups[0].label, "big");
+    EXPECT_EQ(runs.groups[1].label, "my-es");
+    EXPECT_EQ(runs.groups[2].label, "small");
+    EXPECT_EQ(runs.configurations().size(), 2u);
+    // Evaluations stand for generations: one success at 120 of 400, one failure: ERT (120 + 400) / 1.
+    const SweepSummaryRow row = Outcome(runs.groups[1]);
+    EXPECT_EQ(row.runs, 2);
+    EXPECT_EQ(row.withinEpsilon.successes, 1);
+    EXPECT_DOUBLE_EQ(row.ertEvaluations, 520.0);
+    EXPECT_DOUBLE_EQ(row.firstWithinEpsilon.median, 120.0);
+}
+
+TEST(Outcomes, ForeignRunsAreRefusedWithTheirFault) {
+    const ForeignRun good{"stub", {68, 180}, 1, 1000, 2.0, 0.5, 0, 0};
+    const auto with = [&good](auto change) {
+        ForeignRun r = good;
+        change(r);
+        return r;
+    };
+    const struct {
+        ForeignRun run;
+        ForeignRunFault fault;
+    } cases[] = {
+        {with([](ForeignRun& r) { r.method = ""; }), {ForeignRunFault::name, 0, 64}},
+        {with([](ForeignRun& r) { r.method = std::string(65, 'a'); }), {ForeignRunFault::name, 65, 64}},
+        {with([](ForeignRun& r) { r.method = "a/b"; }), {ForeignRunFault::name, 3, 64}},
+        {with([](ForeignRun& r) { r.method = ".."; }), {ForeignRunFault::name, 2, 64}},
+        {with([](ForeignRun& r) { r.method = "cmaes"; }), {ForeignRunFault::builtIn, 0, 0}},
+        {with([](ForeignRun& r) { r.method = "all"; }), {ForeignRunFault::builtIn, 0, 0}},
+        {with([](ForeignRun& r) { r.budget = 0; }), {ForeignRunFault::budget, 0, kMaxForeignBudget}},
+        {with([](ForeignRun& r) { r.budget = kMaxForeignBudget + 1; }),
+         {ForeignRunFault::budget, kMaxForeignBudget + 1, kMaxForeignBudget}},
+        {with([](ForeignRun& r) { r.firstWithin = 1001; }), {ForeignRunFault::evaluations, 1001, 1000}},
+        {with([](ForeignRun& r) { r.firstAtOptimum = -1; }), {ForeignRunFault::evaluations, -1, 1000}},
+        {with([](ForeignRun& r) { r.eliteDistance = std::nan(""); }), {ForeignRunFault::distance, 0, 0}},
+        {with([](ForeignRun& r) { r.optimumDistance = -0.5; }), {ForeignRunFault::distance, 0, 0}},
+        {with([](ForeignRun& r) { r.budget = 999; }), {ForeignRunFault::budgetChanged, 999, 1000}},
+    };
+    for (const auto& c : cases) {
+        RunsByConfiguration runs;
+        ASSERT_FALSE(runs.AddForeign(good));
+        EXPECT_EQ(runs.AddForeign(c.run), c.fault) << c.run.method << " " << c.run.budget;
+        EXPECT_EQ(runs.groups.front().runs(), 1) << "a refused run adds nothing";
+        EXPECT_EQ(runs.groups.size(), 1u);
+        EXPECT_FALSE(ForeignRunFaultText(c.fault, c.run.method).empty());
+    }
+}
+
 }  // namespace
 }  // namespace kelvora::experiment

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -84,6 +85,34 @@ TEST(IohExport, FilesParseAsTheFormatSaysAndAgreeWithTheRuns) {
             EXPECT_EQ(runs[k].at("optimum_distance").get<double>(), r.optimumDistance);
         }
     }
+}
+
+TEST(IohExport, RunsInEvaluationsOfAnyOptimiser) {
+    testing_support::ScratchDir dir;
+    {
+        IohExport ioh(dir.path().string());
+        for (const char* bad : {"", "a/b", "..", ".hidden"})
+            EXPECT_NE(IohExport(dir.path().string()).addEvaluations(bad, "", 1, 10, {}, 0.0), "") << bad;
+        EXPECT_NE(IohExport(dir.path().string()).addEvaluations("mine", "", 1, 0, {}, 0.0), "");
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "a refused run writes nothing";
+        ASSERT_EQ(ioh.addEvaluations("my-es", "says \"hi\"\n", 2, 500, {{7, 9.5}, {130, 0.75}}, 0.5), "");
+        ASSERT_EQ(ioh.addEvaluations("my-es", "", 1, 500, {{500, 3.0}}, 0.25), "");
+        ASSERT_EQ(ioh.finish(), "");
+    }
+    const std::filesystem::path folder = dir.path() / "my-es";
+    std::ifstream jsonFile(folder / "IOHprofiler_f1_ArmReach.json");
+    const nlohmann::json meta = nlohmann::json::parse(jsonFile);
+    EXPECT_EQ(meta.at("algorithm").at("info"), "says \"hi\"\n");
+    const nlohmann::json& runs = meta.at("scenarios").at(0).at("runs");
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].at("instance"), 2);
+    EXPECT_EQ(runs[0].at("evals"), 500);
+    EXPECT_EQ(runs[0].at("best").at("evals"), 130);
+    EXPECT_EQ(runs[1].at("best").at("y").get<double>(), 3.0);
+    std::ifstream dat(folder / "data_f1_ArmReach" / "IOHprofiler_f1_DIM3.dat");
+    const std::string text((std::istreambuf_iterator<char>(dat)), std::istreambuf_iterator<char>());
+    // The last improvement before the budget is carried to it; one at the budget is not repeated.
+    EXPECT_EQ(text, "evaluations raw_y\n7 9.5\n130 0.75\n500 0.75\nevaluations raw_y\n500 3\n");
 }
 
 }  // namespace
