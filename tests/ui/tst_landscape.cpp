@@ -1,6 +1,7 @@
 // The landscape view: the slice's picture as a function of its inputs, and the window's table for
 // the opening target against the local optima counts measured independently (1105 and 292).
 
+#include <algorithm>
 #include <cmath>
 
 #include <QCheckBox>
@@ -22,6 +23,18 @@
 
 using namespace kelvora;
 using namespace kelvora::ui;
+
+namespace {
+
+// The slice's colour of a distance: light yellow (255, 248, 190) on the target, deep blue
+// (16, 32, 96) at maxDistance, the share between them log(1 + distance) / log(1 + maxDistance).
+QRgb LandscapeColour(double distance, double maxDistance) {
+    const double t = std::clamp(std::log1p(std::max(distance, 0.0)) / std::log1p(maxDistance), 0.0, 1.0);
+    const auto mix = [t](int near, int far) { return static_cast<int>(std::lround(near + (far - near) * t)); };
+    return qRgb(mix(255, 16), mix(248, 32), mix(190, 96));
+}
+
+}  // namespace
 
 class TestLandscape : public QObject {
     Q_OBJECT
