@@ -33,13 +33,19 @@ long long TotalRuns(const ExperimentPlan& plan) {
 
 namespace {
 
-// Makes runs 0..count-1 (combinationAt(i) each) on threads threads, after the optimum of each
+// A run to make and the position of its target in the targets list.
+struct PlannedRun {
+    SweepCombination combination;
+    std::size_t target = 0;
+};
+
+// Makes runs 0..count-1 (planned(i) each) on threads threads, after the optimum of each
 // target wanted, in one schedule, and hands each run to take(i, run) on the calling thread, in
 // order, measured against its target's optimum; progress(runs made) about every 20 ms and at the
 // end. Stopped by stop; an exception from take ends the schedule and goes on to the caller.
 void RunAfterOptima(const std::vector<SweepTarget>& targets, const std::vector<char>& wanted, long long count,
                     double epsilon, int threads, const std::atomic<bool>* stop,
-                    const std::function<SweepCombination(long long)>& combinationAt,
+                    const std::function<PlannedRun(long long)>& planned,
                     const std::function<void(long long, SweepResult&&)>& take,
                     const std::function<void(long long made)>& progress) {
     const auto targetCount = static_cast<long long>(targets.size());
@@ -57,7 +63,7 @@ void RunAfterOptima(const std::vector<SweepTarget>& targets, const std::vector<c
                 return r;
             }
             RunReport report;
-            r = RunCombination(combinationAt(task - targetCount), std::nan(""), epsilon, buffers[worker], stop, nullptr,
+            r = RunCombination(planned(task - targetCount).combination, std::nan(""), epsilon, buffers[worker], stop, nullptr,
                                &report);
             if (report.stopped) return std::nullopt;
             made.fetch_add(1, std::memory_order_relaxed);
@@ -68,8 +74,7 @@ void RunAfterOptima(const std::vector<SweepTarget>& targets, const std::vector<c
                 optimum[static_cast<std::size_t>(task)] = r.optimumDistance;
                 return;
             }
-            const auto target = std::find(targets.begin(), targets.end(), r.combination.target);
-            MeasureAgainstOptimum(r, optimum[static_cast<std::size_t>(target - targets.begin())]);
+            MeasureAgainstOptimum(r, optimum[planned(task - targetCount).target]);
             take(task - targetCount, std::move(r));
         },
         [&](const ScheduleProgress&) {
@@ -106,7 +111,7 @@ bool RunExperiment(const ExperimentPlan& plan, int threads, const std::atomic<bo
             plan.targets, std::vector<char>(plan.targets.size(), 1), total, plan.epsilon, threads, stop,
             [&](long long run) {
                 const auto [k, index] = placed(run);
-                return CombinationAt(sweeps[k], index);
+                return PlannedRun{CombinationAt(sweeps[k], index), TargetIndexAt(sweeps[k], index)};
             },
             [&](long long run, SweepResult&& r) {
                 const auto [k, index] = placed(run);
@@ -156,6 +161,17 @@ std::string VerifyRuns(const ExperimentPlan& plan, const std::string& path, cons
                        const std::function<void(long long done, long long total)>& progress) {
     std::vector<std::uint32_t> sortedSeeds = plan.seeds.seeds();
     std::sort(sortedSeeds.begin(), sortedSeeds.end());
+    // The targets by their coordinates, for finding a row's target among thousands of random ones.
+    std::vector<std::pair<std::pair<int, int>, std::size_t>> targetIndex;
+    for (std::size_t t = 0; t < plan.targets.size(); ++t)
+        targetIndex.push_back({{plan.targets[t].x, plan.targets[t].y}, t});
+    std::sort(targetIndex.begin(), targetIndex.end());
+    const auto targetOf = [&targetIndex](const SweepTarget& t) -> std::optional<std::size_t> {
+        const auto at = std::lower_bound(targetIndex.begin(), targetIndex.end(),
+                                         std::pair{std::pair{t.x, t.y}, std::size_t{0}});
+        if (at == targetIndex.end() || at->first != std::pair{t.x, t.y}) return std::nullopt;
+        return at->second;
+    };
     std::vector<Row> rows;
     long long foreign = -1;  // the first row that is no run of the experiment
     RunsCheck::Foreign why = RunsCheck::Foreign::configuration;
@@ -168,16 +184,16 @@ std::string VerifyRuns(const ExperimentPlan& plan, const std::string& path, cons
             while (k < plan.configurations.size() &&
                    !SameConfiguration({plan.configurations[k].params, {}, 0, plan.configurations[k].algorithm}, c))
                 ++k;
-            const auto target = std::find(plan.targets.begin(), plan.targets.end(), c.target);
-            if (foreign < 0 && (k == plan.configurations.size() || target == plan.targets.end() ||
+            const std::optional<std::size_t> target = targetOf(c.target);
+            if (foreign < 0 && (k == plan.configurations.size() || !target ||
                                 !std::binary_search(sortedSeeds.begin(), sortedSeeds.end(), c.seed))) {
                 foreign = line;
                 why = k == plan.configurations.size() ? RunsCheck::Foreign::configuration
-                      : target == plan.targets.end()  ? RunsCheck::Foreign::target
+                      : !target                       ? RunsCheck::Foreign::target
                                                       : RunsCheck::Foreign::seed;
             }
             if (foreign < 0)
-                rows.push_back({line, static_cast<std::size_t>(target - plan.targets.begin()), c, row.run, row.runs,
+                rows.push_back({line, *target, c, row.run, row.runs,
                                 row.fingerprint, std::string(text), row.epsilon.has_value(), false});
             return true;
         });
@@ -190,7 +206,10 @@ std::string VerifyRuns(const ExperimentPlan& plan, const std::string& path, cons
     for (const Row& r : rows) wanted[r.target] = 1;
     RunAfterOptima(
         plan.targets, wanted, total, plan.epsilon, threads, stop,
-        [&](long long i) { return rows[static_cast<std::size_t>(i)].combination; },
+        [&](long long i) {
+            const Row& row = rows[static_cast<std::size_t>(i)];
+            return PlannedRun{row.combination, row.target};
+        },
         [&](long long i, SweepResult&& r) {
             Row& row = rows[static_cast<std::size_t>(i)];
             row.reproduced = SweepRow(r, row.run - 1, row.runs, row.fingerprint,

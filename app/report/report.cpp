@@ -293,6 +293,17 @@ std::string SetupLine(const std::vector<SweepResult>& runs, double epsilon, bool
     return in.runs.groups.empty() ? std::string() : SetupLine(in);
 }
 
+std::string SetupLine(const std::vector<std::vector<SweepResult>>& lists, double epsilon, bool epsilonRecorded,
+                      Language language) {
+    ReportInput in;
+    in.language = language;
+    for (const std::vector<SweepResult>& list : lists)
+        for (const SweepResult& r : list) in.runs.Add(r);  // the line names no label: none is made
+    in.epsilon = epsilon;
+    in.epsilonRecorded = epsilonRecorded;
+    return in.runs.groups.empty() ? std::string() : SetupLine(in);
+}
+
 std::string SetupLine(const ReportInput& in) {
     const Words w{in.language};
     const RunsByConfiguration& runs = in.runs;

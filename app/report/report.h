@@ -86,5 +86,8 @@ std::string SetupLine(const ReportInput& input);
 /// The same line of any runs (grouped here by configuration), as a chart saved alone carries it
 /// under the picture. epsilonRecorded false: the runs' file did not say their epsilon.
 std::string SetupLine(const std::vector<SweepResult>& runs, double epsilon, bool epsilonRecorded, Language language);
+/// The same of runs given as lists (one per configuration, as a window holds them), none copied.
+std::string SetupLine(const std::vector<std::vector<SweepResult>>& lists, double epsilon, bool epsilonRecorded,
+                      Language language);
 
 }  // namespace kelvora::report

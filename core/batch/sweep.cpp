@@ -50,6 +50,12 @@ SweepCombination CombinationAt(const SweepPlan& plan, long long index) {
     return c;
 }
 
+std::size_t TargetIndexAt(const SweepPlan& plan, long long index) {
+    // The seed varies fastest, the target next (CombinationAt).
+    return static_cast<std::size_t>(index / static_cast<long long>(plan.seeds.size()) %
+                                    static_cast<long long>(plan.targets.size()));
+}
+
 std::vector<SweepTarget> RandomTargets(int count, std::uint32_t seed) {
     // mt19937's output is fixed by the standard; the draw from it is done here, not by a
     // distribution whose algorithm differs between libraries.

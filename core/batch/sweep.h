@@ -51,6 +51,8 @@ long long CombinationCount(const SweepPlan& plan);
 
 /// Combination number index (0-based, < CombinationCount) in the plan's nesting order.
 SweepCombination CombinationAt(const SweepPlan& plan, long long index);
+/// The position in plan.targets of combination number index's target (0-based, < CombinationCount).
+std::size_t TargetIndexAt(const SweepPlan& plan, long long index);
 
 /// The outcome of one run of a sweep. Generations count from 1, as the progress callback counts them;
 /// 0 means the run never got there.

@@ -13,8 +13,6 @@
 #include "common/messagebox.h"
 #include "experiment/experimentplots.h"
 #include "experiment/experimentwindow.h"
-#include "report/report.h"
-#include "session/ui_language.h"
 
 namespace kelvora::ui {
 
@@ -71,7 +69,8 @@ ChartsPanel::ChartsPanel(QWidget* parent) : QWidget(parent) {
 }
 
 void ChartsPanel::showRuns(std::vector<PlotGroup> groups, double epsilon, StatisticsPanel::Gathered statistics,
-                           const std::vector<std::vector<kelvora::SweepResult>>& results, const QString& varied) {
+                           const std::vector<std::vector<kelvora::SweepResult>>& results, const QString& varied,
+                           QString caption) {
     if (!varied.isEmpty())
         if (const int at = m_response->parameter()->findData(varied); at >= 0) m_response->parameter()->setCurrentIndex(at);
     m_hint->setVisible(results.empty());
@@ -80,11 +79,7 @@ void ChartsPanel::showRuns(std::vector<PlotGroup> groups, double epsilon, Statis
     std::vector<const kelvora::SweepResult*> runs;
     for (const auto& list : results)
         for (const kelvora::SweepResult& r : list) runs.push_back(&r);
-    std::vector<kelvora::SweepResult> all;
-    for (const kelvora::SweepResult* r : runs) all.push_back(*r);
-    m_caption = QString::fromStdString(kelvora::report::SetupLine(
-        all, epsilon, true,
-        kelvora::session::EnglishFromEnvironment() ? kelvora::report::Language::English : kelvora::report::Language::Japanese));
+    m_caption = std::move(caption);
     m_response->setRuns(std::move(runs));
 }
 

@@ -33,9 +33,10 @@ public:
 
     /// Shows the runs of configurations (their plot groups, statistics and runs, results grouped by
     /// configuration); epsilon is drawn where it is a number; varied: the parameter the 応答 tab
-    /// takes ("" leaves its choice).
+    /// takes ("" leaves its choice); caption: the line a chart saved alone carries.
     void showRuns(std::vector<PlotGroup> groups, double epsilon, StatisticsPanel::Gathered statistics,
-                  const std::vector<std::vector<kelvora::SweepResult>>& results, const QString& varied);
+                  const std::vector<std::vector<kelvora::SweepResult>>& results, const QString& varied,
+                  QString caption);
     /// The stale note, and the charts greyed.
     void setStale(bool stale);
     /// Asks where and saves the chart shown as SVG or PNG (a message box says why not).

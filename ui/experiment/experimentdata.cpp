@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "experiment/outcomes.h"
+#include "report/report.h"
+#include "session/ui_language.h"
 
 namespace kelvora::ui {
 
@@ -58,13 +60,17 @@ std::vector<PlotGroup> GroupsOfSweepRows(const std::vector<kelvora::SweepResult>
 }
 
 ExperimentOutcome ComputeOutcome(const std::vector<QString>& labels,
-                                 const std::vector<std::vector<kelvora::SweepResult>>& results, bool convergence) {
+                                 const std::vector<std::vector<kelvora::SweepResult>>& results, bool convergence,
+                                 double epsilon, bool epsilonRecorded) {
     ExperimentOutcome outcome;
     for (std::size_t i = 0; i < results.size(); ++i) {
         outcome.groups.push_back(GroupOfResults(labels[i].toStdString(), results[i], convergence));
         outcome.rows.push_back(results[i].empty() ? std::nullopt : std::optional(kelvora::experiment::Outcome(results[i])));
     }
     outcome.statistics = StatisticsPanel::Gather(labels, results);
+    outcome.caption = QString::fromStdString(kelvora::report::SetupLine(
+        results, epsilon, epsilonRecorded,
+        kelvora::session::EnglishFromEnvironment() ? kelvora::report::Language::English : kelvora::report::Language::Japanese));
     return outcome;
 }
 

@@ -44,11 +44,14 @@ struct ExperimentOutcome {
     std::vector<PlotGroup> groups;
     std::vector<std::optional<kelvora::SweepSummaryRow>> rows;  ///< none for a configuration without runs
     StatisticsPanel::Gathered statistics;                       ///< the 統計 tab's
+    QString caption;  ///< the line saved under a chart alone: what the runs are (report::SetupLine)
 };
 
 /// The outcome of results (one list per configuration, labelled by labels), on any thread;
-/// convergence: the best-so-far quartiles from the runs' improvements.
+/// convergence: the best-so-far quartiles from the runs' improvements; epsilon (px) the runs were
+/// measured at, epsilonRecorded false where their file did not say it (the caption says so).
 ExperimentOutcome ComputeOutcome(const std::vector<QString>& labels,
-                                 const std::vector<std::vector<kelvora::SweepResult>>& results, bool convergence);
+                                 const std::vector<std::vector<kelvora::SweepResult>>& results, bool convergence,
+                                 double epsilon, bool epsilonRecorded);
 
 }  // namespace kelvora::ui

@@ -377,7 +377,9 @@ void ExperimentWindow::onFinished(bool cancelled) {
     // back by value (never to a window that has gone).
     RunInBackground<ExperimentOutcome>(
         this,
-        [labels = Texts(m_model.labels()), results = m_model.results()] { return ComputeOutcome(labels, results, true); },
+        [labels = Texts(m_model.labels()), results = m_model.results(), epsilon = m_model.epsilon()] {
+            return ComputeOutcome(labels, results, true, epsilon, true);
+        },
         [this, cancelled](ExperimentOutcome outcome) {
             m_computing = false;
             setRunning(false);
@@ -392,7 +394,8 @@ void ExperimentWindow::updateProgress() { m_fields->showProgress(m_done, m_total
 
 void ExperimentWindow::showOutcome() {
     // Runs read from a file carry no improvements: no convergence curve for them.
-    showOutcome(ComputeOutcome(Texts(m_model.labels()), m_model.results(), !m_model.opened()));
+    showOutcome(ComputeOutcome(Texts(m_model.labels()), m_model.results(), !m_model.opened(), m_model.epsilon(),
+                               !m_model.opened() || m_epsilonRecorded));
 }
 
 std::vector<std::optional<std::vector<kelvora::SweepCombination>>> ExperimentWindow::tableRows() const {
@@ -444,7 +447,7 @@ void ExperimentWindow::showOutcome(ExperimentOutcome outcome) {
     fitSummary();
     // An opened file's runs were measured at its own epsilon (0.5 where it does not record one).
     m_charts->showRuns(std::move(outcome.groups), m_model.epsilon(), std::move(outcome.statistics), results,
-                       QString::fromStdString(m_model.varied()));
+                       QString::fromStdString(m_model.varied()), std::move(outcome.caption));
 }
 
 QByteArray ExperimentWindow::runsCsv() const { return QByteArray::fromStdString(m_model.RunsCsv()); }

@@ -45,7 +45,9 @@ std::shared_ptr<SweepOpening> StartSweepOpening(QWidget* parent, const QString& 
                 std::vector<QString> labels;
                 for (const std::string& label : opening->sweep.labels) labels.push_back(QString::fromStdString(label));
                 // Runs read from a file carry no improvements: no convergence curve for them.
-                opening->outcome = ComputeOutcome(labels, opening->sweep.results, false);
+                opening->outcome = ComputeOutcome(labels, opening->sweep.results, false,
+                                                  opening->sweep.epsilon.value_or(kelvora::kDefaultEpsilon),
+                                                  opening->sweep.epsilon.has_value());
             }
             return true;
         },

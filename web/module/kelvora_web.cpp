@@ -8,9 +8,12 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -28,6 +31,8 @@
 #include "model/kelvora_version.h"
 #include "report/report.h"
 #include "session/run_record.h"
+#include "session/numbers.h"
+#include "session/sweep_targets.h"
 
 namespace {
 
@@ -65,6 +70,37 @@ const char* Answer(std::string text) {
 }
 
 const char* Fault(const std::string& text) { return Answer(nlohmann::json{{"error", text}}.dump()); }
+
+constexpr const char* kExperimentKinds[] = {"none",      "unreadable", "notJson",  "notExperiment", "version",
+                                            "unknownKey", "missing",    "wrongType", "outOfRange",   "badValue",
+                                            "algorithm", "list",       "problem",  "sameConfiguration",
+                                            "sameLabel", "noBaseline"};
+constexpr const char* kListKinds[] = {"none",      "empty",     "emptyItem",   "notSeed",   "reversed",   "seedTwice",
+                                      "tooManySeeds", "notTarget", "targetTwice", "notRandom", "randomTwice",
+                                      "drawnGiven"};
+constexpr const char* kAlgorithmKinds[] = {"none", "tournamentSize", "elitism", "creepStep"};
+static_assert(std::size(kExperimentKinds) == experiment::ExperimentFault::noBaseline + 1);
+static_assert(std::size(kListKinds) == experiment::ListFault::drawnGiven + 1);
+static_assert(std::size(kAlgorithmKinds) == AlgorithmFault::creepStep + 1);
+
+// An experiment's fault as its parts, for the page to word in its language, with the limits its
+// words name; "error" holds it in English.
+const char* ExperimentFaultAnswer(const experiment::ExperimentFault& f) {
+    const nlohmann::json fault{
+        {"kind", kExperimentKinds[f.kind]},
+        {"path", f.path},
+        {"value", f.value},
+        {"expected", f.expected},
+        {"detail", f.detail},
+        {"list", {{"kind", kListKinds[f.listFault.kind]}, {"value", f.listFault.value}}},
+        {"algorithm",
+         {{"kind", kAlgorithmKinds[f.algorithmFault.kind]}, {"value", f.algorithmFault.value}, {"limit", f.algorithmFault.limit}}},
+        {"limits",
+         {{"maxSeeds", experiment::kMaxSeeds}, {"maxRandomTargets", session::kMaxRandomTargets},
+          {"version", experiment::kVersion}, {"format", experiment::kFormat}, {"maxPopulation", kMaxPopulation},
+          {"maxGenerations", kMaxGenerations}, {"minCrossover", kMinCrossoverRate}}}};
+    return Answer(nlohmann::json{{"error", experiment::ExperimentFaultText(f)}, {"fault", fault}}.dump());
+}
 
 // An experiment under way or finished: its plan, the order its runs are taken in and what they found.
 struct Session {
@@ -132,6 +168,56 @@ EMSCRIPTEN_KEEPALIVE int kv_run(const char* args, const char* directory, int sto
 
 EMSCRIPTEN_KEEPALIVE const char* kv_message() { return message.c_str(); }
 
+/// The lab's fields (fields: JSON {"population", "generations", "crossover", "mutation", "seed",
+/// "algorithm", "encoding", "selection", "elitism", "crossover_operator", "mutation_operator"}, each
+/// the text typed; "seed" may be empty) checked in the order of the page: {} when all are good, else
+/// the first field at fault, for the page to word: {"field", "kind": "range", "low", "high",
+/// "integer"} for a number, {"field", "kind": "badValue", "detail": the choice's own words}, or
+/// {"field", "kind": "algorithm", "algorithm": {"kind", "value", "limit"}} for a count that does
+/// not suit the population.
+EMSCRIPTEN_KEEPALIVE const char* kv_check_fields(const char* fields) {
+    const nlohmann::json in = nlohmann::json::parse(fields, nullptr, false);
+    const auto text = [&in](const char* key) {
+        const auto it = in.find(key);
+        return it != in.end() && it->is_string() ? experiment::TrimBlanks(it->get<std::string>()) : std::string();
+    };
+    struct Number {
+        const char* key;
+        const session::NumberField* field;
+    };
+    static constexpr Number kNumbers[] = {{"population", &session::kPopulationField},
+                                          {"generations", &session::kGenerationsField},
+                                          {"crossover", &session::kCrossoverField},
+                                          {"mutation", &session::kMutationField},
+                                          {"seed", &session::kSeedField}};
+    for (const auto& [key, field] : kNumbers) {
+        const std::string typed = text(key);
+        if (typed.empty()) continue;  // left empty: kelvora-cli's default, as the address has it
+        if (!session::ParseNumberField(*field, typed))
+            return Answer(nlohmann::json{{"field", key}, {"kind", "range"}, {"low", field->low}, {"high", field->high},
+                                         {"integer", field->integer}}.dump());
+    }
+    Algorithm algorithm;
+    using Parser = std::string (*)(std::string_view, Algorithm&);
+    static constexpr std::pair<const char*, Parser> kChoices[] = {
+        {"algorithm", ParseMethod},   {"encoding", ParseEncoding},          {"selection", ParseSelection},
+        {"elitism", ParseElitism},    {"crossover_operator", ParseCrossover}, {"mutation_operator", ParseMutation}};
+    for (const auto& [key, parse] : kChoices)
+        if (const std::string error = text(key).empty() ? std::string() : parse(text(key), algorithm); !error.empty())
+            return Answer(nlohmann::json{{"field", key}, {"kind", "badValue"}, {"detail", error}}.dump());
+    const int population = text("population").empty()
+                               ? SolverParams{}.populationSize
+                               : static_cast<int>(*session::ParseNumberField(session::kPopulationField, text("population")));
+    if (const AlgorithmFault f = CheckAlgorithm(algorithm, population)) {
+        static constexpr const char* kFields[] = {"", "selection", "elitism", "mutation_operator"};
+        return Answer(nlohmann::json{{"field", kFields[f.kind]},
+                                     {"kind", "algorithm"},
+                                     {"algorithm", {{"kind", kAlgorithmKinds[f.kind]}, {"value", f.value}, {"limit", f.limit}}}}
+                          .dump());
+    }
+    return Answer("{}");
+}
+
 /// The exact optimum for the target (relative x right, y up) as "a1,a2,a3,distance", distance
 /// written in its shortest exact text.
 EMSCRIPTEN_KEEPALIVE const char* kv_optimum(int targetX, int targetY) {
@@ -142,7 +228,9 @@ EMSCRIPTEN_KEEPALIVE const char* kv_optimum(int targetX, int targetY) {
     return text;
 }
 
-/// An experiment file's text read and planned, as JSON: {"error": TEXT} for a file at fault, else
+/// An experiment file's text read and planned, as JSON: for a file at fault {"error": its English
+/// words, "fault": {"kind", "path", "value", "expected", "detail", "list": {"kind", "value"},
+/// "algorithm": {"kind", "value", "limit"}, "limits": {...}}} (kinds named as the enumerators), else
 /// what the page's table and fields show of it ({"text": the file as it is saved, "title", "notes",
 /// "configurations": [{"label", PARAMETER: "value value ..."}], "seeds", "targets", "epsilon",
 /// "alpha", "baseline", "runs"}).
@@ -151,7 +239,7 @@ EMSCRIPTEN_KEEPALIVE const char* kv_experiment_read(const char* text) {
     experiment::ExperimentPlan plan;
     experiment::ExperimentFault fault = experiment::ParseExperiment(text, e);
     if (!fault) fault = experiment::PlanExperiment(e, plan);
-    if (fault) return Fault(experiment::ExperimentFaultText(fault));
+    if (fault) return ExperimentFaultAnswer(fault);
     nlohmann::json rows = nlohmann::json::array();
     for (const experiment::ExperimentConfiguration& c : e.configurations) {
         nlohmann::json row{{"label", c.label.value_or("")}};
@@ -180,12 +268,12 @@ EMSCRIPTEN_KEEPALIVE const char* kv_experiment_read(const char* text) {
                       .dump());
 }
 
-/// Starts the experiment of the file's text: {"error": TEXT}, or {"runs": N, "rounds": SEEDS}.
+/// Starts the experiment of the file's text: a fault as kv_experiment_read gives it, or {"runs": N, "rounds": SEEDS}.
 EMSCRIPTEN_KEEPALIVE const char* kv_experiment_start(const char* text) {
     auto s = std::make_unique<Session>();
     experiment::ExperimentFault fault = experiment::ParseExperiment(text, s->experiment);
     if (!fault) fault = experiment::PlanExperiment(s->experiment, s->plan);
-    if (fault) return Fault(experiment::ExperimentFaultText(fault));
+    if (fault) return ExperimentFaultAnswer(fault);
     std::vector<std::string> labels;
     for (std::size_t k = 0; k < s->plan.configurations.size(); ++k) {
         s->plans.push_back(s->plan.SweepOf(k));

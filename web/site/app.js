@@ -2,46 +2,132 @@
 // table, fields and outcomes. The runs and everything computed of them are the worker's (the same
 // module and the same flags as kelvora-cli); this file only lays out.
 
+// The words are the desktop window's (its Japanese and its English translation).
 const TEXT = {
-    ja: { population: '個体数', generations: '世代数', crossover: '交叉率', mutation: '突然変異率', seed: 'シード',
-          algorithm: '手法', encoding: '符号化', selection: '選択', crossover_operator: '交叉', mutation_operator: '突然変異',
-          elitism: 'エリート数', run: '計算', stop: '停止', generation: '世代', error: '誤差', digest: 'results.csv の SHA-256',
-          results: 'results.csv を保存', fitness: 'fitness.csv を保存', optimum: '厳密な最適解', language: 'English',
-          target: '目標', pointer: '位置', optimumText: (p, d, ms) => `最適姿勢 ${p.join(', ')}  距離 ${d.toFixed(6)} px  (${ms.toFixed(1)} ms)`,
-          stopped: (g) => `世代 ${g} で停止しました。ファイルはそこまでの世代を保持します。`, loading: '読み込み中…',
+    ja: { population: '集団サイズ(<10000)', generations: '世代数の上限(<10000)', crossover: '交差率',
+          mutation: '突然変異の確率', seed: 'シード', algorithm: '手法', encoding: '符号化', selection: '選択',
+          crossover_operator: '交差', mutation_operator: '突然変異', elitism: 'エリート数', run: '計算', stop: '停止',
+          generation: '世代', error: 'エリート解の誤差', digest: 'results.csv の SHA-256',
+          results: 'results.csv を保存', fitness: 'fitness.csv を保存', optimum: '最適解を表示', language: 'English',
+          target: '目標点', pointer: '位置', optimumText: (p, d, ms) => `最適解 (${p.join(', ')}): 目標点まで ${d.toFixed(6)} px  (${ms.toFixed(1)} ms)`,
+          stopped: (g) => `計算は第 ${g} 世代で中止され、そこまでの結果が画面に表示されています。`, loading: '読み込み中…',
           finished: (ms) => `完了 (${ms.toFixed(0)} ms)`, record: 'run.json を保存', lab: '計算', experiment: '実験',
-          label: 'ラベル', addRow: '行を追加', listHint: '値を空白で区切るとリストになります (例: 0.01 0.05 0.1)。空欄は既定値。',
-          seeds: 'シード', targets: '目標点', open: '開く…', save: '実験ファイルを保存', runs: '実行の CSV を保存',
-          report: 'レポートを保存', runsCount: '実行数', within: 'ε 以内', wilson: '95% 区間', atOptimum: '最適解',
-          medianDistance: '距離の中央値 (px)', medianFirst: 'ε に達した世代の中央値',
-          experimentFile: '実験ファイル', ecdfTitle: (e) => `ε = ${e} px 以内に達した実行の割合 (世代)`,
+          col_label: 'ラベル', col_population: '集団', col_generations: '世代', col_crossover: '交差率',
+          col_mutation: '突然変異の確率', col_algorithm: '手法', col_encoding: '符号化', col_selection: '選択',
+          col_elitism: 'エリート', col_crossover_operator: '交差', col_mutation_operator: '変異', addRow: '追加',
+          listHint: '値を空白で区切るとリストになります (例: 0.01 0.05 0.1)。空欄は既定値。',
+          seeds: 'シード', targets: '目標点', experimentRun: '実行', experimentStop: '中止', open: '実験を開く…',
+          save: '実験を保存', runs: '実行結果を CSV で保存', report: 'レポートを書き出す', configuration: '構成',
+          runsCount: '実行数', within: '誤差 ε 以内', wilson: '95% 区間', atOptimum: '最適解', medianDistance: '誤差の中央値',
+          medianFirst: 'ε までの世代 (中央値)', experimentFile: '実験ファイル',
+          ecdfTitle: (e) => `ε = ${e} px 以内に達した実行の割合 (世代)`,
           experimentDone: (n, ms, c) => `${n} 回の実行 (${ms.toFixed(0)} ms)${c ? ' — 中止: 最後まで終わったシードの実行を保持しています' : ''}`,
           progressText: (d, n) => `${d} / ${n} 回`, tooLong: '実験がアドレスに収まりません: 実験ファイルを保存して渡してください。',
           noReport: 'レポートは 2 つ以上の構成を比べます。' },
-    en: { population: 'Population', generations: 'Generations', crossover: 'Crossover rate', mutation: 'Mutation rate',
-          seed: 'Seed', algorithm: 'Method', encoding: 'Encoding', selection: 'Selection', crossover_operator: 'Crossover',
-          mutation_operator: 'Mutation', elitism: 'Elitism', run: 'Run', stop: 'Stop', generation: 'Generation',
-          error: 'Error', digest: 'SHA-256 of results.csv', results: 'Save results.csv', fitness: 'Save fitness.csv',
-          optimum: 'Exact optimum', language: '日本語', target: 'Target', pointer: 'Pointer',
-          optimumText: (p, d, ms) => `optimum pose ${p.join(', ')}  distance ${d.toFixed(6)} px  (${ms.toFixed(1)} ms)`,
-          stopped: (g) => `Stopped after generation ${g}; the files hold the generations run.`, loading: 'Loading…',
-          finished: (ms) => `finished (${ms.toFixed(0)} ms)`, record: 'Save run.json', lab: 'Run', experiment: 'Experiment',
-          label: 'Label', addRow: 'Add a row', listHint: 'Values separated by blanks make a list (0.01 0.05 0.1). Empty: the default.',
-          seeds: 'Seeds', targets: 'Targets', open: 'Open…', save: 'Save the experiment file', runs: 'Save the runs CSV',
-          report: 'Save the report', runsCount: 'Runs', within: 'Within ε', wilson: '95% interval', atOptimum: 'At optimum',
-          medianDistance: 'Median distance (px)', medianFirst: 'Median generation to ε',
-          experimentFile: 'Experiment file', ecdfTitle: (e) => `Runs within ε = ${e} px (by generation)`,
+    en: { population: 'Population (<10000)', generations: 'Generations (<10000)', crossover: 'Crossover rate',
+          mutation: 'Mutation probability', seed: 'Seed', algorithm: 'Method', encoding: 'Encoding', selection: 'Selection',
+          crossover_operator: 'Crossover', mutation_operator: 'Mutation', elitism: 'Elite count', run: 'Compute', stop: 'Stop',
+          generation: 'Generation', error: 'Elite error', digest: 'SHA-256 of results.csv', results: 'Save results.csv',
+          fitness: 'Save fitness.csv', optimum: 'Show Optimum', language: '日本語', target: 'Target', pointer: 'Pointer',
+          optimumText: (p, d, ms) => `Optimum (${p.join(', ')}): ${d.toFixed(6)} px from the target  (${ms.toFixed(1)} ms)`,
+          stopped: (g) => `The run was stopped at generation ${g}; the window shows its results up to there.`,
+          loading: 'Loading…', finished: (ms) => `finished (${ms.toFixed(0)} ms)`, record: 'Save run.json', lab: 'Compute',
+          experiment: 'Experiment', col_label: 'Label', col_population: 'Population', col_generations: 'Generations',
+          col_crossover: 'Crossover', col_mutation: 'Mutation probability', col_algorithm: 'Method', col_encoding: 'Encoding',
+          col_selection: 'Selection', col_elitism: 'Elitism', col_crossover_operator: 'Crossover op.',
+          col_mutation_operator: 'Mutation op.', addRow: 'Add',
+          listHint: 'Values separated by blanks make a list (0.01 0.05 0.1). Empty: the default.',
+          seeds: 'Seeds', targets: 'Targets', experimentRun: 'Run', experimentStop: 'Cancel', open: 'Open Experiment…',
+          save: 'Save Experiment', runs: 'Save Runs as CSV', report: 'Export Report', configuration: 'Configuration',
+          runsCount: 'Runs', within: 'Within ε', wilson: '95% interval', atOptimum: 'Optimum', medianDistance: 'Median error',
+          medianFirst: 'Generations to ε (median)', experimentFile: 'Experiment file',
+          ecdfTitle: (e) => `Runs within ε = ${e} px (by generation)`,
           experimentDone: (n, ms, c) => `${n} runs (${ms.toFixed(0)} ms)${c ? ' — stopped: the runs of the seeds finished are kept' : ''}`,
           progressText: (d, n) => `${d} / ${n} runs`, tooLong: 'The experiment does not fit in the address: save the experiment file and hand it out.',
           noReport: 'A report compares two configurations or more.' },
 };
+
+// The faults the module types, in the window's words: a seed or target list's, a count that does
+// not suit the population, an experiment file's (its key path first), and the fields' and the
+// table's own, which name the field or the row and column instead of the key path.
+const FAULT_WORDS = {
+    ja: {
+        list: { empty: () => '空です', emptyItem: (v) => `空の項目があります (${v})`,
+                notSeed: (v) => `${v} は 0 から 4294967295 までのシードか範囲 A..B ではありません`,
+                reversed: (v) => `範囲 ${v} にシードがありません`, seedTwice: (v) => `シード ${v} が 2 回あります`,
+                tooManySeeds: (v, l) => `シードが ${v} 個あります: ${l.maxSeeds} 個までです`,
+                notTarget: (v) => `${v} は -199 から 199 までの整数の組 x,y ではありません`,
+                targetTwice: (v) => `目標点 ${v} が 2 回あります`,
+                notRandom: (v, l) => `${v} は K が 1 から ${l.maxRandomTargets} までの random:K ではありません`,
+                randomTwice: (v) => `random:K は 1 つだけ書けます (${v})`,
+                drawnGiven: (v) => `引いた目標点 ${v} が、書かれた目標点にもあります` },
+        algorithm: { tournamentSize: (v, l) => `トーナメントの大きさ ${v} は 2 から ${l} (集団サイズ) まででなければなりません。`,
+                     elitism: (v, l) => `エリート数 ${v} は 0 から ${l} (集団サイズ − 1) まででなければなりません。`,
+                     creepStep: (v, l) => `creep の幅 ${v} は 1 から ${l} まででなければなりません。` },
+        file: { unreadable: (f) => `読めません (${f.detail})`, notJson: (f) => `JSON ではありません (${f.detail})`,
+                notExperiment: (f) => `実験ファイルではありません ("format": "${f.limits.format}" がありません)`,
+                version: (f) => `版 ${f.value} は読めません (読めるのは ${f.limits.version} です)`,
+                unknownKey: (f, p) => `${p}: 知らないキーです`, missing: (f, p) => `${p}: このキーが要ります`,
+                wrongType: (f, p) => `${p}: ${f.value} ではなく ${f.expected} を書いてください`,
+                outOfRange: (f, p) => `${p}: ${f.value} が範囲 ${f.expected} の外です`,
+                badValue: (f, p) => `${p}: ${f.value} は使えません (${f.detail})`,
+                problem: (f, p) => `${p}: 解けるのはリンク 60, 100, 40 の腕だけです (${f.value})`,
+                sameConfiguration: (f, p) => `${p}: ${f.value} と同じ構成です`,
+                sameLabel: (f, p) => `${p}: ラベル ${f.value} が 2 回あります`,
+                noBaseline: (f, p) => `${p}: 基準 ${f.value} はどの構成のラベルでもありません` },
+        opened: (name, words) => `実験ファイル "${name}" を読めません: ${words}`,
+        seeds: (w) => `シード: ${w}`, targets: (w) => `目標点: ${w}`,
+        epsilon: 'ε: 0 より大きく 1000 以下の数値を入力してください。',
+        cell: (row, column) => `${row} 行目の「${column}」: `, row: (row) => `${row} 行目: `,
+        whole: (low, high) => `${low} から ${high} までの整数を入力してください。`,
+        number: (low, high) => `${low} から ${high} までの数値を入力してください。`,
+        valueTwice: (row, column, v) => `${row} 行目の「${column}」: 値 ${v} が 2 回あります。`,
+        sameRows: (a, b) => `同じ構成の行があります: ${a} 行目と ${b} 行目。どちらかを変えるか削除してください。`,
+        noConfiguration: '構成がありません。「追加」で加えてください。',
+    },
+    en: {
+        list: { empty: () => 'it is empty', emptyItem: (v) => `an empty item (${v})`,
+                notSeed: (v) => `${v} is no seed from 0 to 4294967295 nor range A..B`,
+                reversed: (v) => `the range ${v} holds no seed`, seedTwice: (v) => `seed ${v} is listed twice`,
+                tooManySeeds: (v, l) => `${v} seeds are given: at most ${l.maxSeeds} are taken`,
+                notTarget: (v) => `${v} is no pair x,y of whole numbers from -199 to 199`,
+                targetTwice: (v) => `target ${v} is listed twice`,
+                notRandom: (v, l) => `${v} is no random:K with K from 1 to ${l.maxRandomTargets}`,
+                randomTwice: (v) => `random:K may be given only once (${v})`,
+                drawnGiven: (v) => `the drawn target ${v} is also among the targets given` },
+        algorithm: { tournamentSize: (v, l) => `The tournament size ${v} must be 2 to ${l} (the population size).`,
+                     elitism: (v, l) => `The elite count ${v} must be 0 to ${l} (the population size less one).`,
+                     creepStep: (v, l) => `The creep step ${v} must be 1 to ${l}.` },
+        file: { unreadable: (f) => `cannot be read (${f.detail})`, notJson: (f) => `not JSON (${f.detail})`,
+                notExperiment: (f) => `not an experiment file (no "format": "${f.limits.format}")`,
+                version: (f) => `version ${f.value} cannot be read (only ${f.limits.version} can)`,
+                unknownKey: (f, p) => `${p}: unknown key`, missing: (f, p) => `${p}: this key is required`,
+                wrongType: (f, p) => `${p}: ${f.value} is not ${f.expected}`,
+                outOfRange: (f, p) => `${p}: ${f.value} is outside ${f.expected}`,
+                badValue: (f, p) => `${p}: ${f.value} cannot be used (${f.detail})`,
+                problem: (f, p) => `${p}: only the arm of links 60, 100, 40 is solved (${f.value})`,
+                sameConfiguration: (f, p) => `${p}: the same configuration as ${f.value}`,
+                sameLabel: (f, p) => `${p}: the label ${f.value} is given twice`,
+                noBaseline: (f, p) => `${p}: the baseline ${f.value} is no configuration's label` },
+        opened: (name, words) => `Cannot read the experiment file "${name}": ${words}`,
+        seeds: (w) => `Seeds: ${w}`, targets: (w) => `Targets: ${w}`,
+        epsilon: 'ε: enter a number above 0 and at most 1000.',
+        cell: (row, column) => `Row ${row}, "${column}": `, row: (row) => `Row ${row}: `,
+        whole: (low, high) => `Enter a whole number from ${low} to ${high}.`,
+        number: (low, high) => `Enter a number from ${low} to ${high}.`,
+        valueTwice: (row, column, v) => `Row ${row}, "${column}": the value ${v} is listed twice.`,
+        sameRows: (a, b) => `Rows with the same configuration: rows ${a} and ${b}. Change or remove one of them.`,
+        noConfiguration: 'There is no configuration. Add one with "Add".',
+    },
+};
+
 // kelvora-cli's defaults: a key of the address left out takes these.
 const DEFAULTS = { population: '20', generations: '100', crossover: '0.5', mutation: '0.1', seed: '', target: '68,180',
                    algorithm: 'ga', encoding: 'binary', selection: 'roulette', crossover_operator: 'one-point',
                    mutation_operator: 'bit-flip', elitism: '0' };
 const LINKS = [60, 100, 40];
-// The experiment file's parameters, in the table's column order.
-const PARAMETERS = ['population', 'generations', 'crossover', 'mutation', 'algorithm', 'encoding', 'selection',
+// The experiment file's parameters, in the order of the window's table of configurations.
+const PARAMETERS = ['algorithm', 'population', 'generations', 'crossover', 'mutation', 'encoding', 'selection',
                     'elitism', 'crossover_operator', 'mutation_operator'];
 const NUMERIC = new Set(['population', 'generations', 'crossover', 'mutation', 'elitism']);
 // The experiment window's series colours, one a configuration.
@@ -68,12 +154,77 @@ let running = false;
 
 function t(key) { return TEXT[language][key]; }
 
+const words = () => FAULT_WORDS[language];
+const listWords = (list, limits) => words().list[list.kind](list.value, limits);
+const algorithmWords = (a) => words().algorithm[a.kind](a.value, a.limit);
+
+// An experiment file's fault as the window words it, after its key path (or the place given).
+function fileFaultWords(f, place = f.path) {
+    if (f.kind === 'list') return `${place}: ${listWords(f.list, f.limits)}`;
+    if (f.kind === 'algorithm') return `${place}: ${algorithmWords(f.algorithm)}`;
+    return words().file[f.kind](f, place);
+}
+
+// The range a number of the table takes, as the window's table asks for it.
+function rangeWords(key, limits) {
+    const W = words();
+    if (key === 'population') return W.whole(1, limits.maxPopulation);
+    if (key === 'generations') return W.whole(1, limits.maxGenerations);
+    if (key === 'crossover') return W.number(limits.minCrossover, 1);
+    if (key === 'mutation') return W.number(0, 1);
+    return W.whole(0, limits.maxPopulation - 1);  // elitism
+}
+
+// A fault of the experiment the table and the fields make, naming the field, or the row and the
+// column, where the file's words name a key path.
+function tableFaultWords(f) {
+    const W = words();
+    if (f.path === 'configurations' && $('configurations').tBodies[0].rows.length === 0) return W.noConfiguration;
+    if (f.path.startsWith('seeds')) return W.seeds(f.kind === 'list' ? listWords(f.list, f.limits) : W.list.notSeed(f.value));
+    if (f.path.startsWith('targets')) {
+        if (f.kind === 'list') return W.targets(listWords(f.list, f.limits));
+        const item = /^targets\[(\d+)\]/.exec(f.path);
+        return W.targets(W.list.notTarget(targetItems()[item ? +item[1] : 0] ?? f.value));
+    }
+    if (f.path === 'epsilon') return W.epsilon;
+    const m = /^configurations\[(\d+)\](?:\.(\w+))?/.exec(f.path);
+    if (!m) return fileFaultWords(f);
+    const row = +m[1] + 1, key = m[2], column = key && t('col_' + key);
+    if (f.kind === 'algorithm') return W.row(row) + algorithmWords(f.algorithm);
+    if (f.kind === 'sameConfiguration')
+        return f.detail ? W.valueTwice(row, column, f.value) : W.sameRows(+/\d+/.exec(f.value)[0] + 1, row);
+    if (NUMERIC.has(key) && (f.kind === 'wrongType' || f.kind === 'outOfRange')) return W.cell(row, column) + rangeWords(key, f.limits);
+    if (f.kind === 'badValue') return (key ? W.cell(row, column) : W.row(row)) + f.detail;
+    return fileFaultWords(f, (key ? W.cell(row, column) : W.row(row)).replace(/: $/, ''));
+}
+
+// A field of the lab at fault, as the window words it.
+function labFaultWords(f) {
+    const W = words();
+    if (f.kind === 'range') return f.integer ? W.whole(f.low, f.high) : W.number(f.low, f.high);
+    if (f.kind === 'algorithm') return algorithmWords(f.algorithm);
+    return `${t(f.field)}: ${f.detail}`;
+}
+
+let labFault = null;         // the lab's field at fault, worded again when the language changes
+let experimentFault = null;  // {fault, source: 'table', 'link' or the name of the file opened}
+
+function showFaults() {
+    if (labFault) $('message').textContent = labFaultWords(labFault);
+    if (!experimentFault) return;
+    const { fault, source } = experimentFault;
+    $('experiment-message').classList.remove('ok');
+    $('experiment-message').textContent = source === 'table' ? tableFaultWords(fault)
+        : source === 'link' ? `${t('experimentFile')}: ${fileFaultWords(fault)}` : words().opened(source, fileFaultWords(fault));
+}
+
 function applyLanguage() {
     document.documentElement.lang = language;
     for (const e of document.querySelectorAll('[data-t]')) e.textContent = t(e.dataset.t);
     $('language').textContent = t('language');
     drawPlot();
     showOutcome();
+    showFaults();
 }
 
 // ---- the run as a link ----
@@ -214,6 +365,12 @@ function startWorker() {
             $('error').textContent = m.progress.error.toFixed(4);
             drawChart(m.progress.generations);
             drawPlot();
+        } else if (m.fieldFault) {
+            finish();
+            labFault = m.fieldFault;
+            showFaults();
+            form.elements[labFault.field].focus();
+            if (form.elements[labFault.field].select) form.elements[labFault.field].select();
         } else if (m.refused) {
             finish();
             $('message').textContent = m.refused;
@@ -262,11 +419,12 @@ function run() {
     $('run').disabled = true;
     $('stop').disabled = false;
     $('message').textContent = '';
+    labFault = null;
     $('message').classList.remove('ok');
     $('results-sha256').textContent = '';
     $('download-results').hidden = $('download-fitness').hidden = $('download-record').hidden = true;
     lastFlags = flags(fieldValues());
-    worker.postMessage({ run: lastFlags });
+    worker.postMessage({ run: lastFlags, fields: fieldValues() });
 }
 
 function stop() {
@@ -341,13 +499,14 @@ function experimentText() {
         configurations.push(entry);
     }
     const file = { format: 'kelvora-experiment', version: 1, configurations, seeds: $('seeds').value.replace(/\s+/g, '') };
-    const targets = $('targets').value.trim().split(/\s+/).filter((v) => v !== '');
+    const targets = targetItems();
     if (targets.length) file.targets = targets.map((v) => (/^[-+]?\d+,[-+]?\d+$/.test(v) ? v.split(',').map(Number) : v));
     const epsilon = $('epsilon').value.trim();
     if (epsilon !== '') file.epsilon = /^[-+]?(\d+\.?\d*|\.\d+)([eE][-+]?\d+)?$/.test(epsilon) ? Number(epsilon) : epsilon;
     for (const key of ['title', 'notes', 'alpha', 'baseline']) if (opened[key] !== undefined && opened[key] !== '') file[key] = opened[key];
     return JSON.stringify(file);
 }
+const targetItems = () => $('targets').value.trim().split(/\s+/).filter((v) => v !== '');
 let runWhenRead = false;
 let opened = {};  // title, notes, alpha and baseline of the file opened: kept when it is saved again
 
@@ -371,7 +530,7 @@ function writeExperimentAddress() {
     const hash = '#experiment=' + encodeURIComponent(text);
     if (hash.length <= 2000) history.replaceState(null, '', hash);
     $('experiment-about').dataset.long = hash.length > 2000 ? 'yes' : '';
-    worker.postMessage({ read: text, fill: false });
+    worker.postMessage({ read: text, source: 'table' });
 }
 
 function runExperiment() {
@@ -396,19 +555,25 @@ function endExperiment() {
 function experimentMessage(m) {
     if (m.read) {
         const save = $('save-experiment');
-        if (m.read.error) {
-            $('experiment-message').textContent = `${t('experimentFile')}: ${m.read.error}`;
+        const fill = m.source !== 'table';
+        if (m.read.fault) {
+            experimentFault = { fault: m.read.fault, source: m.source };
+            showFaults();
             save.removeAttribute('href');
         } else {
-            if (m.fill) fillExperiment(m.read);
+            if (fill) fillExperiment(m.read);
             offer('save-experiment', m.read.text, 'application/json');
-            if (!experimentRunning && !experimentResult)
+            if (!experimentRunning && (experimentFault || !experimentResult)) {
+                experimentFault = null;
                 $('experiment-message').textContent = $('experiment-about').dataset.long ? t('tooLong') : '';
-            if (m.fill && runWhenRead) { runWhenRead = false; runExperiment(); }
+                showOutcome();
+            }
+            if (fill && runWhenRead) { runWhenRead = false; runExperiment(); }
         }
     } else if (m.experimentError) {
         endExperiment();
-        $('experiment-message').textContent = m.experimentError;
+        experimentFault = { fault: m.experimentError.fault, source: 'table' };
+        showFaults();
     } else if (m.experimentProgress) {
         const p = m.experimentProgress;
         $('experiment-progress').max = p.runs;
@@ -457,12 +622,15 @@ function showOutcome() {
     if (result.groups.length < 2) list.replaceChildren(Object.assign(document.createElement('li'), { textContent: t('noReport') }));
     $('experiment-message').textContent = t('experimentDone')(result.groups.reduce((n, g) => n + g.runs, 0),
                                                               experimentResult.milliseconds, result.cancelled);
-    drawEcdf(result);
+    $('experiment-message').classList.add('ok');
+    setTimeout(() => drawEcdf(result), 0);  // a task of its own: the page answers in between
 }
 
 function drawEcdf(result) {
-        const ctx = ecdf.getContext('2d');
-    const w = ecdf.width, h = ecdf.height, left = 36, bottom = 34, top = 20;
+    const ctx = ecdf.getContext('2d');
+    // The legend under the chart, three labels a line.
+    const legendLines = Math.ceil(result.groups.length / 3);
+    const w = ecdf.width, h = ecdf.height, left = 36, bottom = 20 + 14 * legendLines, top = 20;
     ctx.clearRect(0, 0, w, h);
     ctx.fillStyle = '#202020';
     ctx.font = '12px sans-serif';
@@ -494,7 +662,7 @@ function drawEcdf(result) {
         ctx.stroke();
         ctx.lineWidth = 1;
         ctx.fillStyle = colour;
-        ctx.fillText(g.label, left + 8 + 110 * (i % 4), h - 6 - 0 * i);
+        ctx.fillText(g.label, left + 8 + 125 * (i % 3), h - 6 - 14 * (legendLines - 1 - Math.floor(i / 3)));
     });
 }
 
@@ -515,7 +683,7 @@ $('experiment-run').addEventListener('click', runExperiment);
 $('experiment-stop').addEventListener('click', () => worker.postMessage({ experimentStop: true }));
 $('open-experiment').addEventListener('change', async (event) => {
     const file = event.target.files[0];
-    if (file) worker.postMessage({ read: await file.text(), fill: true });
+    if (file) worker.postMessage({ read: await file.text(), source: file.name });
     event.target.value = '';
 });
 
@@ -527,7 +695,7 @@ if (hashParams.has('experiment')) {
     addRow();
     showPage(true);
     runWhenRead = hashParams.has('run');
-    worker.postMessage({ read: hashParams.get('experiment'), fill: true });
+    worker.postMessage({ read: hashParams.get('experiment'), source: 'link' });
 } else {
     addRow();
     addRow({ encoding: 'gray' });

@@ -1,9 +1,9 @@
 // The page's worker: the WebAssembly module runs here, so the page never waits on a run. The page
 // makes it from a blob (kelvora.js and this file, as worker-source.js holds them), which a page
 // opened from file:// may do where it may not load a worker's script from its folder.
-// Messages in: {run: [flags...], stopAfter}, {optimum: [x, y]}, {experiment: TEXT, language, date},
-// {experimentStop}, {read: TEXT}. Out: {ready}, {progress}, {done}, {refused}, {optimum},
-// {experimentProgress}, {experimentDone}, {experimentError}, {read}.
+// Messages in: {run: [flags...], fields, stopAfter}, {optimum: [x, y]}, {experiment: TEXT, language,
+// date}, {experimentStop}, {read: TEXT, source}. Out: {ready}, {progress}, {done}, {fieldFault},
+// {refused}, {optimum}, {experimentProgress}, {experimentDone}, {experimentError}, {read, source}.
 'use strict';
 
 let lastPost = 0;
@@ -52,6 +52,12 @@ onmessage = async (event) => {
     const m = await ready;
     const request = event.data;
     if (request.run) {
+        // The fields checked first, so that a fault is typed for the page to word.
+        const fault = request.fields && JSON.parse(call(m, 'kv_check_fields', ['string'], [JSON.stringify(request.fields)]));
+        if (fault && fault.field) {
+            postMessage({ fieldFault: fault });
+            return;
+        }
         const started = performance.now();
         const status = m.ccall('kv_run', 'number', ['string', 'string', 'number'],
                                [request.run.join('\n'), '/run', request.stopAfter || 0]);
@@ -71,11 +77,11 @@ onmessage = async (event) => {
         postMessage({ optimum: { target: request.optimum, pose: [+a1, +a2, +a3], distance: +distance,
                                  milliseconds: performance.now() - started } });
     } else if (request.read !== undefined) {
-        postMessage({ read: JSON.parse(call(m, 'kv_experiment_read', ['string'], [request.read])), fill: request.fill });
+        postMessage({ read: JSON.parse(call(m, 'kv_experiment_read', ['string'], [request.read])), source: request.source });
     } else if (request.experiment !== undefined) {
         const start = JSON.parse(call(m, 'kv_experiment_start', ['string'], [request.experiment]));
-        if (start.error) {
-            postMessage({ experimentError: start.error });
+        if (start.fault) {
+            postMessage({ experimentError: start });
             return;
         }
         experiment = { language: request.language, date: request.date, stop: false, started: performance.now() };

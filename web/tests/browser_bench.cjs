@@ -1,7 +1,10 @@
 // The web edition's speed goals side by side with the native kelvora-cli, in the system's chromium,
 // headless: a 100 x 100 run (Run to the digest, and the run in the worker), the exact optimum of
 // (-50, 120) (the click to the pose shown, and in the worker), and an experiment of 6
-// configurations x 100 seeds of 100 x 100 (Run to the table). Medians.
+// configurations x 100 seeds of 100 x 100 (Run to the table). Medians. Then, in a DevTools trace of
+// one more run and one more experiment, the longest task of the page's main thread: its wall time
+// (what a long-task entry reports) and the thread's own time in it (wall time less the time the
+// thread waited for a core, which a loaded machine stretches).
 // Usage: node browser_bench.cjs KELVORA_CLI WEB_DIR [REPEATS]
 'use strict';
 const { execFileSync, spawn } = require('node:child_process');
@@ -25,6 +28,17 @@ function nativeMs(args) {
     }
     fs.rmSync(dir, { recursive: true, force: true });
     return median(times);
+}
+
+// The longest main-thread task while work runs, {wall, thread} in ms, from a DevTools trace.
+async function longestTask(page, work) {
+    await page.tracing.start({ categories: ['devtools.timeline', 'disabled-by-default-devtools.timeline'] });
+    await work();
+    const events = JSON.parse(await page.tracing.stop()).traceEvents;
+    const main = new Set(events.filter((e) => e.name === 'thread_name' && e.args.name === 'CrRendererMain')
+                               .map((e) => `${e.pid}:${e.tid}`));
+    const tasks = events.filter((e) => e.name === 'RunTask' && e.ph === 'X' && main.has(`${e.pid}:${e.tid}`));
+    return { wall: Math.max(0, ...tasks.map((e) => e.dur / 1000)), thread: Math.max(0, ...tasks.map((e) => e.tdur / 1000)) };
 }
 
 (async () => {
@@ -54,6 +68,10 @@ function nativeMs(args) {
             click.push(performance.now() - c);
             inWorker.push(parseFloat((await page.$eval('#optimum-text', (e) => e.textContent)).match(/\(([\d.]+) ms\)/)[1]));
         }
+        const runTask = await longestTask(page, async () => {
+            await page.click('#run');
+            await page.waitForFunction(() => document.getElementById('results-sha256').textContent.length === 64);
+        });
         const file = { format: 'kelvora-experiment', version: 1, seeds: '1..100',
                        configurations: [0.01, 0.02, 0.05, 0.1, 0.15, 0.2].map((m) => ({ population: 100, generations: 100, mutation: m })) };
         const experiment = [];
@@ -67,6 +85,13 @@ function nativeMs(args) {
             experiment.push(performance.now() - t);
             await p.close();
         }
+        const p = await browser.newPage();
+        await p.goto(origin + 'index.html#experiment=' + encodeURIComponent(JSON.stringify(file)));
+        await p.waitForFunction(() => document.getElementById('save-experiment').href.startsWith('blob:'));
+        const experimentTask = await longestTask(p, async () => {
+            await p.click('#experiment-run');
+            await p.waitForFunction(() => document.querySelector('#outcomes tbody').rows.length === 6, { timeout: 120000 });
+        });
         const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'kelvora-bench-'));
         fs.writeFileSync(path.join(dir, 'six.kelvora.json'), JSON.stringify(file));
         const nativeRun = nativeMs(['--seed', '7', '--population', '100', '--generations', '100', '--target', '-50,120',
@@ -82,6 +107,8 @@ function nativeMs(args) {
                     `${median(inWorker).toFixed(2)} ms in the worker; native kelvora-cli optimum process ${f(nativeOptimum)} ms`);
         console.log(`experiment 6 x 100 seeds of 100 x 100: chromium ${f(median(experiment))} ms Run to table; ` +
                     `native kelvora-cli experiment run --threads 1 ${f(nativeExperiment)} ms`);
+        console.log(`longest main-thread task: a run ${f(runTask.wall)} ms (${f(runTask.thread)} ms of the thread's own time), ` +
+                    `an experiment ${f(experimentTask.wall)} ms (${f(experimentTask.thread)} ms of its own)`);
     } finally {
         await browser.close();
         server.kill();

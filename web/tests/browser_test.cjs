@@ -184,11 +184,134 @@ for (const [i, file] of experiments.entries()) {
     });
 }
 
-test('a fault of the experiment is named', async () => {
-    const page = await openPage('#experiment=' + encodeURIComponent(JSON.stringify(
-        { format: 'kelvora-experiment', version: 1, configurations: [{ mutation: 1.5 }], seeds: '1..3' })));
-    await page.waitForFunction(() => document.getElementById('experiment-message').textContent.length > 0);
-    assert.match(await page.$eval('#experiment-message', (e) => e.textContent), /configurations\[0\]\.mutation: 1\.5/);
+// The desktop window's words, Japanese (the source) and English (the translation), by context.
+const WINDOW_WORDS = (() => {
+    const xml = fs.readFileSync(path.join(__dirname, '../../res/translations/kelvora_en.ts'), 'utf8');
+    const unescape = (text) => text.replace(/&(quot|apos|lt|gt|amp);/g,
+                                            (_, e) => ({ quot: '"', apos: "'", lt: '<', gt: '>', amp: '&' })[e]);
+    const words = {};
+    for (const context of xml.split('<context>').slice(1)) {
+        const name = /<name>kelvora::ui::(\w+)<\/name>/.exec(context)?.[1] ?? /<name>(\w+)<\/name>/.exec(context)[1];
+        for (const m of context.matchAll(/<source>([^<]*)<\/source>\s*<translation>([^<]*)<\/translation>/g))
+            words[`${name}|${unescape(m[1])}`] = { ja: unescape(m[1]), en: unescape(m[2]) };
+    }
+    return words;
+})();
+const ANY = { ja: '\u0000', en: '\u0000' };  // a part the test does not pin (the parser's English detail)
+// The window's text of source in context, its %1, %2... filled with args (texts or such pairs).
+function tr(context, source, ...args) {
+    const w = WINDOW_WORDS[`${context}|${source}`];
+    assert.ok(w, `no ${context} ${source}`);
+    const fill = (l) => w[l].replace(/%(\d)/g, (_, n) => (typeof args[n - 1] === 'object' ? args[n - 1][l] : String(args[n - 1])));
+    return { ja: fill('ja'), en: fill('en') };
+}
+const join = (...parts) => ({ ja: parts.map((p) => (typeof p === 'object' ? p.ja : p)).join(''),
+                               en: parts.map((p) => (typeof p === 'object' ? p.en : p)).join('') });
+const place = (p) => ({ ja: p.ja.replace(/: $/, ''), en: p.en.replace(/: $/, '') });
+const EW = (s, ...a) => tr('ExperimentWindow', s, ...a);
+const CT = (s, ...a) => tr('ConfigurationTable', s, ...a);
+const cell = (row, column) => CT('%1 行目の「%2」: ', row, CT(column));
+
+// Every fault of the experiment's fields and table, of an experiment file (a link) and of the lab's
+// fields, shown in the window's words in both languages.
+test('every fault in the window\'s words, Japanese and English', async () => {
+    const listing = execFileSync(cli, ['sweep', '--seeds', '1', '--targets', 'random:1', '--population', '2',
+                                       '--generations', '1', '--output', '-']).toString().trim().split('\n');
+    const header = listing[0].split(','), row = listing[1].split(',');
+    const drawn = `${row[header.indexOf('target_x')]},${row[header.indexOf('target_y')]}`;
+    const algorithmError = (() => {
+        try { execFileSync(cli, ['--algorithm', 'foo'], { stdio: 'pipe' }); } catch (e) { return e.stderr.toString().trim(); }
+        return '';
+    })().replace(/^kelvora-cli: --algorithm: /, '');
+    const seeds = (w) => EW('シード: %1', w), targets = (w) => EW('目標点: %1', w);
+    const notTarget = (v) => targets(EW('%1 は -199 から 199 までの整数の組 x,y ではありません', v));
+    const file = (configurations, more = {}) => JSON.stringify({ format: 'kelvora-experiment', version: 1, configurations,
+                                                                 seeds: '1..3', ...more });
+    const rows = [
+        [{ seeds: '' }, seeds(EW('空です'))],
+        [{ seeds: '1,,2' }, seeds(EW('空の項目があります (%1)', '1,,2'))],
+        [{ seeds: 'x' }, seeds(EW('%1 は 0 から 4294967295 までのシードか範囲 A..B ではありません', 'x'))],
+        [{ seeds: '5..3' }, seeds(EW('範囲 %1 にシードがありません', '5..3'))],
+        [{ seeds: '1,1' }, seeds(EW('シード %1 が 2 回あります', 1))],
+        [{ seeds: '0..4294967295' }, seeds(EW('シードが %1 個あります: %2 個までです', 4294967296, 100000000))],
+        [{ targets: '500,1' }, notTarget('500,1')],
+        [{ targets: 'abc' }, notTarget('abc')],
+        [{ targets: '1,1 1,1' }, targets(EW('目標点 %1 が 2 回あります', '1,1'))],
+        [{ targets: 'random:0' }, targets(EW('%1 は K が 1 から %2 までの random:K ではありません', 'random:0', 10000))],
+        [{ targets: 'random:1 random:2' }, targets(EW('random:K は 1 つだけ書けます (%1)', 'random:2'))],
+        [{ targets: `${drawn} random:1` }, targets(EW('引いた目標点 %1 が、書かれた目標点にもあります', drawn))],
+        [{ epsilon: '0' }, EW('ε: 0 より大きく 1000 以下の数値を入力してください。')],
+        [{ epsilon: 'x' }, EW('ε: 0 より大きく 1000 以下の数値を入力してください。')],
+        [{ rows: [{ population: '0' }] }, join(cell(1, '集団'), CT('1 から %1 までの整数を入力してください。', 10000))],
+        [{ rows: [{}, { generations: 'x' }] }, join(cell(2, '世代'), CT('1 から %1 までの整数を入力してください。', 10000))],
+        [{ rows: [{ crossover: '0' }] }, join(cell(1, '交差率'), CT('%1 から 1 までの数値を入力してください。', 0.001))],
+        [{ rows: [{ mutation: '2' }] }, join(cell(1, '突然変異の確率'), CT('0 から 1 までの数値を入力してください。'))],
+        [{ rows: [{ elitism: '-1' }] }, join(cell(1, 'エリート'), tr('CSolverDlg', '%1 から %2 までの整数を入力してください。', 0, 9999))],
+        [{ rows: [{ algorithm: 'foo' }] }, join(cell(1, '手法'), algorithmError)],
+        [{ rows: [{ selection: 'tournament:50' }] },
+         join(CT('%1 行目: ', 1), CT('トーナメントの大きさ %1 は 2 から %2 (集団サイズ) まででなければなりません。', 50, 20))],
+        [{ rows: [{ elitism: '20' }] }, join(CT('%1 行目: ', 1), CT('エリート数 %1 は 0 から %2 (集団サイズ − 1) まででなければなりません。', 20, 19))],
+        [{ rows: [{ mutation: '0.1 0.1' }] }, CT('%1 行目の「%2」: 値 %3 が 2 回あります。', 1, CT('突然変異の確率'), 0.1)],
+        [{ rows: [{}, {}] }, EW('同じ構成の行があります: %1。どちらかを変えるか削除してください。', EW('%1 行目と %2 行目', 1, 2))],
+        [{ rows: [{ label: 'a' }, { label: 'a', population: '30' }] }, EW('%1: ラベル %2 が 2 回あります', place(cell(2, 'ラベル')), 'a')],
+        [{ rows: [] }, EW('構成がありません。「追加」で加えてください。')],
+        [{ link: '{"format"' }, EW('JSON ではありません (%1)', ANY)],
+        [{ link: '{}' }, EW('実験ファイルではありません ("format": "%1" がありません)', 'kelvora-experiment')],
+        [{ link: file([{}], { version: 2 }) }, EW('版 %1 は読めません (読めるのは %2 です)', 2, 1)],
+        [{ link: file([{}], { x: 1 }) }, EW('%1: 知らないキーです', 'x')],
+        [{ link: file([{}], { seeds: undefined }) }, EW('%1: このキーが要ります', 'seeds')],
+        [{ link: file([{}], { seeds: 5 }) }, EW('%1: %2 ではなく %3 を書いてください', 'seeds', 5, ANY)],
+        [{ link: file([{ mutation: 1.5 }]) }, EW('%1: %2 が範囲 %3 の外です', 'configurations[0].mutation', 1.5, '0..1')],
+        [{ link: file([{ algorithm: 'foo' }]) }, EW('%1: %2 は使えません (%3)', 'configurations[0].algorithm', '"foo"', ANY)],
+        [{ link: file([{ population: 5, elitism: 5 }]) },
+         join('configurations[0]: ', CT('エリート数 %1 は 0 から %2 (集団サイズ − 1) まででなければなりません。', 5, 4))],
+        [{ link: file([{}], { seeds: '2,2' }) }, join('seeds: ', EW('シード %1 が 2 回あります', 2))],
+        [{ link: file([{}], { problem: { links: [1, 2, 3] } }) },
+         EW('%1: 解けるのはリンク 60, 100, 40 の腕だけです (%2)', 'problem.links', ANY)],
+        [{ link: file([{}, {}]) }, EW('%1: %2 と同じ構成です', 'configurations[1]', 'configurations[0]')],
+        [{ link: file([{ label: 'a' }, { label: 'a', population: 30 }]) }, EW('%1: ラベル %2 が 2 回あります', 'configurations[1].label', 'a')],
+        [{ link: file([{}], { baseline: 'zz' }) }, EW('%1: 基準 %2 はどの構成のラベルでもありません', 'baseline', 'zz')],
+        [{ lab: { population: '0' } }, tr('CSolverDlg', '%1 から %2 までの整数を入力してください。', 1, 10000)],
+        [{ lab: { generations: 'x' } }, tr('CSolverDlg', '%1 から %2 までの整数を入力してください。', 1, 10000)],
+        [{ lab: { crossover: '2' } }, tr('CSolverDlg', '%1 から %2 までの数値を入力してください。', 0.001, 1)],
+        [{ lab: { mutation: '-1' } }, tr('CSolverDlg', '%1 から %2 までの数値を入力してください。', 0, 1)],
+        [{ lab: { seed: '-1' } }, tr('CSolverDlg', '%1 から %2 までの整数を入力してください。', 0, 4294967295)],
+        [{ lab: { selection: 'tournament:50' } }, CT('トーナメントの大きさ %1 は 2 から %2 (集団サイズ) まででなければなりません。', 50, 20)],
+        [{ lab: { elitism: '20' } }, CT('エリート数 %1 は 0 から %2 (集団サイズ − 1) まででなければなりません。', 20, 19)],
+        [{ lab: { selection: 'x' } }, join(tr('OperatorsView', '選択'), ': ', ANY)],
+    ];
+    const page = await openPage('#experiment=', 1280, 720, 'ja-JP');
+    await page.waitForFunction(() => !document.getElementById('experiment').hidden);
+    const pattern = (text) => '^' + text.split('\u0000').map((p) => p.replace(/[.*+?^${}()|[\]\\]/g, '\\$&')).join('.+') + '$';
+    for (const [state, expected] of rows) {
+        const id = state.lab ? 'message' : 'experiment-message';
+        await page.evaluate((s) => {
+            $('message').textContent = $('experiment-message').textContent = '';
+            if (s.lab) {
+                form.reset();
+                for (const [key, value] of Object.entries(s.lab)) form.elements[key].value = value;
+                run();
+            } else if (s.link) {
+                worker.postMessage({ read: s.link, source: 'link' });
+            } else {
+                $('configurations').tBodies[0].replaceChildren();
+                for (const r of s.rows ?? [{}]) addRow(r);
+                $('seeds').value = s.seeds ?? '1..3';
+                $('targets').value = s.targets ?? '68,180';
+                $('epsilon').value = s.epsilon ?? '0.5';
+                writeExperimentAddress();
+            }
+        }, state);
+        for (const l of ['ja', 'en']) {
+            const want = pattern(expected[l]).slice(state.link ? 1 : 0);  // a link's after the page's own words
+            try {
+                await page.waitForFunction((i, w) => new RegExp(w).test(document.getElementById(i).textContent), { timeout: 5000 }, id, want);
+            } catch {
+                assert.fail(`${JSON.stringify(state)} ${l}: "${await page.$eval('#' + id, (e) => e.textContent)}", not /${want}/`);
+            }
+            await page.click('#language');
+        }
+    }
     await page.close();
 });
 
