@@ -37,7 +37,8 @@ Linearisation Linearise(const ArmFrame& f, double tx, double ty) {
 // FrameOf from the tables (the run's, taken once).
 ArmFrame FrameOf(const LinkTables& t, const ArmPose& p);
 
-// DampedLeastSquaresStep from the pose's linearisation.
+// The damped least-squares step in degrees from the pose's linearisation: J^T (J J^T + lambda^2 I)^-1 e,
+// lambda in px (> 0).
 Angles DampedStep(const Linearisation& l, double lambda);
 
 // Relative x, y (y up) of the target.
@@ -477,10 +478,6 @@ Angles JacobianTransposeStep(const ArmFrame& f, double tx, double ty) {
     const double alpha = (l.ex * jgx + l.ey * jgy) / norm;
     for (std::size_t j = 0; j < 3; ++j) step[j] = alpha * g[j] * kRadToDeg;
     return step;
-}
-
-Angles DampedLeastSquaresStep(const ArmFrame& f, double tx, double ty, double lambda) {
-    return DampedStep(Linearise(f, tx, ty), lambda);
 }
 
 namespace {

@@ -120,9 +120,6 @@ double CcdTurn(const ArmFrame& frame, int joint, double tx, double ty);
 /// the step that minimises |e - alpha J J^T e| (0 when J J^T e vanishes).
 Angles JacobianTransposeStep(const ArmFrame& frame, double tx, double ty);
 
-/// The damped least-squares step in degrees: J^T (J J^T + lambda^2 I)^-1 e, lambda in px (> 0).
-Angles DampedLeastSquaresStep(const ArmFrame& frame, double tx, double ty, double lambda);
-
 /// One FABRIK iteration (a backward pass from the target, a forward pass from the base) from
 /// frame's joints, as the three relative angles in degrees of the new joint positions, each in
 /// [0, 360).

@@ -19,26 +19,6 @@ void InitPopulation(int populationSize, Population& population, CrtRandom& rng) 
     }
 }
 
-int RouletteSelect(const double* prefix, int populationSize, double total, CrtRandom& rng) {
-    const int r = Rand(rng);
-    const double draw = (r * kRandScale) * total;
-    // First prefix sum strictly above the draw. The prefix sums are the running sums of a linear
-    // scan, so this is the scan's answer, found in log n halvings. The halving loop has no branch
-    // that depends on the data (the step is a multiply by the comparison's 0 or 1), because random
-    // draws would mispredict every other one.
-    const double* base = prefix;
-    int length = populationSize;
-    while (length > 1) {
-        const int half = length / 2;
-        base += static_cast<int>(base[half - 1] <= draw) * half;
-        length -= half;
-    }
-    // base is now the first element above the draw, or the last element when none is.
-    const int index = static_cast<int>(base - prefix);
-    if (*base <= draw) return populationSize - 1;  // no prefix sum exceeds the draw: the wheel's end
-    return index;
-}
-
 void FillRouletteTable(const double* prefix, int populationSize, double total, std::uint16_t* wheel) {
     // The draws are non-decreasing in r (both products round monotonically) and so is the first
     // prefix sum above each, so one index walks forward over the whole wheel.
@@ -81,17 +61,6 @@ void BuildRouletteIndex(const double* prefix, int populationSize, double total, 
         count = std::max(count, mark[k]);
         start[k] = static_cast<std::uint16_t>(count);
     }
-}
-
-int RouletteSelectLinear(const double* fitness, int populationSize, double total, CrtRandom& rng) {
-    const int r = Rand(rng);
-    const double draw = (r * kRandScale) * total;
-    double sum = 0.0;
-    for (int i = 0; i < populationSize; ++i) {
-        sum += fitness[i];
-        if (sum > draw) return i;
-    }
-    return populationSize - 1;
 }
 
 void CopyPopulation(const Population& from, Population& to, int count) {

@@ -42,8 +42,9 @@ struct RouletteIndex {
 /// each: fewer to lay out, and a scan of kRouletteScanWidth still covers one as a rule.
 void BuildRouletteIndex(const double* prefix, int populationSize, double total, RouletteIndex& index);
 
-/// RouletteSelect's index for the draw r (0..kRandMax): the number of prefix sums at or below
-/// (r * kRandScale) * total among the first populationSize - 1, found by scanning from the draw's
+/// The roulette wheel's index for the draw r (0..kRandMax; see FillRouletteTable): the number of
+/// prefix sums at or below (r * kRandScale) * total among the first populationSize - 1, found by
+/// scanning from the draw's
 /// bucket start. The same comparison on the same sums, so the same index for every draw.
 inline int RouletteSelectIndexed(const RouletteIndex& index, int r) {
     const double draw = (r * kRandScale) * index.total;
@@ -86,20 +87,13 @@ int CrossoverPairCount(int populationSize, double crossoverRate);
 /// Fills chromosomes 0..populationSize-1 (1..kMaxPopulation) with genes Rand() mod 256, gene 0 first.
 void InitPopulation(int populationSize, Population& population, CrtRandom& rng);
 
-/// Roulette-wheel selection over prefix sums of populationSize fitness values (prefix sums must be
-/// accumulated in index order, so prefix[populationSize-1] == total). Draws r = Rand() and returns
-/// the first index whose prefix sum exceeds (r * kRandScale) * total; when none does (r = 32767
-/// makes the draw equal the total) it returns populationSize - 1, the end of the wheel.
-int RouletteSelect(const double* prefix, int populationSize, double total, CrtRandom& rng);
-
-/// wheel[r] = the index RouletteSelect picks for the draw r, for every r in 0..kRandMax, found by
+/// Roulette-wheel selection over prefix sums of populationSize fitness values (accumulated in index
+/// order, so prefix[populationSize-1] == total): the draw r (0..kRandMax) picks the first index whose
+/// prefix sum exceeds (r * kRandScale) * total, or populationSize - 1 when none does (r = kRandMax
+/// makes the draw equal the total), the end of the wheel. wheel[r] = that index for every r, found by
 /// one merge of the draws (non-decreasing in r) with the prefix sums (non-decreasing in index).
 /// populationSize <= 65536.
 void FillRouletteTable(const double* prefix, int populationSize, double total, std::uint16_t* wheel);
-
-/// The same selection by a linear scan of the fitness values, summing as it goes. O(n); kept as
-/// the reference the binary search must agree with.
-int RouletteSelectLinear(const double* fitness, int populationSize, double total, CrtRandom& rng);
 
 /// Copies chromosomes 0..count-1 of from over to.
 void CopyPopulation(const Population& from, Population& to, int count);

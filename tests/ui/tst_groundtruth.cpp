@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <vector>
 #include <memory>
 
@@ -16,6 +17,7 @@
 #include "common/optimumcache.h"
 #include "evolution/evolutionwindow.h"
 #include "mainwindow/groundtruthoverlay.h"
+#include "mainwindow/reachmaploader.h"
 #include "common/messagebox.h"
 #include "analysis/reachmap.h"
 #include "common/settings.h"
@@ -71,6 +73,7 @@ class TestGroundTruth : public QObject {
 private slots:
     void initTestCase();
     void init();
+    void mapLoaderCallsNoOwnerGone();
     void entriesStartOffAndAreRemembered();
     void everySettingLandsInOneFile();
     void washCoversExactlyTheUnreachableTargets();
@@ -245,6 +248,24 @@ void TestGroundTruth::familyIsDrawnAlongItsMembers() {
     QVERIFY2(changed > 400, qPrintable(QString::number(changed)));
     family->trigger();
     QCOMPARE(uitest::ShownPlot(*f.dlg), plain);
+}
+
+// First, before anything has the map: an owner destroyed while its map is computed is never called;
+// the other owner gets the map bit for bit, and later requests get the same map at once.
+void TestGroundTruth::mapLoaderCallsNoOwnerGone() {
+    bool goneCalled = false;
+    std::shared_ptr<const kelvora::ReachMap> got;
+    auto* gone = new QObject;
+    QObject kept;
+    QVERIFY(!ReachMapLoader::Request(gone, [&](std::shared_ptr<const kelvora::ReachMap>) { goneCalled = true; }));
+    QVERIFY(!ReachMapLoader::Request(&kept, [&](std::shared_ptr<const kelvora::ReachMap> map) { got = std::move(map); }));
+    delete gone;
+    QTRY_VERIFY_WITH_TIMEOUT(got != nullptr, 20000);
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    QVERIFY(!goneCalled);
+    QVERIFY(std::memcmp(got->distance, Map().distance, sizeof Map().distance) == 0);
+    QCOMPARE(ReachMapLoader::Request(&kept, {}), got);
 }
 
 void TestGroundTruth::windowShowsTheWashWhenTheMapIsReady() {

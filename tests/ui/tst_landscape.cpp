@@ -1,6 +1,7 @@
 // The landscape view: the slice's picture as a function of its inputs, and the window's table for
 // the opening target against the local optima counts measured independently (1105 and 292).
 
+#include <algorithm>
 #include <cmath>
 
 #include <QCheckBox>
@@ -22,6 +23,42 @@
 
 using namespace kelvora;
 using namespace kelvora::ui;
+
+namespace kelvora::ui {
+
+// The window's own reading of what it shows.
+struct LandscapeWindowTestAccess {
+    static bool isReady(const LandscapeWindow& object) { return object.isReady(); }
+    static QString cellText(const LandscapeWindow& object, int row, int column) { return object.cellText(row, column); }
+    static int sliceAngle(const LandscapeWindow& object) { return object.sliceAngle(); }
+    static void setSliceAngle(LandscapeWindow& object, int angle1) { object.setSliceAngle(angle1); }
+    static void setBand(LandscapeWindow& object, int band) { object.setBand(band); }
+    static int drawnIndividuals(const LandscapeWindow& object) { return object.drawnIndividuals(); }
+    static int shownGeneration(const LandscapeWindow& object) { return object.shownGeneration(); }
+    static const std::vector<ArmPose>& population(const LandscapeWindow& object) { return object.population(); }
+    static QString populationCaption(const LandscapeWindow& object) { return object.populationCaption(); }
+    static QString hoverText(const LandscapeWindow& object) { return object.hoverText(); }
+    static void hoverCell(LandscapeWindow& object, std::optional<QPoint> cell) { object.hoverCell(cell); }
+    static int mapTargets(const LandscapeWindow& object) { return object.mapTargets(); }
+    static int mapStep(const LandscapeWindow& object) { return object.mapStep(); }
+    static bool isMapShown(const LandscapeWindow& object) { return object.isMapShown(); }
+    static void setMapShown(LandscapeWindow& object, bool shown) { object.setMapShown(shown); }
+    static QString mapNote(const LandscapeWindow& object) { return object.mapNote(); }
+};
+
+}  // namespace kelvora::ui
+
+namespace {
+
+// The slice's colour of a distance: light yellow (255, 248, 190) on the target, deep blue
+// (16, 32, 96) at maxDistance, the share between them log(1 + distance) / log(1 + maxDistance).
+QRgb LandscapeColour(double distance, double maxDistance) {
+    const double t = std::clamp(std::log1p(std::max(distance, 0.0)) / std::log1p(maxDistance), 0.0, 1.0);
+    const auto mix = [t](int near, int far) { return static_cast<int>(std::lround(near + (far - near) * t)); };
+    return qRgb(mix(255, 16), mix(248, 32), mix(190, 96));
+}
+
+}  // namespace
 
 class TestLandscape : public QObject {
     Q_OBJECT
@@ -146,15 +183,15 @@ private slots:
         window.setRun(setup, 10);
         window.showGeneration(7);
         QVERIFY(shown.wait(60000));
-        QCOMPARE(window.shownGeneration(), 7);
-        QCOMPARE(window.population(), keep.seventh);
+        QCOMPARE(LandscapeWindowTestAccess::shownGeneration(window), 7);
+        QCOMPARE(LandscapeWindowTestAccess::population(window), keep.seventh);
         // A run forgotten (a file without its run.json) draws nothing, nor does another target's.
         window.forgetRun();
-        QCOMPARE(window.shownGeneration(), 0);
-        QVERIFY(window.population().empty());
+        QCOMPARE(LandscapeWindowTestAccess::shownGeneration(window), 0);
+        QVERIFY(LandscapeWindowTestAccess::population(window).empty());
         window.setPopulation(keep.seventh, 7, GeometryFor(0, 0));
-        QCOMPARE(window.drawnIndividuals(), 0);
-        QVERIFY(window.population().empty());
+        QCOMPARE(LandscapeWindowTestAccess::drawnIndividuals(window), 0);
+        QVERIFY(LandscapeWindowTestAccess::population(window).empty());
     }
 
     void mapOverlayColoursEachTargetsSquare() {
@@ -187,26 +224,26 @@ private slots:
         QSignalSpy overlay(&window, &LandscapeWindow::mapOverlayChanged);
         window.loadMap(path);
         QVERIFY(ready.wait(120000));
-        QCOMPARE(window.mapTargets(), 2);
-        QCOMPARE(window.mapStep(), 150);
-        QVERIFY(window.isMapShown());
+        QCOMPARE(LandscapeWindowTestAccess::mapTargets(window), 2);
+        QCOMPARE(LandscapeWindowTestAccess::mapStep(window), 150);
+        QVERIFY(LandscapeWindowTestAccess::isMapShown(window));
         QCOMPARE(overlay.size(), 1);
         QVERIFY(!overlay.first().first().value<QImage>().isNull());
-        window.setMapShown(false);
+        LandscapeWindowTestAccess::setMapShown(window, false);
         QVERIFY(overlay.last().first().value<QImage>().isNull());
         window.loadMap(dir.filePath("missing.csv"));
         QVERIFY(ready.wait(120000));
-        QVERIFY2(window.mapNote().contains("missing.csv"), qPrintable(window.mapNote()));
-        QCOMPARE(window.mapTargets(), 2);  // the map read before stays
+        QVERIFY2(LandscapeWindowTestAccess::mapNote(window).contains("missing.csv"), qPrintable(LandscapeWindowTestAccess::mapNote(window)));
+        QCOMPARE(LandscapeWindowTestAccess::mapTargets(window), 2);  // the map read before stays
         // A bad row is refused in the shared reader's words, naming the file and the line.
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write("0,0,1,2,0\n0,0,1,2,0\n");
         file.close();
         window.loadMap(path);
         QVERIFY(ready.wait(120000));
-        QVERIFY2(window.mapNote().contains(path + ": line 2 gives the target 0,0 again (line 1 gave it)"),
-                 qPrintable(window.mapNote()));
-        QCOMPARE(window.mapTargets(), 2);
+        QVERIFY2(LandscapeWindowTestAccess::mapNote(window).contains(path + ": line 2 gives the target 0,0 again (line 1 gave it)"),
+                 qPrintable(LandscapeWindowTestAccess::mapNote(window)));
+        QCOMPARE(LandscapeWindowTestAccess::mapTargets(window), 2);
     }
 
     void followsTheMainWindowsRunAndScrubber() {
@@ -233,12 +270,12 @@ private slots:
             }
             return poses;
         };
-        while (w->shownGeneration() != 6 || shown.last().first().toInt() != 6) QVERIFY(shown.wait(60000));
-        QCOMPARE(w->population(), generation(6));
+        while (LandscapeWindowTestAccess::shownGeneration(*w) != 6 || shown.last().first().toInt() != 6) QVERIFY(shown.wait(60000));
+        QCOMPARE(LandscapeWindowTestAccess::population(*w), generation(6));
         // The scrubber moves it: the generation made again from the run.
         f.dlg->scrubber()->setGeneration(3);
-        while (w->shownGeneration() != 3) QVERIFY(shown.wait(60000));
-        QCOMPARE(w->population(), generation(3));
+        while (LandscapeWindowTestAccess::shownGeneration(*w) != 3) QVERIFY(shown.wait(60000));
+        QCOMPARE(LandscapeWindowTestAccess::population(*w), generation(3));
     }
 
     void choiceInUseMapsToItsNeighbourhood() {
@@ -256,26 +293,26 @@ private slots:
         gray.encoding = Encoding::gray;
         LandscapeWindow window(GeometryFor(kOpeningTargetX, kOpeningTargetY), gray);
         QSignalSpy computed(&window, &LandscapeWindow::computed);
-        QVERIFY(!window.isReady());  // the constructor returned before the work was done
+        QVERIFY(!LandscapeWindowTestAccess::isReady(window));  // the constructor returned before the work was done
         QVERIFY(computed.wait(120000));
-        QVERIFY(window.isReady());
-        QVERIFY(window.cellText(0, 0).startsWith("gray"));
-        QCOMPARE(window.cellText(0, 1), QString("292"));
-        QCOMPARE(window.cellText(1, 0), QString("binary"));
-        QCOMPARE(window.cellText(1, 1), QString("1105"));
-        QCOMPARE(window.cellText(2, 0), QString("creep:4"));
-        QCOMPARE(window.sliceAngle(), 58);  // the optimum's angle 1 at the opening target
+        QVERIFY(LandscapeWindowTestAccess::isReady(window));
+        QVERIFY(LandscapeWindowTestAccess::cellText(window, 0, 0).startsWith("gray"));
+        QCOMPARE(LandscapeWindowTestAccess::cellText(window, 0, 1), QString("292"));
+        QCOMPARE(LandscapeWindowTestAccess::cellText(window, 1, 0), QString("binary"));
+        QCOMPARE(LandscapeWindowTestAccess::cellText(window, 1, 1), QString("1105"));
+        QCOMPARE(LandscapeWindowTestAccess::cellText(window, 2, 0), QString("creep:4"));
+        QCOMPARE(LandscapeWindowTestAccess::sliceAngle(window), 58);  // the optimum's angle 1 at the opening target
         // A hand-built population: two at angle 1 = 50 (8 from the slice), one at 49, one at 58.
         window.setPopulation({{50, 1, 1}, {50, 2, 2}, {49, 3, 3}, {58, 4, 4}}, 3, GeometryFor(kOpeningTargetX, kOpeningTargetY));
-        QCOMPARE(window.drawnIndividuals(), 3);
-        QVERIFY2(window.populationCaption().contains(QStringLiteral("3 ")), qPrintable(window.populationCaption()));
-        window.setBand(0);
-        QCOMPARE(window.drawnIndividuals(), 1);
+        QCOMPARE(LandscapeWindowTestAccess::drawnIndividuals(window), 3);
+        QVERIFY2(LandscapeWindowTestAccess::populationCaption(window).contains(QStringLiteral("3 ")), qPrintable(LandscapeWindowTestAccess::populationCaption(window)));
+        LandscapeWindowTestAccess::setBand(window, 0);
+        QCOMPARE(LandscapeWindowTestAccess::drawnIndividuals(window), 1);
         // Hovering the optimum: a local optimum is its own attractor.
         const Optimum best = FindOptimum(kBaseX, kBaseY, kBaseX + kOpeningTargetX, kBaseY - kOpeningTargetY);
-        window.hoverCell(QPoint(best.pose.a2, best.pose.a3));
+        LandscapeWindowTestAccess::hoverCell(window, QPoint(best.pose.a2, best.pose.a3));
         const QString pose = QStringLiteral("(%1, %2, %3)").arg(best.pose.a1).arg(best.pose.a2).arg(best.pose.a3);
-        QVERIFY2(window.hoverText().count(pose) == 2, qPrintable(window.hoverText()));
+        QVERIFY2(LandscapeWindowTestAccess::hoverText(window).count(pose) == 2, qPrintable(LandscapeWindowTestAccess::hoverText(window)));
     }
 
     void fitsItsTile_data() {

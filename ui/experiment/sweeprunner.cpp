@@ -7,10 +7,9 @@
 #include <mutex>
 #include <optional>
 
-#include <QtConcurrent/QtConcurrentRun>
-
 #include "analysis/optimum.h"
 #include "batch/scheduler.h"
+#include "common/background.h"
 #include "experiment/rounds.h"
 
 namespace kelvora::ui {
@@ -25,9 +24,10 @@ struct SweepRunner::Shared {
     std::unique_ptr<std::once_flag[]> optimumOnce;
     std::vector<double> optimum;         ///< of each of targets, pixels, once its flag has run
     std::atomic<bool> stop{false};
+    std::atomic<bool> cancelled{false};  ///< set as the work ends: not every round completed
 };
 
-SweepRunner::SweepRunner(QObject* parent) : QObject(parent) { m_pool.setObjectName(QStringLiteral("kelvora sweep")); }
+SweepRunner::SweepRunner(QObject* parent) : QObject(parent) {}
 
 SweepRunner::~SweepRunner() { shutdown(); }
 
@@ -37,7 +37,11 @@ void SweepRunner::cancel() {
 
 void SweepRunner::shutdown() {
     cancel();
-    m_pool.waitForDone();
+    if (!m_work) return;
+    m_work->future().cancel();  // nothing still queued is handed over
+    m_work->future().waitForFinished();
+    delete m_work;  // nor is its end
+    end();
 }
 
 void SweepRunner::start(std::vector<kelvora::SweepPlan> plans, int threads) {
@@ -70,25 +74,22 @@ void SweepRunner::start(std::vector<kelvora::SweepPlan> plans, int threads) {
         kelvora::MeasureAgainstOptimum(result, state.optimum[target]);
         return FinishedRun{plan, index, std::move(result)};
     };
-    // The scheduler's calling thread, on the pool: takes the runs in order and posts whole rounds.
-    const auto drive = [this, s, run, threads] {
-        const Shared& state = *s;
+    // The scheduler's calling thread, on the pool: takes the runs in order and hands whole rounds over.
+    const auto drive = [s, run, threads](QPromise<void>& promise, Handover<SweepBatch>& hand) {
+        Shared& state = *s;
         kelvora::WorkerBuffers buffers(threads);
         std::vector<FinishedRun> round;  // the runs of the round not yet complete
         SweepBatch ready;                // complete rounds not yet posted
         long long complete = 0;
         long long finished = 0;
         auto lastPost = std::chrono::steady_clock::now();
-        const auto post = [&](bool last) {
+        const auto post = [&] {
             SweepBatch batch = std::move(ready);
             ready = SweepBatch{};
             batch.rounds = static_cast<int>(complete);
             batch.finished = finished;
             lastPost = std::chrono::steady_clock::now();
-            const bool cancelled = last && complete < state.seeds;
-            QMetaObject::invokeMethod(
-                this, [this, batch = std::move(batch), last, cancelled]() mutable { take(std::move(batch), last, cancelled); },
-                Qt::QueuedConnection);
+            hand(std::move(batch));
         };
         const auto due = [&] { return std::chrono::steady_clock::now() - lastPost >= std::chrono::milliseconds(kHandoverInterval); };
         try {
@@ -103,27 +104,31 @@ void SweepRunner::start(std::vector<kelvora::SweepPlan> plans, int threads) {
                         round.clear();
                         ++complete;
                     }
-                    if (due()) post(false);
+                    if (due()) post();
                 },
                 [&](const kelvora::ScheduleProgress& p) {
+                    if (promise.isCanceled()) state.stop = true;  // the owner has gone
                     finished = std::max(finished, p.finished);
-                    if (due()) post(false);
+                    if (due()) post();
                 });
         } catch (const std::exception&) {
             // Out of memory, or not a thread to run on: the sweep ends as 中止 does, the complete rounds kept.
         }
-        post(true);
+        state.cancelled = complete < state.seeds;
+        post();
     };
-    (void)QtConcurrent::run(&m_pool, drive);
+    m_work = StreamInBackground<SweepBatch>(
+        this, drive, [this](SweepBatch batch) { emit batchTaken(batch); },
+        [this, s](bool) {
+            end();
+            emit finished(s->cancelled);
+        });
 }
 
-void SweepRunner::take(SweepBatch batch, bool last, bool cancelled) {
-    if (!m_running) return;
-    emit batchTaken(batch);
-    if (!last) return;
+void SweepRunner::end() {
+    m_work = nullptr;
     m_running = false;
     m_shared.reset();
-    emit finished(cancelled);
 }
 
 }  // namespace kelvora::ui

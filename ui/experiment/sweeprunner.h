@@ -6,8 +6,9 @@
 #include <memory>
 #include <vector>
 
+#include <QFutureWatcher>
 #include <QObject>
-#include <QThreadPool>
+#include <QPointer>
 
 #include "batch/sweep.h"
 
@@ -46,8 +47,8 @@ public:
     /// No run starts any more; runs under way stop after their current generation and are dropped,
     /// and so are the runs of rounds not complete. Safe to call at any time.
     void cancel();
-    /// cancel(), then waits for the pool's work (the scheduler's hand-over, a generation of each run
-    /// under way, or an outcome being computed); after it nothing is posted any more.
+    /// cancel(), then waits for the sweep's work (the scheduler's hand-over and a generation of each
+    /// run under way); after it nothing is handed over or emitted any more.
     void shutdown();
     /// From start() until finished() has been emitted.
     bool isRunning() const { return m_running; }
@@ -61,10 +62,10 @@ signals:
 
 private:
     struct Shared;
-    void take(SweepBatch batch, bool last, bool cancelled);
+    void end();
 
-    QThreadPool m_pool;
-    std::shared_ptr<Shared> m_shared;  ///< of the sweep going
+    QPointer<QFutureWatcher<void>> m_work;  ///< the sweep going, or null
+    std::shared_ptr<Shared> m_shared;       ///< of the sweep going
     bool m_running = false;
 };
 

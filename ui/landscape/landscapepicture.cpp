@@ -6,12 +6,6 @@
 
 namespace kelvora::ui {
 
-QRgb LandscapeColour(double distance, double maxDistance) {
-    const double t = std::clamp(std::log1p(std::max(distance, 0.0)) / std::log1p(maxDistance), 0.0, 1.0);
-    const auto mix = [t](int near, int far) { return static_cast<int>(std::lround(near + (far - near) * t)); };
-    return qRgb(mix(255, 16), mix(248, 32), mix(190, 96));
-}
-
 QImage DrawLandscapeSlice(const LandscapeSlice& slice) {
     QImage image(kSliceWidth, kSliceSide, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -29,7 +23,8 @@ QImage DrawLandscapeSlice(const LandscapeSlice& slice) {
                 if ((!ring || edge) && x >= 0 && y >= 0 && x < kSliceSide && y < kSliceSide) put(x, y, colour);
             }
     };
-    // LandscapeColour's own arithmetic, its denominator taken once.
+    // The colour of a distance: light yellow on the target, darkening to deep blue at the slice's
+    // largest distance, logarithmic in 1 + distance.
     const double top = std::log1p(slice.maxDistance);
     const auto colourOf = [top](double distance) {
         const double t = std::clamp(std::log1p(std::max(distance, 0.0)) / top, 0.0, 1.0);

@@ -37,11 +37,8 @@ inline constexpr int kSliceWidth = kSliceBarLeft + kSliceBarWidth;
 /// The colour of a basin's outline.
 inline constexpr QRgb kBasinEdgeColour = 0xff505050;
 
-/// The colour of a distance: light yellow on the target, darkening to deep blue at maxDistance,
-/// logarithmic in 1 + distance.
-QRgb LandscapeColour(double distance, double maxDistance);
-
-/// The picture: kSliceWidth x kSliceSide pixels. Basin outlines are 1 px lines in kBasinEdgeColour
+/// The picture: kSliceWidth x kSliceSide pixels, each cell coloured by its distance, light yellow
+/// on the target darkening to deep blue at maxDistance, logarithmic in 1 + distance. Basin outlines are 1 px lines in kBasinEdgeColour
 /// on the last column (an edge to the right) or the first row (an edge above) of a cell's 2 x 2
 /// block; unlit cells at 40 % of their brightness; local optima red cells, the global optimum a
 /// green ring of 7 x 7 pixels around its cell, each individual a black 3 x 3 dot on its cell.

@@ -98,38 +98,12 @@ public:
     /// Half the width of the band of angle 1 around the slice whose individuals are drawn, degrees.
     static constexpr int kDefaultPopulationBand = 8;
 
-    /// True once the landscape is computed and shown.
-    bool isReady() const { return m_result.table != nullptr; }
-    /// The table's text at (row, column), for tests and readers.
-    QString cellText(int row, int column) const;
-    /// The slice's angle 1, and sets it (0..255).
-    int sliceAngle() const;
-    void setSliceAngle(int angle1);
-    /// The band's half width, degrees 0..128.
-    void setBand(int band);
-    /// Individuals drawn on the slice, of those of the shown generation.
-    int drawnIndividuals() const { return m_drawn; }
-    int shownGeneration() const { return m_generation; }
-    /// The shown generation's individuals, as decoded.
-    const std::vector<ArmPose>& population() const { return m_population; }
-    /// The caption under the slice and the hover line.
-    QString populationCaption() const;
-    QString hoverText() const;
-    /// The pointer over the slice's cell (angle 2, angle 3), or off it (nullopt): its basin lit.
-    void hoverCell(std::optional<QPoint> cell);
-
     /// The landscape map over the main window's plot: read from a landscape-map CSV off the GUI
     /// thread (only a regular file), or computed coarsely (every kCoarseMapStep px, the choice in
     /// use) off it with progress. Once there, the overlay box shows it (MapOverlayChanged).
     void loadMap(const QString& path);
     void computeCoarseMap();
     static constexpr int kCoarseMapStep = 50;
-    /// The map's targets (0: none yet), its spacing, and whether the main plot shows it.
-    int mapTargets() const { return static_cast<int>(m_map.size()); }
-    int mapStep() const { return m_mapStep; }
-    bool isMapShown() const;
-    void setMapShown(bool shown);
-    QString mapNote() const;
 
 signals:
     /// The landscape has been computed and shown.
@@ -192,6 +166,35 @@ private:
     QPushButton* m_coarseMap = nullptr;
     QProgressBar* m_mapProgress = nullptr;
     QLabel* m_mapNote = nullptr;
+
+private:
+    // Read and driven by the tests through LandscapeWindowTestAccess (defined in tests/ui/tst_landscape.cpp).
+    friend struct LandscapeWindowTestAccess;
+    /// True once the landscape is computed and shown.
+    bool isReady() const { return m_result.table != nullptr; }
+    /// The table's text at (row, column), for tests and readers.
+    QString cellText(int row, int column) const;
+    /// The slice's angle 1, and sets it (0..255).
+    int sliceAngle() const;
+    void setSliceAngle(int angle1);
+    /// The band's half width, degrees 0..128.
+    void setBand(int band);
+    /// Individuals drawn on the slice, of those of the shown generation.
+    int drawnIndividuals() const { return m_drawn; }
+    int shownGeneration() const { return m_generation; }
+    /// The shown generation's individuals, as decoded.
+    const std::vector<ArmPose>& population() const { return m_population; }
+    /// The caption under the slice and the hover line.
+    QString populationCaption() const;
+    QString hoverText() const;
+    /// The pointer over the slice's cell (angle 2, angle 3), or off it (nullopt): its basin lit.
+    void hoverCell(std::optional<QPoint> cell);
+    /// The map's targets (0: none yet), its spacing, and whether the main plot shows it.
+    int mapTargets() const { return static_cast<int>(m_map.size()); }
+    int mapStep() const { return m_mapStep; }
+    bool isMapShown() const;
+    void setMapShown(bool shown);
+    QString mapNote() const;
 };
 
 }  // namespace kelvora::ui

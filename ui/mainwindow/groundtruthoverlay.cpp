@@ -2,6 +2,8 @@
 
 #include "common/optimumcache.h"
 
+#include <memory>
+
 #include <QAction>
 #include <QMenu>
 #include <QWidget>
@@ -67,12 +69,16 @@ void GroundTruthOverlay::save(const char* key, bool on) {
 }
 
 void GroundTruthOverlay::requestMap() {
-    if (!m_wash.isNull()) return;
-    const kelvora::ReachMap* map = ReachMapLoader::Request(this, [this] {
-        requestMap();  // ready now: builds the wash
-        emit changed();
-    });
-    if (map) m_wash = unreachableWash(*map);
+    if (!m_wash.isNull() || m_mapAsked) return;
+    const std::shared_ptr<const kelvora::ReachMap> map =
+        ReachMapLoader::Request(this, [this](const std::shared_ptr<const kelvora::ReachMap>& ready) {
+            m_wash = unreachableWash(*ready);
+            emit changed();
+        });
+    if (map)
+        m_wash = unreachableWash(*map);
+    else
+        m_mapAsked = true;
 }
 
 PlotOverlays GroundTruthOverlay::overlays(QPoint base, QPoint target) {

@@ -85,6 +85,7 @@ private:
     QPoint m_familyBase, m_familyTarget;   ///< what m_familyPoses was found for
     std::vector<kelvora::ArmPose> m_familyPoses;
     bool m_familyFound = false;
+    bool m_mapAsked = false;        ///< the reach map is being computed for this overlay
     QImage m_wash;                  ///< built once the map is ready
     QImage m_landscapeMap;          ///< the landscape window's map, or null
 };

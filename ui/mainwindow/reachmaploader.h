@@ -1,7 +1,8 @@
 #pragma once
-// The reach map of the window's arm, computed once per process on a worker thread.
+// The reach map of the window's arm, computed off the GUI thread once per process.
 
 #include <functional>
+#include <memory>
 
 #include <QObject>
 
@@ -14,11 +15,12 @@ namespace kelvora::ui {
 /// The process's one reach map for the base (kBaseX, kBaseY). Call from the GUI thread.
 class ReachMapLoader {
 public:
-    /// The map if it is ready, else nullptr. The first call starts computing it (a few hundred
-    /// milliseconds of one core, off the calling thread); while it is not ready, ready is called
-    /// once it is, on receiver's thread, unless receiver has been destroyed by then. The thread is
-    /// waited for when the application object is destroyed.
-    static const kelvora::ReachMap* Request(QObject* receiver, std::function<void()> ready);
+    /// The map if this process has it, else nullptr, and then the map is computed for owner in the
+    /// background (about a tenth of a second of one core): ready(map) follows on owner's thread,
+    /// unless owner has been destroyed by then (its work is cancelled with it). Each call without
+    /// the map starts its own work, so an owner asks once until ready has come.
+    static std::shared_ptr<const kelvora::ReachMap> Request(
+        QObject* owner, std::function<void(std::shared_ptr<const kelvora::ReachMap>)> ready);
 };
 
 }  // namespace kelvora::ui
