@@ -81,9 +81,8 @@ std::string OpenFile(const std::string& path, OutputFile& file, bool noFollow) {
     const int kFlags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0);
     file.fd = ::open(path.c_str(), kFlags);
     if (file.fd < 0 && errno == ENOENT) {
-        file.fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666);
+        file.fd = CreateLeftover(path, kFlags | O_CREAT | O_EXCL, 0666);
         file.created = file.fd >= 0;
-        if (file.created) MarkLeftover(path);
     }
     struct stat info {};
     if (file.fd < 0) {

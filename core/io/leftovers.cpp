@@ -1,6 +1,11 @@
 #include "io/leftovers.h"
 
+#include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <atomic>
 #include <climits>
@@ -33,6 +38,21 @@ bool MarkLeftover(const std::string& path) {
         return true;
     }
     return false;
+}
+
+int CreateLeftover(const std::string& path, int flags, mode_t mode) {
+    // A signal delivered on the way back from open() would run its handler before the file is
+    // listed, and the handler would leave it behind: the signals wait until it is.
+    sigset_t stops, before;
+    sigemptyset(&stops);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
+    pthread_sigmask(SIG_BLOCK, &stops, &before);
+    const int fd = ::open(path.c_str(), flags, mode);
+    const int error = errno;
+    if (fd >= 0) MarkLeftover(path);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    errno = error;
+    return fd;
 }
 
 void ClearLeftover(const std::string& path) {

@@ -13,21 +13,20 @@ namespace kelvora {
 
 int CreateTemporary(const std::string& path, std::string& reason) {
     constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    int fd = ::open(path.c_str(), kFlags, 0666);
+    int fd = CreateLeftover(path, kFlags, 0666);
     if (fd < 0 && errno == EEXIST) {
         // Left by a command that was killed, or planted: its name goes, whatever it is, but a directory.
         struct stat info {};
         if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
             errno = EISDIR;
         else if (::unlink(path.c_str()) == 0 || errno == ENOENT)
-            fd = ::open(path.c_str(), kFlags, 0666);
+            fd = CreateLeftover(path, kFlags, 0666);
     }
     if (fd < 0) {
         reason = "cannot make the temporary file '" + path + "': " + std::strerror(errno);
         return -1;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    MarkLeftover(path);
     return fd;
 }
 
