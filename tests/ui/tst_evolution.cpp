@@ -247,7 +247,7 @@ void TestEvolution::readoutForAKnownSeed() {
         if (run.errors[g] <= optimumDistance) reached = static_cast<int>(g) + 1;
 
     QCOMPARE(reached > 0, reaches);
-    const QString text = window.readoutText();
+    const QString text = EvolutionWindowTestAccess::readoutText(window);
     const QList<double> n = Numbers(text);
     // (a1, a2, a3) distance, best-so-far distance, then the gap or the first generation at the optimum
     QCOMPARE(n.size(), 6);
@@ -263,7 +263,7 @@ void TestEvolution::readoutForAKnownSeed() {
         QVERIFY2(text.contains(QStringLiteral("最適解には到達しませんでした")), qPrintable(text));
     }
     // The dashed line stands at the optimum's fitness.
-    const QList<QPointF> line = window.chart()->optimumSeries()->points();
+    const QList<QPointF> line = FitnessChartTestAccess::optimumSeries(*window.chart())->points();
     QCOMPARE(line.size(), 2);
     QVERIFY(std::abs(line[0].y() - 1.0 / (optimumDistance + 1.0)) < 1e-12);
 }
@@ -319,27 +319,27 @@ void TestEvolution::exportsThePicture() {
 void TestEvolution::openStateIsKept() {
     {
         Fixture f;  // settings emptied
-        QVERIFY(!f.dlg->evolutionWindow());
+        QVERIFY(!SolverDlgTestAccess::evolutionWindow(*f.dlg));
         f.dlg->MenuAction("EvolutionAction")->trigger();
-        EvolutionWindow* evolution = f.dlg->evolutionWindow();
+        EvolutionWindow* evolution = SolverDlgTestAccess::evolutionWindow(*f.dlg);
         QVERIFY(evolution && evolution->isVisible());
-        QVERIFY(!evolution->distanceAction()->isChecked());
-        evolution->distanceAction()->setChecked(true);
+        QVERIFY(!EvolutionWindowTestAccess::distanceAction(*evolution)->isChecked());
+        EvolutionWindowTestAccess::distanceAction(*evolution)->setChecked(true);
         f.dlg->close();  // the program ends with the window open
         QVERIFY(!evolution->isVisible());
     }
     {
         Fixture f(false);
-        EvolutionWindow* evolution = f.dlg->evolutionWindow();
+        EvolutionWindow* evolution = SolverDlgTestAccess::evolutionWindow(*f.dlg);
         QVERIFY(evolution && evolution->isVisible());  // open again, its log axis on
-        QVERIFY(evolution->distanceAction()->isChecked());
-        QVERIFY(evolution->chart()->showsDistance());
-        evolution->distanceAction()->setChecked(false);
+        QVERIFY(EvolutionWindowTestAccess::distanceAction(*evolution)->isChecked());
+        QVERIFY(FitnessChartTestAccess::showsDistance(*evolution->chart()));
+        EvolutionWindowTestAccess::distanceAction(*evolution)->setChecked(false);
         evolution->close();
         f.dlg->close();  // the program ends with it closed
     }
     Fixture f(false);
-    QVERIFY(!f.dlg->evolutionWindow());
+    QVERIFY(!SolverDlgTestAccess::evolutionWindow(*f.dlg));
     QCOMPARE(kelvora::ui::AppSettings().value(QLatin1String(EvolutionWindow::kLogAxisKey)).toBool(), false);
 }
 
@@ -365,15 +365,15 @@ void TestEvolution::statusAndAxisAfterARun() {
     QCOMPARE(ran, stopAt ? stopAt : limit);
     // Opened after the run: the run's outcome, never "not yet"; its axis ends at the last generation run.
     EvolutionWindow* evolution = f.dlg->showEvolutionWindow();
-    const QString text = evolution->readoutText();
+    const QString text = EvolutionWindowTestAccess::readoutText(*evolution);
     QVERIFY2(!text.contains(QStringLiteral("まだ")), qPrintable(text));
     QVERIFY2(text.contains(evolution->firstGenerationAtOptimum() > 0 ? QStringLiteral("最適解に到達: 第")
                                                                      : QStringLiteral("最適解には到達しませんでした")),
              qPrintable(text));
-    QCOMPARE(evolution->chart()->generationAxis()->max(), double(ran));
+    QCOMPARE(FitnessChartTestAccess::generationAxis(*evolution->chart())->max(), double(ran));
     // Its scrubber marks the generation shown.
     evolution->findChild<GenerationScrubber*>()->setGeneration(2);
-    QCOMPARE(evolution->chart()->markedGeneration(), 2);
+    QCOMPARE(FitnessChartTestAccess::markedGeneration(*evolution->chart()), 2);
 }
 
 void TestEvolution::openedFileFillsTheWindow_data() {
@@ -407,7 +407,7 @@ void TestEvolution::openedFileFillsTheWindow() {
 
     Fixture f;  // the evolution window closed
     QVERIFY(uitest::openResults(*f.dlg, path));
-    EvolutionWindow* evolution = f.dlg->evolutionWindow();
+    EvolutionWindow* evolution = SolverDlgTestAccess::evolutionWindow(*f.dlg);
     QVERIFY(evolution && evolution->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(evolution->optimum().has_value(), 60000);
     // The chart: the file's logged rows, by the reader's own pass over the file.
@@ -419,7 +419,7 @@ void TestEvolution::openedFileFillsTheWindow() {
     QCOMPARE(int(s.history.size()), generations);
     const QList<kelvora::GenerationStat>& rows = evolution->chart()->history();
     QCOMPARE(rows.size(), generations);
-    const QList<QPointF> best = evolution->chart()->bestSeries()->points();
+    const QList<QPointF> best = FitnessChartTestAccess::bestSeries(*evolution->chart())->points();
     QCOMPARE(best.size(), generations);  // few enough to be plotted one by one
     for (int g = 0; g < generations; ++g) {
         QCOMPARE(rows[g].best, s.history[std::size_t(g)].best);
@@ -434,7 +434,7 @@ void TestEvolution::openedFileFillsTheWindow() {
     for (std::size_t g = 0; g < s.history.size() && !reached; ++g)
         if (s.history[g].best >= optimum.fitness) reached = static_cast<int>(g) + 1;
     QCOMPARE(reached > 0, reaches);
-    const QString text = evolution->readoutText();
+    const QString text = EvolutionWindowTestAccess::readoutText(*evolution);
     const QList<double> n = Numbers(text);
     QCOMPARE(n.size(), 6);
     QCOMPARE(kelvora::ArmPose({int(n[0]), int(n[1]), int(n[2])}), optimum.pose);
@@ -489,19 +489,19 @@ void TestEvolution::legendNamesTellRunsApart() {
     QList<double> bests;
     for (int g = 0; g < ran; ++g) bests << 0.01 * (g + 1) / ran;
     charts.file(limit, firstTarget, Rows(bests), 10.0, QStringLiteral("A"));
-    QCOMPARE(window.chart()->currentLegendName(), QStringLiteral("最良の適応度"));  // alone: no run name
+    QCOMPARE(FitnessChartTestAccess::currentLegendName(*window.chart()), QStringLiteral("最良の適応度"));  // alone: no run name
     const double firstOptimum = window.optimum()->fitness;
     charts.begin(limit, secondTarget, QStringLiteral("B"));
-    QCOMPARE(window.chart()->earlierRunCount(), 1);
+    QCOMPARE(FitnessChartTestAccess::earlierRunCount(*window.chart()), 1);
     QCOMPARE(window.chart()->earlierSeries(0)->name(), earlierName);
-    QCOMPARE(window.chart()->currentLegendName(), currentName);
+    QCOMPARE(FitnessChartTestAccess::currentLegendName(*window.chart()), currentName);
     // Each run's own optimum where the targets differ; one line for all where they agree.
-    QLineSeries* own = window.chart()->earlierOptimumSeries(0);
+    QLineSeries* own = FitnessChartTestAccess::earlierOptimumSeries(*window.chart(), 0);
     QCOMPARE(own->isVisible(), firstTarget != secondTarget);
     QCOMPARE(own->count(), firstTarget != secondTarget ? 2 : 0);
     if (own->count() > 0) QCOMPARE(own->at(0).y(), firstOptimum);
-    QCOMPARE(window.chart()->optimumSeries()->at(0).y(), window.optimum()->fitness);
-    QTRY_VERIFY(window.chart()->earlierMarker(0)->isVisible());  // once the legend is laid out
+    QCOMPARE(FitnessChartTestAccess::optimumSeries(*window.chart())->at(0).y(), window.optimum()->fitness);
+    QTRY_VERIFY(FitnessChartTestAccess::earlierMarker(*window.chart(), 0)->isVisible());  // once the legend is laid out
     // Long names never widen the window: the legend cuts them and gives them whole as tooltips.
     const int wide = window.minimumSizeHint().width();
     for (int k = 0; k < FitnessChart::kMaxEarlierRuns; ++k)
@@ -553,9 +553,9 @@ void TestEvolution::fitsItsTile() {
     const QStringList lines = readout->text().split(QLatin1Char('\n'));
     QCOMPARE_GE(readout->contentsRect().height(), lines.size() * readout->fontMetrics().lineSpacing());
     for (const QString& line : lines) QCOMPARE_LE(readout->fontMetrics().horizontalAdvance(line), readout->contentsRect().width());
-    QVERIFY(window.readoutText().endsWith(longLine));
+    QVERIFY(EvolutionWindowTestAccess::readoutText(window).endsWith(longLine));
     QVERIFY(!readout->text().contains(longLine));  // wider than any tile
-    QCOMPARE(readout->toolTip(), window.readoutText());
+    QCOMPARE(readout->toolTip(), EvolutionWindowTestAccess::readoutText(window));
 }
 
 void TestEvolution::readoutFollowsTheScrubber_data() {
@@ -578,7 +578,7 @@ void TestEvolution::readoutFollowsTheScrubber() {
     charts.file(4, QPoint(368, 40), Rows({0.1, 0.5, 0.2, 0.25}), 1.0);
     scrubber->setGenerationCount(4);
     scrubber->setGeneration(generation);
-    const QString text = window.readoutText();
+    const QString text = EvolutionWindowTestAccess::readoutText(window);
     if (line.isEmpty()) {
         QVERIFY2(!text.contains(QStringLiteral("世代までの")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("これまでの最良解: 誤差 1.0000 px")), qPrintable(text));
@@ -666,11 +666,11 @@ void TestEvolution::diversityOfAReplayedFile() {
     file.close();
     Charts charts;
     EvolutionWindow window(charts.model);
-    window.diversityAction()->setChecked(true);
+    EvolutionWindowTestAccess::diversityAction(window)->setChecked(true);
     QSignalSpy measured(&window, &EvolutionWindow::diversityMeasured);
     charts.file(2, QPoint(368, 40), {}, 0.0, {}, path, gray);
     QVERIFY(measured.wait(10000));
-    const QList<DiversityPoint>& points = window.diversityChart()->points();
+    const QList<DiversityPoint>& points = EvolutionWindowTestAccess::diversityChart(window)->points();
     QCOMPARE(points.size(), 2);
     const QList<double> got{points[0].distinct, points[0].hamming, points[0].entropy, points[0].bestShare};
     for (int k = 0; k < 4; ++k) QVERIFY2(std::abs(got[k] - first[k]) < 1e-12, qPrintable(QString::number(k)));
@@ -678,17 +678,17 @@ void TestEvolution::diversityOfAReplayedFile() {
     QCOMPARE(points[1].hamming, 0.0);
     QCOMPARE(points[1].entropy, 0.0);
     QCOMPARE(points[1].bestShare, 1.0);
-    QCOMPARE(window.diversityChart()->hammingSeries()->count(), 2);
-    QCOMPARE(window.diversityChart()->hammingSeries()->at(0).y(), points[0].hamming);
+    QCOMPARE(DiversityChartTestAccess::hammingSeries(*EvolutionWindowTestAccess::diversityChart(window))->count(), 2);
+    QCOMPARE(DiversityChartTestAccess::hammingSeries(*EvolutionWindowTestAccess::diversityChart(window))->at(0).y(), points[0].hamming);
     // The last generation shares every bit.
-    QVERIFY2(window.diversityReading().contains(QStringLiteral("ビットの 100% を共有")),
-             qPrintable(window.diversityReading()));
+    QVERIFY2(EvolutionWindowTestAccess::diversityReading(window).contains(QStringLiteral("ビットの 100% を共有")),
+             qPrintable(EvolutionWindowTestAccess::diversityReading(window)));
     // At generation 1 the reading follows the scrubber: the bits differ in 1/18 or 1/36 of the
     // places, under a tenth, so shared are 94% or 97%.
     window.setMarkedGeneration(1);
-    QVERIFY2(window.diversityReading().contains(QStringLiteral("第 1 世代")) &&
-                 window.diversityReading().contains(gray ? QStringLiteral("97%") : QStringLiteral("94%")),
-             qPrintable(window.diversityReading()));
+    QVERIFY2(EvolutionWindowTestAccess::diversityReading(window).contains(QStringLiteral("第 1 世代")) &&
+                 EvolutionWindowTestAccess::diversityReading(window).contains(gray ? QStringLiteral("97%") : QStringLiteral("94%")),
+             qPrintable(EvolutionWindowTestAccess::diversityReading(window)));
 }
 
 void TestEvolution::liveDiversitySkipsUnmeasuredGenerations() {
@@ -703,7 +703,7 @@ void TestEvolution::liveDiversitySkipsUnmeasuredGenerations() {
     // Generations 3..5 posted; 4 came before the chart was shown (distinct 0).
     charts.model.takeDiversity(2, {measured, kelvora::Diversity{}, measured}, 8);
     charts.model.takeRows(0, {}, 0);
-    const QList<DiversityPoint>& points = window.diversityChart()->points();
+    const QList<DiversityPoint>& points = EvolutionWindowTestAccess::diversityChart(window)->points();
     QCOMPARE(points.size(), 2);
     QCOMPARE(points[0].generation, 3);
     QCOMPARE(points[1].generation, 5);
@@ -714,7 +714,7 @@ void TestEvolution::liveDiversitySkipsUnmeasuredGenerations() {
     charts.model.takeRows(0, {}, 0);
     QCOMPARE(points.size(), 2);
     QCOMPARE(points[1].bestShare, 1.0);
-    QVERIFY(window.diversityChart()->reading().contains(QStringLiteral("第 5 世代")));
+    QVERIFY(EvolutionWindowTestAccess::diversityChart(window)->reading().contains(QStringLiteral("第 5 世代")));
 }
 
 void TestEvolution::followsTheModelAlone_data() {
@@ -756,15 +756,15 @@ void TestEvolution::followsTheModelAlone() {
     const double x = 300 + 60 * std::cos(10 * rad) + 100 * std::cos(30 * rad) + 40 * std::cos(60 * rad);
     const double y = 220 - 60 * std::sin(10 * rad) - 100 * std::sin(30 * rad) - 40 * std::sin(60 * rad);
     const double distance = std::hypot(368 - x, 40 - y);
-    QVERIFY2(window->readoutText().contains(QStringLiteral("誤差 %1 px").arg(distance, 0, 'f', 4)),
-             qPrintable(window->readoutText()));
-    QVERIFY2(window->readoutText().contains(QStringLiteral("まだ到達していません")), qPrintable(window->readoutText()));
+    QVERIFY2(EvolutionWindowTestAccess::readoutText(*window).contains(QStringLiteral("誤差 %1 px").arg(distance, 0, 'f', 4)),
+             qPrintable(EvolutionWindowTestAccess::readoutText(*window)));
+    QVERIFY2(EvolutionWindowTestAccess::readoutText(*window).contains(QStringLiteral("まだ到達していません")), qPrintable(EvolutionWindowTestAccess::readoutText(*window)));
     charts.model.finishChart();
-    QCOMPARE(window->chart()->generationLimit(), posted);  // the axis ends at the last generation run
-    QVERIFY2(window->readoutText().contains(QStringLiteral("到達しませんでした")), qPrintable(window->readoutText()));
+    QCOMPARE(FitnessChartTestAccess::generationLimit(*window->chart()), posted);  // the axis ends at the last generation run
+    QVERIFY2(EvolutionWindowTestAccess::readoutText(*window).contains(QStringLiteral("到達しませんでした")), qPrintable(EvolutionWindowTestAccess::readoutText(*window)));
     // The next run charted: this one joins the earlier runs under its name.
     charts.begin(limit, QPoint(368, 40), QStringLiteral("S"));
-    QCOMPARE(window->chart()->earlierRunCount(), 1);
+    QCOMPARE(FitnessChartTestAccess::earlierRunCount(*window->chart()), 1);
     QCOMPARE(window->chart()->history().size(), 0);
     QVERIFY(window->chart()->earlierSeries(0)->name().startsWith(QLatin1Char('R')));
 }
@@ -775,13 +775,13 @@ void TestEvolution::diversityToggleIsRemembered() {
         {
             EvolutionWindow window(charts.model);
             QSignalSpy shown(&window, &EvolutionWindow::diversityShownChanged);
-            window.diversityAction()->setChecked(!on);
-            window.diversityAction()->setChecked(on);
+            EvolutionWindowTestAccess::diversityAction(window)->setChecked(!on);
+            EvolutionWindowTestAccess::diversityAction(window)->setChecked(on);
             QCOMPARE(shown.last().first().toBool(), on);
         }
         EvolutionWindow again(charts.model);
         QCOMPARE(again.showsDiversity(), on);
-        QCOMPARE(again.diversityChart()->isVisibleTo(&again), on);
+        QCOMPARE(EvolutionWindowTestAccess::diversityChart(again)->isVisibleTo(&again), on);
     }
 }
 

@@ -636,7 +636,7 @@ void TestExperimentRun::closingWithUnsavedRunsAsks() {
     uitest::TemporaryCurrentDirectory cwd;
     uitest::Fixture f;
     f.dlg->findChild<QAction*>(QStringLiteral("ExperimentAction"))->trigger();
-    ExperimentWindow* w = f.dlg->experimentWindow();
+    ExperimentWindow* w = SolverDlgTestAccess::experimentWindow(*f.dlg);
     QVERIFY(w);
     if (unsaved) {
         QVERIFY(w->addCurrent());

@@ -327,7 +327,7 @@ void TestGroundTruth::oneSearchPerTargetForEveryWindow() {
     uitest::ShownPlot(*f.dlg);
     QCOMPARE(kelvora::ui::OptimumSearchCount(), before + 1);
     const kelvora::Optimum expected = kelvora::FindOptimum(300, 220, 150, 100);
-    QCOMPARE(f.dlg->evolutionWindow()->optimum()->pose, expected.pose);
+    QCOMPARE(SolverDlgTestAccess::evolutionWindow(*f.dlg)->optimum()->pose, expected.pose);
     QVERIFY(uitest::Messages().isEmpty());
 }
 

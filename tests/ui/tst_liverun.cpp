@@ -380,9 +380,9 @@ void TestLiveRun::inputIsSwallowedDuringARun() {
     // After the run the same input works again.
     QTest::mouseClick(f.dlg.get(), Qt::LeftButton, Qt::NoModifier, uitest::At(*f.dlg, QPoint(150, 100)));
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), QPoint(150, 100));
-    if (f.dlg->helpWindow()) f.dlg->helpWindow()->hide();
+    if (SolverDlgTestAccess::helpWindow(*f.dlg)) SolverDlgTestAccess::helpWindow(*f.dlg)->hide();
     QTest::keyClick(f.dlg.get(), Qt::Key_F1);  // help, never the About box
-    QVERIFY(f.dlg->helpWindow() && f.dlg->helpWindow()->isVisible());
+    QVERIFY(SolverDlgTestAccess::helpWindow(*f.dlg) && SolverDlgTestAccess::helpWindow(*f.dlg)->isVisible());
     QCOMPARE(g_aboutBoxes, 0);
 }
 
@@ -575,7 +575,7 @@ void TestLiveRun::operatorChoiceReachesTheRun() {
     QVERIFY(uitest::Messages().isEmpty());
     const QStringList args = CliArguments(f.dlg->Control(IDC_GENERATION)->toolTip());
     QCOMPARE(args.mid(13), flags);
-    QVERIFY(f.dlg->showEvolutionWindow()->readoutText().endsWith(label->text()));
+    QVERIFY(EvolutionWindowTestAccess::readoutText(*f.dlg->showEvolutionWindow()).endsWith(label->text()));
 
     QTemporaryDir elsewhere;
     QVERIFY(elsewhere.isValid());
@@ -718,32 +718,32 @@ void TestLiveRun::earlierRunsBesideTheCurrentOne() {
         f.setText(IDC_POPULATION_SIZE, QString::number(run + 1));
         QVERIFY(f.run());
         if (run == 3) {
-            QCOMPARE(chart->earlierRunCount(), 2);
+            QCOMPARE(FitnessChartTestAccess::earlierRunCount(*chart), 2);
             QCOMPARE(chart->earlierSeries(0)->name(), name(2));
             QCOMPARE(chart->earlierSeries(1)->name(), name(3));
             QCOMPARE(chart->earlierSeries(1)->count(), 3);
         }
     }
-    QCOMPARE(chart->earlierRunCount(), FitnessChart::kMaxEarlierRuns);
+    QCOMPARE(FitnessChartTestAccess::earlierRunCount(*chart), FitnessChart::kMaxEarlierRuns);
     QCOMPARE(chart->earlierSeries(0)->name(), name(3));  // run 1's pushed out as run 10 started
     QCOMPARE(chart->earlierSeries(7)->name(), name(10));
-    QCOMPARE(chart->bestSeries()->count(), 3);             // the current run's own curve
+    QCOMPARE(FitnessChartTestAccess::bestSeries(*chart)->count(), 3);             // the current run's own curve
 
     // A click on a marker hides its run and keeps the marker, to show it again; the log axis
     // switches to the distance curves, the hidden one still hidden.
-    emit chart->earlierMarker(1)->clicked();
-    QVERIFY(!chart->earlierSeries(1)->isVisible() && chart->earlierMarker(1)->isVisible());
+    emit FitnessChartTestAccess::earlierMarker(*chart, 1)->clicked();
+    QVERIFY(!chart->earlierSeries(1)->isVisible() && FitnessChartTestAccess::earlierMarker(*chart, 1)->isVisible());
     QVERIFY(chart->earlierSeries(0)->isVisible());
-    evolution->distanceAction()->setChecked(true);
-    QCOMPARE(chart->earlierSeries(0)->attachedAxes().value(1), chart->distanceAxis());
+    EvolutionWindowTestAccess::distanceAction(*evolution)->setChecked(true);
+    QCOMPARE(chart->earlierSeries(0)->attachedAxes().value(1), FitnessChartTestAccess::distanceAxis(*chart));
     QVERIFY(chart->earlierSeries(0)->isVisible() && !chart->earlierSeries(1)->isVisible());
-    emit chart->earlierMarker(1)->clicked();
+    emit FitnessChartTestAccess::earlierMarker(*chart, 1)->clicked();
     QVERIFY(chart->earlierSeries(1)->isVisible());
 
-    evolution->clearComparisonAction()->trigger();
-    QCOMPARE(chart->earlierRunCount(), 0);
+    EvolutionWindowTestAccess::clearComparisonAction(*evolution)->trigger();
+    QCOMPARE(FitnessChartTestAccess::earlierRunCount(*chart), 0);
     QCOMPARE(chart->chart()->series().size(), ownSeries);
-    evolution->distanceAction()->setChecked(false);
+    EvolutionWindowTestAccess::distanceAction(*evolution)->setChecked(false);
 }
 
 #include "tst_liverun.moc"

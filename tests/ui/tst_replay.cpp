@@ -322,7 +322,7 @@ void TestReplay::scrubbedGenerationPlot() {
     QVERIFY(uitest::openResults(*f.dlg, m_results));
     f.dlg->setPopulationShown(population);
     // The scrubber in the evolution window, which opening the file has shown.
-    EvolutionWindow* evolution = f.dlg->evolutionWindow();
+    EvolutionWindow* evolution = SolverDlgTestAccess::evolutionWindow(*f.dlg);
     QVERIFY(evolution && evolution->isVisible());
     auto* scrubber = evolution->findChild<GenerationScrubber*>();
     QVERIFY(scrubber && scrubber->isVisible() && scrubber->isEnabled());
@@ -517,24 +517,24 @@ void TestReplay::filesOpenWhereTheyBelong() {
         DropFile(f.dlg.get(), path);
     } else {
         f.dlg->findChild<QAction*>(QStringLiteral("ExperimentAction"))->trigger();
-        QVERIFY(f.dlg->experimentWindow());
-        DropFile(f.dlg->experimentWindow(), path);
+        QVERIFY(SolverDlgTestAccess::experimentWindow(*f.dlg));
+        DropFile(SolverDlgTestAccess::experimentWindow(*f.dlg), path);
     }
     if (sweep) {
         // Two configurations of two runs each in the experiment window; the replay untouched.
-        QTRY_VERIFY(f.dlg->experimentWindow() && f.dlg->experimentWindow()->summary()->rowCount() == 2);
-        QCOMPARE(f.dlg->experimentWindow()->results(0).size(), std::size_t{2});
-        QCOMPARE(f.dlg->experimentWindow()->results(1).size(), std::size_t{2});
-        QVERIFY(f.dlg->experimentWindow()->isVisible());
+        QTRY_VERIFY(SolverDlgTestAccess::experimentWindow(*f.dlg) && SolverDlgTestAccess::experimentWindow(*f.dlg)->summary()->rowCount() == 2);
+        QCOMPARE(SolverDlgTestAccess::experimentWindow(*f.dlg)->results(0).size(), std::size_t{2});
+        QCOMPARE(SolverDlgTestAccess::experimentWindow(*f.dlg)->results(1).size(), std::size_t{2});
+        QVERIFY(SolverDlgTestAccess::experimentWindow(*f.dlg)->isVisible());
         QCOMPARE(f.dlg->replayGenerationCount(), 0);
         if (how != QLatin1String("dropped on the experiment window")) QTRY_COMPARE(opened.size(), 1);
     } else {
         QTRY_COMPARE(f.dlg->replayGenerationCount(), 30);
         QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("40"));
-        if (f.dlg->experimentWindow()) QCOMPARE(f.dlg->experimentWindow()->summary()->rowCount(), 0);
+        if (SolverDlgTestAccess::experimentWindow(*f.dlg)) QCOMPARE(SolverDlgTestAccess::experimentWindow(*f.dlg)->summary()->rowCount(), 0);
     }
     QVERIFY(uitest::Messages().isEmpty());
-    if (f.dlg->experimentWindow()) f.dlg->experimentWindow()->close();
+    if (SolverDlgTestAccess::experimentWindow(*f.dlg)) SolverDlgTestAccess::experimentWindow(*f.dlg)->close();
 }
 
 void TestReplay::droppedFileOpens() {
@@ -597,7 +597,7 @@ void TestReplay::clickLeavesTheReplay() {
     Fixture f;
     QVERIFY(uitest::openResults(*f.dlg, m_results));
     QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora — results.csv (…/%1)").arg(QDir(m_dir.path()).dirName()));
-    EvolutionWindow* evolution = f.dlg->evolutionWindow();
+    EvolutionWindow* evolution = SolverDlgTestAccess::evolutionWindow(*f.dlg);
     const QPoint click(400, 300);  // 100, -80 from the base
     QTest::mouseClick(f.dlg.get(), Qt::LeftButton, {}, uitest::At(*f.dlg, click));
     QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora"));
@@ -741,7 +741,7 @@ void TestReplay::replayReadsRunJson() {
     QCOMPARE(f.text(IDC_CROSSOVER_RATE), matches ? shownCrossover : defaultCrossover);
     QCOMPARE(f.text(IDC_MUTATION_PROBABILITY), matches ? shownMutation : defaultMutation);
     QCOMPARE(f.dlg->algorithm() == gray, matches);
-    QVERIFY2(f.dlg->evolutionWindow()->readoutText().contains(said), qPrintable(f.dlg->evolutionWindow()->readoutText()));
+    QVERIFY2(EvolutionWindowTestAccess::readoutText(*SolverDlgTestAccess::evolutionWindow(*f.dlg)).contains(said), qPrintable(EvolutionWindowTestAccess::readoutText(*SolverDlgTestAccess::evolutionWindow(*f.dlg))));
     QVERIFY(f.dlg->Control(IDC_GENERATION)->toolTip().startsWith(said));
 }
 
@@ -753,11 +753,11 @@ void TestReplay::fitnessFileOpensAsAChart() {
     std::string error;
     std::vector<kelvora::GenerationStat> rows;
     QVERIFY(file.open(QFile::encodeName(path).toStdString(), error) && kelvora::ReadFitnessFile(file, rows));
-    const QList<kelvora::GenerationStat>& shown = f.dlg->evolutionWindow()->chart()->history();
+    const QList<kelvora::GenerationStat>& shown = SolverDlgTestAccess::evolutionWindow(*f.dlg)->chart()->history();
     QVERIFY(shown.size() == 30 && std::equal(rows.begin(), rows.end(), shown.begin(), [](const auto& a, const auto& b) {
                 return a.best == b.best && a.average == b.average;
             }));
-    QVERIFY(f.dlg->evolutionWindow()->readoutText().contains(QStringLiteral("このファイルは fitness.csv です")));
+    QVERIFY(EvolutionWindowTestAccess::readoutText(*SolverDlgTestAccess::evolutionWindow(*f.dlg)).contains(QStringLiteral("このファイルは fitness.csv です")));
     QCOMPARE(f.dlg->replayGenerationCount(), 0);  // no arms, no population to scrub
     QCOMPARE(f.dlg->windowTitle(), QStringLiteral("Kelvora"));
 }

@@ -262,7 +262,7 @@ void TestShell::f1OpensTheHelpWindow() {
     QWidget* focus = f.dlg->Control(focusId);
     focus->setFocus();
     QTest::keyClick(focus, Qt::Key_F1);
-    HelpWindow* help = f.dlg->helpWindow();
+    HelpWindow* help = SolverDlgTestAccess::helpWindow(*f.dlg);
     QVERIFY(help);
     QVERIFY(help->isVisible());
     QCOMPARE(help->windowTitle(), QStringLiteral("Kelvora — ヘルプ"));

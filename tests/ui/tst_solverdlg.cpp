@@ -141,8 +141,8 @@ void TestSolverDlg::openingState() {
     QVERIFY(flags & Qt::WindowCloseButtonHint);
     QVERIFY(flags & Qt::WindowTitleHint);
     // The client area, 614 x 723, under the menu bar.
-    QCOMPARE(f.dlg->size(), QSize(614, 723 + f.dlg->clientOrigin().y()));
-    QCOMPARE(f.dlg->menuBar()->geometry(), QRect(QPoint(0, 0), QSize(614, f.dlg->clientOrigin().y())));
+    QCOMPARE(f.dlg->size(), QSize(614, 723 + SolverDlgTestAccess::clientOrigin(*f.dlg).y()));
+    QCOMPARE(f.dlg->menuBar()->geometry(), QRect(QPoint(0, 0), QSize(614, SolverDlgTestAccess::clientOrigin(*f.dlg).y())));
     QVERIFY(f.compute()->isDefault());
     QCOMPARE(f.dlg->focusWidget(), f.compute());
     const QList<QSize> sizes = f.dlg->windowIcon().availableSizes();
@@ -198,7 +198,7 @@ void TestSolverDlg::controlGeometry() {
     Fixture f;
     QWidget* control = f.dlg->Control(id);
     QVERIFY(control);
-    QCOMPARE(control->geometry(), pixels.translated(f.dlg->clientOrigin()));
+    QCOMPARE(control->geometry(), pixels.translated(SolverDlgTestAccess::clientOrigin(*f.dlg)));
     QCOMPARE(control->isEnabled(), enabled);
     QCOMPARE(control->objectName(), name);
     if (alignment) QCOMPARE(int(f.edit(id)->alignment()), alignment);
@@ -209,7 +209,7 @@ void TestSolverDlg::staticTexts() {
     Fixture f;
     QMap<QString, QRect> labels;
     for (QLabel* label : f.dlg->findChildren<QLabel*>())
-        if (!label->isHidden()) labels.insert(label->text(), label->geometry().translated(-f.dlg->clientOrigin()));  // the operators' line: classic, hidden
+        if (!label->isHidden()) labels.insert(label->text(), label->geometry().translated(-SolverDlgTestAccess::clientOrigin(*f.dlg)));  // the operators' line: classic, hidden
     const QMap<QString, QRect> expected{
         {QStringLiteral("集団サイズ(<10000)"), QRect(67, 583, 110, 13)},
         {QStringLiteral("世代数の上限(<10000)"), QRect(282, 583, 124, 13)},
@@ -231,7 +231,7 @@ void TestSolverDlg::nothingOverlapsThePlot() {
     controls.removeIf([&](const QWidget* w) { return w->isWindow() || w == f.dlg->menuBar(); });
     QCOMPARE(controls.size(), 21);  // the template's 20 and the operators' line under 計算
     for (QWidget* control : controls)
-        QVERIFY2(!control->geometry().intersects(CSolverDlg::kPlotRect.translated(f.dlg->clientOrigin())),
+        QVERIFY2(!control->geometry().intersects(CSolverDlg::kPlotRect.translated(SolverDlgTestAccess::clientOrigin(*f.dlg))),
                  qPrintable(control->objectName()));
 }
 

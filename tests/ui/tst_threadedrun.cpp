@@ -188,7 +188,7 @@ void TestThreadedRun::evolutionWindowFollowsTheRun() {
     QVERIFY(QTest::qWaitForWindowActive(f.dlg.get()));
     f.dlg->setEveryGeneration(false);
     QTest::keyClick(f.dlg.get(), Qt::Key_G, Qt::ControlModifier);
-    EvolutionWindow* evolution = f.dlg->evolutionWindow();
+    EvolutionWindow* evolution = SolverDlgTestAccess::evolutionWindow(*f.dlg);
     QVERIFY(evolution && evolution->isVisible());
     FitnessChart* chart = evolution->chart();
     QCOMPARE(chart->history().size(), 0);  // no run yet
@@ -211,8 +211,8 @@ void TestThreadedRun::evolutionWindowFollowsTheRun() {
     QVERIFY2(mismatches.isEmpty(), qPrintable(mismatches.join(QStringLiteral("; "))));
     QVERIFY(chartRows.size() >= 2);
     QVERIFY(toggle->isChecked());
-    QVERIFY(chart->showsDistance());
-    QVERIFY(evolution->distanceAction()->isChecked());
+    QVERIFY(FitnessChartTestAccess::showsDistance(*chart));
+    QVERIFY(EvolutionWindowTestAccess::distanceAction(*evolution)->isChecked());
 
     // After the run: the chart's history is the run's, and, at fewer points than twice the plot's
     // width, the series hold every generation as it is.
@@ -225,22 +225,22 @@ void TestThreadedRun::evolutionWindowFollowsTheRun() {
         elite = std::max(elite, ref.history[static_cast<std::size_t>(g)].best);
         distance << QPointF(g + 1, std::max(1.0 / elite - 1.0, FitnessChart::kMinShownDistance));
     }
-    QCOMPARE(chart->distanceSeries()->points(), distance);
+    QCOMPARE(FitnessChartTestAccess::distanceSeries(*chart)->points(), distance);
     toggle->click();
-    QVERIFY(!chart->showsDistance());
+    QVERIFY(!FitnessChartTestAccess::showsDistance(*chart));
     QList<QPointF> best, average;
     for (int g = 0; g < kLimit; ++g) {
         best << QPointF(g + 1, ref.history[static_cast<std::size_t>(g)].best);
         average << QPointF(g + 1, ref.history[static_cast<std::size_t>(g)].average);
     }
-    QCOMPARE(chart->bestSeries()->points(), best);
-    QCOMPARE(chart->averageSeries()->points(), average);
+    QCOMPARE(FitnessChartTestAccess::bestSeries(*chart)->points(), best);
+    QCOMPARE(FitnessChartTestAccess::averageSeries(*chart)->points(), average);
     // The evolution window stays open across runs and a second run starts its chart afresh.
     f.setText(IDC_GENERATION_LIMIT, QStringLiteral("5"));
     QVERIFY(f.run());
     QVERIFY(evolution->isVisible());
     QCOMPARE(chart->history().size(), 5);
-    QCOMPARE(chart->bestSeries()->count(), 5);
+    QCOMPARE(FitnessChartTestAccess::bestSeries(*chart)->count(), 5);
 }
 
 void TestThreadedRun::destroyingTheWindowMidRunEndsTheRun_data() {

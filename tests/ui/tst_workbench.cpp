@@ -92,7 +92,7 @@ private slots:
         b.window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(b.window.get()));
         QSignalSpy finished(b.dlg, &CSolverDlg::runFinished);
-        const QPoint inPlot = CSolverDlg::kPlotRect.topLeft() + QPoint(50, 80) + b.dlg->clientOrigin();
+        const QPoint inPlot = CSolverDlg::kPlotRect.topLeft() + QPoint(50, 80) + SolverDlgTestAccess::clientOrigin(*b.dlg);
         QTest::mouseClick(b.dlg, Qt::LeftButton, {}, inPlot);
         if (typed) {
             auto* population = static_cast<QLineEdit*>(b.dlg->Control(1000));

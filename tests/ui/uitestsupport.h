@@ -9,6 +9,7 @@
 #include <QCursor>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
@@ -25,15 +26,64 @@
 #include "common/resource.h"
 #include "common/resourceloader.h"
 #include "common/settings.h"
+#include "evolution/diversitychart.h"
+#include "evolution/evolutionwindow.h"
+#include "evolution/fitnesschart.h"
 #include "mainwindow/solverdlg.h"
 
 using namespace kelvora::ui;
 
-/// What the tests may set on the window, and nothing more: the pace of its run's worker and its clock.
+/// What the tests may set on the window: the pace of its run's worker and its clock; and what they
+/// read: its views once opened (else nullptr), and where the client area's (0, 0) lies in it.
 struct kelvora::ui::SolverDlgTestAccess {
     static void setEveryGeneration(CSolverDlg& dlg, bool every) { dlg.m_everyGeneration = every; }
     static void setClock(CSolverDlg& dlg, std::function<std::int64_t()> clock) { dlg.m_clock = std::move(clock); }
+    static EvolutionWindow* evolutionWindow(const CSolverDlg& dlg) { return dlg.m_evolution; }
+    static HelpWindow* helpWindow(const CSolverDlg& dlg) { return dlg.m_help; }
+    static ExperimentWindow* experimentWindow(const CSolverDlg& dlg) { return dlg.m_experiment; }
+    static QPoint clientOrigin(const CSolverDlg& dlg) { return dlg.m_clientOrigin; }
 };
+
+namespace kelvora::ui {
+
+/// The chart's series, axes and legend as the tests read them.
+struct FitnessChartTestAccess {
+    static QLineSeries* bestSeries(const FitnessChart& c) { return c.m_best; }
+    static QLineSeries* averageSeries(const FitnessChart& c) { return c.m_average; }
+    static QLineSeries* distanceSeries(const FitnessChart& c) { return c.m_distance; }
+    static QLineSeries* optimumSeries(const FitnessChart& c) { return c.m_showDistance ? c.m_optimumDistance : c.m_optimumFitness; }
+    static QLineSeries* earlierOptimumSeries(const FitnessChart& c, int index) { return c.earlierOptimumSeries(index); }
+    static QLegendMarker* earlierMarker(const FitnessChart& c, int index) { return c.earlierMarker(index); }
+    static QCategoryAxis* generationAxis(const FitnessChart& c) { return c.m_axisX; }
+    static QLogValueAxis* distanceAxis(const FitnessChart& c) { return c.m_axisDistance; }
+    static int generationLimit(const FitnessChart& c) { return c.m_limit; }
+    static int markedGeneration(const FitnessChart& c) { return c.m_marked; }
+    static bool showsDistance(const FitnessChart& c) { return c.m_showDistance; }
+    static int earlierRunCount(const FitnessChart& c) { return static_cast<int>(c.m_earlier.size()); }
+    static QString currentLegendName(const FitnessChart& c) { return c.currentLegendName(); }
+};
+
+struct PlotViewTestAccess {
+    /// 1 while the pointer was last strictly inside the plot.
+    static int pointerInPlot(const PlotView& plot) { return plot.m_pointerInPlot; }
+};
+
+struct DiversityChartTestAccess {
+    static QLineSeries* hammingSeries(const DiversityChart& c) { return c.m_series[1]; }
+};
+
+/// The evolution view's diversity chart, readout and 表示 actions.
+struct EvolutionWindowTestAccess {
+    static DiversityChart* diversityChart(const EvolutionWindow& w) { return w.m_diversity; }
+    static QAction* diversityAction(const EvolutionWindow& w) { return w.m_diversityAction; }
+    static QAction* distanceAction(const EvolutionWindow& w) { return w.m_distanceAction; }
+    static QAction* clearComparisonAction(const EvolutionWindow& w) { return w.m_clearComparisonAction; }
+    static QString diversityReading(const EvolutionWindow& w) { return w.m_diversityLabel->text(); }
+    /// The readout's lines whole (the label shows them cut to its width).
+    static QString readoutText(const EvolutionWindow& w) { return w.m_readoutFull; }
+};
+
+}  // namespace kelvora::ui
 
 /// The window's controls as the tests name them: 計算, then its fields in ParameterPanel::Field's order.
 inline constexpr int IDOK = 1;
@@ -81,7 +131,7 @@ public:
     }
     /// The entry of the window's menu named name ("CloseAction", "EvolutionAction", "AboutAction").
     QAction* MenuAction(const char* name) const { return findChild<QAction*>(QLatin1String(name)); }
-    int pointerInPlot() const { return plot().pointerInPlot(); }
+    int pointerInPlot() const { return PlotViewTestAccess::pointerInPlot(plot()); }
     QCursor PlotCursor() const { return plot().cursor(); }
     int ShownGeneration() const { return panel().field(ParameterPanel::Field::generation)->text().toInt(); }
     /// 計算's reading of the four parameters, and their writing back into the fields.
@@ -168,7 +218,7 @@ public:
 /// menu bar's height when widget is the main window, else p.
 inline QPoint At(const QWidget& widget, QPoint p) {
     const auto* dlg = qobject_cast<const CSolverDlg*>(&widget);
-    return dlg ? p + dlg->clientOrigin() : p;
+    return dlg ? p + SolverDlgTestAccess::clientOrigin(*dlg) : p;
 }
 
 /// Moves the pointer to client point p of widget, as the platform does (a move with no button held,

@@ -45,16 +45,14 @@ public:
     /// Reading of generation (the last one measured up to it; 0: the last of all), or a placeholder.
     QString reading(int generation = 0) const;
 
-    QLineSeries* distinctSeries() const { return m_series[0]; }
-    QLineSeries* hammingSeries() const { return m_series[1]; }
-    QLineSeries* entropySeries() const { return m_series[2]; }
-    QLineSeries* bestShareSeries() const { return m_series[3]; }
-
 signals:
     /// The points changed (the reading with them).
     void changed();
 
 private:
+    // Read by the tests through DiversityChartTestAccess (defined in tests/ui/uitestsupport.h).
+    friend struct DiversityChartTestAccess;
+
     void refresh();
 
     QList<DiversityPoint> m_points;

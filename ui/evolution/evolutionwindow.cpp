@@ -262,8 +262,6 @@ void EvolutionWindow::setMarkedGeneration(int generation) {
 
 bool EvolutionWindow::showsDiversity() const { return m_diversityAction->isChecked(); }
 
-QString EvolutionWindow::diversityReading() const { return m_diversityLabel->text(); }
-
 void EvolutionWindow::showDiversity(bool shown) {
     // The two charts share the height the fitness chart had alone.
     m_chart->setMinimumHeight(shown ? 110 : 150);
@@ -345,8 +343,6 @@ int EvolutionWindow::firstGenerationAtOptimum() const {
         if (rows[g].best >= m_optimum->fitness) return g + 1;
     return 0;
 }
-
-QString EvolutionWindow::readoutText() const { return m_readoutFull; }
 
 void EvolutionWindow::fitReadout() {
     const QFontMetrics metrics(m_readout->font());

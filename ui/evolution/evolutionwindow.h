@@ -60,26 +60,16 @@ public:
     /// so far up to it.
     void setMarkedGeneration(int generation);
 
-    /// The diversity chart below the fitness chart, and its toggle in the 表示 menu.
-    DiversityChart* diversityChart() const { return m_diversity; }
-    QAction* diversityAction() const { return m_diversityAction; }
+    /// Whether the diversity chart is shown below the fitness chart.
     bool showsDiversity() const;
-    /// The one-line reading beside the diversity chart.
-    QString diversityReading() const;
     FitnessChart* chart() const { return m_chart; }
     /// An empty layout below the chart for a control that moves through the generations.
     QVBoxLayout* scrubberSlot() const { return m_scrubberSlot; }
-    QAction* distanceAction() const { return m_distanceAction; }
-    /// "比較をクリア" in the 表示 menu: removes every earlier run from the chart.
-    QAction* clearComparisonAction() const { return m_clearComparisonAction; }
 
     /// The optimum of the current target, once found.
     std::optional<kelvora::Optimum> optimum() const { return m_optimum; }
     /// First generation (counted from 1) whose best reached the optimum's fitness; 0 if none.
     int firstGenerationAtOptimum() const;
-    /// The readout's text.
-    QString readoutText() const;
-
     /// Writes the chart and its caption as a PNG at scale device pixels per pixel (0: the screen's
     /// device-pixel ratio), or as an SVG; a failure is reported in a message box.
     bool exportPng(const QString& path, double scale = 0.0);
@@ -99,6 +89,9 @@ protected:
     void fitReadout();
 
 private:
+    // Read and driven by the tests through EvolutionWindowTestAccess (defined in tests/ui/uitestsupport.h).
+    friend struct EvolutionWindowTestAccess;
+
     /// A new run of limit generations for target, with the arm's base at base (client pixels,
     /// y down): the run shown so far joins the earlier runs when it has a name and rows; clears
     /// the chart and finds the target's optimum. algorithm: a line naming the run's operator choice

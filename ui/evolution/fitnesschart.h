@@ -37,10 +37,8 @@ public:
 
     /// The x axis spans generations 1..limit (1..kMaxGenerations), or further while more rows came.
     void setGenerationLimit(int limit);
-    int generationLimit() const { return m_limit; }
     /// A vertical line at generation (1..), or none for 0.
     void setMarkedGeneration(int generation);
-    int markedGeneration() const { return m_marked; }
     /// Rebuilds the chart from a complete history: rows[g] is generation g + 1.
     void setHistory(const QList<kelvora::GenerationStat>& rows);
     /// Live feeding: rows for history indices firstRow.. (earlier rows are kept, later dropped);
@@ -50,7 +48,6 @@ public:
     void setOptimumFitness(std::optional<double> fitness);
     /// Shows the elite's distance in px on a logarithmic axis instead of fitness.
     void setShowDistance(bool show);
-    bool showsDistance() const { return m_showDistance; }
 
     /// Adds a finished run's history (rows[g] is generation g + 1; none: nothing is added) as an
     /// earlier run named name in the legend, shown; the oldest goes past kMaxEarlierRuns.
@@ -63,33 +60,18 @@ public:
     /// The current run's name and target for the legend (its best curve is named after it while
     /// earlier runs are shown); empty: "最良の適応度" alone.
     void setCurrentRun(const QString& name, const QString& target);
-    /// The legend's text of the current run's best curve (fitness or distance, as shown).
-    QString currentLegendName() const;
     /// Whether the runs shown have different targets.
     bool targetsDiffer() const;
-    /// The dashed optimum line of earlier run index (empty when the targets agree).
-    QLineSeries* earlierOptimumSeries(int index) const;
     /// Removes every earlier run.
     void clearEarlierRuns();
-    int earlierRunCount() const { return static_cast<int>(m_earlier.size()); }
     /// The series of earlier run index (0: the oldest kept) the chart shows now: its best fitness,
     /// or its best distance so far on the logarithmic axis. Its name is the run's.
     QLineSeries* earlierSeries(int index) const;
     /// Hidden by a click on its legend marker (a second click shows it again).
     bool earlierRunHidden(int index) const;
-    /// The legend marker of earlier run index in the chart's present mode.
-    QLegendMarker* earlierMarker(int index) const;
 
     /// The history as fed, one row per generation.
     const QList<kelvora::GenerationStat>& history() const { return m_rows; }
-    /// The series as plotted (after downsampling), for export and tests.
-    QLineSeries* bestSeries() const { return m_best; }
-    QLineSeries* averageSeries() const { return m_average; }
-    QLineSeries* distanceSeries() const { return m_distance; }
-    QLineSeries* optimumSeries() const { return m_showDistance ? m_optimumDistance : m_optimumFitness; }
-    /// The x axis (generations, labelled at 1 and at round numbers) and the logarithmic axis.
-    QCategoryAxis* generationAxis() const { return m_axisX; }
-    QLogValueAxis* distanceAxis() const { return m_axisDistance; }
     /// Buckets the series are downsampled to: the plot area's width in pixels.
     int bucketCount() const;
 
@@ -108,6 +90,16 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Read by the tests through FitnessChartTestAccess (defined in tests/ui/uitestsupport.h).
+    friend struct FitnessChartTestAccess;
+
+    /// The legend's text of the current run's best curve (fitness or distance, as shown).
+    QString currentLegendName() const;
+    /// The dashed optimum line of earlier run index (empty when the targets agree).
+    QLineSeries* earlierOptimumSeries(int index) const;
+    /// The legend marker of earlier run index in the chart's present mode.
+    QLegendMarker* earlierMarker(int index) const;
+
     /// A finished run's curves: downsampled anew when the buckets or the mode change.
     struct EarlierRun {
         QList<double> best;            ///< best fitness of generation g + 1

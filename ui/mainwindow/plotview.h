@@ -45,17 +45,18 @@ public:
     /// Makes the cursor that the pointer's last position calls for the window's, and keeps it.
     void setPlotCursor();
 
-    /// 1 while the pointer was last strictly inside the plot.
-    int pointerInPlot() const { return m_pointerInPlot; }
     /// The cursor the pointer handler last set (the window's cursor when no run shows the busy one).
     const QCursor& cursor() const { return m_cursor; }
 
 private:
+    // Read by the tests through PlotViewTestAccess (defined in tests/ui/uitestsupport.h).
+    friend struct PlotViewTestAccess;
+
     QWidget* m_window;
     QPoint m_origin;  ///< the client area's top left in the window, px
     const SolverState& m_state;
     GroundTruthOverlay& m_overlay;
-    int m_pointerInPlot = 0;
+    int m_pointerInPlot = 0;  ///< 1 while the pointer was last strictly inside the plot
     QCursor m_cursor;
     QRect m_plotRect;  ///< kPlotRect once the window is open
 };

@@ -68,8 +68,6 @@ public:
 
     /// The evolution window, created and shown on first use ("進化のグラフ(&G)...", Ctrl+G).
     EvolutionWindow* showEvolutionWindow();
-    /// The evolution window if it has been created, else nullptr.
-    EvolutionWindow* evolutionWindow() const { return m_evolution; }
     /// The generation microscope on the opened file's run or the last run, created and shown on
     /// first use ("世代の顕微鏡(&M)...", Ctrl+M); it follows the scrubber's generation.
     MicroscopeWindow* showMicroscope();
@@ -109,13 +107,6 @@ public:
     /// The menu bar over the client area: ファイル, 表示, 実験 and ヘルプ, holding the window menu's
     /// entries (the same actions, so their check states agree) and 使い方 (F1).
     QMenuBar* menuBar() const { return m_menuBar; }
-    /// Where the client area's (0, 0) lies in the window, px: (0, the menu bar's height). The plot,
-    /// the fields and every pixel below are those of the client area, moved by this.
-    QPoint clientOrigin() const { return m_clientOrigin; }
-    /// The help window "Kelvora — ヘルプ" if it has been opened, else nullptr.
-    HelpWindow* helpWindow() const { return m_help; }
-    /// The experiment window if it has been opened, else nullptr.
-    ExperimentWindow* experimentWindow() const { return m_experiment; }
     /// Whether the file at path starts with the header line of a sweep CSV (kelvora-cli sweep).
     static bool isSweepFile(const QString& path);
 
@@ -288,7 +279,7 @@ protected:
     QString m_runDirectory;                 ///< where the last run wrote (its current directory)
 
 private:
-    friend struct SolverDlgTestAccess;  // the tests' pacing of the run, defined by the tests
+    friend struct SolverDlgTestAccess;  // the tests' pacing of the run and their look at its views, defined by the tests
 
     /// The worker posts every generation and waits until the window has taken it (tests).
     bool m_everyGeneration = false;
