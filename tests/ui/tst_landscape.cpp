@@ -46,6 +46,11 @@ struct LandscapeWindowTestAccess {
     static QString mapNote(const LandscapeWindow& object) { return object.mapNote(); }
 };
 
+// The slice's picture as set, before any scaling.
+struct SliceViewTestAccess {
+    static const QImage& image(const SliceView& view) { return view.m_image; }
+};
+
 }  // namespace kelvora::ui
 
 namespace {
@@ -355,7 +360,7 @@ private slots:
         QCOMPARE(slice->scale(), scale);
         QCOMPARE(whole, !placed);
         const QImage drawn = slice->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        const QImage picture = slice->image().convertToFormat(QImage::Format_RGB32);
+        const QImage picture = SliceViewTestAccess::image(*slice).convertToFormat(QImage::Format_RGB32);
         QCOMPARE(picture.size(), QSize(kSliceWidth, kSliceSide));
         if (whole) {
             QCOMPARE(drawn.copy(0, 0, kSliceWidth, kSliceSide), picture);

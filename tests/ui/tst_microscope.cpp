@@ -4,6 +4,7 @@
 // remaker the microscope and the landscape share: the newest request wins, gone while it works.
 
 #include <QLabel>
+#include <QLineSeries>
 #include <QThreadPool>
 #include <QtTest>
 
@@ -18,6 +19,20 @@
 
 using namespace kelvora;
 using namespace kelvora::ui;
+
+namespace kelvora::ui {
+
+// The stage and slot shown, the slot's ancestry, the takeover chart's points (generation, initial
+// ancestors), and whether a generation is being made.
+struct MicroscopeWindowTestAccess {
+    static MicroscopeStage stage(const MicroscopeWindow& w) { return w.m_stage; }
+    static int slot(const MicroscopeWindow& w) { return w.m_slot; }
+    static bool isBusy(const MicroscopeWindow& w) { return w.m_remaker.busy(); }
+    static const std::vector<std::vector<AncestorNode>>& ancestry(const MicroscopeWindow& w) { return w.m_ancestry; }
+    static QList<QPointF> takeoverPoints(const MicroscopeWindow& w) { return w.m_takeoverSeries->points(); }
+};
+
+}  // namespace kelvora::ui
 
 namespace {
 
@@ -42,7 +57,7 @@ RunSetup Setup(int n, int g, const Algorithm& a = {}) {
 }
 
 bool WaitShown(MicroscopeWindow& w, int generation) {
-    return QTest::qWaitFor([&] { return !w.isBusy() && w.step().generation == generation; }, 30000);
+    return QTest::qWaitFor([&] { return !MicroscopeWindowTestAccess::isBusy(w) && w.step().generation == generation; }, 30000);
 }
 
 }  // namespace
@@ -81,17 +96,17 @@ void TestMicroscope::stepsThroughTheStages() {
     RunSolver(setup, observers);
     QCOMPARE(w.step().next.size(), std::size_t(12));
     // Keys: → and ← through the stages, stopping at both ends; ↓ and ↑ through the slots.
-    QCOMPARE(w.stage(), MicroscopeStage::selection);
+    QCOMPARE(MicroscopeWindowTestAccess::stage(w), MicroscopeStage::selection);
     QTest::keyClick(&w, Qt::Key_Left);
-    QCOMPARE(w.stage(), MicroscopeStage::selection);
+    QCOMPARE(MicroscopeWindowTestAccess::stage(w), MicroscopeStage::selection);
     for (int k = 0; k < 6; ++k) QTest::keyClick(&w, Qt::Key_Right);
-    QCOMPARE(w.stage(), MicroscopeStage::children);
+    QCOMPARE(MicroscopeWindowTestAccess::stage(w), MicroscopeStage::children);
     QTest::keyClick(&w, Qt::Key_Left);
-    QCOMPARE(w.stage(), MicroscopeStage::elites);
+    QCOMPARE(MicroscopeWindowTestAccess::stage(w), MicroscopeStage::elites);
     QTest::keyClick(&w, Qt::Key_Up);
-    QCOMPARE(w.slot(), 0);
+    QCOMPARE(MicroscopeWindowTestAccess::slot(w), 0);
     for (int k = 0; k < 15; ++k) QTest::keyClick(&w, Qt::Key_Down);
-    QCOMPARE(w.slot(), 11);
+    QCOMPARE(MicroscopeWindowTestAccess::slot(w), 11);
     // Every slot's details: its bits and fitness as the run had them.
     for (int i = 0; i < 12; ++i) {
         w.setSlot(i);
@@ -100,7 +115,7 @@ void TestMicroscope::stepsThroughTheStages() {
         QVERIFY2(details.contains(QString::number(captured.fitness[std::size_t(i)], 'g', 6)), qPrintable(details));
         QCOMPARE(details.contains(QStringLiteral("エリート")), i < 2);
         // Its ancestry: five generations back, its parents first.
-        const auto& levels = w.ancestry();
+        const auto& levels = MicroscopeWindowTestAccess::ancestry(w);
         QCOMPARE(int(levels.size()), 5);  // generations 4, 3, 2, 1, 0
         QCOMPARE(levels.back()[0].generation, 0);
         const StepSlot& s = w.step().next[std::size_t(i)];
@@ -112,11 +127,11 @@ void TestMicroscope::stepsThroughTheStages() {
     w.setStage(MicroscopeStage::children);
     const int width = view->width() - 16;
     QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(8 + int(7.5 * width / 12), view->height() - 8 - 9));
-    QCOMPARE(w.slot(), 7);
+    QCOMPARE(MicroscopeWindowTestAccess::slot(w), 7);
     QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(8 + int(3.5 * width / 12), view->height() / 2));
-    QCOMPARE(w.slot(), 3);
+    QCOMPARE(MicroscopeWindowTestAccess::slot(w), 3);
     // Takeover: 12 at the start, never more later.
-    const QList<QPointF> points = w.takeoverPoints();
+    const QList<QPointF> points = MicroscopeWindowTestAccess::takeoverPoints(w);
     QCOMPARE(points.size(), 5);
     QCOMPARE(points[0].y(), 12.0);
     for (int t = 1; t < points.size(); ++t) QVERIFY(points[t].y() <= points[t - 1].y());
@@ -127,9 +142,9 @@ void TestMicroscope::aNewerRequestWins() {
     w.setRun(Setup(3000, 60), 60);
     QSignalSpy shown(&w, &MicroscopeWindow::generationShown);
     w.showGeneration(60);
-    QVERIFY(w.isBusy());  // returned at once, the work under way
+    QVERIFY(MicroscopeWindowTestAccess::isBusy(w));  // returned at once, the work under way
     w.showGeneration(2);
-    QVERIFY(QTest::qWaitFor([&] { return !w.isBusy(); }, 60000));
+    QVERIFY(QTest::qWaitFor([&] { return !MicroscopeWindowTestAccess::isBusy(w); }, 60000));
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown[0][0].toInt(), 2);
     QCOMPARE(w.step().generation, 2);
@@ -326,14 +341,14 @@ void TestMicroscope::refusesABaselinesRunNamingTheMethod() {
     w.setRun(Setup(3000, 60), 60);
     QVERIFY(w.run());
     w.showGeneration(60);
-    QVERIFY(w.isBusy());
+    QVERIFY(MicroscopeWindowTestAccess::isBusy(w));
     // The generation under way belongs to no run now: it is dropped, and the status line keeps
     // saying why nothing is made.
     w.setRun(Setup(10, 4, {.method = Method::fabrik}), 4);
     QVERIFY(!w.run());
-    QVERIFY(QTest::qWaitFor([&] { return !w.isBusy(); }, 60000));
+    QVERIFY(QTest::qWaitFor([&] { return !MicroscopeWindowTestAccess::isBusy(w); }, 60000));
     w.showGeneration(2);
-    QVERIFY(!w.isBusy());
+    QVERIFY(!MicroscopeWindowTestAccess::isBusy(w));
     QVERIFY(w.step().next.empty());
     QVERIFY(shown.isEmpty());
     const QString status = w.findChild<QLabel*>(QStringLiteral("Status"))->text();

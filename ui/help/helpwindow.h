@@ -23,9 +23,6 @@ public:
     /// Shows page, a file name of pageNames() with an optional "#anchor" ("operators.html#encoding").
     void showPage(const QString& page);
 
-    /// The file name of the page shown ("operators.html"), without its anchor.
-    QString currentPage() const;
-
     /// The pages in the order of the contents list, the contents page first.
     static QStringList pageNames();
 
@@ -36,6 +33,11 @@ public:
     static QString pageTitle(const QString& folder, const QString& page);
 
 private:
+    // Read by the tests through HelpWindowTestAccess (defined in tests/ui/tst_help.cpp).
+    friend struct HelpWindowTestAccess;
+
+    /// The file name of the page shown ("operators.html"), without its anchor.
+    QString currentPage() const;
     void syncList(const QString& page);
 
     QListWidget* m_pages = nullptr;

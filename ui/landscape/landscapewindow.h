@@ -62,7 +62,6 @@ class SliceView : public QWidget {
 public:
     explicit SliceView(QWidget* parent = nullptr);
     void setImage(const QImage& image);
-    const QImage& image() const { return m_image; }
     /// Drawn pixels per picture pixel: 1 at full size, less where scaled down (> 0).
     double scale() const;
     QSize sizeHint() const override;
@@ -73,6 +72,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Read by the tests through SliceViewTestAccess (defined in tests/ui/tst_landscape.cpp).
+    friend struct SliceViewTestAccess;
+
     QImage m_image;
 };
 

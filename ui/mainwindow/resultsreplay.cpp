@@ -122,7 +122,6 @@ void ResultsReplay::open(QWidget* parent, const QString& path, Opened done) {
             opened->m_history = std::move(outcome.summary.history);
             opened->m_base = QPoint(kBaseX, kBaseY);
             opened->m_target = QPoint(outcome.summary.target.x, outcome.summary.target.y);
-            opened->m_complete = !outcome.summary.truncated;
             opened->m_targetUnique = outcome.summary.target.unique;
             opened->computeElites();
             done(std::move(opened), QString());
@@ -147,7 +146,6 @@ std::unique_ptr<ResultsReplay> ResultsReplay::fromRun(const QString& path, int p
     replay->m_bests = bests;
     replay->m_base = base;
     replay->m_target = target;
-    replay->m_complete = replay->m_index.complete;
     replay->computeElites();
     return replay;
 }

@@ -55,7 +55,6 @@ public:
     const kelvora::RecordedFile& digest() const { return m_digest; }
     int population() const { return m_index.population; }
     int generationCount() const { return static_cast<int>(m_bests.size()); }
-    bool complete() const { return m_complete; }
     QPoint target() const { return m_target; }  ///< pixel, x right, y down
     QPoint base() const { return m_base; }
     bool targetUnique() const { return m_targetUnique; }
@@ -88,7 +87,6 @@ private:
     std::vector<int> m_eliteGeneration;  ///< 0-based generation holding the elite up to each one
     QPoint m_base;
     QPoint m_target;
-    bool m_complete = true;
     bool m_targetUnique = true;
 };
 

@@ -242,8 +242,6 @@ QString MicroscopeWindow::slotDetails() const {
         .arg(s.fitness, 0, 'g', 6);
 }
 
-QList<QPointF> MicroscopeWindow::takeoverPoints() const { return m_takeoverSeries->points(); }
-
 void MicroscopeWindow::updateViews() {
     m_ancestry = m_step.next.empty() ? std::vector<std::vector<kelvora::AncestorNode>>{} : kelvora::AncestryOf(m_step, m_slot);
     m_details->setText(slotDetails());

@@ -40,16 +40,8 @@ public:
 
     /// The step shown (empty before the first has been made).
     const kelvora::GenerationStep& step() const { return m_step; }
-    MicroscopeStage stage() const { return m_stage; }
-    int slot() const { return m_slot; }
-    /// A generation is being made.
-    bool isBusy() const { return m_remaker.busy(); }
     /// The text under the stage: the slot's kind, parents, genotype bits and fitness.
     QString slotDetails() const;
-    /// The ancestry of the slot shown (AncestryOf).
-    const std::vector<std::vector<kelvora::AncestorNode>>& ancestry() const { return m_ancestry; }
-    /// The takeover chart's points: (generation, initial ancestors).
-    QList<QPointF> takeoverPoints() const;
 
 public slots:
     /// Makes generation (clamped to the run's 1..generations) again and shows it when done.
@@ -67,13 +59,16 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Read by the tests through MicroscopeWindowTestAccess (defined in tests/ui/tst_microscope.cpp).
+    friend struct MicroscopeWindowTestAccess;
+
     void onMade(kelvora::GenerationStep made);
     void updateViews();
 
     std::optional<kelvora::RunSetup> m_setup;
     int m_generations = 0;
     kelvora::GenerationStep m_step;
-    std::vector<std::vector<kelvora::AncestorNode>> m_ancestry;
+    std::vector<std::vector<kelvora::AncestorNode>> m_ancestry;  ///< of the slot shown (AncestryOf)
     MicroscopeStage m_stage = MicroscopeStage::selection;
     int m_slot = 0;
     GenerationRemaker m_remaker;
