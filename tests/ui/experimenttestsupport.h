@@ -9,6 +9,30 @@
 
 #include "experiment/experimentwindow.h"
 
+namespace kelvora::ui {
+
+// What the tests read of the window beyond what it offers the main window.
+struct ExperimentWindowTestAccess {
+    static QLabel* duplicatesNote(const ExperimentWindow& w) { return w.m_configs->duplicatesNote(); }
+    static QLineEdit* epsilonEdit(const ExperimentWindow& w) { return w.m_fields->epsilon(); }
+    static QLineEdit* seedsEdit(const ExperimentWindow& w) { return w.m_fields->seeds(); }
+    static QLineEdit* targetsEdit(const ExperimentWindow& w) { return w.m_fields->targets(); }
+    static bool isOpening(const ExperimentWindow& w) { return w.m_opening != nullptr; }
+    static int configurationCount(const ExperimentWindow& w) { return static_cast<int>(w.m_model.results().size()); }
+    static QLabel* runsNote(const ExperimentWindow& w) { return w.m_runsEach; }
+    static bool isStale(const ExperimentWindow& w) { return w.m_model.stale(); }
+    static QLabel* fileNote(const ExperimentWindow& w) { return w.m_fileNote; }
+    static ResponsePanel* response(const ExperimentWindow& w) { return w.m_charts->response(); }
+    static QString chartCaption(const ExperimentWindow& w) { return w.m_charts->caption(); }
+    static QLabel* staleNote(const ExperimentWindow& w) { return w.m_charts->staleNote(); }
+    static QLabel* aboutNote(const ExperimentWindow& w) { return w.m_about; }
+    static QLabel* emptyHint(const ExperimentWindow& w) { return w.m_charts->hint(); }
+};
+
+}  // namespace kelvora::ui
+
+using kelvora::ui::ExperimentWindowTestAccess;
+
 inline std::unique_ptr<kelvora::ui::ExperimentWindow> NewWindow(int population, int generations) {
     return std::make_unique<kelvora::ui::ExperimentWindow>([=] {
         kelvora::ui::CurrentSettings now;

@@ -163,7 +163,7 @@ void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
     QVERIFY(window->addCurrent());
     QVERIFY(window->addCurrent());
     window->configurations()->item(1, 1)->setText(QStringLiteral("random-search"));
-    window->seedsEdit()->setText(QStringLiteral("1..30"));
+    ExperimentWindowTestAccess::seedsEdit(*window)->setText(QStringLiteral("1..30"));
     QSignalSpy finished(window.get(), &ExperimentWindow::sweepFinished);
     QVERIFY(window->run());
     QVERIFY(finished.wait(30000));
@@ -207,7 +207,7 @@ void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
     QCOMPARE(opened->runsCsv(), window->runsCsv());
     // A chart saved alone says the epsilon the file records; of a file written before rows carried
     // it, that it was assumed.
-    QVERIFY2(opened->chartCaption().startsWith(QStringLiteral("ε = ")), qPrintable(opened->chartCaption()));
+    QVERIFY2(ExperimentWindowTestAccess::chartCaption(*opened).startsWith(QStringLiteral("ε = ")), qPrintable(ExperimentWindowTestAccess::chartCaption(*opened)));
     QByteArray older = QByteArray::fromStdString(kelvora::SweepHeaderWithoutEpsilon());
     for (const QByteArray& row : window->runsCsv().split('\n').mid(1))
         if (!row.isEmpty()) older += row.left(row.lastIndexOf(',')) + '\n';
@@ -217,7 +217,7 @@ void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
     olderFile.close();
     auto assumed = NewWindow(20, 40);
     QVERIFY(Open(*assumed, olderCsv));
-    QVERIFY2(assumed->chartCaption().startsWith(QStringLiteral("ε の記録なし、0.5 と仮定 · ")), qPrintable(assumed->chartCaption()));
+    QVERIFY2(ExperimentWindowTestAccess::chartCaption(*assumed).startsWith(QStringLiteral("ε の記録なし、0.5 と仮定 · ")), qPrintable(ExperimentWindowTestAccess::chartCaption(*assumed)));
     const QString svg = dir.filePath(QStringLiteral("plot.svg"));
     QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot"), csv, QStringLiteral("--output"), svg}), 0);
     QFile picture(svg);
@@ -256,7 +256,7 @@ void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
 void TestExperiment::cancellingKeepsWholeRuns() {
     auto window = NewWindow(200, 300);
     QVERIFY(window->addCurrent());
-    window->seedsEdit()->setText(QStringLiteral("1..100000"));
+    ExperimentWindowTestAccess::seedsEdit(*window)->setText(QStringLiteral("1..100000"));
     QSignalSpy finished(window.get(), &ExperimentWindow::sweepFinished);
     QVERIFY(window->run());
     QTRY_VERIFY_WITH_TIMEOUT(!window->results(0).empty(), 30000);
@@ -295,7 +295,7 @@ void TestExperiment::openingIsOffTheWindowsThread() {
     QSignalSpy opened(window.get(), &ExperimentWindow::sweepOpened);
     QVERIFY(window->openSweep(second));
     QVERIFY(g_reached.tryAcquire(1, 30000));
-    QVERIFY(window->isOpening());
+    QVERIFY(ExperimentWindowTestAccess::isOpening(*window));
     QVERIFY(!window->openSweep(first));  // one file at a time
     QVERIFY(!window->run());
     auto* progress = window->findChild<QProgressDialog*>(QStringLiteral("OpenSweepProgress"));
@@ -311,14 +311,14 @@ void TestExperiment::openingIsOffTheWindowsThread() {
     g_release.release();
     QVERIFY(opened.wait(30000));
     QCOMPARE(opened.first().first().toBool(), !stop);
-    QVERIFY(!window->isOpening());
+    QVERIFY(!ExperimentWindowTestAccess::isOpening(*window));
     QVERIFY(!window->findChild<QProgressDialog*>());
     QVERIFY(uitest::Messages().isEmpty());
     // Stopped, the first file stays shown; read, the second shows whole.
-    QCOMPARE(window->configurationCount(), stop ? 1 : 2);
+    QCOMPARE(ExperimentWindowTestAccess::configurationCount(*window), stop ? 1 : 2);
     QCOMPARE(window->results(0).size(), std::size_t(stop ? 3 : 10));
-    QCOMPARE(window->seedsEdit()->text(), stop ? QStringLiteral("1..3") : QStringLiteral("1..5"));
-    QCOMPARE(window->targetsEdit()->text(), stop ? QStringLiteral("68,180") : QStringLiteral("68,180 -40,120"));
+    QCOMPARE(ExperimentWindowTestAccess::seedsEdit(*window)->text(), stop ? QStringLiteral("1..3") : QStringLiteral("1..5"));
+    QCOMPARE(ExperimentWindowTestAccess::targetsEdit(*window)->text(), stop ? QStringLiteral("68,180") : QStringLiteral("68,180 -40,120"));
     QCOMPARE(window->runsCsv(), stop ? SweepOf({"binary bit-flip 20"}, {{68, 180}}, {1, 2, 3}, {2})
                                      : SweepOf({"binary bit-flip 20", "gray bit-flip 20"}, {{68, 180}, {-40, 120}},
                                                {1, 2, 3, 4, 5}, {5, 1}));
@@ -376,8 +376,8 @@ void TestExperiment::plansAreHeldToTheCommandLinesLimits() {
     uitest::Messages().clear();
     auto window = NewWindow(10, 5);
     QVERIFY(window->addCurrent());
-    window->seedsEdit()->setText(seeds);
-    window->epsilonEdit()->setText(epsilon);
+    ExperimentWindowTestAccess::seedsEdit(*window)->setText(seeds);
+    ExperimentWindowTestAccess::epsilonEdit(*window)->setText(epsilon);
     QVERIFY(!window->run());
     QCOMPARE(uitest::Messages().size(), 1);
     QVERIFY2(uitest::Messages().first().text.contains(says), qPrintable(uitest::Messages().first().text));
@@ -587,7 +587,7 @@ void TestExperiment::plotsTheCriticalDifferenceAndTheResponseOfASweepCsv() {
     for (double r : panel->criticalDifference()->friedman.meanRanks) ranks += r;
     QCOMPARE(ranks, 1.0 + 2.0 + 3.0 + 4.0);
     // The 応答 tab: over the mutation rate, classic and gray each a curve (rate, band, median, IQR).
-    ResponsePanel* curves = window->response();
+    ResponsePanel* curves = ExperimentWindowTestAccess::response(*window);
     QCOMPARE(curves->parameter()->currentData().toString(), QStringLiteral("mutation"));
     QVERIFY(curves->chart());
     QCOMPARE(curves->chart()->series().size(), 8);
@@ -652,8 +652,8 @@ void TestExperiment::plotRefusesNamingTheValue() {
 void TestExperiment::reportIsOfTheRunsShownAndRefusedWhileStale() {
     auto window = NewWindow(20, 10);
     QVERIFY(window->addCurrent());
-    window->seedsEdit()->setText(QStringLiteral("1..6"));
-    window->epsilonEdit()->setText(QStringLiteral("20"));
+    ExperimentWindowTestAccess::seedsEdit(*window)->setText(QStringLiteral("1..6"));
+    ExperimentWindowTestAccess::epsilonEdit(*window)->setText(QStringLiteral("20"));
     QSignalSpy finished(window.get(), &ExperimentWindow::sweepFinished);
     QVERIFY(window->run());
     QVERIFY(finished.wait(30000));
@@ -676,7 +676,7 @@ void TestExperiment::reportIsOfTheRunsShownAndRefusedWhileStale() {
     file.close();
     const QByteArray sha = QCryptographicHash::hash(window->runsCsv(), QCryptographicHash::Sha256).toHex();
     QVERIFY(html.contains("SHA-256 <code>" + sha + "</code>"));
-    for (int k = 0; k < window->configurationCount(); ++k) {
+    for (int k = 0; k < ExperimentWindowTestAccess::configurationCount(*window); ++k) {
         long long within = 0;
         for (const kelvora::SweepResult& r : window->results(k)) within += r.firstGenerationWithinEpsilon > 0;
         const QByteArray row = "<tr><td class=\"label\">" + window->configurationLabel(k).toUtf8() + "</td><td>" +
@@ -684,9 +684,9 @@ void TestExperiment::reportIsOfTheRunsShownAndRefusedWhileStale() {
         QVERIFY2(html.contains(row), row.constData());
     }
 
-    window->epsilonEdit()->selectAll();
-    QTest::keyClicks(window->epsilonEdit(), QStringLiteral("5"));  // typed: the results are stale now
-    QVERIFY(window->isStale());
+    ExperimentWindowTestAccess::epsilonEdit(*window)->selectAll();
+    QTest::keyClicks(ExperimentWindowTestAccess::epsilonEdit(*window), QStringLiteral("5"));  // typed: the results are stale now
+    QVERIFY(ExperimentWindowTestAccess::isStale(*window));
     QVERIFY(!window->reportRefusal().isEmpty());
     QVERIFY(file.remove());
     QCOMPARE(window->exportReport(path), window->reportRefusal());
@@ -715,8 +715,8 @@ void TestExperiment::labelsNameWhatDiffersAndSurviveExportAndReopen() {
     QCOMPARE(labels()[1], QStringLiteral("gray, creep:2"));
     table->item(1, 0)->setText(QStringLiteral("Gray coded"));
 
-    window->seedsEdit()->setText(QStringLiteral("1..3"));
-    window->epsilonEdit()->setText(QStringLiteral("20"));  // some runs get there, some not
+    ExperimentWindowTestAccess::seedsEdit(*window)->setText(QStringLiteral("1..3"));
+    ExperimentWindowTestAccess::epsilonEdit(*window)->setText(QStringLiteral("20"));  // some runs get there, some not
     QSignalSpy finished(window.get(), &ExperimentWindow::sweepFinished);
     QVERIFY(window->run());
     QVERIFY(finished.wait(30000));
@@ -1001,21 +1001,21 @@ void TestExperiment::openedFileFillsTheTable() {
     QTemporaryDir dir;
     const QString csv = Written(dir, "file.csv", SweepOf(configurations, targets, seeds));
     auto window = NewWindow(20, 10);
-    window->epsilonEdit()->setText(QStringLiteral("2"));
-    QVERIFY(!window->emptyHint()->isHidden());
+    ExperimentWindowTestAccess::epsilonEdit(*window)->setText(QStringLiteral("2"));
+    QVERIFY(!ExperimentWindowTestAccess::emptyHint(*window)->isHidden());
     QVERIFY(Open(*window, csv));
-    QVERIFY(window->emptyHint()->isHidden());
-    QCOMPARE(window->configurationCount(), configurations.size());
+    QVERIFY(ExperimentWindowTestAccess::emptyHint(*window)->isHidden());
+    QCOMPARE(ExperimentWindowTestAccess::configurationCount(*window), configurations.size());
     QVERIFY(!window->holdsUnsavedRuns());
-    QCOMPARE(window->epsilonEdit()->text(), QStringLiteral("1.5"));  // the epsilon the rows were measured at
+    QCOMPARE(ExperimentWindowTestAccess::epsilonEdit(*window)->text(), QStringLiteral("1.5"));  // the epsilon the rows were measured at
     QTableWidget* table = window->configurations();
     if (labels.isEmpty()) {
-        QVERIFY(!window->fileNote()->isHidden());
-        QVERIFY(window->fileNote()->text().contains(QString::number(configurations.size())));
+        QVERIFY(!ExperimentWindowTestAccess::fileNote(*window)->isHidden());
+        QVERIFY(ExperimentWindowTestAccess::fileNote(*window)->text().contains(QString::number(configurations.size())));
         QCOMPARE(table->rowCount(), 1);
         QCOMPARE(table->item(0, 0)->text(), QStringLiteral("mine"));
     } else {
-        QVERIFY(window->fileNote()->isHidden());
+        QVERIFY(ExperimentWindowTestAccess::fileNote(*window)->isHidden());
         QCOMPARE(table->rowCount(), configurations.size());
         for (int row = 0; row < table->rowCount(); ++row) {
             const QStringList parts = configurations[row].split(QLatin1Char(' '));
@@ -1030,8 +1030,8 @@ void TestExperiment::openedFileFillsTheTable() {
         QCOMPARE(window->summary()->item(0, 0)->text(), QStringLiteral("typed"));
         QVERIFY(!window->holdsUnsavedRuns());
     }
-    QCOMPARE(window->seedsEdit()->text(), seedsText);
-    QCOMPARE(window->targetsEdit()->text(), targetsText);
+    QCOMPARE(ExperimentWindowTestAccess::seedsEdit(*window)->text(), seedsText);
+    QCOMPARE(ExperimentWindowTestAccess::targetsEdit(*window)->text(), targetsText);
     window.reset();  // closing does not keep an opened file's rows
     QCOMPARE(keptRows(), before);
 }
