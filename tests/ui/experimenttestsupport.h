@@ -13,6 +13,13 @@ namespace kelvora::ui {
 
 // What the tests read of the window beyond what it offers the main window.
 struct ExperimentWindowTestAccess {
+    static QTableWidget* configurations(const ExperimentWindow& w) { return w.m_configs->table(); }
+    static QTableWidget* summary(const ExperimentWindow& w) { return w.m_summary; }
+    static ExperimentPlots* plots(const ExperimentWindow& w) { return w.m_plots; }
+    static StatisticsPanel* statistics(const ExperimentWindow& w) { return w.m_statistics; }
+    static const kelvora::SweepPlan& plan(const ExperimentWindow& w, int configuration) { return w.m_model.plans()[static_cast<std::size_t>(configuration)]; }
+    static const std::vector<kelvora::SweepResult>& results(const ExperimentWindow& w, int configuration) { return w.m_model.results()[static_cast<std::size_t>(configuration)]; }
+    static QString configurationLabel(const ExperimentWindow& w, int configuration) { return QString::fromStdString(w.m_model.labels()[static_cast<std::size_t>(configuration)]); }
     static QLabel* duplicatesNote(const ExperimentWindow& w) { return w.m_configs->duplicatesNote(); }
     static QLineEdit* epsilonEdit(const ExperimentWindow& w) { return w.m_fields->epsilon(); }
     static QLineEdit* seedsEdit(const ExperimentWindow& w) { return w.m_fields->seeds(); }

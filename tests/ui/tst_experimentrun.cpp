@@ -26,7 +26,7 @@ enum Column { kLabel, kMethod, kPopulation, kGenerations, kCrossover, kMutation,
               kCrossoverOperator, kMutationOperator };
 
 void SetCell(ExperimentWindow& w, int row, int column, const QString& text) {
-    w.configurations()->item(row, column)->setText(text);
+    ExperimentWindowTestAccess::configurations(w)->item(row, column)->setText(text);
 }
 
 // Runs the window's sweep to its end; false when it did not start or end.
@@ -116,27 +116,27 @@ void TestExperimentRun::stoppedSweepLeavesEveryConfigurationTheSameSeeds() {
     ExperimentWindowTestAccess::targetsEdit(*w)->setText(targets);
     QSignalSpy finished(w.get(), &ExperimentWindow::sweepFinished);
     QVERIFY(w->run());
-    QTRY_VERIFY_WITH_TIMEOUT(!w->results(configurations - 1).empty(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!ExperimentWindowTestAccess::results(*w, configurations - 1).empty(), 30000);
     w->cancel();
     QVERIFY(finished.wait(30000));
     QCOMPARE(finished.first().first().toBool(), true);
-    const std::size_t held = w->results(0).size();
+    const std::size_t held = ExperimentWindowTestAccess::results(*w, 0).size();
     QVERIFY(held > 0 && held % static_cast<std::size_t>(targetCount) == 0);
     const long long seeds = static_cast<long long>(held) / targetCount;
     for (int c = 0; c < configurations; ++c) {
-        const auto& results = w->results(c);
+        const auto& results = ExperimentWindowTestAccess::results(*w, c);
         QCOMPARE(results.size(), held);
         // Combination order of a sweep of seeds 1..m: target-major, the seed fastest.
         for (std::size_t k = 0; k < results.size(); ++k) {
             QCOMPARE(results[k].combination.seed, static_cast<std::uint32_t>(static_cast<long long>(k) % seeds + 1));
-            QCOMPARE(results[k].combination.target, w->plan(c).targets[k / static_cast<std::size_t>(seeds)]);
+            QCOMPARE(results[k].combination.target, ExperimentWindowTestAccess::plan(*w, c).targets[k / static_cast<std::size_t>(seeds)]);
         }
     }
     QCOMPARE(ExperimentWindowTestAccess::runsNote(*w)->text(), QStringLiteral("各構成 %1 回 (中止)").arg(held));
     // The export is core's sweep of the seeds run, configuration after configuration.
     std::string expected = kelvora::SweepHeader();
     for (int c = 0; c < configurations; ++c) {
-        kelvora::SweepPlan plan = w->plan(c);
+        kelvora::SweepPlan plan = ExperimentWindowTestAccess::plan(*w, c);
         plan.seeds.resize(static_cast<std::size_t>(seeds));
         expected += CoreSweepRows(plan);
     }
@@ -206,7 +206,7 @@ void TestExperimentRun::dropDownsOfferTheAcceptedSpellings() {
     QFETCH(bool, editable);
     auto w = NewWindow(20, 10);
     QVERIFY(w->addCurrent());
-    QTableWidget* table = w->configurations();
+    QTableWidget* table = ExperimentWindowTestAccess::configurations(*w);
     const QModelIndex index = table->model()->index(0, column);
     std::unique_ptr<QWidget> editor(table->itemDelegateForColumn(column)->createEditor(table->viewport(), {}, index));
     auto* box = qobject_cast<QComboBox*>(editor.get());
@@ -249,7 +249,7 @@ void TestExperimentRun::untakenCellsAreGreyed() {
     QVERIFY(w->addCurrent());
     SetCell(*w, 0, kMethod, method);
     for (int column : {kEncoding, kSelection, kElitism, kCrossoverOperator, kMutationOperator}) {
-        const Qt::ItemFlags flags = w->configurations()->item(0, column)->flags();
+        const Qt::ItemFlags flags = ExperimentWindowTestAccess::configurations(*w)->item(0, column)->flags();
         QCOMPARE(bool(flags & Qt::ItemIsEditable), taken.contains(column));
         QCOMPARE(bool(flags & Qt::ItemIsEnabled), taken.contains(column));
     }
@@ -275,7 +275,7 @@ void TestExperimentRun::repeatedRowsAreRefusedNamingThem() {
     SetCell(*w, 2, kEncoding, QStringLiteral("gray"));
     QCOMPARE(ExperimentWindowTestAccess::duplicatesNote(*w)->text(), QStringLiteral("同じ構成の行があります: 2 行目と 3 行目"));
     for (int row = 0; row < 4; ++row)  // the repeating rows tinted, the others not
-        QCOMPARE(w->configurations()->item(row, kPopulation)->data(Qt::BackgroundRole).isValid(), row == 1 || row == 2);
+        QCOMPARE(ExperimentWindowTestAccess::configurations(*w)->item(row, kPopulation)->data(Qt::BackgroundRole).isValid(), row == 1 || row == 2);
     SetCell(*w, 2, kMutation, QStringLiteral("0.2"));
     QVERIFY(ExperimentWindowTestAccess::duplicatesNote(*w)->text().isEmpty());
 }
@@ -314,8 +314,8 @@ void TestExperimentRun::targets() {
     if (given) expected.push_back({68, 180});
     const std::vector<kelvora::SweepTarget> draws = kelvora::RandomTargets(drawn, 1);  // kelvora-cli's --target-seed 1
     expected.insert(expected.end(), draws.begin(), draws.end());
-    QCOMPARE(w->plan(0).targets, expected);
-    QCOMPARE(w->results(0).size(), expected.size());
+    QCOMPARE(ExperimentWindowTestAccess::plan(*w, 0).targets, expected);
+    QCOMPARE(ExperimentWindowTestAccess::results(*w, 0).size(), expected.size());
 }
 
 void TestExperimentRun::valueLists_data() {
@@ -363,10 +363,10 @@ void TestExperimentRun::valueLists() {
     QCOMPARE(ExperimentWindowTestAccess::configurationCount(*w), labels.size());
     const QStringList values = cell.split(QLatin1Char(','));
     for (int i = 0; i < labels.size(); ++i) {
-        QCOMPARE(w->configurationLabel(i), labels[i]);
-        QCOMPARE(w->results(i).size(), std::size_t{2});
+        QCOMPARE(ExperimentWindowTestAccess::configurationLabel(*w, i), labels[i]);
+        QCOMPARE(ExperimentWindowTestAccess::results(*w, i).size(), std::size_t{2});
         // Each configuration holds the list's value and the row's others.
-        const kelvora::SweepCombination& c = w->results(i).front().combination;
+        const kelvora::SweepCombination& c = ExperimentWindowTestAccess::results(*w, i).front().combination;
         const double value = values[i].section(QLatin1Char(':'), -1).trimmed().toDouble();
         const double held[] = {0, 0, double(c.params.populationSize), 0, c.params.crossoverRate, 0, 0,
                                double(c.algorithm.tournamentSize), double(c.algorithm.elitism), 0,
@@ -427,7 +427,7 @@ void TestExperimentRun::experimentFilesOpenAndSaveAgain() {
     auto w = NewWindow(20, 10);
     QVERIFY(w->openExperiment(path));
     QVERIFY(uitest::Messages().isEmpty());
-    QTableWidget* table = w->configurations();
+    QTableWidget* table = ExperimentWindowTestAccess::configurations(*w);
     QCOMPARE(table->rowCount(), rows.size());
     for (int row = 0; row < rows.size(); ++row) QCOMPARE(table->item(row, kPopulation)->text(), rows[row]);
     // A label the file gives stands as typed.
@@ -495,7 +495,7 @@ void TestExperimentRun::malformedExperimentFilesAreNamed() {
     for (const QString& word : says)
         QVERIFY2(uitest::Messages().first().text.contains(word), qPrintable(uitest::Messages().first().text));
     // Nothing changed.
-    QCOMPARE(w->configurations()->rowCount(), 1);
+    QCOMPARE(ExperimentWindowTestAccess::configurations(*w)->rowCount(), 1);
     QCOMPARE(ExperimentWindowTestAccess::seedsEdit(*w)->text(), QStringLiteral("1..7"));
 }
 
@@ -537,16 +537,16 @@ void TestExperimentRun::changesMarkTheResultsStale() {
     }
     QCOMPARE(ExperimentWindowTestAccess::isStale(*w), stale);
     QCOMPARE(ExperimentWindowTestAccess::staleNote(*w)->isHidden(), !stale);
-    QCOMPARE(w->summary()->graphicsEffect() != nullptr, stale);
+    QCOMPARE(ExperimentWindowTestAccess::summary(*w)->graphicsEffect() != nullptr, stale);
     // The results shown are still those run, until 実行 runs the new table.
     QCOMPARE(ExperimentWindowTestAccess::configurationCount(*w), 2);
-    QCOMPARE(w->results(0).size(), std::size_t{3});
+    QCOMPARE(ExperimentWindowTestAccess::results(*w, 0).size(), std::size_t{3});
     if (field == QLatin1String("add")) SetCell(*w, 2, kCrossover, QStringLiteral("0.6"));
     if (field == QLatin1String("0")) return;
     QVERIFY(RunToEnd(*w));
     QVERIFY(!ExperimentWindowTestAccess::isStale(*w));
     QVERIFY(ExperimentWindowTestAccess::staleNote(*w)->isHidden());
-    QVERIFY(!w->summary()->graphicsEffect());
+    QVERIFY(!ExperimentWindowTestAccess::summary(*w)->graphicsEffect());
 }
 
 void TestExperimentRun::deletedRowsLeaveTheStatistics_data() {
@@ -569,7 +569,7 @@ void TestExperimentRun::deletedRowsLeaveTheStatistics() {
     ExperimentWindowTestAccess::seedsEdit(*w)->setText(QStringLiteral("1..4"));
     QVERIFY(RunToEnd(*w));
     QCOMPARE(ExperimentWindowTestAccess::configurationCount(*w), 5);
-    QTableWidget* table = w->configurations();
+    QTableWidget* table = ExperimentWindowTestAccess::configurations(*w);
     table->clearSelection();
     table->setSelectionMode(QAbstractItemView::MultiSelection);
     for (int row : deleted) table->selectRow(row);
@@ -580,14 +580,14 @@ void TestExperimentRun::deletedRowsLeaveTheStatistics() {
     remove->click();
     QCOMPARE(table->rowCount(), crossovers.size() - deleted.size());
     QCOMPARE(ExperimentWindowTestAccess::configurationCount(*w), left.size());
-    QCOMPARE(w->summary()->rowCount(), left.size());
+    QCOMPARE(ExperimentWindowTestAccess::summary(*w)->rowCount(), left.size());
     // The 統計 tab compares those left alone (its baselines end with every pair).
-    QCOMPARE(w->statistics()->baseline()->count(), left.size() + 1);
+    QCOMPARE(ExperimentWindowTestAccess::statistics(*w)->baseline()->count(), left.size() + 1);
     for (int i = 0; i < left.size(); ++i) {
-        QCOMPARE(w->statistics()->baseline()->itemText(i), w->configurationLabel(i));
-        QCOMPARE(w->plan(i).crossovers.front(), left[i].toDouble());
-        QCOMPARE(w->results(i).size(), std::size_t{4});
-        QCOMPARE(w->results(i).front().combination.params.crossoverRate, left[i].toDouble());
+        QCOMPARE(ExperimentWindowTestAccess::statistics(*w)->baseline()->itemText(i), ExperimentWindowTestAccess::configurationLabel(*w, i));
+        QCOMPARE(ExperimentWindowTestAccess::plan(*w, i).crossovers.front(), left[i].toDouble());
+        QCOMPARE(ExperimentWindowTestAccess::results(*w, i).size(), std::size_t{4});
+        QCOMPARE(ExperimentWindowTestAccess::results(*w, i).front().combination.params.crossoverRate, left[i].toDouble());
     }
 }
 
@@ -603,14 +603,14 @@ void TestExperimentRun::tableIsKeptBetweenSessions() {
         ExperimentWindowTestAccess::seedsEdit(*w)->setText(QStringLiteral("5..9,12"));
         ExperimentWindowTestAccess::targetsEdit(*w)->setText(QStringLiteral("10,20 random:4"));
         ExperimentWindowTestAccess::epsilonEdit(*w)->setText(QStringLiteral("0.25"));
-        for (int c = 0; c < w->configurations()->columnCount(); ++c) cells << w->configurations()->item(1, c)->text();
+        for (int c = 0; c < ExperimentWindowTestAccess::configurations(*w)->columnCount(); ++c) cells << ExperimentWindowTestAccess::configurations(*w)->item(1, c)->text();
     }
     auto again = NewWindow(50, 50);
-    QCOMPARE(again->configurations()->rowCount(), 2);
+    QCOMPARE(ExperimentWindowTestAccess::configurations(*again)->rowCount(), 2);
     QStringList restored;
-    for (int c = 0; c < again->configurations()->columnCount(); ++c) restored << again->configurations()->item(1, c)->text();
+    for (int c = 0; c < ExperimentWindowTestAccess::configurations(*again)->columnCount(); ++c) restored << ExperimentWindowTestAccess::configurations(*again)->item(1, c)->text();
     QCOMPARE(restored, cells);
-    QCOMPARE(again->configurations()->item(0, kPopulation)->text(), QStringLiteral("20"));
+    QCOMPARE(ExperimentWindowTestAccess::configurations(*again)->item(0, kPopulation)->text(), QStringLiteral("20"));
     QCOMPARE(ExperimentWindowTestAccess::seedsEdit(*again)->text(), QStringLiteral("5..9,12"));
     QCOMPARE(ExperimentWindowTestAccess::targetsEdit(*again)->text(), QStringLiteral("10,20 random:4"));
     QCOMPARE(ExperimentWindowTestAccess::epsilonEdit(*again)->text(), QStringLiteral("0.25"));

@@ -35,6 +35,7 @@
 #include "io/result_files.h"
 #include "io/run_record.h"
 #include "evolution/fitnesschart.h"
+#include "experimenttestsupport.h"
 #include "uitestsupport.h"
 
 using namespace kelvora::ui;
@@ -522,16 +523,16 @@ void TestReplay::filesOpenWhereTheyBelong() {
     }
     if (sweep) {
         // Two configurations of two runs each in the experiment window; the replay untouched.
-        QTRY_VERIFY(f.dlg->experimentWindow() && f.dlg->experimentWindow()->summary()->rowCount() == 2);
-        QCOMPARE(f.dlg->experimentWindow()->results(0).size(), std::size_t{2});
-        QCOMPARE(f.dlg->experimentWindow()->results(1).size(), std::size_t{2});
+        QTRY_VERIFY(f.dlg->experimentWindow() && ExperimentWindowTestAccess::summary(*f.dlg->experimentWindow())->rowCount() == 2);
+        QCOMPARE(ExperimentWindowTestAccess::results(*f.dlg->experimentWindow(), 0).size(), std::size_t{2});
+        QCOMPARE(ExperimentWindowTestAccess::results(*f.dlg->experimentWindow(), 1).size(), std::size_t{2});
         QVERIFY(f.dlg->experimentWindow()->isVisible());
         QCOMPARE(f.dlg->replayGenerationCount(), 0);
         if (how != QLatin1String("dropped on the experiment window")) QTRY_COMPARE(opened.size(), 1);
     } else {
         QTRY_COMPARE(f.dlg->replayGenerationCount(), 30);
         QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("40"));
-        if (f.dlg->experimentWindow()) QCOMPARE(f.dlg->experimentWindow()->summary()->rowCount(), 0);
+        if (f.dlg->experimentWindow()) QCOMPARE(ExperimentWindowTestAccess::summary(*f.dlg->experimentWindow())->rowCount(), 0);
     }
     QVERIFY(uitest::Messages().isEmpty());
     if (f.dlg->experimentWindow()) f.dlg->experimentWindow()->close();

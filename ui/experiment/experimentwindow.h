@@ -60,9 +60,6 @@ public:
     using DiscardQuestion = void (*)(QWidget* parent, const QString& text, std::function<void(bool discard)> answer);
     /// Replaces the question and returns the one it replaced; nullptr restores the box.
     static DiscardQuestion SetDiscardQuestion(DiscardQuestion question);
-    /// The spellings the drop-down of a configuration column offers (method, encoding, selection,
-    /// crossover and mutation operators, as kelvora-cli takes them); empty for other columns.
-    static QStringList choices(int column) { return ConfigurationTable::choices(column); }
     /// The seam of a sweep file's reading off the window's thread: called there with the rows read
     /// so far, before each row is taken (tests hold the reading at a known row; nullptr: none).
     using OpenSeam = void (*)(long long rowsRead);
@@ -106,17 +103,6 @@ public:
     /// キャンセル) over parent and answers with the choice; a sweep going is stopped on "discard".
     void askDiscard(QWidget* parent, std::function<void(bool discard)> answer);
 
-    QTableWidget* configurations() const { return m_configs->table(); }
-    QTableWidget* summary() const { return m_summary; }
-    ExperimentPlots* plots() const { return m_plots; }
-    /// The 統計 tab among the plots' tabs.
-    StatisticsPanel* statistics() const { return m_statistics; }
-    QString configurationLabel(int configuration) const {
-        return QString::fromStdString(m_model.labels()[static_cast<std::size_t>(configuration)]);
-    }
-    const kelvora::SweepPlan& plan(int configuration) const { return m_model.plans()[static_cast<std::size_t>(configuration)]; }
-    /// The finished runs of a configuration, in combination order.
-    const std::vector<kelvora::SweepResult>& results(int row) const { return m_model.results()[static_cast<std::size_t>(row)]; }
     /// The runs as kelvora-cli sweep writes them, one sweep per configuration, each after the header.
     QByteArray runsCsv() const;
     /// The summary as kelvora-cli sweep --summary writes it.
