@@ -7,9 +7,33 @@
 #include <QPoint>
 #include <QSignalSpy>
 
+#include <QChart>
+#include <QChartView>
+#include <QGraphicsTextItem>
+#include <QLineSeries>
+
+#include "experiment/experimentplots.h"
 #include "experiment/experimentwindow.h"
 
 namespace kelvora::ui {
+
+// What the tests read of the charts beyond the run-length view `kelvora --plot` saves.
+struct ExperimentPlotsTestAccess {
+    static QChartView* distanceView(const ExperimentPlots& p) { return p.m_distance; }
+    static QChartView* convergenceView(const ExperimentPlots& p) { return p.m_convergence; }
+    // The words over the convergence chart when the runs shown carry no curves ("" otherwise).
+    static QString convergenceNote(const ExperimentPlots& p) { return p.m_convergenceNote->toPlainText(); }
+    // The run-length chart's curve of configuration group: (x, fraction) at every generation.
+    static QList<QPointF> runLengthPoints(const ExperimentPlots& p, int group) {
+        int n = 0;
+        for (QAbstractSeries* series : p.m_runLength->chart()->series()) {
+            auto* line = qobject_cast<QLineSeries*>(series);
+            if (!line) continue;
+            if (n++ == group) return line->points();
+        }
+        return {};
+    }
+};
 
 // What the tests read of the window beyond what it offers the main window.
 struct ExperimentWindowTestAccess {
@@ -38,6 +62,7 @@ struct ExperimentWindowTestAccess {
 
 }  // namespace kelvora::ui
 
+using kelvora::ui::ExperimentPlotsTestAccess;
 using kelvora::ui::ExperimentWindowTestAccess;
 
 inline std::unique_ptr<kelvora::ui::ExperimentWindow> NewWindow(int population, int generations) {

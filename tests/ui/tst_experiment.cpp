@@ -176,7 +176,7 @@ void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
             std::vector<int> first;
             for (const auto& r : results) first.push_back(r.firstGenerationWithinEpsilon);
             const auto expected = kelvora::RunLengthDistribution(first, 40, 20, evaluations);
-            const QList<QPointF> shown = ExperimentWindowTestAccess::plots(*window)->runLengthPoints(row);
+            const QList<QPointF> shown = ExperimentPlotsTestAccess::runLengthPoints(*ExperimentWindowTestAccess::plots(*window), row);
             QCOMPARE(shown.size(), static_cast<qsizetype>(expected.size()));
             for (std::size_t k = 0; k < expected.size(); ++k) {
                 QCOMPARE(shown[static_cast<qsizetype>(k)].x(), static_cast<double>(expected[k].x));
@@ -199,7 +199,8 @@ void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
         for (bool evaluations : {false, true}) {
             ExperimentWindowTestAccess::plots(*window)->setEvaluations(evaluations);
             ExperimentWindowTestAccess::plots(*opened)->setEvaluations(evaluations);
-            QCOMPARE(ExperimentWindowTestAccess::plots(*opened)->runLengthPoints(row), ExperimentWindowTestAccess::plots(*window)->runLengthPoints(row));
+            QCOMPARE(ExperimentPlotsTestAccess::runLengthPoints(*ExperimentWindowTestAccess::plots(*opened), row),
+                     ExperimentPlotsTestAccess::runLengthPoints(*ExperimentWindowTestAccess::plots(*window), row));
         }
         for (int column = 1; column < ExperimentWindowTestAccess::summary(*window)->columnCount(); ++column)
             QCOMPARE(ExperimentWindowTestAccess::summary(*opened)->item(row, column)->text(), ExperimentWindowTestAccess::summary(*window)->item(row, column)->text());
@@ -733,8 +734,8 @@ void TestExperiment::labelsNameWhatDiffersAndSurviveExportAndReopen() {
     QCOMPARE(ExperimentWindowTestAccess::summary(*opened)->item(1, 0)->toolTip(), QStringLiteral("Gray coded"));
     QCOMPARE(opened->runsCsv(), window->runsCsv());
     // Runs read from a file carry no curves: the convergence chart says why it is empty, a run's does not.
-    QVERIFY(ExperimentWindowTestAccess::plots(*opened)->convergenceNote().contains(QStringLiteral("「実行」")));
-    QVERIFY(ExperimentWindowTestAccess::plots(*window)->convergenceNote().isEmpty());
+    QVERIFY(ExperimentPlotsTestAccess::convergenceNote(*ExperimentWindowTestAccess::plots(*opened)).contains(QStringLiteral("「実行」")));
+    QVERIFY(ExperimentPlotsTestAccess::convergenceNote(*ExperimentWindowTestAccess::plots(*window)).isEmpty());
     // kelvora --plot names the curves as the window does.
     const QString svg = dir.filePath(QStringLiteral("plot.svg"));
     QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot"), csv, QStringLiteral("--output"), svg}), 0);
@@ -840,7 +841,7 @@ void TestExperiment::configurationsPastTheEighthAreDashed() {
     }
     ExperimentPlots plots;
     plots.setGroups(groups, 0.5);
-    for (QChartView* view : {plots.runLengthView(), plots.convergenceView()}) {
+    for (QChartView* view : {plots.runLengthView(), ExperimentPlotsTestAccess::convergenceView(plots)}) {
         QList<QPair<QRgb, int>> looks;
         for (QAbstractSeries* series : view->chart()->series()) {
             auto* curve = qobject_cast<QLineSeries*>(series);
@@ -855,7 +856,7 @@ void TestExperiment::configurationsPastTheEighthAreDashed() {
         QCOMPARE(looks.size(), 12);
     }
     QBoxPlotSeries* boxes = nullptr;
-    for (QAbstractSeries* series : plots.distanceView()->chart()->series())
+    for (QAbstractSeries* series : ExperimentPlotsTestAccess::distanceView(plots)->chart()->series())
         if (!boxes) boxes = qobject_cast<QBoxPlotSeries*>(series);
     QVERIFY(boxes);
     QCOMPARE(boxes->boxSets()[0]->pen().style(), Qt::SolidLine);
@@ -877,12 +878,12 @@ void TestExperiment::axesStartAtTheFirstPossibleValue() {
         QCOMPARE(x->tickInterval(), interval);
         QCOMPARE(x->labelFormat(), QStringLiteral("%d"));
     }
-    auto* convergence = qobject_cast<QValueAxis*>(axis(plots.convergenceView()));
+    auto* convergence = qobject_cast<QValueAxis*>(axis(ExperimentPlotsTestAccess::convergenceView(plots)));
     QCOMPARE(convergence->min(), 1.0);
     QCOMPARE(convergence->tickInterval(), 10.0);  // generations 1..40: 39/5 = 7.8
     // A label given twice still has its own box: the category axis holds each name once.
     plots.setLabels({"same", "same"});
-    auto* boxes = qobject_cast<QBarCategoryAxis*>(axis(plots.distanceView()));
+    auto* boxes = qobject_cast<QBarCategoryAxis*>(axis(ExperimentPlotsTestAccess::distanceView(plots)));
     QVERIFY(boxes);
     QCOMPARE(boxes->count(), 2);
     // Logarithmic: from generation 1, or from the smallest population's one generation.
@@ -902,7 +903,7 @@ void TestExperiment::configurationsWearThePaletteAndReferencesGrey() {
     for (int i = 0; i < 9; ++i) QCOMPARE(ConfigurationColor(i), palette[i % 8]);
     ExperimentPlots plots;
     plots.setGroups(TwoGroups(), 0.5);
-    for (QChartView* view : {plots.runLengthView(), plots.convergenceView()}) {
+    for (QChartView* view : {plots.runLengthView(), ExperimentPlotsTestAccess::convergenceView(plots)}) {
         int line = 0, band = 0;
         QStringList references;
         for (QAbstractSeries* series : view->chart()->series()) {
@@ -924,10 +925,10 @@ void TestExperiment::configurationsWearThePaletteAndReferencesGrey() {
         }
         QCOMPARE(line, 2);
         QCOMPARE(band, 2);
-        if (view == plots.convergenceView()) QCOMPARE(references, (QStringList{"最適解の誤差", "ε = 0.5 px"}));
+        if (view == ExperimentPlotsTestAccess::convergenceView(plots)) QCOMPARE(references, (QStringList{"最適解の誤差", "ε = 0.5 px"}));
         QCOMPARE(view->chart()->legend()->alignment(), Qt::AlignRight);
     }
-    for (QAbstractSeries* series : plots.distanceView()->chart()->series())
+    for (QAbstractSeries* series : ExperimentPlotsTestAccess::distanceView(plots)->chart()->series())
         if (auto* optimum = qobject_cast<QScatterSeries*>(series)) {
             const QColor c = optimum->color();
             QVERIFY(c.red() == c.green() && c.green() == c.blue());
