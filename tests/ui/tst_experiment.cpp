@@ -563,12 +563,18 @@ void TestExperiment::plotsTheCriticalDifferenceAndTheResponseOfASweepCsv() {
     auto window = NewWindow(20, 40);
     QVERIFY(Open(*window, csv));
     StatisticsPanel* panel = ExperimentWindowTestAccess::statistics(*window);
-    QCOMPARE(panel->table()->rowCount(), 3);
+    // Each pair on two rows: its numbers, then its verdict across them all, whole in its tooltip too,
+    // the sentence the CSV exports.
+    QCOMPARE(panel->table()->rowCount(), 6);
+    const QList<QByteArray> againstFirst = panel->csv().split('\n');
     for (int row = 0; row < 3; ++row) {
         const long long a = successes[static_cast<std::size_t>(row + 1)], b = successes[0];
-        QCOMPARE(panel->table()->item(row, 2)->text(), QStringLiteral("%1/6 : %2/6").arg(a).arg(b));
-        QCOMPARE(panel->table()->item(row, 3)->text(), QString::number(kelvora::FisherExactTwoSided(a, 6, b, 6), 'g', 2));
-        QVERIFY(!panel->table()->item(row, 8)->text().isEmpty());
+        QCOMPARE(panel->table()->item(2 * row, 2)->text(), QStringLiteral("%1/6 : %2/6").arg(a).arg(b));
+        QCOMPARE(panel->table()->item(2 * row, 3)->text(), QString::number(kelvora::FisherExactTwoSided(a, 6, b, 6), 'g', 2));
+        const QTableWidgetItem* verdict = panel->table()->item(2 * row + 1, 0);
+        QCOMPARE(panel->table()->columnSpan(2 * row + 1, 0), panel->table()->columnCount());
+        QCOMPARE(verdict->toolTip(), verdict->text());
+        QVERIFY(againstFirst[row + 1].endsWith(",\"" + verdict->text().toUtf8() + '"'));
     }
     QCOMPARE(ExperimentWindowTestAccess::summary(*window)->item(0, 4)->text(), QStringLiteral("基準"));
     // The summary's rate carries its Holm-adjusted Fisher p against the baseline, over the three pairs.
@@ -577,7 +583,7 @@ void TestExperiment::plotsTheCriticalDifferenceAndTheResponseOfASweepCsv() {
     QCOMPARE(ExperimentWindowTestAccess::summary(*window)->item(1, 4)->text(),
              QStringLiteral("p ") + QString::fromStdString(kelvora::PValueText(kelvora::HolmAdjust(fisher)[0])));
     panel->baseline()->setCurrentIndex(panel->baseline()->count() - 1);
-    QCOMPARE(panel->table()->rowCount(), 6);
+    QCOMPARE(panel->table()->rowCount(), 12);
     QCOMPARE(ExperimentWindowTestAccess::summary(*window)->item(1, 4)->text(), QString());
     const QList<QByteArray> exported = panel->csv().split('\n');
     QCOMPARE(exported.size(), 8);  // the header, six pairs and the nothing after the last LF
