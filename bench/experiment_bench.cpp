@@ -48,9 +48,9 @@ std::unique_ptr<ExperimentWindow> Window(int population, int generations, int co
     // Rows of one configuration are refused: each row its own crossover rate.
     for (int i = 0; i < configurations; ++i) {
         window->addCurrent();
-        window->configurations()->item(i, 4)->setText(QString::number(0.3 + 0.1 * i));
+        window->findChild<QTableWidget*>(QStringLiteral("Configurations"))->item(i, 4)->setText(QString::number(0.3 + 0.1 * i));
     }
-    window->seedsEdit()->setText(QString::fromLatin1(seeds));
+    window->findChild<QLineEdit*>(QStringLiteral("Seeds"))->setText(QString::fromLatin1(seeds));
     window->show();
     return window;
 }
@@ -133,7 +133,7 @@ void BM_OpenLargeSweep(benchmark::State& state) {
         QEventLoop loop;
         QObject::connect(window.get(), &ExperimentWindow::sweepOpened, &loop, &QEventLoop::quit);
         longest = std::max(longest, LongestGap(loop, [&] { return window->openSweep(path); }));
-        if (window->configurationCount() != 2) state.SkipWithError("the file did not open");
+        if (window->labels().size() != 2) state.SkipWithError("the file did not open");
     }
     state.counters["longest_stall_ms"] = longest;
 }

@@ -64,8 +64,15 @@ FieldFault ParseFields(const std::string& seedsText, const std::string& targetsT
     return {};
 }
 
-session::SweepPlanFault PlansOf(const std::vector<TableConfiguration>& configurations, const SweepPlan& shared,
-                                std::vector<SweepPlan>& plans) {
+RunFault PlanRun(const std::vector<TableConfiguration>& configurations, const std::string& seeds,
+                 const std::string& targets, const std::string& epsilon, std::size_t limit,
+                 std::vector<SweepPlan>& plans) {
+    SweepPlan shared;
+    RunFault fault;
+    if ((fault.field = ParseFields(seeds, targets, epsilon, shared))) {
+        fault.kind = RunFault::Kind::fields;
+        return fault;
+    }
     std::vector<SweepPlan> made;
     for (const TableConfiguration& c : configurations) {
         SweepPlan plan = shared;
@@ -74,8 +81,17 @@ session::SweepPlanFault PlansOf(const std::vector<TableConfiguration>& configura
         plan.generations = {c.params.generationCount};
         plan.crossovers = {c.params.crossoverRate};
         plan.mutations = {c.params.mutationProbability};
-        if (const session::SweepPlanFault fault = session::CheckSweepPlan(plan)) return fault;
+        if ((fault.plan = session::CheckSweepPlan(plan))) {
+            fault.kind = RunFault::Kind::plan;
+            return fault;
+        }
         made.push_back(std::move(plan));
+    }
+    if (made.size() > limit) {
+        fault.kind = RunFault::Kind::tooMany;
+        fault.count = made.size();
+        fault.limit = limit;
+        return fault;
     }
     plans = std::move(made);
     return {};
@@ -246,6 +262,7 @@ void ExperimentModel::Open(OpenedSweep& opened) {
     results_ = std::move(opened.results);
     openedBytes_ = std::move(opened.bytes);
     fileEpsilon_ = opened.epsilon.value_or(kDefaultEpsilon);
+    fileEpsilonRecorded_ = opened.epsilon.has_value();
     varied_.clear();
     unsaved_ = false;
     cancelled_ = false;
@@ -348,6 +365,16 @@ void ExperimentModel::SetAbout(std::optional<std::string> title, std::optional<s
 std::string ExperimentModel::AboutText() const {
     if (title_ && notes_) return *title_ + "\n" + *notes_;
     return title_ ? *title_ : notes_.value_or(std::string());
+}
+
+std::size_t ExperimentModel::ConfigurationsWithRuns() const {
+    return static_cast<std::size_t>(std::count_if(results_.begin(), results_.end(), [](const auto& runs) { return !runs.empty(); }));
+}
+
+long long ExperimentModel::RunCount() const {
+    long long runs = 0;
+    for (const SweepPlan& plan : plans_) runs += CombinationCount(plan);
+    return runs;
 }
 
 double ExperimentModel::epsilon() const { return plans_.empty() ? fileEpsilon_ : plans_.front().epsilon; }

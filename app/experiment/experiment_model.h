@@ -47,10 +47,25 @@ struct FieldFault {
 FieldFault ParseFields(const std::string& seeds, const std::string& targets, const std::string& epsilon,
                        SweepPlan& shared);
 
-/// shared with each configuration's values: one plan per configuration, in order. The first plan
-/// that breaks a sweep plan's limits (a seed or a target twice, too many seeds) is its fault.
-session::SweepPlanFault PlansOf(const std::vector<TableConfiguration>& configurations, const SweepPlan& shared,
-                                std::vector<SweepPlan>& plans);
+/// Why a sweep of a table and its fields does not start, typed: the first fault of the fields
+/// (ParseFields), of a configuration's plan (a seed or a target twice, too many seeds), or of the
+/// count the rows' value lists expand into.
+struct RunFault {
+    enum class Kind { none, fields, plan, tooMany };
+    Kind kind = Kind::none;
+    FieldFault field;              ///< fields
+    session::SweepPlanFault plan;  ///< plan
+    std::size_t count = 0;         ///< tooMany: the configurations the table holds
+    std::size_t limit = 0;         ///< tooMany: the most a sweep takes
+    explicit operator bool() const { return kind != Kind::none; }
+};
+
+/// One plan per configuration, in order: the fields' seeds, targets and epsilon (ParseFields) with
+/// each configuration's values, held to the limits kelvora-cli sweep holds its plans to, at most
+/// limit configurations (1 or more). plans is left as it was on a fault.
+RunFault PlanRun(const std::vector<TableConfiguration>& configurations, const std::string& seeds,
+                 const std::string& targets, const std::string& epsilon, std::size_t limit,
+                 std::vector<SweepPlan>& plans);
 
 /// A finished run placed in its plan: the plan's index and the run's combination index in it.
 struct PlacedRun {
@@ -163,6 +178,12 @@ public:
     /// The epsilon (px) the runs were measured at: the sweep's, or the opened file's own (0.5 where
     /// it does not record one).
     double epsilon() const;
+    /// The runs shown say their epsilon: a sweep's always, an opened file's when it records one.
+    bool epsilonRecorded() const { return !opened() || fileEpsilonRecorded_; }
+    /// The configurations (of the runs shown) with at least one run.
+    std::size_t ConfigurationsWithRuns() const;
+    /// The runs a sweep of the plans makes, every plan's combinations.
+    long long RunCount() const;
     /// Runs finished since the last save.
     bool unsaved() const { return unsaved_; }
     void Saved() { unsaved_ = false; }
@@ -188,6 +209,7 @@ private:
     bool stale_ = false;
     std::optional<std::string> title_, notes_;
     double fileEpsilon_ = kDefaultEpsilon;          // the epsilon of the runs of the file opened last
+    bool fileEpsilonRecorded_ = true;               // that file records it
 };
 
 }  // namespace kelvora::experiment

@@ -13,7 +13,10 @@
 
 #include "batch/runlength.h"
 #include "batch/sweep_table.h"
+#include "experiment/experiment_model.h"
+#include "experiment/outcomes.h"
 #include "ga/algorithm.h"
+#include "model/kelvora_version.h"
 #include "model/text.h"
 
 namespace kelvora::report {
@@ -97,7 +100,13 @@ std::string SeedsText(const RunsByConfiguration& runs) {
     return text;
 }
 
-std::string TargetText(const SweepTarget& t) { return "(" + std::to_string(t.x) + ", " + std::to_string(t.y) + ")"; }
+std::string TargetText(const SweepTarget& t) {
+    std::string text = "(";
+    text += std::to_string(t.x);
+    text += ", ";
+    text += std::to_string(t.y);
+    return text += ")";
+}
 
 std::string EffectWord(double a12, Language language) {
     const std::string word = EffectSizeWord(a12);
@@ -189,6 +198,22 @@ ReportFault CompareRuns(ReportInput& in, const std::string& baseline, double alp
     if (!choice) return {ReportFault::Kind::baseline, baseline};
     in.comparison = Compare(in.runs, *choice, alpha);
     return {};
+}
+
+std::string ExperimentReportHtml(ReportInput in, const experiment::ExperimentModel& model, const std::string& baseline) {
+    in.date = ReportDate();
+    in.version = kVersion;
+    if (in.title.empty() && model.title()) in.title = *model.title();
+    in.epsilon = model.epsilon();
+    in.epsilonRecorded = model.epsilonRecorded();
+    std::vector<SweepResult> all;
+    for (const auto& runs : model.results()) all.insert(all.end(), runs.begin(), runs.end());
+    in.runs = experiment::GroupRuns(all, model.labels());
+    if (CompareRuns(in, baseline, 0.05)) CompareRuns(in, "", 0.05);
+    const std::string csv = model.RunsCsv();
+    in.inputSize = csv.size();
+    in.inputSha256 = Sha256Text(csv);
+    return RenderHtml(in);
 }
 
 std::string Sha256Text(std::string_view bytes) {

@@ -13,6 +13,10 @@
 #include "experiment/runs.h"
 #include "report/comparison.h"
 
+namespace kelvora::experiment {
+class ExperimentModel;
+}
+
 namespace kelvora::report {
 
 enum class Language { Japanese, English };
@@ -53,6 +57,12 @@ struct ReportFault {
 /// Compares input.runs (grouped and labelled) into input.comparison: the pairs baseline names (as
 /// ChoosePairs takes it) at alpha, 0 < alpha < 1.
 ReportFault CompareRuns(ReportInput& input, const std::string& baseline, double alpha);
+
+/// The page of the runs a person's experiment shows (at least two configurations with runs): in
+/// with today's date, this version, the model's title (where in has none), epsilon and runs, grouped
+/// by label and compared at 0.05 against baseline (a label, or "all"; every pair where no
+/// configuration has that label), the runs CSV's size and SHA-256. On any thread, over a copy.
+std::string ExperimentReportHtml(ReportInput in, const experiment::ExperimentModel& model, const std::string& baseline);
 
 /// The SHA-256 of bytes: 64 lower-case hex digits.
 std::string Sha256Text(std::string_view bytes);

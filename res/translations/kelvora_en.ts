@@ -2065,11 +2065,11 @@ Genotype %3  fitness %4</translation>
     </message>
     <message>
         <source>構成 a</source>
-        <translation>Configuration a</translation>
+        <translation>a</translation>
     </message>
     <message>
         <source>構成 b</source>
-        <translation>Configuration b</translation>
+        <translation>b</translation>
     </message>
     <message>
         <source>ε 以内</source>
@@ -2080,8 +2080,36 @@ Genotype %3  fitness %4</translation>
         <translation>Fisher p</translation>
     </message>
     <message>
-        <source>Holm 補正</source>
+        <source>比べる構成 (判定の文の主語)</source>
+        <translation>Configuration a, the one compared (the subject of the verdict)</translation>
+    </message>
+    <message>
+        <source>比べられる構成 (基準を選べば基準)</source>
+        <translation>Configuration b, the one compared with (the baseline when one is chosen)</translation>
+    </message>
+    <message>
+        <source>Holm</source>
         <translation>Holm</translation>
+    </message>
+    <message>
+        <source>左の列の p を表の組の数で Holm 補正した値 (太字: α = 0.05 未満)</source>
+        <translation>The p to its left adjusted by Holm over the pairs of the table (bold: below α = 0.05)</translation>
+    </message>
+    <message>
+        <source>ε 以内に達した実行の数 (a : b)</source>
+        <translation>Runs that came within ε (a : b)</translation>
+    </message>
+    <message>
+        <source>ε 以内の数の Fisher の正確検定の p (補正前)</source>
+        <translation>Fisher&apos;s exact test of the runs within ε, p before adjustment</translation>
+    </message>
+    <message>
+        <source>最終誤差の U 検定の p (補正前)</source>
+        <translation>The U test of the final distances, p before adjustment</translation>
+    </message>
+    <message>
+        <source>a の実行が b の実行より目標点に近く終わる確率 (0.5: 差なし)</source>
+        <translation>The probability that a run of a ends nearer the target than a run of b (0.5: no difference)</translation>
     </message>
     <message>
         <source>U 検定 p</source>
@@ -2090,10 +2118,6 @@ Genotype %3  fitness %4</translation>
     <message>
         <source>A12</source>
         <translation>A12</translation>
-    </message>
-    <message>
-        <source>判定</source>
-        <translation>Verdict</translation>
     </message>
     <message>
         <source>すべての組</source>

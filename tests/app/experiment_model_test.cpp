@@ -63,6 +63,52 @@ TEST(ExperimentModel, FieldsReadAsTheCommandLineTakesThem) {
     }
 }
 
+// 実行's checks in their order: the fields, then each configuration's plan (an elitism its population
+// cannot hold, a population out of range), then the count; a sweep's runs are every plan's
+// configurations x targets x seeds.
+TEST(ExperimentModel, RunIsPlannedOrRefusedWithTheFirstFault) {
+    using Kind = RunFault::Kind;
+    const struct {
+        std::vector<int> populations;  // one configuration each
+        int elitism;
+        const char* seeds;
+        std::size_t limit;
+        Kind kind;
+        std::size_t count;  // tooMany: configurations; none: runs
+    } rows[] = {
+        {{20, 50}, 0, "1..3", 2, Kind::none, 2 * 2 * 3},
+        {{20, 50, 60}, 0, "1..3", 2, Kind::tooMany, 3},
+        {{20, 50, 60}, 0, "1,1", 2, Kind::fields, 0},    // the fields before the count
+        {{20, 3}, 5, "1", 8, Kind::plan, 0},             // elitism 5 in a population of 3
+        {{20, 10001}, 0, "1", 1, Kind::plan, 0},         // the plans before the count
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::PrintToString(r.populations) + " " + r.seeds);
+        std::vector<TableConfiguration> configurations;
+        for (const int population : r.populations) {
+            TableConfiguration c;
+            c.params.populationSize = population;
+            c.algorithm.elitism = r.elitism;
+            configurations.push_back(c);
+        }
+        std::vector<SweepPlan> plans;
+        const RunFault fault = PlanRun(configurations, r.seeds, "68,180 -20,150", "0.5", r.limit, plans);
+        ASSERT_EQ(fault.kind, r.kind);
+        if (fault) {
+            EXPECT_TRUE(plans.empty());
+            if (r.kind == Kind::tooMany) {
+                EXPECT_EQ(fault.count, r.count);
+                EXPECT_EQ(fault.limit, r.limit);
+            }
+            continue;
+        }
+        ExperimentModel model;
+        model.Begin(plans, std::vector<std::string>(plans.size()), "");
+        EXPECT_EQ(model.RunCount(), static_cast<long long>(r.count));
+        EXPECT_EQ(plans[1].populations, std::vector<int>{r.populations[1]});
+    }
+}
+
 // Plans of two seeds; each run's elite distance is its combination index, so that the order kept
 // reads back as 0, 1, 2, ...
 SweepPlan TwoSeeds(std::size_t targets) {

@@ -162,21 +162,21 @@ void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
     auto window = NewWindow(20, 40);
     QVERIFY(window->addCurrent());
     QVERIFY(window->addCurrent());
-    window->configurations()->item(1, 1)->setText(QStringLiteral("random-search"));
-    window->seedsEdit()->setText(QStringLiteral("1..30"));
+    ExperimentWindowTestAccess::configurations(*window)->item(1, 1)->setText(QStringLiteral("random-search"));
+    ExperimentWindowTestAccess::seedsEdit(*window)->setText(QStringLiteral("1..30"));
     QSignalSpy finished(window.get(), &ExperimentWindow::sweepFinished);
     QVERIFY(window->run());
     QVERIFY(finished.wait(30000));
     QCOMPARE(finished.first().first().toBool(), false);
     for (bool evaluations : {false, true}) {
-        window->plots()->setEvaluations(evaluations);
+        ExperimentWindowTestAccess::plots(*window)->setEvaluations(evaluations);
         for (int row = 0; row < 2; ++row) {
-            const auto& results = window->results(row);
+            const auto& results = ExperimentWindowTestAccess::results(*window, row);
             QCOMPARE(results.size(), std::size_t{30});
             std::vector<int> first;
             for (const auto& r : results) first.push_back(r.firstGenerationWithinEpsilon);
             const auto expected = kelvora::RunLengthDistribution(first, 40, 20, evaluations);
-            const QList<QPointF> shown = window->plots()->runLengthPoints(row);
+            const QList<QPointF> shown = ExperimentPlotsTestAccess::runLengthPoints(*ExperimentWindowTestAccess::plots(*window), row);
             QCOMPARE(shown.size(), static_cast<qsizetype>(expected.size()));
             for (std::size_t k = 0; k < expected.size(); ++k) {
                 QCOMPARE(shown[static_cast<qsizetype>(k)].x(), static_cast<double>(expected[k].x));
@@ -195,19 +195,20 @@ void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
     auto opened = NewWindow(20, 40);
     QVERIFY(Open(*opened, csv));
     for (int row = 0; row < 2; ++row) {
-        QCOMPARE(opened->results(row).size(), std::size_t{30});
+        QCOMPARE(ExperimentWindowTestAccess::results(*opened, row).size(), std::size_t{30});
         for (bool evaluations : {false, true}) {
-            window->plots()->setEvaluations(evaluations);
-            opened->plots()->setEvaluations(evaluations);
-            QCOMPARE(opened->plots()->runLengthPoints(row), window->plots()->runLengthPoints(row));
+            ExperimentWindowTestAccess::plots(*window)->setEvaluations(evaluations);
+            ExperimentWindowTestAccess::plots(*opened)->setEvaluations(evaluations);
+            QCOMPARE(ExperimentPlotsTestAccess::runLengthPoints(*ExperimentWindowTestAccess::plots(*opened), row),
+                     ExperimentPlotsTestAccess::runLengthPoints(*ExperimentWindowTestAccess::plots(*window), row));
         }
-        for (int column = 1; column < window->summary()->columnCount(); ++column)
-            QCOMPARE(opened->summary()->item(row, column)->text(), window->summary()->item(row, column)->text());
+        for (int column = 1; column < ExperimentWindowTestAccess::summary(*window)->columnCount(); ++column)
+            QCOMPARE(ExperimentWindowTestAccess::summary(*opened)->item(row, column)->text(), ExperimentWindowTestAccess::summary(*window)->item(row, column)->text());
     }
     QCOMPARE(opened->runsCsv(), window->runsCsv());
     // A chart saved alone says the epsilon the file records; of a file written before rows carried
     // it, that it was assumed.
-    QVERIFY2(opened->chartCaption().startsWith(QStringLiteral("ε = ")), qPrintable(opened->chartCaption()));
+    QVERIFY2(ExperimentWindowTestAccess::chartCaption(*opened).startsWith(QStringLiteral("ε = ")), qPrintable(ExperimentWindowTestAccess::chartCaption(*opened)));
     QByteArray older = QByteArray::fromStdString(kelvora::SweepHeaderWithoutEpsilon());
     for (const QByteArray& row : window->runsCsv().split('\n').mid(1))
         if (!row.isEmpty()) older += row.left(row.lastIndexOf(',')) + '\n';
@@ -217,7 +218,7 @@ void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
     olderFile.close();
     auto assumed = NewWindow(20, 40);
     QVERIFY(Open(*assumed, olderCsv));
-    QVERIFY2(assumed->chartCaption().startsWith(QStringLiteral("ε の記録なし、0.5 と仮定 · ")), qPrintable(assumed->chartCaption()));
+    QVERIFY2(ExperimentWindowTestAccess::chartCaption(*assumed).startsWith(QStringLiteral("ε の記録なし、0.5 と仮定 · ")), qPrintable(ExperimentWindowTestAccess::chartCaption(*assumed)));
     const QString svg = dir.filePath(QStringLiteral("plot.svg"));
     QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot"), csv, QStringLiteral("--output"), svg}), 0);
     QFile picture(svg);
@@ -256,14 +257,14 @@ void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
 void TestExperiment::cancellingKeepsWholeRuns() {
     auto window = NewWindow(200, 300);
     QVERIFY(window->addCurrent());
-    window->seedsEdit()->setText(QStringLiteral("1..100000"));
+    ExperimentWindowTestAccess::seedsEdit(*window)->setText(QStringLiteral("1..100000"));
     QSignalSpy finished(window.get(), &ExperimentWindow::sweepFinished);
     QVERIFY(window->run());
-    QTRY_VERIFY_WITH_TIMEOUT(!window->results(0).empty(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!ExperimentWindowTestAccess::results(*window, 0).empty(), 30000);
     window->cancel();
     QVERIFY(finished.wait(30000));
     QCOMPARE(finished.first().first().toBool(), true);
-    const auto& kept = window->results(0);
+    const auto& kept = ExperimentWindowTestAccess::results(*window, 0);
     QVERIFY(!kept.empty() && kept.size() < 100000);
     // The first runs in order, each the very run a sweep makes of its seed.
     auto buffers = std::make_unique<kelvora::RunBuffers>();
@@ -273,7 +274,7 @@ void TestExperiment::cancellingKeepsWholeRuns() {
         QCOMPARE(kept[k].eliteDistance, again.eliteDistance);
         QCOMPARE(kept[k].firstGenerationWithinEpsilon, again.firstGenerationWithinEpsilon);
     }
-    QCOMPARE(window->summary()->item(0, 6)->text(), QString::number(kept.size()));  // 実行数
+    QCOMPARE(ExperimentWindowTestAccess::summary(*window)->item(0, 6)->text(), QString::number(kept.size()));  // 実行数
 }
 
 void TestExperiment::openingIsOffTheWindowsThread_data() {
@@ -295,7 +296,7 @@ void TestExperiment::openingIsOffTheWindowsThread() {
     QSignalSpy opened(window.get(), &ExperimentWindow::sweepOpened);
     QVERIFY(window->openSweep(second));
     QVERIFY(g_reached.tryAcquire(1, 30000));
-    QVERIFY(window->isOpening());
+    QVERIFY(ExperimentWindowTestAccess::isOpening(*window));
     QVERIFY(!window->openSweep(first));  // one file at a time
     QVERIFY(!window->run());
     auto* progress = window->findChild<QProgressDialog*>(QStringLiteral("OpenSweepProgress"));
@@ -311,14 +312,14 @@ void TestExperiment::openingIsOffTheWindowsThread() {
     g_release.release();
     QVERIFY(opened.wait(30000));
     QCOMPARE(opened.first().first().toBool(), !stop);
-    QVERIFY(!window->isOpening());
+    QVERIFY(!ExperimentWindowTestAccess::isOpening(*window));
     QVERIFY(!window->findChild<QProgressDialog*>());
     QVERIFY(uitest::Messages().isEmpty());
     // Stopped, the first file stays shown; read, the second shows whole.
-    QCOMPARE(window->configurationCount(), stop ? 1 : 2);
-    QCOMPARE(window->results(0).size(), std::size_t(stop ? 3 : 10));
-    QCOMPARE(window->seedsEdit()->text(), stop ? QStringLiteral("1..3") : QStringLiteral("1..5"));
-    QCOMPARE(window->targetsEdit()->text(), stop ? QStringLiteral("68,180") : QStringLiteral("68,180 -40,120"));
+    QCOMPARE(ExperimentWindowTestAccess::configurationCount(*window), stop ? 1 : 2);
+    QCOMPARE(ExperimentWindowTestAccess::results(*window, 0).size(), std::size_t(stop ? 3 : 10));
+    QCOMPARE(ExperimentWindowTestAccess::seedsEdit(*window)->text(), stop ? QStringLiteral("1..3") : QStringLiteral("1..5"));
+    QCOMPARE(ExperimentWindowTestAccess::targetsEdit(*window)->text(), stop ? QStringLiteral("68,180") : QStringLiteral("68,180 -40,120"));
     QCOMPARE(window->runsCsv(), stop ? SweepOf({"binary bit-flip 20"}, {{68, 180}}, {1, 2, 3}, {2})
                                      : SweepOf({"binary bit-flip 20", "gray bit-flip 20"}, {{68, 180}, {-40, 120}},
                                                {1, 2, 3, 4, 5}, {5, 1}));
@@ -331,11 +332,11 @@ void TestExperiment::sweepFilesAreReadByTheCommandLinesRules() {
     const QString two = Written(dir, "two.csv", header + Row(1, 0.5) + Row(2, 0.5000001) + Row(3, 0.5) + Row(4, 0.5000001));
     auto window = NewWindow(20, 100);
     QVERIFY(Open(*window, two));
-    QCOMPARE(window->results(0).size(), std::size_t{2});
-    QCOMPARE(window->results(1).size(), std::size_t{2});
-    QCOMPARE(window->results(1).front().combination.params.crossoverRate, 0.5000001);
-    QCOMPARE(window->summary()->rowCount(), 2);
-    QVERIFY(window->summary()->item(0, 0)->text() != window->summary()->item(1, 0)->text());
+    QCOMPARE(ExperimentWindowTestAccess::results(*window, 0).size(), std::size_t{2});
+    QCOMPARE(ExperimentWindowTestAccess::results(*window, 1).size(), std::size_t{2});
+    QCOMPARE(ExperimentWindowTestAccess::results(*window, 1).front().combination.params.crossoverRate, 0.5000001);
+    QCOMPARE(ExperimentWindowTestAccess::summary(*window)->rowCount(), 2);
+    QVERIFY(ExperimentWindowTestAccess::summary(*window)->item(0, 0)->text() != ExperimentWindowTestAccess::summary(*window)->item(1, 0)->text());
     QCOMPARE(window->runsCsv().count('\n'), 5);  // the header and all four runs
 
     // A FIFO no one writes is refused at once (opened blocking, it would wait for ever), a repeated
@@ -376,8 +377,8 @@ void TestExperiment::plansAreHeldToTheCommandLinesLimits() {
     uitest::Messages().clear();
     auto window = NewWindow(10, 5);
     QVERIFY(window->addCurrent());
-    window->seedsEdit()->setText(seeds);
-    window->epsilonEdit()->setText(epsilon);
+    ExperimentWindowTestAccess::seedsEdit(*window)->setText(seeds);
+    ExperimentWindowTestAccess::epsilonEdit(*window)->setText(epsilon);
     QVERIFY(!window->run());
     QCOMPARE(uitest::Messages().size(), 1);
     QVERIFY2(uitest::Messages().first().text.contains(says), qPrintable(uitest::Messages().first().text));
@@ -561,23 +562,29 @@ void TestExperiment::plotsTheCriticalDifferenceAndTheResponseOfASweepCsv() {
     // classic one other than it), Fisher's p from the counts, and every pair on request.
     auto window = NewWindow(20, 40);
     QVERIFY(Open(*window, csv));
-    StatisticsPanel* panel = window->statistics();
-    QCOMPARE(panel->table()->rowCount(), 3);
+    StatisticsPanel* panel = ExperimentWindowTestAccess::statistics(*window);
+    // Each pair on two rows: its numbers, then its verdict across them all, whole in its tooltip too,
+    // the sentence the CSV exports.
+    QCOMPARE(panel->table()->rowCount(), 6);
+    const QList<QByteArray> againstFirst = panel->csv().split('\n');
     for (int row = 0; row < 3; ++row) {
         const long long a = successes[static_cast<std::size_t>(row + 1)], b = successes[0];
-        QCOMPARE(panel->table()->item(row, 2)->text(), QStringLiteral("%1/6 : %2/6").arg(a).arg(b));
-        QCOMPARE(panel->table()->item(row, 3)->text(), QString::number(kelvora::FisherExactTwoSided(a, 6, b, 6), 'g', 2));
-        QVERIFY(!panel->table()->item(row, 8)->text().isEmpty());
+        QCOMPARE(panel->table()->item(2 * row, 2)->text(), QStringLiteral("%1/6 : %2/6").arg(a).arg(b));
+        QCOMPARE(panel->table()->item(2 * row, 3)->text(), QString::number(kelvora::FisherExactTwoSided(a, 6, b, 6), 'g', 2));
+        const QTableWidgetItem* verdict = panel->table()->item(2 * row + 1, 0);
+        QCOMPARE(panel->table()->columnSpan(2 * row + 1, 0), panel->table()->columnCount());
+        QCOMPARE(verdict->toolTip(), verdict->text());
+        QVERIFY(againstFirst[row + 1].endsWith(",\"" + verdict->text().toUtf8() + '"'));
     }
-    QCOMPARE(window->summary()->item(0, 4)->text(), QStringLiteral("基準"));
+    QCOMPARE(ExperimentWindowTestAccess::summary(*window)->item(0, 4)->text(), QStringLiteral("基準"));
     // The summary's rate carries its Holm-adjusted Fisher p against the baseline, over the three pairs.
     std::vector<double> fisher;
     for (std::size_t k = 1; k < 4; ++k) fisher.push_back(kelvora::FisherExactTwoSided(successes[k], 6, successes[0], 6));
-    QCOMPARE(window->summary()->item(1, 4)->text(),
+    QCOMPARE(ExperimentWindowTestAccess::summary(*window)->item(1, 4)->text(),
              QStringLiteral("p ") + QString::fromStdString(kelvora::PValueText(kelvora::HolmAdjust(fisher)[0])));
     panel->baseline()->setCurrentIndex(panel->baseline()->count() - 1);
-    QCOMPARE(panel->table()->rowCount(), 6);
-    QCOMPARE(window->summary()->item(1, 4)->text(), QString());
+    QCOMPARE(panel->table()->rowCount(), 12);
+    QCOMPARE(ExperimentWindowTestAccess::summary(*window)->item(1, 4)->text(), QString());
     const QList<QByteArray> exported = panel->csv().split('\n');
     QCOMPARE(exported.size(), 8);  // the header, six pairs and the nothing after the last LF
     QCOMPARE(exported[0], QByteArray("a,b,a_successes,a_runs,b_successes,b_runs,fisher_p,fisher_p_holm,mwu_u,mwu_p,mwu_p_holm,a12,verdict"));
@@ -587,7 +594,7 @@ void TestExperiment::plotsTheCriticalDifferenceAndTheResponseOfASweepCsv() {
     for (double r : panel->criticalDifference()->friedman.meanRanks) ranks += r;
     QCOMPARE(ranks, 1.0 + 2.0 + 3.0 + 4.0);
     // The 応答 tab: over the mutation rate, classic and gray each a curve (rate, band, median, IQR).
-    ResponsePanel* curves = window->response();
+    ResponsePanel* curves = ExperimentWindowTestAccess::response(*window);
     QCOMPARE(curves->parameter()->currentData().toString(), QStringLiteral("mutation"));
     QVERIFY(curves->chart());
     QCOMPARE(curves->chart()->series().size(), 8);
@@ -652,8 +659,8 @@ void TestExperiment::plotRefusesNamingTheValue() {
 void TestExperiment::reportIsOfTheRunsShownAndRefusedWhileStale() {
     auto window = NewWindow(20, 10);
     QVERIFY(window->addCurrent());
-    window->seedsEdit()->setText(QStringLiteral("1..6"));
-    window->epsilonEdit()->setText(QStringLiteral("20"));
+    ExperimentWindowTestAccess::seedsEdit(*window)->setText(QStringLiteral("1..6"));
+    ExperimentWindowTestAccess::epsilonEdit(*window)->setText(QStringLiteral("20"));
     QSignalSpy finished(window.get(), &ExperimentWindow::sweepFinished);
     QVERIFY(window->run());
     QVERIFY(finished.wait(30000));
@@ -662,7 +669,7 @@ void TestExperiment::reportIsOfTheRunsShownAndRefusedWhileStale() {
     QVERIFY(window->reportRefusal().contains(QStringLiteral("2 つ以上")));  // one configuration
 
     QVERIFY(window->addCurrent());
-    window->configurations()->item(1, 6)->setText(QStringLiteral("gray"));  // 符号化
+    ExperimentWindowTestAccess::configurations(*window)->item(1, 6)->setText(QStringLiteral("gray"));  // 符号化
     QVERIFY(window->run());
     QVERIFY(finished.wait(30000));
     QCOMPARE(window->reportRefusal(), QString());
@@ -676,17 +683,17 @@ void TestExperiment::reportIsOfTheRunsShownAndRefusedWhileStale() {
     file.close();
     const QByteArray sha = QCryptographicHash::hash(window->runsCsv(), QCryptographicHash::Sha256).toHex();
     QVERIFY(html.contains("SHA-256 <code>" + sha + "</code>"));
-    for (int k = 0; k < window->configurationCount(); ++k) {
+    for (int k = 0; k < ExperimentWindowTestAccess::configurationCount(*window); ++k) {
         long long within = 0;
-        for (const kelvora::SweepResult& r : window->results(k)) within += r.firstGenerationWithinEpsilon > 0;
-        const QByteArray row = "<tr><td class=\"label\">" + window->configurationLabel(k).toUtf8() + "</td><td>" +
-                               QByteArray::number(within) + "/" + QByteArray::number(window->results(k).size()) + " (";
+        for (const kelvora::SweepResult& r : ExperimentWindowTestAccess::results(*window, k)) within += r.firstGenerationWithinEpsilon > 0;
+        const QByteArray row = "<tr><td class=\"label\">" + ExperimentWindowTestAccess::configurationLabel(*window, k).toUtf8() + "</td><td>" +
+                               QByteArray::number(within) + "/" + QByteArray::number(ExperimentWindowTestAccess::results(*window, k).size()) + " (";
         QVERIFY2(html.contains(row), row.constData());
     }
 
-    window->epsilonEdit()->selectAll();
-    QTest::keyClicks(window->epsilonEdit(), QStringLiteral("5"));  // typed: the results are stale now
-    QVERIFY(window->isStale());
+    ExperimentWindowTestAccess::epsilonEdit(*window)->selectAll();
+    QTest::keyClicks(ExperimentWindowTestAccess::epsilonEdit(*window), QStringLiteral("5"));  // typed: the results are stale now
+    QVERIFY(ExperimentWindowTestAccess::isStale(*window));
     QVERIFY(!window->reportRefusal().isEmpty());
     QVERIFY(file.remove());
     QCOMPARE(window->exportReport(path), window->reportRefusal());
@@ -696,7 +703,7 @@ void TestExperiment::reportIsOfTheRunsShownAndRefusedWhileStale() {
 void TestExperiment::labelsNameWhatDiffersAndSurviveExportAndReopen() {
     auto window = NewWindow(20, 10);
     for (int i = 0; i < 4; ++i) QVERIFY(window->addCurrent());
-    QTableWidget* table = window->configurations();
+    QTableWidget* table = ExperimentWindowTestAccess::configurations(*window);
     table->item(1, 6)->setText(QStringLiteral("gray"));     // 符号化
     table->item(2, 2)->setText(QStringLiteral("50"));       // 集団
     table->item(3, 6)->setText(QStringLiteral("gray"));
@@ -715,8 +722,8 @@ void TestExperiment::labelsNameWhatDiffersAndSurviveExportAndReopen() {
     QCOMPARE(labels()[1], QStringLiteral("gray, creep:2"));
     table->item(1, 0)->setText(QStringLiteral("Gray coded"));
 
-    window->seedsEdit()->setText(QStringLiteral("1..3"));
-    window->epsilonEdit()->setText(QStringLiteral("20"));  // some runs get there, some not
+    ExperimentWindowTestAccess::seedsEdit(*window)->setText(QStringLiteral("1..3"));
+    ExperimentWindowTestAccess::epsilonEdit(*window)->setText(QStringLiteral("20"));  // some runs get there, some not
     QSignalSpy finished(window.get(), &ExperimentWindow::sweepFinished);
     QVERIFY(window->run());
     QVERIFY(finished.wait(30000));
@@ -729,12 +736,12 @@ void TestExperiment::labelsNameWhatDiffersAndSurviveExportAndReopen() {
     auto opened = NewWindow(20, 10);
     QVERIFY(Open(*opened, csv));
     QCOMPARE(opened->labels(), shown);
-    QCOMPARE(opened->summary()->item(1, 0)->text(), QStringLiteral("Gray coded"));
-    QCOMPARE(opened->summary()->item(1, 0)->toolTip(), QStringLiteral("Gray coded"));
+    QCOMPARE(ExperimentWindowTestAccess::summary(*opened)->item(1, 0)->text(), QStringLiteral("Gray coded"));
+    QCOMPARE(ExperimentWindowTestAccess::summary(*opened)->item(1, 0)->toolTip(), QStringLiteral("Gray coded"));
     QCOMPARE(opened->runsCsv(), window->runsCsv());
     // Runs read from a file carry no curves: the convergence chart says why it is empty, a run's does not.
-    QVERIFY(opened->plots()->convergenceNote().contains(QStringLiteral("「実行」")));
-    QVERIFY(window->plots()->convergenceNote().isEmpty());
+    QVERIFY(ExperimentPlotsTestAccess::convergenceNote(*ExperimentWindowTestAccess::plots(*opened)).contains(QStringLiteral("「実行」")));
+    QVERIFY(ExperimentPlotsTestAccess::convergenceNote(*ExperimentWindowTestAccess::plots(*window)).isEmpty());
     // kelvora --plot names the curves as the window does.
     const QString svg = dir.filePath(QStringLiteral("plot.svg"));
     QCOMPARE(RunPlotCommand({QStringLiteral("kelvora"), QStringLiteral("--plot"), csv, QStringLiteral("--output"), svg}), 0);
@@ -749,12 +756,12 @@ void TestExperiment::labelsNameWhatDiffersAndSurviveExportAndReopen() {
     // kept through the next export and opening too.
     table->item(0, 0)->setText(QStringLiteral("baseline"));
     QCOMPARE(window->labels()[0], QStringLiteral("baseline"));
-    QCOMPARE(window->summary()->item(0, 0)->text(), QStringLiteral("baseline"));
+    QCOMPARE(ExperimentWindowTestAccess::summary(*window)->item(0, 0)->text(), QStringLiteral("baseline"));
     QStringList curves;
-    for (QAbstractSeries* series : window->plots()->runLengthView()->chart()->series())
+    for (QAbstractSeries* series : ExperimentWindowTestAccess::plots(*window)->runLengthView()->chart()->series())
         if (qobject_cast<QLineSeries*>(series)) curves << series->name();
     QCOMPARE(curves, (QStringList{"baseline", "Gray coded", "pop 40", "gray, creep:4"}));
-    opened->summary()->item(2, 0)->setText(QStringLiteral("forty"));
+    ExperimentWindowTestAccess::summary(*opened)->item(2, 0)->setText(QStringLiteral("forty"));
     QCOMPARE(opened->labels()[2], QStringLiteral("forty"));
     QCOMPARE(opened->saveLabels(csv), QString());
     auto again = NewWindow(20, 10);
@@ -764,12 +771,12 @@ void TestExperiment::labelsNameWhatDiffersAndSurviveExportAndReopen() {
     std::size_t counted = 0;
     for (int row = 0; row < 4; ++row) {
         std::vector<int> reached;
-        for (const auto& r : again->results(row))
+        for (const auto& r : ExperimentWindowTestAccess::results(*again, row))
             if (r.firstGenerationWithinEpsilon > 0) reached.push_back(r.firstGenerationWithinEpsilon);
         std::sort(reached.begin(), reached.end());
         const std::size_t n = reached.size();
         const double median = n == 0 ? 0.0 : n % 2 ? reached[n / 2] : (reached[n / 2 - 1] + reached[n / 2]) / 2.0;
-        QCOMPARE(again->summary()->item(row, 5)->text(), MedianOverRuns(median, static_cast<long long>(n), 3));
+        QCOMPARE(ExperimentWindowTestAccess::summary(*again)->item(row, 5)->text(), MedianOverRuns(median, static_cast<long long>(n), 3));
         counted += n;
     }
     QVERIFY(counted > 0 && counted < 12);
@@ -840,7 +847,7 @@ void TestExperiment::configurationsPastTheEighthAreDashed() {
     }
     ExperimentPlots plots;
     plots.setGroups(groups, 0.5);
-    for (QChartView* view : {plots.runLengthView(), plots.convergenceView()}) {
+    for (QChartView* view : {plots.runLengthView(), ExperimentPlotsTestAccess::convergenceView(plots)}) {
         QList<QPair<QRgb, int>> looks;
         for (QAbstractSeries* series : view->chart()->series()) {
             auto* curve = qobject_cast<QLineSeries*>(series);
@@ -855,7 +862,7 @@ void TestExperiment::configurationsPastTheEighthAreDashed() {
         QCOMPARE(looks.size(), 12);
     }
     QBoxPlotSeries* boxes = nullptr;
-    for (QAbstractSeries* series : plots.distanceView()->chart()->series())
+    for (QAbstractSeries* series : ExperimentPlotsTestAccess::distanceView(plots)->chart()->series())
         if (!boxes) boxes = qobject_cast<QBoxPlotSeries*>(series);
     QVERIFY(boxes);
     QCOMPARE(boxes->boxSets()[0]->pen().style(), Qt::SolidLine);
@@ -877,12 +884,12 @@ void TestExperiment::axesStartAtTheFirstPossibleValue() {
         QCOMPARE(x->tickInterval(), interval);
         QCOMPARE(x->labelFormat(), QStringLiteral("%d"));
     }
-    auto* convergence = qobject_cast<QValueAxis*>(axis(plots.convergenceView()));
+    auto* convergence = qobject_cast<QValueAxis*>(axis(ExperimentPlotsTestAccess::convergenceView(plots)));
     QCOMPARE(convergence->min(), 1.0);
     QCOMPARE(convergence->tickInterval(), 10.0);  // generations 1..40: 39/5 = 7.8
     // A label given twice still has its own box: the category axis holds each name once.
     plots.setLabels({"same", "same"});
-    auto* boxes = qobject_cast<QBarCategoryAxis*>(axis(plots.distanceView()));
+    auto* boxes = qobject_cast<QBarCategoryAxis*>(axis(ExperimentPlotsTestAccess::distanceView(plots)));
     QVERIFY(boxes);
     QCOMPARE(boxes->count(), 2);
     // Logarithmic: from generation 1, or from the smallest population's one generation.
@@ -902,7 +909,7 @@ void TestExperiment::configurationsWearThePaletteAndReferencesGrey() {
     for (int i = 0; i < 9; ++i) QCOMPARE(ConfigurationColor(i), palette[i % 8]);
     ExperimentPlots plots;
     plots.setGroups(TwoGroups(), 0.5);
-    for (QChartView* view : {plots.runLengthView(), plots.convergenceView()}) {
+    for (QChartView* view : {plots.runLengthView(), ExperimentPlotsTestAccess::convergenceView(plots)}) {
         int line = 0, band = 0;
         QStringList references;
         for (QAbstractSeries* series : view->chart()->series()) {
@@ -924,10 +931,10 @@ void TestExperiment::configurationsWearThePaletteAndReferencesGrey() {
         }
         QCOMPARE(line, 2);
         QCOMPARE(band, 2);
-        if (view == plots.convergenceView()) QCOMPARE(references, (QStringList{"最適解の誤差", "ε = 0.5 px"}));
+        if (view == ExperimentPlotsTestAccess::convergenceView(plots)) QCOMPARE(references, (QStringList{"最適解の誤差", "ε = 0.5 px"}));
         QCOMPARE(view->chart()->legend()->alignment(), Qt::AlignRight);
     }
-    for (QAbstractSeries* series : plots.distanceView()->chart()->series())
+    for (QAbstractSeries* series : ExperimentPlotsTestAccess::distanceView(plots)->chart()->series())
         if (auto* optimum = qobject_cast<QScatterSeries*>(series)) {
             const QColor c = optimum->color();
             QVERIFY(c.red() == c.green() && c.green() == c.blue());
@@ -983,7 +990,7 @@ void TestExperiment::openedFileFillsTheTable() {
     {
         auto kept = NewWindow(40, 10);
         QVERIFY(kept->addCurrent());
-        kept->configurations()->item(0, 0)->setText(QStringLiteral("mine"));
+        ExperimentWindowTestAccess::configurations(*kept)->item(0, 0)->setText(QStringLiteral("mine"));
     }
     const auto keptRows = [] {
         QSettings settings = AppSettings();
@@ -1001,21 +1008,21 @@ void TestExperiment::openedFileFillsTheTable() {
     QTemporaryDir dir;
     const QString csv = Written(dir, "file.csv", SweepOf(configurations, targets, seeds));
     auto window = NewWindow(20, 10);
-    window->epsilonEdit()->setText(QStringLiteral("2"));
-    QVERIFY(!window->emptyHint()->isHidden());
+    ExperimentWindowTestAccess::epsilonEdit(*window)->setText(QStringLiteral("2"));
+    QVERIFY(!ExperimentWindowTestAccess::emptyHint(*window)->isHidden());
     QVERIFY(Open(*window, csv));
-    QVERIFY(window->emptyHint()->isHidden());
-    QCOMPARE(window->configurationCount(), configurations.size());
+    QVERIFY(ExperimentWindowTestAccess::emptyHint(*window)->isHidden());
+    QCOMPARE(ExperimentWindowTestAccess::configurationCount(*window), configurations.size());
     QVERIFY(!window->holdsUnsavedRuns());
-    QCOMPARE(window->epsilonEdit()->text(), QStringLiteral("1.5"));  // the epsilon the rows were measured at
-    QTableWidget* table = window->configurations();
+    QCOMPARE(ExperimentWindowTestAccess::epsilonEdit(*window)->text(), QStringLiteral("1.5"));  // the epsilon the rows were measured at
+    QTableWidget* table = ExperimentWindowTestAccess::configurations(*window);
     if (labels.isEmpty()) {
-        QVERIFY(!window->fileNote()->isHidden());
-        QVERIFY(window->fileNote()->text().contains(QString::number(configurations.size())));
+        QVERIFY(!ExperimentWindowTestAccess::fileNote(*window)->isHidden());
+        QVERIFY(ExperimentWindowTestAccess::fileNote(*window)->text().contains(QString::number(configurations.size())));
         QCOMPARE(table->rowCount(), 1);
         QCOMPARE(table->item(0, 0)->text(), QStringLiteral("mine"));
     } else {
-        QVERIFY(window->fileNote()->isHidden());
+        QVERIFY(ExperimentWindowTestAccess::fileNote(*window)->isHidden());
         QCOMPARE(table->rowCount(), configurations.size());
         for (int row = 0; row < table->rowCount(); ++row) {
             const QStringList parts = configurations[row].split(QLatin1Char(' '));
@@ -1027,11 +1034,11 @@ void TestExperiment::openedFileFillsTheTable() {
         }
         // A label typed in a row names its runs as a run's row does.
         table->item(0, 0)->setText(QStringLiteral("typed"));
-        QCOMPARE(window->summary()->item(0, 0)->text(), QStringLiteral("typed"));
+        QCOMPARE(ExperimentWindowTestAccess::summary(*window)->item(0, 0)->text(), QStringLiteral("typed"));
         QVERIFY(!window->holdsUnsavedRuns());
     }
-    QCOMPARE(window->seedsEdit()->text(), seedsText);
-    QCOMPARE(window->targetsEdit()->text(), targetsText);
+    QCOMPARE(ExperimentWindowTestAccess::seedsEdit(*window)->text(), seedsText);
+    QCOMPARE(ExperimentWindowTestAccess::targetsEdit(*window)->text(), targetsText);
     window.reset();  // closing does not keep an opened file's rows
     QCOMPARE(keptRows(), before);
 }
@@ -1057,14 +1064,14 @@ void TestExperiment::summaryColumnsFitTheOpeningWidth() {
                                 SweepOf({"binary bit-flip 100", "gray bit-flip 100", "binary creep:4 100", "gray creep:4 100"},
                                         {{68, 180}}, seeds, {44, 71, 81, 90}));
     auto window = NewWindow(100, 100);
-    QFont font = window->summary()->font();
+    QFont font = ExperimentWindowTestAccess::summary(*window)->font();
     font.setPointSizeF(font.pointSizeF() * scale);
-    window->summary()->setFont(font);
+    ExperimentWindowTestAccess::summary(*window)->setFont(font);
     window->resize(width, 640);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     QVERIFY(Open(*window, csv));
-    QTableWidget* summary = window->summary();
+    QTableWidget* summary = ExperimentWindowTestAccess::summary(*window);
     QCOMPARE(summary->item(1, 4)->text(), QStringLiteral("p = 0.00018"));
     QHeaderView* header = summary->horizontalHeader();
     // Label, within ε, ERT, median error and p: their right edges inside the viewport, unscrolled.
@@ -1073,7 +1080,7 @@ void TestExperiment::summaryColumnsFitTheOpeningWidth() {
     QCOMPARE_LE(header->sectionViewportPosition(p) + header->sectionSize(p), summary->viewport()->width());
     QVERIFY(header->sectionSize(0) <= 110);
     // The charts keep at least their least width beside it.
-    QWidget* charts = window->plots()->parentWidget();
+    QWidget* charts = ExperimentWindowTestAccess::plots(*window)->parentWidget();
     QVERIFY(charts->width() >= charts->minimumSizeHint().width());
 }
 
@@ -1099,7 +1106,7 @@ void TestExperiment::everyTabShowsInANarrowWindow() {
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QCOMPARE(window->width(), width);
-        QTabBar* bar = window->plots()->tabBar();
+        QTabBar* bar = ExperimentWindowTestAccess::plots(*window)->tabBar();
         QCOMPARE(bar->count(), 5);
         for (int i = 0; i < bar->count(); ++i)
             QVERIFY2(bar->rect().contains(bar->tabRect(i)), qPrintable(bar->tabText(i)));

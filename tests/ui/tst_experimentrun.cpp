@@ -26,7 +26,7 @@ enum Column { kLabel, kMethod, kPopulation, kGenerations, kCrossover, kMutation,
               kCrossoverOperator, kMutationOperator };
 
 void SetCell(ExperimentWindow& w, int row, int column, const QString& text) {
-    w.configurations()->item(row, column)->setText(text);
+    ExperimentWindowTestAccess::configurations(w)->item(row, column)->setText(text);
 }
 
 // Runs the window's sweep to its end; false when it did not start or end.
@@ -112,31 +112,31 @@ void TestExperimentRun::stoppedSweepLeavesEveryConfigurationTheSameSeeds() {
         QVERIFY(w->addCurrent());
         SetCell(*w, i, kCrossover, QString::number(0.3 + 0.2 * i));
     }
-    w->seedsEdit()->setText(QStringLiteral("1..100000"));
-    w->targetsEdit()->setText(targets);
+    ExperimentWindowTestAccess::seedsEdit(*w)->setText(QStringLiteral("1..100000"));
+    ExperimentWindowTestAccess::targetsEdit(*w)->setText(targets);
     QSignalSpy finished(w.get(), &ExperimentWindow::sweepFinished);
     QVERIFY(w->run());
-    QTRY_VERIFY_WITH_TIMEOUT(!w->results(configurations - 1).empty(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!ExperimentWindowTestAccess::results(*w, configurations - 1).empty(), 30000);
     w->cancel();
     QVERIFY(finished.wait(30000));
     QCOMPARE(finished.first().first().toBool(), true);
-    const std::size_t held = w->results(0).size();
+    const std::size_t held = ExperimentWindowTestAccess::results(*w, 0).size();
     QVERIFY(held > 0 && held % static_cast<std::size_t>(targetCount) == 0);
     const long long seeds = static_cast<long long>(held) / targetCount;
     for (int c = 0; c < configurations; ++c) {
-        const auto& results = w->results(c);
+        const auto& results = ExperimentWindowTestAccess::results(*w, c);
         QCOMPARE(results.size(), held);
         // Combination order of a sweep of seeds 1..m: target-major, the seed fastest.
         for (std::size_t k = 0; k < results.size(); ++k) {
             QCOMPARE(results[k].combination.seed, static_cast<std::uint32_t>(static_cast<long long>(k) % seeds + 1));
-            QCOMPARE(results[k].combination.target, w->plan(c).targets[k / static_cast<std::size_t>(seeds)]);
+            QCOMPARE(results[k].combination.target, ExperimentWindowTestAccess::plan(*w, c).targets[k / static_cast<std::size_t>(seeds)]);
         }
     }
-    QCOMPARE(w->runsNote()->text(), QStringLiteral("各構成 %1 回 (中止)").arg(held));
+    QCOMPARE(ExperimentWindowTestAccess::runsNote(*w)->text(), QStringLiteral("各構成 %1 回 (中止)").arg(held));
     // The export is core's sweep of the seeds run, configuration after configuration.
     std::string expected = kelvora::SweepHeader();
     for (int c = 0; c < configurations; ++c) {
-        kelvora::SweepPlan plan = w->plan(c);
+        kelvora::SweepPlan plan = ExperimentWindowTestAccess::plan(*w, c);
         plan.seeds.resize(static_cast<std::size_t>(seeds));
         expected += CoreSweepRows(plan);
     }
@@ -150,9 +150,9 @@ void TestExperimentRun::runsAreCoresSweepByteForByte() {
     SetCell(*w, 1, kMethod, QStringLiteral("ga"));
     SetCell(*w, 1, kSelection, QStringLiteral("tournament:3"));
     SetCell(*w, 1, kMutationOperator, QStringLiteral("creep:4"));
-    w->seedsEdit()->setText(QStringLiteral("3..5,9"));
-    w->targetsEdit()->setText(QStringLiteral("68,180 10,-150"));
-    w->epsilonEdit()->setText(QStringLiteral("2"));
+    ExperimentWindowTestAccess::seedsEdit(*w)->setText(QStringLiteral("3..5,9"));
+    ExperimentWindowTestAccess::targetsEdit(*w)->setText(QStringLiteral("68,180 10,-150"));
+    ExperimentWindowTestAccess::epsilonEdit(*w)->setText(QStringLiteral("2"));
     QVERIFY(RunToEnd(*w));
     // The plans as written by hand, not taken from the window.
     kelvora::SweepPlan plan;
@@ -170,7 +170,7 @@ void TestExperimentRun::runsAreCoresSweepByteForByte() {
     plan.algorithms.front().creepStep = 4;
     expected += CoreSweepRows(plan);
     QCOMPARE(w->runsCsv(), QByteArray::fromStdString(expected));
-    QCOMPARE(w->runsNote()->text(), QStringLiteral("各構成 8 回"));
+    QCOMPARE(ExperimentWindowTestAccess::runsNote(*w)->text(), QStringLiteral("各構成 8 回"));
     // And kelvora-cli sweep of each configuration writes the same rows.
     QTemporaryDir dir;
     QByteArray cli;
@@ -206,7 +206,7 @@ void TestExperimentRun::dropDownsOfferTheAcceptedSpellings() {
     QFETCH(bool, editable);
     auto w = NewWindow(20, 10);
     QVERIFY(w->addCurrent());
-    QTableWidget* table = w->configurations();
+    QTableWidget* table = ExperimentWindowTestAccess::configurations(*w);
     const QModelIndex index = table->model()->index(0, column);
     std::unique_ptr<QWidget> editor(table->itemDelegateForColumn(column)->createEditor(table->viewport(), {}, index));
     auto* box = qobject_cast<QComboBox*>(editor.get());
@@ -249,7 +249,7 @@ void TestExperimentRun::untakenCellsAreGreyed() {
     QVERIFY(w->addCurrent());
     SetCell(*w, 0, kMethod, method);
     for (int column : {kEncoding, kSelection, kElitism, kCrossoverOperator, kMutationOperator}) {
-        const Qt::ItemFlags flags = w->configurations()->item(0, column)->flags();
+        const Qt::ItemFlags flags = ExperimentWindowTestAccess::configurations(*w)->item(0, column)->flags();
         QCOMPARE(bool(flags & Qt::ItemIsEditable), taken.contains(column));
         QCOMPARE(bool(flags & Qt::ItemIsEnabled), taken.contains(column));
     }
@@ -263,7 +263,7 @@ void TestExperimentRun::repeatedRowsAreRefusedNamingThem() {
     SetCell(*w, 3, kCrossover, QStringLiteral("0.2,0.3"));          // 4's list holds 3's value
     SetCell(*w, 2, kMethod, QStringLiteral("ga"));
     const QString pairs = QStringLiteral("1 行目と 2 行目、3 行目と 4 行目");
-    QVERIFY2(w->duplicatesNote()->text().contains(pairs), qPrintable(w->duplicatesNote()->text()));
+    QVERIFY2(ExperimentWindowTestAccess::duplicatesNote(*w)->text().contains(pairs), qPrintable(ExperimentWindowTestAccess::duplicatesNote(*w)->text()));
     QVERIFY(!w->run());
     QCOMPARE(uitest::Messages().size(), 1);
     QVERIFY2(uitest::Messages().first().text.contains(pairs), qPrintable(uitest::Messages().first().text));
@@ -273,11 +273,11 @@ void TestExperimentRun::repeatedRowsAreRefusedNamingThem() {
     SetCell(*w, 2, kMethod, QStringLiteral("ccd"));
     SetCell(*w, 2, kCrossover, QStringLiteral("0.5"));
     SetCell(*w, 2, kEncoding, QStringLiteral("gray"));
-    QCOMPARE(w->duplicatesNote()->text(), QStringLiteral("同じ構成の行があります: 2 行目と 3 行目"));
+    QCOMPARE(ExperimentWindowTestAccess::duplicatesNote(*w)->text(), QStringLiteral("同じ構成の行があります: 2 行目と 3 行目"));
     for (int row = 0; row < 4; ++row)  // the repeating rows tinted, the others not
-        QCOMPARE(w->configurations()->item(row, kPopulation)->data(Qt::BackgroundRole).isValid(), row == 1 || row == 2);
+        QCOMPARE(ExperimentWindowTestAccess::configurations(*w)->item(row, kPopulation)->data(Qt::BackgroundRole).isValid(), row == 1 || row == 2);
     SetCell(*w, 2, kMutation, QStringLiteral("0.2"));
-    QVERIFY(w->duplicatesNote()->text().isEmpty());
+    QVERIFY(ExperimentWindowTestAccess::duplicatesNote(*w)->text().isEmpty());
 }
 
 void TestExperimentRun::targets_data() {
@@ -301,8 +301,8 @@ void TestExperimentRun::targets() {
     QFETCH(QString, says);
     auto w = NewWindow(10, 3);
     QVERIFY(w->addCurrent());
-    w->seedsEdit()->setText(QStringLiteral("1"));
-    w->targetsEdit()->setText(text);
+    ExperimentWindowTestAccess::seedsEdit(*w)->setText(QStringLiteral("1"));
+    ExperimentWindowTestAccess::targetsEdit(*w)->setText(text);
     if (drawn == 0) {
         QVERIFY(!w->run());
         QCOMPARE(uitest::Messages().size(), 1);
@@ -314,8 +314,8 @@ void TestExperimentRun::targets() {
     if (given) expected.push_back({68, 180});
     const std::vector<kelvora::SweepTarget> draws = kelvora::RandomTargets(drawn, 1);  // kelvora-cli's --target-seed 1
     expected.insert(expected.end(), draws.begin(), draws.end());
-    QCOMPARE(w->plan(0).targets, expected);
-    QCOMPARE(w->results(0).size(), expected.size());
+    QCOMPARE(ExperimentWindowTestAccess::plan(*w, 0).targets, expected);
+    QCOMPARE(ExperimentWindowTestAccess::results(*w, 0).size(), expected.size());
 }
 
 void TestExperimentRun::valueLists_data() {
@@ -352,7 +352,7 @@ void TestExperimentRun::valueLists() {
     SetCell(*w, 0, kLabel, QStringLiteral("L"));
     if (QTest::currentDataTag() == QLatin1String("two lists")) SetCell(*w, 0, kGenerations, QStringLiteral("3,4"));
     SetCell(*w, 0, column, cell);
-    w->seedsEdit()->setText(QStringLiteral("1..2"));
+    ExperimentWindowTestAccess::seedsEdit(*w)->setText(QStringLiteral("1..2"));
     if (labels.isEmpty()) {
         QVERIFY(!w->run());
         QCOMPARE(uitest::Messages().size(), 1);
@@ -360,13 +360,13 @@ void TestExperimentRun::valueLists() {
         return;
     }
     QVERIFY(RunToEnd(*w));
-    QCOMPARE(w->configurationCount(), labels.size());
+    QCOMPARE(ExperimentWindowTestAccess::configurationCount(*w), labels.size());
     const QStringList values = cell.split(QLatin1Char(','));
     for (int i = 0; i < labels.size(); ++i) {
-        QCOMPARE(w->configurationLabel(i), labels[i]);
-        QCOMPARE(w->results(i).size(), std::size_t{2});
+        QCOMPARE(ExperimentWindowTestAccess::configurationLabel(*w, i), labels[i]);
+        QCOMPARE(ExperimentWindowTestAccess::results(*w, i).size(), std::size_t{2});
         // Each configuration holds the list's value and the row's others.
-        const kelvora::SweepCombination& c = w->results(i).front().combination;
+        const kelvora::SweepCombination& c = ExperimentWindowTestAccess::results(*w, i).front().combination;
         const double value = values[i].section(QLatin1Char(':'), -1).trimmed().toDouble();
         const double held[] = {0, 0, double(c.params.populationSize), 0, c.params.crossoverRate, 0, 0,
                                double(c.algorithm.tournamentSize), double(c.algorithm.elitism), 0,
@@ -374,8 +374,8 @@ void TestExperimentRun::valueLists() {
         QCOMPARE(held[column], value);
         QCOMPARE(c.params.generationCount, 3);
     }
-    QCOMPARE(w->response()->parameter()->currentData().toString(), says);
-    QVERIFY(w->response()->chart());
+    QCOMPARE(ExperimentWindowTestAccess::response(*w)->parameter()->currentData().toString(), says);
+    QVERIFY(ExperimentWindowTestAccess::response(*w)->chart());
 }
 
 namespace {
@@ -427,22 +427,22 @@ void TestExperimentRun::experimentFilesOpenAndSaveAgain() {
     auto w = NewWindow(20, 10);
     QVERIFY(w->openExperiment(path));
     QVERIFY(uitest::Messages().isEmpty());
-    QTableWidget* table = w->configurations();
+    QTableWidget* table = ExperimentWindowTestAccess::configurations(*w);
     QCOMPARE(table->rowCount(), rows.size());
     for (int row = 0; row < rows.size(); ++row) QCOMPARE(table->item(row, kPopulation)->text(), rows[row]);
     // A label the file gives stands as typed.
     for (std::size_t k = 0; k < experiment.configurations.size() && rows.size() == static_cast<int>(experiment.configurations.size()); ++k)
         if (const auto& label = experiment.configurations[k].label)
             QCOMPARE(table->item(static_cast<int>(k), kLabel)->text(), QString::fromStdString(*label));
-    QCOMPARE(w->seedsEdit()->text(), QString::fromStdString(kelvora::experiment::SeedListText(experiment.seeds)));
+    QCOMPARE(ExperimentWindowTestAccess::seedsEdit(*w)->text(), QString::fromStdString(kelvora::experiment::SeedListText(experiment.seeds)));
     if (targets.endsWith(QLatin1String(" pairs")))
-        QCOMPARE(w->targetsEdit()->text().split(QLatin1Char(' ')).size(), targets.section(QLatin1Char(' '), 0, 0).toInt());
+        QCOMPARE(ExperimentWindowTestAccess::targetsEdit(*w)->text().split(QLatin1Char(' ')).size(), targets.section(QLatin1Char(' '), 0, 0).toInt());
     else
-        QCOMPARE(w->targetsEdit()->text(), targets);
-    QCOMPARE(w->epsilonEdit()->text().toDouble(), plan.epsilon);
-    QCOMPARE(w->aboutNote()->isHidden(), !experiment.title);
-    if (experiment.title) QVERIFY(w->aboutNote()->text().startsWith(QString::fromStdString(*experiment.title)));
-    if (experiment.notes) QVERIFY(w->aboutNote()->text().endsWith(QString::fromStdString(*experiment.notes)));
+        QCOMPARE(ExperimentWindowTestAccess::targetsEdit(*w)->text(), targets);
+    QCOMPARE(ExperimentWindowTestAccess::epsilonEdit(*w)->text().toDouble(), plan.epsilon);
+    QCOMPARE(ExperimentWindowTestAccess::aboutNote(*w)->isHidden(), !experiment.title);
+    if (experiment.title) QVERIFY(ExperimentWindowTestAccess::aboutNote(*w)->text().startsWith(QString::fromStdString(*experiment.title)));
+    if (experiment.notes) QVERIFY(ExperimentWindowTestAccess::aboutNote(*w)->text().endsWith(QString::fromStdString(*experiment.notes)));
     // Saved, the experiment runs the same configurations over the same seeds, targets and ε.
     const QString saved = dir.filePath(QStringLiteral("saved.kelvora.json"));
     QCOMPARE(w->saveExperiment(saved), QString());
@@ -489,14 +489,14 @@ void TestExperimentRun::malformedExperimentFilesAreNamed() {
     QTemporaryDir dir;
     auto w = NewWindow(20, 10);
     QVERIFY(w->addCurrent());
-    w->seedsEdit()->setText(QStringLiteral("1..7"));
+    ExperimentWindowTestAccess::seedsEdit(*w)->setText(QStringLiteral("1..7"));
     QVERIFY(!w->openExperiment(WriteText(dir, QStringLiteral("bad.kelvora.json"), file)));
     QCOMPARE(uitest::Messages().size(), 1);
     for (const QString& word : says)
         QVERIFY2(uitest::Messages().first().text.contains(word), qPrintable(uitest::Messages().first().text));
     // Nothing changed.
-    QCOMPARE(w->configurations()->rowCount(), 1);
-    QCOMPARE(w->seedsEdit()->text(), QStringLiteral("1..7"));
+    QCOMPARE(ExperimentWindowTestAccess::configurations(*w)->rowCount(), 1);
+    QCOMPARE(ExperimentWindowTestAccess::seedsEdit(*w)->text(), QStringLiteral("1..7"));
 }
 
 void TestExperimentRun::changesMarkTheResultsStale_data() {
@@ -520,13 +520,13 @@ void TestExperimentRun::changesMarkTheResultsStale() {
     QVERIFY(w->addCurrent());
     QVERIFY(w->addCurrent());
     SetCell(*w, 1, kCrossover, QStringLiteral("0.4"));
-    w->seedsEdit()->setText(QStringLiteral("1..3"));
+    ExperimentWindowTestAccess::seedsEdit(*w)->setText(QStringLiteral("1..3"));
     QVERIFY(RunToEnd(*w));
-    QVERIFY(!w->isStale());
-    QVERIFY(w->staleNote()->isHidden());
-    const QHash<QString, QLineEdit*> fields{{QStringLiteral("seeds"), w->seedsEdit()},
-                                            {QStringLiteral("targets"), w->targetsEdit()},
-                                            {QStringLiteral("epsilon"), w->epsilonEdit()}};
+    QVERIFY(!ExperimentWindowTestAccess::isStale(*w));
+    QVERIFY(ExperimentWindowTestAccess::staleNote(*w)->isHidden());
+    const QHash<QString, QLineEdit*> fields{{QStringLiteral("seeds"), ExperimentWindowTestAccess::seedsEdit(*w)},
+                                            {QStringLiteral("targets"), ExperimentWindowTestAccess::targetsEdit(*w)},
+                                            {QStringLiteral("epsilon"), ExperimentWindowTestAccess::epsilonEdit(*w)}};
     if (field == QLatin1String("add")) {
         QVERIFY(w->addCurrent());
     } else if (QLineEdit* edit = fields.value(field)) {
@@ -535,18 +535,18 @@ void TestExperimentRun::changesMarkTheResultsStale() {
     } else {
         SetCell(*w, 0, field.toInt(), text);
     }
-    QCOMPARE(w->isStale(), stale);
-    QCOMPARE(w->staleNote()->isHidden(), !stale);
-    QCOMPARE(w->summary()->graphicsEffect() != nullptr, stale);
+    QCOMPARE(ExperimentWindowTestAccess::isStale(*w), stale);
+    QCOMPARE(ExperimentWindowTestAccess::staleNote(*w)->isHidden(), !stale);
+    QCOMPARE(ExperimentWindowTestAccess::summary(*w)->graphicsEffect() != nullptr, stale);
     // The results shown are still those run, until 実行 runs the new table.
-    QCOMPARE(w->configurationCount(), 2);
-    QCOMPARE(w->results(0).size(), std::size_t{3});
+    QCOMPARE(ExperimentWindowTestAccess::configurationCount(*w), 2);
+    QCOMPARE(ExperimentWindowTestAccess::results(*w, 0).size(), std::size_t{3});
     if (field == QLatin1String("add")) SetCell(*w, 2, kCrossover, QStringLiteral("0.6"));
     if (field == QLatin1String("0")) return;
     QVERIFY(RunToEnd(*w));
-    QVERIFY(!w->isStale());
-    QVERIFY(w->staleNote()->isHidden());
-    QVERIFY(!w->summary()->graphicsEffect());
+    QVERIFY(!ExperimentWindowTestAccess::isStale(*w));
+    QVERIFY(ExperimentWindowTestAccess::staleNote(*w)->isHidden());
+    QVERIFY(!ExperimentWindowTestAccess::summary(*w)->graphicsEffect());
 }
 
 void TestExperimentRun::deletedRowsLeaveTheStatistics_data() {
@@ -566,10 +566,10 @@ void TestExperimentRun::deletedRowsLeaveTheStatistics() {
         QVERIFY(w->addCurrent());
         SetCell(*w, row, kCrossover, crossovers[row]);
     }
-    w->seedsEdit()->setText(QStringLiteral("1..4"));
+    ExperimentWindowTestAccess::seedsEdit(*w)->setText(QStringLiteral("1..4"));
     QVERIFY(RunToEnd(*w));
-    QCOMPARE(w->configurationCount(), 5);
-    QTableWidget* table = w->configurations();
+    QCOMPARE(ExperimentWindowTestAccess::configurationCount(*w), 5);
+    QTableWidget* table = ExperimentWindowTestAccess::configurations(*w);
     table->clearSelection();
     table->setSelectionMode(QAbstractItemView::MultiSelection);
     for (int row : deleted) table->selectRow(row);
@@ -579,15 +579,15 @@ void TestExperimentRun::deletedRowsLeaveTheStatistics() {
     QVERIFY(remove);
     remove->click();
     QCOMPARE(table->rowCount(), crossovers.size() - deleted.size());
-    QCOMPARE(w->configurationCount(), left.size());
-    QCOMPARE(w->summary()->rowCount(), left.size());
+    QCOMPARE(ExperimentWindowTestAccess::configurationCount(*w), left.size());
+    QCOMPARE(ExperimentWindowTestAccess::summary(*w)->rowCount(), left.size());
     // The 統計 tab compares those left alone (its baselines end with every pair).
-    QCOMPARE(w->statistics()->baseline()->count(), left.size() + 1);
+    QCOMPARE(ExperimentWindowTestAccess::statistics(*w)->baseline()->count(), left.size() + 1);
     for (int i = 0; i < left.size(); ++i) {
-        QCOMPARE(w->statistics()->baseline()->itemText(i), w->configurationLabel(i));
-        QCOMPARE(w->plan(i).crossovers.front(), left[i].toDouble());
-        QCOMPARE(w->results(i).size(), std::size_t{4});
-        QCOMPARE(w->results(i).front().combination.params.crossoverRate, left[i].toDouble());
+        QCOMPARE(ExperimentWindowTestAccess::statistics(*w)->baseline()->itemText(i), ExperimentWindowTestAccess::configurationLabel(*w, i));
+        QCOMPARE(ExperimentWindowTestAccess::plan(*w, i).crossovers.front(), left[i].toDouble());
+        QCOMPARE(ExperimentWindowTestAccess::results(*w, i).size(), std::size_t{4});
+        QCOMPARE(ExperimentWindowTestAccess::results(*w, i).front().combination.params.crossoverRate, left[i].toDouble());
     }
 }
 
@@ -600,20 +600,20 @@ void TestExperimentRun::tableIsKeptBetweenSessions() {
         SetCell(*w, 1, kLabel, QStringLiteral("tuned, gray"));
         SetCell(*w, 1, kEncoding, QStringLiteral("gray"));
         SetCell(*w, 1, kCrossover, QStringLiteral("0.2,0.4"));
-        w->seedsEdit()->setText(QStringLiteral("5..9,12"));
-        w->targetsEdit()->setText(QStringLiteral("10,20 random:4"));
-        w->epsilonEdit()->setText(QStringLiteral("0.25"));
-        for (int c = 0; c < w->configurations()->columnCount(); ++c) cells << w->configurations()->item(1, c)->text();
+        ExperimentWindowTestAccess::seedsEdit(*w)->setText(QStringLiteral("5..9,12"));
+        ExperimentWindowTestAccess::targetsEdit(*w)->setText(QStringLiteral("10,20 random:4"));
+        ExperimentWindowTestAccess::epsilonEdit(*w)->setText(QStringLiteral("0.25"));
+        for (int c = 0; c < ExperimentWindowTestAccess::configurations(*w)->columnCount(); ++c) cells << ExperimentWindowTestAccess::configurations(*w)->item(1, c)->text();
     }
     auto again = NewWindow(50, 50);
-    QCOMPARE(again->configurations()->rowCount(), 2);
+    QCOMPARE(ExperimentWindowTestAccess::configurations(*again)->rowCount(), 2);
     QStringList restored;
-    for (int c = 0; c < again->configurations()->columnCount(); ++c) restored << again->configurations()->item(1, c)->text();
+    for (int c = 0; c < ExperimentWindowTestAccess::configurations(*again)->columnCount(); ++c) restored << ExperimentWindowTestAccess::configurations(*again)->item(1, c)->text();
     QCOMPARE(restored, cells);
-    QCOMPARE(again->configurations()->item(0, kPopulation)->text(), QStringLiteral("20"));
-    QCOMPARE(again->seedsEdit()->text(), QStringLiteral("5..9,12"));
-    QCOMPARE(again->targetsEdit()->text(), QStringLiteral("10,20 random:4"));
-    QCOMPARE(again->epsilonEdit()->text(), QStringLiteral("0.25"));
+    QCOMPARE(ExperimentWindowTestAccess::configurations(*again)->item(0, kPopulation)->text(), QStringLiteral("20"));
+    QCOMPARE(ExperimentWindowTestAccess::seedsEdit(*again)->text(), QStringLiteral("5..9,12"));
+    QCOMPARE(ExperimentWindowTestAccess::targetsEdit(*again)->text(), QStringLiteral("10,20 random:4"));
+    QCOMPARE(ExperimentWindowTestAccess::epsilonEdit(*again)->text(), QStringLiteral("0.25"));
 }
 
 void TestExperimentRun::closingWithUnsavedRunsAsks_data() {
@@ -640,7 +640,7 @@ void TestExperimentRun::closingWithUnsavedRunsAsks() {
     QVERIFY(w);
     if (unsaved) {
         QVERIFY(w->addCurrent());
-        w->seedsEdit()->setText(QStringLiteral("1..2"));
+        ExperimentWindowTestAccess::seedsEdit(*w)->setText(QStringLiteral("1..2"));
         QVERIFY(RunToEnd(*w));
     }
     QCOMPARE(w->holdsUnsavedRuns(), unsaved);

@@ -35,6 +35,7 @@
 #include "io/result_files.h"
 #include "io/run_record.h"
 #include "evolution/fitnesschart.h"
+#include "experimenttestsupport.h"
 #include "uitestsupport.h"
 
 using namespace kelvora::ui;
@@ -522,16 +523,16 @@ void TestReplay::filesOpenWhereTheyBelong() {
     }
     if (sweep) {
         // Two configurations of two runs each in the experiment window; the replay untouched.
-        QTRY_VERIFY(SolverDlgTestAccess::experimentWindow(*f.dlg) && SolverDlgTestAccess::experimentWindow(*f.dlg)->summary()->rowCount() == 2);
-        QCOMPARE(SolverDlgTestAccess::experimentWindow(*f.dlg)->results(0).size(), std::size_t{2});
-        QCOMPARE(SolverDlgTestAccess::experimentWindow(*f.dlg)->results(1).size(), std::size_t{2});
+        QTRY_VERIFY(SolverDlgTestAccess::experimentWindow(*f.dlg) && ExperimentWindowTestAccess::summary(*SolverDlgTestAccess::experimentWindow(*f.dlg))->rowCount() == 2);
+        QCOMPARE(ExperimentWindowTestAccess::results(*SolverDlgTestAccess::experimentWindow(*f.dlg), 0).size(), std::size_t{2});
+        QCOMPARE(ExperimentWindowTestAccess::results(*SolverDlgTestAccess::experimentWindow(*f.dlg), 1).size(), std::size_t{2});
         QVERIFY(SolverDlgTestAccess::experimentWindow(*f.dlg)->isVisible());
         QCOMPARE(f.dlg->replayGenerationCount(), 0);
         if (how != QLatin1String("dropped on the experiment window")) QTRY_COMPARE(opened.size(), 1);
     } else {
         QTRY_COMPARE(f.dlg->replayGenerationCount(), 30);
         QCOMPARE(f.text(IDC_POPULATION_SIZE), QStringLiteral("40"));
-        if (SolverDlgTestAccess::experimentWindow(*f.dlg)) QCOMPARE(SolverDlgTestAccess::experimentWindow(*f.dlg)->summary()->rowCount(), 0);
+        if (SolverDlgTestAccess::experimentWindow(*f.dlg)) QCOMPARE(ExperimentWindowTestAccess::summary(*SolverDlgTestAccess::experimentWindow(*f.dlg))->rowCount(), 0);
     }
     QVERIFY(uitest::Messages().isEmpty());
     if (SolverDlgTestAccess::experimentWindow(*f.dlg)) SolverDlgTestAccess::experimentWindow(*f.dlg)->close();

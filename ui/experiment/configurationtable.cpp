@@ -14,6 +14,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "experiment/experimentwords.h"
 #include "ga/algorithm.h"
 #include "session/labels.h"
 #include "session/numbers.h"
@@ -169,6 +170,12 @@ void ConfigurationTable::clear() {
     updateRows();
 }
 
+void ConfigurationTable::setRows(const std::vector<kelvora::experiment::TableRow>& rows) {
+    clear();
+    for (const kelvora::experiment::TableRow& row : rows) addRow(row);
+    refreshLabels();
+}
+
 void ConfigurationTable::setEditable(bool editable) {
     m_add->setEnabled(editable);
     m_remove->setEnabled(editable);
@@ -182,17 +189,32 @@ void ConfigurationTable::setLabel(int row, const QString& label) {
     item->setText(label);
 }
 
-QString ConfigurationTable::readAll(std::vector<Configuration>& out, QString& varied, int& failedRow) const {
+QString ConfigurationTable::readAll(std::vector<kelvora::experiment::TableConfiguration>& out, QString& varied) {
     varied.clear();
     for (int row = 0; row < m_table->rowCount(); ++row) {
         int list = -1;
-        if (const QString message = readRow(row, out, &list); !message.isEmpty()) {
-            failedRow = row;
+        std::vector<Configuration> read;
+        if (const QString message = readRow(row, read, &list); !message.isEmpty()) {
+            m_table->setCurrentCell(row, 0);
             return message;
         }
+        for (const Configuration& c : read) out.push_back({c.label.toStdString(), c.params, c.algorithm});
         if (list >= 0 && varied.isEmpty()) varied = QLatin1String(listParameter(list));
     }
+    // Two rows of one configuration would be one in the runs' file.
+    if (const std::vector<std::pair<int, int>> pairs = duplicateRows(); !pairs.empty()) return DuplicateRowsWords(pairs);
     return {};
+}
+
+std::vector<std::optional<std::vector<kelvora::SweepCombination>>> ConfigurationTable::rowCombinations() const {
+    std::vector<std::optional<std::vector<kelvora::SweepCombination>>> rows(static_cast<std::size_t>(rowCount()));
+    for (int row = 0; row < rowCount(); ++row) {
+        std::vector<Configuration> read;
+        if (!readRow(row, read).isEmpty()) continue;
+        auto& combinations = rows[static_cast<std::size_t>(row)].emplace();
+        for (const Configuration& c : read) combinations.push_back(c.combination());
+    }
+    return rows;
 }
 
 

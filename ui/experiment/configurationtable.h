@@ -3,6 +3,7 @@
 // hold a list of values, one configuration per value), its choice drop-downs, the greying of the
 // cells a method does not take, the rows that repeat another's, and each row's automatic label.
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -68,18 +69,19 @@ public:
     /// Every row's configurations as an experiment file keeps them (an automatic label as ""); ""
     /// or the first row's fault.
     QString readPlanned(std::vector<kelvora::experiment::PlannedConfiguration>& planned) const;
-    /// Removes every row.
-    void clear();
+    /// Every row replaced by rows, labelled.
+    void setRows(const std::vector<kelvora::experiment::TableRow>& rows);
     /// A row's cells, trimmed.
     QStringList rowCells(int row) const;
     /// Row's configurations, one per value of its list (varied: the list's column, or -1); "" or the
     /// message naming the cell and what it accepts.
     QString readRow(int row, std::vector<Configuration>& out, int* varied = nullptr) const;
-    /// Every row's configurations in order (varied: the parameter the first list varies, or ""); ""
-    /// or the message of the first row that does not read (failedRow set to it).
-    QString readAll(std::vector<Configuration>& out, QString& varied, int& failedRow) const;
-    /// Pairs of rows (1-based) with a configuration in common.
-    std::vector<std::pair<int, int>> duplicateRows() const;
+    /// Every row's configurations in order, as a sweep runs them (varied: the parameter the first
+    /// list varies, or ""); "" or the message of the first row that does not read (made the current
+    /// cell) or naming the rows that repeat another's configuration.
+    QString readAll(std::vector<kelvora::experiment::TableConfiguration>& out, QString& varied);
+    /// Each row's configurations (a list's values expanded), nullopt where a row does not read.
+    std::vector<std::optional<std::vector<kelvora::SweepCombination>>> rowCombinations() const;
     /// Rows are edited, added and removed (false while a sweep goes).
     void setEditable(bool editable);
     /// Names the row's label typed (its automatic label no longer follows the other rows).
@@ -98,6 +100,9 @@ signals:
     void labelTyped(int row, const QString& label);
 
 private:
+    void clear();
+    /// Pairs of rows (1-based) with a configuration in common.
+    std::vector<std::pair<int, int>> duplicateRows() const;
     QString readCells(int row, const QStringList& cells, kelvora::SolverParams& params, kelvora::Algorithm& algorithm) const;
     void removeSelected();
     /// Greys the cells the row's method does not take and flags rows that repeat another's.

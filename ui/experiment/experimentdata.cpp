@@ -59,6 +59,12 @@ std::vector<PlotGroup> GroupsOfSweepRows(const std::vector<kelvora::SweepResult>
     return plotted;
 }
 
+ExperimentOutcome ComputeOutcome(const kelvora::experiment::ExperimentModel& model) {
+    std::vector<QString> labels;
+    for (const std::string& label : model.labels()) labels.push_back(QString::fromStdString(label));
+    return ComputeOutcome(labels, model.results(), !model.opened(), model.epsilon(), model.epsilonRecorded());
+}
+
 ExperimentOutcome ComputeOutcome(const std::vector<QString>& labels,
                                  const std::vector<std::vector<kelvora::SweepResult>>& results, bool convergence,
                                  double epsilon, bool epsilonRecorded) {

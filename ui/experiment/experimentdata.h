@@ -11,6 +11,7 @@
 
 #include "batch/runlength.h"
 #include "batch/sweep.h"
+#include "experiment/experiment_model.h"
 #include "experiment/statisticspanel.h"
 
 namespace kelvora::ui {
@@ -53,5 +54,8 @@ struct ExperimentOutcome {
 ExperimentOutcome ComputeOutcome(const std::vector<QString>& labels,
                                  const std::vector<std::vector<kelvora::SweepResult>>& results, bool convergence,
                                  double epsilon, bool epsilonRecorded);
+/// The outcome of the runs model shows: convergence for the runs it made (an opened file's carry no
+/// improvements), at the epsilon they were measured at.
+ExperimentOutcome ComputeOutcome(const kelvora::experiment::ExperimentModel& model);
 
 }  // namespace kelvora::ui

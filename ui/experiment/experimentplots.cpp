@@ -268,16 +268,6 @@ void ExperimentPlots::buildRunLength() {
     }
 }
 
-QList<QPointF> ExperimentPlots::runLengthPoints(int group) const {
-    int n = 0;
-    for (QAbstractSeries* series : m_runLength->chart()->series()) {
-        auto* line = qobject_cast<QLineSeries*>(series);
-        if (!line) continue;
-        if (n++ == group) return line->points();
-    }
-    return {};
-}
-
 void ExperimentPlots::buildDistance() {
     QChart* chart = m_distance->chart();
     chart->removeAllSeries();
@@ -399,8 +389,6 @@ void ExperimentPlots::buildConvergence() {
         AddReference(chart, k == 0 ? tr("最適解の誤差") : QString(), 1.0, x->max(), Floored(optima[k]), Qt::DashLine, x, y);
     if (epsilon) AddReference(chart, tr("ε = %1 px").arg(m_epsilon), 1.0, x->max(), m_epsilon, Qt::DotLine, x, y);
 }
-
-QString ExperimentPlots::convergenceNote() const { return m_convergenceNote->toPlainText(); }
 
 QString SaveCaptionedPicture(const QByteArray& path, QSize size, const std::function<void(QPainter&)>& paint,
                              const QString& caption, QFont font, const QString& title) {

@@ -68,13 +68,8 @@ public:
     /// The run-length chart counts runs that reached the optimum instead of epsilon.
     void setOptimumTarget(bool optimum);
 
+    /// The run-length chart, which `kelvora --plot` saves.
     QChartView* runLengthView() const { return m_runLength; }
-    QChartView* distanceView() const { return m_distance; }
-    QChartView* convergenceView() const { return m_convergence; }
-    /// The words over the convergence chart when the runs shown carry no curves ("" otherwise).
-    QString convergenceNote() const;
-    /// The run-length chart's curve of configuration group: (x, fraction) at every generation.
-    QList<QPointF> runLengthPoints(int group) const;
 
     /// Writes view as an SVG picture when path ends in ".svg" (any case), else as a PNG, whole
     /// (WriteWholeFile: the old file stays on failure); path as the file system spells it.
@@ -82,6 +77,9 @@ public:
     static QString save(QChartView* view, const QByteArray& path, const QString& caption = {});
 
 private:
+    // Read by the tests through ExperimentPlotsTestAccess (defined in tests/ui/experimenttestsupport.h).
+    friend struct ExperimentPlotsTestAccess;
+
     void rebuild();
     void buildRunLength();
     void buildDistance();

@@ -3,13 +3,10 @@
 #include <algorithm>
 
 #include <QComboBox>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QSplitter>
 #include <QThread>
 #include <QVBoxLayout>
@@ -27,7 +24,6 @@
 #include "experiment/sweepopening.h"
 #include "experiment/sweeprunner.h"
 #include "experiment/tablestore.h"
-#include "model/kelvora_version.h"
 #include "report/report.h"
 #include "session/labels.h"
 #include "session/ui_language.h"
@@ -41,6 +37,16 @@ std::vector<QString> Texts(const std::vector<std::string>& texts) {
     std::vector<QString> shown;
     for (const std::string& text : texts) shown.push_back(QString::fromStdString(text));
     return shown;
+}
+
+// A wrapped line of the window's own words, hidden until it has something to say.
+QLabel* Note(QWidget* parent, const char* name) {
+    auto* note = new QLabel(parent);
+    note->setObjectName(QLatin1String(name));
+    note->setWordWrap(true);
+    note->setTextFormat(Qt::PlainText);
+    note->hide();
+    return note;
 }
 
 ExperimentWindow::DiscardQuestion g_discardQuestion = AskDiscardBox;
@@ -59,7 +65,11 @@ std::vector<QString> ExperimentWindow::labels() const { return Texts(m_model.lab
 ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWidget* parent)
     : QMainWindow(parent, Qt::Window), m_current(std::move(current)), m_runner(new SweepRunner(this)) {
     setObjectName(QStringLiteral("ExperimentWindow"));
-    setAcceptDrops(true);
+    // A sweep CSV dropped opens here; anything else is offered to the main window's replay.
+    AcceptFileDrops(this, [this](const QString& path, bool sweep) {
+        if (sweep) openSweep(path);
+        else emit resultsDropped(path);
+    });
     setWindowTitle(tr("Kelvora — 実験"));
 
     auto* central = new QWidget(this);
@@ -69,7 +79,7 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     connect(m_configs, &ConfigurationTable::edited, this, &ExperimentWindow::tableEdited);
     // A label typed for a row that ran: its curves and rows are renamed at once, without running again.
     connect(m_configs, &ConfigurationTable::labelTyped, this, [this](int row, const QString& label) {
-        if (const int configuration = isRunning() ? -1 : m_model.ConfigurationOfRow(tableRows(), row); configuration >= 0)
+        if (const int configuration = isRunning() ? -1 : m_model.ConfigurationOfRow(m_configs->rowCombinations(), row); configuration >= 0)
             relabel(static_cast<std::size_t>(configuration), label);
     });
 
@@ -82,19 +92,12 @@ ExperimentWindow::ExperimentWindow(std::function<CurrentSettings()> current, QWi
     connect(m_summary, &SummaryTable::labelEdited, this, &ExperimentWindow::relabel);
     m_runsEach = new QLabel(central);
     m_runsEach->setObjectName(QStringLiteral("RunsEach"));
-    m_fileNote = new QLabel(central);
-    m_fileNote->setObjectName(QStringLiteral("FileNote"));
-    m_fileNote->setWordWrap(true);
-    m_fileNote->hide();
+    m_fileNote = Note(central, "FileNote");
 
     auto* left = new QWidget(central);
     auto* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
-    m_about = new QLabel(left);
-    m_about->setObjectName(QStringLiteral("AboutExperiment"));
-    m_about->setWordWrap(true);
-    m_about->setTextFormat(Qt::PlainText);
-    m_about->hide();
+    m_about = Note(left, "AboutExperiment");
     leftLayout->addWidget(m_about);
     leftLayout->addWidget(m_configs, 1);
     leftLayout->addWidget(m_fileNote);
@@ -198,12 +201,11 @@ void ExperimentWindow::finishOpening(std::shared_ptr<SweepOpening> opened) {
     m_model.Open(opened->sweep);
     fillFromFile(opened->sweep.configurations, opened->sweep.seeds, opened->sweep.targets);
     // The runs were measured at the file's epsilon: the field says it, or that it was assumed.
-    m_fields->epsilon()->setText(QString::fromStdString(kelvora::session::NumberText(m_model.epsilon())));
-    if (!opened->sweep.epsilon) AddNoteLine(m_fileNote, tr("このファイルには ε の記録がありません。0.5 とみなしました。"));
+    m_fields->setTexts({{}, {}, kelvora::session::NumberText(m_model.epsilon())});
+    if (!m_model.epsilonRecorded()) AddNoteLine(m_fileNote, tr("このファイルには ε の記録がありません。0.5 とみなしました。"));
     m_done = m_total = opened->sweep.rows;
     updateProgress();
     setStale(false);
-    m_epsilonRecorded = opened->sweep.epsilon.has_value();
     showOutcome(std::move(opened->outcome));
     setWindowTitle(tr("Kelvora — 実験") + QStringLiteral(" — ") + QFileInfo(opened->path).fileName());
     m_runsName = QFileInfo(opened->path).fileName();
@@ -230,12 +232,9 @@ bool ExperimentWindow::openExperiment(const QString& path) {
                        tr("実験ファイル \"%1\" の構成は %2 行になります: 表は %3 行までです。").arg(path).arg(rows.size()).arg(kMaxConfigurations));
         return false;
     }
-    m_configs->clear();
-    for (const ex::TableRow& row : rows) m_configs->addRow(row);
-    m_configs->refreshLabels();
-    m_fields->seeds()->setText(QString::fromStdString(ex::SeedListText(experiment.seeds)));
-    m_fields->targets()->setText(QString::fromStdString(ex::TargetsFieldText(experiment, plan)));
-    m_fields->epsilon()->setText(QString::fromStdString(kelvora::session::NumberText(plan.epsilon)));
+    m_configs->setRows(rows);
+    m_fields->setTexts({ex::SeedListText(experiment.seeds), ex::TargetsFieldText(experiment, plan),
+                        kelvora::session::NumberText(plan.epsilon)});
     m_model.SetAbout(experiment.title, experiment.notes);
     m_about->setText(QString::fromStdString(m_model.AboutText()));
     m_about->setVisible(!m_about->text().isEmpty());
@@ -246,16 +245,20 @@ bool ExperimentWindow::openExperiment(const QString& path) {
     return true;
 }
 
-QString ExperimentWindow::saveExperiment(const QString& path) {
+QString ExperimentWindow::experimentText(std::string& text) const {
     std::vector<ex::PlannedConfiguration> planned;
     QString problem = m_configs->readPlanned(planned);
     if (problem.isEmpty() && planned.empty()) problem = tr("構成がありません。「追加」で加えてください。");
-    std::string text;
+    const RunPanel::Texts fields = m_fields->texts();
     if (problem.isEmpty())
-        problem = FieldFaultWords(ex::ExperimentFileText(planned, m_fields->seeds()->text().toStdString(),
-                                                        m_fields->targets()->text().toStdString(),
-                                                        m_fields->epsilon()->text().toStdString(), m_model.title(),
+        problem = FieldFaultWords(ex::ExperimentFileText(planned, fields.seeds, fields.targets, fields.epsilon, m_model.title(),
                                                         m_model.notes(), text));
+    return problem;
+}
+
+QString ExperimentWindow::saveExperiment(const QString& path) {
+    std::string text;
+    QString problem = experimentText(text);
     if (problem.isEmpty())
         if (const QString reason = WriteWholeFile(QFile::encodeName(path), QByteArray::fromStdString(text)); !reason.isEmpty())
             problem = tr("\"%1\" に保存できませんでした。").arg(path) + QLatin1Char('\n') + reason;
@@ -275,8 +278,7 @@ void ExperimentWindow::fillFromFile(const std::vector<kelvora::SweepCombination>
     m_fileNote->clear();
     m_fileNote->hide();
     m_configs->fill(configurations, m_model.labels());
-    m_fields->seeds()->setText(QString::fromStdString(ex::SeedsFieldText(seeds)));
-    m_fields->targets()->setText(QString::fromStdString(ex::TargetsFieldText(targets)));
+    m_fields->setTexts({ex::SeedsFieldText(seeds), ex::TargetsFieldText(targets), {}});
     m_tableFromFile = true;
 }
 
@@ -300,45 +302,20 @@ bool ExperimentWindow::addCurrent() {
 bool ExperimentWindow::run() {
     if (isRunning() || m_opening) return false;
     setWindowTitle(tr("Kelvora — 実験"));
-    if (m_configs->rowCount() == 0) {
-        ShowMessageBox(this, QMessageBox::Warning, tr("構成がありません。「追加」で加えてください。"));
-        return false;
-    }
-    kelvora::SweepPlan shared;
-    // Seeds and targets as kelvora-cli sweep takes them, random:K drawn as its --targets draws them.
-    if (const ex::FieldFault fault = ex::ParseFields(m_fields->seeds()->text().toStdString(), m_fields->targets()->text().toStdString(),
-                                                     m_fields->epsilon()->text().toStdString(), shared)) {
-        ShowMessageBox(this, QMessageBox::Warning, FieldFaultWords(fault));
-        return false;
-    }
-    std::vector<ConfigurationTable::Configuration> configurations;
-    QString varied;
-    int failedRow = -1;
-    if (const QString message = m_configs->readAll(configurations, varied, failedRow); !message.isEmpty()) {
-        ShowMessageBox(this, QMessageBox::Warning, message);
-        m_configs->table()->setCurrentCell(failedRow, 0);
-        return false;
-    }
     std::vector<ex::TableConfiguration> read;
-    std::vector<std::string> labels;
-    for (const ConfigurationTable::Configuration& c : configurations) read.push_back({c.label.toStdString(), c.params, c.algorithm});
-    for (const ex::TableConfiguration& c : read) labels.push_back(c.label);
+    QString varied;
     std::vector<kelvora::SweepPlan> plans;
-    // The limits kelvora-cli sweep holds its plans to: a seed or a target twice, say.
-    if (const kelvora::session::SweepPlanFault fault = ex::PlansOf(read, shared, plans)) {
-        ShowMessageBox(this, QMessageBox::Warning, PlanFaultWords(fault));
+    // Seeds and targets as kelvora-cli sweep takes them, random:K drawn as its --targets draws them,
+    // every plan held to its limits.
+    QString problem = m_configs->rowCount() == 0 ? tr("構成がありません。「追加」で加えてください。") : m_configs->readAll(read, varied);
+    const RunPanel::Texts fields = m_fields->texts();
+    if (problem.isEmpty()) problem = RunFaultWords(ex::PlanRun(read, fields.seeds, fields.targets, fields.epsilon, kMaxExpanded, plans));
+    if (!problem.isEmpty()) {
+        ShowMessageBox(this, QMessageBox::Warning, problem);
         return false;
     }
-    // Two rows of one configuration would be one in the runs' file: refused, naming them.
-    if (const std::vector<std::pair<int, int>> pairs = m_configs->duplicateRows(); !pairs.empty()) {
-        ShowMessageBox(this, QMessageBox::Warning, DuplicateRowsWords(pairs));
-        return false;
-    }
-    if (static_cast<int>(plans.size()) > kMaxExpanded) {
-        ShowMessageBox(this, QMessageBox::Warning,
-                       tr("値の一覧を展開すると構成が %1 個になります: %2 個までです。").arg(plans.size()).arg(kMaxExpanded));
-        return false;
-    }
+    std::vector<std::string> labels;
+    for (const ex::TableConfiguration& c : read) labels.push_back(c.label);
     m_tableFromFile = false;  // run: the table is the person's now, kept
     setStale(false);
     m_fileNote->hide();
@@ -346,8 +323,7 @@ bool ExperimentWindow::run() {
     m_fields->start();
     m_model.Begin(plans, std::move(labels), varied.toStdString());
     m_runsEach->clear();
-    m_total = 0;
-    for (const kelvora::SweepPlan& plan : plans) m_total += kelvora::CombinationCount(plan);
+    m_total = m_model.RunCount();
     m_done = 0;
     setRunning(true);
     m_charts->hint()->hide();
@@ -376,10 +352,7 @@ void ExperimentWindow::onFinished(bool cancelled) {
     // Over a copy of the runs taken here: the window's own stay the window's, and the outcome comes
     // back by value (never to a window that has gone).
     RunInBackground<ExperimentOutcome>(
-        this,
-        [labels = Texts(m_model.labels()), results = m_model.results(), epsilon = m_model.epsilon()] {
-            return ComputeOutcome(labels, results, true, epsilon, true);
-        },
+        this, [model = m_model] { return ComputeOutcome(model); },
         [this, cancelled](ExperimentOutcome outcome) {
             m_computing = false;
             setRunning(false);
@@ -392,22 +365,7 @@ void ExperimentWindow::onFinished(bool cancelled) {
 
 void ExperimentWindow::updateProgress() { m_fields->showProgress(m_done, m_total, isRunning()); }
 
-void ExperimentWindow::showOutcome() {
-    // Runs read from a file carry no improvements: no convergence curve for them.
-    showOutcome(ComputeOutcome(Texts(m_model.labels()), m_model.results(), !m_model.opened(), m_model.epsilon(),
-                               !m_model.opened() || m_epsilonRecorded));
-}
-
-std::vector<std::optional<std::vector<kelvora::SweepCombination>>> ExperimentWindow::tableRows() const {
-    std::vector<std::optional<std::vector<kelvora::SweepCombination>>> rows(static_cast<std::size_t>(m_configs->rowCount()));
-    for (int row = 0; row < m_configs->rowCount(); ++row) {
-        std::vector<ConfigurationTable::Configuration> read;
-        if (!m_configs->readRow(row, read).isEmpty()) continue;
-        auto& combinations = rows[static_cast<std::size_t>(row)].emplace();
-        for (const ConfigurationTable::Configuration& c : read) combinations.push_back(c.combination());
-    }
-    return rows;
-}
+void ExperimentWindow::showOutcome() { showOutcome(ComputeOutcome(m_model)); }
 
 void ExperimentWindow::tableEdited() {
     if (!isRunning() && !m_model.results().empty()) setStale(true);
@@ -423,7 +381,7 @@ void ExperimentWindow::setStale(bool stale) {
 void ExperimentWindow::dropConfigurations(const std::vector<ConfigurationTable::Configuration>& removed) {
     if (isRunning() || removed.empty()) return;
     std::vector<kelvora::SweepCombination> held, gone;
-    for (const auto& row : tableRows())
+    for (const auto& row : m_configs->rowCombinations())
         if (row) held.insert(held.end(), row->begin(), row->end());
     for (const ConfigurationTable::Configuration& c : removed) gone.push_back(c.combination());
     if (m_model.Drop(gone, held)) showOutcome();
@@ -432,7 +390,7 @@ void ExperimentWindow::dropConfigurations(const std::vector<ConfigurationTable::
 void ExperimentWindow::relabel(std::size_t configuration, const QString& label) {
     if (isRunning() || !m_model.Relabel(configuration, label.toStdString())) return;
     m_summary->setLabel(configuration, label);
-    if (const int row = m_model.RowOfConfiguration(tableRows(), configuration); row >= 0)
+    if (const int row = m_model.RowOfConfiguration(m_configs->rowCombinations(), configuration); row >= 0)
         m_configs->setLabel(row, label);  // typed now: no longer automatic
     m_plots->setLabels(m_model.labels());
     m_statistics->setRuns(Texts(m_model.labels()), m_model.results());
@@ -450,15 +408,12 @@ void ExperimentWindow::showOutcome(ExperimentOutcome outcome) {
                        QString::fromStdString(m_model.varied()), std::move(outcome.caption));
 }
 
-QString ExperimentWindow::chartCaption() const { return m_charts->caption(); }
 
 QByteArray ExperimentWindow::runsCsv() const { return QByteArray::fromStdString(m_model.RunsCsv()); }
 
 QString ExperimentWindow::reportRefusal() const {
     if (isRunning() || m_opening) return tr("スイープの実行中です。終わってから書き出してください。");
-    std::size_t shown = 0;
-    for (const auto& runs : m_model.results()) shown += !runs.empty();
-    if (shown < 2) return tr("レポートは 2 つ以上の構成の結果を比べます。構成を加えて「実行」してください。");
+    if (m_model.ConfigurationsWithRuns() < 2) return tr("レポートは 2 つ以上の構成の結果を比べます。構成を加えて「実行」してください。");
     if (m_model.stale())
         return tr("表示中の結果は、いまの表、シード、目標点、ε のものではありません。「実行」してから書き出してください。");
     return {};
@@ -474,35 +429,18 @@ QString ExperimentWindow::exportReport(const QString& path) {
     kelvora::report::ReportInput in;
     in.language = kelvora::session::EnglishFromEnvironment() ? kelvora::report::Language::English
                                                              : kelvora::report::Language::Japanese;
+    in.inputName = m_runsName.toStdString();
+    if (experimentText(in.experimentJson).isEmpty()) in.experimentName = "experiment.kelvora.json";
+    else in.experimentJson.clear();
     // The 統計 tab's baseline: a configuration's label, or its last entry, every pair.
     const QComboBox* baseline = m_statistics->baseline();
     const std::string compared = baseline->currentIndex() == baseline->count() - 1 ? std::string("all")
                                                                                    : baseline->currentText().toStdString();
-    in.title = m_model.title().value_or("");
-    in.date = kelvora::report::ReportDate();
-    in.version = kelvora::kVersion;
-    in.epsilon = m_model.epsilon();
-    in.epsilonRecorded = !m_model.opened() || m_epsilonRecorded;
-    in.inputName = m_runsName.toStdString();
-    std::vector<ex::PlannedConfiguration> planned;
-    if (m_configs->readPlanned(planned).isEmpty() &&
-        !ex::ExperimentFileText(planned, m_fields->seeds()->text().toStdString(), m_fields->targets()->text().toStdString(),
-                                m_fields->epsilon()->text().toStdString(), m_model.title(), m_model.notes(), in.experimentJson))
-        in.experimentName = "experiment.kelvora.json";
-    else
-        in.experimentJson.clear();
     setCursor(Qt::BusyCursor);
     RunInBackground<QString>(
         this,
         [in = std::move(in), model = m_model, compared, name = QFile::encodeName(path)]() mutable {
-            std::vector<kelvora::SweepResult> all;
-            for (const auto& runs : model.results()) all.insert(all.end(), runs.begin(), runs.end());
-            in.runs = ex::GroupRuns(all, model.labels());
-            if (kelvora::report::CompareRuns(in, compared, 0.05)) kelvora::report::CompareRuns(in, "", 0.05);
-            const std::string csv = model.RunsCsv();
-            in.inputSize = csv.size();
-            in.inputSha256 = kelvora::report::Sha256Text(csv);
-            return WriteWholeFile(name, QByteArray::fromStdString(kelvora::report::RenderHtml(in)));
+            return WriteWholeFile(name, QByteArray::fromStdString(kelvora::report::ExperimentReportHtml(std::move(in), model, compared)));
         },
         [this, path](const QString& reason) {
             unsetCursor();
@@ -531,22 +469,6 @@ QString ExperimentWindow::saveLabels(const QString& sweepPath) {
 
 void ExperimentWindow::saveTable() const {
     if (!m_tableFromFile) SaveTable(*m_configs, *m_fields);  // an opened file's rows: the table kept is the one last run
-}
-
-void ExperimentWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
-}
-
-void ExperimentWindow::dropEvent(QDropEvent* event) {
-    const QString path = DroppedFile(event->mimeData());
-    if (path.isEmpty()) return;
-    event->acceptProposedAction();
-    const bool sweep = IsSweepFile(path);
-    // After the drop has finished: a message box may follow.
-    QMetaObject::invokeMethod(this, [this, path, sweep] {
-        if (sweep) openSweep(path);
-        else emit resultsDropped(QFileInfo(path).absoluteFilePath());
-    }, Qt::QueuedConnection);
 }
 
 void ExperimentWindow::closeEvent(QCloseEvent* event) {

@@ -44,6 +44,8 @@ struct CurrentSettings {
     QPoint target;
 };
 
+struct ExperimentWindowTestAccess;
+
 class ExperimentWindow : public QMainWindow {
     Q_OBJECT
 
@@ -58,9 +60,6 @@ public:
     using DiscardQuestion = void (*)(QWidget* parent, const QString& text, std::function<void(bool discard)> answer);
     /// Replaces the question and returns the one it replaced; nullptr restores the box.
     static DiscardQuestion SetDiscardQuestion(DiscardQuestion question);
-    /// The spellings the drop-down of a configuration column offers (method, encoding, selection,
-    /// crossover and mutation operators, as kelvora-cli takes them); empty for other columns.
-    static QStringList choices(int column) { return ConfigurationTable::choices(column); }
     /// The seam of a sweep file's reading off the window's thread: called there with the rows read
     /// so far, before each row is taken (tests hold the reading at a known row; nullptr: none).
     using OpenSeam = void (*)(long long rowsRead);
@@ -96,11 +95,7 @@ public:
     /// Writes the table, seeds, targets and ε (with the title and notes of the experiment opened) as
     /// an experiment file at path; "" or the reason, which a message box has shown.
     QString saveExperiment(const QString& path);
-    /// The title and notes of the experiment opened ("" and hidden when there are none).
-    QLabel* aboutNote() const { return m_about; }
     bool isRunning() const;
-    /// A sweep file is being read.
-    bool isOpening() const { return m_opening != nullptr; }
     /// A sweep goes, or runs have finished since the runs or the summary were last saved (not
     /// runs opened from a file).
     bool holdsUnsavedRuns() const;
@@ -108,39 +103,6 @@ public:
     /// キャンセル) over parent and answers with the choice; a sweep going is stopped on "discard".
     void askDiscard(QWidget* parent, std::function<void(bool discard)> answer);
 
-    QTableWidget* configurations() const { return m_configs->table(); }
-    QTableWidget* summary() const { return m_summary; }
-    ExperimentPlots* plots() const { return m_plots; }
-    /// The 統計 tab among the plots' tabs.
-    StatisticsPanel* statistics() const { return m_statistics; }
-    /// The 応答 tab.
-    ResponsePanel* response() const { return m_charts->response(); }
-    QLineEdit* seedsEdit() const { return m_fields->seeds(); }
-    QLineEdit* targetsEdit() const { return m_fields->targets(); }
-    QLineEdit* epsilonEdit() const { return m_fields->epsilon(); }
-    /// The line naming rows that repeat another's configuration ("" when none do).
-    QLabel* duplicatesNote() const { return m_configs->duplicatesNote(); }
-    /// The line over the charts saying that the results shown belong to the previous table (shown
-    /// while the table, seeds, targets or ε have changed since they were run or opened).
-    QLabel* staleNote() const { return m_charts->staleNote(); }
-    /// The line under a chart saved alone: what the runs shown are.
-    QString chartCaption() const;
-    /// The results shown belong to another table than the one shown: greyed, staleNote() showing.
-    bool isStale() const { return m_model.stale(); }
-    /// The line under the table saying that an opened file's configurations did not fit in it.
-    QLabel* fileNote() const { return m_fileNote; }
-    /// The sentence over the charts saying what to do while nothing has been run or opened.
-    QLabel* emptyHint() const { return m_charts->hint(); }
-    /// The line under the summary saying how many runs each configuration holds.
-    QLabel* runsNote() const { return m_runsEach; }
-    /// Configurations of the last sweep or file (rows' value lists expanded), and their labels.
-    int configurationCount() const { return static_cast<int>(m_model.results().size()); }
-    QString configurationLabel(int configuration) const {
-        return QString::fromStdString(m_model.labels()[static_cast<std::size_t>(configuration)]);
-    }
-    const kelvora::SweepPlan& plan(int configuration) const { return m_model.plans()[static_cast<std::size_t>(configuration)]; }
-    /// The finished runs of a configuration, in combination order.
-    const std::vector<kelvora::SweepResult>& results(int row) const { return m_model.results()[static_cast<std::size_t>(row)]; }
     /// The runs as kelvora-cli sweep writes them, one sweep per configuration, each after the header.
     QByteArray runsCsv() const;
     /// The summary as kelvora-cli sweep --summary writes it.
@@ -173,15 +135,14 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    /// One local file may be dropped: a sweep CSV opens here (openSweep), anything else is offered
-    /// as resultsDropped.
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    friend struct ExperimentWindowTestAccess;  // defined by the tests
     void finishOpening(std::shared_ptr<SweepOpening> opened);
+    /// The experiment file's text of the table, seeds, targets and ε; "" or the first fault, worded.
+    QString experimentText(std::string& text) const;
     /// The table, seeds and targets of the configurations of an opened file (their runs' seeds and
     /// targets in the order they first appear).
     void fillFromFile(const std::vector<kelvora::SweepCombination>& configurations, const std::vector<std::uint32_t>& seeds,
@@ -194,8 +155,6 @@ private:
     /// Names configuration (of the runs shown) label in the summary, the charts and the tests, and
     /// in the configurations table when its row still holds that configuration.
     void relabel(std::size_t configuration, const QString& label);
-    /// Each row's configurations (a list's values expanded), nullopt where a row does not read.
-    std::vector<std::optional<std::vector<kelvora::SweepCombination>>> tableRows() const;
     /// The table, seeds, targets or ε changed: the results shown are marked stale.
     void tableEdited();
     void setStale(bool stale);
@@ -223,7 +182,6 @@ private:
 
     kelvora::experiment::ExperimentModel m_model;       ///< the runs shown, their plans and labels
     QString m_runsName = QStringLiteral("sweep.csv");  ///< the runs CSV's name as last saved or opened
-    bool m_epsilonRecorded = true;  ///< the runs shown say their epsilon (a file opened may not)
     bool m_tableFromFile = false;                       ///< the table holds an opened file's rows, not yet run: not kept
     bool m_splitterMoved = false;                       ///< the splitter was dragged: fitSummary leaves it
     bool m_computing = false;                           ///< the outcome of the last sweep is being computed (on the runner's pool)

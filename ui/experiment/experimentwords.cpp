@@ -73,6 +73,9 @@ QString FieldFaultWords(const ex::FieldFault& fault) {
     return {};
 }
 
+namespace {
+
+// A plan's fault; the ranges were held field by field already.
 QString PlanFaultWords(const kelvora::session::SweepPlanFault& fault) {
     using Fault = kelvora::session::SweepPlanFault;
     const QString value = QString::fromStdString(fault.value);
@@ -83,6 +86,19 @@ QString PlanFaultWords(const kelvora::session::SweepPlanFault& fault) {
         return ExperimentWindow::tr("シードが %1 個あります: %2 個までです。").arg(value).arg(kelvora::session::kMaxSweepSeeds);
     if (fault.kind == Fault::algorithm) return ConfigurationTable::AlgorithmFaultText(fault.algorithmFault);
     return QString::fromStdString(kelvora::session::SweepPlanFaultText(fault));
+}
+
+}  // namespace
+
+QString RunFaultWords(const ex::RunFault& fault) {
+    switch (fault.kind) {
+    case ex::RunFault::Kind::none: return {};
+    case ex::RunFault::Kind::fields: return FieldFaultWords(fault.field);
+    case ex::RunFault::Kind::plan: return PlanFaultWords(fault.plan);
+    case ex::RunFault::Kind::tooMany:
+        return ExperimentWindow::tr("値の一覧を展開すると構成が %1 個になります: %2 個までです。").arg(fault.count).arg(fault.limit);
+    }
+    return {};
 }
 
 void AddNoteLine(QLabel* note, const QString& line) {

@@ -22,8 +22,8 @@ QString ListWords(const kelvora::experiment::ListFault& fault);
 QString ExperimentFaultWords(const kelvora::experiment::ExperimentFault& fault);
 /// A fault of the seeds, targets or epsilon fields of 実行, as a message box says it.
 QString FieldFaultWords(const kelvora::experiment::FieldFault& fault);
-/// A plan's fault; the ranges were held field by field already.
-QString PlanFaultWords(const kelvora::session::SweepPlanFault& fault);
+/// Why 実行 starts no sweep (the fields', a plan's or the count's fault), as a message box says it.
+QString RunFaultWords(const kelvora::experiment::RunFault& fault);
 /// Shows line in note, under what it shows already.
 void AddNoteLine(QLabel* note, const QString& line);
 /// Rows that repeat another's configuration (1-based pairs), refused.

@@ -22,6 +22,9 @@ RunPanel::RunPanel(const QString& target, QWidget* parent) : QWidget(parent) {
     m_targets = new QLineEdit(target, this);
     m_targets->setToolTip(ExperimentWindow::tr("x,y の組を空白で区切って複数指定できます。random:K で到達範囲内の目標点を K 個引きます"));
     m_epsilon = new QLineEdit(QStringLiteral("0.5"), this);
+    m_seeds->setObjectName(QStringLiteral("Seeds"));
+    m_targets->setObjectName(QStringLiteral("Targets"));
+    m_epsilon->setObjectName(QStringLiteral("Epsilon"));
     form->addRow(ExperimentWindow::tr("シード"), m_seeds);
     form->addRow(ExperimentWindow::tr("目標点"), m_targets);
     form->addRow(ExperimentWindow::tr("ε (px)"), m_epsilon);
@@ -75,5 +78,14 @@ void RunPanel::showProgress(long long done, long long total, bool running) {
 }
 
 void RunPanel::setNote(const QString& text) { m_timeLeft->setText(text); }
+
+RunPanel::Texts RunPanel::texts() const {
+    return {m_seeds->text().toStdString(), m_targets->text().toStdString(), m_epsilon->text().toStdString()};
+}
+
+void RunPanel::setTexts(const Texts& texts) {
+    for (const auto& [field, text] : {std::pair{m_seeds, &texts.seeds}, {m_targets, &texts.targets}, {m_epsilon, &texts.epsilon}})
+        if (!text->empty()) field->setText(QString::fromStdString(*text));
+}
 
 }  // namespace kelvora::ui

@@ -3,6 +3,7 @@
 // 中止, and the progress of a sweep with the time it has left.
 
 #include <chrono>
+#include <string>
 
 #include <QWidget>
 
@@ -23,6 +24,13 @@ public:
     QLineEdit* seeds() const { return m_seeds; }
     QLineEdit* targets() const { return m_targets; }
     QLineEdit* epsilon() const { return m_epsilon; }
+    /// The seeds, targets and epsilon fields' texts, as the experiment model reads them.
+    struct Texts {
+        std::string seeds, targets, epsilon;
+    };
+    Texts texts() const;
+    /// Fills the fields from texts; an empty text leaves its field as it is.
+    void setTexts(const Texts& texts);
     /// 実行 enabled while nothing goes, 中止 while a sweep goes.
     void setRunning(bool running);
     /// A sweep starts now: the time left is measured from here.

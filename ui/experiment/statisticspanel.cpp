@@ -11,6 +11,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetricsF>
@@ -20,6 +21,7 @@
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QPainter>
+#include <QStyledItemDelegate>
 #include <QValueAxis>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -48,6 +50,41 @@ protected:
 
 private:
     const std::optional<CriticalDifference>& m_d;
+};
+
+// The pair tests' columns of numbers, which each verdict's row spans.
+constexpr int kVerdictSpan = 8;
+
+// Draws a verdict spanning its row within the part of the table in sight, wrapped to it, so that the
+// sentence reads whole however far the numbers scroll; its height is that of the wrapped lines.
+class VerdictDelegate : public QStyledItemDelegate {
+public:
+    explicit VerdictDelegate(QTableView* view) : QStyledItemDelegate(view), m_view(view) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        if (!spanned(index)) return QStyledItemDelegate::paint(painter, option, index);
+        QStyleOptionViewItem inSight(option);
+        inSight.rect = inView(option.rect);
+        QStyledItemDelegate::paint(painter, inSight, index);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        if (!spanned(index)) return QStyledItemDelegate::sizeHint(option, index);
+        QStyleOptionViewItem inSight(option);
+        inSight.rect = inView(m_view->visualRect(index));
+        inSight.rect.setHeight(std::max(inSight.rect.height(), 1));
+        return {1, QStyledItemDelegate::sizeHint(inSight, index).height()};  // the columns' widths are the numbers'
+    }
+
+private:
+    bool spanned(const QModelIndex& index) const { return m_view->columnSpan(index.row(), index.column()) > 1; }
+    QRect inView(QRect r) const {
+        r.setLeft(std::max(r.left(), 0));
+        r.setRight(std::min(r.right(), m_view->viewport()->width() - 1));
+        return r;
+    }
+
+    QTableView* m_view;
 };
 
 QString Effect(double a12) {
@@ -360,11 +397,40 @@ StatisticsPanel::StatisticsPanel(QWidget* parent) : QWidget(parent) {
     row->addWidget(new QLabel(tr("基準"), this));
     row->addWidget(m_baseline, 1);
     layout->addLayout(row);
-    m_table = new QTableWidget(0, 9, this);
+    // Each pair on two rows: its numbers, then its verdict across the whole width, wrapped, so that
+    // the sentence reads whole however narrow the tab.
+    m_table = new QTableWidget(0, kVerdictSpan, this);
     m_table->setObjectName(QStringLiteral("PairTests"));
-    m_table->setHorizontalHeaderLabels({tr("構成 a"), tr("構成 b"), tr("ε 以内"), tr("Fisher p"), tr("Holm 補正"),
-                                        tr("U 検定 p"), tr("Holm 補正"), tr("A12"), tr("判定")});
-    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Short headers, so that the numbers fit beside each other; what each is, in its tooltip.
+    const QString holm = tr("左の列の p を表の組の数で Holm 補正した値 (太字: α = 0.05 未満)");
+    const std::pair<QString, QString> headers[kVerdictSpan] = {
+        {tr("構成 a"), tr("比べる構成 (判定の文の主語)")},
+        {tr("構成 b"), tr("比べられる構成 (基準を選べば基準)")},
+        {tr("ε 以内"), tr("ε 以内に達した実行の数 (a : b)")},
+        {tr("Fisher p"), tr("ε 以内の数の Fisher の正確検定の p (補正前)")},
+        {tr("Holm"), holm},
+        {tr("U 検定 p"), tr("最終誤差の U 検定の p (補正前)")},
+        {tr("Holm"), holm},
+        {tr("A12"), tr("a の実行が b の実行より目標点に近く終わる確率 (0.5: 差なし)")}};
+    for (int c = 0; c < kVerdictSpan; ++c) {
+        auto* header = new QTableWidgetItem(headers[c].first);
+        header->setToolTip(headers[c].second);
+        m_table->setHorizontalHeaderItem(c, header);
+    }
+    // The numbers as wide as they are; the two labels share the rest (elided where it is short, whole
+    // in the verdict under them), so that every number is in sight without scrolling where it fits.
+    QHeaderView* header = m_table->horizontalHeader();
+    const int narrowest = header->fontMetrics().horizontalAdvance(QStringLiteral("0.000")) + 8;
+    header->setMinimumSectionSize(narrowest);
+    header->setDefaultSectionSize(narrowest);  // the labels' width where the numbers fill the width already
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    header->setSectionResizeMode(1, QHeaderView::Stretch);
+    m_table->setTextElideMode(Qt::ElideRight);
+    m_table->verticalHeader()->hide();                          // the verdict under its numbers says which pair
+    m_table->setWordWrap(true);
+    m_table->setItemDelegate(new VerdictDelegate(m_table));
+    m_table->viewport()->installEventFilter(this);
+    connect(m_table->horizontalHeader(), &QHeaderView::sectionResized, this, [this] { fitVerdicts(); });
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     layout->addWidget(m_table, 1);
     m_note = new QLabel(this);
@@ -497,6 +563,7 @@ void StatisticsPanel::update() {
     m_verdicts.clear();
     QFont bold = m_table->font();
     bold.setBold(true);
+    m_table->clearSpans();
     for (const kelvora::PairTest& t : tests) {
         const kelvora::Sample& a = m_samples[t.a];
         const kelvora::Sample& b = m_samples[t.b];
@@ -507,14 +574,15 @@ void StatisticsPanel::update() {
         m_verdicts.push_back(verdict);
         const int row = m_table->rowCount();
         m_table->insertRow(row);
+        m_table->insertRow(row + 1);
         const QStringList cells{m_labels[t.a], m_labels[t.b],
                                 QStringLiteral("%1/%2 : %3/%4").arg(a.successes).arg(n(a)).arg(b.successes).arg(n(b)),
                                 QString::number(t.fisherP, 'g', 2), QString::number(t.fisherPHolm, 'g', 2),
                                 QString::number(t.mwuP, 'g', 2), QString::number(t.mwuPHolm, 'g', 2),
-                                QString::number(t.a12, 'f', 3), verdict};
+                                QString::number(t.a12, 'f', 3)};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
-            if (c == 8) item->setToolTip(verdict);  // the whole sentence where the column is narrower
+            item->setToolTip(verdict);  // the whole sentence wherever the pointer rests on the pair
             // A significant adjusted p, and the counts or A12 it speaks for, in bold on a tint.
             const bool marked = (c == 4 && t.fisherPHolm < alpha) || (c == 6 && t.mwuPHolm < alpha);
             if (marked) {
@@ -524,9 +592,29 @@ void StatisticsPanel::update() {
             m_table->setItem(row, c, item);
         }
     }
+    // The numbers set their columns' widths; the verdicts, set after, wrap within the whole.
+    for (int c = 2; c < kVerdictSpan; ++c) m_table->resizeColumnToContents(c);
+    for (std::size_t i = 0; i < m_verdicts.size(); ++i) {
+        const int row = 2 * static_cast<int>(i) + 1;
+        auto* item = new QTableWidgetItem(m_verdicts[i]);
+        item->setToolTip(m_verdicts[i]);
+        item->setTextAlignment(Qt::AlignLeft | Qt::AlignTop);
+        m_table->setItem(row, 0, item);
+        m_table->setSpan(row, 0, 1, kVerdictSpan);
+    }
+    fitVerdicts();
     m_note->setText(tr("p 値は表の %n 組に対して Holm で補正 (検定ごとに)。太字: α = 0.05 未満。", nullptr,
                        static_cast<int>(tests.size())));
     emit changed();
+}
+
+void StatisticsPanel::fitVerdicts() {
+    for (int row = 1; row < m_table->rowCount(); row += 2) m_table->resizeRowToContents(row);
+}
+
+bool StatisticsPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_table->viewport() && event->type() == QEvent::Resize) fitVerdicts();
+    return QWidget::eventFilter(watched, event);
 }
 
 ResponsePanel::ResponsePanel(QWidget* parent) : QWidget(parent) {

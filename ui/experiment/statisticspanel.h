@@ -98,6 +98,8 @@ public:
     void setRuns(Gathered gathered);
 
     QComboBox* baseline() const { return m_baseline; }
+    /// Two rows a pair: its numbers (configurations a and b, the counts within epsilon, Fisher's p and
+    /// Holm's, the U test's p and Holm's, A12), then its verdict spanning them, wrapped.
     QTableWidget* table() const { return m_table; }
     /// The test of configuration number configuration (of setRuns' lists) against the baseline, as the summary table shows it
     /// in its p column: "p = 0.018" (Fisher's, Holm-adjusted; the rate bold in the table when below 0.05),
@@ -115,8 +117,12 @@ signals:
     /// The table was filled again (new runs, another baseline).
     void changed();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void update();
+    void fitVerdicts();  // each verdict's row as high as its lines wrapped to the table in sight
 
     QComboBox* m_baseline;
     QTableWidget* m_table;

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include <QFile>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QProgressDialog>
@@ -58,15 +60,52 @@ std::shared_ptr<SweepOpening> StartSweepOpening(QWidget* parent, const QString& 
     return opening;
 }
 
+namespace {
+
+// The one local file a drag carries, or "".
 QString DroppedFile(const QMimeData* mime) {
     const QList<QUrl> urls = mime->urls();
     return urls.size() == 1 && urls.first().isLocalFile() ? urls.first().toLocalFile() : QString();
 }
 
+// A regular file (a FIFO would wait for its writer) whose first line is a sweep CSV's header.
 bool IsSweepFile(const QString& path) {
     QFile file(path);
     return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) &&
            kelvora::session::IsSweepHeader(file.readLine(static_cast<qint64>(kelvora::SweepHeader().size()) + 3).trimmed().toStdString());
+}
+
+class FileDrops : public QObject {
+public:
+    FileDrops(QWidget* window, std::function<void(const QString&, bool)> dropped)
+        : QObject(window), m_dropped(std::move(dropped)) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::DragEnter) {
+            auto* enter = static_cast<QDragEnterEvent*>(event);
+            if (!DroppedFile(enter->mimeData()).isEmpty()) enter->acceptProposedAction();
+            return true;
+        }
+        if (event->type() != QEvent::Drop) return QObject::eventFilter(watched, event);
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QString path = DroppedFile(drop->mimeData());
+        if (path.isEmpty()) return true;
+        drop->acceptProposedAction();
+        QMetaObject::invokeMethod(this, [this, path, sweep = IsSweepFile(path)] {
+            m_dropped(QFileInfo(path).absoluteFilePath(), sweep);
+        }, Qt::QueuedConnection);
+        return true;
+    }
+
+private:
+    std::function<void(const QString&, bool)> m_dropped;
+};
+
+}  // namespace
+
+void AcceptFileDrops(QWidget* window, std::function<void(const QString& path, bool sweep)> dropped) {
+    window->setAcceptDrops(true);
+    window->installEventFilter(new FileDrops(window, std::move(dropped)));
 }
 
 }  // namespace kelvora::ui

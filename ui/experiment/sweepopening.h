@@ -12,7 +12,6 @@
 #include "experiment/experiment_model.h"
 #include "experiment/experimentdata.h"
 
-class QMimeData;
 class QWidget;
 
 namespace kelvora::ui {
@@ -33,10 +32,9 @@ std::shared_ptr<SweepOpening> StartSweepOpening(QWidget* parent, const QString& 
                                                 void (*seam)(long long rowsRead),
                                                 std::function<void(std::shared_ptr<SweepOpening>)> done);
 
-/// The one local file a drag carries, or "".
-QString DroppedFile(const QMimeData* mime);
-/// A regular file (a FIFO would wait for its writer) whose first line is a sweep CSV's header
-/// (with or without the epsilon column).
-bool IsSweepFile(const QString& path);
+/// Lets one local file be dropped on window (or a child that takes no drops): dropped(path, sweep)
+/// runs after the drop has finished (a message box may follow), path absolute, sweep true for a
+/// regular file whose first line is a sweep CSV's header (with or without the epsilon column).
+void AcceptFileDrops(QWidget* window, std::function<void(const QString& path, bool sweep)> dropped);
 
 }  // namespace kelvora::ui
