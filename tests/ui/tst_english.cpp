@@ -72,7 +72,7 @@ QString ShownText(const QString& key) {
         return label ? label->text() : QStringLiteral("<no label at %1>").arg(parts[1]);
     }
     if (what == QLatin1String("menu")) {
-        QList<QAction*> entries = f.dlg->windowMenu()->actions();
+        QList<QAction*> entries = SolverDlgTestAccess::windowMenu(*f.dlg)->actions();
         entries.removeIf([](const QAction* a) { return a->isSeparator(); });
         const int i = parts[1].toInt();
         return i < entries.size() ? entries[i]->text() : QStringLiteral("<no entry %1>").arg(i);

@@ -215,7 +215,7 @@ void TestEvolution::readoutForAKnownSeed() {
     window.show();
     const double eliteDistance = kelvora::reference::Distance(geometry, run.elitePose.a1, run.elitePose.a2, run.elitePose.a3);
     charts.file(generations, target, ToRows(run.history), eliteDistance);
-    QVERIFY(window.optimum());
+    QVERIFY(EvolutionWindowTestAccess::optimum(window));
 
     // The optimum by plain search over every pose: the least distance (ties to the first), the
     // reference's tip formula term for term with its sines and cosines looked up.
@@ -254,7 +254,7 @@ void TestEvolution::readoutForAKnownSeed() {
     QCOMPARE(kelvora::ArmPose({int(n[0]), int(n[1]), int(n[2])}), optimumPose);
     QVERIFY2(std::abs(n[3] - optimumDistance) < 5.1e-5, qPrintable(text));
     QVERIFY2(std::abs(n[4] - eliteDistance) < 5.1e-5, qPrintable(text));
-    QCOMPARE(window.firstGenerationAtOptimum(), reached);
+    QCOMPARE(EvolutionWindowTestAccess::firstGenerationAtOptimum(window), reached);
     if (reached) {
         QCOMPARE(int(n[5]), reached);
         QVERIFY2(text.contains(QStringLiteral("(最適解に到達)")), qPrintable(text));
@@ -367,7 +367,7 @@ void TestEvolution::statusAndAxisAfterARun() {
     EvolutionWindow* evolution = f.dlg->showEvolutionWindow();
     const QString text = EvolutionWindowTestAccess::readoutText(*evolution);
     QVERIFY2(!text.contains(QStringLiteral("まだ")), qPrintable(text));
-    QVERIFY2(text.contains(evolution->firstGenerationAtOptimum() > 0 ? QStringLiteral("最適解に到達: 第")
+    QVERIFY2(text.contains(EvolutionWindowTestAccess::firstGenerationAtOptimum(*evolution) > 0 ? QStringLiteral("最適解に到達: 第")
                                                                      : QStringLiteral("最適解には到達しませんでした")),
              qPrintable(text));
     QCOMPARE(FitnessChartTestAccess::generationAxis(*evolution->chart())->max(), double(ran));
@@ -409,7 +409,7 @@ void TestEvolution::openedFileFillsTheWindow() {
     QVERIFY(uitest::openResults(*f.dlg, path));
     EvolutionWindow* evolution = SolverDlgTestAccess::evolutionWindow(*f.dlg);
     QVERIFY(evolution && evolution->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(evolution->optimum().has_value(), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(EvolutionWindowTestAccess::optimum(*evolution).has_value(), 60000);
     // The chart: the file's logged rows, by the reader's own pass over the file.
     kelvora::ResultsFile file;
     std::string error;
@@ -490,17 +490,17 @@ void TestEvolution::legendNamesTellRunsApart() {
     for (int g = 0; g < ran; ++g) bests << 0.01 * (g + 1) / ran;
     charts.file(limit, firstTarget, Rows(bests), 10.0, QStringLiteral("A"));
     QCOMPARE(FitnessChartTestAccess::currentLegendName(*window.chart()), QStringLiteral("最良の適応度"));  // alone: no run name
-    const double firstOptimum = window.optimum()->fitness;
+    const double firstOptimum = EvolutionWindowTestAccess::optimum(window)->fitness;
     charts.begin(limit, secondTarget, QStringLiteral("B"));
     QCOMPARE(FitnessChartTestAccess::earlierRunCount(*window.chart()), 1);
-    QCOMPARE(window.chart()->earlierSeries(0)->name(), earlierName);
+    QCOMPARE(FitnessChartTestAccess::earlierSeries(*window.chart(), 0)->name(), earlierName);
     QCOMPARE(FitnessChartTestAccess::currentLegendName(*window.chart()), currentName);
     // Each run's own optimum where the targets differ; one line for all where they agree.
     QLineSeries* own = FitnessChartTestAccess::earlierOptimumSeries(*window.chart(), 0);
     QCOMPARE(own->isVisible(), firstTarget != secondTarget);
     QCOMPARE(own->count(), firstTarget != secondTarget ? 2 : 0);
     if (own->count() > 0) QCOMPARE(own->at(0).y(), firstOptimum);
-    QCOMPARE(FitnessChartTestAccess::optimumSeries(*window.chart())->at(0).y(), window.optimum()->fitness);
+    QCOMPARE(FitnessChartTestAccess::optimumSeries(*window.chart())->at(0).y(), EvolutionWindowTestAccess::optimum(window)->fitness);
     QTRY_VERIFY(FitnessChartTestAccess::earlierMarker(*window.chart(), 0)->isVisible());  // once the legend is laid out
     // Long names never widen the window: the legend cuts them and gives them whole as tooltips.
     const int wide = window.minimumSizeHint().width();
@@ -585,7 +585,7 @@ void TestEvolution::readoutFollowsTheScrubber() {
     } else {
         QVERIFY2(text.contains(line), qPrintable(text));
         // Its gap to the optimum, from the same distance.
-        const double gap = 1.0 / (generation == 1 ? 0.1 : 0.5) - 1.0 - window.optimum()->distance;
+        const double gap = 1.0 / (generation == 1 ? 0.1 : 0.5) - 1.0 - EvolutionWindowTestAccess::optimum(window)->distance;
         QVERIFY2(text.contains(QStringLiteral("最適解との差 %1 px").arg(gap, 0, 'f', 4)), qPrintable(text));
     }
 }
@@ -766,7 +766,7 @@ void TestEvolution::followsTheModelAlone() {
     charts.begin(limit, QPoint(368, 40), QStringLiteral("S"));
     QCOMPARE(FitnessChartTestAccess::earlierRunCount(*window->chart()), 1);
     QCOMPARE(window->chart()->history().size(), 0);
-    QVERIFY(window->chart()->earlierSeries(0)->name().startsWith(QLatin1Char('R')));
+    QVERIFY(FitnessChartTestAccess::earlierSeries(*window->chart(), 0)->name().startsWith(QLatin1Char('R')));
 }
 
 void TestEvolution::diversityToggleIsRemembered() {

@@ -51,7 +51,7 @@ PlotScene Scene(kelvora::ArmPose current, kelvora::ArmPose elite, QPoint target)
 }
 
 QAction* Entry(CSolverDlg& dlg, const QString& text) {
-    for (QAction* action : dlg.windowMenu()->actions())
+    for (QAction* action : SolverDlgTestAccess::windowMenu(dlg)->actions())
         if (action->text() == text) return action;
     return nullptr;
 }
@@ -327,7 +327,7 @@ void TestGroundTruth::oneSearchPerTargetForEveryWindow() {
     uitest::ShownPlot(*f.dlg);
     QCOMPARE(kelvora::ui::OptimumSearchCount(), before + 1);
     const kelvora::Optimum expected = kelvora::FindOptimum(300, 220, 150, 100);
-    QCOMPARE(SolverDlgTestAccess::evolutionWindow(*f.dlg)->optimum()->pose, expected.pose);
+    QCOMPARE(EvolutionWindowTestAccess::optimum(*SolverDlgTestAccess::evolutionWindow(*f.dlg))->pose, expected.pose);
     QVERIFY(uitest::Messages().isEmpty());
 }
 

@@ -371,7 +371,7 @@ void TestLiveRun::inputIsSwallowedDuringARun() {
     QCOMPARE(f.text(IDC_POINTER_X), QString());
     QCOMPARE(f.dlg->pointerInPlot(), 0);
     QCOMPARE(g_aboutBoxes, 0);
-    QVERIFY(!f.dlg->windowMenu()->isVisible());
+    QVERIFY(!SolverDlgTestAccess::windowMenu(*f.dlg)->isVisible());
     QCOMPARE(CrLfLines(QStringLiteral("results.csv")), 300 * 201);
     QCOMPARE(CrLfLines(QStringLiteral("fitness.csv")), 300);
     QVERIFY(f.dlg->isVisible());
@@ -719,26 +719,26 @@ void TestLiveRun::earlierRunsBesideTheCurrentOne() {
         QVERIFY(f.run());
         if (run == 3) {
             QCOMPARE(FitnessChartTestAccess::earlierRunCount(*chart), 2);
-            QCOMPARE(chart->earlierSeries(0)->name(), name(2));
-            QCOMPARE(chart->earlierSeries(1)->name(), name(3));
-            QCOMPARE(chart->earlierSeries(1)->count(), 3);
+            QCOMPARE(FitnessChartTestAccess::earlierSeries(*chart, 0)->name(), name(2));
+            QCOMPARE(FitnessChartTestAccess::earlierSeries(*chart, 1)->name(), name(3));
+            QCOMPARE(FitnessChartTestAccess::earlierSeries(*chart, 1)->count(), 3);
         }
     }
     QCOMPARE(FitnessChartTestAccess::earlierRunCount(*chart), FitnessChart::kMaxEarlierRuns);
-    QCOMPARE(chart->earlierSeries(0)->name(), name(3));  // run 1's pushed out as run 10 started
-    QCOMPARE(chart->earlierSeries(7)->name(), name(10));
+    QCOMPARE(FitnessChartTestAccess::earlierSeries(*chart, 0)->name(), name(3));  // run 1's pushed out as run 10 started
+    QCOMPARE(FitnessChartTestAccess::earlierSeries(*chart, 7)->name(), name(10));
     QCOMPARE(FitnessChartTestAccess::bestSeries(*chart)->count(), 3);             // the current run's own curve
 
     // A click on a marker hides its run and keeps the marker, to show it again; the log axis
     // switches to the distance curves, the hidden one still hidden.
     emit FitnessChartTestAccess::earlierMarker(*chart, 1)->clicked();
-    QVERIFY(!chart->earlierSeries(1)->isVisible() && FitnessChartTestAccess::earlierMarker(*chart, 1)->isVisible());
-    QVERIFY(chart->earlierSeries(0)->isVisible());
+    QVERIFY(!FitnessChartTestAccess::earlierSeries(*chart, 1)->isVisible() && FitnessChartTestAccess::earlierMarker(*chart, 1)->isVisible());
+    QVERIFY(FitnessChartTestAccess::earlierSeries(*chart, 0)->isVisible());
     EvolutionWindowTestAccess::distanceAction(*evolution)->setChecked(true);
-    QCOMPARE(chart->earlierSeries(0)->attachedAxes().value(1), FitnessChartTestAccess::distanceAxis(*chart));
-    QVERIFY(chart->earlierSeries(0)->isVisible() && !chart->earlierSeries(1)->isVisible());
+    QCOMPARE(FitnessChartTestAccess::earlierSeries(*chart, 0)->attachedAxes().value(1), FitnessChartTestAccess::distanceAxis(*chart));
+    QVERIFY(FitnessChartTestAccess::earlierSeries(*chart, 0)->isVisible() && !FitnessChartTestAccess::earlierSeries(*chart, 1)->isVisible());
     emit FitnessChartTestAccess::earlierMarker(*chart, 1)->clicked();
-    QVERIFY(chart->earlierSeries(1)->isVisible());
+    QVERIFY(FitnessChartTestAccess::earlierSeries(*chart, 1)->isVisible());
 
     EvolutionWindowTestAccess::clearComparisonAction(*evolution)->trigger();
     QCOMPARE(FitnessChartTestAccess::earlierRunCount(*chart), 0);

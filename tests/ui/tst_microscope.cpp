@@ -22,14 +22,16 @@ using namespace kelvora::ui;
 
 namespace kelvora::ui {
 
-// The stage and slot shown, the slot's ancestry, the takeover chart's points (generation, initial
-// ancestors), and whether a generation is being made.
+// The step, stage and slot shown, the slot's details and ancestry, the takeover chart's points
+// (generation, initial ancestors), and whether a generation is being made.
 struct MicroscopeWindowTestAccess {
     static MicroscopeStage stage(const MicroscopeWindow& w) { return w.m_stage; }
     static int slot(const MicroscopeWindow& w) { return w.m_slot; }
     static bool isBusy(const MicroscopeWindow& w) { return w.m_remaker.busy(); }
     static const std::vector<std::vector<AncestorNode>>& ancestry(const MicroscopeWindow& w) { return w.m_ancestry; }
     static QList<QPointF> takeoverPoints(const MicroscopeWindow& w) { return w.m_takeoverSeries->points(); }
+    static const GenerationStep& step(const MicroscopeWindow& w) { return w.m_step; }
+    static QString slotDetails(const MicroscopeWindow& w) { return w.slotDetails(); }
 };
 
 }  // namespace kelvora::ui
@@ -57,7 +59,7 @@ RunSetup Setup(int n, int g, const Algorithm& a = {}) {
 }
 
 bool WaitShown(MicroscopeWindow& w, int generation) {
-    return QTest::qWaitFor([&] { return !MicroscopeWindowTestAccess::isBusy(w) && w.step().generation == generation; }, 30000);
+    return QTest::qWaitFor([&] { return !MicroscopeWindowTestAccess::isBusy(w) && MicroscopeWindowTestAccess::step(w).generation == generation; }, 30000);
 }
 
 }  // namespace
@@ -94,7 +96,7 @@ void TestMicroscope::stepsThroughTheStages() {
     captured.generation = 4;
     RunObserver* observers[] = {&captured};
     RunSolver(setup, observers);
-    QCOMPARE(w.step().next.size(), std::size_t(12));
+    QCOMPARE(MicroscopeWindowTestAccess::step(w).next.size(), std::size_t(12));
     // Keys: → and ← through the stages, stopping at both ends; ↓ and ↑ through the slots.
     QCOMPARE(MicroscopeWindowTestAccess::stage(w), MicroscopeStage::selection);
     QTest::keyClick(&w, Qt::Key_Left);
@@ -110,7 +112,7 @@ void TestMicroscope::stepsThroughTheStages() {
     // Every slot's details: its bits and fitness as the run had them.
     for (int i = 0; i < 12; ++i) {
         w.setSlot(i);
-        const QString details = w.slotDetails();
+        const QString details = MicroscopeWindowTestAccess::slotDetails(w);
         QVERIFY2(details.contains(GenotypeBits(captured.genotypes[std::size_t(i)])), qPrintable(details));
         QVERIFY2(details.contains(QString::number(captured.fitness[std::size_t(i)], 'g', 6)), qPrintable(details));
         QCOMPARE(details.contains(QStringLiteral("エリート")), i < 2);
@@ -118,7 +120,7 @@ void TestMicroscope::stepsThroughTheStages() {
         const auto& levels = MicroscopeWindowTestAccess::ancestry(w);
         QCOMPARE(int(levels.size()), 5);  // generations 4, 3, 2, 1, 0
         QCOMPARE(levels.back()[0].generation, 0);
-        const StepSlot& s = w.step().next[std::size_t(i)];
+        const StepSlot& s = MicroscopeWindowTestAccess::step(w).next[std::size_t(i)];
         QCOMPARE(levels[1][0].index, s.parents[0]);
     }
     // A click on the strip and on a bar of the evaluated children picks that slot.
@@ -147,15 +149,15 @@ void TestMicroscope::aNewerRequestWins() {
     QVERIFY(QTest::qWaitFor([&] { return !MicroscopeWindowTestAccess::isBusy(w); }, 60000));
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown[0][0].toInt(), 2);
-    QCOMPARE(w.step().generation, 2);
+    QCOMPARE(MicroscopeWindowTestAccess::step(w).generation, 2);
     // Another run while one is being made: that generation comes from the new run.
     w.showGeneration(40);
     const RunSetup other = Setup(20, 50);
     w.setRun(other, 50);
-    QVERIFY(w.step().next.empty());
+    QVERIFY(MicroscopeWindowTestAccess::step(w).next.empty());
     QVERIFY(WaitShown(w, 40));
-    QCOMPARE(w.step().next.size(), std::size_t(20));
-    QCOMPARE(w.step().next[7].after, TraceGenerationStep(other, 40).next[7].after);
+    QCOMPARE(MicroscopeWindowTestAccess::step(w).next.size(), std::size_t(20));
+    QCOMPARE(MicroscopeWindowTestAccess::step(w).next[7].after, TraceGenerationStep(other, 40).next[7].after);
     // Beyond the run: clamped to its last generation.
     w.setRun(Setup(10, 5), 5);
     w.showGeneration(99);
@@ -287,7 +289,7 @@ void TestMicroscope::followsTheMainWindowsLastRun() {
     const QList<QByteArray> lines = uitest::ReadAll(QStringLiteral("results.csv")).split('\n');
     for (int i = 0; i < 15; ++i) {
         const QList<QByteArray> fields = lines[5 * 16 + i].trimmed().split(',');
-        const std::uint32_t after = w->step().next[std::size_t(i)].after;
+        const std::uint32_t after = MicroscopeWindowTestAccess::step(*w).next[std::size_t(i)].after;
         QCOMPARE(fields[0].toInt(), int(after >> 16));
         QCOMPARE(fields[1].toInt(), int(after >> 8 & 0xFF));
         QCOMPARE(fields[2].toInt(), int(after & 0xFF));
@@ -319,19 +321,19 @@ void TestMicroscope::takesAnOpenedFilesRecordedRun() {
     QCOMPARE(w->run()->algorithm.tournamentSize, 3);
     f.dlg->scrubber()->setGeneration(4);
     QVERIFY(WaitShown(*w, 4));
-    QCOMPARE(w->step().next[0].kind, SlotKind::elite);
-    QVERIFY(w->step().weights.empty());  // a tournament's contestants are not recorded
+    QCOMPARE(MicroscopeWindowTestAccess::step(*w).next[0].kind, SlotKind::elite);
+    QVERIFY(MicroscopeWindowTestAccess::step(*w).weights.empty());  // a tournament's contestants are not recorded
     const QList<QByteArray> lines = uitest::ReadAll(QStringLiteral("results.csv")).split('\n');
     for (int i = 0; i < 11; ++i) {
         const QList<QByteArray> fields = lines[3 * 12 + i].trimmed().split(',');
-        QCOMPARE(fields[0].toInt(), int(w->step().next[std::size_t(i)].after >> 16));
+        QCOMPARE(fields[0].toInt(), int(MicroscopeWindowTestAccess::step(*w).next[std::size_t(i)].after >> 16));
     }
     // A copy without a run.json: nothing to make again, not the window's last run.
     QVERIFY(QFile::remove(QStringLiteral("run.json")));
     QVERIFY(QFile::copy(QStringLiteral("results.csv"), QStringLiteral("copy.csv")));
     QVERIFY(uitest::openResults(*f.dlg, QDir::current().absoluteFilePath(QStringLiteral("copy.csv"))));
     QVERIFY(!w->run());
-    QVERIFY(w->step().next.empty());
+    QVERIFY(MicroscopeWindowTestAccess::step(*w).next.empty());
 }
 
 // A baseline's blocks of evaluations have no parents to show: nothing is made, the method is named.
@@ -349,7 +351,7 @@ void TestMicroscope::refusesABaselinesRunNamingTheMethod() {
     QVERIFY(QTest::qWaitFor([&] { return !MicroscopeWindowTestAccess::isBusy(w); }, 60000));
     w.showGeneration(2);
     QVERIFY(!MicroscopeWindowTestAccess::isBusy(w));
-    QVERIFY(w.step().next.empty());
+    QVERIFY(MicroscopeWindowTestAccess::step(w).next.empty());
     QVERIFY(shown.isEmpty());
     const QString status = w.findChild<QLabel*>(QStringLiteral("Status"))->text();
     QVERIFY2(status.contains(QStringLiteral("fabrik")), qPrintable(status));

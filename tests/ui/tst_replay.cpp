@@ -483,12 +483,12 @@ void TestReplay::sweepFilesAreKnownByTheirHeader() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
     file.close();
-    QCOMPARE(CSolverDlg::isSweepFile(path), sweep);
-    QVERIFY(!CSolverDlg::isSweepFile(dir.filePath(QStringLiteral("missing.csv"))));
+    QCOMPARE(SolverDlgTestAccess::isSweepFile(path), sweep);
+    QVERIFY(!SolverDlgTestAccess::isSweepFile(dir.filePath(QStringLiteral("missing.csv"))));
     // A FIFO no one writes is no sweep, and asking does not wait for a writer.
     const QString fifo = dir.filePath(QStringLiteral("fifo.csv"));
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
-    QVERIFY(!CSolverDlg::isSweepFile(fifo));
+    QVERIFY(!SolverDlgTestAccess::isSweepFile(fifo));
 }
 
 void TestReplay::filesOpenWhereTheyBelong_data() {
@@ -580,7 +580,7 @@ void TestReplay::populationToggleIsRemembered() {
         QAction* toggle = f.dlg->findChild<QAction*>(QStringLiteral("ShowPopulationAction"));
         QVERIFY(toggle);
         QCOMPARE(toggle->text(), QStringLiteral("集団を表示"));
-        QVERIFY(f.dlg->windowMenu()->actions().contains(toggle));
+        QVERIFY(SolverDlgTestAccess::windowMenu(*f.dlg)->actions().contains(toggle));
         toggle->trigger();
         QVERIFY(f.dlg->isPopulationShown());
     }
@@ -611,7 +611,7 @@ void TestReplay::clickLeavesTheReplay() {
     QCOMPARE(f.dlg->scrubber()->generation(), 0);
     // The chart and its optimum are the new target's, with no run yet.
     QVERIFY(evolution->chart()->history().isEmpty());
-    QVERIFY(evolution->optimum()->pose == kelvora::FindOptimum(kelvora::kBaseX, kelvora::kBaseY, 400, 300).pose);
+    QVERIFY(EvolutionWindowTestAccess::optimum(*evolution)->pose == kelvora::FindOptimum(kelvora::kBaseX, kelvora::kBaseY, 400, 300).pose);
     // The file is let go: a step of the scrubber brings nothing of it back.
     f.dlg->showGeneration(5);
     QCOMPARE(f.text(IDC_TARGET_X), QStringLiteral("100"));

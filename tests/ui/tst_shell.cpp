@@ -185,7 +185,7 @@ void TestShell::init() {
 
 void TestShell::systemMenuEntries() {
     Fixture f;
-    const QList<QAction*> actions = f.dlg->windowMenu()->actions();
+    const QList<QAction*> actions = SolverDlgTestAccess::windowMenu(*f.dlg)->actions();
     const qsizetype n = actions.size();
     QVERIFY(n >= 4);
     QCOMPARE(actions[0]->text(), QStringLiteral("閉じる(&C)"));
@@ -199,11 +199,11 @@ void TestShell::systemMenuEntries() {
     QCOMPARE(actions[n - 1]->text(), QStringLiteral("Kelvora のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
     QCOMPARE(actions[n - 1]->objectName(), QStringLiteral("AboutAction"));
     QCOMPARE(LoadStringResource(IDS_ABOUT_MENU), actions[n - 1]->text());
-    QCOMPARE(QFontInfo(f.dlg->windowMenu()->font()).family(), QStringLiteral("IPAPGothic"));
+    QCOMPARE(QFontInfo(SolverDlgTestAccess::windowMenu(*f.dlg)->font()).family(), QStringLiteral("IPAPGothic"));
     // Opening the dialog again does not add the entry twice.
     f.dlg->hide();
     f.dlg->show();
-    QCOMPARE(f.dlg->windowMenu()->actions().size(), n);
+    QCOMPARE(SolverDlgTestAccess::windowMenu(*f.dlg)->actions().size(), n);
 }
 
 void TestShell::rightClickOpensTheMenu_data() {
@@ -313,14 +313,14 @@ void TestShell::menuBarHoldsEveryCommand() {
         // The very entry of the window menu, so that a check mark shows in both at once; 使い方 and
         // the experiment window's files (スイープを開く, 実験を開く, 実験を保存) are the bar's own.
         static const QStringList barOnly = {"OpenSweepAction", "OpenExperimentAction", "SaveExperimentAction", "HelpAction"};
-        if (!barOnly.contains(a->objectName())) QVERIFY2(f.dlg->windowMenu()->actions().contains(a), qPrintable(a->objectName()));
+        if (!barOnly.contains(a->objectName())) QVERIFY2(SolverDlgTestAccess::windowMenu(*f.dlg)->actions().contains(a), qPrintable(a->objectName()));
     }
     // Together the bar holds every entry of the window menu.
     if (menu == 0) {
         QSet<QAction*> inBar;
         for (QAction* title : menus)
             for (QAction* a : title->menu()->actions()) inBar << a;
-        for (QAction* a : f.dlg->windowMenu()->actions())
+        for (QAction* a : SolverDlgTestAccess::windowMenu(*f.dlg)->actions())
             QVERIFY2(a->isSeparator() || inBar.contains(a), qPrintable(a->text()));
     }
 }

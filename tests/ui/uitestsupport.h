@@ -42,6 +42,9 @@ struct kelvora::ui::SolverDlgTestAccess {
     static HelpWindow* helpWindow(const CSolverDlg& dlg) { return dlg.m_help; }
     static ExperimentWindow* experimentWindow(const CSolverDlg& dlg) { return dlg.m_experiment; }
     static QPoint clientOrigin(const CSolverDlg& dlg) { return dlg.m_clientOrigin; }
+    /// The window's own menu, which a right click on the dialog opens.
+    static QMenu* windowMenu(const CSolverDlg& dlg) { return dlg.windowMenu(); }
+    static bool isSweepFile(const QString& path) { return CSolverDlg::isSweepFile(path); }
 };
 
 namespace kelvora::ui {
@@ -61,6 +64,8 @@ struct FitnessChartTestAccess {
     static bool showsDistance(const FitnessChart& c) { return c.m_showDistance; }
     static int earlierRunCount(const FitnessChart& c) { return static_cast<int>(c.m_earlier.size()); }
     static QString currentLegendName(const FitnessChart& c) { return c.currentLegendName(); }
+    static QLineSeries* earlierSeries(const FitnessChart& c, int index) { return c.earlierSeries(index); }
+    static int bucketCount(const FitnessChart& c) { return c.bucketCount(); }
 };
 
 struct PlotViewTestAccess {
@@ -81,6 +86,9 @@ struct EvolutionWindowTestAccess {
     static QString diversityReading(const EvolutionWindow& w) { return w.m_diversityLabel->text(); }
     /// The readout's lines whole (the label shows them cut to its width).
     static QString readoutText(const EvolutionWindow& w) { return w.m_readoutFull; }
+    /// The optimum of the current target, once found.
+    static std::optional<kelvora::Optimum> optimum(const EvolutionWindow& w) { return w.m_optimum; }
+    static int firstGenerationAtOptimum(const EvolutionWindow& w) { return w.firstGenerationAtOptimum(); }
 };
 
 }  // namespace kelvora::ui

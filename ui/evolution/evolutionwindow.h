@@ -44,17 +44,9 @@ public:
     explicit EvolutionWindow(const SolverModel& model, QWidget* parent = nullptr);
     ~EvolutionWindow() override;
 
-    QString runName() const { return m_runName; }
     /// "20 × 100, 0.5, 0.1, gray": population × generation limit, crossover rate, mutation
     /// probability and the operator choices that are not the classic ones ("classic" when none).
     static QString RunName(const kelvora::SolverParams& params, const kelvora::Algorithm& algorithm);
-    /// The caption line exported under the chart.
-    QString caption() const;
-    /// The name the run shown takes among the earlier runs: its name, and for a run that ended
-    /// before its limit, the generations it ran ("、536/5000 世代").
-    QString earlierRunName() const;
-    /// The target relative to the base, "(x, y)"; empty before any run.
-    QString targetText() const;
 
     /// The generation the scrubber shows (1..), or 0 for the run's end: the readout gives the best
     /// so far up to it.
@@ -66,10 +58,6 @@ public:
     /// An empty layout below the chart for a control that moves through the generations.
     QVBoxLayout* scrubberSlot() const { return m_scrubberSlot; }
 
-    /// The optimum of the current target, once found.
-    std::optional<kelvora::Optimum> optimum() const { return m_optimum; }
-    /// First generation (counted from 1) whose best reached the optimum's fitness; 0 if none.
-    int firstGenerationAtOptimum() const;
     /// Writes the chart and its caption as a PNG at scale device pixels per pixel (0: the screen's
     /// device-pixel ratio), or as an SVG; a failure is reported in a message box.
     bool exportPng(const QString& path, double scale = 0.0);
@@ -92,6 +80,15 @@ private:
     // Read and driven by the tests through EvolutionWindowTestAccess (defined in tests/ui/uitestsupport.h).
     friend struct EvolutionWindowTestAccess;
 
+    /// The caption line exported under the chart.
+    QString caption() const;
+    /// The name the run shown takes among the earlier runs: its name, and for a run that ended
+    /// before its limit, the generations it ran ("、536/5000 世代").
+    QString earlierRunName() const;
+    /// The target relative to the base, "(x, y)"; empty before any run.
+    QString targetText() const;
+    /// First generation (counted from 1) whose best reached the optimum's fitness; 0 if none.
+    int firstGenerationAtOptimum() const;
     /// A new run of limit generations for target, with the arm's base at base (client pixels,
     /// y down): the run shown so far joins the earlier runs when it has a name and rows; clears
     /// the chart and finds the target's optimum. algorithm: a line naming the run's operator choice
@@ -141,7 +138,7 @@ private:
     QVBoxLayout* m_scrubberSlot;
     QPoint m_base;
     QPoint m_target{-1, -1};
-    std::optional<kelvora::Optimum> m_optimum;
+    std::optional<kelvora::Optimum> m_optimum;  ///< of the current target, once found
     QPoint m_optimumBase{-1, -1};   ///< the base and target m_optimum belongs to
     QPoint m_optimumTarget{-1, -1};
     double m_eliteDistance = -1.0;  ///< px; negative before any row

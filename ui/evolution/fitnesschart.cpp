@@ -282,10 +282,6 @@ QLineSeries* FitnessChart::earlierSeries(int index) const {
     return m_showDistance ? m_earlier[index].distance : m_earlier[index].fitness;
 }
 
-bool FitnessChart::earlierRunHidden(int index) const {
-    return index >= 0 && index < m_earlier.size() && m_earlier[index].hidden;
-}
-
 QLegendMarker* FitnessChart::earlierMarker(int index) const {
     QLineSeries* series = earlierSeries(index);
     return series ? chart()->legend()->markers(series).value(0) : nullptr;

@@ -60,20 +60,11 @@ public:
     /// The current run's name and target for the legend (its best curve is named after it while
     /// earlier runs are shown); empty: "最良の適応度" alone.
     void setCurrentRun(const QString& name, const QString& target);
-    /// Whether the runs shown have different targets.
-    bool targetsDiffer() const;
     /// Removes every earlier run.
     void clearEarlierRuns();
-    /// The series of earlier run index (0: the oldest kept) the chart shows now: its best fitness,
-    /// or its best distance so far on the logarithmic axis. Its name is the run's.
-    QLineSeries* earlierSeries(int index) const;
-    /// Hidden by a click on its legend marker (a second click shows it again).
-    bool earlierRunHidden(int index) const;
 
     /// The history as fed, one row per generation.
     const QList<kelvora::GenerationStat>& history() const { return m_rows; }
-    /// Buckets the series are downsampled to: the plot area's width in pixels.
-    int bucketCount() const;
 
     /// At most about 2 * buckets points of points (ordered by x): points itself when it has no
     /// more than 2 * buckets; otherwise, for each of buckets equal runs of consecutive points, its
@@ -93,6 +84,13 @@ private:
     // Read by the tests through FitnessChartTestAccess (defined in tests/ui/uitestsupport.h).
     friend struct FitnessChartTestAccess;
 
+    /// Whether the runs shown have different targets.
+    bool targetsDiffer() const;
+    /// Buckets the series are downsampled to: the plot area's width in pixels.
+    int bucketCount() const;
+    /// The series of earlier run index (0: the oldest kept) the chart shows now: its best fitness,
+    /// or its best distance so far on the logarithmic axis. Its name is the run's.
+    QLineSeries* earlierSeries(int index) const;
     /// The legend's text of the current run's best curve (fitness or distance, as shown).
     QString currentLegendName() const;
     /// The dashed optimum line of earlier run index (empty when the targets agree).

@@ -76,8 +76,6 @@ public:
     /// or asked for again: host takes the view and shows it (the workbench docks it). Without one,
     /// each view is a window of its own, shown and raised.
     void setViewHost(std::function<void(QWidget* view)> host) { m_viewHost = std::move(host); }
-    /// The landscape views open now, oldest first.
-    QList<LandscapeWindow*> landscapes() const;
 
     /// The seed of the next run: nullopt draws a fresh one from the clock at each 計算.
     /// source is asked at each 計算; it returns false when its text is not a seed (it has said why),
@@ -100,15 +98,9 @@ signals:
     void openedRunSeed(std::uint32_t seed);
 
 public:
-    /// The window's own menu, which a right click on the dialog opens: Close, the windows' entries,
-    /// a separator and the About entry. (The window manager owns the real window menu; a program
-    /// cannot add to it.)
-    QMenu* windowMenu() const { return m_systemMenu; }
     /// The menu bar over the client area: ファイル, 表示, 実験 and ヘルプ, holding the window menu's
     /// entries (the same actions, so their check states agree) and 使い方 (F1).
     QMenuBar* menuBar() const { return m_menuBar; }
-    /// Whether the file at path starts with the header line of a sweep CSV (kelvora-cli sweep).
-    static bool isSweepFile(const QString& path);
 
     /// The plot in client pixels, (100, 20)-(500, 420): Qt's right()
     /// and bottom() are the last pixel, 499 and 419.
@@ -280,6 +272,15 @@ protected:
 
 private:
     friend struct SolverDlgTestAccess;  // the tests' pacing of the run and their look at its views, defined by the tests
+
+    /// The landscape views open now, oldest first.
+    QList<LandscapeWindow*> landscapes() const;
+    /// The window's own menu, which a right click on the dialog opens: Close, the windows' entries,
+    /// a separator and the About entry. (The window manager owns the real window menu; a program
+    /// cannot add to it.)
+    QMenu* windowMenu() const { return m_systemMenu; }
+    /// Whether the file at path starts with the header line of a sweep CSV (kelvora-cli sweep).
+    static bool isSweepFile(const QString& path);
 
     /// The worker posts every generation and waits until the window has taken it (tests).
     bool m_everyGeneration = false;

@@ -38,10 +38,6 @@ public:
     /// The run looked into, if any.
     const std::optional<kelvora::RunSetup>& run() const { return m_setup; }
 
-    /// The step shown (empty before the first has been made).
-    const kelvora::GenerationStep& step() const { return m_step; }
-    /// The text under the stage: the slot's kind, parents, genotype bits and fitness.
-    QString slotDetails() const;
 
 public slots:
     /// Makes generation (clamped to the run's 1..generations) again and shows it when done.
@@ -62,12 +58,14 @@ private:
     // Read by the tests through MicroscopeWindowTestAccess (defined in tests/ui/tst_microscope.cpp).
     friend struct MicroscopeWindowTestAccess;
 
+    /// The text under the stage: the slot's kind, parents, genotype bits and fitness.
+    QString slotDetails() const;
     void onMade(kelvora::GenerationStep made);
     void updateViews();
 
     std::optional<kelvora::RunSetup> m_setup;
     int m_generations = 0;
-    kelvora::GenerationStep m_step;
+    kelvora::GenerationStep m_step;  ///< the step shown (empty before the first has been made)
     std::vector<std::vector<kelvora::AncestorNode>> m_ancestry;  ///< of the slot shown (AncestryOf)
     MicroscopeStage m_stage = MicroscopeStage::selection;
     int m_slot = 0;
