@@ -278,7 +278,7 @@ private slots:
         while (LandscapeWindowTestAccess::shownGeneration(*w) != 6 || shown.last().first().toInt() != 6) QVERIFY(shown.wait(60000));
         QCOMPARE(LandscapeWindowTestAccess::population(*w), generation(6));
         // The scrubber moves it: the generation made again from the run.
-        f.dlg->scrubber()->setGeneration(3);
+        SolverDlgTestAccess::scrubber(*f.dlg)->setGeneration(3);
         while (LandscapeWindowTestAccess::shownGeneration(*w) != 3) QVERIFY(shown.wait(60000));
         QCOMPARE(LandscapeWindowTestAccess::population(*w), generation(3));
     }

@@ -295,7 +295,7 @@ void TestMicroscope::followsTheMainWindowsLastRun() {
         QCOMPARE(fields[2].toInt(), int(after & 0xFF));
     }
     // The scrubber moves it.
-    f.dlg->scrubber()->setGeneration(3);
+    SolverDlgTestAccess::scrubber(*f.dlg)->setGeneration(3);
     QVERIFY(WaitShown(*w, 3));
 }
 
@@ -319,7 +319,7 @@ void TestMicroscope::takesAnOpenedFilesRecordedRun() {
     QVERIFY(w && w->run());
     QCOMPARE(w->run()->algorithm.elitism, 1);
     QCOMPARE(w->run()->algorithm.tournamentSize, 3);
-    f.dlg->scrubber()->setGeneration(4);
+    SolverDlgTestAccess::scrubber(*f.dlg)->setGeneration(4);
     QVERIFY(WaitShown(*w, 4));
     QCOMPARE(MicroscopeWindowTestAccess::step(*w).next[0].kind, SlotKind::elite);
     QVERIFY(MicroscopeWindowTestAccess::step(*w).weights.empty());  // a tournament's contestants are not recorded

@@ -298,7 +298,7 @@ void TestReplay::openedFileShowsItsRun() {
     QCOMPARE(f.text(IDC_TARGET_Y), QStringLiteral("90"));
     QCOMPARE(QPoint(f.state->targetX, f.state->targetY), kTarget);
     QCOMPARE(f.dlg->replayGenerationCount(), 30);
-    QCOMPARE(f.dlg->scrubber()->generation(), 30);
+    QCOMPARE(SolverDlgTestAccess::scrubber(*f.dlg)->generation(), 30);
     // The last generation's arms, as the run left them in its own state.
     QTemporaryDir again;
     const auto run = RunInto(again.path(), 40, 30, kSeed, kTarget);
@@ -327,7 +327,7 @@ void TestReplay::scrubbedGenerationPlot() {
     QVERIFY(evolution && evolution->isVisible());
     auto* scrubber = evolution->findChild<GenerationScrubber*>();
     QVERIFY(scrubber && scrubber->isVisible() && scrubber->isEnabled());
-    QCOMPARE(scrubber, f.dlg->scrubber());
+    QCOMPARE(scrubber, SolverDlgTestAccess::scrubber(*f.dlg));
     QTest::keyClick(scrubber, Qt::Key_Home);
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("1"));
     scrubber->setGeneration(generation);
@@ -411,7 +411,7 @@ void TestReplay::unreadableFileKeepsTheWindow() {
     }
     Fixture f;
     QVERIFY(uitest::openResults(*f.dlg, m_results));
-    f.dlg->scrubber()->setGeneration(7);
+    SolverDlgTestAccess::scrubber(*f.dlg)->setGeneration(7);
     const QImage before = uitest::ShownPlot(*f.dlg);
     const QString generation = f.text(IDC_GENERATION), population = f.text(IDC_POPULATION_SIZE);
     const auto previous = kelvora::ui::SetMessageBoxFunction(RecordMessageAndDialogs);
@@ -608,7 +608,7 @@ void TestReplay::clickLeavesTheReplay() {
     QCOMPARE(f.text(IDC_GENERATION), QStringLiteral("0"));
     QVERIFY(f.state->currentPose == kelvora::kOpeningPose && f.state->elitePose == kelvora::kOpeningPose);
     QCOMPARE(f.dlg->replayGenerationCount(), 0);
-    QCOMPARE(f.dlg->scrubber()->generation(), 0);
+    QCOMPARE(SolverDlgTestAccess::scrubber(*f.dlg)->generation(), 0);
     // The chart and its optimum are the new target's, with no run yet.
     QVERIFY(evolution->chart()->history().isEmpty());
     QVERIFY(EvolutionWindowTestAccess::optimum(*evolution)->pose == kelvora::FindOptimum(kelvora::kBaseX, kelvora::kBaseY, 400, 300).pose);

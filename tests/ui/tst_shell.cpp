@@ -420,7 +420,7 @@ void TestShell::mainWindowIsAnApplicationWindow() {
     connect(&look, &QTimer::timeout, [&seen] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             auto* dlg = qobject_cast<Workbench*>(widget);
-            if (!dlg || !dlg->dialog()->isVisible()) continue;
+            if (!dlg || !dlg->findChild<CSolverDlg*>()->isVisible()) continue;
             seen.visible = dlg->isVisible();
             seen.type = dlg->windowType();
             seen.transient = dlg->windowHandle() && dlg->windowHandle()->transientParent();

@@ -45,6 +45,8 @@ struct kelvora::ui::SolverDlgTestAccess {
     /// The window's own menu, which a right click on the dialog opens.
     static QMenu* windowMenu(const CSolverDlg& dlg) { return dlg.windowMenu(); }
     static bool isSweepFile(const QString& path) { return CSolverDlg::isSweepFile(path); }
+    /// The generation scrubber, in the evolution window's scrubber slot once that window exists.
+    static GenerationScrubber* scrubber(const CSolverDlg& dlg) { return dlg.scrubber(); }
 };
 
 namespace kelvora::ui {

@@ -133,8 +133,6 @@ public:
     /// The population layer ("集団を表示"): off at start, remembered in the settings.
     bool isPopulationShown() const;
     void setPopulationShown(bool shown);
-    /// The generation scrubber, in the evolution window's scrubber slot once that window exists.
-    GenerationScrubber* scrubber() const;
 
 signals:
     /// An openResults has ended: true when the file is shown, false when it was refused, could not
@@ -273,6 +271,8 @@ protected:
 private:
     friend struct SolverDlgTestAccess;  // the tests' pacing of the run and their look at its views, defined by the tests
 
+    /// The generation scrubber, in the evolution window's scrubber slot once that window exists.
+    GenerationScrubber* scrubber() const;
     /// The landscape views open now, oldest first.
     QList<LandscapeWindow*> landscapes() const;
     /// The window's own menu, which a right click on the dialog opens: Close, the windows' entries,

@@ -35,7 +35,6 @@ public:
     static constexpr const char* kStateKey = "workbench/state";
     static constexpr const char* kViewsKey = "workbench/views";
 
-    CSolverDlg* dialog() const { return m_dialog; }
     /// The dock that holds view, or nullptr.
     QDockWidget* dockOf(const QWidget* view) const;
     /// Puts every docked view back beside the dialog, tabbed together, as a newly opened one goes.
