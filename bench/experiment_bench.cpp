@@ -17,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -47,7 +48,7 @@ std::unique_ptr<ExperimentWindow> Window(int population, int generations, int co
     });
     // Rows of one configuration are refused: each row its own crossover rate.
     for (int i = 0; i < configurations; ++i) {
-        window->addCurrent();
+        window->findChild<QPushButton*>(QStringLiteral("AddConfiguration"))->click();
         window->findChild<QTableWidget*>(QStringLiteral("Configurations"))->item(i, 4)->setText(QString::number(0.3 + 0.1 * i));
     }
     window->findChild<QLineEdit*>(QStringLiteral("Seeds"))->setText(QString::fromLatin1(seeds));

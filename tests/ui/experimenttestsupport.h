@@ -37,6 +37,7 @@ struct ExperimentPlotsTestAccess {
 
 // What the tests read of the window beyond what it offers the main window.
 struct ExperimentWindowTestAccess {
+    static bool addCurrent(ExperimentWindow& w) { return w.addCurrent(); }
     static QTableWidget* configurations(const ExperimentWindow& w) { return w.m_configs->table(); }
     static QTableWidget* summary(const ExperimentWindow& w) { return w.m_summary; }
     static ExperimentPlots* plots(const ExperimentWindow& w) { return w.m_plots; }

@@ -160,8 +160,8 @@ private slots:
 
 void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
     auto window = NewWindow(20, 40);
-    QVERIFY(window->addCurrent());
-    QVERIFY(window->addCurrent());
+    QVERIFY(ExperimentWindowTestAccess::addCurrent(*window));
+    QVERIFY(ExperimentWindowTestAccess::addCurrent(*window));
     ExperimentWindowTestAccess::configurations(*window)->item(1, 1)->setText(QStringLiteral("random-search"));
     ExperimentWindowTestAccess::seedsEdit(*window)->setText(QStringLiteral("1..30"));
     QSignalSpy finished(window.get(), &ExperimentWindow::sweepFinished);
@@ -256,7 +256,7 @@ void TestExperiment::plotsShowTheRunsAndPlotFromTheirCsv() {
 
 void TestExperiment::cancellingKeepsWholeRuns() {
     auto window = NewWindow(200, 300);
-    QVERIFY(window->addCurrent());
+    QVERIFY(ExperimentWindowTestAccess::addCurrent(*window));
     ExperimentWindowTestAccess::seedsEdit(*window)->setText(QStringLiteral("1..100000"));
     QSignalSpy finished(window.get(), &ExperimentWindow::sweepFinished);
     QVERIFY(window->run());
@@ -376,7 +376,7 @@ void TestExperiment::plansAreHeldToTheCommandLinesLimits() {
     QFETCH(QString, says);
     uitest::Messages().clear();
     auto window = NewWindow(10, 5);
-    QVERIFY(window->addCurrent());
+    QVERIFY(ExperimentWindowTestAccess::addCurrent(*window));
     ExperimentWindowTestAccess::seedsEdit(*window)->setText(seeds);
     ExperimentWindowTestAccess::epsilonEdit(*window)->setText(epsilon);
     QVERIFY(!window->run());
@@ -658,7 +658,7 @@ void TestExperiment::plotRefusesNamingTheValue() {
 // stale or of one configuration, writing nothing.
 void TestExperiment::reportIsOfTheRunsShownAndRefusedWhileStale() {
     auto window = NewWindow(20, 10);
-    QVERIFY(window->addCurrent());
+    QVERIFY(ExperimentWindowTestAccess::addCurrent(*window));
     ExperimentWindowTestAccess::seedsEdit(*window)->setText(QStringLiteral("1..6"));
     ExperimentWindowTestAccess::epsilonEdit(*window)->setText(QStringLiteral("20"));
     QSignalSpy finished(window.get(), &ExperimentWindow::sweepFinished);
@@ -668,7 +668,7 @@ void TestExperiment::reportIsOfTheRunsShownAndRefusedWhileStale() {
     const QString path = dir.filePath(QStringLiteral("report.html"));
     QVERIFY(window->reportRefusal().contains(QStringLiteral("2 つ以上")));  // one configuration
 
-    QVERIFY(window->addCurrent());
+    QVERIFY(ExperimentWindowTestAccess::addCurrent(*window));
     ExperimentWindowTestAccess::configurations(*window)->item(1, 6)->setText(QStringLiteral("gray"));  // 符号化
     QVERIFY(window->run());
     QVERIFY(finished.wait(30000));
@@ -702,7 +702,7 @@ void TestExperiment::reportIsOfTheRunsShownAndRefusedWhileStale() {
 
 void TestExperiment::labelsNameWhatDiffersAndSurviveExportAndReopen() {
     auto window = NewWindow(20, 10);
-    for (int i = 0; i < 4; ++i) QVERIFY(window->addCurrent());
+    for (int i = 0; i < 4; ++i) QVERIFY(ExperimentWindowTestAccess::addCurrent(*window));
     QTableWidget* table = ExperimentWindowTestAccess::configurations(*window);
     table->item(1, 6)->setText(QStringLiteral("gray"));     // 符号化
     table->item(2, 2)->setText(QStringLiteral("50"));       // 集団
@@ -989,7 +989,7 @@ void TestExperiment::openedFileFillsTheTable() {
     // The table kept from the last session: one row, seeds 1..100.
     {
         auto kept = NewWindow(40, 10);
-        QVERIFY(kept->addCurrent());
+        QVERIFY(ExperimentWindowTestAccess::addCurrent(*kept));
         ExperimentWindowTestAccess::configurations(*kept)->item(0, 0)->setText(QStringLiteral("mine"));
     }
     const auto keptRows = [] {

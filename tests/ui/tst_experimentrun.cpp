@@ -109,7 +109,7 @@ void TestExperimentRun::stoppedSweepLeavesEveryConfigurationTheSameSeeds() {
     QFETCH(int, targetCount);
     auto w = NewWindow(60, 200);
     for (int i = 0; i < configurations; ++i) {
-        QVERIFY(w->addCurrent());
+        QVERIFY(ExperimentWindowTestAccess::addCurrent(*w));
         SetCell(*w, i, kCrossover, QString::number(0.3 + 0.2 * i));
     }
     ExperimentWindowTestAccess::seedsEdit(*w)->setText(QStringLiteral("1..100000"));
@@ -145,8 +145,8 @@ void TestExperimentRun::stoppedSweepLeavesEveryConfigurationTheSameSeeds() {
 
 void TestExperimentRun::runsAreCoresSweepByteForByte() {
     auto w = NewWindow(20, 15);
-    QVERIFY(w->addCurrent());
-    QVERIFY(w->addCurrent());
+    QVERIFY(ExperimentWindowTestAccess::addCurrent(*w));
+    QVERIFY(ExperimentWindowTestAccess::addCurrent(*w));
     SetCell(*w, 1, kMethod, QStringLiteral("ga"));
     SetCell(*w, 1, kSelection, QStringLiteral("tournament:3"));
     SetCell(*w, 1, kMutationOperator, QStringLiteral("creep:4"));
@@ -205,7 +205,7 @@ void TestExperimentRun::dropDownsOfferTheAcceptedSpellings() {
     QFETCH(int, count);
     QFETCH(bool, editable);
     auto w = NewWindow(20, 10);
-    QVERIFY(w->addCurrent());
+    QVERIFY(ExperimentWindowTestAccess::addCurrent(*w));
     QTableWidget* table = ExperimentWindowTestAccess::configurations(*w);
     const QModelIndex index = table->model()->index(0, column);
     std::unique_ptr<QWidget> editor(table->itemDelegateForColumn(column)->createEditor(table->viewport(), {}, index));
@@ -246,7 +246,7 @@ void TestExperimentRun::untakenCellsAreGreyed() {
     QFETCH(QString, method);
     QFETCH(QList<int>, taken);
     auto w = NewWindow(20, 10);
-    QVERIFY(w->addCurrent());
+    QVERIFY(ExperimentWindowTestAccess::addCurrent(*w));
     SetCell(*w, 0, kMethod, method);
     for (int column : {kEncoding, kSelection, kElitism, kCrossoverOperator, kMutationOperator}) {
         const Qt::ItemFlags flags = ExperimentWindowTestAccess::configurations(*w)->item(0, column)->flags();
@@ -257,7 +257,7 @@ void TestExperimentRun::untakenCellsAreGreyed() {
 
 void TestExperimentRun::repeatedRowsAreRefusedNamingThem() {
     auto w = NewWindow(20, 10);
-    for (int i = 0; i < 4; ++i) QVERIFY(w->addCurrent());
+    for (int i = 0; i < 4; ++i) QVERIFY(ExperimentWindowTestAccess::addCurrent(*w));
     SetCell(*w, 1, kLabel, QStringLiteral("another label"));       // 1 and 2 repeat: the label does not count
     SetCell(*w, 2, kCrossover, QStringLiteral("0.3"));              // 3 is another
     SetCell(*w, 3, kCrossover, QStringLiteral("0.2,0.3"));          // 4's list holds 3's value
@@ -300,7 +300,7 @@ void TestExperimentRun::targets() {
     QFETCH(int, drawn);
     QFETCH(QString, says);
     auto w = NewWindow(10, 3);
-    QVERIFY(w->addCurrent());
+    QVERIFY(ExperimentWindowTestAccess::addCurrent(*w));
     ExperimentWindowTestAccess::seedsEdit(*w)->setText(QStringLiteral("1"));
     ExperimentWindowTestAccess::targetsEdit(*w)->setText(text);
     if (drawn == 0) {
@@ -348,7 +348,7 @@ void TestExperimentRun::valueLists() {
     QFETCH(QStringList, labels);
     QFETCH(QString, says);
     auto w = NewWindow(10, 3);
-    QVERIFY(w->addCurrent());
+    QVERIFY(ExperimentWindowTestAccess::addCurrent(*w));
     SetCell(*w, 0, kLabel, QStringLiteral("L"));
     if (QTest::currentDataTag() == QLatin1String("two lists")) SetCell(*w, 0, kGenerations, QStringLiteral("3,4"));
     SetCell(*w, 0, column, cell);
@@ -488,7 +488,7 @@ void TestExperimentRun::malformedExperimentFilesAreNamed() {
     QFETCH(QStringList, says);
     QTemporaryDir dir;
     auto w = NewWindow(20, 10);
-    QVERIFY(w->addCurrent());
+    QVERIFY(ExperimentWindowTestAccess::addCurrent(*w));
     ExperimentWindowTestAccess::seedsEdit(*w)->setText(QStringLiteral("1..7"));
     QVERIFY(!w->openExperiment(WriteText(dir, QStringLiteral("bad.kelvora.json"), file)));
     QCOMPARE(uitest::Messages().size(), 1);
@@ -517,8 +517,8 @@ void TestExperimentRun::changesMarkTheResultsStale() {
     QFETCH(QString, text);
     QFETCH(bool, stale);
     auto w = NewWindow(20, 5);
-    QVERIFY(w->addCurrent());
-    QVERIFY(w->addCurrent());
+    QVERIFY(ExperimentWindowTestAccess::addCurrent(*w));
+    QVERIFY(ExperimentWindowTestAccess::addCurrent(*w));
     SetCell(*w, 1, kCrossover, QStringLiteral("0.4"));
     ExperimentWindowTestAccess::seedsEdit(*w)->setText(QStringLiteral("1..3"));
     QVERIFY(RunToEnd(*w));
@@ -528,7 +528,7 @@ void TestExperimentRun::changesMarkTheResultsStale() {
                                             {QStringLiteral("targets"), ExperimentWindowTestAccess::targetsEdit(*w)},
                                             {QStringLiteral("epsilon"), ExperimentWindowTestAccess::epsilonEdit(*w)}};
     if (field == QLatin1String("add")) {
-        QVERIFY(w->addCurrent());
+        QVERIFY(ExperimentWindowTestAccess::addCurrent(*w));
     } else if (QLineEdit* edit = fields.value(field)) {
         edit->selectAll();
         QTest::keyClicks(edit, text);  // typed, as a person edits it
@@ -563,7 +563,7 @@ void TestExperimentRun::deletedRowsLeaveTheStatistics() {
     auto w = NewWindow(20, 5);
     const QStringList crossovers{"0.2", "0.5", "0.8", "0.3,0.9"};
     for (int row = 0; row < crossovers.size(); ++row) {
-        QVERIFY(w->addCurrent());
+        QVERIFY(ExperimentWindowTestAccess::addCurrent(*w));
         SetCell(*w, row, kCrossover, crossovers[row]);
     }
     ExperimentWindowTestAccess::seedsEdit(*w)->setText(QStringLiteral("1..4"));
@@ -595,8 +595,8 @@ void TestExperimentRun::tableIsKeptBetweenSessions() {
     QStringList cells;
     {
         auto w = NewWindow(20, 10);
-        QVERIFY(w->addCurrent());
-        QVERIFY(w->addCurrent());
+        QVERIFY(ExperimentWindowTestAccess::addCurrent(*w));
+        QVERIFY(ExperimentWindowTestAccess::addCurrent(*w));
         SetCell(*w, 1, kLabel, QStringLiteral("tuned, gray"));
         SetCell(*w, 1, kEncoding, QStringLiteral("gray"));
         SetCell(*w, 1, kCrossover, QStringLiteral("0.2,0.4"));
@@ -639,7 +639,7 @@ void TestExperimentRun::closingWithUnsavedRunsAsks() {
     ExperimentWindow* w = SolverDlgTestAccess::experimentWindow(*f.dlg);
     QVERIFY(w);
     if (unsaved) {
-        QVERIFY(w->addCurrent());
+        QVERIFY(ExperimentWindowTestAccess::addCurrent(*w));
         ExperimentWindowTestAccess::seedsEdit(*w)->setText(QStringLiteral("1..2"));
         QVERIFY(RunToEnd(*w));
     }

@@ -145,6 +145,7 @@ ConfigurationTable::ConfigurationTable(QWidget* parent) : QWidget(parent) {
     m_duplicates->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* rowButtons = new QHBoxLayout;
     m_add = new QPushButton(tr("追加"), this);
+    m_add->setObjectName(QStringLiteral("AddConfiguration"));
     m_remove = new QPushButton(tr("削除"), this);
     rowButtons->addWidget(m_add);
     rowButtons->addWidget(m_remove);

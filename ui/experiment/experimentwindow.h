@@ -69,8 +69,6 @@ public:
     ExperimentWindow(std::function<CurrentSettings()> current, QWidget* parent = nullptr);
     ~ExperimentWindow() override;
 
-    /// "追加": the main window's current settings as a new row; false when the table is full.
-    bool addCurrent();
     /// "実行": checks the table, seeds, targets and epsilon (a message box names the first bad
     /// value, and nothing runs) and starts the sweep; false when nothing started.
     bool run();
@@ -140,6 +138,8 @@ protected:
 
 private:
     friend struct ExperimentWindowTestAccess;  // defined by the tests
+    /// "追加": the main window's current settings as a new row; false when the table is full.
+    bool addCurrent();
     void finishOpening(std::shared_ptr<SweepOpening> opened);
     /// The experiment file's text of the table, seeds, targets and ε; "" or the first fault, worded.
     QString experimentText(std::string& text) const;
